@@ -1,0 +1,36 @@
+#pragma once
+
+// UTF-8 text helpers on ICU. Text read from other apps is untrusted: invalid UTF-8 is repaired
+// with U+FFFD where it enters, and every helper is locale-independent so that a user's locale
+// (Turkish dotless i, for one) never changes a rule's result.
+
+#include <string>
+#include <string_view>
+
+#include <unicode/unistr.h>
+
+namespace ovra::text {
+
+// Decodes UTF-8, replacing each invalid sequence with U+FFFD.
+icu::UnicodeString fromUtf8(std::string_view utf8);
+std::string toUtf8(const icu::UnicodeString& text);
+
+// Repairs invalid UTF-8 (U+FFFD per bad sequence); valid input comes back unchanged.
+std::string repairUtf8(std::string_view utf8);
+bool isValidUtf8(std::string_view utf8);
+
+// True for the "white space and new lines" set: Unicode Zs, Zl, Zp, U+0009...U+000D, U+0085.
+bool isWhitespaceOrNewline(UChar32 c);
+
+// Removes white space and line breaks from both ends.
+std::string trimmed(std::string_view utf8);
+icu::UnicodeString trimmedUnicode(const icu::UnicodeString& text);
+
+// Lower-cases with the root locale, whatever the default locale is.
+std::string lowercased(std::string_view utf8);
+std::string uppercased(std::string_view utf8);
+
+// Number of user-perceived characters (grapheme clusters).
+std::size_t characterCount(std::string_view utf8);
+
+}  // namespace ovra::text
