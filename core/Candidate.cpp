@@ -9,12 +9,14 @@ namespace ovra {
 
 std::string UICandidate::label() const {
     std::string t = text::trimmed(title);
-    if (!t.empty()) return t;
+    if (!t.empty())
+        return t;
     return text::trimmed(description);
 }
 
 bool UICandidate::isTextInput() const {
-    if (CandidateRoles::textInputs().contains(role)) return true;
+    if (CandidateRoles::textInputs().contains(role))
+        return true;
     return subrole == "AXSecureTextField" || subrole == "AXSearchField";
 }
 
@@ -42,11 +44,11 @@ namespace CandidateRoles {
 
 // Function-local statics: built once, thread-safely, on first use.
 const RoleSet& interactive() {
-    static const RoleSet set{"AXButton",    "AXTextField",   "AXTextArea",   "AXLink",
-                             "AXCheckBox",  "AXRadioButton", "AXPopUpButton", "AXMenuButton",
-                             "AXComboBox",  "AXMenuItem",    "AXTab",        "AXDisclosureTriangle",
-                             "AXSlider",    "AXIncrementor", "AXStepper",    "AXSwitch",
-                             "AXToggle",    "AXSearchField", "AXColorWell"};
+    static const RoleSet set{"AXButton",   "AXTextField",   "AXTextArea",    "AXLink",
+                             "AXCheckBox", "AXRadioButton", "AXPopUpButton", "AXMenuButton",
+                             "AXComboBox", "AXMenuItem",    "AXTab",         "AXDisclosureTriangle",
+                             "AXSlider",   "AXIncrementor", "AXStepper",     "AXSwitch",
+                             "AXToggle",   "AXSearchField", "AXColorWell"};
     return set;
 }
 
@@ -72,11 +74,25 @@ const RoleSet& chromeContainers() {
 }
 
 const RoleSet& structural() {
-    static const RoleSet set{"AXGroup",       "AXScrollArea", "AXSplitGroup", "AXLayoutArea",
-                             "AXWebArea",     "AXUnknown",    "AXTabGroup",   "AXList",
-                             "AXSection",     "AXLandmarkMain", "AXArticle",  "AXToolbar",
-                             "AXTable",       "AXOutline",    "AXRow",        "AXCell",
-                             "AXColumn",      "AXDocument",   "AXOpaqueProviderGroup"};
+    static const RoleSet set{"AXGroup",
+                             "AXScrollArea",
+                             "AXSplitGroup",
+                             "AXLayoutArea",
+                             "AXWebArea",
+                             "AXUnknown",
+                             "AXTabGroup",
+                             "AXList",
+                             "AXSection",
+                             "AXLandmarkMain",
+                             "AXArticle",
+                             "AXToolbar",
+                             "AXTable",
+                             "AXOutline",
+                             "AXRow",
+                             "AXCell",
+                             "AXColumn",
+                             "AXDocument",
+                             "AXOpaqueProviderGroup"};
     return set;
 }
 
@@ -96,7 +112,8 @@ const std::unordered_map<std::string_view, std::string_view>& names() {
 }
 
 bool isCandidate(std::string_view role, bool canPress) {
-    if (interactive().contains(role)) return true;
+    if (interactive().contains(role))
+        return true;
     return canPress && pressableContainers().contains(role);
 }
 
@@ -105,11 +122,14 @@ bool isCandidate(std::string_view role, bool canPress) {
 
 std::size_t std::hash<ovra::UICandidate>::operator()(const ovra::UICandidate& c) const noexcept {
     std::size_t seed = 0;
-    auto mix = [&seed](std::size_t h) { seed ^= h + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2); };
+    auto mix = [&seed](std::size_t h) {
+        seed ^= h + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2);
+    };
     auto mixDouble = [&mix](double d) { mix(std::hash<double>{}(d == 0 ? 0.0 : d)); };
     auto mixOptional = [&mix](const std::optional<std::string>& s) {
         mix(s.has_value());
-        if (s) mix(std::hash<std::string>{}(*s));
+        if (s)
+            mix(std::hash<std::string>{}(*s));
     };
     mix(std::hash<std::string>{}(c.id));
     mix(std::hash<std::string>{}(c.role));

@@ -7,7 +7,9 @@ namespace ovra::json {
 
 namespace {
 
-std::string quoted(std::string_view key) { return "\"" + std::string(key) + "\""; }
+std::string quoted(std::string_view key) {
+    return "\"" + std::string(key) + "\"";
+}
 
 }  // namespace
 
@@ -24,9 +26,11 @@ std::string dump(const Json& value, int indent) {
 }
 
 const Json& requireField(const Json& object, std::string_view key) {
-    if (!object.is_object()) throw JsonError("expected an object");
+    if (!object.is_object())
+        throw JsonError("expected an object");
     const auto it = object.find(key);
-    if (it == object.end()) throw JsonError("missing key " + quoted(key));
+    if (it == object.end())
+        throw JsonError("missing key " + quoted(key));
     return *it;
 }
 
@@ -40,22 +44,27 @@ bool isInteger(const Json& value) {
 
 std::int64_t asInt(const Json& value, std::string_view what) {
     if (value.is_number_unsigned()) {
-        if (!isInteger(value)) throw JsonError(std::string(what) + " is out of range");
+        if (!isInteger(value))
+            throw JsonError(std::string(what) + " is out of range");
         return static_cast<std::int64_t>(value.get<std::uint64_t>());
     }
-    if (!value.is_number_integer()) throw JsonError(std::string(what) + " must be an integer");
+    if (!value.is_number_integer())
+        throw JsonError(std::string(what) + " must be an integer");
     return value.get<std::int64_t>();
 }
 
 double asNumber(const Json& value, std::string_view what) {
-    if (!value.is_number()) throw JsonError(std::string(what) + " must be a number");
+    if (!value.is_number())
+        throw JsonError(std::string(what) + " must be a number");
     const double d = value.get<double>();
-    if (!std::isfinite(d)) throw JsonError(std::string(what) + " must be finite");
+    if (!std::isfinite(d))
+        throw JsonError(std::string(what) + " must be finite");
     return d;
 }
 
 std::string asString(const Json& value, std::string_view what) {
-    if (!value.is_string()) throw JsonError(std::string(what) + " must be a string");
+    if (!value.is_string())
+        throw JsonError(std::string(what) + " must be a string");
     return value.get<std::string>();
 }
 
@@ -65,7 +74,8 @@ std::string requireString(const Json& object, std::string_view key) {
 
 bool requireBool(const Json& object, std::string_view key) {
     const Json& v = requireField(object, key);
-    if (!v.is_boolean()) throw JsonError(quoted(key) + " must be true or false");
+    if (!v.is_boolean())
+        throw JsonError(quoted(key) + " must be true or false");
     return v.get<bool>();
 }
 
@@ -79,18 +89,21 @@ double requireNumber(const Json& object, std::string_view key) {
 
 const Json& requireObject(const Json& object, std::string_view key) {
     const Json& v = requireField(object, key);
-    if (!v.is_object()) throw JsonError(quoted(key) + " must be an object");
+    if (!v.is_object())
+        throw JsonError(quoted(key) + " must be an object");
     return v;
 }
 
 const Json& requireArray(const Json& object, std::string_view key) {
     const Json& v = requireField(object, key);
-    if (!v.is_array()) throw JsonError(quoted(key) + " must be an array");
+    if (!v.is_array())
+        throw JsonError(quoted(key) + " must be an array");
     return v;
 }
 
 Json finite(double value) {
-    if (!std::isfinite(value)) throw JsonError("cannot write a non-finite number");
+    if (!std::isfinite(value))
+        throw JsonError("cannot write a non-finite number");
     return Json(value);
 }
 

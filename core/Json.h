@@ -4,12 +4,11 @@
 // integer, a string is not a number), and nothing non-finite is ever written.
 
 #include <cstdint>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
-
-#include <nlohmann/json.hpp>
 
 #include "core/Result.h"
 

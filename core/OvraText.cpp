@@ -15,11 +15,11 @@ namespace {
 enum class ArgKind { text, integer, real };
 
 struct Placeholder {
-    std::size_t begin = 0;   // offset of '%'
-    std::size_t end = 0;     // one past the conversion character
-    std::size_t index = 0;   // argument index, from 0
+    std::size_t begin = 0;  // offset of '%'
+    std::size_t end = 0;    // one past the conversion character
+    std::size_t index = 0;  // argument index, from 0
     ArgKind kind = ArgKind::text;
-    int precision = -1;      // for %.Nf
+    int precision = -1;  // for %.Nf
 };
 
 struct Parsed {
@@ -32,10 +32,12 @@ std::optional<std::size_t> readNumber(std::string_view s, std::size_t& i) {
     const std::size_t start = i;
     while (i < s.size() && s[i] >= '0' && s[i] <= '9') {
         n = n * 10 + static_cast<std::size_t>(s[i] - '0');
-        if (n > 1000) return std::nullopt;
+        if (n > 1000)
+            return std::nullopt;
         ++i;
     }
-    if (i == start) return std::nullopt;
+    if (i == start)
+        return std::nullopt;
     return n;
 }
 
@@ -43,7 +45,8 @@ Parsed parse(std::string_view s) {
     Parsed out;
     std::size_t next = 0;
     for (std::size_t i = 0; i < s.size(); ++i) {
-        if (s[i] != '%') continue;
+        if (s[i] != '%')
+            continue;
         Placeholder p;
         p.begin = i;
         std::size_t j = i + 1;
@@ -68,16 +71,27 @@ Parsed parse(std::string_view s) {
             }
             p.precision = static_cast<int>(*n);
         }
-        while (j < s.size() && (s[j] == 'l' || s[j] == 'h' || s[j] == 'q' || s[j] == 'z')) ++j;
+        while (j < s.size() && (s[j] == 'l' || s[j] == 'h' || s[j] == 'q' || s[j] == 'z'))
+            ++j;
         if (j >= s.size()) {
             out.valid = false;
             break;
         }
         switch (s[j]) {
-            case '@': p.kind = ArgKind::text; break;
-            case 'd': case 'i': case 'u': p.kind = ArgKind::integer; break;
-            case 'f': p.kind = ArgKind::real; break;
-            default: out.valid = false; continue;
+            case '@':
+                p.kind = ArgKind::text;
+                break;
+            case 'd':
+            case 'i':
+            case 'u':
+                p.kind = ArgKind::integer;
+                break;
+            case 'f':
+                p.kind = ArgKind::real;
+                break;
+            default:
+                out.valid = false;
+                continue;
         }
         p.end = j + 1;
         p.index = position ? *position : next++;
@@ -88,7 +102,8 @@ Parsed parse(std::string_view s) {
 }
 
 std::string render(const FormatArg& arg, const Placeholder& p) {
-    if (const auto* s = std::get_if<std::string>(&arg)) return *s;
+    if (const auto* s = std::get_if<std::string>(&arg))
+        return *s;
     if (const auto* n = std::get_if<std::int64_t>(&arg)) {
         if (p.kind == ArgKind::real) {
             char buf[64];
@@ -99,7 +114,8 @@ std::string render(const FormatArg& arg, const Placeholder& p) {
         return std::to_string(*n);
     }
     const double d = std::get<double>(arg);
-    if (!std::isfinite(d)) return std::isnan(d) ? "nan" : (d > 0 ? "inf" : "-inf");
+    if (!std::isfinite(d))
+        return std::isnan(d) ? "nan" : (d > 0 ? "inf" : "-inf");
     char buf[512];
     if (p.kind == ArgKind::integer) {
         std::snprintf(buf, sizeof buf, "%.0f", std::trunc(d));
@@ -118,7 +134,8 @@ void setCatalogueFolder(const std::string& folder) {
 
 std::string t(std::string_view key) {
     // gettext("") answers with the catalogue's header; the empty text stays empty.
-    if (key.empty()) return {};
+    if (key.empty())
+        return {};
     const std::string k(key);
     return dgettext(kDomain, k.c_str());
 }
@@ -126,11 +143,14 @@ std::string t(std::string_view key) {
 bool samePlaceholders(std::string_view a, std::string_view b) {
     const Parsed pa = parse(a);
     const Parsed pb = parse(b);
-    if (!pa.valid || !pb.valid) return false;
+    if (!pa.valid || !pb.valid)
+        return false;
     std::map<std::size_t, ArgKind> ka;
     std::map<std::size_t, ArgKind> kb;
-    for (const auto& p : pa.placeholders) ka[p.index] = p.kind;
-    for (const auto& p : pb.placeholders) kb[p.index] = p.kind;
+    for (const auto& p : pa.placeholders)
+        ka[p.index] = p.kind;
+    for (const auto& p : pb.placeholders)
+        kb[p.index] = p.kind;
     return ka == kb;
 }
 
@@ -142,12 +162,14 @@ std::string format(std::string_view fmt, std::initializer_list<FormatArg> args) 
     auto copyLiteral = [&](std::size_t until) {
         for (std::size_t i = at; i < until; ++i) {
             out.push_back(fmt[i]);
-            if (fmt[i] == '%' && i + 1 < until && fmt[i + 1] == '%') ++i;
+            if (fmt[i] == '%' && i + 1 < until && fmt[i + 1] == '%')
+                ++i;
         }
     };
     for (const auto& p : parsed.placeholders) {
         copyLiteral(p.begin);
-        if (p.index < argv.size()) out += render(argv[p.index], p);
+        if (p.index < argv.size())
+            out += render(argv[p.index], p);
         at = p.end;
     }
     copyLiteral(fmt.size());
@@ -156,7 +178,8 @@ std::string format(std::string_view fmt, std::initializer_list<FormatArg> args) 
 
 std::string f(std::string_view key, std::initializer_list<FormatArg> args) {
     const std::string translated = t(key);
-    if (translated != key && !samePlaceholders(key, translated)) return format(key, args);
+    if (translated != key && !samePlaceholders(key, translated))
+        return format(key, args);
     return format(translated, args);
 }
 

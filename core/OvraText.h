@@ -26,7 +26,9 @@ void setCatalogueFolder(const std::string& folder);
 std::string t(std::string_view key);
 
 // Marks an English literal as translatable where it is only stored; never translates.
-constexpr std::string_view mark(std::string_view key) { return key; }
+constexpr std::string_view mark(std::string_view key) {
+    return key;
+}
 
 // Looks key up as t does and formats the result with args in order. A translation whose
 // placeholders differ from the key's is not used: the English key formats instead.

@@ -1,10 +1,10 @@
 #include "core/Regex.h"
 
+#include <unicode/regex.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-
-#include <unicode/regex.h>
 
 #include "core/Text.h"
 
@@ -17,10 +17,11 @@ struct Regex::Impl {
 Regex::Regex(std::string_view pattern) : impl_(std::make_unique<Impl>()) {
     UErrorCode status = U_ZERO_ERROR;
     UParseError parseError{};
-    impl_->pattern.reset(icu::RegexPattern::compile(text::fromUtf8(pattern), UREGEX_CASE_INSENSITIVE,
-                                                    parseError, status));
+    impl_->pattern.reset(icu::RegexPattern::compile(text::fromUtf8(pattern),
+                                                    UREGEX_CASE_INSENSITIVE, parseError, status));
     if (U_FAILURE(status) || !impl_->pattern) {
-        std::fprintf(stderr, "murmlark: regular expression does not compile (%s at offset %d): %.*s\n",
+        std::fprintf(stderr,
+                     "murmlark: regular expression does not compile (%s at offset %d): %.*s\n",
                      u_errorName(status), parseError.offset, static_cast<int>(pattern.size()),
                      pattern.data());
         std::abort();
@@ -31,12 +32,15 @@ Regex::~Regex() = default;
 Regex::Regex(Regex&&) noexcept = default;
 Regex& Regex::operator=(Regex&&) noexcept = default;
 
-bool Regex::search(std::string_view utf8) const { return searchUnicode(text::fromUtf8(utf8)); }
+bool Regex::search(std::string_view utf8) const {
+    return searchUnicode(text::fromUtf8(utf8));
+}
 
 bool Regex::searchUnicode(const icu::UnicodeString& text) const {
     UErrorCode status = U_ZERO_ERROR;
     std::unique_ptr<icu::RegexMatcher> matcher(impl_->pattern->matcher(text, status));
-    if (U_FAILURE(status) || !matcher) return false;
+    if (U_FAILURE(status) || !matcher)
+        return false;
     matcher->setTimeLimit(kTimeLimit, status);
     const bool found = matcher->find(status);
     // A time-out (U_REGEX_TIME_OUT) or stack overflow counts as no match.

@@ -7,15 +7,15 @@
 // Labels come from other apps, so each search runs under a step limit: a search that runs out
 // of time counts as no match instead of hanging the caller.
 
+#include <unicode/unistr.h>
+
 #include <memory>
 #include <string_view>
-
-#include <unicode/unistr.h>
 
 namespace ovra {
 
 class Regex final {
-public:
+  public:
     // Aborts with a message when the pattern does not compile: a pattern in the source that
     // fails to compile is a programming error.
     explicit Regex(std::string_view pattern);
@@ -31,7 +31,7 @@ public:
     // The search time limit, in ICU's match steps (each roughly a millisecond's worth of work).
     static constexpr int32_t kTimeLimit = 50;
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

@@ -21,7 +21,7 @@ Failure<std::decay_t<E>> fail(E&& error) {
 
 template <class T, class E = std::string>
 class Result {
-public:
+  public:
     Result(T value) : state_(std::in_place_index<0>, std::move(value)) {}
     template <class F>
     Result(Failure<F> failure) : state_(std::in_place_index<1>, E(std::move(failure.error))) {}
@@ -49,7 +49,7 @@ public:
         return std::get<1>(state_);
     }
 
-private:
+  private:
     std::variant<T, E> state_;
 };
 

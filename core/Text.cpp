@@ -1,17 +1,18 @@
 #include "core/Text.h"
 
-#include <memory>
-
 #include <unicode/brkiter.h>
 #include <unicode/locid.h>
 #include <unicode/uchar.h>
 #include <unicode/utf8.h>
 
+#include <memory>
+
 namespace ovra::text {
 
 icu::UnicodeString fromUtf8(std::string_view utf8) {
     // fromUTF8 substitutes U+FFFD for every ill-formed subsequence.
-    return icu::UnicodeString::fromUTF8(icu::StringPiece(utf8.data(), static_cast<int32_t>(utf8.size())));
+    return icu::UnicodeString::fromUTF8(
+        icu::StringPiece(utf8.data(), static_cast<int32_t>(utf8.size())));
 }
 
 std::string toUtf8(const icu::UnicodeString& text) {
@@ -27,22 +28,25 @@ bool isValidUtf8(std::string_view utf8) {
     while (i < length) {
         UChar32 c;
         U8_NEXT(s, i, length, c);
-        if (c < 0) return false;
+        if (c < 0)
+            return false;
     }
     return true;
 }
 
 std::string repairUtf8(std::string_view utf8) {
-    if (isValidUtf8(utf8)) return std::string(utf8);
+    if (isValidUtf8(utf8))
+        return std::string(utf8);
     return toUtf8(fromUtf8(utf8));
 }
 
 bool isWhitespaceOrNewline(UChar32 c) {
-    if (c >= 0x09 && c <= 0x0D) return true;
-    if (c == 0x85) return true;
+    if (c >= 0x09 && c <= 0x0D)
+        return true;
+    if (c == 0x85)
+        return true;
     const auto type = static_cast<UCharCategory>(u_charType(c));
-    return type == U_SPACE_SEPARATOR || type == U_LINE_SEPARATOR ||
-           type == U_PARAGRAPH_SEPARATOR;
+    return type == U_SPACE_SEPARATOR || type == U_LINE_SEPARATOR || type == U_PARAGRAPH_SEPARATOR;
 }
 
 icu::UnicodeString trimmedUnicode(const icu::UnicodeString& text) {
@@ -50,18 +54,22 @@ icu::UnicodeString trimmedUnicode(const icu::UnicodeString& text) {
     int32_t end = text.length();
     while (start < end) {
         const UChar32 c = text.char32At(start);
-        if (!isWhitespaceOrNewline(c)) break;
+        if (!isWhitespaceOrNewline(c))
+            break;
         start += U16_LENGTH(c);
     }
     while (end > start) {
         const int32_t last = text.moveIndex32(end, -1);
-        if (!isWhitespaceOrNewline(text.char32At(last))) break;
+        if (!isWhitespaceOrNewline(text.char32At(last)))
+            break;
         end = last;
     }
     return icu::UnicodeString(text, start, end - start);
 }
 
-std::string trimmed(std::string_view utf8) { return toUtf8(trimmedUnicode(fromUtf8(utf8))); }
+std::string trimmed(std::string_view utf8) {
+    return toUtf8(trimmedUnicode(fromUtf8(utf8)));
+}
 
 std::string lowercased(std::string_view utf8) {
     icu::UnicodeString s = fromUtf8(utf8);
@@ -80,10 +88,12 @@ std::size_t characterCount(std::string_view utf8) {
     UErrorCode status = U_ZERO_ERROR;
     std::unique_ptr<icu::BreakIterator> it(
         icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
-    if (U_FAILURE(status) || !it) return static_cast<std::size_t>(s.countChar32());
+    if (U_FAILURE(status) || !it)
+        return static_cast<std::size_t>(s.countChar32());
     it->setText(s);
     std::size_t count = 0;
-    for (int32_t p = it->next(); p != icu::BreakIterator::DONE; p = it->next()) ++count;
+    for (int32_t p = it->next(); p != icu::BreakIterator::DONE; p = it->next())
+        ++count;
     return count;
 }
 

@@ -4,10 +4,10 @@
 // with U+FFFD where it enters, and every helper is locale-independent so that a user's locale
 // (Turkish dotless i, for one) never changes a rule's result.
 
+#include <unicode/unistr.h>
+
 #include <string>
 #include <string_view>
-
-#include <unicode/unistr.h>
 
 namespace ovra::text {
 

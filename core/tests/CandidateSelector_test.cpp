@@ -11,14 +11,16 @@ const Rect kViewport(0, 0, 1000, 800);
 
 UICandidate make(std::string id, Rect frame, std::string role = "AXButton",
                  std::string title = "") {
-    if (title.empty()) title = "Button " + id;
-    return UICandidate{.id = std::move(id), .role = std::move(role), .title = std::move(title),
-                       .frame = frame};
+    if (title.empty())
+        title = "Button " + id;
+    return UICandidate{
+        .id = std::move(id), .role = std::move(role), .title = std::move(title), .frame = frame};
 }
 
 std::vector<std::string> ids(const std::vector<UICandidate>& list) {
     std::vector<std::string> out;
-    for (const auto& c : list) out.push_back(c.id);
+    for (const auto& c : list)
+        out.push_back(c.id);
     return out;
 }
 
@@ -43,28 +45,27 @@ TEST(CandidateSelector, ChromeGoesOnlyWhenSomethingElseRemains) {
 }
 
 TEST(CandidateSelector, FourPointMinimum) {
-    const auto list = std::vector<UICandidate>{make("c1", Rect(10, 10, 3.9, 20)),
-                                               make("c2", Rect(10, 50, 4, 4)),
-                                               make("c3", Rect(10, 80, 20, 3.99))};
+    const auto list =
+        std::vector<UICandidate>{make("c1", Rect(10, 10, 3.9, 20)), make("c2", Rect(10, 50, 4, 4)),
+                                 make("c3", Rect(10, 80, 20, 3.99))};
     EXPECT_EQ(ids(CandidateSelector::select(list, kViewport, {}, 10, false)), V{"c2"});
 }
 
 TEST(CandidateSelector, PartlyHiddenSortsAfterFullyVisibleWhateverTheDistance) {
     const auto list = std::vector<UICandidate>{
-        make("half", Rect(480, -10, 40, 20)),      // centre of the viewport, half hidden
-        make("far", Rect(0, 760, 20, 20)),         // far corner, fully visible
-        make("outside", Rect(0, 900, 20, 20))};    // wholly outside
-    EXPECT_EQ(ids(CandidateSelector::select(list, kViewport, {}, 10, false)),
-              (V{"far", "half"}));
+        make("half", Rect(480, -10, 40, 20)),    // centre of the viewport, half hidden
+        make("far", Rect(0, 760, 20, 20)),       // far corner, fully visible
+        make("outside", Rect(0, 900, 20, 20))};  // wholly outside
+    EXPECT_EQ(ids(CandidateSelector::select(list, kViewport, {}, 10, false)), (V{"far", "half"}));
 }
 
 TEST(CandidateSelector, DuplicateKeysTruncateTowardZero) {
-    const auto list = std::vector<UICandidate>{
-        make("c1", Rect(10.2, 20, 100, 30), "AXButton", "Save"),
-        make("c2", Rect(10.9, 20, 100, 30), "AXButton", "Save"),
-        make("c3", Rect(10.2, 20, 100, 30), "AXButton", "Cancel"),
-        make("c4", Rect(-0.5, 40, 100, 30), "AXButton", "Save"),
-        make("c5", Rect(0.7, 40, 100, 30), "AXButton", "Save")};
+    const auto list =
+        std::vector<UICandidate>{make("c1", Rect(10.2, 20, 100, 30), "AXButton", "Save"),
+                                 make("c2", Rect(10.9, 20, 100, 30), "AXButton", "Save"),
+                                 make("c3", Rect(10.2, 20, 100, 30), "AXButton", "Cancel"),
+                                 make("c4", Rect(-0.5, 40, 100, 30), "AXButton", "Save"),
+                                 make("c5", Rect(0.7, 40, 100, 30), "AXButton", "Save")};
     EXPECT_EQ(ids(CandidateSelector::select(list, kViewport, Point{0, 0}, 10, false)),
               (V{"c1", "c3", "c4"}));
 }
@@ -96,8 +97,7 @@ TEST(CandidateSelector, NonFiniteAndHugeFramesAreDropped) {
         make("huge", Rect(-1e300, -1e300, 2e300, 2e300)), make("ok", Rect(10, 10, 20, 20))};
     EXPECT_EQ(ids(CandidateSelector::select(list, kViewport, {}, 10, false)), V{"ok"});
     // A non-finite reference point never breaks the order.
-    EXPECT_EQ(ids(CandidateSelector::select(list, kViewport, Point{nan, nan}, 10, false)),
-              V{"ok"});
+    EXPECT_EQ(ids(CandidateSelector::select(list, kViewport, Point{nan, nan}, 10, false)), V{"ok"});
 }
 
 TEST(CandidateSelector, ContainersFoldWithATwoPointMargin) {

@@ -8,8 +8,11 @@ namespace ovra {
 namespace {
 
 UICandidate make(std::string role, std::string title, std::string description = "") {
-    return UICandidate{.id = "c1", .role = std::move(role), .title = std::move(title),
-                       .description = std::move(description), .frame = Rect(0, 0, 10, 10),
+    return UICandidate{.id = "c1",
+                       .role = std::move(role),
+                       .title = std::move(title),
+                       .description = std::move(description),
+                       .frame = Rect(0, 0, 10, 10),
                        .order = 1};
 }
 

@@ -8,7 +8,8 @@ namespace ovra {
 namespace {
 
 TEST(Json, StrictFieldTypes) {
-    const Json j = *json::parse(R"({"n": 3, "f": 1.5, "s": "x", "b": true, "big": 18446744073709551615})");
+    const Json j =
+        *json::parse(R"({"n": 3, "f": 1.5, "s": "x", "b": true, "big": 18446744073709551615})");
     EXPECT_EQ(json::requireInt(j, "n"), 3);
     EXPECT_THROW(json::requireInt(j, "f"), JsonError);
     EXPECT_THROW(json::requireInt(j, "s"), JsonError);

@@ -16,7 +16,7 @@ namespace fs = std::filesystem;
 
 // Builds a small catalogue with msgfmt and points the lookup at it, in a made-up language.
 class OvraTextTranslated : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         folder_ = fs::temp_directory_path() / ("ovra-text-" + std::to_string(::getpid()));
         const fs::path messages = folder_ / "xx" / "LC_MESSAGES";
@@ -37,8 +37,8 @@ msgstr "Gespeichert %d"
 msgid "Open %@"
 msgstr "%@ oeffnen"
 )";
-        const std::string cmd = "msgfmt -o '" + (messages / "murmlark-ovra.mo").string() + "' '" +
-                                po.string() + "'";
+        const std::string cmd =
+            "msgfmt -o '" + (messages / "murmlark-ovra.mo").string() + "' '" + po.string() + "'";
         ASSERT_EQ(std::system(cmd.c_str()), 0);
         std::setlocale(LC_ALL, "C.UTF-8");
         ::setenv("LANGUAGE", "xx", 1);
