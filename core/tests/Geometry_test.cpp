@@ -1,0 +1,289 @@
+#include "core/Geometry.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+namespace ovra {
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+using Geometry::IslandPlacement;
+using Geometry::IslandSide;
+using Geometry::IslandSpot;
+
+// ---- conversions ----
+
+TEST(GeometryConversion, PrimaryScreenOverlayIsAccessibilitySpace) {
+    const Rect ax(100, 200, 30, 40);
+    EXPECT_EQ(Geometry::overlayRect(ax, Rect(0, 0, 1440, 900), 900), ax);
+}
+
+TEST(GeometryConversion, ScreenStackedAbovePrimary) {
+    // The upper screen's top edge is at -900 in accessibility space.
+    EXPECT_EQ(Geometry::overlayRect(Rect(100, -850, 10, 10), Rect(0, 900, 1440, 900), 900),
+              Rect(100, 50, 10, 10));
+}
+
+TEST(GeometryConversion, AppKitFlipIsItsOwnInverse) {
+    const Rect ax(12.5, -300, 80, 45);
+    for (const double h : {900.0, 1080.0, 2160.0}) {
+        const Rect once = Geometry::appKitRect(ax, h);
+        EXPECT_EQ(once, Rect(12.5, h - (-300 + 45), 80, 45));
+        EXPECT_EQ(Geometry::appKitRect(once, h), ax);
+    }
+}
+
+// On a root window that is the bounding box of unequal monitors, flipping each monitor with the
+// one root height and converting into it must come down to subtracting the monitor's corner.
+TEST(GeometryConversion, OverlayOfEveryMonitorIsOffsetFromItsCorner) {
+    const double rootHeight = 1440;  // 2560x1440 beside a 1920x1080 set lower, and one below
+    const std::vector<Rect> monitorsAX{Rect(0, 0, 2560, 1440), Rect(2560, 360, 1920, 1080),
+                                       Rect(-1280, 1440, 1280, 1024)};
+    const std::vector<Rect> controls{Rect(2600, 400, 50, 20), Rect(10, 10, 1, 1),
+                                     Rect(-1000, 2000, 200, 100)};
+    for (const Rect& monitor : monitorsAX) {
+        const Rect screenFrame = Geometry::appKitRect(monitor, rootHeight);
+        for (const Rect& control : controls) {
+            EXPECT_EQ(Geometry::overlayRect(control, screenFrame, rootHeight),
+                      control.offsetBy(-monitor.minX(), -monitor.minY()))
+                << monitor << " " << control;
+        }
+    }
+}
+
+TEST(GeometryConversion, ViewportIsTheOnScreenPartOrTheWindow) {
+    const Rect screen(0, 0, 1440, 900);
+    EXPECT_EQ(Geometry::viewport(Rect(1000, 500, 800, 600), screen), Rect(1000, 500, 440, 400));
+    EXPECT_EQ(Geometry::viewport(Rect(2000, 0, 300, 300), screen), Rect(2000, 0, 300, 300));
+    EXPECT_EQ(Geometry::viewport(Rect(100, 100, 200, 200), screen), Rect(100, 100, 200, 200));
+}
+
+// ---- badge ----
+
+const Rect kBounds(0, 0, 1000, 800);
+
+TEST(GeometryBadge, GoesLeftOfTheRingWhenFree) {
+    EXPECT_EQ(Geometry::badgeFrame(Rect(100, 100, 80, 30), 20, {}, kBounds), Rect(72, 105, 20, 20));
+}
+
+TEST(GeometryBadge, ClampedAtTheLeftEdgeMovesAbove) {
+    // Left would clamp to x = 0 and overlap the ring itself, so "above" wins.
+    EXPECT_EQ(Geometry::badgeFrame(Rect(5, 100, 80, 30), 20, {}, kBounds), Rect(5, 72, 20, 20));
+}
+
+TEST(GeometryBadge, AtTheTopLeftCornerGoesBelow) {
+    EXPECT_EQ(Geometry::badgeFrame(Rect(0, 0, 80, 30), 20, {}, kBounds), Rect(0, 38, 20, 20));
+}
+
+TEST(GeometryBadge, OtherRingsGrownByFourAreAvoided) {
+    const Rect ring(100, 100, 80, 30);
+    // A neighbour 2 points left of the left spot still blocks it once grown by 4.
+    const Rect neighbour(50, 100, 20, 30);
+    EXPECT_EQ(Geometry::badgeFrame(ring, 20, {neighbour}, kBounds), Rect(100, 72, 20, 20));
+    // 5 points away it does not.
+    EXPECT_EQ(Geometry::badgeFrame(ring, 20, {Rect(47, 100, 20, 30)}, kBounds),
+              Rect(72, 105, 20, 20));
+}
+
+TEST(GeometryBadge, BlockedOnAllSidesGoesInsideTheRing) {
+    const Rect ring(100, 100, 80, 30);
+    const std::vector<Rect> around{Rect(60, 100, 20, 30), Rect(100, 60, 80, 20),
+                                   Rect(100, 140, 80, 20), Rect(190, 100, 30, 30)};
+    EXPECT_EQ(Geometry::badgeFrame(ring, 20, around, kBounds), Rect(104, 105, 20, 20));
+}
+
+TEST(GeometryBadge, StaysInBoundsAtTheBottomRight) {
+    const Rect ring(960, 780, 40, 20);
+    const Rect badge = Geometry::badgeFrame(ring, 20, {}, kBounds);
+    EXPECT_TRUE(kBounds.contains(badge)) << badge;
+}
+
+TEST(GeometryBadge, NonFiniteRingNeverCrashes) {
+    const Rect badge =
+        Geometry::badgeFrame(Rect(kNaN, kInf, 10, 10), 20, {Rect(kNaN, 0, 1, 1)}, kBounds);
+    EXPECT_EQ(badge.width(), 20);
+}
+
+// ---- island ----
+
+const Size kScreen{1440, 900};
+const Size kIsland{400, 60};
+
+IslandSpot spotFor(const std::vector<Rect>& rings) {
+    return Geometry::islandSpot(rings, kScreen, kIsland, 24, 20);
+}
+
+TEST(GeometryIsland, NoRingsIsTopCentre) {
+    EXPECT_EQ(spotFor({}), (IslandSpot{IslandPlacement::top, IslandSide::center}));
+}
+
+TEST(GeometryIsland, RingsAtTopCentreSendItToTheBottom) {
+    EXPECT_EQ(spotFor({Rect(700, 40, 40, 20)}),
+              (IslandSpot{IslandPlacement::bottom, IslandSide::center}));
+    EXPECT_EQ(Geometry::islandPlacement({Rect(700, 40, 40, 20)}, kScreen, kIsland, 24, 20),
+              IslandPlacement::bottom);
+}
+
+TEST(GeometryIsland, BothCentreBandsTakenTriesTrailingNext) {
+    EXPECT_EQ(spotFor({Rect(700, 40, 40, 20), Rect(700, 820, 40, 20)}),
+              (IslandSpot{IslandPlacement::top, IslandSide::trailing}));
+}
+
+TEST(GeometryIsland, RingsNearTheBandEdgeCountWithTheirBadgeMargin) {
+    // Top band is 60 + 24 + 12 = 96 high; a ring at y = 110 grown by 28 reaches y = 82.
+    EXPECT_EQ(spotFor({Rect(700, 110, 40, 20)}),
+              (IslandSpot{IslandPlacement::bottom, IslandSide::center}));
+    EXPECT_EQ(spotFor({Rect(700, 125, 40, 20)}),
+              (IslandSpot{IslandPlacement::top, IslandSide::center}));
+}
+
+TEST(GeometryIsland, EverySpotCoveredTheLeastCoveredWinsEarliestOnTie) {
+    // One ring in each of the six spots: a tie, so top centre.
+    std::vector<Rect> rings{Rect(700, 40, 10, 10),   Rect(700, 840, 10, 10), Rect(1400, 40, 10, 10),
+                            Rect(1400, 840, 10, 10), Rect(10, 40, 10, 10),   Rect(10, 840, 10, 10)};
+    EXPECT_EQ(spotFor(rings), (IslandSpot{IslandPlacement::top, IslandSide::center}));
+    // A second ring at top centre makes bottom centre the least covered.
+    rings.push_back(Rect(600, 40, 10, 10));
+    EXPECT_EQ(spotFor(rings), (IslandSpot{IslandPlacement::bottom, IslandSide::center}));
+}
+
+TEST(GeometryIsland, IslandWiderThanTheScreenSpansIt) {
+    const auto spot = Geometry::islandSpot({Rect(5, 40, 10, 10)}, Size{300, 900}, kIsland, 24, 20);
+    EXPECT_EQ(spot, (IslandSpot{IslandPlacement::bottom, IslandSide::center}));
+}
+
+// ---- windows, dialogs, pointer ----
+
+TEST(GeometryWindow, OriginCentresOnThePointerScreenUnlessAlreadyThere) {
+    const Rect screen(0, 0, 1440, 900);
+    const Rect other(1440, 0, 1920, 1080);
+    EXPECT_EQ(Geometry::windowOrigin(Size{400, 300}, screen, false, std::nullopt),
+              (Point{520, 300}));
+    EXPECT_EQ(Geometry::windowOrigin(Size{400, 300}, screen, true, screen), std::nullopt);
+    EXPECT_EQ(Geometry::windowOrigin(Size{400, 300}, screen, true, other), (Point{520, 300}));
+    EXPECT_EQ(Geometry::windowOrigin(Size{400, 300}, other, true, std::nullopt),
+              (Point{2200, 390}));
+}
+
+TEST(WindowSizing, NinetyPercentWithinMinimumAndScreen) {
+    EXPECT_EQ(WindowSizing::frame(Rect(0, 0, 1440, 900)), Rect(72, 45, 1296, 810));
+    EXPECT_EQ(WindowSizing::frame(Rect(0, 0, 800, 600)), Rect(0, 0, 800, 600));
+    EXPECT_EQ(WindowSizing::frame(Rect(100, 50, 900, 650)), Rect(140, 75, 820, 600));
+}
+
+TEST(ConfirmPlacement, CentredAndATenthAbove) {
+    EXPECT_EQ(ConfirmPlacement::origin(Size{300, 200}, Rect(0, 0, 1000, 800)), (Point{350, 380}));
+    // Halves round away from zero.
+    EXPECT_EQ(ConfirmPlacement::origin(Size{301, 200}, Rect(0, 0, 1000, 800)), (Point{350, 380}));
+    EXPECT_EQ(ConfirmPlacement::origin(Size{301, 200}, Rect(-1001, 0, 1000, 800)),
+              (Point{-652, 380}));
+}
+
+TEST(PointerMotion, MovesOnlyPastOnePoint) {
+    EXPECT_FALSE(PointerMotion::moved(Point{0, 0}, Point{1, 0}));
+    EXPECT_FALSE(PointerMotion::moved(Point{5, 5}, Point{5, 4}));
+    EXPECT_TRUE(PointerMotion::moved(Point{0, 0}, Point{1.01, 0}));
+    EXPECT_TRUE(PointerMotion::moved(Point{0, 0}, Point{0.8, 0.8}));
+}
+
+TEST(FlightTrail, VisibleFromZeroUntilDuration) {
+    EXPECT_TRUE(FlightTrail::isVisible(true, 0.0));
+    EXPECT_TRUE(FlightTrail::isVisible(true, 1.19));
+    EXPECT_FALSE(FlightTrail::isVisible(true, 1.2));
+    EXPECT_FALSE(FlightTrail::isVisible(true, -0.1));
+    EXPECT_FALSE(FlightTrail::isVisible(false, 0.5));
+    EXPECT_FALSE(FlightTrail::isVisible(true, std::nullopt));
+    EXPECT_FALSE(FlightTrail::isVisible(true, kNaN));
+}
+
+// ---- magnifier ----
+
+TEST(ZoomFocus, FollowsOnlyForTheNumberOne) {
+    EXPECT_TRUE(ZoomFocus::zoomFollowsFocus(Json(1)));
+    EXPECT_TRUE(ZoomFocus::zoomFollowsFocus(Json(1u)));
+    EXPECT_TRUE(ZoomFocus::zoomFollowsFocus(Json(1.0)));
+    EXPECT_FALSE(ZoomFocus::zoomFollowsFocus(Json(0)));
+    EXPECT_FALSE(ZoomFocus::zoomFollowsFocus(Json(2)));
+    EXPECT_FALSE(ZoomFocus::zoomFollowsFocus(Json(-1)));
+    EXPECT_FALSE(ZoomFocus::zoomFollowsFocus(Json("1")));
+    EXPECT_FALSE(ZoomFocus::zoomFollowsFocus(Json(true)));
+    EXPECT_FALSE(ZoomFocus::zoomFollowsFocus(Json(nullptr)));
+    EXPECT_FALSE(ZoomFocus::zoomFollowsFocus(std::nullopt));
+    EXPECT_FALSE(ZoomFocus::zoomFollowsFocus(Json(1e300)));
+    EXPECT_TRUE(ZoomFocus::pointerStaysOnControl(true));
+    EXPECT_FALSE(ZoomFocus::pointerStaysOnControl(false));
+}
+
+TEST(ZoomFocus, RectGrowsRealFramesOnly) {
+    EXPECT_EQ(ZoomFocus::rect(Rect(10, 10, 20, 20)), Rect(-2, -2, 44, 44));
+    EXPECT_EQ(ZoomFocus::rect(Rect(10, 10, 1, 1)), Rect(-2, -2, 25, 25));
+    EXPECT_EQ(ZoomFocus::rect(Rect(10, 10, 0.5, 20)), std::nullopt);
+    EXPECT_EQ(ZoomFocus::rect(Rect(10, 10, 20, 0.9)), std::nullopt);
+    EXPECT_EQ(ZoomFocus::rect(Rect::null()), std::nullopt);
+    EXPECT_EQ(ZoomFocus::rect(Rect(0, 0, kInf, 20)), std::nullopt);
+    EXPECT_EQ(ZoomFocus::rect(Rect(kNaN, 0, 20, 20)), std::nullopt);
+}
+
+// ---- on-screen button ----
+
+TEST(OvraButtonPlace, CasesRawValuesAndSides) {
+    struct Row {
+        OvraButtonPlace place;
+        std::string_view raw;
+        bool onLeft;
+        std::string_view label;
+    };
+    const Row rows[] = {
+        {OvraButtonPlace::rightMiddle, "rightMiddle", false, "Right edge, middle"},
+        {OvraButtonPlace::rightTop, "rightTop", false, "Right edge, top"},
+        {OvraButtonPlace::rightBottom, "rightBottom", false, "Right edge, bottom"},
+        {OvraButtonPlace::leftMiddle, "leftMiddle", true, "Left edge, middle"},
+        {OvraButtonPlace::leftTop, "leftTop", true, "Left edge, top"},
+        {OvraButtonPlace::leftBottom, "leftBottom", true, "Left edge, bottom"},
+    };
+    ASSERT_EQ(OvraButtonPlace::allCases().size(), std::size(rows));
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+        const Row& r = rows[i];
+        EXPECT_EQ(OvraButtonPlace::allCases()[i], r.place);
+        EXPECT_EQ(r.place.rawValue(), r.raw);
+        EXPECT_EQ(OvraButtonPlace::fromRawValue(r.raw), r.place);
+        EXPECT_EQ(r.place.onLeft(), r.onLeft);
+        EXPECT_EQ(r.place.label(), r.label);
+    }
+    EXPECT_EQ(OvraButtonPlace::fromRawValue("topRight"), std::nullopt);
+    EXPECT_EQ(OvraButtonPlace::fromRawValue("RightTop"), std::nullopt);
+}
+
+TEST(OvraButtonPlace, DefaultKeepsClearOfARightDock) {
+    EXPECT_EQ(OvraButtonPlace::defaultPlace("right"), OvraButtonPlace::leftTop);
+    EXPECT_EQ(OvraButtonPlace::defaultPlace("left"), OvraButtonPlace::rightTop);
+    EXPECT_EQ(OvraButtonPlace::defaultPlace("bottom"), OvraButtonPlace::rightTop);
+    EXPECT_EQ(OvraButtonPlace::defaultPlace(std::nullopt), OvraButtonPlace::rightTop);
+}
+
+TEST(OvraButtonPlace, OldCornersMigrate) {
+    EXPECT_EQ(OvraButtonPlace::fromOldCorner("topRight"), OvraButtonPlace::rightTop);
+    EXPECT_EQ(OvraButtonPlace::fromOldCorner("bottomRight"), OvraButtonPlace::rightBottom);
+    EXPECT_EQ(OvraButtonPlace::fromOldCorner("bottomLeft"), OvraButtonPlace::leftBottom);
+    EXPECT_EQ(OvraButtonPlace::fromOldCorner("topLeft"), OvraButtonPlace::leftTop);
+    EXPECT_EQ(OvraButtonPlace::fromOldCorner("rightTop"), std::nullopt);
+    EXPECT_EQ(OvraButtonPlace::fromOldCorner(std::nullopt), std::nullopt);
+}
+
+TEST(OvraButtonPlace, HitFrameHugsTheChosenEdge) {
+    const Rect visible(0, 40, 1440, 820);  // maxY 860, midY 450
+    EXPECT_EQ(OvraButtonPlace(OvraButtonPlace::leftBottom).hitFrame(visible, 56),
+              Rect(0, 46, 72, 72));
+    EXPECT_EQ(OvraButtonPlace(OvraButtonPlace::rightTop).hitFrame(visible, 56),
+              Rect(1368, 782, 72, 72));
+    EXPECT_EQ(OvraButtonPlace(OvraButtonPlace::rightMiddle).hitFrame(visible, 80),
+              Rect(1344, 402, 96, 96));
+    EXPECT_EQ(OvraButtonPlace(OvraButtonPlace::leftTop).hitFrame(visible, 112),
+              Rect(0, 726, 128, 128));
+}
+
+}  // namespace
+}  // namespace ovra
