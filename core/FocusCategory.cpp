@@ -4,8 +4,6 @@
 
 namespace ovra {
 
-namespace FocusCategories {
-
 std::string_view rawValue(FocusCategory category) {
     switch (category) {
         case FocusCategory::essentialFormAction:
@@ -20,6 +18,8 @@ std::string_view rawValue(FocusCategory category) {
     return "legal_or_passive";
 }
 
+namespace FocusCategories {
+
 std::optional<FocusCategory> fromRawValue(std::string_view wire) {
     for (const FocusCategory category : allCases) {
         if (rawValue(category) == wire)
@@ -31,7 +31,7 @@ std::optional<FocusCategory> fromRawValue(std::string_view wire) {
 }  // namespace FocusCategories
 
 void to_json(Json& json, FocusCategory category) {
-    json = std::string(FocusCategories::rawValue(category));
+    json = std::string(rawValue(category));
 }
 
 void from_json(const Json& json, FocusCategory& category) {
@@ -48,7 +48,7 @@ void from_json(const Json& json, FocusCategory& category) {
 }
 
 std::ostream& operator<<(std::ostream& out, FocusCategory category) {
-    return out << FocusCategories::rawValue(category);
+    return out << rawValue(category);
 }
 
 std::ostream& operator<<(std::ostream& out, const Prior& prior) {

@@ -29,12 +29,13 @@ inline constexpr std::array<FocusCategory, 4> allCases{
     FocusCategory::essentialFormAction, FocusCategory::dismissalOrExit,
     FocusCategory::distractionOrUpsell, FocusCategory::legalOrPassive};
 
-// The wire string.
-std::string_view rawValue(FocusCategory category);
 // The category with exactly this wire string; none for any other text.
 std::optional<FocusCategory> fromRawValue(std::string_view wire);
 
 }  // namespace FocusCategories
+
+// The wire string.
+std::string_view rawValue(FocusCategory category);
 
 // JSON form: the wire string alone. Decoding any other value throws JsonError.
 void to_json(Json& json, FocusCategory category);
