@@ -1,0 +1,674 @@
+#include "platform/accessibility/FakeAccessibilityBackend.h"
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <limits>
+#include <sstream>
+
+namespace ovra::ax {
+
+namespace {
+
+class FakeRef final : public ElementRef {
+  public:
+    FakeRef(const void* anOwner, int anIndex, std::int64_t aCopy, std::string key)
+        : owner(anOwner), index(anIndex), copy(aCopy), key_(std::move(key)) {}
+    std::string key() const override { return key_; }
+
+    const void* owner;
+    int index;
+    std::int64_t copy;
+
+  private:
+    std::string key_;
+};
+
+constexpr std::string_view errorNames[] = {
+    "unsupportedAttribute", "noValue", "timeout", "appGone", "wrongType", "cannotComplete"};
+
+std::string formatNumber(double d) {
+    std::ostringstream out;
+    out << d;
+    return out.str();
+}
+
+}  // namespace
+
+std::optional<AXError> axErrorFromName(std::string_view name) {
+    for (std::size_t i = 0; i < std::size(errorNames); ++i) {
+        if (errorNames[i] == name) {
+            return static_cast<AXError>(i);
+        }
+    }
+    return std::nullopt;
+}
+
+std::string describe(const Value& value) {
+    struct Visitor {
+        std::string operator()(const std::string& s) const { return "\"" + s + "\""; }
+        std::string operator()(double d) const { return formatNumber(d); }
+        std::string operator()(bool b) const { return b ? "true" : "false"; }
+        std::string operator()(const Point& p) const {
+            return "(" + formatNumber(p.x) + ", " + formatNumber(p.y) + ")";
+        }
+        std::string operator()(const Size& s) const {
+            return formatNumber(s.width) + "x" + formatNumber(s.height);
+        }
+        std::string operator()(const Rect& r) const {
+            std::ostringstream out;
+            out << r;
+            return out.str();
+        }
+        std::string operator()(const Element& e) const { return "<" + e.key() + ">"; }
+        std::string operator()(const ElementList& list) const {
+            std::string out = "[";
+            for (std::size_t i = 0; i < list.size(); ++i) {
+                out += (i ? ", <" : "<") + list[i].key() + ">";
+            }
+            return out + "]";
+        }
+    };
+    return std::visit(Visitor{}, value);
+}
+
+void ManualClock::sleep(double seconds) {
+    sleeps_.push_back(seconds);
+    if (seconds > 0) {
+        now_ += seconds;
+    }
+}
+
+// Builds the node table of a fixture; throws JsonError on a malformed fixture.
+class FakeFixtureLoader {
+  public:
+    explicit FakeFixtureLoader(FakeAccessibilityBackend& fake) : fake_(fake) {}
+
+    void load(const Json& fixture) {
+        if (!fixture.is_object()) {
+            throw JsonError("a fixture must be an object");
+        }
+        fake_.trusted_ = optionalBool(fixture, "trusted", true);
+        fake_.frontmost_ = optionalBool(fixture, "frontmost", true);
+        if (const auto it = fixture.find("screens"); it != fixture.end()) {
+            if (!it->is_array()) {
+                throw JsonError("\"screens\" must be an array");
+            }
+            for (const auto& screen : *it) {
+                fake_.screens_.push_back(rect(screen, "screen"));
+            }
+        }
+        fake_.nodes_.push_back({});
+        fake_.nodes_[0].id = "app";
+        if (const auto it = fixture.find("app"); it != fixture.end()) {
+            loadApp(*it);
+        }
+        if (const auto it = fixture.find("window"); it != fixture.end() && !it->is_null()) {
+            fake_.window_ = loadNode(*it);
+        }
+        if (const auto it = fixture.find("afterWakeUp"); it != fixture.end()) {
+            fake_.windowAfterWakeUp_ = loadNode(*it);
+            if (!wakeUpGiven_) {
+                fake_.wakeUpResult_ = std::nullopt;
+            }
+        }
+        for (std::size_t i = 0; i < fake_.nodes_.size(); ++i) {
+            fake_.refs_.push_back(
+                std::make_shared<FakeRef>(&fake_, static_cast<int>(i), -1, fake_.nodes_[i].id));
+        }
+        std::vector<std::string> ids;
+        for (const auto& n : fake_.nodes_) {
+            ids.push_back(n.id);
+        }
+        std::sort(ids.begin(), ids.end());
+        if (std::adjacent_find(ids.begin(), ids.end()) != ids.end()) {
+            throw JsonError("node ids must be unique");
+        }
+        for (const auto& pending : pendingRefs_) {
+            resolve(pending);
+        }
+    }
+
+  private:
+    struct PendingRef {
+        int node;
+        std::string attribute;
+        std::vector<std::string> ids;
+        bool list;
+    };
+
+    static bool optionalBool(const Json& object, std::string_view key, bool fallback) {
+        const auto it = object.find(key);
+        if (it == object.end()) {
+            return fallback;
+        }
+        if (!it->is_boolean()) {
+            throw JsonError("\"" + std::string(key) + "\" must be a Boolean");
+        }
+        return it->get<bool>();
+    }
+
+    static double number(const Json& value, std::string_view what) {
+        if (value.is_object()) {
+            const std::string special = json::requireString(value, "number");
+            if (special == "nan") {
+                return std::numeric_limits<double>::quiet_NaN();
+            }
+            if (special == "inf") {
+                return std::numeric_limits<double>::infinity();
+            }
+            throw JsonError(std::string(what) + ": unknown special number");
+        }
+        return json::asNumber(value, what);
+    }
+
+    static std::vector<double> numbers(const Json& value, std::size_t count,
+                                       std::string_view what) {
+        if (!value.is_array() || value.size() != count) {
+            throw JsonError(std::string(what) + " must be an array of " + std::to_string(count) +
+                            " numbers");
+        }
+        std::vector<double> out;
+        for (const auto& v : value) {
+            out.push_back(number(v, what));
+        }
+        return out;
+    }
+
+    static Rect rect(const Json& value, std::string_view what) {
+        const auto n = numbers(value, 4, what);
+        return {n[0], n[1], n[2], n[3]};
+    }
+
+    static AXError error(const Json& value) {
+        if (!value.is_string()) {
+            throw JsonError("a fault must be an error name");
+        }
+        const auto parsed = axErrorFromName(value.get<std::string>());
+        if (!parsed) {
+            throw JsonError("unknown error name \"" + value.get<std::string>() + "\"");
+        }
+        return *parsed;
+    }
+
+    void loadApp(const Json& app) {
+        if (!app.is_object()) {
+            throw JsonError("\"app\" must be an object");
+        }
+        if (app.contains("pid")) {
+            fake_.app_.pid = json::requireInt(app, "pid");
+        }
+        if (app.contains("name")) {
+            fake_.app_.localizedName = json::requireString(app, "name");
+        }
+        fake_.gone_ = optionalBool(app, "gone", false);
+        if (app.contains("hangAfter")) {
+            fake_.hangAfter_ = static_cast<long>(json::requireInt(app, "hangAfter"));
+        }
+        if (app.contains("callCost")) {
+            fake_.callCost_ = json::requireNumber(app, "callCost");
+        }
+        fake_.focusedWindow_ = optionalBool(app, "focusedWindow", true);
+        fake_.mainWindow_ = optionalBool(app, "mainWindow", true);
+        if (const auto it = app.find("wakeUp"); it != app.end()) {
+            wakeUpGiven_ = true;
+            if (it->is_string() && it->get<std::string>() == "ok") {
+                fake_.wakeUpResult_ = std::nullopt;
+            } else {
+                fake_.wakeUpResult_ = error(*it);
+            }
+        }
+        loadExtras(app, 0);
+    }
+
+    Value value(const Json& v, int nodeIndex, const std::string& attribute) {
+        if (v.is_string()) {
+            return v.get<std::string>();
+        }
+        if (v.is_boolean()) {
+            return v.get<bool>();
+        }
+        if (v.is_number()) {
+            return json::asNumber(v, attribute);
+        }
+        if (v.is_object() && v.size() == 1) {
+            const auto first = v.begin();
+            const std::string key = first.key();
+            const Json& inner = first.value();
+            if (key == "point") {
+                const auto n = numbers(inner, 2, attribute);
+                return Point{n[0], n[1]};
+            }
+            if (key == "size") {
+                const auto n = numbers(inner, 2, attribute);
+                return Size{n[0], n[1]};
+            }
+            if (key == "rect") {
+                return rect(inner, attribute);
+            }
+            if (key == "number") {
+                return number(v, attribute);
+            }
+            if (key == "ref") {
+                pendingRefs_.push_back({nodeIndex, attribute, {json::asString(inner, key)}, false});
+                return Element{};
+            }
+            if (key == "refs" && inner.is_array()) {
+                std::vector<std::string> ids;
+                for (const auto& id : inner) {
+                    ids.push_back(json::asString(id, key));
+                }
+                pendingRefs_.push_back({nodeIndex, attribute, std::move(ids), true});
+                return ElementList{};
+            }
+        }
+        throw JsonError("unreadable value of " + attribute);
+    }
+
+    void loadExtras(const Json& object, int index) {
+        if (const auto it = object.find("attrs"); it != object.end()) {
+            if (!it->is_object()) {
+                throw JsonError("\"attrs\" must be an object");
+            }
+            for (const auto& [name, v] : it->items()) {
+                fake_.nodes_[static_cast<std::size_t>(index)].attributes[name] =
+                    value(v, index, name);
+            }
+        }
+        if (const auto it = object.find("faults"); it != object.end()) {
+            if (!it->is_object()) {
+                throw JsonError("\"faults\" must be an object");
+            }
+            for (const auto& [name, v] : it->items()) {
+                fake_.nodes_[static_cast<std::size_t>(index)].faults[name] = error(v);
+            }
+        }
+    }
+
+    static std::vector<std::string> strings(const Json& object, std::string_view key) {
+        std::vector<std::string> out;
+        if (const auto it = object.find(key); it != object.end()) {
+            if (!it->is_array()) {
+                throw JsonError("\"" + std::string(key) + "\" must be an array");
+            }
+            for (const auto& s : *it) {
+                out.push_back(json::asString(s, key));
+            }
+        }
+        return out;
+    }
+
+    int loadNode(const Json& object) {
+        if (!object.is_object()) {
+            throw JsonError("a node must be an object");
+        }
+        const int index = static_cast<int>(fake_.nodes_.size());
+        fake_.nodes_.push_back({});
+        auto at = [&]() -> FakeAccessibilityBackend::Node& {
+            return fake_.nodes_[static_cast<std::size_t>(index)];
+        };
+        at().id =
+            object.contains("id") ? json::requireString(object, "id") : "n" + std::to_string(index);
+        static constexpr std::pair<std::string_view, std::string_view> shorthands[] = {
+            {"role", "AXRole"},       {"subrole", "AXSubrole"},
+            {"title", "AXTitle"},     {"desc", "AXDescription"},
+            {"value", "AXValue"},     {"placeholder", "AXPlaceholderValue"},
+            {"enabled", "AXEnabled"}, {"focused", "AXFocused"},
+            {"hidden", "AXHidden"},
+        };
+        for (const auto& [key, name] : shorthands) {
+            if (const auto it = object.find(key); it != object.end()) {
+                const std::string attribute(name);
+                at().attributes[attribute] = value(*it, index, attribute);
+            }
+        }
+        if (const auto it = object.find("frame"); it != object.end()) {
+            const Rect r = rect(*it, "frame");
+            at().attributes["AXPosition"] = r.origin;
+            at().attributes["AXSize"] = r.size;
+        }
+        loadExtras(object, index);
+        at().actions = strings(object, "actions");
+        at().settable = strings(object, "settable");
+        std::vector<int> kids;
+        if (const auto it = object.find("children"); it != object.end()) {
+            if (!it->is_array()) {
+                throw JsonError("\"children\" must be an array");
+            }
+            for (const auto& child : *it) {
+                kids.push_back(loadNode(child));
+            }
+        }
+        at().children = std::move(kids);
+        if (object.contains("repeat")) {
+            const auto repeat = json::requireInt(object, "repeat");
+            if (repeat < 0 || at().children.size() != 1) {
+                throw JsonError("\"repeat\" needs a count and exactly one child");
+            }
+            at().repeat = static_cast<std::size_t>(repeat);
+        }
+        return index;
+    }
+
+    void resolve(const PendingRef& pending) {
+        ElementList list;
+        for (const auto& id : pending.ids) {
+            Element e = fake_.element(id);
+            if (e.isNull()) {
+                throw JsonError("unknown element \"" + id + "\" in " + pending.attribute);
+            }
+            list.push_back(std::move(e));
+        }
+        auto& slot = fake_.nodes_[static_cast<std::size_t>(pending.node)];
+        if (pending.list) {
+            slot.attributes[pending.attribute] = std::move(list);
+        } else {
+            slot.attributes[pending.attribute] = list.front();
+        }
+    }
+
+    FakeAccessibilityBackend& fake_;
+    std::vector<PendingRef> pendingRefs_;
+    bool wakeUpGiven_ = false;
+};
+
+Result<std::unique_ptr<FakeAccessibilityBackend>> FakeAccessibilityBackend::fromJson(
+    const Json& fixture) {
+    std::unique_ptr<FakeAccessibilityBackend> fake(new FakeAccessibilityBackend());
+    try {
+        FakeFixtureLoader(*fake).load(fixture);
+    } catch (const JsonError& e) {
+        return fail(std::string("bad fixture: ") + e.what());
+    } catch (const Json::exception& e) {
+        return fail(std::string("bad fixture: ") + e.what());
+    }
+    return fake;
+}
+
+Result<std::unique_ptr<FakeAccessibilityBackend>> FakeAccessibilityBackend::fromFile(
+    const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return fail("cannot open " + path.string());
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    auto parsed = json::parse(text.str());
+    if (!parsed) {
+        return fail(path.string() + ": " + parsed.error());
+    }
+    return fromJson(*parsed);
+}
+
+Element FakeAccessibilityBackend::handle(int index, std::int64_t copy) const {
+    if (copy < 0) {
+        return Element(refs_[static_cast<std::size_t>(index)]);
+    }
+    return Element(std::make_shared<FakeRef>(
+        this, index, copy,
+        nodes_[static_cast<std::size_t>(index)].id + "#" + std::to_string(copy)));
+}
+
+Element FakeAccessibilityBackend::element(std::string_view id) const {
+    for (std::size_t i = 0; i < nodes_.size(); ++i) {
+        if (nodes_[i].id == id && i < refs_.size()) {
+            return handle(static_cast<int>(i));
+        }
+    }
+    return {};
+}
+
+const FakeAccessibilityBackend::Node* FakeAccessibilityBackend::node(const Element& element) const {
+    const auto* ref = element.as<FakeRef>();
+    if (ref == nullptr || ref->owner != this || ref->index < 0 ||
+        static_cast<std::size_t>(ref->index) >= nodes_.size()) {
+        return nullptr;
+    }
+    return &nodes_[static_cast<std::size_t>(ref->index)];
+}
+
+FakeAccessibilityBackend::Node* FakeAccessibilityBackend::node(const Element& element) {
+    return const_cast<Node*>(std::as_const(*this).node(element));
+}
+
+std::optional<AXError> FakeAccessibilityBackend::enter() {
+    ++calls_;
+    if (gone_) {
+        return AXError::appGone;
+    }
+    if (hangAfter_ >= 0 && calls_ > hangAfter_) {
+        clock_.advance(timeoutSeconds_);
+        ++timeouts_;
+        return AXError::timeout;
+    }
+    clock_.advance(callCost_);
+    return std::nullopt;
+}
+
+std::optional<AXError> FakeAccessibilityBackend::fault(const Node& n, std::string_view key) {
+    const auto it = n.faults.find(key);
+    if (it == n.faults.end()) {
+        return std::nullopt;
+    }
+    if (it->second == AXError::timeout) {
+        clock_.advance(timeoutSeconds_);
+        ++timeouts_;
+    }
+    return it->second;
+}
+
+std::optional<RunningApp> FakeAccessibilityBackend::frontmostApp() {
+    if (!frontmost_) {
+        return std::nullopt;
+    }
+    return app_;
+}
+
+Element FakeAccessibilityBackend::applicationElement(const RunningApp& app) {
+    if (app.pid != app_.pid) {
+        return {};
+    }
+    return handle(0);
+}
+
+void FakeAccessibilityBackend::setMessagingTimeout(const Element& appElement, double seconds) {
+    if (node(appElement) == &nodes_[0] && std::isfinite(seconds) && seconds > 0) {
+        timeoutSeconds_ = seconds;
+        log_.push_back("timeout " + formatNumber(seconds));
+    }
+}
+
+std::optional<AXError> FakeAccessibilityBackend::wakeUp(const Element& appElement) {
+    if (node(appElement) != &nodes_[0]) {
+        return AXError::cannotComplete;
+    }
+    if (const auto error = enter()) {
+        log_.push_back("wakeUp failed: " + std::string(toString(*error)));
+        return error;
+    }
+    if (wakeUpResult_) {
+        log_.push_back("wakeUp failed: " + std::string(toString(*wakeUpResult_)));
+        return wakeUpResult_;
+    }
+    log_.push_back("wakeUp");
+    if (windowAfterWakeUp_ >= 0) {
+        window_ = windowAfterWakeUp_;
+    }
+    return std::nullopt;
+}
+
+Read FakeAccessibilityBackend::attribute(const Element& element, std::string_view name) {
+    ++counters_.attribute;
+    const Node* n = node(element);
+    if (n == nullptr) {
+        return fail(AXError::cannotComplete);
+    }
+    if (const auto error = enter()) {
+        return fail(*error);
+    }
+    if (const auto error = fault(*n, name)) {
+        return fail(*error);
+    }
+    if (n == &nodes_[0] && !n->attributes.contains(name)) {
+        const bool focused = name == "AXFocusedWindow" && focusedWindow_;
+        const bool main = name == "AXMainWindow" && mainWindow_;
+        if ((focused || main) && window_ >= 0) {
+            return Value(handle(window_));
+        }
+    }
+    if (name == "AXChildren") {
+        auto kids = children(element, std::numeric_limits<std::size_t>::max());
+        if (!kids) {
+            return fail(kids.error());
+        }
+        return Value(std::move(kids).value());
+    }
+    const auto it = n->attributes.find(name);
+    if (it == n->attributes.end()) {
+        return fail(AXError::noValue);
+    }
+    return it->second;
+}
+
+Result<std::vector<Read>, AXError> FakeAccessibilityBackend::attributes(
+    const Element& element, std::span<const std::string_view> names) {
+    ++counters_.batch;
+    const Node* n = node(element);
+    if (n == nullptr) {
+        return fail(AXError::cannotComplete);
+    }
+    if (const auto error = enter()) {
+        return fail(*error);
+    }
+    if (const auto error = fault(*n, "attributes")) {
+        return fail(*error);
+    }
+    std::vector<Read> out;
+    out.reserve(names.size());
+    bool timedOut = false;
+    for (const auto name : names) {
+        const auto f = n->faults.find(name);
+        if (f != n->faults.end()) {
+            if (f->second == AXError::timeout && !timedOut) {
+                // One round trip: a slow attribute delays the whole batch once.
+                timedOut = true;
+                clock_.advance(timeoutSeconds_);
+                ++timeouts_;
+            }
+            out.emplace_back(fail(f->second));
+            continue;
+        }
+        const auto it = n->attributes.find(name);
+        if (it == n->attributes.end()) {
+            out.emplace_back(fail(AXError::noValue));
+        } else {
+            out.emplace_back(it->second);
+        }
+    }
+    return out;
+}
+
+Result<ElementList, AXError> FakeAccessibilityBackend::children(const Element& element,
+                                                                std::size_t limit) {
+    ++counters_.children;
+    counters_.largestChildLimit = std::max(counters_.largestChildLimit, limit);
+    const Node* n = node(element);
+    if (n == nullptr) {
+        return fail(AXError::cannotComplete);
+    }
+    if (const auto error = enter()) {
+        return fail(*error);
+    }
+    if (const auto error = fault(*n, "children")) {
+        return fail(*error);
+    }
+    ElementList out;
+    if (n == &nodes_[0]) {
+        if (window_ >= 0 && limit > 0) {
+            out.push_back(handle(window_));
+        }
+    } else if (n->repeat > 0) {
+        const std::size_t count = std::min(limit, n->repeat);
+        out.reserve(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            out.push_back(handle(n->children.front(), static_cast<std::int64_t>(i)));
+        }
+    } else {
+        const std::size_t count = std::min(limit, n->children.size());
+        out.reserve(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            out.push_back(handle(n->children[i]));
+        }
+    }
+    counters_.childrenHandedOut += out.size();
+    return out;
+}
+
+Result<std::vector<std::string>, AXError> FakeAccessibilityBackend::actionNames(
+    const Element& element) {
+    ++counters_.actionNames;
+    const Node* n = node(element);
+    if (n == nullptr) {
+        return fail(AXError::cannotComplete);
+    }
+    if (const auto error = enter()) {
+        return fail(*error);
+    }
+    if (const auto error = fault(*n, "actions")) {
+        return fail(*error);
+    }
+    return n->actions;
+}
+
+Result<bool, AXError> FakeAccessibilityBackend::isAttributeSettable(const Element& element,
+                                                                    std::string_view name) {
+    const Node* n = node(element);
+    if (n == nullptr) {
+        return fail(AXError::cannotComplete);
+    }
+    if (const auto error = enter()) {
+        return fail(*error);
+    }
+    return std::find(n->settable.begin(), n->settable.end(), name) != n->settable.end();
+}
+
+std::optional<AXError> FakeAccessibilityBackend::performAction(const Element& element,
+                                                               std::string_view action) {
+    const Node* n = node(element);
+    if (n == nullptr) {
+        return AXError::cannotComplete;
+    }
+    std::optional<AXError> error = enter();
+    if (!error && std::find(n->actions.begin(), n->actions.end(), action) == n->actions.end()) {
+        error = AXError::unsupportedAttribute;
+    }
+    std::string line = "perform " + element.key() + " " + std::string(action);
+    if (error) {
+        line += " failed: " + std::string(toString(*error));
+    }
+    log_.push_back(std::move(line));
+    return error;
+}
+
+std::optional<AXError> FakeAccessibilityBackend::setAttribute(const Element& element,
+                                                              std::string_view name,
+                                                              const Value& value) {
+    Node* n = node(element);
+    if (n == nullptr) {
+        return AXError::cannotComplete;
+    }
+    std::optional<AXError> error = enter();
+    if (!error && std::find(n->settable.begin(), n->settable.end(), name) == n->settable.end()) {
+        error = AXError::unsupportedAttribute;
+    }
+    std::string line = "set " + element.key() + " " + std::string(name) + " " + describe(value);
+    if (error) {
+        line += " failed: " + std::string(toString(*error));
+    } else {
+        n->attributes[std::string(name)] = value;
+    }
+    log_.push_back(std::move(line));
+    return error;
+}
+
+}  // namespace ovra::ax

@@ -1,0 +1,151 @@
+#pragma once
+
+// A scripted accessibility backend for tests and benchmarks: one app with one window, loaded
+// from a compact JSON fixture, with injected faults and a manual clock. Actions, attribute writes
+// and wake-ups go to a log.
+//
+// Fixture:
+//   { "trusted": true, "frontmost": true,
+//     "screens": [[x, y, w, h], ...],                       accessibility space, primary first
+//     "app": { "pid": 42, "name": "Example",                name may be absent
+//              "gone": false,                               every call fails with appGone
+//              "hangAfter": 10,                             calls after the 10th time out
+//              "callCost": 0.001,                           seconds each call takes
+//              "focusedWindow": true, "mainWindow": true,   false: that attribute is missing
+//              "wakeUp": "ok" | <error name> },             default ok with "afterWakeUp"
+//     "window": <node> | null,
+//     "afterWakeUp": <node> }                               the window once woken up
+//   node: { "id": "ok",                    element key (default "n" and an index)
+//           "role", "subrole", "title", "desc", "value", "placeholder": AX attributes,
+//           "frame": [x, y, w, h],         "AXPosition" and "AXSize"
+//           "enabled", "focused", "hidden": Booleans,
+//           "attrs": { "AXName": value },  any other attribute, any kind of value
+//           "actions": ["AXPress"], "settable": ["AXFocused"],
+//           "faults": { "AXTitle": "timeout", "attributes": ..., "children": ...,
+//                       "actions": ... },  error names of AXError; whole-call faults by call
+//           "children": [ node, ... ],
+//           "repeat": 100000 }             children are that many copies of the only child
+//   value: string | number | Boolean | {"point": [x, y]} | {"size": [w, h]} |
+//          {"rect": [x, y, w, h]} | {"ref": "id"} | {"refs": ["id", ...]} | {"number": "nan"}
+// A timed-out call advances the clock by the app's messaging time-out (6 s until one is set).
+
+#include <cstddef>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "core/Json.h"
+#include "core/Result.h"
+#include "platform/accessibility/AccessibilityBackend.h"
+
+namespace ovra::ax {
+
+class ManualClock final : public Clock {
+  public:
+    double now() const override { return now_; }
+    void sleep(double seconds) override;
+    void advance(double seconds) { now_ += seconds; }
+    const std::vector<double>& sleeps() const { return sleeps_; }
+
+  private:
+    double now_ = 0;
+    std::vector<double> sleeps_;
+};
+
+class FakeAccessibilityBackend final : public AccessibilityBackend {
+  public:
+    static Result<std::unique_ptr<FakeAccessibilityBackend>> fromJson(const Json& fixture);
+    static Result<std::unique_ptr<FakeAccessibilityBackend>> fromFile(
+        const std::filesystem::path& path);
+
+    struct Counters {
+        int attribute = 0;
+        int batch = 0;
+        int children = 0;
+        int actionNames = 0;
+        std::size_t largestChildLimit = 0;
+        std::size_t childrenHandedOut = 0;
+        int total() const { return attribute + batch + children + actionNames; }
+    };
+
+    ManualClock& clock() { return clock_; }
+    const std::vector<std::string>& log() const { return log_; }
+    const Counters& counters() const { return counters_; }
+    void resetCounters() { counters_ = {}; }
+    void setTrusted(bool trusted) { trusted_ = trusted; }
+    // The handle of the node with this fixture id (null when there is none).
+    Element element(std::string_view id) const;
+    // How many timed-out calls the app had.
+    int timeouts() const { return timeouts_; }
+
+    bool isProcessTrusted() override { return trusted_; }
+    std::optional<RunningApp> frontmostApp() override;
+    Element applicationElement(const RunningApp& app) override;
+    std::vector<Rect> screenFrames() override { return screens_; }
+    void setMessagingTimeout(const Element& appElement, double seconds) override;
+    std::optional<AXError> wakeUp(const Element& appElement) override;
+
+    Read attribute(const Element& element, std::string_view name) override;
+    Result<std::vector<Read>, AXError> attributes(const Element& element,
+                                                  std::span<const std::string_view> names) override;
+    Result<ElementList, AXError> children(const Element& element, std::size_t limit) override;
+    Result<std::vector<std::string>, AXError> actionNames(const Element& element) override;
+    Result<bool, AXError> isAttributeSettable(const Element& element,
+                                              std::string_view name) override;
+    std::optional<AXError> performAction(const Element& element, std::string_view action) override;
+    std::optional<AXError> setAttribute(const Element& element, std::string_view name,
+                                        const Value& value) override;
+
+    struct Node {
+        std::string id;
+        std::map<std::string, Value, std::less<>> attributes;
+        std::map<std::string, AXError, std::less<>> faults;
+        std::vector<std::string> actions;
+        std::vector<std::string> settable;
+        std::vector<int> children;
+        std::size_t repeat = 0;  // > 0: children are this many copies of children[0]
+    };
+
+  private:
+    FakeAccessibilityBackend() = default;
+
+    const Node* node(const Element& element) const;
+    Node* node(const Element& element);
+    // Accounts for one call on the app: its cost, a gone or hung app. An error ends the call.
+    std::optional<AXError> enter();
+    std::optional<AXError> fault(const Node& n, std::string_view key);
+    Element handle(int index, std::int64_t copy = -1) const;
+
+    bool trusted_ = true;
+    bool frontmost_ = true;
+    RunningApp app_;
+    bool gone_ = false;
+    long hangAfter_ = -1;
+    double callCost_ = 0;
+    bool focusedWindow_ = true;
+    bool mainWindow_ = true;
+    std::optional<AXError> wakeUpResult_ = AXError::unsupportedAttribute;
+    double timeoutSeconds_ = 6.0;
+    std::vector<Rect> screens_;
+    std::vector<Node> nodes_;  // 0 is the app element
+    std::vector<std::shared_ptr<const ElementRef>> refs_;
+    int window_ = -1;
+    int windowAfterWakeUp_ = -1;
+    long calls_ = 0;
+    int timeouts_ = 0;
+    Counters counters_;
+    std::vector<std::string> log_;
+    ManualClock clock_;
+    friend class FakeFixtureLoader;
+};
+
+// Parses an error name ("timeout", "appGone"...) as written in fixtures.
+std::optional<AXError> axErrorFromName(std::string_view name);
+// A short readable form of a value, for logs.
+std::string describe(const Value& value);
+
+}  // namespace ovra::ax
