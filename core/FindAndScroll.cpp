@@ -1,7 +1,16 @@
 #include "core/FindAndScroll.h"
 
+#include <unicode/normalizer2.h>
+#include <unicode/uchar.h>
+#include <unicode/unistr.h>
+
 #include <algorithm>
 #include <cmath>
+#include <unordered_map>
+
+#include "core/FocusPlan.h"
+#include "core/OvraText.h"
+#include "core/Text.h"
 
 namespace ovra {
 
@@ -71,7 +80,153 @@ Rect frame(ScrollDirection direction, const Rect& visible, const Size& size) {
     return {x, y, w, h};
 }
 
+FocusItem item(ScrollDirection direction, const Rect& visible, const Size& size) {
+    const bool down = direction == ScrollDirection::down;
+    const std::string label = OvraText::t(down ? "More below" : "More above");
+    FocusItem out;
+    out.candidate.id = std::string(down ? belowID : aboveID);
+    out.candidate.role = std::string(role);
+    out.candidate.title = label;
+    out.candidate.frame = frame(direction, visible, size);
+    out.category = FocusCategory::legalOrPassive;
+    out.verdict = FocusVerdict::beacon;
+    out.source = DecisionSource::heuristic;
+    out.displayLabel = label;
+    out.explanation = OvraText::t(
+        "There is more of this page. Press to scroll about one screen; Ovra reads the page "
+        "again and stays open.");
+    return out;
+}
+
 }  // namespace ScrollMore
+
+namespace FindMatcher {
+
+namespace {
+
+// Full-width ASCII and the half-width forms fold to their plain counterparts.
+bool isWidthVariant(UChar32 c) {
+    return c == 0x3000 || (c >= 0xFF01 && c <= 0xFFEE);
+}
+
+}  // namespace
+
+std::string fold(std::string_view text) {
+    UErrorCode status = U_ZERO_ERROR;
+    const icu::Normalizer2* nfd = icu::Normalizer2::getNFDInstance(status);
+    const icu::Normalizer2* nfkc = icu::Normalizer2::getNFKCInstance(status);
+    const icu::Normalizer2* nfc = icu::Normalizer2::getNFCInstance(status);
+    if (U_FAILURE(status))
+        return text::lowercased(text);
+
+    icu::UnicodeString decomposed = nfd->normalize(text::fromUtf8(text), status);
+    if (U_FAILURE(status))
+        return text::lowercased(text);
+
+    icu::UnicodeString stripped;
+    for (int32_t i = 0; i < decomposed.length();) {
+        const UChar32 c = decomposed.char32At(i);
+        i += U16_LENGTH(c);
+        if (u_charType(c) == U_NON_SPACING_MARK)
+            continue;
+        if (isWidthVariant(c)) {
+            UErrorCode widthStatus = U_ZERO_ERROR;
+            const icu::UnicodeString plain = nfkc->normalize(icu::UnicodeString(c), widthStatus);
+            stripped.append(U_SUCCESS(widthStatus) ? plain : icu::UnicodeString(c));
+            continue;
+        }
+        stripped.append(c);
+    }
+    stripped.foldCase(U_FOLD_CASE_DEFAULT);
+    icu::UnicodeString composed = nfc->normalize(stripped, status);
+    if (U_FAILURE(status))
+        composed = stripped;
+
+    icu::UnicodeString joined;
+    bool pendingSpace = false;
+    for (int32_t i = 0; i < composed.length();) {
+        const UChar32 c = composed.char32At(i);
+        i += U16_LENGTH(c);
+        if (text::isWhitespaceOrNewline(c)) {
+            pendingSpace = !joined.isEmpty();
+            continue;
+        }
+        if (pendingSpace)
+            joined.append(static_cast<UChar>(u' '));
+        pendingSpace = false;
+        joined.append(c);
+    }
+    return text::toUtf8(joined);
+}
+
+std::vector<std::string> matches(std::string_view query, const FocusPlan& plan) {
+    const std::string folded = fold(query);
+    std::unordered_map<std::string_view, const FocusItem*> byId;
+    byId.reserve(plan.items.size());
+    for (const FocusItem& i : plan.items)
+        byId.try_emplace(i.candidate.id, &i);
+
+    std::vector<std::string> out;
+    for (std::string& id : plan.revealOrder()) {
+        if (ScrollMore::isScroll(id))
+            continue;
+        const auto found = byId.find(id);
+        if (found == byId.end())
+            continue;
+        const FocusItem& i = *found->second;
+        if (folded.empty() || fold(i.displayLabel).find(folded) != std::string::npos ||
+            fold(i.candidate.label()).find(folded) != std::string::npos) {
+            out.push_back(std::move(id));
+        }
+    }
+    return out;
+}
+
+}  // namespace FindMatcher
+
+int FocusPlan::choiceCount() const {
+    return static_cast<int>(
+        std::count_if(beaconOrder.begin(), beaconOrder.end(),
+                      [](const std::string& id) { return !ScrollMore::isScroll(id); }));
+}
+
+std::vector<std::string> FocusPlan::scrollOrder() const {
+    std::vector<std::string> out;
+    for (const std::string& id : beaconOrder) {
+        if (ScrollMore::isScroll(id))
+            out.push_back(id);
+    }
+    return out;
+}
+
+FocusPlan FocusPlan::addingScrollItems(const ScrollExtent& extent, const Rect& visible,
+                                       const Size& size) const {
+    std::vector<FocusItem> added;
+    if (extent.moreBelow)
+        added.push_back(ScrollMore::item(ScrollDirection::down, visible, size));
+    if (extent.moreAbove)
+        added.push_back(ScrollMore::item(ScrollDirection::up, visible, size));
+
+    // Old scroll items always go, even when none replaces them: a page scrolled back to its
+    // top must not keep offering "More above".
+    FocusPlan out;
+    out.initialBeacon = initialBeacon;
+    out.source = source;
+    out.items.reserve(items.size() + added.size());
+    for (const FocusItem& i : items) {
+        if (!ScrollMore::isScroll(i.candidate.id))
+            out.items.push_back(i);
+    }
+    for (const std::string& id : beaconOrder) {
+        if (!ScrollMore::isScroll(id))
+            out.beaconOrder.push_back(id);
+    }
+    for (FocusItem& i : added) {
+        out.beaconOrder.push_back(i.candidate.id);
+        out.items.push_back(std::move(i));
+    }
+    return out;
+}
 
 namespace FindScope {
 

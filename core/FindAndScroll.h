@@ -7,10 +7,15 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/Rect.h"
 
 namespace ovra {
+
+// Complete in "core/FocusPlan.h", which callers of item and matches include.
+struct FocusItem;
+struct FocusPlan;
 
 enum class ScrollDirection { up, down };
 
@@ -59,8 +64,21 @@ std::optional<ScrollDirection> direction(std::string_view id);
 ScrollExtent extent(const ScrollSignals& signals);
 // Centred horizontally, 16 points inside the bottom (down) or top (up) edge of visible.
 Rect frame(ScrollDirection direction, const Rect& visible, const Size& size);
+// The synthetic "More below" (down) or "More above" (up) plan entry.
+FocusItem item(ScrollDirection direction, const Rect& visible, const Size& size);
 
 }  // namespace ScrollMore
+
+namespace FindMatcher {
+
+// Ignores capitals, accents and character width; white space runs become one space and the
+// ends are trimmed.
+std::string fold(std::string_view text);
+// Ids of the plan's items whose display label or label contains the folded query, in reveal
+// order; every item for an empty query. Scroll items are never found.
+std::vector<std::string> matches(std::string_view query, const FocusPlan& plan);
+
+}  // namespace FindMatcher
 
 namespace FindScope {
 

@@ -4,6 +4,7 @@
 // answer per control, the planner's verdict per control, the whole plan with the orders the
 // overlay walks, the sidebar headings, and the user's per-app corrections.
 
+#include <cstddef>
 #include <limits>
 #include <map>
 #include <optional>
@@ -146,6 +147,9 @@ inline constexpr int noCap = std::numeric_limits<int>::max();
 // Rows of 24 points by the vertical middle, top to bottom, then left edge; stable. Frames
 // that are not finite sort after every finite one.
 std::vector<FocusItem> readingOrder(const std::vector<FocusItem>& items);
+// The same order over positions (indices into items).
+std::vector<std::size_t> readingOrder(const std::vector<FocusItem>& items,
+                                      const std::vector<std::size_t>& positions);
 
 }  // namespace FocusPlanner
 }  // namespace ovra

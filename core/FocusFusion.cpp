@@ -1,0 +1,213 @@
+#include "core/FocusFusion.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+#include "core/DarkPatternPrior.h"
+#include "core/OvraText.h"
+#include "core/Text.h"
+
+namespace ovra::FocusPlanner {
+
+namespace {
+
+constexpr FocusCategory kEssential = FocusCategory::essentialFormAction;
+constexpr FocusCategory kDismissal = FocusCategory::dismissalOrExit;
+constexpr FocusCategory kDistraction = FocusCategory::distractionOrUpsell;
+constexpr FocusCategory kLegal = FocusCategory::legalOrPassive;
+
+struct CategoryRow {
+    std::string_view words;
+    double essential;
+    double score;
+};
+
+const CategoryRow& row(FocusCategory category) {
+    static constexpr std::array<CategoryRow, 4> rows{{
+        {OvraText::mark("a main action or field"), 0.85, 1.8},
+        {OvraText::mark("a way out or back"), 0.3, 1.1},
+        {OvraText::mark("an advert, upsell or survey"), 0.05, 0.1},
+        {OvraText::mark("background information"), 0.1, 0.6},
+    }};
+    return rows[static_cast<std::size_t>(category)];
+}
+
+// Into [low, high]; NaN becomes low so it never reaches a comparison.
+double clamped(double value, double low, double high) {
+    if (std::isnan(value))
+        return low;
+    return std::clamp(value, low, high);
+}
+
+Probabilities defaultProbabilities(const UICandidate& candidate) {
+    Probabilities p;
+    if (candidate.role == "AXLink") {
+        p.values = {0.35, 0.05, 0.1, 0.5};
+    } else {
+        p.values = {0.55, 0.1, 0.05, 0.3};
+    }
+    return p;
+}
+
+// The first category, in the given order, with the strictly largest value.
+template <std::size_t N>
+FocusCategory firstLargest(const Probabilities& p, const std::array<FocusCategory, N>& order) {
+    FocusCategory best = order[0];
+    for (FocusCategory c : order) {
+        if (p[c] > p[best])
+            best = c;
+    }
+    return best;
+}
+
+const std::string kReasonWarning = "Kept visible: looks like an error or warning";
+const std::string kReasonOwnAction =
+    "Kept visible: it names its own action, which may be what you came for";
+const std::string kReasonPrice = "Kept visible: shows a price";
+
+}  // namespace
+
+std::string_view categoryWords(FocusCategory category) {
+    return row(category).words;
+}
+double essentialByCategory(FocusCategory category) {
+    return row(category).essential;
+}
+double scoreByCategory(FocusCategory category) {
+    return row(category).score;
+}
+
+Probabilities modelProbabilities(const ModelDecision& decision) {
+    Probabilities p;
+    for (FocusCategory c : FocusCategories::allCases) {
+        const auto found = decision.classificationProbabilities.find(rawValue(c));
+        if (found != decision.classificationProbabilities.end() && std::isfinite(found->second)) {
+            p[c] = found->second;
+        }
+    }
+    return p;
+}
+
+FocusItem fuse(const UICandidate& candidate, const ModelDecision* model) {
+    const std::optional<Prior> prior = DarkPatternPrior::evaluate(candidate);
+    const Prior* rule = prior ? &*prior : nullptr;
+
+    Probabilities p = model ? modelProbabilities(*model) : defaultProbabilities(candidate);
+    if (rule) {
+        const double w = model ? clamped(rule->weight, 0, 1) : 1.0;
+        for (FocusCategory c : FocusCategories::allCases) {
+            p[c] = (c == rule->category ? w : 0.0) + (1 - w) * p[c];
+        }
+    }
+
+    FocusCategory category = firstLargest(p, FocusCategories::allCases);
+    std::optional<std::string> protectedReason;
+    const bool ruleSaysDistraction = rule && rule->category == kDistraction;
+    if (category == kDistraction) {
+        if (ruleSaysDistraction || p[kDistraction] >= 0.75) {
+            const std::string label = candidate.label();
+            if (ProtectedText::isWarning(label)) {
+                category = kLegal;
+                protectedReason = kReasonWarning;
+            } else if (ProtectedText::isMarketingOnAction(label)) {
+                category = kLegal;
+                protectedReason = kReasonOwnAction;
+            } else if (ruleSaysDistraction) {
+                // A rule's distraction verdict yields only to a warning or an own action.
+            } else if (ProtectedText::hasPrice(label)) {
+                category = kLegal;
+                protectedReason = kReasonPrice;
+            }
+        } else {
+            category = firstLargest(p, std::array{kEssential, kDismissal, kLegal});
+        }
+    }
+
+    double e = essentialByCategory(category);
+    double s = scoreByCategory(category);
+    if (model) {
+        const double w2 = rule ? clamped(rule->weight, 0, 1) : 0.0;
+        e = e * w2 + clamped(model->isEssential, 0, 1) * (1 - w2);
+        s = s * w2 + clamped(model->focusScore, 0, 2) * (1 - w2);
+    }
+
+    double score = 0.35 * e + 0.45 * (s * 0.5) + 0.2 * p[kEssential] - 0.3 * p[kDistraction];
+    if (candidate.isFocused)
+        score += 0.05;
+    if (candidate.isTextInput() && candidate.value == "empty")
+        score += 0.04;
+    score = clamped(score, 0, 1);
+
+    FocusVerdict verdict = FocusVerdict::available;
+    bool forceBeacon = false;
+    if (rule && rule->forceBeacon) {
+        verdict = FocusVerdict::beacon;
+        forceBeacon = true;
+    } else if (category == kDistraction) {
+        verdict = FocusVerdict::suppressed;
+    } else if (category == kEssential && score >= 0.45) {
+        verdict = FocusVerdict::beacon;
+    }
+
+    std::string displayLabel =
+        rule && rule->plainLabel ? OvraText::t(*rule->plainLabel) : candidate.label();
+    if (displayLabel.empty()) {
+        displayLabel = OvraText::f("Unlabelled %@", {text::lowercased(candidate.roleName())});
+    }
+
+    FocusItem item;
+    item.candidate = candidate;
+    item.category = category;
+    item.verdict = verdict;
+    item.priority = score;
+    item.essential = e;
+    item.focusScore = s;
+    item.reason =
+        protectedReason ? protectedReason : (rule ? std::optional(rule->reason) : std::nullopt);
+    item.source = model ? DecisionSource::vorn : DecisionSource::heuristic;
+    item.displayLabel = std::move(displayLabel);
+    item.forceBeacon = forceBeacon;
+    item.explanation = explain(category, verdict, rule, model, p, protectedReason);
+    return item;
+}
+
+std::string explain(FocusCategory category, FocusVerdict verdict, const Prior* prior,
+                    const ModelDecision* model, const Probabilities& probs,
+                    const std::optional<std::string>& protectedReason) {
+    if (protectedReason)
+        return OvraText::t(*protectedReason) + ".";
+
+    std::string out;
+    const auto add = [&out](const std::string& sentence) {
+        if (!out.empty())
+            out += ' ';
+        out += sentence;
+    };
+    const std::string word = OvraText::t(categoryWords(category));
+    if (prior) {
+        const std::string reason = text::lowercased(OvraText::t(prior->reason));
+        if (prior->forceBeacon) {
+            add(OvraText::f("Always shown, because it's your choice to make (%@).", {reason}));
+        } else {
+            add(OvraText::f("A built-in rule says this is probably %@ (%@).", {word, reason}));
+        }
+    }
+    if (model) {
+        // Garbage from the model must not reach the text: NaN counts as 0, and the
+        // percentage stays within 0...100.
+        const double percent = clamped(std::round(probs[category] * 100), 0, 100);
+        add(OvraText::f("The on-device model is %lld%% sure it's %@.",
+                        {static_cast<std::int64_t>(percent), word}));
+    } else if (!prior) {
+        add(OvraText::t("Guessed from the kind of control; the on-device model wasn't used."));
+    }
+    if (verdict == FocusVerdict::available && !(prior && prior->forceBeacon)) {
+        add(OvraText::t("Not highlighted, but still reachable with A."));
+    } else if (verdict == FocusVerdict::suppressed) {
+        add(OvraText::t("Press A to see it."));
+    }
+    return out;
+}
+
+}  // namespace ovra::FocusPlanner

@@ -1,0 +1,48 @@
+#pragma once
+
+// Fusion of one candidate: the guess from the kind of control, the built-in rules and the
+// classifier's answer merged into a category, a verdict, a ranking score, a display label and
+// the "why this?" text. Texts that must stay visible (warnings, a control naming its own
+// action, prices) are kept from being veiled as distractions.
+
+#include <array>
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/Candidate.h"
+#include "core/FocusCategory.h"
+#include "core/FocusPlan.h"
+
+namespace ovra::FocusPlanner {
+
+// One real number per category, in declaration order; a category never set counts as 0.
+struct Probabilities {
+    std::array<double, 4> values{};
+
+    double operator[](FocusCategory c) const { return values[static_cast<std::size_t>(c)]; }
+    double& operator[](FocusCategory c) { return values[static_cast<std::size_t>(c)]; }
+    friend bool operator==(const Probabilities&, const Probabilities&) = default;
+};
+
+// The English words naming a category in explanations ("a way out or back"...).
+std::string_view categoryWords(FocusCategory category);
+// Essential value (0...1) and focus level (0...2) a category implies.
+double essentialByCategory(FocusCategory category);
+double scoreByCategory(FocusCategory category);
+
+// The decision's probability per category, by wire string; missing or non-finite entries
+// count as 0. Finite values are taken unchanged.
+Probabilities modelProbabilities(const ModelDecision& decision);
+
+// The item for one candidate; `model` is null when the classifier gave no decision for it.
+FocusItem fuse(const UICandidate& candidate, const ModelDecision* model);
+
+// The "why this?" text: a protection reason alone, else what the rule and the model said
+// and whether the control is reachable.
+std::string explain(FocusCategory category, FocusVerdict verdict, const Prior* prior,
+                    const ModelDecision* model, const Probabilities& probs,
+                    const std::optional<std::string>& protectedReason);
+
+}  // namespace ovra::FocusPlanner

@@ -1,0 +1,311 @@
+#include "core/FocusPlanner.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <map>
+#include <optional>
+
+#include "core/DarkPatternPrior.h"
+#include "core/OvraText.h"
+
+namespace ovra::FocusPlanner {
+
+namespace {
+
+constexpr std::string_view kCookieDecline = "Cookie choice: decline";
+constexpr std::string_view kCookieAccept = "Cookie choice: accept";
+constexpr std::string_view kCookieSettings = "Cookie settings";
+
+// A frame coordinate in 8-point bands, truncated towards zero; none when the value is not
+// finite or too large to be written as an exact integer.
+std::optional<std::int64_t> band(double value) {
+    const double scaled = std::trunc(value * 0.125);
+    if (!std::isfinite(scaled) || std::fabs(scaled) > 9.0e15)
+        return std::nullopt;
+    return static_cast<std::int64_t>(scaled);
+}
+
+bool hasReason(const FocusItem& item, std::string_view reason) {
+    return item.reason && *item.reason == reason;
+}
+
+bool isWayOut(const FocusItem& item, const std::string& label, const ModelDecision* decision) {
+    if (hasReason(item, kCookieDecline))
+        return true;
+    const double p = decision ? modelProbabilities(*decision)[FocusCategory::dismissalOrExit] : 0.0;
+    const bool dismissal = item.category == FocusCategory::dismissalOrExit;
+    if (item.candidate.context)
+        return p >= 0.4 || dismissal;
+    if (PopupWords::namesPopup(label))
+        return true;
+    if (PopupWords::declinesOffer(label))
+        return true;
+    return dismissal && p >= 0.6 && PopupWords::isClose(label);
+}
+
+int fillRank(FocusCategory category) {
+    switch (category) {
+        case FocusCategory::essentialFormAction:
+            return 0;
+        case FocusCategory::dismissalOrExit:
+            return 1;
+        case FocusCategory::legalOrPassive:
+            return 2;
+        case FocusCategory::distractionOrUpsell:
+            return 3;
+    }
+    return 3;
+}
+
+}  // namespace
+
+const std::unordered_set<std::string_view>& groupRoles() {
+    static const std::unordered_set<std::string_view> roles{"AXRadioButton", "AXCheckBox",
+                                                            "AXPopUpButton", "AXLink"};
+    return roles;
+}
+
+std::vector<OptionGroup> optionGroups(const std::vector<FocusItem>& items) {
+    std::map<std::string, OptionGroup, std::less<>> byKey;
+    for (std::size_t position = 0; position < items.size(); ++position) {
+        const FocusItem& item = items[position];
+        if (item.verdict == FocusVerdict::suppressed)
+            continue;
+        if (!groupRoles().contains(item.candidate.role))
+            continue;
+        const Rect& frame = item.candidate.frame;
+        const auto h = band(frame.height());
+        const auto x = band(frame.minX());
+        const auto y = band(frame.minY());
+        if (!h || !x || !y)
+            continue;
+        const std::string heightKey = "|" + std::to_string(*h);
+        byKey[item.candidate.role + "|col|" + std::to_string(*x) + heightKey].push_back(position);
+        byKey[item.candidate.role + "|row|" + std::to_string(*y) + heightKey].push_back(position);
+    }
+    std::vector<OptionGroup> groups;
+    for (auto& [key, positions] : byKey) {
+        if (positions.size() >= 2 && positions.size() <= 9)
+            groups.push_back(std::move(positions));
+    }
+    std::sort(groups.begin(), groups.end());
+    return groups;
+}
+
+void raiseOptionGroups(std::vector<FocusItem>& items, std::vector<OptionGroup> groups,
+                       const std::vector<bool>& overridden) {
+    std::sort(groups.begin(), groups.end());
+    for (const OptionGroup& group : groups) {
+        const bool lit = std::any_of(group.begin(), group.end(), [&](std::size_t p) {
+            return items[p].verdict == FocusVerdict::beacon;
+        });
+        if (!lit)
+            continue;
+        for (std::size_t p : group) {
+            FocusItem& member = items[p];
+            if (overridden[p] || member.verdict == FocusVerdict::suppressed)
+                continue;
+            member.verdict = FocusVerdict::beacon;
+            member.forceBeacon = true;
+        }
+    }
+}
+
+FocusPlan plan(const std::vector<UICandidate>& candidates, const Decisions* decisions,
+               int maxBeacons, const FocusOverrides& overrides, std::string_view app) {
+    const std::size_t n = candidates.size();
+    const int limit = std::max(maxBeacons, 1);
+
+    // 1. Fusion.
+    std::vector<FocusItem> items;
+    std::vector<const ModelDecision*> decisionOf(n, nullptr);
+    items.reserve(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        if (decisions) {
+            const auto found = decisions->find(candidates[i].id);
+            if (found != decisions->end())
+                decisionOf[i] = &found->second;
+        }
+        items.push_back(fuse(candidates[i], decisionOf[i]));
+    }
+    std::vector<std::string> labels;
+    labels.reserve(n);
+    for (const UICandidate& c : candidates)
+        labels.push_back(c.label());
+
+    // 2. Pins and mutes.
+    std::vector<bool> overridden(n, false);
+    if (!overrides.entries.empty()) {
+        for (std::size_t i = 0; i < n; ++i) {
+            const auto entry = overrides.lookup(app, candidates[i]);
+            if (!entry)
+                continue;
+            overridden[i] = true;
+            FocusItem& item = items[i];
+            if (*entry == FocusOverride::pin) {
+                item.verdict = FocusVerdict::beacon;
+                item.forceBeacon = true;
+                item.explanation = OvraText::t("You chose to always highlight this.");
+            } else {
+                item.verdict = FocusVerdict::available;
+                item.forceBeacon = false;
+                item.explanation = OvraText::t("You chose not to highlight this.");
+            }
+        }
+    }
+
+    // 3. Option groups.
+    raiseOptionGroups(items, optionGroups(items), overridden);
+
+    // 4. Unlabelled containers.
+    std::vector<bool> unlabelledContainer(n, false);
+    for (std::size_t i = 0; i < n; ++i) {
+        const UICandidate& c = candidates[i];
+        unlabelledContainer[i] = labels[i].empty() && !c.isTextInput() &&
+                                 CandidateRoles::pressableContainers().contains(c.role);
+        FocusItem& item = items[i];
+        if (unlabelledContainer[i] && !overridden[i] && item.verdict == FocusVerdict::beacon) {
+            item.verdict = FocusVerdict::available;
+            item.forceBeacon = false;
+        }
+    }
+
+    // 5, 6. Way outs, with the cookie settings of a banner that offers no decline.
+    std::vector<bool> wayOut(n, false);
+    bool anyWayOut = false;
+    bool cookieAccept = false;
+    bool cookieDecline = false;
+    for (std::size_t i = 0; i < n; ++i) {
+        cookieAccept = cookieAccept || hasReason(items[i], kCookieAccept);
+        cookieDecline = cookieDecline || hasReason(items[i], kCookieDecline);
+        if (!overridden[i] && isWayOut(items[i], labels[i], decisionOf[i]))
+            wayOut[i] = true;
+    }
+    if (cookieAccept && !cookieDecline) {
+        for (std::size_t i = 0; i < n; ++i) {
+            if (!overridden[i] && hasReason(items[i], kCookieSettings))
+                wayOut[i] = true;
+        }
+    }
+
+    // 7. Every way out is numbered, first.
+    const std::string wayOutLead = OvraText::t("A way out of the pop-up, offered first.");
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!wayOut[i])
+            continue;
+        anyWayOut = true;
+        FocusItem& item = items[i];
+        item.verdict = FocusVerdict::beacon;
+        item.forceBeacon = true;
+        item.explanation = wayOutLead + " " + item.explanation;
+    }
+
+    // 8. Cap: forced highlights are not counted, the best unforced one always survives.
+    std::vector<std::size_t> unforced;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (items[i].verdict == FocusVerdict::beacon && !items[i].forceBeacon)
+            unforced.push_back(i);
+    }
+    std::stable_sort(unforced.begin(), unforced.end(), [&](std::size_t a, std::size_t b) {
+        return items[a].priority > items[b].priority;
+    });
+    for (std::size_t place = static_cast<std::size_t>(limit); place < unforced.size(); ++place) {
+        items[unforced[place]].verdict = FocusVerdict::available;
+    }
+
+    // 9. Fill up to the limit, taking option groups whole.
+    std::size_t reachable = 0;
+    std::size_t count = 0;
+    for (const FocusItem& item : items) {
+        if (item.verdict != FocusVerdict::suppressed)
+            ++reachable;
+        if (item.verdict == FocusVerdict::beacon)
+            ++count;
+    }
+    const std::size_t target = std::min(reachable, static_cast<std::size_t>(limit));
+    if (count < target) {
+        std::vector<std::size_t> pool;
+        for (std::size_t i = 0; i < n; ++i) {
+            if (items[i].verdict == FocusVerdict::available && !overridden[i] &&
+                !unlabelledContainer[i]) {
+                pool.push_back(i);
+            }
+        }
+        std::stable_sort(pool.begin(), pool.end(), [&](std::size_t a, std::size_t b) {
+            const int ra = fillRank(items[a].category);
+            const int rb = fillRank(items[b].category);
+            if (ra != rb)
+                return ra < rb;
+            return items[a].priority > items[b].priority;
+        });
+        const std::vector<OptionGroup> groups = optionGroups(items);
+        // A position in two groups takes the first in the groups' fixed order.
+        std::unordered_map<std::size_t, std::size_t> groupOf;
+        for (std::size_t g = 0; g < groups.size(); ++g) {
+            for (std::size_t p : groups[g])
+                groupOf.try_emplace(p, g);
+        }
+        for (std::size_t entry : pool) {
+            if (count >= target)
+                break;
+            if (items[entry].verdict != FocusVerdict::available)
+                continue;
+            const auto found = groupOf.find(entry);
+            const OptionGroup alone{entry};
+            const OptionGroup& members = found == groupOf.end() ? alone : groups[found->second];
+            for (std::size_t p : members) {
+                if (items[p].verdict != FocusVerdict::available || overridden[p])
+                    continue;
+                items[p].verdict = FocusVerdict::beacon;
+                items[p].forceBeacon = members.size() > 1;
+                ++count;
+            }
+        }
+    }
+
+    // 10. Numbering: way outs first, each part in reading order.
+    std::vector<std::size_t> first;
+    std::vector<std::size_t> rest;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (items[i].verdict != FocusVerdict::beacon)
+            continue;
+        (anyWayOut && wayOut[i] ? first : rest).push_back(i);
+    }
+    std::vector<std::size_t> numbered = readingOrder(items, first);
+    for (std::size_t p : readingOrder(items, rest))
+        numbered.push_back(p);
+
+    FocusPlan out;
+    out.beaconOrder.reserve(numbered.size());
+    for (std::size_t p : numbered)
+        out.beaconOrder.push_back(items[p].candidate.id);
+
+    // 11. First selection.
+    out.initialBeacon = 0;
+    if (!anyWayOut) {
+        std::optional<std::size_t> emptyField;
+        std::optional<std::size_t> best;
+        for (std::size_t k = 0; k < numbered.size(); ++k) {
+            const FocusItem& item = items[numbered[k]];
+            if (!emptyField && item.candidate.isTextInput() && item.candidate.value == "empty") {
+                emptyField = k;
+            }
+            if (!item.forceBeacon && (!best || item.priority > items[numbered[*best]].priority)) {
+                best = k;
+            }
+        }
+        if (emptyField) {
+            out.initialBeacon = static_cast<int>(*emptyField);
+        } else if (best) {
+            out.initialBeacon = static_cast<int>(*best);
+        }
+    }
+
+    // 12. Result.
+    out.items = std::move(items);
+    out.source = decisions ? DecisionSource::vorn : DecisionSource::heuristic;
+    return out;
+}
+
+}  // namespace ovra::FocusPlanner
