@@ -1,0 +1,310 @@
+#include "core/DarkPatternPrior.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace ovra {
+namespace {
+
+using C = FocusCategory;
+
+Prior prior(C category, double weight, std::string reason, bool force = false,
+            std::optional<std::string> plain = std::nullopt) {
+    return Prior{category, weight, std::move(reason), force, std::move(plain)};
+}
+
+// The opinion of each row of the rule table and of the steps around it.
+const Prior kPressuring =
+    prior(C::dismissalOrExit, 0.85, "Pressuring wording", true, "Decline offer");
+const Prior kLegal = prior(C::legalOrPassive, 0.7, "Legal");
+const Prior kCookieDecline = prior(C::essentialFormAction, 0.8, "Cookie choice: decline", true);
+const Prior kCookieAccept = prior(C::essentialFormAction, 0.8, "Cookie choice: accept", true);
+const Prior kCookieSettings = prior(C::legalOrPassive, 0.7, "Cookie settings");
+const Prior kCookieNotice = prior(C::legalOrPassive, 0.6, "Cookie notice");
+const Prior kAdvert = prior(C::distractionOrUpsell, 0.75, "Advert");
+const Prior kSurvey = prior(C::distractionOrUpsell, 0.7, "Survey");
+const Prior kExit = prior(C::dismissalOrExit, 0.65, "Exit");
+const Prior kPrimary = prior(C::essentialFormAction, 0.6, "Primary action");
+const Prior kWindowClose = prior(C::dismissalOrExit, 0.9, "Window close");
+const Prior kWindowControls = prior(C::legalOrPassive, 0.9, "Window controls");
+const Prior kMarketing = prior(C::legalOrPassive, 0.7, "Marketing opt-in");
+const Prior kPreTicked = prior(C::essentialFormAction, 0.8, "Pre-ticked: marketing opt-in", true);
+const Prior kFormInput = prior(C::essentialFormAction, 0.5, "Form input");
+
+struct Case {
+    std::string role;
+    std::string title;
+    std::optional<Prior> expected;
+    std::optional<std::string> subrole = std::nullopt;
+    std::string value = "";
+    std::string description = "";
+};
+
+UICandidate candidate(const Case& c) {
+    return UICandidate{.id = "c1",
+                       .role = c.role,
+                       .subrole = c.subrole,
+                       .title = c.title,
+                       .description = c.description,
+                       .value = c.value,
+                       .order = 1};
+}
+
+void expectAll(const std::vector<Case>& cases) {
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.role + " \"" + c.title + "\" / \"" + c.description + "\"");
+        const auto got = DarkPatternPrior::evaluate(candidate(c));
+        if (c.expected) {
+            ASSERT_TRUE(got.has_value());
+            EXPECT_EQ(*got, *c.expected);
+        } else {
+            EXPECT_FALSE(got.has_value()) << *got;
+        }
+    }
+}
+
+TEST(DarkPatternPrior, WindowButtonsAreKnownBySubroleWhateverTheirLabel) {
+    expectAll({
+        {"AXButton", "", kWindowClose, "AXCloseButton"},
+        {"AXButton", "Sponsored", kWindowClose, "AXCloseButton"},
+        {"AXButton", "", kWindowControls, "AXZoomButton"},
+        {"AXButton", "Upgrade", kWindowControls, "AXMinimizeButton"},
+        {"AXButton", "", kWindowControls, "AXFullScreenButton"},
+        // Any other subrole goes on to the wording.
+        {"AXButton", "Cancel", kExit, "AXSortButton"},
+    });
+}
+
+TEST(DarkPatternPrior, EachRowOfTheRuleTable) {
+    expectAll({
+        // 1: pressuring decline wording ("confirmshaming")
+        {"AXButton", "No thanks, I'd rather pay full price", kPressuring},
+        {"AXButton", "No thanks, I\u2019d rather pay full price", kPressuring},
+        {"AXLink", "I don't want to save money", kPressuring},
+        {"AXButton", "No, thank you. I hate free stuff", kPressuring},
+        {"AXButton", "I'll pay full price", kPressuring},
+        // 2 comes before the broader cookie notice of 6
+        {"AXLink", "Cookie policy", kLegal},
+        {"AXLink", "Read our cookie statement", kLegal},
+        // 3
+        {"AXButton", "Reject all", kCookieDecline},
+        {"AXButton", "Decline", kCookieDecline},
+        {"AXButton", "Only necessary cookies", kCookieDecline},
+        {"AXButton", "Essential cookies only", kCookieDecline},
+        {"AXButton", "Rechazar todas", kCookieDecline},
+        {"AXButton", "Tout refuser", kCookieDecline},
+        {"AXButton", "Alle ablehnen", kCookieDecline},
+        {"AXButton", "Continuer sans accepter", kCookieDecline},
+        // 4
+        {"AXButton", "Accept all cookies", kCookieAccept},
+        {"AXButton", "Allow cookies", kCookieAccept},
+        {"AXButton", "Accept and continue", kCookieAccept},
+        {"AXButton", "J'accepte", kCookieAccept},
+        {"AXButton", "Alle akzeptieren", kCookieAccept},
+        {"AXButton", "Accepter et fermer", kCookieAccept},
+        // 5
+        {"AXButton", "Manage preferences", kCookieSettings},
+        {"AXButton", "Cookie settings", kCookieSettings},
+        {"AXButton", "Customise cookies", kCookieSettings},
+        {"AXButton", "Preference centre", kCookieSettings},
+        {"AXButton", "Paramétrer", kCookieSettings},
+        {"AXButton", "Einstellungen", kCookieSettings},
+        // 6
+        {"AXStaticText", "We use cookies to improve your experience", kCookieNotice},
+        {"AXButton", "Consent", kCookieNotice},
+        // 7
+        {"AXLink", "Sponsored", kAdvert},
+        {"AXButton", "Upgrade to Pro", kAdvert},
+        {"AXButton", "Get 50% off today", kAdvert},
+        {"AXButton", "Start your free trial", kAdvert},
+        {"AXMenuButton", "Download our app", kAdvert},
+        {"AXPopUpButton", "Limited-time deals", kAdvert},
+        // 8
+        {"AXButton", "Take our survey", kSurvey},
+        {"AXLink", "Rate this app", kSurvey},
+        {"AXButton", "Give us feedback", kSurvey},
+        {"AXButton", "How did we do?", kSurvey},
+        // 9
+        {"AXLink", "Terms of use", kLegal},
+        {"AXLink", "Privacy", kLegal},
+        {"AXStaticText", "© 2024 Example Inc.", kLegal},
+        {"AXLink", "About us", kLegal},
+        {"AXLink", "Do not sell my information", kLegal},
+        // 10: whole-text ways out; normalisation strips the final full stop first
+        {"AXButton", "Cancel", kExit},
+        {"AXButton", "No thanks", kExit},
+        {"AXButton", "Maybe later.", kExit},
+        {"AXButton", "NOT NOW", kExit},
+        {"AXButton", "Don\u2019t Save", kExit},
+        {"AXButton", "×", kExit},
+        {"AXButton", "✕", kExit},
+        {"AXButton", "x", kExit},
+        // 11: starts with the form's action
+        {"AXButton", "Continue", kPrimary},
+        {"AXButton", "Sign in", kPrimary},
+        {"AXButton", "Login", kPrimary},
+        {"AXButton", "Place your order", kPrimary},
+        {"AXButton", "Add to basket", kPrimary},
+        {"AXButton", "Next:", kPrimary},
+    });
+}
+
+TEST(DarkPatternPrior, TextThatOnlyContainsAWayOutIsNotAnExit) {
+    expectAll({
+        {"AXButton", "Cancel subscription plan", std::nullopt},
+        {"AXButton", "Closed captions", std::nullopt},
+        {"AXButton", "Xylophone", std::nullopt},
+        {"AXButton", "Nextdoor", std::nullopt},  // no boundary after "next"
+        {"AXButton", "Hello world", std::nullopt},
+    });
+}
+
+TEST(DarkPatternPrior, AdvertRowIsLimitedToPressableRolesAndEightWords) {
+    expectAll({
+        {"AXStaticText", "Sponsored", std::nullopt},
+        {"AXGroup", "Sponsored", std::nullopt},
+        {"AXButton", "Upgrade to premium today and save on every", kAdvert},             // 8 words
+        {"AXButton", "Upgrade to premium today and save on every order", std::nullopt},  // 9
+        // Past the limit the later rows still apply.
+        {"AXButton", "Upgrade now and tell us in a short survey", kSurvey},
+        {"AXLink", "Sponsored partners and their privacy policies on this site", kLegal},
+    });
+}
+
+TEST(DarkPatternPrior, RulesComeBeforeTheTextInputFallback) {
+    expectAll({
+        {"AXTextField", "Search", kPrimary},
+        {"AXTextField", "", kFormInput},
+        {"AXTextArea", "Your message", kFormInput},
+        {"AXComboBox", "  ", kFormInput},
+        {"AXTextField", "", kFormInput, "AXSecureTextField"},
+        {"AXSearchField", "Find in page", kFormInput, "AXSearchField"},
+        // Not a text input: no fallback.
+        {"AXSearchField", "Find in page", std::nullopt},
+        {"AXButton", "", std::nullopt},
+    });
+}
+
+TEST(DarkPatternPrior, MarketingCheckBoxes) {
+    expectAll({
+        {"AXCheckBox", "Send me the newsletter", kMarketing},
+        {"AXCheckBox", "Send me the newsletter", kPreTicked, std::nullopt, "checked"},
+        {"AXCheckBox", "Partner offers", kMarketing, std::nullopt, "unchecked"},
+        // The label falls back to the description.
+        {"AXCheckBox", "   ", kPreTicked, std::nullopt, "checked", "Email me product updates"},
+        // No marketing wording: on to the rule table.
+        {"AXCheckBox", "I accept the terms", kLegal, std::nullopt, "checked"},
+        {"AXCheckBox", "Remember me", std::nullopt, std::nullopt, "checked"},
+        {"AXCheckBox", "", std::nullopt, std::nullopt, "checked"},
+        // The marketing words only count on check boxes.
+        {"AXButton", "Marketing", std::nullopt},
+    });
+}
+
+TEST(DarkPatternPrior, UntrustedLabelsNeverBreakTheRules) {
+    const std::string huge(100000, 'a');
+    expectAll({
+        {"AXButton", "Cancel\xff", std::nullopt},
+        {"AXButton", std::string("Can\0cel", 7), std::nullopt},
+        {"AXButton", huge, std::nullopt},
+        {"AXButton", huge + " cookie", kCookieNotice},
+        {"", "Cancel", kExit},
+    });
+}
+
+TEST(DarkPatternPrior, NormalizedGivesOneKeyForSpacingCaseAndTrailingPunctuation) {
+    using DarkPatternPrior::normalized;
+    EXPECT_EQ(normalized("Next:"), "next");
+    EXPECT_EQ(normalized("NEXT \u2026"), "next");
+    EXPECT_EQ(normalized("next"), "next");
+    EXPECT_EQ(normalized("  Sign  \t in\nnow  "), "sign in now");
+    EXPECT_EQ(normalized("Don\u2019t Save"), "don't save");
+    EXPECT_EQ(normalized("Read more..."), "read more");
+    EXPECT_EQ(normalized(": . \u2026 "), "");
+    EXPECT_EQ(normalized(""), "");
+    // Only the ends are trimmed, and only of those four characters.
+    EXPECT_EQ(normalized("v1.2: notes!"), "v1.2: notes!");
+    EXPECT_EQ(normalized("\u00A0Save\u2028"), "save");
+    EXPECT_EQ(normalized("ÉCOLE"), "école");
+}
+
+TEST(DarkPatternPrior, RuleMatchesChecksRoleWordLimitAndPattern) {
+    const DarkPatternPrior::Rule noRoles{kExit, Regex("^cancel$"),
+                                         std::unordered_set<std::string>{}, std::nullopt};
+    EXPECT_FALSE(noRoles.matches("cancel", "AXButton"));
+    EXPECT_FALSE(noRoles.matches("cancel", ""));
+
+    const DarkPatternPrior::Rule anyRole{kExit, Regex("cancel"), std::nullopt, 2};
+    EXPECT_TRUE(anyRole.matches("cancel", "AXWhatever"));
+    EXPECT_TRUE(anyRole.matches("cancel it", "AXButton"));
+    EXPECT_FALSE(anyRole.matches("cancel it now", "AXButton"));
+    EXPECT_FALSE(anyRole.matches("close", "AXButton"));
+
+    const auto& rows = DarkPatternPrior::rules();
+    ASSERT_EQ(rows.size(), 11u);
+    EXPECT_TRUE(rows[6].matches("sponsored", "AXLink"));
+    EXPECT_FALSE(rows[6].matches("sponsored", "AXStaticText"));
+}
+
+TEST(DarkPatternPrior, WordCountSplitsAtWhiteSpaceOnly) {
+    EXPECT_EQ(DarkPatternPrior::wordCount(""), 0u);
+    EXPECT_EQ(DarkPatternPrior::wordCount("  one  two\tthree "), 3u);
+    EXPECT_EQ(DarkPatternPrior::wordCount("a\u00A0b"), 2u);
+    EXPECT_EQ(DarkPatternPrior::wordCount("no-thanks,later"), 1u);
+}
+
+TEST(ProtectedText, WarningsPricesAndActionsThatNameThemselves) {
+    EXPECT_TRUE(ProtectedText::isWarning("Invalid email address"));
+    EXPECT_TRUE(ProtectedText::isWarning("Payment FAILED, try again"));
+    EXPECT_FALSE(ProtectedText::isWarning("Errors and omissions excepted"));
+
+    EXPECT_TRUE(ProtectedText::hasPrice("$9.99 per month"));
+    EXPECT_TRUE(ProtectedText::hasPrice("Now € 5"));
+    EXPECT_TRUE(ProtectedText::hasPrice("Only 20 EUR"));
+    EXPECT_FALSE(ProtectedText::hasPrice("Save 20%"));
+    EXPECT_FALSE(ProtectedText::hasPrice("20 euros"));
+
+    EXPECT_TRUE(ProtectedText::isMarketingOnAction("Download the report"));
+    EXPECT_TRUE(ProtectedText::isMarketingOnAction("Get started"));
+    EXPECT_FALSE(ProtectedText::isMarketingOnAction("Download (sponsored)"));
+    EXPECT_FALSE(ProtectedText::isMarketingOnAction("Join now, paid partnership"));
+    EXPECT_FALSE(ProtectedText::isMarketingOnAction("Read more"));
+    // Tested on the text as given: a leading space defeats the "^" anchor.
+    EXPECT_FALSE(ProtectedText::isMarketingOnAction(" Download"));
+}
+
+TEST(PopupWords, CloseWording) {
+    EXPECT_TRUE(PopupWords::isClose("Close dialog"));
+    EXPECT_TRUE(PopupWords::isClose("x"));
+    EXPECT_TRUE(PopupWords::isClose("X"));
+    EXPECT_TRUE(PopupWords::isClose("Schließen"));
+    // A lone close symbol counts, as does one followed by more text.
+    EXPECT_TRUE(PopupWords::isClose("×"));
+    EXPECT_TRUE(PopupWords::isClose("✕"));
+    EXPECT_TRUE(PopupWords::isClose("× close"));
+    EXPECT_FALSE(PopupWords::isClose("Please close later"));
+    EXPECT_FALSE(PopupWords::isClose("closed"));
+    EXPECT_FALSE(PopupWords::isClose("xylophone"));
+    EXPECT_FALSE(PopupWords::isClose("×2"));
+    EXPECT_FALSE(PopupWords::isClose(" close"));  // not trimmed
+    EXPECT_FALSE(PopupWords::isClose(""));
+}
+
+TEST(PopupWords, PopupNamesAndDeclines) {
+    EXPECT_TRUE(PopupWords::namesPopup("Close this pop-up"));
+    EXPECT_TRUE(PopupWords::namesPopup("Dismiss cookie banner"));
+    EXPECT_TRUE(PopupWords::namesPopup("Fermer la fenêtre"));
+    EXPECT_FALSE(PopupWords::namesPopup("Close"));
+    EXPECT_FALSE(PopupWords::namesPopup("Open dialog"));
+
+    EXPECT_TRUE(PopupWords::declinesOffer("  No, thanks!\n"));
+    EXPECT_TRUE(PopupWords::declinesOffer("Maybe later."));
+    EXPECT_TRUE(PopupWords::declinesOffer("Nein, danke"));
+    EXPECT_TRUE(PopupWords::declinesOffer("Não, obrigada"));
+    EXPECT_FALSE(PopupWords::declinesOffer("No thanks, I'd rather pay"));
+    EXPECT_FALSE(PopupWords::declinesOffer("Not now!!"));
+}
+
+}  // namespace
+}  // namespace ovra
