@@ -1,0 +1,472 @@
+#include "core/OvraTokenizer.h"
+
+#include <unicode/normalizer2.h>
+#include <unicode/regex.h>
+#include <unicode/uchar.h>
+#include <unicode/utf8.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <optional>
+
+#include "core/Text.h"
+
+namespace ovra {
+
+namespace {
+
+// Plain (unordered) JSON objects: a vocabulary has up to a few hundred thousand keys, which the
+// insertion-ordered variant would look up linearly.
+using TokenizerJson = nlohmann::json;
+
+constexpr char32_t kMetaspace = U'\u2581';
+
+[[noreturn]] void corrupt(const std::string& what) {
+    throw TokenizerError("tokenizer.json is malformed: " + what);
+}
+
+// A vocabulary number as a 32-bit id: fractions are cut off; a number that no 32-bit id can
+// stand for gives none, and its entry is left out.
+std::optional<std::int32_t> vocabId(const TokenizerJson& value) {
+    constexpr auto lo = std::numeric_limits<std::int32_t>::min();
+    constexpr auto hi = std::numeric_limits<std::int32_t>::max();
+    if (value.is_number_unsigned()) {
+        const auto u = value.get<std::uint64_t>();
+        if (u > static_cast<std::uint64_t>(hi))
+            return std::nullopt;
+        return static_cast<std::int32_t>(u);
+    }
+    if (value.is_number_integer()) {
+        const auto i = value.get<std::int64_t>();
+        if (i < lo || i > hi)
+            return std::nullopt;
+        return static_cast<std::int32_t>(i);
+    }
+    if (value.is_number_float()) {
+        const double d = value.get<double>();
+        // Bounds are exclusive so that truncation toward zero stays inside the 32-bit range.
+        if (!std::isfinite(d) || d <= -2147483649.0 || d >= 2147483648.0)
+            return std::nullopt;
+        return static_cast<std::int32_t>(d);
+    }
+    return std::nullopt;
+}
+
+// An added token's "id": an integer (an integral float counts); anything else gives none and
+// the entry is skipped. An integer that no 32-bit id can stand for makes the file unusable.
+std::optional<std::int32_t> addedTokenId(const TokenizerJson& value) {
+    std::optional<long double> number;
+    if (value.is_number_unsigned()) {
+        number = static_cast<long double>(value.get<std::uint64_t>());
+    } else if (value.is_number_integer()) {
+        number = static_cast<long double>(value.get<std::int64_t>());
+    } else if (value.is_number_float()) {
+        const double d = value.get<double>();
+        if (std::isfinite(d) && std::trunc(d) == d)
+            number = static_cast<long double>(d);
+    }
+    if (!number)
+        return std::nullopt;
+    if (*number < std::numeric_limits<std::int32_t>::min() ||
+        *number > std::numeric_limits<std::int32_t>::max()) {
+        corrupt("an added token's id is outside the 32-bit range");
+    }
+    return static_cast<std::int32_t>(*number);
+}
+
+std::u32string scalars(std::string_view utf8) {
+    std::u32string out;
+    out.reserve(utf8.size());
+    const auto* s = reinterpret_cast<const std::uint8_t*>(utf8.data());
+    const auto length = static_cast<std::int32_t>(std::min<std::size_t>(
+        utf8.size(), static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())));
+    std::int32_t i = 0;
+    while (i < length) {
+        UChar32 c;
+        U8_NEXT(s, i, length, c);
+        out.push_back(c < 0 ? U'\uFFFD' : static_cast<char32_t>(c));
+    }
+    return out;
+}
+
+// Scalars come from a decoder that already replaced anything invalid, so no checks here.
+void appendUtf8(std::string& out, char32_t c) {
+    const auto byte = [&out](char32_t b) { out.push_back(static_cast<char>(b)); };
+    if (c < 0x80) {
+        byte(c);
+    } else if (c < 0x800) {
+        byte(0xC0 | (c >> 6));
+        byte(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        byte(0xE0 | (c >> 12));
+        byte(0x80 | ((c >> 6) & 0x3F));
+        byte(0x80 | (c & 0x3F));
+    } else {
+        byte(0xF0 | (c >> 18));
+        byte(0x80 | ((c >> 12) & 0x3F));
+        byte(0x80 | ((c >> 6) & 0x3F));
+        byte(0x80 | (c & 0x3F));
+    }
+}
+
+std::string utf8(std::u32string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char32_t c : text)
+        appendUtf8(out, c);
+    return out;
+}
+
+bool isWhitespaceScalar(char32_t c) {
+    return u_isUWhiteSpace(static_cast<UChar32>(c));
+}
+
+// GPT-2's byte-to-character table: printable Latin-1 bytes stand for themselves, the other 68
+// bytes take the code points from 256 on, in ascending byte order.
+std::vector<std::string> bytesToUnicode() {
+    std::vector<std::string> table(256);
+    char32_t next = 256;
+    for (std::size_t b = 0; b < 256; ++b) {
+        const bool printable = (b >= 33 && b <= 126) || (b >= 161 && b <= 172) || b >= 174;
+        appendUtf8(table[b], printable ? static_cast<char32_t>(b) : next++);
+    }
+    return table;
+}
+
+// The byte-level pre-split expression, compiled once for the whole process. Matchers are made
+// per call since they are not thread-safe.
+const icu::RegexPattern& splitPattern() {
+    static const std::unique_ptr<icu::RegexPattern> pattern = [] {
+        constexpr std::string_view source =
+            R"('s|'t|'re|'ve|'m|'ll|'d| ?\p{L}+| ?\p{N}+| ?[^\s\p{L}\p{N}]+|\s+(?!\S)|\s+)";
+        UErrorCode status = U_ZERO_ERROR;
+        UParseError parseError{};
+        std::unique_ptr<icu::RegexPattern> compiled(
+            icu::RegexPattern::compile(text::fromUtf8(source), 0, parseError, status));
+        if (U_FAILURE(status) || !compiled) {
+            std::fprintf(stderr, "murmlark: tokenizer split pattern does not compile (%s)\n",
+                         u_errorName(status));
+            std::abort();
+        }
+        return compiled;
+    }();
+    return *pattern;
+}
+
+const icu::Normalizer2& nfc() {
+    static const icu::Normalizer2* instance = [] {
+        UErrorCode status = U_ZERO_ERROR;
+        const icu::Normalizer2* n = icu::Normalizer2::getNFCInstance(status);
+        if (U_FAILURE(status) || n == nullptr) {
+            std::fprintf(stderr, "murmlark: NFC normalizer unavailable (%s)\n",
+                         u_errorName(status));
+            std::abort();
+        }
+        return n;
+    }();
+    return *instance;
+}
+
+const TokenizerJson* member(const TokenizerJson& object, const char* key) {
+    if (!object.is_object())
+        return nullptr;
+    const auto it = object.find(key);
+    return it == object.end() ? nullptr : &*it;
+}
+
+}  // namespace
+
+OvraTokenizer::OvraTokenizer(std::string_view tokenizerJson) {
+    TokenizerJson root;
+    try {
+        root = TokenizerJson::parse(tokenizerJson.begin(), tokenizerJson.end());
+    } catch (const TokenizerJson::exception& e) {
+        throw TokenizerError(std::string("tokenizer.json is not valid JSON: ") + e.what());
+    }
+    if (!root.is_object())
+        corrupt("the top level is not an object");
+    const TokenizerJson* model = member(root, "model");
+    if (model == nullptr || !model->is_object())
+        corrupt("\"model\" is missing or not an object");
+    if (const TokenizerJson* type = member(*model, "type");
+        type != nullptr && type->is_string() && type->get<std::string>() == "Unigram") {
+        throw TokenizerError(
+            "tokenizer.json holds a Unigram model; only BPE tokenizers are supported");
+    }
+    const TokenizerJson* vocab = member(*model, "vocab");
+    if (vocab == nullptr || !vocab->is_object()) {
+        corrupt("\"model\" \u2192 \"vocab\" is missing or not an object");
+    }
+    const TokenizerJson* merges = member(*model, "merges");
+    if (merges == nullptr || !merges->is_array()) {
+        corrupt("\"model\" \u2192 \"merges\" is missing or not an array");
+    }
+
+    vocab_.reserve(vocab->size() + 8);
+    for (const auto& [token, number] : vocab->items()) {
+        if (const auto id = vocabId(number))
+            vocab_.insert_or_assign(token, *id);
+    }
+
+    static const TokenizerJson kNoAddedTokens = TokenizerJson::array();
+    const TokenizerJson* added = member(root, "added_tokens");
+    if (added == nullptr || !added->is_array())
+        added = &kNoAddedTokens;
+    std::vector<std::pair<std::string, std::int32_t>> addedTokens;
+    for (const auto& entry : *added) {
+        const TokenizerJson* content = member(entry, "content");
+        const TokenizerJson* id = member(entry, "id");
+        if (content == nullptr || id == nullptr || !content->is_string())
+            continue;
+        if (const auto value = addedTokenId(*id)) {
+            addedTokens.emplace_back(content->get<std::string>(), *value);
+            vocab_.insert_or_assign(addedTokens.back().first, *value);
+        }
+    }
+
+    ranks_.reserve(merges->size());
+    for (std::size_t rank = 0; rank < merges->size(); ++rank) {
+        const TokenizerJson& pair = (*merges)[rank];
+        std::string key;
+        if (pair.is_array() && pair.size() == 2 && pair[0].is_string() && pair[1].is_string()) {
+            key = pair[0].get<std::string>() + '\0' + pair[1].get<std::string>();
+        } else if (pair.is_string()) {
+            key = pair.get<std::string>();
+            const auto space = key.find(' ');
+            if (space == std::string::npos)
+                continue;
+            key[space] = '\0';
+        } else {
+            continue;
+        }
+        ranks_.insert_or_assign(std::move(key), rank);
+    }
+
+    for (const auto& [content, id] : addedTokens) {
+        const std::u32string s = scalars(content);
+        if (!s.empty() && std::all_of(s.begin(), s.end(), isWhitespaceScalar)) {
+            addedWhitespace_.emplace_back(s, id);
+        }
+    }
+    std::stable_sort(addedWhitespace_.begin(), addedWhitespace_.end(),
+                     [](const auto& a, const auto& b) { return a.first.size() > b.first.size(); });
+
+    const TokenizerJson* preTokenizer = member(root, "pre_tokenizer");
+    const TokenizerJson* preType = preTokenizer ? member(*preTokenizer, "type") : nullptr;
+    if (preType != nullptr && preType->is_string() && preType->get<std::string>() == "Metaspace") {
+        mode_ = Mode::metaspace;
+    }
+
+    const auto special = [this](std::string_view token, std::int32_t fallback) {
+        const auto it = vocab_.find(token);
+        return it == vocab_.end() ? fallback : it->second;
+    };
+    if (mode_ == Mode::byteLevel) {
+        cls_ = special("[CLS]", 0);
+        sep_ = special("[SEP]", 0);
+        pad_ = special("[PAD]", 0);
+    } else {
+        cls_ = special("<bos>", 2);
+        sep_ = special("<eos>", 1);
+        pad_ = special("<pad>", 0);
+    }
+
+    byteToChar_ = bytesToUnicode();
+}
+
+std::vector<std::int32_t> OvraTokenizer::encode(std::string_view text, int maxLength) const {
+    if (maxLength < 2)
+        return {};
+    const auto budget = static_cast<std::size_t>(maxLength - 2);
+    std::vector<std::int32_t> content =
+        mode_ == Mode::byteLevel ? encodeByteLevel(text, budget) : encodeMetaspace(text, budget);
+    if (content.size() > budget)
+        content.resize(budget);
+    std::vector<std::int32_t> out;
+    out.reserve(content.size() + 2);
+    out.push_back(cls_);
+    out.insert(out.end(), content.begin(), content.end());
+    out.push_back(sep_);
+    return out;
+}
+
+OvraTokenizer::Padded OvraTokenizer::encodePadded(std::string_view text, int maxLength) const {
+    Padded out;
+    out.ids = encode(text, maxLength);
+    const std::size_t length = maxLength > 0 ? static_cast<std::size_t>(maxLength) : 0;
+    out.mask.assign(out.ids.size(), 1);
+    out.ids.resize(length, pad_);
+    out.mask.resize(length, 0);
+    return out;
+}
+
+std::size_t OvraTokenizer::cachedWordCount() const {
+    const std::lock_guard guard(lock_);
+    return cache_.size();
+}
+
+std::vector<std::int32_t> OvraTokenizer::encodeByteLevel(std::string_view text,
+                                                         std::size_t budget) const {
+    UErrorCode status = U_ZERO_ERROR;
+    const icu::UnicodeString normalized = nfc().normalize(text::fromUtf8(text), status);
+    if (U_FAILURE(status))
+        return {};
+    std::unique_ptr<icu::RegexMatcher> matcher(splitPattern().matcher(normalized, status));
+    if (U_FAILURE(status) || !matcher)
+        return {};
+
+    std::vector<std::int32_t> content;
+    std::string word;
+    while (matcher->find(status) && U_SUCCESS(status)) {
+        const std::int32_t start = matcher->start(status);
+        const std::int32_t end = matcher->end(status);
+        if (U_FAILURE(status))
+            break;
+        word.clear();
+        normalized.tempSubStringBetween(start, end).toUTF8String(word);
+        const auto ids = bpe(word);
+        content.insert(content.end(), ids.begin(), ids.end());
+        if (content.size() >= budget)
+            break;
+    }
+    return content;
+}
+
+std::vector<std::int32_t> OvraTokenizer::encodeMetaspace(std::string_view text,
+                                                         std::size_t budget) const {
+    const std::u32string s = scalars(text);
+    std::vector<std::int32_t> content;
+    std::u32string piece;
+    std::size_t i = 0;
+    while (i < s.size() && content.size() < budget) {
+        bool matched = false;
+        if (isWhitespaceScalar(s[i])) {
+            const std::u32string_view rest(s.data() + i, s.size() - i);
+            for (const auto& [token, id] : addedWhitespace_) {
+                if (!rest.starts_with(token))
+                    continue;
+                if (!piece.empty()) {
+                    metaspacePiece(piece, content);
+                    piece.clear();
+                }
+                content.push_back(id);
+                i += token.size();
+                matched = true;
+                break;
+            }
+        }
+        if (!matched)
+            piece.push_back(s[i++]);
+    }
+    if (!piece.empty())
+        metaspacePiece(piece, content);
+    return content;
+}
+
+void OvraTokenizer::metaspacePiece(const std::u32string& piece,
+                                   std::vector<std::int32_t>& out) const {
+    std::u32string marked = piece;
+    std::replace(marked.begin(), marked.end(), U' ', kMetaspace);
+    if (marked.front() != kMetaspace)
+        marked.insert(marked.begin(), kMetaspace);
+
+    const auto emitWord = [&](std::u32string_view word) {
+        std::vector<std::string> symbols;
+        symbols.reserve(word.size());
+        for (const char32_t c : word) {
+            symbols.emplace_back();
+            appendUtf8(symbols.back(), c);
+        }
+        const auto ids = bpe(utf8(word), std::move(symbols));
+        out.insert(out.end(), ids.begin(), ids.end());
+    };
+    std::size_t wordStart = 0;
+    for (std::size_t i = 1; i < marked.size(); ++i) {
+        if (marked[i] == kMetaspace) {
+            emitWord(std::u32string_view(marked).substr(wordStart, i - wordStart));
+            wordStart = i;
+        }
+    }
+    emitWord(std::u32string_view(marked).substr(wordStart));
+}
+
+std::vector<std::int32_t> OvraTokenizer::bpe(const std::string& word) const {
+    std::vector<std::string> symbols;
+    symbols.reserve(word.size());
+    for (const char byte : word)
+        symbols.push_back(byteToChar_[static_cast<std::uint8_t>(byte)]);
+    return bpe(word, std::move(symbols));
+}
+
+std::vector<std::int32_t> OvraTokenizer::bpe(const std::string& word,
+                                             std::vector<std::string> symbols) const {
+    {
+        const std::lock_guard guard(lock_);
+        if (const auto it = cache_.find(word); it != cache_.end())
+            return it->second;
+    }
+
+    std::string key;
+    std::vector<std::string> merged;
+    while (symbols.size() >= 2) {
+        std::optional<std::size_t> bestRank;
+        std::size_t best = 0;
+        for (std::size_t i = 0; i + 1 < symbols.size(); ++i) {
+            key.assign(symbols[i]);
+            key.push_back('\0');
+            key.append(symbols[i + 1]);
+            const auto it = ranks_.find(key);
+            if (it != ranks_.end() && (!bestRank || it->second < *bestRank)) {
+                bestRank = it->second;
+                best = i;
+            }
+        }
+        if (!bestRank)
+            break;
+        const std::string left = symbols[best];
+        const std::string right = symbols[best + 1];
+        merged.clear();
+        merged.reserve(symbols.size());
+        for (std::size_t i = 0; i < symbols.size();) {
+            if (i + 1 < symbols.size() && symbols[i] == left && symbols[i + 1] == right) {
+                merged.push_back(left + right);
+                i += 2;
+            } else {
+                merged.push_back(std::move(symbols[i]));
+                i += 1;
+            }
+        }
+        symbols.swap(merged);
+    }
+
+    std::vector<std::int32_t> ids;
+    ids.reserve(symbols.size());
+    for (const std::string& symbol : symbols) {
+        if (const auto it = vocab_.find(symbol); it != vocab_.end()) {
+            ids.push_back(it->second);
+            continue;
+        }
+        if (mode_ != Mode::metaspace)
+            continue;  // byte-level drops what it cannot name
+        for (const char byte : symbol) {
+            char name[8];
+            std::snprintf(name, sizeof name, "<0x%02X>",
+                          static_cast<unsigned>(static_cast<std::uint8_t>(byte)));
+            if (const auto it = vocab_.find(std::string_view(name)); it != vocab_.end()) {
+                ids.push_back(it->second);
+            }
+        }
+    }
+
+    const std::lock_guard guard(lock_);
+    if (cache_.size() < kCacheLimit)
+        cache_.insert_or_assign(word, ids);
+    return ids;
+}
+
+}  // namespace ovra

@@ -1,0 +1,297 @@
+#include "core/OvraTokenizer.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/Json.h"
+
+namespace ovra {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using Ids = std::vector<std::int32_t>;
+
+std::string fixture(const std::string& name) {
+    const char* root = std::getenv("OVRA_SOURCE_DIR");
+    const std::string path =
+        std::string(root ? root : ".") + "/core/tests/fixtures/tokenizer/" + name;
+    std::ifstream in(path, std::ios::binary);
+    EXPECT_TRUE(in.good()) << "missing fixture " << path;
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+// A tokenizer.json with the given model parts (JSON text) and the rest of the file optional.
+std::string tokenizerJson(const std::string& vocab, const std::string& merges,
+                          const std::string& extra = "") {
+    return R"({"model": {"type": "BPE", "vocab": )" + vocab + R"(, "merges": )" + merges + "}" +
+           (extra.empty() ? "" : ", " + extra) + "}";
+}
+
+const std::string kMetaspace = R"("pre_tokenizer": {"type": "Metaspace"})";
+
+// The expected ids of each fixture come from the fixture generator's own reference encoder.
+void expectFixtureCases(const std::string& name, OvraTokenizer::Mode mode) {
+    const OvraTokenizer tokenizer(fixture(name + ".json"));
+    EXPECT_EQ(tokenizer.mode(), mode);
+    const auto cases = json::parse(fixture(name + ".expected.json"));
+    ASSERT_TRUE(cases.ok());
+    ASSERT_GE(cases->size(), 10u);
+    for (const Json& c : *cases) {
+        const auto text = c["text"].get<std::string>();
+        const int maxLength = c["max_length"].get<int>();
+        const auto expected = c["ids"].get<Ids>();
+        EXPECT_EQ(tokenizer.encode(text, maxLength), expected) << name << ": " << c.dump();
+        // Encoding again comes from the word cache and must not differ.
+        EXPECT_EQ(tokenizer.encode(text, maxLength), expected) << name << " (cached)";
+
+        const auto padded = tokenizer.encodePadded(text, maxLength);
+        ASSERT_EQ(padded.ids.size(), static_cast<std::size_t>(maxLength));
+        ASSERT_EQ(padded.mask.size(), static_cast<std::size_t>(maxLength));
+        for (std::size_t i = 0; i < padded.ids.size(); ++i) {
+            const bool real = i < expected.size();
+            EXPECT_EQ(padded.ids[i], real ? expected[i] : tokenizer.pad());
+            EXPECT_EQ(padded.mask[i], real ? 1 : 0);
+        }
+    }
+}
+
+TEST(OvraTokenizer, ByteLevelFixtureEncodesAsTheReference) {
+    expectFixtureCases("bytelevel", OvraTokenizer::Mode::byteLevel);
+}
+
+TEST(OvraTokenizer, MetaspaceFixtureEncodesAsTheReference) {
+    expectFixtureCases("metaspace", OvraTokenizer::Mode::metaspace);
+}
+
+TEST(OvraTokenizer, FixtureSpecialIdsComeFromAddedTokens) {
+    const OvraTokenizer byteLevel(fixture("bytelevel.json"));
+    // The vocabulary says 900 for "[CLS]"; the added token's id replaces it.
+    EXPECT_EQ(byteLevel.cls(), 1);
+    EXPECT_EQ(byteLevel.sep(), 2);
+    EXPECT_EQ(byteLevel.pad(), 0);
+    const OvraTokenizer metaspace(fixture("metaspace.json"));
+    EXPECT_EQ(metaspace.cls(), 2);
+    EXPECT_EQ(metaspace.sep(), 1);
+    EXPECT_EQ(metaspace.pad(), 0);
+}
+
+TEST(OvraTokenizer, ByteLevelMergesByRankAndDropsUnknownSymbols) {
+    // "Ġ" (U+0120) stands for the space byte.
+    const OvraTokenizer t(tokenizerJson(
+        R"({"[CLS]": 101, "[SEP]": 102, "[PAD]": 100, "h": 10, "i": 11, "Ġ": 12, "hi": 13,
+            "Ġhi": 14, "!": 15})",
+        R"(["h i", ["Ġ", "hi"]])"));
+    EXPECT_EQ(t.mode(), OvraTokenizer::Mode::byteLevel);
+    EXPECT_THAT(t.encode("hi hi!", 16), ElementsAre(101, 13, 14, 15, 102));
+    // "x" has no token and is dropped rather than mapped to an unknown id.
+    EXPECT_THAT(t.encode("hix", 16), ElementsAre(101, 13, 102));
+    EXPECT_THAT(t.encode("", 16), ElementsAre(101, 102));
+}
+
+TEST(OvraTokenizer, MergeRebuildsLeftToRightAndLaterDuplicatesWin) {
+    const std::string vocab = R"({"a": 1, "b": 2, "c": 3, "aa": 4, "ab": 5, "bc": 6})";
+    // Overlapping pairs: the pass merges the leftmost pair and steps over it.
+    EXPECT_THAT(OvraTokenizer(tokenizerJson(vocab, R"(["a a"])")).encode("aaa", 8),
+                ElementsAre(0, 4, 1, 0));
+    // "b c" occurs twice and keeps its later rank 2, so "a b" (rank 1) merges first.
+    EXPECT_THAT(OvraTokenizer(tokenizerJson(vocab, R"(["b c", "a b", "b c"])")).encode("abc", 8),
+                ElementsAre(0, 5, 3, 0));
+    EXPECT_THAT(OvraTokenizer(tokenizerJson(vocab, R"(["b c", "a b"])")).encode("abc", 8),
+                ElementsAre(0, 1, 6, 0));
+}
+
+TEST(OvraTokenizer, MalformedMergeElementsAreSkippedButKeepTheirPlace) {
+    const std::string vocab = R"({"a": 1, "b": 2, "c": 3, "ab": 5, "bc": 6})";
+    // Three strings, a number and a string without a space are skipped; the two real pairs
+    // keep ranks 3 and 4, so "b c" still comes first.
+    const OvraTokenizer t(tokenizerJson(vocab, R"([["x", "y", "z"], 7, "nospace", ["b", "c"],
+                                                   "a b"])"));
+    EXPECT_THAT(t.encode("abc", 8), ElementsAre(0, 1, 6, 0));
+}
+
+TEST(OvraTokenizer, MetaspaceFallsBackToUppercaseByteTokens) {
+    // "é" is C3 A9 in UTF-8; "<0xA9>" is missing, so that byte is silently dropped.
+    const OvraTokenizer t(
+        tokenizerJson(R"({"▁": 5, "c": 6, "a": 7, "f": 8, "<0xC3>": 9, "<0xa9>": 10, "▁c": 11})",
+                      R"(["▁ c"])", kMetaspace));
+    EXPECT_EQ(t.mode(), OvraTokenizer::Mode::metaspace);
+    EXPECT_THAT(t.encode("café", 16), ElementsAre(2, 11, 7, 8, 9, 1));
+}
+
+TEST(OvraTokenizer, MetaspaceCutsWordsAtEveryMarkAfterAWord) {
+    const OvraTokenizer t(tokenizerJson(R"({"▁": 5, "a": 6, "b": 7, "▁a": 8, "▁b": 9})",
+                                        R"(["▁ a", "▁ b"])", kMetaspace));
+    // "  a b " reads "▁▁a▁b▁": words "▁", "▁a", "▁b", "▁".
+    EXPECT_THAT(t.encode("  a b ", 16), ElementsAre(2, 5, 8, 9, 5, 1));
+    // No normalisation and no second mark in front of a piece that starts with a space.
+    EXPECT_THAT(t.encode(" a", 16), ElementsAre(2, 8, 1));
+}
+
+TEST(OvraTokenizer, MetaspaceLongestAddedWhitespaceTokenWins) {
+    const OvraTokenizer t(
+        tokenizerJson(R"({"▁": 5, "a": 6, "b": 7, "▁a": 8, "▁b": 9})", R"(["▁ a", "▁ b"])",
+                      kMetaspace + R"(, "added_tokens": [{"id": 20, "content": "  "},
+            {"id": 21, "content": "   "}, {"id": 22, "content": "\n"}, {"id": 23, "content": "x"},
+            {"id": 24, "content": ""}])"));
+    EXPECT_THAT(t.encode("a   b", 16), ElementsAre(2, 8, 21, 9, 1));
+    EXPECT_THAT(t.encode("a    b", 16), ElementsAre(2, 8, 21, 9, 1));  // 3 + the space of " b"
+    EXPECT_THAT(t.encode("a  \nb", 16), ElementsAre(2, 8, 20, 22, 9, 1));
+    // A single space matches no added token and stays inside the piece.
+    EXPECT_THAT(t.encode("a b", 16), ElementsAre(2, 8, 9, 1));
+}
+
+TEST(OvraTokenizer, MetaspaceWalkStopsOnceTheBudgetIsReached) {
+    const OvraTokenizer t(tokenizerJson(R"({"▁": 5, "a": 6, "▁a": 8})", R"(["▁ a"])",
+                                        kMetaspace + R"(, "added_tokens": [
+            {"id": 20, "content": "  "}])"));
+    EXPECT_THAT(t.encode("a  a  a  a", 5), ElementsAre(2, 8, 20, 8, 1));
+    EXPECT_THAT(t.encode("a  a  a  a", 4), ElementsAre(2, 8, 20, 1));
+}
+
+TEST(OvraTokenizer, FramingAndPaddingAtTheEdges) {
+    const OvraTokenizer t(fixture("bytelevel.json"));
+    const auto padded = t.encodePadded("", 6);
+    EXPECT_THAT(padded.ids, ElementsAre(1, 2, 0, 0, 0, 0));
+    EXPECT_THAT(padded.mask, ElementsAre(1, 1, 0, 0, 0, 0));
+    EXPECT_THAT(t.encode("Accept all cookies", 2), ElementsAre(1, 2));
+    const auto cut = t.encode("Accept all cookies Reject all", 6);
+    EXPECT_EQ(cut.size(), 6u);
+    EXPECT_EQ(cut.back(), t.sep());
+}
+
+TEST(OvraTokenizer, LengthsBelowTwoGiveNoIdsWithoutFailing) {
+    for (const char* file : {"bytelevel.json", "metaspace.json"}) {
+        const OvraTokenizer t(fixture(file));
+        for (const int length : {1, 0, -1, -1000}) {
+            EXPECT_TRUE(t.encode("Close", length).empty()) << file << " " << length;
+        }
+        EXPECT_THAT(t.encodePadded("Close", 1).ids, ElementsAre(t.pad()));
+        EXPECT_THAT(t.encodePadded("Close", 1).mask, ElementsAre(0));
+        EXPECT_TRUE(t.encodePadded("Close", 0).ids.empty());
+        EXPECT_TRUE(t.encodePadded("Close", -5).mask.empty());
+    }
+}
+
+TEST(OvraTokenizer, SpecialIdsFallBackPerMode) {
+    const OvraTokenizer byteLevel(tokenizerJson(R"({"a": 4})", "[]"));
+    EXPECT_EQ(byteLevel.cls(), 0);
+    EXPECT_EQ(byteLevel.sep(), 0);
+    EXPECT_EQ(byteLevel.pad(), 0);
+    const OvraTokenizer metaspace(tokenizerJson(R"({"<eos>": 9})", "[]", kMetaspace));
+    EXPECT_EQ(metaspace.cls(), 2);
+    EXPECT_EQ(metaspace.sep(), 9);
+    EXPECT_EQ(metaspace.pad(), 0);
+    // Only the exact type "Metaspace" selects that mode.
+    for (const char* other :
+         {R"("pre_tokenizer": null)", R"("pre_tokenizer": {"type": "metaspace"})",
+          R"("pre_tokenizer": {"type": 3})", R"("pre_tokenizer": "Metaspace")"}) {
+        EXPECT_EQ(OvraTokenizer(tokenizerJson("{}", "[]", other)).mode(),
+                  OvraTokenizer::Mode::byteLevel)
+            << other;
+    }
+}
+
+TEST(OvraTokenizer, VocabularyNumbersThatAreNoIdAreLeftOut) {
+    const OvraTokenizer t(tokenizerJson(
+        R"({"a": 2147483648, "b": -2147483649, "c": 1e300, "d": 7.9, "e": -3, "f": true,
+            "g": "5", "h": null, "[CLS]": 2147483647, "[SEP]": -2147483648})",
+        "[]"));
+    EXPECT_EQ(t.cls(), 2147483647);
+    EXPECT_EQ(t.sep(), -2147483648);
+    EXPECT_THAT(t.encode("abcdefgh", 16), ElementsAre(2147483647, 7, -3, -2147483648));
+}
+
+TEST(OvraTokenizer, AddedTokensReplaceVocabularyEntriesAndOddOnesAreSkipped) {
+    const OvraTokenizer t(tokenizerJson(R"({"[CLS]": 5, "a": 6})", "[]", R"("added_tokens": [
+        {"id": 1, "content": "[CLS]"}, {"id": 3.0, "content": "a"}, {"id": 1.5, "content": "[SEP]"},
+        {"content": "[PAD]"}, {"id": 4, "content": 7}, "junk"])"));
+    EXPECT_EQ(t.cls(), 1);
+    EXPECT_EQ(t.sep(), 0);
+    EXPECT_THAT(t.encode("a", 8), ElementsAre(1, 3, 0));
+    EXPECT_NO_THROW(OvraTokenizer(tokenizerJson("{}", "[]", R"("added_tokens": {"a": 1})")));
+}
+
+TEST(OvraTokenizer, UnusableFilesFailWithAClearError) {
+    struct Case {
+        std::string json;
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {"{\"model\": ", "not valid JSON"},
+        {"[1, 2]", "top level is not an object"},
+        {R"({"added_tokens": []})", "\"model\" is missing"},
+        {R"({"model": []})", "\"model\" is missing or not an object"},
+        {R"({"model": {"merges": []}})", "\"vocab\" is missing"},
+        {R"({"model": {"vocab": [["a", 0.5]], "merges": []}})", "\"vocab\" is missing"},
+        {R"({"model": {"vocab": {}}})", "\"merges\" is missing"},
+        {R"({"model": {"vocab": {}, "merges": {}}})", "\"merges\" is missing"},
+        {R"({"model": {"type": "Unigram", "vocab": [["a", -1.0]], "unk_id": 0}})", "Unigram model"},
+        {tokenizerJson("{}", "[]", R"("added_tokens": [{"id": 4294967296, "content": "x"}])"),
+         "outside the 32-bit range"},
+        {tokenizerJson("{}", "[]", R"("added_tokens": [{"id": -2147483649, "content": "x"}])"),
+         "outside the 32-bit range"},
+    };
+    for (const Case& c : cases) {
+        try {
+            OvraTokenizer t(c.json);
+            ADD_FAILURE() << "loaded: " << c.json;
+        } catch (const TokenizerError& e) {
+            EXPECT_THAT(e.what(), HasSubstr(c.message)) << c.json;
+            EXPECT_THAT(e.what(), HasSubstr("tokenizer.json")) << c.json;
+        }
+    }
+}
+
+TEST(OvraTokenizer, WordCacheHoldsEachWordOnceUpToItsLimit) {
+    const OvraTokenizer t(fixture("bytelevel.json"));
+    EXPECT_EQ(t.cachedWordCount(), 0u);
+    t.encode("Close close Close", 128);  // "Close", " close", " Close"
+    EXPECT_EQ(t.cachedWordCount(), 3u);
+    t.encode("Close close", 128);
+    EXPECT_EQ(t.cachedWordCount(), 3u);
+
+    for (int i = 0; i < 21000; ++i)
+        t.encode("w" + std::to_string(i), 128);
+    EXPECT_EQ(t.cachedWordCount(), OvraTokenizer::kCacheLimit);
+    // Past the limit words are still encoded, just not remembered.
+    const OvraTokenizer fresh(fixture("bytelevel.json"));
+    EXPECT_EQ(t.encode("never seen before", 128), fresh.encode("never seen before", 128));
+    EXPECT_EQ(t.encode("never seen before", 128), fresh.encode("never seen before", 128));
+    EXPECT_EQ(t.cachedWordCount(), OvraTokenizer::kCacheLimit);
+}
+
+TEST(OvraTokenizer, ConcurrentCallersGetTheSameIds) {
+    const OvraTokenizer t(fixture("metaspace.json"));
+    const OvraTokenizer reference(fixture("metaspace.json"));
+    std::vector<std::string> texts;
+    for (int i = 0; i < 200; ++i)
+        texts.push_back("Accept all " + std::to_string(i % 37) + "  ok");
+    std::vector<std::vector<Ids>> results(4);
+    std::vector<std::thread> threads;
+    for (auto& out : results) {
+        threads.emplace_back([&t, &texts, &out] {
+            for (const auto& text : texts)
+                out.push_back(t.encode(text, 32));
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    for (const auto& out : results) {
+        for (std::size_t i = 0; i < texts.size(); ++i) {
+            EXPECT_EQ(out[i], reference.encode(texts[i], 32));
+        }
+    }
+}
+
+}  // namespace
+}  // namespace ovra
