@@ -1,0 +1,305 @@
+#include "app/accessibility/AXExtractor.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/CandidateSelector.h"
+#include "core/OvraText.h"
+
+namespace ovra {
+
+namespace {
+
+// The window's part on its screen; the window's frame when the two do not meet.
+Rect viewportOf(const Rect& window, const Rect& screen) {
+    const Rect part = window.intersection(screen);
+    return part.isNull() ? window : part;
+}
+
+std::optional<Rect> frameOf(BoundedReader& reader, const ax::Element& element) {
+    static constexpr std::string_view kFrame[] = {"AXPosition", "AXSize"};
+    const auto values = reader.attributes(element, kFrame);
+    if (values.size() != 2 || !values[0] || !values[1]) {
+        return std::nullopt;
+    }
+    const auto origin = ax::asPoint(*values[0]);
+    const auto size = ax::asSize(*values[1]);
+    if (!origin || !size) {
+        return std::nullopt;
+    }
+    const Rect frame(*origin, *size);
+    if (!frame.isFinite()) {
+        return std::nullopt;
+    }
+    return frame;
+}
+
+std::optional<ax::Element> elementAttribute(BoundedReader& reader, const ax::Element& element,
+                                            std::string_view name) {
+    auto read = reader.attribute(element, name);
+    return read ? ax::asElement(read.value()) : std::nullopt;
+}
+
+bool isTextEntry(const std::string* role, const std::string* subrole) {
+    return (role && CandidateRoles::textInputs().contains(*role)) ||
+           (subrole && *subrole == "AXSecureTextField");
+}
+
+// The text an element can lend as a label: its "AXValue" when it is text, unless the element
+// is a field whose value is what the user typed.
+std::optional<std::string> lendableText(BoundedReader& reader, const ax::Element& element) {
+    static constexpr std::string_view kLabelSource[] = {"AXRole", "AXSubrole", "AXValue"};
+    const auto values = reader.attributes(element, kLabelSource);
+    if (values.size() != 3 || !values[2]) {
+        return std::nullopt;
+    }
+    const std::string* role = values[0] ? ax::asString(*values[0]) : nullptr;
+    const std::string* subrole = values[1] ? ax::asString(*values[1]) : nullptr;
+    if (isTextEntry(role, subrole)) {
+        return std::nullopt;
+    }
+    const std::string* text = ax::asString(*values[2]);
+    if (text == nullptr) {
+        return std::nullopt;
+    }
+    return cleaned(text);
+}
+
+std::string borrowedTitle(BoundedReader& reader, const FoundNode& node) {
+    if (const auto label = elementAttribute(reader, node.element, "AXTitleUIElement")) {
+        if (auto text = lendableText(reader, *label)) {
+            return std::move(*text);
+        }
+    }
+    // The children of a field hold what was typed into it.
+    if (isTextEntry(node.info.string(NodeAttribute::role),
+                    node.info.string(NodeAttribute::subrole))) {
+        return {};
+    }
+    auto children = reader.children(node.element, 3);
+    if (!children) {
+        return {};
+    }
+    for (const auto& child : children.value()) {
+        if (auto text = lendableText(reader, child); text && !text->empty()) {
+            return std::move(*text);
+        }
+    }
+    return {};
+}
+
+UICandidate makeCandidate(BoundedReader& reader, const FoundNode& node, int number) {
+    const NodeInfo& info = node.info;
+    UICandidate c;
+    c.id = "c" + std::to_string(number);
+    c.order = number;
+    c.role = info.role();
+    if (const std::string* subrole = info.string(NodeAttribute::subrole)) {
+        c.subrole = *subrole;
+    }
+    c.title = cleaned(info.string(NodeAttribute::title));
+    c.description = cleaned(info.string(NodeAttribute::description));
+    if (c.description.empty()) {
+        c.description = cleaned(info.string(NodeAttribute::placeholder));
+    }
+    if (c.title.empty() && c.description.empty()) {
+        c.title = borrowedTitle(reader, node);
+    }
+    c.value =
+        sanitizedValue(c.role, info.string(NodeAttribute::subrole), info.get(NodeAttribute::value));
+    c.frame = info.frame().value_or(Rect());
+    c.isFocused = info.boolean(NodeAttribute::focused).value_or(false);
+    c.isChrome = node.chrome;
+    c.context = node.dialog;
+    return c;
+}
+
+}  // namespace
+
+std::string description(AXExtractorError error) {
+    switch (error) {
+        case AXExtractorError::notTrusted:
+            return OvraText::t("Accessibility permission is needed.");
+        case AXExtractorError::noFrontmostApp:
+            return OvraText::t("No app is in front.");
+        case AXExtractorError::noWindow:
+            return OvraText::t("This app has no window to simplify.");
+        case AXExtractorError::cancelled:
+            return OvraText::t("The reading was cancelled.");
+    }
+    return {};
+}
+
+Rect screenFrameContaining(const Rect& rect, const std::vector<Rect>& screens) {
+    if (screens.empty()) {
+        return rect;
+    }
+    const Point middle = rect.center();
+    for (const auto& screen : screens) {
+        if (screen.contains(middle)) {
+            return screen;
+        }
+    }
+    return screens.front();
+}
+
+std::string sanitizedValue(const std::string& role, const std::string* subrole,
+                           const ax::Value* raw) {
+    if (subrole && *subrole == "AXSecureTextField") {
+        return {};
+    }
+    const std::string* text = raw ? ax::asString(*raw) : nullptr;
+    if (CandidateRoles::textInputs().contains(role)) {
+        return text && !text->empty() ? "filled" : "empty";
+    }
+    if (role == "AXCheckBox" || role == "AXRadioButton") {
+        const auto number = raw ? ax::asNumber(*raw) : std::nullopt;
+        // The integer part, as the platform's number reads it; NaN is not 1.
+        return number && std::trunc(*number) == 1.0 ? "checked" : "unchecked";
+    }
+    return prefixCharacters(cleaned(text), 80);
+}
+
+Result<WindowSnapshot, AXExtractorError> AXExtractor::read(BoundedReader& reader,
+                                                           const ax::RunningApp& app,
+                                                           const ax::Element& appElement) const {
+    // 1. The window.
+    auto window = elementAttribute(reader, appElement, "AXFocusedWindow");
+    if (!window) {
+        window = elementAttribute(reader, appElement, "AXMainWindow");
+    }
+    if (!window) {
+        return fail(AXExtractorError::noWindow);
+    }
+
+    // 2, 3. Frame, screen and viewport. A window whose frame cannot be read is taken to fill
+    // its screen; an empty viewport would drop every control.
+    const auto screens = reader.backend().screenFrames();
+    const auto readFrame = frameOf(reader, *window);
+    const Rect windowFrame = readFrame.value_or(Rect());
+    const Rect screen = screenFrameContaining(windowFrame, screens);
+    const Rect fullViewport = readFrame ? viewportOf(windowFrame, screen) : screen;
+
+    // 4. The walk.
+    const WalkResult walked =
+        walk(reader, *window, fullViewport,
+             {.maxDepth = maxDepth, .maxRawDepth = maxRawDepth, .nodeBudget = nodeBudget});
+    std::optional<Rect> bestWeb;
+    for (const auto& web : walked.webAreas) {
+        const double area = web.width() * web.height();
+        if (bestWeb ? area > bestWeb->width() * bestWeb->height() : area > 0) {
+            bestWeb = web;
+        }
+    }
+
+    // 5. Document order.
+    std::vector<const FoundNode*> ordered;
+    ordered.reserve(walked.found.size());
+    for (const auto& node : walked.found) {
+        ordered.push_back(&node);
+    }
+    std::stable_sort(ordered.begin(), ordered.end(),
+                     [](const FoundNode* a, const FoundNode* b) { return a->path < b->path; });
+
+    // 6. Candidates numbered in that order, each paired with its element.
+    std::vector<std::pair<UICandidate, ax::Element>> pairs;
+    pairs.reserve(ordered.size());
+    for (std::size_t i = 0; i < ordered.size(); ++i) {
+        if (reader.cancelled()) {
+            return fail(AXExtractorError::cancelled);
+        }
+        pairs.emplace_back(makeCandidate(reader, *ordered[i], static_cast<int>(i + 1)),
+                           ordered[i]->element);
+    }
+
+    // 7. Web clipping.
+    Rect viewport = fullViewport;
+    if (bestWeb) {
+        const Rect clip = bestWeb->intersection(fullViewport);
+        if (!clip.isNull() && clip.width() > 200 && clip.height() > 150) {
+            std::vector<std::pair<UICandidate, ax::Element>> kept;
+            for (auto& pair : pairs) {
+                if (pair.first.frame.intersects(clip)) {
+                    const int order = static_cast<int>(kept.size() + 1);
+                    kept.emplace_back(pair.first.withOrder(order), std::move(pair.second));
+                }
+            }
+            pairs = std::move(kept);
+            viewport = clip;
+        }
+    }
+
+    // 8, 9. Selection around the focused control.
+    std::vector<UICandidate> candidates;
+    candidates.reserve(pairs.size());
+    std::optional<Point> focus;
+    for (const auto& [candidate, element] : pairs) {
+        if (!focus && candidate.isFocused) {
+            focus = candidate.frame.center();
+        }
+        candidates.push_back(candidate);
+    }
+    WindowSnapshot snapshot;
+    snapshot.candidates =
+        CandidateSelector::select(candidates, viewport, focus, maxCandidates, bestWeb.has_value());
+
+    // 10. Elements of the selected candidates.
+    std::map<std::string, ax::Element> byId;
+    for (const auto& [candidate, element] : pairs) {
+        byId.emplace(candidate.id, element);
+    }
+    for (const auto& candidate : snapshot.candidates) {
+        if (const auto it = byId.find(candidate.id); it != byId.end()) {
+            snapshot.elements.emplace(it->first, it->second);
+        }
+    }
+
+    // 11-13.
+    snapshot.app = app;
+    snapshot.appName = app.localizedName.value_or("App");
+    if (auto title = reader.attribute(*window, "AXTitle"); title) {
+        if (const std::string* text = ax::asString(title.value())) {
+            snapshot.windowTitle = *text;
+        }
+    }
+    snapshot.windowElement = *window;
+    snapshot.windowFrame = windowFrame;
+    snapshot.scroll = scrollTarget(reader, walked.regions, fullViewport);
+    snapshot.viewport = viewport;
+    if (reader.cancelled()) {
+        return fail(AXExtractorError::cancelled);
+    }
+    return snapshot;
+}
+
+Result<WindowSnapshot, AXExtractorError> AXExtractor::snapshot(const ax::RunningApp& app,
+                                                               ax::AccessibilityBackend& backend,
+                                                               ax::Clock& clock,
+                                                               std::stop_token stop,
+                                                               BoundedReader::Limits limits) const {
+    if (!backend.isProcessTrusted()) {
+        return fail(AXExtractorError::notTrusted);
+    }
+    const ax::Element appElement = backend.applicationElement(app);
+    if (appElement.isNull()) {
+        return fail(AXExtractorError::noWindow);
+    }
+    backend.setMessagingTimeout(appElement, kMessagingTimeout);
+    BoundedReader reader(backend, clock, std::move(stop), limits);
+
+    auto first = read(reader, app, appElement);
+    if (!first || !first.value().candidates.empty()) {
+        return first;
+    }
+    // Some apps build their tree only once asked to; ask once and read again.
+    if (reader.cancelled() || reader.wakeUp(appElement)) {
+        return first;
+    }
+    clock.sleep(backend.wakeUpSettleSeconds());
+    if (reader.cancelled()) {
+        return fail(AXExtractorError::cancelled);
+    }
+    return read(reader, app, appElement);
+}
+
+}  // namespace ovra

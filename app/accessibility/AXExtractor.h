@@ -1,0 +1,75 @@
+#pragma once
+
+// Reads the front window of another app into one WindowSnapshot: the window's identity and
+// frame, the visible area selection worked in, the chosen candidate controls with their live
+// elements, and the scroll area page scrolling drives.
+
+#include <map>
+#include <optional>
+#include <stop_token>
+#include <string>
+#include <vector>
+
+#include "app/accessibility/AXWalk.h"
+#include "app/accessibility/BoundedReader.h"
+#include "app/accessibility/ScrollTarget.h"
+#include "core/Candidate.h"
+#include "core/Rect.h"
+#include "core/Result.h"
+#include "platform/accessibility/AccessibilityBackend.h"
+
+namespace ovra {
+
+struct WindowSnapshot {
+    ax::RunningApp app;
+    std::string appName;
+    std::string windowTitle;
+    ax::Element windowElement;
+    Rect windowFrame;  // all zero when it could not be read
+    Rect viewport;
+    std::vector<UICandidate> candidates;
+    std::map<std::string, ax::Element> elements;
+    std::optional<ScrollTarget> scroll;
+};
+
+enum class AXExtractorError {
+    notTrusted,
+    noFrontmostApp,
+    noWindow,
+    cancelled,  // the caller stopped the reading; nothing to show
+};
+
+// The localized sentence shown for an error.
+std::string description(AXExtractorError error);
+
+struct AXExtractor {
+    int maxDepth = 0;
+    int maxCandidates = 0;
+    int maxRawDepth = 0;
+    int nodeBudget = 0;
+
+    // Messaging time-out set on the app element for every call of a reading.
+    static constexpr double kMessagingTimeout = 0.25;
+
+    // Reads the app's focused (else main) window. Blocks while the other app answers: run it
+    // off the main thread. The reading ends after `limits.deadlineSeconds` (3 s), after three
+    // time-outs in a row, or when `stop` is requested between two nodes.
+    Result<WindowSnapshot, AXExtractorError> snapshot(const ax::RunningApp& app,
+                                                      ax::AccessibilityBackend& backend,
+                                                      ax::Clock& clock, std::stop_token stop = {},
+                                                      BoundedReader::Limits limits = {}) const;
+
+    // One reading attempt on an app element.
+    Result<WindowSnapshot, AXExtractorError> read(BoundedReader& reader, const ax::RunningApp& app,
+                                                  const ax::Element& appElement) const;
+};
+
+// The frame, in accessibility space, of the screen holding the middle of `rect`; else the
+// first screen; `rect` itself when there are none.
+Rect screenFrameContaining(const Rect& rect, const std::vector<Rect>& screens);
+
+// The text a candidate's value shows: never the content of a text input or secure field.
+std::string sanitizedValue(const std::string& role, const std::string* subrole,
+                           const ax::Value* raw);
+
+}  // namespace ovra

@@ -1,0 +1,47 @@
+#pragma once
+
+// The bounded breadth-first walk of one window's accessibility tree: reads each node's
+// attribute batch once, collects the nodes that qualify as candidates, notes scroll areas and
+// web content, and decides per node whether its children are worth reading.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/accessibility/BoundedReader.h"
+#include "app/accessibility/ScrollTarget.h"
+#include "core/Rect.h"
+
+namespace ovra {
+
+struct WalkLimits {
+    int maxDepth = 0;     // levels of non-structural roles above a node still descended into
+    int maxRawDepth = 0;  // levels of any role below the window still descended into
+    int nodeBudget = 0;   // nodes whose attributes are read
+};
+
+// A candidate node as the walk found it.
+struct FoundNode {
+    NodeInfo info;
+    ax::Element element;
+    std::vector<int> path;  // child index at each level below the window
+    bool chrome = false;    // some ancestor is a chrome container
+    std::optional<std::string> dialog;
+};
+
+struct WalkResult {
+    std::vector<FoundNode> found;       // in walk (breadth-first) order
+    std::vector<ScrollRegion> regions;  // in the order they were met
+    std::vector<Rect> webAreas;         // reported web content rectangles, in order
+    int nodesRead = 0;
+};
+
+// Collapses runs of white space and line breaks to one space and trims the ends.
+std::string cleaned(const std::string* text);
+// The first `count` user-perceived characters of a text.
+std::string prefixCharacters(const std::string& text, std::size_t count);
+
+WalkResult walk(BoundedReader& reader, const ax::Element& window, const Rect& viewport,
+                const WalkLimits& limits);
+
+}  // namespace ovra

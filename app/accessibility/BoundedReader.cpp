@@ -1,0 +1,175 @@
+#include "app/accessibility/BoundedReader.h"
+
+#include <cmath>
+
+namespace ovra {
+
+namespace {
+
+constexpr std::array<std::string_view, kNodeAttributeCount> kNames = {
+    "AXRole",     "AXSubrole", "AXTitle",   "AXDescription",      "AXValue",
+    "AXPosition", "AXSize",    "AXEnabled", "AXPlaceholderValue", "AXFocused",
+    "AXHidden",
+};
+
+}  // namespace
+
+std::span<const std::string_view> nodeAttributeNames() {
+    return kNames;
+}
+
+const ax::Value* NodeInfo::get(NodeAttribute attribute) const {
+    const auto& slot = values[static_cast<std::size_t>(attribute)];
+    return slot ? &*slot : nullptr;
+}
+
+const std::string* NodeInfo::string(NodeAttribute attribute) const {
+    const ax::Value* v = get(attribute);
+    return v ? ax::asString(*v) : nullptr;
+}
+
+std::optional<bool> NodeInfo::boolean(NodeAttribute attribute) const {
+    const ax::Value* v = get(attribute);
+    return v ? ax::asBool(*v) : std::nullopt;
+}
+
+std::string NodeInfo::role() const {
+    const std::string* r = string(NodeAttribute::role);
+    return r ? *r : std::string();
+}
+
+std::optional<Rect> NodeInfo::frame() const {
+    const ax::Value* position = get(NodeAttribute::position);
+    const ax::Value* size = get(NodeAttribute::size);
+    if (!position || !size) {
+        return std::nullopt;
+    }
+    const auto origin = ax::asPoint(*position);
+    const auto extent = ax::asSize(*size);
+    if (!origin || !extent) {
+        return std::nullopt;
+    }
+    const Rect frame(*origin, *extent);
+    // A non-finite frame from another app is as good as none.
+    if (!frame.isFinite()) {
+        return std::nullopt;
+    }
+    return frame;
+}
+
+BoundedReader::BoundedReader(ax::AccessibilityBackend& backend, ax::Clock& clock,
+                             std::stop_token stop, Limits limits)
+    : backend_(backend),
+      clock_(clock),
+      stop_(std::move(stop)),
+      limits_(limits),
+      deadline_(clock.now() + limits.deadlineSeconds) {}
+
+bool BoundedReader::exhausted() const {
+    return gaveUp_ || !(clock_.now() < deadline_);
+}
+
+void BoundedReader::note(bool answered, bool timedOut) {
+    if (timedOut) {
+        ++timeouts_;
+        if (++consecutiveTimeouts_ >= limits_.maxConsecutiveTimeouts) {
+            gaveUp_ = true;
+        }
+    } else if (answered) {
+        consecutiveTimeouts_ = 0;
+    }
+}
+
+ax::Read BoundedReader::attribute(const ax::Element& element, std::string_view name) {
+    if (!admit()) {
+        return fail(ax::AXError::timeout);
+    }
+    auto read = backend_.attribute(element, name);
+    const bool timedOut = !read && read.error() == ax::AXError::timeout;
+    note(!timedOut, timedOut);
+    return read;
+}
+
+std::vector<std::optional<ax::Value>> BoundedReader::attributes(
+    const ax::Element& element, std::span<const std::string_view> names) {
+    std::vector<std::optional<ax::Value>> out;
+    if (!admit()) {
+        return out;
+    }
+    auto batch = backend_.attributes(element, names);
+    if (!batch) {
+        const bool timedOut = batch.error() == ax::AXError::timeout;
+        note(!timedOut, timedOut);
+        return out;
+    }
+    bool anyAnswer = false;
+    bool anyTimeout = false;
+    out.resize(names.size());
+    const auto& reads = batch.value();
+    for (std::size_t i = 0; i < names.size() && i < reads.size(); ++i) {
+        if (reads[i]) {
+            out[i] = reads[i].value();
+            anyAnswer = true;
+        } else if (reads[i].error() == ax::AXError::timeout) {
+            anyTimeout = true;
+        } else {
+            anyAnswer = true;
+        }
+    }
+    // The app answered when any attribute came back, even as "unsupported".
+    note(anyAnswer || !anyTimeout, anyTimeout && !anyAnswer);
+    return out;
+}
+
+NodeInfo BoundedReader::nodeInfo(const ax::Element& element) {
+    NodeInfo info;
+    auto values = attributes(element, kNames);
+    for (std::size_t i = 0; i < values.size() && i < kNodeAttributeCount; ++i) {
+        info.values[i] = std::move(values[i]);
+    }
+    return info;
+}
+
+Result<ax::ElementList, ax::AXError> BoundedReader::children(const ax::Element& element,
+                                                             std::size_t limit) {
+    if (!admit()) {
+        return fail(ax::AXError::timeout);
+    }
+    auto kids = backend_.children(element, limit);
+    const bool timedOut = !kids && kids.error() == ax::AXError::timeout;
+    note(!timedOut, timedOut);
+    if (kids && kids.value().size() > limit) {
+        // Never trust a backend to honour the limit: the queue must stay bounded.
+        kids.value().resize(limit);
+    }
+    return kids;
+}
+
+Result<std::vector<std::string>, ax::AXError> BoundedReader::actionNames(
+    const ax::Element& element) {
+    if (!admit()) {
+        return fail(ax::AXError::timeout);
+    }
+    auto names = backend_.actionNames(element);
+    const bool timedOut = !names && names.error() == ax::AXError::timeout;
+    note(!timedOut, timedOut);
+    return names;
+}
+
+std::optional<ax::AXError> BoundedReader::wakeUp(const ax::Element& appElement) {
+    if (!admit()) {
+        return ax::AXError::timeout;
+    }
+    auto error = backend_.wakeUp(appElement);
+    const bool timedOut = error == ax::AXError::timeout;
+    note(!timedOut, timedOut);
+    return error;
+}
+
+void BoundedReader::prefetch(std::span<const ax::Element> elements) {
+    if (admit() && !elements.empty()) {
+        backend_.prefetch(elements, kNames);
+    }
+}
+
+}  // namespace ovra

@@ -1,0 +1,101 @@
+#pragma once
+
+// The reads of one window snapshot, with the limits that keep a hung or huge app from holding
+// the reading: an overall deadline, a stop after a run of consecutive time-outs, and
+// cancellation. Once a limit is hit every further read fails at once as a time-out, so the
+// reading winds down through its normal "attribute absent" paths.
+
+#include <array>
+#include <optional>
+#include <span>
+#include <stop_token>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/Rect.h"
+#include "platform/accessibility/AccessibilityBackend.h"
+
+namespace ovra {
+
+// The attributes read for every node, in batch order.
+enum class NodeAttribute {
+    role,
+    subrole,
+    title,
+    description,
+    value,
+    position,
+    size,
+    enabled,
+    placeholder,
+    focused,
+    hidden,
+};
+inline constexpr std::size_t kNodeAttributeCount = 11;
+
+// The AX names of the batch, in order.
+std::span<const std::string_view> nodeAttributeNames();
+
+// One node's batch: each attribute's value, or nothing when its read failed.
+struct NodeInfo {
+    std::array<std::optional<ax::Value>, kNodeAttributeCount> values;
+
+    const ax::Value* get(NodeAttribute attribute) const;
+    const std::string* string(NodeAttribute attribute) const;
+    std::optional<bool> boolean(NodeAttribute attribute) const;
+    // "AXRole" as text, else "".
+    std::string role() const;
+    // "AXPosition" and "AXSize" as one rectangle; absent unless both are there, of the right
+    // kinds and finite.
+    std::optional<Rect> frame() const;
+};
+
+// The limits of one reading.
+struct ReadLimits {
+    double deadlineSeconds = 3.0;
+    int maxConsecutiveTimeouts = 3;
+};
+
+class BoundedReader {
+  public:
+    using Limits = ReadLimits;
+
+    BoundedReader(ax::AccessibilityBackend& backend, ax::Clock& clock, std::stop_token stop = {},
+                  Limits limits = {});
+
+    ax::AccessibilityBackend& backend() { return backend_; }
+    ax::Clock& clock() { return clock_; }
+
+    // The deadline passed or the app stopped answering.
+    bool exhausted() const;
+    bool cancelled() const { return stop_.stop_requested(); }
+    bool shouldStop() const { return cancelled() || exhausted(); }
+    int timeouts() const { return timeouts_; }
+
+    ax::Read attribute(const ax::Element& element, std::string_view name);
+    // A few attributes in one round trip; failed ones are absent. Empty when the call failed.
+    std::vector<std::optional<ax::Value>> attributes(const ax::Element& element,
+                                                     std::span<const std::string_view> names);
+    NodeInfo nodeInfo(const ax::Element& element);
+    Result<ax::ElementList, ax::AXError> children(const ax::Element& element, std::size_t limit);
+    Result<std::vector<std::string>, ax::AXError> actionNames(const ax::Element& element);
+    std::optional<ax::AXError> wakeUp(const ax::Element& appElement);
+    void prefetch(std::span<const ax::Element> elements);
+
+  private:
+    // Before a call: false when the reading may not ask the app any more.
+    bool admit() const { return !shouldStop(); }
+    void note(bool answered, bool timedOut);
+
+    ax::AccessibilityBackend& backend_;
+    ax::Clock& clock_;
+    std::stop_token stop_;
+    Limits limits_;
+    double deadline_;
+    int consecutiveTimeouts_ = 0;
+    int timeouts_ = 0;
+    bool gaveUp_ = false;
+};
+
+}  // namespace ovra
