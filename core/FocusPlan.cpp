@@ -223,26 +223,22 @@ std::vector<FocusSection> FocusPlan::sections(bool revealingHidden) const {
     };
 
     std::vector<FocusSection> out;
-    // Taken by position in `ordered`: an id listed twice is listed under its first heading.
+    // An id is listed once, under the first heading that takes it, even when an order
+    // names it twice.
     std::unordered_set<std::string_view> taken;
     for (const Heading& heading : headings) {
         FocusSection section{std::string(heading.id), OvraText::t(heading.title), {}};
-        std::vector<std::string_view> ids;
         for (const FocusItem* i : ordered) {
-            if (taken.contains(i->id()) || !heading.test(*i))
-                continue;
-            section.items.push_back(*i);
-            ids.push_back(i->id());
+            if (heading.test(*i) && taken.insert(i->id()).second)
+                section.items.push_back(*i);
         }
-        if (section.items.empty())
-            continue;
-        taken.insert(ids.begin(), ids.end());
-        out.push_back(std::move(section));
+        if (!section.items.empty())
+            out.push_back(std::move(section));
     }
 
     FocusSection other{"other", OvraText::t("Other controls"), {}};
     for (const FocusItem* i : ordered) {
-        if (!taken.contains(i->id()))
+        if (taken.insert(i->id()).second)
             other.items.push_back(*i);
     }
     if (!other.items.empty()) {
@@ -318,6 +314,19 @@ std::vector<FocusItem> readingOrder(const std::vector<FocusItem>& items) {
     out.reserve(items.size());
     for (std::size_t index : readingOrderIndices(pointers))
         out.push_back(items[index]);
+    return out;
+}
+
+std::vector<std::size_t> readingOrder(const std::vector<FocusItem>& items,
+                                      const std::vector<std::size_t>& positions) {
+    std::vector<const FocusItem*> pointers;
+    pointers.reserve(positions.size());
+    for (std::size_t position : positions)
+        pointers.push_back(&items.at(position));
+    std::vector<std::size_t> out;
+    out.reserve(positions.size());
+    for (std::size_t index : readingOrderIndices(pointers))
+        out.push_back(positions[index]);
     return out;
 }
 

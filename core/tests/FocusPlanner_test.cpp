@@ -1,0 +1,321 @@
+#include "core/FocusPlanner.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <limits>
+
+namespace ovra {
+namespace {
+
+using FocusPlanner::Decisions;
+using FocusPlanner::noCap;
+using FocusPlanner::plan;
+using V = std::vector<std::string>;
+
+const std::string kApp = "org.example.shop";
+const std::string kWayOut = "A way out of the pop-up, offered first.";
+
+UICandidate control(std::string id, std::string title, Rect frame, std::string role = "AXButton") {
+    return UICandidate{
+        .id = std::move(id), .role = std::move(role), .title = std::move(title), .frame = frame};
+}
+
+// A plain button at (x, y); with no rule for its label it fuses to a highlight of 0.7975.
+UICandidate button(std::string id, double x, double y, std::string title = "") {
+    if (title.empty())
+        title = "Item " + id;
+    return control(std::move(id), std::move(title), Rect(x, y, 80, 24));
+}
+
+ModelDecision decision(std::string id, FocusCategory category, double probability, double essential,
+                       double focus) {
+    return ModelDecision{
+        .id = std::move(id),
+        .modelVerdict = "m",
+        .priority = 0,
+        .actionClassification = category,
+        .classificationProbabilities = {{std::string(rawValue(category)), probability}},
+        .isEssential = essential,
+        .focusScore = focus};
+}
+
+Decisions byId(std::vector<ModelDecision> list) {
+    Decisions out;
+    for (auto& d : list)
+        out.emplace(d.id, std::move(d));
+    return out;
+}
+
+FocusVerdict verdictOf(const FocusPlan& p, std::string_view id) {
+    return p.item(id) ? p.item(id)->verdict : FocusVerdict::available;
+}
+
+TEST(FocusPlanner, EmptyWindowAndSource) {
+    const Decisions none;
+    const FocusPlan rules = plan({}, nullptr, 5, {}, kApp);
+    EXPECT_TRUE(rules.items.empty());
+    EXPECT_TRUE(rules.beaconOrder.empty());
+    EXPECT_EQ(rules.initialBeacon, 0);
+    EXPECT_EQ(rules.source, DecisionSource::heuristic);
+    EXPECT_EQ(plan({}, &none, 5, {}, kApp).source, DecisionSource::vorn);
+
+    // A decision for another control is ignored; the item keeps its heuristic source.
+    const Decisions stray = byId({decision("zz", FocusCategory::legalOrPassive, 1, 0, 0)});
+    const FocusPlan p = plan({button("c1", 0, 0)}, &stray, 5, {}, kApp);
+    EXPECT_EQ(p.source, DecisionSource::vorn);
+    EXPECT_EQ(p.items[0].source, DecisionSource::heuristic);
+}
+
+TEST(FocusPlanner, CapKeepsTheBestUnforcedAndAtLeastOne) {
+    const std::vector<UICandidate> window{button("c1", 0, 0), button("c2", 100, 0),
+                                          button("c3", 200, 0)};
+    auto focused = window;
+    focused[1].isFocused = true;  // the best priority
+    for (int limit : {0, -7, 1}) {
+        const FocusPlan p = plan(focused, nullptr, limit, {}, kApp);
+        EXPECT_EQ(p.beaconOrder, V{"c2"}) << limit;
+        EXPECT_EQ(verdictOf(p, "c1"), FocusVerdict::available);
+    }
+    // Equal priorities: the earliest survives.
+    EXPECT_EQ(plan(window, nullptr, 2, {}, kApp).beaconOrder, (V{"c1", "c2"}));
+}
+
+TEST(FocusPlanner, PinsAndMutes) {
+    const std::vector<UICandidate> window{button("c1", 0, 0), button("c2", 100, 0),
+                                          button("c3", 200, 0), button("c4", 0, 100, "Tea")};
+    std::vector<UICandidate> withFocus = window;
+    withFocus[2].isFocused = true;
+    const FocusOverrides overrides({{FocusOverrides::key(kApp, window[3]), FocusOverride::pin},
+                                    {FocusOverrides::key(kApp, window[0]), FocusOverride::mute}});
+    const FocusPlan p = plan(withFocus, nullptr, 1, overrides, kApp);
+    EXPECT_EQ(p.beaconOrder, (V{"c3", "c4"}));
+    EXPECT_EQ(p.item("c4")->explanation, "You chose to always highlight this.");
+    EXPECT_TRUE(p.item("c4")->forceBeacon);
+    EXPECT_EQ(p.item("c1")->verdict, FocusVerdict::available);
+    EXPECT_EQ(p.item("c1")->explanation, "You chose not to highlight this.");
+
+    // A muted control is not raised by the fill-up either, even with no cap.
+    const FocusPlan all = plan(window, nullptr, noCap, overrides, kApp);
+    EXPECT_EQ(verdictOf(all, "c1"), FocusVerdict::available);
+    EXPECT_EQ(all.beaconOrder, (V{"c2", "c3", "c4"}));
+}
+
+TEST(FocusPlanner, OptionGroupsAreNumberedWhole) {
+    // Three radio buttons in a row: only the first looks important to the model.
+    std::vector<UICandidate> window;
+    for (int i = 0; i < 3; ++i) {
+        window.push_back(control("r" + std::to_string(i), "Size " + std::to_string(i),
+                                 Rect(10 + 100 * i, 300, 80, 20), "AXRadioButton"));
+    }
+    window.push_back(button("c9", 0, 0));
+    const Decisions decisions =
+        byId({decision("r0", FocusCategory::essentialFormAction, 1, 1, 2),
+              decision("r1", FocusCategory::legalOrPassive, 1, 0, 0),
+              decision("r2", FocusCategory::legalOrPassive, 1, 0, 0),
+              decision("c9", FocusCategory::essentialFormAction, 1, 0.9, 1.9)});
+    const FocusPlan p = plan(window, &decisions, 1, {}, kApp);
+    EXPECT_EQ(p.beaconOrder, (V{"c9", "r0", "r1", "r2"}));
+    for (const char* id : {"r0", "r1", "r2"})
+        EXPECT_TRUE(p.item(id)->forceBeacon) << id;
+
+    // A mute keeps one radio out; a pin on another raises the whole row.
+    const FocusOverrides overrides({{FocusOverrides::key(kApp, window[1]), FocusOverride::mute}});
+    const FocusPlan muted = plan(window, &decisions, 1, overrides, kApp);
+    EXPECT_EQ(verdictOf(muted, "r1"), FocusVerdict::available);
+    EXPECT_EQ(verdictOf(muted, "r2"), FocusVerdict::beacon);
+
+    const Decisions quiet = byId({decision("r0", FocusCategory::legalOrPassive, 1, 0, 0),
+                                  decision("r1", FocusCategory::legalOrPassive, 1, 0, 0),
+                                  decision("r2", FocusCategory::legalOrPassive, 1, 0, 0)});
+    const FocusOverrides pin({{FocusOverrides::key(kApp, window[2]), FocusOverride::pin}});
+    const FocusPlan pinned = plan(window, &quiet, 1, pin, kApp);
+    for (const char* id : {"r0", "r1", "r2"}) {
+        EXPECT_EQ(verdictOf(pinned, id), FocusVerdict::beacon) << id;
+    }
+}
+
+TEST(FocusPlanner, GroupLimitsAndBands) {
+    std::vector<FocusItem> items;
+    for (int i = 0; i < 10; ++i) {
+        FocusItem item;
+        item.candidate =
+            control("b" + std::to_string(i), "Box", Rect(20, 40.0 * i, 16, 16), "AXCheckBox");
+        items.push_back(item);
+    }
+    EXPECT_TRUE(FocusPlanner::optionGroups(items).empty());  // ten in one column
+    items.pop_back();
+    ASSERT_EQ(FocusPlanner::optionGroups(items).size(), 1u);
+    EXPECT_EQ(FocusPlanner::optionGroups(items)[0].size(), 9u);
+
+    // Same column band (x 16..23), different height band, another role, suppressed.
+    std::vector<FocusItem> mixed(4);
+    mixed[0].candidate = control("a", "A", Rect(16, 0, 16, 16), "AXCheckBox");
+    mixed[1].candidate = control("b", "B", Rect(23.9, 50, 16, 24), "AXCheckBox");
+    mixed[2].candidate = control("c", "C", Rect(20, 90, 16, 16), "AXRadioButton");
+    mixed[3].candidate = control("d", "D", Rect(20, 130, 16, 16), "AXCheckBox");
+    mixed[3].verdict = FocusVerdict::suppressed;
+    EXPECT_TRUE(FocusPlanner::optionGroups(mixed).empty());
+
+    // Negative edges truncate towards zero: -7.9 and 7.9 share band 0.
+    std::vector<FocusItem> negative(2);
+    negative[0].candidate = control("n", "N", Rect(-7.9, 0, 16, 16), "AXLink");
+    negative[1].candidate = control("p", "P", Rect(7.9, 50, 16, 16), "AXLink");
+    EXPECT_EQ(FocusPlanner::optionGroups(negative),
+              (std::vector<FocusPlanner::OptionGroup>{{0, 1}}));
+}
+
+TEST(FocusPlanner, NonFiniteFramesJoinNoGroup) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    std::vector<UICandidate> window{
+        control("r0", "One", Rect(0, 0, 16, 16), "AXRadioButton"),
+        control("r1", "Two", Rect(nan, 0, 16, 16), "AXRadioButton"),
+        control("r2", "Three", Rect(0, inf, 16, 16), "AXRadioButton"),
+        control("r3", "Four", Rect(0, 40, 16, nan), "AXRadioButton"),
+        control("r4", "Five", Rect(1e300, 0, 16, 16), "AXRadioButton"),
+    };
+    std::vector<FocusItem> items;
+    for (const auto& c : window)
+        items.push_back(FocusPlanner::fuse(c, nullptr));
+    EXPECT_TRUE(FocusPlanner::optionGroups(items).empty());
+    const FocusPlan p = plan(window, nullptr, noCap, {}, kApp);
+    EXPECT_EQ(p.beaconOrder.size(), 5u);
+    EXPECT_EQ(p.beaconOrder.front(), "r0");
+}
+
+TEST(FocusPlanner, GroupsAreCheckedInOneOrderWhateverTheirDiscovery) {
+    // Two groups that share a member: raising {0,1} first lights {1,2} too; the other way
+    // round it would not. Every discovery order must give the same items.
+    std::vector<FocusItem> items(3);
+    for (std::size_t i = 0; i < 3; ++i)
+        items[i].candidate.id = "r" + std::to_string(i);
+    items[0].verdict = FocusVerdict::beacon;
+    std::vector<FocusPlanner::OptionGroup> groups{{0, 1}, {1, 2}};
+    const std::vector<bool> overridden(3, false);
+
+    std::vector<FocusItem> expected = items;
+    FocusPlanner::raiseOptionGroups(expected, groups, overridden);
+    for (const auto& i : expected)
+        EXPECT_EQ(i.verdict, FocusVerdict::beacon) << i.id();
+
+    std::sort(groups.begin(), groups.end(), std::greater<>());
+    do {
+        std::vector<FocusItem> shuffled = items;
+        FocusPlanner::raiseOptionGroups(shuffled, groups, overridden);
+        EXPECT_EQ(shuffled, expected);
+    } while (std::prev_permutation(groups.begin(), groups.end()));
+}
+
+TEST(FocusPlanner, UnlabelledContainersAreNeverNumbered) {
+    const std::vector<UICandidate> window{control("g", "", Rect(0, 0, 200, 100), "AXGroup"),
+                                          button("c1", 0, 200)};
+    const Decisions decisions = byId({decision("g", FocusCategory::essentialFormAction, 1, 1, 2)});
+    for (int limit : {1, 5, noCap}) {
+        const FocusPlan p = plan(window, &decisions, limit, {}, kApp);
+        EXPECT_EQ(verdictOf(p, "g"), FocusVerdict::available) << limit;
+        EXPECT_EQ(p.beaconOrder, V{"c1"}) << limit;
+    }
+}
+
+TEST(FocusPlanner, CookieSettingsIsTheWayOutWithoutADecline) {
+    const std::vector<UICandidate> window{button("c1", 0, 0, "Accept all cookies"),
+                                          button("c2", 100, 0, "Cookie settings"),
+                                          button("c3", 200, 0)};
+    const FocusPlan p = plan(window, nullptr, 3, {}, kApp);
+    ASSERT_FALSE(p.beaconOrder.empty());
+    EXPECT_EQ(p.beaconOrder.front(), "c2");
+    EXPECT_EQ(p.initialBeacon, 0);
+    EXPECT_EQ(p.item("c2")->explanation.rfind(kWayOut + " ", 0), 0u);
+
+    // With a decline on offer, the decline is the way out and settings is not.
+    auto withDecline = window;
+    withDecline.push_back(button("c4", 300, 0, "Reject all"));
+    const FocusPlan q = plan(withDecline, nullptr, 3, {}, kApp);
+    EXPECT_EQ(q.beaconOrder.front(), "c4");
+    EXPECT_EQ(q.item("c2")->explanation.find(kWayOut), std::string::npos);
+}
+
+TEST(FocusPlanner, DeclineWordingOutsideADialogIsAlwaysAWayOut) {
+    const std::vector<UICandidate> window{button("c1", 0, 0), button("c2", 100, 0, "Not now")};
+    // The model calls "Not now" a distraction so strongly that fusion veils it.
+    const Decisions decisions = byId({decision("c2", FocusCategory::distractionOrUpsell, 5, 0, 0)});
+    const FocusPlan p = plan(window, &decisions, 1, {}, kApp);
+    EXPECT_EQ(p.beaconOrder, (V{"c2", "c1"}));
+    EXPECT_TRUE(p.item("c2")->forceBeacon);
+    EXPECT_EQ(p.initialBeacon, 0);
+
+    const Decisions essential = byId({decision("c2", FocusCategory::essentialFormAction, 5, 1, 2)});
+    EXPECT_EQ(plan(window, &essential, 1, {}, kApp).beaconOrder.front(), "c2");
+}
+
+TEST(FocusPlanner, InsideADialogOnlyExitsAreWayOuts) {
+    std::vector<UICandidate> window{button("c1", 0, 0, "Close this pop-up"),
+                                    button("c2", 100, 0, "Cancel"), button("c3", 200, 0)};
+    for (auto& c : window)
+        c.context = "dialog:Save changes?";
+    const FocusPlan p = plan(window, nullptr, 3, {}, kApp);
+    EXPECT_EQ(p.beaconOrder.front(), "c2");
+    EXPECT_EQ(p.item("c1")->explanation.find(kWayOut), std::string::npos);
+
+    // Outside the dialog the closing words make c1 a way out as well.
+    for (auto& c : window)
+        c.context.reset();
+    const FocusPlan outside = plan(window, nullptr, 3, {}, kApp);
+    EXPECT_EQ(V(outside.beaconOrder.begin(), outside.beaconOrder.begin() + 2), (V{"c1", "c2"}));
+
+    // A model that is sure of the exit makes a dialog control a way out.
+    for (auto& c : window)
+        c.context = "dialog:Save changes?";
+    const Decisions sure = byId({decision("c3", FocusCategory::dismissalOrExit, 0.4, 0, 0)});
+    const FocusPlan q = plan(window, &sure, 3, {}, kApp);
+    EXPECT_EQ(V(q.beaconOrder.begin(), q.beaconOrder.begin() + 2), (V{"c2", "c3"}));
+}
+
+TEST(FocusPlanner, EmptyTextFieldIsSelectedFirst) {
+    auto field = control("f", "Name", Rect(0, 100, 200, 24), "AXTextField");
+    field.value = "empty";
+    const std::vector<UICandidate> window{button("c1", 0, 0), field};
+    const Decisions decisions = byId({decision("c1", FocusCategory::essentialFormAction, 1, 1, 2)});
+    const FocusPlan p = plan(window, &decisions, 5, {}, kApp);
+    EXPECT_EQ(p.beaconOrder, (V{"c1", "f"}));
+    EXPECT_EQ(p.initialBeacon, 1);
+
+    field.value = "Ada";
+    const FocusPlan filled = plan({button("c1", 0, 0), field}, &decisions, 5, {}, kApp);
+    EXPECT_EQ(filled.initialBeacon, 0);  // the best unforced highlight
+}
+
+TEST(FocusPlanner, NoCapNumbersEverythingReachable) {
+    const std::vector<UICandidate> window{
+        button("c1", 0, 0), control("l1", "Photos", Rect(0, 40, 80, 20), "AXLink"),
+        button("c2", 0, 80, "Cancel"), button("ad", 0, 120, "Go premium today")};
+    const FocusPlan p = plan(window, nullptr, noCap, {}, kApp);
+    EXPECT_EQ(p.beaconOrder, (V{"c1", "l1", "c2"}));
+    EXPECT_EQ(verdictOf(p, "ad"), FocusVerdict::suppressed);
+    EXPECT_FALSE(p.item("l1")->forceBeacon);
+}
+
+TEST(FocusPlanner, FillUpPrefersWaysOutToBackground) {
+    const std::vector<UICandidate> window{button("c1", 0, 0), button("legal", 0, 100, "Alpha"),
+                                          button("exit", 0, 200, "Beta")};
+    const Decisions decisions =
+        byId({decision("legal", FocusCategory::legalOrPassive, 1, 1, 2),
+              decision("exit", FocusCategory::dismissalOrExit, 1, 0, 0.8889)});
+    const FocusPlan p = plan(window, &decisions, 2, {}, kApp);
+    EXPECT_NEAR(p.item("legal")->priority, 0.8, 1e-9);
+    EXPECT_NEAR(p.item("exit")->priority, 0.2, 1e-3);
+    EXPECT_EQ(p.beaconOrder, (V{"c1", "exit"}));
+    EXPECT_EQ(verdictOf(p, "legal"), FocusVerdict::available);
+}
+
+TEST(FocusPlanner, NumbersInReadingOrder) {
+    // Tops differ but the middles share the band 24..47: left to right.
+    const std::vector<UICandidate> window{control("right", "Item right", Rect(300, 20, 80, 30)),
+                                          control("left", "Item left", Rect(10, 30, 80, 10)),
+                                          control("top", "Item top", Rect(500, 0, 80, 10))};
+    EXPECT_EQ(plan(window, nullptr, noCap, {}, kApp).beaconOrder, (V{"top", "left", "right"}));
+}
+
+}  // namespace
+}  // namespace ovra
