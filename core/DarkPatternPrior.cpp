@@ -87,39 +87,127 @@ Prior prior(FocusCategory category, double weight, std::string reason, bool forc
                  .plainLabel = std::move(plainLabel)};
 }
 
-std::vector<DarkPatternPrior::Rule> makeRules() {
+// A cheap test that rules a row out before its expression runs, so that a page of thousands
+// of labels is judged in milliseconds. Each row's words are literal pieces of its pattern, one
+// of which every match must contain (or, for a row whose every branch is anchored with "^",
+// start with). The test runs on the case-folded text because case-insensitive matching
+// compares case-folded text: whatever the expression can match, the folded text contains.
+struct Screen {
+    enum class Kind { contains, startsWith };
+    Kind kind = Kind::contains;
+    std::vector<UnicodeString> words;
+
+    bool mayMatch(const UnicodeString& folded) const {
+        for (const UnicodeString& word : words) {
+            if (kind == Kind::startsWith ? folded.startsWith(word) : folded.indexOf(word) >= 0)
+                return true;
+        }
+        return false;
+    }
+};
+
+Screen screen(Screen::Kind kind, std::initializer_list<const char16_t*> words) {
+    Screen result{kind, {}};
+    for (const char16_t* word : words)
+        result.words.emplace_back(word);
+    return result;
+}
+
+Screen containing(std::initializer_list<const char16_t*> words) {
+    return screen(Screen::Kind::contains, words);
+}
+
+Screen startingWith(std::initializer_list<const char16_t*> words) {
+    return screen(Screen::Kind::startsWith, words);
+}
+
+struct RuleTable {
+    std::vector<DarkPatternPrior::Rule> rules;
+    std::vector<Screen> screens;  // one per rule
+};
+
+RuleTable makeRules() {
     using C = FocusCategory;
-    std::vector<DarkPatternPrior::Rule> table;
-    table.reserve(11);
-    const auto add = [&table](Prior p, std::string_view pattern,
+    RuleTable table;
+    table.rules.reserve(11);
+    table.screens.reserve(11);
+    const auto add = [&table](Prior p, std::string_view pattern, Screen rowScreen,
                               std::optional<std::unordered_set<std::string>> roles = std::nullopt,
                               std::optional<int> maxWords = std::nullopt) {
-        table.push_back(DarkPatternPrior::Rule{.prior = std::move(p),
-                                               .regex = Regex(pattern),
-                                               .roles = std::move(roles),
-                                               .maxWords = maxWords});
+        table.rules.push_back(DarkPatternPrior::Rule{.prior = std::move(p),
+                                                     .regex = Regex(pattern),
+                                                     .roles = std::move(roles),
+                                                     .maxWords = maxWords});
+        table.screens.push_back(std::move(rowScreen));
     };
     add(prior(C::dismissalOrExit, 0.85, "Pressuring wording", true, "Decline offer"),
-        R"re(^no,? thanks?[,.!]?\s+i\b|\bi don'?t (want|like|care|need)\b|\bi'?d rather (not|pay|miss|stay)\b|\bi (hate|prefer not)\b|\bi'?ll pay full price\b)re");
-    add(prior(C::legalOrPassive, 0.7, "Legal"), R"re(\bcookie (policy|statement|notice)\b)re");
+        R"re(^no,? thanks?[,.!]?\s+i\b|\bi don'?t (want|like|care|need)\b|\bi'?d rather (not|pay|miss|stay)\b|\bi (hate|prefer not)\b|\bi'?ll pay full price\b)re",
+        containing({u"thank", u"don", u"rather", u"hate", u"prefer not", u"pay full price"}));
+    add(prior(C::legalOrPassive, 0.7, "Legal"), R"re(\bcookie (policy|statement|notice)\b)re",
+        containing({u"cookie "}));
     add(prior(C::essentialFormAction, 0.8, "Cookie choice: decline", true),
-        R"re(\b(reject|decline|refuse|deny) (all|cookies)\b|^(reject|decline)$|\b(only|strictly) (necessary|essential)\b|\b(necessary|essential) (cookies )?only\b|^(rechazar|rechazo|denegar|no acepto)\b|\brechazar (todas|todo|cookies|y)\b|\bcontinuar sin aceptar\b|\bsolo (las )?(necesarias|esenciales)\b|^(tout )?refuser\b|\bcontinuer sans accepter\b|^(rifiuta|rifiuto)\b|\bcontinua senza accettare\b|\bsolo (i )?necessari\b|\b(alle )?ablehnen\b|\bohne (zustimmung|einwilligung)\b|\bnur (notwendige|erforderliche)\b|^(alles )?weigeren\b|^(rejeitar|recusar)\b)re");
+        R"re(\b(reject|decline|refuse|deny) (all|cookies)\b|^(reject|decline)$|\b(only|strictly) (necessary|essential)\b|\b(necessary|essential) (cookies )?only\b|^(rechazar|rechazo|denegar|no acepto)\b|\brechazar (todas|todo|cookies|y)\b|\bcontinuar sin aceptar\b|\bsolo (las )?(necesarias|esenciales)\b|^(tout )?refuser\b|\bcontinuer sans accepter\b|^(rifiuta|rifiuto)\b|\bcontinua senza accettare\b|\bsolo (i )?necessari\b|\b(alle )?ablehnen\b|\bohne (zustimmung|einwilligung)\b|\bnur (notwendige|erforderliche)\b|^(alles )?weigeren\b|^(rejeitar|recusar)\b)re",
+        containing({u"reject",
+                    u"decline",
+                    u"refuse",
+                    u"deny",
+                    u"necessary",
+                    u"essential",
+                    u"rechaz",
+                    u"denegar",
+                    u"no acepto",
+                    u"continuar sin aceptar",
+                    u"necesarias",
+                    u"esenciales",
+                    u"continuer sans accepter",
+                    u"rifiut",
+                    u"continua senza accettare",
+                    u"necessari",
+                    u"ablehnen",
+                    u"ohne ",
+                    u"nur ",
+                    u"weigeren",
+                    u"rejeitar",
+                    u"recusar"}));
     add(prior(C::essentialFormAction, 0.8, "Cookie choice: accept", true),
-        R"re(\b(accept|allow) all\b|\b(accept|allow) cookies\b|\baccept and (continue|close)\b|^(aceptar|acepto|accepter|j'accepte|accetta|accetto|akzeptieren|zustimmen|accepteren|aceitar)\b|\b(aceptar|accepter|accetta) (y|et|e) (continuar|continuer|continua|cerrar|fermer|chiudi)\b|\balle akzeptieren\b)re");
+        R"re(\b(accept|allow) all\b|\b(accept|allow) cookies\b|\baccept and (continue|close)\b|^(aceptar|acepto|accepter|j'accepte|accetta|accetto|akzeptieren|zustimmen|accepteren|aceitar)\b|\b(aceptar|accepter|accetta) (y|et|e) (continuar|continuer|continua|cerrar|fermer|chiudi)\b|\balle akzeptieren\b)re",
+        containing(
+            {u"accept", u"allow", u"acept", u"accett", u"akzeptieren", u"zustimmen", u"aceitar"}));
     add(prior(C::legalOrPassive, 0.7, "Cookie settings"),
-        R"re(\bmanage (preferences|options|consent|choices|cookies)\b|\bcookie (settings|preferences)\b|\bcustomi[sz]e cookies\b|\bconfigure (your )?(consents?|cookies|choices|preferences)\b|\bpreference cent(er|re)\b|\bconfigurar( las)? (cookies|preferencias|consentimiento)\b|\bpreferencias\b|\bparam[eé]trer\b|\bpersonnaliser\b|\bgestisci (le )?(preferenze|opzioni)\b|\beinstellungen\b|\bvoorkeuren\b)re");
-    add(prior(C::legalOrPassive, 0.6, "Cookie notice"), R"re(\bcookies?\b|\bconsent\b)re");
+        R"re(\bmanage (preferences|options|consent|choices|cookies)\b|\bcookie (settings|preferences)\b|\bcustomi[sz]e cookies\b|\bconfigure (your )?(consents?|cookies|choices|preferences)\b|\bpreference cent(er|re)\b|\bconfigurar( las)? (cookies|preferencias|consentimiento)\b|\bpreferencias\b|\bparam[eé]trer\b|\bpersonnaliser\b|\bgestisci (le )?(preferenze|opzioni)\b|\beinstellungen\b|\bvoorkeuren\b)re",
+        containing({u"manage ", u"cookie ", u"customi", u"configur", u"preference cent",
+                    u"preferencias", u"param", u"personnaliser", u"gestisci ", u"einstellungen",
+                    u"voorkeuren"}));
+    add(prior(C::legalOrPassive, 0.6, "Cookie notice"), R"re(\bcookies?\b|\bconsent\b)re",
+        containing({u"cookie", u"consent"}));
     add(prior(C::distractionOrUpsell, 0.75, "Advert"),
         R"re(\bupgrade\b|\bgo premium\b|\bpremium\b|\d+\s?% off\b|\bfree trial\b|\blimited[- ]time\b|\bspecial offer\b|\bsponsored\b|\badvertisement\b|\bad\b|\bpromo(tion|ted)?\b|\b(get|download|install) (our|the) app\b|\bunlock\b|\bnewsletter\b|\bsubscribe\b|\bdeals\b)re",
+        containing({u"upgrade", u"premium", u"% off", u"free trial", u"limited", u"special offer",
+                    u"sponsored", u"ad", u"promo", u"app", u"unlock", u"newsletter", u"subscribe",
+                    u"deals"}),
         std::unordered_set<std::string>{"AXButton", "AXLink", "AXMenuButton", "AXPopUpButton"}, 8);
     add(prior(C::distractionOrUpsell, 0.7, "Survey"),
-        R"re(\bsurvey\b|\brate (us|this app|your experience)\b|\b(give|leave|send) (us )?(feedback|a review)\b|\bhow (are|did) we do\b)re");
+        R"re(\bsurvey\b|\brate (us|this app|your experience)\b|\b(give|leave|send) (us )?(feedback|a review)\b|\bhow (are|did) we do\b)re",
+        containing({u"survey", u"rate ", u"feedback", u"a review", u"we do"}));
     add(prior(C::legalOrPassive, 0.7, "Legal"),
-        R"re(\bterms\b|\bprivacy\b|©|\bcopyright\b|\ball rights reserved\b|\blegal\b|\bimprint\b|\bimpressum\b|\baccessibility statement\b|\bsitemap\b|\bdo not sell\b|\bcareers\b|\babout us\b)re");
+        R"re(\bterms\b|\bprivacy\b|©|\bcopyright\b|\ball rights reserved\b|\blegal\b|\bimprint\b|\bimpressum\b|\baccessibility statement\b|\bsitemap\b|\bdo not sell\b|\bcareers\b|\babout us\b)re",
+        containing({u"terms", u"privacy", u"©", u"copyright", u"all rights reserved", u"legal",
+                    u"imprint", u"impressum", u"accessibility statement", u"sitemap",
+                    u"do not sell", u"careers", u"about us"}));
     add(prior(C::dismissalOrExit, 0.65, "Exit"),
-        R"re(^(cancel|close|dismiss|back|go back|exit|quit|skip|not now|no,? thanks?|maybe later|remind me later|later|never|don'?t save|discard|×|✕|x)$)re");
+        R"re(^(cancel|close|dismiss|back|go back|exit|quit|skip|not now|no,? thanks?|maybe later|remind me later|later|never|don'?t save|discard|×|✕|x)$)re",
+        startingWith({u"cancel", u"close", u"dismiss", u"back", u"go back", u"exit", u"quit",
+                      u"skip", u"no", u"maybe later", u"remind me later", u"later", u"never",
+                      u"don", u"discard", u"×", u"✕", u"x"}));
     add(prior(C::essentialFormAction, 0.6, "Primary action"),
-        R"re(^(continue|next|submit|save|send|done|ok|okay|confirm|apply|finish|sign in|log ?in|sign up|register|create|pay|place (your )?order|check ?out|proceed|search|open|allow|agree|start|get started|add to (cart|bag|basket)|buy now|reply|post|share|upload|download|print|export|install|update|verify|yes|go)\b)re");
+        R"re(^(continue|next|submit|save|send|done|ok|okay|confirm|apply|finish|sign in|log ?in|sign up|register|create|pay|place (your )?order|check ?out|proceed|search|open|allow|agree|start|get started|add to (cart|bag|basket)|buy now|reply|post|share|upload|download|print|export|install|update|verify|yes|go)\b)re",
+        startingWith({u"continue", u"next",    u"submit", u"save",    u"send",   u"done",
+                      u"ok",       u"confirm", u"apply",  u"finish",  u"sign ",  u"log",
+                      u"register", u"create",  u"pay",    u"place ",  u"check",  u"proceed",
+                      u"search",   u"open",    u"allow",  u"agree",   u"start",  u"get started",
+                      u"add to ",  u"buy now", u"reply",  u"post",    u"share",  u"upload",
+                      u"download", u"print",   u"export", u"install", u"update", u"verify",
+                      u"yes",      u"go"}));
     return table;
 }
 
@@ -140,9 +228,21 @@ std::size_t wordCount(std::string_view text) {
     return wordCountUnicode(text::fromUtf8(text));
 }
 
-const std::vector<Rule>& rules() {
-    static const std::vector<Rule> table = makeRules();
+}  // namespace DarkPatternPrior
+
+namespace {
+
+const RuleTable& ruleTable() {
+    static const RuleTable table = makeRules();
     return table;
+}
+
+}  // namespace
+
+namespace DarkPatternPrior {
+
+const std::vector<Rule>& rules() {
+    return ruleTable().rules;
 }
 
 const Regex& marketingRegex() {
@@ -171,9 +271,14 @@ std::optional<Prior> evaluate(const UICandidate& candidate) {
     }
 
     if (!text.isEmpty()) {
+        const RuleTable& table = ruleTable();
         const std::size_t words = wordCountUnicode(text);
-        for (const Rule& rule : rules()) {
-            if (ruleMatches(rule, text, words, candidate.role))
+        UnicodeString folded(text);
+        folded.foldCase();
+        for (std::size_t row = 0; row < table.rules.size(); ++row) {
+            const Rule& rule = table.rules[row];
+            if (table.screens[row].mayMatch(folded) &&
+                ruleMatches(rule, text, words, candidate.role))
                 return rule.prior;
         }
     }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 namespace ovra {
@@ -252,6 +253,207 @@ TEST(DarkPatternPrior, WordCountSplitsAtWhiteSpaceOnly) {
     EXPECT_EQ(DarkPatternPrior::wordCount("  one  two\tthree "), 3u);
     EXPECT_EQ(DarkPatternPrior::wordCount("a\u00A0b"), 2u);
     EXPECT_EQ(DarkPatternPrior::wordCount("no-thanks,later"), 1u);
+}
+
+// The rules are screened by cheap word tests before their expressions run; the outcome must be
+// exactly what trying every row's expression in order gives.
+TEST(DarkPatternPrior, ScreeningNeverChangesTheOutcome) {
+    const std::vector<std::string> pieces{"no thanks",
+                                          "No, thank you.",
+                                          "i don't want",
+                                          "I'd rather pay",
+                                          "i hate",
+                                          "i prefer not",
+                                          "I’ll pay full price",
+                                          "cookie policy",
+                                          "cookie notice",
+                                          "cookies",
+                                          "consent",
+                                          "reject all",
+                                          "decline",
+                                          "refuse cookies",
+                                          "deny all",
+                                          "strictly necessary",
+                                          "essential cookies only",
+                                          "rechazar todas",
+                                          "no acepto",
+                                          "continuar sin aceptar",
+                                          "solo las esenciales",
+                                          "tout refuser",
+                                          "rifiuto",
+                                          "solo i necessari",
+                                          "alle ablehnen",
+                                          "ohne zustimmung",
+                                          "nur notwendige",
+                                          "weigeren",
+                                          "recusar",
+                                          "accept all",
+                                          "allow cookies",
+                                          "accept and close",
+                                          "j'accepte",
+                                          "accetta e chiudi",
+                                          "alle akzeptieren",
+                                          "aceitar",
+                                          "zustimmen",
+                                          "manage choices",
+                                          "cookie settings",
+                                          "customize cookies",
+                                          "configure your consents",
+                                          "preference center",
+                                          "configurar las cookies",
+                                          "paramétrer",
+                                          "personnaliser",
+                                          "gestisci le opzioni",
+                                          "einstellungen",
+                                          "voorkeuren",
+                                          "upgrade",
+                                          "go premium",
+                                          "20% off",
+                                          "15 % off",
+                                          "free trial",
+                                          "limited-time",
+                                          "special offer",
+                                          "sponsored",
+                                          "advertisement",
+                                          "ad",
+                                          "promoted",
+                                          "get the app",
+                                          "download our app",
+                                          "unlock",
+                                          "newsletter",
+                                          "subscribe",
+                                          "deals",
+                                          "survey",
+                                          "rate this app",
+                                          "leave a review",
+                                          "send us feedback",
+                                          "how are we do",
+                                          "how did we do",
+                                          "terms",
+                                          "privacy",
+                                          "©",
+                                          "copyright",
+                                          "all rights reserved",
+                                          "legal",
+                                          "imprint",
+                                          "impressum",
+                                          "accessibility statement",
+                                          "sitemap",
+                                          "do not sell",
+                                          "careers",
+                                          "about us",
+                                          "cancel",
+                                          "close",
+                                          "dismiss",
+                                          "go back",
+                                          "exit",
+                                          "quit",
+                                          "skip",
+                                          "not now",
+                                          "maybe later",
+                                          "remind me later",
+                                          "never",
+                                          "don't save",
+                                          "discard",
+                                          "×",
+                                          "✕",
+                                          "x",
+                                          "continue",
+                                          "next",
+                                          "submit",
+                                          "ok",
+                                          "okay",
+                                          "log in",
+                                          "login",
+                                          "sign up",
+                                          "register",
+                                          "place your order",
+                                          "checkout",
+                                          "check out",
+                                          "proceed",
+                                          "search",
+                                          "get started",
+                                          "add to bag",
+                                          "buy now",
+                                          "verify",
+                                          "yes",
+                                          "go",
+                                          "the",
+                                          "and",
+                                          "your",
+                                          "order",
+                                          "shoes",
+                                          "read more",
+                                          "about",
+                                          "ADD",
+                                          "now",
+                                          "...",
+                                          ":",
+                                          "…",
+                                          "!",
+                                          ",",
+                                          "2026",
+                                          "é",
+                                          "ß",
+                                          "\t",
+                                          "\n"};
+    // Characters that case-fold to plain letters, to catch a screen that compares without
+    // folding: long s, Kelvin sign, the "ff" ligature, capitals.
+    const auto disguise = [](std::string s, std::mt19937& rng) {
+        const auto swap = [&s](const std::string& from, const std::string& to) {
+            if (const auto at = s.find(from); at != std::string::npos)
+                s.replace(at, from.size(), to);
+        };
+        switch (rng() % 6) {
+            case 0:
+                swap("s", "ſ");
+                break;
+            case 1:
+                swap("k", "K");
+                break;
+            case 2:
+                swap("ff", "ﬀ");
+                break;
+            case 3:
+                for (char& c : s)
+                    c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+                break;
+            default:
+                break;
+        }
+        return s;
+    };
+
+    std::mt19937 rng(20260);
+    int matched = 0;
+    for (int i = 0; i < 4000; ++i) {
+        std::string label;
+        const auto count = 1 + rng() % 4;
+        for (unsigned j = 0; j < count; ++j) {
+            if (j > 0)
+                label += (rng() % 4 == 0) ? ", " : " ";
+            label += disguise(pieces[rng() % pieces.size()], rng);
+        }
+        for (const char* role : {"AXButton", "AXStaticText"}) {
+            SCOPED_TRACE(std::string(role) + " \"" + label + "\"");
+            std::optional<Prior> expected;
+            const std::string text = DarkPatternPrior::normalized(label);
+            if (!text.empty()) {
+                for (const auto& rule : DarkPatternPrior::rules()) {
+                    if (rule.matches(text, role)) {
+                        expected = rule.prior;
+                        break;
+                    }
+                }
+            }
+            const auto got =
+                DarkPatternPrior::evaluate(UICandidate{.id = "c1", .role = role, .title = label});
+            ASSERT_EQ(got, expected);
+            matched += got.has_value() ? 1 : 0;
+        }
+    }
+    // The corpus exercises the rules, not just the misses.
+    EXPECT_GT(matched, 2000);
 }
 
 TEST(ProtectedText, WarningsPricesAndActionsThatNameThemselves) {
