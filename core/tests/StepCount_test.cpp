@@ -96,19 +96,6 @@ TEST(StepCounter, PastNineFromAnInitialSelectionNearby) {
     EXPECT_EQ(counts[0], 3);   // its number
 }
 
-TEST(StepCounter, PastNineRiskyAddsTheConfirmation) {
-    FocusPlan plan = numbered(10);
-    plan.items[9].candidate.title = "Delete all";
-    EXPECT_EQ(StepCounter::count(plan, true)[9].withFocus, 4);  // Shift-Tab, Return, Return
-    EXPECT_EQ(StepCounter::count(plan, true)[9].keyboardOnly, 11);
-}
-
-TEST(StepCounter, ClicksToTheOvras) {
-    EXPECT_EQ(StepCounter::ovraButtonToOvras, 1);
-    EXPECT_EQ(StepCounter::birdToOvras(BirdClickSetting::simplify), 1);
-    EXPECT_EQ(StepCounter::birdToOvras(BirdClickSetting::home), 2);
-}
-
 TEST(OvraButton, ClickDependsOnTheTipFlightAndOvras) {
     using C = OvraButton::Click;
     EXPECT_EQ(OvraButton::click(true, true, false), (C{true, false, false}));
@@ -123,6 +110,10 @@ TEST(BirdClick, ActionTable) {
     EXPECT_EQ(BirdClick::action(true, BirdClickSetting::simplify), BirdClickAction::openHome);
     EXPECT_EQ(BirdClick::action(false, BirdClickSetting::home), BirdClickAction::openHome);
     EXPECT_EQ(BirdClick::action(true, BirdClickSetting::home), BirdClickAction::classicMenu);
+    EXPECT_EQ(StepCounter::birdToOvras(BirdClickSetting::simplify), 1);
+    EXPECT_EQ(StepCounter::birdToOvras(BirdClickSetting::home), 2);
+    EXPECT_EQ(BirdClickSetting::fromRawValue("home"), BirdClickSetting::home);
+    EXPECT_EQ(BirdClickSetting::fromRawValue("Home"), std::nullopt);
 }
 
 TEST(SimplifyTarget, FrontAppUnlessItIsOvraThenTheLastOther) {
@@ -135,36 +126,6 @@ TEST(SimplifyTarget, FrontAppUnlessItIsOvraThenTheLastOther) {
     EXPECT_EQ(SimplifyTarget::choose(true, "murmlark-ovra", std::nullopt),
               SimplifyTarget::nothing());
     EXPECT_EQ(SimplifyTarget::choose(false, std::nullopt, std::nullopt), SimplifyTarget::nothing());
-}
-
-TEST(OvraButtonSize, CasesPointsAndLabels) {
-    ASSERT_EQ(OvraButtonSize::allCases().size(), 3u);
-    const struct {
-        OvraButtonSize size;
-        std::string_view raw;
-        double points;
-        std::string_view label;
-    } rows[] = {{OvraButtonSize::standard, "standard", 56, "Standard"},
-                {OvraButtonSize::large, "large", 80, "Large"},
-                {OvraButtonSize::extraLarge, "extraLarge", 112, "Extra large"}};
-    for (std::size_t i = 0; i < 3; ++i) {
-        EXPECT_EQ(OvraButtonSize::allCases()[i], rows[i].size);
-        EXPECT_EQ(rows[i].size.rawValue(), rows[i].raw);
-        EXPECT_EQ(OvraButtonSize::fromRawValue(rows[i].raw), rows[i].size);
-        EXPECT_EQ(rows[i].size.points(), rows[i].points);
-        EXPECT_EQ(rows[i].size.label(), rows[i].label);
-    }
-    EXPECT_EQ(OvraButtonSize::fromRawValue("extra large"), std::nullopt);
-    EXPECT_EQ(OvraButtonSize::fromRawValue(""), std::nullopt);
-    EXPECT_EQ(OvraButtonSize(OvraButtonSize::newInstallDefault), OvraButtonSize::large);
-}
-
-TEST(BirdClickSetting, RawValues) {
-    ASSERT_EQ(BirdClickSetting::allCases().size(), 2u);
-    EXPECT_EQ(BirdClickSetting::allCases()[0], BirdClickSetting::simplify);
-    EXPECT_EQ(BirdClickSetting::fromRawValue("home"), BirdClickSetting::home);
-    EXPECT_EQ(BirdClickSetting(BirdClickSetting::simplify).rawValue(), "simplify");
-    EXPECT_EQ(BirdClickSetting::fromRawValue("Home"), std::nullopt);
 }
 
 }  // namespace
