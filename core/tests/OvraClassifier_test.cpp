@@ -1,0 +1,294 @@
+#include "core/OvraClassifier.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <limits>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/StateText.h"
+#include "core/tests/FakeModelRunner.h"
+
+namespace ovra {
+namespace {
+
+using testing::FakeModelRunner;
+using testing::fakeOutputs;
+using testing::FakeRow;
+using ::testing::HasSubstr;
+
+std::filesystem::path fixture(const std::string& name) {
+    const char* root = std::getenv("OVRA_SOURCE_DIR");
+    return std::filesystem::path(root ? root : ".") / "core/tests/fixtures/tokenizer" / name;
+}
+
+std::unique_ptr<OvraTokenizer> tokenizer() {
+    std::ifstream in(fixture("bytelevel.json"), std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return std::make_unique<OvraTokenizer>(bytes.str());
+}
+
+std::vector<UICandidate> candidates(int count) {
+    std::vector<UICandidate> out;
+    for (int i = 0; i < count; ++i) {
+        UICandidate c;
+        c.id = "c" + std::to_string(i + 1);
+        c.role = i % 2 ? "AXLink" : "AXButton";
+        c.title = "Control " + std::to_string(i + 1);
+        c.frame = Rect(10.0 * i, 20, 80, 30);
+        c.order = i + 1;
+        out.push_back(c);
+    }
+    return out;
+}
+
+const Rect kWindow(0, 0, 800, 600);
+
+struct Classifier {
+    std::shared_ptr<std::vector<ModelInput>> batches;
+    std::unique_ptr<OvraClassifier> classifier;
+};
+
+Classifier make(FakeModelRunner::Script script) {
+    auto runner = std::make_unique<FakeModelRunner>(std::move(script));
+    auto batches = runner->batches();
+    return {batches, std::make_unique<OvraClassifier>(std::move(runner), tokenizer())};
+}
+
+// Row r of prediction n answers an essential probability of 0.nnrr, so a test can tell which
+// batch and row each decision came from.
+ModelOutputs rowsByIndex(const ModelInput&, std::size_t call) {
+    std::vector<FakeRow> rows(ModelInput::kRows);
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        rows[r].essential[1] = static_cast<double>(call * 100 + r) / 10000;
+    }
+    return fakeOutputs(rows);
+}
+
+TEST(OvraClassifier, EmptyListNeedsNoPrediction) {
+    auto c = make(rowsByIndex);
+    ASSERT_EQ(c.batches->size(), 1u);  // the check at load
+    EXPECT_TRUE(c.classifier->decide({}, "App", "Window", kWindow).empty());
+    EXPECT_EQ(c.batches->size(), 1u);
+}
+
+TEST(OvraClassifier, RowsHoldTheTokenizedTextAndFillerRowsAreAllPaddingWithOnes) {
+    auto c = make(rowsByIndex);
+    const auto list = candidates(3);
+    c.classifier->decide(list, "Firefox", "Checkout", kWindow);
+    ASSERT_EQ(c.batches->size(), 2u);
+    const ModelInput& batch = c.batches->back();
+    ASSERT_EQ(batch.inputIds.size(), 24u * 128u);
+    ASSERT_EQ(batch.attentionMask.size(), 24u * 128u);
+    const OvraTokenizer& t = c.classifier->tokenizer();
+    for (std::size_t r = 0; r < 24; ++r) {
+        const std::vector<std::int32_t> ids(
+            batch.inputIds.begin() + static_cast<long>(r * 128),
+            batch.inputIds.begin() + static_cast<long>(r * 128 + 128));
+        const std::vector<std::int32_t> mask(
+            batch.attentionMask.begin() + static_cast<long>(r * 128),
+            batch.attentionMask.begin() + static_cast<long>(r * 128 + 128));
+        if (r < list.size()) {
+            const auto expected =
+                t.encodePadded(StateText::build(list[r], "Firefox", "Checkout", kWindow), 128);
+            EXPECT_EQ(ids, expected.ids) << r;
+            EXPECT_EQ(mask, expected.mask) << r;
+        } else {
+            EXPECT_EQ(ids, std::vector<std::int32_t>(128, t.pad())) << r;
+            EXPECT_EQ(mask, std::vector<std::int32_t>(128, 1)) << r;
+        }
+    }
+}
+
+TEST(OvraClassifier, TwentyFiveCandidatesMakeTwoPredictions) {
+    auto c = make(rowsByIndex);
+    const auto list = candidates(25);
+    const auto decisions = c.classifier->decide(list, "App", "Window", kWindow);
+    ASSERT_EQ(c.batches->size(), 3u);  // load check + two batches
+    const ModelInput& second = c.batches->at(2);
+    const int pad = c.classifier->tokenizer().pad();
+    EXPECT_EQ(second.attentionMask[1], 1);  // row 0 is real: cls, then text
+    EXPECT_NE(second.inputIds[1], pad);
+    for (std::size_t i = 128; i < second.inputIds.size(); ++i) {
+        ASSERT_EQ(second.inputIds[i], pad) << i;
+        ASSERT_EQ(second.attentionMask[i], 1) << i;
+    }
+    ASSERT_EQ(decisions.size(), 25u);
+    for (int i = 0; i < 25; ++i) {
+        const ModelDecision& d = decisions.at("c" + std::to_string(i + 1));
+        const double expected = i < 24 ? (100 + i) / 10000.0 : 200 / 10000.0;
+        EXPECT_DOUBLE_EQ(d.isEssential, expected) << i;
+    }
+}
+
+TEST(OvraClassifier, DecisionFollowsTheAnswerRule) {
+    auto c = make([](const ModelInput&, std::size_t) {
+        FakeRow row;
+        row.category = {0.1, 0.71234567, 0.15, 0.03};
+        row.essential = {0.2, 0.8};
+        row.priority = {0.1, 0.2, 0.7};
+        return fakeOutputs({row});
+    });
+    const auto decisions = c.classifier->decide(candidates(1), "App", "Window", kWindow);
+    ASSERT_EQ(decisions.size(), 1u);
+    const ModelDecision& d = decisions.at("c1");
+    EXPECT_EQ(d.id, "c1");
+    EXPECT_EQ(d.actionClassification, FocusCategory::dismissalOrExit);
+    EXPECT_EQ(d.modelVerdict, "beacon");  // essential 0.8, level 1.6
+    EXPECT_DOUBLE_EQ(d.focusScore, 1.6);
+    EXPECT_DOUBLE_EQ(d.isEssential, 0.8);
+    EXPECT_DOUBLE_EQ(d.priority, 0.615);  // 0.28 + 0.36 + 0.02 - 0.045
+    const ModelAnswers::Probabilities expected = {{"essential_form_action", 0.1},
+                                                  {"dismissal_or_exit", 0.7123},
+                                                  {"distraction_or_upsell", 0.15},
+                                                  {"legal_or_passive", 0.03}};
+    EXPECT_EQ(d.classificationProbabilities, expected);
+}
+
+TEST(OvraClassifier, TiesGoToTheLowerCategory) {
+    struct Case {
+        std::array<double, 4> values;
+        FocusCategory choice;
+    };
+    const std::vector<Case> cases = {
+        {{0.4, 0.4, 0.1, 0.1}, FocusCategory::essentialFormAction},
+        {{0.1, 0.4, 0.4, 0.1}, FocusCategory::dismissalOrExit},
+        {{0.0, 0.0, 0.0, 0.0}, FocusCategory::essentialFormAction},
+        {{-3, -2, -1, -1}, FocusCategory::distractionOrUpsell},
+        {{0.1, 0.2, 0.3, 0.30001}, FocusCategory::legalOrPassive},
+    };
+    std::vector<FakeRow> rows;
+    for (const Case& k : cases)
+        rows.push_back(FakeRow{.category = k.values});
+    auto c = make([rows](const ModelInput&, std::size_t) { return fakeOutputs(rows); });
+    const auto decisions = c.classifier->decide(candidates(5), "App", "Window", kWindow);
+    ASSERT_EQ(decisions.size(), cases.size());
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        EXPECT_EQ(decisions.at("c" + std::to_string(i + 1)).actionClassification, cases[i].choice)
+            << i;
+    }
+}
+
+TEST(OvraClassifier, NonFiniteValueAnywhereInARowDropsOnlyThatCandidate) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    std::vector<FakeRow> rows(8);
+    rows[1].category[2] = nan;
+    rows[2].essential[0] = inf;  // even the value the rule never reads
+    rows[3].priority[0] = -inf;
+    rows[4].priority[2] = nan;
+    rows[5].essential[1] = nan;
+    rows[6].priority = {0, 1e308, 1e308};  // finite, but the expected level overflows
+    auto c = make([rows](const ModelInput&, std::size_t) { return fakeOutputs(rows); });
+    const auto decisions = c.classifier->decide(candidates(8), "App", "Window", kWindow);
+    EXPECT_EQ(decisions.size(), 2u);
+    EXPECT_TRUE(decisions.contains("c1"));
+    EXPECT_TRUE(decisions.contains("c8"));
+}
+
+TEST(OvraClassifier, BatchWithUnusableOutputsGivesNoDecisionsButNoError) {
+    // Fine at load, then the second batch lacks "priority" and the third is too small.
+    auto c = make([](const ModelInput&, std::size_t call) {
+        ModelOutputs out = fakeOutputs(std::vector<FakeRow>(24));
+        if (call == 2)
+            out.erase("priority");
+        if (call == 3)
+            out["essential"] = ModelArray{{24, 1}, std::vector<double>(24, 0.5)};
+        return out;
+    });
+    const auto decisions = c.classifier->decide(candidates(60), "App", "Window", kWindow);
+    EXPECT_EQ(decisions.size(), 24u);
+    EXPECT_TRUE(decisions.contains("c24"));
+    EXPECT_FALSE(decisions.contains("c25"));
+    EXPECT_FALSE(decisions.contains("c49"));
+}
+
+TEST(OvraClassifier, FailedPredictionFailsTheWholeCall) {
+    auto c = make([](const ModelInput&, std::size_t call) {
+        if (call == 2)
+            throw ModelError("out of memory");
+        return fakeOutputs(std::vector<FakeRow>(24));
+    });
+    EXPECT_THROW(c.classifier->decide(candidates(30), "App", "Window", kWindow), ModelError);
+}
+
+TEST(OvraClassifier, LaterCandidateWithTheSameIdReplacesTheEarlier) {
+    auto c = make(rowsByIndex);
+    auto list = candidates(3);
+    list[2].id = "c1";
+    const auto decisions = c.classifier->decide(list, "App", "Window", kWindow);
+    ASSERT_EQ(decisions.size(), 2u);
+    EXPECT_DOUBLE_EQ(decisions.at("c1").isEssential, 0.0102);
+}
+
+TEST(OvraClassifier, ModelThatCannotAnswerIsRefusedAtLoad) {
+    struct Case {
+        const char* what;
+        FakeModelRunner::Script script;
+        const char* message;
+    };
+    const auto without = [](const char* name) {
+        return [name](const ModelInput&, std::size_t) {
+            ModelOutputs out = fakeOutputs({});
+            out.erase(name);
+            return out;
+        };
+    };
+    const auto replaced = [](const char* name, ModelArray array) {
+        return [name, array](const ModelInput&, std::size_t) {
+            ModelOutputs out = fakeOutputs({});
+            out[name] = array;
+            return out;
+        };
+    };
+    const std::vector<Case> cases = {
+        {"no priority", without("priority"), "no output \"priority\""},
+        {"no category", without("category"), "no output \"category\""},
+        {"narrow", replaced("category", {{24, 3}, std::vector<double>(72)}), "24 x 3"},
+        {"short", replaced("essential", {{23, 2}, std::vector<double>(46)}), "23 x 2"},
+        {"flat", replaced("priority", {{72}, std::vector<double>(72)}), "not two-dimensional"},
+        {"cube", replaced("priority", {{24, 3, 1}, std::vector<double>(72)}),
+         "not two-dimensional"},
+        {"lying", replaced("priority", {{24, 3}, std::vector<double>(10)}), "holds 10 values"},
+        {"negative", replaced("priority", {{-24, -3}, std::vector<double>(72)}), "smaller than"},
+        {"huge", replaced("priority", {{1LL << 40, 1LL << 40}, std::vector<double>(72)}),
+         "holds 72 values"},
+        {"throws",
+         [](const ModelInput&, std::size_t) -> ModelOutputs { throw ModelError("broken graph"); },
+         "broken graph"},
+    };
+    for (const Case& k : cases) {
+        try {
+            OvraClassifier classifier(std::make_unique<FakeModelRunner>(k.script), tokenizer());
+            ADD_FAILURE() << k.what << " was accepted";
+        } catch (const ModelError& e) {
+            EXPECT_THAT(e.what(), HasSubstr(k.message)) << k.what;
+        }
+    }
+    // Wider and taller outputs than needed are fine.
+    EXPECT_NO_THROW(OvraClassifier(std::make_unique<FakeModelRunner>(
+                                       replaced("category", {{30, 6}, std::vector<double>(180)})),
+                                   tokenizer()));
+}
+
+TEST(OvraClassifier, TokenizerFileProblemsSurfaceAtLoad) {
+    EXPECT_THAT(
+        [] { OvraClassifier(std::make_unique<FakeModelRunner>(), fixture("missing.json")); },
+        ::testing::ThrowsMessage<TokenizerError>(HasSubstr("cannot be read")));
+    EXPECT_THAT(
+        [] {
+            OvraClassifier(std::make_unique<FakeModelRunner>(), fixture("bytelevel.expected.json"));
+        },
+        ::testing::ThrowsMessage<TokenizerError>(HasSubstr("top level is not an object")));
+    const OvraClassifier loaded(std::make_unique<FakeModelRunner>(), fixture("metaspace.json"));
+    EXPECT_EQ(loaded.tokenizer().mode(), OvraTokenizer::Mode::metaspace);
+}
+
+}  // namespace
+}  // namespace ovra
