@@ -169,7 +169,7 @@ Result<WindowSnapshot, AXExtractorError> AXExtractor::read(BoundedReader& reader
         window = elementAttribute(reader, appElement, "AXMainWindow");
     }
     if (!window) {
-        return fail(AXExtractorError::noWindow);
+        return fail(reader.cancelled() ? AXExtractorError::cancelled : AXExtractorError::noWindow);
     }
 
     // 2, 3. Frame, screen and viewport. A window whose frame cannot be read is taken to fill
