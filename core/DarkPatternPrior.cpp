@@ -4,6 +4,7 @@
 #include <unicode/uchar.h>
 #include <unicode/unistr.h>
 
+#include <string_view>
 #include <utility>
 
 #include "core/Text.h"
@@ -95,30 +96,24 @@ Prior prior(FocusCategory category, double weight, std::string reason, bool forc
 struct Screen {
     enum class Kind { contains, startsWith };
     Kind kind = Kind::contains;
-    std::vector<UnicodeString> words;
+    std::vector<std::u16string_view> words;  // string literals
 
-    bool mayMatch(const UnicodeString& folded) const {
-        for (const UnicodeString& word : words) {
-            if (kind == Kind::startsWith ? folded.startsWith(word) : folded.indexOf(word) >= 0)
+    bool mayMatch(std::u16string_view folded) const {
+        for (const std::u16string_view word : words) {
+            if (kind == Kind::startsWith ? folded.starts_with(word)
+                                         : folded.find(word) != std::u16string_view::npos)
                 return true;
         }
         return false;
     }
 };
 
-Screen screen(Screen::Kind kind, std::initializer_list<const char16_t*> words) {
-    Screen result{kind, {}};
-    for (const char16_t* word : words)
-        result.words.emplace_back(word);
-    return result;
+Screen containing(std::initializer_list<std::u16string_view> words) {
+    return Screen{Screen::Kind::contains, words};
 }
 
-Screen containing(std::initializer_list<const char16_t*> words) {
-    return screen(Screen::Kind::contains, words);
-}
-
-Screen startingWith(std::initializer_list<const char16_t*> words) {
-    return screen(Screen::Kind::startsWith, words);
+Screen startingWith(std::initializer_list<std::u16string_view> words) {
+    return Screen{Screen::Kind::startsWith, words};
 }
 
 struct RuleTable {
@@ -273,8 +268,10 @@ std::optional<Prior> evaluate(const UICandidate& candidate) {
     if (!text.isEmpty()) {
         const RuleTable& table = ruleTable();
         const std::size_t words = wordCountUnicode(text);
-        UnicodeString folded(text);
-        folded.foldCase();
+        UnicodeString foldedText(text);
+        foldedText.foldCase();
+        const std::u16string_view folded(foldedText.getBuffer(),
+                                         static_cast<std::size_t>(foldedText.length()));
         for (std::size_t row = 0; row < table.rules.size(); ++row) {
             const Rule& rule = table.rules[row];
             if (table.screens[row].mayMatch(folded) &&
