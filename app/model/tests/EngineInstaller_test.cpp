@@ -1,0 +1,285 @@
+#include "app/model/EngineInstaller.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "app/model/tests/InstallerFixture.h"
+
+namespace ovra {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::HasSubstr;
+using ::testing::Not;
+using Kind = EngineInstaller::Stage::Kind;
+using testing::file;
+using testing::TarEntry;
+
+const std::string kEn = "murmlark-ovra/en";
+const std::string kMulti = "murmlark-ovra/multi";
+
+class Installer : public testing::InstallerTest {};
+
+TEST_F(Installer, InstallsFromAFileBaseInPartsAndPublishesEachStep) {
+    writeManifest({serve("en.tar.gz", kEn, testing::modelEntries("murmlark-ovra--en"), 3)});
+    std::vector<EngineInstaller::Stage> stages;
+    std::vector<double> fractions;
+    installer().stage.subscribe([&](const auto& s) { stages.push_back(s); });
+    installer().progress.subscribe([&](double p) { fractions.push_back(p); });
+
+    ASSERT_TRUE(installer().install({kEn})) << logText();
+
+    EXPECT_TRUE(installer().modelInstalled(kEn));
+    EXPECT_TRUE(fs::is_directory(modelFolder() / "OvraClassifier.mlmodelc"));
+    EXPECT_EQ(testing::readText(modelFolder() / "tokenizer.json"), R"({"model": {}})");
+    EXPECT_FALSE(fs::exists(config_.supportFolder / "incoming"));
+    EXPECT_THAT(logText(), HasSubstr(" installed en.tar.gz\n"));
+    EXPECT_EQ(installer().stage.get(), EngineInstaller::Stage::done());
+    EXPECT_EQ(installer().progress.get(), 1.0);
+
+    std::vector<std::string> steps;
+    for (const auto& s : stages) {
+        if (s.kind == Kind::working)
+            steps.push_back(s.text);
+    }
+    EXPECT_THAT(steps, ::testing::ElementsAre(
+                           HasSubstr("Downloading Murmlark Large, English (one time, about 0 MB)"),
+                           "Checking Murmlark Large, English", "Unpacking Murmlark Large, English",
+                           "Preparing Murmlark Large, English for this computer"));
+    ASSERT_FALSE(fractions.empty());
+    EXPECT_TRUE(std::is_sorted(fractions.begin(), fractions.end()));
+    EXPECT_LE(fractions.back(), 1.0);
+}
+
+TEST_F(Installer, NothingToFetchIsDoneWithoutTouchingAnything) {
+    writeManifest({serve("en.tar", kEn, testing::modelEntries("murmlark-ovra--en"))});
+    ASSERT_TRUE(installer().install({kEn}));
+    fs::remove_all(config_.supportFolder / "incoming");
+    installer().progress.set(0.25);
+    config_.availableSpace = [](const fs::path&) { return std::uint64_t{0}; };
+
+    EXPECT_TRUE(installer().install({kEn}));
+    EXPECT_EQ(installer().stage.get(), EngineInstaller::Stage::done());
+    EXPECT_EQ(installer().progress.get(), 0.25);
+    EXPECT_FALSE(fs::exists(config_.supportFolder / "incoming"));
+}
+
+TEST_F(Installer, TheManifestMustBeThereAndDecode) {
+    EXPECT_FALSE(installer().install({kEn}));
+    EXPECT_EQ(installer().stage.get(),
+              EngineInstaller::Stage::failed(
+                  "This copy of Ovra is missing its download list. Please reinstall Ovra."));
+    EXPECT_THAT(logText(), HasSubstr("no engine-manifest.json in the app"));
+
+    fs::create_directories(config_.manifestFile.parent_path());
+    std::ofstream(config_.manifestFile) << R"({"version": 1, "files": [{"name": "../x"}]})";
+    EXPECT_FALSE(installer().install({kEn}));
+    EXPECT_THAT(logText(), HasSubstr("engine-manifest.json does not decode"));
+}
+
+TEST_F(Installer, AModelMissingFromTheManifestIsAFailure) {
+    writeManifest({serve("en.tar", kEn, testing::modelEntries("murmlark-ovra--en"))});
+    EXPECT_FALSE(installer().install({kEn, kMulti}));
+    EXPECT_EQ(installer().stage.get().kind, Kind::failed);
+    EXPECT_THAT(installer().stage.get().text, HasSubstr("Murmlark Multilingual"));
+    EXPECT_THAT(logText(), HasSubstr("no download for murmlark-ovra/multi"));
+    EXPECT_FALSE(installer().modelInstalled(kEn));
+}
+
+TEST_F(Installer, FreeSpaceMustCoverTwoAndAHalfTimesTheDownload) {
+    const Json entry = serve("en.tar", kEn, testing::modelEntries("murmlark-ovra--en"));
+    writeManifest({entry});
+    const auto needed = static_cast<std::uint64_t>(entry["bytes"].get<std::int64_t>()) * 5 / 2;
+    fs::path asked;
+    config_.availableSpace = [&](const fs::path& p) {
+        asked = p;
+        return std::optional<std::uint64_t>(needed - 1);
+    };
+    EXPECT_FALSE(installer().install({kEn}));
+    EXPECT_EQ(asked, root_ / "data");
+    EXPECT_THAT(installer().stage.get().text, HasSubstr("Ovra needs about 0.0 GB of free space"));
+    EXPECT_THAT(logText(), HasSubstr("not enough space: " + std::to_string(needed - 1) + " free, " +
+                                     std::to_string(needed) + " needed"));
+
+    installer_.reset();
+    config_.availableSpace = [&](const fs::path&) { return std::optional<std::uint64_t>(needed); };
+    EXPECT_TRUE(installer().install({kEn})) << logText();
+}
+
+TEST_F(Installer, WrongDigestOrDamagedPartFailsAndKeepsTheOldFolder) {
+    Json entry = serve("en.tar", kEn, testing::modelEntries("murmlark-ovra--en"), 2);
+    entry["parts"][1]["sha256"] = std::string(64, 'f');
+    writeManifest({entry});
+    // An unfinished earlier model (no tokenizer) that the install would replace.
+    fs::create_directories(modelFolder() / "OvraClassifier.mlmodelc");
+    EXPECT_FALSE(installer().install({kEn}));
+    EXPECT_EQ(installer().stage.get().text,
+              "The download of Murmlark Large, English was damaged. Please try again.");
+    EXPECT_THAT(logText(), HasSubstr("checksum mismatch for en.tar.part1"));
+    EXPECT_TRUE(fs::is_directory(modelFolder() / "OvraClassifier.mlmodelc"));
+    EXPECT_FALSE(fs::exists(config_.supportFolder / "incoming"));
+
+    // Uppercase digests never match the computed lowercase one.
+    Json upper = serve("en.tar", kEn, testing::modelEntries("murmlark-ovra--en"));
+    for (auto& c : upper["sha256"].get_ref<std::string&>())
+        c = static_cast<char>(std::toupper(c));
+    writeManifest({upper});
+    EXPECT_FALSE(installer().install({kEn}));
+    EXPECT_THAT(logText(), HasSubstr("checksum mismatch for en.tar\n"));
+}
+
+TEST_F(Installer, TriesEveryBaseInOrderAndNamesThemAllWhenNoneServes) {
+    writeManifest({serve("en.tar", kEn, testing::modelEntries("murmlark-ovra--en"))});
+    config_.bases = {"file://" + (root_ / "empty").string(), "no-scheme:/x", fileBase() + "/"};
+    // The last base ends in "/" and so asks for "served//en.tar", which a file path allows.
+    EXPECT_TRUE(installer().install({kEn})) << logText();
+
+    installer_.reset();
+    fs::remove_all(modelFolder());
+    config_.bases = {"file://" + (root_ / "a").string(), "file://" + (root_ / "b").string()};
+    EXPECT_FALSE(installer().install({kEn}));
+    EXPECT_THAT(installer().stage.get().text,
+                HasSubstr("Ovra could not download Murmlark Large, English."));
+    EXPECT_THAT(logText(),
+                HasSubstr("download failed for en.tar from file://" + (root_ / "a").string() +
+                          ", file://" + (root_ / "b").string()));
+}
+
+TEST_F(Installer, HostileArchivesAreRefusedAndNothingLeavesTheScratchFolder) {
+    const std::vector<std::vector<TarEntry>> hostile = {
+        {testing::folder("murmlark-ovra--en/"), file("murmlark-ovra--en/../../../evil", "x")},
+        {file("/tmp/ovra-evil-absolute", "x")},
+        {testing::folder("murmlark-ovra--en/"),
+         {"murmlark-ovra--en/tokenizer.json", TarEntry::Type::symlink, "/etc/passwd"}},
+        {{"murmlark-ovra--en", TarEntry::Type::symlink, "/etc"}},
+        {{"murmlark-ovra--en/x", TarEntry::Type::hardlink, "/etc/passwd"}},
+        {{"murmlark-ovra--en/p", TarEntry::Type::fifo, ""}},
+    };
+    for (std::size_t i = 0; i < hostile.size(); ++i) {
+        writeManifest({serve("en.tar.gz", kEn, hostile[i])});
+        EXPECT_FALSE(installer().install({kEn})) << i;
+        EXPECT_THAT(installer().stage.get().text, HasSubstr("refused to unpack")) << i;
+        EXPECT_FALSE(fs::exists(fs::symlink_status(modelFolder()))) << i;
+    }
+    EXPECT_THAT(logText(), HasSubstr("unsafe archive en.tar.gz: unsafe entry"));
+    EXPECT_FALSE(fs::exists(root_ / "evil"));
+    EXPECT_FALSE(fs::exists("/tmp/ovra-evil-absolute"));
+    EXPECT_TRUE(compiledFolders_.empty());
+}
+
+TEST_F(Installer, ADecompressionBombIsRefused) {
+    config_.maxArchiveEntries = 5;
+    std::vector<TarEntry> many = testing::modelEntries("murmlark-ovra--en");
+    for (int i = 0; i < 5; ++i)
+        many.push_back(file("murmlark-ovra--en/f" + std::to_string(i), ""));
+    writeManifest({serve("en.tar.gz", kEn, many)});
+    EXPECT_FALSE(installer().install({kEn}));
+    EXPECT_THAT(logText(), HasSubstr("unsafe archive en.tar.gz: too many entries"));
+
+    // 300 MB of zeros packs into a few hundred KB: far more than the archive's size allows.
+    TarEntry huge = file("murmlark-ovra--en/zeros", std::string(300U << 20U, '\0'));
+    writeManifest({serve("en.tar.gz", kEn, {testing::folder("murmlark-ovra--en/"), huge})});
+    EXPECT_FALSE(installer().install({kEn}));
+    EXPECT_THAT(logText(), HasSubstr("unsafe archive en.tar.gz: unpacks too large"));
+}
+
+TEST_F(Installer, AnArchiveWithoutTheModelFolderCannotBeFinished) {
+    writeManifest({serve("en.tar", kEn, testing::modelEntries("some-other-folder"))});
+    EXPECT_FALSE(installer().install({kEn}));
+    EXPECT_EQ(installer().stage.get().text,
+              "Ovra could not finish installing Murmlark Large, English.");
+    EXPECT_THAT(logText(), HasSubstr("move failed: en.tar holds no folder murmlark-ovra--en"));
+
+    writeManifest({serve("en.tar", kEn, {file("murmlark-ovra--en", "a file, not a folder")})});
+    EXPECT_FALSE(installer().install({kEn}));
+    EXPECT_EQ(installer().stage.get().text,
+              "Ovra could not finish installing Murmlark Large, English.");
+}
+
+TEST_F(Installer, AModelThatWillNotCompileLeavesTheOldFolderInPlace) {
+    writeManifest({serve("en.tar", kEn, testing::modelEntries("murmlark-ovra--en"))});
+    fs::create_directories(modelFolder());
+    std::ofstream(modelFolder() / "old-marker") << "old";
+    compileError_ = "TorchError: bad graph";
+    EXPECT_FALSE(installer().install({kEn}));
+    EXPECT_EQ(installer().stage.get().text,
+              "The on-device model was downloaded but will not load. Details are in " +
+                  config_.logFile.string() + ".");
+    EXPECT_THAT(logText(), HasSubstr("model will not compile or load: TorchError: bad graph"));
+    EXPECT_TRUE(fs::exists(modelFolder() / "old-marker"));
+    EXPECT_FALSE(fs::exists(config_.supportFolder / "incoming"));
+
+    // Once it compiles, the new folder replaces the old one whole.
+    compileError_.reset();
+    EXPECT_TRUE(installer().install({kEn})) << logText();
+    EXPECT_FALSE(fs::exists(modelFolder() / "old-marker"));
+}
+
+TEST_F(Installer, OnlyACompleteModelCountsAsInstalled) {
+    auto entries = testing::modelEntries("murmlark-ovra--en");
+    entries.pop_back();  // no tokenizer.json
+    writeManifest({serve("en.tar", kEn, entries)});
+    EXPECT_FALSE(installer().install({kEn}));
+    EXPECT_THAT(logText(), HasSubstr("en.tar has no tokenizer.json"));
+    EXPECT_FALSE(fs::exists(modelFolder()));
+
+    installer_.reset();
+    config_.compile = nullptr;
+    writeManifest({serve("en.tar", kEn, testing::modelEntries("murmlark-ovra--en"))});
+    EXPECT_FALSE(installer().install({kEn}));
+    EXPECT_THAT(logText(), HasSubstr("no model runtime is available"));
+}
+
+TEST_F(Installer, SecondModelFailureKeepsTheFirstInstalled) {
+    writeManifest({serve("en.tar", kEn, testing::modelEntries("murmlark-ovra--en")),
+                   serve("multi.tar", kMulti, testing::modelEntries("wrong-folder"))});
+    EXPECT_FALSE(installer().install({kEn, kMulti}));
+    EXPECT_TRUE(installer().modelInstalled(kEn));
+    EXPECT_FALSE(installer().modelInstalled(kMulti));
+    EXPECT_THAT(installer().stage.get().text, HasSubstr("Murmlark Multilingual"));
+}
+
+// A downloader that leaves a folder where the part file should be: the bytes arrive but cannot
+// be read back, which is a storage fault, not a damaged download.
+class FolderDownloader final : public download::Downloader {
+  public:
+    download::Outcome fetch(const std::string&, const fs::path& destination,
+                            const download::Options&, const download::Progress&,
+                            const std::atomic<bool>&) override {
+        fs::create_directories(destination);
+        return {};
+    }
+};
+
+TEST_F(Installer, AStorageFaultIsLoggedAsWhatItIs) {
+    writeManifest({serve("en.tar", kEn, testing::modelEntries("murmlark-ovra--en"))});
+    config_.downloader = std::make_shared<FolderDownloader>();
+    EXPECT_FALSE(installer().install({kEn}));
+    EXPECT_THAT(installer().stage.get().text, HasSubstr("Ovra could not save"));
+    EXPECT_THAT(logText(), HasSubstr("read failed for en.tar"));
+    EXPECT_THAT(logText(), Not(HasSubstr("checksum mismatch")));
+}
+
+TEST(InstallerBases, EnvironmentThenSettingThenBuiltIn) {
+    const auto env = [](const char* name) -> std::optional<std::string> {
+        if (std::string(name) == "OVRA_ENGINE_BASE_URL")
+            return std::string();
+        return std::nullopt;
+    };
+    const auto none = [](const char*) -> std::optional<std::string> { return std::nullopt; };
+    EXPECT_EQ(EngineInstaller::bases(env, "https://mirror/ovra"),
+              (std::vector<std::string>{"", "https://mirror/ovra", EngineInstaller::kBuiltInBase}));
+    EXPECT_EQ(EngineInstaller::bases(none, std::nullopt),
+              std::vector<std::string>{EngineInstaller::kBuiltInBase});
+    EXPECT_TRUE(std::string(EngineInstaller::kBuiltInBase).ends_with("/ovra"));
+}
+
+TEST(InstallerSizes, GigabytesAndMegabytes) {
+    EXPECT_EQ(EngineInstaller::gigabytes(2500000000), "2.5 GB");
+    EXPECT_EQ(EngineInstaller::megabytes(450000000), "about 450 MB");
+    EXPECT_EQ(EngineInstaller::megabytes(1500000), "about 2 MB");
+    EXPECT_EQ(EngineInstaller::megabytes(499999), "about 0 MB");
+}
+
+}  // namespace
+}  // namespace ovra

@@ -1,0 +1,65 @@
+#include "app/model/SetupLog.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include "app/model/Observable.h"
+
+namespace ovra {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(SetupLog, TimestampIsIso8601Utc) {
+    EXPECT_EQ(SetupLog::timestamp(std::chrono::system_clock::from_time_t(1796492453)),
+              "2026-12-05T17:40:53Z");
+}
+
+TEST(SetupLog, AppendsOneLinePerEventCreatingTheFolder) {
+    const fs::path dir = fs::temp_directory_path() / ("ovra-log-" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    const SetupLog log(dir / "MurmlarkOvra" / "setup.log");
+    log.write("first");
+    log.write("two\nlines");
+    std::vector<std::thread> writers;
+    for (int i = 0; i < 4; ++i) {
+        writers.emplace_back([&log] {
+            for (int j = 0; j < 50; ++j)
+                log.write("concurrent");
+        });
+    }
+    for (auto& t : writers)
+        t.join();
+
+    std::ifstream in(log.file());
+    std::string line;
+    std::vector<std::string> lines;
+    while (std::getline(in, line))
+        lines.push_back(line);
+    ASSERT_EQ(lines.size(), 202U);
+    const std::regex shape(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ (first|two lines|concurrent))");
+    for (const auto& l : lines)
+        EXPECT_TRUE(std::regex_match(l, shape)) << l;
+    fs::remove_all(dir);
+}
+
+TEST(Observable, NotifiesListenersUntilUnsubscribed) {
+    Observable<int> value(1);
+    std::vector<int> seen;
+    const auto id = value.subscribe([&](int v) { seen.push_back(v); });
+    value.set(2);
+    value.set(2);
+    value.unsubscribe(id);
+    value.set(3);
+    EXPECT_EQ(seen, (std::vector<int>{2, 2}));
+    EXPECT_EQ(value.get(), 3);
+}
+
+}  // namespace
+}  // namespace ovra

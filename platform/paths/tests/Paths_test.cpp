@@ -1,0 +1,93 @@
+#include "platform/paths/Paths.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <map>
+
+namespace ovra::paths {
+namespace {
+
+namespace fs = std::filesystem;
+
+Environment env(std::map<std::string, std::string> values) {
+    return [values](const char* name) -> std::optional<std::string> {
+        auto it = values.find(name);
+        if (it == values.end())
+            return std::nullopt;
+        return it->second;
+    };
+}
+
+TEST(Paths, XdgFoldersWithFallbacks) {
+    const auto set =
+        env({{"HOME", "/home/ada"}, {"XDG_DATA_HOME", "/data"}, {"XDG_STATE_HOME", "/state"}});
+    EXPECT_EQ(supportFolder(set), fs::path("/data/Murmlark Ovra"));
+    EXPECT_EQ(setupLog(set), fs::path("/state/MurmlarkOvra/setup.log"));
+
+    // Unset, empty or relative values are ignored, as the XDG rules say.
+    const auto unset =
+        env({{"HOME", "/home/ada"}, {"XDG_DATA_HOME", ""}, {"XDG_STATE_HOME", "relative"}});
+    EXPECT_EQ(supportFolder(unset), fs::path("/home/ada/.local/share/Murmlark Ovra"));
+    EXPECT_EQ(setupLog(unset), fs::path("/home/ada/.local/state/MurmlarkOvra/setup.log"));
+}
+
+TEST(Paths, DisplayPathAbbreviatesOnlyTheHomeFolder) {
+    const auto e = env({{"HOME", "/home/ada"}});
+    EXPECT_EQ(displayPath("/home/ada/.local/state/MurmlarkOvra/setup.log", e),
+              "~/.local/state/MurmlarkOvra/setup.log");
+    EXPECT_EQ(displayPath("/home/adam/x", e), "/home/adam/x");
+    EXPECT_EQ(displayPath("/var/log", e), "/var/log");
+}
+
+class FolderReplace : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        root_ = fs::temp_directory_path() /
+                ("ovra-paths-" + std::to_string(::getpid()) + "-" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(root_);
+        fs::create_directories(root_ / "new");
+        std::ofstream(root_ / "new" / "mark") << "new";
+    }
+    void TearDown() override { fs::remove_all(root_); }
+    static std::string mark(const fs::path& folder) {
+        std::ifstream in(folder / "mark");
+        std::string s;
+        in >> s;
+        return s;
+    }
+    fs::path root_;
+};
+
+TEST_F(FolderReplace, MovesIntoAnEmptyPlace) {
+    ASSERT_TRUE(replaceFolder(root_ / "new", root_ / "target").ok());
+    EXPECT_EQ(mark(root_ / "target"), "new");
+    EXPECT_FALSE(fs::exists(root_ / "new"));
+}
+
+TEST_F(FolderReplace, ReplacesAnExistingFolderAndRemovesTheOldCopy) {
+    fs::create_directories(root_ / "target" / "deep");
+    std::ofstream(root_ / "target" / "mark") << "old";
+    ASSERT_TRUE(replaceFolder(root_ / "new", root_ / "target").ok());
+    EXPECT_EQ(mark(root_ / "target"), "new");
+    EXPECT_FALSE(fs::exists(root_ / "target" / "deep"));
+    EXPECT_FALSE(fs::exists(root_ / "new"));
+}
+
+TEST_F(FolderReplace, FailedMoveKeepsTheOldFolder) {
+    fs::create_directories(root_ / "target");
+    std::ofstream(root_ / "target" / "mark") << "old";
+    EXPECT_FALSE(replaceFolder(root_ / "missing", root_ / "target").ok());
+    EXPECT_EQ(mark(root_ / "target"), "old");
+}
+
+TEST(Paths, AvailableSpaceAsksTheNearestExistingFolder) {
+    const auto space = availableSpace(fs::temp_directory_path() / "not" / "there" / "yet");
+    ASSERT_TRUE(space);
+    EXPECT_GT(*space, 0U);
+}
+
+}  // namespace
+}  // namespace ovra::paths
