@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <limits>
 
 #include "core/ActionSafety.h"
 #include "core/OvraText.h"
@@ -48,7 +49,8 @@ std::vector<StepCount> count(const FocusPlan& plan, bool confirmation) {
             continue;
         const bool isInitial = initialInRange && i == start;
         // Tab as many times as the order, then the press.
-        const int keyboardOnly = item->candidate.order + 1;
+        const int order = item->candidate.order;
+        const int keyboardOnly = order < std::numeric_limits<int>::max() ? order + 1 : order;
         // The hotkey, reaching the highlight, Return, and the second Return of a risky press.
         int withFocus = 2 + static_cast<int>(reach(i, start, n, isInitial));
         if (confirmation && ActionSafety::needsConfirmation(item->candidate))
