@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <unordered_map>
 
 #include "core/DarkPatternPrior.h"
 #include "core/OvraText.h"
@@ -61,6 +62,12 @@ FocusCategory firstLargest(const Probabilities& p, const std::array<FocusCategor
     return best;
 }
 
+// Garbage from the model must not reach the text: NaN counts as 0, and the percentage stays
+// within 0...100.
+std::int64_t percentOf(const Probabilities& probs, FocusCategory category) {
+    return static_cast<std::int64_t>(clamped(std::round(probs[category] * 100), 0, 100));
+}
+
 const std::string kReasonWarning = "Kept visible: looks like an error or warning";
 const std::string kReasonOwnAction =
     "Kept visible: it names its own action, which may be what you came for";
@@ -89,8 +96,78 @@ Probabilities modelProbabilities(const ModelDecision& decision) {
     return p;
 }
 
+struct FusionMemo::Tables {
+    std::unordered_map<std::string, std::string> labels;
+    std::unordered_map<std::string, std::optional<Prior>> priors;
+    std::unordered_map<std::string, std::string> explanations;
+};
+
+FusionMemo::FusionMemo() : tables_(std::make_unique<Tables>()) {}
+FusionMemo::~FusionMemo() = default;
+
+const std::string& FusionMemo::label(const UICandidate& c) {
+    std::string key = c.title;
+    key += '\x1f';
+    key += c.description;
+    auto found = tables_->labels.find(key);
+    if (found == tables_->labels.end())
+        found = tables_->labels.emplace(std::move(key), c.label()).first;
+    return found->second;
+}
+
+const std::optional<Prior>& FusionMemo::prior(const UICandidate& c) {
+    // Every field the rules could read; only the id, frame and order are left out.
+    std::string key = c.role;
+    for (const std::string* part : {&c.title, &c.description, &c.value}) {
+        key += '\x1f';
+        key += *part;
+    }
+    key += '\x1f';
+    key += c.subrole ? "1" + *c.subrole : "0";
+    key += '\x1f';
+    key += c.context ? "1" + *c.context : "0";
+    key += c.isFocused ? '1' : '0';
+    key += c.isChrome ? '1' : '0';
+    auto found = tables_->priors.find(key);
+    if (found == tables_->priors.end())
+        found = tables_->priors.emplace(std::move(key), DarkPatternPrior::evaluate(c)).first;
+    return found->second;
+}
+
+const std::string& FusionMemo::explanation(FocusCategory category, FocusVerdict verdict,
+                                           const Prior* prior, const ModelDecision* model,
+                                           const Probabilities& probs,
+                                           const std::optional<std::string>& protectedReason) {
+    std::string key;
+    key += static_cast<char>('0' + static_cast<int>(category));
+    key += static_cast<char>('0' + static_cast<int>(verdict));
+    key += model ? std::to_string(percentOf(probs, category)) : "-";
+    key += '\x1f';
+    if (prior) {
+        key += prior->forceBeacon ? 'F' : 'R';
+        key += prior->reason;
+    }
+    key += '\x1f';
+    if (protectedReason)
+        key += *protectedReason;
+    auto found = tables_->explanations.find(key);
+    if (found == tables_->explanations.end()) {
+        found = tables_->explanations
+                    .emplace(std::move(key),
+                             explain(category, verdict, prior, model, probs, protectedReason))
+                    .first;
+    }
+    return found->second;
+}
+
 FocusItem fuse(const UICandidate& candidate, const ModelDecision* model) {
-    const std::optional<Prior> prior = DarkPatternPrior::evaluate(candidate);
+    FusionMemo memo;
+    return fuse(candidate, model, memo);
+}
+
+FocusItem fuse(const UICandidate& candidate, const ModelDecision* model, FusionMemo& memo) {
+    const std::optional<Prior>& prior = memo.prior(candidate);
+    const std::string& label = memo.label(candidate);
     const Prior* rule = prior ? &*prior : nullptr;
 
     Probabilities p = model ? modelProbabilities(*model) : defaultProbabilities(candidate);
@@ -106,7 +183,6 @@ FocusItem fuse(const UICandidate& candidate, const ModelDecision* model) {
     const bool ruleSaysDistraction = rule && rule->category == kDistraction;
     if (category == kDistraction) {
         if (ruleSaysDistraction || p[kDistraction] >= 0.75) {
-            const std::string label = candidate.label();
             if (ProtectedText::isWarning(label)) {
                 category = kLegal;
                 protectedReason = kReasonWarning;
@@ -150,8 +226,7 @@ FocusItem fuse(const UICandidate& candidate, const ModelDecision* model) {
         verdict = FocusVerdict::beacon;
     }
 
-    std::string displayLabel =
-        rule && rule->plainLabel ? OvraText::t(*rule->plainLabel) : candidate.label();
+    std::string displayLabel = rule && rule->plainLabel ? OvraText::t(*rule->plainLabel) : label;
     if (displayLabel.empty()) {
         displayLabel = OvraText::f("Unlabelled %@", {text::lowercased(candidate.roleName())});
     }
@@ -168,7 +243,7 @@ FocusItem fuse(const UICandidate& candidate, const ModelDecision* model) {
     item.source = model ? DecisionSource::vorn : DecisionSource::heuristic;
     item.displayLabel = std::move(displayLabel);
     item.forceBeacon = forceBeacon;
-    item.explanation = explain(category, verdict, rule, model, p, protectedReason);
+    item.explanation = memo.explanation(category, verdict, rule, model, p, protectedReason);
     return item;
 }
 
@@ -194,11 +269,8 @@ std::string explain(FocusCategory category, FocusVerdict verdict, const Prior* p
         }
     }
     if (model) {
-        // Garbage from the model must not reach the text: NaN counts as 0, and the
-        // percentage stays within 0...100.
-        const double percent = clamped(std::round(probs[category] * 100), 0, 100);
         add(OvraText::f("The on-device model is %lld%% sure it's %@.",
-                        {static_cast<std::int64_t>(percent), word}));
+                        {percentOf(probs, category), word}));
     } else if (!prior) {
         add(OvraText::t("Guessed from the kind of control; the on-device model wasn't used."));
     }

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -38,6 +39,29 @@ Probabilities modelProbabilities(const ModelDecision& decision);
 
 // The item for one candidate; `model` is null when the classifier gave no decision for it.
 FocusItem fuse(const UICandidate& candidate, const ModelDecision* model);
+
+// Caches for the fusion of one window's candidates: controls that read alike (long pages
+// repeat "Reply", "Share", "More"...) share one rule evaluation, one label and one
+// explanation. One per plan; not to be shared between threads.
+class FusionMemo {
+  public:
+    FusionMemo();
+    ~FusionMemo();
+    FusionMemo(const FusionMemo&) = delete;
+    FusionMemo& operator=(const FusionMemo&) = delete;
+
+    const std::string& label(const UICandidate& candidate);
+    const std::optional<Prior>& prior(const UICandidate& candidate);
+    const std::string& explanation(FocusCategory category, FocusVerdict verdict, const Prior* prior,
+                                   const ModelDecision* model, const Probabilities& probs,
+                                   const std::optional<std::string>& protectedReason);
+
+  private:
+    struct Tables;
+    std::unique_ptr<Tables> tables_;
+};
+
+FocusItem fuse(const UICandidate& candidate, const ModelDecision* model, FusionMemo& memo);
 
 // The "why this?" text: a protection reason alone, else what the rule and the model said
 // and whether the control is reachable.

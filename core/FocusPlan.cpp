@@ -285,11 +285,18 @@ void from_json(const Json& json, FocusOverride& override) {
 }
 
 std::string FocusOverrides::key(std::string_view app, const UICandidate& candidate) {
-    std::string out(app);
+    return key(app, candidate.role, DarkPatternPrior::normalized(candidate.label()));
+}
+
+std::string FocusOverrides::key(std::string_view app, std::string_view role,
+                                std::string_view normalizedLabel) {
+    std::string out;
+    out.reserve(app.size() + role.size() + normalizedLabel.size() + 2);
+    out += app;
     out += '|';
-    out += candidate.role;
+    out += role;
     out += '|';
-    out += DarkPatternPrior::normalized(candidate.label());
+    out += normalizedLabel;
     return out;
 }
 

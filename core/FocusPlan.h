@@ -136,6 +136,9 @@ struct FocusOverrides {
 
     // app, "|", role, "|", normalized label.
     static std::string key(std::string_view app, const UICandidate& candidate);
+    // The same from a role and a label already put through DarkPatternPrior::normalized.
+    static std::string key(std::string_view app, std::string_view role,
+                           std::string_view normalizedLabel);
     std::optional<FocusOverride> lookup(std::string_view app, const UICandidate& candidate) const;
 };
 

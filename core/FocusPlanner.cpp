@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <tuple>
 
 #include "core/DarkPatternPrior.h"
 #include "core/OvraText.h"
@@ -30,16 +31,32 @@ bool hasReason(const FocusItem& item, std::string_view reason) {
     return item.reason && *item.reason == reason;
 }
 
-bool isWayOut(const FocusItem& item, const std::string& label, const ModelDecision* decision) {
+// The way-out wording tests, evaluated once per label.
+class WordingCache {
+  public:
+    // Whether the label names a pop-up it closes, or declines an offer.
+    bool leavesPopup(const std::string& label) {
+        auto found = leaves_.find(label);
+        if (found == leaves_.end()) {
+            const bool leaves = PopupWords::namesPopup(label) || PopupWords::declinesOffer(label);
+            found = leaves_.emplace(label, leaves).first;
+        }
+        return found->second;
+    }
+
+  private:
+    std::unordered_map<std::string, bool> leaves_;
+};
+
+bool isWayOut(const FocusItem& item, const std::string& label, const ModelDecision* decision,
+              WordingCache& wording) {
     if (hasReason(item, kCookieDecline))
         return true;
     const double p = decision ? modelProbabilities(*decision)[FocusCategory::dismissalOrExit] : 0.0;
     const bool dismissal = item.category == FocusCategory::dismissalOrExit;
     if (item.candidate.context)
         return p >= 0.4 || dismissal;
-    if (PopupWords::namesPopup(label))
-        return true;
-    if (PopupWords::declinesOffer(label))
+    if (wording.leavesPopup(label))
         return true;
     return dismissal && p >= 0.6 && PopupWords::isClose(label);
 }
@@ -67,7 +84,9 @@ const std::unordered_set<std::string_view>& groupRoles() {
 }
 
 std::vector<OptionGroup> optionGroups(const std::vector<FocusItem>& items) {
-    std::map<std::string, OptionGroup, std::less<>> byKey;
+    // Role, row or column, band of the edge, band of the height: the group a control joins.
+    using Key = std::tuple<std::int64_t, std::int64_t, bool, std::string_view>;
+    std::map<Key, OptionGroup> byKey;
     for (std::size_t position = 0; position < items.size(); ++position) {
         const FocusItem& item = items[position];
         if (item.verdict == FocusVerdict::suppressed)
@@ -80,9 +99,9 @@ std::vector<OptionGroup> optionGroups(const std::vector<FocusItem>& items) {
         const auto y = band(frame.minY());
         if (!h || !x || !y)
             continue;
-        const std::string heightKey = "|" + std::to_string(*h);
-        byKey[item.candidate.role + "|col|" + std::to_string(*x) + heightKey].push_back(position);
-        byKey[item.candidate.role + "|row|" + std::to_string(*y) + heightKey].push_back(position);
+        const std::string_view role = item.candidate.role;
+        byKey[Key{*x, *h, true, role}].push_back(position);
+        byKey[Key{*y, *h, false, role}].push_back(position);
     }
     std::vector<OptionGroup> groups;
     for (auto& [key, positions] : byKey) {
@@ -118,6 +137,8 @@ FocusPlan plan(const std::vector<UICandidate>& candidates, const Decisions* deci
     const int limit = std::max(maxBeacons, 1);
 
     // 1. Fusion.
+    FusionMemo memo;
+    WordingCache wording;
     std::vector<FocusItem> items;
     std::vector<const ModelDecision*> decisionOf(n, nullptr);
     items.reserve(n);
@@ -127,20 +148,29 @@ FocusPlan plan(const std::vector<UICandidate>& candidates, const Decisions* deci
             if (found != decisions->end())
                 decisionOf[i] = &found->second;
         }
-        items.push_back(fuse(candidates[i], decisionOf[i]));
+        items.push_back(fuse(candidates[i], decisionOf[i], memo));
     }
-    std::vector<std::string> labels;
+    std::vector<const std::string*> labels;
     labels.reserve(n);
     for (const UICandidate& c : candidates)
-        labels.push_back(c.label());
+        labels.push_back(&memo.label(c));
 
     // 2. Pins and mutes.
+    std::unordered_map<std::string_view, std::string> normalizedLabels;
+    const auto normalizedLabel = [&](const std::string& label) -> const std::string& {
+        auto found = normalizedLabels.find(label);
+        if (found == normalizedLabels.end())
+            found = normalizedLabels.emplace(label, DarkPatternPrior::normalized(label)).first;
+        return found->second;
+    };
     std::vector<bool> overridden(n, false);
     if (!overrides.entries.empty()) {
         for (std::size_t i = 0; i < n; ++i) {
-            const auto entry = overrides.lookup(app, candidates[i]);
-            if (!entry)
+            const auto found = overrides.entries.find(
+                FocusOverrides::key(app, candidates[i].role, normalizedLabel(*labels[i])));
+            if (found == overrides.entries.end())
                 continue;
+            const FocusOverride* entry = &found->second;
             overridden[i] = true;
             FocusItem& item = items[i];
             if (*entry == FocusOverride::pin) {
@@ -162,7 +192,7 @@ FocusPlan plan(const std::vector<UICandidate>& candidates, const Decisions* deci
     std::vector<bool> unlabelledContainer(n, false);
     for (std::size_t i = 0; i < n; ++i) {
         const UICandidate& c = candidates[i];
-        unlabelledContainer[i] = labels[i].empty() && !c.isTextInput() &&
+        unlabelledContainer[i] = labels[i]->empty() && !c.isTextInput() &&
                                  CandidateRoles::pressableContainers().contains(c.role);
         FocusItem& item = items[i];
         if (unlabelledContainer[i] && !overridden[i] && item.verdict == FocusVerdict::beacon) {
@@ -179,7 +209,7 @@ FocusPlan plan(const std::vector<UICandidate>& candidates, const Decisions* deci
     for (std::size_t i = 0; i < n; ++i) {
         cookieAccept = cookieAccept || hasReason(items[i], kCookieAccept);
         cookieDecline = cookieDecline || hasReason(items[i], kCookieDecline);
-        if (!overridden[i] && isWayOut(items[i], labels[i], decisionOf[i]))
+        if (!overridden[i] && isWayOut(items[i], *labels[i], decisionOf[i], wording))
             wayOut[i] = true;
     }
     if (cookieAccept && !cookieDecline) {
