@@ -1,0 +1,70 @@
+#include "app/supervisor/ClassifierLoading.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "app/supervisor/tests/SupervisorFakes.h"
+#include "core/tests/FakeModelRunner.h"
+#include "platform/model/FakeModelRuntime.h"
+
+namespace ovra::supervisor::testing {
+namespace {
+
+fs::path tokenizerFixture() {
+    const char* root = std::getenv("OVRA_SOURCE_DIR");
+    return fs::path(root ? root : ".") / "core/tests/fixtures/tokenizer/bytelevel.json";
+}
+
+TEST(ClassifierLoading, LoadsThroughTheRuntimeAndDecidesByCandidateId) {
+    auto runtime = std::make_shared<FakeModelRuntime>(
+        [](const fs::path&) { return std::make_unique<ovra::testing::FakeModelRunner>(); });
+    const auto load = ovraClassifierLoader(runtime);
+    const auto classifier = load("/models/x/OvraClassifier.mlmodelc", tokenizerFixture());
+    ASSERT_TRUE(classifier);
+    ASSERT_EQ(runtime->loads.size(), 1u);
+    EXPECT_EQ(runtime->loads[0], "/models/x/OvraClassifier.mlmodelc");
+
+    UICandidate c;
+    c.id = "c1";
+    c.role = "AXButton";
+    c.title = "Pay now";
+    c.frame = Rect(10, 10, 80, 20);
+    const DecisionMap decisions = classifier->decide({c}, "Shop", "Checkout", Rect(0, 0, 800, 600));
+    ASSERT_EQ(decisions.size(), 1u);
+    EXPECT_EQ(decisions.begin()->first, "c1");
+}
+
+TEST(ClassifierLoading, RuntimeAndTokenizerFailuresAreThrown) {
+    auto runtime = std::make_shared<FakeModelRuntime>(
+        [](const fs::path&) { return std::make_unique<ovra::testing::FakeModelRunner>(); });
+    const auto load = ovraClassifierLoader(runtime);
+    EXPECT_ANY_THROW(load("/m", "/no/such/tokenizer.json"));
+    runtime->loadFailure = "broken model";
+    EXPECT_THROW(load("/m", tokenizerFixture()), ModelError);
+}
+
+TEST(ClassifierLoading, ReadsOnlyAWholeValidManifest) {
+    TempFolder temp;
+    const auto file = temp.path() / "engine-manifest.json";
+    EXPECT_FALSE(readManifest(file)) << "missing";
+    touch(file, "{\"version\": 1, \"files\": [");
+    EXPECT_FALSE(readManifest(file)) << "malformed";
+    touch(file, std::string(2 * 1024 * 1024, ' ') + R"({"version": 1, "files": []})");
+    EXPECT_FALSE(readManifest(file)) << "oversized";
+    touch(file, R"({"version": 3, "files": []})");
+    const auto manifest = readManifest(file);
+    ASSERT_TRUE(manifest);
+    EXPECT_EQ(manifest->version, 3);
+}
+
+TEST(ClassifierLoading, TheShippedManifestDecodes) {
+    const char* root = std::getenv("OVRA_SOURCE_DIR");
+    ASSERT_TRUE(root);
+    const auto manifest = readManifest(fs::path(root) / "app/model/resources/engine-manifest.json");
+    ASSERT_TRUE(manifest);
+    EXPECT_FALSE(manifest->modelIDs().empty());
+}
+
+}  // namespace
+}  // namespace ovra::supervisor::testing
