@@ -227,3 +227,47 @@ TEST(Fusion, ModelBlendsWithRuleWeight) {
 
 }  // namespace
 }  // namespace ovra
+
+namespace ovra {
+namespace {
+
+TEST(Fusion, SharedMemoGivesTheSameItemsAsFusingAlone) {
+    // Controls that read alike but differ in what the rules or the score look at.
+    std::vector<UICandidate> window;
+    for (const char* value : {"", "checked", "unchecked"}) {
+        auto box = control("Send me the newsletter", "AXCheckBox");
+        box.value = value;
+        window.push_back(box);
+    }
+    auto closeButton = control("Send me the newsletter");
+    closeButton.subrole = "AXCloseButton";
+    window.push_back(closeButton);
+    window.push_back(control("Send me the newsletter"));
+    auto focused = control("Edit");
+    focused.isFocused = true;
+    window.push_back(focused);
+    window.push_back(control("Edit"));
+    window.push_back(control("", "AXTextField"));
+    auto password = control("", "AXTextField");
+    password.subrole = "AXSecureTextField";
+    window.push_back(password);
+    auto field = control("", "AXTextField");
+    field.value = "empty";
+    window.push_back(field);
+    window.push_back(control("", "AXTextField"));
+    window.push_back(control("Edit", "AXLink"));
+    window.push_back(UICandidate{.id = "c9", .role = "AXButton", .description = "Edit"});
+
+    const auto d1 = decision({{"legal_or_passive", 0.9}}, 0.2, 0.4);
+    const auto d2 = decision({{"legal_or_passive", 0.3}}, 0.2, 0.4);
+    FocusPlanner::FusionMemo memo;
+    for (const UICandidate& c : window) {
+        for (const ModelDecision* d : {static_cast<const ModelDecision*>(nullptr), &d1, &d2}) {
+            EXPECT_EQ(fuse(c, d, memo), fuse(c, d))
+                << c.role << " " << c.title << " " << c.value << " " << (d ? "model" : "rules");
+        }
+    }
+}
+
+}  // namespace
+}  // namespace ovra
