@@ -109,10 +109,24 @@ EngineInstaller::Config EngineInstaller::standardConfig(
 EngineInstaller::EngineInstaller(Config config)
     : config_(std::move(config)), log_(config_.logFile) {}
 
-EngineInstaller::~EngineInstaller() {
-    cancel();
-    if (worker_.joinable())
+void EngineInstaller::releaseWorker() {
+    if (!worker_.joinable())
+        return;
+    // From inside `finished` the worker is the calling thread: it ends right after the call and
+    // touches nothing of this installer any more, so it is let go instead of joined.
+    if (worker_.get_id() == std::this_thread::get_id()) {
+        worker_.detach();
+    } else {
         worker_.join();
+    }
+}
+
+EngineInstaller::~EngineInstaller() {
+    closing_ = true;
+    cancel();
+    std::lock_guard lock(workerMutex_);
+    cancel();  // again: a `finished` that was starting the next install has reset the flag
+    releaseWorker();
 }
 
 bool EngineInstaller::install(const std::vector<std::string>& models) {
@@ -126,11 +140,14 @@ bool EngineInstaller::install(const std::vector<std::string>& models) {
 
 bool EngineInstaller::start(const std::vector<std::string>& models,
                             std::function<void(bool)> finished) {
+    // Never waits: a start that meets the destructor, or another start, is simply refused.
+    std::unique_lock lock(workerMutex_, std::try_to_lock);
+    if (!lock.owns_lock() || closing_)
+        return false;
     if (running_.exchange(true))
         return false;
     cancel_ = false;
-    if (worker_.joinable())
-        worker_.join();  // the previous install has ended
+    releaseWorker();  // the previous install has ended, or is ending in its `finished`
     worker_ = std::jthread([this, models, finished = std::move(finished)] {
         const bool ok = run(models);
         running_ = false;
@@ -233,8 +250,10 @@ bool EngineInstaller::run(const std::vector<std::string>& models) {
     std::int64_t total = 0;
     for (const auto& f : files)
         total = saturatingAdd(total, f.bytes);
-    const std::uint64_t needed = static_cast<std::uint64_t>(total) / 2U * 5U +
-                                 (static_cast<std::uint64_t>(total) % 2U) * 5U / 2U;
+    const auto totalBytes = static_cast<std::uint64_t>(total);
+    const std::uint64_t needed = totalBytes > std::numeric_limits<std::uint64_t>::max() / 5U * 2U
+                                     ? std::numeric_limits<std::uint64_t>::max()
+                                     : totalBytes / 2U * 5U + totalBytes % 2U * 5U / 2U;
     const fs::path supportParent = config_.supportFolder.parent_path();
     if (const auto available =
             config_.availableSpace ? config_.availableSpace(supportParent) : std::nullopt;
@@ -305,9 +324,13 @@ bool EngineInstaller::installFile(const EngineManifest::File& file, std::int64_t
     stage.set(Stage::working(
         OvraText::f("Downloading %@ (one time, %@)", {name, megabytes(file.bytes)})));
 
+    // Downloads and unpacked entries live apart, so no archive entry can overwrite the archive.
+    const fs::path downloads = incoming() / "download";
+    const fs::path unpackFolder = incoming() / "unpacked";
     fs::remove_all(incoming(), ec);
-    fs::create_directories(incoming(), ec);
-    const fs::path archivePath = incoming() / file.name;
+    fs::create_directories(downloads, ec);
+    fs::create_directories(unpackFolder, ec);
+    const fs::path archivePath = downloads / file.name;
     if (const int fd = ::open(archivePath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
         fd >= 0) {
         ::close(fd);
@@ -317,7 +340,7 @@ bool EngineInstaller::installFile(const EngineManifest::File& file, std::int64_t
     }
 
     for (const auto& part : file.downloads()) {
-        const fs::path partPath = incoming() / (part.name + ".download");
+        const fs::path partPath = downloads / (part.name + ".download");
         if (!fetchPart(part, partPath, name, done, total))
             return false;
         done = saturatingAdd(done, part.bytes);
@@ -345,7 +368,7 @@ bool EngineInstaller::installFile(const EngineManifest::File& file, std::int64_t
 
     stage.set(Stage::working(OvraText::f("Unpacking %@", {name})));
     const auto unpackError = archive::extract(
-        archivePath, incoming(), archive::compressionFor(file.name),
+        archivePath, unpackFolder, archive::compressionFor(file.name),
         archive::Limits{config_.maxArchiveEntries, unpackLimit(file.bytes)}, &cancel_);
     if (unpackError) {
         using Kind = archive::ExtractError::Kind;
@@ -371,7 +394,7 @@ bool EngineInstaller::installFile(const EngineManifest::File& file, std::int64_t
     fs::remove(archivePath, ec);
 
     const std::string folderName = WorkerLayout::modelFolder(file.model.value_or(""));
-    const fs::path unpacked = incoming() / folderName;
+    const fs::path unpacked = unpackFolder / folderName;
     const fs::path target = config_.supportFolder / WorkerLayout::kModelsFolder / folderName;
     const std::string unfinished = OvraText::f("Ovra could not finish installing %@.", {name});
     if (!file.model || !fs::is_directory(fs::symlink_status(unpacked, ec))) {

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -77,7 +78,8 @@ class EngineInstaller final {
     // installed and complete at the end; false on any failure, on cancel, and at once (touching
     // nothing) while another install runs.
     bool install(const std::vector<std::string>& models);
-    // The same on a worker thread; finished gets the result there. False when one is running.
+    // The same on a worker thread; finished gets the result there and may start the next
+    // install. False when one is running.
     bool start(const std::vector<std::string>& models, std::function<void(bool)> finished);
     // Stops a running install at its next step or chunk; it ends as failed.
     void cancel();
@@ -107,11 +109,14 @@ class EngineInstaller final {
     bool failWith(const std::string& sentence, const std::string& logLine);
     bool cancelled(const std::string& name);
     std::filesystem::path incoming() const;
+    void releaseWorker();
 
     Config config_;
     SetupLog log_;
     std::atomic<bool> running_{false};
     std::atomic<bool> cancel_{false};
+    std::atomic<bool> closing_{false};
+    std::mutex workerMutex_;  // guards worker_
     std::jthread worker_;
 };
 

@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <future>
+
 #include "app/model/tests/InstallerFixture.h"
 
 namespace ovra {
@@ -237,6 +239,27 @@ TEST_F(Installer, SecondModelFailureKeepsTheFirstInstalled) {
     EXPECT_TRUE(installer().modelInstalled(kEn));
     EXPECT_FALSE(installer().modelInstalled(kMulti));
     EXPECT_THAT(installer().stage.get().text, HasSubstr("Murmlark Multilingual"));
+}
+
+TEST_F(Installer, ArchiveEntriesCannotOverwriteTheDownload) {
+    auto entries = testing::modelEntries("murmlark-ovra--en");
+    entries.push_back(file("en.tar", "not the archive"));
+    entries.push_back(file("download/en.tar", "not the archive"));
+    writeManifest({serve("en.tar", kEn, entries)});
+    EXPECT_TRUE(installer().install({kEn})) << logText();
+}
+
+TEST_F(Installer, FinishedMayStartTheNextInstall) {
+    writeManifest({serve("en.tar", kEn, testing::modelEntries("murmlark-ovra--en")),
+                   serve("multi.tar", kMulti, testing::modelEntries("murmlark-ovra--multi"))});
+    std::promise<std::pair<bool, bool>> results;
+    ASSERT_TRUE(installer().start({kEn}, [&](bool first) {
+        EXPECT_TRUE(installer().start({kMulti}, [&results, first](bool second) {
+            results.set_value({first, second});
+        }));
+    }));
+    EXPECT_EQ(results.get_future().get(), std::make_pair(true, true)) << logText();
+    EXPECT_TRUE(installer().modelInstalled(kMulti));
 }
 
 // A downloader that leaves a folder where the part file should be: the bytes arrive but cannot
