@@ -174,10 +174,17 @@ std::vector<std::string> matches(std::string_view query, const FocusPlan& plan) 
         if (found == byId.end())
             continue;
         const FocusItem& i = *found->second;
-        if (folded.empty() || fold(i.displayLabel).find(folded) != std::string::npos ||
-            fold(i.candidate.label()).find(folded) != std::string::npos) {
+        const auto contains = [&folded](const std::string& text) {
+            return fold(text).find(folded) != std::string::npos;
+        };
+        if (folded.empty() || contains(i.displayLabel)) {
             out.push_back(std::move(id));
+            continue;
         }
+        // Most display labels are the label itself: fold it only when it differs.
+        const std::string label = i.candidate.label();
+        if (label != i.displayLabel && contains(label))
+            out.push_back(std::move(id));
     }
     return out;
 }

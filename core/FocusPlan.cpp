@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstddef>
 #include <limits>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "core/DarkPatternPrior.h"
@@ -122,6 +123,23 @@ std::vector<std::size_t> readingOrderIndices(const std::vector<const FocusItem*>
     return order;
 }
 
+// The first item of each id, for plans looked up many times over.
+class ItemIndex {
+  public:
+    explicit ItemIndex(const std::vector<FocusItem>& items) {
+        byId_.reserve(items.size());
+        for (const FocusItem& i : items)
+            byId_.try_emplace(i.candidate.id, &i);
+    }
+    const FocusItem* find(std::string_view id) const {
+        const auto found = byId_.find(id);
+        return found == byId_.end() ? nullptr : found->second;
+    }
+
+  private:
+    std::unordered_map<std::string_view, const FocusItem*> byId_;
+};
+
 }  // namespace
 
 const FocusItem* FocusPlan::item(std::string_view id) const {
@@ -133,9 +151,10 @@ const FocusItem* FocusPlan::item(std::string_view id) const {
 }
 
 std::vector<FocusItem> FocusPlan::beacons() const {
+    const ItemIndex index(items);
     std::vector<FocusItem> out;
     for (const std::string& id : beaconOrder) {
-        if (const FocusItem* i = item(id))
+        if (const FocusItem* i = index.find(id))
             out.push_back(*i);
     }
     return out;
@@ -189,11 +208,12 @@ int FocusPlan::initialSelection(const std::vector<std::string>& ids) const {
 }
 
 std::vector<FocusSection> FocusPlan::sections(bool revealingHidden) const {
+    const ItemIndex index(items);
     std::vector<const FocusItem*> ordered;
     for (const std::string& id : revealingHidden ? revealOrder() : beaconOrder) {
         if (isScrollId(id))
             continue;
-        if (const FocusItem* i = item(id))
+        if (const FocusItem* i = index.find(id))
             ordered.push_back(i);
     }
 
@@ -249,7 +269,7 @@ std::vector<FocusSection> FocusPlan::sections(bool revealingHidden) const {
 
     FocusSection scroll{"scroll", OvraText::t("More of this page"), {}};
     for (const std::string& id : scrollOrder()) {
-        if (const FocusItem* i = item(id))
+        if (const FocusItem* i = index.find(id))
             scroll.items.push_back(*i);
     }
     if (!scroll.items.empty())

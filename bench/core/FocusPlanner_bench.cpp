@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "core/FindAndScroll.h"
 #include "core/FocusPlanner.h"
 
 namespace {
@@ -97,5 +98,20 @@ BENCHMARK(planFourThousand)
     ->ArgsProduct({{0, 1}, {25, 100}})
     ->ArgNames({"model", "unique%"})
     ->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+namespace {
+
+// What the overlay does with a big plan on every change of view and every typed letter.
+void sidebarAndFind(benchmark::State& state) {
+    const auto plan = ovra::FocusPlanner::plan(busyWindow(4000, 25), nullptr,
+                                               ovra::FocusPlanner::noCap, {}, "org.example.shop");
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(plan.sections(true));
+        benchmark::DoNotOptimize(ovra::FindMatcher::matches("garden", plan));
+    }
+}
+BENCHMARK(sidebarAndFind)->Unit(benchmark::kMillisecond);
 
 }  // namespace
