@@ -4,17 +4,12 @@
 #include <cmath>
 
 #include "core/CandidateSelector.h"
+#include "core/Geometry.h"
 #include "core/OvraText.h"
 
 namespace ovra {
 
 namespace {
-
-// The window's part on its screen; the window's frame when the two do not meet.
-Rect viewportOf(const Rect& window, const Rect& screen) {
-    const Rect part = window.intersection(screen);
-    return part.isNull() ? window : part;
-}
 
 std::optional<Rect> frameOf(BoundedReader& reader, const ax::Element& element) {
     static constexpr std::string_view kFrame[] = {"AXPosition", "AXSize"};
@@ -178,7 +173,7 @@ Result<WindowSnapshot, AXExtractorError> AXExtractor::read(BoundedReader& reader
     const auto readFrame = frameOf(reader, *window);
     const Rect windowFrame = readFrame.value_or(Rect());
     const Rect screen = screenFrameContaining(windowFrame, screens);
-    const Rect fullViewport = readFrame ? viewportOf(windowFrame, screen) : screen;
+    const Rect fullViewport = readFrame ? Geometry::viewport(windowFrame, screen) : screen;
 
     // 4. The walk.
     const WalkResult walked =
