@@ -75,9 +75,14 @@ TEST(AXWalk, VisitsOnlyEnabledControlsWithAFrameInTheViewport) {
         {"id": "nan", "role": "AXButton", "attrs": {"AXPosition": {"point": [{"number": "nan"}, 0]},
                                                     "AXSize": {"size": [10, 10]}}},
         {"id": "text", "role": "AXStaticText", "frame": [10, 70, 50, 20]},
-        {"id": "enabledText", "role": "AXTextField", "enabled": "yes", "frame": [10, 90, 50, 20]}
+        {"id": "enabledText", "role": "AXTextField", "enabled": "yes", "frame": [10, 90, 50, 20]},
+        {"id": "numberRole", "attrs": {"AXRole": 5}, "frame": [10, 110, 50, 20]},
+        {"id": "textHidden", "role": "AXButton", "hidden": "true", "frame": [10, 130, 50, 20]},
+        {"id": "slowTitle", "role": "AXButton", "faults": {"AXTitle": "timeout"},
+         "frame": [10, 150, 50, 20]}
     ]})");
-    EXPECT_THAT(w.foundKeys(), ElementsAre("on", "enabledText"));
+    // Values of the wrong kind count as absent; a failing attribute fails alone.
+    EXPECT_THAT(w.foundKeys(), ElementsAre("on", "enabledText", "textHidden", "slowTitle"));
 }
 
 TEST(AXWalk, DescendsIntoLinksComboBoxesAndPressableContainersOnly) {

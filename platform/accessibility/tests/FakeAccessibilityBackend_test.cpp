@@ -63,6 +63,11 @@ TEST(FakeAccessibilityBackend, ReadsAttributesAndTheWindowOfTheApp) {
     ASSERT_NE(contents, nullptr);
     EXPECT_THAT(*contents, ElementsAre(fake->element("ok"), fake->element("t")));
     EXPECT_EQ(fake->attribute(w, "AXMissing").error(), AXError::noValue);
+    const auto childrenRead = fake->attribute(w, "AXChildren");
+    ASSERT_TRUE(childrenRead.ok());
+    EXPECT_THAT(*asElementList(*childrenRead),
+                ElementsAre(fake->element("ok"), fake->element("t"), fake->element("bad")));
+    EXPECT_EQ(fake->attribute(fake->element("bad"), "AXChildren").error(), AXError::cannotComplete);
     EXPECT_EQ(fake->screenFrames(), (std::vector<Rect>{{0, 0, 1440, 900}}));
 }
 
