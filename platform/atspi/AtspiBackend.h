@@ -1,0 +1,70 @@
+#pragma once
+
+// The accessibility backend for Linux desktops: reads other apps' trees over AT-SPI2 on the
+// accessibility bus and answers in the AX vocabulary. Requests are pipelined: reading a node's
+// children queues the next level's reads at once, so the app answers many requests per round
+// trip instead of one. All calls must come from one thread at a time (the accessibility worker);
+// a mutex guards against misuse.
+
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "platform/accessibility/AccessibilityBackend.h"
+
+namespace ovra::atspi {
+
+struct AtspiOptions {
+    double callTimeoutSeconds = 0.25;  // per call, until the app's own messaging time-out is set
+    std::size_t maxInFlight = 96;      // requests queued in the app at once
+    std::size_t prefetchChildLimit = 512;  // larger child lists are fetched only when asked
+    // The longest a wake-up waits for the app to expose its tree.
+    double wakeUpPollSeconds = 1.0;
+};
+
+class AtspiBackend final : public ax::AccessibilityBackend {
+  public:
+    explicit AtspiBackend(AtspiOptions options = {});
+    ~AtspiBackend() override;
+    AtspiBackend(const AtspiBackend&) = delete;
+    AtspiBackend& operator=(const AtspiBackend&) = delete;
+
+    // Why the accessibility bus cannot be used, for the permission guide; nothing when it can.
+    std::optional<std::string> trustProblem();
+
+    bool isProcessTrusted() override;
+    std::optional<ax::RunningApp> frontmostApp() override;
+    ax::Element applicationElement(const ax::RunningApp& app) override;
+    std::vector<Rect> screenFrames() override;
+
+    void setMessagingTimeout(const ax::Element& appElement, double seconds) override;
+    std::optional<ax::AXError> wakeUp(const ax::Element& appElement) override;
+    double wakeUpSettleSeconds() const override { return 0.1; }
+
+    ax::Read attribute(const ax::Element& element, std::string_view name) override;
+    Result<std::vector<ax::Read>, ax::AXError> attributes(
+        const ax::Element& element, std::span<const std::string_view> names) override;
+    Result<ax::ElementList, ax::AXError> children(const ax::Element& element,
+                                                  std::size_t limit) override;
+    Result<std::vector<std::string>, ax::AXError> actionNames(const ax::Element& element) override;
+    Result<bool, ax::AXError> isAttributeSettable(const ax::Element& element,
+                                                  std::string_view name) override;
+    void prefetch(std::span<const ax::Element> elements,
+                  std::span<const std::string_view> names) override;
+
+    std::optional<ax::AXError> performAction(const ax::Element& element,
+                                             std::string_view action) override;
+    std::optional<ax::AXError> setAttribute(const ax::Element& element, std::string_view name,
+                                            const ax::Value& value) override;
+
+    // Requests sent to apps since the backend was made (for benchmarks and diagnostics).
+    std::size_t requestsSent() const;
+
+  private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+    mutable std::mutex mutex_;
+};
+
+}  // namespace ovra::atspi

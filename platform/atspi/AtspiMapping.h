@@ -1,0 +1,91 @@
+#pragma once
+
+// The one place where AT-SPI roles, states, object attributes and action names become the AX
+// vocabulary the rest of the system speaks. Pure functions over plain facts read off the bus.
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace ovra::atspi {
+
+// AT-SPI state set as sent on the bus: two 32-bit words, bit n = AtspiStateType n.
+class StateSet {
+  public:
+    StateSet() = default;
+    explicit StateSet(std::uint64_t bits) : bits_(bits) {}
+    static StateSet fromWords(std::uint32_t low, std::uint32_t high) {
+        return StateSet((std::uint64_t{high} << 32) | low);
+    }
+    bool has(int state) const {
+        return state >= 0 && state < 64 && ((bits_ >> static_cast<unsigned>(state)) & 1U) != 0;
+    }
+    StateSet with(int state) const {
+        if (state < 0 || state >= 64) {
+            return *this;
+        }
+        return StateSet(bits_ | (std::uint64_t{1} << static_cast<unsigned>(state)));
+    }
+    std::uint64_t bits() const { return bits_; }
+
+  private:
+    std::uint64_t bits_ = 0;
+};
+
+using ObjectAttributes = std::map<std::string, std::string, std::less<>>;
+
+// What the role translation needs to know about one node.
+struct RoleFacts {
+    std::uint32_t role = 0;  // AtspiRole
+    StateSet states;
+    ObjectAttributes attributes;  // xml-roles, tag... (empty when not read)
+    bool isTopLevel = false;      // a direct child of the application
+    std::optional<std::uint32_t> parentRole;
+    bool hasEntryChild = false;  // for combo boxes: an editable entry inside
+};
+
+struct AXRole {
+    std::string role;
+    std::optional<std::string> subrole;
+
+    friend bool operator==(const AXRole&, const AXRole&) = default;
+};
+
+AXRole mapRole(const RoleFacts& facts);
+
+// Which extra reads a role needs beyond the common per-node batch.
+bool roleNeedsAttributes(std::uint32_t role);
+bool isTextInputRole(std::uint32_t role);  // AXValue from the character count
+bool isRangeRole(std::uint32_t role);      // slider, dial, spin button, scroll bar
+bool isStaticTextRole(std::uint32_t role);
+bool isScrollBarRole(std::uint32_t role);
+bool isApplicationRole(std::uint32_t role);
+
+// AXEnabled: false only when the state set lacks both ENABLED and SENSITIVE.
+bool isEnabled(StateSet states);
+// AXHidden: true only when the state set lacks both VISIBLE and SHOWING. Off-screen web nodes
+// are VISIBLE but not SHOWING and must stay in the tree.
+bool isHidden(StateSet states);
+bool isFocused(StateSet states);
+// A top-level window the user works in ("AXFocusedWindow").
+bool isActiveWindow(StateSet states);
+bool isShowing(StateSet states);
+
+// AXValue of toggles from their states; absent for roles without such a value.
+std::optional<double> toggleValue(std::uint32_t role, StateSet states);
+// A scroll bar's position, 0 at the top; absent when the range is empty or not finite.
+std::optional<double> scrollBarValue(double current, double minimum, double maximum);
+
+// AXPlaceholderValue from the object attributes.
+std::optional<std::string> placeholder(const ObjectAttributes& attributes);
+
+// AX action names offered by a node with these AT-SPI action names (lower-case matching).
+std::vector<std::string> axActions(const std::vector<std::string>& atspiActions);
+// The index of the AT-SPI action that performs an AX action; absent when none does.
+std::optional<int> atspiActionFor(std::string_view axAction,
+                                  const std::vector<std::string>& atspiActions);
+
+}  // namespace ovra::atspi

@@ -1,0 +1,258 @@
+// Reads Chromium windows on local pages over the real accessibility bus.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <iostream>
+#include <sstream>
+
+#include "DesktopReading.h"
+#include "LaunchedApp.h"
+#include "app/accessibility/AXExtractor.h"
+#include "app/accessibility/AXWalk.h"
+#include "platform/atspi/AtspiBackend.h"
+
+namespace ovra {
+namespace {
+
+using testing::eventually;
+using testing::LaunchedApp;
+
+using testing::dump;
+using testing::RealClock;
+
+class ChromiumDesktop : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (std::getenv("OVRA_DESKTOP") == nullptr) {
+            GTEST_SKIP() << "needs a desktop: run under scripts/with-desktop";
+        }
+    }
+
+    // Opens a fixture and reads its window until `ready` holds (the page may still be loading).
+    WindowSnapshot open(const std::string& page,
+                        const std::function<bool(const WindowSnapshot&)>& ready,
+                        bool forceAccessibility = true) {
+        app_ = LaunchedApp::chromium(testing::fixtureUrl(page), forceAccessibility);
+        EXPECT_TRUE(app_.running()) << "chromium did not start";
+        // The window manager activates the new window: it becomes the frontmost app.
+        ax::RunningApp front{app_.pid(), std::nullopt};
+        EXPECT_TRUE(eventually([&] {
+            auto app = backend_.frontmostApp();
+            if (app && app->pid == app_.pid()) {
+                front = *app;
+                return true;
+            }
+            return false;
+        })) << "the window never became active";
+        WindowSnapshot last;
+        const bool ok = eventually(
+            [&] {
+                auto read = extractor_.snapshot(front, backend_, clock_);
+                if (!read) {
+                    return false;
+                }
+                last = std::move(read).value();
+                return ready(last);
+            },
+            45);
+        EXPECT_TRUE(ok) << "the page never read as expected; last reading:\n" << dump(last);
+        return last;
+    }
+
+    static const UICandidate* find(const WindowSnapshot& s, const std::string& label) {
+        return testing::find(s, label);
+    }
+
+    // The frame relative to the page's top-left corner (the web content's origin).
+    static Rect onPage(const WindowSnapshot& s, const UICandidate& c) {
+        return Rect(c.frame.minX() - s.viewport.minX(), c.frame.minY() - s.viewport.minY(),
+                    c.frame.width(), c.frame.height());
+    }
+
+    atspi::AtspiBackend backend_;
+    RealClock clock_;
+    AXExtractor extractor_{6, 150, 48, 4000};
+    LaunchedApp app_;
+};
+
+struct Expected {
+    const char* label;
+    const char* role;
+    const char* subrole;  // nullptr: none
+    Rect onPage;          // the box the page's style gives it
+    const char* context;  // nullptr: none
+};
+
+TEST_F(ChromiumDesktop, ReadsTheNewsPageWithItsCookieBanner) {
+    auto s = open("news.html", [](const WindowSnapshot& r) {
+        return find(r, "Manage settings") != nullptr &&
+               r.windowTitle.find("Daily Ledger") != std::string::npos;
+    });
+    SCOPED_TRACE(dump(s));
+    EXPECT_THAT(s.windowTitle, ::testing::HasSubstr("Daily Ledger"));
+    EXPECT_EQ(s.appName, "Chromium");
+    const Expected expected[] = {
+        {"Home", "AXLink", nullptr, Rect(20, 10, 100, 30), nullptr},
+        {"World", "AXLink", nullptr, Rect(140, 10, 100, 30), nullptr},
+        {"Read the full story", "AXLink", nullptr, Rect(20, 180, 160, 30), nullptr},
+        {"Subscribe to Premium", "AXButton", nullptr, Rect(20, 240, 220, 40), nullptr},
+        {"Share", "AXButton", nullptr, Rect(260, 240, 100, 40), nullptr},
+        {"Accept all", "AXButton", nullptr, Rect(20, 550, 140, 40), "dialog:Cookie consent"},
+        {"Reject all", "AXButton", nullptr, Rect(180, 550, 140, 40), "dialog:Cookie consent"},
+        {"Manage settings", "AXButton", nullptr, Rect(340, 550, 180, 40), "dialog:Cookie consent"},
+    };
+    for (const auto& e : expected) {
+        SCOPED_TRACE(e.label);
+        const UICandidate* c = find(s, e.label);
+        ASSERT_NE(c, nullptr);
+        EXPECT_EQ(c->role, e.role);
+        EXPECT_EQ(c->subrole, e.subrole ? std::optional<std::string>(e.subrole) : std::nullopt);
+        EXPECT_EQ(onPage(s, *c), e.onPage);
+        EXPECT_EQ(c->context, e.context ? std::optional<std::string>(e.context) : std::nullopt);
+        // The navigation landmark is a subrole, never chrome: the page's own links stay.
+        EXPECT_FALSE(c->isChrome);
+    }
+    // Headings and paragraphs are not controls; the browser's own toolbar lies outside the page.
+    EXPECT_EQ(find(s, "City council approves new park"), nullptr);
+    EXPECT_EQ(find(s, "Reload"), nullptr);
+    // The page is web content: its scroll area is the page itself, and content is seen in it.
+    ASSERT_TRUE(s.scroll.has_value());
+    EXPECT_EQ(s.scroll->signals.visible, s.viewport);
+}
+
+TEST_F(ChromiumDesktop, ReadsTheSignUpFormWithoutReadingWhatWasTyped) {
+    auto s = open("signup.html",
+                  [](const WindowSnapshot& r) { return find(r, "Create account") != nullptr; });
+    SCOPED_TRACE(dump(s));
+    const UICandidate* email = find(s, "Email address");
+    ASSERT_NE(email, nullptr);
+    EXPECT_EQ(email->role, "AXTextField");
+    EXPECT_EQ(email->value, "empty");
+    EXPECT_TRUE(email->isFocused);  // autofocus
+    EXPECT_EQ(onPage(s, *email), Rect(20, 20, 300, 36));
+
+    const UICandidate* password = find(s, "Password");
+    ASSERT_NE(password, nullptr);
+    EXPECT_EQ(password->role, "AXTextField");
+    EXPECT_EQ(password->subrole, "AXSecureTextField");
+    EXPECT_EQ(password->value, "");
+    EXPECT_FALSE(password->isFocused);
+    for (const auto& c : s.candidates) {
+        EXPECT_EQ(c.title.find("hunter22"), std::string::npos);
+    }
+
+    const UICandidate* offers = find(s, "Send me partner offers");
+    ASSERT_NE(offers, nullptr);
+    EXPECT_EQ(offers->role, "AXCheckBox");
+    EXPECT_EQ(offers->value, "checked");
+    EXPECT_EQ(onPage(s, *offers), Rect(20, 125, 20, 20));
+
+    const UICandidate* create = find(s, "Create account");
+    ASSERT_NE(create, nullptr);
+    EXPECT_EQ(create->role, "AXButton");
+    EXPECT_EQ(onPage(s, *create), Rect(20, 170, 200, 44));
+}
+
+TEST_F(ChromiumDesktop, SeesThatALongPageGoesOnBelow) {
+    auto s = open("long.html",
+                  [](const WindowSnapshot& r) { return find(r, "Top of page") != nullptr; });
+    SCOPED_TRACE(dump(s));
+    // Only what is on screen becomes a candidate; off-screen links still show there is more.
+    EXPECT_EQ(find(s, "Bottom of page"), nullptr);
+    ASSERT_TRUE(s.scroll.has_value());
+    const auto& signals = s.scroll->signals;
+    ASSERT_TRUE(signals.seenBottom.has_value());
+    EXPECT_GT(*signals.seenBottom, signals.visible.maxY());
+}
+
+TEST_F(ChromiumDesktop, WakesAWindowThatHasNotExposedItsPage) {
+    auto s = open(
+        "news.html", [](const WindowSnapshot& r) { return find(r, "Accept all") != nullptr; },
+        /*forceAccessibility=*/false);
+    EXPECT_NE(find(s, "Reject all"), nullptr) << dump(s);
+}
+
+TEST_F(ChromiumDesktop, PressesAButtonThroughItsAction) {
+    auto s =
+        open("news.html", [](const WindowSnapshot& r) { return find(r, "Reject all") != nullptr; });
+    const UICandidate* reject = find(s, "Reject all");
+    ASSERT_NE(reject, nullptr);
+    ASSERT_TRUE(s.elements.contains(reject->id));
+    EXPECT_EQ(backend_.performAction(s.elements.at(reject->id), "AXPress"), std::nullopt);
+    // The banner goes away once the page has handled the press.
+    EXPECT_TRUE(eventually(
+        [&] {
+            auto again = extractor_.snapshot(s.app, backend_, clock_);
+            return again && find(again.value(), "Accept all") == nullptr &&
+                   find(again.value(), "Share") != nullptr;
+        },
+        20));
+}
+
+TEST_F(ChromiumDesktop, TheBrowsersOwnToolbarIsChrome) {
+    auto s = open("news.html", [](const WindowSnapshot& r) { return find(r, "Share") != nullptr; });
+    // The snapshot clips to the page; the walk itself still sees the browser around it.
+    BoundedReader reader(backend_, clock_);
+    const WalkResult result = walk(reader, s.windowElement, s.windowFrame, WalkLimits{6, 48, 4000});
+    bool sawChrome = false;
+    for (const auto& node : result.found) {
+        const bool onPage = s.viewport.contains(node.info.frame().value_or(Rect()).center());
+        if (onPage) {
+            EXPECT_FALSE(node.chrome) << node.info.role();
+        } else if (node.chrome) {
+            sawChrome = true;
+        }
+    }
+    EXPECT_TRUE(sawChrome) << "no control of the browser's toolbar was marked as chrome";
+}
+
+TEST(AccessibilityTrust, FollowsTheSessionSwitch) {
+    if (std::getenv("OVRA_DESKTOP") == nullptr) {
+        GTEST_SKIP() << "needs a desktop: run under scripts/with-desktop";
+    }
+    atspi::AtspiBackend backend;
+    EXPECT_TRUE(backend.isProcessTrusted()) << backend.trustProblem().value_or("");
+    auto setEnabled = [](bool on) {
+        const std::string command =
+            std::string(
+                "dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus "
+                "org.freedesktop.DBus.Properties.Set string:org.a11y.Status "
+                "string:IsEnabled variant:boolean:") +
+            (on ? "true" : "false") + " >/dev/null";
+        return std::system(command.c_str()) == 0;
+    };
+    ASSERT_TRUE(setEnabled(false));
+    EXPECT_FALSE(backend.isProcessTrusted());
+    EXPECT_THAT(backend.trustProblem().value_or(""), ::testing::HasSubstr("switched off"));
+    ASSERT_TRUE(setEnabled(true));
+    EXPECT_TRUE(backend.isProcessTrusted());
+}
+
+TEST_F(ChromiumDesktop, AHungAppEndsTheReadingWithNoWindow) {
+    auto s = open("news.html", [](const WindowSnapshot& r) { return find(r, "Share") != nullptr; });
+    app_.signal(SIGSTOP);
+    auto hung = extractor_.snapshot(s.app, backend_, clock_);
+    app_.signal(SIGCONT);
+    // Every call times out: the window cannot be read (or nothing in it is).
+    if (hung) {
+        EXPECT_TRUE(hung.value().candidates.empty()) << dump(hung.value());
+    } else {
+        EXPECT_EQ(hung.error(), AXExtractorError::noWindow);
+    }
+}
+
+TEST_F(ChromiumDesktop, AVanishedAppHasNoWindow) {
+    auto s = open("news.html", [](const WindowSnapshot& r) { return find(r, "Share") != nullptr; });
+    const ax::RunningApp gone = s.app;
+    app_.stop();
+    auto read = extractor_.snapshot(gone, backend_, clock_);
+    ASSERT_FALSE(read.ok());
+    EXPECT_EQ(read.error(), AXExtractorError::noWindow);
+}
+
+}  // namespace
+}  // namespace ovra

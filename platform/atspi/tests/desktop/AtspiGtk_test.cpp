@@ -1,0 +1,133 @@
+// Reads native GTK 3 widgets (gtk3-widget-factory) over the real accessibility bus.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "DesktopReading.h"
+#include "LaunchedApp.h"
+#include "platform/atspi/AtspiBackend.h"
+
+namespace ovra {
+namespace {
+
+using testing::dump;
+using testing::eventually;
+using testing::find;
+
+class GtkDesktop : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (std::getenv("OVRA_DESKTOP") == nullptr) {
+            GTEST_SKIP() << "needs a desktop: run under scripts/with-desktop";
+        }
+        app_ = testing::LaunchedApp::start({"gtk3-widget-factory"});
+        ASSERT_TRUE(app_.running());
+        ax::RunningApp front{app_.pid(), std::nullopt};
+        ASSERT_TRUE(eventually([&] {
+            auto app = backend_.frontmostApp();
+            if (app && app->pid == app_.pid()) {
+                front = *app;
+                return true;
+            }
+            return false;
+        }));
+        ASSERT_TRUE(eventually([&] {
+            auto read = extractor_.snapshot(front, backend_, clock_);
+            if (!read) {
+                return false;
+            }
+            snapshot_ = std::move(read).value();
+            return find(snapshot_, "checkbutton") != nullptr &&
+                   find(snapshot_, "Page 1") != nullptr;
+        })) << dump(snapshot_);
+    }
+
+    atspi::AtspiBackend backend_;
+    testing::RealClock clock_;
+    AXExtractor extractor_{6, 150, 48, 4000};
+    testing::LaunchedApp app_;
+    WindowSnapshot snapshot_;
+};
+
+TEST_F(GtkDesktop, TogglesCarryTheirRolesAndStates) {
+    SCOPED_TRACE(dump(snapshot_));
+    int checked = 0, unchecked = 0;
+    for (const auto& c : snapshot_.candidates) {
+        if (c.label() == "checkbutton") {
+            EXPECT_EQ(c.role, "AXCheckBox");
+            EXPECT_EQ(c.subrole, std::nullopt);
+            (c.value == "checked" ? checked : unchecked) += 1;
+        }
+    }
+    // The factory shows one ticked and two clear check buttons side by side.
+    EXPECT_EQ(checked, 1);
+    EXPECT_EQ(unchecked, 2);
+
+    const UICandidate* toggle = find(snapshot_, "togglebutton");
+    ASSERT_NE(toggle, nullptr);
+    EXPECT_EQ(toggle->role, "AXCheckBox");
+    EXPECT_EQ(toggle->subrole, "AXToggle");
+
+    const UICandidate* radio = find(snapshot_, "radiobutton");
+    ASSERT_NE(radio, nullptr);
+    EXPECT_EQ(radio->role, "AXRadioButton");
+
+    // The page switcher in the header bar: the shown page is the checked one.
+    const UICandidate* page = find(snapshot_, "Page 1");
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(page->value, "checked");
+    EXPECT_EQ(find(snapshot_, "Page 2")->value, "unchecked");
+}
+
+TEST_F(GtkDesktop, FieldsSayOnlyWhetherTheyAreFilled) {
+    SCOPED_TRACE(dump(snapshot_));
+    int filled = 0, empty = 0;
+    for (const auto& c : snapshot_.candidates) {
+        if (c.role == "AXTextField") {
+            EXPECT_TRUE(c.value == "filled" || c.value == "empty") << c.value;
+            (c.value == "filled" ? filled : empty) += 1;
+        }
+    }
+    EXPECT_GE(filled, 1);
+    EXPECT_GE(empty, 1);
+}
+
+TEST_F(GtkDesktop, FramesLieInsideTheWindow) {
+    SCOPED_TRACE(dump(snapshot_));
+    ASSERT_GT(snapshot_.windowFrame.width(), 0);
+    for (const auto& c : snapshot_.candidates) {
+        EXPECT_TRUE(snapshot_.windowFrame.intersects(c.frame)) << c.id;
+        EXPECT_GT(c.frame.width(), 0) << c.id;
+        EXPECT_GT(c.frame.height(), 0) << c.id;
+    }
+}
+
+TEST_F(GtkDesktop, PressesANativeToggle) {
+    const UICandidate* toggle = nullptr;
+    for (const auto& c : snapshot_.candidates) {
+        if (c.label() == "togglebutton" && c.value == "unchecked") {
+            toggle = &c;
+            break;
+        }
+    }
+    ASSERT_NE(toggle, nullptr) << dump(snapshot_);
+    const Rect frame = toggle->frame;
+    ASSERT_EQ(backend_.performAction(snapshot_.elements.at(toggle->id), "AXPress"), std::nullopt);
+    EXPECT_TRUE(eventually([&] {
+        auto again = extractor_.snapshot(snapshot_.app, backend_, clock_);
+        if (!again) {
+            return false;
+        }
+        for (const auto& c : again.value().candidates) {
+            if (c.label() == "togglebutton" && c.frame == frame) {
+                return c.value == "checked";
+            }
+        }
+        return false;
+    }));
+}
+
+}  // namespace
+}  // namespace ovra

@@ -1,0 +1,146 @@
+#pragma once
+
+// Starts a real app for desktop tests and benchmarks in its own process group, and ends that
+// group (and only it) when it goes out of scope.
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+extern char** environ;
+
+namespace ovra::testing {
+
+class LaunchedApp {
+  public:
+    LaunchedApp() = default;
+    LaunchedApp(const LaunchedApp&) = delete;
+    LaunchedApp& operator=(const LaunchedApp&) = delete;
+    LaunchedApp& operator=(LaunchedApp&& other) noexcept {
+        if (this != &other) {
+            stop();
+            pid_ = std::exchange(other.pid_, 0);
+            scratch_ = std::move(other.scratch_);
+        }
+        return *this;
+    }
+    LaunchedApp(LaunchedApp&& other) noexcept
+        : pid_(std::exchange(other.pid_, 0)), scratch_(std::move(other.scratch_)) {}
+    ~LaunchedApp() { stop(); }
+
+    static LaunchedApp start(std::vector<std::string> argv, std::string scratch = {}) {
+        LaunchedApp app;
+        app.scratch_ = std::move(scratch);
+        std::vector<char*> args;
+        for (auto& arg : argv) {
+            args.push_back(arg.data());
+        }
+        args.push_back(nullptr);
+        posix_spawnattr_t attributes;
+        posix_spawnattr_init(&attributes);
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+        posix_spawnattr_setpgroup(&attributes, 0);
+        pid_t pid = 0;
+        if (posix_spawnp(&pid, args[0], nullptr, &attributes, args.data(), environ) == 0) {
+            app.pid_ = pid;
+        }
+        posix_spawnattr_destroy(&attributes);
+        return app;
+    }
+
+    // Chromium on a local page with accessibility forced on (or left off, to test the wake).
+    static LaunchedApp chromium(const std::string& url, bool forceAccessibility = true) {
+        char pattern[] = "/tmp/ovra-chromium.XXXXXX";
+        const char* dir = mkdtemp(pattern);
+        std::string profile = dir ? dir : "/tmp/ovra-chromium";
+        std::vector<std::string> argv{"chromium",
+                                      "--no-sandbox",
+                                      "--user-data-dir=" + profile,
+                                      "--no-first-run",
+                                      "--no-default-browser-check",
+                                      "--disable-background-networking",
+                                      "--disable-component-update",
+                                      "--disable-sync",
+                                      "--password-store=basic",
+                                      "--disable-features=Translate,MediaRouter",
+                                      "--disable-gpu",
+                                      "--window-position=0,0",
+                                      "--window-size=1200,900"};
+        if (forceAccessibility) {
+            argv.push_back("--force-renderer-accessibility");
+        }
+        argv.push_back(url);
+        return start(std::move(argv), profile);
+    }
+
+    pid_t pid() const { return pid_; }
+    bool running() const { return pid_ > 0 && kill(pid_, 0) == 0; }
+
+    void signal(int number) const {
+        if (pid_ > 0) {
+            kill(pid_, number);
+        }
+    }
+
+    void stop() {
+        const pid_t group = std::exchange(pid_, 0);
+        if (group > 0) {
+            kill(-group, SIGCONT);
+            kill(-group, SIGTERM);
+            bool reaped = false;
+            for (int i = 0; i < 50 && !reaped; ++i) {
+                reaped = waitpid(group, nullptr, WNOHANG) == group;
+                if (!reaped) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                }
+            }
+            // The group is ours alone (see start): end what is left of it.
+            kill(-group, SIGKILL);
+            if (!reaped) {
+                waitpid(group, nullptr, 0);
+            }
+        }
+        if (!scratch_.empty()) {
+            std::error_code ignored;
+            std::filesystem::remove_all(scratch_, ignored);
+            scratch_.clear();
+        }
+    }
+
+  private:
+    pid_t pid_ = 0;
+    std::string scratch_;
+};
+
+// Polls `done` every 100 ms for at most `seconds`; true once it holds.
+inline bool eventually(const std::function<bool()>& done, double seconds = 30) {
+    const auto until = std::chrono::steady_clock::now() +
+                       std::chrono::milliseconds(static_cast<long long>(seconds * 1000));
+    while (std::chrono::steady_clock::now() < until) {
+        if (done()) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return done();
+}
+
+inline std::string fixtureUrl(const std::string& name) {
+    const char* source = std::getenv("OVRA_SOURCE_DIR");
+    const std::filesystem::path fixtures =
+        source ? std::filesystem::path(source) / "platform/atspi/tests/fixtures"
+               : std::filesystem::path(__FILE__).parent_path().parent_path() / "fixtures";
+    return "file://" + std::filesystem::absolute(fixtures / name).string();
+}
+
+}  // namespace ovra::testing

@@ -1,0 +1,208 @@
+#include "platform/x11/X11Workspace.h"
+
+#include <xcb/randr.h>
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace ovra::x11 {
+
+namespace {
+
+template <class T>
+struct FreeDeleter {
+    void operator()(T* p) const { std::free(p); }
+};
+template <class T>
+using Reply = std::unique_ptr<T, FreeDeleter<T>>;
+
+}  // namespace
+
+EnvironmentLookup processEnvironment() {
+    return [](const char* name) -> std::optional<std::string> {
+        const char* value = std::getenv(name);
+        if (value == nullptr) {
+            return std::nullopt;
+        }
+        return std::string(value);
+    };
+}
+
+std::optional<std::string> sessionRefusal(const EnvironmentLookup& environment) {
+    const auto type = environment("XDG_SESSION_TYPE");
+    const auto display = environment("DISPLAY");
+    const auto wayland = environment("WAYLAND_DISPLAY");
+    const bool isWayland = (type && *type == "wayland") || (!type && wayland && !wayland->empty());
+    if (isWayland) {
+        return "Murmlark Ovra needs an X11 session. Wayland does not let it see where other apps "
+               "draw their controls or press them for you. Choose an X11 session (such as "
+               "\"GNOME on Xorg\") at the login screen.";
+    }
+    if (!display || display->empty()) {
+        return "Murmlark Ovra needs an X11 display, and none is set (DISPLAY is empty).";
+    }
+    return std::nullopt;
+}
+
+std::vector<Rect> primaryFirst(std::vector<Rect> monitors,
+                               std::optional<std::size_t> primaryIndex) {
+    if (primaryIndex && *primaryIndex < monitors.size() && *primaryIndex != 0) {
+        Rect primary = monitors[*primaryIndex];
+        monitors.erase(monitors.begin() + static_cast<std::ptrdiff_t>(*primaryIndex));
+        monitors.insert(monitors.begin(), primary);
+    }
+    return monitors;
+}
+
+struct Workspace::Impl {
+    xcb_connection_t* connection = nullptr;
+    xcb_window_t root = 0;
+    std::uint16_t rootWidth = 0;
+    std::uint16_t rootHeight = 0;
+    xcb_atom_t activeWindow = 0, wmPid = 0, wmName = 0, utf8 = 0;
+
+    ~Impl() {
+        if (connection != nullptr) {
+            xcb_disconnect(connection);
+        }
+    }
+
+    xcb_atom_t atom(const char* name) {
+        auto cookie =
+            xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(std::strlen(name)), name);
+        Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(connection, cookie, nullptr));
+        return reply ? reply->atom : 0;
+    }
+
+    // The raw bytes of a property, at most `maxLongs` 32-bit units.
+    std::optional<std::string> property(xcb_window_t window, xcb_atom_t name, xcb_atom_t type,
+                                        std::uint32_t maxLongs = 1024) {
+        if (name == 0) {
+            return std::nullopt;
+        }
+        auto cookie = xcb_get_property(connection, 0, window, name, type, 0, maxLongs);
+        Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(connection, cookie, nullptr));
+        if (!reply || reply->type == XCB_NONE) {
+            return std::nullopt;
+        }
+        const int length = xcb_get_property_value_length(reply.get());
+        if (length <= 0) {
+            return std::string();
+        }
+        const auto* bytes = static_cast<const char*>(xcb_get_property_value(reply.get()));
+        return std::string(bytes, static_cast<std::size_t>(length));
+    }
+
+    std::optional<std::uint32_t> cardinal(xcb_window_t window, xcb_atom_t name, xcb_atom_t type) {
+        auto bytes = property(window, name, type, 1);
+        if (!bytes || bytes->size() < 4) {
+            return std::nullopt;
+        }
+        std::uint32_t value = 0;
+        std::memcpy(&value, bytes->data(), 4);
+        return value;
+    }
+};
+
+Workspace::Workspace(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+Workspace::~Workspace() = default;
+
+Result<std::unique_ptr<Workspace>> Workspace::open() {
+    if (auto refusal = sessionRefusal(processEnvironment())) {
+        return fail(*refusal);
+    }
+    auto impl = std::make_unique<Impl>();
+    int screenNumber = 0;
+    impl->connection = xcb_connect(nullptr, &screenNumber);
+    if (impl->connection == nullptr || xcb_connection_has_error(impl->connection) != 0) {
+        return fail(std::string("cannot connect to the X display ") +
+                    processEnvironment()("DISPLAY").value_or(""));
+    }
+    xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(impl->connection));
+    for (int i = 0; i < screenNumber && it.rem > 0; ++i) {
+        xcb_screen_next(&it);
+    }
+    if (it.rem == 0) {
+        return fail(std::string("the X display has no screen"));
+    }
+    impl->root = it.data->root;
+    impl->rootWidth = it.data->width_in_pixels;
+    impl->rootHeight = it.data->height_in_pixels;
+    impl->activeWindow = impl->atom("_NET_ACTIVE_WINDOW");
+    impl->wmPid = impl->atom("_NET_WM_PID");
+    impl->wmName = impl->atom("_NET_WM_NAME");
+    impl->utf8 = impl->atom("UTF8_STRING");
+    return std::unique_ptr<Workspace>(new Workspace(std::move(impl)));
+}
+
+std::optional<ActiveWindow> Workspace::activeWindow() {
+    auto window = impl_->cardinal(impl_->root, impl_->activeWindow, XCB_ATOM_WINDOW);
+    if (!window || *window == 0) {
+        return std::nullopt;
+    }
+    ActiveWindow result;
+    result.window = *window;
+    if (auto pid = impl_->cardinal(*window, impl_->wmPid, XCB_ATOM_CARDINAL); pid && *pid > 0) {
+        result.pid = static_cast<std::int64_t>(*pid);
+    }
+    if (auto title = impl_->property(*window, impl_->wmName, impl_->utf8)) {
+        result.title = *title;
+    } else if (auto legacy = impl_->property(*window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING)) {
+        result.title = *legacy;
+    }
+    if (auto wmClass = impl_->property(*window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING)) {
+        // "instance\0class\0"
+        const auto split = wmClass->find('\0');
+        if (split != std::string::npos) {
+            std::string rest = wmClass->substr(split + 1);
+            result.windowClass = rest.substr(0, rest.find('\0'));
+        }
+    }
+    return result;
+}
+
+std::vector<Rect> Workspace::screenFrames() {
+    const Rect rootFrame{0, 0, static_cast<double>(impl_->rootWidth),
+                         static_cast<double>(impl_->rootHeight)};
+    auto cookie = xcb_randr_get_monitors(impl_->connection, impl_->root, 1);
+    Reply<xcb_randr_get_monitors_reply_t> reply(
+        xcb_randr_get_monitors_reply(impl_->connection, cookie, nullptr));
+    if (!reply) {
+        return {rootFrame};
+    }
+    std::vector<Rect> monitors;
+    std::optional<std::size_t> primary;
+    for (auto it = xcb_randr_get_monitors_monitors_iterator(reply.get()); it.rem > 0;
+         xcb_randr_monitor_info_next(&it)) {
+        if (it.data->primary != 0 && !primary) {
+            primary = monitors.size();
+        }
+        monitors.push_back(Rect{static_cast<double>(it.data->x), static_cast<double>(it.data->y),
+                                static_cast<double>(it.data->width),
+                                static_cast<double>(it.data->height)});
+    }
+    if (monitors.empty()) {
+        return {rootFrame};
+    }
+    return primaryFirst(std::move(monitors), primary);
+}
+
+bool Workspace::activate(std::uint32_t window) {
+    if (impl_->activeWindow == 0 || window == 0) {
+        return false;
+    }
+    xcb_client_message_event_t event{};
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = window;
+    event.type = impl_->activeWindow;
+    event.data.data32[0] = 2;  // source: a pager, so the window manager does not refuse it
+    event.data.data32[1] = XCB_CURRENT_TIME;
+    xcb_send_event(impl_->connection, 0, impl_->root,
+                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&event));
+    return xcb_flush(impl_->connection) > 0;
+}
+
+}  // namespace ovra::x11

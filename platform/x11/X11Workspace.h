@@ -1,0 +1,59 @@
+#pragma once
+
+// The frontmost app and its window on an X11 desktop, through the window manager's EWMH
+// properties (_NET_ACTIVE_WINDOW, _NET_WM_PID), and the attached monitors through RandR. No X11
+// header leaks out of this file.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/Rect.h"
+#include "core/Result.h"
+
+namespace ovra::x11 {
+
+// Reads an environment variable; absent when unset.
+using EnvironmentLookup = std::function<std::optional<std::string>(const char*)>;
+EnvironmentLookup processEnvironment();
+
+// Why this session cannot be served, or nothing when it is an X11 session. Wayland has no global
+// coordinates for other apps' controls and no synthetic input, so it is refused outright.
+std::optional<std::string> sessionRefusal(const EnvironmentLookup& environment);
+
+struct ActiveWindow {
+    std::uint32_t window = 0;
+    std::optional<std::int64_t> pid;  // _NET_WM_PID; absent when the client does not set it
+    std::string title;                // _NET_WM_NAME, else WM_NAME
+    std::string windowClass;          // WM_CLASS class part
+};
+
+class Workspace final {
+  public:
+    // Connects to $DISPLAY.
+    static Result<std::unique_ptr<Workspace>> open();
+    ~Workspace();
+    Workspace(const Workspace&) = delete;
+    Workspace& operator=(const Workspace&) = delete;
+
+    // The window the window manager marks active; absent without a window manager or when no
+    // window is active.
+    std::optional<ActiveWindow> activeWindow();
+    // Monitor frames in root-window space, primary first; the root window when RandR has none.
+    std::vector<Rect> screenFrames();
+    // Asks the window manager to activate a window (as a pager would).
+    bool activate(std::uint32_t window);
+
+  private:
+    struct Impl;
+    explicit Workspace(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> impl_;
+};
+
+// Orders monitor rectangles with the primary one first; pure, for tests.
+std::vector<Rect> primaryFirst(std::vector<Rect> monitors, std::optional<std::size_t> primaryIndex);
+
+}  // namespace ovra::x11

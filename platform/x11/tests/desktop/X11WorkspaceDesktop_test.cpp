@@ -1,0 +1,48 @@
+// The active window and the monitors of a real X server with a window manager.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "platform/atspi/tests/desktop/LaunchedApp.h"
+#include "platform/x11/X11Workspace.h"
+
+namespace ovra::x11 {
+namespace {
+
+class X11Desktop : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (std::getenv("OVRA_DESKTOP") == nullptr) {
+            GTEST_SKIP() << "needs a desktop: run under scripts/with-desktop";
+        }
+        auto opened = Workspace::open();
+        ASSERT_TRUE(opened.ok()) << opened.error();
+        workspace_ = std::move(opened).value();
+    }
+    std::unique_ptr<Workspace> workspace_;
+};
+
+TEST_F(X11Desktop, TheNewestWindowIsActiveWithItsProcessId) {
+    auto app = ovra::testing::LaunchedApp::start({"gtk3-widget-factory"});
+    ASSERT_TRUE(app.running());
+    std::optional<ActiveWindow> active;
+    EXPECT_TRUE(ovra::testing::eventually([&] {
+        active = workspace_->activeWindow();
+        return active && active->pid == app.pid();
+    })) << "the app's window never became active";
+    ASSERT_TRUE(active.has_value());
+    EXPECT_NE(active->window, 0U);
+    EXPECT_FALSE(active->title.empty());
+    EXPECT_FALSE(active->windowClass.empty());
+}
+
+TEST_F(X11Desktop, ScreensCoverTheRootWindow) {
+    const auto screens = workspace_->screenFrames();
+    ASSERT_FALSE(screens.empty());
+    // scripts/with-desktop starts one 1280 x 1024 screen.
+    EXPECT_EQ(screens.front(), Rect(0, 0, 1280, 1024));
+}
+
+}  // namespace
+}  // namespace ovra::x11
