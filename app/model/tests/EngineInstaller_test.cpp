@@ -157,11 +157,15 @@ TEST_F(Installer, HostileArchivesAreRefusedAndNothingLeavesTheScratchFolder) {
         {{"murmlark-ovra--en/x", TarEntry::Type::hardlink, "/etc/passwd"}},
         {{"murmlark-ovra--en/p", TarEntry::Type::fifo, ""}},
     };
+    // An unfinished earlier model that a good install would replace.
+    fs::create_directories(modelFolder());
+    std::ofstream(modelFolder() / "old-marker") << "old";
     for (std::size_t i = 0; i < hostile.size(); ++i) {
         writeManifest({serve("en.tar.gz", kEn, hostile[i])});
         EXPECT_FALSE(installer().install({kEn})) << i;
         EXPECT_THAT(installer().stage.get().text, HasSubstr("refused to unpack")) << i;
-        EXPECT_FALSE(fs::exists(fs::symlink_status(modelFolder()))) << i;
+        EXPECT_TRUE(fs::is_directory(fs::symlink_status(modelFolder()))) << i;
+        EXPECT_TRUE(fs::exists(modelFolder() / "old-marker")) << i;
     }
     EXPECT_THAT(logText(), HasSubstr("unsafe archive en.tar.gz: unsafe entry"));
     EXPECT_FALSE(fs::exists(root_ / "evil"));
