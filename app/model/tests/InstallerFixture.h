@@ -93,13 +93,13 @@ class InstallerTest : public ::testing::Test {
         Json list = Json::array();
         const std::size_t step = data.size() / static_cast<std::size_t>(parts) + 1;
         for (int i = 0; i < parts; ++i) {
-            const std::string piece =
+            const std::string chunk =
                 data.substr(std::min(data.size(), step * static_cast<std::size_t>(i)), step);
             const std::string name = fileName + ".part" + std::to_string(i);
-            std::ofstream(served() / name, std::ios::binary) << piece;
+            std::ofstream(served() / name, std::ios::binary) << chunk;
             list.push_back(Json{{"name", name},
-                                {"bytes", static_cast<std::int64_t>(piece.size())},
-                                {"sha256", sha256(piece)}});
+                                {"bytes", static_cast<std::int64_t>(chunk.size())},
+                                {"sha256", sha256(chunk)}});
         }
         f["parts"] = list;
         return f;
