@@ -173,6 +173,25 @@ TEST_F(TorchModelRuntimeTest, BadBatchesFailThePredictionNotTheProcess) {
     EXPECT_FALSE(ModelInterface::problem(runner->predict(ModelInterface::fillerBatch(0))));
 }
 
+TEST_F(TorchModelRuntimeTest, LinearAlgebraRunsOnOpenBlas) {
+    // The reference BLAS makes one batch of a real encoder take tens of seconds.
+    runtime_->load(modelFixture("OvraClassifier.mlpackage"))
+        ->predict(ModelInterface::fillerBatch(0));
+    std::ifstream maps("/proc/self/maps");
+    std::set<std::string> blas;
+    for (std::string line; std::getline(maps, line);) {
+        if (line.find("libblas.so") != std::string::npos)
+            blas.insert(line.substr(line.find('/')));
+    }
+    ASSERT_FALSE(blas.empty()) << "LibTorch loaded no BLAS library";
+    for (const std::string& library : blas) {
+        EXPECT_THAT(library, HasSubstr("openblas"))
+            << "libblas.so.3 is not OpenBLAS: install libopenblas0-pthread and select it with "
+               "update-alternatives --set libblas.so.3-x86_64-linux-gnu "
+               "/usr/lib/x86_64-linux-gnu/openblas-pthread/libblas.so.3";
+    }
+}
+
 TEST_F(TorchModelRuntimeTest, ClassifierRunsTheRealModelEndToEnd) {
     auto runner = runtime_->load(modelFixture("OvraClassifier.mlpackage"));
     const OvraClassifier classifier(std::move(runner), sourceDir() /
