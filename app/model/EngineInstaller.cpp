@@ -326,9 +326,11 @@ bool EngineInstaller::installFile(const EngineManifest::File& file, std::int64_t
 
     // Downloads and unpacked entries live apart, so no archive entry can overwrite the archive.
     const fs::path downloads = incoming() / "download";
+    const fs::path partsFolder = incoming() / "parts";  // a part can never be the archive
     const fs::path unpackFolder = incoming() / "unpacked";
     fs::remove_all(incoming(), ec);
     fs::create_directories(downloads, ec);
+    fs::create_directories(partsFolder, ec);
     fs::create_directories(unpackFolder, ec);
     const fs::path archivePath = downloads / file.name;
     if (const int fd = ::open(archivePath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
@@ -340,7 +342,7 @@ bool EngineInstaller::installFile(const EngineManifest::File& file, std::int64_t
     }
 
     for (const auto& part : file.downloads()) {
-        const fs::path partPath = downloads / (part.name + ".download");
+        const fs::path partPath = partsFolder / (part.name + ".download");
         if (!fetchPart(part, partPath, name, done, total))
             return false;
         done = saturatingAdd(done, part.bytes);

@@ -253,6 +253,15 @@ TEST_F(Installer, ArchiveEntriesCannotOverwriteTheDownload) {
     EXPECT_TRUE(installer().install({kEn})) << logText();
 }
 
+TEST_F(Installer, APartNamedLikeTheWholeFileIsKeptApart) {
+    Json entry = serve("en.tar", kEn, testing::modelEntries("murmlark-ovra--en"), 2);
+    fs::rename(served() / "en.tar.part0", served() / "en");
+    entry["parts"][0]["name"] = "en";
+    entry["name"] = "en.download";
+    writeManifest({entry});
+    EXPECT_TRUE(installer().install({kEn})) << logText();
+}
+
 TEST_F(Installer, FinishedMayStartTheNextInstall) {
     writeManifest({serve("en.tar", kEn, testing::modelEntries("murmlark-ovra--en")),
                    serve("multi.tar", kMulti, testing::modelEntries("murmlark-ovra--multi"))});
