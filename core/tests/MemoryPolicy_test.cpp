@@ -46,11 +46,5 @@ TEST(ModelMemoryPolicy, ResumesOnlyAPausedWantedModelOutsideCriticalPressure) {
     }
 }
 
-TEST(ModelMemoryPolicy, PausedReasonIsTheExactSentence) {
-    EXPECT_EQ(ModelMemoryPolicy::pausedReason,
-              "This Mac is short of memory, so Ovra paused its on-device model and is using its "
-              "built-in rules. It comes back once memory frees up.");
-}
-
 }  // namespace
 }  // namespace ovra

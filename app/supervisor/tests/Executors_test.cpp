@@ -42,34 +42,5 @@ TEST(SerialQueue, ReleasesATasksCapturesBeforeTheNextTaskRuns) {
     EXPECT_TRUE(releasedBeforeNext.get_future().get());
 }
 
-TEST(ThreadedExecutor, HandsMainTasksToTheGivenLoop) {
-    std::vector<Executor::Task> mainLoop;
-    ThreadedExecutor executor([&](Executor::Task t) { mainLoop.push_back(std::move(t)); });
-    int ran = 0;
-    executor.postToMain([&] { ++ran; });
-    ASSERT_EQ(mainLoop.size(), 1u);
-    mainLoop.front()();
-    EXPECT_EQ(ran, 1);
-
-    std::promise<void> worker;
-    std::promise<void> classifier;
-    executor.postToWorker([&] { worker.set_value(); });
-    executor.postToClassifier([&] { classifier.set_value(); });
-    worker.get_future().wait();
-    classifier.get_future().wait();
-}
-
-TEST(ManualExecutor, RunsOnlyWhatWasWaiting) {
-    ManualExecutor executor;
-    int main = 0;
-    executor.postToWorker([&] { executor.postToMain([&] { ++main; }); });
-    EXPECT_EQ(executor.runMain(), 0u);
-    EXPECT_EQ(executor.runWorker(), 1u);
-    EXPECT_EQ(main, 0);
-    EXPECT_EQ(executor.pendingMain(), 1u);
-    executor.runAll();
-    EXPECT_EQ(main, 1);
-}
-
 }  // namespace
 }  // namespace ovra::supervisor

@@ -6,8 +6,6 @@
 #include <memory>
 #include <vector>
 
-#include "platform/memory/FakeMemoryPressureSource.h"
-
 namespace ovra::memory {
 namespace {
 
@@ -58,18 +56,6 @@ TEST(LinuxMemoryPressureSource, StopEndsThePollingThreadAndSilencesTheHandler) {
     source.poll();
     EXPECT_EQ(calls.load(), afterStop);
     source.start([&](P) { ++calls; });  // restartable
-}
-
-TEST(FakeMemoryPressureSource, DeliversOnlyWhileStarted) {
-    FakeMemoryPressureSource fake;
-    std::vector<P> seen;
-    fake.emit(P::critical);
-    fake.start([&](P level) { seen.push_back(level); });
-    EXPECT_TRUE(fake.started());
-    fake.emit(P::warning);
-    fake.stop();
-    fake.emit(P::critical);
-    EXPECT_EQ(seen, std::vector<P>{P::warning});
 }
 
 }  // namespace
