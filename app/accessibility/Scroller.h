@@ -1,0 +1,95 @@
+#pragma once
+
+// Scrolls the page of another app's front window by a page or a third of a page while the
+// overlay stays on screen: through the scroll area's vertical scroll bar when its value can be
+// set, else with wheel turns over the middle of the scrolled area, the pointer put back after.
+
+#include <cstdint>
+#include <functional>
+#include <iosfwd>
+#include <memory>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "app/accessibility/ScrollTarget.h"
+#include "core/FindAndScroll.h"
+#include "core/Rect.h"
+#include "platform/accessibility/AccessibilityBackend.h"
+#include "platform/input/InputSynthesizer.h"
+
+namespace ovra {
+
+// Work run later on the main thread; tests run it by hand.
+class DelayedWork {
+  public:
+    using Token = std::uint64_t;
+    virtual ~DelayedWork() = default;
+    virtual Token after(double seconds, std::function<void()> work) = 0;
+    // Drops work not yet run; an unknown or finished token is ignored.
+    virtual void cancel(Token token) = 0;
+};
+
+// The overlay window while it is on screen: it must let pointer input through to the app below
+// while a wheel scroll is posted.
+class OverlayPointerInput {
+  public:
+    virtual ~OverlayPointerInput() = default;
+    virtual void setIgnoresPointerInput(bool ignores) = 0;
+};
+
+class Scroller final {
+  public:
+    enum class Method { scrollBar, wheel, dryRun };
+
+    struct Options {
+        // How far one wheel notch scrolls a page; apps decide, browsers scroll about this much.
+        double pixelsPerNotch = 53;
+        double putBackDelay = 0.05;
+        double overlayRestoreDelay = 0.15;
+    };
+
+    Scroller(ax::AccessibilityBackend& backend, input::InputSynthesizer& input, DelayedWork& later,
+             std::function<bool()> magnifierOn, std::ostream& trace);
+    Scroller(ax::AccessibilityBackend& backend, input::InputSynthesizer& input, DelayedWork& later,
+             std::function<bool()> magnifierOn, std::ostream& trace, Options options);
+    ~Scroller();
+    Scroller(const Scroller&) = delete;
+    Scroller& operator=(const Scroller&) = delete;
+
+    // When on, scroll prints one trace line and does nothing else.
+    bool dryRun = false;
+
+    // Scrolls `target` (else the area `fallback`) by one step. Wheel turns go only to `window`,
+    // the target's top-level window: when pointer input at the area's middle would reach
+    // another window, or the window is unknown, nothing is posted. Absent when nothing could be
+    // scrolled.
+    std::optional<Method> scroll(ScrollDirection direction, ScrollStep step,
+                                 const std::optional<ScrollTarget>& target, const Rect& fallback,
+                                 std::optional<input::WindowId> window,
+                                 std::shared_ptr<OverlayPointerInput> overlay);
+
+    // The pointer position a pending put-back will restore.
+    std::optional<Point> home() const { return home_; }
+
+  private:
+    bool scrollBar(const ScrollTarget& target, double amount);
+    std::optional<double> value(const ax::Element& element);
+    bool wheel(Point at, double amount, std::optional<input::WindowId> window,
+               const std::shared_ptr<OverlayPointerInput>& overlay);
+
+    ax::AccessibilityBackend& backend_;
+    input::InputSynthesizer& input_;
+    DelayedWork& later_;
+    std::function<bool()> magnifierOn_;
+    std::ostream& trace_;
+    Options options_;
+    std::optional<Point> home_;
+    std::optional<DelayedWork::Token> putBack_;
+    std::vector<DelayedWork::Token> overlayRestores_;
+};
+
+// The name the controller's log gives a method: "scroll bar", "scroll wheel", "dry run".
+std::string_view logName(Scroller::Method method);
+
+}  // namespace ovra

@@ -1,0 +1,296 @@
+// The press sequence over the fake accessibility backend and recorded input.
+
+#include "app/accessibility/ElementActions.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "platform/accessibility/FakeAccessibilityBackend.h"
+#include "platform/input/FakeInputSynthesizer.h"
+
+namespace ovra {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+
+constexpr input::WindowId kWindow = 77;
+
+// A browser-like window: a native text field and buttons beside a web page.
+const char* kWindowFixture = R"({
+  "app": {"pid": 9},
+  "window": {"id": "win", "role": "AXWindow", "frame": [0, 0, 1200, 900], "actions": ["AXRaise"],
+    "children": [
+      {"id": "field", "role": "AXTextField", "frame": [10, 10, 300, 30], "settable": ["AXFocused"],
+       "attrs": {"AXParent": {"ref": "win"}}},
+      {"id": "lockedField", "role": "AXTextField", "frame": [10, 50, 300, 30], "actions": ["AXPress"],
+       "attrs": {"AXParent": {"ref": "win"}}},
+      {"id": "ok", "role": "AXButton", "frame": [400, 10, 80, 30], "actions": ["AXPress"],
+       "attrs": {"AXParent": {"ref": "win"}}},
+      {"id": "confirmOnly", "role": "AXButton", "frame": [500, 10, 80, 30], "actions": ["AXConfirm"],
+       "attrs": {"AXParent": {"ref": "win"}}},
+      {"id": "inert", "role": "AXButton", "frame": [600, 10, 80, 30],
+       "attrs": {"AXParent": {"ref": "win"}}},
+      {"id": "orphan", "role": "AXButton", "frame": [700, 10, 80, 30], "actions": ["AXPress"],
+       "faults": {"AXParent": "appGone"}},
+      {"id": "page", "role": "AXWebArea", "frame": [0, 100, 1200, 700], "attrs": {"AXParent": {"ref": "win"}},
+       "children": [
+        {"id": "group", "role": "AXGroup", "frame": [0, 700, 1200, 200], "attrs": {"AXParent": {"ref": "page"}},
+         "children": [
+          {"id": "reject", "role": "AXButton", "title": "Reject all", "frame": [180, 760, 140, 44],
+           "actions": ["AXPress"], "attrs": {"AXParent": {"ref": "group"}}},
+          {"id": "below", "role": "AXButton", "frame": [180, 820, 140, 44],
+           "actions": ["AXPress"], "attrs": {"AXParent": {"ref": "group"}}},
+          {"id": "search", "role": "AXTextField", "frame": [20, 720, 200, 30],
+           "settable": ["AXFocused"], "attrs": {"AXParent": {"ref": "group"}}}]}]}]}
+})";
+
+class ElementActionsTest : public ::testing::Test {
+  protected:
+    ElementActionsTest() {
+        auto made = ax::FakeAccessibilityBackend::fromJson(Json::parse(kWindowFixture));
+        EXPECT_TRUE(made) << made.error();
+        backend_ = std::move(made).value();
+        input_.setPointer(Point{5, 5});
+    }
+
+    AXActions actions(bool magnifier = false) {
+        return AXActions(*backend_, input_,
+                         {.magnifierOn = [magnifier] { return magnifier; },
+                          .ignoreOwnPointerInput =
+                              [this] { ignoredBeforeInput_.push_back(input_.log().size()); }});
+    }
+
+    PressRequest request(std::string_view id, std::string role, Rect frame) {
+        return {.element = backend_->element(id),
+                .role = std::move(role),
+                .frame = frame,
+                .visible = Rect(0, 100, 1200, 700),
+                .window = kWindow,
+                .windowElement = backend_->element("win")};
+    }
+
+    std::vector<std::string> performed() const {
+        std::vector<std::string> out;
+        for (const auto& line : backend_->log()) {
+            if (line.rfind("perform", 0) == 0 || line.rfind("set", 0) == 0) {
+                out.push_back(line);
+            }
+        }
+        return out;
+    }
+
+    std::unique_ptr<ax::FakeAccessibilityBackend> backend_;
+    input::FakeInputSynthesizer input_;
+    std::vector<std::size_t> ignoredBeforeInput_;  // input log length at each hook call
+};
+
+TEST_F(ElementActionsTest, TextFieldIsFocusedAfterTheWindowIsRaised) {
+    auto a = actions();
+    auto route = a.press(request("field", "AXTextField", Rect(10, 10, 300, 30)));
+    ASSERT_TRUE(route) << route.error();
+    EXPECT_EQ(*route, PressRoute::focused);
+    EXPECT_THAT(input_.log(), ElementsAre("activate 77"));
+    EXPECT_THAT(performed(), ElementsAre("perform win AXRaise", "set field AXFocused true"));
+}
+
+TEST_F(ElementActionsTest, TextFieldThatCannotTakeFocusIsPressedInstead) {
+    auto a = actions();
+    auto route = a.press(request("lockedField", "AXTextField", Rect(10, 50, 300, 30)));
+    ASSERT_TRUE(route);
+    EXPECT_EQ(*route, PressRoute::pressed);
+    EXPECT_THAT(performed().back(), "perform lockedField AXPress");
+}
+
+TEST_F(ElementActionsTest, WebControlIsClickedAtItsMiddleAndThePointerPutBack) {
+    auto a = actions();
+    // The visible area reaches below the control, so all of it shows.
+    auto r = request("reject", "AXButton", Rect(180, 760, 140, 44));
+    r.visible = Rect(0, 100, 1200, 800);
+    auto route = a.press(r);
+    ASSERT_TRUE(route);
+    EXPECT_EQ(*route, PressRoute::clicked);
+    EXPECT_THAT(input_.log(), ElementsAre("activate 77", "click 250,782", "move 5,5"));
+    EXPECT_THAT(performed(), ElementsAre("perform win AXRaise"));
+    // Our own windows stopped taking pointer input before anything was clicked.
+    EXPECT_THAT(ignoredBeforeInput_, ElementsAre(1u));
+}
+
+TEST_F(ElementActionsTest, ClickPointIsClippedToTheVisiblePartOfTheControl) {
+    auto a = actions();
+    // Only the top 20 points of the 44-point button show above the viewport's bottom at 780.
+    auto r = request("reject", "AXButton", Rect(180, 760, 140, 44));
+    r.visible = Rect(0, 100, 1200, 680);
+    ASSERT_TRUE(a.press(r));
+    EXPECT_THAT(input_.log(), ElementsAre("activate 77", "click 250,770", "move 5,5"));
+}
+
+TEST_F(ElementActionsTest, ClickUsesThePresentFrameWhenTheControlHasMoved) {
+    auto a = actions();
+    // The snapshot saw the button 300 points higher; the page has scrolled since.
+    auto r = request("reject", "AXButton", Rect(180, 460, 140, 44));
+    r.visible = Rect(0, 100, 1200, 800);
+    ASSERT_TRUE(a.press(r));
+    EXPECT_THAT(input_.log(), ElementsAre("activate 77", "click 250,782", "move 5,5"));
+}
+
+TEST_F(ElementActionsTest, WebControlFallsBackToThePressActionWhenTheClickCannotLand) {
+    struct Case {
+        const char* name;
+        std::string id;
+        Rect visible;
+        std::optional<input::WindowId> window;
+        std::vector<input::FakeInputSynthesizer::Window> windows;
+    };
+    const Case cases[] = {
+        {"control scrolled out of view", "below", Rect(0, 100, 1200, 700), kWindow, {}},
+        {"another window covers the point",
+         "reject",
+         Rect(0, 100, 1200, 800),
+         kWindow,
+         {{5, Rect(200, 700, 300, 200)}, {kWindow, Rect(0, 0, 1200, 900)}}},
+        {"the point is off the target window",
+         "reject",
+         Rect(0, 100, 1200, 800),
+         kWindow,
+         {{kWindow, Rect(0, 0, 1200, 600)}}},
+        {"target window unknown", "reject", Rect(0, 100, 1200, 800), std::nullopt, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        input_.clearLog();
+        input_.setWindows(c.windows);
+        auto a = actions();
+        auto r = request(c.id, "AXButton", Rect(180, 760, 140, 44));
+        r.visible = c.visible;
+        r.window = c.window;
+        auto route = a.press(r);
+        ASSERT_TRUE(route);
+        EXPECT_EQ(*route, PressRoute::pressed);
+        for (const auto& line : input_.log()) {
+            EXPECT_THAT(line, ::testing::Not(HasSubstr("click")));
+        }
+        EXPECT_EQ(performed().back(), "perform " + c.id + " AXPress");
+    }
+}
+
+TEST_F(ElementActionsTest, WebTextFieldIsFocusedNotClicked) {
+    auto a = actions();
+    auto route = a.press(request("search", "AXTextField", Rect(20, 720, 200, 30)));
+    ASSERT_TRUE(route);
+    EXPECT_EQ(*route, PressRoute::focused);
+    EXPECT_THAT(input_.log(), ElementsAre("activate 77"));
+}
+
+TEST_F(ElementActionsTest, NativeControlsArePressedThenConfirmed) {
+    auto a = actions();
+    auto pressed = a.press(request("ok", "AXButton", Rect(400, 10, 80, 30)));
+    ASSERT_TRUE(pressed);
+    EXPECT_EQ(*pressed, PressRoute::pressed);
+
+    auto confirmed = a.press(request("confirmOnly", "AXButton", Rect(500, 10, 80, 30)));
+    ASSERT_TRUE(confirmed);
+    EXPECT_EQ(*confirmed, PressRoute::confirmed);
+    EXPECT_THAT(performed(), ::testing::IsSupersetOf({"perform confirmOnly AXPress failed: "
+                                                      "unsupported attribute",
+                                                      "perform confirmOnly AXConfirm"}));
+
+    auto none = a.press(request("inert", "AXButton", Rect(600, 10, 80, 30)));
+    ASSERT_FALSE(none);
+    EXPECT_EQ(none.error(), "The control could not be pressed.");
+    // No synthetic click for a control outside web content.
+    for (const auto& line : input_.log()) {
+        EXPECT_EQ(line, "activate 77");
+    }
+}
+
+TEST_F(ElementActionsTest, RaiseWorksWithEitherWayAndReportsWhenNeitherWorks) {
+    auto a = actions();
+    EXPECT_TRUE(a.raise(kWindow, {}));
+    EXPECT_TRUE(a.raise(std::nullopt, backend_->element("win")));
+    EXPECT_FALSE(a.raise(std::nullopt, backend_->element("ok")));  // no AXRaise there
+    input_.setFailing(true);
+    EXPECT_FALSE(a.raise(kWindow, {}));
+}
+
+TEST_F(ElementActionsTest, ClickCenterNeedsMoreThanOnePointEachWay) {
+    auto a = actions();
+    EXPECT_FALSE(a.clickCenter(Rect(10, 10, 1, 50)));
+    EXPECT_FALSE(a.clickCenter(Rect(10, 10, 50, 1)));
+    EXPECT_FALSE(a.clickCenter(Rect::null()));
+    EXPECT_FALSE(a.clickCenter(Rect(10, 10, std::nan(""), 50)));
+    EXPECT_THAT(input_.log(), IsEmpty());
+    EXPECT_TRUE(a.clickCenter(Rect(10, 10, 2, 2)));
+    EXPECT_THAT(input_.log(), ElementsAre("click 11,11", "move 5,5"));
+}
+
+TEST_F(ElementActionsTest, PointerStaysAtTheClickWhenMagnifiedOrUnknown) {
+    {
+        auto a = actions(/*magnifier=*/true);
+        EXPECT_TRUE(a.clickCenter(Rect(100, 100, 20, 20)));
+        EXPECT_THAT(input_.log(), ElementsAre("click 110,110"));
+    }
+    input_.clearLog();
+    input_.setPointer(std::nullopt);
+    auto a = actions();
+    EXPECT_TRUE(a.clickCenter(Rect(100, 100, 20, 20)));
+    EXPECT_THAT(input_.log(), ElementsAre("click 110,110"));
+}
+
+TEST_F(ElementActionsTest, FailedClickIsReportedAndLeavesThePointer) {
+    input_.setFailing(true);
+    auto a = actions();
+    EXPECT_FALSE(a.clickCenter(Rect(100, 100, 20, 20)));
+    EXPECT_THAT(input_.log(), ElementsAre("click 110,110 failed"));
+}
+
+TEST_F(ElementActionsTest, GoneControlIsReported) {
+    auto a = actions();
+    PressRequest r;
+    auto route = a.press(r);
+    ASSERT_FALSE(route);
+    EXPECT_EQ(route.error(), "The control is gone.");
+}
+
+TEST_F(ElementActionsTest, WebAreaIsFoundUpTheParentChain) {
+    auto a = actions();
+    EXPECT_TRUE(a.isInWebArea(backend_->element("reject")));
+    EXPECT_TRUE(a.isInWebArea(backend_->element("page")));  // a web area itself
+    EXPECT_FALSE(a.isInWebArea(backend_->element("ok")));
+    EXPECT_FALSE(a.isInWebArea(backend_->element("orphan")));  // parent unreadable
+}
+
+// A chain of `levels` groups under a web area; the link at the bottom is `levels` + 1 elements
+// away from the web area, counting both.
+std::unique_ptr<ax::FakeAccessibilityBackend> chain(int levels) {
+    Json node = {{"id", "link"}, {"role", "AXLink"}};
+    for (int i = levels; i >= 1; --i) {
+        node["attrs"] = {{"AXParent", {{"ref", "g" + std::to_string(i)}}}};
+        node = {{"id", "g" + std::to_string(i)}, {"role", "AXGroup"}, {"children", {node}}};
+    }
+    node["attrs"] = {{"AXParent", {{"ref", "web"}}}};
+    Json web = {{"id", "web"}, {"role", "AXWebArea"}, {"children", {node}}};
+    auto made = ax::FakeAccessibilityBackend::fromJson(
+        {{"app", {{"pid", 1}}},
+         {"window", {{"id", "w"}, {"role", "AXWindow"}, {"children", {web}}}}});
+    EXPECT_TRUE(made) << made.error();
+    return std::move(made).value();
+}
+
+TEST(WebAreaDepth, AnAncestorThirtyNineLevelsUpCountsFortyDoesNot) {
+    input::FakeInputSynthesizer input;
+    {
+        auto near = chain(38);  // web area is the link's 39th ancestor
+        AXActions a(*near, input);
+        EXPECT_TRUE(a.isInWebArea(near->element("link")));
+    }
+    {
+        auto far = chain(39);  // the 40th ancestor: 41 elements would be examined
+        AXActions a(*far, input);
+        EXPECT_FALSE(a.isInWebArea(far->element("link")));
+    }
+}
+
+}  // namespace
+}  // namespace ovra

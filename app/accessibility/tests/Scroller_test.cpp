@@ -1,0 +1,371 @@
+// Page scrolling over the fake accessibility backend, recorded input and hand-run delays.
+
+#include "app/accessibility/Scroller.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <sstream>
+
+#include "ManualDelayedWork.h"
+#include "platform/accessibility/FakeAccessibilityBackend.h"
+#include "platform/input/FakeInputSynthesizer.h"
+
+namespace ovra {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+constexpr input::WindowId kWindow = 31;
+
+const char* kFixture = R"({
+  "app": {"pid": 4},
+  "window": {"id": "win", "role": "AXWindow", "frame": [0, 0, 1280, 900], "children": [
+    {"id": "area", "role": "AXScrollArea", "frame": [0, 100, 1280, 750], "children": [
+      {"id": "bar", "role": "AXScrollBar", "value": 0, "settable": ["AXValue"]},
+      {"id": "bottomBar", "role": "AXScrollBar", "value": 1, "settable": ["AXValue"]},
+      {"id": "fixedBar", "role": "AXScrollBar", "value": 0.5},
+      {"id": "oddBar", "role": "AXScrollBar", "value": "half", "settable": ["AXValue"]}]}]}
+})";
+
+// Passes everything to the fake, but reads every scroll-bar value back off by `skew`.
+class SkewedBackend final : public ax::AccessibilityBackend {
+  public:
+    SkewedBackend(ax::AccessibilityBackend& inner, double skew) : inner_(inner), skew_(skew) {}
+    bool isProcessTrusted() override { return inner_.isProcessTrusted(); }
+    std::optional<ax::RunningApp> frontmostApp() override { return inner_.frontmostApp(); }
+    ax::Element applicationElement(const ax::RunningApp& app) override {
+        return inner_.applicationElement(app);
+    }
+    std::vector<Rect> screenFrames() override { return inner_.screenFrames(); }
+    void setMessagingTimeout(const ax::Element& e, double s) override {
+        inner_.setMessagingTimeout(e, s);
+    }
+    std::optional<ax::AXError> wakeUp(const ax::Element& e) override { return inner_.wakeUp(e); }
+    ax::Read attribute(const ax::Element& e, std::string_view name) override {
+        auto read = inner_.attribute(e, name);
+        if (read && name == "AXValue" && written_) {
+            if (auto n = ax::asNumber(*read)) {
+                return ax::Value(*n + skew_);
+            }
+        }
+        return read;
+    }
+    Result<std::vector<ax::Read>, ax::AXError> attributes(
+        const ax::Element& e, std::span<const std::string_view> names) override {
+        return inner_.attributes(e, names);
+    }
+    Result<ax::ElementList, ax::AXError> children(const ax::Element& e, std::size_t l) override {
+        return inner_.children(e, l);
+    }
+    Result<std::vector<std::string>, ax::AXError> actionNames(const ax::Element& e) override {
+        return inner_.actionNames(e);
+    }
+    Result<bool, ax::AXError> isAttributeSettable(const ax::Element& e,
+                                                  std::string_view name) override {
+        return inner_.isAttributeSettable(e, name);
+    }
+    std::optional<ax::AXError> performAction(const ax::Element& e, std::string_view a) override {
+        return inner_.performAction(e, a);
+    }
+    std::optional<ax::AXError> setAttribute(const ax::Element& e, std::string_view name,
+                                            const ax::Value& v) override {
+        written_ = true;
+        return inner_.setAttribute(e, name, v);
+    }
+
+  private:
+    ax::AccessibilityBackend& inner_;
+    double skew_;
+    bool written_ = false;
+};
+
+class RecordingOverlay final : public OverlayPointerInput {
+  public:
+    std::vector<bool> changes;
+    void setIgnoresPointerInput(bool ignores) override { changes.push_back(ignores); }
+};
+
+class ScrollerTest : public ::testing::Test {
+  protected:
+    ScrollerTest() {
+        auto made = ax::FakeAccessibilityBackend::fromJson(Json::parse(kFixture));
+        EXPECT_TRUE(made) << made.error();
+        backend_ = std::move(made).value();
+        input_.setPointer(Point{900, 20});
+    }
+
+    Scroller scroller(ax::AccessibilityBackend& backend, bool magnifier = false) {
+        return Scroller(
+            backend, input_, later_, [magnifier] { return magnifier; }, trace_);
+    }
+    Scroller scroller(bool magnifier = false) { return scroller(*backend_, magnifier); }
+
+    // The 750-point scroll area over a 3000-point document, driven through `bar`.
+    ScrollTarget target(std::string_view bar, double documentHeight = 3000) {
+        ScrollTarget t;
+        t.element = backend_->element("area");
+        if (!bar.empty()) {
+            t.scrollBar = backend_->element(bar);
+        }
+        t.signals.visible = Rect(0, 100, 1280, 750);
+        t.signals.document = Rect(0, 100, 1265, documentHeight);
+        return t;
+    }
+
+    std::vector<std::string> writes() const {
+        std::vector<std::string> out;
+        for (const auto& line : backend_->log()) {
+            if (line.rfind("set", 0) == 0) {
+                out.push_back(line);
+            }
+        }
+        return out;
+    }
+
+    std::unique_ptr<ax::FakeAccessibilityBackend> backend_;
+    input::FakeInputSynthesizer input_;
+    testing::ManualDelayedWork later_;
+    std::ostringstream trace_;
+};
+
+TEST_F(ScrollerTest, DryRunPrintsTheStepAndTouchesNothing) {
+    struct Case {
+        ScrollDirection direction;
+        ScrollStep step;
+        double height;
+        const char* line;
+    };
+    const Case cases[] = {
+        {ScrollDirection::down, ScrollStep::page, 600,
+         "trace: scroll down 540 pt of a 600 pt view\n"},
+        {ScrollDirection::up, ScrollStep::small, 600, "trace: scroll up 200 pt of a 600 pt view\n"},
+        {ScrollDirection::down, ScrollStep::small, 2, "trace: scroll down 1 pt of a 2 pt view\n"},
+        {ScrollDirection::down, ScrollStep::page, 600.9,
+         "trace: scroll down 541 pt of a 600 pt view\n"},
+    };
+    for (const auto& c : cases) {
+        trace_.str("");
+        auto s = scroller();
+        s.dryRun = true;
+        auto method = s.scroll(c.direction, c.step, std::nullopt, Rect(0, 0, 800, c.height),
+                               kWindow, nullptr);
+        EXPECT_EQ(method, Scroller::Method::dryRun);
+        EXPECT_EQ(trace_.str(), c.line);
+    }
+    auto s = scroller();
+    s.dryRun = true;
+    EXPECT_EQ(
+        s.scroll(ScrollDirection::down, ScrollStep::page, target("bar"), Rect(), kWindow, nullptr),
+        Scroller::Method::dryRun);
+    EXPECT_THAT(input_.log(), IsEmpty());
+    EXPECT_THAT(writes(), IsEmpty());
+    EXPECT_EQ(later_.pending(), 0u);
+}
+
+TEST_F(ScrollerTest, AreasOfOnePointOrLessOrNonsenseScrollNothing) {
+    auto s = scroller();
+    for (const Rect area : {Rect(0, 0, 800, 1), Rect(0, 0, 800, 0), Rect::null(),
+                            Rect(0, 0, 800, std::nan("")), Rect(0, 0, 800, HUGE_VAL)}) {
+        EXPECT_EQ(
+            s.scroll(ScrollDirection::down, ScrollStep::page, std::nullopt, area, kWindow, nullptr),
+            std::nullopt);
+    }
+    EXPECT_THAT(input_.log(), IsEmpty());
+}
+
+TEST_F(ScrollerTest, ScrollBarMovesByTheStepOverTheScrollableExtent) {
+    auto s = scroller();
+    // 0.9 × 750 = 675 points of a 3000 − 750 = 2250-point extent.
+    EXPECT_EQ(
+        s.scroll(ScrollDirection::down, ScrollStep::page, target("bar"), Rect(), kWindow, nullptr),
+        Scroller::Method::scrollBar);
+    EXPECT_THAT(writes(), ElementsAre("set bar AXValue 0.3"));
+    EXPECT_EQ(
+        s.scroll(ScrollDirection::up, ScrollStep::small, target("bar"), Rect(), kWindow, nullptr),
+        Scroller::Method::scrollBar);
+    // 250 points up: 0.3 − 250/2250, about 0.19.
+    ASSERT_EQ(writes().size(), 2u);
+    auto value = ax::asNumber(*backend_->attribute(backend_->element("bar"), "AXValue"));
+    EXPECT_NEAR(*value, 0.3 - 250.0 / 2250.0, 1e-9);
+    EXPECT_THAT(input_.log(), IsEmpty());
+}
+
+TEST_F(ScrollerTest, ScrollBarAlreadyAtItsEndReportsTheBarWithoutSetting) {
+    auto s = scroller();
+    EXPECT_EQ(s.scroll(ScrollDirection::down, ScrollStep::page, target("bottomBar"), Rect(),
+                       kWindow, nullptr),
+              Scroller::Method::scrollBar);
+    EXPECT_EQ(
+        s.scroll(ScrollDirection::up, ScrollStep::page, target("bar"), Rect(), kWindow, nullptr),
+        Scroller::Method::scrollBar);
+    EXPECT_THAT(writes(), IsEmpty());
+    EXPECT_THAT(input_.log(), IsEmpty());
+}
+
+TEST_F(ScrollerTest, WheelTakesOverWhenTheBarCannotDoIt) {
+    struct Case {
+        const char* name;
+        ScrollTarget target;
+    };
+    const Case cases[] = {
+        {"document only 1 point taller", target("bar", 751)},
+        {"no scroll bar", target("")},
+        {"no document",
+         [&] {
+             auto t = target("bar");
+             t.signals.document.reset();
+             return t;
+         }()},
+        {"bar value not settable", target("fixedBar")},
+        {"bar value not a number", target("oddBar")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        input_.clearLog();
+        auto s = scroller();
+        EXPECT_EQ(
+            s.scroll(ScrollDirection::down, ScrollStep::page, c.target, Rect(), kWindow, nullptr),
+            Scroller::Method::wheel);
+        // 675 points at 53 points a notch: 13 notches at the middle of the visible area.
+        EXPECT_THAT(input_.log(), ElementsAre("wheel 640,475 down 13"));
+        later_.advance(1);
+    }
+    EXPECT_THAT(writes(), IsEmpty());
+}
+
+TEST_F(ScrollerTest, BarThatReadsBackOffFallsBackToTheWheel) {
+    for (const double skew : {0.02, 0.019}) {
+        SCOPED_TRACE(skew);
+        auto made = ax::FakeAccessibilityBackend::fromJson(Json::parse(kFixture));
+        backend_ = std::move(made).value();
+        SkewedBackend skewed(*backend_, skew);
+        input_.clearLog();
+        auto s = scroller(skewed);
+        const auto expected = skew < 0.02 ? Scroller::Method::scrollBar : Scroller::Method::wheel;
+        EXPECT_EQ(s.scroll(ScrollDirection::down, ScrollStep::page, target("bar"), Rect(), kWindow,
+                           nullptr),
+                  expected);
+        later_.advance(1);
+    }
+}
+
+TEST_F(ScrollerTest, WheelPutsThePointerBackAndLetsTheOverlayTakeInputAgain) {
+    auto overlay = std::make_shared<RecordingOverlay>();
+    auto s = scroller();
+    EXPECT_EQ(s.scroll(ScrollDirection::up, ScrollStep::small, std::nullopt,
+                       Rect(100, 100, 600, 600), kWindow, overlay),
+              Scroller::Method::wheel);
+    EXPECT_THAT(input_.log(), ElementsAre("wheel 400,400 up 4"));  // 200 points
+    EXPECT_THAT(overlay->changes, ElementsAre(true));
+    EXPECT_EQ(s.home(), (Point{900, 20}));
+
+    later_.advance(0.05);
+    EXPECT_THAT(input_.log(), ElementsAre("wheel 400,400 up 4", "move 900,20"));
+    EXPECT_EQ(s.home(), std::nullopt);
+    EXPECT_THAT(overlay->changes, ElementsAre(true));
+
+    later_.advance(0.1);
+    EXPECT_THAT(overlay->changes, ElementsAre(true, false));
+}
+
+TEST_F(ScrollerTest, QuickSeriesReturnsThePointerToWhereItWasBeforeTheFirst) {
+    auto overlay = std::make_shared<RecordingOverlay>();
+    auto s = scroller();
+    const Rect area(100, 100, 600, 600);
+    s.scroll(ScrollDirection::down, ScrollStep::page, std::nullopt, area, kWindow, overlay);
+    later_.advance(0.03);
+    // The pointer now rests at the area's middle; the first restore position is kept.
+    s.scroll(ScrollDirection::down, ScrollStep::page, std::nullopt, area, kWindow, overlay);
+    later_.advance(0.03);
+    EXPECT_THAT(input_.log(), ElementsAre("wheel 400,400 down 10", "wheel 400,400 down 10"));
+    later_.advance(0.03);
+    EXPECT_THAT(input_.log().back(), "move 900,20");
+    EXPECT_EQ(std::count(input_.log().begin(), input_.log().end(), "move 900,20"), 1);
+    later_.advance(1);
+    EXPECT_EQ(overlay->changes.back(), false);
+    EXPECT_EQ(input_.pointer(), (Point{900, 20}));
+}
+
+TEST_F(ScrollerTest, OverlayStaysInputTransparentWhileARestoreIsPending) {
+    auto overlay = std::make_shared<RecordingOverlay>();
+    auto s = scroller();
+    const Rect area(100, 100, 600, 600);
+    s.scroll(ScrollDirection::down, ScrollStep::page, std::nullopt, area, kWindow, overlay);
+    later_.advance(0.12);
+    s.scroll(ScrollDirection::down, ScrollStep::page, std::nullopt, area, kWindow, overlay);
+    // The first scroll's restore falls due at 0.15 while the second's put-back is pending.
+    later_.advance(0.04);
+    EXPECT_THAT(overlay->changes, ElementsAre(true, true));
+    later_.advance(0.2);
+    EXPECT_THAT(overlay->changes, ElementsAre(true, true, false));
+}
+
+TEST_F(ScrollerTest, PointerStaysOverTheAreaWhenMagnifiedOrUnknown) {
+    {
+        auto s = scroller(/*magnifier=*/true);
+        s.scroll(ScrollDirection::down, ScrollStep::page, std::nullopt, Rect(0, 0, 600, 600),
+                 kWindow, nullptr);
+        later_.advance(1);
+        EXPECT_THAT(input_.log(), ElementsAre("wheel 300,300 down 10"));
+    }
+    input_.clearLog();
+    input_.setPointer(std::nullopt);
+    auto s = scroller();
+    s.scroll(ScrollDirection::down, ScrollStep::page, std::nullopt, Rect(0, 0, 600, 600), kWindow,
+             nullptr);
+    later_.advance(1);
+    EXPECT_THAT(input_.log(), ElementsAre("wheel 300,300 down 10"));
+}
+
+TEST_F(ScrollerTest, WheelIsPostedOnlyOverTheTargetWindow) {
+    auto overlay = std::make_shared<RecordingOverlay>();
+    // A dialog of another app covers the middle of the area.
+    input_.setWindows({{5, Rect(200, 200, 300, 300)}, {kWindow, Rect(0, 0, 1280, 900)}});
+    auto s = scroller();
+    EXPECT_EQ(s.scroll(ScrollDirection::down, ScrollStep::page, std::nullopt, Rect(0, 0, 600, 600),
+                       kWindow, overlay),
+              std::nullopt);
+    EXPECT_EQ(s.scroll(ScrollDirection::down, ScrollStep::page, std::nullopt, Rect(0, 0, 600, 600),
+                       std::nullopt, overlay),
+              std::nullopt);
+    EXPECT_THAT(input_.log(), IsEmpty());
+    later_.advance(1);
+    EXPECT_THAT(overlay->changes, ElementsAre(true, true, false, false));
+    // Clear of the dialog, the same window is scrolled.
+    EXPECT_EQ(s.scroll(ScrollDirection::down, ScrollStep::page, std::nullopt,
+                       Rect(600, 0, 600, 600), kWindow, nullptr),
+              Scroller::Method::wheel);
+}
+
+TEST_F(ScrollerTest, FailedWheelReportsNothingScrolled) {
+    input_.setFailing(true);
+    auto s = scroller();
+    EXPECT_EQ(s.scroll(ScrollDirection::down, ScrollStep::page, std::nullopt, Rect(0, 0, 600, 600),
+                       kWindow, nullptr),
+              std::nullopt);
+    EXPECT_EQ(later_.pending(), 0u);
+    EXPECT_EQ(s.home(), std::nullopt);
+}
+
+TEST_F(ScrollerTest, DestroyedScrollerLeavesNoWorkBehind) {
+    auto overlay = std::make_shared<RecordingOverlay>();
+    {
+        auto s = scroller();
+        s.scroll(ScrollDirection::down, ScrollStep::page, std::nullopt, Rect(0, 0, 600, 600),
+                 kWindow, overlay);
+        EXPECT_EQ(later_.pending(), 2u);
+    }
+    EXPECT_EQ(later_.pending(), 0u);
+}
+
+TEST(ScrollerNames, LogNames) {
+    EXPECT_EQ(logName(Scroller::Method::scrollBar), "scroll bar");
+    EXPECT_EQ(logName(Scroller::Method::wheel), "scroll wheel");
+    EXPECT_EQ(logName(Scroller::Method::dryRun), "dry run");
+}
+
+}  // namespace
+}  // namespace ovra
