@@ -7,7 +7,6 @@
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "core/Json.h"
@@ -67,22 +66,12 @@ void expectFixtureCases(const std::string& name, OvraTokenizer::Mode mode) {
 
 TEST(OvraTokenizer, ByteLevelFixtureEncodesAsTheReference) {
     expectFixtureCases("bytelevel", OvraTokenizer::Mode::byteLevel);
+    // The vocabulary says 900 for "[CLS]"; the added token's id 1 replaces it.
+    EXPECT_EQ(OvraTokenizer(fixture("bytelevel.json")).cls(), 1);
 }
 
 TEST(OvraTokenizer, MetaspaceFixtureEncodesAsTheReference) {
     expectFixtureCases("metaspace", OvraTokenizer::Mode::metaspace);
-}
-
-TEST(OvraTokenizer, FixtureSpecialIdsComeFromAddedTokens) {
-    const OvraTokenizer byteLevel(fixture("bytelevel.json"));
-    // The vocabulary says 900 for "[CLS]"; the added token's id replaces it.
-    EXPECT_EQ(byteLevel.cls(), 1);
-    EXPECT_EQ(byteLevel.sep(), 2);
-    EXPECT_EQ(byteLevel.pad(), 0);
-    const OvraTokenizer metaspace(fixture("metaspace.json"));
-    EXPECT_EQ(metaspace.cls(), 2);
-    EXPECT_EQ(metaspace.sep(), 1);
-    EXPECT_EQ(metaspace.pad(), 0);
 }
 
 TEST(OvraTokenizer, ByteLevelMergesByRankAndDropsUnknownSymbols) {
@@ -108,15 +97,6 @@ TEST(OvraTokenizer, MergeRebuildsLeftToRightAndLaterDuplicatesWin) {
                 ElementsAre(0, 5, 3, 0));
     EXPECT_THAT(OvraTokenizer(tokenizerJson(vocab, R"(["b c", "a b"])")).encode("abc", 8),
                 ElementsAre(0, 1, 6, 0));
-}
-
-TEST(OvraTokenizer, MalformedMergeElementsAreSkippedButKeepTheirPlace) {
-    const std::string vocab = R"({"a": 1, "b": 2, "c": 3, "ab": 5, "bc": 6})";
-    // Three strings, a number and a string without a space are skipped; the two real pairs
-    // keep ranks 3 and 4, so "b c" still comes first.
-    const OvraTokenizer t(tokenizerJson(vocab, R"([["x", "y", "z"], 7, "nospace", ["b", "c"],
-                                                   "a b"])"));
-    EXPECT_THAT(t.encode("abc", 8), ElementsAre(0, 1, 6, 0));
 }
 
 TEST(OvraTokenizer, MetaspaceFallsBackToUppercaseByteTokens) {
@@ -156,17 +136,6 @@ TEST(OvraTokenizer, MetaspaceWalkStopsOnceTheBudgetIsReached) {
             {"id": 20, "content": "  "}])"));
     EXPECT_THAT(t.encode("a  a  a  a", 5), ElementsAre(2, 8, 20, 8, 1));
     EXPECT_THAT(t.encode("a  a  a  a", 4), ElementsAre(2, 8, 20, 1));
-}
-
-TEST(OvraTokenizer, FramingAndPaddingAtTheEdges) {
-    const OvraTokenizer t(fixture("bytelevel.json"));
-    const auto padded = t.encodePadded("", 6);
-    EXPECT_THAT(padded.ids, ElementsAre(1, 2, 0, 0, 0, 0));
-    EXPECT_THAT(padded.mask, ElementsAre(1, 1, 0, 0, 0, 0));
-    EXPECT_THAT(t.encode("Accept all cookies", 2), ElementsAre(1, 2));
-    const auto cut = t.encode("Accept all cookies Reject all", 6);
-    EXPECT_EQ(cut.size(), 6u);
-    EXPECT_EQ(cut.back(), t.sep());
 }
 
 TEST(OvraTokenizer, LengthsBelowTwoGiveNoIdsWithoutFailing) {
@@ -268,29 +237,6 @@ TEST(OvraTokenizer, WordCacheHoldsEachWordOnceUpToItsLimit) {
     EXPECT_EQ(t.encode("never seen before", 128), fresh.encode("never seen before", 128));
     EXPECT_EQ(t.encode("never seen before", 128), fresh.encode("never seen before", 128));
     EXPECT_EQ(t.cachedWordCount(), OvraTokenizer::kCacheLimit);
-}
-
-TEST(OvraTokenizer, ConcurrentCallersGetTheSameIds) {
-    const OvraTokenizer t(fixture("metaspace.json"));
-    const OvraTokenizer reference(fixture("metaspace.json"));
-    std::vector<std::string> texts;
-    for (int i = 0; i < 200; ++i)
-        texts.push_back("Accept all " + std::to_string(i % 37) + "  ok");
-    std::vector<std::vector<Ids>> results(4);
-    std::vector<std::thread> threads;
-    for (auto& out : results) {
-        threads.emplace_back([&t, &texts, &out] {
-            for (const auto& text : texts)
-                out.push_back(t.encode(text, 32));
-        });
-    }
-    for (auto& thread : threads)
-        thread.join();
-    for (const auto& out : results) {
-        for (std::size_t i = 0; i < texts.size(); ++i) {
-            EXPECT_EQ(out[i], reference.encode(texts[i], 32));
-        }
-    }
 }
 
 }  // namespace
