@@ -17,13 +17,9 @@
 
 namespace ovra {
 
-namespace {
+namespace supervisor {
 
-constexpr const char* kEnglish = "murmlark-ovra/en";
-constexpr const char* kMultilingual = "murmlark-ovra/multi";
-
-// The exception's class name without namespaces, as the setup log names failures.
-std::string typeName(const std::exception& error) {
+std::string errorTypeName(const std::exception& error) {
     const char* mangled = typeid(error).name();
     int status = 0;
     std::unique_ptr<char, void (*)(void*)> demangled(
@@ -35,6 +31,13 @@ std::string typeName(const std::exception& error) {
         name.erase(0, lastScope + 2);
     return name;
 }
+
+}  // namespace supervisor
+
+namespace {
+
+constexpr const char* kEnglish = "murmlark-ovra/en";
+constexpr const char* kMultilingual = "murmlark-ovra/multi";
 
 bool fileExists(const std::filesystem::path& path) {
     std::error_code error;
@@ -133,7 +136,7 @@ void ModelSupervisor::load(const std::string& id, const Located& files) {
             else
                 loaded = fail(std::string("no classifier"));
         } catch (const std::exception& error) {
-            loaded = fail(typeName(error));
+            loaded = fail(supervisor::errorTypeName(error));
         } catch (...) {
         }
         hop([generation, id, loaded = std::move(loaded)](ModelSupervisor& s) mutable {
@@ -306,8 +309,8 @@ void ModelSupervisor::decide(const std::vector<UICandidate>& candidates, const s
         try {
             result = classifier->decide(candidates, appName, windowTitle, window);
         } catch (const std::exception& error) {
-            result =
-                fail(DecideError{DecideError::Kind::failed, typeName(error) + ": " + error.what()});
+            result = fail(DecideError{DecideError::Kind::failed,
+                                      supervisor::errorTypeName(error) + ": " + error.what()});
         } catch (...) {
         }
         classifier.reset();

@@ -4,6 +4,7 @@
 // driven by hand in tests: where work runs, how a classifier is loaded and asked, and the
 // engine installer.
 
+#include <exception>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -48,6 +49,9 @@ class Classifier {
 // Loads a classifier from its model and tokenizer; throws on failure. Runs on a worker thread.
 using ClassifierLoader = std::function<std::shared_ptr<Classifier>(
     const std::filesystem::path& model, const std::filesystem::path& tokenizer)>;
+
+// The class name of an exception without namespaces, as the setup log names failures.
+std::string errorTypeName(const std::exception& error);
 
 // The engine installer as the supervisor uses it.
 class ModelInstaller {

@@ -4,6 +4,7 @@
 
 #include <fstream>
 
+#include "app/supervisor/StandardServices.h"
 #include "app/supervisor/tests/SupervisorFakes.h"
 #include "core/tests/FakeModelRunner.h"
 #include "platform/model/FakeModelRuntime.h"
@@ -56,6 +57,23 @@ TEST(ClassifierLoading, ReadsOnlyAWholeValidManifest) {
     const auto manifest = readManifest(file);
     ASSERT_TRUE(manifest);
     EXPECT_EQ(manifest->version, 3);
+}
+
+TEST(ClassifierLoading, CompileStepReplacesThePackageOrNamesTheFailure) {
+    TempFolder temp;
+    auto runtime = std::make_shared<FakeModelRuntime>(
+        [](const fs::path&) { return std::make_unique<ovra::testing::FakeModelRunner>(); });
+    const auto compile = compileStep(runtime);
+    const auto folder = temp.path() / "murmlark-ovra--en";
+    touch(folder / "OvraClassifier.mlpackage" / "model.pt");
+    EXPECT_EQ(compile(folder), std::nullopt);
+    EXPECT_TRUE(fs::exists(folder / "OvraClassifier.mlmodelc" / "model.pt"));
+    EXPECT_FALSE(fs::exists(folder / "OvraClassifier.mlpackage"));
+
+    touch(folder / "OvraClassifier.mlpackage" / "model.pt");
+    runtime->compileFailure = "bad weights";
+    EXPECT_EQ(compile(folder), "ModelError: bad weights");
+    EXPECT_TRUE(fs::exists(folder / "OvraClassifier.mlpackage")) << "kept for the installer";
 }
 
 }  // namespace
