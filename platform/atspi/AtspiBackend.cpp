@@ -10,6 +10,7 @@
 #include <functional>
 #include <thread>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "core/Candidate.h"
 #include "platform/atspi/AtspiMapping.h"
@@ -133,6 +134,16 @@ std::string processName(std::int64_t pid) {
 
 struct AtspiBackend::Impl {
     explicit Impl(AtspiOptions o) : options(o) {}
+    ~Impl() {
+        // Close the connections first: their pending handlers must not touch what follows.
+        closing = true;
+        bus.reset();
+        session.reset();
+    }
+    Impl(const Impl&) = delete;
+    Impl& operator=(const Impl&) = delete;
+
+    bool closing = false;
 
     AtspiOptions options;
     std::unique_ptr<BusConnection> session;
@@ -144,6 +155,8 @@ struct AtspiBackend::Impl {
     std::unordered_map<std::string, std::unique_ptr<Node>> nodes;
     std::unordered_map<std::string, std::int64_t> pidOfBus;  // bus names are never reused
     std::unordered_map<std::string, double> timeoutOfBus;
+    std::unordered_set<std::string> changed;  // apps that sent events since their last reading
+    std::unordered_map<std::string, Clock::time_point> lastReading;
     std::uint64_t epoch = 0;
     std::size_t sent = 0;
 
@@ -184,7 +197,48 @@ struct AtspiBackend::Impl {
             return opened.error();
         }
         bus = std::move(opened).value();
+        listen();
         return std::nullopt;
+    }
+
+    // What apps tell about changes keeps the cache honest: any event from an app drops what
+    // was read of it. Apps send events only for kinds a client registered with the registry.
+    void listen() {
+        bus->onSignal = [this](DBusMessage* message) {
+            const char* interface = dbus_message_get_interface(message);
+            const char* sender = dbus_message_get_sender(message);
+            if (interface != nullptr && sender != nullptr &&
+                std::string_view(interface).starts_with("org.a11y.atspi.Event.")) {
+                changed.insert(sender);
+            }
+        };
+        for (const char* kind : {"Object", "Window", "Focus"}) {
+            bus->addMatch(std::string("type='signal',interface='org.a11y.atspi.Event.") + kind +
+                          "'");
+        }
+        for (const char* event : {"object:", "window:", "focus:"}) {
+            auto call =
+                methodCall(kRegistry, "/org/a11y/atspi/registry", kRegistry, "RegisterEvent");
+            if (!call) {
+                continue;
+            }
+            DBusMessageIter iter, properties;
+            const char* app = "";
+            dbus_message_iter_init_append(call.get(), &iter);
+            dbus_message_iter_append_basic(&iter, DBUS_TYPE_STRING, &event);
+            dbus_message_iter_open_container(&iter, DBUS_TYPE_ARRAY, "s", &properties);
+            dbus_message_iter_close_container(&iter, &properties);
+            dbus_message_iter_append_basic(&iter, DBUS_TYPE_STRING, &app);
+            bus->send(std::move(call), micros(1.0), [](Reply) {});
+        }
+    }
+
+    // Reads what has arrived without waiting (events between readings).
+    void drain() {
+        if (bus && bus->connected()) {
+            bus->pump(Clock::now());
+            drainQueue();
+        }
     }
 
     std::optional<std::string> trustProblem() {
@@ -245,6 +299,9 @@ struct AtspiBackend::Impl {
         const std::uint64_t sentEpoch = epoch;
         bus->send(std::move(call), micros(timeoutFor(target)),
                   [this, target, sentEpoch, handler = std::move(handler)](Reply reply) {
+                      if (closing) {
+                          return;
+                      }
                       if (!reply.ok()) {
                           const AXError error = errorFor(reply);
                           if (error == AXError::timeout || error == AXError::appGone) {
@@ -672,6 +729,7 @@ struct AtspiBackend::Impl {
     // Waits for a node's base reads and the follow-ups they queued.
     void settle(Node& n, const std::function<bool(Node&)>& ready) {
         requestBase(n, true);
+        followUps(n);
         const std::string key = n.key();
         waitUntil(
             [&] {
@@ -945,10 +1003,12 @@ struct AtspiBackend::Impl {
 
     ax::Read titleElement(Node& n) {
         auto call = methodCall(n.bus, n.path, kAccessible, "GetRelationSet");
-        std::optional<Reply> answer;
+        // Shared, not on the stack: the reply may come after we stopped waiting.
+        auto holder = std::make_shared<std::optional<Reply>>();
         enqueue(
-            n.bus, std::move(call), [&](Reply r) { answer = std::move(r); }, true);
-        waitUntil([&] { return answer.has_value(); }, waitBudget(n.bus));
+            n.bus, std::move(call), [holder](Reply r) { *holder = std::move(r); }, true);
+        waitUntil([&] { return holder->has_value(); }, waitBudget(n.bus));
+        auto& answer = *holder;
         if (!answer) {
             return fail(AXError::timeout);
         }
@@ -1012,14 +1072,15 @@ struct AtspiBackend::Impl {
     }
 
     Result<ax::ElementList, AXError> childrenByIndex(Node& n, std::size_t count) {
-        std::vector<std::optional<Reply>> answers(count);
+        auto shared = std::make_shared<std::vector<std::optional<Reply>>>(count);
+        auto& answers = *shared;
         for (std::size_t i = 0; i < count; ++i) {
             auto call = methodCall(n.bus, n.path, kAccessible, "GetChildAtIndex");
             auto index = static_cast<dbus_int32_t>(i);
             if (call) {
                 dbus_message_append_args(call.get(), DBUS_TYPE_INT32, &index, DBUS_TYPE_INVALID);
             }
-            enqueue(n.bus, std::move(call), [&answers, i](Reply r) { answers[i] = std::move(r); });
+            enqueue(n.bus, std::move(call), [shared, i](Reply r) { (*shared)[i] = std::move(r); });
         }
         waitUntil(
             [&] {
@@ -1067,7 +1128,7 @@ struct AtspiBackend::Impl {
 
     // Process ids of the apps' bus names, asked of the bus all at once.
     void resolvePids(const std::vector<reply::ObjectRef>& apps) {
-        std::size_t waiting = 0;
+        auto waiting = std::make_shared<std::size_t>(0);
         for (const auto& app : apps) {
             if (pidOfBus.contains(app.bus)) {
                 continue;
@@ -1078,17 +1139,17 @@ struct AtspiBackend::Impl {
             if (call) {
                 dbus_message_append_args(call.get(), DBUS_TYPE_STRING, &busName, DBUS_TYPE_INVALID);
             }
-            ++waiting;
+            ++*waiting;
             const std::string name = app.bus;
-            bus->send(std::move(call), micros(0.5), [this, name, &waiting](Reply r) {
-                --waiting;
+            bus->send(std::move(call), micros(0.5), [this, name, waiting](Reply r) {
+                --*waiting;
                 if (auto pid = r.ok() ? reply::u32(r.message.get()) : std::nullopt) {
                     pidOfBus[name] = static_cast<std::int64_t>(*pid);
                 }
             });
         }
         const auto until = Clock::now() + micros(0.6);
-        bus->pumpUntil([&] { return waiting == 0; }, until);
+        bus->pumpUntil([&] { return *waiting == 0; }, until);
     }
 
     std::optional<reply::ObjectRef> applicationOf(std::int64_t pid) {
@@ -1103,11 +1164,90 @@ struct AtspiBackend::Impl {
         return std::nullopt;
     }
 
-    // Starts a new reading: nothing read before may be trusted, as no events keep it fresh.
-    void newReading() {
+    // Requests dropped by a new epoch leave their parts pending: make them unread again so
+    // the next reading asks anew.
+    void resetPending() {
+        auto reset = [](auto& part) {
+            if (part.state == std::remove_reference_t<decltype(part)>::State::pending) {
+                part.state = std::remove_reference_t<decltype(part)>::State::unread;
+                return true;
+            }
+            return false;
+        };
+        for (auto& [key, n] : nodes) {
+            reset(n->role);
+            reset(n->states);
+            reset(n->props);
+            reset(n->extents);
+            reset(n->children);
+            bool followUp = false;
+            followUp |= reset(n->attributes);
+            followUp |= reset(n->interfaces);
+            followUp |= reset(n->actions);
+            followUp |= reset(n->characterCount);
+            followUp |= reset(n->range);
+            followUp |= reset(n->text);
+            if (followUp || !n->baseSettled()) {
+                n->followUpsIssued = false;
+            }
+        }
+    }
+
+    // Starts a reading of one app. What was read of it before is kept only when the app sent
+    // no event since and its windows have not moved; the window check is also a round trip
+    // to the app, so every event it sent before answering has arrived by then.
+    void beginReading(const std::string& busName) {
         ++epoch;
         queue.clear();
-        nodes.clear();
+        resetPending();
+        if (nodes.size() > 200'000) {
+            nodes.clear();  // a bound on memory across many apps
+        }
+        const auto now = Clock::now();
+        auto last = lastReading.find(busName);
+        const bool recent =
+            last != lastReading.end() && now - last->second < std::chrono::seconds(30);
+        lastReading[busName] = now;
+        std::vector<Node*> windows;
+        for (auto& [key, n] : nodes) {
+            if (n->bus == busName && n->parentKey == busName + kRootPath &&
+                n->extents.state == Part<Rect>::State::done) {
+                windows.push_back(n.get());
+            }
+        }
+        bool fresh = recent && !windows.empty() && !changed.contains(busName);
+        if (fresh) {
+            auto unmoved = std::make_shared<bool>(true);
+            auto waiting = std::make_shared<std::size_t>(windows.size());
+            for (Node* window : windows) {
+                auto call = methodCall(window->bus, window->path, kComponent, "GetExtents");
+                dbus_uint32_t screen = 0;
+                if (call) {
+                    dbus_message_append_args(call.get(), DBUS_TYPE_UINT32, &screen,
+                                             DBUS_TYPE_INVALID);
+                }
+                const Rect before = window->extents.value;
+                enqueue(
+                    busName, std::move(call),
+                    [unmoved, waiting, before](Reply reply) {
+                        --*waiting;
+                        auto values =
+                            reply.ok() ? reply::i32Struct(reply.message.get()) : std::nullopt;
+                        if (!values || values->size() != 4 ||
+                            !(Rect((*values)[0], (*values)[1], (*values)[2], (*values)[3]) ==
+                              before)) {
+                            *unmoved = false;
+                        }
+                    },
+                    true);
+            }
+            waitUntil([&] { return *waiting == 0; }, waitBudget(busName));
+            fresh = *waiting == 0 && *unmoved && !changed.contains(busName);
+        }
+        changed.erase(busName);
+        if (!fresh) {
+            forgetApp(busName);
+        }
     }
 
     void forgetApp(const std::string& busName) {
@@ -1120,10 +1260,21 @@ struct AtspiBackend::Impl {
         }
         queue = std::move(kept);
         std::erase_if(nodes, [&](const auto& entry) { return entry.second->bus == busName; });
+        resetPending();
     }
 };
 
-AtspiBackend::AtspiBackend(AtspiOptions options) : impl_(std::make_unique<Impl>(options)) {}
+AtspiBackend::AtspiBackend(AtspiOptions options) : impl_(std::make_unique<Impl>(options)) {
+    drainer_ = std::jthread([this](std::stop_token stop) {
+        while (!stop.stop_requested()) {
+            std::unique_lock lock(mutex_);
+            wake_.wait_for(lock, stop, std::chrono::milliseconds(250), [] { return false; });
+            if (!stop.stop_requested()) {
+                impl_->drain();
+            }
+        }
+    });
+}
 AtspiBackend::~AtspiBackend() = default;
 
 std::optional<std::string> AtspiBackend::trustProblem() {
@@ -1210,8 +1361,8 @@ ax::Element AtspiBackend::applicationElement(const ax::RunningApp& app) {
         // Every read on this element then fails as "app gone".
         return makeElement("", kRootPath);
     }
-    impl_->newReading();
     if (auto found = impl_->applicationOf(app.pid)) {
+        impl_->beginReading(found->bus);
         return makeElement(found->bus, found->path);
     }
     return makeElement("", kRootPath);
@@ -1460,6 +1611,7 @@ std::optional<ax::AXError> AtspiBackend::performAction(const ax::Element& elemen
         dbus_message_append_args(call.get(), DBUS_TYPE_INT32, &i, DBUS_TYPE_INVALID);
     }
     auto done = impl.bus->call(std::move(call), micros(impl.timeoutFor(ref->bus())));
+    impl.changed.insert(ref->bus());  // the press changes the app; read it afresh
     if (!done.ok()) {
         return errorFor(done);
     }
@@ -1488,6 +1640,7 @@ std::optional<ax::AXError> AtspiBackend::setAttribute(const ax::Element& element
         }
         auto done = impl.bus->call(methodCall(ref->bus(), ref->path(), kComponent, "GrabFocus"),
                                    micros(timeout));
+        impl.changed.insert(ref->bus());
         if (!done.ok()) {
             return errorFor(done);
         }

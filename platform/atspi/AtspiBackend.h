@@ -4,12 +4,15 @@
 // accessibility bus and answers in the AX vocabulary. Requests are pipelined: reading a node's
 // children queues the next level's reads at once, so the app answers many requests per round
 // trip instead of one. All calls must come from one thread at a time (the accessibility worker);
-// a mutex guards against misuse.
+// a mutex guards against misuse. What was read is kept between readings of an app for as long
+// as the app reports no change.
 
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include "platform/accessibility/AccessibilityBackend.h"
 
@@ -65,6 +68,9 @@ class AtspiBackend final : public ax::AccessibilityBackend {
     struct Impl;
     std::unique_ptr<Impl> impl_;
     mutable std::mutex mutex_;
+    // Between readings, takes in the apps' change events so they never pile up on the bus.
+    std::condition_variable_any wake_;
+    std::jthread drainer_;
 };
 
 }  // namespace ovra::atspi

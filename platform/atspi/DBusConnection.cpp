@@ -98,6 +98,13 @@ void BusConnection::sendNoReply(Message call) {
     needsFlush_ = true;
 }
 
+void BusConnection::addMatch(const std::string& rule) {
+    if (connected()) {
+        dbus_bus_add_match(connection_, rule.c_str(), nullptr);  // no error wanted: no round trip
+        needsFlush_ = true;
+    }
+}
+
 void BusConnection::deliver(Message message) {
     const int type = dbus_message_get_type(message.get());
     if (type == DBUS_MESSAGE_TYPE_SIGNAL) {
@@ -201,14 +208,15 @@ void BusConnection::pumpUntil(const std::function<bool()>& done, SteadyTime unti
 }
 
 Reply BusConnection::call(Message message, std::chrono::microseconds timeout) {
-    std::optional<Reply> result;
-    send(std::move(message), timeout, [&](Reply reply) { result = std::move(reply); });
-    pumpUntil([&] { return result.has_value(); },
+    // Shared, not on the stack: a reply may still come after we stopped waiting.
+    auto result = std::make_shared<std::optional<Reply>>();
+    send(std::move(message), timeout, [result](Reply reply) { *result = std::move(reply); });
+    pumpUntil([&] { return result->has_value(); },
               std::chrono::steady_clock::now() + timeout + std::chrono::milliseconds(50));
-    if (!result) {
+    if (!result->has_value()) {
         return Reply{nullptr, kNoReply, "no answer within the time-out"};
     }
-    return std::move(*result);
+    return std::move(**result);
 }
 
 Message methodCall(const std::string& destination, const std::string& path, const char* interface,

@@ -68,6 +68,9 @@ class BusConnection {
 
     std::size_t inFlight() const { return pending_.size(); }
 
+    // Subscribes to broadcast signals matching a D-Bus match rule.
+    void addMatch(const std::string& rule);
+
     // Blocking call with its own time-out (set-up calls outside the hot path).
     Reply call(Message call, std::chrono::microseconds timeout);
 

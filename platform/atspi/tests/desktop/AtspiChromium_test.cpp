@@ -169,6 +169,28 @@ TEST_F(ChromiumDesktop, SeesThatALongPageGoesOnBelow) {
     EXPECT_GT(*signals.seenBottom, signals.visible.maxY());
 }
 
+TEST_F(ChromiumDesktop, ASecondReadingSeesThePageScrolled) {
+    auto s = open("long.html",
+                  [](const WindowSnapshot& r) { return find(r, "Top of page") != nullptr; });
+    // The first reading filled the cache; scrolling must not leave it showing the old page.
+    ASSERT_EQ(std::system("xdotool key --clearmodifiers End"), 0);
+    WindowSnapshot last;
+    EXPECT_TRUE(eventually(
+        [&] {
+            auto again = extractor_.snapshot(s.app, backend_, clock_);
+            if (!again) {
+                return false;
+            }
+            last = std::move(again).value();
+            return find(last, "Bottom of page") != nullptr && find(last, "Top of page") == nullptr;
+        },
+        20))
+        << dump(last);
+    const UICandidate* bottom = find(last, "Bottom of page");
+    ASSERT_NE(bottom, nullptr);
+    EXPECT_TRUE(last.viewport.contains(bottom->frame.center()));
+}
+
 TEST_F(ChromiumDesktop, WakesAWindowThatHasNotExposedItsPage) {
     auto s = open(
         "news.html", [](const WindowSnapshot& r) { return find(r, "Accept all") != nullptr; },
