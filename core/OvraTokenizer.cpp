@@ -1,7 +1,7 @@
 #include "core/OvraTokenizer.h"
 
+#include <unicode/bytestream.h>
 #include <unicode/normalizer2.h>
-#include <unicode/regex.h>
 #include <unicode/uchar.h>
 #include <unicode/utf8.h>
 
@@ -136,26 +136,6 @@ std::vector<std::string> bytesToUnicode() {
         appendUtf8(table[b], printable ? static_cast<char32_t>(b) : next++);
     }
     return table;
-}
-
-// The byte-level pre-split expression, compiled once for the whole process. Matchers are made
-// per call since they are not thread-safe.
-const icu::RegexPattern& splitPattern() {
-    static const std::unique_ptr<icu::RegexPattern> pattern = [] {
-        constexpr std::string_view source =
-            R"('s|'t|'re|'ve|'m|'ll|'d| ?\p{L}+| ?\p{N}+| ?[^\s\p{L}\p{N}]+|\s+(?!\S)|\s+)";
-        UErrorCode status = U_ZERO_ERROR;
-        UParseError parseError{};
-        std::unique_ptr<icu::RegexPattern> compiled(
-            icu::RegexPattern::compile(text::fromUtf8(source), 0, parseError, status));
-        if (U_FAILURE(status) || !compiled) {
-            std::fprintf(stderr, "murmlark: tokenizer split pattern does not compile (%s)\n",
-                         u_errorName(status));
-            std::abort();
-        }
-        return compiled;
-    }();
-    return *pattern;
 }
 
 const icu::Normalizer2& nfc() {
@@ -312,29 +292,103 @@ std::size_t OvraTokenizer::cachedWordCount() const {
 
 std::vector<std::int32_t> OvraTokenizer::encodeByteLevel(std::string_view text,
                                                          std::size_t budget) const {
+    // NFC, skipping the copy for text that is already composed (nearly all labels).
+    std::string repaired;
+    if (!text::isValidUtf8(text)) {
+        repaired = text::repairUtf8(text);
+        text = repaired;
+    }
     UErrorCode status = U_ZERO_ERROR;
-    const icu::UnicodeString normalized = nfc().normalize(text::fromUtf8(text), status);
-    if (U_FAILURE(status))
-        return {};
-    std::unique_ptr<icu::RegexMatcher> matcher(splitPattern().matcher(normalized, status));
-    if (U_FAILURE(status) || !matcher)
-        return {};
+    const icu::StringPiece piece(text.data(), static_cast<int32_t>(text.size()));
+    std::string normalized;
+    if (!nfc().isNormalizedUTF8(piece, status) && U_SUCCESS(status)) {
+        icu::StringByteSink<std::string> sink(&normalized);
+        nfc().normalizeUTF8(0, piece, sink, nullptr, status);
+        if (U_FAILURE(status))
+            return {};
+        text = normalized;
+    }
 
     std::vector<std::int32_t> content;
-    std::string word;
-    while (matcher->find(status) && U_SUCCESS(status)) {
-        const std::int32_t start = matcher->start(status);
-        const std::int32_t end = matcher->end(status);
-        if (U_FAILURE(status))
-            break;
-        word.clear();
-        normalized.tempSubStringBetween(start, end).toUTF8String(word);
-        const auto ids = bpe(word);
-        content.insert(content.end(), ids.begin(), ids.end());
+    for (const std::string_view word : splitWords(text)) {
+        bpe(word, content);
         if (content.size() >= budget)
             break;
     }
     return content;
+}
+
+std::vector<std::string_view> OvraTokenizer::splitWords(std::string_view utf8) {
+    enum class Kind : std::uint8_t { space, letter, number, other };
+    struct Scalar {
+        std::size_t offset;
+        UChar32 c;
+        Kind kind;
+    };
+    std::vector<Scalar> scalars;
+    scalars.reserve(utf8.size());
+    const auto* s = reinterpret_cast<const std::uint8_t*>(utf8.data());
+    const auto length = static_cast<std::int32_t>(std::min<std::size_t>(
+        utf8.size(), static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())));
+    for (std::int32_t i = 0; i < length;) {
+        const auto offset = static_cast<std::size_t>(i);
+        UChar32 c;
+        U8_NEXT(s, i, length, c);
+        if (c < 0)
+            c = 0xFFFD;
+        Kind kind = Kind::other;
+        if (u_isUWhiteSpace(c)) {
+            kind = Kind::space;
+        } else if ((U_GET_GC_MASK(c) & U_GC_L_MASK) != 0) {
+            kind = Kind::letter;
+        } else if ((U_GET_GC_MASK(c) & U_GC_N_MASK) != 0) {
+            kind = Kind::number;
+        }
+        scalars.push_back({offset, c, kind});
+    }
+    const std::size_t n = scalars.size();
+    const auto byteOffset = [&](std::size_t i) { return i < n ? scalars[i].offset : utf8.size(); };
+
+    std::vector<std::string_view> words;
+    std::size_t i = 0;
+    while (i < n) {
+        std::size_t end = i;
+        // 's 't 're 've 'm 'll 'd
+        if (scalars[i].c == '\'' && i + 1 < n) {
+            const UChar32 a = scalars[i + 1].c;
+            const UChar32 b = i + 2 < n ? scalars[i + 2].c : 0;
+            if (a == 's' || a == 't' || a == 'm' || a == 'd') {
+                end = i + 2;
+            } else if ((a == 'r' && b == 'e') || (a == 'v' && b == 'e') || (a == 'l' && b == 'l')) {
+                end = i + 3;
+            }
+        }
+        // " ?\p{L}+", " ?\p{N}+", " ?[^\s\p{L}\p{N}]+": an optional plain space, then a run of
+        // one kind. Without the space a run cannot start at a space, so that is the only try.
+        for (const Kind kind : {Kind::letter, Kind::number, Kind::other}) {
+            if (end != i)
+                break;
+            const std::size_t start = scalars[i].c == ' ' ? i + 1 : i;
+            std::size_t k = start;
+            while (k < n && scalars[k].kind == kind)
+                ++k;
+            if (k > start)
+                end = k;
+        }
+        if (end == i) {
+            // "\s+(?!\S)", else "\s+": the run of white space, less its last one when
+            // something other than white space follows and the run is longer than one.
+            std::size_t k = i;
+            while (k < n && scalars[k].kind == Kind::space)
+                ++k;
+            end = (k < n && k - i > 1) ? k - 1 : k;
+        }
+        if (end == i)
+            end = i + 1;  // unreachable (every scalar is of one kind), but never loop forever
+        words.push_back(utf8.substr(byteOffset(i), byteOffset(end) - byteOffset(i)));
+        i = end;
+    }
+    return words;
 }
 
 std::vector<std::int32_t> OvraTokenizer::encodeMetaspace(std::string_view text,
@@ -382,8 +436,7 @@ void OvraTokenizer::metaspacePiece(const std::u32string& piece,
             symbols.emplace_back();
             appendUtf8(symbols.back(), c);
         }
-        const auto ids = bpe(utf8(word), std::move(symbols));
-        out.insert(out.end(), ids.begin(), ids.end());
+        bpe(utf8(word), std::move(symbols), out);
     };
     std::size_t wordStart = 0;
     for (std::size_t i = 1; i < marked.size(); ++i) {
@@ -395,20 +448,29 @@ void OvraTokenizer::metaspacePiece(const std::u32string& piece,
     emitWord(std::u32string_view(marked).substr(wordStart));
 }
 
-std::vector<std::int32_t> OvraTokenizer::bpe(const std::string& word) const {
+void OvraTokenizer::bpe(std::string_view word, std::vector<std::int32_t>& out) const {
+    {
+        const std::lock_guard guard(lock_);
+        if (const auto it = cache_.find(word); it != cache_.end()) {
+            out.insert(out.end(), it->second.begin(), it->second.end());
+            return;
+        }
+    }
     std::vector<std::string> symbols;
     symbols.reserve(word.size());
     for (const char byte : word)
         symbols.push_back(byteToChar_[static_cast<std::uint8_t>(byte)]);
-    return bpe(word, std::move(symbols));
+    bpe(word, std::move(symbols), out);
 }
 
-std::vector<std::int32_t> OvraTokenizer::bpe(const std::string& word,
-                                             std::vector<std::string> symbols) const {
+void OvraTokenizer::bpe(std::string_view word, std::vector<std::string> symbols,
+                        std::vector<std::int32_t>& out) const {
     {
         const std::lock_guard guard(lock_);
-        if (const auto it = cache_.find(word); it != cache_.end())
-            return it->second;
+        if (const auto it = cache_.find(word); it != cache_.end()) {
+            out.insert(out.end(), it->second.begin(), it->second.end());
+            return;
+        }
     }
 
     std::string key;
@@ -463,10 +525,10 @@ std::vector<std::int32_t> OvraTokenizer::bpe(const std::string& word,
         }
     }
 
+    out.insert(out.end(), ids.begin(), ids.end());
     const std::lock_guard guard(lock_);
     if (cache_.size() < kCacheLimit)
-        cache_.insert_or_assign(word, ids);
-    return ids;
+        cache_.insert_or_assign(std::string(word), std::move(ids));
 }
 
 }  // namespace ovra

@@ -62,6 +62,14 @@ class OvraTokenizer final {
     // Number of words in the cache (for tests and benchmarks).
     std::size_t cachedWordCount() const;
 
+    // The byte-level pre-split: the consecutive pieces that the expression
+    //   's|'t|'re|'ve|'m|'ll|'d| ?\p{L}+| ?\p{N}+| ?[^\s\p{L}\p{N}]+|\s+(?!\S)|\s+
+    // matches over the whole text, taking at each place the first alternative that matches (as
+    // a regular expression engine does), where \s is the White_Space property. Written out by
+    // hand because a regular expression engine spends most of the encoding time here. The
+    // pieces are views into `utf8`.
+    static std::vector<std::string_view> splitWords(std::string_view utf8);
+
   private:
     struct BytesHash {
         using is_transparent = void;
@@ -76,8 +84,10 @@ class OvraTokenizer final {
     std::vector<std::int32_t> encodeByteLevel(std::string_view text, std::size_t budget) const;
     std::vector<std::int32_t> encodeMetaspace(std::string_view text, std::size_t budget) const;
     void metaspacePiece(const std::u32string& piece, std::vector<std::int32_t>& out) const;
-    std::vector<std::int32_t> bpe(const std::string& word) const;
-    std::vector<std::int32_t> bpe(const std::string& word, std::vector<std::string> symbols) const;
+    // Both append the word's ids to `out`.
+    void bpe(std::string_view word, std::vector<std::int32_t>& out) const;
+    void bpe(std::string_view word, std::vector<std::string> symbols,
+             std::vector<std::int32_t>& out) const;
 
     Mode mode_ = Mode::byteLevel;
     std::int32_t cls_ = 0;

@@ -2,9 +2,12 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <unicode/regex.h>
 
 #include <cstdlib>
 #include <fstream>
+#include <memory>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -72,6 +75,48 @@ TEST(OvraTokenizer, ByteLevelFixtureEncodesAsTheReference) {
 
 TEST(OvraTokenizer, MetaspaceFixtureEncodesAsTheReference) {
     expectFixtureCases("metaspace", OvraTokenizer::Mode::metaspace);
+}
+
+// Pieces of the expression as a regular expression engine finds them, for comparison.
+std::vector<std::string> regexSplit(const std::string& text) {
+    static const std::unique_ptr<icu::RegexPattern> pattern = [] {
+        UErrorCode status = U_ZERO_ERROR;
+        UParseError error{};
+        return std::unique_ptr<icu::RegexPattern>(icu::RegexPattern::compile(
+            icu::UnicodeString::fromUTF8(
+                R"('s|'t|'re|'ve|'m|'ll|'d| ?\p{L}+| ?\p{N}+| ?[^\s\p{L}\p{N}]+|\s+(?!\S)|\s+)"),
+            0, error, status));
+    }();
+    UErrorCode status = U_ZERO_ERROR;
+    const icu::UnicodeString u = icu::UnicodeString::fromUTF8(text);
+    std::unique_ptr<icu::RegexMatcher> m(pattern->matcher(u, status));
+    std::vector<std::string> out;
+    while (m->find(status)) {
+        std::string piece;
+        u.tempSubStringBetween(m->start(status), m->end(status)).toUTF8String(piece);
+        out.push_back(piece);
+    }
+    return out;
+}
+
+TEST(OvraTokenizer, PreSplitAgreesWithTheExpressionItStandsFor) {
+    // Letters, numbers of all three kinds, every kind of white space and some that only look
+    // like it, apostrophes with and without contractions, marks, symbols and emoji.
+    const std::vector<std::string> alphabet = {
+        "a",  "Z",    "é",  "ß",  "日", "7", "٣",  "Ⅻ", "½",   " ", " ", "  ", "\t",
+        "\n", "\r\n", "\v", "", " ",  " ", "　", " ", "​", "", "'", "'",  "s",
+        "t",  "re",   "ve", "m",  "ll", "d", "S",  "!", "-",   ".", "́",  "😀",  "—"};
+    std::mt19937 rng(20261206);
+    std::uniform_int_distribution<std::size_t> pick(0, alphabet.size() - 1);
+    std::uniform_int_distribution<int> length(0, 24);
+    for (int round = 0; round < 5000; ++round) {
+        std::string text;
+        for (int i = length(rng); i > 0; --i)
+            text += alphabet[pick(rng)];
+        const auto words = OvraTokenizer::splitWords(text);
+        ASSERT_EQ(std::vector<std::string>(words.begin(), words.end()), regexSplit(text))
+            << "text: " << json::dump(Json(text));
+    }
 }
 
 TEST(OvraTokenizer, ByteLevelMergesByRankAndDropsUnknownSymbols) {
