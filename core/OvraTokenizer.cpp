@@ -430,13 +430,16 @@ void OvraTokenizer::metaspacePiece(const std::u32string& piece,
         marked.insert(marked.begin(), kMetaspace);
 
     const auto emitWord = [&](std::u32string_view word) {
+        const std::string bytes = utf8(word);
+        if (appendCached(bytes, out))
+            return;
         std::vector<std::string> symbols;
         symbols.reserve(word.size());
         for (const char32_t c : word) {
             symbols.emplace_back();
             appendUtf8(symbols.back(), c);
         }
-        bpe(utf8(word), std::move(symbols), out);
+        merge(bytes, std::move(symbols), out);
     };
     std::size_t wordStart = 0;
     for (std::size_t i = 1; i < marked.size(); ++i) {
@@ -448,31 +451,27 @@ void OvraTokenizer::metaspacePiece(const std::u32string& piece,
     emitWord(std::u32string_view(marked).substr(wordStart));
 }
 
+bool OvraTokenizer::appendCached(std::string_view word, std::vector<std::int32_t>& out) const {
+    const std::lock_guard guard(lock_);
+    const auto it = cache_.find(word);
+    if (it == cache_.end())
+        return false;
+    out.insert(out.end(), it->second.begin(), it->second.end());
+    return true;
+}
+
 void OvraTokenizer::bpe(std::string_view word, std::vector<std::int32_t>& out) const {
-    {
-        const std::lock_guard guard(lock_);
-        if (const auto it = cache_.find(word); it != cache_.end()) {
-            out.insert(out.end(), it->second.begin(), it->second.end());
-            return;
-        }
-    }
+    if (appendCached(word, out))
+        return;
     std::vector<std::string> symbols;
     symbols.reserve(word.size());
     for (const char byte : word)
         symbols.push_back(byteToChar_[static_cast<std::uint8_t>(byte)]);
-    bpe(word, std::move(symbols), out);
+    merge(word, std::move(symbols), out);
 }
 
-void OvraTokenizer::bpe(std::string_view word, std::vector<std::string> symbols,
-                        std::vector<std::int32_t>& out) const {
-    {
-        const std::lock_guard guard(lock_);
-        if (const auto it = cache_.find(word); it != cache_.end()) {
-            out.insert(out.end(), it->second.begin(), it->second.end());
-            return;
-        }
-    }
-
+void OvraTokenizer::merge(std::string_view word, std::vector<std::string> symbols,
+                          std::vector<std::int32_t>& out) const {
     std::string key;
     std::vector<std::string> merged;
     while (symbols.size() >= 2) {

@@ -84,10 +84,14 @@ class OvraTokenizer final {
     std::vector<std::int32_t> encodeByteLevel(std::string_view text, std::size_t budget) const;
     std::vector<std::int32_t> encodeMetaspace(std::string_view text, std::size_t budget) const;
     void metaspacePiece(const std::u32string& piece, std::vector<std::int32_t>& out) const;
-    // Both append the word's ids to `out`.
+    // Appends the cached ids of the word; false when it is not cached.
+    bool appendCached(std::string_view word, std::vector<std::int32_t>& out) const;
+    // Byte-level: the cached ids, else the merges over the word's byte characters.
     void bpe(std::string_view word, std::vector<std::int32_t>& out) const;
-    void bpe(std::string_view word, std::vector<std::string> symbols,
-             std::vector<std::int32_t>& out) const;
+    // The merge loop shared by both modes: appends the ids of the merged symbols and remembers
+    // them for the word while the cache has room.
+    void merge(std::string_view word, std::vector<std::string> symbols,
+               std::vector<std::int32_t>& out) const;
 
     Mode mode_ = Mode::byteLevel;
     std::int32_t cls_ = 0;
