@@ -1164,6 +1164,31 @@ struct AtspiBackend::Impl {
         return std::nullopt;
     }
 
+    // AT-SPI cannot raise a window: ask the window manager to activate the app's X window of
+    // that title.
+    std::optional<AXError> raise(const AtspiRef& ref) {
+        auto pid = pidOfBus.find(ref.bus());
+        if (pid == pidOfBus.end()) {
+            resolvePids({reply::ObjectRef{ref.bus(), kRootPath}});
+            pid = pidOfBus.find(ref.bus());
+        }
+        x11::Workspace* desk = x11();
+        if (pid == pidOfBus.end() || desk == nullptr) {
+            return AXError::cannotComplete;
+        }
+        Node& window = node(ref.bus(), ref.path());
+        settle(window, [](Node& n) { return n.props.settled(); });
+        const std::string title = window.props.state == Part<reply::AccessibleProps>::State::done
+                                      ? window.props.value.name.value_or("")
+                                      : std::string();
+        auto target = x11::windowToRaise(desk->clientWindows(), pid->second, title);
+        if (!target || !desk->activate(*target)) {
+            return AXError::cannotComplete;
+        }
+        changed.insert(ref.bus());
+        return std::nullopt;
+    }
+
     // Requests dropped by a new epoch leave their parts pending: make them unread again so
     // the next reading asks anew.
     void resetPending() {
@@ -1595,6 +1620,9 @@ std::optional<ax::AXError> AtspiBackend::performAction(const ax::Element& elemen
         return AXError::cannotComplete;
     }
     Impl& impl = *impl_;
+    if (action == "AXRaise") {
+        return impl.raise(*ref);
+    }
     // Always read the actions afresh: the list may have changed since the walk.
     AXError error = AXError::cannotComplete;
     auto names = impl.freshActions(ref->bus(), ref->path(), error);

@@ -106,6 +106,8 @@ std::optional<std::vector<std::string>> stringArray(DBusMessage* message);
 struct ObjectRef {
     std::string bus;
     std::string path;
+
+    friend bool operator==(const ObjectRef&, const ObjectRef&) = default;
 };
 std::optional<ObjectRef> objectRef(DBusMessage* message);
 std::optional<std::vector<ObjectRef>> objectRefs(DBusMessage* message);  // a(so)

@@ -45,6 +45,21 @@ std::optional<std::string> sessionRefusal(const EnvironmentLookup& environment) 
     return std::nullopt;
 }
 
+std::optional<std::uint32_t> windowToRaise(const std::vector<ActiveWindow>& windows,
+                                           std::int64_t pid, const std::string& title) {
+    std::optional<std::uint32_t> newest;
+    for (const auto& window : windows) {
+        if (window.pid != pid) {
+            continue;
+        }
+        if (!title.empty() && window.title == title) {
+            return window.window;
+        }
+        newest = window.window;
+    }
+    return newest;
+}
+
 std::vector<Rect> primaryFirst(std::vector<Rect> monitors,
                                std::optional<std::size_t> primaryIndex) {
     if (primaryIndex && *primaryIndex < monitors.size() && *primaryIndex != 0) {
@@ -141,17 +156,38 @@ std::optional<ActiveWindow> Workspace::activeWindow() {
     if (!window || *window == 0) {
         return std::nullopt;
     }
+    return describe(*window);
+}
+
+std::vector<ActiveWindow> Workspace::clientWindows() {
+    std::vector<ActiveWindow> windows;
+    auto list =
+        impl_->property(impl_->root, impl_->atom("_NET_CLIENT_LIST"), XCB_ATOM_WINDOW, 4096);
+    if (!list) {
+        return windows;
+    }
+    for (std::size_t offset = 0; offset + 4 <= list->size(); offset += 4) {
+        std::uint32_t window = 0;
+        std::memcpy(&window, list->data() + offset, 4);
+        if (window != 0) {
+            windows.push_back(describe(window));
+        }
+    }
+    return windows;
+}
+
+ActiveWindow Workspace::describe(std::uint32_t window) {
     ActiveWindow result;
-    result.window = *window;
-    if (auto pid = impl_->cardinal(*window, impl_->wmPid, XCB_ATOM_CARDINAL); pid && *pid > 0) {
+    result.window = window;
+    if (auto pid = impl_->cardinal(window, impl_->wmPid, XCB_ATOM_CARDINAL); pid && *pid > 0) {
         result.pid = static_cast<std::int64_t>(*pid);
     }
-    if (auto title = impl_->property(*window, impl_->wmName, impl_->utf8)) {
+    if (auto title = impl_->property(window, impl_->wmName, impl_->utf8)) {
         result.title = *title;
-    } else if (auto legacy = impl_->property(*window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING)) {
+    } else if (auto legacy = impl_->property(window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING)) {
         result.title = *legacy;
     }
-    if (auto wmClass = impl_->property(*window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING)) {
+    if (auto wmClass = impl_->property(window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING)) {
         // "instance\0class\0"
         const auto split = wmClass->find('\0');
         if (split != std::string::npos) {

@@ -42,6 +42,8 @@ class Workspace final {
     // The window the window manager marks active; absent without a window manager or when no
     // window is active.
     std::optional<ActiveWindow> activeWindow();
+    // The managed top-level windows (_NET_CLIENT_LIST), oldest first.
+    std::vector<ActiveWindow> clientWindows();
     // Monitor frames in root-window space, primary first; the root window when RandR has none.
     std::vector<Rect> screenFrames();
     // Asks the window manager to activate a window (as a pager would).
@@ -50,8 +52,14 @@ class Workspace final {
   private:
     struct Impl;
     explicit Workspace(std::unique_ptr<Impl> impl);
+    ActiveWindow describe(std::uint32_t window);
     std::unique_ptr<Impl> impl_;
 };
+
+// The window of an app to raise: the one titled `title` among those of process `pid`, else
+// the app's newest window; absent when the app has none. Pure, for tests.
+std::optional<std::uint32_t> windowToRaise(const std::vector<ActiveWindow>& windows,
+                                           std::int64_t pid, const std::string& title);
 
 // Orders monitor rectangles with the primary one first; pure, for tests.
 std::vector<Rect> primaryFirst(std::vector<Rect> monitors, std::optional<std::size_t> primaryIndex);

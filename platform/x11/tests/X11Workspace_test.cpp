@@ -46,6 +46,21 @@ TEST(SessionRefusal, RefusesMissingDisplay) {
     EXPECT_TRUE(sessionRefusal(environment({{"DISPLAY", ""}})).has_value());
 }
 
+TEST(WindowToRaise, PrefersTheTitledWindowOfTheProcess) {
+    const std::vector<ActiveWindow> windows{
+        {11, 100, "Inbox", "mail"},
+        {12, 200, "Inbox", "other"},  // same title, another app
+        {13, 100, "Compose", "mail"},
+        {14, std::nullopt, "Compose", "nopid"},
+    };
+    EXPECT_EQ(windowToRaise(windows, 100, "Inbox"), 11U);
+    EXPECT_EQ(windowToRaise(windows, 100, "Compose"), 13U);
+    // No title match: the app's newest window (the client list is oldest first).
+    EXPECT_EQ(windowToRaise(windows, 100, "Gone"), 13U);
+    EXPECT_EQ(windowToRaise(windows, 100, ""), 13U);
+    EXPECT_EQ(windowToRaise(windows, 300, "Inbox"), std::nullopt);
+}
+
 TEST(PrimaryFirst, MovesThePrimaryMonitorToTheFront) {
     const Rect left{0, 0, 1920, 1080}, right{1920, 0, 2560, 1440};
     EXPECT_EQ(primaryFirst({left, right}, 1), (std::vector<Rect>{right, left}));

@@ -215,6 +215,20 @@ TEST_F(ChromiumDesktop, PressesAButtonThroughItsAction) {
         20));
 }
 
+TEST_F(ChromiumDesktop, RaisesItsWindowAboveAnotherApp) {
+    auto s = open("news.html", [](const WindowSnapshot& r) { return find(r, "Share") != nullptr; });
+    auto other = LaunchedApp::start({"gtk3-widget-factory"});
+    ASSERT_TRUE(eventually([&] {
+        auto front = backend_.frontmostApp();
+        return front && front->pid == other.pid();
+    })) << "the other app never came to the front";
+    EXPECT_EQ(backend_.performAction(s.windowElement, "AXRaise"), std::nullopt);
+    EXPECT_TRUE(eventually([&] {
+        auto front = backend_.frontmostApp();
+        return front && front->pid == app_.pid();
+    }));
+}
+
 TEST_F(ChromiumDesktop, TheBrowsersOwnToolbarIsChrome) {
     auto s = open("news.html", [](const WindowSnapshot& r) { return find(r, "Share") != nullptr; });
     // The snapshot clips to the page; the walk itself still sees the browser around it.
