@@ -1,5 +1,6 @@
 // The only translation unit that includes LibTorch.
 
+#include <malloc.h>  // malloc_trim
 #include <stdlib.h>  // mkdtemp
 #include <torch/csrc/jit/api/module.h>
 #include <torch/script.h>
@@ -73,6 +74,14 @@ class FolderGuard {
 class TorchRunner final : public ModelRunner {
   public:
     explicit TorchRunner(torch::jit::Module module) : module_(std::move(module)) {}
+
+    // A dropped model's weights are large; hand the freed pages back to the system at once.
+    ~TorchRunner() override {
+        module_ = torch::jit::Module();
+        malloc_trim(0);
+    }
+    TorchRunner(const TorchRunner&) = delete;
+    TorchRunner& operator=(const TorchRunner&) = delete;
 
     ModelOutputs predict(const ModelInput& input) const override {
         constexpr auto rows = static_cast<std::int64_t>(ModelInput::kRows);
