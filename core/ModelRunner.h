@@ -47,8 +47,8 @@ using ModelOutputs = std::map<std::string, ModelArray, std::less<>>;
 class ModelRunner {
   public:
     virtual ~ModelRunner() = default;
-    // One prediction. Throws ModelError when the model fails; never returns half an answer
-    // silently (missing outputs are the caller's to judge).
+    // One prediction. Throws ModelError when the model fails; outputs the model does not give
+    // are simply absent from the answer, for the caller to judge.
     virtual ModelOutputs predict(const ModelInput& input) const = 0;
 };
 
