@@ -157,6 +157,8 @@ struct AtspiBackend::Impl {
     std::unordered_map<std::string, double> timeoutOfBus;
     std::unordered_set<std::string> changed;  // apps that sent events since their last reading
     std::unordered_map<std::string, Clock::time_point> lastReading;
+    int registrations = 0;  // event kinds the registry confirmed
+    Clock::time_point listeningSince;
     std::uint64_t epoch = 0;
     std::size_t sent = 0;
 
@@ -197,6 +199,8 @@ struct AtspiBackend::Impl {
             return opened.error();
         }
         bus = std::move(opened).value();
+        registrations = 0;
+        listeningSince = Clock::now();
         listen();
         return std::nullopt;
     }
@@ -229,8 +233,18 @@ struct AtspiBackend::Impl {
             dbus_message_iter_open_container(&iter, DBUS_TYPE_ARRAY, "s", &properties);
             dbus_message_iter_close_container(&iter, &properties);
             dbus_message_iter_append_basic(&iter, DBUS_TYPE_STRING, &app);
-            bus->send(std::move(call), micros(1.0), [](Reply) {});
+            bus->send(std::move(call), micros(1.0), [this](Reply reply) {
+                if (reply.ok()) {
+                    ++registrations;
+                }
+            });
         }
+    }
+
+    // Apps learn of a new listener through a signal of their own; until they have, they may
+    // change without telling. A reading made before then is never reused.
+    bool eventsTrustedSince(Clock::time_point reading) const {
+        return registrations == 3 && reading >= listeningSince + std::chrono::seconds(1);
     }
 
     // Reads what has arrived without waiting (events between readings).
@@ -1230,8 +1244,9 @@ struct AtspiBackend::Impl {
         }
         const auto now = Clock::now();
         auto last = lastReading.find(busName);
-        const bool recent =
-            last != lastReading.end() && now - last->second < std::chrono::seconds(30);
+        const bool recent = last != lastReading.end() &&
+                            now - last->second < std::chrono::seconds(30) &&
+                            eventsTrustedSince(last->second);
         lastReading[busName] = now;
         std::vector<Node*> windows;
         for (auto& [key, n] : nodes) {
@@ -1713,6 +1728,14 @@ std::optional<ax::AXError> AtspiBackend::setAttribute(const ax::Element& element
         return done.ok() ? std::nullopt : std::optional(errorFor(done));
     }
     return AXError::unsupportedAttribute;
+}
+
+void AtspiBackend::forgetReadings() {
+    std::lock_guard lock(mutex_);
+    impl_->lastReading.clear();
+    ++impl_->epoch;
+    impl_->queue.clear();
+    impl_->nodes.clear();
 }
 
 std::size_t AtspiBackend::requestsSent() const {

@@ -61,6 +61,9 @@ class AtspiBackend final : public ax::AccessibilityBackend {
     std::optional<ax::AXError> setAttribute(const ax::Element& element, std::string_view name,
                                             const ax::Value& value) override;
 
+    // Drops everything read so far: the next reading of any app starts cold.
+    void forgetReadings();
+
     // Requests sent to apps since the backend was made (for benchmarks and diagnostics).
     std::size_t requestsSent() const;
 
