@@ -1,0 +1,402 @@
+#include "app/diagnostics/DebugDump.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "app/diagnostics/RunningApps.h"
+#include "platform/accessibility/FakeAccessibilityBackend.h"
+#include "platform/input/FakeInputSynthesizer.h"
+
+namespace ovra {
+namespace {
+
+using ::testing::AllOf;
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using ::testing::Not;
+using ::testing::StartsWith;
+
+// A news page in a browser: two links, an upsell, a share button, a search field and a cookie
+// banner, all inside one web area.
+constexpr const char* kNewsPage = R"({
+  "screens": [[0, 0, 1280, 1024]],
+  "app": {"pid": 77, "name": "Browser"},
+  "window": {"id": "win", "role": "AXWindow", "title": "Daily Ledger", "frame": [0, 0, 1200, 900],
+    "actions": ["AXRaise"], "children": [
+    {"id": "page", "role": "AXWebArea", "title": "Daily Ledger", "frame": [0, 100, 1200, 800],
+     "children": [
+      {"id": "home", "role": "AXLink", "title": "Home", "frame": [20, 110, 100, 30],
+       "attrs": {"AXParent": {"ref": "page"}}},
+      {"id": "premium", "role": "AXButton", "title": "Subscribe to Premium",
+       "frame": [20, 340, 220, 40], "actions": ["AXPress"], "attrs": {"AXParent": {"ref": "page"}}},
+      {"id": "search", "role": "AXTextField", "desc": "Search", "frame": [400, 110, 300, 30],
+       "settable": ["AXFocused"], "attrs": {"AXParent": {"ref": "page"}}},
+      {"id": "banner", "role": "AXGroup", "subrole": "AXApplicationDialog",
+       "desc": "Cookie consent", "frame": [0, 600, 800, 100], "children": [
+        {"id": "accept", "role": "AXButton", "title": "Accept all", "frame": [20, 650, 140, 40],
+         "actions": ["AXPress"], "attrs": {"AXParent": {"ref": "banner"}}},
+        {"id": "reject", "role": "AXButton", "title": "Reject all", "frame": [180, 650, 140, 40],
+         "actions": ["AXPress", "AXShowMenu"], "attrs": {"AXParent": {"ref": "banner"}}}],
+       "attrs": {"AXParent": {"ref": "page"}}}]}]}
+})";
+
+std::unique_ptr<ax::FakeAccessibilityBackend> fake(const std::string& fixture) {
+    auto parsed = json::parse(fixture);
+    EXPECT_TRUE(parsed.ok());
+    auto made = ax::FakeAccessibilityBackend::fromJson(*parsed);
+    EXPECT_TRUE(made.ok()) << (made.ok() ? "" : made.error());
+    return std::move(made).value();
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        out.push_back(line);
+    }
+    return out;
+}
+
+// A classifier that answers from a table, or throws.
+class TableClassifier final : public supervisor::Classifier {
+  public:
+    bool throws = false;
+    supervisor::DecisionMap answers;
+    std::size_t asked = 0;
+
+    supervisor::DecisionMap decide(const std::vector<UICandidate>& candidates, const std::string&,
+                                   const std::string&, const Rect&) override {
+        asked = candidates.size();
+        if (throws) {
+            throw std::runtime_error("model failed");
+        }
+        return answers;
+    }
+};
+
+class DumpTest : public ::testing::Test {
+  protected:
+    void use(const std::string& fixture) {
+        backend_ = fake(fixture);
+        out_.str("");
+        services_.backend = backend_.get();
+        services_.clock = &backend_->clock();
+        services_.out = &out_;
+        services_.processes = [this] { return processes_; };
+    }
+
+    // The model files are "there" and load into `classifier`.
+    void installModel(std::shared_ptr<TableClassifier> classifier) {
+        services_.locateModel = [](const std::string& id)
+            -> std::optional<std::pair<std::filesystem::path, std::filesystem::path>> {
+            return std::make_pair(std::filesystem::path(id), std::filesystem::path("tok.json"));
+        };
+        services_.loadClassifier = [classifier](const std::filesystem::path&,
+                                                const std::filesystem::path&) {
+            return classifier;
+        };
+    }
+
+    std::vector<std::string> output() const { return lines(out_.str()); }
+    // The plan line of the control with this label.
+    std::string lineOf(const std::string& label) const {
+        for (const auto& line : output()) {
+            if (line.find(" \"" + label + "\" ") != std::string::npos) {
+                return line;
+            }
+        }
+        return "";
+    }
+
+    std::unique_ptr<ax::FakeAccessibilityBackend> backend_;
+    std::ostringstream out_;
+    std::vector<ProcessEntry> processes_{{12, "browser-helper", "browser"},
+                                         {77, "browser", "browser"}};
+    DumpServices services_;
+};
+
+TEST_F(DumpTest, PrintsThePlanOfTheNamedAppWithTheRulesAlone) {
+    use(kNewsPage);
+    EXPECT_EQ(DebugDump::run("browser", services_), DumpExit::done);
+    const auto out = output();
+    ASSERT_GE(out.size(), 4u);
+    // The helper process of the same name answers on no bus and is skipped.
+    EXPECT_EQ(out[0],
+              "app=browser window=\"Daily Ledger\" frame=(0.0, 0.0, 1200.0, 900.0) "
+              "candidates=5 ax=0ms");
+    EXPECT_THAT(out[1], StartsWith("viewport=(0.0, 100.0, 1200.0, 800.0) (the page's area"));
+    EXPECT_EQ(out[2], "model: not installed, built-in rules");
+    EXPECT_THAT(lineOf("Reject all"), AllOf(StartsWith("#1 beacon     essential_form_action  pri="),
+                                            HasSubstr("  AXButton \"Reject all\" Cookie choice")));
+    EXPECT_THAT(lineOf("Subscribe to Premium"), StartsWith("   suppressed distraction_or_upsell"));
+    EXPECT_THAT(out, Contains("steps (keyboard only \u2192 with Ovra):"));
+    EXPECT_THAT(out.back(), StartsWith("  total: "));
+}
+
+TEST_F(DumpTest, FallsBackToTheFrontmostAppAndReportsWhenThereIsNone) {
+    use(kNewsPage);
+    EXPECT_EQ(DebugDump::run("no-such-app", services_), DumpExit::done);
+    EXPECT_THAT(output()[0], StartsWith("app=Browser window="));
+
+    use(R"({"frontmost": false, "app": {"pid": 77}, "window": null})");
+    EXPECT_EQ(DebugDump::run(std::nullopt, services_), DumpExit::nothingToDump);
+    EXPECT_THAT(output(), ElementsAre("no target app"));
+}
+
+TEST_F(DumpTest, ReaderFailuresEndWithCodeOne) {
+    use(R"({"trusted": false, "app": {"pid": 77}, "window": null})");
+    EXPECT_EQ(DebugDump::run(std::nullopt, services_), DumpExit::readerFailed);
+    EXPECT_THAT(output(), ElementsAre("extract failed: Accessibility permission is needed."));
+
+    use(R"({"app": {"pid": 77}, "window": null})");
+    EXPECT_EQ(DebugDump::run(std::nullopt, services_), DumpExit::readerFailed);
+    EXPECT_THAT(output(), ElementsAre("extract failed: This app has no window to simplify."));
+}
+
+TEST_F(DumpTest, AnEmptyWindowPrintsOnlyItsHeader) {
+    use(R"({"app": {"pid": 77, "name": "Empty"},
+            "window": {"role": "AXWindow", "title": "Nothing", "frame": [0, 0, 400, 300]}})");
+    EXPECT_EQ(DebugDump::run(std::nullopt, services_), DumpExit::done);
+    const auto out = output();
+    ASSERT_EQ(out.size(), 3u);
+    EXPECT_THAT(out[0], HasSubstr("candidates=0"));
+    EXPECT_EQ(out[2], "model: not installed, built-in rules");
+}
+
+TEST_F(DumpTest, TheModelDecidesWhenItLoads) {
+    use(kNewsPage);
+    auto classifier = std::make_shared<TableClassifier>();
+    ModelDecision upsell;
+    upsell.actionClassification = FocusCategory::essentialFormAction;
+    upsell.classificationProbabilities = {{"essential_form_action", 1.0}};
+    upsell.isEssential = 1.0;
+    upsell.focusScore = 2.0;
+    classifier->answers["c1"] = upsell;
+    installModel(classifier);
+    services_.preferences.model = VornModel::multilingual;
+    EXPECT_EQ(DebugDump::run(std::nullopt, services_), DumpExit::done);
+    EXPECT_EQ(classifier->asked, 5u);
+    EXPECT_EQ(output()[2], "model: murmlark-ovra/multi 0 ms");
+}
+
+TEST_F(DumpTest, AFailingModelLeavesTheRulesInCharge) {
+    use(kNewsPage);
+    const std::string rulesOnly = [&] {
+        DebugDump::run(std::nullopt, services_);
+        return lineOf("Reject all") + "|" + lineOf("Subscribe to Premium");
+    }();
+
+    use(kNewsPage);
+    auto classifier = std::make_shared<TableClassifier>();
+    classifier->throws = true;
+    installModel(classifier);
+    EXPECT_EQ(DebugDump::run(std::nullopt, services_), DumpExit::done);
+    EXPECT_EQ(output()[2], "model: murmlark-ovra/en 0 ms");
+    EXPECT_EQ(lineOf("Reject all") + "|" + lineOf("Subscribe to Premium"), rulesOnly);
+
+    use(kNewsPage);
+    installModel(nullptr);
+    services_.loadClassifier = [](const std::filesystem::path&, const std::filesystem::path&)
+        -> std::shared_ptr<supervisor::Classifier> { throw std::runtime_error("cannot load"); };
+    EXPECT_EQ(DebugDump::run(std::nullopt, services_), DumpExit::done);
+    EXPECT_EQ(output()[2], "model: not installed, built-in rules");
+}
+
+TEST_F(DumpTest, TheDumpIgnoresTheUsersHighlightCountButHonoursTheDepth) {
+    use(kNewsPage);
+    services_.preferences.traversalDepth = 0;
+    DebugDump::run(std::nullopt, services_);
+    EXPECT_THAT(output()[0], HasSubstr("candidates=0"));
+}
+
+// --- Tree dump ---
+
+TEST_F(DumpTest, TreeNeedsANamedAppWithAFocusedWindow) {
+    use(kNewsPage);
+    EXPECT_EQ(DebugDump::tree(std::nullopt, services_), DumpExit::nothingToDump);
+    EXPECT_EQ(DebugDump::tree("no-such-app", services_), DumpExit::nothingToDump);
+    EXPECT_THAT(output(), ElementsAre("no window", "no window"));
+
+    use(R"({"app": {"pid": 77, "focusedWindow": false},
+            "window": {"role": "AXWindow", "frame": [0, 0, 10, 10]}})");
+    EXPECT_EQ(DebugDump::tree("browser", services_), DumpExit::nothingToDump);
+}
+
+TEST_F(DumpTest, TreeWalksBreadthFirstToTheWebArea) {
+    use(kNewsPage);
+    EXPECT_EQ(DebugDump::tree("browser", services_), DumpExit::done);
+    EXPECT_THAT(output(), ElementsAre("AXWindow d=0 kids=1 0,0 1200x900",
+                                      "  AXWebArea d=1 kids=4 0,100 1200x800",
+                                      "FOUND web area at depth 1, path .0"));
+}
+
+// A chain of `depth` groups under the window, each holding `width` radio buttons before the
+// next group; the last group holds `leaf`.
+std::string deepWindow(int depth, int radios, const std::string& leaf) {
+    std::string node = leaf;
+    for (int level = depth; level >= 1; --level) {
+        std::string kids;
+        for (int i = 0; i < radios; ++i) {
+            kids += R"({"role": "AXRadioButton", "frame": [0, 0, 5, 5]}, )";
+        }
+        node = R"({"role": "AXGroup", "frame": [0.9, -1.9, 10.5, 10], "children": [)" + kids +
+               node + "]}";
+    }
+    return R"({"app": {"pid": 77}, "window": {"role": "AXWindow", "frame": [0, 0, 10, 10],
+               "children": [)" +
+           node + "]}}";
+}
+
+TEST_F(DumpTest, TreeStopsFollowingChildrenAtDepthThirty) {
+    use(deepWindow(35, 0, R"({"role": "AXWebArea"})"));
+    EXPECT_EQ(DebugDump::tree("browser", services_), DumpExit::done);
+    const auto out = output();
+    ASSERT_EQ(out.size(), 32u);  // the window, depths 1 to 30, the closing line
+    EXPECT_EQ(out[1], "  AXGroup d=1 kids=1 0,-1 10x10");
+    EXPECT_EQ(out[30], std::string(40, ' ') + "AXGroup d=30 kids=1 0,-1 10x10");
+    EXPECT_EQ(out.back(), "no AXWebArea within the first nodes");
+}
+
+TEST_F(DumpTest, RadioButtonsPastSixtyLinesAreWalkedButNotPrinted) {
+    // 25 levels of 10 radio buttons each: well past 60 lines, the web area at the bottom.
+    use(deepWindow(25, 10, R"({"role": "AXWebArea", "frame": [0, 0, 1, 1]})"));
+    EXPECT_EQ(DebugDump::tree("browser", services_), DumpExit::done);
+    const auto out = output();
+    EXPECT_EQ(out.back(),
+              "FOUND web area at depth 26, path .0.10.10.10.10.10.10.10.10.10.10.10."
+              "10.10.10.10.10.10.10.10.10.10.10.10.10.10");
+    std::size_t radioLines = 0;
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        if (out[i].find("AXRadioButton") != std::string::npos) {
+            ++radioLines;
+            EXPECT_LT(i, 60u);
+        }
+    }
+    EXPECT_GT(radioLines, 40u);
+}
+
+TEST_F(DumpTest, TreeEndsAfterFourHundredLinesUnlessThatLineIsTheWebArea) {
+    std::string kids;
+    for (int i = 0; i < 398; ++i) {
+        kids += R"({"role": "AXButton"}, )";
+    }
+    use(R"({"app": {"pid": 77}, "window": {"role": "AXWindow", "children": [)" + kids +
+        R"({"role": "AXWebArea"}, {"role": "AXButton"}]}})");
+    EXPECT_EQ(DebugDump::tree("browser", services_), DumpExit::done);
+    EXPECT_EQ(output().back(), "FOUND web area at depth 1, path .398");
+
+    use(R"({"app": {"pid": 77}, "window": {"role": "AXWindow", "children": [)" + kids +
+        R"({"role": "AXButton"}, {"role": "AXWebArea"}]}})");
+    EXPECT_EQ(DebugDump::tree("browser", services_), DumpExit::done);
+    EXPECT_EQ(output().size(), 401u);
+    EXPECT_EQ(output().back(), "no AXWebArea within the first nodes");
+}
+
+TEST_F(DumpTest, UnreadableElementsPrintAsUnknown) {
+    use(R"({"app": {"pid": 77}, "window": {"role": "AXWindow", "children": [
+            {"role": "AXButton", "frame": [1, 2, 3, 4],
+             "faults": {"AXRole": "timeout", "AXSize": "noValue"}},
+            {"attrs": {"AXRole": 5, "AXPosition": {"number": "nan"}}}]}})");
+    EXPECT_EQ(DebugDump::tree("browser", services_), DumpExit::done);
+    EXPECT_THAT(output(),
+                ElementsAre("AXWindow d=0 kids=2 0,0 0x0", "  ? d=1 kids=0 0,0 0x0",
+                            "  ? d=1 kids=0 0,0 0x0", "no AXWebArea within the first nodes"));
+}
+
+// --- Press test ---
+
+class PressTest : public DumpTest {
+  protected:
+    void SetUp() override {
+        use(kNewsPage);
+        actions_ = std::make_unique<AXActions>(*backend_, input_);
+        press_.actions = actions_.get();
+        press_.activeWindowOf = [this](std::int64_t pid) -> std::optional<input::WindowId> {
+            return pid == 77 && frontWindow_ ? std::optional<input::WindowId>(7) : std::nullopt;
+        };
+    }
+
+    std::vector<std::string> actionLog() const {
+        std::vector<std::string> out;
+        for (const auto& line : backend_->log()) {
+            if (line.starts_with("perform") || line.starts_with("set")) {
+                out.push_back(line);
+            }
+        }
+        return out;
+    }
+
+    input::FakeInputSynthesizer input_;
+    std::unique_ptr<AXActions> actions_;
+    PressServices press_;
+    bool frontWindow_ = true;
+};
+
+TEST_F(PressTest, ClicksAWebControlAndReportsTheTitles) {
+    auto pressed = DebugDump::pressTest("browser", "Reject all", services_, press_);
+    ASSERT_TRUE(pressed.ok());
+    EXPECT_THAT(input_.log(), Contains("click 250,670"));
+    EXPECT_THAT(actionLog(), ElementsAre("perform win AXRaise"));
+    EXPECT_EQ(DebugDump::pressReport(pressed.value(), services_), DumpExit::done);
+    EXPECT_THAT(output(), ElementsAre("press-test \"Reject all\" role=AXButton "
+                                      "actions=[\"AXPress\", \"AXShowMenu\"] web=true "
+                                      "title: \"Daily Ledger\" -> \"Daily Ledger\""));
+}
+
+TEST_F(PressTest, PressesInsteadOfClickingWhenTheAppsWindowIsNotInFront) {
+    frontWindow_ = false;
+    ASSERT_TRUE(DebugDump::pressTest("browser", "Reject all", services_, press_).ok());
+    EXPECT_THAT(input_.log(), Not(Contains(StartsWith("click"))));
+    EXPECT_THAT(actionLog(), ElementsAre("perform win AXRaise", "perform reject AXPress"));
+}
+
+TEST_F(PressTest, TextInputsAreOnlyFocused) {
+    ASSERT_TRUE(DebugDump::pressTest("browser", "Search", services_, press_).ok());
+    EXPECT_THAT(input_.log(), Not(Contains(StartsWith("click"))));
+    EXPECT_THAT(actionLog(), ElementsAre("perform win AXRaise", "set search AXFocused true"));
+}
+
+TEST_F(PressTest, AFailedPressFallsBackToFocusAndConfirm) {
+    use(R"({"app": {"pid": 77}, "window": {"id": "win", "role": "AXWindow",
+            "frame": [0, 0, 400, 300], "children": [
+            {"id": "ok", "role": "AXButton", "title": "OK", "frame": [10, 10, 80, 30]}]}})");
+    actions_ = std::make_unique<AXActions>(*backend_, input_);
+    press_.actions = actions_.get();
+    auto pressed = DebugDump::pressTest("browser", "OK", services_, press_);
+    ASSERT_TRUE(pressed.ok());
+    EXPECT_FALSE(pressed.value().web);
+    EXPECT_THAT(actionLog(), ElementsAre("perform win AXRaise failed: unsupported attribute",
+                                         "perform ok AXPress failed: unsupported attribute",
+                                         "set ok AXFocused true failed: unsupported attribute",
+                                         "perform ok AXConfirm failed: unsupported attribute"));
+    DebugDump::pressReport(pressed.value(), services_);
+    EXPECT_THAT(output().back(), HasSubstr("role=AXButton actions=[] web=false"));
+}
+
+TEST_F(PressTest, NothingToPressEndsWithCodeTwo) {
+    for (const std::string app : {"browser", "no-such-app"}) {
+        for (const std::string label : {"Reject", "reject all", ""}) {
+            auto pressed = DebugDump::pressTest(app, label, services_, press_);
+            ASSERT_FALSE(pressed.ok());
+            EXPECT_EQ(pressed.error(), DumpExit::nothingToDump);
+            EXPECT_EQ(output().back(), "press-test: no control labeled \"" + label + "\"");
+        }
+    }
+    EXPECT_THAT(actionLog(), IsEmpty());
+}
+
+TEST_F(PressTest, TheReportShowsAQuestionMarkWhenTheWindowIsGone) {
+    auto pressed = DebugDump::pressTest("browser", "Reject all", services_, press_);
+    ASSERT_TRUE(pressed.ok());
+    processes_.clear();
+    use(R"({"app": {"pid": 77, "gone": true}, "window": null})");
+    DebugDump::pressReport(pressed.value(), services_);
+    EXPECT_THAT(output().back(), HasSubstr("title: \"Daily Ledger\" -> \"?\""));
+}
+
+}  // namespace
+}  // namespace ovra

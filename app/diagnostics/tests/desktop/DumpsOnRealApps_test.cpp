@@ -1,0 +1,226 @@
+// Runs murmlark-ovra's diagnostics against real apps on the private desktop: Chromium on the
+// fixture pages and a GTK app.
+
+#include <fcntl.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <sstream>
+
+#include "platform/atspi/tests/desktop/LaunchedApp.h"
+
+namespace ovra {
+namespace {
+
+using ::testing::AllOf;
+using ::testing::Contains;
+using ::testing::EndsWith;
+using ::testing::HasSubstr;
+using testing::LaunchedApp;
+using ::testing::MatchesRegex;
+using ::testing::StartsWith;
+
+struct Output {
+    int exitCode = -1;
+    std::vector<std::string> lines;
+
+    // The plan line of the control with this label; empty when there is none.
+    std::string lineOf(const std::string& label) const {
+        for (const auto& line : lines) {
+            if (line.find(" \"" + label + "\" ") != std::string::npos) {
+                return line;
+            }
+        }
+        return "";
+    }
+    std::string text() const {
+        std::string out;
+        for (const auto& line : lines) {
+            out += line + "\n";
+        }
+        return out;
+    }
+};
+
+// Runs the executable with `arguments`; `environment` entries are set (an empty value unsets).
+Output murmlark(const std::vector<std::string>& arguments,
+                const std::map<std::string, std::string>& environment = {}) {
+    std::vector<std::string> argv{OVRA_EXECUTABLE};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    std::vector<char*> args;
+    for (auto& a : argv) {
+        args.push_back(a.data());
+    }
+    args.push_back(nullptr);
+
+    std::vector<std::string> env;
+    for (char** e = environ; *e != nullptr; ++e) {
+        const std::string entry(*e);
+        if (!environment.contains(entry.substr(0, entry.find('=')))) {
+            env.push_back(entry);
+        }
+    }
+    for (const auto& [name, value] : environment) {
+        if (!value.empty()) {
+            env.push_back(name + "=" + value);
+        }
+    }
+    std::vector<char*> envp;
+    for (auto& e : env) {
+        envp.push_back(e.data());
+    }
+    envp.push_back(nullptr);
+
+    int pipeFds[2];
+    Output run;
+    if (pipe(pipeFds) != 0) {
+        return run;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipeFds[1]);
+    std::string output;
+    char buffer[4096];
+    for (ssize_t n; (n = read(pipeFds[0], buffer, sizeof buffer)) > 0;) {
+        output.append(buffer, static_cast<std::size_t>(n));
+    }
+    close(pipeFds[0]);
+    int status = 0;
+    if (spawned == 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status)) {
+        run.exitCode = WEXITSTATUS(status);
+    }
+    std::istringstream in(output);
+    for (std::string line; std::getline(in, line);) {
+        run.lines.push_back(line);
+    }
+    return run;
+}
+
+std::filesystem::path sourceDir() {
+    const char* source = std::getenv("OVRA_SOURCE_DIR");
+    return source ? source : ".";
+}
+
+const std::map<std::string, std::string> kRulesOnly{{"OVRA_CLASSIFIER_DIR", ""}};
+
+class Desktop : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (std::getenv("OVRA_DESKTOP") == nullptr) {
+            GTEST_SKIP() << "needs a desktop: run under scripts/with-desktop";
+        }
+    }
+
+    // Chromium on a fixture page, once its page shows `control`.
+    void openPage(const std::string& page, const std::string& control) {
+        app_ = LaunchedApp::chromium(testing::fixtureUrl(page));
+        ASSERT_TRUE(app_.running());
+        ASSERT_TRUE(testing::eventually([&] {
+            dump_ = murmlark({"--dump", "chromium"}, kRulesOnly);
+            return !dump_.lineOf(control).empty();
+        })) << dump_.text();
+    }
+
+    LaunchedApp app_;
+    Output dump_;
+};
+
+TEST_F(Desktop, CookieBannerIsNumberedAndTheUpsellVeiled) {
+    openPage("news.html", "Reject all");
+    EXPECT_EQ(dump_.exitCode, 0);
+    ASSERT_GE(dump_.lines.size(), 4u);
+    EXPECT_THAT(dump_.lines[0], MatchesRegex("app=Chromium window=\"Daily Ledger.*\" "
+                                             "frame=\\(.*\\) candidates=[0-9]+ ax=[0-9]+ms"));
+    EXPECT_THAT(dump_.lines[1], StartsWith("viewport=("));
+    EXPECT_EQ(dump_.lines[2], "model: not installed, built-in rules");
+    EXPECT_THAT(dump_.lineOf("Reject all"),
+                AllOf(MatchesRegex("#[0-9] beacon .*"), HasSubstr("Cookie choice")));
+    EXPECT_THAT(dump_.lineOf("Subscribe to Premium"),
+                StartsWith("   suppressed distraction_or_upsell"));
+    EXPECT_THAT(dump_.lines, Contains("steps (keyboard only \u2192 with Ovra):"));
+}
+
+TEST_F(Desktop, SignUpFormFlagsThePreTickedOffersAndHighlightsItsAction) {
+    openPage("signup.html", "Create account");
+    EXPECT_THAT(dump_.lineOf("Send me partner offers"), HasSubstr("Pre-ticked"));
+    EXPECT_THAT(dump_.lineOf("Create account"), MatchesRegex("#[0-9] beacon .*"));
+}
+
+TEST_F(Desktop, TheFixtureModelDecidesThroughTheDeveloperFolder) {
+    openPage("news.html", "Reject all");
+    const auto folder =
+        std::filesystem::temp_directory_path() / ("ovra-model-" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+    std::filesystem::copy(sourceDir() / "platform/model/tests/fixtures/OvraClassifier.mlpackage",
+                          folder / "OvraClassifier.mlpackage",
+                          std::filesystem::copy_options::recursive);
+    std::filesystem::copy_file(sourceDir() / "core/tests/fixtures/tokenizer/bytelevel.json",
+                               folder / "tokenizer.json");
+    const Output run = murmlark({"--dump", "chromium"}, {{"OVRA_CLASSIFIER_DIR", folder.string()}});
+    std::filesystem::remove_all(folder);
+    EXPECT_EQ(run.exitCode, 0) << run.text();
+    ASSERT_GE(run.lines.size(), 3u) << run.text();
+    EXPECT_THAT(run.lines[2], MatchesRegex("model: murmlark-ovra/en [0-9]+ ms"));
+    EXPECT_THAT(run.lineOf("Reject all"), MatchesRegex("#[0-9] beacon .*"));
+}
+
+TEST_F(Desktop, PressTestFindsTheControlByItsExactLabel) {
+    openPage("news.html", "Reject all");
+    const Output missing = murmlark({"--press-test", "Reject"});
+    EXPECT_EQ(missing.exitCode, 2);
+    EXPECT_THAT(missing.lines, ::testing::ElementsAre("press-test: no control labeled \"Reject\""));
+
+    const Output run = murmlark({"--press-test", "Reject all"});
+    EXPECT_EQ(run.exitCode, 0);
+    ASSERT_EQ(run.lines.size(), 1u) << run.text();
+    EXPECT_THAT(run.lines[0],
+                AllOf(StartsWith("press-test \"Reject all\" role=AXButton actions=["),
+                      HasSubstr("\"AXPress\""), HasSubstr("web=true title: \"Daily Ledger")));
+}
+
+TEST_F(Desktop, TreeOfABrowserWindowStartsAtTheWindow) {
+    openPage("news.html", "Reject all");
+    const Output run = murmlark({"--tree", "chromium"});
+    EXPECT_EQ(run.exitCode, 0);
+    ASSERT_GE(run.lines.size(), 2u);
+    EXPECT_THAT(run.lines[0],
+                MatchesRegex("AXWindow d=0 kids=[0-9]+ -?[0-9]+,-?[0-9]+ [0-9]+x[0-9]+"));
+    EXPECT_THAT(run.lines.back(), ::testing::AnyOf(StartsWith("FOUND web area at depth "),
+                                                   "no AXWebArea within the first nodes"));
+    EXPECT_LE(run.lines.size(), 402u);
+
+    const Output unnamed = murmlark({"--tree"});
+    EXPECT_EQ(unnamed.exitCode, 2);
+    EXPECT_THAT(unnamed.lines, ::testing::ElementsAre("no window"));
+}
+
+TEST_F(Desktop, GtkAppIsDumpedByItsProcessName) {
+    app_ = LaunchedApp::start({"gtk3-widget-factory"});
+    ASSERT_TRUE(app_.running());
+    ASSERT_TRUE(testing::eventually([&] {
+        dump_ = murmlark({"--dump", "gtk3-widget-factory"}, kRulesOnly);
+        return !dump_.lineOf("togglebutton").empty();
+    })) << dump_.text();
+    EXPECT_EQ(dump_.exitCode, 0);
+    EXPECT_THAT(dump_.lines[0], StartsWith("app=gtk3-widget-factory window="));
+    EXPECT_THAT(dump_.lines, Contains(StartsWith("#1 beacon ")));
+
+    const Output tree = murmlark({"--tree", "gtk3-widget-factory"});
+    EXPECT_EQ(tree.exitCode, 0);
+    EXPECT_THAT(tree.lines.front(), StartsWith("AXWindow d=0 "));
+    EXPECT_EQ(tree.lines.back(), "no AXWebArea within the first nodes");
+}
+
+}  // namespace
+}  // namespace ovra
