@@ -430,15 +430,7 @@ struct AtspiBackend::Impl {
                 return StateSet::fromWords((*words)[0], words->size() > 1 ? (*words)[1] : 0);
             },
             urgent);
-        {
-            auto call = methodCall(n.bus, n.path, kProperties, "GetAll");
-            const char* interface = kAccessible;
-            if (call) {
-                dbus_message_append_args(call.get(), DBUS_TYPE_STRING, &interface,
-                                         DBUS_TYPE_INVALID);
-            }
-            request(n, &Node::props, std::move(call), reply::accessibleProps, urgent);
-        }
+        requestProps(n, urgent);
         if (isRootPath(n.path)) {
             // Application objects have no extents.
             n.extents.failWith(AXError::unsupportedAttribute);
@@ -458,6 +450,100 @@ struct AtspiBackend::Impl {
                     return Rect{
                         static_cast<double>((*values)[0]), static_cast<double>((*values)[1]),
                         static_cast<double>((*values)[2]), static_cast<double>((*values)[3])};
+                },
+                urgent);
+        }
+    }
+
+    // Name, description, child count and parent in one call; toolkits without GetAll are
+    // asked property by property.
+    void requestProps(Node& n, bool urgent) {
+        if (!n.props.unread()) {
+            return;
+        }
+        n.props.state = Part<reply::AccessibleProps>::State::pending;
+        const std::string key = n.key();
+        enqueue(
+            n.bus, propertyCall(n.bus, n.path, "GetAll", nullptr),
+            [this, key, urgent](Reply reply) {
+                Node* target = find(key);
+                if (target == nullptr) {
+                    return;
+                }
+                if (reply.ok()) {
+                    if (auto props = reply::accessibleProps(reply.message.get())) {
+                        target->props.set(std::move(*props));
+                    } else {
+                        target->props.failWith(AXError::wrongType);
+                    }
+                } else if (errorFor(reply) == AXError::unsupportedAttribute) {
+                    requestPropsOneByOne(*target, urgent);
+                    return;
+                } else {
+                    target->props.failWith(errorFor(reply));
+                }
+                followUps(*target);
+            },
+            urgent);
+    }
+
+    static Message propertyCall(const std::string& busName, const std::string& path,
+                                const char* method, const char* property) {
+        auto call = methodCall(busName, path, kProperties, method);
+        const char* interface = kAccessible;
+        if (call) {
+            dbus_message_append_args(call.get(), DBUS_TYPE_STRING, &interface, DBUS_TYPE_INVALID);
+            if (property != nullptr) {
+                dbus_message_append_args(call.get(), DBUS_TYPE_STRING, &property,
+                                         DBUS_TYPE_INVALID);
+            }
+        }
+        return call;
+    }
+
+    void requestPropsOneByOne(Node& n, bool urgent) {
+        struct Collected {
+            reply::AccessibleProps props;
+            int missing = 4;
+            bool answered = false;
+            AXError error = AXError::cannotComplete;
+        };
+        auto collected = std::make_shared<Collected>();
+        const std::string key = n.key();
+        for (const char* property : {"Name", "Description", "ChildCount", "Parent"}) {
+            enqueue(
+                n.bus, propertyCall(n.bus, n.path, "Get", property),
+                [this, key, collected, property](Reply reply) {
+                    const std::string_view name = property;
+                    if (reply.ok()) {
+                        collected->answered = true;
+                        DBusMessage* m = reply.message.get();
+                        if (name == "Name") {
+                            collected->props.name = reply::variantString(m);
+                        } else if (name == "Description") {
+                            collected->props.description = reply::variantString(m);
+                        } else if (name == "ChildCount") {
+                            if (auto count = reply::variantNumber(m);
+                                count && *count >= 0 && *count <= 2.0e9) {
+                                collected->props.childCount = static_cast<std::int32_t>(*count);
+                            }
+                        } else {
+                            collected->props.parent = reply::objectRef(m);
+                        }
+                    } else {
+                        collected->error = errorFor(reply);
+                    }
+                    if (--collected->missing > 0) {
+                        return;
+                    }
+                    if (Node* target = find(key)) {
+                        if (collected->answered) {
+                            target->props.set(std::move(collected->props));
+                        } else {
+                            target->props.failWith(collected->error);
+                        }
+                        followUps(*target);
+                    }
                 },
                 urgent);
         }
