@@ -1,0 +1,256 @@
+#pragma once
+
+// A tiny accessible app on the real accessibility bus, served from its own thread and
+// connection: a window holding a button, a list with a huge child count and a child whose
+// reference names a bus that cannot exist. It answers the way some toolkits do (no
+// Properties.GetAll) and can stop answering, to test the reader against a hung app.
+
+#include <dbus/dbus.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdint>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace ovra::testing {
+
+class FakeAtspiApp {
+  public:
+    static constexpr std::int32_t kHugeListSize = 1'000'000;
+
+    FakeAtspiApp() {
+        dbus_threads_init_default();
+        DBusError error;
+        dbus_error_init(&error);
+        DBusConnection* session = dbus_bus_get_private(DBUS_BUS_SESSION, &error);
+        if (session == nullptr) {
+            dbus_error_free(&error);
+            return;
+        }
+        dbus_connection_set_exit_on_disconnect(session, FALSE);
+        DBusMessage* call = dbus_message_new_method_call("org.a11y.Bus", "/org/a11y/bus",
+                                                         "org.a11y.Bus", "GetAddress");
+        DBusMessage* reply = dbus_connection_send_with_reply_and_block(session, call, 2000, &error);
+        dbus_message_unref(call);
+        const char* address = nullptr;
+        if (reply != nullptr) {
+            dbus_message_get_args(reply, nullptr, DBUS_TYPE_STRING, &address, DBUS_TYPE_INVALID);
+        }
+        if (address != nullptr) {
+            connection_ = dbus_connection_open_private(address, &error);
+        }
+        if (reply != nullptr) {
+            dbus_message_unref(reply);
+        }
+        dbus_connection_close(session);
+        dbus_connection_unref(session);
+        if (connection_ == nullptr || !dbus_bus_register(connection_, &error)) {
+            dbus_error_free(&error);
+            return;
+        }
+        dbus_connection_set_exit_on_disconnect(connection_, FALSE);
+        busName_ = dbus_bus_get_unique_name(connection_);
+        thread_ = std::thread([this] { serve(); });
+        embed();
+    }
+
+    ~FakeAtspiApp() {
+        stop_ = true;
+        if (thread_.joinable()) {
+            thread_.join();
+        }
+        if (connection_ != nullptr) {
+            dbus_connection_close(connection_);
+            dbus_connection_unref(connection_);
+        }
+    }
+
+    bool ready() const { return !busName_.empty(); }
+    const std::string& busName() const { return busName_; }
+    void hang(bool hung) { hung_ = hung; }
+    int calls(const std::string& member) {
+        std::lock_guard lock(mutex_);
+        return counts_[member];
+    }
+
+  private:
+    // Announces the app to the registry, as a toolkit bridge does at start.
+    void embed() {
+        DBusMessage* call = dbus_message_new_method_call("org.a11y.atspi.Registry",
+                                                         "/org/a11y/atspi/accessible/root",
+                                                         "org.a11y.atspi.Socket", "Embed");
+        DBusMessageIter iter;
+        dbus_message_iter_init_append(call, &iter);
+        appendRef(&iter, "/org/a11y/atspi/accessible/root");
+        std::lock_guard lock(sendMutex_);
+        dbus_connection_send(connection_, call, nullptr);
+        dbus_connection_flush(connection_);
+        dbus_message_unref(call);
+    }
+
+    void appendRef(DBusMessageIter* iter, const char* path, const char* bus = nullptr) {
+        DBusMessageIter ref;
+        dbus_message_iter_open_container(iter, DBUS_TYPE_STRUCT, nullptr, &ref);
+        const char* name = bus ? bus : busName_.c_str();
+        dbus_message_iter_append_basic(&ref, DBUS_TYPE_STRING, &name);
+        dbus_message_iter_append_basic(&ref, DBUS_TYPE_OBJECT_PATH, &path);
+        dbus_message_iter_close_container(iter, &ref);
+    }
+
+    struct Object {
+        std::uint32_t role;
+        std::string name;
+        std::vector<std::int32_t> extents;  // empty: no Component
+        std::vector<std::string> children;  // paths
+        std::int32_t childCount;
+        std::uint32_t states;
+    };
+
+    static const std::map<std::string, Object>& objects() {
+        // Roles and states by their AT-SPI numbers: application 75, frame 23, push button
+        // 43, list 31, list item 32; states active 1, enabled 8, sensitive 24, showing 25,
+        // visible 30.
+        constexpr std::uint32_t shown = (1U << 8) | (1U << 24) | (1U << 25) | (1U << 30);
+        static const std::map<std::string, Object> table{
+            {"/org/a11y/atspi/accessible/root", {75, "Fake", {}, {"/w"}, 1, 0}},
+            {"/w",
+             {23,
+              "Fake window",
+              {100, 100, 800, 600},
+              {"/w/b", "/w/l", "/w/ghost"},
+              3,
+              shown | 2U}},
+            {"/w/b", {43, "Press me", {120, 140, 100, 30}, {}, 0, shown}},
+            {"/w/l", {31, "Rows", {120, 200, 300, 400}, {}, kHugeListSize, shown}},
+        };
+        return table;
+    }
+
+    void serve() {
+        while (!stop_) {
+            if (!dbus_connection_read_write(connection_, 20)) {
+                return;
+            }
+            while (DBusMessage* message = dbus_connection_pop_message(connection_)) {
+                if (dbus_message_get_type(message) == DBUS_MESSAGE_TYPE_METHOD_CALL && !hung_) {
+                    answer(message);
+                }
+                dbus_message_unref(message);
+            }
+        }
+    }
+
+    void answer(DBusMessage* call) {
+        const std::string member = dbus_message_get_member(call);
+        const std::string interface =
+            dbus_message_get_interface(call) ? dbus_message_get_interface(call) : "";
+        const std::string path = dbus_message_get_path(call);
+        {
+            std::lock_guard lock(mutex_);
+            counts_[member] += 1;
+        }
+        const Object* object = nullptr;
+        const bool isItem = path.rfind("/w/l/", 0) == 0;
+        Object item{32, "", {120, 200, 300, 20}, {}, 0, (1U << 8) | (1U << 25) | (1U << 30)};
+        if (isItem) {
+            item.name = "Row " + path.substr(5);
+            object = &item;
+        } else if (auto it = objects().find(path); it != objects().end()) {
+            object = &it->second;
+        }
+        DBusMessage* reply = nullptr;
+        DBusMessageIter iter;
+        auto ret = [&] {
+            reply = dbus_message_new_method_return(call);
+            dbus_message_iter_init_append(reply, &iter);
+        };
+        if (object == nullptr) {
+            reply = dbus_message_new_error(call, "org.freedesktop.DBus.Error.UnknownObject",
+                                           "no such object");
+        } else if (member == "GetRole") {
+            ret();
+            dbus_message_iter_append_basic(&iter, DBUS_TYPE_UINT32, &object->role);
+        } else if (member == "GetState") {
+            ret();
+            DBusMessageIter array;
+            dbus_message_iter_open_container(&iter, DBUS_TYPE_ARRAY, "u", &array);
+            std::uint32_t high = 0;
+            dbus_message_iter_append_basic(&array, DBUS_TYPE_UINT32, &object->states);
+            dbus_message_iter_append_basic(&array, DBUS_TYPE_UINT32, &high);
+            dbus_message_iter_close_container(&iter, &array);
+        } else if (member == "Get" && interface == "org.freedesktop.DBus.Properties") {
+            const char* ifaceArg = nullptr;
+            const char* property = nullptr;
+            dbus_message_get_args(call, nullptr, DBUS_TYPE_STRING, &ifaceArg, DBUS_TYPE_STRING,
+                                  &property, DBUS_TYPE_INVALID);
+            const std::string name = property ? property : "";
+            ret();
+            DBusMessageIter variant;
+            if (name == "Name" || name == "Description") {
+                const char* text = name == "Name" ? object->name.c_str() : "";
+                dbus_message_iter_open_container(&iter, DBUS_TYPE_VARIANT, "s", &variant);
+                dbus_message_iter_append_basic(&variant, DBUS_TYPE_STRING, &text);
+            } else if (name == "ChildCount") {
+                dbus_message_iter_open_container(&iter, DBUS_TYPE_VARIANT, "i", &variant);
+                dbus_message_iter_append_basic(&variant, DBUS_TYPE_INT32, &object->childCount);
+            } else {
+                dbus_message_iter_open_container(&iter, DBUS_TYPE_VARIANT, "(so)", &variant);
+                appendRef(&variant, path == "/w" ? "/org/a11y/atspi/accessible/root" : "/w");
+            }
+            dbus_message_iter_close_container(&iter, &variant);
+        } else if (member == "GetExtents" && !object->extents.empty()) {
+            ret();
+            DBusMessageIter box;
+            dbus_message_iter_open_container(&iter, DBUS_TYPE_STRUCT, nullptr, &box);
+            for (std::int32_t v : object->extents) {
+                dbus_message_iter_append_basic(&box, DBUS_TYPE_INT32, &v);
+            }
+            dbus_message_iter_close_container(&iter, &box);
+        } else if (member == "GetChildren") {
+            ret();
+            DBusMessageIter array;
+            dbus_message_iter_open_container(&iter, DBUS_TYPE_ARRAY, "(so)", &array);
+            for (const auto& child : object->children) {
+                // A child on a bus name that cannot exist: the reader must skip it unharmed.
+                appendRef(&array, child.c_str(), child == "/w/ghost" ? "not a bus name!" : nullptr);
+            }
+            dbus_message_iter_close_container(&iter, &array);
+        } else if (member == "GetChildAtIndex") {
+            dbus_int32_t index = -1;
+            dbus_message_get_args(call, nullptr, DBUS_TYPE_INT32, &index, DBUS_TYPE_INVALID);
+            ret();
+            const std::string child = path + "/" + std::to_string(index);
+            appendRef(&iter, child.c_str());
+        } else if (member == "GetInterfaces") {
+            ret();
+            DBusMessageIter array;
+            dbus_message_iter_open_container(&iter, DBUS_TYPE_ARRAY, "s", &array);
+            const char* accessible = "org.a11y.atspi.Accessible";
+            dbus_message_iter_append_basic(&array, DBUS_TYPE_STRING, &accessible);
+            dbus_message_iter_close_container(&iter, &array);
+        } else {
+            // Like toolkits without Properties.GetAll: an unknown method.
+            reply = dbus_message_new_error(call, "org.freedesktop.DBus.Error.UnknownMethod",
+                                           member.c_str());
+        }
+        std::lock_guard lock(sendMutex_);
+        dbus_connection_send(connection_, reply, nullptr);
+        dbus_message_unref(reply);
+    }
+
+    DBusConnection* connection_ = nullptr;
+    std::string busName_;
+    std::thread thread_;
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> hung_{false};
+    std::mutex mutex_;
+    std::mutex sendMutex_;
+    std::map<std::string, int> counts_;
+};
+
+}  // namespace ovra::testing
