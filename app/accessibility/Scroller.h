@@ -43,8 +43,9 @@ class Scroller final {
     enum class Method { scrollBar, wheel, dryRun };
 
     struct Options {
-        // How far one wheel notch scrolls a page; apps decide, browsers scroll about this much.
-        double pixelsPerNotch = 53;
+        // How far one wheel notch scrolls a page. Each app decides; Chromium scrolls 120 points,
+        // and web content is where the wheel is needed (it has no scroll bar to set).
+        double pixelsPerNotch = 120;
         double putBackDelay = 0.05;
         double overlayRestoreDelay = 0.15;
     };

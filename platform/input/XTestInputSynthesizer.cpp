@@ -3,9 +3,11 @@
 #include <xcb/xcb.h>
 #include <xcb/xtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 
 namespace ovra::input {
 namespace {
@@ -24,6 +26,7 @@ constexpr std::uint8_t kWheelDown = 5;
 constexpr std::uint8_t kLeftButton = 1;
 // More notches than this in one scroll are never a page or a third of one.
 constexpr int kMaxNotches = 200;
+constexpr std::chrono::milliseconds kClickPause{30};
 
 }  // namespace
 
@@ -48,11 +51,12 @@ struct XTestInputSynthesizer::Impl {
 
     bool moveTo(Pixel at) { return fake(XCB_MOTION_NOTIFY, 0, at); }
 
-    bool press(std::uint8_t button) {
+    bool press(std::uint8_t button, std::chrono::milliseconds hold = {}) {
         // A release follows every press that was accepted, so no button is left held.
         if (!fake(XCB_BUTTON_PRESS, button)) {
             return false;
         }
+        std::this_thread::sleep_for(hold);
         return fake(XCB_BUTTON_RELEASE, button);
     }
 
@@ -123,7 +127,14 @@ bool XTestInputSynthesizer::movePointer(Point to) {
 
 bool XTestInputSynthesizer::click(Point at) {
     const auto pixel = toPixel(at);
-    return pixel && impl_->moveTo(*pixel) && impl_->press(kLeftButton);
+    if (!pixel || !impl_->moveTo(*pixel)) {
+        return false;
+    }
+    // Like a hand: the app sees the pointer arrive before the button goes down, and the button
+    // held a moment. Window managers that take the press first (click to focus) and replay it
+    // lose clicks that come all at once.
+    std::this_thread::sleep_for(kClickPause);
+    return impl_->press(kLeftButton, kClickPause);
 }
 
 bool XTestInputSynthesizer::wheel(Point at, WheelDirection direction, int notches) {

@@ -229,8 +229,8 @@ TEST_F(ScrollerTest, WheelTakesOverWhenTheBarCannotDoIt) {
         EXPECT_EQ(
             s.scroll(ScrollDirection::down, ScrollStep::page, c.target, Rect(), kWindow, nullptr),
             Scroller::Method::wheel);
-        // 675 points at 53 points a notch: 13 notches at the middle of the visible area.
-        EXPECT_THAT(input_.log(), ElementsAre("wheel 640,475 down 13"));
+        // 675 points at 120 points a notch: 6 notches at the middle of the visible area.
+        EXPECT_THAT(input_.log(), ElementsAre("wheel 640,475 down 6"));
         later_.advance(1);
     }
     EXPECT_THAT(writes(), IsEmpty());
@@ -258,12 +258,12 @@ TEST_F(ScrollerTest, WheelPutsThePointerBackAndLetsTheOverlayTakeInputAgain) {
     EXPECT_EQ(s.scroll(ScrollDirection::up, ScrollStep::small, std::nullopt,
                        Rect(100, 100, 600, 600), kWindow, overlay),
               Scroller::Method::wheel);
-    EXPECT_THAT(input_.log(), ElementsAre("wheel 400,400 up 4"));  // 200 points
+    EXPECT_THAT(input_.log(), ElementsAre("wheel 400,400 up 2"));  // 200 points
     EXPECT_THAT(overlay->changes, ElementsAre(true));
     EXPECT_EQ(s.home(), (Point{900, 20}));
 
     later_.advance(0.05);
-    EXPECT_THAT(input_.log(), ElementsAre("wheel 400,400 up 4", "move 900,20"));
+    EXPECT_THAT(input_.log(), ElementsAre("wheel 400,400 up 2", "move 900,20"));
     EXPECT_EQ(s.home(), std::nullopt);
     EXPECT_THAT(overlay->changes, ElementsAre(true));
 
@@ -280,7 +280,7 @@ TEST_F(ScrollerTest, QuickSeriesReturnsThePointerToWhereItWasBeforeTheFirst) {
     // The pointer now rests at the area's middle; the first restore position is kept.
     s.scroll(ScrollDirection::down, ScrollStep::page, std::nullopt, area, kWindow, overlay);
     later_.advance(0.03);
-    EXPECT_THAT(input_.log(), ElementsAre("wheel 400,400 down 10", "wheel 400,400 down 10"));
+    EXPECT_THAT(input_.log(), ElementsAre("wheel 400,400 down 5", "wheel 400,400 down 5"));
     later_.advance(0.03);
     EXPECT_THAT(input_.log().back(), "move 900,20");
     EXPECT_EQ(std::count(input_.log().begin(), input_.log().end(), "move 900,20"), 1);
@@ -309,7 +309,7 @@ TEST_F(ScrollerTest, PointerStaysOverTheAreaWhenMagnifiedOrUnknown) {
         s.scroll(ScrollDirection::down, ScrollStep::page, std::nullopt, Rect(0, 0, 600, 600),
                  kWindow, nullptr);
         later_.advance(1);
-        EXPECT_THAT(input_.log(), ElementsAre("wheel 300,300 down 10"));
+        EXPECT_THAT(input_.log(), ElementsAre("wheel 300,300 down 5"));
     }
     input_.clearLog();
     input_.setPointer(std::nullopt);
@@ -317,7 +317,7 @@ TEST_F(ScrollerTest, PointerStaysOverTheAreaWhenMagnifiedOrUnknown) {
     s.scroll(ScrollDirection::down, ScrollStep::page, std::nullopt, Rect(0, 0, 600, 600), kWindow,
              nullptr);
     later_.advance(1);
-    EXPECT_THAT(input_.log(), ElementsAre("wheel 300,300 down 10"));
+    EXPECT_THAT(input_.log(), ElementsAre("wheel 300,300 down 5"));
 }
 
 TEST_F(ScrollerTest, WheelIsPostedOnlyOverTheTargetWindow) {

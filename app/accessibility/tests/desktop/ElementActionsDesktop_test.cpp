@@ -1,0 +1,256 @@
+// Pressing and scrolling in real apps on a private desktop: Chromium on local pages and a small
+// GTK window, read over the accessibility bus and driven through XTest.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <charconv>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+
+#include "app/accessibility/AXExtractor.h"
+#include "app/accessibility/ElementActions.h"
+#include "app/accessibility/Scroller.h"
+#include "app/accessibility/tests/ManualDelayedWork.h"
+#include "platform/atspi/AtspiBackend.h"
+#include "platform/atspi/tests/desktop/LaunchedApp.h"
+#include "platform/input/XTestInputSynthesizer.h"
+#include "platform/x11/X11Workspace.h"
+
+namespace ovra {
+namespace {
+
+using testing::eventually;
+using testing::LaunchedApp;
+
+std::string ownFixture(const std::string& name) {
+    const char* source = std::getenv("OVRA_SOURCE_DIR");
+    const std::filesystem::path dir =
+        source ? std::filesystem::path(source) / "app/accessibility/tests/desktop/fixtures"
+               : std::filesystem::path(__FILE__).parent_path() / "fixtures";
+    return std::filesystem::absolute(dir / name).string();
+}
+
+// The number after "offset " in a window title, when there is one.
+std::optional<int> offsetIn(const std::string& title) {
+    const auto at = title.find("offset ");
+    if (at == std::string::npos) {
+        return std::nullopt;
+    }
+    int value = 0;
+    const char* begin = title.data() + at + 7;
+    const auto [end, error] = std::from_chars(begin, title.data() + title.size(), value);
+    if (error != std::errc() || end == begin) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+class ActionsDesktop : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (std::getenv("OVRA_DESKTOP") == nullptr) {
+            GTEST_SKIP() << "needs a desktop: run under scripts/with-desktop";
+        }
+        auto input = input::XTestInputSynthesizer::open();
+        ASSERT_TRUE(input) << input.error();
+        input_ = std::move(input).value();
+        auto workspace = x11::Workspace::open();
+        ASSERT_TRUE(workspace) << workspace.error();
+        workspace_ = std::move(workspace).value();
+    }
+
+    // The app's window once the window manager has made it active.
+    input::WindowId windowOf(const LaunchedApp& app) {
+        std::optional<x11::ActiveWindow> active;
+        const bool found = eventually(
+            [&] {
+                active = workspace_->activeWindow();
+                return active && active->pid == app.pid();
+            },
+            30);
+        EXPECT_TRUE(found) << "the app's window never became active";
+        return active ? active->window : 0;
+    }
+
+    std::string activeTitle() {
+        auto active = workspace_->activeWindow();
+        return active ? active->title : std::string();
+    }
+
+    WindowSnapshot read(const LaunchedApp& app,
+                        const std::function<bool(const WindowSnapshot&)>& ready) {
+        WindowSnapshot last;
+        const bool ok = eventually(
+            [&] {
+                auto s = extractor_.snapshot(ax::RunningApp{app.pid(), std::nullopt}, backend_,
+                                             ax::systemClock());
+                if (!s) {
+                    return false;
+                }
+                last = std::move(s).value();
+                return ready(last);
+            },
+            45);
+        EXPECT_TRUE(ok) << "the window never read as expected (" << last.candidates.size()
+                        << " candidates, title \"" << last.windowTitle << "\")";
+        return last;
+    }
+
+    static const UICandidate* find(const WindowSnapshot& s, const std::string& label) {
+        for (const auto& c : s.candidates) {
+            if (c.label() == label) {
+                return &c;
+            }
+        }
+        return nullptr;
+    }
+
+    PressRequest request(const WindowSnapshot& s, const UICandidate& c, input::WindowId window) {
+        return {.element = s.elements.at(c.id),
+                .role = c.role,
+                .frame = c.frame,
+                .visible = s.viewport,
+                .window = window,
+                .windowElement = s.windowElement};
+    }
+
+    // Chromium on a page of this folder, without smooth scrolling so offsets settle at once.
+    static LaunchedApp chromiumOn(const std::string& path) {
+        char pattern[] = "/tmp/ovra-actions.XXXXXX";
+        const char* dir = mkdtemp(pattern);
+        const std::string profile = dir ? dir : "/tmp/ovra-actions";
+        return LaunchedApp::start(
+            {"chromium", "--no-sandbox", "--user-data-dir=" + profile, "--no-first-run",
+             "--no-default-browser-check", "--disable-background-networking",
+             "--disable-component-update", "--disable-sync", "--password-store=basic",
+             "--disable-features=Translate,MediaRouter", "--disable-gpu",
+             "--disable-smooth-scrolling", "--window-position=0,0", "--window-size=1000,800",
+             "--force-renderer-accessibility", "file://" + path},
+            profile);
+    }
+
+    atspi::AtspiBackend backend_;
+    std::unique_ptr<input::XTestInputSynthesizer> input_;
+    std::unique_ptr<x11::Workspace> workspace_;
+    AXExtractor extractor_{6, 150, 48, 4000};
+};
+
+TEST_F(ActionsDesktop, RejectAllInAWebCookieBannerIsClickedAndTheBannerGoes) {
+    auto app = LaunchedApp::chromium(testing::fixtureUrl("news.html"));
+    ASSERT_TRUE(app.running());
+    const input::WindowId window = windowOf(app);
+    auto s = read(app, [](const WindowSnapshot& r) { return find(r, "Reject all") != nullptr; });
+    const UICandidate* reject = find(s, "Reject all");
+    ASSERT_NE(reject, nullptr);
+
+    ASSERT_TRUE(input_->movePointer({3, 3}));
+    AXActions actions(backend_, *input_);
+    auto route = actions.press(request(s, *reject, window));
+    ASSERT_TRUE(route) << route.error();
+    EXPECT_EQ(*route, PressRoute::clicked);
+    EXPECT_EQ(input_->pointerLocation(), (Point{3, 3}));
+
+    read(app, [](const WindowSnapshot& r) {
+        return find(r, "Share") != nullptr && find(r, "Reject all") == nullptr;
+    });
+}
+
+TEST_F(ActionsDesktop, AGtkButtonIsPressedThroughItsAction) {
+    auto app = LaunchedApp::start({"/usr/bin/python3", ownFixture("counter.py")});
+    ASSERT_TRUE(app.running());
+    const input::WindowId window = windowOf(app);
+    auto s = read(app, [](const WindowSnapshot& r) { return find(r, "Add one") != nullptr; });
+    const UICandidate* button = find(s, "Add one");
+    ASSERT_NE(button, nullptr);
+
+    AXActions actions(backend_, *input_);
+    auto route = actions.press(request(s, *button, window));
+    ASSERT_TRUE(route) << route.error();
+    EXPECT_EQ(*route, PressRoute::pressed);
+    EXPECT_TRUE(eventually([&] { return activeTitle() == "Counter 1"; }, 10))
+        << "title: " << activeTitle();
+}
+
+TEST_F(ActionsDesktop, TheLongPageScrollsByAPageThenBySmallStep) {
+    auto app = chromiumOn(ownFixture("scroll.html"));
+    ASSERT_TRUE(app.running());
+    const input::WindowId window = windowOf(app);
+    auto s = read(app, [](const WindowSnapshot& r) {
+        return find(r, "First link") != nullptr && r.scroll.has_value();
+    });
+    ASSERT_TRUE(s.scroll);
+    const double visible = s.scroll->signals.visible.height();
+
+    ASSERT_TRUE(input_->movePointer({2, 700}));
+    testing::ManualDelayedWork later;
+    Scroller scroller(
+        backend_, *input_, later, [] { return false; }, std::cout);
+
+    // Waits for the page to report a new offset and for it to hold still.
+    auto settledOffset = [&](int previous) {
+        std::optional<int> seen;
+        eventually(
+            [&] {
+                auto now = offsetIn(activeTitle());
+                const bool still = now && seen && *now == *seen && *now != previous;
+                seen = now;
+                return still;
+            },
+            15);
+        return seen.value_or(previous);
+    };
+
+    EXPECT_EQ(
+        scroller.scroll(ScrollDirection::down, ScrollStep::page, s.scroll, Rect(), window, nullptr),
+        Scroller::Method::wheel);
+    later.advance(0.05);
+    EXPECT_EQ(input_->pointerLocation(), (Point{2, 700}));
+    const int afterPage = settledOffset(0);
+    EXPECT_GT(afterPage, visible * 0.5);
+    EXPECT_LT(afterPage, visible * 1.5);
+
+    EXPECT_EQ(scroller.scroll(ScrollDirection::down, ScrollStep::small, s.scroll, Rect(), window,
+                              nullptr),
+              Scroller::Method::wheel);
+    later.advance(0.05);
+    const int afterSmall = settledOffset(afterPage);
+    EXPECT_GT(afterSmall, afterPage);
+    EXPECT_LT(afterSmall - afterPage, afterPage);
+
+    EXPECT_EQ(
+        scroller.scroll(ScrollDirection::up, ScrollStep::small, s.scroll, Rect(), window, nullptr),
+        Scroller::Method::wheel);
+    later.advance(0.05);
+    EXPECT_LT(settledOffset(afterSmall), afterSmall);
+}
+
+TEST_F(ActionsDesktop, NoWheelTurnReachesAnotherWindow) {
+    auto app = chromiumOn(ownFixture("scroll.html"));
+    ASSERT_TRUE(app.running());
+    const input::WindowId window = windowOf(app);
+    auto s = read(app, [](const WindowSnapshot& r) { return r.scroll.has_value(); });
+    ASSERT_TRUE(s.scroll);
+    // The GTK window opens over the page's middle and takes the focus.
+    auto other = LaunchedApp::start({"/usr/bin/python3", ownFixture("counter.py")});
+    windowOf(other);
+
+    testing::ManualDelayedWork later;
+    Scroller scroller(
+        backend_, *input_, later, [] { return false; }, std::cout);
+    auto covered = s.scroll;
+    covered->signals.visible = Rect(60, 60, 420, 240);
+    EXPECT_EQ(
+        scroller.scroll(ScrollDirection::down, ScrollStep::page, covered, Rect(), window, nullptr),
+        std::nullopt);
+    later.advance(1);
+    // Neither window moved: the page is still at its top.
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    auto after = read(app, [](const WindowSnapshot& r) { return !r.windowTitle.empty(); });
+    EXPECT_EQ(offsetIn(after.windowTitle), 0) << after.windowTitle;
+    EXPECT_EQ(activeTitle(), "Counter 0");
+}
+
+}  // namespace
+}  // namespace ovra
