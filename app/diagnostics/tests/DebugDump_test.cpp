@@ -206,13 +206,6 @@ TEST_F(DumpTest, AFailingModelLeavesTheRulesInCharge) {
     EXPECT_EQ(output()[2], "model: not installed, built-in rules");
 }
 
-TEST_F(DumpTest, TheDumpIgnoresTheUsersHighlightCountButHonoursTheDepth) {
-    use(kNewsPage);
-    services_.preferences.traversalDepth = 0;
-    DebugDump::run(std::nullopt, services_);
-    EXPECT_THAT(output()[0], HasSubstr("candidates=0"));
-}
-
 // --- Tree dump ---
 
 TEST_F(DumpTest, TreeNeedsANamedAppWithAFocusedWindow) {

@@ -82,21 +82,5 @@ TEST(DumpFormat, TreeLinesIndentUpToTwentyLevels) {
               "  ? d=1 kids=0 0," + std::to_string(std::numeric_limits<long long>::max()) + " 0x1");
 }
 
-TEST(DumpFormat, PressReportListsActionsAndBothTitles) {
-    EXPECT_EQ(DumpFormat::pressReport("OK", "AXButton", {}, false, "A", "?"),
-              "press-test \"OK\" role=AXButton actions=[] web=false title: \"A\" -> \"?\"");
-    EXPECT_EQ(DumpFormat::pressReport("Reject all", "AXButton", {"AXPress", "AXShowMenu"}, true,
-                                      "Daily\tLedger", "Daily Ledger"),
-              "press-test \"Reject all\" role=AXButton actions=[\"AXPress\", \"AXShowMenu\"] "
-              "web=true title: \"Daily Ledger\" -> \"Daily Ledger\"");
-    EXPECT_EQ(DumpFormat::noControl(""), "press-test: no control labeled \"\"");
-}
-
-TEST(DumpFormat, WindowLinesKeepOtherAppsTextOnOneLine) {
-    EXPECT_EQ(DumpFormat::windowLine("Files", "a\r\nb\x1b", Rect(0, 0, 10, 10), 3, 42),
-              "app=Files window=\"a  b \" frame=(0.0, 0.0, 10.0, 10.0) candidates=3 ax=42ms");
-    EXPECT_EQ(DumpFormat::modelLine("murmlark-ovra/en", 7), "model: murmlark-ovra/en 7 ms");
-}
-
 }  // namespace
 }  // namespace ovra
