@@ -14,6 +14,17 @@ if(BUILD_TESTING)
       target_link_libraries(${test_name} PRIVATE ovra_app_actions)
     endif()
   endforeach()
-  ovra_add_tests("${CMAKE_CURRENT_SOURCE_DIR}/tests/desktop"
-    LIBS ovra_app_actions ovra_atspi ovra_x11 ovra_input_xtest LABEL desktop)
+  # The desktop tests move the desktop's one pointer, activate windows and change settings
+  # other tests could see: each runs alone.
+  file(GLOB actions_desktop_tests CONFIGURE_DEPENDS
+    "${CMAKE_CURRENT_SOURCE_DIR}/tests/desktop/*_test.cpp")
+  foreach(source IN LISTS actions_desktop_tests)
+    get_filename_component(name "${source}" NAME_WE)
+    add_executable(${name} "${source}")
+    target_link_libraries(${name} PRIVATE ovra_app_actions ovra_atspi ovra_x11 ovra_input_xtest
+      GTest::gmock_main ovra_warnings)
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
+      PROPERTIES LABELS desktop RUN_SERIAL TRUE
+      ENVIRONMENT "OVRA_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+  endforeach()
 endif()

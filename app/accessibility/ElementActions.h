@@ -37,7 +37,7 @@ class AXActions final {
         // Whether the desktop's magnifier is on; it follows the pointer, which then stays put.
         std::function<bool()> magnifierOn;
         // Makes every window of this app ignore pointer input, so a synthetic click reaches the
-        // window below. Called before any hit test or click.
+        // window below. Called before any hit test or click; takes effect before it returns.
         std::function<void()> ignoreOwnPointerInput;
     };
 

@@ -35,6 +35,8 @@ class DelayedWork {
 class OverlayPointerInput {
   public:
     virtual ~OverlayPointerInput() = default;
+    // Takes effect before it returns (the display server has applied it), since the wheel turn
+    // that follows goes to whichever window takes pointer input at the point.
     virtual void setIgnoresPointerInput(bool ignores) = 0;
 };
 
