@@ -191,7 +191,7 @@ TEST_F(ChromiumDesktop, ASecondReadingSeesThePageScrolled) {
     EXPECT_TRUE(last.viewport.contains(bottom->frame.center()));
 }
 
-TEST_F(ChromiumDesktop, WakesAWindowThatHasNotExposedItsPage) {
+TEST_F(ChromiumDesktop, ReadsAWindowOpenedWithoutForcedAccessibility) {
     auto s = open(
         "news.html", [](const WindowSnapshot& r) { return find(r, "Accept all") != nullptr; },
         /*forceAccessibility=*/false);

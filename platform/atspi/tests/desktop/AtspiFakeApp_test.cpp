@@ -19,6 +19,8 @@ using testing::find;
 
 class FakeAppDesktop : public ::testing::Test {
   protected:
+    explicit FakeAppDesktop(bool sleepy = false) : fake_(sleepy) {}
+
     void SetUp() override {
         if (std::getenv("OVRA_DESKTOP") == nullptr) {
             GTEST_SKIP() << "needs a desktop: run under scripts/with-desktop";
@@ -112,6 +114,18 @@ TEST_F(FakeAppDesktop, AnAppThatHangsMidReadingStillEndsIt) {
     } else {
         EXPECT_EQ(read.error(), AXExtractorError::noWindow);
     }
+}
+
+class SleepyAppDesktop : public FakeAppDesktop {
+  protected:
+    SleepyAppDesktop() : FakeAppDesktop(true) {}
+};
+
+TEST_F(SleepyAppDesktop, WakesAnAppThatShowsAnEmptyWindowAndReadsAgain) {
+    auto read = extractor_.snapshot(app_, backend_, clock_);
+    ASSERT_TRUE(read.ok());
+    EXPECT_GT(fake_.calls("GetAttributes"), 0);
+    EXPECT_NE(find(read.value(), "Press me"), nullptr) << dump(read.value());
 }
 
 }  // namespace

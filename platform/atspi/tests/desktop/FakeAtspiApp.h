@@ -23,7 +23,9 @@ class FakeAtspiApp {
   public:
     static constexpr std::int32_t kHugeListSize = 1'000'000;
 
-    FakeAtspiApp() {
+    // A sleepy app shows an empty window until a client asks for object attributes, as
+    // Chromium does before it turns on its full tree.
+    explicit FakeAtspiApp(bool sleepy = false) : awake_(!sleepy) {
         dbus_threads_init_default();
         DBusError error;
         dbus_error_init(&error);
@@ -172,6 +174,12 @@ class FakeAtspiApp {
         if (object == nullptr) {
             reply = dbus_message_new_error(call, "org.freedesktop.DBus.Error.UnknownObject",
                                            "no such object");
+        } else if (member == "GetAttributes") {
+            awake_ = true;
+            ret();
+            DBusMessageIter map;
+            dbus_message_iter_open_container(&iter, DBUS_TYPE_ARRAY, "{ss}", &map);
+            dbus_message_iter_close_container(&iter, &map);
         } else if (member == "GetRole") {
             ret();
             dbus_message_iter_append_basic(&iter, DBUS_TYPE_UINT32, &object->role);
@@ -196,8 +204,9 @@ class FakeAtspiApp {
                 dbus_message_iter_open_container(&iter, DBUS_TYPE_VARIANT, "s", &variant);
                 dbus_message_iter_append_basic(&variant, DBUS_TYPE_STRING, &text);
             } else if (name == "ChildCount") {
+                const std::int32_t count = path == "/w" && !awake_ ? 0 : object->childCount;
                 dbus_message_iter_open_container(&iter, DBUS_TYPE_VARIANT, "i", &variant);
-                dbus_message_iter_append_basic(&variant, DBUS_TYPE_INT32, &object->childCount);
+                dbus_message_iter_append_basic(&variant, DBUS_TYPE_INT32, &count);
             } else {
                 dbus_message_iter_open_container(&iter, DBUS_TYPE_VARIANT, "(so)", &variant);
                 appendRef(&variant, path == "/w" ? "/org/a11y/atspi/accessible/root" : "/w");
@@ -215,7 +224,8 @@ class FakeAtspiApp {
             ret();
             DBusMessageIter array;
             dbus_message_iter_open_container(&iter, DBUS_TYPE_ARRAY, "(so)", &array);
-            for (const auto& child : object->children) {
+            const bool empty = path == "/w" && !awake_;
+            for (const auto& child : empty ? std::vector<std::string>{} : object->children) {
                 // A child on a bus name that cannot exist: the reader must skip it unharmed.
                 appendRef(&array, child.c_str(), child == "/w/ghost" ? "not a bus name!" : nullptr);
             }
@@ -248,6 +258,7 @@ class FakeAtspiApp {
     std::thread thread_;
     std::atomic<bool> stop_{false};
     std::atomic<bool> hung_{false};
+    std::atomic<bool> awake_{true};
     std::mutex mutex_;
     std::mutex sendMutex_;
     std::map<std::string, int> counts_;
