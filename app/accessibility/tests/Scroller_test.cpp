@@ -361,11 +361,5 @@ TEST_F(ScrollerTest, DestroyedScrollerLeavesNoWorkBehind) {
     EXPECT_EQ(later_.pending(), 0u);
 }
 
-TEST(ScrollerNames, LogNames) {
-    EXPECT_EQ(logName(Scroller::Method::scrollBar), "scroll bar");
-    EXPECT_EQ(logName(Scroller::Method::wheel), "scroll wheel");
-    EXPECT_EQ(logName(Scroller::Method::dryRun), "dry run");
-}
-
 }  // namespace
 }  // namespace ovra

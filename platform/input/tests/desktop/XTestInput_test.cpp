@@ -3,6 +3,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <xcb/shape.h>
 #include <xcb/xcb.h>
 
 #include <chrono>
@@ -52,6 +53,14 @@ class TestWindow {
     ~TestWindow() { xcb_disconnect(connection_); }
 
     WindowId id() const { return window_; }
+
+    // An empty input shape: pointer input goes to whatever lies below, as for the overlay.
+    void letPointerInputThrough() {
+        xcb_shape_rectangles(connection_, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT,
+                             XCB_CLIP_ORDERING_UNSORTED, window_, 0, 0, 0, nullptr);
+        std::free(
+            xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
+    }
 
     // The window's middle in root coordinates, wherever the window manager placed it.
     Point middle() {
@@ -160,6 +169,12 @@ TEST_F(XTestDesktop, AWindowInFrontTakesThePoint) {
     EXPECT_TRUE(input_->isWindowAt(front.id(), {200, 200}));
     EXPECT_TRUE(input_->isWindowAt(back.id(), {400, 400}));
     EXPECT_FALSE(input_->isWindowAt(0, {400, 400}));
+
+    front.letPointerInputThrough();
+    EXPECT_TRUE(input_->isWindowAt(back.id(), {200, 200}));
+    ASSERT_TRUE(input_->click({200, 200}));
+    EXPECT_TRUE(eventually([&] { return back.buttons().size() >= 2; }));
+    EXPECT_THAT(front.buttons(), ::testing::IsEmpty());
 }
 
 TEST_F(XTestDesktop, TheWindowManagerActivatesAManagedWindow) {
