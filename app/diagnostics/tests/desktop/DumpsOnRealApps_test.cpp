@@ -81,7 +81,7 @@ std::filesystem::path sourceDir() {
 
 constexpr const char* kRulesOnly = "-u OVRA_CLASSIFIER_DIR";
 
-class Desktop : public ::testing::Test {
+class RealAppDumps : public ::testing::Test {
   protected:
     void SetUp() override {
         if (std::getenv("OVRA_DESKTOP") == nullptr) {
@@ -103,7 +103,7 @@ class Desktop : public ::testing::Test {
     Output dump_;
 };
 
-TEST_F(Desktop, CookieBannerIsNumberedAndTheUpsellVeiled) {
+TEST_F(RealAppDumps, CookieBannerIsNumberedAndTheUpsellVeiled) {
     openPage("news.html", "Reject all");
     EXPECT_EQ(dump_.exitCode, 0);
     ASSERT_GE(dump_.lines.size(), 4u);
@@ -118,13 +118,13 @@ TEST_F(Desktop, CookieBannerIsNumberedAndTheUpsellVeiled) {
     EXPECT_THAT(dump_.lines, Contains("steps (keyboard only \u2192 with Ovra):"));
 }
 
-TEST_F(Desktop, SignUpFormFlagsThePreTickedOffersAndHighlightsItsAction) {
+TEST_F(RealAppDumps, SignUpFormFlagsThePreTickedOffersAndHighlightsItsAction) {
     openPage("signup.html", "Create account");
     EXPECT_THAT(dump_.lineOf("Send me partner offers"), HasSubstr("Pre-ticked"));
     EXPECT_THAT(dump_.lineOf("Create account"), MatchesRegex("#[0-9] beacon .*"));
 }
 
-TEST_F(Desktop, TheFixtureModelDecidesThroughTheDeveloperFolder) {
+TEST_F(RealAppDumps, TheFixtureModelDecidesThroughTheDeveloperFolder) {
     openPage("news.html", "Reject all");
     const auto folder =
         std::filesystem::temp_directory_path() / ("ovra-model-" + std::to_string(getpid()));
@@ -142,7 +142,7 @@ TEST_F(Desktop, TheFixtureModelDecidesThroughTheDeveloperFolder) {
     EXPECT_THAT(run.lineOf("Reject all"), MatchesRegex("#[0-9] beacon .*"));
 }
 
-TEST_F(Desktop, PressTestFindsTheControlByItsExactLabel) {
+TEST_F(RealAppDumps, PressTestFindsTheControlByItsExactLabelAndPressesIt) {
     openPage("news.html", "Reject all");
     const Output missing = murmlark({"--press-test", "Reject"});
     EXPECT_EQ(missing.exitCode, 2);
@@ -154,9 +154,28 @@ TEST_F(Desktop, PressTestFindsTheControlByItsExactLabel) {
     EXPECT_THAT(run.lines[0],
                 AllOf(StartsWith("press-test \"Reject all\" role=AXButton actions=["),
                       HasSubstr("\"AXPress\""), HasSubstr("web=true title: \"Daily Ledger")));
+    // The banner closes on either of its choices.
+    EXPECT_TRUE(testing::eventually(
+        [&] {
+            dump_ = murmlark({"--dump", "chromium"}, kRulesOnly);
+            return dump_.exitCode == 0 && dump_.lineOf("Reject all").empty() &&
+                   !dump_.lineOf("Share").empty();
+        },
+        10))
+        << dump_.text();
 }
 
-TEST_F(Desktop, TreeOfABrowserWindowStartsAtTheWindow) {
+TEST_F(RealAppDumps, PressTestReportsTheTitleTheFormLeavesBehind) {
+    openPage("signup.html", "Create account");
+    const Output run = murmlark({"--press-test", "Create account"});
+    EXPECT_EQ(run.exitCode, 0);
+    ASSERT_EQ(run.lines.size(), 1u) << run.text();
+    EXPECT_THAT(run.lines[0], MatchesRegex("press-test \"Create account\" role=AXButton .* "
+                                           "title: \"Create your account.*\" -> "
+                                           "\"Account created.*\""));
+}
+
+TEST_F(RealAppDumps, TreeOfABrowserWindowStartsAtTheWindow) {
     openPage("news.html", "Reject all");
     const Output run = murmlark({"--tree", "chromium"});
     EXPECT_EQ(run.exitCode, 0);
@@ -172,7 +191,7 @@ TEST_F(Desktop, TreeOfABrowserWindowStartsAtTheWindow) {
     EXPECT_THAT(unnamed.lines, ::testing::ElementsAre("no window"));
 }
 
-TEST_F(Desktop, GtkAppIsDumpedByItsProcessName) {
+TEST_F(RealAppDumps, GtkAppIsDumpedByItsProcessName) {
     app_ = LaunchedApp::start({"gtk3-widget-factory"});
     ASSERT_TRUE(app_.running());
     ASSERT_TRUE(testing::eventually([&] {
