@@ -4,6 +4,11 @@
 #include <unicode/uchar.h>
 #include <unicode/unistr.h>
 
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <string_view>
 #include <utility>
 
@@ -15,18 +20,27 @@ namespace {
 
 using icu::UnicodeString;
 
+// White space is all in the basic plane and no half of a surrogate pair is white space, so
+// the helpers below walk text unit by unit without ever splitting a character.
+
 // Word count splits at white space only (line breaks are not word separators here).
 bool isWordSeparator(UChar32 c) {
-    return c == u'\t' || u_charType(c) == U_SPACE_SEPARATOR;
+    if (c < 0x80)
+        return c == u'\t' || c == u' ';  // the only ASCII space separator
+    return u_charType(c) == U_SPACE_SEPARATOR;
 }
 
-std::size_t wordCountUnicode(const UnicodeString& text) {
+std::u16string_view unitsOf(const UnicodeString& text) {
+    return {text.getBuffer(), static_cast<std::size_t>(text.length())};
+}
+
+// UTF-16 text, or UTF-8 that is all ASCII.
+template <typename Char>
+std::size_t wordCountOf(std::basic_string_view<Char> units) {
     std::size_t count = 0;
     bool inWord = false;
-    for (int32_t i = 0; i < text.length();) {
-        const UChar32 c = text.char32At(i);
-        i = text.moveIndex32(i, 1);
-        if (isWordSeparator(c)) {
+    for (const Char unit : units) {
+        if (isWordSeparator(static_cast<char16_t>(unit))) {
             inWord = false;
         } else if (!inWord) {
             inWord = true;
@@ -36,38 +50,70 @@ std::size_t wordCountUnicode(const UnicodeString& text) {
     return count;
 }
 
+std::size_t wordCountUnicode(const UnicodeString& text) {
+    return wordCountOf(unitsOf(text));
+}
+
 bool isEdgeTrimmed(char16_t c) {
     return c == u' ' || c == u'.' || c == u'\u2026' || c == u':';
 }
 
-UnicodeString normalizedUnicode(std::string_view utf8) {
-    UnicodeString lower = text::fromUtf8(utf8);
-    lower.toLower(icu::Locale::getRoot());
-    lower.findAndReplace(UnicodeString(u'\u2019'), UnicodeString(u'\''));
+bool isAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
 
-    UnicodeString collapsed;
+// ASCII needs none of ICU's case mapping or decoding; text too long for ICU keeps to ICU's
+// path whatever it holds.
+bool isPlainAscii(std::string_view utf8) {
+    return utf8.size() <= static_cast<std::size_t>(INT32_MAX) && isAscii(utf8);
+}
+
+// Collapses each run of white space to one space, in place (the text only shrinks), and
+// gives the range left once the edge characters are trimmed.
+template <typename String>
+std::pair<std::size_t, std::size_t> collapsedAndTrimmed(String& units) {
+    std::size_t length = 0;
     bool pendingSpace = false;
-    for (int32_t i = 0; i < lower.length();) {
-        const UChar32 c = lower.char32At(i);
-        i = lower.moveIndex32(i, 1);
-        if (text::isWhitespaceOrNewline(c)) {
-            pendingSpace = !collapsed.isEmpty();
+    for (const auto unit : units) {
+        if (text::isWhitespaceOrNewline(static_cast<char16_t>(unit))) {
+            pendingSpace = length > 0;
             continue;
         }
         if (pendingSpace) {
-            collapsed.append(u' ');
+            units[length++] = ' ';
             pendingSpace = false;
         }
-        collapsed.append(c);
+        units[length++] = unit;
     }
-
-    int32_t start = 0;
-    int32_t end = collapsed.length();
-    while (start < end && isEdgeTrimmed(collapsed[start]))
+    std::size_t start = 0;
+    std::size_t end = length;
+    while (start < end && isEdgeTrimmed(static_cast<char16_t>(units[start])))
         ++start;
-    while (end > start && isEdgeTrimmed(collapsed[end - 1]))
+    while (end > start && isEdgeTrimmed(static_cast<char16_t>(units[end - 1])))
         --end;
-    return UnicodeString(collapsed, start, end - start);
+    return {start, end};
+}
+
+std::string normalizedUtf8(std::string_view utf8) {
+    if (isPlainAscii(utf8)) {
+        std::string units(utf8.size(), '\0');
+        std::transform(utf8.begin(), utf8.end(), units.begin(), [](char c) {
+            return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+        });
+        const auto [start, end] = collapsedAndTrimmed(units);
+        units.resize(end);
+        units.erase(0, start);
+        return units;
+    }
+    UnicodeString lower = text::fromUtf8(utf8);
+    lower.toLower(icu::Locale::getRoot());
+    lower.findAndReplace(UnicodeString(u'\u2019'), UnicodeString(u'\''));
+    std::u16string units(unitsOf(lower));
+    const auto [start, end] = collapsedAndTrimmed(units);
+    std::string out;
+    UnicodeString(false, units.data() + start, static_cast<int32_t>(end - start)).toUTF8String(out);
+    return out;
 }
 
 bool ruleMatches(const DarkPatternPrior::Rule& rule, const UnicodeString& text, std::size_t words,
@@ -97,15 +143,6 @@ struct Screen {
     enum class Kind { contains, startsWith };
     Kind kind = Kind::contains;
     std::vector<std::u16string_view> words;  // string literals
-
-    bool mayMatch(std::u16string_view folded) const {
-        for (const std::u16string_view word : words) {
-            if (kind == Kind::startsWith ? folded.starts_with(word)
-                                         : folded.find(word) != std::u16string_view::npos)
-                return true;
-        }
-        return false;
-    }
 };
 
 Screen containing(std::initializer_list<std::u16string_view> words) {
@@ -116,24 +153,139 @@ Screen startingWith(std::initializer_list<std::u16string_view> words) {
     return Screen{Screen::Kind::startsWith, words};
 }
 
+// Every row's words in one trie, so that one walk from each position of the folded text finds
+// all the rows worth running instead of searching the text for each word in turn.
+class ScreenTrie {
+  public:
+    using Rows = std::uint32_t;  // bit r set: row r may match
+
+    explicit ScreenTrie(const std::vector<Screen>& screens) {
+        if (screens.size() > 32) {
+            std::fprintf(stderr, "murmlark: too many screened rules\n");
+            std::abort();
+        }
+        for (const Screen& screen : screens) {
+            for (const std::u16string_view word : screen.words) {
+                for (const char16_t unit : word)
+                    addSymbol(unit);
+            }
+        }
+        // Capital ASCII letters read as their small letters: folding is that simple for them,
+        // and folded text has none left.
+        for (std::size_t letter = 0; letter < 26; ++letter)
+            ascii_[u'A' + letter] = ascii_[u'a' + letter];
+        nodes_.emplace_back();
+        next_.assign(symbolCount_, 0);
+        for (std::size_t row = 0; row < screens.size(); ++row) {
+            const Rows bit = Rows{1} << row;
+            for (const std::u16string_view word : screens[row].words) {
+                Node& end = nodes_[insert(word)];
+                (screens[row].kind == Screen::Kind::contains ? end.contains : end.startsWith) |=
+                    bit;
+            }
+        }
+    }
+
+    // The rows with a word in the UTF-8 text (a "starts with" row: at its start, or after
+    // the white space there when that is skipped).
+    Rows rowsFoundIn(std::string_view utf8, bool skippingLeadingSpace = false) const {
+        // ASCII folds letter by letter, as the symbols do; other text is folded by ICU.
+        if (isPlainAscii(utf8))
+            return rowsFound(utf8, skippingLeadingSpace);
+        UnicodeString folded = text::fromUtf8(utf8);
+        folded.foldCase();
+        // Folding leaves white space as it is and makes none.
+        return rowsFound(unitsOf(folded), skippingLeadingSpace);
+    }
+
+  private:
+    struct Node {
+        Rows contains = 0;    // rows with a word ending at this node
+        Rows startsWith = 0;  // the same for words that must start the text
+    };
+
+    // Folded UTF-16, or ASCII.
+    template <typename Char>
+    Rows rowsFound(std::basic_string_view<Char> text, bool skippingLeadingSpace) const {
+        while (skippingLeadingSpace && !text.empty() &&
+               text::isWhitespaceOrNewline(static_cast<char16_t>(text.front())))
+            text.remove_prefix(1);
+        Rows rows = 0;
+        for (std::size_t start = 0; start < text.size(); ++start) {
+            std::size_t node = 0;
+            for (std::size_t i = start; i < text.size(); ++i) {
+                node = next_[node * symbolCount_ + symbolOf(static_cast<char16_t>(text[i]))];
+                if (node == 0)
+                    break;
+                rows |= nodes_[node].contains | (start == 0 ? nodes_[node].startsWith : 0);
+            }
+        }
+        return rows;
+    }
+
+    // Units that occur in no word share symbol 0, whose transitions all lead nowhere.
+    std::size_t symbolOf(char16_t unit) const {
+        if (unit < ascii_.size())
+            return ascii_[unit];
+        for (const auto& [other, symbol] : others_) {
+            if (other == unit)
+                return symbol;
+        }
+        return 0;
+    }
+
+    void addSymbol(char16_t unit) {
+        if (symbolOf(unit) != 0)
+            return;
+        if (unit < ascii_.size()) {
+            ascii_[unit] = symbolCount_;
+        } else {
+            others_.emplace_back(unit, symbolCount_);
+        }
+        ++symbolCount_;
+    }
+
+    std::size_t insert(std::u16string_view word) {
+        std::size_t node = 0;
+        for (const char16_t unit : word) {
+            const std::size_t edge = node * symbolCount_ + symbolOf(unit);
+            if (next_[edge] == 0) {
+                next_[edge] = static_cast<std::uint32_t>(nodes_.size());
+                nodes_.emplace_back();
+                next_.resize(next_.size() + symbolCount_, 0);
+            }
+            node = next_[edge];
+        }
+        return node;
+    }
+
+    std::array<std::size_t, 128> ascii_{};
+    std::vector<std::pair<char16_t, std::size_t>> others_;
+    std::size_t symbolCount_ = 1;
+    std::vector<Node> nodes_;          // the root first; no edge leads back to it
+    std::vector<std::uint32_t> next_;  // node * symbolCount_ + symbol: the child, 0 for none
+};
+
 struct RuleTable {
     std::vector<DarkPatternPrior::Rule> rules;
-    std::vector<Screen> screens;  // one per rule
+    ScreenTrie screen;  // over the rows' words, row by row
 };
 
 RuleTable makeRules() {
     using C = FocusCategory;
-    RuleTable table;
-    table.rules.reserve(11);
-    table.screens.reserve(11);
-    const auto add = [&table](Prior p, std::string_view pattern, Screen rowScreen,
-                              std::optional<std::unordered_set<std::string>> roles = std::nullopt,
-                              std::optional<int> maxWords = std::nullopt) {
-        table.rules.push_back(DarkPatternPrior::Rule{.prior = std::move(p),
-                                                     .regex = Regex(pattern),
-                                                     .roles = std::move(roles),
-                                                     .maxWords = maxWords});
-        table.screens.push_back(std::move(rowScreen));
+    std::vector<DarkPatternPrior::Rule> rules;
+    std::vector<Screen> screens;  // one per rule
+    rules.reserve(11);
+    screens.reserve(11);
+    const auto add = [&rules, &screens](
+                         Prior p, std::string_view pattern, Screen rowScreen,
+                         std::optional<std::unordered_set<std::string>> roles = std::nullopt,
+                         std::optional<int> maxWords = std::nullopt) {
+        rules.push_back(DarkPatternPrior::Rule{.prior = std::move(p),
+                                               .regex = Regex(pattern),
+                                               .roles = std::move(roles),
+                                               .maxWords = maxWords});
+        screens.push_back(std::move(rowScreen));
     };
     add(prior(C::dismissalOrExit, 0.85, "Pressuring wording", true, "Decline offer"),
         R"re(^no,? thanks?[,.!]?\s+i\b|\bi don'?t (want|like|care|need)\b|\bi'?d rather (not|pay|miss|stay)\b|\bi (hate|prefer not)\b|\bi'?ll pay full price\b)re",
@@ -203,7 +355,8 @@ RuleTable makeRules() {
                       u"add to ",  u"buy now", u"reply",  u"post",    u"share",  u"upload",
                       u"download", u"print",   u"export", u"install", u"update", u"verify",
                       u"yes",      u"go"}));
-    return table;
+    ScreenTrie screen(screens);
+    return RuleTable{std::move(rules), std::move(screen)};
 }
 
 }  // namespace
@@ -216,7 +369,7 @@ bool Rule::matches(std::string_view normalizedText, std::string_view role) const
 }
 
 std::string normalized(std::string_view text) {
-    return text::toUtf8(normalizedUnicode(text));
+    return normalizedUtf8(text);
 }
 
 std::size_t wordCount(std::string_view text) {
@@ -247,6 +400,11 @@ const Regex& marketingRegex() {
 }
 
 std::optional<Prior> evaluate(const UICandidate& candidate) {
+    return evaluateNormalized(candidate, normalized(candidate.label()));
+}
+
+std::optional<Prior> evaluateNormalized(const UICandidate& candidate,
+                                        std::string_view normalizedLabel) {
     using C = FocusCategory;
     // Window buttons are known by their subrole alone, labelled or not.
     if (candidate.subrole) {
@@ -258,25 +416,30 @@ std::optional<Prior> evaluate(const UICandidate& candidate) {
             return prior(C::legalOrPassive, 0.9, "Window controls");
     }
 
-    const UnicodeString text = normalizedUnicode(candidate.label());
-    if (candidate.role == "AXCheckBox" && !text.isEmpty() && marketingRegex().searchUnicode(text)) {
-        if (candidate.value == "checked")
-            return prior(C::essentialFormAction, 0.8, "Pre-ticked: marketing opt-in", true);
-        return prior(C::legalOrPassive, 0.7, "Marketing opt-in");
-    }
+    if (!normalizedLabel.empty()) {
+        // Decoded only when an expression has to run: most labels are ruled out before.
+        std::optional<UnicodeString> decoded;
+        const auto text = [&]() -> const UnicodeString& {
+            if (!decoded)
+                decoded = text::fromUtf8(normalizedLabel);
+            return *decoded;
+        };
+        if (candidate.role == "AXCheckBox" && marketingRegex().searchUnicode(text())) {
+            if (candidate.value == "checked")
+                return prior(C::essentialFormAction, 0.8, "Pre-ticked: marketing opt-in", true);
+            return prior(C::legalOrPassive, 0.7, "Marketing opt-in");
+        }
 
-    if (!text.isEmpty()) {
         const RuleTable& table = ruleTable();
-        const std::size_t words = wordCountUnicode(text);
-        UnicodeString foldedText(text);
-        foldedText.foldCase();
-        const std::u16string_view folded(foldedText.getBuffer(),
-                                         static_cast<std::size_t>(foldedText.length()));
-        for (std::size_t row = 0; row < table.rules.size(); ++row) {
-            const Rule& rule = table.rules[row];
-            if (table.screens[row].mayMatch(folded) &&
-                ruleMatches(rule, text, words, candidate.role))
-                return rule.prior;
+        const ScreenTrie::Rows found = table.screen.rowsFoundIn(normalizedLabel);
+        if (found != 0) {
+            const std::size_t words = isPlainAscii(normalizedLabel) ? wordCountOf(normalizedLabel)
+                                                                    : wordCountUnicode(text());
+            for (std::size_t row = 0; row < table.rules.size(); ++row) {
+                const Rule& rule = table.rules[row];
+                if ((found >> row & 1U) != 0 && ruleMatches(rule, text(), words, candidate.role))
+                    return rule.prior;
+            }
         }
     }
 
@@ -317,16 +480,27 @@ const Regex& primaryVerb() {
 }  // namespace
 
 bool isWarning(std::string_view text) {
-    return warning().search(text);
+    return isWarningUnicode(text::fromUtf8(text));
 }
 
 bool hasPrice(std::string_view text) {
-    return price().search(text);
+    return hasPriceUnicode(text::fromUtf8(text));
 }
 
 bool isMarketingOnAction(std::string_view text) {
-    const UnicodeString unicode = text::fromUtf8(text);
-    return primaryVerb().searchUnicode(unicode) && !adMarker().searchUnicode(unicode);
+    return isMarketingOnActionUnicode(text::fromUtf8(text));
+}
+
+bool isWarningUnicode(const icu::UnicodeString& text) {
+    return warning().searchUnicode(text);
+}
+
+bool hasPriceUnicode(const icu::UnicodeString& text) {
+    return price().searchUnicode(text);
+}
+
+bool isMarketingOnActionUnicode(const icu::UnicodeString& text) {
+    return primaryVerb().searchUnicode(text) && !adMarker().searchUnicode(text);
 }
 
 }  // namespace ProtectedText
@@ -355,10 +529,24 @@ const Regex& declineOffer() {
     return regex;
 }
 
+// Screens as for the rule table: most labels name no pop-up and decline nothing.
+const ScreenTrie& popupScreen() {
+    static const ScreenTrie screen(
+        {containing({u"close", u"dismiss", u"cerrar", u"cierra", u"cierre", u"fermer", u"chiudi",
+                     u"schlie", u"sluiten", u"fechar"})});
+    return screen;
+}
+
+const ScreenTrie& declineScreen() {
+    static const ScreenTrie screen(
+        {startingWith({u"n", u"maybe later", u"ahora no", u"quiz", u"pas maintenant"})});
+    return screen;
+}
+
 }  // namespace
 
 bool namesPopup(std::string_view text) {
-    return popup().search(text);
+    return popupScreen().rowsFoundIn(text) != 0 && popup().search(text);
 }
 
 bool isClose(std::string_view text) {
@@ -366,7 +554,8 @@ bool isClose(std::string_view text) {
 }
 
 bool declinesOffer(std::string_view text) {
-    return declineOffer().search(text::trimmed(text));
+    return declineScreen().rowsFoundIn(text, true) != 0 &&
+           declineOffer().search(text::trimmed(text));
 }
 
 }  // namespace PopupWords

@@ -4,6 +4,8 @@
 // without) any classifier. Also the word lists the planner consults directly: texts that must
 // never be veiled, and the close and decline wording of pop-ups.
 
+#include <unicode/unistr.h>
+
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -46,17 +48,24 @@ const Regex& marketingRegex();
 
 // The first applicable rule's opinion about the candidate; none when no rule applies.
 std::optional<Prior> evaluate(const UICandidate& candidate);
+// The same with the candidate's label() already put through normalized().
+std::optional<Prior> evaluateNormalized(const UICandidate& candidate,
+                                        std::string_view normalizedLabel);
 
 }  // namespace DarkPatternPrior
 
 // Texts that must stay visible however the control is classified. Each test takes the text
-// unchanged.
+// unchanged, as UTF-8 or already decoded (to test one text several ways, decoding it once).
 namespace ProtectedText {
 
 bool isWarning(std::string_view text);
 bool hasPrice(std::string_view text);
 // Starts with a verb naming its own action and carries no advert marker.
 bool isMarketingOnAction(std::string_view text);
+
+bool isWarningUnicode(const icu::UnicodeString& text);
+bool hasPriceUnicode(const icu::UnicodeString& text);
+bool isMarketingOnActionUnicode(const icu::UnicodeString& text);
 
 }  // namespace ProtectedText
 

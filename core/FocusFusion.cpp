@@ -68,6 +68,23 @@ std::int64_t percentOf(const Probabilities& probs, FocusCategory category) {
     return static_cast<std::int64_t>(clamped(std::round(probs[category] * 100), 0, 100));
 }
 
+// Which text that must stay visible the label is, tested once per label and in this order.
+LabelFacts::Kept keptVisible(LabelFacts& facts) {
+    if (!facts.keptVisible) {
+        const icu::UnicodeString text = text::fromUtf8(facts.label);
+        if (ProtectedText::isWarningUnicode(text)) {
+            facts.keptVisible = LabelFacts::Kept::warning;
+        } else if (ProtectedText::isMarketingOnActionUnicode(text)) {
+            facts.keptVisible = LabelFacts::Kept::ownAction;
+        } else if (ProtectedText::hasPriceUnicode(text)) {
+            facts.keptVisible = LabelFacts::Kept::price;
+        } else {
+            facts.keptVisible = LabelFacts::Kept::nothing;
+        }
+    }
+    return *facts.keptVisible;
+}
+
 const std::string kReasonWarning = "Kept visible: looks like an error or warning";
 const std::string kReasonOwnAction =
     "Kept visible: it names its own action, which may be what you came for";
@@ -97,51 +114,56 @@ Probabilities modelProbabilities(const ModelDecision& decision) {
 }
 
 struct FusionMemo::Tables {
-    std::unordered_map<std::string, std::string> labels;
-    std::unordered_map<std::string, std::optional<Prior>> priors;
+    // Keyed by title and description, the fields a label is made of.
+    std::unordered_map<std::string, LabelFacts> labels;
     std::unordered_map<std::string, std::string> explanations;
+    // Lookup keys are built here, so that a hit allocates nothing.
+    std::string key;
 };
 
 FusionMemo::FusionMemo() : tables_(std::make_unique<Tables>()) {}
 FusionMemo::~FusionMemo() = default;
 
-const std::string& FusionMemo::label(const UICandidate& c) {
-    std::string key = c.title;
+LabelFacts& FusionMemo::facts(const UICandidate& c) {
+    std::string& key = tables_->key;
+    key.assign(c.title);
     key += '\x1f';
     key += c.description;
     auto found = tables_->labels.find(key);
-    if (found == tables_->labels.end())
-        found = tables_->labels.emplace(std::move(key), c.label()).first;
+    if (found == tables_->labels.end()) {
+        LabelFacts facts{.label = c.label()};
+        facts.normalized = DarkPatternPrior::normalized(facts.label);
+        found = tables_->labels.emplace(key, std::move(facts)).first;
+    }
     return found->second;
 }
 
-const std::optional<Prior>& FusionMemo::prior(const UICandidate& c) {
-    // Every field the rules could read; only the id, frame and order are left out.
-    std::string key = c.role;
-    for (const std::string* part : {&c.title, &c.description, &c.value}) {
-        key += '\x1f';
-        key += *part;
+const std::optional<Prior>& FusionMemo::prior(const UICandidate& c, LabelFacts& facts) {
+    for (const LabelFacts::RuleOpinion& opinion : facts.opinions) {
+        if (opinion.role == c.role && opinion.subrole == c.subrole && opinion.value == c.value)
+            return opinion.prior;
     }
-    key += '\x1f';
-    key += c.subrole ? "1" + *c.subrole : "0";
-    key += '\x1f';
-    key += c.context ? "1" + *c.context : "0";
-    key += c.isFocused ? '1' : '0';
-    key += c.isChrome ? '1' : '0';
-    auto found = tables_->priors.find(key);
-    if (found == tables_->priors.end())
-        found = tables_->priors.emplace(std::move(key), DarkPatternPrior::evaluate(c)).first;
-    return found->second;
+    facts.opinions.push_back(LabelFacts::RuleOpinion{
+        .role = c.role,
+        .subrole = c.subrole,
+        .value = c.value,
+        .prior = DarkPatternPrior::evaluateNormalized(c, facts.normalized)});
+    return facts.opinions.back().prior;
 }
 
 const std::string& FusionMemo::explanation(FocusCategory category, FocusVerdict verdict,
                                            const Prior* prior, const ModelDecision* model,
                                            const Probabilities& probs,
                                            const std::optional<std::string>& protectedReason) {
-    std::string key;
+    std::string& key = tables_->key;
+    key.clear();
     key += static_cast<char>('0' + static_cast<int>(category));
     key += static_cast<char>('0' + static_cast<int>(verdict));
-    key += model ? std::to_string(percentOf(probs, category)) : "-";
+    if (model) {
+        key += std::to_string(percentOf(probs, category));
+    } else {
+        key += '-';
+    }
     key += '\x1f';
     if (prior) {
         key += prior->forceBeacon ? 'F' : 'R';
@@ -153,8 +175,7 @@ const std::string& FusionMemo::explanation(FocusCategory category, FocusVerdict 
     auto found = tables_->explanations.find(key);
     if (found == tables_->explanations.end()) {
         found = tables_->explanations
-                    .emplace(std::move(key),
-                             explain(category, verdict, prior, model, probs, protectedReason))
+                    .emplace(key, explain(category, verdict, prior, model, probs, protectedReason))
                     .first;
     }
     return found->second;
@@ -166,8 +187,13 @@ FocusItem fuse(const UICandidate& candidate, const ModelDecision* model) {
 }
 
 FocusItem fuse(const UICandidate& candidate, const ModelDecision* model, FusionMemo& memo) {
-    const std::optional<Prior>& prior = memo.prior(candidate);
-    const std::string& label = memo.label(candidate);
+    return fuse(candidate, model, memo, memo.facts(candidate));
+}
+
+FocusItem fuse(const UICandidate& candidate, const ModelDecision* model, FusionMemo& memo,
+               LabelFacts& facts) {
+    const std::optional<Prior>& prior = memo.prior(candidate, facts);
+    const std::string& label = facts.label;
     const Prior* rule = prior ? &*prior : nullptr;
 
     Probabilities p = model ? modelProbabilities(*model) : defaultProbabilities(candidate);
@@ -183,17 +209,24 @@ FocusItem fuse(const UICandidate& candidate, const ModelDecision* model, FusionM
     const bool ruleSaysDistraction = rule && rule->category == kDistraction;
     if (category == kDistraction) {
         if (ruleSaysDistraction || p[kDistraction] >= 0.75) {
-            if (ProtectedText::isWarning(label)) {
-                category = kLegal;
-                protectedReason = kReasonWarning;
-            } else if (ProtectedText::isMarketingOnAction(label)) {
-                category = kLegal;
-                protectedReason = kReasonOwnAction;
-            } else if (ruleSaysDistraction) {
-                // A rule's distraction verdict yields only to a warning or an own action.
-            } else if (ProtectedText::hasPrice(label)) {
-                category = kLegal;
-                protectedReason = kReasonPrice;
+            switch (keptVisible(facts)) {
+                case LabelFacts::Kept::warning:
+                    category = kLegal;
+                    protectedReason = kReasonWarning;
+                    break;
+                case LabelFacts::Kept::ownAction:
+                    category = kLegal;
+                    protectedReason = kReasonOwnAction;
+                    break;
+                case LabelFacts::Kept::price:
+                    // A rule's distraction verdict yields only to a warning or an own action.
+                    if (!ruleSaysDistraction) {
+                        category = kLegal;
+                        protectedReason = kReasonPrice;
+                    }
+                    break;
+                case LabelFacts::Kept::nothing:
+                    break;
             }
         } else {
             category = firstLargest(p, std::array{kEssential, kDismissal, kLegal});

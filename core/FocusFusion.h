@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstddef>
+#include <list>
 #include <memory>
 #include <optional>
 #include <string>
@@ -40,8 +41,29 @@ Probabilities modelProbabilities(const ModelDecision& decision);
 // The item for one candidate; `model` is null when the classifier gave no decision for it.
 FocusItem fuse(const UICandidate& candidate, const ModelDecision* model);
 
+// What one label says, worked out once for every control that carries it.
+struct LabelFacts {
+    std::string label;       // UICandidate::label()
+    std::string normalized;  // DarkPatternPrior::normalized(label)
+
+    // The first kind of text that must stay visible the label is; on first use.
+    enum class Kept { nothing, warning, ownAction, price };
+    std::optional<Kept> keptVisible;
+    std::optional<bool> leavesPopup;  // the planner's pop-up wording; on first use
+
+    // The rules' opinion of a control with this label, by the other fields the rules read.
+    struct RuleOpinion {
+        std::string role;
+        std::optional<std::string> subrole;
+        std::string value;
+        std::optional<Prior> prior;
+    };
+    // A list, so that an opinion stays where it is while others are added.
+    std::list<RuleOpinion> opinions;
+};
+
 // Caches for the fusion of one window's candidates: controls that read alike (long pages
-// repeat "Reply", "Share", "More"...) share one rule evaluation, one label and one
+// repeat "Reply", "Share", "More"...) share one label, one rule evaluation and one
 // explanation. One per plan; not to be shared between threads.
 class FusionMemo {
   public:
@@ -50,8 +72,10 @@ class FusionMemo {
     FusionMemo(const FusionMemo&) = delete;
     FusionMemo& operator=(const FusionMemo&) = delete;
 
-    const std::string& label(const UICandidate& candidate);
-    const std::optional<Prior>& prior(const UICandidate& candidate);
+    // Valid while the memo lives.
+    LabelFacts& facts(const UICandidate& candidate);
+    // `facts` are the candidate's own.
+    const std::optional<Prior>& prior(const UICandidate& candidate, LabelFacts& facts);
     const std::string& explanation(FocusCategory category, FocusVerdict verdict, const Prior* prior,
                                    const ModelDecision* model, const Probabilities& probs,
                                    const std::optional<std::string>& protectedReason);
@@ -62,6 +86,9 @@ class FusionMemo {
 };
 
 FocusItem fuse(const UICandidate& candidate, const ModelDecision* model, FusionMemo& memo);
+// The same with the facts of the candidate's label already looked up in the memo.
+FocusItem fuse(const UICandidate& candidate, const ModelDecision* model, FusionMemo& memo,
+               LabelFacts& facts);
 
 // The "why this?" text: a protection reason alone, else what the rule and the model said
 // and whether the control is reachable.

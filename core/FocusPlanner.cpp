@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <map>
 #include <optional>
 #include <tuple>
+#include <utility>
 
 #include "core/DarkPatternPrior.h"
 #include "core/OvraText.h"
@@ -31,34 +31,25 @@ bool hasReason(const FocusItem& item, std::string_view reason) {
     return item.reason && *item.reason == reason;
 }
 
-// The way-out wording tests, evaluated once per label.
-class WordingCache {
-  public:
-    // Whether the label names a pop-up it closes, or declines an offer.
-    bool leavesPopup(const std::string& label) {
-        auto found = leaves_.find(label);
-        if (found == leaves_.end()) {
-            const bool leaves = PopupWords::namesPopup(label) || PopupWords::declinesOffer(label);
-            found = leaves_.emplace(label, leaves).first;
-        }
-        return found->second;
+// Whether the label names a pop-up it closes, or declines an offer; tested once per label.
+bool leavesPopup(LabelFacts& facts) {
+    if (!facts.leavesPopup) {
+        facts.leavesPopup =
+            PopupWords::namesPopup(facts.label) || PopupWords::declinesOffer(facts.label);
     }
+    return *facts.leavesPopup;
+}
 
-  private:
-    std::unordered_map<std::string, bool> leaves_;
-};
-
-bool isWayOut(const FocusItem& item, const std::string& label, const ModelDecision* decision,
-              WordingCache& wording) {
+bool isWayOut(const FocusItem& item, LabelFacts& facts, const ModelDecision* decision) {
     if (hasReason(item, kCookieDecline))
         return true;
     const double p = decision ? modelProbabilities(*decision)[FocusCategory::dismissalOrExit] : 0.0;
     const bool dismissal = item.category == FocusCategory::dismissalOrExit;
     if (item.candidate.context)
         return p >= 0.4 || dismissal;
-    if (wording.leavesPopup(label))
+    if (leavesPopup(facts))
         return true;
-    return dismissal && p >= 0.6 && PopupWords::isClose(label);
+    return dismissal && p >= 0.6 && PopupWords::isClose(facts.label);
 }
 
 int fillRank(FocusCategory category) {
@@ -85,8 +76,9 @@ const std::unordered_set<std::string_view>& groupRoles() {
 
 std::vector<OptionGroup> optionGroups(const std::vector<FocusItem>& items) {
     // Role, row or column, band of the edge, band of the height: the group a control joins.
+    // Sorting the memberships by group and position lines up each group's members in order.
     using Key = std::tuple<std::int64_t, std::int64_t, bool, std::string_view>;
-    std::map<Key, OptionGroup> byKey;
+    std::vector<std::pair<Key, std::size_t>> memberships;
     for (std::size_t position = 0; position < items.size(); ++position) {
         const FocusItem& item = items[position];
         if (item.verdict == FocusVerdict::suppressed)
@@ -100,13 +92,22 @@ std::vector<OptionGroup> optionGroups(const std::vector<FocusItem>& items) {
         if (!h || !x || !y)
             continue;
         const std::string_view role = item.candidate.role;
-        byKey[Key{*x, *h, true, role}].push_back(position);
-        byKey[Key{*y, *h, false, role}].push_back(position);
+        memberships.emplace_back(Key{*x, *h, true, role}, position);
+        memberships.emplace_back(Key{*y, *h, false, role}, position);
     }
+    std::sort(memberships.begin(), memberships.end());
     std::vector<OptionGroup> groups;
-    for (auto& [key, positions] : byKey) {
-        if (positions.size() >= 2 && positions.size() <= 9)
-            groups.push_back(std::move(positions));
+    for (auto first = memberships.begin(); first != memberships.end();) {
+        const auto last = std::find_if(first, memberships.end(),
+                                       [&](const auto& m) { return m.first != first->first; });
+        const auto size = static_cast<std::size_t>(last - first);
+        if (size >= 2 && size <= 9) {
+            OptionGroup& group = groups.emplace_back();
+            group.reserve(size);
+            for (auto m = first; m != last; ++m)
+                group.push_back(m->second);
+        }
+        first = last;
     }
     std::sort(groups.begin(), groups.end());
     return groups;
@@ -138,9 +139,9 @@ FocusPlan plan(const std::vector<UICandidate>& candidates, const Decisions* deci
 
     // 1. Fusion.
     FusionMemo memo;
-    WordingCache wording;
     std::vector<FocusItem> items;
     std::vector<const ModelDecision*> decisionOf(n, nullptr);
+    std::vector<LabelFacts*> facts(n, nullptr);
     items.reserve(n);
     for (std::size_t i = 0; i < n; ++i) {
         if (decisions) {
@@ -148,26 +149,16 @@ FocusPlan plan(const std::vector<UICandidate>& candidates, const Decisions* deci
             if (found != decisions->end())
                 decisionOf[i] = &found->second;
         }
-        items.push_back(fuse(candidates[i], decisionOf[i], memo));
+        facts[i] = &memo.facts(candidates[i]);
+        items.push_back(fuse(candidates[i], decisionOf[i], memo, *facts[i]));
     }
-    std::vector<const std::string*> labels;
-    labels.reserve(n);
-    for (const UICandidate& c : candidates)
-        labels.push_back(&memo.label(c));
 
     // 2. Pins and mutes.
-    std::unordered_map<std::string_view, std::string> normalizedLabels;
-    const auto normalizedLabel = [&](const std::string& label) -> const std::string& {
-        auto found = normalizedLabels.find(label);
-        if (found == normalizedLabels.end())
-            found = normalizedLabels.emplace(label, DarkPatternPrior::normalized(label)).first;
-        return found->second;
-    };
     std::vector<bool> overridden(n, false);
     if (!overrides.entries.empty()) {
         for (std::size_t i = 0; i < n; ++i) {
             const auto found = overrides.entries.find(
-                FocusOverrides::key(app, candidates[i].role, normalizedLabel(*labels[i])));
+                FocusOverrides::key(app, candidates[i].role, facts[i]->normalized));
             if (found == overrides.entries.end())
                 continue;
             const FocusOverride* entry = &found->second;
@@ -192,7 +183,7 @@ FocusPlan plan(const std::vector<UICandidate>& candidates, const Decisions* deci
     std::vector<bool> unlabelledContainer(n, false);
     for (std::size_t i = 0; i < n; ++i) {
         const UICandidate& c = candidates[i];
-        unlabelledContainer[i] = labels[i]->empty() && !c.isTextInput() &&
+        unlabelledContainer[i] = facts[i]->label.empty() && !c.isTextInput() &&
                                  CandidateRoles::pressableContainers().contains(c.role);
         FocusItem& item = items[i];
         if (unlabelledContainer[i] && !overridden[i] && item.verdict == FocusVerdict::beacon) {
@@ -209,7 +200,7 @@ FocusPlan plan(const std::vector<UICandidate>& candidates, const Decisions* deci
     for (std::size_t i = 0; i < n; ++i) {
         cookieAccept = cookieAccept || hasReason(items[i], kCookieAccept);
         cookieDecline = cookieDecline || hasReason(items[i], kCookieDecline);
-        if (!overridden[i] && isWayOut(items[i], *labels[i], decisionOf[i], wording))
+        if (!overridden[i] && isWayOut(items[i], *facts[i], decisionOf[i]))
             wayOut[i] = true;
     }
     if (cookieAccept && !cookieDecline) {

@@ -5,6 +5,7 @@
 #include <unicode/uchar.h>
 #include <unicode/utf8.h>
 
+#include <cstdint>
 #include <memory>
 
 namespace ovra::text {
@@ -43,6 +44,8 @@ std::string repairUtf8(std::string_view utf8) {
 bool isWhitespaceOrNewline(UChar32 c) {
     if (c >= 0x09 && c <= 0x0D)
         return true;
+    if (c < 0x80)
+        return c == u' ';  // the only ASCII space separator
     if (c == 0x85)
         return true;
     const auto type = static_cast<UCharCategory>(u_charType(c));
@@ -68,7 +71,33 @@ icu::UnicodeString trimmedUnicode(const icu::UnicodeString& text) {
 }
 
 std::string trimmed(std::string_view utf8) {
-    return toUtf8(trimmedUnicode(fromUtf8(utf8)));
+    if (utf8.size() > static_cast<std::size_t>(INT32_MAX) || !isValidUtf8(utf8))
+        return toUtf8(trimmedUnicode(fromUtf8(utf8)));
+    // Valid text converts to itself, so its ends are trimmed in place, without converting.
+    const auto* s = reinterpret_cast<const uint8_t*>(utf8.data());
+    int32_t start = 0;
+    int32_t end = static_cast<int32_t>(utf8.size());
+    while (start < end) {
+        int32_t next = start;
+        UChar32 c;
+        U8_NEXT(s, next, end, c);
+        if (!isWhitespaceOrNewline(c))
+            break;
+        start = next;
+    }
+    while (end > start) {
+        int32_t last = end - 1;
+        while (last > start && U8_IS_TRAIL(s[last]))
+            --last;
+        int32_t next = last;
+        UChar32 c;
+        U8_NEXT(s, next, end, c);
+        if (!isWhitespaceOrNewline(c))
+            break;
+        end = last;
+    }
+    return std::string(
+        utf8.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start)));
 }
 
 std::string lowercased(std::string_view utf8) {
