@@ -49,7 +49,8 @@ std::optional<ax::RunningApp> AtspiBackend::frontmostApp() {
         if (!pid) {
             return std::nullopt;
         }
-        return ax::RunningApp{*pid, processName(*pid)};
+        const std::string name = processName(*pid);
+        return ax::RunningApp{*pid, name.empty() ? std::nullopt : std::optional(name)};
     }
     auto apps = impl_->applications();
     impl_->resolvePids(apps);
