@@ -93,6 +93,10 @@ void AtspiSession::drain() {
 }
 
 std::optional<std::string> AtspiSession::trustProblem() {
+    // No global coordinates and no synthetic input on Wayland: refuse before anything else.
+    if (auto refusal = x11::sessionRefusal(x11::processEnvironment())) {
+        return refusal;
+    }
     if (auto problem = connect()) {
         return problem;
     }
