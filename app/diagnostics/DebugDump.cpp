@@ -113,7 +113,7 @@ ax::ElementList childrenOf(ax::AccessibilityBackend& backend, const ax::Element&
 
 int run(const std::optional<std::string>& app, const DumpServices& services) {
     ax::AccessibilityBackend& backend = *services.backend;
-    // 1. The named app, else the frontmost one.
+    // The named app, else the frontmost one.
     std::optional<ax::RunningApp> target;
     if (app) {
         target = named(*app, services);
@@ -126,7 +126,6 @@ int run(const std::optional<std::string>& app, const DumpServices& services) {
         return DumpExit::nothingToDump;
     }
 
-    // 2, 3. The reading.
     const double start = services.clock->now();
     AXExtractor reader = kDumpReader;
     reader.maxDepth = services.preferences.traversalDepth;
@@ -138,18 +137,16 @@ int run(const std::optional<std::string>& app, const DumpServices& services) {
     const WindowSnapshot snapshot = std::move(read).value();
     const long long readingTime = millisecondsSince(services, start);
 
-    // 4, 5.
     print(services,
           DumpFormat::windowLine(snapshot.appName, snapshot.windowTitle, snapshot.windowFrame,
                                  snapshot.candidates.size(), readingTime));
     print(services, DumpFormat::viewportLine(snapshot.viewport));
 
-    // 6, 7. The model when it is installed; the built-in rules otherwise.
+    // The model when it is installed; the built-in rules otherwise.
     const auto decisions = modelDecisions(snapshot, services);
     const FocusPlan plan = FocusPlanner::plan(
         snapshot.candidates, decisions ? &*decisions : nullptr, kDumpBeacons, FocusOverrides{}, "");
 
-    // 8, 9.
     for (const auto& line : DumpFormat::itemLines(plan)) {
         print(services, line);
     }
@@ -215,7 +212,7 @@ Result<PressedControl, int> pressTest(const std::string& app, const std::string&
         print(services, DumpFormat::noControl(label));
         return fail(DumpExit::nothingToDump);
     };
-    // 1-4. The app, its window and the first control with exactly this label.
+    // The app, its window and the first control with exactly this label.
     const auto target = named(app, services);
     if (!target) {
         return nothing();
@@ -237,7 +234,6 @@ Result<PressedControl, int> pressTest(const std::string& app, const std::string&
         return nothing();
     }
 
-    // 5.
     PressedControl pressed{*target, label, control->role, {}, false, snapshot.windowTitle};
     if (auto names = backend.actionNames(element->second); names.ok()) {
         pressed.actions = names.value();
@@ -245,11 +241,11 @@ Result<PressedControl, int> pressTest(const std::string& app, const std::string&
     AXActions& actions = *press.actions;
     pressed.web = actions.isInWebArea(element->second);
 
-    // 6. The app to the front, its window raised.
+    // The app to the front, its window raised.
     const auto window = press.activeWindowOf ? press.activeWindowOf(target->pid) : std::nullopt;
     actions.raise(window, snapshot.windowElement);
 
-    // 7. Act. A click is only sent where it lands on the app's own window: a click at a point
+    // A click is only sent where it lands on the app's own window: a click at a point
     // that another window covers would press something else.
     if (control->isTextInput()) {
         backend.setAttribute(element->second, "AXFocused", ax::Value(true));
