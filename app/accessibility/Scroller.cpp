@@ -133,8 +133,9 @@ bool Scroller::wheel(Point at, double amount, std::optional<input::WindowId> win
     const std::optional<Point> restore = home_ ? home_ : input_.pointerLocation();
     // A wheel turn goes to whatever window is under the pointer: post only over the target's.
     const bool overTarget = window && input_.isWindowAt(*window, at);
-    const double notches =
-        std::clamp(std::round(std::abs(amount) / options_.pixelsPerNotch), 1.0, kMaxNotches);
+    double notches = std::round(std::abs(amount) / options_.pixelsPerNotch);
+    // Written so that NaN (from a nonsense notch size) takes the floor of one notch.
+    notches = notches >= 1 ? std::min(notches, kMaxNotches) : 1;
     const bool posted =
         overTarget &&
         input_.wheel(at, amount > 0 ? input::WheelDirection::down : input::WheelDirection::up,

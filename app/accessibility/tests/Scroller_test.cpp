@@ -350,6 +350,19 @@ TEST_F(ScrollerTest, FailedWheelReportsNothingScrolled) {
     EXPECT_EQ(s.home(), std::nullopt);
 }
 
+TEST_F(ScrollerTest, NotchCountStaysBetweenOneAndTwoHundred) {
+    for (const double size : {std::nan(""), -5.0, 0.0, 1e9}) {
+        Scroller s(*backend_, input_, later_, nullptr, trace_, {.pixelsPerNotch = size});
+        s.scroll(ScrollDirection::down, ScrollStep::page, std::nullopt, Rect(0, 0, 600, 600),
+                 kWindow, nullptr);
+        later_.advance(1);
+    }
+    EXPECT_THAT(input_.log(),
+                ElementsAre("wheel 300,300 down 1", "move 900,20", "wheel 300,300 down 1",
+                            "move 900,20", "wheel 300,300 down 200", "move 900,20",
+                            "wheel 300,300 down 1", "move 900,20"));
+}
+
 TEST_F(ScrollerTest, DestroyedScrollerLeavesNoWorkBehind) {
     auto overlay = std::make_shared<RecordingOverlay>();
     {
