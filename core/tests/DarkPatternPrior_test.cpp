@@ -342,6 +342,117 @@ TEST(DarkPatternPrior, ScreeningNeverChangesTheOutcome) {
     EXPECT_GT(matched, 2000);
 }
 
+// Labels whose letters only fold to the rules' words, or look like them and do not: the
+// screens and the fast paths for plain ASCII must agree with ICU's case-insensitive matching.
+std::string trickyLabel(std::mt19937& rng) {
+    static const std::vector<std::string> words = {"reject all",
+                                                   "accept cookies",
+                                                   "cookie policy",
+                                                   "close",
+                                                   "cancel",
+                                                   "skip",
+                                                   "subscribe",
+                                                   "newsletter",
+                                                   "sponsored",
+                                                   "premium",
+                                                   "privacy",
+                                                   "sign in",
+                                                   "continue",
+                                                   "don't save",
+                                                   "no thanks",
+                                                   "i don't want",
+                                                   "einstellungen",
+                                                   "ad",
+                                                   "×",
+                                                   "✕",
+                                                   "©",
+                                                   "x",
+                                                   "go",
+                                                   "terms",
+                                                   "ok",
+                                                   "survey",
+                                                   "consent",
+                                                   "deals"};
+    // Each swap gives a text that folds, or lower-cases, differently from its look.
+    static const std::vector<std::pair<std::string, std::string>> swaps = {
+        {"s", "ſ"},                            // long s folds to s
+        {"k", "\u212A"},                       // Kelvin sign folds to k
+        {"ff", "ﬀ"},                           // ligatures fold to their letters
+        {"fi", "ﬁ"},         {"i", "İ"},       // dotted capital I folds to i and a combining dot
+        {"i", "ı"},                            // dotless i folds to itself
+        {"ss", "ß"},                           // sharp s folds to ss
+        {"ss", "ẞ"},         {"o", "ｏ"},      // fullwidth letters fold to fullwidth letters
+        {"c", "Ｃ"},         {"'", "\u2019"},  // the typographic apostrophe
+        {" ", "\u00A0"},                       // other kinds of white space
+        {" ", "\u2028"},     {" ", "\t\n"},   {"e", "e\u0301"},  // a combining accent
+        {"a", "\xff"},                                           // invalid UTF-8
+        {"o", "\U0001F600"},                                     // outside the basic plane
+        {"s", "\u03A3"},  // capital sigma lower-cases by context
+    };
+    std::string label;
+    const auto count = 1 + rng() % 3;
+    for (unsigned j = 0; j < count; ++j) {
+        if (j > 0)
+            label += rng() % 3 == 0 ? " \u2026 " : " ";
+        std::string word = words[rng() % words.size()];
+        for (auto tries = rng() % 3; tries > 0; --tries) {
+            const auto& [from, to] = swaps[rng() % swaps.size()];
+            if (const auto at = word.find(from); at != std::string::npos)
+                word.replace(at, from.size(), to);
+        }
+        if (rng() % 4 == 0) {
+            for (char& c : word)
+                c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+        }
+        label += word;
+    }
+    return label;
+}
+
+TEST(DarkPatternPrior, ScreeningAgreesWithTheExpressionsOnTrickyText) {
+    std::mt19937 rng(71);
+    int matched = 0;
+    for (int i = 0; i < 3000; ++i) {
+        const std::string label = trickyLabel(rng);
+        for (const char* role : {"AXButton", "AXCheckBox"}) {
+            SCOPED_TRACE(std::string(role) + " \"" + label + "\"");
+            const UICandidate c{.id = "c1", .role = role, .title = label};
+            std::optional<Prior> expected;
+            const std::string text = DarkPatternPrior::normalized(label);
+            if (std::string_view(role) == "AXCheckBox" && !text.empty() &&
+                DarkPatternPrior::marketingRegex().search(text)) {
+                expected = kMarketing;
+            } else if (!text.empty()) {
+                for (const auto& rule : DarkPatternPrior::rules()) {
+                    if (rule.matches(text, role)) {
+                        expected = rule.prior;
+                        break;
+                    }
+                }
+            }
+            ASSERT_EQ(DarkPatternPrior::evaluate(c), expected);
+            matched += expected.has_value() ? 1 : 0;
+        }
+    }
+    // The corpus exercises the rules, not just the misses.
+    EXPECT_GT(matched, 3000);
+}
+
+// Plain ASCII is normalised without ICU; a trailing no-break space sends the same text
+// through ICU, and white space at the end never counts.
+TEST(DarkPatternPrior, PlainAsciiNormalizesAsThroughIcu) {
+    std::mt19937 rng(5);
+    const std::string alphabet = "aZ .:\t\n\r\v\f'-x0\x1f";
+    for (int i = 0; i < 2000; ++i) {
+        std::string label;
+        for (auto n = rng() % 12; n > 0; --n)
+            label += alphabet[rng() % alphabet.size()];
+        SCOPED_TRACE("\"" + label + "\"");
+        ASSERT_EQ(DarkPatternPrior::normalized(label),
+                  DarkPatternPrior::normalized(label + "\u00A0"));
+    }
+}
+
 TEST(ProtectedText, WarningsPricesAndActionsThatNameThemselves) {
     EXPECT_TRUE(ProtectedText::isWarning("Invalid email address"));
     EXPECT_TRUE(ProtectedText::isWarning("Payment FAILED, try again"));
@@ -392,6 +503,25 @@ TEST(PopupWords, PopupNamesAndDeclines) {
     EXPECT_TRUE(PopupWords::declinesOffer("Não, obrigada"));
     EXPECT_FALSE(PopupWords::declinesOffer("No thanks, I'd rather pay"));
     EXPECT_FALSE(PopupWords::declinesOffer("Not now!!"));
+}
+
+// Text that folds to the close or decline words counts; text that only looks like them does
+// not, whatever cheap test comes first.
+TEST(PopupWords, CaseFoldingDecidesTrickyWording) {
+    EXPECT_TRUE(PopupWords::namesPopup("CLO\u017FE this dialog"));
+    EXPECT_TRUE(PopupWords::namesPopup("\u212Aeep calm, close the dialog"));
+    EXPECT_TRUE(PopupWords::namesPopup("SCHLIE\u1E9EEN Fenster"));
+    EXPECT_TRUE(PopupWords::namesPopup("\u00A0Schlie\u00DFen Fenster"));
+    EXPECT_FALSE(PopupWords::namesPopup("\uFF23\uFF2C\uFF2F\uFF33\uFF25 this dialog"));
+    EXPECT_FALSE(PopupWords::namesPopup("D\u0130SM\u0130SS this banner"));
+    EXPECT_FALSE(PopupWords::namesPopup("d\u0131sm\u0131ss this banner"));
+
+    EXPECT_TRUE(PopupWords::declinesOffer("NO THANKS"));
+    EXPECT_TRUE(PopupWords::declinesOffer("\u00A0\u2028No thanks"));
+    EXPECT_TRUE(PopupWords::declinesOffer("MAYBE LATER"));
+    EXPECT_FALSE(PopupWords::declinesOffer("\uFF2E\uFF2F thanks"));
+    EXPECT_FALSE(PopupWords::declinesOffer("N\u1D0F thanks"));
+    EXPECT_FALSE(PopupWords::declinesOffer("\xff No thanks"));
 }
 
 }  // namespace

@@ -3,6 +3,12 @@
 #include <gtest/gtest.h>
 #include <unicode/locid.h>
 
+#include <atomic>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
 #include "core/Regex.h"
 
 namespace ovra {
@@ -22,6 +28,23 @@ TEST(Text, TrimsWhitespaceAndNewlinesOfEveryKind) {
     EXPECT_EQ(text::trimmed(" \n\t "), "");
     // Zero-width space is not white space in this set.
     EXPECT_EQ(text::trimmed("\u200BSave"), "\u200BSave");
+}
+
+// Valid text is trimmed in place; what comes out must be what decoding, trimming and encoding
+// again gives, for every kind of white space at either end and for invalid bytes.
+TEST(Text, TrimmingInPlaceGivesWhatDecodingGives) {
+    const std::vector<std::string> pieces = {
+        " ",      "\t", "\n", "\u00A0",     "\u2028", "\u0085", "\u3000",
+        "\u200B", "a",  "é",  "\U0001F600", "\xff",   "\xC3",   std::string(1, '\0'),
+        "x y"};
+    std::mt19937 rng(3);
+    for (int i = 0; i < 3000; ++i) {
+        std::string s;
+        for (auto n = rng() % 6; n > 0; --n)
+            s += pieces[rng() % pieces.size()];
+        SCOPED_TRACE("\"" + s + "\"");
+        ASSERT_EQ(text::trimmed(s), text::toUtf8(text::trimmedUnicode(text::fromUtf8(s))));
+    }
 }
 
 TEST(Text, CaseMappingIgnoresTheDefaultLocale) {
@@ -54,6 +77,36 @@ TEST(Regex, CatastrophicBacktrackingTimesOutAsNoMatch) {
     const std::string hostile = std::string(40, 'a') + "!";
     EXPECT_FALSE(evil.search(hostile));
     EXPECT_TRUE(evil.search("aaaa"));
+}
+
+// Matchers are reused between searches and threads; no search may see another's text.
+TEST(Regex, OnePatternSearchedFromManyThreadsAtOnce) {
+    const Regex close("^(close|dismiss)\\b");
+    std::atomic<int> wrong = 0;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 8; ++t) {
+        threads.emplace_back([&close, &wrong, t] {
+            for (int i = 0; i < 2000; ++i) {
+                const bool closing = (i + t) % 2 == 0;
+                const std::string label = closing ? "Close " + std::to_string(i) : "Open";
+                if (close.search(label) != closing)
+                    ++wrong;
+            }
+        });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    EXPECT_EQ(wrong, 0);
+}
+
+TEST(Regex, SearchAfterATimeOutStartsAfresh) {
+    const Regex evil("^(a+)+$");
+    const std::string hostile = std::string(40, 'a') + "!";
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_FALSE(evil.search(hostile));
+        EXPECT_TRUE(evil.search("aaaa"));
+        EXPECT_FALSE(evil.search("aab"));
+    }
 }
 
 TEST(RegexDeathTest, PatternThatDoesNotCompileAborts) {
