@@ -369,6 +369,9 @@ bool AtspiSession::isTopLevel(const Node& n) {
 }
 
 AXRole AtspiSession::axRole(Node& n) {
+    if (n.mapped) {
+        return *n.mapped;
+    }
     RoleFacts facts;
     facts.role = n.role.value;
     facts.states = n.states.value;
@@ -384,7 +387,16 @@ AXRole AtspiSession::axRole(Node& n) {
             }
         }
     }
-    return mapRole(facts);
+    AXRole result = mapRole(facts);
+    // A combo box's entry child may still come in; everything else is settled once its parts are.
+    const bool settled = n.states.state == Part<StateSet>::State::done &&
+                         (n.attributes.settled() || !roleNeedsAttributes(n.role.value)) &&
+                         (n.parentKey.empty() || facts.parentRole.has_value()) &&
+                         n.role.value != static_cast<std::uint32_t>(ATSPI_ROLE_COMBO_BOX);
+    if (settled && n.role.state == Part<std::uint32_t>::State::done) {
+        n.mapped = result;
+    }
+    return result;
 }
 
 void AtspiSession::followUps(Node& n) {

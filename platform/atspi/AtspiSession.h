@@ -120,6 +120,7 @@ struct Node {
     Part<reply::RangeProps> range;
     Part<std::string> text;
     bool followUpsIssued = false;
+    std::optional<AXRole> mapped;  // kept once everything the mapping looks at is known
 
     std::string key() const { return bus + path; }
     bool baseSettled() const {
