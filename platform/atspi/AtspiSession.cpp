@@ -224,6 +224,10 @@ Node* AtspiSession::find(const std::string& key) {
 }
 
 void AtspiSession::requestBase(Node& n, bool urgent) {
+    // The hot path of a warm reading: nothing to ask, and no message built for nothing.
+    if (!n.role.unread() && !n.states.unread() && !n.props.unread() && !n.extents.unread()) {
+        return;
+    }
     request(n, &Node::role, methodCall(n.bus, n.path, kAccessible, "GetRole"), reply::u32, urgent);
     request(
         n, &Node::states, methodCall(n.bus, n.path, kAccessible, "GetState"),
@@ -239,7 +243,7 @@ void AtspiSession::requestBase(Node& n, bool urgent) {
     if (isRootPath(n.path)) {
         // Application objects have no extents.
         n.extents.failWith(AXError::unsupportedAttribute);
-    } else {
+    } else if (n.extents.unread()) {
         auto call = methodCall(n.bus, n.path, kComponent, "GetExtents");
         dbus_uint32_t screen = 0;  // ATSPI_COORD_TYPE_SCREEN: root-window space
         if (call) {
@@ -459,6 +463,9 @@ void AtspiSession::followUps(Node& n) {
 }
 
 void AtspiSession::requestAttributes(Node& n, bool urgent) {
+    if (!n.attributes.unread()) {
+        return;
+    }
     request(
         n, &Node::attributes, methodCall(n.bus, n.path, kAccessible, "GetAttributes"),
         [](DBusMessage* m) -> std::optional<ObjectAttributes> {
@@ -616,6 +623,9 @@ void AtspiSession::forget(const std::string& key) {
 }
 
 void AtspiSession::requestText(Node& n, bool urgent) {
+    if (!n.text.unread()) {
+        return;
+    }
     auto call = methodCall(n.bus, n.path, kText, "GetText");
     dbus_int32_t start = 0;
     dbus_int32_t end = -1;
@@ -627,6 +637,9 @@ void AtspiSession::requestText(Node& n, bool urgent) {
 }
 
 void AtspiSession::requestChildren(Node& n, bool urgent) {
+    if (!n.children.unread()) {
+        return;
+    }
     request(n, &Node::children, methodCall(n.bus, n.path, kAccessible, "GetChildren"),
             reply::objectRefs, urgent);
 }
