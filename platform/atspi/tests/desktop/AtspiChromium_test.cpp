@@ -41,8 +41,9 @@ class ChromiumDesktop : public ::testing::Test {
         // The window manager activates the new window: it becomes the frontmost app.
         ax::RunningApp front{app_.pid(), std::nullopt};
         EXPECT_TRUE(eventually([&] {
+            // Until the browser has joined the accessibility bus, its name is the process's.
             auto app = backend_.frontmostApp();
-            if (app && app->pid == app_.pid()) {
+            if (app && app->pid == app_.pid() && app->localizedName == "Chromium") {
                 front = *app;
                 return true;
             }
