@@ -184,10 +184,12 @@ ax::Read AtspiSession::valueAttribute(Node& n, std::uint32_t role) {
         toggle && n.states.state == Part<StateSet>::State::done) {
         return ax::Value(*toggle);
     }
+    // Read-only TEXT objects are labels: they lend their text, never a filled-in stand-in.
+    const bool staticText = isStaticTextRole(role) || axRole(n).role == "AXStaticText";
     // Only editable combo boxes carry text; GTK logs criticals when others are asked.
-    const bool hasText =
-        isTextInputRole(role) && (role != static_cast<std::uint32_t>(ATSPI_ROLE_COMBO_BOX) ||
-                                  n.states.value.has(ATSPI_STATE_EDITABLE));
+    const bool hasText = !staticText && isTextInputRole(role) &&
+                         (role != static_cast<std::uint32_t>(ATSPI_ROLE_COMBO_BOX) ||
+                          n.states.value.has(ATSPI_STATE_EDITABLE));
     if (hasText) {
         // Only filled or empty matters; the text itself (and any password) is never read.
         if (n.characterCount.unread()) {
@@ -219,7 +221,7 @@ ax::Read AtspiSession::valueAttribute(Node& n, std::uint32_t role) {
         }
         return ax::Value(*range.current);
     }
-    if (isStaticTextRole(role)) {
+    if (staticText) {
         if (n.props.state == Part<reply::AccessibleProps>::State::done && n.props.value.name &&
             !n.props.value.name->empty()) {
             return ax::Value(truncated(*n.props.value.name));

@@ -115,7 +115,7 @@ class FakeAtspiApp {
 
     static const std::map<std::string, Object>& objects() {
         // Roles and states by their AT-SPI numbers: application 75, frame 23, push button
-        // 43, list 31, list item 32; states active 1, enabled 8, sensitive 24, showing 25,
+        // 43, list 31, list item 32, text 61; states active 1, enabled 8, sensitive 24, showing 25,
         // visible 30.
         constexpr std::uint32_t shown = (1U << 8) | (1U << 24) | (1U << 25) | (1U << 30);
         static const std::map<std::string, Object> table{
@@ -124,11 +124,14 @@ class FakeAtspiApp {
              {23,
               "Fake window",
               {100, 100, 800, 600},
-              {"/w/b", "/w/l", "/w/ghost"},
-              3,
+              {"/w/b", "/w/l", "/w/ghost", "/w/n"},
+              4,
               shown | 2U}},
             {"/w/b", {43, "Press me", {120, 140, 100, 30}, {}, 0, shown}},
             {"/w/l", {31, "Rows", {120, 200, 300, 400}, {}, kHugeListSize, shown}},
+            // A nameless button labelled by a read-only text (role 61) inside it.
+            {"/w/n", {43, "", {240, 140, 100, 30}, {"/w/n/t"}, 1, shown}},
+            {"/w/n/t", {61, "", {245, 145, 90, 20}, {}, 0, shown}},
         };
         return table;
     }
@@ -180,6 +183,10 @@ class FakeAtspiApp {
             DBusMessageIter map;
             dbus_message_iter_open_container(&iter, DBUS_TYPE_ARRAY, "{ss}", &map);
             dbus_message_iter_close_container(&iter, &map);
+        } else if (member == "GetText" && path == "/w/n/t") {
+            ret();
+            const char* text = "  Send \n  now ";
+            dbus_message_iter_append_basic(&iter, DBUS_TYPE_STRING, &text);
         } else if (member == "GetRole") {
             ret();
             dbus_message_iter_append_basic(&iter, DBUS_TYPE_UINT32, &object->role);
