@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 #include <string_view>
 #include <utility>
 
@@ -59,14 +60,24 @@ bool isEdgeTrimmed(char16_t c) {
 }
 
 bool isAscii(std::string_view text) {
-    return std::all_of(text.begin(), text.end(),
-                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    // Without an early exit, so that the compiler can test many bytes at once.
+    unsigned bits = 0;
+    for (const char c : text)
+        bits |= static_cast<unsigned char>(c);
+    return bits < 0x80;
 }
 
 // ASCII needs none of ICU's case mapping or decoding; text too long for ICU keeps to ICU's
 // path whatever it holds.
 bool isPlainAscii(std::string_view utf8) {
     return utf8.size() <= static_cast<std::size_t>(INT32_MAX) && isAscii(utf8);
+}
+
+// text::isWhitespaceOrNewline, with the answer for ASCII worked out here.
+bool isWhite(char16_t c) {
+    if (c < 0x80)
+        return c == u' ' || (c >= u'\t' && c <= u'\r');
+    return text::isWhitespaceOrNewline(c);
 }
 
 // Collapses each run of white space to one space, in place (the text only shrinks), and
@@ -76,7 +87,7 @@ std::pair<std::size_t, std::size_t> collapsedAndTrimmed(String& units) {
     std::size_t length = 0;
     bool pendingSpace = false;
     for (const auto unit : units) {
-        if (text::isWhitespaceOrNewline(static_cast<char16_t>(unit))) {
+        if (isWhite(static_cast<char16_t>(unit))) {
             pendingSpace = length > 0;
             continue;
         }
@@ -153,13 +164,13 @@ Screen startingWith(std::initializer_list<std::u16string_view> words) {
     return Screen{Screen::Kind::startsWith, words};
 }
 
-// Every row's words in one trie, so that one walk from each position of the folded text finds
-// all the rows worth running instead of searching the text for each word in turn.
-class ScreenTrie {
+// Every row's words in one automaton (Aho and Corasick's), so that a single pass over the
+// folded text finds all the rows worth running instead of searching it for each word in turn.
+class WordScreen {
   public:
     using Rows = std::uint32_t;  // bit r set: row r may match
 
-    explicit ScreenTrie(const std::vector<Screen>& screens) {
+    explicit WordScreen(const std::vector<Screen>& screens) {
         if (screens.size() > 32) {
             std::fprintf(stderr, "murmlark: too many screened rules\n");
             std::abort();
@@ -174,14 +185,46 @@ class ScreenTrie {
         // and folded text has none left.
         for (std::size_t letter = 0; letter < 26; ++letter)
             ascii_[u'A' + letter] = ascii_[u'a' + letter];
+
+        // Rows of transitions a power of two wide, so that finding one takes no multiplying.
+        while ((std::size_t{1} << rowShift_) < symbolCount_)
+            ++rowShift_;
+
+        // The trie of the words; 0 stands for "no edge", since no edge leads to the root.
         nodes_.emplace_back();
-        next_.assign(symbolCount_, 0);
+        next_.assign(std::size_t{1} << rowShift_, 0);
         for (std::size_t row = 0; row < screens.size(); ++row) {
             const Rows bit = Rows{1} << row;
+            containing_ = containing_ || screens[row].kind == Screen::Kind::contains;
             for (const std::u16string_view word : screens[row].words) {
                 Node& end = nodes_[insert(word)];
                 (screens[row].kind == Screen::Kind::contains ? end.contains : end.startsWith) |=
                     bit;
+            }
+        }
+
+        // Breadth first, every missing edge is made to lead where the edge of the node's
+        // longest proper suffix in the trie leads (to the root for none), and each node takes
+        // on the words that end at that suffix. Words that must start the text are not taken
+        // on: they count only where a node is as deep as the text read.
+        std::vector<Edge> suffix(nodes_.size(), 0);
+        std::vector<Edge> queue;
+        for (std::size_t symbol = 0; symbol < symbolCount_; ++symbol) {
+            if (const Edge child = next_[symbol]; child != 0)
+                queue.push_back(child);
+        }
+        for (std::size_t head = 0; head < queue.size(); ++head) {
+            const Edge node = queue[head];
+            nodes_[node].contains |= nodes_[suffix[node]].contains;
+            for (std::size_t symbol = 0; symbol < symbolCount_; ++symbol) {
+                Edge& edge = next_[transition(node, symbol)];
+                const Edge suffixEdge = next_[transition(suffix[node], symbol)];
+                if (edge == 0) {
+                    edge = suffixEdge;
+                } else {
+                    suffix[edge] = suffixEdge;
+                    queue.push_back(edge);
+                }
             }
         }
     }
@@ -199,31 +242,40 @@ class ScreenTrie {
     }
 
   private:
+    using Edge = std::uint16_t;  // the node an edge leads to
+
     struct Node {
-        Rows contains = 0;    // rows with a word ending at this node
-        Rows startsWith = 0;  // the same for words that must start the text
+        std::size_t depth = 0;  // length of the word piece the node stands for
+        Rows contains = 0;      // rows with a word ending here
+        Rows startsWith = 0;    // rows with a word that must start the text, ending here
     };
 
     // Folded UTF-16, or ASCII.
     template <typename Char>
     Rows rowsFound(std::basic_string_view<Char> text, bool skippingLeadingSpace) const {
         while (skippingLeadingSpace && !text.empty() &&
-               text::isWhitespaceOrNewline(static_cast<char16_t>(text.front())))
+               isWhite(static_cast<char16_t>(text.front())))
             text.remove_prefix(1);
         Rows rows = 0;
-        for (std::size_t start = 0; start < text.size(); ++start) {
-            std::size_t node = 0;
-            for (std::size_t i = start; i < text.size(); ++i) {
-                node = next_[node * symbolCount_ + symbolOf(static_cast<char16_t>(text[i]))];
-                if (node == 0)
-                    break;
-                rows |= nodes_[node].contains | (start == 0 ? nodes_[node].startsWith : 0);
+        std::size_t node = 0;
+        for (std::size_t read = 1; read <= text.size(); ++read) {
+            node = next_[transition(node, symbolOf(static_cast<char16_t>(text[read - 1])))];
+            rows |= nodes_[node].contains;
+            // A node as deep as the text read so far stands for all of it.
+            if (nodes_[node].depth == read) {
+                rows |= nodes_[node].startsWith;
+            } else if (!containing_) {
+                break;  // only words at the start count, and the start is behind
             }
         }
         return rows;
     }
 
-    // Units that occur in no word share symbol 0, whose transitions all lead nowhere.
+    std::size_t transition(std::size_t node, std::size_t symbol) const {
+        return node << rowShift_ | symbol;
+    }
+
+    // Units that occur in no word share symbol 0, which has no edge in the trie.
     std::size_t symbolOf(char16_t unit) const {
         if (unit < ascii_.size())
             return ascii_[unit];
@@ -248,11 +300,15 @@ class ScreenTrie {
     std::size_t insert(std::u16string_view word) {
         std::size_t node = 0;
         for (const char16_t unit : word) {
-            const std::size_t edge = node * symbolCount_ + symbolOf(unit);
+            const std::size_t edge = transition(node, symbolOf(unit));
             if (next_[edge] == 0) {
-                next_[edge] = static_cast<std::uint32_t>(nodes_.size());
-                nodes_.emplace_back();
-                next_.resize(next_.size() + symbolCount_, 0);
+                if (nodes_.size() > std::numeric_limits<Edge>::max()) {
+                    std::fprintf(stderr, "murmlark: too many screened words\n");
+                    std::abort();
+                }
+                next_[edge] = static_cast<Edge>(nodes_.size());
+                nodes_.push_back(Node{.depth = nodes_[node].depth + 1});
+                next_.resize(next_.size() + (std::size_t{1} << rowShift_), 0);
             }
             node = next_[edge];
         }
@@ -262,13 +318,15 @@ class ScreenTrie {
     std::array<std::size_t, 128> ascii_{};
     std::vector<std::pair<char16_t, std::size_t>> others_;
     std::size_t symbolCount_ = 1;
-    std::vector<Node> nodes_;          // the root first; no edge leads back to it
-    std::vector<std::uint32_t> next_;  // node * symbolCount_ + symbol: the child, 0 for none
+    std::size_t rowShift_ = 0;
+    bool containing_ = false;  // some word may be anywhere in the text
+    std::vector<Node> nodes_;  // the root first
+    std::vector<Edge> next_;   // at transition(node, symbol): the node it leads to
 };
 
 struct RuleTable {
     std::vector<DarkPatternPrior::Rule> rules;
-    ScreenTrie screen;  // over the rows' words, row by row
+    WordScreen screen;  // over the rows' words, row by row
 };
 
 RuleTable makeRules() {
@@ -355,7 +413,7 @@ RuleTable makeRules() {
                       u"add to ",  u"buy now", u"reply",  u"post",    u"share",  u"upload",
                       u"download", u"print",   u"export", u"install", u"update", u"verify",
                       u"yes",      u"go"}));
-    ScreenTrie screen(screens);
+    WordScreen screen(screens);
     return RuleTable{std::move(rules), std::move(screen)};
 }
 
@@ -431,7 +489,7 @@ std::optional<Prior> evaluateNormalized(const UICandidate& candidate,
         }
 
         const RuleTable& table = ruleTable();
-        const ScreenTrie::Rows found = table.screen.rowsFoundIn(normalizedLabel);
+        const WordScreen::Rows found = table.screen.rowsFoundIn(normalizedLabel);
         if (found != 0) {
             const std::size_t words = isPlainAscii(normalizedLabel) ? wordCountOf(normalizedLabel)
                                                                     : wordCountUnicode(text());
@@ -530,15 +588,15 @@ const Regex& declineOffer() {
 }
 
 // Screens as for the rule table: most labels name no pop-up and decline nothing.
-const ScreenTrie& popupScreen() {
-    static const ScreenTrie screen(
+const WordScreen& popupScreen() {
+    static const WordScreen screen(
         {containing({u"close", u"dismiss", u"cerrar", u"cierra", u"cierre", u"fermer", u"chiudi",
                      u"schlie", u"sluiten", u"fechar"})});
     return screen;
 }
 
-const ScreenTrie& declineScreen() {
-    static const ScreenTrie screen(
+const WordScreen& declineScreen() {
+    static const WordScreen screen(
         {startingWith({u"n", u"maybe later", u"ahora no", u"quiz", u"pas maintenant"})});
     return screen;
 }

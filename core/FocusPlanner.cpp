@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <tuple>
 #include <utility>
@@ -31,6 +32,15 @@ bool hasReason(const FocusItem& item, std::string_view reason) {
     return item.reason && *item.reason == reason;
 }
 
+// What modelProbabilities gives for the one category, without looking up the others.
+double dismissalProbability(const ModelDecision& decision) {
+    const auto found =
+        decision.classificationProbabilities.find(rawValue(FocusCategory::dismissalOrExit));
+    if (found == decision.classificationProbabilities.end() || !std::isfinite(found->second))
+        return 0.0;
+    return found->second;
+}
+
 // Whether the label names a pop-up it closes, or declines an offer; tested once per label.
 bool leavesPopup(LabelFacts& facts) {
     if (!facts.leavesPopup) {
@@ -43,7 +53,7 @@ bool leavesPopup(LabelFacts& facts) {
 bool isWayOut(const FocusItem& item, LabelFacts& facts, const ModelDecision* decision) {
     if (hasReason(item, kCookieDecline))
         return true;
-    const double p = decision ? modelProbabilities(*decision)[FocusCategory::dismissalOrExit] : 0.0;
+    const double p = decision ? dismissalProbability(*decision) : 0.0;
     const bool dismissal = item.category == FocusCategory::dismissalOrExit;
     if (item.candidate.context)
         return p >= 0.4 || dismissal;
@@ -75,9 +85,9 @@ const std::unordered_set<std::string_view>& groupRoles() {
 }
 
 std::vector<OptionGroup> optionGroups(const std::vector<FocusItem>& items) {
-    // Role, row or column, band of the edge, band of the height: the group a control joins.
+    // Row or column, band of the edge, band of the height, role: the group a control joins.
     // Sorting the memberships by group and position lines up each group's members in order.
-    using Key = std::tuple<std::int64_t, std::int64_t, bool, std::string_view>;
+    using Key = std::tuple<bool, std::int64_t, std::int64_t, std::string_view>;
     std::vector<std::pair<Key, std::size_t>> memberships;
     for (std::size_t position = 0; position < items.size(); ++position) {
         const FocusItem& item = items[position];
@@ -92,8 +102,8 @@ std::vector<OptionGroup> optionGroups(const std::vector<FocusItem>& items) {
         if (!h || !x || !y)
             continue;
         const std::string_view role = item.candidate.role;
-        memberships.emplace_back(Key{*x, *h, true, role}, position);
-        memberships.emplace_back(Key{*y, *h, false, role}, position);
+        memberships.emplace_back(Key{true, *x, *h, role}, position);
+        memberships.emplace_back(Key{false, *y, *h, role}, position);
     }
     std::sort(memberships.begin(), memberships.end());
     std::vector<OptionGroup> groups;
@@ -176,8 +186,9 @@ FocusPlan plan(const std::vector<UICandidate>& candidates, const Decisions* deci
         }
     }
 
-    // 3. Option groups.
-    raiseOptionGroups(items, optionGroups(items), overridden);
+    // 3. Option groups. They change only when a veiled control is unveiled below.
+    std::vector<OptionGroup> groups = optionGroups(items);
+    raiseOptionGroups(items, groups, overridden);
 
     // 4. Unlabelled containers.
     std::vector<bool> unlabelledContainer(n, false);
@@ -212,11 +223,13 @@ FocusPlan plan(const std::vector<UICandidate>& candidates, const Decisions* deci
 
     // 7. Every way out is numbered, first.
     const std::string wayOutLead = OvraText::t("A way out of the pop-up, offered first.");
+    bool unveiled = false;
     for (std::size_t i = 0; i < n; ++i) {
         if (!wayOut[i])
             continue;
         anyWayOut = true;
         FocusItem& item = items[i];
+        unveiled = unveiled || item.verdict == FocusVerdict::suppressed;
         item.verdict = FocusVerdict::beacon;
         item.forceBeacon = true;
         item.explanation = wayOutLead + " " + item.explanation;
@@ -260,21 +273,25 @@ FocusPlan plan(const std::vector<UICandidate>& candidates, const Decisions* deci
                 return ra < rb;
             return items[a].priority > items[b].priority;
         });
-        const std::vector<OptionGroup> groups = optionGroups(items);
+        if (unveiled)
+            groups = optionGroups(items);
         // A position in two groups takes the first in the groups' fixed order.
-        std::unordered_map<std::size_t, std::size_t> groupOf;
+        constexpr std::size_t kNoGroup = std::numeric_limits<std::size_t>::max();
+        std::vector<std::size_t> groupOf(n, kNoGroup);
         for (std::size_t g = 0; g < groups.size(); ++g) {
-            for (std::size_t p : groups[g])
-                groupOf.try_emplace(p, g);
+            for (std::size_t p : groups[g]) {
+                if (groupOf[p] == kNoGroup)
+                    groupOf[p] = g;
+            }
         }
         for (std::size_t entry : pool) {
             if (count >= target)
                 break;
             if (items[entry].verdict != FocusVerdict::available)
                 continue;
-            const auto found = groupOf.find(entry);
             const OptionGroup alone{entry};
-            const OptionGroup& members = found == groupOf.end() ? alone : groups[found->second];
+            const OptionGroup& members =
+                groupOf[entry] == kNoGroup ? alone : groups[groupOf[entry]];
             for (std::size_t p : members) {
                 if (items[p].verdict != FocusVerdict::available || overridden[p])
                     continue;
