@@ -93,6 +93,12 @@ TEST_F(ElementActionsTest, TextFieldIsFocusedAfterTheWindowIsRaised) {
     EXPECT_EQ(*route, PressRoute::focused);
     EXPECT_THAT(input_.log(), ElementsAre("activate 77"));
     EXPECT_THAT(performed(), ElementsAre("perform win AXRaise", "set field AXFocused true"));
+
+    // A text field in web content is focused too, never clicked.
+    route = a.press(request("search", "AXTextField", Rect(20, 720, 200, 30)));
+    ASSERT_TRUE(route);
+    EXPECT_EQ(*route, PressRoute::focused);
+    EXPECT_THAT(input_.log(), ElementsAre("activate 77", "activate 77"));
 }
 
 TEST_F(ElementActionsTest, TextFieldThatCannotTakeFocusIsPressedInstead) {
@@ -103,36 +109,40 @@ TEST_F(ElementActionsTest, TextFieldThatCannotTakeFocusIsPressedInstead) {
     EXPECT_THAT(performed().back(), "perform lockedField AXPress");
 }
 
-TEST_F(ElementActionsTest, WebControlIsClickedAtItsMiddleAndThePointerPutBack) {
-    auto a = actions();
-    // The visible area reaches below the control, so all of it shows.
-    auto r = request("reject", "AXButton", Rect(180, 760, 140, 44));
-    r.visible = Rect(0, 100, 1200, 800);
-    auto route = a.press(r);
-    ASSERT_TRUE(route);
-    EXPECT_EQ(*route, PressRoute::clicked);
-    EXPECT_THAT(input_.log(), ElementsAre("activate 77", "click 250,782", "move 5,5"));
-    EXPECT_THAT(performed(), ElementsAre("perform win AXRaise"));
-    // Our own windows stopped taking pointer input before anything was clicked.
-    EXPECT_THAT(ignoredBeforeInput_, ElementsAre(1u));
-}
-
-TEST_F(ElementActionsTest, ClickPointIsClippedToTheVisiblePartOfTheControl) {
-    auto a = actions();
-    // Only the top 20 points of the 44-point button show above the viewport's bottom at 780.
-    auto r = request("reject", "AXButton", Rect(180, 760, 140, 44));
-    r.visible = Rect(0, 100, 1200, 680);
-    ASSERT_TRUE(a.press(r));
-    EXPECT_THAT(input_.log(), ElementsAre("activate 77", "click 250,770", "move 5,5"));
-}
-
-TEST_F(ElementActionsTest, ClickUsesThePresentFrameWhenTheControlHasMoved) {
-    auto a = actions();
-    // The snapshot saw the button 300 points higher; the page has scrolled since.
-    auto r = request("reject", "AXButton", Rect(180, 460, 140, 44));
-    r.visible = Rect(0, 100, 1200, 800);
-    ASSERT_TRUE(a.press(r));
-    EXPECT_THAT(input_.log(), ElementsAre("activate 77", "click 250,782", "move 5,5"));
+TEST_F(ElementActionsTest, WebControlIsClickedInItsVisiblePartAndThePointerPutBack) {
+    struct Case {
+        const char* name;
+        Rect snapshotFrame;
+        Rect visible;
+        const char* click;
+    };
+    const Case cases[] = {
+        {"all of it shows: its middle", Rect(180, 760, 140, 44), Rect(0, 100, 1200, 800),
+         "click 250,782"},
+        // Only the top 20 points of the 44-point button show above the viewport's bottom at 780.
+        {"clipped to the visible part", Rect(180, 760, 140, 44), Rect(0, 100, 1200, 680),
+         "click 250,770"},
+        // The snapshot saw the button 300 points higher; the page has scrolled since.
+        {"the present frame, not the snapshot's", Rect(180, 460, 140, 44), Rect(0, 100, 1200, 800),
+         "click 250,782"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        input_.clearLog();
+        backend_ =
+            std::move(ax::FakeAccessibilityBackend::fromJson(Json::parse(kWindowFixture))).value();
+        ignoredBeforeInput_.clear();
+        auto a = actions();
+        auto r = request("reject", "AXButton", c.snapshotFrame);
+        r.visible = c.visible;
+        auto route = a.press(r);
+        ASSERT_TRUE(route);
+        EXPECT_EQ(*route, PressRoute::clicked);
+        EXPECT_THAT(input_.log(), ElementsAre("activate 77", c.click, "move 5,5"));
+        EXPECT_THAT(performed(), ElementsAre("perform win AXRaise"));
+        // Our own windows stopped taking pointer input before anything was clicked.
+        EXPECT_THAT(ignoredBeforeInput_, ElementsAre(1u));
+    }
 }
 
 TEST_F(ElementActionsTest, WebControlFallsBackToThePressActionWhenTheClickCannotLand) {
@@ -175,14 +185,6 @@ TEST_F(ElementActionsTest, WebControlFallsBackToThePressActionWhenTheClickCannot
     }
 }
 
-TEST_F(ElementActionsTest, WebTextFieldIsFocusedNotClicked) {
-    auto a = actions();
-    auto route = a.press(request("search", "AXTextField", Rect(20, 720, 200, 30)));
-    ASSERT_TRUE(route);
-    EXPECT_EQ(*route, PressRoute::focused);
-    EXPECT_THAT(input_.log(), ElementsAre("activate 77"));
-}
-
 TEST_F(ElementActionsTest, NativeControlsArePressedThenConfirmed) {
     auto a = actions();
     auto pressed = a.press(request("ok", "AXButton", Rect(400, 10, 80, 30)));
@@ -199,6 +201,7 @@ TEST_F(ElementActionsTest, NativeControlsArePressedThenConfirmed) {
     auto none = a.press(request("inert", "AXButton", Rect(600, 10, 80, 30)));
     ASSERT_FALSE(none);
     EXPECT_EQ(none.error(), "The control could not be pressed.");
+    EXPECT_EQ(a.press(PressRequest{}).error(), "The control is gone.");
     // No synthetic click for a control outside web content.
     for (const auto& line : input_.log()) {
         EXPECT_EQ(line, "activate 77");
@@ -223,6 +226,10 @@ TEST_F(ElementActionsTest, ClickCenterNeedsMoreThanOnePointEachWay) {
     EXPECT_THAT(input_.log(), IsEmpty());
     EXPECT_TRUE(a.clickCenter(Rect(10, 10, 2, 2)));
     EXPECT_THAT(input_.log(), ElementsAre("click 11,11", "move 5,5"));
+    // A failed click is reported and leaves the pointer where it is.
+    input_.setFailing(true);
+    EXPECT_FALSE(a.clickCenter(Rect(100, 100, 20, 20)));
+    EXPECT_THAT(input_.log(), ElementsAre("click 11,11", "move 5,5", "click 110,110 failed"));
 }
 
 TEST_F(ElementActionsTest, PointerStaysAtTheClickWhenMagnifiedOrUnknown) {
@@ -236,21 +243,6 @@ TEST_F(ElementActionsTest, PointerStaysAtTheClickWhenMagnifiedOrUnknown) {
     auto a = actions();
     EXPECT_TRUE(a.clickCenter(Rect(100, 100, 20, 20)));
     EXPECT_THAT(input_.log(), ElementsAre("click 110,110"));
-}
-
-TEST_F(ElementActionsTest, FailedClickIsReportedAndLeavesThePointer) {
-    input_.setFailing(true);
-    auto a = actions();
-    EXPECT_FALSE(a.clickCenter(Rect(100, 100, 20, 20)));
-    EXPECT_THAT(input_.log(), ElementsAre("click 110,110 failed"));
-}
-
-TEST_F(ElementActionsTest, GoneControlIsReported) {
-    auto a = actions();
-    PressRequest r;
-    auto route = a.press(r);
-    ASSERT_FALSE(route);
-    EXPECT_EQ(route.error(), "The control is gone.");
 }
 
 TEST_F(ElementActionsTest, WebAreaIsFoundUpTheParentChain) {

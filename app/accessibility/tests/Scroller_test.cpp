@@ -178,6 +178,14 @@ TEST_F(ScrollerTest, AreasOfOnePointOrLessOrNonsenseScrollNothing) {
 
 TEST_F(ScrollerTest, ScrollBarMovesByTheStepOverTheScrollableExtent) {
     auto s = scroller();
+    // A bar already at its end is reported as used, and nothing is set.
+    EXPECT_EQ(s.scroll(ScrollDirection::down, ScrollStep::page, target("bottomBar"), Rect(),
+                       kWindow, nullptr),
+              Scroller::Method::scrollBar);
+    EXPECT_EQ(
+        s.scroll(ScrollDirection::up, ScrollStep::page, target("bar"), Rect(), kWindow, nullptr),
+        Scroller::Method::scrollBar);
+    EXPECT_THAT(writes(), IsEmpty());
     // 0.9 × 750 = 675 points of a 3000 − 750 = 2250-point extent.
     EXPECT_EQ(
         s.scroll(ScrollDirection::down, ScrollStep::page, target("bar"), Rect(), kWindow, nullptr),
@@ -190,18 +198,6 @@ TEST_F(ScrollerTest, ScrollBarMovesByTheStepOverTheScrollableExtent) {
     ASSERT_EQ(writes().size(), 2u);
     auto value = ax::asNumber(*backend_->attribute(backend_->element("bar"), "AXValue"));
     EXPECT_NEAR(*value, 0.3 - 250.0 / 2250.0, 1e-9);
-    EXPECT_THAT(input_.log(), IsEmpty());
-}
-
-TEST_F(ScrollerTest, ScrollBarAlreadyAtItsEndReportsTheBarWithoutSetting) {
-    auto s = scroller();
-    EXPECT_EQ(s.scroll(ScrollDirection::down, ScrollStep::page, target("bottomBar"), Rect(),
-                       kWindow, nullptr),
-              Scroller::Method::scrollBar);
-    EXPECT_EQ(
-        s.scroll(ScrollDirection::up, ScrollStep::page, target("bar"), Rect(), kWindow, nullptr),
-        Scroller::Method::scrollBar);
-    EXPECT_THAT(writes(), IsEmpty());
     EXPECT_THAT(input_.log(), IsEmpty());
 }
 
@@ -304,20 +300,15 @@ TEST_F(ScrollerTest, OverlayStaysInputTransparentWhileARestoreIsPending) {
 }
 
 TEST_F(ScrollerTest, PointerStaysOverTheAreaWhenMagnifiedOrUnknown) {
-    {
-        auto s = scroller(/*magnifier=*/true);
+    for (const bool magnifier : {true, false}) {
+        input_.clearLog();
+        input_.setPointer(magnifier ? std::optional(Point{900, 20}) : std::nullopt);
+        auto s = scroller(magnifier);
         s.scroll(ScrollDirection::down, ScrollStep::page, std::nullopt, Rect(0, 0, 600, 600),
                  kWindow, nullptr);
         later_.advance(1);
         EXPECT_THAT(input_.log(), ElementsAre("wheel 300,300 down 5"));
     }
-    input_.clearLog();
-    input_.setPointer(std::nullopt);
-    auto s = scroller();
-    s.scroll(ScrollDirection::down, ScrollStep::page, std::nullopt, Rect(0, 0, 600, 600), kWindow,
-             nullptr);
-    later_.advance(1);
-    EXPECT_THAT(input_.log(), ElementsAre("wheel 300,300 down 5"));
 }
 
 TEST_F(ScrollerTest, WheelIsPostedOnlyOverTheTargetWindow) {

@@ -51,13 +51,11 @@ inline void touch(const fs::path& file, const std::string& text = "x") {
 struct FakeClassifier final : Classifier {
     std::string name;
     bool throws = false;
-    int calls = 0;
 
     explicit FakeClassifier(std::string n) : name(std::move(n)) {}
 
     DecisionMap decide(const std::vector<UICandidate>& candidates, const std::string&,
                        const std::string&, const Rect&) override {
-        ++calls;
         if (throws)
             throw std::runtime_error("prediction failed");
         DecisionMap out;

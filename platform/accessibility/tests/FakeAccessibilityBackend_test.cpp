@@ -12,9 +12,7 @@ using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
 std::unique_ptr<FakeAccessibilityBackend> load(std::string_view text) {
-    auto parsed = json::parse(text);
-    EXPECT_TRUE(parsed.ok()) << (parsed.ok() ? "" : parsed.error());
-    auto fake = FakeAccessibilityBackend::fromJson(*parsed);
+    auto fake = FakeAccessibilityBackend::fromJson(*json::parse(text));
     EXPECT_TRUE(fake.ok()) << (fake.ok() ? "" : fake.error());
     return std::move(fake).value();
 }
@@ -25,80 +23,47 @@ std::string loadError(std::string_view text) {
 }
 
 constexpr std::string_view kWindow = R"({
-  "screens": [[0, 0, 1440, 900]],
   "app": {"pid": 42, "name": "Example"},
   "window": {"id": "w", "role": "AXWindow", "title": "Main", "frame": [10, 20, 800, 600],
-    "attrs": {"AXVerticalScrollBar": {"ref": "ok"}, "AXContents": {"refs": ["ok", "t"]},
-              "AXNaN": {"number": "nan"}, "AXOrigin": {"point": [1, 2]}},
+    "attrs": {"AXContents": {"refs": ["ok", "t"]}, "AXNaN": {"number": "nan"}},
     "children": [
-      {"id": "ok", "role": "AXButton", "title": "OK", "actions": ["AXPress"],
-       "settable": ["AXFocused"], "faults": {"AXDescription": "timeout"}},
+      {"id": "ok", "role": "AXButton", "title": "OK", "faults": {"AXDescription": "timeout"}},
       {"id": "t", "role": "AXTable", "repeat": 1000000, "children": [{"id": "row", "role": "AXRow"}]},
       {"id": "bad", "faults": {"attributes": "appGone", "children": "cannotComplete",
                                "actions": "wrongType"}}
     ]}
 })";
 
-TEST(FakeAccessibilityBackend, ReadsAttributesAndTheWindowOfTheApp) {
+// Other tests build their windows from fixtures: what they read must be what the fixture says.
+TEST(FakeAccessibilityBackend, ReadsWhatTheFixtureSays) {
     auto fake = load(kWindow);
-    const auto app = fake->frontmostApp();
-    ASSERT_TRUE(app.has_value());
-    EXPECT_EQ(app->pid, 42);
-    EXPECT_EQ(app->localizedName, "Example");
-    const Element appElement = fake->applicationElement(*app);
+    const Element app = fake->applicationElement(*fake->frontmostApp());
     EXPECT_TRUE(fake->applicationElement({.pid = 7}).isNull());
-
-    auto window = fake->attribute(appElement, "AXFocusedWindow");
-    ASSERT_TRUE(window.ok());
-    EXPECT_EQ(asElement(*window), fake->element("w"));
+    EXPECT_EQ(asElement(*fake->attribute(app, "AXFocusedWindow")), fake->element("w"));
     const Element w = fake->element("w");
-    EXPECT_EQ(*asString(*fake->attribute(w, "AXTitle")), "Main");
     EXPECT_EQ(asPoint(*fake->attribute(w, "AXPosition")), (Point{10, 20}));
     EXPECT_EQ(asSize(*fake->attribute(w, "AXSize")), (Size{800, 600}));
-    EXPECT_EQ(asPoint(*fake->attribute(w, "AXOrigin")), (Point{1, 2}));
     EXPECT_TRUE(std::isnan(*asNumber(*fake->attribute(w, "AXNaN"))));
-    EXPECT_EQ(asElement(*fake->attribute(w, "AXVerticalScrollBar")), fake->element("ok"));
-    const auto contentsRead = fake->attribute(w, "AXContents");
-    const auto* contents = asElementList(*contentsRead);
-    ASSERT_NE(contents, nullptr);
-    EXPECT_THAT(*contents, ElementsAre(fake->element("ok"), fake->element("t")));
+    const auto contents = fake->attribute(w, "AXContents");
+    EXPECT_THAT(*asElementList(*contents), ElementsAre(fake->element("ok"), fake->element("t")));
     EXPECT_EQ(fake->attribute(w, "AXMissing").error(), AXError::noValue);
-    const auto childrenRead = fake->attribute(w, "AXChildren");
-    ASSERT_TRUE(childrenRead.ok());
-    EXPECT_THAT(*asElementList(*childrenRead),
-                ElementsAre(fake->element("ok"), fake->element("t"), fake->element("bad")));
-    EXPECT_EQ(fake->attribute(fake->element("bad"), "AXChildren").error(), AXError::cannotComplete);
-    EXPECT_EQ(fake->screenFrames(), (std::vector<Rect>{{0, 0, 1440, 900}}));
-}
-
-TEST(FakeAccessibilityBackend, ElementHandlesCompareByIdentity) {
-    auto fake = load(kWindow);
-    const Element a = fake->element("ok");
-    const Element b = fake->element("ok");
-    EXPECT_EQ(a, b);
-    EXPECT_NE(a, fake->element("w"));
-    EXPECT_NE(a, Element());
-    EXPECT_EQ(Element(), Element());
+    EXPECT_NE(fake->element("ok"), fake->element("w"));
     EXPECT_TRUE(fake->element("nobody").isNull());
-    EXPECT_EQ(a.key(), "ok");
 }
 
-TEST(FakeAccessibilityBackend, BatchReadsFailAttributeByAttribute) {
+TEST(FakeAccessibilityBackend, FaultsFailAttributeByAttributeAndTimeOutsCostTime) {
     auto fake = load(kWindow);
-    const std::string_view names[] = {"AXRole", "AXDescription", "AXTitle", "AXNope"};
-    const double before = fake->clock().now();
+    const std::string_view names[] = {"AXRole", "AXDescription", "AXTitle"};
     auto batch = fake->attributes(fake->element("ok"), names);
     ASSERT_TRUE(batch.ok());
-    ASSERT_EQ(batch->size(), 4u);
     EXPECT_EQ(*asString((*batch)[0].value()), "AXButton");
     EXPECT_EQ((*batch)[1].error(), AXError::timeout);
     EXPECT_EQ(*asString((*batch)[2].value()), "OK");
-    EXPECT_EQ((*batch)[3].error(), AXError::noValue);
     // A time-out costs the default messaging time-out until the app gets its own.
-    EXPECT_DOUBLE_EQ(fake->clock().now() - before, 6.0);
+    EXPECT_DOUBLE_EQ(fake->clock().now(), 6.0);
     fake->setMessagingTimeout(fake->applicationElement(*fake->frontmostApp()), 0.25);
     (void)fake->attribute(fake->element("ok"), "AXDescription");
-    EXPECT_DOUBLE_EQ(fake->clock().now() - before, 6.25);
+    EXPECT_DOUBLE_EQ(fake->clock().now(), 6.25);
     EXPECT_EQ(fake->timeouts(), 2);
 
     const Element bad = fake->element("bad");
@@ -110,66 +75,11 @@ TEST(FakeAccessibilityBackend, BatchReadsFailAttributeByAttribute) {
 TEST(FakeAccessibilityBackend, HugeChildCountsHandOutOnlyTheLimit) {
     auto fake = load(kWindow);
     auto rows = fake->children(fake->element("t"), 3);
-    ASSERT_TRUE(rows.ok());
     ASSERT_EQ(rows->size(), 3u);
     EXPECT_NE((*rows)[0], (*rows)[1]);
     EXPECT_EQ(*asString(*fake->attribute((*rows)[2], "AXRole")), "AXRow");
     EXPECT_EQ(fake->counters().childrenHandedOut, 3u);
     EXPECT_EQ(fake->counters().largestChildLimit, 3u);
-    EXPECT_EQ(fake->children(fake->element("w"), 2)->size(), 2u);
-}
-
-TEST(FakeAccessibilityBackend, ActionsAndWritesGoToTheLog) {
-    auto fake = load(kWindow);
-    const Element ok = fake->element("ok");
-    EXPECT_EQ(fake->performAction(ok, "AXPress"), std::nullopt);
-    EXPECT_EQ(fake->performAction(ok, "AXConfirm"), AXError::unsupportedAttribute);
-    EXPECT_EQ(*fake->isAttributeSettable(ok, "AXFocused"), true);
-    EXPECT_EQ(*fake->isAttributeSettable(ok, "AXTitle"), false);
-    EXPECT_EQ(fake->setAttribute(ok, "AXFocused", true), std::nullopt);
-    EXPECT_EQ(asBool(*fake->attribute(ok, "AXFocused")), true);
-    EXPECT_EQ(fake->setAttribute(ok, "AXTitle", std::string("x")), AXError::unsupportedAttribute);
-    EXPECT_THAT(
-        fake->log(),
-        ElementsAre("perform ok AXPress", "perform ok AXConfirm failed: unsupported attribute",
-                    "set ok AXFocused true", "set ok AXTitle \"x\" failed: unsupported attribute"));
-}
-
-TEST(FakeAccessibilityBackend, WakeUpSwapsInTheSecondTree) {
-    auto fake = load(R"({"app": {"pid": 1},
-        "window": {"id": "before", "role": "AXWindow"},
-        "afterWakeUp": {"id": "after", "role": "AXWindow"}})");
-    const Element app = fake->applicationElement({.pid = 1});
-    EXPECT_EQ(asElement(*fake->attribute(app, "AXMainWindow")), fake->element("before"));
-    EXPECT_EQ(fake->wakeUp(app), std::nullopt);
-    EXPECT_EQ(asElement(*fake->attribute(app, "AXMainWindow")), fake->element("after"));
-    EXPECT_THAT(fake->log(), ElementsAre("wakeUp"));
-
-    auto plain = load(R"({"app": {"pid": 1}, "window": {"role": "AXWindow"}})");
-    EXPECT_EQ(plain->wakeUp(plain->applicationElement({.pid = 1})), AXError::unsupportedAttribute);
-}
-
-TEST(FakeAccessibilityBackend, HungAndGoneAppsFailEveryCall) {
-    auto hung = load(R"({"app": {"pid": 1, "hangAfter": 1, "callCost": 0.01},
-        "window": {"id": "w", "role": "AXWindow"}})");
-    const Element w = hung->element("w");
-    EXPECT_TRUE(hung->attribute(w, "AXRole").ok());
-    EXPECT_DOUBLE_EQ(hung->clock().now(), 0.01);
-    EXPECT_EQ(hung->attribute(w, "AXRole").error(), AXError::timeout);
-    EXPECT_EQ(hung->children(w, 5).error(), AXError::timeout);
-    EXPECT_DOUBLE_EQ(hung->clock().now(), 12.01);
-
-    auto gone = load(R"({"app": {"pid": 1, "gone": true}, "window": {"id": "w"}})");
-    EXPECT_EQ(gone->attribute(gone->element("w"), "AXRole").error(), AXError::appGone);
-    EXPECT_EQ(gone->performAction(gone->element("w"), "AXPress"), AXError::appGone);
-}
-
-TEST(FakeAccessibilityBackend, TrustAndFrontmostComeFromTheFixture) {
-    auto fake = load(R"({"trusted": false, "frontmost": false})");
-    EXPECT_FALSE(fake->isProcessTrusted());
-    EXPECT_EQ(fake->frontmostApp(), std::nullopt);
-    fake->setTrusted(true);
-    EXPECT_TRUE(fake->isProcessTrusted());
 }
 
 TEST(FakeAccessibilityBackend, RejectsMalformedFixtures) {
@@ -188,15 +98,12 @@ TEST(FakeAccessibilityBackend, RejectsMalformedFixtures) {
 
 TEST(AccessibilityValues, TypedViewsRefuseOtherKinds) {
     const Value text = std::string("a");
-    EXPECT_EQ(*asString(text), "a");
     EXPECT_EQ(asNumber(text), std::nullopt);
     EXPECT_EQ(asBool(Value(1.0)), std::nullopt);
     EXPECT_EQ(asNumber(Value(true)), std::nullopt);
-    EXPECT_EQ(asRect(Value(Rect{1, 2, 3, 4})), (Rect{1, 2, 3, 4}));
     EXPECT_EQ(asPoint(Value(Size{1, 2})), std::nullopt);
     EXPECT_EQ(asElement(Value(Element())), std::nullopt);
     EXPECT_EQ(asElementList(text), nullptr);
-    EXPECT_EQ(toString(AXError::appGone), "app gone");
     EXPECT_EQ(axErrorFromName("wrongType"), AXError::wrongType);
     EXPECT_EQ(axErrorFromName("WrongType"), std::nullopt);
 }

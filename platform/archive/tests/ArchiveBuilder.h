@@ -19,8 +19,6 @@ struct TarEntry {
     Type type = Type::file;
     std::string content;  // file data, or the link target
     unsigned mode = 0644;
-    // Size written into the header when it should lie about the data; -1 for the real size.
-    long long declaredSize = -1;
 };
 
 inline TarEntry file(std::string path, std::string content, unsigned mode = 0644) {
@@ -47,9 +45,7 @@ inline void writeTar(const std::filesystem::path& out, const std::vector<TarEntr
         switch (e.type) {
             case TarEntry::Type::file:
                 archive_entry_set_filetype(entry, AE_IFREG);
-                archive_entry_set_size(entry, e.declaredSize >= 0
-                                                  ? e.declaredSize
-                                                  : static_cast<la_int64_t>(e.content.size()));
+                archive_entry_set_size(entry, static_cast<la_int64_t>(e.content.size()));
                 break;
             case TarEntry::Type::folder:
                 archive_entry_set_filetype(entry, AE_IFDIR);

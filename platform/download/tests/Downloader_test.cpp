@@ -86,12 +86,6 @@ TEST_F(Download, FollowsBoundedRedirectsOnlyToHttp) {
     EXPECT_NE(saved(), "secret");
 }
 
-TEST_F(Download, TruncatedBodyIsANetworkError) {
-    server_.route("/cut", Reply{200, std::string(1000, 'c'), "", 5000});
-    const auto o = get(server_.base() + "/cut");
-    EXPECT_EQ(o.kind, Kind::networkError) << describe(o, options_);
-}
-
 TEST_F(Download, OversizedBodyStopsAtTheLimit) {
     options_.maxBytes = 1000;
     server_.route("/big", Reply{200, std::string(200000, 'x')});

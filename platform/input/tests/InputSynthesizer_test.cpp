@@ -43,16 +43,5 @@ TEST(FakeInput, FrontWindowTakesThePoint) {
     EXPECT_FALSE(input.isWindowAt(1, {600, 50}));  // the desktop itself
 }
 
-TEST(FakeInput, PointsOutsideTheServerRangeAreNotSent) {
-    FakeInputSynthesizer input;
-    input.setPointer(Point{1, 1});
-    EXPECT_FALSE(input.click({std::nan(""), 3}));
-    EXPECT_FALSE(input.wheel({1, 1}, WheelDirection::down, 0));
-    EXPECT_EQ(input.pointer(), (Point{1, 1}));
-    EXPECT_TRUE(input.wheel({7, 8}, WheelDirection::up, 2));
-    EXPECT_EQ(input.pointer(), (Point{7, 8}));
-    EXPECT_EQ(input.log().back(), "wheel 7,8 up 2");
-}
-
 }  // namespace
 }  // namespace ovra::input
