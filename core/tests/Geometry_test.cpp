@@ -16,12 +16,9 @@ using Geometry::IslandSpot;
 
 // ---- conversions ----
 
-TEST(GeometryConversion, PrimaryScreenOverlayIsAccessibilitySpace) {
+TEST(GeometryConversion, OverlayRectOnPrimaryAndStackedScreens) {
     const Rect ax(100, 200, 30, 40);
     EXPECT_EQ(Geometry::overlayRect(ax, Rect(0, 0, 1440, 900), 900), ax);
-}
-
-TEST(GeometryConversion, ScreenStackedAbovePrimary) {
     // The upper screen's top edge is at -900 in accessibility space.
     EXPECT_EQ(Geometry::overlayRect(Rect(100, -850, 10, 10), Rect(0, 900, 1440, 900), 900),
               Rect(100, 50, 10, 10));
@@ -58,101 +55,77 @@ TEST(GeometryConversion, ViewportIsTheOnScreenPartOrTheWindow) {
     const Rect screen(0, 0, 1440, 900);
     EXPECT_EQ(Geometry::viewport(Rect(1000, 500, 800, 600), screen), Rect(1000, 500, 440, 400));
     EXPECT_EQ(Geometry::viewport(Rect(2000, 0, 300, 300), screen), Rect(2000, 0, 300, 300));
-    EXPECT_EQ(Geometry::viewport(Rect(100, 100, 200, 200), screen), Rect(100, 100, 200, 200));
 }
 
 // ---- badge ----
 
-const Rect kBounds(0, 0, 1000, 800);
-
-TEST(GeometryBadge, GoesLeftOfTheRingWhenFree) {
-    EXPECT_EQ(Geometry::badgeFrame(Rect(100, 100, 80, 30), 20, {}, kBounds), Rect(72, 105, 20, 20));
-}
-
-TEST(GeometryBadge, ClampedAtTheLeftEdgeMovesAbove) {
-    // Left would clamp to x = 0 and overlap the ring itself, so "above" wins.
-    EXPECT_EQ(Geometry::badgeFrame(Rect(5, 100, 80, 30), 20, {}, kBounds), Rect(5, 72, 20, 20));
-}
-
-TEST(GeometryBadge, AtTheTopLeftCornerGoesBelow) {
-    EXPECT_EQ(Geometry::badgeFrame(Rect(0, 0, 80, 30), 20, {}, kBounds), Rect(0, 38, 20, 20));
-}
-
-TEST(GeometryBadge, OtherRingsGrownByFourAreAvoided) {
+TEST(GeometryBadge, LeftThenAboveThenBelowThenInside) {
+    const Rect kBounds(0, 0, 1000, 800);
     const Rect ring(100, 100, 80, 30);
-    // A neighbour 2 points left of the left spot still blocks it once grown by 4.
-    const Rect neighbour(50, 100, 20, 30);
-    EXPECT_EQ(Geometry::badgeFrame(ring, 20, {neighbour}, kBounds), Rect(100, 72, 20, 20));
-    // 5 points away it does not.
-    EXPECT_EQ(Geometry::badgeFrame(ring, 20, {Rect(47, 100, 20, 30)}, kBounds),
-              Rect(72, 105, 20, 20));
-}
+    struct Case {
+        const char* what;
+        Rect ring;
+        std::vector<Rect> others;
+        Rect badge;
+    };
+    const Case cases[] = {
+        {"free", ring, {}, Rect(72, 105, 20, 20)},
+        // Left would clamp to x = 0 and overlap the ring itself, so "above" wins.
+        {"at the left edge", Rect(5, 100, 80, 30), {}, Rect(5, 72, 20, 20)},
+        {"at the top left corner", Rect(0, 0, 80, 30), {}, Rect(0, 38, 20, 20)},
+        // Other rings count grown by 4: 2 points away still blocks, 5 points away does not.
+        {"neighbour 2 away", ring, {Rect(50, 100, 20, 30)}, Rect(100, 72, 20, 20)},
+        {"neighbour 5 away", ring, {Rect(47, 100, 20, 30)}, Rect(72, 105, 20, 20)},
+        {"blocked all round",
+         ring,
+         {Rect(60, 100, 20, 30), Rect(100, 60, 80, 20), Rect(100, 140, 80, 20),
+          Rect(190, 100, 30, 30)},
+         Rect(104, 105, 20, 20)},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Geometry::badgeFrame(c.ring, 20, c.others, kBounds), c.badge) << c.what;
 
-TEST(GeometryBadge, BlockedOnAllSidesGoesInsideTheRing) {
-    const Rect ring(100, 100, 80, 30);
-    const std::vector<Rect> around{Rect(60, 100, 20, 30), Rect(100, 60, 80, 20),
-                                   Rect(100, 140, 80, 20), Rect(190, 100, 30, 30)};
-    EXPECT_EQ(Geometry::badgeFrame(ring, 20, around, kBounds), Rect(104, 105, 20, 20));
-}
-
-TEST(GeometryBadge, StaysInBoundsAtTheBottomRight) {
-    const Rect ring(960, 780, 40, 20);
-    const Rect badge = Geometry::badgeFrame(ring, 20, {}, kBounds);
-    EXPECT_TRUE(kBounds.contains(badge)) << badge;
-}
-
-TEST(GeometryBadge, NonFiniteRingNeverCrashes) {
-    const Rect badge =
+    const Rect corner = Geometry::badgeFrame(Rect(960, 780, 40, 20), 20, {}, kBounds);
+    EXPECT_TRUE(kBounds.contains(corner)) << corner;
+    const Rect broken =
         Geometry::badgeFrame(Rect(kNaN, kInf, 10, 10), 20, {Rect(kNaN, 0, 1, 1)}, kBounds);
-    EXPECT_EQ(badge.width(), 20);
+    EXPECT_EQ(broken.width(), 20);
 }
 
 // ---- island ----
 
-const Size kScreen{1440, 900};
-const Size kIsland{400, 60};
-
-IslandSpot spotFor(const std::vector<Rect>& rings) {
-    return Geometry::islandSpot(rings, kScreen, kIsland, 24, 20);
-}
-
-TEST(GeometryIsland, NoRingsIsTopCentre) {
-    EXPECT_EQ(spotFor({}), (IslandSpot{IslandPlacement::top, IslandSide::center}));
-}
-
-TEST(GeometryIsland, RingsAtTopCentreSendItToTheBottom) {
-    EXPECT_EQ(spotFor({Rect(700, 40, 40, 20)}),
-              (IslandSpot{IslandPlacement::bottom, IslandSide::center}));
-    EXPECT_EQ(Geometry::islandPlacement({Rect(700, 40, 40, 20)}, kScreen, kIsland, 24, 20),
-              IslandPlacement::bottom);
-}
-
-TEST(GeometryIsland, BothCentreBandsTakenTriesTrailingNext) {
-    EXPECT_EQ(spotFor({Rect(700, 40, 40, 20), Rect(700, 820, 40, 20)}),
-              (IslandSpot{IslandPlacement::top, IslandSide::trailing}));
-}
-
-TEST(GeometryIsland, RingsNearTheBandEdgeCountWithTheirBadgeMargin) {
-    // Top band is 60 + 24 + 12 = 96 high; a ring at y = 110 grown by 28 reaches y = 82.
-    EXPECT_EQ(spotFor({Rect(700, 110, 40, 20)}),
-              (IslandSpot{IslandPlacement::bottom, IslandSide::center}));
-    EXPECT_EQ(spotFor({Rect(700, 125, 40, 20)}),
-              (IslandSpot{IslandPlacement::top, IslandSide::center}));
-}
-
-TEST(GeometryIsland, EverySpotCoveredTheLeastCoveredWinsEarliestOnTie) {
-    // One ring in each of the six spots: a tie, so top centre.
-    std::vector<Rect> rings{Rect(700, 40, 10, 10),   Rect(700, 840, 10, 10), Rect(1400, 40, 10, 10),
-                            Rect(1400, 840, 10, 10), Rect(10, 40, 10, 10),   Rect(10, 840, 10, 10)};
-    EXPECT_EQ(spotFor(rings), (IslandSpot{IslandPlacement::top, IslandSide::center}));
-    // A second ring at top centre makes bottom centre the least covered.
-    rings.push_back(Rect(600, 40, 10, 10));
-    EXPECT_EQ(spotFor(rings), (IslandSpot{IslandPlacement::bottom, IslandSide::center}));
-}
-
-TEST(GeometryIsland, IslandWiderThanTheScreenSpansIt) {
-    const auto spot = Geometry::islandSpot({Rect(5, 40, 10, 10)}, Size{300, 900}, kIsland, 24, 20);
-    EXPECT_EQ(spot, (IslandSpot{IslandPlacement::bottom, IslandSide::center}));
+TEST(GeometryIsland, LeastCoveredSpotEarliestOnTie) {
+    const Size screen{1440, 900};
+    const Size island{400, 60};
+    const IslandSpot topCentre{IslandPlacement::top, IslandSide::center};
+    const IslandSpot bottomCentre{IslandPlacement::bottom, IslandSide::center};
+    const std::vector<Rect> everySpot{Rect(700, 40, 10, 10),  Rect(700, 840, 10, 10),
+                                      Rect(1400, 40, 10, 10), Rect(1400, 840, 10, 10),
+                                      Rect(10, 40, 10, 10),   Rect(10, 840, 10, 10)};
+    std::vector<Rect> topTwice = everySpot;
+    topTwice.push_back(Rect(600, 40, 10, 10));
+    struct Case {
+        const char* what;
+        std::vector<Rect> rings;
+        IslandSpot spot;
+    };
+    const Case cases[] = {
+        {"no rings", {}, topCentre},
+        {"ring at top centre", {Rect(700, 40, 40, 20)}, bottomCentre},
+        {"both centres taken",
+         {Rect(700, 40, 40, 20), Rect(700, 820, 40, 20)},
+         {IslandPlacement::top, IslandSide::trailing}},
+        // Top band is 60 + 24 + 12 = 96 high; a ring at y = 110 grown by 28 reaches y = 82.
+        {"ring within its badge margin", {Rect(700, 110, 40, 20)}, bottomCentre},
+        {"ring past its badge margin", {Rect(700, 125, 40, 20)}, topCentre},
+        {"one ring in every spot", everySpot, topCentre},
+        {"two at top centre", topTwice, bottomCentre},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Geometry::islandSpot(c.rings, screen, island, 24, 20), c.spot) << c.what;
+    // An island wider than the screen spans it.
+    EXPECT_EQ(Geometry::islandSpot({Rect(5, 40, 10, 10)}, Size{300, 900}, island, 24, 20),
+              bottomCentre);
 }
 
 // ---- windows, dialogs, pointer ----
@@ -202,19 +175,12 @@ TEST(FlightTrail, VisibleFromZeroUntilDuration) {
 // ---- magnifier ----
 
 TEST(ZoomFocus, FollowsOnlyForTheNumberOne) {
-    EXPECT_TRUE(ZoomFocus::zoomFollowsFocus(Json(1)));
-    EXPECT_TRUE(ZoomFocus::zoomFollowsFocus(Json(1u)));
-    EXPECT_TRUE(ZoomFocus::zoomFollowsFocus(Json(1.0)));
-    EXPECT_FALSE(ZoomFocus::zoomFollowsFocus(Json(0)));
-    EXPECT_FALSE(ZoomFocus::zoomFollowsFocus(Json(2)));
-    EXPECT_FALSE(ZoomFocus::zoomFollowsFocus(Json(-1)));
-    EXPECT_FALSE(ZoomFocus::zoomFollowsFocus(Json("1")));
-    EXPECT_FALSE(ZoomFocus::zoomFollowsFocus(Json(true)));
-    EXPECT_FALSE(ZoomFocus::zoomFollowsFocus(Json(nullptr)));
+    for (const Json& one : {Json(1), Json(1u), Json(1.0)})
+        EXPECT_TRUE(ZoomFocus::zoomFollowsFocus(one)) << one;
+    for (const Json& other :
+         {Json(0), Json(2), Json(-1), Json("1"), Json(true), Json(nullptr), Json(1e300)})
+        EXPECT_FALSE(ZoomFocus::zoomFollowsFocus(other)) << other;
     EXPECT_FALSE(ZoomFocus::zoomFollowsFocus(std::nullopt));
-    EXPECT_FALSE(ZoomFocus::zoomFollowsFocus(Json(1e300)));
-    EXPECT_TRUE(ZoomFocus::pointerStaysOnControl(true));
-    EXPECT_FALSE(ZoomFocus::pointerStaysOnControl(false));
 }
 
 TEST(ZoomFocus, RectGrowsRealFramesOnly) {
@@ -229,30 +195,9 @@ TEST(ZoomFocus, RectGrowsRealFramesOnly) {
 
 // ---- on-screen button ----
 
-TEST(OvraButtonPlace, CasesRawValuesAndSides) {
-    struct Row {
-        OvraButtonPlace place;
-        std::string_view raw;
-        bool onLeft;
-        std::string_view label;
-    };
-    const Row rows[] = {
-        {OvraButtonPlace::rightMiddle, "rightMiddle", false, "Right edge, middle"},
-        {OvraButtonPlace::rightTop, "rightTop", false, "Right edge, top"},
-        {OvraButtonPlace::rightBottom, "rightBottom", false, "Right edge, bottom"},
-        {OvraButtonPlace::leftMiddle, "leftMiddle", true, "Left edge, middle"},
-        {OvraButtonPlace::leftTop, "leftTop", true, "Left edge, top"},
-        {OvraButtonPlace::leftBottom, "leftBottom", true, "Left edge, bottom"},
-    };
-    ASSERT_EQ(OvraButtonPlace::allCases().size(), std::size(rows));
-    for (std::size_t i = 0; i < std::size(rows); ++i) {
-        const Row& r = rows[i];
-        EXPECT_EQ(OvraButtonPlace::allCases()[i], r.place);
-        EXPECT_EQ(r.place.rawValue(), r.raw);
-        EXPECT_EQ(OvraButtonPlace::fromRawValue(r.raw), r.place);
-        EXPECT_EQ(r.place.onLeft(), r.onLeft);
-        EXPECT_EQ(r.place.label(), r.label);
-    }
+TEST(OvraButtonPlace, RawValuesRoundTripExactly) {
+    for (const OvraButtonPlace place : OvraButtonPlace::allCases())
+        EXPECT_EQ(OvraButtonPlace::fromRawValue(place.rawValue()), place) << place.rawValue();
     EXPECT_EQ(OvraButtonPlace::fromRawValue("topRight"), std::nullopt);
     EXPECT_EQ(OvraButtonPlace::fromRawValue("RightTop"), std::nullopt);
 }
