@@ -28,20 +28,5 @@ TEST(FocusCategory, OtherTextsAreNoCategory) {
     EXPECT_THROW(Json::parse(R"({"c": null})").at("c").get<FocusCategory>(), JsonError);
 }
 
-TEST(FocusCategory, PriorsAreEqualOnlyWhenEveryFieldIs) {
-    const Prior base{FocusCategory::dismissalOrExit, 0.85, "Pressuring wording", true,
-                     "Decline offer"};
-    Prior other = base;
-    EXPECT_EQ(other, base);
-    other.plainLabel.reset();
-    EXPECT_NE(other, base);
-    other = base;
-    other.forceBeacon = false;
-    EXPECT_NE(other, base);
-    other = base;
-    other.weight = 0.8;
-    EXPECT_NE(other, base);
-}
-
 }  // namespace
 }  // namespace ovra
