@@ -23,17 +23,8 @@ class HttpInstaller : public testing::InstallerTest {
     // Serves every part of the entry under /ovra/ and points the installer at the server.
     void publish(const Json& entry) {
         writeManifest({entry});
-        const auto names = [&] {
-            std::vector<std::string> out;
-            if (entry.contains("parts")) {
-                for (const auto& p : entry["parts"])
-                    out.push_back(p["name"]);
-            } else {
-                out.push_back(entry["name"]);
-            }
-            return out;
-        }();
-        for (const auto& name : names) {
+        for (const auto& p : entry.contains("parts") ? entry["parts"] : Json::array({entry})) {
+            const std::string name = p["name"];
             server_.route("/ovra/" + name, Reply{200, testing::readText(served() / name)});
         }
         config_.bases = {server_.base() + "/ovra"};

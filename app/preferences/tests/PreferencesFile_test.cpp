@@ -69,7 +69,7 @@ TEST_F(PreferencesFileTest, FindsTheFileOfTheAppsDomain) {
 
 TEST_F(PreferencesFileTest, ReadsTheStoredValuesAndIgnoresOversizedFiles) {
     const auto file = root_ / "murmlark-ovra" / "ai.qeld.murmlark-ovra.json";
-    EXPECT_EQ(PreferencesFile::read(environment()), PreferencesReading{});
+    EXPECT_EQ(PreferencesFile::read(environment()), PreferencesReading{});  // no file yet
     std::ofstream(file) << R"({"depth": 3, "model": "murmlark-ovra/multi", "sidebar": false})";
     EXPECT_EQ(PreferencesFile::read(environment()),
               (PreferencesReading{3, VornModel::multilingual}));

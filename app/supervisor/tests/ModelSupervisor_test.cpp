@@ -53,6 +53,14 @@ TEST_F(SupervisorTest, AnIdTheManifestDoesNotListBecomesItsUsableModel) {
     EXPECT_EQ(supervisor().lastModel(), kEn);
 }
 
+TEST_F(SupervisorTest, WithoutTheModelItDownloadsItAndTheMultilingualOneWhenWanted) {
+    multilingual = true;
+    supervisor().start("", kEn);
+    EXPECT_EQ(supervisor().status(), WorkerStatus::offline(kDownloading));
+    ASSERT_EQ(installer().requests.size(), 1u);
+    EXPECT_THAT(installer().requests[0], ElementsAre(kEn, kMulti));
+}
+
 TEST_F(SupervisorTest, WithoutAManifestTheIdIsKeptAndOnlyItIsDownloaded) {
     manifest.reset();
     multilingual = true;
@@ -61,13 +69,6 @@ TEST_F(SupervisorTest, WithoutAManifestTheIdIsKeptAndOnlyItIsDownloaded) {
     EXPECT_EQ(supervisor().status(), WorkerStatus::offline(kDownloading));
     ASSERT_EQ(installer().requests.size(), 1u);
     EXPECT_THAT(installer().requests[0], ElementsAre("murmlark-ovra/fr"));
-}
-
-TEST_F(SupervisorTest, DownloadsTheMultilingualModelTooWhenWanted) {
-    multilingual = true;
-    supervisor().start("", kEn);
-    ASSERT_EQ(installer().requests.size(), 1u);
-    EXPECT_THAT(installer().requests[0], ElementsAre(kEn, kMulti));
 }
 
 // ---- locate ----
@@ -345,20 +346,16 @@ TEST_F(SupervisorTest, CriticalPressurePausesAndAPressLaterResumes) {
     EXPECT_FALSE(supervisor().resumeAfterMemoryPause(true)) << "nothing left to resume";
 }
 
-TEST_F(SupervisorTest, CriticalPressureWithoutAModelOnlyRecordsTheLevel) {
-    supervisor();
+TEST_F(SupervisorTest, CriticalPressureWithoutAModelOnlyRecordsTheLevelUntilOneArrives) {
+    installModel(kEn);
     const auto before = supervisor().status();
     pressure().emit(MemoryPressure::critical);
     executor.runAll();
     EXPECT_EQ(supervisor().pressure(), MemoryPressure::critical);
     EXPECT_EQ(supervisor().status(), before);
     EXPECT_FALSE(supervisor().pausedForMemory());
-}
 
-TEST_F(SupervisorTest, AModelArrivingUnderCriticalPressureIsPausedAtOnce) {
-    installModel(kEn);
-    pressure().emit(MemoryPressure::critical);
-    executor.runAll();
+    // A model arriving under critical pressure is paused at once.
     supervisor().start("", kEn);
     executor.runAll();
     EXPECT_TRUE(supervisor().pausedForMemory());

@@ -61,19 +61,18 @@ class FolderReplace : public ::testing::Test {
     fs::path root_;
 };
 
-TEST_F(FolderReplace, MovesIntoAnEmptyPlace) {
+TEST_F(FolderReplace, MovesIntoAnEmptyPlaceOrReplacesTheOldFolderWhole) {
     ASSERT_TRUE(replaceFolder(root_ / "new", root_ / "target").ok());
     EXPECT_EQ(mark(root_ / "target"), "new");
     EXPECT_FALSE(fs::exists(root_ / "new"));
-}
 
-TEST_F(FolderReplace, ReplacesAnExistingFolderAndRemovesTheOldCopy) {
     fs::create_directories(root_ / "target" / "deep");
-    std::ofstream(root_ / "target" / "mark") << "old";
-    ASSERT_TRUE(replaceFolder(root_ / "new", root_ / "target").ok());
-    EXPECT_EQ(mark(root_ / "target"), "new");
+    fs::create_directories(root_ / "newer");
+    std::ofstream(root_ / "newer" / "mark") << "newer";
+    ASSERT_TRUE(replaceFolder(root_ / "newer", root_ / "target").ok());
+    EXPECT_EQ(mark(root_ / "target"), "newer");
     EXPECT_FALSE(fs::exists(root_ / "target" / "deep"));
-    EXPECT_FALSE(fs::exists(root_ / "new"));
+    EXPECT_FALSE(fs::exists(root_ / "newer"));
 }
 
 TEST_F(FolderReplace, FailedMoveKeepsTheOldFolder) {
