@@ -70,14 +70,12 @@ TEST_F(Download, AnyOtherStatusFailsWithItAndWritesNoErrorPage) {
     }
 }
 
-TEST_F(Download, FollowsBoundedRedirectsOnlyToHttp) {
+TEST_F(Download, FollowsRedirectsOnlyToHttp) {
+    // (A redirect loop is refused in the installer's HTTP tests.)
     server_.route("/old", Reply{302, "moved", "/new"});
     server_.route("/new", Reply{200, "payload"});
     ASSERT_TRUE(get(server_.base() + "/old").ok());
     EXPECT_EQ(saved(), "payload");
-
-    server_.route("/loop", Reply{302, "", "/loop"});
-    EXPECT_EQ(get(server_.base() + "/loop").kind, Kind::networkError);
 
     std::ofstream(dir_ / "secret") << "secret";
     server_.route("/tofile", Reply{302, "", "file://" + (dir_ / "secret").string()});

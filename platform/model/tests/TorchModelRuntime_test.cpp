@@ -97,15 +97,14 @@ void expectOutputsMatch(const ModelOutputs& actual, const Expected& expected) {
     }
 }
 
-TEST_F(TorchModelRuntimeTest, PackageAnswersAsPyTorchDoes) {
+TEST_F(TorchModelRuntimeTest, PackageAndCompiledModelAnswerAsPyTorchDoes) {
     const Expected expected = expectedOutputs();
     const auto runner = runtime_->load(modelFixture("OvraClassifier.mlpackage"));
     // Twice: evaluation mode turns the dropout off, so answers are repeatable.
     expectOutputsMatch(runner->predict(expected.input), expected);
     expectOutputsMatch(runner->predict(expected.input), expected);
-}
 
-TEST_F(TorchModelRuntimeTest, CompileLeavesOnlyTheCompiledFolder) {
+    // Compiling leaves only the compiled folder.
     const fs::path compiled = scratch_ / "models" / "OvraClassifier.mlmodelc";
     runtime_->compile(modelFixture("OvraClassifier.mlpackage"), compiled);
     EXPECT_EQ(entries(scratch_ / "models"), std::set<std::string>{"OvraClassifier.mlmodelc"});
@@ -113,7 +112,6 @@ TEST_F(TorchModelRuntimeTest, CompileLeavesOnlyTheCompiledFolder) {
     // The compiled file is the frozen model, not a copy of the package's.
     EXPECT_NE(readFile(compiled / "model.pt"),
               readFile(modelFixture("OvraClassifier.mlpackage/model.pt")));
-    const Expected expected = expectedOutputs();
     expectOutputsMatch(runtime_->load(compiled)->predict(expected.input), expected);
 
     // Compiling again replaces the folder.
