@@ -315,7 +315,7 @@ Result<bool, ax::AXError> AtspiBackend::isAttributeSettable(const ax::Element& e
     }
     if (name == "AXValue") {
         return n.role.state == Part<std::uint32_t>::State::done && isRangeRole(n.role.value) &&
-               n.range.state == Part<reply::RangeProps>::State::done &&
+               n.current.state == Part<double>::State::done &&
                !n.states.value.has(ATSPI_STATE_READ_ONLY);
     }
     return false;
@@ -409,13 +409,14 @@ std::optional<ax::AXError> AtspiBackend::setAttribute(const ax::Element& element
         Node& n = impl.node(ref->bus(), ref->path());
         impl.settle(n, [&](Node& t) { return t.baseSettled() && impl.followUpsSettled(t); });
         if (n.role.state != Part<std::uint32_t>::State::done || !isRangeRole(n.role.value) ||
-            n.range.state != Part<reply::RangeProps>::State::done) {
+            n.current.state != Part<double>::State::done) {
             return AXError::unsupportedAttribute;
         }
         double target = *number;
         if (isScrollBarRole(n.role.value)) {
-            const double low = n.range.value.minimum.value_or(0);
-            const double high = n.range.value.maximum.value_or(0);
+            const RangeValues range = n.range();
+            const double low = range.minimum.value_or(0);
+            const double high = range.maximum.value_or(0);
             if (!std::isfinite(low) || !std::isfinite(high) || !(high > low)) {
                 return AXError::cannotComplete;
             }

@@ -292,6 +292,19 @@ std::optional<double> scrollBarValue(double current, double minimum, double maxi
     return std::clamp((current - minimum) / range, 0.0, 1.0);
 }
 
+std::optional<double> rangeValue(std::uint32_t role, const RangeValues& values) {
+    if (!values.current || !std::isfinite(*values.current)) {
+        return std::nullopt;
+    }
+    if (isScrollBarRole(role)) {
+        if (!values.minimum || !values.maximum) {
+            return std::nullopt;
+        }
+        return scrollBarValue(*values.current, *values.minimum, *values.maximum);
+    }
+    return values.current;
+}
+
 std::optional<std::string> placeholder(const ObjectAttributes& attributes) {
     for (std::string_view key : {"placeholder-text", "placeholder"}) {
         auto it = attributes.find(key);

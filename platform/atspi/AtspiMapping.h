@@ -79,6 +79,15 @@ std::optional<double> toggleValue(std::uint32_t role, StateSet states);
 // A scroll bar's position, 0 at the top; absent when the range is empty or not finite.
 std::optional<double> scrollBarValue(double current, double minimum, double maximum);
 
+// What was read of an element's Value interface, each property asked on its own: a property
+// whose read failed is absent.
+struct RangeValues {
+    std::optional<double> minimum, maximum, current;
+};
+// AXValue of a range role: a scroll bar's position (needs all three), else the current value;
+// absent when what it needs is absent or not finite.
+std::optional<double> rangeValue(std::uint32_t role, const RangeValues& values);
+
 // AXPlaceholderValue from the object attributes.
 std::optional<std::string> placeholder(const ObjectAttributes& attributes);
 

@@ -438,12 +438,9 @@ void AtspiSession::followUps(Node& n) {
                 });
     }
     if (isRangeRole(role)) {
-        auto call = methodCall(n.bus, n.path, kProperties, "GetAll");
-        const char* interface = kValue;
-        if (call) {
-            dbus_message_append_args(call.get(), DBUS_TYPE_STRING, &interface, DBUS_TYPE_INVALID);
-        }
-        request(n, &Node::range, std::move(call), reply::rangeProps);
+        requestRangeProperty(n, &Node::minimum, "MinimumValue");
+        requestRangeProperty(n, &Node::maximum, "MaximumValue");
+        requestRangeProperty(n, &Node::current, "CurrentValue");
     }
     const bool named = n.props.state == Part<reply::AccessibleProps>::State::done &&
                        n.props.value.name && !n.props.value.name->empty();
@@ -636,6 +633,16 @@ void AtspiSession::requestText(Node& n, bool urgent) {
     request(n, &Node::text, std::move(call), reply::string, urgent);
 }
 
+void AtspiSession::requestRangeProperty(Node& n, Part<double> Node::*part, const char* property) {
+    auto call = methodCall(n.bus, n.path, kProperties, "Get");
+    const char* interface = kValue;
+    if (call) {
+        dbus_message_append_args(call.get(), DBUS_TYPE_STRING, &interface, DBUS_TYPE_STRING,
+                                 &property, DBUS_TYPE_INVALID);
+    }
+    request(n, part, std::move(call), reply::variantNumber);
+}
+
 void AtspiSession::requestChildren(Node& n, bool urgent) {
     if (!n.children.unread()) {
         return;
@@ -748,7 +755,9 @@ void AtspiSession::resetPending() {
         followUp |= reset(n->interfaces);
         followUp |= reset(n->actions);
         followUp |= reset(n->characterCount);
-        followUp |= reset(n->range);
+        followUp |= reset(n->minimum);
+        followUp |= reset(n->maximum);
+        followUp |= reset(n->current);
         followUp |= reset(n->text);
         if (followUp || !n->baseSettled()) {
             n->followUpsIssued = false;

@@ -117,12 +117,24 @@ struct Node {
     Part<std::vector<std::string>> interfaces;
     Part<std::vector<std::string>> actions;
     Part<std::int32_t> characterCount;
-    Part<reply::RangeProps> range;
+    // The Value interface, one property per call: Chromium aborts when asked for all of them
+    // at once on some elements, and a property one element cannot give leaves the others.
+    Part<double> minimum;
+    Part<double> maximum;
+    Part<double> current;
     Part<std::string> text;
     bool followUpsIssued = false;
     std::optional<AXRole> mapped;  // kept once everything the mapping looks at is known
 
     std::string key() const { return bus + path; }
+    // What of the Value interface came back; a failed or unread property is absent.
+    RangeValues range() const {
+        auto known = [](const Part<double>& part) {
+            return part.state == Part<double>::State::done ? std::optional(part.value)
+                                                           : std::nullopt;
+        };
+        return RangeValues{known(minimum), known(maximum), known(current)};
+    }
     bool baseSettled() const {
         return role.settled() && states.settled() && props.settled() && extents.settled();
     }
@@ -276,6 +288,9 @@ struct AtspiSession {
     void forget(const std::string& key);
 
     void requestText(Node& n, bool urgent = false);
+
+    // One property of the Value interface, by Properties.Get.
+    void requestRangeProperty(Node& n, Part<double> Node::*part, const char* property);
 
     void requestChildren(Node& n, bool urgent = false);
 

@@ -67,7 +67,7 @@ bool AtspiSession::needsFollowUps(std::string_view name) {
 bool AtspiSession::followUpsSettled(const Node& n) const {
     auto ok = [](const auto& part) { return part.unread() || part.settled(); };
     return n.followUpsIssued && ok(n.attributes) && ok(n.interfaces) && ok(n.actions) &&
-           ok(n.characterCount) && ok(n.range) && ok(n.text);
+           ok(n.characterCount) && ok(n.minimum) && ok(n.maximum) && ok(n.current) && ok(n.text);
 }
 
 ax::Read AtspiSession::valueOf(Node& n, std::string_view name) {
@@ -164,17 +164,17 @@ ax::Read AtspiSession::valueOf(Node& n, std::string_view name) {
         return valueAttribute(n, role);
     }
     if (name == "AXMinValue" || name == "AXMaxValue") {
-        if (!isRangeRole(role) || n.range.unread()) {
+        const Part<double>& bound = name == "AXMinValue" ? n.minimum : n.maximum;
+        if (!isRangeRole(role) || bound.unread()) {
             return fail(AXError::unsupportedAttribute);
         }
-        if (auto p = problem(n.range)) {
+        if (auto p = problem(bound)) {
             return fail(*p);
         }
-        const auto& bound = name == "AXMinValue" ? n.range.value.minimum : n.range.value.maximum;
-        if (!bound || !std::isfinite(*bound)) {
+        if (!std::isfinite(bound.value)) {
             return fail(AXError::noValue);
         }
-        return ax::Value(*bound);
+        return ax::Value(bound.value);
     }
     return fail(AXError::unsupportedAttribute);
 }
@@ -201,25 +201,14 @@ ax::Read AtspiSession::valueAttribute(Node& n, std::uint32_t role) {
         return ax::Value(std::string(n.characterCount.value > 0 ? "x" : ""));
     }
     if (isRangeRole(role)) {
-        if (auto p = problem(n.range)) {
+        if (auto p = problem(n.current)) {
             return fail(*p);
         }
-        const auto& range = n.range.value;
-        if (!range.current) {
-            return fail(AXError::noValue);
+        // A bound the app could not give leaves a scroll bar without a position.
+        if (auto value = rangeValue(role, n.range())) {
+            return ax::Value(*value);
         }
-        if (isScrollBarRole(role)) {
-            auto position = scrollBarValue(*range.current, range.minimum.value_or(NAN),
-                                           range.maximum.value_or(NAN));
-            if (!position) {
-                return fail(AXError::noValue);
-            }
-            return ax::Value(*position);
-        }
-        if (!std::isfinite(*range.current)) {
-            return fail(AXError::noValue);
-        }
-        return ax::Value(*range.current);
+        return fail(AXError::noValue);
     }
     if (staticText) {
         if (n.props.state == Part<reply::AccessibleProps>::State::done && n.props.value.name &&

@@ -545,27 +545,6 @@ std::optional<AccessibleProps> accessibleProps(DBusMessage* message) {
     return props;
 }
 
-std::optional<RangeProps> rangeProps(DBusMessage* message) {
-    DBusMessageIter iter;
-    if (!begin(message, &iter)) {
-        return std::nullopt;
-    }
-    RangeProps props;
-    const bool ok = forEachProperty(&iter, [&](const std::string& key, DBusMessageIter* value) {
-        if (key == "MinimumValue") {
-            props.minimum = basicNumber(value);
-        } else if (key == "MaximumValue") {
-            props.maximum = basicNumber(value);
-        } else if (key == "CurrentValue") {
-            props.current = basicNumber(value);
-        }
-    });
-    if (!ok) {
-        return std::nullopt;
-    }
-    return props;
-}
-
 std::optional<std::vector<ObjectRef>> relationTargets(DBusMessage* message, std::uint32_t type) {
     DBusMessageIter iter, array;
     if (!begin(message, &iter) || !enterArray(&iter, DBUS_TYPE_STRUCT, &array)) {

@@ -127,11 +127,6 @@ struct AccessibleProps {
     std::optional<ObjectRef> parent;
 };
 std::optional<AccessibleProps> accessibleProps(DBusMessage* message);
-// Properties.GetAll of org.a11y.atspi.Value.
-struct RangeProps {
-    std::optional<double> minimum, maximum, current;
-};
-std::optional<RangeProps> rangeProps(DBusMessage* message);
 // GetRelationSet: the targets of the first relation of the given type.
 std::optional<std::vector<ObjectRef>> relationTargets(DBusMessage* message, std::uint32_t type);
 }  // namespace reply

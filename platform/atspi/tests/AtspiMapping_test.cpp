@@ -232,6 +232,37 @@ TEST(Values, ScrollBarPositionIsNormalisedAndGuarded) {
     EXPECT_EQ(scrollBarValue(0, -1.7e308, 1.7e308), std::nullopt);  // range overflows
 }
 
+TEST(Values, RangeValueUsesWhatCameBackAndTreatsFailedReadsAsAbsent) {
+    const std::optional<double> none;
+    struct Row {
+        AtspiRole role;
+        RangeValues values;
+        std::optional<double> expected;
+    };
+    const Row rows[] = {
+        {ATSPI_ROLE_SLIDER, {0.0, 100.0, 40.0}, 40.0},
+        // A slider keeps its value when a bound could not be read (Chromium's hidden sliders).
+        {ATSPI_ROLE_SLIDER, {none, 100.0, 40.0}, 40.0},
+        {ATSPI_ROLE_SPIN_BUTTON, {none, none, -3.0}, -3.0},
+        {ATSPI_ROLE_DIAL, {0.0, 1.0, none}, none},
+        {ATSPI_ROLE_SLIDER, {0.0, 100.0, NAN}, none},
+        {ATSPI_ROLE_SLIDER, {0.0, 100.0, INFINITY}, none},
+        {ATSPI_ROLE_SCROLL_BAR, {0.0, 200.0, 50.0}, 0.25},
+        // A scroll bar's position needs both bounds.
+        {ATSPI_ROLE_SCROLL_BAR, {none, 200.0, 50.0}, none},
+        {ATSPI_ROLE_SCROLL_BAR, {0.0, none, 50.0}, none},
+        {ATSPI_ROLE_SCROLL_BAR, {0.0, 0.0, 0.0}, none},
+        {ATSPI_ROLE_SCROLL_BAR, {0.0, NAN, 0.0}, none},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(::testing::Message()
+                     << "role " << row.role << " min " << row.values.minimum.value_or(-999)
+                     << " max " << row.values.maximum.value_or(-999) << " current "
+                     << row.values.current.value_or(-999));
+        EXPECT_EQ(rangeValue(static_cast<std::uint32_t>(row.role), row.values), row.expected);
+    }
+}
+
 TEST(Attributes, PlaceholderFromEitherName) {
     EXPECT_EQ(placeholder({{"placeholder", "Email address"}}), "Email address");
     EXPECT_EQ(placeholder({{"placeholder-text", "Search"}, {"placeholder", "Other"}}), "Search");

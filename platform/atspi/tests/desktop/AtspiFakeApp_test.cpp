@@ -1,5 +1,6 @@
 // The reader against a small app of our own on the real accessibility bus: toolkits without
-// Properties.GetAll, a huge child list, a child on a bus that cannot exist, and a hang.
+// Properties.GetAll, a huge child list, a child on a bus that cannot exist, a slider that
+// cannot give all of its values, and a hang.
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -100,6 +101,39 @@ TEST_F(FakeAppDesktop, SkipsAChildOnABusThatCannotExist) {
     }
 }
 
+TEST_F(FakeAppDesktop, ReadsASliderPropertyByPropertyAndKeepsWhatCameBack) {
+    auto read = extractor_.snapshot(app_, backend_, clock_);
+    ASSERT_TRUE(read.ok());
+    SCOPED_TRACE(dump(read.value()));
+    EXPECT_NE(find(read.value(), "Volume"), nullptr);
+    auto children = backend_.children(read.value().windowElement, 8);
+    ASSERT_TRUE(children.ok());
+    ax::Element slider;
+    for (const auto& child : children.value()) {
+        if (child.key().ends_with("/w/s")) {
+            slider = child;
+        }
+    }
+    ASSERT_FALSE(slider.isNull());
+    auto role = backend_.attribute(slider, "AXRole");
+    ASSERT_TRUE(role.ok());
+    EXPECT_EQ(*ax::asString(role.value()), "AXSlider");
+    auto value = backend_.attribute(slider, "AXValue");
+    ASSERT_TRUE(value.ok());
+    EXPECT_EQ(ax::asNumber(value.value()), 40.0);
+    auto maximum = backend_.attribute(slider, "AXMaxValue");
+    ASSERT_TRUE(maximum.ok());
+    EXPECT_EQ(ax::asNumber(maximum.value()), 100.0);
+    // The minimum the app could not give is absent; the other two stand.
+    EXPECT_FALSE(backend_.attribute(slider, "AXMinValue").ok());
+    auto settable = backend_.isAttributeSettable(slider, "AXValue");
+    EXPECT_TRUE(settable.ok() && settable.value());
+    // Asking for all Value properties at once would have ended the app.
+    EXPECT_EQ(fake_.calls("GetAll org.a11y.atspi.Value"), 0);
+    EXPECT_GE(fake_.calls("Get org.a11y.atspi.Value"), 3);
+    EXPECT_FALSE(fake_.crashed());
+}
+
 TEST_F(FakeAppDesktop, AHungAppEndsTheReading) {
     fake_.hang(true);
     auto read = extractor_.snapshot(app_, backend_, clock_);
@@ -121,7 +155,7 @@ TEST_F(FakeAppDesktop, AnAppThatHangsMidReadingStillEndsIt) {
     fake_.hang(false);
     // Whatever was read in time stands; the reading itself came back.
     if (read.ok()) {
-        EXPECT_LE(read.value().candidates.size(), 2U);  // the window holds two buttons
+        EXPECT_LE(read.value().candidates.size(), 3U);  // two buttons and a slider
     } else {
         EXPECT_EQ(read.error(), AXExtractorError::noWindow);
     }

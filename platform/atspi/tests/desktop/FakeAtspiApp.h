@@ -1,9 +1,11 @@
 #pragma once
 
 // A tiny accessible app on the real accessibility bus, served from its own thread and
-// connection: a window holding a button, a list with a huge child count and a child whose
-// reference names a bus that cannot exist. It answers the way some toolkits do (no
-// Properties.GetAll) and can stop answering, to test the reader against a hung app.
+// connection: a window holding a button, a list with a huge child count, a child whose
+// reference names a bus that cannot exist and a slider. It answers the way some toolkits do
+// (no Properties.GetAll) and can stop answering, to test the reader against a hung app. Like
+// Chromium, it dies when asked for all of its slider's Value properties at once, and cannot
+// give the slider's minimum.
 
 #include <dbus/dbus.h>
 #include <unistd.h>
@@ -75,6 +77,8 @@ class FakeAtspiApp {
     bool ready() const { return !busName_.empty(); }
     const std::string& busName() const { return busName_; }
     void hang(bool hung) { hung_ = hung; }
+    // Whether a call has made it stop for good, as Chromium aborts.
+    bool crashed() const { return crashed_; }
     int calls(const std::string& member) {
         std::lock_guard lock(mutex_);
         return counts_[member];
@@ -115,8 +119,8 @@ class FakeAtspiApp {
 
     static const std::map<std::string, Object>& objects() {
         // Roles and states by their AT-SPI numbers: application 75, frame 23, push button
-        // 43, list 31, list item 32, text 61; states active 1, enabled 8, sensitive 24, showing 25,
-        // visible 30.
+        // 43, list 31, list item 32, text 61, slider 51; states active 1, enabled 8, sensitive 24,
+        // showing 25, visible 30.
         constexpr std::uint32_t shown = (1U << 8) | (1U << 24) | (1U << 25) | (1U << 30);
         static const std::map<std::string, Object> table{
             {"/org/a11y/atspi/accessible/root", {75, "Fake", {}, {"/w"}, 1, 0}},
@@ -124,14 +128,15 @@ class FakeAtspiApp {
              {23,
               "Fake window",
               {100, 100, 800, 600},
-              {"/w/b", "/w/l", "/w/ghost", "/w/n"},
-              4,
+              {"/w/b", "/w/l", "/w/ghost", "/w/n", "/w/s"},
+              5,
               shown | 2U}},
             {"/w/b", {43, "Press me", {120, 140, 100, 30}, {}, 0, shown}},
             {"/w/l", {31, "Rows", {120, 200, 300, 400}, {}, kHugeListSize, shown}},
             // A nameless button labelled by a read-only text (role 61) inside it.
             {"/w/n", {43, "", {240, 140, 100, 30}, {"/w/n/t"}, 1, shown}},
             {"/w/n/t", {61, "", {245, 145, 90, 20}, {}, 0, shown}},
+            {"/w/s", {51, "Volume", {360, 140, 200, 20}, {}, 0, shown}},
         };
         return table;
     }
@@ -142,7 +147,8 @@ class FakeAtspiApp {
                 return;
             }
             while (DBusMessage* message = dbus_connection_pop_message(connection_)) {
-                if (dbus_message_get_type(message) == DBUS_MESSAGE_TYPE_METHOD_CALL && !hung_) {
+                if (dbus_message_get_type(message) == DBUS_MESSAGE_TYPE_METHOD_CALL && !hung_ &&
+                    !crashed_) {
                     answer(message);
                 }
                 dbus_message_unref(message);
@@ -155,9 +161,22 @@ class FakeAtspiApp {
         const std::string interface =
             dbus_message_get_interface(call) ? dbus_message_get_interface(call) : "";
         const std::string path = dbus_message_get_path(call);
+        // The interface a Properties call is about (its first argument).
+        const char* about = nullptr;
+        if (interface == "org.freedesktop.DBus.Properties") {
+            dbus_message_get_args(call, nullptr, DBUS_TYPE_STRING, &about, DBUS_TYPE_INVALID);
+        }
+        const std::string propertiesOf = about ? about : "";
         {
             std::lock_guard lock(mutex_);
             counts_[member] += 1;
+            if (!propertiesOf.empty()) {
+                counts_[member + " " + propertiesOf] += 1;
+            }
+        }
+        if (member == "GetAll" && propertiesOf == "org.a11y.atspi.Value") {
+            crashed_ = true;  // Chromium aborts in libdbus here; nothing answers any more
+            return;
         }
         const Object* object = nullptr;
         const bool isItem = path.rfind("/w/l/", 0) == 0;
@@ -198,6 +217,23 @@ class FakeAtspiApp {
             dbus_message_iter_append_basic(&array, DBUS_TYPE_UINT32, &object->states);
             dbus_message_iter_append_basic(&array, DBUS_TYPE_UINT32, &high);
             dbus_message_iter_close_container(&iter, &array);
+        } else if (member == "Get" && propertiesOf == "org.a11y.atspi.Value") {
+            const char* ifaceArg = nullptr;
+            const char* property = nullptr;
+            dbus_message_get_args(call, nullptr, DBUS_TYPE_STRING, &ifaceArg, DBUS_TYPE_STRING,
+                                  &property, DBUS_TYPE_INVALID);
+            const std::string name = property ? property : "";
+            if (name == "MinimumValue") {
+                reply =
+                    dbus_message_new_error(call, "org.freedesktop.DBus.Error.Failed", "no minimum");
+            } else {
+                ret();
+                const double value = name == "MaximumValue" ? 100.0 : 40.0;
+                DBusMessageIter variant;
+                dbus_message_iter_open_container(&iter, DBUS_TYPE_VARIANT, "d", &variant);
+                dbus_message_iter_append_basic(&variant, DBUS_TYPE_DOUBLE, &value);
+                dbus_message_iter_close_container(&iter, &variant);
+            }
         } else if (member == "Get" && interface == "org.freedesktop.DBus.Properties") {
             const char* ifaceArg = nullptr;
             const char* property = nullptr;
@@ -265,6 +301,7 @@ class FakeAtspiApp {
     std::thread thread_;
     std::atomic<bool> stop_{false};
     std::atomic<bool> hung_{false};
+    std::atomic<bool> crashed_{false};
     std::atomic<bool> awake_{true};
     std::mutex mutex_;
     std::mutex sendMutex_;

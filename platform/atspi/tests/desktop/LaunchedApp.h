@@ -84,7 +84,18 @@ class LaunchedApp {
     }
 
     pid_t pid() const { return pid_; }
-    bool running() const { return pid_ > 0 && kill(pid_, 0) == 0; }
+    // False once the process has ended, also before it is reaped (a crash leaves a zombie,
+    // which still takes signals).
+    bool running() const {
+        if (pid_ <= 0) {
+            return false;
+        }
+        siginfo_t info{};
+        if (waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) != 0) {
+            return false;
+        }
+        return info.si_pid == 0;
+    }
 
     void signal(int number) const {
         if (pid_ > 0) {
