@@ -326,7 +326,9 @@ class WordScreen {
 
 struct RuleTable {
     std::vector<DarkPatternPrior::Rule> rules;
-    WordScreen screen;  // over the rows' words, row by row
+    // Over the rows' words, row by row, then the marketing words of opt-in check boxes.
+    WordScreen screen;
+    std::size_t marketingRow() const { return rules.size(); }
 };
 
 RuleTable makeRules() {
@@ -413,6 +415,8 @@ RuleTable makeRules() {
                       u"add to ",  u"buy now", u"reply",  u"post",    u"share",  u"upload",
                       u"download", u"print",   u"export", u"install", u"update", u"verify",
                       u"yes",      u"go"}));
+    screens.push_back(containing({u"newsletter", u"marketing", u"promotional", u"offers", u"deals",
+                                  u"subscribe", u"updates"}));
     WordScreen screen(screens);
     return RuleTable{std::move(rules), std::move(screen)};
 }
@@ -482,20 +486,23 @@ std::optional<Prior> evaluateNormalized(const UICandidate& candidate,
                 decoded = text::fromUtf8(normalizedLabel);
             return *decoded;
         };
-        if (candidate.role == "AXCheckBox" && marketingRegex().searchUnicode(text())) {
+        const RuleTable& table = ruleTable();
+        const WordScreen::Rows found = table.screen.rowsFoundIn(normalizedLabel);
+        const auto mayMatch = [found](std::size_t row) { return (found >> row & 1U) != 0; };
+
+        if (candidate.role == "AXCheckBox" && mayMatch(table.marketingRow()) &&
+            marketingRegex().searchUnicode(text())) {
             if (candidate.value == "checked")
                 return prior(C::essentialFormAction, 0.8, "Pre-ticked: marketing opt-in", true);
             return prior(C::legalOrPassive, 0.7, "Marketing opt-in");
         }
 
-        const RuleTable& table = ruleTable();
-        const WordScreen::Rows found = table.screen.rowsFoundIn(normalizedLabel);
         if (found != 0) {
             const std::size_t words = isPlainAscii(normalizedLabel) ? wordCountOf(normalizedLabel)
                                                                     : wordCountUnicode(text());
             for (std::size_t row = 0; row < table.rules.size(); ++row) {
                 const Rule& rule = table.rules[row];
-                if ((found >> row & 1U) != 0 && ruleMatches(rule, text(), words, candidate.role))
+                if (mayMatch(row) && ruleMatches(rule, text(), words, candidate.role))
                     return rule.prior;
             }
         }

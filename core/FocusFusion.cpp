@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <unordered_map>
 
 #include "core/DarkPatternPrior.h"
@@ -103,21 +104,51 @@ double scoreByCategory(FocusCategory category) {
 }
 
 Probabilities modelProbabilities(const ModelDecision& decision) {
+    // One walk over the entries: the wire strings mostly differ in length, so comparing each
+    // entry with them costs less than looking each of them up.
     Probabilities p;
-    for (FocusCategory c : FocusCategories::allCases) {
-        const auto found = decision.classificationProbabilities.find(rawValue(c));
-        if (found != decision.classificationProbabilities.end() && std::isfinite(found->second)) {
-            p[c] = found->second;
+    for (const auto& [key, value] : decision.classificationProbabilities) {
+        if (!std::isfinite(value))
+            continue;
+        for (FocusCategory c : FocusCategories::allCases) {
+            if (rawValue(c) == key) {
+                p[c] = value;
+                break;
+            }
         }
     }
     return p;
 }
 
+namespace {
+
+// UICandidate::label(), as a piece of the title or description when neither needs repair.
+std::string_view labelOf(const UICandidate& c, std::string& repaired) {
+    const auto title = text::trimmedView(c.title);
+    if (title && !title->empty())
+        return *title;
+    const auto description = text::trimmedView(c.description);
+    if (title && description)
+        return *description;
+    repaired = c.label();
+    return repaired;
+}
+
+// Looks strings up by their text, so that a lookup needs no string of its own.
+struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const {
+        return std::hash<std::string_view>{}(text);
+    }
+};
+
+}  // namespace
+
 struct FusionMemo::Tables {
-    // Keyed by title and description, the fields a label is made of.
-    std::unordered_map<std::string, LabelFacts> labels;
+    // Keyed by the label; the facts' label is the key.
+    std::unordered_map<std::string, LabelFacts, TextHash, std::equal_to<>> labels;
     std::unordered_map<std::string, std::string> explanations;
-    // Lookup keys are built here, so that a hit allocates nothing.
+    // Explanation keys are built here, so that a hit allocates nothing.
     std::string key;
 };
 
@@ -125,15 +156,13 @@ FusionMemo::FusionMemo() : tables_(std::make_unique<Tables>()) {}
 FusionMemo::~FusionMemo() = default;
 
 LabelFacts& FusionMemo::facts(const UICandidate& c) {
-    std::string& key = tables_->key;
-    key.assign(c.title);
-    key += '\x1f';
-    key += c.description;
-    auto found = tables_->labels.find(key);
+    std::string repaired;
+    const std::string_view label = labelOf(c, repaired);
+    auto found = tables_->labels.find(label);
     if (found == tables_->labels.end()) {
-        LabelFacts facts{.label = c.label()};
-        facts.normalized = DarkPatternPrior::normalized(facts.label);
-        found = tables_->labels.emplace(key, std::move(facts)).first;
+        found = tables_->labels.emplace(label, LabelFacts{}).first;
+        found->second.label = found->first;
+        found->second.normalized = DarkPatternPrior::normalized(label);
     }
     return found->second;
 }
@@ -193,7 +222,7 @@ FocusItem fuse(const UICandidate& candidate, const ModelDecision* model, FusionM
 FocusItem fuse(const UICandidate& candidate, const ModelDecision* model, FusionMemo& memo,
                LabelFacts& facts) {
     const std::optional<Prior>& prior = memo.prior(candidate, facts);
-    const std::string& label = facts.label;
+    const std::string_view label = facts.label;
     const Prior* rule = prior ? &*prior : nullptr;
 
     Probabilities p = model ? modelProbabilities(*model) : defaultProbabilities(candidate);
@@ -259,7 +288,8 @@ FocusItem fuse(const UICandidate& candidate, const ModelDecision* model, FusionM
         verdict = FocusVerdict::beacon;
     }
 
-    std::string displayLabel = rule && rule->plainLabel ? OvraText::t(*rule->plainLabel) : label;
+    std::string displayLabel =
+        rule && rule->plainLabel ? OvraText::t(*rule->plainLabel) : std::string(label);
     if (displayLabel.empty()) {
         displayLabel = OvraText::f("Unlabelled %@", {text::lowercased(candidate.roleName())});
     }

@@ -43,7 +43,7 @@ FocusItem fuse(const UICandidate& candidate, const ModelDecision* model);
 
 // What one label says, worked out once for every control that carries it.
 struct LabelFacts {
-    std::string label;       // UICandidate::label()
+    std::string_view label;  // UICandidate::label(), kept by the memo
     std::string normalized;  // DarkPatternPrior::normalized(label)
 
     // The first kind of text that must stay visible the label is; on first use.
@@ -72,7 +72,7 @@ class FusionMemo {
     FusionMemo(const FusionMemo&) = delete;
     FusionMemo& operator=(const FusionMemo&) = delete;
 
-    // Valid while the memo lives.
+    // Controls with the same label share its facts. Valid while the memo lives.
     LabelFacts& facts(const UICandidate& candidate);
     // `facts` are the candidate's own.
     const std::optional<Prior>& prior(const UICandidate& candidate, LabelFacts& facts);

@@ -70,9 +70,9 @@ icu::UnicodeString trimmedUnicode(const icu::UnicodeString& text) {
     return icu::UnicodeString(text, start, end - start);
 }
 
-std::string trimmed(std::string_view utf8) {
+std::optional<std::string_view> trimmedView(std::string_view utf8) {
     if (utf8.size() > static_cast<std::size_t>(INT32_MAX) || !isValidUtf8(utf8))
-        return toUtf8(trimmedUnicode(fromUtf8(utf8)));
+        return std::nullopt;
     // Valid text converts to itself, so its ends are trimmed in place, without converting.
     const auto* s = reinterpret_cast<const uint8_t*>(utf8.data());
     int32_t start = 0;
@@ -96,8 +96,13 @@ std::string trimmed(std::string_view utf8) {
             break;
         end = last;
     }
-    return std::string(
-        utf8.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start)));
+    return utf8.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start));
+}
+
+std::string trimmed(std::string_view utf8) {
+    if (const auto view = trimmedView(utf8))
+        return std::string(*view);
+    return toUtf8(trimmedUnicode(fromUtf8(utf8)));
 }
 
 std::string lowercased(std::string_view utf8) {

@@ -6,6 +6,7 @@
 
 #include <unicode/unistr.h>
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -24,6 +25,9 @@ bool isWhitespaceOrNewline(UChar32 c);
 
 // Removes white space and line breaks from both ends.
 std::string trimmed(std::string_view utf8);
+// The same as a piece of the text itself; none when the text is not valid UTF-8 (trimmed()
+// repairs it).
+std::optional<std::string_view> trimmedView(std::string_view utf8);
 icu::UnicodeString trimmedUnicode(const icu::UnicodeString& text);
 
 // Lower-cases with the root locale, whatever the default locale is.
