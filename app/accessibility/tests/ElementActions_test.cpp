@@ -110,39 +110,27 @@ TEST_F(ElementActionsTest, TextFieldThatCannotTakeFocusIsPressedInstead) {
 }
 
 TEST_F(ElementActionsTest, WebControlIsClickedInItsVisiblePartAndThePointerPutBack) {
-    struct Case {
-        const char* name;
-        Rect snapshotFrame;
-        Rect visible;
-        const char* click;
-    };
-    const Case cases[] = {
-        {"all of it shows: its middle", Rect(180, 760, 140, 44), Rect(0, 100, 1200, 800),
-         "click 250,782"},
-        // Only the top 20 points of the 44-point button show above the viewport's bottom at 780.
-        {"clipped to the visible part", Rect(180, 760, 140, 44), Rect(0, 100, 1200, 680),
-         "click 250,770"},
-        // The snapshot saw the button 300 points higher; the page has scrolled since.
-        {"the present frame, not the snapshot's", Rect(180, 460, 140, 44), Rect(0, 100, 1200, 800),
-         "click 250,782"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    auto a = actions();
+    const auto click = [&](Rect snapshotFrame, Rect visible) {
         input_.clearLog();
-        backend_ =
-            std::move(ax::FakeAccessibilityBackend::fromJson(Json::parse(kWindowFixture))).value();
-        ignoredBeforeInput_.clear();
-        auto a = actions();
-        auto r = request("reject", "AXButton", c.snapshotFrame);
-        r.visible = c.visible;
+        auto r = request("reject", "AXButton", snapshotFrame);
+        r.visible = visible;
         auto route = a.press(r);
-        ASSERT_TRUE(route);
-        EXPECT_EQ(*route, PressRoute::clicked);
-        EXPECT_THAT(input_.log(), ElementsAre("activate 77", c.click, "move 5,5"));
-        EXPECT_THAT(performed(), ElementsAre("perform win AXRaise"));
-        // Our own windows stopped taking pointer input before anything was clicked.
-        EXPECT_THAT(ignoredBeforeInput_, ElementsAre(1u));
-    }
+        EXPECT_TRUE(route && *route == PressRoute::clicked);
+        return input_.log();
+    };
+    // The visible area reaches below the control, so all of it shows: its middle is clicked.
+    EXPECT_THAT(click(Rect(180, 760, 140, 44), Rect(0, 100, 1200, 800)),
+                ElementsAre("activate 77", "click 250,782", "move 5,5"));
+    EXPECT_THAT(performed(), ElementsAre("perform win AXRaise"));
+    // Our own windows stopped taking pointer input before anything was clicked.
+    EXPECT_THAT(ignoredBeforeInput_, ElementsAre(1u));
+    // Only the top 20 points of the 44-point button show above the viewport's bottom at 780.
+    EXPECT_THAT(click(Rect(180, 760, 140, 44), Rect(0, 100, 1200, 680)),
+                ElementsAre("activate 77", "click 250,770", "move 5,5"));
+    // The snapshot saw the button 300 points higher; the page has scrolled since.
+    EXPECT_THAT(click(Rect(180, 460, 140, 44), Rect(0, 100, 1200, 800)),
+                ElementsAre("activate 77", "click 250,782", "move 5,5"));
 }
 
 TEST_F(ElementActionsTest, WebControlFallsBackToThePressActionWhenTheClickCannotLand) {
