@@ -1,4 +1,4 @@
-// Pixel conversion of points and the recording stand-in's window stack.
+// Pixel conversion of points.
 
 #include "platform/input/InputSynthesizer.h"
 
@@ -6,8 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-
-#include "platform/input/FakeInputSynthesizer.h"
 
 namespace ovra::input {
 namespace {
@@ -31,16 +29,6 @@ TEST(ToPixel, RoundsToTheNearestPixelAndRejectsWhatTheServerCannotTake) {
         SCOPED_TRACE(describe(c.point));
         EXPECT_EQ(toPixel(c.point), c.pixel);
     }
-}
-
-TEST(FakeInput, FrontWindowTakesThePoint) {
-    FakeInputSynthesizer input;
-    EXPECT_TRUE(input.isWindowAt(1, {5, 5}));  // no windows given: anything goes
-    input.setWindows({{2, Rect(0, 0, 100, 100)}, {1, Rect(0, 0, 500, 500)}});
-    EXPECT_FALSE(input.isWindowAt(1, {50, 50}));
-    EXPECT_TRUE(input.isWindowAt(2, {50, 50}));
-    EXPECT_TRUE(input.isWindowAt(1, {150, 50}));
-    EXPECT_FALSE(input.isWindowAt(1, {600, 50}));  // the desktop itself
 }
 
 }  // namespace
