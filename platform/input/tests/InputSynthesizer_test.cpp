@@ -26,7 +26,7 @@ TEST(ToPixel, RoundsToTheNearestPixelAndRejectsWhatTheServerCannotTake) {
         {{-1e300, 0}, std::nullopt},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(describe(c.point));
+        SCOPED_TRACE(::testing::Message() << c.point.x << "," << c.point.y);
         EXPECT_EQ(toPixel(c.point), c.pixel);
     }
 }
