@@ -5,6 +5,8 @@
 #include <cmath>
 #include <limits>
 
+#include "core/DarkPatternPrior.h"
+
 namespace ovra {
 namespace {
 
@@ -266,6 +268,38 @@ TEST(Fusion, SharedMemoGivesTheSameItemsAsFusingAlone) {
             EXPECT_EQ(fuse(c, d, memo), fuse(c, d))
                 << c.role << " " << c.title << " " << c.value << " " << (d ? "model" : "rules");
         }
+    }
+}
+
+}  // namespace
+}  // namespace ovra
+
+namespace ovra {
+namespace {
+
+// Controls share what their label says, however the label is made up: from the title or the
+// description, with white space around it, or from text that needs repairing first.
+TEST(Fusion, SharedMemoGoesByTheLabel) {
+    std::vector<UICandidate> window;
+    for (const char* title : {"Sponsored", "  Sponsored\n", "", " ", "Sponsored\xff", "\xff",
+                              "Get started \xe2\x80\x94 $5", "Error: try again"}) {
+        for (const char* description : {"", "Sponsored", "  Sponsored \xff", "Close"}) {
+            for (const char* role : {"AXButton", "AXLink", "AXCheckBox"}) {
+                auto c = control(title, role);
+                c.description = description;
+                window.push_back(c);
+            }
+        }
+    }
+    const auto distraction = decision({{"distraction_or_upsell", 0.9}}, 0.1, 0.2);
+    FocusPlanner::FusionMemo memo;
+    for (const UICandidate& c : window) {
+        SCOPED_TRACE(c.role + " \"" + c.title + "\" \"" + c.description + "\"");
+        const FocusPlanner::LabelFacts& facts = memo.facts(c);
+        EXPECT_EQ(facts.label, c.label());
+        EXPECT_EQ(facts.normalized, DarkPatternPrior::normalized(c.label()));
+        for (const ModelDecision* d : {static_cast<const ModelDecision*>(nullptr), &distraction})
+            EXPECT_EQ(fuse(c, d, memo), fuse(c, d));
     }
 }
 
