@@ -153,32 +153,25 @@ TEST(OvraTokenizer, MetaspaceFallsBackToUppercaseByteTokens) {
     EXPECT_THAT(t.encode("café", 16), ElementsAre(2, 11, 7, 8, 9, 1));
 }
 
-TEST(OvraTokenizer, MetaspaceCutsWordsAtEveryMarkAfterAWord) {
-    const OvraTokenizer t(tokenizerJson(R"({"▁": 5, "a": 6, "b": 7, "▁a": 8, "▁b": 9})",
-                                        R"(["▁ a", "▁ b"])", kMetaspace));
+TEST(OvraTokenizer, MetaspaceWordsAndAddedWhitespaceTokens) {
+    const std::string vocab = R"({"▁": 5, "a": 6, "b": 7, "▁a": 8, "▁b": 9})";
+    const std::string merges = R"(["▁ a", "▁ b"])";
+    const OvraTokenizer plain(tokenizerJson(vocab, merges, kMetaspace));
     // "  a b " reads "▁▁a▁b▁": words "▁", "▁a", "▁b", "▁".
-    EXPECT_THAT(t.encode("  a b ", 16), ElementsAre(2, 5, 8, 9, 5, 1));
+    EXPECT_THAT(plain.encode("  a b ", 16), ElementsAre(2, 5, 8, 9, 5, 1));
     // No normalisation and no second mark in front of a piece that starts with a space.
-    EXPECT_THAT(t.encode(" a", 16), ElementsAre(2, 8, 1));
-}
+    EXPECT_THAT(plain.encode(" a", 16), ElementsAre(2, 8, 1));
 
-TEST(OvraTokenizer, MetaspaceLongestAddedWhitespaceTokenWins) {
-    const OvraTokenizer t(
-        tokenizerJson(R"({"▁": 5, "a": 6, "b": 7, "▁a": 8, "▁b": 9})", R"(["▁ a", "▁ b"])",
-                      kMetaspace + R"(, "added_tokens": [{"id": 20, "content": "  "},
-            {"id": 21, "content": "   "}, {"id": 22, "content": "\n"}, {"id": 23, "content": "x"},
-            {"id": 24, "content": ""}])"));
+    const OvraTokenizer t(tokenizerJson(vocab, merges, kMetaspace + R"(, "added_tokens": [
+        {"id": 20, "content": "  "}, {"id": 21, "content": "   "}, {"id": 22, "content": "\n"},
+        {"id": 23, "content": "x"}, {"id": 24, "content": ""}])"));
+    // The longest added white-space token wins.
     EXPECT_THAT(t.encode("a   b", 16), ElementsAre(2, 8, 21, 9, 1));
     EXPECT_THAT(t.encode("a    b", 16), ElementsAre(2, 8, 21, 9, 1));  // 3 + the space of " b"
     EXPECT_THAT(t.encode("a  \nb", 16), ElementsAre(2, 8, 20, 22, 9, 1));
     // A single space matches no added token and stays inside the piece.
     EXPECT_THAT(t.encode("a b", 16), ElementsAre(2, 8, 9, 1));
-}
-
-TEST(OvraTokenizer, MetaspaceWalkStopsOnceTheBudgetIsReached) {
-    const OvraTokenizer t(tokenizerJson(R"({"▁": 5, "a": 6, "▁a": 8})", R"(["▁ a"])",
-                                        kMetaspace + R"(, "added_tokens": [
-            {"id": 20, "content": "  "}])"));
+    // The walk stops once the budget is reached.
     EXPECT_THAT(t.encode("a  a  a  a", 5), ElementsAre(2, 8, 20, 8, 1));
     EXPECT_THAT(t.encode("a  a  a  a", 4), ElementsAre(2, 8, 20, 1));
 }
