@@ -78,22 +78,23 @@ TEST(OvraClassifier, EmptyListNeedsNoPrediction) {
     EXPECT_EQ(c.batches->size(), 1u);
 }
 
-TEST(OvraClassifier, RowsHoldTheTokenizedTextAndFillerRowsAreAllPaddingWithOnes) {
+// 25 candidates make two predictions: 24 rows of tokenized text, then one real row and 23
+// filler rows that are all padding with a mask of ones.
+TEST(OvraClassifier, RowsHoldTheTokenizedTextInBatchesOf24WithFillerRows) {
     auto c = make(rowsByIndex);
-    const auto list = candidates(3);
-    c.classifier->decide(list, "Firefox", "Checkout", kWindow);
-    ASSERT_EQ(c.batches->size(), 2u);
-    const ModelInput& batch = c.batches->back();
-    ASSERT_EQ(batch.inputIds.size(), 24u * 128u);
-    ASSERT_EQ(batch.attentionMask.size(), 24u * 128u);
+    const auto list = candidates(25);
+    const auto decisions = c.classifier->decide(list, "Firefox", "Checkout", kWindow);
+    ASSERT_EQ(c.batches->size(), 3u);  // load check + two batches
     const OvraTokenizer& t = c.classifier->tokenizer();
-    for (std::size_t r = 0; r < 24; ++r) {
-        const std::vector<std::int32_t> ids(
-            batch.inputIds.begin() + static_cast<long>(r * 128),
-            batch.inputIds.begin() + static_cast<long>(r * 128 + 128));
-        const std::vector<std::int32_t> mask(
-            batch.attentionMask.begin() + static_cast<long>(r * 128),
-            batch.attentionMask.begin() + static_cast<long>(r * 128 + 128));
+    for (std::size_t r = 0; r < 48; ++r) {
+        const ModelInput& batch = c.batches->at(1 + r / 24);
+        ASSERT_EQ(batch.inputIds.size(), 24u * 128u);
+        ASSERT_EQ(batch.attentionMask.size(), 24u * 128u);
+        const auto row = static_cast<long>((r % 24) * 128);
+        const std::vector<std::int32_t> ids(batch.inputIds.begin() + row,
+                                            batch.inputIds.begin() + row + 128);
+        const std::vector<std::int32_t> mask(batch.attentionMask.begin() + row,
+                                             batch.attentionMask.begin() + row + 128);
         if (r < list.size()) {
             const auto expected =
                 t.encodePadded(StateText::build(list[r], "Firefox", "Checkout", kWindow), 128);
@@ -103,21 +104,6 @@ TEST(OvraClassifier, RowsHoldTheTokenizedTextAndFillerRowsAreAllPaddingWithOnes)
             EXPECT_EQ(ids, std::vector<std::int32_t>(128, t.pad())) << r;
             EXPECT_EQ(mask, std::vector<std::int32_t>(128, 1)) << r;
         }
-    }
-}
-
-TEST(OvraClassifier, TwentyFiveCandidatesMakeTwoPredictions) {
-    auto c = make(rowsByIndex);
-    const auto list = candidates(25);
-    const auto decisions = c.classifier->decide(list, "App", "Window", kWindow);
-    ASSERT_EQ(c.batches->size(), 3u);  // load check + two batches
-    const ModelInput& second = c.batches->at(2);
-    const int pad = c.classifier->tokenizer().pad();
-    EXPECT_EQ(second.attentionMask[1], 1);  // row 0 is real: cls, then text
-    EXPECT_NE(second.inputIds[1], pad);
-    for (std::size_t i = 128; i < second.inputIds.size(); ++i) {
-        ASSERT_EQ(second.inputIds[i], pad) << i;
-        ASSERT_EQ(second.attentionMask[i], 1) << i;
     }
     ASSERT_EQ(decisions.size(), 25u);
     for (int i = 0; i < 25; ++i) {
