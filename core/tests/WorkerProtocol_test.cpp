@@ -34,37 +34,27 @@ Json parseLine(const std::string& line) {
     return parsed.ok() ? parsed.value() : Json();
 }
 
-TEST(WorkerProtocol, PingLineIsExactlyIdAndOpThenOneLineFeed) {
-    const std::string line = wp::pingLine(7);
-    EXPECT_EQ(line, "{\"id\":7,\"op\":\"ping\"}\n");
-    const Json j = parseLine(line);
-    EXPECT_EQ(j.size(), 2u);
-}
-
-TEST(WorkerProtocol, DecideLineCarriesTheSentFieldsOnly) {
-    const std::string line =
-        wp::decideLine(42, "Shop", "Checkout", Rect(0, 25, 800, 600),
-                       {button("c1"), button("c2", std::string("dialog:Cookies"))});
-    const Json j = parseLine(line);
+TEST(WorkerProtocol, RequestLinesCarryTheSentFieldsOnly) {
+    EXPECT_EQ(wp::pingLine(7), "{\"id\":7,\"op\":\"ping\"}\n");
+    const Json j =
+        parseLine(wp::decideLine(42, "Shop", "Checkout", Rect(0, 25, 800, 600),
+                                 {button("c1"), button("c2", std::string("dialog:Cookies"))}));
     EXPECT_EQ(j["id"], 42);
     EXPECT_EQ(j["op"], "decide");
     EXPECT_EQ(j["app"], "Shop");
     EXPECT_EQ(j["window"], "Checkout");
     EXPECT_EQ(j["window_frame"], Json::parse(R"({"x":0,"y":25,"width":800,"height":600})"));
     ASSERT_EQ(j["candidates"].size(), 2u);
-
     const Json& first = j["candidates"][0];
     EXPECT_EQ(first, Json::parse(R"({"id":"c1","role":"AXButton","title":"Accept",
         "description":"accept all","value":"","x":10,"y":20,"width":30,"height":40})"));
     EXPECT_FALSE(first.contains("context")) << "absent context is left out, not null";
     EXPECT_EQ(j["candidates"][1]["context"], "dialog:Cookies");
-}
 
-TEST(WorkerProtocol, EmptyListsAndNegativeSizesEncodeAsValues) {
     // A frame with a negative size goes out as its minimum corner and positive size.
-    const Json j = parseLine(wp::decideLine(1, "A", "W", Rect(100, 100, -40, -10), {}));
-    EXPECT_EQ(j["window_frame"], Json::parse(R"({"x":60,"y":90,"width":40,"height":10})"));
-    EXPECT_EQ(j["candidates"], Json::array());
+    const Json empty = parseLine(wp::decideLine(1, "A", "W", Rect(100, 100, -40, -10), {}));
+    EXPECT_EQ(empty["window_frame"], Json::parse(R"({"x":60,"y":90,"width":40,"height":10})"));
+    EXPECT_EQ(empty["candidates"], Json::array());
 }
 
 TEST(WorkerProtocol, NonFiniteFramesProduceNoLine) {
@@ -84,12 +74,15 @@ TEST(WorkerProtocol, TextsWithBrokenUtf8StillEncode) {
     EXPECT_EQ(j["candidates"][0]["title"], "Buy\xEF\xBF\xBD");
 }
 
-TEST(WorkerProtocol, MinimalResponseHasEveryOptionalFieldAbsent) {
+TEST(WorkerProtocol, MinimalResponsesHaveEveryOptionalFieldAbsent) {
     for (const char* line : {"{\"ok\": true}\n", R"({"ok": true, "error": null, "id": null})"}) {
         const wp::Response r = wp::decode(line);
         EXPECT_TRUE(r.ok);
         EXPECT_FALSE(r.id || r.error || r.ready || r.model || r.latencyMs || r.decisions) << line;
     }
+    const wp::Response failure = wp::decode(R"({"id": 2, "ok": false, "error": "no model"})");
+    EXPECT_FALSE(failure.ok);
+    EXPECT_EQ(failure.error, "no model");
 }
 
 TEST(WorkerProtocol, FullResponseRoundTripsTheDecisions) {
@@ -122,19 +115,11 @@ TEST(WorkerProtocol, FullResponseRoundTripsTheDecisions) {
     EXPECT_EQ(r.decisions->front(), d);
 }
 
-TEST(WorkerProtocol, FailureResponseCarriesItsText) {
-    const wp::Response r = wp::decode(R"({"id": 2, "ok": false, "error": "no model"})");
-    EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.error, "no model");
-}
-
 TEST(WorkerProtocol, RejectsMalformedOrMistypedResponses) {
     const char* bad[] = {
         "",
-        "not json",
         "{\"ok\": true",
         "[true]",
-        "\"ok\"",
         "{}",
         "{\"ok\": null}",
         "{\"ok\": 1}",
