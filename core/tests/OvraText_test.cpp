@@ -57,19 +57,14 @@ TEST_F(OvraTextTranslated, TranslatesKnownKeysAndFallsBackToEnglish) {
     EXPECT_EQ(OvraText::t("Not in the catalogue"), "Not in the catalogue");
     EXPECT_EQ(OvraText::t(""), "");
     EXPECT_EQ(OvraText::mark("Close button"), "Close button");
-}
-
-TEST_F(OvraTextTranslated, RoleNamesGoThroughTheLookup) {
+    // Role names go through the lookup too.
     UICandidate c{.id = "c1", .role = "AXButton", .subrole = "AXCloseButton"};
     EXPECT_EQ(c.roleName(), "Schliessknopf");
 }
 
-TEST_F(OvraTextTranslated, FormatsTheTranslationKeepingArgumentOrder) {
+TEST_F(OvraTextTranslated, FormatsTheTranslationOnlyWithTheSamePlaceholders) {
     EXPECT_EQ(OvraText::f("%d of %d", {std::int64_t{2}, std::int64_t{5}}), "5 von 2");
     EXPECT_EQ(OvraText::f("Open %@", {std::string("Mail")}), "Mail oeffnen");
-}
-
-TEST_F(OvraTextTranslated, TranslationWithOtherPlaceholdersIsNotUsed) {
     EXPECT_EQ(OvraText::f("Saved %@", {std::string("draft")}), "Saved draft");
 }
 

@@ -21,13 +21,10 @@ TEST(Rect, NegativeSizesAreStandardized) {
     EXPECT_EQ(r, Rect(6, 14, 4, 6));
 }
 
-TEST(Rect, IntersectionOfDisjointRectanglesIsNull) {
+TEST(Rect, IntersectionOfDisjointOrTouchingRectanglesIsEmpty) {
     EXPECT_TRUE(Rect(0, 0, 10, 10).intersection(Rect(20, 20, 5, 5)).isNull());
     EXPECT_FALSE(Rect(0, 0, 10, 10).intersects(Rect(20, 20, 5, 5)));
     EXPECT_EQ(Rect(0, 0, 10, 10).intersection(Rect(5, 5, 10, 10)), Rect(5, 5, 5, 5));
-}
-
-TEST(Rect, TouchingEdgesDoNotIntersect) {
     EXPECT_FALSE(Rect(0, 0, 10, 10).intersects(Rect(10, 0, 10, 10)));
     EXPECT_FALSE(Rect(0, 0, 0, 10).intersects(Rect(0, 0, 10, 10)));
 }
@@ -40,12 +37,9 @@ TEST(Rect, ContainsUsesHalfOpenEdgesForPoints) {
     EXPECT_FALSE(r.contains(Rect(-1, 0, 10, 10)));
 }
 
-TEST(Rect, InsetPastZeroGivesNull) {
+TEST(Rect, InsetPastZeroGivesNullAndUnionIgnoresNull) {
     EXPECT_EQ(Rect(0, 0, 10, 10).insetBy(-2, -2), Rect(-2, -2, 14, 14));
     EXPECT_TRUE(Rect(0, 0, 10, 10).insetBy(6, 0).isNull());
-}
-
-TEST(Rect, UnionIgnoresNull) {
     EXPECT_EQ(Rect::null().unionWith(Rect(1, 2, 3, 4)), Rect(1, 2, 3, 4));
     EXPECT_EQ(Rect(0, 0, 1, 1).unionWith(Rect(5, 5, 1, 1)), Rect(0, 0, 6, 6));
 }
