@@ -205,7 +205,6 @@ TEST(OvraButtonPlace, RawValuesRoundTripExactly) {
 TEST(OvraButtonPlace, DefaultKeepsClearOfARightDock) {
     EXPECT_EQ(OvraButtonPlace::defaultPlace("right"), OvraButtonPlace::leftTop);
     EXPECT_EQ(OvraButtonPlace::defaultPlace("left"), OvraButtonPlace::rightTop);
-    EXPECT_EQ(OvraButtonPlace::defaultPlace("bottom"), OvraButtonPlace::rightTop);
     EXPECT_EQ(OvraButtonPlace::defaultPlace(std::nullopt), OvraButtonPlace::rightTop);
 }
 

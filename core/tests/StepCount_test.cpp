@@ -34,10 +34,6 @@ std::vector<int> withFocus(const std::vector<StepCount>& counts) {
     return out;
 }
 
-TEST(StepCounter, EmptyPlanCountsNothing) {
-    EXPECT_TRUE(StepCounter::count(FocusPlan{}, true).empty());
-}
-
 TEST(StepCounter, InitialAndOtherHighlights) {
     FocusPlan plan;
     plan.items = {item("c1", 1, "Continue"), item("c12", 12, "Next")};
@@ -69,7 +65,8 @@ TEST(StepCounter, RiskyPressesTakeASecondReturnOnlyWithConfirmation) {
     EXPECT_EQ(withFocus(StepCounter::count(plan, false)), (std::vector<int>{2, 3, 3, 3}));
 }
 
-TEST(StepCounter, InitialBeaconOutOfRangeSelectsNothingExtra) {
+TEST(StepCounter, EmptyPlanOrInitialBeaconOutOfRangeAddsNothing) {
+    EXPECT_TRUE(StepCounter::count(FocusPlan{}, true).empty());
     EXPECT_EQ(withFocus(StepCounter::count(numbered(3, 5), false)), (std::vector<int>{3, 3, 3}));
     EXPECT_EQ(withFocus(StepCounter::count(numbered(3, -1), false)), (std::vector<int>{3, 3, 3}));
 }
