@@ -31,57 +31,62 @@ TEST(VoiceRankFamily, ByCaseSensitivePrefix) {
     EXPECT_EQ(VoiceRank::familyFromRawValue(-1), std::nullopt);
 }
 
-TEST(VoiceRankSorted, QualityDecidesBeforeFamily) {
-    const auto out = VoiceRank::sorted(
-        {voice("modern.default", "Ann", 1), voice("com.apple.eloquence.en.Eddy", "Eddy", 3)},
-        std::nullopt);
-    EXPECT_EQ(ids(out), (V{"com.apple.eloquence.en.Eddy", "modern.default"}));
-}
-
-TEST(VoiceRankSorted, FamilyOrdersEqualQuality) {
-    const auto out = VoiceRank::sorted({voice("com.apple.eloquence.en.Eddy", "A", 2),
-                                        voice("com.apple.speech.synthesis.voice.Fred", "A", 2),
-                                        voice("com.apple.voice.enhanced.Zoe", "Z", 2)},
-                                       std::nullopt);
-    EXPECT_EQ(ids(out), (V{"com.apple.voice.enhanced.Zoe", "com.apple.speech.synthesis.voice.Fred",
-                           "com.apple.eloquence.en.Eddy"}));
-}
-
-TEST(VoiceRankSorted, SystemDefaultFirstAmongEquals) {
-    const std::vector<Voice> voices{voice("a", "Alex", 1), voice("b", "Bea", 1)};
-    EXPECT_EQ(ids(VoiceRank::sorted(voices, "b")), (V{"b", "a"}));
-    EXPECT_EQ(ids(VoiceRank::sorted(voices, "nobody")), (V{"a", "b"}));
-    EXPECT_EQ(ids(VoiceRank::sorted(voices, std::nullopt)), (V{"a", "b"}));
-    // A default of lower quality still ranks below better voices.
-    EXPECT_EQ(ids(VoiceRank::sorted({voice("a", "Alex", 2), voice("b", "Bea", 1)}, "b")),
-              (V{"a", "b"}));
-}
-
-TEST(VoiceRankSorted, LatinAmericanSpanishBeforeOtherLanguages) {
-    const auto out =
-        VoiceRank::sorted({voice("es", "Alma", 1, "es-ES"), voice("419", "Zara", 1, "es-419"),
-                           voice("mx", "Yoli", 1, "es-MX"), voice("mx2", "Y", 1, "es-mx")},
-                          std::nullopt);
-    // "es-mx" is not exactly "es-MX", so it falls to the name rule.
-    EXPECT_EQ(ids(out), (V{"mx", "419", "es", "mx2"}));
-}
-
-TEST(VoiceRankSorted, NamesByCodePointsOfComposedText) {
-    // Capital Z (U+005A) comes before small a (U+0061).
-    EXPECT_EQ(ids(VoiceRank::sorted({voice("a", "anna", 1), voice("z", "Zed", 1)}, std::nullopt)),
-              (V{"z", "a"}));
-    // "E" + combining acute composes to U+00C9, which sorts after "F" (U+0046).
-    EXPECT_EQ(ids(VoiceRank::sorted({voice("decomposed", "E\u0301mile", 1), voice("f", "Fay", 1)},
-                                    std::nullopt)),
-              (V{"f", "decomposed"}));
-    // Composed and decomposed spellings are the same name and keep their order.
-    EXPECT_EQ(ids(VoiceRank::sorted({voice("d", "E\u0301mile", 1), voice("c", "\u00C9mile", 1)},
-                                    std::nullopt)),
-              (V{"d", "c"}));
-    // A code point outside the basic plane sorts after U+FFxx, unlike UTF-16 order.
-    EXPECT_EQ(ids(VoiceRank::sorted({voice("emoji", "\U0001F600", 1), voice("ff", "\uFF21", 1)},
-                                    std::nullopt)),
-              (V{"ff", "emoji"}));
+TEST(VoiceRankSorted, QualityThenFamilyThenDefaultThenLanguageThenName) {
+    const std::string eddy = "com.apple.eloquence.en.Eddy";
+    const std::string fred = "com.apple.speech.synthesis.voice.Fred";
+    const std::string zoe = "com.apple.voice.enhanced.Zoe";
+    const std::vector<Voice> alexBea{voice("a", "Alex", 1), voice("b", "Bea", 1)};
+    struct Case {
+        const char* what;
+        std::vector<Voice> voices;
+        std::optional<std::string> systemDefault;
+        V expected;
+    };
+    const Case cases[] = {
+        {"quality before family",
+         {voice("modern.default", "Ann", 1), voice(eddy, "Eddy", 3)},
+         std::nullopt,
+         {eddy, "modern.default"}},
+        {"family among equal quality",
+         {voice(eddy, "A", 2), voice(fred, "A", 2), voice(zoe, "Z", 2)},
+         std::nullopt,
+         {zoe, fred, eddy}},
+        {"system default first among equals", alexBea, "b", {"b", "a"}},
+        {"unknown default", alexBea, "nobody", {"a", "b"}},
+        {"better voices above a worse default",
+         {voice("a", "Alex", 2), voice("b", "Bea", 1)},
+         "b",
+         {"a", "b"}},
+        // "es-mx" is not exactly "es-MX", so it falls to the name rule.
+        {"Latin American Spanish first",
+         {voice("es", "Alma", 1, "es-ES"), voice("419", "Zara", 1, "es-419"),
+          voice("mx", "Yoli", 1, "es-MX"), voice("mx2", "Y", 1, "es-mx")},
+         std::nullopt,
+         {"mx", "419", "es", "mx2"}},
+        // Names compare by code points of composed text.
+        {"capital Z before small a",
+         {voice("a", "anna", 1), voice("z", "Zed", 1)},
+         std::nullopt,
+         {"z", "a"}},
+        {"E + acute composes to U+00C9, after F",
+         {voice("decomposed", "E\u0301mile", 1), voice("f", "Fay", 1)},
+         std::nullopt,
+         {"f", "decomposed"}},
+        {"composed and decomposed are one name",
+         {voice("d", "E\u0301mile", 1), voice("c", "\u00C9mile", 1)},
+         std::nullopt,
+         {"d", "c"}},
+        {"outside the basic plane after U+FFxx, unlike UTF-16",
+         {voice("emoji", "\U0001F600", 1), voice("ff", "\uFF21", 1)},
+         std::nullopt,
+         {"ff", "emoji"}},
+        {"invalid UTF-8 names",
+         {voice("bad", std::string("\xff\xfe", 2), 1), voice("ok", "Bob", 1)},
+         std::nullopt,
+         {"ok", "bad"}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ids(VoiceRank::sorted(c.voices, c.systemDefault)), c.expected) << c.what;
 }
 
 TEST(VoiceRankSorted, EqualVoicesKeepIncomingOrder) {
@@ -90,12 +95,6 @@ TEST(VoiceRankSorted, EqualVoicesKeepIncomingOrder) {
     for (int i = 0; i < 20; ++i)
         voices.push_back(voice("v" + std::to_string(i), "Same", 1));
     EXPECT_EQ(VoiceRank::sorted(voices, std::nullopt), voices);
-}
-
-TEST(VoiceRankSorted, InvalidUtf8NamesDoNotBreakTheOrder) {
-    const auto out = VoiceRank::sorted(
-        {voice("bad", std::string("\xff\xfe", 2), 1), voice("ok", "Bob", 1)}, std::nullopt);
-    EXPECT_EQ(ids(out), (V{"ok", "bad"}));
 }
 
 }  // namespace
