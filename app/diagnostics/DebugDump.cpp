@@ -1,5 +1,6 @@
 #include "app/diagnostics/DebugDump.h"
 
+#include <cmath>
 #include <deque>
 #include <exception>
 
@@ -35,6 +36,26 @@ void print(const DumpServices& services, const std::string& line) {
 
 long long millisecondsSince(const DumpServices& services, double start) {
     return DumpFormat::truncated((services.clock->now() - start) * 1000.0);
+}
+
+// The app's active window once the window manager has acted on the activation, which it does
+// in its own time; none when another app keeps the front for longer than the wait.
+std::optional<input::WindowId> activeWindowAfterActivation(const PressServices& press,
+                                                           std::int64_t pid, ax::Clock& clock) {
+    if (!press.activeWindowOf) {
+        return std::nullopt;
+    }
+    // Counted, not timed: the wait ends even with a clock that does not move.
+    const auto polls = static_cast<int>(std::ceil(kActivationWait / kActivationPoll));
+    for (int poll = 0;; ++poll) {
+        if (auto window = press.activeWindowOf(pid)) {
+            return window;
+        }
+        if (poll >= polls) {
+            return std::nullopt;
+        }
+        clock.sleep(kActivationPoll);
+    }
 }
 
 std::optional<ax::RunningApp> named(const std::string& app, const DumpServices& services) {
@@ -241,17 +262,22 @@ Result<PressedControl, int> pressTest(const std::string& app, const std::string&
     AXActions& actions = *press.actions;
     pressed.web = actions.isInWebArea(element->second);
 
-    // The app to the front, its window raised.
-    const auto window = press.activeWindowOf ? press.activeWindowOf(target->pid) : std::nullopt;
-    actions.raise(window, snapshot.windowElement);
+    // The app to the front: its window activated through the window manager, as a pager would
+    // (another app may be in front), then raised.
+    const auto appWindow =
+        press.appWindow ? press.appWindow(target->pid, snapshot.windowTitle) : std::nullopt;
+    actions.raise(appWindow, snapshot.windowElement);
 
-    // A click is only sent where it lands on the app's own window: a click at a point
-    // that another window covers would press something else.
-    if (control->isTextInput()) {
+    // A click is only sent where it lands on the app's own window, once that window is the
+    // active one: a click at a point that another window covers would press something else.
+    const bool textInput = control->isTextInput();
+    const auto window = !textInput && pressed.web
+                            ? activeWindowAfterActivation(press, target->pid, *services.clock)
+                            : std::nullopt;
+    if (textInput) {
         backend.setAttribute(element->second, "AXFocused", ax::Value(true));
-    } else if (pressed.web && window &&
-               actions.clickVisibleCenter(element->second, control->frame, snapshot.viewport,
-                                          window)) {
+    } else if (window && actions.clickVisibleCenter(element->second, control->frame,
+                                                    snapshot.viewport, window)) {
         // Clicked.
     } else if (backend.performAction(element->second, "AXPress")) {
         backend.setAttribute(element->second, "AXFocused", ax::Value(true));

@@ -47,6 +47,10 @@ struct DumpServices {
 // What the press test acts through.
 struct PressServices {
     AXActions* actions = nullptr;
+    // The top-level window of the app (process `pid`) to bring to the front: the one titled
+    // `title`, else its newest; none when the app has no window the desktop knows of.
+    std::function<std::optional<input::WindowId>(std::int64_t pid, const std::string& title)>
+        appWindow;
     // The app's active top-level window, when one of its windows is the active one; clicks are
     // only sent where they land on it.
     std::function<std::optional<input::WindowId>(std::int64_t pid)> activeWindowOf;
@@ -78,6 +82,10 @@ struct PressedControl {
 Result<PressedControl, int> pressTest(const std::string& app, const std::string& label,
                                       const DumpServices& services, const PressServices& press);
 inline constexpr double kPressReportDelay = 1.0;
+// How long the press test waits for the window manager to activate the app before it gives up
+// clicking and presses through the accessibility action instead, and how often it looks.
+inline constexpr double kActivationWait = 1.0;
+inline constexpr double kActivationPoll = 0.05;
 
 // Reads the window title again and prints the press test's report.
 int pressReport(const PressedControl& pressed, const DumpServices& services);

@@ -100,6 +100,13 @@ int main(int argc, char** argv) {
         AXActions actions(backend, *inputDevice);
         PressServices press;
         press.actions = &actions;
+        press.appWindow = [&workspace](std::int64_t pid,
+                                       const std::string& title) -> std::optional<input::WindowId> {
+            if (!workspace) {
+                return std::nullopt;
+            }
+            return x11::windowToRaise(workspace->windowsOf(pid), pid, title);
+        };
         press.activeWindowOf = [&workspace](std::int64_t pid) -> std::optional<input::WindowId> {
             if (!workspace) {
                 return std::nullopt;

@@ -728,7 +728,7 @@ std::optional<AXError> AtspiSession::raise(const AtspiRef& ref) {
     const std::string title = window.props.state == Part<reply::AccessibleProps>::State::done
                                   ? window.props.value.name.value_or("")
                                   : std::string();
-    auto target = x11::windowToRaise(desk->clientWindows(), pid->second, title);
+    auto target = x11::windowToRaise(desk->windowsOf(pid->second), pid->second, title);
     if (!target || !desk->activate(*target)) {
         return AXError::cannotComplete;
     }

@@ -159,8 +159,8 @@ std::optional<ActiveWindow> Workspace::activeWindow() {
     return describe(*window);
 }
 
-std::vector<ActiveWindow> Workspace::clientWindows() {
-    std::vector<ActiveWindow> windows;
+std::vector<std::uint32_t> Workspace::clientList() {
+    std::vector<std::uint32_t> windows;
     auto list =
         impl_->property(impl_->root, impl_->atom("_NET_CLIENT_LIST"), XCB_ATOM_WINDOW, 4096);
     if (!list) {
@@ -170,6 +170,29 @@ std::vector<ActiveWindow> Workspace::clientWindows() {
         std::uint32_t window = 0;
         std::memcpy(&window, list->data() + offset, 4);
         if (window != 0) {
+            windows.push_back(window);
+        }
+    }
+    return windows;
+}
+
+std::vector<ActiveWindow> Workspace::clientWindows() {
+    std::vector<ActiveWindow> windows;
+    for (const std::uint32_t window : clientList()) {
+        windows.push_back(describe(window));
+    }
+    return windows;
+}
+
+std::vector<ActiveWindow> Workspace::windowsOf(std::int64_t pid) {
+    std::vector<ActiveWindow> windows;
+    if (pid <= 0) {
+        return windows;
+    }
+    for (const std::uint32_t window : clientList()) {
+        // Only the process id first: the other properties are read for its own windows alone.
+        auto owner = impl_->cardinal(window, impl_->wmPid, XCB_ATOM_CARDINAL);
+        if (owner && static_cast<std::int64_t>(*owner) == pid) {
             windows.push_back(describe(window));
         }
     }

@@ -44,6 +44,8 @@ class Workspace final {
     std::optional<ActiveWindow> activeWindow();
     // The managed top-level windows (_NET_CLIENT_LIST), oldest first.
     std::vector<ActiveWindow> clientWindows();
+    // The managed top-level windows of one process (by _NET_WM_PID), oldest first.
+    std::vector<ActiveWindow> windowsOf(std::int64_t pid);
     // Monitor frames in root-window space, primary first; the root window when RandR has none.
     std::vector<Rect> screenFrames();
     // Asks the window manager to activate a window (as a pager would).
@@ -52,6 +54,7 @@ class Workspace final {
   private:
     struct Impl;
     explicit Workspace(std::unique_ptr<Impl> impl);
+    std::vector<std::uint32_t> clientList();
     ActiveWindow describe(std::uint32_t window);
     std::unique_ptr<Impl> impl_;
 };

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 
 #include "app/diagnostics/RunningApps.h"
@@ -308,7 +309,20 @@ class PressTest : public DumpTest {
         use(kNewsPage);
         actions_ = std::make_unique<AXActions>(*backend_, input_);
         press_.actions = actions_.get();
+        press_.appWindow = [this](std::int64_t pid,
+                                  const std::string& title) -> std::optional<input::WindowId> {
+            askedForWindow_.push_back(std::to_string(pid) + " " + title);
+            return pid == 77 && appHasWindow_ ? std::optional<input::WindowId>(7) : std::nullopt;
+        };
+        // The window manager brings the window forward after `activationDelay_` more looks,
+        // and only once it was asked to (unless it was already in front).
         press_.activeWindowOf = [this](std::int64_t pid) -> std::optional<input::WindowId> {
+            const bool asked = std::find(input_.log().begin(), input_.log().end(), "activate 7") !=
+                               input_.log().end();
+            if (pid == 77 && asked && !frontWindow_ && activationDelay_ >= 0 &&
+                activationDelay_-- == 0) {
+                frontWindow_ = true;
+            }
             return pid == 77 && frontWindow_ ? std::optional<input::WindowId>(7) : std::nullopt;
         };
     }
@@ -327,12 +341,16 @@ class PressTest : public DumpTest {
     std::unique_ptr<AXActions> actions_;
     PressServices press_;
     bool frontWindow_ = true;
+    bool appHasWindow_ = true;
+    int activationDelay_ = -1;  // -1: the window manager never activates the window
+    std::vector<std::string> askedForWindow_;
 };
 
 TEST_F(PressTest, ClicksAWebControlAndReportsTheTitles) {
     auto pressed = DebugDump::pressTest("browser", "Reject all", services_, press_);
     ASSERT_TRUE(pressed.ok());
     EXPECT_THAT(input_.log(), Contains("click 250,670"));
+    EXPECT_THAT(askedForWindow_, ElementsAre("77 Daily Ledger"));
     EXPECT_THAT(actionLog(), ElementsAre("perform win AXRaise"));
     EXPECT_EQ(DebugDump::pressReport(pressed.value(), services_), DumpExit::done);
     EXPECT_THAT(output(), ElementsAre("press-test \"Reject all\" role=AXButton "
@@ -340,11 +358,45 @@ TEST_F(PressTest, ClicksAWebControlAndReportsTheTitles) {
                                       "title: \"Daily Ledger\" -> \"Daily Ledger\""));
 }
 
-TEST_F(PressTest, PressesInsteadOfClickingWhenTheAppsWindowIsNotInFront) {
+TEST_F(PressTest, ActivatesTheAppBehindAnotherAndClicksOnceItsWindowIsInFront) {
     frontWindow_ = false;
+    activationDelay_ = 3;  // the window manager takes a moment
     ASSERT_TRUE(DebugDump::pressTest("browser", "Reject all", services_, press_).ok());
+    ASSERT_THAT(input_.log(), Contains("click 250,670"));
+    // Activated before anything was clicked, and raised.
+    EXPECT_EQ(input_.log().front(), "activate 7");
+    EXPECT_THAT(actionLog(), ElementsAre("perform win AXRaise"));
+}
+
+TEST_F(PressTest, PressesInsteadOfClickingWhenTheAppsWindowStaysBehind) {
+    frontWindow_ = false;  // the window manager refuses the activation
+    ASSERT_TRUE(DebugDump::pressTest("browser", "Reject all", services_, press_).ok());
+    EXPECT_THAT(input_.log(), Contains("activate 7"));
     EXPECT_THAT(input_.log(), Not(Contains(StartsWith("click"))));
     EXPECT_THAT(actionLog(), ElementsAre("perform win AXRaise", "perform reject AXPress"));
+    // The wait for the window manager is bounded.
+    double waited = 0;
+    for (double pause : backend_->clock().sleeps()) {
+        waited += pause;
+    }
+    EXPECT_LE(waited, DebugDump::kActivationWait + 1e-9);
+    EXPECT_GT(waited, 0.0);
+}
+
+TEST_F(PressTest, AnAppWithoutAKnownWindowIsStillRaisedAndPressed) {
+    frontWindow_ = false;
+    appHasWindow_ = false;
+    ASSERT_TRUE(DebugDump::pressTest("browser", "Reject all", services_, press_).ok());
+    EXPECT_THAT(input_.log(), Not(Contains(StartsWith("activate"))));
+    EXPECT_THAT(input_.log(), Not(Contains(StartsWith("click"))));
+    EXPECT_THAT(actionLog(), ElementsAre("perform win AXRaise", "perform reject AXPress"));
+}
+
+TEST_F(PressTest, NoWaitForTheWindowManagerWhenNothingIsClicked) {
+    frontWindow_ = false;
+    ASSERT_TRUE(DebugDump::pressTest("browser", "Search", services_, press_).ok());
+    EXPECT_THAT(input_.log(), ElementsAre("activate 7"));
+    EXPECT_THAT(backend_->clock().sleeps(), Not(Contains(DebugDump::kActivationPoll)));
 }
 
 TEST_F(PressTest, TextInputsAreOnlyFocused) {

@@ -14,6 +14,7 @@
 #include <sstream>
 
 #include "platform/atspi/tests/desktop/LaunchedApp.h"
+#include "platform/x11/X11Workspace.h"
 
 namespace ovra {
 namespace {
@@ -163,6 +164,32 @@ TEST_F(RealAppDumps, PressTestFindsTheControlByItsExactLabelAndPressesIt) {
         },
         10))
         << dump_.text();
+}
+
+TEST_F(RealAppDumps, PressTestBringsTheBrowserFromBehindAnotherAppAndClicksThere) {
+    openPage("pointer.html", "Continue");
+    auto opened = x11::Workspace::open();
+    ASSERT_TRUE(opened.ok()) << opened.error();
+    const auto workspace = std::move(opened).value();
+    auto pidOfActive = [&]() -> std::int64_t {
+        auto active = workspace->activeWindow();
+        return active && active->pid ? *active->pid : 0;
+    };
+    // Another app's window opens in front of the browser.
+    LaunchedApp other = LaunchedApp::start({"gtk3-widget-factory"});
+    ASSERT_TRUE(other.running());
+    ASSERT_TRUE(testing::eventually([&] { return pidOfActive() == other.pid(); }))
+        << "the other app never came to the front";
+
+    const Output run = murmlark({"--press-test", "Continue"});
+    EXPECT_EQ(run.exitCode, 0);
+    ASSERT_EQ(run.lines.size(), 1u) << run.text();
+    // The browser was brought forward and its button clicked with the pointer, which only
+    // lands once the browser's window is the active one.
+    EXPECT_THAT(run.lines[0], MatchesRegex("press-test \"Continue\" role=AXButton .* web=true "
+                                           "title: \"Pointer check.*\" -> "
+                                           "\"Pressed 1 with the pointer.*\""));
+    EXPECT_EQ(pidOfActive(), app_.pid());
 }
 
 TEST_F(RealAppDumps, PressTestReportsTheTitleTheFormLeavesBehind) {

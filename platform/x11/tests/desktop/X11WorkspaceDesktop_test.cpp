@@ -37,6 +37,41 @@ TEST_F(X11Desktop, TheNewestWindowIsActiveWithItsProcessId) {
     EXPECT_FALSE(active->windowClass.empty());
 }
 
+TEST_F(X11Desktop, FindsAProcesssWindowsAndActivatesOneBehindAnotherApp) {
+    auto back = ovra::testing::LaunchedApp::start({"gtk3-widget-factory"});
+    ASSERT_TRUE(back.running());
+    std::vector<ActiveWindow> windows;
+    ASSERT_TRUE(ovra::testing::eventually([&] {
+        windows = workspace_->windowsOf(back.pid());
+        return !windows.empty();
+    })) << "the app's window never reached the client list";
+    for (const auto& window : windows) {
+        EXPECT_EQ(window.pid, back.pid());
+        EXPECT_NE(window.window, 0U);
+    }
+    // Another app comes to the front.
+    auto front = ovra::testing::LaunchedApp::start({"gtk3-icon-browser"});
+    ASSERT_TRUE(front.running());
+    ASSERT_TRUE(ovra::testing::eventually([&] {
+        auto active = workspace_->activeWindow();
+        return active && active->pid == front.pid();
+    })) << "the second app never became active";
+    EXPECT_TRUE(workspace_->windowsOf(front.pid()).size() >= 1);
+    for (const auto& window : workspace_->windowsOf(back.pid())) {
+        EXPECT_EQ(window.pid, back.pid()) << "a window of another process";
+    }
+
+    auto target = windowToRaise(workspace_->windowsOf(back.pid()), back.pid(), "");
+    ASSERT_TRUE(target.has_value());
+    ASSERT_TRUE(workspace_->activate(*target));
+    EXPECT_TRUE(ovra::testing::eventually([&] {
+        auto active = workspace_->activeWindow();
+        return active && active->window == *target;
+    })) << "the window manager never activated the app behind";
+    EXPECT_TRUE(workspace_->windowsOf(0).empty());
+    EXPECT_TRUE(workspace_->windowsOf(-1).empty());
+}
+
 TEST_F(X11Desktop, ScreensCoverTheRootWindow) {
     const auto screens = workspace_->screenFrames();
     ASSERT_FALSE(screens.empty());
