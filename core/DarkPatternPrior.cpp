@@ -324,11 +324,23 @@ class WordScreen {
     std::vector<Edge> next_;   // at transition(node, symbol): the node it leads to
 };
 
+// The close words that start every match of the pop-up expression (PopupWords::namesPopup).
+Screen closeWords() {
+    return containing({u"close", u"dismiss", u"cerrar", u"cierra", u"cierre", u"fermer", u"chiudi",
+                       u"schlie", u"sluiten", u"fechar"});
+}
+
 struct RuleTable {
     std::vector<DarkPatternPrior::Rule> rules;
-    // Over the rows' words, row by row, then the marketing words of opt-in check boxes.
+    // Over the rows' words, row by row, then the marketing words of opt-in check boxes, then
+    // the close words. The close words are looked for in the normalized label, though the
+    // pop-up expression runs on the label itself: normalizing lower-cases, which leaves case
+    // folding nothing it would not have undone anyway, and touches only white space and
+    // punctuation at the ends otherwise, none of which is in a close word. So whatever close
+    // word the folded label holds, the folded normalized label holds too.
     WordScreen screen;
     std::size_t marketingRow() const { return rules.size(); }
+    std::size_t closeRow() const { return rules.size() + 1; }
 };
 
 RuleTable makeRules() {
@@ -417,6 +429,7 @@ RuleTable makeRules() {
                       u"yes",      u"go"}));
     screens.push_back(containing({u"newsletter", u"marketing", u"promotional", u"offers", u"deals",
                                   u"subscribe", u"updates"}));
+    screens.push_back(closeWords());
     WordScreen screen(screens);
     return RuleTable{std::move(rules), std::move(screen)};
 }
@@ -461,12 +474,21 @@ const Regex& marketingRegex() {
     return regex;
 }
 
+Screening screen(std::string_view normalizedLabel) {
+    return Screening{.found = ruleTable().screen.rowsFoundIn(normalizedLabel)};
+}
+
 std::optional<Prior> evaluate(const UICandidate& candidate) {
     return evaluateNormalized(candidate, normalized(candidate.label()));
 }
 
 std::optional<Prior> evaluateNormalized(const UICandidate& candidate,
                                         std::string_view normalizedLabel) {
+    return evaluateScreened(candidate, normalizedLabel, screen(normalizedLabel));
+}
+
+std::optional<Prior> evaluateScreened(const UICandidate& candidate,
+                                      std::string_view normalizedLabel, Screening screening) {
     using C = FocusCategory;
     // Window buttons are known by their subrole alone, labelled or not.
     if (candidate.subrole) {
@@ -487,8 +509,9 @@ std::optional<Prior> evaluateNormalized(const UICandidate& candidate,
             return *decoded;
         };
         const RuleTable& table = ruleTable();
-        const WordScreen::Rows found = table.screen.rowsFoundIn(normalizedLabel);
-        const auto mayMatch = [found](std::size_t row) { return (found >> row & 1U) != 0; };
+        const auto mayMatch = [&screening](std::size_t row) {
+            return (screening.found >> row & 1U) != 0;
+        };
 
         if (candidate.role == "AXCheckBox" && mayMatch(table.marketingRow()) &&
             marketingRegex().searchUnicode(text())) {
@@ -497,7 +520,8 @@ std::optional<Prior> evaluateNormalized(const UICandidate& candidate,
             return prior(C::legalOrPassive, 0.7, "Marketing opt-in");
         }
 
-        if (found != 0) {
+        const WordScreen::Rows ruleRows = (WordScreen::Rows{1} << table.rules.size()) - 1;
+        if ((screening.found & ruleRows) != 0) {
             const std::size_t words = isPlainAscii(normalizedLabel) ? wordCountOf(normalizedLabel)
                                                                     : wordCountUnicode(text());
             for (std::size_t row = 0; row < table.rules.size(); ++row) {
@@ -596,9 +620,7 @@ const Regex& declineOffer() {
 
 // Screens as for the rule table: most labels name no pop-up and decline nothing.
 const WordScreen& popupScreen() {
-    static const WordScreen screen(
-        {containing({u"close", u"dismiss", u"cerrar", u"cierra", u"cierre", u"fermer", u"chiudi",
-                     u"schlie", u"sluiten", u"fechar"})});
+    static const WordScreen screen({closeWords()});
     return screen;
 }
 
@@ -612,6 +634,10 @@ const WordScreen& declineScreen() {
 
 bool namesPopup(std::string_view text) {
     return popupScreen().rowsFoundIn(text) != 0 && popup().search(text);
+}
+
+bool namesPopup(std::string_view text, DarkPatternPrior::Screening normalizedScreening) {
+    return (normalizedScreening.found >> ruleTable().closeRow() & 1U) != 0 && popup().search(text);
 }
 
 bool isClose(std::string_view text) {

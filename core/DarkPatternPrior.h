@@ -7,6 +7,7 @@
 #include <unicode/unistr.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -46,11 +47,22 @@ const std::vector<Rule>& rules();
 // Marketing wording of an opt-in check box.
 const Regex& marketingRegex();
 
+// What one pass of cheap word tests over a normalized label finds: the rules, and the pop-up
+// close words, that may apply to it. Worked out once per label, it serves both the rules and
+// PopupWords::namesPopup.
+struct Screening {
+    std::uint32_t found = 0;  // one bit per screened word list
+};
+Screening screen(std::string_view normalizedLabel);
+
 // The first applicable rule's opinion about the candidate; none when no rule applies.
 std::optional<Prior> evaluate(const UICandidate& candidate);
 // The same with the candidate's label() already put through normalized().
 std::optional<Prior> evaluateNormalized(const UICandidate& candidate,
                                         std::string_view normalizedLabel);
+// The same with that normalized label already screened.
+std::optional<Prior> evaluateScreened(const UICandidate& candidate,
+                                      std::string_view normalizedLabel, Screening screening);
 
 }  // namespace DarkPatternPrior
 
@@ -74,6 +86,8 @@ namespace PopupWords {
 
 // Close wording followed later by the name of a pop-up ("Close this dialog"); text unchanged.
 bool namesPopup(std::string_view text);
+// The same given the screening of the text's normalized form, which rules out most texts.
+bool namesPopup(std::string_view text, DarkPatternPrior::Screening normalizedScreening);
 // Starts with close wording, or is a lone close symbol; text unchanged.
 bool isClose(std::string_view text);
 // The whole text, trimmed, declines an offer ("No thanks", "Maybe later").

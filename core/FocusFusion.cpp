@@ -163,6 +163,7 @@ LabelFacts& FusionMemo::facts(const UICandidate& c) {
         found = tables_->labels.emplace(label, LabelFacts{}).first;
         found->second.label = found->first;
         found->second.normalized = DarkPatternPrior::normalized(label);
+        found->second.screening = DarkPatternPrior::screen(found->second.normalized);
     }
     return found->second;
 }
@@ -176,7 +177,7 @@ const std::optional<Prior>& FusionMemo::prior(const UICandidate& c, LabelFacts& 
         .role = c.role,
         .subrole = c.subrole,
         .value = c.value,
-        .prior = DarkPatternPrior::evaluateNormalized(c, facts.normalized)});
+        .prior = DarkPatternPrior::evaluateScreened(c, facts.normalized, facts.screening)});
     return facts.opinions.back().prior;
 }
 

@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "core/Candidate.h"
+#include "core/DarkPatternPrior.h"
 #include "core/FocusCategory.h"
 #include "core/FocusPlan.h"
 
@@ -43,8 +44,9 @@ FocusItem fuse(const UICandidate& candidate, const ModelDecision* model);
 
 // What one label says, worked out once for every control that carries it.
 struct LabelFacts {
-    std::string_view label;  // UICandidate::label(), kept by the memo
-    std::string normalized;  // DarkPatternPrior::normalized(label)
+    std::string_view label;                 // UICandidate::label(), kept by the memo
+    std::string normalized;                 // DarkPatternPrior::normalized(label)
+    DarkPatternPrior::Screening screening;  // DarkPatternPrior::screen(normalized)
 
     // The first kind of text that must stay visible the label is; on first use.
     enum class Kept { nothing, warning, ownAction, price };

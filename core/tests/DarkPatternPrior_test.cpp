@@ -530,3 +530,36 @@ TEST(PopupWords, CaseFoldingDecidesTrickyWording) {
 
 }  // namespace
 }  // namespace ovra
+
+namespace ovra {
+namespace {
+
+// The planner tests pop-up wording with the screening of the normalized label: it must agree
+// with the test on the label itself, whatever the case, folding, spacing and punctuation.
+TEST(PopupWords, ScreeningTheNormalizedLabelAgreesWithTheLabel) {
+    const std::vector<std::string> closes = {
+        "Close",        "DISMISS",      "cerrar",     "Cierra", "fermer",     "chiudi",
+        "Schließen",    "SCHLIESSEN",   "sluiten",    "fechar", "clo\u017Fe", "\u212Aeep",
+        "D\u0130SMISS", "d\u0131smiss", "\uFF23LOSE", "open"};
+    const std::vector<std::string> fillers = {" ", " this ", "\u00A0the\u2028", "\t", "-", " … "};
+    const std::vector<std::string> nouns = {"pop-up",  "Popup",   "dialog", "BANNER", "ventana",
+                                            "fenêtre", "cookies", "notice", "window", "nothing"};
+    const std::vector<std::string> edges = {"", " ", ".", ":", "…", "\xff", "\u2019"};
+    std::mt19937 rng(404);
+    int named = 0;
+    for (int i = 0; i < 3000; ++i) {
+        const std::string label = edges[rng() % edges.size()] + closes[rng() % closes.size()] +
+                                  fillers[rng() % fillers.size()] + nouns[rng() % nouns.size()] +
+                                  edges[rng() % edges.size()];
+        SCOPED_TRACE("\"" + label + "\"");
+        const bool expected = PopupWords::namesPopup(label);
+        ASSERT_EQ(PopupWords::namesPopup(
+                      label, DarkPatternPrior::screen(DarkPatternPrior::normalized(label))),
+                  expected);
+        named += expected ? 1 : 0;
+    }
+    EXPECT_GT(named, 1000);
+}
+
+}  // namespace
+}  // namespace ovra
