@@ -80,28 +80,30 @@ bool isWhite(char16_t c) {
     return text::isWhitespaceOrNewline(c);
 }
 
-// Collapses each run of white space to one space, in place (the text only shrinks), and
-// gives the range left once the edge characters are trimmed.
-template <typename String>
-std::pair<std::size_t, std::size_t> collapsedAndTrimmed(String& units) {
+// Writes the text to `out` (as long as the text; it may be the text itself) with each run of
+// white space collapsed to one space and every other unit put through `lower`, and gives the
+// range of `out` left once the edge characters are trimmed.
+template <typename Char, typename Lower>
+std::pair<std::size_t, std::size_t> collapsedAndTrimmed(std::basic_string_view<Char> units,
+                                                        Char* out, Lower lower) {
     std::size_t length = 0;
     bool pendingSpace = false;
-    for (const auto unit : units) {
+    for (const Char unit : units) {
         if (isWhite(static_cast<char16_t>(unit))) {
             pendingSpace = length > 0;
             continue;
         }
         if (pendingSpace) {
-            units[length++] = ' ';
+            out[length++] = ' ';
             pendingSpace = false;
         }
-        units[length++] = unit;
+        out[length++] = lower(unit);
     }
     std::size_t start = 0;
     std::size_t end = length;
-    while (start < end && isEdgeTrimmed(static_cast<char16_t>(units[start])))
+    while (start < end && isEdgeTrimmed(static_cast<char16_t>(out[start])))
         ++start;
-    while (end > start && isEdgeTrimmed(static_cast<char16_t>(units[end - 1])))
+    while (end > start && isEdgeTrimmed(static_cast<char16_t>(out[end - 1])))
         --end;
     return {start, end};
 }
@@ -109,10 +111,9 @@ std::pair<std::size_t, std::size_t> collapsedAndTrimmed(String& units) {
 std::string normalizedUtf8(std::string_view utf8) {
     if (isPlainAscii(utf8)) {
         std::string units(utf8.size(), '\0');
-        std::transform(utf8.begin(), utf8.end(), units.begin(), [](char c) {
+        const auto [start, end] = collapsedAndTrimmed(utf8, units.data(), [](char c) {
             return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
         });
-        const auto [start, end] = collapsedAndTrimmed(units);
         units.resize(end);
         units.erase(0, start);
         return units;
@@ -120,8 +121,9 @@ std::string normalizedUtf8(std::string_view utf8) {
     UnicodeString lower = text::fromUtf8(utf8);
     lower.toLower(icu::Locale::getRoot());
     lower.findAndReplace(UnicodeString(u'\u2019'), UnicodeString(u'\''));
-    std::u16string units(unitsOf(lower));
-    const auto [start, end] = collapsedAndTrimmed(units);
+    std::u16string units(static_cast<std::size_t>(lower.length()), u'\0');
+    const auto [start, end] =
+        collapsedAndTrimmed(unitsOf(lower), units.data(), [](char16_t c) { return c; });
     std::string out;
     UnicodeString(false, units.data() + start, static_cast<int32_t>(end - start)).toUTF8String(out);
     return out;

@@ -169,16 +169,23 @@ LabelFacts& FusionMemo::facts(const UICandidate& c) {
 }
 
 const std::optional<Prior>& FusionMemo::prior(const UICandidate& c, LabelFacts& facts) {
-    for (const LabelFacts::RuleOpinion& opinion : facts.opinions) {
-        if (opinion.role == c.role && opinion.subrole == c.subrole && opinion.value == c.value)
+    const auto formedFor = [&c](const LabelFacts::RuleOpinion& opinion) {
+        return opinion.role == c.role && opinion.subrole == c.subrole && opinion.value == c.value;
+    };
+    if (facts.firstOpinion && formedFor(*facts.firstOpinion))
+        return facts.firstOpinion->prior;
+    for (const LabelFacts::RuleOpinion& opinion : facts.otherOpinions) {
+        if (formedFor(opinion))
             return opinion.prior;
     }
-    facts.opinions.push_back(LabelFacts::RuleOpinion{
+    LabelFacts::RuleOpinion opinion{
         .role = c.role,
         .subrole = c.subrole,
         .value = c.value,
-        .prior = DarkPatternPrior::evaluateScreened(c, facts.normalized, facts.screening)});
-    return facts.opinions.back().prior;
+        .prior = DarkPatternPrior::evaluateScreened(c, facts.normalized, facts.screening)};
+    if (!facts.firstOpinion)
+        return facts.firstOpinion.emplace(std::move(opinion)).prior;
+    return facts.otherOpinions.emplace_back(std::move(opinion)).prior;
 }
 
 const std::string& FusionMemo::explanation(FocusCategory category, FocusVerdict verdict,
@@ -295,20 +302,19 @@ FocusItem fuse(const UICandidate& candidate, const ModelDecision* model, FusionM
         displayLabel = OvraText::f("Unlabelled %@", {text::lowercased(candidate.roleName())});
     }
 
-    FocusItem item;
-    item.candidate = candidate;
-    item.category = category;
-    item.verdict = verdict;
-    item.priority = score;
-    item.essential = e;
-    item.focusScore = s;
-    item.reason =
-        protectedReason ? protectedReason : (rule ? std::optional(rule->reason) : std::nullopt);
-    item.source = model ? DecisionSource::vorn : DecisionSource::heuristic;
-    item.displayLabel = std::move(displayLabel);
-    item.forceBeacon = forceBeacon;
-    item.explanation = memo.explanation(category, verdict, rule, model, p, protectedReason);
-    return item;
+    return FocusItem{
+        .candidate = candidate,
+        .category = category,
+        .verdict = verdict,
+        .priority = score,
+        .essential = e,
+        .focusScore = s,
+        .reason =
+            protectedReason ? protectedReason : (rule ? std::optional(rule->reason) : std::nullopt),
+        .source = model ? DecisionSource::vorn : DecisionSource::heuristic,
+        .displayLabel = std::move(displayLabel),
+        .forceBeacon = forceBeacon,
+        .explanation = memo.explanation(category, verdict, rule, model, p, protectedReason)};
 }
 
 std::string explain(FocusCategory category, FocusVerdict verdict, const Prior* prior,

@@ -60,8 +60,10 @@ struct LabelFacts {
         std::string value;
         std::optional<Prior> prior;
     };
-    // A list, so that an opinion stays where it is while others are added.
-    std::list<RuleOpinion> opinions;
+    // The first opinion formed, held here since most labels are only ever read with one role,
+    // then the others in a list, so that an opinion stays where it is while others are added.
+    std::optional<RuleOpinion> firstOpinion;
+    std::list<RuleOpinion> otherOpinions;
 };
 
 // Caches for the fusion of one window's candidates: controls that read alike (long pages
