@@ -152,7 +152,9 @@ struct FusionMemo::Tables {
     std::string key;
 };
 
-FusionMemo::FusionMemo() : tables_(std::make_unique<Tables>()) {}
+FusionMemo::FusionMemo(std::size_t controls) : tables_(std::make_unique<Tables>()) {
+    tables_->labels.reserve(controls);
+}
 FusionMemo::~FusionMemo() = default;
 
 LabelFacts& FusionMemo::facts(const UICandidate& c) {

@@ -71,7 +71,9 @@ struct LabelFacts {
 // explanation. One per plan; not to be shared between threads.
 class FusionMemo {
   public:
-    FusionMemo();
+    // With room made for the labels of that many controls up front, so that a big window's
+    // labels go in without the table growing step by step.
+    explicit FusionMemo(std::size_t controls = 0);
     ~FusionMemo();
     FusionMemo(const FusionMemo&) = delete;
     FusionMemo& operator=(const FusionMemo&) = delete;

@@ -311,13 +311,19 @@ std::string FocusOverrides::key(std::string_view app, const UICandidate& candida
 std::string FocusOverrides::key(std::string_view app, std::string_view role,
                                 std::string_view normalizedLabel) {
     std::string out;
+    writeKey(out, app, role, normalizedLabel);
+    return out;
+}
+
+void FocusOverrides::writeKey(std::string& out, std::string_view app, std::string_view role,
+                              std::string_view normalizedLabel) {
+    out.clear();
     out.reserve(app.size() + role.size() + normalizedLabel.size() + 2);
     out += app;
     out += '|';
     out += role;
     out += '|';
     out += normalizedLabel;
-    return out;
 }
 
 std::optional<FocusOverride> FocusOverrides::lookup(std::string_view app,

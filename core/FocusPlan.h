@@ -139,6 +139,9 @@ struct FocusOverrides {
     // The same from a role and a label already put through DarkPatternPrior::normalized.
     static std::string key(std::string_view app, std::string_view role,
                            std::string_view normalizedLabel);
+    // The same written over `out`, so that a caller making many keys reuses one string's room.
+    static void writeKey(std::string& out, std::string_view app, std::string_view role,
+                         std::string_view normalizedLabel);
     std::optional<FocusOverride> lookup(std::string_view app, const UICandidate& candidate) const;
 };
 

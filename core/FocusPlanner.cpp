@@ -154,7 +154,7 @@ FocusPlan plan(const std::vector<UICandidate>& candidates, const Decisions* deci
     const int limit = std::max(maxBeacons, 1);
 
     // 1. Fusion.
-    FusionMemo memo;
+    FusionMemo memo(n);
     std::vector<FocusItem> items;
     std::vector<const ModelDecision*> decisionOf(n, nullptr);
     std::vector<LabelFacts*> facts(n, nullptr);
@@ -172,9 +172,10 @@ FocusPlan plan(const std::vector<UICandidate>& candidates, const Decisions* deci
     // 2. Pins and mutes.
     std::vector<bool> overridden(n, false);
     if (!overrides.entries.empty()) {
+        std::string key;
         for (std::size_t i = 0; i < n; ++i) {
-            const auto found = overrides.entries.find(
-                FocusOverrides::key(app, candidates[i].role, facts[i]->normalized));
+            FocusOverrides::writeKey(key, app, candidates[i].role, facts[i]->normalized);
+            const auto found = overrides.entries.find(key);
             if (found == overrides.entries.end())
                 continue;
             const FocusOverride* entry = &found->second;

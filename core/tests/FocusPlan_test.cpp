@@ -210,6 +210,10 @@ TEST(FocusOverrides, KeysIgnoreCaseSpacingApostrophesAndTrailingMarks) {
         EXPECT_EQ(FocusOverrides::key("org.app", candidate("AXButton", title)), key) << title;
     }
     EXPECT_NE(FocusOverrides::key("org.app", candidate("AXLink", "Don't save")), key);
+    // Written over a longer key, nothing of the old one is left.
+    std::string reused = "org.example.other|AXPopUpButton|a much longer label than this one";
+    FocusOverrides::writeKey(reused, "org.app", "AXButton", "don't save");
+    EXPECT_EQ(reused, key);
 
     const FocusOverrides overrides({{key, FocusOverride::mute}});
     EXPECT_EQ(overrides.lookup("org.app", candidate("AXButton", "don't SAVE")),
