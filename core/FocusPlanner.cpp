@@ -57,13 +57,14 @@ bool leavesPopup(LabelFacts& facts) {
 bool isWayOut(const FocusItem& item, LabelFacts& facts, const ModelDecision* decision) {
     if (hasReason(item, kCookieDecline))
         return true;
-    const double p = decision ? dismissalProbability(*decision) : 0.0;
+    // Looked up only when it decides: most controls are neither in a pop-up nor ways out.
+    const auto p = [decision] { return decision ? dismissalProbability(*decision) : 0.0; };
     const bool dismissal = item.category == FocusCategory::dismissalOrExit;
     if (item.candidate.context)
-        return p >= 0.4 || dismissal;
+        return dismissal || p() >= 0.4;
     if (leavesPopup(facts))
         return true;
-    return dismissal && p >= 0.6 && PopupWords::isClose(facts.label);
+    return dismissal && p() >= 0.6 && PopupWords::isClose(facts.label);
 }
 
 int fillRank(FocusCategory category) {
