@@ -17,7 +17,8 @@ enum class Action { none, pause, resume };
 
 // Shown, translated through OvraText::t, as the offline reason of a paused model.
 inline constexpr std::string_view pausedReason =
-    "This computer is short of memory, so Ovra paused its on-device model and is using its built-in "
+    "This computer is short of memory, so Ovra paused its on-device model and is using its "
+    "built-in "
     "rules. It comes back once memory frees up.";
 
 // On a pressure change: pause a loaded model at critical pressure; never resumes.
