@@ -10,6 +10,21 @@ namespace ovra::atspi {
 
 using namespace session;
 
+namespace {
+
+// Why no call can reach this element at all: not one of ours, or no bus to send on.
+std::optional<AXError> unreachable(const AtspiRef* ref, bool connected) {
+    if (ref == nullptr || ref->bus().empty()) {
+        return AXError::appGone;
+    }
+    if (!connected) {
+        return AXError::cannotComplete;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
 struct AtspiBackend::Impl final : AtspiSession {
     using AtspiSession::AtspiSession;
 };
@@ -206,11 +221,8 @@ Result<std::vector<ax::Read>, ax::AXError> AtspiBackend::attributes(
     const ax::Element& element, std::span<const std::string_view> names) {
     std::lock_guard lock(mutex_);
     const auto* ref = element.as<AtspiRef>();
-    if (ref == nullptr || ref->bus().empty()) {
-        return fail(AXError::appGone);
-    }
-    if (!impl_->bus) {
-        return fail(AXError::cannotComplete);
+    if (auto error = unreachable(ref, static_cast<bool>(impl_->bus))) {
+        return fail(*error);
     }
     Impl& impl = *impl_;
     Node& n = impl.node(ref->bus(), ref->path());
@@ -250,11 +262,8 @@ Result<ax::ElementList, ax::AXError> AtspiBackend::children(const ax::Element& e
                                                             std::size_t limit) {
     std::lock_guard lock(mutex_);
     const auto* ref = element.as<AtspiRef>();
-    if (ref == nullptr || ref->bus().empty()) {
-        return fail(AXError::appGone);
-    }
-    if (!impl_->bus) {
-        return fail(AXError::cannotComplete);
+    if (auto error = unreachable(ref, static_cast<bool>(impl_->bus))) {
+        return fail(*error);
     }
     if (limit == 0) {
         return ax::ElementList{};
@@ -266,11 +275,8 @@ Result<std::vector<std::string>, ax::AXError> AtspiBackend::actionNames(
     const ax::Element& element) {
     std::lock_guard lock(mutex_);
     const auto* ref = element.as<AtspiRef>();
-    if (ref == nullptr || ref->bus().empty()) {
-        return fail(AXError::appGone);
-    }
-    if (!impl_->bus) {
-        return fail(AXError::cannotComplete);
+    if (auto error = unreachable(ref, static_cast<bool>(impl_->bus))) {
+        return fail(*error);
     }
     Node& n = impl_->node(ref->bus(), ref->path());
     impl_->requestActions(n, true);
@@ -299,11 +305,8 @@ Result<bool, ax::AXError> AtspiBackend::isAttributeSettable(const ax::Element& e
                                                             std::string_view name) {
     std::lock_guard lock(mutex_);
     const auto* ref = element.as<AtspiRef>();
-    if (ref == nullptr || ref->bus().empty()) {
-        return fail(AXError::appGone);
-    }
-    if (!impl_->bus) {
-        return fail(AXError::cannotComplete);
+    if (auto error = unreachable(ref, static_cast<bool>(impl_->bus))) {
+        return fail(*error);
     }
     Node& n = impl_->node(ref->bus(), ref->path());
     impl_->settle(n, [&](Node& t) { return t.baseSettled() && impl_->followUpsSettled(t); });
@@ -339,11 +342,8 @@ std::optional<ax::AXError> AtspiBackend::performAction(const ax::Element& elemen
                                                        std::string_view action) {
     std::lock_guard lock(mutex_);
     const auto* ref = element.as<AtspiRef>();
-    if (ref == nullptr || ref->bus().empty()) {
-        return AXError::appGone;
-    }
-    if (!impl_->bus) {
-        return AXError::cannotComplete;
+    if (auto error = unreachable(ref, static_cast<bool>(impl_->bus))) {
+        return error;
     }
     Impl& impl = *impl_;
     if (action == "AXRaise") {
@@ -380,11 +380,8 @@ std::optional<ax::AXError> AtspiBackend::setAttribute(const ax::Element& element
                                                       const ax::Value& value) {
     std::lock_guard lock(mutex_);
     const auto* ref = element.as<AtspiRef>();
-    if (ref == nullptr || ref->bus().empty()) {
-        return AXError::appGone;
-    }
-    if (!impl_->bus) {
-        return AXError::cannotComplete;
+    if (auto error = unreachable(ref, static_cast<bool>(impl_->bus))) {
+        return error;
     }
     Impl& impl = *impl_;
     const double timeout = impl.timeoutFor(ref->bus());
