@@ -116,7 +116,7 @@ std::optional<std::string> open(const std::string& anchor, SystemSettings& setti
 }  // namespace DesktopAccessibility
 
 DesktopAccessibilityStatus::DesktopAccessibilityStatus(desktop::DesktopSettings& settings,
-                                                       DelayedWork& later)
+                                                       Scheduler& later)
     : settings_(settings), later_(later) {}
 
 DesktopAccessibilityStatus::~DesktopAccessibilityStatus() {

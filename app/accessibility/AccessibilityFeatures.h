@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "app/accessibility/Scroller.h"
 #include "app/model/Observable.h"
 #include "platform/desktopsettings/DesktopSettings.h"
 #include "platform/desktopsettings/SettingsOpener.h"
+#include "platform/scheduler/Scheduler.h"
 
 namespace ovra {
 
@@ -61,7 +61,7 @@ class DesktopAccessibilityStatus final {
 
     static constexpr double kPollSeconds = 1.0;
 
-    DesktopAccessibilityStatus(desktop::DesktopSettings& settings, DelayedWork& later);
+    DesktopAccessibilityStatus(desktop::DesktopSettings& settings, Scheduler& later);
     ~DesktopAccessibilityStatus();
     DesktopAccessibilityStatus(const DesktopAccessibilityStatus&) = delete;
     DesktopAccessibilityStatus& operator=(const DesktopAccessibilityStatus&) = delete;
@@ -80,9 +80,9 @@ class DesktopAccessibilityStatus final {
     void schedule();
 
     desktop::DesktopSettings& settings_;
-    DelayedWork& later_;
+    Scheduler& later_;
     Observable<States> states_{States{}};
-    std::optional<DelayedWork::Token> timer_;
+    std::optional<Scheduler::Token> timer_;
 };
 
 }  // namespace ovra

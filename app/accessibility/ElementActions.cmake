@@ -6,7 +6,7 @@ add_library(ovra_app_actions STATIC
   Scroller.cpp)
 target_include_directories(ovra_app_actions PUBLIC "${PROJECT_SOURCE_DIR}")
 target_link_libraries(ovra_app_actions PUBLIC ovra_app_accessibility ovra_accessibility ovra_input
-  ovra_desktopsettings MurmlarkCore PRIVATE ovra_warnings)
+  ovra_desktopsettings ovra_scheduler MurmlarkCore PRIVATE ovra_warnings)
 
 if(BUILD_TESTING)
   foreach(test_name IN ITEMS ElementActions_test Scroller_test AccessibilityFeatures_test)

@@ -36,11 +36,11 @@ std::string_view logName(Scroller::Method method) {
 }
 
 Scroller::Scroller(ax::AccessibilityBackend& backend, input::InputSynthesizer& input,
-                   DelayedWork& later, std::function<bool()> magnifierOn, std::ostream& trace)
+                   Scheduler& later, std::function<bool()> magnifierOn, std::ostream& trace)
     : Scroller(backend, input, later, std::move(magnifierOn), trace, Options{}) {}
 
 Scroller::Scroller(ax::AccessibilityBackend& backend, input::InputSynthesizer& input,
-                   DelayedWork& later, std::function<bool()> magnifierOn, std::ostream& trace,
+                   Scheduler& later, std::function<bool()> magnifierOn, std::ostream& trace,
                    Options options)
     : backend_(backend),
       input_(input),
@@ -153,7 +153,7 @@ bool Scroller::wheel(Point at, double amount, std::optional<input::WindowId> win
     }
     if (overlay) {
         // Each restore removes its own token once run, so the list holds only pending ones.
-        auto token = std::make_shared<DelayedWork::Token>(0);
+        auto token = std::make_shared<Scheduler::Token>(0);
         *token = later_.after(options_.overlayRestoreDelay, [this, overlay, token] {
             std::erase(overlayRestores_, *token);
             if (!home_) {

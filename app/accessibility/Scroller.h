@@ -17,18 +17,9 @@
 #include "core/Rect.h"
 #include "platform/accessibility/AccessibilityBackend.h"
 #include "platform/input/InputSynthesizer.h"
+#include "platform/scheduler/Scheduler.h"
 
 namespace ovra {
-
-// Work run later on the main thread; tests run it by hand.
-class DelayedWork {
-  public:
-    using Token = std::uint64_t;
-    virtual ~DelayedWork() = default;
-    virtual Token after(double seconds, std::function<void()> work) = 0;
-    // Drops work not yet run; an unknown or finished token is ignored.
-    virtual void cancel(Token token) = 0;
-};
 
 // The overlay window while it is on screen: it must let pointer input through to the app below
 // while a wheel scroll is posted.
@@ -52,9 +43,9 @@ class Scroller final {
         double overlayRestoreDelay = 0.15;
     };
 
-    Scroller(ax::AccessibilityBackend& backend, input::InputSynthesizer& input, DelayedWork& later,
+    Scroller(ax::AccessibilityBackend& backend, input::InputSynthesizer& input, Scheduler& later,
              std::function<bool()> magnifierOn, std::ostream& trace);
-    Scroller(ax::AccessibilityBackend& backend, input::InputSynthesizer& input, DelayedWork& later,
+    Scroller(ax::AccessibilityBackend& backend, input::InputSynthesizer& input, Scheduler& later,
              std::function<bool()> magnifierOn, std::ostream& trace, Options options);
     ~Scroller();
     Scroller(const Scroller&) = delete;
@@ -83,13 +74,13 @@ class Scroller final {
 
     ax::AccessibilityBackend& backend_;
     input::InputSynthesizer& input_;
-    DelayedWork& later_;
+    Scheduler& later_;
     std::function<bool()> magnifierOn_;
     std::ostream& trace_;
     Options options_;
     std::optional<Point> home_;
-    std::optional<DelayedWork::Token> putBack_;
-    std::vector<DelayedWork::Token> overlayRestores_;
+    std::optional<Scheduler::Token> putBack_;
+    std::vector<Scheduler::Token> overlayRestores_;
 };
 
 // The name the controller's log gives a method: "scroll bar", "scroll wheel", "dry run".

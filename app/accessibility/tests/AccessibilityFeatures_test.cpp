@@ -7,7 +7,7 @@
 
 #include <set>
 
-#include "ManualDelayedWork.h"
+#include "platform/scheduler/ManualScheduler.h"
 
 namespace ovra {
 namespace {
@@ -74,7 +74,7 @@ class StatusTest : public ::testing::Test {
     ~StatusTest() override { status_.states().unsubscribe(subscription_); }
 
     desktop::MemorySettings settings_;
-    testing::ManualDelayedWork later_;
+    ManualScheduler later_;
     DesktopAccessibilityStatus status_{settings_, later_};
     std::vector<DesktopAccessibilityStatus::States> published_;
     std::size_t subscription_ = 0;
@@ -129,7 +129,7 @@ TEST_F(StatusTest, StopEndsPollingAndStartAgainKeepsOneTimer) {
 
 TEST(StatusLifetime, ATickAfterTheStatusIsGoneDoesNothing) {
     desktop::MemorySettings settings;
-    testing::ManualDelayedWork later;
+    ManualScheduler later;
     {
         DesktopAccessibilityStatus status(settings, later);
         status.start();

@@ -8,9 +8,9 @@
 #include <cmath>
 #include <sstream>
 
-#include "ManualDelayedWork.h"
 #include "platform/accessibility/FakeAccessibilityBackend.h"
 #include "platform/input/FakeInputSynthesizer.h"
+#include "platform/scheduler/ManualScheduler.h"
 
 namespace ovra {
 namespace {
@@ -127,7 +127,7 @@ class ScrollerTest : public ::testing::Test {
 
     std::unique_ptr<ax::FakeAccessibilityBackend> backend_;
     input::FakeInputSynthesizer input_;
-    testing::ManualDelayedWork later_;
+    ManualScheduler later_;
     std::ostringstream trace_;
 };
 

@@ -7,9 +7,9 @@
 #include <string>
 
 #include "app/accessibility/AccessibilityFeatures.h"
-#include "app/accessibility/tests/ManualDelayedWork.h"
 #include "platform/atspi/tests/desktop/LaunchedApp.h"
 #include "platform/desktopsettings/GSettingsStore.h"
+#include "platform/scheduler/ManualScheduler.h"
 
 namespace ovra {
 namespace {
@@ -31,7 +31,7 @@ TEST(AccessibilityFeaturesDesktop, StatesFollowSettingsChangedByAnotherProcess) 
     ASSERT_TRUE(gsettingsSet("org.gnome.desktop.a11y.keyboard", "stickykeys-enable", "false"));
 
     desktop::GSettingsStore store;
-    testing::ManualDelayedWork later;
+    ManualScheduler later;
     DesktopAccessibilityStatus status(store, later);
     int published = 0;
     status.states().subscribe([&](const auto&) { ++published; });

@@ -12,10 +12,10 @@
 #include "app/accessibility/AXExtractor.h"
 #include "app/accessibility/ElementActions.h"
 #include "app/accessibility/Scroller.h"
-#include "app/accessibility/tests/ManualDelayedWork.h"
 #include "platform/atspi/AtspiBackend.h"
 #include "platform/atspi/tests/desktop/LaunchedApp.h"
 #include "platform/input/XTestInputSynthesizer.h"
+#include "platform/scheduler/ManualScheduler.h"
 #include "platform/x11/X11Workspace.h"
 
 namespace ovra {
@@ -184,7 +184,7 @@ TEST_F(ActionsDesktop, TheLongPageScrollsByAPageThenBySmallStep) {
     const double visible = s.scroll->signals.visible.height();
 
     ASSERT_TRUE(input_->movePointer({2, 700}));
-    testing::ManualDelayedWork later;
+    ManualScheduler later;
     Scroller scroller(
         backend_, *input_, later, [] { return false; }, std::cout);
 
@@ -236,7 +236,7 @@ TEST_F(ActionsDesktop, NoWheelTurnReachesAnotherWindow) {
     auto other = LaunchedApp::start({"/usr/bin/python3", ownFixture("counter.py")});
     windowOf(other);
 
-    testing::ManualDelayedWork later;
+    ManualScheduler later;
     Scroller scroller(
         backend_, *input_, later, [] { return false; }, std::cout);
     auto covered = s.scroll;
