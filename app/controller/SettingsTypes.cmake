@@ -1,0 +1,4 @@
+#The settings types : ring theme, appearance, model choice, hotkey presets.
+add_library(ovra_settings_types STATIC SettingsTypes.cpp)
+    target_include_directories(ovra_settings_types PUBLIC "${PROJECT_SOURCE_DIR}")
+        target_link_libraries(ovra_settings_types PUBLIC MurmlarkCore PRIVATE ovra_warnings)
