@@ -14,7 +14,7 @@
 
 #include "app/accessibility/ElementActions.h"
 #include "app/preferences/PreferencesFile.h"
-#include "app/supervisor/SupervisorServices.h"
+#include "app/model/SupervisorServices.h"
 #include "core/Result.h"
 #include "platform/accessibility/AccessibilityBackend.h"
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <thread>
 
-#include "app/supervisor/SupervisorServices.h"
+#include "app/model/SupervisorServices.h"
 
 namespace ovra::supervisor {
 

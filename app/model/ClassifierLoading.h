@@ -7,7 +7,7 @@
 #include <memory>
 #include <optional>
 
-#include "app/supervisor/SupervisorServices.h"
+#include "app/model/SupervisorServices.h"
 #include "core/EngineManifest.h"
 #include "platform/model/ModelRuntime.h"
 

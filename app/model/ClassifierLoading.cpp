@@ -1,4 +1,4 @@
-#include "app/supervisor/ClassifierLoading.h"
+#include "app/model/ClassifierLoading.h"
 
 #include <fstream>
 #include <string>

@@ -1,4 +1,4 @@
-#include "app/supervisor/SupervisorServices.h"
+#include "app/model/SupervisorServices.h"
 
 namespace ovra::supervisor {
 

@@ -1,9 +1,9 @@
-#include "app/supervisor/RetiredFiles.h"
+#include "app/model/RetiredFiles.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "app/supervisor/tests/SupervisorFakes.h"
+#include "app/model/tests/supervisor/SupervisorFakes.h"
 
 namespace ovra::supervisor::testing {
 namespace {

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "app/supervisor/Executors.h"
-#include "app/supervisor/ModelSupervisor.h"
+#include "app/model/Executors.h"
+#include "app/model/ModelSupervisor.h"
 #include "core/WorkerLayout.h"
 #include "platform/memory/FakeMemoryPressureSource.h"
 

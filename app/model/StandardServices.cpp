@@ -1,6 +1,6 @@
-#include "app/supervisor/StandardServices.h"
+#include "app/model/StandardServices.h"
 
-#include "app/supervisor/ClassifierLoading.h"
+#include "app/model/ClassifierLoading.h"
 #include "core/WorkerLayout.h"
 #include "platform/memory/LinuxMemoryPressureSource.h"
 #include "platform/paths/Paths.h"

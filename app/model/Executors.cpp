@@ -1,4 +1,4 @@
-#include "app/supervisor/Executors.h"
+#include "app/model/Executors.h"
 
 #include <pthread.h>
 

@@ -1,11 +1,11 @@
-#include "app/supervisor/ClassifierLoading.h"
+#include "app/model/ClassifierLoading.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
 
-#include "app/supervisor/StandardServices.h"
-#include "app/supervisor/tests/SupervisorFakes.h"
+#include "app/model/StandardServices.h"
+#include "app/model/tests/supervisor/SupervisorFakes.h"
 #include "core/tests/FakeModelRunner.h"
 #include "platform/model/FakeModelRuntime.h"
 

@@ -1,9 +1,9 @@
-#include "app/supervisor/ModelSupervisor.h"
+#include "app/model/ModelSupervisor.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "app/supervisor/tests/SupervisorFakes.h"
+#include "app/model/tests/supervisor/SupervisorFakes.h"
 
 namespace ovra::supervisor::testing {
 namespace {
@@ -227,9 +227,16 @@ TEST_F(SupervisorTest, AFailedDownloadForAnAbandonedModelDoesNotOverwriteTheStat
 TEST_F(SupervisorTest, ResultsArrivingAfterTheSupervisorIsGoneAreDropped) {
     installModel(kEn);
     supervisor().start("", kEn);
+    const int changesBefore = changes;
+    const auto logBefore = logLines.size();
     destroySupervisor();
-    executor.runAll();  // must not touch the destroyed supervisor
-    SUCCEED();
+    executor.runAll();
+    // The load ran, but its result reached nobody and was released with the dropped task.
+    ASSERT_EQ(loader.state->made.size(), 1u);
+    EXPECT_EQ(loader.state->made[0].use_count(), 1);
+    EXPECT_EQ(changes, changesBefore);
+    EXPECT_EQ(logLines.size(), logBefore);
+    EXPECT_EQ(executor.pendingMain() + executor.pendingWorker(), 0u);
 }
 
 // ---- failed load and recovery ----

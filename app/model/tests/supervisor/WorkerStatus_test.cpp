@@ -1,4 +1,4 @@
-#include "app/supervisor/WorkerStatus.h"
+#include "app/model/WorkerStatus.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/supervisor/RetiredFiles.h"
+#include "app/model/RetiredFiles.h"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -1,4 +1,4 @@
-#include "app/supervisor/ModelSupervisor.h"
+#include "app/model/ModelSupervisor.h"
 
 #include <cxxabi.h>
 #include <malloc.h>
@@ -11,7 +11,7 @@
 #include <typeinfo>
 
 #include "app/accessibility/AXExtractor.h"
-#include "app/supervisor/RetiredFiles.h"
+#include "app/model/RetiredFiles.h"
 #include "core/OvraText.h"
 #include "core/WorkerLayout.h"
 

@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "app/supervisor/SupervisorServices.h"
-#include "app/supervisor/WorkerStatus.h"
+#include "app/model/SupervisorServices.h"
+#include "app/model/WorkerStatus.h"
 #include "core/EngineManifest.h"
 #include "core/MemoryPolicy.h"
 #include "core/Result.h"

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "app/model/EngineInstaller.h"
-#include "app/supervisor/ModelSupervisor.h"
+#include "app/model/ModelSupervisor.h"
 #include "platform/model/ModelRuntime.h"
 
 namespace ovra::supervisor {
