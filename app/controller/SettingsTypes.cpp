@@ -100,3 +100,13 @@ std::optional<HotkeyPreset> HotkeyPreset::withID(std::string_view id) {
 }
 
 }  // namespace ovra
+
+std::size_t std::hash<ovra::HotkeyPreset>::operator()(
+    const ovra::HotkeyPreset& preset) const noexcept {
+    std::size_t seed = std::hash<std::string>{}(preset.id);
+    for (std::size_t part : {std::hash<std::string>{}(preset.label), std::size_t{preset.keyCode},
+                             std::size_t{preset.modifiers}}) {
+        seed ^= part + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2);
+    }
+    return seed;
+}

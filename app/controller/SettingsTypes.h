@@ -4,7 +4,9 @@
 // appearance, the model choice and the main-hotkey presets. Stored by their raw values.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -98,3 +100,8 @@ struct HotkeyPreset {
 };
 
 }  // namespace ovra
+
+template <>
+struct std::hash<ovra::HotkeyPreset> {
+    std::size_t operator()(const ovra::HotkeyPreset& preset) const noexcept;
+};

@@ -66,7 +66,7 @@ std::optional<ax::RunningApp> named(const std::string& app, const DumpServices& 
 // Decisions of the installed classifier, or none. Prints the model line.
 std::optional<FocusPlanner::Decisions> modelDecisions(const WindowSnapshot& snapshot,
                                                       const DumpServices& services) {
-    const std::string id(modelID(services.preferences.model));
+    const std::string id(services.model.rawValue());
     const auto files = services.locateModel ? services.locateModel(id) : std::nullopt;
     std::shared_ptr<supervisor::Classifier> classifier;
     if (files && services.loadClassifier) {
@@ -149,7 +149,7 @@ int run(const std::optional<std::string>& app, const DumpServices& services) {
 
     const double start = services.clock->now();
     AXExtractor reader = kDumpReader;
-    reader.maxDepth = services.preferences.traversalDepth;
+    reader.maxDepth = services.traversalDepth;
     auto read = reader.snapshot(*target, backend, *services.clock);
     if (!read) {
         print(services, "extract failed: " + description(read.error()));

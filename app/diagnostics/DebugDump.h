@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "app/accessibility/ElementActions.h"
-#include "app/preferences/PreferencesFile.h"
+#include "app/controller/SettingsTypes.h"
 #include "app/model/SupervisorServices.h"
 #include "core/Result.h"
 #include "platform/accessibility/AccessibilityBackend.h"
@@ -35,7 +35,10 @@ struct DumpServices {
     std::ostream* out = nullptr;
     // The running processes, lowest process id first.
     std::function<std::vector<ProcessEntry>()> processes;
-    PreferencesReading preferences;
+    // The user's depth limit and model choice, as the preferences store reads them (the dumps
+    // never write the settings).
+    int traversalDepth = 6;
+    VornModel model = VornModel::english;
     // The model and tokenizer files of a model id; none when it is not installed.
     std::function<std::optional<std::pair<std::filesystem::path, std::filesystem::path>>(
         const std::string& modelID)>

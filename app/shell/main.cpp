@@ -9,12 +9,12 @@
 #include <thread>
 
 #include "app/accessibility/ElementActions.h"
+#include "app/controller/AppSettings.h"
 #include "app/diagnostics/DebugDump.h"
 #include "app/diagnostics/RunningApps.h"
-#include "app/preferences/PreferencesFile.h"
-#include "app/shell/LaunchFlags.h"
 #include "app/model/ClassifierLoading.h"
 #include "app/model/ModelSupervisor.h"
+#include "app/shell/LaunchFlags.h"
 #include "platform/atspi/AtspiBackend.h"
 #include "platform/input/XTestInputSynthesizer.h"
 #include "platform/model/ModelRuntime.h"
@@ -36,13 +36,14 @@ class NoInput final : public input::InputSynthesizer {
     bool isWindowAt(input::WindowId, Point) override { return false; }
 };
 
-DumpServices dumpServices(ax::AccessibilityBackend& backend) {
+DumpServices dumpServices(ax::AccessibilityBackend& backend, const Preferences& preferences) {
     DumpServices services;
     services.backend = &backend;
     services.clock = &ax::systemClock();
     services.out = &std::cout;
     services.processes = [] { return RunningApps::processes(); };
-    services.preferences = PreferencesFile::read(paths::processEnvironment);
+    services.traversalDepth = preferences.traversalDepth();
+    services.model = preferences.model();
     services.locateModel = [](const std::string& id)
         -> std::optional<std::pair<std::filesystem::path, std::filesystem::path>> {
         auto located =
@@ -83,7 +84,9 @@ int main(int argc, char** argv) {
     }
 
     atspi::AtspiBackend backend;
-    const DumpServices services = dumpServices(backend);
+    // The dumps only read the settings: nothing of theirs is ever written back.
+    const auto settings = AppSettings::readOnly(AppSettings::standardErrorReport());
+    const DumpServices services = dumpServices(backend, settings->preferences());
 
     std::optional<DebugDump::PressedControl> pressed;
     std::unique_ptr<input::InputSynthesizer> inputDevice;

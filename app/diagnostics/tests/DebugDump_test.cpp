@@ -178,7 +178,7 @@ TEST_F(DumpTest, TheModelDecidesWhenItLoads) {
     upsell.focusScore = 2.0;
     classifier->answers["c1"] = upsell;
     installModel(classifier);
-    services_.preferences.model = VornModel::multilingual;
+    services_.model = VornModel::multilingual;
     EXPECT_EQ(DebugDump::run(std::nullopt, services_), DumpExit::done);
     EXPECT_EQ(classifier->asked, 5u);
     EXPECT_EQ(output()[2], "model: murmlark-ovra/multi 0 ms");

@@ -1,0 +1,96 @@
+#pragma once
+
+// A defaults domain kept in one JSON file (an object of keys and values), such as the app's
+// $XDG_CONFIG_HOME/murmlark-ovra/ai.qeld.murmlark-ovra.json.
+//
+// The file is read once, when the domain is made; loading never writes. Changes are written back
+// on the next turn of the main thread's event loop, so many changes in one turn make one write;
+// flush() writes at once (at quit, and before a launch flag ends the process). Each write goes
+// to a temporary file in the same folder (mode 0600), which is synced and renamed over the old
+// one: a crash leaves the old file or the new one, never a part of either. A file that is not a
+// JSON object, or is larger than 1 MiB, is moved aside as "<name>.corrupt-<time>" and reported
+// once; the domain then starts empty and the next write makes a fresh file. Main thread only.
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/defaults/DefaultsDomain.h"
+#include "platform/paths/Paths.h"
+#include "platform/scheduler/Scheduler.h"
+
+namespace ovra {
+
+namespace DefaultsFiles {
+
+// The domain of the app's own settings.
+inline constexpr std::string_view kAppDomain = "ai.qeld.murmlark-ovra";
+// Files larger than this are not settings of ours.
+inline constexpr std::uintmax_t kMaxBytes = 1024 * 1024;
+
+// $XDG_CONFIG_HOME when it is an absolute path, else $HOME/.config.
+std::filesystem::path configHome(const paths::Environment& env = paths::processEnvironment);
+// configHome/murmlark-ovra/<domain>.json.
+std::filesystem::path file(std::string_view domain,
+                           const paths::Environment& env = paths::processEnvironment);
+// "<file name>.corrupt-<UTC time as 20261206T192618Z>".
+std::string corruptName(const std::string& fileName, std::chrono::system_clock::time_point time);
+
+}  // namespace DefaultsFiles
+
+class JsonFileDefaults final : public DefaultsDomain {
+  public:
+    // Receives each problem once, as one sentence naming the file.
+    using Report = std::function<void(const std::string&)>;
+
+    // Reads `file` now; writes go through `scheduler`, which must outlive the domain.
+    JsonFileDefaults(std::filesystem::path file, Scheduler& scheduler, Report report);
+    // Reads `file` and never writes to it or moves it: set and remove change only this copy.
+    static std::unique_ptr<JsonFileDefaults> readOnly(std::filesystem::path file, Report report);
+    // Writes what is pending.
+    ~JsonFileDefaults() override;
+    JsonFileDefaults(const JsonFileDefaults&) = delete;
+    JsonFileDefaults& operator=(const JsonFileDefaults&) = delete;
+
+    std::optional<Json> object(std::string_view key) const override;
+    void set(std::string_view key, Json value) override;
+    void remove(std::string_view key) override;
+    // Writes the pending changes now. False when they could not be written (they stay pending
+    // and are tried again on the next change or flush), and for a read-only domain with changes.
+    bool flush() override;
+
+    const std::filesystem::path& file() const { return file_; }
+    bool hasPendingChanges() const { return dirty_; }
+    // How many times the file has been written.
+    std::size_t fileWrites() const { return fileWrites_; }
+
+  private:
+    JsonFileDefaults(std::filesystem::path file, Scheduler* scheduler, Report report);
+
+    void load();
+    void setAside(const std::string& why);
+    void changed();
+    // One atomic replacement of the file; the reason when it failed.
+    std::optional<std::string> write();
+    void reportOnce(const std::string& sentence);
+
+    std::filesystem::path file_;
+    Scheduler* scheduler_;  // null when read-only
+    Report report_;
+    Json contents_ = Json::object();
+    bool dirty_ = false;
+    // Set when the file is there but could not be read or moved aside: writing would destroy
+    // settings we never saw.
+    bool mayWrite_ = true;
+    Scheduler::Token pendingWrite_ = 0;
+    std::size_t fileWrites_ = 0;
+    std::string lastReport_;
+};
+
+}  // namespace ovra
