@@ -1,0 +1,38 @@
+#pragma once
+
+// A hotkey grabber for tests: records what is grabbed, refuses chords marked as taken or keys
+// marked as missing, and presses a chord on request as a user would.
+
+#include <map>
+#include <set>
+#include <utility>
+
+#include "platform/hotkeys/HotkeyGrabber.h"
+
+namespace ovra::hotkeys {
+
+class FakeHotkeyGrabber final : public HotkeyGrabber {
+  public:
+    GrabOutcome grab(HotkeyId id, Chord chord) override;
+    void release(HotkeyId id) override { grabbed_.erase(id); }
+
+    // Another program holds this chord.
+    void takeElsewhere(Chord chord) { taken_.insert(key(chord)); }
+    // The keyboard has no key at this position.
+    void removeKey(std::uint16_t keyCode) { missing_.insert(keyCode); }
+
+    const std::map<HotkeyId, Chord>& grabbed() const { return grabbed_; }
+    // Presses the chord: its holder's id reaches the handler. False when no id holds it.
+    bool press(Chord chord) const;
+    // A press whose id is given as is, also an id nothing holds.
+    void pressId(HotkeyId id) const { deliver(id); }
+
+  private:
+    static std::pair<std::uint16_t, std::uint32_t> key(Chord c) { return {c.keyCode, c.modifiers}; }
+
+    std::map<HotkeyId, Chord> grabbed_;
+    std::set<std::pair<std::uint16_t, std::uint32_t>> taken_;
+    std::set<std::uint16_t> missing_;
+};
+
+}  // namespace ovra::hotkeys

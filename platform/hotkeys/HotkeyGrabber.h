@@ -1,0 +1,63 @@
+#pragma once
+
+// System-wide hotkeys: a chord (a key position and modifiers) grabbed for the whole desktop
+// under an id, and the presses of grabbed chords handed to one handler on the main thread. A
+// held chord is one press: the keyboard's auto-repeat never reaches the handler.
+
+#include <cstdint>
+#include <functional>
+
+namespace ovra::hotkeys {
+
+// Modifier bits of a chord: the values the stored hotkey presets use (HotkeyModifier), where
+// Command stands for Super and Option for Alt.
+namespace ChordModifier {
+inline constexpr std::uint32_t super = 0x100;
+inline constexpr std::uint32_t shift = 0x200;
+inline constexpr std::uint32_t alt = 0x800;
+inline constexpr std::uint32_t control = 0x1000;
+}  // namespace ChordModifier
+
+// A key code of the shared vocabulary (a physical position) and ChordModifier bits; other bits
+// are ignored.
+struct Chord {
+    std::uint16_t keyCode = 0;
+    std::uint32_t modifiers = 0;
+    friend bool operator==(const Chord&, const Chord&) = default;
+};
+
+enum class GrabOutcome {
+    grabbed,
+    taken,      // another program holds the chord (or part of it): nothing of it was grabbed
+    noSuchKey,  // this keyboard has no key at that position, or no key for one of the modifiers
+    failed,     // no connection to the display server, or another error
+};
+
+using HotkeyId = std::uint32_t;
+
+class HotkeyGrabber {
+  public:
+    using PressHandler = std::function<void(HotkeyId)>;
+
+    virtual ~HotkeyGrabber() = default;
+
+    // Grabs the chord for `id`, replacing what `id` held before: all of it or nothing.
+    virtual GrabOutcome grab(HotkeyId id, Chord chord) = 0;
+    // Lets go of what `id` holds; nothing when it holds nothing.
+    virtual void release(HotkeyId id) = 0;
+
+    // Called once per press of a grabbed chord, on the main thread.
+    void setPressHandler(PressHandler handler) { handler_ = std::move(handler); }
+
+  protected:
+    void deliver(HotkeyId id) const {
+        if (handler_) {
+            handler_(id);
+        }
+    }
+
+  private:
+    PressHandler handler_;
+};
+
+}  // namespace ovra::hotkeys

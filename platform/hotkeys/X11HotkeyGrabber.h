@@ -1,0 +1,64 @@
+#pragma once
+
+// Hotkeys on an X server: passive key grabs on the root window, one per combination of the
+// lock modifiers (Caps Lock, Num Lock, Scroll Lock where mapped), since a grab matches its
+// modifiers exactly and would not fire with a lock on. Alt and Super are whichever modifiers
+// the server's modifier map gives them. A grab another client holds fails with BadAccess:
+// the chord is "taken" and nothing of it stays grabbed.
+//
+// It reads on its own X connection, where it turns on detectable auto-repeat: Qt tells its own
+// key repeats from release-and-press pairs, which that setting would remove from Qt's
+// connection. Events are read when the socket is readable (see HotkeyEventPump).
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "core/Result.h"
+#include "platform/hotkeys/HotkeyGrabber.h"
+#include "platform/hotkeys/RepeatFilter.h"
+
+namespace ovra::hotkeys {
+
+class X11HotkeyGrabber final : public HotkeyGrabber {
+  public:
+    // The X keycode at a key code's position in the current keymap, when there is such a key.
+    using KeycodeLookup = std::function<std::optional<std::uint32_t>(std::uint16_t keyCode)>;
+
+    // Connects to $DISPLAY.
+    static Result<std::unique_ptr<X11HotkeyGrabber>> open(KeycodeLookup keycodes);
+    ~X11HotkeyGrabber() override;
+
+    GrabOutcome grab(HotkeyId id, Chord chord) override;
+    void release(HotkeyId id) override;
+
+    int fileDescriptor() const;
+    // Reads what the server sent and delivers the presses of grabbed chords.
+    void processEvents();
+    // The server time of the last delivered press, for activating windows after it.
+    std::uint32_t lastPressTime() const { return lastPressTime_; }
+
+  private:
+    struct Connection;
+    struct Grab {
+        std::uint32_t keycode = 0;
+        std::uint16_t modifiers = 0;           // X modifier mask without the lock bits
+        std::vector<std::uint16_t> lockMasks;  // one grab per entry: modifiers | mask
+    };
+    struct Modifiers;
+
+    X11HotkeyGrabber(std::unique_ptr<Connection> connection, KeycodeLookup keycodes,
+                     bool detectableRepeat);
+    Modifiers readModifiers() const;
+    void ungrab(const Grab& grab);
+
+    std::unique_ptr<Connection> connection_;
+    KeycodeLookup keycodes_;
+    std::map<HotkeyId, Grab> grabs_;
+    RepeatFilter repeats_;
+    std::uint32_t lastPressTime_ = 0;
+};
+
+}  // namespace ovra::hotkeys
