@@ -93,8 +93,8 @@ Result<Manifest> Manifest::fromJson(const Json& json) {
                 throw JsonError("\"critical\" must be true or false");
             m.critical = it->get<bool>();
         }
-        if (hasControlCharacter(m.version))
-            throw JsonError("\"version\" holds a control character");
+        if (!isValidVersion(m.version))
+            throw JsonError("\"version\" must be numbers joined by dots, such as 1.4.2");
         if (hasControlCharacter(m.url))
             throw JsonError("\"url\" holds a control character");
         return m;
@@ -136,6 +136,28 @@ Result<Receipt> Receipt::parse(std::string_view raw) {
 }
 
 // ---- rules ----
+
+bool isValidVersion(std::string_view version) {
+    constexpr std::size_t kMaxParts = 5;
+    constexpr std::size_t kMaxDigits = 9;
+    std::size_t parts = 0;
+    std::size_t digits = 0;
+    for (const char c : version) {
+        if (c == '.') {
+            if (digits == 0)
+                return false;
+            digits = 0;
+            continue;
+        }
+        if (c < '0' || c > '9')
+            return false;
+        if (digits++ == 0 && ++parts > kMaxParts)
+            return false;
+        if (digits > kMaxDigits)
+            return false;
+    }
+    return digits > 0;
+}
 
 bool isNewer(std::string_view candidate, std::string_view current) {
     const std::vector<std::int64_t> a = versionNumbers(candidate);

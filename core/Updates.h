@@ -36,8 +36,9 @@ struct Manifest {
     bool isCritical() const { return critical.value_or(false); }
 
     // "version" and "url" are required strings, "notes" a string and "critical" a boolean
-    // when present and not null. A version or address holding control characters (a line
-    // break would forge receipt or log lines) is rejected too. Failures say what is wrong.
+    // when present and not null. The version must be valid (isValidVersion), and an address
+    // holding control characters (a line break would forge receipt or log lines) is rejected
+    // too. Failures say what is wrong.
     static Result<Manifest> fromJson(const Json& json);
     static Result<Manifest> decode(std::string_view jsonText);
 
@@ -76,6 +77,10 @@ struct Outcome {
 
     friend bool operator==(const Outcome&, const Outcome&) = default;
 };
+
+// A version as the manifest may give it: one to five numbers of one to nine digits each,
+// separated by single dots ("1.4.2"). Nothing else: no sign, blank, letter or empty piece.
+bool isValidVersion(std::string_view version);
 
 // Dotted versions compared number by number; missing or unreadable numbers count as 0, so
 // "1.10" is newer than "1.9" and "1.2" equals "1.2.0".

@@ -62,6 +62,9 @@ TEST(UpdatesManifest, DecodesTheFourKeysAndIgnoresOthers) {
     EXPECT_EQ(bare->notes, std::nullopt);
     EXPECT_EQ(bare->critical, std::nullopt);
     EXPECT_FALSE(bare->isCritical());
+
+    for (const char* longest : {"123456789.1.1.1.1", "0", "01.2"})
+        EXPECT_TRUE(U::isValidVersion(longest)) << longest;
 }
 
 TEST(UpdatesManifest, RejectsWrongShapesWithAReadableError) {
@@ -77,6 +80,16 @@ TEST(UpdatesManifest, RejectsWrongShapesWithAReadableError) {
         {R"({"version":"1","url":"u","critical":1})", "\"critical\""},
         {R"({"version":"1","url":"u","notes":5})", "\"notes\""},
         {R"({"version":"1.5\nok","url":"u"})", "\"version\""},
+        // A version is one to five dotted numbers of at most nine digits.
+        {R"({"version":"","url":"u"})", "\"version\""},
+        {R"({"version":"1..2","url":"u"})", "\"version\""},
+        {R"({"version":".1","url":"u"})", "\"version\""},
+        {R"({"version":"1.","url":"u"})", "\"version\""},
+        {R"({"version":"+2","url":"u"})", "\"version\""},
+        {R"({"version":"1.2b","url":"u"})", "\"version\""},
+        {R"({"version":"1.0.0.0.0.1","url":"u"})", "\"version\""},
+        {R"({"version":"1234567890","url":"u"})", "\"version\""},
+        {R"({"version":"1 .2","url":"u"})", "\"version\""},
         {R"({"version":"1","url":"https://qeld.ai/a\r\n.zip"})", "\"url\""},
         {R"(["version","url"])", "object"},
         {R"({"version":"1","url":"u")", "malformed"},
