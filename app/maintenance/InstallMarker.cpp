@@ -18,9 +18,9 @@ namespace {
 constexpr std::size_t kMaxMarkerBytes = 4096;
 
 // Folders a package manager or the system owns, whatever a marker in them says.
-constexpr std::array<std::string_view, 12> kSystemRoots = {
-    "/usr", "/bin", "/sbin", "/lib", "/lib32", "/lib64", "/etc", "/boot", "/snap", "/nix", "/gnu",
-    "/app"};
+constexpr std::array<std::string_view, 12> kSystemRoots = {"/usr",   "/bin",   "/sbin", "/lib",
+                                                           "/lib32", "/lib64", "/etc",  "/boot",
+                                                           "/snap",  "/nix",   "/gnu",  "/app"};
 
 bool isWithin(const fs::path& path, const fs::path& folder) {
     auto p = path.begin();
@@ -98,8 +98,8 @@ std::optional<Refusal> selfUpdateRefusal(const fs::path& prefixIn, const fs::pat
             return Refusal::systemFolder;
     }
     const fs::path h = tidy(home);
-    if (!prefix.is_absolute() || !prefix.has_relative_path() || prefix == "/opt" || prefix == "/home" ||
-        (!h.empty() && (isWithin(h, prefix) || prefix == h / ".local"))) {
+    if (!prefix.is_absolute() || !prefix.has_relative_path() || prefix == "/opt" ||
+        prefix == "/home" || (!h.empty() && (isWithin(h, prefix) || prefix == h / ".local"))) {
         return Refusal::sharedFolder;
     }
     const auto marker = read(prefix);
@@ -109,8 +109,7 @@ std::optional<Refusal> selfUpdateRefusal(const fs::path& prefixIn, const fs::pat
         return Refusal::notOwnPrefix;
     struct stat st {};
     if (::lstat(prefix.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) ||
-        ::access(prefix.c_str(), W_OK) != 0 ||
-        ::access(prefix.parent_path().c_str(), W_OK) != 0) {
+        ::access(prefix.c_str(), W_OK) != 0 || ::access(prefix.parent_path().c_str(), W_OK) != 0) {
         return Refusal::notWritable;
     }
     return std::nullopt;

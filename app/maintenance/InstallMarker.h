@@ -32,11 +32,11 @@ struct Marker {
 std::optional<Marker> read(const std::filesystem::path& prefix);
 
 enum class Refusal {
-    notOurs,        // no marker of ours
-    notOwnPrefix,   // the marker does not give the prefix to the app
-    systemFolder,   // a package manager's folder (/usr, /usr/local, /etc...)
-    sharedFolder,   // "/", /opt itself, the home folder or one above it, ~/.local
-    notWritable,    // the user cannot write the prefix or the folder that holds it
+    notOurs,       // no marker of ours
+    notOwnPrefix,  // the marker does not give the prefix to the app
+    systemFolder,  // a package manager's folder (/usr, /usr/local, /etc...)
+    sharedFolder,  // "/", /opt itself, the home folder or one above it, ~/.local
+    notWritable,   // the user cannot write the prefix or the folder that holds it
 };
 // Why the install at `prefix` cannot replace itself, or none when it can: it holds our marker
 // with the self-update line, the user can write it and its parent, and it is neither a system

@@ -10,16 +10,16 @@ namespace ovra::release {
 namespace {
 
 constexpr std::string_view kHeading = "murmlark-ovra release";
-constexpr std::array<std::string_view, 6> kKeys = {"app", "version", "platform",
-                                                   "size", "sha256", "signature"};
+constexpr std::array<std::string_view, 6> kKeys = {"app",  "version", "platform",
+                                                   "size", "sha256",  "signature"};
 constexpr std::size_t kMaxNameLength = 64;
 
 bool isName(std::string_view text) {
     if (text.empty() || text.size() > kMaxNameLength)
         return false;
     for (const char c : text) {
-        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                        c == '.' || c == '-' || c == '_';
+        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                        (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '_';
         if (!ok)
             return false;
     }

@@ -78,12 +78,17 @@ download::Options networkOptions(std::int64_t maxBytes, double seconds) {
 Result<OvraUpdates::Manifest> fetchManifest(download::Downloader& downloader,
                                             const std::string& url,
                                             const std::atomic<bool>& cancel) {
-    std::string name = (fs::temp_directory_path() / "ovra-manifest-XXXXXX").string();
+    std::error_code ec;
+    fs::path folder = fs::temp_directory_path(ec);
+    if (ec)
+        folder = "/tmp";
+    std::string name = (folder / "ovra-manifest-XXXXXX").string();
     const int fd = ::mkstemp(name.data());
     if (fd < 0)
         return fail(std::string("cannot make a temporary file: ") + std::strerror(errno));
     ::close(fd);
-    const auto options = networkOptions(static_cast<std::int64_t>(kMaxManifestBytes), kManifestSeconds);
+    const auto options =
+        networkOptions(static_cast<std::int64_t>(kMaxManifestBytes), kManifestSeconds);
     const auto outcome = downloader.fetch(url, name, options, {}, cancel);
     const std::string text = outcome.ok() ? readUpTo(name, kMaxManifestBytes) : std::string();
     ::unlink(name.c_str());
@@ -93,7 +98,8 @@ Result<OvraUpdates::Manifest> fetchManifest(download::Downloader& downloader,
 }
 
 Result<Staged> downloadAndVerify(const PackageRequest& request, const std::atomic<bool>& cancel) {
-    std::string name = (request.prefix.parent_path() / (stagingStem(request.prefix) + "XXXXXX")).string();
+    std::string name =
+        (request.prefix.parent_path() / (stagingStem(request.prefix) + "XXXXXX")).string();
     if (::mkdtemp(name.data()) == nullptr)
         return fail("cannot make a staging folder: " + std::string(std::strerror(errno)));
     const fs::path work = name;
@@ -106,7 +112,8 @@ Result<Staged> downloadAndVerify(const PackageRequest& request, const std::atomi
     auto outcome = request.downloader->fetch(sigURL, signatureFile, options, {}, cancel);
     if (!outcome.ok())
         return fail(sigURL + ": " + download::describe(outcome, options));
-    const auto parsed = release::parseSignatureFile(readUpTo(signatureFile, release::kMaxSignatureFileBytes));
+    const auto parsed =
+        release::parseSignatureFile(readUpTo(signatureFile, release::kMaxSignatureFileBytes));
     if (!parsed)
         return fail(sigURL + ": " + parsed.error());
     if (!release::signedByAny(*parsed, request.keys))

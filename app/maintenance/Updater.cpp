@@ -62,9 +62,9 @@ std::string updatedText(const std::string& v) {
 }
 std::string couldNotInstallText(const std::string& v, const std::string& current,
                                 const std::string& detail) {
-    std::string text = OvraText::f(
-        "Ovra could not install %@, so it is still %@. Download it from %@ to update.",
-        {v, current, domain()});
+    std::string text =
+        OvraText::f("Ovra could not install %@, so it is still %@. Download it from %@ to update.",
+                    {v, current, domain()});
     if (!detail.empty())
         text += " (" + detail + ")";
     return text;
@@ -280,8 +280,7 @@ void Updater::reportLastAttempt() {
             break;
         case OvraUpdates::Outcome::Kind::failed:
             config_.defaults->set(kFailedVersionKey, outcome.version);
-            say(couldNotInstallText(outcome.version, config_.currentVersion, outcome.detail),
-                true);
+            say(couldNotInstallText(outcome.version, config_.currentVersion, outcome.detail), true);
             break;
         case OvraUpdates::Outcome::Kind::nothing:
             return;
@@ -343,11 +342,11 @@ void Updater::checked(const std::optional<Manifest>& manifest, bool userAsked) {
             setStatus(latestText(config_.currentVersion));
         return;
     }
-    const bool announce =
-        userAsked || !state_.available || state_.available->version != m.version;
+    const bool announce = userAsked || !state_.available || state_.available->version != m.version;
     setAvailable(m);
     const auto failed = config_.defaults->object(kFailedVersionKey);
-    const bool failedBefore = failed && failed->is_string() && failed->get<std::string>() == m.version;
+    const bool failedBefore =
+        failed && failed->is_string() && failed->get<std::string>() == m.version;
     if (m.isCritical() && !failedBefore) {
         if (announce)
             say(securityFixText(m.version), false);
@@ -399,9 +398,14 @@ void Updater::prepare(const Manifest& m, bool userAsked, std::function<void(bool
     setBusy(true);
     downloading_ = true;
     setStatus(downloadingText(m.version));
-    update::PackageRequest request{*url,          m.version,           config_.prefix,
-                                   config_.keys,  config_.platform,    config_.downloader,
-                                   config_.stallSeconds, config_.maxArchiveBytes};
+    update::PackageRequest request{*url,
+                                   m.version,
+                                   config_.prefix,
+                                   config_.keys,
+                                   config_.platform,
+                                   config_.downloader,
+                                   config_.stallSeconds,
+                                   config_.maxArchiveBytes};
     auto staged = std::make_shared<std::optional<update::Staged>>();
     auto reason = std::make_shared<std::string>();
     offload(

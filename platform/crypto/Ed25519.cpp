@@ -44,8 +44,7 @@ struct Ed25519PrivateKey::Impl {
 
 bool verifyEd25519(const Ed25519PublicKey& key, std::string_view message,
                    const Ed25519Signature& signature) {
-    const Key pkey(
-        EVP_PKEY_new_raw_public_key(EVP_PKEY_ED25519, nullptr, key.data(), key.size()));
+    const Key pkey(EVP_PKEY_new_raw_public_key(EVP_PKEY_ED25519, nullptr, key.data(), key.size()));
     const Context ctx(EVP_MD_CTX_new());
     if (!pkey || !ctx)
         return false;
@@ -69,7 +68,8 @@ Ed25519PrivateKey Ed25519PrivateKey::generate() {
 }
 
 Result<Ed25519PrivateKey> Ed25519PrivateKey::fromPem(std::string_view pem) {
-    const std::unique_ptr<BIO, BioFree> bio(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())));
+    const std::unique_ptr<BIO, BioFree> bio(
+        BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())));
     if (!bio)
         return fail(std::string("out of memory"));
     Key key(PEM_read_bio_PrivateKey(bio.get(), nullptr, nullptr, nullptr));
@@ -82,8 +82,8 @@ Result<Ed25519PrivateKey> Ed25519PrivateKey::fromPem(std::string_view pem) {
 
 std::string Ed25519PrivateKey::pem() const {
     const std::unique_ptr<BIO, BioFree> bio(BIO_new(BIO_s_mem()));
-    if (!bio || PEM_write_bio_PrivateKey(bio.get(), impl_->key.get(), nullptr, nullptr, 0,
-                                         nullptr, nullptr) != 1) {
+    if (!bio || PEM_write_bio_PrivateKey(bio.get(), impl_->key.get(), nullptr, nullptr, 0, nullptr,
+                                         nullptr) != 1) {
         throw std::runtime_error("could not write the key");
     }
     char* data = nullptr;

@@ -6,8 +6,8 @@
 
 #include <algorithm>
 #include <fstream>
-#include <sstream>
 #include <memory>
+#include <sstream>
 #include <vector>
 
 #include "app/maintenance/InstallMarker.h"
@@ -51,9 +51,8 @@ bool addEntry(struct archive* a, const std::string& name, bool folder, bool exec
     archive_entry_set_mtime(e.get(), 0, 0);
     if (archive_write_header(a, e.get()) != ARCHIVE_OK)
         return false;
-    return content.empty() ||
-           archive_write_data(a, content.data(), content.size()) ==
-               static_cast<la_ssize_t>(content.size());
+    return content.empty() || archive_write_data(a, content.data(), content.size()) ==
+                                  static_cast<la_ssize_t>(content.size());
 }
 
 }  // namespace
@@ -62,7 +61,8 @@ Result<bool> packLayout(const fs::path& layout, const fs::path& archivePath) {
     struct stat st {};
     const fs::path exe = InstallMarker::executable(layout);
     if (::stat(exe.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || (st.st_mode & S_IXUSR) == 0)
-        return fail(layout.string() + " holds no executable " + std::string(InstallMarker::kExecutable));
+        return fail(layout.string() + " holds no executable " +
+                    std::string(InstallMarker::kExecutable));
     std::vector<fs::path> entries;
     std::error_code ec;
     for (fs::recursive_directory_iterator it(layout, ec), end; !ec && it != end; it.increment(ec)) {
@@ -85,9 +85,11 @@ Result<bool> packLayout(const fs::path& layout, const fs::path& archivePath) {
     for (const auto& name : entries) {
         const fs::path full = layout / name;
         const bool folder = fs::is_directory(fs::symlink_status(full));
-        const bool executable = !folder && (fs::status(full).permissions() & fs::perms::owner_exec) != fs::perms::none;
+        const bool executable =
+            !folder && (fs::status(full).permissions() & fs::perms::owner_exec) != fs::perms::none;
         if (!addEntry(a.get(), name.string(), folder, executable, folder ? "" : readAll(full)))
-            return fail("cannot write " + archivePath.string() + ": " + archive_error_string(a.get()));
+            return fail("cannot write " + archivePath.string() + ": " +
+                        archive_error_string(a.get()));
     }
     if (!addEntry(a.get(), marker.string(), false, false, InstallMarker::text(true)) ||
         archive_write_close(a.get()) != ARCHIVE_OK) {

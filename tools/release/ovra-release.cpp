@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <fstream>
 #include <iostream>
-#include <sstream>
 #include <map>
+#include <sstream>
 #include <string>
 
 #include "tools/release/ReleasePack.h"

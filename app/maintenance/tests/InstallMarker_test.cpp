@@ -22,7 +22,8 @@ class InstallMarkerTest : public ::testing::Test {
             std::ofstream(InstallMarker::file(p)) << *marker;
         return p;
     }
-    const fs::path root_ = fs::temp_directory_path() / ("ovra-marker-" + std::to_string(::getpid()));
+    const fs::path root_ =
+        fs::temp_directory_path() / ("ovra-marker-" + std::to_string(::getpid()));
 };
 
 TEST_F(InstallMarkerTest, OnlyAnOwnWritablePrefixOutsideSystemFoldersUpdatesItself) {
@@ -57,8 +58,9 @@ TEST_F(InstallMarkerTest, OnlyAnOwnWritablePrefixOutsideSystemFoldersUpdatesItse
 TEST_F(InstallMarkerTest, CmakeInstallWritesItAndGivesOnlyAnOwnPrefixToTheApp) {
     for (const auto& [name, selfUpdate] : {std::pair{"murmlark-ovra", true}, {".local", false}}) {
         const fs::path p = root_ / name;
-        const std::string command = std::string(CMAKE_COMMAND) + " --install " OVRA_BUILD_DIR
-                                    " --component marker --prefix " + p.string() + " >/dev/null";
+        const std::string command = std::string(CMAKE_COMMAND) +
+                                    " --install " OVRA_BUILD_DIR " --component marker --prefix " +
+                                    p.string() + " >/dev/null";
         ASSERT_EQ(std::system(command.c_str()), 0) << command;
         const auto marker = InstallMarker::read(p);
         ASSERT_TRUE(marker) << name;

@@ -1,0 +1,218 @@
+#include <gmock/gmock.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <condition_variable>
+#include <thread>
+
+#include "app/maintenance/tests/UpdaterFixture.h"
+#include "platform/archive/tests/ArchiveBuilder.h"
+#include "platform/crypto/Sha256.h"
+#include "platform/download/tests/LoopbackServer.h"
+#include "platform/process/Relaunch.h"
+
+extern char** environ;
+
+namespace ovra::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+// The test thread plays the main thread: it runs what the worker hands back when it pumps.
+class MainQueue {
+  public:
+    void post(std::function<void()> work) {
+        std::lock_guard lock(mutex_);
+        jobs_.push_back(std::move(work));
+        wake_.notify_all();
+    }
+    // Runs handed-back work until `done` holds; false after 20 s without it.
+    bool pumpUntil(const std::function<bool()>& done) {
+        const auto deadline = std::chrono::steady_clock::now() + 20s;
+        while (!done()) {
+            std::unique_lock lock(mutex_);
+            if (!wake_.wait_until(lock, deadline, [this] { return !jobs_.empty(); }))
+                return false;
+            auto work = std::move(jobs_.front());
+            jobs_.pop_front();
+            lock.unlock();
+            work();
+        }
+        return true;
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<std::function<void()>> jobs_;
+};
+
+int run(const std::vector<std::string>& argv) {
+    std::vector<char*> args;
+    for (const auto& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    pid_t pid = 0;
+    int status = -1;
+    if (::posix_spawn(&pid, args[0], nullptr, nullptr, args.data(), environ) != 0)
+        return -1;
+    ::waitpid(pid, &status, 0);
+    return status;
+}
+
+// The real downloader against a server on 127.0.0.1 named by the developer base, the real
+// worker thread, and a prefix whose path no shell would leave alone.
+class UpdateOverHttp : public UpdaterTest {
+  protected:
+    UpdateOverHttp() {
+        prefix_ = root_ / "it's $(touch x); \"odd\"" / "murmlark-ovra";
+        writeLayout(prefix_, "1.0");
+        ::setenv("OVRA_STANDIN_LOG", (root_ / "standin.log").c_str(), 1);
+    }
+    ~UpdateOverHttp() override { updater_.reset(); }
+
+    Updater::Config config() override {
+        Updater::Config c = UpdaterTest::config();
+        c.testBase = server_.base();
+        c.downloader = download::makeDownloader();
+        c.offload = worker_;
+        c.stallSeconds = 0.5;
+        return c;
+    }
+    void serve(const std::string& archive, const std::string& signature) {
+        const std::string url = server_.base() + "/ovra/u.tar.gz";
+        server_.route("/ovra/version.json",
+                      Reply{200, R"({"version":"1.1","url":")" + url + "\"}"});
+        server_.route("/ovra/u.tar.gz", Reply{200, archive});
+        server_.route("/ovra/u.tar.gz.sig", Reply{200, signature});
+    }
+    // Checks, then installs, as the user does in the settings window.
+    void checkAndInstall() {
+        updater().check(true);
+        ASSERT_TRUE(main_.pumpUntil([this] { return !updater().state().busy; }));
+        updater().installAvailable();
+        ASSERT_TRUE(main_.pumpUntil([this] { return !updater().state().busy; }));
+    }
+
+    MainQueue main_;
+    LoopbackServer server_;
+    std::shared_ptr<WorkerThread> worker_ = std::make_shared<WorkerThread>(
+        [this](std::function<void()> f) { main_.post(std::move(f)); });
+};
+
+TEST_F(UpdateOverHttp, AReleaseMadeByTheToolInstallsRelaunchesAndIsReportedAtTheNextStart) {
+    const fs::path layout = root_ / "layout";
+    writeLayout(layout, "1.1");
+    writeText(root_ / "key.pem", key_.pem());
+    ASSERT_EQ(run({OVRA_RELEASE_TOOL, "pack", "--layout", layout, "--version", "1.1", "--key",
+                   root_ / "key.pem", "--out", served_, "--base-url", server_.base() + "/ovra"}),
+              0);
+    for (const auto& file : fs::directory_iterator(served_))
+        server_.route("/ovra/" + file.path().filename().string(), Reply{200, readText(file)});
+
+    // The running app is a child process here, which quitting ends.
+    const pid_t app = ::fork();
+    if (app == 0) {
+        for (;;)
+            ::pause();
+    }
+    auto c = config();
+    updater_ = std::make_unique<Updater>([&] {
+        c.relaunchArguments = {"--no-dashboard"};
+        c.relaunch = [app](const std::vector<std::string>& argv) {
+            return process::startAfterExit(app, argv, 20s);
+        };
+        c.quit = [app] {
+            ::kill(app, SIGKILL);
+            ::waitpid(app, nullptr, 0);
+        };
+        return c;
+    }());
+    checkAndInstall();
+    EXPECT_EQ(installedVersion(), "1.1");
+    EXPECT_EQ(readText(support_ / Updater::kReceiptFile), "ok\n1.1\n");
+
+    // The new version starts only once the old one has quit.
+    std::this_thread::sleep_for(200ms);
+    EXPECT_FALSE(fs::exists(root_ / "standin.log"));
+    scheduler_.advance(0.3);
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (readText(root_ / "standin.log").empty() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(20ms);
+    EXPECT_EQ(readText(root_ / "standin.log"), "1.1 --no-dashboard\n");
+
+    restart("1.1");
+    EXPECT_EQ(banners_,
+              (std::vector<std::pair<std::string, bool>>{{"Ovra updated to 1.1.", false}}));
+    EXPECT_TRUE(stagingFolders(prefix_).empty());
+}
+
+TEST_F(UpdateOverHttp, EveryBadDownloadEndsTheSameWayWithTheOldVersionIntactAndNothingLeft) {
+    const fs::path layout = root_ / "layout";
+    writeLayout(layout, "1.1");
+    const fs::path good = root_ / "good.tar.gz";
+    ASSERT_TRUE(release::packLayout(layout, good));
+    const std::string archive = readText(good);
+    const std::string platform = release::thisPlatform();
+    const auto sign = [&](const fs::path& file, const std::string& version,
+                          const crypto::Ed25519PrivateKey& key) {
+        return release::signArchive(file, version, platform, key).value();
+    };
+    const auto hostile = [&](const char* name, TarEntry entry) {
+        const fs::path out = root_ / name;
+        writeTar(out,
+                 {file("bin/murmlark-ovra", "#!/bin/sh\n", 0755), entry,
+                  file(InstallMarker::file("").string(), InstallMarker::text(true))},
+                 true);
+        return std::pair{readText(out), sign(out, "1.1", key_)};
+    };
+    release::Statement otherApp{"ai.qeld.other", "1.1", platform, archive.size(), ""};
+    otherApp.sha256 = crypto::sha256OfFile(good).value();
+    std::string tampered = archive;
+    tampered[tampered.size() / 2] ^= 1;
+    const auto [dotdot, dotdotSig] = hostile("dotdot.tar.gz", ovra::testing::file("../x", "x"));
+    const auto [link, linkSig] =
+        hostile("link.tar.gz", TarEntry{"share/etc", TarEntry::Type::symlink, "/etc"});
+    const std::string base = server_.base();
+
+    const struct {
+        std::string what;
+        std::string archive;
+        std::string signature;
+        std::optional<Reply> reply;
+    } rows[] = {
+        {"a tampered byte", tampered, sign(good, "1.1", key_), {}},
+        {"another key", archive, sign(good, "1.1", crypto::Ed25519PrivateKey::generate()), {}},
+        {"another version", archive, sign(good, "1.2", key_), {}},
+        {"another app", archive, release::signatureFile(otherApp, key_.sign(otherApp.text())), {}},
+        {"a climbing name", dotdot, dotdotSig, {}},
+        {"a link to /etc", link, linkSig, {}},
+        {"an oversized body", archive + "more", sign(good, "1.1", key_), {}},
+        {"a 404", archive, sign(good, "1.1", key_), Reply{404, "gone"}},
+        {"a time-out", archive, sign(good, "1.1", key_), Reply{200, archive, "", -1, 10}},
+        {"a redirect", archive, sign(good, "1.1", key_), Reply{302, "", base + "/ovra/u.tar.gz"}},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        serve(r.archive, r.signature);
+        if (r.reply)
+            server_.route("/ovra/u.tar.gz", *r.reply);
+        updater_.reset();
+        banners_.clear();
+        checkAndInstall();
+        const std::string failed =
+            "Ovra 1.1 could not be downloaded. Ovra will try again tomorrow.";
+        EXPECT_EQ(status(), failed);
+        ASSERT_FALSE(banners_.empty());
+        EXPECT_EQ(banners_.back(), std::pair(failed, true));
+        EXPECT_EQ(installedVersion(), "1.0");
+        EXPECT_EQ(updater().stagedVersion(), std::nullopt);
+        EXPECT_TRUE(stagingFolders(prefix_).empty());
+        EXPECT_FALSE(fs::exists(prefix_.parent_path() / "x"));
+        EXPECT_TRUE(relaunched_.empty());
+    }
+}
+
+}  // namespace
+}  // namespace ovra::testing

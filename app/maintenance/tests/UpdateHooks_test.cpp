@@ -1,11 +1,11 @@
 // Built twice: against the hooks compiled with and without OVRA_TEST_HOOKS (OVRA_EXPECT_HOOKS
 // says which), so every build proves that a release build ignores them.
 
+#include "app/maintenance/UpdateHooks.h"
+
 #include <gtest/gtest.h>
 
 #include <map>
-
-#include "app/maintenance/UpdateHooks.h"
 
 namespace ovra::update {
 namespace {

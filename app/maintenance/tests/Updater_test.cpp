@@ -1,0 +1,192 @@
+#include <gmock/gmock.h>
+
+#include "app/maintenance/tests/UpdaterFixture.h"
+
+namespace ovra::testing {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::Pair;
+
+const std::string kUnreachable = "Could not reach qeld.ai to check for updates.";
+
+TEST_F(UpdaterTest, ChecksAfter20SecondsThenHourlyWhenDueAndNeverTwiceAtOnce) {
+    updater().start();
+    scheduler_.advance(19.9);
+    EXPECT_TRUE(offload_->jobs.empty());
+    scheduler_.advance(0.1);
+    ASSERT_EQ(offload_->jobs.size(), 1U);
+    EXPECT_TRUE(updater().state().busy);
+    EXPECT_EQ(defaults_.object(Updater::kLastCheckKey), Json("2024-05-01T12:00:00Z"));
+
+    // While the check runs, another check and an install request change nothing.
+    updater().check(true);
+    updater().installAvailable();
+    EXPECT_EQ(offload_->jobs.size(), 1U);
+
+    // No network: an automatic check changes only the status line.
+    offload_->finishAll();
+    EXPECT_FALSE(updater().state().busy);
+    EXPECT_EQ(status(), kUnreachable);
+    EXPECT_TRUE(banners_.empty());
+
+    // The hourly tick checks only once a day has passed since the last check.
+    scheduler_.advance(3600);
+    EXPECT_TRUE(offload_->jobs.empty());
+    now_ += std::chrono::duration<double>(86400);
+    scheduler_.advance(3600);
+    EXPECT_EQ(offload_->jobs.size(), 1U);
+    offload_->finishAll();
+
+    // Asked by the user, the same failure is a banner and an announcement.
+    updater().check(true);
+    offload_->finishAll();
+    EXPECT_THAT(banners_, ElementsAre(Pair(kUnreachable, true)));
+    EXPECT_THAT(announced_, ElementsAre(kUnreachable));
+}
+
+TEST_F(UpdaterTest, ANewVersionIsAnnouncedOnceUnlessTheUserAsksAndNothingIsDownloaded) {
+    publish("1.1", false, "Faster scans.");
+    for (const bool userAsked : {false, false, true}) {
+        updater().check(userAsked);
+        offload_->finishAll();
+    }
+    const std::string banner = "Ovra 1.1 is available. Install it in Settings, General.";
+    EXPECT_THAT(banners_, ElementsAre(Pair(banner, false), Pair(banner, false)));
+    EXPECT_EQ(updater().state().available->version, "1.1");
+    EXPECT_THAT(downloader_->requests, ::testing::Each(OvraUpdates::manifestURL()));
+
+    // The second automatic check set the status line alone, with the notes.
+    updater().check(false);
+    offload_->finishAll();
+    EXPECT_EQ(status(), "Ovra 1.1 is available. Faster scans.");
+
+    publish("1.0");
+    updater().check(true);
+    offload_->finishAll();
+    EXPECT_THAT(banners_.back(), Pair("Ovra 1.0 is the latest version.", false));
+    EXPECT_EQ(updater().state().available, std::nullopt);
+}
+
+TEST_F(UpdaterTest, ASecurityFixDownloadsAtOnceAndInstallsWhenOvraIsNotInUse) {
+    publish("1.1", true);
+    overlay_ = true;
+    updater().check(false);
+    offload_->finishOne();
+    EXPECT_EQ(banners_.front().first,
+              "Ovra 1.1 is a security fix. It installs by itself when Ovra is not in use.");
+    ASSERT_EQ(offload_->jobs.size(), 1U);
+    EXPECT_EQ(status(), "Downloading Ovra 1.1\u2026");
+
+    // Install pressed during the automatic download: still downloading, and the user hears so.
+    updater().installAvailable();
+    EXPECT_THAT(banners_.back(), Pair("Downloading Ovra 1.1\u2026", false));
+    EXPECT_EQ(offload_->jobs.size(), 1U);
+
+    offload_->finishAll();
+    EXPECT_EQ(updater().stagedVersion(), "1.1");
+    scheduler_.advance(30);
+    overlay_ = false;
+    active_ = true;
+    scheduler_.advance(30);
+    EXPECT_TRUE(relaunched_.empty());
+    active_ = false;
+    scheduler_.advance(30);
+    ASSERT_EQ(relaunched_.size(), 1U);
+    EXPECT_EQ(relaunched_[0], std::vector<std::string>{InstallMarker::executable(prefix_)});
+    EXPECT_EQ(installedVersion(), "1.1");
+    EXPECT_EQ(quits_, 0);
+    scheduler_.advance(0.3);
+    EXPECT_EQ(quits_, 1);
+    EXPECT_EQ(readText(support_ / Updater::kReceiptFile), "ok\n1.1\n");
+    EXPECT_FALSE(fs::exists(support_ / Updater::kReopenMarker));
+
+    // The next start reports it and removes the old version kept beside the new one.
+    EXPECT_EQ(stagingFolders(prefix_).size(), 1U);
+    restart("1.1");
+    EXPECT_THAT(banners_, ElementsAre(Pair(std::string("Ovra updated to 1.1."), false)));
+    EXPECT_TRUE(stagingFolders(prefix_).empty());
+}
+
+TEST_F(UpdaterTest, ASecurityFixThatFailedBeforeIsOfferedAndTheUserMayStillInstallIt) {
+    defaults_.set(Updater::kFailedVersionKey, "1.1");
+    publish("1.1", true);
+    updater().check(false);
+    offload_->finishAll();
+    EXPECT_THAT(banners_, ElementsAre(Pair(
+                              "Ovra 1.1 is available. Install it in Settings, General.", false)));
+    EXPECT_EQ(downloader_->requests.size(), 1U);
+
+    updater().installAvailable();
+    offload_->finishAll();
+    ASSERT_EQ(relaunched_.size(), 1U);
+    EXPECT_TRUE(fs::exists(support_ / Updater::kReopenMarker));
+    restart("1.1");
+    EXPECT_EQ(generalShown_, 1);
+    EXPECT_EQ(defaults_.object(Updater::kFailedVersionKey), std::nullopt);
+}
+
+TEST_F(UpdaterTest, ACopyThatCannotUpdateItselfSaysSoAndDownloadsNothing) {
+    writeLayout(prefix_, "1.0", false);
+    publish("1.1", true);
+    updater().check(false);
+    offload_->finishAll();
+    ASSERT_EQ(banners_.size(), 2U);
+    EXPECT_THAT(banners_[1].first, ::testing::StartsWith("Ovra 1.1 is available, but this copy"));
+    EXPECT_TRUE(banners_[1].second);
+    EXPECT_FALSE(updater().state().busy);
+    EXPECT_EQ(downloader_->requests.size(), 1U);
+
+    // An archive address on another host is refused without a word.
+    writeLayout(prefix_, "1.0");
+    writeText(served_ / "version.json",
+              R"({"version":"1.2","url":"https://evil.example/a.tar.gz"})");
+    updater().check(false);
+    offload_->finishAll();
+    updater().installAvailable();
+    EXPECT_EQ(banners_.size(), 3U);
+    EXPECT_TRUE(offload_->jobs.empty());
+    EXPECT_FALSE(updater().state().busy);
+    EXPECT_EQ(downloader_->requests.size(), 2U);
+}
+
+TEST_F(UpdaterTest, TheLastAttemptIsReportedOnceAtTheNextStart) {
+    const std::string notInstalled =
+        "Ovra could not install 1.2, so it is still 1.0. Download it from qeld.ai to update.";
+    const struct {
+        std::string receipt;
+        bool marker;
+        std::string running;
+        std::vector<std::pair<std::string, bool>> banners;
+        int windows;
+        std::optional<Json> failedVersion;
+    } rows[] = {
+        {"ok\n1.1\n", false, "1.1", {{"Ovra updated to 1.1.", false}}, 0, std::nullopt},
+        {"ok\n1.1\n", true, "1.1", {{"Ovra updated to 1.1.", false}}, 1, std::nullopt},
+        {"blocked\n1.0\nbusy", true, "1.0", {}, 0, Json("0.9")},
+        {"restored\n1.2\ncannot move: No space left\n",
+         true,
+         "1.0",
+         {{notInstalled + " (cannot move: No space left)", true}},
+         1,
+         Json("1.2")},
+        {"blocked\n1.2\n", false, "1.0", {{notInstalled, true}}, 0, Json("1.2")},
+        {"ok", true, "1.0", {}, 0, Json("0.9")},
+    };
+    for (const auto& r : rows) {
+        defaults_.set(Updater::kFailedVersionKey, "0.9");
+        generalShown_ = 0;
+        writeText(support_ / Updater::kReceiptFile, r.receipt);
+        if (r.marker)
+            writeText(support_ / Updater::kReopenMarker, "");
+        restart(r.running);
+        EXPECT_EQ(banners_, r.banners) << r.receipt;
+        EXPECT_EQ(generalShown_, r.windows) << r.receipt;
+        EXPECT_EQ(defaults_.object(Updater::kFailedVersionKey), r.failedVersion) << r.receipt;
+        EXPECT_FALSE(fs::exists(support_ / Updater::kReceiptFile));
+        EXPECT_FALSE(fs::exists(support_ / Updater::kReopenMarker));
+    }
+}
+
+}  // namespace
+}  // namespace ovra::testing

@@ -1,0 +1,190 @@
+#pragma once
+
+// Test support for the updater: an installed prefix with a stand-in executable, releases signed
+// with a key made for the test, a downloader serving files by address, an offload run by hand,
+// and an updater wired to all of it with a manual clock.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <deque>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "app/maintenance/InstallMarker.h"
+#include "app/maintenance/Updater.h"
+#include "platform/scheduler/ManualScheduler.h"
+#include "tools/release/ReleasePack.h"
+
+namespace ovra::testing {
+
+namespace fs = std::filesystem;
+
+inline std::string readText(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+inline void writeText(const fs::path& file, const std::string& text) {
+    fs::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << text;
+}
+
+// A prefix as `cmake --install` leaves it. Its executable appends its version and arguments to
+// the file named by $OVRA_STANDIN_LOG.
+inline void writeLayout(const fs::path& prefix, const std::string& version,
+                        bool selfUpdate = true) {
+    const fs::path exe = InstallMarker::executable(prefix);
+    writeText(exe, "#!/bin/sh\necho \"" + version + " $*\" >> \"$OVRA_STANDIN_LOG\"\n");
+    fs::permissions(exe, fs::perms(0755));
+    writeText(InstallMarker::file(prefix), InstallMarker::text(selfUpdate));
+}
+
+inline std::vector<fs::path> stagingFolders(const fs::path& prefix) {
+    std::vector<fs::path> out;
+    for (const auto& e : fs::directory_iterator(prefix.parent_path()))
+        if (update::isStagingFolderOf(e.path(), prefix))
+            out.push_back(e.path());
+    return out;
+}
+
+// Serves files by address; anything else is a 404.
+class FakeDownloader final : public download::Downloader {
+  public:
+    download::Outcome fetch(const std::string& url, const fs::path& destination,
+                            const download::Options& options, const download::Progress&,
+                            const std::atomic<bool>&) override {
+        requests.push_back(url);
+        const auto it = files.find(url);
+        if (it == files.end())
+            return {download::Outcome::Kind::httpStatus, 404, {}, 0};
+        const std::string body = readText(it->second);
+        if (options.maxBytes >= 0 && static_cast<std::int64_t>(body.size()) > options.maxBytes)
+            return {download::Outcome::Kind::tooLarge, 200, {}, 0};
+        writeText(destination, body);
+        return {download::Outcome::Kind::ok, 200, {}, static_cast<std::int64_t>(body.size())};
+    }
+    std::map<std::string, fs::path> files;
+    std::vector<std::string> requests;
+};
+
+// Runs the offloaded work and its continuation when the test says so.
+class ManualOffload final : public Offload {
+  public:
+    void run(std::function<void()> work, std::function<void()> then) override {
+        jobs.emplace_back(std::move(work), std::move(then));
+    }
+    // Runs the first job; what it starts waits.
+    void finishOne() {
+        auto job = std::move(jobs.front());
+        jobs.pop_front();
+        job.first();
+        job.second();
+    }
+    void finishAll() {
+        while (!jobs.empty())
+            finishOne();
+    }
+    std::deque<std::pair<std::function<void()>, std::function<void()>>> jobs;
+};
+
+class UpdaterTest : public ::testing::Test {
+  protected:
+    UpdaterTest() { writeLayout(prefix_, "1.0"); }
+    ~UpdaterTest() override {
+        updater_.reset();
+        fs::remove_all(root_);
+    }
+
+    // Publishes `version` on the update host: the manifest, the archive and its signature.
+    release::Packed publish(const std::string& version, bool critical = false,
+                            std::optional<std::string> notes = std::nullopt) {
+        const fs::path layout = root_ / "layouts" / version;
+        writeLayout(layout, version);
+        release::PackRequest request{
+            layout,           version, release::thisPlatform(), served_, "https://qeld.ai/ovra",
+            std::move(notes), critical};
+        auto packed = release::packRelease(request, key_);
+        EXPECT_TRUE(packed) << packed.error();
+        downloader_->files[OvraUpdates::manifestURL()] = packed->manifest;
+        const std::string url = "https://qeld.ai/ovra/" + packed->archive.filename().string();
+        downloader_->files[url] = packed->archive;
+        downloader_->files[release::signatureURL(url)] = packed->signature;
+        return *packed;
+    }
+
+    virtual Updater::Config config() {
+        Updater::Config c;
+        c.currentVersion = running_;
+        c.prefix = prefix_;
+        c.home = root_ / "home";
+        c.supportFolder = support_;
+        c.keys = {key_.publicKey()};
+        c.platform = release::thisPlatform();
+        c.downloader = downloader_;
+        c.scheduler = &scheduler_;
+        c.defaults = &defaults_;
+        c.offload = offload_;
+        c.now = [this] { return now_; };
+        c.banner = [this](const std::string& text, bool problem) {
+            banners_.emplace_back(text, problem);
+        };
+        c.announce = [this](const std::string& text) { announced_.push_back(text); };
+        c.overlayVisible = [this] { return overlay_; };
+        c.appActive = [this] { return active_; };
+        c.windowOpen = [this] { return false; };
+        c.showGeneralSettings = [this] { ++generalShown_; };
+        c.relaunch = [this](const std::vector<std::string>& argv) -> Result<bool> {
+            relaunched_.push_back(argv);
+            return true;
+        };
+        c.quit = [this] { ++quits_; };
+        c.log = [](const std::string& line) { std::cerr << "updater: " << line << "\n"; };
+        return c;
+    }
+
+    Updater& updater() {
+        if (!updater_)
+            updater_ = std::make_unique<Updater>(config());
+        return *updater_;
+    }
+    // The next start of the app, running `version`.
+    Updater& restart(const std::string& version) {
+        updater_.reset();
+        running_ = version;
+        banners_.clear();
+        updater().start();
+        return *updater_;
+    }
+    std::string status() const { return updater_->state().status.value_or(""); }
+    std::string installedVersion() const {
+        const std::string script = readText(InstallMarker::executable(prefix_));
+        return script.substr(script.find("echo \"") + 6, 3);
+    }
+
+    const fs::path root_ =
+        fs::temp_directory_path() / ("ovra-updater-" + std::to_string(::getpid()));
+    fs::path prefix_ = root_ / "apps" / "murmlark-ovra";
+    const fs::path support_ = root_ / "support";
+    const fs::path served_ = root_ / "served";
+    std::string running_ = "1.0";
+    crypto::Ed25519PrivateKey key_ = crypto::Ed25519PrivateKey::generate();
+    ManualScheduler scheduler_;
+    InMemoryDefaults defaults_;
+    std::shared_ptr<ManualOffload> offload_ = std::make_shared<ManualOffload>();
+    std::shared_ptr<FakeDownloader> downloader_ = std::make_shared<FakeDownloader>();
+    OvraUpdates::Date now_{std::chrono::duration<double>(1714564800)};  // 2024-05-01 12:00 UTC
+    bool overlay_ = false;
+    bool active_ = false;
+    int generalShown_ = 0;
+    int quits_ = 0;
+    std::vector<std::pair<std::string, bool>> banners_;
+    std::vector<std::string> announced_;
+    std::vector<std::vector<std::string>> relaunched_;
+    std::unique_ptr<Updater> updater_;
+};
+
+}  // namespace ovra::testing
