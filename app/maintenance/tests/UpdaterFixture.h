@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <array>
 #include <deque>
 #include <fstream>
 #include <map>
@@ -55,15 +56,13 @@ inline std::vector<fs::path> stagingFolders(const fs::path& prefix) {
 class FakeDownloader final : public download::Downloader {
   public:
     download::Outcome fetch(const std::string& url, const fs::path& destination,
-                            const download::Options& options, const download::Progress&,
+                            const download::Options&, const download::Progress&,
                             const std::atomic<bool>&) override {
         requests.push_back(url);
         const auto it = files.find(url);
         if (it == files.end())
             return {download::Outcome::Kind::httpStatus, 404, {}, 0};
         const std::string body = readText(it->second);
-        if (options.maxBytes >= 0 && static_cast<std::int64_t>(body.size()) > options.maxBytes)
-            return {download::Outcome::Kind::tooLarge, 200, {}, 0};
         writeText(destination, body);
         return {download::Outcome::Kind::ok, 200, {}, static_cast<std::int64_t>(body.size())};
     }
@@ -100,8 +99,8 @@ class UpdaterTest : public ::testing::Test {
     }
 
     // Publishes `version` on the update host: the manifest, the archive and its signature.
-    release::Packed publish(const std::string& version, bool critical = false,
-                            std::optional<std::string> notes = std::nullopt) {
+    void publish(const std::string& version, bool critical = false,
+                 std::optional<std::string> notes = std::nullopt) {
         const fs::path layout = root_ / "layouts" / version;
         writeLayout(layout, version);
         release::PackRequest request{
@@ -113,7 +112,6 @@ class UpdaterTest : public ::testing::Test {
         const std::string url = "https://qeld.ai/ovra/" + packed->archive.filename().string();
         downloader_->files[url] = packed->archive;
         downloader_->files[release::signatureURL(url)] = packed->signature;
-        return *packed;
     }
 
     virtual Updater::Config config() {
@@ -135,13 +133,19 @@ class UpdaterTest : public ::testing::Test {
         c.announce = [this](const std::string& text) { announced_.push_back(text); };
         c.overlayVisible = [this] { return overlay_; };
         c.appActive = [this] { return active_; };
-        c.windowOpen = [this] { return false; };
         c.showGeneralSettings = [this] { ++generalShown_; };
         c.relaunch = [this](const std::vector<std::string>& argv) -> Result<bool> {
             relaunched_.push_back(argv);
             return true;
         };
         c.quit = [this] { ++quits_; };
+        c.renames.exchange = [this](const fs::path& a, const fs::path& b) {
+            return exchangeError_ != 0 ? exchangeError_ : paths::systemRenames().exchange(a, b);
+        };
+        c.renames.rename = [this](const fs::path& from, const fs::path& to) {
+            const int error = renameErrors_[std::min<std::size_t>(renames_++, 2)];
+            return error != 0 ? error : paths::systemRenames().rename(from, to);
+        };
         c.log = [](const std::string& line) { std::cerr << "updater: " << line << "\n"; };
         return c;
     }
@@ -152,12 +156,11 @@ class UpdaterTest : public ::testing::Test {
         return *updater_;
     }
     // The next start of the app, running `version`.
-    Updater& restart(const std::string& version) {
+    void restart(const std::string& version) {
         updater_.reset();
         running_ = version;
         banners_.clear();
         updater().start();
-        return *updater_;
     }
     std::string status() const { return updater_->state().status.value_or(""); }
     std::string installedVersion() const {
@@ -184,6 +187,10 @@ class UpdaterTest : public ::testing::Test {
     std::vector<std::pair<std::string, bool>> banners_;
     std::vector<std::string> announced_;
     std::vector<std::vector<std::string>> relaunched_;
+    // Swap steps that fail with these errors (no permission makes a rename fail for root).
+    int exchangeError_ = 0;
+    std::array<int, 3> renameErrors_{};  // the old aside, the new in, the old back
+    std::size_t renames_ = 0;
     std::unique_ptr<Updater> updater_;
 };
 
