@@ -10,7 +10,6 @@
 #include <cstring>
 #include <ctime>
 #include <fstream>
-#include <iterator>
 
 #include "app/maintenance/InstallMarker.h"
 #include "app/maintenance/ReleaseKey.h"
