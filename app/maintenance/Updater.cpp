@@ -4,11 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <fstream>
 
 #include "app/maintenance/InstallMarker.h"
@@ -16,6 +12,7 @@
 #include "app/maintenance/ReleaseStatement.h"
 #include "app/maintenance/UpdateHooks.h"
 #include "core/OvraText.h"
+#include "platform/defaults/DefaultsDates.h"
 #include "platform/process/Relaunch.h"
 
 #ifndef OVRA_VERSION
@@ -79,50 +76,6 @@ std::string downloadingText(const std::string& v) {
 }
 std::string couldNotDownloadText(const std::string& v) {
     return OvraText::f("Ovra %@ could not be downloaded. Ovra will try again tomorrow.", {v});
-}
-
-// ---- the stored time of the last check: ISO 8601 in UTC ----
-
-std::string isoText(OvraUpdates::Date date) {
-    const double seconds = date.time_since_epoch().count();
-    const auto t = static_cast<std::time_t>(std::isfinite(seconds) ? seconds : 0);
-    std::tm utc{};
-    ::gmtime_r(&t, &utc);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
-    return text;
-}
-
-// "2024-05-01T12:00:00Z", with an optional fraction of a second; anything else is none.
-std::optional<OvraUpdates::Date> parseIso(const std::optional<Json>& value) {
-    if (!value || !value->is_string())
-        return std::nullopt;
-    const std::string text = value->get<std::string>();
-    std::tm utc{};
-    int used = 0;
-    if (std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%n", &utc.tm_year, &utc.tm_mon,
-                    &utc.tm_mday, &utc.tm_hour, &utc.tm_min, &utc.tm_sec, &used) != 6 ||
-        used != 19 || utc.tm_mon < 1 || utc.tm_mon > 12 || utc.tm_mday < 1 || utc.tm_mday > 31 ||
-        utc.tm_hour > 23 || utc.tm_min > 59 || utc.tm_sec > 60) {
-        return std::nullopt;
-    }
-    std::string_view rest = std::string_view(text).substr(19);
-    double fraction = 0;
-    if (rest.starts_with('.')) {
-        std::size_t digits = 1;
-        while (digits < rest.size() && rest[digits] >= '0' && rest[digits] <= '9')
-            ++digits;
-        if (digits == 1)
-            return std::nullopt;
-        fraction = std::strtod(std::string(rest.substr(0, digits)).c_str(), nullptr);
-        rest.remove_prefix(digits);
-    }
-    if (rest != "Z")
-        return std::nullopt;
-    utc.tm_year -= 1900;
-    utc.tm_mon -= 1;
-    const std::time_t t = ::timegm(&utc);
-    return OvraUpdates::Date(std::chrono::duration<double>(static_cast<double>(t) + fraction));
 }
 
 // ---- small files ----
@@ -253,7 +206,9 @@ void Updater::start() {
 }
 
 void Updater::checkIfDue() {
-    const auto last = parseIso(config_.defaults->object(kLastCheckKey));
+    std::optional<OvraUpdates::Date> last;
+    if (const auto stored = DefaultsDates::read(*config_.defaults, kLastCheckKey))
+        last = *stored;
     if (OvraUpdates::shouldCheck(last, config_.now()))
         check(false);
 }
@@ -304,7 +259,9 @@ void Updater::check(bool userAsked) {
         return;
     setBusy(true);
     // A check that then fails counts for the daily rule too.
-    config_.defaults->set(kLastCheckKey, isoText(config_.now()));
+    DefaultsDates::write(
+        *config_.defaults, kLastCheckKey,
+        std::chrono::time_point_cast<std::chrono::system_clock::duration>(config_.now()));
     auto manifest = std::make_shared<std::optional<Manifest>>();
     auto reason = std::make_shared<std::string>();
     offload(

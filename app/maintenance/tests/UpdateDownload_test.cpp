@@ -114,7 +114,6 @@ TEST_F(UpdateOverHttp, AReleaseMadeByTheToolInstallsRelaunchesAndIsReportedAtThe
         return c;
     }());
     checkAndInstall();
-    EXPECT_EQ(installedVersion(), "1.1");
 
     // The new version starts only once the old one has quit.
     std::this_thread::sleep_for(200ms);

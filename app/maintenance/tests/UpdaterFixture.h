@@ -76,7 +76,6 @@ class ManualOffload final : public Offload {
     void run(std::function<void()> work, std::function<void()> then) override {
         jobs.emplace_back(std::move(work), std::move(then));
     }
-    // Runs the first job; what it starts waits.
     void finishOne() {
         auto job = std::move(jobs.front());
         jobs.pop_front();
