@@ -136,6 +136,9 @@ std::string t(std::string_view key) {
     // gettext("") answers with the catalogue's header; the empty text stays empty.
     if (key.empty())
         return {};
+    // A catalogue key never holds a NUL, and the C lookup would stop at it.
+    if (key.find('\0') != std::string_view::npos)
+        return std::string(key);
     const std::string k(key);
     return dgettext(kDomain, k.c_str());
 }

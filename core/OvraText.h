@@ -22,7 +22,8 @@ inline constexpr const char* kDomain = "murmlark-ovra";
 // Points the lookup at a folder of <language>/LC_MESSAGES/murmlark-ovra.mo catalogues.
 void setCatalogueFolder(const std::string& folder);
 
-// The translation of key, or key itself; an empty key gives an empty text.
+// The translation of key, or key itself (always for a key holding a NUL); an empty key gives an
+// empty text.
 std::string t(std::string_view key);
 
 // Marks an English literal as translatable where it is only stored; never translates.

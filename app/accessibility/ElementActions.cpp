@@ -141,8 +141,17 @@ Result<PressRoute> AXActions::press(const PressRequest& request) {
         return fail(OvraText::t("The control is gone."));
     }
     raise(request.window, request.windowElement);
-    if (CandidateRoles::textInputs().contains(request.role) && focus(request.element)) {
-        return PressRoute::focused;
+    if (CandidateRoles::textInputs().contains(request.role)) {
+        // A text field is only ever focused: its press action submits the dialog's default
+        // button. A click focuses a field in web content when the focus request fails.
+        if (focus(request.element)) {
+            return PressRoute::focused;
+        }
+        if (isInWebArea(request.element) &&
+            clickVisibleCenter(request.element, request.frame, request.visible, request.window)) {
+            return PressRoute::clicked;
+        }
+        return fail(OvraText::t("The text field could not be focused."));
     }
     if (isInWebArea(request.element) &&
         clickVisibleCenter(request.element, request.frame, request.visible, request.window)) {

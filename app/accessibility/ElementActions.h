@@ -70,10 +70,11 @@ class AXActions final {
     // "AXPress", else "AXConfirm"; the route that worked.
     std::optional<PressRoute> performPress(const ax::Element& element);
 
-    // The whole press: raise the window; a text input is focused; a control inside web content
-    // is clicked at the middle of its visible part; everything else, and every click that could
-    // not land on the control, is pressed through the accessibility action. The error is the
-    // sentence to show.
+    // The whole press: raise the window; a text input is focused (one in web content that
+    // refuses the focus is clicked, which only focuses it) and never pressed; a control inside
+    // web content is clicked at the middle of its visible part; everything else, and every
+    // click that could not land on the control, is pressed through the accessibility action.
+    // The error is the sentence to show.
     Result<PressRoute> press(const PressRequest& request);
 
   private:

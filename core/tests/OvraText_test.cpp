@@ -57,6 +57,10 @@ TEST_F(OvraTextTranslated, TranslatesKnownKeysAndFallsBackToEnglish) {
     EXPECT_EQ(OvraText::t("Not in the catalogue"), "Not in the catalogue");
     EXPECT_EQ(OvraText::t(""), "");
     EXPECT_EQ(OvraText::mark("Close button"), "Close button");
+    // A key with a NUL is itself, not the translation of the text before the NUL.
+    using namespace std::string_literals;
+    EXPECT_EQ(OvraText::t("Close button\0x"s), "Close button\0x"s);
+    EXPECT_EQ(OvraText::f("Open %@\0%@"s, {std::string("a"), std::string("b")}), "Open a\0b"s);
     // Role names go through the lookup too.
     UICandidate c{.id = "c1", .role = "AXButton", .subrole = "AXCloseButton"};
     EXPECT_EQ(c.roleName(), "Schliessknopf");

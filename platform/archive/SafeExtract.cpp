@@ -84,6 +84,23 @@ class OutputFile {
     int fd_;
 };
 
+// Makes `folder` and its missing parents with mode 0755 whatever the umask, so an unpacked
+// folder is never writable by others. False when something else stands in the way.
+bool makeFolders(const std::filesystem::path& folder) {
+    std::error_code ec;
+    // Entries never make links, so a link here was there before (a support folder kept on
+    // another disk, say) and is followed.
+    const auto status = std::filesystem::status(folder, ec);
+    if (!ec && std::filesystem::exists(status))
+        return std::filesystem::is_directory(status);
+    if (folder.has_relative_path() && folder.parent_path() != folder &&
+        !makeFolders(folder.parent_path()))
+        return false;
+    if (::mkdir(folder.c_str(), 0755) != 0)
+        return errno == EEXIST && std::filesystem::is_directory(folder, ec);
+    return ::chmod(folder.c_str(), 0755) == 0;
+}
+
 }  // namespace
 
 Compression compressionFor(const std::string& fileName) {
@@ -143,12 +160,9 @@ std::optional<ExtractError> extract(const std::filesystem::path& archivePath,
             return error(Kind::unsafeEntry, shown + ": names the destination itself");
         }
         const auto target = destination / *clean;
-        std::error_code ec;
         if (type == AE_IFDIR) {
-            std::filesystem::create_directories(target, ec);
-            if (ec || !std::filesystem::is_directory(std::filesystem::symlink_status(target))) {
+            if (!makeFolders(target))
                 return error(Kind::writeFailed, *clean + ": cannot create folder");
-            }
             continue;
         }
         if (archive_entry_size_is_set(entry) && archive_entry_size(entry) > 0) {
@@ -158,7 +172,8 @@ std::optional<ExtractError> extract(const std::filesystem::path& archivePath,
                              "more than " + std::to_string(limits.maxTotalBytes) + " bytes");
             }
         }
-        std::filesystem::create_directories(target.parent_path(), ec);
+        if (!makeFolders(target.parent_path()))
+            return error(Kind::writeFailed, *clean + ": cannot create folder");
         const bool executable = (archive_entry_perm(entry) & 0111U) != 0;
         const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC,
                               executable ? 0755 : 0644);

@@ -43,7 +43,9 @@ const char* kWindowFixture = R"({
           {"id": "below", "role": "AXButton", "frame": [180, 820, 140, 44],
            "actions": ["AXPress"], "attrs": {"AXParent": {"ref": "group"}}},
           {"id": "search", "role": "AXTextField", "frame": [20, 720, 200, 30],
-           "settable": ["AXFocused"], "attrs": {"AXParent": {"ref": "group"}}}]}]}]}
+           "settable": ["AXFocused"], "attrs": {"AXParent": {"ref": "group"}}},
+          {"id": "lockedSearch", "role": "AXTextField", "frame": [400, 720, 200, 30],
+           "actions": ["AXPress"], "attrs": {"AXParent": {"ref": "group"}}}]}]}]}
 })";
 
 class ElementActionsTest : public ::testing::Test {
@@ -101,12 +103,23 @@ TEST_F(ElementActionsTest, TextFieldIsFocusedAfterTheWindowIsRaised) {
     EXPECT_THAT(input_.log(), ElementsAre("activate 77", "activate 77"));
 }
 
-TEST_F(ElementActionsTest, TextFieldThatCannotTakeFocusIsPressedInstead) {
+TEST_F(ElementActionsTest, TextFieldThatRefusesFocusIsNeverPressed) {
+    // Pressing a text entry would submit the dialog's default button.
     auto a = actions();
     auto route = a.press(request("lockedField", "AXTextField", Rect(10, 50, 300, 30)));
+    ASSERT_FALSE(route);
+    EXPECT_THAT(route.error(), HasSubstr("could not be focused"));
+    EXPECT_THAT(performed(),
+                ElementsAre("perform win AXRaise",
+                            "set lockedField AXFocused true failed: unsupported attribute"));
+    // In web content a click focuses it.
+    route = a.press(request("lockedSearch", "AXTextField", Rect(400, 720, 200, 30)));
     ASSERT_TRUE(route);
-    EXPECT_EQ(*route, PressRoute::pressed);
-    EXPECT_THAT(performed().back(), "perform lockedField AXPress");
+    EXPECT_EQ(*route, PressRoute::clicked);
+    EXPECT_THAT(input_.log(),
+                ElementsAre("activate 77", "activate 77", "click 500,735", "move 5,5"));
+    EXPECT_THAT(performed().back(),
+                "set lockedSearch AXFocused true failed: unsupported attribute");
 }
 
 TEST_F(ElementActionsTest, WebControlIsClickedInItsVisiblePartAndThePointerPutBack) {

@@ -52,6 +52,16 @@ TEST_F(SafeExtract, UnpacksFilesAndFoldersWithPlainPermissions) {
     ASSERT_EQ(::stat((out() / "m/sub/run").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777U, 0755U & ~static_cast<unsigned>(::umask(022)));
     EXPECT_EQ(st.st_mode & (S_ISUID | S_ISGID), 0U);
+
+    // Folders are 0755 whatever the umask, those named and those made for a file alike.
+    const mode_t previous = ::umask(0);
+    const auto failed = unpack({testing::folder("open/"), testing::file("deep/er/f", "x")});
+    ::umask(previous);
+    ASSERT_FALSE(failed);
+    for (const char* folder : {"open", "deep", "deep/er"}) {
+        ASSERT_EQ(::stat((out() / folder).c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777U, 0755U) << folder;
+    }
 }
 
 TEST_F(SafeExtract, RefusesHostileEntriesWithoutWritingOutside) {
