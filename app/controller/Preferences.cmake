@@ -11,7 +11,6 @@ target_compile_definitions(ovra_preferences PRIVATE OVRA_WORKER_DIRECTORY="${OVR
 add_library(ovra_preferences_qt STATIC PreferencesObject.cpp)
 target_link_libraries(ovra_preferences_qt PUBLIC ovra_preferences Qt6::Core PRIVATE ovra_warnings)
 # Qt's "signals" keyword would clash with the logic library's parameter names.
-target_compile_definitions(ovra_preferences_qt PRIVATE QT_NO_KEYWORDS)
 
 if(BUILD_TESTING)
   ovra_add_test_files(FILES "${CMAKE_CURRENT_SOURCE_DIR}/tests/preferences/Preferences_test.cpp"

@@ -32,7 +32,7 @@ const KeyboardLayout& KeyboardWatcher::layout() const {
 
 void KeyboardWatcher::readEvents() {
     if (keyboard_->processEvents()) {
-        emit layoutChanged();
+        Q_EMIT layoutChanged();
     }
 }
 

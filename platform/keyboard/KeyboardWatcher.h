@@ -26,7 +26,7 @@ class KeyboardWatcher final : public QObject {
 
     const KeyboardLayout& layout() const;
 
-  signals:
+  Q_SIGNALS:
     // The keymap was replaced or another group became active.
     void layoutChanged();
 
