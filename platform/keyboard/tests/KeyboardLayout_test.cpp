@@ -71,11 +71,5 @@ TEST(KeyboardLayout, SlashKeyLeavesTheKeypadOutAndFallsBackToTheUsPosition) {
     EXPECT_EQ(layout("am").xKeycode(FindShortcut::fallbackKeyCode), 61U);
 }
 
-TEST(KeyboardLayout, UnknownLayoutIsAnError) {
-    const auto made = KeyboardLayout::fromNames("no-such-layout");
-    ASSERT_FALSE(made.ok());
-    EXPECT_NE(made.error().find("no-such-layout"), std::string::npos);
-}
-
 }  // namespace
 }  // namespace ovra::keyboard

@@ -43,8 +43,7 @@ TEST_F(HotkeyManagerTest, MainHotkeyRegistersReplacesAndFailsToNothing) {
     EXPECT_EQ(manager_.lastOutcome(Slot::main), GrabOutcome::taken);
     EXPECT_FALSE(manager_.registerKey(0x10031, 0));  // no key has such a code
     EXPECT_EQ(manager_.lastOutcome(Slot::main), GrabOutcome::noSuchKey);
-    manager_.unregister(Slot::main);  // twice, and never registered: harmless
-    manager_.unregister(Slot::main);
+    manager_.unregister(Slot::main);  // not registered (any more), never registered: harmless
     manager_.unregister(Slot::find);
 }
 
@@ -70,8 +69,6 @@ TEST_F(HotkeyManagerTest, FindHotkeyFollowsTheSlashKeyAndKeepsItsAction) {
 }
 
 TEST_F(HotkeyManagerTest, PressesRunTheirSlotsActionAndUnknownIdsTheMainOne) {
-    EXPECT_EQ(HotkeyManager::slot(2), Slot::find);
-    EXPECT_EQ(HotkeyManager::slot(3), std::nullopt);
     grabber_.pressId(2);  // find has no action yet
     grabber_.pressId(1);
     grabber_.pressId(77);

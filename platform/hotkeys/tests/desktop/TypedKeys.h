@@ -7,11 +7,8 @@
 #include <xcb/xtest.h>
 
 #include <QCoreApplication>
-#include <chrono>
 #include <cstdlib>
 #include <initializer_list>
-#include <thread>
-#include <vector>
 
 #include "platform/atspi/tests/desktop/LaunchedApp.h"
 #include "platform/keyboard/KeyboardLayout.h"
@@ -21,7 +18,8 @@ namespace ovra::testing {
 // Key codes of the modifier and lock keys' positions.
 namespace Keys {
 inline constexpr std::uint16_t control = 59, alt = 58, super = 55, shift = 56, capsLock = 57,
-                               numLock = 71, f = 3, k = 40, slash = 44, seven = 26;
+                               numLock = 71, rightShift = 60, f = 3, k = 40, slash = 44, seven = 26,
+                               period = 47;
 }
 
 class TypedKeys {
@@ -45,7 +43,6 @@ class TypedKeys {
         }
     }
     void tap(std::uint16_t keyCode) { chord({keyCode}); }
-    xcb_connection_t* connection() const { return xcb_; }
 
   private:
     void send(std::uint8_t type, std::uint16_t keyCode) {
@@ -60,19 +57,10 @@ class TypedKeys {
     keyboard::KeyboardLayout layout_;
 };
 
-// Turns the main thread's event loop until `done` holds, for at most `seconds`.
+// Turns the main thread's event loop until `done` holds, for at most `seconds` (a settle time
+// for what must not happen when `done` never holds).
 inline bool pumpUntil(const std::function<bool()>& done, double seconds = 10) {
-    return eventually(
-        [&] {
-            QCoreApplication::processEvents();
-            return done();
-        },
-        seconds);
-}
-
-// Turns the event loop for `seconds`, for what must not happen.
-inline void pumpFor(double seconds) {
-    pumpUntil([] { return false; }, seconds);
+    return eventually([&] { return QCoreApplication::processEvents(), done(); }, seconds);
 }
 
 }  // namespace ovra::testing

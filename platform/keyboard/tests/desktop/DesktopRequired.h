@@ -7,12 +7,9 @@
 
 #include <cstdlib>
 
-#define OVRA_REQUIRE_DESKTOP()                                                         \
-    do {                                                                               \
-        if (std::getenv("OVRA_DESKTOP") == nullptr) {                                  \
-            if (std::getenv("CI") != nullptr) {                                        \
-                FAIL() << "no desktop in CI: run the test under scripts/with-desktop"; \
-            }                                                                          \
-            GTEST_SKIP() << "needs a desktop: run under scripts/with-desktop";         \
-        }                                                                              \
-    } while (false)
+#define OVRA_REQUIRE_DESKTOP()                                             \
+    if (std::getenv("OVRA_DESKTOP") == nullptr) {                          \
+        if (std::getenv("CI") != nullptr)                                  \
+            FAIL() << "no desktop in CI: use scripts/with-desktop";        \
+        GTEST_SKIP() << "needs a desktop: run under scripts/with-desktop"; \
+    }
