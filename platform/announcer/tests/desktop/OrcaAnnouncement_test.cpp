@@ -13,7 +13,6 @@
 
 #include "platform/announcer/AccessibleAnnouncer.h"
 #include "platform/atspi/tests/desktop/LaunchedApp.h"
-#include "platform/keyboard/tests/desktop/DesktopRequired.h"
 
 namespace ovra::announcer {
 namespace {
@@ -26,7 +25,9 @@ bool spoke(const std::filesystem::path& debug, const std::string& text) {
 }
 
 TEST(OrcaAnnouncement, OrcaSpeaksEachAnnouncementOfTheWindow) {
-    OVRA_REQUIRE_DESKTOP();
+    if (std::getenv("OVRA_DESKTOP") == nullptr) {
+        GTEST_SKIP() << "needs a desktop: run under scripts/with-desktop";
+    }
     const std::filesystem::path dir =
         std::filesystem::path(std::getenv("XDG_RUNTIME_DIR")) / "ovra-orca";
     std::filesystem::create_directories(dir);

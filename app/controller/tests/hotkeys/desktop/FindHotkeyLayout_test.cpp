@@ -10,7 +10,6 @@
 #include "platform/hotkeys/X11HotkeyGrabber.h"
 #include "platform/hotkeys/tests/desktop/TypedKeys.h"
 #include "platform/keyboard/KeyboardWatcher.h"
-#include "platform/keyboard/tests/desktop/DesktopRequired.h"
 
 namespace ovra {
 namespace {
@@ -19,7 +18,9 @@ namespace Keys = ovra::testing::Keys;
 using ovra::testing::pumpUntil;
 
 TEST(FindHotkey, FollowsLayoutAndGroupSwitches) {
-    OVRA_REQUIRE_DESKTOP();
+    if (std::getenv("OVRA_DESKTOP") == nullptr) {
+        GTEST_SKIP() << "needs a desktop: run under scripts/with-desktop";
+    }
     ASSERT_EQ(std::system("setxkbmap us"), 0);
     // The desktop is shared with the tests that run next.
     struct Restore {
