@@ -196,28 +196,38 @@ TEST_F(JsonFileDefaultsTest, AWriterKilledAtAnyMomentLeavesOneWholeFile) {
     const std::string b(300'000, 'b');
     std::mt19937 random(7);
     for (int round = 0; round < 12; ++round) {
+        // The writer says when its first write is whole, so every kill lands while it is
+        // rewriting, however slow the machine is.
+        int ready[2];
+        ASSERT_EQ(pipe(ready), 0);
         const pid_t child = fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
+            close(ready[0]);
             ManualScheduler scheduler;
             JsonFileDefaults defaults(file_, scheduler, nullptr);
             for (int i = 0;; ++i) {
                 defaults.set("text", i % 2 == 0 ? a : b);
                 defaults.flush();
+                if (i == 0) {
+                    const char byte = 1;
+                    (void)!write(ready[1], &byte, 1);
+                    close(ready[1]);
+                }
             }
         }
-        usleep(std::uniform_int_distribution<useconds_t>(2'000, 30'000)(random));
+        close(ready[1]);
+        char byte = 0;
+        ASSERT_EQ(read(ready[0], &byte, 1), 1);
+        close(ready[0]);
+        usleep(std::uniform_int_distribution<useconds_t>(0, 30'000)(random));
         kill(child, SIGKILL);
         waitpid(child, nullptr, 0);
-        if (!fs::exists(file_)) {
-            continue;  // killed before the first rename
-        }
         auto parsed = json::parse(stored());
         ASSERT_TRUE(parsed) << "round " << round << ": " << parsed.error();
         const std::string text = (*parsed)["text"].get<std::string>();
         EXPECT_TRUE(text == a || text == b) << "round " << round;
     }
-    ASSERT_TRUE(fs::exists(file_)) << "no write finished at all";
     // Killed writers leave temporary files behind, never anything named like the settings.
     for (const auto& entry : fs::directory_iterator(file_.parent_path())) {
         const std::string name = entry.path().filename().string();
