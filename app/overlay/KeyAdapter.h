@@ -1,0 +1,71 @@
+#pragma once
+
+// One key press inside the app's own windows as the key map reads it: the key's physical
+// position as a key code of the shared vocabulary (36 Return, 53 Escape, 0 the A position…), the
+// characters it types with Shift alone, the modifiers (Ctrl stands for Command, Alt for Option,
+// Super for Control) and whether it is an auto-repeat. Pure: the Qt layer hands in what the
+// event carried.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "core/OverlayKeys.h"
+
+namespace ovra {
+
+struct KeyInput {
+    int keyCode = unknownKey;
+    std::optional<std::string> characters;  // absent when the key types nothing
+    bool shift = false;
+    bool command = false;  // Ctrl
+    bool option = false;   // Alt
+    bool control = false;  // Super
+    bool isRepeat = false;
+
+    // A key whose physical position is not known.
+    static constexpr int unknownKey = -1;
+
+    OverlayKeyPress overlayKeyPress(bool finding) const;
+    friend bool operator==(const KeyInput&, const KeyInput&) = default;
+};
+
+// The keyboard service's answers for one X key code in the current layout.
+class KeyTranslation {
+  public:
+    virtual ~KeyTranslation() = default;
+    // The key code of the key at this X key code's physical position; none for keys the shared
+    // table does not hold.
+    virtual std::optional<int> keyCode(std::uint32_t xKeycode) const = 0;
+    // What the key types in the current layout group with only Shift (and Caps Lock) applied;
+    // empty for a dead key or a key that types nothing.
+    virtual std::string characters(std::uint32_t xKeycode, bool shift, bool capsLock) const = 0;
+};
+
+// What a key event carried, in plain values.
+struct RawKey {
+    std::uint32_t xKeycode = 0;  // 0 when the event did not come from the X server
+    int qtKey = 0;               // Qt's key, for events that carry no X key code
+    std::string text;            // Qt's text, likewise
+    bool modifierOnly = false;   // Shift, Ctrl, Alt, Super, Caps Lock… pressed alone
+    bool shift = false;
+    bool capsLock = false;
+    bool ctrl = false;
+    bool alt = false;
+    bool super = false;
+    bool autoRepeat = false;
+};
+
+namespace KeyAdapter {
+
+// The key input for one key press; none for a modifier pressed alone. Keys that type nothing
+// (arrows, function keys, Page Down…) get the private-use characters the key map knows them by
+// (U+F700…), so a key the map does not use still counts as a key.
+std::optional<KeyInput> adapt(const RawKey& raw, const KeyTranslation* translation);
+
+// The private-use character of a function or navigation key code; none for other keys.
+std::optional<std::string> functionKeyCharacters(int keyCode);
+
+}  // namespace KeyAdapter
+
+}  // namespace ovra

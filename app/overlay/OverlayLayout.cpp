@@ -1,0 +1,471 @@
+#include "app/overlay/OverlayLayout.h"
+
+#include <algorithm>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "app/overlay/Suite.h"
+#include "core/OvraText.h"
+
+namespace ovra {
+
+namespace OverlaySpace {
+
+Rect fromAccessibility(const Rect& ax, const Rect& screenNative, double devicePixelRatio) {
+    const double dpr = devicePixelRatio > 0 ? devicePixelRatio : 1;
+    return Rect((ax.minX() - screenNative.minX()) / dpr, (ax.minY() - screenNative.minY()) / dpr,
+                ax.width() / dpr, ax.height() / dpr);
+}
+
+OverlayModel::RectMapping mapping(const Rect& screenNative, double devicePixelRatio) {
+    return [screenNative, devicePixelRatio](const Rect& ax) {
+        return fromAccessibility(ax, screenNative, devicePixelRatio);
+    };
+}
+
+}  // namespace OverlaySpace
+
+namespace {
+
+using Ids = std::unordered_set<std::string_view>;
+
+Rect grown(const Rect& r, double by) {
+    return r.insetBy(-by, -by);
+}
+
+// The click target of an element: at least 44 in its smaller direction.
+Rect hitTarget(const Rect& r) {
+    const double grow =
+        std::max({0.0, (OverlayLayout::minimumHit - r.width()) / 2,
+                  (OverlayLayout::minimumHit - r.height()) / 2});
+    return grown(r, grow);
+}
+
+double ringLineWidth(bool selected, const OverlayEnvironment& environment) {
+    if (selected) {
+        return environment.increasedContrast ? 8 : 6;
+    }
+    return environment.increasedContrast ? 6 : 4;
+}
+
+std::optional<RgbColor> glowColor(BeaconTheme theme) {
+    switch (theme) {
+        case BeaconTheme::ember:
+            return Suite::signal;
+        case BeaconTheme::ovra:
+            return RgbColor{0.45, 0.72, 1.0};
+        default:
+            return std::nullopt;
+    }
+}
+
+std::string joined(const std::vector<std::string>& parts) {
+    std::string out;
+    for (const std::string& part : parts) {
+        if (part.empty()) {
+            continue;
+        }
+        if (!out.empty()) {
+            out += " · ";
+        }
+        out += part;
+    }
+    return out;
+}
+
+// The numbers of one moment's navigation order, read once per layout.
+class Numbers {
+  public:
+    explicit Numbers(const std::vector<std::string>& order) {
+        for (std::size_t i = 0; i < order.size(); ++i) {
+            positions_.emplace(order[i], static_cast<int>(i) + 1);  // keeps the first
+        }
+    }
+    std::optional<int> of(const std::string& id) const {
+        const auto found = positions_.find(id);
+        return found == positions_.end() ? std::nullopt : std::optional<int>(found->second);
+    }
+
+  private:
+    std::unordered_map<std::string, int> positions_;
+};
+
+struct PlanContext {
+    const OverlayModel& model;
+    const FocusPlan& plan;
+    const OverlayEnvironment& environment;
+    std::vector<std::string> order;
+    Numbers numbers;
+    std::optional<std::string> selectedID;
+    double ts;
+    RgbColor theme;
+
+    bool selected(const FocusItem& item) const { return selectedID == item.id(); }
+    Badge badge(int number, bool isSelected, RgbColor color, double side) const {
+        return {Rect(0, 0, side, side), OverlayLayout::badgeText(number), isSelected, color};
+    }
+};
+
+void addPlanLayer(const PlanContext& c, Size screen, OverlayScene& scene) {
+    const bool finding = c.model.finding();
+    const Ids matches = finding ? Ids(c.order.begin(), c.order.end()) : Ids();
+    const auto keep = [&](const FocusItem& item) {
+        return !finding || matches.count(item.id()) != 0;
+    };
+
+    for (const FocusItem& item : c.plan.suppressed()) {
+        if (!keep(item)) {
+            continue;
+        }
+        Veil veil{item.id(), grown(c.model.mapRect(item.candidate.frame), OverlayLayout::veilOutset),
+                  c.model.showAll(), c.selected(item), std::nullopt};
+        if (veil.rect.width() > 70 && veil.rect.height() > 16) {
+            veil.label = OvraText::f("Probably: %@", {item.reason ? OvraText::t(*item.reason)
+                                                                  : OvraText::t("distraction")});
+        }
+        scene.veils.push_back(std::move(veil));
+    }
+
+    const auto secondary = [&](const FocusItem& item) {
+        SecondaryRing ring{item.id(),
+                           grown(c.model.mapRect(item.candidate.frame), OverlayLayout::secondaryOutset),
+                           c.selected(item), std::nullopt};
+        const std::optional<int> n = c.numbers.of(item.id());
+        if (n && *n <= 9) {
+            ring.badge = c.badge(*n, ring.selected, {1, 1, 1}, 32 * c.ts);
+            ring.badge->frame.origin = {ring.rect.minX() - 18, ring.rect.minY() - 18};
+        }
+        scene.secondaries.push_back(std::move(ring));
+    };
+    if (c.model.showAll() && !finding) {
+        for (const FocusItem& item : c.plan.available()) {
+            secondary(item);
+        }
+    }
+    if (finding) {
+        for (const FocusItem& item : c.plan.items) {
+            if (matches.count(item.id()) != 0 && item.verdict != FocusVerdict::beacon) {
+                secondary(item);
+            }
+        }
+    }
+
+    const std::vector<FocusItem> beacons = c.plan.beacons();
+    std::vector<Rect> others;
+    for (const FocusItem& item : beacons) {
+        if (!ScrollMore::isScroll(item.id()) && keep(item)) {
+            others.push_back(grown(c.model.mapRect(item.candidate.frame), OverlayLayout::ringOutset));
+        }
+    }
+    const Rect bounds(0, 0, screen.width, screen.height);
+    for (const FocusItem& item : beacons) {
+        if (ScrollMore::isScroll(item.id())) {
+            if (!finding) {
+                const bool isSelected = c.selected(item);
+                ScrollPill pill{item.id(),
+                                c.model.mapRect(item.candidate.frame),
+                                isSelected,
+                                ScrollMore::direction(item.id()).value_or(ScrollDirection::down),
+                                item.displayLabel,
+                                ringLineWidth(isSelected, c.environment),
+                                std::nullopt};
+                if (const auto n = c.numbers.of(item.id())) {
+                    pill.badge = c.badge(*n, isSelected, c.theme, 32 * c.ts);
+                }
+                scene.scrollPills.push_back(std::move(pill));
+            }
+            continue;
+        }
+        if (!keep(item)) {
+            continue;
+        }
+        Ring ring;
+        ring.id = item.id();
+        ring.rect = grown(c.model.mapRect(item.candidate.frame), OverlayLayout::ringOutset);
+        ring.selected = c.selected(item);
+        ring.lineWidth = ringLineWidth(ring.selected, c.environment);
+        ring.pulses =
+            ring.selected && c.model.pulseEnabled && !c.environment.reduceMotion;
+        ring.glow = glowColor(c.model.theme);
+        ring.glowOpacity = ring.selected ? 0.7 : 0.45;
+        ring.glowRadius = ring.selected ? 9 : 5;
+        if (const auto n = c.numbers.of(item.id())) {
+            std::vector<Rect> avoiding;
+            for (const Rect& other : others) {
+                if (!(other == ring.rect)) {
+                    avoiding.push_back(other);
+                }
+            }
+            const double side = 42 * c.ts;
+            ring.badge = c.badge(*n, ring.selected, c.theme, side);
+            ring.badge->frame = Geometry::badgeFrame(grown(ring.rect, (ring.lineWidth + 6) / 2),
+                                                     side, avoiding, bounds);
+        }
+        scene.rings.push_back(std::move(ring));
+    }
+}
+
+// Front-most first: scroll pills, rings, secondary rings (find, then show-all), veils.
+void addHitsAndControls(const OverlayModel& model, const FocusPlan& plan, const Numbers& numbers,
+                        OverlayScene& scene) {
+    const auto name = [&](const std::string& id) {
+        const FocusItem* item = plan.item(id);
+        return item ? SidebarText::accessibleName(numbers.of(id), *item) : id;
+    };
+    for (const ScrollPill& pill : scene.scrollPills) {
+        scene.hits.push_back({pill.rect, pill.id, true});
+        const FocusItem* item = plan.item(pill.id);
+        const auto n = numbers.of(pill.id);
+        const std::string label = item ? item->displayLabel : pill.label;
+        scene.controls.push_back(
+            {pill.id, pill.rect, n ? std::to_string(*n) + ", " + label : label});
+    }
+    for (auto ring = scene.rings.rbegin(); ring != scene.rings.rend(); ++ring) {
+        scene.hits.push_back({hitTarget(ring->rect), ring->id, false});
+        scene.controls.push_back({ring->id, ring->rect, name(ring->id)});
+    }
+    for (auto ring = scene.secondaries.rbegin(); ring != scene.secondaries.rend(); ++ring) {
+        scene.hits.push_back({hitTarget(ring->rect), ring->id, false});
+        scene.controls.push_back({ring->id, ring->rect, name(ring->id)});
+    }
+    for (auto veil = scene.veils.rbegin(); veil != scene.veils.rend(); ++veil) {
+        const bool active = model.showAll();
+        scene.hits.push_back(
+            {hitTarget(veil->rect), active ? std::optional(veil->id) : std::nullopt, false});
+        if (active) {
+            scene.controls.push_back({veil->id, veil->rect, name(veil->id)});
+        }
+    }
+    // Screen readers list the controls in their numbered order.
+    std::stable_sort(scene.controls.begin(), scene.controls.end(),
+                     [&](const AccessibleControl& a, const AccessibleControl& b) {
+                         return numbers.of(a.id).value_or(1 << 30) <
+                                numbers.of(b.id).value_or(1 << 30);
+                     });
+}
+
+HudPlacement placeHud(const OverlayModel& model, const OverlayLayoutInput& input,
+                      const std::vector<std::string>& order, double sidebar) {
+    const double ts = model.textScale;
+    const Size screen = input.screen;
+    HudPlacement placement;
+    const double width = OverlayLayout::hudWidth(model, screen);
+    const double height = std::max(input.hudHeight, 170 * ts);
+
+    std::vector<Rect> ovras;
+    if (const FocusPlan* plan = model.phase().plan()) {
+        for (const std::string& id : order) {
+            if (const FocusItem* item = plan->item(id)) {
+                ovras.push_back(model.mapRect(item->candidate.frame));
+            }
+        }
+    }
+    placement.spot = Geometry::islandSpot(ovras, screen, {width, height}, model.topInset, 42 * ts);
+    const bool top = placement.spot.vertical == Geometry::IslandPlacement::top;
+    const bool centered = placement.spot.side == Geometry::IslandSide::center;
+    const bool attached = top && centered && model.notchWidth > 0;
+    placement.chrome = {{attached ? model.notchWidth : 0, model.topInset}, top, width};
+
+    const double frameHeight =
+        (input.hudHeight > 0 ? input.hudHeight : height) + (attached ? model.topInset : 0);
+    const double left = sidebar + (centered ? 0 : 16);
+    const double right = screen.width - (centered ? 0 : 16);
+    double x = left + (right - left - width) / 2;
+    if (placement.spot.side == Geometry::IslandSide::leading) {
+        x = left;
+    } else if (placement.spot.side == Geometry::IslandSide::trailing) {
+        x = right - width;
+    }
+    const double y = top ? (attached ? 0 : model.topInset + 8) : screen.height - 48 - frameHeight;
+    placement.frame = Rect(x, y, width, frameHeight);
+    return placement;
+}
+
+}  // namespace
+
+namespace OverlayLayout {
+
+std::string badgeText(int number) {
+    return number < 10 ? OvraText::format("%lld", {static_cast<std::int64_t>(number)}) : "•";
+}
+
+std::vector<Rect> holeRects(const OverlayModel& model) {
+    const FocusPlan* plan = model.phase().plan();
+    if (!plan || model.stale()) {
+        return {};
+    }
+    const std::vector<std::string> ids = model.finding()   ? model.navigationOrder()
+                                         : model.showAll() ? plan->revealOrder()
+                                                           : plan->beaconOrder;
+    const Ids wanted(ids.begin(), ids.end());
+    std::vector<Rect> holes;
+    for (const FocusItem& item : plan->items) {
+        if (wanted.count(item.id()) != 0 && !ScrollMore::isScroll(item.id())) {
+            holes.push_back(model.mapRect(item.candidate.frame));
+        }
+    }
+    return holes;
+}
+
+double sidebarWidth(double screenWidth, double textScale) {
+    return std::min(std::max(0.34 * screenWidth, 220.0), std::max(340 * textScale, 300.0));
+}
+
+double hudWidth(const OverlayModel& model, Size screen) {
+    const double beside =
+        screen.width - (model.sidebar() ? sidebarWidth(screen.width, model.textScale) : 0);
+    return std::max(0.0, std::min(820 * model.textScale, beside - 32));
+}
+
+std::string detail(const OverlayModel& model, const FocusItem& item) {
+    if (model.notice()) {
+        return *model.notice();
+    }
+    if (model.explainID() == item.id()) {
+        return item.explanation + "  " + OvraText::t("P: always highlight · D: don't highlight");
+    }
+    if (model.armedID() == item.id()) {
+        return OvraText::t("Press Return again to confirm");
+    }
+    std::vector<std::string> parts{item.candidate.roleName()};
+    if (item.reason && item.forceBeacon) {
+        parts.push_back(OvraText::t(*item.reason));
+    }
+    if (item.reason && item.verdict == FocusVerdict::suppressed) {
+        parts.push_back(OvraText::f("hidden as probably: %@", {OvraText::t(*item.reason)}));
+    }
+    const std::string label = item.candidate.label();
+    if (!label.empty() && label != item.displayLabel) {
+        parts.push_back(OvraText::f("site says “%@”", {label}));
+    }
+    parts.push_back(OvraText::t(item.candidate.isTextInput() ? "Return to type here"
+                                                             : "Return to press"));
+    if (model.scanning()) {
+        parts.push_back(OvraText::t("scanning"));
+    }
+    return joined(parts);
+}
+
+std::string summary(const OverlayModel& model, const FocusPlan& plan) {
+    const auto hidden = static_cast<std::int64_t>(plan.suppressed().size());
+    return joined(
+        {OvraText::f("%lld to choose from", {static_cast<std::int64_t>(plan.choiceCount())}),
+         hidden == 0   ? std::string()
+         : hidden == 1 ? OvraText::t("1 distraction hidden")
+                       : OvraText::f("%lld distractions hidden", {hidden}),
+         model.engineNote()});
+}
+
+HudContent hudContent(const OverlayModel& model) {
+    HudContent hud;
+    hud.hints = KeyHints::rows(model);
+    const OverlayPhase& phase = model.phase();
+    if (const auto* loading = phase.loading()) {
+        hud.kind = HudContent::Kind::loading;
+        hud.headline = OvraText::f("Simplifying %@…", {loading->app});
+        return hud;
+    }
+    if (const auto* message = phase.message()) {
+        hud.headline = message->text;
+        return hud;
+    }
+    const FocusPlan& plan = *phase.plan();
+    hud.kind = HudContent::Kind::ready;
+    hud.summary = summary(model, plan);
+    const std::optional<FocusItem> selected = model.selectedItem();
+    const std::optional<int> number = selected ? model.number(selected->id()) : std::nullopt;
+    if (model.finding() && model.navigationOrder().empty()) {
+        hud.headline = OvraText::f("No matches for “%@”", {model.query()});
+    } else if (selected && number) {
+        hud.badgeText = badgeText(*number);
+        hud.label = selected->displayLabel;
+        hud.detail = detail(model, *selected);
+    } else {
+        hud.headline = OvraText::t(plan.beaconOrder.empty()
+                                       ? "Nothing to press here. Press A to see everything."
+                                       : "Nothing selected");
+    }
+    return hud;
+}
+
+Connector connector(const Rect& row, const Rect& control) {
+    const Point start{row.maxX(), row.midY()};
+    const double endX = control.minX() > start.x ? control.minX() : control.maxX();
+    const Point end{endX, control.midY()};
+    const double mid = (start.x + end.x) / 2;
+    return {start, {mid, start.y}, {mid, end.y}, end};
+}
+
+OverlayScene layout(const OverlayModel& model, const OverlayLayoutInput& input) {
+    OverlayScene scene;
+    scene.size = input.screen;
+    scene.textScale = model.textScale;
+    scene.theme = model.theme.color();
+    scene.dimOpacity = input.environment.reduceTransparency ? 0.95 : model.dimLevel;
+    scene.holes = holeRects(model);
+    scene.sidebarShown = model.sidebar();
+    scene.sidebarWidth = sidebarWidth(input.screen.width, model.textScale);
+    scene.hud = hudContent(model);
+
+    const std::vector<std::string> order = model.navigationOrder();
+    const Numbers numbers(order);
+    const FocusPlan* plan = model.phase().plan();
+    scene.hudPlacement =
+        placeHud(model, input, order, scene.sidebarShown ? scene.sidebarWidth : 0);
+    scene.hits.push_back({scene.hudPlacement.frame, std::nullopt, false});
+    if (!plan) {
+        return scene;
+    }
+    const std::optional<FocusItem> selected = model.selectedItem();
+    scene.planVisible = !model.stale();
+    if (scene.planVisible) {
+        const PlanContext context{model,
+                                  *plan,
+                                  input.environment,
+                                  order,
+                                  numbers,
+                                  selected ? std::optional(selected->id()) : std::nullopt,
+                                  model.textScale,
+                                  scene.theme};
+        addPlanLayer(context, input.screen, scene);
+        addHitsAndControls(model, *plan, numbers, scene);
+    }
+    if (model.sidebar() && input.selectedRowFrame && selected && !model.stale()) {
+        scene.connector =
+            connector(*input.selectedRowFrame, model.mapRect(selected->candidate.frame));
+    }
+    return scene;
+}
+
+}  // namespace OverlayLayout
+
+namespace SidebarText {
+
+std::string countLine(int things) {
+    return things == 1 ? OvraText::t("1 thing you can do")
+                       : OvraText::f("%lld things you can do", {static_cast<std::int64_t>(things)});
+}
+
+std::string matchLine(int matches) {
+    if (matches == 0) {
+        return OvraText::t("No matches");
+    }
+    return matches == 1 ? OvraText::t("1 match")
+                        : OvraText::f("%lld matches", {static_cast<std::int64_t>(matches)});
+}
+
+std::string detail(const FocusItem& item) {
+    if (item.verdict == FocusVerdict::suppressed && item.reason) {
+        return OvraText::f("probably: %@", {OvraText::t(*item.reason)});
+    }
+    return item.candidate.roleName();
+}
+
+std::string accessibleName(std::optional<int> number, const FocusItem& item) {
+    std::string name = number ? std::to_string(*number) + ", " : std::string();
+    return name + item.displayLabel + ", " + item.candidate.roleName();
+}
+
+}  // namespace SidebarText
+
+}  // namespace ovra

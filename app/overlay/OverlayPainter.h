@@ -1,0 +1,51 @@
+#pragma once
+
+// Draws an overlay scene with QPainter: the dim layer with its holes (over a grabbed backdrop
+// when there is no compositing manager), veils, rings with their glow and badges, scroll pills,
+// the sidebar connector and the information panel in its island shell. It decides nothing: the
+// layout step has.
+
+#include <QImage>
+#include <QPointF>
+#include <cstdint>
+
+#include "app/overlay/OverlayScene.h"
+
+class QPainter;
+
+namespace ovra {
+
+// The animated values of one frame.
+struct OverlayMotionState {
+    double openness = 1;         // 0 shut … 1 open; the dim, plan, connector and shell follow it
+    double pulse = 1;            // the opacity of pulsing rings
+    std::optional<Point> hudAt;  // the panel's origin while it moves; else its frame's
+    double spinnerTurn = 0;      // 0…1, the loading spinner's rotation
+    bool reduceMotion = false;
+};
+
+// Drawings kept from frame to frame of one scene (the plan layer but its pulsing strokes, and
+// the open information panel), so that a frame of the pulse costs little more than a few copies.
+// Dropped when the scene's generation or the device pixel ratio changes.
+struct OverlayPaintCache {
+    std::uint64_t generation = 0;
+    qreal devicePixelRatio = 0;
+    QImage plan;
+    QImage hud;
+};
+
+namespace OverlayPainter {
+
+// The information panel's height for its content at `width` (paddings included, before any
+// notch padding).
+double hudHeight(const HudContent& content, double width, double textScale);
+
+// Paints the whole scene. With a backdrop (the screen as it was, for desktops without a
+// compositing manager) everything is painted opaque over it; without one the painter's device
+// must start transparent (as a translucent window's backing store does).
+void paint(QPainter& painter, const OverlayScene& scene, const OverlayMotionState& motion,
+           const QImage* backdrop = nullptr, OverlayPaintCache* cache = nullptr);
+
+}  // namespace OverlayPainter
+
+}  // namespace ovra

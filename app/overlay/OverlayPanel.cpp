@@ -1,0 +1,253 @@
+#include "app/overlay/OverlayPanel.h"
+
+#include <xcb/shape.h>
+#include <xcb/xcb.h>
+
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QPointer>
+#include <QScreen>
+#include <QWindow>
+#include <cstdlib>
+
+#include "app/overlay/CompositorWatch.h"
+#include "core/OvraText.h"
+
+namespace ovra {
+
+namespace {
+
+constexpr double kStepAsideSeconds = 0.1;
+
+bool isModifierKey(int key) {
+    switch (key) {
+        case Qt::Key_Shift:
+        case Qt::Key_Control:
+        case Qt::Key_Alt:
+        case Qt::Key_AltGr:
+        case Qt::Key_Meta:
+        case Qt::Key_Super_L:
+        case Qt::Key_Super_R:
+        case Qt::Key_Hyper_L:
+        case Qt::Key_Hyper_R:
+        case Qt::Key_CapsLock:
+        case Qt::Key_NumLock:
+        case Qt::Key_ScrollLock:
+        case Qt::Key_Mode_switch:
+            return true;
+        default:
+            return false;
+    }
+}
+
+xcb_connection_t* xConnection() {
+    auto* app = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return app ? app->connection() : nullptr;
+}
+
+// The panel for the scroller: it outlives nothing, and does nothing once the panel is gone.
+class PanelPointerInput final : public OverlayPointerInput {
+  public:
+    explicit PanelPointerInput(OverlayPanel* panel) : panel_(panel) {}
+    void setIgnoresPointerInput(bool ignores) override {
+        if (panel_) {
+            panel_->setInputTransparent(ignores);
+        }
+    }
+
+  private:
+    QPointer<OverlayPanel> panel_;
+};
+
+}  // namespace
+
+OverlayPanel::OverlayPanel(OverlayModel& model, Scheduler& scheduler, PointerIntent& pointer,
+                           ActivateHandler onActivate, std::function<void()> onDismiss,
+                           const KeyTranslation* keys)
+    : QWidget(nullptr,
+              Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                  Qt::X11BypassWindowManagerHint),
+      model_(model),
+      scheduler_(scheduler),
+      keys_(keys),
+      view_(new OverlayView(model, scheduler, pointer, std::move(onActivate), std::move(onDismiss),
+                            this)),
+      compositor_(std::make_unique<CompositorWatch>()) {
+    setAttribute(Qt::WA_TranslucentBackground);
+    const QString name = QString::fromStdString(OvraText::t("Murmlark Ovra overlay"));
+    setWindowTitle(name);
+    setAccessibleName(name);
+    setFocusPolicy(Qt::NoFocus);
+    create();
+    windowHandle()->installEventFilter(this);
+    connect(compositor_.get(), &CompositorWatch::changed, this, &OverlayPanel::compositorChanged);
+}
+
+OverlayPanel::~OverlayPanel() {
+    scheduler_.cancel(regrab_);
+}
+
+bool OverlayPanel::compositing() const {
+    return compositor_->active();
+}
+
+Rect OverlayPanel::nativeFrame(const QScreen& screen) {
+    // Qt keeps a screen's top-left corner in device pixels and scales only its size.
+    const QRect g = screen.geometry();
+    const double dpr = screen.devicePixelRatio();
+    return Rect(g.x(), g.y(), g.width() * dpr, g.height() * dpr);
+}
+
+OverlayModel::RectMapping OverlayPanel::mapping(const QScreen& screen) {
+    return OverlaySpace::mapping(nativeFrame(screen), screen.devicePixelRatio());
+}
+
+std::shared_ptr<OverlayPointerInput> OverlayPanel::pointerInput() {
+    return std::make_shared<PanelPointerInput>(this);
+}
+
+void OverlayPanel::present(QScreen* screen) {
+    screen_ = screen ? screen : QGuiApplication::primaryScreen();
+    const bool wasShown = isVisible();
+    if (screen_) {
+        windowHandle()->setScreen(screen_);
+        setGeometry(screen_->geometry());
+    }
+    if (compositing()) {
+        view_->setBackdrop({});
+    } else if (!wasShown) {
+        grabBackdrop();
+    }
+    show();
+    raise();
+    activateWindow();
+    windowHandle()->requestActivate();
+    applyInputShape();
+}
+
+void OverlayPanel::orderOut() {
+    scheduler_.cancel(regrab_);
+    regrab_ = 0;
+    hide();
+}
+
+void OverlayPanel::grabBackdrop() {
+    if (!screen_) {
+        return;
+    }
+    view_->setBackdrop(screen_->grabWindow(0).toImage());
+}
+
+void OverlayPanel::refreshBackdrop() {
+    if (compositing() || !screen_) {
+        return;
+    }
+    if (!isVisible()) {
+        grabBackdrop();
+        return;
+    }
+    // Without a compositing manager the screen holds our own pixels: step aside, let the apps
+    // below paint, grab, and come back with the keyboard.
+    hide();
+    scheduler_.cancel(regrab_);
+    regrab_ = scheduler_.after(kStepAsideSeconds, [this] {
+        regrab_ = 0;
+        grabBackdrop();
+        present(screen_);
+    });
+}
+
+void OverlayPanel::compositorChanged(bool active) {
+    if (active) {
+        view_->setBackdrop({});
+    } else if (isVisible()) {
+        refreshBackdrop();
+    }
+}
+
+void OverlayPanel::setInputTransparent(bool transparent) {
+    inputTransparent_ = transparent;
+    applyInputShape();
+}
+
+void OverlayPanel::applyInputShape() {
+    xcb_connection_t* connection = xConnection();
+    if (!connection) {
+        windowHandle()->setFlag(Qt::WindowTransparentForInput, inputTransparent_);
+        return;
+    }
+    const auto window = static_cast<xcb_window_t>(winId());
+    if (inputTransparent_) {
+        xcb_shape_rectangles(connection, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT,
+                             XCB_CLIP_ORDERING_UNSORTED, window, 0, 0, 0, nullptr);
+    } else {
+        xcb_shape_mask(connection, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT, window, 0, 0, XCB_NONE);
+    }
+    // A round trip: the server has applied the shape before the caller posts any input.
+    std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
+}
+
+void OverlayPanel::focusContent() {
+    view_->setFocus(Qt::OtherFocusReason);
+}
+
+bool OverlayPanel::sendEditAction(EditAction action) {
+    auto* field = qobject_cast<QLineEdit*>(focusWidget());
+    if (!field) {
+        return false;
+    }
+    switch (action) {
+        case EditAction::paste:
+            field->paste();
+            break;
+        case EditAction::copy:
+            field->copy();
+            break;
+        case EditAction::cut:
+            field->cut();
+            break;
+        case EditAction::selectAll:
+            field->selectAll();
+            break;
+        case EditAction::undo:
+            field->undo();
+            break;
+        case EditAction::redo:
+            field->redo();
+            break;
+    }
+    return true;
+}
+
+bool OverlayPanel::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != windowHandle() || event->type() != QEvent::KeyPress || !onKey_) {
+        return false;
+    }
+    const auto* key = static_cast<const QKeyEvent*>(event);
+    const Qt::KeyboardModifiers modifiers = key->modifiers();
+    RawKey raw;
+    raw.xKeycode = key->nativeScanCode();
+    raw.qtKey = key->key();
+    raw.text = key->text().toStdString();
+    raw.modifierOnly = isModifierKey(key->key());
+    raw.shift = modifiers.testFlag(Qt::ShiftModifier);
+    raw.capsLock = raw.xKeycode != 0 && (key->nativeModifiers() & XCB_MOD_MASK_LOCK) != 0;
+    raw.ctrl = modifiers.testFlag(Qt::ControlModifier);
+    raw.alt = modifiers.testFlag(Qt::AltModifier);
+    raw.super = modifiers.testFlag(Qt::MetaModifier);
+    raw.autoRepeat = key->isAutoRepeat();
+    const std::optional<KeyInput> input = KeyAdapter::adapt(raw, keys_);
+    return input && onKey_(*input);
+}
+
+void OverlayPanel::resizeEvent(QResizeEvent*) {
+    view_->setGeometry(rect());
+}
+
+void OverlayPanel::showEvent(QShowEvent*) {
+    view_->setGeometry(rect());
+}
+
+}  // namespace ovra

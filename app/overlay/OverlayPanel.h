@@ -1,0 +1,101 @@
+#pragma once
+
+// The key-taking window the overlay shows in: a frameless, full-screen, override-redirect window
+// above other apps on the target's screen. When shown it takes the X input focus. Every key
+// press goes to its key handler before any widget inside it sees the key (a filter on the
+// window), so a consumed key never reaches the find field. It can let pointer input through
+// (an empty input shape) while a click or wheel turn is posted to the app below. With a
+// compositing manager the dim is painted with alpha; without one the screen is grabbed just
+// before showing and painted dimmed beneath the overlay, and the window follows the compositing
+// manager as it starts or stops.
+
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "app/accessibility/Scroller.h"
+#include "app/overlay/KeyAdapter.h"
+#include "app/overlay/OverlayView.h"
+#include "platform/scheduler/Scheduler.h"
+
+class QScreen;
+
+namespace ovra {
+
+class CompositorWatch;
+
+// An editing command the panel passes to its focused text field.
+enum class EditAction { paste, copy, cut, selectAll, undo, redo };
+
+class OverlayPanel final : public QWidget, public OverlayPointerInput {
+    Q_OBJECT
+  public:
+    // True when the key is consumed.
+    using KeyHandler = std::function<bool(const KeyInput&)>;
+
+    // `keys` places X key codes and gives the characters they type; without it keys are placed
+    // by what Qt reports (enough on platforms that are not X, and in tests).
+    OverlayPanel(OverlayModel& model, Scheduler& scheduler, PointerIntent& pointer,
+                 ActivateHandler onActivate, std::function<void()> onDismiss,
+                 const KeyTranslation* keys = nullptr);
+    ~OverlayPanel() override;
+
+    // The owner's key handler, offered every key press (modifiers alone are not offered).
+    void setKeyHandler(KeyHandler handler) { onKey_ = std::move(handler); }
+
+    // Covers `screen` (the primary screen when none), shows the panel above other windows and
+    // takes the keyboard. Without a compositing manager the screen is grabbed first, unless the
+    // panel is already showing.
+    void present(QScreen* screen = nullptr);
+    // Hides the panel; it lets pointer input through no more.
+    void orderOut();
+    bool isShown() const { return isVisible(); }
+
+    // Lets clicks and wheel turns through to the windows below (true) or takes them (false);
+    // in effect at the display server when it returns.
+    void setInputTransparent(bool transparent);
+    bool inputTransparent() const { return inputTransparent_; }
+    void setIgnoresPointerInput(bool ignores) override { setInputTransparent(ignores); }
+    // The panel as the scroller's overlay: it stays valid after the panel is gone.
+    std::shared_ptr<OverlayPointerInput> pointerInput();
+
+    // The find field gives up the keyboard; keys go to the overlay itself.
+    void focusContent();
+    // Passes an editing command to the focused text field; false when none took it.
+    bool sendEditAction(EditAction action);
+
+    // Grabs the screen again beneath the panel (after a scroll or a new reading) when there is
+    // no compositing manager: the panel steps aside while the grab is made.
+    void refreshBackdrop();
+    bool compositing() const;
+
+    OverlayView& view() const { return *view_; }
+
+    // The device-pixel frame of a screen in the root window's space.
+    static Rect nativeFrame(const QScreen& screen);
+    // The model's frame mapping for the overlay covering `screen`.
+    static OverlayModel::RectMapping mapping(const QScreen& screen);
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+  private:
+    void grabBackdrop();
+    void applyInputShape();
+    void compositorChanged(bool active);
+
+    OverlayModel& model_;
+    Scheduler& scheduler_;
+    const KeyTranslation* keys_;
+    KeyHandler onKey_;
+    OverlayView* view_;
+    std::unique_ptr<CompositorWatch> compositor_;
+    QScreen* screen_ = nullptr;
+    bool inputTransparent_ = false;
+    Scheduler::Token regrab_ = 0;
+};
+
+}  // namespace ovra
