@@ -21,7 +21,9 @@ class ElementAccessible final : public QAccessibleInterface, public QAccessibleA
 
     bool isValid() const override { return current().has_value(); }
     QObject* object() const override { return nullptr; }
-    QWindow* window() const override { return widget_ ? widget_->window()->windowHandle() : nullptr; }
+    QWindow* window() const override {
+        return widget_ ? widget_->window()->windowHandle() : nullptr;
+    }
     QAccessibleInterface* parent() const override {
         return widget_ ? QAccessible::queryAccessibleInterface(widget_.data()) : nullptr;
     }
@@ -98,8 +100,7 @@ class ElementAccessible final : public QAccessibleInterface, public QAccessibleA
 // widgets.
 class ElementsAccessible final : public QAccessibleWidget {
   public:
-    ElementsAccessible(QWidget* widget, QAccessible::Role role)
-        : QAccessibleWidget(widget, role) {}
+    ElementsAccessible(QWidget* widget, QAccessible::Role role) : QAccessibleWidget(widget, role) {}
     ~ElementsAccessible() override {
         for (const auto& [key, id] : children_) {
             QAccessible::deleteAccessibleInterface(id);
@@ -154,8 +155,9 @@ class ElementsAccessible final : public QAccessibleWidget {
     QAccessibleInterface* childFor(const std::string& key,
                                    const std::vector<AccessibleElement>& list) const {
         for (auto it = children_.begin(); it != children_.end();) {
-            const bool alive = std::any_of(list.begin(), list.end(),
-                                           [&](const AccessibleElement& e) { return e.key == it->first; });
+            const bool alive =
+                std::any_of(list.begin(), list.end(),
+                            [&](const AccessibleElement& e) { return e.key == it->first; });
             if (alive) {
                 ++it;
             } else {
@@ -181,6 +183,10 @@ QAccessibleInterface* overlayAccessible(const QString& className, QObject* objec
     auto* widget = static_cast<QWidget*>(object);
     if (className == QLatin1String("ovra::SidebarHeader")) {
         return new QAccessibleWidget(widget, QAccessible::StaticText);
+    }
+    // A plain top-level widget reads as a filler; the overlay's panel is a window.
+    if (className == QLatin1String("ovra::OverlayPanel")) {
+        return new QAccessibleWidget(widget, QAccessible::Window);
     }
     if (auto* source = dynamic_cast<AccessibleElementSource*>(widget);
         source && className == QLatin1String(widget->metaObject()->className())) {

@@ -35,9 +35,8 @@ Rect grown(const Rect& r, double by) {
 
 // The click target of an element: at least 44 in its smaller direction.
 Rect hitTarget(const Rect& r) {
-    const double grow =
-        std::max({0.0, (OverlayLayout::minimumHit - r.width()) / 2,
-                  (OverlayLayout::minimumHit - r.height()) / 2});
+    const double grow = std::max({0.0, (OverlayLayout::minimumHit - r.width()) / 2,
+                                  (OverlayLayout::minimumHit - r.height()) / 2});
     return grown(r, grow);
 }
 
@@ -117,7 +116,8 @@ void addPlanLayer(const PlanContext& c, Size screen, OverlayScene& scene) {
         if (!keep(item)) {
             continue;
         }
-        Veil veil{item.id(), grown(c.model.mapRect(item.candidate.frame), OverlayLayout::veilOutset),
+        Veil veil{item.id(),
+                  grown(c.model.mapRect(item.candidate.frame), OverlayLayout::veilOutset),
                   c.model.showAll(), c.selected(item), std::nullopt};
         if (veil.rect.width() > 70 && veil.rect.height() > 16) {
             veil.label = OvraText::f("Probably: %@", {item.reason ? OvraText::t(*item.reason)
@@ -127,9 +127,9 @@ void addPlanLayer(const PlanContext& c, Size screen, OverlayScene& scene) {
     }
 
     const auto secondary = [&](const FocusItem& item) {
-        SecondaryRing ring{item.id(),
-                           grown(c.model.mapRect(item.candidate.frame), OverlayLayout::secondaryOutset),
-                           c.selected(item), std::nullopt};
+        SecondaryRing ring{
+            item.id(), grown(c.model.mapRect(item.candidate.frame), OverlayLayout::secondaryOutset),
+            c.selected(item), std::nullopt};
         const std::optional<int> n = c.numbers.of(item.id());
         if (n && *n <= 9) {
             ring.badge = c.badge(*n, ring.selected, {1, 1, 1}, 32 * c.ts);
@@ -154,7 +154,8 @@ void addPlanLayer(const PlanContext& c, Size screen, OverlayScene& scene) {
     std::vector<Rect> others;
     for (const FocusItem& item : beacons) {
         if (!ScrollMore::isScroll(item.id()) && keep(item)) {
-            others.push_back(grown(c.model.mapRect(item.candidate.frame), OverlayLayout::ringOutset));
+            others.push_back(
+                grown(c.model.mapRect(item.candidate.frame), OverlayLayout::ringOutset));
         }
     }
     const Rect bounds(0, 0, screen.width, screen.height);
@@ -184,8 +185,7 @@ void addPlanLayer(const PlanContext& c, Size screen, OverlayScene& scene) {
         ring.rect = grown(c.model.mapRect(item.candidate.frame), OverlayLayout::ringOutset);
         ring.selected = c.selected(item);
         ring.lineWidth = ringLineWidth(ring.selected, c.environment);
-        ring.pulses =
-            ring.selected && c.model.pulseEnabled && !c.environment.reduceMotion;
+        ring.pulses = ring.selected && c.model.pulseEnabled && !c.environment.reduceMotion;
         ring.glow = glowColor(c.model.theme);
         ring.glowOpacity = ring.selected ? 0.7 : 0.45;
         ring.glowRadius = ring.selected ? 9 : 5;
@@ -338,8 +338,8 @@ std::string detail(const OverlayModel& model, const FocusItem& item) {
     if (!label.empty() && label != item.displayLabel) {
         parts.push_back(OvraText::f("site says “%@”", {label}));
     }
-    parts.push_back(OvraText::t(item.candidate.isTextInput() ? "Return to type here"
-                                                             : "Return to press"));
+    parts.push_back(
+        OvraText::t(item.candidate.isTextInput() ? "Return to type here" : "Return to press"));
     if (model.scanning()) {
         parts.push_back(OvraText::t("scanning"));
     }
@@ -410,8 +410,7 @@ OverlayScene layout(const OverlayModel& model, const OverlayLayoutInput& input) 
     const std::vector<std::string> order = model.navigationOrder();
     const Numbers numbers(order);
     const FocusPlan* plan = model.phase().plan();
-    scene.hudPlacement =
-        placeHud(model, input, order, scene.sidebarShown ? scene.sidebarWidth : 0);
+    scene.hudPlacement = placeHud(model, input, order, scene.sidebarShown ? scene.sidebarWidth : 0);
     scene.hits.push_back({scene.hudPlacement.frame, std::nullopt, false});
     if (!plan) {
         return scene;
@@ -419,14 +418,10 @@ OverlayScene layout(const OverlayModel& model, const OverlayLayoutInput& input) 
     const std::optional<FocusItem> selected = model.selectedItem();
     scene.planVisible = !model.stale();
     if (scene.planVisible) {
-        const PlanContext context{model,
-                                  *plan,
-                                  input.environment,
-                                  order,
-                                  numbers,
-                                  selected ? std::optional(selected->id()) : std::nullopt,
-                                  model.textScale,
-                                  scene.theme};
+        const PlanContext context{
+            model,           *plan,      input.environment,
+            order,           numbers,    selected ? std::optional(selected->id()) : std::nullopt,
+            model.textScale, scene.theme};
         addPlanLayer(context, input.screen, scene);
         addHitsAndControls(model, *plan, numbers, scene);
     }

@@ -93,11 +93,13 @@ void drawHintRow(QPainter& painter, const HintRowBox& row, QPointF origin, doubl
                           hint.chipSize.width(), hint.chipSize.height());
         painter.fillPath(rounded(chip, 6), white(1, 0.14));
         painter.setFont(chipFont(ts));
-        painter.drawText(QPointF(chip.left() + 8, chip.top() + 3 + chipMetrics.ascent()), hint.chip);
+        painter.drawText(QPointF(chip.left() + 8, chip.top() + 3 + chipMetrics.ascent()),
+                         hint.chip);
         painter.setFont(hintFont(ts));
-        painter.drawText(QPointF(chip.right() + 6, at.y() + (hint.size.height() - labelMetrics.height()) / 2 +
-                                                       labelMetrics.ascent()),
-                         hint.label);
+        painter.drawText(
+            QPointF(chip.right() + 6, at.y() + (hint.size.height() - labelMetrics.height()) / 2 +
+                                          labelMetrics.ascent()),
+            hint.label);
     }
 }
 
@@ -120,7 +122,8 @@ struct HudBox {
             return std::max(spinner, headline.height());
         }
         if (badge) {
-            return std::max(44 * ts, label.height() + (detail.lines.empty() ? 0 : 2 + detail.height()));
+            return std::max(44 * ts,
+                            label.height() + (detail.lines.empty() ? 0 : 2 + detail.height()));
         }
         return headline.height();
     }
@@ -134,16 +137,18 @@ HudBox hudBox(const HudContent& content, double width, double ts) {
     const QColor cream = qColor(Suite::creamInk);
     const QColor mist = qColor(Suite::slateMist);
     if (content.kind == HudContent::Kind::loading) {
-        box.headline = TextBlock::wrap(qs(content.headline), styleFont(28 * ts, QFont::DemiBold), cream,
-                               width - HudBox::spinner - 14, 2);
+        box.headline = TextBlock::wrap(qs(content.headline), styleFont(28 * ts, QFont::DemiBold),
+                                       cream, width - HudBox::spinner - 14, 2);
     } else if (content.badgeText) {
         box.badge = qs(*content.badgeText);
         const double textWidth = width - 44 * ts - 12 * ts;
-        box.label = TextBlock::wrap(qs(content.label), styleFont(30 * ts, QFont::Bold), cream, textWidth, 2);
+        box.label = TextBlock::wrap(qs(content.label), styleFont(30 * ts, QFont::Bold), cream,
+                                    textWidth, 2);
         box.detail = TextBlock::wrap(qs(content.detail), styleFont(18 * ts), mist, textWidth, 0);
     } else {
-        box.headline = TextBlock::wrap(qs(content.headline), styleFont(26 * ts, QFont::DemiBold), cream,
-                               width, content.kind == HudContent::Kind::message ? 0 : 2);
+        box.headline =
+            TextBlock::wrap(qs(content.headline), styleFont(26 * ts, QFont::DemiBold), cream, width,
+                            content.kind == HudContent::Kind::message ? 0 : 2);
     }
     for (const KeyHintRow& row : content.hints) {
         box.rows.push_back(hintRow(row, width, ts));
@@ -207,7 +212,8 @@ void drawHud(QPainter& painter, const OverlayScene& scene, const QRectF& frame,
         const double rowWidth = HudBox::spinner + 14 + box.headline.width;
         const double x = left + (box.width - rowWidth) / 2;
         const double h = box.topHeight();
-        drawSpinner(painter, QRectF(x, y + (h - HudBox::spinner) / 2, HudBox::spinner, HudBox::spinner),
+        drawSpinner(painter,
+                    QRectF(x, y + (h - HudBox::spinner) / 2, HudBox::spinner, HudBox::spinner),
                     spinnerTurn);
         box.headline.draw(painter,
                           QRectF(x + HudBox::spinner + 14, y + (h - box.headline.height()) / 2,
@@ -221,7 +227,8 @@ void drawHud(QPainter& painter, const OverlayScene& scene, const QRectF& frame,
         drawBadge(painter, QRectF(x, y + (h - 44 * ts) / 2, 44 * ts, 44 * ts), *box.badge, true,
                   qColor(scene.theme));
         const double tx = x + 56 * ts;
-        const double textHeight = box.label.height() + (box.detail.lines.empty() ? 0 : 2 + box.detail.height());
+        const double textHeight =
+            box.label.height() + (box.detail.lines.empty() ? 0 : 2 + box.detail.height());
         double ty = y + (h - textHeight) / 2;
         box.label.draw(painter, QRectF(tx, ty, textWidth, box.label.height()), false);
         ty += box.label.height() + 2;
@@ -250,7 +257,8 @@ QPainterPath holePath(const Rect& hole) {
 
 // The dim layer: one solid fill of the whole screen, then each hole cut out (or, over a grabbed
 // backdrop, painted back from it) with smooth edges. Cheaper than filling one path with holes.
-void drawDim(QPainter& painter, const OverlayScene& scene, double openness, const QImage* backdrop) {
+void drawDim(QPainter& painter, const OverlayScene& scene, double openness,
+             const QImage* backdrop) {
     const QRectF all(0, 0, scene.size.width, scene.size.height);
     const double opacity = std::clamp(scene.dimOpacity * openness, 0.0, 1.0);
     const QColor dim = QColor::fromRgbF(0, 0, 0, static_cast<float>(opacity));
@@ -310,7 +318,8 @@ void drawVeil(QPainter& painter, const Veil& veil) {
     if (!veil.outlined) {
         painter.fillPath(shape, white(0.16));
     } else {
-        painter.strokePath(shape, dashed(white(1, veil.selected ? 1 : 0.5), veil.selected ? 5 : 2, 3, 5));
+        painter.strokePath(shape,
+                           dashed(white(1, veil.selected ? 1 : 0.5), veil.selected ? 5 : 2, 3, 5));
     }
     if (!veil.label) {
         return;
@@ -326,8 +335,8 @@ void drawVeil(QPainter& painter, const Veil& veil) {
     drawEyeSlash(painter, QRectF(x, r.center().y() - icon / 2, icon, icon), color);
     painter.setFont(font);
     painter.setPen(color);
-    painter.drawText(QPointF(x + icon + 4, r.center().y() - metrics.height() / 2 + metrics.ascent()),
-                     text);
+    painter.drawText(
+        QPointF(x + icon + 4, r.center().y() - metrics.height() / 2 + metrics.ascent()), text);
 }
 
 void drawSecondary(QPainter& painter, const SecondaryRing& ring) {
@@ -348,7 +357,8 @@ void drawSecondary(QPainter& painter, const SecondaryRing& ring) {
 // only the pulsing stroke with its badge (drawn fresh every frame).
 enum class RingPart { all, steady, pulsing };
 
-void drawRing(QPainter& painter, const Ring& ring, const QColor& theme, double pulse, RingPart part) {
+void drawRing(QPainter& painter, const Ring& ring, const QColor& theme, double pulse,
+              RingPart part) {
     const QPainterPath shape = rounded(toQt(ring.rect), 10);
     const double w = ring.lineWidth;
     if (part == RingPart::pulsing && !ring.pulses) {
@@ -361,9 +371,9 @@ void drawRing(QPainter& painter, const Ring& ring, const QColor& theme, double p
             constexpr int kLayers = 4;
             for (int i = kLayers; i >= 1; --i) {
                 const double spread = ring.glowRadius * i / kLayers;
-                painter.strokePath(shape,
-                                   QPen(qColor(*ring.glow, ring.glowOpacity / (kLayers + 1)),
-                                        w + 2 * spread, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+                painter.strokePath(
+                    shape, QPen(qColor(*ring.glow, ring.glowOpacity / (kLayers + 1)),
+                                w + 2 * spread, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
             }
         }
     }
@@ -374,7 +384,8 @@ void drawRing(QPainter& painter, const Ring& ring, const QColor& theme, double p
     stroke.setAlphaF(static_cast<float>(ring.pulses ? pulse : 1.0));
     painter.strokePath(shape, QPen(stroke, w));
     if (ring.badge) {
-        drawBadge(painter, toQt(ring.badge->frame), qs(ring.badge->text), ring.badge->selected, theme);
+        drawBadge(painter, toQt(ring.badge->frame), qs(ring.badge->text), ring.badge->selected,
+                  theme);
     }
 }
 
@@ -386,20 +397,21 @@ void drawScrollPill(QPainter& painter, const ScrollPill& pill, const QColor& the
 
     const QFont arrowFont = styleFont(18 * ts, QFont::Bold);
     const QFont labelFont = styleFont(18 * ts, QFont::DemiBold);
-    const QString arrow = pill.direction == ScrollDirection::down ? QStringLiteral("↓")
-                                                                  : QStringLiteral("↑");
+    const QString arrow =
+        pill.direction == ScrollDirection::down ? QStringLiteral("↓") : QStringLiteral("↑");
     const double badge = pill.badge ? 32 * ts : 0;
     const double gap = 10 * ts;
     const double arrowWidth = QFontMetricsF(arrowFont).horizontalAdvance(arrow);
     const double room = r.width() - 24 * ts - badge - arrowWidth - gap * (pill.badge ? 2 : 1);
     const QFontMetricsF labelMetrics(labelFont);
-    const QString label = labelMetrics.elidedText(qs(pill.label), Qt::ElideRight, std::max(0.0, room));
+    const QString label =
+        labelMetrics.elidedText(qs(pill.label), Qt::ElideRight, std::max(0.0, room));
     const double width =
         badge + (pill.badge ? gap : 0) + arrowWidth + gap + labelMetrics.horizontalAdvance(label);
     double x = r.left() + (r.width() - width) / 2;
     if (pill.badge) {
-        drawBadge(painter, QRectF(x, r.center().y() - badge / 2, badge, badge), qs(pill.badge->text),
-                  pill.selected, theme);
+        drawBadge(painter, QRectF(x, r.center().y() - badge / 2, badge, badge),
+                  qs(pill.badge->text), pill.selected, theme);
         x += badge + gap;
     }
     painter.setPen(qColor(Suite::creamInk));
@@ -505,14 +517,14 @@ void paint(QPainter& painter, const OverlayScene& scene, const OverlayMotionStat
     }
     const IslandChromeLook look = place.chrome.look(motion.openness, motion.reduceMotion);
     // The open panel looks the same from frame to frame (unless its spinner turns): kept whole.
-    const bool steady = motion.openness >= 1 && look.opacity >= 1 &&
-                        scene.hud.kind != HudContent::Kind::loading;
+    const bool steady =
+        motion.openness >= 1 && look.opacity >= 1 && scene.hud.kind != HudContent::Kind::loading;
     if (cache && steady) {
         if (cache->hud.isNull()) {
             const QRectF local(1, 1, frame.width(), frame.height());
-            cache->hud = layerImage({frame.width() + 2, frame.height() + 2}, dpr, [&](QPainter& layer) {
-                drawHud(layer, scene, local, look, 0);
-            });
+            cache->hud =
+                layerImage({frame.width() + 2, frame.height() + 2}, dpr,
+                           [&](QPainter& layer) { drawHud(layer, scene, local, look, 0); });
         }
         painter.drawImage(frame.topLeft() - QPointF(1, 1), cache->hud);
     } else {

@@ -66,15 +66,15 @@ class PanelPointerInput final : public OverlayPointerInput {
 OverlayPanel::OverlayPanel(OverlayModel& model, Scheduler& scheduler, PointerIntent& pointer,
                            ActivateHandler onActivate, std::function<void()> onDismiss,
                            const KeyTranslation* keys)
-    : QWidget(nullptr,
-              Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                  Qt::X11BypassWindowManagerHint),
+    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                           Qt::X11BypassWindowManagerHint),
       model_(model),
       scheduler_(scheduler),
       keys_(keys),
       view_(new OverlayView(model, scheduler, pointer, std::move(onActivate), std::move(onDismiss),
                             this)),
       compositor_(std::make_unique<CompositorWatch>()) {
+    installOverlayAccessibility();
     setAttribute(Qt::WA_TranslucentBackground);
     const QString name = QString::fromStdString(OvraText::t("Murmlark Ovra overlay"));
     setWindowTitle(name);

@@ -38,13 +38,14 @@ OverlayView::OverlayView(OverlayModel& model, Scheduler& scheduler, PointerInten
       onActivate_(std::move(onActivate)),
       onDismiss_(std::move(onDismiss)),
       signals_(new OverlayModelSignals(model, this)),
-      sidebar_(new SidebarView(model, scheduler, pointer,
-                               [this](const std::string& id) {
-                                   if (onActivate_) {
-                                       onActivate_(id);
-                                   }
-                               },
-                               this)) {
+      sidebar_(new SidebarView(
+          model, scheduler, pointer,
+          [this](const std::string& id) {
+              if (onActivate_) {
+                  onActivate_(id);
+              }
+          },
+          this)) {
     installOverlayAccessibility();
     setFocusPolicy(Qt::NoFocus);
     setMouseTracking(false);
@@ -99,10 +100,10 @@ void OverlayView::relayout() {
     applySidebarOpacity();
 
     const double hudWidth = OverlayLayout::hudWidth(model_, screen);
-    OverlayLayoutInput input{screen, environment_,
-                             OverlayPainter::hudHeight(OverlayLayout::hudContent(model_), hudWidth,
-                                                       model_.textScale),
-                             std::nullopt};
+    OverlayLayoutInput input{
+        screen, environment_,
+        OverlayPainter::hudHeight(OverlayLayout::hudContent(model_), hudWidth, model_.textScale),
+        std::nullopt};
     if (const auto row = sidebar_->selectedRowFrame(this)) {
         input.selectedRowFrame = Rect(row->x(), row->y(), row->width(), row->height());
     }
@@ -146,7 +147,8 @@ std::optional<Point> OverlayView::hudOrigin() const {
         return target;
     }
     const double p = Motion::hudSpring.value(scheduler_.now() - hudStart_);
-    return Point{hudFrom_.x + (target.x - hudFrom_.x) * p, hudFrom_.y + (target.y - hudFrom_.y) * p};
+    return Point{hudFrom_.x + (target.x - hudFrom_.x) * p,
+                 hudFrom_.y + (target.y - hudFrom_.y) * p};
 }
 
 OverlayMotionState OverlayView::motionState() const {
@@ -176,8 +178,8 @@ void OverlayView::tick() {
     const bool opening = open_.running;
     if (opening) {
         const double t = now - open_.start;
-        const double duration =
-            environment_.reduceMotion ? Motion::reducedOpenDuration : Motion::openSpring.settleTime();
+        const double duration = environment_.reduceMotion ? Motion::reducedOpenDuration
+                                                          : Motion::openSpring.settleTime();
         if (t >= duration) {
             open_ = {open_.to, open_.to, 0, false};
             sidebar_->setVisible(model_.sidebar() && open_.to > 0);

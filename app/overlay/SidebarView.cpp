@@ -85,7 +85,8 @@ void SidebarHeader::resizeEvent(QResizeEvent*) {
     }
     const double s = scale();
     const double kickerHeight = QFontMetricsF(kickerFont(s, 13, 1.1)).height();
-    const QRect box(px(14 * s), px(16 * s + kickerHeight + 8 * s), px(width() - 28 * s), px(36 * s));
+    const QRect box(px(14 * s), px(16 * s + kickerHeight + 8 * s), px(width() - 28 * s),
+                    px(36 * s));
     field_->setGeometry(box.adjusted(px(8 * s), 0, -px(8 * s), 0));
 }
 
@@ -138,8 +139,9 @@ void SidebarList::relayout(int width) {
     const std::vector<std::string> order = model_.navigationOrder();
     const auto number = [&](const std::string& id) -> std::optional<int> {
         const auto found = std::find(order.begin(), order.end(), id);
-        return found == order.end() ? std::nullopt
-                                    : std::optional<int>(static_cast<int>(found - order.begin()) + 1);
+        return found == order.end()
+                   ? std::nullopt
+                   : std::optional<int>(static_cast<int>(found - order.begin()) + 1);
     };
     const QFont titleFont = kickerFont(s, 12, 0.9);
     const QFont detailFont = styleFont(12 * s);
@@ -165,13 +167,13 @@ void SidebarList::relayout(int width) {
             const std::optional<int> n = number(item.id());
             row.badge = n && *n <= 9 ? QString::number(*n) : QStringLiteral("•");
             row.label = TextBlock::wrap(
-                qs(item.displayLabel), styleFont(16 * s, row.selected ? QFont::Bold : QFont::Medium),
+                qs(item.displayLabel),
+                styleFont(16 * s, row.selected ? QFont::Bold : QFont::Medium),
                 qColor(row.dimmed ? Suite::slateMist : Suite::creamInk), textWidth, 2);
             row.detail = QFontMetricsF(detailFont)
                              .elidedText(qs(SidebarText::detail(item)), Qt::ElideRight, textWidth);
             row.accessibleName = qs(SidebarText::accessibleName(n, item));
-            const double textHeight =
-                row.label.height() + 1 + QFontMetricsF(detailFont).height();
+            const double textHeight = row.label.height() + 1 + QFontMetricsF(detailFont).height();
             const double height = std::max(44.0, 2 * 9 * s + std::max(badge, textHeight));
             row.rect = QRect(px(8 * s), px(y), px(width - 16 * s), px(height));
             y += height;
@@ -216,7 +218,8 @@ void SidebarList::mouseMoveEvent(QMouseEvent* event) {
         return;  // the list moved under a resting pointer
     }
     const std::vector<std::string> order = model_.navigationOrder();
-    const auto found = std::find(order.begin(), order.end(), rows_[static_cast<std::size_t>(row)].id);
+    const auto found =
+        std::find(order.begin(), order.end(), rows_[static_cast<std::size_t>(row)].id);
     if (found != order.end()) {
         model_.select(static_cast<int>(found - order.begin()));
     }
@@ -263,7 +266,9 @@ void SidebarList::paintEvent(QPaintEvent* event) {
         }
         const QColor tint = row.dimmed ? mist : theme;
         const QRectF badge(r.left() + 12 * s, r.top() + 9 * s, d, d);
-        painter.setPen(QPen(row.selected ? QColor(Qt::black) : QColor(tint.red(), tint.green(), tint.blue(), 204), 2));
+        painter.setPen(QPen(
+            row.selected ? QColor(Qt::black) : QColor(tint.red(), tint.green(), tint.blue(), 204),
+            2));
         painter.setBrush(row.selected ? tint : QColor::fromRgbF(0, 0, 0, 0.55f));
         painter.drawEllipse(badge.adjusted(1, 1, -1, -1));
         painter.setBrush(Qt::NoBrush);
@@ -275,8 +280,9 @@ void SidebarList::paintEvent(QPaintEvent* event) {
         row.label.draw(painter, QRectF(tx, ty, r.right() - 12 * s - tx, row.label.height()), false);
         painter.setFont(detailFont);
         painter.setPen(mist);
-        painter.drawText(QPointF(tx, ty + row.label.height() + 1 + QFontMetricsF(detailFont).ascent()),
-                         row.detail);
+        painter.drawText(
+            QPointF(tx, ty + row.label.height() + 1 + QFontMetricsF(detailFont).ascent()),
+            row.detail);
     }
 }
 
@@ -289,8 +295,8 @@ std::vector<AccessibleElement> SidebarList::accessibleElements() const {
         const int end = t + 1 < titles_.size() ? titles_[t + 1].rect.top() : height();
         for (; next < rows_.size() && rows_[next].rect.top() < end; ++next) {
             const Row& row = rows_[next];
-            out.push_back({row.id, row.accessibleName, row.rect, QAccessible::Button, true,
-                           row.selected});
+            out.push_back(
+                {row.id, row.accessibleName, row.rect, QAccessible::Button, true, row.selected});
         }
     }
     return out;

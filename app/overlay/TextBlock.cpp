@@ -20,8 +20,8 @@ void TextBlock::draw(QPainter& painter, const QRectF& box, bool centred) const {
     }
 }
 
-TextBlock TextBlock::wrap(const QString& text, const QFont& font, const QColor& color,
-                          double width, int maxLines) {
+TextBlock TextBlock::wrap(const QString& text, const QFont& font, const QColor& color, double width,
+                          int maxLines) {
     const QFontMetricsF metrics(font);
     TextBlock block{font, color, {}, metrics.lineSpacing(), 0};
     if (text.isEmpty()) {
@@ -35,8 +35,8 @@ TextBlock TextBlock::wrap(const QString& text, const QFont& font, const QColor& 
     for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
         line.setLineWidth(std::max(1.0, width));
         if (maxLines > 0 && static_cast<int>(block.lines.size()) == maxLines - 1) {
-            block.lines.push_back(metrics.elidedText(text.mid(line.textStart()).simplified(),
-                                                     Qt::ElideRight, width));
+            block.lines.push_back(
+                metrics.elidedText(text.mid(line.textStart()).simplified(), Qt::ElideRight, width));
             break;
         }
         block.lines.push_back(text.mid(line.textStart(), line.textLength()).trimmed());

@@ -25,8 +25,8 @@ struct TextBlock {
 
     // `text` wrapped at word boundaries (anywhere in a word longer than a line) to `width`, in at
     // most `maxLines` lines (0: no limit), the last one elided when the text goes on.
-    static TextBlock wrap(const QString& text, const QFont& font, const QColor& color,
-                          double width, int maxLines);
+    static TextBlock wrap(const QString& text, const QFont& font, const QColor& color, double width,
+                          int maxLines);
 };
 
 }  // namespace ovra

@@ -16,16 +16,15 @@ struct IslandGeometry {
 
     // The geometry of a screen from its frame and the part of it free of panels (both with y
     // down). This desktop has no camera notch; "--simulate-notch" pretends one.
-    static IslandGeometry of(const Rect& screenFrame, const Rect& visibleFrame,
-                             bool simulateNotch);
+    static IslandGeometry of(const Rect& screenFrame, const Rect& visibleFrame, bool simulateNotch);
 
     friend bool operator==(const IslandGeometry&, const IslandGeometry&) = default;
 };
 
 // How the shell and its content are drawn at one moment.
 struct IslandChromeLook {
-    bool notched = false;       // hangs from the notch
-    double topRadius = 22;      // 0 when notched
+    bool notched = false;   // hangs from the notch
+    double topRadius = 22;  // 0 when notched
     double bottomRadius = 22;
     RgbColor fill;              // black when notched, so the shell merges with the notch
     double edgeOpacity = 0.09;  // a thin white edge; none when notched

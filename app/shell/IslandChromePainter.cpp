@@ -60,7 +60,8 @@ void paintIslandShell(QPainter& painter, const QRectF& frame, const IslandChrome
                                              static_cast<float>(look.fill.green),
                                              static_cast<float>(look.fill.blue)));
     if (look.edgeOpacity > 0) {
-        painter.strokePath(shape, QPen(QColor::fromRgbF(1, 1, 1, static_cast<float>(look.edgeOpacity)), 1));
+        painter.strokePath(
+            shape, QPen(QColor::fromRgbF(1, 1, 1, static_cast<float>(look.edgeOpacity)), 1));
     }
     painter.restore();
 }

@@ -39,7 +39,8 @@ FocusPlan busyPlan() {
     FocusPlan plan;
     for (int i = 0; i < 14; ++i) {
         const Rect frame(760 + 520.0 * (i % 2), 120 + 110.0 * (i / 2), 360, 44);
-        plan.items.push_back(control("b" + std::to_string(i), "Continue to step " + std::to_string(i + 1),
+        plan.items.push_back(control("b" + std::to_string(i),
+                                     "Continue to step " + std::to_string(i + 1),
                                      FocusVerdict::beacon, frame));
         plan.beaconOrder.push_back(plan.items.back().id());
     }
@@ -49,7 +50,8 @@ FocusPlan busyPlan() {
     }
     for (int i = 0; i < 3; ++i) {
         plan.items.push_back(control("s" + std::to_string(i), "Upgrade to Premium today",
-                                     FocusVerdict::suppressed, Rect(1650, 600 + 90.0 * i, 240, 60)));
+                                     FocusVerdict::suppressed,
+                                     Rect(1650, 600 + 90.0 * i, 240, 60)));
     }
     return plan;
 }

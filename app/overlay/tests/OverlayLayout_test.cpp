@@ -32,7 +32,8 @@ class OverlayLayoutTest : public ::testing::Test {
     OverlayScene layout() { return OverlayLayout::layout(model_, {kScreen, {}, 200, {}}); }
     static std::vector<std::string> ids(const auto& list) {
         std::vector<std::string> out;
-        for (const auto& e : list) out.push_back(e.id);
+        for (const auto& e : list)
+            out.push_back(e.id);
         return out;
     }
     OverlayModel model_;
@@ -41,7 +42,8 @@ class OverlayLayoutTest : public ::testing::Test {
 TEST_F(OverlayLayoutTest, HolesFollowTheViewAndNeverCoverScrollItems) {
     const auto ys = [&] {
         std::vector<double> out;
-        for (const Rect& r : OverlayLayout::holeRects(model_)) out.push_back(r.minY());
+        for (const Rect& r : OverlayLayout::holeRects(model_))
+            out.push_back(r.minY());
         return out;
     };
     EXPECT_THAT(ys(), ElementsAre(100, 160, 340));
@@ -98,7 +100,8 @@ TEST_F(OverlayLayoutTest, VeilsAreLabelledWhenRoomyAndClickableOnlyWithEverythin
     scene = layout();
     EXPECT_TRUE(scene.veils[0].outlined);
     EXPECT_EQ(scene.hits.back().id, "c4");
-    EXPECT_THAT(ids(scene.controls), ElementsAre("c1", "c2", "c5", "c3", "c4", "ovra.scroll.below"));
+    EXPECT_THAT(ids(scene.controls),
+                ElementsAre("c1", "c2", "c5", "c3", "c4", "ovra.scroll.below"));
 
     FocusPlan narrow = mixedPlan();
     narrow.items[3].candidate.frame = Rect(100, 280, 60, 40);  // 66 wide with its outset
@@ -146,9 +149,11 @@ TEST_F(OverlayLayoutTest, HudFitsTheScreenBesideTheSidebar) {
 }
 
 TEST(OverlaySpace, AccessibilityFramesBecomeLogicalPixelsOfTheCoveredScreen) {
-    EXPECT_EQ(OverlaySpace::fromAccessibility(Rect(2120, 140, 200, 80), Rect(1920, 0, 3840, 2160), 2),
-              Rect(100, 70, 100, 40));
-    const Connector toRight = OverlayLayout::connector(Rect(0, 100, 300, 40), Rect(500, 300, 80, 20));
+    EXPECT_EQ(
+        OverlaySpace::fromAccessibility(Rect(2120, 140, 200, 80), Rect(1920, 0, 3840, 2160), 2),
+        Rect(100, 70, 100, 40));
+    const Connector toRight =
+        OverlayLayout::connector(Rect(0, 100, 300, 40), Rect(500, 300, 80, 20));
     EXPECT_EQ(toRight.end, (Point{500, 310}));
     EXPECT_EQ(toRight.control1, (Point{400, 120}));
     EXPECT_EQ(OverlayLayout::connector(Rect(0, 100, 300, 40), Rect(100, 300, 80, 20)).end,

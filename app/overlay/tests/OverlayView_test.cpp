@@ -23,8 +23,8 @@ using ::testing::ElementsAre;
 class OverlayViewTest : public ::testing::Test {
   protected:
     OverlayViewTest() {
-        FocusPlan plan = testing::plan({"B c1 Accept all", "B c2 Reject all", "A c3 Help",
-                                        "S c4 Subscribe to Premium"});
+        FocusPlan plan = testing::plan(
+            {"B c1 Accept all", "B c2 Reject all", "A c3 Help", "S c4 Subscribe to Premium"});
         plan.items[3].reason = "Upsell";
         model_.setPhase(OverlayPhase::ready(plan));
         model_.theme = BeaconTheme::cyan;
@@ -114,7 +114,9 @@ TEST_F(OverlayViewTest, KeysReachTheHandlerFirstAndEscapeNeverReachesTheFindFiel
     struct Counter : QObject {
         int& n;
         explicit Counter(int& count) : n(count) {}
-        bool eventFilter(QObject*, QEvent* e) override { return n += e->type() == QEvent::KeyPress, false; }
+        bool eventFilter(QObject*, QEvent* e) override {
+            return n += e->type() == QEvent::KeyPress, false;
+        }
     } counter(fieldKeys);
     field->installEventFilter(&counter);
     QTest::keyClick(panel_.windowHandle(), Qt::Key_Escape);
@@ -122,8 +124,8 @@ TEST_F(OverlayViewTest, KeysReachTheHandlerFirstAndEscapeNeverReachesTheFindFiel
         QTest::keyClick(panel_.windowHandle(), letter);
     }
     QTest::keyClick(panel_.windowHandle(), Qt::Key_Shift);  // a modifier alone is never offered
-    EXPECT_THAT(keys_, ElementsAre(53, KeyInput::unknownKey, KeyInput::unknownKey,
-                                   KeyInput::unknownKey));
+    EXPECT_THAT(keys_,
+                ElementsAre(53, KeyInput::unknownKey, KeyInput::unknownKey, KeyInput::unknownKey));
     EXPECT_EQ(fieldKeys, 4);  // the letters and Shift, never Escape
     EXPECT_EQ(model_.query(), "Rej");
     settle();
