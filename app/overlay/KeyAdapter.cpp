@@ -77,7 +77,7 @@ std::optional<std::string> functionKeyCharacters(int keyCode) {
     return std::nullopt;
 }
 
-std::optional<KeyInput> adapt(const RawKey& raw, const KeyTranslation* translation) {
+std::optional<KeyInput> adapt(const RawKey& raw, const keyboard::KeyboardLayout* layout) {
     if (raw.modifierOnly) {
         return std::nullopt;
     }
@@ -88,9 +88,10 @@ std::optional<KeyInput> adapt(const RawKey& raw, const KeyTranslation* translati
     key.control = raw.super;
     key.isRepeat = raw.autoRepeat;
     std::string characters;
-    if (raw.xKeycode != 0 && translation) {
-        key.keyCode = translation->keyCode(raw.xKeycode).value_or(KeyInput::unknownKey);
-        characters = translation->characters(raw.xKeycode, raw.shift, raw.capsLock);
+    if (raw.xKeycode != 0 && layout) {
+        const std::optional<std::uint16_t> code = layout->keyCode(raw.xKeycode);
+        key.keyCode = code ? static_cast<int>(*code) : KeyInput::unknownKey;
+        characters = layout->characters(raw.xKeycode, raw.shift);
     } else {
         for (const auto& [qtKey, code] : kQtKeys) {
             if (qtKey == raw.qtKey) {

@@ -4,13 +4,14 @@
 // position as a key code of the shared vocabulary (36 Return, 53 Escape, 0 the A position…), the
 // characters it types with Shift alone, the modifiers (Ctrl stands for Command, Alt for Option,
 // Super for Control) and whether it is an auto-repeat. Pure: the Qt layer hands in what the
-// event carried.
+// event carried, and the keyboard service's layout places the key and says what it types.
 
 #include <cstdint>
 #include <optional>
 #include <string>
 
 #include "core/OverlayKeys.h"
+#include "platform/keyboard/KeyboardLayout.h"
 
 namespace ovra {
 
@@ -30,18 +31,6 @@ struct KeyInput {
     friend bool operator==(const KeyInput&, const KeyInput&) = default;
 };
 
-// The keyboard service's answers for one X key code in the current layout.
-class KeyTranslation {
-  public:
-    virtual ~KeyTranslation() = default;
-    // The key code of the key at this X key code's physical position; none for keys the shared
-    // table does not hold.
-    virtual std::optional<int> keyCode(std::uint32_t xKeycode) const = 0;
-    // What the key types in the current layout group with only Shift (and Caps Lock) applied;
-    // empty for a dead key or a key that types nothing.
-    virtual std::string characters(std::uint32_t xKeycode, bool shift, bool capsLock) const = 0;
-};
-
 // What a key event carried, in plain values.
 struct RawKey {
     std::uint32_t xKeycode = 0;  // 0 when the event did not come from the X server
@@ -49,7 +38,6 @@ struct RawKey {
     std::string text;            // Qt's text, likewise
     bool modifierOnly = false;   // Shift, Ctrl, Alt, Super, Caps Lock… pressed alone
     bool shift = false;
-    bool capsLock = false;
     bool ctrl = false;
     bool alt = false;
     bool super = false;
@@ -58,10 +46,11 @@ struct RawKey {
 
 namespace KeyAdapter {
 
-// The key input for one key press; none for a modifier pressed alone. Keys that type nothing
-// (arrows, function keys, Page Down…) get the private-use characters the key map knows them by
-// (U+F700…), so a key the map does not use still counts as a key.
-std::optional<KeyInput> adapt(const RawKey& raw, const KeyTranslation* translation);
+// The key input for one key press; none for a modifier pressed alone. An X key code is placed
+// and read in `layout` (the keyboard's current layout); without either, the key is placed by
+// Qt's key. Keys that type nothing (arrows, function keys, Page Down…) get the private-use
+// characters the key map knows them by (U+F700…), so a key the map does not use still counts.
+std::optional<KeyInput> adapt(const RawKey& raw, const keyboard::KeyboardLayout* layout);
 
 // The private-use character of a function or navigation key code; none for other keys.
 std::optional<std::string> functionKeyCharacters(int keyCode);

@@ -252,15 +252,17 @@ HudPlacement placeHud(const OverlayModel& model, const OverlayLayoutInput& input
     const double width = OverlayLayout::hudWidth(model, screen);
     const double height = std::max(input.hudHeight, 170 * ts);
 
+    // The spots are weighed where the panel will stand: in the screen beside the sidebar.
     std::vector<Rect> ovras;
     if (const FocusPlan* plan = model.phase().plan()) {
         for (const std::string& id : order) {
             if (const FocusItem* item = plan->item(id)) {
-                ovras.push_back(model.mapRect(item->candidate.frame));
+                ovras.push_back(model.mapRect(item->candidate.frame).offsetBy(-sidebar, 0));
             }
         }
     }
-    placement.spot = Geometry::islandSpot(ovras, screen, {width, height}, model.topInset, 42 * ts);
+    placement.spot = Geometry::islandSpot(ovras, {screen.width - sidebar, screen.height},
+                                          {width, height}, model.topInset, 42 * ts);
     const bool top = placement.spot.vertical == Geometry::IslandPlacement::top;
     const bool centered = placement.spot.side == Geometry::IslandSide::center;
     const bool attached = top && centered && model.notchWidth > 0;

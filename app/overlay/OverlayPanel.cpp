@@ -11,6 +11,7 @@
 #include <QScreen>
 #include <QWindow>
 #include <cstdlib>
+#include <vector>
 
 #include "app/overlay/CompositorWatch.h"
 #include "core/OvraText.h"
@@ -20,6 +21,7 @@ namespace ovra {
 namespace {
 
 constexpr double kStepAsideSeconds = 0.1;
+constexpr int kPinholeSpacing = 48;
 
 bool isModifierKey(int key) {
     switch (key) {
@@ -61,16 +63,40 @@ class PanelPointerInput final : public OverlayPointerInput {
     QPointer<OverlayPanel> panel_;
 };
 
+// The window's shape with a one-pixel hole every `kPinholeSpacing` pixels each way.
+std::vector<xcb_rectangle_t> pinholedShape(int width, int height) {
+    std::vector<xcb_rectangle_t> out;
+    const auto rect = [&](int x, int y, int w, int h) {
+        if (w > 0 && h > 0) {
+            out.push_back({static_cast<std::int16_t>(x), static_cast<std::int16_t>(y),
+                           static_cast<std::uint16_t>(w), static_cast<std::uint16_t>(h)});
+        }
+    };
+    int top = 0;
+    for (int y = kPinholeSpacing / 2; y < height; y += kPinholeSpacing) {
+        rect(0, top, width, y - top);
+        int left = 0;
+        for (int x = kPinholeSpacing / 2; x < width; x += kPinholeSpacing) {
+            rect(left, y, x - left, 1);
+            left = x + 1;
+        }
+        rect(left, y, width - left, 1);
+        top = y + 1;
+    }
+    rect(0, top, width, height - top);
+    return out;
+}
+
 }  // namespace
 
 OverlayPanel::OverlayPanel(OverlayModel& model, Scheduler& scheduler, PointerIntent& pointer,
                            ActivateHandler onActivate, std::function<void()> onDismiss,
-                           const KeyTranslation* keys)
+                           const keyboard::KeyboardLayout* keyboard)
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                            Qt::X11BypassWindowManagerHint),
       model_(model),
       scheduler_(scheduler),
-      keys_(keys),
+      keyboard_(keyboard),
       view_(new OverlayView(model, scheduler, pointer, std::move(onActivate), std::move(onDismiss),
                             this)),
       compositor_(std::make_unique<CompositorWatch>()) {
@@ -165,6 +191,8 @@ void OverlayPanel::compositorChanged(bool active) {
     } else if (isVisible()) {
         refreshBackdrop();
     }
+    applyInputShape();
+    Q_EMIT compositingChanged(active);
 }
 
 void OverlayPanel::setInputTransparent(bool transparent) {
@@ -184,6 +212,18 @@ void OverlayPanel::applyInputShape() {
                              XCB_CLIP_ORDERING_UNSORTED, window, 0, 0, 0, nullptr);
     } else {
         xcb_shape_mask(connection, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT, window, 0, 0, XCB_NONE);
+    }
+    // Without a compositing manager the windows below are fully covered, and a browser that
+    // knows itself covered ignores the clicks that reach it. Pinholes leave each of them a
+    // visible pixel for as long as input goes through.
+    if (inputTransparent_ && !compositing()) {
+        const QSize pixels = size() * devicePixelRatio();
+        const std::vector<xcb_rectangle_t> shape = pinholedShape(pixels.width(), pixels.height());
+        xcb_shape_rectangles(connection, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING,
+                             XCB_CLIP_ORDERING_YX_BANDED, window, 0, 0,
+                             static_cast<std::uint32_t>(shape.size()), shape.data());
+    } else {
+        xcb_shape_mask(connection, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, window, 0, 0, XCB_NONE);
     }
     // A round trip: the server has applied the shape before the caller posts any input.
     std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
@@ -233,12 +273,11 @@ bool OverlayPanel::eventFilter(QObject* watched, QEvent* event) {
     raw.text = key->text().toStdString();
     raw.modifierOnly = isModifierKey(key->key());
     raw.shift = modifiers.testFlag(Qt::ShiftModifier);
-    raw.capsLock = raw.xKeycode != 0 && (key->nativeModifiers() & XCB_MOD_MASK_LOCK) != 0;
     raw.ctrl = modifiers.testFlag(Qt::ControlModifier);
     raw.alt = modifiers.testFlag(Qt::AltModifier);
     raw.super = modifiers.testFlag(Qt::MetaModifier);
     raw.autoRepeat = key->isAutoRepeat();
-    const std::optional<KeyInput> input = KeyAdapter::adapt(raw, keys_);
+    const std::optional<KeyInput> input = KeyAdapter::adapt(raw, keyboard_);
     return input && onKey_(*input);
 }
 

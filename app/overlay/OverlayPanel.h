@@ -34,11 +34,12 @@ class OverlayPanel final : public QWidget, public OverlayPointerInput {
     // True when the key is consumed.
     using KeyHandler = std::function<bool(const KeyInput&)>;
 
-    // `keys` places X key codes and gives the characters they type; without it keys are placed
-    // by what Qt reports (enough on platforms that are not X, and in tests).
+    // `keyboard` is the keyboard's current layout (the keyboard service keeps it current at this
+    // address); it places X key codes and says what they type. Without it keys are placed by
+    // what Qt reports (enough where there is no X server, and in tests).
     OverlayPanel(OverlayModel& model, Scheduler& scheduler, PointerIntent& pointer,
                  ActivateHandler onActivate, std::function<void()> onDismiss,
-                 const KeyTranslation* keys = nullptr);
+                 const keyboard::KeyboardLayout* keyboard = nullptr);
     ~OverlayPanel() override;
 
     // The owner's key handler, offered every key press (modifiers alone are not offered).
@@ -77,6 +78,10 @@ class OverlayPanel final : public QWidget, public OverlayPointerInput {
     // The model's frame mapping for the overlay covering `screen`.
     static OverlayModel::RectMapping mapping(const QScreen& screen);
 
+  Q_SIGNALS:
+    // A compositing manager started (true) or stopped; the panel has followed it.
+    void compositingChanged(bool compositing);
+
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -89,7 +94,7 @@ class OverlayPanel final : public QWidget, public OverlayPointerInput {
 
     OverlayModel& model_;
     Scheduler& scheduler_;
-    const KeyTranslation* keys_;
+    const keyboard::KeyboardLayout* keyboard_;
     KeyHandler onKey_;
     OverlayView* view_;
     std::unique_ptr<CompositorWatch> compositor_;

@@ -34,6 +34,8 @@ QFont kickerFont(double s, double size, double kerning) {
 }
 
 constexpr double kScrollSeconds = 0.18;
+// Taller lists are drawn row by row as they scroll into view, not kept whole.
+constexpr int kMaxCachedHeight = 4096;
 
 }  // namespace
 
@@ -181,6 +183,7 @@ void SidebarList::relayout(int width) {
         }
     }
     resize(width, px(y + 14 * s));
+    cache_ = QImage();
     hoverRow_ = -1;
     update();
     notifyAccessibleElementsChanged(this);
@@ -237,22 +240,41 @@ void SidebarList::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void SidebarList::paintEvent(QPaintEvent* event) {
-    const double s = model_.textScale;
     QPainter painter(this);
+    const qreal dpr = devicePixelRatioF();
+    // The rows change with the model, not from frame to frame: drawn once, then copied.
+    if (height() <= kMaxCachedHeight) {
+        if (cache_.isNull() || cache_.devicePixelRatio() != dpr) {
+            cache_ = QImage(size() * dpr, QImage::Format_ARGB32_Premultiplied);
+            cache_.setDevicePixelRatio(dpr);
+            cache_.fill(Qt::transparent);
+            QPainter rows(&cache_);
+            paintRows(rows, rect());
+        }
+        painter.drawImage(
+            event->rect(), cache_,
+            QRectF(QPointF(event->rect().topLeft()) * dpr, QSizeF(event->rect().size()) * dpr));
+        return;
+    }
+    paintRows(painter, event->rect());
+}
+
+void SidebarList::paintRows(QPainter& painter, const QRect& area) const {
+    const double s = model_.textScale;
     painter.setRenderHint(QPainter::Antialiasing);
     const QColor theme = qColor(model_.theme.color());
     const QColor mist = qColor(Suite::slateMist);
     painter.setFont(kickerFont(s, 12, 0.9));
     painter.setPen(mist);
     for (const Title& title : titles_) {
-        if (title.rect.intersects(event->rect())) {
+        if (title.rect.intersects(area)) {
             painter.drawText(title.rect, Qt::AlignLeft | Qt::AlignVCenter, title.text);
         }
     }
     const QFont detailFont = styleFont(12 * s);
     const double d = 28 * s;
     for (const Row& row : rows_) {
-        if (!row.rect.intersects(event->rect())) {
+        if (!row.rect.intersects(area)) {
             continue;
         }
         const QRectF r(row.rect);

@@ -6,6 +6,7 @@
 // selected row is outlined in the ring colour and kept centred as the keyboard moves; a row
 // selects itself when the pointer really moves onto it, and presses its control when clicked.
 
+#include <QImage>
 #include <QScrollArea>
 #include <QWidget>
 #include <functional>
@@ -86,12 +87,14 @@ class SidebarList final : public QWidget, public AccessibleElementSource {
         QRect rect;
     };
     int rowAt(QPoint point) const;
+    void paintRows(QPainter& painter, const QRect& area) const;
 
     OverlayModel& model_;
     PointerIntent& pointer_;
     ActivateHandler onActivate_;
     std::vector<Row> rows_;
     std::vector<Title> titles_;
+    QImage cache_;
     int hoverRow_ = -1;
 };
 

@@ -84,6 +84,11 @@ struct Overlay {
 
 void BM_PaintFullOverlay(benchmark::State& state) {
     Overlay overlay;
+    if (state.range(0) == 2) {
+        overlay.model.setSidebar(false);
+        QApplication::processEvents();
+        overlay.scheduler.advance(1);
+    }
     if (state.range(0) == 1) {
         QImage backdrop(1920, 1080, QImage::Format_RGB32);
         backdrop.fill(QColor(240, 240, 235));
@@ -94,9 +99,11 @@ void BM_PaintFullOverlay(benchmark::State& state) {
         overlay.render();
         benchmark::DoNotOptimize(overlay.image.constBits());
     }
-    state.SetLabel(state.range(0) == 1 ? "over a grabbed backdrop" : "translucent");
+    state.SetLabel(state.range(0) == 1   ? "over a grabbed backdrop"
+                   : state.range(0) == 2 ? "translucent, no sidebar"
+                                         : "translucent");
 }
-BENCHMARK(BM_PaintFullOverlay)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PaintFullOverlay)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 
 void BM_LayoutOnly(benchmark::State& state) {
     Overlay overlay;

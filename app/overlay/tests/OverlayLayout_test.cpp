@@ -146,6 +146,13 @@ TEST_F(OverlayLayoutTest, HudFitsTheScreenBesideTheSidebar) {
     const Rect hud = layout().hudPlacement.frame;
     EXPECT_GE(hud.minX(), sidebar);
     EXPECT_LE(hud.maxX(), 1280);
+
+    // Its spot is weighed beside the sidebar: a ring there, clear of the screen's middle, moves it.
+    model_.textScale = 1;
+    FocusPlan plan = testing::plan({"B c1 Save"});
+    plan.items[0].candidate.frame = Rect(1150, 60, 100, 30);
+    model_.setPhase(OverlayPhase::ready(plan));
+    EXPECT_NE(layout().hudPlacement.spot, (Geometry::IslandSpot{}));
 }
 
 TEST(OverlaySpace, AccessibilityFramesBecomeLogicalPixelsOfTheCoveredScreen) {
@@ -161,20 +168,17 @@ TEST(OverlaySpace, AccessibilityFramesBecomeLogicalPixelsOfTheCoveredScreen) {
 }
 
 TEST(KeyAdapter, PlacesKeysDropsModifiersAndFlagsRepeats) {
-    struct Table final : KeyTranslation {
-        std::optional<int> keyCode(std::uint32_t x) const override {
-            return x == 9 ? std::optional(53) : x == 38 ? std::optional(0) : std::nullopt;
-        }
-        std::string characters(std::uint32_t x, bool shift, bool caps) const override {
-            return x == 38 ? (shift != caps ? "A" : "a") : "";
-        }
-    } table;
-    EXPECT_EQ(KeyAdapter::adapt({.modifierOnly = true, .shift = true}, &table), std::nullopt);
-    const auto ctrlA = KeyAdapter::adapt({.xKeycode = 38, .text = "\x01", .ctrl = true}, &table);
-    EXPECT_EQ(ctrlA, (KeyInput{0, "a", false, true, false, false, false}));
-    EXPECT_EQ(KeyAdapter::adapt({.xKeycode = 38, .capsLock = true, .autoRepeat = true}, &table),
-              (KeyInput{0, "A", false, false, false, false, true}));
-    EXPECT_EQ(KeyAdapter::adapt({.xKeycode = 9}, &table)->keyCode, 53);
+    auto made = keyboard::KeyboardLayout::fromNames("de");
+    ASSERT_TRUE(made);
+    const keyboard::KeyboardLayout& de = made.value();
+    EXPECT_EQ(KeyAdapter::adapt({.modifierOnly = true, .shift = true}, &de), std::nullopt);
+    // X key code 38 is the A position; Ctrl+A types "a", never a control character.
+    EXPECT_EQ(KeyAdapter::adapt({.xKeycode = 38, .text = "\x01", .ctrl = true}, &de),
+              (KeyInput{0, "a", false, true, false, false, false}));
+    // 52 is the Z position of a US keyboard, where a German one types Y; held, it repeats.
+    EXPECT_EQ(KeyAdapter::adapt({.xKeycode = 52, .shift = true, .autoRepeat = true}, &de),
+              (KeyInput{6, "Y", true, false, false, false, true}));
+    EXPECT_EQ(KeyAdapter::adapt({.xKeycode = 9}, &de)->keyCode, 53);
     // No X key code: placed by Qt's key; a key that types nothing gets its private-use character.
     EXPECT_EQ(KeyAdapter::adapt({.qtKey = 0x01000017}, nullptr),
               (KeyInput{121, "\xEF\x9C\xAD", false, false, false, false, false}));

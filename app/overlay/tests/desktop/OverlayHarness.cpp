@@ -5,7 +5,7 @@
 //
 //   out: "ready", then "ring <id> <x> <y> <width> <height> <label>" per ring, "hud <x> <y> <width>
 //        <height>", then "rings end";
-//        "activated <id>", "dismissed", "key <code>", "transparent <0|1>"
+//        "activated <id>", "dismissed", "key <code>", "transparent <0|1>", "compositing <0|1>"
 //   in:  "transparent 1" / "transparent 0", "quit"
 //
 //   overlay-harness [--theme <raw value>]
@@ -24,6 +24,7 @@
 #include "app/overlay/OverlayPanel.h"
 #include "core/FocusPlanner.h"
 #include "platform/atspi/AtspiBackend.h"
+#include "platform/keyboard/X11Keyboard.h"
 #include "platform/scheduler/QtScheduler.h"
 
 namespace {
@@ -70,13 +71,17 @@ int main(int argc, char** argv) {
         ovra::FocusPlanner::plan(snapshot->candidates, nullptr, 5, {}, "chromium")));
     ovra::QtScheduler scheduler;
     ovra::PointerIntent pointer;
+    // The X server's keyboard places the keys, as the app's keyboard service does.
+    auto keyboard = ovra::keyboard::X11Keyboard::open();
     ovra::OverlayPanel panel(
         model, scheduler, pointer, [](const std::string& id) { say("activated " + id); },
-        [] { say("dismissed"); });
+        [] { say("dismissed"); }, keyboard ? &keyboard.value()->layout() : nullptr);
     panel.setKeyHandler([](const ovra::KeyInput& key) {
         say("key " + std::to_string(key.keyCode));
         return true;
     });
+    QObject::connect(&panel, &ovra::OverlayPanel::compositingChanged,
+                     [](bool on) { say(std::string("compositing ") + (on ? "1" : "0")); });
     QScreen* screen = QGuiApplication::primaryScreen();
     model.mapRect = ovra::OverlayPanel::mapping(*screen);
     const std::vector<std::string> order = model.navigationOrder();
