@@ -12,12 +12,13 @@ using namespace session;
 
 namespace {
 
-// Why no call can reach this element at all: not one of ours, or no bus to send on.
-std::optional<AXError> unreachable(const AtspiRef* ref, bool connected) {
-    if (ref == nullptr || ref->bus().empty()) {
+// Why no call can reach this element at all: not one of ours, read on a connection that has
+// since closed (its bus name may belong to another app now), or no bus to send on.
+std::optional<AXError> unreachable(const AtspiRef* ref, const AtspiSession& session) {
+    if (ref == nullptr || ref->bus().empty() || ref->connection() != session.connection) {
         return AXError::appGone;
     }
-    if (!connected) {
+    if (!session.bus) {
         return AXError::cannotComplete;
     }
     return std::nullopt;
@@ -125,13 +126,14 @@ ax::Element AtspiBackend::applicationElement(const ax::RunningApp& app) {
     std::lock_guard lock(mutex_);
     if (impl_->connect()) {
         // Every read on this element then fails as "app gone".
-        return makeElement("", kRootPath);
+        return impl_->element("", kRootPath);
     }
     if (auto found = impl_->applicationOf(app.pid)) {
+        impl_->toolkit(found->bus);
         impl_->beginReading(found->bus);
-        return makeElement(found->bus, found->path);
+        return impl_->element(found->bus, found->path);
     }
-    return makeElement("", kRootPath);
+    return impl_->element("", kRootPath);
 }
 
 std::vector<Rect> AtspiBackend::screenFrames() {
@@ -145,7 +147,7 @@ std::vector<Rect> AtspiBackend::screenFrames() {
 void AtspiBackend::setMessagingTimeout(const ax::Element& appElement, double seconds) {
     std::lock_guard lock(mutex_);
     const auto* ref = appElement.as<AtspiRef>();
-    if (ref == nullptr || !std::isfinite(seconds) || seconds <= 0) {
+    if (unreachable(ref, *impl_) || !std::isfinite(seconds) || seconds <= 0) {
         return;
     }
     impl_->timeoutOfBus[ref->bus()] = std::clamp(seconds, 0.01, 10.0);
@@ -154,10 +156,11 @@ void AtspiBackend::setMessagingTimeout(const ax::Element& appElement, double sec
 std::optional<ax::AXError> AtspiBackend::wakeUp(const ax::Element& appElement) {
     std::lock_guard lock(mutex_);
     const auto* ref = appElement.as<AtspiRef>();
-    if (ref == nullptr || ref->bus().empty() || !impl_->bus) {
+    if (unreachable(ref, *impl_)) {
         return AXError::appGone;
     }
     Impl& impl = *impl_;
+    impl.toolkit(ref->bus());
     // Chromium switches on its full tree when a client asks the application and a window for
     // their attributes, as a screen reader does.
     Node& app = impl.node(ref->bus(), ref->path());
@@ -221,10 +224,11 @@ Result<std::vector<ax::Read>, ax::AXError> AtspiBackend::attributes(
     const ax::Element& element, std::span<const std::string_view> names) {
     std::lock_guard lock(mutex_);
     const auto* ref = element.as<AtspiRef>();
-    if (auto error = unreachable(ref, static_cast<bool>(impl_->bus))) {
+    if (auto error = unreachable(ref, *impl_)) {
         return fail(*error);
     }
     Impl& impl = *impl_;
+    impl.toolkit(ref->bus());
     Node& n = impl.node(ref->bus(), ref->path());
     const bool wantsFollowUps = std::any_of(names.begin(), names.end(), [&](std::string_view name) {
         return Impl::needsFollowUps(name);
@@ -262,12 +266,13 @@ Result<ax::ElementList, ax::AXError> AtspiBackend::children(const ax::Element& e
                                                             std::size_t limit) {
     std::lock_guard lock(mutex_);
     const auto* ref = element.as<AtspiRef>();
-    if (auto error = unreachable(ref, static_cast<bool>(impl_->bus))) {
+    if (auto error = unreachable(ref, *impl_)) {
         return fail(*error);
     }
     if (limit == 0) {
         return ax::ElementList{};
     }
+    impl_->toolkit(ref->bus());
     return impl_->childrenOf(impl_->node(ref->bus(), ref->path()), limit);
 }
 
@@ -275,10 +280,15 @@ Result<std::vector<std::string>, ax::AXError> AtspiBackend::actionNames(
     const ax::Element& element) {
     std::lock_guard lock(mutex_);
     const auto* ref = element.as<AtspiRef>();
-    if (auto error = unreachable(ref, static_cast<bool>(impl_->bus))) {
+    if (auto error = unreachable(ref, *impl_)) {
         return fail(*error);
     }
+    impl_->toolkit(ref->bus());
     Node& n = impl_->node(ref->bus(), ref->path());
+    // A label holding a control only passes presses on to it: the control is the one to press.
+    if (impl_->wrapsControl(n)) {
+        return std::vector<std::string>{};
+    }
     impl_->requestActions(n, true);
     const std::string key = n.key();
     impl_->waitUntil(
@@ -305,9 +315,10 @@ Result<bool, ax::AXError> AtspiBackend::isAttributeSettable(const ax::Element& e
                                                             std::string_view name) {
     std::lock_guard lock(mutex_);
     const auto* ref = element.as<AtspiRef>();
-    if (auto error = unreachable(ref, static_cast<bool>(impl_->bus))) {
+    if (auto error = unreachable(ref, *impl_)) {
         return fail(*error);
     }
+    impl_->toolkit(ref->bus());
     Node& n = impl_->node(ref->bus(), ref->path());
     impl_->settle(n, [&](Node& t) { return t.baseSettled() && impl_->followUpsSettled(t); });
     if (auto p = Impl::problem(n.states)) {
@@ -328,11 +339,9 @@ void AtspiBackend::prefetch(std::span<const ax::Element> elements,
                             std::span<const std::string_view> names) {
     (void)names;
     std::lock_guard lock(mutex_);
-    if (!impl_->bus) {
-        return;
-    }
     for (const auto& element : elements) {
-        if (const auto* ref = element.as<AtspiRef>(); ref && !ref->bus().empty()) {
+        if (const auto* ref = element.as<AtspiRef>(); !unreachable(ref, *impl_)) {
+            impl_->toolkit(ref->bus());
             impl_->requestBase(impl_->node(ref->bus(), ref->path()));
         }
     }
@@ -342,10 +351,11 @@ std::optional<ax::AXError> AtspiBackend::performAction(const ax::Element& elemen
                                                        std::string_view action) {
     std::lock_guard lock(mutex_);
     const auto* ref = element.as<AtspiRef>();
-    if (auto error = unreachable(ref, static_cast<bool>(impl_->bus))) {
+    if (auto error = unreachable(ref, *impl_)) {
         return error;
     }
     Impl& impl = *impl_;
+    impl.toolkit(ref->bus());
     if (action == "AXRaise") {
         return impl.raise(*ref);
     }
@@ -380,7 +390,7 @@ std::optional<ax::AXError> AtspiBackend::setAttribute(const ax::Element& element
                                                       const ax::Value& value) {
     std::lock_guard lock(mutex_);
     const auto* ref = element.as<AtspiRef>();
-    if (auto error = unreachable(ref, static_cast<bool>(impl_->bus))) {
+    if (auto error = unreachable(ref, *impl_)) {
         return error;
     }
     Impl& impl = *impl_;
@@ -403,6 +413,7 @@ std::optional<ax::AXError> AtspiBackend::setAttribute(const ax::Element& element
         if (!number || !std::isfinite(*number)) {
             return AXError::wrongType;
         }
+        impl.toolkit(ref->bus());
         Node& n = impl.node(ref->bus(), ref->path());
         impl.settle(n, [&](Node& t) { return t.baseSettled() && impl.followUpsSettled(t); });
         if (n.role.state != Part<std::uint32_t>::State::done || !isRangeRole(n.role.value) ||

@@ -70,6 +70,9 @@ AXRole mapRole(const RoleFacts& facts) {
     if (oneOf(role, {ATSPI_ROLE_FRAME, ATSPI_ROLE_WINDOW})) {
         return facts.isTopLevel ? plain("AXWindow") : plain("AXGroup");
     }
+    if (oneOf(role, {ATSPI_ROLE_FILLER, ATSPI_ROLE_PANEL}) && facts.isTopLevel) {
+        return plain("AXWindow");  // Qt's top-level dialogs
+    }
     if (oneOf(role, {ATSPI_ROLE_DIALOG, ATSPI_ROLE_FILE_CHOOSER, ATSPI_ROLE_ALERT,
                      ATSPI_ROLE_COLOR_CHOOSER, ATSPI_ROLE_FONT_CHOOSER}) &&
         facts.isTopLevel) {
@@ -173,7 +176,8 @@ AXRole mapRole(const RoleFacts& facts) {
     }
     if (oneOf(role, {ATSPI_ROLE_LABEL, ATSPI_ROLE_STATIC, ATSPI_ROLE_CAPTION,
                      ATSPI_ROLE_ACCELERATOR_LABEL})) {
-        return plain("AXStaticText");
+        // Text is a leaf of the walk, so a label holding a control is a group it enters.
+        return facts.wrapsControl ? plain("AXGroup") : plain("AXStaticText");
     }
     if (role == r(ATSPI_ROLE_HEADING)) {
         return plain("AXHeading");
@@ -240,6 +244,17 @@ bool isScrollBarRole(std::uint32_t role) {
 
 bool isApplicationRole(std::uint32_t role) {
     return role == r(ATSPI_ROLE_APPLICATION);
+}
+
+bool isControlRole(std::uint32_t role) {
+    return oneOf(role, {ATSPI_ROLE_CHECK_BOX, ATSPI_ROLE_RADIO_BUTTON, ATSPI_ROLE_TOGGLE_BUTTON,
+                        ATSPI_ROLE_PUSH_BUTTON, ATSPI_ROLE_ENTRY, ATSPI_ROLE_PASSWORD_TEXT,
+                        ATSPI_ROLE_COMBO_BOX, ATSPI_ROLE_SPIN_BUTTON, ATSPI_ROLE_SLIDER,
+                        ATSPI_ROLE_LIST_BOX});
+}
+
+bool isWebDocumentRole(std::uint32_t role) {
+    return oneOf(role, {ATSPI_ROLE_DOCUMENT_WEB, ATSPI_ROLE_DOCUMENT_FRAME});
 }
 
 bool isEnabled(StateSet states) {

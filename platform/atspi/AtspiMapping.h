@@ -45,6 +45,7 @@ struct RoleFacts {
     bool isTopLevel = false;      // a direct child of the application
     std::optional<std::uint32_t> parentRole;
     bool hasEntryChild = false;  // for combo boxes: an editable entry inside
+    bool wrapsControl = false;   // for labels: a control inside (<label><input> text</label>)
 };
 
 struct AXRole {
@@ -63,6 +64,10 @@ bool isRangeRole(std::uint32_t role);      // slider, dial, spin button, scroll 
 bool isStaticTextRole(std::uint32_t role);
 bool isScrollBarRole(std::uint32_t role);
 bool isApplicationRole(std::uint32_t role);
+// A control a label may hold, which is read in the label's place.
+bool isControlRole(std::uint32_t role);
+// The root of a web page.
+bool isWebDocumentRole(std::uint32_t role);
 
 // AXEnabled: false only when the state set lacks both ENABLED and SENSITIVE.
 bool isEnabled(StateSet states);

@@ -19,9 +19,18 @@ std::optional<std::string> AtspiSession::connect() {
     if (bus && bus->connected()) {
         return std::nullopt;
     }
+    // A new connection: whatever was learnt of bus names on the old one may now be another
+    // app's. Replies still due on the old connection are dropped with it.
+    ++epoch;
+    queue.clear();
     bus.reset();
     nodes.clear();
-    queue.clear();
+    pidOfBus.clear();
+    timeoutOfBus.clear();
+    toolkits.clear();
+    windowOrigins.clear();
+    changed.clear();
+    lastReading.clear();
     if (!session || !session->connected()) {
         auto opened = BusConnection::openSession();
         if (!opened) {
@@ -43,6 +52,7 @@ std::optional<std::string> AtspiSession::connect() {
         return opened.error();
     }
     bus = std::move(opened).value();
+    ++connection;
     registrations = 0;
     listeningSince = Clock::now();
     listen();
@@ -125,6 +135,45 @@ x11::Workspace* AtspiSession::x11() {
         }
     }
     return workspace.get();
+}
+
+const Toolkit& AtspiSession::knownToolkit(const std::string& busName) const {
+    static const Toolkit unknown = toolkitOf("", "");
+    auto it = toolkits.find(busName);
+    return it == toolkits.end() ? unknown : it->second;
+}
+
+const Toolkit& AtspiSession::toolkit(const std::string& busName) {
+    if (auto it = toolkits.find(busName); it != toolkits.end() || !bus || busName.empty()) {
+        return knownToolkit(busName);
+    }
+    auto answers = std::make_shared<std::array<std::optional<std::string>, 2>>();
+    auto waiting = std::make_shared<int>(2);
+    int index = 0;
+    for (const char* property : {"ToolkitName", "Version"}) {
+        auto call = methodCall(busName, kRootPath, kProperties, "Get");
+        const char* interface = kApplication;
+        if (call) {
+            dbus_message_append_args(call.get(), DBUS_TYPE_STRING, &interface, DBUS_TYPE_STRING,
+                                     &property, DBUS_TYPE_INVALID);
+        }
+        enqueue(
+            busName, std::move(call),
+            [answers, waiting, index](Reply reply) {
+                --*waiting;
+                if (reply.ok()) {
+                    (*answers)[static_cast<std::size_t>(index)] =
+                        reply::variantString(reply.message.get());
+                }
+            },
+            true);
+        ++index;
+    }
+    waitUntil([&] { return *waiting == 0; }, waitBudget(busName));
+    // Asked once: an app that cannot tell is read the safe way for as long as it runs.
+    return toolkits
+        .emplace(busName, toolkitOf((*answers)[0].value_or(""), (*answers)[1].value_or("")))
+        .first->second;
 }
 
 double AtspiSession::timeoutFor(const std::string& name) const {
@@ -244,13 +293,8 @@ void AtspiSession::requestBase(Node& n, bool urgent) {
         // Application objects have no extents.
         n.extents.failWith(AXError::unsupportedAttribute);
     } else if (n.extents.unread()) {
-        auto call = methodCall(n.bus, n.path, kComponent, "GetExtents");
-        dbus_uint32_t screen = 0;  // ATSPI_COORD_TYPE_SCREEN: root-window space
-        if (call) {
-            dbus_message_append_args(call.get(), DBUS_TYPE_UINT32, &screen, DBUS_TYPE_INVALID);
-        }
         request(
-            n, &Node::extents, std::move(call),
+            n, &Node::extents, extentsCall(n),
             [](DBusMessage* m) -> std::optional<Rect> {
                 auto values = reply::i32Struct(m);
                 if (!values || values->size() != 4) {
@@ -263,11 +307,27 @@ void AtspiSession::requestBase(Node& n, bool urgent) {
     }
 }
 
+Message AtspiSession::extentsCall(const Node& n) const {
+    auto call = methodCall(n.bus, n.path, kComponent, "GetExtents");
+    // Root-window space; GTK 4 has only window-relative frames and complains for every
+    // screen frame asked of it, so it is asked for what it gives anyway.
+    dbus_uint32_t type = knownToolkit(n.bus).windowRelativeExtents ? ATSPI_COORD_TYPE_WINDOW
+                                                                   : ATSPI_COORD_TYPE_SCREEN;
+    if (call) {
+        dbus_message_append_args(call.get(), DBUS_TYPE_UINT32, &type, DBUS_TYPE_INVALID);
+    }
+    return call;
+}
+
 void AtspiSession::requestProps(Node& n, bool urgent) {
     if (!n.props.unread()) {
         return;
     }
     n.props.state = Part<reply::AccessibleProps>::State::pending;
+    if (!knownToolkit(n.bus).answersGetAll) {
+        requestPropsOneByOne(n, urgent);
+        return;
+    }
     const std::string key = n.key();
     enqueue(
         n.bus, propertyCall(n.bus, n.path, "GetAll", nullptr),
@@ -391,24 +451,53 @@ AXRole AtspiSession::axRole(Node& n) {
             }
         }
     }
+    facts.wrapsControl = wrapsControl(n);
     AXRole result = mapRole(facts);
     // A combo box's entry child may still come in; everything else is settled once its parts are.
     const bool settled = n.states.state == Part<StateSet>::State::done &&
                          (n.attributes.settled() || !roleNeedsAttributes(n.role.value)) &&
                          (n.parentKey.empty() || facts.parentRole.has_value()) &&
-                         n.role.value != static_cast<std::uint32_t>(ATSPI_ROLE_COMBO_BOX);
+                         n.role.value != static_cast<std::uint32_t>(ATSPI_ROLE_COMBO_BOX) &&
+                         wrapSettled(n);
     if (settled && n.role.state == Part<std::uint32_t>::State::done) {
         n.mapped = result;
     }
     return result;
 }
 
+namespace {
+
+constexpr std::int32_t kMostWrappedChildren = 16;
+
+bool isLabelWithChildren(const Node& n) {
+    return n.role.state == Part<std::uint32_t>::State::done &&
+           n.role.value == static_cast<std::uint32_t>(ATSPI_ROLE_LABEL) &&
+           n.props.state == Part<reply::AccessibleProps>::State::done &&
+           n.props.value.childCount.value_or(0) > 0 &&
+           n.props.value.childCount.value_or(0) <= kMostWrappedChildren;
+}
+
+}  // namespace
+
 void AtspiSession::followUps(Node& n) {
+    if (n.childBasesWanted && n.children.settled()) {
+        // What a label holds decides what the label is: read the roles of its children.
+        n.childBasesWanted = false;
+        for (const auto& child : liveChildren(n)) {
+            Node& c = node(child.bus, child.path);
+            adopt(n, c);
+            requestBase(c);
+        }
+    }
     if (n.followUpsIssued || !n.baseSettled() || n.role.state != Part<std::uint32_t>::State::done) {
         return;
     }
     n.followUpsIssued = true;
     const std::uint32_t role = n.role.value;
+    if (isLabelWithChildren(n)) {
+        n.childBasesWanted = true;
+        requestChildren(n);
+    }
     if (roleNeedsAttributes(role)) {
         requestAttributes(n);
     }
@@ -651,6 +740,92 @@ void AtspiSession::requestChildren(Node& n, bool urgent) {
             reply::objectRefs, urgent);
 }
 
+void AtspiSession::adopt(const Node& parent, Node& child) {
+    if (child.parentKey.empty()) {
+        child.parentKey = parent.key();
+    }
+    child.windowKey = topLevelKey(parent);
+    child.inDocument =
+        parent.inDocument || (parent.role.state == Part<std::uint32_t>::State::done &&
+                              isWebDocumentRole(parent.role.value));
+}
+
+std::string AtspiSession::topLevelKey(const Node& n) {
+    return isTopLevel(n) ? n.key() : n.windowKey;
+}
+
+bool AtspiSession::wrapSettled(const Node& n) {
+    if (!isLabelWithChildren(n)) {
+        return true;
+    }
+    if (!n.children.settled() || n.childBasesWanted) {
+        return false;
+    }
+    const auto kids = liveChildren(n);
+    return std::all_of(kids.begin(), kids.end(), [&](const reply::ObjectRef& child) {
+        const Node* c = find(child.bus + child.path);
+        return c != nullptr && c->role.settled();
+    });
+}
+
+bool AtspiSession::wrapsControl(const Node& n) {
+    if (!isLabelWithChildren(n) ||
+        n.children.state != Part<std::vector<reply::ObjectRef>>::State::done) {
+        return false;
+    }
+    const auto kids = liveChildren(n);
+    return std::any_of(kids.begin(), kids.end(), [&](const reply::ObjectRef& child) {
+        const Node* c = find(child.bus + child.path);
+        return c != nullptr && c->role.state == Part<std::uint32_t>::State::done &&
+               isControlRole(c->role.value);
+    });
+}
+
+Node* AtspiSession::wrappingLabel(const Node& n) {
+    Node* parent = find(n.parentKey);
+    return parent != nullptr && wrapsControl(*parent) ? parent : nullptr;
+}
+
+std::vector<std::pair<Node*, reply::ObjectRef>> AtspiSession::selectedPages(Node& group) {
+    std::vector<Node*> tabs;
+    for (const auto& child : liveChildren(group)) {
+        Node& tab = node(child.bus, child.path);
+        adopt(group, tab);
+        requestBase(tab, true);
+        tabs.push_back(&tab);
+    }
+    auto selected = [](const Node* tab) {
+        return tab->role.state == Part<std::uint32_t>::State::done &&
+               tab->role.value == static_cast<std::uint32_t>(ATSPI_ROLE_PAGE_TAB) &&
+               tab->states.state == Part<StateSet>::State::done &&
+               tab->states.value.has(ATSPI_STATE_SELECTED);
+    };
+    waitUntil(
+        [&] {
+            return std::all_of(tabs.begin(), tabs.end(), [](const Node* tab) {
+                return tab->role.settled() && tab->states.settled();
+            });
+        },
+        waitBudget(group.bus));
+    std::erase_if(tabs, [&](const Node* tab) { return !selected(tab); });
+    for (Node* tab : tabs) {
+        requestChildren(*tab, true);
+    }
+    waitUntil(
+        [&] {
+            return std::all_of(tabs.begin(), tabs.end(),
+                               [](const Node* tab) { return tab->children.settled(); });
+        },
+        waitBudget(group.bus));
+    std::vector<std::pair<Node*, reply::ObjectRef>> pages;
+    for (Node* tab : tabs) {
+        for (const auto& page : liveChildren(*tab)) {
+            pages.emplace_back(tab, page);
+        }
+    }
+    return pages;
+}
+
 void AtspiSession::settle(Node& n, const std::function<bool(Node&)>& ready) {
     requestBase(n, true);
     followUps(n);
@@ -769,6 +944,7 @@ void AtspiSession::beginReading(const std::string& busName) {
     ++epoch;
     queue.clear();
     resetPending();
+    windowOrigins.clear();  // windows may have moved since
     if (nodes.size() > 200'000) {
         nodes.clear();  // a bound on memory across many apps
     }
@@ -790,14 +966,9 @@ void AtspiSession::beginReading(const std::string& busName) {
         auto unmoved = std::make_shared<bool>(true);
         auto waiting = std::make_shared<std::size_t>(windows.size());
         for (Node* window : windows) {
-            auto call = methodCall(window->bus, window->path, kComponent, "GetExtents");
-            dbus_uint32_t screen = 0;
-            if (call) {
-                dbus_message_append_args(call.get(), DBUS_TYPE_UINT32, &screen, DBUS_TYPE_INVALID);
-            }
             const Rect before = window->extents.value;
             enqueue(
-                busName, std::move(call),
+                busName, extentsCall(*window),
                 [unmoved, waiting, before](Reply reply) {
                     --*waiting;
                     auto values = reply.ok() ? reply::i32Struct(reply.message.get()) : std::nullopt;

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <deque>
 #include <fstream>
@@ -24,6 +25,7 @@
 #include "core/Candidate.h"
 #include "platform/atspi/AtspiBackend.h"
 #include "platform/atspi/AtspiMapping.h"
+#include "platform/atspi/AtspiToolkit.h"
 #include "platform/atspi/DBusConnection.h"
 #include "platform/x11/X11Workspace.h"
 
@@ -41,6 +43,7 @@ inline constexpr const char* kAction = "org.a11y.atspi.Action";
 inline constexpr const char* kText = "org.a11y.atspi.Text";
 inline constexpr const char* kValue = "org.a11y.atspi.Value";
 inline constexpr const char* kProperties = "org.freedesktop.DBus.Properties";
+inline constexpr const char* kApplication = "org.a11y.atspi.Application";
 inline constexpr std::uint32_t kLabelledBy = ATSPI_RELATION_LABELLED_BY;
 inline constexpr std::size_t kMaxStaticText = 256;
 
@@ -48,22 +51,23 @@ inline std::chrono::microseconds micros(double seconds) {
     return std::chrono::microseconds(static_cast<std::int64_t>(seconds * 1e6));
 }
 
-// One element of another app: its bus name and object path.
+// One element of another app: its bus name and object path, on the connection to the
+// accessibility bus it was read on. A bus name means nothing on another connection: a new bus
+// hands the same names to other apps.
 class AtspiRef final : public ax::ElementRef {
   public:
-    AtspiRef(std::string bus, std::string path) : bus_(std::move(bus)), path_(std::move(path)) {}
+    AtspiRef(std::string bus, std::string path, std::uint64_t connection)
+        : bus_(std::move(bus)), path_(std::move(path)), connection_(connection) {}
     std::string key() const override { return bus_ + path_; }
     const std::string& bus() const { return bus_; }
     const std::string& path() const { return path_; }
+    std::uint64_t connection() const { return connection_; }
 
   private:
     std::string bus_;
     std::string path_;
+    std::uint64_t connection_;
 };
-
-inline ax::Element makeElement(const std::string& bus, const std::string& path) {
-    return ax::Element(std::make_shared<const AtspiRef>(bus, path));
-}
 
 inline AXError errorFor(const Reply& reply) {
     const std::string& name = reply.error;
@@ -107,7 +111,10 @@ struct Part {
 struct Node {
     std::string bus;
     std::string path;
-    std::string parentKey;  // known from the child list it came from; "" when unknown
+    std::string parentKey;          // known from the child list it came from; "" when unknown
+    std::string windowKey;          // the top-level window it lies in, when reached from one
+    bool inDocument = false;        // below a web document
+    bool childBasesWanted = false;  // its children's roles decide its own (a label)
     Part<std::uint32_t> role;
     Part<StateSet> states;
     Part<reply::AccessibleProps> props;
@@ -160,14 +167,21 @@ struct AtspiSession {
     bool closing = false;
 
     AtspiOptions options;
+    // Counts the connections to the accessibility bus: elements of an earlier one are gone.
+    std::uint64_t connection = 0;
     std::unique_ptr<BusConnection> session;
     std::unique_ptr<BusConnection> bus;
     std::unique_ptr<x11::Workspace> workspace;
     bool workspaceTried = false;
 
     std::unordered_map<std::string, std::unique_ptr<Node>> nodes;
-    std::unordered_map<std::string, std::int64_t> pidOfBus;  // bus names are never reused
+    // What is known of each app, by bus name: names are never reused on one connection, but
+    // a new connection (a restarted bus) hands them out afresh, so all of it is per connection.
+    std::unordered_map<std::string, std::int64_t> pidOfBus;
     std::unordered_map<std::string, double> timeoutOfBus;
+    std::unordered_map<std::string, Toolkit> toolkits;
+    // Screen origins of windows whose toolkit gives window-relative frames, per reading.
+    std::unordered_map<std::string, std::optional<Point>> windowOrigins;
     std::unordered_set<std::string> changed;  // apps that sent events since their last reading
     std::unordered_map<std::string, Clock::time_point> lastReading;
     int registrations = 0;  // event kinds the registry confirmed
@@ -200,6 +214,15 @@ struct AtspiSession {
     std::optional<std::string> trustProblem();
 
     x11::Workspace* x11();
+
+    ax::Element element(const std::string& busName, const std::string& path) const {
+        return ax::Element(std::make_shared<const AtspiRef>(busName, path, connection));
+    }
+
+    // The toolkit of an app, asked once per app before anything else is read of it.
+    const Toolkit& toolkit(const std::string& busName);
+    // Only what is already known; an app not asked yet gets the safe defaults.
+    const Toolkit& knownToolkit(const std::string& busName) const;
 
     // --- Requests ---
 
@@ -256,6 +279,9 @@ struct AtspiSession {
 
     void requestBase(Node& n, bool urgent = false);
 
+    // Component.GetExtents in the coordinates the toolkit gives anyway.
+    Message extentsCall(const Node& n) const;
+
     // Name, description, child count and parent in one call; toolkits without GetAll are
     // asked property by property.
     void requestProps(Node& n, bool urgent);
@@ -294,6 +320,19 @@ struct AtspiSession {
 
     void requestChildren(Node& n, bool urgent = false);
 
+    // Records what a child inherits from the parent whose child list it came from.
+    void adopt(const Node& parent, Node& child);
+    std::string topLevelKey(const Node& n);
+
+    // A label holding a control (a check box inside its <label>): it becomes a plain group
+    // that the walk enters, and lends its name to the control.
+    bool wrapsControl(const Node& n);
+    bool wrapSettled(const Node& n);
+    // The wrapping label of a control, when it has one.
+    Node* wrappingLabel(const Node& n);
+    // A tab group whose pages are its tabs' children: the pages of the selected tabs, read.
+    std::vector<std::pair<Node*, reply::ObjectRef>> selectedPages(Node& tabGroup);
+
     // Waits for a node's base reads and the follow-ups they queued.
     void settle(Node& n, const std::function<bool(Node&)>& ready);
 
@@ -320,13 +359,19 @@ struct AtspiSession {
     static bool needsFollowUps(std::string_view name);
 
     // Whether the follow-up reads an attribute needs have come back.
-    bool followUpsSettled(const Node& n) const;
+    bool followUpsSettled(const Node& n);
 
     ax::Read valueOf(Node& n, std::string_view name);
 
     ax::Read valueAttribute(Node& n, std::uint32_t role);
 
     static std::string truncated(const std::string& text);
+
+    // The name a person reads, less the toolkit's stand-ins for one.
+    std::string nameOf(Node& n);
+    // The window-relative frames of some toolkits, moved to where the window is on screen.
+    std::optional<Point> screenOffset(Node& n);
+    bool hiddenDocument(Node& n);
 
     ax::Read titleElement(Node& n);
 

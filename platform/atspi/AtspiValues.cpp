@@ -19,6 +19,7 @@ std::vector<reply::ObjectRef> AtspiSession::liveChildren(const Node& n) {
 }
 
 std::vector<Node*> AtspiSession::topLevels(Node& app) {
+    toolkit(app.bus);  // before anything else is asked of the app
     requestChildren(app, true);
     const std::string key = app.key();
     waitUntil([&] { return app.children.settled(); }, waitBudget(app.bus));
@@ -51,9 +52,8 @@ ax::Read AtspiSession::windowOf(Node& app, bool focused) {
             continue;
         }
         if (focused ? isActiveWindow(w->states.value)
-                    : isShowing(w->states.value) && w->props.value.name &&
-                          !w->props.value.name->empty()) {
-            return ax::Value(makeElement(w->bus, w->path));
+                    : isShowing(w->states.value) && !nameOf(*w).empty()) {
+            return ax::Value(element(w->bus, w->path));
         }
     }
     return fail(AXError::noValue);
@@ -64,10 +64,66 @@ bool AtspiSession::needsFollowUps(std::string_view name) {
            name == "AXPlaceholderValue" || name == "AXTitle" || name == "AXDescription";
 }
 
-bool AtspiSession::followUpsSettled(const Node& n) const {
+bool AtspiSession::followUpsSettled(const Node& n) {
     auto ok = [](const auto& part) { return part.unread() || part.settled(); };
     return n.followUpsIssued && ok(n.attributes) && ok(n.interfaces) && ok(n.actions) &&
-           ok(n.characterCount) && ok(n.minimum) && ok(n.maximum) && ok(n.current) && ok(n.text);
+           ok(n.characterCount) && ok(n.minimum) && ok(n.maximum) && ok(n.current) && ok(n.text) &&
+           wrapSettled(n);
+}
+
+std::string AtspiSession::nameOf(Node& n) {
+    if (n.props.state != Part<reply::AccessibleProps>::State::done || !n.props.value.name) {
+        return {};
+    }
+    const std::string& name = *n.props.value.name;
+    const Toolkit& kit = knownToolkit(n.bus);
+    if (kit.labelsCountTwice) {
+        if (auto once = undoubled(name)) {
+            return *once;
+        }
+    }
+    const bool label =
+        n.role.state == Part<std::uint32_t>::State::done && isStaticTextRole(n.role.value);
+    if (kit.typeNamesAsNames && isTypeName(name, label)) {
+        return {};
+    }
+    return name;
+}
+
+std::optional<Point> AtspiSession::screenOffset(Node& n) {
+    if (!knownToolkit(n.bus).windowRelativeExtents) {
+        return Point{};
+    }
+    const std::string key = topLevelKey(n);
+    if (auto known = windowOrigins.find(key); known != windowOrigins.end()) {
+        return known->second;
+    }
+    std::optional<Point> origin;
+    Node* window = find(key);
+    x11::Workspace* desk = x11();
+    if (!pidOfBus.contains(n.bus)) {
+        resolvePids({reply::ObjectRef{n.bus, kRootPath}});
+    }
+    auto pid = pidOfBus.find(n.bus);
+    if (window != nullptr && desk != nullptr && pid != pidOfBus.end() &&
+        window->extents.state == Part<Rect>::State::done) {
+        // The X window of that title, as the window manager knows it.
+        const auto target = x11::windowToRaise(desk->windowsOf(pid->second), pid->second,
+                                               window->props.value.name.value_or(""));
+        if (auto frame = target ? desk->contentFrame(*target) : std::nullopt) {
+            origin = windowOrigin(*frame, window->extents.value.size);
+        }
+    }
+    windowOrigins.emplace(key, origin);
+    return origin;
+}
+
+bool AtspiSession::hiddenDocument(Node& n) {
+    // Browsers keep pages they do not show (a preloaded new tab, background tabs) VISIBLE but
+    // not SHOWING. Within a shown page that is only "scrolled away", so only what lies outside
+    // any page, the pages' own roots included, is hidden by it.
+    return knownToolkit(n.bus).isBrowser && n.states.state == Part<StateSet>::State::done &&
+           !n.states.value.has(ATSPI_STATE_SHOWING) && !n.inDocument;
 }
 
 ax::Read AtspiSession::valueOf(Node& n, std::string_view name) {
@@ -88,7 +144,7 @@ ax::Read AtspiSession::valueOf(Node& n, std::string_view name) {
         if (!n.props.value.parent || n.props.value.parent->path == kNullPath) {
             return fail(AXError::noValue);
         }
-        return ax::Value(makeElement(n.props.value.parent->bus, n.props.value.parent->path));
+        return ax::Value(element(n.props.value.parent->bus, n.props.value.parent->path));
     }
     if (name == "AXTitleUIElement") {
         return titleElement(n);
@@ -102,7 +158,12 @@ ax::Read AtspiSession::valueOf(Node& n, std::string_view name) {
             return fail(AXError::noValue);  // toolkits send -1 sizes for objects not laid out
         }
         if (name == "AXPosition") {
-            return ax::Value(r.origin);
+            // A frame that cannot be placed on screen is no frame: a ring there would mislead.
+            const auto offset = screenOffset(n);
+            if (!offset) {
+                return fail(AXError::noValue);
+            }
+            return ax::Value(Point{r.origin.x + offset->x, r.origin.y + offset->y});
         }
         return ax::Value(r.size);
     }
@@ -124,7 +185,10 @@ ax::Read AtspiSession::valueOf(Node& n, std::string_view name) {
         if (auto p = problem(n.props)) {
             return fail(*p);
         }
-        const std::string title = n.props.value.name.value_or("");
+        std::string title = nameOf(n);
+        if (Node* label = title.empty() ? wrappingLabel(n) : nullptr) {
+            title = nameOf(*label);  // a control inside its label is named by it
+        }
         if (name == "AXTitle") {
             return ax::Value(title);
         }
@@ -146,7 +210,7 @@ ax::Read AtspiSession::valueOf(Node& n, std::string_view name) {
         if (name == "AXFocused") {
             return ax::Value(isFocused(s));
         }
-        return ax::Value(isHidden(s));
+        return ax::Value(isHidden(s) || hiddenDocument(n));
     }
     if (name == "AXPlaceholderValue") {
         if (n.attributes.unread()) {
@@ -211,9 +275,8 @@ ax::Read AtspiSession::valueAttribute(Node& n, std::uint32_t role) {
         return fail(AXError::noValue);
     }
     if (staticText) {
-        if (n.props.state == Part<reply::AccessibleProps>::State::done && n.props.value.name &&
-            !n.props.value.name->empty()) {
-            return ax::Value(truncated(*n.props.value.name));
+        if (const std::string text = nameOf(n); !text.empty()) {
+            return ax::Value(truncated(text));
         }
         if (n.text.unread()) {
             requestText(n, true);
@@ -266,7 +329,7 @@ ax::Read AtspiSession::titleElement(Node& n) {
     if (targets->empty()) {
         return fail(AXError::noValue);
     }
-    return ax::Value(makeElement(targets->front().bus, targets->front().path));
+    return ax::Value(element(targets->front().bus, targets->front().path));
 }
 
 Result<ax::ElementList, AXError> AtspiSession::childrenOf(Node& n, std::size_t limit) {
@@ -306,11 +369,23 @@ Result<ax::ElementList, AXError> AtspiSession::childrenOf(Node& n, std::size_t l
             break;
         }
         Node& c = node(child.bus, child.path);
-        if (c.parentKey.empty()) {
-            c.parentKey = key;
-        }
+        adopt(n, c);
         requestBase(c);  // pipelined: the next breadth-first level is read while we return
-        result.push_back(makeElement(child.bus, child.path));
+        result.push_back(element(child.bus, child.path));
+    }
+    // Where a tab's page is the tab's child, the page is shown where a tab group's content
+    // would be: after the tabs.
+    if (knownToolkit(n.bus).pagesUnderTabs && n.role.state == Part<std::uint32_t>::State::done &&
+        n.role.value == static_cast<std::uint32_t>(ATSPI_ROLE_PAGE_TAB_LIST)) {
+        for (const auto& [tab, page] : selectedPages(n)) {
+            if (result.size() >= limit) {
+                break;
+            }
+            Node& p = node(page.bus, page.path);
+            adopt(*tab, p);
+            requestBase(p);
+            result.push_back(element(page.bus, page.path));
+        }
     }
     return result;
 }
@@ -346,11 +421,9 @@ Result<ax::ElementList, AXError> AtspiSession::childrenByIndex(Node& n, std::siz
             continue;
         }
         Node& c = node(ref->bus, ref->path);
-        if (c.parentKey.empty()) {
-            c.parentKey = key;
-        }
+        adopt(n, c);
         requestBase(c);
-        result.push_back(makeElement(ref->bus, ref->path));
+        result.push_back(element(ref->bus, ref->path));
     }
     return result;
 }

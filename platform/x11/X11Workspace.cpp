@@ -264,4 +264,30 @@ bool Workspace::activate(std::uint32_t window) {
     return xcb_flush(impl_->connection) > 0;
 }
 
+std::optional<Rect> Workspace::contentFrame(std::uint32_t window) {
+    auto geometryCookie = xcb_get_geometry(impl_->connection, window);
+    auto originCookie = xcb_translate_coordinates(impl_->connection, window, impl_->root, 0, 0);
+    Reply<xcb_get_geometry_reply_t> geometry(
+        xcb_get_geometry_reply(impl_->connection, geometryCookie, nullptr));
+    Reply<xcb_translate_coordinates_reply_t> origin(
+        xcb_translate_coordinates_reply(impl_->connection, originCookie, nullptr));
+    if (!geometry || !origin) {
+        return std::nullopt;
+    }
+    Rect frame{static_cast<double>(origin->dst_x), static_cast<double>(origin->dst_y),
+               static_cast<double>(geometry->width), static_cast<double>(geometry->height)};
+    // left, right, top, bottom
+    auto shadow = impl_->property(window, impl_->atom("_GTK_FRAME_EXTENTS"), XCB_ATOM_CARDINAL, 4);
+    if (shadow && shadow->size() >= 16) {
+        std::uint32_t e[4];
+        std::memcpy(e, shadow->data(), 16);
+        const double width = frame.width() - e[0] - e[1];
+        const double height = frame.height() - e[2] - e[3];
+        if (width > 0 && height > 0) {
+            frame = Rect{frame.minX() + e[0], frame.minY() + e[2], width, height};
+        }
+    }
+    return frame;
+}
+
 }  // namespace ovra::x11

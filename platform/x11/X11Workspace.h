@@ -50,6 +50,9 @@ class Workspace final {
     std::vector<Rect> screenFrames();
     // Asks the window manager to activate a window (as a pager would).
     bool activate(std::uint32_t window);
+    // Where a client window lies in root-window space, less the invisible shadow a toolkit
+    // draws around client-side decorations (_GTK_FRAME_EXTENTS); absent once it is gone.
+    std::optional<Rect> contentFrame(std::uint32_t window);
 
   private:
     struct Impl;

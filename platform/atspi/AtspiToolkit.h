@@ -1,0 +1,55 @@
+#pragma once
+
+// What differs between the toolkits that speak AT-SPI, found from the name and version an
+// application gives on its Application interface ("gtk" 3.24.38, "GTK" 4.8.3, "Qt" 5.15.8,
+// "Gecko" 153.8.0, "Chromium" 1.0). Pure values and functions, so every quirk has a test.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/Rect.h"
+
+namespace ovra::atspi {
+
+struct Toolkit {
+    std::string name;
+    int major = 0;
+    int minor = 0;
+
+    // Properties.GetAll on the Accessible interface answers: GTK 3 and 4, Gecko and Chromium
+    // were each tried. Qt's bridge dies on it, so any toolkit not known to answer is asked
+    // property by property.
+    bool answersGetAll = false;
+    // A web browser: documents it keeps loaded but does not show (preloaded new tabs, tabs in
+    // the background) are VISIBLE without being SHOWING.
+    bool isBrowser = false;
+    // GTK 4 gives every frame relative to its window, whatever coordinate type is asked.
+    bool windowRelativeExtents = false;
+    // GTK 4 names a widget that has no label by its type name ("GtkButton").
+    bool typeNamesAsNames = false;
+    // GTK 4 counts a label twice in a name: once as the element it is labelled by, once more as
+    // its content, so a button labelled "9" is named "9 9".
+    bool labelsCountTwice = false;
+    // Pages of a tab group are the children of their tab (GTK 3 notebooks through ATK, and the
+    // other non-browser toolkits that follow ATK's shape); browsers keep tab panels apart.
+    bool pagesUnderTabs = true;
+};
+
+// The quirks of a toolkit; an unknown one gets the safe defaults (no GetAll).
+Toolkit toolkitOf(std::string_view name, std::string_view version);
+
+// Whether a GTK 4 name is a widget's type name rather than words a person reads: one CamelCase
+// identifier ("GtkButton", "AdwGizmo", "HistoryView"). For labels, whose name is their text,
+// only the toolkit's own type names count.
+bool isTypeName(std::string_view name, bool isLabel);
+
+// The name said once when it is the same words twice ("9 9" gives "9"); absent otherwise.
+std::optional<std::string> undoubled(std::string_view name);
+
+// Where a window's own (0, 0) lies on screen, from the frame of its X window without any
+// client-side shadow and the window's own size: a window drawn smaller than its X window is
+// centred in it (the resize borders toolkits add around client-side decorations are even).
+Point windowOrigin(const Rect& xWindow, const Size& window);
+
+}  // namespace ovra::atspi
