@@ -2,16 +2,17 @@
 
 // A tiny accessible app on the real accessibility bus, served from its own thread and
 // connection: a window holding a button, a list with a huge child count, a child whose
-// reference names a bus that cannot exist and a slider. It answers the way some toolkits do
-// (no Properties.GetAll) and can stop answering, to test the reader against a hung app. Like
-// Chromium, it dies when asked for all of its slider's Value properties at once, and cannot
-// give the slider's minimum.
+// reference names a bus that cannot exist and a slider. It tells no toolkit and, like Qt, dies
+// when asked for all Accessible properties at once; it can stop answering, to test the reader
+// against a hung app. Like Chromium, it dies when asked for all of its slider's Value
+// properties at once, and cannot give the slider's minimum.
 
 #include <dbus/dbus.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -26,8 +27,9 @@ class FakeAtspiApp {
     static constexpr std::int32_t kHugeListSize = 1'000'000;
 
     // A sleepy app shows an empty window until a client asks for object attributes, as
-    // Chromium does before it turns on its full tree.
-    explicit FakeAtspiApp(bool sleepy = false) : awake_(!sleepy) {
+    // Chromium does before it turns on its full tree. With `nameAtLeast`, it takes the first
+    // unique bus name numbered at least that (":1.N"), holding spare connections meanwhile.
+    explicit FakeAtspiApp(bool sleepy = false, int nameAtLeast = 0) : awake_(!sleepy) {
         dbus_threads_init_default();
         DBusError error;
         dbus_error_init(&error);
@@ -45,19 +47,26 @@ class FakeAtspiApp {
         if (reply != nullptr) {
             dbus_message_get_args(reply, nullptr, DBUS_TYPE_STRING, &address, DBUS_TYPE_INVALID);
         }
-        if (address != nullptr) {
-            connection_ = dbus_connection_open_private(address, &error);
+        for (int tries = 0; address != nullptr && tries < 64 && connection_ == nullptr; ++tries) {
+            DBusConnection* bus = dbus_connection_open_private(address, &error);
+            if (bus == nullptr || !dbus_bus_register(bus, &error)) {
+                break;
+            }
+            dbus_connection_set_exit_on_disconnect(bus, FALSE);
+            const std::string name = dbus_bus_get_unique_name(bus);
+            (std::atoi(name.substr(name.rfind('.') + 1).c_str()) >= nameAtLeast
+                 ? connection_
+                 : spare_.emplace_back()) = bus;
         }
         if (reply != nullptr) {
             dbus_message_unref(reply);
         }
         dbus_connection_close(session);
         dbus_connection_unref(session);
-        if (connection_ == nullptr || !dbus_bus_register(connection_, &error)) {
-            dbus_error_free(&error);
+        dbus_error_free(&error);
+        if (connection_ == nullptr) {
             return;
         }
-        dbus_connection_set_exit_on_disconnect(connection_, FALSE);
         busName_ = dbus_bus_get_unique_name(connection_);
         thread_ = std::thread([this] { serve(); });
         embed();
@@ -68,9 +77,12 @@ class FakeAtspiApp {
         if (thread_.joinable()) {
             thread_.join();
         }
-        if (connection_ != nullptr) {
-            dbus_connection_close(connection_);
-            dbus_connection_unref(connection_);
+        spare_.push_back(connection_);
+        for (DBusConnection* bus : spare_) {
+            if (bus != nullptr) {
+                dbus_connection_close(bus);
+                dbus_connection_unref(bus);
+            }
         }
     }
 
@@ -82,6 +94,11 @@ class FakeAtspiApp {
     int calls(const std::string& member) {
         std::lock_guard lock(mutex_);
         return counts_[member];
+    }
+    // Calls on any object but the application's root.
+    int objectCalls() {
+        std::lock_guard lock(mutex_);
+        return objectCalls_;
     }
 
   private:
@@ -173,9 +190,11 @@ class FakeAtspiApp {
             if (!propertiesOf.empty()) {
                 counts_[member + " " + propertiesOf] += 1;
             }
+            objectCalls_ += path != "/org/a11y/atspi/accessible/root" ? 1 : 0;
         }
-        if (member == "GetAll" && propertiesOf == "org.a11y.atspi.Value") {
-            crashed_ = true;  // Chromium aborts in libdbus here; nothing answers any more
+        if (member == "GetAll" && (propertiesOf == "org.a11y.atspi.Value" ||
+                                   propertiesOf == "org.a11y.atspi.Accessible")) {
+            crashed_ = true;  // Chromium and Qt end here; nothing answers any more
             return;
         }
         const Object* object = nullptr;
@@ -306,6 +325,8 @@ class FakeAtspiApp {
     std::mutex mutex_;
     std::mutex sendMutex_;
     std::map<std::string, int> counts_;
+    int objectCalls_ = 0;
+    std::vector<DBusConnection*> spare_;
 };
 
 }  // namespace ovra::testing
