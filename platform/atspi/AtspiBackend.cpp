@@ -289,15 +289,7 @@ Result<std::vector<std::string>, ax::AXError> AtspiBackend::actionNames(
     if (impl_->wrapsControl(n)) {
         return std::vector<std::string>{};
     }
-    impl_->requestActions(n, true);
-    const std::string key = n.key();
-    impl_->waitUntil(
-        [&] {
-            Node* t = impl_->find(key);
-            return t == nullptr || t->actions.settled();
-        },
-        impl_->waitBudget(n.bus));
-    Node* live = impl_->find(key);
+    Node* live = impl_->actionsOf(ref->bus(), ref->path(), false);
     if (live == nullptr) {
         return fail(AXError::appGone);
     }

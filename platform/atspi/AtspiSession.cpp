@@ -28,6 +28,7 @@ std::optional<std::string> AtspiSession::connect() {
     pidOfBus.clear();
     timeoutOfBus.clear();
     toolkits.clear();
+    actionsArrived.clear();
     windowOrigins.clear();
     changed.clear();
     lastReading.clear();
@@ -624,12 +625,11 @@ void AtspiSession::requestActions(Node& n, bool urgent) {
                 target->actions.failWith(AXError::wrongType);
                 return;
             }
-            // GetActions gives localized names, which some toolkits (Chromium) leave
-            // empty: then ask for each action's own name.
-            const bool complete = std::none_of(
-                names->begin(), names->end(), [](const std::string& name) { return name.empty(); });
-            if (complete) {
-                target->actions.set(std::move(*names));
+            // GetActions gives names in the user's language, which Chromium leaves empty and
+            // Gecko fills with ";;": the count comes from it, each action's own name from
+            // GetName.
+            if (names->empty()) {
+                target->actions.set({});
             } else {
                 requestActionNames(*target, names->size(), urgent);
             }
@@ -679,17 +679,7 @@ void AtspiSession::requestActionNames(Node& n, std::size_t count, bool urgent) {
 std::optional<std::vector<std::string>> AtspiSession::freshActions(const std::string& busName,
                                                                    const std::string& path,
                                                                    AXError& error) {
-    forget(busName + path);
-    Node& n = node(busName, path);
-    requestActions(n, true);
-    const std::string key = n.key();
-    waitUntil(
-        [&] {
-            Node* t = find(key);
-            return t == nullptr || t->actions.settled();
-        },
-        waitBudget(busName));
-    Node* live = find(key);
+    Node* live = actionsOf(busName, path, true);
     if (live == nullptr || !live->actions.settled()) {
         error = AXError::timeout;
         return std::nullopt;
@@ -699,6 +689,37 @@ std::optional<std::vector<std::string>> AtspiSession::freshActions(const std::st
         return std::nullopt;
     }
     return live->actions.value;
+}
+
+Node* AtspiSession::actionsOf(const std::string& busName, const std::string& path, bool fresh) {
+    const std::string key = busName + path;
+    for (int ask = 0;; ++ask) {
+        if (fresh || ask > 0) {
+            forget(key);
+        }
+        requestActions(node(busName, path), true);
+        waitUntil(
+            [&] {
+                Node* t = find(key);
+                return t == nullptr || t->actions.settled();
+            },
+            waitBudget(busName));
+        Node* live = find(key);
+        if (live == nullptr || live->actions.state != Part<std::vector<std::string>>::State::done) {
+            return live;
+        }
+        const bool offersSome =
+            std::find(live->interfaces.value.begin(), live->interfaces.value.end(), kAction) !=
+            live->interfaces.value.end();
+        if (!live->actions.value.empty() || !offersSome || ask > 0 ||
+            !knownToolkit(busName).actionsComeLate || actionsArrived.contains(busName)) {
+            actionsArrived.insert(busName);
+            return live;
+        }
+        // The first time for this app: its actions are on their way.
+        actionsArrived.insert(busName);
+        std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    }
 }
 
 void AtspiSession::forget(const std::string& key) {

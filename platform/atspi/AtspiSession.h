@@ -180,6 +180,7 @@ struct AtspiSession {
     std::unordered_map<std::string, std::int64_t> pidOfBus;
     std::unordered_map<std::string, double> timeoutOfBus;
     std::unordered_map<std::string, Toolkit> toolkits;
+    std::unordered_set<std::string> actionsArrived;  // apps whose late actions came in
     // Screen origins of windows whose toolkit gives window-relative frames, per reading.
     std::unordered_map<std::string, std::optional<Point>> windowOrigins;
     std::unordered_set<std::string> changed;  // apps that sent events since their last reading
@@ -310,6 +311,9 @@ struct AtspiSession {
     // The AT-SPI action names of an element, read now (they change as pages change).
     std::optional<std::vector<std::string>> freshActions(const std::string& busName,
                                                          const std::string& path, AXError& error);
+    // Reads an element's actions (afresh when `fresh`) and waits for them; the node, unless the
+    // app went away meanwhile.
+    Node* actionsOf(const std::string& busName, const std::string& path, bool fresh);
 
     void forget(const std::string& key);
 

@@ -45,6 +45,7 @@ Toolkit toolkitOf(std::string_view name, std::string_view version) {
     toolkit.answersGetAll = gtk || gecko || chromium;
     toolkit.isBrowser = gecko || chromium;
     toolkit.pagesUnderTabs = !toolkit.isBrowser;
+    toolkit.actionsComeLate = gecko;
     if (gtk && toolkit.major >= 4) {
         toolkit.windowRelativeExtents = true;
         toolkit.typeNamesAsNames = true;

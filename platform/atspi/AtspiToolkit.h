@@ -31,6 +31,9 @@ struct Toolkit {
     // GTK 4 counts a label twice in a name: once as the element it is labelled by, once more as
     // its content, so a button labelled "9" is named "9 9".
     bool labelsCountTwice = false;
+    // Gecko answers the first question about an element's actions with none, while it fetches
+    // them (for every element from then on) from the page's process.
+    bool actionsComeLate = false;
     // Pages of a tab group are the children of their tab (GTK 3 notebooks through ATK, and the
     // other non-browser toolkits that follow ATK's shape); browsers keep tab panels apart.
     bool pagesUnderTabs = true;

@@ -24,6 +24,7 @@ struct RoleRow {
     std::optional<AtspiRole> parent;
     const char* axRole;
     const char* axSubrole;  // nullptr: none
+    bool wrapsControl = false;
 };
 
 TEST(RoleMapping, FollowsTheTable) {
@@ -114,6 +115,8 @@ TEST(RoleMapping, FollowsTheTable) {
         {ATSPI_ROLE_DOCUMENT_SPREADSHEET, {}, {}, false, std::nullopt, "AXDocument", nullptr},
         {ATSPI_ROLE_STATIC, {}, {}, false, std::nullopt, "AXStaticText", nullptr},
         {ATSPI_ROLE_LABEL, {}, {}, false, std::nullopt, "AXStaticText", nullptr},
+        {ATSPI_ROLE_LABEL, {}, {}, false, std::nullopt, "AXGroup", nullptr, true},
+        {ATSPI_ROLE_FILLER, {}, {}, true, ATSPI_ROLE_APPLICATION, "AXWindow", nullptr},
         {ATSPI_ROLE_HEADING, {}, {}, false, std::nullopt, "AXHeading", nullptr},
         {ATSPI_ROLE_ICON, {}, {}, false, std::nullopt, "AXImage", nullptr},
         {ATSPI_ROLE_LIST_BOX, {}, {}, false, std::nullopt, "AXList", nullptr},
@@ -162,6 +165,7 @@ TEST(RoleMapping, FollowsTheTable) {
         facts.states = states(row.states);
         facts.attributes = row.attributes;
         facts.isTopLevel = row.top;
+        facts.wrapsControl = row.wrapsControl;
         if (row.parent) {
             facts.parentRole = static_cast<std::uint32_t>(*row.parent);
         }
