@@ -1,5 +1,5 @@
-// The reader against a small app of our own on the real accessibility bus: a toolkit not known
-// to answer Properties.GetAll, a huge child list, a child on a bus that cannot exist, a slider that
+// The reader against a small app of our own on the real accessibility bus: toolkits without
+// Properties.GetAll, a huge child list, a child on a bus that cannot exist, a slider that
 // cannot give all of its values, and a hang.
 
 #include <gtest/gtest.h>

@@ -58,24 +58,17 @@ class LaunchedApp {
         return app;
     }
 
-    // A fresh folder for a browser profile, for the caller to remove.
-    static std::string profileFolder() {
-        char pattern[] = "/tmp/ovra-profile.XXXXXX";
-        const char* dir = mkdtemp(pattern);
-        return dir ? dir : "/tmp/ovra-profile";
-    }
-
-    // Firefox ESR on a local page, in a profile left at its defaults; with the profile of a
-    // running Firefox, the page opens in a new tab of it.
+    // Firefox ESR on a local page, with a profile left at its defaults in `profile` (an empty
+    // folder, or that of a running Firefox: the page then opens in a new tab of it).
     static LaunchedApp firefox(const std::string& url, const std::string& profile) {
         return start({"firefox-esr", "--profile", profile, url});
     }
 
-    // Chromium on a local page with accessibility forced on (or left off, to test the wake), in
-    // a profile of its own unless one is given (that of a running Chromium opens a new tab).
-    static LaunchedApp chromium(const std::string& url, bool forceAccessibility = true,
-                                const std::string& sharedProfile = "") {
-        const std::string profile = sharedProfile.empty() ? profileFolder() : sharedProfile;
+    // Chromium on a local page with accessibility forced on (or left off, to test the wake).
+    static LaunchedApp chromium(const std::string& url, bool forceAccessibility = true) {
+        char pattern[] = "/tmp/ovra-chromium.XXXXXX";
+        const char* dir = mkdtemp(pattern);
+        std::string profile = dir ? dir : "/tmp/ovra-chromium";
         std::vector<std::string> argv{"chromium",
                                       "--no-sandbox",
                                       "--user-data-dir=" + profile,
@@ -93,7 +86,7 @@ class LaunchedApp {
             argv.push_back("--force-renderer-accessibility");
         }
         argv.push_back(url);
-        return start(std::move(argv), sharedProfile.empty() ? profile : "");
+        return start(std::move(argv), profile);
     }
 
     pid_t pid() const { return pid_; }
