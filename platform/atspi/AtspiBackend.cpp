@@ -129,7 +129,6 @@ ax::Element AtspiBackend::applicationElement(const ax::RunningApp& app) {
         return impl_->element("", kRootPath);
     }
     if (auto found = impl_->applicationOf(app.pid)) {
-        impl_->toolkit(found->bus);
         impl_->beginReading(found->bus);
         return impl_->element(found->bus, found->path);
     }

@@ -28,6 +28,7 @@ std::optional<std::string> AtspiSession::connect() {
     pidOfBus.clear();
     timeoutOfBus.clear();
     toolkits.clear();
+    toolkitsUnsure.clear();
     actionsArrived.clear();
     windowOrigins.clear();
     changed.clear();
@@ -171,7 +172,11 @@ const Toolkit& AtspiSession::toolkit(const std::string& busName) {
         ++index;
     }
     waitUntil([&] { return *waiting == 0; }, waitBudget(busName));
-    // Asked once: an app that cannot tell is read the safe way for as long as it runs.
+    // Asked once: an app that cannot tell is read the safe way for as long as it runs; one that
+    // did not answer in time is asked again at its next reading.
+    if (*waiting > 0) {
+        toolkitsUnsure.insert(busName);
+    }
     return toolkits
         .emplace(busName, toolkitOf((*answers)[0].value_or(""), (*answers)[1].value_or("")))
         .first->second;
@@ -966,6 +971,10 @@ void AtspiSession::beginReading(const std::string& busName) {
     queue.clear();
     resetPending();
     windowOrigins.clear();  // windows may have moved since
+    if (toolkitsUnsure.erase(busName) > 0) {
+        toolkits.erase(busName);
+    }
+    toolkit(busName);
     if (nodes.size() > 200'000) {
         nodes.clear();  // a bound on memory across many apps
     }

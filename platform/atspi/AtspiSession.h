@@ -180,6 +180,7 @@ struct AtspiSession {
     std::unordered_map<std::string, std::int64_t> pidOfBus;
     std::unordered_map<std::string, double> timeoutOfBus;
     std::unordered_map<std::string, Toolkit> toolkits;
+    std::unordered_set<std::string> toolkitsUnsure;  // apps that did not say in time
     std::unordered_set<std::string> actionsArrived;  // apps whose late actions came in
     // Screen origins of windows whose toolkit gives window-relative frames, per reading.
     std::unordered_map<std::string, std::optional<Point>> windowOrigins;
