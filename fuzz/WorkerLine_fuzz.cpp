@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             decisions.emplace(d.id, d);
     } catch (const ovra::JsonError&) {
     }
-    // Lone decisions too, as the in-process classifier hands them over.
+    // Decisions on their own too, in the JSON form they are read and written in.
     if (const auto parsed = ovra::json::parse(line)) {
         const ovra::Json& json = *parsed;
         for (const ovra::Json& item : json.is_array() ? json : ovra::Json::array({json})) {
