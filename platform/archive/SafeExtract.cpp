@@ -90,15 +90,28 @@ bool makeFolders(const std::filesystem::path& folder) {
     std::error_code ec;
     // Entries never make links, so a link here was there before (a support folder kept on
     // another disk, say) and is followed.
-    const auto status = std::filesystem::status(folder, ec);
-    if (!ec && std::filesystem::exists(status))
+    if (const auto status = std::filesystem::status(folder, ec);
+        !ec && std::filesystem::exists(status))
         return std::filesystem::is_directory(status);
-    if (folder.has_relative_path() && folder.parent_path() != folder &&
-        !makeFolders(folder.parent_path()))
-        return false;
-    if (::mkdir(folder.c_str(), 0755) != 0)
-        return errno == EEXIST && std::filesystem::is_directory(folder, ec);
-    return ::chmod(folder.c_str(), 0755) == 0;
+    // Top down, one step at a time: an entry may name far more nested folders than a path can
+    // hold, and making them stops at the first one the system refuses.
+    std::filesystem::path made;
+    for (const auto& step : folder) {
+        made /= step;
+        const auto status = std::filesystem::status(made, ec);
+        if (!ec && std::filesystem::exists(status)) {
+            if (!std::filesystem::is_directory(status))
+                return false;
+            continue;
+        }
+        if (::mkdir(made.c_str(), 0755) != 0) {
+            if (errno != EEXIST || !std::filesystem::is_directory(made, ec))
+                return false;
+        } else if (::chmod(made.c_str(), 0755) != 0) {
+            return false;
+        }
+    }
+    return true;
 }
 
 }  // namespace

@@ -85,6 +85,15 @@ TEST_F(SafeExtract, RefusesHostileEntriesWithoutWritingOutside) {
         EXPECT_FALSE(fs::exists(fs::symlink_status(out() / "m/link"))) << what;
     }
     EXPECT_FALSE(fs::exists(root_.parent_path() / "evil"));
+
+    // Far more nested folders than a path can hold: refused where the system refuses the path,
+    // without first walking (and copying) every one of them.
+    std::string deep;
+    for (int i = 0; i < 100000; ++i)
+        deep += "a/";
+    const auto e = unpack({testing::file(deep + "f", "x")});
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->kind, ExtractError::Kind::writeFailed);
 }
 
 TEST_F(SafeExtract, BoundsEntryCountAndTotalSize) {
