@@ -36,9 +36,6 @@ Toolkit toolkitOf(std::string_view name, std::string_view version) {
     Toolkit toolkit;
     toolkit.name = std::string(name);
     toolkit.major = leadingNumber(version);
-    if (const auto dot = version.find('.'); dot != std::string_view::npos) {
-        toolkit.minor = leadingNumber(version.substr(dot + 1));
-    }
     const bool gtk = sameLetters(name, "gtk") || sameLetters(name, "gail");
     const bool gecko = sameLetters(name, "gecko");
     const bool chromium = sameLetters(name, "chromium");

@@ -14,8 +14,7 @@ namespace ovra::atspi {
 
 struct Toolkit {
     std::string name;
-    int major = 0;
-    int minor = 0;
+    int major = 0;  // of the version
 
     // Properties.GetAll on the Accessible interface answers: GTK 3 and 4, Gecko and Chromium
     // were each tried. Qt's bridge dies on it, so any toolkit not known to answer is asked

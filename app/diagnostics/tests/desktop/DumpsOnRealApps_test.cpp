@@ -238,6 +238,7 @@ TEST_F(RealAppDumps, FirefoxReadsOnlyTheTabInFrontAndFlagsTheOptInInsideItsLabel
     ASSERT_TRUE(shows("Send me partner offers")) << dump_.text();
     EXPECT_THAT(dump_.lineOf("Send me partner offers"), HasSubstr("Pre-ticked"));
     EXPECT_EQ(dump_.lineOf("Reject all"), "") << dump_.text();
+    second.stop();
     app_.stop();
     std::filesystem::remove_all(profile);
 }
