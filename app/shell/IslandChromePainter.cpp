@@ -47,6 +47,11 @@ QTransform islandTransform(const QRectF& frame, const IslandChromeLook& look) {
     return t;
 }
 
+QPainterPath islandShellPath(const QRectF& frame, const IslandChromeLook& look) {
+    return islandTransform(frame, look)
+        .map(unevenRoundedRect(frame, look.topRadius, look.bottomRadius));
+}
+
 void paintIslandShell(QPainter& painter, const QRectF& frame, const IslandChromeLook& look) {
     if (look.opacity <= 0) {
         return;

@@ -1,9 +1,13 @@
-// murmlark-ovra: reads the launch flags and runs the diagnostics they ask for. Flags are tested
-// in a fixed order: "--press-test" acts and reports 1.0 s later, unless "--tree" or "--dump",
-// which run instead of the app and end the process, come first.
+// murmlark-ovra: the app and its launch flags. The arguments are read before Qt sees them (Qt
+// takes some of its own out). "--press-test", "--tree" and "--dump" run the diagnostics instead
+// of the app; a self-test flag runs the app on scratch settings (it never writes the user's)
+// until the test ends the process; otherwise the app runs as the session's one copy: a later
+// start asks it to show its Home pane and ends.
 
+#include <QApplication>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <memory>
 #include <thread>
@@ -14,11 +18,17 @@
 #include "app/diagnostics/RunningApps.h"
 #include "app/model/ClassifierLoading.h"
 #include "app/model/ModelSupervisor.h"
+#include "app/model/WorkerStatus.h"
 #include "app/shell/LaunchFlags.h"
+#include "app/shell/ShellApp.h"
+#include "app/shell/ShellController.h"
+#include "app/shell/SingleInstance.h"
 #include "platform/atspi/AtspiBackend.h"
+#include "platform/desktopsettings/GSettingsStore.h"
 #include "platform/input/XTestInputSynthesizer.h"
 #include "platform/model/ModelRuntime.h"
 #include "platform/paths/Paths.h"
+#include "platform/scheduler/QtScheduler.h"
 #include "platform/x11/X11Workspace.h"
 
 namespace {
@@ -68,21 +78,40 @@ int finish(int code) {
     return code;
 }
 
-}  // namespace
+void logLine(const std::string& line) {
+    std::cerr << "murmlark-ovra: " << line << std::endl;
+}
 
-int main(int argc, char** argv) {
-    const LaunchPlan plan = LaunchPlan::from(LaunchFlags::fromMain(argc, argv));
-    if (plan.help) {
-        std::cout << usage();
-        return finish(0);
+// The shell's view of the app until the request controller takes its place: the settings, the
+// accessibility bus's state and log lines for what only the controller can do.
+class StandaloneController final : public ShellController {
+  public:
+    StandaloneController(Preferences& prefs, bool trusted) : prefs_(prefs), trusted_(trusted) {}
+    void trigger() override { logLine("a request would read the window in front"); }
+    void birdSimplify() override { trigger(); }
+    void ovraButtonPressed() override { trigger(); }
+    void dismiss() override {}
+    bool overlayVisible() const override { return false; }
+    void showDashboard(OvraPane pane) override {
+        logLine("the settings window would open on " + std::string(pane.rawValue()));
     }
-    if (!plan.any()) {
-        std::cerr << "murmlark-ovra: the menu-bar app is not built yet; only the diagnostics "
-                     "below run.\n\n"
-                  << usage();
-        return finish(1);
-    }
+    std::optional<std::string> targetAppName() const override { return std::nullopt; }
+    bool trusted() const override { return trusted_; }
+    std::optional<std::string> hotkeyNotice() const override { return std::nullopt; }
+    std::optional<std::string> hotkeyError() const override { return std::nullopt; }
+    std::string modelStatusLabel() const override { return status_.label(); }
+    std::string modelStatusDetail() const override { return status_.detail(); }
+    void stopModel() override {}
+    void logKeyState(const std::string& label) override { logLine(label); }
+    Preferences& prefs() override { return prefs_; }
 
+  private:
+    Preferences& prefs_;
+    bool trusted_;
+    WorkerStatus status_ = WorkerStatus::offline("stopped");
+};
+
+int runDiagnostics(const LaunchPlan& plan) {
     atspi::AtspiBackend backend;
     // The dumps only read the settings: nothing of theirs is ever written back.
     const auto settings = AppSettings::readOnly(AppSettings::standardErrorReport());
@@ -120,8 +149,9 @@ int main(int argc, char** argv) {
             }
             return active->window;
         };
-        auto result =
-            DebugDump::pressTest(std::string(kPressTestApp), *plan.pressTest, services, press);
+        const char* named = std::getenv("OVRA_PRESS_TEST_APP");
+        const std::string app = named && *named ? named : std::string(kPressTestApp);
+        auto result = DebugDump::pressTest(app, *plan.pressTest, services, press);
         if (!result) {
             return finish(result.error());
         }
@@ -133,7 +163,76 @@ int main(int argc, char** argv) {
     if (plan.dump) {
         return finish(DebugDump::run(plan.dumpApp, services));
     }
-    // Only the press test: its report comes once the app has had time to react.
+    // The press test alone: it reports once the app has had time to react. It never starts the
+    // app, which would take the hotkey and write settings beside the copy the user runs.
     std::this_thread::sleep_for(std::chrono::duration<double>(DebugDump::kPressReportDelay));
     return finish(DebugDump::pressReport(*pressed, services));
+}
+
+int runApp(int argc, char** argv, const LaunchPlan& plan) {
+    const char* display = std::getenv("DISPLAY");
+    if (!display || !*display) {
+        logLine("no X11 display: Murmlark Ovra runs on an X11 desktop session");
+        return 1;
+    }
+    // Our windows speak to screen readers through the accessibility bus whoever asks.
+    setenv("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1", 0);
+    setenv("QT_QPA_PLATFORM", "xcb", 1);
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("murmlark-ovra");
+    QApplication::setApplicationDisplayName("Murmlark Ovra");
+    QApplication::setDesktopFileName("murmlark-ovra");
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    const bool selfTest = plan.mode() == LaunchPlan::Mode::selfTest;
+    std::unique_ptr<SingleInstance> instance;
+    if (!selfTest) {
+        // Before any setting is read: a later start writes nothing.
+        instance = std::make_unique<SingleInstance>();
+        switch (instance->claim()) {
+            case SingleInstance::Outcome::first:
+                break;
+            case SingleInstance::Outcome::handedOver:
+                return finish(0);
+            case SingleInstance::Outcome::noAnswer:
+                logLine("another copy is running but does not answer");
+                return finish(1);
+            case SingleInstance::Outcome::noBus:
+                logLine("no session bus: a second start cannot find this copy");
+                break;
+        }
+    }
+
+    QtScheduler scheduler;
+    desktop::GSettingsStore desktopSettings;
+    // A self-test runs on scratch settings: it reads the user's and never writes them.
+    std::unique_ptr<AppSettings> settings =
+        selfTest ? AppSettings::readOnly(AppSettings::standardErrorReport())
+                 : std::make_unique<AppSettings>(scheduler, desktopSettings,
+                                                 AppSettings::standardErrorReport());
+    atspi::AtspiBackend backend;
+    StandaloneController controller(settings->preferences(),
+                                    !plan.pretendUntrusted && backend.isProcessTrusted());
+    ShellApp shell(controller, scheduler,
+                   {plan, [&settings, selfTest] { return selfTest || settings->flush(); },
+                    logLine});
+    if (instance) {
+        instance->setShowHome([&shell] { shell.showHome(); });
+    }
+    shell.start();
+    return QApplication::exec();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const LaunchPlan plan = LaunchPlan::from(LaunchFlags::fromMain(argc, argv));
+    if (plan.help) {
+        std::cout << usage();
+        return finish(0);
+    }
+    if (plan.mode() == LaunchPlan::Mode::diagnostics) {
+        return runDiagnostics(plan);
+    }
+    return runApp(argc, argv, plan);
 }

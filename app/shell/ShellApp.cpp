@@ -1,0 +1,222 @@
+#include "app/shell/ShellApp.h"
+
+#include <xcb/xcb.h>
+#include <xcb/xtest.h>
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QUrl>
+#include <QWidget>
+#include <iostream>
+
+#include "app/controller/Preferences.h"
+#include "app/shell/AppLifetime.h"
+#include "app/shell/HomeIslandController.h"
+#include "app/shell/IslandWindow.h"
+#include "app/shell/LaunchSequence.h"
+#include "app/shell/PngFile.h"
+#include "app/shell/SystemTray.h"
+#include "app/shell/TerminationSignals.h"
+#include "platform/keyboard/KeyboardWatcher.h"
+#include "platform/scheduler/Scheduler.h"
+
+namespace ovra {
+
+namespace {
+
+constexpr const char* kSettingsWindowTitle = "Murmlark Ovra";
+
+std::vector<QWidget*> visibleTopLevels() {
+    std::vector<QWidget*> out;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (widget->isVisible()) {
+            out.push_back(widget);
+        }
+    }
+    return out;
+}
+
+xcb_connection_t* xConnection() {
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return x11 ? x11->connection() : nullptr;
+}
+
+IslandScreen primaryScreen() {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen && !QGuiApplication::screens().isEmpty()) {
+        screen = QGuiApplication::screens().front();
+    }
+    return screen ? IslandWindow::islandScreen(*screen) : IslandScreen{};
+}
+
+}  // namespace
+
+struct ShellApp::Parts final : LaunchHost {
+    Parts(ShellController& app, Scheduler& clock, Options given)
+        : controller(app), scheduler(clock), options(std::move(given)) {}
+
+    ShellController& controller;
+    Scheduler& scheduler;
+    Options options;
+    PointerIntent pointer;
+    std::unique_ptr<keyboard::KeyboardWatcher> keyboard;
+    std::unique_ptr<AppLifetime> lifetime;
+    std::unique_ptr<TerminationSignals> signals;
+    std::unique_ptr<HomeIslandController> island;
+    std::unique_ptr<SystemTray> tray;
+    std::unique_ptr<LaunchSequence> sequence;
+
+    void print(const std::string& line) override { std::cout << line << std::endl; }
+    void log(const std::string& line) override {
+        if (options.log) {
+            options.log(line);
+        }
+    }
+    void exit(int code) override { lifetime->exitNow(code); }
+    void openHome() override { island->open(primaryScreen()); }
+    void showFeature(const std::string& feature) override {
+        log("the Instructions pane would show \"" + feature + "\"");
+    }
+    void setAppearance(std::optional<bool>) override {}
+    SettingsSnapshot writeSettingsSnapshot(const std::string& path) override {
+        for (QWidget* window : visibleTopLevels()) {
+            if (window->windowTitle() != kSettingsWindowTitle) {
+                continue;
+            }
+            SettingsSnapshot shot;
+            shot.window = {static_cast<double>(window->frameGeometry().width()),
+                           static_cast<double>(window->frameGeometry().height())};
+            shot.content = {static_cast<double>(window->width()),
+                            static_cast<double>(window->height())};
+            const QSize hint = window->sizeHint();
+            shot.fitting = {static_cast<double>(hint.width()), static_cast<double>(hint.height())};
+            shot.status = writePngFile(window->grab().toImage(), path)
+                              ? SettingsSnapshot::Status::written
+                              : SettingsSnapshot::Status::cannotWrite;
+            return shot;
+        }
+        return {};
+    }
+    void hideWideWindows() override {
+        for (QWidget* window : visibleTopLevels()) {
+            if (window->width() > 100) {
+                window->hide();
+            }
+        }
+    }
+    std::optional<std::string> pressSettingsCommand() override { return std::nullopt; }
+    std::vector<WindowReport> visibleWindows() override {
+        std::vector<WindowReport> out;
+        for (QWidget* window : visibleTopLevels()) {
+            const QRect f = window->frameGeometry();
+            const QSize hint = window->sizeHint();
+            out.push_back({window->windowTitle().toStdString(),
+                           Rect(f.x(), f.y(), f.width(), f.height()),
+                           {static_cast<double>(hint.width()), static_cast<double>(hint.height())},
+                           true, true});
+        }
+        return out;
+    }
+    bool modalWindowOpen() override { return QApplication::activeModalWidget() != nullptr; }
+    void showCredits() override {}
+    void postKeys(const std::vector<int>& keyCodes) override {
+        xcb_connection_t* connection = xConnection();
+        if (!connection || !keyboard) {
+            log("key test: no keyboard to type on");
+            return;
+        }
+        for (const int code : keyCodes) {
+            const auto x = keyboard->layout().xKeycode(static_cast<std::uint16_t>(code));
+            if (!x) {
+                continue;
+            }
+            const auto detail = static_cast<std::uint8_t>(*x);
+            xcb_test_fake_input(connection, XCB_KEY_PRESS, detail, XCB_CURRENT_TIME, XCB_NONE, 0,
+                                0, 0);
+            xcb_test_fake_input(connection, XCB_KEY_RELEASE, detail, XCB_CURRENT_TIME, XCB_NONE,
+                                0, 0, 0);
+        }
+        xcb_flush(connection);
+    }
+    void notBuilt(const std::string& flag) {
+        print(flag + ": this self-test is not part of this build");
+        exit(1);
+    }
+    void overlaySnapshot(const std::string&) override { notBuilt("overlay snapshot"); }
+    void findTest() override { notBuilt("find-test"); }
+    void keyboardTest() override { notBuilt("keyboard-test"); }
+    void scrollTest() override { notBuilt("scroll-test"); }
+};
+
+ShellApp::ShellApp(ShellController& controller, Scheduler& scheduler, Options options)
+    : parts_(std::make_unique<Parts>(controller, scheduler, std::move(options))) {
+    Parts& p = *parts_;
+    p.lifetime = std::make_unique<AppLifetime>(AppLifetime::Hooks{
+        [&controller] { controller.stopModel(); },
+        p.options.flushSettings,
+        [] { QCoreApplication::quit(); },
+        {},
+    });
+    p.signals = std::make_unique<TerminationSignals>([this](int) { quit(); });
+    if (auto watcher = keyboard::KeyboardWatcher::open()) {
+        p.keyboard = std::move(watcher).value();
+    }
+    const keyboard::KeyboardLayout* layout = p.keyboard ? &p.keyboard->layout() : nullptr;
+    Scheduler* clock = &scheduler;
+    PointerIntent* pointer = &p.pointer;
+    HomeIslandController::Services services{
+        controller,
+        scheduler,
+        p.pointer,
+        [clock, pointer, layout](HomeIslandModel& model, IslandCallbacks callbacks) {
+            return std::make_unique<IslandWindow>(model, std::move(callbacks), *clock, *pointer,
+                                                  [] { return false; }, layout);
+        },
+        []() -> std::optional<Point> {
+            const QPoint at = QCursor::pos();
+            return Point{static_cast<double>(at.x()), static_cast<double>(at.y())};
+        },
+        [] { return false; },
+        [] { QApplication::beep(); },
+        [](const std::string& line) { std::cout << line << std::endl; },
+        HomeItemActions{[this] { quit(); },
+                        [] { QDesktopServices::openUrl(QUrl(kSupportAddress)); }},
+        p.options.plan.traceKeys,
+        p.options.plan.simulateNotch,
+    };
+    p.island = std::make_unique<HomeIslandController>(std::move(services));
+    p.tray = std::make_unique<SystemTray>([this](bool secondary, const IslandScreen& screen) {
+        parts_->island->clicked(secondary, screen);
+    });
+    p.sequence = std::make_unique<LaunchSequence>(p.options.plan, controller, p, scheduler);
+}
+
+ShellApp::~ShellApp() = default;
+
+void ShellApp::start() {
+    Parts& p = *parts_;
+    p.island->install(*p.tray);
+    if (!p.tray->show()) {
+        p.log("no system tray here: the tray item shows once a tray starts; meanwhile press " +
+              p.controller.prefs().hotkey().label +
+              " in any app, or start murmlark-ovra again for its settings");
+    }
+    p.sequence->scheduleFlags();
+}
+
+void ShellApp::showHome() {
+    parts_->log("another start asked for the Home pane");
+    parts_->controller.showDashboard(OvraPane::home);
+}
+
+void ShellApp::otherAppActivated() {
+    parts_->island->otherAppActivated();
+}
+
+void ShellApp::quit() {
+    parts_->lifetime->quit();
+}
+
+}  // namespace ovra

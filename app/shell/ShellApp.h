@@ -1,0 +1,49 @@
+#pragma once
+
+// The running app around the controller: the tray item and the home island, the launch flags'
+// schedule, the quit path (the Quit item and termination signals) and the flags' exit, and the
+// answer to a later start. Made on the main thread once a QApplication exists.
+
+#include <QObject>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/shell/LaunchFlags.h"
+#include "app/shell/ShellController.h"
+
+namespace ovra {
+
+class Scheduler;
+
+class ShellApp final {
+  public:
+    struct Options {
+        LaunchPlan plan;
+        // Writes pending settings; false when they could not be written.
+        std::function<bool()> flushSettings;
+        // A line of the app's log.
+        std::function<void(const std::string&)> log;
+    };
+
+    ShellApp(ShellController& controller, Scheduler& scheduler, Options options);
+    ~ShellApp();
+    ShellApp(const ShellApp&) = delete;
+    ShellApp& operator=(const ShellApp&) = delete;
+
+    // Shows the tray item (or says once where it would be) and schedules the flags; the
+    // controller has started.
+    void start();
+    // Another start asked for this copy: its settings window on the Home pane.
+    void showHome();
+    // Another app came forward: an open island closes.
+    void otherAppActivated();
+    // The normal quit: the model stops, the settings are written and the event loop ends.
+    void quit();
+
+  private:
+    struct Parts;
+    std::unique_ptr<Parts> parts_;
+};
+
+}  // namespace ovra

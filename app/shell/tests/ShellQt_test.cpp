@@ -1,0 +1,220 @@
+// The shell's Qt pieces: PNG files, the island's geometry and drawing, the bird, termination
+// signals and the single running copy on a session bus of the test's own.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QPainter>
+#include <QProcess>
+#include <filesystem>
+#include <fstream>
+
+#include "app/overlay/StyleKit.h"
+#include "app/overlay/Suite.h"
+#include "app/shell/AppLifetime.h"
+#include "app/shell/HomeIslandView.h"
+#include "app/shell/MenuBarIcon.h"
+#include "app/shell/PngFile.h"
+#include "app/shell/SingleInstance.h"
+#include "app/shell/TerminationSignals.h"
+
+namespace ovra {
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path scratchFolder() {
+    char name[] = "/tmp/ovra-shell-XXXXXX";
+    return fs::path(mkdtemp(name));
+}
+
+TEST(PngFile, WritesThroughATemporaryFileAndReplacesAPlantedLink) {
+    const fs::path folder = scratchFolder();
+    QImage image(8, 8, QImage::Format_ARGB32);
+    image.fill(Qt::red);
+    const fs::path victim = folder / "victim";
+    std::ofstream(victim) << "keep";
+    fs::create_symlink(victim, folder / "shot.png");
+
+    EXPECT_TRUE(writePngFile(image, (folder / "shot.png").string()));
+    EXPECT_FALSE(fs::is_symlink(folder / "shot.png"));
+    EXPECT_EQ(QImage(QString::fromStdString((folder / "shot.png").string())).pixelColor(0, 0),
+              QColor(Qt::red));
+    std::string kept;
+    std::ifstream(victim) >> kept;
+    EXPECT_EQ(kept, "keep");
+
+    EXPECT_FALSE(writePngFile(image, (folder / "missing" / "shot.png").string()));
+    EXPECT_FALSE(writePngFile(QImage(), (folder / "null.png").string()));
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 2);
+    fs::remove_all(folder);
+}
+
+HomeIslandModel islandModel(int items, double textScale, IslandGeometry geometry = {0, 28}) {
+    HomeIslandModel model;
+    std::vector<HomeItem> list;
+    for (int i = 0; i < items; ++i) {
+        list.push_back({"id" + std::to_string(i), "Settings", "Colors, text size, voice, your choices",
+                        "gearshape.fill", {}});
+    }
+    model.setContent(list, {"Accessibility access on", "On-device model ready"});
+    model.textScale = textScale;
+    model.geometry = geometry;
+    return model;
+}
+
+TEST(HomeIslandView, TheIslandStaysInsideTheScreenAtEveryTextScale) {
+    const struct {
+        QSizeF screen;
+        double textScale;
+        double scale;  // the scale in use
+        double width;
+    } cases[] = {
+        {{1280, 1024}, 1.0, 1.0, 620},
+        {{1280, 1024}, 0.5, 1.0, 620},             // below the choices: clamped
+        {{3840, 2160}, 1.5, 1.5, 930},             // rows of 96 and more, 930 wide
+        {{3840, 2160}, 7.0, 2.0, 1240},            // above the choices: clamped
+        {{3840, 2160}, std::nan(""), 1.0, 620},
+        {{500, 1024}, 1.0, 1.0, 468},              // narrow screen: 16 each side
+    };
+    for (const auto& c : cases) {
+        const HomeIslandModel model = islandModel(7, c.textScale);
+        const IslandLayout layout = HomeIslandView::layout(model, c.screen);
+        EXPECT_DOUBLE_EQ(layout.scale, c.scale) << c.textScale;
+        EXPECT_DOUBLE_EQ(layout.island.width(), c.width) << c.textScale;
+        EXPECT_GE(layout.rows.front().row.height(), 64 * c.scale);
+        EXPECT_GE(layout.windowOrigin.x(), 16);
+        EXPECT_LE(layout.windowOrigin.y() + layout.island.height(), c.screen.height() - 16);
+        EXPECT_DOUBLE_EQ(layout.windowOrigin.y(), 28 + 8);
+    }
+    // Large text on a short screen: the scale shrinks until the island fits below the panel.
+    const HomeIslandModel tall = islandModel(7, 2.0);
+    const IslandLayout fitted = HomeIslandView::layout(tall, {1280, 720});
+    EXPECT_LT(fitted.scale, 2.0);
+    EXPECT_GT(fitted.scale, 0.5);
+    EXPECT_LE(fitted.windowOrigin.y() + fitted.island.height(), 720 - 16);
+    EXPECT_GT(fitted.windowOrigin.y() + fitted.island.height(), 720 - 16 - 80);
+    // A notch: the island hangs from the very top, its content below the notch.
+    const IslandLayout notched =
+        HomeIslandView::layout(islandModel(6, 1.0, {185, 32}), {1280, 1024});
+    EXPECT_EQ(notched.windowOrigin.y(), 0);
+    EXPECT_GE(notched.rows.front().row.top(), 32 + 16);
+}
+
+TEST(HomeIslandView, TheSelectedRowCarriesTheThemeAndTheShellIsSlate) {
+    HomeIslandModel model = islandModel(3, 1.0);
+    model.theme = BeaconTheme::cyan;
+    model.setSelection(1);
+    const IslandLayout layout = HomeIslandView::layout(model, {1280, 1024});
+    QImage image(layout.island.size().toSize(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    HomeIslandView::paint(painter, model, layout, 1, false, false);
+    painter.end();
+    const QColor cyan = qColor(BeaconTheme(BeaconTheme::cyan).color());
+    const auto near = [](QColor a, QColor b) {
+        return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) +
+                   std::abs(a.blue() - b.blue()) < 40;
+    };
+    // The selected badge's disc is the theme colour; an unselected badge's disc is black.
+    const QPointF selectedDisc = layout.rows[1].badge.center() + QPointF(-12, 12);
+    const QPointF otherDisc = layout.rows[0].badge.center() + QPointF(-12, 12);
+    EXPECT_TRUE(near(image.pixelColor(selectedDisc.toPoint()), cyan));
+    EXPECT_TRUE(near(image.pixelColor(otherDisc.toPoint()), Qt::black));
+    // The selected row's outline: the theme's stroke on its left edge.
+    const QPointF edge(layout.rows[1].row.left(), layout.rows[1].row.center().y());
+    EXPECT_TRUE(near(image.pixelColor(edge.toPoint()), cyan));
+    // Between rows and hints: the slate shell.
+    EXPECT_TRUE(near(image.pixelColor(QPoint(4, static_cast<int>(layout.island.center().y()))),
+                     qColor(Suite::slate)));
+    EXPECT_EQ(image.pixelColor(0, 0).alpha(), 0);  // a rounded corner
+}
+
+TEST(MenuBarIcon, TheBirdComesFromItsResourceElseADashedCircle) {
+    const fs::path folder = scratchFolder();
+    ASSERT_TRUE(MenuBarIcon::renderTrayResource(36).save(
+        QString::fromStdString((folder / "menubar-ovra.png").string())));
+    const QImage bird = MenuBarIcon::image(folder / "menubar-ovra.png");
+    EXPECT_EQ(bird.deviceIndependentSize(), QSizeF(18, 18));
+    const QImage circle = MenuBarIcon::image(folder / "absent.png");
+    EXPECT_EQ(circle.deviceIndependentSize(), QSizeF(18, 18));
+    EXPECT_NE(bird, circle);
+    // White wherever the base has paint, clear elsewhere.
+    const QImage white = MenuBarIcon::whiteImage(folder / "menubar-ovra.png");
+    EXPECT_EQ(white.deviceIndependentSize(), QSizeF(36, 36));
+    int painted = 0;
+    for (int y = 0; y < white.height(); ++y) {
+        for (int x = 0; x < white.width(); ++x) {
+            const QColor c = white.pixelColor(x, y);
+            if (c.alpha() == 255) {
+                EXPECT_EQ(c, QColor(Qt::white));
+                ++painted;
+            }
+        }
+    }
+    EXPECT_GT(painted, 200);
+    fs::remove_all(folder);
+}
+
+TEST(TerminationSignals, SignalsQuitThroughTheEventLoopAndTheModelStopsOnce) {
+    int stops = 0;
+    int flushes = 0;
+    int leaves = 0;
+    AppLifetime lifetime({[&] { ++stops; }, [&] { return ++flushes > 0; }, [&] { ++leaves; }, {}});
+    std::vector<int> seen;
+    TerminationSignals signals([&](int signal) {
+        seen.push_back(signal);
+        lifetime.quit();
+    });
+    ASSERT_TRUE(signals.installed());
+    ::raise(SIGTERM);
+    ::raise(SIGINT);
+    ::raise(SIGHUP);
+    EXPECT_TRUE(seen.empty());  // nothing runs inside the handler
+    QElapsedTimer timer;
+    timer.start();
+    while (seen.size() < 3 && timer.elapsed() < 5000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    EXPECT_EQ(seen, (std::vector<int>{SIGTERM, SIGINT, SIGHUP}));
+    lifetime.quit();  // the Quit item as well
+    EXPECT_EQ(stops, 1);
+    EXPECT_EQ(flushes, 1);
+    EXPECT_EQ(leaves, 1);
+}
+
+TEST(SingleInstance, ALaterStartAsksTheFirstForItsHomePane) {
+    QProcess bus;
+    bus.start("dbus-daemon", {"--session", "--nofork", "--nopidfile", "--print-address"});
+    ASSERT_TRUE(bus.waitForStarted(5000));
+    ASSERT_TRUE(bus.waitForReadyRead(5000));
+    const QString address = QString::fromUtf8(bus.readLine()).trimmed();
+    {
+        SingleInstance first(QDBusConnection::connectToBus(address, "first"));
+        EXPECT_EQ(first.claim(), SingleInstance::Outcome::first);
+        int shown = 0;
+        SingleInstance later(QDBusConnection::connectToBus(address, "later"));
+        // Asked before the first copy is ready: remembered, shown once it is.
+        EXPECT_EQ(later.claim(), SingleInstance::Outcome::handedOver);
+        first.setShowHome([&shown] { ++shown; });
+        EXPECT_EQ(shown, 1);
+        SingleInstance third(QDBusConnection::connectToBus(address, "third"));
+        EXPECT_EQ(third.claim(), SingleInstance::Outcome::handedOver);
+        EXPECT_EQ(shown, 2);
+    }
+    // Once the first copy is gone the name is free again.
+    SingleInstance next(QDBusConnection::connectToBus(address, "next"));
+    EXPECT_EQ(next.claim(), SingleInstance::Outcome::first);
+    SingleInstance offline(QDBusConnection::connectToBus("unix:path=/nonexistent", "offline"));
+    EXPECT_EQ(offline.claim(), SingleInstance::Outcome::noBus);
+    bus.terminate();
+    bus.waitForFinished(5000);
+}
+
+}  // namespace
+}  // namespace ovra
