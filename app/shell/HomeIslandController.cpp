@@ -102,7 +102,8 @@ void HomeIslandController::open(const IslandScreen& screen) {
         return item.id == "permission" || item.id == "ovras";
     });
     model_.setSelection(first == items.end() ? 0 : static_cast<int>(first - items.begin()));
-    model_.geometry = IslandGeometry::of(screen.frame, screen.visibleFrame, services_.simulateNotch);
+    model_.geometry =
+        IslandGeometry::of(screen.frame, screen.visibleFrame, services_.simulateNotch);
     model_.textScale = services_.app.prefs().textScale();
     model_.theme = services_.app.prefs().theme();
 
@@ -133,9 +134,8 @@ void HomeIslandController::open(const IslandScreen& screen) {
                         },
                     });
     }
-    panel_->setKeyHandler([this, alive](const KeyInput& key) {
-        return !alive.expired() && handleKey(key);
-    });
+    panel_->setKeyHandler(
+        [this, alive](const KeyInput& key) { return !alive.expired() && handleKey(key); });
     model_.setOpen(false, HomeIslandModel::Animation::none);
     panel_->present(screen);
     // The panel is on screen before the island grows.
@@ -145,10 +145,10 @@ void HomeIslandController::open(const IslandScreen& screen) {
         }
     });
     if (const HomeItem* item = model_.selectedItem()) {
-        panel_->announce(OvraText::f("Murmlark Ovra menu. %lld choices. %lld, %@",
-                                     {static_cast<std::int64_t>(items.size()),
-                                      static_cast<std::int64_t>(model_.selection() + 1),
-                                      item->title}));
+        panel_->announce(
+            OvraText::f("Murmlark Ovra menu. %lld choices. %lld, %@",
+                        {static_cast<std::int64_t>(items.size()),
+                         static_cast<std::int64_t>(model_.selection() + 1), item->title}));
     }
 }
 
@@ -240,9 +240,8 @@ bool HomeIslandController::handleKey(const KeyInput& key) {
 void HomeIslandController::announceSelection() {
     if (panel_) {
         if (const HomeItem* item = model_.selectedItem()) {
-            panel_->announce(OvraText::f("%lld, %@",
-                                         {static_cast<std::int64_t>(model_.selection() + 1),
-                                          item->title}));
+            panel_->announce(OvraText::f(
+                "%lld, %@", {static_cast<std::int64_t>(model_.selection() + 1), item->title}));
         }
     }
 }
@@ -285,8 +284,7 @@ void HomeIslandController::otherAppActivated() {
 
 void HomeIslandController::trace(const std::string& message) {
     if (services_.traceKeys && services_.print) {
-        services_.print("island: " + message + " selection: " +
-                        std::to_string(model_.selection()) +
+        services_.print("island: " + message + " selection: " + std::to_string(model_.selection()) +
                         " open: " + (model_.open() ? "true" : "false"));
     }
 }

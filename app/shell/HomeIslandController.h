@@ -56,8 +56,9 @@ class HomeIslandModel final {
     }
     // The selected item; none when the selection lies outside the items.
     const HomeItem* selectedItem() const {
-        return selection_ >= 0 && selection_ < static_cast<int>(items_.size()) ? &items_[static_cast<std::size_t>(selection_)]
-                                                                               : nullptr;
+        return selection_ >= 0 && selection_ < static_cast<int>(items_.size())
+                   ? &items_[static_cast<std::size_t>(selection_)]
+                   : nullptr;
     }
 
     // Told after every change (one listener: the view).

@@ -86,8 +86,8 @@ IslandLayout layoutAt(const HomeIslandModel& model, QSizeF screen, double s) {
     for (const HomeItem& item : model.items()) {
         nextChild();
         IslandRowLayout row;
-        row.titleText = title.elidedText(QString::fromStdString(item.title), Qt::ElideRight,
-                                         textWidth);
+        row.titleText =
+            title.elidedText(QString::fromStdString(item.title), Qt::ElideRight, textWidth);
         row.subtitleText = QString::fromStdString(item.subtitle);
         const double titleHeight = title.height();
         const double subtitleHeight = wrappedHeight(subtitleFont(s), textWidth, row.subtitleText);
@@ -236,8 +236,8 @@ void paint(QPainter& painter, const HomeIslandModel& model, const IslandLayout& 
         painter.setFont(badgeFont(s));
         painter.setPen(selected ? QColor(Qt::black) : theme);
         painter.drawText(row.badge, Qt::AlignCenter, QString::number(i + 1));
-        const QRectF symbol(row.icon.center().x() - 11 * s, row.icon.center().y() - 11 * s,
-                            22 * s, 22 * s);
+        const QRectF symbol(row.icon.center().x() - 11 * s, row.icon.center().y() - 11 * s, 22 * s,
+                            22 * s);
         SymbolIcons::paint(painter, model.items()[i].symbol, symbol, cream);
         painter.setPen(cream);
         painter.setFont(titleFont(s));

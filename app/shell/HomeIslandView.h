@@ -27,8 +27,8 @@ struct IslandHintLayout {
 };
 
 struct IslandLayout {
-    double scale = 1;  // the text scale in use, after clamping and fitting
-    QRectF island;     // the shell, in the window's coordinates
+    double scale = 1;      // the text scale in use, after clamping and fitting
+    QRectF island;         // the shell, in the window's coordinates
     QPointF windowOrigin;  // the window's top-left, from the screen's top-left
     std::vector<IslandRowLayout> rows;
     QRectF status;

@@ -5,8 +5,7 @@
 
 namespace ovra {
 
-std::vector<HomeItem> buildHomeItems(ShellController& controller,
-                                     const HomeItemActions& actions) {
+std::vector<HomeItem> buildHomeItems(ShellController& controller, const HomeItemActions& actions) {
     using OvraText::t;
     ShellController* app = &controller;
     const auto show = [app](OvraPane pane) { return [app, pane] { app->showDashboard(pane); }; };
@@ -17,15 +16,14 @@ std::vector<HomeItem> buildHomeItems(ShellController& controller,
                          show(OvraPane::home)});
     }
     const auto target = controller.targetAppName();
-    items.push_back({"ovras",
-                     target ? t("Simplify ") + *target : t("Simplify this screen"),
+    items.push_back({"ovras", target ? t("Simplify ") + *target : t("Simplify this screen"),
                      t("Highlights the main buttons. Or press ") +
                          controller.prefs().hotkey().label + t(" anytime"),
                      "circle.dashed", [app] { app->trigger(); }});
     items.push_back({"settings", t("Settings"), t("Colors, text size, voice, your choices"),
                      "gearshape.fill", show(OvraPane::home)});
-    items.push_back({"instructions", t("How to use Ovra"), t("Every feature and its keys"),
-                     "book", show(OvraPane::instructions)});
+    items.push_back({"instructions", t("How to use Ovra"), t("Every feature and its keys"), "book",
+                     show(OvraPane::instructions)});
     items.push_back({"mac", t("Desktop accessibility features"),
                      t("Screen reader, magnifier, reduced motion and more, in one place"),
                      "accessibility", show(OvraPane::mac)});

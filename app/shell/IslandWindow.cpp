@@ -57,9 +57,8 @@ std::vector<IslandScreen> IslandWindow::islandScreens() {
     return out;
 }
 
-IslandWindow::IslandWindow(HomeIslandModel& model, IslandCallbacks callbacks,
-                           Scheduler& scheduler, PointerIntent& pointer,
-                           std::function<bool()> reduceMotion,
+IslandWindow::IslandWindow(HomeIslandModel& model, IslandCallbacks callbacks, Scheduler& scheduler,
+                           PointerIntent& pointer, std::function<bool()> reduceMotion,
                            const keyboard::KeyboardLayout* keyboard)
     : QWidget(nullptr, Qt::Popup | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint),
       model_(model),
@@ -92,8 +91,8 @@ void IslandWindow::relayout() {
     const QScreen* screen = screen_ ? screen_ : QGuiApplication::primaryScreen();
     const QSizeF size = screen ? QSizeF(screen->geometry().size()) : QSizeF(1280, 1024);
     layout_ = HomeIslandView::layout(model_, size);
-    const QPoint origin = (screen ? screen->geometry().topLeft() : QPoint()) +
-                          layout_.windowOrigin.toPoint();
+    const QPoint origin =
+        (screen ? screen->geometry().topLeft() : QPoint()) + layout_.windowOrigin.toPoint();
     setGeometry(QRect(origin, layout_.island.size().toSize()));
     applyShape();
     update();
@@ -102,7 +101,7 @@ void IslandWindow::relayout() {
 void IslandWindow::present(const IslandScreen& screen) {
     const auto screens = QGuiApplication::screens();
     screen_ = screen.index >= 0 && screen.index < screens.size() ? screens[screen.index]
-                                                                : QGuiApplication::primaryScreen();
+                                                                 : QGuiApplication::primaryScreen();
     relayout();
     orderingOut_ = false;
     show();
@@ -116,8 +115,7 @@ void IslandWindow::orderOut() {
 }
 
 bool IslandWindow::hasKeyboard() const {
-    return QWidget::isVisible() &&
-           (QApplication::activePopupWidget() == this || isActiveWindow());
+    return QWidget::isVisible() && (QApplication::activePopupWidget() == this || isActiveWindow());
 }
 
 void IslandWindow::announce(const std::string& text) {
@@ -147,7 +145,8 @@ void IslandWindow::step() {
     const double t = scheduler_.now() - startedAt_;
     double progress = 1;
     if (animation_ == HomeIslandModel::Animation::easeOut) {
-        progress = t >= Motion::reducedOpenDuration ? 1 : Motion::easeOut(t / Motion::reducedOpenDuration);
+        progress =
+            t >= Motion::reducedOpenDuration ? 1 : Motion::easeOut(t / Motion::reducedOpenDuration);
     } else if (t < Motion::openSpring.settleTime()) {
         progress = Motion::openSpring.value(t);
     }

@@ -98,9 +98,8 @@ LaunchPlan::Mode LaunchPlan::mode() const {
     }
     // "--dashboard", "--home" and "--demo" leave the app running; every other scheduled flag
     // ends the process.
-    const bool endsProcess = snapshot || settingsScene || keyTest || triggerAfter ||
-                             creditsTest || overlaySnapshot || findTest || keyboardTest ||
-                             scrollTest;
+    const bool endsProcess = snapshot || settingsScene || keyTest || triggerAfter || creditsTest ||
+                             overlaySnapshot || findTest || keyboardTest || scrollTest;
     return endsProcess ? Mode::selfTest : Mode::app;
 }
 

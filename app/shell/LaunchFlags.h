@@ -70,7 +70,7 @@ struct LaunchPlan {
     bool dump = false;
     std::optional<std::string> dumpApp;
 
-    std::optional<OvraPane> dashboard;                // Home unless the value names a pane
+    std::optional<OvraPane> dashboard;                 // Home unless the value names a pane
     std::optional<std::vector<std::string>> snapshot;  // the rest of the flag
     bool home = false;
     bool settingsScene = false;

@@ -115,7 +115,8 @@ struct ShellApp::Parts final : LaunchHost {
             out.push_back({window->windowTitle().toStdString(),
                            Rect(f.x(), f.y(), f.width(), f.height()),
                            {static_cast<double>(hint.width()), static_cast<double>(hint.height())},
-                           true, true});
+                           true,
+                           true});
         }
         return out;
     }
@@ -133,10 +134,10 @@ struct ShellApp::Parts final : LaunchHost {
                 continue;
             }
             const auto detail = static_cast<std::uint8_t>(*x);
-            xcb_test_fake_input(connection, XCB_KEY_PRESS, detail, XCB_CURRENT_TIME, XCB_NONE, 0,
+            xcb_test_fake_input(connection, XCB_KEY_PRESS, detail, XCB_CURRENT_TIME, XCB_NONE, 0, 0,
+                                0);
+            xcb_test_fake_input(connection, XCB_KEY_RELEASE, detail, XCB_CURRENT_TIME, XCB_NONE, 0,
                                 0, 0);
-            xcb_test_fake_input(connection, XCB_KEY_RELEASE, detail, XCB_CURRENT_TIME, XCB_NONE,
-                                0, 0, 0);
         }
         xcb_flush(connection);
     }
@@ -171,8 +172,8 @@ ShellApp::ShellApp(ShellController& controller, Scheduler& scheduler, Options op
         scheduler,
         p.pointer,
         [clock, pointer, layout](HomeIslandModel& model, IslandCallbacks callbacks) {
-            return std::make_unique<IslandWindow>(model, std::move(callbacks), *clock, *pointer,
-                                                  [] { return false; }, layout);
+            return std::make_unique<IslandWindow>(
+                model, std::move(callbacks), *clock, *pointer, [] { return false; }, layout);
         },
         []() -> std::optional<Point> {
             const QPoint at = QCursor::pos();

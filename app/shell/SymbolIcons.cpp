@@ -25,7 +25,9 @@ void paint(QPainter& painter, std::string_view symbol, const QRectF& box, const 
     const double side = std::min(box.width(), box.height());
     const QRectF r(box.center().x() - side / 2, box.center().y() - side / 2, side, side);
     const double u = side / 24;  // the drawings are made on a 24-unit grid
-    const auto at = [&r, u](double x, double y) { return QPointF(r.left() + x * u, r.top() + y * u); };
+    const auto at = [&r, u](double x, double y) {
+        return QPointF(r.left() + x * u, r.top() + y * u);
+    };
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     QPen pen(color, 2 * u, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);

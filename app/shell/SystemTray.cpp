@@ -74,12 +74,11 @@ void SystemTray::popUpMenu(const std::vector<MenuEntry>& entries,
         }
         QAction* action = menu_->addAction(
             SymbolIcons::icon(entry.symbol, menu_->palette().color(QPalette::WindowText)), title);
-        connect(action, &QAction::triggered, this,
-                [picked, id = entry.id] {
-                    if (picked) {
-                        picked(id);
-                    }
-                });
+        connect(action, &QAction::triggered, this, [picked, id = entry.id] {
+            if (picked) {
+                picked(id);
+            }
+        });
     }
     menu_->popup(QCursor::pos());
 }

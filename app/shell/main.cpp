@@ -213,9 +213,9 @@ int runApp(int argc, char** argv, const LaunchPlan& plan) {
     atspi::AtspiBackend backend;
     StandaloneController controller(settings->preferences(),
                                     !plan.pretendUntrusted && backend.isProcessTrusted());
-    ShellApp shell(controller, scheduler,
-                   {plan, [&settings, selfTest] { return selfTest || settings->flush(); },
-                    logLine});
+    ShellApp shell(
+        controller, scheduler,
+        {plan, [&settings, selfTest] { return selfTest || settings->flush(); }, logLine});
     if (instance) {
         instance->setShowHome([&shell] { shell.showHome(); });
     }

@@ -46,9 +46,7 @@ KeyInput key(int code, std::string characters = "", bool shift = false, bool rep
 }
 
 struct Island : testing::Test {
-    Island() {
-        island.install(tray);
-    }
+    Island() { island.install(tray); }
     HomeIslandController::Services services() {
         return {app,
                 clock,
@@ -59,7 +57,9 @@ struct Island : testing::Test {
                     panel = fake.get();
                     return fake;
                 },
-                [] { return Point{5, 5}; },
+                [] {
+                    return Point{5, 5};
+                },
                 [] { return false; },
                 [this] { ++beeps; },
                 [this](const std::string& line) { traces.push_back(line); },
@@ -112,8 +112,9 @@ TEST_F(Island, ItemsFollowThePermissionAndTheAppInFront) {
     open();
     EXPECT_EQ(island.model().items().size(), 6u);
     EXPECT_EQ(island.model().items()[0].title, "Simplify this screen");
-    EXPECT_EQ(island.devState(), "island open=true visible=true panelKey=true selected=1 of 6 "
-                                 "\"Simplify this screen\"");
+    EXPECT_EQ(island.devState(),
+              "island open=true visible=true panelKey=true selected=1 of 6 "
+              "\"Simplify this screen\"");
 }
 
 TEST_F(Island, KeysMoveChooseAndBeep) {
@@ -128,9 +129,9 @@ TEST_F(Island, KeysMoveChooseAndBeep) {
         {126, "", false, 5, 0},  // Up from the first wraps to the last
         {125, "", false, 0, 0},  // Down from the last wraps to the first
         {48, "", true, 5, 0},    // Shift-Tab
-        {48, "", false, 0, 0},   {124, "", false, 1, 0}, {123, "", false, 0, 0},
+        {48, "", false, 0, 0},   {124, "", false, 1, 0},  {123, "", false, 0, 0},
         {20, "3", false, 2, 0},  // "3" selects without opening
-        {29, "0", false, 2, 1},  {28, "8", false, 2, 2}, {0, "a", false, 2, 3},
+        {29, "0", false, 2, 1},  {28, "8", false, 2, 2},  {0, "a", false, 2, 3},
         {20, "+4", false, 3, 3}, {27, "-1", false, 3, 4}, {999, "", false, 3, 5},
     };
     for (const auto& s : steps) {
@@ -171,8 +172,7 @@ TEST_F(Island, ASecondCloseIsNeitherLostNorRunTwiceAndAnOpenCancelsAClose) {
     press(53);
     clock.advance(1);
     EXPECT_EQ(app.calls, (std::vector<std::string>{"dashboard Home"}));
-    EXPECT_EQ(std::count(traces.begin(), traces.end(), "island: close selection: 0 open: true"),
-              1);
+    EXPECT_EQ(std::count(traces.begin(), traces.end(), "island: close selection: 0 open: true"), 1);
 
     open();
     callbacks.activate(5);  // quit, then the island opens again before it is ordered out
@@ -230,8 +230,9 @@ TEST_F(Island, TrayClicksFollowTheBirdClickSetting) {
 }
 
 TEST(MenuBarLanding, MiddleOfTheTopPanelInsideTheRightEdge) {
-    const std::vector<IslandScreen> screens = {{Rect(0, 0, 1280, 1024), Rect(0, 28, 1280, 996), 0},
-                                               {Rect(1280, 0, 800, 600), Rect(1280, 0, 800, 600), 1}};
+    const std::vector<IslandScreen> screens = {
+        {Rect(0, 0, 1280, 1024), Rect(0, 28, 1280, 996), 0},
+        {Rect(1280, 0, 800, 600), Rect(1280, 0, 800, 600), 1}};
     EXPECT_EQ(menuBarLanding(Rect(1250, 900, 56, 56), screens), (Point{1250, 14}));
     EXPECT_EQ(menuBarLanding(Rect(100, 900, 56, 56), screens), (Point{128, 14}));
     EXPECT_EQ(menuBarLanding(Rect(1500, 300, 56, 56), screens), std::nullopt);  // no top panel

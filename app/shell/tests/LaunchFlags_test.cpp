@@ -22,11 +22,11 @@ TEST(LaunchFlags, AValueIsTheArgumentAfterTheFirstOccurrence) {
     EXPECT_EQ(flags.value("--dump"), "--tree");
     EXPECT_EQ(flags.value("--tree"), "chromium");
     EXPECT_EQ(flags.value("--press-test"), std::nullopt);
-    EXPECT_EQ(flags.rest("--tree"), (std::vector<std::string>{"chromium", "--tree", "other",
-                                                               "--press-test"}));
+    EXPECT_EQ(flags.rest("--tree"),
+              (std::vector<std::string>{"chromium", "--tree", "other", "--press-test"}));
 
-    const auto plan = LaunchPlan::from(LaunchFlags({"--key-test", "--demo", "--key-test", "x",
-                                                    "--dashboard", "look", "--overlay-snapshot"}));
+    const auto plan = LaunchPlan::from(LaunchFlags(
+        {"--key-test", "--demo", "--key-test", "x", "--dashboard", "look", "--overlay-snapshot"}));
     EXPECT_EQ(plan.keyTest, "--demo");
     EXPECT_TRUE(plan.demo);
     EXPECT_EQ(plan.dashboard, OvraPane::home);  // "look" names no pane
@@ -40,12 +40,18 @@ TEST(LaunchFlags, FlagsAreScheduledInOrderWithTheirDelaysAndDumpStartsNothing) {
         {"--demo", "--scroll-test", "--keyboard-test", "--find-test", "--overlay-snapshot", "p",
          "--credits-test", "--trigger-after", "0.5", "--key-test", "--settings-scene", "--home",
          "--snapshot", "s", "--dashboard"}));
-    EXPECT_EQ(plan.schedule(),
-              (std::vector<ScheduledAction>{
-                  {Flag::dashboard, 1.0}, {Flag::snapshot, 1.5}, {Flag::home, 1.5},
-                  {Flag::settingsScene, 1.5}, {Flag::keyTest, 2.0}, {Flag::triggerAfter, 0.5},
-                  {Flag::creditsTest, 2.0}, {Flag::overlaySnapshot, 1.5}, {Flag::findTest, 1.5},
-                  {Flag::keyboardTest, 2.0}, {Flag::scrollTest, 1.5}, {Flag::demo, 2.0}}));
+    EXPECT_EQ(plan.schedule(), (std::vector<ScheduledAction>{{Flag::dashboard, 1.0},
+                                                             {Flag::snapshot, 1.5},
+                                                             {Flag::home, 1.5},
+                                                             {Flag::settingsScene, 1.5},
+                                                             {Flag::keyTest, 2.0},
+                                                             {Flag::triggerAfter, 0.5},
+                                                             {Flag::creditsTest, 2.0},
+                                                             {Flag::overlaySnapshot, 1.5},
+                                                             {Flag::findTest, 1.5},
+                                                             {Flag::keyboardTest, 2.0},
+                                                             {Flag::scrollTest, 1.5},
+                                                             {Flag::demo, 2.0}}));
     EXPECT_EQ(plan.mode(), LaunchPlan::Mode::selfTest);
 
     for (const char* diagnostic : {"--dump", "--tree", "--press-test"}) {
@@ -54,8 +60,8 @@ TEST(LaunchFlags, FlagsAreScheduledInOrderWithTheirDelaysAndDumpStartsNothing) {
         EXPECT_TRUE(with.schedule().empty()) << diagnostic;
     }
     // Flags that leave the app running keep it the single app; an ignored trigger too.
-    EXPECT_EQ(LaunchPlan::from(LaunchFlags({"--home", "--demo", "--dashboard",
-                                            "--trigger-after", "soon"}))
+    EXPECT_EQ(LaunchPlan::from(
+                  LaunchFlags({"--home", "--demo", "--dashboard", "--trigger-after", "soon"}))
                   .mode(),
               LaunchPlan::Mode::app);
 }
@@ -65,11 +71,10 @@ TEST(LaunchFlags, TriggerDelaysAreFiniteDecimalsUpToTheLimit) {
         const char* text;
         std::optional<double> seconds;
     } cases[] = {
-        {"0.5", 0.5},        {"0", 0.0},           {"2147483", 2147483.0}, {"+3", 3.0},
-        {"1e2", 100.0},      {"-4", 0.0},          {"2147483.5", {}},      {"1e300", {}},
-        {"nan", {}},         {"NaN", {}},          {"inf", {}},            {"-inf", {}},
-        {"infinity", {}},    {" 1", {}},           {"1 ", {}},             {"0x10", {}},
-        {"", {}},            {"soon", {}},         {"1,5", {}},            {"+-1", {}},
+        {"0.5", 0.5}, {"0", 0.0},        {"2147483", 2147483.0}, {"+3", 3.0}, {"1e2", 100.0},
+        {"-4", 0.0},  {"2147483.5", {}}, {"1e300", {}},          {"nan", {}}, {"NaN", {}},
+        {"inf", {}},  {"-inf", {}},      {"infinity", {}},       {" 1", {}},  {"1 ", {}},
+        {"0x10", {}}, {"", {}},          {"soon", {}},           {"1,5", {}}, {"+-1", {}},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(parseTriggerDelay(c.text), c.seconds) << c.text;
@@ -84,7 +89,9 @@ class FakeHost final : public LaunchHost {
     void openHome() override { lines.push_back("home"); }
     void showFeature(const std::string& feature) override { lines.push_back("feature " + feature); }
     void setAppearance(std::optional<bool> dark) override {
-        lines.push_back(!dark ? "appearance system" : *dark ? "appearance dark" : "appearance light");
+        lines.push_back(!dark   ? "appearance system"
+                        : *dark ? "appearance dark"
+                                : "appearance light");
     }
     SettingsSnapshot writeSettingsSnapshot(const std::string& path) override {
         lines.push_back("write " + path);
@@ -143,11 +150,16 @@ TEST(LaunchSequence, EveryFlagPrintsItsLinesAndEndsWithItsCode) {
           "out snapshot: /tmp/s.png, window (900.0, 640.5), content (900.0, 612.0), fitting "
           "(820.0, 600.0)"},
          {0}},
-        {{"--snapshot", "/tmp/s.png", "dark"}, {}, {},
-         {"appearance dark", "write /tmp/s.png", "out snapshot: no window"}, {1}},
+        {{"--snapshot", "/tmp/s.png", "dark"},
+         {},
+         {},
+         {"appearance dark", "write /tmp/s.png", "out snapshot: no window"},
+         {1}},
         {{"--snapshot", "/ro/s.png"},
-         [](FakeHost& h) { h.snapshot.status = SettingsSnapshot::Status::cannotWrite; }, {},
-         {"appearance system", "write /ro/s.png", "out snapshot: cannot write /ro/s.png"}, {1}},
+         [](FakeHost& h) { h.snapshot.status = SettingsSnapshot::Status::cannotWrite; },
+         {},
+         {"appearance system", "write /ro/s.png", "out snapshot: cannot write /ro/s.png"},
+         {1}},
         {{"--snapshot"}, {}, {}, {"appearance system", "out snapshot: no window"}, {1}},
         {{"--settings-scene"},
          [settings](FakeHost& h) {
@@ -157,22 +169,34 @@ TEST(LaunchSequence, EveryFlagPrintsItsLinesAndEndsWithItsCode) {
          {"hide wide", "log no Settings command with Ctrl+, in the app's windows",
           "log visible window 'Murmlark Ovra' 900x640"},
          {0}},
-        {{"--credits-test"}, [settings](FakeHost& h) { h.windows = {settings}; },
+        {{"--credits-test"},
+         [settings](FakeHost& h) { h.windows = {settings}; },
          {"dashboard General"},
          {"credits", "log credits-test: open windows [\"Murmlark Ovra\"]; modal session: none",
           "log credits-test: Murmlark Ovra takes the first click: yes; frame {{10, 20}, {900, "
           "640}}; content fits {880, 600}"},
          {0}},
-        {{"--key-test"}, {}, {"trigger", "keys before keys", "keys after Tab, Down, Down"},
-         {"keys 3"}, {0}},
-        {{"--key-test", "button"}, {}, {"button", "keys before keys", "keys after Tab, Down, Down"},
-         {"keys 3"}, {0}},
-        {{"--trigger-after", "1"}, {}, {"trigger"},
+        {{"--key-test"},
+         {},
+         {"trigger", "keys before keys", "keys after Tab, Down, Down"},
+         {"keys 3"},
+         {0}},
+        {{"--key-test", "button"},
+         {},
+         {"button", "keys before keys", "keys after Tab, Down, Down"},
+         {"keys 3"},
+         {0}},
+        {{"--trigger-after", "1"},
+         {},
+         {"trigger"},
          {"log trigger-after: pressed; model status Starting",
           "log trigger-after: 12 s later, model status Starting"},
          {0}},
-        {{"--overlay-snapshot", "--find-test", "--keyboard-test", "--scroll-test"}, {}, {},
-         {"overlay --find-test", "find", "scroll", "keyboard"}, {}},
+        {{"--overlay-snapshot", "--find-test", "--keyboard-test", "--scroll-test"},
+         {},
+         {},
+         {"overlay --find-test", "find", "scroll", "keyboard"},
+         {}},
     };
     for (const auto& c : cases) {
         Flags run(c.args);
@@ -194,9 +218,9 @@ TEST(LaunchSequence, ActionsWaitForTheirDelaysAndNothingRunsAfterTheEnd) {
     EXPECT_TRUE(run.controller.calls.empty());
     run.clock.advance(0.01);
     EXPECT_EQ(run.controller.calls, (std::vector<std::string>{"trigger"}));
-    run.clock.advance(1.5);  // 2.0 s: the key test toggles the shown overlay shut, the demo triggers
-    EXPECT_EQ(run.controller.calls,
-              (std::vector<std::string>{"trigger", "dismiss", "trigger"}));
+    run.clock.advance(
+        1.5);  // 2.0 s: the key test toggles the shown overlay shut, the demo triggers
+    EXPECT_EQ(run.controller.calls, (std::vector<std::string>{"trigger", "dismiss", "trigger"}));
     run.clock.advance(4);  // the key test ends at 5.5 s; the trigger test then ends nothing
     run.clock.advance(100);
     EXPECT_EQ(run.host.exits, (std::vector<int>{0}));

@@ -59,8 +59,11 @@ HomeIslandModel islandModel(int items, double textScale, IslandGeometry geometry
     HomeIslandModel model;
     std::vector<HomeItem> list;
     for (int i = 0; i < items; ++i) {
-        list.push_back({"id" + std::to_string(i), "Settings", "Colors, text size, voice, your choices",
-                        "gearshape.fill", {}});
+        list.push_back({"id" + std::to_string(i),
+                        "Settings",
+                        "Colors, text size, voice, your choices",
+                        "gearshape.fill",
+                        {}});
     }
     model.setContent(list, {"Accessibility access on", "On-device model ready"});
     model.textScale = textScale;
@@ -76,11 +79,11 @@ TEST(HomeIslandView, TheIslandStaysInsideTheScreenAtEveryTextScale) {
         double width;
     } cases[] = {
         {{1280, 1024}, 1.0, 1.0, 620},
-        {{1280, 1024}, 0.5, 1.0, 620},             // below the choices: clamped
-        {{3840, 2160}, 1.5, 1.5, 930},             // rows of 96 and more, 930 wide
-        {{3840, 2160}, 7.0, 2.0, 1240},            // above the choices: clamped
+        {{1280, 1024}, 0.5, 1.0, 620},   // below the choices: clamped
+        {{3840, 2160}, 1.5, 1.5, 930},   // rows of 96 and more, 930 wide
+        {{3840, 2160}, 7.0, 2.0, 1240},  // above the choices: clamped
         {{3840, 2160}, std::nan(""), 1.0, 620},
-        {{500, 1024}, 1.0, 1.0, 468},              // narrow screen: 16 each side
+        {{500, 1024}, 1.0, 1.0, 468},  // narrow screen: 16 each side
     };
     for (const auto& c : cases) {
         const HomeIslandModel model = islandModel(7, c.textScale);
@@ -119,7 +122,8 @@ TEST(HomeIslandView, TheSelectedRowCarriesTheThemeAndTheShellIsSlate) {
     const QColor cyan = qColor(BeaconTheme(BeaconTheme::cyan).color());
     const auto near = [](QColor a, QColor b) {
         return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) +
-                   std::abs(a.blue() - b.blue()) < 40;
+                   std::abs(a.blue() - b.blue()) <
+               40;
     };
     // The selected badge's disc is the theme colour; an unselected badge's disc is black.
     const QPointF selectedDisc = layout.rows[1].badge.center() + QPointF(-12, 12);

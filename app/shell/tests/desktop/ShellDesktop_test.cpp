@@ -1,0 +1,267 @@
+// The app in the virtual desktop with a real tray (trayer, XEmbed): the bird shows in the tray,
+// a click opens the home island and its keys work, Quit ends the app; a second start hands over
+// to the first; the installed layout runs from its prefix.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <QImage>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <regex>
+#include <sstream>
+#include <thread>
+
+#include "platform/atspi/tests/desktop/LaunchedApp.h"
+
+extern char** environ;
+
+namespace ovra {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::eventually;
+using testing::LaunchedApp;
+
+std::string slurp(const fs::path& file) {
+    std::ifstream in(file);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::string output(const std::string& command) {
+    std::string out;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[4096];
+        while (size_t n = fread(buffer, 1, sizeof buffer, pipe)) {
+            out.append(buffer, n);
+        }
+        pclose(pipe);
+    }
+    return out;
+}
+
+// The app, its standard output and error in one file.
+class App {
+  public:
+    App(const std::string& executable, std::vector<std::string> arguments, fs::path log)
+        : log_(std::move(log)) {
+        arguments.insert(arguments.begin(), executable);
+        std::vector<char*> argv;
+        for (auto& argument : arguments) {
+            argv.push_back(argument.data());
+        }
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t files;
+        posix_spawn_file_actions_init(&files);
+        posix_spawn_file_actions_addopen(&files, 1, log_.c_str(), O_WRONLY | O_CREAT | O_APPEND,
+                                         0600);
+        posix_spawn_file_actions_adddup2(&files, 1, 2);
+        posix_spawn(&pid_, argv[0], &files, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&files);
+    }
+    ~App() {
+        if (pid_ > 0 && !exitCode(0)) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    // The exit code once the app ended within `seconds`.
+    std::optional<int> exitCode(double seconds) {
+        if (code_) {
+            return code_;
+        }
+        eventually(
+            [this] {
+                int status = 0;
+                if (waitpid(pid_, &status, WNOHANG) == pid_) {
+                    code_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+                }
+                return code_.has_value();
+            },
+            seconds);
+        return code_;
+    }
+    void signal(int number) { kill(pid_, number); }
+    std::string log() const { return slurp(log_); }
+    bool logged(const std::string& line) {
+        return eventually([&] { return log().find(line) != std::string::npos; }, 10);
+    }
+
+  private:
+    fs::path log_;
+    pid_t pid_ = 0;
+    std::optional<int> code_;
+};
+
+struct Box {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+
+// The tray icon: our window embedded in the tray (small, not at the root's origin).
+std::optional<Box> trayIcon() {
+    const std::regex icon(
+        R"re("Murmlark Ovra": \("murmlark-ovra" "murmlark-ovra"\)\s+(\d+)x(\d+)\+-?\d+\+-?\d+\s+\+(\d+)\+(\d+))re");
+    const std::string tree = output("xwininfo -root -tree");
+    for (std::sregex_iterator it(tree.begin(), tree.end(), icon), end; it != end; ++it) {
+        const Box box{std::stoi((*it)[3]), std::stoi((*it)[4]), std::stoi((*it)[1]),
+                      std::stoi((*it)[2])};
+        if (box.width > 4 && box.width <= 64 && box.x > 0) {
+            return box;
+        }
+    }
+    return std::nullopt;
+}
+
+bool islandShown() {
+    return output("xwininfo -name 'Murmlark Ovra menu' 2>/dev/null").find("IsViewable") !=
+           std::string::npos;
+}
+
+QImage screenshot(const fs::path& folder) {
+    const fs::path file = folder / "screen.png";
+    std::system(("import -window root '" + file.string() + "'").c_str());
+    return QImage(QString::fromStdString(file.string()));
+}
+
+// Whether a box of the screen shows the bird's orange.
+bool showsBird(const QImage& screen, const Box& box) {
+    for (int y = box.y; y < box.y + box.height; ++y) {
+        for (int x = box.x; x < box.x + box.width; ++x) {
+            const QColor c = screen.pixelColor(x, y);
+            if (c.red() > 220 && c.green() > 80 && c.green() < 140 && c.blue() < 100) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+class ShellDesktop : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (std::getenv("OVRA_DESKTOP") == nullptr) {
+            GTEST_SKIP() << "needs a desktop: run under scripts/with-desktop";
+        }
+        char pattern[] = "/tmp/ovra-shell-desk.XXXXXX";
+        folder_ = mkdtemp(pattern);
+        tray_ = LaunchedApp::start({"trayer", "--edge", "top", "--align", "right", "--widthtype",
+                                    "pixel", "--width", "120", "--height", "28", "--tint",
+                                    "0x303030", "--transparent", "false", "--SetDockType", "true"});
+        ASSERT_TRUE(eventually(
+            [] {
+                return output("xwininfo -name panel 2>&1").find("IsViewable") != std::string::npos;
+            },
+            10));
+    }
+    void TearDown() override {
+        tray_.stop();
+        std::error_code ignored;
+        fs::remove_all(folder_, ignored);
+    }
+    void click(const Box& box) {
+        std::system(("xdotool mousemove " + std::to_string(box.x + box.width / 2) + " " +
+                     std::to_string(box.y + box.height / 2) + " click 1")
+                        .c_str());
+    }
+
+    // The tray may take a moment to pass clicks on after the icon appears: click until it opens.
+    bool openIsland(const Box& icon) {
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            click(icon);
+            if (eventually(islandShown, 3)) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    fs::path folder_;
+    LaunchedApp tray_;
+};
+
+TEST_F(ShellDesktop, TheTrayIconOpensTheIslandItsKeysWorkAndQuitEndsTheApp) {
+    App app(OVRA_EXECUTABLE, {"--pretend-untrusted", "--trace-keys", "--no-dashboard"},
+            folder_ / "app.log");
+    std::optional<Box> icon;
+    ASSERT_TRUE(eventually([&] { return (icon = trayIcon()).has_value(); }, 20)) << app.log();
+    EXPECT_TRUE(showsBird(screenshot(folder_), *icon));
+
+    ASSERT_TRUE(openIsland(*icon)) << app.log();
+    std::system("xdotool key Down 3 8 Escape");
+    EXPECT_TRUE(app.logged("island: key 125 selection: 1 open: true"));
+    EXPECT_TRUE(app.logged("island: key 20 selection: 2 open: true"));  // "3" selects
+    EXPECT_TRUE(app.logged("island: key 28 selection: 2 open: true"));  // "8" only beeps
+    EXPECT_TRUE(app.logged("island: close selection: 2 open: true"));
+    EXPECT_TRUE(eventually([] { return !islandShown(); }, 10));
+
+    // Open again: a click away closes it; then Up reaches Quit, the seventh entry.
+    ASSERT_TRUE(openIsland(*icon)) << app.log();
+    std::system("xdotool mousemove 40 900 click 1");
+    EXPECT_TRUE(eventually([] { return !islandShown(); }, 10));
+    ASSERT_TRUE(openIsland(*icon)) << app.log();
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));  // the opening spring
+    const QImage open = screenshot(folder_);
+    std::system("xdotool key Up Return");
+    EXPECT_EQ(app.exitCode(10), 0) << app.log();
+    EXPECT_TRUE(app.logged("island: activate 6 selection: 6 open: true"));
+    // The island as it showed: slate, hanging under the top of the screen.
+    const QColor slate = open.pixelColor(open.width() / 2 - 306, 300);
+    EXPECT_LT(
+        std::abs(slate.red() - 25) + std::abs(slate.green() - 27) + std::abs(slate.blue() - 26),
+        20);
+}
+
+TEST_F(ShellDesktop, ASecondStartShowsTheFirstCopysHomeAndEnds) {
+    App first(OVRA_EXECUTABLE, {"--no-dashboard"}, folder_ / "first.log");
+    ASSERT_TRUE(eventually([] { return trayIcon().has_value(); }, 20)) << first.log();
+    App second(OVRA_EXECUTABLE, {}, folder_ / "second.log");
+    EXPECT_EQ(second.exitCode(10), 0) << second.log();
+    EXPECT_TRUE(first.logged("another start asked for the Home pane"));
+    EXPECT_TRUE(first.logged("the settings window would open on Home"));
+    EXPECT_FALSE(first.exitCode(0));
+    first.signal(SIGTERM);
+    EXPECT_EQ(first.exitCode(10), 0);
+}
+
+TEST_F(ShellDesktop, TheInstalledLayoutRunsFromItsPrefix) {
+    const fs::path prefix = folder_ / "opt" / "murmlark-ovra";
+    const fs::path data = folder_ / "data";
+    const std::string install = "env XDG_DATA_HOME='" + data.string() + "' '" OVRA_CMAKE +
+                                std::string("' --install '" OVRA_BINARY_DIR "' --prefix '") +
+                                prefix.string() + "' >/dev/null 2>&1 && echo ok";
+    ASSERT_EQ(output(install), "ok\n");
+    const fs::path resources = prefix / "share" / "murmlark-ovra";
+    for (const fs::path& file :
+         {prefix / "bin" / "murmlark-ovra", resources / "engine-manifest.json",
+          resources / "icons" / "menubar-ovra.png", resources / "icons" / "murmlark-ovra.png"}) {
+        EXPECT_TRUE(fs::exists(file)) << file;
+    }
+    EXPECT_NE(slurp(resources / "install-marker").find("self-update=yes"), std::string::npos);
+    const fs::path entry = data / "applications" / "murmlark-ovra.desktop";
+    EXPECT_EQ(slurp(resources / "installed-outside"), entry.string() + "\n");
+    const std::string desktop = slurp(entry);
+    EXPECT_NE(desktop.find("Exec=\"" + (prefix / "bin" / "murmlark-ovra").string() + "\"\n"),
+              std::string::npos)
+        << desktop;
+    EXPECT_NE(desktop.find("Icon=" + (resources / "icons" / "murmlark-ovra.png").string()),
+              std::string::npos);
+
+    App installed((prefix / "bin" / "murmlark-ovra").string(), {"--no-dashboard"},
+                  folder_ / "installed.log");
+    std::optional<Box> icon;
+    ASSERT_TRUE(eventually([&] { return (icon = trayIcon()).has_value(); }, 20)) << installed.log();
+    EXPECT_TRUE(showsBird(screenshot(folder_), *icon));  // its resources were found
+    installed.signal(SIGTERM);
+    EXPECT_EQ(installed.exitCode(10), 0) << installed.log();
+}
+
+}  // namespace
+}  // namespace ovra
