@@ -192,6 +192,13 @@ bool HomeIslandController::handleKey(const KeyInput& key) {
     }
     const int n = static_cast<int>(model_.items().size());
     const int selection = model_.selection();
+    if (key.command && key.characters == ",") {
+        // The Settings command of every window of the app.
+        ShellController* app = &services_.app;
+        close([app] { app->showDashboard(OvraPane::general); });
+        trace("key " + std::to_string(key.keyCode));
+        return true;
+    }
     switch (key.keyCode) {
         case 53:  // Escape: also with no items
             close();

@@ -161,7 +161,12 @@ TEST_F(Island, ReturnActsOnceAfterTheIslandHasClosed) {
     EXPECT_TRUE(panel->visible);
     press(49);  // Space opens the ovras entry: the request runs after the close
     clock.advance(1);
-    EXPECT_EQ(app.calls, (std::vector<std::string>{"trigger"}));
+    open();
+    KeyInput settings = key(43, ",");
+    settings.command = true;  // Ctrl+,
+    EXPECT_TRUE(panel->onKey(settings));
+    clock.advance(1);
+    EXPECT_EQ(app.calls, (std::vector<std::string>{"trigger", "dashboard General"}));
 }
 
 TEST_F(Island, ASecondCloseIsNeitherLostNorRunTwiceAndAnOpenCancelsAClose) {
