@@ -14,14 +14,13 @@
 
 #include "app/accessibility/ElementActions.h"
 #include "app/controller/AppSettings.h"
+#include "app/controller/DesktopController.h"
 #include "app/diagnostics/DebugDump.h"
 #include "app/diagnostics/RunningApps.h"
 #include "app/model/ClassifierLoading.h"
 #include "app/model/ModelSupervisor.h"
-#include "app/model/WorkerStatus.h"
 #include "app/shell/LaunchFlags.h"
 #include "app/shell/ShellApp.h"
-#include "app/shell/ShellController.h"
 #include "app/shell/SingleInstance.h"
 #include "platform/atspi/AtspiBackend.h"
 #include "platform/desktopsettings/GSettingsStore.h"
@@ -81,35 +80,6 @@ int finish(int code) {
 void logLine(const std::string& line) {
     std::cerr << "murmlark-ovra: " << line << std::endl;
 }
-
-// The shell's view of the app until the request controller takes its place: the settings, the
-// accessibility bus's state and log lines for what only the controller can do.
-class StandaloneController final : public ShellController {
-  public:
-    StandaloneController(Preferences& prefs, bool trusted) : prefs_(prefs), trusted_(trusted) {}
-    void trigger() override { logLine("a request would read the window in front"); }
-    void birdSimplify() override { trigger(); }
-    void ovraButtonPressed() override { trigger(); }
-    void dismiss() override {}
-    bool overlayVisible() const override { return false; }
-    void showDashboard(OvraPane pane) override {
-        logLine("the settings window would open on " + std::string(pane.rawValue()));
-    }
-    std::optional<std::string> targetAppName() const override { return std::nullopt; }
-    bool trusted() const override { return trusted_; }
-    std::optional<std::string> hotkeyNotice() const override { return std::nullopt; }
-    std::optional<std::string> hotkeyError() const override { return std::nullopt; }
-    std::string modelStatusLabel() const override { return status_.label(); }
-    std::string modelStatusDetail() const override { return status_.detail(); }
-    void stopModel() override {}
-    void logKeyState(const std::string& label) override { logLine(label); }
-    Preferences& prefs() override { return prefs_; }
-
-  private:
-    Preferences& prefs_;
-    bool trusted_;
-    WorkerStatus status_ = WorkerStatus::offline("stopped");
-};
 
 int runDiagnostics(const LaunchPlan& plan) {
     atspi::AtspiBackend backend;
@@ -210,9 +180,19 @@ int runApp(int argc, char** argv, const LaunchPlan& plan) {
         selfTest ? AppSettings::readOnly(AppSettings::standardErrorReport())
                  : std::make_unique<AppSettings>(scheduler, desktopSettings,
                                                  AppSettings::standardErrorReport());
-    atspi::AtspiBackend backend;
-    StandaloneController controller(settings->preferences(),
-                                    !plan.pretendUntrusted && backend.isProcessTrusted());
+    auto opened = DesktopController::open(
+        {settings->preferences(), settings->defaults(), scheduler},
+        {.pretendUntrusted = plan.pretendUntrusted, .simulateNotch = plan.simulateNotch});
+    if (!opened) {
+        logLine(opened.error());
+        return finish(1);
+    }
+    DesktopController& controller = *opened.value();
+    if (auto problem = controller.registerHotkey()) {
+        logLine(*problem);
+    } else {
+        logLine(settings->preferences().hotkey().label + " opens the overlay");
+    }
     ShellApp shell(
         controller, scheduler,
         {plan, [&settings, selfTest] { return selfTest || settings->flush(); }, logLine});

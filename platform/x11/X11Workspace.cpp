@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 namespace ovra::x11 {
 
@@ -75,7 +76,9 @@ struct Workspace::Impl {
     xcb_window_t root = 0;
     std::uint16_t rootWidth = 0;
     std::uint16_t rootHeight = 0;
-    xcb_atom_t activeWindow = 0, wmPid = 0, wmName = 0, utf8 = 0;
+    xcb_atom_t activeWindow = 0, wmPid = 0, wmName = 0, utf8 = 0, timeProperty = 0;
+    xcb_window_t clock = 0;  // an unmapped window of our own whose property changes tell the time
+    bool activeChanged = false;
 
     ~Impl() {
         if (connection != nullptr) {
@@ -247,7 +250,7 @@ std::vector<Rect> Workspace::screenFrames() {
     return primaryFirst(std::move(monitors), primary);
 }
 
-bool Workspace::activate(std::uint32_t window) {
+bool Workspace::activate(std::uint32_t window, std::uint32_t time) {
     if (impl_->activeWindow == 0 || window == 0) {
         return false;
     }
@@ -257,7 +260,7 @@ bool Workspace::activate(std::uint32_t window) {
     event.window = window;
     event.type = impl_->activeWindow;
     event.data.data32[0] = 2;  // source: a pager, so the window manager does not refuse it
-    event.data.data32[1] = XCB_CURRENT_TIME;
+    event.data.data32[1] = time;
     xcb_send_event(impl_->connection, 0, impl_->root,
                    XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
                    reinterpret_cast<const char*>(&event));
@@ -288,6 +291,62 @@ std::optional<Rect> Workspace::contentFrame(std::uint32_t window) {
         }
     }
     return frame;
+}
+
+std::uint32_t Workspace::serverTime() {
+    xcb_connection_t* c = impl_->connection;
+    if (impl_->clock == 0) {
+        impl_->clock = xcb_generate_id(c);
+        const std::uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+        xcb_create_window(c, XCB_COPY_FROM_PARENT, impl_->clock, impl_->root, -1, -1, 1, 1, 0,
+                          XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK,
+                          &mask);
+        impl_->timeProperty = impl_->atom("_OVRA_SERVER_TIME");
+    }
+    // Appending nothing changes no value, yet the server reports the change with its time.
+    xcb_change_property(c, XCB_PROP_MODE_APPEND, impl_->clock, impl_->timeProperty, XCB_ATOM_STRING,
+                        8, 0, nullptr);
+    xcb_flush(c);
+    while (xcb_generic_event_t* raw = xcb_wait_for_event(c)) {
+        Reply<xcb_generic_event_t> event(raw);
+        if ((event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY) {
+            const auto* notify = reinterpret_cast<const xcb_property_notify_event_t*>(raw);
+            if (notify->window == impl_->clock) {
+                return notify->time;
+            }
+        }
+        noteEvent(raw);
+    }
+    return 0;
+}
+
+void Workspace::noteEvent(const void* raw) {
+    const auto* event = static_cast<const xcb_generic_event_t*>(raw);
+    if ((event->response_type & 0x7f) != XCB_PROPERTY_NOTIFY) {
+        return;
+    }
+    const auto* notify = static_cast<const xcb_property_notify_event_t*>(raw);
+    if (notify->window == impl_->root && notify->atom == impl_->activeWindow) {
+        impl_->activeChanged = true;
+    }
+}
+
+void Workspace::watchActiveWindow() {
+    const std::uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+    xcb_change_window_attributes(impl_->connection, impl_->root, XCB_CW_EVENT_MASK, &mask);
+    xcb_flush(impl_->connection);
+}
+
+bool Workspace::activeWindowChanged() {
+    while (xcb_generic_event_t* raw = xcb_poll_for_event(impl_->connection)) {
+        Reply<xcb_generic_event_t> event(raw);
+        noteEvent(raw);
+    }
+    return std::exchange(impl_->activeChanged, false);
+}
+
+int Workspace::fileDescriptor() const {
+    return xcb_get_file_descriptor(impl_->connection);
 }
 
 }  // namespace ovra::x11

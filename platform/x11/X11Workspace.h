@@ -48,17 +48,29 @@ class Workspace final {
     std::vector<ActiveWindow> windowsOf(std::int64_t pid);
     // Monitor frames in root-window space, primary first; the root window when RandR has none.
     std::vector<Rect> screenFrames();
-    // Asks the window manager to activate a window (as a pager would).
-    bool activate(std::uint32_t window);
+    // Asks the window manager to activate a window (as a pager would), at server time `time`
+    // (0: the current time, which some window managers refuse to trust).
+    bool activate(std::uint32_t window, std::uint32_t time = 0);
     // Where a client window lies in root-window space, less the invisible shadow a toolkit
     // draws around client-side decorations (_GTK_FRAME_EXTENTS); absent once it is gone.
     std::optional<Rect> contentFrame(std::uint32_t window);
+    // A fresh timestamp of the X server (from a property change on a window of our own); 0 when
+    // the server cannot be asked.
+    std::uint32_t serverTime();
+
+    // Follows changes of the active window: once called, activeWindowChanged() tells whether it
+    // changed since it was last asked, reading what the server sent. fileDescriptor() becomes
+    // readable when the server sent something.
+    void watchActiveWindow();
+    bool activeWindowChanged();
+    int fileDescriptor() const;
 
   private:
     struct Impl;
     explicit Workspace(std::unique_ptr<Impl> impl);
     std::vector<std::uint32_t> clientList();
     ActiveWindow describe(std::uint32_t window);
+    void noteEvent(const void* event);
     std::unique_ptr<Impl> impl_;
 };
 

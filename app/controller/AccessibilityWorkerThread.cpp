@@ -1,0 +1,51 @@
+#include "app/controller/AccessibilityWorkerThread.h"
+
+#include "app/controller/PressRoutes.h"
+#include "app/controller/TargetWindowBackend.h"
+
+namespace ovra {
+
+AccessibilityWorkerThread::AccessibilityWorkerThread(Services services)
+    : services_(std::move(services)), actions_(services_.backend, services_.input) {}
+
+AccessibilityWorkerThread::~AccessibilityWorkerThread() = default;
+
+void AccessibilityWorkerThread::read(ReadRequest request, std::stop_token stop,
+                                     std::function<void(ReadResult)> done) {
+    queue_.post([this, request = std::move(request), stop = std::move(stop),
+                 done = std::move(done)]() mutable {
+        ReadResult result = fail(AXExtractorError::cancelled);
+        if (!stop.stop_requested()) {
+            const TargetApp& target = request.target;
+            TargetWindowBackend backend(services_.backend, target.title, target.frame);
+            ax::RunningApp app{target.pid, std::nullopt};
+            // The app's own name for itself, else its process name.
+            const ax::Element appElement = backend.applicationElement(app);
+            if (auto title = backend.attribute(appElement, "AXTitle")) {
+                if (const std::string* text = ax::asString(title.value()); text && !text->empty()) {
+                    app.localizedName = *text;
+                }
+            }
+            if (!app.localizedName && !target.processName.empty()) {
+                app.localizedName = target.processName;
+            }
+            const AXExtractor extractor{request.maxDepth, request.maxCandidates,
+                                        request.maxRawDepth, request.nodeBudget};
+            result = extractor.snapshot(app, backend, services_.clock, stop);
+        }
+        services_.postToMain([done = std::move(done), result = std::move(result)]() mutable {
+            done(std::move(result));
+        });
+    });
+}
+
+void AccessibilityWorkerThread::press(PressJob job, std::function<void(PressReport)> done) {
+    queue_.post([this, job = std::move(job), done = std::move(done)]() mutable {
+        PressReport report = pressControl(actions_, services_.backend, job);
+        services_.postToMain([done = std::move(done), report = std::move(report)]() mutable {
+            done(std::move(report));
+        });
+    });
+}
+
+}  // namespace ovra

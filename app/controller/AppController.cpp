@@ -1,0 +1,345 @@
+// The request cycle: from the request to the numbered plan on screen.
+
+#include "app/controller/AppController.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/OvraText.h"
+
+namespace ovra {
+
+AppController::AppController(Services services, bool trusted)
+    : services_(std::move(services)), trusted_(trusted) {}
+
+AppController::~AppController() {
+    Scheduler& scheduler = services_.scheduler;
+    for (const Scheduler::Token token : {closeWork_, openWork_, rescanWork_, scanTimer_}) {
+        scheduler.cancel(token);
+    }
+    if (runStop_) {
+        runStop_->request_stop();
+    }
+}
+
+Scheduler::Token AppController::later(double seconds, std::function<void()> work) {
+    return services_.scheduler.after(seconds,
+                                     [alive = std::weak_ptr<int>(alive_), work = std::move(work)] {
+                                         if (!alive.expired()) {
+                                             work();
+                                         }
+                                     });
+}
+
+TargetApp AppController::ownApp() const {
+    TargetApp own;
+    own.pid = services_.workspace.ownPid();
+    own.processName = "murmlark-ovra";
+    own.name = OvraText::t("Murmlark Ovra");
+    return own;
+}
+
+void AppController::toggle() {
+    if (overlayVisible()) {
+        dismiss();
+    } else {
+        trigger();
+    }
+}
+
+void AppController::frontmostChanged(const TargetApp& app) {
+    if (app.pid != services_.workspace.ownPid()) {
+        lastExternalApp_ = app;
+    }
+}
+
+std::optional<std::string> AppController::targetAppName() {
+    TargetWorkspace& workspace = services_.workspace;
+    const std::optional<TargetApp> front = workspace.frontmost();
+    if (front && front->pid != workspace.ownPid()) {
+        if (lastExternalApp_ && lastExternalApp_->sameProcess(*front)) {
+            return lastExternalApp_->name;
+        }
+        return front->name.empty() ? std::nullopt : std::optional(front->name);
+    }
+    if (lastExternalApp_ && workspace.isRunning(*lastExternalApp_)) {
+        return lastExternalApp_->name;
+    }
+    return std::nullopt;
+}
+
+void AppController::trigger() {
+    if (devSnapshot) {
+        run(ownApp(), std::nullopt);
+        return;
+    }
+    if (!trusted_) {
+        if (services_.showDashboard) {
+            services_.showDashboard(OvraPane::home);
+        }
+        return;
+    }
+    // The target is captured now, before anything of ours is shown.
+    const std::optional<TargetApp> front = services_.workspace.frontmost();
+    if (!front) {
+        return;
+    }
+    const bool ownInFront = front->pid == services_.workspace.ownPid();
+    std::optional<TargetApp> last;
+    if (lastExternalApp_ && services_.workspace.isRunning(*lastExternalApp_)) {
+        last = lastExternalApp_;
+    }
+    std::string name = ownInFront ? std::string() : front->name;
+    if (name.empty() && last) {
+        name = last->name;
+    }
+    if (name.empty()) {
+        pendingFind_ = false;
+        overlay_.setPhase(OverlayPhase::message(
+            OvraText::f("Switch to the app you want to simplify, then press %@.",
+                        {services_.prefs.hotkey().label})));
+        overlay_.setShowAll(false);
+        presentPanel(std::nullopt);
+        return;
+    }
+    if (!ownInFront) {
+        TargetApp target = *front;
+        // The name the last reading of this very process found.
+        if (last && last->sameProcess(target)) {
+            target.name = last->name;
+        }
+        lastExternalApp_ = target;
+        run(target, std::nullopt);
+        return;
+    }
+    services_.workspace.activate(*last);
+    later(kReactivationDelay, [this, target = *last] { run(target, std::nullopt); });
+}
+
+void AppController::cancelRun() {
+    ++runGeneration_;
+    if (runStop_) {
+        runStop_->request_stop();
+        runStop_.reset();
+    }
+}
+
+void AppController::run(const TargetApp& target, std::optional<Rescan> rescan) {
+    const Preferences& prefs = services_.prefs;
+    const bool fresh = !rescan.has_value();
+    if (fresh) {
+        overlay_.setSidebar(prefs.sidebar());
+        overlay_.theme = prefs.theme();
+        overlay_.dimLevel = prefs.dimLevel();
+        overlay_.textScale = prefs.textScale();
+        overlay_.pulseEnabled = prefs.pulse();
+    }
+    int budget = prefs.maxCandidates();
+    if (overlay_.finding()) {
+        budget = kFindBudget;
+    } else if (overlay_.sidebar()) {
+        budget = std::max(budget, kSidebarMinimumBudget);
+    }
+    lastBudget_ = budget;
+    if (overlay_.finding()) {
+        // The list saved when find opened no longer matches the page.
+        findSaved_.reset();
+        findScrolled_ = true;
+    }
+    Scan scan;
+    scan.target = target;
+    scan.rescan = rescan;
+    scan.modelWanted = prefs.useModel() && !overlay_.finding();
+    const std::function<WindowSnapshot()> source = devSnapshot;
+    overlay_.setArmedID(std::nullopt);
+    stopScan();
+    cancelRun();
+    if (fresh) {
+        requestTarget_ = target;
+        overlay_.setPhase(
+            OverlayPhase::loading(target.name.empty() ? OvraText::t("window") : target.name));
+        overlay_.setShowAll(false);
+        overlay_.setSelection(0);
+        presentPanel(target.frame.isNull() ? std::nullopt : std::optional(target.frame));
+    }
+    scan.generation = runGeneration_;
+    // Only the newest scan's reading is taken; an older one's arrives and is dropped here.
+    const auto current = [this, alive = std::weak_ptr<int>(alive_)](const Scan& s) {
+        return !alive.expired() && s.generation == runGeneration_;
+    };
+    if (source) {
+        later(0, [this, current, scan, source] {
+            if (current(scan)) {
+                readingArrived(scan, source());
+            }
+        });
+        return;
+    }
+    runStop_.emplace();
+    ReadRequest request{target, prefs.traversalDepth(), budget, kMaxRawDepth, kNodeBudget};
+    services_.reader.read(std::move(request), runStop_->get_token(),
+                          [this, current, scan](const ReadResult& reading) {
+                              if (current(scan)) {
+                                  readingArrived(scan, reading);
+                              }
+                          });
+}
+
+void AppController::showMessage(const std::string& text) {
+    pendingFind_ = false;
+    overlay_.setStale(false);
+    overlay_.setPhase(OverlayPhase::message(text));
+}
+
+void AppController::readingArrived(Scan scan, const ReadResult& reading) {
+    runStop_.reset();
+    if (!reading) {
+        if (reading.error() != AXExtractorError::cancelled) {
+            showMessage(description(reading.error()));
+        }
+        return;
+    }
+    // The reading is kept even if a newer request supersedes this one before its plan is made:
+    // scrolling and find plan from it. The plan is only ever made for the current scan.
+    snapshot_ = TargetSnapshot{scan.target, reading.value()};
+    const WindowSnapshot& window = snapshot_->window;
+    if (lastExternalApp_ && lastExternalApp_->sameProcess(scan.target)) {
+        lastExternalApp_->name = window.appName;
+    }
+    presentPanel(window.windowFrame.isNull() ? std::nullopt : std::optional(window.windowFrame));
+
+    if (window.candidates.empty()) {
+        const ScrollExtent extent =
+            window.scroll ? ScrollMore::extent(window.scroll->signals) : ScrollExtent::none();
+        if (extent == ScrollExtent::none()) {
+            showMessage(OvraText::t("No buttons or fields found in this window."));
+            return;
+        }
+    }
+
+    DecisionModel& model = services_.model;
+    if (scan.modelWanted) {
+        model.resumeAfterMemoryPause(true);
+    }
+    if (!scan.modelWanted || !model.isReady()) {
+        decided(scan, OvraText::t("Heuristic mode"), std::nullopt);
+        return;
+    }
+    scan.modelStart = services_.scheduler.now();
+    model.decide(window, [this, alive = std::weak_ptr<int>(alive_),
+                          scan](std::optional<FocusPlanner::Decisions> answer) {
+        // A scan superseded while the model decided has written `snapshot_` (above) but never
+        // plans, presents or announces: its answer stops here.
+        if (alive.expired() || scan.generation != runGeneration_) {
+            return;
+        }
+        if (!answer) {
+            services_.model.recoverLostWorker();
+            decided(scan,
+                    OvraText::t("Built-in rules this time: the on-device model stopped, "
+                                "restarting it"),
+                    std::nullopt);
+            return;
+        }
+        const double elapsed = (services_.scheduler.now() - scan.modelStart) * 1000;
+        const auto ms =
+            static_cast<std::int64_t>(std::isfinite(elapsed) ? std::max(0.0, elapsed) : 0.0);
+        decided(scan, OvraText::f("On-device model · %lld ms", {ms}), std::move(answer));
+    });
+}
+
+void AppController::decided(const Scan& scan, std::string note,
+                            std::optional<FocusPlanner::Decisions> decisions) {
+    if (services_.log) {
+        services_.log(OvraText::format("Ovra press: %@ (model %@)",
+                                       {note, std::string(scan.modelWanted ? "wanted" : "off")}));
+    }
+    if (!snapshot_) {
+        return;
+    }
+    lastDecisions_ = std::move(decisions);
+    const FocusPlan plan = makePlan(*snapshot_, lastDecisions_ ? &*lastDecisions_ : nullptr);
+
+    const auto& candidates = snapshot_->window.candidates;
+    const auto unlabeled = std::count_if(candidates.begin(), candidates.end(),
+                                         [](const UICandidate& c) { return c.label().empty(); });
+    if (static_cast<std::ptrdiff_t>(candidates.size()) < 2 * unlabeled) {
+        note += " · " + OvraText::t("this app labels few controls, results may be off");
+    }
+    overlay_.setEngineNote(note);
+    overlay_.setPhase(OverlayPhase::ready(plan));
+    overlay_.setStale(false);
+    const std::vector<std::string> order = overlay_.navigationOrder();
+
+    if (!scan.rescan) {
+        overlay_.setSelection(plan.initialSelection(order));
+        if (pendingTip_) {
+            Tip tip = std::move(*pendingTip_);
+            pendingTip_.reset();
+            if (tip.markShown) {
+                tip.markShown();
+            }
+            overlay_.setNotice(tip.text);
+        }
+        const std::optional<std::string> zoomTip = zoomFollowTip();
+        if (zoomTip) {
+            overlay_.setNotice(*zoomTip);
+        }
+        if (pendingFind_) {
+            pendingFind_ = false;
+            startFind();
+            return;
+        }
+        announceOpen(plan);
+        if (zoomTip) {
+            announce(*zoomTip);
+        }
+        if (services_.prefs.autoScan() && plan.beaconOrder.size() >= 2) {
+            startScan();
+        }
+        return;
+    }
+
+    const Rescan& rescan = *scan.rescan;
+    zoomShownID_.reset();
+    int selection = 0;
+    const auto kept =
+        rescan.keepID ? std::find(order.begin(), order.end(), *rescan.keepID) : order.end();
+    if (kept != order.end()) {
+        selection = static_cast<int>(kept - order.begin());
+    } else if (!overlay_.finding()) {
+        selection = plan.initialSelection(order);
+    }
+    overlay_.setSelection(selection);
+    if (devTrace && services_.print) {
+        const std::optional<FocusItem> selected = overlay_.selectedItem();
+        services_.print("trace: rescanned: " + std::to_string(order.size()) + " items, selected " +
+                        (selected ? selected->displayLabel : "none"));
+    }
+    if (rescan.announce) {
+        announceScroll(rescan.direction, plan);
+    }
+}
+
+int AppController::beaconLimit() const {
+    return overlay_.sidebar() ? FocusPlanner::noCap : services_.prefs.maxBeacons();
+}
+
+FocusPlan AppController::makePlan(const TargetSnapshot& snapshot,
+                                  const FocusPlanner::Decisions* decisions) const {
+    const WindowSnapshot& window = snapshot.window;
+    // Corrections are kept under the process name, as the dumps name apps.
+    const std::string& appKey =
+        snapshot.app.processName.empty() ? window.appName : snapshot.app.processName;
+    FocusPlan plan = FocusPlanner::plan(window.candidates, decisions, beaconLimit(),
+                                        services_.prefs.focusOverrides(), appKey);
+    if (window.scroll) {
+        const double scale = services_.prefs.textScale();
+        plan = plan.addingScrollItems(ScrollMore::extent(window.scroll->signals),
+                                      window.scroll->signals.visible,
+                                      Size{kScrollItemWidth * scale, kScrollItemHeight * scale});
+    }
+    return plan;
+}
+
+}  // namespace ovra

@@ -1,0 +1,228 @@
+// The overlay's keys, the press with its second confirmation, and the press itself once the
+// overlay has closed.
+
+#include <algorithm>
+
+#include "app/controller/AppController.h"
+#include "core/ActionSafety.h"
+#include "core/OverlayKeys.h"
+#include "core/OvraText.h"
+#include "core/StepCount.h"
+
+namespace ovra {
+
+namespace {
+
+std::string routeList(const std::vector<std::string>& routes) {
+    std::string out;
+    for (const std::string& route : routes) {
+        out += (out.empty() ? "" : ", ") + route;
+    }
+    return out;
+}
+
+}  // namespace
+
+bool AppController::handleKey(const KeyInput& key) {
+    const bool finding = overlay_.finding();
+    const std::optional<OverlayEffect> effect = OverlayKeys::effect(key.overlayKeyPress(finding));
+    if (!effect) {
+        if (finding) {
+            return handleFindKey(key);
+        }
+        services_.beep();
+        return true;
+    }
+    if (const auto action = effect->keyAction()) {
+        dispatch(*action);
+    } else if (const auto command = effect->overlayCommand()) {
+        dispatch(*command);
+    }
+    return true;
+}
+
+void AppController::dispatch(const OverlayKeyAction& action) {
+    switch (action.kind) {
+        case OverlayKeyAction::Kind::openFind:
+            startFind();
+            break;
+        case OverlayKeyAction::Kind::press:
+            if (const std::optional<FocusItem> item = overlay_.selectedItem()) {
+                requestPress(item->id());
+            }
+            break;
+        case OverlayKeyAction::Kind::scroll:
+            scroll(action.direction, action.step, std::nullopt);
+            break;
+        case OverlayKeyAction::Kind::ignore:
+            break;
+    }
+}
+
+void AppController::dispatch(const OverlayCommand& command) {
+    switch (command.kind) {
+        case OverlayCommand::Kind::move:
+            stopScan();
+            overlay_.move(command.number);
+            announceSelection(std::nullopt);
+            break;
+        case OverlayCommand::Kind::choose:
+            if (command.number >= 1 &&
+                static_cast<std::size_t>(command.number) <= overlay_.navigationOrder().size()) {
+                stopScan();
+                overlay_.select(command.number - 1);
+                announceSelection(std::nullopt);
+            } else {
+                services_.beep();
+            }
+            break;
+        case OverlayCommand::Kind::close:
+            dismiss();
+            break;
+        case OverlayCommand::Kind::why:
+            explainSelection();
+            break;
+        case OverlayCommand::Kind::pin:
+            saveCorrection(FocusOverride::pin);
+            break;
+        case OverlayCommand::Kind::mute:
+            saveCorrection(FocusOverride::mute);
+            break;
+        case OverlayCommand::Kind::showAll:
+            stopScan();
+            overlay_.toggleShowAll();
+            announceSelection(std::nullopt);
+            break;
+        case OverlayCommand::Kind::sidebar:
+            sidebarKey();
+            break;
+        case OverlayCommand::Kind::ignore:
+            break;
+    }
+}
+
+void AppController::sidebarKey() {
+    stopScan();
+    overlay_.toggleSidebar();
+    services_.prefs.setSidebar(overlay_.sidebar());
+    replan();
+    if (overlay_.sidebar()) {
+        announce(OvraText::f("Sidebar showing, %lld things you can do",
+                             {static_cast<std::int64_t>(overlay_.navigationOrder().size())}));
+    } else {
+        announce(OvraText::t("Ovras on the page"));
+    }
+}
+
+void AppController::requestPress(const std::string& id) {
+    if (const auto direction = ScrollMore::direction(id)) {
+        scroll(*direction, ScrollStep::page, id);
+        return;
+    }
+    if (overlay_.stale()) {
+        services_.beep();
+        return;
+    }
+    if (!snapshot_) {
+        return;
+    }
+    const auto& candidates = snapshot_->window.candidates;
+    const auto candidate = std::find_if(candidates.begin(), candidates.end(),
+                                        [&](const UICandidate& c) { return c.id == id; });
+    if (candidate == candidates.end()) {
+        return;
+    }
+    if (devTrace && services_.print) {
+        services_.print("trace: press requested: " + candidate->label());
+    }
+    if (services_.prefs.confirmConsequential() && ActionSafety::needsConfirmation(*candidate)) {
+        if (overlay_.armedID() == id) {
+            activate(id);
+            return;
+        }
+        stopScan();
+        const std::vector<std::string> order = overlay_.navigationOrder();
+        if (const auto at = std::find(order.begin(), order.end(), id); at != order.end()) {
+            overlay_.select(static_cast<int>(at - order.begin()));
+        }
+        overlay_.setArmedID(id);
+        announce(OvraText::f("Press Return again to confirm %@", {candidate->label()}));
+        return;
+    }
+    activate(id);
+}
+
+void AppController::activate(const std::string& id) {
+    if (!snapshot_) {
+        return;
+    }
+    const WindowSnapshot& window = snapshot_->window;
+    const auto element = window.elements.find(id);
+    const auto candidate = std::find_if(window.candidates.begin(), window.candidates.end(),
+                                        [&](const UICandidate& c) { return c.id == id; });
+    if (element == window.elements.end() || candidate == window.candidates.end()) {
+        return;
+    }
+    Preferences& prefs = services_.prefs;
+    if (const FocusPlan* plan = overlay_.phase().plan()) {
+        for (const StepCount& count : StepCounter::count(*plan, prefs.confirmConsequential())) {
+            if (count.id == id) {
+                prefs.setStepsSaved(prefs.stepsSaved() +
+                                    std::max(0, count.keyboardOnly - count.withFocus));
+            }
+        }
+    }
+    prefs.setOvrasPressed(prefs.ovrasPressed() + 1);
+
+    PressJob job{element->second, *candidate, window.windowElement, window.viewport, std::nullopt};
+    const TargetApp target = snapshot_->app;
+    if (target.window != 0) {
+        job.window = target.window;
+    }
+    // The press brings the app forward itself: the close does not hand the keyboard back.
+    close(false);
+    later(kPressDelay, [this, job = std::move(job), target] {
+        if (target.pid != services_.workspace.ownPid()) {
+            services_.workspace.activate(target);
+        }
+        const std::string label = job.candidate.label();
+        services_.reader.press(
+            job, [this, alive = std::weak_ptr<int>(alive_), label](PressReport report) {
+                if (!alive.expired()) {
+                    pressed(label, report);
+                }
+            });
+    });
+}
+
+void AppController::pressed(const std::string& label, const PressReport& report) {
+    if (report.route) {
+        if (services_.log) {
+            services_.log("Ovra pressed \"" + label +
+                          "\": " + std::string(rawValue(*report.route)));
+        }
+        return;
+    }
+    if (services_.log) {
+        services_.log("Ovra could not press \"" + label + "\": every way failed (" +
+                      routeList(report.failedRoutes) + ")");
+    }
+    services_.beep();
+    announce(OvraText::t("The control could not be pressed."));
+}
+
+void AppController::replan() {
+    if (!snapshot_ || overlay_.phase().plan() == nullptr) {
+        return;
+    }
+    const std::optional<FocusItem> selected = overlay_.selectedItem();
+    const FocusPlan plan = makePlan(*snapshot_, lastDecisions_ ? &*lastDecisions_ : nullptr);
+    overlay_.setPhase(OverlayPhase::ready(plan));
+    const std::vector<std::string> order = overlay_.navigationOrder();
+    const auto kept =
+        selected ? std::find(order.begin(), order.end(), selected->id()) : order.end();
+    overlay_.setSelection(kept != order.end() ? static_cast<int>(kept - order.begin())
+                                              : plan.initialSelection(order));
+}
+
+}  // namespace ovra

@@ -1,0 +1,95 @@
+// Putting the overlay on screen and taking it away again.
+
+#include "app/controller/AppController.h"
+
+namespace ovra {
+
+OverlayHost::KeyHandler AppController::keyForwarder() {
+    return [this, alive = std::weak_ptr<int>(alive_)](const KeyInput& key) {
+        return !alive.expired() && handleKey(key);
+    };
+}
+
+void AppController::presentPanel(std::optional<Rect> frame) {
+    if (!panel_) {
+        const std::weak_ptr<int> alive = alive_;
+        OverlayCallbacks callbacks;
+        callbacks.activate = [this, alive](const std::string& id) {
+            if (!alive.expired()) {
+                requestPress(id);
+            }
+        };
+        callbacks.dismiss = [this, alive] {
+            if (!alive.expired()) {
+                dismiss();
+            }
+        };
+        panel_ = services_.makeOverlay(overlay_, std::move(callbacks));
+    }
+    const bool wasShown = panel_->isShown();
+    // Replaces the handler that swallows keys while a close fades out.
+    panel_->setKeyHandler(keyForwarder());
+    panel_->present(frame);
+    panel_->setInputTransparent(false);
+    services_.scheduler.cancel(closeWork_);
+    closeWork_ = 0;
+    if (wasShown && overlay_.islandOpen()) {
+        return;
+    }
+    // The view animates from closed to open when it sees the closed state first.
+    overlay_.setIslandOpen(false);
+    services_.scheduler.cancel(openWork_);
+    openWork_ = later(0, [this] {
+        openWork_ = 0;
+        overlay_.setIslandOpen(true);
+    });
+}
+
+void AppController::dismiss() {
+    close(true);
+}
+
+void AppController::close(bool handBack) {
+    zoomShownID_.reset();
+    services_.voice.stop();
+    cancelRun();
+    services_.scheduler.cancel(rescanWork_);
+    rescanWork_ = 0;
+    stopScan();
+    snapshot_.reset();
+    pendingFind_ = false;
+    findRestoresOvras_ = false;
+    findWiden_ = 0;
+    findSaved_.reset();
+    findScrolled_ = false;
+    overlay_.setFinding(false);
+    overlay_.setQueryField("");
+    overlay_.setStale(false);
+    if (panel_) {
+        // From here until the next presentation the panel lets pointer input through (a press
+        // clicks the app below while the overlay fades) and swallows every key.
+        panel_->setInputTransparent(true);
+        panel_->setKeyHandler([](const KeyInput&) { return true; });
+    }
+    services_.scheduler.cancel(openWork_);
+    openWork_ = 0;
+    overlay_.setIslandOpen(false);
+    if (!panel_) {
+        return;
+    }
+    // A close within the hide delay of another replaces its hide, so no older hide can take
+    // down an overlay shown again meanwhile.
+    services_.scheduler.cancel(closeWork_);
+    std::optional<TargetApp> target = handBack ? requestTarget_ : std::nullopt;
+    requestTarget_.reset();
+    closeWork_ = later(kHideDelay, [this, target] {
+        closeWork_ = 0;
+        panel_->orderOut();
+        panel_->setKeyHandler(keyForwarder());
+        if (target && target->pid != services_.workspace.ownPid()) {
+            services_.workspace.activate(*target);
+        }
+    });
+}
+
+}  // namespace ovra

@@ -1,0 +1,134 @@
+#pragma once
+
+// What the request controller works through, as small interfaces, so that the controller runs
+// the same over the desktop's real services and over fakes in tests: the workspace (which app is
+// in front, bringing an app forward), the accessibility worker (reading a window, pressing a
+// control), the on-device model, and the overlay window.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <stop_token>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/accessibility/AXExtractor.h"
+#include "app/accessibility/ElementActions.h"
+#include "app/overlay/KeyAdapter.h"
+#include "app/overlay/OverlayModel.h"
+#include "core/FocusPlanner.h"
+#include "core/Rect.h"
+#include "core/Result.h"
+
+namespace ovra {
+
+// One app's window, captured when the user asked for help with it: the window that is read and
+// that a dismiss hands the keyboard back to.
+struct TargetApp {
+    std::uint32_t window = 0;     // the top-level X window; 0 when there is none (this app)
+    std::int64_t pid = 0;         // with the start time, names one process: a reused pid does not
+    std::uint64_t startTime = 0;  // the process's start in clock ticks after boot
+    std::string processName;      // the key of the app's corrections, as the dumps name apps
+    std::string name;             // shown: the accessibility application name, else processName
+    std::string title;            // the window's title
+    Rect frame;                   // the window's frame in accessibility space
+
+    bool sameProcess(const TargetApp& other) const {
+        return pid == other.pid && startTime == other.startTime;
+    }
+};
+
+class TargetWorkspace {
+  public:
+    virtual ~TargetWorkspace() = default;
+    // The app of the window the window manager marks active, captured now; none when no window
+    // is active or its process is unknown.
+    virtual std::optional<TargetApp> frontmost() = 0;
+    virtual std::int64_t ownPid() const = 0;
+    // Whether the captured process still runs (the same pid with the same start time).
+    virtual bool isRunning(const TargetApp& app) = 0;
+    // Brings the app's window forward with the keyboard, through the window manager.
+    virtual bool activate(const TargetApp& app) = 0;
+};
+
+// The reading of one window: the app and the reader's limits.
+struct ReadRequest {
+    TargetApp target;
+    int maxDepth = 6;
+    int maxCandidates = 14;
+    int maxRawDepth = 48;
+    int nodeBudget = 4000;
+};
+using ReadResult = Result<WindowSnapshot, AXExtractorError>;
+
+// One press, with copies of everything it needs: it must not depend on what the controller does
+// meanwhile.
+struct PressJob {
+    ax::Element element;
+    UICandidate candidate;
+    ax::Element windowElement;
+    Rect viewport;
+    std::optional<std::uint32_t> window;  // the target's top-level window
+};
+
+// How a press went: the route that reached the control, else every route that failed.
+struct PressReport {
+    std::optional<PressRoute> route;
+    std::vector<std::string> failedRoutes;
+};
+
+// The one thread that talks to the accessibility bus. Results come back on the main thread.
+class AccessibilityWorker {
+  public:
+    virtual ~AccessibilityWorker() = default;
+    // Reads the target's window; `stop` asks a reading nobody waits for any more to end early.
+    virtual void read(ReadRequest request, std::stop_token stop,
+                      std::function<void(ReadResult)> done) = 0;
+    virtual void press(PressJob job, std::function<void(PressReport)> done) = 0;
+};
+
+// The on-device model as the request cycle asks it.
+class DecisionModel {
+  public:
+    virtual ~DecisionModel() = default;
+    virtual bool isReady() const = 0;
+    // A model unloaded under memory pressure starts again on its last model when `wanted` and
+    // the pressure is no longer critical.
+    virtual void resumeAfterMemoryPause(bool wanted) = 0;
+    // The classifier's answers on the main thread; none when it failed.
+    virtual void decide(const WindowSnapshot& snapshot,
+                        std::function<void(std::optional<FocusPlanner::Decisions>)> done) = 0;
+    // Reloads the model after a failed decision.
+    virtual void recoverLostWorker() = 0;
+};
+
+// The key-taking overlay window, made on first use.
+class OverlayHost {
+  public:
+    using KeyHandler = std::function<bool(const KeyInput&)>;
+
+    virtual ~OverlayHost() = default;
+    // Covers the screen holding the middle of `frame` (accessibility space; the primary screen
+    // without one), points the model's frame mapping and island geometry at it, shows the window
+    // above the others and takes the keyboard.
+    virtual void present(std::optional<Rect> frame) = 0;
+    virtual void orderOut() = 0;
+    virtual bool isShown() const = 0;
+    // Offered every key press before anything inside the window sees it.
+    virtual void setKeyHandler(KeyHandler handler) = 0;
+    // Lets clicks and wheel turns through to the windows below; in effect when it returns.
+    virtual void setInputTransparent(bool transparent) = 0;
+    // An announcement for screen readers, posted on the window with high priority.
+    virtual void announce(std::string_view text) = 0;
+};
+
+struct OverlayCallbacks {
+    std::function<void(const std::string& id)> activate;  // a ring or row was clicked
+    std::function<void()> dismiss;                        // the dim layer was clicked
+};
+using OverlayHostFactory =
+    std::function<std::unique_ptr<OverlayHost>(OverlayModel& model, OverlayCallbacks callbacks)>;
+
+}  // namespace ovra

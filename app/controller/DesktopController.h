@@ -1,0 +1,80 @@
+#pragma once
+
+// The controller over this desktop's own services: the accessibility bus read on its worker
+// thread, XTest for clicks, the window manager for the target window, the model supervisor, the
+// app's voice, the overlay panel, and the main hotkey that toggles the overlay. It is what the
+// app shell asks of the request controller. Made on the main thread once a QApplication exists.
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/controller/AppController.h"
+#include "app/shell/ShellController.h"
+#include "core/Result.h"
+#include "platform/defaults/DefaultsDomain.h"
+
+namespace ovra {
+
+namespace atspi {
+class AtspiBackend;
+}
+class AccessibilityWorkerThread;
+
+class DesktopController final : public ShellController {
+  public:
+    struct Settings {
+        Preferences& prefs;
+        DefaultsDomain& defaults;  // the app's domain, for the keys outside the store
+        Scheduler& scheduler;      // the app's scheduler on the main thread
+    };
+    struct Options {
+        bool pretendUntrusted = false;
+        bool simulateNotch = false;
+        // Opens the settings window on a pane; by default a line on standard error says so.
+        std::function<void(OvraPane)> showDashboard;
+    };
+
+    // Fails when this is no X11 session. The settings must outlive the controller.
+    static Result<std::unique_ptr<DesktopController>> open(Settings settings, Options options);
+    ~DesktopController() override;
+    DesktopController(const DesktopController&) = delete;
+    DesktopController& operator=(const DesktopController&) = delete;
+
+    AppController& controller();
+    // Grabs the main hotkey of the preferences; the error says why it could not be grabbed.
+    std::optional<std::string> registerHotkey();
+
+    // What the shell asks.
+    void trigger() override { controller().trigger(); }
+    void birdSimplify() override { controller().toggle(); }
+    void ovraButtonPressed() override { controller().toggle(); }
+    void dismiss() override { controller().dismiss(); }
+    bool overlayVisible() const override;
+    void showDashboard(OvraPane pane) override;
+    std::optional<std::string> targetAppName() const override;
+    bool trusted() const override;
+    std::optional<std::string> hotkeyNotice() const override { return std::nullopt; }
+    std::optional<std::string> hotkeyError() const override { return hotkeyError_; }
+    std::string modelStatusLabel() const override;
+    std::string modelStatusDetail() const override;
+    void stopModel() override;
+    void logKeyState(const std::string& label) override;
+    Preferences& prefs() override;
+
+    // For benchmarks: the accessibility backend and the worker thread that owns it.
+    atspi::AtspiBackend& backend();
+    AccessibilityWorkerThread& worker();
+
+  private:
+    struct Parts;
+    explicit DesktopController(std::unique_ptr<Parts> parts);
+    std::unique_ptr<Parts> parts_;
+    std::optional<std::string> hotkeyError_;
+};
+
+// Whether a screen reader runs (a process named "orca").
+bool screenReaderRunning();
+
+}  // namespace ovra

@@ -1,0 +1,70 @@
+#include "app/controller/QtOverlayHost.h"
+
+#include <QCursor>
+#include <QGuiApplication>
+#include <QScreen>
+
+#include "app/shell/IslandChromePainter.h"
+
+namespace ovra {
+
+namespace {
+
+// The screen holding the middle of `frame` (root-window pixels); the primary screen otherwise.
+QScreen* screenFor(const std::optional<Rect>& frame) {
+    if (frame) {
+        const Point middle = frame->center();
+        for (QScreen* screen : QGuiApplication::screens()) {
+            if (OverlayPanel::nativeFrame(*screen).contains(middle)) {
+                return screen;
+            }
+        }
+    }
+    return QGuiApplication::primaryScreen();
+}
+
+}  // namespace
+
+QtOverlayHost::QtOverlayHost(OverlayModel& model, Scheduler& scheduler, PointerIntent& pointer,
+                             OverlayCallbacks callbacks, Options options)
+    : model_(model),
+      pointer_(pointer),
+      options_(options),
+      panel_(model, scheduler, pointer, std::move(callbacks.activate), std::move(callbacks.dismiss),
+             options.keyboard),
+      announcer_(panel_) {}
+
+QtOverlayHost::~QtOverlayHost() = default;
+
+void QtOverlayHost::present(std::optional<Rect> frame) {
+    QScreen* screen = screenFor(frame);
+    if (screen) {
+        model_.mapRect = OverlayPanel::mapping(*screen);
+        const IslandGeometry island = islandGeometry(*screen, options_.simulateNotch);
+        model_.notchWidth = island.notchWidth;
+        model_.topInset = island.topInset;
+    }
+    panel_.present(screen);
+}
+
+void QtOverlayHost::setKeyHandler(KeyHandler handler) {
+    panel_.setKeyHandler([this, handler = std::move(handler)](const KeyInput& key) {
+        const QPoint at = QCursor::pos();
+        pointer_.record({static_cast<double>(at.x()), static_cast<double>(at.y())});
+        return handler && handler(key);
+    });
+}
+
+void QtOverlayHost::announce(std::string_view text) {
+    announcer_.announce(text, announcer::AnnouncementPriority::high);
+}
+
+OverlayHostFactory qtOverlayHostFactory(Scheduler& scheduler, PointerIntent& pointer,
+                                        QtOverlayHost::Options options) {
+    return [&scheduler, &pointer, options](OverlayModel& model, OverlayCallbacks callbacks) {
+        return std::make_unique<QtOverlayHost>(model, scheduler, pointer, std::move(callbacks),
+                                               options);
+    };
+}
+
+}  // namespace ovra

@@ -1,0 +1,49 @@
+#pragma once
+
+// The overlay panel as the controller's overlay window: on the screen of the target window, with
+// the model's frame mapping and island geometry for that screen, its announcements posted as
+// notification objects a screen reader speaks, and the pointer's resting place recorded at every
+// key press.
+
+#include <memory>
+
+#include "app/controller/ControllerServices.h"
+#include "app/overlay/OverlayPanel.h"
+#include "app/overlay/PointerIntent.h"
+#include "platform/announcer/AccessibleAnnouncer.h"
+
+namespace ovra {
+
+class QtOverlayHost final : public OverlayHost {
+  public:
+    struct Options {
+        const keyboard::KeyboardLayout* keyboard = nullptr;  // the live layout, when there is one
+        bool simulateNotch = false;
+    };
+
+    QtOverlayHost(OverlayModel& model, Scheduler& scheduler, PointerIntent& pointer,
+                  OverlayCallbacks callbacks, Options options);
+    ~QtOverlayHost() override;
+
+    void present(std::optional<Rect> frame) override;
+    void orderOut() override { panel_.orderOut(); }
+    bool isShown() const override { return panel_.isShown(); }
+    void setKeyHandler(KeyHandler handler) override;
+    void setInputTransparent(bool transparent) override { panel_.setInputTransparent(transparent); }
+    void announce(std::string_view text) override;
+
+    OverlayPanel& panel() { return panel_; }
+
+  private:
+    OverlayModel& model_;
+    PointerIntent& pointer_;
+    Options options_;
+    OverlayPanel panel_;
+    announcer::AccessibleAnnouncer announcer_;
+};
+
+// The factory the controller makes its overlay with.
+OverlayHostFactory qtOverlayHostFactory(Scheduler& scheduler, PointerIntent& pointer,
+                                        QtOverlayHost::Options options);
+
+}  // namespace ovra

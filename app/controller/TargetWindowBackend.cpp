@@ -1,0 +1,75 @@
+#include "app/controller/TargetWindowBackend.h"
+
+#include <cmath>
+
+namespace ovra {
+
+namespace {
+
+constexpr std::size_t kMaxWindows = 32;
+
+}  // namespace
+
+TargetWindowBackend::TargetWindowBackend(ax::AccessibilityBackend& inner, std::string title,
+                                         Rect frame)
+    : inner_(inner), title_(std::move(title)), frame_(frame) {}
+
+ax::Element TargetWindowBackend::applicationElement(const ax::RunningApp& app) {
+    appElement_ = inner_.applicationElement(app);
+    return appElement_;
+}
+
+ax::Read TargetWindowBackend::attribute(const ax::Element& element, std::string_view name) {
+    if (name == "AXFocusedWindow" && !appElement_.isNull() && element == appElement_) {
+        if (auto window = capturedWindow(element)) {
+            return ax::Value(std::move(*window));
+        }
+    }
+    return inner_.attribute(element, name);
+}
+
+std::optional<ax::Element> TargetWindowBackend::capturedWindow(const ax::Element& appElement) {
+    if (title_.empty() && frame_.isNull()) {
+        return std::nullopt;
+    }
+    auto windows = inner_.children(appElement, kMaxWindows);
+    if (!windows) {
+        return std::nullopt;
+    }
+    static constexpr std::string_view kNames[] = {"AXRole", "AXTitle", "AXPosition", "AXSize"};
+    std::optional<ax::Element> best;
+    // Lower is better: a matching title first, then the nearer middle.
+    std::pair<bool, double> bestScore{true, kMaxFrameDistance};
+    for (const ax::Element& window : windows.value()) {
+        auto values = inner_.attributes(window, kNames);
+        if (!values || values.value().size() != 4) {
+            continue;
+        }
+        const auto& v = values.value();
+        const std::string* role = v[0] ? ax::asString(v[0].value()) : nullptr;
+        if (role == nullptr || *role != "AXWindow") {
+            continue;
+        }
+        const std::string* title = v[1] ? ax::asString(v[1].value()) : nullptr;
+        const bool sameTitle = title != nullptr && !title_.empty() && *title == title_;
+        double distance = kMaxFrameDistance;
+        const auto origin = v[2] ? ax::asPoint(v[2].value()) : std::nullopt;
+        const auto size = v[3] ? ax::asSize(v[3].value()) : std::nullopt;
+        if (origin && size && !frame_.isNull()) {
+            const Point middle = Rect(*origin, *size).center();
+            const Point target = frame_.center();
+            distance = std::hypot(middle.x - target.x, middle.y - target.y);
+        }
+        if (!std::isfinite(distance) || (!sameTitle && distance >= kMaxFrameDistance)) {
+            continue;
+        }
+        const std::pair<bool, double> score{!sameTitle, distance};
+        if (!best || score < bestScore) {
+            best = window;
+            bestScore = score;
+        }
+    }
+    return best;
+}
+
+}  // namespace ovra

@@ -1,0 +1,71 @@
+#pragma once
+
+// The accessibility backend seen through the window captured when a request began: the app's
+// "AXFocusedWindow" is the app's top-level window that is that window (the same title, then the
+// nearest frame), whichever window the app calls focused by the time it is read (the overlay has
+// taken the keyboard from it by then). Every other call passes through.
+
+#include <string>
+
+#include "core/Rect.h"
+#include "platform/accessibility/AccessibilityBackend.h"
+
+namespace ovra {
+
+class TargetWindowBackend final : public ax::AccessibilityBackend {
+  public:
+    // Windows whose middle lies farther than this from the captured frame's are other windows.
+    static constexpr double kMaxFrameDistance = 96;
+
+    TargetWindowBackend(ax::AccessibilityBackend& inner, std::string title, Rect frame);
+
+    bool isProcessTrusted() override { return inner_.isProcessTrusted(); }
+    std::optional<ax::RunningApp> frontmostApp() override { return inner_.frontmostApp(); }
+    ax::Element applicationElement(const ax::RunningApp& app) override;
+    std::vector<Rect> screenFrames() override { return inner_.screenFrames(); }
+    void setMessagingTimeout(const ax::Element& appElement, double seconds) override {
+        inner_.setMessagingTimeout(appElement, seconds);
+    }
+    std::optional<ax::AXError> wakeUp(const ax::Element& appElement) override {
+        return inner_.wakeUp(appElement);
+    }
+    double wakeUpSettleSeconds() const override { return inner_.wakeUpSettleSeconds(); }
+    ax::Read attribute(const ax::Element& element, std::string_view name) override;
+    Result<std::vector<ax::Read>, ax::AXError> attributes(
+        const ax::Element& element, std::span<const std::string_view> names) override {
+        return inner_.attributes(element, names);
+    }
+    Result<ax::ElementList, ax::AXError> children(const ax::Element& element,
+                                                  std::size_t limit) override {
+        return inner_.children(element, limit);
+    }
+    Result<std::vector<std::string>, ax::AXError> actionNames(const ax::Element& element) override {
+        return inner_.actionNames(element);
+    }
+    Result<bool, ax::AXError> isAttributeSettable(const ax::Element& element,
+                                                  std::string_view name) override {
+        return inner_.isAttributeSettable(element, name);
+    }
+    void prefetch(std::span<const ax::Element> elements,
+                  std::span<const std::string_view> names) override {
+        inner_.prefetch(elements, names);
+    }
+    std::optional<ax::AXError> performAction(const ax::Element& element,
+                                             std::string_view action) override {
+        return inner_.performAction(element, action);
+    }
+    std::optional<ax::AXError> setAttribute(const ax::Element& element, std::string_view name,
+                                            const ax::Value& value) override {
+        return inner_.setAttribute(element, name, value);
+    }
+
+  private:
+    std::optional<ax::Element> capturedWindow(const ax::Element& appElement);
+
+    ax::AccessibilityBackend& inner_;
+    std::string title_;
+    Rect frame_;
+    ax::Element appElement_;
+};
+
+}  // namespace ovra

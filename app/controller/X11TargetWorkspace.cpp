@@ -1,0 +1,71 @@
+#include "app/controller/X11TargetWorkspace.h"
+
+#include <unistd.h>
+
+#include <QSocketNotifier>
+
+#include "platform/x11/ProcessIdentity.h"
+
+namespace ovra {
+
+X11TargetWorkspace::X11TargetWorkspace(std::unique_ptr<x11::Workspace> workspace,
+                                       std::function<void(const TargetApp&)> onActivated,
+                                       QObject* parent)
+    : QObject(parent), workspace_(std::move(workspace)), onActivated_(std::move(onActivated)) {
+    workspace_->watchActiveWindow();
+    notifier_ = new QSocketNotifier(workspace_->fileDescriptor(), QSocketNotifier::Read, this);
+    connect(notifier_, &QSocketNotifier::activated, this, &X11TargetWorkspace::readEvents);
+}
+
+X11TargetWorkspace::~X11TargetWorkspace() = default;
+
+void X11TargetWorkspace::readEvents() {
+    if (workspace_->activeWindowChanged() && onActivated_) {
+        if (auto front = frontmost()) {
+            onActivated_(*front);
+        }
+    }
+}
+
+std::optional<TargetApp> X11TargetWorkspace::frontmost() {
+    const auto active = workspace_->activeWindow();
+    if (!active || !active->pid) {
+        return std::nullopt;
+    }
+    const auto process = x11::processIdentity(*active->pid);
+    if (!process) {
+        return std::nullopt;
+    }
+    TargetApp app;
+    app.window = active->window;
+    app.pid = *active->pid;
+    app.startTime = process->startTime;
+    app.processName = process->name;
+    app.name = process->name;
+    app.title = active->title;
+    app.frame = workspace_->contentFrame(active->window).value_or(Rect());
+    return app;
+}
+
+std::int64_t X11TargetWorkspace::ownPid() const {
+    return getpid();
+}
+
+bool X11TargetWorkspace::isRunning(const TargetApp& app) {
+    const auto process = x11::processIdentity(app.pid);
+    return process && process->startTime == app.startTime;
+}
+
+bool X11TargetWorkspace::activate(const TargetApp& app) {
+    if (!isRunning(app)) {
+        return false;
+    }
+    std::uint32_t window = app.window;
+    if (window == 0 || !workspace_->contentFrame(window)) {
+        // The captured window closed: the app's window of that title, else its newest.
+        window = x11::windowToRaise(workspace_->windowsOf(app.pid), app.pid, app.title).value_or(0);
+    }
+    return window != 0 && workspace_->activate(window, workspace_->serverTime());
+}
+
+}  // namespace ovra

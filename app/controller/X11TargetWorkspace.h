@@ -1,0 +1,42 @@
+#pragma once
+
+// The workspace of an X11 desktop for the controller: the active window and its process (its pid
+// with the start time, and its name), its frame, activation through the window manager with a
+// fresh server time, and the activation of other windows as it happens.
+
+#include <QObject>
+#include <functional>
+#include <memory>
+
+#include "app/controller/ControllerServices.h"
+#include "platform/x11/X11Workspace.h"
+
+class QSocketNotifier;
+
+namespace ovra {
+
+class X11TargetWorkspace final : public QObject, public TargetWorkspace {
+    Q_OBJECT
+  public:
+    // `onActivated` hears of every window the window manager makes active, on the main thread.
+    X11TargetWorkspace(std::unique_ptr<x11::Workspace> workspace,
+                       std::function<void(const TargetApp&)> onActivated,
+                       QObject* parent = nullptr);
+    ~X11TargetWorkspace() override;
+
+    std::optional<TargetApp> frontmost() override;
+    std::int64_t ownPid() const override;
+    bool isRunning(const TargetApp& app) override;
+    bool activate(const TargetApp& app) override;
+
+    x11::Workspace& workspace() { return *workspace_; }
+
+  private:
+    void readEvents();
+
+    std::unique_ptr<x11::Workspace> workspace_;
+    std::function<void(const TargetApp&)> onActivated_;
+    QSocketNotifier* notifier_ = nullptr;
+};
+
+}  // namespace ovra

@@ -1,0 +1,473 @@
+// The request controller over fake services and the manual scheduler: requests that finish out
+// of order, the app's own window in front, empty windows, reading budgets, the model's paths,
+// every key of the overlay, the second press of risky controls, the press after the close, and
+// the press routes.
+
+#include "app/controller/AppController.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "app/controller/PressRoutes.h"
+#include "platform/accessibility/FakeAccessibilityBackend.h"
+#include "platform/input/FakeInputSynthesizer.h"
+#include "platform/scheduler/ManualScheduler.h"
+#include "platform/speech/FakeSpeechEngine.h"
+
+namespace ovra {
+namespace {
+
+using ::testing::ElementsAre;
+
+constexpr std::int64_t kOwnPid = 1000;
+
+struct Ref final : ax::ElementRef {
+    explicit Ref(std::string k) : k_(std::move(k)) {}
+    std::string key() const override { return k_; }
+    std::string k_;
+};
+
+TargetApp app(std::int64_t pid, std::string name) {
+    return {static_cast<std::uint32_t>(pid),
+            pid,
+            7,
+            name,
+            name,
+            name + " window",
+            Rect(0, 0, 800, 600)};
+}
+
+// "Save changes, Delete account": one AXButton per label, one under the other.
+WindowSnapshot window(const std::vector<std::string>& labels, const std::string& name = "A") {
+    WindowSnapshot s;
+    s.appName = name;
+    s.windowFrame = s.viewport = Rect(0, 0, 800, 600);
+    for (const std::string& label : labels) {
+        UICandidate& c = s.candidates.emplace_back();
+        c.id = "c" + std::to_string(s.candidates.size());
+        c.role = "AXButton";
+        c.title = label;
+        c.order = static_cast<int>(s.candidates.size());
+        c.frame = Rect(100, 60.0 * c.order, 200, 40);
+        s.elements.emplace(c.id, ax::Element(std::make_shared<Ref>(name + c.id)));
+    }
+    return s;
+}
+
+struct FakeWorkspace final : TargetWorkspace {
+    std::optional<TargetApp> front;
+    std::vector<std::int64_t> gone;
+    std::vector<std::string> activated;
+    std::optional<TargetApp> frontmost() override { return front; }
+    std::int64_t ownPid() const override { return kOwnPid; }
+    bool isRunning(const TargetApp& a) override {
+        return std::find(gone.begin(), gone.end(), a.pid) == gone.end();
+    }
+    bool activate(const TargetApp& a) override { return activated.push_back(a.name), true; }
+};
+
+struct FakeWorker final : AccessibilityWorker {
+    struct Reading {
+        ReadRequest request;
+        std::stop_token stop;
+        std::function<void(ReadResult)> done;
+    };
+    std::vector<Reading> reads;
+    std::vector<std::pair<PressJob, std::function<void(PressReport)>>> presses;
+    void read(ReadRequest r, std::stop_token stop, std::function<void(ReadResult)> done) override {
+        reads.push_back({std::move(r), std::move(stop), std::move(done)});
+    }
+    void press(PressJob job, std::function<void(PressReport)> done) override {
+        presses.emplace_back(std::move(job), std::move(done));
+    }
+};
+
+struct FakeModel final : DecisionModel {
+    bool ready = false;
+    std::vector<bool> resumes;
+    int recoveries = 0;
+    std::vector<std::function<void(std::optional<FocusPlanner::Decisions>)>> asked;
+    bool isReady() const override { return ready; }
+    void resumeAfterMemoryPause(bool wanted) override { resumes.push_back(wanted); }
+    void decide(const WindowSnapshot&,
+                std::function<void(std::optional<FocusPlanner::Decisions>)> done) override {
+        asked.push_back(std::move(done));
+    }
+    void recoverLostWorker() override { ++recoveries; }
+};
+
+struct FakeOverlay final : OverlayHost {
+    bool shown = false;
+    bool transparent = false;
+    std::vector<std::optional<Rect>> presents;
+    KeyHandler keys;
+    std::vector<std::string>& announced;
+    explicit FakeOverlay(std::vector<std::string>& a) : announced(a) {}
+    void present(std::optional<Rect> frame) override { shown = true, presents.push_back(frame); }
+    void orderOut() override { shown = false; }
+    bool isShown() const override { return shown; }
+    void setKeyHandler(KeyHandler handler) override { keys = std::move(handler); }
+    void setInputTransparent(bool t) override { transparent = t; }
+    void announce(std::string_view text) override { announced.emplace_back(text); }
+};
+
+KeyInput key(int code, std::string chars = "", bool shift = false, bool repeat = false) {
+    KeyInput k;
+    k.keyCode = code;
+    k.characters = chars.empty() ? std::optional<std::string>() : chars;
+    k.shift = shift;
+    k.isRepeat = repeat;
+    return k;
+}
+const KeyInput kReturn = key(36, "\r"), kEscape = key(53, "\x1b"), kRight = key(124),
+               kLeft = key(123);
+
+class AppControllerTest : public ::testing::Test {
+  protected:
+    AppControllerTest() {
+        prefs_.setSidebar(false);
+        workspace_.front = app(1, "A");
+    }
+    AppController& controller() {
+        if (!controller_) {
+            controller_ = std::make_unique<AppController>(
+                AppController::Services{prefs_,
+                                        scheduler_,
+                                        workspace_,
+                                        worker_,
+                                        model_,
+                                        voice_,
+                                        [this](OverlayModel&, OverlayCallbacks callbacks) {
+                                            callbacks_ = std::move(callbacks);
+                                            auto host = std::make_unique<FakeOverlay>(announced_);
+                                            overlay_ = host.get();
+                                            return host;
+                                        },
+                                        [this](OvraPane pane) { dashboards_.push_back(pane); },
+                                        [this] { ++beeps_; },
+                                        [this](const std::string& line) { log_.push_back(line); },
+                                        {},
+                                        [] { return false; }},
+                true);
+        }
+        return *controller_;
+    }
+    // A fresh request for `front` whose reading holds these controls.
+    void open(const std::vector<std::string>& labels) {
+        controller().trigger();
+        finishRead(worker_.reads.size() - 1, window(labels));
+    }
+    void finishRead(std::size_t index, ReadResult result) {
+        worker_.reads.at(index).done(std::move(result));
+        scheduler_.runDue();
+    }
+    std::vector<std::string> labels() {
+        std::vector<std::string> out;
+        for (const std::string& id : controller().overlay().navigationOrder()) {
+            out.push_back(controller().overlay().phase().plan()->item(id)->displayLabel);
+        }
+        return out;
+    }
+    std::string selected() {
+        auto item = controller().overlay().selectedItem();
+        return item ? item->displayLabel : "none";
+    }
+    bool press(const KeyInput& k) { return overlay_->keys(k); }
+
+    InMemoryDefaults defaults_;
+    Preferences prefs_{defaults_};
+    ManualScheduler scheduler_;
+    FakeWorkspace workspace_;
+    FakeWorker worker_;
+    FakeModel model_;
+    speech::FakeSpeechEngine engine_;
+    speech::LoopbackSpeechNotice notice_;
+    FocusVoice voice_{{engine_, notice_, [](std::function<void()>) {}, {}, "en"}};
+    std::vector<std::string> announced_, log_;
+    std::vector<OvraPane> dashboards_;
+    int beeps_ = 0;
+    OverlayCallbacks callbacks_;
+    FakeOverlay* overlay_ = nullptr;
+    std::unique_ptr<AppController> controller_;
+};
+
+TEST_F(AppControllerTest, OnlyTheNewestRequestPlansWhateverOrderTheAnswersCome) {
+    model_.ready = true;
+    controller().trigger();
+    workspace_.front = app(2, "B");
+    controller().trigger();
+    ASSERT_EQ(worker_.reads.size(), 2u);
+    EXPECT_TRUE(worker_.reads[0].stop.stop_requested());  // the first reading may end early
+    finishRead(0, window({"Old"}, "A"));
+    EXPECT_FALSE(controller().snapshot()) << "a superseded reading is dropped";
+    finishRead(1, window({"Save changes", "Delete account"}, "B"));
+    ASSERT_EQ(model_.asked.size(), 1u);
+    model_.asked[0](FocusPlanner::Decisions{});
+    EXPECT_THAT(labels(), ElementsAre("Save changes", "Delete account"));
+    EXPECT_EQ(controller().overlay().engineNote(), "On-device model · 0 ms");
+
+    // A reading written before a newer request began never plans, shows or announces.
+    controller().trigger();
+    finishRead(2, window({"Stale"}, "B"));
+    ASSERT_EQ(model_.asked.size(), 2u);
+    controller().trigger();
+    const auto announcements = announced_.size();
+    model_.asked[1](FocusPlanner::Decisions{});
+    EXPECT_EQ(controller().overlay().phase(), OverlayPhase::loading("B"));
+    EXPECT_EQ(announced_.size(), announcements);
+}
+
+TEST_F(AppControllerTest, WithItsOwnWindowInFrontItTurnsToTheLastAppWhileItRuns) {
+    for (const bool lastRuns : {true, false}) {
+        SCOPED_TRACE(lastRuns);
+        workspace_ = {};
+        worker_.reads.clear();
+        controller().frontmostChanged(app(kOwnPid, "murmlark-ovra"));  // not an app of its own
+        controller().frontmostChanged(app(3, "Notes"));
+        workspace_.front = app(kOwnPid, "murmlark-ovra");
+        if (!lastRuns) {
+            workspace_.gone = {3};
+        }
+        controller().trigger();
+        scheduler_.advance(0.34);
+        EXPECT_TRUE(worker_.reads.empty());
+        scheduler_.advance(0.01);
+        if (lastRuns) {
+            EXPECT_THAT(workspace_.activated, ElementsAre("Notes"));
+            ASSERT_EQ(worker_.reads.size(), 1u);
+            EXPECT_EQ(worker_.reads[0].request.target.pid, 3);
+        } else {
+            EXPECT_TRUE(workspace_.activated.empty() && worker_.reads.empty());
+            EXPECT_EQ(controller().overlay().phase(),
+                      OverlayPhase::message(
+                          "Switch to the app you want to simplify, then press Alt Space."));
+            EXPECT_TRUE(overlay_->shown);
+        }
+        controller().dismiss();
+        scheduler_.advance(1);
+    }
+}
+
+TEST_F(AppControllerTest, AnEmptyWindowShowsItsScrollItemsOrSaysSo) {
+    open({});
+    EXPECT_EQ(controller().overlay().phase(),
+              OverlayPhase::message("No buttons or fields found in this window."));
+    controller().trigger();
+    WindowSnapshot page = window({});
+    page.scroll.emplace();
+    page.scroll->signals.visible = Rect(0, 0, 800, 600);
+    page.scroll->signals.document = Rect(0, 0, 800, 3000);
+    finishRead(1, page);
+    EXPECT_THAT(labels(), ElementsAre("More below"));
+}
+
+TEST_F(AppControllerTest, TheReadingBudgetFollowsFindAndTheSidebar) {
+    prefs_.setMaxCandidates(10);
+    controller().trigger();
+    prefs_.setSidebar(true);
+    controller().trigger();
+    prefs_.setMaxCandidates(30);
+    controller().trigger();
+    controller().overlay().setFinding(true);
+    controller().trigger();
+    std::vector<int> budgets;
+    for (const auto& r : worker_.reads) {
+        budgets.push_back(r.request.maxCandidates);
+        EXPECT_EQ(r.request.maxRawDepth, 48);
+        EXPECT_EQ(r.request.nodeBudget, 4000);
+    }
+    EXPECT_THAT(budgets, ElementsAre(10, 24, 30, 150));
+    // With the sidebar on, every reachable control is numbered.
+    controller().overlay().setFinding(false);
+    prefs_.setMaxBeacons(1);
+    open({"One", "Two", "Three"});
+    EXPECT_EQ(controller().overlay().phase().plan()->choiceCount(), 3);
+}
+
+TEST_F(AppControllerTest, TheModelDecidesOnlyWhenWantedAndReady) {
+    struct Case {
+        bool useModel, ready;
+        std::optional<bool> answers;  // none: not asked
+        const char* note;
+        std::vector<bool> resumes;
+        int recoveries;
+    };
+    const Case cases[] = {
+        {true, true, true, "On-device model · 250 ms", {true}, 0},
+        {true,
+         true,
+         false,
+         "Built-in rules this time: the on-device model stopped, restarting it",
+         {true},
+         1},
+        {true, false, std::nullopt, "Heuristic mode", {true}, 0},
+        {false, true, std::nullopt, "Heuristic mode", {}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.note);
+        model_ = {};
+        model_.ready = c.ready;
+        prefs_.setUseModel(c.useModel);
+        open({"Save", "Cancel"});
+        ASSERT_EQ(model_.asked.size(), c.answers ? 1u : 0u);
+        if (c.answers) {
+            scheduler_.advance(0.25);
+            model_.asked[0](*c.answers ? std::optional(FocusPlanner::Decisions{}) : std::nullopt);
+        }
+        EXPECT_EQ(controller().overlay().engineNote(), c.note);
+        EXPECT_EQ(model_.resumes, c.resumes);
+        EXPECT_EQ(model_.recoveries, c.recoveries);
+        EXPECT_EQ(controller().overlay().phase().plan()->source,
+                  c.answers.value_or(false) ? DecisionSource::vorn : DecisionSource::heuristic);
+        EXPECT_EQ(log_.back(), std::string("Ovra press: ") + c.note + " (model " +
+                                   (c.useModel ? "wanted" : "off") + ")");
+    }
+}
+
+TEST_F(AppControllerTest, EveryKeyOfTheOverlayDoesWhatItsRowSays) {
+    struct Row {
+        const char* name;
+        KeyInput key;
+        std::string selected;  // afterwards
+        int beeps;
+        bool open;  // the overlay stays open
+        bool sidebar = false;
+    };
+    const Row rows[] = {
+        {"right", kRight, "Download your data", 0, true},
+        {"left wraps", kLeft, "Delete account", 0, true},
+        {"tab", key(48, "\t"), "Download your data", 0, true},
+        {"shift-tab", key(48, "\t", true), "Delete account", 0, true},
+        {"digit", key(20, "3"), "Delete account", 0, true},
+        {"digit past the list", key(21, "4"), "Save changes", 1, true},
+        {"zero", key(29, "0"), "Save changes", 1, true},
+        {"unknown letter", key(7, "x"), "Save changes", 1, true},
+        {"held letter", key(0, "a", false, true), "Save changes", 0, true},
+        {"show all", key(0, "a"), "Save changes", 0, true},
+        {"sidebar", key(1, "s"), "Save changes", 0, true, true},
+        {"find", key(3, "f"), "Save changes", 0, true},
+        {"why, pin, mute", key(13, "w"), "Save changes", 0, true},
+        {"small scroll", key(38, "j"), "Save changes", 1, true},
+        {"held return", key(36, "\r", false, true), "Save changes", 0, true},
+        {"escape", kEscape, "Save changes", 0, false},
+        {"return", kReturn, "Save changes", 0, false},
+        {"space", key(49, " "), "Save changes", 0, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        beeps_ = 0;
+        prefs_.setSidebar(false);
+        open({"Save changes", "Download your data", "Delete account"});
+        ASSERT_EQ(selected(), "Save changes");
+        EXPECT_TRUE(press(row.key));
+        EXPECT_EQ(selected(), row.selected);
+        EXPECT_EQ(beeps_, row.beeps);
+        EXPECT_EQ(controller().overlay().islandOpen(), row.open);
+        EXPECT_EQ(prefs_.sidebar(), row.sidebar);
+        scheduler_.advance(1);
+    }
+    EXPECT_EQ(worker_.presses.size(), 2u);  // Return and Space pressed Save changes
+    EXPECT_THAT(announced_, ::testing::Contains("Sidebar showing, 3 things you can do"));
+    EXPECT_THAT(announced_, ::testing::Contains("2 of 3: Download your data, Button"));
+}
+
+TEST_F(AppControllerTest, ARiskyControlIsPressedAtTheSecondPressOnly) {
+    open({"Save changes", "Delete account"});
+    press(key(19, "2"));
+    press(kReturn);
+    EXPECT_EQ(controller().overlay().armedID(), "c2");
+    EXPECT_EQ(announced_.back(), "Press Return again to confirm Delete account");
+    press(kLeft);  // moving disarms
+    press(kRight);
+    press(kReturn);
+    scheduler_.advance(1);
+    EXPECT_TRUE(worker_.presses.empty());
+    press(kReturn);
+    scheduler_.advance(1);
+    ASSERT_EQ(worker_.presses.size(), 1u);
+    EXPECT_EQ(worker_.presses[0].first.candidate.label(), "Delete account");
+    EXPECT_EQ(prefs_.ovrasPressed(), 1);
+
+    // With confirmation off, the first press presses.
+    prefs_.setConfirmConsequential(false);
+    open({"Save changes", "Delete account"});
+    press(key(19, "2"));
+    press(kReturn);
+    scheduler_.advance(1);
+    EXPECT_EQ(worker_.presses.size(), 2u);
+    EXPECT_EQ(prefs_.ovrasPressed(), 2);
+}
+
+TEST_F(AppControllerTest, ThePressRunsAfterTheCloseWhileTheOverlayLetsInputThrough) {
+    prefs_.setSpeakFeedback(true);
+    open({"Save changes"});
+    press(kReturn);
+    EXPECT_TRUE(overlay_->transparent);
+    EXPECT_TRUE(press(key(0, "a")));  // keys typed while it fades are swallowed
+    scheduler_.advance(0.03);
+    EXPECT_TRUE(worker_.presses.empty());
+    scheduler_.advance(0.03);
+    ASSERT_EQ(worker_.presses.size(), 1u);
+    EXPECT_THAT(workspace_.activated, ElementsAre("A"));  // the app first
+    EXPECT_TRUE(overlay_->shown && overlay_->transparent);
+    EXPECT_EQ(worker_.presses[0].first.window, 1u);
+
+    // A press that found no way to the control says so.
+    worker_.presses[0].second(PressReport{std::nullopt, {"click", "press", "confirm"}});
+    EXPECT_EQ(beeps_, 1);
+    EXPECT_EQ(log_.back(),
+              "Ovra could not press \"Save changes\": every way failed (click, "
+              "press, confirm)");
+    ASSERT_FALSE(engine_.spoken.empty());
+    EXPECT_EQ(engine_.spoken.back().text, "The control could not be pressed.");
+
+    // A close replaces the pending hide; a request within it keeps the overlay on screen and
+    // takes pointer input again.
+    scheduler_.advance(0.1);  // the hide is still pending
+    controller().dismiss();
+    open({"Save changes"});
+    scheduler_.advance(1);
+    EXPECT_TRUE(overlay_->shown && !overlay_->transparent);
+    EXPECT_TRUE(controller().overlay().islandOpen());
+
+    // A dismiss hands the keyboard back to the window it was opened over once the overlay hid.
+    controller().dismiss();
+    scheduler_.advance(0.2);
+    EXPECT_FALSE(overlay_->shown);
+    EXPECT_THAT(workspace_.activated, ElementsAre("A", "A"));
+}
+
+TEST(PressRoutes, EachControlGetsTheFirstRouteThatWorks) {
+    auto fixture = Json::parse(R"({"app": {"pid": 9}, "window": {"role": "AXWindow",
+        "frame": [0, 0, 800, 600], "children": [
+        {"id": "field", "role": "AXTextField", "settable": ["AXFocused"], "frame": [0, 0, 90, 20]},
+        {"id": "native", "role": "AXButton", "actions": ["AXPress"], "frame": [0, 30, 90, 20]},
+        {"id": "stubborn", "role": "AXButton", "actions": ["AXConfirm"], "frame": [0, 60, 90, 20]},
+        {"id": "dead", "role": "AXButton", "frame": [0, 90, 90, 20]},
+        {"id": "web", "role": "AXWebArea", "frame": [0, 120, 800, 400], "children": [
+          {"id": "link", "role": "AXLink", "actions": ["AXPress"], "frame": [10, 130, 90, 20],
+           "attrs": {"AXParent": {"ref": "web"}}}]}
+        ]}})");
+    auto backend = ax::FakeAccessibilityBackend::fromJson(fixture).value();
+    input::FakeInputSynthesizer input;
+    AXActions actions(*backend, input);
+    const auto route = [&](const std::string& id, const std::string& role,
+                           std::optional<std::uint32_t> window = 5) {
+        PressJob job{backend->element(id), {}, {}, Rect(0, 0, 800, 600), window};
+        job.candidate.role = role;
+        job.candidate.frame = Rect(10, 130, 90, 20);
+        const PressReport report = pressControl(actions, *backend, job);
+        return report.route ? std::string(rawValue(*report.route))
+                            : ::testing::PrintToString(report.failedRoutes);
+    };
+    EXPECT_EQ(route("field", "AXTextField"), "focused");
+    EXPECT_EQ(route("native", "AXButton"), "pressed");
+    EXPECT_EQ(route("stubborn", "AXButton"), "confirmed");
+    EXPECT_EQ(route("dead", "AXButton"), "{ \"press\", \"confirm\" }");
+    EXPECT_EQ(route("link", "AXLink"), "clicked");
+    EXPECT_THAT(input.log(), ::testing::Contains("click 55,140"));
+    EXPECT_EQ(route("link", "AXLink", std::nullopt), "pressed");  // no window to click in
+}
+
+}  // namespace
+}  // namespace ovra
