@@ -28,3 +28,28 @@ target_link_libraries(ovra_app_controller_desktop PUBLIC ovra_app_controller ovr
 if(BUILD_TESTING)
   ovra_add_tests("${CMAKE_CURRENT_SOURCE_DIR}/tests/appcontroller" LIBS ovra_app_controller)
 endif()
+
+# The app itself over Chromium in the virtual desktop, driven by typed keys.
+if(BUILD_TESTING)
+  ovra_add_test_files(FILES
+    "${CMAKE_CURRENT_SOURCE_DIR}/tests/appcontroller/desktop/ControllerDesktop_test.cpp"
+    LIBS ovra_atspi ovra_x11 ovra_app_accessibility Qt6::Gui LABEL desktop)
+  find_package(PkgConfig REQUIRED)
+  pkg_check_modules(OVRA_CONTROLLER_TEST_XCB REQUIRED IMPORTED_TARGET xcb)
+  target_link_libraries(ControllerDesktop_test PRIVATE PkgConfig::OVRA_CONTROLLER_TEST_XCB)
+  target_compile_definitions(ControllerDesktop_test PRIVATE
+    OVRA_APP="$<TARGET_FILE:murmlark-ovra>"
+    OVRA_ACCOUNT_PAGE="${CMAKE_CURRENT_SOURCE_DIR}/tests/appcontroller/desktop/account.html")
+  add_dependencies(ControllerDesktop_test murmlark-ovra)
+endif()
+
+# Hotkey to the first numbered plan painted, over Chromium in the virtual desktop; Qt's own
+# application object, so the benchmark has its own main().
+if(OVRA_BENCHMARKS)
+  find_package(benchmark REQUIRED)
+  find_package(PkgConfig REQUIRED)
+  pkg_check_modules(OVRA_CONTROLLER_BENCH_XCB REQUIRED IMPORTED_TARGET xcb xcb-xtest)
+  add_executable(HotkeyToPlan_bench bench/HotkeyToPlan_bench.cpp)
+  target_link_libraries(HotkeyToPlan_bench PRIVATE ovra_app_controller_desktop ovra_atspi
+    ovra_keyboard PkgConfig::OVRA_CONTROLLER_BENCH_XCB benchmark::benchmark ovra_warnings)
+endif()

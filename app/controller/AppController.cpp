@@ -150,10 +150,12 @@ void AppController::run(const TargetApp& target, std::optional<Rescan> rescan) {
     scan.target = target;
     scan.rescan = rescan;
     scan.modelWanted = prefs.useModel() && !overlay_.finding();
-    const std::function<WindowSnapshot()> source = devSnapshot;
     overlay_.setArmedID(std::nullopt);
     stopScan();
     cancelRun();
+    scan.generation = runGeneration_;
+    // The reading starts first: it runs on the worker while the overlay comes up.
+    read(scan, devSnapshot);
     if (fresh) {
         requestTarget_ = target;
         overlay_.setPhase(
@@ -162,13 +164,15 @@ void AppController::run(const TargetApp& target, std::optional<Rescan> rescan) {
         overlay_.setSelection(0);
         presentPanel(target.frame.isNull() ? std::nullopt : std::optional(target.frame));
     }
-    scan.generation = runGeneration_;
+}
+
+void AppController::read(const Scan& scan, std::function<WindowSnapshot()> source) {
     // Only the newest scan's reading is taken; an older one's arrives and is dropped here.
     const auto current = [this, alive = std::weak_ptr<int>(alive_)](const Scan& s) {
         return !alive.expired() && s.generation == runGeneration_;
     };
     if (source) {
-        later(0, [this, current, scan, source] {
+        later(0, [this, current, scan, source = std::move(source)] {
             if (current(scan)) {
                 readingArrived(scan, source());
             }
@@ -176,7 +180,8 @@ void AppController::run(const TargetApp& target, std::optional<Rescan> rescan) {
         return;
     }
     runStop_.emplace();
-    ReadRequest request{target, prefs.traversalDepth(), budget, kMaxRawDepth, kNodeBudget};
+    ReadRequest request{scan.target, services_.prefs.traversalDepth(), lastBudget_, kMaxRawDepth,
+                        kNodeBudget};
     services_.reader.read(std::move(request), runStop_->get_token(),
                           [this, current, scan](const ReadResult& reading) {
                               if (current(scan)) {

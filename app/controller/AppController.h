@@ -128,6 +128,8 @@ class AppController final {
 
     // Request cycle.
     void run(const TargetApp& target, std::optional<Rescan> rescan);
+    // Starts the scan's reading: from the self-test source, else on the accessibility worker.
+    void read(const Scan& scan, std::function<WindowSnapshot()> source);
     void readingArrived(Scan scan, const ReadResult& reading);
     void decided(const Scan& scan, std::string note,
                  std::optional<FocusPlanner::Decisions> decisions);
