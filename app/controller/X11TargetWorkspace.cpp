@@ -20,6 +20,7 @@ X11TargetWorkspace::X11TargetWorkspace(std::unique_ptr<x11::Workspace> workspace
 X11TargetWorkspace::~X11TargetWorkspace() = default;
 
 void X11TargetWorkspace::readEvents() {
+    checkQueued_ = false;
     if (workspace_->activeWindowChanged() && onActivated_) {
         if (auto front = frontmost()) {
             onActivated_(*front);
@@ -27,7 +28,17 @@ void X11TargetWorkspace::readEvents() {
     }
 }
 
+void X11TargetWorkspace::checkLater() {
+    // A request to the server may have read an event into the connection's queue, where the
+    // socket no longer tells of it.
+    if (!checkQueued_) {
+        checkQueued_ = true;
+        QMetaObject::invokeMethod(this, &X11TargetWorkspace::readEvents, Qt::QueuedConnection);
+    }
+}
+
 std::optional<TargetApp> X11TargetWorkspace::frontmost() {
+    checkLater();
     const auto active = workspace_->activeWindow();
     if (!active || !active->pid) {
         return std::nullopt;
@@ -60,6 +71,7 @@ bool X11TargetWorkspace::activate(const TargetApp& app) {
     if (!isRunning(app)) {
         return false;
     }
+    checkLater();
     std::uint32_t window = app.window;
     if (window == 0 || !workspace_->contentFrame(window)) {
         // The captured window closed: the app's window of that title, else its newest.

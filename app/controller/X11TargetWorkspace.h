@@ -33,10 +33,12 @@ class X11TargetWorkspace final : public QObject, public TargetWorkspace {
 
   private:
     void readEvents();
+    void checkLater();
 
     std::unique_ptr<x11::Workspace> workspace_;
     std::function<void(const TargetApp&)> onActivated_;
     QSocketNotifier* notifier_ = nullptr;
+    bool checkQueued_ = false;
 };
 
 }  // namespace ovra
