@@ -95,6 +95,7 @@ void AppController::trigger() {
     }
     if (name.empty()) {
         pendingFind_ = false;
+        requestTarget_.reset();
         overlay_.setPhase(OverlayPhase::message(
             OvraText::f("Switch to the app you want to simplify, then press %@.",
                         {services_.prefs.hotkey().label})));
