@@ -111,12 +111,14 @@ struct FakeOverlay final : OverlayHost {
     void announce(std::string_view text) override { announced.emplace_back(text); }
 };
 
-KeyInput key(int code, std::string chars = "", bool shift = false, bool repeat = false) {
+KeyInput key(int code, std::string chars = "", bool shift = false, bool repeat = false,
+             bool command = false) {
     KeyInput k;
     k.keyCode = code;
     k.characters = chars.empty() ? std::optional<std::string>() : chars;
     k.shift = shift;
     k.isRepeat = repeat;
+    k.command = command;
     return k;
 }
 const KeyInput kReturn = key(36, "\r"), kEscape = key(53, "\x1b"), kRight = key(124),
@@ -346,12 +348,17 @@ TEST_F(AppControllerTest, EveryKeyOfTheOverlayDoesWhatItsRowSays) {
         {"show all", key(0, "a"), "Save changes", 0, true},
         {"sidebar", key(1, "s"), "Save changes", 0, true, true},
         {"find", key(3, "f"), "Save changes", 0, true},
-        {"why, pin, mute", key(13, "w"), "Save changes", 0, true},
+        {"find with ctrl", key(3, "f", false, false, true), "Save changes", 0, true},
+        {"why", key(13, "w"), "Save changes", 0, true},
+        {"pin", key(35, "p"), "Save changes", 0, true},
+        {"mute", key(2, "d"), "Save changes", 0, true},
         {"small scroll", key(38, "j"), "Save changes", 1, true},
+        {"page down", key(121, "\uF72D"), "Save changes", 1, true},
         {"held return", key(36, "\r", false, true), "Save changes", 0, true},
         {"escape", kEscape, "Save changes", 0, false},
         {"return", kReturn, "Save changes", 0, false},
         {"space", key(49, " "), "Save changes", 0, false},
+        {"ctrl-return", key(36, "\r", false, false, true), "Save changes", 0, false},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -366,7 +373,7 @@ TEST_F(AppControllerTest, EveryKeyOfTheOverlayDoesWhatItsRowSays) {
         EXPECT_EQ(prefs_.sidebar(), row.sidebar);
         scheduler_.advance(1);
     }
-    EXPECT_EQ(worker_.presses.size(), 2u);  // Return and Space pressed Save changes
+    EXPECT_EQ(worker_.presses.size(), 3u);  // Return, Space and Ctrl-Return pressed
     EXPECT_THAT(announced_, ::testing::Contains("Sidebar showing, 3 things you can do"));
     EXPECT_THAT(announced_, ::testing::Contains("2 of 3: Download your data, Button"));
 }
