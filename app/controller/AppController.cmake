@@ -51,5 +51,5 @@ if(OVRA_BENCHMARKS)
   pkg_check_modules(OVRA_CONTROLLER_BENCH_XCB REQUIRED IMPORTED_TARGET xcb xcb-xtest)
   add_executable(HotkeyToPlan_bench bench/HotkeyToPlan_bench.cpp)
   target_link_libraries(HotkeyToPlan_bench PRIVATE ovra_app_controller_desktop ovra_atspi
-    ovra_keyboard PkgConfig::OVRA_CONTROLLER_BENCH_XCB benchmark::benchmark ovra_warnings)
+    ovra_keyboard ovra_scheduler_qt PkgConfig::OVRA_CONTROLLER_BENCH_XCB benchmark::benchmark ovra_warnings)
 endif()

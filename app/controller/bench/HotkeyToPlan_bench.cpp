@@ -21,12 +21,14 @@
 
 #include "app/accessibility/AXWalk.h"
 #include "app/controller/AccessibilityWorkerThread.h"
+#include "app/controller/AppSettings.h"
 #include "app/controller/DesktopController.h"
 #include "app/overlay/OverlayPanel.h"
 #include "platform/atspi/AtspiBackend.h"
 #include "platform/atspi/tests/desktop/DesktopReading.h"
 #include "platform/atspi/tests/desktop/LaunchedApp.h"
 #include "platform/keyboard/X11Keyboard.h"
+#include "platform/scheduler/QtScheduler.h"
 
 namespace {
 
@@ -62,6 +64,9 @@ bool spinUntil(const std::function<bool()>& done, double seconds) {
 
 // The desktop with Chromium on the page, the app's controller and the hotkey typist, made once.
 struct Desk : QObject {
+    QtScheduler scheduler;
+    desktop::MemorySettings desktopSettings;
+    std::unique_ptr<AppSettings> settings;
     testing::LaunchedApp chromium;
     std::unique_ptr<DesktopController> desktop;
     std::unique_ptr<keyboard::X11Keyboard> keyboard;
@@ -168,7 +173,10 @@ Desk* desk() {
         },
         60);
     auto keyboard = keyboard::X11Keyboard::open();
-    auto desktop = DesktopController::open({});
+    d->settings = std::make_unique<AppSettings>(d->scheduler, d->desktopSettings,
+                                                AppSettings::standardErrorReport());
+    auto desktop = DesktopController::open(
+        {d->settings->preferences(), d->settings->defaults(), d->scheduler}, {});
     if (!ready || !keyboard || !desktop || desktop.value()->registerHotkey()) {
         return nullptr;
     }

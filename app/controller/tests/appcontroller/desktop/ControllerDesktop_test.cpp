@@ -99,7 +99,8 @@ class ControllerDesktop : public ::testing::Test {
         char* argv[] = {const_cast<char*>(OVRA_APP), nullptr};
         ASSERT_EQ(posix_spawn(&app_, OVRA_APP, &actions, nullptr, argv, environ), 0);
         posix_spawn_file_actions_destroy(&actions);
-        ASSERT_TRUE(eventually([&] { return log().find("ready") != std::string::npos; }, 20))
+        ASSERT_TRUE(
+            eventually([&] { return log().find("opens the overlay") != std::string::npos; }, 20))
             << log();
     }
     std::string log() const {
