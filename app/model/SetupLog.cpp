@@ -4,8 +4,28 @@
 #include <unistd.h>
 
 #include <ctime>
+#include <shared_mutex>
 
 namespace ovra {
+
+namespace {
+
+// Process-wide: every log of the app stops when the app is removed. Writers hold it shared.
+struct Freeze {
+    std::shared_mutex mutex;
+    bool frozen = false;
+};
+Freeze& freeze() {
+    static Freeze state;
+    return state;
+}
+
+}  // namespace
+
+void SetupLog::freezeAll() {
+    std::unique_lock lock(freeze().mutex);
+    freeze().frozen = true;
+}
 
 std::string SetupLog::timestamp(std::chrono::system_clock::time_point time) {
     const std::time_t t = std::chrono::system_clock::to_time_t(time);
@@ -23,6 +43,9 @@ void SetupLog::write(std::string_view message) const {
         line += (c == '\n' || c == '\r') ? ' ' : c;
     line += '\n';
 
+    std::shared_lock frozen(freeze().mutex);
+    if (freeze().frozen)
+        return;
     std::lock_guard lock(mutex_);
     std::error_code ec;
     std::filesystem::create_directories(file_.parent_path(), ec);

@@ -21,6 +21,10 @@ class SetupLog final {
 
     const std::filesystem::path& file() const { return file_; }
 
+    // Stops every setup log of the process for good, once a line being written has ended: the
+    // app is being removed, and a later line would bring the log folder back.
+    static void freezeAll();
+
     // "2026-12-05T17:30:53Z".
     static std::string timestamp(std::chrono::system_clock::time_point time);
 

@@ -247,12 +247,23 @@ void JsonFileDefaults::remove(std::string_view key) {
 }
 
 void JsonFileDefaults::changed() {
+    if (frozen_) {
+        return;
+    }
     dirty_ = true;
     if (scheduler_ != nullptr && pendingWrite_ == 0) {
         pendingWrite_ = scheduler_->after(0, [this] {
             pendingWrite_ = 0;
             flush();
         });
+    }
+}
+
+void JsonFileDefaults::freeze() {
+    frozen_ = true;
+    dirty_ = false;
+    if (scheduler_ != nullptr) {
+        scheduler_->cancel(std::exchange(pendingWrite_, 0));
     }
 }
 

@@ -65,6 +65,10 @@ class JsonFileDefaults final : public DefaultsDomain {
     // and are tried again on the next change or flush), and for a read-only domain with changes.
     bool flush() override;
 
+    // From now on nothing reaches the file: a pending write is dropped, and later changes, flushes
+    // and the destructor write nothing (the app is being removed). Reads go on from memory.
+    void freeze();
+
     const std::filesystem::path& file() const { return file_; }
     bool hasPendingChanges() const { return dirty_; }
     // How many times the file has been written.
@@ -88,6 +92,7 @@ class JsonFileDefaults final : public DefaultsDomain {
     // Set when the file is there but could not be read or moved aside: writing would destroy
     // settings we never saw.
     bool mayWrite_ = true;
+    bool frozen_ = false;
     Scheduler::Token pendingWrite_ = 0;
     std::size_t fileWrites_ = 0;
     std::string lastReport_;

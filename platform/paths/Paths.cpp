@@ -14,8 +14,6 @@ namespace ovra::paths {
 
 namespace fs = std::filesystem;
 
-namespace {
-
 fs::path home(const Environment& env) {
     if (auto h = env("HOME"); h && !h->empty())
         return *h;
@@ -23,6 +21,8 @@ fs::path home(const Environment& env) {
         return pw->pw_dir;
     return "/";
 }
+
+namespace {
 
 fs::path xdg(const Environment& env, const char* name, const char* fallback) {
     if (auto v = env(name); v && !v->empty() && v->front() == '/')
@@ -44,6 +44,9 @@ fs::path dataHome(const Environment& env) {
 }
 fs::path stateHome(const Environment& env) {
     return xdg(env, "XDG_STATE_HOME", ".local/state");
+}
+fs::path cacheHome(const Environment& env) {
+    return xdg(env, "XDG_CACHE_HOME", ".cache");
 }
 fs::path supportFolder(const Environment& env) {
     return dataHome(env) / "Murmlark Ovra";

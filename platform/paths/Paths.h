@@ -18,10 +18,14 @@ namespace ovra::paths {
 using Environment = std::function<std::optional<std::string>(const char* name)>;
 std::optional<std::string> processEnvironment(const char* name);
 
+// $HOME when set, else the user's home folder from the password database.
+std::filesystem::path home(const Environment& env = processEnvironment);
 // $XDG_DATA_HOME when set to an absolute path, else $HOME/.local/share.
 std::filesystem::path dataHome(const Environment& env = processEnvironment);
 // $XDG_STATE_HOME when set to an absolute path, else $HOME/.local/state.
 std::filesystem::path stateHome(const Environment& env = processEnvironment);
+// $XDG_CACHE_HOME when set to an absolute path, else $HOME/.cache.
+std::filesystem::path cacheHome(const Environment& env = processEnvironment);
 
 // dataHome/"Murmlark Ovra": models/, incoming/ and the update receipt live here.
 std::filesystem::path supportFolder(const Environment& env = processEnvironment);

@@ -1,0 +1,241 @@
+#include "app/maintenance/Uninstaller.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <iostream>
+
+#include "app/maintenance/InstallMarker.h"
+#include "app/maintenance/UninstallerFiles.h"
+#include "app/model/SetupLog.h"
+#include "core/OvraText.h"
+#include "core/WorkerProtocol.h"
+#include "platform/defaults/JsonFileDefaults.h"
+#include "platform/trash/Trash.h"
+
+namespace ovra {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::array<std::string_view, 2> kModelFolders = {
+    "models--f03b9d2--vorn-mlx", "models--f03b9d2--vorn-multilingual-mlx"};
+
+// Flags that run a self-test or the press test beside the app.
+constexpr std::array<std::string_view, 5> kSelfTestFlags = {
+    "--find-test", "--scroll-test", "--overlay-snapshot", "--keyboard-test", "--press-test"};
+
+bool isThere(const fs::path& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+bool isFolder(const fs::path& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Deletes a folder entry by entry, deepest first, going on past what cannot be deleted; a
+// link is deleted, never followed.
+void removeTree(const fs::path& folder) {
+    std::vector<fs::path> entries;
+    std::error_code error;
+    fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied,
+                                        error);
+    for (const fs::recursive_directory_iterator end; !error && it != end; it.increment(error)) {
+        entries.push_back(it->path());
+    }
+    for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry) {
+        if (isFolder(*entry)) {
+            ::rmdir(entry->c_str());
+        } else {
+            ::unlink(entry->c_str());
+        }
+    }
+    ::rmdir(folder.c_str());
+}
+
+void remove(const Uninstaller::Location& location) {
+    if (!isFolder(location.path)) {
+        ::unlink(location.path.c_str());
+    } else if (location.folder) {
+        removeTree(location.path);
+    }
+}
+
+}  // namespace
+
+Uninstaller::Uninstaller(Places places, Services services, bool launchedForSelfTest)
+    : places_(std::move(places)),
+      services_(std::move(services)),
+      selfTestLaunch_(launchedForSelfTest) {}
+
+fs::path Uninstaller::runningPrefix() {
+    std::error_code error;
+    const fs::path executable = fs::read_symlink("/proc/self/exe", error);
+    return error ? fs::path() : executable.parent_path().parent_path();
+}
+
+bool Uninstaller::isSelfTestLaunch(const std::vector<std::string>& arguments) {
+    return std::any_of(arguments.begin(), arguments.end(), [](const std::string& argument) {
+        return std::find(kSelfTestFlags.begin(), kSelfTestFlags.end(), argument) !=
+               kSelfTestFlags.end();
+    });
+}
+
+bool Uninstaller::isValidAppID(std::string_view id) {
+    return !id.empty() && id != "." && id.find('/') == std::string_view::npos &&
+           id.find("..") == std::string_view::npos && id.find('\0') == std::string_view::npos;
+}
+
+std::vector<fs::path> Uninstaller::modelLocations() const {
+    const fs::path hub = paths::home(places_.env) / ".cache" / "huggingface" / "hub";
+    return {hub / kModelFolders[0], hub / kModelFolders[1]};
+}
+
+std::vector<fs::path> Uninstaller::appItems() const {
+    const fs::path& prefix = places_.prefix;
+    if (prefix.empty() || !InstallMarker::read(prefix)) {
+        return {};
+    }
+    using Refusal = InstallMarker::Refusal;
+    const auto refusal = InstallMarker::selfUpdateRefusal(prefix, paths::home(places_.env));
+    if (!refusal) {
+        return {prefix.lexically_normal()};
+    }
+    if (*refusal != Refusal::notOwnPrefix && *refusal != Refusal::sharedFolder) {
+        return {};
+    }
+    // A prefix shared with other software ("~/.local", "/opt"): only our own entries in it,
+    // and nothing at all when the prefix is the root folder.
+    if (prefix.lexically_normal() == prefix.root_path()) {
+        return {};
+    }
+    std::vector<fs::path> items;
+    const fs::path own[] = {InstallMarker::executable(prefix),
+                            InstallMarker::file(prefix).parent_path()};
+    for (const auto& entry : own) {
+        if (isThere(entry)) {
+            items.push_back(entry.lexically_normal());
+        }
+    }
+    return items;
+}
+
+std::vector<Uninstaller::Location> Uninstaller::locations() const {
+    const auto& env = places_.env;
+    std::vector<Location> out = {{paths::supportFolder(env)}, {paths::setupLog(env).parent_path()}};
+    if (isValidAppID(places_.appID)) {
+        out.push_back({paths::cacheHome(env) / places_.appID});
+    }
+    out.push_back({DefaultsFiles::file(DefaultsFiles::kAppDomain, env).parent_path()});
+    if (auto runtime = env("XDG_RUNTIME_DIR"); runtime && runtime->starts_with('/')) {
+        out.push_back(
+            {fs::path(*runtime) / fs::path(WorkerProtocol::socketPath).filename(), false});
+    }
+    const auto app = appItems();
+    for (const auto& file : places_.desktopFiles) {
+        const bool trashedWithApp = std::any_of(app.begin(), app.end(), [&](const fs::path& item) {
+            return UninstallerFiles::isInside(file, item);
+        });
+        if (file.is_absolute() && !trashedWithApp) {
+            out.push_back({file.lexically_normal(), false});
+        }
+    }
+    for (const auto& folder : modelLocations()) {
+        out.push_back({folder});
+    }
+    return out;
+}
+
+std::vector<fs::path> Uninstaller::exclusiveModelBlobs() const {
+    const auto models = modelLocations();
+    return UninstallerFiles::exclusiveModelBlobs(models.front().parent_path(), models);
+}
+
+UninstallerText::Question Uninstaller::question() const {
+    const auto blobs = exclusiveModelBlobs();
+    std::vector<fs::path> everything = blobs;
+    for (const auto& location : locations()) {
+        everything.push_back(location.path);
+    }
+    std::vector<fs::path> model = blobs;
+    for (const auto& folder : modelLocations()) {
+        model.push_back(folder);
+    }
+    return UninstallerText::question(UninstallerFiles::allocatedSize(everything),
+                                     UninstallerFiles::allocatedSize(model), !appItems().empty());
+}
+
+bool Uninstaller::confirmAndRemove() {
+    const bool confirmed = services_.confirm && services_.confirm(question());
+    if (refuses()) {
+        std::ostream& out = services_.out != nullptr ? *services_.out : std::cout;
+        out << "uninstall dialog answered: "
+            << (confirmed ? "Remove Everything (dry run, nothing removed)" : "Cancel") << "\n"
+            << std::flush;
+        return false;
+    }
+    if (!confirmed) {
+        return false;
+    }
+    removeEverything();
+    return true;
+}
+
+std::vector<UninstallerText::Remaining> Uninstaller::removeEverything() {
+    if (refuses()) {
+        return {};
+    }
+    if (services_.stopModel) {
+        services_.stopModel();
+    }
+    if (services_.freezeSettings) {
+        services_.freezeSettings();
+    }
+    SetupLog::freezeAll();
+
+    // The links inside the model folders name the blobs: read them before anything goes.
+    const auto blobs = exclusiveModelBlobs();
+    const auto targets = locations();
+    const auto app = appItems();
+    for (const auto& location : targets) {
+        remove(location);
+    }
+    for (const auto& blob : blobs) {
+        ::unlink(blob.c_str());
+    }
+    std::vector<UninstallerText::Remaining> remaining;
+    std::vector<fs::path> left;
+    for (const auto& location : targets) {
+        left.push_back(location.path);
+    }
+    left.insert(left.end(), blobs.begin(), blobs.end());
+    for (const auto& path : left) {
+        if (isThere(path)) {
+            remaining.push_back({shown(path), ""});
+        }
+    }
+    for (const auto& item : app) {
+        if (auto moved = trash::moveToTrash(item, services_.now(), places_.env); !moved) {
+            remaining.push_back({shown(item), OvraText::f("it could not be moved to the Trash: %@",
+                                                          {moved.error()})});
+        }
+    }
+    if (!remaining.empty() && services_.showFailure) {
+        services_.showFailure(UninstallerText::failure(remaining));
+    }
+    if (services_.quit) {
+        services_.quit();
+    }
+    return remaining;
+}
+
+std::string Uninstaller::shown(const fs::path& path) const {
+    return paths::displayPath(path, places_.env);
+}
+
+}  // namespace ovra

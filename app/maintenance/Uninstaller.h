@@ -1,0 +1,112 @@
+#pragma once
+
+// Removes the app at the user's request: its settings and remembered choices, its logs and
+// caches, its on-device model files (with the two cached model folders in the model-hub cache,
+// but nothing another cached model links to), the desktop entries the install made, and finally
+// the app itself, which goes to the Trash so that the user can put it back. It asks first, in
+// the keyboard-driven confirm dialog, saying how much disk space it frees; only a confirmed
+// answer removes anything.
+//
+// Nothing is removed in a process started for a self-test, nor while the dry run is on: the
+// keyboard self-test drives the dialog and only the answer is printed. Once removal starts,
+// nothing writes a setting or a log line again, so no file comes back. Whatever could not be
+// removed is listed in one final message; a complete removal ends silently. Main thread only.
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/maintenance/UninstallerText.h"
+#include "core/Updates.h"
+#include "platform/paths/Paths.h"
+
+namespace ovra {
+
+class Uninstaller final {
+  public:
+    // Where the app's things are.
+    struct Places {
+        // HOME and the XDG folders (data, state, cache, config, runtime).
+        paths::Environment env = paths::processEnvironment;
+        // Names the cache folder; checked (see isValidAppID) before any path is made from it.
+        std::string appID = std::string(OvraUpdates::bundleID);
+        // The install prefix of the copy to remove, the folder above bin/ (empty for none).
+        std::filesystem::path prefix = runningPrefix();
+        // Files the install or the app made outside the app's own folders: the desktop file,
+        // its icons, the autostart entry. Removed as files, never as folders.
+        std::vector<std::filesystem::path> desktopFiles;
+    };
+
+    struct Services {
+        std::function<void()> stopModel;       // unloads the classifier
+        std::function<void()> freezeSettings;  // the settings store never writes again
+        // Asks modally; true when the user confirmed.
+        std::function<bool(const UninstallerText::Question&)> confirm;
+        // Shows the final message modally.
+        std::function<void(const UninstallerText::Message&)> showFailure;
+        std::function<void()> quit;
+        std::function<std::chrono::system_clock::time_point()> now = [] {
+            return std::chrono::system_clock::now();
+        };
+        std::ostream* out = nullptr;  // the dry run's answer line; standard output when null
+    };
+
+    // One thing to delete: a folder with everything in it, or a single file.
+    struct Location {
+        std::filesystem::path path;
+        bool folder = true;
+        friend bool operator==(const Location&, const Location&) = default;
+    };
+
+    Uninstaller(Places places, Services services, bool launchedForSelfTest);
+
+    // The prefix of the running executable: the folder above the one that holds it.
+    static std::filesystem::path runningPrefix();
+    // Whether the launch arguments hold a self-test or press-test flag.
+    static bool isSelfTestLaunch(const std::vector<std::string>& arguments);
+    // Not empty, no "/", no "..": a name that stays one entry of the folder it is put in.
+    static bool isValidAppID(std::string_view id);
+
+    void setDryRun(bool on) { dryRun_ = on; }
+    bool dryRun() const { return dryRun_; }
+    // Removal refuses outright: the dry run is on or the process was started for a self-test.
+    bool refuses() const { return dryRun_ || selfTestLaunch_; }
+
+    // The two cached model folders of the model-hub cache, under ~/.cache/huggingface/hub.
+    std::vector<std::filesystem::path> modelLocations() const;
+    // Everything to delete, in order: the data folder, the state folder (the setup log), the
+    // cache folder, the settings folder, the worker socket, the desktop files (but those inside
+    // a prefix that goes to the Trash whole) and the model folders.
+    std::vector<Location> locations() const;
+    // Blobs that links in our model folders lead to and that no other cached model uses.
+    std::vector<std::filesystem::path> exclusiveModelBlobs() const;
+    // What goes to the Trash: the prefix itself when the whole prefix is the app's; the app's
+    // own files (bin/murmlark-ovra, share/murmlark-ovra) in a prefix it shares with other
+    // software; nothing for a build tree, a package manager's folder, a folder the user cannot
+    // change, or a prefix without our install marker.
+    std::vector<std::filesystem::path> appItems() const;
+
+    // The question with the space to be freed.
+    UninstallerText::Question question() const;
+    // Asks; on a confirmed answer removes everything and quits. True when it went on to
+    // remove; false on Cancel, during a dry run and in a self-test process, where it prints
+    // the answer instead.
+    bool confirmAndRemove();
+    // Removes everything, shows what is left when anything is, and quits. Returns what is left;
+    // nothing at all happens when removal refuses.
+    std::vector<UninstallerText::Remaining> removeEverything();
+
+  private:
+    std::string shown(const std::filesystem::path& path) const;
+
+    Places places_;
+    Services services_;
+    bool selfTestLaunch_;
+    bool dryRun_ = false;
+};
+
+}  // namespace ovra

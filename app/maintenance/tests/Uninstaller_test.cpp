@@ -1,0 +1,218 @@
+// The uninstaller in a temporary HOME and XDG tree.
+
+#include "app/maintenance/Uninstaller.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <unicode/locid.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "app/maintenance/InstallMarker.h"
+#include "app/maintenance/UninstallerFiles.h"
+#include "app/model/SetupLog.h"
+#include "platform/defaults/JsonFileDefaults.h"
+#include "platform/scheduler/ManualScheduler.h"
+
+namespace ovra {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+class UninstallerTest : public ::testing::Test {
+  protected:
+    ~UninstallerTest() override { fs::remove_all(root_); }
+
+    Uninstaller make(fs::path prefix = {}, bool selfTest = false,
+                     std::string id = "ai.qeld.murmlark-ovra") {
+        Uninstaller::Services s;
+        s.stopModel = [this] { calls_.push_back("stop model"); };
+        s.freezeSettings = [this] { defaults_->freeze(); };
+        s.confirm = [this](const UninstallerText::Question&) { return answer_; };
+        s.showFailure = [this](const UninstallerText::Message& m) { calls_.push_back(m.text); };
+        s.quit = [this] { calls_.push_back("quit"); };
+        s.out = &out_;
+        const auto env = [vars = vars_, this](const char* name) -> std::optional<std::string> {
+            const auto found = vars.find(name);
+            return found == vars.end() ? std::nullopt : std::optional(root_ / found->second);
+        };
+        const std::vector desktop = {root_ / "d/applications/o.desktop",
+                                     root_ / "f/autostart/o.desktop"};
+        return Uninstaller({env, std::move(id), std::move(prefix), desktop}, s, selfTest);
+    }
+    fs::path file(const fs::path& relative, std::size_t bytes = 1) {
+        fs::create_directories((root_ / relative).parent_path());
+        std::ofstream(root_ / relative) << std::string(bytes, 'x');
+        return root_ / relative;
+    }
+    void link(const fs::path& relative, const fs::path& target) {
+        fs::create_directories((root_ / relative).parent_path());
+        fs::create_symlink(target, root_ / relative);
+    }
+    fs::path prefix(const std::string& relative, bool selfUpdate) {
+        file(relative + "/bin/murmlark-ovra");
+        std::ofstream(file(relative + "/share/murmlark-ovra/install-marker"))
+            << InstallMarker::text(selfUpdate);
+        return root_ / relative;
+    }
+    const fs::path root_ =
+        fs::temp_directory_path() / ("ovra-uninstall-" + std::to_string(::getpid()));
+    std::map<std::string, std::string> vars_ = {
+        {"HOME", "h"},           {"XDG_DATA_HOME", "d"},   {"XDG_STATE_HOME", "s"},
+        {"XDG_CACHE_HOME", "c"}, {"XDG_CONFIG_HOME", "f"}, {"XDG_RUNTIME_DIR", "r"}};
+    ManualScheduler scheduler_;
+    std::unique_ptr<JsonFileDefaults> defaults_ = std::make_unique<JsonFileDefaults>(
+        root_ / "f/murmlark-ovra/ai.qeld.murmlark-ovra.json", scheduler_, nullptr);
+    std::vector<std::string> calls_;
+    bool answer_ = true;
+    std::ostringstream out_;
+};
+
+TEST_F(UninstallerTest, AnAppIDThatIsNoPlainNameNamesNoCacheFolder) {
+    for (const char* id : {"", ".", "..", "a/b", "x..", "/"}) {
+        for (const auto& location : make({}, false, id).locations())
+            EXPECT_FALSE(UninstallerFiles::isInside(root_ / "c", location.path)) << id;
+    }
+}
+
+TEST_F(UninstallerTest, SizesAreAllocatedBlocksCountedOnceWithoutFollowingLinks) {
+    const fs::path sparse = file("t/sparse", 4096), big = file("outside/big", 3'000'000);
+    fs::resize_file(sparse, 200'000'000);
+    link("t/big", big);
+    fs::create_hard_link(sparse, root_ / "t/hard");
+    const auto size = UninstallerFiles::allocatedSize;
+    EXPECT_GE(size({sparse}), 4096);
+    EXPECT_LT(size({root_ / "t"}), 100'000);
+    EXPECT_EQ(size({sparse, root_ / "t/hard", root_ / "missing"}), size({sparse}));
+    EXPECT_GE(size({root_ / "t", big}), 3'000'000);
+}
+
+TEST_F(UninstallerTest, TheQuestionGivesDecimalSizesInTheUsersLocaleAndNamesAModelOnlyIfAny) {
+    const std::tuple<const char*, std::int64_t, const char*> rows[] = {
+        {"en", 0, "0 KB"},           {"en", 1, "1 KB"},          {"en", 849'600, "850 KB"},
+        {"en", 999'600, "1 MB"},     {"en", 2'000'000, "2 MB"},  {"en", 2'345'678'901, "2.35 GB"},
+        {"en", 1'500'000, "1.5 MB"}, {"de", 1'500'000, "1,5 MB"}};
+    const icu::Locale before;
+    UErrorCode status = U_ZERO_ERROR;
+    for (const auto& [locale, bytes, text] : rows) {
+        icu::Locale::setDefault(icu::Locale(locale), status);
+        EXPECT_EQ(UninstallerText::byteCount(bytes), text) << bytes;
+    }
+    icu::Locale::setDefault(before, status);
+
+    EXPECT_THAT(make().question().message,
+                HasSubstr("its logs. It frees about 0 KB.\n\nMurmlark Ovra itself stays where"));
+    file("s/MurmlarkOvra/setup.log", 5000);
+    file("h/.cache/huggingface/hub/models--f03b9d2--vorn-mlx/blobs/a", 1'000'000);
+    EXPECT_THAT(make(prefix("apps/murmlark-ovra", true)).question().message,
+                HasSubstr("its logs, and the on-device model (1 MB). It frees about 1 MB.\n\n"
+                          "Murmlark Ovra itself moves to the Trash"));
+}
+
+TEST_F(UninstallerTest, OnlyAPrefixOfOursGoesToTheTrashAndASharedOneGivesOnlyOurFiles) {
+    const std::pair<fs::path, std::vector<std::string>> rows[] = {
+        {prefix("apps/murmlark-ovra", true), {"apps/murmlark-ovra"}},
+        {prefix("h/.local", false), {"h/.local/bin/murmlark-ovra", "h/.local/share/murmlark-ovra"}},
+        {prefix("h", true), {"h/bin/murmlark-ovra", "h/share/murmlark-ovra"}},
+        {file("build/bin/murmlark-ovra").parent_path().parent_path(), {}},
+        {"/usr", {}},
+        {{}, {}}};
+    for (const auto& [prefix, expected] : rows) {
+        std::vector<std::string> items;
+        for (const auto& item : make(prefix).appItems())
+            items.push_back(item.lexically_relative(root_).string());
+        EXPECT_EQ(items, expected) << prefix;
+    }
+}
+
+TEST_F(UninstallerTest, ARemovalFollowsLinksOnlyIntoOurBlobsAndNothingComesBack) {
+    const char* ours[] = {"d/Murmlark Ovra/models/murmlark-ovra--en/tokenizer.json",
+                          "s/MurmlarkOvra/setup.log",
+                          "c/ai.qeld.murmlark-ovra/x",
+                          "f/murmlark-ovra/ai.qeld.murmlark-ovra.json",
+                          "r/murmlark_ovra.sock",
+                          "d/applications/o.desktop",
+                          "f/autostart/o.desktop"};
+    for (const char* name : ours)
+        file(name);
+    // Model folders linking in, out, across our two models, and to a blob another model uses.
+    const fs::path hub = "h/.cache/huggingface/hub", mlx = hub / "models--f03b9d2--vorn-mlx",
+                   multi = hub / "models--f03b9d2--vorn-multilingual-mlx";
+    const fs::path doc = file("h/Documents/letter.txt"), cross = file(multi / "blobs/cross"),
+                   shared = file(multi / "blobs/shared"),
+                   old = file(hub / "models--f03b9d2--vorn-mlx-old/blobs/o");
+    for (const auto& [name, target] :
+         std::map<std::string, fs::path>{{"in", file(mlx / "blobs/in")},
+                                         {"document", doc},
+                                         {"root", "/"},
+                                         {"folder", doc.parent_path()},
+                                         {"old", old},
+                                         {"cross", cross},
+                                         {"shared", shared}})
+        link(mlx / "snapshots/r" / name, target);
+    link(hub / "models--other--m/snapshots/r/s", shared);
+    link(hub / "not-a-model/c", cross);
+    EXPECT_FALSE(UninstallerFiles::isInside(old, root_ / mlx));
+
+    auto uninstaller = make(prefix("apps/Murmlark Ovra", true));
+    EXPECT_THAT(uninstaller.exclusiveModelBlobs(), ElementsAre(cross));
+    defaults_->set("dimLevel", 0.5);  // not yet written
+    EXPECT_TRUE(uninstaller.confirmAndRemove());
+    EXPECT_THAT(calls_, ElementsAre("stop model", "quit"));
+    for (const char* name : ours)
+        EXPECT_FALSE(fs::exists(root_ / name)) << name;
+    EXPECT_FALSE(fs::exists(root_ / mlx) || fs::exists(root_ / multi));
+    EXPECT_TRUE(fs::exists(doc) && fs::exists(old));
+    EXPECT_TRUE(fs::exists(root_ / "d/Trash/files/Murmlark Ovra/bin/murmlark-ovra"));
+
+    // Late writers: a setting, the flush at quit, a log line.
+    defaults_->set("theme", "white");
+    scheduler_.runDue();
+    defaults_.reset();
+    SetupLog(root_ / "s/MurmlarkOvra/setup.log").write("late");
+    EXPECT_FALSE(fs::exists(root_ / "f/murmlark-ovra") || fs::exists(root_ / "s/MurmlarkOvra"));
+}
+
+TEST_F(UninstallerTest, WhatCouldNotBeRemovedIsListedBeforeQuitting) {
+    file("d/Trash");                  // a file where the Trash should be
+    file("f/autostart/o.desktop/x");  // a folder is not a file to delete
+    make(prefix("h/apps/murmlark-ovra", true)).removeEverything();
+    EXPECT_THAT(calls_, ElementsAre("stop model",
+                                    "These are still there; you can delete them yourself:\n" +
+                                        (root_ / "f/autostart/o.desktop").string() +
+                                        "\n~/apps/murmlark-ovra (it could not be moved to the "
+                                        "Trash: the Trash folder " +
+                                        (root_ / "d/Trash").string() + " cannot be used)",
+                                    "quit"));
+}
+
+TEST_F(UninstallerTest, CancelADryRunOrASelfTestProcessRemovesNothing) {
+    const fs::path log = file("s/MurmlarkOvra/setup.log");
+    const std::string dry =
+        "uninstall dialog answered: Remove Everything (dry run, nothing removed)\n";
+    const std::tuple<bool, bool, bool, std::string> rows[] = {
+        {false, false, false, ""},
+        {true, false, true, dry},
+        {false, true, true, dry},
+        {false, true, false, "uninstall dialog answered: Cancel\n"}};
+    for (const auto& [dryRun, selfTest, answer, printed] : rows) {
+        out_.str("");
+        answer_ = answer;
+        auto uninstaller = make({}, selfTest);
+        uninstaller.setDryRun(dryRun);
+        EXPECT_FALSE(uninstaller.confirmAndRemove());
+        EXPECT_EQ(out_.str(), printed);
+        EXPECT_TRUE(!uninstaller.refuses() || uninstaller.removeEverything().empty());
+    }
+    EXPECT_TRUE(fs::exists(log) && calls_.empty());
+    EXPECT_TRUE(Uninstaller::isSelfTestLaunch({"--trace-keys", "--keyboard-test"}));
+    EXPECT_FALSE(Uninstaller::isSelfTestLaunch({"--trace-keys", "--dump"}));
+}
+
+}  // namespace
+}  // namespace ovra
