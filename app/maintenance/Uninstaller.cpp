@@ -109,8 +109,8 @@ std::vector<fs::path> Uninstaller::appItems() const {
     if (*refusal != Refusal::notOwnPrefix && *refusal != Refusal::sharedFolder) {
         return {};
     }
-    // A prefix shared with other software ("~/.local", "/opt"): only our own entries in it,
-    // and nothing at all when the prefix is the root folder.
+    // A prefix shared with other software ("~/.local", "/opt"): only our own entries in it that
+    // the user may move, and nothing at all when the prefix is the root folder.
     if (prefix.lexically_normal() == prefix.root_path()) {
         return {};
     }
@@ -118,7 +118,7 @@ std::vector<fs::path> Uninstaller::appItems() const {
     const fs::path own[] = {InstallMarker::executable(prefix),
                             InstallMarker::file(prefix).parent_path()};
     for (const auto& entry : own) {
-        if (isThere(entry)) {
+        if (isThere(entry) && ::access(entry.parent_path().c_str(), W_OK) == 0) {
             items.push_back(entry.lexically_normal());
         }
     }
