@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <fstream>
 #include <iostream>
 
 #include "app/maintenance/InstallMarker.h"
@@ -23,6 +24,10 @@ namespace {
 
 constexpr std::array<std::string_view, 2> kModelFolders = {
     "models--f03b9d2--vorn-mlx", "models--f03b9d2--vorn-multilingual-mlx"};
+
+// More lines than an install ever writes outside its prefix.
+constexpr std::size_t kMaxListed = 16;
+constexpr std::uintmax_t kMaxListBytes = 64 * 1024;
 
 // Flags that run a self-test or the press test beside the app.
 constexpr std::array<std::string_view, 5> kSelfTestFlags = {
@@ -77,6 +82,23 @@ fs::path Uninstaller::runningPrefix() {
     std::error_code error;
     const fs::path executable = fs::read_symlink("/proc/self/exe", error);
     return error ? fs::path() : executable.parent_path().parent_path();
+}
+
+std::vector<fs::path> Uninstaller::installedOutside(const fs::path& prefix) {
+    std::vector<fs::path> files;
+    const fs::path listed = InstallMarker::file(prefix).parent_path() / "installed-outside";
+    std::error_code error;
+    if (fs::file_size(listed, error) > kMaxListBytes || error) {
+        return files;
+    }
+    std::ifstream list(listed);
+    for (std::string line; files.size() < kMaxListed && std::getline(list, line);) {
+        const fs::path file = fs::path(line).lexically_normal();
+        if (file.is_absolute() && file.filename().string().starts_with("murmlark-ovra")) {
+            files.push_back(file);
+        }
+    }
+    return files;
 }
 
 bool Uninstaller::isSelfTestLaunch(const std::vector<std::string>& arguments) {

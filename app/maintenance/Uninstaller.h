@@ -36,9 +36,9 @@ class Uninstaller final {
         std::string appID = std::string(OvraUpdates::bundleID);
         // The install prefix of the copy to remove, the folder above bin/ (empty for none).
         std::filesystem::path prefix = runningPrefix();
-        // Files the install or the app made outside the app's own folders: the desktop file,
-        // its icons, the autostart entry. Removed as files, never as folders.
-        std::vector<std::filesystem::path> desktopFiles;
+        // Files the install or the app made outside the prefix (the desktop file, an autostart
+        // entry): removed as files, never as folders. By default the install's own list.
+        std::vector<std::filesystem::path> desktopFiles = installedOutside(prefix);
     };
 
     struct Services {
@@ -66,6 +66,9 @@ class Uninstaller final {
 
     // The prefix of the running executable: the folder above the one that holds it.
     static std::filesystem::path runningPrefix();
+    // What the install at `prefix` wrote outside it, from share/murmlark-ovra/installed-outside
+    // (one absolute path a line): only files named after the app count, whatever the list says.
+    static std::vector<std::filesystem::path> installedOutside(const std::filesystem::path& prefix);
     // Whether the launch arguments hold a self-test or press-test flag.
     static bool isSelfTestLaunch(const std::vector<std::string>& arguments);
     // Not empty, no "/", no "..": a name that stays one entry of the folder it is put in.

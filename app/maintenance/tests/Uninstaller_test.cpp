@@ -41,9 +41,7 @@ class UninstallerTest : public ::testing::Test {
             const auto found = vars.find(name);
             return found == vars.end() ? std::nullopt : std::optional(root_ / found->second);
         };
-        const std::vector desktop = {root_ / "d/applications/o.desktop",
-                                     root_ / "f/autostart/o.desktop"};
-        return Uninstaller({env, std::move(id), std::move(prefix), desktop}, s, selfTest);
+        return Uninstaller({env, std::move(id), prefix}, s, selfTest);
     }
     fs::path file(const fs::path& relative, std::size_t bytes = 1) {
         fs::create_directories((root_ / relative).parent_path());
@@ -54,10 +52,12 @@ class UninstallerTest : public ::testing::Test {
         fs::create_directories((root_ / relative).parent_path());
         fs::create_symlink(target, root_ / relative);
     }
-    fs::path prefix(const std::string& relative, bool selfUpdate) {
+    // A prefix with our marker; its list of files outside it names `outside`.
+    fs::path prefix(const std::string& relative, bool selfUpdate, std::string outside = "") {
         file(relative + "/bin/murmlark-ovra");
         std::ofstream(file(relative + "/share/murmlark-ovra/install-marker"))
             << InstallMarker::text(selfUpdate);
+        std::ofstream(root_ / relative / "share/murmlark-ovra/installed-outside") << outside;
         return root_ / relative;
     }
     const fs::path root_ =
@@ -136,8 +136,7 @@ TEST_F(UninstallerTest, ARemovalFollowsLinksOnlyIntoOurBlobsAndNothingComesBack)
                           "c/ai.qeld.murmlark-ovra/x",
                           "f/murmlark-ovra/ai.qeld.murmlark-ovra.json",
                           "r/murmlark_ovra.sock",
-                          "d/applications/o.desktop",
-                          "f/autostart/o.desktop"};
+                          "d/applications/murmlark-ovra.desktop"};
     for (const char* name : ours)
         file(name);
     // Model folders linking in, out, across our two models, and to a blob another model uses.
@@ -159,7 +158,9 @@ TEST_F(UninstallerTest, ARemovalFollowsLinksOnlyIntoOurBlobsAndNothingComesBack)
     link(hub / "not-a-model/c", cross);
     EXPECT_FALSE(UninstallerFiles::isInside(old, root_ / mlx));
 
-    auto uninstaller = make(prefix("apps/Murmlark Ovra", true));
+    auto uninstaller = make(prefix("apps/Murmlark Ovra", true,
+                                   (root_ / "d/applications/murmlark-ovra.desktop\n").string() +
+                                       doc.string() + "\nmurmlark-ovra.desktop\n"));
     EXPECT_THAT(uninstaller.exclusiveModelBlobs(), ElementsAre(cross));
     defaults_->set("dimLevel", 0.5);  // not yet written
     EXPECT_TRUE(uninstaller.confirmAndRemove());
@@ -179,12 +180,13 @@ TEST_F(UninstallerTest, ARemovalFollowsLinksOnlyIntoOurBlobsAndNothingComesBack)
 }
 
 TEST_F(UninstallerTest, WhatCouldNotBeRemovedIsListedBeforeQuitting) {
-    file("d/Trash");                  // a file where the Trash should be
-    file("f/autostart/o.desktop/x");  // a folder is not a file to delete
-    make(prefix("h/apps/murmlark-ovra", true)).removeEverything();
+    file("d/Trash");                    // a file where the Trash should be
+    file("f/murmlark-ovra.desktop/x");  // a folder is not a file to delete
+    make(prefix("h/apps/murmlark-ovra", true, (root_ / "f/murmlark-ovra.desktop").string()))
+        .removeEverything();
     EXPECT_THAT(calls_, ElementsAre("stop model",
                                     "These are still there; you can delete them yourself:\n" +
-                                        (root_ / "f/autostart/o.desktop").string() +
+                                        (root_ / "f/murmlark-ovra.desktop").string() +
                                         "\n~/apps/murmlark-ovra (it could not be moved to the "
                                         "Trash: the Trash folder " +
                                         (root_ / "d/Trash").string() + " cannot be used)",
