@@ -8,18 +8,20 @@ namespace {
 
 struct PaneRow {
     std::string_view raw;
+    std::string_view title;
     std::string_view symbol;
 };
 
-// The desktop-accessibility pane shows this desktop's own features, so it names no other system.
+// The accessibility pane keeps its stored id and stop id, but shows this desktop's own features,
+// so the title it shows names the desktop.
 constexpr std::array<PaneRow, 7> kPanes{{
-    {OvraText::mark("Home"), "circle.dashed"},
-    {OvraText::mark("Look"), "paintpalette.fill"},
-    {OvraText::mark("Voice"), "speaker.wave.2.fill"},
-    {OvraText::mark("Your choices"), "hand.point.up.left.fill"},
-    {OvraText::mark("Desktop accessibility"), "accessibility"},
-    {OvraText::mark("General"), "gearshape.fill"},
-    {OvraText::mark("Instructions"), "book.fill"},
+    {"Home", OvraText::mark("Home"), "circle.dashed"},
+    {"Look", OvraText::mark("Look"), "paintpalette.fill"},
+    {"Voice", OvraText::mark("Voice"), "speaker.wave.2.fill"},
+    {"Your choices", OvraText::mark("Your choices"), "hand.point.up.left.fill"},
+    {"Mac accessibility", OvraText::mark("Desktop accessibility"), "accessibility"},
+    {"General", OvraText::mark("General"), "gearshape.fill"},
+    {"Instructions", OvraText::mark("Instructions"), "book.fill"},
 }};
 
 }  // namespace
@@ -44,7 +46,7 @@ std::string_view OvraPane::rawValue() const {
 }
 
 std::string OvraPane::title() const {
-    return OvraText::t(rawValue());
+    return OvraText::t(kPanes[static_cast<std::size_t>(value_)].title);
 }
 
 std::string_view OvraPane::symbol() const {

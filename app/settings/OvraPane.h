@@ -23,11 +23,12 @@ class OvraPane final {
     static const std::array<OvraPane, 7>& allCases();
     // Exact match, case and all: "Your choices" is a pane, "your choices" is not.
     static std::optional<OvraPane> fromRawValue(std::string_view raw);
-    // "Home", "Look", "Voice", "Your choices", "Desktop accessibility", "General",
-    // "Instructions"; also the key of the title's translation.
+    // "Home", "Look", "Voice", "Your choices", "Mac accessibility", "General",
+    // "Instructions": the pane's stable id, never shown.
     std::string_view rawValue() const;
     std::string_view id() const { return rawValue(); }
-    // Localized.
+    // Localized. The raw value, except that the accessibility pane shows "Desktop
+    // accessibility": it lists this desktop's own features.
     std::string title() const;
     // The sidebar symbol's name in the app's icon set.
     std::string_view symbol() const;

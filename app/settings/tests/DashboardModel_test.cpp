@@ -18,7 +18,8 @@ TEST(OvraPane, RawValuesStopsAndShortcutsNameEachPaneExactly) {
     for (const char* notAPane : {"your choices", "Choices", "pane.Home", ""}) {
         EXPECT_EQ(OvraPane::fromRawValue(notAPane), std::nullopt) << notAPane;
     }
-    EXPECT_EQ(OvraPane(OvraPane::mac).stopID(), "pane.Desktop accessibility");
+    EXPECT_EQ(OvraPane(OvraPane::mac).stopID(), "pane.Mac accessibility");
+    EXPECT_EQ(OvraPane(OvraPane::mac).title(), "Desktop accessibility");
     for (const OvraPane pane : OvraPane::allCases()) {
         EXPECT_EQ(OvraPane::fromStopID(pane.stopID()), pane);
     }
