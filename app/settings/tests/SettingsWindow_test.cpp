@@ -1,0 +1,185 @@
+// The settings window offscreen: keys sent to its QWindow drive panes, rows and the confirm
+// dialog and land in the preferences; every pane is drawn in light and dark at two scales with
+// the focus ring on the focused stop; the dialog's two forms answer from the keyboard.
+
+#include "app/settings/SettingsWindowHost.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QImage>
+#include <QTest>
+#include <QTimer>
+#include <cstdlib>
+
+#include "app/settings/tests/FakeDashboard.h"
+#include "app/settings/views/SettingsPaint.h"
+#include "platform/announcer/Announcer.h"
+#include "platform/scheduler/ManualScheduler.h"
+
+namespace ovra {
+namespace {
+
+using testing::FakeDashboard;
+
+class SettingsWindowTest : public ::testing::Test {
+  protected:
+    explicit SettingsWindowTest(Json stored = Json::object()) : d_(std::move(stored)) {}
+    void SetUp() override {
+        host_ = std::make_unique<SettingsWindowHost>(SettingsWindowHost::Config{
+            d_.prefs, d_.dashboard, d_.controller, scheduler_, {}, false, {},
+            [] { return 9; }, "Ada Lovelace", &heard_});
+        host_->showDashboard(OvraPane::home);
+    }
+    void key(int qtKey, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QTest::keyClick(host_->window()->windowHandle(), static_cast<Qt::Key>(qtKey), mods);
+    }
+    std::string lastHeard() const {
+        return heard_.announced.empty() ? "" : heard_.announced.back().text;
+    }
+
+    FakeDashboard d_;
+    ManualScheduler scheduler_;
+    announcer::RecordingAnnouncer heard_;
+    std::unique_ptr<SettingsWindowHost> host_;
+};
+
+class SettingsWindowKeys : public SettingsWindowTest {
+  protected:
+    SettingsWindowKeys()
+        : SettingsWindowTest(Json{{"overrides", {{"a|AXButton|One", "pin"},
+                                                 {"a|AXButton|Two", "mute"}}}}) {}
+};
+
+TEST_F(SettingsWindowKeys, PanesRowsAToggleASliderAndTheConfirmDialog) {
+    key(Qt::Key_2, Qt::ControlModifier);
+    EXPECT_EQ(d_.dashboard.pane(), OvraPane::look);
+    EXPECT_EQ(d_.dashboard.focusID(), "look.appearance");
+    key(Qt::Key_Right);  // adjusted in place: said through the announcer
+    EXPECT_EQ(d_.stored("appearance"), "light");
+    EXPECT_EQ(lastHeard(), "Window appearance, Light");
+    key(Qt::Key_Down);
+    key(Qt::Key_Down);
+    key(Qt::Key_Left);
+    EXPECT_EQ(d_.stored("dimLevel"), 0.73);
+    EXPECT_EQ(lastHeard(), "Darkness, 73%");
+    for (int i = 0; i < 3; ++i) {
+        key(Qt::Key_Down);
+    }
+    EXPECT_EQ(d_.dashboard.focusID(), "look.sidebarOn");
+    key(Qt::Key_Space);
+    EXPECT_EQ(d_.stored("sidebar"), false);
+
+    // Return removes the focused choice; the focus goes to the choice now in its place.
+    key(Qt::Key_4, Qt::ControlModifier);
+    EXPECT_EQ(d_.dashboard.focusID(), "choice.a|AXButton|One");
+    key(Qt::Key_Return);
+    EXPECT_EQ(d_.stored("overrides").size(), 1u);
+    EXPECT_EQ(d_.dashboard.focusID(), "choice.a|AXButton|Two");
+
+    // Forgetting every choice asks first, with the focus on Cancel.
+    key(Qt::Key_Down);
+    key(Qt::Key_Return);
+    ConfirmDialog* dialog = host_->shownDialog();
+    ASSERT_NE(dialog, nullptr);
+    QTest::keyClick(dialog->windowHandle(), Qt::Key_Return);
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(d_.stored("overrides").size(), 1u);
+    key(Qt::Key_Return);
+    dialog = host_->shownDialog();
+    QTest::keyClick(dialog->windowHandle(), Qt::Key_R, Qt::ControlModifier);  // no answer
+    EXPECT_TRUE(dialog->isVisible());
+    QTest::keyClick(dialog->windowHandle(), Qt::Key_Right);
+    QTest::keyClick(dialog->windowHandle(), Qt::Key_Return);
+    EXPECT_EQ(d_.stored("overrides"), Json::object());
+    QApplication::processEvents();
+    EXPECT_EQ(d_.dashboard.focusID(), "pane.Your choices");
+
+    key(Qt::Key_Escape);
+    EXPECT_FALSE(host_->window()->isVisible());
+    host_->showDashboard(OvraPane::general);
+    EXPECT_TRUE(host_->window()->isVisible());
+    EXPECT_EQ(d_.dashboard.focusID(), "pane.General");
+}
+
+TEST_F(SettingsWindowTest, TheConfirmDialogInBothForms) {
+    QGuiApplication::clipboard()->clear();
+    host_->showCredits();
+    QTest::keyClick(host_->shownDialog()->windowHandle(), Qt::Key_Return);  // Close
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "");
+    host_->showCredits();
+    QTest::keyClick(host_->shownDialog()->windowHandle(), Qt::Key_R);  // Copy at once
+    EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), Credits::text());
+
+    // The modal form: the answer comes back once the loop ends, a close counting as Cancel.
+    const auto answer = [this](std::function<void(QWidget*)> user) {
+        QTimer::singleShot(0, [user] { user(QApplication::activeModalWidget()); });
+        return host_->confirmModally({"Remove?", "All of it.", "Remove", "Cancel", true});
+    };
+    EXPECT_TRUE(answer([](QWidget* dialog) {
+        QTest::keyClick(dialog->windowHandle(), Qt::Key_Tab);
+        QTest::keyClick(dialog->windowHandle(), Qt::Key_Return);
+    }));
+    EXPECT_FALSE(answer([](QWidget* dialog) { dialog->close(); }));
+    EXPECT_FALSE(answer([](QWidget* dialog) {
+        QTest::keyClick(dialog->windowHandle(), Qt::Key_Right);
+        QTest::keyClick(dialog->windowHandle(), Qt::Key_Escape);
+    }));
+}
+
+// Whether the pixel is within a small distance of the colour.
+bool near(QColor a, QColor b) {
+    return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) +
+               std::abs(a.blue() - b.blue()) <
+           60;
+}
+
+class SettingsRenders : public SettingsWindowTest {
+  protected:
+    SettingsRenders() : SettingsWindowTest(Json{{"overrides", {{"a|AXButton|One", "pin"}}}}) {}
+};
+
+TEST_F(SettingsRenders, EveryPaneShowsTheRingOnItsFocusedStopInLightAndDarkAtTwoScales) {
+    const char* folder = std::getenv("OVRA_RENDER_DIR");
+    SettingsWindow& window = *host_->window();
+    for (const bool dark : {false, true}) {
+        d_.prefs.setAppearance(dark ? OvraAppearance::dark : OvraAppearance::light);
+        const QColor ring = dark ? qColor(Suite::signal) : qColor(Suite::ember);
+        for (const int width : {900, 1350}) {
+            window.resize(width, 760);
+            for (const OvraPane pane : OvraPane::allCases()) {
+                const auto stops = DashboardContent::rowStops(d_.sections(pane));
+                host_->showDashboard(pane);
+                d_.dashboard.setFocusID(stops.empty() ? pane.stopID() : stops.front());
+                window.refresh();
+                QApplication::processEvents();
+                window.refresh();
+                const QImage image = window.grab().toImage();
+                const std::string name = std::string(dark ? "dark" : "light") + "-" +
+                                         std::to_string(width) + "-" +
+                                         std::string(pane.rawValue());
+                if (folder != nullptr) {
+                    image.save(QString::fromStdString(std::string(folder) + "/" + name + ".png"));
+                }
+                EXPECT_DOUBLE_EQ(window.viewScale(), width == 900 ? 1.0 : 1.5) << name;
+                // The ring's line on the left edge of the focused stop's card, halfway down;
+                // the sidebar entry of another pane has none.
+                QWidget* focused = window.stopWidget(*d_.dashboard.focusID());
+                ASSERT_NE(focused, nullptr) << name;
+                const auto edge = [&](QWidget* widget) {
+                    const QPoint at = widget->mapTo(
+                        &window, QPoint(static_cast<int>(SettingsPaint::kRingReach),
+                                        widget->height() / 2));
+                    return image.pixelColor(at);
+                };
+                EXPECT_TRUE(near(edge(focused), ring)) << name << " " << edge(focused).name().toStdString();
+                const OvraPane other = pane == OvraPane::home ? OvraPane::look : OvraPane::home;
+                EXPECT_FALSE(near(edge(window.stopWidget(other.stopID())), ring)) << name;
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace ovra
