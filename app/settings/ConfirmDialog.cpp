@@ -46,9 +46,9 @@ class ConfirmButtonView final : public QWidget, public AccessibleStop {
                           QFontMetricsF(titleFont()).height());
         const qreal chip = QFontMetricsF(chipFont()).horizontalAdvance(letter_) + 10;
         const qreal reach = SettingsPaint::kRingReach;
-        setFixedSize(static_cast<int>(std::ceil(18 + chip + 8 + text.width() + 18 + 2 * reach)),
-                     static_cast<int>(std::ceil(std::max<qreal>(44, text.height() + 22) +
-                                                2 * reach)));
+        setFixedSize(
+            static_cast<int>(std::ceil(18 + chip + 8 + text.width() + 18 + 2 * reach)),
+            static_cast<int>(std::ceil(std::max<qreal>(44, text.height() + 22) + 2 * reach)));
     }
     void setFocused(bool focused) {
         focused_ = focused;
@@ -81,9 +81,9 @@ class ConfirmButtonView final : public QWidget, public AccessibleStop {
         painter.setFont(chipFont());
         painter.drawText(chip, Qt::AlignCenter, letter_);
         painter.setFont(titleFont());
-        painter.drawText(QRectF(chip.right() + 8, box.top(), box.right() - chip.right() - 8 - 18,
-                                box.height()),
-                         Qt::AlignLeft | Qt::AlignVCenter, title_);
+        painter.drawText(
+            QRectF(chip.right() + 8, box.top(), box.right() - chip.right() - 8 - 18, box.height()),
+            Qt::AlignLeft | Qt::AlignVCenter, title_);
         SettingsPaint::focusRing(painter, box, 14, focused_, dark_);
     }
     void mouseReleaseEvent(QMouseEvent* event) override {

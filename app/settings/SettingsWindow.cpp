@@ -18,6 +18,7 @@
 #include "app/controller/Preferences.h"
 #include "app/settings/DashboardModel.h"
 #include "app/settings/HomeHeaderModel.h"
+#include "app/settings/views/Dispose.h"
 #include "app/settings/views/HomeHeaderView.h"
 #include "app/settings/views/OvraRowView.h"
 #include "app/settings/views/OvraSectionsView.h"
@@ -117,8 +118,7 @@ void replaceSlot(QVBoxLayout* column, QWidget*& slot, std::string& slotKey, std:
     slotKey = std::move(key);
     if (slot != nullptr) {
         column->removeWidget(slot);
-        slot->hide();
-        slot->deleteLater();
+        disposeLater(slot);
         slot = nullptr;
     }
     if (!slotKey.empty()) {
@@ -277,11 +277,10 @@ void SettingsWindow::rebuildContent(const std::vector<OvraSection>& sections) {
 
     const auto& banner = dashboard.banner();
     replaceSlot(columnLayout_, banner_, bannerKey_,
-                banner ? look + *banner + (dashboard.bannerIsProblem() ? "!" : "") : "", 0,
-                [&] {
-                    return inset(new BannerView(qs(*banner), dashboard.bannerIsProblem(), s,
-                                                dark, nullptr),
-                                 column_);
+                banner ? look + *banner + (dashboard.bannerIsProblem() ? "!" : "") : "", 0, [&] {
+                    return inset(
+                        new BannerView(qs(*banner), dashboard.bannerIsProblem(), s, dark, nullptr),
+                        column_);
                 });
 
     const int headerAt = banner_ != nullptr ? 1 : 0;
@@ -290,13 +289,12 @@ void SettingsWindow::rebuildContent(const std::vector<OvraSection>& sections) {
         const Preferences& prefs = services_.prefs;
         const std::string hotkey = prefs.hotkey().label;
         HomeHeaderView::Content content{
-            HomeHeaderModel::greeting(services_.hour ? services_.hour() : 12,
-                                      services_.fullName),
+            HomeHeaderModel::greeting(services_.hour ? services_.hour() : 12, services_.fullName),
             HomeHeaderModel::hero(prefs.stepsSaved(), prefs.ovrasPressed(), hotkey),
             HomeHeaderModel::tiles(true, controller.modelState(), hotkey,
                                    controller.hotkeyError().has_value())};
-        std::string key = look + "home|" + content.greeting + content.hero.headline +
-                          content.hero.detail;
+        std::string key =
+            look + "home|" + content.greeting + content.hero.headline + content.hero.detail;
         for (const auto& tile : content.tiles) {
             key += "|" + tile.value + (tile.ok ? "+" : "-");
         }
@@ -436,13 +434,13 @@ void SettingsWindow::announceFocus(const std::optional<std::string>& before,
     }
     // A new stop that took the keyboard focus was heard with the focus event.
     QWidget* now = focus.focusID ? stopWidget(*focus.focusID) : nullptr;
-    const bool heardAsFocus = now != nullptr && focus.focusID != before &&
-                              now != widgetBefore && isActiveWindow() && now->hasFocus();
+    const bool heardAsFocus = now != nullptr && focus.focusID != before && now != widgetBefore &&
+                              isActiveWindow() && now->hasFocus();
     if (heardAsFocus) {
         return;
     }
-    if (const auto text = DashboardKeys::announcement(
-            focus, row, services_.controller.dictationSource())) {
+    if (const auto text =
+            DashboardKeys::announcement(focus, row, services_.controller.dictationSource())) {
         services_.announcer->announce(*text, announcer::AnnouncementPriority::high);
     }
 }

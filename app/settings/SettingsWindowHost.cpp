@@ -13,6 +13,7 @@
 #include "app/controller/Preferences.h"
 #include "app/settings/DashboardModel.h"
 #include "app/settings/WindowActivation.h"
+#include "app/settings/views/Dispose.h"
 #include "core/Geometry.h"
 #include "core/OvraText.h"
 
@@ -129,7 +130,7 @@ void SettingsWindowHost::openDialog(ConfirmModel model, std::function<void()> co
     // One non-modal dialog at a time: a new one closes the last without an answer.
     if (shown_) {
         shown_->dismiss();
-        shown_.release()->deleteLater();
+        disposeLater(shown_.release());
     }
     model.focus = 1;
     shown_ = std::make_unique<ConfirmDialog>(std::move(model), window_ && window_->dark(),
@@ -139,7 +140,7 @@ void SettingsWindowHost::openDialog(ConfirmModel model, std::function<void()> co
             confirmed();
         }
         if (shown_) {
-            shown_.release()->deleteLater();
+            disposeLater(shown_.release());
         }
         if (window_ && window_->isVisible()) {
             window_->raise();

@@ -26,7 +26,7 @@ class SettingsWindowHost final : public DashboardDialogs {
         DashboardController& controller;
         Scheduler& scheduler;
         LayoutSource keyboardLayout;
-        bool traceKeys = false;  // "--trace-keys": lines on standard output
+        bool traceKeys = false;        // "--trace-keys": lines on standard output
         std::function<void()> closed;  // the window was closed (hidden)
         std::function<int()> hour;     // for the greeting; the local clock when absent
         std::string fullName;          // the user's full name; read from the system when empty

@@ -1,10 +1,10 @@
 #include "app/settings/WindowActivation.h"
 
+#include <QtGui/qguiapplication_platform.h>
 #include <xcb/xcb.h>
 
 #include <QGuiApplication>
 #include <QWindow>
-#include <QtGui/qguiapplication_platform.h>
 #include <cstdlib>
 #include <string_view>
 
@@ -13,8 +13,8 @@ namespace ovra::WindowActivation {
 namespace {
 
 xcb_atom_t atom(xcb_connection_t* connection, std::string_view name) {
-    const auto cookie = xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(name.size()),
-                                        name.data());
+    const auto cookie =
+        xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(name.size()), name.data());
     xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(connection, cookie, nullptr);
     xcb_atom_t found = XCB_ATOM_NONE;
     if (reply != nullptr) {
@@ -26,8 +26,7 @@ xcb_atom_t atom(xcb_connection_t* connection, std::string_view name) {
 
 std::optional<std::uint32_t> cardinal(xcb_connection_t* connection, xcb_window_t window,
                                       xcb_atom_t property) {
-    const auto cookie =
-        xcb_get_property(connection, 0, window, property, XCB_ATOM_CARDINAL, 0, 1);
+    const auto cookie = xcb_get_property(connection, 0, window, property, XCB_ATOM_CARDINAL, 0, 1);
     xcb_get_property_reply_t* reply = xcb_get_property_reply(connection, cookie, nullptr);
     std::optional<std::uint32_t> value;
     if (reply != nullptr && reply->format == 32 && xcb_get_property_value_length(reply) >= 4) {

@@ -7,13 +7,14 @@
 //
 // Lines on standard input ("show General", "quit") stand in for the tray's items.
 
+#include <unistd.h>
+
 #include <QApplication>
 #include <QSocketNotifier>
 #include <cstdio>
 #include <iostream>
 #include <memory>
 #include <string>
-#include <unistd.h>
 
 #include "app/controller/AppSettings.h"
 #include "app/settings/DashboardModel.h"
@@ -66,8 +67,7 @@ class LauncherController final : public DashboardController {
     void checkForUpdates() override { say("check for updates"); }
     void installUpdate() override { say("install update"); }
     std::vector<VoiceChoice> voices() const override { return {}; }
-    void speakSample(const std::string& text, const std::optional<std::string>&,
-                     double) override {
+    void speakSample(const std::string& text, const std::optional<std::string>&, double) override {
         say("speak " + text);
     }
     DictationSource dictationSource() const override { return DictationSource::mac(); }
@@ -78,9 +78,9 @@ class LauncherController final : public DashboardController {
     void openWebPage(const std::string& url) override { say("open " + url); }
     void uninstall() override {
         // The uninstaller's question, in the dialog's modal form.
-        const bool remove = host->confirmModally(
-            {"Remove Murmlark Ovra?", "Everything Ovra downloaded is removed too.", "Remove",
-             "Cancel", true});
+        const bool remove = host->confirmModally({"Remove Murmlark Ovra?",
+                                                  "Everything Ovra downloaded is removed too.",
+                                                  "Remove", "Cancel", true});
         say(remove ? "uninstall confirmed" : "uninstall declined");
     }
 

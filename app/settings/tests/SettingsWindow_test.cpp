@@ -2,8 +2,6 @@
 // dialog and land in the preferences; every pane is drawn in light and dark at two scales with
 // the focus ring on the focused stop; the dialog's two forms answer from the keyboard.
 
-#include "app/settings/SettingsWindowHost.h"
-
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -13,6 +11,7 @@
 #include <QTimer>
 #include <cstdlib>
 
+#include "app/settings/SettingsWindowHost.h"
 #include "app/settings/tests/FakeDashboard.h"
 #include "app/settings/views/SettingsPaint.h"
 #include "platform/announcer/Announcer.h"
@@ -27,9 +26,16 @@ class SettingsWindowTest : public ::testing::Test {
   protected:
     explicit SettingsWindowTest(Json stored = Json::object()) : d_(std::move(stored)) {}
     void SetUp() override {
-        host_ = std::make_unique<SettingsWindowHost>(SettingsWindowHost::Config{
-            d_.prefs, d_.dashboard, d_.controller, scheduler_, {}, false, {},
-            [] { return 9; }, "Ada Lovelace", &heard_});
+        host_ = std::make_unique<SettingsWindowHost>(SettingsWindowHost::Config{d_.prefs,
+                                                                                d_.dashboard,
+                                                                                d_.controller,
+                                                                                scheduler_,
+                                                                                {},
+                                                                                false,
+                                                                                {},
+                                                                                [] { return 9; },
+                                                                                "Ada Lovelace",
+                                                                                &heard_});
         host_->showDashboard(OvraPane::home);
     }
     void key(int qtKey, Qt::KeyboardModifiers mods = Qt::NoModifier) {
@@ -48,8 +54,8 @@ class SettingsWindowTest : public ::testing::Test {
 class SettingsWindowKeys : public SettingsWindowTest {
   protected:
     SettingsWindowKeys()
-        : SettingsWindowTest(Json{{"overrides", {{"a|AXButton|One", "pin"},
-                                                 {"a|AXButton|Two", "mute"}}}}) {}
+        : SettingsWindowTest(
+              Json{{"overrides", {{"a|AXButton|One", "pin"}, {"a|AXButton|Two", "mute"}}}}) {}
 };
 
 TEST_F(SettingsWindowKeys, PanesRowsAToggleASliderAndTheConfirmDialog) {
@@ -157,8 +163,7 @@ TEST_F(SettingsRenders, EveryPaneShowsTheRingOnItsFocusedStopInLightAndDarkAtTwo
                 window.refresh();
                 const QImage image = window.grab().toImage();
                 const std::string name = std::string(dark ? "dark" : "light") + "-" +
-                                         std::to_string(width) + "-" +
-                                         std::string(pane.rawValue());
+                                         std::to_string(width) + "-" + std::string(pane.rawValue());
                 if (folder != nullptr) {
                     image.save(QString::fromStdString(std::string(folder) + "/" + name + ".png"));
                 }
@@ -169,11 +174,12 @@ TEST_F(SettingsRenders, EveryPaneShowsTheRingOnItsFocusedStopInLightAndDarkAtTwo
                 ASSERT_NE(focused, nullptr) << name;
                 const auto edge = [&](QWidget* widget) {
                     const QPoint at = widget->mapTo(
-                        &window, QPoint(static_cast<int>(SettingsPaint::kRingReach),
-                                        widget->height() / 2));
+                        &window,
+                        QPoint(static_cast<int>(SettingsPaint::kRingReach), widget->height() / 2));
                     return image.pixelColor(at);
                 };
-                EXPECT_TRUE(near(edge(focused), ring)) << name << " " << edge(focused).name().toStdString();
+                EXPECT_TRUE(near(edge(focused), ring))
+                    << name << " " << edge(focused).name().toStdString();
                 const OvraPane other = pane == OvraPane::home ? OvraPane::look : OvraPane::home;
                 EXPECT_FALSE(near(edge(window.stopWidget(other.stopID())), ring)) << name;
             }

@@ -1,7 +1,7 @@
 #include "app/settings/views/HomeHeaderView.h"
 
-#include <QHBoxLayout>
 #include <QFontMetricsF>
+#include <QHBoxLayout>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -127,8 +127,7 @@ class GreetingView final : public PaintedBlock {
         QPainter painter(this);
         const Tone tone{dark_};
         const qreal h = SettingsPaint::wrappedHeight(greeting_, big(), width());
-        SettingsPaint::drawWrapped(painter, QRectF(0, 0, width(), h), greeting_, big(),
-                                   tone.ink());
+        SettingsPaint::drawWrapped(painter, QRectF(0, 0, width(), h), greeting_, big(), tone.ink());
         SettingsPaint::drawWrapped(painter, QRectF(0, h + 3, width(), height() - h - 3), line_,
                                    small(), tone.secondary());
     }
@@ -146,7 +145,10 @@ class GreetingView final : public PaintedBlock {
 class HeroCardView final : public PaintedBlock {
   public:
     HeroCardView(HomeHeaderModel::Hero hero, double scale, bool dark, QWidget* parent)
-        : PaintedBlock(parent), hero_(std::move(hero)), scale_(scale), dark_(dark),
+        : PaintedBlock(parent),
+          hero_(std::move(hero)),
+          scale_(scale),
+          dark_(dark),
           paper_(dark, 32 * scale, 26 * scale) {
         setAccessibleName(qs(hero_.kicker + ". " + hero_.headline + ". " + hero_.detail));
     }
@@ -177,8 +179,8 @@ class HeroCardView final : public PaintedBlock {
         paper_.paint(painter, card.size(), devicePixelRatioF());
         painter.restore();
         const qreal ring = 110 * s;
-        paintOvraRing(painter, QRectF(card.right() - 26 * s - ring, card.top() + 34 * s, ring,
-                                      ring * 0.34),
+        paintOvraRing(painter,
+                      QRectF(card.right() - 26 * s - ring, card.top() + 34 * s, ring, ring * 0.34),
                       ring, dark_);
         const qreal x = card.left() + 26 * s;
         qreal y = card.top() + 26 * s;
@@ -219,7 +221,10 @@ class TileView final : public PaintedBlock {
   public:
     TileView(HomeHeaderModel::Tile tile, double scale, bool dark, std::function<void()> open,
              QWidget* parent)
-        : PaintedBlock(parent), tile_(std::move(tile)), scale_(scale), dark_(dark),
+        : PaintedBlock(parent),
+          tile_(std::move(tile)),
+          scale_(scale),
+          dark_(dark),
           open_(std::move(open)) {
         setAccessibleName(qs(tile_.accessibleLabel()));
         setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
@@ -232,7 +237,8 @@ class TileView final : public PaintedBlock {
     qreal contentHeight(qreal width) const override {
         const double s = scale_;
         const qreal inner = width - 32 * s;
-        const qreal title = SettingsPaint::wrappedHeight(qs(tile_.title), titleFont(), inner - 20 * s);
+        const qreal title =
+            SettingsPaint::wrappedHeight(qs(tile_.title), titleFont(), inner - 20 * s);
         const qreal value =
             SettingsPaint::wrappedHeight(qs(tile_.value), valueFont(), inner - 24 * s);
         return std::max(104 * s, 32 * s + title + 8 + std::max<qreal>(value, 20 * s));
@@ -249,8 +255,8 @@ class TileView final : public PaintedBlock {
         const qreal x = 16 * s;
         const qreal inner = width() - 32 * s;
         qreal y = 16 * s;
-        SettingsPaint::symbol(painter, tile_.symbol, QRectF(x, y, 16 * s, 16 * s),
-                              tone.secondary(), 15 * s);
+        SettingsPaint::symbol(painter, tile_.symbol, QRectF(x, y, 16 * s, 16 * s), tone.secondary(),
+                              15 * s);
         const qreal titleH =
             SettingsPaint::wrappedHeight(qs(tile_.title), titleFont(), inner - 20 * s);
         SettingsPaint::drawWrapped(painter, QRectF(x + 20 * s, y, inner - 20 * s, titleH),
@@ -297,8 +303,7 @@ HomeHeaderView::HomeHeaderView(const Content& content, double scale, bool dark, 
         if (tile.opens) {
             open = [this, index = static_cast<int>(*tile.opens)] { Q_EMIT paneRequested(index); };
         }
-        tiles->addWidget(new TileView(tile, scale, dark, std::move(open), this), 1,
-                         Qt::AlignTop);
+        tiles->addWidget(new TileView(tile, scale, dark, std::move(open), this), 1, Qt::AlignTop);
     }
     column->addLayout(tiles);
 }

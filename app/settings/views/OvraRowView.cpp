@@ -90,8 +90,8 @@ qreal OvraRowView::accessoryWidth() const {
     }
     if (stepped(row_)) {
         const QFontMetricsF metrics(valueFont(s));
-        const qreal value = std::max<qreal>(
-            90 * s, metrics.horizontalAdvance(qs(row_.valueText().value_or(""))));
+        const qreal value =
+            std::max<qreal>(90 * s, metrics.horizontalAdvance(qs(row_.valueText().value_or(""))));
         return kStepper + 6 + std::ceil(value) + 6 + kStepper;
     }
     return 0;
@@ -197,8 +197,8 @@ void OvraRowView::paintAccessory(QPainter& painter, const Geometry& g) const {
         const bool on = toggleOn(row_);
         const QRectF knobTrack(g.accessory.right() - kSwitchW, midY - kSwitchH / 2, kSwitchW,
                                kSwitchH);
-        const QRectF word(g.accessory.left(), g.card.top(), knobTrack.left() - 8 - g.accessory.left(),
-                          g.card.height());
+        const QRectF word(g.accessory.left(), g.card.top(),
+                          knobTrack.left() - 8 - g.accessory.left(), g.card.height());
         SettingsPaint::drawWrapped(painter, word, qs(row_.valueText().value_or("")), wordFont(s),
                                    on ? tone.accentInk() : tone.secondary(),
                                    Qt::AlignRight | Qt::AlignVCenter);

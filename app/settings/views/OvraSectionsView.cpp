@@ -1,6 +1,7 @@
 #include "app/settings/views/OvraSectionsView.h"
 
 #include "app/overlay/StyleKit.h"
+#include "app/settings/views/Dispose.h"
 #include "app/settings/views/OvraRowView.h"
 #include "app/settings/views/SettingsPaint.h"
 
@@ -33,8 +34,7 @@ void OvraSectionsView::setSections(const std::vector<OvraSection>& sections,
         rows_.clear();
         while (QLayoutItem* item = layout_->takeAt(0)) {
             if (QWidget* widget = item->widget()) {
-                widget->hide();
-                widget->deleteLater();
+                disposeLater(widget);
             }
             delete item;
         }

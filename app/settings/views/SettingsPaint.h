@@ -19,8 +19,8 @@ class QPainter;
 namespace ovra {
 
 namespace StatusColor {
-QColor ok();                // #2E7D52 in both appearances
-QColor error(bool dark);    // #F2B8B5 dark, #B3261E light
+QColor ok();              // #2E7D52 in both appearances
+QColor error(bool dark);  // #F2B8B5 dark, #B3261E light
 }  // namespace StatusColor
 
 // The palette pair for a dark flag.

@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 #include <cmath>
 
+#include "app/settings/views/Dispose.h"
 #include "app/settings/views/SettingsPaint.h"
 
 namespace ovra {
@@ -110,26 +111,25 @@ void PaneEntryView::paintEvent(QPaintEvent*) {
     painter.setRenderHint(QPainter::Antialiasing);
     const Tone tone{dark_};
     const double s = scale_;
-    const QRectF box = QRectF(rect()).adjusted(SettingsPaint::kRingReach,
-                                               SettingsPaint::kRingReach,
-                                               -SettingsPaint::kRingReach,
-                                               -SettingsPaint::kRingReach);
+    const QRectF box =
+        QRectF(rect()).adjusted(SettingsPaint::kRingReach, SettingsPaint::kRingReach,
+                                -SettingsPaint::kRingReach, -SettingsPaint::kRingReach);
     if (selected_) {
         painter.setPen(QPen(dark_ ? qColor(Suite::signal, 0.5) : qColor(Suite::ember, 0.5), 1));
         painter.setBrush(dark_ ? qColor(Suite::signal, 0.13) : qColor(Suite::ember, 0.1));
         painter.drawRoundedRect(box.adjusted(0.5, 0.5, -0.5, -0.5), kRadius, kRadius);
     }
     const QRectF inner = box.adjusted(10, 0, -10, 0);
-    SettingsPaint::symbol(painter, pane_.symbol(), QRectF(inner.left(), inner.top(), 26 * s, inner.height()),
+    SettingsPaint::symbol(painter, pane_.symbol(),
+                          QRectF(inner.left(), inner.top(), 26 * s, inner.height()),
                           selected_ ? tone.accent() : tone.secondary(), 16 * s);
     const QFont number = styleFont(10 * s, QFont::DemiBold, FontDesign::monospaced);
     const qreal numberW = kNumberWidth * s;
-    SettingsPaint::drawWrapped(painter,
-                               QRectF(inner.left() + 26 * s + 10, inner.top(),
-                                      titleWidth(width(), s), inner.height()),
-                               stopName(), titleFont(s, selected_),
-                               selected_ ? tone.accentInk() : tone.ink(),
-                               Qt::AlignLeft | Qt::AlignVCenter);
+    SettingsPaint::drawWrapped(
+        painter,
+        QRectF(inner.left() + 26 * s + 10, inner.top(), titleWidth(width(), s), inner.height()),
+        stopName(), titleFont(s, selected_), selected_ ? tone.accentInk() : tone.ink(),
+        Qt::AlignLeft | Qt::AlignVCenter);
     painter.setFont(number);
     painter.setPen(tone.secondary());
     const auto position = 1 + static_cast<int>(pane_);
@@ -162,14 +162,13 @@ SidebarView::SidebarView(HoverIntent& hover, QWidget* parent) : QWidget(parent) 
     column->addStretch(1);
 }
 
-void SidebarView::setState(OvraPane shown, const std::optional<std::string>& focusID,
-                           double scale, bool dark) {
+void SidebarView::setState(OvraPane shown, const std::optional<std::string>& focusID, double scale,
+                           bool dark) {
     auto* column = static_cast<QVBoxLayout*>(layout());
     if (title_ == nullptr || scale != scale_ || dark != dark_) {
         if (title_ != nullptr) {
             column->removeWidget(title_);
-            title_->hide();
-            title_->deleteLater();
+            disposeLater(title_);
         }
         title_ = new SidebarTitle(scale, dark, this);
         column->insertWidget(0, title_);

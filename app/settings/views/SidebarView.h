@@ -34,8 +34,8 @@ class PaneEntryView final : public QWidget, public AccessibleStop {
     void stopPress() override;
 
   Q_SIGNALS:
-    void chosen(ovra::OvraPane pane);    // a click or a press: show the pane, focus the entry
-    void hovered(ovra::OvraPane pane);   // focus the entry only
+    void chosen(ovra::OvraPane pane);   // a click or a press: show the pane, focus the entry
+    void hovered(ovra::OvraPane pane);  // focus the entry only
 
   protected:
     void paintEvent(QPaintEvent* event) override;

@@ -1,0 +1,294 @@
+// The settings window on the virtual desktop, driven by keys only as a person types them:
+// through every pane, a setting changed in each, a toggle, a slider, the confirm dialog, Ctrl+,
+// and Esc; the result read back from the settings file; and the window read over AT-SPI, which
+// names every stop with its role.
+
+#include <fcntl.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include "core/Json.h"
+#include "platform/hotkeys/tests/desktop/TypedKeys.h"
+#include "platform/x11/X11Workspace.h"
+
+extern char** environ;
+
+namespace ovra {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::Contains;
+using ::testing::HasSubstr;
+
+// The launcher with a pipe to its standard input (the tray's stand-in) and its output in a file.
+class Launcher {
+  public:
+    Launcher(const fs::path& config, const fs::path& output) : output_(output) {
+        int input[2];
+        if (pipe(input) != 0) {
+            return;
+        }
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, input[0], STDIN_FILENO);
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        posix_spawn_file_actions_addclose(&actions, input[1]);
+        std::vector<std::string> env{"XDG_CONFIG_HOME=" + config.string(),
+                                     "QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1", "LANG=C.UTF-8"};
+        for (char** e = environ; *e != nullptr; ++e) {
+            const std::string entry(*e);
+            if (entry.rfind("XDG_CONFIG_HOME=", 0) != 0 && entry.rfind("LANG=", 0) != 0 &&
+                entry.rfind("LC_", 0) != 0) {
+                env.push_back(entry);
+            }
+        }
+        std::vector<char*> envp;
+        for (auto& entry : env) {
+            envp.push_back(entry.data());
+        }
+        envp.push_back(nullptr);
+        std::string program = OVRA_SETTINGS_LAUNCHER;
+        std::string flag = "--untrusted";
+        std::string trace = "--trace-keys";
+        char* argv[] = {program.data(), flag.data(), trace.data(), nullptr};
+        if (posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv, envp.data()) != 0) {
+            pid_ = 0;
+        }
+        posix_spawn_file_actions_destroy(&actions);
+        close(input[0]);
+        input_ = input[1];
+    }
+    ~Launcher() {
+        if (input_ >= 0) {
+            close(input_);
+        }
+        if (pid_ > 0) {
+            int status = 0;
+            if (waitpid(pid_, &status, WNOHANG) == pid_) {
+                ADD_FAILURE() << "the launcher ended early: "
+                              << (WIFSIGNALED(status)
+                                      ? "signal " + std::to_string(WTERMSIG(status))
+                                      : "exit " + std::to_string(WEXITSTATUS(status)));
+            } else {
+                kill(pid_, SIGTERM);
+                waitpid(pid_, nullptr, 0);
+            }
+        }
+    }
+    pid_t pid() const { return pid_; }
+    void command(const std::string& line) {
+        const std::string text = line + "\n";
+        ASSERT_EQ(write(input_, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    }
+    std::string output() const {
+        std::stringstream text;
+        text << std::ifstream(output_).rdbuf();
+        return text.str();
+    }
+    bool said(const std::string& line) const {
+        return testing::eventually(
+            [&] { return output().find("settings-launcher: " + line) != std::string::npos; });
+    }
+
+  private:
+    fs::path output_;
+    pid_t pid_ = 0;
+    int input_ = -1;
+};
+
+class SettingsDesktop : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (std::getenv("OVRA_DESKTOP") == nullptr) {
+            GTEST_SKIP() << "needs a desktop: run under scripts/with-desktop";
+        }
+        ASSERT_EQ(std::system("setxkbmap us"), 0);
+        dir_ = fs::path(std::getenv("XDG_RUNTIME_DIR")) / "ovra-settings-test";
+        fs::remove_all(dir_);
+        fs::create_directories(dir_ / "config" / "murmlark-ovra");
+        std::ofstream(settingsFile()) << R"({"overrides": {"app|AXButton|One": "pin",
+                                                            "app|AXButton|Two": "mute"}})";
+        auto layout = keyboard::KeyboardLayout::fromNames("us");
+        ASSERT_TRUE(layout.ok());
+        keys_ = std::make_unique<testing::TypedKeys>(std::move(layout).value());
+        launcher_ = std::make_unique<Launcher>(dir_ / "config", dir_ / "out.txt");
+        ASSERT_GT(launcher_->pid(), 0);
+        ASSERT_TRUE(launcher_->said("ready"));
+        auto workspace = x11::Workspace::open();
+        ASSERT_TRUE(workspace.ok());
+        workspace_ = std::move(workspace).value();
+        ASSERT_TRUE(windowIsActive()) << "the settings window did not become the active window";
+    }
+
+    bool windowIsActive() {
+        return testing::eventually([&] {
+            const auto active = workspace_->activeWindow();
+            return active && active->pid == launcher_->pid();
+        });
+    }
+    fs::path settingsFile() const {
+        return dir_ / "config" / "murmlark-ovra" / "ai.qeld.murmlark-ovra.json";
+    }
+    Json stored() const {
+        std::stringstream text;
+        text << std::ifstream(settingsFile()).rdbuf();
+        return Json::parse(text.str(), nullptr, false);
+    }
+    // Waits until the settings file holds `value` under `key`.
+    bool storedAs(const std::string& key, const Json& value) const {
+        return testing::eventually([&] {
+            const Json now = stored();
+            return now.is_object() && now.contains(key) && now[key] == value;
+        });
+    }
+    void tap(std::uint16_t key, int times = 1) {
+        for (int i = 0; i < times; ++i) {
+            keys_->tap(key);
+            settle();
+        }
+    }
+    void ctrl(std::uint16_t key) {
+        keys_->chord({testing::Keys::control, key});
+        settle();
+    }
+    // The app handles each key before the next arrives, as a person's typing allows.
+    static void settle() { usleep(120'000); }
+
+    fs::path dir_;
+    std::unique_ptr<testing::TypedKeys> keys_;
+    std::unique_ptr<Launcher> launcher_;
+    std::unique_ptr<x11::Workspace> workspace_;
+};
+
+namespace Key {
+inline constexpr std::uint16_t returnKey = 36, tab = 48, space = 49, escape = 53, left = 123,
+                               right = 124, down = 125, up = 126, comma = 43, one = 18, two = 19,
+                               three = 20, four = 21, five = 23, six = 22, seven = 26;
+}
+
+TEST_F(SettingsDesktop, EveryPaneByKeysWithASettingChangedInEach) {
+    // Home, before access is on: into the rows, down to the multilingual model, switched on.
+    tap(Key::right);
+    tap(Key::down);
+    tap(Key::right);
+    EXPECT_TRUE(storedAs("downloadMultilingual", true));
+    EXPECT_TRUE(launcher_->said("fetch multilingual"));
+
+    // Look: a toggle, then a slider.
+    ctrl(Key::two);
+    tap(Key::down, 4);  // appearance, theme, darkness, text size, pulse
+    tap(Key::right);
+    EXPECT_TRUE(storedAs("pulse", true));
+    tap(Key::up, 2);
+    tap(Key::left);
+    EXPECT_TRUE(storedAs("dimLevel", 0.73));
+
+    ctrl(Key::three);
+    tap(Key::space);
+    EXPECT_TRUE(storedAs("speak", true));
+
+    // Your choices: one removed by Return, then all after the question (declined first).
+    ctrl(Key::four);
+    tap(Key::returnKey);
+    EXPECT_TRUE(storedAs("overrides", Json{{"app|AXButton|Two", "mute"}}));
+    tap(Key::down);
+    tap(Key::returnKey);
+    tap(Key::returnKey);  // the focus starts on Cancel
+    tap(Key::returnKey);
+    tap(Key::right);
+    tap(Key::returnKey);
+    EXPECT_TRUE(storedAs("overrides", Json::object()));
+
+    ctrl(Key::five);
+    tap(Key::returnKey);
+    EXPECT_TRUE(launcher_->said("open settings universal-access"));
+
+    // Ctrl+, is the app's settings command: the General pane.
+    ctrl(Key::comma);
+    tap(Key::right);
+    tap(Key::down, 4);  // hotkey, find key, bird click, bird name, confirm
+    tap(Key::left);
+    EXPECT_TRUE(storedAs("confirm", false));
+
+    ctrl(Key::seven);
+    tap(Key::down);
+    tap(Key::tab);
+    tap(Key::returnKey);
+    EXPECT_TRUE(launcher_->said("read sidebar"));
+
+    tap(Key::escape);
+    EXPECT_TRUE(launcher_->said("closed"));
+    launcher_->command("show Look");
+    EXPECT_TRUE(windowIsActive());
+    EXPECT_TRUE(launcher_->said("ready"));
+    EXPECT_THAT(launcher_->output(), HasSubstr("focus: Look look.pulse On"));
+}
+
+// What a screen reader finds in the launcher's window: one line per object, its role, its
+// states and its name. Read with pyatspi, as Orca reads (property by property).
+constexpr const char* kReadTree = R"(
+import pyatspi, sys
+def walk(node, depth=0):
+    states = node.getState()
+    focused = "focused" if states.contains(pyatspi.STATE_FOCUSED) else "-"
+    print(node.getRoleName() + "\t" + focused + "\t" + node.name)
+    for i in range(min(node.childCount, 200)):
+        if depth < 20:
+            walk(node.getChildAtIndex(i), depth + 1)
+for app in pyatspi.Registry.getDesktop(0):
+    if app is not None and app.get_process_id() == int(sys.argv[1]):
+        walk(app)
+)";
+
+TEST_F(SettingsDesktop, ScreenReadersFindEveryStopWithItsRole) {
+    ctrl(Key::six);  // into General's first row
+    std::set<std::string> seen;
+    ASSERT_TRUE(testing::eventually([&] {
+        const std::string command = "/usr/bin/python3 -c '" + std::string(kReadTree) + "' " +
+                                    std::to_string(launcher_->pid());
+        FILE* pipe = popen(command.c_str(), "r");
+        if (pipe == nullptr) {
+            return false;
+        }
+        seen.clear();
+        char line[4096];
+        while (fgets(line, sizeof line, pipe) != nullptr) {
+            std::string text(line);
+            seen.insert(text.substr(0, text.find_last_not_of('\n') + 1));
+        }
+        pclose(pipe);
+        return seen.size() > 30;
+    }));
+    for (const char* pane :
+         {"Home", "Look", "Voice", "Your choices", "Desktop accessibility", "Instructions"}) {
+        EXPECT_THAT(seen, Contains("page tab\t-\t" + std::string(pane))) << pane;
+    }
+    EXPECT_THAT(seen, Contains("page tab\t-\tGeneral"));
+    // The focused stop holds the keyboard focus, so a screen reader hears it.
+    EXPECT_THAT(seen, Contains("combo box\tfocused\tSimplify with, Alt Space"));
+    EXPECT_THAT(seen, Contains("check box\t-\tAsk again before pay, send or delete"));
+    EXPECT_THAT(seen, Contains("slider\t-\tMost ovras at once, 5"));
+    EXPECT_THAT(seen, Contains("push button\t-\tCheck for updates now"));
+    for (const auto& line : seen) {
+        const bool stop = line.rfind("page tab", 0) == 0 || line.rfind("push button", 0) == 0 ||
+                          line.rfind("check box", 0) == 0 || line.rfind("combo box", 0) == 0 ||
+                          line.rfind("slider", 0) == 0;
+        if (stop) {
+            EXPECT_NE(line.back(), '\t') << "a stop without a name: " << line;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace ovra
