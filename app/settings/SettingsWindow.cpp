@@ -124,6 +124,7 @@ void replaceSlot(QVBoxLayout* column, QWidget*& slot, std::string& slotKey, std:
     if (!slotKey.empty()) {
         slot = make();
         column->insertWidget(index, slot);
+        slot->show();  // now, not on the next turn: the layout counts shown widgets
     }
 }
 
@@ -245,12 +246,13 @@ void SettingsWindow::refresh() {
     dark_ = appearanceIsDark();
     sidebar_->setState(pane, dashboard.focusID(), viewScale(), dark_);
     rebuildContent(sections);
-    // Size the column for its new content now (the scroll area asks its height for the width),
-    // so that the focused row's place is known before the scroll.
-    scroll_->setWidgetResizable(true);
-    if (QLayout* layout = scroll_->widget()->layout()) {
-        layout->activate();
+    // Size the column for its new content now, so that the focused row's place is known before
+    // the scroll: the inner layouts first (each tells its parent its new height for a width),
+    // then the scroll area asks the column's height for its width.
+    for (QWidget* level : {static_cast<QWidget*>(sections_), column_, scroll_->widget()}) {
+        level->layout()->activate();
     }
+    scroll_->setWidgetResizable(true);
     update();
     focusStopWidget();
     const bool moved = scrolledTo_ != dashboard.focusID();

@@ -6,6 +6,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+#include "app/settings/DesktopAppNames.h"
 #include "app/settings/tests/FakeDashboard.h"
 
 namespace ovra {
@@ -268,6 +273,35 @@ TEST(GeneralPane, ShortcutsSlidersCountsAndUpdates) {
                 ElementsAre("check", "install", "web https://qeld.ai/download/ovra", "uninstall"));
     EXPECT_THAT(d.dialogs.asked, ElementsAre("credits"));
     EXPECT_TRUE(d.row("gen.uninstall", OvraPane::general).destructive);
+}
+
+}  // namespace
+}  // namespace ovra
+
+namespace ovra {
+namespace {
+
+TEST(DesktopAppNames, TheDesktopFilesNameInTheUsersLanguageElseTheKey) {
+    EXPECT_THAT(DesktopAppNames::languagesOf("de_DE.UTF-8@euro"),
+                ElementsAre("de_DE@euro", "de_DE", "de@euro", "de"));
+    EXPECT_THAT(DesktopAppNames::languagesOf("C.UTF-8"), IsEmpty());
+    const auto folder = std::filesystem::temp_directory_path() / "ovra-app-names";
+    std::filesystem::create_directories(folder / "applications");
+    std::ofstream(folder / "applications" / "org.gnome.TextEditor.desktop")
+        << "[Desktop Action new]\nName=New Window\n[Desktop Entry]\nName=Text Editor\n"
+           "Name[de]=Texteditor\n";
+    const std::map<std::string, std::string> env{{"XDG_DATA_HOME", folder.string()},
+                                                 {"XDG_DATA_DIRS", "/nonexistent"},
+                                                 {"LANG", "de_AT.UTF-8"}};
+    DesktopAppNames names([&](const char* name) -> std::optional<std::string> {
+        const auto it = env.find(name);
+        return it == env.end() ? std::nullopt : std::optional(it->second);
+    });
+    EXPECT_EQ(names.name("org.gnome.TextEditor"), "Texteditor");
+    EXPECT_EQ(names.name("com.example.Gone"), "com.example.Gone");
+    EXPECT_EQ(names.name("../applications/org.gnome.TextEditor"),
+              "../applications/org.gnome.TextEditor");
+    std::filesystem::remove_all(folder);
 }
 
 }  // namespace

@@ -4,17 +4,21 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QImage>
+#include <QScrollArea>
 #include <QTest>
 #include <QTimer>
 #include <cstdlib>
 
 #include "app/settings/SettingsWindowHost.h"
 #include "app/settings/tests/FakeDashboard.h"
+#include "app/settings/views/HomeHeaderView.h"
 #include "app/settings/views/SettingsPaint.h"
 #include "platform/announcer/Announcer.h"
+#include "platform/keyboard/KeyboardLayout.h"
 #include "platform/scheduler/ManualScheduler.h"
 
 namespace ovra {
@@ -90,7 +94,7 @@ TEST_F(SettingsWindowKeys, PanesRowsAToggleASliderAndTheConfirmDialog) {
     ConfirmDialog* dialog = host_->shownDialog();
     ASSERT_NE(dialog, nullptr);
     QTest::keyClick(dialog->windowHandle(), Qt::Key_Return);
-    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(host_->shownDialog(), nullptr);  // answered: closed
     EXPECT_EQ(d_.stored("overrides").size(), 1u);
     key(Qt::Key_Return);
     dialog = host_->shownDialog();
@@ -132,6 +136,68 @@ TEST_F(SettingsWindowTest, TheConfirmDialogInBothForms) {
         QTest::keyClick(dialog->windowHandle(), Qt::Key_Right);
         QTest::keyClick(dialog->windowHandle(), Qt::Key_Escape);
     }));
+}
+
+TEST_F(SettingsWindowTest, ARebuildKeepsTheFocusedRowInViewAndAScreenReaderPicksPanes) {
+    SettingsWindow& window = *host_->window();
+    window.resize(900, 600);
+    host_->showDashboard(OvraPane::general);
+    d_.dashboard.setFocusID("gen.uninstall");
+    window.refresh();
+    QTest::qWait(250);  // the scroll to a new focus is animated
+    auto* scroll = window.findChild<QScrollArea*>();
+    const auto inView = [&] {
+        QWidget* row = window.stopWidget("gen.uninstall");
+        const int top = row->mapTo(scroll->viewport(), QPoint()).y();
+        return top >= 0 && top + row->height() <= scroll->viewport()->height();
+    };
+    EXPECT_TRUE(inView());
+    // A row appears above (an update was found): the pane is laid out anew.
+    d_.controller.update.available = OvraUpdates::Manifest{"0.2.0", "https://qeld.ai/a"};
+    host_->stateChanged();
+    QApplication::processEvents();
+    EXPECT_TRUE(inView());
+
+    // The sidebar entry's default action shows its pane and focuses it, as a click does.
+    QAccessibleInterface* entry =
+        QAccessible::queryAccessibleInterface(window.stopWidget("pane.Voice"));
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(entry->role(), QAccessible::PageTab);
+    QAccessibleActionInterface* actions = entry->actionInterface();
+    ASSERT_NE(actions, nullptr);
+    actions->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(d_.dashboard.pane(), OvraPane::voice);
+    EXPECT_EQ(d_.dashboard.focusID(), "pane.Voice");
+}
+
+TEST(HomeHeader, ALongTileValueWrapsAndTheTileGrows) {
+    HomeHeaderView::Content content{"Good morning", HomeHeaderModel::hero(0, 0, "Alt Space"),
+                                    HomeHeaderModel::tiles(true, {}, "Alt Space", false)};
+    const HomeHeaderView shortValue(content, 1.0, false);
+    content.tiles[1].value = "Integrierte Regeln zum Hervorheben, ohne das Modell auf dem Gerät";
+    const HomeHeaderView longValue(content, 1.0, false);
+    EXPECT_GT(longValue.heightForWidth(700), shortValue.heightForWidth(700));
+}
+
+TEST(SettingsKeyInput, KeysByPositionAndDigitsAtEitherLevel) {
+    auto french = keyboard::KeyboardLayout::fromNames("fr");
+    ASSERT_TRUE(french.ok());
+    // AZERTY's first digit key types "&" plain and "1" with Shift: Ctrl with it picks pane 1.
+    const QKeyEvent ampersand(QEvent::KeyPress, Qt::Key_Ampersand, Qt::ControlModifier, 10, 0, 0,
+                              "&");
+    const auto key = SettingsKeyInput::from(ampersand, &french.value());
+    ASSERT_TRUE(key.has_value());
+    EXPECT_EQ(key->keyCode, 18);
+    EXPECT_EQ(key->characters, "&");
+    EXPECT_EQ(key->digit, 1);
+    EXPECT_TRUE(key->command);
+    const QKeyEvent backtab(QEvent::KeyPress, Qt::Key_Backtab, Qt::ShiftModifier);
+    const auto tab = SettingsKeyInput::from(backtab, nullptr);
+    ASSERT_TRUE(tab.has_value());
+    EXPECT_EQ(tab->keyCode, 48);
+    EXPECT_TRUE(tab->shift);
+    const QKeyEvent shiftAlone(QEvent::KeyPress, Qt::Key_Shift, Qt::ShiftModifier);
+    EXPECT_FALSE(SettingsKeyInput::from(shiftAlone, nullptr).has_value());
 }
 
 // Whether the pixel is within a small distance of the colour.

@@ -51,6 +51,7 @@ void OvraSectionsView::setSections(const std::vector<OvraSection>& sections,
                 kicker->setContentsMargins(static_cast<int>(4 + SettingsPaint::kRingReach), 0, 4,
                                            0);
                 layout_->addWidget(kicker);
+                kicker->show();  // now, not on the next turn: the layout counts shown widgets
                 layout_->addSpacing(3);
             }
             for (std::size_t i = 0; i < section.rows.size(); ++i) {
@@ -59,6 +60,7 @@ void OvraSectionsView::setSections(const std::vector<OvraSection>& sections,
                         &OvraSectionsView::focusRequested);
                 connect(view, &OvraRowView::acted, this, &OvraSectionsView::acted);
                 layout_->addWidget(view);
+                view->show();
                 rows_.push_back(view);
             }
         }

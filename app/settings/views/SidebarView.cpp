@@ -172,6 +172,7 @@ void SidebarView::setState(OvraPane shown, const std::optional<std::string>& foc
         }
         title_ = new SidebarTitle(scale, dark, this);
         column->insertWidget(0, title_);
+        title_->show();
         const int pad = static_cast<int>(14 * scale - SettingsPaint::kRingReach);
         column->setContentsMargins(pad, static_cast<int>(14 * scale), pad,
                                    static_cast<int>(14 * scale));
