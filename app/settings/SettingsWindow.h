@@ -80,6 +80,8 @@ class SettingsWindow final : public QWidget {
     // The widget of a stop ("pane.Look", "look.dim"); none when it is not shown.
     QWidget* stopWidget(const std::string& id) const;
     PaneContext context() const;
+    // The window's announcer (also for the updater's messages).
+    announcer::Announcer& announcer() { return *services_.announcer; }
     // The last pointer location the window's hovers compare with; its dialogs share it.
     HoverIntent& hover() { return hover_; }
 

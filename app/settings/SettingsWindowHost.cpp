@@ -105,6 +105,12 @@ void SettingsWindowHost::stateChanged() {
     }
 }
 
+void SettingsWindowHost::announce(std::string_view text, announcer::AnnouncementPriority priority) {
+    if (window_) {
+        window_->announcer().announce(text, priority);
+    }
+}
+
 ConfirmDialog::Services SettingsWindowHost::dialogServices() const {
     ConfirmDialog::Services services;
     services.hover = window_ ? &window_->hover() : nullptr;

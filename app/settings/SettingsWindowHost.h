@@ -11,10 +11,12 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "app/settings/ConfirmDialog.h"
 #include "app/settings/DashboardController.h"
 #include "app/settings/SettingsWindow.h"
+#include "platform/announcer/Announcer.h"
 
 namespace ovra {
 
@@ -43,6 +45,10 @@ class SettingsWindowHost final : public DashboardDialogs {
     SettingsWindow* window() const { return window_.get(); }
     // The controller's state changed (permission, hotkeys, model, updater): redraw.
     void stateChanged();
+
+    // An announcement on the settings window, such as the updater's messages (medium priority);
+    // nothing before the window exists.
+    void announce(std::string_view text, announcer::AnnouncementPriority priority);
 
     // The confirm dialog's modal form over the window (removing the app): the answer.
     bool confirmModally(ConfirmModel model);

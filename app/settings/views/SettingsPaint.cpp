@@ -4,11 +4,12 @@
 #include <QFontMetricsF>
 #include <QLinearGradient>
 #include <QPainter>
-#include <QPainterPath>
 #include <array>
 #include <cmath>
 #include <optional>
 #include <utility>
+
+#include "app/shell/MenuBarIcon.h"
 
 namespace ovra {
 
@@ -99,21 +100,6 @@ const QString& iconFamily() {
     return family;
 }
 
-// The Murmlark: a small bird in flight, drawn in a unit square.
-QPainterPath birdPath() {
-    QPainterPath path;
-    path.moveTo(0.06, 0.52);
-    path.cubicTo(0.22, 0.30, 0.40, 0.30, 0.50, 0.48);  // left wing
-    path.cubicTo(0.60, 0.26, 0.80, 0.20, 0.96, 0.32);  // right wing
-    path.cubicTo(0.80, 0.34, 0.68, 0.44, 0.62, 0.58);
-    path.cubicTo(0.60, 0.72, 0.48, 0.80, 0.36, 0.76);  // body
-    path.lineTo(0.22, 0.84);                           // tail
-    path.lineTo(0.28, 0.70);
-    path.cubicTo(0.22, 0.60, 0.14, 0.56, 0.06, 0.52);
-    path.closeSubpath();
-    return path;
-}
-
 }  // namespace
 
 QString qs(std::string_view text) {
@@ -200,12 +186,11 @@ void symbol(QPainter& painter, std::string_view name, const QRectF& box, const Q
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     if (name == "bird") {
+        // The app's own bird, as the tray and the home island draw it.
         const qreal side = std::min({box.width(), box.height(), pixelSize * 1.2});
-        painter.translate(box.center().x() - side / 2, box.center().y() - side / 2);
-        painter.scale(side, side);
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(color);
-        painter.drawPath(birdPath());
+        MenuBarIcon::paintBird(
+            painter, QRectF(box.center().x() - side / 2, box.center().y() - side / 2, side, side),
+            color, QColor(Qt::transparent));
     } else if (const auto point = codePoint(name); point && !iconFamily().isEmpty()) {
         QFont font(iconFamily());
         font.setPixelSize(std::max(1, static_cast<int>(std::lround(pixelSize))));

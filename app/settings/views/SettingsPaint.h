@@ -57,8 +57,8 @@ void drawWrapped(QPainter& painter, const QRectF& rect, const QString& text, con
                  const QColor& color, Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignTop);
 
 // The symbol of a row or pane by its name (the names the panes use, such as "gearshape"),
-// centred in `box` at `pixelSize`. The bird is drawn; the others come from the Material
-// Design Icons font. An unknown name, or a missing font, draws nothing.
+// centred in `box` at `pixelSize`. The bird is the app's own drawing; the others come from the
+// Material Design Icons font. An unknown name, or a missing font, draws nothing.
 void symbol(QPainter& painter, std::string_view name, const QRectF& box, const QColor& color,
             qreal pixelSize);
 // Whether a symbol of this name can be drawn.
