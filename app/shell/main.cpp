@@ -19,6 +19,8 @@
 #include "app/diagnostics/RunningApps.h"
 #include "app/model/ClassifierLoading.h"
 #include "app/model/ModelSupervisor.h"
+#include "app/shell/BubbleDesktop.h"
+#include "app/shell/IslandWindow.h"
 #include "app/shell/LaunchFlags.h"
 #include "app/shell/ShellApp.h"
 #include "app/shell/SingleInstance.h"
@@ -200,6 +202,22 @@ int runApp(int argc, char** argv, const LaunchPlan& plan) {
         instance->setShowHome([&shell] { shell.showHome(); });
     }
     shell.start();
+
+    // The on-screen button (shown when "showBubble" is on): a click is the button's press.
+    Preferences& prefs = settings->preferences();
+    BubbleController bubble(desktopBubbleServices(
+        scheduler, [] { return false; },
+        [&prefs] { return prefs.appearance() == OvraAppearance::dark; }));
+    bubble.install(
+        prefs,
+        [](const Rect& button) { return menuBarLanding(button, IslandWindow::islandScreens()); },
+        [&controller] { controller.ovraButtonPressed(); });
+    prefs.onChange([&bubble, &scheduler](Preference changed) {
+        if (changed == Preference::showBubble || changed == Preference::bubblePlace ||
+            changed == Preference::bubbleSize || changed == Preference::flightTrail) {
+            scheduler.after(0, [&bubble] { bubble.refresh(); });
+        }
+    });
     return QApplication::exec();
 }
 

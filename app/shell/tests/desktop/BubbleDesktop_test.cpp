@@ -1,8 +1,8 @@
-// The on-screen button and the permission guide in the virtual desktop: the button shows over
-// Chromium, above it on every desktop, out of the taskbar and cut round without a compositing
-// manager, and its click reaches the handler while Chromium stays in front and is read; the
-// trail flies only with a compositing manager; the guide turns the accessibility bus on, opens
-// the desktop's settings before stepping back, and the app then reads a Chromium started after.
+// The on-screen button and the permission guide in the virtual desktop. The app's button shows
+// over Chromium, above it on every desktop, out of the taskbar and cut round without a
+// compositing manager, and a click on it opens the overlay over Chromium; the trail flies only
+// with a compositing manager; the guide turns the accessibility bus on and opens the desktop's
+// settings before stepping back, and a Chromium started then is read.
 
 #include <fcntl.h>
 #include <gmock/gmock.h>
@@ -13,8 +13,6 @@
 #include <QImage>
 #include <filesystem>
 #include <fstream>
-#include <functional>
-#include <regex>
 #include <sstream>
 
 #include "platform/atspi/tests/desktop/LaunchedApp.h"
@@ -41,45 +39,39 @@ std::string output(const std::string& command) {
     return out;
 }
 
-std::vector<int> numbers(const std::string& line) {
-    std::vector<int> out;
-    std::istringstream in(line.substr(line.find(' ') + 1));
-    for (int n = 0; in >> n;) {
-        out.push_back(n);
-    }
-    return out;
-}
-
-// The harness with a pipe to its input and its output in a file.
-class Harness {
+// A program of ours with a pipe to its input, its output in a file of its own folder (which is
+// also its XDG_CONFIG_HOME).
+class Program {
   public:
-    explicit Harness(std::vector<std::string> arguments) {
+    explicit Program(std::vector<std::string> argv, const std::string& settings = "{}") {
         signal(SIGPIPE, SIG_IGN);
         char pattern[] = "/tmp/ovra-bubble.XXXXXX";
         folder_ = mkdtemp(pattern);
-        arguments.insert(arguments.begin(), OVRA_BUBBLE_HARNESS);
-        std::vector<char*> argv;
-        for (auto& a : arguments) {
-            argv.push_back(a.data());
+        fs::create_directories(folder_ / "murmlark-ovra");
+        std::ofstream(folder_ / "murmlark-ovra/ai.qeld.murmlark-ovra.json") << settings;
+        setenv("XDG_CONFIG_HOME", folder_.c_str(), 1);
+        std::vector<char*> args;
+        for (auto& a : argv) {
+            args.push_back(a.data());
         }
-        argv.push_back(nullptr);
+        args.push_back(nullptr);
         int in[2];
-        if (pipe(in) != 0) {
-            return;
-        }
+        [[maybe_unused]] const int piped = pipe(in);
         posix_spawn_file_actions_t files;
         posix_spawn_file_actions_init(&files);
         posix_spawn_file_actions_adddup2(&files, in[0], STDIN_FILENO);
         posix_spawn_file_actions_addopen(&files, STDOUT_FILENO, (folder_ / "out").c_str(),
                                          O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn(&pid_, argv[0], &files, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_adddup2(&files, STDOUT_FILENO, STDERR_FILENO);
+        posix_spawn(&pid_, args[0], &files, nullptr, args.data(), environ);
         posix_spawn_file_actions_destroy(&files);
         close(in[0]);
         input_ = in[1];
     }
-    ~Harness() {
+    ~Program() {
         send("quit");
         close(input_);
+        kill(pid_, SIGTERM);
         if (!eventually([this] { return waitpid(pid_, nullptr, WNOHANG) == pid_; }, 5)) {
             kill(pid_, SIGKILL);
             waitpid(pid_, nullptr, 0);
@@ -89,15 +81,15 @@ class Harness {
     void send(const std::string& line) {
         [[maybe_unused]] auto n = write(input_, (line + "\n").data(), line.size() + 1);
     }
-    // The first line starting with `prefix` after the `skip` earlier ones; "" when none came.
-    std::string line(const std::string& prefix, int skip = 0, double seconds = 30) {
+    // The `skip`+1st line holding `text`; "" when none came within `seconds`.
+    std::string line(const std::string& text, int skip = 0, double seconds = 30) {
         std::string found;
         eventually(
             [&] {
                 std::ifstream in(folder_ / "out");
                 int seen = 0;
                 for (std::string l; std::getline(in, l);) {
-                    if (l.rfind(prefix, 0) == 0 && seen++ == skip) {
+                    if (l.find(text) != std::string::npos && seen++ == skip) {
                         found = l;
                         return true;
                     }
@@ -115,9 +107,9 @@ class Harness {
     int input_ = -1;
 };
 
-void click(int x, int y) {
-    std::system(
-        ("xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) + " click 1").c_str());
+QImage screenshot(const fs::path& file) {
+    std::system(("import -window root '" + file.string() + "'").c_str());
+    return QImage(QString::fromStdString(file.string()));
 }
 
 bool chromiumInFront() {
@@ -125,22 +117,24 @@ bool chromiumInFront() {
            std::string::npos;
 }
 
-TEST(BubbleDesktop, TheButtonShowsOverChromiumAndItsClickReachesTheHandler) {
+TEST(BubbleDesktop, TheButtonShowsOverChromiumAndItsClickOpensTheOverlay) {
     auto chromium = LaunchedApp::chromium(testing::fixtureUrl("news.html"));
     ASSERT_TRUE(eventually(chromiumInFront, 60)) << "Chromium never came to the front";
-    Harness harness({"--place", "leftMiddle"});
-    const std::vector<int> b = numbers(harness.line("button"));
-    ASSERT_EQ(b.size(), 4u);
-    EXPECT_EQ(b[0], 0);  // against the left edge, 96 pixels, in the middle
-    EXPECT_EQ(b[2], 96);
-    EXPECT_EQ(b[1], 512 - 48);
+    Program app({OVRA_APP},
+                R"({"hotkey": "ctrl-opt-space", "showBubble": true, "bubblePlace": "leftMiddle"})");
+    ASSERT_FALSE(app.line("opens the overlay").empty());
 
-    // Where the window manager put it, and what it was told of it.
-    const std::string info = output("xwininfo -name 'Murmlark Ovra button'");
-    EXPECT_THAT(info, HasSubstr("Absolute upper-left X:  " + std::to_string(b[0])));
-    EXPECT_THAT(info, HasSubstr("Absolute upper-left Y:  " + std::to_string(b[1])));
-    const std::string props =
-        output("xprop -name 'Murmlark Ovra button' _NET_WM_STATE _NET_WM_DESKTOP WM_HINTS");
+    // Against the left edge, 96 pixels, in the middle, as the window manager was told.
+    const std::string name = "-name 'Murmlark Ovra button — Murmlark Ovra'";
+    ASSERT_TRUE(eventually(
+        [&] { return output("xwininfo " + name).find("IsViewable") != std::string::npos; }, 20));
+    const std::string info = output("xwininfo " + name);
+    EXPECT_THAT(info, HasSubstr("Absolute upper-left X:  0\n"));
+    EXPECT_THAT(info, HasSubstr("Absolute upper-left Y:  464\n"));
+    EXPECT_THAT(info, HasSubstr("Width: 96\n"));
+    std::string id;
+    std::istringstream(info.substr(info.find("Window id: ") + 11)) >> id;
+    const std::string props = output("xprop -id " + id + " _NET_WM_STATE _NET_WM_DESKTOP WM_HINTS");
     for (const char* state : {"ABOVE", "SKIP_TASKBAR", "SKIP_PAGER"}) {
         EXPECT_THAT(props, HasSubstr(std::string("_NET_WM_STATE_") + state));
     }
@@ -148,61 +142,55 @@ TEST(BubbleDesktop, TheButtonShowsOverChromiumAndItsClickReachesTheHandler) {
     EXPECT_THAT(props, HasSubstr("_NET_WM_DESKTOP(CARDINAL) = 4294967295"));
     EXPECT_THAT(props, HasSubstr("Client accepts input or input focus: False"));
 
-    // Over Chromium: the dark disc, and the page through the padding (cut round, no compositor).
-    const fs::path shot = harness.folder() / "screen.png";
-    std::system(("import -window root '" + shot.string() + "'").c_str());
-    const QImage screen(QString::fromStdString(shot.string()));
-    const QColor disc = screen.pixelColor(b[0] + 40, b[1] + 20);
-    const QColor padding = screen.pixelColor(b[0] + 93, b[1] + 48);
-    EXPECT_LT(disc.lightness(), 40);
-    EXPECT_GT(padding.lightness(), 200) << "the page should show beside the button";
-    std::system(("cp '" + shot.string() + "' /tmp/ovra-bubble-over-chromium.png").c_str());
+    // Over the page: the dark disc, and the page through the padding (cut round).
+    const fs::path shot = fs::temp_directory_path() / "ovra-bubble-over-chromium.png";
+    QImage screen = screenshot(shot);
+    EXPECT_LT(screen.pixelColor(40, 464 + 20).lightness(), 40);
+    EXPECT_GT(screen.pixelColor(93, 464 + 48).lightness(), 200) << "see " << shot;
+    EXPECT_GT(screen.pixelColor(1000, 700).lightness(), 200);
 
-    click(b[0] + 40, b[1] + 48);
-    EXPECT_EQ(harness.line("clicked"), "clicked");
-    const std::string front = harness.line("front");
-    EXPECT_THAT(front, HasSubstr("front Chromium"));
-    EXPECT_GT(std::atoi(front.substr(front.rfind(' ') + 1).c_str()), 3) << front;
-    EXPECT_TRUE(chromiumInFront()) << "the button must not take the focus";
+    // A click: the overlay dims Chromium's page.
+    std::system("xdotool mousemove 40 512 click 1");
+    EXPECT_TRUE(
+        eventually([&] { return screenshot(shot).pixelColor(1000, 700).lightness() < 100; }, 15))
+        << app.line("murmlark-ovra");
+    std::system("xdotool key Escape");
 }
 
 TEST(BubbleDesktop, TheTrailFliesOnlyWithACompositingManager) {
-    Harness harness({"--place", "rightBottom"});
-    ASSERT_FALSE(harness.line("button").empty());
+    Program harness({OVRA_BUBBLE_HARNESS});
+    ASSERT_FALSE(harness.line("ready").empty());
     harness.send("fly");
     harness.send("state");
     EXPECT_EQ(harness.line("state"), "state button=1 trail=0");
     auto compositor = LaunchedApp::start({"xcompmgr"});
     int asked = 1;
-    const bool flew = eventually(
-        [&] {
-            harness.send("fly");
-            harness.send("state");
-            return harness.line("state", asked++, 5) == "state button=1 trail=1";
-        },
-        20);
-    ASSERT_TRUE(flew) << "no trail with a compositing manager";
-    EXPECT_TRUE(eventually(
-        [&] {
-            harness.send("state");
-            return harness.line("state", asked++, 5) == "state button=1 trail=0";
-        },
-        10));
+    auto trailShows = [&](bool shows) {
+        return eventually(
+            [&] {
+                harness.send(shows ? "fly" : "");
+                harness.send("state");
+                return harness.line("state", asked++, 5) ==
+                       std::string("state button=1 trail=") + (shows ? "1" : "0");
+            },
+            20);
+    };
+    EXPECT_TRUE(trailShows(true)) << "no trail with a compositing manager";
+    EXPECT_TRUE(trailShows(false)) << "the trail stays";
 }
 
 TEST(BubbleDesktop, TheGuideTurnsAccessibilityOnAndChromiumIsReadThen) {
-    auto setEnabled = [](const char* on) {
-        std::system((std::string("dbus-send --session --print-reply --dest=org.a11y.Bus "
-                                 "/org/a11y/bus org.freedesktop.DBus.Properties.Set "
-                                 "string:org.a11y.Status string:IsEnabled variant:boolean:") +
-                     on + " >/dev/null")
-                        .c_str());
+    auto setEnabled = [](const std::string& on) {
+        return "dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus "
+               "org.freedesktop.DBus.Properties." +
+               (on.empty() ? "Get string:org.a11y.Status string:IsEnabled"
+                           : "Set string:org.a11y.Status string:IsEnabled variant:boolean:" + on);
     };
     struct Restore {
-        std::function<void(const char*)> set;
-        ~Restore() { set("true"); }
-    } restore{setEnabled};
-    setEnabled("false");
+        std::string command;
+        ~Restore() { std::system(command.c_str()); }
+    } restore{setEnabled("true")};
+    output(setEnabled("false"));
 
     // GNOME's settings app, standing in: it notes that it was asked for.
     char pattern[] = "/tmp/ovra-settings.XXXXXX";
@@ -213,21 +201,21 @@ TEST(BubbleDesktop, TheGuideTurnsAccessibilityOnAndChromiumIsReadThen) {
     const std::string path = std::getenv("PATH");
     setenv("PATH", (bin.string() + ":" + path).c_str(), 1);
     setenv("XDG_CURRENT_DESKTOP", "GNOME", 1);
-    Harness harness({"--guide"});
+    Program harness({OVRA_BUBBLE_HARNESS, "--guide"});
     setenv("PATH", path.c_str(), 1);
 
     EXPECT_EQ(harness.line("trusted"), "trusted 0");
-    const std::vector<int> g = numbers(harness.line("guide"));
-    ASSERT_EQ(g.size(), 4u);
-    click(g[0] + g[2] / 2, g[1] + g[3] / 2);
+    std::istringstream guide(harness.line("guide").substr(6));
+    int x = 0, y = 0, width = 0, height = 0;
+    ASSERT_TRUE(guide >> x >> y >> width >> height);
+    std::system(("xdotool mousemove " + std::to_string(x + width / 2) + " " +
+                 std::to_string(y + height / 2) + " click 1")
+                    .c_str());
     EXPECT_EQ(harness.line("windows back"), "windows back");
     EXPECT_TRUE(eventually([&] { return fs::exists(bin / "asked"); }, 10));
     EXPECT_EQ(harness.line("trusted", 1), "trusted 1");
     EXPECT_THAT(harness.line("announce"), HasSubstr("Accessibility access is on."));
-    EXPECT_THAT(output("dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus "
-                       "org.freedesktop.DBus.Properties.Get string:org.a11y.Status "
-                       "string:IsEnabled"),
-                HasSubstr("boolean true"));
+    EXPECT_THAT(output(setEnabled("")), HasSubstr("boolean true"));
 
     // A Chromium started now, without being told to expose its pages, is read.
     auto chromium = LaunchedApp::chromium(testing::fixtureUrl("news.html"), false);
