@@ -1,5 +1,6 @@
 #include "app/shell/FlightTrailWindow.h"
 
+#include <QAccessibleWidget>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPainterPath>
@@ -39,6 +40,24 @@ void strokeGlow(QPainter& painter, const QPainterPath& path, const QColor& color
     }
 }
 
+// The trail is decoration: screen readers are told it is not there to be read.
+class Unseen final : public QAccessibleWidget {
+  public:
+    explicit Unseen(QWidget* widget) : QAccessibleWidget(widget, QAccessible::NoRole) {}
+    QAccessible::State state() const override {
+        QAccessible::State state = QAccessibleWidget::state();
+        state.invisible = true;
+        return state;
+    }
+};
+
+// Qt's accessibility cache owns what a factory makes.
+QAccessibleInterface* unseenTrail(const QString& className, QObject* object) {
+    return className == QLatin1String(FlightTrailWindow::staticMetaObject.className())
+               ? new Unseen(static_cast<QWidget*>(object))
+               : nullptr;
+}
+
 }  // namespace
 
 FlightTrailWindow::FlightTrailWindow(Scheduler& scheduler, std::function<bool()> dark)
@@ -48,6 +67,8 @@ FlightTrailWindow::FlightTrailWindow(Scheduler& scheduler, std::function<bool()>
       scheduler_(scheduler),
       dark_(std::move(dark)),
       compositor_(std::make_unique<CompositorWatch>()) {
+    static const bool unseen = (QAccessible::installFactory(unseenTrail), true);
+    (void)unseen;
     setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_TransparentForMouseEvents);

@@ -206,7 +206,11 @@ int runApp(int argc, char** argv, const LaunchPlan& plan) {
     // The on-screen button (shown when "showBubble" is on): a click is the button's press.
     Preferences& prefs = settings->preferences();
     BubbleController bubble(desktopBubbleServices(
-        scheduler, [] { return false; },
+        scheduler,
+        [&desktopSettings] {
+            return desktopSettings.boolean("org.gnome.desktop.interface", "enable-animations") ==
+                   false;
+        },
         [&prefs] { return prefs.appearance() == OvraAppearance::dark; }));
     bubble.install(
         prefs,
