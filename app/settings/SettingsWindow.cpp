@@ -24,6 +24,7 @@
 #include "app/settings/views/OvraSectionsView.h"
 #include "app/settings/views/SettingsPaint.h"
 #include "app/settings/views/SidebarView.h"
+#include "app/shell/PermissionGuideView.h"
 #include "core/OvraText.h"
 #include "platform/announcer/AccessibleAnnouncer.h"
 #include "platform/desktopsettings/DesktopSettings.h"
@@ -311,6 +312,10 @@ void SettingsWindow::rebuildContent(const std::vector<OvraSection>& sections) {
                 }
             });
             return inset(view, column_);
+        });
+    } else if (pane == OvraPane::home && services_.guide != nullptr) {
+        replaceSlot(columnLayout_, header_, headerKey_, look + "guide", headerAt, [&] {
+            return inset(new PermissionGuideView(*services_.guide, s, dark, nullptr), column_);
         });
     } else {
         const std::string title =

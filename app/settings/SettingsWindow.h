@@ -32,6 +32,7 @@ namespace ovra {
 
 class Scheduler;
 class DesktopAccessibilityStatus;
+class PermissionGuide;
 class SidebarView;
 class OvraSectionsView;
 
@@ -58,6 +59,8 @@ struct SettingsWindowServices {
     std::function<void()> settingsCommand;
     // After the window closed (hid).
     std::function<void()> closed;
+    // Shown in place of the Home pane's header while access is missing; none: a title there.
+    PermissionGuide* guide = nullptr;
 };
 
 class SettingsWindow final : public QWidget {

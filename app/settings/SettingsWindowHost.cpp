@@ -54,6 +54,7 @@ void SettingsWindowHost::create() {
                                     config_.scheduler};
     services.keyboardLayout = config_.keyboardLayout;
     services.announcer = config_.announcer;
+    services.guide = config_.guide;
     if (config_.traceKeys) {
         services.trace = [this](const std::string& line) { trace(line); };
     }

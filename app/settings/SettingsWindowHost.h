@@ -33,6 +33,7 @@ class SettingsWindowHost final : public DashboardDialogs {
         std::function<int()> hour;     // for the greeting; the local clock when absent
         std::string fullName;          // the user's full name; read from the system when empty
         announcer::Announcer* announcer = nullptr;  // tests; the window's own when none
+        PermissionGuide* guide = nullptr;  // on Home while access is missing; a title when none
     };
 
     explicit SettingsWindowHost(Config config);

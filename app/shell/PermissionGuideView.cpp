@@ -145,6 +145,8 @@ PermissionGuideView::PermissionGuideView(PermissionGuide& guide, double scale, b
     button_->setMinimumWidth(button_->fontMetrics().horizontalAdvance(button_->text()) +
                              px(40 * scale));
     button_->setDefault(true);
+    // Keys belong to the host window (its own stops lead to the same action).
+    button_->setFocusPolicy(Qt::NoFocus);
     connect(button_, &QPushButton::clicked, this, [this] { guide_.turnOn(); });
     column->addWidget(button_, 0, Qt::AlignLeft);
 
