@@ -1,5 +1,6 @@
 #include "core/Instructions.h"
 
+#include <cctype>
 #include <cstddef>
 
 #include "core/OvraText.h"
@@ -67,13 +68,13 @@ struct TapKeyRow {
 };
 
 constexpr std::array<TapKeyRow, 6> kTapKeys{{
-    {"rightCommand", OvraText::mark("Right Command")},
-    {"rightOption", OvraText::mark("Right Option")},
-    {"rightControl", OvraText::mark("Right Control")},
-    {"leftCommand", OvraText::mark("Left Command")},
-    {"leftOption", OvraText::mark("Left Option")},
-    // Without "Left": most keyboards have only the one Control key.
-    {"leftControl", OvraText::mark("Control")},
+    {"rightCommand", OvraText::mark("Right Super")},
+    {"rightOption", OvraText::mark("Right Alt")},
+    {"rightControl", OvraText::mark("Right Ctrl")},
+    {"leftCommand", OvraText::mark("Left Super")},
+    {"leftOption", OvraText::mark("Left Alt")},
+    // Without "Left": many keyboards have only the one Ctrl key.
+    {"leftControl", OvraText::mark("Ctrl")},
 }};
 
 }  // namespace
@@ -115,8 +116,8 @@ std::optional<MurmlarkTapKey> MurmlarkTapKey::fromMurmlarkPreferences(
 // ---- DictationSource ----
 
 std::string DictationSource::chip() const {
-    if (kind == Kind::mac)
-        return OvraText::t("Dictation");
+    if (kind == Kind::desktop)
+        return OvraText::t("Dictation tool");
     if (!key)
         return OvraText::t("Murmlark dictation key");
     return OvraText::f("%@, twice", {key->name()});
@@ -224,7 +225,7 @@ std::vector<TaughtKey> buildKeys(OvraFeature::Value feature) {
         case OvraFeature::veiled:
             return {key("A", 0, "a", false, asCommand(OverlayCommand::showAll()))};
         case OvraFeature::find:
-            return {key("F", 3, "f", false, openFind), key("⌘F", 3, "f", true, openFind)};
+            return {key("F", 3, "f", false, openFind), key("Ctrl+F", 3, "f", true, openFind)};
         case OvraFeature::scroll:
             return {
                 key("Page Down", 121, std::nullopt, false,
@@ -290,8 +291,10 @@ std::optional<std::string> OvraFeature::tryNote() const {
 std::string OvraFeature::sentence(const DictationSource& dictation) const {
     if (value_ != say)
         return OvraText::t(row(value_).sentence);
-    if (dictation.kind == DictationSource::Kind::mac)
-        return OvraText::t("In Find, start your Mac's Dictation and say what you're looking for.");
+    if (dictation.kind == DictationSource::Kind::desktop)
+        return OvraText::t(
+            "In Find, type what you're looking for, or say it with a dictation tool if you have "
+            "one installed.");
     if (!dictation.key)
         return OvraText::t(
             "In Find, press your Murmlark dictation key and say what you're looking for.");
@@ -309,10 +312,9 @@ std::array<std::string, 3> OvraFeature::steps(std::string_view hotkey,
         return {first, OvraText::t(r.steps[1]), OvraText::t(r.steps[2])};
     }
     std::array<std::string, 3> out{OvraText::t("Open Ovra, then press F."), {}, {}};
-    if (dictation.kind == DictationSource::Kind::mac) {
+    if (dictation.kind == DictationSource::Kind::desktop) {
         out[1] = OvraText::t(
-            "Press your Mac's Dictation shortcut and say the name. It is set in System Settings, "
-            "Keyboard, Dictation.");
+            "Type a few letters of the name, or start your dictation tool and say the name.");
         out[2] = OvraText::t("When the name appears, press Return to use the first match.");
     } else if (!dictation.key) {
         out[1] = OvraText::t("Press your Murmlark dictation key and say the name.");
@@ -338,11 +340,37 @@ std::string OvraFeature::readAloud(std::string_view hotkey,
 
 namespace {
 
-void replaceAll(std::string& text, std::string_view from, std::string_view to) {
+bool wordChar(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+}
+
+// Replaces `word` where it stands as a whole word.
+void replaceWord(std::string& text, std::string_view word, std::string_view by) {
     std::size_t at = 0;
-    while ((at = text.find(from, at)) != std::string::npos) {
-        text.replace(at, from.size(), to);
-        at += to.size();
+    while ((at = text.find(word, at)) != std::string::npos) {
+        const std::size_t end = at + word.size();
+        if ((at > 0 && wordChar(text[at - 1])) || (end < text.size() && wordChar(text[end]))) {
+            at = end;
+            continue;
+        }
+        text.replace(at, word.size(), by);
+        at += by.size();
+    }
+}
+
+// Between two key names ("Ctrl+F", "1-9"): the joiner with no blank on either side.
+void replaceJoiner(std::string& text, char joiner, std::string_view by) {
+    for (std::size_t at = 1; at + 1 < text.size(); ++at) {
+        if (text[at] == joiner && wordChar(text[at - 1]) && wordChar(text[at + 1])) {
+            const bool range = joiner == '-';
+            // A range joins digits only; a hyphenated word keeps its hyphen.
+            if (range && !(std::isdigit(static_cast<unsigned char>(text[at - 1])) &&
+                           std::isdigit(static_cast<unsigned char>(text[at + 1])))) {
+                continue;
+            }
+            text.replace(at, 1, by);
+            at += by.size() - 1;
+        }
     }
 }
 
@@ -350,10 +378,10 @@ void replaceAll(std::string& text, std::string_view from, std::string_view to) {
 
 std::string SpokenKeys::spell(std::string_view input) {
     std::string text(input);
-    replaceAll(text, "⌘", OvraText::t("Command") + " ");
-    replaceAll(text, "⌥", OvraText::t("Option") + " ");
-    replaceAll(text, "⌃", OvraText::t("Control") + " ");
-    replaceAll(text, "⇧", OvraText::t("Shift") + " ");
+    replaceJoiner(text, '+', " ");
+    replaceJoiner(text, '-', " " + OvraText::t("to") + " ");
+    replaceWord(text, "Ctrl", OvraText::t("Control"));
+    replaceWord(text, "Esc", OvraText::t("Escape"));
     // Runs of spaces become one.
     std::string out;
     out.reserve(text.size());

@@ -45,7 +45,9 @@ const std::vector<std::pair<TaughtKey, std::string>>& keys();
 
 }  // namespace InstructionBasics
 
-// The modifier key that, pressed twice, starts the sibling dictation app.
+// The modifier key that, pressed twice, starts the sibling dictation app. The raw values are
+// the sibling app's own setting values; the names are the keys a Linux keyboard shows (the
+// sibling's Command is Super, its Option is Alt).
 class MurmlarkTapKey final {
   public:
     enum Value { rightCommand, rightOption, rightControl, leftCommand, leftOption, leftControl };
@@ -69,17 +71,19 @@ class MurmlarkTapKey final {
     Value value_;
 };
 
-// How the user dictates into find.
+// How the user dictates into find: with the sibling dictation app and its double-tapped key,
+// or, as Linux desktops have no dictation of their own, by typing into find or with whatever
+// dictation tool the user installed (find takes its typing like any other).
 struct DictationSource {
-    enum class Kind { murmlark, mac };
+    enum class Kind { murmlark, desktop };
 
-    Kind kind = Kind::mac;
+    Kind kind = Kind::desktop;
     std::optional<MurmlarkTapKey> key;  // murmlark only; none when its setting cannot be read
 
     static DictationSource murmlark(std::optional<MurmlarkTapKey> key) {
         return {Kind::murmlark, key};
     }
-    static DictationSource mac() { return {Kind::mac, std::nullopt}; }
+    static DictationSource desktop() { return {Kind::desktop, std::nullopt}; }
 
     // Localized.
     std::string chip() const;
@@ -111,10 +115,10 @@ class OvraFeature final {
 
     // Localized. Only `say` looks at the dictation source.
     std::string sentence(const DictationSource& dictation) const;
-    // Localized; `hotkey` is the main hotkey's label, modifiers written as symbols.
+    // Localized; `hotkey` is the main hotkey's label ("Ctrl Alt Space").
     std::array<std::string, 3> steps(std::string_view hotkey,
                                      const DictationSource& dictation) const;
-    // The whole card for speech: title, sentence and numbered steps, symbols spelt out.
+    // The whole card for speech: title, sentence and numbered steps, key names spelt out.
     std::string readAloud(std::string_view hotkey, const DictationSource& dictation) const;
 
   private:
@@ -123,7 +127,8 @@ class OvraFeature final {
 
 namespace SpokenKeys {
 
-// Spells the modifier symbols ⌘ ⌥ ⌃ ⇧ out as words and collapses doubled spaces.
+// Key names as a voice should say them: "Ctrl" and "Esc" written out as words, the "+" of a key
+// combination ("Ctrl+F") and the dash of a key range ("1-9") as words, doubled spaces collapsed.
 std::string spell(std::string_view text);
 
 }  // namespace SpokenKeys

@@ -5,7 +5,7 @@
 namespace ovra {
 namespace {
 
-const DictationSource kMac = DictationSource::mac();
+const DictationSource kDesktop = DictationSource::desktop();
 const DictationSource kMurmlarkUnknown = DictationSource::murmlark(std::nullopt);
 const DictationSource kMurmlarkOption = DictationSource::murmlark(MurmlarkTapKey::rightOption);
 
@@ -37,41 +37,46 @@ TEST(TaughtKey, EveryChipDoesWhatTheKeyMapDoes) {
 TEST(OvraFeature, OnlySayLooksAtDictation) {
     for (const OvraFeature f : OvraFeature::allCases())
         if (f != OvraFeature::say) {
-            EXPECT_EQ(f.sentence(kMac), f.sentence(kMurmlarkOption)) << f.rawValue();
+            EXPECT_EQ(f.sentence(kDesktop), f.sentence(kMurmlarkOption)) << f.rawValue();
         }
     const OvraFeature say = OvraFeature::say;
     EXPECT_EQ(say.sentence(kMurmlarkOption),
-              "In Find, press Right Option twice to start Murmlark, and say what you're looking "
+              "In Find, press Right Alt twice to start Murmlark, and say what you're looking "
               "for.");
     EXPECT_EQ(say.sentence(kMurmlarkUnknown),
               "In Find, press your Murmlark dictation key and say what you're looking for.");
-    EXPECT_EQ(say.sentence(kMac),
-              "In Find, start your Mac's Dictation and say what you're looking for.");
+    // No dictation of the desktop's own: typing, or a tool the user installed.
+    EXPECT_EQ(say.sentence(kDesktop),
+              "In Find, type what you're looking for, or say it with a dictation tool if you "
+              "have one installed.");
+    EXPECT_EQ(say.steps("F13", kDesktop)[1],
+              "Type a few letters of the name, or start your dictation tool and say the name.");
+    EXPECT_EQ(kDesktop.chip(), "Dictation tool");
+    EXPECT_EQ(DictationSource::murmlark(MurmlarkTapKey::leftControl).chip(), "Ctrl, twice");
     EXPECT_EQ(say.steps("F13", DictationSource::murmlark(MurmlarkTapKey::leftCommand))[1],
-              "Press Left Command twice and say the name, for example “continue”.");
+              "Press Left Super twice and say the name, for example “continue”.");
     EXPECT_EQ(say.steps("F13", kMurmlarkUnknown)[1],
               "Press your Murmlark dictation key and say the name.");
 }
 
 TEST(OvraFeature, StepsTakeTheHotkeyWhereTheyNameIt) {
-    EXPECT_EQ(OvraFeature(OvraFeature::sidebar).steps("F13", kMac)[0], "Open Ovra with F13.");
+    EXPECT_EQ(OvraFeature(OvraFeature::sidebar).steps("F13", kDesktop)[0], "Open Ovra with F13.");
     // A hotkey label with a percent sign is data, never a format.
-    EXPECT_EQ(OvraFeature(OvraFeature::veiled).steps("%@%d", kMac)[0], "Open Ovra with %@%d.");
+    EXPECT_EQ(OvraFeature(OvraFeature::veiled).steps("%@%d", kDesktop)[0], "Open Ovra with %@%d.");
     for (const OvraFeature f :
          {OvraFeature::find, OvraFeature::scroll, OvraFeature::why, OvraFeature::choices})
-        EXPECT_EQ(f.steps("⌥Space", kMac), f.steps("F13", kMurmlarkOption)) << f.rawValue();
+        EXPECT_EQ(f.steps("Alt Space", kDesktop), f.steps("F13", kMurmlarkOption)) << f.rawValue();
 }
 
 TEST(OvraFeature, ReadAloudSpellsTheWholeCard) {
-    EXPECT_EQ(OvraFeature(OvraFeature::ovras).readAloud("⌥ Space", kMac),
+    EXPECT_EQ(OvraFeature(OvraFeature::ovras).readAloud("Ctrl Alt  Space", kDesktop),
               "Numbered ovras. The window dims and the things you came to do light up, each with "
-              "a number. 1. Press Option Space in any app. 2. Press the number of what you want, "
-              "or move to it with Tab or the arrows. 3. Press Return to use it, or Esc to close "
-              "Ovra.");
-    EXPECT_NE(OvraFeature(OvraFeature::veiled)
-                  .readAloud("⌃⌥F", kMac)
-                  .find(" 1. Open Ovra with Control Option F. 2. "),
-              std::string::npos);
+              "a number. 1. Press Control Alt Space in any app. 2. Press the number of what you "
+              "want, or move to it with Tab or the arrows. 3. Press Return to use it, or Escape "
+              "to close Ovra.");
+    // Chips: a combination, a range; words that only contain a key name stay as they are.
+    EXPECT_EQ(SpokenKeys::spell("Ctrl+F, 1-9, Pop-ups, Escape, Ctrlx, Esc."),
+              "Control F, 1 to 9, Pop-ups, Escape, Ctrlx, Escape.");
 }
 
 TEST(MurmlarkTapKey, FromTheSiblingAppsSettings) {

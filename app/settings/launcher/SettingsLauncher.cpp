@@ -70,7 +70,7 @@ class LauncherController final : public DashboardController {
     void speakSample(const std::string& text, const std::optional<std::string>&, double) override {
         say("speak " + text);
     }
-    DictationSource dictationSource() const override { return DictationSource::mac(); }
+    DictationSource dictationSource() const override { return DictationSource::desktop(); }
     void readInstruction(OvraFeature feature) override {
         say("read " + std::string(feature.rawValue()));
     }

@@ -436,7 +436,7 @@ TEST(DashboardKeys, AnnouncementsAndTraceLines) {
     restart.id = "gen.restart";
     restart.title = "Restart the model";
     restart.kind = OvraRow::Action{};
-    const auto mac = DictationSource::mac();
+    const auto mac = DictationSource::desktop();
     const auto say = [&](DashboardFocus f, std::optional<OvraRow> row) {
         return DashboardKeys::announcement(f, row, mac).value_or("(none)");
     };

@@ -55,7 +55,7 @@ class FakeController final : public DashboardController {
         calls.push_back("speak " + text + " " + voiceID.value_or("-") + " " +
                         std::to_string(rate).substr(0, 4));
     }
-    DictationSource dictationSource() const override { return DictationSource::mac(); }
+    DictationSource dictationSource() const override { return DictationSource::desktop(); }
     void readInstruction(OvraFeature feature) override {
         calls.push_back("read " + std::string(feature.rawValue()));
     }
