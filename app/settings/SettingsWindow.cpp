@@ -18,6 +18,8 @@
 #include "app/controller/Preferences.h"
 #include "app/settings/DashboardModel.h"
 #include "app/settings/HomeHeaderModel.h"
+#include "app/settings/instructions/InstructionsPane.h"
+#include "app/settings/instructions/InstructionsPaneView.h"
 #include "app/settings/views/Dispose.h"
 #include "app/settings/views/HomeHeaderView.h"
 #include "app/settings/views/OvraRowView.h"
@@ -156,6 +158,17 @@ SettingsWindow::SettingsWindow(SettingsWindowServices services, QWidget* parent)
     columnLayout_ = new QVBoxLayout(column_);
     sections_ = new OvraSectionsView(hover_, column_);
     columnLayout_->addWidget(sections_);
+    instructions_ = new InstructionsPaneView(
+        hover_,
+        {[this](const std::string& id) { focusFromPointer(id); },
+         [this](OvraFeature feature, bool fromPointer) { chooseFeature(feature, fromPointer); },
+         [this](OvraFeature feature) {
+             services_.controller.readInstruction(feature);
+             refresh();
+         }},
+        column_);
+    instructions_->hide();
+    columnLayout_->addWidget(instructions_);
     columnLayout_->addStretch(1);
     scroll_->setWidget(holder);
     holder->setAutoFillBackground(false);  // the scroll area's paper shows through
@@ -324,14 +337,27 @@ void SettingsWindow::rebuildContent(const std::vector<OvraSection>& sections) {
                     [&] { return paneTitle(qs(title), s, dark, column_); });
     }
 
-    sections_->setSections(sections, dashboard.focusID(), s, dark);
+    // The Instructions pane draws its own view over the same keyboard rows.
+    const bool instructions = pane == OvraPane::instructions;
+    sections_->setSections(instructions ? std::vector<OvraSection>{} : sections,
+                           dashboard.focusID(), s, dark);
+    sections_->setVisible(!instructions);
+    if (instructions) {
+        instructions_->setState({dashboard.feature(), dashboard.reading(), dashboard.focusID(),
+                                 services_.prefs.hotkey().label, controller.dictationSource(), s,
+                                 dark});
+    }
+    instructions_->setVisible(instructions);
 
     const int previewAt = columnLayout_->indexOf(sections_) + 1;
     const BeaconTheme theme = services_.prefs.theme();
     replaceSlot(columnLayout_, preview_, previewKey_,
                 pane == OvraPane::look ? std::string(theme.rawValue()) : "", previewAt,
                 [&] { return inset(new ThemePreview(theme, nullptr), column_); });
-    const int helpAt = columnLayout_->indexOf(preview_ != nullptr ? preview_ : sections_) + 1;
+    QWidget* last = preview_ != nullptr ? preview_
+                    : instructions      ? static_cast<QWidget*>(instructions_)
+                                        : sections_;
+    const int helpAt = columnLayout_->indexOf(last) + 1;
     replaceSlot(columnLayout_, help_, helpKey_, look, helpAt,
                 [&] { return helpLine(s, dark, column_); });
 }
@@ -339,6 +365,9 @@ void SettingsWindow::rebuildContent(const std::vector<OvraSection>& sections) {
 QWidget* SettingsWindow::stopWidget(const std::string& id) const {
     if (const auto pane = OvraPane::fromStopID(id)) {
         return sidebar_->entry(*pane);
+    }
+    if (services_.dashboard.pane() == OvraPane::instructions) {
+        return instructions_->stopWidget(id);
     }
     return sections_->rowView(id);
 }
@@ -357,7 +386,7 @@ void SettingsWindow::scrollToFocus(bool animated) {
     if (!focus || OvraPane::fromStopID(*focus)) {
         return;  // a sidebar entry scrolls nothing
     }
-    QWidget* row = sections_->rowView(*focus);
+    QWidget* row = stopWidget(*focus);
     if (row == nullptr) {
         return;
     }
@@ -460,6 +489,18 @@ void SettingsWindow::chooseFromPointer(OvraPane pane) {
 
 void SettingsWindow::focusFromPointer(const std::string& id) {
     services_.dashboard.setFocusID(id);
+    refresh();
+}
+
+void SettingsWindow::chooseFeature(OvraFeature feature, bool fromPointer) {
+    DashboardModel& dashboard = services_.dashboard;
+    if (fromPointer) {
+        dashboard.setFocusID("instr.list");
+    }
+    dashboard.setFeature(feature);
+    services_.announcer->announce(
+        InstructionsPane::selection(feature, services_.controller.dictationSource()),
+        announcer::AnnouncementPriority::high);
     refresh();
 }
 

@@ -35,6 +35,7 @@ class DesktopAccessibilityStatus;
 class PermissionGuide;
 class SidebarView;
 class OvraSectionsView;
+class InstructionsPaneView;
 
 namespace announcer {
 class Announcer;
@@ -106,6 +107,9 @@ class SettingsWindow final : public QWidget {
     void announceFocus(const std::optional<std::string>& before, QWidget* widgetBefore);
     void chooseFromPointer(OvraPane pane);
     void focusFromPointer(const std::string& id);
+    // A feature chosen by a click (which also focuses the list) or a screen reader: shown and
+    // said with its sentence.
+    void chooseFeature(OvraFeature feature, bool fromPointer);
 
     SettingsWindowServices services_;
     std::unique_ptr<announcer::Announcer> ownAnnouncer_;
@@ -117,6 +121,7 @@ class SettingsWindow final : public QWidget {
     QWidget* column_ = nullptr;
     QVBoxLayout* columnLayout_ = nullptr;
     OvraSectionsView* sections_ = nullptr;
+    InstructionsPaneView* instructions_ = nullptr;
     QWidget* banner_ = nullptr;
     QWidget* header_ = nullptr;
     QWidget* preview_ = nullptr;

@@ -1,7 +1,8 @@
 // ovra-settings: the settings window on its own, over the real settings file, for trying it and
 // for the desktop tests until the app's tray and controller open it. The rows act on the
-// preferences; what belongs to the controller (the model, updates, speech) is only reported on
-// standard output.
+// preferences; what belongs to the controller (the model, updates, the voice sample) is only
+// reported on standard output. Instructions are read aloud through speech-dispatcher, and every
+// change of what is being read is reported ("reading popups", "reading nil").
 //
 //   ovra-settings [--pane NAME] [--untrusted] [--trace-keys]
 //
@@ -17,12 +18,18 @@
 #include <string>
 
 #include "app/controller/AppSettings.h"
+#include "app/controller/FocusVoice.h"
+#include "app/controller/InterfaceLanguage.h"
 #include "app/settings/DashboardModel.h"
 #include "app/settings/DesktopAppNames.h"
 #include "app/settings/SettingsWindowHost.h"
+#include "app/settings/instructions/InstructionReader.h"
 #include "platform/desktopsettings/GSettingsStore.h"
 #include "platform/keyboard/KeyboardWatcher.h"
+#include "platform/qt/MainThread.h"
 #include "platform/scheduler/QtScheduler.h"
+#include "platform/speech/DBusSpeechNotice.h"
+#include "platform/speech/SpeechDispatcherEngine.h"
 
 namespace ovra {
 namespace {
@@ -41,6 +48,7 @@ class LauncherController final : public DashboardController {
           }) {}
 
     SettingsWindowHost* host = nullptr;
+    InstructionReader* reader = nullptr;
 
     bool trusted() const override { return trusted_; }
     std::optional<std::string> targetAppName() const override { return std::nullopt; }
@@ -71,9 +79,7 @@ class LauncherController final : public DashboardController {
         say("speak " + text);
     }
     DictationSource dictationSource() const override { return DictationSource::desktop(); }
-    void readInstruction(OvraFeature feature) override {
-        say("read " + std::string(feature.rawValue()));
-    }
+    void readInstruction(OvraFeature feature) override { reader->read(feature); }
     std::string appName(const std::string& key) const override { return names_.name(key); }
     void openWebPage(const std::string& url) override { say("open " + url); }
     void uninstall() override {
@@ -109,6 +115,19 @@ int run(int argc, char** argv) {
     AppSettings settings(scheduler, desktop, AppSettings::standardErrorReport());
     DashboardModel dashboard;
     LauncherController controller(desktop, !flag("--untrusted"));
+    speech::SpeechDispatcherEngine engine(postToMainThread,
+                                          [](const std::string& line) { say("speech: " + line); });
+    speech::DBusSpeechNotice notice;
+    FocusVoice voice({engine, notice, postToMainThread, {}, InterfaceLanguage::code()});
+    InstructionReader reader({dashboard, voice, settings.preferences(), scheduler,
+                              [&controller] { return controller.dictationSource(); }});
+    controller.reader = &reader;
+    dashboard.onChange([&dashboard](DashboardField field) {
+        if (field == DashboardField::reading) {
+            const auto& reading = dashboard.reading();
+            say("reading " + (reading ? std::string(reading->rawValue()) : "nil"));
+        }
+    });
     auto keyboard = keyboard::KeyboardWatcher::open();
     std::unique_ptr<keyboard::KeyboardWatcher> watcher;
     if (keyboard.ok()) {
@@ -118,7 +137,11 @@ int run(int argc, char** argv) {
                              [&watcher]() -> const keyboard::KeyboardLayout* {
                                  return watcher ? &watcher->layout() : nullptr;
                              },
-                             flag("--trace-keys"), [] { say("closed"); }});
+                             flag("--trace-keys"),
+                             [&reader] {
+                                 reader.stop();
+                                 say("closed");
+                             }});
     controller.host = &host;
 
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);

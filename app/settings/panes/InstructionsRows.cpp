@@ -3,8 +3,8 @@
 
 #include "app/settings/DashboardContent.h"
 #include "app/settings/DashboardModel.h"
+#include "app/settings/instructions/InstructionsPane.h"
 #include "app/settings/panes/RowMaking.h"
-#include "core/OvraText.h"
 
 namespace ovra::DashboardContent {
 
@@ -15,9 +15,9 @@ std::vector<OvraSection> instructions(const PaneContext& context) {
     OvraRow list = rows::make("instr.list", feature.title(), std::nullopt,
                               rows::action([&dashboard] { dashboard.setFocusID("instr.read"); }));
     list.subtitle = feature.sentence(controller.dictationSource());
-    const bool reading = dashboard.reading() == feature;
     OvraRow read =
-        rows::make("instr.read", OvraText::t(reading ? "Stop reading" : "Read aloud"), std::nullopt,
+        rows::make("instr.read", InstructionsPane::readButton(feature, dashboard.reading()).title,
+                   std::nullopt,
                    rows::action([&controller, feature] { controller.readInstruction(feature); }));
     return {{"instr", std::nullopt, {list, read}}};
 }

@@ -25,7 +25,8 @@ class FakeController final : public DashboardController {
     std::vector<VoiceChoice> voiceList{{"espeak-ng/en", "English (espeak-ng)"},
                                        {"espeak-ng/de", "Deutsch (espeak-ng)"}};
     desktop::MemorySettings desktop;
-    std::vector<std::string> calls;  // what the rows asked, in order
+    std::vector<std::string> calls;           // what the rows asked, in order
+    std::function<void(OvraFeature)> reader;  // reads instructions when set
 
     bool trusted() const override { return isTrusted; }
     std::optional<std::string> targetAppName() const override { return target; }
@@ -58,6 +59,9 @@ class FakeController final : public DashboardController {
     DictationSource dictationSource() const override { return DictationSource::desktop(); }
     void readInstruction(OvraFeature feature) override {
         calls.push_back("read " + std::string(feature.rawValue()));
+        if (reader) {
+            reader(feature);
+        }
     }
     std::string appName(const std::string& key) const override {
         return key == "org.gnome.TextEditor" ? "Text Editor" : key;

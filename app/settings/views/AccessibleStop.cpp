@@ -28,7 +28,7 @@ class StopAccessible final : public QAccessibleWidget {
 
     QAccessible::State state() const override {
         QAccessible::State s = QAccessibleWidget::state();
-        s.focusable = true;
+        s.focusable = !stop_.stopIsStatic();
         if (const auto checked = stop_.stopChecked()) {
             s.checkable = true;
             s.checked = *checked;
@@ -42,6 +42,9 @@ class StopAccessible final : public QAccessibleWidget {
     }
 
     QStringList actionNames() const override {
+        if (stop_.stopIsStatic()) {
+            return {};
+        }
         QStringList names{pressAction()};
         if (stop_.stopAdjustable()) {
             names << increaseAction() << decreaseAction();

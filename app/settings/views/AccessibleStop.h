@@ -21,6 +21,8 @@ class AccessibleStop {
     virtual std::optional<bool> stopSelected() const { return std::nullopt; }
     virtual bool stopEnabled() const { return true; }
     virtual bool stopAdjustable() const { return false; }
+    // Text or a picture to read, not a stop: neither focusable nor pressable.
+    virtual bool stopIsStatic() const { return false; }
     // The default action, and stepping by delta; both as a click would.
     virtual void stopPress() = 0;
     virtual void stopAdjust(int /*delta*/) {}

@@ -26,9 +26,11 @@ namespace SettingsPaint {
 namespace {
 
 // The names the panes use, and the icon font's code point for each.
-constexpr std::array<std::pair<std::string_view, char16_t>, 46> kSymbols{{
+constexpr std::array<std::pair<std::string_view, char16_t>, 53> kSymbols{{
+    {"1.circle", 0xe400},
     {"accessibility", 0xe84e},
     {"arrow.clockwise", 0xe5d5},
+    {"arrow.down.to.line", 0xe258},
     {"arrow.down.circle", 0xf181},
     {"arrow.triangle.2.circlepath", 0xe627},
     {"book", 0xea19},
@@ -56,10 +58,13 @@ constexpr std::array<std::pair<std::string_view, char16_t>, 46> kSymbols{{
     {"lock.open", 0xe898},
     {"lock.open.fill", 0xe898},
     {"magnifyingglass", 0xe8b6},
+    {"mic", 0xe02a},
+    {"mic.fill", 0xe029},
     {"number", 0xe9ef},
     {"paintpalette", 0xe40a},
     {"paintpalette.fill", 0xe40a},
     {"person.wave.2", 0xe91f},
+    {"pin", 0xf10d},
     {"pin.fill", 0xf10d},
     {"play.circle", 0xe1c4},
     {"questionmark.circle", 0xe8fd},
@@ -67,12 +72,14 @@ constexpr std::array<std::pair<std::string_view, char16_t>, 46> kSymbols{{
     {"safari", 0xe80b},
     {"sidebar.leading", 0xf114},
     {"sparkle", 0xe65f},
+    {"stop.fill", 0xe047},
     {"speaker.wave.2", 0xe050},
     {"speaker.wave.2.fill", 0xe050},
     {"textformat", 0xe262},
     {"textformat.size", 0xe245},
     {"timer", 0xe425},
     {"trash", 0xe872},
+    {"xmark.square", 0xf230},
 }};
 
 std::optional<char16_t> codePoint(std::string_view name) {
