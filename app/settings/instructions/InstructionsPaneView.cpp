@@ -185,6 +185,7 @@ InstructionsPaneView::InstructionsPaneView(HoverIntent& hover, Actions actions, 
     button_ = new CardButton(
         hover, [this] { actions_.focus("instr.read"); }, [this] { actions_.read(state_.feature); },
         this);
+    setState(state_);  // every element has its name before the first showing
 }
 
 InstructionsPaneView::~InstructionsPaneView() = default;

@@ -1,7 +1,8 @@
 // The settings window on the virtual desktop, driven by keys only as a person types them:
 // through every pane, a setting changed in each, a toggle, a slider, the confirm dialog, Ctrl+,
-// and Esc; the result read back from the settings file; and the window read over AT-SPI, which
-// names every stop with its role.
+// and Esc; the result read back from the settings file; an instruction read aloud through a real
+// speech-dispatcher and stopped with the key; and the window read over AT-SPI, which names every
+// stop with its role.
 
 #include <fcntl.h>
 #include <gmock/gmock.h>
@@ -117,6 +118,7 @@ class SettingsDesktop : public ::testing::Test {
         dir_ = fs::path(std::getenv("XDG_RUNTIME_DIR")) / "ovra-settings-test";
         fs::remove_all(dir_);
         fs::create_directories(dir_ / "config" / "murmlark-ovra");
+        startSpeech();
         std::ofstream(settingsFile()) << R"({"overrides": {"app|AXButton|One": "pin",
                                                             "app|AXButton|Two": "mute"}})";
         auto layout = keyboard::KeyboardLayout::fromNames("us");
@@ -129,6 +131,40 @@ class SettingsDesktop : public ::testing::Test {
         ASSERT_TRUE(workspace.ok());
         workspace_ = std::move(workspace).value();
         ASSERT_TRUE(windowIsActive()) << "the settings window did not become the active window";
+    }
+
+    void TearDown() override {
+        ::unsetenv("SPEECHD_ADDRESS");
+        speech_.stop();
+    }
+    // A speech-dispatcher of the test's own whose output module writes each sentence it is
+    // given to a file and takes a second to "say" it.
+    void startSpeech() {
+        const fs::path speech = dir_ / "speech";
+        fs::create_directories(speech / "modules");
+        std::ofstream(speech / "speechd.conf") << "AudioOutputMethod \"alsa\"\n"
+                                                  "AudioALSADevice \"null\"\n"
+                                                  "DefaultModule recorder\n"
+                                                  "AddModule \"recorder\" \"sd_generic\" "
+                                                  "\"recorder.conf\"\n";
+        std::ofstream(speech / "modules" / "recorder.conf")
+            << "GenericExecuteSynth \"printf '%s\\\\n' \\'$DATA\\' >> " << spokenFile().string()
+            << "; sleep 1\"\nAddVoice \"en\" \"MALE1\" \"recorder\"\n"
+               "DefaultVoice \"recorder\"\nGenericLanguage \"en\" \"en\" \"utf-8\"\n";
+        speech_ = testing::LaunchedApp::start(
+            {"sh", "-c",
+             "exec speech-dispatcher --run-single --timeout 0 --config-dir \"$0\" "
+             "--socket-path \"$0/speechd.sock\" 2>\"$0/daemon.log\"",
+             speech.string()});
+        ASSERT_TRUE(testing::eventually([&] { return fs::exists(speech / "speechd.sock"); }));
+        ::setenv("SPEECHD_ADDRESS", ("unix_socket:" + (speech / "speechd.sock").string()).c_str(),
+                 1);
+    }
+    fs::path spokenFile() const { return dir_ / "speech" / "spoken.txt"; }
+    std::string spoken() const {
+        std::stringstream text;
+        text << std::ifstream(spokenFile()).rdbuf();
+        return text.str();
     }
 
     bool windowIsActive() {
@@ -169,6 +205,7 @@ class SettingsDesktop : public ::testing::Test {
     std::unique_ptr<testing::TypedKeys> keys_;
     std::unique_ptr<Launcher> launcher_;
     std::unique_ptr<x11::Workspace> workspace_;
+    testing::LaunchedApp speech_;
 };
 
 namespace Key {
@@ -225,7 +262,7 @@ TEST_F(SettingsDesktop, EveryPaneByKeysWithASettingChangedInEach) {
     tap(Key::down);
     tap(Key::tab);
     tap(Key::returnKey);
-    EXPECT_TRUE(launcher_->said("read sidebar"));
+    EXPECT_TRUE(launcher_->said("reading sidebar"));
 
     tap(Key::escape);
     EXPECT_TRUE(launcher_->said("closed"));
@@ -233,6 +270,36 @@ TEST_F(SettingsDesktop, EveryPaneByKeysWithASettingChangedInEach) {
     EXPECT_TRUE(windowIsActive());
     EXPECT_TRUE(launcher_->said("ready"));
     EXPECT_THAT(launcher_->output(), HasSubstr("focus: Look look.pulse On"));
+}
+
+TEST_F(SettingsDesktop, AnInstructionReadAloudAndStoppedWithTheKey) {
+    ctrl(Key::seven);
+    tap(Key::three);      // the third feature
+    tap(Key::returnKey);  // the list's action: on to the button
+    tap(Key::returnKey);
+    EXPECT_TRUE(launcher_->said("reading popups"));
+    ASSERT_TRUE(testing::eventually(
+        [&] { return spoken().find("Pop-ups, out of the way.") != std::string::npos; }));
+    tap(Key::returnKey);  // the same key stops it
+    EXPECT_TRUE(launcher_->said("reading nil"));
+    // Stopped in the speech service too: a sentence a second would have said three more.
+    sleep(3);
+    const std::string stopped = spoken();
+    EXPECT_LE(std::count(stopped.begin(), stopped.end(), '\n'), 2) << stopped;
+
+    // A short card read to its end clears the reading by itself.
+    tap(Key::up);
+    tap(Key::seven);
+    tap(Key::tab);
+    tap(Key::returnKey);
+    EXPECT_TRUE(launcher_->said("reading why"));
+    EXPECT_TRUE(testing::eventually(
+        [&] {
+            const std::string out = launcher_->output();
+            return out.rfind("reading nil") > out.find("reading why");
+        },
+        60));
+    EXPECT_THAT(spoken(), HasSubstr("Ovra shows its reason."));
 }
 
 // What a screen reader finds in the launcher's window: one line per object, its role, its
@@ -280,6 +347,7 @@ TEST_F(SettingsDesktop, ScreenReadersFindEveryStopWithItsRole) {
     EXPECT_THAT(seen, Contains("check box\t-\tAsk again before pay, send or delete"));
     EXPECT_THAT(seen, Contains("slider\t-\tMost ovras at once, 5"));
     EXPECT_THAT(seen, Contains("push button\t-\tCheck for updates now"));
+    EXPECT_THAT(seen, Contains("list\t-\tFeatures"));  // the Instructions pane, made hidden
     for (const auto& line : seen) {
         const bool stop = line.rfind("page tab", 0) == 0 || line.rfind("push button", 0) == 0 ||
                           line.rfind("check box", 0) == 0 || line.rfind("combo box", 0) == 0 ||
