@@ -41,8 +41,8 @@ class FeatureListStop final : public QWidget, public AccessibleStop {
   public:
     explicit FeatureListStop(QWidget* parent) : QWidget(parent) {
         installStopAccessibility();
-        setFocusPolicy(Qt::ClickFocus);
-        setAttribute(Qt::WA_TransparentForMouseEvents);
+        // The window gives it the focus; a click in its margin does not.
+        setFocusPolicy(Qt::NoFocus);
     }
     void setShown(OvraFeature feature) {
         const auto& all = OvraFeature::allCases();

@@ -108,8 +108,16 @@ TEST_F(InstructionsPaneTest, ReadingStartsStopsAndALateEndNeverTouchesANewerRead
     engine_.installed = {{"espeak-ng", "English", "en", ""}};
     d_.prefs.setVoiceID("espeak-ng/English");
     host_->showDashboard(OvraPane::instructions);
-    d_.dashboard.setFocusID("instr.read");
-    key(Qt::Key_Return);
+    // A click on a feature shows it, focuses the list and says it; one on the button reads.
+    QWidget* list = host_->window()->stopWidget("instr.list");
+    QTest::mouseClick(list->findChildren<QWidget*>().at(4), Qt::LeftButton);
+    EXPECT_EQ(d_.dashboard.feature(), F(F::find));
+    EXPECT_EQ(d_.dashboard.focusID(), "instr.list");
+    EXPECT_EQ(heard_.announced.back().text,
+              F(F::find).title() + ". " + F(F::find).sentence(DictationSource::desktop()));
+    key(Qt::Key_1);
+    QTest::mouseClick(host_->window()->stopWidget("instr.read"), Qt::LeftButton);
+    EXPECT_EQ(d_.dashboard.focusID(), "instr.read");
     ASSERT_EQ(engine_.spoken.size(), 1u);
     EXPECT_EQ(engine_.spoken[0].text,
               F(F::ovras).readAloud(d_.prefs.hotkey().label, DictationSource::desktop()));
