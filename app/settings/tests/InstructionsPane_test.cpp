@@ -87,7 +87,7 @@ TEST_F(InstructionsPaneTest, TheListKeysWalkTheFeaturesAndCtrlWithADigitIsLeftTo
     };
     for (const Step& step : steps) {
         key(step.key, step.mods);
-        SCOPED_TRACE(QTest::toString(static_cast<Qt::Key>(step.key)));
+        SCOPED_TRACE(&step - steps);
         EXPECT_EQ(d_.dashboard.pane(), step.pane);
         EXPECT_EQ(d_.dashboard.focusID(), step.focus);
         EXPECT_EQ(d_.dashboard.feature(), F(step.feature));
