@@ -444,6 +444,8 @@ std::optional<ax::AXError> AtspiBackend::setAttribute(const ax::Element& element
 void AtspiBackend::forgetReadings() {
     std::lock_guard lock(mutex_);
     impl_->lastReading.clear();
+    impl_->staleStates.clear();
+    impl_->contentCheckedAt.clear();
     ++impl_->epoch;
     impl_->queue.clear();
     impl_->nodes.clear();

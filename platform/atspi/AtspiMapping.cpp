@@ -412,4 +412,19 @@ std::optional<int> atspiActionFor(std::string_view axAction,
     return std::nullopt;
 }
 
+EventReach eventReach(std::string_view kind, std::string_view member, std::string_view detail) {
+    // Focus and activation change states alone; a state that decides what is on screen, or
+    // whether the object still exists, comes with changes of layout or of the tree that apps do
+    // not always tell as well.
+    if (kind == "Object" && member == "StateChanged") {
+        const bool layout = detail == "showing" || detail == "visible" || detail == "defunct" ||
+                            detail == "expanded" || detail == "collapsed" || detail == "iconified";
+        return layout ? EventReach::wholeApp : EventReach::senderStates;
+    }
+    const bool activation =
+        (kind == "Window" && (member == "Activate" || member == "Deactivate")) ||
+        (kind == "Focus" && member == "Focus");
+    return activation ? EventReach::senderStates : EventReach::wholeApp;
+}
+
 }  // namespace ovra::atspi

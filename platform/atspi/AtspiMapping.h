@@ -96,6 +96,14 @@ std::optional<double> rangeValue(std::uint32_t role, const RangeValues& values);
 // AXPlaceholderValue from the object attributes.
 std::optional<std::string> placeholder(const ObjectAttributes& attributes);
 
+// How much of what was read of an app one of its change events (an org.a11y.atspi.Event.`kind`
+// signal, with the event's detail string) can have made wrong.
+enum class EventReach : std::uint8_t {
+    senderStates,  // only the state set of the object that sent it: focus, active, checked...
+    wholeApp,      // anything: the tree, frames, names, text
+};
+EventReach eventReach(std::string_view kind, std::string_view member, std::string_view detail);
+
 // AX action names offered by a node with these AT-SPI action names (lower-case matching).
 std::vector<std::string> axActions(const std::vector<std::string>& atspiActions);
 // The index of the AT-SPI action that performs an AX action; absent when none does.

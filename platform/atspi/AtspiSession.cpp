@@ -8,6 +8,16 @@
 
 namespace ovra::atspi::session {
 
+namespace {
+
+// The objects of one app whose states are kept stale at most; past that the app is read afresh.
+constexpr std::size_t kMostStaleStates = 1024;
+// How long page content found where it was stays trusted: content that moves this soon after
+// a check could as well have moved during the reading that follows it, which no check sees.
+constexpr auto kContentCheckLasts = std::chrono::milliseconds(200);
+
+}  // namespace
+
 AtspiSession::~AtspiSession() {
     // Close the connections first: their pending handlers must not touch what follows.
     closing = true;
@@ -32,6 +42,8 @@ std::optional<std::string> AtspiSession::connect() {
     actionsArrived.clear();
     windowOrigins.clear();
     changed.clear();
+    staleStates.clear();
+    contentCheckedAt.clear();
     lastReading.clear();
     if (!session || !session->connected()) {
         auto opened = BusConnection::openSession();
@@ -62,14 +74,7 @@ std::optional<std::string> AtspiSession::connect() {
 }
 
 void AtspiSession::listen() {
-    bus->onSignal = [this](DBusMessage* message) {
-        const char* interface = dbus_message_get_interface(message);
-        const char* sender = dbus_message_get_sender(message);
-        if (interface != nullptr && sender != nullptr &&
-            std::string_view(interface).starts_with("org.a11y.atspi.Event.")) {
-            changed.insert(sender);
-        }
-    };
+    bus->onSignal = [this](DBusMessage* message) { noteEvent(message); };
     for (const char* kind : {"Object", "Window", "Focus"}) {
         bus->addMatch(std::string("type='signal',interface='org.a11y.atspi.Event.") + kind + "'");
     }
@@ -90,6 +95,32 @@ void AtspiSession::listen() {
                 ++registrations;
             }
         });
+    }
+}
+
+void AtspiSession::noteEvent(DBusMessage* message) {
+    constexpr std::string_view prefix = "org.a11y.atspi.Event.";
+    const char* interface = dbus_message_get_interface(message);
+    const char* sender = dbus_message_get_sender(message);
+    if (interface == nullptr || sender == nullptr ||
+        !std::string_view(interface).starts_with(prefix)) {
+        return;
+    }
+    const std::string app = sender;
+    if (changed.contains(app)) {
+        return;  // everything read of it goes anyway
+    }
+    const char* member = dbus_message_get_member(message);
+    const char* path = dbus_message_get_path(message);
+    const std::string detail = reply::string(message).value_or("");
+    auto& stale = staleStates[app];
+    if (member != nullptr && path != nullptr && stale.size() < kMostStaleStates &&
+        eventReach(std::string_view(interface).substr(prefix.size()), member, detail) ==
+            EventReach::senderStates) {
+        stale.insert(path);
+    } else {
+        changed.insert(app);
+        staleStates.erase(app);
     }
 }
 
@@ -984,38 +1015,86 @@ void AtspiSession::beginReading(const std::string& busName) {
                         now - last->second < std::chrono::seconds(30) &&
                         eventsTrustedSince(last->second);
     lastReading[busName] = now;
-    std::vector<Node*> windows;
-    for (auto& [key, n] : nodes) {
-        if (n->bus == busName && n->parentKey == busName + kRootPath &&
-            n->extents.state == Part<Rect>::State::done) {
-            windows.push_back(n.get());
-        }
-    }
-    bool fresh = recent && !windows.empty() && !changed.contains(busName);
-    if (fresh) {
-        auto unmoved = std::make_shared<bool>(true);
-        auto waiting = std::make_shared<std::size_t>(windows.size());
-        for (Node* window : windows) {
-            const Rect before = window->extents.value;
-            enqueue(
-                busName, extentsCall(*window),
-                [unmoved, waiting, before](Reply reply) {
-                    --*waiting;
-                    auto values = reply.ok() ? reply::i32Struct(reply.message.get()) : std::nullopt;
-                    if (!values || values->size() != 4 ||
-                        !(Rect((*values)[0], (*values)[1], (*values)[2], (*values)[3]) == before)) {
-                        *unmoved = false;
-                    }
-                },
-                true);
-        }
-        waitUntil([&] { return *waiting == 0; }, waitBudget(busName));
-        fresh = *waiting == 0 && *unmoved && !changed.contains(busName);
-    }
+    // Asked again after the check: its answers come after every event sent before them.
+    const bool fresh =
+        recent && !changed.contains(busName) && unmoved(busName) && !changed.contains(busName);
     changed.erase(busName);
-    if (!fresh) {
+    if (fresh) {
+        forgetStaleStates(busName);
+    } else {
         forgetApp(busName);
     }
+}
+
+bool AtspiSession::unmoved(const std::string& busName) {
+    // Browsers tell nothing when a page scrolls or its layout shifts: the page content read
+    // last time is asked where it is now. Its leaves are enough, as whatever moves carries
+    // some of them along.
+    auto checked = contentCheckedAt.find(busName);
+    const bool checkContent =
+        checked == contentCheckedAt.end() || Clock::now() - checked->second >= kContentCheckLasts;
+    std::vector<Node*> windows;
+    std::vector<Node*> content;
+    for (auto& [key, n] : nodes) {
+        if (n->bus != busName || n->extents.state != Part<Rect>::State::done) {
+            continue;
+        }
+        if (n->parentKey == busName + kRootPath) {
+            windows.push_back(n.get());
+        } else if (checkContent && n->inDocument &&
+                   (n->children.state != Part<std::vector<reply::ObjectRef>>::State::done ||
+                    n->children.value.empty())) {
+            content.push_back(n.get());
+        }
+    }
+    if (windows.empty()) {
+        return false;
+    }
+    auto moved = std::make_shared<bool>(false);
+    auto waiting = std::make_shared<std::size_t>(windows.size() + content.size());
+    auto ask = [&](const Node& n, bool urgent) {
+        enqueue(
+            busName, extentsCall(n),
+            [moved, waiting, before = n.extents.value](Reply reply) {
+                --*waiting;
+                auto values = reply.ok() ? reply::i32Struct(reply.message.get()) : std::nullopt;
+                if (!values || values->size() != 4 ||
+                    !(Rect((*values)[0], (*values)[1], (*values)[2], (*values)[3]) == before)) {
+                    *moved = true;
+                }
+            },
+            urgent);
+    };
+    for (const Node* window : windows) {
+        ask(*window, true);
+    }
+    for (const Node* piece : content) {
+        ask(*piece, false);
+    }
+    waitUntil([&] { return *waiting == 0 || *moved; }, waitBudget(busName));
+    if (*waiting > 0 || *moved) {
+        return false;
+    }
+    if (checkContent) {
+        contentCheckedAt[busName] = Clock::now();
+    }
+    return true;
+}
+
+void AtspiSession::forgetStaleStates(const std::string& busName) {
+    auto stale = staleStates.find(busName);
+    if (stale == staleStates.end()) {
+        return;
+    }
+    for (const std::string& path : stale->second) {
+        if (Node* n = find(busName + path)) {
+            // Read again with what depends on them: the role they map to, the follow-up reads.
+            n->states = {};
+            n->mapped.reset();
+            n->followUpsIssued = false;
+        }
+    }
+    staleStates.erase(stale);
 }
 
 void AtspiSession::forgetApp(const std::string& busName) {
@@ -1027,6 +1106,8 @@ void AtspiSession::forgetApp(const std::string& busName) {
         }
     }
     queue = std::move(kept);
+    staleStates.erase(busName);
+    contentCheckedAt.erase(busName);
     std::erase_if(nodes, [&](const auto& entry) { return entry.second->bus == busName; });
     resetPending();
 }

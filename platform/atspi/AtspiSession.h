@@ -184,8 +184,12 @@ struct AtspiSession {
     std::unordered_set<std::string> actionsArrived;  // apps whose late actions came in
     // Screen origins of windows whose toolkit gives window-relative frames, per reading.
     std::unordered_map<std::string, std::optional<Point>> windowOrigins;
-    std::unordered_set<std::string> changed;  // apps that sent events since their last reading
+    // Apps that sent an event since their last reading that may have changed anything, and the
+    // objects of the others whose state sets changed.
+    std::unordered_set<std::string> changed;
+    std::unordered_map<std::string, std::unordered_set<std::string>> staleStates;
     std::unordered_map<std::string, Clock::time_point> lastReading;
+    std::unordered_map<std::string, Clock::time_point> contentCheckedAt;  // found unmoved then
     int registrations = 0;  // event kinds the registry confirmed
     Clock::time_point listeningSince;
     std::uint64_t epoch = 0;
@@ -202,9 +206,11 @@ struct AtspiSession {
 
     std::optional<std::string> connect();
 
-    // What apps tell about changes keeps the cache honest: any event from an app drops what
-    // was read of it. Apps send events only for kinds a client registered with the registry.
+    // What apps tell about changes keeps the cache honest: a change of an object's states
+    // makes those states stale; any other event drops what was read of the app. Apps send
+    // events only for kinds a client registered with the registry.
     void listen();
+    void noteEvent(DBusMessage* message);
 
     // Apps learn of a new listener through a signal of their own; until they have, they may
     // change without telling. A reading made before then is never reused.
@@ -402,9 +408,13 @@ struct AtspiSession {
     void resetPending();
 
     // Starts a reading of one app. What was read of it before is kept only when the app sent
-    // no event since and its windows have not moved; the window check is also a round trip
-    // to the app, so every event it sent before answering has arrived by then.
+    // no event since but changes of states, and neither its windows nor the content of its web
+    // pages have moved; the check is also a round trip to the app, so every event it sent
+    // before answering has arrived by then. The states that changed are read again.
     void beginReading(const std::string& busName);
+    // Whether every window and piece of page content read of the app is where it was.
+    bool unmoved(const std::string& busName);
+    void forgetStaleStates(const std::string& busName);
 
     void forgetApp(const std::string& busName);
 };
