@@ -5,7 +5,6 @@
 #include <QWidget>
 #include <map>
 #include <mutex>
-#include <optional>
 
 namespace ovra {
 
@@ -19,7 +18,7 @@ class ElementAccessible final : public QAccessibleInterface, public QAccessibleA
   public:
     ElementAccessible(QWidget* widget, std::string key) : widget_(widget), key_(std::move(key)) {}
 
-    bool isValid() const override { return current().has_value(); }
+    bool isValid() const override { return current() != nullptr; }
     QObject* object() const override { return nullptr; }
     QWindow* window() const override {
         return widget_ ? widget_->window()->windowHandle() : nullptr;
@@ -33,24 +32,24 @@ class ElementAccessible final : public QAccessibleInterface, public QAccessibleA
     QAccessibleInterface* childAt(int, int) const override { return nullptr; }
 
     QString text(QAccessible::Text t) const override {
-        const auto e = current();
+        const AccessibleElement* e = current();
         return e && t == QAccessible::Name ? e->name : QString();
     }
     void setText(QAccessible::Text, const QString&) override {}
     QRect rect() const override {
-        const auto e = current();
+        const AccessibleElement* e = current();
         if (!e || !widget_) {
             return {};
         }
         return QRect(widget_->mapToGlobal(e->rect.topLeft()), e->rect.size());
     }
     QAccessible::Role role() const override {
-        const auto e = current();
+        const AccessibleElement* e = current();
         return e ? e->role : QAccessible::NoRole;
     }
     QAccessible::State state() const override {
         QAccessible::State s;
-        const auto e = current();
+        const AccessibleElement* e = current();
         const QWidget* widget = widget_.data();
         if (!e || widget == nullptr || !widget->isVisible()) {
             s.invisible = true;
@@ -70,7 +69,7 @@ class ElementAccessible final : public QAccessibleInterface, public QAccessibleA
     QStringList actionNames() const override { return {pressAction()}; }
     void doAction(const QString& action) override {
         auto* source = dynamic_cast<AccessibleElementSource*>(widget_.data());
-        if (action == pressAction() && source && current()) {
+        if (action == pressAction() && source && current() != nullptr) {
             source->pressAccessibleElement(key_);
         }
     }
@@ -79,17 +78,17 @@ class ElementAccessible final : public QAccessibleInterface, public QAccessibleA
     const std::string& key() const { return key_; }
 
   private:
-    std::optional<AccessibleElement> current() const {
+    const AccessibleElement* current() const {
         const auto* source = dynamic_cast<const AccessibleElementSource*>(widget_.data());
         if (!source) {
-            return std::nullopt;
+            return nullptr;
         }
-        for (AccessibleElement& e : source->accessibleElements()) {
+        for (const AccessibleElement& e : source->accessibleElements()) {
             if (e.key == key_) {
-                return std::move(e);
+                return &e;
             }
         }
-        return std::nullopt;
+        return nullptr;
     }
 
     QPointer<QWidget> widget_;
@@ -111,7 +110,7 @@ class ElementsAccessible final : public QAccessibleWidget {
         return static_cast<int>(elements().size()) + QAccessibleWidget::childCount();
     }
     QAccessibleInterface* child(int index) const override {
-        const std::vector<AccessibleElement> list = elements();
+        const std::vector<AccessibleElement>& list = elements();
         if (index < 0) {
             return nullptr;
         }
@@ -121,7 +120,7 @@ class ElementsAccessible final : public QAccessibleWidget {
         return QAccessibleWidget::child(index - static_cast<int>(list.size()));
     }
     int indexOfChild(const QAccessibleInterface* child) const override {
-        const std::vector<AccessibleElement> list = elements();
+        const std::vector<AccessibleElement>& list = elements();
         if (const auto* element = dynamic_cast<const ElementAccessible*>(child)) {
             for (std::size_t i = 0; i < list.size(); ++i) {
                 if (list[i].key == element->key()) {
@@ -134,7 +133,7 @@ class ElementsAccessible final : public QAccessibleWidget {
         return index < 0 ? -1 : index + static_cast<int>(list.size());
     }
     QAccessibleInterface* childAt(int x, int y) const override {
-        const std::vector<AccessibleElement> list = elements();
+        const std::vector<AccessibleElement>& list = elements();
         const QPoint local = widget()->mapFromGlobal(QPoint(x, y));
         for (const AccessibleElement& e : list) {
             if (e.rect.contains(local)) {
@@ -145,9 +144,10 @@ class ElementsAccessible final : public QAccessibleWidget {
     }
 
   private:
-    std::vector<AccessibleElement> elements() const {
+    const std::vector<AccessibleElement>& elements() const {
+        static const std::vector<AccessibleElement> none;
         const auto* source = dynamic_cast<const AccessibleElementSource*>(widget());
-        return source ? source->accessibleElements() : std::vector<AccessibleElement>{};
+        return source ? source->accessibleElements() : none;
     }
 
     // The same interface for the same element every time; interfaces of elements that are gone
@@ -202,8 +202,13 @@ void installOverlayAccessibility() {
     std::call_once(installed, [] { QAccessible::installFactory(overlayAccessible); });
 }
 
-void notifyAccessibleElementsChanged(QWidget* widget) {
-    if (widget && QAccessible::isActive()) {
+void notifyAccessibleElementsChanged(QWidget* widget, std::vector<AccessibleElement>& told) {
+    const auto* source = dynamic_cast<const AccessibleElementSource*>(widget);
+    if (source == nullptr || source->accessibleElements() == told) {
+        return;
+    }
+    told = source->accessibleElements();
+    if (QAccessible::isActive()) {
         QAccessibleEvent event(widget, QAccessible::ObjectReorder);
         QAccessible::updateAccessibility(&event);
     }

@@ -22,13 +22,16 @@ struct AccessibleElement {
     QAccessible::Role role = QAccessible::Button;
     bool selectable = false;
     bool selected = false;
+
+    friend bool operator==(const AccessibleElement&, const AccessibleElement&) = default;
 };
 
 class AccessibleElementSource {
   public:
     virtual ~AccessibleElementSource() = default;
-    // In reading order; asked again whenever a screen reader looks.
-    virtual std::vector<AccessibleElement> accessibleElements() const = 0;
+    // In reading order; asked again whenever a screen reader looks, so kept ready rather than
+    // made on each call (a screen reader asks once for each element).
+    virtual const std::vector<AccessibleElement>& accessibleElements() const = 0;
     virtual void pressAccessibleElement(const std::string& key) = 0;
     virtual QAccessible::Role accessibleRole() const { return QAccessible::Grouping; }
 };
@@ -37,7 +40,8 @@ class AccessibleElementSource {
 // a few painted widgets of the overlay with their roles). Safe to call more than once.
 void installOverlayAccessibility();
 
-// Tells screen readers that a widget's elements changed.
-void notifyAccessibleElementsChanged(QWidget* widget);
+// Tells screen readers that a widget's elements changed, when they differ from `told`, the
+// elements last told (which it then updates). Each telling costs an event for every element.
+void notifyAccessibleElementsChanged(QWidget* widget, std::vector<AccessibleElement>& told);
 
 }  // namespace ovra

@@ -81,7 +81,10 @@ void OverlayView::modelChanged() {
         open_ = {openness(), openTarget_ ? 1.0 : 0.0, scheduler_.now(), true};
     }
     if (model_.sidebar() && sidebar_->isVisible()) {
+        // The relayout below takes in where the selected row went: once is enough.
+        relayingOut_ = true;
         sidebar_->sync();
+        relayingOut_ = false;
     }
     relayout();
 }
@@ -120,9 +123,14 @@ void OverlayView::relayout() {
         hudMoving_ = false;
     }
     scene_ = std::move(next);
+    elements_.clear();
+    for (const AccessibleControl& control : scene_.controls) {
+        elements_.push_back({control.id, QString::fromStdString(control.name),
+                             toQRect(control.rect), QAccessible::Button, false, false});
+    }
     laidOut_ = true;
     relayingOut_ = false;
-    notifyAccessibleElementsChanged(this);
+    notifyAccessibleElementsChanged(this, toldElements_);
     ensureTicking();
     update();
 }
@@ -296,16 +304,9 @@ void OverlayView::hideEvent(QHideEvent*) {
     ticker_ = 0;
 }
 
-std::vector<AccessibleElement> OverlayView::accessibleElements() const {
-    std::vector<AccessibleElement> out;
-    if (!scene_.planVisible || openness() <= 0) {
-        return out;
-    }
-    for (const AccessibleControl& control : scene_.controls) {
-        out.push_back({control.id, QString::fromStdString(control.name), toQRect(control.rect),
-                       QAccessible::Button, false, false});
-    }
-    return out;
+const std::vector<AccessibleElement>& OverlayView::accessibleElements() const {
+    static const std::vector<AccessibleElement> none;
+    return scene_.planVisible && openness() > 0 ? elements_ : none;
 }
 
 void OverlayView::pressAccessibleElement(const std::string& key) {

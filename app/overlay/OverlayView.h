@@ -51,7 +51,7 @@ class OverlayView final : public QWidget, public AccessibleElementSource {
     SidebarView* sidebar() const { return sidebar_; }
     FindField* findField() const;
 
-    std::vector<AccessibleElement> accessibleElements() const override;
+    const std::vector<AccessibleElement>& accessibleElements() const override;
     void pressAccessibleElement(const std::string& key) override;
 
   protected:
@@ -94,6 +94,8 @@ class OverlayView final : public QWidget, public AccessibleElementSource {
     OverlayEnvironment environment_;
     QImage backdrop_;
     OverlayScene scene_;
+    std::vector<AccessibleElement> elements_;  // the scene's controls
+    std::vector<AccessibleElement> toldElements_;
     OverlayPaintCache cache_;
     std::uint64_t generation_ = 0;
     bool laidOut_ = false;

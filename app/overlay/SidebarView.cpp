@@ -133,7 +133,32 @@ SidebarList::SidebarList(OverlayModel& model, PointerIntent& pointer, ActivateHa
     setAccessibleName(qs(OvraText::t("Actions on this page")));
 }
 
-void SidebarList::relayout(int width) {
+void SidebarList::relayout(int width, int visibleHeight, int barWidth) {
+    int tall = layRows(width);
+    if (tall > visibleHeight && barWidth > 0 && barWidth < width) {
+        width -= barWidth;
+        tall = layRows(width);
+    }
+    resize(width, tall);
+    cache_ = QImage();
+    hoverRow_ = -1;
+    update();
+    elements_.clear();
+    std::size_t next = 0;
+    for (std::size_t t = 0; t < titles_.size(); ++t) {
+        elements_.push_back({"title " + std::to_string(t), titles_[t].text, titles_[t].rect,
+                             QAccessible::Heading, false, false});
+        const int end = t + 1 < titles_.size() ? titles_[t + 1].rect.top() : height();
+        for (; next < rows_.size() && rows_[next].rect.top() < end; ++next) {
+            const Row& row = rows_[next];
+            elements_.push_back(
+                {row.id, row.accessibleName, row.rect, QAccessible::Button, true, row.selected});
+        }
+    }
+    notifyAccessibleElementsChanged(this, toldElements_);
+}
+
+int SidebarList::layRows(int width) {
     const double s = model_.textScale;
     rows_.clear();
     titles_.clear();
@@ -182,11 +207,7 @@ void SidebarList::relayout(int width) {
             rows_.push_back(std::move(row));
         }
     }
-    resize(width, px(y + 14 * s));
-    cache_ = QImage();
-    hoverRow_ = -1;
-    update();
-    notifyAccessibleElementsChanged(this);
+    return px(y + 14 * s);
 }
 
 std::optional<QRect> SidebarList::selectedRow() const {
@@ -308,20 +329,8 @@ void SidebarList::paintRows(QPainter& painter, const QRect& area) const {
     }
 }
 
-std::vector<AccessibleElement> SidebarList::accessibleElements() const {
-    std::vector<AccessibleElement> out;
-    std::size_t next = 0;
-    for (std::size_t t = 0; t < titles_.size(); ++t) {
-        out.push_back({"title " + std::to_string(t), titles_[t].text, titles_[t].rect,
-                       QAccessible::Heading, false, false});
-        const int end = t + 1 < titles_.size() ? titles_[t + 1].rect.top() : height();
-        for (; next < rows_.size() && rows_[next].rect.top() < end; ++next) {
-            const Row& row = rows_[next];
-            out.push_back(
-                {row.id, row.accessibleName, row.rect, QAccessible::Button, true, row.selected});
-        }
-    }
-    return out;
+const std::vector<AccessibleElement>& SidebarList::accessibleElements() const {
+    return elements_;
 }
 
 void SidebarList::pressAccessibleElement(const std::string& key) {
@@ -380,7 +389,10 @@ void SidebarView::layoutChildren() {
     const int headerHeight = header_->preferredHeight();
     header_->setGeometry(0, 0, width() - 1, headerHeight);
     scroll_->setGeometry(0, headerHeight, width() - 1, std::max(0, height() - headerHeight));
-    list_->relayout(scroll_->viewport()->width());
+    // The scroll bar shows only once the list has grown: lay the list out for the width it
+    // leaves, once.
+    const QRect room = scroll_->contentsRect();
+    list_->relayout(room.width(), room.height(), scroll_->verticalScrollBar()->sizeHint().width());
 }
 
 void SidebarView::centreSelection(bool animated) {

@@ -57,12 +57,13 @@ class SidebarList final : public QWidget, public AccessibleElementSource {
     SidebarList(OverlayModel& model, PointerIntent& pointer, ActivateHandler onActivate,
                 QWidget* parent);
 
-    // Lays the rows out again for the model's state and the given width.
-    void relayout(int width);
+    // Lays the rows out again for the model's state, `width` wide; when they do not fit in
+    // `visibleHeight`, `barWidth` narrower, leaving room for the scroll bar that will show.
+    void relayout(int width, int visibleHeight, int barWidth);
     // The selected row's rectangle, in this widget's coordinates.
     std::optional<QRect> selectedRow() const;
 
-    std::vector<AccessibleElement> accessibleElements() const override;
+    const std::vector<AccessibleElement>& accessibleElements() const override;
     void pressAccessibleElement(const std::string& key) override;
 
   protected:
@@ -86,6 +87,8 @@ class SidebarList final : public QWidget, public AccessibleElementSource {
         QString text;
         QRect rect;
     };
+    // Makes the rows and titles for `width`; the height they take.
+    int layRows(int width);
     int rowAt(QPoint point) const;
     void paintRows(QPainter& painter, const QRect& area) const;
 
@@ -94,6 +97,8 @@ class SidebarList final : public QWidget, public AccessibleElementSource {
     ActivateHandler onActivate_;
     std::vector<Row> rows_;
     std::vector<Title> titles_;
+    std::vector<AccessibleElement> elements_;  // the titles and rows
+    std::vector<AccessibleElement> toldElements_;
     QImage cache_;
     int hoverRow_ = -1;
 };

@@ -105,6 +105,25 @@ void BM_PaintFullOverlay(benchmark::State& state) {
 }
 BENCHMARK(BM_PaintFullOverlay)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 
+// A plan coming in while the loading panel shows: the model changes, the view lays it out and
+// tells screen readers, and paints the first frame with the rings numbered.
+void BM_FirstFrameOfAPlan(benchmark::State& state) {
+    Overlay overlay;
+    for (auto _ : state) {
+        state.PauseTiming();
+        overlay.model.setPhase(OverlayPhase::loading("Example"));
+        QApplication::processEvents();
+        overlay.render();
+        state.ResumeTiming();
+        overlay.model.setPhase(OverlayPhase::ready(busyPlan()));
+        overlay.model.select(0);
+        QApplication::processEvents();
+        overlay.render();
+        benchmark::DoNotOptimize(overlay.image.constBits());
+    }
+}
+BENCHMARK(BM_FirstFrameOfAPlan)->Unit(benchmark::kMillisecond);
+
 void BM_LayoutOnly(benchmark::State& state) {
     Overlay overlay;
     for (auto _ : state) {
