@@ -110,8 +110,10 @@ std::optional<Time> parse(std::string_view text) {
     }
     const year_month_day date{year(*y), month(static_cast<unsigned>(*mo)),
                               day(static_cast<unsigned>(*d))};
-    // A leap second reads as the last second of its minute.
-    if (!date.ok() || *h > 23 || *mi > 59 || *s > 60) {
+    // The clock counts nanoseconds from 1970 and holds about 292 years either way: a year it
+    // cannot hold is no date of ours (and would overflow the sum below). A leap second reads as
+    // the last second of its minute.
+    if (!date.ok() || *y < 1900 || *y > 2200 || *h > 23 || *mi > 59 || *s > 60) {
         return std::nullopt;
     }
     const auto local = sys_days(date) + hours(*h) + minutes(*mi) + seconds(*s > 59 ? 59 : *s);

@@ -246,9 +246,9 @@ TEST(DefaultsDates, ReadsIsoTextAndWritesUtc) {
     EXPECT_EQ(DefaultsDates::parse("2026-12-06T14:56:18-0430"), at(2026, 12, 6, 19, 26, 18));
     EXPECT_EQ(DefaultsDates::parse("2024-02-29T00:00:00.5Z"),
               at(2024, 2, 29, 0, 0, 0) + milliseconds(500));
-    for (const char* bad :
-         {"2025-02-29T00:00:00Z", "2026-12-06T19:26:18", "2026-12-06", "2026-13-01T00:00:00Z",
-          "2026-12-06T24:00:00Z", "yesterday", "2026-12-06T19:26:18Zjunk", ""}) {
+    for (const char* bad : {"2025-02-29T00:00:00Z", "2026-12-06T19:26:18", "2026-12-06",
+                            "2026-13-01T00:00:00Z", "2026-12-06T24:00:00Z", "yesterday",
+                            "2026-12-06T19:26:18Zjunk", "", "4052-12-06T10:00:00Z"}) {
         EXPECT_EQ(DefaultsDates::parse(bad), std::nullopt) << bad;
     }
     EXPECT_EQ(DefaultsDates::format(at(2026, 1, 5, 7, 8, 9) + milliseconds(900)),

@@ -1,0 +1,7 @@
+murmlark-ovra release
+app=ai.qeld.murmlark-ovra
+version=1.5.0
+platform=linux-x86_64
+size=48213077
+sha256=2d711642b726b04401627ca9fbac32f5c8530fb1903cc4db02258717921a4881
+signature=abababababababababababababababababababababababababababababababababababababababababababababababababababababababababababababababab
