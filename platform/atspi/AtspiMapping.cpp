@@ -35,186 +35,173 @@ std::string xmlRole(const ObjectAttributes& attributes) {
     return std::string(text.substr(0, text.find(' ')));
 }
 
-std::optional<std::string> landmarkSubrole(const std::string& xml) {
-    static const std::array<std::pair<std::string_view, std::string_view>, 8> table{{
-        {"banner", "AXLandmarkBanner"},
-        {"navigation", "AXLandmarkNavigation"},
-        {"main", "AXLandmarkMain"},
-        {"complementary", "AXLandmarkComplementary"},
-        {"contentinfo", "AXLandmarkContentInfo"},
-        {"search", "AXLandmarkSearch"},
-        {"region", "AXLandmarkRegion"},
-        {"form", "AXLandmarkForm"},
-    }};
-    for (const auto& [aria, subrole] : table) {
-        if (xml == aria) {
-            return std::string(subrole);
-        }
+// When a row of the role table applies, beyond its AT-SPI role.
+enum class When : std::uint8_t {
+    always,
+    topLevel,         // a direct child of the application
+    expandable,       // EXPANDABLE state
+    notEditable,      // no EDITABLE state
+    multiLine,        // MULTI_LINE state
+    editableOrEntry,  // EDITABLE state, or an editable entry inside
+    parentIsMenuBar,  // the parent is a menu bar
+    wrapsControl,     // a label with a control inside
+    xmlRole,          // the first token of "xml-roles" is the row's `xml`
+};
+
+struct RoleRow {
+    AtspiRole atspi;
+    When when;
+    std::string_view xml;  // with When::xmlRole
+    std::string_view role;
+    std::string_view subrole;  // empty: none
+};
+
+// The first row that applies wins; a role no row takes is a generic container (AXGroup), so
+// deep toolkit nesting stays structural and does not exhaust the walk's depth.
+constexpr RoleRow roleTable[] = {
+    {ATSPI_ROLE_FRAME, When::topLevel, {}, "AXWindow", {}},
+    {ATSPI_ROLE_WINDOW, When::topLevel, {}, "AXWindow", {}},
+    {ATSPI_ROLE_FILLER, When::topLevel, {}, "AXWindow", {}},  // Qt's top-level dialogs
+    {ATSPI_ROLE_PANEL, When::topLevel, {}, "AXWindow", {}},
+    {ATSPI_ROLE_DIALOG, When::topLevel, {}, "AXWindow", "AXDialog"},
+    {ATSPI_ROLE_FILE_CHOOSER, When::topLevel, {}, "AXWindow", "AXDialog"},
+    {ATSPI_ROLE_ALERT, When::topLevel, {}, "AXWindow", "AXDialog"},
+    {ATSPI_ROLE_COLOR_CHOOSER, When::topLevel, {}, "AXWindow", "AXDialog"},
+    {ATSPI_ROLE_FONT_CHOOSER, When::topLevel, {}, "AXWindow", "AXDialog"},
+    {ATSPI_ROLE_DIALOG, When::always, {}, "AXGroup", "AXApplicationDialog"},
+    {ATSPI_ROLE_ALERT, When::xmlRole, "alertdialog", "AXGroup", "AXApplicationAlertDialog"},
+    {ATSPI_ROLE_ALERT, When::always, {}, "AXGroup", "AXApplicationAlert"},
+    {ATSPI_ROLE_PUSH_BUTTON, When::always, {}, "AXButton", {}},
+    {ATSPI_ROLE_PUSH_BUTTON_MENU, When::always, {}, "AXMenuButton", {}},
+    {ATSPI_ROLE_TOGGLE_BUTTON, When::expandable, {}, "AXDisclosureTriangle", {}},
+    {ATSPI_ROLE_TOGGLE_BUTTON, When::always, {}, "AXCheckBox", "AXToggle"},
+    {ATSPI_ROLE_CHECK_BOX, When::always, {}, "AXCheckBox", {}},
+    {ATSPI_ROLE_RADIO_BUTTON, When::always, {}, "AXRadioButton", {}},
+    {ATSPI_ROLE_PAGE_TAB, When::always, {}, "AXRadioButton", "AXTabButton"},
+    {ATSPI_ROLE_PAGE_TAB_LIST, When::always, {}, "AXTabGroup", {}},
+    {ATSPI_ROLE_PASSWORD_TEXT, When::always, {}, "AXTextField", "AXSecureTextField"},
+    // Read-only TEXT is how some toolkits expose plain labels: not a field to type into.
+    {ATSPI_ROLE_TEXT, When::notEditable, {}, "AXStaticText", {}},
+    {ATSPI_ROLE_ENTRY, When::multiLine, {}, "AXTextArea", {}},
+    {ATSPI_ROLE_TEXT, When::multiLine, {}, "AXTextArea", {}},
+    {ATSPI_ROLE_EDITBAR, When::multiLine, {}, "AXTextArea", {}},
+    {ATSPI_ROLE_ENTRY, When::xmlRole, "searchbox", "AXTextField", "AXSearchField"},
+    {ATSPI_ROLE_TEXT, When::xmlRole, "searchbox", "AXTextField", "AXSearchField"},
+    {ATSPI_ROLE_EDITBAR, When::xmlRole, "searchbox", "AXTextField", "AXSearchField"},
+    {ATSPI_ROLE_ENTRY, When::always, {}, "AXTextField", {}},
+    {ATSPI_ROLE_TEXT, When::always, {}, "AXTextField", {}},
+    {ATSPI_ROLE_EDITBAR, When::always, {}, "AXTextField", {}},
+    {ATSPI_ROLE_TERMINAL, When::always, {}, "AXTextArea", {}},
+    {ATSPI_ROLE_COMBO_BOX, When::editableOrEntry, {}, "AXComboBox", {}},
+    {ATSPI_ROLE_COMBO_BOX, When::always, {}, "AXPopUpButton", {}},
+    {ATSPI_ROLE_LINK, When::always, {}, "AXLink", {}},
+    {ATSPI_ROLE_MENU_ITEM, When::always, {}, "AXMenuItem", {}},
+    {ATSPI_ROLE_CHECK_MENU_ITEM, When::always, {}, "AXMenuItem", {}},
+    {ATSPI_ROLE_RADIO_MENU_ITEM, When::always, {}, "AXMenuItem", {}},
+    {ATSPI_ROLE_TEAROFF_MENU_ITEM, When::always, {}, "AXMenuItem", {}},
+    {ATSPI_ROLE_MENU, When::parentIsMenuBar, {}, "AXMenuBarItem", {}},
+    {ATSPI_ROLE_MENU, When::always, {}, "AXMenuItem", {}},
+    {ATSPI_ROLE_MENU_BAR, When::always, {}, "AXMenuBar", {}},
+    {ATSPI_ROLE_POPUP_MENU, When::always, {}, "AXMenu", {}},
+    {ATSPI_ROLE_SLIDER, When::always, {}, "AXSlider", {}},
+    {ATSPI_ROLE_DIAL, When::always, {}, "AXSlider", {}},
+    {ATSPI_ROLE_SPIN_BUTTON, When::always, {}, "AXIncrementor", {}},
+    {ATSPI_ROLE_SCROLL_PANE, When::always, {}, "AXScrollArea", {}},
+    {ATSPI_ROLE_SCROLL_BAR, When::always, {}, "AXScrollBar", {}},
+    {ATSPI_ROLE_SPLIT_PANE, When::always, {}, "AXSplitGroup", {}},
+    {ATSPI_ROLE_TOOL_BAR, When::always, {}, "AXToolbar", {}},
+    {ATSPI_ROLE_DOCUMENT_WEB, When::always, {}, "AXWebArea", {}},
+    {ATSPI_ROLE_DOCUMENT_FRAME, When::always, {}, "AXWebArea", {}},
+    {ATSPI_ROLE_HTML_CONTAINER, When::always, {}, "AXWebArea", {}},
+    {ATSPI_ROLE_DOCUMENT_TEXT, When::always, {}, "AXDocument", {}},
+    {ATSPI_ROLE_DOCUMENT_SPREADSHEET, When::always, {}, "AXDocument", {}},
+    {ATSPI_ROLE_DOCUMENT_PRESENTATION, When::always, {}, "AXDocument", {}},
+    {ATSPI_ROLE_DOCUMENT_EMAIL, When::always, {}, "AXDocument", {}},
+    // Text is a leaf of the walk, so a label holding a control is a group it enters.
+    {ATSPI_ROLE_LABEL, When::wrapsControl, {}, "AXGroup", {}},
+    {ATSPI_ROLE_STATIC, When::wrapsControl, {}, "AXGroup", {}},
+    {ATSPI_ROLE_CAPTION, When::wrapsControl, {}, "AXGroup", {}},
+    {ATSPI_ROLE_ACCELERATOR_LABEL, When::wrapsControl, {}, "AXGroup", {}},
+    {ATSPI_ROLE_LABEL, When::always, {}, "AXStaticText", {}},
+    {ATSPI_ROLE_STATIC, When::always, {}, "AXStaticText", {}},
+    {ATSPI_ROLE_CAPTION, When::always, {}, "AXStaticText", {}},
+    {ATSPI_ROLE_ACCELERATOR_LABEL, When::always, {}, "AXStaticText", {}},
+    {ATSPI_ROLE_HEADING, When::always, {}, "AXHeading", {}},
+    {ATSPI_ROLE_IMAGE, When::always, {}, "AXImage", {}},
+    {ATSPI_ROLE_ICON, When::always, {}, "AXImage", {}},
+    {ATSPI_ROLE_IMAGE_MAP, When::always, {}, "AXImage", {}},
+    {ATSPI_ROLE_ANIMATION, When::always, {}, "AXImage", {}},
+    {ATSPI_ROLE_LIST, When::always, {}, "AXList", {}},
+    {ATSPI_ROLE_LIST_BOX, When::always, {}, "AXList", {}},
+    {ATSPI_ROLE_TABLE, When::always, {}, "AXTable", {}},
+    {ATSPI_ROLE_TREE, When::always, {}, "AXOutline", {}},
+    {ATSPI_ROLE_TREE_TABLE, When::always, {}, "AXOutline", {}},
+    {ATSPI_ROLE_TABLE_ROW, When::always, {}, "AXRow", {}},
+    {ATSPI_ROLE_TREE_ITEM, When::always, {}, "AXRow", {}},
+    {ATSPI_ROLE_TABLE_CELL, When::always, {}, "AXCell", {}},
+    {ATSPI_ROLE_COLUMN_HEADER, When::always, {}, "AXCell", {}},
+    {ATSPI_ROLE_ROW_HEADER, When::always, {}, "AXCell", {}},
+    {ATSPI_ROLE_TABLE_COLUMN_HEADER, When::always, {}, "AXCell", {}},
+    {ATSPI_ROLE_TABLE_ROW_HEADER, When::always, {}, "AXCell", {}},
+    // Landmarks are subroles: as roles they would count as chrome and drop a page's header.
+    {ATSPI_ROLE_LANDMARK, When::xmlRole, "banner", "AXGroup", "AXLandmarkBanner"},
+    {ATSPI_ROLE_LANDMARK, When::xmlRole, "navigation", "AXGroup", "AXLandmarkNavigation"},
+    {ATSPI_ROLE_LANDMARK, When::xmlRole, "main", "AXGroup", "AXLandmarkMain"},
+    {ATSPI_ROLE_LANDMARK, When::xmlRole, "complementary", "AXGroup", "AXLandmarkComplementary"},
+    {ATSPI_ROLE_LANDMARK, When::xmlRole, "contentinfo", "AXGroup", "AXLandmarkContentInfo"},
+    {ATSPI_ROLE_LANDMARK, When::xmlRole, "search", "AXGroup", "AXLandmarkSearch"},
+    {ATSPI_ROLE_LANDMARK, When::xmlRole, "region", "AXGroup", "AXLandmarkRegion"},
+    {ATSPI_ROLE_LANDMARK, When::xmlRole, "form", "AXGroup", "AXLandmarkForm"},
+    {ATSPI_ROLE_APPLICATION, When::always, {}, "AXApplication", {}},
+    {ATSPI_ROLE_UNKNOWN, When::always, {}, "AXUnknown", {}},
+    {ATSPI_ROLE_INVALID, When::always, {}, "AXUnknown", {}},
+    {ATSPI_ROLE_EXTENDED, When::always, {}, "AXUnknown", {}},
+};
+
+bool applies(const RoleRow& row, const RoleFacts& facts, std::string_view xml) {
+    switch (row.when) {
+        case When::always:
+            return true;
+        case When::topLevel:
+            return facts.isTopLevel;
+        case When::expandable:
+            return facts.states.has(ATSPI_STATE_EXPANDABLE);
+        case When::notEditable:
+            return !facts.states.has(ATSPI_STATE_EDITABLE);
+        case When::multiLine:
+            return facts.states.has(ATSPI_STATE_MULTI_LINE);
+        case When::editableOrEntry:
+            return facts.states.has(ATSPI_STATE_EDITABLE) || facts.hasEntryChild;
+        case When::parentIsMenuBar:
+            return facts.parentRole == r(ATSPI_ROLE_MENU_BAR);
+        case When::wrapsControl:
+            return facts.wrapsControl;
+        case When::xmlRole:
+            return xml == row.xml;
     }
-    return std::nullopt;
-}
-
-AXRole plain(std::string role) {
-    return {std::move(role), std::nullopt};
-}
-
-AXRole with(std::string role, std::string subrole) {
-    return {std::move(role), std::move(subrole)};
+    return false;
 }
 
 }  // namespace
 
 AXRole mapRole(const RoleFacts& facts) {
-    const std::uint32_t role = facts.role;
-    const StateSet states = facts.states;
-    if (oneOf(role, {ATSPI_ROLE_FRAME, ATSPI_ROLE_WINDOW})) {
-        return facts.isTopLevel ? plain("AXWindow") : plain("AXGroup");
-    }
-    if (oneOf(role, {ATSPI_ROLE_FILLER, ATSPI_ROLE_PANEL}) && facts.isTopLevel) {
-        return plain("AXWindow");  // Qt's top-level dialogs
-    }
-    if (oneOf(role, {ATSPI_ROLE_DIALOG, ATSPI_ROLE_FILE_CHOOSER, ATSPI_ROLE_ALERT,
-                     ATSPI_ROLE_COLOR_CHOOSER, ATSPI_ROLE_FONT_CHOOSER}) &&
-        facts.isTopLevel) {
-        return with("AXWindow", "AXDialog");
-    }
-    if (role == r(ATSPI_ROLE_DIALOG)) {
-        return with("AXGroup", "AXApplicationDialog");
-    }
-    if (role == r(ATSPI_ROLE_ALERT)) {
-        return xmlRole(facts.attributes) == "alertdialog"
-                   ? with("AXGroup", "AXApplicationAlertDialog")
-                   : with("AXGroup", "AXApplicationAlert");
-    }
-    if (role == r(ATSPI_ROLE_PUSH_BUTTON)) {
-        return plain("AXButton");
-    }
-    if (role == r(ATSPI_ROLE_PUSH_BUTTON_MENU)) {
-        return plain("AXMenuButton");
-    }
-    if (role == r(ATSPI_ROLE_TOGGLE_BUTTON)) {
-        return states.has(ATSPI_STATE_EXPANDABLE) ? plain("AXDisclosureTriangle")
-                                                  : with("AXCheckBox", "AXToggle");
-    }
-    if (role == r(ATSPI_ROLE_CHECK_BOX)) {
-        return plain("AXCheckBox");
-    }
-    if (role == r(ATSPI_ROLE_RADIO_BUTTON)) {
-        return plain("AXRadioButton");
-    }
-    if (role == r(ATSPI_ROLE_PAGE_TAB)) {
-        return with("AXRadioButton", "AXTabButton");
-    }
-    if (role == r(ATSPI_ROLE_PAGE_TAB_LIST)) {
-        return plain("AXTabGroup");
-    }
-    if (role == r(ATSPI_ROLE_PASSWORD_TEXT)) {
-        return with("AXTextField", "AXSecureTextField");
-    }
-    if (role == r(ATSPI_ROLE_TEXT) && !states.has(ATSPI_STATE_EDITABLE)) {
-        // Read-only TEXT is how some toolkits expose plain labels: not a field to type into.
-        return plain("AXStaticText");
-    }
-    if (oneOf(role, {ATSPI_ROLE_ENTRY, ATSPI_ROLE_TEXT, ATSPI_ROLE_EDITBAR})) {
-        if (states.has(ATSPI_STATE_MULTI_LINE)) {
-            return plain("AXTextArea");
+    std::optional<std::string> xml;  // read once, and only for a row that asks
+    for (const RoleRow& row : roleTable) {
+        if (r(row.atspi) != facts.role) {
+            continue;
         }
-        if (xmlRole(facts.attributes) == "searchbox") {
-            return with("AXTextField", "AXSearchField");
+        if (row.when == When::xmlRole && !xml) {
+            xml = xmlRole(facts.attributes);
         }
-        return plain("AXTextField");
+        if (applies(row, facts, xml ? std::string_view(*xml) : std::string_view())) {
+            AXRole mapped{std::string(row.role), std::nullopt};
+            if (!row.subrole.empty()) {
+                mapped.subrole = std::string(row.subrole);
+            }
+            return mapped;
+        }
     }
-    if (role == r(ATSPI_ROLE_TERMINAL)) {
-        return plain("AXTextArea");
-    }
-    if (role == r(ATSPI_ROLE_COMBO_BOX)) {
-        return states.has(ATSPI_STATE_EDITABLE) || facts.hasEntryChild ? plain("AXComboBox")
-                                                                       : plain("AXPopUpButton");
-    }
-    if (role == r(ATSPI_ROLE_LINK)) {
-        return plain("AXLink");
-    }
-    if (oneOf(role, {ATSPI_ROLE_MENU_ITEM, ATSPI_ROLE_CHECK_MENU_ITEM, ATSPI_ROLE_RADIO_MENU_ITEM,
-                     ATSPI_ROLE_TEAROFF_MENU_ITEM})) {
-        return plain("AXMenuItem");
-    }
-    if (role == r(ATSPI_ROLE_MENU)) {
-        return facts.parentRole == r(ATSPI_ROLE_MENU_BAR) ? plain("AXMenuBarItem")
-                                                          : plain("AXMenuItem");
-    }
-    if (role == r(ATSPI_ROLE_MENU_BAR)) {
-        return plain("AXMenuBar");
-    }
-    if (role == r(ATSPI_ROLE_POPUP_MENU)) {
-        return plain("AXMenu");
-    }
-    if (oneOf(role, {ATSPI_ROLE_SLIDER, ATSPI_ROLE_DIAL})) {
-        return plain("AXSlider");
-    }
-    if (role == r(ATSPI_ROLE_SPIN_BUTTON)) {
-        return plain("AXIncrementor");
-    }
-    if (role == r(ATSPI_ROLE_SCROLL_PANE)) {
-        return plain("AXScrollArea");
-    }
-    if (role == r(ATSPI_ROLE_SCROLL_BAR)) {
-        return plain("AXScrollBar");
-    }
-    if (role == r(ATSPI_ROLE_SPLIT_PANE)) {
-        return plain("AXSplitGroup");
-    }
-    if (role == r(ATSPI_ROLE_TOOL_BAR)) {
-        return plain("AXToolbar");
-    }
-    if (oneOf(role,
-              {ATSPI_ROLE_DOCUMENT_WEB, ATSPI_ROLE_DOCUMENT_FRAME, ATSPI_ROLE_HTML_CONTAINER})) {
-        return plain("AXWebArea");
-    }
-    if (oneOf(role, {ATSPI_ROLE_DOCUMENT_TEXT, ATSPI_ROLE_DOCUMENT_SPREADSHEET,
-                     ATSPI_ROLE_DOCUMENT_PRESENTATION, ATSPI_ROLE_DOCUMENT_EMAIL})) {
-        return plain("AXDocument");
-    }
-    if (oneOf(role, {ATSPI_ROLE_LABEL, ATSPI_ROLE_STATIC, ATSPI_ROLE_CAPTION,
-                     ATSPI_ROLE_ACCELERATOR_LABEL})) {
-        // Text is a leaf of the walk, so a label holding a control is a group it enters.
-        return facts.wrapsControl ? plain("AXGroup") : plain("AXStaticText");
-    }
-    if (role == r(ATSPI_ROLE_HEADING)) {
-        return plain("AXHeading");
-    }
-    if (oneOf(role,
-              {ATSPI_ROLE_IMAGE, ATSPI_ROLE_ICON, ATSPI_ROLE_IMAGE_MAP, ATSPI_ROLE_ANIMATION})) {
-        return plain("AXImage");
-    }
-    if (oneOf(role, {ATSPI_ROLE_LIST, ATSPI_ROLE_LIST_BOX})) {
-        return plain("AXList");
-    }
-    if (role == r(ATSPI_ROLE_TABLE)) {
-        return plain("AXTable");
-    }
-    if (oneOf(role, {ATSPI_ROLE_TREE, ATSPI_ROLE_TREE_TABLE})) {
-        return plain("AXOutline");
-    }
-    if (oneOf(role, {ATSPI_ROLE_TABLE_ROW, ATSPI_ROLE_TREE_ITEM})) {
-        return plain("AXRow");
-    }
-    if (oneOf(role, {ATSPI_ROLE_TABLE_CELL, ATSPI_ROLE_COLUMN_HEADER, ATSPI_ROLE_ROW_HEADER,
-                     ATSPI_ROLE_TABLE_COLUMN_HEADER, ATSPI_ROLE_TABLE_ROW_HEADER})) {
-        return plain("AXCell");
-    }
-    if (role == r(ATSPI_ROLE_LANDMARK)) {
-        // Landmarks are subroles: as roles they would count as chrome and drop a page's header.
-        auto subrole = landmarkSubrole(xmlRole(facts.attributes));
-        return subrole ? with("AXGroup", *subrole) : plain("AXGroup");
-    }
-    if (role == r(ATSPI_ROLE_APPLICATION)) {
-        return plain("AXApplication");
-    }
-    if (oneOf(role, {ATSPI_ROLE_UNKNOWN, ATSPI_ROLE_INVALID, ATSPI_ROLE_EXTENDED})) {
-        return plain("AXUnknown");
-    }
-    // Generic containers stay structural so deep toolkit nesting does not exhaust the depth.
-    return plain("AXGroup");
+    return {"AXGroup", std::nullopt};
 }
 
 bool roleNeedsAttributes(std::uint32_t role) {
