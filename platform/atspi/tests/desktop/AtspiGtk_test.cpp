@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "DesktopReading.h"
@@ -51,81 +52,58 @@ class GtkDesktop : public ::testing::Test {
     WindowSnapshot snapshot_;
 };
 
-TEST_F(GtkDesktop, TogglesCarryTheirRolesAndStates) {
+TEST_F(GtkDesktop, ReadsNativeWidgetsWithTheirStatesAndPressesAToggle) {
     SCOPED_TRACE(dump(snapshot_));
-    int checked = 0, unchecked = 0;
+    ASSERT_GT(snapshot_.windowFrame.width(), 0);
+    int checked = 0, unchecked = 0, filled = 0, empty = 0;
     for (const auto& c : snapshot_.candidates) {
+        EXPECT_TRUE(snapshot_.windowFrame.intersects(c.frame)) << c.id;
+        EXPECT_GT(c.frame.width(), 0) << c.id;
+        EXPECT_GT(c.frame.height(), 0) << c.id;
         if (c.label() == "checkbutton") {
             EXPECT_EQ(c.role, "AXCheckBox");
             EXPECT_EQ(c.subrole, std::nullopt);
             (c.value == "checked" ? checked : unchecked) += 1;
         }
-    }
-    // The factory shows one ticked and two clear check buttons side by side.
-    EXPECT_EQ(checked, 1);
-    EXPECT_EQ(unchecked, 2);
-
-    const UICandidate* toggle = find(snapshot_, "togglebutton");
-    ASSERT_NE(toggle, nullptr);
-    EXPECT_EQ(toggle->role, "AXCheckBox");
-    EXPECT_EQ(toggle->subrole, "AXToggle");
-
-    const UICandidate* radio = find(snapshot_, "radiobutton");
-    ASSERT_NE(radio, nullptr);
-    EXPECT_EQ(radio->role, "AXRadioButton");
-
-    // The page switcher in the header bar: the shown page is the checked one.
-    const UICandidate* page = find(snapshot_, "Page 1");
-    ASSERT_NE(page, nullptr);
-    EXPECT_EQ(page->value, "checked");
-    EXPECT_EQ(find(snapshot_, "Page 2")->value, "unchecked");
-}
-
-TEST_F(GtkDesktop, FieldsSayOnlyWhetherTheyAreFilled) {
-    SCOPED_TRACE(dump(snapshot_));
-    int filled = 0, empty = 0;
-    for (const auto& c : snapshot_.candidates) {
+        // Fields say only whether they are filled, never what they hold.
         if (c.role == "AXTextField") {
             EXPECT_TRUE(c.value == "filled" || c.value == "empty") << c.value;
             (c.value == "filled" ? filled : empty) += 1;
         }
     }
+    // The factory shows one ticked and two clear check buttons side by side.
+    EXPECT_EQ(checked, 1);
+    EXPECT_EQ(unchecked, 2);
     EXPECT_GE(filled, 1);
     EXPECT_GE(empty, 1);
-}
-
-TEST_F(GtkDesktop, FramesLieInsideTheWindow) {
-    SCOPED_TRACE(dump(snapshot_));
-    ASSERT_GT(snapshot_.windowFrame.width(), 0);
-    for (const auto& c : snapshot_.candidates) {
-        EXPECT_TRUE(snapshot_.windowFrame.intersects(c.frame)) << c.id;
-        EXPECT_GT(c.frame.width(), 0) << c.id;
-        EXPECT_GT(c.frame.height(), 0) << c.id;
+    const struct {
+        const char* label;
+        const char* role;
+        std::optional<std::string> subrole;
+    } expected[] = {{"togglebutton", "AXCheckBox", "AXToggle"},
+                    {"radiobutton", "AXRadioButton", std::nullopt}};
+    for (const auto& e : expected) {
+        const UICandidate* c = find(snapshot_, e.label);
+        ASSERT_NE(c, nullptr) << e.label;
+        EXPECT_EQ(c->role, e.role);
+        EXPECT_EQ(c->subrole, e.subrole);
     }
-}
+    // The page switcher in the header bar: the shown page is the checked one.
+    EXPECT_EQ(find(snapshot_, "Page 1")->value, "checked");
+    EXPECT_EQ(find(snapshot_, "Page 2")->value, "unchecked");
 
-TEST_F(GtkDesktop, PressesANativeToggle) {
-    const UICandidate* toggle = nullptr;
-    for (const auto& c : snapshot_.candidates) {
-        if (c.label() == "togglebutton" && c.value == "unchecked") {
-            toggle = &c;
-            break;
-        }
-    }
-    ASSERT_NE(toggle, nullptr) << dump(snapshot_);
+    const auto toggle = std::find_if(
+        snapshot_.candidates.begin(), snapshot_.candidates.end(),
+        [](const auto& c) { return c.label() == "togglebutton" && c.value == "unchecked"; });
+    ASSERT_NE(toggle, snapshot_.candidates.end());
     const Rect frame = toggle->frame;
     ASSERT_EQ(backend_.performAction(snapshot_.elements.at(toggle->id), "AXPress"), std::nullopt);
     EXPECT_TRUE(eventually([&] {
         auto again = extractor_.snapshot(snapshot_.app, backend_, clock_);
-        if (!again) {
-            return false;
-        }
-        for (const auto& c : again.value().candidates) {
-            if (c.label() == "togglebutton" && c.frame == frame) {
-                return c.value == "checked";
-            }
-        }
-        return false;
+        const auto& read = again ? again.value().candidates : std::vector<UICandidate>{};
+        return std::any_of(read.begin(), read.end(), [&](const UICandidate& c) {
+            return c.label() == "togglebutton" && c.frame == frame && c.value == "checked";
+        });
     }));
 }
 
