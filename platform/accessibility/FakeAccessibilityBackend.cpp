@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 #include <limits>
 #include <sstream>
 
@@ -385,21 +384,6 @@ Result<std::unique_ptr<FakeAccessibilityBackend>> FakeAccessibilityBackend::from
     return fake;
 }
 
-Result<std::unique_ptr<FakeAccessibilityBackend>> FakeAccessibilityBackend::fromFile(
-    const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return fail("cannot open " + path.string());
-    }
-    std::ostringstream text;
-    text << in.rdbuf();
-    auto parsed = json::parse(text.str());
-    if (!parsed) {
-        return fail(path.string() + ": " + parsed.error());
-    }
-    return fromJson(*parsed);
-}
-
 Element FakeAccessibilityBackend::handle(int index, std::int64_t copy) const {
     if (copy < 0) {
         return Element(refs_[static_cast<std::size_t>(index)]);
@@ -443,6 +427,21 @@ std::optional<AXError> FakeAccessibilityBackend::enter() {
     }
     clock_.advance(callCost_);
     return std::nullopt;
+}
+
+Result<const FakeAccessibilityBackend::Node*, AXError> FakeAccessibilityBackend::call(
+    const Element& element, std::string_view faultKey) {
+    const Node* n = node(element);
+    if (n == nullptr) {
+        return fail(AXError::cannotComplete);
+    }
+    if (auto error = enter()) {
+        return fail(*error);
+    }
+    if (auto error = fault(*n, faultKey)) {
+        return fail(*error);
+    }
+    return n;
 }
 
 std::optional<AXError> FakeAccessibilityBackend::fault(const Node& n, std::string_view key) {
@@ -507,16 +506,11 @@ Read FakeAccessibilityBackend::attribute(const Element& element, std::string_vie
         return Value(std::move(kids).value());
     }
     ++counters_.attribute;
-    const Node* n = node(element);
-    if (n == nullptr) {
-        return fail(AXError::cannotComplete);
+    const auto called = call(element, name);
+    if (!called) {
+        return fail(called.error());
     }
-    if (const auto error = enter()) {
-        return fail(*error);
-    }
-    if (const auto error = fault(*n, name)) {
-        return fail(*error);
-    }
+    const Node* n = *called;
     if (n == &nodes_[0] && !n->attributes.contains(name)) {
         const bool focused = name == "AXFocusedWindow" && focusedWindow_;
         const bool main = name == "AXMainWindow" && mainWindow_;
@@ -534,16 +528,11 @@ Read FakeAccessibilityBackend::attribute(const Element& element, std::string_vie
 Result<std::vector<Read>, AXError> FakeAccessibilityBackend::attributes(
     const Element& element, std::span<const std::string_view> names) {
     ++counters_.batch;
-    const Node* n = node(element);
-    if (n == nullptr) {
-        return fail(AXError::cannotComplete);
+    const auto called = call(element, "attributes");
+    if (!called) {
+        return fail(called.error());
     }
-    if (const auto error = enter()) {
-        return fail(*error);
-    }
-    if (const auto error = fault(*n, "attributes")) {
-        return fail(*error);
-    }
+    const Node* n = *called;
     std::vector<Read> out;
     out.reserve(names.size());
     bool timedOut = false;
@@ -573,16 +562,11 @@ Result<ElementList, AXError> FakeAccessibilityBackend::children(const Element& e
                                                                 std::size_t limit) {
     ++counters_.children;
     counters_.largestChildLimit = std::max(counters_.largestChildLimit, limit);
-    const Node* n = node(element);
-    if (n == nullptr) {
-        return fail(AXError::cannotComplete);
+    const auto called = call(element, "children");
+    if (!called) {
+        return fail(called.error());
     }
-    if (const auto error = enter()) {
-        return fail(*error);
-    }
-    if (const auto error = fault(*n, "children")) {
-        return fail(*error);
-    }
+    const Node* n = *called;
     ElementList out;
     if (n == &nodes_[0]) {
         if (window_ >= 0 && limit > 0) {
@@ -608,29 +592,21 @@ Result<ElementList, AXError> FakeAccessibilityBackend::children(const Element& e
 Result<std::vector<std::string>, AXError> FakeAccessibilityBackend::actionNames(
     const Element& element) {
     ++counters_.actionNames;
-    const Node* n = node(element);
-    if (n == nullptr) {
-        return fail(AXError::cannotComplete);
+    const auto called = call(element, "actions");
+    if (!called) {
+        return fail(called.error());
     }
-    if (const auto error = enter()) {
-        return fail(*error);
-    }
-    if (const auto error = fault(*n, "actions")) {
-        return fail(*error);
-    }
-    return n->actions;
+    return (*called)->actions;
 }
 
 Result<bool, AXError> FakeAccessibilityBackend::isAttributeSettable(const Element& element,
                                                                     std::string_view name) {
-    const Node* n = node(element);
-    if (n == nullptr) {
-        return fail(AXError::cannotComplete);
+    const auto called = call(element, {});
+    if (!called) {
+        return fail(called.error());
     }
-    if (const auto error = enter()) {
-        return fail(*error);
-    }
-    return std::find(n->settable.begin(), n->settable.end(), name) != n->settable.end();
+    const auto& settable = (*called)->settable;
+    return std::find(settable.begin(), settable.end(), name) != settable.end();
 }
 
 std::optional<AXError> FakeAccessibilityBackend::performAction(const Element& element,

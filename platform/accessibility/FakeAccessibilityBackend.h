@@ -30,7 +30,6 @@
 // A timed-out call advances the clock by the app's messaging time-out (6 s until one is set).
 
 #include <cstddef>
-#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
@@ -59,8 +58,6 @@ class ManualClock final : public Clock {
 class FakeAccessibilityBackend final : public AccessibilityBackend {
   public:
     static Result<std::unique_ptr<FakeAccessibilityBackend>> fromJson(const Json& fixture);
-    static Result<std::unique_ptr<FakeAccessibilityBackend>> fromFile(
-        const std::filesystem::path& path);
 
     struct Counters {
         int attribute = 0;
@@ -75,7 +72,6 @@ class FakeAccessibilityBackend final : public AccessibilityBackend {
     ManualClock& clock() { return clock_; }
     const std::vector<std::string>& log() const { return log_; }
     const Counters& counters() const { return counters_; }
-    void resetCounters() { counters_ = {}; }
     void setTrusted(bool trusted) { trusted_ = trusted; }
     // The handle of the node with this fixture id (null when there is none).
     Element element(std::string_view id) const;
@@ -117,6 +113,8 @@ class FakeAccessibilityBackend final : public AccessibilityBackend {
     Node* node(const Element& element);
     // Accounts for one call on the app: its cost, a gone or hung app. An error ends the call.
     std::optional<AXError> enter();
+    // The node of a call that got through: a known node, the app up, no fault under `faultKey`.
+    Result<const Node*, AXError> call(const Element& element, std::string_view faultKey);
     std::optional<AXError> fault(const Node& n, std::string_view key);
     Element handle(int index, std::int64_t copy = -1) const;
 

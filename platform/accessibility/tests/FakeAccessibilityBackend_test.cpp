@@ -72,16 +72,6 @@ TEST(FakeAccessibilityBackend, FaultsFailAttributeByAttributeAndTimeOutsCostTime
     EXPECT_EQ(fake->actionNames(bad).error(), AXError::wrongType);
 }
 
-TEST(FakeAccessibilityBackend, HugeChildCountsHandOutOnlyTheLimit) {
-    auto fake = load(kWindow);
-    auto rows = fake->children(fake->element("t"), 3);
-    ASSERT_EQ(rows->size(), 3u);
-    EXPECT_NE((*rows)[0], (*rows)[1]);
-    EXPECT_EQ(*asString(*fake->attribute((*rows)[2], "AXRole")), "AXRow");
-    EXPECT_EQ(fake->counters().childrenHandedOut, 3u);
-    EXPECT_EQ(fake->counters().largestChildLimit, 3u);
-}
-
 TEST(FakeAccessibilityBackend, RejectsMalformedFixtures) {
     EXPECT_THAT(loadError("[]"), HasSubstr("must be an object"));
     EXPECT_THAT(loadError(R"({"window": {"faults": {"AXRole": "slow"}}})"),

@@ -22,12 +22,13 @@ TEST(MemoryReadings, ParsesMeminfoAndRefusesIncompleteOrNonsense) {
     EXPECT_EQ(real->totalKiB, 16314616u);
     EXPECT_EQ(real->availableKiB, 8157308u);
 
-    EXPECT_FALSE(parseMeminfo(""));
-    EXPECT_FALSE(parseMeminfo("MemTotal: 100 kB\n")) << "old kernels lack MemAvailable";
-    EXPECT_FALSE(parseMeminfo("MemTotal: 0 kB\nMemAvailable: 0 kB\n"));
-    EXPECT_FALSE(parseMeminfo("MemTotal: -5 kB\nMemAvailable: 1 kB\n"));
-    EXPECT_FALSE(parseMeminfo("MemTotal: 99999999999999999999999 kB\nMemAvailable: 1 kB\n"));
-    EXPECT_FALSE(parseMeminfo("MemTotal: 100 MB\nMemAvailable: 1 kB\n"));
+    for (const char* bad :
+         {"", "MemTotal: 100 kB\n" /* old kernels lack MemAvailable */,
+          "MemTotal: 0 kB\nMemAvailable: 0 kB\n", "MemTotal: -5 kB\nMemAvailable: 1 kB\n",
+          "MemTotal: 99999999999999999999999 kB\nMemAvailable: 1 kB\n",
+          "MemTotal: 100 MB\nMemAvailable: 1 kB\n"}) {
+        EXPECT_FALSE(parseMeminfo(bad)) << bad;
+    }
     // More available than total is clamped rather than trusted.
     const auto m = parseMeminfo("MemTotal: 100 kB\nMemAvailable: 500 kB");
     ASSERT_TRUE(m);
@@ -46,12 +47,10 @@ TEST(MemoryReadings, ParsesPressureAverages) {
     ASSERT_TRUE(someOnly);
     EXPECT_FALSE(someOnly->fullAvg10);
 
-    EXPECT_FALSE(parsePressure(""));
-    EXPECT_FALSE(parsePressure("full avg10=1.00"));
-    EXPECT_FALSE(parsePressure("some avg10=nan avg60=0.00"));
-    EXPECT_FALSE(parsePressure("some avg10=inf"));
-    EXPECT_FALSE(parsePressure("some avg10=-1"));
-    EXPECT_FALSE(parsePressure("some avg60=1.00 total=3"));
+    for (const char* bad : {"", "full avg10=1.00", "some avg10=nan avg60=0.00", "some avg10=inf",
+                            "some avg10=-1", "some avg60=1.00 total=3"}) {
+        EXPECT_FALSE(parsePressure(bad)) << bad;
+    }
 }
 
 TEST(MemoryReadings, ParsesCgroupMembership) {
@@ -75,10 +74,10 @@ TEST(MemoryReadings, ParsesCgroupMembership) {
 
 TEST(MemoryReadings, ParsesLimitsAndCounters) {
     EXPECT_EQ(parseLimit("1073741824\n"), 1073741824u);
-    EXPECT_FALSE(parseLimit("max\n"));
-    EXPECT_FALSE(parseLimit("9223372036854771712\n")) << "v1 unlimited";
-    EXPECT_FALSE(parseLimit("-1"));
-    EXPECT_FALSE(parseLimit("12abc"));
+    // v1 writes "unlimited" as a huge number.
+    for (const char* none : {"max\n", "9223372036854771712\n", "-1", "12abc"}) {
+        EXPECT_FALSE(parseLimit(none)) << none;
+    }
     EXPECT_EQ(parseCount(" 42\n"), 42u);
 
     const char* events = "low 0\nhigh 3\nmax 10\noom 2\noom_kill 1\noom_group_kill 0\n";
@@ -94,13 +93,6 @@ MemoryReading withAvailable(double percent) {
     return r;
 }
 
-struct ClassifyCase {
-    const char* name;
-    MemoryReading reading;
-    bool newOomKill;
-    P expected;
-};
-
 MemoryReading withPsi(double some, double full) {
     return {std::nullopt, Psi{some, full}, std::nullopt, std::nullopt};
 }
@@ -110,7 +102,12 @@ MemoryReading withCgroup(double percent) {
 }
 
 TEST(MemoryReadings, ClassifiesByTheFirstThresholdReached) {
-    const ClassifyCase cases[] = {
+    const struct {
+        const char* name;
+        MemoryReading reading;
+        bool newOomKill;
+        P expected;
+    } cases[] = {
         {"nothing known", MemoryReading{}, false, P::normal},
         {"plenty available", withAvailable(50), false, P::normal},
         {"15% available", withAvailable(15), false, P::normal},
@@ -197,15 +194,13 @@ MemoryReading level(P p) {
     return withAvailable(p == P::normal ? 50 : p == P::warning ? 10 : 1);
 }
 
-struct HysteresisCase {
-    const char* name;
-    std::vector<P> readings;
-    std::vector<std::optional<P>> reported;
-};
-
 TEST(PressureTracker, RisesAtOnceAndFallsAfterTwoLowerReadings) {
     const std::optional<P> none;
-    const HysteresisCase cases[] = {
+    const struct {
+        const char* name;
+        std::vector<P> readings;
+        std::vector<std::optional<P>> reported;
+    } cases[] = {
         {"calm", {P::normal, P::normal}, {none, none}},
         {"rise", {P::warning, P::critical}, {P::warning, P::critical}},
         {"one dip is ignored", {P::critical, P::normal, P::critical}, {P::critical, none, none}},

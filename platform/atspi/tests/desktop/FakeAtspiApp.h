@@ -168,17 +168,30 @@ class FakeAtspiApp {
         }
     }
 
+    // A variant holding one basic value.
+    static void appendVariant(DBusMessageIter* iter, const char* signature, int type,
+                              const void* value) {
+        DBusMessageIter variant;
+        dbus_message_iter_open_container(iter, DBUS_TYPE_VARIANT, signature, &variant);
+        dbus_message_iter_append_basic(&variant, type, value);
+        dbus_message_iter_close_container(iter, &variant);
+    }
+
     void answer(DBusMessage* call) {
         const std::string member = dbus_message_get_member(call);
         const std::string interface =
             dbus_message_get_interface(call) ? dbus_message_get_interface(call) : "";
         const std::string path = dbus_message_get_path(call);
-        // The interface a Properties call is about (its first argument).
+        // A Properties call's interface and property name (its arguments).
         const char* about = nullptr;
-        if (interface == "org.freedesktop.DBus.Properties") {
+        const char* property = nullptr;
+        if (interface == "org.freedesktop.DBus.Properties" &&
+            !dbus_message_get_args(call, nullptr, DBUS_TYPE_STRING, &about, DBUS_TYPE_STRING,
+                                   &property, DBUS_TYPE_INVALID)) {
             dbus_message_get_args(call, nullptr, DBUS_TYPE_STRING, &about, DBUS_TYPE_INVALID);
         }
         const std::string propertiesOf = about ? about : "";
+        const std::string name = property ? property : "";
         {
             std::lock_guard lock(mutex_);
             counts_[member] += 1;
@@ -192,30 +205,30 @@ class FakeAtspiApp {
             crashed_ = true;  // Chromium and Qt end here; nothing answers any more
             return;
         }
-        const Object* object = nullptr;
-        const bool isItem = path.rfind("/w/l/", 0) == 0;
         Object item{32, "", {120, 200, 300, 20}, {}, 0, (1U << 8) | (1U << 25) | (1U << 30)};
-        if (isItem) {
+        const Object* object = nullptr;
+        if (path.rfind("/w/l/", 0) == 0) {
             item.name = "Row " + path.substr(5);
             object = &item;
         } else if (auto it = objects().find(path); it != objects().end()) {
             object = &it->second;
         }
         DBusMessage* reply = nullptr;
-        DBusMessageIter iter;
+        DBusMessageIter iter, inner;
         auto ret = [&] {
             reply = dbus_message_new_method_return(call);
             dbus_message_iter_init_append(reply, &iter);
         };
+        auto error = [&](const char* errorName, const char* text) {
+            reply = dbus_message_new_error(call, errorName, text);
+        };
         if (object == nullptr) {
-            reply = dbus_message_new_error(call, "org.freedesktop.DBus.Error.UnknownObject",
-                                           "no such object");
+            error("org.freedesktop.DBus.Error.UnknownObject", "no such object");
         } else if (member == "GetAttributes") {
             awake_ = true;
             ret();
-            DBusMessageIter map;
-            dbus_message_iter_open_container(&iter, DBUS_TYPE_ARRAY, "{ss}", &map);
-            dbus_message_iter_close_container(&iter, &map);
+            dbus_message_iter_open_container(&iter, DBUS_TYPE_ARRAY, "{ss}", &inner);
+            dbus_message_iter_close_container(&iter, &inner);
         } else if (member == "GetText" && path == "/w/n/t") {
             ret();
             const char* text = "  Send \n  now ";
@@ -225,85 +238,62 @@ class FakeAtspiApp {
             dbus_message_iter_append_basic(&iter, DBUS_TYPE_UINT32, &object->role);
         } else if (member == "GetState") {
             ret();
-            DBusMessageIter array;
-            dbus_message_iter_open_container(&iter, DBUS_TYPE_ARRAY, "u", &array);
-            std::uint32_t high = 0;
-            dbus_message_iter_append_basic(&array, DBUS_TYPE_UINT32, &object->states);
-            dbus_message_iter_append_basic(&array, DBUS_TYPE_UINT32, &high);
-            dbus_message_iter_close_container(&iter, &array);
+            const std::uint32_t high = 0;
+            dbus_message_iter_open_container(&iter, DBUS_TYPE_ARRAY, "u", &inner);
+            dbus_message_iter_append_basic(&inner, DBUS_TYPE_UINT32, &object->states);
+            dbus_message_iter_append_basic(&inner, DBUS_TYPE_UINT32, &high);
+            dbus_message_iter_close_container(&iter, &inner);
         } else if (member == "Get" && propertiesOf == "org.a11y.atspi.Value") {
-            const char* ifaceArg = nullptr;
-            const char* property = nullptr;
-            dbus_message_get_args(call, nullptr, DBUS_TYPE_STRING, &ifaceArg, DBUS_TYPE_STRING,
-                                  &property, DBUS_TYPE_INVALID);
-            const std::string name = property ? property : "";
             if (name == "MinimumValue") {
-                reply =
-                    dbus_message_new_error(call, "org.freedesktop.DBus.Error.Failed", "no minimum");
+                error("org.freedesktop.DBus.Error.Failed", "no minimum");
             } else {
                 ret();
                 const double value = name == "MaximumValue" ? 100.0 : 40.0;
-                DBusMessageIter variant;
-                dbus_message_iter_open_container(&iter, DBUS_TYPE_VARIANT, "d", &variant);
-                dbus_message_iter_append_basic(&variant, DBUS_TYPE_DOUBLE, &value);
-                dbus_message_iter_close_container(&iter, &variant);
+                appendVariant(&iter, "d", DBUS_TYPE_DOUBLE, &value);
             }
-        } else if (member == "Get" && interface == "org.freedesktop.DBus.Properties") {
-            const char* ifaceArg = nullptr;
-            const char* property = nullptr;
-            dbus_message_get_args(call, nullptr, DBUS_TYPE_STRING, &ifaceArg, DBUS_TYPE_STRING,
-                                  &property, DBUS_TYPE_INVALID);
-            const std::string name = property ? property : "";
+        } else if (member == "Get" && !propertiesOf.empty()) {
             ret();
-            DBusMessageIter variant;
             if (name == "Name" || name == "Description") {
                 const char* text = name == "Name" ? object->name.c_str() : "";
-                dbus_message_iter_open_container(&iter, DBUS_TYPE_VARIANT, "s", &variant);
-                dbus_message_iter_append_basic(&variant, DBUS_TYPE_STRING, &text);
+                appendVariant(&iter, "s", DBUS_TYPE_STRING, &text);
             } else if (name == "ChildCount") {
                 const std::int32_t count = path == "/w" && !awake_ ? 0 : object->childCount;
-                dbus_message_iter_open_container(&iter, DBUS_TYPE_VARIANT, "i", &variant);
-                dbus_message_iter_append_basic(&variant, DBUS_TYPE_INT32, &count);
+                appendVariant(&iter, "i", DBUS_TYPE_INT32, &count);
             } else {
-                dbus_message_iter_open_container(&iter, DBUS_TYPE_VARIANT, "(so)", &variant);
-                appendRef(&variant, path == "/w" ? "/org/a11y/atspi/accessible/root" : "/w");
+                dbus_message_iter_open_container(&iter, DBUS_TYPE_VARIANT, "(so)", &inner);
+                appendRef(&inner, path == "/w" ? "/org/a11y/atspi/accessible/root" : "/w");
+                dbus_message_iter_close_container(&iter, &inner);
             }
-            dbus_message_iter_close_container(&iter, &variant);
         } else if (member == "GetExtents" && !object->extents.empty()) {
             ret();
-            DBusMessageIter box;
-            dbus_message_iter_open_container(&iter, DBUS_TYPE_STRUCT, nullptr, &box);
+            dbus_message_iter_open_container(&iter, DBUS_TYPE_STRUCT, nullptr, &inner);
             for (std::int32_t v : object->extents) {
-                dbus_message_iter_append_basic(&box, DBUS_TYPE_INT32, &v);
+                dbus_message_iter_append_basic(&inner, DBUS_TYPE_INT32, &v);
             }
-            dbus_message_iter_close_container(&iter, &box);
+            dbus_message_iter_close_container(&iter, &inner);
         } else if (member == "GetChildren") {
             ret();
-            DBusMessageIter array;
-            dbus_message_iter_open_container(&iter, DBUS_TYPE_ARRAY, "(so)", &array);
+            dbus_message_iter_open_container(&iter, DBUS_TYPE_ARRAY, "(so)", &inner);
             const bool empty = path == "/w" && !awake_;
             for (const auto& child : empty ? std::vector<std::string>{} : object->children) {
                 // A child on a bus name that cannot exist: the reader must skip it unharmed.
-                appendRef(&array, child.c_str(), child == "/w/ghost" ? "not a bus name!" : nullptr);
+                appendRef(&inner, child.c_str(), child == "/w/ghost" ? "not a bus name!" : nullptr);
             }
-            dbus_message_iter_close_container(&iter, &array);
+            dbus_message_iter_close_container(&iter, &inner);
         } else if (member == "GetChildAtIndex") {
             dbus_int32_t index = -1;
             dbus_message_get_args(call, nullptr, DBUS_TYPE_INT32, &index, DBUS_TYPE_INVALID);
             ret();
-            const std::string child = path + "/" + std::to_string(index);
-            appendRef(&iter, child.c_str());
+            appendRef(&iter, (path + "/" + std::to_string(index)).c_str());
         } else if (member == "GetInterfaces") {
             ret();
-            DBusMessageIter array;
-            dbus_message_iter_open_container(&iter, DBUS_TYPE_ARRAY, "s", &array);
             const char* accessible = "org.a11y.atspi.Accessible";
-            dbus_message_iter_append_basic(&array, DBUS_TYPE_STRING, &accessible);
-            dbus_message_iter_close_container(&iter, &array);
+            dbus_message_iter_open_container(&iter, DBUS_TYPE_ARRAY, "s", &inner);
+            dbus_message_iter_append_basic(&inner, DBUS_TYPE_STRING, &accessible);
+            dbus_message_iter_close_container(&iter, &inner);
         } else {
             // Like toolkits without Properties.GetAll: an unknown method.
-            reply = dbus_message_new_error(call, "org.freedesktop.DBus.Error.UnknownMethod",
-                                           member.c_str());
+            error("org.freedesktop.DBus.Error.UnknownMethod", member.c_str());
         }
         std::lock_guard lock(sendMutex_);
         dbus_connection_send(connection_, reply, nullptr);

@@ -6,29 +6,17 @@
 #include <xcb/shape.h>
 #include <xcb/xcb.h>
 
-#include <chrono>
 #include <cstdlib>
-#include <functional>
 #include <memory>
-#include <thread>
 #include <vector>
 
+#include "platform/atspi/tests/desktop/LaunchedApp.h"
 #include "platform/input/XTestInputSynthesizer.h"
 
 namespace ovra::input {
 namespace {
 
-bool eventually(const std::function<bool()>& done, double seconds = 10) {
-    const auto until = std::chrono::steady_clock::now() +
-                       std::chrono::milliseconds(static_cast<long long>(seconds * 1000));
-    while (std::chrono::steady_clock::now() < until) {
-        if (done()) {
-            return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return done();
-}
+using ovra::testing::eventually;
 
 // A connection of the test's own with one window that records the buttons pressed in it.
 class TestWindow {
