@@ -18,32 +18,30 @@ EnvironmentLookup environment(std::map<std::string, std::string> values) {
     };
 }
 
-TEST(SessionRefusal, AcceptsX11Sessions) {
-    EXPECT_EQ(sessionRefusal(environment({{"XDG_SESSION_TYPE", "x11"}, {"DISPLAY", ":0"}})),
-              std::nullopt);
-    // No session type (a plain X server started by hand) is fine when a display is set.
-    EXPECT_EQ(sessionRefusal(environment({{"DISPLAY", ":1"}})), std::nullopt);
-}
-
-TEST(SessionRefusal, RefusesWaylandEvenWithXWayland) {
-    // XWayland sets DISPLAY too, but other apps' controls have no global coordinates there.
-    auto refusal = sessionRefusal(environment(
-        {{"XDG_SESSION_TYPE", "wayland"}, {"DISPLAY", ":0"}, {"WAYLAND_DISPLAY", "wayland-0"}}));
-    ASSERT_TRUE(refusal.has_value());
-    EXPECT_THAT(*refusal, testing::HasSubstr("X11 session"));
-    EXPECT_THAT(*refusal, testing::HasSubstr("Wayland"));
-}
-
-TEST(SessionRefusal, RefusesWaylandDisplayWithoutSessionType) {
-    EXPECT_TRUE(sessionRefusal(environment({{"WAYLAND_DISPLAY", "wayland-0"}, {"DISPLAY", ":0"}}))
-                    .has_value());
-}
-
-TEST(SessionRefusal, RefusesMissingDisplay) {
-    auto refusal = sessionRefusal(environment({{"XDG_SESSION_TYPE", "x11"}}));
-    ASSERT_TRUE(refusal.has_value());
-    EXPECT_THAT(*refusal, testing::HasSubstr("DISPLAY"));
-    EXPECT_TRUE(sessionRefusal(environment({{"DISPLAY", ""}})).has_value());
+TEST(SessionRefusal, AcceptsX11AndRefusesWaylandOrNoDisplayWithTheReason) {
+    using Env = std::map<std::string, std::string>;
+    const struct {
+        Env env;
+        const char* reason;  // nullptr: accepted
+    } cases[] = {
+        {{{"XDG_SESSION_TYPE", "x11"}, {"DISPLAY", ":0"}}, nullptr},
+        // No session type (a plain X server started by hand) is fine when a display is set.
+        {{{"DISPLAY", ":1"}}, nullptr},
+        // XWayland sets DISPLAY too, but other apps' controls have no global coordinates there.
+        {{{"XDG_SESSION_TYPE", "wayland"}, {"DISPLAY", ":0"}, {"WAYLAND_DISPLAY", "w-0"}},
+         "Wayland"},
+        {{{"WAYLAND_DISPLAY", "wayland-0"}, {"DISPLAY", ":0"}}, "X11 session"},
+        {{{"XDG_SESSION_TYPE", "x11"}}, "DISPLAY"},
+        {{{"DISPLAY", ""}}, "DISPLAY"},
+    };
+    for (const auto& c : cases) {
+        const auto refusal = sessionRefusal(environment(c.env));
+        if (c.reason == nullptr) {
+            EXPECT_EQ(refusal, std::nullopt);
+        } else {
+            EXPECT_THAT(refusal.value_or(""), testing::HasSubstr(c.reason));
+        }
+    }
 }
 
 TEST(WindowToRaise, PrefersTheTitledWindowOfTheProcess) {
