@@ -68,14 +68,10 @@ struct Expected {
 Expected expectedOutputs() {
     const Json j = *json::parse(readFile(modelFixture("expected-outputs.json")));
     Expected e;
-    for (const auto& row : j["input_ids"]) {
-        for (const auto& v : row)
-            e.input.inputIds.push_back(v.get<std::int32_t>());
-    }
-    for (const auto& row : j["attention_mask"]) {
-        for (const auto& v : row)
-            e.input.attentionMask.push_back(v.get<std::int32_t>());
-    }
+    for (const auto& row : j["input_ids"])
+        e.input.inputIds.insert(e.input.inputIds.end(), row.begin(), row.end());
+    for (const auto& row : j["attention_mask"])
+        e.input.attentionMask.insert(e.input.attentionMask.end(), row.begin(), row.end());
     for (const auto& [name, rows] : j["outputs"].items()) {
         e.outputs[name] = rows.get<std::vector<std::vector<double>>>();
     }
