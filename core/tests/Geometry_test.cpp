@@ -14,25 +14,6 @@ using Geometry::IslandPlacement;
 using Geometry::IslandSide;
 using Geometry::IslandSpot;
 
-// ---- conversions ----
-
-TEST(GeometryConversion, OverlayRectOnPrimaryAndStackedScreens) {
-    const Rect ax(100, 200, 30, 40);
-    EXPECT_EQ(Geometry::overlayRect(ax, Rect(0, 0, 1440, 900), 900), ax);
-    // The upper screen's top edge is at -900 in accessibility space.
-    EXPECT_EQ(Geometry::overlayRect(Rect(100, -850, 10, 10), Rect(0, 900, 1440, 900), 900),
-              Rect(100, 50, 10, 10));
-}
-
-TEST(GeometryConversion, AppKitFlipIsItsOwnInverse) {
-    const Rect ax(12.5, -300, 80, 45);
-    for (const double h : {900.0, 1080.0, 2160.0}) {
-        const Rect once = Geometry::appKitRect(ax, h);
-        EXPECT_EQ(once, Rect(12.5, h - (-300 + 45), 80, 45));
-        EXPECT_EQ(Geometry::appKitRect(once, h), ax);
-    }
-}
-
 // On a root window that is the bounding box of unequal monitors, flipping each monitor with the
 // one root height and converting into it must come down to subtracting the monitor's corner.
 TEST(GeometryConversion, OverlayOfEveryMonitorIsOffsetFromItsCorner) {
@@ -43,6 +24,7 @@ TEST(GeometryConversion, OverlayOfEveryMonitorIsOffsetFromItsCorner) {
                                      Rect(-1000, 2000, 200, 100)};
     for (const Rect& monitor : monitorsAX) {
         const Rect screenFrame = Geometry::appKitRect(monitor, rootHeight);
+        EXPECT_EQ(Geometry::appKitRect(screenFrame, rootHeight), monitor);  // its own inverse
         for (const Rect& control : controls) {
             EXPECT_EQ(Geometry::overlayRect(control, screenFrame, rootHeight),
                       control.offsetBy(-monitor.minX(), -monitor.minY()))
@@ -56,8 +38,6 @@ TEST(GeometryConversion, ViewportIsTheOnScreenPartOrTheWindow) {
     EXPECT_EQ(Geometry::viewport(Rect(1000, 500, 800, 600), screen), Rect(1000, 500, 440, 400));
     EXPECT_EQ(Geometry::viewport(Rect(2000, 0, 300, 300), screen), Rect(2000, 0, 300, 300));
 }
-
-// ---- badge ----
 
 TEST(GeometryBadge, LeftThenAboveThenBelowThenInside) {
     const Rect kBounds(0, 0, 1000, 800);
@@ -91,8 +71,6 @@ TEST(GeometryBadge, LeftThenAboveThenBelowThenInside) {
         Geometry::badgeFrame(Rect(kNaN, kInf, 10, 10), 20, {Rect(kNaN, 0, 1, 1)}, kBounds);
     EXPECT_EQ(broken.width(), 20);
 }
-
-// ---- island ----
 
 TEST(GeometryIsland, LeastCoveredSpotEarliestOnTie) {
     const Size screen{1440, 900};
@@ -128,8 +106,6 @@ TEST(GeometryIsland, LeastCoveredSpotEarliestOnTie) {
               bottomCentre);
 }
 
-// ---- windows, dialogs, pointer ----
-
 TEST(GeometryWindow, OriginCentresOnThePointerScreenUnlessAlreadyThere) {
     const Rect screen(0, 0, 1440, 900);
     const Rect other(1440, 0, 1920, 1080);
@@ -163,16 +139,13 @@ TEST(PointerMotion, MovesOnlyPastOnePoint) {
 }
 
 TEST(FlightTrail, VisibleFromZeroUntilDuration) {
-    EXPECT_TRUE(FlightTrail::isVisible(true, 0.0));
-    EXPECT_TRUE(FlightTrail::isVisible(true, 1.19));
-    EXPECT_FALSE(FlightTrail::isVisible(true, 1.2));
-    EXPECT_FALSE(FlightTrail::isVisible(true, -0.1));
+    const std::pair<std::optional<double>, bool> times[] = {{0.0, true},           {1.19, true},
+                                                            {1.2, false},          {-0.1, false},
+                                                            {std::nullopt, false}, {kNaN, false}};
+    for (const auto& [elapsed, visible] : times)
+        EXPECT_EQ(FlightTrail::isVisible(true, elapsed), visible) << elapsed.value_or(-1);
     EXPECT_FALSE(FlightTrail::isVisible(false, 0.5));
-    EXPECT_FALSE(FlightTrail::isVisible(true, std::nullopt));
-    EXPECT_FALSE(FlightTrail::isVisible(true, kNaN));
 }
-
-// ---- magnifier ----
 
 TEST(ZoomFocus, FollowsOnlyForTheNumberOne) {
     for (const Json& one : {Json(1), Json(1u), Json(1.0)})
@@ -193,27 +166,19 @@ TEST(ZoomFocus, RectGrowsRealFramesOnly) {
     EXPECT_EQ(ZoomFocus::rect(Rect(kNaN, 0, 20, 20)), std::nullopt);
 }
 
-// ---- on-screen button ----
-
-TEST(OvraButtonPlace, RawValuesRoundTripExactly) {
-    for (const OvraButtonPlace place : OvraButtonPlace::allCases())
-        EXPECT_EQ(OvraButtonPlace::fromRawValue(place.rawValue()), place) << place.rawValue();
-    EXPECT_EQ(OvraButtonPlace::fromRawValue("topRight"), std::nullopt);
-    EXPECT_EQ(OvraButtonPlace::fromRawValue("RightTop"), std::nullopt);
-}
-
-TEST(OvraButtonPlace, DefaultKeepsClearOfARightDock) {
+TEST(OvraButtonPlace, DefaultKeepsClearOfARightDockAndOldCornersMigrate) {
     EXPECT_EQ(OvraButtonPlace::defaultPlace("right"), OvraButtonPlace::leftTop);
     EXPECT_EQ(OvraButtonPlace::defaultPlace("left"), OvraButtonPlace::rightTop);
     EXPECT_EQ(OvraButtonPlace::defaultPlace(std::nullopt), OvraButtonPlace::rightTop);
-}
-
-TEST(OvraButtonPlace, OldCornersMigrate) {
-    EXPECT_EQ(OvraButtonPlace::fromOldCorner("topRight"), OvraButtonPlace::rightTop);
-    EXPECT_EQ(OvraButtonPlace::fromOldCorner("bottomRight"), OvraButtonPlace::rightBottom);
-    EXPECT_EQ(OvraButtonPlace::fromOldCorner("bottomLeft"), OvraButtonPlace::leftBottom);
-    EXPECT_EQ(OvraButtonPlace::fromOldCorner("topLeft"), OvraButtonPlace::leftTop);
-    EXPECT_EQ(OvraButtonPlace::fromOldCorner("rightTop"), std::nullopt);
+    EXPECT_EQ(OvraButtonPlace::fromRawValue("topRight"), std::nullopt);
+    const std::pair<const char*, std::optional<OvraButtonPlace>> corners[] = {
+        {"topRight", OvraButtonPlace::rightTop},
+        {"bottomRight", OvraButtonPlace::rightBottom},
+        {"bottomLeft", OvraButtonPlace::leftBottom},
+        {"topLeft", OvraButtonPlace::leftTop},
+        {"rightTop", std::nullopt}};
+    for (const auto& [corner, place] : corners)
+        EXPECT_EQ(OvraButtonPlace::fromOldCorner(corner), place) << corner;
     EXPECT_EQ(OvraButtonPlace::fromOldCorner(std::nullopt), std::nullopt);
 }
 

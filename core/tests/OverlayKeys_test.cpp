@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <vector>
 
 namespace ovra {
@@ -23,26 +22,17 @@ struct Row {
     std::optional<E> expected;
 };
 
-std::string describe(const OverlayKeyPress& k) {
-    std::ostringstream out;
-    out << "key " << k.keyCode << " chars " << (k.characters ? "\"" + *k.characters + "\"" : "none")
-        << (k.shift ? " shift" : "") << (k.command ? " cmd" : "")
-        << (k.otherModifier ? " ctl/opt" : "") << (k.finding ? " finding" : "")
-        << (k.isRepeat ? " repeat" : "");
-    return out.str();
-}
-
-void expectEffects(const std::vector<Row>& rows) {
-    for (const Row& row : rows) {
-        SCOPED_TRACE(describe(row.key));
-        const auto got = OverlayKeys::effect(row.key);
-        if (row.expected) {
-            ASSERT_TRUE(got.has_value());
-            EXPECT_EQ(*got, *row.expected);
-        } else {
-            EXPECT_FALSE(got.has_value()) << *got;
-        }
-    }
+// A key press with its characters (none for nullptr) and the keys held or states in `flags`:
+// s Shift, c Command, o Control or Option, f the find field is open, r a repeat.
+OverlayKeyPress key(int code, const char* characters, std::string_view flags = "") {
+    const auto has = [flags](char f) { return flags.find(f) != std::string_view::npos; };
+    OverlayKeyPress k{.keyCode = code, .shift = has('s'), .command = has('c')};
+    if (characters)
+        k.characters = characters;
+    k.otherModifier = has('o');
+    k.finding = has('f');
+    k.isRepeat = has('r');
+    return k;
 }
 
 E act(A a) {
@@ -52,143 +42,114 @@ E cmd(Cmd c) {
     return E::command(c);
 }
 
-TEST(OverlayKeys, PressKeysPressOnceAndIgnoreTheirRepeats) {
-    expectEffects({
-        {{.keyCode = OverlayKeys::returnKey, .characters = "\r"}, act(A::press())},
-        {{.keyCode = OverlayKeys::returnKey, .characters = "\r", .isRepeat = true},
-         act(A::ignore())},
-        {{.keyCode = OverlayKeys::enter, .characters = "\x03"}, act(A::press())},
-        {{.keyCode = OverlayKeys::enter, .finding = true}, act(A::press())},
-        {{.keyCode = OverlayKeys::space, .characters = " "}, act(A::press())},
-        // Space types into an open find field.
-        {{.keyCode = OverlayKeys::space, .characters = " ", .finding = true}, std::nullopt},
-        // Modifiers do not stop a press.
-        {{.keyCode = OverlayKeys::returnKey, .command = true, .otherModifier = true},
-         act(A::press())},
-    });
-}
-
-TEST(OverlayKeys, PageKeysScrollOnEveryRepeat) {
+TEST(OverlayKeys, EveryRowOfTheKeyMap) {
     const E pageDown = act(A::scroll(D::down, S::page));
     const E pageUp = act(A::scroll(D::up, S::page));
-    expectEffects({
-        {{.keyCode = OverlayKeys::pageDown}, pageDown},
-        {{.keyCode = OverlayKeys::pageDown, .isRepeat = true}, pageDown},
-        {{.keyCode = OverlayKeys::pageDown, .finding = true, .isRepeat = true}, pageDown},
-        {{.keyCode = OverlayKeys::pageUp, .characters = ""}, pageUp},
-    });
-}
-
-TEST(OverlayKeys, FindKeys) {
-    expectEffects({
-        {{.keyCode = kKeyF, .characters = "f"}, act(A::openFind())},
-        {{.keyCode = kKeyF, .characters = "F", .shift = true}, act(A::openFind())},
-        {{.keyCode = kKeyF, .characters = "f", .isRepeat = true}, act(A::ignore())},
-        {{.keyCode = kKeyF, .characters = "f", .command = true}, act(A::openFind())},
+    const std::vector<Row> rows = {
+        // Return, Enter and Space press once and ignore their repeats.
+        {key(OverlayKeys::returnKey, "\r"), act(A::press())},
+        {key(OverlayKeys::returnKey, "\r", "r"), act(A::ignore())},
+        {key(OverlayKeys::enter, "\x03"), act(A::press())},
+        {key(OverlayKeys::enter, nullptr, "f"), act(A::press())},
+        {key(OverlayKeys::space, " "), act(A::press())},
+        // Space types into an open find field.
+        {key(OverlayKeys::space, " ", "f"), std::nullopt},
+        // Modifiers do not stop a press.
+        {key(OverlayKeys::returnKey, nullptr, "co"), act(A::press())},
+        // Page keys scroll on every repeat, even while finding.
+        {key(OverlayKeys::pageDown, nullptr), pageDown},
+        {key(OverlayKeys::pageDown, nullptr, "r"), pageDown},
+        {key(OverlayKeys::pageDown, nullptr, "fr"), pageDown},
+        {key(OverlayKeys::pageUp, ""), pageUp},
+        // Find keys.
+        {key(kKeyF, "f"), act(A::openFind())},
+        {key(kKeyF, "F", "s"), act(A::openFind())},
+        {key(kKeyF, "f", "r"), act(A::ignore())},
+        {key(kKeyF, "f", "c"), act(A::openFind())},
         // Only Command-F works from inside the find field, and a held one does nothing more.
-        {{.keyCode = kKeyF, .characters = "f", .finding = true}, std::nullopt},
-        {{.keyCode = kKeyF, .characters = "f", .command = true, .finding = true},
-         act(A::openFind())},
-        {{.keyCode = kKeyF, .characters = "f", .command = true, .finding = true, .isRepeat = true},
-         act(A::ignore())},
+        {key(kKeyF, "f", "f"), std::nullopt},
+        {key(kKeyF, "f", "cf"), act(A::openFind())},
+        {key(kKeyF, "f", "cfr"), act(A::ignore())},
         // Command-Option-F is nobody's.
-        {{.keyCode = kKeyF, .characters = "f", .command = true, .otherModifier = true},
-         std::nullopt},
-        {{.keyCode = kKeyF,
-          .characters = "f",
-          .command = true,
-          .otherModifier = true,
-          .finding = true},
-         std::nullopt},
+        {key(kKeyF, "f", "co"), std::nullopt},
+        {key(kKeyF, "f", "cof"), std::nullopt},
         // Control-F is not a find key; "f" is not a command either.
-        {{.keyCode = kKeyF, .characters = "f", .otherModifier = true}, std::nullopt},
+        {key(kKeyF, "f", "o"), std::nullopt},
         // Whole strings only.
-        {{.keyCode = kKeyF, .characters = "ff"}, std::nullopt},
-    });
-}
-
-TEST(OverlayKeys, JAndKScrollASmallStepOrAPageWithShift) {
-    expectEffects({
-        {{.keyCode = kKeyJ, .characters = "j"}, act(A::scroll(D::down, S::small))},
-        {{.keyCode = kKeyJ, .characters = "J", .shift = true}, act(A::scroll(D::down, S::page))},
+        {key(kKeyF, "ff"), std::nullopt},
+        // J and K scroll a small step, or a page with Shift.
+        {key(kKeyJ, "j"), act(A::scroll(D::down, S::small))},
+        {key(kKeyJ, "J", "s"), act(A::scroll(D::down, S::page))},
         // Unlike letter commands, held scroll letters keep scrolling.
-        {{.keyCode = kKeyJ, .characters = "j", .isRepeat = true},
-         act(A::scroll(D::down, S::small))},
-        {{.keyCode = kKeyK, .characters = "k"}, act(A::scroll(D::up, S::small))},
-        {{.keyCode = kKeyK, .characters = "K", .shift = true}, act(A::scroll(D::up, S::page))},
-        {{.keyCode = kKeyJ, .characters = "j", .finding = true}, std::nullopt},
+        {key(kKeyJ, "j", "r"), act(A::scroll(D::down, S::small))},
+        {key(kKeyK, "k"), act(A::scroll(D::up, S::small))},
+        {key(kKeyK, "K", "s"), act(A::scroll(D::up, S::page))},
+        {key(kKeyJ, "j", "f"), std::nullopt},
         // With Command the letters are not scroll keys, and no command either.
-        {{.keyCode = kKeyJ, .characters = "j", .command = true}, std::nullopt},
-    });
-}
-
-TEST(OverlayKeys, NavigationAndClosing) {
-    expectEffects({
-        {{.keyCode = kRight}, cmd(Cmd::move(1))},
-        {{.keyCode = kDown, .isRepeat = true}, cmd(Cmd::move(1))},
-        {{.keyCode = kLeft}, cmd(Cmd::move(-1))},
-        {{.keyCode = kUp, .isRepeat = true}, cmd(Cmd::move(-1))},
-        {{.keyCode = OverlayKeys::tab, .characters = "\t"}, cmd(Cmd::move(1))},
-        {{.keyCode = OverlayKeys::tab, .characters = "\t", .shift = true}, cmd(Cmd::move(-1))},
-        {{.keyCode = OverlayKeys::escape, .characters = "\x1b"}, cmd(Cmd::close())},
-        {{.keyCode = OverlayKeys::escape, .isRepeat = true}, cmd(Cmd::close())},
+        {key(kKeyJ, "j", "c"), std::nullopt},
+        // Moving and closing.
+        {key(kRight, nullptr), cmd(Cmd::move(1))},
+        {key(kDown, nullptr, "r"), cmd(Cmd::move(1))},
+        {key(kLeft, nullptr), cmd(Cmd::move(-1))},
+        {key(kUp, nullptr, "r"), cmd(Cmd::move(-1))},
+        {key(OverlayKeys::tab, "\t"), cmd(Cmd::move(1))},
+        {key(OverlayKeys::tab, "\t", "s"), cmd(Cmd::move(-1))},
+        {key(OverlayKeys::escape, "\x1b"), cmd(Cmd::close())},
+        {key(OverlayKeys::escape, nullptr, "r"), cmd(Cmd::close())},
         // With the find field open these keys belong to the field.
-        {{.keyCode = OverlayKeys::escape, .finding = true}, std::nullopt},
-        {{.keyCode = kDown, .finding = true}, std::nullopt},
-        {{.keyCode = OverlayKeys::tab, .finding = true}, std::nullopt},
-    });
-}
-
-TEST(OverlayKeys, LetterCommands) {
-    expectEffects({
-        {{.keyCode = kKeyW, .characters = "w"}, cmd(Cmd::why())},
-        {{.keyCode = kKeyW, .characters = "W", .shift = true}, cmd(Cmd::why())},
-        {{.keyCode = kSlash, .characters = "?", .shift = true}, cmd(Cmd::why())},
-        {{.keyCode = kKeyP, .characters = "p"}, cmd(Cmd::pin())},
-        {{.keyCode = kKeyD, .characters = "d"}, cmd(Cmd::mute())},
-        {{.keyCode = kKeyA, .characters = "a"}, cmd(Cmd::showAll())},
-        {{.keyCode = kKeyS, .characters = "S"}, cmd(Cmd::sidebar())},
+        {key(OverlayKeys::escape, nullptr, "f"), std::nullopt},
+        {key(kDown, nullptr, "f"), std::nullopt},
+        {key(OverlayKeys::tab, nullptr, "f"), std::nullopt},
+        // Letter commands.
+        {key(kKeyW, "w"), cmd(Cmd::why())},
+        {key(kKeyW, "W", "s"), cmd(Cmd::why())},
+        {key(kSlash, "?", "s"), cmd(Cmd::why())},
+        {key(kKeyP, "p"), cmd(Cmd::pin())},
+        {key(kKeyD, "d"), cmd(Cmd::mute())},
+        {key(kKeyA, "a"), cmd(Cmd::showAll())},
+        {key(kKeyS, "S"), cmd(Cmd::sidebar())},
         // Other modifiers are not looked at by the commands.
-        {{.keyCode = kKeyA, .characters = "a", .otherModifier = true}, cmd(Cmd::showAll())},
-        {{.keyCode = kKeyW, .characters = "w", .command = true}, cmd(Cmd::why())},
+        {key(kKeyA, "a", "o"), cmd(Cmd::showAll())},
+        {key(kKeyW, "w", "c"), cmd(Cmd::why())},
         // Held letters do nothing; while finding they are part of the query.
-        {{.keyCode = kKeyP, .characters = "p", .isRepeat = true}, cmd(Cmd::ignore())},
-        {{.keyCode = kKeyA, .characters = "a", .finding = true}, std::nullopt},
+        {key(kKeyP, "p", "r"), cmd(Cmd::ignore())},
+        {key(kKeyA, "a", "f"), std::nullopt},
         // Letters without a meaning.
-        {{.keyCode = 16, .characters = "y"}, std::nullopt},
-        {{.keyCode = kSlash, .characters = "/"}, std::nullopt},
-        {{.keyCode = 7, .characters = "é"}, std::nullopt},
-        {{.keyCode = kKeyW, .characters = "ww"}, std::nullopt},
-    });
-}
-
-TEST(OverlayKeys, NumbersChooseAHighlight) {
-    expectEffects({
-        {{.keyCode = kKey1, .characters = "1"}, cmd(Cmd::choose(1))},
-        {{.keyCode = kKey5, .characters = "5"}, cmd(Cmd::choose(5))},
-        {{.keyCode = 87, .characters = "5"}, cmd(Cmd::choose(5))},  // keypad
-        {{.keyCode = kKey1, .characters = "1", .command = true}, cmd(Cmd::choose(1))},
-        {{.keyCode = kKey5, .characters = "5", .isRepeat = true}, cmd(Cmd::ignore())},
-        {{.keyCode = kKey5, .characters = "5", .finding = true}, std::nullopt},
-        {{.keyCode = kKey0, .characters = "0"}, std::nullopt},
-        {{.keyCode = kKey1, .characters = "12"}, std::nullopt},
-        {{.keyCode = kKey1, .characters = "-1"}, std::nullopt},
-        {{.keyCode = kKey1, .characters = "+3"}, cmd(Cmd::choose(3))},
-        {{.keyCode = kKey1, .characters = "03"}, cmd(Cmd::choose(3))},
-        {{.keyCode = kKey1, .characters = "+"}, std::nullopt},
-        {{.keyCode = kKey1, .characters = "3 "}, std::nullopt},
-        {{.keyCode = kKey1, .characters = "\u0663"}, std::nullopt},  // Arabic-Indic three
-        {{.keyCode = kKey1, .characters = "99999999999999999999999"}, std::nullopt},
-    });
-}
-
-TEST(OverlayKeys, KeysWithoutCharacters) {
-    expectEffects({
-        {{.keyCode = 63}, cmd(Cmd::ignore())},  // a modifier-only key
-        {{.keyCode = 63, .finding = true}, std::nullopt},
-        {{.keyCode = 63, .characters = ""}, std::nullopt},
-        {{.keyCode = 63, .characters = "", .isRepeat = true}, cmd(Cmd::ignore())},
-    });
+        {key(16, "y"), std::nullopt},
+        {key(kSlash, "/"), std::nullopt},
+        {key(7, "é"), std::nullopt},
+        {key(kKeyW, "ww"), std::nullopt},
+        // Numbers choose a highlight.
+        {key(kKey1, "1"), cmd(Cmd::choose(1))},
+        {key(kKey5, "5"), cmd(Cmd::choose(5))},
+        {key(87, "5"), cmd(Cmd::choose(5))},  // keypad
+        {key(kKey1, "1", "c"), cmd(Cmd::choose(1))},
+        {key(kKey5, "5", "r"), cmd(Cmd::ignore())},
+        {key(kKey5, "5", "f"), std::nullopt},
+        {key(kKey0, "0"), std::nullopt},
+        {key(kKey1, "12"), std::nullopt},
+        {key(kKey1, "-1"), std::nullopt},
+        {key(kKey1, "+3"), cmd(Cmd::choose(3))},
+        {key(kKey1, "03"), cmd(Cmd::choose(3))},
+        {key(kKey1, "+"), std::nullopt},
+        {key(kKey1, "3 "), std::nullopt},
+        {key(kKey1, "\u0663"), std::nullopt},  // Arabic-Indic three
+        {key(kKey1, "99999999999999999999999"), std::nullopt},
+        // Keys without characters.
+        {key(63, nullptr), cmd(Cmd::ignore())},  // a modifier-only key
+        {key(63, nullptr, "f"), std::nullopt},
+        {key(63, ""), std::nullopt},
+        {key(63, "", "r"), cmd(Cmd::ignore())},
+    };
+    for (const Row& row : rows) {
+        const OverlayKeyPress& k = row.key;
+        SCOPED_TRACE(::testing::Message()
+                     << "key " << k.keyCode << " \"" << k.characters.value_or("(none)") << "\""
+                     << (k.shift ? " shift" : "") << (k.command ? " cmd" : "")
+                     << (k.otherModifier ? " ctl/opt" : "") << (k.finding ? " finding" : "")
+                     << (k.isRepeat ? " repeat" : ""));
+        EXPECT_EQ(OverlayKeys::effect(k), row.expected);
+    }
 }
 
 TEST(FindShortcut, PicksTheKeyThatTypesSlash) {
