@@ -11,19 +11,14 @@ namespace {
 
 using V = std::vector<std::string>;
 
-TEST(ScrollVocabulary, StepsAndItemIds) {
-    EXPECT_EQ(scrollDirectionFromRaw("down"), ScrollDirection::down);
-    EXPECT_EQ(scrollDirectionFromRaw("Down"), std::nullopt);
+TEST(ScrollMore, StepsAndItemIds) {
     EXPECT_EQ(points(ScrollStep::small, 2), 1);
     EXPECT_EQ(points(ScrollStep::page, 1000), 900);
     EXPECT_EQ(points(ScrollStep::page, 5), 5);  // 4.5 rounds away from zero
     EXPECT_EQ(points(ScrollStep::page, -50), 1);
     EXPECT_EQ(points(ScrollStep::page, std::numeric_limits<double>::quiet_NaN()), 1);
-    EXPECT_EQ(ScrollMore::direction(ScrollMore::belowID), ScrollDirection::down);
     EXPECT_EQ(ScrollMore::direction("ovra.scroll.above"), ScrollDirection::up);
     EXPECT_EQ(ScrollMore::direction("c1"), std::nullopt);
-    EXPECT_TRUE(ScrollMore::isScroll("ovra.scroll.below"));
-    EXPECT_FALSE(ScrollMore::isScroll("ovra.scroll"));
 }
 
 TEST(ScrollExtent, FirstApplicableEvidenceDecides) {
@@ -54,7 +49,7 @@ TEST(ScrollExtent, FirstApplicableEvidenceDecides) {
     EXPECT_EQ(ScrollMore::extent({small, {}, {}, 92.0, 158.0}), ScrollExtent::none());
 }
 
-TEST(ScrollMore, ItemFrameAndFields) {
+TEST(ScrollMore, ItemFrame) {
     const Rect visible(100, 200, 300, 500);
     EXPECT_EQ(ScrollMore::frame(ScrollDirection::down, visible, Size{120, 40}),
               Rect(190, 644, 120, 40));
@@ -67,12 +62,8 @@ TEST(ScrollMore, ItemFrameAndFields) {
               Rect(26, 16, 50, 10));  // 25.5 rounds away from zero
 
     const FocusItem below = ScrollMore::item(ScrollDirection::down, visible, Size{120, 40});
-    EXPECT_EQ(below.id(), "ovra.scroll.below");
-    EXPECT_EQ(below.displayLabel, "More below");
     EXPECT_EQ(below.verdict, FocusVerdict::beacon);
     EXPECT_EQ(below.candidate.frame, Rect(190, 644, 120, 40));
-    EXPECT_EQ(ScrollMore::item(ScrollDirection::up, visible, Size{1, 1}).displayLabel,
-              "More above");
 }
 
 FocusItem control(std::string id, std::string title, FocusVerdict verdict, double y,
@@ -98,40 +89,31 @@ FocusPlan planWithScroll() {
     return plan.addingScrollItems({true, true}, Rect(0, 0, 400, 600), Size{100, 30});
 }
 
-TEST(FocusPlanScroll, AddingScrollItemsPlacesThemLast) {
-    const FocusPlan plan = planWithScroll();
-    EXPECT_EQ(plan.beaconOrder, (V{"c1", "ghost", "ovra.scroll.below", "ovra.scroll.above"}));
-    EXPECT_EQ(plan.items.size(), 6u);
-    EXPECT_EQ(plan.choiceCount(), 2);
-    EXPECT_EQ(plan.scrollOrder(), (V{"ovra.scroll.below", "ovra.scroll.above"}));
-    EXPECT_EQ(plan.initialBeacon, 0);
-    EXPECT_EQ(plan.revealOrder(),
-              (V{"c1", "ghost", "c4", "c2", "c3", "ovra.scroll.below", "ovra.scroll.above"}));
-    ASSERT_EQ(plan.sections(false).size(), 2u);
-    EXPECT_EQ(plan.sections(false).back().id, "scroll");
-}
-
-TEST(FocusPlanScroll, AddingAgainReplacesAndNoneRemoves) {
+TEST(FocusPlanScroll, ScrollItemsGoLastAndAddingAgainReplacesThem) {
     const FocusPlan once = planWithScroll();
+    EXPECT_EQ(once.beaconOrder, (V{"c1", "ghost", "ovra.scroll.below", "ovra.scroll.above"}));
+    EXPECT_EQ(once.choiceCount(), 2);
+    EXPECT_EQ(once.initialBeacon, 0);
+    EXPECT_EQ(once.revealOrder(),
+              (V{"c1", "ghost", "c4", "c2", "c3", "ovra.scroll.below", "ovra.scroll.above"}));
+    EXPECT_EQ(once.sections(false).back().id, "scroll");
+
     const FocusPlan twice = once.addingScrollItems({true, false}, Rect(0, 0, 400, 600), {100, 30});
     EXPECT_EQ(twice.scrollOrder(), V{"ovra.scroll.above"});
     EXPECT_EQ(twice.items.size(), 5u);
     // Scrolled back to the top of a short page: the old items must not linger.
     const FocusPlan none =
         once.addingScrollItems(ScrollExtent::none(), Rect(0, 0, 400, 600), {100, 30});
-    EXPECT_TRUE(none.scrollOrder().empty());
     EXPECT_EQ(none.items.size(), 4u);
     EXPECT_EQ(none.beaconOrder, (V{"c1", "ghost"}));
 }
 
-TEST(FindMatcher, FoldsCaseAccentsWidthAndSpace) {
+TEST(FindMatcher, FoldsCaseAccentsWidthAndSpaceAndMatchesInRevealOrder) {
     EXPECT_EQ(FindMatcher::fold("  \u00C7a\tVa\n "), "ca va");
     EXPECT_EQ(FindMatcher::fold("\uFF21\uFF22\u3000C\u00E9"), "ab ce");
     EXPECT_EQ(FindMatcher::fold("CAF\u00C9"), FindMatcher::fold("cafe"));
     EXPECT_EQ(FindMatcher::fold("bad \xFF bytes"), "bad \uFFFD bytes");
-}
 
-TEST(FindMatcher, MatchesInRevealOrderSkippingScrollItems) {
     const FocusPlan plan = planWithScroll();
     EXPECT_EQ(FindMatcher::matches("", plan), (V{"c1", "c4", "c2", "c3"}));
     EXPECT_EQ(FindMatcher::matches("  ", plan), (V{"c1", "c4", "c2", "c3"}));

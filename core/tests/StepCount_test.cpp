@@ -43,7 +43,7 @@ TEST(StepCounter, InitialAndOtherHighlights) {
               (std::vector<StepCount>{{"c1", "Continue", 2, 2}, {"c12", "Next", 13, 3}}));
 }
 
-TEST(StepCounter, MissingIdsAndScrollItemsAreLeftOut) {
+TEST(StepCounter, MissingIdsScrollItemsAndEmptyPlans) {
     FocusPlan plan = numbered(2);
     plan.beaconOrder.insert(plan.beaconOrder.begin() + 1, "ghost");
     plan.items.push_back(item(std::string(ScrollMore::belowID), 0, "More below"));
@@ -54,6 +54,11 @@ TEST(StepCounter, MissingIdsAndScrollItemsAreLeftOut) {
     EXPECT_EQ(counts[1].id, "c2");
     // The positions still count: c2 stands at position 2, so it takes its number.
     EXPECT_EQ(counts[1].withFocus, 3);
+    // An empty plan, or an opening selection out of range, adds nothing.
+    EXPECT_TRUE(StepCounter::count(FocusPlan{}, true).empty());
+    for (const int initial : {5, -1})
+        EXPECT_EQ(withFocus(StepCounter::count(numbered(3, initial), false)),
+                  (std::vector<int>{3, 3, 3}));
 }
 
 TEST(StepCounter, RiskyPressesTakeASecondReturnOnlyWithConfirmation) {
@@ -63,12 +68,6 @@ TEST(StepCounter, RiskyPressesTakeASecondReturnOnlyWithConfirmation) {
     plan.beaconOrder = {"c1", "c2", "c3", "c4"};
     EXPECT_EQ(withFocus(StepCounter::count(plan, true)), (std::vector<int>{2, 4, 3, 3}));
     EXPECT_EQ(withFocus(StepCounter::count(plan, false)), (std::vector<int>{2, 3, 3, 3}));
-}
-
-TEST(StepCounter, EmptyPlanOrInitialBeaconOutOfRangeAddsNothing) {
-    EXPECT_TRUE(StepCounter::count(FocusPlan{}, true).empty());
-    EXPECT_EQ(withFocus(StepCounter::count(numbered(3, 5), false)), (std::vector<int>{3, 3, 3}));
-    EXPECT_EQ(withFocus(StepCounter::count(numbered(3, -1), false)), (std::vector<int>{3, 3, 3}));
 }
 
 // Highlights past the ninth have no number key: the user tabs there, from the opening
@@ -83,9 +82,8 @@ TEST(StepCounter, HighlightsPastNineAreReachedByTabbing) {
     EXPECT_EQ(twenty[14], 8);  // six Tabs either way
     EXPECT_EQ(twenty[19], 3);  // Shift-Tab from the first
     EXPECT_EQ(twenty[16], 6);  // Shift-Tab four times from the first
-}
 
-TEST(StepCounter, PastNineFromAnInitialSelectionNearby) {
+    // From an opening selection nearby.
     const auto counts = withFocus(StepCounter::count(numbered(12, 10), false));
     EXPECT_EQ(counts[10], 2);  // already selected
     EXPECT_EQ(counts[9], 3);   // Shift-Tab once
@@ -107,10 +105,6 @@ TEST(BirdClick, ActionTable) {
     EXPECT_EQ(BirdClick::action(true, BirdClickSetting::simplify), BirdClickAction::openHome);
     EXPECT_EQ(BirdClick::action(false, BirdClickSetting::home), BirdClickAction::openHome);
     EXPECT_EQ(BirdClick::action(true, BirdClickSetting::home), BirdClickAction::classicMenu);
-    EXPECT_EQ(StepCounter::birdToOvras(BirdClickSetting::simplify), 1);
-    EXPECT_EQ(StepCounter::birdToOvras(BirdClickSetting::home), 2);
-    EXPECT_EQ(BirdClickSetting::fromRawValue("home"), BirdClickSetting::home);
-    EXPECT_EQ(BirdClickSetting::fromRawValue("Home"), std::nullopt);
 }
 
 TEST(SimplifyTarget, FrontAppUnlessItIsOvraThenTheLastOther) {
