@@ -67,9 +67,8 @@ TEST(FocusPlanner, EmptyWindowAndSource) {
     EXPECT_EQ(p.items[0].source, DecisionSource::heuristic);
 }
 
-TEST(FocusPlanner, CapKeepsTheBestUnforcedAndAtLeastOne) {
-    const std::vector<UICandidate> window{button("c1", 0, 0), button("c2", 100, 0),
-                                          button("c3", 200, 0)};
+TEST(FocusPlanner, CapPinsMutesAndWhatIsNeverNumbered) {
+    std::vector<UICandidate> window{button("c1", 0, 0), button("c2", 100, 0), button("c3", 200, 0)};
     auto focused = window;
     focused[1].isFocused = true;  // the best priority
     for (int limit : {0, -7, 1}) {
@@ -79,26 +78,36 @@ TEST(FocusPlanner, CapKeepsTheBestUnforcedAndAtLeastOne) {
     }
     // Equal priorities: the earliest survives.
     EXPECT_EQ(plan(window, nullptr, 2, {}, kApp).beaconOrder, (V{"c1", "c2"}));
-}
 
-TEST(FocusPlanner, PinsAndMutes) {
-    const std::vector<UICandidate> window{button("c1", 0, 0), button("c2", 100, 0),
-                                          button("c3", 200, 0), button("c4", 0, 100, "Tea")};
-    std::vector<UICandidate> withFocus = window;
-    withFocus[2].isFocused = true;
+    // A pin is numbered beyond the cap; a mute keeps a control out, even of the fill-up.
+    window.push_back(button("c4", 0, 100, "Tea"));
     const FocusOverrides overrides({{FocusOverrides::key(kApp, window[3]), FocusOverride::pin},
                                     {FocusOverrides::key(kApp, window[0]), FocusOverride::mute}});
-    const FocusPlan p = plan(withFocus, nullptr, 1, overrides, kApp);
+    focused = window;
+    focused[2].isFocused = true;
+    const FocusPlan p = plan(focused, nullptr, 1, overrides, kApp);
     EXPECT_EQ(p.beaconOrder, (V{"c3", "c4"}));
     EXPECT_EQ(p.item("c4")->explanation, "You chose to always highlight this.");
     EXPECT_TRUE(p.item("c4")->forceBeacon);
     EXPECT_EQ(p.item("c1")->verdict, FocusVerdict::available);
     EXPECT_EQ(p.item("c1")->explanation, "You chose not to highlight this.");
-
-    // A muted control is not raised by the fill-up either, even with no cap.
     const FocusPlan all = plan(window, nullptr, noCap, overrides, kApp);
     EXPECT_EQ(verdictOf(all, "c1"), FocusVerdict::available);
     EXPECT_EQ(all.beaconOrder, (V{"c2", "c3", "c4"}));
+
+    // With no cap everything reachable is numbered, except distractions and unlabelled
+    // containers, however sure the model is of them.
+    const std::vector<UICandidate> page{
+        control("g", "", Rect(0, 0, 200, 100), "AXGroup"), button("c1", 0, 200),
+        control("l1", "Photos", Rect(0, 240, 80, 20), "AXLink"), button("c2", 0, 280, "Cancel"),
+        button("ad", 0, 320, "Go premium today")};
+    const Decisions sure = byId({decision("g", FocusCategory::essentialFormAction, 1, 1, 2)});
+    const FocusPlan everything = plan(page, &sure, noCap, {}, kApp);
+    EXPECT_EQ(everything.beaconOrder, (V{"c1", "l1", "c2"}));
+    EXPECT_EQ(verdictOf(everything, "ad"), FocusVerdict::suppressed);
+    EXPECT_FALSE(everything.item("l1")->forceBeacon);
+    for (int limit : {1, 5})
+        EXPECT_EQ(plan(page, &sure, limit, {}, kApp).beaconOrder.front(), "c1") << limit;
 }
 
 TEST(FocusPlanner, OptionGroupsAreNumberedWhole) {
@@ -135,51 +144,47 @@ TEST(FocusPlanner, OptionGroupsAreNumberedWhole) {
     }
 }
 
-TEST(FocusPlanner, GroupLimitsAndBands) {
-    std::vector<FocusItem> items;
-    for (int i = 0; i < 10; ++i) {
-        FocusItem item;
-        item.candidate =
-            control("b" + std::to_string(i), "Box", Rect(20, 40.0 * i, 16, 16), "AXCheckBox");
-        items.push_back(item);
-    }
-    EXPECT_TRUE(FocusPlanner::optionGroups(items).empty());  // ten in one column
-    items.pop_back();
-    ASSERT_EQ(FocusPlanner::optionGroups(items).size(), 1u);
-    EXPECT_EQ(FocusPlanner::optionGroups(items)[0].size(), 9u);
-
-    // Same column band (x 16..23), different height band, another role, suppressed.
-    std::vector<FocusItem> mixed(4);
-    mixed[0].candidate = control("a", "A", Rect(16, 0, 16, 16), "AXCheckBox");
-    mixed[1].candidate = control("b", "B", Rect(23.9, 50, 16, 24), "AXCheckBox");
-    mixed[2].candidate = control("c", "C", Rect(20, 90, 16, 16), "AXRadioButton");
-    mixed[3].candidate = control("d", "D", Rect(20, 130, 16, 16), "AXCheckBox");
-    mixed[3].verdict = FocusVerdict::suppressed;
-    EXPECT_TRUE(FocusPlanner::optionGroups(mixed).empty());
-
-    // Negative edges truncate towards zero: -7.9 and 7.9 share band 0.
-    std::vector<FocusItem> negative(2);
-    negative[0].candidate = control("n", "N", Rect(-7.9, 0, 16, 16), "AXLink");
-    negative[1].candidate = control("p", "P", Rect(7.9, 50, 16, 16), "AXLink");
-    EXPECT_EQ(FocusPlanner::optionGroups(negative),
-              (std::vector<FocusPlanner::OptionGroup>{{0, 1}}));
+std::vector<FocusPlanner::OptionGroup> groupsOf(const std::vector<UICandidate>& controls,
+                                                std::size_t suppressed = SIZE_MAX) {
+    std::vector<FocusItem> items(controls.size());
+    for (std::size_t i = 0; i < controls.size(); ++i)
+        items[i].candidate = controls[i];
+    if (suppressed < items.size())
+        items[suppressed].verdict = FocusVerdict::suppressed;
+    return FocusPlanner::optionGroups(items);
 }
 
-TEST(FocusPlanner, NonFiniteFramesJoinNoGroup) {
+TEST(FocusPlanner, OptionGroupBandsAndLimits) {
+    std::vector<UICandidate> column;
+    for (int i = 0; i < 10; ++i)
+        column.push_back(
+            control("b" + std::to_string(i), "Box", Rect(20, 40.0 * i, 16, 16), "AXCheckBox"));
+    EXPECT_TRUE(groupsOf(column).empty());  // ten in one column
+    column.pop_back();
+    ASSERT_EQ(groupsOf(column).size(), 1u);
+    EXPECT_EQ(groupsOf(column)[0].size(), 9u);
+    // Same column band (x 16..23), different height band, another role, suppressed.
+    EXPECT_TRUE(groupsOf({control("a", "A", Rect(16, 0, 16, 16), "AXCheckBox"),
+                          control("b", "B", Rect(23.9, 50, 16, 24), "AXCheckBox"),
+                          control("c", "C", Rect(20, 90, 16, 16), "AXRadioButton"),
+                          control("d", "D", Rect(20, 130, 16, 16), "AXCheckBox")},
+                         3)
+                    .empty());
+    // Negative edges truncate towards zero: -7.9 and 7.9 share band 0.
+    EXPECT_EQ(groupsOf({control("n", "N", Rect(-7.9, 0, 16, 16), "AXLink"),
+                        control("p", "P", Rect(7.9, 50, 16, 16), "AXLink")}),
+              (std::vector<FocusPlanner::OptionGroup>{{0, 1}}));
+    // Non-finite frames join no group and still get numbers.
     const double nan = std::numeric_limits<double>::quiet_NaN();
-    const double inf = std::numeric_limits<double>::infinity();
-    std::vector<UICandidate> window{
+    const std::vector<UICandidate> broken{
         control("r0", "One", Rect(0, 0, 16, 16), "AXRadioButton"),
         control("r1", "Two", Rect(nan, 0, 16, 16), "AXRadioButton"),
-        control("r2", "Three", Rect(0, inf, 16, 16), "AXRadioButton"),
+        control("r2", "Three", Rect(0, std::numeric_limits<double>::infinity(), 16, 16),
+                "AXRadioButton"),
         control("r3", "Four", Rect(0, 40, 16, nan), "AXRadioButton"),
-        control("r4", "Five", Rect(1e300, 0, 16, 16), "AXRadioButton"),
-    };
-    std::vector<FocusItem> items;
-    for (const auto& c : window)
-        items.push_back(FocusPlanner::fuse(c, nullptr));
-    EXPECT_TRUE(FocusPlanner::optionGroups(items).empty());
-    const FocusPlan p = plan(window, nullptr, noCap, {}, kApp);
+        control("r4", "Five", Rect(1e300, 0, 16, 16), "AXRadioButton")};
+    EXPECT_TRUE(groupsOf(broken).empty());
+    const FocusPlan p = plan(broken, nullptr, noCap, {}, kApp);
     EXPECT_EQ(p.beaconOrder.size(), 5u);
     EXPECT_EQ(p.beaconOrder.front(), "r0");
 }
@@ -207,69 +212,60 @@ TEST(FocusPlanner, GroupsAreCheckedInOneOrderWhateverTheirDiscovery) {
     } while (std::prev_permutation(groups.begin(), groups.end()));
 }
 
-TEST(FocusPlanner, UnlabelledContainersAreNeverNumbered) {
-    const std::vector<UICandidate> window{control("g", "", Rect(0, 0, 200, 100), "AXGroup"),
-                                          button("c1", 0, 200)};
-    const Decisions decisions = byId({decision("g", FocusCategory::essentialFormAction, 1, 1, 2)});
-    for (int limit : {1, 5, noCap}) {
-        const FocusPlan p = plan(window, &decisions, limit, {}, kApp);
-        EXPECT_EQ(verdictOf(p, "g"), FocusVerdict::available) << limit;
-        EXPECT_EQ(p.beaconOrder, V{"c1"}) << limit;
-    }
+bool offeredAsWayOut(const FocusPlan& p, std::string_view id) {
+    return p.item(id)->explanation.rfind(kWayOut + " ", 0) == 0;
 }
 
-TEST(FocusPlanner, CookieSettingsIsTheWayOutWithoutADecline) {
-    const std::vector<UICandidate> window{button("c1", 0, 0, "Accept all cookies"),
-                                          button("c2", 100, 0, "Cookie settings"),
-                                          button("c3", 200, 0)};
-    const FocusPlan p = plan(window, nullptr, 3, {}, kApp);
-    ASSERT_FALSE(p.beaconOrder.empty());
-    EXPECT_EQ(p.beaconOrder.front(), "c2");
-    EXPECT_EQ(p.initialBeacon, 0);
-    EXPECT_EQ(p.item("c2")->explanation.rfind(kWayOut + " ", 0), 0u);
+TEST(FocusPlanner, WaysOutComeFirst) {
+    // Cookie settings is the way out of a banner without a decline; with one, the decline is.
+    std::vector<UICandidate> banner{button("c1", 0, 0, "Accept all cookies"),
+                                    button("c2", 100, 0, "Cookie settings"), button("c3", 200, 0)};
+    const FocusPlan settings = plan(banner, nullptr, 3, {}, kApp);
+    EXPECT_EQ(settings.beaconOrder.front(), "c2");
+    EXPECT_EQ(settings.initialBeacon, 0);
+    EXPECT_TRUE(offeredAsWayOut(settings, "c2"));
+    banner.push_back(button("c4", 300, 0, "Reject all"));
+    const FocusPlan decline = plan(banner, nullptr, 3, {}, kApp);
+    EXPECT_EQ(decline.beaconOrder.front(), "c4");
+    EXPECT_FALSE(offeredAsWayOut(decline, "c2"));
 
-    // With a decline on offer, the decline is the way out and settings is not.
-    auto withDecline = window;
-    withDecline.push_back(button("c4", 300, 0, "Reject all"));
-    const FocusPlan q = plan(withDecline, nullptr, 3, {}, kApp);
-    EXPECT_EQ(q.beaconOrder.front(), "c4");
-    EXPECT_EQ(q.item("c2")->explanation.find(kWayOut), std::string::npos);
-}
-
-TEST(FocusPlanner, DeclineWordingOutsideADialogIsAlwaysAWayOut) {
-    const std::vector<UICandidate> window{button("c1", 0, 0), button("c2", 100, 0, "Not now")};
-    // The model calls "Not now" a distraction so strongly that fusion veils it.
-    const Decisions decisions = byId({decision("c2", FocusCategory::distractionOrUpsell, 5, 0, 0)});
-    const FocusPlan p = plan(window, &decisions, 1, {}, kApp);
+    // Decline wording outside a dialog is a way out even when the model would veil it.
+    const std::vector<UICandidate> offer{button("c1", 0, 0), button("c2", 100, 0, "Not now")};
+    const Decisions veiled = byId({decision("c2", FocusCategory::distractionOrUpsell, 5, 0, 0)});
+    const FocusPlan p = plan(offer, &veiled, 1, {}, kApp);
     EXPECT_EQ(p.beaconOrder, (V{"c2", "c1"}));
     EXPECT_TRUE(p.item("c2")->forceBeacon);
     EXPECT_EQ(p.initialBeacon, 0);
-
     const Decisions essential = byId({decision("c2", FocusCategory::essentialFormAction, 5, 1, 2)});
-    EXPECT_EQ(plan(window, &essential, 1, {}, kApp).beaconOrder.front(), "c2");
-}
+    EXPECT_EQ(plan(offer, &essential, 1, {}, kApp).beaconOrder.front(), "c2");
 
-TEST(FocusPlanner, InsideADialogOnlyExitsAreWayOuts) {
-    std::vector<UICandidate> window{button("c1", 0, 0, "Close this pop-up"),
+    // Inside a dialog only exits are ways out, or what the model is sure is one; outside it
+    // closing words make a way out too.
+    std::vector<UICandidate> dialog{button("c1", 0, 0, "Close this pop-up"),
                                     button("c2", 100, 0, "Cancel"), button("c3", 200, 0)};
-    for (auto& c : window)
+    const auto firstTwo = [](const FocusPlan& plan) {
+        return V(plan.beaconOrder.begin(), plan.beaconOrder.begin() + 2);
+    };
+    const FocusPlan outside = plan(dialog, nullptr, 3, {}, kApp);
+    EXPECT_EQ(firstTwo(outside), (V{"c1", "c2"}));
+    for (auto& c : dialog)
         c.context = "dialog:Save changes?";
-    const FocusPlan p = plan(window, nullptr, 3, {}, kApp);
-    EXPECT_EQ(p.beaconOrder.front(), "c2");
-    EXPECT_EQ(p.item("c1")->explanation.find(kWayOut), std::string::npos);
-
-    // Outside the dialog the closing words make c1 a way out as well.
-    for (auto& c : window)
-        c.context.reset();
-    const FocusPlan outside = plan(window, nullptr, 3, {}, kApp);
-    EXPECT_EQ(V(outside.beaconOrder.begin(), outside.beaconOrder.begin() + 2), (V{"c1", "c2"}));
-
-    // A model that is sure of the exit makes a dialog control a way out.
-    for (auto& c : window)
-        c.context = "dialog:Save changes?";
+    const FocusPlan inside = plan(dialog, nullptr, 3, {}, kApp);
+    EXPECT_EQ(inside.beaconOrder.front(), "c2");
+    EXPECT_FALSE(offeredAsWayOut(inside, "c1"));
     const Decisions sure = byId({decision("c3", FocusCategory::dismissalOrExit, 0.4, 0, 0)});
-    const FocusPlan q = plan(window, &sure, 3, {}, kApp);
-    EXPECT_EQ(V(q.beaconOrder.begin(), q.beaconOrder.begin() + 2), (V{"c2", "c3"}));
+    EXPECT_EQ(firstTwo(plan(dialog, &sure, 3, {}, kApp)), (V{"c2", "c3"}));
+
+    // The fill-up prefers a way out to background information.
+    const std::vector<UICandidate> page{button("c1", 0, 0), button("legal", 0, 100, "Alpha"),
+                                        button("exit", 0, 200, "Beta")};
+    const Decisions decisions =
+        byId({decision("legal", FocusCategory::legalOrPassive, 1, 1, 2),
+              decision("exit", FocusCategory::dismissalOrExit, 1, 0, 0.8889)});
+    const FocusPlan filled = plan(page, &decisions, 2, {}, kApp);
+    EXPECT_NEAR(filled.item("legal")->priority, 0.8, 1e-9);
+    EXPECT_NEAR(filled.item("exit")->priority, 0.2, 1e-3);
+    EXPECT_EQ(filled.beaconOrder, (V{"c1", "exit"}));
 }
 
 TEST(FocusPlanner, EmptyTextFieldIsSelectedFirst) {
@@ -284,37 +280,6 @@ TEST(FocusPlanner, EmptyTextFieldIsSelectedFirst) {
     field.value = "Ada";
     const FocusPlan filled = plan({button("c1", 0, 0), field}, &decisions, 5, {}, kApp);
     EXPECT_EQ(filled.initialBeacon, 0);  // the best unforced highlight
-}
-
-TEST(FocusPlanner, NoCapNumbersEverythingReachable) {
-    const std::vector<UICandidate> window{
-        button("c1", 0, 0), control("l1", "Photos", Rect(0, 40, 80, 20), "AXLink"),
-        button("c2", 0, 80, "Cancel"), button("ad", 0, 120, "Go premium today")};
-    const FocusPlan p = plan(window, nullptr, noCap, {}, kApp);
-    EXPECT_EQ(p.beaconOrder, (V{"c1", "l1", "c2"}));
-    EXPECT_EQ(verdictOf(p, "ad"), FocusVerdict::suppressed);
-    EXPECT_FALSE(p.item("l1")->forceBeacon);
-}
-
-TEST(FocusPlanner, FillUpPrefersWaysOutToBackground) {
-    const std::vector<UICandidate> window{button("c1", 0, 0), button("legal", 0, 100, "Alpha"),
-                                          button("exit", 0, 200, "Beta")};
-    const Decisions decisions =
-        byId({decision("legal", FocusCategory::legalOrPassive, 1, 1, 2),
-              decision("exit", FocusCategory::dismissalOrExit, 1, 0, 0.8889)});
-    const FocusPlan p = plan(window, &decisions, 2, {}, kApp);
-    EXPECT_NEAR(p.item("legal")->priority, 0.8, 1e-9);
-    EXPECT_NEAR(p.item("exit")->priority, 0.2, 1e-3);
-    EXPECT_EQ(p.beaconOrder, (V{"c1", "exit"}));
-    EXPECT_EQ(verdictOf(p, "legal"), FocusVerdict::available);
-}
-
-TEST(FocusPlanner, NumbersInReadingOrder) {
-    // Tops differ but the middles share the band 24..47: left to right.
-    const std::vector<UICandidate> window{control("right", "Item right", Rect(300, 20, 80, 30)),
-                                          control("left", "Item left", Rect(10, 30, 80, 10)),
-                                          control("top", "Item top", Rect(500, 0, 80, 10))};
-    EXPECT_EQ(plan(window, nullptr, noCap, {}, kApp).beaconOrder, (V{"top", "left", "right"}));
 }
 
 }  // namespace
