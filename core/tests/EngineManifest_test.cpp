@@ -64,33 +64,28 @@ TEST(EngineManifest, RefusesWholeManifestOnAnyBadField) {
         EXPECT_FALSE(EngineManifest::decode(text).ok()) << text;
 }
 
-TEST(EngineManifest, DownloadsAreThePartsOrTheFileItself) {
+TEST(EngineManifest, DownloadsAndLookups) {
     const auto m = decoded(manifest(file("") + "," + file(R"(, "parts": [])", "b")));
     EXPECT_EQ(m.files[0].downloads(),
               (std::vector<EngineManifest::Part>{{"en.tar.gz", 10, kDigest}}));
     EXPECT_TRUE(m.files[1].downloads().empty());
-}
 
-TEST(EngineManifest, LookupsTakeTheFirstExactMatch) {
-    const auto m = decoded(
+    // Lookups take the first exact match; an empty manifest falls back to the wanted model.
+    const auto lookups = decoded(
         manifest(file(R"(, "model": "murmlark-ovra/en")", "first") + "," +
                  file(R"(, "model": "murmlark-ovra/en")", "second") + "," +
                  R"({"name": "e", "kind": "Engine", "bytes": 1, "sha256": "x"},)" +
                  R"({"name": "m", "kind": "Model", "bytes": 1, "sha256": "x", "model": "v/x"},)" +
                  file("", "anonymous")));
-    EXPECT_EQ(m.model("murmlark-ovra/en")->name, "first");
-    EXPECT_EQ(m.modelIDs(), (std::vector<std::string>{"murmlark-ovra/en", "murmlark-ovra/en"}));
-    EXPECT_FALSE(m.engine());
-    EXPECT_FALSE(m.model("v/x"));
-    EXPECT_EQ(m.usableModel("murmlark-ovra/multi"), "murmlark-ovra/en");
-    EXPECT_EQ(m.usableModel("murmlark-ovra/en"), "murmlark-ovra/en");
-}
-
-TEST(EngineManifest, EmptyManifestFallsBackToTheWantedModel) {
-    const auto m = decoded(manifest(""));
-    EXPECT_TRUE(m.modelIDs().empty());
-    EXPECT_EQ(m.usableModel("murmlark-ovra/en"), "murmlark-ovra/en");
-    EXPECT_TRUE(m.toFetch(false, {"murmlark-ovra/en"}, nullptr).empty());
+    EXPECT_EQ(lookups.model("murmlark-ovra/en")->name, "first");
+    EXPECT_EQ(lookups.modelIDs(),
+              (std::vector<std::string>{"murmlark-ovra/en", "murmlark-ovra/en"}));
+    EXPECT_FALSE(lookups.engine());
+    EXPECT_FALSE(lookups.model("v/x"));
+    EXPECT_EQ(lookups.usableModel("murmlark-ovra/multi"), "murmlark-ovra/en");
+    const auto empty = decoded(manifest(""));
+    EXPECT_EQ(empty.usableModel("murmlark-ovra/en"), "murmlark-ovra/en");
+    EXPECT_TRUE(empty.toFetch(false, {"murmlark-ovra/en"}, nullptr).empty());
 }
 
 TEST(EngineManifest, ToFetchOrdersEngineFirstThenModelsAsAskedOnce) {
@@ -113,11 +108,6 @@ TEST(EngineManifest, ToFetchOrdersEngineFirstThenModelsAsAskedOnce) {
     EXPECT_EQ(names(m.toFetch(true, {"murmlark-ovra/en", "murmlark-ovra/multi"},
                               [](const std::string& id) { return id == "murmlark-ovra/en"; })),
               Names{"multi"});
-}
-
-TEST(EngineManifest, UnknownModelsHaveAPlainDisplayName) {
-    EXPECT_EQ(EngineManifest::displayName("murmlark-ovra/xx"), "a model");
-    EXPECT_EQ(EngineManifest::displayName(std::nullopt), "a model");
 }
 
 }  // namespace

@@ -9,13 +9,6 @@ const DictationSource kDesktop = DictationSource::desktop();
 const DictationSource kMurmlarkUnknown = DictationSource::murmlark(std::nullopt);
 const DictationSource kMurmlarkOption = DictationSource::murmlark(MurmlarkTapKey::rightOption);
 
-TEST(OvraFeature, RawValuesRoundTripExactly) {
-    for (const OvraFeature f : OvraFeature::allCases())
-        EXPECT_EQ(OvraFeature::fromRawValue(f.rawValue()), f) << f.rawValue();
-    EXPECT_EQ(OvraFeature::fromRawValue("Ovras"), std::nullopt);
-    EXPECT_EQ(OvraFeature::fromRawValue("scrolling"), std::nullopt);
-}
-
 // The chips teach what the key map really does: a key whose effect drifted from its chip
 // would teach the user something false.
 TEST(TaughtKey, EveryChipDoesWhatTheKeyMapDoes) {

@@ -27,8 +27,6 @@ TEST(VoiceRankFamily, ByCaseSensitivePrefix) {
     EXPECT_EQ(VoiceRank::family("com.apple.voice.premium.en-US.Zoe"), Family::modern);
     EXPECT_EQ(VoiceRank::family("COM.APPLE.ELOQUENCE.x"), Family::modern);
     EXPECT_EQ(VoiceRank::family("com.apple.eloquence"), Family::modern);
-    EXPECT_EQ(VoiceRank::familyFromRawValue(3), std::nullopt);
-    EXPECT_EQ(VoiceRank::familyFromRawValue(-1), std::nullopt);
 }
 
 TEST(VoiceRankSorted, QualityThenFamilyThenDefaultThenLanguageThenName) {

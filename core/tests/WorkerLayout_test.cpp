@@ -9,13 +9,8 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-TEST(WorkerLayout, ModelFolderReplacesEverySlash) {
-    EXPECT_EQ(WorkerLayout::modelFolder("murmlark-ovra/multi"), "murmlark-ovra--multi");
+TEST(WorkerLayout, ModelFoldersAndSafeComponents) {
     EXPECT_EQ(WorkerLayout::modelFolder("a/b/c"), "a--b--c");
-    EXPECT_EQ(WorkerLayout::modelFolder("plain"), "plain");
-}
-
-TEST(WorkerLayout, SafeComponents) {
     for (const char* bad : {"", ".", "..", "a/b", "/abs", "../x", "x/"}) {
         EXPECT_FALSE(WorkerLayout::isSafeComponent(bad)) << bad;
     }
@@ -25,12 +20,11 @@ TEST(WorkerLayout, SafeComponents) {
     }
 }
 
-TEST(WorkerLayout, OnlyEngineIsRetiredAtTopLevel) {
+// At the top level only the engine is retired; of the models, other families and those
+// outside the set to keep.
+TEST(WorkerLayout, Retired) {
     EXPECT_EQ(WorkerLayout::retired({"models", "engine", "incoming"}, {}, std::nullopt),
               Names{"engine"});
-}
-
-TEST(WorkerLayout, RetiresOtherFamiliesAndModelsOutsideKeep) {
     const Names models{".DS_Store", "murmlark-ovra--en", "murmlark-ovra--multi", "other--big"};
     EXPECT_EQ(WorkerLayout::retired({}, models, std::set<std::string>{"murmlark-ovra--en"}),
               (Names{"models/murmlark-ovra--multi", "models/other--big"}));
