@@ -53,6 +53,7 @@ TEST(ModelDecision, RejectsMissingKeysAndWrongTypes) {
         {"priority", "high"},
         {"model_verdict", nullptr},
         {"action_classification", "essential"},
+        {"action_classification", 2},
         {"classification_probabilities", Json::array({0.5})},
         {"classification_probabilities", Json{{"legal_or_passive", "0.5"}}},
         {"is_essential", true},

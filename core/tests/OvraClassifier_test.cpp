@@ -37,13 +37,11 @@ std::unique_ptr<OvraTokenizer> tokenizer() {
 std::vector<UICandidate> candidates(int count) {
     std::vector<UICandidate> out;
     for (int i = 0; i < count; ++i) {
-        UICandidate c;
-        c.id = "c" + std::to_string(i + 1);
-        c.role = i % 2 ? "AXLink" : "AXButton";
-        c.title = "Control " + std::to_string(i + 1);
-        c.frame = Rect(10.0 * i, 20, 80, 30);
-        c.order = i + 1;
-        out.push_back(c);
+        out.push_back({.id = "c" + std::to_string(i + 1),
+                       .role = i % 2 ? "AXLink" : "AXButton",
+                       .title = "Control " + std::to_string(i + 1),
+                       .frame = Rect(10.0 * i, 20, 80, 30),
+                       .order = i + 1});
     }
     return out;
 }
@@ -71,13 +69,6 @@ ModelOutputs rowsByIndex(const ModelInput&, std::size_t call) {
     return fakeOutputs(rows);
 }
 
-TEST(OvraClassifier, EmptyListNeedsNoPrediction) {
-    auto c = make(rowsByIndex);
-    ASSERT_EQ(c.batches->size(), 1u);  // the check at load
-    EXPECT_TRUE(c.classifier->decide({}, "App", "Window", kWindow).empty());
-    EXPECT_EQ(c.batches->size(), 1u);
-}
-
 // 25 candidates make two predictions: 24 rows of tokenized text, then one real row and 23
 // filler rows that are all padding with a mask of ones.
 TEST(OvraClassifier, RowsHoldTheTokenizedTextInBatchesOf24WithFillerRows) {
@@ -91,10 +82,10 @@ TEST(OvraClassifier, RowsHoldTheTokenizedTextInBatchesOf24WithFillerRows) {
         ASSERT_EQ(batch.inputIds.size(), 24u * 128u);
         ASSERT_EQ(batch.attentionMask.size(), 24u * 128u);
         const auto row = static_cast<long>((r % 24) * 128);
-        const std::vector<std::int32_t> ids(batch.inputIds.begin() + row,
-                                            batch.inputIds.begin() + row + 128);
-        const std::vector<std::int32_t> mask(batch.attentionMask.begin() + row,
-                                             batch.attentionMask.begin() + row + 128);
+        const auto slice = [row](const std::vector<std::int32_t>& v) {
+            return std::vector<std::int32_t>(v.begin() + row, v.begin() + row + 128);
+        };
+        const auto ids = slice(batch.inputIds), mask = slice(batch.attentionMask);
         if (r < list.size()) {
             const auto expected =
                 t.encodePadded(StateText::build(list[r], "Firefox", "Checkout", kWindow), 128);
@@ -204,8 +195,12 @@ TEST(OvraClassifier, FailedPredictionFailsTheWholeCall) {
     EXPECT_THROW(c.classifier->decide(candidates(30), "App", "Window", kWindow), ModelError);
 }
 
-TEST(OvraClassifier, LaterCandidateWithTheSameIdReplacesTheEarlier) {
+// An empty list needs no prediction; a later candidate with the same id replaces the earlier.
+TEST(OvraClassifier, EmptyListAndRepeatedIds) {
     auto c = make(rowsByIndex);
+    ASSERT_EQ(c.batches->size(), 1u);  // the check at load
+    EXPECT_TRUE(c.classifier->decide({}, "App", "Window", kWindow).empty());
+    EXPECT_EQ(c.batches->size(), 1u);
     auto list = candidates(3);
     list[2].id = "c1";
     const auto decisions = c.classifier->decide(list, "App", "Window", kWindow);
@@ -219,26 +214,24 @@ TEST(OvraClassifier, ModelThatCannotAnswerIsRefusedAtLoad) {
         FakeModelRunner::Script script;
         const char* message;
     };
-    const auto without = [](const char* name) {
-        return [name](const ModelInput&, std::size_t) {
-            ModelOutputs out = fakeOutputs({});
-            out.erase(name);
-            return out;
-        };
-    };
-    const auto replaced = [](const char* name, ModelArray array) {
+    // The outputs with one of them replaced, or left out when none is given.
+    const auto replaced = [](const char* name, std::optional<ModelArray> array = std::nullopt) {
         return [name, array](const ModelInput&, std::size_t) {
             ModelOutputs out = fakeOutputs({});
-            out[name] = array;
+            out.erase(name);
+            if (array)
+                out.emplace(name, *array);
             return out;
         };
     };
     const std::vector<Case> cases = {
-        {"no priority", without("priority"), "no output \"priority\""},
-        {"narrow", replaced("category", {{24, 3}, std::vector<double>(72)}), "24 x 3"},
-        {"flat", replaced("priority", {{72}, std::vector<double>(72)}), "not two-dimensional"},
-        {"lying", replaced("priority", {{24, 3}, std::vector<double>(10)}), "holds 10 values"},
-        {"huge", replaced("priority", {{1LL << 40, 1LL << 40}, std::vector<double>(72)}),
+        {"no priority", replaced("priority"), "no output \"priority\""},
+        {"narrow", replaced("category", ModelArray{{24, 3}, std::vector<double>(72)}), "24 x 3"},
+        {"flat", replaced("priority", ModelArray{{72}, std::vector<double>(72)}),
+         "not two-dimensional"},
+        {"lying", replaced("priority", ModelArray{{24, 3}, std::vector<double>(10)}),
+         "holds 10 values"},
+        {"huge", replaced("priority", ModelArray{{1LL << 40, 1LL << 40}, std::vector<double>(72)}),
          "holds 72 values"},
         {"throws",
          [](const ModelInput&, std::size_t) -> ModelOutputs { throw ModelError("broken graph"); },
@@ -253,8 +246,8 @@ TEST(OvraClassifier, ModelThatCannotAnswerIsRefusedAtLoad) {
         }
     }
     // Wider and taller outputs than needed are fine.
-    EXPECT_NO_THROW(OvraClassifier(std::make_unique<FakeModelRunner>(
-                                       replaced("category", {{30, 6}, std::vector<double>(180)})),
+    EXPECT_NO_THROW(OvraClassifier(std::make_unique<FakeModelRunner>(replaced(
+                                       "category", ModelArray{{30, 6}, std::vector<double>(180)})),
                                    tokenizer()));
 }
 
