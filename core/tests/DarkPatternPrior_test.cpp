@@ -61,16 +61,13 @@ TEST(DarkPatternPrior, EachRowOfTheRuleTableInOrder) {
         // Window buttons go by subrole whatever their label; any other subrole by wording.
         {"AXButton", "Sponsored", kWindowClose, "AXCloseButton"},
         {"AXButton", "Upgrade", kWindowControls, "AXMinimizeButton"},
-        {"AXButton", "", kWindowControls, "AXFullScreenButton"},
         {"AXButton", "Cancel", kExit, "AXSortButton"},
         // Pressuring decline wording ("confirmshaming"), with either apostrophe.
         {"AXButton", "No thanks, I\u2019d rather pay full price", kPressuring},
         {"AXLink", "I don't want to save money", kPressuring},
-        {"AXButton", "I'll pay full price", kPressuring},
         // The cookie policy comes before the broader cookie notice.
         {"AXLink", "Read our cookie statement", kLegal},
         {"AXButton", "Reject all", kCookieDecline},
-        {"AXButton", "Only necessary cookies", kCookieDecline},
         {"AXButton", "Continuer sans accepter", kCookieDecline},
         {"AXButton", "Accept and continue", kCookieAccept},
         {"AXButton", "J'accepte", kCookieAccept},
@@ -78,14 +75,12 @@ TEST(DarkPatternPrior, EachRowOfTheRuleTableInOrder) {
         {"AXButton", "Paramétrer", kCookieSettings},
         {"AXStaticText", "We use cookies to improve your experience", kCookieNotice},
         {"AXLink", "Sponsored", kAdvert},
-        {"AXButton", "Get 50% off today", kAdvert},
         {"AXPopUpButton", "Limited-time deals", kAdvert},
         {"AXButton", "How did we do?", kSurvey},
         {"AXStaticText", "© 2024 Example Inc.", kLegal},
         {"AXLink", "Do not sell my information", kLegal},
         // Whole-text ways out, after the final full stop is stripped.
         {"AXButton", "Maybe later.", kExit},
-        {"AXButton", "NOT NOW", kExit},
         {"AXButton", "Don\u2019t Save", kExit},
         {"AXButton", "✕", kExit},
         {"AXButton", "x", kExit},
@@ -257,56 +252,40 @@ TEST(DarkPatternPrior, PlainAsciiNormalizesAsThroughIcu) {
     }
 }
 
+// Each test takes the untrusted label as given. Text that folds to the close or decline words
+// counts; text that only looks like them does not, whatever cheap test comes first.
 TEST(ProtectedTextAndPopupWords, WordingOfTheUntrustedLabel) {
-    using Check = bool (*)(std::string_view);
-    const Check warning = ProtectedText::isWarning, price = ProtectedText::hasPrice,
-                action = ProtectedText::isMarketingOnAction, close = PopupWords::isClose,
-                declines = PopupWords::declinesOffer;
-    const auto popup = [](std::string_view t) { return PopupWords::namesPopup(t); };
-    const struct {
-        Check test;
-        const char* text;
-        bool expected;
-    } cases[] = {
-        {warning, "Payment FAILED, try again", true},
-        {warning, "Errors and omissions excepted", false},
-        {price, "Now € 5", true},
-        {price, "Only 20 EUR", true},
-        {price, "Save 20%", false},
-        {price, "20 euros", false},
-        {action, "Download the report", true},
-        {action, "Download (sponsored)", false},
-        {action, "Join now, paid partnership", false},
-        {action, " Download", false},  // tested on the text as given
-        {close, "Schließen", true},
-        {close, "X", true},
-        {close, "× close", true},
-        {close, "Please close later", false},
-        {close, "closed", false},
-        {close, "×2", false},
-        {close, " close", false},  // not trimmed
-        {popup, "Dismiss cookie banner", true},
-        {popup, "Fermer la fenêtre", true},
-        {popup, "Close", false},
-        {declines, "  No, thanks!\n", true},
-        {declines, "Não, obrigada", true},
-        {declines, "No thanks, I'd rather pay", false},
-        {declines, "Not now!!", false},
-        // Text that folds to the close or decline words counts; text that only looks like them
-        // does not, whatever cheap test comes first.
-        {popup, "CLO\u017FE this dialog", true},
-        {popup, "\u212Aeep calm, close the dialog", true},
-        {popup, "SCHLIE\u1E9EEN Fenster", true},
-        {popup, "\uFF23\uFF2C\uFF2F\uFF33\uFF25 this dialog", false},
-        {popup, "D\u0130SM\u0130SS this banner", false},
-        {popup, "d\u0131sm\u0131ss this banner", false},
-        {declines, "\u00A0\u2028No thanks", true},
-        {declines, "\uFF2E\uFF2F thanks", false},
-        {declines, "N\u1D0F thanks", false},
-        {declines, "\xff No thanks", false},
+    struct Wording {
+        bool (*test)(std::string_view);
+        std::vector<std::string> yes, no;
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(c.test(c.text), c.expected) << c.text;
+    const Wording cases[] = {
+        {ProtectedText::isWarning,
+         {"Payment FAILED, try again"},
+         {"Errors and omissions excepted"}},
+        {ProtectedText::hasPrice, {"Now € 5", "Only 20 EUR"}, {"Save 20%", "20 euros"}},
+        {ProtectedText::isMarketingOnAction,
+         {"Download the report"},
+         {"Download (sponsored)", "Join now, paid partnership", " Download"}},
+        {PopupWords::isClose,
+         {"Schließen", "X", "× close"},
+         {"Please close later", "closed", "×2", " close"}},
+        {[](std::string_view t) { return PopupWords::namesPopup(t); },
+         {"Dismiss cookie banner", "Fermer la fenêtre", "CLO\u017FE this dialog",
+          "\u212Aeep calm, close the dialog", "SCHLIE\u1E9EEN Fenster"},
+         {"Close", "\uFF23\uFF2C\uFF2F\uFF33\uFF25 this dialog", "D\u0130SM\u0130SS this banner",
+          "d\u0131sm\u0131ss this banner"}},
+        {PopupWords::declinesOffer,
+         {"  No, thanks!\n", "Não, obrigada", "\u00A0\u2028No thanks"},
+         {"No thanks, I'd rather pay", "Not now!!", "\uFF2E\uFF2F thanks", "N\u1D0F thanks",
+          "\xff No thanks"}},
+    };
+    for (const Wording& c : cases) {
+        for (const std::string& text : c.yes)
+            EXPECT_TRUE(c.test(text)) << text;
+        for (const std::string& text : c.no)
+            EXPECT_FALSE(c.test(text)) << text;
+    }
 }
 
 // The planner tests pop-up wording with the screening of the normalized label: it must agree
