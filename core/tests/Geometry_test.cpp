@@ -106,24 +106,19 @@ TEST(GeometryIsland, LeastCoveredSpotEarliestOnTie) {
               bottomCentre);
 }
 
-TEST(GeometryWindow, OriginCentresOnThePointerScreenUnlessAlreadyThere) {
+// Windows centre on the pointer's screen unless already there; the settings window takes 90%
+// of the screen, at least its minimum; a confirm dialog sits centred and a tenth above.
+TEST(GeometryWindow, PlacementOfWindowsAndDialogs) {
     const Rect screen(0, 0, 1440, 900);
     const Rect other(1440, 0, 1920, 1080);
-    EXPECT_EQ(Geometry::windowOrigin(Size{400, 300}, screen, false, std::nullopt),
-              (Point{520, 300}));
-    EXPECT_EQ(Geometry::windowOrigin(Size{400, 300}, screen, true, screen), std::nullopt);
-    EXPECT_EQ(Geometry::windowOrigin(Size{400, 300}, screen, true, other), (Point{520, 300}));
-    EXPECT_EQ(Geometry::windowOrigin(Size{400, 300}, other, true, std::nullopt),
-              (Point{2200, 390}));
-}
-
-TEST(WindowSizing, NinetyPercentWithinMinimumAndScreen) {
-    EXPECT_EQ(WindowSizing::frame(Rect(0, 0, 1440, 900)), Rect(72, 45, 1296, 810));
+    const Size size{400, 300};
+    EXPECT_EQ(Geometry::windowOrigin(size, screen, false, std::nullopt), (Point{520, 300}));
+    EXPECT_EQ(Geometry::windowOrigin(size, screen, true, screen), std::nullopt);
+    EXPECT_EQ(Geometry::windowOrigin(size, screen, true, other), (Point{520, 300}));
+    EXPECT_EQ(Geometry::windowOrigin(size, other, true, std::nullopt), (Point{2200, 390}));
+    EXPECT_EQ(WindowSizing::frame(screen), Rect(72, 45, 1296, 810));
     EXPECT_EQ(WindowSizing::frame(Rect(0, 0, 800, 600)), Rect(0, 0, 800, 600));
     EXPECT_EQ(WindowSizing::frame(Rect(100, 50, 900, 650)), Rect(140, 75, 820, 600));
-}
-
-TEST(ConfirmPlacement, CentredAndATenthAbove) {
     EXPECT_EQ(ConfirmPlacement::origin(Size{300, 200}, Rect(0, 0, 1000, 800)), (Point{350, 380}));
     // Halves round away from zero.
     EXPECT_EQ(ConfirmPlacement::origin(Size{301, 200}, Rect(0, 0, 1000, 800)), (Point{350, 380}));
@@ -147,16 +142,14 @@ TEST(FlightTrail, VisibleFromZeroUntilDuration) {
     EXPECT_FALSE(FlightTrail::isVisible(false, 0.5));
 }
 
-TEST(ZoomFocus, FollowsOnlyForTheNumberOne) {
+TEST(ZoomFocus, FollowsOnlyForTheNumberOneAndGrowsRealFrames) {
     for (const Json& one : {Json(1), Json(1u), Json(1.0)})
         EXPECT_TRUE(ZoomFocus::zoomFollowsFocus(one)) << one;
     for (const Json& other :
          {Json(0), Json(2), Json(-1), Json("1"), Json(true), Json(nullptr), Json(1e300)})
         EXPECT_FALSE(ZoomFocus::zoomFollowsFocus(other)) << other;
     EXPECT_FALSE(ZoomFocus::zoomFollowsFocus(std::nullopt));
-}
-
-TEST(ZoomFocus, RectGrowsRealFramesOnly) {
+    // The focus rectangle grows real frames only.
     EXPECT_EQ(ZoomFocus::rect(Rect(10, 10, 20, 20)), Rect(-2, -2, 44, 44));
     EXPECT_EQ(ZoomFocus::rect(Rect(10, 10, 1, 1)), Rect(-2, -2, 25, 25));
     EXPECT_EQ(ZoomFocus::rect(Rect(10, 10, 0.5, 20)), std::nullopt);
@@ -166,32 +159,26 @@ TEST(ZoomFocus, RectGrowsRealFramesOnly) {
     EXPECT_EQ(ZoomFocus::rect(Rect(kNaN, 0, 20, 20)), std::nullopt);
 }
 
-TEST(OvraButtonPlace, DefaultKeepsClearOfARightDockAndOldCornersMigrate) {
-    EXPECT_EQ(OvraButtonPlace::defaultPlace("right"), OvraButtonPlace::leftTop);
-    EXPECT_EQ(OvraButtonPlace::defaultPlace("left"), OvraButtonPlace::rightTop);
-    EXPECT_EQ(OvraButtonPlace::defaultPlace(std::nullopt), OvraButtonPlace::rightTop);
-    EXPECT_EQ(OvraButtonPlace::fromRawValue("topRight"), std::nullopt);
-    const std::pair<const char*, std::optional<OvraButtonPlace>> corners[] = {
-        {"topRight", OvraButtonPlace::rightTop},
-        {"bottomRight", OvraButtonPlace::rightBottom},
-        {"bottomLeft", OvraButtonPlace::leftBottom},
-        {"topLeft", OvraButtonPlace::leftTop},
-        {"rightTop", std::nullopt}};
+TEST(OvraButtonPlace, DefaultOldCornersAndHitFrame) {
+    using P = OvraButtonPlace;
+    EXPECT_EQ(P::defaultPlace("right"), P::leftTop);  // clear of a dock on the right
+    EXPECT_EQ(P::defaultPlace("left"), P::rightTop);
+    EXPECT_EQ(P::defaultPlace(std::nullopt), P::rightTop);
+    EXPECT_EQ(P::fromRawValue("topRight"), std::nullopt);
+    const std::pair<const char*, std::optional<P>> corners[] = {{"topRight", P::rightTop},
+                                                                {"bottomRight", P::rightBottom},
+                                                                {"bottomLeft", P::leftBottom},
+                                                                {"topLeft", P::leftTop},
+                                                                {"rightTop", std::nullopt}};
     for (const auto& [corner, place] : corners)
-        EXPECT_EQ(OvraButtonPlace::fromOldCorner(corner), place) << corner;
-    EXPECT_EQ(OvraButtonPlace::fromOldCorner(std::nullopt), std::nullopt);
-}
+        EXPECT_EQ(P::fromOldCorner(corner), place) << corner;
+    EXPECT_EQ(P::fromOldCorner(std::nullopt), std::nullopt);
 
-TEST(OvraButtonPlace, HitFrameHugsTheChosenEdge) {
     const Rect visible(0, 40, 1440, 820);  // maxY 860, midY 450
-    EXPECT_EQ(OvraButtonPlace(OvraButtonPlace::leftBottom).hitFrame(visible, 56),
-              Rect(0, 46, 72, 72));
-    EXPECT_EQ(OvraButtonPlace(OvraButtonPlace::rightTop).hitFrame(visible, 56),
-              Rect(1368, 782, 72, 72));
-    EXPECT_EQ(OvraButtonPlace(OvraButtonPlace::rightMiddle).hitFrame(visible, 80),
-              Rect(1344, 402, 96, 96));
-    EXPECT_EQ(OvraButtonPlace(OvraButtonPlace::leftTop).hitFrame(visible, 112),
-              Rect(0, 726, 128, 128));
+    EXPECT_EQ(P(P::leftBottom).hitFrame(visible, 56), Rect(0, 46, 72, 72));
+    EXPECT_EQ(P(P::rightTop).hitFrame(visible, 56), Rect(1368, 782, 72, 72));
+    EXPECT_EQ(P(P::rightMiddle).hitFrame(visible, 80), Rect(1344, 402, 96, 96));
+    EXPECT_EQ(P(P::leftTop).hitFrame(visible, 112), Rect(0, 726, 128, 128));
 }
 
 }  // namespace
