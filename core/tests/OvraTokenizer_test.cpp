@@ -56,14 +56,12 @@ void expectFixtureCases(const std::string& name, OvraTokenizer::Mode mode) {
         // Encoding again comes from the word cache and must not differ.
         EXPECT_EQ(tokenizer.encode(text, maxLength), expected) << name << " (cached)";
 
+        Ids ids = expected, mask(expected.size(), 1);
+        ids.resize(static_cast<std::size_t>(maxLength), tokenizer.pad());
+        mask.resize(static_cast<std::size_t>(maxLength), 0);
         const auto padded = tokenizer.encodePadded(text, maxLength);
-        ASSERT_EQ(padded.ids.size(), static_cast<std::size_t>(maxLength));
-        ASSERT_EQ(padded.mask.size(), static_cast<std::size_t>(maxLength));
-        for (std::size_t i = 0; i < padded.ids.size(); ++i) {
-            const bool real = i < expected.size();
-            EXPECT_EQ(padded.ids[i], real ? expected[i] : tokenizer.pad());
-            EXPECT_EQ(padded.mask[i], real ? 1 : 0);
-        }
+        EXPECT_EQ(padded.ids, ids);
+        EXPECT_EQ(padded.mask, mask);
     }
 }
 
@@ -249,13 +247,10 @@ TEST(OvraTokenizer, UnusableFilesFailWithAClearError) {
          "outside the 32-bit range"},
     };
     for (const Case& c : cases) {
-        try {
-            OvraTokenizer t(c.json);
-            ADD_FAILURE() << "loaded: " << c.json;
-        } catch (const TokenizerError& e) {
-            EXPECT_THAT(e.what(), HasSubstr(c.message)) << c.json;
-            EXPECT_THAT(e.what(), HasSubstr("tokenizer.json")) << c.json;
-        }
+        EXPECT_THAT([&] { OvraTokenizer{c.json}; },
+                    ::testing::ThrowsMessage<TokenizerError>(
+                        ::testing::AllOf(HasSubstr(c.message), HasSubstr("tokenizer.json"))))
+            << c.json;
     }
 }
 
