@@ -3,7 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <functional>
 #include <limits>
+
+#include "core/DarkPatternPrior.h"
+#include "core/FocusFusion.h"
 
 namespace ovra {
 namespace {
@@ -12,6 +17,7 @@ using FocusPlanner::Decisions;
 using FocusPlanner::noCap;
 using FocusPlanner::plan;
 using V = std::vector<std::string>;
+using enum FocusCategory;
 
 const std::string kApp = "org.example.shop";
 const std::string kWayOut = "A way out of the pop-up, offered first.";
@@ -61,7 +67,7 @@ TEST(FocusPlanner, EmptyWindowAndSource) {
     EXPECT_EQ(plan({}, &none, 5, {}, kApp).source, DecisionSource::vorn);
 
     // A decision for another control is ignored; the item keeps its heuristic source.
-    const Decisions stray = byId({decision("zz", FocusCategory::legalOrPassive, 1, 0, 0)});
+    const Decisions stray = byId({decision("zz", legalOrPassive, 1, 0, 0)});
     const FocusPlan p = plan({button("c1", 0, 0)}, &stray, 5, {}, kApp);
     EXPECT_EQ(p.source, DecisionSource::vorn);
     EXPECT_EQ(p.items[0].source, DecisionSource::heuristic);
@@ -101,7 +107,7 @@ TEST(FocusPlanner, CapPinsMutesAndWhatIsNeverNumbered) {
         control("g", "", Rect(0, 0, 200, 100), "AXGroup"), button("c1", 0, 200),
         control("l1", "Photos", Rect(0, 240, 80, 20), "AXLink"), button("c2", 0, 280, "Cancel"),
         button("ad", 0, 320, "Go premium today")};
-    const Decisions sure = byId({decision("g", FocusCategory::essentialFormAction, 1, 1, 2)});
+    const Decisions sure = byId({decision("g", essentialFormAction, 1, 1, 2)});
     const FocusPlan everything = plan(page, &sure, noCap, {}, kApp);
     EXPECT_EQ(everything.beaconOrder, (V{"c1", "l1", "c2"}));
     EXPECT_EQ(verdictOf(everything, "ad"), FocusVerdict::suppressed);
@@ -119,10 +125,9 @@ TEST(FocusPlanner, OptionGroupsAreNumberedWhole) {
     }
     window.push_back(button("c9", 0, 0));
     const Decisions decisions =
-        byId({decision("r0", FocusCategory::essentialFormAction, 1, 1, 2),
-              decision("r1", FocusCategory::legalOrPassive, 1, 0, 0),
-              decision("r2", FocusCategory::legalOrPassive, 1, 0, 0),
-              decision("c9", FocusCategory::essentialFormAction, 1, 0.9, 1.9)});
+        byId({decision("r0", essentialFormAction, 1, 1, 2), decision("r1", legalOrPassive, 1, 0, 0),
+              decision("r2", legalOrPassive, 1, 0, 0),
+              decision("c9", essentialFormAction, 1, 0.9, 1.9)});
     const FocusPlan p = plan(window, &decisions, 1, {}, kApp);
     EXPECT_EQ(p.beaconOrder, (V{"c9", "r0", "r1", "r2"}));
     for (const char* id : {"r0", "r1", "r2"})
@@ -134,9 +139,9 @@ TEST(FocusPlanner, OptionGroupsAreNumberedWhole) {
     EXPECT_EQ(verdictOf(muted, "r1"), FocusVerdict::available);
     EXPECT_EQ(verdictOf(muted, "r2"), FocusVerdict::beacon);
 
-    const Decisions quiet = byId({decision("r0", FocusCategory::legalOrPassive, 1, 0, 0),
-                                  decision("r1", FocusCategory::legalOrPassive, 1, 0, 0),
-                                  decision("r2", FocusCategory::legalOrPassive, 1, 0, 0)});
+    const Decisions quiet =
+        byId({decision("r0", legalOrPassive, 1, 0, 0), decision("r1", legalOrPassive, 1, 0, 0),
+              decision("r2", legalOrPassive, 1, 0, 0)});
     const FocusOverrides pin({{FocusOverrides::key(kApp, window[2]), FocusOverride::pin}});
     const FocusPlan pinned = plan(window, &quiet, 1, pin, kApp);
     for (const char* id : {"r0", "r1", "r2"}) {
@@ -231,12 +236,12 @@ TEST(FocusPlanner, WaysOutComeFirst) {
 
     // Decline wording outside a dialog is a way out even when the model would veil it.
     const std::vector<UICandidate> offer{button("c1", 0, 0), button("c2", 100, 0, "Not now")};
-    const Decisions veiled = byId({decision("c2", FocusCategory::distractionOrUpsell, 5, 0, 0)});
+    const Decisions veiled = byId({decision("c2", distractionOrUpsell, 5, 0, 0)});
     const FocusPlan p = plan(offer, &veiled, 1, {}, kApp);
     EXPECT_EQ(p.beaconOrder, (V{"c2", "c1"}));
     EXPECT_TRUE(p.item("c2")->forceBeacon);
     EXPECT_EQ(p.initialBeacon, 0);
-    const Decisions essential = byId({decision("c2", FocusCategory::essentialFormAction, 5, 1, 2)});
+    const Decisions essential = byId({decision("c2", essentialFormAction, 5, 1, 2)});
     EXPECT_EQ(plan(offer, &essential, 1, {}, kApp).beaconOrder.front(), "c2");
 
     // Inside a dialog only exits are ways out, or what the model is sure is one; outside it
@@ -253,15 +258,14 @@ TEST(FocusPlanner, WaysOutComeFirst) {
     const FocusPlan inside = plan(dialog, nullptr, 3, {}, kApp);
     EXPECT_EQ(inside.beaconOrder.front(), "c2");
     EXPECT_FALSE(offeredAsWayOut(inside, "c1"));
-    const Decisions sure = byId({decision("c3", FocusCategory::dismissalOrExit, 0.4, 0, 0)});
+    const Decisions sure = byId({decision("c3", dismissalOrExit, 0.4, 0, 0)});
     EXPECT_EQ(firstTwo(plan(dialog, &sure, 3, {}, kApp)), (V{"c2", "c3"}));
 
     // The fill-up prefers a way out to background information.
     const std::vector<UICandidate> page{button("c1", 0, 0), button("legal", 0, 100, "Alpha"),
                                         button("exit", 0, 200, "Beta")};
-    const Decisions decisions =
-        byId({decision("legal", FocusCategory::legalOrPassive, 1, 1, 2),
-              decision("exit", FocusCategory::dismissalOrExit, 1, 0, 0.8889)});
+    const Decisions decisions = byId({decision("legal", legalOrPassive, 1, 1, 2),
+                                      decision("exit", dismissalOrExit, 1, 0, 0.8889)});
     const FocusPlan filled = plan(page, &decisions, 2, {}, kApp);
     EXPECT_NEAR(filled.item("legal")->priority, 0.8, 1e-9);
     EXPECT_NEAR(filled.item("exit")->priority, 0.2, 1e-3);
@@ -272,7 +276,7 @@ TEST(FocusPlanner, EmptyTextFieldIsSelectedFirst) {
     auto field = control("f", "Name", Rect(0, 100, 200, 24), "AXTextField");
     field.value = "empty";
     const std::vector<UICandidate> window{button("c1", 0, 0), field};
-    const Decisions decisions = byId({decision("c1", FocusCategory::essentialFormAction, 1, 1, 2)});
+    const Decisions decisions = byId({decision("c1", essentialFormAction, 1, 1, 2)});
     const FocusPlan p = plan(window, &decisions, 5, {}, kApp);
     EXPECT_EQ(p.beaconOrder, (V{"c1", "f"}));
     EXPECT_EQ(p.initialBeacon, 1);
@@ -280,6 +284,214 @@ TEST(FocusPlanner, EmptyTextFieldIsSelectedFirst) {
     field.value = "Ada";
     const FocusPlan filled = plan({button("c1", 0, 0), field}, &decisions, 5, {}, kApp);
     EXPECT_EQ(filled.initialBeacon, 0);  // the best unforced highlight
+}
+
+using FocusPlanner::fuse;
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+UICandidate control(std::string title, std::string role = "AXButton",
+                    std::function<void(UICandidate&)> change = {}) {
+    UICandidate c{.id = "c1",
+                  .role = std::move(role),
+                  .title = std::move(title),
+                  .frame = Rect(10, 10, 80, 24)};
+    if (change)
+        change(c);
+    return c;
+}
+
+ModelDecision decision(std::map<std::string, double, std::less<>> probabilities,
+                       double essential = 0, double focus = 0) {
+    return ModelDecision{.id = "c1",
+                         .modelVerdict = "beacon",
+                         .priority = 0.5,
+                         .actionClassification = FocusCategory::essentialFormAction,
+                         .classificationProbabilities = std::move(probabilities),
+                         .isEssential = essential,
+                         .focusScore = focus};
+}
+
+const std::string kNotHighlighted = " Not highlighted, but still reachable with A.";
+const std::string kGuessed = "Guessed from the kind of control; the on-device model wasn't used.";
+const std::string kRule = "A built-in rule says this is probably ";
+
+TEST(Fusion, RulesModelAndProtectionDecideOneControl) {
+    using FV = FocusVerdict;
+    const auto distraction = decision({{"distraction_or_upsell", 0.8}, {"legal_or_passive", 0.2}});
+    struct Case {
+        UICandidate control;
+        std::optional<ModelDecision> model;
+        FocusCategory category;
+        FocusVerdict verdict;
+        double priority;  // NaN: not checked
+        std::string explanation;
+    };
+    const Case cases[] = {
+        {control("Edit"), {}, essentialFormAction, FV::beacon, 0.7975, kGuessed},
+        {control("Edit", "AXButton", [](auto& c) { c.isFocused = true; }),
+         {},
+         essentialFormAction,
+         FV::beacon,
+         0.8475,
+         kGuessed},
+        {control("Photos", "AXLink"),
+         {},
+         legalOrPassive,
+         FV::available,
+         0.21,
+         kGuessed + kNotHighlighted},
+        {control("Cancel"),
+         {},
+         dismissalOrExit,
+         FV::available,
+         0.3525,
+         kRule + "a way out or back (exit)." + kNotHighlighted},
+        {control("No thanks, I'd rather pay full price"),
+         {},
+         dismissalOrExit,
+         FV::beacon,
+         kNaN,
+         "Always shown, because it's your choice to make (pressuring wording)."},
+        // A price does not rescue what a rule calls an advert.
+        {control("Go premium for $5"),
+         {},
+         distractionOrUpsell,
+         FV::suppressed,
+         kNaN,
+         kRule + "an advert, upsell or survey (advert). Press A to see it."},
+        // The rule's weight (0.65 for an exit) moves the category mass; the model's essential
+        // and focus values take the remaining 35%.
+        {control("Cancel"), decision({{"essential_form_action", 1.0}}, 1.0, 2.0), dismissalOrExit,
+         FV::available, 0.35 * 0.545 + 0.225 * 1.415 + 0.2 * 0.35,
+         kRule +
+             "a way out or back (exit). The on-device model is 65% sure it's a way out or "
+             "back." +
+             kNotHighlighted},
+        // A weak model distraction falls back to the best other category.
+        {control("Photos"),
+         decision({{"distraction_or_upsell", 0.7},
+                   {"legal_or_passive", 0.2},
+                   {"dismissal_or_exit", 0.1}},
+                  0.1, 0.5),
+         legalOrPassive, FV::available, kNaN,
+         "The on-device model is 20% sure it's background information." + kNotHighlighted},
+        {control("Photos"), decision({}), essentialFormAction, FV::available, kNaN,
+         "The on-device model is 0% sure it's a main action or field." + kNotHighlighted},
+        // Texts that must stay visible are kept from a model distraction.
+        {control("$5 a month"), distraction, legalOrPassive, FV::available, kNaN,
+         "Kept visible: shows a price."},
+        {control("Payment failed"), distraction, legalOrPassive, FV::available, kNaN,
+         "Kept visible: looks like an error or warning."},
+        {control("Join the club"), distraction, legalOrPassive, FV::available, kNaN,
+         "Kept visible: it names its own action, which may be what you came for."},
+        {control("Shiny things"), distraction, distractionOrUpsell, FV::suppressed, kNaN, ""},
+        // A ticked marketing box is forced by its rule; the model's out-of-range distraction
+        // score still wins the category.
+        {control("Send me the newsletter", "AXCheckBox", [](auto& c) { c.value = "checked"; }),
+         decision({{"distraction_or_upsell", 10.0}}), distractionOrUpsell, FV::beacon, kNaN, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.control.title + (c.model ? " with the model" : ""));
+        const FocusItem item = fuse(c.control, c.model ? &*c.model : nullptr);
+        EXPECT_EQ(item.category, c.category);
+        EXPECT_EQ(item.verdict, c.verdict);
+        EXPECT_EQ(item.source, c.model ? DecisionSource::vorn : DecisionSource::heuristic);
+        if (!std::isnan(c.priority)) {
+            EXPECT_NEAR(item.priority, c.priority, 1e-12);
+        }
+        if (!c.explanation.empty()) {
+            EXPECT_EQ(item.explanation, c.explanation);
+        }
+        EXPECT_GE(item.priority, 0);
+        EXPECT_LE(item.priority, 1);
+    }
+    const FocusItem forced = fuse(cases[4].control, nullptr);
+    EXPECT_TRUE(forced.forceBeacon);
+    EXPECT_EQ(forced.displayLabel, "Decline offer");
+    EXPECT_FALSE(fuse(cases[0].control, nullptr).forceBeacon);
+    EXPECT_EQ(
+        fuse(control("", "AXTextField", [](auto& c) { c.subrole = "AXSecureTextField"; }), nullptr)
+            .displayLabel,
+        "Unlabelled password field");
+}
+
+TEST(Fusion, ModelGarbageIsBoundedEverywhere) {
+    struct Case {
+        std::map<std::string, double, std::less<>> probabilities;
+        double essential;
+        double focus;
+        FocusCategory category;
+        const char* percent;
+    };
+    const Case cases[] = {
+        {{{"essential_form_action", 7.5}}, 1, 2, FocusCategory::essentialFormAction, "100%"},
+        {{{"essential_form_action", kNaN}, {"legal_or_passive", 0.2}},
+         kNaN,
+         kInf,
+         FocusCategory::legalOrPassive,
+         "20%"},
+        {{{"essential_form_action", kInf}, {"dismissal_or_exit", 0.3}},
+         -kInf,
+         -3,
+         FocusCategory::dismissalOrExit,
+         "30%"},
+        {{{"essential_form_action", -0.5},
+          {"dismissal_or_exit", -0.6},
+          {"distraction_or_upsell", -0.7},
+          {"legal_or_passive", -0.8}},
+         9,
+         9,
+         FocusCategory::essentialFormAction,
+         "0%"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.percent);
+        const auto d = decision(c.probabilities, c.essential, c.focus);
+        const FocusItem item = fuse(control("Photos"), &d);
+        EXPECT_EQ(item.category, c.category);
+        EXPECT_NE(item.explanation.find(std::string(" ") + c.percent + " sure"), std::string::npos)
+            << item.explanation;
+        EXPECT_TRUE(item.priority >= 0 && item.priority <= 1) << item.priority;
+        EXPECT_TRUE(item.essential >= 0 && item.essential <= 1) << item.essential;
+        EXPECT_TRUE(item.focusScore >= 0 && item.focusScore <= 2) << item.focusScore;
+    }
+}
+
+// Controls that read alike but differ in what the rules or the score look at, and labels made
+// up from the title or the description, with white space around them or needing repair: the
+// shared memo must give what fusing alone gives.
+TEST(Fusion, SharedMemoGivesTheSameItemsAsFusingAlone) {
+    std::vector<UICandidate> window;
+    for (const char* title : {"Sponsored", "  Sponsored\n", "", " ", "Sponsored\xff", "\xff",
+                              "Get started \xe2\x80\x94 $5", "Error: try again", "Edit"}) {
+        for (const char* description : {"", "Sponsored", "  Sponsored \xff", "Close"}) {
+            for (const char* role : {"AXButton", "AXLink", "AXCheckBox", "AXTextField"})
+                window.push_back(
+                    control(title, role, [&](auto& c) { c.description = description; }));
+        }
+    }
+    for (const char* value : {"checked", "unchecked", "empty"}) {
+        window.push_back(
+            control("Send me the newsletter", "AXCheckBox", [&](auto& c) { c.value = value; }));
+        window.push_back(control("", "AXTextField", [&](auto& c) { c.value = value; }));
+    }
+    window.push_back(control("Send me the newsletter", "AXButton",
+                             [](auto& c) { c.subrole = "AXCloseButton"; }));
+    window.push_back(control("", "AXTextField", [](auto& c) { c.subrole = "AXSecureTextField"; }));
+    window.push_back(control("Edit", "AXButton", [](auto& c) { c.isFocused = true; }));
+
+    const auto d1 = decision({{"legal_or_passive", 0.9}}, 0.2, 0.4);
+    const auto d2 = decision({{"distraction_or_upsell", 0.9}}, 0.1, 0.2);
+    FocusPlanner::FusionMemo memo;
+    for (const UICandidate& c : window) {
+        SCOPED_TRACE(c.role + " \"" + c.title + "\" \"" + c.description + "\" " + c.value);
+        const FocusPlanner::LabelFacts& facts = memo.facts(c);
+        EXPECT_EQ(facts.label, c.label());
+        EXPECT_EQ(facts.normalized, DarkPatternPrior::normalized(c.label()));
+        for (const ModelDecision* d : {static_cast<const ModelDecision*>(nullptr), &d1, &d2})
+            EXPECT_EQ(fuse(c, d, memo), fuse(c, d));
+    }
 }
 
 }  // namespace

@@ -196,11 +196,8 @@ TEST(ZoomFocus, FollowsOnlyForTheNumberOneAndGrowsRealFrames) {
     EXPECT_EQ(ZoomFocus::rect(Rect(kNaN, 0, 20, 20)), std::nullopt);
 }
 
-TEST(OvraButtonPlace, DefaultOldCornersAndHitFrame) {
+TEST(OvraButtonPlace, OldCornersMigrateAndTheHitFrameHugsTheEdge) {
     using P = OvraButtonPlace;
-    EXPECT_EQ(P::defaultPlace("right"), P::leftTop);  // clear of a dock on the right
-    EXPECT_EQ(P::defaultPlace("left"), P::rightTop);
-    EXPECT_EQ(P::defaultPlace(std::nullopt), P::rightTop);
     EXPECT_EQ(P::fromRawValue("topRight"), std::nullopt);
     const std::pair<const char*, std::optional<P>> corners[] = {{"topRight", P::rightTop},
                                                                 {"bottomRight", P::rightBottom},
