@@ -290,8 +290,9 @@ using FocusPlanner::fuse;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
-UICandidate control(std::string title, std::string role = "AXButton",
-                    std::function<void(UICandidate&)> change = {}) {
+// A control with the given label, changed as the test needs.
+UICandidate labelled(std::string title, std::string role = "AXButton",
+                     std::function<void(UICandidate&)> change = {}) {
     UICandidate c{.id = "c1",
                   .role = std::move(role),
                   .title = std::move(title),
@@ -301,8 +302,8 @@ UICandidate control(std::string title, std::string role = "AXButton",
     return c;
 }
 
-ModelDecision decision(std::map<std::string, double, std::less<>> probabilities,
-                       double essential = 0, double focus = 0) {
+ModelDecision modelSays(std::map<std::string, double, std::less<>> probabilities,
+                        double essential = 0, double focus = 0) {
     return ModelDecision{.id = "c1",
                          .modelVerdict = "beacon",
                          .priority = 0.5,
@@ -318,7 +319,7 @@ const std::string kRule = "A built-in rule says this is probably ";
 
 TEST(Fusion, RulesModelAndProtectionDecideOneControl) {
     using FV = FocusVerdict;
-    const auto distraction = decision({{"distraction_or_upsell", 0.8}, {"legal_or_passive", 0.2}});
+    const auto distraction = modelSays({{"distraction_or_upsell", 0.8}, {"legal_or_passive", 0.2}});
     struct Case {
         UICandidate control;
         std::optional<ModelDecision> model;
@@ -328,33 +329,33 @@ TEST(Fusion, RulesModelAndProtectionDecideOneControl) {
         std::string explanation;
     };
     const Case cases[] = {
-        {control("Edit"), {}, essentialFormAction, FV::beacon, 0.7975, kGuessed},
-        {control("Edit", "AXButton", [](auto& c) { c.isFocused = true; }),
+        {labelled("Edit"), {}, essentialFormAction, FV::beacon, 0.7975, kGuessed},
+        {labelled("Edit", "AXButton", [](auto& c) { c.isFocused = true; }),
          {},
          essentialFormAction,
          FV::beacon,
          0.8475,
          kGuessed},
-        {control("Photos", "AXLink"),
+        {labelled("Photos", "AXLink"),
          {},
          legalOrPassive,
          FV::available,
          0.21,
          kGuessed + kNotHighlighted},
-        {control("Cancel"),
+        {labelled("Cancel"),
          {},
          dismissalOrExit,
          FV::available,
          0.3525,
          kRule + "a way out or back (exit)." + kNotHighlighted},
-        {control("No thanks, I'd rather pay full price"),
+        {labelled("No thanks, I'd rather pay full price"),
          {},
          dismissalOrExit,
          FV::beacon,
          kNaN,
          "Always shown, because it's your choice to make (pressuring wording)."},
         // A price does not rescue what a rule calls an advert.
-        {control("Go premium for $5"),
+        {labelled("Go premium for $5"),
          {},
          distractionOrUpsell,
          FV::suppressed,
@@ -362,34 +363,34 @@ TEST(Fusion, RulesModelAndProtectionDecideOneControl) {
          kRule + "an advert, upsell or survey (advert). Press A to see it."},
         // The rule's weight (0.65 for an exit) moves the category mass; the model's essential
         // and focus values take the remaining 35%.
-        {control("Cancel"), decision({{"essential_form_action", 1.0}}, 1.0, 2.0), dismissalOrExit,
+        {labelled("Cancel"), modelSays({{"essential_form_action", 1.0}}, 1.0, 2.0), dismissalOrExit,
          FV::available, 0.35 * 0.545 + 0.225 * 1.415 + 0.2 * 0.35,
          kRule +
              "a way out or back (exit). The on-device model is 65% sure it's a way out or "
              "back." +
              kNotHighlighted},
         // A weak model distraction falls back to the best other category.
-        {control("Photos"),
-         decision({{"distraction_or_upsell", 0.7},
-                   {"legal_or_passive", 0.2},
-                   {"dismissal_or_exit", 0.1}},
-                  0.1, 0.5),
+        {labelled("Photos"),
+         modelSays({{"distraction_or_upsell", 0.7},
+                    {"legal_or_passive", 0.2},
+                    {"dismissal_or_exit", 0.1}},
+                   0.1, 0.5),
          legalOrPassive, FV::available, kNaN,
          "The on-device model is 20% sure it's background information." + kNotHighlighted},
-        {control("Photos"), decision({}), essentialFormAction, FV::available, kNaN,
+        {labelled("Photos"), modelSays({}), essentialFormAction, FV::available, kNaN,
          "The on-device model is 0% sure it's a main action or field." + kNotHighlighted},
         // Texts that must stay visible are kept from a model distraction.
-        {control("$5 a month"), distraction, legalOrPassive, FV::available, kNaN,
+        {labelled("$5 a month"), distraction, legalOrPassive, FV::available, kNaN,
          "Kept visible: shows a price."},
-        {control("Payment failed"), distraction, legalOrPassive, FV::available, kNaN,
+        {labelled("Payment failed"), distraction, legalOrPassive, FV::available, kNaN,
          "Kept visible: looks like an error or warning."},
-        {control("Join the club"), distraction, legalOrPassive, FV::available, kNaN,
+        {labelled("Join the club"), distraction, legalOrPassive, FV::available, kNaN,
          "Kept visible: it names its own action, which may be what you came for."},
-        {control("Shiny things"), distraction, distractionOrUpsell, FV::suppressed, kNaN, ""},
+        {labelled("Shiny things"), distraction, distractionOrUpsell, FV::suppressed, kNaN, ""},
         // A ticked marketing box is forced by its rule; the model's out-of-range distraction
         // score still wins the category.
-        {control("Send me the newsletter", "AXCheckBox", [](auto& c) { c.value = "checked"; }),
-         decision({{"distraction_or_upsell", 10.0}}), distractionOrUpsell, FV::beacon, kNaN, ""},
+        {labelled("Send me the newsletter", "AXCheckBox", [](auto& c) { c.value = "checked"; }),
+         modelSays({{"distraction_or_upsell", 10.0}}), distractionOrUpsell, FV::beacon, kNaN, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.control.title + (c.model ? " with the model" : ""));
@@ -411,7 +412,7 @@ TEST(Fusion, RulesModelAndProtectionDecideOneControl) {
     EXPECT_EQ(forced.displayLabel, "Decline offer");
     EXPECT_FALSE(fuse(cases[0].control, nullptr).forceBeacon);
     EXPECT_EQ(
-        fuse(control("", "AXTextField", [](auto& c) { c.subrole = "AXSecureTextField"; }), nullptr)
+        fuse(labelled("", "AXTextField", [](auto& c) { c.subrole = "AXSecureTextField"; }), nullptr)
             .displayLabel,
         "Unlabelled password field");
 }
@@ -447,8 +448,8 @@ TEST(Fusion, ModelGarbageIsBoundedEverywhere) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.percent);
-        const auto d = decision(c.probabilities, c.essential, c.focus);
-        const FocusItem item = fuse(control("Photos"), &d);
+        const auto d = modelSays(c.probabilities, c.essential, c.focus);
+        const FocusItem item = fuse(labelled("Photos"), &d);
         EXPECT_EQ(item.category, c.category);
         EXPECT_NE(item.explanation.find(std::string(" ") + c.percent + " sure"), std::string::npos)
             << item.explanation;
@@ -468,21 +469,21 @@ TEST(Fusion, SharedMemoGivesTheSameItemsAsFusingAlone) {
         for (const char* description : {"", "Sponsored", "  Sponsored \xff", "Close"}) {
             for (const char* role : {"AXButton", "AXLink", "AXCheckBox", "AXTextField"})
                 window.push_back(
-                    control(title, role, [&](auto& c) { c.description = description; }));
+                    labelled(title, role, [&](auto& c) { c.description = description; }));
         }
     }
     for (const char* value : {"checked", "unchecked", "empty"}) {
         window.push_back(
-            control("Send me the newsletter", "AXCheckBox", [&](auto& c) { c.value = value; }));
-        window.push_back(control("", "AXTextField", [&](auto& c) { c.value = value; }));
+            labelled("Send me the newsletter", "AXCheckBox", [&](auto& c) { c.value = value; }));
+        window.push_back(labelled("", "AXTextField", [&](auto& c) { c.value = value; }));
     }
-    window.push_back(control("Send me the newsletter", "AXButton",
-                             [](auto& c) { c.subrole = "AXCloseButton"; }));
-    window.push_back(control("", "AXTextField", [](auto& c) { c.subrole = "AXSecureTextField"; }));
-    window.push_back(control("Edit", "AXButton", [](auto& c) { c.isFocused = true; }));
+    window.push_back(labelled("Send me the newsletter", "AXButton",
+                              [](auto& c) { c.subrole = "AXCloseButton"; }));
+    window.push_back(labelled("", "AXTextField", [](auto& c) { c.subrole = "AXSecureTextField"; }));
+    window.push_back(labelled("Edit", "AXButton", [](auto& c) { c.isFocused = true; }));
 
-    const auto d1 = decision({{"legal_or_passive", 0.9}}, 0.2, 0.4);
-    const auto d2 = decision({{"distraction_or_upsell", 0.9}}, 0.1, 0.2);
+    const auto d1 = modelSays({{"legal_or_passive", 0.9}}, 0.2, 0.4);
+    const auto d2 = modelSays({{"distraction_or_upsell", 0.9}}, 0.1, 0.2);
     FocusPlanner::FusionMemo memo;
     for (const UICandidate& c : window) {
         SCOPED_TRACE(c.role + " \"" + c.title + "\" \"" + c.description + "\" " + c.value);
