@@ -115,6 +115,19 @@ class ScrollerTest : public ::testing::Test {
         return t;
     }
 
+    // A page down by the wheel over `area`, no scroll target.
+    std::optional<Scroller::Method> wheel(Scroller& s, Rect area,
+                                          std::optional<input::WindowId> window = kWindow,
+                                          std::shared_ptr<OverlayPointerInput> overlay = nullptr) {
+        return s.scroll(ScrollDirection::down, ScrollStep::page, std::nullopt, area, window,
+                        std::move(overlay));
+    }
+    std::optional<Scroller::Method> byTarget(Scroller& s, ScrollTarget t,
+                                             ScrollDirection direction = ScrollDirection::down,
+                                             ScrollStep step = ScrollStep::page) {
+        return s.scroll(direction, step, std::move(t), Rect(), kWindow, nullptr);
+    }
+
     std::vector<std::string> writes() const {
         std::vector<std::string> out;
         for (const auto& line : backend_->log()) {
@@ -132,99 +145,71 @@ class ScrollerTest : public ::testing::Test {
 };
 
 TEST_F(ScrollerTest, DryRunPrintsTheStepAndTouchesNothing) {
-    struct Case {
-        ScrollDirection direction;
-        ScrollStep step;
-        double height;
-        const char* line;
+    const std::tuple<ScrollDirection, ScrollStep, double, const char*> cases[] = {
+        {ScrollDirection::down, ScrollStep::page, 600, "down 540 pt of a 600 pt view"},
+        {ScrollDirection::up, ScrollStep::small, 600, "up 200 pt of a 600 pt view"},
+        {ScrollDirection::down, ScrollStep::small, 2, "down 1 pt of a 2 pt view"},
+        {ScrollDirection::down, ScrollStep::page, 600.9, "down 541 pt of a 600 pt view"},
     };
-    const Case cases[] = {
-        {ScrollDirection::down, ScrollStep::page, 600,
-         "trace: scroll down 540 pt of a 600 pt view\n"},
-        {ScrollDirection::up, ScrollStep::small, 600, "trace: scroll up 200 pt of a 600 pt view\n"},
-        {ScrollDirection::down, ScrollStep::small, 2, "trace: scroll down 1 pt of a 2 pt view\n"},
-        {ScrollDirection::down, ScrollStep::page, 600.9,
-         "trace: scroll down 541 pt of a 600 pt view\n"},
-    };
-    for (const auto& c : cases) {
-        trace_.str("");
-        auto s = scroller();
-        s.dryRun = true;
-        auto method = s.scroll(c.direction, c.step, std::nullopt, Rect(0, 0, 800, c.height),
-                               kWindow, nullptr);
-        EXPECT_EQ(method, Scroller::Method::dryRun);
-        EXPECT_EQ(trace_.str(), c.line);
-    }
     auto s = scroller();
     s.dryRun = true;
-    EXPECT_EQ(
-        s.scroll(ScrollDirection::down, ScrollStep::page, target("bar"), Rect(), kWindow, nullptr),
-        Scroller::Method::dryRun);
+    for (const auto& [direction, step, height, line] : cases) {
+        trace_.str("");
+        EXPECT_EQ(
+            s.scroll(direction, step, std::nullopt, Rect(0, 0, 800, height), kWindow, nullptr),
+            Scroller::Method::dryRun);
+        EXPECT_EQ(trace_.str(), "trace: scroll " + std::string(line) + "\n");
+    }
+    EXPECT_EQ(byTarget(s, target("bar")), Scroller::Method::dryRun);
     EXPECT_THAT(input_.log(), IsEmpty());
     EXPECT_THAT(writes(), IsEmpty());
     EXPECT_EQ(later_.pending(), 0u);
 }
 
-TEST_F(ScrollerTest, AreasOfOnePointOrLessOrNonsenseScrollNothing) {
+TEST_F(ScrollerTest, NonsenseAreasAndFailedWheelsScrollNothing) {
     auto s = scroller();
     for (const Rect area : {Rect(0, 0, 800, 1), Rect(0, 0, 800, 0), Rect::null(),
                             Rect(0, 0, 800, std::nan("")), Rect(0, 0, 800, HUGE_VAL)}) {
-        EXPECT_EQ(
-            s.scroll(ScrollDirection::down, ScrollStep::page, std::nullopt, area, kWindow, nullptr),
-            std::nullopt);
+        EXPECT_EQ(wheel(s, area), std::nullopt);
     }
     EXPECT_THAT(input_.log(), IsEmpty());
+    input_.setFailing(true);
+    EXPECT_EQ(wheel(s, Rect(0, 0, 600, 600)), std::nullopt);
+    EXPECT_EQ(later_.pending(), 0u);
+    EXPECT_EQ(s.home(), std::nullopt);
 }
 
 TEST_F(ScrollerTest, ScrollBarMovesByTheStepOverTheScrollableExtent) {
     auto s = scroller();
     // A bar already at its end is reported as used, and nothing is set.
-    EXPECT_EQ(s.scroll(ScrollDirection::down, ScrollStep::page, target("bottomBar"), Rect(),
-                       kWindow, nullptr),
-              Scroller::Method::scrollBar);
-    EXPECT_EQ(
-        s.scroll(ScrollDirection::up, ScrollStep::page, target("bar"), Rect(), kWindow, nullptr),
-        Scroller::Method::scrollBar);
+    EXPECT_EQ(byTarget(s, target("bottomBar")), Scroller::Method::scrollBar);
+    EXPECT_EQ(byTarget(s, target("bar"), ScrollDirection::up), Scroller::Method::scrollBar);
     EXPECT_THAT(writes(), IsEmpty());
     // 0.9 × 750 = 675 points of a 3000 − 750 = 2250-point extent.
-    EXPECT_EQ(
-        s.scroll(ScrollDirection::down, ScrollStep::page, target("bar"), Rect(), kWindow, nullptr),
-        Scroller::Method::scrollBar);
+    EXPECT_EQ(byTarget(s, target("bar")), Scroller::Method::scrollBar);
     EXPECT_THAT(writes(), ElementsAre("set bar AXValue 0.3"));
-    EXPECT_EQ(
-        s.scroll(ScrollDirection::up, ScrollStep::small, target("bar"), Rect(), kWindow, nullptr),
-        Scroller::Method::scrollBar);
-    // 250 points up: 0.3 − 250/2250, about 0.19.
-    ASSERT_EQ(writes().size(), 2u);
+    EXPECT_EQ(byTarget(s, target("bar"), ScrollDirection::up, ScrollStep::small),
+              Scroller::Method::scrollBar);
     auto value = ax::asNumber(*backend_->attribute(backend_->element("bar"), "AXValue"));
     EXPECT_NEAR(*value, 0.3 - 250.0 / 2250.0, 1e-9);
     EXPECT_THAT(input_.log(), IsEmpty());
 }
 
 TEST_F(ScrollerTest, WheelTakesOverWhenTheBarCannotDoIt) {
-    struct Case {
-        const char* name;
-        ScrollTarget target;
-    };
-    const Case cases[] = {
+    auto noDocument = target("bar");
+    noDocument.signals.document.reset();
+    const std::pair<const char*, ScrollTarget> cases[] = {
         {"document only 1 point taller", target("bar", 751)},
         {"no scroll bar", target("")},
-        {"no document",
-         [&] {
-             auto t = target("bar");
-             t.signals.document.reset();
-             return t;
-         }()},
+        {"no document", noDocument},
         {"bar value not settable", target("fixedBar")},
         {"bar value not a number", target("oddBar")},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, t] : cases) {
+        SCOPED_TRACE(name);
         input_.clearLog();
         auto s = scroller();
-        EXPECT_EQ(
-            s.scroll(ScrollDirection::down, ScrollStep::page, c.target, Rect(), kWindow, nullptr),
-            Scroller::Method::wheel);
+        EXPECT_EQ(byTarget(s, t), Scroller::Method::wheel);
         // 675 points at 120 points a notch: 6 notches at the middle of the visible area.
         EXPECT_THAT(input_.log(), ElementsAre("wheel 640,475 down 6"));
         later_.advance(1);
@@ -235,15 +220,11 @@ TEST_F(ScrollerTest, WheelTakesOverWhenTheBarCannotDoIt) {
 TEST_F(ScrollerTest, BarThatReadsBackOffFallsBackToTheWheel) {
     for (const double skew : {0.02, 0.019}) {
         SCOPED_TRACE(skew);
-        auto made = ax::FakeAccessibilityBackend::fromJson(Json::parse(kFixture));
-        backend_ = std::move(made).value();
+        backend_ = std::move(ax::FakeAccessibilityBackend::fromJson(Json::parse(kFixture))).value();
         SkewedBackend skewed(*backend_, skew);
-        input_.clearLog();
         auto s = scroller(skewed);
-        const auto expected = skew < 0.02 ? Scroller::Method::scrollBar : Scroller::Method::wheel;
-        EXPECT_EQ(s.scroll(ScrollDirection::down, ScrollStep::page, target("bar"), Rect(), kWindow,
-                           nullptr),
-                  expected);
+        EXPECT_EQ(byTarget(s, target("bar")),
+                  skew < 0.02 ? Scroller::Method::scrollBar : Scroller::Method::wheel);
         later_.advance(1);
     }
 }
@@ -257,12 +238,10 @@ TEST_F(ScrollerTest, WheelPutsThePointerBackAndLetsTheOverlayTakeInputAgain) {
     EXPECT_THAT(input_.log(), ElementsAre("wheel 400,400 up 2"));  // 200 points
     EXPECT_THAT(overlay->changes, ElementsAre(true));
     EXPECT_EQ(s.home(), (Point{900, 20}));
-
     later_.advance(0.05);
     EXPECT_THAT(input_.log(), ElementsAre("wheel 400,400 up 2", "move 900,20"));
     EXPECT_EQ(s.home(), std::nullopt);
     EXPECT_THAT(overlay->changes, ElementsAre(true));
-
     later_.advance(0.1);
     EXPECT_THAT(overlay->changes, ElementsAre(true, false));
 }
@@ -271,14 +250,14 @@ TEST_F(ScrollerTest, QuickSeriesReturnsThePointerToWhereItWasBeforeTheFirst) {
     auto overlay = std::make_shared<RecordingOverlay>();
     auto s = scroller();
     const Rect area(100, 100, 600, 600);
-    s.scroll(ScrollDirection::down, ScrollStep::page, std::nullopt, area, kWindow, overlay);
+    wheel(s, area, kWindow, overlay);
     later_.advance(0.03);
     // The pointer now rests at the area's middle; the first restore position is kept.
-    s.scroll(ScrollDirection::down, ScrollStep::page, std::nullopt, area, kWindow, overlay);
+    wheel(s, area, kWindow, overlay);
     later_.advance(0.03);
     EXPECT_THAT(input_.log(), ElementsAre("wheel 400,400 down 5", "wheel 400,400 down 5"));
     later_.advance(0.03);
-    EXPECT_THAT(input_.log().back(), "move 900,20");
+    EXPECT_EQ(input_.log().back(), "move 900,20");
     EXPECT_EQ(std::count(input_.log().begin(), input_.log().end(), "move 900,20"), 1);
     later_.advance(1);
     EXPECT_EQ(overlay->changes.back(), false);
@@ -288,10 +267,9 @@ TEST_F(ScrollerTest, QuickSeriesReturnsThePointerToWhereItWasBeforeTheFirst) {
 TEST_F(ScrollerTest, OverlayStaysInputTransparentWhileARestoreIsPending) {
     auto overlay = std::make_shared<RecordingOverlay>();
     auto s = scroller();
-    const Rect area(100, 100, 600, 600);
-    s.scroll(ScrollDirection::down, ScrollStep::page, std::nullopt, area, kWindow, overlay);
+    wheel(s, Rect(100, 100, 600, 600), kWindow, overlay);
     later_.advance(0.12);
-    s.scroll(ScrollDirection::down, ScrollStep::page, std::nullopt, area, kWindow, overlay);
+    wheel(s, Rect(100, 100, 600, 600), kWindow, overlay);
     // The first scroll's restore falls due at 0.15 while the second's put-back is pending.
     later_.advance(0.04);
     EXPECT_THAT(overlay->changes, ElementsAre(true, true));
@@ -304,8 +282,7 @@ TEST_F(ScrollerTest, PointerStaysOverTheAreaWhenMagnifiedOrUnknown) {
         input_.clearLog();
         input_.setPointer(magnifier ? std::optional(Point{900, 20}) : std::nullopt);
         auto s = scroller(magnifier);
-        s.scroll(ScrollDirection::down, ScrollStep::page, std::nullopt, Rect(0, 0, 600, 600),
-                 kWindow, nullptr);
+        wheel(s, Rect(0, 0, 600, 600));
         later_.advance(1);
         EXPECT_THAT(input_.log(), ElementsAre("wheel 300,300 down 5"));
     }
@@ -316,50 +293,28 @@ TEST_F(ScrollerTest, WheelIsPostedOnlyOverTheTargetWindow) {
     // A dialog of another app covers the middle of the area.
     input_.setWindows({{5, Rect(200, 200, 300, 300)}, {kWindow, Rect(0, 0, 1280, 900)}});
     auto s = scroller();
-    EXPECT_EQ(s.scroll(ScrollDirection::down, ScrollStep::page, std::nullopt, Rect(0, 0, 600, 600),
-                       kWindow, overlay),
-              std::nullopt);
-    EXPECT_EQ(s.scroll(ScrollDirection::down, ScrollStep::page, std::nullopt, Rect(0, 0, 600, 600),
-                       std::nullopt, overlay),
-              std::nullopt);
+    EXPECT_EQ(wheel(s, Rect(0, 0, 600, 600), kWindow, overlay), std::nullopt);
+    EXPECT_EQ(wheel(s, Rect(0, 0, 600, 600), std::nullopt, overlay), std::nullopt);
     EXPECT_THAT(input_.log(), IsEmpty());
     later_.advance(1);
     EXPECT_THAT(overlay->changes, ElementsAre(true, true, false, false));
     // Clear of the dialog, the same window is scrolled.
-    EXPECT_EQ(s.scroll(ScrollDirection::down, ScrollStep::page, std::nullopt,
-                       Rect(600, 0, 600, 600), kWindow, nullptr),
-              Scroller::Method::wheel);
+    EXPECT_EQ(wheel(s, Rect(600, 0, 600, 600)), Scroller::Method::wheel);
 }
 
-TEST_F(ScrollerTest, FailedWheelReportsNothingScrolled) {
-    input_.setFailing(true);
-    auto s = scroller();
-    EXPECT_EQ(s.scroll(ScrollDirection::down, ScrollStep::page, std::nullopt, Rect(0, 0, 600, 600),
-                       kWindow, nullptr),
-              std::nullopt);
-    EXPECT_EQ(later_.pending(), 0u);
-    EXPECT_EQ(s.home(), std::nullopt);
-}
-
-TEST_F(ScrollerTest, NotchCountStaysBetweenOneAndTwoHundred) {
+TEST_F(ScrollerTest, NotchCountStaysBetweenOneAndTwoHundredAndNothingOutlivesTheScroller) {
     for (const double size : {std::nan(""), -5.0, 0.0, 1e9}) {
         Scroller s(*backend_, input_, later_, nullptr, trace_, {.pixelsPerNotch = size});
-        s.scroll(ScrollDirection::down, ScrollStep::page, std::nullopt, Rect(0, 0, 600, 600),
-                 kWindow, nullptr);
+        wheel(s, Rect(0, 0, 600, 600));
         later_.advance(1);
     }
     EXPECT_THAT(input_.log(),
                 ElementsAre("wheel 300,300 down 1", "move 900,20", "wheel 300,300 down 1",
                             "move 900,20", "wheel 300,300 down 200", "move 900,20",
                             "wheel 300,300 down 1", "move 900,20"));
-}
-
-TEST_F(ScrollerTest, DestroyedScrollerLeavesNoWorkBehind) {
-    auto overlay = std::make_shared<RecordingOverlay>();
     {
         auto s = scroller();
-        s.scroll(ScrollDirection::down, ScrollStep::page, std::nullopt, Rect(0, 0, 600, 600),
-                 kWindow, overlay);
+        wheel(s, Rect(0, 0, 600, 600), kWindow, std::make_shared<RecordingOverlay>());
         EXPECT_EQ(later_.pending(), 2u);
     }
     EXPECT_EQ(later_.pending(), 0u);

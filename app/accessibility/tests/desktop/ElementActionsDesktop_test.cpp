@@ -157,23 +157,9 @@ TEST_F(ActionsDesktop, RejectAllInAWebCookieBannerIsClickedAndTheBannerGoes) {
     });
 }
 
-TEST_F(ActionsDesktop, AGtkButtonIsPressedThroughItsAction) {
-    auto app = LaunchedApp::start({"/usr/bin/python3", ownFixture("counter.py")});
-    ASSERT_TRUE(app.running());
-    const input::WindowId window = windowOf(app);
-    auto s = read(app, [](const WindowSnapshot& r) { return find(r, "Add one") != nullptr; });
-    const UICandidate* button = find(s, "Add one");
-    ASSERT_NE(button, nullptr);
-
-    AXActions actions(backend_, *input_);
-    auto route = actions.press(request(s, *button, window));
-    ASSERT_TRUE(route) << route.error();
-    EXPECT_EQ(*route, PressRoute::pressed);
-    EXPECT_TRUE(eventually([&] { return activeTitle() == "Counter 1"; }, 10))
-        << "title: " << activeTitle();
-}
-
-TEST_F(ActionsDesktop, TheLongPageScrollsByAPageThenBySmallStep) {
+// Scrolls a long page by a page, then by small steps; then a GTK window opens over it: a wheel
+// turn that would land on it is never posted, and its button is pressed through its action.
+TEST_F(ActionsDesktop, TheLongPageScrollsNoWheelTurnReachesAnotherWindowAndAGtkButtonIsPressed) {
     auto app = chromiumOn(ownFixture("scroll.html"));
     ASSERT_TRUE(app.running());
     const input::WindowId window = windowOf(app);
@@ -187,9 +173,11 @@ TEST_F(ActionsDesktop, TheLongPageScrollsByAPageThenBySmallStep) {
     ManualScheduler later;
     Scroller scroller(
         backend_, *input_, later, [] { return false; }, std::cout);
-
-    // Waits for the page to report a new offset and for it to hold still.
-    auto settledOffset = [&](int previous) {
+    // Scrolls, then waits for the page to report a new offset and for it to hold still.
+    auto scrolled = [&](ScrollDirection direction, ScrollStep step, int previous) {
+        EXPECT_EQ(scroller.scroll(direction, step, s.scroll, Rect(), window, nullptr),
+                  Scroller::Method::wheel);
+        later.advance(0.05);
         std::optional<int> seen;
         eventually(
             [&] {
@@ -201,55 +189,37 @@ TEST_F(ActionsDesktop, TheLongPageScrollsByAPageThenBySmallStep) {
             15);
         return seen.value_or(previous);
     };
-
-    EXPECT_EQ(
-        scroller.scroll(ScrollDirection::down, ScrollStep::page, s.scroll, Rect(), window, nullptr),
-        Scroller::Method::wheel);
-    later.advance(0.05);
+    const int afterPage = scrolled(ScrollDirection::down, ScrollStep::page, 0);
     EXPECT_EQ(input_->pointerLocation(), (Point{2, 700}));
-    const int afterPage = settledOffset(0);
     EXPECT_GT(afterPage, visible * 0.5);
     EXPECT_LT(afterPage, visible * 1.5);
-
-    EXPECT_EQ(scroller.scroll(ScrollDirection::down, ScrollStep::small, s.scroll, Rect(), window,
-                              nullptr),
-              Scroller::Method::wheel);
-    later.advance(0.05);
-    const int afterSmall = settledOffset(afterPage);
+    const int afterSmall = scrolled(ScrollDirection::down, ScrollStep::small, afterPage);
     EXPECT_GT(afterSmall, afterPage);
     EXPECT_LT(afterSmall - afterPage, afterPage);
+    const int afterUp = scrolled(ScrollDirection::up, ScrollStep::small, afterSmall);
+    EXPECT_LT(afterUp, afterSmall);
 
-    EXPECT_EQ(
-        scroller.scroll(ScrollDirection::up, ScrollStep::small, s.scroll, Rect(), window, nullptr),
-        Scroller::Method::wheel);
-    later.advance(0.05);
-    EXPECT_LT(settledOffset(afterSmall), afterSmall);
-}
-
-TEST_F(ActionsDesktop, NoWheelTurnReachesAnotherWindow) {
-    auto app = chromiumOn(ownFixture("scroll.html"));
-    ASSERT_TRUE(app.running());
-    const input::WindowId window = windowOf(app);
-    auto s = read(app, [](const WindowSnapshot& r) { return r.scroll.has_value(); });
-    ASSERT_TRUE(s.scroll);
     // The GTK window opens over the page's middle and takes the focus.
-    auto other = LaunchedApp::start({"/usr/bin/python3", ownFixture("counter.py")});
-    windowOf(other);
-
-    ManualScheduler later;
-    Scroller scroller(
-        backend_, *input_, later, [] { return false; }, std::cout);
+    auto gtk = LaunchedApp::start({"/usr/bin/python3", ownFixture("counter.py")});
+    const input::WindowId gtkWindow = windowOf(gtk);
     auto covered = s.scroll;
     covered->signals.visible = Rect(60, 60, 420, 240);
     EXPECT_EQ(
         scroller.scroll(ScrollDirection::down, ScrollStep::page, covered, Rect(), window, nullptr),
         std::nullopt);
     later.advance(1);
-    // Neither window moved: the page is still at its top.
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    auto after = read(app, [](const WindowSnapshot& r) { return !r.windowTitle.empty(); });
-    EXPECT_EQ(offsetIn(after.windowTitle), 0) << after.windowTitle;
     EXPECT_EQ(activeTitle(), "Counter 0");
+    auto page = read(app, [](const WindowSnapshot& r) { return !r.windowTitle.empty(); });
+    EXPECT_EQ(offsetIn(page.windowTitle), afterUp) << page.windowTitle;
+
+    auto counter = read(gtk, [](const WindowSnapshot& r) { return find(r, "Add one") != nullptr; });
+    AXActions actions(backend_, *input_);
+    auto route = actions.press(request(counter, *find(counter, "Add one"), gtkWindow));
+    ASSERT_TRUE(route) << route.error();
+    EXPECT_EQ(*route, PressRoute::pressed);
+    EXPECT_TRUE(eventually([&] { return activeTitle() == "Counter 1"; }, 10))
+        << "title: " << activeTitle();
 }
 
 }  // namespace
