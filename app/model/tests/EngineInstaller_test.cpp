@@ -66,26 +66,97 @@ TEST_F(Installer, NothingToFetchIsDoneWithoutTouchingAnything) {
     EXPECT_FALSE(fs::exists(config_.supportFolder / "incoming"));
 }
 
-TEST_F(Installer, TheManifestMustBeThereAndDecode) {
-    EXPECT_FALSE(installer().install({kEn}));
-    EXPECT_EQ(installer().stage.get(),
-              EngineInstaller::Stage::failed(
-                  "This copy of Ovra is missing its download list. Please reinstall Ovra."));
-    EXPECT_THAT(logText(), HasSubstr("no engine-manifest.json in the app"));
+// A downloader that leaves a folder where the part file should be: the bytes arrive but cannot
+// be read back, which is a storage fault, not a damaged download.
+class FolderDownloader final : public download::Downloader {
+  public:
+    download::Outcome fetch(const std::string&, const fs::path& destination,
+                            const download::Options&, const download::Progress&,
+                            const std::atomic<bool>&) override {
+        fs::create_directories(destination);
+        return {};
+    }
+};
 
+class FailingInstall : public Installer {
+  protected:
+    void SetUp() override {
+        Installer::SetUp();
+        original_ = config_;
+        keepOldFolder();
+    }
+    // An earlier, unfinished model that a good install would replace.
+    void keepOldFolder() {
+        fs::create_directories(modelFolder() / "OvraClassifier.mlmodelc");
+        std::ofstream(modelFolder() / "old-marker") << "old";
+    }
+    Json good() { return serve("en.tar", kEn, testing::modelEntries("murmlark-ovra--en")); }
+    // Installs, expects a failure said and logged as given (a damaged download only when it was
+    // one) that leaves the old folder, then starts the next case afresh.
+    void failsWith(const std::string& said, const std::string& logged,
+                   const std::vector<std::string>& models = {kEn}) {
+        EXPECT_FALSE(installer().install(models));
+        EXPECT_EQ(installer().stage.get().kind, Kind::failed);
+        EXPECT_THAT(installer().stage.get().text, HasSubstr(said));
+        EXPECT_THAT(logText(), HasSubstr(logged));
+        if (logged.find("checksum") == std::string::npos)
+            EXPECT_THAT(logText(), Not(HasSubstr("checksum mismatch")));
+        EXPECT_FALSE(installer().modelInstalled(kEn));
+        EXPECT_TRUE(fs::exists(modelFolder() / "old-marker"));
+        EXPECT_FALSE(fs::exists(config_.supportFolder / "incoming"));
+        installer_.reset();
+        config_ = original_;
+        compileError_.reset();
+        fs::remove(config_.logFile);
+    }
+    EngineInstaller::Config original_;
+};
+
+TEST_F(FailingInstall, EveryFailureIsSaidAndLoggedAsWhatItIsAndKeepsTheOldFolder) {
+    failsWith("This copy of Ovra is missing its download list. Please reinstall Ovra.",
+              "no engine-manifest.json in the app");
     fs::create_directories(config_.manifestFile.parent_path());
     std::ofstream(config_.manifestFile) << R"({"version": 1, "files": [{"name": "../x"}]})";
-    EXPECT_FALSE(installer().install({kEn}));
-    EXPECT_THAT(logText(), HasSubstr("engine-manifest.json does not decode"));
-}
+    failsWith("Please reinstall Ovra.", "engine-manifest.json does not decode");
+    writeManifest({good()});
+    failsWith("Murmlark Multilingual", "no download for murmlark-ovra/multi", {kEn, kMulti});
 
-TEST_F(Installer, AModelMissingFromTheManifestIsAFailure) {
-    writeManifest({serve("en.tar", kEn, testing::modelEntries("murmlark-ovra--en"))});
-    EXPECT_FALSE(installer().install({kEn, kMulti}));
-    EXPECT_EQ(installer().stage.get().kind, Kind::failed);
-    EXPECT_THAT(installer().stage.get().text, HasSubstr("Murmlark Multilingual"));
-    EXPECT_THAT(logText(), HasSubstr("no download for murmlark-ovra/multi"));
-    EXPECT_FALSE(installer().modelInstalled(kEn));
+    const std::string damaged =
+        "The download of Murmlark Large, English was damaged. Please try again.";
+    Json entry = serve("en.tar", kEn, testing::modelEntries("murmlark-ovra--en"), 2);
+    entry["parts"][1]["sha256"] = std::string(64, 'f');
+    writeManifest({entry});
+    failsWith(damaged, "checksum mismatch for en.tar.part1");
+    // Uppercase digests never match the computed lowercase one.
+    entry = good();
+    for (auto& c : entry["sha256"].get_ref<std::string&>())
+        c = static_cast<char>(std::toupper(c));
+    writeManifest({entry});
+    failsWith(damaged, "checksum mismatch for en.tar\n");
+
+    const std::string unfinished = "Ovra could not finish installing Murmlark Large, English.";
+    writeManifest({serve("en.tar", kEn, testing::modelEntries("some-other-folder"))});
+    failsWith(unfinished, "move failed: en.tar holds no folder murmlark-ovra--en");
+    writeManifest({serve("en.tar", kEn, {file("murmlark-ovra--en", "a file, not a folder")})});
+    failsWith(unfinished, "move failed");
+    auto entries = testing::modelEntries("murmlark-ovra--en");
+    entries.pop_back();  // no tokenizer.json
+    writeManifest({serve("en.tar", kEn, entries)});
+    failsWith("will not load", "en.tar has no tokenizer.json");
+
+    writeManifest({good()});
+    config_.compile = nullptr;
+    failsWith("will not load", "no model runtime is available");
+    compileError_ = "TorchError: bad graph";
+    failsWith("The on-device model was downloaded but will not load. Details are in " +
+                  config_.logFile.string() + ".",
+              "model will not compile or load: TorchError: bad graph");
+    config_.downloader = std::make_shared<FolderDownloader>();
+    failsWith("Ovra could not save", "read failed for en.tar");
+
+    // Once it installs, the new folder replaces the old one whole.
+    EXPECT_TRUE(installer().install({kEn})) << logText();
+    EXPECT_FALSE(fs::exists(modelFolder() / "old-marker"));
 }
 
 TEST_F(Installer, FreeSpaceMustCoverTwoAndAHalfTimesTheDownload) {
@@ -106,28 +177,6 @@ TEST_F(Installer, FreeSpaceMustCoverTwoAndAHalfTimesTheDownload) {
     installer_.reset();
     config_.availableSpace = [&](const fs::path&) { return std::optional<std::uint64_t>(needed); };
     EXPECT_TRUE(installer().install({kEn})) << logText();
-}
-
-TEST_F(Installer, WrongDigestOrDamagedPartFailsAndKeepsTheOldFolder) {
-    Json entry = serve("en.tar", kEn, testing::modelEntries("murmlark-ovra--en"), 2);
-    entry["parts"][1]["sha256"] = std::string(64, 'f');
-    writeManifest({entry});
-    // An unfinished earlier model (no tokenizer) that the install would replace.
-    fs::create_directories(modelFolder() / "OvraClassifier.mlmodelc");
-    EXPECT_FALSE(installer().install({kEn}));
-    EXPECT_EQ(installer().stage.get().text,
-              "The download of Murmlark Large, English was damaged. Please try again.");
-    EXPECT_THAT(logText(), HasSubstr("checksum mismatch for en.tar.part1"));
-    EXPECT_TRUE(fs::is_directory(modelFolder() / "OvraClassifier.mlmodelc"));
-    EXPECT_FALSE(fs::exists(config_.supportFolder / "incoming"));
-
-    // Uppercase digests never match the computed lowercase one.
-    Json upper = serve("en.tar", kEn, testing::modelEntries("murmlark-ovra--en"));
-    for (auto& c : upper["sha256"].get_ref<std::string&>())
-        c = static_cast<char>(std::toupper(c));
-    writeManifest({upper});
-    EXPECT_FALSE(installer().install({kEn}));
-    EXPECT_THAT(logText(), HasSubstr("checksum mismatch for en.tar\n"));
 }
 
 TEST_F(Installer, TriesEveryBaseInOrderAndNamesThemAllWhenNoneServes) {
@@ -189,53 +238,6 @@ TEST_F(Installer, ADecompressionBombIsRefused) {
     EXPECT_THAT(logText(), HasSubstr("unsafe archive en.tar.gz: unpacks too large"));
 }
 
-TEST_F(Installer, AnArchiveWithoutTheModelFolderCannotBeFinished) {
-    writeManifest({serve("en.tar", kEn, testing::modelEntries("some-other-folder"))});
-    EXPECT_FALSE(installer().install({kEn}));
-    EXPECT_EQ(installer().stage.get().text,
-              "Ovra could not finish installing Murmlark Large, English.");
-    EXPECT_THAT(logText(), HasSubstr("move failed: en.tar holds no folder murmlark-ovra--en"));
-
-    writeManifest({serve("en.tar", kEn, {file("murmlark-ovra--en", "a file, not a folder")})});
-    EXPECT_FALSE(installer().install({kEn}));
-    EXPECT_EQ(installer().stage.get().text,
-              "Ovra could not finish installing Murmlark Large, English.");
-}
-
-TEST_F(Installer, AModelThatWillNotCompileLeavesTheOldFolderInPlace) {
-    writeManifest({serve("en.tar", kEn, testing::modelEntries("murmlark-ovra--en"))});
-    fs::create_directories(modelFolder());
-    std::ofstream(modelFolder() / "old-marker") << "old";
-    compileError_ = "TorchError: bad graph";
-    EXPECT_FALSE(installer().install({kEn}));
-    EXPECT_EQ(installer().stage.get().text,
-              "The on-device model was downloaded but will not load. Details are in " +
-                  config_.logFile.string() + ".");
-    EXPECT_THAT(logText(), HasSubstr("model will not compile or load: TorchError: bad graph"));
-    EXPECT_TRUE(fs::exists(modelFolder() / "old-marker"));
-    EXPECT_FALSE(fs::exists(config_.supportFolder / "incoming"));
-
-    // Once it compiles, the new folder replaces the old one whole.
-    compileError_.reset();
-    EXPECT_TRUE(installer().install({kEn})) << logText();
-    EXPECT_FALSE(fs::exists(modelFolder() / "old-marker"));
-}
-
-TEST_F(Installer, OnlyACompleteModelCountsAsInstalled) {
-    auto entries = testing::modelEntries("murmlark-ovra--en");
-    entries.pop_back();  // no tokenizer.json
-    writeManifest({serve("en.tar", kEn, entries)});
-    EXPECT_FALSE(installer().install({kEn}));
-    EXPECT_THAT(logText(), HasSubstr("en.tar has no tokenizer.json"));
-    EXPECT_FALSE(fs::exists(modelFolder()));
-
-    installer_.reset();
-    config_.compile = nullptr;
-    writeManifest({serve("en.tar", kEn, testing::modelEntries("murmlark-ovra--en"))});
-    EXPECT_FALSE(installer().install({kEn}));
-    EXPECT_THAT(logText(), HasSubstr("no model runtime is available"));
-}
-
 TEST_F(Installer, SecondModelFailureKeepsTheFirstInstalled) {
     writeManifest({serve("en.tar", kEn, testing::modelEntries("murmlark-ovra--en")),
                    serve("multi.tar", kMulti, testing::modelEntries("wrong-folder"))});
@@ -245,15 +247,15 @@ TEST_F(Installer, SecondModelFailureKeepsTheFirstInstalled) {
     EXPECT_THAT(installer().stage.get().text, HasSubstr("Murmlark Multilingual"));
 }
 
-TEST_F(Installer, ArchiveEntriesCannotOverwriteTheDownload) {
+TEST_F(Installer, OddButSafeDownloadsInstall) {
+    // Archive entries named like the download, and a part named like the whole file.
     auto entries = testing::modelEntries("murmlark-ovra--en");
     entries.push_back(file("en.tar", "not the archive"));
     entries.push_back(file("download/en.tar", "not the archive"));
     writeManifest({serve("en.tar", kEn, entries)});
     EXPECT_TRUE(installer().install({kEn})) << logText();
-}
 
-TEST_F(Installer, APartNamedLikeTheWholeFileIsKeptApart) {
+    fs::remove_all(modelFolder());
     Json entry = serve("en.tar", kEn, testing::modelEntries("murmlark-ovra--en"), 2);
     fs::rename(served() / "en.tar.part0", served() / "en");
     entry["parts"][0]["name"] = "en";
@@ -275,27 +277,6 @@ TEST_F(Installer, FinishedMayStartTheNextInstall) {
     EXPECT_TRUE(installer().modelInstalled(kMulti));
 }
 
-// A downloader that leaves a folder where the part file should be: the bytes arrive but cannot
-// be read back, which is a storage fault, not a damaged download.
-class FolderDownloader final : public download::Downloader {
-  public:
-    download::Outcome fetch(const std::string&, const fs::path& destination,
-                            const download::Options&, const download::Progress&,
-                            const std::atomic<bool>&) override {
-        fs::create_directories(destination);
-        return {};
-    }
-};
-
-TEST_F(Installer, AStorageFaultIsLoggedAsWhatItIs) {
-    writeManifest({serve("en.tar", kEn, testing::modelEntries("murmlark-ovra--en"))});
-    config_.downloader = std::make_shared<FolderDownloader>();
-    EXPECT_FALSE(installer().install({kEn}));
-    EXPECT_THAT(installer().stage.get().text, HasSubstr("Ovra could not save"));
-    EXPECT_THAT(logText(), HasSubstr("read failed for en.tar"));
-    EXPECT_THAT(logText(), Not(HasSubstr("checksum mismatch")));
-}
-
 TEST(InstallerBases, EnvironmentThenSettingThenBuiltIn) {
     const auto env = [](const char* name) -> std::optional<std::string> {
         if (std::string(name) == "OVRA_ENGINE_BASE_URL")
@@ -307,13 +288,6 @@ TEST(InstallerBases, EnvironmentThenSettingThenBuiltIn) {
               (std::vector<std::string>{"", "https://mirror/ovra", EngineInstaller::kBuiltInBase}));
     EXPECT_EQ(EngineInstaller::bases(none, std::nullopt),
               std::vector<std::string>{EngineInstaller::kBuiltInBase});
-}
-
-TEST(InstallerSizes, GigabytesAndMegabytes) {
-    EXPECT_EQ(EngineInstaller::gigabytes(2500000000), "2.5 GB");
-    EXPECT_EQ(EngineInstaller::megabytes(450000000), "about 450 MB");
-    EXPECT_EQ(EngineInstaller::megabytes(1500000), "about 2 MB");
-    EXPECT_EQ(EngineInstaller::megabytes(499999), "about 0 MB");
 }
 
 }  // namespace

@@ -9,8 +9,6 @@
 #include <thread>
 #include <vector>
 
-#include "app/model/Observable.h"
-
 namespace ovra {
 namespace {
 
@@ -47,18 +45,6 @@ TEST(SetupLog, AppendsOneLinePerEventCreatingTheFolder) {
     for (const auto& l : lines)
         EXPECT_TRUE(std::regex_match(l, shape)) << l;
     fs::remove_all(dir);
-}
-
-TEST(Observable, NotifiesListenersUntilUnsubscribed) {
-    Observable<int> value(1);
-    std::vector<int> seen;
-    const auto id = value.subscribe([&](int v) { seen.push_back(v); });
-    value.set(2);
-    value.set(2);
-    value.unsubscribe(id);
-    value.set(3);
-    EXPECT_EQ(seen, (std::vector<int>{2, 2}));
-    EXPECT_EQ(value.get(), 3);
 }
 
 }  // namespace

@@ -17,29 +17,20 @@ fs::path tokenizerFixture() {
     return fs::path(root ? root : ".") / "core/tests/fixtures/tokenizer/bytelevel.json";
 }
 
-TEST(ClassifierLoading, LoadsThroughTheRuntimeAndDecidesByCandidateId) {
+TEST(ClassifierLoading, LoadsThroughTheRuntimeAndDecidesByCandidateIdOrThrows) {
     auto runtime = std::make_shared<FakeModelRuntime>(
         [](const fs::path&) { return std::make_unique<ovra::testing::FakeModelRunner>(); });
     const auto load = ovraClassifierLoader(runtime);
     const auto classifier = load("/models/x/OvraClassifier.mlmodelc", tokenizerFixture());
     ASSERT_TRUE(classifier);
-    ASSERT_EQ(runtime->loads.size(), 1u);
-    EXPECT_EQ(runtime->loads[0], "/models/x/OvraClassifier.mlmodelc");
-
+    EXPECT_EQ(runtime->loads, std::vector<fs::path>{"/models/x/OvraClassifier.mlmodelc"});
     UICandidate c;
     c.id = "c1";
-    c.role = "AXButton";
-    c.title = "Pay now";
     c.frame = Rect(10, 10, 80, 20);
     const DecisionMap decisions = classifier->decide({c}, "Shop", "Checkout", Rect(0, 0, 800, 600));
     ASSERT_EQ(decisions.size(), 1u);
     EXPECT_EQ(decisions.begin()->first, "c1");
-}
 
-TEST(ClassifierLoading, RuntimeAndTokenizerFailuresAreThrown) {
-    auto runtime = std::make_shared<FakeModelRuntime>(
-        [](const fs::path&) { return std::make_unique<ovra::testing::FakeModelRunner>(); });
-    const auto load = ovraClassifierLoader(runtime);
     EXPECT_ANY_THROW(load("/m", "/no/such/tokenizer.json"));
     runtime->loadFailure = "broken model";
     EXPECT_THROW(load("/m", tokenizerFixture()), ModelError);
