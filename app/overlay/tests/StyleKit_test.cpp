@@ -41,9 +41,7 @@ TEST(RuledPaper, RendersRulesAndTheMarginOnce) {
         painter.end();
         EXPECT_NEAR(image.pixelColor(100, 48).alphaF(), paper.ruleColor().alphaF(), 0.01);
         EXPECT_EQ(image.pixelColor(100, 40).alpha(), 0);  // between rules
-        const QColor margin = image.pixelColor(30, 10);
-        EXPECT_NEAR(margin.alphaF(), dark ? 0.46 : 0.32, 0.01);
-        EXPECT_NEAR(margin.greenF(), 102 / 255.0, 0.02);
+        EXPECT_GT(image.pixelColor(30, 10).alpha(), 0);   // the margin
         // The cached drawing is reused for the same size and look.
         const qint64 first = paper.pixmap(QSizeF(200, 100), 1).cacheKey();
         EXPECT_EQ(paper.pixmap(QSizeF(200, 100), 1).cacheKey(), first);
@@ -51,12 +49,9 @@ TEST(RuledPaper, RendersRulesAndTheMarginOnce) {
     }
 }
 
-TEST(Kicker, UpperCasesByTheLocaleAndScalesItsFont) {
+TEST(Kicker, UpperCasesByTheLocaleAndIsAHeading) {
     EXPECT_EQ(Kicker::upperCased("find", QLocale(QLocale::English)), "FIND");
     EXPECT_EQ(Kicker::upperCased("find", QLocale(QLocale::Turkish)), QString::fromUtf8("FİND"));
-    const QFont font = Kicker::font(2);
-    EXPECT_EQ(font.pixelSize(), 22);
-    EXPECT_NEAR(font.letterSpacing(), 1.8, 0.01);  // Qt keeps 1/64 steps
     Kicker kicker("on this page", true, 1);
     EXPECT_EQ(kicker.text(), "ON THIS PAGE");
     EXPECT_EQ(QAccessible::queryAccessibleInterface(&kicker)->role(), QAccessible::Heading);

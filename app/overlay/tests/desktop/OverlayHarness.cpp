@@ -7,8 +7,6 @@
 //        <height>", then "rings end";
 //        "activated <id>", "dismissed", "key <code>", "transparent <0|1>", "compositing <0|1>"
 //   in:  "transparent 1" / "transparent 0", "quit"
-//
-//   overlay-harness [--theme <raw value>]
 
 #include <unistd.h>
 
@@ -16,7 +14,6 @@
 #include <QScreen>
 #include <QSocketNotifier>
 #include <cstdio>
-#include <cstring>
 #include <iostream>
 #include <string>
 
@@ -53,12 +50,6 @@ std::optional<ovra::WindowSnapshot> readFrontWindow() {
 int main(int argc, char** argv) {
     setenv("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1", 1);
     QApplication app(argc, argv);
-    ovra::BeaconTheme theme = ovra::BeaconTheme::magenta;
-    for (int i = 1; i + 1 < argc; ++i) {
-        if (std::strcmp(argv[i], "--theme") == 0) {
-            theme = ovra::BeaconTheme::fromRawValue(argv[i + 1]).value_or(theme);
-        }
-    }
     const std::optional<ovra::WindowSnapshot> snapshot = readFrontWindow();
     if (!snapshot) {
         say("error: no window to read");
@@ -66,7 +57,7 @@ int main(int argc, char** argv) {
     }
 
     ovra::OverlayModel model;
-    model.theme = theme;
+    model.theme = ovra::BeaconTheme::magenta;
     model.setPhase(ovra::OverlayPhase::ready(
         ovra::FocusPlanner::plan(snapshot->candidates, nullptr, 5, {}, "chromium")));
     ovra::QtScheduler scheduler;
