@@ -99,8 +99,9 @@ class FailingInstall : public Installer {
         EXPECT_EQ(installer().stage.get().kind, Kind::failed);
         EXPECT_THAT(installer().stage.get().text, HasSubstr(said));
         EXPECT_THAT(logText(), HasSubstr(logged));
-        if (logged.find("checksum") == std::string::npos)
+        if (logged.find("checksum") == std::string::npos) {
             EXPECT_THAT(logText(), Not(HasSubstr("checksum mismatch")));
+        }
         EXPECT_FALSE(installer().modelInstalled(kEn));
         EXPECT_TRUE(fs::exists(modelFolder() / "old-marker"));
         EXPECT_FALSE(fs::exists(config_.supportFolder / "incoming"));
