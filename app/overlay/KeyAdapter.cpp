@@ -25,8 +25,8 @@ constexpr std::array<std::pair<int, char16_t>, 25> kFunctionKeys{{
 }};
 
 // Qt's codes of the keys an event without an X key code (another platform, a test) can still
-// be placed by: the keys that type no letter.
-constexpr std::array<std::pair<int, int>, 17> kQtKeys{{
+// be placed by: the keys that type no letter, and the comma.
+constexpr std::array<std::pair<int, int>, 18> kQtKeys{{
     {0x01000004, 36},   // Return
     {0x01000005, 76},   // Enter
     {0x01000001, 48},   // Tab
@@ -44,7 +44,11 @@ constexpr std::array<std::pair<int, int>, 17> kQtKeys{{
     {0x01000015, 125},  // Down
     {0x01000013, 126},  // Up
     {0x0100003c, 105},  // F13
+    {0x2c, 43},         // Comma
 }};
+
+// The digit row's key codes, by the digit: 0 is the last key of the row.
+constexpr std::array<int, 10> kDigitCodes{29, 18, 19, 20, 21, 23, 22, 26, 28, 25};
 
 std::string utf8(char16_t c) {
     return {static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
@@ -77,6 +81,18 @@ std::optional<std::string> functionKeyCharacters(int keyCode) {
     return std::nullopt;
 }
 
+std::optional<int> keyCodeOfQtKey(int qtKey) {
+    for (const auto& [known, code] : kQtKeys) {
+        if (known == qtKey) {
+            return code;
+        }
+    }
+    if (qtKey >= '0' && qtKey <= '9') {
+        return kDigitCodes[static_cast<std::size_t>(qtKey - '0')];
+    }
+    return std::nullopt;
+}
+
 std::optional<KeyInput> adapt(const RawKey& raw, const keyboard::KeyboardLayout* layout) {
     if (raw.modifierOnly) {
         return std::nullopt;
@@ -93,11 +109,7 @@ std::optional<KeyInput> adapt(const RawKey& raw, const keyboard::KeyboardLayout*
         key.keyCode = code ? static_cast<int>(*code) : KeyInput::unknownKey;
         characters = layout->characters(raw.xKeycode, raw.shift);
     } else {
-        for (const auto& [qtKey, code] : kQtKeys) {
-            if (qtKey == raw.qtKey) {
-                key.keyCode = code;
-            }
-        }
+        key.keyCode = keyCodeOfQtKey(raw.qtKey).value_or(KeyInput::unknownKey);
         characters = printable(raw.text) ? raw.text : characterOf(raw.qtKey, raw.shift);
     }
     if (characters.empty()) {

@@ -55,6 +55,10 @@ std::optional<KeyInput> adapt(const RawKey& raw, const keyboard::KeyboardLayout*
 // The private-use character of a function or navigation key code; none for other keys.
 std::optional<std::string> functionKeyCharacters(int keyCode);
 
+// The key code of a Qt key that an event without an X key code can still be placed by (the
+// keys that type no letter, the comma and the digit row); none for others.
+std::optional<int> keyCodeOfQtKey(int qtKey);
+
 }  // namespace KeyAdapter
 
 }  // namespace ovra

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/overlay/CompositorWatch.h"
+#include "app/overlay/QtKeyEvent.h"
 #include "core/OvraText.h"
 
 namespace ovra {
@@ -22,27 +23,6 @@ namespace {
 
 constexpr double kStepAsideSeconds = 0.1;
 constexpr int kPinholeSpacing = 48;
-
-bool isModifierKey(int key) {
-    switch (key) {
-        case Qt::Key_Shift:
-        case Qt::Key_Control:
-        case Qt::Key_Alt:
-        case Qt::Key_AltGr:
-        case Qt::Key_Meta:
-        case Qt::Key_Super_L:
-        case Qt::Key_Super_R:
-        case Qt::Key_Hyper_L:
-        case Qt::Key_Hyper_R:
-        case Qt::Key_CapsLock:
-        case Qt::Key_NumLock:
-        case Qt::Key_ScrollLock:
-        case Qt::Key_Mode_switch:
-            return true;
-        default:
-            return false;
-    }
-}
 
 xcb_connection_t* xConnection() {
     auto* app = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
@@ -265,19 +245,8 @@ bool OverlayPanel::eventFilter(QObject* watched, QEvent* event) {
     if (watched != windowHandle() || event->type() != QEvent::KeyPress || !onKey_) {
         return false;
     }
-    const auto* key = static_cast<const QKeyEvent*>(event);
-    const Qt::KeyboardModifiers modifiers = key->modifiers();
-    RawKey raw;
-    raw.xKeycode = key->nativeScanCode();
-    raw.qtKey = key->key();
-    raw.text = key->text().toStdString();
-    raw.modifierOnly = isModifierKey(key->key());
-    raw.shift = modifiers.testFlag(Qt::ShiftModifier);
-    raw.ctrl = modifiers.testFlag(Qt::ControlModifier);
-    raw.alt = modifiers.testFlag(Qt::AltModifier);
-    raw.super = modifiers.testFlag(Qt::MetaModifier);
-    raw.autoRepeat = key->isAutoRepeat();
-    const std::optional<KeyInput> input = KeyAdapter::adapt(raw, keyboard_);
+    const std::optional<KeyInput> input =
+        KeyAdapter::adapt(rawKeyOf(*static_cast<const QKeyEvent*>(event)), keyboard_);
     return input && onKey_(*input);
 }
 

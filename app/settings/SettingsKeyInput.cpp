@@ -1,54 +1,11 @@
 #include "app/settings/SettingsKeyInput.h"
 
-#include <array>
-#include <utility>
-
+#include "app/overlay/QtKeyEvent.h"
 #include "platform/keyboard/KeyboardLayout.h"
 
 namespace ovra::SettingsKeyInput {
 
 namespace {
-
-// Qt's keys that type no letter, and their key codes, for events without an X key code.
-constexpr std::array<std::pair<int, int>, 14> kQtKeys{{
-    {Qt::Key_Return, 36},
-    {Qt::Key_Enter, 76},
-    {Qt::Key_Tab, 48},
-    {Qt::Key_Backtab, 48},
-    {Qt::Key_Space, 49},
-    {Qt::Key_Backspace, 51},
-    {Qt::Key_Escape, 53},
-    {Qt::Key_PageUp, 116},
-    {Qt::Key_PageDown, 121},
-    {Qt::Key_Left, 123},
-    {Qt::Key_Right, 124},
-    {Qt::Key_Down, 125},
-    {Qt::Key_Up, 126},
-    {Qt::Key_Comma, 43},
-}};
-
-// Qt's digit row keys, by the digit: 0 is the last key of the row.
-constexpr std::array<int, 10> kDigitCodes{29, 18, 19, 20, 21, 23, 22, 26, 28, 25};
-
-bool modifierOnly(int key) {
-    switch (key) {
-        case Qt::Key_Shift:
-        case Qt::Key_Control:
-        case Qt::Key_Alt:
-        case Qt::Key_AltGr:
-        case Qt::Key_Meta:
-        case Qt::Key_Super_L:
-        case Qt::Key_Super_R:
-        case Qt::Key_Hyper_L:
-        case Qt::Key_Hyper_R:
-        case Qt::Key_CapsLock:
-        case Qt::Key_NumLock:
-        case Qt::Key_ScrollLock:
-            return true;
-        default:
-            return false;
-    }
-}
 
 std::optional<int> digitOf(const std::string& text) {
     if (text.size() == 1 && text[0] >= '0' && text[0] <= '9') {
@@ -61,7 +18,7 @@ std::optional<int> digitOf(const std::string& text) {
 
 std::optional<DashboardKey> from(const QKeyEvent& event, const keyboard::KeyboardLayout* layout) {
     const int qtKey = event.key();
-    if (modifierOnly(qtKey)) {
+    if (rawKeyOf(event).modifierOnly) {
         return std::nullopt;
     }
     const Qt::KeyboardModifiers mods = event.modifiers();
@@ -81,13 +38,8 @@ std::optional<DashboardKey> from(const QKeyEvent& event, const keyboard::Keyboar
             key.digit = digitOf(layout->characters(xKeycode, true));
         }
     } else {
-        for (const auto& [known, code] : kQtKeys) {
-            if (known == qtKey) {
-                key.keyCode = code;
-            }
-        }
-        if (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9) {
-            key.keyCode = kDigitCodes[static_cast<std::size_t>(qtKey - Qt::Key_0)];
+        if (const auto code = KeyAdapter::keyCodeOfQtKey(qtKey)) {
+            key.keyCode = *code;
         }
         const std::string text = event.text().toStdString();
         if (!text.empty() && static_cast<unsigned char>(text[0]) >= 0x20 && text != "\x7f") {

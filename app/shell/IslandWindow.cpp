@@ -10,6 +10,7 @@
 
 #include "app/overlay/CompositorWatch.h"
 #include "app/overlay/Motion.h"
+#include "app/overlay/QtKeyEvent.h"
 #include "core/OvraText.h"
 #include "platform/announcer/AccessibleAnnouncer.h"
 
@@ -21,24 +22,6 @@ constexpr double kFrameInterval = 1.0 / 60;
 
 Rect rectOf(const QRect& r) {
     return Rect(r.x(), r.y(), r.width(), r.height());
-}
-
-bool isModifierKey(int key) {
-    switch (key) {
-        case Qt::Key_Shift:
-        case Qt::Key_Control:
-        case Qt::Key_Alt:
-        case Qt::Key_AltGr:
-        case Qt::Key_Meta:
-        case Qt::Key_Super_L:
-        case Qt::Key_Super_R:
-        case Qt::Key_CapsLock:
-        case Qt::Key_NumLock:
-        case Qt::Key_ScrollLock:
-            return true;
-        default:
-            return false;
-    }
 }
 
 }  // namespace
@@ -193,17 +176,7 @@ QImage IslandWindow::render() {
 }
 
 void IslandWindow::keyPressEvent(QKeyEvent* event) {
-    RawKey raw;
-    raw.xKeycode = event->nativeScanCode();
-    raw.qtKey = event->key();
-    raw.text = event->text().toStdString();
-    raw.modifierOnly = isModifierKey(event->key());
-    const Qt::KeyboardModifiers mods = event->modifiers();
-    raw.shift = mods.testFlag(Qt::ShiftModifier);
-    raw.ctrl = mods.testFlag(Qt::ControlModifier);
-    raw.alt = mods.testFlag(Qt::AltModifier);
-    raw.super = mods.testFlag(Qt::MetaModifier);
-    raw.autoRepeat = event->isAutoRepeat();
+    const RawKey raw = rawKeyOf(*event);
     // A key the island does not take is still consumed: a pop-up would close on Escape by
     // itself, and the island closes only through its controller.
     event->accept();
