@@ -13,6 +13,7 @@
 namespace ovra {
 namespace {
 
+using ::testing::_;
 using ::testing::AllOf;
 using ::testing::Contains;
 using ::testing::ElementsAre;
@@ -138,37 +139,40 @@ TEST_F(DumpTest, PrintsThePlanOfTheNamedAppWithTheRulesAlone) {
     EXPECT_THAT(out.back(), StartsWith("  total: "));
 }
 
-TEST_F(DumpTest, FallsBackToTheFrontmostAppAndReportsWhenThereIsNone) {
+TEST_F(DumpTest, WithoutAPlanItSaysWhyAndEndsWithItsCode) {
+    const struct {
+        const char* fixture;
+        int exit;
+        const char* line;
+    } cases[] = {
+        {R"({"frontmost": false, "app": {"pid": 77}, "window": null})", DumpExit::nothingToDump,
+         "no target app"},
+        {R"({"trusted": false, "app": {"pid": 77}, "window": null})", DumpExit::readerFailed,
+         "extract failed: Accessibility permission is needed."},
+        {R"({"app": {"pid": 77}, "window": null})", DumpExit::readerFailed,
+         "extract failed: This app has no window to simplify."},
+    };
+    for (const auto& c : cases) {
+        use(c.fixture);
+        EXPECT_EQ(DebugDump::run(std::nullopt, services_), c.exit) << c.line;
+        EXPECT_THAT(output(), ElementsAre(c.line));
+    }
+    // An app not running falls back to the one in front; an empty window is only its header.
     use(kNewsPage);
     EXPECT_EQ(DebugDump::run("no-such-app", services_), DumpExit::done);
     EXPECT_THAT(output()[0], StartsWith("app=Browser window="));
-
-    use(R"({"frontmost": false, "app": {"pid": 77}, "window": null})");
-    EXPECT_EQ(DebugDump::run(std::nullopt, services_), DumpExit::nothingToDump);
-    EXPECT_THAT(output(), ElementsAre("no target app"));
-}
-
-TEST_F(DumpTest, ReaderFailuresEndWithCodeOne) {
-    use(R"({"trusted": false, "app": {"pid": 77}, "window": null})");
-    EXPECT_EQ(DebugDump::run(std::nullopt, services_), DumpExit::readerFailed);
-    EXPECT_THAT(output(), ElementsAre("extract failed: Accessibility permission is needed."));
-
-    use(R"({"app": {"pid": 77}, "window": null})");
-    EXPECT_EQ(DebugDump::run(std::nullopt, services_), DumpExit::readerFailed);
-    EXPECT_THAT(output(), ElementsAre("extract failed: This app has no window to simplify."));
-}
-
-TEST_F(DumpTest, AnEmptyWindowPrintsOnlyItsHeader) {
     use(R"({"app": {"pid": 77, "name": "Empty"},
             "window": {"role": "AXWindow", "title": "Nothing", "frame": [0, 0, 400, 300]}})");
     EXPECT_EQ(DebugDump::run(std::nullopt, services_), DumpExit::done);
-    const auto out = output();
-    ASSERT_EQ(out.size(), 3u);
-    EXPECT_THAT(out[0], HasSubstr("candidates=0"));
-    EXPECT_EQ(out[2], "model: not installed, built-in rules");
+    EXPECT_THAT(output(),
+                ElementsAre(HasSubstr("candidates=0"), _, "model: not installed, built-in rules"));
 }
 
-TEST_F(DumpTest, TheModelDecidesWhenItLoads) {
+TEST_F(DumpTest, TheModelDecidesWhenItLoadsAndTheRulesWhenItFails) {
+    use(kNewsPage);
+    DebugDump::run(std::nullopt, services_);
+    const std::string rulesOnly = lineOf("Reject all") + "|" + lineOf("Subscribe to Premium");
+
     use(kNewsPage);
     auto classifier = std::make_shared<TableClassifier>();
     ModelDecision upsell;
@@ -182,25 +186,15 @@ TEST_F(DumpTest, TheModelDecidesWhenItLoads) {
     EXPECT_EQ(DebugDump::run(std::nullopt, services_), DumpExit::done);
     EXPECT_EQ(classifier->asked, 5u);
     EXPECT_EQ(output()[2], "model: murmlark-ovra/multi 0 ms");
-}
-
-TEST_F(DumpTest, AFailingModelLeavesTheRulesInCharge) {
-    use(kNewsPage);
-    const std::string rulesOnly = [&] {
-        DebugDump::run(std::nullopt, services_);
-        return lineOf("Reject all") + "|" + lineOf("Subscribe to Premium");
-    }();
 
     use(kNewsPage);
-    auto classifier = std::make_shared<TableClassifier>();
     classifier->throws = true;
-    installModel(classifier);
+    services_.model = VornModel::english;
     EXPECT_EQ(DebugDump::run(std::nullopt, services_), DumpExit::done);
     EXPECT_EQ(output()[2], "model: murmlark-ovra/en 0 ms");
     EXPECT_EQ(lineOf("Reject all") + "|" + lineOf("Subscribe to Premium"), rulesOnly);
 
     use(kNewsPage);
-    installModel(nullptr);
     services_.loadClassifier = [](const std::filesystem::path&, const std::filesystem::path&)
         -> std::shared_ptr<supervisor::Classifier> { throw std::runtime_error("cannot load"); };
     EXPECT_EQ(DebugDump::run(std::nullopt, services_), DumpExit::done);
@@ -209,23 +203,40 @@ TEST_F(DumpTest, AFailingModelLeavesTheRulesInCharge) {
 
 // --- Tree dump ---
 
-TEST_F(DumpTest, TreeNeedsANamedAppWithAFocusedWindow) {
-    use(kNewsPage);
-    EXPECT_EQ(DebugDump::tree(std::nullopt, services_), DumpExit::nothingToDump);
-    EXPECT_EQ(DebugDump::tree("no-such-app", services_), DumpExit::nothingToDump);
-    EXPECT_THAT(output(), ElementsAre("no window", "no window"));
-
-    use(R"({"app": {"pid": 77, "focusedWindow": false},
-            "window": {"role": "AXWindow", "frame": [0, 0, 10, 10]}})");
-    EXPECT_EQ(DebugDump::tree("browser", services_), DumpExit::nothingToDump);
-}
-
-TEST_F(DumpTest, TreeWalksBreadthFirstToTheWebArea) {
-    use(kNewsPage);
-    EXPECT_EQ(DebugDump::tree("browser", services_), DumpExit::done);
-    EXPECT_THAT(output(), ElementsAre("AXWindow d=0 kids=1 0,0 1200x900",
-                                      "  AXWebArea d=1 kids=4 0,100 1200x800",
-                                      "FOUND web area at depth 1, path .0"));
+TEST_F(DumpTest, TreeOfTheNamedAppsFocusedWindowDownToTheWebArea) {
+    const struct {
+        std::string fixture;
+        std::optional<std::string> app;
+        int exit;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {kNewsPage, std::nullopt, DumpExit::nothingToDump, {"no window"}},
+        {kNewsPage, "no-such-app", DumpExit::nothingToDump, {"no window"}},
+        {R"({"app": {"pid": 77, "focusedWindow": false},
+             "window": {"role": "AXWindow", "frame": [0, 0, 10, 10]}})",
+         "browser",
+         DumpExit::nothingToDump,
+         {"no window"}},
+        {kNewsPage,
+         "browser",
+         DumpExit::done,
+         {"AXWindow d=0 kids=1 0,0 1200x900", "  AXWebArea d=1 kids=4 0,100 1200x800",
+          "FOUND web area at depth 1, path .0"}},
+        // Elements that cannot be read print as unknown.
+        {R"({"app": {"pid": 77}, "window": {"role": "AXWindow", "children": [
+            {"role": "AXButton", "frame": [1, 2, 3, 4],
+             "faults": {"AXRole": "timeout", "AXSize": "noValue"}},
+            {"attrs": {"AXRole": 5, "AXPosition": {"number": "nan"}}}]}})",
+         "browser",
+         DumpExit::done,
+         {"AXWindow d=0 kids=2 0,0 0x0", "  ? d=1 kids=0 0,0 0x0", "  ? d=1 kids=0 0,0 0x0",
+          "no AXWebArea within the first nodes"}},
+    };
+    for (const auto& c : cases) {
+        use(c.fixture);
+        EXPECT_EQ(DebugDump::tree(c.app, services_), c.exit) << c.fixture;
+        EXPECT_EQ(output(), c.lines) << c.fixture;
+    }
 }
 
 // A chain of `depth` groups under the window, each holding `width` radio buttons before the
@@ -290,23 +301,13 @@ TEST_F(DumpTest, TreeEndsAfterFourHundredLinesUnlessThatLineIsTheWebArea) {
     EXPECT_EQ(output().back(), "no AXWebArea within the first nodes");
 }
 
-TEST_F(DumpTest, UnreadableElementsPrintAsUnknown) {
-    use(R"({"app": {"pid": 77}, "window": {"role": "AXWindow", "children": [
-            {"role": "AXButton", "frame": [1, 2, 3, 4],
-             "faults": {"AXRole": "timeout", "AXSize": "noValue"}},
-            {"attrs": {"AXRole": 5, "AXPosition": {"number": "nan"}}}]}})");
-    EXPECT_EQ(DebugDump::tree("browser", services_), DumpExit::done);
-    EXPECT_THAT(output(),
-                ElementsAre("AXWindow d=0 kids=2 0,0 0x0", "  ? d=1 kids=0 0,0 0x0",
-                            "  ? d=1 kids=0 0,0 0x0", "no AXWebArea within the first nodes"));
-}
-
 // --- Press test ---
 
 class PressTest : public DumpTest {
   protected:
     void SetUp() override {
         use(kNewsPage);
+        input_.clearLog();
         actions_ = std::make_unique<AXActions>(*backend_, input_);
         press_.actions = actions_.get();
         press_.appWindow = [this](std::int64_t pid,
@@ -346,7 +347,7 @@ class PressTest : public DumpTest {
     std::vector<std::string> askedForWindow_;
 };
 
-TEST_F(PressTest, ClicksAWebControlAndReportsTheTitles) {
+TEST_F(PressTest, ClicksAWebControlAndReportsTheTitlesBeforeAndAfter) {
     auto pressed = DebugDump::pressTest("browser", "Reject all", services_, press_);
     ASSERT_TRUE(pressed.ok());
     EXPECT_THAT(input_.log(), Contains("click 250,670"));
@@ -356,53 +357,52 @@ TEST_F(PressTest, ClicksAWebControlAndReportsTheTitles) {
     EXPECT_THAT(output(), ElementsAre("press-test \"Reject all\" role=AXButton "
                                       "actions=[\"AXPress\", \"AXShowMenu\"] web=true "
                                       "title: \"Daily Ledger\" -> \"Daily Ledger\""));
+    // The window gone by the time of the report: its title is a question mark.
+    processes_.clear();
+    use(R"({"app": {"pid": 77, "gone": true}, "window": null})");
+    DebugDump::pressReport(pressed.value(), services_);
+    EXPECT_THAT(output().back(), HasSubstr("title: \"Daily Ledger\" -> \"?\""));
 }
 
-TEST_F(PressTest, ActivatesTheAppBehindAnotherAndClicksOnceItsWindowIsInFront) {
-    frontWindow_ = false;
-    activationDelay_ = 3;  // the window manager takes a moment
-    ASSERT_TRUE(DebugDump::pressTest("browser", "Reject all", services_, press_).ok());
-    ASSERT_THAT(input_.log(), Contains("click 250,670"));
-    // Activated before anything was clicked, and raised.
-    EXPECT_EQ(input_.log().front(), "activate 7");
-    EXPECT_THAT(actionLog(), ElementsAre("perform win AXRaise"));
-}
-
-TEST_F(PressTest, PressesInsteadOfClickingWhenTheAppsWindowStaysBehind) {
-    frontWindow_ = false;  // the window manager refuses the activation
-    ASSERT_TRUE(DebugDump::pressTest("browser", "Reject all", services_, press_).ok());
-    EXPECT_THAT(input_.log(), Contains("activate 7"));
-    EXPECT_THAT(input_.log(), Not(Contains(StartsWith("click"))));
-    EXPECT_THAT(actionLog(), ElementsAre("perform win AXRaise", "perform reject AXPress"));
-    // The wait for the window manager is bounded.
-    double waited = 0;
-    for (double pause : backend_->clock().sleeps()) {
-        waited += pause;
+TEST_F(PressTest, ClicksOnlyOnceTheWindowIsInFrontElsePressesAndOnlyFocusesTextInputs) {
+    // Whether the window is in front already, comes forward a few looks after it was asked
+    // to, never does, or is not known at all.
+    enum class Front { already, later, never, unknown };
+    const std::string raise = "perform win AXRaise", press = "perform reject AXPress",
+                      focus = "set search AXFocused true";
+    const struct {
+        Front front;
+        const char* label;
+        std::vector<std::string> input, actions;
+        bool waits;
+    } cases[] = {
+        {Front::later, "Reject all", {"activate 7", "click 250,670", "move 0,0"}, {raise}, true},
+        {Front::never, "Reject all", {"activate 7"}, {raise, press}, true},
+        {Front::unknown, "Reject all", {}, {raise, press}, true},
+        {Front::never, "Search", {"activate 7"}, {raise, focus}, false},
+        {Front::already, "Search", {"activate 7"}, {raise, focus}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.label) + " " + std::to_string(int(c.front)));
+        SetUp();
+        frontWindow_ = c.front == Front::already;
+        appHasWindow_ = c.front != Front::unknown;
+        activationDelay_ = c.front == Front::later ? 3 : -1;
+        ASSERT_TRUE(DebugDump::pressTest("browser", c.label, services_, press_).ok());
+        EXPECT_EQ(input_.log(), c.input);
+        EXPECT_EQ(actionLog(), c.actions);
+        // The wait for the window manager is bounded, and there is none for a text input.
+        double waited = 0;
+        for (double pause : backend_->clock().sleeps()) {
+            waited += pause;
+        }
+        EXPECT_LE(waited, DebugDump::kActivationWait + 1e-9);
+        if (c.waits) {
+            EXPECT_GT(waited, 0.0);
+        } else {
+            EXPECT_THAT(backend_->clock().sleeps(), Not(Contains(DebugDump::kActivationPoll)));
+        }
     }
-    EXPECT_LE(waited, DebugDump::kActivationWait + 1e-9);
-    EXPECT_GT(waited, 0.0);
-}
-
-TEST_F(PressTest, AnAppWithoutAKnownWindowIsStillRaisedAndPressed) {
-    frontWindow_ = false;
-    appHasWindow_ = false;
-    ASSERT_TRUE(DebugDump::pressTest("browser", "Reject all", services_, press_).ok());
-    EXPECT_THAT(input_.log(), Not(Contains(StartsWith("activate"))));
-    EXPECT_THAT(input_.log(), Not(Contains(StartsWith("click"))));
-    EXPECT_THAT(actionLog(), ElementsAre("perform win AXRaise", "perform reject AXPress"));
-}
-
-TEST_F(PressTest, NoWaitForTheWindowManagerWhenNothingIsClicked) {
-    frontWindow_ = false;
-    ASSERT_TRUE(DebugDump::pressTest("browser", "Search", services_, press_).ok());
-    EXPECT_THAT(input_.log(), ElementsAre("activate 7"));
-    EXPECT_THAT(backend_->clock().sleeps(), Not(Contains(DebugDump::kActivationPoll)));
-}
-
-TEST_F(PressTest, TextInputsAreOnlyFocused) {
-    ASSERT_TRUE(DebugDump::pressTest("browser", "Search", services_, press_).ok());
-    EXPECT_THAT(input_.log(), Not(Contains(StartsWith("click"))));
-    EXPECT_THAT(actionLog(), ElementsAre("perform win AXRaise", "set search AXFocused true"));
 }
 
 TEST_F(PressTest, AFailedPressFallsBackToFocusAndConfirm) {
@@ -432,15 +432,6 @@ TEST_F(PressTest, NothingToPressEndsWithCodeTwo) {
         }
     }
     EXPECT_THAT(actionLog(), IsEmpty());
-}
-
-TEST_F(PressTest, TheReportShowsAQuestionMarkWhenTheWindowIsGone) {
-    auto pressed = DebugDump::pressTest("browser", "Reject all", services_, press_);
-    ASSERT_TRUE(pressed.ok());
-    processes_.clear();
-    use(R"({"app": {"pid": 77, "gone": true}, "window": null})");
-    DebugDump::pressReport(pressed.value(), services_);
-    EXPECT_THAT(output().back(), HasSubstr("title: \"Daily Ledger\" -> \"?\""));
 }
 
 }  // namespace

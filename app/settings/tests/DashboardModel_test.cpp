@@ -1,5 +1,5 @@
-// The settings window's model: its panes and their stops, the focus when the window opens on a
-// pane, and the banner's writers.
+// The settings window's model: the focus when the window opens on a pane, and the banner's
+// writers.
 
 #include "app/settings/DashboardModel.h"
 
@@ -13,33 +13,8 @@ namespace {
 
 using ::testing::ElementsAre;
 
-TEST(OvraPane, RawValuesStopsAndShortcutsNameEachPaneExactly) {
-    EXPECT_EQ(OvraPane::fromRawValue("Your choices"), OvraPane::choices);
-    for (const char* notAPane : {"your choices", "Choices", "pane.Home", ""}) {
-        EXPECT_EQ(OvraPane::fromRawValue(notAPane), std::nullopt) << notAPane;
-    }
-    EXPECT_EQ(OvraPane(OvraPane::mac).stopID(), "pane.Mac accessibility");
-    EXPECT_EQ(OvraPane(OvraPane::mac).title(), "Desktop accessibility");
-    for (const OvraPane pane : OvraPane::allCases()) {
-        EXPECT_EQ(OvraPane::fromStopID(pane.stopID()), pane);
-    }
-    EXPECT_EQ(OvraPane::fromStopID("look.dim"), std::nullopt);
-    EXPECT_EQ(OvraPane::forShortcut("1"), OvraPane::home);
-    EXPECT_EQ(OvraPane::forShortcut("7"), OvraPane::instructions);
-    for (const char* other : {"8", "9", "0", "", "12", "a"}) {
-        EXPECT_EQ(OvraPane::forShortcut(other), std::nullopt) << other;
-    }
-}
-
 TEST(DashboardModel, OpensOnAPaneWithTheFocusOnItsSidebarEntry) {
     DashboardModel model;
-    EXPECT_EQ(model.pane(), OvraPane::home);
-    EXPECT_EQ(model.focusID(), "pane.Home");
-    EXPECT_TRUE(model.sidebarHasFocus());
-    EXPECT_EQ(model.banner(), std::nullopt);
-    EXPECT_EQ(model.feature(), OvraFeature::allCases().front());
-    EXPECT_EQ(model.reading(), std::nullopt);
-
     std::vector<std::string> heard;
     model.onWillChange(
         [&](DashboardField f) { heard.push_back("will " + std::to_string(int(f))); });
