@@ -256,7 +256,8 @@ std::string deepWindow(int depth, int radios, const std::string& leaf) {
            node + "]}}";
 }
 
-TEST_F(DumpTest, TreeStopsFollowingChildrenAtDepthThirty) {
+TEST_F(DumpTest, TreeWalksAreBoundedInDepthAndLines) {
+    // Children are followed to depth 30 only.
     use(deepWindow(35, 0, R"({"role": "AXWebArea"})"));
     EXPECT_EQ(DebugDump::tree("browser", services_), DumpExit::done);
     const auto out = output();
@@ -264,27 +265,25 @@ TEST_F(DumpTest, TreeStopsFollowingChildrenAtDepthThirty) {
     EXPECT_EQ(out[1], "  AXGroup d=1 kids=1 0,-1 10x10");
     EXPECT_EQ(out[30], std::string(40, ' ') + "AXGroup d=30 kids=1 0,-1 10x10");
     EXPECT_EQ(out.back(), "no AXWebArea within the first nodes");
-}
 
-TEST_F(DumpTest, RadioButtonsPastSixtyLinesAreWalkedButNotPrinted) {
-    // 25 levels of 10 radio buttons each: well past 60 lines, the web area at the bottom.
+    // Radio buttons past 60 lines are walked but not printed: 25 levels of 10 each, the web
+    // area at the bottom.
     use(deepWindow(25, 10, R"({"role": "AXWebArea", "frame": [0, 0, 1, 1]})"));
     EXPECT_EQ(DebugDump::tree("browser", services_), DumpExit::done);
-    const auto out = output();
-    EXPECT_EQ(out.back(),
+    const auto radios = output();
+    EXPECT_EQ(radios.back(),
               "FOUND web area at depth 26, path .0.10.10.10.10.10.10.10.10.10.10.10."
               "10.10.10.10.10.10.10.10.10.10.10.10.10.10");
     std::size_t radioLines = 0;
-    for (std::size_t i = 0; i < out.size(); ++i) {
-        if (out[i].find("AXRadioButton") != std::string::npos) {
+    for (std::size_t i = 0; i < radios.size(); ++i) {
+        if (radios[i].find("AXRadioButton") != std::string::npos) {
             ++radioLines;
             EXPECT_LT(i, 60u);
         }
     }
     EXPECT_GT(radioLines, 40u);
-}
 
-TEST_F(DumpTest, TreeEndsAfterFourHundredLinesUnlessThatLineIsTheWebArea) {
+    // The walk ends after 400 lines, unless that line is the web area.
     std::string kids;
     for (int i = 0; i < 398; ++i) {
         kids += R"({"role": "AXButton"}, )";

@@ -15,16 +15,14 @@ using ::testing::IsEmpty;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
-TEST(DumpFormat, NumbersAndRectanglesKeepAFraction) {
+TEST(DumpFormat, NumbersKeepAFractionAndTruncationNeverOverflows) {
     EXPECT_EQ(DumpFormat::number(12), "12.0");
     EXPECT_EQ(DumpFormat::number(-0.5), "-0.5");
     EXPECT_EQ(DumpFormat::number(1e300), "1e+300");
     EXPECT_EQ(DumpFormat::number(kNaN), "nan");
     EXPECT_EQ(DumpFormat::number(-kInf), "-inf");
     EXPECT_EQ(DumpFormat::rect(Rect(4, 143.25, 1192, -3)), "(4.0, 143.25, 1192.0, -3.0)");
-}
-
-TEST(DumpFormat, TruncationNeverOverflows) {
+    // Truncation never overflows.
     EXPECT_EQ(DumpFormat::truncated(-1.9), -1);
     EXPECT_EQ(DumpFormat::truncated(1.9), 1);
     EXPECT_EQ(DumpFormat::truncated(kNaN), 0);

@@ -1,7 +1,6 @@
-// The Instructions pane offscreen: its list keys sent to the settings window's QWindow, reading a
-// feature aloud through the app's voice over a fake engine (twice, across a change of feature,
-// and with the late end of a cut-off utterance), the key chips with what screen readers hear,
-// the sketches at two widths, and the pane drawn for three features in light and dark.
+// The Instructions pane offscreen: its list keys, reading a feature aloud through the app's voice
+// over a fake engine, the key chips with what screen readers hear, the sketches at two widths,
+// and the pane drawn for three features in light and dark.
 
 #include "app/settings/instructions/InstructionsPane.h"
 
@@ -197,27 +196,24 @@ TEST(FeatureSketch, ScaledToItsWidthWithAFixedCornerAndFindAndSayFields) {
     EXPECT_DOUBLE_EQ(FeatureSketch::frame(440).height(), 233.75);
     EXPECT_DOUBLE_EQ(FeatureSketch::frame(160).height(), 85);
     const QColor accent = qColor(Suite::ember);
+    // A point of the drawing at the sketch's own size, at `scale`.
+    const auto at = [](qreal x, qreal y, qreal scale) {
+        return QPoint(static_cast<int>(x * scale), static_cast<int>(y * scale));
+    };
     for (const auto& [width, scale] : {std::pair{440.0, 1.375}, std::pair{160.0, 0.5}}) {
         const QImage ovras = render(F::ovras, width);
-        const auto at = [&](qreal x, qreal y) {
-            return QPoint(static_cast<int>(x * scale), static_cast<int>(y * scale));
-        };
-        // Badge 1 is centred 2 points up and left of its control's corner (its digit in the
-        // middle).
-        EXPECT_TRUE(near(ovras.pixelColor(at(32, 50)), accent)) << width;
+        // Badge 1 is centred 2 points up and left of its control's corner.
+        EXPECT_TRUE(near(ovras.pixelColor(at(32, 50, scale)), accent)) << width;
         // The clip's corner radius stays 10 at every width.
         EXPECT_LT(ovras.pixelColor(2, 2).alpha(), 20) << width;
         EXPECT_GT(ovras.pixelColor(10, 10).alpha(), 250) << width;
     }
     // Find's field is 184 wide; say's is 114, with the microphone beside its panel.
     const QImage find = render(F::find, 440), say = render(F::say, 440);
-    const QPoint findEdge(static_cast<int>(216 * 1.375), static_cast<int>(58 * 1.375));
-    EXPECT_TRUE(near(find.pixelColor(findEdge), accent));
-    EXPECT_FALSE(near(say.pixelColor(findEdge), accent));
-    EXPECT_TRUE(
-        near(say.pixelColor(static_cast<int>(146 * 1.375), static_cast<int>(58 * 1.375)), accent));
-    EXPECT_TRUE(
-        near(say.pixelColor(static_cast<int>(220 * 1.375), static_cast<int>(88 * 1.375)), accent));
+    EXPECT_TRUE(near(find.pixelColor(at(216, 58, 1.375)), accent));
+    EXPECT_FALSE(near(say.pixelColor(at(216, 58, 1.375)), accent));
+    EXPECT_TRUE(near(say.pixelColor(at(146, 58, 1.375)), accent));
+    EXPECT_TRUE(near(say.pixelColor(at(220, 88, 1.375)), accent));
 }
 
 TEST_F(InstructionsPaneTest, ThePaneForThreeFeaturesInLightAndDark) {

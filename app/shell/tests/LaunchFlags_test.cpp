@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <sstream>
 
 #include "app/shell/LaunchSequence.h"
 #include "app/shell/tests/FakeShellController.h"
@@ -130,83 +131,79 @@ struct Flags {
     LaunchSequence sequence;
 };
 
+// The lines of a record joined by "|", to compare whole records in one table cell.
+std::string joined(const std::vector<std::string>& lines) {
+    std::string out;
+    for (const auto& line : lines) {
+        out += (out.empty() ? "" : "|") + line;
+    }
+    return out;
+}
+
 TEST(LaunchSequence, EveryFlagPrintsItsLinesAndEndsWithItsCode) {
     const WindowReport settings{"Murmlark Ovra", Rect(10, 20, 900, 640), {880, 600}, true, true};
+    const auto written = [](FakeHost& h) {
+        h.snapshot = {SettingsSnapshot::Status::written, {900, 640.5}, {900, 612}, {820, 600}};
+    };
+    const auto cannotWrite = [](FakeHost& h) {
+        h.snapshot.status = SettingsSnapshot::Status::cannotWrite;
+    };
+    const auto sceneWindows = [settings](FakeHost& h) {
+        h.windows = {settings, {"Tip", Rect(0, 0, 90, 40), {}, true, true}};
+    };
+    const auto settingsWindow = [settings](FakeHost& h) { h.windows = {settings}; };
     const struct {
-        std::vector<std::string> args;
+        const char* args;  // split at spaces
         std::function<void(FakeHost&)> setUp;
-        std::vector<std::string> calls;
-        std::vector<std::string> lines;
-        std::vector<int> exits;
+        const char* calls;  // of the controller, joined
+        const char* lines;  // printed and logged, joined
+        int exit;           // -1: the app keeps running
     } cases[] = {
-        {{"--dashboard", "Voice"}, {}, {"dashboard Voice"}, {}, {}},
-        {{"--home", "--demo"}, {}, {"trigger"}, {"home"}, {}},
-        {{"--snapshot", "/tmp/s.png", "why", "dark", "light"},
-         [](FakeHost& h) {
-             h.snapshot = {SettingsSnapshot::Status::written, {900, 640.5}, {900, 612}, {820, 600}};
-         },
-         {"dashboard Instructions"},
-         {"feature why", "appearance light", "write /tmp/s.png",
-          "out snapshot: /tmp/s.png, window (900.0, 640.5), content (900.0, 612.0), fitting "
-          "(820.0, 600.0)"},
-         {0}},
-        {{"--snapshot", "/tmp/s.png", "dark"},
-         {},
-         {},
-         {"appearance dark", "write /tmp/s.png", "out snapshot: no window"},
-         {1}},
-        {{"--snapshot", "/ro/s.png"},
-         [](FakeHost& h) { h.snapshot.status = SettingsSnapshot::Status::cannotWrite; },
-         {},
-         {"appearance system", "write /ro/s.png", "out snapshot: cannot write /ro/s.png"},
-         {1}},
-        {{"--snapshot"}, {}, {}, {"appearance system", "out snapshot: no window"}, {1}},
-        {{"--settings-scene"},
-         [settings](FakeHost& h) {
-             h.windows = {settings, {"Tip", Rect(0, 0, 90, 40), {}, true, true}};
-         },
-         {},
-         {"hide wide", "log no Settings command with Ctrl+, in the app's windows",
-          "log visible window 'Murmlark Ovra' 900x640"},
-         {0}},
-        {{"--credits-test"},
-         [settings](FakeHost& h) { h.windows = {settings}; },
-         {"dashboard General"},
-         {"credits", "log credits-test: open windows [\"Murmlark Ovra\"]; modal session: none",
-          "log credits-test: Murmlark Ovra takes the first click: yes; frame {{10, 20}, {900, "
-          "640}}; content fits {880, 600}"},
-         {0}},
-        {{"--key-test"},
-         {},
-         {"trigger", "keys before keys", "keys after Tab, Down, Down"},
-         {"keys 3"},
-         {0}},
-        {{"--key-test", "button"},
-         {},
-         {"button", "keys before keys", "keys after Tab, Down, Down"},
-         {"keys 3"},
-         {0}},
-        {{"--trigger-after", "1"},
-         {},
-         {"trigger"},
-         {"log trigger-after: pressed; model status Starting",
-          "log trigger-after: 12 s later, model status Starting"},
-         {0}},
-        {{"--overlay-snapshot", "--find-test", "--keyboard-test", "--scroll-test"},
-         {},
-         {},
-         {"overlay --find-test", "find", "scroll", "keyboard"},
-         {}},
+        {"--dashboard Voice", nullptr, "dashboard Voice", "", -1},
+        {"--home --demo", nullptr, "trigger", "home", -1},
+        {"--snapshot /tmp/s.png why dark light", written, "dashboard Instructions",
+         "feature why|appearance light|write /tmp/s.png|out snapshot: /tmp/s.png, window (900.0, "
+         "640.5), content (900.0, 612.0), fitting (820.0, 600.0)",
+         0},
+        {"--snapshot /tmp/s.png dark", nullptr, "",
+         "appearance dark|write /tmp/s.png|out snapshot: no window", 1},
+        {"--snapshot /ro/s.png", cannotWrite, "",
+         "appearance system|write /ro/s.png|out snapshot: cannot write /ro/s.png", 1},
+        {"--snapshot", nullptr, "", "appearance system|out snapshot: no window", 1},
+        {"--settings-scene", sceneWindows, "",
+         "hide wide|log no Settings command with Ctrl+, in the app's windows|log visible window "
+         "'Murmlark Ovra' 900x640",
+         0},
+        {"--credits-test", settingsWindow, "dashboard General",
+         "credits|log credits-test: open windows [\"Murmlark Ovra\"]; modal session: none|log "
+         "credits-test: Murmlark Ovra takes the first click: yes; frame {{10, 20}, {900, 640}}; "
+         "content fits {880, 600}",
+         0},
+        {"--key-test", nullptr, "trigger|keys before keys|keys after Tab, Down, Down", "keys 3", 0},
+        {"--key-test button", nullptr, "button|keys before keys|keys after Tab, Down, Down",
+         "keys 3", 0},
+        {"--trigger-after 1", nullptr, "trigger",
+         "log trigger-after: pressed; model status Starting|log trigger-after: 12 s later, model "
+         "status Starting",
+         0},
+        {"--overlay-snapshot --find-test --keyboard-test --scroll-test", nullptr, "",
+         "overlay --find-test|find|scroll|keyboard", -1},
     };
     for (const auto& c : cases) {
-        Flags run(c.args);
+        SCOPED_TRACE(c.args);
+        std::vector<std::string> args;
+        std::istringstream words(c.args);
+        for (std::string word; words >> word;) {
+            args.push_back(word);
+        }
+        Flags run(args);
         if (c.setUp) {
             c.setUp(run.host);
         }
         run.go(20);
-        EXPECT_EQ(run.controller.calls, c.calls) << c.args.front();
-        EXPECT_EQ(run.host.lines, c.lines) << c.args.front();
-        EXPECT_EQ(run.host.exits, c.exits) << c.args.front();
+        EXPECT_EQ(joined(run.controller.calls), c.calls);
+        EXPECT_EQ(joined(run.host.lines), c.lines);
+        EXPECT_EQ(run.host.exits, c.exit < 0 ? std::vector<int>{} : std::vector<int>{c.exit});
     }
 }
 

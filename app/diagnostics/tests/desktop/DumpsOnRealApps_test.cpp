@@ -21,6 +21,7 @@ namespace {
 
 using ::testing::AllOf;
 using ::testing::Contains;
+using ::testing::ElementsAre;
 using ::testing::EndsWith;
 using ::testing::HasSubstr;
 using testing::LaunchedApp;
@@ -104,7 +105,9 @@ class RealAppDumps : public ::testing::Test {
     Output dump_;
 };
 
-TEST_F(RealAppDumps, CookieBannerIsNumberedAndTheUpsellVeiled) {
+// One Chromium on the news page: its plan with the rules alone and with the fixture model, its
+// tree, then the banner pressed by its exact label.
+TEST_F(RealAppDumps, NewsPagePlanTreeAndPress) {
     openPage("news.html", "Reject all");
     EXPECT_EQ(dump_.exitCode, 0);
     ASSERT_GE(dump_.lines.size(), 4u);
@@ -117,16 +120,8 @@ TEST_F(RealAppDumps, CookieBannerIsNumberedAndTheUpsellVeiled) {
     EXPECT_THAT(dump_.lineOf("Subscribe to Premium"),
                 StartsWith("   suppressed distraction_or_upsell"));
     EXPECT_THAT(dump_.lines, Contains("steps (keyboard only \u2192 with Ovra):"));
-}
 
-TEST_F(RealAppDumps, SignUpFormFlagsThePreTickedOffersAndHighlightsItsAction) {
-    openPage("signup.html", "Create account");
-    EXPECT_THAT(dump_.lineOf("Send me partner offers"), HasSubstr("Pre-ticked"));
-    EXPECT_THAT(dump_.lineOf("Create account"), MatchesRegex("#[0-9] beacon .*"));
-}
-
-TEST_F(RealAppDumps, TheFixtureModelDecidesThroughTheDeveloperFolder) {
-    openPage("news.html", "Reject all");
+    // The fixture model decides through the developer folder.
     const auto folder =
         std::filesystem::temp_directory_path() / ("ovra-model-" + std::to_string(getpid()));
     std::filesystem::create_directories(folder);
@@ -135,20 +130,32 @@ TEST_F(RealAppDumps, TheFixtureModelDecidesThroughTheDeveloperFolder) {
                           std::filesystem::copy_options::recursive);
     std::filesystem::copy_file(sourceDir() / "core/tests/fixtures/tokenizer/bytelevel.json",
                                folder / "tokenizer.json");
-    const Output run = murmlark({"--dump", "chromium"}, "OVRA_CLASSIFIER_DIR=" + folder.string());
+    const Output model = murmlark({"--dump", "chromium"}, "OVRA_CLASSIFIER_DIR=" + folder.string());
     std::filesystem::remove_all(folder);
-    EXPECT_EQ(run.exitCode, 0) << run.text();
-    ASSERT_GE(run.lines.size(), 3u) << run.text();
-    EXPECT_THAT(run.lines[2], MatchesRegex("model: murmlark-ovra/en [0-9]+ ms"));
-    EXPECT_THAT(run.lineOf("Reject all"), MatchesRegex("#[0-9] beacon .*"));
-}
+    EXPECT_EQ(model.exitCode, 0) << model.text();
+    ASSERT_GE(model.lines.size(), 3u) << model.text();
+    EXPECT_THAT(model.lines[2], MatchesRegex("model: murmlark-ovra/en [0-9]+ ms"));
+    EXPECT_THAT(model.lineOf("Reject all"), MatchesRegex("#[0-9] beacon .*"));
 
-TEST_F(RealAppDumps, PressTestFindsTheControlByItsExactLabelAndPressesIt) {
-    openPage("news.html", "Reject all");
+    // The tree walk passes the browser's toolbar, sliders included, before it reaches the page.
+    const Output tree = murmlark({"--tree", "chromium"});
+    EXPECT_EQ(tree.exitCode, 0);
+    ASSERT_GE(tree.lines.size(), 2u);
+    EXPECT_THAT(tree.lines[0],
+                MatchesRegex("AXWindow d=0 kids=[0-9]+ -?[0-9]+,-?[0-9]+ [0-9]+x[0-9]+"));
+    EXPECT_THAT(tree.lines.back(),
+                MatchesRegex("FOUND web area at depth [0-9]+, path (\\.[0-9]+)+"))
+        << tree.text();
+    EXPECT_THAT(tree.lines[tree.lines.size() - 2], HasSubstr("AXWebArea d="));
+    EXPECT_LE(tree.lines.size(), 402u);
+    EXPECT_TRUE(app_.running()) << "Chromium ended while its tree was dumped";
+    const Output unnamed = murmlark({"--tree"});
+    EXPECT_EQ(unnamed.exitCode, 2);
+    EXPECT_THAT(unnamed.lines, ElementsAre("no window"));
+
     const Output missing = murmlark({"--press-test", "Reject"});
     EXPECT_EQ(missing.exitCode, 2);
-    EXPECT_THAT(missing.lines, ::testing::ElementsAre("press-test: no control labeled \"Reject\""));
-
+    EXPECT_THAT(missing.lines, ElementsAre("press-test: no control labeled \"Reject\""));
     const Output run = murmlark({"--press-test", "Reject all"});
     EXPECT_EQ(run.exitCode, 0);
     ASSERT_EQ(run.lines.size(), 1u) << run.text();
@@ -164,6 +171,20 @@ TEST_F(RealAppDumps, PressTestFindsTheControlByItsExactLabelAndPressesIt) {
         },
         10))
         << dump_.text();
+}
+
+// The sign-up form: the pre-ticked offers flagged, its action highlighted, and the title the
+// form leaves behind once it is pressed.
+TEST_F(RealAppDumps, SignUpFormFlagsThePreTickedOffersAndItsPressReportsTheNewTitle) {
+    openPage("signup.html", "Create account");
+    EXPECT_THAT(dump_.lineOf("Send me partner offers"), HasSubstr("Pre-ticked"));
+    EXPECT_THAT(dump_.lineOf("Create account"), MatchesRegex("#[0-9] beacon .*"));
+    const Output run = murmlark({"--press-test", "Create account"});
+    EXPECT_EQ(run.exitCode, 0);
+    ASSERT_EQ(run.lines.size(), 1u) << run.text();
+    EXPECT_THAT(run.lines[0], MatchesRegex("press-test \"Create account\" role=AXButton .* "
+                                           "title: \"Create your account.*\" -> "
+                                           "\"Account created.*\""));
 }
 
 TEST_F(RealAppDumps, PressTestBringsTheBrowserFromBehindAnotherAppAndClicksThere) {
@@ -190,35 +211,6 @@ TEST_F(RealAppDumps, PressTestBringsTheBrowserFromBehindAnotherAppAndClicksThere
                                            "title: \"Pointer check.*\" -> "
                                            "\"Pressed 1 with the pointer.*\""));
     EXPECT_EQ(pidOfActive(), app_.pid());
-}
-
-TEST_F(RealAppDumps, PressTestReportsTheTitleTheFormLeavesBehind) {
-    openPage("signup.html", "Create account");
-    const Output run = murmlark({"--press-test", "Create account"});
-    EXPECT_EQ(run.exitCode, 0);
-    ASSERT_EQ(run.lines.size(), 1u) << run.text();
-    EXPECT_THAT(run.lines[0], MatchesRegex("press-test \"Create account\" role=AXButton .* "
-                                           "title: \"Create your account.*\" -> "
-                                           "\"Account created.*\""));
-}
-
-TEST_F(RealAppDumps, TreeOfABrowserWindowStartsAtTheWindow) {
-    openPage("news.html", "Reject all");
-    const Output run = murmlark({"--tree", "chromium"});
-    EXPECT_EQ(run.exitCode, 0);
-    ASSERT_GE(run.lines.size(), 2u);
-    EXPECT_THAT(run.lines[0],
-                MatchesRegex("AXWindow d=0 kids=[0-9]+ -?[0-9]+,-?[0-9]+ [0-9]+x[0-9]+"));
-    // The walk passes the browser's toolbar, sliders included, before it reaches the page.
-    EXPECT_THAT(run.lines.back(), MatchesRegex("FOUND web area at depth [0-9]+, path (\\.[0-9]+)+"))
-        << run.text();
-    EXPECT_THAT(run.lines[run.lines.size() - 2], ::testing::HasSubstr("AXWebArea d="));
-    EXPECT_LE(run.lines.size(), 402u);
-    EXPECT_TRUE(app_.running()) << "Chromium ended while its tree was dumped";
-
-    const Output unnamed = murmlark({"--tree"});
-    EXPECT_EQ(unnamed.exitCode, 2);
-    EXPECT_THAT(unnamed.lines, ::testing::ElementsAre("no window"));
 }
 
 TEST_F(RealAppDumps, FirefoxReadsOnlyTheTabInFrontAndFlagsTheOptInInsideItsLabel) {

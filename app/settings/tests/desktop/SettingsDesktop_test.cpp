@@ -1,15 +1,12 @@
 // The settings window on the virtual desktop, driven by keys only as a person types them:
-// through every pane, a setting changed in each, a toggle, a slider, the confirm dialog, Ctrl+,
-// and Esc; the result read back from the settings file; an instruction read aloud through a real
-// speech-dispatcher and stopped with the key; and the window read over AT-SPI, which names every
-// stop with its role.
+// through every pane, a setting changed in each, the confirm dialog, Ctrl+, and Esc, read back
+// from the settings file; an instruction read aloud through a real speech-dispatcher and stopped
+// with the key; and the window read over AT-SPI, which names every stop with its role.
 
 #include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -22,8 +19,6 @@
 #include "platform/hotkeys/tests/desktop/TypedKeys.h"
 #include "platform/x11/X11Workspace.h"
 
-extern char** environ;
-
 namespace ovra {
 namespace {
 
@@ -31,70 +26,29 @@ namespace fs = std::filesystem;
 using ::testing::Contains;
 using ::testing::HasSubstr;
 
-// The launcher with a pipe to its standard input (the tray's stand-in) and its output in a file.
+// The launcher, its input a named pipe (the tray's stand-in) and its output in a file.
 class Launcher {
   public:
-    Launcher(const fs::path& config, const fs::path& output) : output_(output) {
-        int input[2];
-        if (pipe(input) != 0) {
-            return;
-        }
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, input[0], STDIN_FILENO);
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn_file_actions_addclose(&actions, input[1]);
-        std::vector<std::string> env{"XDG_CONFIG_HOME=" + config.string(),
-                                     "QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1", "LANG=C.UTF-8"};
-        for (char** e = environ; *e != nullptr; ++e) {
-            const std::string entry(*e);
-            if (entry.rfind("XDG_CONFIG_HOME=", 0) != 0 && entry.rfind("LANG=", 0) != 0 &&
-                entry.rfind("LC_", 0) != 0) {
-                env.push_back(entry);
-            }
-        }
-        std::vector<char*> envp;
-        for (auto& entry : env) {
-            envp.push_back(entry.data());
-        }
-        envp.push_back(nullptr);
-        std::string program = OVRA_SETTINGS_LAUNCHER;
-        std::string flag = "--untrusted";
-        std::string trace = "--trace-keys";
-        char* argv[] = {program.data(), flag.data(), trace.data(), nullptr};
-        if (posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv, envp.data()) != 0) {
-            pid_ = 0;
-        }
-        posix_spawn_file_actions_destroy(&actions);
-        close(input[0]);
-        input_ = input[1];
+    explicit Launcher(const fs::path& dir) : dir_(dir) {
+        EXPECT_EQ(mkfifo((dir / "in").c_str(), 0600), 0);
+        // Opened for reading and writing, the pipe never ends while the launcher reads it.
+        app_ = testing::LaunchedApp::start(
+            {"sh", "-c", "exec \"$0\" --untrusted --trace-keys <>\"$1\" >\"$2\"",
+             OVRA_SETTINGS_LAUNCHER, (dir / "in").string(), (dir / "out.txt").string()});
     }
-    ~Launcher() {
-        if (input_ >= 0) {
-            close(input_);
-        }
-        if (pid_ > 0) {
-            int status = 0;
-            if (waitpid(pid_, &status, WNOHANG) == pid_) {
-                ADD_FAILURE() << "the launcher ended early: "
-                              << (WIFSIGNALED(status)
-                                      ? "signal " + std::to_string(WTERMSIG(status))
-                                      : "exit " + std::to_string(WEXITSTATUS(status)));
-            } else {
-                kill(pid_, SIGTERM);
-                waitpid(pid_, nullptr, 0);
-            }
-        }
-    }
-    pid_t pid() const { return pid_; }
+    ~Launcher() { EXPECT_TRUE(app_.running()) << "the launcher ended early"; }
+    pid_t pid() const { return app_.pid(); }
+    // Without blocking: a program that has ended must not hang the test.
     void command(const std::string& line) {
+        const int fd = ::open((dir_ / "in").c_str(), O_WRONLY | O_NONBLOCK);
+        ASSERT_GE(fd, 0) << "nothing reads the pipe any more";
         const std::string text = line + "\n";
-        ASSERT_EQ(write(input_, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+        EXPECT_EQ(::write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+        ::close(fd);
     }
     std::string output() const {
         std::stringstream text;
-        text << std::ifstream(output_).rdbuf();
+        text << std::ifstream(dir_ / "out.txt").rdbuf();
         return text.str();
     }
     bool said(const std::string& line) const {
@@ -103,9 +57,8 @@ class Launcher {
     }
 
   private:
-    fs::path output_;
-    pid_t pid_ = 0;
-    int input_ = -1;
+    fs::path dir_;
+    testing::LaunchedApp app_;
 };
 
 class SettingsDesktop : public ::testing::Test {
@@ -124,7 +77,13 @@ class SettingsDesktop : public ::testing::Test {
         auto layout = keyboard::KeyboardLayout::fromNames("us");
         ASSERT_TRUE(layout.ok());
         keys_ = std::make_unique<testing::TypedKeys>(std::move(layout).value());
-        launcher_ = std::make_unique<Launcher>(dir_ / "config", dir_ / "out.txt");
+        ::setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
+        ::setenv("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1", 1);
+        ::setenv("LANG", "C.UTF-8", 1);
+        for (const char* locale : {"LC_ALL", "LC_MESSAGES", "LC_NUMERIC", "LC_CTYPE"}) {
+            ::unsetenv(locale);
+        }
+        launcher_ = std::make_unique<Launcher>(dir_);
         ASSERT_GT(launcher_->pid(), 0);
         ASSERT_TRUE(launcher_->said("ready"));
         auto workspace = x11::Workspace::open();
@@ -198,6 +157,8 @@ class SettingsDesktop : public ::testing::Test {
         keys_->chord({testing::Keys::control, key});
         settle();
     }
+    // Every object of the window over AT-SPI: "role<TAB>focused or -<TAB>name".
+    std::set<std::string> accessibleTree() const;
     // The app handles each key before the next arrives, as a person's typing allows.
     static void settle() { usleep(120'000); }
 
@@ -272,7 +233,44 @@ TEST_F(SettingsDesktop, EveryPaneByKeysWithASettingChangedInEach) {
     EXPECT_THAT(launcher_->output(), HasSubstr("focus: Look look.pulse On"));
 }
 
-TEST_F(SettingsDesktop, AnInstructionReadAloudAndStoppedWithTheKey) {
+// What a screen reader finds in the launcher's window: one line per object, its role, its
+// states and its name. Read with pyatspi, as Orca reads (property by property).
+constexpr const char* kReadTree = R"(
+import pyatspi, sys
+def walk(node, depth=0):
+    states = node.getState()
+    focused = "focused" if states.contains(pyatspi.STATE_FOCUSED) else "-"
+    print(node.getRoleName() + "\t" + focused + "\t" + node.name)
+    for i in range(min(node.childCount, 200)):
+        if depth < 20:
+            walk(node.getChildAtIndex(i), depth + 1)
+for app in pyatspi.Registry.getDesktop(0):
+    if app is not None and app.get_process_id() == int(sys.argv[1]):
+        walk(app)
+)";
+
+std::set<std::string> SettingsDesktop::accessibleTree() const {
+    std::set<std::string> seen;
+    EXPECT_TRUE(testing::eventually([&] {
+        const std::string command = "/usr/bin/python3 -c '" + std::string(kReadTree) + "' " +
+                                    std::to_string(launcher_->pid());
+        FILE* pipe = popen(command.c_str(), "r");
+        if (pipe == nullptr) {
+            return false;
+        }
+        seen.clear();
+        char line[4096];
+        while (fgets(line, sizeof line, pipe) != nullptr) {
+            std::string text(line);
+            seen.insert(text.substr(0, text.find_last_not_of('\n') + 1));
+        }
+        pclose(pipe);
+        return seen.size() > 30;
+    }));
+    return seen;
+}
+
+TEST_F(SettingsDesktop, AnInstructionReadAloudAndStoppedAndEveryStopNamedForScreenReaders) {
     ctrl(Key::seven);
     tap(Key::three);      // the third feature
     tap(Key::returnKey);  // the list's action: on to the button
@@ -300,48 +298,14 @@ TEST_F(SettingsDesktop, AnInstructionReadAloudAndStoppedWithTheKey) {
         },
         60));
     EXPECT_THAT(spoken(), HasSubstr("Ovra shows its reason."));
-}
 
-// What a screen reader finds in the launcher's window: one line per object, its role, its
-// states and its name. Read with pyatspi, as Orca reads (property by property).
-constexpr const char* kReadTree = R"(
-import pyatspi, sys
-def walk(node, depth=0):
-    states = node.getState()
-    focused = "focused" if states.contains(pyatspi.STATE_FOCUSED) else "-"
-    print(node.getRoleName() + "\t" + focused + "\t" + node.name)
-    for i in range(min(node.childCount, 200)):
-        if depth < 20:
-            walk(node.getChildAtIndex(i), depth + 1)
-for app in pyatspi.Registry.getDesktop(0):
-    if app is not None and app.get_process_id() == int(sys.argv[1]):
-        walk(app)
-)";
-
-TEST_F(SettingsDesktop, ScreenReadersFindEveryStopWithItsRole) {
+    // What a screen reader finds in the window: every stop named, with its role.
     ctrl(Key::six);  // into General's first row
-    std::set<std::string> seen;
-    ASSERT_TRUE(testing::eventually([&] {
-        const std::string command = "/usr/bin/python3 -c '" + std::string(kReadTree) + "' " +
-                                    std::to_string(launcher_->pid());
-        FILE* pipe = popen(command.c_str(), "r");
-        if (pipe == nullptr) {
-            return false;
-        }
-        seen.clear();
-        char line[4096];
-        while (fgets(line, sizeof line, pipe) != nullptr) {
-            std::string text(line);
-            seen.insert(text.substr(0, text.find_last_not_of('\n') + 1));
-        }
-        pclose(pipe);
-        return seen.size() > 30;
-    }));
-    for (const char* pane :
-         {"Home", "Look", "Voice", "Your choices", "Desktop accessibility", "Instructions"}) {
+    const std::set<std::string> seen = accessibleTree();
+    for (const char* pane : {"Home", "Look", "Voice", "Your choices", "Desktop accessibility",
+                             "Instructions", "General"}) {
         EXPECT_THAT(seen, Contains("page tab\t-\t" + std::string(pane))) << pane;
     }
-    EXPECT_THAT(seen, Contains("page tab\t-\tGeneral"));
     // The focused stop holds the keyboard focus, so a screen reader hears it.
     EXPECT_THAT(seen, Contains("combo box\tfocused\tSimplify with, Alt Space"));
     EXPECT_THAT(seen, Contains("check box\t-\tAsk again before pay, send or delete"));

@@ -7,8 +7,7 @@
 #include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
+#include <sys/stat.h>
 
 #include <QImage>
 #include <filesystem>
@@ -16,8 +15,6 @@
 #include <sstream>
 
 #include "platform/atspi/tests/desktop/LaunchedApp.h"
-
-extern char** environ;
 
 namespace ovra {
 namespace {
@@ -37,43 +34,28 @@ std::string output(const std::string& command) {
     return out;
 }
 
-// A program of ours, its output in a file of its folder (also its XDG_CONFIG_HOME), its input a
-// pipe that closes with it.
+// A program of ours, its output in a file of its folder (also its XDG_CONFIG_HOME), its input
+// a named pipe that it holds open itself.
 class Program {
   public:
-    explicit Program(std::vector<std::string> argv, const std::string& settings = "{}") {
-        signal(SIGPIPE, SIG_IGN);  // a program that has ended must not end the test with it
+    explicit Program(const std::string& program, const std::string& settings = "{}") {
         char pattern[] = "/tmp/ovra-bubble.XXXXXX";
         folder_ = mkdtemp(pattern);
         fs::create_directories(folder_ / "murmlark-ovra");
         std::ofstream(folder_ / "murmlark-ovra/ai.qeld.murmlark-ovra.json") << settings;
         setenv("XDG_CONFIG_HOME", folder_.c_str(), 1);
-        std::vector<char*> args;
-        for (auto& a : argv) {
-            args.push_back(a.data());
-        }
-        args.push_back(nullptr);
-        int in[2] = {-1, -1};
-        EXPECT_EQ(pipe(in), 0);
-        posix_spawn_file_actions_t files;
-        posix_spawn_file_actions_init(&files);
-        posix_spawn_file_actions_adddup2(&files, in[0], STDIN_FILENO);
-        posix_spawn_file_actions_addopen(&files, STDOUT_FILENO, (folder_ / "out").c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn_file_actions_adddup2(&files, STDOUT_FILENO, STDERR_FILENO);
-        posix_spawn(&pid_, args[0], &files, nullptr, args.data(), environ);
-        posix_spawn_file_actions_destroy(&files);
-        close(in[0]);
-        input_ = in[1];
+        EXPECT_EQ(mkfifo((folder_ / "in").c_str(), 0600), 0);
+        app_ = LaunchedApp::start({"sh", "-c", "exec \"$0\" <>\"$1\" >\"$2\" 2>&1", program,
+                                   (folder_ / "in").string(), (folder_ / "out").string()},
+                                  folder_.string());
     }
-    ~Program() {
-        close(input_);
-        kill(pid_, SIGTERM);
-        waitpid(pid_, nullptr, 0);
-        fs::remove_all(folder_);
-    }
+    // Without blocking: a program that has ended must not hang the test.
     void send(const std::string& line) {
-        [[maybe_unused]] auto n = write(input_, (line + "\n").data(), line.size() + 1);
+        const int fd = ::open((folder_ / "in").c_str(), O_WRONLY | O_NONBLOCK);
+        ASSERT_GE(fd, 0) << "nothing reads the pipe any more";
+        const std::string text = line + "\n";
+        EXPECT_EQ(::write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+        ::close(fd);
     }
     // The `skip`+1st line holding `text`, waiting up to `seconds`; "" when none came.
     std::string line(const std::string& text, int skip = 0, double seconds = 30) {
@@ -93,8 +75,7 @@ class Program {
 
   private:
     fs::path folder_;
-    pid_t pid_ = 0;
-    int input_ = -1;
+    LaunchedApp app_;
 };
 
 QImage screenshot() {
@@ -115,7 +96,7 @@ bool chromiumInFront() {
 TEST(BubbleDesktop, TheButtonShowsOverChromiumAndItsClickOpensTheOverlay) {
     auto chromium = LaunchedApp::chromium(testing::fixtureUrl("news.html"));
     ASSERT_TRUE(eventually(chromiumInFront, 60)) << "Chromium never came to the front";
-    Program app({OVRA_APP},
+    Program app(OVRA_APP,
                 R"({"hotkey": "ctrl-opt-space", "showBubble": true, "bubblePlace": "leftMiddle"})");
     ASSERT_FALSE(app.line("opens the overlay").empty());
 
@@ -167,7 +148,7 @@ TEST(BubbleDesktop, TheGuideTurnsAccessibilityOnAndChromiumIsReadThen) {
     const std::string path = std::getenv("PATH");
     setenv("PATH", (bin.string() + ":" + path).c_str(), 1);
     setenv("XDG_CURRENT_DESKTOP", "GNOME", 1);
-    Program harness({OVRA_BUBBLE_HARNESS});
+    Program harness(OVRA_BUBBLE_HARNESS);
     setenv("PATH", path.c_str(), 1);
 
     EXPECT_EQ(harness.line("trusted"), "trusted 0");  // off, so apps started now stay unread
