@@ -275,12 +275,6 @@ TEST(GeneralPane, ShortcutsSlidersCountsAndUpdates) {
     EXPECT_TRUE(d.row("gen.uninstall", OvraPane::general).destructive);
 }
 
-}  // namespace
-}  // namespace ovra
-
-namespace ovra {
-namespace {
-
 TEST(DesktopAppNames, TheDesktopFilesNameInTheUsersLanguageElseTheKey) {
     EXPECT_THAT(DesktopAppNames::languagesOf("de_DE.UTF-8@euro"),
                 ElementsAre("de_DE@euro", "de_DE", "de@euro", "de"));
