@@ -9,6 +9,7 @@
 #include <QClipboard>
 #include <QImage>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 #include <cstdlib>
@@ -127,14 +128,20 @@ TEST_F(SettingsWindowTest, ARebuildKeepsTheFocusedRowInViewAndAScreenReaderPicks
     host_->showDashboard(OvraPane::general);
     d_.dashboard.setFocusID("gen.uninstall");
     window.refresh();
-    QTest::qWait(250);  // the scroll to a new focus is animated
     auto* scroll = window.findChild<QScrollArea*>();
     const auto inView = [&] {
         QWidget* row = window.stopWidget("gen.uninstall");
         const int top = row->mapTo(scroll->viewport(), QPoint()).y();
         return top >= 0 && top + row->height() <= scroll->viewport()->height();
     };
-    EXPECT_TRUE(inView());
+    // The scroll to a new focus is animated: wait until it has come to rest.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            const int before = scroll->verticalScrollBar()->value();
+            QTest::qWait(50);
+            return inView() && scroll->verticalScrollBar()->value() == before;
+        },
+        5000));
     // A row appears above (an update was found): the pane is laid out anew.
     d_.controller.update.available = OvraUpdates::Manifest{"0.2.0", "https://qeld.ai/a"};
     host_->stateChanged();
