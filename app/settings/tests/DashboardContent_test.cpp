@@ -117,8 +117,6 @@ TEST(LookPane, ButtonRowsFollowTheButtonAndValuesReadInTheLocale) {
     EXPECT_EQ(d.stored("textScale"), 1.5);
     d.row("look.appearance", OvraPane::look).activate();
     EXPECT_EQ(d.stored("appearance"), "light");
-    EXPECT_EQ(d.row("look.corner", OvraPane::look).valueText(),
-              OvraButtonPlace(d.prefs.bubblePlace()).label());
 }
 
 TEST(VoicePane, VoicesRatesAndTheSample) {

@@ -99,6 +99,7 @@ TEST(DashboardKeys, EveryStepOfTheKeyboard) {
         {"list digit 3", list, digit(3), at(P::instructions, "instr.list", OvraFeature::popups),
          true},
         {"list return", list, key(Code::returnKey), {}, true, Kind::activate},
+        {"list ctrl+3", list, digit(3, true), at(P::voice, "pane.Voice"), true},
         // Tab walks sidebar entry and rows, wrapping both ways.
         {"tab wraps", at(P::look, "look.bubble"), key(Code::tab), at(P::look, "pane.Look"), true},
         {"shift-tab wraps", at(P::look, "pane.Look"), shifted(key(Code::tab)),
@@ -161,8 +162,11 @@ TEST(DashboardKeys, EveryStepOfTheKeyboard) {
     }
     // Keys the window's other commands take, and Escape, which closes it.
     const DashboardFocus dim = at(P::look, "look.dim");
-    const std::vector<std::pair<DashboardFocus, DashboardKey>> others{
-        {home, digit(8, true)}, {dim, ctrl(12, "q")}, {list, digit(0)}, {dim, key(0, "a")}};
+    const std::vector<std::pair<DashboardFocus, DashboardKey>> others{{home, digit(8, true)},
+                                                                      {list, digit(9, true)},
+                                                                      {dim, ctrl(12, "q")},
+                                                                      {list, digit(0)},
+                                                                      {dim, key(0, "a")}};
     for (const auto& [now, k] : others) {
         const KeyOutcome out = DashboardKeys::handle(now, k, paneRows);
         EXPECT_FALSE(out.handled) << k.characters;

@@ -1,5 +1,5 @@
-// The Instructions pane offscreen: its list keys, reading a feature aloud through the app's voice
-// over a fake engine, the key chips with what screen readers hear, the sketches at two widths,
+// The Instructions pane offscreen: reading a feature aloud through the app's voice over a fake
+// engine, the key chips with what screen readers hear, the sketches at two widths,
 // and the pane drawn for three features in light and dark.
 
 #include "app/settings/instructions/InstructionsPane.h"
@@ -62,46 +62,6 @@ class InstructionsPaneTest : public ::testing::Test {
         {d_.dashboard, voice_, d_.prefs, scheduler_, [] { return DictationSource::desktop(); }}};
     std::unique_ptr<SettingsWindowHost> host_;
 };
-
-TEST_F(InstructionsPaneTest, TheListKeysWalkTheFeaturesAndCtrlWithADigitIsLeftToThePanes) {
-    struct Step {
-        int key;
-        Qt::KeyboardModifiers mods;
-        OvraPane pane;
-        const char* focus;
-        F::Value feature;
-    };
-    const Step steps[] = {
-        {Qt::Key_7, Qt::ControlModifier, OvraPane::instructions, "instr.list", F::ovras},
-        {Qt::Key_Up, {}, OvraPane::instructions, "pane.Instructions", F::ovras},
-        {Qt::Key_Right, {}, OvraPane::instructions, "instr.list", F::ovras},
-        {Qt::Key_9, {}, OvraPane::instructions, "instr.list", F::say},
-        {Qt::Key_Down, {}, OvraPane::instructions, "instr.read", F::say},
-        {Qt::Key_Tab, Qt::ShiftModifier, OvraPane::instructions, "instr.list", F::say},
-        {Qt::Key_3, Qt::KeypadModifier, OvraPane::instructions, "instr.list", F::popups},
-        {Qt::Key_0, {}, OvraPane::instructions, "instr.list", F::popups},
-        {Qt::Key_9, Qt::ControlModifier, OvraPane::instructions, "instr.list", F::popups},
-        {Qt::Key_Return, {}, OvraPane::instructions, "instr.read", F::popups},
-        {Qt::Key_3, Qt::ControlModifier, OvraPane::voice, "voice.on", F::popups},
-    };
-    for (const Step& step : steps) {
-        key(step.key, step.mods);
-        SCOPED_TRACE(&step - steps);
-        EXPECT_EQ(d_.dashboard.pane(), step.pane);
-        EXPECT_EQ(d_.dashboard.focusID(), step.focus);
-        EXPECT_EQ(d_.dashboard.feature(), F(step.feature));
-    }
-    EXPECT_TRUE(d_.controller.calls.empty());
-    // A pick in the list is said with its place and sentence; the list holds the focus.
-    host_->showDashboard(OvraPane::instructions);
-    key(Qt::Key_Right);
-    key(Qt::Key_5);
-    EXPECT_EQ(heard_.announced.back().text,
-              F(F::find).title() + ", 5 of 9. " + F(F::find).sentence(DictationSource::desktop()));
-    EXPECT_EQ(
-        QAccessible::queryAccessibleInterface(host_->window()->stopWidget("instr.list"))->role(),
-        QAccessible::List);
-}
 
 TEST_F(InstructionsPaneTest, ReadingStartsStopsAndALateEndNeverTouchesANewerReading) {
     engine_.installed = {{"espeak-ng", "English", "en", ""}};
