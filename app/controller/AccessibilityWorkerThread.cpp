@@ -1,14 +1,20 @@
 #include "app/controller/AccessibilityWorkerThread.h"
 
+#include <iostream>
+
 #include "app/controller/PressRoutes.h"
 #include "app/controller/TargetWindowBackend.h"
 
 namespace ovra {
 
 AccessibilityWorkerThread::AccessibilityWorkerThread(Services services)
-    : services_(std::move(services)), actions_(services_.backend, services_.input) {}
+    : services_(std::move(services)),
+      actions_(services_.backend, services_.input, {.magnifierOn = services_.magnifierOn}),
+      scroller_(services_.backend, services_.input, timer_, services_.magnifierOn, std::cout) {}
 
-AccessibilityWorkerThread::~AccessibilityWorkerThread() = default;
+AccessibilityWorkerThread::~AccessibilityWorkerThread() {
+    timer_.stop();
+}
 
 void AccessibilityWorkerThread::read(ReadRequest request, std::stop_token stop,
                                      std::function<void(ReadResult)> done) {
@@ -36,6 +42,23 @@ void AccessibilityWorkerThread::read(ReadRequest request, std::stop_token stop,
         services_.postToMain([done = std::move(done), result = std::move(result)]() mutable {
             done(std::move(result));
         });
+    });
+}
+
+void AccessibilityWorkerThread::scroll(ScrollJob job, std::function<void(ScrollOutcome)> done) {
+    queue_.post([this, job = std::move(job), done = std::move(done)]() mutable {
+        scroller_.dryRun = job.dryRun;
+        // The controller made the overlay let pointer input through before asking.
+        const ScrollOutcome outcome = scroller_.scroll(job.direction, job.step, job.target,
+                                                       job.fallback, job.window, nullptr);
+        services_.postToMain([done = std::move(done), outcome] { done(outcome); });
+    });
+}
+
+void AccessibilityWorkerThread::checkTrust(std::function<void(bool)> done) {
+    queue_.post([this, done = std::move(done)]() mutable {
+        const bool trusted = services_.backend.isProcessTrusted();
+        services_.postToMain([done = std::move(done), trusted] { done(trusted); });
     });
 }
 

@@ -7,7 +7,9 @@
 #include <memory>
 
 #include "app/accessibility/ElementActions.h"
+#include "app/accessibility/Scroller.h"
 #include "app/controller/ControllerServices.h"
+#include "app/controller/QueueScheduler.h"
 #include "app/model/Executors.h"
 #include "platform/accessibility/AccessibilityBackend.h"
 #include "platform/input/InputSynthesizer.h"
@@ -22,6 +24,9 @@ class AccessibilityWorkerThread final : public AccessibilityWorker {
         ax::Clock& clock;
         // Runs work on a later turn of the main thread.
         std::function<void(std::function<void()>)> postToMain;
+        // Whether the desktop's magnifier is on (asked on the worker): it follows the pointer,
+        // which then stays where a click or a wheel turn put it.
+        std::function<bool()> magnifierOn;
     };
 
     // The services must outlive the worker; destruction waits for the task that runs.
@@ -31,6 +36,8 @@ class AccessibilityWorkerThread final : public AccessibilityWorker {
     void read(ReadRequest request, std::stop_token stop,
               std::function<void(ReadResult)> done) override;
     void press(PressJob job, std::function<void(PressReport)> done) override;
+    void scroll(ScrollJob job, std::function<void(ScrollOutcome)> done) override;
+    void checkTrust(std::function<void(bool)> done) override;
 
     // Runs `work` on the worker thread (for benchmarks and diagnostics that share the backend).
     void post(std::function<void()> work) { queue_.post(std::move(work)); }
@@ -38,6 +45,10 @@ class AccessibilityWorkerThread final : public AccessibilityWorker {
   private:
     Services services_;
     AXActions actions_;
+    // The scroller's timer hands its work (putting the pointer back) to the worker; it stops
+    // first of all, so nothing is handed to a queue that is gone.
+    QueueScheduler timer_{[this](std::function<void()> work) { queue_.post(std::move(work)); }};
+    Scroller scroller_;
     // Last: the thread ends before the members it uses.
     supervisor::SerialQueue queue_{"ovra-accessibility"};
 };

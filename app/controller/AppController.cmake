@@ -3,17 +3,20 @@
 # routes it runs; and, for the app, the controller over this desktop's own services.
 add_library(ovra_app_controller STATIC
   AppController.cpp
+  AppControllerFind.cpp
   AppControllerKeys.cpp
-  AppControllerPage.cpp
   AppControllerPanel.cpp
+  AppControllerScroll.cpp
   AppControllerSpeech.cpp
+  AppControllerStart.cpp
   AccessibilityWorkerThread.cpp
   PressRoutes.cpp
+  QueueScheduler.cpp
   SupervisorDecisions.cpp
   TargetWindowBackend.cpp)
 target_include_directories(ovra_app_controller PUBLIC "${PROJECT_SOURCE_DIR}")
 target_link_libraries(ovra_app_controller PUBLIC ovra_preferences ovra_focus_voice
-  ovra_overlay_model ovra_app_actions ovra_app_accessibility ovra_supervisor ovra_scheduler
+  ovra_hotkey_manager ovra_magnifier ovra_overlay_model ovra_app_actions ovra_app_accessibility ovra_supervisor ovra_scheduler
   ovra_settings_model MurmlarkCore PRIVATE ovra_warnings)
 
 add_library(ovra_app_controller_desktop STATIC
@@ -23,7 +26,7 @@ target_link_libraries(ovra_app_controller_desktop PUBLIC ovra_app_controller ovr
   PRIVATE ovra_atspi ovra_input_xtest ovra_hotkey_manager ovra_hotkeys_x11 ovra_hotkeys_qt
   ovra_keyboard_qt ovra_qt_main_thread ovra_scheduler_qt ovra_speech_dispatcher
   ovra_speech_notice_dbus ovra_supervisor_loading ovra_model_runtime ovra_desktopsettings
-  ovra_warnings)
+  ovra_desktopstatus ovra_magnifier_gnome ovra_clickaway ovra_maintenance ovra_warnings)
 
 if(BUILD_TESTING)
   ovra_add_tests("${CMAKE_CURRENT_SOURCE_DIR}/tests/appcontroller" LIBS ovra_app_controller)

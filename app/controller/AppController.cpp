@@ -14,16 +14,37 @@ AppController::AppController(Services services, bool trusted)
 
 AppController::~AppController() {
     Scheduler& scheduler = services_.scheduler;
-    for (const Scheduler::Token token : {closeWork_, openWork_, rescanWork_, scanTimer_}) {
+    for (const Scheduler::Token token :
+         {closeWork_, openWork_, rescanWork_, inputRestore_, scanTimer_, zoomWork_, queryCheck_,
+          matchesWork_, trustTimer_}) {
         scheduler.cancel(token);
     }
     if (runStop_) {
         runStop_->request_stop();
     }
+    cancelWiden();
+    if (overlayWatch_) {
+        overlay_.unsubscribe(*overlayWatch_);
+    }
+    if (prefsWatch_) {
+        services_.prefs.removeListener(*prefsWatch_);
+    }
+    if (dashboardWatch_) {
+        dashboard_.removeListener(*dashboardWatch_);
+    }
 }
 
 Scheduler::Token AppController::later(double seconds, std::function<void()> work) {
     return services_.scheduler.after(seconds,
+                                     [alive = std::weak_ptr<int>(alive_), work = std::move(work)] {
+                                         if (!alive.expired()) {
+                                             work();
+                                         }
+                                     });
+}
+
+Scheduler::Token AppController::every(double seconds, std::function<void()> work) {
+    return services_.scheduler.every(seconds,
                                      [alive = std::weak_ptr<int>(alive_), work = std::move(work)] {
                                          if (!alive.expired()) {
                                              work();
@@ -48,8 +69,19 @@ void AppController::toggle() {
 }
 
 void AppController::frontmostChanged(const TargetApp& app) {
-    if (app.pid != services_.workspace.ownPid()) {
-        lastExternalApp_ = app;
+    if (app.pid == services_.workspace.ownPid()) {
+        return;
+    }
+    lastExternalApp_ = app;
+    if (!started_) {
+        return;
+    }
+    // The user turned to another app: the settings window steps back behind it.
+    if (startup_.windows && startup_.windows->settingsShown()) {
+        startup_.windows->sendBack();
+    }
+    if (startup_.otherAppActivated) {
+        startup_.otherAppActivated();
     }
 }
 
@@ -142,6 +174,8 @@ void AppController::run(const TargetApp& target, std::optional<Rescan> rescan) {
         budget = std::max(budget, kSidebarMinimumBudget);
     }
     lastBudget_ = budget;
+    // A widening read before this run would put back the page as it was.
+    cancelWiden();
     if (overlay_.finding()) {
         // The list saved when find opened no longer matches the page.
         findSaved_.reset();
@@ -155,6 +189,7 @@ void AppController::run(const TargetApp& target, std::optional<Rescan> rescan) {
     stopScan();
     cancelRun();
     scan.generation = runGeneration_;
+    scan.serial = ++readSerial_;
     // The reading starts first: it runs on the worker while the overlay comes up.
     read(scan, devSnapshot);
     if (fresh) {
@@ -208,6 +243,7 @@ void AppController::readingArrived(Scan scan, const ReadResult& reading) {
     // The reading is kept even if a newer request supersedes this one before its plan is made:
     // scrolling and find plan from it. The plan is only ever made for the current scan.
     snapshot_ = TargetSnapshot{scan.target, reading.value()};
+    appliedSerial_ = scan.serial;
     const WindowSnapshot& window = snapshot_->window;
     if (lastExternalApp_ && lastExternalApp_->sameProcess(scan.target)) {
         lastExternalApp_->name = window.appName;
@@ -308,6 +344,10 @@ void AppController::decided(const Scan& scan, std::string note,
 
     const Rescan& rescan = *scan.rescan;
     zoomShownID_.reset();
+    // The page moved under the overlay: its picture is taken again where one is painted.
+    if (panel_) {
+        panel_->refreshBackdrop();
+    }
     int selection = 0;
     const auto kept =
         rescan.keepID ? std::find(order.begin(), order.end(), *rescan.keepID) : order.end();

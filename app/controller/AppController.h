@@ -4,7 +4,10 @@
 // to the numbered plan on screen (capturing the target window, reading it on the accessibility
 // worker, deciding with the model or the built-in rules, planning), shows and hides the overlay,
 // turns the overlay's keys into actions, asks for a second press on risky controls, and presses
-// the chosen control once the overlay has closed.
+// the chosen control once the overlay has closed. Inside the open overlay it scrolls the page,
+// finds by name and steps through the choices by itself; it says every change aloud, explains
+// its choices, keeps the user's corrections and moves the magnifier. At start-up it takes the
+// hotkeys, follows the settings, the permission, the keyboard layout and the app's own windows.
 //
 // Plain C++ on the main thread. Its services come in through interfaces (ControllerServices.h),
 // every delay through the scheduler, and every result of another thread arrives on the main
@@ -19,11 +22,14 @@
 
 #include "app/controller/ControllerServices.h"
 #include "app/controller/FocusVoice.h"
+#include "app/controller/HotkeyManager.h"
 #include "app/controller/Preferences.h"
 #include "app/overlay/OverlayModel.h"
+#include "app/settings/DashboardModel.h"
 #include "app/settings/OvraPane.h"
 #include "core/FindAndScroll.h"
 #include "core/FocusPlanner.h"
+#include "platform/magnifier/Magnifier.h"
 #include "platform/scheduler/Scheduler.h"
 
 namespace ovra {
@@ -61,6 +67,34 @@ class AppController final {
         std::function<void()> markShown;
     };
 
+    // What start() takes over, installs and hands out. Each hook may be absent (tests, a
+    // desktop without the service).
+    struct Startup {
+        hotkeys::HotkeyGrabber* hotkeys = nullptr;  // none: no global hotkeys on this display
+        HotkeyManager::SlashKeyCode slashKeyCode;
+        magnifier::Magnifier* magnifier = nullptr;
+        OwnWindows* windows = nullptr;
+        std::function<void()> startUpdater;
+        // The tray item with its home island.
+        std::function<void()> installHome;
+        // The on-screen button: the landing point of its flight above a button frame, and its
+        // click; then its refresh when its settings change, and its flight.
+        std::function<void(std::function<std::optional<Point>(const Rect&)> landing,
+                           std::function<void()> onClick)>
+            installBubble;
+        std::function<void()> refreshBubble;
+        std::function<void()> flyBubble;
+        std::function<std::optional<Point>(const Rect&)> menuBarLanding;
+        // Calls `changed` at every change of the keyboard layout.
+        std::function<void(std::function<void()> changed)> watchLayout;
+        // Calls `pressed` with the pointer's place at every left or right button press anywhere.
+        std::function<void(std::function<void(Point)> pressed)> watchClicks;
+        // Another app came forward (the tray island closes).
+        std::function<void()> otherAppActivated;
+        bool showDashboard = true;  // false with "--no-dashboard"
+        bool pretendUntrusted = false;
+    };
+
     static constexpr double kReactivationDelay = 0.35;
     static constexpr int kFindBudget = 150;
     static constexpr int kSidebarMinimumBudget = 24;
@@ -90,17 +124,43 @@ class AppController final {
     // The window manager made another window active (the workspace's activation observer).
     void frontmostChanged(const TargetApp& app);
 
+    // The find hotkey: find in the open overlay, else a fresh request that opens find.
+    void findShortcutPressed();
+    // The on-screen button and the tray bird's "simplify": each leaves its one-time tip for the
+    // next overlay, then toggles the overlay.
+    void ovraButtonPressed();
+    void birdSimplify();
+    // Stops an instruction being read aloud in the settings window.
+    void stopReading();
+    // The settings window was closed (hidden).
+    void settingsWindowClosed();
+
+    // Once, when the app has started: the updater, the tray, the on-screen button, the hotkeys,
+    // the settings and layout observers, the model, the settings window on Home (unless told
+    // not to), the windows' lifecycle and look, and the permission poll.
+    void start(Startup startup);
+
     // The name of the app a request would read: the app in front when it is not this one, else
     // the last other app while it runs.
     std::optional<std::string> targetAppName();
 
     bool trusted() const { return trusted_; }
     void setTrusted(bool trusted) { trusted_ = trusted; }
+    // Why the main hotkey could not be had; why another than the chosen one is used; why the
+    // find hotkey could not be had.
+    const std::optional<std::string>& hotkeyError() const { return hotkeyError_; }
+    const std::optional<std::string>& hotkeyNotice() const { return hotkeyNotice_; }
+    const std::optional<std::string>& findHotkeyError() const { return findHotkeyError_; }
     OverlayModel& overlay() { return overlay_; }
+    DashboardModel& dashboard() { return dashboard_; }
+    // Raised at every stop of an instruction being read aloud.
+    int readToken() const { return readToken_; }
     bool overlayVisible() const { return panel_ && panel_->isShown(); }
     const std::optional<TargetSnapshot>& snapshot() const { return snapshot_; }
     const std::optional<TargetApp>& lastExternalApp() const { return lastExternalApp_; }
     void setPendingTip(Tip tip) { pendingTip_ = std::move(tip); }
+    // Called with every change of the state the settings window shows (permission, hotkeys).
+    void setStateObserver(std::function<void()> observer) { stateChanged_ = std::move(observer); }
 
     // Self-tests: a snapshot source used instead of reading a window, and trace lines.
     std::function<WindowSnapshot()> devSnapshot;
@@ -116,6 +176,7 @@ class AppController final {
     // What one scan carries from the reading to the plan.
     struct Scan {
         std::uint64_t generation = 0;
+        std::uint64_t serial = 0;  // of its reading
         TargetApp target;
         std::optional<Rescan> rescan;
         bool modelWanted = false;
@@ -135,6 +196,8 @@ class AppController final {
                  std::optional<FocusPlanner::Decisions> decisions);
     void showMessage(const std::string& text);
     void cancelRun();
+    // Stops a find widening under way: its reading is dropped when it arrives.
+    void cancelWiden();
     FocusPlan makePlan(const TargetSnapshot& snapshot,
                        const FocusPlanner::Decisions* decisions) const;
     int beaconLimit() const;
@@ -159,22 +222,50 @@ class AppController final {
     void announceSelection(const std::optional<std::string>& prefix);
     void explainSelection();
     void saveCorrection(FocusOverride override);
+    void followWithZoom();
     std::optional<std::string> zoomFollowTip();
 
     // Scroll, find and auto-scan.
     void scroll(ScrollDirection direction, ScrollStep step, const std::optional<std::string>& from);
+    void scrolled(ScrollDirection direction, ScrollStep step,
+                  const std::optional<std::string>& from, const TargetApp& app,
+                  const ScrollOutcome& outcome);
     void announceScroll(ScrollDirection direction, const FocusPlan& plan);
     void startFind();
     bool handleFindKey(const KeyInput& key);
+    void endFind();
+    void widenForFind();
+    void widened(std::uint64_t serial, WindowSnapshot wide);
+    void announceMatches();
     void startScan();
+    void scheduleScanStep();
+    void scanTick();
     void stopScan();
+    double scanInterval() const;
 
-    // Runs `work` after `seconds` unless the controller is gone by then.
+    // Start-up and the app's own windows.
+    void overlayChanging(OverlayField field);
+    void queryMaybeChanged();
+    void preferenceChanged(Preference preference);
+    void dashboardChanged(DashboardField field);
+    void registerHotkey();
+    void registerFindHotkey();
+    void startModel();
+    void pollTrust(bool announceGrant);
+    void permissionGranted();
+    void clickedAt(Point point);
+    void applyAppearance();
+    bool defaultsFlag(const char* key) const;
+    void notifyState();
+
+    // Runs `work` after `seconds`, or every `seconds`, unless the controller is gone by then.
     Scheduler::Token later(double seconds, std::function<void()> work);
+    Scheduler::Token every(double seconds, std::function<void()> work);
 
     Services services_;
     bool trusted_;
     OverlayModel overlay_;
+    DashboardModel dashboard_;
     std::unique_ptr<OverlayHost> panel_;
 
     std::optional<TargetSnapshot> snapshot_;
@@ -196,11 +287,39 @@ class AppController final {
     bool pendingFind_ = false;
     bool findRestoresOvras_ = false;
     std::optional<FindSaved> findSaved_;
-    std::uint64_t findWiden_ = 0;  // generation of the widening read; 0 when none
+    // Every window reading gets the next serial number; the snapshot in place came from
+    // `appliedSerial_`, and a widening is applied only when newer than it.
+    std::uint64_t readSerial_ = 0;
+    std::uint64_t appliedSerial_ = 0;
+    std::uint64_t findWiden_ = 0;  // serial of the widening read under way; 0 when none
+    std::optional<std::stop_source> widenStop_;
     bool findScrolled_ = false;
     Scheduler::Token rescanWork_ = 0;
+    Scheduler::Token inputRestore_ = 0;
     Scheduler::Token scanTimer_ = 0;
     int scanSteps_ = 0;
+
+    // Start-up.
+    bool started_ = false;
+    Startup startup_;
+    std::unique_ptr<HotkeyManager> hotkey_;
+    std::optional<std::string> hotkeyError_;
+    std::optional<std::string> hotkeyNotice_;
+    std::optional<std::string> findHotkeyError_;
+    bool suppressHotkeyChoice_ = false;
+    std::optional<OverlayModel::Subscription> overlayWatch_;
+    std::optional<Preferences::ListenerId> prefsWatch_;
+    std::optional<DashboardModel::ListenerId> dashboardWatch_;
+    Scheduler::Token zoomWork_ = 0;
+    Scheduler::Token queryCheck_ = 0;
+    Scheduler::Token matchesWork_ = 0;
+    std::string seenQuery_;
+    OvraPane seenPane_ = OvraPane::home;
+    OvraFeature seenFeature_ = OvraFeature::ovras;
+    Scheduler::Token trustTimer_ = 0;
+    bool trustAsked_ = false;
+    int readToken_ = 0;
+    std::function<void()> stateChanged_;
 
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };

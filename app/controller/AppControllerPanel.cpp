@@ -55,11 +55,13 @@ void AppController::close(bool handBack) {
     cancelRun();
     services_.scheduler.cancel(rescanWork_);
     rescanWork_ = 0;
+    services_.scheduler.cancel(inputRestore_);
+    inputRestore_ = 0;
     stopScan();
     snapshot_.reset();
     pendingFind_ = false;
     findRestoresOvras_ = false;
-    findWiden_ = 0;
+    cancelWiden();
     findSaved_.reset();
     findScrolled_ = false;
     overlay_.setFinding(false);

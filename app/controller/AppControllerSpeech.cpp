@@ -2,6 +2,8 @@
 // overlay, and to the app's own voice when the user turned speech on and no screen reader runs.
 
 #include "app/controller/AppController.h"
+#include "core/DarkPatternPrior.h"
+#include "core/Geometry.h"
 #include "core/OvraText.h"
 
 namespace ovra {
@@ -54,14 +56,98 @@ void AppController::announceSelection(const std::optional<std::string>& prefix) 
     announce(prefix ? *prefix + " " + body : body);
 }
 
-// Explanations, corrections and the magnifier are not offered by the overlay yet: the keys do
-// nothing and no tip is given.
-void AppController::explainSelection() {}
+void AppController::explainSelection() {
+    stopScan();
+    const std::optional<FocusItem> item = overlay_.selectedItem();
+    if (!item) {
+        return;
+    }
+    overlay_.setNotice(std::nullopt);
+    // The key shows the explanation, and hides it again.
+    if (overlay_.explainID() == item->id()) {
+        overlay_.setExplainID(std::nullopt);
+        return;
+    }
+    overlay_.setExplainID(item->id());
+    announce(item->explanation);
+}
 
-void AppController::saveCorrection(FocusOverride) {}
+void AppController::saveCorrection(FocusOverride override) {
+    const std::optional<FocusItem> item = overlay_.selectedItem();
+    if (!item || !snapshot_) {
+        return;
+    }
+    if (ScrollMore::isScroll(item->id())) {
+        services_.beep();
+        return;
+    }
+    const UICandidate& candidate = item->candidate;
+    std::string text;
+    if (DarkPatternPrior::normalized(candidate.label()).empty()) {
+        // Stored under an empty name it would pin or mute every unnamed control of that kind.
+        services_.beep();
+        text = OvraText::t(
+            "This control has no name to remember, so Ovra cannot save a choice "
+            "for it.");
+    } else {
+        // Corrections are kept under the process name, as the plans look them up.
+        const WindowSnapshot& window = snapshot_->window;
+        const std::string& app =
+            snapshot_->app.processName.empty() ? window.appName : snapshot_->app.processName;
+        const std::optional<FocusOverride> now =
+            services_.prefs.toggleOverride(override, FocusOverrides::key(app, candidate));
+        if (!now) {
+            text = OvraText::f("Removed your choice for “%@”. Applies next time.",
+                               {item->displayLabel});
+        } else if (*now == FocusOverride::mute) {
+            text = OvraText::f("Saved: don't highlight “%@” in %@. Applies next time.",
+                               {item->displayLabel, window.appName});
+        } else {
+            text = OvraText::f("Saved: always highlight “%@” in %@. Applies next time.",
+                               {item->displayLabel, window.appName});
+        }
+    }
+    overlay_.setExplainID(std::nullopt);
+    overlay_.setNotice(text);
+    announce(text);
+}
+
+void AppController::stopReading() {
+    if (!dashboard_.reading()) {
+        return;
+    }
+    ++readToken_;
+    dashboard_.setReading(std::nullopt);
+    services_.voice.stop();
+}
+
+void AppController::followWithZoom() {
+    magnifier::Magnifier* magnifier = startup_.magnifier;
+    if (!magnifier || !overlayVisible() || !magnifier->isOn()) {
+        return;
+    }
+    const std::optional<FocusItem> item = overlay_.selectedItem();
+    if (!item || item->id() == zoomShownID_) {
+        return;
+    }
+    const std::optional<Rect> rect = ZoomFocus::rect(item->candidate.frame);
+    if (!rect) {
+        return;
+    }
+    zoomShownID_ = item->id();
+    magnifier->changeFocus(*rect);
+}
 
 std::optional<std::string> AppController::zoomFollowTip() {
-    return std::nullopt;
+    magnifier::Magnifier* magnifier = startup_.magnifier;
+    if (zoomTipShown_ || !magnifier || !magnifier->isOn() || magnifier->followsFocus()) {
+        return std::nullopt;
+    }
+    zoomTipShown_ = true;
+    return OvraText::t(
+        "The magnifier is on but does not follow the keyboard focus. To have it go to each ovra "
+        "you choose, turn on its focus tracking: gsettings set org.gnome.desktop.a11y.magnifier "
+        "focus-tracking proportional");
 }
 
 }  // namespace ovra

@@ -16,6 +16,7 @@
 
 #include "app/accessibility/AXExtractor.h"
 #include "app/accessibility/ElementActions.h"
+#include "app/accessibility/Scroller.h"
 #include "app/overlay/KeyAdapter.h"
 #include "app/overlay/OverlayModel.h"
 #include "core/FocusPlanner.h"
@@ -79,6 +80,18 @@ struct PressReport {
     std::vector<std::string> failedRoutes;
 };
 
+// One step of page scrolling under the overlay, with copies of what it needs.
+struct ScrollJob {
+    ScrollDirection direction = ScrollDirection::down;
+    ScrollStep step = ScrollStep::page;
+    std::optional<ScrollTarget> target;
+    Rect fallback;                        // the window's viewport, when there is no scroll area
+    std::optional<std::uint32_t> window;  // the target's top-level window
+    bool dryRun = false;                  // self-tests: a trace line, nothing scrolled
+};
+// How the page was scrolled; none when nothing could be.
+using ScrollOutcome = std::optional<Scroller::Method>;
+
 // The one thread that talks to the accessibility bus. Results come back on the main thread.
 class AccessibilityWorker {
   public:
@@ -87,6 +100,10 @@ class AccessibilityWorker {
     virtual void read(ReadRequest request, std::stop_token stop,
                       std::function<void(ReadResult)> done) = 0;
     virtual void press(PressJob job, std::function<void(PressReport)> done) = 0;
+    // The overlay lets pointer input through before this is asked: wheel turns reach the page.
+    virtual void scroll(ScrollJob job, std::function<void(ScrollOutcome)> done) = 0;
+    // Whether the accessibility bus can be read (the session's accessibility is on).
+    virtual void checkTrust(std::function<void(bool)> done) = 0;
 };
 
 // The on-device model as the request cycle asks it.
@@ -102,7 +119,13 @@ class DecisionModel {
                         std::function<void(std::optional<FocusPlanner::Decisions>)> done) = 0;
     // Reloads the model after a failed decision.
     virtual void recoverLostWorker() = 0;
+    // Loads the model with this id (fetching it first when its files are missing), or stops.
+    virtual void start(const std::string& directory, const std::string& model) = 0;
+    virtual void stop() = 0;
 };
+
+// An editing command for the overlay's focused text field.
+enum class EditCommand { paste, copy, cut, selectAll, undo, redo };
 
 // The key-taking overlay window, made on first use.
 class OverlayHost {
@@ -122,6 +145,13 @@ class OverlayHost {
     virtual void setInputTransparent(bool transparent) = 0;
     // An announcement for screen readers, posted on the window with high priority.
     virtual void announce(std::string_view text) = 0;
+    // The find field gives up the keyboard; keys go to the overlay itself.
+    virtual void focusContent() = 0;
+    // Passes an editing command to the focused text field.
+    virtual void sendEditCommand(EditCommand command) = 0;
+    // The page under the overlay changed (a scroll): the picture of it is taken again where the
+    // overlay paints one (no compositing manager).
+    virtual void refreshBackdrop() = 0;
 };
 
 struct OverlayCallbacks {
@@ -130,5 +160,23 @@ struct OverlayCallbacks {
 };
 using OverlayHostFactory =
     std::function<std::unique_ptr<OverlayHost>(OverlayModel& model, OverlayCallbacks callbacks)>;
+
+// The app's own windows as the controller looks after them: the settings window (which steps
+// back behind the app the user turned to, without closing) and every other window of the app
+// (the tray island, the on-screen button), inside which a click is not a click away.
+class OwnWindows {
+  public:
+    virtual ~OwnWindows() = default;
+    // Whether the settings window shows.
+    virtual bool settingsShown() const = 0;
+    // Whether `point` (root window pixels) lies inside any visible window of the app.
+    virtual bool contains(Point point) const = 0;
+    // Puts the settings window behind every other window.
+    virtual void sendBack() = 0;
+    // An announcement on the settings window when it exists.
+    virtual void announce(const std::string& text) = 0;
+    // The windows' look: dark, light, or the desktop's colour scheme (none).
+    virtual void applyAppearance(std::optional<bool> dark) = 0;
+};
 
 }  // namespace ovra

@@ -1,8 +1,9 @@
 #include "app/controller/DesktopController.h"
 
 #include <QApplication>
-#include <filesystem>
-#include <fstream>
+#include <QCursor>
+#include <QScreen>
+#include <QWidget>
 #include <iostream>
 
 #include "app/controller/AccessibilityWorkerThread.h"
@@ -11,12 +12,19 @@
 #include "app/controller/QtOverlayHost.h"
 #include "app/controller/SupervisorDecisions.h"
 #include "app/controller/X11TargetWorkspace.h"
+#include "app/maintenance/Updater.h"
 #include "app/model/StandardServices.h"
+#include "app/overlay/OverlayPanel.h"
 #include "platform/atspi/AtspiBackend.h"
+#include "platform/clickaway/ClickAwayMonitor.h"
+#include "platform/desktopsettings/GSettingsStore.h"
+#include "platform/desktopstatus/AppearanceSource.h"
+#include "platform/desktopstatus/ScreenReaderStatus.h"
 #include "platform/hotkeys/HotkeyEventPump.h"
 #include "platform/hotkeys/X11HotkeyGrabber.h"
 #include "platform/input/XTestInputSynthesizer.h"
 #include "platform/keyboard/KeyboardWatcher.h"
+#include "platform/magnifier/GnomeMagnifier.h"
 #include "platform/qt/MainThread.h"
 #include "platform/speech/DBusSpeechNotice.h"
 #include "platform/speech/SpeechDispatcherEngine.h"
@@ -29,29 +37,85 @@ void logLine(const std::string& line) {
     std::cerr << "murmlark-ovra: " << line << std::endl;
 }
 
-}  // namespace
+// A widget's frame in root window pixels.
+Rect nativeFrame(const QWidget& widget) {
+    const QRect frame = widget.frameGeometry();
+    const QScreen* screen = widget.screen();
+    if (screen == nullptr) {
+        return Rect(frame.x(), frame.y(), frame.width(), frame.height());
+    }
+    const Rect origin = OverlayPanel::nativeFrame(*screen);
+    const QRect logical = screen->geometry();
+    const double ratio = screen->devicePixelRatio();
+    return Rect(origin.minX() + (frame.x() - logical.x()) * ratio,
+                origin.minY() + (frame.y() - logical.y()) * ratio, frame.width() * ratio,
+                frame.height() * ratio);
+}
 
-bool screenReaderRunning() {
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
-        const std::string name = entry.path().filename().string();
-        if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos) {
-            continue;
+// The app's own windows on this desktop. The settings window belongs to the settings
+// subsystem; until it exists there is none.
+class QtOwnWindows final : public OwnWindows {
+  public:
+    explicit QtOwnWindows(desktopstatus::AppearanceSource& appearance) : appearance_(appearance) {}
+
+    std::function<QWidget*()> settingsWindow;
+    std::function<void(const std::string&)> announcer;
+    std::function<void()> lookChanged;
+
+    bool settingsShown() const override {
+        QWidget* window = settingsWindow ? settingsWindow() : nullptr;
+        return window != nullptr && window->isVisible();
+    }
+    bool contains(Point point) const override {
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (window->isVisible() && nativeFrame(*window).contains(point)) {
+                return true;
+            }
         }
-        std::ifstream comm(entry.path() / "comm");
-        std::string command;
-        if (std::getline(comm, command) && command == "orca") {
-            return true;
+        return false;
+    }
+    void sendBack() override {
+        if (QWidget* window = settingsWindow ? settingsWindow() : nullptr) {
+            window->lower();
         }
     }
-    return false;
-}
+    void announce(const std::string& text) override {
+        if (announcer) {
+            announcer(text);
+        }
+    }
+    void applyAppearance(std::optional<bool> dark) override {
+        chosen_ = dark;
+        const bool now = this->dark();
+        if (now != shown_) {
+            shown_ = now;
+            if (lookChanged) {
+                lookChanged();
+            }
+        }
+    }
+    // The desktop's scheme changed: followed while the setting says "system".
+    void desktopChanged() {
+        if (!chosen_) {
+            applyAppearance(std::nullopt);
+        }
+    }
+    bool dark() const { return chosen_ ? *chosen_ : appearance_.prefersDark().value_or(false); }
+
+  private:
+    desktopstatus::AppearanceSource& appearance_;
+    std::optional<bool> chosen_;
+    bool shown_ = false;
+};
+
+}  // namespace
 
 struct DesktopController::Parts {
     explicit Parts(Settings s) : settings(s) {}
 
     Settings settings;
     Options options;
+    desktop::GSettingsStore desktopSettings;
     atspi::AtspiBackend backend;
     std::unique_ptr<input::XTestInputSynthesizer> input;
     std::unique_ptr<AccessibilityWorkerThread> worker;
@@ -64,10 +128,15 @@ struct DesktopController::Parts {
     std::unique_ptr<keyboard::KeyboardWatcher> keyboard;
     PointerIntent pointer;
     std::unique_ptr<X11TargetWorkspace> workspace;
+    magnifier::GnomeMagnifier magnifier{desktopSettings};
+    desktopstatus::AppearanceSource appearance{desktopSettings};
+    QtOwnWindows windows{appearance};
     std::unique_ptr<AppController> controller;
     std::unique_ptr<hotkeys::X11HotkeyGrabber> grabber;
     std::unique_ptr<hotkeys::HotkeyEventPump> pump;
-    std::unique_ptr<HotkeyManager> hotkeys;
+    std::unique_ptr<clickaway::ClickAwayMonitor> clicks;
+    std::unique_ptr<WorkerThread> updateWorker;
+    std::unique_ptr<Updater> updater;
 };
 
 Result<std::unique_ptr<DesktopController>> DesktopController::open(Settings settings,
@@ -89,8 +158,10 @@ Result<std::unique_ptr<DesktopController>> DesktopController::open(Settings sett
     }
     p.options = options;
     p.input = std::move(input).value();
+    desktop::DesktopSettings& desktopSettings = p.desktopSettings;
     p.worker = std::make_unique<AccessibilityWorkerThread>(AccessibilityWorkerThread::Services{
-        p.backend, *p.input, ax::systemClock(), postToMainThread});
+        p.backend, *p.input, ax::systemClock(), postToMainThread,
+        [&desktopSettings] { return magnifier::GnomeMagnifier::switchedOn(desktopSettings); }});
 
     Preferences& prefs = settings.prefs;
     std::optional<std::string> engineBase;
@@ -128,7 +199,7 @@ Result<std::unique_ptr<DesktopController>> DesktopController::open(Settings sett
         [] { QApplication::beep(); },
         logLine,
         [](const std::string& line) { std::cout << line << std::endl; },
-        screenReaderRunning,
+        desktopstatus::screenReaderRunning,
     };
     const bool trusted = !options.pretendUntrusted && p.backend.isProcessTrusted();
     p.controller = std::make_unique<AppController>(std::move(services), trusted);
@@ -143,10 +214,6 @@ Result<std::unique_ptr<DesktopController>> DesktopController::open(Settings sett
     if (grabber) {
         p.grabber = std::move(grabber).value();
         p.pump = std::make_unique<hotkeys::HotkeyEventPump>(*p.grabber);
-        p.hotkeys = std::make_unique<HotkeyManager>(
-            *p.grabber,
-            [&p] { return p.keyboard ? p.keyboard->layout().slashKeyCode() : std::uint16_t{44}; },
-            [controller] { controller->toggle(); });
     } else {
         logLine("no global hotkey: " + grabber.error());
     }
@@ -157,21 +224,75 @@ DesktopController::DesktopController(std::unique_ptr<Parts> parts) : parts_(std:
 
 DesktopController::~DesktopController() = default;
 
+void DesktopController::start(StartOptions options) {
+    Parts& p = *parts_;
+    p.windows.settingsWindow = [] { return static_cast<QWidget*>(nullptr); };
+    p.appearance.onChange([&p] { p.windows.desktopChanged(); });
+
+    Updater::Config update = Updater::standardConfig();
+    update.scheduler = &p.settings.scheduler;
+    update.defaults = &p.settings.defaults;
+    p.updateWorker = std::make_unique<WorkerThread>(postToMainThread);
+    update.offload = std::shared_ptr<Offload>(p.updateWorker.get(), [](Offload*) {});
+    update.now = [] {
+        return std::chrono::time_point_cast<OvraUpdates::Date::duration>(
+            std::chrono::system_clock::now());
+    };
+    update.banner = [&p](const std::string& text, bool problem) {
+        p.controller->dashboard().showMessage(text, problem);
+    };
+    update.announce = [&p](const std::string& text) { p.windows.announce(text); };
+    update.overlayVisible = [&p] { return p.controller->overlayVisible(); };
+    update.appActive = [] { return QApplication::activeWindow() != nullptr; };
+    update.windowOpen = [&p] { return p.windows.settingsShown(); };
+    update.showGeneralSettings = [&p] { p.options.showDashboard(OvraPane::general); };
+    update.quit = options.quit ? options.quit : [] { QApplication::quit(); };
+    update.log = [](const std::string& line) { logLine("updater: " + line); };
+    p.updater = std::make_unique<Updater>(std::move(update));
+
+    AppController::Startup startup;
+    startup.hotkeys = p.grabber.get();
+    startup.slashKeyCode = [&p] {
+        return p.keyboard ? p.keyboard->layout().slashKeyCode() : std::uint16_t{44};
+    };
+    startup.magnifier = &p.magnifier;
+    startup.windows = &p.windows;
+    startup.startUpdater = [&p] { p.updater->start(); };
+    startup.installHome = std::move(options.installHome);
+    startup.watchLayout = [&p](std::function<void()> changed) {
+        if (p.keyboard) {
+            QObject::connect(p.keyboard.get(), &keyboard::KeyboardWatcher::layoutChanged,
+                             p.keyboard.get(), std::move(changed));
+        }
+    };
+    startup.watchClicks = [&p](std::function<void(Point)> pressed) {
+        auto monitor = clickaway::ClickAwayMonitor::open(std::move(pressed));
+        if (monitor) {
+            p.clicks = std::move(monitor).value();
+        } else {
+            logLine("clicks away from the app's windows are not seen: " + monitor.error());
+        }
+    };
+    startup.otherAppActivated = std::move(options.otherAppActivated);
+    startup.showDashboard = !options.noDashboard;
+    startup.pretendUntrusted = p.options.pretendUntrusted;
+    p.controller->start(std::move(startup));
+}
+
 AppController& DesktopController::controller() {
     return *parts_->controller;
 }
 
-std::optional<std::string> DesktopController::registerHotkey() {
-    if (!parts_->hotkeys) {
-        hotkeyError_ = "global hotkeys are not available";
-    } else {
-        const HotkeyPreset preset = parts_->settings.prefs.hotkey();
-        hotkeyError_.reset();
-        if (!parts_->hotkeys->registerKey(preset.keyCode, preset.modifiers)) {
-            hotkeyError_ = preset.label + " is used by another app.";
-        }
-    }
-    return hotkeyError_;
+std::optional<std::string> DesktopController::hotkeyNotice() const {
+    return parts_->controller->hotkeyNotice();
+}
+
+std::optional<std::string> DesktopController::hotkeyError() const {
+    return parts_->controller->hotkeyError();
+}
+
+bool DesktopController::dark() const {
+    return parts_->windows.dark();
 }
 
 bool DesktopController::overlayVisible() const {

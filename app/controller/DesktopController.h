@@ -1,9 +1,10 @@
 #pragma once
 
 // The controller over this desktop's own services: the accessibility bus read on its worker
-// thread, XTest for clicks, the window manager for the target window, the model supervisor, the
-// app's voice, the overlay panel, and the main hotkey that toggles the overlay. It is what the
-// app shell asks of the request controller. Made on the main thread once a QApplication exists.
+// thread, XTest for clicks and wheel turns, the window manager for the target window, the model
+// supervisor, the app's voice, the overlay panel, the global hotkeys, the magnifier, clicks
+// anywhere on the desktop, the colour scheme and the updater. It is what the app shell asks of
+// the request controller. Made on the main thread once a QApplication exists.
 
 #include <functional>
 #include <memory>
@@ -42,21 +43,29 @@ class DesktopController final : public ShellController {
     DesktopController(const DesktopController&) = delete;
     DesktopController& operator=(const DesktopController&) = delete;
 
+    // What start-up takes from the app shell.
+    struct StartOptions {
+        bool noDashboard = false;
+        std::function<void()> installHome;        // the tray item and its island
+        std::function<void()> otherAppActivated;  // the island closes
+        std::function<void()> quit;               // the updater's quit after an install
+    };
+    // Once, when the app has launched (see AppController::start).
+    void start(StartOptions options);
+
     AppController& controller();
-    // Grabs the main hotkey of the preferences; the error says why it could not be grabbed.
-    std::optional<std::string> registerHotkey();
 
     // What the shell asks.
     void trigger() override { controller().trigger(); }
-    void birdSimplify() override { controller().toggle(); }
-    void ovraButtonPressed() override { controller().toggle(); }
+    void birdSimplify() override { controller().birdSimplify(); }
+    void ovraButtonPressed() override { controller().ovraButtonPressed(); }
     void dismiss() override { controller().dismiss(); }
     bool overlayVisible() const override;
     void showDashboard(OvraPane pane) override;
     std::optional<std::string> targetAppName() const override;
     bool trusted() const override;
-    std::optional<std::string> hotkeyNotice() const override { return std::nullopt; }
-    std::optional<std::string> hotkeyError() const override { return hotkeyError_; }
+    std::optional<std::string> hotkeyNotice() const override;
+    std::optional<std::string> hotkeyError() const override;
     std::string modelStatusLabel() const override;
     std::string modelStatusDetail() const override;
     void stopModel() override;
@@ -67,14 +76,13 @@ class DesktopController final : public ShellController {
     atspi::AtspiBackend& backend();
     AccessibilityWorkerThread& worker();
 
+    // Whether the app's windows look dark: the appearance setting, else the desktop's scheme.
+    bool dark() const;
+
   private:
     struct Parts;
     explicit DesktopController(std::unique_ptr<Parts> parts);
     std::unique_ptr<Parts> parts_;
-    std::optional<std::string> hotkeyError_;
 };
-
-// Whether a screen reader runs (a process named "orca").
-bool screenReaderRunning();
 
 }  // namespace ovra

@@ -59,6 +59,29 @@ void QtOverlayHost::announce(std::string_view text) {
     announcer_.announce(text, announcer::AnnouncementPriority::high);
 }
 
+void QtOverlayHost::sendEditCommand(EditCommand command) {
+    switch (command) {
+        case EditCommand::paste:
+            panel_.sendEditAction(EditAction::paste);
+            break;
+        case EditCommand::copy:
+            panel_.sendEditAction(EditAction::copy);
+            break;
+        case EditCommand::cut:
+            panel_.sendEditAction(EditAction::cut);
+            break;
+        case EditCommand::selectAll:
+            panel_.sendEditAction(EditAction::selectAll);
+            break;
+        case EditCommand::undo:
+            panel_.sendEditAction(EditAction::undo);
+            break;
+        case EditCommand::redo:
+            panel_.sendEditAction(EditAction::redo);
+            break;
+    }
+}
+
 OverlayHostFactory qtOverlayHostFactory(Scheduler& scheduler, PointerIntent& pointer,
                                         QtOverlayHost::Options options) {
     return [&scheduler, &pointer, options](OverlayModel& model, OverlayCallbacks callbacks) {

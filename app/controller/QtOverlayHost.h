@@ -31,6 +31,9 @@ class QtOverlayHost final : public OverlayHost {
     void setKeyHandler(KeyHandler handler) override;
     void setInputTransparent(bool transparent) override { panel_.setInputTransparent(transparent); }
     void announce(std::string_view text) override;
+    void focusContent() override { panel_.focusContent(); }
+    void sendEditCommand(EditCommand command) override;
+    void refreshBackdrop() override { panel_.refreshBackdrop(); }
 
     OverlayPanel& panel() { return panel_; }
 

@@ -18,6 +18,10 @@ class SupervisorDecisions final : public DecisionModel {
     void decide(const WindowSnapshot& snapshot,
                 std::function<void(std::optional<FocusPlanner::Decisions>)> done) override;
     void recoverLostWorker() override { supervisor_.recoverLostWorker(); }
+    void start(const std::string& directory, const std::string& model) override {
+        supervisor_.start(directory, model);
+    }
+    void stop() override { supervisor_.stop(); }
 
   private:
     ModelSupervisor& supervisor_;

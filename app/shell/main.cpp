@@ -190,18 +190,26 @@ int runApp(int argc, char** argv, const LaunchPlan& plan) {
         return finish(1);
     }
     DesktopController& controller = *opened.value();
-    if (auto problem = controller.registerHotkey()) {
-        logLine(*problem);
-    } else {
-        logLine(settings->preferences().hotkey().label + " opens the overlay");
-    }
     ShellApp shell(
         controller, scheduler,
         {plan, [&settings, selfTest] { return selfTest || settings->flush(); }, logLine});
     if (instance) {
         instance->setShowHome([&shell] { shell.showHome(); });
     }
-    shell.start();
+    // The controller installs the tray item (the shell's start, which also schedules the
+    // flags) among everything else it starts.
+    controller.start({.noDashboard = plan.noDashboard,
+                      .installHome = [&shell] { shell.start(); },
+                      .otherAppActivated = [&shell] { shell.otherAppActivated(); },
+                      .quit = [&shell] { shell.quit(); }});
+    if (auto notice = controller.hotkeyNotice()) {
+        logLine(*notice);
+    }
+    if (auto problem = controller.hotkeyError()) {
+        logLine(*problem);
+    } else {
+        logLine(settings->preferences().hotkey().label + " opens the overlay");
+    }
 
     // The on-screen button (shown when "showBubble" is on): a click is the button's press.
     Preferences& prefs = settings->preferences();

@@ -177,7 +177,13 @@ Desk* desk() {
                                                 AppSettings::standardErrorReport());
     auto desktop = DesktopController::open(
         {d->settings->preferences(), d->settings->defaults(), d->scheduler}, {});
-    if (!ready || !keyboard || !desktop || desktop.value()->registerHotkey()) {
+    if (!ready || !keyboard || !desktop) {
+        return nullptr;
+    }
+    // The built-in rules, as before the model ever loads: nothing is fetched.
+    d->settings->preferences().setUseModel(false);
+    desktop.value()->start({.noDashboard = true});
+    if (desktop.value()->hotkeyError()) {
         return nullptr;
     }
     d->keyboard = std::move(keyboard).value();

@@ -1,0 +1,337 @@
+// Start-up: everything the controller installs once the app has launched, the hotkeys with the
+// main hotkey's fallbacks, the permission poll, the app's own windows (click-away, the other
+// app in front, their look) and the one-time tips of the tray bird and the on-screen button.
+
+#include <array>
+
+#include "app/controller/AppController.h"
+#include "core/OvraText.h"
+
+namespace ovra {
+
+namespace {
+
+// Debounces of the overlay's changes: the magnifier follows once the selection rests, and the
+// number of matches is said once the typing pauses.
+constexpr double kZoomDelay = 0.04;
+constexpr double kMatchesDelay = 0.6;
+constexpr double kTrustPollInterval = 1.0;
+// Tried in this order when the main hotkey of the settings is taken and the user did not pick
+// it.
+constexpr std::array<const char*, 3> kFallbackHotkeys{"opt-space", "ctrl-opt-f", "f13"};
+
+std::string modelID(VornModel model) {
+    return model == VornModel::multilingual ? "murmlark-ovra/multi" : "murmlark-ovra/en";
+}
+
+}  // namespace
+
+void AppController::start(Startup startup) {
+    if (started_) {
+        return;
+    }
+    started_ = true;
+    startup_ = std::move(startup);
+    if (startup_.startUpdater) {
+        startup_.startUpdater();
+    }
+    seenQuery_ = overlay_.query();
+    overlayWatch_ = overlay_.subscribe([this](OverlayField field) { overlayChanging(field); });
+    if (startup_.installHome) {
+        startup_.installHome();
+    }
+    if (auto front = services_.workspace.frontmost();
+        front && front->pid != services_.workspace.ownPid()) {
+        lastExternalApp_ = *front;
+    }
+    if (startup_.installBubble) {
+        const std::weak_ptr<int> alive = alive_;
+        startup_.installBubble(
+            [this, alive](const Rect& button) -> std::optional<Point> {
+                if (alive.expired() || !startup_.menuBarLanding) {
+                    return std::nullopt;
+                }
+                return startup_.menuBarLanding(button);
+            },
+            [this, alive] {
+                if (!alive.expired()) {
+                    ovraButtonPressed();
+                }
+            });
+    }
+    seenPane_ = dashboard_.pane();
+    seenFeature_ = dashboard_.feature();
+    dashboardWatch_ =
+        dashboard_.onChange([this](DashboardField field) { dashboardChanged(field); });
+    prefsWatch_ =
+        services_.prefs.onChange([this](Preference preference) { preferenceChanged(preference); });
+    if (startup_.hotkeys) {
+        hotkey_ = std::make_unique<HotkeyManager>(*startup_.hotkeys, startup_.slashKeyCode,
+                                                  [this] { toggle(); });
+    }
+    registerHotkey();
+    registerFindHotkey();
+    if (startup_.watchLayout) {
+        startup_.watchLayout([this, alive = std::weak_ptr<int>(alive_)] {
+            if (!alive.expired()) {
+                registerFindHotkey();
+            }
+        });
+    }
+    if (services_.prefs.useModel()) {
+        startModel();
+    }
+    pollTrust(false);
+    if (startup_.showDashboard) {
+        later(0, [this] {
+            if (services_.showDashboard) {
+                services_.showDashboard(OvraPane::home);
+            }
+        });
+    }
+    if (startup_.watchClicks) {
+        startup_.watchClicks([this, alive = std::weak_ptr<int>(alive_)](Point at) {
+            if (!alive.expired()) {
+                clickedAt(at);
+            }
+        });
+    }
+    applyAppearance();
+    trustTimer_ = every(kTrustPollInterval, [this] { pollTrust(true); });
+}
+
+void AppController::notifyState() {
+    if (stateChanged_) {
+        stateChanged_();
+    }
+}
+
+bool AppController::defaultsFlag(const char* key) const {
+    const std::optional<Json> value = services_.prefs.defaults().object(key);
+    return value && value->is_boolean() && value->get<bool>();
+}
+
+void AppController::overlayChanging(OverlayField field) {
+    // Told before the write: the new value is read on the next turn.
+    services_.scheduler.cancel(zoomWork_);
+    zoomWork_ = later(kZoomDelay, [this] {
+        zoomWork_ = 0;
+        followWithZoom();
+    });
+    if (field == OverlayField::query && queryCheck_ == 0) {
+        queryCheck_ = later(0, [this] {
+            queryCheck_ = 0;
+            queryMaybeChanged();
+        });
+    }
+}
+
+void AppController::queryMaybeChanged() {
+    if (overlay_.query() == seenQuery_) {
+        return;
+    }
+    seenQuery_ = overlay_.query();
+    services_.scheduler.cancel(matchesWork_);
+    matchesWork_ = later(kMatchesDelay, [this] {
+        matchesWork_ = 0;
+        announceMatches();
+    });
+}
+
+void AppController::dashboardChanged(DashboardField field) {
+    // Another pane or feature silences an instruction being read aloud.
+    bool moved = false;
+    if (field == DashboardField::pane && dashboard_.pane() != seenPane_) {
+        seenPane_ = dashboard_.pane();
+        moved = true;
+    } else if (field == DashboardField::feature && dashboard_.feature() != seenFeature_) {
+        seenFeature_ = dashboard_.feature();
+        moved = true;
+    }
+    if (moved) {
+        later(0, [this] { stopReading(); });
+    }
+}
+
+void AppController::preferenceChanged(Preference preference) {
+    switch (preference) {
+        case Preference::showBubble:
+        case Preference::bubblePlace:
+        case Preference::bubbleSize:
+        case Preference::flightTrail:
+            later(0, [this] {
+                if (startup_.refreshBubble) {
+                    startup_.refreshBubble();
+                }
+            });
+            break;
+        case Preference::hotkeyID:
+            // The controller's own fallback write is not the user's pick.
+            if (!suppressHotkeyChoice_) {
+                services_.prefs.defaults().set("hotkeyChosen", true);
+                later(0, [this] { registerHotkey(); });
+            }
+            break;
+        case Preference::model:
+            later(0, [this] {
+                services_.model.stop();
+                startModel();
+            });
+            break;
+        case Preference::findShortcut:
+            later(0, [this] { registerFindHotkey(); });
+            break;
+        case Preference::appearance:
+            later(0, [this] { applyAppearance(); });
+            break;
+        default:
+            break;
+    }
+}
+
+void AppController::startModel() {
+    const Preferences& prefs = services_.prefs;
+    services_.model.start(prefs.workerDirectory(), modelID(prefs.model()));
+}
+
+void AppController::registerHotkey() {
+    hotkeyNotice_.reset();
+    const HotkeyPreset preset = services_.prefs.hotkey();
+    if (!hotkey_) {
+        hotkeyError_ = OvraText::t("Global shortcuts are not available on this desktop.");
+        notifyState();
+        return;
+    }
+    const std::string taken = OvraText::f(
+        "%@ is used by another app. Pick another shortcut in Settings.", {preset.label});
+    if (hotkey_->registerKey(preset.keyCode, preset.modifiers)) {
+        hotkeyError_.reset();
+    } else if (defaultsFlag("hotkeyChosen")) {
+        // The user picked this shortcut: it is not swapped behind their back.
+        hotkeyError_ = taken;
+    } else {
+        hotkeyError_ = taken;
+        for (const char* id : kFallbackHotkeys) {
+            const std::optional<HotkeyPreset> fallback = HotkeyPreset::withID(id);
+            if (!fallback || fallback->id == preset.id ||
+                !hotkey_->registerKey(fallback->keyCode, fallback->modifiers)) {
+                continue;
+            }
+            suppressHotkeyChoice_ = true;
+            services_.prefs.setHotkeyID(fallback->id);
+            services_.prefs.defaults().set("hotkey", fallback->id);
+            suppressHotkeyChoice_ = false;
+            hotkeyError_.reset();
+            hotkeyNotice_ = OvraText::f(
+                "%@ is used by another app, so Ovra uses %@. You can change it in Settings.",
+                {preset.label, fallback->label});
+            break;
+        }
+    }
+    notifyState();
+}
+
+void AppController::registerFindHotkey() {
+    if (!hotkey_) {
+        return;
+    }
+    hotkey_->unregister(HotkeyManager::Slot::find);
+    findHotkeyError_.reset();
+    if (services_.prefs.findShortcut() &&
+        !hotkey_->registerFind([this] { findShortcutPressed(); })) {
+        findHotkeyError_ = OvraText::t("Super Shift / is used by another app.");
+    }
+    notifyState();
+}
+
+void AppController::pollTrust(bool announceGrant) {
+    // One question at a time: a busy accessibility bus is asked again at a later tick.
+    if (trustAsked_) {
+        return;
+    }
+    trustAsked_ = true;
+    services_.reader.checkTrust(
+        [this, alive = std::weak_ptr<int>(alive_), announceGrant](bool trusted) {
+            if (alive.expired()) {
+                return;
+            }
+            trustAsked_ = false;
+            trusted = trusted && !startup_.pretendUntrusted;
+            if (trusted == trusted_) {
+                return;
+            }
+            trusted_ = trusted;
+            notifyState();
+            if (trusted && announceGrant) {
+                permissionGranted();
+            }
+        });
+}
+
+void AppController::permissionGranted() {
+    const std::string text =
+        OvraText::f("Accessibility access is on. You're ready: press %@ in any app.",
+                    {services_.prefs.hotkey().label});
+    dashboard_.showPermissionNote(text);
+    if (services_.showDashboard) {
+        services_.showDashboard(OvraPane::home);
+    }
+    if (startup_.windows) {
+        startup_.windows->announce(text);
+    }
+}
+
+void AppController::clickedAt(Point point) {
+    OwnWindows* windows = startup_.windows;
+    // A click inside any window of the app (the tray island, the on-screen button) keeps the
+    // settings window where it is; a click anywhere else sends it behind the app clicked into.
+    if (!windows || !windows->settingsShown() || windows->contains(point)) {
+        return;
+    }
+    windows->sendBack();
+}
+
+void AppController::settingsWindowClosed() {
+    dashboard_.setBanner(std::nullopt);
+    stopReading();
+}
+
+void AppController::applyAppearance() {
+    if (!startup_.windows) {
+        return;
+    }
+    switch (services_.prefs.appearance()) {
+        case OvraAppearance::system:
+            startup_.windows->applyAppearance(std::nullopt);
+            break;
+        case OvraAppearance::light:
+            startup_.windows->applyAppearance(false);
+            break;
+        case OvraAppearance::dark:
+            startup_.windows->applyAppearance(true);
+            break;
+    }
+}
+
+void AppController::ovraButtonPressed() {
+    if (!defaultsFlag("ovraButtonTipShown") && trusted_ && !overlayVisible()) {
+        if (services_.prefs.flightTrail() && startup_.flyBubble) {
+            startup_.flyBubble();
+        }
+        pendingTip_ = Tip{
+            OvraText::t("Tip: click the bird in the system tray for Settings."),
+            [&defaults = services_.prefs.defaults()] { defaults.set("ovraButtonTipShown", true); }};
+    }
+    toggle();
+}
+
+void AppController::birdSimplify() {
+    if (!overlayVisible() && trusted_ && !defaultsFlag("birdHintShown")) {
+        pendingTip_ =
+            Tip{OvraText::t("Tip: right-click the bird in the system tray for Settings."),
+                [&defaults = services_.prefs.defaults()] { defaults.set("birdHintShown", true); }};
+    }
+    toggle();
+}
+
+}  // namespace ovra

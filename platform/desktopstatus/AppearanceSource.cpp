@@ -1,0 +1,93 @@
+#include "platform/desktopstatus/AppearanceSource.h"
+
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVariant>
+
+namespace ovra::desktopstatus {
+
+namespace {
+
+const QString kPortal = QStringLiteral("org.freedesktop.portal.Desktop");
+const QString kPortalPath = QStringLiteral("/org/freedesktop/portal/desktop");
+const QString kSettings = QStringLiteral("org.freedesktop.portal.Settings");
+const QString kNamespace = QStringLiteral("org.freedesktop.appearance");
+const QString kKey = QStringLiteral("color-scheme");
+
+// The portal wraps the value in one or two variants depending on its version.
+QVariant unwrapped(QVariant value) {
+    for (int depth = 0; depth < 3 && value.canConvert<QDBusVariant>() &&
+                        value.userType() == qMetaTypeId<QDBusVariant>();
+         ++depth) {
+        value = value.value<QDBusVariant>().variant();
+    }
+    return value;
+}
+
+std::optional<unsigned> portalScheme() {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        return std::nullopt;
+    }
+    QDBusMessage read =
+        QDBusMessage::createMethodCall(kPortal, kPortalPath, kSettings, QStringLiteral("Read"));
+    read << kNamespace << kKey;
+    read.setAutoStartService(false);
+    const QDBusMessage reply = bus.call(read, QDBus::Block, 250);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
+        return std::nullopt;
+    }
+    const QVariant value = unwrapped(reply.arguments().front());
+    if (value.typeId() != QMetaType::UInt) {
+        return std::nullopt;
+    }
+    return value.toUInt();
+}
+
+}  // namespace
+
+AppearanceSource::AppearanceSource(desktop::DesktopSettings& settings, QObject* parent)
+    : QObject(parent), settings_(settings) {
+    QDBusConnection::sessionBus().connect(QString(), kPortalPath, kSettings,
+                                          QStringLiteral("SettingChanged"), this,
+                                          SLOT(settingChanged(QString, QString, QDBusVariant)));
+}
+
+AppearanceSource::~AppearanceSource() = default;
+
+std::optional<bool> AppearanceSource::fromPortal(std::optional<unsigned> value) {
+    if (value == 1U) {
+        return true;
+    }
+    if (value == 2U) {
+        return false;
+    }
+    return std::nullopt;
+}
+
+std::optional<bool> AppearanceSource::fromGnome(const std::optional<std::string>& value) {
+    if (value == "prefer-dark") {
+        return true;
+    }
+    if (value == "prefer-light") {
+        return false;
+    }
+    return std::nullopt;
+}
+
+std::optional<bool> AppearanceSource::prefersDark() {
+    if (const auto portal = fromPortal(portalScheme())) {
+        return portal;
+    }
+    return fromGnome(settings_.text("org.gnome.desktop.interface", "color-scheme"));
+}
+
+void AppearanceSource::settingChanged(const QString& space, const QString& key,
+                                      const QDBusVariant&) {
+    if (space == kNamespace && key == kKey && changed_) {
+        changed_();
+    }
+}
+
+}  // namespace ovra::desktopstatus

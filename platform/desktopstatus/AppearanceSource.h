@@ -1,0 +1,44 @@
+#pragma once
+
+// The desktop's colour scheme: the XDG settings portal's org.freedesktop.appearance
+// "color-scheme" (1 prefers dark, 2 prefers light), else GNOME's "color-scheme" setting; and the
+// portal's change signal. Main thread only; a portal that does not answer within a quarter of a
+// second counts as absent.
+
+#include <QDBusVariant>
+#include <QObject>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "platform/desktopsettings/DesktopSettings.h"
+
+namespace ovra::desktopstatus {
+
+class AppearanceSource final : public QObject {
+    Q_OBJECT
+
+  public:
+    // `settings` must outlive the source.
+    explicit AppearanceSource(desktop::DesktopSettings& settings, QObject* parent = nullptr);
+    ~AppearanceSource() override;
+
+    // True for a dark scheme, false for a light one, none when the desktop states neither.
+    std::optional<bool> prefersDark();
+    // Called on the main thread when the portal reports another colour scheme.
+    void onChange(std::function<void()> changed) { changed_ = std::move(changed); }
+
+    // The portal's value read as a preference: 1 dark, 2 light, anything else none.
+    static std::optional<bool> fromPortal(std::optional<unsigned> value);
+    // GNOME's value: "prefer-dark" dark, "prefer-light" light, anything else none.
+    static std::optional<bool> fromGnome(const std::optional<std::string>& value);
+
+  private Q_SLOTS:
+    void settingChanged(const QString& space, const QString& key, const QDBusVariant& value);
+
+  private:
+    desktop::DesktopSettings& settings_;
+    std::function<void()> changed_;
+};
+
+}  // namespace ovra::desktopstatus
