@@ -118,7 +118,12 @@ void AppController::startScan() {
 }
 
 void AppController::scheduleScanStep() {
-    scanTimer_ = every(scanInterval(), [this] { scanTick(); });
+    // The first step, then one every interval.
+    scanTimer_ = 0;
+    scanTick();
+    if (overlay_.scanning()) {
+        scanTimer_ = every(scanInterval(), [this] { scanTick(); });
+    }
 }
 
 void AppController::scanTick() {

@@ -131,9 +131,10 @@ struct DesktopController::Parts {
     magnifier::GnomeMagnifier magnifier{desktopSettings};
     desktopstatus::AppearanceSource appearance{desktopSettings};
     QtOwnWindows windows{appearance};
-    std::unique_ptr<AppController> controller;
+    // Before the controller, whose hotkey manager lets go of the grabber when it ends.
     std::unique_ptr<hotkeys::X11HotkeyGrabber> grabber;
     std::unique_ptr<hotkeys::HotkeyEventPump> pump;
+    std::unique_ptr<AppController> controller;
     std::unique_ptr<clickaway::ClickAwayMonitor> clicks;
     std::unique_ptr<WorkerThread> updateWorker;
     std::unique_ptr<Updater> updater;

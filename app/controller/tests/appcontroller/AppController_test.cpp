@@ -1,7 +1,8 @@
 // The request controller over fake services and the manual scheduler: requests that finish out
 // of order, the app's own window in front, empty windows, reading budgets, the model's paths,
-// every key of the overlay, the second press of risky controls, the press after the close, and
-// the press routes.
+// every key of the overlay, the second press of risky controls, the press after the close, the
+// press routes; scrolling, find and auto-scan; every sentence the overlay says, corrections and
+// the magnifier; start-up, the hotkey fallbacks, the permission poll and the click away.
 
 #include "app/controller/AppController.h"
 
@@ -166,7 +167,7 @@ class AppControllerTest : public ::testing::Test {
                                         [this] { ++beeps_; },
                                         [this](const std::string& line) { log_.push_back(line); },
                                         {},
-                                        [] { return false; }},
+                                        [this] { return screenReader_; }},
                 true);
         }
         return *controller_;
@@ -204,6 +205,7 @@ class AppControllerTest : public ::testing::Test {
     FocusVoice voice_{{engine_, notice_, [](std::function<void()>) {}, {}, "en"}};
     std::vector<std::string> announced_, log_;
     std::vector<OvraPane> dashboards_;
+    bool screenReader_ = false;
     int beeps_ = 0;
     OverlayCallbacks callbacks_;
     FakeOverlay* overlay_ = nullptr;
@@ -461,6 +463,192 @@ TEST_F(AppControllerTest, ThePressRunsAfterTheCloseWhileTheOverlayLetsInputThrou
     scheduler_.advance(0.2);
     EXPECT_FALSE(overlay_->shown);
     EXPECT_THAT(workspace_.activated, ElementsAre("A", "A"));
+}
+
+WindowSnapshot scrolling(WindowSnapshot s, double top) {
+    s.scroll.emplace();
+    s.scroll->signals.visible = Rect(0, 0, 800, 600);
+    s.scroll->signals.document = Rect(0, top, 800, 1200);
+    return s;
+}
+
+TEST_F(AppControllerTest, ThreeScrollsBringOneReReadAfterTheLast) {
+    open({"Save", "Cancel"});
+    for (int i = 0; i < 3; ++i) {
+        press(key(38, "j"));
+        EXPECT_TRUE(overlay_->transparent);  // the wheel turns reach the page
+        worker_.scrolls.back().second(Scroller::Method::wheel);
+        scheduler_.advance(0.2);
+    }
+    EXPECT_FALSE(overlay_->transparent);
+    EXPECT_TRUE(controller().overlay().stale());
+    press(kReturn);  // a press before the re-read beeps
+    EXPECT_EQ(beeps_, 1);
+    EXPECT_EQ(worker_.reads.size(), 1u);
+    scheduler_.advance(0.1);
+    ASSERT_EQ(worker_.reads.size(), 2u);  // 0.3 s after the third
+    EXPECT_EQ(log_.back(), "Ovra scroll: down, small, by scroll wheel");
+    finishRead(1, scrolling(window({"Next", "Back"}), -600));
+    EXPECT_FALSE(controller().overlay().stale());
+    EXPECT_EQ(overlay_->calls.back(), "backdrop");
+    EXPECT_EQ(announced_.back(), "Scrolled down. 2 choices. End of the page.");
+    // Nothing could be scrolled: a beep, and the page is not read again.
+    press(key(40, "k"));
+    worker_.scrolls.back().second(std::nullopt);
+    scheduler_.advance(1);
+    EXPECT_EQ(beeps_, 2);
+    EXPECT_EQ(worker_.reads.size(), 2u);
+    EXPECT_EQ(log_.back(), "Ovra scroll: up, small, by nothing");
+}
+
+TEST_F(AppControllerTest, FindOpensAndClosesAsTheMatrixSays) {
+    const auto items = [](int n) {
+        std::vector<std::string> out;
+        for (int i = 1; i <= n; ++i) {
+            out.push_back("Item " + std::to_string(i));
+        }
+        return out;
+    };
+    for (const bool sidebar : {false, true}) {
+        for (const bool cutOff : {false, true}) {
+            for (const bool scrolled : {false, true}) {
+                SCOPED_TRACE(::testing::Message() << sidebar << cutOff << scrolled);
+                prefs_.setSidebar(sidebar);
+                open(items(cutOff ? 24 : 9));
+                const std::size_t reads = worker_.reads.size();
+                press(key(3, "f"));
+                EXPECT_TRUE(controller().overlay().finding() && controller().overlay().sidebar());
+                EXPECT_EQ(worker_.reads.size(), reads + (cutOff ? 1 : 0));  // the widening
+                EXPECT_THAT(announced_.back(), ::testing::StartsWith("Find. Type or say part"));
+                const int focus = controller().overlay().findFocusRequest();
+                press(key(3, "f", false, false, true));  // again: the field takes the keys
+                EXPECT_EQ(controller().overlay().findFocusRequest(), focus + 1);
+                if (cutOff) {
+                    EXPECT_EQ(worker_.reads.back().request.maxCandidates, 150);
+                    finishRead(worker_.reads.size() - 1, window(items(40)));
+                    EXPECT_EQ(labels().size(), 40u);
+                }
+                if (scrolled) {
+                    press(key(121, "\uF72D"));
+                    worker_.scrolls.back().second(Scroller::Method::scrollBar);
+                    scheduler_.advance(0.3);
+                    finishRead(worker_.reads.size() - 1, window(items(30)));
+                }
+                const std::size_t before = worker_.reads.size();
+                press(kEscape);
+                EXPECT_FALSE(controller().overlay().finding());
+                EXPECT_EQ(controller().overlay().sidebar(), sidebar);
+                // Scrolled: read afresh; else the list shown before find.
+                EXPECT_EQ(worker_.reads.size(), before + (scrolled ? 1 : 0));
+                if (!scrolled) {
+                    EXPECT_EQ(controller().snapshot()->window.candidates.size(), cutOff ? 24u : 9u);
+                }
+                EXPECT_THAT(announced_.back(), ::testing::StartsWith("Find closed."));
+                EXPECT_EQ(overlay_->calls.back(), "focus");
+                controller().dismiss();
+                scheduler_.advance(1);
+            }
+        }
+    }
+}
+
+TEST_F(AppControllerTest, AStaleWideningIsDroppedAndKeptDecisionsMatchTheirControls) {
+    model_.ready = true;
+    prefs_.setMaxCandidates(2);
+    prefs_.setSidebar(false);
+    controller().trigger();
+    finishRead(0, window({"Save", "Weather"}));
+    ModelDecision advert;
+    advert.actionClassification = FocusCategory::distractionOrUpsell;
+    advert.classificationProbabilities = {{"distraction_or_upsell", 1.0}};
+    model_.asked[0](FocusPlanner::Decisions{{"c2", advert}});
+    const auto veiled = [this] {
+        std::vector<std::string> out;
+        for (const FocusItem& item : controller().overlay().phase().plan()->suppressed()) {
+            out.push_back(item.displayLabel);
+        }
+        return out;
+    };
+    ASSERT_THAT(veiled(), ElementsAre("Weather"));
+
+    // A scroll cancels the widening under way; its reading, arriving late, is dropped.
+    press(key(3, "f"));
+    ASSERT_EQ(worker_.reads.size(), 2u);
+    press(key(121, "\uF72D"));
+    EXPECT_TRUE(worker_.reads[1].stop.stop_requested());
+    finishRead(1, window({"Old page", "Save", "Weather"}));
+    EXPECT_EQ(controller().snapshot()->window.candidates.size(), 2u);
+    press(kEscape);
+
+    // The wider reading gave "Weather"'s id to "Help": the decision stays with neither.
+    press(key(3, "f"));
+    finishRead(worker_.reads.size() - 1, window({"Save", "Help", "Weather"}));
+    EXPECT_THAT(veiled(), ::testing::IsEmpty());
+    controller().dismiss();
+    controller().trigger();
+    finishRead(worker_.reads.size() - 1, window({"Save", "Weather"}));
+    model_.asked.back()(FocusPlanner::Decisions{{"c2", advert}});
+    press(key(3, "f"));
+    finishRead(worker_.reads.size() - 1, window({"Save", "Weather", "Help"}));
+    EXPECT_THAT(veiled(), ElementsAre("Weather"));  // the same control keeps its decision
+}
+
+TEST_F(AppControllerTest, AutoScanWalksThreeRoundsAndAKeyStopsIt) {
+    prefs_.setAutoScan(true);
+    prefs_.setSidebar(false);
+    open({"Save", "Print", "Share", "Export"});
+    const auto moves = [this](double seconds) {
+        const std::size_t before = announced_.size();
+        scheduler_.advance(seconds);
+        return announced_.size() - before;
+    };
+    EXPECT_EQ(moves(2.9), 0u);
+    EXPECT_EQ(moves(0.2), 1u);  // 3 s: half an interval late
+    EXPECT_EQ(moves(22), 10u);  // every 2 s, 11 moves; the 12th tick (25 s) stops
+    EXPECT_FALSE(controller().overlay().scanning());
+    EXPECT_EQ(moves(10), 0u);
+    // A key stops it; a stored interval of 0 is held to the settings row's 0.5 s.
+    InMemoryDefaults fast(Json{{"scanInterval", 0}, {"autoScan", true}, {"sidebar", false}});
+    Preferences prefs(fast);
+    ASSERT_EQ(prefs.scanInterval(), 0.5);
+    prefs_.setScanInterval(0.5);
+    open({"Save", "Print", "Share", "Export"});
+    EXPECT_EQ(moves(0.76), 1u);
+    EXPECT_EQ(moves(0.5), 1u);
+    press(kRight);
+    EXPECT_FALSE(controller().overlay().scanning());
+    EXPECT_EQ(moves(5), 0u);
+}
+
+TEST_F(AppControllerTest, KeysInTheFindFieldEditMoveOrGoToTheField) {
+    struct Row {
+        KeyInput key;
+        bool consumed;
+        const char* call;  // the overlay host's last call, or ""
+    };
+    const Row rows[] = {
+        {key(9, "v", false, false, true), true, "edit 0"},
+        {key(8, "C", true, false, true), true, "edit 1"},
+        {key(7, "x", false, false, true), true, "edit 2"},
+        {key(0, "a", false, false, true), true, "edit 3"},
+        {key(6, "z", false, false, true), true, "edit 4"},
+        {key(6, "Z", true, false, true), true, "edit 5"},
+        {key(12, "q", false, false, true), true, ""},  // other Ctrl keys are swallowed
+        {key(11, "b"), false, ""},                     // typing goes to the field
+        {kRight, true, ""},
+        {key(48, "\t", true), true, ""},
+    };
+    prefs_.setSidebar(true);
+    open({"Save", "Cancel"});
+    press(key(3, "f"));
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.call);
+        overlay_->calls.clear();
+        EXPECT_EQ(press(row.key), row.consumed);
+        EXPECT_EQ(overlay_->calls.empty() ? "" : overlay_->calls.back(), row.call);
+    }
+    EXPECT_EQ(selected(), "Save");  // right, then shift-tab
+    EXPECT_TRUE(controller().overlay().finding());
 }
 
 TEST(PressRoutes, EachControlGetsTheFirstRouteThatWorks) {
