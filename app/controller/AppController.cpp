@@ -193,6 +193,9 @@ void AppController::run(const TargetApp& target, std::optional<Rescan> rescan) {
     // The reading starts first: it runs on the worker while the overlay comes up.
     read(scan, devSnapshot);
     if (fresh) {
+        // A notice or an explanation belongs to the overlay it was given in.
+        overlay_.setNotice(std::nullopt);
+        overlay_.setExplainID(std::nullopt);
         requestTarget_ = target;
         overlay_.setPhase(
             OverlayPhase::loading(target.name.empty() ? OvraText::t("window") : target.name));

@@ -9,8 +9,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <list>
+
 #include "app/controller/PressRoutes.h"
 #include "platform/accessibility/FakeAccessibilityBackend.h"
+#include "platform/hotkeys/FakeHotkeyGrabber.h"
 #include "platform/input/FakeInputSynthesizer.h"
 #include "platform/scheduler/ManualScheduler.h"
 #include "platform/speech/FakeSpeechEngine.h"
@@ -649,6 +652,384 @@ TEST_F(AppControllerTest, KeysInTheFindFieldEditMoveOrGoToTheField) {
     }
     EXPECT_EQ(selected(), "Save");  // right, then shift-tab
     EXPECT_TRUE(controller().overlay().finding());
+}
+
+TEST_F(AppControllerTest, EverySentenceOfTheOverlay) {
+    const auto query = [this](const char* text) {
+        return [this, text] {
+            controller().overlay().setQuery(text);
+            scheduler_.advance(0.7);
+        };
+    };
+    const auto scrollTo = [this](int code, const char* chars, double top) {
+        return [this, code, chars, top] {
+            press(key(code, chars));
+            worker_.scrolls.back().second(Scroller::Method::scrollBar);
+            scheduler_.advance(0.3);
+            finishRead(worker_.reads.size() - 1, scrolling(window({"Save", "Cancel"}), top));
+        };
+    };
+    struct Row {
+        const char* name;
+        std::function<void()> act;
+        std::string said;  // the last sentence afterwards
+    };
+    AppController::Startup startup;
+    startup.showDashboard = false;
+    controller().start(startup);
+    const Row rows[] = {
+        {"find hotkey with no overlay",
+         [this] {
+             controller().findShortcutPressed();
+             finishRead(0, window({"Save", "Cancel"}));
+         },
+         "Find. Type or say part of a name. 2 things you can do."},
+        {"no match", query("zz"), "No matches"},
+        {"one match", query("canc"), "1 match. Cancel, Button"},
+        {"matches", query("a"), "2 matches. Save, Button"},
+        {"find closed", [this] { press(kEscape); }, "Find closed. 1 of 2: Save, Button"},
+        {"move", [this] { press(kRight); }, "2 of 2: Cancel, Button"},
+        {"open",
+         [this] {
+             open({"Save", "Cancel"});
+         },
+         "Ovra: 2 choices. 1, Save, Button"},
+        {"scroll to the end", scrollTo(121, "\uF72D", -600),
+         "Scrolled down. 2 choices. End of the page."},
+        {"scroll to the top", scrollTo(116, "\uF72C", 0),
+         "Scrolled up. 2 choices. Top of the page."},
+        {"pin", [this] { press(key(35, "p")); },
+         "Saved: always highlight “Save” in A. Applies next time."},
+        {"pin again", [this] { press(key(35, "p")); },
+         "Removed your choice for “Save”. Applies next time."},
+        {"mute", [this] { press(key(2, "d")); },
+         "Saved: don't highlight “Save” in A. Applies next time."},
+        {"pinned",
+         [this] {
+             open({"Weather", "Cancel"}), press(key(35, "p"));
+             open({"Cancel", "Weather"}), press(key(19, "2"));
+         },
+         "2 of 2: Weather, Button, "},
+        {"a distraction hidden",
+         [this] {
+             open({"Print", "Special deals"});
+         },
+         "Ovra: 1 choices, 1 distractions hidden. 1, Print, Button"},
+        {"nothing to press", [this] { open({"Special deals"}); },
+         "Ovra: nothing to press here. Press A to see everything."},
+        {"unnamed", [this] { prefs_.setSidebar(true), open({""}), press(key(35, "p")); },
+         "This control has no name to remember, so Ovra cannot save a choice for it."},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        row.act();
+        ASSERT_FALSE(announced_.empty());
+        EXPECT_EQ(announced_.back(), row.said);
+    }
+    // Stored: the mute and the pin; nothing for the unnamed control, which beeped.
+    EXPECT_THAT(prefs_.overrides(), ElementsAre(::testing::Pair("A|AXButton|save", "mute"),
+                                                ::testing::Pair("A|AXButton|weather", "pin")));
+    EXPECT_EQ(beeps_, 1);
+    // The why key shows the explanation and says it, then hides it and says nothing.
+    const std::size_t said = announced_.size();
+    press(key(13, "w"));
+    EXPECT_EQ(controller().overlay().explainID(), controller().overlay().selectedItem()->id());
+    EXPECT_EQ(announced_.back(), controller().overlay().selectedItem()->explanation);
+    press(key(13, "w"));
+    EXPECT_FALSE(controller().overlay().explainID());
+    EXPECT_EQ(announced_.size(), said + 1);
+}
+
+TEST_F(AppControllerTest, TheAppSpeaksOnlyWhenAskedAndNoScreenReaderRuns) {
+    for (const auto& [speak, reader, spoken] :
+         {std::tuple{false, false, 0u}, {true, false, 1u}, {true, true, 0u}}) {
+        engine_.spoken.clear();
+        announced_.clear();
+        prefs_.setSpeakFeedback(speak);
+        screenReader_ = reader;
+        open({"Save"});
+        EXPECT_EQ(engine_.spoken.size(), spoken);
+        EXPECT_EQ(announced_.size(), 1u);  // the screen reader's announcement, always
+    }
+}
+
+struct FakeWindows final : OwnWindows {
+    bool shown = false;
+    Rect inside = Rect(0, 0, 100, 100);
+    int sentBack = 0;
+    std::vector<std::string> said;
+    std::vector<std::optional<bool>> looks;
+    bool settingsShown() const override { return shown; }
+    bool contains(Point p) const override { return inside.contains(p); }
+    void sendBack() override { ++sentBack; }
+    void announce(const std::string& text) override { said.push_back(text); }
+    void applyAppearance(std::optional<bool> dark) override { looks.push_back(dark); }
+};
+
+TEST_F(AppControllerTest, TheMagnifierFollowsOnceTheSelectionRestsAndTipsOnce) {
+    magnifier::RecordingMagnifier magnifier;
+    magnifier.on = true;
+    AppController::Startup startup;
+    startup.magnifier = &magnifier;
+    controller().start(startup);
+    open({"Save", "Print", "Share", "Export", "Help"});
+    const std::string tip = *controller().overlay().notice();
+    EXPECT_THAT(tip, ::testing::StartsWith("The magnifier is on but does not follow"));
+    EXPECT_EQ(announced_.back(), tip);
+    scheduler_.advance(0.05);
+    ASSERT_EQ(magnifier.moves.size(), 1u);
+    EXPECT_EQ(magnifier.moves[0], Rect(88, 48, 224, 64));  // the control and a margin
+    for (int i = 0; i < 4; ++i) {
+        press(kRight);
+        scheduler_.advance(0.03);
+    }
+    EXPECT_EQ(magnifier.moves.size(), 1u);
+    scheduler_.advance(0.01);
+    EXPECT_EQ(magnifier.moves.size(), 2u);
+    controller().overlay().setNotice("x");  // a change that keeps the selection
+    scheduler_.advance(1);
+    EXPECT_EQ(magnifier.moves.size(), 2u);
+    open({"Save"});  // the tip once per process
+    EXPECT_FALSE(controller().overlay().notice());
+    scheduler_.advance(0.05);
+    magnifier.on = false;
+    press(kRight);
+    scheduler_.advance(1);
+    EXPECT_EQ(magnifier.moves.size(), 3u);  // the new reading's first selection only
+}
+
+TEST_F(AppControllerTest, StartInstallsEverythingInOrderAndFollowsTheSettings) {
+    std::vector<std::string> events;
+    hotkeys::FakeHotkeyGrabber grabber;
+    FakeWindows windows;
+    std::function<void()> layoutChanged, bubbleClick;
+    std::function<std::optional<Point>(const Rect&)> landing;
+    AppController::Startup startup;
+    startup.hotkeys = &grabber;
+    startup.windows = &windows;
+    startup.startUpdater = [&] { events.push_back("updater"); };
+    startup.installHome = [&] { events.push_back("home"); };
+    startup.installBubble = [&](auto land, auto click) {
+        events.push_back("bubble");
+        landing = land, bubbleClick = click;
+    };
+    startup.refreshBubble = [&] { events.push_back("refresh"); };
+    startup.menuBarLanding = [](const Rect& r) { return std::optional(Point{r.midX(), 0}); };
+    startup.watchLayout = [&](auto changed) {
+        events.push_back("layout"), layoutChanged = changed;
+    };
+    startup.watchClicks = [&](auto) { events.push_back("clicks"); };
+    controller().start(startup);
+    EXPECT_THAT(events, ElementsAre("updater", "home", "bubble", "layout", "clicks"));
+    EXPECT_THAT(model_.runs, ElementsAre("start murmlark-ovra/en"));
+    EXPECT_EQ(worker_.trustAsks.size(), 1u);
+    EXPECT_THAT(windows.looks, ElementsAre(std::nullopt));
+    EXPECT_EQ(grabber.grabbed().size(), 2u);  // main and find
+    EXPECT_TRUE(dashboards_.empty());
+    scheduler_.runDue();
+    EXPECT_THAT(dashboards_, ElementsAre(OvraPane::home));  // queued
+
+    EXPECT_EQ(landing(Rect(10, 500, 80, 80)), (Point{50, 0}));
+    bubbleClick();
+    EXPECT_TRUE(overlay_->shown);
+    prefs_.setBubbleSize(OvraButtonSize::standard);
+    prefs_.setModel(VornModel::multilingual);
+    prefs_.setUseModel(false);
+    prefs_.setAppearance(OvraAppearance::dark);
+    prefs_.setFindShortcut(false);
+    scheduler_.runDue();
+    EXPECT_EQ(events.back(), "refresh");
+    EXPECT_THAT(model_.runs,
+                ElementsAre("start murmlark-ovra/en", "stop", "start murmlark-ovra/multi"));
+    EXPECT_EQ(windows.looks.back(), true);
+    EXPECT_EQ(grabber.grabbed().count(2), 0u);
+    prefs_.setFindShortcut(true);
+    scheduler_.runDue();
+    grabber.release(2);
+    layoutChanged();  // the find hotkey follows the layout
+    EXPECT_EQ(grabber.grabbed().count(2), 1u);
+    controller_.reset();
+}
+
+TEST_F(AppControllerTest, TheMainHotkeyFallsBackThroughThePresetsUnlessTheUserPickedIt) {
+    struct Row {
+        const char* stored;
+        bool chosen;
+        std::vector<const char*> taken;
+        const char* used;  // none: no hotkey
+        const char* notice;
+        const char* error;
+    };
+    const Row rows[] = {
+        {"opt-space",
+         false,
+         {"opt-space"},
+         "ctrl-opt-f",
+         "Alt Space is used by another app, so Ovra uses Ctrl Alt F. You can change it in "
+         "Settings.",
+         nullptr},
+        {"opt-space",
+         false,
+         {"opt-space", "ctrl-opt-f"},
+         "f13",
+         "Alt Space is used by another app, so Ovra uses F13 (switch / pedal friendly). You can "
+         "change it in Settings.",
+         nullptr},
+        {"opt-space",
+         false,
+         {"opt-space", "ctrl-opt-f", "f13"},
+         nullptr,
+         nullptr,
+         "Alt Space is used by another app. Pick another shortcut in Settings."},
+        {"opt-space",
+         true,
+         {"opt-space"},
+         nullptr,
+         nullptr,
+         "Alt Space is used by another app. Pick another shortcut in Settings."},
+        {"ctrl-opt-f",
+         false,
+         {"ctrl-opt-f"},
+         "opt-space",
+         "Ctrl Alt F is used by another app, so Ovra uses Alt Space. You can change it in "
+         "Settings.",
+         nullptr},
+        {"cmd-shift-space",
+         false,
+         {"cmd-shift-space", "opt-space"},
+         "ctrl-opt-f",
+         "Super Shift Space is used by another app, so Ovra uses Ctrl Alt F. You can change it in "
+         "Settings.",
+         nullptr},
+        {"ctrl-opt-space", true, {}, "ctrl-opt-space", nullptr, nullptr},
+    };
+    const auto chord = [](const char* id) {
+        const HotkeyPreset p = *HotkeyPreset::withID(id);
+        return hotkeys::Chord{static_cast<std::uint16_t>(p.keyCode), p.modifiers};
+    };
+    std::list<hotkeys::FakeHotkeyGrabber> grabbers;  // each outlives its controller
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.stored + std::string(row.chosen ? " chosen" : ""));
+        controller_.reset();
+        prefs_.setHotkeyID(row.stored);
+        defaults_.set("hotkeyChosen", row.chosen);
+        hotkeys::FakeHotkeyGrabber& grabber = grabbers.emplace_back();
+        for (const char* id : row.taken) {
+            grabber.takeElsewhere(chord(id));
+        }
+        AppController::Startup startup;
+        startup.hotkeys = &grabber;
+        startup.showDashboard = false;
+        controller().start(startup);
+        EXPECT_EQ(prefs_.hotkeyID(), row.used ? row.used : row.stored);
+        EXPECT_EQ(grabber.grabbed().count(1), row.used ? 1u : 0u);
+        if (row.used) {
+            EXPECT_EQ(grabber.grabbed().at(1), chord(row.used));
+            EXPECT_EQ(defaults_.object("hotkey"), Json(row.used));
+        }
+        EXPECT_EQ(controller().hotkeyNotice().value_or(""), row.notice ? row.notice : "");
+        EXPECT_EQ(controller().hotkeyError().value_or(""), row.error ? row.error : "");
+        EXPECT_EQ(defaults_.object("hotkeyChosen"), Json(row.chosen));  // a fallback is no pick
+        scheduler_.runDue();
+        EXPECT_TRUE(dashboards_.empty());  // "--no-dashboard"
+    }
+    // A shortcut picked in the settings is the user's and is taken at once.
+    defaults_.set("hotkeyChosen", false);
+    prefs_.setHotkeyID("f13");
+    EXPECT_EQ(defaults_.object("hotkeyChosen"), Json(true));
+    scheduler_.runDue();
+    EXPECT_EQ(grabbers.back().grabbed().at(1), chord("f13"));
+    controller_.reset();
+}
+
+TEST_F(AppControllerTest, ThePermissionPollAnnouncesOnlyAGrant) {
+    FakeWindows windows;
+    AppController::Startup startup;
+    startup.windows = &windows;
+    startup.showDashboard = false;
+    controller().setTrusted(false);
+    controller().start(startup);
+    worker_.trustAsks.at(0)(false);
+    scheduler_.advance(1);
+    scheduler_.advance(1);
+    ASSERT_EQ(worker_.trustAsks.size(), 2u);  // one question at a time
+    const std::string ready =
+        "Accessibility access is on. You're ready: press Alt Space in any app.";
+    for (const bool answer : {true, false, true}) {
+        worker_.trustAsks.back()(answer);
+        EXPECT_EQ(controller().trusted(), answer);
+        scheduler_.advance(1);
+    }
+    EXPECT_THAT(windows.said, ElementsAre(ready, ready));  // each grant, never the loss
+    EXPECT_EQ(controller().dashboard().banner(), ready);
+    EXPECT_THAT(dashboards_, ElementsAre(OvraPane::home, OvraPane::home));
+    // "--pretend-untrusted": never trusted, never announced.
+    controller_.reset();
+    startup.pretendUntrusted = true;
+    controller().setTrusted(false);
+    controller().start(startup);
+    for (int i = 0; i < 3; ++i) {
+        worker_.trustAsks.back()(true);
+        scheduler_.advance(1);
+    }
+    EXPECT_FALSE(controller().trusted());
+    EXPECT_EQ(windows.said.size(), 2u);
+}
+
+TEST_F(AppControllerTest, TheSettingsWindowStepsBackOnlyForClicksAwayAndOtherApps) {
+    FakeWindows windows;
+    std::function<void(Point)> click;
+    int otherApps = 0;
+    AppController::Startup startup;
+    startup.windows = &windows;
+    startup.watchClicks = [&](auto pressed) { click = pressed; };
+    startup.otherAppActivated = [&] { ++otherApps; };
+    controller().start(startup);
+    click({500, 500});  // no settings window showing
+    windows.shown = true;
+    click({50, 50});  // inside a window of the app
+    EXPECT_EQ(windows.sentBack, 0);
+    click({500, 500});
+    EXPECT_EQ(windows.sentBack, 1);
+    controller().frontmostChanged(app(kOwnPid, "murmlark-ovra"));
+    EXPECT_EQ(windows.sentBack + otherApps, 1);
+    controller().frontmostChanged(app(7, "Notes"));
+    EXPECT_EQ(windows.sentBack + otherApps, 3);
+    // Closing it clears the banner and stops an instruction read aloud.
+    controller().dashboard().setBanner("Updated");
+    controller().dashboard().setReading(OvraFeature::find);
+    controller().settingsWindowClosed();
+    EXPECT_FALSE(controller().dashboard().banner() || controller().dashboard().reading());
+    EXPECT_EQ(controller().readToken(), 1);
+    controller().dashboard().setReading(OvraFeature::find);
+    controller().dashboard().setPane(OvraPane::general);  // another pane silences it too
+    scheduler_.runDue();
+    EXPECT_EQ(controller().readToken(), 2);
+}
+
+TEST_F(AppControllerTest, EachTipWaitsForTheNextOverlayAndIsShownOnce) {
+    int flights = 0;
+    AppController::Startup startup;
+    startup.flyBubble = [&] { ++flights; };
+    startup.showDashboard = false;
+    controller().start(startup);
+    const auto notice = [this] {
+        finishRead(worker_.reads.size() - 1, window({"Save"}));
+        auto shown = controller().overlay().notice();
+        controller().dismiss();
+        scheduler_.advance(1);
+        return shown.value_or("");
+    };
+    controller().ovraButtonPressed();
+    EXPECT_EQ(notice(), "Tip: click the bird in the system tray for Settings.");
+    EXPECT_EQ(defaults_.object("ovraButtonTipShown"), Json(true));
+    controller().ovraButtonPressed();
+    EXPECT_EQ(notice(), "");
+    EXPECT_EQ(flights, 1);
+    controller().birdSimplify();
+    EXPECT_EQ(notice(), "Tip: right-click the bird in the system tray for Settings.");
+    controller().birdSimplify();
+    EXPECT_EQ(notice(), "");
 }
 
 TEST(PressRoutes, EachControlGetsTheFirstRouteThatWorks) {
