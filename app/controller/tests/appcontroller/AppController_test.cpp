@@ -85,11 +85,9 @@ struct FakeWorker final : AccessibilityWorker {
         presses.emplace_back(std::move(job), std::move(done));
     }
     std::vector<std::pair<ScrollJob, std::function<void(ScrollOutcome)>>> scrolls;
-    std::vector<std::function<void(bool)>> trustAsks;
     void scroll(ScrollJob job, std::function<void(ScrollOutcome)> done) override {
         scrolls.emplace_back(std::move(job), std::move(done));
     }
-    void checkTrust(std::function<void(bool)> done) override { trustAsks.push_back(done); }
 };
 
 struct FakeModel final : DecisionModel {
@@ -208,6 +206,7 @@ class AppControllerTest : public ::testing::Test {
     FocusVoice voice_{{engine_, notice_, [](std::function<void()>) {}, {}, "en"}};
     std::vector<std::string> announced_, log_;
     std::vector<OvraPane> dashboards_;
+    std::vector<std::function<void(bool)>> trustAsks_;
     bool screenReader_ = false;
     int beeps_ = 0;
     OverlayCallbacks callbacks_;
@@ -819,10 +818,11 @@ TEST_F(AppControllerTest, StartInstallsEverythingInOrderAndFollowsTheSettings) {
         events.push_back("layout"), layoutChanged = changed;
     };
     startup.watchClicks = [&](auto) { events.push_back("clicks"); };
+    startup.checkTrust = [this](auto answer) { trustAsks_.push_back(answer); };
     controller().start(startup);
     EXPECT_THAT(events, ElementsAre("updater", "home", "bubble", "layout", "clicks"));
     EXPECT_THAT(model_.runs, ElementsAre("start murmlark-ovra/en"));
-    EXPECT_EQ(worker_.trustAsks.size(), 1u);
+    EXPECT_EQ(trustAsks_.size(), 1u);
     EXPECT_THAT(windows.looks, ElementsAre(std::nullopt));
     EXPECT_EQ(grabber.grabbed().size(), 2u);  // main and find
     EXPECT_TRUE(dashboards_.empty());
@@ -947,16 +947,17 @@ TEST_F(AppControllerTest, ThePermissionPollAnnouncesOnlyAGrant) {
     AppController::Startup startup;
     startup.windows = &windows;
     startup.showDashboard = false;
+    startup.checkTrust = [this](auto answer) { trustAsks_.push_back(answer); };
     controller().setTrusted(false);
     controller().start(startup);
-    worker_.trustAsks.at(0)(false);
+    trustAsks_.at(0)(false);
     scheduler_.advance(1);
     scheduler_.advance(1);
-    ASSERT_EQ(worker_.trustAsks.size(), 2u);  // one question at a time
+    ASSERT_EQ(trustAsks_.size(), 2u);  // one question at a time
     const std::string ready =
         "Accessibility access is on. You're ready: press Alt Space in any app.";
     for (const bool answer : {true, false, true}) {
-        worker_.trustAsks.back()(answer);
+        trustAsks_.back()(answer);
         EXPECT_EQ(controller().trusted(), answer);
         scheduler_.advance(1);
     }
@@ -969,7 +970,7 @@ TEST_F(AppControllerTest, ThePermissionPollAnnouncesOnlyAGrant) {
     controller().setTrusted(false);
     controller().start(startup);
     for (int i = 0; i < 3; ++i) {
-        worker_.trustAsks.back()(true);
+        trustAsks_.back()(true);
         scheduler_.advance(1);
     }
     EXPECT_FALSE(controller().trusted());

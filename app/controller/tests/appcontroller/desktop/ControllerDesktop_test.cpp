@@ -1,20 +1,28 @@
 // The app on a real desktop over Chromium, driven as a person drives it: the hotkey typed through
 // XTest dims the page under the overlay; Return presses the first highlight by a click that
 // reaches the page (its title says so) and never the overlay; "Delete account" is pressed only by
-// a second Return; Escape closes the overlay and the page takes the typing again. Screenshots are
-// kept in the temporary folder as ovra-controller-*.png.
+// a second Return; Escape closes the overlay and the page takes the typing again. On a long page
+// J and Page Down scroll it and the highlights follow; the find hotkey opens find, typing
+// narrows the list and Return presses the match; P pins a control, numbered from then on, also
+// after a restart. With Alt Space held by the window manager the app takes the next shortcut and
+// says so; a frozen browser gets its message while the app keeps answering. The overlay's
+// highlights are read as a screen reader reads them. Screenshots are kept in the temporary
+// folder as ovra-controller-*.png.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <atspi/atspi.h>
+#include <gmock/gmock.h>
 #include <xcb/xcb.h>
 
 #include <QColor>
 #include <QImage>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 
 #include "platform/atspi/AtspiBackend.h"
@@ -53,45 +61,95 @@ void type(const std::string& keys) {
     ASSERT_EQ(std::system(("xdotool " + keys).c_str()), 0) << keys;
 }
 
+// The names of the overlay's numbered highlights ("1, Open Weather, Button"), as a screen reader
+// reads them from the app with process `pid`.
+std::vector<std::string> highlights(pid_t pid) {
+    std::vector<std::string> out;
+    atspi_init();
+    AtspiAccessible* desktop = atspi_get_desktop(0);
+    const std::function<void(AtspiAccessible*, int)> walk = [&](AtspiAccessible* node, int depth) {
+        gchar* name = atspi_accessible_get_name(node, nullptr);
+        if (atspi_accessible_get_role(node, nullptr) == ATSPI_ROLE_PUSH_BUTTON && name &&
+            std::isdigit(static_cast<unsigned char>(name[0]))) {
+            out.emplace_back(name);
+        }
+        g_free(name);
+        const int count = depth < 6 ? atspi_accessible_get_child_count(node, nullptr) : 0;
+        for (int i = 0; i < count; ++i) {
+            if (AtspiAccessible* child = atspi_accessible_get_child_at_index(node, i, nullptr)) {
+                walk(child, depth + 1);
+                g_object_unref(child);
+            }
+        }
+    };
+    const int apps = atspi_accessible_get_child_count(desktop, nullptr);
+    for (int i = 0; i < apps; ++i) {
+        AtspiAccessible* app = atspi_accessible_get_child_at_index(desktop, i, nullptr);
+        if (app && atspi_accessible_get_process_id(app, nullptr) == static_cast<guint>(pid)) {
+            walk(app, 0);
+        }
+        if (app) {
+            g_object_unref(app);
+        }
+    }
+    g_object_unref(desktop);
+    return out;
+}
+
 class ControllerDesktop : public ::testing::Test {
   protected:
     void SetUp() override {
         if (std::getenv("OVRA_DESKTOP") == nullptr) {
             GTEST_SKIP() << "needs a desktop: run under scripts/with-desktop";
         }
-        chromium_ = testing::LaunchedApp::chromium(std::string("file://") + OVRA_ACCOUNT_PAGE);
+    }
+    // Chromium on `page`, once its control `label` can be read, and the app with `settings`.
+    void launch(const char* page, const std::string& label, const std::string& settings) {
+        chromium_ = testing::LaunchedApp::chromium(std::string("file://") + page);
         atspi::AtspiBackend backend;
         testing::RealClock clock;
         ASSERT_TRUE(eventually(
             [&] {
                 auto read = AXExtractor{6, 14, 48, 4000}.snapshot({chromium_.pid(), std::nullopt},
                                                                   backend, clock);
-                return read && testing::find(read.value(), "Delete account") != nullptr;
+                return read && testing::find(read.value(), label) != nullptr;
             },
             45))
             << "the page never read";
         auto workspace = x11::Workspace::open();
         ASSERT_TRUE(workspace) << workspace.error();
         workspace_ = std::move(workspace).value();
-        startApp();
-    }
-    void TearDown() override {
-        if (app_ > 0) {
-            kill(app_, SIGTERM);
-            waitpid(app_, nullptr, 0);
-        }
-        std::filesystem::remove_all(home_);
-    }
-
-    // The app with settings of its own: its hotkey Ctrl+Alt+Space (the window manager keeps
-    // Alt+Space), its log in a file.
-    void startApp() {
         char pattern[] = "/tmp/ovra-controller.XXXXXX";
         home_ = mkdtemp(pattern);
         std::filesystem::create_directories(home_ / "murmlark-ovra");
-        std::ofstream(home_ / "murmlark-ovra/ai.qeld.murmlark-ovra.json")
-            << R"({"hotkey": "ctrl-opt-space"})";
+        std::ofstream(settingsFile()) << settings;
         setenv("XDG_CONFIG_HOME", home_.c_str(), 1);
+        startApp();
+    }
+    void TearDown() override {
+        if (chromium_.pid() > 0) {
+            kill(chromium_.pid(), SIGCONT);
+        }
+        quitApp();
+        std::filesystem::remove_all(home_);
+    }
+    std::filesystem::path settingsFile() const {
+        return home_ / "murmlark-ovra/ai.qeld.murmlark-ovra.json";
+    }
+    std::string settings() const {
+        std::ifstream in(settingsFile());
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    void quitApp() {
+        if (app_ > 0) {
+            kill(app_, SIGTERM);
+            waitpid(app_, nullptr, 0);
+            app_ = 0;
+        }
+    }
+
+    // The app with the settings of its own, its log in a file.
+    void startApp() {
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, (home_ / "log").c_str(),
@@ -125,6 +183,23 @@ class ControllerDesktop : public ::testing::Test {
     bool overlayShows(bool shows, const std::string& name) {
         return eventually([&] { return dimmed(name) == shows; }, 10);
     }
+    bool logs(const std::string& text, double seconds = 10) {
+        return eventually([&] { return log().find(text) != std::string::npos; }, seconds);
+    }
+    // The highlights once they hold `label` numbered (or, with `shown` false, no longer hold it).
+    std::vector<std::string> highlightsWith(const std::string& label, bool shown = true) {
+        std::vector<std::string> names;
+        eventually(
+            [&] {
+                names = highlights(app_);
+                const bool has = std::any_of(names.begin(), names.end(), [&](const auto& n) {
+                    return n.find(", " + label + ",") != std::string::npos;
+                });
+                return !names.empty() && has == shown;
+            },
+            10);
+        return names;
+    }
 
     testing::LaunchedApp chromium_;
     std::unique_ptr<x11::Workspace> workspace_;
@@ -133,6 +208,8 @@ class ControllerDesktop : public ::testing::Test {
 };
 
 TEST_F(ControllerDesktop, HotkeyPressConfirmAndEscapeOverChromium) {
+    // Its hotkey Ctrl+Alt+Space (the window manager keeps Alt+Space).
+    launch(OVRA_ACCOUNT_PAGE, "Delete account", R"({"hotkey": "ctrl-opt-space", "useModel": false})");
     ASSERT_FALSE(dimmed("before"));
     type("key ctrl+alt+space");
     ASSERT_TRUE(overlayShows(true, "open")) << log();
@@ -161,6 +238,101 @@ TEST_F(ControllerDesktop, HotkeyPressConfirmAndEscapeOverChromium) {
     type("type abc");
     EXPECT_TRUE(titleBecomes("typed: abc")) << title();
     EXPECT_EQ(log().find("could not press"), std::string::npos) << log();
+}
+
+TEST_F(ControllerDesktop, ScrollFindAndPinOverALongPage) {
+    launch(OVRA_LONG_PAGE, "Open Weather",
+           R"({"hotkey": "ctrl-opt-space", "useModel": false, "sidebar": false, "maxBeacons": 2})");
+    using ::testing::Contains;
+    using ::testing::HasSubstr;
+    type("key ctrl+alt+space");
+    EXPECT_THAT(highlightsWith("Share Weather"), Contains(HasSubstr("Weather"))) << log();
+
+    // J scrolls by a third of the page, Page Down by a page: the highlights follow the page.
+    type("key j");
+    ASSERT_TRUE(logs("Ovra scroll: down, small, by scroll wheel")) << log();
+    EXPECT_THAT(highlightsWith("Open Weather", false), Contains(HasSubstr("Gardens")));
+    usleep(500'000);  // without a compositing manager the overlay steps aside for a new picture
+    type("key Next");
+    ASSERT_TRUE(logs("Ovra scroll: down, page, by scroll wheel")) << log();
+    EXPECT_THAT(highlightsWith("Share Bridges"), Contains(HasSubstr("Bridges")));
+    usleep(500'000);
+    screenshot("scrolled");
+
+    // The find hotkey: the list of everything the window offers, narrowed by typing.
+    type("key super+shift+slash");
+    const std::size_t listed = highlightsWith("Share Forests").size();
+    type("type 'share f'");
+    EXPECT_TRUE(eventually([&] { return highlights(app_).size() == 1; }, 10))
+        << ::testing::PrintToString(highlights(app_)) << " of " << listed;
+    EXPECT_GT(listed, 1u);
+    screenshot("found");
+    type("key Return");
+    EXPECT_TRUE(titleBecomes("pressed: Share Forests")) << title();
+    EXPECT_TRUE(overlayShows(false, "find-pressed"));
+
+    // P pins a control the overlay does not number: numbered from the next request on, also
+    // after a restart.
+    type("key ctrl+alt+space");
+    const std::vector<std::string> numberedFirst = highlightsWith("Forests");
+    const auto labelOf = [](const std::string& name) {
+        const std::size_t start = name.find(", ") + 2;
+        return name.substr(start, name.rfind(", ") - start);
+    };
+    const auto holds = [&](const std::vector<std::string>& names, const std::string& label) {
+        return std::any_of(names.begin(), names.end(),
+                           [&](const std::string& n) { return labelOf(n) == label; });
+    };
+    type("key a");  // everything numbered, in the order shown
+    std::string digit, label;
+    ASSERT_TRUE(eventually(
+        [&] {
+            for (const std::string& name : highlights(app_)) {
+                if (name[1] == ',' && !holds(numberedFirst, labelOf(name)) &&
+                    name.find(", Button") != std::string::npos) {
+                    digit = name.substr(0, 1), label = labelOf(name);
+                    return true;
+                }
+            }
+            return false;
+        },
+        10))
+        << ::testing::PrintToString(highlights(app_));
+    type("key " + digit + " p");
+    const auto numbered = [&] {
+        return eventually([&] { return holds(highlights(app_), label); }, 10);
+    };
+    type("key Escape");
+    ASSERT_TRUE(overlayShows(false, "pinned"));
+    EXPECT_THAT(settings(), HasSubstr("\"pin\"")) << label;
+    type("key ctrl+alt+space");
+    EXPECT_TRUE(numbered()) << label << " " << ::testing::PrintToString(highlights(app_));
+    type("key Escape");
+    ASSERT_TRUE(overlayShows(false, "pinned-closed"));
+    quitApp();
+    startApp();
+    type("key ctrl+alt+space");
+    EXPECT_TRUE(numbered()) << label << " " << ::testing::PrintToString(highlights(app_));
+    screenshot("restarted");
+}
+
+TEST_F(ControllerDesktop, FallbackHotkeyAndAFrozenBrowser) {
+    // Alt Space is the window manager's: the app says which shortcut it took instead.
+    launch(OVRA_LONG_PAGE, "Open Weather", R"({"useModel": false, "sidebar": false})");
+    EXPECT_TRUE(logs("Alt Space is used by another app, so Ovra uses Ctrl Alt F.")) << log();
+    type("key ctrl+alt+f");
+    EXPECT_FALSE(highlightsWith("Open Weather").empty()) << log();
+    type("key Escape");
+    ASSERT_TRUE(overlayShows(false, "fallback-closed"));
+
+    // A browser that answers nothing: its message within 3 s, and Escape still closes.
+    ASSERT_EQ(kill(chromium_.pid(), SIGSTOP), 0);
+    type("key ctrl+alt+f");
+    EXPECT_TRUE(logs("Ovra message: This app has no window to simplify.", 3)) << log();
+    screenshot("frozen");
+    type("key Escape");
+    EXPECT_TRUE(overlayShows(false, "frozen-closed"));
+    kill(chromium_.pid(), SIGCONT);
 }
 
 }  // namespace
