@@ -7,6 +7,42 @@
 
 namespace ovra {
 
+namespace {
+
+// A browser takes wheel turns over a while (a smooth scroll, a frame for each turn): the page
+// counts as scrolled once a control on it has moved and then stayed put, or has not moved at
+// all for a while, or after the longest wait.
+constexpr double kSettlePoll = 0.05;
+constexpr double kSettledAfter = 0.1;
+constexpr double kUnmovedAfter = 0.5;
+constexpr double kLongestSettle = 2.0;
+
+std::optional<Point> positionOf(ax::AccessibilityBackend& backend, const ax::Element& element) {
+    const auto position = backend.attribute(element, "AXPosition");
+    return position ? ax::asPoint(*position) : std::nullopt;
+}
+
+void waitUntilSettled(ax::AccessibilityBackend& backend, ax::Clock& clock,
+                      const ax::Element& probe) {
+    const double start = clock.now();
+    std::optional<Point> last = positionOf(backend, probe);
+    bool moved = false;
+    double stillSince = start;
+    while (last && clock.now() - start < kLongestSettle) {
+        clock.sleep(kSettlePoll);
+        const std::optional<Point> now = positionOf(backend, probe);
+        if (now != last) {
+            moved = true;
+            last = now;
+            stillSince = clock.now();
+        } else if (clock.now() - stillSince >= (moved ? kSettledAfter : kUnmovedAfter)) {
+            return;
+        }
+    }
+}
+
+}  // namespace
+
 AccessibilityWorkerThread::AccessibilityWorkerThread(Services services)
     : services_(std::move(services)),
       actions_(services_.backend, services_.input, {.magnifierOn = services_.magnifierOn}),
@@ -51,14 +87,10 @@ void AccessibilityWorkerThread::scroll(ScrollJob job, std::function<void(ScrollO
         // The controller made the overlay let pointer input through before asking.
         const ScrollOutcome outcome = scroller_.scroll(job.direction, job.step, job.target,
                                                        job.fallback, job.window, nullptr);
+        if (outcome == Scroller::Method::wheel && job.probe) {
+            waitUntilSettled(services_.backend, services_.clock, *job.probe);
+        }
         services_.postToMain([done = std::move(done), outcome] { done(outcome); });
-    });
-}
-
-void AccessibilityWorkerThread::checkTrust(std::function<void(bool)> done) {
-    queue_.post([this, done = std::move(done)]() mutable {
-        const bool trusted = services_.backend.isProcessTrusted();
-        services_.postToMain([done = std::move(done), trusted] { done(trusted); });
     });
 }
 

@@ -37,7 +37,6 @@ class AccessibilityWorkerThread final : public AccessibilityWorker {
               std::function<void(ReadResult)> done) override;
     void press(PressJob job, std::function<void(PressReport)> done) override;
     void scroll(ScrollJob job, std::function<void(ScrollOutcome)> done) override;
-    void checkTrust(std::function<void(bool)> done) override;
 
     // Runs `work` on the worker thread (for benchmarks and diagnostics that share the backend).
     void post(std::function<void()> work) { queue_.post(std::move(work)); }

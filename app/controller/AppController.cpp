@@ -230,6 +230,9 @@ void AppController::read(const Scan& scan, std::function<WindowSnapshot()> sourc
 }
 
 void AppController::showMessage(const std::string& text) {
+    if (services_.log) {
+        services_.log("Ovra message: " + text);
+    }
     pendingFind_ = false;
     overlay_.setStale(false);
     overlay_.setPhase(OverlayPhase::message(text));

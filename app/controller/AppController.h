@@ -91,6 +91,9 @@ class AppController final {
         std::function<void(std::function<void(Point)> pressed)> watchClicks;
         // Another app came forward (the tray island closes).
         std::function<void()> otherAppActivated;
+        // Whether the session's accessibility is on, so other apps can be read; the answer may
+        // come later, on the main thread. None: the permission stays as it was made.
+        std::function<void(std::function<void(bool)> answer)> checkTrust;
         bool showDashboard = true;  // false with "--no-dashboard"
         bool pretendUntrusted = false;
     };

@@ -16,6 +16,26 @@ constexpr double kRescanDelay = 0.3;
 // The overlay takes pointer input again this long after the wheel turns were posted.
 constexpr double kInputRestoreDelay = 0.15;
 
+// The control nearest the middle of the scrolled area: it moves with the page, where a bar
+// fixed at an edge would not.
+std::optional<ax::Element> probeOf(const WindowSnapshot& window) {
+    const Rect area = window.scroll ? window.scroll->signals.visible : window.viewport;
+    std::optional<ax::Element> probe;
+    double best = 0;
+    for (const UICandidate& candidate : window.candidates) {
+        const auto element = window.elements.find(candidate.id);
+        if (element == window.elements.end() || !area.contains(candidate.frame.center())) {
+            continue;
+        }
+        const double distance = std::abs(candidate.frame.midY() - area.midY());
+        if (!probe || distance < best) {
+            probe = element->second;
+            best = distance;
+        }
+    }
+    return probe;
+}
+
 }  // namespace
 
 void AppController::scroll(ScrollDirection direction, ScrollStep step,
@@ -35,7 +55,8 @@ void AppController::scroll(ScrollDirection direction, ScrollStep step,
                   window.scroll,
                   window.viewport,
                   snapshot_->app.window != 0 ? std::optional(snapshot_->app.window) : std::nullopt,
-                  devSnapshot != nullptr};
+                  devSnapshot != nullptr,
+                  probeOf(window)};
     // Wheel turns go to whatever window takes pointer input under the pointer: the page's.
     services_.scheduler.cancel(inputRestore_);
     inputRestore_ = 0;

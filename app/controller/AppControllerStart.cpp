@@ -246,11 +246,11 @@ void AppController::registerFindHotkey() {
 
 void AppController::pollTrust(bool announceGrant) {
     // One question at a time: a busy accessibility bus is asked again at a later tick.
-    if (trustAsked_) {
+    if (trustAsked_ || !startup_.checkTrust) {
         return;
     }
     trustAsked_ = true;
-    services_.reader.checkTrust(
+    startup_.checkTrust(
         [this, alive = std::weak_ptr<int>(alive_), announceGrant](bool trusted) {
             if (alive.expired()) {
                 return;

@@ -88,6 +88,8 @@ struct ScrollJob {
     Rect fallback;                        // the window's viewport, when there is no scroll area
     std::optional<std::uint32_t> window;  // the target's top-level window
     bool dryRun = false;                  // self-tests: a trace line, nothing scrolled
+    // A control on the page, watched after wheel turns until the page has stopped moving.
+    std::optional<ax::Element> probe;
 };
 // How the page was scrolled; none when nothing could be.
 using ScrollOutcome = std::optional<Scroller::Method>;
@@ -101,9 +103,8 @@ class AccessibilityWorker {
                       std::function<void(ReadResult)> done) = 0;
     virtual void press(PressJob job, std::function<void(PressReport)> done) = 0;
     // The overlay lets pointer input through before this is asked: wheel turns reach the page.
+    // Answers once the page has taken the scroll (it may take wheel turns in a while).
     virtual void scroll(ScrollJob job, std::function<void(ScrollOutcome)> done) = 0;
-    // Whether the accessibility bus can be read (the session's accessibility is on).
-    virtual void checkTrust(std::function<void(bool)> done) = 0;
 };
 
 // The on-device model as the request cycle asks it.

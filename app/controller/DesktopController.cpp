@@ -18,6 +18,7 @@
 #include "platform/atspi/AtspiBackend.h"
 #include "platform/clickaway/ClickAwayMonitor.h"
 #include "platform/desktopsettings/GSettingsStore.h"
+#include "platform/desktopstatus/AccessibilityStatus.h"
 #include "platform/desktopstatus/AppearanceSource.h"
 #include "platform/desktopstatus/ScreenReaderStatus.h"
 #include "platform/hotkeys/HotkeyEventPump.h"
@@ -275,6 +276,7 @@ void DesktopController::start(StartOptions options) {
         }
     };
     startup.otherAppActivated = std::move(options.otherAppActivated);
+    startup.checkTrust = desktopstatus::askAccessibilityEnabled;
     startup.showDashboard = !options.noDashboard;
     startup.pretendUntrusted = p.options.pretendUntrusted;
     p.controller->start(std::move(startup));
