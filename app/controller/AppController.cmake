@@ -17,16 +17,17 @@ add_library(ovra_app_controller STATIC
 target_include_directories(ovra_app_controller PUBLIC "${PROJECT_SOURCE_DIR}")
 target_link_libraries(ovra_app_controller PUBLIC ovra_preferences ovra_focus_voice
   ovra_hotkey_manager ovra_magnifier ovra_overlay_model ovra_app_actions ovra_app_accessibility ovra_supervisor ovra_scheduler
-  ovra_settings_model MurmlarkCore PRIVATE ovra_warnings)
+  ovra_settings_model ovra_settings_reader MurmlarkCore PRIVATE ovra_warnings)
 
 add_library(ovra_app_controller_desktop STATIC
-  DesktopController.cpp QtOverlayHost.cpp X11TargetWorkspace.cpp)
+  DesktopController.cpp DesktopDashboard.cpp QtOverlayHost.cpp X11TargetWorkspace.cpp)
 target_link_libraries(ovra_app_controller_desktop PUBLIC ovra_app_controller ovra_overlay_panel
   ovra_announcer_qt ovra_island_chrome_qt ovra_x11 Qt6::Widgets
   PRIVATE ovra_atspi ovra_input_xtest ovra_hotkey_manager ovra_hotkeys_x11 ovra_hotkeys_qt
   ovra_keyboard_qt ovra_qt_main_thread ovra_scheduler_qt ovra_speech_dispatcher
   ovra_speech_notice_dbus ovra_supervisor_loading ovra_model_runtime ovra_desktopsettings
-  ovra_desktopstatus ovra_magnifier_gnome ovra_clickaway ovra_maintenance ovra_warnings)
+  ovra_desktopstatus ovra_magnifier_gnome ovra_clickaway ovra_maintenance ovra_uninstaller
+  ovra_uninstaller_qt ovra_settings_window ovra_shell_bubble_qt ovra_warnings)
 
 if(BUILD_TESTING)
   ovra_add_tests("${CMAKE_CURRENT_SOURCE_DIR}/tests/appcontroller" LIBS ovra_app_controller)

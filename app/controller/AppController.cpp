@@ -10,7 +10,15 @@
 namespace ovra {
 
 AppController::AppController(Services services, bool trusted)
-    : services_(std::move(services)), trusted_(trusted) {}
+    : services_(std::move(services)),
+      trusted_(trusted),
+      reader_(std::make_unique<InstructionReader>(InstructionReader::Services{
+          dashboard_,
+          services_.voice,
+          services_.prefs,
+          services_.scheduler,
+          [] { return DictationSource::desktop(); },
+      })) {}
 
 AppController::~AppController() {
     Scheduler& scheduler = services_.scheduler;
@@ -28,9 +36,6 @@ AppController::~AppController() {
     }
     if (prefsWatch_) {
         services_.prefs.removeListener(*prefsWatch_);
-    }
-    if (dashboardWatch_) {
-        dashboard_.removeListener(*dashboardWatch_);
     }
 }
 

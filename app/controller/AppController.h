@@ -27,6 +27,7 @@
 #include "app/overlay/OverlayModel.h"
 #include "app/settings/DashboardModel.h"
 #include "app/settings/OvraPane.h"
+#include "app/settings/instructions/InstructionReader.h"
 #include "core/FindAndScroll.h"
 #include "core/FocusPlanner.h"
 #include "platform/magnifier/Magnifier.h"
@@ -133,7 +134,9 @@ class AppController final {
     // next overlay, then toggles the overlay.
     void ovraButtonPressed();
     void birdSimplify();
-    // Stops an instruction being read aloud in the settings window.
+    // Reads a feature's instructions aloud from the settings window, or stops when that one is
+    // being read; and stops any reading at once.
+    void readInstruction(OvraFeature feature);
     void stopReading();
     // The settings window was closed (hidden).
     void settingsWindowClosed();
@@ -156,8 +159,8 @@ class AppController final {
     const std::optional<std::string>& findHotkeyError() const { return findHotkeyError_; }
     OverlayModel& overlay() { return overlay_; }
     DashboardModel& dashboard() { return dashboard_; }
-    // Raised at every stop of an instruction being read aloud.
-    int readToken() const { return readToken_; }
+    // Moves on at every start and stop of an instruction read aloud.
+    int readToken() const { return reader_->token(); }
     bool overlayVisible() const { return panel_ && panel_->isShown(); }
     const std::optional<TargetSnapshot>& snapshot() const { return snapshot_; }
     const std::optional<TargetApp>& lastExternalApp() const { return lastExternalApp_; }
@@ -250,7 +253,6 @@ class AppController final {
     void overlayChanging(OverlayField field);
     void queryMaybeChanged();
     void preferenceChanged(Preference preference);
-    void dashboardChanged(DashboardField field);
     void registerHotkey();
     void registerFindHotkey();
     void startModel();
@@ -269,6 +271,7 @@ class AppController final {
     bool trusted_;
     OverlayModel overlay_;
     DashboardModel dashboard_;
+    std::unique_ptr<InstructionReader> reader_;
     std::unique_ptr<OverlayHost> panel_;
 
     std::optional<TargetSnapshot> snapshot_;
@@ -312,16 +315,12 @@ class AppController final {
     bool suppressHotkeyChoice_ = false;
     std::optional<OverlayModel::Subscription> overlayWatch_;
     std::optional<Preferences::ListenerId> prefsWatch_;
-    std::optional<DashboardModel::ListenerId> dashboardWatch_;
     Scheduler::Token zoomWork_ = 0;
     Scheduler::Token queryCheck_ = 0;
     Scheduler::Token matchesWork_ = 0;
     std::string seenQuery_;
-    OvraPane seenPane_ = OvraPane::home;
-    OvraFeature seenFeature_ = OvraFeature::ovras;
     Scheduler::Token trustTimer_ = 0;
     bool trustAsked_ = false;
-    int readToken_ = 0;
     std::function<void()> stateChanged_;
 
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);

@@ -112,13 +112,12 @@ void AppController::saveCorrection(FocusOverride override) {
     announce(text);
 }
 
+void AppController::readInstruction(OvraFeature feature) {
+    reader_->read(feature);
+}
+
 void AppController::stopReading() {
-    if (!dashboard_.reading()) {
-        return;
-    }
-    ++readToken_;
-    dashboard_.setReading(std::nullopt);
-    services_.voice.stop();
+    reader_->stop();
 }
 
 void AppController::followWithZoom() {

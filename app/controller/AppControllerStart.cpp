@@ -59,10 +59,6 @@ void AppController::start(Startup startup) {
                 }
             });
     }
-    seenPane_ = dashboard_.pane();
-    seenFeature_ = dashboard_.feature();
-    dashboardWatch_ =
-        dashboard_.onChange([this](DashboardField field) { dashboardChanged(field); });
     prefsWatch_ =
         services_.prefs.onChange([this](Preference preference) { preferenceChanged(preference); });
     if (startup_.hotkeys) {
@@ -136,21 +132,6 @@ void AppController::queryMaybeChanged() {
         matchesWork_ = 0;
         announceMatches();
     });
-}
-
-void AppController::dashboardChanged(DashboardField field) {
-    // Another pane or feature silences an instruction being read aloud.
-    bool moved = false;
-    if (field == DashboardField::pane && dashboard_.pane() != seenPane_) {
-        seenPane_ = dashboard_.pane();
-        moved = true;
-    } else if (field == DashboardField::feature && dashboard_.feature() != seenFeature_) {
-        seenFeature_ = dashboard_.feature();
-        moved = true;
-    }
-    if (moved) {
-        later(0, [this] { stopReading(); });
-    }
 }
 
 void AppController::preferenceChanged(Preference preference) {
@@ -250,22 +231,21 @@ void AppController::pollTrust(bool announceGrant) {
         return;
     }
     trustAsked_ = true;
-    startup_.checkTrust(
-        [this, alive = std::weak_ptr<int>(alive_), announceGrant](bool trusted) {
-            if (alive.expired()) {
-                return;
-            }
-            trustAsked_ = false;
-            trusted = trusted && !startup_.pretendUntrusted;
-            if (trusted == trusted_) {
-                return;
-            }
-            trusted_ = trusted;
-            notifyState();
-            if (trusted && announceGrant) {
-                permissionGranted();
-            }
-        });
+    startup_.checkTrust([this, alive = std::weak_ptr<int>(alive_), announceGrant](bool trusted) {
+        if (alive.expired()) {
+            return;
+        }
+        trustAsked_ = false;
+        trusted = trusted && !startup_.pretendUntrusted;
+        if (trusted == trusted_) {
+            return;
+        }
+        trusted_ = trusted;
+        notifyState();
+        if (trusted && announceGrant) {
+            permissionGranted();
+        }
+    });
 }
 
 void AppController::permissionGranted() {

@@ -42,6 +42,8 @@ class AppSettings final {
     // Writes pending changes now: at quit, and before a launch flag ends the process (which
     // skips every destructor). False when they could not be written (already reported).
     bool flush() { return defaults_->flush(); }
+    // The file is never written again (the app is being removed).
+    void freeze() { defaults_->freeze(); }
 
     // Reports as one line on standard error, "murmlark-ovra: " first.
     static Report standardErrorReport();

@@ -4,9 +4,12 @@
 #include <QCursor>
 #include <QScreen>
 #include <QWidget>
+#include <chrono>
 #include <iostream>
+#include <thread>
 
 #include "app/controller/AccessibilityWorkerThread.h"
+#include "app/controller/DesktopDashboard.h"
 #include "app/controller/HotkeyManager.h"
 #include "app/controller/InterfaceLanguage.h"
 #include "app/controller/QtOverlayHost.h"
@@ -14,13 +17,18 @@
 #include "app/controller/X11TargetWorkspace.h"
 #include "app/maintenance/Updater.h"
 #include "app/model/StandardServices.h"
+#include "app/model/SupervisorServices.h"
 #include "app/overlay/OverlayPanel.h"
+#include "app/settings/SettingsWindowHost.h"
+#include "app/shell/BubbleDesktop.h"
+#include "app/shell/IslandWindow.h"
 #include "platform/atspi/AtspiBackend.h"
 #include "platform/clickaway/ClickAwayMonitor.h"
 #include "platform/desktopsettings/GSettingsStore.h"
 #include "platform/desktopstatus/AccessibilityStatus.h"
 #include "platform/desktopstatus/AppearanceSource.h"
 #include "platform/desktopstatus/ScreenReaderStatus.h"
+#include "platform/download/Downloader.h"
 #include "platform/hotkeys/HotkeyEventPump.h"
 #include "platform/hotkeys/X11HotkeyGrabber.h"
 #include "platform/input/XTestInputSynthesizer.h"
@@ -53,8 +61,7 @@ Rect nativeFrame(const QWidget& widget) {
                 frame.height() * ratio);
 }
 
-// The app's own windows on this desktop. The settings window belongs to the settings
-// subsystem; until it exists there is none.
+// The app's own windows on this desktop: the settings window, once made, and every other.
 class QtOwnWindows final : public OwnWindows {
   public:
     explicit QtOwnWindows(desktopstatus::AppearanceSource& appearance) : appearance_(appearance) {}
@@ -122,6 +129,7 @@ struct DesktopController::Parts {
     std::unique_ptr<AccessibilityWorkerThread> worker;
     supervisor::ThreadedExecutor executor{postToMainThread};
     std::unique_ptr<ModelSupervisor> supervisor;
+    EngineInstaller* engine = nullptr;  // the supervisor's
     std::unique_ptr<SupervisorDecisions> decisions;
     speech::SpeechDispatcherEngine speechEngine{postToMainThread, logLine};
     speech::DBusSpeechNotice speechNotice;
@@ -132,10 +140,12 @@ struct DesktopController::Parts {
     magnifier::GnomeMagnifier magnifier{desktopSettings};
     desktopstatus::AppearanceSource appearance{desktopSettings};
     QtOwnWindows windows{appearance};
+    std::unique_ptr<BubbleController> bubble;
     // Before the controller, whose hotkey manager lets go of the grabber when it ends.
     std::unique_ptr<hotkeys::X11HotkeyGrabber> grabber;
     std::unique_ptr<hotkeys::HotkeyEventPump> pump;
     std::unique_ptr<AppController> controller;
+    std::unique_ptr<DesktopDashboard> dashboard;
     std::unique_ptr<clickaway::ClickAwayMonitor> clicks;
     std::unique_ptr<WorkerThread> updateWorker;
     std::unique_ptr<Updater> updater;
@@ -153,11 +163,6 @@ Result<std::unique_ptr<DesktopController>> DesktopController::open(Settings sett
     }
     auto parts = std::make_unique<Parts>(settings);
     Parts& p = *parts;
-    if (!options.showDashboard) {
-        options.showDashboard = [](OvraPane pane) {
-            logLine("the settings window would open on " + std::string(pane.rawValue()));
-        };
-    }
     p.options = options;
     p.input = std::move(input).value();
     desktop::DesktopSettings& desktopSettings = p.desktopSettings;
@@ -170,9 +175,19 @@ Result<std::unique_ptr<DesktopController>> DesktopController::open(Settings sett
     if (auto stored = settings.defaults.object("engineBaseURL"); stored && stored->is_string()) {
         engineBase = stored->get<std::string>();
     }
-    p.supervisor = std::make_unique<ModelSupervisor>(supervisor::standardServices(
-        p.executor, makeTorchModelRuntime(), [&prefs] { return prefs.downloadMultilingual(); },
-        engineBase));
+    std::shared_ptr<const ModelRuntime> runtime = makeTorchModelRuntime();
+    ModelSupervisor::Services modelServices = supervisor::standardServices(
+        p.executor, runtime, [&prefs] { return prefs.downloadMultilingual(); }, engineBase);
+    // The same installer, kept at hand so that removing the app can cancel a download under
+    // way before the data folder goes (the supervisor's stop leaves a download running).
+    EngineInstaller::Config install = EngineInstaller::standardConfig(engineBase);
+    install.downloader = download::makeDownloader();
+    install.compile = supervisor::compileStep(runtime);
+    auto engine = std::make_unique<EngineInstaller>(std::move(install));
+    p.engine = engine.get();
+    modelServices.installer =
+        std::make_unique<supervisor::EngineInstallerFacade>(std::move(engine));
+    p.supervisor = std::make_unique<ModelSupervisor>(std::move(modelServices));
     p.decisions = std::make_unique<SupervisorDecisions>(*p.supervisor);
     p.voice = std::make_unique<FocusVoice>(FocusVoice::Services{
         p.speechEngine, p.speechNotice, postToMainThread, logLine, InterfaceLanguage::code()});
@@ -197,7 +212,11 @@ Result<std::unique_ptr<DesktopController>> DesktopController::open(Settings sett
         *p.decisions,
         *p.voice,
         qtOverlayHostFactory(settings.scheduler, p.pointer, {layout, options.simulateNotch}),
-        [&p](OvraPane pane) { p.options.showDashboard(pane); },
+        [&p](OvraPane pane) {
+            if (p.dashboard) {
+                p.dashboard->showDashboard(pane);
+            }
+        },
         [] { QApplication::beep(); },
         logLine,
         [](const std::string& line) { std::cout << line << std::endl; },
@@ -209,6 +228,44 @@ Result<std::unique_ptr<DesktopController>> DesktopController::open(Settings sett
     if (auto front = p.workspace->frontmost()) {
         controller->frontmostChanged(*front);
     }
+    p.dashboard = std::make_unique<DesktopDashboard>(DesktopDashboard::Services{
+        *controller,
+        *p.supervisor,
+        *p.voice,
+        prefs,
+        settings.scheduler,
+        p.desktopSettings,
+        [&p]() -> const keyboard::KeyboardLayout* {
+            return p.keyboard ? &p.keyboard->layout() : nullptr;
+        },
+        options.traceKeys,
+        options.pretendUntrusted,
+        [&p] { p.windows.sendBack(); },
+        [&p] {
+            // Nothing may write into the data folder once it is removed.
+            p.supervisor->stop();
+            p.engine->cancel();
+            while (p.engine->isRunning()) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+        },
+        logLine,
+    });
+    DesktopDashboard* dashboard = p.dashboard.get();
+    p.windows.settingsWindow = [dashboard] {
+        return static_cast<QWidget*>(dashboard->host().window());
+    };
+    p.windows.announcer = [dashboard](const std::string& text) {
+        dashboard->host().announce(text, announcer::AnnouncementPriority::high);
+    };
+    p.windows.lookChanged = [&p, dashboard] {
+        dashboard->stateChanged();
+        if (p.bubble) {
+            p.bubble->refresh();
+        }
+    };
+    controller->setStateObserver([dashboard] { dashboard->stateChanged(); });
+    p.supervisor->setChangeHandler([dashboard] { dashboard->stateChanged(); });
 
     auto grabber = hotkeys::X11HotkeyGrabber::open([&p](std::uint16_t keyCode) {
         return p.keyboard ? p.keyboard->layout().xKeycode(keyCode) : std::nullopt;
@@ -228,8 +285,8 @@ DesktopController::~DesktopController() = default;
 
 void DesktopController::start(StartOptions options) {
     Parts& p = *parts_;
-    p.windows.settingsWindow = [] { return static_cast<QWidget*>(nullptr); };
     p.appearance.onChange([&p] { p.windows.desktopChanged(); });
+    DesktopDashboard& dashboard = *p.dashboard;
 
     Updater::Config update = Updater::standardConfig();
     update.scheduler = &p.settings.scheduler;
@@ -243,14 +300,19 @@ void DesktopController::start(StartOptions options) {
     update.banner = [&p](const std::string& text, bool problem) {
         p.controller->dashboard().showMessage(text, problem);
     };
-    update.announce = [&p](const std::string& text) { p.windows.announce(text); };
+    update.announce = [&dashboard](const std::string& text) {
+        dashboard.host().announce(text, announcer::AnnouncementPriority::medium);
+    };
     update.overlayVisible = [&p] { return p.controller->overlayVisible(); };
     update.appActive = [] { return QApplication::activeWindow() != nullptr; };
     update.windowOpen = [&p] { return p.windows.settingsShown(); };
-    update.showGeneralSettings = [&p] { p.options.showDashboard(OvraPane::general); };
+    update.showGeneralSettings = [&dashboard] { dashboard.showDashboard(OvraPane::general); };
     update.quit = options.quit ? options.quit : [] { QApplication::quit(); };
     update.log = [](const std::string& line) { logLine("updater: " + line); };
     p.updater = std::make_unique<Updater>(std::move(update));
+    p.updater->setObserver([&dashboard] { dashboard.stateChanged(); });
+    dashboard.setUpdater(p.updater.get());
+    dashboard.setRemoval(options.quit, options.freezeSettings);
 
     AppController::Startup startup;
     startup.hotkeys = p.grabber.get();
@@ -261,6 +323,22 @@ void DesktopController::start(StartOptions options) {
     startup.windows = &p.windows;
     startup.startUpdater = [&p] { p.updater->start(); };
     startup.installHome = std::move(options.installHome);
+    startup.installBubble = [&p](auto landing, std::function<void()> onClick) {
+        desktop::DesktopSettings& desktopSettings = p.desktopSettings;
+        p.bubble = std::make_unique<BubbleController>(desktopBubbleServices(
+            p.settings.scheduler,
+            [&desktopSettings] {
+                return desktopSettings.boolean("org.gnome.desktop.interface",
+                                               "enable-animations") == false;
+            },
+            [&p] { return p.windows.dark(); }));
+        p.bubble->install(p.settings.prefs, std::move(landing), std::move(onClick));
+    };
+    startup.refreshBubble = [&p] { p.bubble->refresh(); };
+    startup.flyBubble = [&p] { p.bubble->fly(); };
+    startup.menuBarLanding = [](const Rect& button) {
+        return menuBarLanding(button, IslandWindow::islandScreens());
+    };
     startup.watchLayout = [&p](std::function<void()> changed) {
         if (p.keyboard) {
             QObject::connect(p.keyboard.get(), &keyboard::KeyboardWatcher::layoutChanged,
@@ -303,7 +381,7 @@ bool DesktopController::overlayVisible() const {
 }
 
 void DesktopController::showDashboard(OvraPane pane) {
-    parts_->options.showDashboard(pane);
+    parts_->dashboard->showDashboard(pane);
 }
 
 std::optional<std::string> DesktopController::targetAppName() const {

@@ -33,8 +33,7 @@ class DesktopController final : public ShellController {
     struct Options {
         bool pretendUntrusted = false;
         bool simulateNotch = false;
-        // Opens the settings window on a pane; by default a line on standard error says so.
-        std::function<void(OvraPane)> showDashboard;
+        bool traceKeys = false;  // "--trace-keys": the settings window's key lines
     };
 
     // Fails when this is no X11 session. The settings must outlive the controller.
@@ -48,7 +47,8 @@ class DesktopController final : public ShellController {
         bool noDashboard = false;
         std::function<void()> installHome;        // the tray item and its island
         std::function<void()> otherAppActivated;  // the island closes
-        std::function<void()> quit;               // the updater's quit after an install
+        std::function<void()> quit;               // after an install, or the app's removal
+        std::function<void()> freezeSettings;     // the app is being removed
     };
     // Once, when the app has launched (see AppController::start).
     void start(StartOptions options);

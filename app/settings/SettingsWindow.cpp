@@ -143,7 +143,7 @@ SettingsWindow::SettingsWindow(SettingsWindowServices services, QWidget* parent)
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(0);
-    sidebar_ = new SidebarView(hover_, this);
+    sidebar_ = new PaneSidebarView(hover_, this);
     row->addWidget(sidebar_);
     row->addSpacing(1);  // the divider, painted by the window
     scroll_ = new PaperScrollArea(this);
@@ -173,8 +173,8 @@ SettingsWindow::SettingsWindow(SettingsWindowServices services, QWidget* parent)
     scroll_->setWidget(holder);
     holder->setAutoFillBackground(false);  // the scroll area's paper shows through
 
-    connect(sidebar_, &SidebarView::chosen, this, &SettingsWindow::chooseFromPointer);
-    connect(sidebar_, &SidebarView::hovered, this,
+    connect(sidebar_, &PaneSidebarView::chosen, this, &SettingsWindow::chooseFromPointer);
+    connect(sidebar_, &PaneSidebarView::hovered, this,
             [this](OvraPane pane) { focusFromPointer(pane.stopID()); });
     connect(sections_, &OvraSectionsView::focusRequested, this,
             [this](const QString& id) { focusFromPointer(id.toStdString()); });

@@ -33,7 +33,7 @@ namespace ovra {
 class Scheduler;
 class DesktopAccessibilityStatus;
 class PermissionGuide;
-class SidebarView;
+class PaneSidebarView;
 class OvraSectionsView;
 class InstructionsPaneView;
 
@@ -116,7 +116,7 @@ class SettingsWindow final : public QWidget {
     std::unique_ptr<DesktopAccessibilityStatus> featureStatus_;
     std::size_t featureListener_ = 0;
     HoverIntent hover_;
-    SidebarView* sidebar_ = nullptr;
+    PaneSidebarView* sidebar_ = nullptr;
     QScrollArea* scroll_ = nullptr;
     QWidget* column_ = nullptr;
     QVBoxLayout* columnLayout_ = nullptr;

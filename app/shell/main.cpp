@@ -19,8 +19,6 @@
 #include "app/diagnostics/RunningApps.h"
 #include "app/model/ClassifierLoading.h"
 #include "app/model/ModelSupervisor.h"
-#include "app/shell/BubbleDesktop.h"
-#include "app/shell/IslandWindow.h"
 #include "app/shell/LaunchFlags.h"
 #include "app/shell/ShellApp.h"
 #include "app/shell/SingleInstance.h"
@@ -182,9 +180,11 @@ int runApp(int argc, char** argv, const LaunchPlan& plan) {
         selfTest ? AppSettings::readOnly(AppSettings::standardErrorReport())
                  : std::make_unique<AppSettings>(scheduler, desktopSettings,
                                                  AppSettings::standardErrorReport());
-    auto opened = DesktopController::open(
-        {settings->preferences(), settings->defaults(), scheduler},
-        {.pretendUntrusted = plan.pretendUntrusted, .simulateNotch = plan.simulateNotch});
+    auto opened =
+        DesktopController::open({settings->preferences(), settings->defaults(), scheduler},
+                                {.pretendUntrusted = plan.pretendUntrusted,
+                                 .simulateNotch = plan.simulateNotch,
+                                 .traceKeys = plan.traceKeys});
     if (!opened) {
         logLine(opened.error());
         return finish(1);
@@ -201,7 +201,8 @@ int runApp(int argc, char** argv, const LaunchPlan& plan) {
     controller.start({.noDashboard = plan.noDashboard,
                       .installHome = [&shell] { shell.start(); },
                       .otherAppActivated = [&shell] { shell.otherAppActivated(); },
-                      .quit = [&shell] { shell.quit(); }});
+                      .quit = [&shell] { shell.quit(); },
+                      .freezeSettings = [&settings] { settings->freeze(); }});
     if (auto notice = controller.hotkeyNotice()) {
         logLine(*notice);
     }
@@ -211,25 +212,6 @@ int runApp(int argc, char** argv, const LaunchPlan& plan) {
         logLine(settings->preferences().hotkey().label + " opens the overlay");
     }
 
-    // The on-screen button (shown when "showBubble" is on): a click is the button's press.
-    Preferences& prefs = settings->preferences();
-    BubbleController bubble(desktopBubbleServices(
-        scheduler,
-        [&desktopSettings] {
-            return desktopSettings.boolean("org.gnome.desktop.interface", "enable-animations") ==
-                   false;
-        },
-        [&prefs] { return prefs.appearance() == OvraAppearance::dark; }));
-    bubble.install(
-        prefs,
-        [](const Rect& button) { return menuBarLanding(button, IslandWindow::islandScreens()); },
-        [&controller] { controller.ovraButtonPressed(); });
-    prefs.onChange([&bubble, &scheduler](Preference changed) {
-        if (changed == Preference::showBubble || changed == Preference::bubblePlace ||
-            changed == Preference::bubbleSize || changed == Preference::flightTrail) {
-            scheduler.after(0, [&bubble] { bubble.refresh(); });
-        }
-    });
     return QApplication::exec();
 }
 

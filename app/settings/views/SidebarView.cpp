@@ -150,20 +150,20 @@ void PaneEntryView::enterEvent(QEnterEvent* event) {
     }
 }
 
-SidebarView::SidebarView(HoverIntent& hover, QWidget* parent) : QWidget(parent) {
+PaneSidebarView::PaneSidebarView(HoverIntent& hover, QWidget* parent) : QWidget(parent) {
     auto* column = new QVBoxLayout(this);
     column->setSpacing(static_cast<int>(6 - SettingsPaint::kRingReach));
     for (std::size_t i = 0; i < entries_.size(); ++i) {
         entries_[i] = new PaneEntryView(OvraPane::allCases()[i], hover, this);
-        connect(entries_[i], &PaneEntryView::chosen, this, &SidebarView::chosen);
-        connect(entries_[i], &PaneEntryView::hovered, this, &SidebarView::hovered);
+        connect(entries_[i], &PaneEntryView::chosen, this, &PaneSidebarView::chosen);
+        connect(entries_[i], &PaneEntryView::hovered, this, &PaneSidebarView::hovered);
         column->addWidget(entries_[i]);
     }
     column->addStretch(1);
 }
 
-void SidebarView::setState(OvraPane shown, const std::optional<std::string>& focusID, double scale,
-                           bool dark) {
+void PaneSidebarView::setState(OvraPane shown, const std::optional<std::string>& focusID,
+                               double scale, bool dark) {
     auto* column = static_cast<QVBoxLayout*>(layout());
     if (title_ == nullptr || scale != scale_ || dark != dark_) {
         if (title_ != nullptr) {
@@ -186,11 +186,11 @@ void SidebarView::setState(OvraPane shown, const std::optional<std::string>& foc
     update();
 }
 
-PaneEntryView* SidebarView::entry(OvraPane pane) const {
+PaneEntryView* PaneSidebarView::entry(OvraPane pane) const {
     return entries_[static_cast<std::size_t>(pane)];
 }
 
-void SidebarView::paintEvent(QPaintEvent*) {
+void PaneSidebarView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), Tone{dark_}.sidebar());
 }

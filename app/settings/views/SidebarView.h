@@ -51,11 +51,11 @@ class PaneEntryView final : public QWidget, public AccessibleStop {
     bool dark_ = false;
 };
 
-class SidebarView final : public QWidget {
+class PaneSidebarView final : public QWidget {
     Q_OBJECT
 
   public:
-    SidebarView(HoverIntent& hover, QWidget* parent = nullptr);
+    PaneSidebarView(HoverIntent& hover, QWidget* parent = nullptr);
     void setState(OvraPane shown, const std::optional<std::string>& focusID, double scale,
                   bool dark);
     PaneEntryView* entry(OvraPane pane) const;

@@ -1,0 +1,232 @@
+#include "app/controller/DesktopDashboard.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QUrl>
+
+#include "app/maintenance/Uninstaller.h"
+#include "app/maintenance/UninstallerDialogs.h"
+#include "app/maintenance/Updater.h"
+#include "app/model/ClassifierLoading.h"
+#include "app/model/ModelSupervisor.h"
+#include "app/settings/SettingsWindowHost.h"
+#include "core/OvraText.h"
+#include "platform/paths/Paths.h"
+
+namespace ovra {
+
+namespace {
+
+ModelState::Install installOf(const EngineInstaller::Stage& stage) {
+    using Kind = EngineInstaller::Stage::Kind;
+    switch (stage.kind) {
+        case Kind::working:
+            return ModelState::Install::working;
+        case Kind::failed:
+            return ModelState::Install::failed;
+        case Kind::done:
+            return ModelState::Install::done;
+        case Kind::idle:
+            break;
+    }
+    return ModelState::Install::idle;
+}
+
+std::vector<std::string> arguments() {
+    std::vector<std::string> out;
+    for (const QString& argument : QCoreApplication::arguments()) {
+        out.push_back(argument.toStdString());
+    }
+    return out;
+}
+
+}  // namespace
+
+DesktopDashboard::DesktopDashboard(Services services)
+    : services_(std::move(services)),
+      opener_(desktop::DesktopSettingsOpener::forThisSession()),
+      appNames_(paths::processEnvironment) {
+    AppController& controller = services_.controller;
+    // The controller's poll is the one that reads the permission and says when it arrives; the
+    // guide shows what it found.
+    guide_ = std::make_unique<PermissionGuide>(PermissionGuide::Services{
+        services_.scheduler,
+        [&controller] { return controller.trusted(); },
+        accessibilitySwitch_,
+        opener_,
+        services_.sendWindowsBack,
+        // Why turning access on failed is said on the settings window; the arrival is the
+        // controller's to say (its banner, Home, the announcement), once.
+        [this, &controller](const std::string& text) {
+            if (!controller.trusted() && host_) {
+                host_->announce(text, announcer::AnnouncementPriority::high);
+            }
+        },
+        {},
+        [&prefs = services_.prefs] { return prefs.hotkey().label; },
+        services_.pretendUntrusted,
+    });
+    host_ = std::make_unique<SettingsWindowHost>(SettingsWindowHost::Config{
+        services_.prefs,
+        controller.dashboard(),
+        *this,
+        services_.scheduler,
+        services_.keyboardLayout,
+        services_.traceKeys,
+        [&controller] { controller.settingsWindowClosed(); },
+        {},
+        {},
+        nullptr,
+        guide_.get(),
+    });
+    if (auto manifest =
+            supervisor::readManifest(paths::resourceFolder() / "engine-manifest.json")) {
+        shippedModels_ = manifest->modelIDs();
+    }
+}
+
+DesktopDashboard::~DesktopDashboard() = default;
+
+void DesktopDashboard::stateChanged() {
+    guide_->poll();
+    host_->stateChanged();
+}
+
+bool DesktopDashboard::trusted() const {
+    return services_.controller.trusted();
+}
+
+std::optional<std::string> DesktopDashboard::targetAppName() const {
+    return services_.controller.targetAppName();
+}
+
+void DesktopDashboard::trigger() {
+    services_.controller.trigger();
+}
+
+void DesktopDashboard::showDashboard(OvraPane pane) {
+    host_->showDashboard(pane);
+}
+
+void DesktopDashboard::requestAccessibility() {
+    guide_->turnOn();
+}
+
+void DesktopDashboard::openAccessibilitySettings(const std::string& anchor) {
+    // The desktop's settings come up in front of ours.
+    if (services_.sendWindowsBack) {
+        services_.sendWindowsBack();
+    }
+    if (auto problem = opener_.open(anchor); problem && services_.log) {
+        services_.log("the desktop's settings could not be opened: " + *problem);
+    }
+}
+
+std::optional<std::string> DesktopDashboard::hotkeyError() const {
+    return services_.controller.hotkeyError();
+}
+
+std::optional<std::string> DesktopDashboard::hotkeyNotice() const {
+    return services_.controller.hotkeyNotice();
+}
+
+std::optional<std::string> DesktopDashboard::findHotkeyError() const {
+    return services_.controller.findHotkeyError();
+}
+
+ModelState DesktopDashboard::modelState() const {
+    ModelSupervisor& supervisor = services_.supervisor;
+    ModelState state;
+    state.ready = supervisor.status().isReady();
+    state.summary = supervisor.summary();
+    state.install = installOf(supervisor.installer().stage());
+    state.progress = supervisor.installer().progress();
+    state.lastModel = supervisor.lastModel();
+    return state;
+}
+
+void DesktopDashboard::startModel(const std::string& modelID) {
+    services_.supervisor.start(services_.prefs.workerDirectory(), modelID);
+}
+
+void DesktopDashboard::stopModel() {
+    services_.supervisor.stop();
+}
+
+void DesktopDashboard::fetchMultilingualIfWanted() {
+    services_.supervisor.fetchMultilingualIfWanted();
+}
+
+UpdateState DesktopDashboard::updateState() const {
+    UpdateState state;
+    if (updater_) {
+        const Updater::State& now = updater_->state();
+        // Busy is a check until the updater says it is downloading the version it found.
+        const bool downloading =
+            now.busy && now.available &&
+            now.status == OvraText::f("Downloading Ovra %@\u2026", {now.available->version});
+        state.activity = downloading ? UpdateState::Activity::downloading
+                         : now.busy  ? UpdateState::Activity::checking
+                                     : UpdateState::Activity::idle;
+        state.status = now.status;
+        state.available = now.available;
+    }
+    return state;
+}
+
+void DesktopDashboard::checkForUpdates() {
+    if (updater_) {
+        updater_->check(true);
+    }
+}
+
+void DesktopDashboard::installUpdate() {
+    if (updater_) {
+        updater_->installAvailable();
+    }
+}
+
+std::vector<VoiceChoice> DesktopDashboard::voices() const {
+    std::vector<VoiceChoice> out;
+    for (const speech::Voice& voice : services_.voice.availableVoices()) {
+        out.push_back({voice.id(), FocusVoice::label(voice)});
+    }
+    return out;
+}
+
+void DesktopDashboard::speakSample(const std::string& text,
+                                   const std::optional<std::string>& voiceID, double rate) {
+    services_.voice.speak(text, voiceID, rate);
+}
+
+void DesktopDashboard::readInstruction(OvraFeature feature) {
+    services_.controller.readInstruction(feature);
+}
+
+std::string DesktopDashboard::appName(const std::string& appKey) const {
+    return appNames_.name(appKey);
+}
+
+void DesktopDashboard::openWebPage(const std::string& url) {
+    if (!QDesktopServices::openUrl(QUrl(QString::fromStdString(url))) && services_.log) {
+        services_.log("could not open " + url);
+    }
+}
+
+void DesktopDashboard::uninstall() {
+    Uninstaller::Services removal;
+    removal.stopModel = services_.stopModelForRemoval;
+    removal.freezeSettings = freezeSettings_;
+    removal.confirm = [this](const UninstallerText::Question& question) {
+        return host_->confirmModally(UninstallerDialogs::model(question));
+    };
+    removal.showFailure = [this](const UninstallerText::Message& message) {
+        UninstallerDialogs::showFailure(message, host_->window());
+    };
+    removal.quit = quit_ ? quit_ : [] { QApplication::quit(); };
+    Uninstaller(Uninstaller::Places{}, std::move(removal),
+                Uninstaller::isSelfTestLaunch(arguments()))
+        .confirmAndRemove();
+}
+
+}  // namespace ovra
