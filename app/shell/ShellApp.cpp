@@ -67,6 +67,7 @@ struct ShellApp::Parts final : LaunchHost {
     std::unique_ptr<HomeIslandController> island;
     std::unique_ptr<SystemTray> tray;
     std::unique_ptr<LaunchSequence> sequence;
+    Scheduler::Token trayNote = 0;
 
     void print(const std::string& line) override { std::cout << line << std::endl; }
     void log(const std::string& line) override {
@@ -194,15 +195,20 @@ ShellApp::ShellApp(ShellController& controller, Scheduler& scheduler, Options op
     p.sequence = std::make_unique<LaunchSequence>(p.options.plan, controller, p, scheduler);
 }
 
-ShellApp::~ShellApp() = default;
+ShellApp::~ShellApp() {
+    parts_->scheduler.cancel(parts_->trayNote);
+}
 
 void ShellApp::start() {
     Parts& p = *parts_;
     p.island->install(*p.tray);
     if (!p.tray->show()) {
-        p.log("no system tray here: the tray item shows once a tray starts; meanwhile press " +
-              p.controller.prefs().hotkey().label +
-              " in any app, or start murmlark-ovra again for its settings");
+        // Said once start-up has taken the hotkey, which may be a fallback of the chosen one.
+        p.trayNote = p.scheduler.after(0, [&p] {
+            p.log("no system tray here: the tray item shows once a tray starts; meanwhile press " +
+                  p.controller.prefs().hotkey().label +
+                  " in any app, or start murmlark-ovra again for its settings");
+        });
     }
     p.sequence->scheduleFlags();
 }

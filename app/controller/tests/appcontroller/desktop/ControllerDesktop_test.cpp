@@ -9,13 +9,13 @@
 // highlights are read as a screen reader reads them. Screenshots are kept in the temporary
 // folder as ovra-controller-*.png.
 
+#include <atspi/atspi.h>
 #include <fcntl.h>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <atspi/atspi.h>
-#include <gmock/gmock.h>
 #include <xcb/xcb.h>
 
 #include <QColor>
@@ -137,8 +137,9 @@ class ControllerDesktop : public ::testing::Test {
         return home_ / "murmlark-ovra/ai.qeld.murmlark-ovra.json";
     }
     std::string settings() const {
-        std::ifstream in(settingsFile());
-        return std::string(std::istreambuf_iterator<char>(in), {});
+        std::ostringstream out;
+        out << std::ifstream(settingsFile()).rdbuf();
+        return out.str();
     }
     void quitApp() {
         if (app_ > 0) {
@@ -212,7 +213,8 @@ class ControllerDesktop : public ::testing::Test {
 
 TEST_F(ControllerDesktop, HotkeyPressConfirmAndEscapeOverChromium) {
     // Its hotkey Ctrl+Alt+Space (the window manager keeps Alt+Space).
-    launch(OVRA_ACCOUNT_PAGE, "Delete account", R"({"hotkey": "ctrl-opt-space", "useModel": false})");
+    launch(OVRA_ACCOUNT_PAGE, "Delete account",
+           R"({"hotkey": "ctrl-opt-space", "useModel": false})");
     ASSERT_FALSE(dimmed("before"));
     type("key ctrl+alt+space");
     ASSERT_TRUE(overlayShows(true, "open")) << log();
