@@ -66,7 +66,8 @@ TargetApp AppController::ownApp() const {
 }
 
 void AppController::toggle() {
-    if (overlayVisible()) {
+    // An overlay fading out after a close is closed already: the hotkey asks anew.
+    if (overlayVisible() && closeWork_ == 0) {
         dismiss();
     } else {
         trigger();
@@ -116,12 +117,11 @@ void AppController::trigger() {
         }
         return;
     }
-    // The target is captured now, before anything of ours is shown.
+    // The target is captured now, before anything of ours is shown. No window may be active
+    // for a moment (the window in front just closed, or its app is too busy to take the focus
+    // the window manager offers it): the last app is meant then, as when ours is in front.
     const std::optional<TargetApp> front = services_.workspace.frontmost();
-    if (!front) {
-        return;
-    }
-    const bool ownInFront = front->pid == services_.workspace.ownPid();
+    const bool ownInFront = !front || front->pid == services_.workspace.ownPid();
     std::optional<TargetApp> last;
     if (lastExternalApp_ && services_.workspace.isRunning(*lastExternalApp_)) {
         last = lastExternalApp_;

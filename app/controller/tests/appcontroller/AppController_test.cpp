@@ -240,14 +240,18 @@ TEST_F(AppControllerTest, OnlyTheNewestRequestPlansWhateverOrderTheAnswersCome) 
     EXPECT_EQ(announced_.size(), announcements);
 }
 
-TEST_F(AppControllerTest, WithItsOwnWindowInFrontItTurnsToTheLastAppWhileItRuns) {
-    for (const bool lastRuns : {true, false}) {
-        SCOPED_TRACE(lastRuns);
+TEST_F(AppControllerTest, WithItsOwnWindowOrNoneInFrontItTurnsToTheLastAppWhileItRuns) {
+    for (const auto& [lastRuns, noneInFront] :
+         {std::pair{true, false}, {false, false}, {true, true}, {false, true}}) {
+        SCOPED_TRACE(testing::Message() << lastRuns << noneInFront);
         workspace_ = {};
         worker_.reads.clear();
         controller().frontmostChanged(app(kOwnPid, "murmlark-ovra"));  // not an app of its own
         controller().frontmostChanged(app(3, "Notes"));
         workspace_.front = app(kOwnPid, "murmlark-ovra");
+        if (noneInFront) {
+            workspace_.front.reset();
+        }
         if (!lastRuns) {
             workspace_.gone = {3};
         }
@@ -451,11 +455,12 @@ TEST_F(AppControllerTest, ThePressRunsAfterTheCloseWhileTheOverlayLetsInputThrou
     ASSERT_FALSE(engine_.spoken.empty());
     EXPECT_EQ(engine_.spoken.back().text, "The control could not be pressed.");
 
-    // A close replaces the pending hide; a request within it keeps the overlay on screen and
-    // takes pointer input again.
+    // A close replaces the pending hide; the hotkey within it asks anew, which keeps the
+    // overlay on screen and takes pointer input again.
     scheduler_.advance(0.1);  // the hide is still pending
     controller().dismiss();
-    open({"Save changes"});
+    controller().toggle();
+    finishRead(worker_.reads.size() - 1, window({"Save changes"}));
     scheduler_.advance(1);
     EXPECT_TRUE(overlay_->shown && !overlay_->transparent);
     EXPECT_TRUE(controller().overlay().islandOpen());
