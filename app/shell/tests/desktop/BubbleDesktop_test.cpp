@@ -118,8 +118,11 @@ TEST(BubbleDesktop, TheButtonShowsOverChromiumAndItsClickOpensTheOverlay) {
     }
 
     // Over the page: the dark disc, and the page through the padding (cut round).
-    const QImage screen = screenshot();
-    EXPECT_LT(screen.pixelColor(40, 464 + 20).lightness(), 40);
+    QImage screen;
+    EXPECT_TRUE(eventually([&] {
+        screen = screenshot();  // once the button has painted
+        return screen.pixelColor(40, 464 + 20).lightness() < 40;
+    }));
     EXPECT_GT(screen.pixelColor(93, 464 + 48).lightness(), 200);
     EXPECT_GT(screen.pixelColor(1000, 700).lightness(), 200);
     // A click opens the overlay: it dims Chromium's page.
