@@ -28,6 +28,7 @@
 #include "platform/atspi/AtspiBackend.h"
 #include "platform/atspi/tests/desktop/DesktopReading.h"
 #include "platform/atspi/tests/desktop/LaunchedApp.h"
+#include "platform/atspi/tests/desktop/OwnWindowAudit.h"
 #include "platform/input/XTestInputSynthesizer.h"
 
 namespace ovra {
@@ -335,6 +336,9 @@ TEST_F(OverlayDesktop, OverlayOverChromiumFollowsTheCompositingManagerAndLetsCli
     EXPECT_THAT(names, ::testing::Contains(
                            ::testing::MatchesRegex("push button [0-9], Reject all, Button")));
     EXPECT_EQ(names.size(), rings_.size()) << ::testing::PrintToString(names);
+    const testing::WindowAudit audit = testing::auditWindowsOf(harness.pid());
+    EXPECT_GE(audit.controls, static_cast<int>(rings_.size()));
+    EXPECT_THAT(audit.problems, ::testing::IsEmpty());
 
     // A compositing manager starts: the page shows live through the dim. It stops: the panel
     // grabs the screen again without itself in it.
