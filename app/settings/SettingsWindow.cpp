@@ -381,6 +381,11 @@ void SettingsWindow::focusStopWidget() {
 }
 
 void SettingsWindow::scrollToFocus(bool animated) {
+    // A scroll still running aims at where the focus was before: it would pull the row in focus
+    // now out of view again.
+    if (scrollAnimation_) {
+        scrollAnimation_->stop();
+    }
     const auto& focus = services_.dashboard.focusID();
     scrolledTo_ = focus;
     if (!focus || OvraPane::fromStopID(*focus)) {
@@ -411,6 +416,7 @@ void SettingsWindow::scrollToFocus(bool animated) {
     animation->setEasingCurve(QEasingCurve::OutCubic);
     connect(animation, &QVariantAnimation::valueChanged, bar,
             [bar](const QVariant& value) { bar->setValue(value.toInt()); });
+    scrollAnimation_ = animation;
     animation->start(QAbstractAnimation::DeleteWhenStopped);
 }
 

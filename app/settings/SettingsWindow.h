@@ -13,6 +13,8 @@
 // each move as a focus change; what changes in place (a value, the feature shown) goes through
 // the announcer instead, never both for one move. Closing only hides the window.
 
+#include <QPointer>
+#include <QVariantAnimation>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -135,6 +137,7 @@ class SettingsWindow final : public QWidget {
     OvraPane builtPane_ = OvraPane::home;
     std::vector<std::string> builtStops_;
     std::optional<std::string> scrolledTo_;
+    QPointer<QVariantAnimation> scrollAnimation_;
     std::uint64_t prefsListener_ = 0;
     std::uint64_t modelListener_ = 0;
 };
