@@ -1,5 +1,6 @@
 #include "platform/hotkeys/HotkeyEventPump.h"
 
+#include <QAbstractEventDispatcher>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -11,8 +12,12 @@ HotkeyEventPump::HotkeyEventPump(X11HotkeyGrabber& grabber, QObject* parent)
     : QObject(parent), grabber_(grabber) {
     notifier_ = new QSocketNotifier(grabber_.fileDescriptor(), QSocketNotifier::Read, this);
     connect(notifier_, &QSocketNotifier::activated, this, [this] { grabber_.processEvents(); });
-    // Events read along with a grab's replies are already queued; the socket will not say so.
+    // Events read along with a grab's replies are already queued, and the socket will not say
+    // so: they are delivered before the loop next waits (a grab may come at any time: a layout
+    // change, the find hotkey, a fallback).
     QTimer::singleShot(0, this, [this] { grabber_.processEvents(); });
+    connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
+            [this] { grabber_.processQueuedEvents(); });
 }
 
 }  // namespace ovra::hotkeys

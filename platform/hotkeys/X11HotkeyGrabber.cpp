@@ -242,31 +242,43 @@ void X11HotkeyGrabber::release(HotkeyId id) {
 
 void X11HotkeyGrabber::processEvents() {
     while (xcb_generic_event_t* event = xcb_poll_for_event(connection_->xcb)) {
-        const std::uint8_t type = event->response_type & 0x7f;
-        if (type == XCB_KEY_PRESS || type == XCB_KEY_RELEASE) {
-            const auto* key = reinterpret_cast<const xcb_key_press_event_t*>(event);
-            if (type == XCB_KEY_RELEASE) {
-                repeats_.release(key->detail, key->time);
-            } else if (repeats_.press(key->detail, key->time)) {
-                std::optional<HotkeyId> pressed;
-                for (const auto& [id, grab] : grabs_) {
-                    std::uint16_t locks = 0;
-                    for (std::uint16_t mask : grab.lockMasks) {
-                        locks |= mask;
-                    }
-                    const auto held = static_cast<std::uint16_t>(key->state & 0xff & ~locks);
-                    if (grab.keycode == key->detail && held == grab.modifiers) {
-                        pressed = id;
-                        break;
-                    }
-                }
-                if (pressed) {
-                    lastPressTime_ = key->time;
-                    deliver(*pressed);
-                }
-            }
-        }
+        handle(event);
         std::free(event);
+    }
+}
+
+void X11HotkeyGrabber::processQueuedEvents() {
+    while (xcb_generic_event_t* event = xcb_poll_for_queued_event(connection_->xcb)) {
+        handle(event);
+        std::free(event);
+    }
+}
+
+void X11HotkeyGrabber::handle(const void* raw) {
+    const auto* event = static_cast<const xcb_generic_event_t*>(raw);
+    const std::uint8_t type = event->response_type & 0x7f;
+    if (type != XCB_KEY_PRESS && type != XCB_KEY_RELEASE) {
+        return;
+    }
+    const auto* key = reinterpret_cast<const xcb_key_press_event_t*>(event);
+    if (type == XCB_KEY_RELEASE) {
+        repeats_.release(key->detail, key->time);
+        return;
+    }
+    if (!repeats_.press(key->detail, key->time)) {
+        return;
+    }
+    for (const auto& [id, grab] : grabs_) {
+        std::uint16_t locks = 0;
+        for (std::uint16_t mask : grab.lockMasks) {
+            locks |= mask;
+        }
+        const auto held = static_cast<std::uint16_t>(key->state & 0xff & ~locks);
+        if (grab.keycode == key->detail && held == grab.modifiers) {
+            lastPressTime_ = key->time;
+            deliver(id);
+            return;
+        }
     }
 }
 

@@ -37,11 +37,15 @@ class X11HotkeyGrabber final : public HotkeyGrabber {
     int fileDescriptor() const;
     // Reads what the server sent and delivers the presses of grabbed chords.
     void processEvents();
+    // Delivers what a grab's reply check already read off the socket: the socket will not say
+    // so again. Reads nothing new.
+    void processQueuedEvents();
     // The server time of the last delivered press, for activating windows after it.
     std::uint32_t lastPressTime() const { return lastPressTime_; }
 
   private:
     struct Connection;
+    void handle(const void* event);
     struct Grab {
         std::uint32_t keycode = 0;
         std::uint16_t modifiers = 0;           // X modifier mask without the lock bits
