@@ -59,6 +59,8 @@ IslandWindow::IslandWindow(HomeIslandModel& model, IslandCallbacks callbacks, Sc
     announcer_ = std::make_unique<announcer::AccessibleAnnouncer>(*this);
     connect(compositor_.get(), &CompositorWatch::changed, this, [this] { applyShape(); });
     model_.onChange = [this] { modelChanged(); };
+    installOverlayAccessibility();
+    setAccessibleName(QString::fromStdString(OvraText::t("Murmlark Ovra menu")));
 }
 
 IslandWindow::~IslandWindow() {
@@ -79,6 +81,26 @@ void IslandWindow::relayout() {
     setGeometry(QRect(origin, layout_.island.size().toSize()));
     applyShape();
     update();
+    elements_.clear();
+    const auto& items = model_.items();
+    for (std::size_t i = 0; i < layout_.rows.size() && i < items.size(); ++i) {
+        const IslandRowLayout& row = layout_.rows[i];
+        elements_.push_back(
+            {items[i].id, QString::number(i + 1) + ", " + row.titleText + ". " + row.subtitleText,
+             row.row.toRect(), QAccessible::Button, true,
+             static_cast<int>(i) == model_.selection()});
+    }
+    notifyAccessibleElementsChanged(this, toldElements_);
+}
+
+void IslandWindow::pressAccessibleElement(const std::string& key) {
+    const auto& items = model_.items();
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (items[i].id == key && callbacks_.activate) {
+            callbacks_.activate(static_cast<int>(i));
+            return;
+        }
+    }
 }
 
 void IslandWindow::present(const IslandScreen& screen) {

@@ -9,6 +9,7 @@
 #include <QWidget>
 #include <memory>
 
+#include "app/overlay/AccessibleElements.h"
 #include "app/overlay/PointerIntent.h"
 #include "app/shell/HomeIslandController.h"
 #include "app/shell/HomeIslandView.h"
@@ -26,7 +27,7 @@ class KeyboardLayout;
 }
 class CompositorWatch;
 
-class IslandWindow final : public QWidget, public IslandPanel {
+class IslandWindow final : public QWidget, public IslandPanel, public AccessibleElementSource {
     Q_OBJECT
   public:
     IslandWindow(HomeIslandModel& model, IslandCallbacks callbacks, Scheduler& scheduler,
@@ -45,6 +46,10 @@ class IslandWindow final : public QWidget, public IslandPanel {
     double openness() const { return openness_; }
     // The island drawn as it stands, for tests and snapshots.
     QImage render();
+
+    // Its entries as screen readers see them: "1, title. subtitle" buttons.
+    const std::vector<AccessibleElement>& accessibleElements() const override { return elements_; }
+    void pressAccessibleElement(const std::string& key) override;
 
     // The screens as the island controller sees them.
     static IslandScreen islandScreen(const QScreen& screen);
@@ -86,6 +91,8 @@ class IslandWindow final : public QWidget, public IslandPanel {
     bool reduced_ = false;
     Scheduler::Token ticker_ = 0;
     bool orderingOut_ = false;
+    std::vector<AccessibleElement> elements_;
+    std::vector<AccessibleElement> toldElements_;
     int pressedRow_ = -1;
     int hoverRow_ = -1;
 };

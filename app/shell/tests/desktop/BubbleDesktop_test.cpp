@@ -15,6 +15,7 @@
 #include <sstream>
 
 #include "platform/atspi/tests/desktop/LaunchedApp.h"
+#include "platform/atspi/tests/desktop/OwnWindowAudit.h"
 
 namespace ovra {
 namespace {
@@ -49,6 +50,7 @@ class Program {
                                    (folder_ / "in").string(), (folder_ / "out").string()},
                                   folder_.string());
     }
+    pid_t pid() const { return app_.pid(); }
     // Without blocking: a program that has ended must not hang the test.
     void send(const std::string& line) {
         const int fd = ::open((folder_ / "in").c_str(), O_WRONLY | O_NONBLOCK);
@@ -93,6 +95,13 @@ bool chromiumInFront() {
     return output("xdotool getactivewindow getwindowname").find("Chromium") != std::string::npos;
 }
 
+// A screen reader's audit of a program's windows as they are now: every control named.
+void expectAudited(pid_t pid, const char* what) {
+    const testing::WindowAudit audit = testing::auditWindowsOf(pid);
+    EXPECT_GT(audit.controls, 0) << what;
+    EXPECT_THAT(audit.problems, ::testing::IsEmpty()) << what;
+}
+
 TEST(BubbleDesktop, TheButtonShowsOverChromiumAndItsClickOpensTheOverlay) {
     auto chromium = LaunchedApp::chromium(testing::fixtureUrl("news.html"));
     ASSERT_TRUE(eventually(chromiumInFront, 60)) << "Chromium never came to the front";
@@ -125,6 +134,7 @@ TEST(BubbleDesktop, TheButtonShowsOverChromiumAndItsClickOpensTheOverlay) {
     }));
     EXPECT_GT(screen.pixelColor(93, 464 + 48).lightness(), 200);
     EXPECT_GT(screen.pixelColor(1000, 700).lightness(), 200);
+    expectAudited(app.pid(), "the on-screen button");
     // A click opens the overlay: it dims Chromium's page.
     click(40, 512);
     EXPECT_TRUE(eventually([] { return screenshot().pixelColor(1000, 700).lightness() < 100; }, 15))

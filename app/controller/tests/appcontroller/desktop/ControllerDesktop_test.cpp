@@ -28,6 +28,7 @@
 #include "platform/atspi/AtspiBackend.h"
 #include "platform/atspi/tests/desktop/DesktopReading.h"
 #include "platform/atspi/tests/desktop/LaunchedApp.h"
+#include "platform/atspi/tests/desktop/OwnWindowAudit.h"
 #include "platform/x11/X11Workspace.h"
 
 namespace ovra {
@@ -204,6 +205,13 @@ class ControllerDesktop : public ::testing::Test {
         return names;
     }
 
+    // A screen reader's audit of the app's windows as they are now: every control named.
+    void expectAudited(const char* what) {
+        const testing::WindowAudit audit = testing::auditWindowsOf(app_);
+        EXPECT_GT(audit.controls, 0) << what;
+        EXPECT_THAT(audit.problems, ::testing::IsEmpty()) << what;
+    }
+
     testing::LaunchedApp chromium_;
     bool dashboard_ = false;
     std::unique_ptr<x11::Workspace> workspace_;
@@ -218,6 +226,7 @@ TEST_F(ControllerDesktop, HotkeyPressConfirmAndEscapeOverChromium) {
     ASSERT_FALSE(dimmed("before"));
     type("key ctrl+alt+space");
     ASSERT_TRUE(overlayShows(true, "open")) << log();
+    expectAudited("the overlay with its sidebar");
 
     // Return presses the first highlight, by a click on the page: the overlay let it through.
     type("key Return");
@@ -271,6 +280,7 @@ TEST_F(ControllerDesktop, ScrollFindAndPinOverALongPage) {
     EXPECT_TRUE(eventually([&] { return highlights(app_).size() == 1; }, 10))
         << ::testing::PrintToString(highlights(app_)) << " of " << listed;
     EXPECT_GT(listed, 1u);
+    expectAudited("the overlay finding");
     screenshot("found");
     type("key Return");
     EXPECT_TRUE(titleBecomes("pressed: Share Forests")) << title();
