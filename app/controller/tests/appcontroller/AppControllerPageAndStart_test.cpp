@@ -1,0 +1,577 @@
+// The request controller over fake services and the manual scheduler: scrolling, find and
+// auto-scan; every sentence the overlay says, corrections and the magnifier; start-up, the hotkey
+// fallbacks, the permission poll and the click away.
+
+#include "app/controller/tests/appcontroller/AppControllerFixture.h"
+
+namespace ovra::controllertest {
+namespace {
+
+WindowSnapshot scrolling(WindowSnapshot s, double top) {
+    s.scroll.emplace();
+    s.scroll->signals.visible = Rect(0, 0, 800, 600);
+    s.scroll->signals.document = Rect(0, top, 800, 1200);
+    return s;
+}
+
+TEST_F(AppControllerTest, ThreeScrollsBringOneReReadAfterTheLast) {
+    open({"Save", "Cancel"});
+    for (int i = 0; i < 3; ++i) {
+        press(key(38, "j"));
+        EXPECT_TRUE(overlay_->transparent);  // the wheel turns reach the page
+        worker_.scrolls.back().second(Scroller::Method::wheel);
+        scheduler_.advance(0.2);
+    }
+    EXPECT_FALSE(overlay_->transparent);
+    EXPECT_TRUE(controller().overlay().stale());
+    press(kReturn);  // a press before the re-read beeps
+    EXPECT_EQ(beeps_, 1);
+    EXPECT_EQ(worker_.reads.size(), 1u);
+    scheduler_.advance(0.1);
+    ASSERT_EQ(worker_.reads.size(), 2u);  // 0.3 s after the third
+    EXPECT_EQ(log_.back(), "Ovra scroll: down, small, by scroll wheel");
+    finishRead(1, scrolling(window({"Next", "Back"}), -600));
+    EXPECT_FALSE(controller().overlay().stale());
+    EXPECT_EQ(overlay_->calls.back(), "backdrop");
+    EXPECT_EQ(announced_.back(), "Scrolled down. 2 choices. End of the page.");
+    // Nothing could be scrolled: a beep, and the page is not read again.
+    press(key(40, "k"));
+    worker_.scrolls.back().second(std::nullopt);
+    scheduler_.advance(1);
+    EXPECT_EQ(beeps_, 2);
+    EXPECT_EQ(worker_.reads.size(), 2u);
+    EXPECT_EQ(log_.back(), "Ovra scroll: up, small, by nothing");
+}
+
+TEST_F(AppControllerTest, FindOpensAndClosesAsTheMatrixSays) {
+    const auto items = [](int n) {
+        std::vector<std::string> out;
+        for (int i = 1; i <= n; ++i) {
+            out.push_back("Item " + std::to_string(i));
+        }
+        return out;
+    };
+    for (const bool sidebar : {false, true}) {
+        for (const bool cutOff : {false, true}) {
+            for (const bool scrolled : {false, true}) {
+                SCOPED_TRACE(::testing::Message() << sidebar << cutOff << scrolled);
+                prefs_.setSidebar(sidebar);
+                open(items(cutOff ? 24 : 9));
+                const std::size_t reads = worker_.reads.size();
+                press(key(3, "f"));
+                EXPECT_TRUE(controller().overlay().finding() && controller().overlay().sidebar());
+                EXPECT_EQ(worker_.reads.size(), reads + (cutOff ? 1 : 0));  // the widening
+                EXPECT_THAT(announced_.back(), ::testing::StartsWith("Find. Type or say part"));
+                const int focus = controller().overlay().findFocusRequest();
+                press(key(3, "f", false, false, true));  // again: the field takes the keys
+                EXPECT_EQ(controller().overlay().findFocusRequest(), focus + 1);
+                if (cutOff) {
+                    EXPECT_EQ(worker_.reads.back().request.maxCandidates, 150);
+                    finishRead(worker_.reads.size() - 1, window(items(40)));
+                    EXPECT_EQ(labels().size(), 40u);
+                }
+                if (scrolled) {
+                    press(key(121, "\uF72D"));
+                    worker_.scrolls.back().second(Scroller::Method::scrollBar);
+                    scheduler_.advance(0.3);
+                    finishRead(worker_.reads.size() - 1, window(items(30)));
+                }
+                const std::size_t before = worker_.reads.size();
+                press(kEscape);
+                EXPECT_FALSE(controller().overlay().finding());
+                EXPECT_EQ(controller().overlay().sidebar(), sidebar);
+                // Scrolled: read afresh; else the list shown before find.
+                EXPECT_EQ(worker_.reads.size(), before + (scrolled ? 1 : 0));
+                if (!scrolled) {
+                    EXPECT_EQ(controller().snapshot()->window.candidates.size(), cutOff ? 24u : 9u);
+                }
+                EXPECT_THAT(announced_.back(), ::testing::StartsWith("Find closed."));
+                EXPECT_EQ(overlay_->calls.back(), "focus");
+                controller().dismiss();
+                scheduler_.advance(1);
+            }
+        }
+    }
+}
+
+TEST_F(AppControllerTest, AStaleWideningIsDroppedAndKeptDecisionsMatchTheirControls) {
+    model_.ready = true;
+    prefs_.setMaxCandidates(2);
+    prefs_.setSidebar(false);
+    controller().trigger();
+    finishRead(0, window({"Save", "Weather"}));
+    ModelDecision advert;
+    advert.actionClassification = FocusCategory::distractionOrUpsell;
+    advert.classificationProbabilities = {{"distraction_or_upsell", 1.0}};
+    model_.asked[0](FocusPlanner::Decisions{{"c2", advert}});
+    const auto veiled = [this] {
+        std::vector<std::string> out;
+        for (const FocusItem& item : controller().overlay().phase().plan()->suppressed()) {
+            out.push_back(item.displayLabel);
+        }
+        return out;
+    };
+    ASSERT_THAT(veiled(), ElementsAre("Weather"));
+
+    // A scroll cancels the widening under way; its reading, arriving late, is dropped.
+    press(key(3, "f"));
+    ASSERT_EQ(worker_.reads.size(), 2u);
+    press(key(121, "\uF72D"));
+    EXPECT_TRUE(worker_.reads[1].stop.stop_requested());
+    finishRead(1, window({"Old page", "Save", "Weather"}));
+    EXPECT_EQ(controller().snapshot()->window.candidates.size(), 2u);
+    press(kEscape);
+
+    // The wider reading gave "Weather"'s id to "Help": the decision stays with neither.
+    press(key(3, "f"));
+    finishRead(worker_.reads.size() - 1, window({"Save", "Help", "Weather"}));
+    EXPECT_THAT(veiled(), ::testing::IsEmpty());
+    controller().dismiss();
+    controller().trigger();
+    finishRead(worker_.reads.size() - 1, window({"Save", "Weather"}));
+    model_.asked.back()(FocusPlanner::Decisions{{"c2", advert}});
+    press(key(3, "f"));
+    finishRead(worker_.reads.size() - 1, window({"Save", "Weather", "Help"}));
+    EXPECT_THAT(veiled(), ElementsAre("Weather"));  // the same control keeps its decision
+}
+
+TEST_F(AppControllerTest, AutoScanWalksThreeRoundsAndAKeyStopsIt) {
+    prefs_.setAutoScan(true);
+    prefs_.setSidebar(false);
+    open({"Save", "Print", "Share", "Export"});
+    const auto moves = [this](double seconds) {
+        const std::size_t before = announced_.size();
+        scheduler_.advance(seconds);
+        return announced_.size() - before;
+    };
+    EXPECT_EQ(moves(2.9), 0u);
+    EXPECT_EQ(moves(0.2), 1u);  // 3 s: half an interval late
+    EXPECT_EQ(moves(22), 10u);  // every 2 s, 11 moves; the 12th tick (25 s) stops
+    EXPECT_FALSE(controller().overlay().scanning());
+    EXPECT_EQ(moves(10), 0u);
+    // A key stops it; a stored interval of 0 is held to the settings row's 0.5 s.
+    InMemoryDefaults fast(Json{{"scanInterval", 0}, {"autoScan", true}, {"sidebar", false}});
+    Preferences prefs(fast);
+    ASSERT_EQ(prefs.scanInterval(), 0.5);
+    prefs_.setScanInterval(0.5);
+    open({"Save", "Print", "Share", "Export"});
+    EXPECT_EQ(moves(0.76), 1u);
+    EXPECT_EQ(moves(0.5), 1u);
+    press(kRight);
+    EXPECT_FALSE(controller().overlay().scanning());
+    EXPECT_EQ(moves(5), 0u);
+}
+
+TEST_F(AppControllerTest, KeysInTheFindFieldEditMoveOrGoToTheField) {
+    struct Row {
+        KeyInput key;
+        bool consumed;
+        const char* call;  // the overlay host's last call, or ""
+    };
+    const Row rows[] = {
+        {key(9, "v", false, false, true), true, "edit 0"},
+        {key(8, "C", true, false, true), true, "edit 1"},
+        {key(7, "x", false, false, true), true, "edit 2"},
+        {key(0, "a", false, false, true), true, "edit 3"},
+        {key(6, "z", false, false, true), true, "edit 4"},
+        {key(6, "Z", true, false, true), true, "edit 5"},
+        {key(12, "q", false, false, true), true, ""},  // other Ctrl keys are swallowed
+        {key(11, "b"), false, ""},                     // typing goes to the field
+        {kRight, true, ""},
+        {key(48, "\t", true), true, ""},
+    };
+    prefs_.setSidebar(true);
+    open({"Save", "Cancel"});
+    press(key(3, "f"));
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.call);
+        overlay_->calls.clear();
+        EXPECT_EQ(press(row.key), row.consumed);
+        EXPECT_EQ(overlay_->calls.empty() ? "" : overlay_->calls.back(), row.call);
+    }
+    EXPECT_EQ(selected(), "Save");  // right, then shift-tab
+    EXPECT_TRUE(controller().overlay().finding());
+}
+
+TEST_F(AppControllerTest, EverySentenceOfTheOverlay) {
+    const auto query = [this](const char* text) {
+        return [this, text] {
+            controller().overlay().setQuery(text);
+            scheduler_.advance(0.7);
+        };
+    };
+    const auto scrollTo = [this](int code, const char* chars, double top) {
+        return [this, code, chars, top] {
+            press(key(code, chars));
+            worker_.scrolls.back().second(Scroller::Method::scrollBar);
+            scheduler_.advance(0.3);
+            finishRead(worker_.reads.size() - 1, scrolling(window({"Save", "Cancel"}), top));
+        };
+    };
+    struct Row {
+        const char* name;
+        std::function<void()> act;
+        std::string said;  // the last sentence afterwards
+    };
+    AppController::Startup startup;
+    startup.showDashboard = false;
+    controller().start(startup);
+    const Row rows[] = {
+        {"find hotkey with no overlay",
+         [this] {
+             controller().findShortcutPressed();
+             finishRead(0, window({"Save", "Cancel"}));
+         },
+         "Find. Type or say part of a name. 2 things you can do."},
+        {"no match", query("zz"), "No matches"},
+        {"one match", query("canc"), "1 match. Cancel, Button"},
+        {"matches", query("a"), "2 matches. Save, Button"},
+        {"find closed", [this] { press(kEscape); }, "Find closed. 1 of 2: Save, Button"},
+        {"move", [this] { press(kRight); }, "2 of 2: Cancel, Button"},
+        {"open",
+         [this] {
+             open({"Save", "Cancel"});
+         },
+         "Ovra: 2 choices. 1, Save, Button"},
+        {"scroll to the end", scrollTo(121, "\uF72D", -600),
+         "Scrolled down. 2 choices. End of the page."},
+        {"scroll to the top", scrollTo(116, "\uF72C", 0),
+         "Scrolled up. 2 choices. Top of the page."},
+        {"pin", [this] { press(key(35, "p")); },
+         "Saved: always highlight “Save” in A. Applies next time."},
+        {"pin again", [this] { press(key(35, "p")); },
+         "Removed your choice for “Save”. Applies next time."},
+        {"mute", [this] { press(key(2, "d")); },
+         "Saved: don't highlight “Save” in A. Applies next time."},
+        {"pinned",
+         [this] {
+             open({"Weather", "Cancel"}), press(key(35, "p"));
+             open({"Cancel", "Weather"}), press(key(19, "2"));
+         },
+         "2 of 2: Weather, Button, "},
+        {"a distraction hidden",
+         [this] {
+             open({"Print", "Special deals"});
+         },
+         "Ovra: 1 choices, 1 distractions hidden. 1, Print, Button"},
+        {"nothing to press", [this] { open({"Special deals"}); },
+         "Ovra: nothing to press here. Press A to see everything."},
+        {"unnamed", [this] { prefs_.setSidebar(true), open({""}), press(key(35, "p")); },
+         "This control has no name to remember, so Ovra cannot save a choice for it."},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        row.act();
+        ASSERT_FALSE(announced_.empty());
+        EXPECT_EQ(announced_.back(), row.said);
+    }
+    // Stored: the mute and the pin; nothing for the unnamed control, which beeped.
+    EXPECT_THAT(prefs_.overrides(), ElementsAre(::testing::Pair("A|AXButton|save", "mute"),
+                                                ::testing::Pair("A|AXButton|weather", "pin")));
+    EXPECT_EQ(beeps_, 1);
+    // The why key shows the explanation and says it, then hides it and says nothing.
+    const std::size_t said = announced_.size();
+    press(key(13, "w"));
+    EXPECT_EQ(controller().overlay().explainID(), controller().overlay().selectedItem()->id());
+    EXPECT_EQ(announced_.back(), controller().overlay().selectedItem()->explanation);
+    press(key(13, "w"));
+    EXPECT_FALSE(controller().overlay().explainID());
+    EXPECT_EQ(announced_.size(), said + 1);
+}
+
+TEST_F(AppControllerTest, TheAppSpeaksOnlyWhenAskedAndNoScreenReaderRuns) {
+    for (const auto& [speak, reader, spoken] :
+         {std::tuple{false, false, 0u}, {true, false, 1u}, {true, true, 0u}}) {
+        engine_.spoken.clear();
+        announced_.clear();
+        prefs_.setSpeakFeedback(speak);
+        screenReader_ = reader;
+        open({"Save"});
+        EXPECT_EQ(engine_.spoken.size(), spoken);
+        EXPECT_EQ(announced_.size(), 1u);  // the screen reader's announcement, always
+    }
+}
+
+struct FakeWindows final : OwnWindows {
+    bool shown = false;
+    Rect inside = Rect(0, 0, 100, 100);
+    int sentBack = 0;
+    std::vector<std::string> said;
+    std::vector<std::optional<bool>> looks;
+    bool settingsShown() const override { return shown; }
+    bool contains(Point p) const override { return inside.contains(p); }
+    void sendBack() override { ++sentBack; }
+    void announce(const std::string& text) override { said.push_back(text); }
+    void applyAppearance(std::optional<bool> dark) override { looks.push_back(dark); }
+};
+
+TEST_F(AppControllerTest, TheMagnifierFollowsOnceTheSelectionRestsAndTipsOnce) {
+    magnifier::RecordingMagnifier magnifier;
+    magnifier.on = true;
+    AppController::Startup startup;
+    startup.magnifier = &magnifier;
+    controller().start(startup);
+    open({"Save", "Print", "Share", "Export", "Help"});
+    const std::string tip = *controller().overlay().notice();
+    EXPECT_THAT(tip, ::testing::StartsWith("The magnifier is on but does not follow"));
+    EXPECT_EQ(announced_.back(), tip);
+    scheduler_.advance(0.05);
+    ASSERT_EQ(magnifier.moves.size(), 1u);
+    EXPECT_EQ(magnifier.moves[0], Rect(88, 48, 224, 64));  // the control and a margin
+    for (int i = 0; i < 4; ++i) {
+        press(kRight);
+        scheduler_.advance(0.03);
+    }
+    EXPECT_EQ(magnifier.moves.size(), 1u);
+    scheduler_.advance(0.01);
+    EXPECT_EQ(magnifier.moves.size(), 2u);
+    controller().overlay().setNotice("x");  // a change that keeps the selection
+    scheduler_.advance(1);
+    EXPECT_EQ(magnifier.moves.size(), 2u);
+    open({"Save"});  // the tip once per process
+    EXPECT_FALSE(controller().overlay().notice());
+    scheduler_.advance(0.05);
+    magnifier.on = false;
+    press(kRight);
+    scheduler_.advance(1);
+    EXPECT_EQ(magnifier.moves.size(), 3u);  // the new reading's first selection only
+}
+
+TEST_F(AppControllerTest, StartInstallsEverythingInOrderAndFollowsTheSettings) {
+    std::vector<std::string> events;
+    hotkeys::FakeHotkeyGrabber grabber;
+    FakeWindows windows;
+    std::function<void()> layoutChanged, bubbleClick;
+    std::function<std::optional<Point>(const Rect&)> landing;
+    AppController::Startup startup;
+    startup.hotkeys = &grabber;
+    startup.windows = &windows;
+    startup.startUpdater = [&] { events.push_back("updater"); };
+    startup.installHome = [&] { events.push_back("home"); };
+    startup.installBubble = [&](auto land, auto click) {
+        events.push_back("bubble");
+        landing = land, bubbleClick = click;
+    };
+    startup.refreshBubble = [&] { events.push_back("refresh"); };
+    startup.menuBarLanding = [](const Rect& r) { return std::optional(Point{r.midX(), 0}); };
+    startup.watchLayout = [&](auto changed) {
+        events.push_back("layout"), layoutChanged = changed;
+    };
+    startup.watchClicks = [&](auto) { events.push_back("clicks"); };
+    startup.checkTrust = [this](auto answer) { trustAsks_.push_back(answer); };
+    controller().start(startup);
+    EXPECT_THAT(events, ElementsAre("updater", "home", "bubble", "layout", "clicks"));
+    EXPECT_THAT(model_.runs, ElementsAre("start murmlark-ovra/en"));
+    EXPECT_EQ(trustAsks_.size(), 1u);
+    EXPECT_THAT(windows.looks, ElementsAre(std::nullopt));
+    EXPECT_EQ(grabber.grabbed().size(), 2u);  // main and find
+    EXPECT_TRUE(dashboards_.empty());
+    scheduler_.runDue();
+    EXPECT_THAT(dashboards_, ElementsAre(OvraPane::home));  // queued
+
+    EXPECT_EQ(landing(Rect(10, 500, 80, 80)), (Point{50, 0}));
+    bubbleClick();
+    EXPECT_TRUE(overlay_->shown);
+    prefs_.setBubbleSize(OvraButtonSize::standard);
+    prefs_.setModel(VornModel::multilingual);
+    prefs_.setUseModel(false);
+    prefs_.setAppearance(OvraAppearance::dark);
+    prefs_.setFindShortcut(false);
+    scheduler_.runDue();
+    EXPECT_EQ(events.back(), "refresh");
+    EXPECT_THAT(model_.runs,
+                ElementsAre("start murmlark-ovra/en", "stop", "start murmlark-ovra/multi"));
+    EXPECT_EQ(windows.looks.back(), true);
+    EXPECT_EQ(grabber.grabbed().count(2), 0u);
+    prefs_.setFindShortcut(true);
+    scheduler_.runDue();
+    grabber.release(2);
+    layoutChanged();  // the find hotkey follows the layout
+    EXPECT_EQ(grabber.grabbed().count(2), 1u);
+    controller_.reset();
+}
+
+TEST_F(AppControllerTest, TheMainHotkeyFallsBackThroughThePresetsUnlessTheUserPickedIt) {
+    struct Row {
+        const char* stored;
+        bool chosen;
+        std::vector<const char*> taken;
+        const char* used;  // none: no hotkey
+        const char* notice;
+        const char* error;
+    };
+    const Row rows[] = {
+        {"opt-space",
+         false,
+         {"opt-space"},
+         "ctrl-opt-f",
+         "Alt Space is used by another app, so Ovra uses Ctrl Alt F. You can change it in "
+         "Settings.",
+         nullptr},
+        {"opt-space",
+         false,
+         {"opt-space", "ctrl-opt-f"},
+         "f13",
+         "Alt Space is used by another app, so Ovra uses F13 (switch / pedal friendly). You can "
+         "change it in Settings.",
+         nullptr},
+        {"opt-space",
+         false,
+         {"opt-space", "ctrl-opt-f", "f13"},
+         nullptr,
+         nullptr,
+         "Alt Space is used by another app. Pick another shortcut in Settings."},
+        {"opt-space",
+         true,
+         {"opt-space"},
+         nullptr,
+         nullptr,
+         "Alt Space is used by another app. Pick another shortcut in Settings."},
+        {"ctrl-opt-f",
+         false,
+         {"ctrl-opt-f"},
+         "opt-space",
+         "Ctrl Alt F is used by another app, so Ovra uses Alt Space. You can change it in "
+         "Settings.",
+         nullptr},
+        {"cmd-shift-space",
+         false,
+         {"cmd-shift-space", "opt-space"},
+         "ctrl-opt-f",
+         "Super Shift Space is used by another app, so Ovra uses Ctrl Alt F. You can change it in "
+         "Settings.",
+         nullptr},
+        {"ctrl-opt-space", true, {}, "ctrl-opt-space", nullptr, nullptr},
+    };
+    const auto chord = [](const char* id) {
+        const HotkeyPreset p = *HotkeyPreset::withID(id);
+        return hotkeys::Chord{static_cast<std::uint16_t>(p.keyCode), p.modifiers};
+    };
+    std::list<hotkeys::FakeHotkeyGrabber> grabbers;  // each outlives its controller
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.stored + std::string(row.chosen ? " chosen" : ""));
+        controller_.reset();
+        prefs_.setHotkeyID(row.stored);
+        defaults_.set("hotkeyChosen", row.chosen);
+        hotkeys::FakeHotkeyGrabber& grabber = grabbers.emplace_back();
+        for (const char* id : row.taken) {
+            grabber.takeElsewhere(chord(id));
+        }
+        AppController::Startup startup;
+        startup.hotkeys = &grabber;
+        startup.showDashboard = false;
+        controller().start(startup);
+        EXPECT_EQ(prefs_.hotkeyID(), row.used ? row.used : row.stored);
+        EXPECT_EQ(grabber.grabbed().count(1), row.used ? 1u : 0u);
+        if (row.used) {
+            EXPECT_EQ(grabber.grabbed().at(1), chord(row.used));
+            EXPECT_EQ(defaults_.object("hotkey"), Json(row.used));
+        }
+        EXPECT_EQ(controller().hotkeyNotice().value_or(""), row.notice ? row.notice : "");
+        EXPECT_EQ(controller().hotkeyError().value_or(""), row.error ? row.error : "");
+        EXPECT_EQ(defaults_.object("hotkeyChosen"), Json(row.chosen));  // a fallback is no pick
+        scheduler_.runDue();
+        EXPECT_TRUE(dashboards_.empty());  // "--no-dashboard"
+    }
+    // A shortcut picked in the settings is the user's and is taken at once.
+    defaults_.set("hotkeyChosen", false);
+    prefs_.setHotkeyID("f13");
+    EXPECT_EQ(defaults_.object("hotkeyChosen"), Json(true));
+    scheduler_.runDue();
+    EXPECT_EQ(grabbers.back().grabbed().at(1), chord("f13"));
+    controller_.reset();
+}
+
+TEST_F(AppControllerTest, ThePermissionPollAnnouncesOnlyAGrant) {
+    FakeWindows windows;
+    AppController::Startup startup;
+    startup.windows = &windows;
+    startup.showDashboard = false;
+    startup.checkTrust = [this](auto answer) { trustAsks_.push_back(answer); };
+    controller().setTrusted(false);
+    controller().start(startup);
+    trustAsks_.at(0)(false);
+    scheduler_.advance(1);
+    scheduler_.advance(1);
+    ASSERT_EQ(trustAsks_.size(), 2u);  // one question at a time
+    const std::string ready =
+        "Accessibility access is on. You're ready: press Alt Space in any app.";
+    for (const bool answer : {true, false, true}) {
+        trustAsks_.back()(answer);
+        EXPECT_EQ(controller().trusted(), answer);
+        scheduler_.advance(1);
+    }
+    EXPECT_THAT(windows.said, ElementsAre(ready, ready));  // each grant, never the loss
+    EXPECT_EQ(controller().dashboard().banner(), ready);
+    EXPECT_THAT(dashboards_, ElementsAre(OvraPane::home, OvraPane::home));
+    // "--pretend-untrusted": never trusted, never announced.
+    controller_.reset();
+    startup.pretendUntrusted = true;
+    controller().setTrusted(false);
+    controller().start(startup);
+    for (int i = 0; i < 3; ++i) {
+        trustAsks_.back()(true);
+        scheduler_.advance(1);
+    }
+    EXPECT_FALSE(controller().trusted());
+    EXPECT_EQ(windows.said.size(), 2u);
+}
+
+TEST_F(AppControllerTest, TheSettingsWindowStepsBackOnlyForClicksAwayAndOtherApps) {
+    FakeWindows windows;
+    std::function<void(Point)> click;
+    int otherApps = 0;
+    AppController::Startup startup;
+    startup.windows = &windows;
+    startup.watchClicks = [&](auto pressed) { click = pressed; };
+    startup.otherAppActivated = [&] { ++otherApps; };
+    controller().start(startup);
+    click({500, 500});  // no settings window showing
+    windows.shown = true;
+    click({50, 50});  // inside a window of the app
+    EXPECT_EQ(windows.sentBack, 0);
+    click({500, 500});
+    EXPECT_EQ(windows.sentBack, 1);
+    controller().frontmostChanged(app(kOwnPid, "murmlark-ovra"));
+    EXPECT_EQ(windows.sentBack + otherApps, 1);
+    controller().frontmostChanged(app(7, "Notes"));
+    EXPECT_EQ(windows.sentBack + otherApps, 3);
+    // Closing it clears the banner and stops an instruction read aloud.
+    controller().dashboard().setBanner("Updated");
+    controller().dashboard().setReading(OvraFeature::find);
+    controller().settingsWindowClosed();
+    EXPECT_FALSE(controller().dashboard().banner() || controller().dashboard().reading());
+    EXPECT_EQ(controller().readToken(), 1);
+    controller().dashboard().setReading(OvraFeature::find);
+    controller().dashboard().setPane(OvraPane::general);  // another pane silences it too
+    scheduler_.runDue();
+    EXPECT_EQ(controller().readToken(), 2);
+}
+
+TEST_F(AppControllerTest, EachTipWaitsForTheNextOverlayAndIsShownOnce) {
+    int flights = 0;
+    AppController::Startup startup;
+    startup.flyBubble = [&] { ++flights; };
+    startup.showDashboard = false;
+    controller().start(startup);
+    const auto notice = [this] {
+        finishRead(worker_.reads.size() - 1, window({"Save"}));
+        auto shown = controller().overlay().notice();
+        controller().dismiss();
+        scheduler_.advance(1);
+        return shown.value_or("");
+    };
+    controller().ovraButtonPressed();
+    EXPECT_EQ(notice(), "Tip: click the bird in the system tray for Settings.");
+    EXPECT_EQ(defaults_.object("ovraButtonTipShown"), Json(true));
+    controller().ovraButtonPressed();
+    EXPECT_EQ(notice(), "");
+    EXPECT_EQ(flights, 1);
+    controller().birdSimplify();
+    EXPECT_EQ(notice(), "Tip: right-click the bird in the system tray for Settings.");
+    controller().birdSimplify();
+    EXPECT_EQ(notice(), "");
+}
+
+}  // namespace
+}  // namespace ovra::controllertest
