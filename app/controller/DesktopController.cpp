@@ -384,6 +384,21 @@ void DesktopController::showDashboard(OvraPane pane) {
     parts_->dashboard->showDashboard(pane);
 }
 
+void DesktopController::showFeature(const std::string& feature) {
+    if (const auto known = OvraFeature::fromRawValue(feature)) {
+        parts_->controller->dashboard().setFeature(*known);
+        parts_->dashboard->showDashboard(OvraPane::instructions);
+    }
+}
+
+void DesktopController::showCredits() {
+    parts_->dashboard->host().showCredits();
+}
+
+void DesktopController::setAppearance(std::optional<bool> dark) {
+    parts_->dashboard->forceDark(dark);
+}
+
 std::optional<std::string> DesktopController::targetAppName() const {
     return parts_->controller->targetAppName();
 }

@@ -62,6 +62,9 @@ class DesktopController final : public ShellController {
     void dismiss() override { controller().dismiss(); }
     bool overlayVisible() const override;
     void showDashboard(OvraPane pane) override;
+    void showFeature(const std::string& feature) override;
+    void showCredits() override;
+    void setAppearance(std::optional<bool> dark) override;
     std::optional<std::string> targetAppName() const override;
     bool trusted() const override;
     std::optional<std::string> hotkeyNotice() const override;

@@ -60,6 +60,12 @@ class DesktopDashboard final : public DashboardController {
     PermissionGuide& guide() { return *guide_; }
     // The permission, the hotkeys, the model, the updater or the look changed: redraw.
     void stateChanged();
+    // The settings window dark or light whatever the setting says; none: the setting's.
+    void forceDark(std::optional<bool> dark) {
+        forcedDark_ = dark;
+        stateChanged();
+    }
+    std::optional<bool> forcedDark() const override { return forcedDark_; }
 
     bool trusted() const override;
     std::optional<std::string> targetAppName() const override;
@@ -97,6 +103,7 @@ class DesktopDashboard final : public DashboardController {
     std::vector<std::string> shippedModels_;
     mutable DesktopAppNames appNames_;
     Updater* updater_ = nullptr;
+    std::optional<bool> forcedDark_;
     std::function<void()> quit_;
     std::function<void()> freezeSettings_;
 };

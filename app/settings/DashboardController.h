@@ -104,6 +104,9 @@ class DashboardController {
     // Asks for confirmation (the confirm dialog's modal form), then removes the app and
     // everything it downloaded.
     virtual void uninstall() = 0;
+    // A look the settings window takes whatever the appearance setting says (for a snapshot of
+    // it dark or light); none: the setting's.
+    virtual std::optional<bool> forcedDark() const { return std::nullopt; }
 };
 
 // What the rows ask of the settings window itself: its dialogs.

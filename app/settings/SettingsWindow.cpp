@@ -212,6 +212,9 @@ double SettingsWindow::textScale() const {
 }
 
 bool SettingsWindow::appearanceIsDark() const {
+    if (const auto forced = services_.controller.forcedDark()) {
+        return *forced;
+    }
     switch (services_.prefs.appearance()) {
         case OvraAppearance::dark:
             return true;

@@ -6,9 +6,11 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QScreen>
 #include <QUrl>
 #include <QWidget>
+#include <QWindow>
 #include <iostream>
 
 #include "app/controller/Preferences.h"
@@ -77,10 +79,8 @@ struct ShellApp::Parts final : LaunchHost {
     }
     void exit(int code) override { lifetime->exitNow(code); }
     void openHome() override { island->open(primaryScreen()); }
-    void showFeature(const std::string& feature) override {
-        log("the Instructions pane would show \"" + feature + "\"");
-    }
-    void setAppearance(std::optional<bool>) override {}
+    void showFeature(const std::string& feature) override { controller.showFeature(feature); }
+    void setAppearance(std::optional<bool> dark) override { controller.setAppearance(dark); }
     SettingsSnapshot writeSettingsSnapshot(const std::string& path) override {
         for (QWidget* window : visibleTopLevels()) {
             if (window->windowTitle() != kSettingsWindowTitle) {
@@ -107,7 +107,23 @@ struct ShellApp::Parts final : LaunchHost {
             }
         }
     }
-    std::optional<std::string> pressSettingsCommand() override { return std::nullopt; }
+    // Ctrl+, as typed on the window of ours in front (else the first one shown): every window of
+    // ours takes it as the Settings command.
+    std::optional<std::string> pressSettingsCommand() override {
+        QWidget* window = QApplication::activeWindow();
+        if (window == nullptr) {
+            const auto shown = visibleTopLevels();
+            window = shown.empty() ? nullptr : shown.front();
+        }
+        if (window == nullptr || window->windowHandle() == nullptr) {
+            return std::nullopt;
+        }
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Comma, Qt::ControlModifier, ",");
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_Comma, Qt::ControlModifier, ",");
+        QCoreApplication::sendEvent(window->windowHandle(), &press);
+        QCoreApplication::sendEvent(window->windowHandle(), &release);
+        return window->windowTitle().toStdString();
+    }
     std::vector<WindowReport> visibleWindows() override {
         std::vector<WindowReport> out;
         for (QWidget* window : visibleTopLevels()) {
@@ -122,7 +138,7 @@ struct ShellApp::Parts final : LaunchHost {
         return out;
     }
     bool modalWindowOpen() override { return QApplication::activeModalWidget() != nullptr; }
-    void showCredits() override {}
+    void showCredits() override { controller.showCredits(); }
     void postKeys(const std::vector<int>& keyCodes) override {
         xcb_connection_t* connection = xConnection();
         if (!connection || !keyboard) {

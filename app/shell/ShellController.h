@@ -28,6 +28,12 @@ class ShellController {
     virtual bool overlayVisible() const = 0;
     // Opens the settings window on a pane.
     virtual void showDashboard(OvraPane pane) = 0;
+    // The settings window's Instructions pane on one feature (its raw value: "ovras", "find"…).
+    virtual void showFeature(const std::string& feature) = 0;
+    // The open source credits over the settings window.
+    virtual void showCredits() = 0;
+    // The settings window dark, light, or (none) as the setting and the desktop say.
+    virtual void setAppearance(std::optional<bool> dark) = 0;
 
     // The name of the app a request would read: the app in front when it is not this one, else
     // the last other app while it runs; none when there is none.

@@ -21,6 +21,11 @@ class FakeShellController final : public ShellController {
     void showDashboard(OvraPane pane) override {
         calls.push_back("dashboard " + std::string(pane.rawValue()));
     }
+    void showFeature(const std::string& feature) override { calls.push_back("feature " + feature); }
+    void showCredits() override { calls.push_back("credits"); }
+    void setAppearance(std::optional<bool> dark) override {
+        calls.push_back(dark ? (*dark ? "dark" : "light") : "system");
+    }
     std::optional<std::string> targetAppName() const override { return target; }
     bool trusted() const override { return isTrusted; }
     std::optional<std::string> hotkeyNotice() const override { return notice; }

@@ -237,6 +237,22 @@ TEST_F(ShellDesktop, ASecondStartShowsTheFirstCopysHomeAndEnds) {
     EXPECT_EQ(first.exitCode(10), 0);
 }
 
+// The settings window's snapshot on a feature of the Instructions pane, dark, and the credits.
+TEST_F(ShellDesktop, SnapshotAndCreditsFlags) {
+    const fs::path png = folder_ / "settings.png";
+    App snapshot(OVRA_EXECUTABLE, {"--snapshot", png.string(), "find", "dark"},
+                 folder_ / "snapshot.log");
+    EXPECT_EQ(snapshot.exitCode(20), 0) << snapshot.log();
+    EXPECT_TRUE(snapshot.logged("snapshot: " + png.string() + ", window ("));
+    const QImage image(QString::fromStdString(png.string()));
+    ASSERT_FALSE(image.isNull());
+    EXPECT_LT(image.pixelColor(image.width() - 40, image.height() / 2).lightness(), 60);  // dark
+    App credits(OVRA_EXECUTABLE, {"--credits-test"}, folder_ / "credits.log");
+    EXPECT_EQ(credits.exitCode(20), 0) << credits.log();
+    EXPECT_TRUE(credits.logged("credits-test: Open source credits takes the first click: yes"))
+        << credits.log();
+}
+
 TEST_F(ShellDesktop, TheInstalledLayoutRunsFromItsPrefix) {
     const fs::path prefix = folder_ / "opt" / "murmlark-ovra";
     const fs::path data = folder_ / "data";
