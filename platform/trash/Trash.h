@@ -1,6 +1,6 @@
 #pragma once
 
-// The desktop's Trash (freedesktop.org Trash specification 1.0): an item moved there can be put
+// The desktop's Trash (freedesktop.org's Trash layout 1.0): an item moved there can be put
 // back from the file manager. The home trash is $XDG_DATA_HOME/Trash; an item on another file
 // system goes to the trash at the top of its mount ($topdir/.Trash/$uid when .Trash is a real
 // sticky folder, else $topdir/.Trash-$uid), since a trash never copies across file systems.

@@ -28,6 +28,7 @@
 #include "platform/atspi/AtspiBackend.h"
 #include "platform/atspi/tests/desktop/DesktopReading.h"
 #include "platform/atspi/tests/desktop/LaunchedApp.h"
+#include "platform/atspi/tests/desktop/ObjectsOf.h"
 #include "platform/atspi/tests/desktop/OwnWindowAudit.h"
 #include "platform/input/XTestInputSynthesizer.h"
 
@@ -154,16 +155,14 @@ bool compositorRuns() {
 
 // "role name" of every object of the app with process `pid` that offers a press action.
 std::vector<std::string> pressableNames(pid_t pid) {
-    std::vector<std::string> out;
-    atspi_init();
-    AtspiAccessible* desktop = atspi_get_desktop(0);
-    const std::function<void(AtspiAccessible*, int)> walk = [&](AtspiAccessible* node, int depth) {
+    return testing::objectsOf(pid, [](AtspiAccessible* node) -> std::optional<std::string> {
         GError* error = nullptr;
+        std::optional<std::string> picked;
         AtspiAction* action = atspi_accessible_get_action_iface(node);
         if (action && atspi_action_get_n_actions(action, &error) > 0) {
             gchar* role = atspi_accessible_get_role_name(node, &error);
             gchar* name = atspi_accessible_get_name(node, &error);
-            out.push_back(std::string(role ? role : "") + " " + (name ? name : ""));
+            picked = std::string(role ? role : "") + " " + (name ? name : "");
             g_free(role);
             g_free(name);
         }
@@ -171,26 +170,8 @@ std::vector<std::string> pressableNames(pid_t pid) {
         if (action) {
             g_object_unref(action);
         }
-        const int count = depth < 6 ? atspi_accessible_get_child_count(node, nullptr) : 0;
-        for (int i = 0; i < count; ++i) {
-            if (AtspiAccessible* child = atspi_accessible_get_child_at_index(node, i, nullptr)) {
-                walk(child, depth + 1);
-                g_object_unref(child);
-            }
-        }
-    };
-    const int apps = atspi_accessible_get_child_count(desktop, nullptr);
-    for (int i = 0; i < apps; ++i) {
-        AtspiAccessible* app = atspi_accessible_get_child_at_index(desktop, i, nullptr);
-        if (app && atspi_accessible_get_process_id(app, nullptr) == static_cast<guint>(pid)) {
-            walk(app, 0);
-        }
-        if (app) {
-            g_object_unref(app);
-        }
-    }
-    g_object_unref(desktop);
-    return out;
+        return picked;
+    });
 }
 
 bool near(QColor a, QColor b, int tolerance) {

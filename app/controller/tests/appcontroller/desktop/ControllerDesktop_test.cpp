@@ -28,6 +28,7 @@
 #include "platform/atspi/AtspiBackend.h"
 #include "platform/atspi/tests/desktop/DesktopReading.h"
 #include "platform/atspi/tests/desktop/LaunchedApp.h"
+#include "platform/atspi/tests/desktop/ObjectsOf.h"
 #include "platform/atspi/tests/desktop/OwnWindowAudit.h"
 #include "platform/x11/X11Workspace.h"
 
@@ -65,36 +66,16 @@ void type(const std::string& keys) {
 // The names of the overlay's numbered highlights ("1, Open Weather, Button"), as a screen reader
 // reads them from the app with process `pid`.
 std::vector<std::string> highlights(pid_t pid) {
-    std::vector<std::string> out;
-    atspi_init();
-    AtspiAccessible* desktop = atspi_get_desktop(0);
-    const std::function<void(AtspiAccessible*, int)> walk = [&](AtspiAccessible* node, int depth) {
+    return testing::objectsOf(pid, [](AtspiAccessible* node) -> std::optional<std::string> {
         gchar* name = atspi_accessible_get_name(node, nullptr);
+        std::optional<std::string> picked;
         if (atspi_accessible_get_role(node, nullptr) == ATSPI_ROLE_PUSH_BUTTON && name &&
             std::isdigit(static_cast<unsigned char>(name[0]))) {
-            out.emplace_back(name);
+            picked = name;
         }
         g_free(name);
-        const int count = depth < 6 ? atspi_accessible_get_child_count(node, nullptr) : 0;
-        for (int i = 0; i < count; ++i) {
-            if (AtspiAccessible* child = atspi_accessible_get_child_at_index(node, i, nullptr)) {
-                walk(child, depth + 1);
-                g_object_unref(child);
-            }
-        }
-    };
-    const int apps = atspi_accessible_get_child_count(desktop, nullptr);
-    for (int i = 0; i < apps; ++i) {
-        AtspiAccessible* app = atspi_accessible_get_child_at_index(desktop, i, nullptr);
-        if (app && atspi_accessible_get_process_id(app, nullptr) == static_cast<guint>(pid)) {
-            walk(app, 0);
-        }
-        if (app) {
-            g_object_unref(app);
-        }
-    }
-    g_object_unref(desktop);
-    return out;
+        return picked;
+    });
 }
 
 class ControllerDesktop : public ::testing::Test {
