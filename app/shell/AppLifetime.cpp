@@ -37,7 +37,10 @@ void AppLifetime::exitNow(int code) {
 void AppLifetime::exitProcess(int code) {
     std::cout.flush();
     std::cerr.flush();
-    std::fflush(nullptr);
+    // Only our own streams: flushing every stream would wait for the lock of one another
+    // thread holds while it blocks reading (the speech-dispatcher client's socket).
+    std::fflush(stdout);
+    std::fflush(stderr);
     std::_Exit(code);
 }
 

@@ -162,10 +162,21 @@ struct ShellApp::Parts final : LaunchHost {
         print(flag + ": this self-test is not part of this build");
         exit(1);
     }
-    void overlaySnapshot(const std::string&) override { notBuilt("overlay snapshot"); }
-    void findTest() override { notBuilt("find-test"); }
-    void keyboardTest() override { notBuilt("keyboard-test"); }
-    void scrollTest() override { notBuilt("scroll-test"); }
+    void selfTest(ScheduledFlag flag, const std::string& path, const std::string& name) {
+        if (!options.selfTest) {
+            notBuilt(name);
+            return;
+        }
+        options.selfTest(
+            flag, path,
+            {*island, keyboard ? &keyboard->layout() : nullptr, [this](int code) { exit(code); }});
+    }
+    void overlaySnapshot(const std::string& path) override {
+        selfTest(ScheduledFlag::overlaySnapshot, path, "overlay snapshot");
+    }
+    void findTest() override { selfTest(ScheduledFlag::findTest, {}, "find-test"); }
+    void keyboardTest() override { selfTest(ScheduledFlag::keyboardTest, {}, "keyboard-test"); }
+    void scrollTest() override { selfTest(ScheduledFlag::scrollTest, {}, "scroll-test"); }
 };
 
 ShellApp::ShellApp(ShellController& controller, Scheduler& scheduler, Options options)

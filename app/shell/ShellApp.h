@@ -15,6 +15,17 @@
 namespace ovra {
 
 class Scheduler;
+class HomeIslandController;
+namespace keyboard {
+class KeyboardLayout;
+}
+
+// What a self-test started by its flag gets of the shell.
+struct SelfTestShell {
+    HomeIslandController& island;
+    const keyboard::KeyboardLayout* layout;  // the keyboard's; none without one
+    std::function<void(int code)> exit;
+};
 
 class ShellApp final {
   public:
@@ -24,6 +35,9 @@ class ShellApp final {
         std::function<bool()> flushSettings;
         // A line of the app's log.
         std::function<void(const std::string&)> log;
+        // Runs the self-test of a flag (the overlay snapshot with its path); it ends the
+        // process. None: the flag says the self-test is not part of this build.
+        std::function<void(ScheduledFlag, const std::string& path, const SelfTestShell&)> selfTest;
     };
 
     ShellApp(ShellController& controller, Scheduler& scheduler, Options options);

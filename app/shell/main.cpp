@@ -4,6 +4,8 @@
 // until the test ends the process; otherwise the app runs as the session's one copy: a later
 // start asks it to show its Home pane and ends.
 
+#include <unistd.h>
+
 #include <QApplication>
 #include <chrono>
 #include <cstdio>
@@ -17,6 +19,7 @@
 #include "app/controller/DesktopController.h"
 #include "app/diagnostics/DebugDump.h"
 #include "app/diagnostics/RunningApps.h"
+#include "app/diagnostics/selftest/DevTests.h"
 #include "app/model/ClassifierLoading.h"
 #include "app/model/ModelSupervisor.h"
 #include "app/shell/LaunchFlags.h"
@@ -192,7 +195,16 @@ int runApp(int argc, char** argv, const LaunchPlan& plan) {
     DesktopController& controller = *opened.value();
     ShellApp shell(
         controller, scheduler,
-        {plan, [&settings, selfTest] { return selfTest || settings->flush(); }, logLine});
+        {plan, [&settings, selfTest] { return selfTest || settings->flush(); }, logLine,
+         [&controller, &settings, &scheduler](ScheduledFlag flag, const std::string& path,
+                                              const SelfTestShell& parts) {
+             selftest::start(
+                 flag, path,
+                 {controller.controller(), settings->preferences(), scheduler, getpid(),
+                  parts.layout, &parts.island,
+                  [&controller](OvraPane pane) { controller.showDashboard(pane); },
+                  [](const std::string& line) { std::cout << line << std::endl; }, parts.exit});
+         }});
     if (instance) {
         instance->setShowHome([&shell] { shell.showHome(); });
     }
