@@ -97,6 +97,19 @@ TEST_F(SelfTests, EachTranscriptIsItsGoldenFile) {
     }
 }
 
+TEST_F(SelfTests, ARunCutShortLeavesTheUsersSettingsAsTheyWere) {
+    const fs::path folder = dir_ / "config" / "murmlark-ovra";
+    fs::create_directories(folder);
+    const std::string settings = R"({"sidebar":true,"theme":"cyan"})";
+    std::ofstream(folder / "ai.qeld.murmlark-ovra.json") << settings;
+    // Killed in the middle of its steps, long after it turned the sidebar off.
+    const Output cut = capture("XDG_CONFIG_HOME='" + (dir_ / "config").string() +
+                               "' timeout -s KILL 6 '" OVRA_EXECUTABLE "' --find-test");
+    EXPECT_NE(cut.text.find("\n[open] "), std::string::npos) << cut.text;
+    EXPECT_EQ(readFile(folder / "ai.qeld.murmlark-ovra.json"), settings);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+}
+
 TEST_F(SelfTests, OverlaySnapshotReplacesALinkAndShowsTheRings) {
     const fs::path path = dir_ / "overlay.png";
     const fs::path elsewhere = dir_ / "elsewhere.png";
