@@ -68,7 +68,8 @@ bool dictate(const std::string& text) {
     return true;
 }
 
-void openOnFixture(const SelfTestApp& app, std::function<double()> offset) {
+// Every reading of a window, from now on, is the fixture at the offset of that moment.
+void useFixture(const SelfTestApp& app, std::function<double()> offset) {
     app.controller.devSnapshot = [pid = app.pid, offset = std::move(offset)] {
         return fixture(offset(), pid);
     };
@@ -135,7 +136,7 @@ void findTest(const SelfTestApp& app) {
     AppController& controller = app.controller;
     Preferences& prefs = app.prefs;
     controller.devTrace = true;
-    openOnFixture(app, [] { return 0.0; });
+    useFixture(app, [] { return 0.0; });
     // On the scratch settings the app runs on: the user's stored value is never touched.
     const bool sidebar = prefs.sidebar();
     prefs.setSidebar(false);
@@ -203,7 +204,7 @@ void scrollTest(const SelfTestApp& app) {
     // Scrolling runs dry while the fixture stands in for the window; the offset the steps set
     // is what the re-read after the scroll finds.
     auto offset = std::make_shared<double>(0);
-    openOnFixture(app, [offset] { return *offset; });
+    useFixture(app, [offset] { return *offset; });
     const auto key = overlayKeys(app);
     std::vector<Step> steps{
         {"open", [&controller] { controller.trigger(); }},
@@ -250,7 +251,7 @@ void scrollTest(const SelfTestApp& app) {
 }
 
 void overlaySnapshot(const SelfTestApp& app, const std::string& path) {
-    openOnFixture(app, [] { return 0.0; });
+    useFixture(app, [] { return 0.0; });
     app.controller.trigger();
     app.scheduler.after(kSnapshotDelay, [print = app.print, exit = app.exit, path] {
         OverlayPanel* panel = overlayPanel();
