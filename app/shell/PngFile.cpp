@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QImage>
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <vector>
 
@@ -15,33 +16,35 @@ namespace ovra {
 
 namespace {
 
-bool writeAll(int fd, const char* data, std::size_t size) {
+// 0 when all of it was written, else the error.
+int writeAll(int fd, const char* data, std::size_t size) {
     while (size > 0) {
         const ssize_t written = ::write(fd, data, size);
         if (written < 0) {
             if (errno == EINTR) {
                 continue;
             }
-            return false;
+            return errno;
         }
         data += written;
         size -= static_cast<std::size_t>(written);
     }
-    return true;
+    return 0;
 }
 
 }  // namespace
 
-bool writePngFile(const QImage& image, const std::string& path) {
-    if (image.isNull() || path.empty()) {
-        return false;
-    }
+std::optional<std::string> writePngFile(const QImage& image, const std::string& path) {
     QByteArray bytes;
     QBuffer buffer(&bytes);
-    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG") || bytes.isEmpty()) {
-        return false;
+    if (image.isNull() || !buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG") ||
+        bytes.isEmpty()) {
+        return "the picture could not be encoded as PNG";
     }
     const std::filesystem::path target(path);
+    if (target.filename().empty()) {
+        return "not a file name";
+    }
     const std::filesystem::path folder =
         target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
     std::string pattern = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
@@ -49,20 +52,29 @@ bool writePngFile(const QImage& image, const std::string& path) {
     name.push_back('\0');
     const int fd = ::mkostemp(name.data(), O_CLOEXEC);
     if (fd < 0) {
-        return false;
+        return std::strerror(errno);
     }
     // mkostemp makes the file 0600; a picture is for anyone who may read the folder.
     const mode_t mask = ::umask(0);
     ::umask(mask);
-    bool ok = ::fchmod(fd, 0666 & ~mask) == 0 &&
-              writeAll(fd, bytes.constData(), static_cast<std::size_t>(bytes.size())) &&
-              ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    if (ok && ::rename(name.data(), path.c_str()) == 0) {
-        return true;
+    int error = ::fchmod(fd, 0666 & ~mask) == 0 ? 0 : errno;
+    if (error == 0) {
+        error = writeAll(fd, bytes.constData(), static_cast<std::size_t>(bytes.size()));
     }
-    ::unlink(name.data());
-    return false;
+    if (error == 0 && ::fsync(fd) != 0) {
+        error = errno;
+    }
+    if (::close(fd) != 0 && error == 0) {
+        error = errno;
+    }
+    if (error == 0 && ::rename(name.data(), path.c_str()) != 0) {
+        error = errno;
+    }
+    if (error != 0) {
+        ::unlink(name.data());
+        return std::strerror(error);
+    }
+    return std::nullopt;
 }
 
 }  // namespace ovra

@@ -93,7 +93,7 @@ struct ShellApp::Parts final : LaunchHost {
                             static_cast<double>(window->height())};
             const QSize hint = window->sizeHint();
             shot.fitting = {static_cast<double>(hint.width()), static_cast<double>(hint.height())};
-            shot.status = writePngFile(window->grab().toImage(), path)
+            shot.status = !writePngFile(window->grab().toImage(), path)
                               ? SettingsSnapshot::Status::written
                               : SettingsSnapshot::Status::cannotWrite;
             return shot;

@@ -3,17 +3,10 @@
 
 #include "app/diagnostics/selftest/DevTests.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <QBuffer>
 #include <QImage>
 #include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QPixmap>
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <vector>
@@ -25,6 +18,7 @@
 #include "app/diagnostics/selftest/SyntheticKeys.h"
 #include "app/overlay/OverlayPanel.h"
 #include "app/shell/LaunchSequence.h"
+#include "app/shell/PngFile.h"
 #include "platform/keyboard/KeyboardLayout.h"
 
 namespace ovra::selftest {
@@ -73,61 +67,6 @@ void useFixture(const SelfTestApp& app, std::function<double()> offset) {
     app.controller.devSnapshot = [pid = app.pid, offset = std::move(offset)] {
         return fixture(offset(), pid);
     };
-}
-
-std::string errorText(int error) {
-    return std::strerror(error);
-}
-
-// Encodes the picture, writes it to a new file beside `path` and renames it over `path` (a link
-// planted there is replaced, not followed). The reason when it could not.
-std::optional<std::string> writePng(const QImage& image, const std::string& path) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    if (image.isNull() || !buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG") ||
-        bytes.isEmpty()) {
-        return "the picture could not be encoded as PNG";
-    }
-    const std::filesystem::path target(path);
-    if (target.filename().empty()) {
-        return "not a file name";
-    }
-    const std::filesystem::path folder =
-        target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
-    std::string pattern = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
-    if (fd < 0) {
-        return errorText(errno);
-    }
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    int error = ::fchmod(fd, 0666 & ~mask) == 0 ? 0 : errno;
-    const char* data = bytes.constData();
-    for (auto left = static_cast<std::size_t>(bytes.size()); error == 0 && left > 0;) {
-        const ssize_t written = ::write(fd, data, left);
-        if (written < 0 && errno != EINTR) {
-            error = errno;
-        } else if (written > 0) {
-            data += written;
-            left -= static_cast<std::size_t>(written);
-        }
-    }
-    if (error == 0 && ::fsync(fd) != 0) {
-        error = errno;
-    }
-    if (::close(fd) != 0 && error == 0) {
-        error = errno;
-    }
-    if (error == 0 && ::rename(name.data(), path.c_str()) != 0) {
-        error = errno;
-    }
-    if (error != 0) {
-        ::unlink(name.data());
-        return errorText(error);
-    }
-    return std::nullopt;
 }
 
 }  // namespace
@@ -260,7 +199,7 @@ void overlaySnapshot(const SelfTestApp& app, const std::string& path) {
             exit(1);
             return;
         }
-        if (auto problem = writePng(panel->grab().toImage(), path)) {
+        if (auto problem = writePngFile(panel->grab().toImage(), path)) {
             print("overlay snapshot: could not write " + path + ": " + *problem);
             exit(1);
             return;

@@ -41,7 +41,7 @@ TEST(PngFile, WritesThroughATemporaryFileAndReplacesAPlantedLink) {
     std::ofstream(victim) << "keep";
     fs::create_symlink(victim, folder / "shot.png");
 
-    EXPECT_TRUE(writePngFile(image, (folder / "shot.png").string()));
+    EXPECT_EQ(writePngFile(image, (folder / "shot.png").string()), std::nullopt);
     EXPECT_FALSE(fs::is_symlink(folder / "shot.png"));
     EXPECT_EQ(QImage(QString::fromStdString((folder / "shot.png").string())).pixelColor(0, 0),
               QColor(Qt::red));
@@ -49,8 +49,10 @@ TEST(PngFile, WritesThroughATemporaryFileAndReplacesAPlantedLink) {
     std::ifstream(victim) >> kept;
     EXPECT_EQ(kept, "keep");
 
-    EXPECT_FALSE(writePngFile(image, (folder / "missing" / "shot.png").string()));
-    EXPECT_FALSE(writePngFile(QImage(), (folder / "null.png").string()));
+    EXPECT_EQ(writePngFile(image, (folder / "missing" / "shot.png").string()),
+              "No such file or directory");
+    EXPECT_EQ(writePngFile(QImage(), (folder / "null.png").string()),
+              "the picture could not be encoded as PNG");
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 2);
     fs::remove_all(folder);
 }
