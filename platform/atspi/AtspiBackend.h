@@ -69,6 +69,12 @@ class AtspiBackend final : public ax::AccessibilityBackend {
 
   private:
     struct Impl;
+    // The start of every call on one element: the lock, whether the element can be reached at
+    // all (else `body` does not run and its answer is the error), and, when asked, its app's
+    // toolkit. `body` gets the session and the element's reference.
+    template <class Body>
+    auto onElement(const ax::Element& element, bool learnToolkit, Body body);
+
     std::unique_ptr<Impl> impl_;
     mutable std::mutex mutex_;
     // Between readings, takes in the apps' change events so they never pile up on the bus.

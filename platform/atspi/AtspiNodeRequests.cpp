@@ -1,28 +1,73 @@
 // The reads of one element: the requests for its parts, each sent once and kept in its node, and
 // the fallbacks for toolkits that answer only some ways of asking.
 
-#include "platform/atspi/AtspiSession.h"
+#include <algorithm>
+#include <cmath>
+#include <thread>
+
+#include "platform/atspi/AtspiNodeCache_p.h"
 
 namespace ovra::atspi::session {
 
-Node& AtspiSession::node(const std::string& busName, const std::string& path) {
+Node& NodeCache::node(const std::string& busName, const std::string& path) {
     std::string key = busName + path;
-    auto it = nodes.find(key);
-    if (it == nodes.end()) {
+    auto it = nodes_.find(key);
+    if (it == nodes_.end()) {
         auto fresh = std::make_unique<Node>();
         fresh->bus = busName;
         fresh->path = path;
-        it = nodes.emplace(std::move(key), std::move(fresh)).first;
+        it = nodes_.emplace(std::move(key), std::move(fresh)).first;
     }
     return *it->second;
 }
 
-Node* AtspiSession::find(const std::string& key) {
-    auto it = nodes.find(key);
-    return it == nodes.end() ? nullptr : it->second.get();
+Node* NodeCache::find(const std::string& key) {
+    auto it = nodes_.find(key);
+    return it == nodes_.end() ? nullptr : it->second.get();
 }
 
-void AtspiSession::requestBase(Node& n, bool urgent) {
+const Node* NodeCache::findKnown(const std::string& key) const {
+    auto it = nodes_.find(key);
+    return it == nodes_.end() ? nullptr : it->second.get();
+}
+
+std::vector<const Node*> NodeCache::nodesOf(const std::string& busName) const {
+    std::vector<const Node*> found;
+    for (const auto& [key, n] : nodes_) {
+        if (n->bus == busName) {
+            found.push_back(n.get());
+        }
+    }
+    return found;
+}
+
+template <class T, class Parse>
+void NodeCache::request(Node& n, Cached<T> Node::*part, Message call, Parse parse, bool urgent) {
+    if (!(n.*part).unread()) {
+        return;
+    }
+    (n.*part).markPending();
+    const std::string key = n.key();
+    requests_.enqueue(
+        n.bus, std::move(call),
+        [this, key, part, parse](Reply reply) {
+            Node* target = find(key);
+            if (target == nullptr) {
+                return;
+            }
+            if (!reply.ok()) {
+                (target->*part).failWith(errorFor(reply));
+            } else if (auto value = parse(reply.message.get())) {
+                (target->*part).set(std::move(*value));
+            } else {
+                (target->*part).failWith(AXError::wrongType);
+            }
+            followUps(*target);
+        },
+        urgent);
+}
+
+void NodeCache::requestBase(Node& n, bool urgent) {
     // The hot path of a warm reading: nothing to ask, and no message built for nothing.
     if (!n.role.unread() && !n.states.unread() && !n.props.unread() && !n.extents.unread()) {
         return;
@@ -57,30 +102,35 @@ void AtspiSession::requestBase(Node& n, bool urgent) {
     }
 }
 
-Message AtspiSession::extentsCall(const Node& n) const {
+Message NodeCache::extentsCall(const Node& n) const {
     auto call = methodCall(n.bus, n.path, kComponent, "GetExtents");
     // Root-window space; GTK 4 has only window-relative frames and complains for every
     // screen frame asked of it, so it is asked for what it gives anyway.
-    dbus_uint32_t type = knownToolkit(n.bus).windowRelativeExtents ? ATSPI_COORD_TYPE_WINDOW
-                                                                   : ATSPI_COORD_TYPE_SCREEN;
+    dbus_uint32_t type = apps_.knownToolkit(n.bus).windowRelativeExtents ? ATSPI_COORD_TYPE_WINDOW
+                                                                         : ATSPI_COORD_TYPE_SCREEN;
     if (call) {
         dbus_message_append_args(call.get(), DBUS_TYPE_UINT32, &type, DBUS_TYPE_INVALID);
     }
     return call;
 }
 
-void AtspiSession::requestProps(Node& n, bool urgent) {
+void NodeCache::requestProps(Node& n, bool urgent) {
     if (!n.props.unread()) {
         return;
     }
-    n.props.state = Part<reply::AccessibleProps>::State::pending;
-    if (!knownToolkit(n.bus).answersGetAll) {
+    n.props.markPending();
+    if (!apps_.knownToolkit(n.bus).answersGetAll) {
         requestPropsOneByOne(n, urgent);
         return;
     }
+    auto call = methodCall(n.bus, n.path, kProperties, "GetAll");
+    const char* interface = kAccessible;
+    if (call) {
+        dbus_message_append_args(call.get(), DBUS_TYPE_STRING, &interface, DBUS_TYPE_INVALID);
+    }
     const std::string key = n.key();
-    enqueue(
-        n.bus, propertyCall(n.bus, n.path, "GetAll", nullptr),
+    requests_.enqueue(
+        n.bus, std::move(call),
         [this, key, urgent](Reply reply) {
             Node* target = find(key);
             if (target == nullptr) {
@@ -103,20 +153,7 @@ void AtspiSession::requestProps(Node& n, bool urgent) {
         urgent);
 }
 
-Message AtspiSession::propertyCall(const std::string& busName, const std::string& path,
-                                   const char* method, const char* property) {
-    auto call = methodCall(busName, path, kProperties, method);
-    const char* interface = kAccessible;
-    if (call) {
-        dbus_message_append_args(call.get(), DBUS_TYPE_STRING, &interface, DBUS_TYPE_INVALID);
-        if (property != nullptr) {
-            dbus_message_append_args(call.get(), DBUS_TYPE_STRING, &property, DBUS_TYPE_INVALID);
-        }
-    }
-    return call;
-}
-
-void AtspiSession::requestPropsOneByOne(Node& n, bool urgent) {
+void NodeCache::requestPropsOneByOne(Node& n, bool urgent) {
     struct Collected {
         reply::AccessibleProps props;
         int missing = 4;
@@ -126,8 +163,8 @@ void AtspiSession::requestPropsOneByOne(Node& n, bool urgent) {
     auto collected = std::make_shared<Collected>();
     const std::string key = n.key();
     for (const char* property : {"Name", "Description", "ChildCount", "Parent"}) {
-        enqueue(
-            n.bus, propertyCall(n.bus, n.path, "Get", property),
+        requests_.enqueue(
+            n.bus, propertyGet(n.bus, n.path, kAccessible, property),
             [this, key, collected, property](Reply reply) {
                 const std::string_view name = property;
                 if (reply.ok()) {
@@ -164,7 +201,7 @@ void AtspiSession::requestPropsOneByOne(Node& n, bool urgent) {
     }
 }
 
-void AtspiSession::requestAttributes(Node& n, bool urgent) {
+void NodeCache::requestAttributes(Node& n, bool urgent) {
     if (!n.attributes.unread()) {
         return;
     }
@@ -184,15 +221,15 @@ void AtspiSession::requestAttributes(Node& n, bool urgent) {
         urgent);
 }
 
-void AtspiSession::requestActions(Node& n, bool urgent) {
+void NodeCache::requestActions(Node& n, bool urgent) {
     if (!n.actions.unread()) {
         return;
     }
     // Asking an object without the Action interface for actions makes GTK log criticals.
     if (n.interfaces.unread()) {
-        n.interfaces.state = Part<std::vector<std::string>>::State::pending;
+        n.interfaces.markPending();
         const std::string key = n.key();
-        enqueue(
+        requests_.enqueue(
             n.bus, methodCall(n.bus, n.path, kAccessible, "GetInterfaces"),
             [this, key, urgent](Reply reply) {
                 Node* target = find(key);
@@ -210,10 +247,10 @@ void AtspiSession::requestActions(Node& n, bool urgent) {
             urgent);
         return;
     }
-    if (n.interfaces.state == Part<std::vector<std::string>>::State::pending) {
+    if (n.interfaces.pending()) {
         return;
     }
-    if (n.interfaces.state == Part<std::vector<std::string>>::State::failed) {
+    if (n.interfaces.failed()) {
         n.actions.failWith(n.interfaces.error);
         return;
     }
@@ -222,9 +259,9 @@ void AtspiSession::requestActions(Node& n, bool urgent) {
         n.actions.set({});
         return;
     }
-    n.actions.state = Part<std::vector<std::string>>::State::pending;
+    n.actions.markPending();
     const std::string key = n.key();
-    enqueue(
+    requests_.enqueue(
         n.bus, methodCall(n.bus, n.path, kAction, "GetActions"),
         [this, key, urgent](Reply reply) {
             Node* target = find(key);
@@ -252,7 +289,7 @@ void AtspiSession::requestActions(Node& n, bool urgent) {
         urgent);
 }
 
-void AtspiSession::requestActionNames(Node& n, std::size_t count, bool urgent) {
+void NodeCache::requestActionNames(Node& n, std::size_t count, bool urgent) {
     struct Collected {
         std::vector<std::string> names;
         std::size_t missing = 0;
@@ -268,7 +305,7 @@ void AtspiSession::requestActionNames(Node& n, std::size_t count, bool urgent) {
         if (call) {
             dbus_message_append_args(call.get(), DBUS_TYPE_INT32, &index, DBUS_TYPE_INVALID);
         }
-        enqueue(
+        requests_.enqueue(
             n.bus, std::move(call),
             [this, key, collected, i](Reply reply) {
                 if (auto name = reply.ok() ? reply::string(reply.message.get()) : std::nullopt) {
@@ -291,60 +328,60 @@ void AtspiSession::requestActionNames(Node& n, std::size_t count, bool urgent) {
     }
 }
 
-std::optional<std::vector<std::string>> AtspiSession::freshActions(const std::string& busName,
-                                                                   const std::string& path,
-                                                                   AXError& error) {
+std::optional<std::vector<std::string>> NodeCache::freshActions(const std::string& busName,
+                                                                const std::string& path,
+                                                                AXError& error) {
     Node* live = actionsOf(busName, path, true);
     if (live == nullptr || !live->actions.settled()) {
         error = AXError::timeout;
         return std::nullopt;
     }
-    if (live->actions.state == Part<std::vector<std::string>>::State::failed) {
+    if (live->actions.failed()) {
         error = live->actions.error;
         return std::nullopt;
     }
     return live->actions.value;
 }
 
-Node* AtspiSession::actionsOf(const std::string& busName, const std::string& path, bool fresh) {
+Node* NodeCache::actionsOf(const std::string& busName, const std::string& path, bool fresh) {
     const std::string key = busName + path;
     for (int ask = 0;; ++ask) {
         if (fresh || ask > 0) {
-            forget(key);
+            forgetActions(key);
         }
         requestActions(node(busName, path), true);
-        waitUntil(
+        requests_.waitUntil(
             [&] {
                 Node* t = find(key);
                 return t == nullptr || t->actions.settled();
             },
-            waitBudget(busName));
+            requests_.waitBudget(busName));
         Node* live = find(key);
-        if (live == nullptr || live->actions.state != Part<std::vector<std::string>>::State::done) {
+        if (live == nullptr || !live->actions.done()) {
             return live;
         }
         const bool offersSome =
             std::find(live->interfaces.value.begin(), live->interfaces.value.end(), kAction) !=
             live->interfaces.value.end();
         if (!live->actions.value.empty() || !offersSome || ask > 0 ||
-            !knownToolkit(busName).actionsComeLate || actionsArrived.contains(busName)) {
-            actionsArrived.insert(busName);
+            !apps_.knownToolkit(busName).actionsComeLate || apps_.actionsArrived(busName)) {
+            apps_.noteActionsArrived(busName);
             return live;
         }
         // The first time for this app: its actions are on their way.
-        actionsArrived.insert(busName);
+        apps_.noteActionsArrived(busName);
         std::this_thread::sleep_for(std::chrono::milliseconds(60));
     }
 }
 
-void AtspiSession::forget(const std::string& key) {
+void NodeCache::forgetActions(const std::string& key) {
     if (Node* n = find(key)) {
         n->interfaces = {};
         n->actions = {};
     }
 }
 
-void AtspiSession::requestText(Node& n, bool urgent) {
+void NodeCache::requestText(Node& n, bool urgent) {
     if (!n.text.unread()) {
         return;
     }
@@ -358,22 +395,66 @@ void AtspiSession::requestText(Node& n, bool urgent) {
     request(n, &Node::text, std::move(call), reply::string, urgent);
 }
 
-void AtspiSession::requestRangeProperty(Node& n, Part<double> Node::*part, const char* property) {
-    auto call = methodCall(n.bus, n.path, kProperties, "Get");
-    const char* interface = kValue;
-    if (call) {
-        dbus_message_append_args(call.get(), DBUS_TYPE_STRING, &interface, DBUS_TYPE_STRING,
-                                 &property, DBUS_TYPE_INVALID);
-    }
-    request(n, part, std::move(call), reply::variantNumber);
+void NodeCache::requestRangeProperty(Node& n, Cached<double> Node::*part, const char* property) {
+    request(n, part, propertyGet(n.bus, n.path, kValue, property), reply::variantNumber);
 }
 
-void AtspiSession::requestChildren(Node& n, bool urgent) {
+void NodeCache::requestCharacterCount(Node& n) {
+    request(n, &Node::characterCount, propertyGet(n.bus, n.path, kText, "CharacterCount"),
+            [](DBusMessage* m) -> std::optional<std::int32_t> {
+                auto count = reply::variantNumber(m);
+                if (!count || !std::isfinite(*count) || *count < 0 || *count > 2.0e9) {
+                    return std::nullopt;
+                }
+                return static_cast<std::int32_t>(*count);
+            });
+}
+
+void NodeCache::requestChildren(Node& n, bool urgent) {
     if (!n.children.unread()) {
         return;
     }
     request(n, &Node::children, methodCall(n.bus, n.path, kAccessible, "GetChildren"),
             reply::objectRefs, urgent);
+}
+
+void NodeCache::resetPending() {
+    for (auto& [key, n] : nodes_) {
+        n->role.unpend();
+        n->states.unpend();
+        n->props.unpend();
+        n->extents.unpend();
+        n->children.unpend();
+        bool followUp = false;
+        followUp |= n->attributes.unpend();
+        followUp |= n->interfaces.unpend();
+        followUp |= n->actions.unpend();
+        followUp |= n->characterCount.unpend();
+        followUp |= n->minimum.unpend();
+        followUp |= n->maximum.unpend();
+        followUp |= n->current.unpend();
+        followUp |= n->text.unpend();
+        if (followUp || !n->baseSettled()) {
+            n->followUpsIssued = false;
+        }
+    }
+}
+
+void NodeCache::makeStatesStale(const std::string& busName,
+                                const std::unordered_set<std::string>& paths) {
+    for (const std::string& path : paths) {
+        if (Node* n = find(busName + path)) {
+            // Read again with what depends on them: the role they map to, the follow-up reads.
+            n->states = {};
+            n->mapped.reset();
+            n->followUpsIssued = false;
+        }
+    }
+}
+
+void NodeCache::forgetApp(const std::string& busName) {
+    std::erase_if(nodes_, [&](const auto& entry) { return entry.second->bus == busName; });
+    resetPending();
 }
 
 }  // namespace ovra::atspi::session

@@ -2,29 +2,31 @@
 // wraps a control, the selected pages of a tab group, and the follow-up reads its role calls
 // for.
 
-#include "platform/atspi/AtspiSession.h"
+#include <algorithm>
+
+#include "core/Candidate.h"
+#include "platform/atspi/AtspiNodeCache_p.h"
 
 namespace ovra::atspi::session {
 
-std::optional<std::uint32_t> AtspiSession::parentRole(const Node& n) {
-    if (Node* parent = find(n.parentKey);
-        parent && parent->role.state == Part<std::uint32_t>::State::done) {
+std::optional<std::uint32_t> NodeCache::parentRole(const Node& n) const {
+    if (const Node* parent = findKnown(n.parentKey); parent && parent->hasRole()) {
         return parent->role.value;
     }
     return std::nullopt;
 }
 
-bool AtspiSession::isTopLevel(const Node& n) {
+bool NodeCache::isTopLevel(const Node& n) const {
     if (!n.parentKey.empty()) {
         return n.parentKey == n.bus + kRootPath;
     }
-    if (n.props.state == Part<reply::AccessibleProps>::State::done && n.props.value.parent) {
+    if (n.props.done() && n.props.value.parent) {
         return isRootPath(n.props.value.parent->path);
     }
     return false;
 }
 
-AXRole AtspiSession::axRole(Node& n) {
+AXRole NodeCache::axRole(Node& n) {
     if (n.mapped) {
         return *n.mapped;
     }
@@ -34,11 +36,10 @@ AXRole AtspiSession::axRole(Node& n) {
     facts.attributes = n.attributes.value;
     facts.isTopLevel = isTopLevel(n);
     facts.parentRole = parentRole(n);
-    if (n.children.state == Part<std::vector<reply::ObjectRef>>::State::done) {
+    if (n.children.done()) {
         for (const auto& child : n.children.value) {
-            Node* c = find(child.bus + child.path);
-            if (c && c->role.state == Part<std::uint32_t>::State::done &&
-                c->role.value == static_cast<std::uint32_t>(ATSPI_ROLE_ENTRY)) {
+            const Node* c = findKnown(child.bus + child.path);
+            if (c && c->is(ATSPI_ROLE_ENTRY)) {
                 facts.hasEntryChild = true;
             }
         }
@@ -46,12 +47,11 @@ AXRole AtspiSession::axRole(Node& n) {
     facts.wrapsControl = wrapsControl(n);
     AXRole result = mapRole(facts);
     // A combo box's entry child may still come in; everything else is settled once its parts are.
-    const bool settled = n.states.state == Part<StateSet>::State::done &&
-                         (n.attributes.settled() || !roleNeedsAttributes(n.role.value)) &&
-                         (n.parentKey.empty() || facts.parentRole.has_value()) &&
-                         n.role.value != static_cast<std::uint32_t>(ATSPI_ROLE_COMBO_BOX) &&
-                         wrapSettled(n);
-    if (settled && n.role.state == Part<std::uint32_t>::State::done) {
+    const bool settled =
+        n.states.done() && (n.attributes.settled() || !roleNeedsAttributes(n.role.value)) &&
+        (n.parentKey.empty() || facts.parentRole.has_value()) &&
+        n.role.value != static_cast<std::uint32_t>(ATSPI_ROLE_COMBO_BOX) && wrapSettled(n);
+    if (settled && n.hasRole()) {
         n.mapped = result;
     }
     return result;
@@ -62,16 +62,13 @@ namespace {
 constexpr std::int32_t kMostWrappedChildren = 16;
 
 bool isLabelWithChildren(const Node& n) {
-    return n.role.state == Part<std::uint32_t>::State::done &&
-           n.role.value == static_cast<std::uint32_t>(ATSPI_ROLE_LABEL) &&
-           n.props.state == Part<reply::AccessibleProps>::State::done &&
-           n.props.value.childCount.value_or(0) > 0 &&
-           n.props.value.childCount.value_or(0) <= kMostWrappedChildren;
+    return n.is(ATSPI_ROLE_LABEL) && n.props.done() && n.childCount() > 0 &&
+           n.childCount() <= kMostWrappedChildren;
 }
 
 }  // namespace
 
-void AtspiSession::followUps(Node& n) {
+void NodeCache::followUps(Node& n) {
     if (n.childBasesWanted && n.children.settled()) {
         // What a label holds decides what the label is: read the roles of its children.
         n.childBasesWanted = false;
@@ -81,7 +78,7 @@ void AtspiSession::followUps(Node& n) {
             requestBase(c);
         }
     }
-    if (n.followUpsIssued || !n.baseSettled() || n.role.state != Part<std::uint32_t>::State::done) {
+    if (n.followUpsIssued || !n.baseSettled() || !n.hasRole()) {
         return;
     }
     n.followUpsIssued = true;
@@ -102,59 +99,94 @@ void AtspiSession::followUps(Node& n) {
         isTextInputRole(role) && (role != static_cast<std::uint32_t>(ATSPI_ROLE_COMBO_BOX) ||
                                   n.states.value.has(ATSPI_STATE_EDITABLE));
     if (hasText) {
-        auto call = methodCall(n.bus, n.path, kProperties, "Get");
-        const char* interface = kText;
-        const char* property = "CharacterCount";
-        if (call) {
-            dbus_message_append_args(call.get(), DBUS_TYPE_STRING, &interface, DBUS_TYPE_STRING,
-                                     &property, DBUS_TYPE_INVALID);
-        }
-        request(n, &Node::characterCount, std::move(call),
-                [](DBusMessage* m) -> std::optional<std::int32_t> {
-                    auto count = reply::variantNumber(m);
-                    if (!count || !std::isfinite(*count) || *count < 0 || *count > 2.0e9) {
-                        return std::nullopt;
-                    }
-                    return static_cast<std::int32_t>(*count);
-                });
+        requestCharacterCount(n);
     }
     if (isRangeRole(role)) {
         requestRangeProperty(n, &Node::minimum, "MinimumValue");
         requestRangeProperty(n, &Node::maximum, "MaximumValue");
         requestRangeProperty(n, &Node::current, "CurrentValue");
     }
-    const bool named = n.props.state == Part<reply::AccessibleProps>::State::done &&
-                       n.props.value.name && !n.props.value.name->empty();
+    const bool named = n.props.done() && n.props.value.name && !n.props.value.name->empty();
     if (isStaticTextRole(role) && !named) {
         requestText(n);
     }
     const bool leaf = axrole == "AXStaticText" || axrole == "AXImage";
     const bool stops = CandidateRoles::interactive().contains(axrole) && axrole != "AXLink" &&
                        axrole != "AXComboBox";
-    const std::int32_t count = n.props.state == Part<reply::AccessibleProps>::State::done
-                                   ? n.props.value.childCount.value_or(0)
-                                   : 0;
+    const std::int32_t count = n.childCount();
     if (!leaf && !stops && count > 0 &&
-        static_cast<std::size_t>(count) <= options.prefetchChildLimit) {
+        static_cast<std::size_t>(count) <= requests_.options().prefetchChildLimit) {
         requestChildren(n);
     }
 }
 
-void AtspiSession::adopt(const Node& parent, Node& child) {
+bool NodeCache::followUpsSettled(const Node& n) const {
+    auto ok = [](const auto& part) { return part.unread() || part.settled(); };
+    return n.followUpsIssued && ok(n.attributes) && ok(n.interfaces) && ok(n.actions) &&
+           ok(n.characterCount) && ok(n.minimum) && ok(n.maximum) && ok(n.current) && ok(n.text) &&
+           wrapSettled(n);
+}
+
+void NodeCache::settle(Node& n, const std::function<bool(Node&)>& ready) {
+    requestBase(n, true);
+    followUps(n);
+    const std::string key = n.key();
+    requests_.waitUntil(
+        [&] {
+            Node* target = find(key);
+            return target == nullptr || ready(*target);
+        },
+        requests_.waitBudget(n.bus));
+}
+
+void NodeCache::adopt(const Node& parent, Node& child) {
     if (child.parentKey.empty()) {
         child.parentKey = parent.key();
     }
     child.windowKey = topLevelKey(parent);
     child.inDocument =
-        parent.inDocument || (parent.role.state == Part<std::uint32_t>::State::done &&
-                              isWebDocumentRole(parent.role.value));
+        parent.inDocument || (parent.hasRole() && isWebDocumentRole(parent.role.value));
 }
 
-std::string AtspiSession::topLevelKey(const Node& n) {
+std::string NodeCache::topLevelKey(const Node& n) const {
     return isTopLevel(n) ? n.key() : n.windowKey;
 }
 
-bool AtspiSession::wrapSettled(const Node& n) {
+std::vector<reply::ObjectRef> NodeCache::liveChildren(const Node& n) {
+    std::vector<reply::ObjectRef> result;
+    for (const auto& child : n.children.value) {
+        if (!child.bus.empty() && child.path != kNullPath) {
+            result.push_back(child);
+        }
+    }
+    return result;
+}
+
+std::vector<Node*> NodeCache::topLevels(Node& app) {
+    apps_.toolkit(app.bus);  // before anything else is asked of the app
+    requestChildren(app, true);
+    const std::string key = app.key();
+    requests_.waitUntil([&] { return app.children.settled(); }, requests_.waitBudget(app.bus));
+    std::vector<Node*> windows;
+    if (!app.children.done()) {
+        return windows;
+    }
+    for (const auto& child : liveChildren(app)) {
+        Node& window = node(child.bus, child.path);
+        window.parentKey = key;
+        requestBase(window, true);
+        windows.push_back(&window);
+    }
+    requests_.waitUntil(
+        [&] {
+            return std::all_of(windows.begin(), windows.end(),
+                               [](Node* w) { return w->baseSettled(); });
+        },
+        requests_.waitBudget(app.bus));
+    return windows;
+}
+
+bool NodeCache::wrapSettled(const Node& n) const {
     if (!isLabelWithChildren(n)) {
         return true;
     }
@@ -163,30 +195,28 @@ bool AtspiSession::wrapSettled(const Node& n) {
     }
     const auto kids = liveChildren(n);
     return std::all_of(kids.begin(), kids.end(), [&](const reply::ObjectRef& child) {
-        const Node* c = find(child.bus + child.path);
+        const Node* c = findKnown(child.bus + child.path);
         return c != nullptr && c->role.settled();
     });
 }
 
-bool AtspiSession::wrapsControl(const Node& n) {
-    if (!isLabelWithChildren(n) ||
-        n.children.state != Part<std::vector<reply::ObjectRef>>::State::done) {
+bool NodeCache::wrapsControl(const Node& n) const {
+    if (!isLabelWithChildren(n) || !n.children.done()) {
         return false;
     }
     const auto kids = liveChildren(n);
     return std::any_of(kids.begin(), kids.end(), [&](const reply::ObjectRef& child) {
-        const Node* c = find(child.bus + child.path);
-        return c != nullptr && c->role.state == Part<std::uint32_t>::State::done &&
-               isControlRole(c->role.value);
+        const Node* c = findKnown(child.bus + child.path);
+        return c != nullptr && c->hasRole() && isControlRole(c->role.value);
     });
 }
 
-Node* AtspiSession::wrappingLabel(const Node& n) {
+Node* NodeCache::wrappingLabel(const Node& n) {
     Node* parent = find(n.parentKey);
     return parent != nullptr && wrapsControl(*parent) ? parent : nullptr;
 }
 
-std::vector<std::pair<Node*, reply::ObjectRef>> AtspiSession::selectedPages(Node& group) {
+std::vector<std::pair<Node*, reply::ObjectRef>> NodeCache::selectedPages(Node& group) {
     std::vector<Node*> tabs;
     for (const auto& child : liveChildren(group)) {
         Node& tab = node(child.bus, child.path);
@@ -195,28 +225,26 @@ std::vector<std::pair<Node*, reply::ObjectRef>> AtspiSession::selectedPages(Node
         tabs.push_back(&tab);
     }
     auto selected = [](const Node* tab) {
-        return tab->role.state == Part<std::uint32_t>::State::done &&
-               tab->role.value == static_cast<std::uint32_t>(ATSPI_ROLE_PAGE_TAB) &&
-               tab->states.state == Part<StateSet>::State::done &&
+        return tab->is(ATSPI_ROLE_PAGE_TAB) && tab->states.done() &&
                tab->states.value.has(ATSPI_STATE_SELECTED);
     };
-    waitUntil(
+    requests_.waitUntil(
         [&] {
             return std::all_of(tabs.begin(), tabs.end(), [](const Node* tab) {
                 return tab->role.settled() && tab->states.settled();
             });
         },
-        waitBudget(group.bus));
+        requests_.waitBudget(group.bus));
     std::erase_if(tabs, [&](const Node* tab) { return !selected(tab); });
     for (Node* tab : tabs) {
         requestChildren(*tab, true);
     }
-    waitUntil(
+    requests_.waitUntil(
         [&] {
             return std::all_of(tabs.begin(), tabs.end(),
                                [](const Node* tab) { return tab->children.settled(); });
         },
-        waitBudget(group.bus));
+        requests_.waitBudget(group.bus));
     std::vector<std::pair<Node*, reply::ObjectRef>> pages;
     for (Node* tab : tabs) {
         for (const auto& page : liveChildren(*tab)) {
@@ -224,18 +252,6 @@ std::vector<std::pair<Node*, reply::ObjectRef>> AtspiSession::selectedPages(Node
         }
     }
     return pages;
-}
-
-void AtspiSession::settle(Node& n, const std::function<bool(Node&)>& ready) {
-    requestBase(n, true);
-    followUps(n);
-    const std::string key = n.key();
-    waitUntil(
-        [&] {
-            Node* target = find(key);
-            return target == nullptr || ready(*target);
-        },
-        waitBudget(n.bus));
 }
 
 }  // namespace ovra::atspi::session

@@ -2,131 +2,102 @@
 
 #include <algorithm>
 #include <cmath>
-#include <thread>
 
-#include "platform/atspi/AtspiSession.h"
+#include "platform/atspi/AtspiValues_p.h"
 
 namespace ovra::atspi::session {
 
-std::vector<reply::ObjectRef> AtspiSession::liveChildren(const Node& n) {
-    std::vector<reply::ObjectRef> result;
-    for (const auto& child : n.children.value) {
-        if (!child.bus.empty() && child.path != kNullPath) {
-            result.push_back(child);
-        }
+namespace {
+
+constexpr std::size_t kMaxStaticText = 256;
+
+std::string truncated(const std::string& text) {
+    if (text.size() <= kMaxStaticText * 4) {
+        return text;
     }
-    return result;
+    // Cut on a UTF-8 boundary; the reader cleans and shortens further.
+    std::size_t end = kMaxStaticText * 4;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
+        --end;
+    }
+    return text.substr(0, end);
 }
 
-std::vector<Node*> AtspiSession::topLevels(Node& app) {
-    toolkit(app.bus);  // before anything else is asked of the app
-    requestChildren(app, true);
-    const std::string key = app.key();
-    waitUntil([&] { return app.children.settled(); }, waitBudget(app.bus));
-    std::vector<Node*> windows;
-    if (app.children.state != Part<std::vector<reply::ObjectRef>>::State::done) {
-        return windows;
-    }
-    for (const auto& child : liveChildren(app)) {
-        Node& window = node(child.bus, child.path);
-        window.parentKey = key;
-        requestBase(window, true);
-        windows.push_back(&window);
-    }
-    waitUntil(
-        [&] {
-            return std::all_of(windows.begin(), windows.end(),
-                               [](Node* w) { return w->baseSettled(); });
-        },
-        waitBudget(app.bus));
-    return windows;
-}
+}  // namespace
 
-ax::Read AtspiSession::windowOf(Node& app, bool focused) {
-    auto windows = topLevels(app);
-    if (app.children.state == Part<std::vector<reply::ObjectRef>>::State::failed) {
+ax::Read ValueMapping::windowOf(Node& app, bool focused) {
+    auto windows = nodes_.topLevels(app);
+    if (app.children.failed()) {
         return fail(app.children.error);
     }
     for (Node* w : windows) {
-        if (w->states.state != Part<StateSet>::State::done) {
+        if (!w->states.done()) {
             continue;
         }
         if (focused ? isActiveWindow(w->states.value)
                     : isShowing(w->states.value) && !nameOf(*w).empty()) {
-            return ax::Value(element(w->bus, w->path));
+            return ax::Value(requests_.element(w->bus, w->path));
         }
     }
     return fail(AXError::noValue);
 }
 
-bool AtspiSession::needsFollowUps(std::string_view name) {
+bool ValueMapping::needsFollowUps(std::string_view name) {
     return name == "AXRole" || name == "AXSubrole" || name == "AXValue" ||
            name == "AXPlaceholderValue" || name == "AXTitle" || name == "AXDescription";
 }
 
-bool AtspiSession::followUpsSettled(const Node& n) {
-    auto ok = [](const auto& part) { return part.unread() || part.settled(); };
-    return n.followUpsIssued && ok(n.attributes) && ok(n.interfaces) && ok(n.actions) &&
-           ok(n.characterCount) && ok(n.minimum) && ok(n.maximum) && ok(n.current) && ok(n.text) &&
-           wrapSettled(n);
-}
-
-std::string AtspiSession::nameOf(Node& n) {
-    if (n.props.state != Part<reply::AccessibleProps>::State::done || !n.props.value.name) {
+std::string ValueMapping::nameOf(const Node& n) const {
+    if (!n.props.done() || !n.props.value.name) {
         return {};
     }
     const std::string& name = *n.props.value.name;
-    const Toolkit& kit = knownToolkit(n.bus);
+    const Toolkit& kit = apps_.knownToolkit(n.bus);
     if (kit.labelsCountTwice) {
         if (auto once = undoubled(name)) {
             return *once;
         }
     }
-    const bool label =
-        n.role.state == Part<std::uint32_t>::State::done && isStaticTextRole(n.role.value);
+    const bool label = n.hasRole() && isStaticTextRole(n.role.value);
     if (kit.typeNamesAsNames && isTypeName(name, label)) {
         return {};
     }
     return name;
 }
 
-std::optional<Point> AtspiSession::screenOffset(Node& n) {
-    if (!knownToolkit(n.bus).windowRelativeExtents) {
+std::optional<Point> ValueMapping::screenOffset(Node& n) {
+    if (!apps_.knownToolkit(n.bus).windowRelativeExtents) {
         return Point{};
     }
-    const std::string key = topLevelKey(n);
-    if (auto known = windowOrigins.find(key); known != windowOrigins.end()) {
+    const std::string key = nodes_.topLevelKey(n);
+    if (auto known = windowOrigins_.find(key); known != windowOrigins_.end()) {
         return known->second;
     }
     std::optional<Point> origin;
-    Node* window = find(key);
-    x11::Workspace* desk = x11();
-    if (!pidOfBus.contains(n.bus)) {
-        resolvePids({reply::ObjectRef{n.bus, kRootPath}});
-    }
-    auto pid = pidOfBus.find(n.bus);
-    if (window != nullptr && desk != nullptr && pid != pidOfBus.end() &&
-        window->extents.state == Part<Rect>::State::done) {
+    Node* window = nodes_.find(key);
+    x11::Workspace* desk = apps_.x11();
+    const auto pid = apps_.resolvedPidOf(n.bus);
+    if (window != nullptr && desk != nullptr && pid && window->extents.done()) {
         // The X window of that title, as the window manager knows it.
-        const auto target = x11::windowToRaise(desk->windowsOf(pid->second), pid->second,
-                                               window->props.value.name.value_or(""));
+        const auto target =
+            x11::windowToRaise(desk->windowsOf(*pid), *pid, window->props.value.name.value_or(""));
         if (auto frame = target ? desk->contentFrame(*target) : std::nullopt) {
             origin = windowOrigin(*frame, window->extents.value.size);
         }
     }
-    windowOrigins.emplace(key, origin);
+    windowOrigins_.emplace(key, origin);
     return origin;
 }
 
-bool AtspiSession::hiddenDocument(Node& n) {
+bool ValueMapping::hiddenDocument(const Node& n) const {
     // Browsers keep pages they do not show (a preloaded new tab, background tabs) VISIBLE but
     // not SHOWING. Within a shown page that is only "scrolled away", so only what lies outside
     // any page, the pages' own roots included, is hidden by it.
-    return knownToolkit(n.bus).isBrowser && n.states.state == Part<StateSet>::State::done &&
+    return apps_.knownToolkit(n.bus).isBrowser && n.states.done() &&
            !n.states.value.has(ATSPI_STATE_SHOWING) && !n.inDocument;
 }
 
-ax::Read AtspiSession::valueOf(Node& n, std::string_view name) {
+ax::Read ValueMapping::valueOf(Node& n, std::string_view name) {
     if (name == "AXFocusedWindow" || name == "AXMainWindow") {
         return windowOf(n, name == "AXFocusedWindow");
     }
@@ -138,19 +109,19 @@ ax::Read AtspiSession::valueOf(Node& n, std::string_view name) {
         return ax::Value(std::move(kids).value());
     }
     if (name == "AXParent") {
-        if (auto p = problem(n.props)) {
+        if (auto p = n.props.problem()) {
             return fail(*p);
         }
         if (!n.props.value.parent || n.props.value.parent->path == kNullPath) {
             return fail(AXError::noValue);
         }
-        return ax::Value(element(n.props.value.parent->bus, n.props.value.parent->path));
+        return ax::Value(requests_.element(n.props.value.parent->bus, n.props.value.parent->path));
     }
     if (name == "AXTitleUIElement") {
         return titleElement(n);
     }
     if (name == "AXPosition" || name == "AXSize") {
-        if (auto p = problem(n.extents)) {
+        if (auto p = n.extents.problem()) {
             return fail(*p);
         }
         const Rect& r = n.extents.value;
@@ -167,12 +138,12 @@ ax::Read AtspiSession::valueOf(Node& n, std::string_view name) {
         }
         return ax::Value(r.size);
     }
-    if (auto p = problem(n.role)) {
+    if (auto p = n.role.problem()) {
         return fail(*p);
     }
     const std::uint32_t role = n.role.value;
     if (name == "AXRole" || name == "AXSubrole") {
-        const AXRole mapped = axRole(n);
+        const AXRole mapped = nodes_.axRole(n);
         if (name == "AXRole") {
             return ax::Value(mapped.role);
         }
@@ -182,11 +153,11 @@ ax::Read AtspiSession::valueOf(Node& n, std::string_view name) {
         return ax::Value(*mapped.subrole);
     }
     if (name == "AXTitle" || name == "AXDescription") {
-        if (auto p = problem(n.props)) {
+        if (auto p = n.props.problem()) {
             return fail(*p);
         }
         std::string title = nameOf(n);
-        if (Node* label = title.empty() ? wrappingLabel(n) : nullptr) {
+        if (Node* label = title.empty() ? nodes_.wrappingLabel(n) : nullptr) {
             title = nameOf(*label);  // a control inside its label is named by it
         }
         if (name == "AXTitle") {
@@ -200,7 +171,7 @@ ax::Read AtspiSession::valueOf(Node& n, std::string_view name) {
         return ax::Value(*n.props.value.description);
     }
     if (name == "AXEnabled" || name == "AXFocused" || name == "AXHidden") {
-        if (auto p = problem(n.states)) {
+        if (auto p = n.states.problem()) {
             return fail(*p);
         }
         const StateSet s = n.states.value;
@@ -216,7 +187,7 @@ ax::Read AtspiSession::valueOf(Node& n, std::string_view name) {
         if (n.attributes.unread()) {
             return fail(AXError::noValue);
         }
-        if (auto p = problem(n.attributes)) {
+        if (auto p = n.attributes.problem()) {
             return fail(*p);
         }
         if (auto text = placeholder(n.attributes.value)) {
@@ -228,11 +199,11 @@ ax::Read AtspiSession::valueOf(Node& n, std::string_view name) {
         return valueAttribute(n, role);
     }
     if (name == "AXMinValue" || name == "AXMaxValue") {
-        const Part<double>& bound = name == "AXMinValue" ? n.minimum : n.maximum;
+        const Cached<double>& bound = name == "AXMinValue" ? n.minimum : n.maximum;
         if (!isRangeRole(role) || bound.unread()) {
             return fail(AXError::unsupportedAttribute);
         }
-        if (auto p = problem(bound)) {
+        if (auto p = bound.problem()) {
             return fail(*p);
         }
         if (!std::isfinite(bound.value)) {
@@ -243,13 +214,12 @@ ax::Read AtspiSession::valueOf(Node& n, std::string_view name) {
     return fail(AXError::unsupportedAttribute);
 }
 
-ax::Read AtspiSession::valueAttribute(Node& n, std::uint32_t role) {
-    if (auto toggle = toggleValue(role, n.states.value);
-        toggle && n.states.state == Part<StateSet>::State::done) {
+ax::Read ValueMapping::valueAttribute(Node& n, std::uint32_t role) {
+    if (auto toggle = toggleValue(role, n.states.value); toggle && n.states.done()) {
         return ax::Value(*toggle);
     }
     // Read-only TEXT objects are labels: they lend their text, never a filled-in stand-in.
-    const bool staticText = isStaticTextRole(role) || axRole(n).role == "AXStaticText";
+    const bool staticText = isStaticTextRole(role) || nodes_.axRole(n).role == "AXStaticText";
     // Only editable combo boxes carry text; GTK logs criticals when others are asked.
     const bool hasText = !staticText && isTextInputRole(role) &&
                          (role != static_cast<std::uint32_t>(ATSPI_ROLE_COMBO_BOX) ||
@@ -259,13 +229,13 @@ ax::Read AtspiSession::valueAttribute(Node& n, std::uint32_t role) {
         if (n.characterCount.unread()) {
             return fail(AXError::noValue);
         }
-        if (auto p = problem(n.characterCount)) {
+        if (auto p = n.characterCount.problem()) {
             return fail(*p);
         }
         return ax::Value(std::string(n.characterCount.value > 0 ? "x" : ""));
     }
     if (isRangeRole(role)) {
-        if (auto p = problem(n.current)) {
+        if (auto p = n.current.problem()) {
             return fail(*p);
         }
         // A bound the app could not give leaves a scroll bar without a position.
@@ -279,16 +249,16 @@ ax::Read AtspiSession::valueAttribute(Node& n, std::uint32_t role) {
             return ax::Value(truncated(text));
         }
         if (n.text.unread()) {
-            requestText(n, true);
+            nodes_.requestText(n, true);
             const std::string key = n.key();
-            waitUntil(
+            requests_.waitUntil(
                 [&] {
-                    Node* t = find(key);
+                    Node* t = nodes_.find(key);
                     return t == nullptr || t->text.settled();
                 },
-                waitBudget(n.bus));
+                requests_.waitBudget(n.bus));
         }
-        if (auto p = problem(n.text)) {
+        if (auto p = n.text.problem()) {
             return fail(*p);
         }
         return ax::Value(truncated(n.text.value));
@@ -296,25 +266,13 @@ ax::Read AtspiSession::valueAttribute(Node& n, std::uint32_t role) {
     return fail(AXError::unsupportedAttribute);
 }
 
-std::string AtspiSession::truncated(const std::string& text) {
-    if (text.size() <= kMaxStaticText * 4) {
-        return text;
-    }
-    // Cut on a UTF-8 boundary; the reader cleans and shortens further.
-    std::size_t end = kMaxStaticText * 4;
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
-        --end;
-    }
-    return text.substr(0, end);
-}
-
-ax::Read AtspiSession::titleElement(Node& n) {
+ax::Read ValueMapping::titleElement(Node& n) {
     auto call = methodCall(n.bus, n.path, kAccessible, "GetRelationSet");
     // Shared, not on the stack: the reply may come after we stopped waiting.
     auto holder = std::make_shared<std::optional<Reply>>();
-    enqueue(
+    requests_.enqueue(
         n.bus, std::move(call), [holder](Reply r) { *holder = std::move(r); }, true);
-    waitUntil([&] { return holder->has_value(); }, waitBudget(n.bus));
+    requests_.waitUntil([&] { return holder->has_value(); }, requests_.waitBudget(n.bus));
     auto& answer = *holder;
     if (!answer) {
         return fail(AXError::timeout);
@@ -329,68 +287,65 @@ ax::Read AtspiSession::titleElement(Node& n) {
     if (targets->empty()) {
         return fail(AXError::noValue);
     }
-    return ax::Value(element(targets->front().bus, targets->front().path));
+    return ax::Value(requests_.element(targets->front().bus, targets->front().path));
 }
 
-Result<ax::ElementList, AXError> AtspiSession::childrenOf(Node& n, std::size_t limit) {
+Result<ax::ElementList, AXError> ValueMapping::childrenOf(Node& n, std::size_t limit) {
     if (n.children.unread()) {
         const std::string key = n.key();
         if (n.props.unread()) {
-            requestBase(n, true);
-            waitUntil(
+            nodes_.requestBase(n, true);
+            requests_.waitUntil(
                 [&] {
-                    Node* t = find(key);
+                    Node* t = nodes_.find(key);
                     return t == nullptr || t->props.settled();
                 },
-                waitBudget(n.bus));
+                requests_.waitBudget(n.bus));
         }
-        const std::int32_t count = n.props.state == Part<reply::AccessibleProps>::State::done
-                                       ? n.props.value.childCount.value_or(0)
-                                       : -1;
+        const std::int32_t count = n.props.done() ? n.props.value.childCount.value_or(0) : -1;
         if (count >= 0 && static_cast<std::size_t>(count) > limit) {
             // A huge child list (a spreadsheet) would flood the bus: fetch only what fits.
             return childrenByIndex(n, std::min(limit, static_cast<std::size_t>(count)));
         }
-        requestChildren(n, true);
+        nodes_.requestChildren(n, true);
     }
     const std::string key = n.key();
-    waitUntil(
+    requests_.waitUntil(
         [&] {
-            Node* t = find(key);
+            Node* t = nodes_.find(key);
             return t == nullptr || t->children.settled();
         },
-        waitBudget(n.bus));
-    if (auto p = problem(n.children)) {
+        requests_.waitBudget(n.bus));
+    if (auto p = n.children.problem()) {
         return fail(*p);
     }
     ax::ElementList result;
-    for (const auto& child : liveChildren(n)) {
+    for (const auto& child : NodeCache::liveChildren(n)) {
         if (result.size() >= limit) {
             break;
         }
-        Node& c = node(child.bus, child.path);
-        adopt(n, c);
-        requestBase(c);  // pipelined: the next breadth-first level is read while we return
-        result.push_back(element(child.bus, child.path));
+        Node& c = nodes_.node(child.bus, child.path);
+        nodes_.adopt(n, c);
+        nodes_.requestBase(c);  // pipelined: the next breadth-first level is read while we return
+        result.push_back(requests_.element(child.bus, child.path));
     }
     // Where a tab's page is the tab's child, the page is shown where a tab group's content
     // would be: after the tabs.
-    if (knownToolkit(n.bus).pagesUnderTabs && n.role.state == Part<std::uint32_t>::State::done &&
-        n.role.value == static_cast<std::uint32_t>(ATSPI_ROLE_PAGE_TAB_LIST)) {
-        for (const auto& [tab, page] : selectedPages(n)) {
+    if (apps_.knownToolkit(n.bus).pagesUnderTabs && n.is(ATSPI_ROLE_PAGE_TAB_LIST)) {
+        for (const auto& [tab, page] : nodes_.selectedPages(n)) {
             if (result.size() >= limit) {
                 break;
             }
-            Node& p = node(page.bus, page.path);
-            adopt(*tab, p);
-            requestBase(p);
-            result.push_back(element(page.bus, page.path));
+            Node& p = nodes_.node(page.bus, page.path);
+            nodes_.adopt(*tab, p);
+            nodes_.requestBase(p);
+            result.push_back(requests_.element(page.bus, page.path));
         }
     }
     return result;
 }
 
-Result<ax::ElementList, AXError> AtspiSession::childrenByIndex(Node& n, std::size_t count) {
+Result<ax::ElementList, AXError> ValueMapping::childrenByIndex(Node& n, std::size_t count) {
     auto shared = std::make_shared<std::vector<std::optional<Reply>>>(count);
     auto& answers = *shared;
     for (std::size_t i = 0; i < count; ++i) {
@@ -399,16 +354,16 @@ Result<ax::ElementList, AXError> AtspiSession::childrenByIndex(Node& n, std::siz
         if (call) {
             dbus_message_append_args(call.get(), DBUS_TYPE_INT32, &index, DBUS_TYPE_INVALID);
         }
-        enqueue(n.bus, std::move(call), [shared, i](Reply r) { (*shared)[i] = std::move(r); });
+        requests_.enqueue(n.bus, std::move(call),
+                          [shared, i](Reply r) { (*shared)[i] = std::move(r); });
     }
-    waitUntil(
+    requests_.waitUntil(
         [&] {
             return std::all_of(answers.begin(), answers.end(),
                                [](const auto& a) { return a.has_value(); });
         },
-        waitBudget(n.bus) + static_cast<double>(count) * 0.001);
+        requests_.waitBudget(n.bus) + static_cast<double>(count) * 0.001);
     ax::ElementList result;
-    const std::string key = n.key();
     for (auto& answer : answers) {
         if (!answer) {
             return fail(AXError::timeout);
@@ -420,10 +375,10 @@ Result<ax::ElementList, AXError> AtspiSession::childrenByIndex(Node& n, std::siz
         if (!ref || ref->bus.empty() || ref->path == kNullPath) {
             continue;
         }
-        Node& c = node(ref->bus, ref->path);
-        adopt(n, c);
-        requestBase(c);
-        result.push_back(element(ref->bus, ref->path));
+        Node& c = nodes_.node(ref->bus, ref->path);
+        nodes_.adopt(n, c);
+        nodes_.requestBase(c);
+        result.push_back(requests_.element(ref->bus, ref->path));
     }
     return result;
 }

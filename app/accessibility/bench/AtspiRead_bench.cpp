@@ -2,7 +2,7 @@
 // backend (cold: a fresh connection; warm: the same backend again) against a straightforward
 // sequential libatspi walk over the same number of nodes. Run it inside a private desktop:
 //
-//   scripts/with-desktop build/dev/platform/atspi/AtspiRead_bench
+//   scripts/with-desktop build/dev/app/accessibility/AtspiRead_bench
 
 #include <atspi/atspi.h>
 #include <benchmark/benchmark.h>

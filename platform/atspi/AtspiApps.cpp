@@ -1,0 +1,137 @@
+// The apps on the accessibility bus: which there are, their process ids and toolkits.
+
+#include <array>
+#include <fstream>
+
+#include "platform/atspi/AtspiApps_p.h"
+
+namespace ovra::atspi::session {
+
+std::string processName(std::int64_t pid) {
+    std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
+    std::string name;
+    std::getline(comm, name);
+    return name;
+}
+
+void AppDirectory::clear() {
+    pidOfBus_.clear();
+    toolkits_.clear();
+    toolkitsUnsure_.clear();
+    actionsArrived_.clear();
+}
+
+std::vector<reply::ObjectRef> AppDirectory::applications() {
+    if (!requests_.hasBus()) {
+        return {};
+    }
+    auto answer = requests_.call(methodCall(kRegistry, kRootPath, kAccessible, "GetChildren"), 0.5);
+    if (!answer.ok()) {
+        return {};
+    }
+    auto apps = reply::objectRefs(answer.message.get());
+    return apps ? *apps : std::vector<reply::ObjectRef>{};
+}
+
+void AppDirectory::resolvePids(const std::vector<reply::ObjectRef>& apps) {
+    auto waiting = std::make_shared<std::size_t>(0);
+    for (const auto& app : apps) {
+        if (pidOfBus_.contains(app.bus)) {
+            continue;
+        }
+        auto call = methodCall("org.freedesktop.DBus", "/org/freedesktop/DBus",
+                               "org.freedesktop.DBus", "GetConnectionUnixProcessID");
+        const char* busName = app.bus.c_str();
+        if (call) {
+            dbus_message_append_args(call.get(), DBUS_TYPE_STRING, &busName, DBUS_TYPE_INVALID);
+        }
+        ++*waiting;
+        const std::string name = app.bus;
+        requests_.sendDirect(std::move(call), 0.5, [this, name, waiting](Reply r) {
+            --*waiting;
+            if (auto pid = r.ok() ? reply::u32(r.message.get()) : std::nullopt) {
+                pidOfBus_[name] = static_cast<std::int64_t>(*pid);
+            }
+        });
+    }
+    requests_.pumpUntil([&] { return *waiting == 0; }, 0.6);
+}
+
+std::optional<std::int64_t> AppDirectory::pidOf(const std::string& busName) const {
+    auto it = pidOfBus_.find(busName);
+    return it == pidOfBus_.end() ? std::nullopt : std::optional(it->second);
+}
+
+std::optional<std::int64_t> AppDirectory::resolvedPidOf(const std::string& busName) {
+    if (!pidOfBus_.contains(busName)) {
+        resolvePids({reply::ObjectRef{busName, kRootPath}});
+    }
+    return pidOf(busName);
+}
+
+std::optional<reply::ObjectRef> AppDirectory::applicationOf(std::int64_t pid) {
+    auto apps = applications();
+    resolvePids(apps);
+    for (const auto& app : apps) {
+        if (pidOf(app.bus) == pid) {
+            return app;
+        }
+    }
+    return std::nullopt;
+}
+
+const Toolkit& AppDirectory::knownToolkit(const std::string& busName) const {
+    static const Toolkit unknown = toolkitOf("", "");
+    auto it = toolkits_.find(busName);
+    return it == toolkits_.end() ? unknown : it->second;
+}
+
+const Toolkit& AppDirectory::toolkit(const std::string& busName) {
+    if (auto it = toolkits_.find(busName);
+        it != toolkits_.end() || !requests_.hasBus() || busName.empty()) {
+        return knownToolkit(busName);
+    }
+    auto answers = std::make_shared<std::array<std::optional<std::string>, 2>>();
+    auto waiting = std::make_shared<int>(2);
+    int index = 0;
+    for (const char* property : {"ToolkitName", "Version"}) {
+        requests_.enqueue(
+            busName, propertyGet(busName, kRootPath, kApplication, property),
+            [answers, waiting, index](Reply reply) {
+                --*waiting;
+                if (reply.ok()) {
+                    (*answers)[static_cast<std::size_t>(index)] =
+                        reply::variantString(reply.message.get());
+                }
+            },
+            true);
+        ++index;
+    }
+    requests_.waitUntil([&] { return *waiting == 0; }, requests_.waitBudget(busName));
+    // Asked once: an app that cannot tell is read the safe way for as long as it runs; one that
+    // did not answer in time is asked again at its next reading.
+    if (*waiting > 0) {
+        toolkitsUnsure_.insert(busName);
+    }
+    return toolkits_
+        .emplace(busName, toolkitOf((*answers)[0].value_or(""), (*answers)[1].value_or("")))
+        .first->second;
+}
+
+void AppDirectory::reaskIfUnsure(const std::string& busName) {
+    if (toolkitsUnsure_.erase(busName) > 0) {
+        toolkits_.erase(busName);
+    }
+}
+
+x11::Workspace* AppDirectory::x11() {
+    if (!workspaceTried_) {
+        workspaceTried_ = true;
+        if (auto opened = x11::Workspace::open()) {
+            workspace_ = std::move(opened).value();
+        }
+    }
+    return workspace_.get();
+}
+
+}  // namespace ovra::atspi::session

@@ -1,0 +1,67 @@
+#pragma once
+
+// Private to the AT-SPI backend: the apps on the accessibility bus, by bus name. Their process
+// ids, their toolkits (asked once per app before anything else is read of it) and whether
+// their late actions came in; names are never reused on one connection, but a new connection
+// (a restarted bus) hands them out afresh, so all of it is per connection. Also the X
+// workspace, where an app's windows are found by its process id.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "platform/atspi/AtspiRequests_p.h"
+#include "platform/atspi/AtspiToolkit.h"
+#include "platform/x11/X11Workspace.h"
+
+namespace ovra::atspi::session {
+
+// The name of a process as the kernel tells it; empty when it cannot be read.
+std::string processName(std::int64_t pid);
+
+class AppDirectory {
+  public:
+    explicit AppDirectory(RequestPipeline& requests) : requests_(requests) {}
+
+    // Forgets every app: their bus names may belong to others now.
+    void clear();
+
+    // The application elements the registry knows of.
+    std::vector<reply::ObjectRef> applications();
+    // Process ids of the apps' bus names, asked of the bus all at once.
+    void resolvePids(const std::vector<reply::ObjectRef>& apps);
+    std::optional<std::int64_t> pidOf(const std::string& busName) const;
+    // The pid of an app, asked of the bus when not known yet.
+    std::optional<std::int64_t> resolvedPidOf(const std::string& busName);
+    std::optional<reply::ObjectRef> applicationOf(std::int64_t pid);
+
+    // The toolkit of an app, asked once per app before anything else is read of it.
+    const Toolkit& toolkit(const std::string& busName);
+    // Only what is already known; an app not asked yet gets the safe defaults.
+    const Toolkit& knownToolkit(const std::string& busName) const;
+    // An app that did not tell its toolkit in time is asked again at its next reading.
+    void reaskIfUnsure(const std::string& busName);
+
+    // Gecko's first answer about actions is none while it fetches them: once per app.
+    bool actionsArrived(const std::string& busName) const {
+        return actionsArrived_.contains(busName);
+    }
+    void noteActionsArrived(const std::string& busName) { actionsArrived_.insert(busName); }
+
+    x11::Workspace* x11();
+
+  private:
+    RequestPipeline& requests_;
+    std::unordered_map<std::string, std::int64_t> pidOfBus_;
+    std::unordered_map<std::string, Toolkit> toolkits_;
+    std::unordered_set<std::string> toolkitsUnsure_;  // apps that did not say in time
+    std::unordered_set<std::string> actionsArrived_;  // apps whose late actions came in
+    std::unique_ptr<x11::Workspace> workspace_;
+    bool workspaceTried_ = false;
+};
+
+}  // namespace ovra::atspi::session

@@ -1,0 +1,200 @@
+#pragma once
+
+// Private to the AT-SPI backend: what is known of each element read so far, and the reads that
+// fill it in. Each part of a node is asked once and kept; once a node's role is known, the
+// reads its AX attributes need beyond the common batch are queued, and its children when the
+// walk is likely to descend, so the next breadth-first level is read while the walk decides.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+#include "platform/atspi/AtspiApps_p.h"
+#include "platform/atspi/AtspiMapping.h"
+#include "platform/atspi/AtspiRequests_p.h"
+
+namespace ovra::atspi::session {
+
+// One part of an element as read off the bus: not asked yet, asked, its value or why not.
+template <class T>
+struct Cached {
+    enum class State : std::uint8_t { unread, pending, done, failed };
+    State state = State::unread;
+    T value{};
+    AXError error = AXError::cannotComplete;
+
+    bool unread() const { return state == State::unread; }
+    bool pending() const { return state == State::pending; }
+    bool done() const { return state == State::done; }
+    bool failed() const { return state == State::failed; }
+    bool settled() const { return done() || failed(); }
+    void markPending() { state = State::pending; }
+    void set(T v) {
+        value = std::move(v);
+        state = State::done;
+    }
+    void failWith(AXError e) {
+        error = e;
+        state = State::failed;
+    }
+    // A request dropped by a new epoch leaves its part pending: unread again, so the next
+    // reading asks anew. Whether it was pending.
+    bool unpend() {
+        if (!pending()) {
+            return false;
+        }
+        state = State::unread;
+        return true;
+    }
+    // Why there is no value: the read failed, or never came back.
+    std::optional<AXError> problem() const {
+        if (done()) {
+            return std::nullopt;
+        }
+        return failed() ? error : AXError::timeout;
+    }
+};
+
+struct Node {
+    std::string bus;
+    std::string path;
+    std::string parentKey;          // known from the child list it came from; "" when unknown
+    std::string windowKey;          // the top-level window it lies in, when reached from one
+    bool inDocument = false;        // below a web document
+    bool childBasesWanted = false;  // its children's roles decide its own (a label)
+    Cached<std::uint32_t> role;
+    Cached<StateSet> states;
+    Cached<reply::AccessibleProps> props;
+    Cached<Rect> extents;
+    Cached<std::vector<reply::ObjectRef>> children;
+    Cached<ObjectAttributes> attributes;
+    Cached<std::vector<std::string>> interfaces;
+    Cached<std::vector<std::string>> actions;
+    Cached<std::int32_t> characterCount;
+    // The Value interface, one property per call: Chromium aborts when asked for all of them
+    // at once on some elements, and a property one element cannot give leaves the others.
+    Cached<double> minimum;
+    Cached<double> maximum;
+    Cached<double> current;
+    Cached<std::string> text;
+    bool followUpsIssued = false;
+    std::optional<AXRole> mapped;  // kept once everything the mapping looks at is known
+
+    std::string key() const { return bus + path; }
+    // What of the Value interface came back; a failed or unread property is absent.
+    RangeValues range() const {
+        auto known = [](const Cached<double>& part) {
+            return part.done() ? std::optional(part.value) : std::nullopt;
+        };
+        return RangeValues{known(minimum), known(maximum), known(current)};
+    }
+    bool baseSettled() const {
+        return role.settled() && states.settled() && props.settled() && extents.settled();
+    }
+    bool hasRole() const { return role.done(); }
+    // The role is known and is this AT-SPI role.
+    bool is(AtspiRole atspiRole) const {
+        return role.done() && role.value == static_cast<std::uint32_t>(atspiRole);
+    }
+    std::int32_t childCount() const {
+        return props.done() ? props.value.childCount.value_or(0) : 0;
+    }
+};
+
+class NodeCache {
+  public:
+    NodeCache(RequestPipeline& requests, AppDirectory& apps) : requests_(requests), apps_(apps) {}
+
+    Node& node(const std::string& busName, const std::string& path);
+    Node* find(const std::string& key);
+    // The nodes of one app read so far.
+    std::vector<const Node*> nodesOf(const std::string& busName) const;
+
+    // --- Reads ---
+
+    // Role, states, name, description, child count, parent and frame.
+    void requestBase(Node& n, bool urgent = false);
+    // Component.GetExtents in the coordinates the toolkit gives anyway.
+    Message extentsCall(const Node& n) const;
+    void requestAttributes(Node& n, bool urgent = false);
+    void requestText(Node& n, bool urgent = false);
+    void requestChildren(Node& n, bool urgent = false);
+    // Once a node's role is known, queue what its AX attributes need beyond the common batch,
+    // and its children when the walk is likely to descend.
+    void followUps(Node& n);
+    // Whether the follow-up reads an attribute needs have come back.
+    bool followUpsSettled(const Node& n) const;
+    // Waits for a node's base reads and the follow-ups they queued.
+    void settle(Node& n, const std::function<bool(Node&)>& ready);
+
+    // The AT-SPI action names of an element, read now (they change as pages change).
+    std::optional<std::vector<std::string>> freshActions(const std::string& busName,
+                                                         const std::string& path, AXError& error);
+    // Reads an element's actions (afresh when `fresh`) and waits for them; the node, unless the
+    // app went away meanwhile.
+    Node* actionsOf(const std::string& busName, const std::string& path, bool fresh);
+
+    // --- What an element is ---
+
+    AXRole axRole(Node& n);
+    bool isTopLevel(const Node& n) const;
+    std::string topLevelKey(const Node& n) const;
+    // Records what a child inherits from the parent whose child list it came from.
+    void adopt(const Node& parent, Node& child);
+    static std::vector<reply::ObjectRef> liveChildren(const Node& n);
+    // The top-level windows of an application element, read with their states and names.
+    std::vector<Node*> topLevels(Node& app);
+    // A label holding a control (a check box inside its <label>): it becomes a plain group
+    // that the walk enters, and lends its name to the control.
+    bool wrapsControl(const Node& n) const;
+    // The wrapping label of a control, when it has one.
+    Node* wrappingLabel(const Node& n);
+    // A tab group whose pages are its tabs' children: the pages of the selected tabs, read.
+    std::vector<std::pair<Node*, reply::ObjectRef>> selectedPages(Node& tabGroup);
+
+    // --- Forgetting ---
+
+    // Requests dropped by a new epoch leave their parts pending: make them unread again so
+    // the next reading asks anew.
+    void resetPending();
+    // The states of these objects of an app are read again, with what depends on them.
+    void makeStatesStale(const std::string& busName, const std::unordered_set<std::string>& paths);
+    void forgetApp(const std::string& busName);
+    void clear() { nodes_.clear(); }
+    // A bound on memory across many apps.
+    void bound(std::size_t most) {
+        if (nodes_.size() > most) {
+            nodes_.clear();
+        }
+    }
+
+  private:
+    template <class T, class Parse>
+    void request(Node& n, Cached<T> Node::*part, Message call, Parse parse, bool urgent = false);
+    // Name, description, child count and parent in one call; toolkits without GetAll are
+    // asked property by property.
+    void requestProps(Node& n, bool urgent);
+    void requestPropsOneByOne(Node& n, bool urgent);
+    void requestActions(Node& n, bool urgent = false);
+    void requestActionNames(Node& n, std::size_t count, bool urgent);
+    // One property of the Value interface, by Properties.Get.
+    void requestRangeProperty(Node& n, Cached<double> Node::*part, const char* property);
+    void requestCharacterCount(Node& n);
+    void forgetActions(const std::string& key);
+
+    std::optional<std::uint32_t> parentRole(const Node& n) const;
+    bool wrapSettled(const Node& n) const;
+    const Node* findKnown(const std::string& key) const;
+
+    RequestPipeline& requests_;
+    AppDirectory& apps_;
+    std::unordered_map<std::string, std::unique_ptr<Node>> nodes_;
+};
+
+}  // namespace ovra::atspi::session

@@ -1,0 +1,189 @@
+// The connection to the accessibility bus and the queue of pipelined requests on it.
+
+#include <vector>
+
+#include "platform/atspi/AtspiRequests_p.h"
+
+namespace ovra::atspi::session {
+
+RequestPipeline::~RequestPipeline() {
+    close();
+}
+
+void RequestPipeline::close() {
+    // Pending handlers run as the connections close: they must find nothing to do.
+    closing_ = true;
+    bus_.reset();
+    session_.reset();
+}
+
+std::optional<std::string> RequestPipeline::reconnect() {
+    // Replies still due on the old connection are dropped with it.
+    restart();
+    bus_.reset();
+    timeoutOfBus_.clear();
+    if (!session_ || !session_->connected()) {
+        auto opened = BusConnection::openSession();
+        if (!opened) {
+            return opened.error();
+        }
+        session_ = std::move(opened).value();
+    }
+    auto address = session_->call(
+        methodCall("org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus", "GetAddress"), micros(0.5));
+    if (!address.ok()) {
+        return "the accessibility bus does not answer (" + address.error + ")";
+    }
+    auto text = reply::string(address.message.get());
+    if (!text || text->empty()) {
+        return std::string("the accessibility bus has no address");
+    }
+    auto opened = BusConnection::openBus(*text);
+    if (!opened) {
+        return opened.error();
+    }
+    bus_ = std::move(opened).value();
+    ++connection_;
+    return std::nullopt;
+}
+
+Reply RequestPipeline::call(Message call, double seconds) {
+    if (!bus_) {
+        return Reply{nullptr, kDisconnected, "not connected"};
+    }
+    return bus_->call(std::move(call), micros(seconds));
+}
+
+Reply RequestPipeline::sessionCall(Message call, double seconds) {
+    if (!session_) {
+        return Reply{nullptr, kDisconnected, "not connected"};
+    }
+    return session_->call(std::move(call), micros(seconds));
+}
+
+void RequestPipeline::sendDirect(Message call, double seconds, std::function<void(Reply)> handler) {
+    if (!bus_) {
+        handler(Reply{nullptr, kDisconnected, "not connected"});
+        return;
+    }
+    bus_->send(std::move(call), micros(seconds), [this, handler = std::move(handler)](Reply reply) {
+        if (!closing_) {
+            handler(std::move(reply));
+        }
+    });
+}
+
+void RequestPipeline::subscribe(const std::vector<std::string>& rules,
+                                std::function<void(DBusMessage*)> onSignal) {
+    if (!bus_) {
+        return;
+    }
+    bus_->onSignal = std::move(onSignal);
+    for (const std::string& rule : rules) {
+        bus_->addMatch(rule);
+    }
+}
+
+double RequestPipeline::timeoutFor(const std::string& busName) const {
+    auto it = timeoutOfBus_.find(busName);
+    return it == timeoutOfBus_.end() ? options_.callTimeoutSeconds : it->second;
+}
+
+void RequestPipeline::enqueue(const std::string& target, Message call,
+                              std::function<void(Reply)> handler, bool urgent) {
+    if (!bus_ || !call) {
+        handler(Reply{nullptr, kDisconnected, "not connected"});
+        return;
+    }
+    if (urgent) {
+        sendNow(target, std::move(call), std::move(handler));
+        return;
+    }
+    queue_.push_back(Queued{target, std::move(call), std::move(handler)});
+    drainQueue();
+}
+
+void RequestPipeline::sendNow(const std::string& target, Message call,
+                              std::function<void(Reply)> handler) {
+    ++sent_;
+    const std::uint64_t sentEpoch = epoch_;
+    bus_->send(std::move(call), micros(timeoutFor(target)),
+               [this, target, sentEpoch, handler = std::move(handler)](Reply reply) {
+                   if (closing_) {
+                       return;
+                   }
+                   if (!reply.ok()) {
+                       const AXError error = errorFor(reply);
+                       if (error == AXError::timeout || error == AXError::appGone) {
+                           // A hung or vanished app: do not queue it more work.
+                           failQueued(target, reply.error);
+                       }
+                   }
+                   if (sentEpoch == epoch_) {
+                       handler(std::move(reply));
+                   }
+               });
+}
+
+void RequestPipeline::drainQueue() {
+    while (!queue_.empty() && bus_ && bus_->inFlight() < options_.maxInFlight) {
+        Queued next = std::move(queue_.front());
+        queue_.pop_front();
+        sendNow(next.bus, std::move(next.call), std::move(next.handler));
+    }
+}
+
+void RequestPipeline::failQueued(const std::string& target, const std::string& error) {
+    std::deque<Queued> kept;
+    std::vector<Queued> failed;
+    for (auto& item : queue_) {
+        if (item.bus == target) {
+            failed.push_back(std::move(item));
+        } else {
+            kept.push_back(std::move(item));
+        }
+    }
+    queue_ = std::move(kept);
+    for (auto& item : failed) {
+        item.handler(Reply{nullptr, error, "not sent: the app did not answer"});
+    }
+}
+
+void RequestPipeline::waitUntil(const std::function<bool()>& done, double seconds) {
+    if (!bus_) {
+        return;
+    }
+    const auto until = Clock::now() + micros(seconds);
+    while (!done() && Clock::now() < until) {
+        drainQueue();
+        if (!bus_->pump(until)) {
+            break;
+        }
+        drainQueue();
+    }
+}
+
+void RequestPipeline::pumpUntil(const std::function<bool()>& done, double seconds) {
+    if (bus_) {
+        bus_->pumpUntil(done, Clock::now() + micros(seconds));
+    }
+}
+
+void RequestPipeline::drain() {
+    if (connected()) {
+        bus_->pump(Clock::now());
+        drainQueue();
+    }
+}
+
+void RequestPipeline::restart() {
+    ++epoch_;
+    queue_.clear();
+}
+
+void RequestPipeline::dropQueued(const std::string& busName) {
+    ++epoch_;
+    std::erase_if(queue_, [&](const Queued& item) { return item.bus == busName; });
+}
+
+}  // namespace ovra::atspi::session

@@ -1,0 +1,90 @@
+#pragma once
+
+// Private to the AT-SPI backend: one connection to the accessibility bus with its request
+// pipeline, the apps on it, what was read of their elements and how that reads as AX values;
+// and what the apps told of their changes, which decides whether a reading of an app may start
+// from what was read of it before. Everything here runs on the thread that holds the backend's
+// lock.
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "platform/atspi/AtspiApps_p.h"
+#include "platform/atspi/AtspiBackend.h"
+#include "platform/atspi/AtspiNodeCache_p.h"
+#include "platform/atspi/AtspiRequests_p.h"
+#include "platform/atspi/AtspiValues_p.h"
+
+namespace ovra::atspi::session {
+
+class AtspiSession {
+  public:
+    explicit AtspiSession(const AtspiOptions& options)
+        : requests_(options),
+          apps_(requests_),
+          nodes_(requests_, apps_),
+          values_(requests_, apps_, nodes_) {}
+    ~AtspiSession();
+    AtspiSession(const AtspiSession&) = delete;
+    AtspiSession& operator=(const AtspiSession&) = delete;
+
+    RequestPipeline& requests() { return requests_; }
+    const RequestPipeline& requests() const { return requests_; }
+    AppDirectory& apps() { return apps_; }
+    NodeCache& nodes() { return nodes_; }
+    ValueMapping& values() { return values_; }
+
+    // Connects to the accessibility bus unless connected; why it could not.
+    std::optional<std::string> connect();
+    // Why the accessibility bus cannot be used; nothing when it can.
+    std::optional<std::string> trustProblem();
+    // Takes in the events that arrived, without waiting (between readings).
+    void drain();
+
+    // Starts a reading of one app. What was read of it before is kept only when the app sent
+    // no event since but changes of states, and neither its windows nor the content of its web
+    // pages have moved; the check is also a round trip to the app, so every event it sent
+    // before answering has arrived by then. The states that changed are read again.
+    void beginReading(const std::string& busName);
+    // The app was changed by us (a press, a focus): its next reading starts afresh.
+    void noteChanged(const std::string& busName) { changed_.insert(busName); }
+    void forgetApp(const std::string& busName);
+    // Drops every reading: the next reading of any app starts cold.
+    void forgetReadings();
+
+    // AT-SPI cannot raise a window: ask the window manager to activate the app's X window of
+    // that title.
+    std::optional<AXError> raise(const AtspiRef& ref);
+
+  private:
+    // What apps tell about changes keeps the cache honest: a change of an object's states
+    // makes those states stale; any other event drops what was read of the app. Apps send
+    // events only for kinds a client registered with the registry.
+    void listen();
+    void noteEvent(DBusMessage* message);
+    // Apps learn of a new listener through a signal of their own; until they have, they may
+    // change without telling. A reading made before then is never reused.
+    bool eventsTrustedSince(Clock::time_point reading) const;
+    // Whether every window and piece of page content read of the app is where it was.
+    bool unmoved(const std::string& busName);
+    void forgetStaleStates(const std::string& busName);
+
+    RequestPipeline requests_;
+    AppDirectory apps_;
+    NodeCache nodes_;
+    ValueMapping values_;
+
+    // Apps that sent an event since their last reading that may have changed anything, and the
+    // objects of the others whose state sets changed.
+    std::unordered_set<std::string> changed_;
+    std::unordered_map<std::string, std::unordered_set<std::string>> staleStates_;
+    std::unordered_map<std::string, Clock::time_point> lastReading_;
+    std::unordered_map<std::string, Clock::time_point> contentCheckedAt_;  // found unmoved then
+    int registrations_ = 0;  // event kinds the registry confirmed
+    Clock::time_point listeningSince_;
+};
+
+}  // namespace ovra::atspi::session

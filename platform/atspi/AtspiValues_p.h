@@ -1,0 +1,49 @@
+#pragma once
+
+// Private to the AT-SPI backend: AX attribute values, children and windows from what was read
+// of an element, reading what is still missing.
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "platform/atspi/AtspiApps_p.h"
+#include "platform/atspi/AtspiNodeCache_p.h"
+#include "platform/atspi/AtspiRequests_p.h"
+
+namespace ovra::atspi::session {
+
+class ValueMapping {
+  public:
+    ValueMapping(RequestPipeline& requests, AppDirectory& apps, NodeCache& nodes)
+        : requests_(requests), apps_(apps), nodes_(nodes) {}
+
+    // Windows may have moved since the last reading.
+    void newReading() { windowOrigins_.clear(); }
+
+    ax::Read valueOf(Node& n, std::string_view name);
+    // Whether an attribute needs the follow-up reads of a node's role.
+    static bool needsFollowUps(std::string_view name);
+    Result<ax::ElementList, AXError> childrenOf(Node& n, std::size_t limit);
+    // The focused window, else the first shown one with a name.
+    ax::Read windowOf(Node& app, bool focused);
+    // The name a person reads, less the toolkit's stand-ins for one.
+    std::string nameOf(const Node& n) const;
+
+  private:
+    ax::Read valueAttribute(Node& n, std::uint32_t role);
+    ax::Read titleElement(Node& n);
+    Result<ax::ElementList, AXError> childrenByIndex(Node& n, std::size_t count);
+    // The window-relative frames of some toolkits, moved to where the window is on screen.
+    std::optional<Point> screenOffset(Node& n);
+    bool hiddenDocument(const Node& n) const;
+
+    RequestPipeline& requests_;
+    AppDirectory& apps_;
+    NodeCache& nodes_;
+    // Screen origins of windows whose toolkit gives window-relative frames, per reading.
+    std::unordered_map<std::string, std::optional<Point>> windowOrigins_;
+};
+
+}  // namespace ovra::atspi::session
