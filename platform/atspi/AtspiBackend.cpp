@@ -315,6 +315,11 @@ Result<std::vector<std::string>, ax::AXError> AtspiBackend::actionNames(
             if (auto p = live->actions.problem()) {
                 return fail(*p);
             }
+            // A label that names a control elsewhere lends it its text; pressing the label
+            // would only press the control, which is a candidate of its own.
+            if (!live->actions.value.empty() && nodes.labelsElsewhere(*live)) {
+                return std::vector<std::string>{};
+            }
             return axActions(live->actions.value);
         });
 }

@@ -83,6 +83,8 @@ struct Node {
     Cached<double> maximum;
     Cached<double> current;
     Cached<std::string> text;
+    // The elements a label names (a <label for>), asked only of labels that can be pressed.
+    Cached<std::vector<reply::ObjectRef>> labelFor;
     bool followUpsIssued = false;
     std::optional<AXRole> mapped;  // kept once everything the mapping looks at is known
 
@@ -153,6 +155,9 @@ class NodeCache {
     // A label holding a control (a check box inside its <label>): it becomes a plain group
     // that the walk enters, and lends its name to the control.
     bool wrapsControl(const Node& n) const;
+    // A label that names a control elsewhere (<label for>): the control is what gets pressed,
+    // the label only lends it its text.
+    bool labelsElsewhere(Node& n);
     // The wrapping label of a control, when it has one.
     Node* wrappingLabel(const Node& n);
     // A tab group whose pages are its tabs' children: the pages of the selected tabs, read.
@@ -186,6 +191,7 @@ class NodeCache {
     // One property of the Value interface, by Properties.Get.
     void requestRangeProperty(Node& n, Cached<double> Node::*part, const char* property);
     void requestCharacterCount(Node& n);
+    void requestLabelFor(Node& n, bool urgent);
     void forgetActions(const std::string& key);
 
     std::optional<std::uint32_t> parentRole(const Node& n) const;

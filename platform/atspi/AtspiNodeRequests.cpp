@@ -282,8 +282,11 @@ void NodeCache::requestActions(Node& n, bool urgent) {
             // GetName.
             if (names->empty()) {
                 target->actions.set({});
-            } else {
-                requestActionNames(*target, names->size(), urgent);
+                return;
+            }
+            requestActionNames(*target, names->size(), urgent);
+            if (target->is(ATSPI_ROLE_LABEL)) {
+                requestLabelFor(*target, urgent);  // whether the press belongs to another
             }
         },
         urgent);
@@ -410,6 +413,34 @@ void NodeCache::requestCharacterCount(Node& n) {
             });
 }
 
+void NodeCache::requestLabelFor(Node& n, bool urgent) {
+    request(
+        n, &Node::labelFor, methodCall(n.bus, n.path, kAccessible, "GetRelationSet"),
+        [](DBusMessage* m) { return reply::relationTargets(m, ATSPI_RELATION_LABEL_FOR); }, urgent);
+}
+
+bool NodeCache::labelsElsewhere(Node& n) {
+    if (!n.is(ATSPI_ROLE_LABEL)) {
+        return false;
+    }
+    requestLabelFor(n, true);
+    const std::string key = n.key();
+    requests_.waitUntil(
+        [&] {
+            Node* t = find(key);
+            return t == nullptr || t->labelFor.settled();
+        },
+        requests_.waitBudget(n.bus));
+    const Node* live = find(key);
+    if (live == nullptr || !live->labelFor.done()) {
+        return false;
+    }
+    return std::any_of(live->labelFor.value.begin(), live->labelFor.value.end(),
+                       [&](const reply::ObjectRef& target) {
+                           return target.bus + target.path != key && target.path != kNullPath;
+                       });
+}
+
 void NodeCache::requestChildren(Node& n, bool urgent) {
     if (!n.children.unread()) {
         return;
@@ -434,6 +465,7 @@ void NodeCache::resetPending() {
         followUp |= n->maximum.unpend();
         followUp |= n->current.unpend();
         followUp |= n->text.unpend();
+        followUp |= n->labelFor.unpend();
         if (followUp || !n->baseSettled()) {
             n->followUpsIssued = false;
         }

@@ -124,7 +124,7 @@ bool NodeCache::followUpsSettled(const Node& n) const {
     auto ok = [](const auto& part) { return part.unread() || part.settled(); };
     return n.followUpsIssued && ok(n.attributes) && ok(n.interfaces) && ok(n.actions) &&
            ok(n.characterCount) && ok(n.minimum) && ok(n.maximum) && ok(n.current) && ok(n.text) &&
-           wrapSettled(n);
+           ok(n.labelFor) && wrapSettled(n);
 }
 
 void NodeCache::settle(Node& n, const std::function<bool(Node&)>& ready) {

@@ -1,6 +1,7 @@
-// Reads and presses a real app of each toolkit over the real accessibility bus: Firefox, Qt 5
-// and Qt 6 widgets, GTK 4, and GTK 3 with a notebook.
+// Reads and presses a real app of each toolkit over the real accessibility bus: Firefox (a form
+// labelled by <label for>), Qt 5 and Qt 6 widgets, GTK 4, and GTK 3 with a notebook.
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -64,12 +65,20 @@ TEST_P(QtDesktop, ReadingAndATabPressLeaveTheAppRunning) {
 
 INSTANTIATE_TEST_SUITE_P(Widgets, QtDesktop, ::testing::Values("qt5ct", "qt6ct"));
 
-TEST_F(ToolkitDesktop, FirefoxPressesTheFormsButton) {
+TEST_F(ToolkitDesktop, FirefoxNumbersEachLabelledFieldOnceAndPressesTheFormsButton) {
     std::string profile = std::filesystem::temp_directory_path() / "ovra-firefox-XXXXXX";
     ASSERT_NE(mkdtemp(profile.data()), nullptr);
-    app_ = testing::LaunchedApp::firefox(testing::fixtureUrl("signup.html"), profile);
-    press(readUntilShown("Create account"), "Create account");
-    readUntil([](const WindowSnapshot& r) { return r.windowTitle.starts_with("Account created"); });
+    app_ = testing::LaunchedApp::firefox(testing::fixtureUrl("labelfor.html"), profile);
+    // Each <label for> names its field and is no control of its own.
+    const auto s = readUntilShown("Save address");
+    std::vector<std::string> read;
+    for (const auto& c : s.candidates) {
+        read.push_back(c.role + " " + c.title);
+    }
+    EXPECT_THAT(read, ::testing::UnorderedElementsAre("AXTextField Full name", "AXTextField Street",
+                                                      "AXTextField City", "AXButton Save address"));
+    press(s, "Save address");
+    readUntil([](const WindowSnapshot& r) { return r.windowTitle.starts_with("Address saved"); });
     app_.stop();
     std::filesystem::remove_all(profile);
 }
