@@ -7,6 +7,7 @@
 #include <unordered_map>
 
 #include "core/DarkPatternPrior.h"
+#include "core/DisplayText.h"
 #include "core/OvraText.h"
 #include "core/Text.h"
 
@@ -299,7 +300,7 @@ FocusItem fuse(const UICandidate& candidate, const ModelDecision* model, FusionM
     }
 
     std::string displayLabel =
-        rule && rule->plainLabel ? OvraText::t(*rule->plainLabel) : std::string(label);
+        rule && rule->plainLabel ? OvraText::t(*rule->plainLabel) : text::forDisplay(label);
     if (displayLabel.empty()) {
         displayLabel = OvraText::f("Unlabelled %@", {text::lowercased(candidate.roleName())});
     }
@@ -352,6 +353,39 @@ std::string explain(FocusCategory category, FocusVerdict verdict, const Prior* p
         add(OvraText::t("Press A to see it."));
     }
     return out;
+}
+
+namespace {
+
+std::string reachability(FocusVerdict verdict) {
+    switch (verdict) {
+        case FocusVerdict::available:
+            return OvraText::t("Not highlighted, but still reachable with A.");
+        case FocusVerdict::suppressed:
+            return OvraText::t("Press A to see it.");
+        case FocusVerdict::beacon:
+            break;
+    }
+    return {};
+}
+
+}  // namespace
+
+std::string restated(std::string explanation, FocusVerdict was, FocusVerdict now) {
+    if (was == now) {
+        return explanation;
+    }
+    const std::string old = reachability(was);
+    if (!old.empty() && explanation.size() >= old.size() &&
+        explanation.compare(explanation.size() - old.size(), old.size(), old) == 0) {
+        explanation.resize(explanation.size() - old.size());
+        while (!explanation.empty() && explanation.back() == ' ')
+            explanation.pop_back();
+    }
+    const std::string fits = reachability(now);
+    if (!fits.empty())
+        explanation += (explanation.empty() ? "" : " ") + fits;
+    return explanation;
 }
 
 }  // namespace ovra::FocusPlanner
