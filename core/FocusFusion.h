@@ -102,4 +102,9 @@ std::string explain(FocusCategory category, FocusVerdict verdict, const Prior* p
                     const ModelDecision* model, const Probabilities& probs,
                     const std::optional<std::string>& protectedReason);
 
+// An explanation whose closing sentence on reachability ("Not highlighted…", "Press A…") fits
+// the verdict `now` instead of `was`: a plan that raises or lowers a control after fusion must
+// not leave W saying the opposite of what the screen shows.
+std::string restated(std::string explanation, FocusVerdict was, FocusVerdict now);
+
 }  // namespace ovra::FocusPlanner

@@ -169,6 +169,9 @@ FocusPlan plan(const std::vector<UICandidate>& candidates, const Decisions* deci
         facts[i] = &memo.facts(candidates[i]);
         items.push_back(fuse(candidates[i], decisionOf[i], memo, *facts[i]));
     }
+    std::vector<FocusVerdict> fused(n);
+    for (std::size_t i = 0; i < n; ++i)
+        fused[i] = items[i].verdict;
 
     // 2. Pins and mutes.
     std::vector<bool> overridden(n, false);
@@ -308,6 +311,13 @@ FocusPlan plan(const std::vector<UICandidate>& candidates, const Decisions* deci
                 ++count;
             }
         }
+    }
+
+    // What W says follows the verdict the plan ends with; pins and mutes say why themselves.
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!overridden[i])
+            items[i].explanation =
+                restated(std::move(items[i].explanation), fused[i], items[i].verdict);
     }
 
     // 10. Numbering: way outs first, each part in reading order.

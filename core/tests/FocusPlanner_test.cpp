@@ -270,6 +270,11 @@ TEST(FocusPlanner, WaysOutComeFirst) {
     EXPECT_NEAR(filled.item("legal")->priority, 0.8, 1e-9);
     EXPECT_NEAR(filled.item("exit")->priority, 0.2, 1e-3);
     EXPECT_EQ(filled.beaconOrder, (V{"c1", "exit"}));
+    // What W says follows the plan: the filled-up exit is highlighted, the other is not; a
+    // way out the model would veil is not "seen with A" either.
+    EXPECT_EQ(filled.item("exit")->explanation.find("Not highlighted"), std::string::npos);
+    EXPECT_NE(filled.item("legal")->explanation.find("Not highlighted"), std::string::npos);
+    EXPECT_EQ(p.item("c2")->explanation.find("Press A"), std::string::npos);
 }
 
 TEST(FocusPlanner, EmptyTextFieldIsSelectedFirst) {
