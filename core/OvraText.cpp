@@ -1,10 +1,13 @@
 #include "core/OvraText.h"
 
 #include <libintl.h>
+#include <unicode/locid.h>
+#include <unicode/plurrule.h>
 
 #include <cmath>
 #include <cstdio>
 #include <map>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -125,6 +128,17 @@ std::string render(const FormatArg& arg, const Placeholder& p) {
     return buf;
 }
 
+// Whether n takes the "one" form by the plural rules of `locale`; English rules when the rules
+// cannot be had.
+bool takesOne(const icu::Locale& locale, std::int64_t n) {
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<icu::PluralRules> rules(icu::PluralRules::forLocale(locale, status));
+    if (U_FAILURE(status) || !rules) {
+        return n == 1;
+    }
+    return rules->select(static_cast<double>(n)) == icu::UnicodeString(u"one");
+}
+
 }  // namespace
 
 void setCatalogueFolder(const std::string& folder) {
@@ -177,6 +191,15 @@ std::string format(std::string_view fmt, std::initializer_list<FormatArg> args) 
     }
     copyLiteral(fmt.size());
     return out;
+}
+
+std::string plural(std::int64_t n, std::string_view one, std::string_view other) {
+    // An untranslated text is English and counts as English does; a translated one counts as
+    // the language of the user's locale, which chose the catalogue.
+    const bool translated = t(other) != other;
+    const bool single = translated ? takesOne(icu::Locale::getDefault(), n)
+                                   : takesOne(icu::Locale::getEnglish(), n);
+    return f(single ? one : other, {n});
 }
 
 std::string f(std::string_view key, std::initializer_list<FormatArg> args) {

@@ -35,6 +35,10 @@ constexpr std::string_view mark(std::string_view key) {
 // placeholders differ from the key's is not used: the English key formats instead.
 std::string f(std::string_view key, std::initializer_list<FormatArg> args);
 
+// The text for a count: `one` where n takes the singular by the plural rules of the language
+// the text is shown in, else `other`; looked up as t does and formatted with n ("%lld").
+std::string plural(std::int64_t n, std::string_view one, std::string_view other);
+
 // printf-like formatting of "%@", "%d", "%i", "%u", "%ld", "%lld", "%f", "%.Nf", "%%" and
 // positional "%N$…" forms. Never fails: a missing argument formats as nothing.
 std::string format(std::string_view format, std::initializer_list<FormatArg> args);

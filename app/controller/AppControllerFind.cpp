@@ -93,7 +93,9 @@ void AppController::startFind() {
         services_.print("trace: find: " + std::to_string(listed) +
                         " listed, sidebar=" + flag(overlay_.sidebar()));
     }
-    announce(OvraText::f("Find. Type or say part of a name. %lld things you can do.", {listed}));
+    announce(
+        OvraText::f("Find. Type or say part of a name. %@.",
+                    {OvraText::plural(listed, "1 thing you can do", "%lld things you can do")}));
 }
 
 void AppController::cancelWiden() {

@@ -107,8 +107,10 @@ void AppController::sidebarKey() {
     services_.prefs.setSidebar(overlay_.sidebar());
     replan();
     if (overlay_.sidebar()) {
-        announce(OvraText::f("Sidebar showing, %lld things you can do",
-                             {static_cast<std::int64_t>(overlay_.navigationOrder().size())}));
+        announce(OvraText::f(
+            "Sidebar showing, %@",
+            {OvraText::plural(static_cast<std::int64_t>(overlay_.navigationOrder().size()),
+                              "1 thing you can do", "%lld things you can do")}));
     } else {
         announce(OvraText::t("Ovras on the page"));
     }

@@ -108,10 +108,11 @@ void AppController::scrolled(ScrollDirection direction, ScrollStep step,
 }
 
 void AppController::announceScroll(ScrollDirection direction, const FocusPlan& plan) {
-    const auto choices = static_cast<std::int64_t>(plan.choiceCount());
+    const std::string choices = OvraText::plural(static_cast<std::int64_t>(plan.choiceCount()),
+                                                 "%lld choice", "%lld choices");
     std::string text = direction == ScrollDirection::down
-                           ? OvraText::f("Scrolled down. %lld choices.", {choices})
-                           : OvraText::f("Scrolled up. %lld choices.", {choices});
+                           ? OvraText::f("Scrolled down. %@.", {choices})
+                           : OvraText::f("Scrolled up. %@.", {choices});
     if (snapshot_ && snapshot_->window.scroll) {
         const ScrollExtent extent = ScrollMore::extent(snapshot_->window.scroll->signals);
         if (direction == ScrollDirection::down && !extent.moreBelow) {

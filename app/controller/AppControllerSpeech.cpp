@@ -30,9 +30,12 @@ void AppController::announceOpen(const FocusPlan& plan) {
     }
     const auto hidden = static_cast<std::int64_t>(plan.suppressed().size());
     const auto choices = static_cast<std::int64_t>(plan.choiceCount());
+    const std::string counted = OvraText::plural(choices, "%lld choice", "%lld choices");
     const std::string head =
-        hidden > 0 ? OvraText::f("Ovra: %lld choices, %lld distractions hidden.", {choices, hidden})
-                   : OvraText::f("Ovra: %lld choices.", {choices});
+        hidden > 0 ? OvraText::f("Ovra: %@, %@.",
+                                 {counted, OvraText::plural(hidden, "1 distraction hidden",
+                                                            "%lld distractions hidden")})
+                   : OvraText::f("Ovra: %@.", {counted});
     announce(head + " " + std::to_string(*number) + ", " + item->displayLabel + ", " +
              item->candidate.roleName());
 }

@@ -26,7 +26,7 @@ Hero hero(std::int64_t stepsSaved, std::int64_t ovrasPressed, std::string_view h
     Hero out;
     if (stepsSaved >= 1) {
         out.kicker = OvraText::t("So far");
-        out.count = OvraText::f("%lld steps", {stepsSaved});
+        out.count = OvraText::plural(stepsSaved, "%lld step", "%lld steps");
         out.headline = OvraText::f("You've saved %@ with Ovra", {*out.count});
     } else {
         out.kicker = OvraText::t("Ready");

@@ -1,6 +1,7 @@
 #include "core/OvraText.h"
 
 #include <gtest/gtest.h>
+#include <unicode/locid.h>
 
 #include <clocale>
 #include <cstdlib>
@@ -80,6 +81,18 @@ TEST(OvraTextFormat, FormatsEveryPlaceholderKindSafely) {
     EXPECT_EQ(OvraText::format("%d", {1e300}).substr(0, 3), "100");
     EXPECT_EQ(OvraText::format("100%", {}), "100%");
     EXPECT_EQ(OvraText::format("%s %n", {std::string("x")}), "%s %n");
+}
+
+// Untranslated texts count as English does, whatever the user's locale.
+TEST(OvraTextFormat, PicksTheSingularByPluralRules) {
+    const icu::Locale before = icu::Locale::getDefault();
+    UErrorCode status = U_ZERO_ERROR;
+    icu::Locale::setDefault(icu::Locale("fr"), status);
+    for (const auto& [n, text] : std::vector<std::pair<std::int64_t, std::string>>{
+             {0, "0 choices"}, {1, "1 choice"}, {2, "2 choices"}}) {
+        EXPECT_EQ(OvraText::plural(n, "%lld choice", "%lld choices"), text);
+    }
+    icu::Locale::setDefault(before, status);
 }
 
 TEST(OvraTextFormat, ComparesPlaceholders) {

@@ -182,8 +182,10 @@ OvraSection advanced(const PaneContext& context) {
                        prefs.setStepsSaved(0);
                        prefs.setOvrasPressed(0);
                    }));
-    reset.subtitle = OvraText::f("%lld steps saved · %lld ovras pressed",
-                                 {prefs.stepsSaved(), prefs.ovrasPressed()});
+    reset.subtitle = OvraText::f(
+        "%@ · %@",
+        {OvraText::plural(prefs.stepsSaved(), "%lld step saved", "%lld steps saved"),
+         OvraText::plural(prefs.ovrasPressed(), "%lld ovra pressed", "%lld ovras pressed")});
     section.rows.push_back(std::move(reset));
     return section;
 }

@@ -231,7 +231,7 @@ TEST(GeneralPane, ShortcutsSlidersCountsAndUpdates) {
                          {"maxBeacons", 9},
                          {"scanInterval", 0.5},
                          {"stepsSaved", 12},
-                         {"ovrasPressed", 3}});
+                         {"ovrasPressed", 1}});
     const OvraRow hotkey = d.row("gen.hotkey", OvraPane::general);
     EXPECT_EQ(hotkey.valueText(), "Alt Space");
     hotkey.adjust(1);
@@ -247,7 +247,7 @@ TEST(GeneralPane, ShortcutsSlidersCountsAndUpdates) {
     EXPECT_FALSE(speed.enabled);
 
     const OvraRow reset = d.row("gen.reset", OvraPane::general);
-    EXPECT_EQ(reset.subtitle, "12 steps saved · 3 ovras pressed");
+    EXPECT_EQ(reset.subtitle, "12 steps saved · 1 ovra pressed");
     reset.activate();
     EXPECT_EQ(d.stored("stepsSaved"), 0);
     EXPECT_EQ(d.stored("ovrasPressed"), 0);

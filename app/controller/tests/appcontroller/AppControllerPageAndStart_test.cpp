@@ -253,7 +253,7 @@ TEST_F(AppControllerTest, EverySentenceOfTheOverlay) {
          [this] {
              open({"Print", "Special deals"});
          },
-         "Ovra: 1 choices, 1 distractions hidden. 1, Print, Button"},
+         "Ovra: 1 choice, 1 distraction hidden. 1, Print, Button"},
         {"nothing to press", [this] { open({"Special deals"}); },
          "Ovra: nothing to press here. Press A to see everything."},
         {"unnamed", [this] { prefs_.setSidebar(true), open({""}), press(key(35, "p")); },
