@@ -63,7 +63,8 @@ void SystemTray::popUpMenu(const std::vector<MenuEntry>& entries,
     menu_ = std::make_unique<QMenu>();
     bool separated = false;
     for (const MenuEntry& entry : entries) {
-        const QString title = QString::fromStdString(entry.title);
+        // A menu takes "&" as the mark of a mnemonic; our titles mean the character itself.
+        const QString title = QString::fromStdString(entry.title).replace('&', "&&");
         if (entry.id.empty()) {
             if (!separated) {
                 menu_->addSeparator();

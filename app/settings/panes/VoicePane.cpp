@@ -52,7 +52,7 @@ std::vector<OvraSection> voice(const PaneContext& context) {
         "voice.note",
         OvraText::t("Ovra only reads what it highlights, so pop-ups and adverts are never read. "
                     "It stays quiet while a screen reader is running and never talks over "
-                    "Murmlark."));
+                    "your screen reader."));
     return {{"voice", std::nullopt, {on, voiceRow, rate, sample, note}}};
 }
 
