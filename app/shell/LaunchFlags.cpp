@@ -34,6 +34,20 @@ std::vector<std::string> LaunchFlags::rest(std::string_view flag) const {
     return {std::next(it), arguments_.end()};
 }
 
+namespace {
+
+// A pane by the title the settings window shows for it, or by its stored id.
+std::optional<OvraPane> paneNamed(std::string_view name) {
+    for (const OvraPane pane : OvraPane::allCases()) {
+        if (pane.rawValue() == name || pane.title() == name) {
+            return pane;
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
 std::optional<double> parseTriggerDelay(std::string_view text) {
     // from_chars reads decimal numbers only, in no locale, and takes no leading blank or "+".
     if (text.size() > 1 && text.front() == '+' && text[1] != '-' && text[1] != '+') {
@@ -62,8 +76,8 @@ LaunchPlan LaunchPlan::from(const LaunchFlags& flags) {
     plan.dumpApp = flags.value("--dump");
 
     if (flags.has("--dashboard")) {
-        plan.dashboard = OvraPane::fromRawValue(flags.value("--dashboard").value_or(""))
-                             .value_or(OvraPane::home);
+        plan.dashboard =
+            paneNamed(flags.value("--dashboard").value_or("")).value_or(OvraPane::home);
     }
     if (flags.has("--snapshot")) {
         plan.snapshot = flags.rest("--snapshot");

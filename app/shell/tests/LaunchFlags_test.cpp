@@ -33,6 +33,10 @@ TEST(LaunchFlags, AValueIsTheArgumentAfterTheFirstOccurrence) {
     EXPECT_EQ(plan.dashboard, OvraPane::home);  // "look" names no pane
     EXPECT_EQ(plan.overlaySnapshot, "/tmp/ovra-overlay.png");
     EXPECT_EQ(LaunchPlan::from(LaunchFlags({"--dashboard", "Look"})).dashboard, OvraPane::look);
+    // The title the window shows, and the stored id.
+    for (const char* name : {"Desktop accessibility", "Mac accessibility"}) {
+        EXPECT_EQ(LaunchPlan::from(LaunchFlags({"--dashboard", name})).dashboard, OvraPane::mac);
+    }
     EXPECT_EQ(LaunchPlan::from(LaunchFlags({"--press-test"})).pressTest, "");
 }
 
