@@ -134,14 +134,10 @@ ax::ElementList childrenOf(ax::AccessibilityBackend& backend, const ax::Element&
 
 int run(const std::optional<std::string>& app, const DumpServices& services) {
     ax::AccessibilityBackend& backend = *services.backend;
-    // The named app, else the frontmost one.
-    std::optional<ax::RunningApp> target;
-    if (app) {
-        target = named(*app, services);
-    }
-    if (!target) {
-        target = backend.frontmostApp();
-    }
+    // The named app, else the frontmost one. A name that matches nothing never stands for the
+    // app in front: its plan would pass for the named app's.
+    const std::optional<ax::RunningApp> target =
+        app ? named(*app, services) : backend.frontmostApp();
     if (!target) {
         print(services, "no target app");
         return DumpExit::nothingToDump;

@@ -157,10 +157,10 @@ TEST_F(DumpTest, WithoutAPlanItSaysWhyAndEndsWithItsCode) {
         EXPECT_EQ(DebugDump::run(std::nullopt, services_), c.exit) << c.line;
         EXPECT_THAT(output(), ElementsAre(c.line));
     }
-    // An app not running falls back to the one in front; an empty window is only its header.
+    // An app not running is not the one in front; an empty window is only its header.
     use(kNewsPage);
-    EXPECT_EQ(DebugDump::run("no-such-app", services_), DumpExit::done);
-    EXPECT_THAT(output()[0], StartsWith("app=Browser window="));
+    EXPECT_EQ(DebugDump::run("no-such-app", services_), DumpExit::nothingToDump);
+    EXPECT_THAT(output(), ElementsAre("no target app"));
     use(R"({"app": {"pid": 77, "name": "Empty"},
             "window": {"role": "AXWindow", "title": "Nothing", "frame": [0, 0, 400, 300]}})");
     EXPECT_EQ(DebugDump::run(std::nullopt, services_), DumpExit::done);
