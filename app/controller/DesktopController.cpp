@@ -420,7 +420,17 @@ void DesktopController::stopModel() {
 }
 
 void DesktopController::logKeyState(const std::string& label) {
-    logLine(label);
+    Parts& p = *parts_;
+    OverlayModel& overlay = p.controller->overlay();
+    QWidget* key = QApplication::activeWindow();
+    const auto front = p.workspace->frontmost();
+    const auto number = [](auto n) { return std::to_string(static_cast<long long>(n)); };
+    logLine(label + ": selection=" + number(overlay.selection()) + " of " +
+            number(overlay.navigationOrder().size()) + ", sidebar=" + number(overlay.sidebar()) +
+            ", panelKey=" + number(key != nullptr && qobject_cast<OverlayPanel*>(key) != nullptr) +
+            ", appKeyWindow=" + (key ? key->metaObject()->className() : "none") +
+            ", ovra active=" + number(key != nullptr) +
+            ", front=" + (front && !front->name.empty() ? front->name : "?"));
 }
 
 Preferences& DesktopController::prefs() {
