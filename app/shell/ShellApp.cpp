@@ -7,6 +7,7 @@
 #include <QDesktopServices>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QPointer>
 #include <QScreen>
 #include <QUrl>
 #include <QWidget>
@@ -70,6 +71,7 @@ struct ShellApp::Parts final : LaunchHost {
     std::unique_ptr<SystemTray> tray;
     std::unique_ptr<LaunchSequence> sequence;
     Scheduler::Token trayNote = 0;
+    std::vector<QPointer<QWidget>> hidden;  // the windows "--settings-scene" hid
 
     void print(const std::string& line) override { std::cout << line << std::endl; }
     void log(const std::string& line) override {
@@ -102,18 +104,26 @@ struct ShellApp::Parts final : LaunchHost {
     }
     void hideWideWindows() override {
         for (QWidget* window : visibleTopLevels()) {
-            if (window->width() > 100) {
+            // The tray item is no window of the app's: a menu bar keeps its item.
+            if (window->width() > 100 && !window->inherits("QSystemTrayIconSys")) {
                 window->hide();
+                hidden.emplace_back(window);
             }
         }
     }
-    // Ctrl+, as typed on the window of ours in front (else the first one shown): every window of
-    // ours takes it as the Settings command.
+    // Ctrl+, as typed on the window of ours in front, else the first one shown, else one the
+    // test hid: every window of ours takes it as the Settings command, as an app menu would
+    // while none shows.
     std::optional<std::string> pressSettingsCommand() override {
         QWidget* window = QApplication::activeWindow();
         if (window == nullptr) {
             const auto shown = visibleTopLevels();
             window = shown.empty() ? nullptr : shown.front();
+        }
+        for (const QPointer<QWidget>& gone : hidden) {
+            if (gone && (window == nullptr || gone->windowTitle() == kSettingsWindowTitle)) {
+                window = gone;
+            }
         }
         if (window == nullptr || window->windowHandle() == nullptr) {
             return std::nullopt;
