@@ -237,8 +237,9 @@ TEST_F(ShellDesktop, ASecondStartShowsTheFirstCopysHomeAndEnds) {
     EXPECT_EQ(first.exitCode(10), 0);
 }
 
-// The settings window's snapshot on a feature of the Instructions pane, dark, and the credits.
-TEST_F(ShellDesktop, SnapshotAndCreditsFlags) {
+// The settings window's snapshot on a feature of the Instructions pane, dark; the credits; the
+// Settings command with every window hidden; the key test's state lines.
+TEST_F(ShellDesktop, DiagnosticFlags) {
     const fs::path png = folder_ / "settings.png";
     App snapshot(OVRA_EXECUTABLE, {"--snapshot", png.string(), "find", "dark"},
                  folder_ / "snapshot.log");
@@ -251,9 +252,27 @@ TEST_F(ShellDesktop, SnapshotAndCreditsFlags) {
     EXPECT_EQ(credits.exitCode(20), 0) << credits.log();
     EXPECT_TRUE(credits.logged("credits-test: Open source credits takes the first click: yes"))
         << credits.log();
+    App scene(OVRA_EXECUTABLE, {"--settings-scene"}, folder_ / "scene.log");
+    EXPECT_EQ(scene.exitCode(20), 0) << scene.log();
+    EXPECT_TRUE(scene.logged("pressing the Settings command 'Murmlark Ovra'")) << scene.log();
+    EXPECT_TRUE(scene.logged("visible window 'Murmlark Ovra' ")) << scene.log();
+    App keys(OVRA_EXECUTABLE, {"--key-test", "--no-dashboard"}, folder_ / "keys.log");
+    EXPECT_EQ(keys.exitCode(20), 0) << keys.log();
+    const std::regex line(R"(before keys: selection=\d+ of \d+, sidebar=[01], panelKey=[01], )"
+                          R"(appKeyWindow=[^,]+, ovra active=[01], front=.+)");
+    EXPECT_TRUE(std::regex_search(keys.log(), line)) << keys.log();
 }
 
 TEST_F(ShellDesktop, TheInstalledLayoutRunsFromItsPrefix) {
+    // Without a prefix: the installing user's home, binary and menu entry alike.
+    const fs::path home = folder_ / "home";
+    ASSERT_EQ(output("env -u XDG_DATA_HOME HOME='" + home.string() + "' '" OVRA_CMAKE +
+                     std::string("' --install '" OVRA_BINARY_DIR "' >/dev/null 2>&1 && echo ok")),
+              "ok\n");
+    EXPECT_NE(slurp(home / ".local/share/applications/murmlark-ovra.desktop")
+                  .find("Exec=\"" + (home / ".local/opt/murmlark-ovra/bin/murmlark-ovra").string()),
+              std::string::npos);
+
     const fs::path prefix = folder_ / "opt" / "murmlark-ovra";
     const fs::path data = folder_ / "data";
     const std::string install = "env XDG_DATA_HOME='" + data.string() + "' '" OVRA_CMAKE +
