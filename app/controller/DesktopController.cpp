@@ -27,6 +27,7 @@
 #include "platform/desktopsettings/GSettingsStore.h"
 #include "platform/desktopstatus/AccessibilityStatus.h"
 #include "platform/desktopstatus/AppearanceSource.h"
+#include "platform/desktopstatus/DisplayPreferences.h"
 #include "platform/desktopstatus/ScreenReaderStatus.h"
 #include "platform/download/Downloader.h"
 #include "platform/hotkeys/HotkeyEventPump.h"
@@ -139,6 +140,7 @@ struct DesktopController::Parts {
     std::unique_ptr<X11TargetWorkspace> workspace;
     magnifier::GnomeMagnifier magnifier{desktopSettings};
     desktopstatus::AppearanceSource appearance{desktopSettings};
+    desktopstatus::DisplayPreferencesSource display{desktopSettings};
     QtOwnWindows windows{appearance};
     std::unique_ptr<BubbleController> bubble;
     // Before the controller, whose hotkey manager lets go of the grabber when it ends.
@@ -211,7 +213,8 @@ Result<std::unique_ptr<DesktopController>> DesktopController::open(Settings sett
         *p.worker,
         *p.decisions,
         *p.voice,
-        qtOverlayHostFactory(settings.scheduler, p.pointer, {layout, options.simulateNotch}),
+        qtOverlayHostFactory(settings.scheduler, p.pointer,
+                             {layout, options.simulateNotch, &p.display}),
         [&p](OvraPane pane) {
             if (p.dashboard) {
                 p.dashboard->showDashboard(pane);
@@ -324,13 +327,8 @@ void DesktopController::start(StartOptions options) {
     startup.startUpdater = [&p] { p.updater->start(); };
     startup.installHome = std::move(options.installHome);
     startup.installBubble = [&p](auto landing, std::function<void()> onClick) {
-        desktop::DesktopSettings& desktopSettings = p.desktopSettings;
         p.bubble = std::make_unique<BubbleController>(desktopBubbleServices(
-            p.settings.scheduler,
-            [&desktopSettings] {
-                return desktopSettings.boolean("org.gnome.desktop.interface",
-                                               "enable-animations") == false;
-            },
+            p.settings.scheduler, [&p] { return p.display.current().reduceMotion; },
             [&p] { return p.windows.dark(); }));
         p.bubble->install(p.settings.prefs, std::move(landing), std::move(onClick));
     };
@@ -431,6 +429,10 @@ void DesktopController::logKeyState(const std::string& label) {
             ", appKeyWindow=" + (key ? key->metaObject()->className() : "none") +
             ", ovra active=" + number(key != nullptr) +
             ", front=" + (front && !front->name.empty() ? front->name : "?"));
+}
+
+bool DesktopController::reduceMotion() {
+    return parts_->display.current().reduceMotion;
 }
 
 Preferences& DesktopController::prefs() {

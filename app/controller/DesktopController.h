@@ -73,6 +73,7 @@ class DesktopController final : public ShellController {
     std::string modelStatusDetail() const override;
     void stopModel() override;
     void logKeyState(const std::string& label) override;
+    bool reduceMotion() override;
     Preferences& prefs() override;
 
     // For benchmarks: the accessibility backend and the worker thread that owns it.

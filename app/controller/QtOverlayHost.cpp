@@ -32,7 +32,11 @@ QtOverlayHost::QtOverlayHost(OverlayModel& model, Scheduler& scheduler, PointerI
       options_(options),
       panel_(model, scheduler, pointer, std::move(callbacks.activate), std::move(callbacks.dismiss),
              options.keyboard),
-      announcer_(panel_) {}
+      announcer_(panel_) {
+    if (options.display != nullptr) {
+        display_.emplace(panel_.view(), *options.display);
+    }
+}
 
 QtOverlayHost::~QtOverlayHost() = default;
 
@@ -43,6 +47,9 @@ void QtOverlayHost::present(std::optional<Rect> frame) {
         const IslandGeometry island = islandGeometry(*screen, options_.simulateNotch);
         model_.notchWidth = island.notchWidth;
         model_.topInset = island.topInset;
+    }
+    if (display_) {
+        display_->refresh();
     }
     panel_.present(screen);
 }

@@ -6,8 +6,10 @@
 // key press.
 
 #include <memory>
+#include <optional>
 
 #include "app/controller/ControllerServices.h"
+#include "app/overlay/DesktopDisplay.h"
 #include "app/overlay/OverlayPanel.h"
 #include "app/overlay/PointerIntent.h"
 #include "platform/announcer/AccessibleAnnouncer.h"
@@ -19,6 +21,8 @@ class QtOverlayHost final : public OverlayHost {
     struct Options {
         const keyboard::KeyboardLayout* keyboard = nullptr;  // the live layout, when there is one
         bool simulateNotch = false;
+        // The desktop's display preferences the overlay follows; none: all off.
+        desktopstatus::DisplayPreferencesSource* display = nullptr;
     };
 
     QtOverlayHost(OverlayModel& model, Scheduler& scheduler, PointerIntent& pointer,
@@ -42,6 +46,7 @@ class QtOverlayHost final : public OverlayHost {
     PointerIntent& pointer_;
     Options options_;
     OverlayPanel panel_;
+    std::optional<FollowDesktopDisplay> display_;
     announcer::AccessibleAnnouncer announcer_;
 };
 

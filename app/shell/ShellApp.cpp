@@ -205,19 +205,21 @@ ShellApp::ShellApp(ShellController& controller, Scheduler& scheduler, Options op
     const keyboard::KeyboardLayout* layout = p.keyboard ? &p.keyboard->layout() : nullptr;
     Scheduler* clock = &scheduler;
     PointerIntent* pointer = &p.pointer;
+    ShellController* app = &controller;
     HomeIslandController::Services services{
         controller,
         scheduler,
         p.pointer,
-        [clock, pointer, layout](HomeIslandModel& model, IslandCallbacks callbacks) {
+        [clock, pointer, layout, app](HomeIslandModel& model, IslandCallbacks callbacks) {
             return std::make_unique<IslandWindow>(
-                model, std::move(callbacks), *clock, *pointer, [] { return false; }, layout);
+                model, std::move(callbacks), *clock, *pointer,
+                [app] { return app->reduceMotion(); }, layout);
         },
         []() -> std::optional<Point> {
             const QPoint at = QCursor::pos();
             return Point{static_cast<double>(at.x()), static_cast<double>(at.y())};
         },
-        [] { return false; },
+        [app] { return app->reduceMotion(); },
         [] { QApplication::beep(); },
         [](const std::string& line) { std::cout << line << std::endl; },
         HomeItemActions{[this] { quit(); },

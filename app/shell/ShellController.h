@@ -50,6 +50,8 @@ class ShellController {
     virtual void stopModel() = 0;
     // A self-test's line about the overlay's keyboard state.
     virtual void logKeyState(const std::string& label) = 0;
+    // The desktop's Reduce Motion setting, as it stands now.
+    virtual bool reduceMotion() = 0;
 
     virtual Preferences& prefs() = 0;
 };

@@ -34,6 +34,7 @@ class FakeShellController final : public ShellController {
     std::string modelStatusDetail() const override { return status; }
     void stopModel() override { calls.push_back("stopModel"); }
     void logKeyState(const std::string& label) override { calls.push_back("keys " + label); }
+    bool reduceMotion() override { return false; }
     Preferences& prefs() override { return preferences; }
 
     std::vector<std::string> calls;

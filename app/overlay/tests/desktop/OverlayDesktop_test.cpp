@@ -1,10 +1,11 @@
 // The overlay panel on a real desktop, over Chromium's cookie-banner page: a ring around "Reject
 // all" at its on-screen frame with the page clear in its hole and dimmed elsewhere (checked on
 // screenshots without a compositing manager, with one started under the open panel, and after it
-// stopped); keys reach the panel's key handler; a click on a ring presses it, one on the dim
-// dismisses, and while the panel lets input through an XTest click reaches the page below; read
-// over AT-SPI, the overlay lists its rings as named buttons. Screenshots are kept in the
-// temporary folder as ovra-overlay-*.png.
+// stopped); the selected ring drawn 6 px wide, 8 px once the desktop turns high contrast on, and
+// pulsing only once the desktop's animations are back on; keys reach the panel's key handler; a
+// click on a ring presses it, one on the dim dismisses, and while the panel lets input through an
+// XTest click reaches the page below; read over AT-SPI, the overlay lists its rings as named
+// buttons. Screenshots are kept in the temporary folder as ovra-overlay-*.png.
 
 #include <atspi/atspi.h>
 #include <fcntl.h>
@@ -180,6 +181,13 @@ bool near(QColor a, QColor b, int tolerance) {
            std::abs(a.blue() - b.blue()) <= tolerance;
 }
 
+// Sets a desktop setting as the desktop's settings app would: from another process.
+bool gsettingsSet(const std::string& schema, const std::string& key, const std::string& value) {
+    return std::system(("gsettings set " + schema + " " + key + " " + value).c_str()) == 0;
+}
+
+const QColor kMagenta(255, 77, 217);
+
 std::string describe(QColor c) {
     return std::to_string(c.red()) + "," + std::to_string(c.green()) + "," +
            std::to_string(c.blue());
@@ -191,6 +199,9 @@ class OverlayDesktop : public ::testing::Test {
         if (std::getenv("OVRA_DESKTOP") == nullptr) {
             GTEST_SKIP() << "needs a desktop: run under scripts/with-desktop";
         }
+        // The ring holds still for the screenshots until the test lets it pulse.
+        ASSERT_TRUE(gsettingsSet("org.gnome.desktop.interface", "enable-animations", "false"));
+        ASSERT_TRUE(gsettingsSet("org.gnome.desktop.a11y.interface", "high-contrast", "false"));
         chromium_ = LaunchedApp::chromium(testing::fixtureUrl("news.html"));
         ASSERT_TRUE(eventually(
             [&] {
@@ -255,10 +266,9 @@ class OverlayDesktop : public ::testing::Test {
         std::cout << "screenshot: " << path << "\n";
         ASSERT_TRUE(reject_);
         EXPECT_EQ(ring_, reject_->insetBy(-6, -6)) << "the ring is not at the control's frame";
-        const QColor magenta(255, 77, 217);
         const QColor onRing =
             shot.pixelColor(static_cast<int>(ring_.minX()), static_cast<int>(ring_.midY()));
-        EXPECT_TRUE(near(onRing, magenta, 12)) << describe(onRing);
+        EXPECT_TRUE(near(onRing, kMagenta, 12)) << describe(onRing);
         const QPoint centre(static_cast<int>(reject_->midX()),
                             static_cast<int>(reject_->minY() + 4));
         EXPECT_TRUE(near(shot.pixelColor(centre), before_.pixelColor(centre), 4))
@@ -270,6 +280,23 @@ class OverlayDesktop : public ::testing::Test {
                             static_cast<int>(was.blue() * 0.22));
         EXPECT_TRUE(near(shot.pixelColor(away), dimmed, 4))
             << describe(shot.pixelColor(away)) << " was " << describe(was);
+    }
+
+    // The selected ring's stroke across its top edge: the run of pixels in the theme's colour
+    // around the edge (the rings beside it would cover its sides with their outlines).
+    int ringWidth(const QImage& shot) const {
+        const int x = static_cast<int>(ring_.midX());
+        const auto magenta = [&](int y) { return near(shot.pixelColor(x, y), kMagenta, 40); };
+        const int edge = static_cast<int>(ring_.minY());
+        int top = edge;
+        int bottom = edge;
+        while (top > edge - 8 && magenta(top - 1)) {
+            --top;
+        }
+        while (bottom < edge + 8 && magenta(bottom)) {
+            ++bottom;
+        }
+        return bottom - top;
     }
 
     // A point on the page clear of the rings, their badges and the information panel.
@@ -320,6 +347,31 @@ TEST_F(OverlayDesktop, OverlayOverChromiumFollowsTheCompositingManagerAndLetsCli
     const testing::WindowAudit audit = testing::auditWindowsOf(harness.pid());
     EXPECT_GE(audit.controls, static_cast<int>(rings_.size()));
     EXPECT_THAT(audit.problems, ::testing::IsEmpty());
+
+    // The desktop's display preferences, followed while the overlay shows: high contrast
+    // thickens the selected ring; with animations back on, it pulses.
+    EXPECT_EQ(ringWidth(screenshot()), 6);
+    ASSERT_TRUE(gsettingsSet("org.gnome.desktop.a11y.interface", "high-contrast", "true"));
+    EXPECT_THAT(harness.until("environment"),
+                ::testing::Contains("environment reduceMotion=1 contrast=1"));
+    usleep(300'000);
+    EXPECT_EQ(ringWidth(screenshot()), 8);
+    ASSERT_TRUE(gsettingsSet("org.gnome.desktop.interface", "enable-animations", "true"));
+    EXPECT_THAT(harness.until("environment"),
+                ::testing::Contains("environment reduceMotion=0 contrast=1"));
+    bool pulsed = false;
+    for (int i = 0; i < 8 && !pulsed; ++i) {
+        usleep(250'000);
+        const QImage shot = screenshot();
+        pulsed =
+            !near(shot.pixelColor(static_cast<int>(ring_.minX()), static_cast<int>(ring_.midY())),
+                  kMagenta, 40);
+    }
+    EXPECT_TRUE(pulsed) << "the selected ring never dimmed with animations on";
+    ASSERT_TRUE(gsettingsSet("org.gnome.desktop.interface", "enable-animations", "false"));
+    ASSERT_TRUE(gsettingsSet("org.gnome.desktop.a11y.interface", "high-contrast", "false"));
+    ASSERT_THAT(harness.until("environment"),
+                ::testing::Contains(::testing::HasSubstr("reduceMotion=1")));
 
     // A compositing manager starts: the page shows live through the dim. It stops: the panel
     // grabs the screen again without itself in it.

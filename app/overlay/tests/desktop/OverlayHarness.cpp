@@ -1,11 +1,14 @@
 // Shows the overlay panel over the frontmost app of a real desktop, as the controller will: reads
 // the app's window with the accessibility reader, plans it with the built-in rules, maps the
 // frames onto the screen and presents the panel with "Reject all" selected (when the page has
-// one). It reports on standard output and takes commands on standard input, one a line:
+// one), its ring pulsing unless the desktop reduces motion, following the desktop's display
+// preferences. It reports on standard output and takes commands on standard input, one a line:
 //
 //   out: "ready", then "ring <id> <x> <y> <width> <height> <label>" per ring, "hud <x> <y> <width>
 //        <height>", then "rings end";
-//        "activated <id>", "dismissed", "key <code>", "transparent <0|1>", "compositing <0|1>"
+//        "activated <id>", "dismissed", "key <code>", "transparent <0|1>", "compositing <0|1>",
+//        "environment reduceMotion=<0|1> contrast=<0|1>" when the desktop's display preferences
+//        change
 //   in:  "transparent 1" / "transparent 0", "quit"
 
 #include <unistd.h>
@@ -18,9 +21,11 @@
 #include <string>
 
 #include "app/accessibility/AXExtractor.h"
+#include "app/overlay/DesktopDisplay.h"
 #include "app/overlay/OverlayPanel.h"
 #include "core/FocusPlanner.h"
 #include "platform/atspi/AtspiBackend.h"
+#include "platform/desktopsettings/GSettingsStore.h"
 #include "platform/keyboard/X11Keyboard.h"
 #include "platform/scheduler/QtScheduler.h"
 
@@ -58,6 +63,7 @@ int main(int argc, char** argv) {
 
     ovra::OverlayModel model;
     model.theme = ovra::BeaconTheme::magenta;
+    model.pulseEnabled = true;
     model.setPhase(ovra::OverlayPhase::ready(
         ovra::FocusPlanner::plan(snapshot->candidates, nullptr, 5, {}, "chromium")));
     ovra::QtScheduler scheduler;
@@ -73,6 +79,13 @@ int main(int argc, char** argv) {
     });
     QObject::connect(&panel, &ovra::OverlayPanel::compositingChanged,
                      [](bool on) { say(std::string("compositing ") + (on ? "1" : "0")); });
+    ovra::desktop::GSettingsStore settings;
+    ovra::desktopstatus::DisplayPreferencesSource display(settings);
+    ovra::FollowDesktopDisplay follow(panel.view(), display);
+    display.subscribe([](const ovra::desktopstatus::DisplayPreferences& now) {
+        say(std::string("environment reduceMotion=") + (now.reduceMotion ? "1" : "0") +
+            " contrast=" + (now.increaseContrast ? "1" : "0"));
+    });
     QScreen* screen = QGuiApplication::primaryScreen();
     model.mapRect = ovra::OverlayPanel::mapping(*screen);
     const std::vector<std::string> order = model.navigationOrder();
