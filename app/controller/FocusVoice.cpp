@@ -39,7 +39,12 @@ FocusVoice::FocusVoice(Services services) : services_(std::move(services)) {
 
 FocusVoice::~FocusVoice() {
     services_.engine.setEndHandler(nullptr);
+    services_.engine.setVoicesHandler(nullptr);
     services_.notice.setHandler(nullptr);
+}
+
+void FocusVoice::onVoicesListed(std::function<void()> listed) {
+    services_.engine.setVoicesHandler(std::move(listed));
 }
 
 void FocusVoice::speak(std::string_view text, const std::optional<std::string>& voiceID,
@@ -51,16 +56,17 @@ void FocusVoice::speak(std::string_view text, const std::optional<std::string>& 
         finishLater(std::move(done));
         return;
     }
-    const auto chosen = voice(voiceID && !voiceID->empty() ? voiceID : std::nullopt);
-    const auto id = services_.engine.speak(
-        {std::string(text), chosen ? std::optional(chosen->id()) : std::nullopt, engineRate(rate)});
-    if (!id) {
-        log("speech: the speech service did not take the utterance; it ends as cancelled");
-        finishLater(std::move(done));
-        return;
+    const std::optional<std::string> saved = voiceID && !voiceID->empty() ? voiceID : std::nullopt;
+    std::optional<std::string> chosen;
+    if (const auto offered = voice(saved)) {
+        chosen = offered->id();
+    } else if (services_.engine.voices().empty()) {
+        chosen = saved;  // not listed yet: the saved voice as it stands, else the default
     }
+    const speech::MessageId id =
+        services_.engine.speak({std::string(text), chosen, engineRate(rate)});
     if (done) {
-        waiting_[*id] = std::move(done);
+        waiting_[id] = std::move(done);
     }
 }
 

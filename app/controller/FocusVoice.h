@@ -5,7 +5,8 @@
 // notice: posted before every utterance, and any other sender's notice silences this voice.
 //
 // Each utterance's "done" runs exactly once, on a later turn of the main thread, when it ends,
-// is cut off or stopped, or is refused by the engine (which would never end it).
+// is cut off or stopped, or could not be spoken. Nothing here waits for the speech service:
+// the engine takes every request as a message.
 
 #include <functional>
 #include <map>
@@ -48,8 +49,11 @@ class FocusVoice final {
     // Stops this app's speech at once; stopped utterances count as cancelled.
     void stop();
 
-    // The voices offered for the interface language, best first.
+    // The voices offered for the interface language, best first; empty until the speech
+    // service has listed them (the first call asks for them).
     std::vector<speech::Voice> availableVoices() const;
+    // Called on the main thread when the speech service's voices have been listed.
+    void onVoicesListed(std::function<void()> listed);
     // The voice for a saved id: that voice when it speaks the interface language, else the
     // best offered; none when the language has no voice (the engine's default then speaks).
     std::optional<speech::Voice> voice(const std::optional<std::string>& voiceID) const;

@@ -2,7 +2,7 @@
 
 // A speech engine for tests: records what it is asked to say, gives ids in order, and ends
 // utterances when the test says so, in any order and as often as asked (late and repeated
-// callbacks are part of what real engines do).
+// callbacks are part of what real engines do). Its voices are listed at once.
 
 #include <vector>
 
@@ -12,10 +12,7 @@ namespace ovra::speech {
 
 class FakeSpeechEngine final : public SpeechEngine {
   public:
-    std::optional<MessageId> speak(const Utterance& utterance) override {
-        if (refusing) {
-            return std::nullopt;
-        }
+    MessageId speak(const Utterance& utterance) override {
         spoken.push_back(utterance);
         return nextId++;
     }
@@ -24,8 +21,9 @@ class FakeSpeechEngine final : public SpeechEngine {
 
     // Reports the end of an utterance, as the engine's callback would (on the main thread).
     void end(MessageId id, SpeechEnd how = SpeechEnd::finished) const { ended(id, how); }
+    // Reports that the voices were listed.
+    void listed() const { voicesArrived(); }
 
-    bool refusing = false;
     MessageId nextId = 1;
     int cancels = 0;
     std::vector<Utterance> spoken;

@@ -1,189 +1,424 @@
 #include "platform/speech/SpeechDispatcherEngine.h"
 
-#include <speech-dispatcher/libspeechd.h>
+#include <signal.h>
 
-#include <cstdlib>
-#include <map>
+#include <algorithm>
+#include <condition_variable>
+#include <deque>
 #include <mutex>
+#include <thread>
+
+#include "platform/speech/SpeechdConnection.h"
 
 namespace ovra::speech {
 
-std::optional<std::pair<std::string, std::string>> splitVoiceId(std::string_view id) {
-    const auto slash = id.find('/');
-    if (slash == std::string_view::npos || slash == 0 || slash + 1 == id.size()) {
-        return std::nullopt;
-    }
-    return std::pair{std::string(id.substr(0, slash)), std::string(id.substr(slash + 1))};
-}
-
-// Where the notifications of one connection go: posted to the main thread, then delivered
-// while the engine lives.
-struct SpeechDispatcherEngine::Sink {
-    Poster post;
-    std::function<void(MessageId, SpeechEnd)> deliver;
-};
-
 namespace {
 
-// libspeechd's callbacks carry no user data, only the client id of their connection: this
-// table finds the engine a notification belongs to.
-struct Registry {
-    std::mutex mutex;
-    std::map<std::size_t, std::weak_ptr<SpeechDispatcherEngine::Sink>> sinks;
+using Clock = std::chrono::steady_clock;
+
+struct Command {
+    enum class Kind { speak, cancel, listVoices, ended, look };
+    Kind kind = Kind::cancel;
+    MessageId id = 0;  // speak: ours; ended: the daemon's
+    Utterance utterance;
+    SpeechEnd end = SpeechEnd::cancelled;
+    std::uint64_t connection = 0;  // ended: the connection it came on
 };
-Registry& registry() {
-    static Registry table;
-    return table;
-}
 
-void onNotification(std::size_t messageId, std::size_t clientId, SPDNotificationType type) {
-    std::shared_ptr<SpeechDispatcherEngine::Sink> sink;
-    {
-        std::lock_guard lock(registry().mutex);
-        const auto it = registry().sinks.find(clientId);
-        if (it != registry().sinks.end()) {
-            sink = it->second.lock();
-        }
-    }
-    if (!sink) {
-        return;
-    }
-    const SpeechEnd end = type == SPD_EVENT_END ? SpeechEnd::finished : SpeechEnd::cancelled;
-    std::weak_ptr<SpeechDispatcherEngine::Sink> weak = sink;
-    sink->post([weak, id = static_cast<MessageId>(messageId), end] {
-        if (auto alive = weak.lock()) {
-            alive->deliver(id, end);
-        }
-    });
-}
-
-std::string takeString(char* owned) {
-    std::string text = owned ? owned : "";
-    std::free(owned);
-    return text;
+std::string millis(std::chrono::milliseconds bound) {
+    return std::to_string(bound.count()) + " ms";
 }
 
 }  // namespace
 
-struct SpeechDispatcherEngine::Connection {
-    SPDConnection* spd = nullptr;
-    std::size_t clientId = 0;
-    bool registered = false;
-    std::string defaultModule;
+// One connection's thread, with a guard thread that cuts a call the daemon leaves unanswered
+// past its bound, and gives the worker up when it cannot be cut (inside libspeechd's opening).
+struct SpeechDispatcherEngine::Worker {
+    // What the worker reports; each posts to the main thread.
+    struct Outbox {
+        std::function<void(MessageId, SpeechEnd)> ended;
+        std::function<void(std::vector<Voice>)> voices;
+        std::function<void(std::string)> log;
+        std::function<void(const Worker*)> stuck;
+    };
 
-    ~Connection() {
-        if (spd != nullptr) {
-            spd_close(spd);  // joins libspeechd's thread: no notification after this
+    Worker(Outbox reports, Bounds limits) : out(std::move(reports)), bounds(limits) {}
+
+    static std::shared_ptr<Worker> start(Outbox reports, Bounds limits) {
+        auto worker = std::make_shared<Worker>(std::move(reports), limits);
+        worker->weakSelf = worker;
+        worker->thread = std::thread([worker] { worker->run(); });
+        worker->guard = std::thread([worker] { worker->watchCalls(); });
+        return worker;
+    }
+
+    void push(Command command) {
+        {
+            std::lock_guard lock(mutex);
+            commands.push_back(std::move(command));
         }
-        if (registered) {
-            std::lock_guard lock(registry().mutex);
-            registry().sinks.erase(clientId);
+        wake.notify_one();
+    }
+
+    bool hasFinished() {
+        std::lock_guard lock(mutex);
+        return finished;
+    }
+
+    void detachThreads() {
+        thread.detach();
+        guard.detach();
+    }
+
+    // The engine ends: the worker closes its connection; one still waiting is cut, and a worker
+    // that does not end at once is left to end by itself.
+    void close() {
+        std::unique_lock lock(mutex);
+        closing = true;
+        if (deadline) {
+            SpeechdConnection::interrupt(socket, inode);
+        }
+        wake.notify_all();
+        watch.notify_all();
+        const bool ended = done.wait_for(lock, bounds.answer, [this] { return finished; });
+        lock.unlock();
+        if (ended) {
+            thread.join();
+            guard.join();
+        } else {
+            detachThreads();
         }
     }
+
+    // The worker thread.
+    void run() {
+        // A write to a daemon that has gone fails with EPIPE instead of ending the process.
+        sigset_t pipe;
+        sigemptyset(&pipe);
+        sigaddset(&pipe, SIGPIPE);
+        pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
+        bool skip = false;
+        while (auto command = next(skip)) {
+            handle(*command, skip);
+        }
+        drop({});
+        {
+            std::lock_guard lock(mutex);
+            finished = true;
+        }
+        done.notify_all();
+        watch.notify_all();
+    }
+
+    // The next command; `skip` when a cancel waits behind an utterance, which then never
+    // starts. None once the worker closes or was given up. While utterances are being spoken,
+    // a look at the connection every second, so that a daemon that went away ends them.
+    std::optional<Command> next(bool& skip) {
+        std::unique_lock lock(mutex);
+        const auto ready = [this] { return closing || abandoned || !commands.empty(); };
+        if (live.empty()) {
+            wake.wait(lock, ready);
+        } else if (!wake.wait_for(lock, std::chrono::seconds(1), ready)) {
+            return Command{Command::Kind::look};
+        }
+        if (closing || abandoned) {
+            return std::nullopt;
+        }
+        Command command = std::move(commands.front());
+        commands.pop_front();
+        skip = command.kind == Command::Kind::speak &&
+               std::any_of(commands.begin(), commands.end(),
+                           [](const Command& c) { return c.kind == Command::Kind::cancel; });
+        return command;
+    }
+
+    // Runs one call under the guard's eye.
+    template <class Call>
+    auto call(std::chrono::milliseconds bound, Call&& work) {
+        {
+            std::lock_guard lock(mutex);
+            deadline = Clock::now() + bound;
+        }
+        watch.notify_all();
+        auto result = work();
+        {
+            std::lock_guard lock(mutex);
+            deadline.reset();
+        }
+        watch.notify_all();
+        return result;
+    }
+
+    void handle(Command& command, bool skip) {
+        switch (command.kind) {
+            case Command::Kind::speak:
+                if (skip || !speak(command)) {
+                    out.ended(command.id, SpeechEnd::cancelled);
+                }
+                break;
+            case Command::Kind::cancel:
+                if (connection && !call(bounds.answer, [this] { return connection->cancel(); })) {
+                    drop(connection->lastProblem());
+                }
+                break;
+            case Command::Kind::listVoices:
+                out.voices(listVoices());
+                break;
+            case Command::Kind::ended:
+                if (const auto it = live.find(command.id);
+                    command.connection == serial && it != live.end()) {
+                    out.ended(it->second, command.end);
+                    live.erase(it);
+                }
+                break;
+            case Command::Kind::look:
+                if (connection && SpeechdConnection::peerGone(connection->socket(), inode)) {
+                    drop("speech-dispatcher went away while speaking");
+                }
+                break;
+        }
+    }
+
+    // Speaks on the connection, once more on a new one when the daemon went away since the
+    // last call (killed, restarted). False when it could not be spoken.
+    bool speak(const Command& command) {
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            if (!connection && !connect()) {
+                return false;
+            }
+            const auto daemonId =
+                call(bounds.answer, [&] { return connection->say(command.utterance); });
+            if (daemonId) {
+                if (!connection->lastProblem().empty()) {
+                    out.log(connection->lastProblem());
+                }
+                live[*daemonId] = command.id;
+                return true;
+            }
+            const bool gone = connection->broken() && !wasCut();
+            drop(gone ? std::string() : connection->lastProblem());
+            if (!gone) {
+                return false;
+            }
+        }
+        return false;
+    }
+
+    std::vector<Voice> listVoices() {
+        if (!connection && !connect()) {
+            return {};
+        }
+        std::vector<Voice> voices = call(bounds.listing, [this] { return connection->voices(); });
+        if (voices.empty()) {
+            const std::string problem = connection->lastProblem();
+            if (connection->broken()) {
+                drop(problem);
+            } else {
+                out.log(problem);
+            }
+        }
+        return voices;
+    }
+
+    // Opens a connection when the daemon answers; a daemon that does not is said once, until a
+    // connection is made again.
+    bool connect() {
+        const std::string address = SpeechdConnection::unixAddress();
+        const std::optional<bool> answers =
+            address.empty() ? std::nullopt : SpeechdConnection::answers(address, bounds.answer);
+        if (answers == false) {
+            if (!silentRefusal) {
+                silentRefusal = true;
+                out.log("speech-dispatcher does not answer within " + millis(bounds.answer) +
+                        "; utterances end unspoken until it does");
+            }
+            return false;
+        }
+        const std::uint64_t made = ++serial;
+        std::weak_ptr<Worker> self = weakSelf;
+        auto opened = call(answers ? bounds.answer : bounds.start, [&] {
+            return SpeechdConnection::open([self, made](MessageId id, SpeechEnd end) {
+                if (auto worker = self.lock()) {
+                    worker->push({Command::Kind::ended, id, {}, end, made});
+                }
+            });
+        });
+        if (!opened) {
+            out.log(opened.error());
+            return false;
+        }
+        connection = std::move(opened).value();
+        silentRefusal = false;
+        std::lock_guard lock(mutex);
+        if (abandoned) {
+            // Given up while opening: what was asked of it has ended already.
+            return false;
+        }
+        socket = connection->socket();
+        inode = SpeechdConnection::inodeOf(socket);
+        cut = false;
+        return true;
+    }
+
+    // Closes the connection; its utterances end as cancelled.
+    void drop(const std::string& why) {
+        if (!connection) {
+            return;
+        }
+        if (!why.empty()) {
+            out.log(why + "; reconnecting next time");
+        }
+        {
+            std::lock_guard lock(mutex);
+            socket = -1;
+            inode = 0;
+        }
+        connection.reset();
+        for (const auto& [daemonId, id] : live) {
+            out.ended(id, SpeechEnd::cancelled);
+        }
+        live.clear();
+    }
+
+    bool wasCut() {
+        std::lock_guard lock(mutex);
+        return cut;
+    }
+
+    // The guard thread.
+    void watchCalls() {
+        std::unique_lock lock(mutex);
+        while (!closing && !abandoned && !finished) {
+            if (!deadline) {
+                watch.wait(lock);
+                continue;
+            }
+            const Clock::time_point due = *deadline;
+            if (watch.wait_until(lock, due,
+                                 [&] { return closing || finished || deadline != due; })) {
+                continue;
+            }
+            if (socket >= 0 && !cut) {
+                // The daemon keeps this call waiting: cut the connection, and give the call a
+                // moment to come back with its failure.
+                cut = true;
+                SpeechdConnection::interrupt(socket, inode);
+                deadline = Clock::now() + bounds.answer;
+                out.log("speech-dispatcher did not answer within " + millis(bounds.answer) +
+                        "; its connection is dropped");
+                continue;
+            }
+            abandoned = true;
+            wake.notify_all();
+            out.stuck(this);
+        }
+    }
+
+    Outbox out;
+    const Bounds bounds;
+    std::weak_ptr<Worker> weakSelf;
+
+    // Shared by the worker, its guard and the engine, under `mutex`.
+    std::mutex mutex;
+    std::condition_variable wake;   // commands, closing
+    std::condition_variable watch;  // calls starting and ending
+    std::condition_variable done;   // the worker thread ended
+    std::deque<Command> commands;
+    bool closing = false;
+    bool abandoned = false;
+    bool finished = false;
+    bool cut = false;
+    std::optional<Clock::time_point> deadline;  // of the call under way
+    int socket = -1;
+    unsigned long inode = 0;
+
+    // The worker thread's own.
+    std::unique_ptr<SpeechdConnection> connection;
+    std::uint64_t serial = 0;             // of the current connection
+    std::map<MessageId, MessageId> live;  // the daemon's message id to ours
+    bool silentRefusal = false;
+
+    std::thread thread;
+    std::thread guard;
 };
 
-SpeechDispatcherEngine::SpeechDispatcherEngine(Poster post, Log log)
-    : post_(std::move(post)), log_(std::move(log)), sink_(std::make_shared<Sink>()) {
-    sink_->post = post_;
-    sink_->deliver = [this](MessageId id, SpeechEnd end) { ended(id, end); };
-}
+SpeechDispatcherEngine::SpeechDispatcherEngine(Poster post, Log log, Bounds bounds)
+    : post_(std::move(post)), log_(std::move(log)), bounds_(bounds) {}
 
 SpeechDispatcherEngine::~SpeechDispatcherEngine() {
-    disconnect();
-    sink_.reset();  // notifications already posted find no engine
+    alive_.reset();
+    if (current_) {
+        current_->close();
+    }
 }
 
-bool SpeechDispatcherEngine::connect() {
-    if (connection_) {
-        return true;
+SpeechDispatcherEngine::Worker* SpeechDispatcherEngine::worker() {
+    if (current_) {
+        return current_.get();
     }
-    char* error = nullptr;
-    SPDConnection* spd =
-        spd_open2("murmlark-ovra", "main", nullptr, SPD_MODE_THREADED, nullptr, 1, &error);
-    const std::string why = takeString(error);
-    if (spd == nullptr) {
-        log_("speech-dispatcher is not available" + (why.empty() ? "" : ": " + why));
-        return false;
-    }
-    auto connection = std::make_unique<Connection>();
-    connection->spd = spd;
-    spd->callback_end = onNotification;
-    spd->callback_cancel = onNotification;
-    const int clientId = spd_get_client_id(spd);
-    if (clientId < 0) {
-        log_("speech-dispatcher did not give this connection an id");
-        return false;
-    }
-    connection->clientId = static_cast<std::size_t>(clientId);
-    {
-        std::lock_guard lock(registry().mutex);
-        registry().sinks[connection->clientId] = sink_;
-        connection->registered = true;
-    }
-    if (spd_set_notification_on(spd, SPD_END) != 0 ||
-        spd_set_notification_on(spd, SPD_CANCEL) != 0) {
-        log_("speech-dispatcher refused to report the end of speech");
-        return false;
-    }
-    connection->defaultModule = takeString(spd_get_output_module(spd));
-    connection_ = std::move(connection);
-    voiceId_.reset();
-    voiceSet_ = false;
-    rate_ = 0;
-    return true;
-}
-
-void SpeechDispatcherEngine::disconnect() {
-    connection_.reset();
-}
-
-bool SpeechDispatcherEngine::applyVoice(const std::optional<std::string>& voiceId) {
-    if (voiceSet_ && voiceId == voiceId_) {
-        return true;
-    }
-    SPDConnection* spd = connection_->spd;
-    bool ok = true;
-    const auto parts = voiceId ? splitVoiceId(*voiceId) : std::nullopt;
-    if (parts) {
-        ok = spd_set_output_module(spd, parts->first.c_str()) == 0 &&
-             spd_set_synthesis_voice(spd, parts->second.c_str()) == 0;
-    } else {
-        // The default: the daemon's own module, and a voice type instead of a named voice.
-        if (!connection_->defaultModule.empty()) {
-            ok = spd_set_output_module(spd, connection_->defaultModule.c_str()) == 0;
+    std::erase_if(stuck_, [](const std::shared_ptr<Worker>& w) { return w->hasFinished(); });
+    if (stuck_.size() >= bounds_.stuckThreads) {
+        if (!refusedLogged_ && log_) {
+            log_(
+                "speech-dispatcher keeps threads waiting; utterances end unspoken until one "
+                "comes back");
         }
-        ok = spd_set_voice_type(spd, SPD_MALE1) == 0 && ok;
+        refusedLogged_ = true;
+        return nullptr;
     }
-    voiceId_ = voiceId;
-    voiceSet_ = ok;
-    if (!ok) {
-        log_("speech-dispatcher refused the voice " + voiceId.value_or("(default)"));
-    }
-    return ok;
+    refusedLogged_ = false;
+    const std::weak_ptr<int> alive = alive_;
+    const auto onMain = [post = post_, alive](std::function<void()> work) {
+        post([alive, work = std::move(work)] {
+            if (!alive.expired()) {
+                work();
+            }
+        });
+    };
+    Worker::Outbox out;
+    out.ended = [this, onMain](MessageId id, SpeechEnd end) {
+        onMain([this, id, end] { deliver(id, end); });
+    };
+    out.voices = [this, onMain](std::vector<Voice> list) {
+        onMain([this, list = std::move(list)]() mutable {
+            voicesAsked_ = false;
+            if (!list.empty()) {
+                voices_ = std::move(list);
+                voicesArrived();
+            }
+        });
+    };
+    out.log = [this, onMain](std::string line) {
+        onMain([this, line = std::move(line)] {
+            if (log_) {
+                log_(line);
+            }
+        });
+    };
+    out.stuck = [this, onMain](const Worker* w) { onMain([this, w] { workerStuck(w); }); };
+    current_ = Worker::start(std::move(out), bounds_);
+    return current_.get();
 }
 
-std::optional<MessageId> SpeechDispatcherEngine::speak(const Utterance& utterance) {
-    if (!connect()) {
-        return std::nullopt;
+MessageId SpeechDispatcherEngine::speak(const Utterance& utterance) {
+    const MessageId id = next_++;
+    Worker* w = worker();
+    outstanding_[id] = w;
+    if (w == nullptr) {
+        post_([this, alive = std::weak_ptr<int>(alive_), id] {
+            if (!alive.expired()) {
+                deliver(id, SpeechEnd::cancelled);
+            }
+        });
+        return id;
     }
-    applyVoice(utterance.voiceId);
-    if (utterance.rate != rate_ && spd_set_voice_rate(connection_->spd, utterance.rate) == 0) {
-        rate_ = utterance.rate;
-    }
-    // "message" priority waits behind other programs' speech instead of cutting it off.
-    const int id = spd_say(connection_->spd, SPD_MESSAGE, utterance.text.c_str());
-    if (id < 0) {
-        log_("speech-dispatcher did not take the text; reconnecting next time");
-        disconnect();
-        return std::nullopt;
-    }
+    w->push({Command::Kind::speak, id, utterance, SpeechEnd::cancelled, 0});
     return id;
 }
 
 void SpeechDispatcherEngine::cancelOwn() {
-    if (connection_ && spd_cancel(connection_->spd) != 0) {
-        log_("speech-dispatcher did not cancel; reconnecting next time");
-        disconnect();
+    if (current_) {
+        current_->push({Command::Kind::cancel});
     }
 }
 
@@ -191,30 +426,42 @@ std::vector<Voice> SpeechDispatcherEngine::voices() {
     if (voices_) {
         return *voices_;
     }
-    if (!connect()) {
-        return {};
-    }
-    SPDConnection* spd = connection_->spd;
-    std::vector<Voice> all;
-    char** modules = spd_list_modules(spd);
-    for (char** module = modules; module != nullptr && *module != nullptr; ++module) {
-        if (spd_set_output_module(spd, *module) != 0) {
-            continue;
+    if (!voicesAsked_) {
+        if (Worker* w = worker()) {
+            voicesAsked_ = true;
+            w->push({Command::Kind::listVoices});
         }
-        SPDVoice** list = spd_list_synthesis_voices(spd);
-        for (SPDVoice** voice = list; voice != nullptr && *voice != nullptr; ++voice) {
-            if ((*voice)->name == nullptr) {
-                continue;
-            }
-            all.push_back({*module, (*voice)->name, (*voice)->language ? (*voice)->language : "",
-                           (*voice)->variant ? (*voice)->variant : ""});
-        }
-        free_spd_voices(list);
     }
-    free_spd_modules(modules);
-    voiceSet_ = false;  // listing switched modules: set the voice again before speaking
-    voices_ = std::move(all);
-    return *voices_;
+    return {};
+}
+
+void SpeechDispatcherEngine::deliver(MessageId id, SpeechEnd end) {
+    if (outstanding_.erase(id) != 0) {
+        ended(id, end);
+    }
+}
+
+void SpeechDispatcherEngine::workerStuck(const Worker* stuck) {
+    if (!current_ || current_.get() != stuck) {
+        return;
+    }
+    if (log_) {
+        log_(
+            "speech-dispatcher did not answer while a connection was opened; the next "
+            "utterance opens another");
+    }
+    std::vector<MessageId> lost;
+    for (const auto& [id, owner] : outstanding_) {
+        if (owner == stuck) {
+            lost.push_back(id);
+        }
+    }
+    current_->detachThreads();
+    stuck_.push_back(std::move(current_));
+    voicesAsked_ = false;
+    for (const MessageId id : lost) {
+        deliver(id, SpeechEnd::cancelled);
+    }
 }
 
 }  // namespace ovra::speech

@@ -1,50 +1,73 @@
 #pragma once
 
-// Speech through speech-dispatcher, with libspeechd: one connection, opened when first needed
-// (speech-dispatcher starts on demand) and again after it was lost. Each message has the id the
-// daemon gives it; its END and CANCEL notifications arrive on libspeechd's thread and are
-// posted to the main thread. Cancelling is "CANCEL SELF": a screen reader using the same
-// daemon keeps talking. No libspeechd header leaks out of this file.
+// Speech through speech-dispatcher on a thread of its own, the one owner of the libspeechd
+// connection: speaking, cancelling and listing the voices are messages to it, and the main
+// thread never waits for an answer. The connection is opened when first needed (speech-
+// dispatcher starts on demand) and again after it was lost. A call the daemon does not answer
+// within half a second cuts the connection; the next utterance opens a new one, after asking
+// the daemon whether it answers at all. Utterances that cannot be spoken end as cancelled.
+// Cancelling is "CANCEL SELF": a screen reader using the same daemon keeps talking.
 
+#include <chrono>
 #include <functional>
+#include <map>
 #include <memory>
+#include <optional>
+#include <vector>
 
 #include "platform/speech/SpeechEngine.h"
 
 namespace ovra::speech {
 
+// How long the engine waits for speech-dispatcher, and how many threads it leaves waiting.
+struct SpeechBounds {
+    // A daemon's answer to one call (speak, cancel, the voice and rate before them).
+    std::chrono::milliseconds answer{500};
+    // Opening when no daemon listened: libspeechd starts one and waits for it.
+    std::chrono::milliseconds start{5000};
+    // Listing the voices of every output module.
+    std::chrono::milliseconds listing{3000};
+    // Threads left waiting inside libspeechd (a daemon that stopped while a connection was
+    // being opened) before utterances are dropped without trying again.
+    std::size_t stuckThreads = 3;
+};
+
 class SpeechDispatcherEngine final : public SpeechEngine {
   public:
     // Runs work on the main thread (postToMainThread in the app).
     using Poster = std::function<void(std::function<void()>)>;
-    // Receives one line per failure, for the log.
+    // Receives one line per failure, for the log, on the main thread.
     using Log = std::function<void(const std::string&)>;
 
-    SpeechDispatcherEngine(Poster post, Log log);
+    using Bounds = SpeechBounds;
+
+    SpeechDispatcherEngine(Poster post, Log log, Bounds bounds = {});
     ~SpeechDispatcherEngine() override;
     SpeechDispatcherEngine(const SpeechDispatcherEngine&) = delete;
     SpeechDispatcherEngine& operator=(const SpeechDispatcherEngine&) = delete;
 
-    std::optional<MessageId> speak(const Utterance& utterance) override;
+    MessageId speak(const Utterance& utterance) override;
     void cancelOwn() override;
     std::vector<Voice> voices() override;
 
-    struct Sink;
+    struct Worker;
 
   private:
-    struct Connection;
-    bool connect();
-    void disconnect();
-    bool applyVoice(const std::optional<std::string>& voiceId);
+    Worker* worker();
+    void deliver(MessageId id, SpeechEnd end);
+    void workerStuck(const Worker* worker);
 
     Poster post_;
     Log log_;
-    std::unique_ptr<Connection> connection_;
-    std::shared_ptr<Sink> sink_;
+    Bounds bounds_;
+    std::shared_ptr<Worker> current_;
+    std::vector<std::shared_ptr<Worker>> stuck_;  // abandoned, still waiting inside libspeechd
+    std::map<MessageId, const Worker*> outstanding_;
+    MessageId next_ = 1;
     std::optional<std::vector<Voice>> voices_;
-    std::optional<std::string> voiceId_;  // what the connection is set to, when voiceSet_
-    bool voiceSet_ = false;
-    int rate_ = 0;
+    bool voicesAsked_ = false;
+    bool refusedLogged_ = false;
+    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };
 
 }  // namespace ovra::speech

@@ -44,16 +44,20 @@ class SpeechEngine {
 
     virtual ~SpeechEngine() = default;
 
-    // Queues an utterance after this app's earlier ones; its id, or none when the engine did
-    // not take it (no speech service, a failed send). A refused utterance never ends.
-    virtual std::optional<MessageId> speak(const Utterance& utterance) = 0;
+    // Queues an utterance after this app's earlier ones and returns its id at once, without
+    // waiting for the speech service. Every utterance ends exactly once, reported on a later turn
+    // of the main thread: finished, or cancelled when it was stopped or could not be spoken.
+    virtual MessageId speak(const Utterance& utterance) = 0;
     // Stops and drops every utterance of this app; other programs' speech goes on.
     virtual void cancelOwn() = 0;
-    // The voices of every output module, read once and then kept.
+    // The voices of every output module, once the speech service has listed them; empty until
+    // then. The first call asks for them, and the voices handler runs when they arrive.
     virtual std::vector<Voice> voices() = 0;
 
     // Called on the main thread when an utterance ends, once per utterance.
     void setEndHandler(EndHandler handler) { endHandler_ = std::move(handler); }
+    // Called on the main thread when the list of voices has arrived.
+    void setVoicesHandler(std::function<void()> handler) { voicesHandler_ = std::move(handler); }
 
   protected:
     void ended(MessageId id, SpeechEnd end) const {
@@ -61,9 +65,15 @@ class SpeechEngine {
             endHandler_(id, end);
         }
     }
+    void voicesArrived() const {
+        if (voicesHandler_) {
+            voicesHandler_();
+        }
+    }
 
   private:
     EndHandler endHandler_;
+    std::function<void()> voicesHandler_;
 };
 
 }  // namespace ovra::speech

@@ -79,10 +79,9 @@ class SpeechDispatcherTest : public ::testing::Test {
 
 TEST_F(SpeechDispatcherTest, SpeaksEndsAndStopsOnlyItsOwnSpeech) {
     Client ours;
-    const auto hello = ours.engine.speak({"Hello from Ovra.", std::nullopt, 20});
-    ASSERT_TRUE(hello.has_value()) << (ours.log.empty() ? "" : ours.log.back());
-    ASSERT_TRUE(pumpUntil([&] { return ours.endOf(*hello).has_value(); })) << "no end reported";
-    EXPECT_EQ(ours.endOf(*hello), SpeechEnd::finished);
+    const MessageId hello = ours.engine.speak({"Hello from Ovra.", std::nullopt, 20});
+    ASSERT_TRUE(pumpUntil([&] { return ours.endOf(hello).has_value(); })) << "no end reported";
+    EXPECT_EQ(ours.endOf(hello), SpeechEnd::finished) << (ours.log.empty() ? "" : ours.log.back());
 
     // Another program (a screen reader, say) is speaking a long text; ours waits behind it.
     Client other;
@@ -90,22 +89,22 @@ TEST_F(SpeechDispatcherTest, SpeaksEndsAndStopsOnlyItsOwnSpeech) {
     for (int i = 1; i <= 60; ++i) {
         longText += "This is sentence " + std::to_string(i) + " of what the other program reads. ";
     }
-    const auto theirs = other.engine.speak({longText, std::nullopt, 0});
-    const auto queued = ours.engine.speak({"Cut off before it starts.", std::nullopt, 0});
-    ASSERT_TRUE(theirs && queued);
+    const MessageId theirs = other.engine.speak({longText, std::nullopt, 0});
+    // Theirs has reached the daemon once its voices, asked for after it, have come.
+    ASSERT_TRUE(pumpUntil([&] { return !other.engine.voices().empty(); }));
+    const MessageId queued = ours.engine.speak({"Cut off before it starts.", std::nullopt, 0});
     ours.engine.cancelOwn();
-    ASSERT_TRUE(pumpUntil([&] { return other.endOf(*theirs).has_value(); }, 60));
-    EXPECT_EQ(other.endOf(*theirs), SpeechEnd::finished) << "our stop silenced the other program";
-    EXPECT_TRUE(pumpUntil([&] { return ours.endOf(*queued).has_value(); }));
-    EXPECT_EQ(ours.endOf(*queued), SpeechEnd::cancelled);
+    ASSERT_TRUE(pumpUntil([&] { return other.endOf(theirs).has_value(); }, 60));
+    EXPECT_EQ(other.endOf(theirs), SpeechEnd::finished) << "our stop silenced the other program";
+    EXPECT_TRUE(pumpUntil([&] { return ours.endOf(queued).has_value(); }));
+    EXPECT_EQ(ours.endOf(queued), SpeechEnd::cancelled);
 
     // Voices are listed per output module, with ids naming the module; a chosen voice speaks.
-    const auto voices = ours.engine.voices();
-    ASSERT_FALSE(voices.empty());
+    std::vector<Voice> voices;
+    ASSERT_TRUE(pumpUntil([&] { return !(voices = ours.engine.voices()).empty(); }));
     EXPECT_EQ(voices.front().module, "espeak-ng");
-    const auto chosen = ours.engine.speak({"Hallo.", voices.front().id(), -50});
-    ASSERT_TRUE(chosen.has_value());
-    EXPECT_TRUE(pumpUntil([&] { return ours.endOf(*chosen) == SpeechEnd::finished; }));
+    const MessageId chosen = ours.engine.speak({"Hallo.", voices.front().id(), -50});
+    EXPECT_TRUE(pumpUntil([&] { return ours.endOf(chosen) == SpeechEnd::finished; }));
 }
 
 TEST(SpeechNoticeBus, NoticesReachEverySiblingWithTheSendersName) {
