@@ -2,11 +2,12 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QEventLoop>
 #include <QScreen>
+#include <QTimer>
 #include <QWidget>
 #include <chrono>
 #include <iostream>
-#include <thread>
 
 #include "app/controller/AccessibilityWorkerThread.h"
 #include "app/controller/DesktopDashboard.h"
@@ -45,6 +46,27 @@ namespace {
 
 void logLine(const std::string& line) {
     std::cerr << "murmlark-ovra: " << line << std::endl;
+}
+
+constexpr std::chrono::milliseconds kDownloadStopBound{10000};
+
+// Until `done` holds, at most `bound`: the event loop runs meanwhile (timers, painting, the bus;
+// the user's input waits), and `done` is a cheap look, never a wait. Whether it came to hold.
+bool servingUntil(const std::function<bool()>& done, std::chrono::milliseconds bound) {
+    if (done()) {
+        return true;
+    }
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done()) {
+            loop.quit();
+        }
+    });
+    QTimer::singleShot(bound, &loop, &QEventLoop::quit);
+    poll.start(20);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    return done();
 }
 
 // A widget's frame in root window pixels.
@@ -141,6 +163,7 @@ struct DesktopController::Parts {
     magnifier::GnomeMagnifier magnifier{desktopSettings};
     desktopstatus::AppearanceSource appearance{desktopSettings};
     desktopstatus::DisplayPreferencesSource display{desktopSettings};
+    desktopstatus::ScreenReaderWatch screenReader;
     QtOwnWindows windows{appearance};
     std::unique_ptr<BubbleController> bubble;
     // Before the controller, whose hotkey manager lets go of the grabber when it ends.
@@ -223,7 +246,7 @@ Result<std::unique_ptr<DesktopController>> DesktopController::open(Settings sett
         [] { QApplication::beep(); },
         logLine,
         [](const std::string& line) { std::cout << line << std::endl; },
-        desktopstatus::screenReaderRunning,
+        [&p] { return p.screenReader.running(); },
     };
     const bool trusted = !options.pretendUntrusted && p.backend.isProcessTrusted();
     p.controller = std::make_unique<AppController>(std::move(services), trusted);
@@ -245,11 +268,12 @@ Result<std::unique_ptr<DesktopController>> DesktopController::open(Settings sett
         options.pretendUntrusted,
         [&p] { p.windows.sendBack(); },
         [&p] {
-            // Nothing may write into the data folder once it is removed.
+            // Nothing may write into the data folder once it is removed: a download under way
+            // stops at its next step, and is waited for, within a bound, with the app answering.
             p.supervisor->stop();
             p.engine->cancel();
-            while (p.engine->isRunning()) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            if (!servingUntil([&p] { return !p.engine->isRunning(); }, kDownloadStopBound)) {
+                logLine("the model download did not stop in time; the app is removed anyway");
             }
         },
         logLine,
@@ -268,6 +292,8 @@ Result<std::unique_ptr<DesktopController>> DesktopController::open(Settings sett
         }
     };
     controller->setStateObserver([dashboard] { dashboard->stateChanged(); });
+    // The Voice pane lists the voices once the speech service has named them.
+    p.voice->onVoicesListed([dashboard] { dashboard->stateChanged(); });
     p.supervisor->setChangeHandler([dashboard] { dashboard->stateChanged(); });
 
     auto grabber = hotkeys::X11HotkeyGrabber::open([&p](std::uint16_t keyCode) {

@@ -18,6 +18,7 @@
 #include "app/shell/PermissionGuide.h"
 #include "platform/desktopsettings/AccessibilitySwitch.h"
 #include "platform/desktopsettings/SettingsOpener.h"
+#include "platform/qt/MainThread.h"
 
 namespace ovra {
 
@@ -96,7 +97,7 @@ class DesktopDashboard final : public DashboardController {
 
   private:
     Services services_;
-    desktop::SessionAccessibilitySwitch accessibilitySwitch_;
+    desktop::SessionAccessibilitySwitch accessibilitySwitch_{postToMainThread};
     desktop::DesktopSettingsOpener opener_;
     std::unique_ptr<PermissionGuide> guide_;
     std::unique_ptr<SettingsWindowHost> host_;

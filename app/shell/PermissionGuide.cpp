@@ -58,7 +58,15 @@ void PermissionGuide::poll() {
 }
 
 void PermissionGuide::turnOn() {
-    const std::optional<std::string> notSwitched = services_.accessibility.turnOn();
+    services_.accessibility.turnOn(
+        [this, alive = std::weak_ptr<int>(alive_)](std::optional<std::string> notSwitched) {
+            if (!alive.expired()) {
+                switched(notSwitched);
+            }
+        });
+}
+
+void PermissionGuide::switched(const std::optional<std::string>& notSwitched) {
     const std::optional<std::string> notOpened = services_.settings.open(kSettingsPage);
     const std::string command = services_.accessibility.byHandCommand();
     if (!notOpened) {

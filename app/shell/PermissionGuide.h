@@ -10,6 +10,7 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -68,10 +69,10 @@ class PermissionGuide final {
     void poll();
     bool trusted() const { return trusted_; }
 
-    // The guide's button: turns accessibility on, then opens the desktop's accessibility
-    // settings. Only when the settings app started do the app's windows step back; otherwise the
-    // guide shows and announces that it could not be opened and how to turn accessibility on by
-    // hand.
+    // The guide's button: turns accessibility on, then, once the switch answers, opens the
+    // desktop's accessibility settings. Only when the settings app started do the app's windows
+    // step back; otherwise the guide shows and announces that it could not be opened and how to
+    // turn accessibility on by hand.
     void turnOn();
     // What the last press did; none before the first and once access is there.
     const std::optional<std::string>& status() const { return status_; }
@@ -87,6 +88,7 @@ class PermissionGuide final {
   private:
     bool read() const;
     void changed();
+    void switched(const std::optional<std::string>& notSwitched);
 
     Services services_;
     bool trusted_ = false;
@@ -94,6 +96,7 @@ class PermissionGuide final {
     bool statusIsProblem_ = false;
     Scheduler::Token poll_ = 0;
     ChangeListeners<int> listeners_;
+    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };
 
 }  // namespace ovra

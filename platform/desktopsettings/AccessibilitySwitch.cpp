@@ -3,6 +3,7 @@
 #include <gio/gio.h>
 
 #include <memory>
+#include <thread>
 
 namespace ovra::desktop {
 namespace {
@@ -76,13 +77,19 @@ std::string accessibilityCommand(bool gnomeSchema) {
                          "IsEnabled b true";
 }
 
-std::optional<std::string> SessionAccessibilitySwitch::turnOn() {
-    // The key keeps it on for later sessions; the bus is what apps of this session ask. A key
-    // that cannot be written (locked, or no GNOME schemas) leaves this session on all the same.
-    if (const auto schema = toolkitSchema()) {
-        setToolkitKey(schema.get());
-    }
-    return setBusEnabled();
+void SessionAccessibilitySwitch::turnOn(Answer done) {
+    std::thread([post = post_, done = std::move(done)]() mutable {
+        // The bus is what apps of this session ask: its answer is the switch's. The key keeps it
+        // on for later sessions; one that cannot be written (locked, or no GNOME schemas) leaves
+        // this session on all the same, and waiting for its write holds no one up here.
+        std::optional<std::string> problem = setBusEnabled();
+        post([done = std::move(done), problem = std::move(problem)]() mutable {
+            done(std::move(problem));
+        });
+        if (const auto schema = toolkitSchema()) {
+            setToolkitKey(schema.get());
+        }
+    }).detach();
 }
 
 std::string SessionAccessibilitySwitch::byHandCommand() const {

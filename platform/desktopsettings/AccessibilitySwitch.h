@@ -6,6 +6,7 @@
 // later sessions; at-spi-bus-launcher keeps the two in step). Apps that check only when they
 // start see the change at their next start.
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,9 +15,12 @@ namespace ovra::desktop {
 
 class AccessibilitySwitch {
   public:
+    // The reason when nothing could be switched on; none when it is on.
+    using Answer = std::function<void(std::optional<std::string> problem)>;
+
     virtual ~AccessibilitySwitch() = default;
-    // Turns accessibility on; the reason when nothing could be switched on.
-    virtual std::optional<std::string> turnOn() = 0;
+    // Turns accessibility on; `done` gets how that went.
+    virtual void turnOn(Answer done) = 0;
     // A command a person can type to turn it on by hand on this desktop.
     virtual std::string byHandCommand() const = 0;
 };
@@ -24,21 +28,29 @@ class AccessibilitySwitch {
 // The command for a desktop with or without GNOME's interface schema.
 std::string accessibilityCommand(bool gnomeSchema);
 
+// The session's switch, set on a thread of its own; the answer is posted with `post` (to the
+// main thread) within a second.
 class SessionAccessibilitySwitch final : public AccessibilitySwitch {
   public:
-    std::optional<std::string> turnOn() override;
+    using Poster = std::function<void(std::function<void()>)>;
+    explicit SessionAccessibilitySwitch(Poster post) : post_(std::move(post)) {}
+
+    void turnOn(Answer done) override;
     std::string byHandCommand() const override;
+
+  private:
+    Poster post_;
 };
 
-// Records each request; fails with a set reason.
+// Records each request; answers at once, failing with a set reason.
 class RecordingAccessibilitySwitch final : public AccessibilitySwitch {
   public:
     int requests = 0;
     std::optional<std::string> failure;
 
-    std::optional<std::string> turnOn() override {
+    void turnOn(Answer done) override {
         ++requests;
-        return failure;
+        done(failure);
     }
     std::string byHandCommand() const override { return accessibilityCommand(true); }
 };

@@ -8,7 +8,9 @@
 
 namespace ovra::desktopstatus {
 
-void askAccessibilityEnabled(std::function<void(bool)> answer) {
+namespace {
+
+void askStatus(const QString& property, std::function<void(bool)> answer) {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
         QTimer::singleShot(0, [answer = std::move(answer)] { answer(false); });
@@ -17,22 +19,31 @@ void askAccessibilityEnabled(std::function<void(bool)> answer) {
     QDBusMessage get = QDBusMessage::createMethodCall(
         QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
         QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
-    get << QStringLiteral("org.a11y.Status") << QStringLiteral("IsEnabled");
+    get << QStringLiteral("org.a11y.Status") << property;
     get.setAutoStartService(false);
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(get, 500));
-    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
-                     [answer = std::move(answer)](QDBusPendingCallWatcher* call) {
-                         call->deleteLater();
-                         const QDBusMessage reply = call->reply();
-                         bool enabled = false;
-                         if (reply.type() == QDBusMessage::ReplyMessage &&
-                             !reply.arguments().isEmpty()) {
-                             const QVariant value =
-                                 reply.arguments().front().value<QDBusVariant>().variant();
-                             enabled = value.typeId() == QMetaType::Bool && value.toBool();
-                         }
-                         answer(enabled);
-                     });
+    QObject::connect(
+        watcher, &QDBusPendingCallWatcher::finished, watcher,
+        [answer = std::move(answer)](QDBusPendingCallWatcher* call) {
+            call->deleteLater();
+            const QDBusMessage reply = call->reply();
+            bool enabled = false;
+            if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()) {
+                const QVariant value = reply.arguments().front().value<QDBusVariant>().variant();
+                enabled = value.typeId() == QMetaType::Bool && value.toBool();
+            }
+            answer(enabled);
+        });
+}
+
+}  // namespace
+
+void askAccessibilityEnabled(std::function<void(bool)> answer) {
+    askStatus(QStringLiteral("IsEnabled"), std::move(answer));
+}
+
+void askScreenReaderEnabled(std::function<void(bool)> answer) {
+    askStatus(QStringLiteral("ScreenReaderEnabled"), std::move(answer));
 }
 
 }  // namespace ovra::desktopstatus

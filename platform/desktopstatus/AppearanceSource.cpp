@@ -3,6 +3,7 @@
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
 #include <QDBusVariant>
 
 namespace ovra::desktopstatus {
@@ -14,6 +15,7 @@ const QString kPortalPath = QStringLiteral("/org/freedesktop/portal/desktop");
 const QString kSettings = QStringLiteral("org.freedesktop.portal.Settings");
 const QString kNamespace = QStringLiteral("org.freedesktop.appearance");
 const QString kKey = QStringLiteral("color-scheme");
+constexpr int kPortalTimeoutMs = 500;
 
 // The portal wraps the value in one or two variants depending on its version.
 QVariant unwrapped(QVariant value) {
@@ -25,33 +27,45 @@ QVariant unwrapped(QVariant value) {
     return value;
 }
 
-std::optional<unsigned> portalScheme() {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected()) {
+std::optional<unsigned> schemeOf(const QVariant& value) {
+    const QVariant scheme = unwrapped(value);
+    if (scheme.typeId() != QMetaType::UInt) {
         return std::nullopt;
     }
-    QDBusMessage read =
-        QDBusMessage::createMethodCall(kPortal, kPortalPath, kSettings, QStringLiteral("Read"));
-    read << kNamespace << kKey;
-    read.setAutoStartService(false);
-    const QDBusMessage reply = bus.call(read, QDBus::Block, 250);
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
-        return std::nullopt;
-    }
-    const QVariant value = unwrapped(reply.arguments().front());
-    if (value.typeId() != QMetaType::UInt) {
-        return std::nullopt;
-    }
-    return value.toUInt();
+    return scheme.toUInt();
 }
 
 }  // namespace
 
 AppearanceSource::AppearanceSource(desktop::DesktopSettings& settings, QObject* parent)
     : QObject(parent), settings_(settings) {
-    QDBusConnection::sessionBus().connect(QString(), kPortalPath, kSettings,
-                                          QStringLiteral("SettingChanged"), this,
-                                          SLOT(settingChanged(QString, QString, QDBusVariant)));
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        return;
+    }
+    bus.connect(QString(), kPortalPath, kSettings, QStringLiteral("SettingChanged"), this,
+                SLOT(settingChanged(QString, QString, QDBusVariant)));
+    QDBusMessage read =
+        QDBusMessage::createMethodCall(kPortal, kPortalPath, kSettings, QStringLiteral("Read"));
+    read << kNamespace << kKey;
+    read.setAutoStartService(false);
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(read, kPortalTimeoutMs), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this](QDBusPendingCallWatcher* call) {
+                call->deleteLater();
+                const QDBusMessage reply = call->reply();
+                if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()) {
+                    portalSays(schemeOf(reply.arguments().front()));
+                }
+            });
+}
+
+void AppearanceSource::portalSays(std::optional<unsigned> scheme) {
+    const std::optional<bool> before = prefersDark();
+    portal_ = scheme;
+    if (prefersDark() != before && changed_) {
+        changed_();
+    }
 }
 
 AppearanceSource::~AppearanceSource() = default;
@@ -77,16 +91,19 @@ std::optional<bool> AppearanceSource::fromGnome(const std::optional<std::string>
 }
 
 std::optional<bool> AppearanceSource::prefersDark() {
-    if (const auto portal = fromPortal(portalScheme())) {
+    if (const auto portal = fromPortal(portal_)) {
         return portal;
     }
     return fromGnome(settings_.text("org.gnome.desktop.interface", "color-scheme"));
 }
 
 void AppearanceSource::settingChanged(const QString& space, const QString& key,
-                                      const QDBusVariant&) {
-    if (space == kNamespace && key == kKey && changed_) {
-        changed_();
+                                      const QDBusVariant& value) {
+    if (space == kNamespace && key == kKey) {
+        portal_ = schemeOf(value.variant());
+        if (changed_) {
+            changed_();
+        }
     }
 }
 

@@ -2,8 +2,9 @@
 
 // The desktop's colour scheme: the XDG settings portal's org.freedesktop.appearance
 // "color-scheme" (1 prefers dark, 2 prefers light), else GNOME's "color-scheme" setting; and the
-// portal's change signal. Main thread only; a portal that does not answer within a quarter of a
-// second counts as absent.
+// portal's change signal. Main thread only. The portal is asked once, without waiting, and then
+// followed by its change signal: until it answers (or when it does not, within half a second)
+// GNOME's setting holds, and an answer that changes the scheme is reported like a change.
 
 #include <QDBusVariant>
 #include <QObject>
@@ -37,8 +38,11 @@ class AppearanceSource final : public QObject {
     void settingChanged(const QString& space, const QString& key, const QDBusVariant& value);
 
   private:
+    void portalSays(std::optional<unsigned> scheme);
+
     desktop::DesktopSettings& settings_;
     std::function<void()> changed_;
+    std::optional<unsigned> portal_;
 };
 
 }  // namespace ovra::desktopstatus

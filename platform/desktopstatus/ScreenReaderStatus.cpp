@@ -1,36 +1,75 @@
 #include "platform/desktopstatus/ScreenReaderStatus.h"
 
-#include <QDBusConnection>
-#include <QDBusMessage>
-#include <QDBusVariant>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QThreadPool>
+#include <algorithm>
+#include <cstdlib>
 #include <fstream>
-#include <string>
+#include <optional>
+#include <string_view>
+
+#include "platform/desktopstatus/AccessibilityStatus.h"
+#include "platform/qt/MainThread.h"
 
 namespace ovra::desktopstatus {
 
 namespace {
 
-bool busSaysEnabled() {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected()) {
-        return false;
+constexpr std::size_t kMaxEnvironment = 256 * 1024;
+
+// ":1.0" and ":1" are the same display: the screen number is dropped.
+std::string displayName(const std::string& display) {
+    const auto colon = display.rfind(':');
+    const auto dot = display.find('.', colon == std::string::npos ? 0 : colon);
+    return dot == std::string::npos ? display : display.substr(0, dot);
+}
+
+std::string variable(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+// The session a process runs in, from the first 256 KiB of its environment (unreadable counts
+// as none).
+Session sessionOf(const std::filesystem::path& process) {
+    std::ifstream in(process / "environ", std::ios::binary);
+    std::string text(kMaxEnvironment, '\0');
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<std::size_t>(in.gcount()));
+    Session session;
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = std::min(text.find('\0', start), text.size());
+        const std::string_view entry(text.data() + start, end - start);
+        if (entry.starts_with("DBUS_SESSION_BUS_ADDRESS=")) {
+            session.bus = entry.substr(entry.find('=') + 1);
+        } else if (entry.starts_with("DISPLAY=")) {
+            session.display = entry.substr(entry.find('=') + 1);
+        }
+        start = end + 1;
     }
-    QDBusMessage get = QDBusMessage::createMethodCall(
-        QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
-        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
-    get << QStringLiteral("org.a11y.Status") << QStringLiteral("ScreenReaderEnabled");
-    get.setAutoStartService(false);
-    const QDBusMessage reply = bus.call(get, QDBus::Block, 250);
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
-        return false;
-    }
-    const QVariant value = reply.arguments().front().value<QDBusVariant>().variant();
-    return value.typeId() == QMetaType::Bool && value.toBool();
+    return session;
 }
 
 }  // namespace
 
-bool processRunning(const char* name, const std::filesystem::path& proc) {
+Session Session::ofThisProcess() {
+    return {variable("DBUS_SESSION_BUS_ADDRESS"), variable("DISPLAY")};
+}
+
+bool isOwnScreenReader(const std::string& command, unsigned theirUid, const Session& theirs,
+                       unsigned ownUid, const Session& ours) {
+    if (command != "orca" || theirUid != ownUid) {
+        return false;
+    }
+    const bool sameBus = !ours.bus.empty() && theirs.bus == ours.bus;
+    const bool sameDisplay =
+        !ours.display.empty() && displayName(theirs.display) == displayName(ours.display);
+    return sameBus || sameDisplay;
+}
+
+bool ownScreenReaderRuns(unsigned ownUid, const Session& ours, const std::filesystem::path& proc) {
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator(proc, error)) {
         const std::string pid = entry.path().filename().string();
@@ -39,15 +78,63 @@ bool processRunning(const char* name, const std::filesystem::path& proc) {
         }
         std::ifstream comm(entry.path() / "comm");
         std::string command;
-        if (std::getline(comm, command) && command == name) {
+        struct stat owner {};
+        if (!std::getline(comm, command) || command != "orca" ||
+            ::stat(entry.path().c_str(), &owner) != 0) {
+            continue;
+        }
+        if (isOwnScreenReader(command, owner.st_uid, sessionOf(entry.path()), ownUid, ours)) {
             return true;
         }
     }
     return false;
 }
 
-bool screenReaderRunning() {
-    return busSaysEnabled() || processRunning("orca");
+struct ScreenReaderWatch::State {
+    bool running = false;
+    bool checking = false;
+    std::optional<bool> bus;
+    std::optional<bool> process;
+
+    void answered() {
+        if (bus && process) {
+            running = *bus || *process;
+            checking = false;
+            bus.reset();
+            process.reset();
+        }
+    }
+};
+
+ScreenReaderWatch::ScreenReaderWatch() : state_(std::make_shared<State>()) {
+    running();
+}
+
+ScreenReaderWatch::~ScreenReaderWatch() = default;
+
+bool ScreenReaderWatch::running() {
+    const bool last = state_->running;
+    if (state_->checking) {
+        return last;
+    }
+    state_->checking = true;
+    const std::weak_ptr<State> weak = state_;
+    askScreenReaderEnabled([weak](bool enabled) {
+        if (auto state = weak.lock()) {
+            state->bus = enabled;
+            state->answered();
+        }
+    });
+    QThreadPool::globalInstance()->start([weak, uid = ::getuid(), ours = Session::ofThisProcess()] {
+        const bool found = ownScreenReaderRuns(uid, ours);
+        postToMainThread([weak, found] {
+            if (auto state = weak.lock()) {
+                state->process = found;
+                state->answered();
+            }
+        });
+    });
+    return last;
 }
 
 }  // namespace ovra::desktopstatus

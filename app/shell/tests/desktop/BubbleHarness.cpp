@@ -11,6 +11,7 @@
 #include "app/accessibility/AXExtractor.h"
 #include "app/shell/PermissionGuideView.h"
 #include "platform/atspi/AtspiBackend.h"
+#include "platform/qt/MainThread.h"
 #include "platform/scheduler/QtScheduler.h"
 
 using namespace ovra;
@@ -24,7 +25,7 @@ int main(int argc, char** argv) {
     QtScheduler scheduler;
     atspi::AtspiBackend backend;
 
-    desktop::SessionAccessibilitySwitch accessibility;
+    desktop::SessionAccessibilitySwitch accessibility(postToMainThread);
     auto settings = desktop::DesktopSettingsOpener::forThisSession();
     PermissionGuide guide({scheduler,
                            [&backend] { return backend.isProcessTrusted(); },
