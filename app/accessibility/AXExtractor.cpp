@@ -119,6 +119,8 @@ std::string description(AXExtractorError error) {
             return OvraText::t("No app is in front.");
         case AXExtractorError::noWindow:
             return OvraText::t("This app has no window to simplify.");
+        case AXExtractorError::notResponding:
+            return OvraText::t("This app is not responding. Try again once it answers.");
         case AXExtractorError::cancelled:
             return OvraText::t("The reading was cancelled.");
     }

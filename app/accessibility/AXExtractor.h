@@ -36,7 +36,8 @@ enum class AXExtractorError {
     notTrusted,
     noFrontmostApp,
     noWindow,
-    cancelled,  // the caller stopped the reading; nothing to show
+    notResponding,  // the app's window could not be found because the app did not answer
+    cancelled,      // the caller stopped the reading; nothing to show
 };
 
 // The localized sentence shown for an error.

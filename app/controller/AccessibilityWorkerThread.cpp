@@ -74,6 +74,10 @@ void AccessibilityWorkerThread::read(ReadRequest request, std::stop_token stop,
             const AXExtractor extractor{request.maxDepth, request.maxCandidates,
                                         request.maxRawDepth, request.nodeBudget};
             result = extractor.snapshot(app, backend, services_.clock, stop);
+            // No window found because the app did not answer: say so, not that it has none.
+            if (!result && result.error() == AXExtractorError::noWindow && backend.timeouts() > 0) {
+                result = fail(AXExtractorError::notResponding);
+            }
         }
         services_.postToMain([done = std::move(done), result = std::move(result)]() mutable {
             done(std::move(result));

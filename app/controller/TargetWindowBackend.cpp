@@ -25,14 +25,14 @@ ax::Read TargetWindowBackend::attribute(const ax::Element& element, std::string_
             return ax::Value(std::move(*window));
         }
     }
-    return inner_.attribute(element, name);
+    return counted(inner_.attribute(element, name));
 }
 
 std::optional<ax::Element> TargetWindowBackend::capturedWindow(const ax::Element& appElement) {
     if (title_.empty() && frame_.isNull()) {
         return std::nullopt;
     }
-    auto windows = inner_.children(appElement, kMaxWindows);
+    auto windows = counted(inner_.children(appElement, kMaxWindows));
     if (!windows) {
         return std::nullopt;
     }
@@ -41,7 +41,7 @@ std::optional<ax::Element> TargetWindowBackend::capturedWindow(const ax::Element
     // Lower is better: a matching title first, then the nearer middle.
     std::pair<bool, double> bestScore{true, kMaxFrameDistance};
     for (const ax::Element& window : windows.value()) {
-        auto values = inner_.attributes(window, kNames);
+        auto values = counted(inner_.attributes(window, kNames));
         if (!values || values.value().size() != 4) {
             continue;
         }

@@ -3,7 +3,9 @@
 // The accessibility backend seen through the window captured when a request began: the app's
 // "AXFocusedWindow" is the app's top-level window that is that window (the same title, then the
 // nearest frame), whichever window the app calls focused by the time it is read (the overlay has
-// taken the keyboard from it by then). Every other call passes through.
+// taken the keyboard from it by then). Every other call passes through; the reads that ran out
+// of time are counted, so that an app that did not answer is told apart from one without a
+// window.
 
 #include <string>
 
@@ -33,11 +35,11 @@ class TargetWindowBackend final : public ax::AccessibilityBackend {
     ax::Read attribute(const ax::Element& element, std::string_view name) override;
     Result<std::vector<ax::Read>, ax::AXError> attributes(
         const ax::Element& element, std::span<const std::string_view> names) override {
-        return inner_.attributes(element, names);
+        return counted(inner_.attributes(element, names));
     }
     Result<ax::ElementList, ax::AXError> children(const ax::Element& element,
                                                   std::size_t limit) override {
-        return inner_.children(element, limit);
+        return counted(inner_.children(element, limit));
     }
     Result<std::vector<std::string>, ax::AXError> actionNames(const ax::Element& element) override {
         return inner_.actionNames(element);
@@ -59,13 +61,24 @@ class TargetWindowBackend final : public ax::AccessibilityBackend {
         return inner_.setAttribute(element, name, value);
     }
 
+    // How many reads ran out of the app's messaging time-out.
+    int timeouts() const { return timeouts_; }
+
   private:
     std::optional<ax::Element> capturedWindow(const ax::Element& appElement);
+    template <class R>
+    R counted(R read) {
+        if (!read && read.error() == ax::AXError::timeout) {
+            ++timeouts_;
+        }
+        return read;
+    }
 
     ax::AccessibilityBackend& inner_;
     std::string title_;
     Rect frame_;
     ax::Element appElement_;
+    int timeouts_ = 0;
 };
 
 }  // namespace ovra

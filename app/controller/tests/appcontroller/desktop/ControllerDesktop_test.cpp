@@ -326,7 +326,8 @@ TEST_F(ControllerDesktop, FallbackHotkeyAndAFrozenBrowser) {
     // A browser that answers nothing: its message within 3 s, and Escape still closes.
     ASSERT_EQ(kill(chromium_.pid(), SIGSTOP), 0);
     type("key ctrl+alt+f");
-    EXPECT_TRUE(logs("Ovra message: This app has no window to simplify.", 3)) << log();
+    EXPECT_TRUE(logs("Ovra message: This app is not responding. Try again once it answers.", 3))
+        << log();
     screenshot("frozen");
     type("key Escape");
     EXPECT_TRUE(overlayShows(false, "frozen-closed"));
