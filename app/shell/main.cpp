@@ -25,6 +25,7 @@
 #include "app/shell/LaunchFlags.h"
 #include "app/shell/ShellApp.h"
 #include "app/shell/SingleInstance.h"
+#include "app/shell/StallWatchdog.h"
 #include "platform/atspi/AtspiBackend.h"
 #include "platform/desktopsettings/GSettingsStore.h"
 #include "platform/input/XTestInputSynthesizer.h"
@@ -151,7 +152,8 @@ int runApp(int argc, char** argv, const LaunchPlan& plan) {
     // Our windows speak to screen readers through the accessibility bus whoever asks.
     setenv("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1", 0);
     setenv("QT_QPA_PLATFORM", "xcb", 1);
-    QApplication app(argc, argv);
+    // Every delivery is timed: one that holds the main thread up is logged.
+    WatchedApplication app(argc, argv, logLine);
     QApplication::setApplicationName("murmlark-ovra");
     QApplication::setApplicationDisplayName("Murmlark Ovra");
     QApplication::setDesktopFileName("murmlark-ovra");

@@ -4,6 +4,8 @@
 #include <QMetaObject>
 #include <utility>
 
+#include "platform/qt/MainThreadActivity.h"
+
 namespace ovra {
 
 void postToMainThread(std::function<void()> work) {
@@ -11,7 +13,13 @@ void postToMainThread(std::function<void()> work) {
     if (app == nullptr) {
         return;
     }
-    QMetaObject::invokeMethod(app, std::move(work), Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        app,
+        [work = std::move(work)] {
+            activity::running(work.target_type());
+            work();
+        },
+        Qt::QueuedConnection);
 }
 
 }  // namespace ovra

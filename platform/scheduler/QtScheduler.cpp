@@ -4,6 +4,8 @@
 #include <cmath>
 #include <utility>
 
+#include "platform/qt/MainThreadActivity.h"
+
 namespace ovra {
 
 QtScheduler::QtScheduler() {
@@ -36,10 +38,12 @@ Scheduler::Token QtScheduler::start(double seconds, bool repeating, std::functio
                              if (!keep.empty()) {
                                  keep.mapped().release()->deleteLater();
                              }
+                             activity::running(run.target_type());
                              run();
                              return;
                          }
                          auto run = work;
+                         activity::running(run.target_type());
                          run();
                      });
     timer->start();

@@ -1,5 +1,5 @@
 // The shell's Qt pieces: PNG files, the island's geometry and drawing, the bird, termination
-// signals and the single running copy on a session bus of the test's own.
+// signals, the single running copy on a session bus of the test's own, and the stall watchdog.
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -21,7 +21,9 @@
 #include "app/shell/MenuBarIcon.h"
 #include "app/shell/PngFile.h"
 #include "app/shell/SingleInstance.h"
+#include "app/shell/StallWatchdog.h"
 #include "app/shell/TerminationSignals.h"
+#include "platform/qt/MainThreadActivity.h"
 
 namespace ovra {
 namespace {
@@ -218,6 +220,40 @@ TEST(SingleInstance, ALaterStartAsksTheFirstForItsHomePane) {
     EXPECT_EQ(offline.claim(), SingleInstance::Outcome::noBus);
     bus.terminate();
     bus.waitForFinished(5000);
+}
+
+}  // namespace
+}  // namespace ovra
+
+namespace ovra {
+namespace {
+
+TEST(StallWatchdog, LogsADeliveryThatHeldTheLoopNamingWhatRan) {
+    std::int64_t now = 1;
+    std::vector<std::string> lines;
+    StallWatchdog watchdog([&](const std::string& line) { lines.push_back(line); },
+                           [&] { return now; }, false);
+    const auto ms = [&](std::int64_t n) { now += n * 1'000'000; };
+    const auto task = [] {};
+    watchdog.began("QTimer", QEvent::Timer);
+    activity::running(typeid(task));
+    ms(200), watchdog.ended();  // quick enough
+    watchdog.began("QWidgetWindow", QEvent::KeyPress);
+    watchdog.began("OverlayView", QEvent::KeyPress);  // sent from inside: part of the outer one
+    ms(200), watchdog.ended();
+    watchdog.waiting(), ms(5000), watchdog.woke();  // a modal dialog's loop waiting
+    ms(100), watchdog.ended();
+    EXPECT_TRUE(lines.empty());
+
+    watchdog.began("QTimer", QEvent::Timer);
+    activity::running(typeid(task));
+    ms(2500), watchdog.look(), watchdog.look();
+    ms(100), watchdog.ended();
+    ASSERT_EQ(lines.size(), 2U);
+    EXPECT_EQ(lines[0].rfind("main thread stalled: QTimer Timer running ", 0), 0U) << lines[0];
+    EXPECT_NE(lines[0].find("LogsADeliveryThatHeldTheLoop"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[0].find("still running after 2500 ms"), std::string::npos) << lines[0];
+    EXPECT_EQ(lines[1].rfind("main thread stalled 2600 ms in QTimer Timer running ", 0), 0U);
 }
 
 }  // namespace

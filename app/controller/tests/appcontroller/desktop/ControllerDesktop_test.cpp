@@ -5,8 +5,11 @@
 // J and Page Down scroll it and the highlights follow; the find hotkey opens find, typing
 // narrows the list and Return presses the match; P pins a control, numbered from then on, also
 // after a restart. With Alt Space held by the window manager the app takes the next shortcut and
-// says so; a frozen browser gets its message while the app keeps answering. The overlay's
-// highlights are read as a screen reader reads them. Screenshots are kept in the temporary
+// says so; a frozen browser gets its message while the app keeps answering. With speech on, a
+// speech service that stops answering, is killed and comes back, or a session bus whose other
+// services all stop, never holds the overlay up, and another user's screen reader does not
+// silence the voice. The overlay's highlights are read as a screen reader reads them. Every
+// run of the app ends without its main thread stalled. Screenshots are kept in the temporary
 // folder as ovra-controller-*.png.
 
 #include <atspi/atspi.h>
@@ -78,12 +81,53 @@ std::vector<std::string> highlights(pid_t pid) {
     });
 }
 
+// The name of the selected entry of the side list, as a screen reader reads it.
+std::string selected(pid_t pid) {
+    const auto pick = [](AtspiAccessible* node) {
+        AtspiStateSet* states = atspi_accessible_get_state_set(node);
+        std::optional<std::string> picked;
+        if (atspi_state_set_contains(states, ATSPI_STATE_SELECTED) &&
+            atspi_accessible_get_role(node, nullptr) == ATSPI_ROLE_PUSH_BUTTON) {
+            gchar* name = atspi_accessible_get_name(node, nullptr);
+            picked = name ? name : "";
+            g_free(name);
+        }
+        g_object_unref(states);
+        return picked;
+    };
+    const auto names = testing::objectsOf(pid, pick, 12);
+    return names.empty() ? "" : names.front();
+}
+
+// Pids of the session bus's clients other than `keep`.
+std::vector<pid_t> sessionBusClients(const std::vector<pid_t>& keep) {
+    const char* list =
+        "for n in $(dbus-send --session --print-reply --dest=org.freedesktop.DBus "
+        "/org/freedesktop/DBus org.freedesktop.DBus.ListNames | grep -o '\":[0-9.]*\"' | "
+        "tr -d '\"'); do dbus-send --session --print-reply --dest=org.freedesktop.DBus "
+        "/org/freedesktop/DBus org.freedesktop.DBus.GetConnectionUnixProcessID string:$n | "
+        "awk '/uint32/ {print $2}'; done | sort -u";
+    std::vector<pid_t> pids;
+    FILE* out = popen(list, "r");
+    for (int pid = 0; out && fscanf(out, "%d", &pid) == 1;) {
+        if (std::find(keep.begin(), keep.end(), pid) == keep.end()) {
+            pids.push_back(pid);
+        }
+    }
+    if (out) {
+        pclose(out);
+    }
+    return pids;
+}
+
 class ControllerDesktop : public ::testing::Test {
   protected:
     void SetUp() override {
         if (std::getenv("OVRA_DESKTOP") == nullptr) {
             GTEST_SKIP() << "needs a desktop: run under scripts/with-desktop";
         }
+        char pattern[] = "/tmp/ovra-controller.XXXXXX";
+        home_ = mkdtemp(pattern);
     }
     // Chromium on `page`, once its control `label` can be read, and the app with `settings`.
     void launch(const char* page, const std::string& label, const std::string& settings) {
@@ -101,8 +145,6 @@ class ControllerDesktop : public ::testing::Test {
         auto workspace = x11::Workspace::open();
         ASSERT_TRUE(workspace) << workspace.error();
         workspace_ = std::move(workspace).value();
-        char pattern[] = "/tmp/ovra-controller.XXXXXX";
-        home_ = mkdtemp(pattern);
         std::filesystem::create_directories(home_ / "murmlark-ovra");
         std::ofstream(settingsFile()) << settings;
         setenv("XDG_CONFIG_HOME", home_.c_str(), 1);
@@ -125,6 +167,8 @@ class ControllerDesktop : public ::testing::Test {
     }
     void quitApp() {
         if (app_ > 0) {
+            // The main thread never waited on anything for long.
+            EXPECT_EQ(log().find("main thread stalled"), std::string::npos) << log();
             kill(app_, SIGTERM);
             waitpid(app_, nullptr, 0);
             app_ = 0;
@@ -193,7 +237,36 @@ class ControllerDesktop : public ::testing::Test {
         EXPECT_THAT(audit.problems, ::testing::IsEmpty()) << what;
     }
 
+    // speech-dispatcher of its own, whose output module writes each text it says into a file.
+    void startSpeech() {
+        const auto dir = home_ / "speech";
+        std::filesystem::create_directories(dir / "modules");
+        std::ofstream(dir / "speechd.conf")
+            << "AudioOutputMethod \"alsa\"\nAudioALSADevice \"null\"\n"
+               "DefaultModule said\n"
+               "AddModule \"said\" \"sd_generic\" \"said.conf\"\n";
+        std::ofstream(dir / "modules/said.conf")
+            << "GenericExecuteSynth \"printf '%s\\\\n' \\'$DATA\\' >> " << (dir / "spoken").string()
+            << "\"\nGenericLanguage \"en\" \"en\" \"utf-8\"\nAddVoice \"en\" \"MALE1\" \"said\"\n";
+        std::filesystem::remove(dir / "s.sock");
+        speech_ = testing::LaunchedApp::start({"speech-dispatcher", "--run-single", "--timeout",
+                                               "0", "--config-dir", dir.string(), "--socket-path",
+                                               (dir / "s.sock").string()});
+        ASSERT_TRUE(eventually([&] { return std::filesystem::exists(dir / "s.sock"); }, 10));
+        setenv("SPEECHD_ADDRESS", ("unix_socket:" + (dir / "s.sock").string()).c_str(), 1);
+    }
+    // How many opening sentences have been spoken.
+    int openingsSpoken() const {
+        std::ifstream in(home_ / "speech/spoken");
+        int count = 0;
+        for (std::string line; std::getline(in, line);) {
+            count += line.starts_with("Ovra: ");
+        }
+        return count;
+    }
+
     testing::LaunchedApp chromium_;
+    testing::LaunchedApp speech_;
     bool dashboard_ = false;
     std::unique_ptr<x11::Workspace> workspace_;
     std::filesystem::path home_;
@@ -332,6 +405,57 @@ TEST_F(ControllerDesktop, FallbackHotkeyAndAFrozenBrowser) {
     type("key Escape");
     EXPECT_TRUE(overlayShows(false, "frozen-closed"));
     kill(chromium_.pid(), SIGCONT);
+}
+
+TEST_F(ControllerDesktop, SpeechThatStopsAnsweringNeverHoldsTheOverlay) {
+    // Another user's screen reader (a process named orca) runs on this machine.
+    testing::LaunchedApp foreignOrca;
+    if (geteuid() == 0) {
+        char pattern[] = "/tmp/ovra-orca.XXXXXX";
+        const std::filesystem::path dir = mkdtemp(pattern);
+        std::filesystem::copy_file("/bin/sleep", dir / "orca");
+        std::filesystem::permissions(dir, std::filesystem::perms::all);
+        foreignOrca = testing::LaunchedApp::start(
+            {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", dir / "orca", "600"},
+            dir.string());
+    } else {
+        ASSERT_EQ(std::getenv("CI"), nullptr) << "another user's process needs root";
+    }
+    startSpeech();
+    launch(OVRA_ACCOUNT_PAGE, "Delete account",
+           R"({"hotkey": "ctrl-opt-space", "useModel": false, "speak": true})");
+    type("key ctrl+alt+space");
+    ASSERT_TRUE(overlayShows(true, "speaking"));
+    ASSERT_TRUE(eventually([&] { return openingsSpoken() == 1; }, 10)) << log();
+
+    // The speech service stops answering: keys still act, and Escape closes.
+    ASSERT_TRUE(eventually([&] { return !selected(app_).empty(); }, 10));
+    const std::string first = selected(app_);
+    speech_.signal(SIGSTOP);
+    type("key Tab");
+    EXPECT_TRUE(eventually([&] { return selected(app_) != first; }, 5)) << first;
+    type("key w Escape");
+    EXPECT_TRUE(overlayShows(false, "speech-stopped-closed")) << log();
+    EXPECT_TRUE(logs("speech-dispatcher did not answer within 500 ms", 5)) << log();
+
+    // Killed and started again: the next utterance is spoken.
+    speech_.signal(SIGKILL);
+    startSpeech();
+    type("key ctrl+alt+space");
+    ASSERT_TRUE(overlayShows(true, "speech-back"));
+    EXPECT_TRUE(eventually([&] { return openingsSpoken() == 2; }, 10)) << log();
+
+    // Every other service of the session bus stops: Escape still closes.
+    const std::vector<pid_t> stopped = sessionBusClients({app_, getpid()});
+    EXPECT_FALSE(stopped.empty());
+    for (const pid_t pid : stopped) {
+        kill(pid, SIGSTOP);
+    }
+    type("key Escape");
+    EXPECT_TRUE(overlayShows(false, "bus-stopped-closed")) << log();
+    for (const pid_t pid : stopped) {
+        kill(pid, SIGCONT);
+    }
 }
 
 }  // namespace
