@@ -180,6 +180,11 @@ ConfirmDialog::~ConfirmDialog() {
 }
 
 void ConfirmDialog::open(QWidget* parent) {
+    // The window manager keeps a dialog above the window it belongs to, whatever comes forward.
+    if (QWindow* window = windowHandle()) {
+        window->setTransientParent(parent != nullptr && parent->isVisible() ? parent->windowHandle()
+                                                                            : nullptr);
+    }
     if (parent != nullptr && parent->isVisible()) {
         const QRect over = parent->frameGeometry();
         // The placement rule is written with y up: flip about 0 and back.

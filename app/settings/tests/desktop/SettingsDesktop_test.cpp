@@ -1,7 +1,8 @@
 // The settings window on the virtual desktop, driven by keys only as a person types them:
-// through every pane, a setting changed in each, the confirm dialog, Ctrl+, and Esc, read back
-// from the settings file; an instruction read aloud through a real speech-dispatcher and stopped
-// with the key; and the window read over AT-SPI, which names every stop with its role.
+// through every pane, a setting changed in each, the confirm dialog (drawn on screen, with and
+// without a compositing manager), Ctrl+, and Esc, read back from the settings file; an instruction
+// read aloud through a real speech-dispatcher and stopped with the key; and the window read over
+// AT-SPI, which names every stop with its role.
 
 #include <fcntl.h>
 #include <gmock/gmock.h>
@@ -9,6 +10,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QColor>
+#include <QImage>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -184,6 +187,56 @@ void expectAudited(pid_t pid, const char* what) {
     EXPECT_THAT(audit.problems, ::testing::IsEmpty()) << what;
 }
 
+std::string output(const std::string& command) {
+    std::string out;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[4096];
+        while (size_t n = fread(buffer, 1, sizeof buffer, pipe)) {
+            out.append(buffer, n);
+        }
+        pclose(pipe);
+    }
+    return out;
+}
+
+int field(const std::string& info, const std::string& name) {
+    const auto at = info.find(name);
+    return at == std::string::npos ? -1 : std::atoi(info.c_str() + at + name.size());
+}
+
+// The window titled `title` as it shows on the screen: its paper and the dark text of its
+// question, not a black box or an empty frame.
+void expectDrawn(const std::string& title, const char* when) {
+    std::string info;
+    ASSERT_TRUE(testing::eventually([&] {
+        info = output("xwininfo -name '" + title + "' 2>/dev/null");
+        return info.find("IsViewable") != std::string::npos;
+    })) << when;
+    usleep(400'000);  // drawn and composited
+    const fs::path file = fs::temp_directory_path() / "ovra-confirm-dialog.png";
+    std::system(("import -window root '" + file.string() + "'").c_str());
+    const QImage screen(QString::fromStdString(file.string()));
+    const int x = field(info, "Absolute upper-left X:");
+    const int y = field(info, "Absolute upper-left Y:");
+    const int width = field(info, "Width:");
+    const int height = field(info, "Height:");
+    ASSERT_GT(width * height, 0) << info;
+    int paper = 0;
+    int ink = 0;
+    for (int j = y; j < y + height; ++j) {
+        for (int i = x; i < x + width; ++i) {
+            const QColor c = screen.pixelColor(i, j);
+            paper +=
+                std::abs(c.red() - 252) + std::abs(c.green() - 249) + std::abs(c.blue() - 245) < 12;
+            ink += c.lightness() < 90;
+        }
+    }
+    const int area = width * height;
+    EXPECT_GT(paper, area / 2) << when << ": the dialog's paper is missing (" << file << ")";
+    EXPECT_GT(ink, 200) << when << ": the dialog shows no text (" << file << ")";
+    EXPECT_LT(ink, area / 4) << when << ": the dialog is a dark box (" << file << ")";
+}
+
 TEST_F(SettingsDesktop, EveryPaneByKeysWithASettingChangedInEach) {
     expectAudited(launcher_->pid(), "Home");
     // Home, before access is on: into the rows, down to the multilingual model, switched on.
@@ -216,10 +269,16 @@ TEST_F(SettingsDesktop, EveryPaneByKeysWithASettingChangedInEach) {
     tap(Key::down);
     tap(Key::returnKey);
     expectAudited(launcher_->pid(), "the confirm dialog");
+    expectDrawn("Forget all choices?", "without a compositing manager");
     tap(Key::returnKey);  // the focus starts on Cancel
-    tap(Key::returnKey);
-    tap(Key::right);
-    tap(Key::returnKey);
+    {
+        const testing::LaunchedApp compositor = testing::LaunchedApp::start({"xcompmgr"});
+        usleep(500'000);
+        tap(Key::returnKey);
+        expectDrawn("Forget all choices?", "with a compositing manager");
+        tap(Key::right);
+        tap(Key::returnKey);
+    }
     EXPECT_TRUE(storedAs("overrides", Json::object()));
 
     ctrl(Key::five);
