@@ -1,6 +1,7 @@
 #include "app/overlay/AccessibleElements.h"
 
 #include <QAccessibleWidget>
+#include <QApplication>
 #include <QPointer>
 #include <QWidget>
 #include <map>
@@ -57,6 +58,9 @@ class ElementAccessible final : public QAccessibleInterface, public QAccessibleA
         }
         s.selectable = e->selectable;
         s.selected = e->selected;
+        // The selected entry of a window that holds the keyboard is where the keys go.
+        s.focusable = e->selectable;
+        s.focused = e->selected && widget->window() == QApplication::activePopupWidget();
         return s;
     }
     void* interface_cast(QAccessible::InterfaceType type) override {
@@ -200,6 +204,24 @@ QAccessibleInterface* overlayAccessible(const QString& className, QObject* objec
 void installOverlayAccessibility() {
     static std::once_flag installed;
     std::call_once(installed, [] { QAccessible::installFactory(overlayAccessible); });
+}
+
+void notifyAccessibleFocus(QWidget* widget) {
+    const auto* source = dynamic_cast<const AccessibleElementSource*>(widget);
+    QAccessibleInterface* container = QAccessible::queryAccessibleInterface(widget);
+    if (source == nullptr || container == nullptr || !QAccessible::isActive()) {
+        return;
+    }
+    const auto& elements = source->accessibleElements();
+    for (std::size_t i = 0; i < elements.size(); ++i) {
+        if (elements[i].selected) {
+            if (QAccessibleInterface* child = container->child(static_cast<int>(i))) {
+                QAccessibleEvent event(child, QAccessible::Focus);
+                QAccessible::updateAccessibility(&event);
+            }
+            return;
+        }
+    }
 }
 
 void notifyAccessibleElementsChanged(QWidget* widget, std::vector<AccessibleElement>& told) {

@@ -40,6 +40,10 @@ class AccessibleElementSource {
 // a few painted widgets of the overlay with their roles). Safe to call more than once.
 void installOverlayAccessibility();
 
+// Tells screen readers that the keyboard is on the widget's selected element (a pop-up that took
+// the keyboard): their focus moves there from the window behind.
+void notifyAccessibleFocus(QWidget* widget);
+
 // Tells screen readers that a widget's elements changed, when they differ from `told`, the
 // elements last told (which it then updates). Each telling costs an event for every element.
 void notifyAccessibleElementsChanged(QWidget* widget, std::vector<AccessibleElement>& told);

@@ -1,5 +1,6 @@
 #include "app/shell/IslandWindow.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -51,6 +52,9 @@ IslandWindow::IslandWindow(HomeIslandModel& model, IslandCallbacks callbacks, Sc
       reduceMotion_(std::move(reduceMotion)),
       keyboard_(keyboard),
       compositor_(std::make_unique<CompositorWatch>()) {
+    // Before anything asks for the window's accessible object (setting its name does): made
+    // without the factory, it would never list the entries.
+    installOverlayAccessibility();
     setAttribute(Qt::WA_TranslucentBackground);
     setMouseTracking(true);
     const QString name = QString::fromStdString(OvraText::t("Murmlark Ovra menu"));
@@ -59,7 +63,6 @@ IslandWindow::IslandWindow(HomeIslandModel& model, IslandCallbacks callbacks, Sc
     announcer_ = std::make_unique<announcer::AccessibleAnnouncer>(*this);
     connect(compositor_.get(), &CompositorWatch::changed, this, [this] { applyShape(); });
     model_.onChange = [this] { modelChanged(); };
-    installOverlayAccessibility();
     setAccessibleName(QString::fromStdString(OvraText::t("Murmlark Ovra menu")));
 }
 
@@ -111,6 +114,11 @@ void IslandWindow::present(const IslandScreen& screen) {
     orderingOut_ = false;
     show();
     raise();
+    // A screen reader learns that the keyboard is here now: its focus stays in the window
+    // behind otherwise, where it takes the arrow keys for its own browsing before this window
+    // ever sees them. The window itself is no place for its focus (a pop-up is left out of the
+    // app's tree); its selected entry is.
+    notifyAccessibleFocus(this);
 }
 
 void IslandWindow::orderOut() {

@@ -1,5 +1,6 @@
 // The app in the virtual desktop with a real tray (trayer, XEmbed): the bird shows in the tray,
-// a click opens the home island and its keys work, Quit ends the app; a second start hands over
+// a click opens the home island and its keys work, also with Orca reading a page behind it,
+// Quit ends the app; a second start hands over
 // to the first; the installed layout runs from its prefix.
 
 #include <fcntl.h>
@@ -217,6 +218,37 @@ TEST_F(ShellDesktop, TheTrayIconOpensTheIslandItsKeysWorkAndQuitEndsTheApp) {
     EXPECT_LT(
         std::abs(slate.red() - 25) + std::abs(slate.green() - 27) + std::abs(slate.blue() - 26),
         20);
+}
+
+// Orca browsing a web page takes the arrow keys for itself wherever its focus is: the island
+// must move it there, or its keys never reach it.
+TEST_F(ShellDesktop, WithOrcaReadingAPageTheIslandHoldsTheKeys) {
+    auto chromium = LaunchedApp::chromium(testing::fixtureUrl("news.html"));
+    ASSERT_TRUE(eventually(
+        [] {
+            return output("xdotool getactivewindow getwindowname").find("Chromium") !=
+                   std::string::npos;
+        },
+        60));
+    // Orca runs once per user: one of another test run ends first.
+    ASSERT_TRUE(eventually(
+        [] { return std::system("pgrep -x -u \"$(id -u)\" orca >/dev/null") != 0; }, 120));
+    const fs::path prefs = folder_ / "orca";
+    fs::create_directories(prefs);
+    auto orca =
+        LaunchedApp::start({"orca", "--disable", "speech", "--disable", "braille", "--disable",
+                            "main-window", "--disable", "splash-window", "--user-prefs",
+                            prefs.string(), "--debug-file", (prefs / "debug.out").string()});
+    ASSERT_TRUE(eventually(
+        [&] { return slurp(prefs / "debug.out").find("document web") != std::string::npos; }, 30))
+        << "Orca never read the page";
+    App app(OVRA_EXECUTABLE, {"--home", "--pretend-untrusted", "--trace-keys", "--no-dashboard"},
+            folder_ / "app.log");
+    ASSERT_TRUE(eventually(islandShown, 20)) << app.log();
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));  // Orca hears of it
+    std::system("xdotool key Down Down");
+    EXPECT_TRUE(app.logged("island: key 125 selection: 2 open: true")) << app.log();
+    orca.stop();
 }
 
 TEST_F(ShellDesktop, ASecondStartShowsTheFirstCopysHomeAndEnds) {
