@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/DisplayText.h"
 #include "core/OvraText.h"
 
 namespace ovra {
@@ -256,8 +257,10 @@ void AppController::readingArrived(Scan scan, const ReadResult& reading) {
     snapshot_ = TargetSnapshot{scan.target, reading.value()};
     appliedSerial_ = scan.serial;
     const WindowSnapshot& window = snapshot_->window;
-    if (lastExternalApp_ && lastExternalApp_->sameProcess(scan.target)) {
-        lastExternalApp_->name = window.appName;
+    // The app's own name for itself, when it has one beyond its process name.
+    if (lastExternalApp_ && lastExternalApp_->sameProcess(scan.target) &&
+        window.appName != scan.target.processName && !text::forDisplay(window.appName).empty()) {
+        lastExternalApp_->name = text::forDisplay(window.appName);
     }
     presentPanel(window.windowFrame.isNull() ? std::nullopt : std::optional(window.windowFrame));
 

@@ -20,6 +20,7 @@
 #include "app/model/StandardServices.h"
 #include "app/model/SupervisorServices.h"
 #include "app/overlay/OverlayPanel.h"
+#include "app/settings/DesktopAppNames.h"
 #include "app/settings/SettingsWindowHost.h"
 #include "app/shell/BubbleDesktop.h"
 #include "app/shell/IslandWindow.h"
@@ -159,6 +160,7 @@ struct DesktopController::Parts {
     std::unique_ptr<FocusVoice> voice;
     std::unique_ptr<keyboard::KeyboardWatcher> keyboard;
     PointerIntent pointer;
+    DesktopAppNames appNames{paths::processEnvironment};
     std::unique_ptr<X11TargetWorkspace> workspace;
     magnifier::GnomeMagnifier magnifier{desktopSettings};
     desktopstatus::AppearanceSource appearance{desktopSettings};
@@ -222,12 +224,16 @@ Result<std::unique_ptr<DesktopController>> DesktopController::open(Settings sett
         p.keyboard = std::move(watcher).value();
         layout = &p.keyboard->layout();
     }
-    p.workspace = std::make_unique<X11TargetWorkspace>(std::move(workspace).value(),
-                                                       [&p](const TargetApp& app) {
-                                                           if (p.controller) {
-                                                               p.controller->frontmostChanged(app);
-                                                           }
-                                                       });
+    p.workspace = std::make_unique<X11TargetWorkspace>(
+        std::move(workspace).value(),
+        [&p](const TargetApp& app) {
+            if (p.controller) {
+                p.controller->frontmostChanged(app);
+            }
+        },
+        [&p](const std::string& windowClass, const std::string& process) {
+            return p.appNames.shown(windowClass, process);
+        });
 
     AppController::Services services{
         prefs,

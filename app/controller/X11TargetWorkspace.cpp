@@ -10,8 +10,11 @@ namespace ovra {
 
 X11TargetWorkspace::X11TargetWorkspace(std::unique_ptr<x11::Workspace> workspace,
                                        std::function<void(const TargetApp&)> onActivated,
-                                       QObject* parent)
-    : QObject(parent), workspace_(std::move(workspace)), onActivated_(std::move(onActivated)) {
+                                       AppName appName, QObject* parent)
+    : QObject(parent),
+      workspace_(std::move(workspace)),
+      onActivated_(std::move(onActivated)),
+      appName_(std::move(appName)) {
     workspace_->watchActiveWindow();
     notifier_ = new QSocketNotifier(workspace_->fileDescriptor(), QSocketNotifier::Read, this);
     connect(notifier_, &QSocketNotifier::activated, this, &X11TargetWorkspace::readEvents);
@@ -52,7 +55,7 @@ std::optional<TargetApp> X11TargetWorkspace::frontmost() {
     app.pid = *active->pid;
     app.startTime = process->startTime;
     app.processName = process->name;
-    app.name = process->name;
+    app.name = appName_ ? appName_(active->windowClass, process->name) : process->name;
     app.title = active->title;
     app.frame = workspace_->contentFrame(active->window).value_or(Rect());
     return app;

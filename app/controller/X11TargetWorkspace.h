@@ -7,6 +7,8 @@
 #include <QObject>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "app/controller/ControllerServices.h"
 #include "platform/x11/X11Workspace.h"
@@ -18,10 +20,15 @@ namespace ovra {
 class X11TargetWorkspace final : public QObject, public TargetWorkspace {
     Q_OBJECT
   public:
+    // The app's name as the desktop shows it, from its window's class and its process name.
+    using AppName =
+        std::function<std::string(const std::string& windowClass, const std::string& process)>;
+
     // `onActivated` hears of every window the window manager makes active, on the main thread.
     X11TargetWorkspace(std::unique_ptr<x11::Workspace> workspace,
-                       std::function<void(const TargetApp&)> onActivated,
+                       std::function<void(const TargetApp&)> onActivated, AppName appName = {},
                        QObject* parent = nullptr);
+
     ~X11TargetWorkspace() override;
 
     std::optional<TargetApp> frontmost() override;
@@ -37,6 +44,7 @@ class X11TargetWorkspace final : public QObject, public TargetWorkspace {
 
     std::unique_ptr<x11::Workspace> workspace_;
     std::function<void(const TargetApp&)> onActivated_;
+    AppName appName_;
     QSocketNotifier* notifier_ = nullptr;
     bool checkQueued_ = false;
 };

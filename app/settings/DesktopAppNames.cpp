@@ -1,7 +1,11 @@
 #include "app/settings/DesktopAppNames.h"
 
+#include <algorithm>
+#include <cctype>
 #include <fstream>
 #include <sstream>
+
+#include "core/DisplayText.h"
 
 namespace ovra {
 
@@ -41,12 +45,34 @@ bool plainFileName(const std::string& key) {
 DesktopAppNames::DesktopAppNames(Environment environment) : environment_(std::move(environment)) {}
 
 std::string DesktopAppNames::name(const std::string& key) {
+    return find(key).value_or(key);
+}
+
+std::optional<std::string> DesktopAppNames::find(const std::string& key) {
     if (const auto it = known_.find(key); it != known_.end()) {
         return it->second;
     }
-    std::string shown = lookUp(key).value_or(key);
+    std::optional<std::string> shown = lookUp(key);
     known_.emplace(key, shown);
     return shown;
+}
+
+std::string DesktopAppNames::shown(const std::string& windowClass, const std::string& processName) {
+    std::string lower = windowClass;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    for (const std::string& id : {windowClass, lower, processName}) {
+        if (id.empty()) {
+            continue;
+        }
+        if (const auto name = find(id)) {
+            if (std::string clean = text::forDisplay(*name); !clean.empty()) {
+                return clean;
+            }
+        }
+    }
+    const std::string fallback = text::forDisplay(windowClass);
+    return fallback.empty() ? text::forDisplay(processName) : fallback;
 }
 
 std::vector<std::string> DesktopAppNames::languagesOf(std::string_view locale) {

@@ -22,6 +22,12 @@ class DesktopAppNames final {
 
     // The Name of `<key>.desktop` for the user's language, else the key.
     std::string name(const std::string& key);
+    // The same, absent when no such desktop file names the app.
+    std::optional<std::string> find(const std::string& key);
+    // The name of a running app as the desktop shows it: the Name of its desktop file, found by
+    // its window's class as it is and in lower case, then by its process name; else the
+    // window's class, else the process name. Made fit to draw.
+    std::string shown(const std::string& windowClass, const std::string& processName);
 
     // The entry's Name for the first language that has one ("de_DE" then "de"), else its Name.
     static std::optional<std::string> nameIn(std::string_view desktopFile,
@@ -33,7 +39,7 @@ class DesktopAppNames final {
     std::optional<std::string> lookUp(const std::string& key) const;
 
     Environment environment_;
-    std::map<std::string, std::string, std::less<>> known_;
+    std::map<std::string, std::optional<std::string>, std::less<>> known_;
 };
 
 }  // namespace ovra

@@ -293,6 +293,13 @@ TEST(DesktopAppNames, TheDesktopFilesNameInTheUsersLanguageElseTheKey) {
     EXPECT_EQ(names.name("com.example.Gone"), "com.example.Gone");
     EXPECT_EQ(names.name("../applications/org.gnome.TextEditor"),
               "../applications/org.gnome.TextEditor");
+    // A running app: by its window's class, in lower case too, then its process name.
+    std::ofstream(folder / "applications" / "chromium.desktop")
+        << "[Desktop Entry]\nName=Chromium\n";
+    EXPECT_EQ(names.shown("Chromium", "chromium"), "Chromium");
+    EXPECT_EQ(names.shown("", "org.gnome.TextEditor"), "Texteditor");
+    EXPECT_EQ(names.shown("Mousepad", "mousepad"), "Mousepad");
+    EXPECT_EQ(names.shown("", "xmessage\x1b"), "xmessage");
     std::filesystem::remove_all(folder);
 }
 
