@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/controller/Preferences.h"
 #include "platform/defaults/JsonFileDefaults.h"
@@ -25,7 +26,7 @@ class AppSettings final {
 
     // Reads the app's settings file. Changes are written on the next turn of `scheduler`'s
     // event loop; the dock's side is read from `desktop` only while loading. `scheduler` must
-    // outlive the settings.
+    // outlive the settings. Every problem with the file goes to `report` (the log).
     AppSettings(Scheduler& scheduler, desktop::DesktopSettings& desktop, Report report,
                 const paths::Environment& env = paths::processEnvironment);
     // For the command-line dumps: reads the file and never writes or moves it.
@@ -44,6 +45,9 @@ class AppSettings final {
     bool flush() { return defaults_->flush(); }
     // The file is never written again (the app is being removed).
     void freeze() { defaults_->freeze(); }
+    // Hands every problem with the file to `show` as well, those met before this call (while
+    // loading, before there was anything to show them in) at once and later ones as they come.
+    void showProblemsWith(Report show);
 
     // Reports as one line on standard error, "murmlark-ovra: " first.
     static Report standardErrorReport();
@@ -51,8 +55,18 @@ class AppSettings final {
     static std::string_view builtInWorkerDirectory();
 
   private:
-    AppSettings(std::unique_ptr<JsonFileDefaults> defaults, const Preferences::Sources& sources);
+    struct Problems {
+        Report log;
+        Report show;
+        std::vector<std::string> unshown;
+    };
+    AppSettings(std::shared_ptr<Problems> problems, Scheduler& scheduler,
+                desktop::DesktopSettings& desktop, const paths::Environment& env);
+    AppSettings(std::shared_ptr<Problems> problems, std::unique_ptr<JsonFileDefaults> defaults,
+                const Preferences::Sources& sources);
+    static Report reportTo(const std::shared_ptr<Problems>& problems);
 
+    std::shared_ptr<Problems> problems_;
     std::unique_ptr<JsonFileDefaults> defaults_;
     Preferences preferences_;
 };

@@ -394,6 +394,12 @@ AppController& DesktopController::controller() {
     return *parts_->controller;
 }
 
+void DesktopController::showSettingsProblem(const std::string& text) {
+    parts_->controller->dashboard().showMessage(text, true);
+    parts_->controller->setPendingTip({text, nullptr});
+    parts_->dashboard->host().announce(text, announcer::AnnouncementPriority::medium);
+}
+
 std::optional<std::string> DesktopController::hotkeyNotice() const {
     return parts_->controller->hotkeyNotice();
 }

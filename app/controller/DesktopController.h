@@ -54,6 +54,9 @@ class DesktopController final : public ShellController {
     void start(StartOptions options);
 
     AppController& controller();
+    // A problem with the settings file (set aside as corrupt, changes not saved): the settings
+    // window's banner, the notice of the next overlay and an announcement.
+    void showSettingsProblem(const std::string& text);
 
     // What the shell asks.
     void trigger() override { controller().trigger(); }

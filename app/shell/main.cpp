@@ -217,6 +217,10 @@ int runApp(int argc, char** argv, const LaunchPlan& plan) {
                       .otherAppActivated = [&shell] { shell.otherAppActivated(); },
                       .quit = [&shell] { shell.quit(); },
                       .freezeSettings = [&settings] { settings->freeze(); }});
+    if (!selfTest) {
+        settings->showProblemsWith(
+            [&controller](const std::string& problem) { controller.showSettingsProblem(problem); });
+    }
     if (auto notice = controller.hotkeyNotice()) {
         logLine(*notice);
     }

@@ -6,9 +6,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <vector>
+
+#include "platform/defaults/LenientJson.h"
 
 namespace ovra {
 
@@ -44,9 +49,23 @@ std::string corruptName(const std::string& fileName, std::chrono::system_clock::
     return fileName + ".corrupt-" + stamp;
 }
 
+bool isTemporaryName(const std::string& name, const std::string& fileName) {
+    // mkostemp's six letters and digits after ".<file name>.".
+    const std::string stem = "." + fileName + ".";
+    if (name.size() != stem.size() + 6 || !name.starts_with(stem)) {
+        return false;
+    }
+    return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(stem.size()), name.end(),
+                       [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });
+}
+
 }  // namespace DefaultsFiles
 
 namespace {
+
+// A temporary file this much older than the start was left by a writer that was killed; a
+// younger one may belong to a copy that is writing right now.
+constexpr std::chrono::seconds kLeftoverAge{60};
 
 std::string errorText(int error) {
     return std::strerror(error);
@@ -123,6 +142,9 @@ JsonFileDefaults::JsonFileDefaults(fs::path file, Scheduler& scheduler, Report r
 JsonFileDefaults::JsonFileDefaults(fs::path file, Scheduler* scheduler, Report report)
     : file_(std::move(file)), scheduler_(scheduler), report_(std::move(report)) {
     load();
+    if (scheduler_ != nullptr) {
+        removeLeftovers();
+    }
 }
 
 std::unique_ptr<JsonFileDefaults> JsonFileDefaults::readOnly(fs::path file, Report report) {
@@ -187,31 +209,62 @@ void JsonFileDefaults::load() {
         return;
     }
     text.resize(size);
-    auto parsed = json::parse(text);
+    auto parsed = LenientJson::parse(text);
     if (!parsed) {
         setAside(parsed.error());
         return;
     }
-    if (!parsed->is_object()) {
+    if (!parsed->value.is_object()) {
         setAside("it does not hold a JSON object");
         return;
     }
-    contents_ = std::move(parsed).value();
+    contents_ = std::move(parsed->value);
+    if (parsed->unreadable > 0) {
+        reportOnce("The settings file " + file_.string() + " holds " +
+                   (parsed->unreadable == 1 ? std::string("a value")
+                                            : std::to_string(parsed->unreadable) + " values") +
+                   " that could not be read; those settings are back to their defaults.");
+    }
+}
+
+void JsonFileDefaults::removeLeftovers() const {
+    // Writes make their temporary files beside the file they replace: in our folder, or beside
+    // the file a link in it points to.
+    const fs::path target = resolved(file_);
+    const auto cutoff = fs::file_time_type::clock::now() - kLeftoverAge;
+    std::vector<fs::path> files{file_};
+    if (target != file_) {
+        files.push_back(target);
+    }
+    for (const fs::path& file : files) {
+        std::error_code error;
+        for (fs::directory_iterator it(file.parent_path(), error), end; !error && it != end;
+             it.increment(error)) {
+            std::error_code statError;
+            const fs::path found = it->path();
+            if (DefaultsFiles::isTemporaryName(found.filename().string(),
+                                               file.filename().string()) &&
+                it->symlink_status(statError).type() == fs::file_type::regular &&
+                fs::last_write_time(found, statError) < cutoff && !statError) {
+                ::unlink(found.c_str());
+            }
+        }
+    }
 }
 
 void JsonFileDefaults::setAside(const std::string& why) {
-    const fs::path target = resolved(file_);
     if (scheduler_ == nullptr) {
         reportOnce("The settings file " + file_.string() + " is not usable (" + why +
                    "); the default settings are used.");
         return;
     }
+    // Only the entry in our folder moves: when it is a link, the file it points to stays.
     const std::string name =
-        DefaultsFiles::corruptName(target.filename().string(), std::chrono::system_clock::now());
+        DefaultsFiles::corruptName(file_.filename().string(), std::chrono::system_clock::now());
     for (int attempt = 1; attempt <= 100; ++attempt) {
         const fs::path aside =
-            target.parent_path() / (attempt == 1 ? name : name + "-" + std::to_string(attempt));
-        if (renameWithoutReplacing(target, aside)) {
+            file_.parent_path() / (attempt == 1 ? name : name + "-" + std::to_string(attempt));
+        if (renameWithoutReplacing(file_, aside)) {
             reportOnce("The settings file " + file_.string() + " is not usable (" + why +
                        "); it was moved to " + aside.string() +
                        " and the default settings are used.");
@@ -295,20 +348,29 @@ bool JsonFileDefaults::flush() {
 std::optional<std::string> JsonFileDefaults::write() {
     const fs::path target = resolved(file_);
     const fs::path folder = target.parent_path();
-    std::error_code error;
-    fs::create_directories(folder.parent_path(), error);
-    // The app's own settings folder is private.
-    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-        return "cannot make the folder " + folder.string() + " (" + errorText(errno) + ")";
+    // Folders are made for our own file only: a link's target folder is the user's.
+    if (target == file_) {
+        std::error_code error;
+        fs::create_directories(folder.parent_path(), error);
+        // The app's own settings folder is private.
+        if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+            return "cannot make the folder " + folder.string() + " (" + errorText(errno) + ")";
+        }
     }
+    const auto fault = [this](WriteStep step) {
+        const int error = writeFault_ ? writeFault_(step) : 0;
+        errno = error;
+        return error != 0;
+    };
     std::string temporary = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
-    FileDescriptor fd(::mkostemp(temporary.data(), O_CLOEXEC));
+    FileDescriptor fd(fault(WriteStep::makeTemporary) ? -1
+                                                      : ::mkostemp(temporary.data(), O_CLOEXEC));
     if (fd.get() < 0) {
         return "cannot make a file in " + folder.string() + " (" + errorText(errno) + ")";
     }
     const std::string text = json::dump(contents_, 2) + "\n";
-    const bool written = ::fchmod(fd.get(), 0600) == 0 && writeAll(fd.get(), text) &&
-                         ::fsync(fd.get()) == 0 && fd.close() &&
+    const bool written = ::fchmod(fd.get(), 0600) == 0 && !fault(WriteStep::writeData) &&
+                         writeAll(fd.get(), text) && ::fsync(fd.get()) == 0 && fd.close() &&
                          ::rename(temporary.c_str(), target.c_str()) == 0;
     if (!written) {
         const int cause = errno;

@@ -7,9 +7,13 @@
 // on the next turn of the main thread's event loop, so many changes in one turn make one write;
 // flush() writes at once (at quit, and before a launch flag ends the process). Each write goes
 // to a temporary file in the same folder (mode 0600), which is synced and renamed over the old
-// one: a crash leaves the old file or the new one, never a part of either. A file that is not a
-// JSON object, or is larger than 1 MiB, is moved aside as "<name>.corrupt-<time>" and reported
-// once; the domain then starts empty and the next write makes a fresh file. Main thread only.
+// one: a crash leaves the old file or the new one, never a part of either, and the temporary
+// files a crash leaves are removed when the domain is next made. A file that is not a JSON
+// object, or is larger than 1 MiB, is moved aside as "<name>.corrupt-<time>" and reported once;
+// the domain then starts empty and the next write makes a fresh file. When the file is a link,
+// the link is what is moved aside, never the file it points to. One value that cannot be read
+// (a number beyond a double's range) is read as null, so only its key falls back. Every problem
+// goes to the report, which the app shows the user. Main thread only.
 
 #include <chrono>
 #include <cstddef>
@@ -41,6 +45,9 @@ std::filesystem::path file(std::string_view domain,
                            const paths::Environment& env = paths::processEnvironment);
 // "<file name>.corrupt-<UTC time as 20261206T192618Z>".
 std::string corruptName(const std::string& fileName, std::chrono::system_clock::time_point time);
+// Whether `name` is one of the temporary files a write of `fileName` makes:
+// ".<file name>.XXXXXX".
+bool isTemporaryName(const std::string& name, const std::string& fileName);
 
 }  // namespace DefaultsFiles
 
@@ -48,6 +55,11 @@ class JsonFileDefaults final : public DefaultsDomain {
   public:
     // Receives each problem once, as one sentence naming the file.
     using Report = std::function<void(const std::string&)>;
+    // The steps of a write that a test can make fail, as a full disk or a read-only folder
+    // would (permissions cannot stop root).
+    enum class WriteStep { makeTemporary, writeData };
+    // Returns the errno value a step fails with, or 0.
+    using WriteFault = std::function<int(WriteStep)>;
 
     // Reads `file` now; writes go through `scheduler`, which must outlive the domain.
     JsonFileDefaults(std::filesystem::path file, Scheduler& scheduler, Report report);
@@ -65,6 +77,9 @@ class JsonFileDefaults final : public DefaultsDomain {
     // and are tried again on the next change or flush), and for a read-only domain with changes.
     bool flush() override;
 
+    // Tests only: makes write steps fail.
+    void setWriteFault(WriteFault fault) { writeFault_ = std::move(fault); }
+
     // From now on nothing reaches the file: a pending write is dropped, and later changes, flushes
     // and the destructor write nothing (the app is being removed). Reads go on from memory.
     void freeze();
@@ -78,6 +93,7 @@ class JsonFileDefaults final : public DefaultsDomain {
     JsonFileDefaults(std::filesystem::path file, Scheduler* scheduler, Report report);
 
     void load();
+    void removeLeftovers() const;
     void setAside(const std::string& why);
     void changed();
     // One atomic replacement of the file; the reason when it failed.
@@ -96,6 +112,7 @@ class JsonFileDefaults final : public DefaultsDomain {
     Scheduler::Token pendingWrite_ = 0;
     std::size_t fileWrites_ = 0;
     std::string lastReport_;
+    WriteFault writeFault_;
 };
 
 }  // namespace ovra

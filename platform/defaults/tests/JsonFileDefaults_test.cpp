@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <map>
 #include <random>
 #include <sstream>
 
@@ -188,6 +189,99 @@ TEST_F(JsonFileDefaultsTest, ASymlinkedFileIsWrittenThroughAndAFolderInItsPlaceI
     EXPECT_FALSE(defaults->flush());
     EXPECT_TRUE(fs::exists(file_ / "inside"));
     EXPECT_EQ(reports_.size(), 2u);  // the folder, then the refused write
+}
+
+TEST_F(JsonFileDefaultsTest, EveryProblemIsToldAndNothingOutsideOurFolderChanges) {
+    using Step = JsonFileDefaults::WriteStep;
+    const fs::path ours = file_.parent_path(), outside = root_ / "outside";
+    const std::string leftover = ".ai.qeld.murmlark-ovra.json.Ab12Cd";
+    const auto old = [](const fs::path& file) {
+        std::ofstream(file) << "{";
+        fs::last_write_time(file, fs::file_time_type::clock::now() - std::chrono::hours(2));
+    };
+    const auto listing = [](const fs::path& folder) {
+        std::map<std::string, std::string> out;
+        for (const auto& entry : fs::directory_iterator(folder)) {
+            std::ifstream in(entry.path());
+            std::stringstream text;
+            text << in.rdbuf();
+            out[entry.path().filename()] = text.str();
+        }
+        return out;
+    };
+    const struct {
+        std::string what;
+        std::function<void()> setUp;
+        std::optional<Step> failing;
+        int error;
+        std::string told;  // a part of the one report; empty for none
+        std::function<void(JsonFileDefaults&)> check;
+    } rows[] = {
+        {"a link to a file that holds no settings",
+         [&] { fs::create_symlink(outside / "notes.txt", file_); },
+         {},
+         0,
+         "it was moved to",
+         [&](JsonFileDefaults&) {
+             EXPECT_TRUE(fs::is_symlink(setAside().at(0)));
+             EXPECT_EQ(json::parse(stored()).value(), Json::parse(R"({"theme": "white"})"));
+         }},
+        {"a read-only folder", [&] { store(R"({"theme": "cyan"})"); }, Step::makeTemporary, EROFS,
+         "Read-only file system", [&](JsonFileDefaults& d) { EXPECT_TRUE(d.hasPendingChanges()); }},
+        {"a full disk", [&] { store(R"({"theme": "cyan"})"); }, Step::writeData, ENOSPC,
+         "No space left on device",
+         [&](JsonFileDefaults&) { EXPECT_EQ(stored(), R"({"theme": "cyan"})"); }},
+        {"temporary files of killed writers",
+         [&] {
+             for (const char* name : {".ai.qeld.murmlark-ovra.json.x1", "a.json.Ab12Cd"})
+                 old(ours / name);
+             old(ours / leftover);
+             old(outside / leftover);
+             std::ofstream(ours / ".ai.qeld.murmlark-ovra.json.Young1") << "{";
+         },
+         {},
+         0,
+         "",
+         [&](JsonFileDefaults&) {
+             EXPECT_FALSE(fs::exists(ours / leftover));
+             EXPECT_EQ(listing(ours).size(), 4U);  // the young, the two unlike ours, the file
+         }},
+        {"values that cannot be read",
+         [&] { store("{\"dimLevel\": -1e309, \"voiceID\": \"\xff\", \"depth\": 9}"); },
+         {},
+         0,
+         "2 values that could not be read",
+         [&](JsonFileDefaults& d) {
+             EXPECT_EQ(d.object("dimLevel"), Json());
+             EXPECT_EQ(d.object("voiceID"), Json());
+             EXPECT_EQ(d.object("depth"), Json(9));
+             EXPECT_TRUE(setAside().empty());
+         }}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        fs::remove_all(root_);
+        fs::create_directories(outside);
+        fs::create_directories(ours);
+        std::ofstream(outside / "notes.txt") << "my notes";
+        reports_.clear();
+        r.setUp();
+        const auto before = listing(outside);
+        auto defaults = open();
+        defaults->setWriteFault(
+            [&](Step step) { return r.failing && *r.failing == step ? r.error : 0; });
+        if (!defaults->object("depth"))
+            defaults->set("theme", "white");
+        scheduler_.runDue();
+        r.check(*defaults);
+        EXPECT_EQ(reports_.size(), r.told.empty() ? 0U : 1U);
+        if (!r.told.empty()) {
+            EXPECT_THAT(reports_.at(0), HasSubstr(r.told));
+        }
+        for (const auto& [name, text] : listing(ours))
+            EXPECT_TRUE(!DefaultsFiles::isTemporaryName(name, file_.filename()) || text == "{")
+                << name;
+        EXPECT_EQ(listing(outside), before);
+    }
 }
 
 TEST_F(JsonFileDefaultsTest, AWriterKilledAtAnyMomentLeavesOneWholeFile) {

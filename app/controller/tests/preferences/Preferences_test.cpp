@@ -232,6 +232,15 @@ TEST(AppSettings, TheAppsFileIsWrittenOnTheNextTurnAndTheDumpsOnlyReadIt) {
         EXPECT_FALSE(dumps->flush());
     }
     EXPECT_EQ(fs::last_write_time(file), stamp);
+
+    // A problem met while loading reaches the user once there is somewhere to show it.
+    std::ofstream(file) << "not settings";
+    std::vector<std::string> logged, shown;
+    AppSettings broken(
+        scheduler, desktop, [&](const std::string& s) { logged.push_back(s); }, env);
+    EXPECT_EQ(logged.size(), 1U);
+    broken.showProblemsWith([&](const std::string& s) { shown.push_back(s); });
+    EXPECT_EQ(shown, logged);
     fs::remove_all(config);
 }
 
