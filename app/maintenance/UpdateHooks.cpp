@@ -1,5 +1,7 @@
 #include "app/maintenance/UpdateHooks.h"
 
+#include "platform/download/WebAddress.h"
+
 #ifndef OVRA_TEST_HOOKS
 #error "OVRA_TEST_HOOKS must be defined as 0 or 1"
 #endif
@@ -11,26 +13,15 @@ bool hooksBuiltIn() {
 }
 
 std::optional<std::string> webHost(const std::string& address) {
-    std::string_view rest(address);
-    if (rest.starts_with("https://"))
-        rest.remove_prefix(8);
-    else if (rest.starts_with("http://"))
-        rest.remove_prefix(7);
-    else
+    // Read as the downloader will read it, so the host checked is the host connected to.
+    const auto parsed = download::parseWebAddress(address);
+    if (!parsed || parsed->credentials)
         return std::nullopt;
-    const std::string_view authority = rest.substr(0, rest.find_first_of("/?#"));
-    const std::string_view host = authority.substr(0, authority.rfind(':'));
-    if (host.empty())
-        return std::nullopt;
-    std::string out;
-    for (const char c : host) {
-        const bool ok = (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' || c == '-';
-        const bool upper = c >= 'A' && c <= 'Z';
-        if (!ok && !upper)
+    for (const char c : parsed->host) {
+        if ((c < 'a' || c > 'z') && (c < '0' || c > '9') && c != '.' && c != '-')
             return std::nullopt;
-        out += upper ? static_cast<char>(c - 'A' + 'a') : c;
     }
-    return out;
+    return parsed->host;
 }
 
 Hooks readHooks([[maybe_unused]] const paths::Environment& env) {

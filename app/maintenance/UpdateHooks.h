@@ -23,8 +23,8 @@ struct Hooks {
 bool hooksBuiltIn();
 Hooks readHooks(const paths::Environment& env);
 
-// The host of an http or https address, lowercased; none for anything else (user names and
-// odd characters included).
+// The host libcurl connects to for an http or https address, lowercased; none for anything
+// else (user names and odd characters included).
 std::optional<std::string> webHost(const std::string& address);
 
 }  // namespace ovra::update

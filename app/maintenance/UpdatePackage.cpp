@@ -66,17 +66,22 @@ class StagingGuard {
 
 }  // namespace
 
-download::Options networkOptions(std::int64_t maxBytes, double seconds) {
+download::Options networkOptions(std::int64_t maxBytes, double stallSeconds,
+                                 double deadlineSeconds) {
+    const auto ms = [](double seconds) {
+        return std::chrono::milliseconds(static_cast<std::int64_t>(seconds * 1000));
+    };
     download::Options o;
     o.maxBytes = maxBytes;
-    o.stallTimeout = std::chrono::milliseconds(static_cast<std::int64_t>(seconds * 1000));
+    o.stallTimeout = ms(stallSeconds);
     o.connectTimeout = o.stallTimeout;
+    o.deadline = ms(deadlineSeconds);
     o.maxRedirects = 0;
     return o;
 }
 
 Result<OvraUpdates::Manifest> fetchManifest(download::Downloader& downloader,
-                                            const std::string& url,
+                                            const std::string& url, double deadlineSeconds,
                                             const std::atomic<bool>& cancel) {
     std::error_code ec;
     fs::path folder = fs::temp_directory_path(ec);
@@ -87,8 +92,8 @@ Result<OvraUpdates::Manifest> fetchManifest(download::Downloader& downloader,
     if (fd < 0)
         return fail(std::string("cannot make a temporary file: ") + std::strerror(errno));
     ::close(fd);
-    const auto options =
-        networkOptions(static_cast<std::int64_t>(kMaxManifestBytes), kManifestSeconds);
+    const auto options = networkOptions(static_cast<std::int64_t>(kMaxManifestBytes),
+                                        kManifestSeconds, deadlineSeconds);
     const auto outcome = downloader.fetch(url, name, options, {}, cancel);
     const std::string text = outcome.ok() ? readUpTo(name, kMaxManifestBytes) : std::string();
     ::unlink(name.c_str());
@@ -108,7 +113,8 @@ Result<Staged> downloadAndVerify(const PackageRequest& request, const std::atomi
     // The statement first: it is small, and it says how many bytes the archive may have.
     const fs::path signatureFile = work / "signature";
     const std::string sigURL = release::signatureURL(request.archiveURL);
-    auto options = networkOptions(release::kMaxSignatureFileBytes, request.stallSeconds);
+    auto options = networkOptions(release::kMaxSignatureFileBytes, request.stallSeconds,
+                                  request.deadlineSeconds);
     auto outcome = request.downloader->fetch(sigURL, signatureFile, options, {}, cancel);
     if (!outcome.ok())
         return fail(sigURL + ": " + download::describe(outcome, options));
@@ -130,7 +136,8 @@ Result<Staged> downloadAndVerify(const PackageRequest& request, const std::atomi
 
     // The archive: never more bytes than were signed, and exactly those bytes.
     const fs::path archiveFile = work / "update.tar.gz";
-    options = networkOptions(static_cast<std::int64_t>(s.size), request.stallSeconds);
+    options = networkOptions(static_cast<std::int64_t>(s.size), request.stallSeconds,
+                             request.deadlineSeconds);
     outcome = request.downloader->fetch(request.archiveURL, archiveFile, options, {}, cancel);
     if (!outcome.ok())
         return fail(request.archiveURL + ": " + download::describe(outcome, options));

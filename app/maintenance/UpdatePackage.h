@@ -22,8 +22,10 @@
 namespace ovra::update {
 
 // Time-outs and no redirects for every request of the updater: the update host answers
-// directly, so a redirect is a fault (and could lead off https).
-download::Options networkOptions(std::int64_t maxBytes, double seconds);
+// directly, so a redirect is a fault (and could lead off https). `stallSeconds` without a byte,
+// or `deadlineSeconds` for the whole request, end it.
+download::Options networkOptions(std::int64_t maxBytes, double stallSeconds,
+                                 double deadlineSeconds);
 
 struct PackageRequest {
     std::string archiveURL;
@@ -33,6 +35,7 @@ struct PackageRequest {
     std::string platform;
     std::shared_ptr<download::Downloader> downloader;
     double stallSeconds = 60;
+    double deadlineSeconds = 3600;  // for each of the signature and the archive
     std::uint64_t maxArchiveBytes = std::uint64_t{1} << 30U;
 };
 
@@ -47,7 +50,7 @@ Result<Staged> downloadAndVerify(const PackageRequest& request, const std::atomi
 
 // The manifest at `url`, or the reason it could not be had.
 Result<OvraUpdates::Manifest> fetchManifest(download::Downloader& downloader,
-                                            const std::string& url,
+                                            const std::string& url, double deadlineSeconds,
                                             const std::atomic<bool>& cancel);
 
 // Staging folders of `prefix` live beside it and are named ".<prefix name>.update-XXXXXX".

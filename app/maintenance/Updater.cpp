@@ -265,9 +265,9 @@ void Updater::check(bool userAsked) {
     auto manifest = std::make_shared<std::optional<Manifest>>();
     auto reason = std::make_shared<std::string>();
     offload(
-        [downloader = config_.downloader, url = manifestAddress(), cancel = cancel_, manifest,
-         reason] {
-            auto fetched = update::fetchManifest(*downloader, url, *cancel);
+        [downloader = config_.downloader, url = manifestAddress(), deadline = config_.checkDeadline,
+         cancel = cancel_, manifest, reason] {
+            auto fetched = update::fetchManifest(*downloader, url, deadline, *cancel);
             if (fetched)
                 *manifest = *fetched;
             else
@@ -329,12 +329,14 @@ std::optional<std::string> Updater::downloadURL(const std::string& address) cons
     // The signature file's address is the archive's with ".sig" added: no query or fragment.
     if (address.find_first_of("?#") != std::string::npos)
         return std::nullopt;
-    if (config_.testBase) {
-        const auto host = update::webHost(address);
-        if (host && host == update::webHost(*config_.testBase))
-            return address;
-    }
-    return OvraUpdates::trustedDownload(address);
+    // The host as the downloader reads it, so the host approved is the host connected to.
+    const auto host = update::webHost(address);
+    if (config_.testBase && host && host == update::webHost(*config_.testBase))
+        return address;
+    const auto trusted = OvraUpdates::trustedDownload(address);
+    if (!trusted || !host || (*host != domain() && *host != "www." + domain()))
+        return std::nullopt;
+    return trusted;
 }
 
 void Updater::prepare(const Manifest& m, bool userAsked, std::function<void(bool)> done) {
@@ -361,6 +363,7 @@ void Updater::prepare(const Manifest& m, bool userAsked, std::function<void(bool
                                    config_.platform,
                                    config_.downloader,
                                    config_.stallSeconds,
+                                   config_.downloadDeadline,
                                    config_.maxArchiveBytes};
     auto staged = std::make_shared<std::optional<update::Staged>>();
     auto reason = std::make_shared<std::string>();

@@ -57,6 +57,10 @@ class Updater final {
         std::string platform;
         std::shared_ptr<download::Downloader> downloader;
         double stallSeconds = 60;  // a download that sends nothing this long fails
+        // Whatever a server sends, a check is done within the first, each file of an update
+        // within the second.
+        double checkDeadline = 60;
+        double downloadDeadline = 3600;
         std::uint64_t maxArchiveBytes = std::uint64_t{1} << 30U;
 
         Scheduler* scheduler = nullptr;

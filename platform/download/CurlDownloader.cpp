@@ -115,8 +115,13 @@ class CurlDownloader final : public Downloader {
         curl_easy_setopt(e, CURLOPT_ERRORBUFFER, errorText);
 
         curl_multi_add_handle(multi.get(), e);
-        const auto pollMs =
-            static_cast<int>(std::clamp<std::int64_t>(options.stallTimeout.count() / 4, 10, 250));
+        const auto started = Clock::now();
+        const bool hasDeadline = options.deadline.count() > 0;
+        const std::int64_t quarter =
+            std::min(options.stallTimeout.count(),
+                     hasDeadline ? options.deadline.count() : options.stallTimeout.count()) /
+            4;
+        const auto pollMs = static_cast<int>(std::clamp<std::int64_t>(quarter, 10, 250));
         CURLcode result = CURLE_OK;
         bool finished = false;
         while (!finished) {
@@ -140,6 +145,10 @@ class CurlDownloader final : public Downloader {
             }
             if (Clock::now() - t.lastData > options.stallTimeout) {
                 t.stop = Outcome{Kind::stalled, 0, {}, t.bytes};
+                break;
+            }
+            if (hasDeadline && Clock::now() - started > options.deadline) {
+                t.stop = Outcome{Kind::timedOut, 0, {}, t.bytes};
                 break;
             }
             curl_multi_poll(multi.get(), nullptr, 0, pollMs, nullptr);

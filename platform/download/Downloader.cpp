@@ -2,6 +2,15 @@
 
 namespace ovra::download {
 
+namespace {
+
+std::string duration(std::chrono::milliseconds time) {
+    const auto ms = time.count();
+    return ms % 1000 == 0 ? std::to_string(ms / 1000) + " s" : std::to_string(ms) + " ms";
+}
+
+}  // namespace
+
 std::string describe(const Outcome& o, const Options& options) {
     using Kind = Outcome::Kind;
     switch (o.kind) {
@@ -13,11 +22,10 @@ std::string describe(const Outcome& o, const Options& options) {
             return "HTTP " + std::to_string(o.status);
         case Kind::networkError:
             return "network error: " + o.detail;
-        case Kind::stalled: {
-            const auto ms = options.stallTimeout.count();
-            return "no data for " +
-                   (ms % 1000 == 0 ? std::to_string(ms / 1000) + " s" : std::to_string(ms) + " ms");
-        }
+        case Kind::stalled:
+            return "no data for " + duration(options.stallTimeout);
+        case Kind::timedOut:
+            return "not done within " + duration(options.deadline);
         case Kind::tooLarge:
             return "more than " + std::to_string(options.maxBytes) + " bytes";
         case Kind::cancelled:

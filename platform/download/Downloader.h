@@ -2,7 +2,8 @@
 
 // Fetches one URL into a file. Only an HTTP 200 reply counts; redirects are followed a bounded
 // number of times and only to http or https; a file URL is copied. A download that sends no byte
-// for the stall time, or more bytes than allowed, is stopped.
+// for the stall time, more bytes than allowed, or that is not done by its deadline (a server
+// that drips a byte now and then never stalls) is stopped.
 
 #include <atomic>
 #include <chrono>
@@ -20,6 +21,8 @@ struct Options {
     std::chrono::milliseconds stallTimeout{30000};
     std::chrono::milliseconds connectTimeout{30000};
     long maxRedirects = 5;
+    // The whole request, from connecting to the last byte; zero for none.
+    std::chrono::milliseconds deadline{0};
 };
 
 struct Outcome {
@@ -29,6 +32,7 @@ struct Outcome {
         httpStatus,    // a reply other than 200; status holds it
         networkError,  // connection refused, reset, closed early, TLS...
         stalled,
+        timedOut,  // not done by the deadline
         tooLarge,
         cancelled,
         readFailed,   // a file URL that cannot be read
@@ -42,7 +46,8 @@ struct Outcome {
     bool ok() const { return kind == Kind::ok; }
 };
 
-// "HTTP 404", "no data for 30 s", "more than 1000 bytes"... for log lines.
+// "HTTP 404", "no data for 30 s", "not done within 60 s", "more than 1000 bytes"... for log
+// lines.
 std::string describe(const Outcome& outcome, const Options& options);
 
 // Called with the bytes of this download received so far, on the downloading thread.

@@ -60,6 +60,7 @@ class UpdateOverHttp : public UpdaterTest {
         c.downloader = download::makeDownloader();
         c.offload = worker_;
         c.stallSeconds = 0.5;
+        c.downloadDeadline = 1;
         return c;
     }
     void serve(const std::string& archive, const std::string& signature) {
@@ -172,6 +173,8 @@ TEST_F(UpdateOverHttp, EveryBadDownloadEndsTheSameWayWithTheOldVersionIntactAndN
         {"an oversized body", archive + "more", sign(good, "1.1", key_), {}},
         {"a 404", archive, sign(good, "1.1", key_), Reply{404, "gone"}},
         {"a time-out", archive, sign(good, "1.1", key_), Reply{200, archive, "", -1, 10}},
+        {"a dripping server", archive, sign(good, "1.1", key_),
+         Reply{200, archive, "", -1, -1, 20}},
         {"a redirect", archive, sign(good, "1.1", key_),
          Reply{302, "", server_.base() + "/ovra/u.tar.gz"}},
     };

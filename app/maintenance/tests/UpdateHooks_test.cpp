@@ -23,5 +23,17 @@ TEST(UpdateHooks, HonouredOnlyInTestHookBuilds) {
     EXPECT_EQ(readHooks(env).testKey, on ? crypto::fromHex<32>(key) : std::nullopt);
 }
 
+TEST(UpdateHooks, TheHostIsTheOneCurlConnectsTo) {
+    const std::pair<const char*, std::optional<std::string>> rows[] = {
+        {"http://127.0.0.1:80@evil.example/ovra/a.tar.gz", std::nullopt},
+        {"http://evil.example#@127.0.0.1/", "evil.example"},
+        {"https://QELD.ai:443/ovra/version.json", "qeld.ai"},
+        {"http://127.0.0.1:8080", "127.0.0.1"},
+        {"ftp://127.0.0.1/x", std::nullopt},
+        {"127.0.0.1/x", std::nullopt}};
+    for (const auto& [address, host] : rows)
+        EXPECT_EQ(webHost(address), host) << address;
+}
+
 }  // namespace
 }  // namespace ovra::update

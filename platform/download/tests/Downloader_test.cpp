@@ -103,6 +103,13 @@ TEST_F(Download, StallWithoutBytesEndsTheDownload) {
     EXPECT_EQ(o.kind, Kind::stalled);
     EXPECT_EQ(o.bytes, 100);
     EXPECT_EQ(describe(o, options_), "no data for 300 ms");
+
+    // A byte every 50 ms never stalls: the deadline ends it.
+    options_.deadline = std::chrono::milliseconds(400);
+    server_.route("/drip", Reply{200, std::string(5000, 'd'), "", -1, -1, 50});
+    const auto dripped = get(server_.base() + "/drip");
+    EXPECT_EQ(dripped.kind, Kind::timedOut);
+    EXPECT_EQ(describe(dripped, options_), "not done within 400 ms");
 }
 
 TEST_F(Download, CancelStopsAStalledDownload) {

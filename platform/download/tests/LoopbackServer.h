@@ -1,7 +1,8 @@
 #pragma once
 
 // Test support: a small HTTP/1.1 server on 127.0.0.1 with scripted replies, including broken
-// ones: any status, a redirect, a body cut short, a body that stalls, a body longer than said.
+// ones: any status, a redirect, a body cut short, a body that stalls, a body longer than said,
+// a body dripped a byte at a time.
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -10,6 +11,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <map>
 #include <mutex>
 #include <stdexcept>
@@ -25,6 +27,7 @@ struct Reply {
     std::string location;           // sent as Location when not empty
     long long declaredLength = -1;  // Content-Length to claim; -1 for the body's size
     long long stallAfter = -1;      // send this many body bytes, then hold the line open
+    int dripMs = -1;                // send the body a byte at a time, this many ms apart
 };
 
 class LoopbackServer {
@@ -93,14 +96,16 @@ class LoopbackServer {
         }
     }
 
-    void send(int client, const std::string& data) {
+    // False when the peer has hung up.
+    bool send(int client, const std::string& data) {
         std::size_t done = 0;
         while (done < data.size()) {
             const ssize_t n = ::send(client, data.data() + done, data.size() - done, MSG_NOSIGNAL);
             if (n <= 0)
-                return;
+                return false;
             done += static_cast<std::size_t>(n);
         }
+        return true;
     }
 
     void serve(int client) {
@@ -145,7 +150,15 @@ class LoopbackServer {
             hold(client);
             return;
         }
-        send(client, reply.body);
+        if (reply.dripMs >= 0) {
+            for (std::size_t i = 0; i < reply.body.size() && !stop_; ++i) {
+                if (!send(client, reply.body.substr(i, 1)))
+                    return;
+                std::this_thread::sleep_for(std::chrono::milliseconds(reply.dripMs));
+            }
+        } else {
+            send(client, reply.body);
+        }
         ::shutdown(client, SHUT_WR);
         hold(client);
     }
