@@ -344,6 +344,7 @@ void DesktopController::start(StartOptions options) {
     update.showGeneralSettings = [&dashboard] { dashboard.showDashboard(OvraPane::general); };
     update.quit = options.quit ? options.quit : [] { QApplication::quit(); };
     update.log = [](const std::string& line) { logLine("updater: " + line); };
+    update.selfTestLaunch = options.selfTest;
     p.updater = std::make_unique<Updater>(std::move(update));
     p.updater->setObserver([&dashboard] { dashboard.stateChanged(); });
     dashboard.setUpdater(p.updater.get());

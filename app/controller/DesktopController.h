@@ -49,6 +49,7 @@ class DesktopController final : public ShellController {
         std::function<void()> otherAppActivated;  // the island closes
         std::function<void()> quit;               // after an install, or the app's removal
         std::function<void()> freezeSettings;     // the app is being removed
+        bool selfTest = false;  // a self-test launch: the updater checks and sweeps nothing
     };
     // Once, when the app has launched (see AppController::start).
     void start(StartOptions options);

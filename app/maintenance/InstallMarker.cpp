@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 
+#include "app/maintenance/InstallListing.h"
 #include "core/Updates.h"
 
 namespace ovra::InstallMarker {
@@ -107,6 +108,8 @@ std::optional<Refusal> selfUpdateRefusal(const fs::path& prefixIn, const fs::pat
         return Refusal::notOurs;
     if (!marker->selfUpdate)
         return Refusal::notOwnPrefix;
+    if (!InstallListing::holdsOnlyListed(prefix))
+        return Refusal::sharedWithOthers;
     struct stat st {};
     if (::lstat(prefix.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) ||
         ::access(prefix.c_str(), W_OK) != 0 || ::access(prefix.parent_path().c_str(), W_OK) != 0) {

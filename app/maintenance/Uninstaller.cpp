@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iostream>
 
+#include "app/maintenance/InstallListing.h"
 #include "app/maintenance/InstallMarker.h"
 #include "app/maintenance/UninstallerFiles.h"
 #include "app/model/SetupLog.h"
@@ -28,6 +29,10 @@ constexpr std::array<std::string_view, 2> kModelFolders = {
 // More lines than an install ever writes outside its prefix.
 constexpr std::size_t kMaxListed = 16;
 constexpr std::uintmax_t kMaxListBytes = 64 * 1024;
+
+// What an install of ours writes outside its prefix, relative to the XDG data folder.
+constexpr std::array<std::string_view, 2> kWrittenOutside = {
+    "applications/murmlark-ovra.desktop", "icons/hicolor/256x256/apps/murmlark-ovra.png"};
 
 // Flags that run a self-test or the press test beside the app.
 constexpr std::array<std::string_view, 5> kSelfTestFlags = {
@@ -84,18 +89,27 @@ fs::path Uninstaller::runningPrefix() {
     return error ? fs::path() : executable.parent_path().parent_path();
 }
 
-std::vector<fs::path> Uninstaller::installedOutside(const fs::path& prefix) {
+std::vector<fs::path> Uninstaller::installedOutside(const fs::path& prefix,
+                                                    const paths::Environment& env) {
     std::vector<fs::path> files;
-    const fs::path listed = InstallMarker::file(prefix).parent_path() / "installed-outside";
+    const fs::path listed = InstallListing::outsideFile(prefix);
     std::error_code error;
     if (fs::file_size(listed, error) > kMaxListBytes || error) {
         return files;
     }
+    // The data folder as it is now, and as it is when XDG_DATA_HOME is not set.
+    const fs::path dataHomes[] = {paths::dataHome(env), paths::home(env) / ".local" / "share"};
     std::ifstream list(listed);
     for (std::string line; files.size() < kMaxListed && std::getline(list, line);) {
         const fs::path file = fs::path(line).lexically_normal();
-        if (file.is_absolute() && file.filename().string().starts_with("murmlark-ovra")) {
-            files.push_back(file);
+        for (const auto& data : dataHomes) {
+            const bool written = std::any_of(
+                kWrittenOutside.begin(), kWrittenOutside.end(),
+                [&](std::string_view name) { return file == (data / name).lexically_normal(); });
+            if (written && file.is_absolute()) {
+                files.push_back(file);
+                break;
+            }
         }
     }
     return files;
@@ -128,7 +142,8 @@ std::vector<fs::path> Uninstaller::appItems() const {
     if (!refusal) {
         return {prefix.lexically_normal()};
     }
-    if (*refusal != Refusal::notOwnPrefix && *refusal != Refusal::sharedFolder) {
+    if (*refusal != Refusal::notOwnPrefix && *refusal != Refusal::sharedFolder &&
+        *refusal != Refusal::sharedWithOthers) {
         return {};
     }
     // A prefix shared with other software ("~/.local", "/opt"): only our own entries in it that
@@ -136,12 +151,19 @@ std::vector<fs::path> Uninstaller::appItems() const {
     if (prefix.lexically_normal() == prefix.root_path()) {
         return {};
     }
+    const fs::path share = InstallMarker::file(prefix).parent_path().lexically_normal();
+    std::vector<fs::path> own = {InstallMarker::executable(prefix).lexically_normal(), share};
+    for (const auto& listed : InstallListing::read(prefix).value_or(std::vector<fs::path>{})) {
+        const fs::path file = (prefix / listed).lexically_normal();
+        if (!UninstallerFiles::isInside(file, share) &&
+            std::find(own.begin(), own.end(), file) == own.end()) {
+            own.push_back(file);
+        }
+    }
     std::vector<fs::path> items;
-    const fs::path own[] = {InstallMarker::executable(prefix),
-                            InstallMarker::file(prefix).parent_path()};
     for (const auto& entry : own) {
         if (isThere(entry) && ::access(entry.parent_path().c_str(), W_OK) == 0) {
-            items.push_back(entry.lexically_normal());
+            items.push_back(entry);
         }
     }
     return items;

@@ -36,9 +36,9 @@ class Uninstaller final {
         std::string appID = std::string(OvraUpdates::bundleID);
         // The install prefix of the copy to remove, the folder above bin/ (empty for none).
         std::filesystem::path prefix = runningPrefix();
-        // Files the install or the app made outside the prefix (the desktop file, an autostart
-        // entry): removed as files, never as folders. By default the install's own list.
-        std::vector<std::filesystem::path> desktopFiles = installedOutside(prefix);
+        // Files the install made outside the prefix (the desktop file): removed as files, never
+        // as folders. By default the install's own list.
+        std::vector<std::filesystem::path> desktopFiles = installedOutside(prefix, env);
     };
 
     struct Services {
@@ -67,8 +67,10 @@ class Uninstaller final {
     // The prefix of the running executable: the folder above the one that holds it.
     static std::filesystem::path runningPrefix();
     // What the install at `prefix` wrote outside it, from share/murmlark-ovra/installed-outside
-    // (one absolute path a line): only files named after the app count, whatever the list says.
-    static std::vector<std::filesystem::path> installedOutside(const std::filesystem::path& prefix);
+    // (one absolute path a line): only the files an install of ours writes, in the XDG data
+    // folders it writes them to, count, whatever else the list says.
+    static std::vector<std::filesystem::path> installedOutside(const std::filesystem::path& prefix,
+                                                               const paths::Environment& env);
     // Whether the launch arguments hold a self-test or press-test flag.
     static bool isSelfTestLaunch(const std::vector<std::string>& arguments);
     // Not empty, no "/", no "..": a name that stays one entry of the folder it is put in.
@@ -87,10 +89,11 @@ class Uninstaller final {
     std::vector<Location> locations() const;
     // Blobs that links in our model folders lead to and that no other cached model uses.
     std::vector<std::filesystem::path> exclusiveModelBlobs() const;
-    // What goes to the Trash: the prefix itself when the whole prefix is the app's; the app's
-    // own files (bin/murmlark-ovra, share/murmlark-ovra) in a prefix it shares with other
-    // software; nothing for a build tree, a package manager's folder, a folder the user cannot
-    // change, or a prefix without our install marker.
+    // What goes to the Trash: the prefix itself when the whole prefix is the app's (it holds
+    // nothing but what the install listed); the app's own files (bin/murmlark-ovra,
+    // share/murmlark-ovra and the other files the install listed) in a prefix it shares with
+    // other software; nothing for a build tree, a package manager's folder, a folder the user
+    // cannot change, or a prefix without our install marker.
     std::vector<std::filesystem::path> appItems() const;
 
     // The question with the space to be freed.

@@ -196,6 +196,10 @@ void Updater::say(const std::string& text, bool problem) {
 // ---- start-up and schedule ----
 
 void Updater::start() {
+    if (config_.selfTestLaunch) {
+        log("a self-test launch: no update check, download or clean-up");
+        return;
+    }
     reportLastAttempt();
     update::sweepStagingFolders(config_.prefix);
     timer_ = config_.scheduler->every(kDueCheckInterval, [this] { checkIfDue(); });
@@ -255,7 +259,7 @@ std::string Updater::manifestAddress() const {
 }
 
 void Updater::check(bool userAsked) {
-    if (state_.busy)
+    if (state_.busy || installing_ || config_.selfTestLaunch)
         return;
     setBusy(true);
     // A check that then fails counts for the daily rule too.
@@ -340,13 +344,6 @@ std::optional<std::string> Updater::downloadURL(const std::string& address) cons
 }
 
 void Updater::prepare(const Manifest& m, bool userAsked, std::function<void(bool)> done) {
-    if (const auto refusal = InstallMarker::selfUpdateRefusal(config_.prefix, config_.home)) {
-        log("the install at " + config_.prefix.string() + " cannot update itself (" +
-            std::to_string(static_cast<int>(*refusal)) + ")");
-        say(locationText(m.version), true);
-        done(false);
-        return;
-    }
     const auto url = downloadURL(m.url);
     if (!url) {
         log("the update address is not trusted: " + m.url);
@@ -367,16 +364,31 @@ void Updater::prepare(const Manifest& m, bool userAsked, std::function<void(bool
                                    config_.maxArchiveBytes};
     auto staged = std::make_shared<std::optional<update::Staged>>();
     auto reason = std::make_shared<std::string>();
+    auto refusal = std::make_shared<std::optional<InstallMarker::Refusal>>();
     offload(
-        [request = std::move(request), cancel = cancel_, staged, reason] {
+        [request = std::move(request), home = config_.home, cancel = cancel_, staged, reason,
+         refusal] {
+            // Only a prefix that is the app's alone is replaced; the prefix is read here, away
+            // from the main thread, as it may be on any file system.
+            *refusal = InstallMarker::selfUpdateRefusal(request.prefix, home);
+            if (*refusal)
+                return;
             auto result = update::downloadAndVerify(request, *cancel);
             if (result)
                 *staged = *result;
             else
                 *reason = result.error();
         },
-        [this, staged, reason, userAsked, version = m.version, done = std::move(done)] {
+        [this, staged, reason, refusal, userAsked, version = m.version, done = std::move(done)] {
             downloading_ = false;
+            if (*refusal) {
+                log("the install at " + config_.prefix.string() + " cannot update itself (" +
+                    std::to_string(static_cast<int>(**refusal)) + ")");
+                setBusy(false);
+                say(locationText(version), true);
+                done(false);
+                return;
+            }
             if (*staged) {
                 dropStaged();
                 staged_ = std::move(**staged);
@@ -405,7 +417,7 @@ void Updater::dropStaged() {
 // ---- install ----
 
 void Updater::installAvailable() {
-    if (!state_.available)
+    if (!state_.available || installing_ || config_.selfTestLaunch)
         return;
     if (state_.busy) {
         // An automatic download is under way: say so rather than drop the press unanswered.
@@ -451,7 +463,7 @@ void Updater::writeReceipt(const OvraUpdates::Receipt& receipt) {
 }
 
 void Updater::install(bool reopen) {
-    if (!staged_)
+    if (!staged_ || installing_)
         return;
     config_.scheduler->cancel(idleWait_);
     idleWait_ = 0;
@@ -460,42 +472,29 @@ void Updater::install(bool reopen) {
     if (reopen || (config_.windowOpen && config_.windowOpen()))
         writeAtomically(config_.supportFolder / kReopenMarker, "");
 
-    const update::Staged staged = std::move(*staged_);
+    update::InstallRequest request{
+        std::move(*staged_), config_.prefix, config_.currentVersion, config_.renames,
+        std::chrono::milliseconds(static_cast<std::int64_t>(config_.startSeconds * 1000))};
     staged_.reset();
-    // Whatever happens, the staging folder (then holding the old version, or the new one that
-    // did not go in) is removed by the next start.
-    const auto swap =
-        paths::swapFolders(staged.root, config_.prefix, staged.work / "previous", config_.renames);
-    OvraUpdates::Receipt receipt{"ok", staged.version, ""};
-    fs::path program = InstallMarker::executable(config_.prefix);
-    switch (swap.kind) {
-        case paths::FolderSwap::Kind::swapped:
-            break;
-        case paths::FolderSwap::Kind::blocked:
-            receipt.status = "blocked";
-            receipt.detail = swap.detail;
-            break;
-        case paths::FolderSwap::Kind::restored:
-            receipt.status = "restored";
-            receipt.detail = swap.detail;
-            break;
-        case paths::FolderSwap::Kind::stranded:
-            // The old version could not go back in place; it still runs from where it is.
-            receipt.status = "restored";
-            receipt.detail = swap.detail + "; Ovra " + config_.currentVersion + " is now in " +
-                             swap.old.string();
-            program = InstallMarker::executable(swap.old);
-            break;
-    }
-    writeReceipt(receipt);
-    log("install of " + staged.version + ": " + receipt.status + " " + receipt.detail);
+    installing_ = true;
+    auto result = std::make_shared<update::Installed>();
+    offload([request = std::move(request), result] { *result = update::installStaged(request); },
+            [this, result] {
+                installing_ = false;
+                installed(*result);
+            });
+}
 
-    std::vector<std::string> argv{program.string()};
+void Updater::installed(const update::Installed& result) {
+    writeReceipt(result.receipt);
+    log("install of " + result.receipt.version + ": " + result.receipt.status + " " +
+        result.receipt.detail);
+    std::vector<std::string> argv{result.program.string()};
     argv.insert(argv.end(), config_.relaunchArguments.begin(), config_.relaunchArguments.end());
     if (const auto started = config_.relaunch(argv); !started) {
         // Without a successor, quitting would leave the user with no app at all; the receipt
         // is reported at the next start instead.
-        log("could not start " + program.string() + ": " + started.error());
+        log("could not start " + result.program.string() + ": " + started.error());
         return;
     }
     config_.scheduler->after(kQuitDelay, [quit = config_.quit] { quit(); });

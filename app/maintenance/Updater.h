@@ -7,9 +7,13 @@
 // asks (a security fix when the app is not in use), and reports the last install attempt at the
 // next start.
 //
-// An install swaps the verified new prefix with the running one in one atomic exchange, writes
-// the receipt, starts the new executable once this process has ended and quits. The old prefix
-// stays beside the new one until the new version has started, which then removes it.
+// An update installs only into a prefix that holds nothing but the app (InstallMarker.h). An
+// install keeps the installed copy's own files in the new version, swaps the verified new prefix
+// with the running one in one atomic exchange, and asks the new version to prove it starts; one
+// that does not is swapped back out. It writes the receipt, starts the new executable (or the
+// old one, after a failure) once this process has ended and quits. The old prefix stays beside
+// the new one until the next start, which removes it. In a process launched for a self-test or
+// a diagnostic the updater does nothing at all: no check, no download, no clean-up.
 //
 // Main thread only. The network, hashing and unpacking run on the offload's worker; timers go
 // through the scheduler; everything the app around it provides (banner, announcement, overlay
@@ -25,6 +29,7 @@
 #include <vector>
 
 #include "app/maintenance/Offload.h"
+#include "app/maintenance/UpdateInstall.h"
 #include "app/maintenance/UpdatePackage.h"
 #include "core/Result.h"
 #include "core/Updates.h"
@@ -61,6 +66,9 @@ class Updater final {
         // within the second.
         double checkDeadline = 60;
         double downloadDeadline = 3600;
+        // How long a new version has to answer the version handshake.
+        double startSeconds = 30;
+        bool selfTestLaunch = false;
         std::uint64_t maxArchiveBytes = std::uint64_t{1} << 30U;
 
         Scheduler* scheduler = nullptr;
@@ -128,6 +136,7 @@ class Updater final {
     void installWhenIdle();
     bool idle() const;
     void install(bool reopen);
+    void installed(const update::Installed& result);
     void writeReceipt(const OvraUpdates::Receipt& receipt);
     void dropStaged();
     std::string manifestAddress() const;
@@ -145,6 +154,7 @@ class Updater final {
     std::function<void()> observer_;
     std::optional<update::Staged> staged_;
     bool downloading_ = false;  // busy with a download rather than a check
+    bool installing_ = false;   // the swap and the handshake run
     Scheduler::Token timer_ = 0;
     Scheduler::Token idleWait_ = 0;
     Scheduler::Token firstCheck_ = 0;

@@ -158,6 +158,7 @@ accessibility reader failed, 2 when there is no app, window or control to work o
                         in the app named by OVRA_PRESS_TEST_APP) and print the window title
                         before and after
   --help                print this text
+  --version             print "murmlark-ovra" and the version, and end
 
 The app with:
   --dashboard [PANE]    open the settings window on PANE (Home, Look, Voice, Your choices,

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <iostream>
 #include <memory>
+#include <string_view>
 #include <thread>
 
 #include "app/accessibility/ElementActions.h"
@@ -20,6 +21,7 @@
 #include "app/diagnostics/DebugDump.h"
 #include "app/diagnostics/RunningApps.h"
 #include "app/diagnostics/selftest/DevTests.h"
+#include "app/maintenance/VersionHandshake.h"
 #include "app/model/ClassifierLoading.h"
 #include "app/model/ModelSupervisor.h"
 #include "app/shell/LaunchFlags.h"
@@ -216,7 +218,8 @@ int runApp(int argc, char** argv, const LaunchPlan& plan) {
                       .installHome = [&shell] { shell.start(); },
                       .otherAppActivated = [&shell] { shell.otherAppActivated(); },
                       .quit = [&shell] { shell.quit(); },
-                      .freezeSettings = [&settings] { settings->freeze(); }});
+                      .freezeSettings = [&settings] { settings->freeze(); },
+                      .selfTest = selfTest});
     if (!selfTest) {
         settings->showProblemsWith(
             [&controller](const std::string& problem) { controller.showSettingsProblem(problem); });
@@ -236,6 +239,11 @@ int runApp(int argc, char** argv, const LaunchPlan& plan) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Before anything else runs: an update asks a new version this to prove that it starts.
+    if (argc == 2 && std::string_view(argv[1]) == update::kVersionFlag) {
+        std::cout << update::thisVersionLine() << std::endl;
+        return 0;
+    }
     const LaunchPlan plan = LaunchPlan::from(LaunchFlags::fromMain(argc, argv));
     if (plan.help) {
         std::cout << usage();

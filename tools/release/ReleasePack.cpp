@@ -7,9 +7,11 @@
 #include <algorithm>
 #include <fstream>
 #include <memory>
+#include <set>
 #include <sstream>
 #include <vector>
 
+#include "app/maintenance/InstallListing.h"
 #include "app/maintenance/InstallMarker.h"
 #include "core/Json.h"
 #include "core/Updates.h"
@@ -73,8 +75,26 @@ Result<bool> packLayout(const fs::path& layout, const fs::path& archivePath) {
     }
     if (ec)
         return fail("cannot read " + layout.string() + ": " + ec.message());
+    // The marker and the listing are written below for the release; what the install wrote for
+    // its own machine (the desktop file naming the layout's path) is never shipped.
     const fs::path marker = InstallMarker::file(".").lexically_normal();
-    std::erase(entries, marker);  // written below, with the self-update line
+    std::erase_if(entries, [&](const fs::path& entry) {
+        const auto& own = InstallListing::kInstallSpecific;
+        return entry == marker || entry == InstallListing::relativeFile() ||
+               std::find(own.begin(), own.end(), entry.string()) != own.end();
+    });
+    std::vector<fs::path> listed{marker};
+    std::set<fs::path> needed;  // folders on the way to a file
+    for (const auto& entry : entries) {
+        if (fs::is_directory(fs::symlink_status(layout / entry)))
+            continue;
+        listed.push_back(entry);
+        for (fs::path folder = entry.parent_path(); !folder.empty(); folder = folder.parent_path())
+            needed.insert(folder);
+    }
+    std::erase_if(entries, [&](const fs::path& entry) {
+        return fs::is_directory(fs::symlink_status(layout / entry)) && !needed.contains(entry);
+    });
     std::sort(entries.begin(), entries.end());
 
     const std::unique_ptr<struct archive, WriteFree> a(archive_write_new());
@@ -92,6 +112,8 @@ Result<bool> packLayout(const fs::path& layout, const fs::path& archivePath) {
                         archive_error_string(a.get()));
     }
     if (!addEntry(a.get(), marker.string(), false, false, InstallMarker::text(true)) ||
+        !addEntry(a.get(), InstallListing::relativeFile().string(), false, false,
+                  InstallListing::text(listed)) ||
         archive_write_close(a.get()) != ARCHIVE_OK) {
         return fail("cannot write " + archivePath.string());
     }

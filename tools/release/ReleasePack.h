@@ -14,8 +14,10 @@
 namespace ovra::release {
 
 // Packs the layout as a tar.gz archive: regular files and folders only, in name order, with
-// neutral owners and times; the install marker is written so the release can update itself.
-// Fails for links and special files, and for a layout without the executable.
+// neutral owners and times; the install marker is written so the release can update itself,
+// with the listing of the release's files. What `cmake --install` wrote for the layout's own
+// prefix (InstallListing::kInstallSpecific) is left out. Fails for links and special files, and
+// for a layout without the executable.
 Result<bool> packLayout(const std::filesystem::path& layout, const std::filesystem::path& archive);
 
 // The signature file of an archive for `version` on `platform`.

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "app/maintenance/InstallListing.h"
+
 namespace ovra {
 namespace {
 
@@ -15,11 +17,14 @@ using Refusal = InstallMarker::Refusal;
 class InstallMarkerTest : public ::testing::Test {
   protected:
     void TearDown() override { fs::remove_all(root_); }
+    // A prefix with the marker and a listing of it alone.
     fs::path prefix(const std::string& name, const std::optional<std::string>& marker) {
         const fs::path p = root_ / name;
         fs::create_directories(InstallMarker::file(p).parent_path());
         if (marker)
             std::ofstream(InstallMarker::file(p)) << *marker;
+        std::ofstream(InstallListing::file(p))
+            << InstallListing::text({InstallMarker::file("").relative_path()});
         return p;
     }
     const fs::path root_ =
@@ -31,12 +36,15 @@ TEST_F(InstallMarkerTest, OnlyAnOwnWritablePrefixOutsideSystemFoldersUpdatesItse
     const fs::path linked = prefix("linked", std::nullopt);
     fs::create_symlink(InstallMarker::file(own), InstallMarker::file(linked));
     const fs::path home = root_ / "home";
+    const fs::path crowded = prefix("crowded", InstallMarker::text(true));
+    std::ofstream(crowded / "share" / "other-program");
     const struct {
         fs::path prefix;
         std::optional<Refusal> refusal;
     } rows[] = {
         {own, std::nullopt},
         {prefix("shared", InstallMarker::text(false)), Refusal::notOwnPrefix},
+        {crowded, Refusal::sharedWithOthers},
         {prefix("bare", std::nullopt), Refusal::notOurs},
         {prefix("other", "ai.qeld.other\nself-update=yes\n"), Refusal::notOurs},
         {prefix("long", InstallMarker::text(true) + std::string(5000, '#')), Refusal::notOurs},

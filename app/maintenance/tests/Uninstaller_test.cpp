@@ -11,6 +11,7 @@
 #include <map>
 #include <sstream>
 
+#include "app/maintenance/InstallListing.h"
 #include "app/maintenance/InstallMarker.h"
 #include "app/maintenance/UninstallerFiles.h"
 #include "app/model/SetupLog.h"
@@ -52,12 +53,18 @@ class UninstallerTest : public ::testing::Test {
         fs::create_directories((root_ / relative).parent_path());
         fs::create_symlink(target, root_ / relative);
     }
-    // A prefix with our marker; its list of files outside it names `outside`.
-    fs::path prefix(const std::string& relative, bool selfUpdate, std::string outside = "") {
-        file(relative + "/bin/murmlark-ovra");
-        std::ofstream(file(relative + "/share/murmlark-ovra/install-marker"))
+    // A prefix with our marker and listing; its list of files outside it names `outside`.
+    fs::path prefix(const std::string& relative, bool selfUpdate, std::string outside = "",
+                    std::vector<fs::path> listed = {}) {
+        for (const char* name : {"bin/murmlark-ovra", "share/murmlark-ovra/install-marker",
+                                 "share/murmlark-ovra/installed-outside"})
+            listed.push_back(file(relative + "/" + name));
+        std::ofstream(root_ / relative / "share/murmlark-ovra/install-marker")
             << InstallMarker::text(selfUpdate);
         std::ofstream(root_ / relative / "share/murmlark-ovra/installed-outside") << outside;
+        for (auto& f : listed)
+            f = f.lexically_relative(root_ / relative);
+        std::ofstream(InstallListing::file(root_ / relative)) << InstallListing::text(listed);
         return root_ / relative;
     }
     const fs::path root_ =
@@ -115,8 +122,15 @@ TEST_F(UninstallerTest, TheQuestionGivesDecimalSizesInTheUsersLocaleAndNamesAMod
 }
 
 TEST_F(UninstallerTest, OnlyAPrefixOfOursGoesToTheTrashAndASharedOneGivesOnlyOurFiles) {
+    // A prefix of ours that another program shares, with our desktop file in it.
+    const fs::path shared =
+        prefix("opt", true, "", {file("opt/share/applications/murmlark-ovra.desktop")});
+    file("opt/bin/other-program");
     const std::pair<fs::path, std::vector<std::string>> rows[] = {
         {prefix("apps/murmlark-ovra", true), {"apps/murmlark-ovra"}},
+        {shared,
+         {"opt/bin/murmlark-ovra", "opt/share/murmlark-ovra",
+          "opt/share/applications/murmlark-ovra.desktop"}},
         {prefix("h/.local", false), {"h/.local/bin/murmlark-ovra", "h/.local/share/murmlark-ovra"}},
         {prefix("h", true), {"h/bin/murmlark-ovra", "h/share/murmlark-ovra"}},
         {file("build/bin/murmlark-ovra").parent_path().parent_path(), {}},
@@ -158,9 +172,12 @@ TEST_F(UninstallerTest, ARemovalFollowsLinksOnlyIntoOurBlobsAndNothingComesBack)
     link(hub / "not-a-model/c", cross);
     EXPECT_FALSE(UninstallerFiles::isInside(old, root_ / mlx));
 
-    auto uninstaller = make(prefix("apps/Murmlark Ovra", true,
-                                   (root_ / "d/applications/murmlark-ovra.desktop\n").string() +
-                                       doc.string() + "\nmurmlark-ovra.desktop\n"));
+    // Only what an install of ours writes outside its prefix, where it writes it, is taken.
+    const fs::path notes = file("h/murmlark-ovra-notes.txt");
+    auto uninstaller =
+        make(prefix("apps/Murmlark Ovra", true,
+                    (root_ / "d/applications/murmlark-ovra.desktop\n").string() + doc.string() +
+                        "\n" + notes.string() + "\nmurmlark-ovra.desktop\n"));
     EXPECT_THAT(uninstaller.exclusiveModelBlobs(), ElementsAre(cross));
     defaults_->set("dimLevel", 0.5);  // not yet written
     EXPECT_TRUE(uninstaller.confirmAndRemove());
@@ -168,7 +185,7 @@ TEST_F(UninstallerTest, ARemovalFollowsLinksOnlyIntoOurBlobsAndNothingComesBack)
     for (const char* name : ours)
         EXPECT_FALSE(fs::exists(root_ / name)) << name;
     EXPECT_FALSE(fs::exists(root_ / mlx) || fs::exists(root_ / multi));
-    EXPECT_TRUE(fs::exists(doc) && fs::exists(old));
+    EXPECT_TRUE(fs::exists(doc) && fs::exists(old) && fs::exists(notes));
     EXPECT_TRUE(fs::exists(root_ / "d/Trash/files/Murmlark Ovra/bin/murmlark-ovra"));
 
     // Late writers: a setting, the flush at quit, a log line.
@@ -180,13 +197,13 @@ TEST_F(UninstallerTest, ARemovalFollowsLinksOnlyIntoOurBlobsAndNothingComesBack)
 }
 
 TEST_F(UninstallerTest, WhatCouldNotBeRemovedIsListedBeforeQuitting) {
-    file("d/Trash");                    // a file where the Trash should be
-    file("f/murmlark-ovra.desktop/x");  // a folder is not a file to delete
-    make(prefix("h/apps/murmlark-ovra", true, (root_ / "f/murmlark-ovra.desktop").string()))
-        .removeEverything();
+    file("d/Trash");  // a file where the Trash should be
+    const fs::path entry = root_ / "d/applications/murmlark-ovra.desktop";
+    file("d/applications/murmlark-ovra.desktop/x");  // a folder is not a file to delete
+    make(prefix("h/apps/murmlark-ovra", true, entry.string())).removeEverything();
     EXPECT_THAT(calls_, ElementsAre("stop model",
                                     "These are still there; you can delete them yourself:\n" +
-                                        (root_ / "f/murmlark-ovra.desktop").string() +
+                                        entry.string() +
                                         "\n~/apps/murmlark-ovra (it could not be moved to the "
                                         "Trash: the Trash folder " +
                                         (root_ / "d/Trash").string() + " cannot be used)",

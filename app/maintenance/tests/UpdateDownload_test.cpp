@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <thread>
 
+#include "app/maintenance/Uninstaller.h"
 #include "app/maintenance/tests/UpdaterFixture.h"
 #include "platform/archive/tests/ArchiveBuilder.h"
 #include "platform/crypto/Sha256.h"
@@ -84,9 +85,33 @@ class UpdateOverHttp : public UpdaterTest {
         [this](std::function<void()> f) { main_.post(std::move(f)); });
 };
 
-TEST_F(UpdateOverHttp, AReleaseMadeByTheToolInstallsRelaunchesAndIsReportedAtTheNextStart) {
+// Install, update, remove, as a user and a maintainer do them: `cmake --install` puts the app in
+// a prefix of its own beside another program, the maintainer packs a release from an install
+// into a scratch folder (tools/release/README.md), the app updates itself and is removed.
+TEST_F(UpdateOverHttp, TheReleaseLayoutsRoundTripLeavesNothingOfOursAndTouchesNothingElse) {
+    const fs::path home = root_ / "home", data = root_ / "data";
+    const auto install = [&](const fs::path& prefix, const std::string& version) {
+        std::string quoted = prefix.string();
+        for (std::size_t at = 0; (at = quoted.find('\'', at)) != std::string::npos; at += 4)
+            quoted.replace(at, 1, "'\\''");
+        const std::string command =
+            "env HOME='" + home.string() + "' XDG_DATA_HOME='" + data.string() +
+            "' " CMAKE_COMMAND " --install " OVRA_BUILD_DIR " --prefix '" + quoted + "' >/dev/null";
+        ASSERT_EQ(std::system(command.c_str()), 0);
+        writeStandIn(prefix, version);
+    };
+    fs::remove_all(prefix_);
+    install(prefix_, "1.0");
+    const fs::path entry = data / "applications" / "murmlark-ovra.desktop";
+    const std::string menuEntry = readText(entry);
+    const fs::path others[] = {prefix_.parent_path() / "other-program" / "x",
+                               data / "applications" / "other.desktop",
+                               home / "murmlark-ovra-notes.txt"};
+    for (const auto& file : others)
+        writeText(file, "not ours");
+
     const fs::path layout = root_ / "layout";
-    writeLayout(layout, "1.1");
+    install(layout, "1.1");
     writeText(root_ / "key.pem", key_.pem());
     const std::string pack = std::string(OVRA_RELEASE_TOOL) + " pack --version 1.1 --layout " +
                              layout.string() + " --key " + (root_ / "key.pem").string() +
@@ -96,25 +121,30 @@ TEST_F(UpdateOverHttp, AReleaseMadeByTheToolInstallsRelaunchesAndIsReportedAtThe
     for (const auto& file : fs::directory_iterator(served_))
         server_.route("/ovra/" + file.path().filename().string(), Reply{200, readText(file)});
 
-    // The running app is a child process here, which quitting ends.
+    // The running app is a child process here, which quitting (or the end of the test) ends.
     const pid_t app = ::fork();
     if (app == 0) {
         for (;;)
             ::pause();
     }
+    const auto end = [app, alive = std::make_shared<bool>(true)] {
+        if (std::exchange(*alive, false)) {
+            ::kill(app, SIGKILL);
+            ::waitpid(app, nullptr, 0);
+        }
+    };
+    const std::shared_ptr<void> guard(nullptr, [end](void*) { end(); });
     auto c = config();
     updater_ = std::make_unique<Updater>([&] {
         c.relaunchArguments = {"--no-dashboard"};
         c.relaunch = [app](const std::vector<std::string>& argv) {
             return process::startAfterExit(app, argv, 20s);
         };
-        c.quit = [app] {
-            ::kill(app, SIGKILL);
-            ::waitpid(app, nullptr, 0);
-        };
+        c.quit = end;
         return c;
     }());
     checkAndInstall();
+    ASSERT_TRUE(main_.pumpUntil([&] { return fs::exists(support_ / Updater::kReceiptFile); }));
 
     // The new version starts only once the old one has quit.
     std::this_thread::sleep_for(200ms);
@@ -124,11 +154,29 @@ TEST_F(UpdateOverHttp, AReleaseMadeByTheToolInstallsRelaunchesAndIsReportedAtThe
     while (readText(root_ / "standin.log").empty() && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(20ms);
     EXPECT_EQ(readText(root_ / "standin.log"), "1.1 --no-dashboard\n");
+    // The menu entry and the record of it are the installed copy's; nothing names the layout.
+    EXPECT_EQ(readText(entry), menuEntry);
+    EXPECT_EQ(readText(InstallListing::outsideFile(prefix_)), entry.string() + "\n");
+    EXPECT_FALSE(fs::exists(prefix_ / "share" / "applications"));
+    EXPECT_EQ(InstallMarker::selfUpdateRefusal(prefix_, home), std::nullopt);
 
     restart("1.1");
     EXPECT_EQ(banners_,
               (std::vector<std::pair<std::string, bool>>{{"Ovra updated to 1.1.", false}}));
     EXPECT_TRUE(stagingFolders(prefix_).empty());
+
+    const auto env = [&](const char* name) -> std::optional<std::string> {
+        const std::string n(name);
+        return n == "HOME" ? home : n == "XDG_DATA_HOME" ? data : root_ / n;
+    };
+    Uninstaller::Services services;
+    EXPECT_TRUE(Uninstaller({env, "ai.qeld.murmlark-ovra", prefix_}, services, false)
+                    .removeEverything()
+                    .empty());
+    EXPECT_FALSE(fs::exists(prefix_) || fs::exists(entry));
+    EXPECT_TRUE(fs::exists(data / "Trash" / "files" / "murmlark-ovra" / "bin" / "murmlark-ovra"));
+    for (const auto& file : others)
+        EXPECT_EQ(readText(file), "not ours") << file;
 }
 
 TEST_F(UpdateOverHttp, EveryBadDownloadEndsTheSameWayWithTheOldVersionIntactAndNothingLeft) {

@@ -13,6 +13,7 @@
 #include <map>
 #include <sstream>
 
+#include "app/maintenance/InstallListing.h"
 #include "app/maintenance/InstallMarker.h"
 #include "app/maintenance/Updater.h"
 #include "platform/scheduler/ManualScheduler.h"
@@ -34,14 +35,22 @@ inline void writeText(const fs::path& file, const std::string& text) {
     std::ofstream(file, std::ios::binary) << text;
 }
 
-// A prefix as `cmake --install` leaves it. Its executable appends its version and arguments to
-// the file named by $OVRA_STANDIN_LOG.
-inline void writeLayout(const fs::path& prefix, const std::string& version,
-                        bool selfUpdate = true) {
+// A prefix as `cmake --install` leaves it, with its listing. Its executable answers the version
+// handshake (unless it `cannotStart`) and otherwise appends its version and arguments to the
+// file named by $OVRA_STANDIN_LOG.
+inline void writeStandIn(const fs::path& prefix, const std::string& version,
+                         bool cannotStart = false) {
     const fs::path exe = InstallMarker::executable(prefix);
-    writeText(exe, "#!/bin/sh\necho \"" + version + " $*\" >> \"$OVRA_STANDIN_LOG\"\n");
+    writeText(exe, "#!/bin/sh\nv=" + version + "\n[ \"$1\" = --version ] && " +
+                       (cannotStart ? "exit 127" : "echo \"murmlark-ovra $v\" && exit") +
+                       "\necho \"$v $*\" >> \"$OVRA_STANDIN_LOG\"\n");
     fs::permissions(exe, fs::perms(0755));
+}
+inline void writeLayout(const fs::path& prefix, const std::string& version, bool selfUpdate = true,
+                        bool cannotStart = false) {
+    writeStandIn(prefix, version, cannotStart);
     writeText(InstallMarker::file(prefix), InstallMarker::text(selfUpdate));
+    EXPECT_TRUE(InstallListing::writeFor(prefix));
 }
 
 inline std::vector<fs::path> stagingFolders(const fs::path& prefix) {
@@ -99,9 +108,9 @@ class UpdaterTest : public ::testing::Test {
 
     // Publishes `version` on the update host: the manifest, the archive and its signature.
     void publish(const std::string& version, bool critical = false,
-                 std::optional<std::string> notes = std::nullopt) {
+                 std::optional<std::string> notes = std::nullopt, bool cannotStart = false) {
         const fs::path layout = root_ / "layouts" / version;
-        writeLayout(layout, version);
+        writeLayout(layout, version, true, cannotStart);
         release::PackRequest request{
             layout,           version, release::thisPlatform(), served_, "https://qeld.ai/ovra",
             std::move(notes), critical};
@@ -164,7 +173,7 @@ class UpdaterTest : public ::testing::Test {
     std::string status() const { return updater_->state().status.value_or(""); }
     std::string installedVersion() const {
         const std::string script = readText(InstallMarker::executable(prefix_));
-        return script.substr(script.find("echo \"") + 6, 3);
+        return script.substr(script.find("v=") + 2, 3);
     }
 
     const fs::path root_ =

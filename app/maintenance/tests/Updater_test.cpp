@@ -87,6 +87,7 @@ TEST_F(UpdaterTest, ASecurityFixDownloadsAtOnceAndInstallsWhenOvraIsNotInUse) {
     EXPECT_TRUE(relaunched_.empty());
     active_ = false;
     scheduler_.advance(30);
+    offload_->finishAll();
     ASSERT_EQ(relaunched_.size(), 1U);
     EXPECT_EQ(relaunched_[0], std::vector<std::string>{InstallMarker::executable(prefix_)});
     EXPECT_EQ(installedVersion(), "1.1");
@@ -120,15 +121,41 @@ TEST_F(UpdaterTest, ASecurityFixThatFailedBeforeIsOfferedAndTheUserMayStillInsta
 }
 
 TEST_F(UpdaterTest, ACopyThatCannotUpdateItselfSaysSoAndDownloadsNothing) {
-    writeLayout(prefix_, "1.0", false);
     publish("1.1", true);
-    updater().check(false);
-    offload_->finishAll();
-    ASSERT_EQ(banners_.size(), 2U);
-    EXPECT_THAT(banners_[1].first, ::testing::StartsWith("Ovra 1.1 is available, but this copy"));
-    EXPECT_TRUE(banners_[1].second);
-    EXPECT_FALSE(updater().state().busy);
-    EXPECT_EQ(downloader_->requests.size(), 1U);
+    // A package build's copy, and one in a prefix that also holds another program.
+    const fs::path other = prefix_ / "bin" / "other-program";
+    for (const bool shared : {false, true}) {
+        writeLayout(prefix_, "1.0", shared);
+        if (shared)
+            writeText(other, "another program's");
+        banners_.clear();
+        downloader_->requests.clear();
+        updater().check(true);
+        offload_->finishAll();
+        ASSERT_EQ(banners_.size(), 2U);
+        EXPECT_THAT(banners_[1].first, ::testing::StartsWith("Ovra 1.1 is available, but this"));
+        EXPECT_TRUE(banners_[1].second);
+        EXPECT_FALSE(updater().state().busy);
+        EXPECT_EQ(downloader_->requests.size(), 1U);
+    }
+    EXPECT_EQ(readText(other), "another program's");
+    EXPECT_TRUE(stagingFolders(prefix_).empty());
+}
+
+TEST_F(UpdaterTest, ASelfTestLaunchChecksDownloadsAndSweepsNothing) {
+    publish("1.1", true);
+    fs::create_directories(prefix_.parent_path() / ".murmlark-ovra.update-Ab12Cd");
+    writeText(support_ / Updater::kReceiptFile, "ok\n1.1\n");
+    auto c = config();
+    c.selfTestLaunch = true;
+    updater_ = std::make_unique<Updater>(std::move(c));
+    updater().start();
+    scheduler_.advance(3 * 86400);
+    updater().check(true);
+    updater().installAvailable();
+    EXPECT_TRUE(offload_->jobs.empty() && downloader_->requests.empty() && banners_.empty());
+    EXPECT_EQ(stagingFolders(prefix_).size(), 1U);
+    EXPECT_TRUE(fs::exists(support_ / Updater::kReceiptFile));
 }
 
 TEST_F(UpdaterTest, TheLastAttemptIsReportedOnceAtTheNextStart) {
@@ -179,10 +206,11 @@ TEST_F(UpdaterTest, EveryWayTheSwapEndsLeavesARunnableVersionAndAReceipt) {
         {"old cannot move aside", EINVAL, {EBUSY, 0, 0}, "blocked", "1.0", "1.0", "busy"},
         {"new cannot move in", EXDEV, {0, EIO, 0}, "restored", "1.0", "1.0", "Input/output"},
         {"old cannot move back", ENOSYS, {0, EIO, EIO}, "restored", "1.0", "", "is now in"},
+        {"new does not start", 0, {}, "restored", "1.0", "1.0", "exit status 127"},
     };
-    publish("1.1");
     for (const auto& r : rows) {
         SCOPED_TRACE(r.what);
+        publish("1.1", false, std::nullopt, r.what == "new does not start");
         fs::remove_all(prefix_);
         writeLayout(prefix_, "1.0");
         exchangeError_ = r.exchange;
@@ -202,7 +230,7 @@ TEST_F(UpdaterTest, EveryWayTheSwapEndsLeavesARunnableVersionAndAReceipt) {
         EXPECT_THAT(receipt->detail, ::testing::HasSubstr(r.detail));
         ASSERT_EQ(relaunched_.size(), 1U);
         const std::string program = readText(relaunched_[0][0]);
-        EXPECT_THAT(program, ::testing::HasSubstr("echo \"" + r.runs + " "));
+        EXPECT_THAT(program, ::testing::HasSubstr("v=" + r.runs + "\n"));
         EXPECT_EQ(fs::exists(prefix_) ? installedVersion() : "", r.installed);
 
         // The next start says how it went; a failed version is not retried by itself.

@@ -209,14 +209,11 @@ OvraSection updates(const PaneContext& context) {
     check.subtitle = state.status;
     section.rows.push_back(std::move(check));
     if (state.available) {
-        OvraRow install =
-            rows::make("gen.installupdate",
-                       OvraText::f("Install Ovra %@ and relaunch", {state.available->version}),
-                       "arrow.down.circle", rows::action([&controller] {
-                           if (controller.updateState().activity == Activity::idle) {
-                               controller.installUpdate();
-                           }
-                       }));
+        // Also while a download runs: the updater then says so again.
+        OvraRow install = rows::make(
+            "gen.installupdate",
+            OvraText::f("Install Ovra %@ and relaunch", {state.available->version}),
+            "arrow.down.circle", rows::action([&controller] { controller.installUpdate(); }));
         install.subtitle = state.available->notes;
         section.rows.push_back(std::move(install));
     }

@@ -267,8 +267,11 @@ TEST(GeneralPane, ShortcutsSlidersCountsAndUpdates) {
                            "gen.credits", "gen.uninstall"}) {
         d.row(id, OvraPane::general).activate();
     }
+    d.controller.update.activity = UpdateState::Activity::downloading;
+    d.row("gen.installupdate", OvraPane::general).activate();  // heard: still downloading
     EXPECT_THAT(d.controller.calls,
-                ElementsAre("check", "install", "web https://qeld.ai/download/ovra", "uninstall"));
+                ElementsAre("check", "install", "web https://qeld.ai/download/ovra", "uninstall",
+                            "install"));
     EXPECT_THAT(d.dialogs.asked, ElementsAre("credits"));
     EXPECT_TRUE(d.row("gen.uninstall", OvraPane::general).destructive);
 }
