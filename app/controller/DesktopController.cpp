@@ -205,6 +205,7 @@ Result<std::unique_ptr<DesktopController>> DesktopController::open(Settings sett
     std::shared_ptr<const ModelRuntime> runtime = makeTorchModelRuntime();
     ModelSupervisor::Services modelServices = supervisor::standardServices(
         p.executor, runtime, [&prefs] { return prefs.downloadMultilingual(); }, engineBase);
+    modelServices.selfTestLaunch = options.selfTest;
     // The same installer, kept at hand so that removing the app can cancel a download under
     // way before the data folder goes (the supervisor's stop leaves a download running).
     EngineInstaller::Config install = EngineInstaller::standardConfig(engineBase);
@@ -344,7 +345,7 @@ void DesktopController::start(StartOptions options) {
     update.showGeneralSettings = [&dashboard] { dashboard.showDashboard(OvraPane::general); };
     update.quit = options.quit ? options.quit : [] { QApplication::quit(); };
     update.log = [](const std::string& line) { logLine("updater: " + line); };
-    update.selfTestLaunch = options.selfTest;
+    update.selfTestLaunch = p.options.selfTest;
     p.updater = std::make_unique<Updater>(std::move(update));
     p.updater->setObserver([&dashboard] { dashboard.stateChanged(); });
     dashboard.setUpdater(p.updater.get());

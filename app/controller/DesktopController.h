@@ -34,6 +34,8 @@ class DesktopController final : public ShellController {
         bool pretendUntrusted = false;
         bool simulateNotch = false;
         bool traceKeys = false;  // "--trace-keys": the settings window's key lines
+        // A self-test launch: nothing is checked for updates, downloaded or cleaned up.
+        bool selfTest = false;
     };
 
     // Fails when this is no X11 session. The settings must outlive the controller.
@@ -49,7 +51,6 @@ class DesktopController final : public ShellController {
         std::function<void()> otherAppActivated;  // the island closes
         std::function<void()> quit;               // after an install, or the app's removal
         std::function<void()> freezeSettings;     // the app is being removed
-        bool selfTest = false;  // a self-test launch: the updater checks and sweeps nothing
     };
     // Once, when the app has launched (see AppController::start).
     void start(StartOptions options);

@@ -68,7 +68,8 @@ ModelSupervisor::ModelSupervisor(Services services)
         });
     }
 
-    removeRetiredFiles();
+    if (!services_.selfTestLaunch)
+        removeRetiredFiles();
 }
 
 ModelSupervisor::~ModelSupervisor() {
@@ -167,6 +168,10 @@ void ModelSupervisor::loadFinished(std::uint64_t generation, const std::string& 
 }
 
 void ModelSupervisor::download(const std::string& id) {
+    if (services_.selfTestLaunch) {
+        setStatus(WorkerStatus::offline(OvraText::t("the on-device model is not installed")));
+        return;
+    }
     auto& installer = *services_.installer;
     if (installer.busy()) {
         // Kept, not dropped: it runs when the running install ends.
@@ -224,7 +229,7 @@ void ModelSupervisor::runPendingRequest() {
 }
 
 void ModelSupervisor::fetchMultilingualIfWanted() {
-    if (!wantsMultilingual())
+    if (!wantsMultilingual() || services_.selfTestLaunch)
         return;
     const auto m = manifest();
     if (!m || !m->model(kMultilingual))

@@ -4,7 +4,7 @@
 // the chosen id, loads it off the main thread, publishes a status, runs every classification on
 // one serial thread, reloads after a failure, unloads under critical memory pressure, has the
 // installer fetch a missing model (and the multilingual one when the user wants it) and prunes
-// retired model files when it is created.
+// retired model files when it is created (neither in a self-test launch).
 //
 // Lives on the main thread: every member is called there, and every callback it makes (the
 // change handler, decide's completion) runs there. The executor must outlive it.
@@ -49,6 +49,9 @@ class ModelSupervisor final {
         std::filesystem::path supportFolder;
         // The setup log's path as the user reads it, named in the load-failure text.
         std::string logDisplayPath = "~/.local/state/MurmlarkOvra/setup.log";
+        // A self-test launch: an installed model is loaded, but nothing is downloaded and no
+        // retired file is removed.
+        bool selfTestLaunch = false;
     };
 
     struct Located {

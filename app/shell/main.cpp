@@ -191,7 +191,8 @@ int runApp(int argc, char** argv, const LaunchPlan& plan) {
         DesktopController::open({settings->preferences(), settings->defaults(), scheduler},
                                 {.pretendUntrusted = plan.pretendUntrusted,
                                  .simulateNotch = plan.simulateNotch,
-                                 .traceKeys = plan.traceKeys});
+                                 .traceKeys = plan.traceKeys,
+                                 .selfTest = selfTest});
     if (!opened) {
         logLine(opened.error());
         return finish(1);
@@ -218,8 +219,7 @@ int runApp(int argc, char** argv, const LaunchPlan& plan) {
                       .installHome = [&shell] { shell.start(); },
                       .otherAppActivated = [&shell] { shell.otherAppActivated(); },
                       .quit = [&shell] { shell.quit(); },
-                      .freezeSettings = [&settings] { settings->freeze(); },
-                      .selfTest = selfTest});
+                      .freezeSettings = [&settings] { settings->freeze(); }});
     if (!selfTest) {
         settings->showProblemsWith(
             [&controller](const std::string& problem) { controller.showSettingsProblem(problem); });

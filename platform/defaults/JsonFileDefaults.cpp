@@ -221,9 +221,12 @@ void JsonFileDefaults::load() {
     contents_ = std::move(parsed->value);
     if (parsed->unreadable > 0) {
         reportOnce("The settings file " + file_.string() + " holds " +
-                   (parsed->unreadable == 1 ? std::string("a value")
-                                            : std::to_string(parsed->unreadable) + " values") +
-                   " that could not be read; those settings are back to their defaults.");
+                   (parsed->unreadable == 1
+                        ? std::string("a value that could not be read; that setting is back to "
+                                      "its default.")
+                        : std::to_string(parsed->unreadable) +
+                              " values that could not be read; those settings are back to "
+                              "their defaults."));
     }
 }
 

@@ -402,6 +402,20 @@ TEST_F(SupervisorTest, PrunesRetiredFilesOnTheWorkerKeepingTheManifestsOrEveryPr
     EXPECT_TRUE(std::filesystem::exists(modelFolder("murmlark-ovra--gone")));
 }
 
+TEST_F(SupervisorTest, ASelfTestLaunchLoadsAnInstalledModelButDownloadsAndRemovesNothing) {
+    selfTestLaunch = multilingual = true;
+    touch(support() / "engine" / "x");
+    supervisor().start("", kEn);
+    executor.runAll();
+    EXPECT_EQ(supervisor().status().kind, Kind::offline);
+    installModel(kEn);
+    supervisor().start("", kEn);
+    executor.runAll();
+    EXPECT_EQ(supervisor().status(), WorkerStatus::ready(kEn));
+    EXPECT_TRUE(installer().requests.empty());
+    EXPECT_TRUE(std::filesystem::exists(support() / "engine" / "x"));
+}
+
 TEST_F(SupervisorTest, InstallerChangesReachTheMainThreadAndTheSummaryShowsAWholePercentage) {
     supervisor().start("", kEn);
     executor.runAll();

@@ -195,6 +195,7 @@ class SupervisorTest : public ::testing::Test {
             s.releaseMemory = [this] { ++releases; };
             s.supportFolder = support();
             s.logDisplayPath = "~/log";
+            s.selfTestLaunch = selfTestLaunch;
             supervisor_ = std::make_unique<ModelSupervisor>(std::move(s));
             supervisor_->setChangeHandler([this] { ++changes; });
         }
@@ -223,6 +224,7 @@ class SupervisorTest : public ::testing::Test {
     FakeLoader loader;
     std::optional<EngineManifest> manifest = twoModelManifest();
     bool multilingual = false;
+    bool selfTestLaunch = false;
     std::map<std::string, std::string> environment;
     std::vector<std::string> logLines;
     int releases = 0;
