@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "platform/speech/SpeechdConnection.h"
+#include "platform/speech/SsipSession.h"
 
 namespace ovra::speech {
 
@@ -16,8 +17,11 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// After a listing that found no voices (no daemon, say), the next waits this long.
+constexpr std::chrono::seconds kVoicesRetry{10};
+
 struct Command {
-    enum class Kind { speak, cancel, listVoices, ended, look };
+    enum class Kind { speak, cancel, listVoices, ended, look, stop };
     Kind kind = Kind::cancel;
     MessageId id = 0;  // speak: ours; ended: the daemon's
     Utterance utterance;
@@ -31,17 +35,17 @@ std::string millis(std::chrono::milliseconds bound) {
 
 }  // namespace
 
+// What a worker reports; each posts to the main thread.
+struct SpeechDispatcherEngine::Outbox {
+    std::function<void(MessageId, SpeechEnd)> ended;
+    std::function<void(std::vector<Voice>)> voices;
+    std::function<void(std::string)> log;
+    std::function<void(const Worker*)> stuck;
+};
+
 // One connection's thread, with a guard thread that cuts a call the daemon leaves unanswered
 // past its bound, and gives the worker up when it cannot be cut (inside libspeechd's opening).
 struct SpeechDispatcherEngine::Worker {
-    // What the worker reports; each posts to the main thread.
-    struct Outbox {
-        std::function<void(MessageId, SpeechEnd)> ended;
-        std::function<void(std::vector<Voice>)> voices;
-        std::function<void(std::string)> log;
-        std::function<void(const Worker*)> stuck;
-    };
-
     Worker(Outbox reports, Bounds limits) : out(std::move(reports)), bounds(limits) {}
 
     static std::shared_ptr<Worker> start(Outbox reports, Bounds limits) {
@@ -138,6 +142,7 @@ struct SpeechDispatcherEngine::Worker {
         {
             std::lock_guard lock(mutex);
             deadline = Clock::now() + bound;
+            callBound = bound;
         }
         watch.notify_all();
         auto result = work();
@@ -171,6 +176,11 @@ struct SpeechDispatcherEngine::Worker {
                     live.erase(it);
                 }
                 break;
+            case Command::Kind::stop: {
+                std::lock_guard lock(mutex);
+                closing = true;
+                break;
+            }
             case Command::Kind::look:
                 if (connection && SpeechdConnection::peerGone(connection->socket(), inode)) {
                     drop("speech-dispatcher went away while speaking");
@@ -204,7 +214,20 @@ struct SpeechDispatcherEngine::Worker {
         return false;
     }
 
+    // Over a socket of its own where the daemon has a local one (after opening a connection
+    // when nobody listened, which starts the daemon); else through libspeechd.
     std::vector<Voice> listVoices() {
+        const std::string address = SpeechdConnection::unixAddress();
+        if (!address.empty()) {
+            SsipSession::Listing listing = SsipSession::listVoices(address, bounds.listing);
+            if (listing.nobodyListens && connect()) {
+                listing = SsipSession::listVoices(address, bounds.listing);
+            }
+            if (listing.voices.empty()) {
+                out.log(listing.problem);
+            }
+            return std::move(listing.voices);
+        }
         if (!connection && !connect()) {
             return {};
         }
@@ -225,7 +248,7 @@ struct SpeechDispatcherEngine::Worker {
     bool connect() {
         const std::string address = SpeechdConnection::unixAddress();
         const std::optional<bool> answers =
-            address.empty() ? std::nullopt : SpeechdConnection::answers(address, bounds.answer);
+            address.empty() ? std::nullopt : SsipSession::answers(address, bounds.answer);
         if (answers == false) {
             if (!silentRefusal) {
                 silentRefusal = true;
@@ -236,7 +259,8 @@ struct SpeechDispatcherEngine::Worker {
         }
         const std::uint64_t made = ++serial;
         std::weak_ptr<Worker> self = weakSelf;
-        auto opened = call(answers ? bounds.answer : bounds.start, [&] {
+        // Opening takes several answers, or starts a daemon: it has the longer bound.
+        auto opened = call(bounds.start, [&] {
             return SpeechdConnection::open([self, made](MessageId id, SpeechEnd end) {
                 if (auto worker = self.lock()) {
                     worker->push({Command::Kind::ended, id, {}, end, made});
@@ -304,7 +328,7 @@ struct SpeechDispatcherEngine::Worker {
                 cut = true;
                 SpeechdConnection::interrupt(socket, inode);
                 deadline = Clock::now() + bounds.answer;
-                out.log("speech-dispatcher did not answer within " + millis(bounds.answer) +
+                out.log("speech-dispatcher did not answer within " + millis(callBound) +
                         "; its connection is dropped");
                 continue;
             }
@@ -329,6 +353,7 @@ struct SpeechDispatcherEngine::Worker {
     bool finished = false;
     bool cut = false;
     std::optional<Clock::time_point> deadline;  // of the call under way
+    std::chrono::milliseconds callBound{0};     // the bound it was given
     int socket = -1;
     unsigned long inode = 0;
 
@@ -367,6 +392,11 @@ SpeechDispatcherEngine::Worker* SpeechDispatcherEngine::worker() {
         return nullptr;
     }
     refusedLogged_ = false;
+    current_ = Worker::start(outbox(), bounds_);
+    return current_.get();
+}
+
+SpeechDispatcherEngine::Outbox SpeechDispatcherEngine::outbox() {
     const std::weak_ptr<int> alive = alive_;
     const auto onMain = [post = post_, alive](std::function<void()> work) {
         post([alive, work = std::move(work)] {
@@ -375,17 +405,19 @@ SpeechDispatcherEngine::Worker* SpeechDispatcherEngine::worker() {
             }
         });
     };
-    Worker::Outbox out;
+    Outbox out;
     out.ended = [this, onMain](MessageId id, SpeechEnd end) {
         onMain([this, id, end] { deliver(id, end); });
     };
     out.voices = [this, onMain](std::vector<Voice> list) {
         onMain([this, list = std::move(list)]() mutable {
             voicesAsked_ = false;
-            if (!list.empty()) {
-                voices_ = std::move(list);
-                voicesArrived();
+            if (list.empty()) {
+                voicesRetry_ = std::chrono::steady_clock::now() + kVoicesRetry;
+                return;
             }
+            voices_ = std::move(list);
+            voicesArrived();
         });
     };
     out.log = [this, onMain](std::string line) {
@@ -396,8 +428,7 @@ SpeechDispatcherEngine::Worker* SpeechDispatcherEngine::worker() {
         });
     };
     out.stuck = [this, onMain](const Worker* w) { onMain([this, w] { workerStuck(w); }); };
-    current_ = Worker::start(std::move(out), bounds_);
-    return current_.get();
+    return out;
 }
 
 MessageId SpeechDispatcherEngine::speak(const Utterance& utterance) {
@@ -426,11 +457,14 @@ std::vector<Voice> SpeechDispatcherEngine::voices() {
     if (voices_) {
         return *voices_;
     }
-    if (!voicesAsked_) {
-        if (Worker* w = worker()) {
-            voicesAsked_ = true;
-            w->push({Command::Kind::listVoices});
-        }
+    // Listing takes a second or two (espeak-ng names thousands of voices): a connection of
+    // its own, whose threads end once it is done, so that speaking never waits behind it.
+    if (!voicesAsked_ && std::chrono::steady_clock::now() >= voicesRetry_) {
+        voicesAsked_ = true;
+        const std::shared_ptr<Worker> lister = Worker::start(outbox(), bounds_);
+        lister->push({Command::Kind::listVoices});
+        lister->push({Command::Kind::stop});
+        lister->detachThreads();
     }
     return {};
 }
@@ -458,7 +492,6 @@ void SpeechDispatcherEngine::workerStuck(const Worker* stuck) {
     }
     current_->detachThreads();
     stuck_.push_back(std::move(current_));
-    voicesAsked_ = false;
     for (const MessageId id : lost) {
         deliver(id, SpeechEnd::cancelled);
     }

@@ -23,10 +23,11 @@ namespace ovra::speech {
 struct SpeechBounds {
     // A daemon's answer to one call (speak, cancel, the voice and rate before them).
     std::chrono::milliseconds answer{500};
-    // Opening when no daemon listened: libspeechd starts one and waits for it.
+    // Opening a connection, once the daemon answered (or, when none listened, libspeechd
+    // starting one and waiting for it).
     std::chrono::milliseconds start{5000};
-    // Listing the voices of every output module.
-    std::chrono::milliseconds listing{3000};
+    // Listing the voices of every output module (on a connection of its own).
+    std::chrono::milliseconds listing{10000};
     // Threads left waiting inside libspeechd (a daemon that stopped while a connection was
     // being opened) before utterances are dropped without trying again.
     std::size_t stuckThreads = 3;
@@ -53,7 +54,9 @@ class SpeechDispatcherEngine final : public SpeechEngine {
     struct Worker;
 
   private:
+    struct Outbox;
     Worker* worker();
+    Outbox outbox();
     void deliver(MessageId id, SpeechEnd end);
     void workerStuck(const Worker* worker);
 
@@ -66,6 +69,7 @@ class SpeechDispatcherEngine final : public SpeechEngine {
     MessageId next_ = 1;
     std::optional<std::vector<Voice>> voices_;
     bool voicesAsked_ = false;
+    std::chrono::steady_clock::time_point voicesRetry_;
     bool refusedLogged_ = false;
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };

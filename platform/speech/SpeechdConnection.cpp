@@ -4,11 +4,9 @@
 #include <speech-dispatcher/libspeechd.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <map>
 #include <mutex>
 
@@ -56,15 +54,6 @@ std::string takeString(char* owned) {
     return text;
 }
 
-struct Descriptor {
-    int fd = -1;
-    ~Descriptor() {
-        if (fd >= 0) {
-            ::close(fd);
-        }
-    }
-};
-
 }  // namespace
 
 struct SpeechdConnection::Handle {
@@ -103,36 +92,6 @@ std::string SpeechdConnection::unixAddress() {
     }
     SPDConnectionAddress__free(address);
     return path;
-}
-
-std::optional<bool> SpeechdConnection::answers(const std::string& address,
-                                               std::chrono::milliseconds bound) {
-    sockaddr_un where{};
-    where.sun_family = AF_UNIX;
-    if (address.empty() || address.size() >= sizeof(where.sun_path)) {
-        return std::nullopt;
-    }
-    std::memcpy(where.sun_path, address.data(), address.size());
-    Descriptor probe{::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0)};
-    if (probe.fd < 0) {
-        return std::nullopt;
-    }
-    if (::connect(probe.fd, reinterpret_cast<const sockaddr*>(&where), sizeof(where)) != 0) {
-        // A full backlog is a daemon that takes no one; no socket or a refusal is no daemon.
-        return errno == EAGAIN ? std::optional(false) : std::nullopt;
-    }
-    static constexpr char kHello[] = "SET SELF CLIENT_NAME \"ovra:murmlark-ovra:probe\"\r\n";
-    if (::send(probe.fd, kHello, sizeof(kHello) - 1, MSG_NOSIGNAL) !=
-        static_cast<ssize_t>(sizeof(kHello) - 1)) {
-        return false;
-    }
-    pollfd ready{probe.fd, POLLIN, 0};
-    if (::poll(&ready, 1, static_cast<int>(bound.count())) != 1) {
-        return false;
-    }
-    char reply[64] = {};
-    const ssize_t got = ::recv(probe.fd, reply, sizeof(reply) - 1, 0);
-    return got >= 3 && reply[0] == '2';
 }
 
 Result<std::unique_ptr<SpeechdConnection>> SpeechdConnection::open(Notify notify) {

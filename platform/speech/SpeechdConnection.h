@@ -1,12 +1,10 @@
 #pragma once
 
 // One connection to speech-dispatcher through libspeechd, used by one thread: every call waits
-// for the daemon's answer. `answers` asks a daemon listening on the address, with a socket of
-// its own and a short bound, whether it answers at all, so that one that has stopped (SIGSTOP)
-// need not be waited for inside libspeechd; when nobody listens, opening starts a daemon.
-// The END and CANCEL notifications arrive on libspeechd's own thread. `interrupt` cuts the
-// socket from any other thread, so that a call waiting for an answer fails at once. No
-// libspeechd header leaks out of this file.
+// for the daemon's answer; when nobody listens, opening starts a daemon. The END and CANCEL
+// notifications arrive on libspeechd's own thread. `interrupt` cuts the socket from any other
+// thread, so that a call waiting for an answer fails at once. No libspeechd header leaks out of
+// this file.
 
 #include <chrono>
 #include <functional>
@@ -25,9 +23,6 @@ class SpeechdConnection final {
     // Runs on libspeechd's thread with the daemon's message id.
     using Notify = std::function<void(MessageId daemonId, SpeechEnd end)>;
 
-    // Whether a daemon listening on `address` (a unix socket path) answers within `bound`: none
-    // when nobody listens there.
-    static std::optional<bool> answers(const std::string& address, std::chrono::milliseconds bound);
     // The unix socket libspeechd would use (SPEECHD_ADDRESS, else the user's runtime folder);
     // empty for an inet address, which is not probed.
     static std::string unixAddress();
@@ -45,7 +40,8 @@ class SpeechdConnection final {
     std::optional<MessageId> say(const Utterance& utterance);
     // Cancels this connection's own messages ("CANCEL SELF"); false when the daemon refused.
     bool cancel();
-    // The voices of every output module; empty when they could not be listed.
+    // The voices of every output module; empty when they could not be listed. (Slow: see
+    // SsipSession, which lists them over a local socket.)
     std::vector<Voice> voices();
     // The daemon closed the connection or went away (also after `interrupt`).
     bool broken() const;
