@@ -142,6 +142,9 @@ TEST_F(UninstallerTest, OnlyAPrefixOfOursGoesToTheTrashAndASharedOneGivesOnlyOur
             items.push_back(item.lexically_relative(root_).string());
         EXPECT_EQ(items, expected) << prefix;
     }
+    make(shared).removeEverything();
+    EXPECT_TRUE(fs::exists(root_ / "opt/bin/other-program"));
+    EXPECT_FALSE(fs::exists(root_ / "opt/share/applications/murmlark-ovra.desktop"));
 }
 
 TEST_F(UninstallerTest, ARemovalFollowsLinksOnlyIntoOurBlobsAndNothingComesBack) {
