@@ -4,6 +4,7 @@
 #include <QDesktopServices>
 #include <QUrl>
 
+#include "app/accessibility/AccessibilityFeatures.h"
 #include "app/maintenance/Uninstaller.h"
 #include "app/maintenance/UninstallerDialogs.h"
 #include "app/maintenance/Updater.h"
@@ -83,6 +84,16 @@ DesktopDashboard::DesktopDashboard(Services services)
             supervisor::readManifest(paths::resourceFolder() / "engine-manifest.json")) {
         shippedModels_ = manifest->modelIDs();
     }
+    opener_.setLateFailureHandler(
+        [this, alive = std::weak_ptr<int>(alive_)](const std::string& why) {
+            postToMainThread([this, alive, why] {
+                if (!alive.expired()) {
+                    settingsNotOpened(
+                        OvraText::f("The desktop's settings could not be opened: %@", {why}));
+                    showDashboard(services_.controller.dashboard().pane());
+                }
+            });
+        });
 }
 
 DesktopDashboard::~DesktopDashboard() = default;
@@ -113,13 +124,23 @@ void DesktopDashboard::requestAccessibility() {
 }
 
 void DesktopDashboard::openAccessibilitySettings(const std::string& anchor) {
-    // The desktop's settings come up in front of ours.
-    if (services_.sendWindowsBack) {
-        services_.sendWindowsBack();
+    // Our windows step back only once the settings app is on its way; otherwise they stay, and
+    // say how to get there by hand.
+    SystemSettings settings(opener_, services_.sendWindowsBack);
+    if (auto problem = DesktopAccessibility::open(anchor, settings)) {
+        settingsNotOpened(*problem);
     }
-    if (auto problem = opener_.open(anchor); problem && services_.log) {
-        services_.log("the desktop's settings could not be opened: " + *problem);
+}
+
+void DesktopDashboard::settingsNotOpened(const std::string& why) {
+    const std::string text =
+        why + " " +
+        OvraText::t("Open your desktop's settings app by hand and look under Accessibility.");
+    if (services_.log) {
+        services_.log(text);
     }
+    services_.controller.dashboard().showMessage(text, true);
+    host_->announce(text, announcer::AnnouncementPriority::high);
 }
 
 std::optional<std::string> DesktopDashboard::hotkeyError() const {

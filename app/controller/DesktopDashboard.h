@@ -107,6 +107,12 @@ class DesktopDashboard final : public DashboardController {
     std::optional<bool> forcedDark_;
     std::function<void()> quit_;
     std::function<void()> freezeSettings_;
+    // Held by the settings app's watch, which may outlive the dashboard.
+    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+
+    // The settings app could not be started, or ended with a failure: said on our window,
+    // which comes forward again, with how to get there by hand.
+    void settingsNotOpened(const std::string& why);
 };
 
 }  // namespace ovra

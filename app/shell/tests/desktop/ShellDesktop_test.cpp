@@ -270,7 +270,8 @@ TEST_F(ShellDesktop, ASecondStartShowsTheFirstCopysHomeAndEnds) {
 }
 
 // The settings window's snapshot on a feature of the Instructions pane, dark; the credits; the
-// Settings command with every window hidden; the key test's state lines.
+// Settings command with every window hidden; the key test's state lines; the pane by its shown
+// title, whose rows say how to reach the settings by hand on a desktop without a settings app.
 TEST_F(ShellDesktop, DiagnosticFlags) {
     const fs::path png = folder_ / "settings.png";
     App snapshot(OVRA_EXECUTABLE, {"--snapshot", png.string(), "find", "dark"},
@@ -293,6 +294,18 @@ TEST_F(ShellDesktop, DiagnosticFlags) {
     const std::regex line(R"(before keys: selection=\d+ of \d+, sidebar=[01], panelKey=[01], )"
                           R"(appKeyWindow=[^,]+, ovra active=[01], front=.+)");
     EXPECT_TRUE(std::regex_search(keys.log(), line)) << keys.log();
+
+    App pane(OVRA_EXECUTABLE, {"--dashboard", "Desktop accessibility"}, folder_ / "pane.log");
+    const auto settingsShown = [] {
+        return output("xwininfo -name 'Murmlark Ovra' 2>/dev/null").find("IsViewable") !=
+               std::string::npos;
+    };
+    ASSERT_TRUE(eventually(settingsShown, 20)) << pane.log();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // on its pane
+    std::system("xdotool key Right Return");
+    EXPECT_TRUE(pane.logged("look under Accessibility")) << pane.log();
+    pane.signal(SIGTERM);
+    EXPECT_EQ(pane.exitCode(10), 0);
 }
 
 TEST_F(ShellDesktop, TheInstalledLayoutRunsFromItsPrefix) {
