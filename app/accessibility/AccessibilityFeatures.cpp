@@ -116,8 +116,9 @@ std::optional<std::string> open(const std::string& anchor, SystemSettings& setti
 }  // namespace DesktopAccessibility
 
 DesktopAccessibilityStatus::DesktopAccessibilityStatus(desktop::DesktopSettings& settings,
-                                                       Scheduler& later)
-    : settings_(settings), later_(later) {}
+                                                       Scheduler& later,
+                                                       std::function<bool()> screenReader)
+    : settings_(settings), screenReader_(std::move(screenReader)), later_(later) {}
 
 DesktopAccessibilityStatus::~DesktopAccessibilityStatus() {
     stop();
@@ -148,6 +149,10 @@ void DesktopAccessibilityStatus::refresh() {
     States next;
     for (const auto& feature : DesktopAccessibility::features()) {
         next[feature.id] = feature.isOn ? feature.isOn(settings_) : std::nullopt;
+    }
+    // Orca started by hand leaves the desktop's switch off.
+    if (screenReader_ && screenReader_()) {
+        next["voiceover"] = true;
     }
     if (next != states_.get()) {
         states_.set(std::move(next));

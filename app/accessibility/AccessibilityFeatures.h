@@ -61,7 +61,10 @@ class DesktopAccessibilityStatus final {
 
     static constexpr double kPollSeconds = 1.0;
 
-    DesktopAccessibilityStatus(desktop::DesktopSettings& settings, Scheduler& later);
+    // `screenReader`, when given, is the app's own test for a running screen reader: the
+    // screen reader reads on when it says so, whatever the desktop's setting.
+    DesktopAccessibilityStatus(desktop::DesktopSettings& settings, Scheduler& later,
+                               std::function<bool()> screenReader = {});
     ~DesktopAccessibilityStatus();
     DesktopAccessibilityStatus(const DesktopAccessibilityStatus&) = delete;
     DesktopAccessibilityStatus& operator=(const DesktopAccessibilityStatus&) = delete;
@@ -80,6 +83,7 @@ class DesktopAccessibilityStatus final {
     void schedule();
 
     desktop::DesktopSettings& settings_;
+    std::function<bool()> screenReader_;
     Scheduler& later_;
     Observable<States> states_{States{}};
     std::optional<Scheduler::Token> timer_;

@@ -284,6 +284,7 @@ Result<std::unique_ptr<DesktopController>> DesktopController::open(Settings sett
             }
         },
         logLine,
+        [&p] { return p.screenReader.running(); },
     });
     DesktopDashboard* dashboard = p.dashboard.get();
     p.windows.settingsWindow = [dashboard] {

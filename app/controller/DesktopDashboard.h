@@ -43,6 +43,8 @@ class DesktopDashboard final : public DashboardController {
         // Unloads the model and ends a download under way before the app's files are removed.
         std::function<void()> stopModelForRemoval;
         std::function<void(const std::string&)> log;
+        // The voice's own test: the Desktop accessibility pane says the same.
+        std::function<bool()> screenReaderRunning;
     };
 
     explicit DesktopDashboard(Services services);
@@ -75,6 +77,9 @@ class DesktopDashboard final : public DashboardController {
     void requestAccessibility() override;
     void openAccessibilitySettings(const std::string& anchor) override;
     desktop::DesktopSettings& desktopSettings() override { return services_.desktopSettings; }
+    bool screenReaderRunning() override {
+        return services_.screenReaderRunning && services_.screenReaderRunning();
+    }
     std::optional<std::string> hotkeyError() const override;
     std::optional<std::string> hotkeyNotice() const override;
     std::optional<std::string> findHotkeyError() const override;

@@ -67,6 +67,8 @@ class DashboardController {
     virtual void openAccessibilitySettings(const std::string& anchor) = 0;
     // The desktop's settings, read live (the accessibility features, the colour scheme).
     virtual desktop::DesktopSettings& desktopSettings() = 0;
+    // Whether a screen reader runs, as the app's voice tells (never waits).
+    virtual bool screenReaderRunning() = 0;
 
     // The last failed registration of the main hotkey, a notice about it, and the last failed
     // registration of the find hotkey; none when there is nothing to say.

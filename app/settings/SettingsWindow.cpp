@@ -183,7 +183,8 @@ SettingsWindow::SettingsWindow(SettingsWindowServices services, QWidget* parent)
     prefsListener_ = services_.prefs.onChange([this](Preference) { scheduleRefresh(); });
     modelListener_ = services_.dashboard.onChange([this](DashboardField) { scheduleRefresh(); });
     featureStatus_ = std::make_unique<DesktopAccessibilityStatus>(
-        services_.controller.desktopSettings(), services_.scheduler);
+        services_.controller.desktopSettings(), services_.scheduler,
+        [&controller = services_.controller] { return controller.screenReaderRunning(); });
     featureListener_ = featureStatus_->states().subscribe(
         [this](const DesktopAccessibilityStatus::States&) { scheduleRefresh(); });
     if (services_.announcer == nullptr) {

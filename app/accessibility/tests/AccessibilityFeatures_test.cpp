@@ -64,7 +64,8 @@ class StatusTest : public ::testing::Test {
 
     desktop::MemorySettings settings_;
     ManualScheduler later_;
-    DesktopAccessibilityStatus status_{settings_, later_};
+    bool orca_ = false;  // the voice's own screen reader test
+    DesktopAccessibilityStatus status_{settings_, later_, [this] { return orca_; }};
     std::vector<DesktopAccessibilityStatus::States> published_;
     std::size_t subscription_ = 0;
 };
@@ -105,6 +106,10 @@ TEST_F(StatusTest, EachChangeShowsWithinASecondAndOnlyThatChanges) {
     later_.advance(1.0);
     ASSERT_EQ(published_.size(), 3u);
     EXPECT_EQ(published_[2].at("voiceover"), std::nullopt);
+    // Orca started by hand: on, as the voice finds it.
+    orca_ = true;
+    later_.advance(1.0);
+    EXPECT_EQ(published_.back().at("voiceover"), true);
 }
 
 TEST_F(StatusTest, StopEndsPollingAndStartAgainKeepsOneTimer) {

@@ -63,6 +63,7 @@ class LauncherController final : public DashboardController {
         say("open settings " + anchor);
     }
     desktop::DesktopSettings& desktopSettings() override { return desktop_; }
+    bool screenReaderRunning() override { return false; }
     std::optional<std::string> hotkeyError() const override { return std::nullopt; }
     std::optional<std::string> hotkeyNotice() const override { return std::nullopt; }
     std::optional<std::string> findHotkeyError() const override { return std::nullopt; }
