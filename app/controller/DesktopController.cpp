@@ -369,8 +369,8 @@ void DesktopController::start(StartOptions options) {
     };
     startup.refreshBubble = [&p] { p.bubble->refresh(); };
     startup.flyBubble = [&p] { p.bubble->fly(); };
-    startup.menuBarLanding = [](const Rect& button) {
-        return menuBarLanding(button, IslandWindow::islandScreens());
+    startup.menuBarLanding = [tray = options.trayIconFrame](const Rect& button) {
+        return menuBarLanding(button, IslandWindow::islandScreens(), tray ? tray() : std::nullopt);
     };
     startup.watchLayout = [&p](std::function<void()> changed) {
         if (p.keyboard) {

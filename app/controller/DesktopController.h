@@ -51,6 +51,8 @@ class DesktopController final : public ShellController {
         std::function<void()> otherAppActivated;  // the island closes
         std::function<void()> quit;               // after an install, or the app's removal
         std::function<void()> freezeSettings;     // the app is being removed
+        // Where the tray item shows, when the tray tells: the button's flight lands there.
+        std::function<std::optional<Rect>()> trayIconFrame;
     };
     // Once, when the app has launched (see AppController::start).
     void start(StartOptions options);

@@ -316,7 +316,11 @@ std::string HomeIslandController::devState() const {
            std::to_string(model_.items().size()) + " \"" + (item ? item->title : "none") + "\"";
 }
 
-std::optional<Point> menuBarLanding(const Rect& rect, const std::vector<IslandScreen>& screens) {
+std::optional<Point> menuBarLanding(const Rect& rect, const std::vector<IslandScreen>& screens,
+                                    const std::optional<Rect>& trayIcon) {
+    if (trayIcon && trayIcon->width() > 0 && trayIcon->height() > 0) {
+        return trayIcon->center();
+    }
     if (screens.empty()) {
         return std::nullopt;
     }

@@ -186,9 +186,11 @@ class HomeIslandController final {
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };
 
-// Where the on-screen button's flight ends: the middle of the top panel above `rect` (root
-// window space, y down), 30 pixels inside the screen's right edge at most; none when the screen
-// under `rect` (else the first) reserves no panel at its top, or there is no screen.
-std::optional<Point> menuBarLanding(const Rect& rect, const std::vector<IslandScreen>& screens);
+// Where the on-screen button's flight ends: the middle of the tray icon when the tray tells where
+// it shows; else the middle of the top panel above `rect` (root window space, y down), 30
+// pixels inside the screen's right edge at most; none when neither is known (the screen under
+// `rect`, else the first, reserves no panel at its top, or there is no screen).
+std::optional<Point> menuBarLanding(const Rect& rect, const std::vector<IslandScreen>& screens,
+                                    const std::optional<Rect>& trayIcon = std::nullopt);
 
 }  // namespace ovra

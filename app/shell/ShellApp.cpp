@@ -257,6 +257,10 @@ void ShellApp::showHome() {
     parts_->controller.showDashboard(OvraPane::home);
 }
 
+std::optional<Rect> ShellApp::trayIconFrame() const {
+    return parts_->tray->iconFrame();
+}
+
 void ShellApp::otherAppActivated() {
     parts_->island->otherAppActivated();
 }

@@ -7,10 +7,12 @@
 #include <QObject>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/shell/LaunchFlags.h"
 #include "app/shell/ShellController.h"
+#include "core/Rect.h"
 
 namespace ovra {
 
@@ -50,6 +52,8 @@ class ShellApp final {
     void start();
     // Another start asked for this copy: its settings window on the Home pane.
     void showHome();
+    // Where the tray item shows on the screen, when the tray tells.
+    std::optional<Rect> trayIconFrame() const;
     // Another app came forward: an open island closes.
     void otherAppActivated();
     // The normal quit: the model stops, the settings are written and the event loop ends.

@@ -26,6 +26,14 @@ bool SystemTray::show() {
     return trayAvailable();
 }
 
+std::optional<Rect> SystemTray::iconFrame() const {
+    const QRect where = icon_->geometry();
+    if (!icon_->isVisible() || !where.isValid() || where.isEmpty()) {
+        return std::nullopt;
+    }
+    return Rect(where.x(), where.y(), where.width(), where.height());
+}
+
 bool SystemTray::trayAvailable() const {
     return QSystemTrayIcon::isSystemTrayAvailable();
 }

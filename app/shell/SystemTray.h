@@ -10,6 +10,7 @@
 #include <QSystemTrayIcon>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "app/shell/HomeIslandController.h"
 
@@ -35,6 +36,9 @@ class SystemTray final : public QObject, public TrayItem {
                    std::function<void(const std::string& id)> picked) override;
 
     QSystemTrayIcon& icon() { return *icon_; }
+    // Where the icon shows on the screen, when the tray tells (an XEmbed tray does, a
+    // StatusNotifierItem host does not).
+    std::optional<Rect> iconFrame() const;
 
   private:
     void activated(QSystemTrayIcon::ActivationReason reason);

@@ -219,7 +219,8 @@ int runApp(int argc, char** argv, const LaunchPlan& plan) {
                       .installHome = [&shell] { shell.start(); },
                       .otherAppActivated = [&shell] { shell.otherAppActivated(); },
                       .quit = [&shell] { shell.quit(); },
-                      .freezeSettings = [&settings] { settings->freeze(); }});
+                      .freezeSettings = [&settings] { settings->freeze(); },
+                      .trayIconFrame = [&shell] { return shell.trayIconFrame(); }});
     if (!selfTest) {
         settings->showProblemsWith(
             [&controller](const std::string& problem) { controller.showSettingsProblem(problem); });

@@ -236,6 +236,9 @@ TEST(MenuBarLanding, MiddleOfTheTopPanelInsideTheRightEdge) {
     EXPECT_EQ(menuBarLanding(Rect(100, 900, 56, 56), screens), (Point{128, 14}));
     EXPECT_EQ(menuBarLanding(Rect(1500, 300, 56, 56), screens), std::nullopt);  // no top panel
     EXPECT_EQ(menuBarLanding(Rect(0, 0, 1, 1), {}), std::nullopt);
+    // Where the tray tells its icon's place, there: also without a top panel.
+    EXPECT_EQ(menuBarLanding(Rect(1500, 300, 56, 56), screens, Rect(1900, 570, 20, 20)),
+              (Point{1910, 580}));
 }
 
 }  // namespace
