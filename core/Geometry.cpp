@@ -55,9 +55,9 @@ Rect badgeFrame(const Rect& ring, double size, const std::vector<Rect>& avoiding
 }
 
 IslandSpot islandSpot(const std::vector<Rect>& ovras, Size screen, Size islandSize, double topInset,
-                      double badgeSize) {
+                      double badgeSize, const std::optional<Rect>& keepClear) {
     constexpr IslandSpot kFirst{IslandPlacement::top, IslandSide::center};
-    if (ovras.empty())
+    if (ovras.empty() && !keepClear)
         return kFirst;
 
     std::vector<Rect> obstacles;
@@ -89,8 +89,11 @@ IslandSpot islandSpot(const std::vector<Rect>& ovras, Size screen, Size islandSi
                                                              : 0;
         const Rect area = spot.vertical == IslandPlacement::top ? Rect(x, 0, w, topHeight)
                                                                 : Rect(x, bottomY, w, bottomHeight);
-        const auto hits = static_cast<std::size_t>(std::count_if(
+        auto hits = static_cast<std::size_t>(std::count_if(
             obstacles.begin(), obstacles.end(), [&](const Rect& o) { return area.intersects(o); }));
+        // Covering the button weighs more than covering every ring.
+        if (keepClear && area.intersects(*keepClear))
+            hits += obstacles.size() + 1;
         if (hits == 0)
             return spot;
         if (hits < fewest) {

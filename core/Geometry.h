@@ -50,9 +50,10 @@ Rect viewport(const Rect& window, const Rect& screenAX);
 Rect badgeFrame(const Rect& ring, double size, const std::vector<Rect>& avoiding,
                 const Rect& bounds);
 
-// Where the overlay's island panel goes so that it covers as few rings as possible.
+// Where the overlay's island panel goes so that it covers as few rings as possible, and never
+// `keepClear` (the on-screen button, which must stay clickable) while any spot leaves it free.
 IslandSpot islandSpot(const std::vector<Rect>& ovras, Size screen, Size islandSize, double topInset,
-                      double badgeSize);
+                      double badgeSize, const std::optional<Rect>& keepClear = std::nullopt);
 IslandPlacement islandPlacement(const std::vector<Rect>& ovras, Size screen, Size islandSize,
                                 double topInset, double badgeSize);
 

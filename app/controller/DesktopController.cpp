@@ -244,7 +244,8 @@ Result<std::unique_ptr<DesktopController>> DesktopController::open(Settings sett
         *p.decisions,
         *p.voice,
         qtOverlayHostFactory(settings.scheduler, p.pointer,
-                             {layout, options.simulateNotch, &p.display}),
+                             {layout, options.simulateNotch, &p.display,
+                              [&p] { return p.bubble ? p.bubble->buttonFrame() : std::nullopt; }}),
         [&p](OvraPane pane) {
             if (p.dashboard) {
                 p.dashboard->showDashboard(pane);

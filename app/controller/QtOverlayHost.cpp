@@ -48,6 +48,8 @@ void QtOverlayHost::present(std::optional<Rect> frame) {
         model_.notchWidth = island.notchWidth;
         model_.topInset = island.topInset;
     }
+    const std::optional<Rect> button = options_.buttonFrame ? options_.buttonFrame() : std::nullopt;
+    model_.keepClear = button ? std::optional(model_.mapRect(*button)) : std::nullopt;
     if (display_) {
         display_->refresh();
     }

@@ -23,6 +23,8 @@ class QtOverlayHost final : public OverlayHost {
         bool simulateNotch = false;
         // The desktop's display preferences the overlay follows; none: all off.
         desktopstatus::DisplayPreferencesSource* display = nullptr;
+        // The on-screen button's frame (root window space) while it shows.
+        std::function<std::optional<Rect>()> buttonFrame;
     };
 
     QtOverlayHost(OverlayModel& model, Scheduler& scheduler, PointerIntent& pointer,

@@ -262,8 +262,10 @@ HudPlacement placeHud(const OverlayModel& model, const OverlayLayoutInput& input
             }
         }
     }
+    const std::optional<Rect> button =
+        model.keepClear ? std::optional(model.keepClear->offsetBy(-sidebar, 0)) : std::nullopt;
     placement.spot = Geometry::islandSpot(ovras, {screen.width - sidebar, screen.height},
-                                          {width, height}, model.topInset, 42 * ts);
+                                          {width, height}, model.topInset, 42 * ts, button);
     const bool top = placement.spot.vertical == Geometry::IslandPlacement::top;
     const bool centered = placement.spot.side == Geometry::IslandSide::center;
     const bool attached = top && centered && model.notchWidth > 0;

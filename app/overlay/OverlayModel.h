@@ -126,6 +126,9 @@ class OverlayModel final {
     bool pulseEnabled = false;
     double notchWidth = 0;
     double topInset = 0;
+    // The on-screen button in the overlay's own space, while it shows above the overlay: the
+    // information panel keeps off it, so a second click on it closes the overlay.
+    std::optional<Rect> keepClear;
     // A control's frame (accessibility space) in the overlay's own space.
     RectMapping mapRect = [](const Rect& r) { return r; };
 

@@ -89,6 +89,10 @@ class BubbleController final {
 
     // Where the windows stand, for tests and self-tests.
     bool buttonShown() const { return bubble_ && bubble_->isVisible(); }
+    // The button window's frame while it shows.
+    std::optional<Rect> buttonFrame() const {
+        return buttonShown() ? std::optional(bubble_->frame()) : std::nullopt;
+    }
     bool trailShown() const { return rope_ && rope_->isVisible(); }
 
   private:

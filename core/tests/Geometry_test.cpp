@@ -141,6 +141,12 @@ TEST(GeometryIsland, LeastCoveredSpotEarliestOnTie) {
     // An island wider than the screen spans it.
     EXPECT_EQ(Geometry::islandSpot({Rect(5, 40, 10, 10)}, Size{300, 900}, island, 24, 20),
               bottomCentre);
+    // The on-screen button at the top right is never covered while a spot leaves it free.
+    const Rect button(1356, 6, 72, 72);
+    EXPECT_EQ(Geometry::islandSpot({Rect(700, 40, 40, 20), Rect(700, 820, 40, 20)}, screen, island,
+                                   24, 20, button),
+              (IslandSpot{IslandPlacement::bottom, IslandSide::trailing}));
+    EXPECT_EQ(Geometry::islandSpot({}, screen, Size{1440, 60}, 24, 20, button), bottomCentre);
 }
 
 // Windows centre on the pointer's screen unless already there; the settings window takes 90%
