@@ -85,6 +85,22 @@ void AccessibilityWorkerThread::read(ReadRequest request, std::stop_token stop,
     });
 }
 
+void AccessibilityWorkerThread::matchWindow(TargetApp window,
+                                            std::function<void(std::optional<std::int64_t>)> done) {
+    queue_.post([this, window = std::move(window), done = std::move(done)]() mutable {
+        // The bus's app whose window is active (the window manager names no process for it),
+        // taken only when that window is the one captured.
+        std::optional<std::int64_t> pid;
+        if (const auto app = services_.backend.frontmostApp()) {
+            TargetWindowBackend backend(services_.backend, window.title, window.frame);
+            if (backend.showsCapturedWindow(backend.applicationElement(*app))) {
+                pid = app->pid;
+            }
+        }
+        services_.postToMain([done = std::move(done), pid] { done(pid); });
+    });
+}
+
 void AccessibilityWorkerThread::scroll(ScrollJob job, std::function<void(ScrollOutcome)> done) {
     queue_.post([this, job = std::move(job), done = std::move(done)]() mutable {
         scroller_.dryRun = job.dryRun;

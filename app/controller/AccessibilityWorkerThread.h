@@ -36,6 +36,8 @@ class AccessibilityWorkerThread final : public AccessibilityWorker {
     void read(ReadRequest request, std::stop_token stop,
               std::function<void(ReadResult)> done) override;
     void press(PressJob job, std::function<void(PressReport)> done) override;
+    void matchWindow(TargetApp window,
+                     std::function<void(std::optional<std::int64_t>)> done) override;
     void scroll(ScrollJob job, std::function<void(ScrollOutcome)> done) override;
 
     // Runs `work` on the worker thread (for benchmarks and diagnostics that share the backend).

@@ -79,7 +79,10 @@ void AppController::frontmostChanged(const TargetApp& app) {
     if (app.pid == services_.workspace.ownPid()) {
         return;
     }
-    lastExternalApp_ = app;
+    // A window of an unknown process is no app to come back to.
+    if (app.pid != 0) {
+        lastExternalApp_ = app;
+    }
     if (!started_) {
         return;
     }
@@ -122,6 +125,10 @@ void AppController::trigger() {
     // for a moment (the window in front just closed, or its app is too busy to take the focus
     // the window manager offers it): the last app is meant then, as when ours is in front.
     const std::optional<TargetApp> front = services_.workspace.frontmost();
+    if (front && front->pid == 0) {
+        triggerUnnamed(*front);
+        return;
+    }
     const bool ownInFront = !front || front->pid == services_.workspace.ownPid();
     std::optional<TargetApp> last;
     if (lastExternalApp_ && services_.workspace.isRunning(*lastExternalApp_)) {
@@ -153,6 +160,27 @@ void AppController::trigger() {
     }
     services_.workspace.activate(*last);
     later(kReactivationDelay, [this, target = *last] { run(target, std::nullopt); });
+}
+
+void AppController::triggerUnnamed(const TargetApp& window) {
+    const std::uint64_t serial = ++matchSerial_;
+    services_.reader.matchWindow(window, [this, alive = std::weak_ptr<int>(alive_), serial,
+                                          window](std::optional<std::int64_t> pid) {
+        if (alive.expired() || serial != matchSerial_) {
+            return;
+        }
+        std::optional<TargetApp> target =
+            pid ? services_.workspace.ofProcess(window, *pid) : std::nullopt;
+        if (!target) {
+            if (services_.log) {
+                services_.log("no app on the accessibility bus shows the window in front (\"" +
+                              window.title + "\"): nothing to simplify");
+            }
+            return;
+        }
+        lastExternalApp_ = target;
+        run(*target, std::nullopt);
+    });
 }
 
 void AppController::cancelRun() {

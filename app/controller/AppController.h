@@ -202,6 +202,9 @@ class AppController final {
                  std::optional<FocusPlanner::Decisions> decisions);
     void showMessage(const std::string& text);
     void cancelRun();
+    // A request for a window whose process is unknown: read when the accessibility bus can tell
+    // whose it is, else nothing happens (as with no app in front). Never another app instead.
+    void triggerUnnamed(const TargetApp& window);
     // Stops a find widening under way: its reading is dropped when it arrives.
     void cancelWiden();
     FocusPlan makePlan(const TargetSnapshot& snapshot,
@@ -296,6 +299,7 @@ class AppController final {
     // Every window reading gets the next serial number; the snapshot in place came from
     // `appliedSerial_`, and a widening is applied only when newer than it.
     std::uint64_t readSerial_ = 0;
+    std::uint64_t matchSerial_ = 0;
     std::uint64_t appliedSerial_ = 0;
     std::uint64_t findWiden_ = 0;  // serial of the widening read under way; 0 when none
     std::optional<std::stop_source> widenStop_;

@@ -41,7 +41,7 @@ void AppController::start(Startup startup) {
         startup_.installHome();
     }
     if (auto front = services_.workspace.frontmost();
-        front && front->pid != services_.workspace.ownPid()) {
+        front && front->pid != services_.workspace.ownPid() && front->pid != 0) {
         lastExternalApp_ = *front;
     }
     if (startup_.installBubble) {

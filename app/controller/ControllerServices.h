@@ -45,8 +45,12 @@ class TargetWorkspace {
   public:
     virtual ~TargetWorkspace() = default;
     // The app of the window the window manager marks active, captured now; none when no window
-    // is active or its process is unknown.
+    // is active. A window whose process the window manager does not name (or that cannot be
+    // read) comes with pid 0: its window, title, frame and name only.
     virtual std::optional<TargetApp> frontmost() = 0;
+    // Such a window as the app of process `pid`, once that is known; none when the process
+    // cannot be read.
+    virtual std::optional<TargetApp> ofProcess(TargetApp window, std::int64_t pid) = 0;
     virtual std::int64_t ownPid() const = 0;
     // Whether the captured process still runs (the same pid with the same start time).
     virtual bool isRunning(const TargetApp& app) = 0;
@@ -102,6 +106,10 @@ class AccessibilityWorker {
     virtual void read(ReadRequest request, std::stop_token stop,
                       std::function<void(ReadResult)> done) = 0;
     virtual void press(PressJob job, std::function<void(PressReport)> done) = 0;
+    // The process of the app on the accessibility bus that shows `window` (a window whose
+    // process the window manager does not name): by its title and frame; none when no app does.
+    virtual void matchWindow(TargetApp window,
+                             std::function<void(std::optional<std::int64_t> pid)> done) = 0;
     // The overlay lets pointer input through before this is asked: wheel turns reach the page.
     // Answers once the page has taken the scroll (it may take wheel turns in a while).
     virtual void scroll(ScrollJob job, std::function<void(ScrollOutcome)> done) = 0;

@@ -64,6 +64,11 @@ class TargetWindowBackend final : public ax::AccessibilityBackend {
     // How many reads ran out of the app's messaging time-out.
     int timeouts() const { return timeouts_; }
 
+    // Whether the app shows the captured window (the same title, or a frame near it).
+    bool showsCapturedWindow(const ax::Element& appElement) {
+        return capturedWindow(appElement).has_value();
+    }
+
   private:
     std::optional<ax::Element> capturedWindow(const ax::Element& appElement);
     template <class R>

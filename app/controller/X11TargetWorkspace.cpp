@@ -43,22 +43,37 @@ void X11TargetWorkspace::checkLater() {
 std::optional<TargetApp> X11TargetWorkspace::frontmost() {
     checkLater();
     const auto active = workspace_->activeWindow();
-    if (!active || !active->pid) {
-        return std::nullopt;
-    }
-    const auto process = x11::processIdentity(*active->pid);
-    if (!process) {
+    if (!active) {
         return std::nullopt;
     }
     TargetApp app;
     app.window = active->window;
-    app.pid = *active->pid;
-    app.startTime = process->startTime;
-    app.processName = process->name;
-    app.name = appName_ ? appName_(active->windowClass, process->name) : process->name;
     app.title = active->title;
     app.frame = workspace_->contentFrame(active->window).value_or(Rect());
+    const auto process = active->pid ? x11::processIdentity(*active->pid) : std::nullopt;
+    const std::string processName = process ? process->name : std::string();
+    app.name = appName_ ? appName_(active->windowClass, processName) : processName;
+    // Without a readable process the window is known by itself alone (pid 0).
+    if (process) {
+        app.pid = *active->pid;
+        app.startTime = process->startTime;
+        app.processName = process->name;
+    }
     return app;
+}
+
+std::optional<TargetApp> X11TargetWorkspace::ofProcess(TargetApp window, std::int64_t pid) {
+    const auto process = x11::processIdentity(pid);
+    if (!process) {
+        return std::nullopt;
+    }
+    window.pid = pid;
+    window.startTime = process->startTime;
+    window.processName = process->name;
+    if (window.name.empty()) {
+        window.name = process->name;
+    }
+    return window;
 }
 
 std::int64_t X11TargetWorkspace::ownPid() const {

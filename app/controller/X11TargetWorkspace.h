@@ -32,6 +32,7 @@ class X11TargetWorkspace final : public QObject, public TargetWorkspace {
     ~X11TargetWorkspace() override;
 
     std::optional<TargetApp> frontmost() override;
+    std::optional<TargetApp> ofProcess(TargetApp window, std::int64_t pid) override;
     std::int64_t ownPid() const override;
     bool isRunning(const TargetApp& app) override;
     bool activate(const TargetApp& app) override;

@@ -65,6 +65,10 @@ struct FakeWorkspace final : TargetWorkspace {
         return std::find(gone.begin(), gone.end(), a.pid) == gone.end();
     }
     bool activate(const TargetApp& a) override { return activated.push_back(a.name), true; }
+    std::optional<TargetApp> ofProcess(TargetApp window, std::int64_t pid) override {
+        window.pid = pid;
+        return window;
+    }
 };
 
 struct FakeWorker final : AccessibilityWorker {
@@ -84,6 +88,10 @@ struct FakeWorker final : AccessibilityWorker {
     std::vector<std::pair<ScrollJob, std::function<void(ScrollOutcome)>>> scrolls;
     void scroll(ScrollJob job, std::function<void(ScrollOutcome)> done) override {
         scrolls.emplace_back(std::move(job), std::move(done));
+    }
+    std::vector<std::function<void(std::optional<std::int64_t>)>> matches;
+    void matchWindow(TargetApp, std::function<void(std::optional<std::int64_t>)> done) override {
+        matches.push_back(std::move(done));
     }
 };
 

@@ -70,6 +70,29 @@ TEST_F(AppControllerTest, WithItsOwnWindowOrNoneInFrontItTurnsToTheLastAppWhileI
     }
 }
 
+// A window whose process the window manager does not name is read when the accessibility bus
+// knows whose it is; otherwise nothing happens. The last app is never brought forward instead.
+TEST_F(AppControllerTest, AWindowWithoutAProcessIsReadByItsWindowOrNotAtAll) {
+    controller().frontmostChanged(app(3, "Notes"));
+    for (const std::optional<std::int64_t> matched : {std::optional<std::int64_t>(), {8}}) {
+        TargetApp unnamed = app(0, "Xmessage");
+        workspace_.front = unnamed;
+        controller().frontmostChanged(unnamed);
+        controller().trigger();
+        scheduler_.advance(1);
+        ASSERT_EQ(worker_.matches.size(), 1u);
+        EXPECT_TRUE(worker_.reads.empty() && (overlay_ == nullptr || !overlay_->shown));
+        worker_.matches[0](matched);
+        worker_.matches.clear();
+        EXPECT_TRUE(workspace_.activated.empty());
+        ASSERT_EQ(worker_.reads.size(), matched ? 1u : 0u);
+        if (matched) {
+            EXPECT_EQ(worker_.reads[0].request.target.pid, 8);
+            EXPECT_EQ(controller().overlay().phase(), OverlayPhase::loading("Xmessage"));
+        }
+    }
+}
+
 TEST_F(AppControllerTest, AnEmptyWindowShowsItsScrollItemsOrSaysSo) {
     open({});
     EXPECT_EQ(controller().overlay().phase(),

@@ -1,7 +1,9 @@
 // The app on a real desktop over Chromium, driven as a person drives it: the hotkey typed through
 // XTest dims the page under the overlay; Return presses the first highlight by a click that
 // reaches the page (its title says so) and never the overlay; "Delete account" is pressed only by
-// a second Return; Escape closes the overlay and the page takes the typing again. On a long page
+// a second Return; Escape closes the overlay and the page takes the typing again; a front window
+// that names no process is read by its window, or (an app off the accessibility bus) left
+// alone, never swapped for the last app. On a long page
 // J and Page Down scroll it and the highlights follow; the find hotkey opens find, typing
 // narrows the list and Return presses the match; P pins a control, numbered from then on, also
 // after a restart. With Alt Space held by the window manager the app takes the next shortcut and
@@ -306,6 +308,28 @@ TEST_F(ControllerDesktop, HotkeyPressConfirmAndEscapeOverChromium) {
     type("type abc");
     EXPECT_TRUE(titleBecomes("typed: abc")) << title();
     EXPECT_EQ(log().find("could not press"), std::string::npos) << log();
+
+    // The window manager names no process for the window in front.
+    const auto windows = workspace_->windowsOf(chromium_.pid());
+    ASSERT_FALSE(windows.empty());
+    ASSERT_EQ(
+        std::system(("xprop -id " + std::to_string(windows.back().window) + " -remove _NET_WM_PID")
+                        .c_str()),
+        0);
+    type("key ctrl+alt+space");
+    EXPECT_TRUE(overlayShows(true, "by its window")) << log();
+    type("key Escape");
+    ASSERT_TRUE(overlayShows(false, "closed again"));
+    auto other = testing::LaunchedApp::start({"xmessage", "-geometry", "+900+600", "off the bus"});
+    ASSERT_TRUE(eventually([&] {
+        const auto active = workspace_->activeWindow();
+        return active && active->title == "xmessage";
+    }));
+    type("key ctrl+alt+space");
+    EXPECT_TRUE(logs("nothing to simplify")) << log();
+    EXPECT_FALSE(dimmed("not swapped"));
+    const auto active = workspace_->activeWindow();
+    EXPECT_TRUE(active && active->title == "xmessage") << "another app came forward";
 }
 
 TEST_F(ControllerDesktop, ScrollFindAndPinOverALongPage) {
