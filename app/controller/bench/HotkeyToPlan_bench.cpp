@@ -1,20 +1,34 @@
 // From the hotkey to the first numbered plan painted: the app's controller over the desktop's own
 // services (the accessibility worker, the overlay panel, the global hotkey) in this process,
-// Chromium showing a page of about 1,000 accessible nodes. Each iteration types the hotkey
-// through XTest and ends when the overlay has painted a plan with numbered highlights (and the
-// paint reached the X server); the overlay is then closed outside the timing. Cold: the
-// accessibility backend forgot every earlier reading (an app read for the first time, or after
-// it changed). Warm: the page is unchanged since the last reading. Run it in a private desktop:
+// Chromium showing a page of small blocks (a section, a link and two texts each, in a grid of
+// 40 columns). Each size is measured in one stretch, with its page shown alone:
+//
+// - HotkeyToPlan: the hotkey typed through XTest until the overlay painted a plan with numbered
+//   highlights and the paint reached the X server; the overlay is then closed outside the
+//   timing. Cold: the accessibility backend forgot every earlier reading (an app read for the
+//   first time, or after it changed). Warm: the page is unchanged since the last reading.
+//   Counters: the UI thread's CPU time for the whole open and close, and the first frame's
+//   paint until flushed.
+// - Reading: the reading alone, cold, on this thread (what the worker does).
+// - SequentialLibatspi: what a plain libatspi client does over as many nodes as the reading
+//   reads: one blocking round trip per attribute, node by node.
+//
+// Every benchmark gives the load average it ran under. Run it in a private desktop:
 //
 //   scripts/with-desktop build/dev/app/controller/HotkeyToPlan_bench
 
+#include <atspi/atspi.h>
 #include <benchmark/benchmark.h>
+#include <sys/resource.h>
 #include <xcb/xcb.h>
 #include <xcb/xtest.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QTimer>
+#include <cstdio>
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -24,7 +38,9 @@
 #include "app/controller/AppSettings.h"
 #include "app/controller/DesktopController.h"
 #include "app/overlay/OverlayPanel.h"
+#include "core/Candidate.h"
 #include "platform/atspi/AtspiBackend.h"
+#include "platform/atspi/AtspiMapping.h"
 #include "platform/atspi/tests/desktop/DesktopReading.h"
 #include "platform/atspi/tests/desktop/LaunchedApp.h"
 #include "platform/keyboard/X11Keyboard.h"
@@ -34,47 +50,98 @@ namespace {
 
 using namespace ovra;
 
-constexpr int kCells = 250;  // a section, a link and two texts each
+// Pages by their cells; Chromium's own window adds 137 nodes to the four of each cell.
+constexpr int kSizes[] = {250, 750, 2500, 7522};
+constexpr int kNodesOutsideThePage = 137;
 
-std::string writePage() {
-    const auto path = std::filesystem::temp_directory_path() / "ovra-hotkey-bench.html";
+std::string writePage(int cells) {
+    const auto path = std::filesystem::temp_directory_path() /
+                      ("ovra-hotkey-bench-" + std::to_string(cells) + ".html");
     std::ofstream page(path);
-    page << "<!DOCTYPE html><html><head><meta charset=utf-8><title>Bench</title><style>"
+    page << "<!DOCTYPE html><html><head><meta charset=utf-8><title>Bench " << cells
+         << "</title><style>"
             "body{margin:0;font:7px sans-serif;display:grid;grid-template-columns:repeat(40,1fr)}"
             "div{height:14px;overflow:hidden}</style></head><body>\n";
-    for (int i = 0; i < kCells; ++i) {
+    for (int i = 0; i < cells; ++i) {
         page << "<div><a href=\"#c" << i << "\">L" << i << "</a><b>t" << i << "</b></div>\n";
     }
     page << "</body></html>\n";
     return "file://" + path.string();
 }
 
-// Spins the event loop until `done` holds or `seconds` passed.
+double loadAverage() {
+    double load = 0;
+    if (std::FILE* file = std::fopen("/proc/loadavg", "r")) {
+        if (std::fscanf(file, "%lf", &load) != 1) {
+            load = 0;
+        }
+        std::fclose(file);
+    }
+    return load;
+}
+
+// CPU time of the calling thread, in nanoseconds.
+qint64 threadCpu() {
+    rusage usage{};
+    getrusage(RUSAGE_THREAD, &usage);
+    auto nanos = [](const timeval& t) {
+        return static_cast<qint64>(t.tv_sec) * 1'000'000'000 +
+               static_cast<qint64>(t.tv_usec) * 1000;
+    };
+    return nanos(usage.ru_utime) + nanos(usage.ru_stime);
+}
+
+// Runs the event loop, sleeping between events, until `done` holds or `seconds` passed.
 bool spinUntil(const std::function<bool()>& done, double seconds) {
     QElapsedTimer clock;
     clock.start();
-    while (!done()) {
-        if (static_cast<double>(clock.elapsed()) > seconds * 1000) {
-            return false;
+    QEventLoop loop;
+    QTimer poll;
+    bool held = done();
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        held = done();
+        if (held || static_cast<double>(clock.elapsed()) > seconds * 1000) {
+            loop.quit();
         }
-        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    });
+    if (!held) {
+        poll.start(2);
+        loop.exec();
     }
-    return true;
+    return held;
 }
 
-// The desktop with Chromium on the page, the app's controller and the hotkey typist, made once.
+const AXExtractor kReader{6, 24, 48, 4000};
+
+// The nodes one reading takes off its work list (the same walk the snapshot runs).
+int nodesRead(ax::AccessibilityBackend& backend, const ax::RunningApp& app) {
+    testing::RealClock clock;
+    auto read = kReader.snapshot(app, backend, clock);
+    if (!read) {
+        return 0;
+    }
+    BoundedReader reader(backend, clock);
+    return walk(reader, read.value().windowElement, read.value().windowFrame,
+                WalkLimits{6, 48, 4000})
+        .nodesRead;
+}
+
+// The desktop with the app's controller and the hotkey typist, made once; Chromium on one page
+// at a time.
 struct Desk : QObject {
     QtScheduler scheduler;
     desktop::MemorySettings desktopSettings;
     std::unique_ptr<AppSettings> settings;
     testing::LaunchedApp chromium;
+    int cells = 0;
+    int nodes = 0;
     std::unique_ptr<DesktopController> desktop;
     std::unique_ptr<keyboard::X11Keyboard> keyboard;
     xcb_connection_t* typist = nullptr;
-    int nodes = 0;
     // Set at the first paint of a numbered plan while `watching`.
     bool watching = false;
     bool painted = false;
+    qint64 paintStart = 0;
     qint64 paintedAt = 0;
     QElapsedTimer clock;
 
@@ -88,6 +155,7 @@ struct Desk : QObject {
         const FocusPlan* plan = desktop->controller().overlay().phase().plan();
         if (watching && event->type() == QEvent::Paint && plan && !plan->beaconOrder.empty()) {
             watching = false;
+            paintStart = clock.nsecsElapsed();
             // After this paint and its flush to the server.
             QTimer::singleShot(0, this, [this] {
                 paintedAt = clock.nsecsElapsed();
@@ -118,109 +186,320 @@ struct Desk : QObject {
         }
     }
 
-    // One hotkey-to-plan, in nanoseconds; the overlay is closed again afterwards. Negative when
-    // no plan came.
-    qint64 once(bool cold) {
+    void forget() {
+        bool forgot = false;
+        desktop->worker().post([this, &forgot] {
+            desktop->backend().forgetReadings();
+            forgot = true;
+        });
+        spinUntil([&] { return forgot; }, 5);
+    }
+
+    struct Open {
+        qint64 toPlan = -1;  // hotkey to the plan painted; negative when no plan came
+        qint64 uiCpu = 0;    // the UI thread's CPU for the open and the close
+        qint64 firstFrame = 0;
+    };
+
+    // One hotkey-to-plan; the overlay is closed again afterwards.
+    Open once(bool cold) {
         if (cold) {
-            bool forgot = false;
-            desktop->worker().post([this, &forgot] {
-                desktop->backend().forgetReadings();
-                forgot = true;
-            });
-            spinUntil([&] { return forgot; }, 5);
+            forget();
         }
         painted = false;
         watching = true;
+        const qint64 cpu = threadCpu();
         const qint64 start = clock.nsecsElapsed();
         typeHotkey();
         const bool done = spinUntil([&] { return painted; }, 10);
         watching = false;
         desktop->controller().dismiss();
         spinUntil([] { return false; }, 0.4);
-        return done ? paintedAt - start : -1;
+        Open open;
+        open.uiCpu = threadCpu() - cpu;
+        if (done) {
+            open.toPlan = paintedAt - start;
+            open.firstFrame = paintedAt - paintStart;
+        }
+        return open;
+    }
+
+    // Chromium on a page of `count` cells, alone, read until its reading stops growing.
+    bool show(int count) {
+        if (cells == count) {
+            return true;
+        }
+        chromium.stop();
+        cells = 0;
+        chromium = testing::LaunchedApp::chromium(writePage(count));
+        atspi::AtspiBackend backend;
+        const ax::RunningApp running{chromium.pid(), std::nullopt};
+        int last = -1;
+        const bool ready = testing::eventually(
+            [&] {
+                backend.forgetReadings();
+                const int read = nodesRead(backend, running);
+                const bool steady = read > 900 && read == last;
+                last = read;
+                return steady;
+            },
+            90);
+        if (!ready) {
+            return false;
+        }
+        nodes = last;
+        cells = count;
+        spinUntil([] { return false; }, 0.5);
+        return true;
     }
 };
 
 std::unique_ptr<Desk> made;
 
-Desk* desk() {
+Desk* desk(int cells) {
     static bool tried = false;
-    if (tried) {
-        return made.get();
+    if (!tried) {
+        tried = true;
+        if (std::getenv("OVRA_DESKTOP") == nullptr) {
+            return nullptr;
+        }
+        auto d = std::make_unique<Desk>();
+        d->clock.start();
+        auto keyboard = keyboard::X11Keyboard::open();
+        d->settings = std::make_unique<AppSettings>(d->scheduler, d->desktopSettings,
+                                                    AppSettings::standardErrorReport());
+        auto desktop = DesktopController::open(
+            {d->settings->preferences(), d->settings->defaults(), d->scheduler}, {});
+        if (!keyboard || !desktop || !d->show(cells)) {
+            return nullptr;
+        }
+        // The built-in rules, as before the model ever loads: nothing is fetched.
+        d->settings->preferences().setUseModel(false);
+        desktop.value()->start({.noDashboard = true});
+        if (desktop.value()->hotkeyError()) {
+            return nullptr;
+        }
+        d->keyboard = std::move(keyboard).value();
+        d->desktop = std::move(desktop).value();
+        d->typist = xcb_connect(nullptr, nullptr);
+        // The first request makes the overlay panel; it is not timed.
+        d->once(false);
+        d->watchPanel();
+        made = std::move(d);
     }
-    tried = true;
-    if (std::getenv("OVRA_DESKTOP") == nullptr) {
+    if (made && !made->show(cells)) {
         return nullptr;
     }
-    auto d = std::make_unique<Desk>();
-    d->clock.start();
-    d->chromium = testing::LaunchedApp::chromium(writePage());
-    atspi::AtspiBackend backend;
-    testing::RealClock realClock;
-    const AXExtractor reader{6, 24, 48, 4000};
-    const ax::RunningApp running{d->chromium.pid(), std::nullopt};
-    const bool ready = testing::eventually(
-        [&] {
-            auto read = reader.snapshot(running, backend, realClock);
-            if (!read || read.value().candidates.empty()) {
-                return false;
-            }
-            BoundedReader walker(backend, realClock);
-            d->nodes = walk(walker, read.value().windowElement, read.value().windowFrame,
-                            WalkLimits{6, 48, 4000})
-                           .nodesRead;
-            return d->nodes > 900;
-        },
-        60);
-    auto keyboard = keyboard::X11Keyboard::open();
-    d->settings = std::make_unique<AppSettings>(d->scheduler, d->desktopSettings,
-                                                AppSettings::standardErrorReport());
-    auto desktop = DesktopController::open(
-        {d->settings->preferences(), d->settings->defaults(), d->scheduler}, {});
-    if (!ready || !keyboard || !desktop) {
-        return nullptr;
-    }
-    // The built-in rules, as before the model ever loads: nothing is fetched.
-    d->settings->preferences().setUseModel(false);
-    desktop.value()->start({.noDashboard = true});
-    if (desktop.value()->hotkeyError()) {
-        return nullptr;
-    }
-    d->keyboard = std::move(keyboard).value();
-    d->desktop = std::move(desktop).value();
-    d->typist = xcb_connect(nullptr, nullptr);
-    // The first request makes the overlay panel; it is not timed.
-    d->once(false);
-    d->watchPanel();
-    made = std::move(d);
     return made.get();
 }
 
-void hotkeyToPlan(benchmark::State& state, bool cold) {
-    Desk* d = desk();
+void countLoad(benchmark::State& state, Desk* d) {
+    state.counters["load"] = loadAverage();
+    state.counters["page_nodes"] = d->cells * 4 + kNodesOutsideThePage;
+    state.counters["nodes"] = d->nodes;
+}
+
+void hotkeyToPlan(benchmark::State& state, int cells, bool cold) {
+    Desk* d = desk(cells);
     if (d == nullptr) {
         state.SkipWithError("needs a desktop with Chromium: run under scripts/with-desktop");
         return;
     }
+    qint64 uiCpu = 0;
+    qint64 firstFrame = 0;
     for (auto _ : state) {
-        const qint64 nanoseconds = d->once(cold);
-        if (nanoseconds < 0) {
+        const Desk::Open open = d->once(cold);
+        if (open.toPlan < 0) {
             state.SkipWithError("no plan was painted");
             return;
         }
-        state.SetIterationTime(static_cast<double>(nanoseconds) / 1e9);
+        uiCpu += open.uiCpu;
+        firstFrame += open.firstFrame;
+        state.SetIterationTime(static_cast<double>(open.toPlan) / 1e9);
     }
-    state.counters["nodes"] = d->nodes;
+    const auto runs = static_cast<double>(state.iterations());
+    state.counters["ui_cpu_ms"] = static_cast<double>(uiCpu) / 1e6 / runs;
+    state.counters["first_frame_ms"] = static_cast<double>(firstFrame) / 1e6 / runs;
+    countLoad(state, d);
 }
 
-void BM_HotkeyToPlanCold(benchmark::State& state) {
-    hotkeyToPlan(state, true);
+// The reading alone, cold, with a backend of its own (connected, and listened to for a while
+// as happens once when the app starts).
+void reading(benchmark::State& state, int cells) {
+    Desk* d = desk(cells);
+    if (d == nullptr) {
+        state.SkipWithError("needs a desktop with Chromium: run under scripts/with-desktop");
+        return;
+    }
+    testing::RealClock clock;
+    atspi::AtspiBackend backend;
+    (void)backend.isProcessTrusted();
+    spinUntil([] { return false; }, 1.2);
+    const ax::RunningApp running{d->chromium.pid(), std::nullopt};
+    std::size_t candidates = 0;
+    std::size_t requests = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        backend.forgetReadings();
+        const std::size_t before = backend.requestsSent();
+        state.ResumeTiming();
+        auto read = kReader.snapshot(running, backend, clock);
+        requests = backend.requestsSent() - before;
+        if (!read) {
+            state.SkipWithError("the page could not be read");
+            return;
+        }
+        candidates = read.value().candidates.size();
+    }
+    state.counters["requests"] = static_cast<double>(requests);
+    state.counters["candidates"] = static_cast<double>(candidates);
+    countLoad(state, d);
 }
-void BM_HotkeyToPlanWarm(benchmark::State& state) {
-    hotkeyToPlan(state, false);
+
+// What a plain libatspi client does: one blocking round trip per attribute, node by node,
+// breadth first, over `budget` nodes, asking what the reading asks: role, name, description,
+// states, frame, children, the actions of pressable containers and whether a text input holds
+// text. libatspi's own cache is cleared first: a cold read.
+int sequentialWalk(AtspiAccessible* window, int budget) {
+    atspi_accessible_clear_cache(window);
+    std::deque<AtspiAccessible*> queue{static_cast<AtspiAccessible*>(g_object_ref(window))};
+    int read = 0;
+    while (!queue.empty()) {
+        AtspiAccessible* node = queue.front();
+        queue.pop_front();
+        if (read < budget) {
+            ++read;
+            GError* error = nullptr;
+            const AtspiRole role = atspi_accessible_get_role(node, &error);
+            g_clear_error(&error);
+            g_free(atspi_accessible_get_name(node, &error));
+            g_clear_error(&error);
+            g_free(atspi_accessible_get_description(node, &error));
+            g_clear_error(&error);
+            atspi::StateSet states;
+            if (AtspiStateSet* set = atspi_accessible_get_state_set(node)) {
+                for (int state : {ATSPI_STATE_EDITABLE, ATSPI_STATE_MULTI_LINE}) {
+                    if (atspi_state_set_contains(set, static_cast<AtspiStateType>(state))) {
+                        states = states.with(state);
+                    }
+                }
+                g_object_unref(set);
+            }
+            if (AtspiComponent* component = atspi_accessible_get_component_iface(node)) {
+                g_free(atspi_component_get_extents(component, ATSPI_COORD_TYPE_SCREEN, &error));
+                g_clear_error(&error);
+                g_object_unref(component);
+            }
+            atspi::RoleFacts facts;
+            facts.role = static_cast<std::uint32_t>(role);
+            facts.states = states;
+            const std::string axRole = atspi::mapRole(facts).role;
+            if (CandidateRoles::pressableContainers().contains(axRole)) {
+                if (AtspiAction* action = atspi_accessible_get_action_iface(node)) {
+                    const gint count = atspi_action_get_n_actions(action, &error);
+                    g_clear_error(&error);
+                    for (gint i = 0; i < count; ++i) {
+                        g_free(atspi_action_get_action_name(action, i, &error));
+                        g_clear_error(&error);
+                    }
+                    g_object_unref(action);
+                }
+            }
+            if (atspi::isTextInputRole(facts.role)) {
+                if (AtspiText* text = atspi_accessible_get_text_iface(node)) {
+                    atspi_text_get_character_count(text, &error);
+                    g_clear_error(&error);
+                    g_object_unref(text);
+                }
+            }
+            const bool leaf = axRole == "AXStaticText" || axRole == "AXImage" ||
+                              (CandidateRoles::interactive().contains(axRole) &&
+                               axRole != "AXLink" && axRole != "AXComboBox");
+            if (!leaf) {
+                const gint count = atspi_accessible_get_child_count(node, &error);
+                g_clear_error(&error);
+                for (gint i = 0; i < count && read + static_cast<int>(queue.size()) < budget; ++i) {
+                    if (AtspiAccessible* child =
+                            atspi_accessible_get_child_at_index(node, i, &error)) {
+                        queue.push_back(child);
+                    }
+                    g_clear_error(&error);
+                }
+            }
+        }
+        g_object_unref(node);
+    }
+    return read;
 }
-BENCHMARK(BM_HotkeyToPlanCold)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
-BENCHMARK(BM_HotkeyToPlanWarm)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// The one window of a Chromium process (each page has a browser of its own).
+AtspiAccessible* windowOf(pid_t pid) {
+    AtspiAccessible* desktop = atspi_get_desktop(0);
+    AtspiAccessible* found = nullptr;
+    const gint apps = atspi_accessible_get_child_count(desktop, nullptr);
+    for (gint i = 0; i < apps && found == nullptr; ++i) {
+        AtspiAccessible* app = atspi_accessible_get_child_at_index(desktop, i, nullptr);
+        if (app == nullptr) {
+            continue;
+        }
+        if (static_cast<pid_t>(atspi_accessible_get_process_id(app, nullptr)) == pid &&
+            atspi_accessible_get_child_count(app, nullptr) > 0) {
+            found = atspi_accessible_get_child_at_index(app, 0, nullptr);
+        }
+        g_object_unref(app);
+    }
+    g_object_unref(desktop);
+    return found;
+}
+
+void sequentialLibatspi(benchmark::State& state, int cells) {
+    Desk* d = desk(cells);
+    if (d == nullptr) {
+        state.SkipWithError("needs a desktop with Chromium: run under scripts/with-desktop");
+        return;
+    }
+    static const bool initialised = atspi_init() >= 0;
+    (void)initialised;
+    AtspiAccessible* window = windowOf(d->chromium.pid());
+    if (window == nullptr) {
+        state.SkipWithError("libatspi found no Chromium window");
+        return;
+    }
+    int read = 0;
+    for (auto _ : state) {
+        read = sequentialWalk(window, d->nodes);
+    }
+    g_object_unref(window);
+    countLoad(state, d);
+    state.counters["nodes"] = read;
+}
+
+// Each size in one stretch: the page is shown once for all of its benchmarks.
+void registerAll() {
+    for (const int cells : kSizes) {
+        const std::string size = std::to_string(cells * 4 + kNodesOutsideThePage);
+        const bool huge = cells == kSizes[std::size(kSizes) - 1];
+        benchmark::RegisterBenchmark(("HotkeyToPlanCold/" + size).c_str(), hotkeyToPlan, cells,
+                                     true)
+            ->UseManualTime()
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(huge ? 5 : 10);
+        if (!huge) {
+            benchmark::RegisterBenchmark(("HotkeyToPlanWarm/" + size).c_str(), hotkeyToPlan, cells,
+                                         false)
+                ->UseManualTime()
+                ->Unit(benchmark::kMillisecond)
+                ->Iterations(10);
+        }
+        benchmark::RegisterBenchmark(("ReadingCold/" + size).c_str(), reading, cells)
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(5);
+        benchmark::RegisterBenchmark(("SequentialLibatspi/" + size).c_str(), sequentialLibatspi,
+                                     cells)
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(huge ? 1 : 3);
+    }
+}
 
 }  // namespace
 
@@ -233,6 +512,7 @@ int main(int argc, char** argv) {
         << R"({"hotkey": "ctrl-opt-space"})";
     setenv("XDG_CONFIG_HOME", config.c_str(), 1);
     QApplication app(argc, argv);
+    registerAll();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
