@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "core/CandidateSelector.h"
+#include "core/FindAndScroll.h"
 #include "core/Geometry.h"
 #include "core/OvraText.h"
 
@@ -123,6 +124,8 @@ std::string description(AXExtractorError error) {
             return OvraText::t("This app is not responding. Try again once it answers.");
         case AXExtractorError::cancelled:
             return OvraText::t("The reading was cancelled.");
+        case AXExtractorError::tooLarge:
+            return OvraText::t("This window is too large to read whole.");
     }
     return {};
 }
@@ -266,6 +269,14 @@ Result<WindowSnapshot, AXExtractorError> AXExtractor::read(BoundedReader& reader
     if (reader.cancelled()) {
         return fail(AXExtractorError::cancelled);
     }
+    // Out of time or nodes with nothing to show, not even a page to scroll: the window is too
+    // large to read, which is not the same as having no controls.
+    const bool cutShort = reader.timeUp() || walked.nodesRead >= nodeBudget;
+    const bool scrolls =
+        snapshot.scroll && !(ScrollMore::extent(snapshot.scroll->signals) == ScrollExtent::none());
+    if (cutShort && snapshot.candidates.empty() && !scrolls) {
+        return fail(AXExtractorError::tooLarge);
+    }
     return snapshot;
 }
 
@@ -288,8 +299,9 @@ Result<WindowSnapshot, AXExtractorError> AXExtractor::snapshot(const ax::Running
     if (!first || !first.value().candidates.empty()) {
         return first;
     }
-    // Some apps build their tree only once asked to; ask once and read again.
-    if (reader.cancelled() || reader.wakeUp(appElement)) {
+    // Some apps build their tree only once asked to; ask once and read again. A reading that
+    // ran out of time is not one of those.
+    if (reader.cancelled() || reader.timeUp() || reader.wakeUp(appElement)) {
         return first;
     }
     clock.sleep(backend.wakeUpSettleSeconds());

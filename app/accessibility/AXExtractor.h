@@ -38,6 +38,7 @@ enum class AXExtractorError {
     noWindow,
     notResponding,  // the app's window could not be found because the app did not answer
     cancelled,      // the caller stopped the reading; nothing to show
+    tooLarge,       // the reading ran out of time or nodes before it found anything to show
 };
 
 // The localized sentence shown for an error.
@@ -53,8 +54,9 @@ struct AXExtractor {
     static constexpr double kMessagingTimeout = 0.25;
 
     // Reads the app's focused (else main) window. Blocks while the other app answers: run it
-    // off the main thread. The reading ends after `limits.deadlineSeconds` (3 s), after three
-    // time-outs in a row, or when `stop` is requested between two nodes.
+    // off the main thread. The walk ends after `limits.deadlineSeconds` (3 s), after three
+    // time-outs in a row, or when `stop` is requested between two nodes; what it found by then
+    // is kept. A reading cut short by its deadline is not tried again.
     Result<WindowSnapshot, AXExtractorError> snapshot(const ax::RunningApp& app,
                                                       ax::AccessibilityBackend& backend,
                                                       ax::Clock& clock, std::stop_token stop = {},

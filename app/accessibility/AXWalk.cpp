@@ -173,14 +173,16 @@ WalkResult walk(BoundedReader& reader, const ax::Element& window, const Rect& vi
             }
         }
 
-        // 5. Only pressable containers are asked for their actions.
-        const bool pressable =
-            CandidateRoles::pressableContainers().contains(role) && canPress(reader, item.element);
+        // 5. Only pressable containers are asked for their actions, and only those that would
+        // be visited: for any other, whether it can press changes nothing below.
+        const bool visitable =
+            info.boolean(NodeAttribute::enabled) != false && frame && frame->intersects(viewport);
+        const bool pressable = visitable && CandidateRoles::pressableContainers().contains(role) &&
+                               canPress(reader, item.element);
 
         // 6. Candidates.
         if (CandidateRoles::isCandidate(role, pressable)) {
-            const bool enabled = info.boolean(NodeAttribute::enabled) != false;
-            if (enabled && frame && frame->intersects(viewport)) {
+            if (visitable) {
                 result.found.push_back(
                     {.info = info,
                      .element = item.element,

@@ -66,7 +66,7 @@ BoundedReader::BoundedReader(ax::AccessibilityBackend& backend, ax::Clock& clock
       deadline_(clock.now() + limits.deadlineSeconds) {}
 
 bool BoundedReader::exhausted() const {
-    return gaveUp_ || !(clock_.now() < deadline_);
+    return gaveUp_ || !(clock_.now() < deadline_ + limits_.finishingSeconds);
 }
 
 void BoundedReader::note(bool answered, bool timedOut) {

@@ -3,7 +3,9 @@
 // The reads of one window snapshot, with the limits that keep a hung or huge app from holding
 // the reading: an overall deadline, a stop after a run of consecutive time-outs, and
 // cancellation. Once a limit is hit every further read fails at once as a time-out, so the
-// reading winds down through its normal "attribute absent" paths.
+// reading winds down through its normal "attribute absent" paths. The walk stops at the
+// deadline; the few reads that finish a snapshot of what it found (titles, the scroll area)
+// still go through for a short grace.
 
 #include <array>
 #include <optional>
@@ -55,6 +57,7 @@ struct NodeInfo {
 struct ReadLimits {
     double deadlineSeconds = 3.0;
     int maxConsecutiveTimeouts = 3;
+    double finishingSeconds = 0.25;  // after the deadline, for the reads that finish a snapshot
 };
 
 class BoundedReader {
@@ -67,10 +70,13 @@ class BoundedReader {
     ax::AccessibilityBackend& backend() { return backend_; }
     ax::Clock& clock() { return clock_; }
 
-    // The deadline passed or the app stopped answering.
+    // The app stopped answering, or the deadline and its grace passed: nothing more is read.
     bool exhausted() const;
+    // The deadline passed: the walk stops, the reading is cut short.
+    bool timeUp() const { return !(clock_.now() < deadline_); }
     bool cancelled() const { return stop_.stop_requested(); }
-    bool shouldStop() const { return cancelled() || exhausted(); }
+    // Whether the walk stops here.
+    bool shouldStop() const { return cancelled() || exhausted() || timeUp(); }
     int timeouts() const { return timeouts_; }
 
     ax::Read attribute(const ax::Element& element, std::string_view name);
@@ -85,7 +91,7 @@ class BoundedReader {
 
   private:
     // Before a call: false when the reading may not ask the app any more.
-    bool admit() const { return !shouldStop(); }
+    bool admit() const { return !cancelled() && !exhausted(); }
     void note(bool answered, bool timedOut);
 
     ax::AccessibilityBackend& backend_;

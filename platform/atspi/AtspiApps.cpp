@@ -1,5 +1,6 @@
 // The apps on the accessibility bus: which there are, their process ids and toolkits.
 
+#include <algorithm>
 #include <array>
 #include <fstream>
 
@@ -18,6 +19,7 @@ void AppDirectory::clear() {
     pidOfBus_.clear();
     toolkits_.clear();
     toolkitsUnsure_.clear();
+    firstAsked_.clear();
     actionsArrived_.clear();
 }
 
@@ -86,11 +88,22 @@ const Toolkit& AppDirectory::knownToolkit(const std::string& busName) const {
     return it == toolkits_.end() ? unknown : it->second;
 }
 
+namespace {
+
+constexpr double kFirstAnswerPatience = 2.0;
+
+}  // namespace
+
 const Toolkit& AppDirectory::toolkit(const std::string& busName) {
     if (auto it = toolkits_.find(busName);
         it != toolkits_.end() || !requests_.hasBus() || busName.empty()) {
         return knownToolkit(busName);
     }
+    // An app's first answer on a connection may be slow: apps learn of our listener when it
+    // connects, and Chromium then goes over its whole tree (0.9 s for a 30,000-node page).
+    const double patience = firstAsked_.insert(busName).second
+                                ? std::max(requests_.timeoutFor(busName), kFirstAnswerPatience)
+                                : requests_.timeoutFor(busName);
     auto answers = std::make_shared<std::array<std::optional<std::string>, 2>>();
     auto waiting = std::make_shared<int>(2);
     int index = 0;
@@ -104,10 +117,10 @@ const Toolkit& AppDirectory::toolkit(const std::string& busName) {
                         reply::variantString(reply.message.get());
                 }
             },
-            true);
+            true, patience);
         ++index;
     }
-    requests_.waitUntil([&] { return *waiting == 0; }, requests_.waitBudget(busName));
+    requests_.waitUntil([&] { return *waiting == 0; }, patience + 0.1);
     // Asked once: an app that cannot tell is read the safe way for as long as it runs; one that
     // did not answer in time is asked again at its next reading.
     if (*waiting > 0) {

@@ -59,6 +59,7 @@ class AppDirectory {
     std::unordered_map<std::string, std::int64_t> pidOfBus_;
     std::unordered_map<std::string, Toolkit> toolkits_;
     std::unordered_set<std::string> toolkitsUnsure_;  // apps that did not say in time
+    std::unordered_set<std::string> firstAsked_;      // apps asked with the first patience
     std::unordered_set<std::string> actionsArrived_;  // apps whose late actions came in
     std::unique_ptr<x11::Workspace> workspace_;
     bool workspaceTried_ = false;

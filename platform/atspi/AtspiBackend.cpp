@@ -271,7 +271,7 @@ Result<std::vector<ax::Read>, ax::AXError> AtspiBackend::attributes(
             std::vector<ax::Read> reads;
             reads.reserve(names.size());
             for (std::string_view name : names) {
-                reads.push_back(session.values().valueOf(*live, name));
+                reads.push_back(session.values().valueOf(*live, name, ref.webArea()));
             }
             return reads;
         });
@@ -289,7 +289,8 @@ Result<ax::ElementList, ax::AXError> AtspiBackend::children(const ax::Element& e
     return onElement(
         element, true,
         [&](AtspiSession& session, const AtspiRef& ref) -> Result<ax::ElementList, AXError> {
-            return session.values().childrenOf(session.nodes().node(ref.bus(), ref.path()), limit);
+            return session.values().childrenOf(session.nodes().node(ref.bus(), ref.path()), limit,
+                                               ref.webArea());
         });
 }
 
@@ -300,9 +301,10 @@ Result<std::vector<std::string>, ax::AXError> AtspiBackend::actionNames(
         [&](AtspiSession& session,
             const AtspiRef& ref) -> Result<std::vector<std::string>, ax::AXError> {
             NodeCache& nodes = session.nodes();
+            const Node& n = nodes.node(ref.bus(), ref.path());
             // A label holding a control only passes presses on to it: the control is the one
-            // to press.
-            if (nodes.wrapsControl(nodes.node(ref.bus(), ref.path()))) {
+            // to press. A web area and a text that acts only through its ancestor offer none.
+            if (ref.webArea() || !nodes.mayAct(n) || nodes.wrapsControl(n)) {
                 return std::vector<std::string>{};
             }
             Node* live = nodes.actionsOf(ref.bus(), ref.path(), false);

@@ -408,6 +408,11 @@ EventReach eventReach(std::string_view kind, std::string_view member, std::strin
                             detail == "expanded" || detail == "collapsed" || detail == "iconified";
         return layout ? EventReach::wholeApp : EventReach::senderStates;
     }
+    // A name that changes (a counter, a clock, a live title) changes nothing else.
+    if (kind == "Object" && member == "PropertyChange" &&
+        (detail == "accessible-name" || detail == "accessible-description")) {
+        return EventReach::senderName;
+    }
     const bool activation =
         (kind == "Window" && (member == "Activate" || member == "Deactivate")) ||
         (kind == "Focus" && member == "Focus");

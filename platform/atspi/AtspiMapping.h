@@ -100,6 +100,7 @@ std::optional<std::string> placeholder(const ObjectAttributes& attributes);
 // signal, with the event's detail string) can have made wrong.
 enum class EventReach : std::uint8_t {
     senderStates,  // only the state set of the object that sent it: focus, active, checked...
+    senderName,    // only the name or description of the object that sent it
     wholeApp,      // anything: the tree, frames, names, text
 };
 EventReach eventReach(std::string_view kind, std::string_view member, std::string_view detail);

@@ -64,10 +64,12 @@ struct Cached {
 struct Node {
     std::string bus;
     std::string path;
-    std::string parentKey;          // known from the child list it came from; "" when unknown
-    std::string windowKey;          // the top-level window it lies in, when reached from one
-    bool inDocument = false;        // below a web document
-    bool childBasesWanted = false;  // its children's roles decide its own (a label)
+    std::string parentKey;           // known from the child list it came from; "" when unknown
+    std::string windowKey;           // the top-level window it lies in, when reached from one
+    std::string documentKey;         // the document presented as a scroll area it lies in
+    bool inDocument = false;         // below a web document
+    bool childBasesWanted = false;   // its children's roles decide its own (a label)
+    bool childFramesWanted = false;  // a document that shows only its children on screen
     Cached<std::uint32_t> role;
     Cached<StateSet> states;
     Cached<reply::AccessibleProps> props;
@@ -109,6 +111,12 @@ struct Node {
     }
 };
 
+// What an app's events made stale of one of its objects.
+struct StaleParts {
+    bool states = false;
+    bool names = false;
+};
+
 class NodeCache {
   public:
     NodeCache(RequestPipeline& requests, AppDirectory& apps) : requests_(requests), apps_(apps) {}
@@ -122,6 +130,7 @@ class NodeCache {
 
     // Role, states, name, description, child count, parent and frame.
     void requestBase(Node& n, bool urgent = false);
+    void requestExtents(Node& n, bool urgent = false);
     // Component.GetExtents in the coordinates the toolkit gives anyway.
     Message extentsCall(const Node& n) const;
     void requestAttributes(Node& n, bool urgent = false);
@@ -145,6 +154,11 @@ class NodeCache {
     // --- What an element is ---
 
     AXRole axRole(Node& n);
+    // Whether the element's role can act at all in its toolkit (unknown roles can).
+    bool mayAct(const Node& n) const;
+    // A browser's web document that lies in no scroll pane: presented as a scroll area holding
+    // the document's web area.
+    bool presentsScrollArea(const Node& n) const;
     bool isTopLevel(const Node& n) const;
     std::string topLevelKey(const Node& n) const;
     // Records what a child inherits from the parent whose child list it came from.
@@ -168,8 +182,9 @@ class NodeCache {
     // Requests dropped by a new epoch leave their parts pending: make them unread again so
     // the next reading asks anew.
     void resetPending();
-    // The states of these objects of an app are read again, with what depends on them.
-    void makeStatesStale(const std::string& busName, const std::unordered_set<std::string>& paths);
+    // These parts of these objects of an app are read again, with what depends on them.
+    void makeStale(const std::string& busName,
+                   const std::unordered_map<std::string, StaleParts>& objects);
     void forgetApp(const std::string& busName);
     void clear() { nodes_.clear(); }
     // A bound on memory across many apps.
@@ -188,6 +203,7 @@ class NodeCache {
     void requestPropsOneByOne(Node& n, bool urgent);
     void requestActions(Node& n, bool urgent = false);
     void requestActionNames(Node& n, std::size_t count, bool urgent);
+    void requestOwnAction(Node& n, bool urgent);
     // One property of the Value interface, by Properties.Get.
     void requestRangeProperty(Node& n, Cached<double> Node::*part, const char* property);
     void requestCharacterCount(Node& n);

@@ -84,22 +84,26 @@ void NodeCache::requestBase(Node& n, bool urgent) {
         },
         urgent);
     requestProps(n, urgent);
+    requestExtents(n, urgent);
+}
+
+void NodeCache::requestExtents(Node& n, bool urgent) {
     if (isRootPath(n.path)) {
         // Application objects have no extents.
         n.extents.failWith(AXError::unsupportedAttribute);
-    } else if (n.extents.unread()) {
-        request(
-            n, &Node::extents, extentsCall(n),
-            [](DBusMessage* m) -> std::optional<Rect> {
-                auto values = reply::i32Struct(m);
-                if (!values || values->size() != 4) {
-                    return std::nullopt;
-                }
-                return Rect{static_cast<double>((*values)[0]), static_cast<double>((*values)[1]),
-                            static_cast<double>((*values)[2]), static_cast<double>((*values)[3])};
-            },
-            urgent);
+        return;
     }
+    request(
+        n, &Node::extents, extentsCall(n),
+        [](DBusMessage* m) -> std::optional<Rect> {
+            auto values = reply::i32Struct(m);
+            if (!values || values->size() != 4) {
+                return std::nullopt;
+            }
+            return Rect{static_cast<double>((*values)[0]), static_cast<double>((*values)[1]),
+                        static_cast<double>((*values)[2]), static_cast<double>((*values)[3])};
+        },
+        urgent);
 }
 
 Message NodeCache::extentsCall(const Node& n) const {
@@ -225,6 +229,10 @@ void NodeCache::requestActions(Node& n, bool urgent) {
     if (!n.actions.unread()) {
         return;
     }
+    if (apps_.knownToolkit(n.bus).ownActionFirst) {
+        requestOwnAction(n, urgent);
+        return;
+    }
     // Asking an object without the Action interface for actions makes GTK log criticals.
     if (n.interfaces.unread()) {
         n.interfaces.markPending();
@@ -290,6 +298,24 @@ void NodeCache::requestActions(Node& n, bool urgent) {
             }
         },
         urgent);
+}
+
+void NodeCache::requestOwnAction(Node& n, bool urgent) {
+    auto call = methodCall(n.bus, n.path, kAction, "GetName");
+    dbus_int32_t first = 0;
+    if (call) {
+        dbus_message_append_args(call.get(), DBUS_TYPE_INT32, &first, DBUS_TYPE_INVALID);
+    }
+    request(
+        n, &Node::actions, std::move(call),
+        [](DBusMessage* m) -> std::optional<std::vector<std::string>> {
+            auto name = reply::string(m);
+            if (!name) {
+                return std::nullopt;
+            }
+            return name->empty() ? std::vector<std::string>{} : std::vector{std::move(*name)};
+        },
+        urgent);  // an element without the Action interface fails as unsupported: no actions
 }
 
 void NodeCache::requestActionNames(Node& n, std::size_t count, bool urgent) {
@@ -472,13 +498,19 @@ void NodeCache::resetPending() {
     }
 }
 
-void NodeCache::makeStatesStale(const std::string& busName,
-                                const std::unordered_set<std::string>& paths) {
-    for (const std::string& path : paths) {
+void NodeCache::makeStale(const std::string& busName,
+                          const std::unordered_map<std::string, StaleParts>& objects) {
+    for (const auto& [path, parts] : objects) {
         if (Node* n = find(busName + path)) {
             // Read again with what depends on them: the role they map to, the follow-up reads.
-            n->states = {};
-            n->mapped.reset();
+            if (parts.states) {
+                n->states = {};
+                n->mapped.reset();
+            }
+            if (parts.names) {
+                n->props = {};
+                n->text = {};
+            }
             n->followUpsIssued = false;
         }
     }

@@ -69,6 +69,14 @@ bool isLabelWithChildren(const Node& n) {
 }  // namespace
 
 void NodeCache::followUps(Node& n) {
+    if (n.childFramesWanted && n.children.settled()) {
+        n.childFramesWanted = false;
+        for (const auto& child : liveChildren(n)) {
+            Node& c = node(child.bus, child.path);
+            adopt(n, c);
+            requestExtents(c);
+        }
+    }
     if (n.childBasesWanted && n.children.settled()) {
         // What a label holds decides what the label is: read the roles of its children.
         n.childBasesWanted = false;
@@ -91,7 +99,11 @@ void NodeCache::followUps(Node& n) {
         requestAttributes(n);
     }
     const std::string axrole = axRole(n).role;
-    if (CandidateRoles::pressableContainers().contains(axrole)) {
+    // Actions are read ahead only where the walk will ask: web content off screen is never a
+    // candidate.
+    const bool offScreen = n.inDocument && apps_.knownToolkit(n.bus).isBrowser &&
+                           !n.states.value.has(ATSPI_STATE_SHOWING);
+    if (CandidateRoles::pressableContainers().contains(axrole) && mayAct(n) && !offScreen) {
         requestActions(n);
     }
     // Only editable combo boxes carry text; GTK logs criticals when others are asked.
@@ -114,10 +126,26 @@ void NodeCache::followUps(Node& n) {
     const bool stops = CandidateRoles::interactive().contains(axrole) && axrole != "AXLink" &&
                        axrole != "AXComboBox";
     const std::int32_t count = n.childCount();
-    if (!leaf && !stops && count > 0 &&
-        static_cast<std::size_t>(count) <= requests_.options().prefetchChildLimit) {
+    const auto limit = static_cast<std::int32_t>(requests_.options().prefetchChildLimit);
+    if (presentsScrollArea(n) && count > 0 && count <= std::max(limit, 1024)) {
+        // Which of its children lie on screen decides what the document shows.
+        n.childFramesWanted = true;
+        requestChildren(n);
+    } else if (!leaf && !stops && count > 0 && !offScreen && count <= limit) {
+        // Web content with many children lists only those on screen: their frames are asked
+        // with the list.
+        n.childFramesWanted = !n.documentKey.empty() && count > 64;
         requestChildren(n);
     }
+}
+
+bool NodeCache::mayAct(const Node& n) const {
+    return !(n.is(ATSPI_ROLE_STATIC) && apps_.knownToolkit(n.bus).textActsThroughAncestor);
+}
+
+bool NodeCache::presentsScrollArea(const Node& n) const {
+    return n.hasRole() && isWebDocumentRole(n.role.value) && !n.inDocument &&
+           apps_.knownToolkit(n.bus).documentOutsideScrollPane;
 }
 
 bool NodeCache::followUpsSettled(const Node& n) const {
@@ -144,6 +172,7 @@ void NodeCache::adopt(const Node& parent, Node& child) {
         child.parentKey = parent.key();
     }
     child.windowKey = topLevelKey(parent);
+    child.documentKey = presentsScrollArea(parent) ? parent.key() : parent.documentKey;
     child.inDocument =
         parent.inDocument || (parent.hasRole() && isWebDocumentRole(parent.role.value));
 }

@@ -51,20 +51,26 @@ inline Message propertyGet(const std::string& busName, const std::string& path,
 
 // One element of another app: its bus name and object path, on the connection to the
 // accessibility bus it was read on. A bus name means nothing on another connection: a new bus
-// hands the same names to other apps.
+// hands the same names to other apps. A web document presented as a scroll area has a second
+// element on the same object: its web area, inside it.
 class AtspiRef final : public ax::ElementRef {
   public:
-    AtspiRef(std::string bus, std::string path, std::uint64_t connection)
-        : bus_(std::move(bus)), path_(std::move(path)), connection_(connection) {}
-    std::string key() const override { return bus_ + path_; }
+    AtspiRef(std::string bus, std::string path, std::uint64_t connection, bool webArea = false)
+        : bus_(std::move(bus)),
+          path_(std::move(path)),
+          connection_(connection),
+          webArea_(webArea) {}
+    std::string key() const override { return bus_ + path_ + (webArea_ ? "#web-area" : ""); }
     const std::string& bus() const { return bus_; }
     const std::string& path() const { return path_; }
     std::uint64_t connection() const { return connection_; }
+    bool webArea() const { return webArea_; }
 
   private:
     std::string bus_;
     std::string path_;
     std::uint64_t connection_;
+    bool webArea_;
 };
 
 inline AXError errorFor(const Reply& reply) {

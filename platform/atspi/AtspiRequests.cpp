@@ -90,13 +90,14 @@ double RequestPipeline::timeoutFor(const std::string& busName) const {
 }
 
 void RequestPipeline::enqueue(const std::string& target, Message call,
-                              std::function<void(Reply)> handler, bool urgent) {
+                              std::function<void(Reply)> handler, bool urgent,
+                              std::optional<double> patience) {
     if (!bus_ || !call) {
         handler(Reply{nullptr, kDisconnected, "not connected"});
         return;
     }
     if (urgent) {
-        sendNow(target, std::move(call), std::move(handler));
+        sendNow(target, std::move(call), std::move(handler), patience.value_or(timeoutFor(target)));
         return;
     }
     queue_.push_back(Queued{target, std::move(call), std::move(handler)});
@@ -104,10 +105,10 @@ void RequestPipeline::enqueue(const std::string& target, Message call,
 }
 
 void RequestPipeline::sendNow(const std::string& target, Message call,
-                              std::function<void(Reply)> handler) {
+                              std::function<void(Reply)> handler, double timeout) {
     ++sent_;
     const std::uint64_t sentEpoch = epoch_;
-    bus_->send(std::move(call), micros(timeoutFor(target)),
+    bus_->send(std::move(call), micros(timeout),
                [this, target, sentEpoch, handler = std::move(handler)](Reply reply) {
                    if (closing_) {
                        return;
@@ -129,7 +130,7 @@ void RequestPipeline::drainQueue() {
     while (!queue_.empty() && bus_ && bus_->inFlight() < options_.maxInFlight) {
         Queued next = std::move(queue_.front());
         queue_.pop_front();
-        sendNow(next.bus, std::move(next.call), std::move(next.handler));
+        sendNow(next.bus, std::move(next.call), std::move(next.handler), timeoutFor(next.bus));
     }
 }
 
@@ -170,9 +171,10 @@ void RequestPipeline::pumpUntil(const std::function<bool()>& done, double second
 }
 
 void RequestPipeline::drain() {
+    // Only what arrived: what is still queued was read ahead for a reading that is over, and
+    // sending it now would keep the app busy when the next reading starts.
     if (connected()) {
         bus_->pump(Clock::now());
-        drainQueue();
     }
 }
 

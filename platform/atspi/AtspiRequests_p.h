@@ -39,8 +39,9 @@ class RequestPipeline {
     std::optional<std::string> reconnect();
     // Counts the connections to the accessibility bus: elements of an earlier one are gone.
     std::uint64_t connection() const { return connection_; }
-    ax::Element element(const std::string& busName, const std::string& path) const {
-        return ax::Element(std::make_shared<const AtspiRef>(busName, path, connection_));
+    ax::Element element(const std::string& busName, const std::string& path,
+                        bool webArea = false) const {
+        return ax::Element(std::make_shared<const AtspiRef>(busName, path, connection_, webArea));
     }
 
     // Blocking calls with their own time-out, outside the pipeline: set-up, presses.
@@ -63,14 +64,15 @@ class RequestPipeline {
     double waitBudget(const std::string& busName) const { return timeoutFor(busName) * 2.0 + 0.1; }
 
     // Queues a call; it goes out as soon as fewer than maxInFlight requests wait in apps. An
-    // urgent call goes out at once.
+    // urgent call goes out at once, waiting `patience` seconds for its answer when given (else
+    // the app's time-out).
     void enqueue(const std::string& target, Message call, std::function<void(Reply)> handler,
-                 bool urgent = false);
+                 bool urgent = false, std::optional<double> patience = std::nullopt);
     // Runs the bus until `done` holds or the deadline passes.
     void waitUntil(const std::function<bool()>& done, double seconds);
     // Runs the bus until `done` holds or the deadline passes, sending nothing queued.
     void pumpUntil(const std::function<bool()>& done, double seconds);
-    // Reads what has arrived without waiting (events between readings).
+    // Reads what has arrived without waiting (events between readings); sends nothing.
     void drain();
 
     // A new epoch: whatever is queued or in flight is dropped unanswered.
@@ -88,7 +90,8 @@ class RequestPipeline {
         std::function<void(Reply)> handler;
     };
 
-    void sendNow(const std::string& target, Message call, std::function<void(Reply)> handler);
+    void sendNow(const std::string& target, Message call, std::function<void(Reply)> handler,
+                 double timeout);
     void drainQueue();
     void failQueued(const std::string& target, const std::string& error);
 

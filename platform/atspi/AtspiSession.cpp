@@ -1,6 +1,7 @@
 // The accessibility bus connection, its change events and the reading of whole apps: when their
 // readings are kept or forgotten.
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -10,11 +11,13 @@ namespace ovra::atspi::session {
 
 namespace {
 
-// The objects of one app whose states are kept stale at most; past that the app is read afresh.
-constexpr std::size_t kMostStaleStates = 1024;
+// The objects of one app kept stale at most; past that the app is read afresh.
+constexpr std::size_t kMostStaleObjects = 1024;
 // How long page content found where it was stays trusted: content that moves this soon after
 // a check could as well have moved during the reading that follows it, which no check sees.
 constexpr auto kContentCheckLasts = std::chrono::milliseconds(200);
+// The leaves of page content asked where they are before a reading is reused.
+constexpr std::size_t kSampledLeaves = 48;
 
 }  // namespace
 
@@ -31,9 +34,9 @@ std::optional<std::string> AtspiSession::connect() {
     // app's.
     nodes_.clear();
     apps_.clear();
-    values_.newReading();
+    values_.forget();
     changed_.clear();
-    staleStates_.clear();
+    stale_.clear();
     contentCheckedAt_.clear();
     lastReading_.clear();
     if (auto problem = requests_.reconnect()) {
@@ -86,14 +89,18 @@ void AtspiSession::noteEvent(DBusMessage* message) {
     const char* member = dbus_message_get_member(message);
     const char* path = dbus_message_get_path(message);
     const std::string detail = reply::string(message).value_or("");
-    auto& stale = staleStates_[app];
-    if (member != nullptr && path != nullptr && stale.size() < kMostStaleStates &&
-        eventReach(std::string_view(interface).substr(prefix.size()), member, detail) ==
-            EventReach::senderStates) {
-        stale.insert(path);
+    auto& stale = stale_[app];
+    const EventReach reach =
+        member == nullptr
+            ? EventReach::wholeApp
+            : eventReach(std::string_view(interface).substr(prefix.size()), member, detail);
+    if (path != nullptr && stale.size() < kMostStaleObjects && reach != EventReach::wholeApp) {
+        StaleParts& parts = stale[path];
+        parts.states = parts.states || reach == EventReach::senderStates;
+        parts.names = parts.names || reach == EventReach::senderName;
     } else {
         changed_.insert(app);
-        staleStates_.erase(app);
+        stale_.erase(app);
     }
 }
 
@@ -160,7 +167,7 @@ void AtspiSession::beginReading(const std::string& busName) {
         recent && !changed_.contains(busName) && unmoved(busName) && !changed_.contains(busName);
     changed_.erase(busName);
     if (fresh) {
-        forgetStaleStates(busName);
+        forgetStaleParts(busName);
     } else {
         forgetApp(busName);
     }
@@ -168,33 +175,50 @@ void AtspiSession::beginReading(const std::string& busName) {
 
 bool AtspiSession::unmoved(const std::string& busName) {
     // Browsers tell nothing when a page scrolls or its layout shifts: the page content read
-    // last time is asked where it is now. Its leaves are enough, as whatever moves carries
-    // some of them along.
+    // last time is asked where it is now. The documents' frames and a sample of the leaves
+    // spread over the page are enough, as a scroll moves them all and a shift carries some of
+    // them along.
     auto checked = contentCheckedAt_.find(busName);
     const bool checkContent =
         checked == contentCheckedAt_.end() || Clock::now() - checked->second >= kContentCheckLasts;
     std::vector<const Node*> windows;
     std::vector<const Node*> content;
+    std::vector<const Node*> leaves;
     for (const Node* n : nodes_.nodesOf(busName)) {
         if (!n->extents.done()) {
             continue;
         }
         if (n->parentKey == busName + kRootPath) {
             windows.push_back(n);
+        } else if (checkContent && n->hasRole() && isWebDocumentRole(n->role.value)) {
+            content.push_back(n);
         } else if (checkContent && n->inDocument &&
                    (!n->children.done() || n->children.value.empty())) {
-            content.push_back(n);
+            leaves.push_back(n);
         }
     }
     if (windows.empty()) {
         return false;
+    }
+    const auto top = [](const Node* a, const Node* b) {
+        const Point pa = a->extents.value.origin;
+        const Point pb = b->extents.value.origin;
+        return pa.y != pb.y ? pa.y < pb.y : pa.x < pb.x;
+    };
+    std::sort(leaves.begin(), leaves.end(), top);
+    const std::size_t step = std::max<std::size_t>(1, leaves.size() / kSampledLeaves);
+    for (std::size_t i = 0; i < leaves.size(); i += step) {
+        content.push_back(leaves[i]);
+    }
+    if (!leaves.empty() && content.back() != leaves.back()) {
+        content.push_back(leaves.back());
     }
     auto moved = std::make_shared<bool>(false);
     auto waiting = std::make_shared<std::size_t>(windows.size() + content.size());
     auto ask = [&](const Node& n, bool urgent) {
         requests_.enqueue(
             busName, nodes_.extentsCall(n),
-            [moved, waiting, before = n.extents.value](Reply reply) {
+            [moved, waiting, before = n.extents.value, path = n.path](Reply reply) {
                 --*waiting;
                 auto values = reply.ok() ? reply::i32Struct(reply.message.get()) : std::nullopt;
                 if (!values || values->size() != 4 ||
@@ -220,28 +244,30 @@ bool AtspiSession::unmoved(const std::string& busName) {
     return true;
 }
 
-void AtspiSession::forgetStaleStates(const std::string& busName) {
-    auto stale = staleStates_.find(busName);
-    if (stale == staleStates_.end()) {
+void AtspiSession::forgetStaleParts(const std::string& busName) {
+    auto stale = stale_.find(busName);
+    if (stale == stale_.end()) {
         return;
     }
-    nodes_.makeStatesStale(busName, stale->second);
-    staleStates_.erase(stale);
+    nodes_.makeStale(busName, stale->second);
+    stale_.erase(stale);
 }
 
 void AtspiSession::forgetApp(const std::string& busName) {
     requests_.dropQueued(busName);
-    staleStates_.erase(busName);
+    stale_.erase(busName);
     contentCheckedAt_.erase(busName);
     nodes_.forgetApp(busName);
+    values_.forget();
 }
 
 void AtspiSession::forgetReadings() {
     lastReading_.clear();
-    staleStates_.clear();
+    stale_.clear();
     contentCheckedAt_.clear();
     requests_.restart();
     nodes_.clear();
+    values_.forget();
 }
 
 }  // namespace ovra::atspi::session

@@ -47,7 +47,7 @@ class AtspiSession {
     // Starts a reading of one app. What was read of it before is kept only when the app sent
     // no event since but changes of states, and neither its windows nor the content of its web
     // pages have moved; the check is also a round trip to the app, so every event it sent
-    // before answering has arrived by then. The states that changed are read again.
+    // before answering has arrived by then. The states and names that changed are read again.
     void beginReading(const std::string& busName);
     // The app was changed by us (a press, a focus): its next reading starts afresh.
     void noteChanged(const std::string& busName) { changed_.insert(busName); }
@@ -70,7 +70,7 @@ class AtspiSession {
     bool eventsTrustedSince(Clock::time_point reading) const;
     // Whether every window and piece of page content read of the app is where it was.
     bool unmoved(const std::string& busName);
-    void forgetStaleStates(const std::string& busName);
+    void forgetStaleParts(const std::string& busName);
 
     RequestPipeline requests_;
     AppDirectory apps_;
@@ -78,9 +78,9 @@ class AtspiSession {
     ValueMapping values_;
 
     // Apps that sent an event since their last reading that may have changed anything, and the
-    // objects of the others whose state sets changed.
+    // objects of the others whose state sets or names changed.
     std::unordered_set<std::string> changed_;
-    std::unordered_map<std::string, std::unordered_set<std::string>> staleStates_;
+    std::unordered_map<std::string, std::unordered_map<std::string, StaleParts>> stale_;
     std::unordered_map<std::string, Clock::time_point> lastReading_;
     std::unordered_map<std::string, Clock::time_point> contentCheckedAt_;  // found unmoved then
     int registrations_ = 0;  // event kinds the registry confirmed

@@ -43,6 +43,9 @@ Toolkit toolkitOf(std::string_view name, std::string_view version) {
     toolkit.isBrowser = gecko || chromium;
     toolkit.pagesUnderTabs = !toolkit.isBrowser;
     toolkit.actionsComeLate = gecko;
+    toolkit.textActsThroughAncestor = chromium;
+    toolkit.ownActionFirst = chromium;
+    toolkit.documentOutsideScrollPane = chromium;
     if (gtk && toolkit.major >= 4) {
         toolkit.windowRelativeExtents = true;
         toolkit.typeNamesAsNames = true;

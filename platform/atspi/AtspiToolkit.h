@@ -33,6 +33,17 @@ struct Toolkit {
     // Gecko answers the first question about an element's actions with none, while it fetches
     // them (for every element from then on) from the page's process.
     bool actionsComeLate = false;
+    // Chromium's text leaves offer only their ancestor's press ("clickAncestor") and a context
+    // menu: a text node cannot act on its own, so its actions are never asked.
+    bool textActsThroughAncestor = false;
+    // Chromium gives every element its own action first (its default: click, press, open, or
+    // doDefault and clickAncestor, which press nothing of their own) and a context menu second,
+    // and answers an element without actions with an error: its actions are read as that first
+    // name alone, without asking first whether it has the Action interface.
+    bool ownActionFirst = false;
+    // Chromium's web document lies in no scroll pane (its frame is the viewport, its content
+    // keeps page coordinates): it is presented inside one, as the walk expects of web content.
+    bool documentOutsideScrollPane = false;
     // Pages of a tab group are the children of their tab (GTK 3 notebooks through ATK, and the
     // other non-browser toolkits that follow ATK's shape); browsers keep tab panels apart.
     bool pagesUnderTabs = true;

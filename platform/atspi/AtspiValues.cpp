@@ -97,25 +97,73 @@ bool ValueMapping::hiddenDocument(const Node& n) const {
            !n.states.value.has(ATSPI_STATE_SHOWING) && !n.inDocument;
 }
 
-ax::Read ValueMapping::valueOf(Node& n, std::string_view name) {
+ax::Read ValueMapping::frameValue(Node& n, std::string_view name, const Rect& r) {
+    if (r.size.width < 0 || r.size.height < 0) {
+        return fail(AXError::noValue);  // toolkits send -1 sizes for objects not laid out
+    }
+    if (name == "AXPosition") {
+        // A frame that cannot be placed on screen is no frame: a ring there would mislead.
+        const auto offset = screenOffset(n);
+        if (!offset) {
+            return fail(AXError::noValue);
+        }
+        return ax::Value(Point{r.origin.x + offset->x, r.origin.y + offset->y});
+    }
+    return ax::Value(r.size);
+}
+
+ax::Read ValueMapping::parentOf(Node& n) {
+    if (auto p = n.props.problem()) {
+        return fail(*p);
+    }
+    if (!n.props.value.parent || n.props.value.parent->path == kNullPath) {
+        return fail(AXError::noValue);
+    }
+    const reply::ObjectRef& parent = *n.props.value.parent;
+    Node* above = nodes_.find(parent.bus + parent.path);
+    if (apps_.knownToolkit(n.bus).documentOutsideScrollPane &&
+        (above == nullptr || !above->role.settled())) {
+        // Whether the parent is a document presented as a scroll area: its role tells.
+        Node& unread = nodes_.node(parent.bus, parent.path);
+        nodes_.settle(unread, [](Node& t) { return t.role.settled(); });
+        above = nodes_.find(parent.bus + parent.path);
+    }
+    // A document's content lies in its web area, inside the scroll area the document is shown as.
+    const bool inWebArea = above != nullptr && nodes_.presentsScrollArea(*above);
+    return ax::Value(requests_.element(parent.bus, parent.path, inWebArea));
+}
+
+ax::Read ValueMapping::valueOf(Node& n, std::string_view name, bool webArea) {
+    if (webArea || nodes_.presentsScrollArea(n)) {
+        // A web document shown as a scroll area (the document's own frame, the viewport) that
+        // holds its web area (the whole page).
+        if (name == "AXRole") {
+            return ax::Value(std::string(webArea ? "AXWebArea" : "AXScrollArea"));
+        }
+        if (name == "AXSubrole") {
+            return fail(AXError::noValue);
+        }
+        if (webArea && name == "AXParent") {
+            return ax::Value(requests_.element(n.bus, n.path));
+        }
+        if (webArea && (name == "AXPosition" || name == "AXSize")) {
+            if (const auto extent = web_.pageExtent(n)) {
+                return frameValue(n, name, *extent);
+            }
+        }
+    }
     if (name == "AXFocusedWindow" || name == "AXMainWindow") {
         return windowOf(n, name == "AXFocusedWindow");
     }
     if (name == "AXChildren") {
-        auto kids = childrenOf(n, 4096);
+        auto kids = childrenOf(n, 4096, webArea);
         if (!kids) {
             return fail(kids.error());
         }
         return ax::Value(std::move(kids).value());
     }
     if (name == "AXParent") {
-        if (auto p = n.props.problem()) {
-            return fail(*p);
-        }
-        if (!n.props.value.parent || n.props.value.parent->path == kNullPath) {
-            return fail(AXError::noValue);
-        }
-        return ax::Value(requests_.element(n.props.value.parent->bus, n.props.value.parent->path));
+        return parentOf(n);
     }
     if (name == "AXTitleUIElement") {
         return titleElement(n);
@@ -124,19 +172,7 @@ ax::Read ValueMapping::valueOf(Node& n, std::string_view name) {
         if (auto p = n.extents.problem()) {
             return fail(*p);
         }
-        const Rect& r = n.extents.value;
-        if (r.size.width < 0 || r.size.height < 0) {
-            return fail(AXError::noValue);  // toolkits send -1 sizes for objects not laid out
-        }
-        if (name == "AXPosition") {
-            // A frame that cannot be placed on screen is no frame: a ring there would mislead.
-            const auto offset = screenOffset(n);
-            if (!offset) {
-                return fail(AXError::noValue);
-            }
-            return ax::Value(Point{r.origin.x + offset->x, r.origin.y + offset->y});
-        }
-        return ax::Value(r.size);
+        return frameValue(n, name, n.extents.value);
     }
     if (auto p = n.role.problem()) {
         return fail(*p);
@@ -290,7 +326,28 @@ ax::Read ValueMapping::titleElement(Node& n) {
     return ax::Value(requests_.element(targets->front().bus, targets->front().path));
 }
 
-Result<ax::ElementList, AXError> ValueMapping::childrenOf(Node& n, std::size_t limit) {
+Result<ax::ElementList, AXError> ValueMapping::childrenOf(Node& n, std::size_t limit,
+                                                          bool webArea) {
+    if (limit == 0) {
+        return ax::ElementList{};
+    }
+    if (!webArea && nodes_.presentsScrollArea(n)) {
+        return ax::ElementList{requests_.element(n.bus, n.path, true)};
+    }
+    if (web_.listsOnScreen(n, webArea)) {
+        if (const auto& shown = web_.onScreen(n)) {
+            ax::ElementList result;
+            for (const auto& child : *shown) {
+                if (result.size() >= limit) {
+                    break;
+                }
+                Node& c = nodes_.node(child.bus, child.path);
+                nodes_.requestBase(c);  // pipelined: read while the walk goes on
+                result.push_back(requests_.element(child.bus, child.path));
+            }
+            return result;
+        }
+    }
     if (n.children.unread()) {
         const std::string key = n.key();
         if (n.props.unread()) {

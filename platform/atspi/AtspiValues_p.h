@@ -7,31 +7,42 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "platform/atspi/AtspiApps_p.h"
 #include "platform/atspi/AtspiNodeCache_p.h"
 #include "platform/atspi/AtspiRequests_p.h"
+#include "platform/atspi/AtspiWebContent_p.h"
 
 namespace ovra::atspi::session {
 
 class ValueMapping {
   public:
     ValueMapping(RequestPipeline& requests, AppDirectory& apps, NodeCache& nodes)
-        : requests_(requests), apps_(apps), nodes_(nodes) {}
+        : requests_(requests), apps_(apps), nodes_(nodes), web_(requests, nodes) {}
 
     // Windows may have moved since the last reading.
     void newReading() { windowOrigins_.clear(); }
+    // What was read of the app's pages is gone: it changed, or is read afresh.
+    void forget() {
+        windowOrigins_.clear();
+        web_.forget();
+    }
 
-    ax::Read valueOf(Node& n, std::string_view name);
+    // An attribute of an element, or of the web area of a document presented as a scroll area
+    // (`webArea`).
+    ax::Read valueOf(Node& n, std::string_view name, bool webArea = false);
     // Whether an attribute needs the follow-up reads of a node's role.
     static bool needsFollowUps(std::string_view name);
-    Result<ax::ElementList, AXError> childrenOf(Node& n, std::size_t limit);
+    Result<ax::ElementList, AXError> childrenOf(Node& n, std::size_t limit, bool webArea = false);
     // The focused window, else the first shown one with a name.
     ax::Read windowOf(Node& app, bool focused);
     // The name a person reads, less the toolkit's stand-ins for one.
     std::string nameOf(const Node& n) const;
 
   private:
+    ax::Read frameValue(Node& n, std::string_view name, const Rect& frame);
+    ax::Read parentOf(Node& n);
     ax::Read valueAttribute(Node& n, std::uint32_t role);
     ax::Read titleElement(Node& n);
     Result<ax::ElementList, AXError> childrenByIndex(Node& n, std::size_t count);
@@ -44,6 +55,7 @@ class ValueMapping {
     NodeCache& nodes_;
     // Screen origins of windows whose toolkit gives window-relative frames, per reading.
     std::unordered_map<std::string, std::optional<Point>> windowOrigins_;
+    WebContent web_;
 };
 
 }  // namespace ovra::atspi::session

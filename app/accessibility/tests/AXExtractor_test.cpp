@@ -161,6 +161,15 @@ TEST(AXExtractor, AnEmptyReadingWakesTheAppOnce) {
     EXPECT_THAT(stillEmpty->log(), ElementsAre("timeout 0.25", "wakeUp"));
     // Two readings of the window's frame and its one node.
     EXPECT_EQ(stillEmpty->counters().batch, 4);
+
+    // A window too large to read with nothing found says so, and is not woken.
+    auto huge = fakeOf(withWindow(R"({"role": "AXWindow", "frame": [0, 0, 400, 300],
+        "repeat": 5000, "children": [{"role": "AXGroup", "frame": [0, 0, 10, 10]}]})",
+                                  R"(, "wakeUp": "ok")"));
+    result = kExtractor.snapshot(kApp, *huge, huge->clock());
+    ASSERT_FALSE(result.ok());
+    EXPECT_EQ(result.error(), AXExtractorError::tooLarge);
+    EXPECT_THAT(huge->log(), Not(Contains("wakeUp")));
 }
 
 std::string webWindow(double webWidth, double webHeight) {
@@ -264,15 +273,16 @@ TEST(AXExtractor, AnUnreadableWindowFrameFallsBackToItsScreen) {
 }
 
 TEST(AXExtractor, ASlowAppEndsTheReadingWithinTheDeadline) {
-    // Every call costs 0.2 s: the 3 s deadline ends the reading after about 15 calls. (An app
-    // that stops answering altogether is the hung_app golden window.)
+    // Every call costs 0.2 s: the 3 s deadline ends the walk after about 15 calls, and the
+    // reads that finish the snapshot get a quarter of a second more. (An app that stops
+    // answering altogether is the hung_app golden window.)
     auto slow = fakeOf(withWindow(R"({"role": "AXWindow", "frame": [0, 0, 1000, 800],
         "repeat": 1000, "children": [{"role": "AXButton", "title": "B", "frame": [0, 0, 30, 20]}]})",
                                   R"(, "callCost": 0.2)"));
     auto result = kExtractor.snapshot(kApp, *slow, slow->clock());
     ASSERT_TRUE(result.ok());
-    EXPECT_LE(slow->clock().now(), 3.2);
-    EXPECT_LE(slow->counters().total(), 16);
+    EXPECT_LE(slow->clock().now(), 3.45);
+    EXPECT_LE(slow->counters().total(), 17);
     EXPECT_FALSE(result->candidates.empty());
 }
 

@@ -346,7 +346,8 @@ void reading(benchmark::State& state, int cells) {
         auto read = kReader.snapshot(running, backend, clock);
         requests = backend.requestsSent() - before;
         if (!read) {
-            state.SkipWithError("the page could not be read");
+            state.SkipWithError(
+                ("the page could not be read: " + description(read.error())).c_str());
             return;
         }
         candidates = read.value().candidates.size();

@@ -7,12 +7,16 @@
 #include <chrono>
 #include <cstdlib>
 #include <deque>
+#include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "DesktopReading.h"
 #include "LaunchedApp.h"
 #include "app/accessibility/AXExtractor.h"
 #include "app/accessibility/AXWalk.h"
+#include "core/FindAndScroll.h"
+#include "core/FocusPlanner.h"
 #include "platform/atspi/AtspiBackend.h"
 
 namespace ovra {
@@ -35,7 +39,12 @@ class ChromiumDesktop : public ::testing::Test {
     WindowSnapshot open(const std::string& page,
                         const std::function<bool(const WindowSnapshot&)>& ready,
                         bool forceAccessibility = true) {
-        app_ = LaunchedApp::chromium(testing::fixtureUrl(page), forceAccessibility);
+        return openUrl(testing::fixtureUrl(page), ready, forceAccessibility);
+    }
+    WindowSnapshot openUrl(const std::string& url,
+                           const std::function<bool(const WindowSnapshot&)>& ready,
+                           bool forceAccessibility = true) {
+        app_ = LaunchedApp::chromium(url, forceAccessibility);
         EXPECT_TRUE(app_.running()) << "chromium did not start";
         // The window manager activates the new window: it becomes the frontmost app.
         ax::RunningApp front{app_.pid(), std::nullopt};
@@ -302,6 +311,31 @@ TEST_F(ChromiumDesktop, SeesThatALongPageGoesOnBelowAndReadsItAgainScrolled) {
     const UICandidate* bottom = find(last, "Bottom of page");
     ASSERT_NE(bottom, nullptr);
     EXPECT_TRUE(last.viewport.contains(bottom->frame.center()));
+}
+
+TEST_F(ChromiumDesktop, NumbersTheControlsOnScreenOfAThirtyThousandNodePage) {
+    // 7,522 blocks of a link and two texts in a grid: about 30,000 nodes, a third on screen.
+    const auto path = std::filesystem::temp_directory_path() / "ovra-big-page.html";
+    std::ofstream page(path);
+    page << "<!DOCTYPE html><title>Big</title><style>body{margin:0;font:7px sans-serif;"
+            "display:grid;grid-template-columns:repeat(40,1fr)}div{height:14px}</style>";
+    for (int i = 0; i < 7522; ++i) {
+        page << "<div><a href=#" << i << ">L" << i << "</a><b>t" << i << "</b></div>";
+    }
+    page.close();
+    auto s = openUrl("file://" + path.string(), [](const WindowSnapshot& r) {
+        return std::any_of(r.candidates.begin(), r.candidates.end(),
+                           [](const UICandidate& c) { return c.title.starts_with("L"); });
+    });
+    const FocusPlan plan = FocusPlanner::plan(s.candidates, nullptr, 14, {}, "Chromium");
+    ASSERT_FALSE(plan.beaconOrder.empty()) << dump(s);
+    for (const auto& item : plan.items) {
+        EXPECT_TRUE(item.candidate.title.starts_with("L")) << item.candidate.title;
+        EXPECT_TRUE(s.viewport.intersects(item.candidate.frame)) << item.candidate.title;
+    }
+    ASSERT_TRUE(s.scroll.has_value());
+    EXPECT_TRUE(ScrollMore::extent(s.scroll->signals).moreBelow) << dump(s);
+    std::filesystem::remove(path);
 }
 
 TEST_F(ChromiumDesktop, ReadsAWindowOpenedWithoutForcedAccessibility) {

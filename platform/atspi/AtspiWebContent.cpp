@@ -1,0 +1,220 @@
+// Web content listed as far as it lies on screen, and the page's extent.
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <utility>
+
+#include "platform/atspi/AtspiWebContent_p.h"
+
+namespace ovra::atspi::session {
+
+namespace {
+
+// Containers with more children than this list only those on screen; smaller ones are left to
+// the walk, which reads each child and prunes what lies off screen below it.
+constexpr std::int32_t kShownChildrenFrom = 64;
+// Chromium builds a child list in a time that grows with the square of its length (7,522
+// children take 0.9 s): a longer list is sampled, and only the band on screen is read.
+constexpr std::int32_t kMostChildrenInOneList = 1024;
+// Children sampled over a long list, and its last ones, always read: what a page adds at its
+// end (a cookie banner) is often fixed on screen wherever the page is scrolled to.
+constexpr std::int32_t kSamples = 64;
+constexpr std::int32_t kTail = 8;
+constexpr std::int32_t kMostInBand = 4096;
+
+bool sized(const Node& n) {
+    const Rect& frame = n.extents.value;
+    return n.extents.done() && frame.isFinite() && frame.width() > 0 && frame.height() > 0;
+}
+
+}  // namespace
+
+bool WebContent::listsOnScreen(const Node& n, bool webArea) const {
+    if (webArea) {
+        return true;
+    }
+    return !n.documentKey.empty() && n.childCount() > kShownChildrenFrom &&
+           !nodes_.presentsScrollArea(n);
+}
+
+const std::optional<std::vector<reply::ObjectRef>>& WebContent::onScreen(Node& n) {
+    return listing(n).shown;
+}
+
+std::optional<Rect> WebContent::pageExtent(Node& document) {
+    return listing(document).extent;
+}
+
+std::optional<Rect> WebContent::viewOf(const Node& n) {
+    const Node* document = nodes_.presentsScrollArea(n) ? &n : nodes_.find(n.documentKey);
+    if (document == nullptr || !sized(*document)) {
+        return std::nullopt;
+    }
+    return document->extents.value;
+}
+
+void WebContent::waitForFrames(const std::vector<Node*>& children, const std::string& key,
+                               const std::string& busName) {
+    requests_.waitUntil(
+        [&] {
+            return nodes_.find(key) == nullptr ||
+                   std::all_of(children.begin(), children.end(),
+                               [](const Node* c) { return c == nullptr || c->extents.settled(); });
+        },
+        requests_.waitBudget(busName) + static_cast<double>(children.size()) * 0.0001);
+}
+
+std::vector<Node*> WebContent::allChildren(Node& n) {
+    const std::string key = n.key();
+    nodes_.requestChildren(n, true);
+    requests_.waitUntil(
+        [&] {
+            const Node* t = nodes_.find(key);
+            return t == nullptr || t->children.settled();
+        },
+        requests_.waitBudget(n.bus));
+    std::vector<Node*> children;
+    if (nodes_.find(key) == nullptr || !n.children.done()) {
+        return children;
+    }
+    for (const auto& child : NodeCache::liveChildren(n)) {
+        Node& c = nodes_.node(child.bus, child.path);
+        nodes_.adopt(n, c);
+        nodes_.requestExtents(c);
+        children.push_back(&c);
+    }
+    waitForFrames(children, key, n.bus);
+    return children;
+}
+
+std::vector<Node*> WebContent::childrenAt(Node& n, const std::vector<std::int32_t>& indices) {
+    const std::string key = n.key();
+    auto found = std::make_shared<std::vector<std::optional<std::string>>>(indices.size());
+    auto waiting = std::make_shared<std::size_t>(indices.size());
+    for (std::size_t i = 0; i < indices.size(); ++i) {
+        auto call = methodCall(n.bus, n.path, kAccessible, "GetChildAtIndex");
+        auto index = static_cast<dbus_int32_t>(indices[i]);
+        if (call) {
+            dbus_message_append_args(call.get(), DBUS_TYPE_INT32, &index, DBUS_TYPE_INVALID);
+        }
+        // Each child's frame is asked as soon as the child is known.
+        requests_.enqueue(n.bus, std::move(call), [this, key, found, waiting, i](Reply reply) {
+            --*waiting;
+            auto ref = reply.ok() ? reply::objectRef(reply.message.get()) : std::nullopt;
+            Node* parent = nodes_.find(key);
+            if (!ref || ref->bus.empty() || ref->path == kNullPath || parent == nullptr) {
+                return;
+            }
+            Node& c = nodes_.node(ref->bus, ref->path);
+            nodes_.adopt(*parent, c);
+            nodes_.requestExtents(c);
+            (*found)[i] = c.key();
+        });
+    }
+    requests_.waitUntil([&] { return *waiting == 0 || nodes_.find(key) == nullptr; },
+                        requests_.waitBudget(n.bus) + static_cast<double>(indices.size()) * 0.0001);
+    std::vector<Node*> children;
+    for (const auto& childKey : *found) {
+        children.push_back(childKey ? nodes_.find(*childKey) : nullptr);
+    }
+    waitForFrames(children, key, n.bus);
+    return children;
+}
+
+const WebContent::Listing& WebContent::listing(Node& n) {
+    const std::string key = n.key();
+    if (auto known = listings_.find(key); known != listings_.end()) {
+        return known->second;
+    }
+    Listing out;
+    const std::optional<Rect> view = viewOf(n);
+    const std::int32_t count = n.childCount();
+    if (!view || count <= 0) {
+        out.extent = view;
+        if (count == 0) {
+            out.shown.emplace();
+        }
+        return listings_.emplace(key, std::move(out)).first->second;
+    }
+    // The children to choose from, by their index.
+    std::vector<std::pair<std::int32_t, Node*>> read;
+    if (count <= kMostChildrenInOneList) {
+        const std::vector<Node*> children = allChildren(n);
+        if (nodes_.find(key) == nullptr || !n.children.done()) {
+            return listings_.emplace(key, std::move(out)).first->second;
+        }
+        for (std::size_t i = 0; i < children.size(); ++i) {
+            read.emplace_back(static_cast<std::int32_t>(i), children[i]);
+        }
+    } else {
+        // The children follow the page from top to bottom: between the last sample wholly
+        // above the view and the first wholly below it lies the band on screen.
+        std::vector<std::int32_t> samples;
+        for (std::int32_t i = 0; i < kSamples; ++i) {
+            samples.push_back(static_cast<std::int32_t>(static_cast<std::int64_t>(i) * (count - 1) /
+                                                        (kSamples - 1)));
+        }
+        for (std::int32_t i = std::max(0, count - kTail); i < count; ++i) {
+            samples.push_back(i);
+        }
+        std::sort(samples.begin(), samples.end());
+        samples.erase(std::unique(samples.begin(), samples.end()), samples.end());
+        const std::vector<Node*> sampled = childrenAt(n, samples);
+        std::int32_t from = 0;
+        std::int32_t to = count - 1;
+        for (std::size_t i = 0; i < samples.size(); ++i) {
+            const Node* c = sampled[i];
+            if (c == nullptr || !sized(*c)) {
+                continue;
+            }
+            if (c->extents.value.minY() >= view->maxY()) {
+                to = samples[i];
+                break;
+            }
+            if (c->extents.value.maxY() <= view->minY()) {
+                from = samples[i];
+            }
+        }
+        // No more than a walk can read, should the samples tell nothing.
+        to = std::min(to, from + kMostInBand - 1);
+        std::vector<std::int32_t> band;
+        for (std::int32_t i = from; i <= to; ++i) {
+            band.push_back(i);
+        }
+        const std::vector<Node*> banded = childrenAt(n, band);
+        for (std::size_t i = 0; i < band.size(); ++i) {
+            read.emplace_back(band[i], banded[i]);
+        }
+        for (std::size_t i = 0; i < samples.size(); ++i) {
+            if (samples[i] < from || samples[i] > to) {
+                read.emplace_back(samples[i], sampled[i]);
+            }
+        }
+        std::sort(read.begin(), read.end(),
+                  [](const auto& a, const auto& b) { return a.first < b.first; });
+    }
+    if (nodes_.find(key) == nullptr) {
+        return listings_.emplace(key, Listing{}).first->second;
+    }
+    // What lies wholly outside the view is scrolled away; a child of unknown or empty frame is
+    // kept, as the walk keeps it.
+    Rect page = *view;
+    out.shown.emplace();
+    for (const auto& [index, child] : read) {
+        if (child == nullptr) {
+            continue;
+        }
+        if (sized(*child)) {
+            page = page.unionWith(child->extents.value);
+            if (!child->extents.value.intersects(*view)) {
+                continue;
+            }
+        }
+        out.shown->push_back({child->bus, child->path});
+    }
+    out.extent = page;
+    return listings_.emplace(key, std::move(out)).first->second;
+}
+
+}  // namespace ovra::atspi::session
