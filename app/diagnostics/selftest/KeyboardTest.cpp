@@ -134,8 +134,11 @@ struct KeyboardRun {
     std::string dash() const {
         const DashboardModel& dashboard = app.controller.dashboard();
         const QWidget* modal = modalWindow();
-        return "pane=" + std::string(dashboard.pane().rawValue()) +
-               " focus=" + dashboard.focusID().value_or("nil") +
+        // Panes by the titles the window shows (a stored id may name what this desktop lacks).
+        const std::string focus = dashboard.focusID().value_or("nil");
+        const auto pane = OvraPane::fromStopID(focus);
+        return "pane=" + dashboard.pane().title() +
+               " focus=" + (pane ? std::string(OvraPane::kStopPrefix) + pane->title() : focus) +
                " modal=" + (modal ? modal->windowTitle().toStdString() : std::string("none")) +
                " " + windowsSummary();
     }
@@ -197,15 +200,15 @@ void KeyboardRun::settingsSteps() {
     // The Tab orders as they stand now: the names hold their lengths.
     int n = 1;
     for (const OvraPane pane : OvraPane::allCases()) {
-        const std::string raw(pane.rawValue());
+        const std::string title = pane.title();
         const std::size_t count = tabOrder(pane).size();
-        key("settings: Ctrl+" + std::to_string(n) + " (" + raw + ")", settingsWindow,
+        key("settings: Ctrl+" + std::to_string(n) + " (" + title + ")", settingsWindow,
             {digitKey(n), false, true});
         for (std::size_t i = 1; i <= count; ++i) {
-            key("settings: " + raw + " Tab " + std::to_string(i) + " of " + std::to_string(count),
+            key("settings: " + title + " Tab " + std::to_string(i) + " of " + std::to_string(count),
                 settingsWindow, {Key::tab});
         }
-        key("settings: " + raw + " Shift-Tab", settingsWindow, {Key::tab, true});
+        key("settings: " + title + " Shift-Tab", settingsWindow, {Key::tab, true});
         ++n;
     }
     key("settings: Down in the section list", settingsWindow, {Key::down});
