@@ -75,15 +75,12 @@ TEST_F(AppControllerTest, WithItsOwnWindowOrNoneInFrontItTurnsToTheLastAppWhileI
 TEST_F(AppControllerTest, AWindowWithoutAProcessIsReadByItsWindowOrNotAtAll) {
     controller().frontmostChanged(app(3, "Notes"));
     for (const std::optional<std::int64_t> matched : {std::optional<std::int64_t>(), {8}}) {
-        TargetApp unnamed = app(0, "Xmessage");
-        workspace_.front = unnamed;
-        controller().frontmostChanged(unnamed);
+        controller().frontmostChanged(*(workspace_.front = app(0, "Xmessage")));
         controller().trigger();
         scheduler_.advance(1);
         ASSERT_EQ(worker_.matches.size(), 1u);
         EXPECT_TRUE(worker_.reads.empty() && (overlay_ == nullptr || !overlay_->shown));
-        worker_.matches[0](matched);
-        worker_.matches.clear();
+        std::exchange(worker_.matches, {})[0](matched);
         EXPECT_TRUE(workspace_.activated.empty());
         ASSERT_EQ(worker_.reads.size(), matched ? 1u : 0u);
         if (matched) {

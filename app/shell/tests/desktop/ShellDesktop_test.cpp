@@ -224,23 +224,16 @@ TEST_F(ShellDesktop, TheTrayIconOpensTheIslandItsKeysWorkAndQuitEndsTheApp) {
 // must move it there, or its keys never reach it.
 TEST_F(ShellDesktop, WithOrcaReadingAPageTheIslandHoldsTheKeys) {
     auto chromium = LaunchedApp::chromium(testing::fixtureUrl("news.html"));
-    ASSERT_TRUE(eventually(
-        [] {
-            return output("xdotool getactivewindow getwindowname").find("Chromium") !=
-                   std::string::npos;
-        },
-        60));
+    const auto inFront = [] { return output("xdotool getactivewindow getwindowname"); };
+    ASSERT_TRUE(eventually([&] { return inFront().find("Chromium") != std::string::npos; }, 60));
     // Orca runs once per user: one of another test run ends first.
     ASSERT_TRUE(eventually(
         [] { return std::system("pgrep -x -u \"$(id -u)\" orca >/dev/null") != 0; }, 120));
-    const fs::path prefs = folder_ / "orca";
-    fs::create_directories(prefs);
-    auto orca =
-        LaunchedApp::start({"orca", "--disable", "speech", "--disable", "braille", "--disable",
-                            "main-window", "--disable", "splash-window", "--user-prefs",
-                            prefs.string(), "--debug-file", (prefs / "debug.out").string()});
-    ASSERT_TRUE(eventually(
-        [&] { return slurp(prefs / "debug.out").find("document web") != std::string::npos; }, 30))
+    const fs::path debug = folder_ / "orca.out";
+    auto orca = LaunchedApp::start({"orca", "--disable", "speech", "--disable", "braille",
+                                    "--disable", "main-window", "--disable", "splash-window",
+                                    "--user-prefs", folder_.string(), "--debug-file", debug});
+    ASSERT_TRUE(eventually([&] { return slurp(debug).find("document web") != std::string::npos; }))
         << "Orca never read the page";
     App app(OVRA_EXECUTABLE, {"--home", "--pretend-untrusted", "--trace-keys", "--no-dashboard"},
             folder_ / "app.log");
