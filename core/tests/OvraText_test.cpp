@@ -88,10 +88,9 @@ TEST(OvraTextFormat, PicksTheSingularByPluralRules) {
     const icu::Locale before = icu::Locale::getDefault();
     UErrorCode status = U_ZERO_ERROR;
     icu::Locale::setDefault(icu::Locale("fr"), status);
-    for (const auto& [n, text] : std::vector<std::pair<std::int64_t, std::string>>{
-             {0, "0 choices"}, {1, "1 choice"}, {2, "2 choices"}}) {
-        EXPECT_EQ(OvraText::plural(n, "%lld choice", "%lld choices"), text);
-    }
+    EXPECT_EQ(OvraText::plural(0, "%lld choice", "%lld choices") + ", " +
+                  OvraText::plural(1, "%lld choice", "%lld choices"),
+              "0 choices, 1 choice");
     icu::Locale::setDefault(before, status);
 }
 

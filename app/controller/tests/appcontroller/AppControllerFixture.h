@@ -65,9 +65,8 @@ struct FakeWorkspace final : TargetWorkspace {
         return std::find(gone.begin(), gone.end(), a.pid) == gone.end();
     }
     bool activate(const TargetApp& a) override { return activated.push_back(a.name), true; }
-    std::optional<TargetApp> ofProcess(TargetApp window, std::int64_t pid) override {
-        window.pid = pid;
-        return window;
+    std::optional<TargetApp> ofProcess(TargetApp w, std::int64_t pid) override {
+        return w.pid = pid, w;
     }
 };
 

@@ -1,14 +1,13 @@
 // Shows the overlay panel over the frontmost app of a real desktop, as the controller will: reads
 // the app's window with the accessibility reader, plans it with the built-in rules, maps the
 // frames onto the screen and presents the panel with "Reject all" selected (when the page has
-// one), its ring pulsing unless the desktop reduces motion, following the desktop's display
-// preferences. It reports on standard output and takes commands on standard input, one a line:
+// one), following the desktop's display preferences (its ring pulses unless motion is reduced).
+// It reports on standard output and takes commands on standard input, one a line:
 //
 //   out: "ready", then "ring <id> <x> <y> <width> <height> <label>" per ring, "hud <x> <y> <width>
 //        <height>", then "rings end";
 //        "activated <id>", "dismissed", "key <code>", "transparent <0|1>", "compositing <0|1>",
-//        "environment reduceMotion=<0|1> contrast=<0|1>" when the desktop's display preferences
-//        change
+//        "environment reduceMotion=<0|1> contrast=<0|1>"
 //   in:  "transparent 1" / "transparent 0", "quit"
 
 #include <unistd.h>
@@ -82,9 +81,9 @@ int main(int argc, char** argv) {
     ovra::desktop::GSettingsStore settings;
     ovra::desktopstatus::DisplayPreferencesSource display(settings);
     ovra::FollowDesktopDisplay follow(panel.view(), display);
-    display.subscribe([](const ovra::desktopstatus::DisplayPreferences& now) {
-        say(std::string("environment reduceMotion=") + (now.reduceMotion ? "1" : "0") +
-            " contrast=" + (now.increaseContrast ? "1" : "0"));
+    display.subscribe([](const auto& now) {
+        say("environment reduceMotion=" + std::to_string(now.reduceMotion) +
+            " contrast=" + std::to_string(now.increaseContrast));
     });
     QScreen* screen = QGuiApplication::primaryScreen();
     model.mapRect = ovra::OverlayPanel::mapping(*screen);
