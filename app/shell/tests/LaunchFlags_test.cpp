@@ -34,9 +34,8 @@ TEST(LaunchFlags, AValueIsTheArgumentAfterTheFirstOccurrence) {
     EXPECT_EQ(plan.overlaySnapshot, "/tmp/ovra-overlay.png");
     EXPECT_EQ(LaunchPlan::from(LaunchFlags({"--dashboard", "Look"})).dashboard, OvraPane::look);
     // The title the window shows, and the stored id.
-    for (const char* name : {"Desktop accessibility", "Mac accessibility"}) {
+    for (const char* name : {"Desktop accessibility", "Mac accessibility"})
         EXPECT_EQ(LaunchPlan::from(LaunchFlags({"--dashboard", name})).dashboard, OvraPane::mac);
-    }
     EXPECT_EQ(LaunchPlan::from(LaunchFlags({"--press-test"})).pressTest, "");
 }
 

@@ -312,24 +312,22 @@ TEST_F(ControllerDesktop, HotkeyPressConfirmAndEscapeOverChromium) {
     // The window manager names no process for the window in front.
     const auto windows = workspace_->windowsOf(chromium_.pid());
     ASSERT_FALSE(windows.empty());
-    ASSERT_EQ(
-        std::system(("xprop -id " + std::to_string(windows.back().window) + " -remove _NET_WM_PID")
-                        .c_str()),
-        0);
+    const std::string id = std::to_string(windows.back().window);
+    ASSERT_EQ(std::system(("xprop -id " + id + " -remove _NET_WM_PID").c_str()), 0);
     type("key ctrl+alt+space");
     EXPECT_TRUE(overlayShows(true, "by its window")) << log();
     type("key Escape");
     ASSERT_TRUE(overlayShows(false, "closed again"));
     auto other = testing::LaunchedApp::start({"xmessage", "-geometry", "+900+600", "off the bus"});
-    ASSERT_TRUE(eventually([&] {
+    const auto xmessageInFront = [&] {
         const auto active = workspace_->activeWindow();
         return active && active->title == "xmessage";
-    }));
+    };
+    ASSERT_TRUE(eventually(xmessageInFront));
     type("key ctrl+alt+space");
     EXPECT_TRUE(logs("nothing to simplify")) << log();
     EXPECT_FALSE(dimmed("not swapped"));
-    const auto active = workspace_->activeWindow();
-    EXPECT_TRUE(active && active->title == "xmessage") << "another app came forward";
+    EXPECT_TRUE(xmessageInFront()) << "another app came forward";
 }
 
 TEST_F(ControllerDesktop, ScrollFindAndPinOverALongPage) {
