@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <limits>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -150,7 +151,17 @@ TEST(OvraClassifier, TiesGoToTheLowerCategory) {
     }
 }
 
-TEST(OvraClassifier, NonFiniteValueAnywhereInARowDropsOnlyThatCandidate) {
+// A broken row drops only its candidate, a broken batch only its candidates, a failed
+// prediction the whole call.
+TEST(OvraClassifier, OutputFaults) {
+    const auto decided = [](FakeModelRunner::Script script, int count) {
+        std::set<std::string> ids;
+        for (const auto& [id, d] :
+             make(std::move(script))
+                 .classifier->decide(candidates(count), "App", "Window", kWindow))
+            ids.insert(id);
+        return ids;
+    };
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double inf = std::numeric_limits<double>::infinity();
     std::vector<FakeRow> rows(8);
@@ -160,37 +171,28 @@ TEST(OvraClassifier, NonFiniteValueAnywhereInARowDropsOnlyThatCandidate) {
     rows[4].priority[2] = nan;
     rows[5].essential[1] = nan;
     rows[6].priority = {0, 1e308, 1e308};  // finite, but the expected level overflows
-    auto c = make([rows](const ModelInput&, std::size_t) { return fakeOutputs(rows); });
-    const auto decisions = c.classifier->decide(candidates(8), "App", "Window", kWindow);
-    EXPECT_EQ(decisions.size(), 2u);
-    EXPECT_TRUE(decisions.contains("c1"));
-    EXPECT_TRUE(decisions.contains("c8"));
-}
+    EXPECT_EQ(decided([rows](const ModelInput&, std::size_t) { return fakeOutputs(rows); }, 8),
+              (std::set<std::string>{"c1", "c8"}));
 
-TEST(OvraClassifier, BatchWithUnusableOutputsGivesNoDecisionsButNoError) {
     // Fine at load, then the second batch lacks "priority" and the third is too small.
-    auto c = make([](const ModelInput&, std::size_t call) {
-        ModelOutputs out = fakeOutputs(std::vector<FakeRow>(24));
-        if (call == 2)
-            out.erase("priority");
-        if (call == 3)
-            out["essential"] = ModelArray{{24, 1}, std::vector<double>(24, 0.5)};
-        return out;
-    });
-    const auto decisions = c.classifier->decide(candidates(60), "App", "Window", kWindow);
-    EXPECT_EQ(decisions.size(), 24u);
-    EXPECT_TRUE(decisions.contains("c24"));
-    EXPECT_FALSE(decisions.contains("c25"));
-    EXPECT_FALSE(decisions.contains("c49"));
-}
-
-TEST(OvraClassifier, FailedPredictionFailsTheWholeCall) {
-    auto c = make([](const ModelInput&, std::size_t call) {
+    const auto batches = decided(
+        [](const ModelInput&, std::size_t call) {
+            ModelOutputs out = fakeOutputs(std::vector<FakeRow>(24));
+            if (call == 2)
+                out.erase("priority");
+            if (call == 3)
+                out["essential"] = ModelArray{{24, 1}, std::vector<double>(24, 0.5)};
+            return out;
+        },
+        60);
+    EXPECT_EQ(batches.size(), 24u);
+    EXPECT_TRUE(batches.contains("c24"));
+    const auto failing = [](const ModelInput&, std::size_t call) {
         if (call == 2)
             throw ModelError("out of memory");
         return fakeOutputs(std::vector<FakeRow>(24));
-    });
-    EXPECT_THROW(c.classifier->decide(candidates(30), "App", "Window", kWindow), ModelError);
+    };
+    EXPECT_THROW(decided(failing, 30), ModelError);
 }
 
 // An empty list needs no prediction; a later candidate with the same id replaces the earlier.
@@ -206,12 +208,8 @@ TEST(OvraClassifier, EmptyListAndRepeatedIds) {
     EXPECT_DOUBLE_EQ(decisions.at("c1").isEssential, 0.0102);
 }
 
-TEST(OvraClassifier, ModelThatCannotAnswerIsRefusedAtLoad) {
-    struct Case {
-        const char* what;
-        FakeModelRunner::Script script;
-        const char* message;
-    };
+// A model or tokenizer that cannot answer is refused at load, saying why.
+TEST(OvraClassifier, LoadFaults) {
     // The outputs with one of them replaced, or left out when none is given.
     const auto replaced = [](const char* name, std::optional<ModelArray> array = std::nullopt) {
         return [name, array](const ModelInput&, std::size_t) {
@@ -222,42 +220,35 @@ TEST(OvraClassifier, ModelThatCannotAnswerIsRefusedAtLoad) {
             return out;
         };
     };
-    const std::vector<Case> cases = {
-        {"no priority", replaced("priority"), "no output \"priority\""},
-        {"narrow", replaced("category", ModelArray{{24, 3}, std::vector<double>(72)}), "24 x 3"},
-        {"flat", replaced("priority", ModelArray{{72}, std::vector<double>(72)}),
+    const auto fine = replaced("none");
+    const std::vector<std::tuple<FakeModelRunner::Script, const char*, const char*>> cases = {
+        {replaced("priority"), "", "no output \"priority\""},
+        {replaced("category", ModelArray{{24, 3}, std::vector<double>(72)}), "", "24 x 3"},
+        {replaced("priority", ModelArray{{72}, std::vector<double>(72)}), "",
          "not two-dimensional"},
-        {"lying", replaced("priority", ModelArray{{24, 3}, std::vector<double>(10)}),
-         "holds 10 values"},
-        {"huge", replaced("priority", ModelArray{{1LL << 40, 1LL << 40}, std::vector<double>(72)}),
+        {replaced("priority", ModelArray{{24, 3}, std::vector<double>(10)}), "", "holds 10 values"},
+        {replaced("priority", ModelArray{{1LL << 40, 1LL << 40}, std::vector<double>(72)}), "",
          "holds 72 values"},
-        {"throws",
-         [](const ModelInput&, std::size_t) -> ModelOutputs { throw ModelError("broken graph"); },
-         "broken graph"},
+        {[](const ModelInput&, std::size_t) -> ModelOutputs { throw ModelError("broken graph"); },
+         "", "broken graph"},
+        {fine, "missing.json", "cannot be read"},
+        {fine, "bytelevel.expected.json", "top level is not an object"},
     };
-    for (const Case& k : cases) {
-        try {
-            OvraClassifier classifier(std::make_unique<FakeModelRunner>(k.script), tokenizer());
-            ADD_FAILURE() << k.what << " was accepted";
-        } catch (const ModelError& e) {
-            EXPECT_THAT(e.what(), HasSubstr(k.message)) << k.what;
-        }
+    for (const auto& [script, tokenizerFile, message] : cases) {
+        const auto load = [&] {
+            auto runner = std::make_unique<FakeModelRunner>(script);
+            if (*tokenizerFile)
+                OvraClassifier(std::move(runner), fixture(tokenizerFile));
+            else
+                OvraClassifier(std::move(runner), tokenizer());
+        };
+        EXPECT_THAT(load, ::testing::Throws<std::runtime_error>(
+                              ::testing::Property(&std::runtime_error::what, HasSubstr(message))));
     }
     // Wider and taller outputs than needed are fine.
     EXPECT_NO_THROW(OvraClassifier(std::make_unique<FakeModelRunner>(replaced(
                                        "category", ModelArray{{30, 6}, std::vector<double>(180)})),
                                    tokenizer()));
-}
-
-TEST(OvraClassifier, TokenizerFileProblemsSurfaceAtLoad) {
-    EXPECT_THAT(
-        [] { OvraClassifier(std::make_unique<FakeModelRunner>(), fixture("missing.json")); },
-        ::testing::ThrowsMessage<TokenizerError>(HasSubstr("cannot be read")));
-    EXPECT_THAT(
-        [] {
-            OvraClassifier(std::make_unique<FakeModelRunner>(), fixture("bytelevel.expected.json"));
-        },
-        ::testing::ThrowsMessage<TokenizerError>(HasSubstr("top level is not an object")));
 }
 
 }  // namespace
