@@ -41,10 +41,10 @@
 #include "core/Candidate.h"
 #include "platform/atspi/AtspiBackend.h"
 #include "platform/atspi/AtspiMapping.h"
-#include "platform/atspi/tests/desktop/DesktopReading.h"
-#include "platform/atspi/tests/desktop/LaunchedApp.h"
 #include "platform/keyboard/X11Keyboard.h"
 #include "platform/scheduler/QtScheduler.h"
+#include "testing/desktop/DesktopReading.h"
+#include "testing/desktop/LaunchedApp.h"
 
 namespace {
 
@@ -260,7 +260,7 @@ Desk* desk(int cells) {
     static bool tried = false;
     if (!tried) {
         tried = true;
-        if (std::getenv("OVRA_DESKTOP") == nullptr) {
+        if (!testing::onDesktop()) {
             return nullptr;
         }
         auto d = std::make_unique<Desk>();

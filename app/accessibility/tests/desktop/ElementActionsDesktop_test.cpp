@@ -13,10 +13,10 @@
 #include "app/accessibility/ElementActions.h"
 #include "app/accessibility/Scroller.h"
 #include "platform/atspi/AtspiBackend.h"
-#include "platform/atspi/tests/desktop/LaunchedApp.h"
 #include "platform/input/XTestInputSynthesizer.h"
 #include "platform/scheduler/ManualScheduler.h"
 #include "platform/x11/X11Workspace.h"
+#include "testing/desktop/LaunchedApp.h"
 
 namespace ovra {
 namespace {
@@ -50,9 +50,6 @@ std::optional<int> offsetIn(const std::string& title) {
 class ActionsDesktop : public ::testing::Test {
   protected:
     void SetUp() override {
-        if (std::getenv("OVRA_DESKTOP") == nullptr) {
-            GTEST_SKIP() << "needs a desktop: run under scripts/with-desktop";
-        }
         auto input = input::XTestInputSynthesizer::open();
         ASSERT_TRUE(input) << input.error();
         input_ = std::move(input).value();

@@ -13,8 +13,8 @@
 #include <filesystem>
 #include <sstream>
 
-#include "platform/atspi/tests/desktop/LaunchedApp.h"
 #include "platform/x11/X11Workspace.h"
+#include "testing/desktop/LaunchedApp.h"
 
 namespace ovra {
 namespace {
@@ -85,12 +85,6 @@ constexpr const char* kRulesOnly = "-u OVRA_CLASSIFIER_DIR";
 
 class RealAppDumps : public ::testing::Test {
   protected:
-    void SetUp() override {
-        if (std::getenv("OVRA_DESKTOP") == nullptr) {
-            GTEST_SKIP() << "needs a desktop: run under scripts/with-desktop";
-        }
-    }
-
     // Chromium on a fixture page, once its page shows `control`.
     void openPage(const std::string& page, const std::string& control) {
         app_ = LaunchedApp::chromium(testing::fixtureUrl(page));

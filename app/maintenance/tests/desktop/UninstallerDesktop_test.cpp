@@ -12,8 +12,8 @@
 #include "app/maintenance/Uninstaller.h"
 #include "app/maintenance/UninstallerDialogs.h"
 #include "app/settings/ConfirmDialog.h"
-#include "platform/hotkeys/tests/desktop/TypedKeys.h"
 #include "platform/keyboard/KeyboardWatcher.h"
+#include "testing/desktop/TypedKeys.h"
 
 namespace ovra {
 namespace {
@@ -22,8 +22,6 @@ namespace fs = std::filesystem;
 constexpr std::uint16_t kEscape = 53, kTab = 48, kReturn = 36;
 
 TEST(UninstallerDesktop, EscKeepsEverythingAndTabThenReturnRemovesAnInstalledCopy) {
-    if (std::getenv("OVRA_DESKTOP") == nullptr)
-        GTEST_SKIP() << "needs a desktop: run under scripts/with-desktop";
     ASSERT_EQ(std::system("setxkbmap us"), 0);
     char pattern[] = "/tmp/ovra-remove.XXXXXX";
     const fs::path root = ::mkdtemp(pattern), prefix = root / "apps/murmlark-ovra";
@@ -95,7 +93,7 @@ TEST(UninstallerDesktop, EscKeepsEverythingAndTabThenReturnRemovesAnInstalledCop
 
 int main(int argc, char** argv) {
     // The dialog must be on the X server to take typed keys; listing the tests needs no display.
-    setenv("QT_QPA_PLATFORM", std::getenv("OVRA_DESKTOP") ? "xcb" : "offscreen", 1);
+    setenv("QT_QPA_PLATFORM", ovra::testing::onDesktop() ? "xcb" : "offscreen", 1);
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

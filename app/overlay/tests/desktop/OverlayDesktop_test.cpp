@@ -27,11 +27,11 @@
 
 #include "app/accessibility/AXExtractor.h"
 #include "platform/atspi/AtspiBackend.h"
-#include "platform/atspi/tests/desktop/DesktopReading.h"
-#include "platform/atspi/tests/desktop/LaunchedApp.h"
-#include "platform/atspi/tests/desktop/ObjectsOf.h"
-#include "platform/atspi/tests/desktop/OwnWindowAudit.h"
 #include "platform/input/XTestInputSynthesizer.h"
+#include "testing/desktop/DesktopReading.h"
+#include "testing/desktop/LaunchedApp.h"
+#include "testing/desktop/ObjectsOf.h"
+#include "testing/desktop/OwnWindowAudit.h"
 
 namespace ovra {
 namespace {
@@ -196,9 +196,6 @@ std::string describe(QColor c) {
 class OverlayDesktop : public ::testing::Test {
   protected:
     void SetUp() override {
-        if (std::getenv("OVRA_DESKTOP") == nullptr) {
-            GTEST_SKIP() << "needs a desktop: run under scripts/with-desktop";
-        }
         // The ring holds still for the screenshots until the test lets it pulse.
         ASSERT_TRUE(gsettingsSet("org.gnome.desktop.interface", "enable-animations", "false"));
         ASSERT_TRUE(gsettingsSet("org.gnome.desktop.a11y.interface", "high-contrast", "false"));

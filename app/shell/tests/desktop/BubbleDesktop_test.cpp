@@ -14,8 +14,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/atspi/tests/desktop/LaunchedApp.h"
-#include "platform/atspi/tests/desktop/OwnWindowAudit.h"
+#include "testing/desktop/LaunchedApp.h"
+#include "testing/desktop/OwnWindowAudit.h"
 
 namespace ovra {
 namespace {

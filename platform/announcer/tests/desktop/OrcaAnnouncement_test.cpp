@@ -12,7 +12,7 @@
 #include <sstream>
 
 #include "platform/announcer/AccessibleAnnouncer.h"
-#include "platform/atspi/tests/desktop/LaunchedApp.h"
+#include "testing/desktop/LaunchedApp.h"
 
 namespace ovra::announcer {
 namespace {
@@ -25,9 +25,6 @@ bool spoke(const std::filesystem::path& debug, const std::string& text) {
 }
 
 TEST(OrcaAnnouncement, OrcaSpeaksEachAnnouncementOfTheWindow) {
-    if (std::getenv("OVRA_DESKTOP") == nullptr) {
-        GTEST_SKIP() << "needs a desktop: run under scripts/with-desktop";
-    }
     const std::filesystem::path dir =
         std::filesystem::path(std::getenv("XDG_RUNTIME_DIR")) / "ovra-orca";
     std::filesystem::create_directories(dir);
@@ -85,7 +82,7 @@ TEST(OrcaAnnouncement, OrcaSpeaksEachAnnouncementOfTheWindow) {
 
 int main(int argc, char** argv) {
     // Screen readers see windows on the X server only; listing the tests needs no display.
-    setenv("QT_QPA_PLATFORM", std::getenv("OVRA_DESKTOP") ? "xcb" : "offscreen", 1);
+    setenv("QT_QPA_PLATFORM", ovra::testing::onDesktop() ? "xcb" : "offscreen", 1);
     setenv("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1", 1);
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);

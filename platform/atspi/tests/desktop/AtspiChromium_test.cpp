@@ -11,13 +11,13 @@
 #include <fstream>
 #include <thread>
 
-#include "DesktopReading.h"
-#include "LaunchedApp.h"
 #include "app/accessibility/AXExtractor.h"
 #include "app/accessibility/AXWalk.h"
 #include "core/FindAndScroll.h"
 #include "core/FocusPlanner.h"
 #include "platform/atspi/AtspiBackend.h"
+#include "testing/desktop/DesktopReading.h"
+#include "testing/desktop/LaunchedApp.h"
 
 namespace ovra {
 namespace {
@@ -29,12 +29,6 @@ using testing::LaunchedApp;
 
 class ChromiumDesktop : public ::testing::Test {
   protected:
-    void SetUp() override {
-        if (std::getenv("OVRA_DESKTOP") == nullptr) {
-            GTEST_SKIP() << "needs a desktop: run under scripts/with-desktop";
-        }
-    }
-
     // Opens a fixture and reads its window until `ready` holds (the page may still be loading).
     WindowSnapshot open(const std::string& page,
                         const std::function<bool(const WindowSnapshot&)>& ready,
@@ -346,9 +340,6 @@ TEST_F(ChromiumDesktop, ReadsAWindowOpenedWithoutForcedAccessibility) {
 }
 
 TEST(AccessibilityTrust, FollowsTheSessionSwitch) {
-    if (std::getenv("OVRA_DESKTOP") == nullptr) {
-        GTEST_SKIP() << "needs a desktop: run under scripts/with-desktop";
-    }
     atspi::AtspiBackend backend;
     EXPECT_TRUE(backend.isProcessTrusted()) << backend.trustProblem().value_or("");
     auto setEnabled = [](bool on) {

@@ -10,10 +10,10 @@
 #include <map>
 #include <thread>
 
-#include "DesktopReading.h"
-#include "FakeAtspiApp.h"
-#include "LaunchedApp.h"
 #include "platform/atspi/AtspiBackend.h"
+#include "testing/desktop/DesktopReading.h"
+#include "testing/desktop/FakeAtspiApp.h"
+#include "testing/desktop/LaunchedApp.h"
 
 namespace ovra {
 namespace {
@@ -26,9 +26,6 @@ class FakeAppDesktop : public ::testing::Test {
     explicit FakeAppDesktop(bool sleepy = false) : fake_(sleepy) {}
 
     void SetUp() override {
-        if (std::getenv("OVRA_DESKTOP") == nullptr) {
-            GTEST_SKIP() << "needs a desktop: run under scripts/with-desktop";
-        }
         ASSERT_TRUE(fake_.ready());
         // The registry lists the app once it has taken in the app's announcement.
         ASSERT_TRUE(testing::eventually(

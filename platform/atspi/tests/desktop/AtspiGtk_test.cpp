@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "DesktopReading.h"
-#include "LaunchedApp.h"
 #include "platform/atspi/AtspiBackend.h"
+#include "testing/desktop/DesktopReading.h"
+#include "testing/desktop/LaunchedApp.h"
 
 namespace ovra {
 namespace {
@@ -20,9 +20,6 @@ using testing::find;
 class GtkDesktop : public ::testing::Test {
   protected:
     void SetUp() override {
-        if (std::getenv("OVRA_DESKTOP") == nullptr) {
-            GTEST_SKIP() << "needs a desktop: run under scripts/with-desktop";
-        }
         app_ = testing::LaunchedApp::start({"gtk3-widget-factory"});
         ASSERT_TRUE(app_.running());
         ax::RunningApp front{app_.pid(), std::nullopt};

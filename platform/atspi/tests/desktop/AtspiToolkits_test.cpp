@@ -7,10 +7,10 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "DesktopReading.h"
-#include "LaunchedApp.h"
 #include "platform/atspi/AtspiBackend.h"
 #include "platform/atspi/AtspiToolkit.h"
+#include "testing/desktop/DesktopReading.h"
+#include "testing/desktop/LaunchedApp.h"
 
 namespace ovra {
 namespace {
@@ -19,12 +19,6 @@ using testing::find;
 
 class ToolkitDesktop : public ::testing::Test {
   protected:
-    void SetUp() override {
-        if (std::getenv("OVRA_DESKTOP") == nullptr) {
-            GTEST_SKIP() << "needs a desktop: run under scripts/with-desktop";
-        }
-    }
-
     // Reads the app's window until `ready` holds of a reading.
     WindowSnapshot readUntil(const std::function<bool(const WindowSnapshot&)>& ready) {
         WindowSnapshot last;

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "platform/hotkeys/HotkeyEventPump.h"
-#include "platform/hotkeys/tests/desktop/TypedKeys.h"
 #include "platform/keyboard/X11Keyboard.h"
+#include "testing/desktop/TypedKeys.h"
 
 namespace ovra::hotkeys {
 namespace {
@@ -32,9 +32,6 @@ bool grabElsewhere(xcb_connection_t* xcb, xcb_keycode_t key, unsigned locks) {
 }
 
 TEST(X11Hotkeys, ChordFiresOnceWithLocksOnAndAnotherProgramsChordIsTaken) {
-    if (std::getenv("OVRA_DESKTOP") == nullptr) {
-        GTEST_SKIP() << "needs a desktop: run under scripts/with-desktop";
-    }
     auto keyboard = keyboard::X11Keyboard::open();
     ASSERT_TRUE(keyboard.ok()) << keyboard.error();
     const auto layout = keyboard.value()->layout();

@@ -31,11 +31,11 @@
 #include <sstream>
 
 #include "platform/atspi/AtspiBackend.h"
-#include "platform/atspi/tests/desktop/DesktopReading.h"
-#include "platform/atspi/tests/desktop/LaunchedApp.h"
-#include "platform/atspi/tests/desktop/ObjectsOf.h"
-#include "platform/atspi/tests/desktop/OwnWindowAudit.h"
 #include "platform/x11/X11Workspace.h"
+#include "testing/desktop/DesktopReading.h"
+#include "testing/desktop/LaunchedApp.h"
+#include "testing/desktop/ObjectsOf.h"
+#include "testing/desktop/OwnWindowAudit.h"
 
 namespace ovra {
 namespace {
@@ -125,9 +125,6 @@ std::vector<pid_t> sessionBusClients(const std::vector<pid_t>& keep) {
 class ControllerDesktop : public ::testing::Test {
   protected:
     void SetUp() override {
-        if (std::getenv("OVRA_DESKTOP") == nullptr) {
-            GTEST_SKIP() << "needs a desktop: run under scripts/with-desktop";
-        }
         char pattern[] = "/tmp/ovra-controller.XXXXXX";
         home_ = mkdtemp(pattern);
     }

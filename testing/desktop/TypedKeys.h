@@ -10,8 +10,8 @@
 #include <cstdlib>
 #include <initializer_list>
 
-#include "platform/atspi/tests/desktop/LaunchedApp.h"
 #include "platform/keyboard/KeyboardLayout.h"
+#include "testing/desktop/LaunchedApp.h"
 
 namespace ovra::testing {
 

@@ -1,7 +1,8 @@
 #pragma once
 
-// Starts a real app for desktop tests and benchmarks in its own process group, and ends that
-// group (and only it) when it goes out of scope.
+// The desktop tests' and benchmarks' way to start real apps: each in its own process group, and
+// that group (and only it) ended when it goes out of scope; waiting for what they show; the
+// local pages they open.
 
 #include <signal.h>
 #include <spawn.h>
@@ -139,6 +140,12 @@ class LaunchedApp {
     std::string scratch_;
 };
 
+// Inside the private desktop of scripts/with-desktop. Desktop test programs need not ask: the
+// guard linked into each skips them all elsewhere.
+inline bool onDesktop() {
+    return std::getenv("OVRA_DESKTOP") != nullptr;
+}
+
 // Polls `done` every 100 ms for at most `seconds`; true once it holds.
 inline bool eventually(const std::function<bool()>& done, double seconds = 30) {
     const auto until = std::chrono::steady_clock::now() +
@@ -154,10 +161,10 @@ inline bool eventually(const std::function<bool()>& done, double seconds = 30) {
 
 inline std::string fixtureUrl(const std::string& name) {
     const char* source = std::getenv("OVRA_SOURCE_DIR");
-    const std::filesystem::path fixtures =
-        source ? std::filesystem::path(source) / "platform/atspi/tests/fixtures"
-               : std::filesystem::path(__FILE__).parent_path().parent_path() / "fixtures";
-    return "file://" + std::filesystem::absolute(fixtures / name).string();
+    const std::filesystem::path pages =
+        source ? std::filesystem::path(source) / "testing/desktop/pages"
+               : std::filesystem::path(__FILE__).parent_path() / "pages";
+    return "file://" + std::filesystem::absolute(pages / name).string();
 }
 
 }  // namespace ovra::testing

@@ -21,8 +21,8 @@ struct WindowAudit {
 
 inline WindowAudit auditWindowsOf(pid_t pid) {
     const char* source = std::getenv("OVRA_SOURCE_DIR");
-    const std::string script = std::string(source ? source : ".") +
-                               "/platform/atspi/tests/desktop/audit-windows.py";
+    const std::string script =
+        std::string(source ? source : ".") + "/testing/desktop/audit-windows.py";
     const std::string command = "/usr/bin/python3 '" + script + "' " + std::to_string(pid);
     WindowAudit audit;
     FILE* pipe = popen(command.c_str(), "r");
