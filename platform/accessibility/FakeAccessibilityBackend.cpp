@@ -126,6 +126,13 @@ class FakeFixtureLoader {
         for (const auto& pending : pendingRefs_) {
             resolve(pending);
         }
+        for (const auto& [parent, slot, id] : pendingChildren_) {
+            const auto found = std::find(ids.begin(), ids.end(), id);
+            if (found == ids.end()) {
+                throw JsonError("unknown child \"" + id + "\"");
+            }
+            fake_.nodes_[static_cast<std::size_t>(parent)].children[slot] = fake_.indexOf(id);
+        }
     }
 
   private:
@@ -335,7 +342,14 @@ class FakeFixtureLoader {
                 throw JsonError("\"children\" must be an array");
             }
             for (const auto& child : *it) {
-                kids.push_back(loadNode(child));
+                // {"ref": "id"}: a node listed again, as broken trees list an ancestor.
+                if (child.is_object() && child.size() == 1 && child.contains("ref")) {
+                    pendingChildren_.push_back(
+                        {index, kids.size(), json::asString(child["ref"], "ref")});
+                    kids.push_back(0);
+                } else {
+                    kids.push_back(loadNode(child));
+                }
             }
         }
         at().children = std::move(kids);
@@ -366,8 +380,15 @@ class FakeFixtureLoader {
         }
     }
 
+    struct PendingChild {
+        int parent;
+        std::size_t slot;
+        std::string id;
+    };
+
     FakeAccessibilityBackend& fake_;
     std::vector<PendingRef> pendingRefs_;
+    std::vector<PendingChild> pendingChildren_;
     bool wakeUpGiven_ = false;
 };
 
@@ -393,13 +414,21 @@ Element FakeAccessibilityBackend::handle(int index, std::int64_t copy) const {
         nodes_[static_cast<std::size_t>(index)].id + "#" + std::to_string(copy)));
 }
 
-Element FakeAccessibilityBackend::element(std::string_view id) const {
+int FakeAccessibilityBackend::indexOf(std::string_view id) const {
     for (std::size_t i = 0; i < nodes_.size(); ++i) {
-        if (nodes_[i].id == id && i < refs_.size()) {
-            return handle(static_cast<int>(i));
+        if (nodes_[i].id == id) {
+            return static_cast<int>(i);
         }
     }
-    return {};
+    return -1;
+}
+
+Element FakeAccessibilityBackend::element(std::string_view id) const {
+    const int index = indexOf(id);
+    if (index < 0 || static_cast<std::size_t>(index) >= refs_.size()) {
+        return {};
+    }
+    return handle(index);
 }
 
 const FakeAccessibilityBackend::Node* FakeAccessibilityBackend::node(const Element& element) const {

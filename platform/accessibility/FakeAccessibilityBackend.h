@@ -23,7 +23,7 @@
 //           "actions": ["AXPress"], "settable": ["AXFocused"],
 //           "faults": { "AXTitle": "timeout", "attributes": ..., "children": ...,
 //                       "actions": ... },  error names of AXError; whole-call faults by call
-//           "children": [ node, ... ],
+//           "children": [ node | {"ref": "id"}, ... ],   a ref lists that node again
 //           "repeat": 100000 }             children are that many copies of the only child
 //   value: string | number | Boolean | {"point": [x, y]} | {"size": [w, h]} |
 //          {"rect": [x, y, w, h]} | {"ref": "id"} | {"refs": ["id", ...]} | {"number": "nan"}
@@ -109,6 +109,7 @@ class FakeAccessibilityBackend final : public AccessibilityBackend {
   private:
     FakeAccessibilityBackend() = default;
 
+    int indexOf(std::string_view id) const;  // -1 when there is none
     const Node* node(const Element& element) const;
     Node* node(const Element& element);
     // Accounts for one call on the app: its cost, a gone or hung app. An error ends the call.
