@@ -14,7 +14,8 @@ bool inRange(ovra::Preference preference, const ovra::PreferenceValue& value) {
     if (!range)
         return true;
     if (const auto* whole = std::get_if<std::int64_t>(&value))
-        return *whole >= range->low && *whole <= range->high;
+        return static_cast<double>(*whole) >= range->low &&
+               static_cast<double>(*whole) <= range->high;
     if (const auto* number = std::get_if<double>(&value))
         return *number >= range->low && *number <= range->high;
     return true;

@@ -195,13 +195,13 @@ void AppController::run(const TargetApp& target, std::optional<Rescan> rescan) {
     const Preferences& prefs = services_.prefs;
     const bool fresh = !rescan.has_value();
     if (fresh) {
-        overlay_.setSidebar(prefs.sidebar());
-        overlay_.theme = prefs.theme();
-        overlay_.dimLevel = prefs.dimLevel();
-        overlay_.textScale = prefs.textScale();
-        overlay_.pulseEnabled = prefs.pulse();
+        overlay_.setSidebar(prefs.get(keys::sidebar));
+        overlay_.theme = prefs.get(keys::theme);
+        overlay_.dimLevel = prefs.get(keys::dimLevel);
+        overlay_.textScale = prefs.get(keys::textScale);
+        overlay_.pulseEnabled = prefs.get(keys::pulse);
     }
-    int budget = prefs.maxCandidates();
+    int budget = prefs.get(keys::maxCandidates);
     if (overlay_.finding()) {
         budget = kFindBudget;
     } else if (overlay_.sidebar()) {
@@ -218,7 +218,7 @@ void AppController::run(const TargetApp& target, std::optional<Rescan> rescan) {
     Scan scan;
     scan.target = target;
     scan.rescan = rescan;
-    scan.modelWanted = prefs.useModel() && !overlay_.finding();
+    scan.modelWanted = prefs.get(keys::useModel) && !overlay_.finding();
     overlay_.setArmedID(std::nullopt);
     stopScan();
     cancelRun();
@@ -253,8 +253,8 @@ void AppController::read(const Scan& scan, std::function<WindowSnapshot()> sourc
         return;
     }
     runStop_.emplace();
-    ReadRequest request{scan.target, services_.prefs.traversalDepth(), lastBudget_, kMaxRawDepth,
-                        kNodeBudget};
+    ReadRequest request{scan.target, services_.prefs.get(keys::traversalDepth), lastBudget_,
+                        kMaxRawDepth, kNodeBudget};
     services_.reader.read(std::move(request), runStop_->get_token(),
                           [this, current, scan](const ReadResult& reading) {
                               if (current(scan)) {
@@ -378,7 +378,7 @@ void AppController::decided(const Scan& scan, std::string note,
         if (zoomTip) {
             announce(*zoomTip);
         }
-        if (services_.prefs.autoScan() && plan.beaconOrder.size() >= 2) {
+        if (services_.prefs.get(keys::autoScan) && plan.beaconOrder.size() >= 2) {
             startScan();
         }
         return;
@@ -410,7 +410,7 @@ void AppController::decided(const Scan& scan, std::string note,
 }
 
 int AppController::beaconLimit() const {
-    return overlay_.sidebar() ? FocusPlanner::noCap : services_.prefs.maxBeacons();
+    return overlay_.sidebar() ? FocusPlanner::noCap : services_.prefs.get(keys::maxBeacons);
 }
 
 FocusPlan AppController::makePlan(const TargetSnapshot& snapshot,
@@ -422,7 +422,7 @@ FocusPlan AppController::makePlan(const TargetSnapshot& snapshot,
     FocusPlan plan = FocusPlanner::plan(window.candidates, decisions, beaconLimit(),
                                         services_.prefs.focusOverrides(), appKey);
     if (window.scroll) {
-        const double scale = services_.prefs.textScale();
+        const double scale = services_.prefs.get(keys::textScale);
         plan = plan.addingScrollItems(ScrollMore::extent(window.scroll->signals),
                                       window.scroll->signals.visible,
                                       Size{kScrollItemWidth * scale, kScrollItemHeight * scale});

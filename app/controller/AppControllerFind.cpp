@@ -120,8 +120,8 @@ void AppController::widenForFind() {
     widenStop_.emplace();
     const std::uint64_t serial = ++readSerial_;
     findWiden_ = serial;
-    ReadRequest request{snapshot_->app, services_.prefs.traversalDepth(), kFindBudget, kMaxRawDepth,
-                        kNodeBudget};
+    ReadRequest request{snapshot_->app, services_.prefs.get(keys::traversalDepth), kFindBudget,
+                        kMaxRawDepth, kNodeBudget};
     services_.reader.read(std::move(request), widenStop_->get_token(),
                           [this, alive = std::weak_ptr<int>(alive_), serial](ReadResult reading) {
                               if (!alive.expired() && reading) {
@@ -194,7 +194,7 @@ void AppController::endFind() {
         // The page was scrolled while finding: it is read afresh.
         findScrolled_ = false;
         findRestoresOvras_ = false;
-        if (!services_.prefs.sidebar() && overlay_.sidebar()) {
+        if (!services_.prefs.get(keys::sidebar) && overlay_.sidebar()) {
             overlay_.toggleSidebar();
         }
         run(snapshot_->app, Rescan{ScrollDirection::down, std::nullopt, false});

@@ -104,7 +104,7 @@ void AppController::dispatch(const OverlayCommand& command) {
 void AppController::sidebarKey() {
     stopScan();
     overlay_.toggleSidebar();
-    services_.prefs.setSidebar(overlay_.sidebar());
+    services_.prefs.set(keys::sidebar, overlay_.sidebar());
     replan();
     if (overlay_.sidebar()) {
         announce(OvraText::f(
@@ -137,7 +137,8 @@ void AppController::requestPress(const std::string& id) {
     if (devTrace && services_.print) {
         services_.print("trace: press requested: " + candidate->label());
     }
-    if (services_.prefs.confirmConsequential() && ActionSafety::needsConfirmation(*candidate)) {
+    if (services_.prefs.get(keys::confirmConsequential) &&
+        ActionSafety::needsConfirmation(*candidate)) {
         if (overlay_.armedID() == id) {
             activate(id);
             return;
@@ -167,14 +168,15 @@ void AppController::activate(const std::string& id) {
     }
     Preferences& prefs = services_.prefs;
     if (const FocusPlan* plan = overlay_.phase().plan()) {
-        for (const StepCount& count : StepCounter::count(*plan, prefs.confirmConsequential())) {
+        for (const StepCount& count :
+             StepCounter::count(*plan, prefs.get(keys::confirmConsequential))) {
             if (count.id == id) {
-                prefs.setStepsSaved(prefs.stepsSaved() +
-                                    std::max(0, count.keyboardOnly - count.withFocus));
+                prefs.set(keys::stepsSaved, prefs.get(keys::stepsSaved) +
+                                                std::max(0, count.keyboardOnly - count.withFocus));
             }
         }
     }
-    prefs.setOvrasPressed(prefs.ovrasPressed() + 1);
+    prefs.set(keys::ovrasPressed, prefs.get(keys::ovrasPressed) + 1);
 
     PressJob job{element->second, *candidate, window.windowElement, window.viewport, std::nullopt};
     const TargetApp target = snapshot_->app;

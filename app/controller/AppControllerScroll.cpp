@@ -126,8 +126,8 @@ void AppController::announceScroll(ScrollDirection direction, const FocusPlan& p
 
 double AppController::scanInterval() const {
     // Held to the settings row's range: a zero interval would step without pause.
-    const PreferenceRange range = preferenceRange(Preference::scanInterval).value();
-    const double seconds = services_.prefs.scanInterval();
+    const PreferenceRange range = *keys::scanInterval.clampedTo;
+    const double seconds = services_.prefs.get(keys::scanInterval);
     return std::isfinite(seconds) ? std::clamp(seconds, range.low, range.high) : range.low;
 }
 

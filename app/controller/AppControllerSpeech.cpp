@@ -10,11 +10,12 @@ namespace ovra {
 
 void AppController::announce(const std::string& text) {
     const Preferences& prefs = services_.prefs;
-    if (prefs.speakFeedback() &&
+    if (prefs.get(keys::speakFeedback) &&
         !(services_.screenReaderRunning && services_.screenReaderRunning())) {
-        const std::optional<std::string> voice =
-            prefs.voiceID().empty() ? std::nullopt : std::optional(prefs.voiceID());
-        services_.voice.speak(text, voice, prefs.voiceRate());
+        const std::optional<std::string> voice = prefs.get(keys::voiceID).empty()
+                                                     ? std::nullopt
+                                                     : std::optional(prefs.get(keys::voiceID));
+        services_.voice.speak(text, voice, prefs.get(keys::voiceRate));
     }
     if (panel_) {
         panel_->announce(text);

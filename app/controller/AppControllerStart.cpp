@@ -74,7 +74,7 @@ void AppController::start(Startup startup) {
             }
         });
     }
-    if (services_.prefs.useModel()) {
+    if (services_.prefs.get(keys::useModel)) {
         startModel();
     }
     pollTrust(false);
@@ -172,7 +172,7 @@ void AppController::preferenceChanged(Preference preference) {
 
 void AppController::startModel() {
     const Preferences& prefs = services_.prefs;
-    services_.model.start(prefs.workerDirectory(), modelID(prefs.model()));
+    services_.model.start(prefs.get(keys::workerDirectory), modelID(prefs.get(keys::model)));
 }
 
 void AppController::registerHotkey() {
@@ -199,7 +199,7 @@ void AppController::registerHotkey() {
                 continue;
             }
             suppressHotkeyChoice_ = true;
-            services_.prefs.setHotkeyID(fallback->id);
+            services_.prefs.set(keys::hotkeyID, fallback->id);
             services_.prefs.defaults().set("hotkey", fallback->id);
             suppressHotkeyChoice_ = false;
             hotkeyError_.reset();
@@ -218,7 +218,7 @@ void AppController::registerFindHotkey() {
     }
     hotkey_->unregister(HotkeyManager::Slot::find);
     findHotkeyError_.reset();
-    if (services_.prefs.findShortcut() &&
+    if (services_.prefs.get(keys::findShortcut) &&
         !hotkey_->registerFind([this] { findShortcutPressed(); })) {
         findHotkeyError_ = OvraText::t("Super Shift / is used by another app.");
     }
@@ -280,7 +280,7 @@ void AppController::applyAppearance() {
     if (!startup_.windows) {
         return;
     }
-    switch (services_.prefs.appearance()) {
+    switch (services_.prefs.get(keys::appearance)) {
         case OvraAppearance::system:
             startup_.windows->applyAppearance(std::nullopt);
             break;
@@ -295,7 +295,7 @@ void AppController::applyAppearance() {
 
 void AppController::ovraButtonPressed() {
     if (!defaultsFlag("ovraButtonTipShown") && trusted_ && !overlayVisible()) {
-        if (services_.prefs.flightTrail() && startup_.flyBubble) {
+        if (services_.prefs.get(keys::flightTrail) && startup_.flyBubble) {
             startup_.flyBubble();
         }
         pendingTip_ = Tip{

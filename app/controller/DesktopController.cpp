@@ -204,7 +204,8 @@ Result<std::unique_ptr<DesktopController>> DesktopController::open(Settings sett
     }
     std::shared_ptr<const ModelRuntime> runtime = makeTorchModelRuntime();
     ModelSupervisor::Services modelServices = supervisor::standardServices(
-        p.executor, runtime, [&prefs] { return prefs.downloadMultilingual(); }, engineBase);
+        p.executor, runtime, [&prefs] { return prefs.get(keys::downloadMultilingual); },
+        engineBase);
     modelServices.selfTestLaunch = options.selfTest;
     // The same installer, kept at hand so that removing the app can cancel a download under
     // way before the data folder goes (the supervisor's stop leaves a download running).

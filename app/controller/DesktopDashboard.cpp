@@ -167,7 +167,7 @@ ModelState DesktopDashboard::modelState() const {
 }
 
 void DesktopDashboard::startModel(const std::string& modelID) {
-    services_.supervisor.start(services_.prefs.workerDirectory(), modelID);
+    services_.supervisor.start(services_.prefs.get(keys::workerDirectory), modelID);
 }
 
 void DesktopDashboard::stopModel() {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <tuple>
+#include <type_traits>
 #include <utility>
 
 namespace ovra {
@@ -11,140 +13,104 @@ namespace {
 
 using P = Preference;
 
-// How a property is read and written.
-enum class Kind {
-    flag,     // a JSON boolean
-    whole,    // a JSON integer
-    counter,  // a JSON integer; any number reads truncated, anything else as 0
-    number,   // a JSON number
-    text,     // a JSON string
-    choice,   // a JSON string naming one case of a settings type
-    corrections,
+// How a property is read and written; follows from its key's type (PreferenceKeys.h).
+enum class Kind { flag, whole, counter, number, text, choice, corrections };
+
+template <class T>
+constexpr Kind kindOf() {
+    if constexpr (std::is_same_v<T, bool>) {
+        return Kind::flag;
+    } else if constexpr (std::is_same_v<T, int>) {
+        return Kind::whole;
+    } else if constexpr (std::is_same_v<T, std::int64_t>) {
+        return Kind::counter;
+    } else if constexpr (std::is_same_v<T, double>) {
+        return Kind::number;
+    } else if constexpr (std::is_same_v<T, std::string>) {
+        return Kind::text;
+    } else if constexpr (std::is_same_v<T, OverrideMap>) {
+        return Kind::corrections;
+    } else {
+        static_assert(SettingsChoice<T>, "a key's type is one the store can hold");
+        return Kind::choice;
+    }
+}
+
+// Every key, in the store's order.
+constexpr std::tuple kKeys{
+    keys::hotkeyID,      keys::findShortcut,
+    keys::model,         keys::maxCandidates,
+    keys::maxBeacons,    keys::traversalDepth,
+    keys::theme,         keys::workerDirectory,
+    keys::useModel,      keys::downloadMultilingual,
+    keys::dimLevel,      keys::textScale,
+    keys::pulse,         keys::autoScan,
+    keys::scanInterval,  keys::confirmConsequential,
+    keys::speakFeedback, keys::voiceID,
+    keys::voiceRate,     keys::appearance,
+    keys::showBubble,    keys::birdClick,
+    keys::menuBarName,   keys::bubblePlace,
+    keys::bubbleSize,    keys::flightTrail,
+    keys::sidebar,       keys::stepsSaved,
+    keys::ovrasPressed,  keys::overrides,
 };
 
+// Each key stands at its property's place, and every whole number has a range to clamp to.
+static_assert([]<std::size_t... I>(std::index_sequence<I...>) {
+    constexpr auto sound = [](const auto& key, std::size_t place) {
+        using T = std::remove_cvref_t<decltype(key.fallback)>;
+        const bool whole = std::is_same_v<T, int> || std::is_same_v<T, std::int64_t>;
+        return static_cast<std::size_t>(key.id) == place && (!whole || key.clampedTo);
+    };
+    return std::tuple_size_v<decltype(kKeys)> == kPreferenceCount &&
+           (sound(std::get<I>(kKeys), I) && ...);
+}(std::make_index_sequence<kPreferenceCount>()));
+
+// A key's table entry as the generic code below reads it.
 struct Descriptor {
     Preference preference;
     std::string_view key;
     Kind kind;
+    PreferenceValue fallback;
+    std::optional<PreferenceRange> range;
+    // For a settings type: whether a text is one of its raw values, case and all.
+    bool (*isChoice)(std::string_view raw) = nullptr;
 };
 
-constexpr std::array<Descriptor, kPreferenceCount> kDescriptors{{
-    {P::hotkeyID, "hotkey", Kind::text},
-    {P::findShortcut, "findShortcut", Kind::flag},
-    {P::model, "model", Kind::choice},
-    {P::maxCandidates, "maxCandidates", Kind::whole},
-    {P::maxBeacons, "maxBeacons", Kind::whole},
-    {P::traversalDepth, "depth", Kind::whole},
-    {P::theme, "theme", Kind::choice},
-    {P::workerDirectory, "workerDirectory", Kind::text},
-    {P::useModel, "useModel", Kind::flag},
-    {P::downloadMultilingual, "downloadMultilingual", Kind::flag},
-    {P::dimLevel, "dimLevel", Kind::number},
-    {P::textScale, "textScale", Kind::number},
-    {P::pulse, "pulse", Kind::flag},
-    {P::autoScan, "autoScan", Kind::flag},
-    {P::scanInterval, "scanInterval", Kind::number},
-    {P::confirmConsequential, "confirm", Kind::flag},
-    {P::speakFeedback, "speak", Kind::flag},
-    {P::voiceID, "voiceID", Kind::text},
-    {P::voiceRate, "voiceRate", Kind::number},
-    {P::appearance, "appearance", Kind::choice},
-    {P::showBubble, "showBubble", Kind::flag},
-    {P::birdClick, "birdClick", Kind::choice},
-    {P::menuBarName, "menuBarName", Kind::flag},
-    {P::bubblePlace, "bubblePlace", Kind::choice},
-    {P::bubbleSize, "bubbleSize", Kind::choice},
-    {P::flightTrail, "flightTrail", Kind::flag},
-    {P::sidebar, "sidebar", Kind::flag},
-    {P::stepsSaved, "stepsSaved", Kind::counter},
-    {P::ovrasPressed, "ovrasPressed", Kind::counter},
-    {P::overrides, "overrides", Kind::corrections},
-}};
+template <class T>
+Descriptor describe(const Key<T>& key) {
+    Descriptor described{key.id, key.name, kindOf<T>(), {}, key.clampedTo};
+    if constexpr (std::is_same_v<T, OverrideMap>) {
+        described.fallback = OverrideMap{};
+    } else {
+        described.fallback = toPreferenceValue(T(key.fallback));
+    }
+    if constexpr (SettingsChoice<T>) {
+        described.isChoice = [](std::string_view raw) { return T::fromRawValue(raw).has_value(); };
+    }
+    return described;
+}
+
+const std::array<Descriptor, kPreferenceCount>& descriptors() {
+    static const auto table = std::apply(
+        [](const auto&... key) {
+            return std::array<Descriptor, kPreferenceCount>{describe(key)...};
+        },
+        kKeys);
+    return table;
+}
 
 constexpr std::size_t index(Preference preference) {
     return static_cast<std::size_t>(preference);
 }
 
 const Descriptor& describe(Preference preference) {
-    return kDescriptors[index(preference)];
+    return descriptors()[index(preference)];
 }
 
-// Counters stay where every value is exact as a JSON number and adding to them cannot overflow.
-constexpr double kMaxCounter = 9007199254740992.0;  // 2^53
-
-// The fixed fallback of a property (bubblePlace and workerDirectory have their own rules).
-PreferenceValue fallback(Preference preference) {
-    switch (preference) {
-        case P::hotkeyID:
-            return std::string("opt-space");
-        case P::model:
-            return std::string(VornModel(VornModel::english).rawValue());
-        case P::maxCandidates:
-            return std::int64_t{14};
-        case P::maxBeacons:
-            return std::int64_t{5};
-        case P::traversalDepth:
-            return std::int64_t{6};
-        case P::theme:
-            return std::string(BeaconTheme(BeaconTheme::ovra).rawValue());
-        case P::dimLevel:
-            return 0.78;
-        case P::textScale:
-        case P::voiceRate:
-            return 1.0;
-        case P::scanInterval:
-            return 2.0;
-        case P::appearance:
-            return std::string(OvraAppearance(OvraAppearance::system).rawValue());
-        case P::birdClick:
-            return std::string(BirdClickSetting(BirdClickSetting::home).rawValue());
-        case P::bubblePlace:
-            return std::string(OvraButtonPlace(OvraButtonPlace::rightTop).rawValue());
-        case P::bubbleSize:
-            return std::string(OvraButtonSize(OvraButtonSize::large).rawValue());
-        case P::findShortcut:
-        case P::useModel:
-        case P::confirmConsequential:
-        case P::menuBarName:
-        case P::flightTrail:
-        case P::sidebar:
-            return true;
-        case P::downloadMultilingual:
-        case P::pulse:
-        case P::autoScan:
-        case P::speakFeedback:
-        case P::showBubble:
-            return false;
-        case P::stepsSaved:
-        case P::ovrasPressed:
-            return std::int64_t{0};
-        case P::workerDirectory:
-        case P::voiceID:
-            return std::string();
-        case P::overrides:
-            return OverrideMap{};
-    }
-    return false;
-}
-
-// Whether `raw` names a case of the property's settings type, case and all.
 bool isChoice(Preference preference, std::string_view raw) {
-    switch (preference) {
-        case P::model:
-            return VornModel::fromRawValue(raw).has_value();
-        case P::theme:
-            return BeaconTheme::fromRawValue(raw).has_value();
-        case P::appearance:
-            return OvraAppearance::fromRawValue(raw).has_value();
-        case P::birdClick:
-            return BirdClickSetting::fromRawValue(raw).has_value();
-        case P::bubblePlace:
-            return OvraButtonPlace::fromRawValue(raw).has_value();
-        case P::bubbleSize:
-            return OvraButtonSize::fromRawValue(raw).has_value();
-        default:
-            return false;
-    }
+    const auto test = describe(preference).isChoice;
+    return test != nullptr && test(raw);
 }
 
 // A whole number that a double holds exactly and int64 can hold.
@@ -167,7 +133,7 @@ std::optional<std::int64_t> storedWhole(const Json& stored) {
 }
 
 PreferenceValue clamped(Preference preference, PreferenceValue value) {
-    const auto range = preferenceRange(preference);
+    const auto& range = describe(preference).range;
     if (!range) {
         return value;
     }
@@ -204,7 +170,8 @@ std::optional<PreferenceValue> decode(Preference preference, const Json& stored)
             }
             if (stored.is_number_float() && std::isfinite(stored.get<double>())) {
                 const double truncated =
-                    std::clamp(std::trunc(stored.get<double>()), 0.0, kMaxCounter);
+                    std::clamp(std::trunc(stored.get<double>()), keys::kCounterRange.low,
+                               keys::kCounterRange.high);
                 return static_cast<std::int64_t>(truncated);
             }
             return std::int64_t{0};
@@ -224,7 +191,7 @@ std::optional<PreferenceValue> decode(Preference preference, const Json& stored)
                 return stored.is_string() && stored.get_ref<const std::string&>() ==
                                                  VornModel(VornModel::multilingual).rawValue()
                            ? stored.get<std::string>()
-                           : std::get<std::string>(fallback(P::model));
+                           : std::string(keys::model.fallback.rawValue());
             }
             if (stored.is_string() && isChoice(preference, stored.get_ref<const std::string&>())) {
                 return stored.get<std::string>();
@@ -251,13 +218,7 @@ std::optional<PreferenceValue> decode(Preference preference, const Json& stored)
 PreferenceValue load(Preference preference, const DefaultsDomain& domain,
                      const Preferences::Sources& sources) {
     const auto stored = domain.object(describe(preference).key);
-    std::optional<PreferenceValue> value;
-    if (stored) {
-        value = decode(preference, *stored);
-    } else if (describe(preference).kind == Kind::counter) {
-        value = std::int64_t{0};
-    }
-    if (value) {
+    if (auto value = stored ? decode(preference, *stored) : std::nullopt) {
         return clamped(preference, std::move(*value));
     }
     if (preference == P::bubblePlace) {
@@ -276,7 +237,7 @@ PreferenceValue load(Preference preference, const DefaultsDomain& domain,
     if (preference == P::workerDirectory) {
         return sources.builtInWorkerDirectory;
     }
-    return fallback(preference);
+    return describe(preference).fallback;
 }
 
 Json encode(const PreferenceValue& value) {
@@ -309,7 +270,7 @@ std::optional<PreferenceValue> conform(Preference preference, PreferenceValue va
             }
             if (const auto* number = std::get_if<double>(&value);
                 number && std::isfinite(*number)) {
-                const auto range = preferenceRange(preference);
+                const auto& range = describe(preference).range;
                 const double truncated = std::clamp(std::trunc(*number), range->low, range->high);
                 return static_cast<std::int64_t>(truncated);
             }
@@ -344,7 +305,7 @@ const std::array<Preference, kPreferenceCount>& allPreferences() {
     static const std::array<Preference, kPreferenceCount> all = [] {
         std::array<Preference, kPreferenceCount> made{};
         for (std::size_t i = 0; i < kPreferenceCount; ++i) {
-            made[i] = kDescriptors[i].preference;
+            made[i] = descriptors()[i].preference;
         }
         return made;
     }();
@@ -356,38 +317,13 @@ std::string_view defaultsKey(Preference preference) {
 }
 
 std::optional<PreferenceRange> preferenceRange(Preference preference) {
-    switch (preference) {
-        case P::maxCandidates:
-            return PreferenceRange{1, 150};
-        case P::maxBeacons:
-            return PreferenceRange{1, 9};
-        case P::traversalDepth:
-            return PreferenceRange{1, 48};
-        case P::dimLevel:
-            return PreferenceRange{0.0, 0.95};
-        case P::textScale:
-            return PreferenceRange{1.0, 2.0};
-        case P::scanInterval:
-            return PreferenceRange{0.5, 10.0};
-        case P::voiceRate:
-            return PreferenceRange{0.75, 1.25};
-        case P::stepsSaved:
-        case P::ovrasPressed:
-            return PreferenceRange{0, kMaxCounter};
-        default:
-            return std::nullopt;
-    }
+    return describe(preference).range;
 }
 
 Preferences::Preferences(DefaultsDomain& domain, const Sources& sources) : domain_(domain) {
-    for (const Descriptor& descriptor : kDescriptors) {
+    for (const Descriptor& descriptor : descriptors()) {
         values_[index(descriptor.preference)] = load(descriptor.preference, domain, sources);
     }
-}
-
-template <class T>
-const T& Preferences::get(Preference preference) const {
-    return std::get<T>(values_[index(preference)]);
 }
 
 const PreferenceValue& Preferences::value(Preference preference) const {
@@ -424,199 +360,10 @@ void Preferences::removeListener(ListenerId id) {
     listeners_.remove(id);
 }
 
-// ---- the properties ----
-
-const std::string& Preferences::hotkeyID() const {
-    return get<std::string>(P::hotkeyID);
-}
-void Preferences::setHotkeyID(std::string id) {
-    assign(P::hotkeyID, std::move(id));
-}
-bool Preferences::findShortcut() const {
-    return get<bool>(P::findShortcut);
-}
-void Preferences::setFindShortcut(bool on) {
-    assign(P::findShortcut, on);
-}
-VornModel Preferences::model() const {
-    return VornModel::fromRawValue(get<std::string>(P::model)).value_or(VornModel::english);
-}
-void Preferences::setModel(VornModel model) {
-    assign(P::model, std::string(model.rawValue()));
-}
-int Preferences::maxCandidates() const {
-    return static_cast<int>(get<std::int64_t>(P::maxCandidates));
-}
-void Preferences::setMaxCandidates(int count) {
-    set(P::maxCandidates, std::int64_t{count});
-}
-int Preferences::maxBeacons() const {
-    return static_cast<int>(get<std::int64_t>(P::maxBeacons));
-}
-void Preferences::setMaxBeacons(int count) {
-    set(P::maxBeacons, std::int64_t{count});
-}
-int Preferences::traversalDepth() const {
-    return static_cast<int>(get<std::int64_t>(P::traversalDepth));
-}
-void Preferences::setTraversalDepth(int depth) {
-    set(P::traversalDepth, std::int64_t{depth});
-}
-BeaconTheme Preferences::theme() const {
-    return BeaconTheme::fromRawValue(get<std::string>(P::theme)).value_or(BeaconTheme::ovra);
-}
-void Preferences::setTheme(BeaconTheme theme) {
-    assign(P::theme, std::string(theme.rawValue()));
-}
-const std::string& Preferences::workerDirectory() const {
-    return get<std::string>(P::workerDirectory);
-}
-void Preferences::setWorkerDirectory(std::string folder) {
-    assign(P::workerDirectory, std::move(folder));
-}
-bool Preferences::useModel() const {
-    return get<bool>(P::useModel);
-}
-void Preferences::setUseModel(bool on) {
-    assign(P::useModel, on);
-}
-bool Preferences::downloadMultilingual() const {
-    return get<bool>(P::downloadMultilingual);
-}
-void Preferences::setDownloadMultilingual(bool on) {
-    assign(P::downloadMultilingual, on);
-}
-double Preferences::dimLevel() const {
-    return get<double>(P::dimLevel);
-}
-void Preferences::setDimLevel(double level) {
-    set(P::dimLevel, level);
-}
-double Preferences::textScale() const {
-    return get<double>(P::textScale);
-}
-void Preferences::setTextScale(double scale) {
-    set(P::textScale, scale);
-}
-bool Preferences::pulse() const {
-    return get<bool>(P::pulse);
-}
-void Preferences::setPulse(bool on) {
-    assign(P::pulse, on);
-}
-bool Preferences::autoScan() const {
-    return get<bool>(P::autoScan);
-}
-void Preferences::setAutoScan(bool on) {
-    assign(P::autoScan, on);
-}
-double Preferences::scanInterval() const {
-    return get<double>(P::scanInterval);
-}
-void Preferences::setScanInterval(double seconds) {
-    set(P::scanInterval, seconds);
-}
-bool Preferences::confirmConsequential() const {
-    return get<bool>(P::confirmConsequential);
-}
-void Preferences::setConfirmConsequential(bool on) {
-    assign(P::confirmConsequential, on);
-}
-bool Preferences::speakFeedback() const {
-    return get<bool>(P::speakFeedback);
-}
-void Preferences::setSpeakFeedback(bool on) {
-    assign(P::speakFeedback, on);
-}
-const std::string& Preferences::voiceID() const {
-    return get<std::string>(P::voiceID);
-}
-void Preferences::setVoiceID(std::string id) {
-    assign(P::voiceID, std::move(id));
-}
-double Preferences::voiceRate() const {
-    return get<double>(P::voiceRate);
-}
-void Preferences::setVoiceRate(double rate) {
-    set(P::voiceRate, rate);
-}
-OvraAppearance Preferences::appearance() const {
-    return OvraAppearance::fromRawValue(get<std::string>(P::appearance))
-        .value_or(OvraAppearance::system);
-}
-void Preferences::setAppearance(OvraAppearance appearance) {
-    assign(P::appearance, std::string(appearance.rawValue()));
-}
-bool Preferences::showBubble() const {
-    return get<bool>(P::showBubble);
-}
-void Preferences::setShowBubble(bool on) {
-    assign(P::showBubble, on);
-}
-BirdClickSetting Preferences::birdClick() const {
-    return BirdClickSetting::fromRawValue(get<std::string>(P::birdClick))
-        .value_or(BirdClickSetting::home);
-}
-void Preferences::setBirdClick(BirdClickSetting setting) {
-    assign(P::birdClick, std::string(setting.rawValue()));
-}
-bool Preferences::menuBarName() const {
-    return get<bool>(P::menuBarName);
-}
-void Preferences::setMenuBarName(bool on) {
-    assign(P::menuBarName, on);
-}
-OvraButtonPlace Preferences::bubblePlace() const {
-    return OvraButtonPlace::fromRawValue(get<std::string>(P::bubblePlace))
-        .value_or(OvraButtonPlace::rightTop);
-}
-void Preferences::setBubblePlace(OvraButtonPlace place) {
-    assign(P::bubblePlace, std::string(place.rawValue()));
-}
-OvraButtonSize Preferences::bubbleSize() const {
-    return OvraButtonSize::fromRawValue(get<std::string>(P::bubbleSize))
-        .value_or(OvraButtonSize::large);
-}
-void Preferences::setBubbleSize(OvraButtonSize size) {
-    assign(P::bubbleSize, std::string(size.rawValue()));
-}
-bool Preferences::flightTrail() const {
-    return get<bool>(P::flightTrail);
-}
-void Preferences::setFlightTrail(bool on) {
-    assign(P::flightTrail, on);
-}
-bool Preferences::sidebar() const {
-    return get<bool>(P::sidebar);
-}
-void Preferences::setSidebar(bool on) {
-    assign(P::sidebar, on);
-}
-std::int64_t Preferences::stepsSaved() const {
-    return get<std::int64_t>(P::stepsSaved);
-}
-void Preferences::setStepsSaved(std::int64_t count) {
-    set(P::stepsSaved, count);
-}
-std::int64_t Preferences::ovrasPressed() const {
-    return get<std::int64_t>(P::ovrasPressed);
-}
-void Preferences::setOvrasPressed(std::int64_t count) {
-    set(P::ovrasPressed, count);
-}
-const OverrideMap& Preferences::overrides() const {
-    return get<OverrideMap>(P::overrides);
-}
-void Preferences::setOverrides(OverrideMap overrides) {
-    assign(P::overrides, std::move(overrides));
-}
-
-// ---- computed ----
-
 HotkeyPreset Preferences::hotkey() const {
     auto presets = HotkeyPreset::all();
     for (auto& preset : presets) {
-        if (preset.id == hotkeyID()) {
+        if (preset.id == get(keys::hotkeyID)) {
             return std::move(preset);
         }
     }
@@ -633,7 +380,7 @@ std::optional<DefaultsDates::Time> Preferences::lastUpdateCheck() const {
 
 FocusOverrides Preferences::focusOverrides() const {
     FocusOverrides corrections;
-    for (const auto& [key, raw] : overrides()) {
+    for (const auto& [key, raw] : get(keys::overrides)) {
         if (auto override = focusOverrideFromRaw(raw)) {
             corrections.entries.emplace(key, *override);
         }
@@ -644,7 +391,7 @@ FocusOverrides Preferences::focusOverrides() const {
 std::optional<FocusOverride> Preferences::toggleOverride(FocusOverride override,
                                                          const std::string& key) {
     const std::string wanted(rawValue(override));
-    OverrideMap map = overrides();
+    OverrideMap map = get(keys::overrides);
     const auto found = map.find(key);
     if (found != map.end() && found->second == wanted) {
         map.erase(found);

@@ -1,10 +1,11 @@
 #pragma once
 
-// The app's settings store: 30 properties, each mirroring one key of the app's defaults domain.
-// Every property is read once, when the store is made, with a fixed fallback for a missing or
-// unusable value (numbers are also held to the range the settings window offers), and every
-// assignment is written straight back to its key, also when the value did not change. Listeners
-// are told before a value changes and after the new value is in place. Main thread only.
+// The app's settings store: 30 properties, each mirroring one key of the app's defaults domain
+// (the key table is in PreferenceKeys.h). Every property is read once, when the store is made, with
+// a fixed fallback for a missing or unusable value (numbers are also held to the range the settings
+// window offers), and every assignment is written straight back to its key, also when the value did
+// not change. Listeners are told before a value changes and after the new value is in place. Main
+// thread only.
 //
 // The app makes one store over its one defaults domain (see AppSettings) and hands it to whoever
 // needs it; PreferencesObject relays its changes as Qt signals for views.
@@ -13,13 +14,14 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <type_traits>
+#include <variant>
 
 #include "app/controller/ChangeListeners.h"
 #include "app/controller/Preference.h"
+#include "app/controller/PreferenceKeys.h"
 #include "app/controller/SettingsTypes.h"
 #include "core/FocusPlan.h"
-#include "core/Geometry.h"
-#include "core/StepCount.h"
 #include "platform/defaults/DefaultsDates.h"
 #include "platform/defaults/DefaultsDomain.h"
 
@@ -41,66 +43,15 @@ class Preferences final {
     Preferences(const Preferences&) = delete;
     Preferences& operator=(const Preferences&) = delete;
 
-    const std::string& hotkeyID() const;
-    void setHotkeyID(std::string id);
-    bool findShortcut() const;
-    void setFindShortcut(bool on);
-    VornModel model() const;
-    void setModel(VornModel model);
-    int maxCandidates() const;
-    void setMaxCandidates(int count);
-    int maxBeacons() const;
-    void setMaxBeacons(int count);
-    int traversalDepth() const;
-    void setTraversalDepth(int depth);
-    BeaconTheme theme() const;
-    void setTheme(BeaconTheme theme);
-    const std::string& workerDirectory() const;
-    void setWorkerDirectory(std::string folder);
-    bool useModel() const;
-    void setUseModel(bool on);
-    bool downloadMultilingual() const;
-    void setDownloadMultilingual(bool on);
-    double dimLevel() const;
-    void setDimLevel(double level);
-    double textScale() const;
-    void setTextScale(double scale);
-    bool pulse() const;
-    void setPulse(bool on);
-    bool autoScan() const;
-    void setAutoScan(bool on);
-    double scanInterval() const;
-    void setScanInterval(double seconds);
-    bool confirmConsequential() const;
-    void setConfirmConsequential(bool on);
-    bool speakFeedback() const;
-    void setSpeakFeedback(bool on);
-    const std::string& voiceID() const;
-    void setVoiceID(std::string id);
-    double voiceRate() const;
-    void setVoiceRate(double rate);
-    OvraAppearance appearance() const;
-    void setAppearance(OvraAppearance appearance);
-    bool showBubble() const;
-    void setShowBubble(bool on);
-    BirdClickSetting birdClick() const;
-    void setBirdClick(BirdClickSetting setting);
-    bool menuBarName() const;
-    void setMenuBarName(bool on);
-    OvraButtonPlace bubblePlace() const;
-    void setBubblePlace(OvraButtonPlace place);
-    OvraButtonSize bubbleSize() const;
-    void setBubbleSize(OvraButtonSize size);
-    bool flightTrail() const;
-    void setFlightTrail(bool on);
-    bool sidebar() const;
-    void setSidebar(bool on);
-    std::int64_t stepsSaved() const;
-    void setStepsSaved(std::int64_t count);
-    std::int64_t ovrasPressed() const;
-    void setOvrasPressed(std::int64_t count);
-    const OverrideMap& overrides() const;
-    void setOverrides(OverrideMap overrides);
+    // A property's value: `prefs.get(keys::voiceRate)`. Texts and the corrections by reference.
+    template <class T>
+    decltype(auto) get(const Key<T>& key) const;
+    // Assigns, clamped to the key's range; false, and nothing changes, for a number that is not
+    // finite.
+    template <class T>
+    bool set(const Key<T>& key, std::type_identity_t<T> value) {
+        return set(key.id, toPreferenceValue<T>(std::move(value)));
+    }
 
     // The preset named by hotkeyID; the first preset ("opt-space") when none is.
     HotkeyPreset hotkey() const;
@@ -113,9 +64,9 @@ class Preferences final {
     // The correction now in force.
     std::optional<FocusOverride> toggleOverride(FocusOverride override, const std::string& key);
 
-    // The property's value as the generic bindings of settings rows see it.
+    // A property's value as the store holds it, for code that walks every property.
     const PreferenceValue& value(Preference preference) const;
-    // Assigns like the typed setters. A whole number property takes a number (truncated), a
+    // Assigns like the typed `set`. A whole number property takes a number (truncated), a
     // number property a whole number; a settings-type property takes only one of its raw
     // values. False, and nothing changes, for a value the property cannot hold.
     bool set(Preference preference, PreferenceValue value);
@@ -131,13 +82,25 @@ class Preferences final {
     DefaultsDomain& defaults() const { return domain_; }
 
   private:
-    template <class T>
-    const T& get(Preference preference) const;
     void assign(Preference preference, PreferenceValue value);
 
     DefaultsDomain& domain_;
     std::array<PreferenceValue, kPreferenceCount> values_;
     ChangeListeners<Preference> listeners_;
 };
+
+template <class T>
+decltype(auto) Preferences::get(const Key<T>& key) const {
+    const PreferenceValue& held = value(key.id);
+    if constexpr (std::is_same_v<T, int>) {
+        return static_cast<int>(std::get<std::int64_t>(held));
+    } else if constexpr (SettingsChoice<T>) {
+        return T::fromRawValue(std::get<std::string>(held)).value_or(key.fallback);
+    } else if constexpr (std::is_scalar_v<T>) {
+        return T{std::get<T>(held)};
+    } else {
+        return std::get<T>(held);
+    }
+}
 
 }  // namespace ovra

@@ -71,10 +71,10 @@ OvraRow multilingualRow(const PaneContext& context, std::string id) {
     row.title = OvraText::t("Also get Murmlark Multilingual");
     row.subtitle = OvraText::t("For pages in languages other than English. Downloaded once.");
     row.symbol = "character.bubble";
-    row.kind = OvraRow::Toggle{{[&prefs] { return prefs.downloadMultilingual(); },
+    row.kind = OvraRow::Toggle{{[&prefs] { return prefs.get(keys::downloadMultilingual); },
                                 [&prefs, &controller](bool on) {
-                                    const bool was = prefs.downloadMultilingual();
-                                    prefs.setDownloadMultilingual(on);
+                                    const bool was = prefs.get(keys::downloadMultilingual);
+                                    prefs.set(keys::downloadMultilingual, on);
                                     // Only a real change to on asks for the download.
                                     if (on && !was) {
                                         controller.fetchMultilingualIfWanted();

@@ -209,14 +209,14 @@ PaneContext SettingsWindow::context() const {
 }
 
 double SettingsWindow::textScale() const {
-    return std::clamp(services_.prefs.textScale(), 1.0, 1.3);
+    return std::clamp(services_.prefs.get(keys::textScale), 1.0, 1.3);
 }
 
 bool SettingsWindow::appearanceIsDark() const {
     if (const auto forced = services_.controller.forcedDark()) {
         return *forced;
     }
-    switch (services_.prefs.appearance()) {
+    switch (services_.prefs.get(keys::appearance)) {
         case OvraAppearance::dark:
             return true;
         case OvraAppearance::light:
@@ -310,7 +310,8 @@ void SettingsWindow::rebuildContent(const std::vector<OvraSection>& sections) {
         const std::string hotkey = prefs.hotkey().label;
         HomeHeaderView::Content content{
             HomeHeaderModel::greeting(services_.hour ? services_.hour() : 12, services_.fullName),
-            HomeHeaderModel::hero(prefs.stepsSaved(), prefs.ovrasPressed(), hotkey),
+            HomeHeaderModel::hero(prefs.get(keys::stepsSaved), prefs.get(keys::ovrasPressed),
+                                  hotkey),
             HomeHeaderModel::tiles(true, controller.modelState(), hotkey,
                                    controller.hotkeyError().has_value())};
         std::string key =
@@ -354,7 +355,7 @@ void SettingsWindow::rebuildContent(const std::vector<OvraSection>& sections) {
     instructions_->setVisible(instructions);
 
     const int previewAt = columnLayout_->indexOf(sections_) + 1;
-    const BeaconTheme theme = services_.prefs.theme();
+    const BeaconTheme theme = services_.prefs.get(keys::theme);
     replaceSlot(columnLayout_, preview_, previewKey_,
                 pane == OvraPane::look ? std::string(theme.rawValue()) : "", previewAt,
                 [&] { return inset(new ThemePreview(theme, nullptr), column_); });

@@ -64,7 +64,7 @@ void BubbleController::install(Preferences& prefs,
 }
 
 Rect BubbleController::bubbleFrame(const IslandScreen& screen, OvraButtonPlace place) const {
-    const double drawn = prefs_ ? prefs_->bubbleSize().points() : kSizeWithoutSettings;
+    const double drawn = prefs_ ? prefs_->get(keys::bubbleSize).points() : kSizeWithoutSettings;
     // The place's rule is written for y-up screens: flip the free area in and the frame back.
     return flipped(place.hitFrame(flipped(screen.visibleFrame), drawn));
 }
@@ -74,7 +74,7 @@ void BubbleController::refresh() {
         return;
     }
     const auto screens = services_.screens ? services_.screens() : std::vector<IslandScreen>{};
-    if (!prefs_->showBubble() || screens.empty()) {
+    if (!prefs_->get(keys::showBubble) || screens.empty()) {
         if (bubble_) {
             bubble_->orderOut();
         }
@@ -83,7 +83,7 @@ void BubbleController::refresh() {
         }
         return;
     }
-    const OvraButtonPlace place = prefs_->bubblePlace();
+    const OvraButtonPlace place = prefs_->get(keys::bubblePlace);
     const Rect frame = bubbleFrame(screens.front(), place);
     if (!bubble_) {
         std::weak_ptr<BubbleController*> weak = self_;
@@ -94,7 +94,7 @@ void BubbleController::refresh() {
             }
         });
     }
-    bubble_->present(frame, prefs_->bubbleSize().points(), place.onLeft());
+    bubble_->present(frame, prefs_->get(keys::bubbleSize).points(), place.onLeft());
 }
 
 void BubbleController::fly() {

@@ -42,17 +42,18 @@ HomeIslandController::~HomeIslandController() {
 
 void HomeIslandController::install(TrayItem& tray) {
     tray_ = &tray;
-    tray.showName(services_.app.prefs().menuBarName());
+    tray.showName(services_.app.prefs().get(keys::menuBarName));
     std::weak_ptr<int> alive = alive_;
     nameWatch_ = services_.app.prefs().onChange([this, alive](Preference changed) {
         if (changed != Preference::menuBarName) {
             return;
         }
-        services_.scheduler.after(0, [this, alive, show = services_.app.prefs().menuBarName()] {
-            if (!alive.expired() && tray_) {
-                tray_->showName(show);
-            }
-        });
+        services_.scheduler.after(
+            0, [this, alive, show = services_.app.prefs().get(keys::menuBarName)] {
+                if (!alive.expired() && tray_) {
+                    tray_->showName(show);
+                }
+            });
     });
 }
 
@@ -68,7 +69,7 @@ void HomeIslandController::clicked(bool secondary, const IslandScreen& screen) {
             open(screen);
         }
     };
-    if (services_.app.prefs().birdClick() == BirdClickSetting::home) {
+    if (services_.app.prefs().get(keys::birdClick) == BirdClickSetting::home) {
         if (secondary) {
             showClassicMenu();
         } else {
@@ -104,8 +105,8 @@ void HomeIslandController::open(const IslandScreen& screen) {
     model_.setSelection(first == items.end() ? 0 : static_cast<int>(first - items.begin()));
     model_.geometry =
         IslandGeometry::of(screen.frame, screen.visibleFrame, services_.simulateNotch);
-    model_.textScale = services_.app.prefs().textScale();
-    model_.theme = services_.app.prefs().theme();
+    model_.textScale = services_.app.prefs().get(keys::textScale);
+    model_.theme = services_.app.prefs().get(keys::theme);
 
     std::weak_ptr<int> alive = alive_;
     if (!panel_) {

@@ -106,7 +106,7 @@ void LaunchSequence::end(int code) {
     }
     ended_ = true;
     if (sidebarBefore_) {
-        controller_.prefs().setSidebar(*sidebarBefore_);
+        controller_.prefs().set(keys::sidebar, *sidebarBefore_);
     }
     host_.exit(code);
 }
@@ -222,9 +222,9 @@ void LaunchSequence::settingsScene() {
 void LaunchSequence::keyTest() {
     Preferences& prefs = controller_.prefs();
     if (!sidebarBefore_) {
-        sidebarBefore_ = prefs.sidebar();
+        sidebarBefore_ = prefs.get(keys::sidebar);
     }
-    prefs.setSidebar(true);
+    prefs.set(keys::sidebar, true);
     if (plan_.keyTest == "button") {
         controller_.ovraButtonPressed();
     } else if (controller_.overlayVisible()) {

@@ -57,8 +57,8 @@ DumpServices dumpServices(ax::AccessibilityBackend& backend, const Preferences& 
     services.clock = &ax::systemClock();
     services.out = &std::cout;
     services.processes = [] { return RunningApps::processes(); };
-    services.traversalDepth = preferences.traversalDepth();
-    services.model = preferences.model();
+    services.traversalDepth = preferences.get(keys::traversalDepth);
+    services.model = preferences.get(keys::model);
     services.locateModel = [](const std::string& id)
         -> std::optional<std::pair<std::filesystem::path, std::filesystem::path>> {
         auto located =

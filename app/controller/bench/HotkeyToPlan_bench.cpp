@@ -274,7 +274,7 @@ Desk* desk(int cells) {
             return nullptr;
         }
         // The built-in rules, as before the model ever loads: nothing is fetched.
-        d->settings->preferences().setUseModel(false);
+        d->settings->preferences().set(keys::useModel, false);
         desktop.value()->start({.noDashboard = true});
         if (desktop.value()->hotkeyError()) {
             return nullptr;

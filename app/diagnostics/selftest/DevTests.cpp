@@ -77,8 +77,8 @@ void findTest(const SelfTestApp& app) {
     controller.devTrace = true;
     useFixture(app, [] { return 0.0; });
     // On the scratch settings the app runs on: the user's stored value is never touched.
-    const bool sidebar = prefs.sidebar();
-    prefs.setSidebar(false);
+    const bool sidebar = prefs.get(keys::sidebar);
+    prefs.set(keys::sidebar, false);
     const auto orNone = [](const std::optional<std::string>& text) {
         return text ? *text : std::string("none");
     };
@@ -130,7 +130,7 @@ void findTest(const SelfTestApp& app) {
          }},
         {"restore",
          [&controller, &prefs, sidebar] {
-             prefs.setSidebar(sidebar);
+             prefs.set(keys::sidebar, sidebar);
              controller.dismiss();
          }},
     };

@@ -300,8 +300,8 @@ void keyboardTest(const SelfTestApp& app) {
     // process started for a self-test removes nothing.
     controller.devSnapshot = [pid = app.pid] { return fixture(0, pid); };
     // On the scratch settings the app runs on: the user's stored value is never touched.
-    const bool sidebar = app.prefs.sidebar();
-    app.prefs.setSidebar(false);
+    const bool sidebar = app.prefs.get(keys::sidebar);
+    app.prefs.set(keys::sidebar, false);
 
     auto run = std::make_shared<KeyboardRun>(KeyboardRun{app, {}});
     run->step("setup: close a stray empty Settings window", [] {
@@ -323,7 +323,7 @@ void keyboardTest(const SelfTestApp& app) {
     run->key("overlay: Tab, about 4 s after opening", visibleOverlay, {Key::tab});
     run->key("overlay: Esc closes", visibleOverlay, {Key::escape});
     Preferences* prefs = &app.prefs;
-    run->step("restore", [prefs, sidebar] { prefs->setSidebar(sidebar); });
+    run->step("restore", [prefs, sidebar] { prefs->set(keys::sidebar, sidebar); });
 
     // Each step's line comes half a second after its action.
     std::vector<Step> wrapped;

@@ -29,16 +29,17 @@ void InstructionReader::read(OvraFeature feature) {
     dashboard.setReading(feature);
     const std::string text =
         feature.readAloud(services_.prefs.hotkey().label, services_.dictation());
-    const std::string& voiceID = services_.prefs.voiceID();
+    const std::string& voiceID = services_.prefs.get(keys::voiceID);
     // The voice cuts off what it was saying and tells the sibling apps before it speaks.
-    services_.voice.speak(
-        text, voiceID.empty() ? std::nullopt : std::optional<std::string>(voiceID),
-        services_.prefs.voiceRate(), [weak = std::weak_ptr<InstructionReader*>(self_), token] {
-            const auto self = weak.lock();
-            if (self && (*self)->token_ == token) {
-                (*self)->services_.dashboard.setReading(std::nullopt);
-            }
-        });
+    services_.voice.speak(text,
+                          voiceID.empty() ? std::nullopt : std::optional<std::string>(voiceID),
+                          services_.prefs.get(keys::voiceRate),
+                          [weak = std::weak_ptr<InstructionReader*>(self_), token] {
+                              const auto self = weak.lock();
+                              if (self && (*self)->token_ == token) {
+                                  (*self)->services_.dashboard.setReading(std::nullopt);
+                              }
+                          });
 }
 
 void InstructionReader::stop() {

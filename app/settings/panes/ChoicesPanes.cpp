@@ -32,9 +32,9 @@ OvraRow choiceRow(const PaneContext& context, const std::string& key, const std:
     }
     OvraRow row = rows::make("choice." + key, OvraText::f("\u201C%@\u201D", {label}), symbol,
                              rows::action([&prefs, key] {
-                                 OverrideMap remaining = prefs.overrides();
+                                 OverrideMap remaining = prefs.get(keys::overrides);
                                  remaining.erase(key);
-                                 prefs.setOverrides(std::move(remaining));
+                                 prefs.set(keys::overrides, std::move(remaining));
                              }));
     row.subtitle = std::move(subtitle);
     return row;
@@ -45,7 +45,7 @@ OvraRow choiceRow(const PaneContext& context, const std::string& key, const std:
 std::vector<OvraSection> choices(const PaneContext& context) {
     Preferences& prefs = context.prefs;
     DashboardDialogs& dialogs = context.dialogs;
-    const OverrideMap& entries = prefs.overrides();  // ordered by key
+    const OverrideMap& entries = prefs.get(keys::overrides);  // ordered by key
 
     OvraSection intro{"choices.intro",
                       std::nullopt,
@@ -76,7 +76,7 @@ std::vector<OvraSection> choices(const PaneContext& context) {
                             OvraText::t("Ovra will highlight every app the way it does for new "
                                         "apps. This cannot be undone."),
                             OvraText::t("Forget all"), true,
-                            [&prefs] { prefs.setOverrides(OverrideMap{}); });
+                            [&prefs] { prefs.set(keys::overrides, OverrideMap{}); });
         }));
     clear.destructive = true;
     list.rows.push_back(std::move(clear));

@@ -21,7 +21,7 @@ std::string webPage(std::string_view path) {
 
 // The model the user chose, as the supervisor is started on it.
 std::string chosenModelID(const Preferences& prefs) {
-    return std::string(prefs.model().rawValue());
+    return std::string(prefs.get(keys::model).rawValue());
 }
 
 std::vector<VornModel> availableModels(const std::vector<std::string>& shipped) {
@@ -51,17 +51,17 @@ OvraSection shortcuts(const PaneContext& context) {
         ids.push_back(std::move(preset.id));
         labels.push_back(std::move(preset.label));
     }
-    OvraRow hotkey =
-        rows::make("gen.hotkey", OvraText::t("Simplify with"), "keyboard",
-                   rows::choiceOver<std::string>(
-                       std::move(ids), std::move(labels), [&prefs] { return prefs.hotkeyID(); },
-                       [&prefs](std::string id) { prefs.setHotkeyID(id); }, 0));
+    OvraRow hotkey = rows::make(
+        "gen.hotkey", OvraText::t("Simplify with"), "keyboard",
+        rows::choiceOver<std::string>(
+            std::move(ids), std::move(labels), [&prefs] { return prefs.get(keys::hotkeyID); },
+            [&prefs](std::string id) { prefs.set(keys::hotkeyID, id); }, 0));
     hotkey.subtitle =
         controller.hotkeyError() ? controller.hotkeyError() : controller.hotkeyNotice();
-    OvraRow find = rows::make("gen.findkey", OvraText::t("Super Shift / opens Ovra ready to find"),
-                              "magnifyingglass",
-                              rows::toggle([&prefs] { return prefs.findShortcut(); },
-                                           [&prefs](bool on) { prefs.setFindShortcut(on); }));
+    OvraRow find = rows::make(
+        "gen.findkey", OvraText::t("Super Shift / opens Ovra ready to find"), "magnifyingglass",
+        rows::toggle([&prefs] { return prefs.get(keys::findShortcut); },
+                     [&prefs](bool on) { prefs.set(keys::findShortcut, on); }));
     find.subtitle = controller.findHotkeyError()
                         ? controller.findHotkeyError()
                         : std::optional(OvraText::t("Type a name, then Return."));
@@ -72,20 +72,21 @@ OvraSection panelIcon(const PaneContext& context) {
     Preferences& prefs = context.prefs;
     OvraRow click = rows::make(
         "gen.birdclick", OvraText::t("When you click the bird"), "bird",
-        OvraRow::Choice{rows::labels({"Simplify", "Open Ovra's home"}),
-                        {[&prefs] { return prefs.birdClick() == BirdClickSetting::home ? 1 : 0; },
-                         [&prefs](int index) {
-                             prefs.setBirdClick(index == 0 ? BirdClickSetting::simplify
-                                                           : BirdClickSetting::home);
-                         }}});
-    click.subtitle = OvraText::t(prefs.birdClick() == BirdClickSetting::simplify
+        OvraRow::Choice{
+            rows::labels({"Simplify", "Open Ovra's home"}),
+            {[&prefs] { return prefs.get(keys::birdClick) == BirdClickSetting::home ? 1 : 0; },
+             [&prefs](int index) {
+                 prefs.set(keys::birdClick,
+                           index == 0 ? BirdClickSetting::simplify : BirdClickSetting::home);
+             }}});
+    click.subtitle = OvraText::t(prefs.get(keys::birdClick) == BirdClickSetting::simplify
                                      ? "Right-click the bird for Ovra's home and settings"
                                      : "Right-click the bird for the standard menu");
     OvraRow name = rows::withSubtitle(
         rows::make("gen.birdname", OvraText::t("Show \u201COvra\u201D beside the bird"),
                    "textformat",
-                   rows::toggle([&prefs] { return prefs.menuBarName(); },
-                                [&prefs](bool on) { prefs.setMenuBarName(on); })),
+                   rows::toggle([&prefs] { return prefs.get(keys::menuBarName); },
+                                [&prefs](bool on) { prefs.set(keys::menuBarName, on); })),
         OvraText::t("A bigger target in the panel. Off shows the bird alone."));
     return {"gen.bird", OvraText::t("Panel icon"), {click, name}};
 }
@@ -94,23 +95,23 @@ OvraSection pressing(const PaneContext& context) {
     Preferences& prefs = context.prefs;
     OvraRow confirm = rows::make(
         "gen.confirm", OvraText::t("Ask again before pay, send or delete"), "checkmark.shield",
-        rows::toggle([&prefs] { return prefs.confirmConsequential(); },
-                     [&prefs](bool on) { prefs.setConfirmConsequential(on); }));
+        rows::toggle([&prefs] { return prefs.get(keys::confirmConsequential); },
+                     [&prefs](bool on) { prefs.set(keys::confirmConsequential, on); }));
     OvraRow autoScan = rows::withSubtitle(
         rows::make("gen.autoscan", OvraText::t("Auto-scan"), "arrow.triangle.2.circlepath",
-                   rows::toggle([&prefs] { return prefs.autoScan(); },
-                                [&prefs](bool on) { prefs.setAutoScan(on); })),
+                   rows::toggle([&prefs] { return prefs.get(keys::autoScan); },
+                                [&prefs](bool on) { prefs.set(keys::autoScan, on); })),
         OvraText::t("Moves the selection by itself, for switch users"));
     OvraRow speed = rows::make(
         "gen.scanspeed", OvraText::t("Auto-scan speed"), "timer",
         OvraRow::Slider{
-            {[&prefs] { return prefs.scanInterval(); },
-             [&prefs](double s) { prefs.setScanInterval(s); }},
+            {[&prefs] { return prefs.get(keys::scanInterval); },
+             [&prefs](double s) { prefs.set(keys::scanInterval, s); }},
             0.5,
             10.0,
             0.5,
             [](double s) { return OvraText::f("every %@ s", {SettingsFormats::decimal(s, 1)}); }},
-        prefs.autoScan());
+        prefs.get(keys::autoScan));
     return {"gen.pressing", OvraText::t("Pressing"), {confirm, autoScan, speed}};
 }
 
@@ -122,17 +123,17 @@ OvraSection advanced(const PaneContext& context) {
 
     section.rows.push_back(rows::make(
         "gen.maxovras", OvraText::t("Most ovras at once"), "number",
-        OvraRow::Slider{{[&prefs] { return static_cast<double>(prefs.maxBeacons()); },
-                         [&prefs](double v) { prefs.setMaxBeacons(static_cast<int>(v)); }},
+        OvraRow::Slider{{[&prefs] { return static_cast<double>(prefs.get(keys::maxBeacons)); },
+                         [&prefs](double v) { prefs.set(keys::maxBeacons, static_cast<int>(v)); }},
                         1.0,
                         9.0,
                         1.0,
                         [](double v) { return std::to_string(static_cast<long long>(v)); }}));
     OvraRow useModel = rows::make("gen.usemodel", OvraText::t("Use the on-device model"), "cpu",
-                                  rows::toggle([&prefs] { return prefs.useModel(); },
+                                  rows::toggle([&prefs] { return prefs.get(keys::useModel); },
                                                [&prefs, &controller](bool on) {
-                                                   const bool was = prefs.useModel();
-                                                   prefs.setUseModel(on);
+                                                   const bool was = prefs.get(keys::useModel);
+                                                   prefs.set(keys::useModel, on);
                                                    // Writing the same value again must not restart
                                                    // the model.
                                                    if (on == was) {
@@ -159,9 +160,9 @@ OvraSection advanced(const PaneContext& context) {
         section.rows.push_back(
             rows::make("gen.model", OvraText::t("Model"), "globe",
                        rows::choiceOver<VornModel>(
-                           models, std::move(labels), [&prefs] { return prefs.model(); },
-                           [&prefs](VornModel m) { prefs.setModel(m); }, 0),
-                       prefs.useModel()));
+                           models, std::move(labels), [&prefs] { return prefs.get(keys::model); },
+                           [&prefs](VornModel m) { prefs.set(keys::model, m); }, 0),
+                       prefs.get(keys::useModel)));
     }
     const bool failed = model.install == ModelState::Install::failed;
     section.rows.push_back(rows::make(
@@ -179,13 +180,14 @@ OvraSection advanced(const PaneContext& context) {
         })));
     OvraRow reset =
         rows::make("gen.reset", OvraText::t("Reset counts"), "gobackward", rows::action([&prefs] {
-                       prefs.setStepsSaved(0);
-                       prefs.setOvrasPressed(0);
+                       prefs.set(keys::stepsSaved, 0);
+                       prefs.set(keys::ovrasPressed, 0);
                    }));
     reset.subtitle = OvraText::f(
         "%@ · %@",
-        {OvraText::plural(prefs.stepsSaved(), "%lld step saved", "%lld steps saved"),
-         OvraText::plural(prefs.ovrasPressed(), "%lld ovra pressed", "%lld ovras pressed")});
+        {OvraText::plural(prefs.get(keys::stepsSaved), "%lld step saved", "%lld steps saved"),
+         OvraText::plural(prefs.get(keys::ovrasPressed), "%lld ovra pressed",
+                          "%lld ovras pressed")});
     section.rows.push_back(std::move(reset));
     return section;
 }

@@ -73,19 +73,20 @@ std::vector<OvraSection> look(const PaneContext& context) {
                    choiceOver<OvraAppearance>(
                        casesOf(OvraAppearance::allCases()),
                        rows::labels({"Follow the desktop", "Light", "Dark"}),
-                       [&prefs] { return prefs.appearance(); },
-                       [&prefs](OvraAppearance a) { prefs.setAppearance(a); }, 0));
-    OvraRow theme = rows::make(
-        "look.theme", OvraText::t("Color"), "paintpalette",
-        choiceOver<BeaconTheme>(
-            casesOf(BeaconTheme::allCases()),
-            rows::labels({"Ember (the Murmlark accent)", "Ovra (white with a blue glow)", "Cyan",
-                          "White (no glow)", "Magenta"}),
-            [&prefs] { return prefs.theme(); }, [&prefs](BeaconTheme t) { prefs.setTheme(t); }, 0));
+                       [&prefs] { return prefs.get(keys::appearance); },
+                       [&prefs](OvraAppearance a) { prefs.set(keys::appearance, a); }, 0));
+    OvraRow theme =
+        rows::make("look.theme", OvraText::t("Color"), "paintpalette",
+                   choiceOver<BeaconTheme>(
+                       casesOf(BeaconTheme::allCases()),
+                       rows::labels({"Ember (the Murmlark accent)", "Ovra (white with a blue glow)",
+                                     "Cyan", "White (no glow)", "Magenta"}),
+                       [&prefs] { return prefs.get(keys::theme); },
+                       [&prefs](BeaconTheme t) { prefs.set(keys::theme, t); }, 0));
     OvraRow dim = rows::withSubtitle(
         rows::make("look.dim", OvraText::t("Darkness"), "circle.lefthalf.filled",
-                   OvraRow::Slider{{[&prefs] { return prefs.dimLevel(); },
-                                    [&prefs](double v) { prefs.setDimLevel(v); }},
+                   OvraRow::Slider{{[&prefs] { return prefs.get(keys::dimLevel); },
+                                    [&prefs](double v) { prefs.set(keys::dimLevel, v); }},
                                    0.0,
                                    0.95,
                                    0.05,
@@ -94,46 +95,46 @@ std::vector<OvraSection> look(const PaneContext& context) {
     OvraRow textSize = rows::make("look.textsize", OvraText::t("Text size"), "textformat.size",
                                   choiceOver<double>(
                                       {1.0, 1.5, 2.0}, rows::labels({"Large", "Larger", "Largest"}),
-                                      [&prefs] { return prefs.textScale(); },
-                                      [&prefs](double s) { prefs.setTextScale(s); }, 0));
+                                      [&prefs] { return prefs.get(keys::textScale); },
+                                      [&prefs](double s) { prefs.set(keys::textScale, s); }, 0));
     OvraRow pulse = rows::withSubtitle(
         rows::make("look.pulse", OvraText::t("Gently pulse the selected ovra"), "sparkle",
-                   rows::toggle([&prefs] { return prefs.pulse(); },
-                                [&prefs](bool on) { prefs.setPulse(on); })),
+                   rows::toggle([&prefs] { return prefs.get(keys::pulse); },
+                                [&prefs](bool on) { prefs.set(keys::pulse, on); })),
         OvraText::t("Off by default; never runs when the desktop reduces animations"));
     OvraRow sidebar = rows::withSubtitle(
         rows::make("look.sidebarOn", OvraText::t("List the actions down the side of the screen"),
                    "sidebar.leading",
-                   rows::toggle([&prefs] { return prefs.sidebar(); },
-                                [&prefs](bool on) { prefs.setSidebar(on); })),
+                   rows::toggle([&prefs] { return prefs.get(keys::sidebar); },
+                                [&prefs](bool on) { prefs.set(keys::sidebar, on); })),
         OvraText::t("One place to look instead of hunting the page. Shows every choice, not "
                     "just the first few. Press S to switch while Ovra is open"));
     OvraRow bubble = rows::withSubtitle(
         rows::make("look.bubble", OvraText::t("Show the Ovra button on screen"), "circle.circle",
-                   rows::toggle([&prefs] { return prefs.showBubble(); },
-                                [&prefs](bool on) { prefs.setShowBubble(on); })),
+                   rows::toggle([&prefs] { return prefs.get(keys::showBubble); },
+                                [&prefs](bool on) { prefs.set(keys::showBubble, on); })),
         OvraText::t("One click shows the ovras, another hides them. A bigger target than the "
                     "icon in the panel"));
-    const bool buttonShown = prefs.showBubble();
+    const bool buttonShown = prefs.get(keys::showBubble);
     OvraRow size =
         rows::make("look.bubblesize", OvraText::t("Size"), "circle.circle.fill",
                    choiceOver<OvraButtonSize>(
                        casesOf(OvraButtonSize::allCases()), caseLabels(OvraButtonSize::allCases()),
-                       [&prefs] { return prefs.bubbleSize(); },
-                       [&prefs](OvraButtonSize s) { prefs.setBubbleSize(s); }, 1),
+                       [&prefs] { return prefs.get(keys::bubbleSize); },
+                       [&prefs](OvraButtonSize s) { prefs.set(keys::bubbleSize, s); }, 1),
                    buttonShown);
     OvraRow place = rows::make(
         "look.corner", OvraText::t("Position"), "rectangle.righthalf.inset.filled",
         choiceOver<OvraButtonPlace>(
             casesOf(OvraButtonPlace::allCases()), caseLabels(OvraButtonPlace::allCases()),
-            [&prefs] { return prefs.bubblePlace(); },
-            [&prefs](OvraButtonPlace p) { prefs.setBubblePlace(p); }, 0),
+            [&prefs] { return prefs.get(keys::bubblePlace); },
+            [&prefs](OvraButtonPlace p) { prefs.set(keys::bubblePlace, p); }, 0),
         buttonShown);
     OvraRow trail = rows::withSubtitle(
         rows::make("look.trail", OvraText::t("Show me where the settings are, the first time"),
                    "bird",
-                   rows::toggle([&prefs] { return prefs.flightTrail(); },
-                                [&prefs](bool on) { prefs.setFlightTrail(on); }),
+                   rows::toggle([&prefs] { return prefs.get(keys::flightTrail); },
+                                [&prefs](bool on) { prefs.set(keys::flightTrail, on); }),
                    buttonShown),
         OvraText::t("On the first press, the Murmlark flies once to its icon in the panel, "
                     "where the settings live. Nothing stays on screen"));

@@ -15,7 +15,7 @@ std::string voiceSample() {
 std::vector<OvraSection> voice(const PaneContext& context) {
     Preferences& prefs = context.prefs;
     DashboardController& controller = context.controller;
-    const bool speaking = prefs.speakFeedback();
+    const bool speaking = prefs.get(keys::speakFeedback);
 
     std::vector<std::string> ids{""};
     std::vector<std::string> labels{OvraText::t("Best available")};
@@ -26,27 +26,27 @@ std::vector<OvraSection> voice(const PaneContext& context) {
 
     OvraRow on = rows::withSubtitle(
         rows::make("voice.on", OvraText::t("Speak the selected ovra"), "speaker.wave.2",
-                   rows::toggle([&prefs] { return prefs.speakFeedback(); },
-                                [&prefs](bool v) { prefs.setSpeakFeedback(v); })),
+                   rows::toggle([&prefs] { return prefs.get(keys::speakFeedback); },
+                                [&prefs](bool v) { prefs.set(keys::speakFeedback, v); })),
         OvraText::t("When no screen reader is running"));
-    OvraRow voiceRow =
-        rows::make("voice.voice", OvraText::t("Voice"), "person.wave.2",
-                   rows::choiceOver<std::string>(
-                       std::move(ids), std::move(labels), [&prefs] { return prefs.voiceID(); },
-                       [&prefs](std::string id) { prefs.setVoiceID(std::move(id)); }, 0),
-                   speaking);
+    OvraRow voiceRow = rows::make(
+        "voice.voice", OvraText::t("Voice"), "person.wave.2",
+        rows::choiceOver<std::string>(
+            std::move(ids), std::move(labels), [&prefs] { return prefs.get(keys::voiceID); },
+            [&prefs](std::string id) { prefs.set(keys::voiceID, std::move(id)); }, 0),
+        speaking);
     OvraRow rate = rows::make("voice.rate", OvraText::t("Speed"), "hare",
                               rows::choiceOver<double>(
                                   {0.75, 1.0, 1.25}, rows::labels({"Slow", "Normal", "Fast"}),
-                                  [&prefs] { return prefs.voiceRate(); },
-                                  [&prefs](double r) { prefs.setVoiceRate(r); }, 1),
+                                  [&prefs] { return prefs.get(keys::voiceRate); },
+                                  [&prefs](double r) { prefs.set(keys::voiceRate, r); }, 1),
                               speaking);
     // An explicit request: it plays whatever "voice.on" says.
     OvraRow sample = rows::make(
         "voice.try", OvraText::t("Try it"), "play.circle", rows::action([&prefs, &controller] {
-            const std::string& id = prefs.voiceID();
+            const std::string& id = prefs.get(keys::voiceID);
             controller.speakSample(voiceSample(), id.empty() ? std::nullopt : std::optional(id),
-                                   prefs.voiceRate());
+                                   prefs.get(keys::voiceRate));
         }));
     OvraRow note = rows::note(
         "voice.note",

@@ -65,7 +65,7 @@ class InstructionsPaneTest : public ::testing::Test {
 
 TEST_F(InstructionsPaneTest, ReadingStartsStopsAndALateEndNeverTouchesANewerReading) {
     engine_.installed = {{"espeak-ng", "English", "en", ""}};
-    d_.prefs.setVoiceID("espeak-ng/English");
+    d_.prefs.set(keys::voiceID, "espeak-ng/English");
     host_->showDashboard(OvraPane::instructions);
     // A click on a feature shows it, focuses the list and says it; one on the button reads.
     QWidget* list = host_->window()->stopWidget("instr.list");
@@ -182,7 +182,7 @@ TEST_F(InstructionsPaneTest, ThePaneForThreeFeaturesInLightAndDark) {
     window.resize(1100, 900);
     host_->showDashboard(OvraPane::instructions);
     for (const bool dark : {false, true}) {
-        d_.prefs.setAppearance(dark ? OvraAppearance::dark : OvraAppearance::light);
+        d_.prefs.set(keys::appearance, dark ? OvraAppearance::dark : OvraAppearance::light);
         for (const F feature : {F::ovras, F::scroll, F::say}) {
             d_.dashboard.setFeature(feature);
             d_.dashboard.setFocusID(feature == F::say ? "instr.read" : "instr.list");

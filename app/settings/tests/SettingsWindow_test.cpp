@@ -206,7 +206,7 @@ TEST_F(SettingsRenders, EveryPaneShowsTheRingOnItsFocusedStopInLightAndDarkAtTwo
     const char* folder = std::getenv("OVRA_RENDER_DIR");
     SettingsWindow& window = *host_->window();
     for (const bool dark : {false, true}) {
-        d_.prefs.setAppearance(dark ? OvraAppearance::dark : OvraAppearance::light);
+        d_.prefs.set(keys::appearance, dark ? OvraAppearance::dark : OvraAppearance::light);
         const QColor ring = dark ? qColor(Suite::signal) : qColor(Suite::ember);
         for (const int width : {900, 1350}) {
             window.resize(width, 760);

@@ -58,7 +58,7 @@ struct Rig {
     }};
 
     explicit Rig(bool show = true) {
-        prefs.setShowBubble(show);
+        prefs.set(keys::showBubble, show);
         bubble.install(
             prefs, [this](const Rect&) { return landing; }, [] {});
     }
@@ -70,8 +70,8 @@ TEST(Bubble, SitsAtTheEdgeOfTheFreeAreaForEveryPlaceAndSize) {
     for (const OvraButtonPlace place : OvraButtonPlace::allCases()) {
         for (const OvraButtonSize size : OvraButtonSize::allCases()) {
             SCOPED_TRACE(std::string(place.rawValue()) + " " + std::string(size.rawValue()));
-            rig.prefs.setBubblePlace(place);
-            rig.prefs.setBubbleSize(size);
+            rig.prefs.set(keys::bubblePlace, place);
+            rig.prefs.set(keys::bubbleSize, size);
             rig.bubble.refresh();
             const Rect f = rig.button->frame();
             EXPECT_EQ(f.size, (Size{size.points() + 16, size.points() + 16}));
@@ -92,7 +92,7 @@ TEST(Bubble, SitsAtTheEdgeOfTheFreeAreaForEveryPlaceAndSize) {
 
 TEST(Bubble, FollowsTheFirstScreenAtOnceAndAfterADesktopSwitch) {
     Rig rig;
-    rig.prefs.setBubblePlace(OvraButtonPlace::leftBottom);
+    rig.prefs.set(keys::bubblePlace, OvraButtonPlace::leftBottom);
     rig.screens.insert(rig.screens.begin(), {Rect(-800, 0, 800, 600), Rect(-800, 0, 800, 600), 0});
     rig.screensChanged();
     EXPECT_EQ(rig.button->frame(), Rect(-800, 600 - 96 - 6, 96, 96));
@@ -108,16 +108,16 @@ TEST(Bubble, FliesOnlyWhileTheButtonShowsAndNeverShowsAHiddenOne) {
     Rig rig(false);
     rig.bubble.fly();
     EXPECT_EQ(rig.button, nullptr);
-    rig.prefs.setShowBubble(true);
+    rig.prefs.set(keys::showBubble, true);
     rig.bubble.refresh();
-    rig.prefs.setShowBubble(false);
+    rig.prefs.set(keys::showBubble, false);
     rig.bubble.refresh();
     rig.bubble.fly();
     EXPECT_TRUE(rig.log.empty());
     EXPECT_FALSE(rig.bubble.buttonShown());
 
-    rig.prefs.setShowBubble(true);
-    rig.prefs.setBubblePlace(OvraButtonPlace::rightMiddle);
+    rig.prefs.set(keys::showBubble, true);
+    rig.prefs.set(keys::bubblePlace, OvraButtonPlace::rightMiddle);
     rig.bubble.refresh();
     rig.bubble.fly();
     // From the middle of the button window's top edge (x 1244…1340, y 479…575), inside the
@@ -136,7 +136,7 @@ TEST(Bubble, FliesOnlyWhileTheButtonShowsAndNeverShowsAHiddenOne) {
     // Turning the button off hides a trail in flight too.
     rig.landing = Point{1300, 15};
     rig.bubble.fly();
-    rig.prefs.setShowBubble(false);
+    rig.prefs.set(keys::showBubble, false);
     rig.bubble.refresh();
     EXPECT_FALSE(rig.bubble.trailShown());
 }

@@ -199,7 +199,7 @@ TEST_F(Island, EscapeClosesAnEmptyIslandAndOtherKeysBeep) {
 }
 
 TEST_F(Island, TrayClicksFollowTheBirdClickSetting) {
-    app.preferences.setBirdClick(BirdClickSetting::home);
+    app.preferences.set(keys::birdClick, BirdClickSetting::home);
     island.clicked(true, screen);
     ASSERT_EQ(tray.menu.size(), 6u + 2u);  // six items, then two status lines
     EXPECT_EQ(tray.menu.back().id, "");
@@ -214,7 +214,7 @@ TEST_F(Island, TrayClicksFollowTheBirdClickSetting) {
     EXPECT_FALSE(island.model().open());
 
     clock.advance(1);
-    app.preferences.setBirdClick(BirdClickSetting::simplify);
+    app.preferences.set(keys::birdClick, BirdClickSetting::simplify);
     island.clicked(true, screen);
     clock.runDue();
     EXPECT_TRUE(island.isOpen());
@@ -222,8 +222,8 @@ TEST_F(Island, TrayClicksFollowTheBirdClickSetting) {
     EXPECT_FALSE(island.model().open());
     EXPECT_EQ(app.calls.back(), "birdSimplify");
 
-    app.preferences.setMenuBarName(false);
-    app.preferences.setMenuBarName(true);
+    app.preferences.set(keys::menuBarName, false);
+    app.preferences.set(keys::menuBarName, true);
     clock.runDue();
     EXPECT_EQ(tray.names, (std::vector<bool>{true, false, true}));
 }

@@ -228,13 +228,13 @@ TEST(LaunchSequence, ActionsWaitForTheirDelaysAndNothingRunsAfterTheEnd) {
 
 TEST(LaunchSequence, TheKeyTestPutsTheSidebarSettingBackBeforeItEnds) {
     Flags run({"--key-test"});
-    run.controller.preferences.setSidebar(false);
+    run.controller.preferences.set(keys::sidebar, false);
     run.sequence.scheduleFlags();
     run.clock.advance(2.0);
-    EXPECT_TRUE(run.controller.preferences.sidebar());
+    EXPECT_TRUE(run.controller.preferences.get(keys::sidebar));
     run.clock.advance(5);
     EXPECT_EQ(run.host.exits, (std::vector<int>{0}));
-    EXPECT_FALSE(run.controller.preferences.sidebar());
+    EXPECT_FALSE(run.controller.preferences.get(keys::sidebar));
     EXPECT_EQ(run.controller.defaults.object("sidebar"), false);
 }
 

@@ -150,7 +150,7 @@ const KeyInput kReturn = key(36, "\r"), kEscape = key(53, "\x1b"), kRight = key(
 class AppControllerTest : public ::testing::Test {
   protected:
     AppControllerTest() {
-        prefs_.setSidebar(false);
+        prefs_.set(keys::sidebar, false);
         workspace_.front = app(1, "A");
     }
     AppController& controller() {

@@ -55,7 +55,7 @@ TEST_F(AppControllerTest, FindOpensAndClosesAsTheMatrixSays) {
         for (const bool cutOff : {false, true}) {
             for (const bool scrolled : {false, true}) {
                 SCOPED_TRACE(::testing::Message() << sidebar << cutOff << scrolled);
-                prefs_.setSidebar(sidebar);
+                prefs_.set(keys::sidebar, sidebar);
                 open(items(cutOff ? 24 : 9));
                 const std::size_t reads = worker_.reads.size();
                 press(key(3, "f"));
@@ -96,8 +96,8 @@ TEST_F(AppControllerTest, FindOpensAndClosesAsTheMatrixSays) {
 
 TEST_F(AppControllerTest, AStaleWideningIsDroppedAndKeptDecisionsMatchTheirControls) {
     model_.ready = true;
-    prefs_.setMaxCandidates(2);
-    prefs_.setSidebar(false);
+    prefs_.set(keys::maxCandidates, 2);
+    prefs_.set(keys::sidebar, false);
     controller().trigger();
     finishRead(0, window({"Save", "Weather"}));
     ModelDecision advert;
@@ -136,8 +136,8 @@ TEST_F(AppControllerTest, AStaleWideningIsDroppedAndKeptDecisionsMatchTheirContr
 }
 
 TEST_F(AppControllerTest, AutoScanWalksThreeRoundsAndAKeyStopsIt) {
-    prefs_.setAutoScan(true);
-    prefs_.setSidebar(false);
+    prefs_.set(keys::autoScan, true);
+    prefs_.set(keys::sidebar, false);
     open({"Save", "Print", "Share", "Export"});
     const auto moves = [this](double seconds) {
         const std::size_t before = announced_.size();
@@ -152,8 +152,8 @@ TEST_F(AppControllerTest, AutoScanWalksThreeRoundsAndAKeyStopsIt) {
     // A key stops it; a stored interval of 0 is held to the settings row's 0.5 s.
     InMemoryDefaults fast(Json{{"scanInterval", 0}, {"autoScan", true}, {"sidebar", false}});
     Preferences prefs(fast);
-    ASSERT_EQ(prefs.scanInterval(), 0.5);
-    prefs_.setScanInterval(0.5);
+    ASSERT_EQ(prefs.get(keys::scanInterval), 0.5);
+    prefs_.set(keys::scanInterval, 0.5);
     open({"Save", "Print", "Share", "Export"});
     EXPECT_EQ(moves(0.76), 1u);
     EXPECT_EQ(moves(0.5), 1u);
@@ -180,7 +180,7 @@ TEST_F(AppControllerTest, KeysInTheFindFieldEditMoveOrGoToTheField) {
         {kRight, true, ""},
         {key(48, "\t", true), true, ""},
     };
-    prefs_.setSidebar(true);
+    prefs_.set(keys::sidebar, true);
     open({"Save", "Cancel"});
     press(key(3, "f"));
     for (const Row& row : rows) {
@@ -256,7 +256,7 @@ TEST_F(AppControllerTest, EverySentenceOfTheOverlay) {
          "Ovra: 1 choice, 1 distraction hidden. 1, Print, Button"},
         {"nothing to press", [this] { open({"Special deals"}); },
          "Ovra: nothing to press here. Press A to see everything."},
-        {"unnamed", [this] { prefs_.setSidebar(true), open({""}), press(key(35, "p")); },
+        {"unnamed", [this] { prefs_.set(keys::sidebar, true), open({""}), press(key(35, "p")); },
          "This control has no name to remember, so Ovra cannot save a choice for it."},
     };
     for (const Row& row : rows) {
@@ -266,8 +266,9 @@ TEST_F(AppControllerTest, EverySentenceOfTheOverlay) {
         EXPECT_EQ(announced_.back(), row.said);
     }
     // Stored: the mute and the pin; nothing for the unnamed control, which beeped.
-    EXPECT_THAT(prefs_.overrides(), ElementsAre(::testing::Pair("A|AXButton|save", "mute"),
-                                                ::testing::Pair("A|AXButton|weather", "pin")));
+    EXPECT_THAT(prefs_.get(keys::overrides),
+                ElementsAre(::testing::Pair("A|AXButton|save", "mute"),
+                            ::testing::Pair("A|AXButton|weather", "pin")));
     EXPECT_EQ(beeps_, 1);
     // The why key shows the explanation and says it, then hides it and says nothing.
     const std::size_t said = announced_.size();
@@ -284,7 +285,7 @@ TEST_F(AppControllerTest, TheAppSpeaksOnlyWhenAskedAndNoScreenReaderRuns) {
          {std::tuple{false, false, 0u}, {true, false, 1u}, {true, true, 0u}}) {
         engine_.spoken.clear();
         announced_.clear();
-        prefs_.setSpeakFeedback(speak);
+        prefs_.set(keys::speakFeedback, speak);
         screenReader_ = reader;
         open({"Save"});
         EXPECT_EQ(engine_.spoken.size(), spoken);
@@ -372,18 +373,18 @@ TEST_F(AppControllerTest, StartInstallsEverythingInOrderAndFollowsTheSettings) {
     EXPECT_EQ(landing(Rect(10, 500, 80, 80)), (Point{50, 0}));
     bubbleClick();
     EXPECT_TRUE(overlay_->shown);
-    prefs_.setBubbleSize(OvraButtonSize::standard);
-    prefs_.setModel(VornModel::multilingual);
-    prefs_.setUseModel(false);
-    prefs_.setAppearance(OvraAppearance::dark);
-    prefs_.setFindShortcut(false);
+    prefs_.set(keys::bubbleSize, OvraButtonSize::standard);
+    prefs_.set(keys::model, VornModel::multilingual);
+    prefs_.set(keys::useModel, false);
+    prefs_.set(keys::appearance, OvraAppearance::dark);
+    prefs_.set(keys::findShortcut, false);
     scheduler_.runDue();
     EXPECT_EQ(events.back(), "refresh");
     EXPECT_THAT(model_.runs,
                 ElementsAre("start murmlark-ovra/en", "stop", "start murmlark-ovra/multi"));
     EXPECT_EQ(windows.looks.back(), true);
     EXPECT_EQ(grabber.grabbed().count(2), 0u);
-    prefs_.setFindShortcut(true);
+    prefs_.set(keys::findShortcut, true);
     scheduler_.runDue();
     grabber.release(2);
     layoutChanged();  // the find hotkey follows the layout
@@ -451,7 +452,7 @@ TEST_F(AppControllerTest, TheMainHotkeyFallsBackThroughThePresetsUnlessTheUserPi
     for (const Row& row : rows) {
         SCOPED_TRACE(row.stored + std::string(row.chosen ? " chosen" : ""));
         controller_.reset();
-        prefs_.setHotkeyID(row.stored);
+        prefs_.set(keys::hotkeyID, row.stored);
         defaults_.set("hotkeyChosen", row.chosen);
         hotkeys::FakeHotkeyGrabber& grabber = grabbers.emplace_back();
         for (const char* id : row.taken) {
@@ -461,7 +462,7 @@ TEST_F(AppControllerTest, TheMainHotkeyFallsBackThroughThePresetsUnlessTheUserPi
         startup.hotkeys = &grabber;
         startup.showDashboard = false;
         controller().start(startup);
-        EXPECT_EQ(prefs_.hotkeyID(), row.used ? row.used : row.stored);
+        EXPECT_EQ(prefs_.get(keys::hotkeyID), row.used ? row.used : row.stored);
         EXPECT_EQ(grabber.grabbed().count(1), row.used ? 1u : 0u);
         if (row.used) {
             EXPECT_EQ(grabber.grabbed().at(1), chord(row.used));
@@ -475,7 +476,7 @@ TEST_F(AppControllerTest, TheMainHotkeyFallsBackThroughThePresetsUnlessTheUserPi
     }
     // A shortcut picked in the settings is the user's and is taken at once.
     defaults_.set("hotkeyChosen", false);
-    prefs_.setHotkeyID("f13");
+    prefs_.set(keys::hotkeyID, "f13");
     EXPECT_EQ(defaults_.object("hotkeyChosen"), Json(true));
     scheduler_.runDue();
     EXPECT_EQ(grabbers.back().grabbed().at(1), chord("f13"));

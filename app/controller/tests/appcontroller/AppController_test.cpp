@@ -104,11 +104,11 @@ TEST_F(AppControllerTest, AnEmptyWindowShowsItsScrollItemsOrSaysSo) {
 }
 
 TEST_F(AppControllerTest, TheReadingBudgetFollowsFindAndTheSidebar) {
-    prefs_.setMaxCandidates(10);
+    prefs_.set(keys::maxCandidates, 10);
     controller().trigger();
-    prefs_.setSidebar(true);
+    prefs_.set(keys::sidebar, true);
     controller().trigger();
-    prefs_.setMaxCandidates(30);
+    prefs_.set(keys::maxCandidates, 30);
     controller().trigger();
     controller().overlay().setFinding(true);
     controller().trigger();
@@ -121,7 +121,7 @@ TEST_F(AppControllerTest, TheReadingBudgetFollowsFindAndTheSidebar) {
     EXPECT_THAT(budgets, ElementsAre(10, 24, 30, 150));
     // With the sidebar on, every reachable control is numbered.
     controller().overlay().setFinding(false);
-    prefs_.setMaxBeacons(1);
+    prefs_.set(keys::maxBeacons, 1);
     open({"One", "Two", "Three"});
     EXPECT_EQ(controller().overlay().phase().plan()->choiceCount(), 3);
 }
@@ -149,7 +149,7 @@ TEST_F(AppControllerTest, TheModelDecidesOnlyWhenWantedAndReady) {
         SCOPED_TRACE(c.note);
         model_ = {};
         model_.ready = c.ready;
-        prefs_.setUseModel(c.useModel);
+        prefs_.set(keys::useModel, c.useModel);
         open({"Save", "Cancel"});
         ASSERT_EQ(model_.asked.size(), c.answers ? 1u : 0u);
         if (c.answers) {
@@ -203,15 +203,15 @@ TEST_F(AppControllerTest, EveryKeyOfTheOverlayDoesWhatItsRowSays) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         beeps_ = 0;
-        prefs_.setSidebar(false);
-        prefs_.setOverrides({});
+        prefs_.set(keys::sidebar, false);
+        prefs_.set(keys::overrides, {});
         open({"Save changes", "Download your data", "Delete account"});
         ASSERT_EQ(selected(), "Save changes");
         EXPECT_TRUE(press(row.key));
         EXPECT_EQ(selected(), row.selected);
         EXPECT_EQ(beeps_, row.beeps);
         EXPECT_EQ(controller().overlay().islandOpen(), row.open);
-        EXPECT_EQ(prefs_.sidebar(), row.sidebar);
+        EXPECT_EQ(prefs_.get(keys::sidebar), row.sidebar);
         controller().dismiss();
         scheduler_.advance(1);
     }
@@ -235,20 +235,20 @@ TEST_F(AppControllerTest, ARiskyControlIsPressedAtTheSecondPressOnly) {
     scheduler_.advance(1);
     ASSERT_EQ(worker_.presses.size(), 1u);
     EXPECT_EQ(worker_.presses[0].first.candidate.label(), "Delete account");
-    EXPECT_EQ(prefs_.ovrasPressed(), 1);
+    EXPECT_EQ(prefs_.get(keys::ovrasPressed), 1);
 
     // With confirmation off, the first press presses.
-    prefs_.setConfirmConsequential(false);
+    prefs_.set(keys::confirmConsequential, false);
     open({"Save changes", "Delete account"});
     press(key(19, "2"));
     press(kReturn);
     scheduler_.advance(1);
     EXPECT_EQ(worker_.presses.size(), 2u);
-    EXPECT_EQ(prefs_.ovrasPressed(), 2);
+    EXPECT_EQ(prefs_.get(keys::ovrasPressed), 2);
 }
 
 TEST_F(AppControllerTest, ThePressRunsAfterTheCloseWhileTheOverlayLetsInputThrough) {
-    prefs_.setSpeakFeedback(true);
+    prefs_.set(keys::speakFeedback, true);
     open({"Save changes"});
     press(kReturn);
     EXPECT_TRUE(overlay_->transparent);

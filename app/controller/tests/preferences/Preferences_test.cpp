@@ -27,31 +27,29 @@ Preferences::Sources dockOn(std::optional<std::string> side) {
 
 TEST(Preferences, AFreshDomainGivesTheDefaultsAndWritesNothing) {
     InMemoryDefaults domain;
-    Preferences prefs(domain, dockOn(std::nullopt));
-    EXPECT_EQ(prefs.hotkeyID(), "opt-space");
-    EXPECT_EQ(prefs.model(), VornModel::english);
-    EXPECT_EQ(prefs.maxCandidates(), 14);
-    EXPECT_EQ(prefs.maxBeacons(), 5);
-    EXPECT_EQ(prefs.traversalDepth(), 6);
-    EXPECT_EQ(prefs.theme(), BeaconTheme::ovra);
-    EXPECT_EQ(prefs.workerDirectory(), "/opt/worker");
-    EXPECT_EQ(prefs.dimLevel(), 0.78);
-    EXPECT_EQ(prefs.scanInterval(), 2.0);
-    EXPECT_TRUE(prefs.findShortcut() && prefs.useModel() && prefs.confirmConsequential() &&
-                prefs.menuBarName() && prefs.flightTrail() && prefs.sidebar());
-    EXPECT_FALSE(prefs.downloadMultilingual() || prefs.pulse() || prefs.autoScan() ||
-                 prefs.speakFeedback() || prefs.showBubble());
-    EXPECT_EQ(prefs.appearance(), OvraAppearance::system);
-    EXPECT_EQ(prefs.birdClick(), BirdClickSetting::home);
-    EXPECT_EQ(prefs.bubblePlace(), OvraButtonPlace::rightTop);
-    EXPECT_EQ(prefs.bubbleSize(), OvraButtonSize::large);
-    EXPECT_EQ(prefs.stepsSaved() + prefs.ovrasPressed(), 0);
-    EXPECT_TRUE(prefs.overrides().empty());
+    const Preferences prefs(domain, dockOn(std::nullopt));
     EXPECT_EQ(prefs.firstLaunch(), std::nullopt);
+    // Every fallback written back under its key, in the store's order.
+    InMemoryDefaults copy;
+    Preferences writer(copy);
+    for (const Preference p : allPreferences()) {
+        EXPECT_TRUE(writer.set(p, prefs.value(p))) << defaultsKey(p);
+    }
+    EXPECT_EQ(json::dump(copy.contents()),
+              R"({"hotkey":"opt-space","findShortcut":true,"model":"murmlark-ovra/en",)"
+              R"("maxCandidates":14,"maxBeacons":5,"depth":6,"theme":"ovra",)"
+              R"("workerDirectory":"/opt/worker","useModel":true,"downloadMultilingual":false,)"
+              R"("dimLevel":0.78,"textScale":1.0,"pulse":false,"autoScan":false,)"
+              R"("scanInterval":2.0,"confirm":true,"speak":false,"voiceID":"","voiceRate":1.0,)"
+              R"("appearance":"system","showBubble":false,"birdClick":"home","menuBarName":true,)"
+              R"("bubblePlace":"rightTop","bubbleSize":"large","flightTrail":true,"sidebar":true,)"
+              R"("stepsSaved":0,"ovrasPressed":0,"overrides":{}})");
     EXPECT_EQ(domain.writes(), 0);
 
-    EXPECT_EQ(Preferences(domain, dockOn("right")).bubblePlace(), OvraButtonPlace::leftTop);
-    EXPECT_EQ(Preferences(domain, dockOn("left")).bubblePlace(), OvraButtonPlace::rightTop);
+    EXPECT_EQ(Preferences(domain, dockOn("right")).get(keys::bubblePlace),
+              OvraButtonPlace::leftTop);
+    EXPECT_EQ(Preferences(domain, dockOn("left")).get(keys::bubblePlace),
+              OvraButtonPlace::rightTop);
     EXPECT_EQ(domain.writes(), 0);
 }
 
@@ -117,8 +115,8 @@ TEST(Preferences, EachStoredValueLoadsByItsTypeRuleAndRange) {
     odd.set("dimLevel", std::numeric_limits<double>::quiet_NaN());
     odd.set("scanInterval", std::numeric_limits<double>::infinity());
     Preferences prefs(odd);
-    EXPECT_EQ(prefs.dimLevel(), 0.78);
-    EXPECT_EQ(prefs.scanInterval(), 2.0);
+    EXPECT_EQ(prefs.get(keys::dimLevel), 0.78);
+    EXPECT_EQ(prefs.get(keys::scanInterval), 2.0);
 }
 
 TEST(Preferences, EveryAssignmentPublishesAndWritesItsKey) {
@@ -127,26 +125,26 @@ TEST(Preferences, EveryAssignmentPublishesAndWritesItsKey) {
     std::vector<std::string> heard;
     prefs.onWillChange([&](Preference p) {
         heard.push_back("will " + std::string(defaultsKey(p)) + " " +
-                        std::to_string(prefs.maxBeacons()));
+                        std::to_string(prefs.get(keys::maxBeacons)));
     });
     const auto id = prefs.onChange([&](Preference p) {
         heard.push_back("did " + std::string(defaultsKey(p)) + " " +
-                        std::to_string(prefs.maxBeacons()));
+                        std::to_string(prefs.get(keys::maxBeacons)));
     });
-    prefs.setMaxBeacons(7);
-    prefs.setMaxBeacons(7);
+    prefs.set(keys::maxBeacons, 7);
+    prefs.set(keys::maxBeacons, 7);
     EXPECT_THAT(heard, ElementsAre("will maxBeacons 5", "did maxBeacons 7", "will maxBeacons 7",
                                    "did maxBeacons 7"));
     EXPECT_EQ(domain.writes(), 2);
     prefs.removeListener(id);
 
-    prefs.setConfirmConsequential(false);
-    prefs.setDimLevel(1.0);
-    prefs.setBirdClick(BirdClickSetting::simplify);
-    prefs.setBubblePlace(OvraButtonPlace::leftMiddle);
-    prefs.setModel(VornModel::multilingual);
-    prefs.setStepsSaved(40);
-    prefs.setOverrides({{"a|AXButton|ok", "mute"}});
+    prefs.set(keys::confirmConsequential, false);
+    prefs.set(keys::dimLevel, 1.0);
+    prefs.set(keys::birdClick, BirdClickSetting::simplify);
+    prefs.set(keys::bubblePlace, OvraButtonPlace::leftMiddle);
+    prefs.set(keys::model, VornModel::multilingual);
+    prefs.set(keys::stepsSaved, 40);
+    prefs.set(keys::overrides, {{"a|AXButton|ok", "mute"}});
     EXPECT_EQ(json::dump(domain.contents()),
               R"({"maxBeacons":7,"confirm":false,"dimLevel":0.95,"birdClick":"simplify",)"
               R"("bubblePlace":"leftMiddle","model":"murmlark-ovra/multi","stepsSaved":40,)"
@@ -154,9 +152,9 @@ TEST(Preferences, EveryAssignmentPublishesAndWritesItsKey) {
 
     // The generic setters of the settings rows take only what the property can hold.
     EXPECT_TRUE(prefs.set(P::maxBeacons, 3.9));
-    EXPECT_EQ(prefs.maxBeacons(), 3);
+    EXPECT_EQ(prefs.get(keys::maxBeacons), 3);
     EXPECT_TRUE(prefs.set(P::textScale, std::int64_t{2}));
-    EXPECT_EQ(prefs.textScale(), 2.0);
+    EXPECT_EQ(prefs.get(keys::textScale), 2.0);
     const int before = domain.writes();
     EXPECT_FALSE(prefs.set(P::theme, std::string("Cyan")));
     EXPECT_FALSE(prefs.set(P::dimLevel, std::nan("")));
@@ -169,7 +167,7 @@ TEST(Preferences, TogglingACorrectionFlipsOnlyThatEntry) {
                                             "firstLaunch": "2026-01-05T07:08:09Z", "hotkey": "nope"})"));
     Preferences prefs(domain);
     EXPECT_EQ(prefs.hotkey().id, "opt-space");
-    EXPECT_EQ(prefs.hotkeyID(), "nope");
+    EXPECT_EQ(prefs.get(keys::hotkeyID), "nope");
     EXPECT_TRUE(prefs.firstLaunch().has_value());
     EXPECT_TRUE(prefs.focusOverrides().entries.empty());
 
@@ -195,9 +193,9 @@ TEST(Preferences, ViewsHearChangesThroughQtSignalsUntilTheyAreGone) {
         QObject::connect(&object, &PreferencesObject::changed, [&](Preference p) {
             heard.push_back("did " + std::string(defaultsKey(p)));
         });
-        prefs.setSpeakFeedback(true);
+        prefs.set(keys::speakFeedback, true);
     }
-    prefs.setSpeakFeedback(false);
+    prefs.set(keys::speakFeedback, false);
     EXPECT_THAT(heard, ElementsAre("will speak", "did speak"));
 }
 
@@ -217,8 +215,8 @@ TEST(AppSettings, TheAppsFileIsWrittenOnTheNextTurnAndTheDumpsOnlyReadIt) {
     desktop.set("org.gnome.shell.extensions.dash-to-dock", "dock-position", std::string("RIGHT"));
     {
         AppSettings settings(scheduler, desktop, nullptr, env);
-        EXPECT_EQ(settings.preferences().bubblePlace(), OvraButtonPlace::leftTop);
-        settings.preferences().setTraversalDepth(9);
+        EXPECT_EQ(settings.preferences().get(keys::bubblePlace), OvraButtonPlace::leftTop);
+        settings.preferences().set(keys::traversalDepth, 9);
         settings.defaults().set("hotkeyChosen", true);
         EXPECT_FALSE(fs::exists(file));
         scheduler.runDue();
@@ -227,8 +225,8 @@ TEST(AppSettings, TheAppsFileIsWrittenOnTheNextTurnAndTheDumpsOnlyReadIt) {
     const auto stamp = fs::last_write_time(file);
     {
         auto dumps = AppSettings::readOnly(nullptr, env);
-        EXPECT_EQ(dumps->preferences().traversalDepth(), 9);
-        dumps->preferences().setTraversalDepth(3);
+        EXPECT_EQ(dumps->preferences().get(keys::traversalDepth), 9);
+        dumps->preferences().set(keys::traversalDepth, 3);
         EXPECT_FALSE(dumps->flush());
     }
     EXPECT_EQ(fs::last_write_time(file), stamp);
