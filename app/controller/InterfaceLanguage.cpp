@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "core/OvraText.h"
+#include "platform/paths/Paths.h"
 
 namespace ovra::InterfaceLanguage {
 
@@ -91,12 +92,8 @@ std::vector<std::string> preferredLocalizations(const Environment& environment,
 
 std::string code() {
     const char* bound = bindtextdomain(OvraText::kDomain, nullptr);
-    const Environment environment = [](const char* name) -> std::optional<std::string> {
-        const char* value = std::getenv(name);
-        return value ? std::optional<std::string>(value) : std::nullopt;
-    };
-    const auto localizations =
-        preferredLocalizations(environment, bound ? std::filesystem::path(bound) : "");
+    const auto localizations = preferredLocalizations(paths::processEnvironment,
+                                                      bound ? std::filesystem::path(bound) : "");
     return code(localizations);
 }
 

@@ -14,6 +14,7 @@
 #include "app/model/RetiredFiles.h"
 #include "core/OvraText.h"
 #include "core/WorkerLayout.h"
+#include "platform/paths/Paths.h"
 
 namespace ovra {
 
@@ -50,12 +51,8 @@ ModelSupervisor::ModelSupervisor(Services services)
     : services_(std::move(services)), status_(WorkerStatus::offline(OvraText::t("not started"))) {
     if (!services_.releaseMemory)
         services_.releaseMemory = [] { ::malloc_trim(0); };
-    if (!services_.environment) {
-        services_.environment = [](const char* name) -> std::optional<std::string> {
-            const char* value = std::getenv(name);
-            return value ? std::optional<std::string>(value) : std::nullopt;
-        };
-    }
+    if (!services_.environment)
+        services_.environment = paths::processEnvironment;
 
     // The installer reports from its own thread; views watching the supervisor redraw on the
     // main thread.

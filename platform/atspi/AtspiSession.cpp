@@ -114,7 +114,7 @@ void AtspiSession::drain() {
 
 std::optional<std::string> AtspiSession::trustProblem() {
     // No global coordinates and no synthetic input on Wayland: refuse before anything else.
-    if (auto refusal = x11::sessionRefusal(x11::processEnvironment())) {
+    if (auto refusal = x11::sessionRefusal(paths::processEnvironment)) {
         return refusal;
     }
     if (auto problem = connect()) {

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "platform/desktopstatus/AccessibilityStatus.h"
+#include "platform/paths/Paths.h"
 #include "platform/qt/MainThread.h"
 
 namespace ovra::desktopstatus {
@@ -27,8 +28,7 @@ std::string displayName(const std::string& display) {
 }
 
 std::string variable(const char* name) {
-    const char* value = std::getenv(name);
-    return value ? value : "";
+    return paths::processEnvironment(name).value_or("");
 }
 
 // The session a process runs in, from the first 256 KiB of its environment (unreadable counts

@@ -20,17 +20,7 @@ using Reply = std::unique_ptr<T, FreeDeleter<T>>;
 
 }  // namespace
 
-EnvironmentLookup processEnvironment() {
-    return [](const char* name) -> std::optional<std::string> {
-        const char* value = std::getenv(name);
-        if (value == nullptr) {
-            return std::nullopt;
-        }
-        return std::string(value);
-    };
-}
-
-std::optional<std::string> sessionRefusal(const EnvironmentLookup& environment) {
+std::optional<std::string> sessionRefusal(const paths::Environment& environment) {
     const auto type = environment("XDG_SESSION_TYPE");
     const auto display = environment("DISPLAY");
     const auto wayland = environment("WAYLAND_DISPLAY");
@@ -127,7 +117,7 @@ Workspace::Workspace(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 Workspace::~Workspace() = default;
 
 Result<std::unique_ptr<Workspace>> Workspace::open() {
-    if (auto refusal = sessionRefusal(processEnvironment())) {
+    if (auto refusal = sessionRefusal(paths::processEnvironment)) {
         return fail(*refusal);
     }
     auto impl = std::make_unique<Impl>();
@@ -135,7 +125,7 @@ Result<std::unique_ptr<Workspace>> Workspace::open() {
     impl->connection = xcb_connect(nullptr, &screenNumber);
     if (impl->connection == nullptr || xcb_connection_has_error(impl->connection) != 0) {
         return fail(std::string("cannot connect to the X display ") +
-                    processEnvironment()("DISPLAY").value_or(""));
+                    paths::processEnvironment("DISPLAY").value_or(""));
     }
     xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(impl->connection));
     for (int i = 0; i < screenNumber && it.rem > 0; ++i) {

@@ -13,16 +13,13 @@
 
 #include "core/Rect.h"
 #include "core/Result.h"
+#include "platform/paths/Paths.h"
 
 namespace ovra::x11 {
 
-// Reads an environment variable; absent when unset.
-using EnvironmentLookup = std::function<std::optional<std::string>(const char*)>;
-EnvironmentLookup processEnvironment();
-
 // Why this session cannot be served, or nothing when it is an X11 session. Wayland has no global
 // coordinates for other apps' controls and no synthetic input, so it is refused outright.
-std::optional<std::string> sessionRefusal(const EnvironmentLookup& environment);
+std::optional<std::string> sessionRefusal(const paths::Environment& environment);
 
 struct ActiveWindow {
     std::uint32_t window = 0;

@@ -26,6 +26,7 @@
 #include "app/settings/instructions/InstructionReader.h"
 #include "platform/desktopsettings/GSettingsStore.h"
 #include "platform/keyboard/KeyboardWatcher.h"
+#include "platform/paths/Paths.h"
 #include "platform/qt/MainThread.h"
 #include "platform/scheduler/QtScheduler.h"
 #include "platform/speech/DBusSpeechNotice.h"
@@ -42,10 +43,7 @@ void say(const std::string& line) {
 class LauncherController final : public DashboardController {
   public:
     LauncherController(desktop::DesktopSettings& desktop, bool trusted)
-        : desktop_(desktop), trusted_(trusted), names_([](const char* name) {
-              const char* value = std::getenv(name);
-              return value ? std::optional<std::string>(value) : std::nullopt;
-          }) {}
+        : desktop_(desktop), trusted_(trusted), names_(paths::processEnvironment) {}
 
     SettingsWindowHost* host = nullptr;
     InstructionReader* reader = nullptr;

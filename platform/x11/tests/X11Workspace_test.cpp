@@ -8,7 +8,7 @@
 namespace ovra::x11 {
 namespace {
 
-EnvironmentLookup environment(std::map<std::string, std::string> values) {
+paths::Environment environment(std::map<std::string, std::string> values) {
     return [values](const char* name) -> std::optional<std::string> {
         auto it = values.find(name);
         if (it == values.end()) {
