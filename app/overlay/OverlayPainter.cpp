@@ -13,6 +13,7 @@
 #include "app/overlay/Suite.h"
 #include "app/overlay/TextBlock.h"
 #include "app/shell/IslandChromePainter.h"
+#include "platform/qt/QtText.h"
 
 namespace ovra {
 
@@ -20,10 +21,6 @@ namespace {
 
 QRectF toQt(const Rect& r) {
     return QRectF(r.minX(), r.minY(), r.width(), r.height());
-}
-
-QString qs(const std::string& text) {
-    return QString::fromStdString(text);
 }
 
 QColor white(double level, double opacity = 1) {

@@ -14,14 +14,11 @@
 #include "app/overlay/StyleKit.h"
 #include "app/overlay/Suite.h"
 #include "core/OvraText.h"
+#include "platform/qt/QtText.h"
 
 namespace ovra {
 
 namespace {
-
-QString qs(const std::string& text) {
-    return QString::fromStdString(text);
-}
 
 int px(double value) {
     return static_cast<int>(std::lround(value));

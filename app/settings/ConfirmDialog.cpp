@@ -19,10 +19,9 @@
 #include "app/settings/views/SettingsPaint.h"
 #include "core/Geometry.h"
 #include "core/OvraText.h"
+#include "platform/qt/QtText.h"
 
 namespace ovra {
-
-using SettingsPaint::qs;
 
 // One of the dialog's two buttons: its key letter on a chip, its title, the focus ring.
 class ConfirmButtonView final : public QWidget, public AccessibleStop {

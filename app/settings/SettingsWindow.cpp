@@ -30,10 +30,9 @@
 #include "core/OvraText.h"
 #include "platform/announcer/AccessibleAnnouncer.h"
 #include "platform/desktopsettings/DesktopSettings.h"
+#include "platform/qt/QtText.h"
 
 namespace ovra {
-
-using SettingsPaint::qs;
 
 namespace {
 

@@ -9,14 +9,11 @@
 #include "app/shell/BubbleDesktop.h"
 #include "app/shell/MenuBarIcon.h"
 #include "core/OvraText.h"
+#include "platform/qt/QtText.h"
 
 namespace ovra {
 
 namespace {
-
-QString qs(const std::string& text) {
-    return QString::fromStdString(text);
-}
 
 QColor grey(double level) {
     return QColor::fromRgbF(static_cast<float>(level), static_cast<float>(level),

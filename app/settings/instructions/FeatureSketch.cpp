@@ -7,12 +7,11 @@
 #include "app/overlay/Suite.h"
 #include "app/settings/views/SettingsPaint.h"
 #include "core/OvraText.h"
+#include "platform/qt/QtText.h"
 
 namespace ovra::FeatureSketch {
 
 namespace {
-
-using SettingsPaint::qs;
 
 // The colour roles of the pictures: the same whatever highlight theme the user chose.
 struct Colors {

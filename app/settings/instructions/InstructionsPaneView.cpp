@@ -11,10 +11,9 @@
 #include "app/settings/views/AccessibleStop.h"
 #include "app/settings/views/SettingsPaint.h"
 #include "core/OvraText.h"
+#include "platform/qt/QtText.h"
 
 namespace ovra {
-
-using SettingsPaint::qs;
 
 // Text or a picture as screen readers see it, laid over what the pane paints.
 class AccessibleBlock final : public QWidget, public AccessibleStop {

@@ -7,12 +7,11 @@
 #include <cmath>
 
 #include "app/settings/views/SettingsPaint.h"
+#include "platform/qt/QtText.h"
 
 namespace ovra {
 
 namespace {
-
-using SettingsPaint::qs;
 
 QFont chipFont(double s) {
     return styleFont(13 * s, QFont::DemiBold, FontDesign::monospaced);

@@ -13,10 +13,9 @@
 #include "app/overlay/StyleKit.h"
 #include "app/settings/views/SettingsPaint.h"
 #include "core/OvraText.h"
+#include "platform/qt/QtText.h"
 
 namespace ovra {
-
-using SettingsPaint::qs;
 
 PaintedBlock::PaintedBlock(QWidget* parent) : QWidget(parent) {
     QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);

@@ -8,12 +8,11 @@
 
 #include "app/settings/views/SettingsPaint.h"
 #include "core/OvraText.h"
+#include "platform/qt/QtText.h"
 
 namespace ovra {
 
 namespace {
-
-using SettingsPaint::qs;
 
 constexpr qreal kReach = SettingsPaint::kRingReach;
 constexpr qreal kRadius = 14;

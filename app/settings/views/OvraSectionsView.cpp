@@ -4,6 +4,7 @@
 #include "app/settings/views/Dispose.h"
 #include "app/settings/views/OvraRowView.h"
 #include "app/settings/views/SettingsPaint.h"
+#include "platform/qt/QtText.h"
 
 namespace ovra {
 
@@ -47,7 +48,7 @@ void OvraSectionsView::setSections(const std::vector<OvraSection>& sections,
             }
             first = false;
             if (section.title) {
-                auto* kicker = new Kicker(SettingsPaint::qs(*section.title), dark, scale, this);
+                auto* kicker = new Kicker(qs(*section.title), dark, scale, this);
                 kicker->setContentsMargins(static_cast<int>(4 + SettingsPaint::kRingReach), 0, 4,
                                            0);
                 layout_->addWidget(kicker);

@@ -109,10 +109,6 @@ const QString& iconFamily() {
 
 }  // namespace
 
-QString qs(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 void focusRing(QPainter& painter, const QRectF& outline, qreal radius, bool focused, bool dark) {
     if (!focused) {
         return;

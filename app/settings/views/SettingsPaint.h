@@ -64,8 +64,6 @@ void symbol(QPainter& painter, std::string_view name, const QRectF& box, const Q
 // Whether a symbol of this name can be drawn.
 bool hasSymbol(std::string_view name);
 
-QString qs(std::string_view text);
-
 }  // namespace SettingsPaint
 
 }  // namespace ovra

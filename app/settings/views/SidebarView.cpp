@@ -10,10 +10,9 @@
 
 #include "app/settings/views/Dispose.h"
 #include "app/settings/views/SettingsPaint.h"
+#include "platform/qt/QtText.h"
 
 namespace ovra {
-
-using SettingsPaint::qs;
 
 namespace {
 
