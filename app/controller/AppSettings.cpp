@@ -1,9 +1,9 @@
 #include "app/controller/AppSettings.h"
 
-#include <iostream>
 #include <utility>
 
 #include "platform/desktopsettings/DockSide.h"
+#include "platform/io/LogLine.h"
 
 #ifndef OVRA_WORKER_DIRECTORY
 #define OVRA_WORKER_DIRECTORY ""
@@ -67,9 +67,7 @@ void AppSettings::showProblemsWith(Report show) {
 }
 
 AppSettings::Report AppSettings::standardErrorReport() {
-    return [](const std::string& sentence) {
-        std::cerr << "murmlark-ovra: " << sentence << std::endl;
-    };
+    return logLine;
 }
 
 std::string_view AppSettings::builtInWorkerDirectory() {

@@ -35,6 +35,7 @@
 #include "platform/hotkeys/HotkeyEventPump.h"
 #include "platform/hotkeys/X11HotkeyGrabber.h"
 #include "platform/input/XTestInputSynthesizer.h"
+#include "platform/io/LogLine.h"
 #include "platform/keyboard/KeyboardWatcher.h"
 #include "platform/magnifier/GnomeMagnifier.h"
 #include "platform/qt/MainThread.h"
@@ -44,10 +45,6 @@
 namespace ovra {
 
 namespace {
-
-void logLine(const std::string& line) {
-    std::cerr << "murmlark-ovra: " << line << std::endl;
-}
 
 constexpr std::chrono::milliseconds kDownloadStopBound{10000};
 

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
-#include <iostream>
 #include <set>
 
 #include "core/OvraText.h"
 #include "core/VoiceRank.h"
+#include "platform/io/LogLine.h"
 
 namespace ovra {
 
@@ -158,7 +158,7 @@ void FocusVoice::log(const std::string& line) const {
     if (services_.log) {
         services_.log(line);
     } else {
-        std::cerr << "murmlark-ovra: " << line << '\n';
+        logLine(line);
     }
 }
 

@@ -13,6 +13,7 @@
 #include "app/maintenance/UpdateHooks.h"
 #include "core/OvraText.h"
 #include "platform/defaults/DefaultsDates.h"
+#include "platform/io/Uninterrupted.h"
 #include "platform/process/Relaunch.h"
 
 #ifndef OVRA_VERSION
@@ -97,14 +98,7 @@ void writeAtomically(const fs::path& file, const std::string& text) {
     const int fd = ::mkstemp(temporary.data());
     if (fd < 0)
         return;
-    bool ok = true;
-    for (std::size_t done = 0; ok && done < text.size();) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        ok = n > 0;
-        done += ok ? static_cast<std::size_t>(n) : 0;
-    }
+    bool ok = io::writeAll(fd, text);
     ok = ::fsync(fd) == 0 && ok;
     ok = ::close(fd) == 0 && ok;
     if (!ok || ::rename(temporary.c_str(), file.c_str()) != 0)

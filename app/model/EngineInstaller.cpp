@@ -15,6 +15,7 @@
 #include "core/WorkerLayout.h"
 #include "platform/archive/SafeExtract.h"
 #include "platform/crypto/Sha256.h"
+#include "platform/io/Uninterrupted.h"
 
 namespace ovra {
 
@@ -55,26 +56,15 @@ std::optional<std::string> append(const fs::path& source, const fs::path& target
     std::vector<char> buffer(4U << 20U);
     std::optional<std::string> failure;
     while (!failure) {
-        const ssize_t n = ::read(in, buffer.data(), buffer.size());
-        if (n < 0 && errno == EINTR)
-            continue;
+        const ssize_t n = io::readSome(in, buffer.data(), buffer.size());
         if (n < 0) {
             failure = "could not read " + source.string() + ": " + std::strerror(errno);
             break;
         }
         if (n == 0)
             break;
-        for (ssize_t done = 0; done < n;) {
-            const ssize_t w =
-                ::write(out, buffer.data() + done, static_cast<std::size_t>(n - done));
-            if (w < 0 && errno == EINTR)
-                continue;
-            if (w < 0) {
-                failure = "could not write " + target.string() + ": " + std::strerror(errno);
-                break;
-            }
-            done += w;
-        }
+        if (!io::writeAll(out, buffer.data(), static_cast<std::size_t>(n)))
+            failure = "could not write " + target.string() + ": " + std::strerror(errno);
     }
     ::close(in);
     if (::close(out) != 0 && !failure) {

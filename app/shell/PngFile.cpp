@@ -12,27 +12,9 @@
 #include <filesystem>
 #include <vector>
 
+#include "platform/io/Uninterrupted.h"
+
 namespace ovra {
-
-namespace {
-
-// 0 when all of it was written, else the error.
-int writeAll(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, size);
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return errno;
-        }
-        data += written;
-        size -= static_cast<std::size_t>(written);
-    }
-    return 0;
-}
-
-}  // namespace
 
 std::optional<std::string> writePngFile(const QImage& image, const std::string& path) {
     QByteArray bytes;
@@ -58,8 +40,9 @@ std::optional<std::string> writePngFile(const QImage& image, const std::string& 
     const mode_t mask = ::umask(0);
     ::umask(mask);
     int error = ::fchmod(fd, 0666 & ~mask) == 0 ? 0 : errno;
-    if (error == 0) {
-        error = writeAll(fd, bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    if (error == 0 &&
+        !io::writeAll(fd, bytes.constData(), static_cast<std::size_t>(bytes.size()))) {
+        error = errno;
     }
     if (error == 0 && ::fsync(fd) != 0) {
         error = errno;

@@ -31,6 +31,7 @@
 #include "platform/atspi/AtspiBackend.h"
 #include "platform/desktopsettings/GSettingsStore.h"
 #include "platform/input/XTestInputSynthesizer.h"
+#include "platform/io/LogLine.h"
 #include "platform/model/ModelRuntime.h"
 #include "platform/paths/Paths.h"
 #include "platform/scheduler/QtScheduler.h"
@@ -81,10 +82,6 @@ int finish(int code) {
     std::cout.flush();
     std::fflush(stdout);
     return code;
-}
-
-void logLine(const std::string& line) {
-    std::cerr << "murmlark-ovra: " << line << std::endl;
 }
 
 int runDiagnostics(const LaunchPlan& plan) {

@@ -11,6 +11,8 @@
 #include <memory>
 #include <vector>
 
+#include "platform/io/Uninterrupted.h"
+
 namespace ovra::archive {
 
 namespace {
@@ -60,20 +62,7 @@ class OutputFile {
     }
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
-    bool write(const void* data, std::size_t size) {
-        const char* p = static_cast<const char*>(data);
-        while (size > 0) {
-            const ssize_t n = ::write(fd_, p, size);
-            if (n < 0) {
-                if (errno == EINTR)
-                    continue;
-                return false;
-            }
-            p += n;
-            size -= static_cast<std::size_t>(n);
-        }
-        return true;
-    }
+    bool write(const void* data, std::size_t size) { return io::writeAll(fd_, data, size); }
     bool close() {
         const int fd = fd_;
         fd_ = -1;

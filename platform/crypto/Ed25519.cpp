@@ -6,6 +6,8 @@
 
 #include <stdexcept>
 
+#include "core/Hex.h"
+
 namespace ovra::crypto {
 
 namespace {
@@ -21,16 +23,6 @@ struct BioFree {
 };
 using Key = std::unique_ptr<EVP_PKEY, KeyFree>;
 using Context = std::unique_ptr<EVP_MD_CTX, ContextFree>;
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 const unsigned char* bytesOf(std::string_view text) {
     return reinterpret_cast<const unsigned char*>(text.data());

@@ -9,6 +9,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "platform/io/Uninterrupted.h"
+
 namespace ovra::crypto {
 
 struct Sha256::Impl {
@@ -58,10 +60,8 @@ Result<std::string> sha256OfFile(const std::filesystem::path& file,
             ::close(fd);
             return fail(std::string("cancelled"));
         }
-        const ssize_t n = ::read(fd, buffer.data(), buffer.size());
+        const ssize_t n = io::readSome(fd, buffer.data(), buffer.size());
         if (n < 0) {
-            if (errno == EINTR)
-                continue;
             const std::string reason = std::strerror(errno);
             ::close(fd);
             return fail("could not read " + file.string() + ": " + reason);

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/defaults/LenientJson.h"
+#include "platform/io/Uninterrupted.h"
 
 namespace ovra {
 
@@ -102,20 +103,6 @@ class FileDescriptor {
     int fd_;
 };
 
-bool writeAll(int fd, std::string_view text) {
-    while (!text.empty()) {
-        const ssize_t written = ::write(fd, text.data(), text.size());
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        text.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
-}
-
 // Renames `from` to `to` unless `to` exists.
 bool renameWithoutReplacing(const fs::path& from, const fs::path& to) {
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
@@ -188,10 +175,7 @@ void JsonFileDefaults::load() {
     std::string text(DefaultsFiles::kMaxBytes + 1, '\0');
     std::size_t size = 0;
     while (size < text.size()) {
-        const ssize_t got = ::read(fd.get(), text.data() + size, text.size() - size);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
+        const ssize_t got = io::readSome(fd.get(), text.data() + size, text.size() - size);
         if (got < 0) {
             mayWrite_ = false;
             reportOnce("The settings file " + file_.string() + " could not be read (" +
@@ -373,7 +357,7 @@ std::optional<std::string> JsonFileDefaults::write() {
     }
     const std::string text = json::dump(contents_, 2) + "\n";
     const bool written = ::fchmod(fd.get(), 0600) == 0 && !fault(WriteStep::writeData) &&
-                         writeAll(fd.get(), text) && ::fsync(fd.get()) == 0 && fd.close() &&
+                         io::writeAll(fd.get(), text) && ::fsync(fd.get()) == 0 && fd.close() &&
                          ::rename(temporary.c_str(), target.c_str()) == 0;
     if (!written) {
         const int cause = errno;

@@ -13,6 +13,8 @@
 #include <cstring>
 #include <thread>
 
+#include "platform/io/Uninterrupted.h"
+
 extern char** environ;
 
 namespace ovra::desktop {
@@ -145,11 +147,7 @@ Launcher detachedLauncher() {
             // Reaps the child so it never lingers as a zombie, and reports a failed run.
             std::thread([pid, name = command.front(), report = std::move(exitedWithError)] {
                 int status = 0;
-                pid_t done = 0;
-                do {
-                    done = waitpid(pid, &status, 0);
-                } while (done < 0 && errno == EINTR);
-                if (done != pid || !report) {
+                if (io::waitChild(pid, &status) != pid || !report) {
                     return;
                 }
                 if (WIFEXITED(status) && WEXITSTATUS(status) != 0) {

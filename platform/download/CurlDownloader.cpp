@@ -9,6 +9,7 @@
 
 #include "platform/download/Downloader.h"
 #include "platform/download/FileUrl.h"
+#include "platform/io/Uninterrupted.h"
 
 namespace ovra::download {
 
@@ -55,15 +56,9 @@ std::size_t onData(char* data, std::size_t size, std::size_t count, void* user) 
         t->stop = Outcome{Kind::tooLarge, status, {}, t->bytes};
         return CURL_WRITEFUNC_ERROR;
     }
-    for (std::size_t done = 0; done < n;) {
-        const ssize_t w = ::write(t->fd, data + done, n - done);
-        if (w < 0) {
-            if (errno == EINTR)
-                continue;
-            t->stop = Outcome{Kind::writeFailed, status, std::strerror(errno), t->bytes};
-            return CURL_WRITEFUNC_ERROR;
-        }
-        done += static_cast<std::size_t>(w);
+    if (!io::writeAll(t->fd, data, n)) {
+        t->stop = Outcome{Kind::writeFailed, status, std::strerror(errno), t->bytes};
+        return CURL_WRITEFUNC_ERROR;
     }
     t->bytes += signedN;
     t->lastData = Clock::now();

@@ -9,19 +9,12 @@
 #include <utility>
 #include <vector>
 
+#include "core/Hex.h"
+#include "platform/io/Uninterrupted.h"
+
 namespace ovra::download {
 
 namespace {
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 class Fd {
   public:
@@ -93,10 +86,8 @@ Outcome copyFile(const std::string& url, const std::filesystem::path& destinatio
     for (;;) {
         if (cancel.load())
             return {Kind::cancelled, 0, {}, total};
-        const ssize_t n = ::read(in.get(), buffer.data(), buffer.size());
+        const ssize_t n = io::readSome(in.get(), buffer.data(), buffer.size());
         if (n < 0) {
-            if (errno == EINTR)
-                continue;
             return {Kind::readFailed, 0, *path + ": " + std::strerror(errno), total};
         }
         if (n == 0)
@@ -104,16 +95,8 @@ Outcome copyFile(const std::string& url, const std::filesystem::path& destinatio
         if (options.maxBytes >= 0 && n > options.maxBytes - total) {
             return {Kind::tooLarge, 0, {}, total};
         }
-        for (ssize_t done = 0; done < n;) {
-            const ssize_t w =
-                ::write(out.get(), buffer.data() + done, static_cast<std::size_t>(n - done));
-            if (w < 0) {
-                if (errno == EINTR)
-                    continue;
-                return {Kind::writeFailed, 0, std::strerror(errno), total};
-            }
-            done += w;
-        }
+        if (!io::writeAll(out.get(), buffer.data(), static_cast<std::size_t>(n)))
+            return {Kind::writeFailed, 0, std::strerror(errno), total};
         total += n;
         if (progress)
             progress(total);

@@ -11,6 +11,8 @@
 #include <csignal>
 #include <cstring>
 
+#include "platform/io/Uninterrupted.h"
+
 namespace ovra::process {
 
 namespace {
@@ -96,8 +98,7 @@ Result<bool> startAfterExit(pid_t waitFor, const std::vector<std::string>& argv,
         ::_exit(program < 0 ? 1 : 0);
     }
     int status = 0;
-    while (::waitpid(middle, &status, 0) < 0 && errno == EINTR) {
-    }
+    io::waitChild(middle, &status);
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
         return fail(std::string("cannot start a process"));
     return true;

@@ -12,6 +12,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/io/Uninterrupted.h"
+
 extern char** environ;
 
 namespace ovra::process {
@@ -90,9 +92,7 @@ Result<Finished> runToEnd(const std::vector<std::string>& argv, std::chrono::mil
             continue;
         if (ready <= 0)
             break;
-        const ssize_t n = ::read(reader.get(), buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
+        const ssize_t n = io::readSome(reader.get(), buffer, sizeof buffer);
         if (n <= 0)
             break;
         const auto room = maxOutput - std::min(maxOutput, finished.output.size());

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <ctime>
 
+#include "platform/io/Uninterrupted.h"
+
 namespace ovra::trash {
 
 namespace fs = std::filesystem;
@@ -82,18 +84,7 @@ bool renameWithoutReplacing(const fs::path& from, const fs::path& to) {
 }
 
 bool writeFile(int fd, const std::string& text) {
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return ::fsync(fd) == 0;
+    return io::writeAll(fd, text) && ::fsync(fd) == 0;
 }
 
 }  // namespace
