@@ -1,8 +1,10 @@
-# Element actions, the page scroller and the desktop's accessibility features. Included by this
-# folder's CMakeLists.txt; the unit tests in tests/ are made there and linked here.
+# Element actions with the identity check of the control to press, the page scroller and the
+# desktop's accessibility features. Included by this folder's CMakeLists.txt; the unit tests in
+# tests/ are made there and linked here.
 add_library(ovra_app_actions STATIC
   AccessibilityFeatures.cpp
   ElementActions.cpp
+  ElementIdentity.cpp
   Scroller.cpp)
 target_include_directories(ovra_app_actions PUBLIC "${PROJECT_SOURCE_DIR}")
 target_link_libraries(ovra_app_actions PUBLIC ovra_app_accessibility ovra_accessibility ovra_input

@@ -1,29 +1,7 @@
 #include "app/accessibility/ElementActions.h"
 
-#include "core/Candidate.h"
-#include "core/OvraText.h"
-
 namespace ovra {
 namespace {
-
-// The element's frame as the app reports it now.
-std::optional<Rect> presentFrame(ax::AccessibilityBackend& backend, const ax::Element& element) {
-    auto position = backend.attribute(element, "AXPosition");
-    auto size = backend.attribute(element, "AXSize");
-    if (!position || !size) {
-        return std::nullopt;
-    }
-    const auto p = ax::asPoint(*position);
-    const auto s = ax::asSize(*size);
-    if (!p || !s) {
-        return std::nullopt;
-    }
-    const Rect frame(*p, *s);
-    if (!frame.isFinite()) {
-        return std::nullopt;
-    }
-    return frame;
-}
 
 bool bigEnough(const Rect& rect) {
     // Written so that NaN sizes fail.
@@ -44,6 +22,10 @@ std::string_view rawValue(PressRoute route) {
             return "confirmed";
     }
     return "pressed";
+}
+
+std::string_view rawValue(PressFailure failure) {
+    return failure == PressFailure::changed ? "changed" : "refused";
 }
 
 AXActions::AXActions(ax::AccessibilityBackend& backend, input::InputSynthesizer& input, Hooks hooks)
@@ -92,26 +74,35 @@ bool AXActions::clickCenter(const Rect& rect) {
     return postClick(rect.center());
 }
 
-bool AXActions::clickVisibleCenter(const ax::Element& element, const Rect& frame,
-                                   const Rect& visible, std::optional<input::WindowId> window) {
-    if (!window) {
-        return false;
+AXActions::Click AXActions::clickControl(const PressRequest& request,
+                                         const PresentControl& target) {
+    if (!request.window) {
+        return Click::notSent;
     }
-    // The control may have moved since the snapshot (a page that scrolled or reflowed).
-    const Rect now = presentFrame(backend_, element).value_or(frame);
-    const Rect shown = now.intersection(visible);
-    if (!bigEnough(shown)) {
-        return false;
+    const auto aim = [&](const Rect& frame) -> std::optional<Point> {
+        const Rect shown = frame.intersection(request.visible);
+        return bigEnough(shown) ? std::optional(shown.center()) : std::nullopt;
+    };
+    if (!aim(target.frame)) {
+        return Click::notSent;
     }
-    const Point point = shown.center();
     if (hooks_.ignoreOwnPointerInput) {
         hooks_.ignoreOwnPointerInput();
     }
-    // Another window (a dialog, a menu, a window that moved in front) would take the click.
-    if (!input_.isWindowAt(*window, point)) {
-        return false;
+    // Still there a moment later, and where: a control the page has replaced meanwhile is gone.
+    (hooks_.clock ? *hooks_.clock : ax::systemClock()).sleep(kSteadyPause);
+    const auto now = ElementIdentity::look(backend_, request.app, target.element);
+    if (!now || now->role != request.candidate.role || !now->frame ||
+        !(now->label.empty() ||
+          ElementIdentity::sameLabel(now->label, request.candidate.label()))) {
+        return Click::gone;
     }
-    return postClick(point);
+    const std::optional<Point> point = aim(*now->frame);
+    // Another window (a dialog, a menu, a window that moved in front) would take the click.
+    if (!point || !input_.isWindowAt(*request.window, *point)) {
+        return Click::notSent;
+    }
+    return postClick(*point) ? Click::sent : Click::notSent;
 }
 
 bool AXActions::raise(std::optional<input::WindowId> window, const ax::Element& windowElement) {
@@ -126,41 +117,72 @@ bool AXActions::focus(const ax::Element& element) {
     return !backend_.setAttribute(element, "AXFocused", ax::Value(true)).has_value();
 }
 
-std::optional<PressRoute> AXActions::performPress(const ax::Element& element) {
-    if (!backend_.performAction(element, "AXPress")) {
-        return PressRoute::pressed;
+PressOutcome AXActions::press(const PressRequest& request) {
+    PressOutcome outcome;
+    if (request.raise) {
+        raise(request.window, request.windowElement);
     }
-    if (!backend_.performAction(element, "AXConfirm")) {
-        return PressRoute::confirmed;
+    const auto target =
+        ElementIdentity::present(request.candidate, request.element,
+                                 ElementIdentity::look(backend_, request.app, request.element),
+                                 request.windowFrame, request.readWindow);
+    if (!target) {
+        outcome.failure = PressFailure::changed;
+        return outcome;
     }
-    return std::nullopt;
-}
-
-Result<PressRoute> AXActions::press(const PressRequest& request) {
-    if (request.element.isNull()) {
-        return fail(OvraText::t("The control is gone."));
-    }
-    raise(request.window, request.windowElement);
-    if (CandidateRoles::textInputs().contains(request.role)) {
+    outcome.replaced = target->replaced;
+    const ax::Element& element = target->element;
+    const bool web = isInWebArea(element);
+    const auto done = [&](PressRoute route) {
+        outcome.route = route;
+        return outcome;
+    };
+    const auto failed = [&](const char* route) { outcome.failedRoutes.emplace_back(route); };
+    // Whether the click route settled the press: sent, or the control went away under it.
+    const auto clicked = [&] {
+        const Click click = web ? clickControl(request, *target) : Click::notSent;
+        if (click == Click::gone) {
+            outcome.failure = PressFailure::changed;
+        } else if (web && click == Click::notSent) {
+            failed("click");
+        }
+        return click != Click::notSent;
+    };
+    if (request.candidate.isTextInput()) {
         // A text field is only ever focused: its press action submits the dialog's default
         // button. A click focuses a field in web content when the focus request fails.
-        if (focus(request.element)) {
-            return PressRoute::focused;
+        if (focus(element)) {
+            return done(PressRoute::focused);
         }
-        if (isInWebArea(request.element) &&
-            clickVisibleCenter(request.element, request.frame, request.visible, request.window)) {
-            return PressRoute::clicked;
+        failed("focus");
+        if (clicked() && !outcome.failure) {
+            return done(PressRoute::clicked);
         }
-        return fail(OvraText::t("The text field could not be focused."));
+        outcome.failure = outcome.failure.value_or(PressFailure::refused);
+        return outcome;
     }
-    if (isInWebArea(request.element) &&
-        clickVisibleCenter(request.element, request.frame, request.visible, request.window)) {
-        return PressRoute::clicked;
+    if (clicked()) {
+        if (!outcome.failure) {
+            outcome.route = PressRoute::clicked;
+        }
+        return outcome;
     }
-    if (auto route = performPress(request.element)) {
-        return *route;
+    const auto pressError = backend_.performAction(element, "AXPress");
+    if (!pressError) {
+        return done(PressRoute::pressed);
     }
-    return fail(OvraText::t("The control could not be pressed."));
+    failed("press");
+    focus(element);
+    const auto confirmError = backend_.performAction(element, "AXConfirm");
+    if (!confirmError) {
+        return done(PressRoute::confirmed);
+    }
+    failed("confirm");
+    // Refused by an element that is no longer there: the page changed under the press.
+    outcome.failure = *pressError == ax::AXError::appGone && *confirmError == ax::AXError::appGone
+                          ? PressFailure::changed
+                          : PressFailure::refused;
+    return outcome;
 }
 
 }  // namespace ovra

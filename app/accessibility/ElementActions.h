@@ -1,16 +1,20 @@
 #pragma once
 
-// Pressing a control of another app's window: raising its window, focusing text inputs, the
-// synthetic click at the middle of controls inside web content (which often ignore the
-// accessibility press), and the accessibility press with its confirm fallback.
+// Pressing a control of another app's window: raising its window, making sure the control is
+// still the one the user chose, focusing text inputs, the synthetic click at the middle of
+// controls inside web content (which often ignore the accessibility press), and the
+// accessibility press with its confirm fallback. A press counts as done only when a live
+// control took it.
 
 #include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "app/accessibility/ElementIdentity.h"
+#include "core/Candidate.h"
 #include "core/Rect.h"
-#include "core/Result.h"
 #include "platform/accessibility/AccessibilityBackend.h"
 #include "platform/input/InputSynthesizer.h"
 
@@ -21,14 +25,34 @@ enum class PressRoute { focused, clicked, pressed, confirmed };
 // "focused", "clicked", "pressed", "confirmed".
 std::string_view rawValue(PressRoute route);
 
-// The control to press, as the snapshot saw it.
+// Why nothing was pressed.
+enum class PressFailure {
+    changed,  // the chosen control is gone and nothing of its role and label took its place
+    refused,  // the control is there, but no way of pressing it worked
+};
+// "changed", "refused".
+std::string_view rawValue(PressFailure failure);
+
+// The control to press, as the window reading showed it.
 struct PressRequest {
+    UICandidate candidate;
     ax::Element element;
-    std::string role;  // the candidate's accessibility role
-    Rect frame;        // the candidate's frame in accessibility space
-    Rect visible;      // the part of the window that shows content (the snapshot's viewport)
+    ax::RunningApp app;  // the app the control belongs to
+    Rect windowFrame;    // the target window's frame as the reading saw it (null: unknown)
+    Rect visible;        // the part of the window that shows content (the reading's viewport)
     std::optional<input::WindowId> window;  // the target's top-level window, when known
     ax::Element windowElement;              // the window's accessibility element, when known
+    // A fresh reading of the window, for a control the page may have replaced.
+    WindowReading readWindow;
+    bool raise = true;  // false: the caller has brought the window forward already
+};
+
+// How a press went: delivered to a live control by `route`, or nothing pressed for `failure`.
+struct PressOutcome {
+    std::optional<PressRoute> route;
+    std::optional<PressFailure> failure;
+    bool replaced = false;  // the page had replaced the chosen element; its successor was pressed
+    std::vector<std::string> failedRoutes;  // the ways tried that did not work, in order
 };
 
 class AXActions final {
@@ -39,10 +63,15 @@ class AXActions final {
         // Makes every window of this app ignore pointer input, so a synthetic click reaches the
         // window below. Called before any hit test or click; takes effect before it returns.
         std::function<void()> ignoreOwnPointerInput;
+        // Paces the look just before a click; the system clock when absent.
+        ax::Clock* clock;
     };
 
     // At most this many elements are examined on the way up to a web area.
     static constexpr int kMaxWebAreaDepth = 40;
+    // A click waits this long and looks at the control again: a page that keeps replacing its
+    // controls would take the click on one that is gone, so its handler would never run.
+    static constexpr double kSteadyPause = 0.1;
 
     AXActions(ax::AccessibilityBackend& backend, input::InputSynthesizer& input, Hooks hooks = {});
 
@@ -53,13 +82,6 @@ class AXActions final {
     // unless the magnifier is on. True when the click was sent.
     bool clickCenter(const Rect& rect);
 
-    // Clicks the middle of the part of the control that shows: its present frame (read again;
-    // the snapshot's frame when that fails) within `visible`. Nothing is clicked, and false
-    // comes back, when less than 2 by 2 points show, when the window is unknown, or when pointer
-    // input at that point would not reach the target's window.
-    bool clickVisibleCenter(const ax::Element& element, const Rect& frame, const Rect& visible,
-                            std::optional<input::WindowId> window);
-
     // Brings the target's window to the front: the window manager's activation, then "AXRaise"
     // where the backend offers it. True when either went through.
     bool raise(std::optional<input::WindowId> window, const ax::Element& windowElement);
@@ -67,17 +89,17 @@ class AXActions final {
     // Gives the element the keyboard focus ("AXFocused").
     bool focus(const ax::Element& element);
 
-    // "AXPress", else "AXConfirm"; the route that worked.
-    std::optional<PressRoute> performPress(const ax::Element& element);
-
-    // The whole press: raise the window; a text input is focused (one in web content that
+    // The whole press: raise the window; make sure the control is still the one the user chose
+    // (ElementIdentity), else press nothing; a text input is focused (one in web content that
     // refuses the focus is clicked, which only focuses it) and never pressed; a control inside
-    // web content is clicked at the middle of its visible part; everything else, and every
-    // click that could not land on the control, is pressed through the accessibility action.
-    // The error is the sentence to show.
-    Result<PressRoute> press(const PressRequest& request);
+    // web content is clicked at the middle of the part of its present frame that shows, once it
+    // has held still there for a moment; everything else, and every click that could not land
+    // on the control, gets "AXPress", then focus with "AXConfirm".
+    PressOutcome press(const PressRequest& request);
 
   private:
+    enum class Click { sent, notSent, gone };
+    Click clickControl(const PressRequest& request, const PresentControl& target);
     bool postClick(Point at);
 
     ax::AccessibilityBackend& backend_;

@@ -62,20 +62,24 @@ std::optional<Scroller::Method> Scroller::scroll(ScrollDirection direction, Scro
                                                  const std::optional<ScrollTarget>& target,
                                                  const Rect& fallback,
                                                  std::optional<input::WindowId> window,
-                                                 std::shared_ptr<OverlayPointerInput> overlay) {
+                                                 std::shared_ptr<OverlayPointerInput> overlay,
+                                                 int count) {
     const Rect area = target ? target->signals.visible : fallback;
     // Written so that NaN heights fail; an area from another app may hold anything.
-    if (area.isNull() || !area.isFinite() || !(area.height() > 1)) {
+    if (area.isNull() || !area.isFinite() || !(area.height() > 1) || count < 1) {
         return std::nullopt;
     }
     const double amount = points(step, area.height());
     if (dryRun) {
-        trace_ << "trace: scroll " << rawValue(direction) << " " << wholeNumber(amount)
-               << " pt of a " << wholeNumber(std::trunc(area.height())) << " pt view\n"
-               << std::flush;
+        for (int i = 0; i < count; ++i) {
+            trace_ << "trace: scroll " << rawValue(direction) << " " << wholeNumber(amount)
+                   << " pt of a " << wholeNumber(std::trunc(area.height())) << " pt view\n";
+        }
+        trace_ << std::flush;
         return Method::dryRun;
     }
-    const double signedAmount = direction == ScrollDirection::down ? amount : -amount;
+    const double total = amount * count;
+    const double signedAmount = direction == ScrollDirection::down ? total : -total;
     if (target && scrollBar(*target, signedAmount)) {
         return Method::scrollBar;
     }

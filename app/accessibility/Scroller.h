@@ -54,14 +54,15 @@ class Scroller final {
     // When on, scroll prints one trace line and does nothing else.
     bool dryRun = false;
 
-    // Scrolls `target` (else the area `fallback`) by one step. Wheel turns go only to `window`,
-    // the target's top-level window: when pointer input at the area's middle would reach
-    // another window, or the window is unknown, nothing is posted. Absent when nothing could be
-    // scrolled.
+    // Scrolls `target` (else the area `fallback`) by `count` steps at once (keys that came
+    // while an earlier scroll ran). Wheel turns go only to `window`, the target's top-level
+    // window: when pointer input at the area's middle would reach another window, or the window
+    // is unknown, nothing is posted. Absent when nothing could be scrolled. The dry run prints
+    // one line per step.
     std::optional<Method> scroll(ScrollDirection direction, ScrollStep step,
                                  const std::optional<ScrollTarget>& target, const Rect& fallback,
                                  std::optional<input::WindowId> window,
-                                 std::shared_ptr<OverlayPointerInput> overlay);
+                                 std::shared_ptr<OverlayPointerInput> overlay, int count = 1);
 
     // The pointer position a pending put-back will restore.
     std::optional<Point> home() const { return home_; }

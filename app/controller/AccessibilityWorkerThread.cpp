@@ -2,7 +2,6 @@
 
 #include <iostream>
 
-#include "app/controller/PressRoutes.h"
 #include "app/controller/TargetWindowBackend.h"
 
 namespace ovra {
@@ -45,40 +44,44 @@ void waitUntilSettled(ax::AccessibilityBackend& backend, ax::Clock& clock,
 
 AccessibilityWorkerThread::AccessibilityWorkerThread(Services services)
     : services_(std::move(services)),
-      actions_(services_.backend, services_.input, {.magnifierOn = services_.magnifierOn}),
+      actions_(services_.backend, services_.input,
+               {.magnifierOn = services_.magnifierOn, .clock = &services_.clock}),
       scroller_(services_.backend, services_.input, timer_, services_.magnifierOn, std::cout) {}
 
 AccessibilityWorkerThread::~AccessibilityWorkerThread() {
     timer_.stop();
 }
 
+ReadResult AccessibilityWorkerThread::readWindow(const ReadRequest& request, std::stop_token stop) {
+    const TargetApp& target = request.target;
+    TargetWindowBackend backend(services_.backend, target.title, target.frame);
+    ax::RunningApp app{target.pid, std::nullopt};
+    // The app's own name for itself, else its process name.
+    const ax::Element appElement = backend.applicationElement(app);
+    if (auto title = backend.attribute(appElement, "AXTitle")) {
+        if (const std::string* text = ax::asString(title.value()); text && !text->empty()) {
+            app.localizedName = *text;
+        }
+    }
+    if (!app.localizedName && !target.processName.empty()) {
+        app.localizedName = target.processName;
+    }
+    const AXExtractor extractor{request.maxDepth, request.maxCandidates, request.maxRawDepth,
+                                request.nodeBudget};
+    ReadResult result = extractor.snapshot(app, backend, services_.clock, std::move(stop));
+    // No window found because the app did not answer: say so, not that it has none.
+    if (!result && result.error() == AXExtractorError::noWindow && backend.timeouts() > 0) {
+        result = fail(AXExtractorError::notResponding);
+    }
+    return result;
+}
+
 void AccessibilityWorkerThread::read(ReadRequest request, std::stop_token stop,
                                      std::function<void(ReadResult)> done) {
     queue_.post([this, request = std::move(request), stop = std::move(stop),
                  done = std::move(done)]() mutable {
-        ReadResult result = fail(AXExtractorError::cancelled);
-        if (!stop.stop_requested()) {
-            const TargetApp& target = request.target;
-            TargetWindowBackend backend(services_.backend, target.title, target.frame);
-            ax::RunningApp app{target.pid, std::nullopt};
-            // The app's own name for itself, else its process name.
-            const ax::Element appElement = backend.applicationElement(app);
-            if (auto title = backend.attribute(appElement, "AXTitle")) {
-                if (const std::string* text = ax::asString(title.value()); text && !text->empty()) {
-                    app.localizedName = *text;
-                }
-            }
-            if (!app.localizedName && !target.processName.empty()) {
-                app.localizedName = target.processName;
-            }
-            const AXExtractor extractor{request.maxDepth, request.maxCandidates,
-                                        request.maxRawDepth, request.nodeBudget};
-            result = extractor.snapshot(app, backend, services_.clock, stop);
-            // No window found because the app did not answer: say so, not that it has none.
-            if (!result && result.error() == AXExtractorError::noWindow && backend.timeouts() > 0) {
-                result = fail(AXExtractorError::notResponding);
-            }
-        }
+        ReadResult result = stop.stop_requested() ? ReadResult(fail(AXExtractorError::cancelled))
+                                                  : readWindow(request, stop);
         services_.postToMain([done = std::move(done), result = std::move(result)]() mutable {
             done(std::move(result));
         });
@@ -105,8 +108,8 @@ void AccessibilityWorkerThread::scroll(ScrollJob job, std::function<void(ScrollO
     queue_.post([this, job = std::move(job), done = std::move(done)]() mutable {
         scroller_.dryRun = job.dryRun;
         // The controller made the overlay let pointer input through before asking.
-        const ScrollOutcome outcome = scroller_.scroll(job.direction, job.step, job.target,
-                                                       job.fallback, job.window, nullptr);
+        const ScrollOutcome outcome = scroller_.scroll(
+            job.direction, job.step, job.target, job.fallback, job.window, nullptr, job.count);
         if (outcome == Scroller::Method::wheel && job.probe) {
             waitUntilSettled(services_.backend, services_.clock, *job.probe);
         }
@@ -114,11 +117,15 @@ void AccessibilityWorkerThread::scroll(ScrollJob job, std::function<void(ScrollO
     });
 }
 
-void AccessibilityWorkerThread::press(PressJob job, std::function<void(PressReport)> done) {
+void AccessibilityWorkerThread::press(PressJob job, std::function<void(PressOutcome)> done) {
     queue_.post([this, job = std::move(job), done = std::move(done)]() mutable {
-        PressReport report = pressControl(actions_, services_.backend, job);
-        services_.postToMain([done = std::move(done), report = std::move(report)]() mutable {
-            done(std::move(report));
+        job.request.readWindow = [this, &job]() -> std::optional<WindowSnapshot> {
+            auto reading = readWindow(job.reading, {});
+            return reading ? std::optional(std::move(reading).value()) : std::nullopt;
+        };
+        PressOutcome outcome = actions_.press(job.request);
+        services_.postToMain([done = std::move(done), outcome = std::move(outcome)]() mutable {
+            done(std::move(outcome));
         });
     });
 }

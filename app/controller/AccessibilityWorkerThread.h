@@ -35,7 +35,7 @@ class AccessibilityWorkerThread final : public AccessibilityWorker {
 
     void read(ReadRequest request, std::stop_token stop,
               std::function<void(ReadResult)> done) override;
-    void press(PressJob job, std::function<void(PressReport)> done) override;
+    void press(PressJob job, std::function<void(PressOutcome)> done) override;
     void matchWindow(TargetApp window,
                      std::function<void(std::optional<std::int64_t>)> done) override;
     void scroll(ScrollJob job, std::function<void(ScrollOutcome)> done) override;
@@ -44,6 +44,9 @@ class AccessibilityWorkerThread final : public AccessibilityWorker {
     void post(std::function<void()> work) { queue_.post(std::move(work)); }
 
   private:
+    // Reads the target's window as it is now.
+    ReadResult readWindow(const ReadRequest& request, std::stop_token stop);
+
     Services services_;
     AXActions actions_;
     // The scroller's timer hands its work (putting the pointer back) to the worker; it stops

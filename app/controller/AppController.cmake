@@ -10,7 +10,6 @@ add_library(ovra_app_controller STATIC
   AppControllerSpeech.cpp
   AppControllerStart.cpp
   AccessibilityWorkerThread.cpp
-  PressRoutes.cpp
   QueueScheduler.cpp
   SupervisorDecisions.cpp
   TargetWindowBackend.cpp)

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "core/DisplayText.h"
 #include "core/OvraText.h"
@@ -23,9 +24,8 @@ AppController::AppController(Services services, bool trusted)
 
 AppController::~AppController() {
     Scheduler& scheduler = services_.scheduler;
-    for (const Scheduler::Token token :
-         {closeWork_, openWork_, rescanWork_, inputRestore_, scanTimer_, zoomWork_, queryCheck_,
-          matchesWork_, trustTimer_}) {
+    for (const Scheduler::Token token : {closeWork_, openWork_, rescanWork_, scanTimer_, zoomWork_,
+                                         queryCheck_, matchesWork_, trustTimer_}) {
         scheduler.cancel(token);
     }
     if (runStop_) {
@@ -268,8 +268,10 @@ void AppController::showMessage(const std::string& text) {
         services_.log("Ovra message: " + text);
     }
     pendingFind_ = false;
-    overlay_.setStale(false);
-    overlay_.setPhase(OverlayPhase::message(text));
+    endScrolling();
+    // After a press that pressed nothing, why it did not comes first.
+    const std::string notice = pressNotice_ ? *std::exchange(pressNotice_, std::nullopt) + " " : "";
+    overlay_.setPhase(OverlayPhase::message(notice + text));
 }
 
 void AppController::readingArrived(Scan scan, const ReadResult& reading) {
@@ -374,6 +376,13 @@ void AppController::decided(const Scan& scan, std::string note,
             startFind();
             return;
         }
+        if (pressNotice_) {
+            // The page again after a press that pressed nothing: why comes first.
+            const std::string notice = *std::exchange(pressNotice_, std::nullopt);
+            overlay_.setNotice(notice);
+            announceSelection(notice);
+            return;
+        }
         announceOpen(plan);
         if (zoomTip) {
             announce(*zoomTip);
@@ -385,6 +394,7 @@ void AppController::decided(const Scan& scan, std::string note,
     }
 
     const Rescan& rescan = *scan.rescan;
+    endScrolling();
     zoomShownID_.reset();
     // The page moved under the overlay: its picture is taken again where one is painted.
     if (panel_) {

@@ -14,6 +14,7 @@
 // thread tagged with the request it belongs to, so a late answer of an older request is dropped.
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -192,6 +193,19 @@ class AppController final {
         TargetSnapshot snapshot;
         std::optional<FocusPlanner::Decisions> decisions;
     };
+    // Scroll keys of one kind, scrolled as one.
+    struct ScrollBatch {
+        ScrollDirection direction = ScrollDirection::down;
+        ScrollStep step = ScrollStep::page;
+        int count = 1;
+        std::optional<std::string> from;  // the scroll item pressed last, if any
+    };
+    // What a press carries until its outcome is known.
+    struct PendingPress {
+        std::string label;
+        TargetApp target;
+        int stepsSaved = 0;
+    };
 
     // Request cycle.
     void run(const TargetApp& target, std::optional<Rescan> rescan);
@@ -222,7 +236,7 @@ class AppController final {
     void dispatch(const OverlayCommand& command);
     void sidebarKey();
     void activate(const std::string& id);
-    void pressed(const std::string& label, const PressReport& report);
+    void pressed(const PendingPress& press, const PressOutcome& outcome);
     void replan();
 
     // Announcements, explanations and corrections.
@@ -236,9 +250,11 @@ class AppController final {
 
     // Scroll, find and auto-scan.
     void scroll(ScrollDirection direction, ScrollStep step, const std::optional<std::string>& from);
-    void scrolled(ScrollDirection direction, ScrollStep step,
-                  const std::optional<std::string>& from, const TargetApp& app,
+    void startScroll(const ScrollBatch& batch);
+    void scrolled(const ScrollBatch& batch, const TargetApp& app, std::uint64_t session,
                   const ScrollOutcome& outcome);
+    // The page is shown as it is now: presses count again and the overlay takes the pointer.
+    void endScrolling();
     void announceScroll(ScrollDirection direction, const FocusPlan& plan);
     void startFind();
     bool handleFindKey(const KeyInput& key);
@@ -305,7 +321,15 @@ class AppController final {
     std::optional<std::stop_source> widenStop_;
     bool findScrolled_ = false;
     Scheduler::Token rescanWork_ = 0;
-    Scheduler::Token inputRestore_ = 0;
+    // Scrolling: one scroll at a time on the worker, the keys taken meanwhile, and whether the
+    // page moved since it was last read. A close starts a new session; a scroll of an older one
+    // that ends later changes nothing.
+    bool scrollRunning_ = false;
+    std::deque<ScrollBatch> pendingScrolls_;
+    bool scrollMoved_ = false;
+    std::uint64_t scrollSession_ = 0;
+    // Why the last press pressed nothing, shown with the next plan.
+    std::optional<std::string> pressNotice_;
     Scheduler::Token scanTimer_ = 0;
     int scanSteps_ = 0;
 

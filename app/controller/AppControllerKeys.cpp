@@ -122,6 +122,10 @@ void AppController::requestPress(const std::string& id) {
         return;
     }
     if (overlay_.stale()) {
+        // The rings show the page as it was before the scroll: a press could hit anything.
+        if (services_.log) {
+            services_.log("Ovra did not press: the page was scrolled and is read again");
+        }
         services_.beep();
         return;
     }
@@ -166,53 +170,78 @@ void AppController::activate(const std::string& id) {
     if (element == window.elements.end() || candidate == window.candidates.end()) {
         return;
     }
-    Preferences& prefs = services_.prefs;
+    const TargetApp target = snapshot_->app;
+    // The counters move only once the press has reached the control.
+    PendingPress press{candidate->label(), target, 0};
     if (const FocusPlan* plan = overlay_.phase().plan()) {
         for (const StepCount& count :
-             StepCounter::count(*plan, prefs.get(keys::confirmConsequential))) {
+             StepCounter::count(*plan, services_.prefs.get(keys::confirmConsequential))) {
             if (count.id == id) {
-                prefs.set(keys::stepsSaved, prefs.get(keys::stepsSaved) +
-                                                std::max(0, count.keyboardOnly - count.withFocus));
+                press.stepsSaved = std::max(0, count.keyboardOnly - count.withFocus);
             }
         }
     }
-    prefs.set(keys::ovrasPressed, prefs.get(keys::ovrasPressed) + 1);
-
-    PressJob job{element->second, *candidate, window.windowElement, window.viewport, std::nullopt};
-    const TargetApp target = snapshot_->app;
-    if (target.window != 0) {
-        job.window = target.window;
-    }
+    PressJob job{{*candidate,
+                  element->second,
+                  window.app,
+                  window.windowFrame,
+                  window.viewport,
+                  target.window != 0 ? std::optional(target.window) : std::nullopt,
+                  window.windowElement,
+                  {}},
+                 {target, services_.prefs.get(keys::traversalDepth), kFindBudget, kMaxRawDepth,
+                  kNodeBudget}};
     // The press brings the app forward itself: the close does not hand the keyboard back.
     close(false);
-    later(kPressDelay, [this, job = std::move(job), target] {
-        if (target.pid != services_.workspace.ownPid()) {
-            services_.workspace.activate(target);
+    later(kPressDelay, [this, job = std::move(job), press = std::move(press)] {
+        if (press.target.pid != services_.workspace.ownPid()) {
+            services_.workspace.activate(press.target);
         }
-        const std::string label = job.candidate.label();
         services_.reader.press(
-            job, [this, alive = std::weak_ptr<int>(alive_), label](PressReport report) {
+            job, [this, alive = std::weak_ptr<int>(alive_), press](PressOutcome outcome) {
                 if (!alive.expired()) {
-                    pressed(label, report);
+                    pressed(press, outcome);
                 }
             });
     });
 }
 
-void AppController::pressed(const std::string& label, const PressReport& report) {
-    if (report.route) {
+void AppController::pressed(const PendingPress& press, const PressOutcome& outcome) {
+    Preferences& prefs = services_.prefs;
+    const std::string quoted = "\"" + press.label + "\"";
+    if (outcome.route) {
+        prefs.set(keys::stepsSaved, prefs.get(keys::stepsSaved) + press.stepsSaved);
+        prefs.set(keys::ovrasPressed, prefs.get(keys::ovrasPressed) + 1);
         if (services_.log) {
-            services_.log("Ovra pressed \"" + label +
-                          "\": " + std::string(rawValue(*report.route)));
+            services_.log("Ovra pressed " + quoted + ": " + std::string(rawValue(*outcome.route)) +
+                          (outcome.replaced ? " (the page had made it anew)" : ""));
         }
         return;
     }
+    const bool changed = outcome.failure == PressFailure::changed;
     if (services_.log) {
-        services_.log("Ovra could not press \"" + label + "\": every way failed (" +
-                      routeList(report.failedRoutes) + ")");
+        services_.log(changed ? "Ovra did not press " + quoted + ": the control changed"
+                              : "Ovra could not press " + quoted + ": every way failed (" +
+                                    routeList(outcome.failedRoutes) + ")");
     }
     services_.beep();
-    announce(OvraText::t("The control could not be pressed."));
+    const std::string text = changed ? OvraText::t("The control changed, so nothing was pressed.")
+                                     : OvraText::t("The control could not be pressed.");
+    // The window as it is now, with why nothing was pressed; an overlay opened meanwhile
+    // shows it with its own plan.
+    pressNotice_ = text;
+    if (requestTarget_) {
+        if (overlay_.phase().plan() != nullptr) {
+            pressNotice_.reset();
+            overlay_.setNotice(text);
+            announce(text);
+        }
+    } else if (services_.workspace.isRunning(press.target)) {
+        run(press.target, std::nullopt);
+    } else {
+        pressNotice_.reset();
+        announce(text);
+    }
 }
 
 void AppController::replan() {

@@ -55,8 +55,10 @@ void AppController::close(bool handBack) {
     cancelRun();
     services_.scheduler.cancel(rescanWork_);
     rescanWork_ = 0;
-    services_.scheduler.cancel(inputRestore_);
-    inputRestore_ = 0;
+    ++scrollSession_;
+    scrollRunning_ = false;
+    pendingScrolls_.clear();
+    scrollMoved_ = false;
     stopScan();
     snapshot_.reset();
     pendingFind_ = false;

@@ -13,8 +13,6 @@ namespace {
 
 // The page is read again this long after the last scroll.
 constexpr double kRescanDelay = 0.3;
-// The overlay takes pointer input again this long after the wheel turns were posted.
-constexpr double kInputRestoreDelay = 0.15;
 
 // The control nearest the middle of the scrolled area: it moves with the page, where a bar
 // fixed at an edge would not.
@@ -49,62 +47,100 @@ void AppController::scroll(ScrollDirection direction, ScrollStep step,
     overlay_.setExplainID(std::nullopt);
     // A widening that arrived after the re-read would put back the page as it was.
     cancelWiden();
+    // From the key on the rings no longer show the page (a press beeps), and pointer input goes
+    // through to it, so every wheel turn lands, until the page is read again.
+    overlay_.setStale(true);
+    if (panel_) {
+        panel_->setInputTransparent(true);
+    }
+    services_.scheduler.cancel(rescanWork_);
+    rescanWork_ = 0;
+    // A re-read under way saw the page before this scroll.
+    cancelRun();
+    const ScrollBatch batch{direction, step, 1, from};
+    if (!scrollRunning_) {
+        startScroll(batch);
+        return;
+    }
+    // Keys that come while a scroll runs go with the next one, the same key adding a step.
+    ScrollBatch* last = pendingScrolls_.empty() ? nullptr : &pendingScrolls_.back();
+    if (last && last->direction == direction && last->step == step) {
+        ++last->count;
+        last->from = from;
+    } else {
+        pendingScrolls_.push_back(batch);
+    }
+}
+
+void AppController::startScroll(const ScrollBatch& batch) {
     const WindowSnapshot& window = snapshot_->window;
-    ScrollJob job{direction,
-                  step,
+    ScrollJob job{batch.direction,
+                  batch.step,
                   window.scroll,
                   window.viewport,
                   snapshot_->app.window != 0 ? std::optional(snapshot_->app.window) : std::nullopt,
                   devSnapshot != nullptr,
+                  batch.count,
                   probeOf(window)};
-    // Wheel turns go to whatever window takes pointer input under the pointer: the page's.
-    services_.scheduler.cancel(inputRestore_);
-    inputRestore_ = 0;
-    if (panel_) {
-        panel_->setInputTransparent(true);
-    }
-    services_.reader.scroll(std::move(job), [this, alive = std::weak_ptr<int>(alive_), direction,
-                                             step, from, app = snapshot_->app](ScrollOutcome done) {
-        if (!alive.expired()) {
-            scrolled(direction, step, from, app, done);
-        }
-    });
+    scrollRunning_ = true;
+    services_.reader.scroll(std::move(job),
+                            [this, alive = std::weak_ptr<int>(alive_), batch, app = snapshot_->app,
+                             session = scrollSession_](ScrollOutcome done) {
+                                if (!alive.expired()) {
+                                    scrolled(batch, app, session, done);
+                                }
+                            });
 }
 
-void AppController::scrolled(ScrollDirection direction, ScrollStep step,
-                             const std::optional<std::string>& from, const TargetApp& app,
+void AppController::scrolled(const ScrollBatch& batch, const TargetApp& app, std::uint64_t session,
                              const ScrollOutcome& outcome) {
-    // The overlay closed meanwhile, or another request replaced the page: nothing to re-read.
-    const bool current = snapshot_ && snapshot_->app.sameProcess(app) && overlay_.islandOpen();
-    if (current && panel_) {
-        services_.scheduler.cancel(inputRestore_);
-        inputRestore_ = later(kInputRestoreDelay, [this] {
-            inputRestore_ = 0;
-            if (panel_ && overlay_.islandOpen()) {
-                panel_->setInputTransparent(false);
-            }
-        });
-    }
     if (services_.log) {
-        services_.log(
+        const std::string line =
             OvraText::format("Ovra scroll: %@, %@, by %@",
-                             {std::string(direction == ScrollDirection::up ? "up" : "down"),
-                              std::string(step == ScrollStep::page ? "page" : "small"),
-                              std::string(outcome ? logName(*outcome) : "nothing")}));
+                             {std::string(batch.direction == ScrollDirection::up ? "up" : "down"),
+                              std::string(batch.step == ScrollStep::page ? "page" : "small"),
+                              std::string(outcome ? logName(*outcome) : "nothing")});
+        for (int i = 0; i < batch.count; ++i) {
+            services_.log(line);
+        }
     }
     if (!outcome) {
         services_.beep();
+    }
+    // The overlay closed meanwhile, or another request replaced the page: nothing to re-read.
+    if (session != scrollSession_) {
         return;
     }
-    if (!current) {
+    scrollRunning_ = false;
+    if (!snapshot_ || !snapshot_->app.sameProcess(app) || !overlay_.islandOpen()) {
+        pendingScrolls_.clear();
         return;
     }
-    overlay_.setStale(true);
-    services_.scheduler.cancel(rescanWork_);
-    rescanWork_ = later(kRescanDelay, [this, app, rescan = Rescan{direction, from, true}] {
-        rescanWork_ = 0;
-        run(app, rescan);
-    });
+    scrollMoved_ = scrollMoved_ || outcome.has_value();
+    if (!pendingScrolls_.empty()) {
+        const ScrollBatch next = pendingScrolls_.front();
+        pendingScrolls_.pop_front();
+        startScroll(next);
+        return;
+    }
+    if (!scrollMoved_) {
+        endScrolling();
+        return;
+    }
+    // One re-read, after the last scroll.
+    rescanWork_ =
+        later(kRescanDelay, [this, app, rescan = Rescan{batch.direction, batch.from, true}] {
+            rescanWork_ = 0;
+            run(app, rescan);
+        });
+}
+
+void AppController::endScrolling() {
+    scrollMoved_ = false;
+    overlay_.setStale(false);
+    if (panel_ && overlay_.islandOpen()) {
+        panel_->setInputTransparent(false);
+    }
 }
 
 void AppController::announceScroll(ScrollDirection direction, const FocusPlan& plan) {

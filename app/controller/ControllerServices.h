@@ -69,19 +69,11 @@ struct ReadRequest {
 using ReadResult = Result<WindowSnapshot, AXExtractorError>;
 
 // One press, with copies of everything it needs: it must not depend on what the controller does
-// meanwhile.
+// meanwhile. The worker reads the window afresh with `reading` when the page may have replaced
+// the control.
 struct PressJob {
-    ax::Element element;
-    UICandidate candidate;
-    ax::Element windowElement;
-    Rect viewport;
-    std::optional<std::uint32_t> window;  // the target's top-level window
-};
-
-// How a press went: the route that reached the control, else every route that failed.
-struct PressReport {
-    std::optional<PressRoute> route;
-    std::vector<std::string> failedRoutes;
+    PressRequest request;
+    ReadRequest reading;
 };
 
 // One step of page scrolling under the overlay, with copies of what it needs.
@@ -92,6 +84,7 @@ struct ScrollJob {
     Rect fallback;                        // the window's viewport, when there is no scroll area
     std::optional<std::uint32_t> window;  // the target's top-level window
     bool dryRun = false;                  // self-tests: a trace line, nothing scrolled
+    int count = 1;                        // steps of this size, scrolled as one
     // A control on the page, watched after wheel turns until the page has stopped moving.
     std::optional<ax::Element> probe;
 };
@@ -105,7 +98,7 @@ class AccessibilityWorker {
     // Reads the target's window; `stop` asks a reading nobody waits for any more to end early.
     virtual void read(ReadRequest request, std::stop_token stop,
                       std::function<void(ReadResult)> done) = 0;
-    virtual void press(PressJob job, std::function<void(PressReport)> done) = 0;
+    virtual void press(PressJob job, std::function<void(PressOutcome)> done) = 0;
     // The process of the app on the accessibility bus that shows `window` (a window whose
     // process the window manager does not name): by its title and frame; none when no app does.
     virtual void matchWindow(TargetApp window,

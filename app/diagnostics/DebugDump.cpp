@@ -270,14 +270,31 @@ Result<PressedControl, int> pressTest(const std::string& app, const std::string&
     const auto window = !textInput && pressed.web
                             ? activeWindowAfterActivation(press, target->pid, *services.clock)
                             : std::nullopt;
-    if (textInput) {
-        backend.setAttribute(element->second, "AXFocused", ax::Value(true));
-    } else if (window && actions.clickVisibleCenter(element->second, control->frame,
-                                                    snapshot.viewport, window)) {
-        // Clicked.
-    } else if (backend.performAction(element->second, "AXPress")) {
-        backend.setAttribute(element->second, "AXFocused", ax::Value(true));
-        backend.performAction(element->second, "AXConfirm");
+    const PressRequest request{
+        *control,
+        element->second,
+        *target,
+        snapshot.windowFrame,
+        snapshot.viewport,
+        window,
+        snapshot.windowElement,
+        [&]() -> std::optional<WindowSnapshot> {
+            auto again = kPressReader.snapshot(*target, backend, *services.clock);
+            return again ? std::optional(std::move(again).value()) : std::nullopt;
+        },
+        false};
+    const PressOutcome outcome = actions.press(request);
+    if (!outcome.route) {
+        std::string why = "the control changed";
+        if (outcome.failure == PressFailure::refused) {
+            why = "every way failed (";
+            for (std::size_t i = 0; i < outcome.failedRoutes.size(); ++i) {
+                why += (i == 0 ? "" : ", ") + outcome.failedRoutes[i];
+            }
+            why += ")";
+        }
+        print(services, DumpFormat::notPressed(label, why));
+        return fail(DumpExit::notPressed);
     }
     return pressed;
 }

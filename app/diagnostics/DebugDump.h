@@ -26,6 +26,7 @@ namespace DumpExit {
 inline constexpr int done = 0;
 inline constexpr int readerFailed = 1;
 inline constexpr int nothingToDump = 2;
+inline constexpr int notPressed = 3;  // the press test found the control but pressed nothing
 }  // namespace DumpExit
 
 // What the dumps read from and write to.
@@ -80,8 +81,9 @@ struct PressedControl {
 };
 
 // "--press-test": finds the first control labelled exactly `label` in the window of `app` and
-// acts on it. The exit code when there is nothing to press (after printing why), else the
-// control for `pressReport`, which the caller runs 1.0 s later.
+// acts on it. The exit code when there is nothing to press or the press did not reach the
+// control (after printing why), else the control for `pressReport`, which the caller runs 1.0 s
+// later.
 Result<PressedControl, int> pressTest(const std::string& app, const std::string& label,
                                       const DumpServices& services, const PressServices& press);
 inline constexpr double kPressReportDelay = 1.0;

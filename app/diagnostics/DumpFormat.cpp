@@ -165,4 +165,8 @@ std::string noControl(std::string_view label) {
     return "press-test: no control labeled \"" + oneLine(label) + "\"";
 }
 
+std::string notPressed(std::string_view label, std::string_view why) {
+    return "press-test \"" + oneLine(label) + "\" not pressed: " + oneLine(why);
+}
+
 }  // namespace ovra::DumpFormat

@@ -56,5 +56,7 @@ std::string pressReport(std::string_view label, std::string_view role,
                         std::string_view titleBefore, std::string_view titleAfter);
 // The press test's line when no control has the label.
 std::string noControl(std::string_view label);
+// The press test's line when the press did not reach the control, and why.
+std::string notPressed(std::string_view label, std::string_view why);
 
 }  // namespace ovra::DumpFormat

@@ -76,6 +76,9 @@ void ManualClock::sleep(double seconds) {
     if (seconds > 0) {
         now_ += seconds;
     }
+    if (whileAsleep) {
+        whileAsleep();
+    }
 }
 
 // Builds the node table of a fixture; throws JsonError on a malformed fixture.
@@ -111,13 +114,28 @@ class FakeFixtureLoader {
                 fake_.wakeUpResult_ = std::nullopt;
             }
         }
-        for (std::size_t i = 0; i < fake_.nodes_.size(); ++i) {
+        finish();
+    }
+
+    // One more node (with its children) taken in after loading; its index.
+    int add(const Json& object) {
+        const int index = loadNode(object);
+        finish();
+        return index;
+    }
+
+  private:
+    // Handles for the nodes added since the last call, and their references resolved.
+    void finish() {
+        for (std::size_t i = fake_.refs_.size(); i < fake_.nodes_.size(); ++i) {
             fake_.refs_.push_back(
                 std::make_shared<FakeRef>(&fake_, static_cast<int>(i), -1, fake_.nodes_[i].id));
         }
         std::vector<std::string> ids;
         for (const auto& n : fake_.nodes_) {
-            ids.push_back(n.id);
+            if (!n.removed) {
+                ids.push_back(n.id);
+            }
         }
         std::sort(ids.begin(), ids.end());
         if (std::adjacent_find(ids.begin(), ids.end()) != ids.end()) {
@@ -133,9 +151,10 @@ class FakeFixtureLoader {
             }
             fake_.nodes_[static_cast<std::size_t>(parent)].children[slot] = fake_.indexOf(id);
         }
+        pendingRefs_.clear();
+        pendingChildren_.clear();
     }
 
-  private:
     struct PendingRef {
         int node;
         std::string attribute;
@@ -416,7 +435,7 @@ Element FakeAccessibilityBackend::handle(int index, std::int64_t copy) const {
 
 int FakeAccessibilityBackend::indexOf(std::string_view id) const {
     for (std::size_t i = 0; i < nodes_.size(); ++i) {
-        if (nodes_[i].id == id) {
+        if (nodes_[i].id == id && !nodes_[i].removed) {
             return static_cast<int>(i);
         }
     }
@@ -466,6 +485,9 @@ Result<const FakeAccessibilityBackend::Node*, AXError> FakeAccessibilityBackend:
     }
     if (auto error = enter()) {
         return fail(*error);
+    }
+    if (n->removed) {
+        return fail(AXError::appGone);
     }
     if (auto error = fault(*n, faultKey)) {
         return fail(*error);
@@ -645,6 +667,9 @@ std::optional<AXError> FakeAccessibilityBackend::performAction(const Element& el
         return AXError::cannotComplete;
     }
     std::optional<AXError> error = enter();
+    if (!error && n->removed) {
+        error = AXError::appGone;
+    }
     if (!error && std::find(n->actions.begin(), n->actions.end(), action) == n->actions.end()) {
         error = AXError::unsupportedAttribute;
     }
@@ -664,6 +689,9 @@ std::optional<AXError> FakeAccessibilityBackend::setAttribute(const Element& ele
         return AXError::cannotComplete;
     }
     std::optional<AXError> error = enter();
+    if (!error && n->removed) {
+        error = AXError::appGone;
+    }
     if (!error && std::find(n->settable.begin(), n->settable.end(), name) == n->settable.end()) {
         error = AXError::unsupportedAttribute;
     }
@@ -675,6 +703,75 @@ std::optional<AXError> FakeAccessibilityBackend::setAttribute(const Element& ele
     }
     log_.push_back(std::move(line));
     return error;
+}
+
+Result<bool> FakeAccessibilityBackend::change(std::string_view id, const Json& replacement) {
+    const Element old = element(id);
+    if (old.isNull()) {
+        return fail("no node \"" + std::string(id) + "\"");
+    }
+    const auto index = static_cast<std::size_t>(old.as<FakeRef>()->index);
+    // The node goes with everything below it.
+    std::vector<std::size_t> below{index};
+    for (std::size_t i = 0; i < below.size(); ++i) {
+        for (const int child : nodes_[below[i]].children) {
+            below.push_back(static_cast<std::size_t>(child));
+        }
+    }
+    for (const std::size_t i : below) {
+        nodes_[i].removed = true;
+    }
+    int fresh = -1;
+    if (!replacement.is_null()) {
+        std::string error;
+        try {
+            fresh = FakeFixtureLoader(*this).add(replacement);
+        } catch (const JsonError& e) {
+            error = e.what();
+        } catch (const Json::exception& e) {
+            error = e.what();
+        }
+        if (!error.empty()) {
+            for (const std::size_t i : below) {
+                nodes_[i].removed = false;
+            }
+            return fail("bad node: " + error);
+        }
+    }
+    Node& was = nodes_[index];
+    if (fresh >= 0 && nodes_[static_cast<std::size_t>(fresh)].id == id) {
+        // The same element with a new look: it takes the new node's contents.
+        Node& look = nodes_[static_cast<std::size_t>(fresh)];
+        look.removed = true;
+        was.removed = false;
+        was.attributes = look.attributes;
+        was.faults = look.faults;
+        was.actions = look.actions;
+        was.settable = look.settable;
+        was.children = look.children;
+        was.repeat = look.repeat;
+        log_.push_back("changed " + std::string(id));
+        return true;
+    }
+    for (Node& parent : nodes_) {
+        for (auto child = parent.children.begin(); child != parent.children.end(); ++child) {
+            if (*child == static_cast<int>(index)) {
+                if (fresh >= 0) {
+                    *child = fresh;
+                } else {
+                    parent.children.erase(child);
+                }
+                break;
+            }
+        }
+    }
+    if (window_ == static_cast<int>(index)) {
+        window_ = fresh;
+    }
+    log_.push_back(fresh >= 0 ? "replaced " + std::string(id) + " by " +
+                                    nodes_[static_cast<std::size_t>(fresh)].id
+                              : "removed " + std::string(id));
+    return true;
 }
 
 }  // namespace ovra::ax

@@ -30,6 +30,7 @@
 // A timed-out call advances the clock by the app's messaging time-out (6 s until one is set).
 
 #include <cstddef>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -49,6 +50,8 @@ class ManualClock final : public Clock {
     void sleep(double seconds) override;
     void advance(double seconds) { now_ += seconds; }
     const std::vector<double>& sleeps() const { return sleeps_; }
+    // Runs at every pause, as if the world went on meanwhile.
+    std::function<void()> whileAsleep;
 
   private:
     double now_ = 0;
@@ -77,6 +80,10 @@ class FakeAccessibilityBackend final : public AccessibilityBackend {
     Element element(std::string_view id) const;
     // How many timed-out calls the app had.
     int timeouts() const { return timeouts_; }
+    // The page changes under a reader: `replacement` null removes the node (every call on it
+    // then fails with appGone); a node with the same id gives the element a new look (it stays
+    // the same element); a node with another id is a new element in the old one's place.
+    Result<bool> change(std::string_view id, const Json& replacement);
 
     bool isProcessTrusted() override { return trusted_; }
     std::optional<RunningApp> frontmostApp() override;
@@ -104,6 +111,7 @@ class FakeAccessibilityBackend final : public AccessibilityBackend {
         std::vector<std::string> settable;
         std::vector<int> children;
         std::size_t repeat = 0;  // > 0: children are this many copies of children[0]
+        bool removed = false;    // gone from the tree (see change)
     };
 
   private:

@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "app/accessibility/AXExtractor.h"
 #include "platform/accessibility/FakeAccessibilityBackend.h"
 #include "platform/input/FakeInputSynthesizer.h"
 
@@ -22,15 +23,15 @@ const char* kWindowFixture = R"({
   "app": {"pid": 9},
   "window": {"id": "win", "role": "AXWindow", "frame": [0, 0, 1200, 900], "actions": ["AXRaise"],
     "children": [
-      {"id": "field", "role": "AXTextField", "frame": [10, 10, 300, 30], "settable": ["AXFocused"],
+      {"id": "field", "role": "AXTextField", "title": "Name", "frame": [10, 10, 300, 30], "settable": ["AXFocused"],
        "attrs": {"AXParent": {"ref": "win"}}},
-      {"id": "lockedField", "role": "AXTextField", "frame": [10, 50, 300, 30], "actions": ["AXPress"],
+      {"id": "lockedField", "role": "AXTextField", "title": "Code", "frame": [10, 50, 300, 30], "actions": ["AXPress"],
        "attrs": {"AXParent": {"ref": "win"}}},
-      {"id": "ok", "role": "AXButton", "frame": [400, 10, 80, 30], "actions": ["AXPress"],
+      {"id": "ok", "role": "AXButton", "title": "OK", "frame": [400, 10, 80, 30], "actions": ["AXPress"],
        "attrs": {"AXParent": {"ref": "win"}}},
-      {"id": "confirmOnly", "role": "AXButton", "frame": [500, 10, 80, 30], "actions": ["AXConfirm"],
+      {"id": "confirmOnly", "role": "AXButton", "title": "Apply", "frame": [500, 10, 80, 30], "actions": ["AXConfirm"],
        "attrs": {"AXParent": {"ref": "win"}}},
-      {"id": "inert", "role": "AXButton", "frame": [600, 10, 80, 30],
+      {"id": "inert", "role": "AXButton", "title": "Inert", "frame": [600, 10, 80, 30],
        "attrs": {"AXParent": {"ref": "win"}}},
       {"id": "orphan", "role": "AXButton", "frame": [700, 10, 80, 30], "actions": ["AXPress"],
        "faults": {"AXParent": "appGone"}},
@@ -40,11 +41,11 @@ const char* kWindowFixture = R"({
          "children": [
           {"id": "reject", "role": "AXButton", "title": "Reject all", "frame": [180, 760, 140, 44],
            "actions": ["AXPress"], "attrs": {"AXParent": {"ref": "group"}}},
-          {"id": "below", "role": "AXButton", "frame": [180, 820, 140, 44],
+          {"id": "below", "role": "AXButton", "title": "Below", "frame": [180, 820, 140, 44],
            "actions": ["AXPress"], "attrs": {"AXParent": {"ref": "group"}}},
-          {"id": "search", "role": "AXTextField", "frame": [20, 720, 200, 30],
+          {"id": "search", "role": "AXTextField", "title": "Search", "frame": [20, 720, 200, 30],
            "settable": ["AXFocused"], "attrs": {"AXParent": {"ref": "group"}}},
-          {"id": "lockedSearch", "role": "AXTextField", "frame": [400, 720, 200, 30],
+          {"id": "lockedSearch", "role": "AXTextField", "title": "Find", "frame": [400, 720, 200, 30],
            "actions": ["AXPress"], "attrs": {"AXParent": {"ref": "group"}}}]}]}]}
 })";
 
@@ -61,16 +62,36 @@ class ElementActionsTest : public ::testing::Test {
         return AXActions(*backend_, input_,
                          {.magnifierOn = [magnifier] { return magnifier; },
                           .ignoreOwnPointerInput =
-                              [this] { ignoredBeforeInput_.push_back(input_.log().size()); }});
+                              [this] { ignoredBeforeInput_.push_back(input_.log().size()); },
+                          .clock = &backend_->clock()});
     }
 
-    PressRequest request(std::string_view id, std::string role, Rect frame) {
-        return {.element = backend_->element(id),
-                .role = std::move(role),
-                .frame = frame,
-                .visible = Rect(0, 100, 1200, 700),
-                .window = kWindow,
-                .windowElement = backend_->element("win")};
+    // The control with this fixture id as a reading saw it, at `frame`.
+    PressRequest request(std::string_view id, Rect frame) {
+        const ax::Element element = backend_->element(id);
+        UICandidate candidate;
+        candidate.role = *ax::asString(*backend_->attribute(element, "AXRole"));
+        candidate.title = *ax::asString(*backend_->attribute(element, "AXTitle"));
+        candidate.frame = frame;
+        return {candidate,
+                element,
+                {9, std::nullopt},
+                Rect(0, 0, 1200, 900),
+                Rect(0, 100, 1200, 700),
+                kWindow,
+                backend_->element("win"),
+                {}};
+    }
+    // The route, or the failure with the routes that failed.
+    static std::string result(const PressOutcome& outcome) {
+        if (outcome.route) {
+            return std::string(rawValue(*outcome.route));
+        }
+        std::string out(rawValue(outcome.failure.value()));
+        for (const auto& route : outcome.failedRoutes) {
+            out += " " + route;
+        }
+        return out;
     }
 
     std::vector<std::string> performed() const {
@@ -90,25 +111,18 @@ class ElementActionsTest : public ::testing::Test {
 
 TEST_F(ElementActionsTest, TextFieldsAreFocusedAfterTheWindowIsRaisedAndNeverPressed) {
     auto a = actions();
-    auto route = a.press(request("field", "AXTextField", Rect(10, 10, 300, 30)));
-    ASSERT_TRUE(route) << route.error();
-    EXPECT_EQ(*route, PressRoute::focused);
+    EXPECT_EQ(result(a.press(request("field", Rect(10, 10, 300, 30)))), "focused");
     EXPECT_THAT(performed(), ElementsAre("perform win AXRaise", "set field AXFocused true"));
     // A text field in web content is focused too, never clicked.
-    EXPECT_EQ(a.press(request("search", "AXTextField", Rect(20, 720, 200, 30))).value(),
-              PressRoute::focused);
+    EXPECT_EQ(result(a.press(request("search", Rect(20, 720, 200, 30)))), "focused");
     EXPECT_THAT(input_.log(), ElementsAre("activate 77", "activate 77"));
 
     // Pressing a native text entry that refuses focus would submit the dialog's default button.
-    route = a.press(request("lockedField", "AXTextField", Rect(10, 50, 300, 30)));
-    ASSERT_FALSE(route);
-    EXPECT_THAT(route.error(), HasSubstr("could not be focused"));
+    EXPECT_EQ(result(a.press(request("lockedField", Rect(10, 50, 300, 30)))), "refused focus");
     EXPECT_EQ(performed().back(), "set lockedField AXFocused true failed: unsupported attribute");
-    EXPECT_THAT(performed(), ::testing::Not(::testing::Contains("perform lockedField AXPress")));
     // In web content a click focuses it.
     input_.clearLog();
-    EXPECT_EQ(a.press(request("lockedSearch", "AXTextField", Rect(400, 720, 200, 30))).value(),
-              PressRoute::clicked);
+    EXPECT_EQ(result(a.press(request("lockedSearch", Rect(400, 720, 200, 30)))), "clicked");
     EXPECT_THAT(input_.log(), ElementsAre("activate 77", "click 500,735", "move 5,5"));
     EXPECT_EQ(performed().back(), "set lockedSearch AXFocused true failed: unsupported attribute");
 }
@@ -117,10 +131,9 @@ TEST_F(ElementActionsTest, WebControlIsClickedInItsVisiblePartAndThePointerPutBa
     auto a = actions();
     const auto click = [&](Rect snapshotFrame, Rect visible) {
         input_.clearLog();
-        auto r = request("reject", "AXButton", snapshotFrame);
+        auto r = request("reject", snapshotFrame);
         r.visible = visible;
-        auto route = a.press(r);
-        EXPECT_TRUE(route && *route == PressRoute::clicked);
+        EXPECT_EQ(result(a.press(r)), "clicked");
         return input_.log();
     };
     // The visible area reaches below the control, so all of it shows: its middle is clicked.
@@ -164,12 +177,10 @@ TEST_F(ElementActionsTest, WebControlFallsBackToThePressActionWhenTheClickCannot
         input_.clearLog();
         input_.setWindows(c.windows);
         auto a = actions();
-        auto r = request(c.id, "AXButton", Rect(180, 760, 140, 44));
+        auto r = request(c.id, Rect(180, 760, 140, 44));
         r.visible = c.visible;
         r.window = c.window;
-        auto route = a.press(r);
-        ASSERT_TRUE(route);
-        EXPECT_EQ(*route, PressRoute::pressed);
+        EXPECT_EQ(result(a.press(r)), "pressed");
         for (const auto& line : input_.log()) {
             EXPECT_THAT(line, ::testing::Not(HasSubstr("click")));
         }
@@ -179,24 +190,87 @@ TEST_F(ElementActionsTest, WebControlFallsBackToThePressActionWhenTheClickCannot
 
 TEST_F(ElementActionsTest, NativeControlsArePressedThenConfirmed) {
     auto a = actions();
-    auto pressed = a.press(request("ok", "AXButton", Rect(400, 10, 80, 30)));
-    ASSERT_TRUE(pressed);
-    EXPECT_EQ(*pressed, PressRoute::pressed);
-
-    auto confirmed = a.press(request("confirmOnly", "AXButton", Rect(500, 10, 80, 30)));
-    ASSERT_TRUE(confirmed);
-    EXPECT_EQ(*confirmed, PressRoute::confirmed);
+    EXPECT_EQ(result(a.press(request("ok", Rect(400, 10, 80, 30)))), "pressed");
+    EXPECT_EQ(result(a.press(request("confirmOnly", Rect(500, 10, 80, 30)))), "confirmed");
     EXPECT_THAT(performed(), ::testing::IsSupersetOf({"perform confirmOnly AXPress failed: "
                                                       "unsupported attribute",
                                                       "perform confirmOnly AXConfirm"}));
-
-    auto none = a.press(request("inert", "AXButton", Rect(600, 10, 80, 30)));
-    ASSERT_FALSE(none);
-    EXPECT_EQ(none.error(), "The control could not be pressed.");
-    EXPECT_EQ(a.press(PressRequest{}).error(), "The control is gone.");
+    EXPECT_EQ(result(a.press(request("inert", Rect(600, 10, 80, 30)))), "refused press confirm");
+    EXPECT_EQ(result(a.press(PressRequest{})), "changed");
     // No synthetic click for a control outside web content.
     for (const auto& line : input_.log()) {
         EXPECT_EQ(line, "activate 77");
+    }
+}
+
+// The page changes under the overlay before the press: the chosen control is acted on while it
+// is there, a new one of its role and label where it stood takes its place, and otherwise
+// nothing is pressed. A click always aims at the present frame.
+TEST(ElementIdentity, APressReachesTheChosenControlOrItsSuccessorAndNothingElse) {
+    const auto button = [](const char* id, const char* title, int y) {
+        return Json{{"id", id},
+                    {"role", "AXButton"},
+                    {"title", title},
+                    {"frame", {100, y, 140, 40}},
+                    {"actions", {"AXPress"}},
+                    {"attrs", {{"AXParent", {{"ref", "page"}}}}}};
+    };
+    struct Case {
+        const char* name;
+        Json chosenNow;  // null: gone
+        bool whileTheClickWaits;
+        const char* outcome;
+    };
+    const Case cases[] = {
+        {"alive", button("chosen", "Reject all", 200), false, "clicked 170,220"},
+        {"alive, moved a little", button("chosen", "Reject all", 230), false, "clicked 170,250"},
+        {"re-rendered as a new node", button("new", "Reject all", 210), false,
+         "clicked 170,230 anew"},
+        {"re-rendered too far away", button("new", "Reject all", 250), false, "changed"},
+        {"replaced by another control", button("new", "Accept all", 200), false, "changed"},
+        {"relabelled", button("chosen", "Accept all", 200), false, "changed"},
+        {"gone", Json(), false, "changed"},
+        {"moved out of the window", button("chosen", "Reject all", 1000), false, "changed"},
+        {"re-rendered while the click waited", button("new", "Reject all", 200), true, "changed"},
+        {"moved while the click waited", button("chosen", "Reject all", 230), true,
+         "clicked 170,250"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Json window = {{"id", "win"}, {"role", "AXWindow"}, {"frame", {0, 0, 1200, 900}}};
+        window["children"] = {{{"id", "page"},
+                               {"role", "AXWebArea"},
+                               {"frame", {0, 100, 1200, 700}},
+                               {"children", {button("chosen", "Reject all", 200)}}}};
+        auto fake =
+            ax::FakeAccessibilityBackend::fromJson({{"app", {{"pid", 9}}}, {"window", window}})
+                .value();
+        const auto read = [&]() -> std::optional<WindowSnapshot> {
+            auto s =
+                AXExtractor{6, 150, 48, 4000}.snapshot({9, std::nullopt}, *fake, fake->clock());
+            return s ? std::optional(std::move(s).value()) : std::nullopt;
+        };
+        const WindowSnapshot before = read().value();
+        const UICandidate chosen = before.candidates.at(0);
+        const auto change = [&] { ASSERT_TRUE(fake->change("chosen", c.chosenNow)); };
+        if (c.whileTheClickWaits) {
+            fake->clock().whileAsleep = [&] { change(), fake->clock().whileAsleep = nullptr; };
+        } else {
+            change();
+        }
+        input::FakeInputSynthesizer input;
+        AXActions actions(*fake, input, {.clock = &fake->clock()});
+        const PressOutcome outcome =
+            actions.press({chosen, before.elements.at(chosen.id), before.app, before.windowFrame,
+                           before.viewport, kWindow, before.windowElement, read});
+        std::string seen = outcome.route ? std::string(rawValue(*outcome.route))
+                                         : std::string(rawValue(outcome.failure.value()));
+        for (const std::string& line : input.log()) {
+            if (line.rfind("click ", 0) == 0) {
+                seen += line.substr(5);
+            }
+        }
+        EXPECT_EQ(seen + (outcome.replaced ? " anew" : ""), c.outcome);
     }
 }
 

@@ -307,7 +307,8 @@ class PressTest : public DumpTest {
     void SetUp() override {
         use(kNewsPage);
         input_.clearLog();
-        actions_ = std::make_unique<AXActions>(*backend_, input_);
+        actions_ = std::make_unique<AXActions>(*backend_, input_,
+                                               AXActions::Hooks{.clock = &backend_->clock()});
         press_.actions = actions_.get();
         press_.appWindow = [this](std::int64_t pid,
                                   const std::string& title) -> std::optional<input::WindowId> {
@@ -404,17 +405,27 @@ TEST_F(PressTest, ClicksOnlyOnceTheWindowIsInFrontElsePressesAndOnlyFocusesTextI
     }
 }
 
-TEST_F(PressTest, AFailedPressFallsBackToConfirmAndIsReportedAsNoWebControl) {
+TEST_F(PressTest, APressThatReachesNothingEndsWithCodeThree) {
+    // The banner goes while the window comes forward.
+    activationDelay_ = 2;
+    frontWindow_ = false;
+    backend_->clock().whileAsleep = [this] { backend_->change("banner", nullptr); };
+    auto pressed = DebugDump::pressTest("browser", "Reject all", services_, press_);
+    ASSERT_FALSE(pressed.ok());
+    EXPECT_EQ(pressed.error(), DumpExit::notPressed);
+    EXPECT_EQ(output().back(), "press-test \"Reject all\" not pressed: the control changed");
+    EXPECT_THAT(input_.log(), Not(Contains(HasSubstr("click"))));
+
+    // A control no way reaches: its confirm was tried too.
     use(R"({"app": {"pid": 77}, "window": {"id": "win", "role": "AXWindow",
             "frame": [0, 0, 400, 300], "children": [
             {"id": "ok", "role": "AXButton", "title": "OK", "frame": [10, 10, 80, 30]}]}})");
     actions_ = std::make_unique<AXActions>(*backend_, input_);
     press_.actions = actions_.get();
-    auto pressed = DebugDump::pressTest("browser", "OK", services_, press_);
-    ASSERT_TRUE(pressed.ok());
+    EXPECT_EQ(DebugDump::pressTest("browser", "OK", services_, press_).error(),
+              DumpExit::notPressed);
     EXPECT_THAT(actionLog(), Contains("perform ok AXConfirm failed: unsupported attribute"));
-    DebugDump::pressReport(pressed.value(), services_);
-    EXPECT_THAT(output().back(), HasSubstr("role=AXButton actions=[] web=false"));
+    EXPECT_EQ(output().back(), "press-test \"OK\" not pressed: every way failed (press, confirm)");
 }
 
 TEST_F(PressTest, NothingToPressEndsWithCodeTwo) {

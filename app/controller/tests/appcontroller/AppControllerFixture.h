@@ -77,11 +77,11 @@ struct FakeWorker final : AccessibilityWorker {
         std::function<void(ReadResult)> done;
     };
     std::vector<Reading> reads;
-    std::vector<std::pair<PressJob, std::function<void(PressReport)>>> presses;
+    std::vector<std::pair<PressJob, std::function<void(PressOutcome)>>> presses;
     void read(ReadRequest r, std::stop_token stop, std::function<void(ReadResult)> done) override {
         reads.push_back({std::move(r), std::move(stop), std::move(done)});
     }
-    void press(PressJob job, std::function<void(PressReport)> done) override {
+    void press(PressJob job, std::function<void(PressOutcome)> done) override {
         presses.emplace_back(std::move(job), std::move(done));
     }
     std::vector<std::pair<ScrollJob, std::function<void(ScrollOutcome)>>> scrolls;

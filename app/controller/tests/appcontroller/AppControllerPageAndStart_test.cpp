@@ -14,32 +14,53 @@ WindowSnapshot scrolling(WindowSnapshot s, double top) {
     return s;
 }
 
-TEST_F(AppControllerTest, ThreeScrollsBringOneReReadAfterTheLast) {
+TEST_F(AppControllerTest, ScrollKeysAllMoveThePageWhichIsReadOnceAfterTheLast) {
     open({"Save", "Cancel"});
-    for (int i = 0; i < 3; ++i) {
-        press(key(38, "j"));
-        EXPECT_TRUE(overlay_->transparent);  // the wheel turns reach the page
-        worker_.scrolls.back().second(Scroller::Method::wheel);
-        scheduler_.advance(0.2);
-    }
-    EXPECT_FALSE(overlay_->transparent);
-    EXPECT_TRUE(controller().overlay().stale());
-    press(kReturn);  // a press before the re-read beeps
+    const auto scrolledWith = [this](ScrollOutcome outcome) {
+        worker_.scrolls.back().second(outcome);
+    };
+    press(key(38, "j"));
+    // From the key on the rings no longer show the page and a press beeps; the wheel turns
+    // reach the page.
+    EXPECT_TRUE(controller().overlay().stale() && overlay_->transparent);
+    press(kReturn);
     EXPECT_EQ(beeps_, 1);
+    // Keys taken while the scroll runs go with the next one; the same key adds a step.
+    press(key(38, "j"));
+    press(key(38, "j"));
+    press(key(121, "\uF72D"));
+    ASSERT_EQ(worker_.scrolls.size(), 1u);
+    for (const auto& [count, step] : {std::pair{2, ScrollStep::small}, {1, ScrollStep::page}}) {
+        scrolledWith(Scroller::Method::wheel);
+        EXPECT_EQ(worker_.scrolls.back().first.count, count);
+        EXPECT_EQ(worker_.scrolls.back().first.step, step);
+    }
+    scrolledWith(Scroller::Method::wheel);
+    EXPECT_EQ(std::count(log_.begin(), log_.end(), "Ovra scroll: down, small, by scroll wheel"), 3);
+    scheduler_.advance(0.29);
+    EXPECT_TRUE(overlay_->transparent);
     EXPECT_EQ(worker_.reads.size(), 1u);
-    scheduler_.advance(0.1);
-    ASSERT_EQ(worker_.reads.size(), 2u);  // 0.3 s after the third
-    EXPECT_EQ(log_.back(), "Ovra scroll: down, small, by scroll wheel");
-    finishRead(1, scrolling(window({"Next", "Back"}), -600));
-    EXPECT_FALSE(controller().overlay().stale());
+    scheduler_.advance(0.01);
+    ASSERT_EQ(worker_.reads.size(), 2u);  // 0.3 s after the last
+    // A key during the re-read: that reading saw the page before it, and is dropped.
+    press(key(38, "j"));
+    EXPECT_TRUE(worker_.reads[1].stop.stop_requested());
+    scrolledWith(Scroller::Method::wheel);
+    scheduler_.advance(0.3);
+    finishRead(2, scrolling(window({"Next", "Back"}), -600));
+    EXPECT_FALSE(controller().overlay().stale() || overlay_->transparent);
     EXPECT_EQ(overlay_->calls.back(), "backdrop");
     EXPECT_EQ(announced_.back(), "Scrolled down. 2 choices. End of the page.");
+    EXPECT_EQ(std::count_if(announced_.begin(), announced_.end(),
+                            [](const std::string& a) { return a.starts_with("Scrolled"); }),
+              1);
     // Nothing could be scrolled: a beep, and the page is not read again.
     press(key(40, "k"));
-    worker_.scrolls.back().second(std::nullopt);
+    scrolledWith(std::nullopt);
     scheduler_.advance(1);
     EXPECT_EQ(beeps_, 2);
-    EXPECT_EQ(worker_.reads.size(), 2u);
+    EXPECT_EQ(worker_.reads.size(), 3u);
+    EXPECT_FALSE(controller().overlay().stale() || overlay_->transparent);
     EXPECT_EQ(log_.back(), "Ovra scroll: up, small, by nothing");
 }
 

@@ -1,9 +1,8 @@
 // The request controller over fake services and the manual scheduler: requests that finish out
 // of order, the app's own window in front, empty windows, reading budgets, the model's paths,
-// every key of the overlay, the second press of risky controls, the press after the close, the
-// press routes.
+// every key of the overlay, the second press of risky controls, the press after the close and
+// what its outcome shows.
 
-#include "app/controller/PressRoutes.h"
 #include "app/controller/tests/appcontroller/AppControllerFixture.h"
 
 namespace ovra::controllertest {
@@ -234,7 +233,8 @@ TEST_F(AppControllerTest, ARiskyControlIsPressedAtTheSecondPressOnly) {
     press(kReturn);
     scheduler_.advance(1);
     ASSERT_EQ(worker_.presses.size(), 1u);
-    EXPECT_EQ(worker_.presses[0].first.candidate.label(), "Delete account");
+    EXPECT_EQ(worker_.presses[0].first.request.candidate.label(), "Delete account");
+    worker_.presses[0].second({PressRoute::clicked});
     EXPECT_EQ(prefs_.get(keys::ovrasPressed), 1);
 
     // With confirmation off, the first press presses.
@@ -243,7 +243,8 @@ TEST_F(AppControllerTest, ARiskyControlIsPressedAtTheSecondPressOnly) {
     press(key(19, "2"));
     press(kReturn);
     scheduler_.advance(1);
-    EXPECT_EQ(worker_.presses.size(), 2u);
+    ASSERT_EQ(worker_.presses.size(), 2u);
+    worker_.presses[1].second({PressRoute::pressed});
     EXPECT_EQ(prefs_.get(keys::ovrasPressed), 2);
 }
 
@@ -259,16 +260,38 @@ TEST_F(AppControllerTest, ThePressRunsAfterTheCloseWhileTheOverlayLetsInputThrou
     ASSERT_EQ(worker_.presses.size(), 1u);
     EXPECT_THAT(workspace_.activated, ElementsAre("A"));  // the app first
     EXPECT_TRUE(overlay_->shown && overlay_->transparent);
-    EXPECT_EQ(worker_.presses[0].first.window, 1u);
+    EXPECT_EQ(worker_.presses[0].first.request.window, 1u);
 
-    // A press that found no way to the control says so.
-    worker_.presses[0].second(PressReport{std::nullopt, {"click", "press", "confirm"}});
-    EXPECT_EQ(beeps_, 1);
-    EXPECT_EQ(log_.back(),
-              "Ovra could not press \"Save changes\": every way failed (click, "
-              "press, confirm)");
-    ASSERT_FALSE(engine_.spoken.empty());
-    EXPECT_EQ(engine_.spoken.back().text, "The control could not be pressed.");
+    // A press that reached nothing counts nothing and says why over the window read again: the
+    // control changed, or every way to press it failed.
+    const struct {
+        PressOutcome outcome;
+        const char* log;
+        const char* notice;
+    } failures[] = {
+        {{std::nullopt, PressFailure::changed},
+         "Ovra did not press \"Save changes\": the control changed",
+         "The control changed, so nothing was pressed."},
+        {{std::nullopt, PressFailure::refused, false, {"click", "press", "confirm"}},
+         "Ovra could not press \"Save changes\": every way failed (click, press, confirm)",
+         "The control could not be pressed."},
+    };
+    for (const auto& failure : failures) {
+        worker_.presses.back().second(failure.outcome);
+        EXPECT_EQ(log_.back(), failure.log);
+        finishRead(worker_.reads.size() - 1, window({"Save changes"}));
+        EXPECT_EQ(controller().overlay().notice(), failure.notice);
+        EXPECT_EQ(engine_.spoken.back().text,
+                  std::string(failure.notice) + " 1 of 1: Save changes, Button");
+        press(kReturn);
+        scheduler_.advance(0.1);
+    }
+    EXPECT_EQ(beeps_, 2);
+    EXPECT_EQ(prefs_.get(keys::ovrasPressed), 0);
+    // Only a press that reached the control counts.
+    worker_.presses.back().second({PressRoute::clicked, std::nullopt, true});
+    EXPECT_EQ(log_.back(), "Ovra pressed \"Save changes\": clicked (the page had made it anew)");
+    EXPECT_EQ(prefs_.get(keys::ovrasPressed), 1);
 
     // A close replaces the pending hide; the hotkey within it asks anew, which keeps the
     // overlay on screen and takes pointer input again.
@@ -284,39 +307,7 @@ TEST_F(AppControllerTest, ThePressRunsAfterTheCloseWhileTheOverlayLetsInputThrou
     controller().dismiss();
     scheduler_.advance(0.2);
     EXPECT_FALSE(overlay_->shown);
-    EXPECT_THAT(workspace_.activated, ElementsAre("A", "A"));
-}
-
-TEST(PressRoutes, EachControlGetsTheFirstRouteThatWorks) {
-    auto fixture = Json::parse(R"({"app": {"pid": 9}, "window": {"role": "AXWindow",
-        "frame": [0, 0, 800, 600], "children": [
-        {"id": "field", "role": "AXTextField", "settable": ["AXFocused"], "frame": [0, 0, 90, 20]},
-        {"id": "native", "role": "AXButton", "actions": ["AXPress"], "frame": [0, 30, 90, 20]},
-        {"id": "stubborn", "role": "AXButton", "actions": ["AXConfirm"], "frame": [0, 60, 90, 20]},
-        {"id": "dead", "role": "AXButton", "frame": [0, 90, 90, 20]},
-        {"id": "web", "role": "AXWebArea", "frame": [0, 120, 800, 400], "children": [
-          {"id": "link", "role": "AXLink", "actions": ["AXPress"], "frame": [10, 130, 90, 20],
-           "attrs": {"AXParent": {"ref": "web"}}}]}
-        ]}})");
-    auto backend = ax::FakeAccessibilityBackend::fromJson(fixture).value();
-    input::FakeInputSynthesizer input;
-    AXActions actions(*backend, input);
-    const auto route = [&](const std::string& id, const std::string& role,
-                           std::optional<std::uint32_t> window = 5) {
-        PressJob job{backend->element(id), {}, {}, Rect(0, 0, 800, 600), window};
-        job.candidate.role = role;
-        job.candidate.frame = Rect(10, 130, 90, 20);
-        const PressReport report = pressControl(actions, *backend, job);
-        return report.route ? std::string(rawValue(*report.route))
-                            : ::testing::PrintToString(report.failedRoutes);
-    };
-    EXPECT_EQ(route("field", "AXTextField"), "focused");
-    EXPECT_EQ(route("native", "AXButton"), "pressed");
-    EXPECT_EQ(route("stubborn", "AXButton"), "confirmed");
-    EXPECT_EQ(route("dead", "AXButton"), "{ \"press\", \"confirm\" }");
-    EXPECT_EQ(route("link", "AXLink"), "clicked");
-    EXPECT_THAT(input.log(), ::testing::Contains("click 55,140"));
-    EXPECT_EQ(route("link", "AXLink", std::nullopt), "pressed");  // no window to click in
+    EXPECT_THAT(workspace_.activated, ElementsAre("A", "A", "A", "A"));
 }
 
 }  // namespace
