@@ -78,12 +78,11 @@ std::optional<Scroller::Method> Scroller::scroll(ScrollDirection direction, Scro
         trace_ << std::flush;
         return Method::dryRun;
     }
-    const double total = amount * count;
-    const double signedAmount = direction == ScrollDirection::down ? total : -total;
-    if (target && scrollBar(*target, signedAmount)) {
+    const double signedAmount = direction == ScrollDirection::down ? amount : -amount;
+    if (target && scrollBar(*target, signedAmount * count)) {
         return Method::scrollBar;
     }
-    if (wheel(area.center(), signedAmount, window, overlay)) {
+    if (wheel(area.center(), signedAmount, count, window, overlay)) {
         return Method::wheel;
     }
     return std::nullopt;
@@ -129,7 +128,7 @@ bool Scroller::scrollBar(const ScrollTarget& target, double amount) {
     return readBack && std::abs(*readBack - next) < kReadBackTolerance;
 }
 
-bool Scroller::wheel(Point at, double amount, std::optional<input::WindowId> window,
+bool Scroller::wheel(Point at, double amount, int count, std::optional<input::WindowId> window,
                      const std::shared_ptr<OverlayPointerInput>& overlay) {
     if (overlay) {
         overlay->setIgnoresPointerInput(true);
@@ -138,8 +137,9 @@ bool Scroller::wheel(Point at, double amount, std::optional<input::WindowId> win
     // A wheel turn goes to whatever window is under the pointer: post only over the target's.
     const bool overTarget = window && input_.isWindowAt(*window, at);
     double notches = std::round(std::abs(amount) / options_.pixelsPerNotch);
-    // Written so that NaN (from a nonsense notch size) takes the floor of one notch.
-    notches = notches >= 1 ? std::min(notches, kMaxNotches) : 1;
+    // Written so that NaN (from a nonsense notch size) takes the floor of one notch. Whole
+    // notches per step: several steps at once go as far as one after the other.
+    notches = std::min((notches >= 1 ? notches : 1) * count, kMaxNotches);
     const bool posted =
         overTarget &&
         input_.wheel(at, amount > 0 ? input::WheelDirection::down : input::WheelDirection::up,

@@ -70,7 +70,7 @@ class Scroller final {
   private:
     bool scrollBar(const ScrollTarget& target, double amount);
     std::optional<double> value(const ax::Element& element);
-    bool wheel(Point at, double amount, std::optional<input::WindowId> window,
+    bool wheel(Point at, double amount, int count, std::optional<input::WindowId> window,
                const std::shared_ptr<OverlayPointerInput>& overlay);
 
     ax::AccessibilityBackend& backend_;

@@ -32,7 +32,7 @@ if(BUILD_TESTING)
   ovra_add_tests("${CMAKE_CURRENT_SOURCE_DIR}/tests/appcontroller" LIBS ovra_app_controller)
 endif()
 
-# The app itself over Chromium in the virtual desktop, driven by typed keys.
+# The app itself over Chromium and Firefox in the virtual desktop, driven by typed keys.
 if(BUILD_TESTING)
   ovra_add_test_files(FILES
     "${CMAKE_CURRENT_SOURCE_DIR}/tests/appcontroller/desktop/ControllerDesktop_test.cpp"
@@ -45,7 +45,8 @@ if(BUILD_TESTING)
   target_compile_definitions(ControllerDesktop_test PRIVATE
     OVRA_APP="$<TARGET_FILE:murmlark-ovra>"
     OVRA_ACCOUNT_PAGE="${CMAKE_CURRENT_SOURCE_DIR}/tests/appcontroller/desktop/account.html"
-    OVRA_LONG_PAGE="${CMAKE_CURRENT_SOURCE_DIR}/tests/appcontroller/desktop/long.html")
+    OVRA_LONG_PAGE="${CMAKE_CURRENT_SOURCE_DIR}/tests/appcontroller/desktop/long.html"
+    OVRA_CONSENT_PAGE="${CMAKE_CURRENT_SOURCE_DIR}/tests/appcontroller/desktop/consent.html")
   add_dependencies(ControllerDesktop_test murmlark-ovra)
 endif()
 

@@ -227,19 +227,16 @@ void AppController::pressed(const PendingPress& press, const PressOutcome& outco
     services_.beep();
     const std::string text = changed ? OvraText::t("The control changed, so nothing was pressed.")
                                      : OvraText::t("The control could not be pressed.");
-    // The window as it is now, with why nothing was pressed; an overlay opened meanwhile
-    // shows it with its own plan.
-    pressNotice_ = text;
-    if (requestTarget_) {
-        if (overlay_.phase().plan() != nullptr) {
-            pressNotice_.reset();
-            overlay_.setNotice(text);
-            announce(text);
+    // Why, over the window read again; an overlay opened meanwhile says it with its own plan.
+    if (requestTarget_ && overlay_.phase().plan() != nullptr) {
+        overlay_.setNotice(text);
+        announce(text);
+    } else if (requestTarget_ || services_.workspace.isRunning(press.target)) {
+        pressNotice_ = text;
+        if (!requestTarget_) {
+            run(press.target, std::nullopt);
         }
-    } else if (services_.workspace.isRunning(press.target)) {
-        run(press.target, std::nullopt);
     } else {
-        pressNotice_.reset();
         announce(text);
     }
 }

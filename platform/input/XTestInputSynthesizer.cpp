@@ -27,6 +27,9 @@ constexpr std::uint8_t kLeftButton = 1;
 // More notches than this in one scroll are never a page or a third of one.
 constexpr int kMaxNotches = 200;
 constexpr std::chrono::milliseconds kClickPause{30};
+// Between wheel notches: Chromium drops part of a run of notches that all come in the same
+// millisecond while it is still animating an earlier scroll.
+constexpr std::chrono::milliseconds kNotchPause{1};
 
 }  // namespace
 
@@ -144,6 +147,9 @@ bool XTestInputSynthesizer::wheel(Point at, WheelDirection direction, int notche
     }
     const std::uint8_t button = direction == WheelDirection::down ? kWheelDown : kWheelUp;
     for (int i = 0; i < notches; ++i) {
+        if (i > 0) {
+            std::this_thread::sleep_for(kNotchPause);
+        }
         if (!impl_->press(button)) {
             return false;
         }

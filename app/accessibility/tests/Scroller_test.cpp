@@ -217,6 +217,23 @@ TEST_F(ScrollerTest, WheelTakesOverWhenTheBarCannotDoIt) {
     EXPECT_THAT(writes(), IsEmpty());
 }
 
+// Keys taken while an earlier scroll ran: as far as the steps one after the other would go.
+TEST_F(ScrollerTest, StepsTakenTogetherGoAsFarAsEachAlone) {
+    auto s = scroller();
+    EXPECT_EQ(s.scroll(ScrollDirection::down, ScrollStep::small, std::nullopt,
+                       Rect(0, 0, 600, 600), kWindow, nullptr, 3),
+              Scroller::Method::wheel);
+    EXPECT_THAT(input_.log(), ElementsAre("wheel 300,300 down 6"));  // 2 whole notches a step
+    EXPECT_EQ(s.scroll(ScrollDirection::down, ScrollStep::small, target("bar"), Rect(), kWindow,
+                       nullptr, 3),
+              Scroller::Method::scrollBar);
+    EXPECT_THAT(writes(), ElementsAre("set bar AXValue 0.333333"));  // 3 × 250 of 2250 points
+    s.dryRun = true;
+    s.scroll(ScrollDirection::up, ScrollStep::page, target("bar"), Rect(), kWindow, nullptr, 2);
+    EXPECT_EQ(trace_.str(),
+              "trace: scroll up 675 pt of a 750 pt view\ntrace: scroll up 675 pt of a 750 pt view\n");
+}
+
 TEST_F(ScrollerTest, BarThatReadsBackOffFallsBackToTheWheel) {
     for (const double skew : {0.02, 0.019}) {
         SCOPED_TRACE(skew);
