@@ -74,35 +74,35 @@ bool AXActions::clickCenter(const Rect& rect) {
     return postClick(rect.center());
 }
 
-AXActions::Click AXActions::clickControl(const PressRequest& request,
-                                         const PresentControl& target) {
-    if (!request.window) {
-        return Click::notSent;
+std::optional<PresentControl> AXActions::steady(const PressRequest& request,
+                                                PresentControl target) {
+    // A successor first showed just now; the chosen element lived since the reading.
+    const double seen = target.replaced ? 0 : request.seenFor;
+    if (seen >= kSteadyFor) {
+        return target;
     }
-    const auto aim = [&](const Rect& frame) -> std::optional<Point> {
-        const Rect shown = frame.intersection(request.visible);
-        return bigEnough(shown) ? std::optional(shown.center()) : std::nullopt;
-    };
-    if (!aim(target.frame)) {
-        return Click::notSent;
-    }
-    if (hooks_.ignoreOwnPointerInput) {
-        hooks_.ignoreOwnPointerInput();
-    }
-    // Still there a moment later, and where: a control the page has replaced meanwhile is gone.
-    (hooks_.clock ? *hooks_.clock : ax::systemClock()).sleep(kSteadyPause);
+    (hooks_.clock ? *hooks_.clock : ax::systemClock()).sleep(kSteadyFor - seen);
     const auto now = ElementIdentity::look(backend_, request.app, target.element);
     if (!now || now->role != request.candidate.role || !now->frame ||
         !(now->label.empty() ||
           ElementIdentity::sameLabel(now->label, request.candidate.label()))) {
-        return Click::gone;
+        return std::nullopt;
     }
-    const std::optional<Point> point = aim(*now->frame);
+    target.frame = *now->frame;
+    return target;
+}
+
+bool AXActions::clickControl(const PressRequest& request, const PresentControl& target) {
+    const Rect shown = target.frame.intersection(request.visible);
+    if (!request.window || !bigEnough(shown)) {
+        return false;
+    }
+    if (hooks_.ignoreOwnPointerInput) {
+        hooks_.ignoreOwnPointerInput();
+    }
     // Another window (a dialog, a menu, a window that moved in front) would take the click.
-    if (!point || !input_.isWindowAt(*request.window, *point)) {
-        return Click::notSent;
-    }
-    return postClick(*point) ? Click::sent : Click::notSent;
+    const Point point = shown.center();
+    return input_.isWindowAt(*request.window, point) && postClick(point);
 }
 
 bool AXActions::raise(std::optional<input::WindowId> window, const ax::Element& windowElement) {
@@ -131,22 +131,25 @@ PressOutcome AXActions::press(const PressRequest& request) {
         return outcome;
     }
     outcome.replaced = target->replaced;
-    const ax::Element& element = target->element;
-    const bool web = isInWebArea(element);
+    // Web content is where pages rebuild their controls under the pointer.
+    const bool web = isInWebArea(target->element);
+    const auto present = web ? steady(request, *target) : target;
+    if (!present) {
+        outcome.failure = PressFailure::changed;
+        return outcome;
+    }
+    const ax::Element& element = present->element;
     const auto done = [&](PressRoute route) {
         outcome.route = route;
         return outcome;
     };
     const auto failed = [&](const char* route) { outcome.failedRoutes.emplace_back(route); };
-    // Whether the click route settled the press: sent, or the control went away under it.
     const auto clicked = [&] {
-        const Click click = web ? clickControl(request, *target) : Click::notSent;
-        if (click == Click::gone) {
-            outcome.failure = PressFailure::changed;
-        } else if (web && click == Click::notSent) {
+        const bool sent = web && clickControl(request, *present);
+        if (web && !sent) {
             failed("click");
         }
-        return click != Click::notSent;
+        return sent;
     };
     if (request.candidate.isTextInput()) {
         // A text field is only ever focused: its press action submits the dialog's default
@@ -155,17 +158,14 @@ PressOutcome AXActions::press(const PressRequest& request) {
             return done(PressRoute::focused);
         }
         failed("focus");
-        if (clicked() && !outcome.failure) {
+        if (clicked()) {
             return done(PressRoute::clicked);
         }
-        outcome.failure = outcome.failure.value_or(PressFailure::refused);
+        outcome.failure = PressFailure::refused;
         return outcome;
     }
     if (clicked()) {
-        if (!outcome.failure) {
-            outcome.route = PressRoute::clicked;
-        }
-        return outcome;
+        return done(PressRoute::clicked);
     }
     const auto pressError = backend_.performAction(element, "AXPress");
     if (!pressError) {

@@ -44,7 +44,8 @@ struct PressRequest {
     ax::Element windowElement;              // the window's accessibility element, when known
     // A fresh reading of the window, for a control the page may have replaced.
     WindowReading readWindow;
-    bool raise = true;  // false: the caller has brought the window forward already
+    bool raise = true;   // false: the caller has brought the window forward already
+    double seenFor = 0;  // how long ago (seconds) the reading saw the element
 };
 
 // How a press went: delivered to a live control by `route`, or nothing pressed for `failure`.
@@ -69,9 +70,10 @@ class AXActions final {
 
     // At most this many elements are examined on the way up to a web area.
     static constexpr int kMaxWebAreaDepth = 40;
-    // A click waits this long and looks at the control again: a page that keeps replacing its
-    // controls would take the click on one that is gone, so its handler would never run.
-    static constexpr double kSteadyPause = 0.1;
+    // A control in web content is pressed only once it has been there this long: a page that
+    // keeps rebuilding its controls takes a click on one that is gone by then, and its handler
+    // never runs. Browsers report such rebuilding only every 150 to 250 ms.
+    static constexpr double kSteadyFor = 0.5;
 
     AXActions(ax::AccessibilityBackend& backend, input::InputSynthesizer& input, Hooks hooks = {});
 
@@ -93,13 +95,14 @@ class AXActions final {
     // (ElementIdentity), else press nothing; a text input is focused (one in web content that
     // refuses the focus is clicked, which only focuses it) and never pressed; a control inside
     // web content is clicked at the middle of the part of its present frame that shows, once it
-    // has held still there for a moment; everything else, and every click that could not land
-    // on the control, gets "AXPress", then focus with "AXConfirm".
+    // has been there for kSteadyFor; everything else, and every click that could not land on the
+    // control, gets "AXPress", then focus with "AXConfirm".
     PressOutcome press(const PressRequest& request);
 
   private:
-    enum class Click { sent, notSent, gone };
-    Click clickControl(const PressRequest& request, const PresentControl& target);
+    // The control once it has been there for kSteadyFor; none when it went meanwhile.
+    std::optional<PresentControl> steady(const PressRequest& request, PresentControl target);
+    bool clickControl(const PressRequest& request, const PresentControl& target);
     bool postClick(Point at);
 
     ax::AccessibilityBackend& backend_;

@@ -70,7 +70,10 @@ std::optional<ElementLook> look(ax::AccessibilityBackend& backend, const ax::Run
 std::optional<PresentControl> present(const UICandidate& chosen, const ax::Element& element,
                                       const std::optional<ElementLook>& now, const Rect& window,
                                       const WindowReading& reread) {
-    if (now && now->frame && !now->label.empty() && sameControl(chosen, now->role, now->label)) {
+    // An element without a label of its own may have had one lent by the reading (a child's
+    // text); the reading tells then.
+    if (now && now->frame && (!now->label.empty() || chosen.label().empty()) &&
+        sameControl(chosen, now->role, now->label)) {
         // Still there; one that left the window is not what the user saw, and another control
         // that now stands where it stood is not it either.
         if (inside(*now->frame, window)) {

@@ -53,17 +53,12 @@ Scroller::~Scroller() {
     if (putBack_) {
         later_.cancel(*putBack_);
     }
-    for (const auto token : overlayRestores_) {
-        later_.cancel(token);
-    }
 }
 
 std::optional<Scroller::Method> Scroller::scroll(ScrollDirection direction, ScrollStep step,
                                                  const std::optional<ScrollTarget>& target,
                                                  const Rect& fallback,
-                                                 std::optional<input::WindowId> window,
-                                                 std::shared_ptr<OverlayPointerInput> overlay,
-                                                 int count) {
+                                                 std::optional<input::WindowId> window, int count) {
     const Rect area = target ? target->signals.visible : fallback;
     // Written so that NaN heights fail; an area from another app may hold anything.
     if (area.isNull() || !area.isFinite() || !(area.height() > 1) || count < 1) {
@@ -82,7 +77,7 @@ std::optional<Scroller::Method> Scroller::scroll(ScrollDirection direction, Scro
     if (target && scrollBar(*target, signedAmount * count)) {
         return Method::scrollBar;
     }
-    if (wheel(area.center(), signedAmount, count, window, overlay)) {
+    if (wheel(area.center(), signedAmount, count, window)) {
         return Method::wheel;
     }
     return std::nullopt;
@@ -128,11 +123,7 @@ bool Scroller::scrollBar(const ScrollTarget& target, double amount) {
     return readBack && std::abs(*readBack - next) < kReadBackTolerance;
 }
 
-bool Scroller::wheel(Point at, double amount, int count, std::optional<input::WindowId> window,
-                     const std::shared_ptr<OverlayPointerInput>& overlay) {
-    if (overlay) {
-        overlay->setIgnoresPointerInput(true);
-    }
+bool Scroller::wheel(Point at, double amount, int count, std::optional<input::WindowId> window) {
     const std::optional<Point> restore = home_ ? home_ : input_.pointerLocation();
     // A wheel turn goes to whatever window is under the pointer: post only over the target's.
     const bool overTarget = window && input_.isWindowAt(*window, at);
@@ -154,17 +145,6 @@ bool Scroller::wheel(Point at, double amount, int count, std::optional<input::Wi
             input_.movePointer(to);
             home_.reset();
         });
-    }
-    if (overlay) {
-        // Each restore removes its own token once run, so the list holds only pending ones.
-        auto token = std::make_shared<Scheduler::Token>(0);
-        *token = later_.after(options_.overlayRestoreDelay, [this, overlay, token] {
-            std::erase(overlayRestores_, *token);
-            if (!home_) {
-                overlay->setIgnoresPointerInput(false);
-            }
-        });
-        overlayRestores_.push_back(*token);
     }
     return posted;
 }

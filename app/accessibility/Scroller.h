@@ -21,8 +21,9 @@
 
 namespace ovra {
 
-// The overlay window while it is on screen: it must let pointer input through to the app below
-// while a wheel scroll is posted.
+// The overlay window while it is on screen, which must let pointer input through to the app
+// below while a wheel scroll is posted. The request controller sees to that, from the first scroll
+// key until the page is read again; the scroller never touches the overlay.
 class OverlayPointerInput {
   public:
     virtual ~OverlayPointerInput() = default;
@@ -40,7 +41,6 @@ class Scroller final {
         // and web content is where the wheel is needed (it has no scroll bar to set).
         double pixelsPerNotch = 120;
         double putBackDelay = 0.05;
-        double overlayRestoreDelay = 0.15;
     };
 
     Scroller(ax::AccessibilityBackend& backend, input::InputSynthesizer& input, Scheduler& later,
@@ -61,8 +61,7 @@ class Scroller final {
     // one line per step.
     std::optional<Method> scroll(ScrollDirection direction, ScrollStep step,
                                  const std::optional<ScrollTarget>& target, const Rect& fallback,
-                                 std::optional<input::WindowId> window,
-                                 std::shared_ptr<OverlayPointerInput> overlay, int count = 1);
+                                 std::optional<input::WindowId> window, int count = 1);
 
     // The pointer position a pending put-back will restore.
     std::optional<Point> home() const { return home_; }
@@ -70,8 +69,7 @@ class Scroller final {
   private:
     bool scrollBar(const ScrollTarget& target, double amount);
     std::optional<double> value(const ax::Element& element);
-    bool wheel(Point at, double amount, int count, std::optional<input::WindowId> window,
-               const std::shared_ptr<OverlayPointerInput>& overlay);
+    bool wheel(Point at, double amount, int count, std::optional<input::WindowId> window);
 
     ax::AccessibilityBackend& backend_;
     input::InputSynthesizer& input_;
@@ -81,7 +79,6 @@ class Scroller final {
     Options options_;
     std::optional<Point> home_;
     std::optional<Scheduler::Token> putBack_;
-    std::vector<Scheduler::Token> overlayRestores_;
 };
 
 // The name the controller's log gives a method: "scroll bar", "scroll wheel", "dry run".

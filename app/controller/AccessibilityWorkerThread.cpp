@@ -108,8 +108,8 @@ void AccessibilityWorkerThread::scroll(ScrollJob job, std::function<void(ScrollO
     queue_.post([this, job = std::move(job), done = std::move(done)]() mutable {
         scroller_.dryRun = job.dryRun;
         // The controller made the overlay let pointer input through before asking.
-        const ScrollOutcome outcome = scroller_.scroll(
-            job.direction, job.step, job.target, job.fallback, job.window, nullptr, job.count);
+        const ScrollOutcome outcome = scroller_.scroll(job.direction, job.step, job.target,
+                                                       job.fallback, job.window, job.count);
         if (outcome == Scroller::Method::wheel && job.probe) {
             waitUntilSettled(services_.backend, services_.clock, *job.probe);
         }

@@ -285,6 +285,7 @@ void AppController::readingArrived(Scan scan, const ReadResult& reading) {
     // The reading is kept even if a newer request supersedes this one before its plan is made:
     // scrolling and find plan from it. The plan is only ever made for the current scan.
     snapshot_ = TargetSnapshot{scan.target, reading.value()};
+    snapshotAt_ = services_.scheduler.now();
     appliedSerial_ = scan.serial;
     const WindowSnapshot& window = snapshot_->window;
     // The app's own name for itself, when it has one beyond its process name.
@@ -354,7 +355,7 @@ void AppController::decided(const Scan& scan, std::string note,
     }
     overlay_.setEngineNote(note);
     overlay_.setPhase(OverlayPhase::ready(plan));
-    overlay_.setStale(false);
+    overlay_.setStale(scrollRunning_ || rescanWork_ != 0);  // a scroll key came meanwhile
     const std::vector<std::string> order = overlay_.navigationOrder();
 
     if (!scan.rescan) {

@@ -294,6 +294,7 @@ class AppController final {
     std::unique_ptr<OverlayHost> panel_;
 
     std::optional<TargetSnapshot> snapshot_;
+    double snapshotAt_ = 0;  // when its reading arrived (scheduler time)
     std::optional<FocusPlanner::Decisions> lastDecisions_;
     // The app of the open request, which a dismiss hands the keyboard back to.
     std::optional<TargetApp> requestTarget_;

@@ -142,6 +142,7 @@ void AppController::widened(std::uint64_t serial, WindowSnapshot wide) {
         lastDecisions_ = keptDecisions(snapshot_->window, wide, *lastDecisions_);
     }
     snapshot_->window = std::move(wide);
+    snapshotAt_ = services_.scheduler.now();
     appliedSerial_ = serial;
     replan();
     if (devTrace && services_.print) {

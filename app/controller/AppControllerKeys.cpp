@@ -191,6 +191,7 @@ void AppController::activate(const std::string& id) {
                   {}},
                  {target, services_.prefs.get(keys::traversalDepth), kFindBudget, kMaxRawDepth,
                   kNodeBudget}};
+    job.request.seenFor = services_.scheduler.now() - snapshotAt_;
     // The press brings the app forward itself: the close does not hand the keyboard back.
     close(false);
     later(kPressDelay, [this, job = std::move(job), press = std::move(press)] {

@@ -55,8 +55,10 @@ void AppController::scroll(ScrollDirection direction, ScrollStep step,
     }
     services_.scheduler.cancel(rescanWork_);
     rescanWork_ = 0;
-    // A re-read under way saw the page before this scroll.
-    cancelRun();
+    // A re-read under way saw the page before this scroll (a first reading still makes its plan).
+    if (overlay_.phase().plan() != nullptr) {
+        cancelRun();
+    }
     const ScrollBatch batch{direction, step, 1, from};
     if (!scrollRunning_) {
         startScroll(batch);

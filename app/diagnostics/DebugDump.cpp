@@ -239,6 +239,7 @@ Result<PressedControl, int> pressTest(const std::string& app, const std::string&
         return nothing();
     }
     const WindowSnapshot& snapshot = read.value();
+    const double readAt = services.clock->now();
     const UICandidate* control = nullptr;
     for (const auto& candidate : snapshot.candidates) {
         if (candidate.label() == label) {
@@ -282,7 +283,8 @@ Result<PressedControl, int> pressTest(const std::string& app, const std::string&
             auto again = kPressReader.snapshot(*target, backend, *services.clock);
             return again ? std::optional(std::move(again).value()) : std::nullopt;
         },
-        false};
+        false,
+        services.clock->now() - readAt};
     const PressOutcome outcome = actions.press(request);
     if (!outcome.route) {
         std::string why = "the control changed";

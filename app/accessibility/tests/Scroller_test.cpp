@@ -82,12 +82,6 @@ class SkewedBackend final : public ax::AccessibilityBackend {
     bool written_ = false;
 };
 
-class RecordingOverlay final : public OverlayPointerInput {
-  public:
-    std::vector<bool> changes;
-    void setIgnoresPointerInput(bool ignores) override { changes.push_back(ignores); }
-};
-
 class ScrollerTest : public ::testing::Test {
   protected:
     ScrollerTest() {
@@ -117,15 +111,13 @@ class ScrollerTest : public ::testing::Test {
 
     // A page down by the wheel over `area`, no scroll target.
     std::optional<Scroller::Method> wheel(Scroller& s, Rect area,
-                                          std::optional<input::WindowId> window = kWindow,
-                                          std::shared_ptr<OverlayPointerInput> overlay = nullptr) {
-        return s.scroll(ScrollDirection::down, ScrollStep::page, std::nullopt, area, window,
-                        std::move(overlay));
+                                          std::optional<input::WindowId> window = kWindow) {
+        return s.scroll(ScrollDirection::down, ScrollStep::page, std::nullopt, area, window);
     }
     std::optional<Scroller::Method> byTarget(Scroller& s, ScrollTarget t,
                                              ScrollDirection direction = ScrollDirection::down,
                                              ScrollStep step = ScrollStep::page) {
-        return s.scroll(direction, step, std::move(t), Rect(), kWindow, nullptr);
+        return s.scroll(direction, step, std::move(t), Rect(), kWindow);
     }
 
     std::vector<std::string> writes() const {
@@ -155,9 +147,8 @@ TEST_F(ScrollerTest, DryRunPrintsTheStepAndTouchesNothing) {
     s.dryRun = true;
     for (const auto& [direction, step, height, line] : cases) {
         trace_.str("");
-        EXPECT_EQ(
-            s.scroll(direction, step, std::nullopt, Rect(0, 0, 800, height), kWindow, nullptr),
-            Scroller::Method::dryRun);
+        EXPECT_EQ(s.scroll(direction, step, std::nullopt, Rect(0, 0, 800, height), kWindow),
+                  Scroller::Method::dryRun);
         EXPECT_EQ(trace_.str(), "trace: scroll " + std::string(line) + "\n");
     }
     EXPECT_EQ(byTarget(s, target("bar")), Scroller::Method::dryRun);
@@ -217,23 +208,6 @@ TEST_F(ScrollerTest, WheelTakesOverWhenTheBarCannotDoIt) {
     EXPECT_THAT(writes(), IsEmpty());
 }
 
-// Keys taken while an earlier scroll ran: as far as the steps one after the other would go.
-TEST_F(ScrollerTest, StepsTakenTogetherGoAsFarAsEachAlone) {
-    auto s = scroller();
-    EXPECT_EQ(s.scroll(ScrollDirection::down, ScrollStep::small, std::nullopt,
-                       Rect(0, 0, 600, 600), kWindow, nullptr, 3),
-              Scroller::Method::wheel);
-    EXPECT_THAT(input_.log(), ElementsAre("wheel 300,300 down 6"));  // 2 whole notches a step
-    EXPECT_EQ(s.scroll(ScrollDirection::down, ScrollStep::small, target("bar"), Rect(), kWindow,
-                       nullptr, 3),
-              Scroller::Method::scrollBar);
-    EXPECT_THAT(writes(), ElementsAre("set bar AXValue 0.333333"));  // 3 × 250 of 2250 points
-    s.dryRun = true;
-    s.scroll(ScrollDirection::up, ScrollStep::page, target("bar"), Rect(), kWindow, nullptr, 2);
-    EXPECT_EQ(trace_.str(),
-              "trace: scroll up 675 pt of a 750 pt view\ntrace: scroll up 675 pt of a 750 pt view\n");
-}
-
 TEST_F(ScrollerTest, BarThatReadsBackOffFallsBackToTheWheel) {
     for (const double skew : {0.02, 0.019}) {
         SCOPED_TRACE(skew);
@@ -246,52 +220,32 @@ TEST_F(ScrollerTest, BarThatReadsBackOffFallsBackToTheWheel) {
     }
 }
 
-TEST_F(ScrollerTest, WheelPutsThePointerBackAndLetsTheOverlayTakeInputAgain) {
-    auto overlay = std::make_shared<RecordingOverlay>();
+TEST_F(ScrollerTest, WheelPutsThePointerBack) {
     auto s = scroller();
     EXPECT_EQ(s.scroll(ScrollDirection::up, ScrollStep::small, std::nullopt,
-                       Rect(100, 100, 600, 600), kWindow, overlay),
+                       Rect(100, 100, 600, 600), kWindow),
               Scroller::Method::wheel);
     EXPECT_THAT(input_.log(), ElementsAre("wheel 400,400 up 2"));  // 200 points
-    EXPECT_THAT(overlay->changes, ElementsAre(true));
     EXPECT_EQ(s.home(), (Point{900, 20}));
     later_.advance(0.05);
     EXPECT_THAT(input_.log(), ElementsAre("wheel 400,400 up 2", "move 900,20"));
     EXPECT_EQ(s.home(), std::nullopt);
-    EXPECT_THAT(overlay->changes, ElementsAre(true));
-    later_.advance(0.1);
-    EXPECT_THAT(overlay->changes, ElementsAre(true, false));
 }
 
 TEST_F(ScrollerTest, QuickSeriesReturnsThePointerToWhereItWasBeforeTheFirst) {
-    auto overlay = std::make_shared<RecordingOverlay>();
     auto s = scroller();
     const Rect area(100, 100, 600, 600);
-    wheel(s, area, kWindow, overlay);
+    wheel(s, area);
     later_.advance(0.03);
     // The pointer now rests at the area's middle; the first restore position is kept.
-    wheel(s, area, kWindow, overlay);
+    wheel(s, area);
     later_.advance(0.03);
     EXPECT_THAT(input_.log(), ElementsAre("wheel 400,400 down 5", "wheel 400,400 down 5"));
     later_.advance(0.03);
     EXPECT_EQ(input_.log().back(), "move 900,20");
     EXPECT_EQ(std::count(input_.log().begin(), input_.log().end(), "move 900,20"), 1);
     later_.advance(1);
-    EXPECT_EQ(overlay->changes.back(), false);
     EXPECT_EQ(input_.pointer(), (Point{900, 20}));
-}
-
-TEST_F(ScrollerTest, OverlayStaysInputTransparentWhileARestoreIsPending) {
-    auto overlay = std::make_shared<RecordingOverlay>();
-    auto s = scroller();
-    wheel(s, Rect(100, 100, 600, 600), kWindow, overlay);
-    later_.advance(0.12);
-    wheel(s, Rect(100, 100, 600, 600), kWindow, overlay);
-    // The first scroll's restore falls due at 0.15 while the second's put-back is pending.
-    later_.advance(0.04);
-    EXPECT_THAT(overlay->changes, ElementsAre(true, true));
-    later_.advance(0.2);
-    EXPECT_THAT(overlay->changes, ElementsAre(true, true, false));
 }
 
 TEST_F(ScrollerTest, PointerStaysOverTheAreaWhenMagnifiedOrUnknown) {
@@ -306,15 +260,12 @@ TEST_F(ScrollerTest, PointerStaysOverTheAreaWhenMagnifiedOrUnknown) {
 }
 
 TEST_F(ScrollerTest, WheelIsPostedOnlyOverTheTargetWindow) {
-    auto overlay = std::make_shared<RecordingOverlay>();
     // A dialog of another app covers the middle of the area.
     input_.setWindows({{5, Rect(200, 200, 300, 300)}, {kWindow, Rect(0, 0, 1280, 900)}});
     auto s = scroller();
-    EXPECT_EQ(wheel(s, Rect(0, 0, 600, 600), kWindow, overlay), std::nullopt);
-    EXPECT_EQ(wheel(s, Rect(0, 0, 600, 600), std::nullopt, overlay), std::nullopt);
+    EXPECT_EQ(wheel(s, Rect(0, 0, 600, 600), kWindow), std::nullopt);
+    EXPECT_EQ(wheel(s, Rect(0, 0, 600, 600), std::nullopt), std::nullopt);
     EXPECT_THAT(input_.log(), IsEmpty());
-    later_.advance(1);
-    EXPECT_THAT(overlay->changes, ElementsAre(true, true, false, false));
     // Clear of the dialog, the same window is scrolled.
     EXPECT_EQ(wheel(s, Rect(600, 0, 600, 600)), Scroller::Method::wheel);
 }
@@ -331,8 +282,8 @@ TEST_F(ScrollerTest, NotchCountStaysBetweenOneAndTwoHundredAndNothingOutlivesThe
                             "wheel 300,300 down 1", "move 900,20"));
     {
         auto s = scroller();
-        wheel(s, Rect(0, 0, 600, 600), kWindow, std::make_shared<RecordingOverlay>());
-        EXPECT_EQ(later_.pending(), 2u);
+        wheel(s, Rect(0, 0, 600, 600));
+        EXPECT_EQ(later_.pending(), 1u);
     }
     EXPECT_EQ(later_.pending(), 0u);
 }

@@ -134,14 +134,11 @@ class ControllerDesktop : public ::testing::Test {
     void launch(const char* page, const std::string& label, const std::string& settings,
                 bool firefox = false) {
         const std::string url = std::string("file://") + page;
-        if (firefox) {
-            char profile[] = "/tmp/ovra-firefox.XXXXXX";
-            ASSERT_NE(mkdtemp(profile), nullptr);
-            browser_ =
-                testing::LaunchedApp::start({"firefox-esr", "--profile", profile, url}, profile);
-        } else {
-            browser_ = testing::LaunchedApp::chromium(url);
-        }
+        char pattern[] = "/tmp/ovra-firefox.XXXXXX";
+        const std::string profile = firefox && mkdtemp(pattern) ? pattern : "";
+        browser_ = firefox ? testing::LaunchedApp::start({"firefox-esr", "--profile", profile, url},
+                                                         profile)
+                           : testing::LaunchedApp::chromium(url);
         processName_ = firefox ? "firefox-esr" : "chromium";
         atspi::AtspiBackend backend;
         testing::RealClock clock;
@@ -219,12 +216,7 @@ class ControllerDesktop : public ::testing::Test {
     // The page's scroll offset once it holds still, as the consent page reports it.
     int offset() {
         std::string seen, last;
-        eventually(
-            [&] {
-                last = std::exchange(seen, title());
-                return seen == last && seen.starts_with("offset ");
-            },
-            10);
+        eventually([&] { return (last = std::exchange(seen, title())) == seen; }, 10);
         return seen.starts_with("offset ") ? std::atoi(seen.c_str() + 7) : -1;
     }
     std::size_t logged(const std::string& text) const {
@@ -234,13 +226,6 @@ class ControllerDesktop : public ::testing::Test {
             ++count;
         }
         return count;
-    }
-    // The press test on the browser: its exit code.
-    int pressTest(const std::string& label) const {
-        const std::string command =
-            "OVRA_PRESS_TEST_APP=" + processName_ + " '" OVRA_APP "' --press-test '" + label + "'";
-        const int status = std::system(command.c_str());
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
     // The page's empty right side, dimmed while the overlay shows (there is no compositing
     // manager: the overlay paints the screen it grabbed).
@@ -522,104 +507,79 @@ class ControllerOverBrowsers : public ControllerDesktop,
 
 // The page changes under the open overlay: another button put where the chosen one stood is not
 // pressed (the user is told, the page read again), the same button made anew is; a button
-// rebuilt every 5 ms is reported pressed only when its handler ran, by the overlay and by the
-// press test. Scroll keys typed quickly or held each move the page, which is read once after the
-// last; Return 50 ms after J presses nothing.
+// rebuilt every 5 ms counts as pressed only when its handler ran, by the overlay and by the press
+// test. J J J, J with Return 50 ms later, and a held Page Down each move the page by the sum of
+// their steps, read once after the last.
 TEST_P(ControllerOverBrowsers, PressesOnlyTheChosenControlAndEveryScrollKeyMovesThePage) {
     // A compositing manager, as desktops run: without one the overlay covers the browser whole,
-    // and Firefox then drops its page's accessibility tree.
+    // and Firefox then drops its page's accessibility tree. Alt alone opens Firefox's menu bar.
     const testing::LaunchedApp compositor = testing::LaunchedApp::start({"xcompmgr"});
-    // Its hotkey Super+Shift+Space: Alt alone would open Firefox's menu bar.
     launch(OVRA_CONSENT_PAGE, "Reject all",
-           R"({"hotkey": "cmd-shift-space", "useModel": false, "sidebar": false,
-               "maxBeacons": 9})",
-           GetParam());
-    const auto open = [] { type("key super+shift+space"); };
-    // The overlay fades, then hands the keyboard back.
-    const auto settle = [] { usleep(700'000); };
-    // The number of the highlight labelled `label`, once the overlay shows it.
-    const auto numberOf = [&](const std::string& label) {
+           R"({"hotkey": "cmd-shift-space", "useModel": false, "sidebar": false})", GetParam());
+    // Tells the page what to do next, opens the overlay: the key that chooses `label`.
+    const auto openAfter = [&](const std::string& letter, const std::string& label) {
+        usleep(700'000);  // the overlay fades, then hands the keyboard back
+        type("type " + letter);
+        EXPECT_TRUE(titleBecomes("typed " + letter)) << title();
+        type("key super+shift+space");
         for (const std::string& name : highlightsWith(label)) {
             if (name.find(", " + label + ",") != std::string::npos) {
                 return name.substr(0, name.find(','));
             }
         }
-        return std::string("none");
+        return std::string("Escape");
     };
-    // The page is told what to do once the overlay takes the keyboard; `chosen` is pressed after.
-    const auto pressOnceMadeAnew = [&](const std::string& letter, const std::string& chosen,
-                                       const std::string& made) {
-        type("type " + letter);
-        ASSERT_TRUE(titleBecomes("typed " + letter)) << title();
-        open();
-        const std::string number = numberOf(chosen);
-        ASSERT_TRUE(titleBecomes("made anew: " + made)) << title();
-        type("key " + number + " Return");
-    };
-
-    pressOnceMadeAnew("o", "Reject all", "Accept all");
+    const std::string reject = openAfter("o", "Reject all");
+    ASSERT_TRUE(titleBecomes("made anew: Accept all")) << title();
+    type("key " + reject + " Return");
     EXPECT_TRUE(logs("Ovra did not press \"Reject all\": the control changed")) << log();
-    EXPECT_NE(numberOf("Accept all"), "none") << "the page is shown again";
-    EXPECT_TRUE(titleBecomes("made anew: Accept all", 0)) << title();
+    EXPECT_THAT(highlightsWith("Accept all"), ::testing::Contains(::testing::HasSubstr("Accept")));
     type("key Escape");
-    settle();
-    pressOnceMadeAnew("s", "Accept all", "Accept all");
+    const std::string accept = openAfter("s", "Accept all");
+    ASSERT_TRUE(titleBecomes("made anew: Accept all")) << title();
+    type("key " + accept + " Return");
     EXPECT_TRUE(titleBecomes("pressed: Accept all")) << title();
     EXPECT_TRUE(logs("Ovra pressed \"Accept all\": clicked (the page had made it anew)")) << log();
 
-    // A button rebuilt every 5 ms: a press counts when its handler ran, and only then. Firefox
-    // seldom keeps it long enough to be read at all; nothing is pressed then.
-    settle();
-    type("type r");
-    ASSERT_TRUE(titleBecomes("typed r"));
-    open();
-    const std::string count = numberOf("Count");
-    type(count == "none" ? "key Escape" : "key " + count + " Return");
-    const bool asked = count != "none" && logs("\"Count\": ");
-    const bool pressed = logged("Ovra pressed \"Count\"") == 1;
+    // Firefox seldom keeps the rebuilt button long enough to be read: then nothing is pressed.
+    const std::string count = openAfter("r", "Count");
+    type("key " + count + (count == "Escape" ? "" : " Return"));
+    const bool pressed = logs("Ovra pressed \"Count\"", 3);
     EXPECT_EQ(titleBecomes("counted 1", 3), pressed) << log();
-    if (asked && !pressed) {
-        settle();
-        type("key Escape");  // the page shown again with why
-    }
-    settle();
-    const int code = pressTest("Count");
-    EXPECT_TRUE(code == 0 || code == 2 || code == 3) << code;
-    EXPECT_EQ(titleBecomes("counted " + std::to_string(pressed ? 2 : 1), 3), code == 0) << code;
-    type("type r");
-    ASSERT_TRUE(titleBecomes("typed r"));
+    usleep(700'000);
+    type("key Escape");  // the page shown again with why, if the press did not reach it
+    usleep(700'000);
+    const int status = std::system(
+        ("OVRA_PRESS_TEST_APP=" + processName_ + " '" OVRA_APP "' --press-test Count").c_str());
+    EXPECT_THAT(WEXITSTATUS(status), ::testing::AnyOf(0, 2, 3));
+    EXPECT_EQ(titleBecomes("counted " + std::to_string(pressed + 1), 3), WEXITSTATUS(status) == 0);
 
-    open();
-    ASSERT_NE(numberOf("Accept all"), "none");
+    openAfter("r", "Accept all");
     const std::size_t reads = logged("Ovra press: ");
     const auto readAgain = [&](std::size_t times) {
-        EXPECT_TRUE(eventually([&] { return logged("Ovra press: ") == reads + times; }, 10))
-            << log();
-        settle();
+        EXPECT_TRUE(eventually([&] { return logged("Ovra press: ") == reads + times; })) << log();
+        usleep(700'000);
+        return offset();
     };
     type("key j");
-    readAgain(1);
-    const int small = offset();
+    const int small = readAgain(1);
     ASSERT_GT(small, 0) << title();
     type("key j j j");
-    readAgain(2);
-    EXPECT_NEAR(offset(), 4 * small, small / 4);
+    EXPECT_NEAR(readAgain(2), 4 * small, small / 4);
     type("key j sleep 0.05 key Return");
+    EXPECT_NEAR(readAgain(3), 5 * small, small / 4);
     EXPECT_TRUE(logs("Ovra did not press: the page was scrolled and is read again")) << log();
-    readAgain(3);
-    EXPECT_NEAR(offset(), 5 * small, small / 4);
     type("key Next");
-    readAgain(4);
-    const int page = offset() - 5 * small;
+    const int page = readAgain(4) - 5 * small;
     type("keydown Next sleep 1.5 keyup Next");
-    readAgain(5);
+    const int end = readAgain(5);
     const auto pages = static_cast<int>(logged("Ovra scroll: down, page, by scroll wheel"));
     EXPECT_GT(pages, 10);
-    EXPECT_NEAR(offset(), 5 * small + pages * page, page / 4) << pages << " pages";
-    usleep(1'000'000);
+    // Within half a page: a key lost would be a page; Chromium may end a long run of wheel
+    // notches a notch or two short.
+    EXPECT_NEAR(end, 5 * small + pages * page, page / 2) << pages << " pages";
     EXPECT_EQ(logged("Ovra press: "), reads + 5) << "one re-read for each run of keys";
-    EXPECT_EQ(logged("by nothing"), 0u) << log();
-    EXPECT_EQ(logged("Ovra pressed \"Read part"), 0u) << log();
+    EXPECT_EQ(logged("by nothing") + logged("Ovra pressed \"Read part"), 0u) << log();
 }
 
 INSTANTIATE_TEST_SUITE_P(Browsers, ControllerOverBrowsers, ::testing::Values(false, true),
