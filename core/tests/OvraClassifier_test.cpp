@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "core/StateText.h"
-#include "core/tests/FakeModelRunner.h"
+#include "testing/FakeModelRunner.h"
 
 namespace ovra {
 namespace {

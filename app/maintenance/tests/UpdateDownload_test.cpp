@@ -7,10 +7,10 @@
 
 #include "app/maintenance/Uninstaller.h"
 #include "app/maintenance/tests/UpdaterFixture.h"
-#include "platform/archive/tests/ArchiveBuilder.h"
 #include "platform/crypto/Sha256.h"
-#include "platform/download/tests/LoopbackServer.h"
 #include "platform/process/Relaunch.h"
+#include "testing/ArchiveBuilder.h"
+#include "testing/LoopbackServer.h"
 
 namespace ovra::testing {
 namespace {

@@ -10,8 +10,8 @@
 #include <random>
 
 #include "platform/archive/SafeExtract.h"
-#include "platform/archive/tests/ArchiveBuilder.h"
 #include "platform/crypto/Sha256.h"
+#include "testing/ArchiveBuilder.h"
 
 namespace {
 

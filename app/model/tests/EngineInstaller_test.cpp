@@ -11,9 +11,9 @@
 #include <future>
 #include <sstream>
 
-#include "platform/archive/tests/ArchiveBuilder.h"
 #include "platform/crypto/Sha256.h"
-#include "platform/download/tests/LoopbackServer.h"
+#include "testing/ArchiveBuilder.h"
+#include "testing/LoopbackServer.h"
 
 namespace ovra::testing {
 namespace {

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/archive/tests/ArchiveBuilder.h"
+#include "testing/ArchiveBuilder.h"
 
 namespace ovra::archive {
 namespace {

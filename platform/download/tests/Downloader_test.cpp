@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "platform/download/FileUrl.h"
-#include "platform/download/tests/LoopbackServer.h"
+#include "testing/LoopbackServer.h"
 
 namespace ovra::download {
 namespace {

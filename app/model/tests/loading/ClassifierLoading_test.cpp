@@ -6,8 +6,8 @@
 
 #include "app/model/StandardServices.h"
 #include "app/model/tests/supervisor/SupervisorFakes.h"
-#include "core/tests/FakeModelRunner.h"
 #include "platform/model/FakeModelRuntime.h"
+#include "testing/FakeModelRunner.h"
 
 namespace ovra::supervisor::testing {
 namespace {
