@@ -24,7 +24,7 @@ if(BUILD_TESTING)
     get_filename_component(name "${source}" NAME_WE)
     add_executable(${name} "${source}")
     target_link_libraries(${name} PRIVATE ovra_app_actions ovra_atspi ovra_x11 ovra_input_xtest
-      ovra_desktop_test_guard GTest::gmock_main ovra_warnings)
+      ovra_desktop_testing GTest::gmock_main ovra_warnings)
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
       PROPERTIES LABELS desktop RUN_SERIAL TRUE
       ENVIRONMENT "OVRA_SOURCE_DIR=${PROJECT_SOURCE_DIR}")

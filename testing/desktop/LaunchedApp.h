@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
@@ -31,12 +32,15 @@ class LaunchedApp {
         if (this != &other) {
             stop();
             pid_ = std::exchange(other.pid_, 0);
+            code_ = std::exchange(other.code_, std::nullopt);
             scratch_ = std::move(other.scratch_);
         }
         return *this;
     }
     LaunchedApp(LaunchedApp&& other) noexcept
-        : pid_(std::exchange(other.pid_, 0)), scratch_(std::move(other.scratch_)) {}
+        : pid_(std::exchange(other.pid_, 0)),
+          code_(std::exchange(other.code_, std::nullopt)),
+          scratch_(std::move(other.scratch_)) {}
     ~LaunchedApp() { stop(); }
 
     static LaunchedApp start(std::vector<std::string> argv, std::string scratch = {}) {
@@ -65,8 +69,10 @@ class LaunchedApp {
         return start({"firefox-esr", "--profile", profile, url});
     }
 
-    // Chromium on a local page with accessibility forced on (or left off, to test the wake).
-    static LaunchedApp chromium(const std::string& url, bool forceAccessibility = true) {
+    // Chromium on a local page with accessibility forced on (or left off, to test the wake), and
+    // `more` switches (a later one of the same name wins).
+    static LaunchedApp chromium(const std::string& url, bool forceAccessibility = true,
+                                const std::vector<std::string>& more = {}) {
         char pattern[] = "/tmp/ovra-chromium.XXXXXX";
         const char* dir = mkdtemp(pattern);
         std::string profile = dir ? dir : "/tmp/ovra-chromium";
@@ -86,6 +92,7 @@ class LaunchedApp {
         if (forceAccessibility) {
             argv.push_back("--force-renderer-accessibility");
         }
+        argv.insert(argv.end(), more.begin(), more.end());
         argv.push_back(url);
         return start(std::move(argv), profile);
     }
@@ -104,6 +111,23 @@ class LaunchedApp {
         return info.si_pid == 0;
     }
 
+    // Its exit code (128 + the signal when a signal ended it) once it ends within `seconds`.
+    std::optional<int> exitCode(double seconds) {
+        const auto until = std::chrono::steady_clock::now() +
+                           std::chrono::milliseconds(static_cast<long long>(seconds * 1000));
+        while (pid_ > 0 && !code_) {
+            int status = 0;
+            if (waitpid(pid_, &status, WNOHANG) == pid_) {
+                code_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            } else if (std::chrono::steady_clock::now() >= until) {
+                break;
+            } else {
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            }
+        }
+        return code_;
+    }
+
     void signal(int number) const {
         if (pid_ > 0) {
             kill(pid_, number);
@@ -115,7 +139,7 @@ class LaunchedApp {
         if (group > 0) {
             kill(-group, SIGCONT);
             kill(-group, SIGTERM);
-            bool reaped = false;
+            bool reaped = code_.has_value();
             for (int i = 0; i < 50 && !reaped; ++i) {
                 reaped = waitpid(group, nullptr, WNOHANG) == group;
                 if (!reaped) {
@@ -137,6 +161,7 @@ class LaunchedApp {
 
   private:
     pid_t pid_ = 0;
+    std::optional<int> code_;
     std::string scratch_;
 };
 

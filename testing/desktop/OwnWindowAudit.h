@@ -5,12 +5,15 @@
 // audit-windows.py beside this file in another process (a blocking call to ourselves over the
 // accessibility bus would wait on our own event loop).
 
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
 #include <sys/types.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
+
+#include "testing/desktop/Commands.h"
 
 namespace ovra::testing {
 
@@ -21,31 +24,27 @@ struct WindowAudit {
 
 inline WindowAudit auditWindowsOf(pid_t pid) {
     const char* source = std::getenv("OVRA_SOURCE_DIR");
-    const std::string script =
-        std::string(source ? source : ".") + "/testing/desktop/audit-windows.py";
-    const std::string command = "/usr/bin/python3 '" + script + "' " + std::to_string(pid);
+    const CommandOutput audited = run("/usr/bin/python3 '" + std::string(source ? source : ".") +
+                                      "/testing/desktop/audit-windows.py' " + std::to_string(pid));
     WindowAudit audit;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        audit.problems.push_back("the audit could not start");
-        return audit;
-    }
-    char line[4096];
-    while (std::fgets(line, sizeof line, pipe) != nullptr) {
-        std::string text(line);
-        if (!text.empty() && text.back() == '\n') {
-            text.pop_back();
-        }
-        if (text.rfind("controls\t", 0) == 0) {
-            audit.controls = std::atoi(text.c_str() + 9);
-        } else if (!text.empty()) {
-            audit.problems.push_back(text);
+    for (const std::string& line : audited.lines()) {
+        if (line.rfind("controls\t", 0) == 0) {
+            audit.controls = std::atoi(line.c_str() + 9);
+        } else if (!line.empty()) {
+            audit.problems.push_back(line);
         }
     }
-    if (pclose(pipe) != 0) {
+    if (audited.exitCode != 0) {
         audit.problems.push_back("the audit failed");
     }
     return audit;
+}
+
+// The audit as a test expects it of a window of ours: controls read, and no problem.
+inline void expectAudited(pid_t pid, const std::string& what) {
+    const WindowAudit audit = auditWindowsOf(pid);
+    EXPECT_GT(audit.controls, 0) << what;
+    EXPECT_THAT(audit.problems, ::testing::IsEmpty()) << what;
 }
 
 }  // namespace ovra::testing

@@ -112,17 +112,8 @@ class ActionsDesktop : public ::testing::Test {
 
     // Chromium on a page of this folder, without smooth scrolling so offsets settle at once.
     static LaunchedApp chromiumOn(const std::string& path) {
-        char pattern[] = "/tmp/ovra-actions.XXXXXX";
-        const char* dir = mkdtemp(pattern);
-        const std::string profile = dir ? dir : "/tmp/ovra-actions";
-        return LaunchedApp::start(
-            {"chromium", "--no-sandbox", "--user-data-dir=" + profile, "--no-first-run",
-             "--no-default-browser-check", "--disable-background-networking",
-             "--disable-component-update", "--disable-sync", "--password-store=basic",
-             "--disable-features=Translate,MediaRouter", "--disable-gpu",
-             "--disable-smooth-scrolling", "--window-position=0,0", "--window-size=1000,800",
-             "--force-renderer-accessibility", "file://" + path},
-            profile);
+        return LaunchedApp::chromium("file://" + path, true,
+                                     {"--disable-smooth-scrolling", "--window-size=1000,800"});
     }
 
     atspi::AtspiBackend backend_;

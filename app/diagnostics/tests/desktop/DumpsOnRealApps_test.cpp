@@ -1,19 +1,16 @@
 // Runs murmlark-ovra's diagnostics against real apps on the private desktop: Chromium on the
 // fixture pages and a GTK app.
 
-#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
 
 #include "platform/x11/X11Workspace.h"
+#include "testing/desktop/Commands.h"
 #include "testing/desktop/LaunchedApp.h"
 
 namespace ovra {
@@ -28,6 +25,7 @@ using testing::LaunchedApp;
 using ::testing::MatchesRegex;
 using ::testing::StartsWith;
 
+// A run of the executable: its exit code and lines.
 struct Output {
     int exitCode = -1;
     std::vector<std::string> lines;
@@ -57,23 +55,8 @@ Output murmlark(const std::vector<std::string>& arguments, const std::string& en
     for (const auto& argument : arguments) {
         command += " '" + argument + "'";
     }
-    Output run;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        return run;
-    }
-    std::string text;
-    char buffer[4096];
-    for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
-        text.append(buffer, n);
-    }
-    const int status = pclose(pipe);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        run.lines.push_back(line);
-    }
-    return run;
+    const testing::CommandOutput run = testing::run(command);
+    return {run.exitCode, run.lines()};
 }
 
 std::filesystem::path sourceDir() {
@@ -208,25 +191,23 @@ TEST_F(RealAppDumps, PressTestBringsTheBrowserFromBehindAnotherAppAndClicksThere
 }
 
 TEST_F(RealAppDumps, FirefoxReadsOnlyTheTabInFrontAndFlagsTheOptInInsideItsLabel) {
-    std::string profile = std::filesystem::temp_directory_path() / "ovra-firefox-XXXXXX";
-    ASSERT_NE(mkdtemp(profile.data()), nullptr);
+    const testing::ScratchFolder profile("firefox");
     auto shows = [&](const std::string& control) {
         return testing::eventually([&] {
             dump_ = murmlark({"--dump", "firefox-esr"}, kRulesOnly);
             return !dump_.lineOf(control).empty();
         });
     };
-    app_ = LaunchedApp::firefox(testing::fixtureUrl("news.html"), profile);
+    app_ = LaunchedApp::firefox(testing::fixtureUrl("news.html"), profile.string());
     ASSERT_TRUE(shows("Reject all")) << dump_.text();
     EXPECT_THAT(dump_.lineOf("Reject all"), StartsWith("#1 beacon")) << dump_.text();
     // A second tab in front of the first.
-    LaunchedApp second = LaunchedApp::firefox(testing::fixtureUrl("signup.html"), profile);
+    LaunchedApp second = LaunchedApp::firefox(testing::fixtureUrl("signup.html"), profile.string());
     ASSERT_TRUE(shows("Send me partner offers")) << dump_.text();
     EXPECT_THAT(dump_.lineOf("Send me partner offers"), HasSubstr("Pre-ticked"));
     EXPECT_EQ(dump_.lineOf("Reject all"), "") << dump_.text();
     second.stop();
     app_.stop();
-    std::filesystem::remove_all(profile);
 }
 
 TEST_F(RealAppDumps, GtkAppIsDumpedByItsProcessName) {

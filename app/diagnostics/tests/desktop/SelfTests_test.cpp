@@ -4,42 +4,26 @@
 // its path replaced rather than followed, and the failure line for a path it cannot write.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QColor>
 #include <QImage>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
+
+#include "testing/desktop/Commands.h"
 
 namespace ovra {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Output {
-    int exitCode = -1;
-    std::string text;
-};
+using Output = testing::CommandOutput;
 
 // The command's standard output and exit code; standard error is the app's log.
 Output capture(const std::string& command) {
-    Output out;
-    FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r");
-    if (pipe == nullptr) {
-        return out;
-    }
-    char buffer[4096];
-    for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
-        out.text.append(buffer, n);
-    }
-    const int status = pclose(pipe);
-    out.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return out;
+    return testing::run(command + " 2>/dev/null");
 }
 
 // The app with one self-test flag, on the desktop's scratch settings and the built-in rules.
@@ -47,31 +31,14 @@ Output selfTest(const std::string& arguments) {
     return capture("timeout 400 env -u OVRA_CLASSIFIER_DIR '" OVRA_EXECUTABLE "' " + arguments);
 }
 
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using testing::readText;
 
 class SelfTests : public ::testing::Test {
   protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/ovra-selftest.XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override {
-        if (!dir_.empty()) {
-            std::error_code ignored;
-            fs::remove_all(dir_, ignored);
-        }
-    }
-
     // The transcript against its golden file; on a difference, the diff is the message.
     void expectGolden(const std::string& transcript, const std::string& golden) {
         const fs::path expected = fs::path(OVRA_GOLDEN_DIR) / golden;
-        if (transcript == readFile(expected)) {
+        if (transcript == readText(expected)) {
             return;
         }
         const fs::path actual = dir_ / golden;
@@ -81,7 +48,7 @@ class SelfTests : public ::testing::Test {
             << capture("diff -u '" + expected.string() + "' '" + actual.string() + "'").text;
     }
 
-    fs::path dir_;
+    testing::ScratchFolder dir_{"selftest"};
 };
 
 TEST_F(SelfTests, EachTranscriptIsItsGoldenFile) {
@@ -103,7 +70,7 @@ TEST_F(SelfTests, ARunCutShortLeavesTheUsersSettingsAsTheyWere) {
     const Output cut = capture("XDG_CONFIG_HOME='" + (dir_ / "config").string() +
                                "' timeout -s KILL 6 '" OVRA_EXECUTABLE "' --find-test");
     EXPECT_NE(cut.text.find("\n[open] "), std::string::npos) << cut.text;
-    EXPECT_EQ(readFile(folder / "ai.qeld.murmlark-ovra.json"), settings);
+    EXPECT_EQ(readText(folder / "ai.qeld.murmlark-ovra.json"), settings);
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
 }
 

@@ -28,10 +28,12 @@
 #include "app/accessibility/AXExtractor.h"
 #include "platform/atspi/AtspiBackend.h"
 #include "platform/input/XTestInputSynthesizer.h"
+#include "testing/desktop/Commands.h"
 #include "testing/desktop/DesktopReading.h"
 #include "testing/desktop/LaunchedApp.h"
 #include "testing/desktop/ObjectsOf.h"
 #include "testing/desktop/OwnWindowAudit.h"
+#include "testing/desktop/Screenshot.h"
 
 namespace ovra {
 namespace {
@@ -122,25 +124,7 @@ class Harness {
     std::string buffer_;
 };
 
-// The root window as an image, through the test's own X connection.
-QImage screenshot() {
-    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
-    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
-    xcb_get_image_reply_t* reply =
-        xcb_get_image_reply(c,
-                            xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, screen->root, 0, 0,
-                                          screen->width_in_pixels, screen->height_in_pixels, ~0u),
-                            nullptr);
-    QImage image;
-    if (reply) {
-        image = QImage(xcb_get_image_data(reply), screen->width_in_pixels, screen->height_in_pixels,
-                       QImage::Format_RGB32)
-                    .copy();
-    }
-    std::free(reply);
-    xcb_disconnect(c);
-    return image;
-}
+using testing::screenshot;
 
 bool compositorRuns() {
     xcb_connection_t* c = xcb_connect(nullptr, nullptr);
@@ -324,7 +308,7 @@ TEST_F(OverlayDesktop, OverlayOverChromiumFollowsTheCompositingManagerAndLetsCli
     checkScreenshot("plain");
 
     // The panel took the keyboard: a key typed as a person would reaches its handler.
-    ASSERT_EQ(std::system("xdotool key Escape"), 0);
+    ASSERT_TRUE(testing::xdotool("key Escape"));
     EXPECT_THAT(harness.until("key"), ::testing::Contains("key 53"));
 
     // Read over AT-SPI as a screen reader reads it (libatspi), the overlay lists its rings as

@@ -21,6 +21,8 @@
 #include "core/Json.h"
 #include "platform/x11/X11Workspace.h"
 #include "testing/desktop/OwnWindowAudit.h"
+#include "testing/desktop/PipedProgram.h"
+#include "testing/desktop/PrivateSpeech.h"
 #include "testing/desktop/TypedKeys.h"
 
 namespace ovra {
@@ -30,41 +32,6 @@ namespace fs = std::filesystem;
 using ::testing::Contains;
 using ::testing::HasSubstr;
 
-// The launcher, its input a named pipe (the tray's stand-in) and its output in a file.
-class Launcher {
-  public:
-    explicit Launcher(const fs::path& dir) : dir_(dir) {
-        EXPECT_EQ(mkfifo((dir / "in").c_str(), 0600), 0);
-        // Opened for reading and writing, the pipe never ends while the launcher reads it.
-        app_ = testing::LaunchedApp::start(
-            {"sh", "-c", "exec \"$0\" --untrusted --trace-keys <>\"$1\" >\"$2\"",
-             OVRA_SETTINGS_LAUNCHER, (dir / "in").string(), (dir / "out.txt").string()});
-    }
-    ~Launcher() { EXPECT_TRUE(app_.running()) << "the launcher ended early"; }
-    pid_t pid() const { return app_.pid(); }
-    // Without blocking: a program that has ended must not hang the test.
-    void command(const std::string& line) {
-        const int fd = ::open((dir_ / "in").c_str(), O_WRONLY | O_NONBLOCK);
-        ASSERT_GE(fd, 0) << "nothing reads the pipe any more";
-        const std::string text = line + "\n";
-        EXPECT_EQ(::write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
-        ::close(fd);
-    }
-    std::string output() const {
-        std::stringstream text;
-        text << std::ifstream(dir_ / "out.txt").rdbuf();
-        return text.str();
-    }
-    bool said(const std::string& line) const {
-        return testing::eventually(
-            [&] { return output().find("settings-launcher: " + line) != std::string::npos; });
-    }
-
-  private:
-    fs::path dir_;
-    testing::LaunchedApp app_;
-};
-
 class SettingsDesktop : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -72,7 +39,9 @@ class SettingsDesktop : public ::testing::Test {
         dir_ = fs::path(std::getenv("XDG_RUNTIME_DIR")) / "ovra-settings-test";
         fs::remove_all(dir_);
         fs::create_directories(dir_ / "config" / "murmlark-ovra");
-        startSpeech();
+        speech_ = std::make_unique<testing::PrivateSpeech>(
+            dir_ / "speech", testing::PrivateSpeech::Recorder{.secondsPerText = 1});
+        ASSERT_TRUE(speech_->started());
         std::ofstream(settingsFile()) << R"({"overrides": {"app|AXButton|One": "pin",
                                                             "app|AXButton|Two": "mute"}})";
         auto layout = keyboard::KeyboardLayout::fromNames("us");
@@ -84,48 +53,25 @@ class SettingsDesktop : public ::testing::Test {
         for (const char* locale : {"LC_ALL", "LC_MESSAGES", "LC_NUMERIC", "LC_CTYPE"}) {
             ::unsetenv(locale);
         }
-        launcher_ = std::make_unique<Launcher>(dir_);
+        launcher_ = std::make_unique<testing::PipedProgram>(
+            std::vector<std::string>{OVRA_SETTINGS_LAUNCHER, "--untrusted", "--trace-keys"},
+            dir_ / "launcher");
         ASSERT_GT(launcher_->pid(), 0);
-        ASSERT_TRUE(launcher_->said("ready"));
+        ASSERT_TRUE(said("ready"));
         auto workspace = x11::Workspace::open();
         ASSERT_TRUE(workspace.ok());
         workspace_ = std::move(workspace).value();
         ASSERT_TRUE(windowIsActive()) << "the settings window did not become the active window";
     }
 
-    void TearDown() override {
-        ::unsetenv("SPEECHD_ADDRESS");
-        speech_.stop();
+    ~SettingsDesktop() override {
+        EXPECT_TRUE(launcher_->app().running()) << "the launcher ended early";
     }
-    // A speech-dispatcher of the test's own whose output module writes each sentence it is
-    // given to a file and takes a second to "say" it.
-    void startSpeech() {
-        const fs::path speech = dir_ / "speech";
-        fs::create_directories(speech / "modules");
-        std::ofstream(speech / "speechd.conf") << "AudioOutputMethod \"alsa\"\n"
-                                                  "AudioALSADevice \"null\"\n"
-                                                  "DefaultModule recorder\n"
-                                                  "AddModule \"recorder\" \"sd_generic\" "
-                                                  "\"recorder.conf\"\n";
-        std::ofstream(speech / "modules" / "recorder.conf")
-            << "GenericExecuteSynth \"printf '%s\\\\n' \\'$DATA\\' >> " << spokenFile().string()
-            << "; sleep 1\"\nAddVoice \"en\" \"MALE1\" \"recorder\"\n"
-               "DefaultVoice \"recorder\"\nGenericLanguage \"en\" \"en\" \"utf-8\"\n";
-        speech_ = testing::LaunchedApp::start(
-            {"sh", "-c",
-             "exec speech-dispatcher --run-single --timeout 0 --config-dir \"$0\" "
-             "--socket-path \"$0/speechd.sock\" 2>\"$0/daemon.log\"",
-             speech.string()});
-        ASSERT_TRUE(testing::eventually([&] { return fs::exists(speech / "speechd.sock"); }));
-        ::setenv("SPEECHD_ADDRESS", ("unix_socket:" + (speech / "speechd.sock").string()).c_str(),
-                 1);
+    // What the launcher says it did ("settings-launcher: <line>").
+    bool said(const std::string& line) const {
+        return launcher_->said("settings-launcher: " + line);
     }
-    fs::path spokenFile() const { return dir_ / "speech" / "spoken.txt"; }
-    std::string spoken() const {
-        std::stringstream text;
-        text << std::ifstream(spokenFile()).rdbuf();
-        return text.str();
-    }
+    std::string spoken() const { return speech_->spoken(); }
 
     bool windowIsActive() {
         return testing::eventually([&] {
@@ -165,23 +111,15 @@ class SettingsDesktop : public ::testing::Test {
 
     fs::path dir_;
     std::unique_ptr<testing::TypedKeys> keys_;
-    std::unique_ptr<Launcher> launcher_;
+    std::unique_ptr<testing::PrivateSpeech> speech_;
+    std::unique_ptr<testing::PipedProgram> launcher_;
     std::unique_ptr<x11::Workspace> workspace_;
-    testing::LaunchedApp speech_;
 };
 
 namespace Key {
 inline constexpr std::uint16_t returnKey = 36, tab = 48, space = 49, escape = 53, left = 123,
                                right = 124, down = 125, up = 126, comma = 43, one = 18, two = 19,
                                three = 20, four = 21, five = 23, six = 22, seven = 26;
-}
-
-// A screen reader's audit of what the launcher shows now: every control named, nothing nameless
-// that takes the focus.
-void expectAudited(pid_t pid, const char* what) {
-    const testing::WindowAudit audit = testing::auditWindowsOf(pid);
-    EXPECT_GT(audit.controls, 0) << what;
-    EXPECT_THAT(audit.problems, ::testing::IsEmpty()) << what;
 }
 
 // The confirm dialog as it shows on the screen: its paper and the dark text of its question,
@@ -207,17 +145,17 @@ void expectDrawn(const char* when) {
 }
 
 TEST_F(SettingsDesktop, EveryPaneByKeysWithASettingChangedInEach) {
-    expectAudited(launcher_->pid(), "Home");
+    testing::expectAudited(launcher_->pid(), "Home");
     // Home, before access is on: into the rows, down to the multilingual model, switched on.
     tap(Key::right);
     tap(Key::down);
     tap(Key::right);
     EXPECT_TRUE(storedAs("downloadMultilingual", true));
-    EXPECT_TRUE(launcher_->said("fetch multilingual"));
+    EXPECT_TRUE(said("fetch multilingual"));
 
     // Look: a toggle, then a slider.
     ctrl(Key::two);
-    expectAudited(launcher_->pid(), "Look");
+    testing::expectAudited(launcher_->pid(), "Look");
     tap(Key::down, 4);  // appearance, theme, darkness, text size, pulse
     tap(Key::right);
     EXPECT_TRUE(storedAs("pulse", true));
@@ -226,18 +164,18 @@ TEST_F(SettingsDesktop, EveryPaneByKeysWithASettingChangedInEach) {
     EXPECT_TRUE(storedAs("dimLevel", 0.73));
 
     ctrl(Key::three);
-    expectAudited(launcher_->pid(), "Voice");
+    testing::expectAudited(launcher_->pid(), "Voice");
     tap(Key::space);
     EXPECT_TRUE(storedAs("speak", true));
 
     // Your choices: one removed by Return, then all after the question (declined first).
     ctrl(Key::four);
-    expectAudited(launcher_->pid(), "Your choices");
+    testing::expectAudited(launcher_->pid(), "Your choices");
     tap(Key::returnKey);
     EXPECT_TRUE(storedAs("overrides", Json{{"app|AXButton|Two", "mute"}}));
     tap(Key::down);
     tap(Key::returnKey);
-    expectAudited(launcher_->pid(), "the confirm dialog");
+    testing::expectAudited(launcher_->pid(), "the confirm dialog");
     expectDrawn("without a compositing manager");
     tap(Key::returnKey);  // the focus starts on Cancel
     {
@@ -251,30 +189,30 @@ TEST_F(SettingsDesktop, EveryPaneByKeysWithASettingChangedInEach) {
     EXPECT_TRUE(storedAs("overrides", Json::object()));
 
     ctrl(Key::five);
-    expectAudited(launcher_->pid(), "Desktop accessibility");
+    testing::expectAudited(launcher_->pid(), "Desktop accessibility");
     tap(Key::returnKey);
-    EXPECT_TRUE(launcher_->said("open settings universal-access"));
+    EXPECT_TRUE(said("open settings universal-access"));
 
     // Ctrl+, is the app's settings command: the General pane.
     ctrl(Key::comma);
-    expectAudited(launcher_->pid(), "General");
+    testing::expectAudited(launcher_->pid(), "General");
     tap(Key::right);
     tap(Key::down, 4);  // hotkey, find key, bird click, bird name, confirm
     tap(Key::left);
     EXPECT_TRUE(storedAs("confirm", false));
 
     ctrl(Key::seven);
-    expectAudited(launcher_->pid(), "Instructions");
+    testing::expectAudited(launcher_->pid(), "Instructions");
     tap(Key::down);
     tap(Key::tab);
     tap(Key::returnKey);
-    EXPECT_TRUE(launcher_->said("reading sidebar"));
+    EXPECT_TRUE(said("reading sidebar"));
 
     tap(Key::escape);
-    EXPECT_TRUE(launcher_->said("closed"));
-    launcher_->command("show Look");
+    EXPECT_TRUE(said("closed"));
+    launcher_->send("show Look");
     EXPECT_TRUE(windowIsActive());
-    EXPECT_TRUE(launcher_->said("ready"));
+    EXPECT_TRUE(said("ready"));
     EXPECT_THAT(launcher_->output(), HasSubstr("focus: Look look.pulse On"));
 }
 
@@ -297,19 +235,10 @@ for app in pyatspi.Registry.getDesktop(0):
 std::set<std::string> SettingsDesktop::accessibleTree() const {
     std::set<std::string> seen;
     EXPECT_TRUE(testing::eventually([&] {
-        const std::string command = "/usr/bin/python3 -c '" + std::string(kReadTree) + "' " +
-                                    std::to_string(launcher_->pid());
-        FILE* pipe = popen(command.c_str(), "r");
-        if (pipe == nullptr) {
-            return false;
-        }
-        seen.clear();
-        char line[4096];
-        while (fgets(line, sizeof line, pipe) != nullptr) {
-            std::string text(line);
-            seen.insert(text.substr(0, text.find_last_not_of('\n') + 1));
-        }
-        pclose(pipe);
+        const auto read = testing::run("/usr/bin/python3 -c '" + std::string(kReadTree) + "' " +
+                                       std::to_string(launcher_->pid()))
+                              .lines();
+        seen = std::set<std::string>(read.begin(), read.end());
         return seen.size() > 30;
     }));
     return seen;
@@ -320,11 +249,11 @@ TEST_F(SettingsDesktop, AnInstructionReadAloudAndStoppedAndEveryStopNamedForScre
     tap(Key::three);      // the third feature
     tap(Key::returnKey);  // the list's action: on to the button
     tap(Key::returnKey);
-    EXPECT_TRUE(launcher_->said("reading popups"));
+    EXPECT_TRUE(said("reading popups"));
     ASSERT_TRUE(testing::eventually(
         [&] { return spoken().find("Pop-ups, out of the way.") != std::string::npos; }));
     tap(Key::returnKey);  // the same key stops it
-    EXPECT_TRUE(launcher_->said("reading nil"));
+    EXPECT_TRUE(said("reading nil"));
     // Stopped in the speech service too: a sentence a second would have said three more.
     sleep(3);
     const std::string stopped = spoken();
@@ -335,7 +264,7 @@ TEST_F(SettingsDesktop, AnInstructionReadAloudAndStoppedAndEveryStopNamedForScre
     tap(Key::seven);
     tap(Key::tab);
     tap(Key::returnKey);
-    EXPECT_TRUE(launcher_->said("reading why"));
+    EXPECT_TRUE(said("reading why"));
     EXPECT_TRUE(testing::eventually(
         [&] {
             const std::string out = launcher_->output();

@@ -1,27 +1,22 @@
 // The app in the virtual desktop with a real tray (trayer, XEmbed): the bird shows in the tray,
 // a click opens the home island and its keys work, also with Orca reading a page behind it,
-// Quit ends the app; a second start hands over
-// to the first; the installed layout runs from its prefix.
+// Quit ends the app; a second start hands over to the first; the installed layout runs from its
+// prefix.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <QImage>
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <regex>
-#include <sstream>
 #include <thread>
 
+#include "testing/desktop/Commands.h"
 #include "testing/desktop/LaunchedApp.h"
-
-extern char** environ;
+#include "testing/desktop/PipedProgram.h"
+#include "testing/desktop/Screenshot.h"
 
 namespace ovra {
 namespace {
@@ -29,77 +24,17 @@ namespace {
 namespace fs = std::filesystem;
 using testing::eventually;
 using testing::LaunchedApp;
+using testing::output;
+using testing::readText;
 
-std::string slurp(const fs::path& file) {
-    std::ifstream in(file);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-std::string output(const std::string& command) {
-    std::string out;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        while (size_t n = fread(buffer, 1, sizeof buffer, pipe)) {
-            out.append(buffer, n);
-        }
-        pclose(pipe);
-    }
-    return out;
-}
-
-// The app, its standard output and error in one file.
-class App {
+// One run of the app, its output kept in its own folder.
+class App : public testing::PipedProgram {
   public:
-    App(const std::string& executable, std::vector<std::string> arguments, fs::path log)
-        : log_(std::move(log)) {
-        arguments.insert(arguments.begin(), executable);
-        std::vector<char*> argv;
-        for (auto& argument : arguments) {
-            argv.push_back(argument.data());
-        }
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t files;
-        posix_spawn_file_actions_init(&files);
-        posix_spawn_file_actions_addopen(&files, 1, log_.c_str(), O_WRONLY | O_CREAT | O_APPEND,
-                                         0600);
-        posix_spawn_file_actions_adddup2(&files, 1, 2);
-        posix_spawn(&pid_, argv[0], &files, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&files);
-    }
-    ~App() {
-        if (pid_ > 0 && !exitCode(0)) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    // The exit code once the app ended within `seconds`.
-    std::optional<int> exitCode(double seconds) {
-        if (code_) {
-            return code_;
-        }
-        eventually(
-            [this] {
-                int status = 0;
-                if (waitpid(pid_, &status, WNOHANG) == pid_) {
-                    code_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-                }
-                return code_.has_value();
-            },
-            seconds);
-        return code_;
-    }
-    void signal(int number) { kill(pid_, number); }
-    std::string log() const { return slurp(log_); }
-    bool logged(const std::string& line) {
-        return eventually([&] { return log().find(line) != std::string::npos; }, 10);
-    }
-
-  private:
-    fs::path log_;
-    pid_t pid_ = 0;
-    std::optional<int> code_;
+    App(const std::string& executable, std::vector<std::string> arguments, const fs::path& folder)
+        : PipedProgram((arguments.insert(arguments.begin(), executable), arguments), folder) {}
+    std::optional<int> exitCode(double seconds) { return app().exitCode(seconds); }
+    std::string log() const { return output(); }
+    bool logged(const std::string& line) const { return said(line, 10); }
 };
 
 struct Box {
@@ -126,12 +61,6 @@ bool islandShown() {
            std::string::npos;
 }
 
-QImage screenshot(const fs::path& folder) {
-    const fs::path file = folder / "screen.png";
-    std::system(("import -window root '" + file.string() + "'").c_str());
-    return QImage(QString::fromStdString(file.string()));
-}
-
 // Whether a box of the screen shows the bird's orange.
 bool showsBird(const QImage& screen, const Box& box) {
     for (int y = box.y; y < box.y + box.height; ++y) {
@@ -148,8 +77,6 @@ bool showsBird(const QImage& screen, const Box& box) {
 class ShellDesktop : public ::testing::Test {
   protected:
     void SetUp() override {
-        char pattern[] = "/tmp/ovra-shell-desk.XXXXXX";
-        folder_ = mkdtemp(pattern);
         tray_ = LaunchedApp::start({"trayer", "--edge", "top", "--align", "right", "--widthtype",
                                     "pixel", "--width", "120", "--height", "28", "--tint",
                                     "0x303030", "--transparent", "false", "--SetDockType", "true"});
@@ -159,16 +86,7 @@ class ShellDesktop : public ::testing::Test {
             },
             10));
     }
-    void TearDown() override {
-        tray_.stop();
-        std::error_code ignored;
-        fs::remove_all(folder_, ignored);
-    }
-    void click(const Box& box) {
-        std::system(("xdotool mousemove " + std::to_string(box.x + box.width / 2) + " " +
-                     std::to_string(box.y + box.height / 2) + " click 1")
-                        .c_str());
-    }
+    void click(const Box& box) { testing::clickAt(box.x + box.width / 2, box.y + box.height / 2); }
 
     // The tray may take a moment to pass clicks on after the icon appears: click until it opens.
     bool openIsland(const Box& icon) {
@@ -181,19 +99,19 @@ class ShellDesktop : public ::testing::Test {
         return false;
     }
 
-    fs::path folder_;
+    testing::ScratchFolder folder_{"shell-desk"};
     LaunchedApp tray_;
 };
 
 TEST_F(ShellDesktop, TheTrayIconOpensTheIslandItsKeysWorkAndQuitEndsTheApp) {
     App app(OVRA_EXECUTABLE, {"--pretend-untrusted", "--trace-keys", "--no-dashboard"},
-            folder_ / "app.log");
+            folder_ / "app");
     std::optional<Box> icon;
     ASSERT_TRUE(eventually([&] { return (icon = trayIcon()).has_value(); }, 20)) << app.log();
-    EXPECT_TRUE(showsBird(screenshot(folder_), *icon));
+    EXPECT_TRUE(eventually([&] { return showsBird(testing::screenshot(), *icon); }, 5));
 
     ASSERT_TRUE(openIsland(*icon)) << app.log();
-    std::system("xdotool key Down 3 8 Escape");
+    testing::xdotool("key Down 3 8 Escape");
     EXPECT_TRUE(app.logged("island: key 125 selection: 1 open: true"));
     EXPECT_TRUE(app.logged("island: key 20 selection: 2 open: true"));  // "3" selects
     EXPECT_TRUE(app.logged("island: key 28 selection: 2 open: true"));  // "8" only beeps
@@ -202,12 +120,12 @@ TEST_F(ShellDesktop, TheTrayIconOpensTheIslandItsKeysWorkAndQuitEndsTheApp) {
 
     // Open again: a click away closes it; then Up reaches Quit, the seventh entry.
     ASSERT_TRUE(openIsland(*icon)) << app.log();
-    std::system("xdotool mousemove 40 900 click 1");
+    testing::xdotool("mousemove 40 900 click 1");
     EXPECT_TRUE(eventually([] { return !islandShown(); }, 10));
     ASSERT_TRUE(openIsland(*icon)) << app.log();
     std::this_thread::sleep_for(std::chrono::milliseconds(800));  // the opening spring
-    const QImage open = screenshot(folder_);
-    std::system("xdotool key Up Return");
+    const QImage open = testing::screenshot();
+    testing::xdotool("key Up Return");
     EXPECT_EQ(app.exitCode(10), 0) << app.log();
     EXPECT_TRUE(app.logged("island: activate 6 selection: 6 open: true"));
     // The island as it showed: slate, hanging under the top of the screen.
@@ -227,24 +145,26 @@ TEST_F(ShellDesktop, WithOrcaReadingAPageTheIslandHoldsTheKeys) {
     ASSERT_TRUE(eventually(
         [] { return std::system("pgrep -x -u \"$(id -u)\" orca >/dev/null") != 0; }, 120));
     const fs::path debug = folder_ / "orca.out";
-    auto orca = LaunchedApp::start({"orca", "--disable", "speech", "--disable", "braille",
-                                    "--disable", "main-window", "--disable", "splash-window",
-                                    "--user-prefs", folder_.string(), "--debug-file", debug});
-    ASSERT_TRUE(eventually([&] { return slurp(debug).find("document web") != std::string::npos; }))
-        << "Orca never read the page";
+    auto orca =
+        LaunchedApp::start({"orca", "--disable", "speech", "--disable", "braille", "--disable",
+                            "main-window", "--disable", "splash-window", "--user-prefs",
+                            folder_.string(), "--debug-file", debug.string()});
+    ASSERT_TRUE(eventually([&] {
+        return readText(debug).find("document web") != std::string::npos;
+    })) << "Orca never read the page";
     App app(OVRA_EXECUTABLE, {"--home", "--pretend-untrusted", "--trace-keys", "--no-dashboard"},
-            folder_ / "app.log");
+            folder_ / "app");
     ASSERT_TRUE(eventually(islandShown, 20)) << app.log();
     std::this_thread::sleep_for(std::chrono::milliseconds(800));  // Orca hears of it
-    std::system("xdotool key Down Down");
+    testing::xdotool("key Down Down");
     EXPECT_TRUE(app.logged("island: key 125 selection: 2 open: true")) << app.log();
     orca.stop();
 }
 
 TEST_F(ShellDesktop, ASecondStartShowsTheFirstCopysHomeAndEnds) {
-    App first(OVRA_EXECUTABLE, {"--no-dashboard"}, folder_ / "first.log");
+    App first(OVRA_EXECUTABLE, {"--no-dashboard"}, folder_ / "first");
     ASSERT_TRUE(eventually([] { return trayIcon().has_value(); }, 20)) << first.log();
-    App second(OVRA_EXECUTABLE, {}, folder_ / "second.log");
+    App second(OVRA_EXECUTABLE, {}, folder_ / "second");
     EXPECT_EQ(second.exitCode(10), 0) << second.log();
     EXPECT_TRUE(first.logged("another start asked for the Home pane"));
     EXPECT_TRUE(eventually(
@@ -255,7 +175,7 @@ TEST_F(ShellDesktop, ASecondStartShowsTheFirstCopysHomeAndEnds) {
         10))
         << "the settings window did not open";
     EXPECT_FALSE(first.exitCode(0));
-    first.signal(SIGTERM);
+    first.app().signal(SIGTERM);
     EXPECT_EQ(first.exitCode(10), 0);
 }
 
@@ -265,29 +185,29 @@ TEST_F(ShellDesktop, ASecondStartShowsTheFirstCopysHomeAndEnds) {
 TEST_F(ShellDesktop, DiagnosticFlags) {
     const fs::path png = folder_ / "settings.png";
     App snapshot(OVRA_EXECUTABLE, {"--snapshot", png.string(), "find", "dark"},
-                 folder_ / "snapshot.log");
+                 folder_ / "snapshot");
     EXPECT_EQ(snapshot.exitCode(20), 0) << snapshot.log();
     EXPECT_TRUE(snapshot.logged("snapshot: " + png.string() + ", window ("));
     const QImage image(QString::fromStdString(png.string()));
     ASSERT_FALSE(image.isNull());
     EXPECT_LT(image.pixelColor(image.width() - 40, image.height() / 2).lightness(), 60);  // dark
-    App credits(OVRA_EXECUTABLE, {"--credits-test"}, folder_ / "credits.log");
+    App credits(OVRA_EXECUTABLE, {"--credits-test"}, folder_ / "credits");
     EXPECT_EQ(credits.exitCode(20), 0) << credits.log();
     EXPECT_TRUE(credits.logged("credits-test: Open source credits takes the first click: yes"))
         << credits.log();
-    App scene(OVRA_EXECUTABLE, {"--settings-scene"}, folder_ / "scene.log");
+    App scene(OVRA_EXECUTABLE, {"--settings-scene"}, folder_ / "scene");
     EXPECT_EQ(scene.exitCode(20), 0) << scene.log();
     EXPECT_TRUE(scene.logged("pressing the Settings command 'Murmlark Ovra'")) << scene.log();
     EXPECT_TRUE(scene.logged("visible window 'Murmlark Ovra' ")) << scene.log();
-    App keys(OVRA_EXECUTABLE, {"--key-test", "--no-dashboard"}, folder_ / "keys.log");
+    App keys(OVRA_EXECUTABLE, {"--key-test", "--no-dashboard"}, folder_ / "keys");
     EXPECT_EQ(keys.exitCode(20), 0) << keys.log();
     const std::regex line(R"(before keys: selection=\d+ of \d+, sidebar=[01], panelKey=[01], )"
                           R"(appKeyWindow=[^,]+, ovra active=[01], front=.+)");
     EXPECT_TRUE(std::regex_search(keys.log(), line)) << keys.log();
 
-    App pane(OVRA_EXECUTABLE, {"--dashboard", "Desktop accessibility"}, folder_ / "pane.log");
+    App pane(OVRA_EXECUTABLE, {"--dashboard", "Desktop accessibility"}, folder_ / "pane");
     std::this_thread::sleep_for(std::chrono::milliseconds(3000));  // the window on its pane
-    std::system("xdotool key Right Return");
+    testing::xdotool("key Right Return");
     EXPECT_TRUE(pane.logged("look under Accessibility")) << pane.log();
 }
 
@@ -297,7 +217,7 @@ TEST_F(ShellDesktop, TheInstalledLayoutRunsFromItsPrefix) {
     ASSERT_EQ(output("env -u XDG_DATA_HOME HOME='" + home.string() + "' '" OVRA_CMAKE +
                      std::string("' --install '" OVRA_BINARY_DIR "' >/dev/null 2>&1 && echo ok")),
               "ok\n");
-    EXPECT_NE(slurp(home / ".local/share/applications/murmlark-ovra.desktop")
+    EXPECT_NE(readText(home / ".local/share/applications/murmlark-ovra.desktop")
                   .find("Exec=\"" + (home / ".local/opt/murmlark-ovra/bin/murmlark-ovra").string()),
               std::string::npos);
 
@@ -313,10 +233,10 @@ TEST_F(ShellDesktop, TheInstalledLayoutRunsFromItsPrefix) {
           resources / "icons" / "menubar-ovra.png", resources / "icons" / "murmlark-ovra.png"}) {
         EXPECT_TRUE(fs::exists(file)) << file;
     }
-    EXPECT_NE(slurp(resources / "install-marker").find("self-update=yes"), std::string::npos);
+    EXPECT_NE(readText(resources / "install-marker").find("self-update=yes"), std::string::npos);
     const fs::path entry = data / "applications" / "murmlark-ovra.desktop";
-    EXPECT_EQ(slurp(resources / "installed-outside"), entry.string() + "\n");
-    const std::string desktop = slurp(entry);
+    EXPECT_EQ(readText(resources / "installed-outside"), entry.string() + "\n");
+    const std::string desktop = readText(entry);
     EXPECT_NE(desktop.find("Exec=\"" + (prefix / "bin" / "murmlark-ovra").string() + "\"\n"),
               std::string::npos)
         << desktop;
@@ -324,11 +244,12 @@ TEST_F(ShellDesktop, TheInstalledLayoutRunsFromItsPrefix) {
               std::string::npos);
 
     App installed((prefix / "bin" / "murmlark-ovra").string(), {"--no-dashboard"},
-                  folder_ / "installed.log");
+                  folder_ / "installed");
     std::optional<Box> icon;
     ASSERT_TRUE(eventually([&] { return (icon = trayIcon()).has_value(); }, 20)) << installed.log();
-    EXPECT_TRUE(showsBird(screenshot(folder_), *icon));  // its resources were found
-    installed.signal(SIGTERM);
+    EXPECT_TRUE(eventually([&] { return showsBird(testing::screenshot(), *icon); },
+                           5));  // its resources were found
+    installed.app().signal(SIGTERM);
     EXPECT_EQ(installed.exitCode(10), 0) << installed.log();
 }
 

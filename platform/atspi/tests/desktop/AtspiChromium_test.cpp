@@ -16,6 +16,7 @@
 #include "core/FindAndScroll.h"
 #include "core/FocusPlanner.h"
 #include "platform/atspi/AtspiBackend.h"
+#include "testing/desktop/Commands.h"
 #include "testing/desktop/DesktopReading.h"
 #include "testing/desktop/LaunchedApp.h"
 
@@ -261,20 +262,20 @@ TEST_F(ChromiumDesktop, ReadsTheSignUpFormWithoutWhatWasTypedAndKeepsUpWithItsCh
     };
     const auto focused = [](const UICandidate* c) { return c != nullptr && c->isFocused; };
     // Focus moves to the check box (the password field on the way makes its text change).
-    ASSERT_EQ(std::system("xdotool key --clearmodifiers Tab Tab"), 0);
+    ASSERT_TRUE(testing::xdotool("key --clearmodifiers Tab Tab"));
     ASSERT_TRUE(readUntil(focused, "Send me partner offers")) << dump(last);
     backend_.forgetReadings();
     ASSERT_TRUE(readUntil(focused, "Send me partner offers")) << dump(last);
     const std::size_t cold = requests;
     // Unticked from the keyboard, a change of its states alone: the next reading sees it and
     // asks little of the rest again.
-    ASSERT_EQ(std::system("xdotool key --clearmodifiers space"), 0);
+    ASSERT_TRUE(testing::xdotool("key --clearmodifiers space"));
     EXPECT_TRUE(readUntil([](const UICandidate* c) { return c && c->value == "unchecked"; },
                           "Send me partner offers"))
         << dump(last);
     EXPECT_LT(requests * 4, cold);
     // The form is sent and the page adds a control: a changed tree is read afresh.
-    ASSERT_EQ(std::system("xdotool key --clearmodifiers Tab Return"), 0);
+    ASSERT_TRUE(testing::xdotool("key --clearmodifiers Tab Return"));
     EXPECT_TRUE(readUntil([](const UICandidate* c) { return c != nullptr; }, "Continue"))
         << dump(last);
 }
@@ -292,7 +293,7 @@ TEST_F(ChromiumDesktop, SeesThatALongPageGoesOnBelowAndReadsItAgainScrolled) {
     // scrolling, which the browser does not tell, must not leave it showing the old page.
     std::this_thread::sleep_for(std::chrono::milliseconds(3500));
     ASSERT_TRUE(extractor_.snapshot(s.app, backend_, clock_).ok());
-    ASSERT_EQ(std::system("xdotool key --clearmodifiers End"), 0);
+    ASSERT_TRUE(testing::xdotool("key --clearmodifiers End"));
     WindowSnapshot last;
     EXPECT_TRUE(eventually(
         [&] {
@@ -342,19 +343,11 @@ TEST_F(ChromiumDesktop, ReadsAWindowOpenedWithoutForcedAccessibility) {
 TEST(AccessibilityTrust, FollowsTheSessionSwitch) {
     atspi::AtspiBackend backend;
     EXPECT_TRUE(backend.isProcessTrusted()) << backend.trustProblem().value_or("");
-    auto setEnabled = [](bool on) {
-        const std::string command =
-            std::string(
-                "dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus "
-                "org.freedesktop.DBus.Properties.Set string:org.a11y.Status "
-                "string:IsEnabled variant:boolean:") +
-            (on ? "true" : "false") + " >/dev/null";
-        return std::system(command.c_str()) == 0;
-    };
-    ASSERT_TRUE(setEnabled(false));
+    using testing::setAccessibilityEnabled;
+    ASSERT_TRUE(setAccessibilityEnabled(false));
     EXPECT_FALSE(backend.isProcessTrusted());
     EXPECT_THAT(backend.trustProblem().value_or(""), ::testing::HasSubstr("switched off"));
-    ASSERT_TRUE(setEnabled(true));
+    ASSERT_TRUE(setAccessibilityEnabled(true));
     EXPECT_TRUE(backend.isProcessTrusted());
 }
 

@@ -15,6 +15,7 @@
 #include "platform/speech/DBusSpeechNotice.h"
 #include "platform/speech/SpeechDispatcherEngine.h"
 #include "testing/desktop/LaunchedApp.h"
+#include "testing/desktop/PrivateSpeech.h"
 
 namespace ovra::speech {
 namespace {
@@ -42,36 +43,13 @@ bool pumpUntil(const std::function<bool()>& done, double seconds = 30) {
                                      seconds);
 }
 
+// A private daemon speaking with espeak-ng into ALSA's null device.
 class SpeechDispatcherTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        // A private daemon: its own configuration and socket, played into ALSA's null device.
-        dir_ = std::filesystem::path(std::getenv("XDG_RUNTIME_DIR")) / "ovra-speech";
-        std::filesystem::create_directories(dir_);
-        std::ofstream(dir_ / "speechd.conf") << "AudioOutputMethod \"alsa\"\n"
-                                                "AudioALSADevice \"null\"\n"
-                                                "DefaultModule espeak-ng\n"
-                                                "AddModule \"espeak-ng\" \"sd_espeak-ng\" "
-                                                "\"espeak-ng.conf\"\n";
-        const auto socket = dir_ / "speechd.sock";
-        // Its start-up lists every voice on standard error: keep that in its folder.
-        daemon_ = ovra::testing::LaunchedApp::start(
-            {"sh", "-c",
-             "exec speech-dispatcher --run-single --timeout 0 --config-dir \"$0\" "
-             "--socket-path \"$0/speechd.sock\" 2>\"$0/daemon.log\"",
-             dir_.string()});
-        ASSERT_TRUE(ovra::testing::eventually([&] { return std::filesystem::exists(socket); }))
-            << "speech-dispatcher did not start";
-        ::setenv("SPEECHD_ADDRESS", ("unix_socket:" + socket.string()).c_str(), 1);
-    }
-    void TearDown() override {
-        ::unsetenv("SPEECHD_ADDRESS");
-        daemon_.stop();
-        std::filesystem::remove_all(dir_);
-    }
+    void SetUp() override { ASSERT_TRUE(speech_.started()) << "speech-dispatcher did not start"; }
 
-    std::filesystem::path dir_;
-    ovra::testing::LaunchedApp daemon_;
+    ovra::testing::ScratchFolder folder_{"speech"};
+    ovra::testing::PrivateSpeech speech_{folder_.path()};
 };
 
 TEST_F(SpeechDispatcherTest, SpeaksEndsAndStopsOnlyItsOwnSpeech) {

@@ -38,36 +38,20 @@
 #include "testing/desktop/LaunchedApp.h"
 #include "testing/desktop/ObjectsOf.h"
 #include "testing/desktop/OwnWindowAudit.h"
+#include "testing/desktop/PrivateSpeech.h"
+#include "testing/desktop/Screenshot.h"
 
 namespace ovra {
 namespace {
 
 using testing::eventually;
 
-// The root window as an image.
 QImage screenshot(const std::string& name) {
-    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
-    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
-    xcb_get_image_reply_t* reply =
-        xcb_get_image_reply(c,
-                            xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, screen->root, 0, 0,
-                                          screen->width_in_pixels, screen->height_in_pixels, ~0u),
-                            nullptr);
-    QImage image;
-    if (reply) {
-        image = QImage(xcb_get_image_data(reply), screen->width_in_pixels, screen->height_in_pixels,
-                       QImage::Format_RGB32)
-                    .copy();
-    }
-    std::free(reply);
-    xcb_disconnect(c);
-    image.save(QString::fromStdString(
-        (std::filesystem::temp_directory_path() / ("ovra-controller-" + name + ".png")).string()));
-    return image;
+    return testing::screenshot("controller-" + name);
 }
 
 void type(const std::string& keys) {
-    ASSERT_EQ(std::system(("xdotool " + keys).c_str()), 0) << keys;
+    ASSERT_TRUE(testing::xdotool(keys)) << keys;
 }
 
 // The names of the overlay's numbered highlights ("1, Open Weather, Button"), as a screen reader
@@ -126,10 +110,6 @@ std::vector<pid_t> sessionBusClients(const std::vector<pid_t>& keep) {
 
 class ControllerDesktop : public ::testing::Test {
   protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/ovra-controller.XXXXXX";
-        home_ = mkdtemp(pattern);
-    }
     // The browser on `page`, once its control `label` can be read, and the app with `settings`.
     void launch(const char* page, const std::string& label, const std::string& settings,
                 bool firefox = false) {
@@ -155,7 +135,7 @@ class ControllerDesktop : public ::testing::Test {
         workspace_ = std::move(workspace).value();
         std::filesystem::create_directories(home_ / "murmlark-ovra");
         std::ofstream(settingsFile()) << settings;
-        setenv("XDG_CONFIG_HOME", home_.c_str(), 1);
+        setenv("XDG_CONFIG_HOME", home_.path().c_str(), 1);
         startApp();
     }
     void TearDown() override {
@@ -163,7 +143,6 @@ class ControllerDesktop : public ::testing::Test {
             kill(browser_.pid(), SIGCONT);
         }
         quitApp();
-        std::filesystem::remove_all(home_);
     }
     std::filesystem::path settingsFile() const {
         return home_ / "murmlark-ovra/ai.qeld.murmlark-ovra.json";
@@ -253,34 +232,16 @@ class ControllerDesktop : public ::testing::Test {
         return names;
     }
 
-    // A screen reader's audit of the app's windows as they are now: every control named.
-    void expectAudited(const char* what) {
-        const testing::WindowAudit audit = testing::auditWindowsOf(app_);
-        EXPECT_GT(audit.controls, 0) << what;
-        EXPECT_THAT(audit.problems, ::testing::IsEmpty()) << what;
-    }
+    void expectAudited(const char* what) { testing::expectAudited(app_, what); }
 
-    // speech-dispatcher of its own, whose output module writes each text it says into a file.
     void startSpeech() {
-        const auto dir = home_ / "speech";
-        std::filesystem::create_directories(dir / "modules");
-        std::ofstream(dir / "speechd.conf")
-            << "AudioOutputMethod \"alsa\"\nAudioALSADevice \"null\"\n"
-               "DefaultModule said\n"
-               "AddModule \"said\" \"sd_generic\" \"said.conf\"\n";
-        std::ofstream(dir / "modules/said.conf")
-            << "GenericExecuteSynth \"printf '%s\\\\n' \\'$DATA\\' >> " << (dir / "spoken").string()
-            << "\"\nGenericLanguage \"en\" \"en\" \"utf-8\"\nAddVoice \"en\" \"MALE1\" \"said\"\n";
-        std::filesystem::remove(dir / "s.sock");
-        speech_ = testing::LaunchedApp::start({"speech-dispatcher", "--run-single", "--timeout",
-                                               "0", "--config-dir", dir.string(), "--socket-path",
-                                               (dir / "s.sock").string()});
-        ASSERT_TRUE(eventually([&] { return std::filesystem::exists(dir / "s.sock"); }, 10));
-        setenv("SPEECHD_ADDRESS", ("unix_socket:" + (dir / "s.sock").string()).c_str(), 1);
+        speech_ = std::make_unique<testing::PrivateSpeech>(home_ / "speech",
+                                                           testing::PrivateSpeech::Recorder{});
+        ASSERT_TRUE(speech_->started());
     }
     // How many opening sentences have been spoken.
     int openingsSpoken() const {
-        std::ifstream in(home_ / "speech/spoken");
+        std::istringstream in(speech_->spoken());
         int count = 0;
         for (std::string line; std::getline(in, line);) {
             count += line.starts_with("Ovra: ");
@@ -290,10 +251,10 @@ class ControllerDesktop : public ::testing::Test {
 
     testing::LaunchedApp browser_;
     std::string processName_;
-    testing::LaunchedApp speech_;
+    std::unique_ptr<testing::PrivateSpeech> speech_;
     bool dashboard_ = false;
     std::unique_ptr<x11::Workspace> workspace_;
-    std::filesystem::path home_;
+    testing::ScratchFolder home_{"controller"};
     pid_t app_ = 0;
 };
 
@@ -475,7 +436,7 @@ TEST_F(ControllerDesktop, SpeechThatStopsAnsweringNeverHoldsTheOverlay) {
     // The speech service stops answering: keys still act, and Escape closes.
     ASSERT_TRUE(eventually([&] { return !selected(app_).empty(); }, 10));
     const std::string first = selected(app_);
-    speech_.signal(SIGSTOP);
+    speech_->daemon().signal(SIGSTOP);
     type("key Tab");
     EXPECT_TRUE(eventually([&] { return selected(app_) != first; }, 5)) << first;
     type("key w Escape");
@@ -483,8 +444,8 @@ TEST_F(ControllerDesktop, SpeechThatStopsAnsweringNeverHoldsTheOverlay) {
     EXPECT_TRUE(logs("speech-dispatcher did not answer within 500 ms", 5)) << log();
 
     // Killed and started again: the next utterance is spoken.
-    speech_.signal(SIGKILL);
-    startSpeech();
+    speech_->daemon().signal(SIGKILL);
+    ASSERT_TRUE(speech_->start());
     type("key ctrl+alt+space");
     ASSERT_TRUE(overlayShows(true, "speech-back"));
     EXPECT_TRUE(eventually([&] { return openingsSpoken() == 2; }, 10)) << log();

@@ -1,0 +1,105 @@
+#pragma once
+
+// Commands as the desktop tests run them: a command's output and exit code, keys and clicks
+// through xdotool, the accessibility bus switched as the desktop's settings would, a folder of
+// the test's own and a file's text.
+
+#include <stdlib.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <system_error>
+#include <vector>
+
+namespace ovra::testing {
+
+struct CommandOutput {
+    int exitCode = -1;  // -1 when it did not start or did not exit normally
+    std::string text;   // its standard output
+
+    std::vector<std::string> lines() const {
+        std::vector<std::string> out;
+        std::istringstream in(text);
+        for (std::string line; std::getline(in, line);) {
+            out.push_back(line);
+        }
+        return out;
+    }
+};
+
+// Runs `command` through the shell; standard error goes where the test's goes.
+inline CommandOutput run(const std::string& command) {
+    CommandOutput out;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        return out;
+    }
+    char buffer[4096];
+    for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+        out.text.append(buffer, n);
+    }
+    const int status = pclose(pipe);
+    out.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return out;
+}
+
+inline std::string output(const std::string& command) {
+    return run(command).text;
+}
+
+// Keys, text and pointer moves as a user makes them ("key ctrl+alt+space", "type abc").
+inline bool xdotool(const std::string& arguments) {
+    return std::system(("xdotool " + arguments).c_str()) == 0;
+}
+
+inline bool clickAt(int x, int y) {
+    return xdotool("mousemove " + std::to_string(x) + " " + std::to_string(y) + " click 1");
+}
+
+// Switches the session's accessibility bus on or off as the desktop's settings do.
+inline bool setAccessibilityEnabled(bool on) {
+    return run(std::string("dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus "
+                           "org.freedesktop.DBus.Properties.Set string:org.a11y.Status "
+                           "string:IsEnabled variant:boolean:") +
+               (on ? "true" : "false"))
+               .exitCode == 0;
+}
+
+inline std::string readText(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// A new folder under /tmp (short: sockets are made in some), removed with all it holds.
+class ScratchFolder {
+  public:
+    explicit ScratchFolder(const std::string& name) {
+        std::string pattern = "/tmp/ovra-" + name + ".XXXXXX";
+        if (mkdtemp(pattern.data()) != nullptr) {
+            path_ = pattern;
+        }
+    }
+    ~ScratchFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+    std::filesystem::path operator/(const std::filesystem::path& child) const {
+        return path_ / child;
+    }
+    std::string string() const { return path_.string(); }
+
+  private:
+    std::filesystem::path path_;
+};
+
+}  // namespace ovra::testing
