@@ -34,8 +34,8 @@ class PanelPointerInput final : public OverlayPointerInput {
   public:
     explicit PanelPointerInput(OverlayPanel* panel) : panel_(panel) {}
     void setIgnoresPointerInput(bool ignores) override {
-        if (panel_) {
-            panel_->setInputTransparent(ignores);
+        if (OverlayPanel* panel = panel_.data()) {
+            panel->setInputTransparent(ignores);
         }
     }
 

@@ -4,7 +4,8 @@
 // folder names stay those of the model layout ("OvraClassifier.mlpackage" as delivered,
 // "OvraClassifier.mlmodelc" once compiled), each holding one TorchScript file.
 //
-// Nothing here includes LibTorch: the backend lives in one source file behind this interface.
+// Nothing here includes LibTorch: the backend lives in one source file behind this interface,
+// built as a module that is opened only once a model is loaded or compiled.
 
 #include <filesystem>
 #include <memory>
@@ -39,7 +40,8 @@ class ModelRuntime {
                          const std::filesystem::path& compiled) const = 0;
 };
 
-// The LibTorch backend.
+// The LibTorch backend. Making it opens nothing: its module is opened by the first load or
+// compile, and when the module is missing or broken that load or compile throws ModelError.
 std::unique_ptr<ModelRuntime> makeTorchModelRuntime();
 
 }  // namespace ovra

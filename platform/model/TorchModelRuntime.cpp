@@ -1,4 +1,5 @@
-// The only translation unit that includes LibTorch.
+// The only translation unit that includes LibTorch. It is built as a module of its own
+// (ModelModule.h), opened once a model is loaded or compiled.
 
 #include <malloc.h>  // malloc_trim
 #include <stdlib.h>  // mkdtemp
@@ -11,10 +12,11 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
-#include "platform/model/ModelRuntime.h"
+#include "platform/model/ModelModule.h"
 
 namespace ovra {
 
@@ -230,8 +232,12 @@ class TorchModelRuntime final : public ModelRuntime {
 
 }  // namespace
 
-std::unique_ptr<ModelRuntime> makeTorchModelRuntime() {
-    return std::make_unique<TorchModelRuntime>();
-}
-
 }  // namespace ovra
+
+// The one symbol the module exports for the app; the app's own code in it stays hidden.
+extern "C" __attribute__((visibility("default"))) void ovra_make_torch_model_runtime_v1(
+    std::unique_ptr<ovra::ModelRuntime>& runtime) {
+    static_assert(
+        std::is_same_v<decltype(&ovra_make_torch_model_runtime_v1), ovra::modelmodule::EntryPoint>);
+    runtime = std::make_unique<ovra::TorchModelRuntime>();
+}

@@ -1,3 +1,4 @@
+#include <dlfcn.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -13,7 +14,7 @@
 #include "core/Json.h"
 #include "core/OvraClassifier.h"
 #include "core/StateText.h"
-#include "platform/model/ModelRuntime.h"
+#include "platform/model/ModelModule.h"
 
 namespace ovra {
 namespace {
@@ -36,6 +37,17 @@ std::string readFile(const fs::path& path) {
     std::ostringstream bytes;
     bytes << in.rdbuf();
     return bytes.str();
+}
+
+// The files of the libraries mapped into this process whose path holds `part`.
+std::set<std::string> mapped(const std::string& part) {
+    std::ifstream maps("/proc/self/maps");
+    std::set<std::string> files;
+    for (std::string line; std::getline(maps, line);) {
+        if (line.find(part) != std::string::npos)
+            files.insert(line.substr(line.find('/')));
+    }
+    return files;
 }
 
 // A fresh folder per test, removed afterwards.
@@ -94,6 +106,9 @@ void expectOutputsMatch(const ModelOutputs& actual, const Expected& expected) {
 }
 
 TEST_F(TorchModelRuntimeTest, PackageAndCompiledModelAnswerAsPyTorchDoes) {
+    // LibTorch, and Qt 5 with it, come in with the first model only.
+    EXPECT_THAT(mapped("libtorch"), ::testing::IsEmpty());
+    EXPECT_THAT(mapped("libQt5"), ::testing::IsEmpty());
     const Expected expected = expectedOutputs();
     const auto runner = runtime_->load(modelFixture("OvraClassifier.mlpackage"));
     // Twice: evaluation mode turns the dropout off, so answers are repeatable.
@@ -171,12 +186,7 @@ TEST_F(TorchModelRuntimeTest, LinearAlgebraRunsOnOpenBlas) {
     // The reference BLAS makes one batch of a real encoder take tens of seconds.
     runtime_->load(modelFixture("OvraClassifier.mlpackage"))
         ->predict(ModelInterface::fillerBatch(0));
-    std::ifstream maps("/proc/self/maps");
-    std::set<std::string> blas;
-    for (std::string line; std::getline(maps, line);) {
-        if (line.find("libblas.so") != std::string::npos)
-            blas.insert(line.substr(line.find('/')));
-    }
+    const std::set<std::string> blas = mapped("libblas.so");
     ASSERT_FALSE(blas.empty()) << "LibTorch loaded no BLAS library";
     for (const std::string& library : blas) {
         EXPECT_THAT(library, HasSubstr("openblas"))
@@ -184,6 +194,37 @@ TEST_F(TorchModelRuntimeTest, LinearAlgebraRunsOnOpenBlas) {
                "update-alternatives --set libblas.so.3-x86_64-linux-gnu "
                "/usr/lib/x86_64-linux-gnu/openblas-pthread/libblas.so.3";
     }
+}
+
+TEST_F(TorchModelRuntimeTest, AMissingOrBrokenModuleFailsTheModelOnly) {
+    std::ofstream(scratch_ / "garbage.so") << "not a library";
+    Dl_info libm{};
+    ASSERT_NE(dladdr(reinterpret_cast<void*>(static_cast<double (*)(double)>(&std::cos)), &libm),
+              0);
+    struct Case {
+        std::vector<fs::path> candidates;
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {{}, "the model runtime is not installed"},
+        {{scratch_ / "absent.so"}, "is not installed (no " + (scratch_ / "absent.so").string()},
+        {{scratch_ / "garbage.so"}, "the model runtime cannot be opened"},
+        {{scratch_ / "absent.so", libm.dli_fname}, "does not fit this app"},
+    };
+    for (const Case& c : cases) {
+        const auto runtime = modelmodule::openOnFirstUse(c.candidates);
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            EXPECT_THAT([&] { runtime->load(modelFixture("OvraClassifier.mlpackage")); },
+                        ThrowsMessage<ModelError>(HasSubstr(c.message)));
+            EXPECT_THAT(
+                [&] {
+                    runtime->compile(modelFixture("OvraClassifier.mlpackage"),
+                                     scratch_ / "out.mlmodelc");
+                },
+                ThrowsMessage<ModelError>(HasSubstr(c.message)));
+        }
+    }
+    EXPECT_FALSE(fs::exists(scratch_ / "out.mlmodelc"));
 }
 
 TEST_F(TorchModelRuntimeTest, ClassifierRunsTheRealModelEndToEnd) {
