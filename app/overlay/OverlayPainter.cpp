@@ -252,10 +252,90 @@ QPainterPath holePath(const Rect& hole) {
     return rounded(toQt(r), OverlayLayout::holeRadius);
 }
 
+// An exact key of what a drawing shows, so that a kept drawing is reused only for the same
+// content, whatever laid it out.
+class Key {
+  public:
+    Key& add(double v) { return raw(&v, sizeof v); }
+    Key& add(bool v) { return add(v ? 1.0 : 0.0); }
+    Key& add(const std::string& v) {
+        return add(static_cast<double>(v.size())).raw(v.data(), v.size());
+    }
+    Key& add(const Rect& r) { return add(r.minX()).add(r.minY()).add(r.width()).add(r.height()); }
+    Key& add(const RgbColor& c) { return add(c.red).add(c.green).add(c.blue); }
+    Key& add(const std::optional<Badge>& b) {
+        add(b.has_value());
+        return b ? add(b->frame).add(b->text).add(b->selected).add(b->color) : *this;
+    }
+    Key& add(const std::optional<std::string>& v) {
+        add(v.has_value());
+        return v ? add(*v) : *this;
+    }
+    std::string take() { return std::move(bytes_); }
+
+  private:
+    Key& raw(const void* data, std::size_t size) {
+        bytes_.append(static_cast<const char*>(data), size);
+        return *this;
+    }
+    std::string bytes_;
+};
+
+std::string planKey(const OverlayScene& scene, qreal dpr) {
+    Key key;
+    key.add(dpr).add(scene.size.width).add(scene.size.height).add(scene.textScale).add(scene.theme);
+    for (const Veil& v : scene.veils) {
+        key.add(v.rect).add(v.outlined).add(v.selected).add(v.label);
+    }
+    for (const SecondaryRing& r : scene.secondaries) {
+        key.add(r.rect).add(r.selected).add(r.badge);
+    }
+    for (const Ring& r : scene.rings) {
+        key.add(r.rect).add(r.selected).add(r.lineWidth).add(r.pulses).add(r.glow.has_value());
+        key.add(r.glow.value_or(RgbColor{})).add(r.glowOpacity).add(r.glowRadius).add(r.badge);
+    }
+    for (const ScrollPill& p : scene.scrollPills) {
+        key.add(p.rect).add(p.selected).add(p.direction == ScrollDirection::down).add(p.label);
+        key.add(p.lineWidth).add(p.badge);
+    }
+    return key.take();
+}
+
+std::string hudKey(const OverlayScene& scene, const QRectF& frame, const IslandChromeLook& look,
+                   qreal dpr) {
+    const HudContent& hud = scene.hud;
+    Key key;
+    key.add(dpr).add(frame.width()).add(frame.height()).add(scene.textScale).add(scene.theme);
+    key.add(static_cast<double>(hud.kind)).add(hud.headline).add(hud.badgeText).add(hud.label);
+    key.add(hud.detail).add(hud.summary);
+    for (const KeyHintRow& row : hud.hints) {
+        key.add(static_cast<double>(row.size()));
+        for (const KeyHint& hint : row) {
+            key.add(hint.chip).add(hint.label);
+        }
+    }
+    key.add(look.notched).add(look.topRadius).add(look.bottomRadius).add(look.fill);
+    key.add(look.edgeOpacity).add(look.contentTopPadding).add(look.contentOpacity);
+    key.add(look.scaleX).add(look.scaleY).add(look.anchoredAtTop).add(look.opacity);
+    return key.take();
+}
+
+// The grabbed screen dimmed, kept while the dim stays the same (not while it fades in or out).
+const QImage& dimmedBackdrop(const QImage& backdrop, double opacity, OverlayPaintCache& cache) {
+    const std::string key = Key().add(static_cast<double>(backdrop.cacheKey())).add(opacity).take();
+    if (cache.dimKey != key || cache.dimmed.isNull()) {
+        cache.dimKey = key;
+        cache.dimmed = backdrop.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        QPainter dim(&cache.dimmed);
+        dim.fillRect(cache.dimmed.rect(), QColor::fromRgbF(0, 0, 0, static_cast<float>(opacity)));
+    }
+    return cache.dimmed;
+}
+
 // The dim layer: one solid fill of the whole screen, then each hole cut out (or, over a grabbed
 // backdrop, painted back from it) with smooth edges. Cheaper than filling one path with holes.
-void drawDim(QPainter& painter, const OverlayScene& scene, double openness,
-             const QImage* backdrop) {
+void drawDim(QPainter& painter, const OverlayScene& scene, double openness, const QImage* backdrop,
+             OverlayPaintCache* cache) {
     const QRectF all(0, 0, scene.size.width, scene.size.height);
     const double opacity = std::clamp(scene.dimOpacity * openness, 0.0, 1.0);
     const QColor dim = QColor::fromRgbF(0, 0, 0, static_cast<float>(opacity));
@@ -273,12 +353,17 @@ void drawDim(QPainter& painter, const OverlayScene& scene, double openness,
         return;
     }
     painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.drawImage(all, *backdrop);
-    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    if (opacity <= 0) {
-        return;
+    if (cache && openness >= 1 && opacity > 0) {
+        painter.drawImage(all, dimmedBackdrop(*backdrop, opacity, *cache));
+        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    } else {
+        painter.drawImage(all, *backdrop);
+        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        if (opacity <= 0) {
+            return;
+        }
+        painter.fillRect(all, dim);
     }
-    painter.fillRect(all, dim);
     QBrush screen(*backdrop);
     const double dpr = backdrop->devicePixelRatio() > 0 ? backdrop->devicePixelRatio() : 1;
     screen.setTransform(QTransform::fromScale(1 / dpr, 1 / dpr));
@@ -476,16 +561,20 @@ void paint(QPainter& painter, const OverlayScene& scene, const OverlayMotionStat
     painter.setRenderHint(QPainter::TextAntialiasing);
     const double openness = std::clamp(motion.openness, 0.0, 1.0);
     const qreal dpr = painter.device() ? painter.device()->devicePixelRatio() : 1;
-    if (cache && (cache->generation != scene.generation || cache->devicePixelRatio != dpr ||
-                  scene.generation == 0)) {
-        *cache = OverlayPaintCache{scene.generation, dpr, {}, {}};
+    if (cache && cache->devicePixelRatio != dpr) {
+        *cache = OverlayPaintCache{};
+        cache->devicePixelRatio = dpr;
     }
-    drawDim(painter, scene, openness, backdrop);
+    drawDim(painter, scene, openness, backdrop, cache);
     const QColor theme = qColor(scene.theme);
     if (scene.planVisible && openness > 0) {
         painter.save();
         painter.setOpacity(openness);
-        if (cache) {
+        // The same numbered scene shows the same plan: its key is only made for a new one.
+        const bool sameScene = cache && scene.generation != 0 &&
+                               scene.generation == cache->generation && !cache->planKey.empty();
+        std::string key = cache && !sameScene ? planKey(scene, dpr) : std::string();
+        if (cache && (sameScene || key == cache->planKey)) {
             if (cache->plan.isNull()) {
                 cache->plan = layerImage(scene.size, dpr, [&](QPainter& layer) {
                     drawPlan(layer, scene, theme, motion.pulse, RingPart::steady);
@@ -496,7 +585,15 @@ void paint(QPainter& painter, const OverlayScene& scene, const OverlayMotionStat
                 drawRing(painter, ring, theme, motion.pulse, RingPart::pulsing);
             }
         } else {
+            // A plan painted for the first time: its first frame draws it directly.
             drawPlan(painter, scene, theme, motion.pulse, RingPart::all);
+            if (cache) {
+                cache->planKey = std::move(key);
+                cache->plan = QImage();
+            }
+        }
+        if (cache) {
+            cache->generation = scene.generation;
         }
         painter.restore();
     }
@@ -517,8 +614,10 @@ void paint(QPainter& painter, const OverlayScene& scene, const OverlayMotionStat
     const bool steady =
         motion.openness >= 1 && look.opacity >= 1 && scene.hud.kind != HudContent::Kind::loading;
     if (cache && steady) {
-        if (cache->hud.isNull()) {
+        std::string key = hudKey(scene, frame, look, dpr);
+        if (cache->hud.isNull() || key != cache->hudKey) {
             const QRectF local(1, 1, frame.width(), frame.height());
+            cache->hudKey = std::move(key);
             cache->hud =
                 layerImage({frame.width() + 2, frame.height() + 2}, dpr,
                            [&](QPainter& layer) { drawHud(layer, scene, local, look, 0); });

@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QPointF>
 #include <cstdint>
+#include <string>
 
 #include "app/overlay/OverlayScene.h"
 
@@ -24,13 +25,19 @@ struct OverlayMotionState {
     bool reduceMotion = false;
 };
 
-// Drawings kept from frame to frame of one scene (the plan layer but its pulsing strokes, and
-// the open information panel), so that a frame of the pulse costs little more than a few copies.
-// Dropped when the scene's generation or the device pixel ratio changes.
+// Drawings kept from frame to frame: the dimmed screen (under the holes, over a grabbed
+// backdrop), the plan layer but its pulsing strokes, and the open information panel. Each is
+// kept with an exact key of what it shows, so that any frame or scene laid out anew that shows
+// the same reuses it. A plan is drawn directly the first time it is painted (its first frame
+// pays for no layer) and kept as a layer once it is painted again.
 struct OverlayPaintCache {
-    std::uint64_t generation = 0;
     qreal devicePixelRatio = 0;
+    std::uint64_t generation = 0;  // of the scene the keys below were last checked against
+    std::string dimKey;
+    QImage dimmed;
+    std::string planKey;
     QImage plan;
+    std::string hudKey;
     QImage hud;
 };
 

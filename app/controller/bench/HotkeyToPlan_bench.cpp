@@ -32,6 +32,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <utility>
 
 #include "app/accessibility/AXWalk.h"
 #include "app/controller/AccessibilityWorkerThread.h"
@@ -91,24 +92,35 @@ qint64 threadCpu() {
     return nanos(usage.ru_utime) + nanos(usage.ru_stime);
 }
 
-// Runs the event loop, sleeping between events, until `done` holds or `seconds` passed.
+// The event loop that waits, so that what it waits for can end it at once.
+QEventLoop* waiting = nullptr;
+
+// Runs the event loop, sleeping between events, until `done` holds or `seconds` passed. What
+// makes `done` hold ends the wait through `waiting`; the slow poll is only a safety net, so the
+// wait costs the UI thread next to nothing.
 bool spinUntil(const std::function<bool()>& done, double seconds) {
-    QElapsedTimer clock;
-    clock.start();
+    if (done()) {
+        return true;
+    }
     QEventLoop loop;
     QTimer poll;
-    bool held = done();
+    QTimer::singleShot(static_cast<int>(seconds * 1000), &loop, &QEventLoop::quit);
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        held = done();
-        if (held || static_cast<double>(clock.elapsed()) > seconds * 1000) {
+        if (done()) {
             loop.quit();
         }
     });
-    if (!held) {
-        poll.start(2);
-        loop.exec();
+    poll.start(50);
+    QEventLoop* outer = std::exchange(waiting, &loop);
+    loop.exec();
+    waiting = outer;
+    return done();
+}
+
+void endWait() {
+    if (waiting) {
+        waiting->quit();
     }
-    return held;
 }
 
 const AXExtractor kReader{6, 24, 48, 4000};
@@ -160,6 +172,7 @@ struct Desk : QObject {
             QTimer::singleShot(0, this, [this] {
                 paintedAt = clock.nsecsElapsed();
                 painted = true;
+                endWait();
             });
         }
         return QObject::eventFilter(watched, event);
@@ -190,7 +203,10 @@ struct Desk : QObject {
         bool forgot = false;
         desktop->worker().post([this, &forgot] {
             desktop->backend().forgetReadings();
-            forgot = true;
+            QMetaObject::invokeMethod(this, [&forgot] {
+                forgot = true;
+                endWait();
+            });
         });
         spinUntil([&] { return forgot; }, 5);
     }
