@@ -150,20 +150,9 @@ TEST_F(RealAppDumps, NewsPagePlanTreeAndPress) {
         << dump_.text();
 }
 
-// The sign-up form: the pre-ticked offers flagged, its action highlighted, and the title the
-// form leaves behind once it is pressed.
-TEST_F(RealAppDumps, SignUpFormFlagsThePreTickedOffersAndItsPressReportsTheNewTitle) {
-    openPage("signup.html", "Create account");
-    EXPECT_THAT(dump_.lineOf("Send me partner offers"), HasSubstr("Pre-ticked"));
-    EXPECT_THAT(dump_.lineOf("Create account"), MatchesRegex("#[0-9] beacon .*"));
-    const Output run = murmlark({"--press-test", "Create account"});
-    EXPECT_EQ(run.exitCode, 0);
-    ASSERT_EQ(run.lines.size(), 1u) << run.text();
-    EXPECT_THAT(run.lines[0], MatchesRegex("press-test \"Create account\" role=AXButton .* "
-                                           "title: \"Create your account.*\" -> "
-                                           "\"Account created.*\""));
-}
-
+// The press test reports the title the pressed control leaves behind; it brings the browser
+// forward from behind another app and clicks with the pointer there. (The sign-up form's
+// pre-ticked offers are flagged in Firefox's dump below.)
 TEST_F(RealAppDumps, PressTestBringsTheBrowserFromBehindAnotherAppAndClicksThere) {
     openPage("pointer.html", "Continue");
     auto opened = x11::Workspace::open();
