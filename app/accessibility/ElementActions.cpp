@@ -1,5 +1,7 @@
 #include "app/accessibility/ElementActions.h"
 
+#include "app/accessibility/PointerHome.h"
+
 namespace ovra {
 namespace {
 
@@ -60,8 +62,7 @@ bool AXActions::postClick(Point at) {
     if (!input_.click(at)) {
         return false;
     }
-    const bool magnifier = hooks_.magnifierOn && hooks_.magnifierOn();
-    if (home && !magnifier) {
+    if (home && putsPointerBack(hooks_.magnifierOn)) {
         input_.movePointer(*home);
     }
     return true;

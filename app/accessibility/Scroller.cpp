@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <ostream>
 
+#include "app/accessibility/PointerHome.h"
+
 namespace ovra {
 namespace {
 
@@ -135,7 +137,7 @@ bool Scroller::wheel(Point at, double amount, int count, std::optional<input::Wi
         overTarget &&
         input_.wheel(at, amount > 0 ? input::WheelDirection::down : input::WheelDirection::up,
                      static_cast<int>(notches));
-    if (posted && restore && !(magnifierOn_ && magnifierOn_())) {
+    if (posted && restore && putsPointerBack(magnifierOn_)) {
         home_ = restore;
         if (putBack_) {
             later_.cancel(*putBack_);

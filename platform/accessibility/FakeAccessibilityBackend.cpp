@@ -355,6 +355,9 @@ class FakeFixtureLoader {
         loadExtras(object, index);
         at().actions = strings(object, "actions");
         at().settable = strings(object, "settable");
+        if (object.contains("snap")) {
+            at().snap = json::requireNumber(object, "snap");
+        }
         std::vector<int> kids;
         if (const auto it = object.find("children"); it != object.end()) {
             if (!it->is_array()) {
@@ -696,10 +699,12 @@ std::optional<AXError> FakeAccessibilityBackend::setAttribute(const Element& ele
         error = AXError::unsupportedAttribute;
     }
     std::string line = "set " + element.key() + " " + std::string(name) + " " + describe(value);
+    const auto number = asNumber(value);
     if (error) {
         line += " failed: " + std::string(toString(*error));
     } else {
-        n->attributes[std::string(name)] = value;
+        n->attributes[std::string(name)] =
+            number && n->snap != 0 ? Value(*number + n->snap) : value;
     }
     log_.push_back(std::move(line));
     return error;

@@ -21,6 +21,7 @@
 //           "enabled", "focused", "hidden": Booleans,
 //           "attrs": { "AXName": value },  any other attribute, any kind of value
 //           "actions": ["AXPress"], "settable": ["AXFocused"],
+//           "snap": 0.02,                  a number written is kept off by this much
 //           "faults": { "AXTitle": "timeout", "attributes": ..., "children": ...,
 //                       "actions": ... },  error names of AXError; whole-call faults by call
 //           "children": [ node | {"ref": "id"}, ... ],   a ref lists that node again
@@ -111,6 +112,7 @@ class FakeAccessibilityBackend final : public AccessibilityBackend {
         std::vector<std::string> settable;
         std::vector<int> children;
         std::size_t repeat = 0;  // > 0: children are this many copies of children[0]
+        double snap = 0;         // added to every number written, as a snapping control does
         bool removed = false;    // gone from the tree (see change)
     };
 

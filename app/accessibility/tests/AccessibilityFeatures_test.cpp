@@ -22,35 +22,30 @@ const AccessibilityFeature* feature(std::string_view id) {
     return nullptr;
 }
 
+// The three kinds of state: a switch as it stands, reduced motion as the reverse of the
+// animations, sizes as on above the desktop's default; a value of another type is no state.
+// That every feature's key is there is read off the real schemas in the desktop test.
 TEST(AccessibilityCatalogue, StatesReadTheirKeysAndOnlyOfTheRightType) {
-    struct Case {
-        const char* id;
-        const char* schema;
-        const char* key;
-        desktop::MemorySettings::Value value;
-        std::optional<bool> on;
-    };
-    const char* apps = "org.gnome.desktop.a11y.applications";
     const char* iface = "org.gnome.desktop.interface";
-    const Case cases[] = {
-        {"voiceover", apps, "screen-reader-enabled", true, true},
-        {"voiceover", apps, "screen-reader-enabled", false, false},
-        {"voiceover", apps, "screen-reader-enabled", std::string("yes"), std::nullopt},
-        // Reduced motion is on when the desktop's animations are off.
-        {"motion", iface, "enable-animations", false, true},
-        {"motion", iface, "enable-animations", true, false},
-        // Sizes count as on above the desktop's default.
-        {"largetext", iface, "text-scaling-factor", 1.0, false},
-        {"largetext", iface, "text-scaling-factor", 1.25, true},
-        {"cursorsize", iface, "cursor-size", 24.0, false},
-        {"cursorsize", iface, "cursor-size", 48.0, true},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.id);
+    const std::tuple<const char*, const char*, const char*, desktop::MemorySettings::Value,
+                     std::optional<bool>>
+        cases[] = {
+            {"voiceover", "org.gnome.desktop.a11y.applications", "screen-reader-enabled", true,
+             true},
+            {"voiceover", "org.gnome.desktop.a11y.applications", "screen-reader-enabled",
+             std::string("yes"), std::nullopt},
+            {"motion", iface, "enable-animations", false, true},
+            {"largetext", iface, "text-scaling-factor", 1.0, false},
+            {"largetext", iface, "text-scaling-factor", 1.25, true},
+            {"cursorsize", iface, "cursor-size", 24.0, false},
+            {"cursorsize", iface, "cursor-size", 48.0, true},
+        };
+    for (const auto& [id, schema, key, value, on] : cases) {
+        SCOPED_TRACE(id);
         desktop::MemorySettings settings;
-        EXPECT_EQ(feature(c.id)->isOn(settings), std::nullopt);  // no schema: cannot be read
-        settings.set(c.schema, c.key, c.value);
-        EXPECT_EQ(feature(c.id)->isOn(settings), c.on);
+        EXPECT_EQ(feature(id)->isOn(settings), std::nullopt);  // no schema: cannot be read
+        settings.set(schema, key, value);
+        EXPECT_EQ(feature(id)->isOn(settings), on);
     }
 }
 

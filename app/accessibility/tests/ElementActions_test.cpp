@@ -58,9 +58,9 @@ class ElementActionsTest : public ::testing::Test {
         input_.setPointer(Point{5, 5});
     }
 
-    AXActions actions(bool magnifier = false) {
+    AXActions actions() {
         return AXActions(*backend_, input_,
-                         {.magnifierOn = [magnifier] { return magnifier; },
+                         {.magnifierOn = [] { return false; },
                           .ignoreOwnPointerInput =
                               [this] { ignoredBeforeInput_.push_back(input_.log().size()); },
                           .clock = &backend_->clock()});
@@ -287,15 +287,6 @@ TEST_F(ElementActionsTest, ClickCenterNeedsMoreThanOnePointEachWay) {
     input_.setFailing(true);
     EXPECT_FALSE(a.clickCenter(Rect(100, 100, 20, 20)));
     EXPECT_THAT(input_.log(), ElementsAre("click 11,11", "move 5,5", "click 110,110 failed"));
-}
-
-TEST_F(ElementActionsTest, PointerStaysAtTheClickWhenMagnifiedOrUnknown) {
-    for (const bool magnifier : {true, false}) {
-        input_.clearLog();
-        input_.setPointer(magnifier ? std::optional(Point{5, 5}) : std::nullopt);
-        EXPECT_TRUE(actions(magnifier).clickCenter(Rect(100, 100, 20, 20)));
-        EXPECT_THAT(input_.log(), ElementsAre("click 110,110"));
-    }
 }
 
 // A chain of `levels` groups under a web area; the link at the bottom is `levels` + 1 elements

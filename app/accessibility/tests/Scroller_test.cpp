@@ -27,60 +27,11 @@ const char* kFixture = R"({
       {"id": "bar", "role": "AXScrollBar", "value": 0, "settable": ["AXValue"]},
       {"id": "bottomBar", "role": "AXScrollBar", "value": 1, "settable": ["AXValue"]},
       {"id": "fixedBar", "role": "AXScrollBar", "value": 0.5},
-      {"id": "oddBar", "role": "AXScrollBar", "value": "half", "settable": ["AXValue"]}]}]}
+      {"id": "oddBar", "role": "AXScrollBar", "value": "half", "settable": ["AXValue"]},
+      {"id": "snapBar", "role": "AXScrollBar", "value": 0, "settable": ["AXValue"], "snap": 0.02},
+      {"id": "nearBar", "role": "AXScrollBar", "value": 0, "settable": ["AXValue"],
+       "snap": 0.019}]}]}
 })";
-
-// Passes everything to the fake, but reads every scroll-bar value back off by `skew`.
-class SkewedBackend final : public ax::AccessibilityBackend {
-  public:
-    SkewedBackend(ax::AccessibilityBackend& inner, double skew) : inner_(inner), skew_(skew) {}
-    bool isProcessTrusted() override { return inner_.isProcessTrusted(); }
-    std::optional<ax::RunningApp> frontmostApp() override { return inner_.frontmostApp(); }
-    ax::Element applicationElement(const ax::RunningApp& app) override {
-        return inner_.applicationElement(app);
-    }
-    std::vector<Rect> screenFrames() override { return inner_.screenFrames(); }
-    void setMessagingTimeout(const ax::Element& e, double s) override {
-        inner_.setMessagingTimeout(e, s);
-    }
-    std::optional<ax::AXError> wakeUp(const ax::Element& e) override { return inner_.wakeUp(e); }
-    ax::Read attribute(const ax::Element& e, std::string_view name) override {
-        auto read = inner_.attribute(e, name);
-        if (read && name == "AXValue" && written_) {
-            if (auto n = ax::asNumber(*read)) {
-                return ax::Value(*n + skew_);
-            }
-        }
-        return read;
-    }
-    Result<std::vector<ax::Read>, ax::AXError> attributes(
-        const ax::Element& e, std::span<const std::string_view> names) override {
-        return inner_.attributes(e, names);
-    }
-    Result<ax::ElementList, ax::AXError> children(const ax::Element& e, std::size_t l) override {
-        return inner_.children(e, l);
-    }
-    Result<std::vector<std::string>, ax::AXError> actionNames(const ax::Element& e) override {
-        return inner_.actionNames(e);
-    }
-    Result<bool, ax::AXError> isAttributeSettable(const ax::Element& e,
-                                                  std::string_view name) override {
-        return inner_.isAttributeSettable(e, name);
-    }
-    std::optional<ax::AXError> performAction(const ax::Element& e, std::string_view a) override {
-        return inner_.performAction(e, a);
-    }
-    std::optional<ax::AXError> setAttribute(const ax::Element& e, std::string_view name,
-                                            const ax::Value& v) override {
-        written_ = true;
-        return inner_.setAttribute(e, name, v);
-    }
-
-  private:
-    ax::AccessibilityBackend& inner_;
-    double skew_;
-    bool written_ = false;
-};
 
 class ScrollerTest : public ::testing::Test {
   protected:
@@ -91,11 +42,10 @@ class ScrollerTest : public ::testing::Test {
         input_.setPointer(Point{900, 20});
     }
 
-    Scroller scroller(ax::AccessibilityBackend& backend, bool magnifier = false) {
+    Scroller scroller(bool magnifier = false) {
         return Scroller(
-            backend, input_, later_, [magnifier] { return magnifier; }, trace_);
+            *backend_, input_, later_, [magnifier] { return magnifier; }, trace_);
     }
-    Scroller scroller(bool magnifier = false) { return scroller(*backend_, magnifier); }
 
     // The 750-point scroll area over a 3000-point document, driven through `bar`.
     ScrollTarget target(std::string_view bar, double documentHeight = 3000) {
@@ -208,54 +158,45 @@ TEST_F(ScrollerTest, WheelTakesOverWhenTheBarCannotDoIt) {
     EXPECT_THAT(writes(), IsEmpty());
 }
 
+// A bar that reads back more than the tolerance off what was set did not scroll.
 TEST_F(ScrollerTest, BarThatReadsBackOffFallsBackToTheWheel) {
-    for (const double skew : {0.02, 0.019}) {
-        SCOPED_TRACE(skew);
-        backend_ = std::move(ax::FakeAccessibilityBackend::fromJson(Json::parse(kFixture))).value();
-        SkewedBackend skewed(*backend_, skew);
-        auto s = scroller(skewed);
-        EXPECT_EQ(byTarget(s, target("bar")),
-                  skew < 0.02 ? Scroller::Method::scrollBar : Scroller::Method::wheel);
-        later_.advance(1);
-    }
-}
-
-TEST_F(ScrollerTest, WheelPutsThePointerBack) {
     auto s = scroller();
-    EXPECT_EQ(s.scroll(ScrollDirection::up, ScrollStep::small, std::nullopt,
-                       Rect(100, 100, 600, 600), kWindow),
-              Scroller::Method::wheel);
-    EXPECT_THAT(input_.log(), ElementsAre("wheel 400,400 up 2"));  // 200 points
-    EXPECT_EQ(s.home(), (Point{900, 20}));
-    later_.advance(0.05);
-    EXPECT_THAT(input_.log(), ElementsAre("wheel 400,400 up 2", "move 900,20"));
-    EXPECT_EQ(s.home(), std::nullopt);
+    EXPECT_EQ(byTarget(s, target("snapBar")), Scroller::Method::wheel);
+    EXPECT_EQ(byTarget(s, target("nearBar")), Scroller::Method::scrollBar);
 }
 
-TEST_F(ScrollerTest, QuickSeriesReturnsThePointerToWhereItWasBeforeTheFirst) {
-    auto s = scroller();
-    const Rect area(100, 100, 600, 600);
-    wheel(s, area);
-    later_.advance(0.03);
-    // The pointer now rests at the area's middle; the first restore position is kept.
-    wheel(s, area);
-    later_.advance(0.03);
-    EXPECT_THAT(input_.log(), ElementsAre("wheel 400,400 down 5", "wheel 400,400 down 5"));
-    later_.advance(0.03);
-    EXPECT_EQ(input_.log().back(), "move 900,20");
-    EXPECT_EQ(std::count(input_.log().begin(), input_.log().end(), "move 900,20"), 1);
-    later_.advance(1);
-    EXPECT_EQ(input_.pointer(), (Point{900, 20}));
-}
-
-TEST_F(ScrollerTest, PointerStaysOverTheAreaWhenMagnifiedOrUnknown) {
-    for (const bool magnifier : {true, false}) {
+// Where the pointer goes after wheel turns: back 0.05 s after the last of a quick series, to
+// where it was before the first; not while the magnifier follows it, nor when it was unknown.
+TEST_F(ScrollerTest, PointerGoesBackOnceAfterASeriesOfTurns) {
+    const std::string turn = "wheel 400,400 down 5";
+    const struct {
+        const char* name;
+        bool magnifier;
+        std::optional<Point> pointer;
+        std::vector<double> turns;  // the times of the turns
+        double until;
+        std::vector<std::string> log;
+    } cases[] = {
+        {"one turn", false, Point{900, 20}, {0}, 0.05, {turn, "move 900,20"}},
+        {"a quick series", false, Point{900, 20}, {0, 0.03}, 1, {turn, turn, "move 900,20"}},
+        {"magnified", true, Point{900, 20}, {0}, 1, {turn}},
+        {"unknown pointer", false, std::nullopt, {0}, 1, {turn}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         input_.clearLog();
-        input_.setPointer(magnifier ? std::optional(Point{900, 20}) : std::nullopt);
-        auto s = scroller(magnifier);
-        wheel(s, Rect(0, 0, 600, 600));
-        later_.advance(1);
-        EXPECT_THAT(input_.log(), ElementsAre("wheel 300,300 down 5"));
+        input_.setPointer(c.pointer);
+        auto s = scroller(c.magnifier);
+        double now = 0;
+        for (const double at : c.turns) {
+            later_.advance(at - now);
+            now = at;
+            wheel(s, Rect(100, 100, 600, 600));
+        }
+        EXPECT_EQ(s.home(), c.log.back() == turn ? std::nullopt : c.pointer);
+        later_.advance(c.until - now);
+        EXPECT_EQ(input_.log(), c.log);
+        EXPECT_EQ(s.home(), std::nullopt);
     }
 }
 

@@ -35,6 +35,9 @@ TEST(AccessibilityFeaturesDesktop, StatesFollowSettingsChangedByAnotherProcess) 
     status.start();
     auto states = status.states().get();
     ASSERT_EQ(states.size(), DesktopAccessibility::features().size());
+    for (const auto& [id, on] : states) {
+        EXPECT_TRUE(on.has_value()) << id << ": no such key of that type in the desktop's schemas";
+    }
     EXPECT_EQ(states.at("motion"), false);
     EXPECT_EQ(states.at("stickykeys"), false);
     EXPECT_EQ(states.at("largetext"), false);  // the schema's default factor, 1.0
