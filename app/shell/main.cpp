@@ -49,6 +49,7 @@ class NoInput final : public input::InputSynthesizer {
     bool click(Point) override { return false; }
     bool wheel(Point, input::WheelDirection, int) override { return false; }
     bool activateWindow(input::WindowId) override { return false; }
+    bool typeChord(const std::vector<input::KeyCode>&) override { return false; }
     bool isWindowAt(input::WindowId, Point) override { return false; }
 };
 

@@ -49,6 +49,14 @@ bool FakeInputSynthesizer::activateWindow(WindowId window) {
     return record("activate " + std::to_string(window), !failing_);
 }
 
+bool FakeInputSynthesizer::typeChord(const std::vector<KeyCode>& keys) {
+    std::string line = "keys";
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        line += (i == 0 ? " " : "+") + std::to_string(keys[i]);
+    }
+    return record(line, !failing_);
+}
+
 bool FakeInputSynthesizer::isWindowAt(WindowId window, Point point) {
     if (windows_.empty()) {
         return true;

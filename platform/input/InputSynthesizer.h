@@ -1,7 +1,8 @@
 #pragma once
 
-// Synthetic pointer input and window activation, for pressing and scrolling in other apps'
-// windows. Points are in accessibility space, which on X11 is the root window's space.
+// Synthetic pointer and key input and window activation, for pressing and scrolling in other
+// apps' windows and for the self-tests' keys. Points are in accessibility space, which on X11 is
+// the root window's space.
 //
 // Synthetic events go to whatever window takes pointer input at the point: the caller makes the
 // app's own windows ignore pointer input before clicking or scrolling, and checks with
@@ -9,6 +10,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "core/Rect.h"
 
@@ -16,6 +18,8 @@ namespace ovra::input {
 
 // A top-level window of the desktop (an X window id).
 using WindowId = std::uint32_t;
+// A key of the keyboard by its X keycode (the keyboard layout maps key codes to these).
+using KeyCode = std::uint8_t;
 
 enum class WheelDirection { up, down };
 
@@ -35,6 +39,9 @@ class InputSynthesizer {
     // Asks the window manager to bring a top-level window to the front and focus it, as a pager
     // would.
     virtual bool activateWindow(WindowId window) = 0;
+    // Presses the keys in order, then releases them in the same order: one key is a tap, a
+    // modifier before a key a chord. False when a key could not be sent (those down come up).
+    virtual bool typeChord(const std::vector<KeyCode>& keys) = 0;
     // Whether pointer input at `point` goes to `window` (or to a window inside it).
     virtual bool isWindowAt(WindowId window, Point point) = 0;
 };

@@ -4,21 +4,15 @@
 #include <xcb/xtest.h>
 
 #include <chrono>
-#include <cstdlib>
-#include <cstring>
 #include <string>
 #include <thread>
+
+#include "platform/x11/Xcb.h"
 
 namespace ovra::input {
 namespace {
 
-template <class T>
-using Reply = std::unique_ptr<T, decltype(&std::free)>;
-
-template <class T>
-Reply<T> own(T* reply) {
-    return Reply<T>(reply, &std::free);
-}
+using x11::own;
 
 // A wheel turn is a press and release of button 4 (up) or 5 (down).
 constexpr std::uint8_t kWheelUp = 4;
@@ -77,14 +71,6 @@ struct XTestInputSynthesizer::Impl {
             window = tree->parent;
         }
         return XCB_NONE;
-    }
-
-    xcb_atom_t atom(const char* name) {
-        auto reply = own(xcb_intern_atom_reply(
-            connection,
-            xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(std::strlen(name)), name),
-            nullptr));
-        return reply ? reply->atom : XCB_NONE;
     }
 };
 
@@ -158,25 +144,29 @@ bool XTestInputSynthesizer::wheel(Point at, WheelDirection direction, int notche
 }
 
 bool XTestInputSynthesizer::activateWindow(WindowId window) {
-    const xcb_atom_t active = impl_->atom("_NET_ACTIVE_WINDOW");
+    const xcb_atom_t active = x11::internAtom(impl_->connection, "_NET_ACTIVE_WINDOW");
     if (active == XCB_NONE || window == XCB_NONE) {
         return false;
     }
-    xcb_client_message_event_t event;
-    std::memset(&event, 0, sizeof event);
-    event.response_type = XCB_CLIENT_MESSAGE;
-    event.format = 32;
-    event.window = window;
-    event.type = active;
-    event.data.data32[0] = 2;  // source: a pager, as the request comes on the user's behalf
-    event.data.data32[1] = XCB_CURRENT_TIME;
-    event.data.data32[2] = XCB_NONE;
-    const auto cookie = xcb_send_event_checked(
-        impl_->connection, 0, impl_->root,
-        XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
-        reinterpret_cast<const char*>(&event));
+    // As a pager, as the request comes on the user's behalf.
+    const auto cookie = x11::sendToWindowManager(
+        impl_->connection, impl_->root, window, active,
+        {static_cast<std::uint32_t>(x11::RequestSource::pager), XCB_CURRENT_TIME, XCB_NONE}, true);
     auto error = own(xcb_request_check(impl_->connection, cookie));
     return error == nullptr;
+}
+
+bool XTestInputSynthesizer::typeChord(const std::vector<KeyCode>& keys) {
+    std::size_t pressed = 0;
+    while (pressed < keys.size() && impl_->fake(XCB_KEY_PRESS, keys[pressed])) {
+        ++pressed;
+    }
+    // Every key that went down comes up again, so none is left held.
+    bool released = true;
+    for (std::size_t i = 0; i < pressed; ++i) {
+        released = impl_->fake(XCB_KEY_RELEASE, keys[i]) && released;
+    }
+    return pressed == keys.size() && released;
 }
 
 bool XTestInputSynthesizer::isWindowAt(WindowId window, Point point) {

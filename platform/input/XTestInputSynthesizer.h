@@ -1,7 +1,8 @@
 #pragma once
 
-// Synthetic input on an X11 display through the XTest extension, and window activation through
-// the window manager's _NET_ACTIVE_WINDOW request. No X11 header leaks out of this file.
+// Synthetic pointer and key input on an X11 display through the XTest extension, and window
+// activation through the window manager's _NET_ACTIVE_WINDOW request. No X11 header leaks out of
+// this file.
 
 #include <memory>
 
@@ -23,6 +24,7 @@ class XTestInputSynthesizer final : public InputSynthesizer {
     bool click(Point at) override;
     bool wheel(Point at, WheelDirection direction, int notches) override;
     bool activateWindow(WindowId window) override;
+    bool typeChord(const std::vector<KeyCode>& keys) override;
     bool isWindowAt(WindowId window, Point point) override;
 
   private:

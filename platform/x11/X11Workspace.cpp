@@ -7,18 +7,9 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/x11/Xcb.h"
+
 namespace ovra::x11 {
-
-namespace {
-
-template <class T>
-struct FreeDeleter {
-    void operator()(T* p) const { std::free(p); }
-};
-template <class T>
-using Reply = std::unique_ptr<T, FreeDeleter<T>>;
-
-}  // namespace
 
 std::optional<std::string> sessionRefusal(const paths::Environment& environment) {
     const auto type = environment("XDG_SESSION_TYPE");
@@ -76,12 +67,7 @@ struct Workspace::Impl {
         }
     }
 
-    xcb_atom_t atom(const char* name) {
-        auto cookie =
-            xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(std::strlen(name)), name);
-        Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(connection, cookie, nullptr));
-        return reply ? reply->atom : 0;
-    }
+    xcb_atom_t atom(const char* name) { return internAtom(connection, name); }
 
     // The raw bytes of a property, at most `maxLongs` 32-bit units.
     std::optional<std::string> property(xcb_window_t window, xcb_atom_t name, xcb_atom_t type,
@@ -244,16 +230,9 @@ bool Workspace::activate(std::uint32_t window, std::uint32_t time) {
     if (impl_->activeWindow == 0 || window == 0) {
         return false;
     }
-    xcb_client_message_event_t event{};
-    event.response_type = XCB_CLIENT_MESSAGE;
-    event.format = 32;
-    event.window = window;
-    event.type = impl_->activeWindow;
-    event.data.data32[0] = 2;  // source: a pager, so the window manager does not refuse it
-    event.data.data32[1] = time;
-    xcb_send_event(impl_->connection, 0, impl_->root,
-                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                   reinterpret_cast<const char*>(&event));
+    // As a pager, so the window manager does not refuse it.
+    sendToWindowManager(impl_->connection, impl_->root, window, impl_->activeWindow,
+                        {static_cast<std::uint32_t>(RequestSource::pager), time, XCB_NONE});
     return xcb_flush(impl_->connection) > 0;
 }
 
