@@ -55,11 +55,10 @@ endif()
 if(OVRA_BENCHMARKS)
   find_package(benchmark REQUIRED)
   find_package(PkgConfig REQUIRED)
-  pkg_check_modules(OVRA_CONTROLLER_BENCH_XCB REQUIRED IMPORTED_TARGET xcb xcb-xtest)
   # The sequential walk it is measured against is a plain libatspi client.
   pkg_check_modules(OVRA_CONTROLLER_BENCH_ATSPI REQUIRED IMPORTED_TARGET atspi-2 gobject-2.0)
   add_executable(HotkeyToPlan_bench bench/HotkeyToPlan_bench.cpp)
   target_link_libraries(HotkeyToPlan_bench PRIVATE ovra_app_controller_desktop ovra_atspi
-    ovra_keyboard ovra_scheduler_qt PkgConfig::OVRA_CONTROLLER_BENCH_XCB
-    PkgConfig::OVRA_CONTROLLER_BENCH_ATSPI benchmark::benchmark ovra_warnings)
+    ovra_keyboard ovra_scheduler_qt ovra_input_xtest PkgConfig::OVRA_CONTROLLER_BENCH_ATSPI
+    benchmark::benchmark ovra_warnings)
 endif()

@@ -4,13 +4,16 @@
 // selection), followed through XFixes selection events as managers start and stop. Never active
 // where the app does not run on X.
 
-#include <QAbstractNativeEventFilter>
 #include <QObject>
 #include <memory>
 
 namespace ovra {
 
-class CompositorWatch final : public QObject, public QAbstractNativeEventFilter {
+namespace x11 {
+class Watch;
+}
+
+class CompositorWatch final : public QObject {
     Q_OBJECT
   public:
     CompositorWatch();
@@ -21,14 +24,8 @@ class CompositorWatch final : public QObject, public QAbstractNativeEventFilter 
   Q_SIGNALS:
     void changed(bool active);
 
-  protected:
-    bool nativeEventFilter(const QByteArray& type, void* message, qintptr* result) override;
-
   private:
-    struct X11;
-    bool readOwner() const;
-
-    std::unique_ptr<X11> x11_;
+    std::unique_ptr<x11::Watch> watch_;
     bool active_ = false;
 };
 

@@ -1,8 +1,5 @@
 #include "app/overlay/OverlayPanel.h"
 
-#include <xcb/shape.h>
-#include <xcb/xcb.h>
-
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -10,12 +7,12 @@
 #include <QPointer>
 #include <QScreen>
 #include <QWindow>
-#include <cstdlib>
 #include <vector>
 
 #include "app/overlay/CompositorWatch.h"
 #include "app/overlay/QtKeyEvent.h"
 #include "core/OvraText.h"
+#include "platform/x11/OwnWindows.h"
 
 namespace ovra {
 
@@ -23,11 +20,6 @@ namespace {
 
 constexpr double kStepAsideSeconds = 0.1;
 constexpr int kPinholeSpacing = 48;
-
-xcb_connection_t* xConnection() {
-    auto* app = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    return app ? app->connection() : nullptr;
-}
 
 // The panel for the scroller: it outlives nothing, and does nothing once the panel is gone.
 class PanelPointerInput final : public OverlayPointerInput {
@@ -44,12 +36,11 @@ class PanelPointerInput final : public OverlayPointerInput {
 };
 
 // The window's shape with a one-pixel hole every `kPinholeSpacing` pixels each way.
-std::vector<xcb_rectangle_t> pinholedShape(int width, int height) {
-    std::vector<xcb_rectangle_t> out;
+std::vector<x11::ShapeRect> pinholedShape(int width, int height) {
+    std::vector<x11::ShapeRect> out;
     const auto rect = [&](int x, int y, int w, int h) {
         if (w > 0 && h > 0) {
-            out.push_back({static_cast<std::int16_t>(x), static_cast<std::int16_t>(y),
-                           static_cast<std::uint16_t>(w), static_cast<std::uint16_t>(h)});
+            out.push_back({x, y, w, h});
         }
     };
     int top = 0;
@@ -79,7 +70,8 @@ OverlayPanel::OverlayPanel(OverlayModel& model, Scheduler& scheduler, PointerInt
       keyboard_(keyboard),
       view_(new OverlayView(model, scheduler, pointer, std::move(onActivate), std::move(onDismiss),
                             this)),
-      compositor_(std::make_unique<CompositorWatch>()) {
+      compositor_(std::make_unique<CompositorWatch>()),
+      x11_(x11::OwnWindows::open()) {
     installOverlayAccessibility();
     setAttribute(Qt::WA_TranslucentBackground);
     const QString name = QString::fromStdString(OvraText::t("Murmlark Ovra overlay"));
@@ -181,32 +173,23 @@ void OverlayPanel::setInputTransparent(bool transparent) {
 }
 
 void OverlayPanel::applyInputShape() {
-    xcb_connection_t* connection = xConnection();
-    if (!connection) {
+    if (!x11_) {
         windowHandle()->setFlag(Qt::WindowTransparentForInput, inputTransparent_);
         return;
     }
-    const auto window = static_cast<xcb_window_t>(winId());
-    if (inputTransparent_) {
-        xcb_shape_rectangles(connection, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT,
-                             XCB_CLIP_ORDERING_UNSORTED, window, 0, 0, 0, nullptr);
-    } else {
-        xcb_shape_mask(connection, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT, window, 0, 0, XCB_NONE);
-    }
+    const auto window = static_cast<x11::WindowId>(winId());
+    x11_->setInputPassesThrough(window, inputTransparent_);
     // Without a compositing manager the windows below are fully covered, and a browser that
     // knows itself covered ignores the clicks that reach it. Pinholes leave each of them a
     // visible pixel for as long as input goes through.
     if (inputTransparent_ && !compositing()) {
         const QSize pixels = size() * devicePixelRatio();
-        const std::vector<xcb_rectangle_t> shape = pinholedShape(pixels.width(), pixels.height());
-        xcb_shape_rectangles(connection, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING,
-                             XCB_CLIP_ORDERING_YX_BANDED, window, 0, 0,
-                             static_cast<std::uint32_t>(shape.size()), shape.data());
+        x11_->setVisibleShape(window, pinholedShape(pixels.width(), pixels.height()));
     } else {
-        xcb_shape_mask(connection, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, window, 0, 0, XCB_NONE);
+        x11_->setVisibleShape(window, std::nullopt);
     }
     // A round trip: the server has applied the shape before the caller posts any input.
-    std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
+    x11_->sync();
 }
 
 void OverlayPanel::focusContent() {

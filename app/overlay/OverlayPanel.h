@@ -23,6 +23,10 @@ class QScreen;
 
 namespace ovra {
 
+namespace x11 {
+class OwnWindows;
+}
+
 class CompositorWatch;
 
 // An editing command the panel passes to its focused text field.
@@ -98,6 +102,7 @@ class OverlayPanel final : public QWidget, public OverlayPointerInput {
     KeyHandler onKey_;
     OverlayView* view_;
     std::unique_ptr<CompositorWatch> compositor_;
+    std::unique_ptr<x11::OwnWindows> x11_;  // absent off X
     QScreen* screen_ = nullptr;
     bool inputTransparent_ = false;
     Scheduler::Token regrab_ = 0;

@@ -1,43 +1,22 @@
 #include "app/shell/BubbleDesktop.h"
 
-#include <xcb/xcb.h>
-
-#include <QAbstractNativeEventFilter>
-#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QScreen>
-#include <array>
-#include <cstdlib>
-#include <string_view>
 
 #include "app/shell/BubbleWindow.h"
 #include "app/shell/FlightTrailWindow.h"
 #include "app/shell/IslandWindow.h"
+#include "platform/x11/OwnWindows.h"
 
 namespace ovra {
 
 namespace {
 
-xcb_connection_t* xConnection() {
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    return x11 ? x11->connection() : nullptr;
-}
-
-xcb_atom_t atom(xcb_connection_t* connection, std::string_view name) {
-    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
-        connection,
-        xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(name.size()), name.data()),
-        nullptr);
-    const xcb_atom_t found = reply ? reply->atom : XCB_NONE;
-    std::free(reply);
-    return found;
-}
-
 // Calls back when screens change or the root window says another desktop shows.
-class DesktopWatch final : public QObject, public QAbstractNativeEventFilter {
+class DesktopWatch final : public QObject {
   public:
     DesktopWatch(std::function<void()> screensChanged, std::function<void()> desktopSwitched)
-        : screensChanged_(std::move(screensChanged)), desktopSwitched_(std::move(desktopSwitched)) {
+        : screensChanged_(std::move(screensChanged)) {
         auto* app = qGuiApp;
         connect(app, &QGuiApplication::screenAdded, this, [this](QScreen* screen) {
             follow(screen);
@@ -48,27 +27,9 @@ class DesktopWatch final : public QObject, public QAbstractNativeEventFilter {
         for (QScreen* screen : QGuiApplication::screens()) {
             follow(screen);
         }
-        if (xcb_connection_t* connection = xConnection()) {
-            currentDesktop_ = atom(connection, "_NET_CURRENT_DESKTOP");
-            QCoreApplication::instance()->installNativeEventFilter(this);
+        if (auto x11 = x11::OwnWindows::open()) {
+            desktop_ = x11->watchCurrentDesktop(std::move(desktopSwitched));
         }
-    }
-    ~DesktopWatch() override {
-        if (currentDesktop_ != XCB_NONE && QCoreApplication::instance()) {
-            QCoreApplication::instance()->removeNativeEventFilter(this);
-        }
-    }
-
-    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
-        if (type != "xcb_generic_event_t") {
-            return false;
-        }
-        const auto* event = static_cast<const xcb_generic_event_t*>(message);
-        if ((event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY &&
-            reinterpret_cast<const xcb_property_notify_event_t*>(event)->atom == currentDesktop_) {
-            desktopSwitched_();
-        }
-        return false;
     }
 
   private:
@@ -78,30 +39,15 @@ class DesktopWatch final : public QObject, public QAbstractNativeEventFilter {
     }
 
     std::function<void()> screensChanged_;
-    std::function<void()> desktopSwitched_;
-    xcb_atom_t currentDesktop_ = XCB_NONE;
+    std::unique_ptr<x11::Watch> desktop_;
 };
 
 }  // namespace
 
 void keepOnEveryDesktop(QWidget& window) {
-    xcb_connection_t* connection = xConnection();
-    if (!connection) {
-        return;
+    if (auto x11 = x11::OwnWindows::open()) {
+        x11->keepOnEveryDesktop(static_cast<x11::WindowId>(window.winId()));
     }
-    const auto id = static_cast<xcb_window_t>(window.winId());
-    const std::array<xcb_atom_t, 4> states{atom(connection, "_NET_WM_STATE_ABOVE"),
-                                           atom(connection, "_NET_WM_STATE_STICKY"),
-                                           atom(connection, "_NET_WM_STATE_SKIP_TASKBAR"),
-                                           atom(connection, "_NET_WM_STATE_SKIP_PAGER")};
-    // Qt adds its own states to these when it maps the window.
-    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, atom(connection, "_NET_WM_STATE"),
-                        XCB_ATOM_ATOM, 32, static_cast<std::uint32_t>(states.size()),
-                        states.data());
-    const std::uint32_t everyDesktop = 0xFFFFFFFF;
-    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, atom(connection, "_NET_WM_DESKTOP"),
-                        XCB_ATOM_CARDINAL, 32, 1, &everyDesktop);
-    xcb_flush(connection);
 }
 
 BubbleController::Services desktopBubbleServices(Scheduler& scheduler,

@@ -1,8 +1,5 @@
 #include "app/shell/ShellApp.h"
 
-#include <xcb/xcb.h>
-#include <xcb/xtest.h>
-
 #include <QApplication>
 #include <QDesktopServices>
 #include <QGuiApplication>
@@ -22,6 +19,7 @@
 #include "app/shell/PngFile.h"
 #include "app/shell/SystemTray.h"
 #include "app/shell/TerminationSignals.h"
+#include "platform/input/XTestInputSynthesizer.h"
 #include "platform/keyboard/KeyboardWatcher.h"
 #include "platform/scheduler/Scheduler.h"
 
@@ -39,11 +37,6 @@ std::vector<QWidget*> visibleTopLevels() {
         }
     }
     return out;
-}
-
-xcb_connection_t* xConnection() {
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    return x11 ? x11->connection() : nullptr;
 }
 
 IslandScreen primaryScreen() {
@@ -65,6 +58,7 @@ struct ShellApp::Parts final : LaunchHost {
     Options options;
     PointerIntent pointer;
     std::unique_ptr<keyboard::KeyboardWatcher> keyboard;
+    std::unique_ptr<input::InputSynthesizer> typist;  // opened by the first keys posted
     std::unique_ptr<AppLifetime> lifetime;
     std::unique_ptr<TerminationSignals> signals;
     std::unique_ptr<HomeIslandController> island;
@@ -150,23 +144,20 @@ struct ShellApp::Parts final : LaunchHost {
     bool modalWindowOpen() override { return QApplication::activeModalWidget() != nullptr; }
     void showCredits() override { controller.showCredits(); }
     void postKeys(const std::vector<int>& keyCodes) override {
-        xcb_connection_t* connection = xConnection();
-        if (!connection || !keyboard) {
+        if (!typist && keyboard) {
+            if (auto opened = input::XTestInputSynthesizer::open()) {
+                typist = std::move(opened).value();
+            }
+        }
+        if (!typist) {
             log("key test: no keyboard to type on");
             return;
         }
         for (const int code : keyCodes) {
-            const auto x = keyboard->layout().xKeycode(static_cast<std::uint16_t>(code));
-            if (!x) {
-                continue;
+            if (const auto x = keyboard->layout().xKeycode(static_cast<std::uint16_t>(code))) {
+                typist->typeChord({static_cast<input::KeyCode>(*x)});
             }
-            const auto detail = static_cast<std::uint8_t>(*x);
-            xcb_test_fake_input(connection, XCB_KEY_PRESS, detail, XCB_CURRENT_TIME, XCB_NONE, 0, 0,
-                                0);
-            xcb_test_fake_input(connection, XCB_KEY_RELEASE, detail, XCB_CURRENT_TIME, XCB_NONE, 0,
-                                0, 0);
         }
-        xcb_flush(connection);
     }
     void notBuilt(const std::string& flag) {
         print(flag + ": this self-test is not part of this build");

@@ -20,8 +20,6 @@
 #include <atspi/atspi.h>
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
-#include <xcb/xcb.h>
-#include <xcb/xtest.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -42,6 +40,7 @@
 #include "core/Candidate.h"
 #include "platform/atspi/AtspiBackend.h"
 #include "platform/atspi/AtspiMapping.h"
+#include "platform/input/XTestInputSynthesizer.h"
 #include "platform/keyboard/X11Keyboard.h"
 #include "platform/scheduler/QtScheduler.h"
 #include "testing/desktop/DesktopReading.h"
@@ -149,19 +148,13 @@ struct Desk : QObject {
     int nodes = 0;
     std::unique_ptr<DesktopController> desktop;
     std::unique_ptr<keyboard::X11Keyboard> keyboard;
-    xcb_connection_t* typist = nullptr;
+    std::unique_ptr<input::XTestInputSynthesizer> typist;
     // Set at the first paint of a numbered plan while `watching`.
     bool watching = false;
     bool painted = false;
     qint64 paintStart = 0;
     qint64 paintedAt = 0;
     QElapsedTimer clock;
-
-    ~Desk() override {
-        if (typist) {
-            xcb_disconnect(typist);
-        }
-    }
 
     bool eventFilter(QObject* watched, QEvent* event) override {
         const FocusPlan* plan = desktop->controller().overlay().phase().plan();
@@ -181,14 +174,11 @@ struct Desk : QObject {
     void typeHotkey() {
         const auto& layout = keyboard->layout();
         const std::uint16_t keys[] = {59, 58, 49};  // Ctrl, Alt, Space
-        for (const auto type : {XCB_KEY_PRESS, XCB_KEY_RELEASE}) {
-            for (const std::uint16_t key : keys) {
-                xcb_test_fake_input(typist, static_cast<std::uint8_t>(type),
-                                    static_cast<std::uint8_t>(layout.xKeycode(key).value_or(0)),
-                                    XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
-            }
+        std::vector<input::KeyCode> chord;
+        for (const std::uint16_t key : keys) {
+            chord.push_back(static_cast<input::KeyCode>(layout.xKeycode(key).value_or(0)));
         }
-        xcb_flush(typist);
+        typist->typeChord(chord);
     }
 
     void watchPanel() {
@@ -297,7 +287,11 @@ Desk* desk(int cells) {
         }
         d->keyboard = std::move(keyboard).value();
         d->desktop = std::move(desktop).value();
-        d->typist = xcb_connect(nullptr, nullptr);
+        auto typist = input::XTestInputSynthesizer::open();
+        if (!typist) {
+            return nullptr;
+        }
+        d->typist = std::move(typist).value();
         // The first request makes the overlay panel; it is not timed.
         d->once(false);
         d->watchPanel();
