@@ -38,10 +38,8 @@ if(BUILD_TESTING)
     "${CMAKE_CURRENT_SOURCE_DIR}/tests/appcontroller/desktop/ControllerDesktop_test.cpp"
     LIBS ovra_atspi ovra_x11 ovra_app_accessibility Qt6::Gui LABEL desktop)
   find_package(PkgConfig REQUIRED)
-  pkg_check_modules(OVRA_CONTROLLER_TEST_XCB REQUIRED IMPORTED_TARGET xcb)
   pkg_check_modules(OVRA_CONTROLLER_TEST_ATSPI REQUIRED IMPORTED_TARGET atspi-2 gobject-2.0)
-  target_link_libraries(ControllerDesktop_test PRIVATE PkgConfig::OVRA_CONTROLLER_TEST_XCB
-    PkgConfig::OVRA_CONTROLLER_TEST_ATSPI)
+  target_link_libraries(ControllerDesktop_test PRIVATE PkgConfig::OVRA_CONTROLLER_TEST_ATSPI)
   target_compile_definitions(ControllerDesktop_test PRIVATE
     OVRA_APP="$<TARGET_FILE:murmlark-ovra>"
     OVRA_ACCOUNT_PAGE="${CMAKE_CURRENT_SOURCE_DIR}/tests/appcontroller/desktop/account.html"

@@ -15,7 +15,6 @@
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <xcb/xcb.h>
 
 #include <QColor>
 #include <QImage>
@@ -29,6 +28,7 @@
 #include "platform/atspi/AtspiBackend.h"
 #include "platform/input/XTestInputSynthesizer.h"
 #include "testing/desktop/Commands.h"
+#include "testing/desktop/CompositingManager.h"
 #include "testing/desktop/DesktopReading.h"
 #include "testing/desktop/LaunchedApp.h"
 #include "testing/desktop/ObjectsOf.h"
@@ -125,18 +125,6 @@ class Harness {
 };
 
 using testing::screenshot;
-
-bool compositorRuns() {
-    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
-    const char name[] = "_NET_WM_CM_S0";
-    auto* atom = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, sizeof name - 1, name), nullptr);
-    auto* owner = xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, atom->atom), nullptr);
-    const bool owned = owner && owner->owner != XCB_NONE;
-    std::free(atom);
-    std::free(owner);
-    xcb_disconnect(c);
-    return owned;
-}
 
 // "role name" of every object of the app with process `pid` that offers a press action.
 std::vector<std::string> pressableNames(pid_t pid) {
@@ -302,7 +290,7 @@ class OverlayDesktop : public ::testing::Test {
 };
 
 TEST_F(OverlayDesktop, OverlayOverChromiumFollowsTheCompositingManagerAndLetsClicksThrough) {
-    ASSERT_FALSE(compositorRuns());
+    ASSERT_FALSE(testing::compositingManagerRuns());
     Harness harness;
     showOverlay(harness);
     checkScreenshot("plain");
