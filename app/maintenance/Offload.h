@@ -41,4 +41,23 @@ class WorkerThread final : public Offload {
     std::jthread thread_;  // last: it starts after, and stops before, everything above
 };
 
+// Holds offloaded work until a test runs it and then its continuation, both on its thread.
+class ManualOffload final : public Offload {
+  public:
+    void run(std::function<void()> work, std::function<void()> then) override {
+        jobs.emplace_back(std::move(work), std::move(then));
+    }
+    void finishOne() {
+        auto job = std::move(jobs.front());
+        jobs.pop_front();
+        job.first();
+        job.second();
+    }
+    void finishAll() {
+        while (!jobs.empty())
+            finishOne();
+    }
+    std::deque<std::pair<std::function<void()>, std::function<void()>>> jobs;
+};
+
 }  // namespace ovra

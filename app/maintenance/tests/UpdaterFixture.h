@@ -16,6 +16,7 @@
 #include "app/maintenance/InstallListing.h"
 #include "app/maintenance/InstallMarker.h"
 #include "app/maintenance/Updater.h"
+#include "platform/download/FakeDownloader.h"
 #include "platform/scheduler/ManualScheduler.h"
 #include "tools/release/ReleasePack.h"
 
@@ -61,42 +62,7 @@ inline std::vector<fs::path> stagingFolders(const fs::path& prefix) {
     return out;
 }
 
-// Serves files by address; anything else is a 404.
-class FakeDownloader final : public download::Downloader {
-  public:
-    download::Outcome fetch(const std::string& url, const fs::path& destination,
-                            const download::Options&, const download::Progress&,
-                            const std::atomic<bool>&) override {
-        requests.push_back(url);
-        const auto it = files.find(url);
-        if (it == files.end())
-            return {download::Outcome::Kind::httpStatus, 404, {}, 0};
-        const std::string body = readText(it->second);
-        writeText(destination, body);
-        return {download::Outcome::Kind::ok, 200, {}, static_cast<std::int64_t>(body.size())};
-    }
-    std::map<std::string, fs::path> files;
-    std::vector<std::string> requests;
-};
-
-// Runs the offloaded work and its continuation when the test says so.
-class ManualOffload final : public Offload {
-  public:
-    void run(std::function<void()> work, std::function<void()> then) override {
-        jobs.emplace_back(std::move(work), std::move(then));
-    }
-    void finishOne() {
-        auto job = std::move(jobs.front());
-        jobs.pop_front();
-        job.first();
-        job.second();
-    }
-    void finishAll() {
-        while (!jobs.empty())
-            finishOne();
-    }
-    std::deque<std::pair<std::function<void()>, std::function<void()>>> jobs;
-};
+using download::FakeDownloader;
 
 class UpdaterTest : public ::testing::Test {
   protected:

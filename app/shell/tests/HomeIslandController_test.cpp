@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/shell/tests/FakeShellController.h"
+#include "app/shell/FakeShellController.h"
 #include "platform/scheduler/ManualScheduler.h"
 
 namespace ovra {

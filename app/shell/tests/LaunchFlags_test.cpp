@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "app/shell/LaunchSequence.h"
-#include "app/shell/tests/FakeShellController.h"
+#include "app/shell/FakeShellController.h"
 #include "platform/scheduler/ManualScheduler.h"
 
 namespace ovra {

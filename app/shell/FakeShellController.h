@@ -1,6 +1,6 @@
 #pragma once
 
-// A controller for the shell's tests: records every call as a line, answers from fields.
+// A shell controller for tests: records every call as a line, answers from fields.
 
 #include <string>
 #include <vector>
