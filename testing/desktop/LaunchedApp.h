@@ -70,9 +70,11 @@ class LaunchedApp {
     }
 
     // Chromium on a local page with accessibility forced on (or left off, to test the wake), and
-    // `more` switches (a later one of the same name wins).
+    // `more` switches. Its window is 1200 by 900 at the screen's corner unless `size` says
+    // otherwise ("1000,800").
     static LaunchedApp chromium(const std::string& url, bool forceAccessibility = true,
-                                const std::vector<std::string>& more = {}) {
+                                const std::vector<std::string>& more = {},
+                                const std::string& size = "1200,900") {
         char pattern[] = "/tmp/ovra-chromium.XXXXXX";
         const char* dir = mkdtemp(pattern);
         std::string profile = dir ? dir : "/tmp/ovra-chromium";
@@ -86,13 +88,13 @@ class LaunchedApp {
                                       "--disable-sync",
                                       "--password-store=basic",
                                       "--disable-features=Translate,MediaRouter",
-                                      "--disable-gpu",
-                                      "--window-position=0,0",
-                                      "--window-size=1200,900"};
+                                      "--disable-gpu"};
+        argv.insert(argv.end(), more.begin(), more.end());
+        argv.push_back("--window-position=0,0");
+        argv.push_back("--window-size=" + size);
         if (forceAccessibility) {
             argv.push_back("--force-renderer-accessibility");
         }
-        argv.insert(argv.end(), more.begin(), more.end());
         argv.push_back(url);
         return start(std::move(argv), profile);
     }

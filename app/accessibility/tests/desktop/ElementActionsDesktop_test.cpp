@@ -112,8 +112,8 @@ class ActionsDesktop : public ::testing::Test {
 
     // Chromium on a page of this folder, without smooth scrolling so offsets settle at once.
     static LaunchedApp chromiumOn(const std::string& path) {
-        return LaunchedApp::chromium("file://" + path, true,
-                                     {"--disable-smooth-scrolling", "--window-size=1000,800"});
+        return LaunchedApp::chromium("file://" + path, true, {"--disable-smooth-scrolling"},
+                                     "1000,800");
     }
 
     atspi::AtspiBackend backend_;
