@@ -14,6 +14,7 @@
 
 #include "core/StateText.h"
 #include "testing/FakeModelRunner.h"
+#include "testing/Files.h"
 
 namespace ovra {
 namespace {
@@ -29,10 +30,7 @@ std::filesystem::path fixture(const std::string& name) {
 }
 
 std::unique_ptr<OvraTokenizer> tokenizer() {
-    std::ifstream in(fixture("bytelevel.json"), std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return std::make_unique<OvraTokenizer>(bytes.str());
+    return std::make_unique<OvraTokenizer>(ovra::testing::readText(fixture("bytelevel.json")));
 }
 
 std::vector<UICandidate> candidates(int count) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/Json.h"
+#include "testing/Files.h"
 
 namespace ovra {
 namespace {
@@ -25,11 +26,9 @@ std::string fixture(const std::string& name) {
     const char* root = std::getenv("OVRA_SOURCE_DIR");
     const std::string path =
         std::string(root ? root : ".") + "/core/tests/fixtures/tokenizer/" + name;
-    std::ifstream in(path, std::ios::binary);
-    EXPECT_TRUE(in.good()) << "missing fixture " << path;
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
+    const std::string text = testing::readText(path);
+    EXPECT_FALSE(text.empty()) << "missing fixture " << path;
+    return text;
 }
 
 // A tokenizer.json with the given model parts (JSON text) and the rest of the file optional.

@@ -1,8 +1,7 @@
 #pragma once
 
 // Commands as the desktop tests run them: a command's output and exit code, keys and clicks
-// through xdotool, the accessibility bus switched as the desktop's settings would, a folder of
-// the test's own and a file's text.
+// through xdotool, and the accessibility bus switched as the desktop's settings would.
 
 #include <stdlib.h>
 #include <sys/wait.h>
@@ -12,8 +11,9 @@
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <system_error>
 #include <vector>
+
+#include "testing/Files.h"
 
 namespace ovra::testing {
 
@@ -68,38 +68,5 @@ inline bool setAccessibilityEnabled(bool on) {
                (on ? "true" : "false"))
                .exitCode == 0;
 }
-
-inline std::string readText(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// A new folder under /tmp (short: sockets are made in some), removed with all it holds.
-class ScratchFolder {
-  public:
-    explicit ScratchFolder(const std::string& name) {
-        std::string pattern = "/tmp/ovra-" + name + ".XXXXXX";
-        if (mkdtemp(pattern.data()) != nullptr) {
-            path_ = pattern;
-        }
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-    const std::filesystem::path& path() const { return path_; }
-    std::filesystem::path operator/(const std::filesystem::path& child) const {
-        return path_ / child;
-    }
-    std::string string() const { return path_.string(); }
-
-  private:
-    std::filesystem::path path_;
-};
 
 }  // namespace ovra::testing

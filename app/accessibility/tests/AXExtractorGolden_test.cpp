@@ -12,6 +12,7 @@
 
 #include "app/accessibility/AXExtractor.h"
 #include "platform/accessibility/FakeAccessibilityBackend.h"
+#include "testing/Files.h"
 
 namespace ovra {
 namespace {
@@ -82,11 +83,7 @@ Json toJson(const WindowSnapshot& s) {
 // One fixture: read as its "expect" says, with the log, time-outs and time it may expect.
 void expectGolden(const fs::path& path) {
     SCOPED_TRACE(path.filename().string());
-    std::ifstream in(path);
-    ASSERT_TRUE(in) << path;
-    std::stringstream text;
-    text << in.rdbuf();
-    auto fixture = json::parse(text.str());
+    auto fixture = json::parse(testing::readText(path));
     ASSERT_TRUE(fixture.ok()) << fixture.error();
     auto fake = ax::FakeAccessibilityBackend::fromJson(*fixture);
     ASSERT_TRUE(fake.ok()) << fake.error();

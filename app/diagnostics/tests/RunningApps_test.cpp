@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "platform/accessibility/FakeAccessibilityBackend.h"
+#include "testing/Files.h"
 
 namespace ovra {
 namespace {
@@ -35,13 +36,10 @@ TEST(RunningApps, MatchesEitherNameExactlyAndSkipsProcessesWithoutAnApp) {
 }
 
 TEST(RunningApps, ListsProcessFoldersInPidOrder) {
-    const auto root =
-        std::filesystem::temp_directory_path() /
-        ("ovra-proc-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
-    std::filesystem::remove_all(root);
+    const testing::ScratchFolder scratch("proc");
+    const auto root = scratch / "proc";
     for (const char* pid : {"200", "31", "self", "4x"}) {
-        std::filesystem::create_directories(root / pid);
-        std::ofstream(root / pid / "comm") << "proc" << pid << "\n";
+        testing::writeText(root / pid / "comm", "proc" + std::string(pid) + "\n");
     }
     std::filesystem::create_symlink("/usr/bin/true", root / "31" / "exe");
     EXPECT_THAT(RunningApps::processes(root),

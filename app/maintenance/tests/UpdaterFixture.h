@@ -18,23 +18,12 @@
 #include "app/maintenance/Updater.h"
 #include "platform/download/FakeDownloader.h"
 #include "platform/scheduler/ManualScheduler.h"
+#include "testing/Files.h"
 #include "tools/release/ReleasePack.h"
 
 namespace ovra::testing {
 
 namespace fs = std::filesystem;
-
-inline std::string readText(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-inline void writeText(const fs::path& file, const std::string& text) {
-    fs::create_directories(file.parent_path());
-    std::ofstream(file, std::ios::binary) << text;
-}
 
 // A prefix as `cmake --install` leaves it, with its listing. Its executable answers the version
 // handshake (unless it `cannotStart`) and otherwise appends its version and arguments to the

@@ -13,6 +13,7 @@
 
 #include "platform/crypto/Sha256.h"
 #include "testing/ArchiveBuilder.h"
+#include "testing/Files.h"
 #include "testing/LoopbackServer.h"
 
 namespace ovra::testing {
@@ -26,13 +27,6 @@ using Kind = EngineInstaller::Stage::Kind;
 
 const std::string kEn = "murmlark-ovra/en";
 const std::string kMulti = "murmlark-ovra/multi";
-
-inline std::string readText(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 inline std::string sha256(const std::string& data) {
     crypto::Sha256 h;

@@ -9,6 +9,8 @@
 #include <thread>
 #include <vector>
 
+#include "testing/Files.h"
+
 namespace ovra {
 namespace {
 
@@ -20,8 +22,7 @@ TEST(SetupLog, TimestampIsIso8601Utc) {
 }
 
 TEST(SetupLog, AppendsOneLinePerEventCreatingTheFolder) {
-    const fs::path dir = fs::temp_directory_path() / ("ovra-log-" + std::to_string(::getpid()));
-    fs::remove_all(dir);
+    const testing::ScratchFolder dir("log");
     const SetupLog log(dir / "MurmlarkOvra" / "setup.log");
     log.write("first");
     log.write("two\nlines");
@@ -44,7 +45,6 @@ TEST(SetupLog, AppendsOneLinePerEventCreatingTheFolder) {
     const std::regex shape(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ (first|two lines|concurrent))");
     for (const auto& l : lines)
         EXPECT_TRUE(std::regex_match(l, shape)) << l;
-    fs::remove_all(dir);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 
 #include "app/settings/DesktopAppNames.h"
 #include "app/settings/tests/FakeDashboard.h"
+#include "testing/Files.h"
 
 namespace ovra {
 namespace {
@@ -280,11 +281,10 @@ TEST(DesktopAppNames, TheDesktopFilesNameInTheUsersLanguageElseTheKey) {
     EXPECT_THAT(DesktopAppNames::languagesOf("de_DE.UTF-8@euro"),
                 ElementsAre("de_DE@euro", "de_DE", "de@euro", "de"));
     EXPECT_THAT(DesktopAppNames::languagesOf("C.UTF-8"), IsEmpty());
-    const auto folder = std::filesystem::temp_directory_path() / "ovra-app-names";
-    std::filesystem::create_directories(folder / "applications");
-    std::ofstream(folder / "applications" / "org.gnome.TextEditor.desktop")
-        << "[Desktop Action new]\nName=New Window\n[Desktop Entry]\nName=Text Editor\n"
-           "Name[de]=Texteditor\n";
+    const testing::ScratchFolder folder("app-names");
+    testing::writeText(folder / "applications" / "org.gnome.TextEditor.desktop",
+                       "[Desktop Action new]\nName=New Window\n[Desktop Entry]\nName=Text Editor\n"
+                       "Name[de]=Texteditor\n");
     const std::map<std::string, std::string> env{{"XDG_DATA_HOME", folder.string()},
                                                  {"XDG_DATA_DIRS", "/nonexistent"},
                                                  {"LANG", "de_AT.UTF-8"}};
@@ -297,13 +297,12 @@ TEST(DesktopAppNames, TheDesktopFilesNameInTheUsersLanguageElseTheKey) {
     EXPECT_EQ(names.name("../applications/org.gnome.TextEditor"),
               "../applications/org.gnome.TextEditor");
     // A running app: by its window's class, in lower case too, then its process name.
-    std::ofstream(folder / "applications" / "chromium.desktop")
-        << "[Desktop Entry]\nName=Chromium\n";
+    testing::writeText(folder / "applications" / "chromium.desktop",
+                       "[Desktop Entry]\nName=Chromium\n");
     EXPECT_EQ(names.shown("Chromium", "chromium"), "Chromium");
     EXPECT_EQ(names.shown("", "org.gnome.TextEditor"), "Texteditor");
     EXPECT_EQ(names.shown("Mousepad", "mousepad"), "Mousepad");
     EXPECT_EQ(names.shown("", "xmessage\x1b"), "xmessage");
-    std::filesystem::remove_all(folder);
 }
 
 }  // namespace

@@ -24,19 +24,15 @@
 #include "app/shell/StallWatchdog.h"
 #include "app/shell/TerminationSignals.h"
 #include "platform/qt/MainThreadActivity.h"
+#include "testing/Files.h"
 
 namespace ovra {
 namespace {
 
 namespace fs = std::filesystem;
 
-fs::path scratchFolder() {
-    char name[] = "/tmp/ovra-shell-XXXXXX";
-    return fs::path(mkdtemp(name));
-}
-
 TEST(PngFile, WritesThroughATemporaryFileAndReplacesAPlantedLink) {
-    const fs::path folder = scratchFolder();
+    const testing::ScratchFolder folder("shell");
     QImage image(8, 8, QImage::Format_ARGB32);
     image.fill(Qt::red);
     const fs::path victim = folder / "victim";
@@ -55,8 +51,7 @@ TEST(PngFile, WritesThroughATemporaryFileAndReplacesAPlantedLink) {
               "No such file or directory");
     EXPECT_EQ(writePngFile(QImage(), (folder / "null.png").string()),
               "the picture could not be encoded as PNG");
-    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 2);
-    fs::remove_all(folder);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()), 2);
 }
 
 HomeIslandModel islandModel(int items, double textScale, IslandGeometry geometry = {0, 28}) {
@@ -144,7 +139,7 @@ TEST(HomeIslandView, TheSelectedRowCarriesTheThemeAndTheShellIsSlate) {
 }
 
 TEST(MenuBarIcon, TheBirdComesFromItsResourceElseADashedCircle) {
-    const fs::path folder = scratchFolder();
+    const testing::ScratchFolder folder("shell");
     ASSERT_TRUE(MenuBarIcon::renderTrayResource(36).save(
         QString::fromStdString((folder / "menubar-ovra.png").string())));
     const QImage bird = MenuBarIcon::image(folder / "menubar-ovra.png");
@@ -164,7 +159,6 @@ TEST(MenuBarIcon, TheBirdComesFromItsResourceElseADashedCircle) {
     }
     EXPECT_EQ(other, 0);
     EXPECT_GT(painted, 200);
-    fs::remove_all(folder);
 }
 
 TEST(TerminationSignals, SignalsQuitThroughTheEventLoopAndTheModelStopsOnce) {

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "testing/ArchiveBuilder.h"
+#include "testing/Files.h"
 
 namespace ovra::archive {
 namespace {
@@ -17,14 +18,7 @@ using testing::TarEntry;
 
 class SafeExtract : public ::testing::Test {
   protected:
-    void SetUp() override {
-        root_ = fs::temp_directory_path() /
-                ("ovra-extract-" + std::to_string(::getpid()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(root_);
-        fs::create_directories(root_ / "out");
-    }
-    void TearDown() override { fs::remove_all(root_); }
+    void SetUp() override { fs::create_directories(out()); }
 
     std::optional<ExtractError> unpack(const std::vector<TarEntry>& entries, bool gzip = false,
                                        const Limits& limits = {}) {
@@ -33,14 +27,10 @@ class SafeExtract : public ::testing::Test {
         return extract(archive, out(), gzip ? Compression::gzip : Compression::none, limits);
     }
     fs::path out() const { return root_ / "out"; }
-    static std::string read(const fs::path& p) {
-        std::ifstream in(p, std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
+    static std::string read(const fs::path& p) { return testing::readText(p); }
 
-    fs::path root_;
+    testing::ScratchFolder scratch_{"extract"};
+    const fs::path root_ = scratch_.path();
 };
 
 TEST_F(SafeExtract, UnpacksFilesAndFoldersWithPlainPermissions) {

@@ -6,6 +6,8 @@
 #include <fstream>
 #include <string>
 
+#include "testing/Files.h"
+
 namespace ovra::crypto {
 namespace {
 
@@ -21,9 +23,7 @@ TEST(Sha256, KnownVectors) {
 }
 
 TEST(Sha256, FileDigestSpansChunksAndMissingFileIsAFailure) {
-    const auto dir =
-        std::filesystem::temp_directory_path() / ("ovra-sha-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
+    const ovra::testing::ScratchFolder dir("sha");
     // More than two 4 MiB chunks: the streamed digest must equal the one-shot one.
     const std::string data((9U << 20U) + 5U, 'q');
     std::ofstream(dir / "big", std::ios::binary) << data;
@@ -35,7 +35,6 @@ TEST(Sha256, FileDigestSpansChunksAndMissingFileIsAFailure) {
 
     std::atomic<bool> cancel{true};
     EXPECT_FALSE(sha256OfFile(dir / "big", &cancel).ok());
-    std::filesystem::remove_all(dir);
 }
 
 }  // namespace

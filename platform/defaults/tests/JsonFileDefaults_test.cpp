@@ -17,6 +17,7 @@
 
 #include "platform/defaults/DefaultsDates.h"
 #include "platform/scheduler/ManualScheduler.h"
+#include "testing/Files.h"
 
 namespace ovra {
 namespace {
@@ -28,27 +29,12 @@ using ::testing::StartsWith;
 
 class JsonFileDefaultsTest : public ::testing::Test {
   protected:
-    JsonFileDefaultsTest() {
-        char pattern[] = "/tmp/ovra-defaults.XXXXXX";
-        root_ = mkdtemp(pattern);
-        file_ = root_ / "murmlark-ovra" / "ai.qeld.murmlark-ovra.json";
-    }
-    ~JsonFileDefaultsTest() override { fs::remove_all(root_); }
-
     std::unique_ptr<JsonFileDefaults> open() {
         return std::make_unique<JsonFileDefaults>(
             file_, scheduler_, [this](const std::string& line) { reports_.push_back(line); });
     }
-    void store(const std::string& text) {
-        fs::create_directories(file_.parent_path());
-        std::ofstream(file_) << text;
-    }
-    std::string stored() const {
-        std::ifstream in(file_);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
+    void store(const std::string& text) { testing::writeText(file_, text); }
+    std::string stored() const { return testing::readText(file_); }
     std::vector<fs::path> setAside() const {
         std::vector<fs::path> found;
         for (const auto& entry : fs::directory_iterator(file_.parent_path())) {
@@ -59,8 +45,9 @@ class JsonFileDefaultsTest : public ::testing::Test {
         return found;
     }
 
-    fs::path root_;
-    fs::path file_;
+    testing::ScratchFolder scratch_{"defaults"};
+    const fs::path root_ = scratch_.path();
+    const fs::path file_ = root_ / "murmlark-ovra" / "ai.qeld.murmlark-ovra.json";
     ManualScheduler scheduler_;
     std::vector<std::string> reports_;
 };

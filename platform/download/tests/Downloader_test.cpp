@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "platform/download/FileUrl.h"
+#include "testing/Files.h"
 #include "testing/LoopbackServer.h"
 
 namespace ovra::download {
@@ -19,29 +20,19 @@ using testing::Reply;
 class Download : public ::testing::Test {
   protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("ovra-dl-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
         options_.stallTimeout = std::chrono::milliseconds(300);
         options_.connectTimeout = std::chrono::milliseconds(2000);
     }
-    void TearDown() override { fs::remove_all(dir_); }
 
     Outcome get(const std::string& url) {
         return downloader_->fetch(
             url, dir_ / "out", options_, [this](std::int64_t b) { progress_.push_back(b); },
             cancel_);
     }
-    std::string saved() const {
-        std::ifstream in(dir_ / "out", std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
+    std::string saved() const { return testing::readText(dir_ / "out"); }
 
-    fs::path dir_;
+    testing::ScratchFolder scratch_{"dl"};
+    const fs::path dir_ = scratch_.path();
     Options options_;
     std::atomic<bool> cancel_{false};
     std::vector<std::int64_t> progress_;

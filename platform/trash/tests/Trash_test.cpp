@@ -8,6 +8,8 @@
 #include <regex>
 #include <sstream>
 
+#include "testing/Files.h"
+
 namespace ovra::trash {
 namespace {
 
@@ -29,12 +31,11 @@ TEST(Trash, ItemsGoToATrashWithAnInfoFileUnderAFreeNameOrStayWithoutOne) {
     EXPECT_EQ(a->file, root / "d/Trash/files/Ovra é");
     EXPECT_EQ(b->file, root / "d/Trash/files/Ovra é.3");
     EXPECT_TRUE(fs::exists(a->file / "x") && !fs::exists(root / "a/Ovra é"));
-    std::ostringstream info;
-    info << std::ifstream(a->info).rdbuf();
-    EXPECT_TRUE(std::regex_match(info.str(), std::regex("\\[Trash Info\\]\nPath=" + root.string() +
-                                                        "/a/Ovra%20%C3%A9\nDeletionDate=\\d{4}-"
-                                                        "\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\n")))
-        << info.str();
+    EXPECT_TRUE(std::regex_match(ovra::testing::readText(a->info),
+                                 std::regex("\\[Trash Info\\]\nPath=" + root.string() +
+                                            "/a/Ovra%20%C3%A9\nDeletionDate=\\d{4}-"
+                                            "\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\n")))
+        << ovra::testing::readText(a->info);
     const fs::path c = folder("c");  // cannot move into itself: its info file goes again
     EXPECT_FALSE(moveInto(c, c / "T", c, now).ok());
     EXPECT_TRUE(fs::is_empty(c / "T/info") && fs::exists(c / "x"));

@@ -14,6 +14,7 @@
 #include "app/controller/AppSettings.h"
 #include "app/controller/PreferencesObject.h"
 #include "platform/scheduler/ManualScheduler.h"
+#include "testing/Files.h"
 
 namespace ovra {
 namespace {
@@ -201,8 +202,7 @@ TEST(Preferences, ViewsHearChangesThroughQtSignalsUntilTheyAreGone) {
 
 TEST(AppSettings, TheAppsFileIsWrittenOnTheNextTurnAndTheDumpsOnlyReadIt) {
     namespace fs = std::filesystem;
-    char pattern[] = "/tmp/ovra-settings.XXXXXX";
-    const fs::path config = mkdtemp(pattern);
+    const testing::ScratchFolder config("settings");
     const auto env = [&](const char* name) -> std::optional<std::string> {
         if (std::string_view(name) == "XDG_CONFIG_HOME") {
             return config.string();
@@ -239,7 +239,6 @@ TEST(AppSettings, TheAppsFileIsWrittenOnTheNextTurnAndTheDumpsOnlyReadIt) {
     EXPECT_EQ(logged.size(), 1U);
     broken.showProblemsWith([&](const std::string& s) { shown.push_back(s); });
     EXPECT_EQ(shown, logged);
-    fs::remove_all(config);
 }
 
 }  // namespace

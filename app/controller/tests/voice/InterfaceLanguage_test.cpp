@@ -8,6 +8,8 @@
 #include <fstream>
 #include <map>
 
+#include "testing/Files.h"
+
 namespace ovra::InterfaceLanguage {
 namespace {
 
@@ -20,10 +22,9 @@ TEST(InterfaceLanguage, PrimarySubtagOfTheFirstLocalization) {
 }
 
 TEST(InterfaceLanguage, UserLanguagesWithTextsThenEnglish) {
-    const auto catalogues = std::filesystem::temp_directory_path() / "ovra-language-test";
+    const testing::ScratchFolder catalogues("language");
     for (const char* language : {"fr", "fil", "pt_BR"}) {
-        std::filesystem::create_directories(catalogues / language / "LC_MESSAGES");
-        std::ofstream(catalogues / language / "LC_MESSAGES" / "murmlark-ovra.mo") << "mo";
+        testing::writeText(catalogues / language / "LC_MESSAGES" / "murmlark-ovra.mo", "mo");
     }
     const struct {
         std::map<std::string, std::string> env;
@@ -41,9 +42,8 @@ TEST(InterfaceLanguage, UserLanguagesWithTextsThenEnglish) {
             const auto it = c.env.find(name);
             return it == c.env.end() ? std::nullopt : std::optional(it->second);
         };
-        EXPECT_EQ(preferredLocalizations(env, catalogues), c.expected);
+        EXPECT_EQ(preferredLocalizations(env, catalogues.path()), c.expected);
     }
-    std::filesystem::remove_all(catalogues);
 }
 
 }  // namespace

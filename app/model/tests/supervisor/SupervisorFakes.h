@@ -19,6 +19,7 @@
 #include "app/model/ModelSupervisor.h"
 #include "core/WorkerLayout.h"
 #include "platform/memory/FakeMemoryPressureSource.h"
+#include "testing/Files.h"
 
 namespace ovra::supervisor::testing {
 
@@ -27,21 +28,9 @@ namespace fs = std::filesystem;
 inline const std::string kEn = "murmlark-ovra/en";
 inline const std::string kMulti = "murmlark-ovra/multi";
 
-class TempFolder {
-  public:
-    TempFolder() {
-        std::random_device random;
-        path_ = fs::temp_directory_path() / ("ovra-supervisor-" + std::to_string(random()));
-        fs::create_directories(path_);
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    const fs::path& path() const { return path_; }
-
-  private:
-    fs::path path_;
+// A supervisor's folders of its own.
+struct TempFolder : ovra::testing::ScratchFolder {
+    TempFolder() : ScratchFolder("supervisor") {}
 };
 
 inline void touch(const fs::path& file, const std::string& text = "x") {

@@ -20,6 +20,7 @@
 
 #include "core/Json.h"
 #include "platform/x11/X11Workspace.h"
+#include "testing/Files.h"
 #include "testing/desktop/OwnWindowAudit.h"
 #include "testing/desktop/PipedProgram.h"
 #include "testing/desktop/PrivateSpeech.h"
@@ -82,11 +83,7 @@ class SettingsDesktop : public ::testing::Test {
     fs::path settingsFile() const {
         return dir_ / "config" / "murmlark-ovra" / "ai.qeld.murmlark-ovra.json";
     }
-    Json stored() const {
-        std::stringstream text;
-        text << std::ifstream(settingsFile()).rdbuf();
-        return Json::parse(text.str(), nullptr, false);
-    }
+    Json stored() const { return Json::parse(testing::readText(settingsFile()), nullptr, false); }
     // Waits until the settings file holds `value` under `key`.
     bool storedAs(const std::string& key, const Json& value) const {
         return testing::eventually([&] {

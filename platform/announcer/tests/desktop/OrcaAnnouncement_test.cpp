@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "platform/announcer/AccessibleAnnouncer.h"
+#include "testing/Files.h"
 #include "testing/desktop/LaunchedApp.h"
 
 namespace ovra::announcer {
@@ -19,9 +20,8 @@ namespace {
 
 // Whether Orca's debug file says it spoke the notification `text`.
 bool spoke(const std::filesystem::path& debug, const std::string& text) {
-    std::stringstream log;
-    log << std::ifstream(debug).rdbuf();
-    return log.str().find("SPEECH OUTPUT: 'notification " + text) != std::string::npos;
+    return ovra::testing::readText(debug).find("SPEECH OUTPUT: 'notification " + text) !=
+           std::string::npos;
 }
 
 TEST(OrcaAnnouncement, OrcaSpeaksEachAnnouncementOfTheWindow) {

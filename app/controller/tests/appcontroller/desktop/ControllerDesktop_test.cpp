@@ -146,11 +146,7 @@ class ControllerDesktop : public ::testing::Test {
     std::filesystem::path settingsFile() const {
         return home_ / "murmlark-ovra/ai.qeld.murmlark-ovra.json";
     }
-    std::string settings() const {
-        std::ostringstream out;
-        out << std::ifstream(settingsFile()).rdbuf();
-        return out.str();
-    }
+    std::string settings() const { return testing::readText(settingsFile()); }
     void quitApp() {
         if (app_ > 0) {
             // The main thread never waited on anything for long.
