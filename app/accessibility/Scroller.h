@@ -21,17 +21,6 @@
 
 namespace ovra {
 
-// The overlay window while it is on screen, which must let pointer input through to the app
-// below while a wheel scroll is posted. The request controller sees to that, from the first scroll
-// key until the page is read again; the scroller never touches the overlay.
-class OverlayPointerInput {
-  public:
-    virtual ~OverlayPointerInput() = default;
-    // Takes effect before it returns (the display server has applied it), since the wheel turn
-    // that follows goes to whichever window takes pointer input at the point.
-    virtual void setIgnoresPointerInput(bool ignores) = 0;
-};
-
 class Scroller final {
   public:
     enum class Method { scrollBar, wheel, dryRun };

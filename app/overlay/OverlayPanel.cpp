@@ -4,7 +4,6 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPixmap>
-#include <QPointer>
 #include <QScreen>
 #include <QWindow>
 #include <vector>
@@ -20,20 +19,6 @@ namespace {
 
 constexpr double kStepAsideSeconds = 0.1;
 constexpr int kPinholeSpacing = 48;
-
-// The panel for the scroller: it outlives nothing, and does nothing once the panel is gone.
-class PanelPointerInput final : public OverlayPointerInput {
-  public:
-    explicit PanelPointerInput(OverlayPanel* panel) : panel_(panel) {}
-    void setIgnoresPointerInput(bool ignores) override {
-        if (OverlayPanel* panel = panel_.data()) {
-            panel->setInputTransparent(ignores);
-        }
-    }
-
-  private:
-    QPointer<OverlayPanel> panel_;
-};
 
 // The window's shape with a one-pixel hole every `kPinholeSpacing` pixels each way.
 std::vector<x11::ShapeRect> pinholedShape(int width, int height) {
@@ -100,10 +85,6 @@ Rect OverlayPanel::nativeFrame(const QScreen& screen) {
 
 OverlayModel::RectMapping OverlayPanel::mapping(const QScreen& screen) {
     return OverlaySpace::mapping(nativeFrame(screen), screen.devicePixelRatio());
-}
-
-std::shared_ptr<OverlayPointerInput> OverlayPanel::pointerInput() {
-    return std::make_shared<PanelPointerInput>(this);
 }
 
 void OverlayPanel::present(QScreen* screen) {

@@ -14,7 +14,6 @@
 #include <memory>
 #include <optional>
 
-#include "app/accessibility/Scroller.h"
 #include "app/overlay/KeyAdapter.h"
 #include "app/overlay/OverlayView.h"
 #include "platform/scheduler/Scheduler.h"
@@ -32,7 +31,7 @@ class CompositorWatch;
 // An editing command the panel passes to its focused text field.
 enum class EditAction { paste, copy, cut, selectAll, undo, redo };
 
-class OverlayPanel final : public QWidget, public OverlayPointerInput {
+class OverlayPanel final : public QWidget {
     Q_OBJECT
   public:
     // True when the key is consumed.
@@ -61,9 +60,6 @@ class OverlayPanel final : public QWidget, public OverlayPointerInput {
     // in effect at the display server when it returns.
     void setInputTransparent(bool transparent);
     bool inputTransparent() const { return inputTransparent_; }
-    void setIgnoresPointerInput(bool ignores) override { setInputTransparent(ignores); }
-    // The panel as the scroller's overlay: it stays valid after the panel is gone.
-    std::shared_ptr<OverlayPointerInput> pointerInput();
 
     // The find field gives up the keyboard; keys go to the overlay itself.
     void focusContent();
