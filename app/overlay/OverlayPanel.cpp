@@ -1,5 +1,6 @@
 #include "app/overlay/OverlayPanel.h"
 
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -109,6 +110,9 @@ void OverlayPanel::present(QScreen* screen) {
 void OverlayPanel::orderOut() {
     scheduler_.cancel(regrab_);
     regrab_ = 0;
+    // Keys typed for an overlay that is going away act nowhere.
+    steppingAside_ = false;
+    heldKeys_.clear();
     hide();
 }
 
@@ -123,24 +127,45 @@ void OverlayPanel::refreshBackdrop() {
     if (compositing() || !screen_) {
         return;
     }
-    if (!isVisible()) {
+    if (!isVisible() || !x11_) {
         grabBackdrop();
         return;
     }
-    // Without a compositing manager the screen holds our own pixels: step aside, let the apps
-    // below paint, grab, and come back with the keyboard.
-    hide();
+    // Without a compositing manager the screen holds our own pixels: show nothing for a moment,
+    // let the apps below paint, grab, and show again. Hidden, the panel would hand the keyboard
+    // to the app below, where a Return typed meanwhile would press what the user never chose;
+    // mapped, it keeps the keyboard and holds the keys until it shows again.
+    steppingAside_ = true;
+    applyInputShape();
     scheduler_.cancel(regrab_);
     regrab_ = scheduler_.after(kStepAsideSeconds, [this] {
         regrab_ = 0;
-        grabBackdrop();
-        present(screen_);
+        if (!compositing()) {
+            grabBackdrop();
+        }
+        endStepAside();
     });
+}
+
+void OverlayPanel::endStepAside() {
+    steppingAside_ = false;
+    applyInputShape();
+    // In the order typed; a key that makes the panel step aside again holds the rest.
+    while (!heldKeys_.empty() && !steppingAside_ && isVisible()) {
+        const std::unique_ptr<QKeyEvent> key = std::move(heldKeys_.front());
+        heldKeys_.pop_front();
+        QCoreApplication::sendEvent(windowHandle(), key.get());
+    }
 }
 
 void OverlayPanel::compositorChanged(bool active) {
     if (active) {
         view_->setBackdrop({});
+        if (steppingAside_) {
+            scheduler_.cancel(regrab_);
+            regrab_ = 0;
+            endStepAside();
+        }
     } else if (isVisible()) {
         refreshBackdrop();
     }
@@ -163,7 +188,9 @@ void OverlayPanel::applyInputShape() {
     // Without a compositing manager the windows below are fully covered, and a browser that
     // knows itself covered ignores the clicks that reach it. Pinholes leave each of them a
     // visible pixel for as long as input goes through.
-    if (inputTransparent_ && !compositing()) {
+    if (steppingAside_) {
+        x11_->setVisibleShape(window, std::vector<x11::ShapeRect>{});
+    } else if (inputTransparent_ && !compositing()) {
         const QSize pixels = size() * devicePixelRatio();
         x11_->setVisibleShape(window, pinholedShape(pixels.width(), pixels.height()));
     } else {
@@ -206,6 +233,11 @@ bool OverlayPanel::sendEditAction(EditAction action) {
 }
 
 bool OverlayPanel::eventFilter(QObject* watched, QEvent* event) {
+    const bool key = event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease;
+    if (watched == windowHandle() && key && steppingAside_) {
+        heldKeys_.push_back(std::unique_ptr<QKeyEvent>(static_cast<QKeyEvent*>(event)->clone()));
+        return true;
+    }
     if (watched != windowHandle() || event->type() != QEvent::KeyPress || !onKey_) {
         return false;
     }

@@ -7,9 +7,11 @@
 // (an empty input shape) while a click or wheel turn is posted to the app below. With a
 // compositing manager the dim is painted with alpha; without one the screen is grabbed just
 // before showing and painted dimmed beneath the overlay, and the window follows the compositing
-// manager as it starts or stops.
+// manager as it starts or stops. To grab the screen again it shows nothing for a moment while
+// staying mapped with the keyboard: keys typed meanwhile wait and act once it shows again.
 
 #include <QWidget>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -18,6 +20,7 @@
 #include "app/overlay/OverlayView.h"
 #include "platform/scheduler/Scheduler.h"
 
+class QKeyEvent;
 class QScreen;
 
 namespace ovra {
@@ -89,6 +92,7 @@ class OverlayPanel final : public QWidget {
 
   private:
     void grabBackdrop();
+    void endStepAside();
     void applyInputShape();
     void compositorChanged(bool active);
 
@@ -101,6 +105,9 @@ class OverlayPanel final : public QWidget {
     std::unique_ptr<x11::OwnWindows> x11_;  // absent off X
     QScreen* screen_ = nullptr;
     bool inputTransparent_ = false;
+    bool steppingAside_ = false;
+    // Key presses and releases that came while stepping aside, in order.
+    std::deque<std::unique_ptr<QKeyEvent>> heldKeys_;
     Scheduler::Token regrab_ = 0;
 };
 

@@ -2,7 +2,8 @@
 // all" at its on-screen frame with the page clear in its hole and dimmed elsewhere (checked on
 // screenshots without a compositing manager, with one started under the open panel, and after it
 // stopped); the selected ring drawn 6 px wide, 8 px once the desktop turns high contrast on, and
-// pulsing only once the desktop's animations are back on; keys reach the panel's key handler; a
+// pulsing only once the desktop's animations are back on; keys reach the panel's key handler,
+// also those typed while it steps aside to grab the screen again (never the page below); a
 // click on a ring presses it, one on the dim dismisses, and while the panel lets input through an
 // XTest click reaches the page below; read over AT-SPI, the overlay lists its rings as named
 // buttons. Screenshots are kept in the temporary folder as ovra-overlay-*.png.
@@ -298,6 +299,21 @@ TEST_F(OverlayDesktop, OverlayOverChromiumFollowsTheCompositingManagerAndLetsCli
     // The panel took the keyboard: a key typed as a person would reaches its handler.
     ASSERT_TRUE(testing::xdotool("key Escape"));
     EXPECT_THAT(harness.until("key"), ::testing::Contains("key 53"));
+
+    // While it steps aside to grab the screen again, keys wait for it, in order: Page Down,
+    // Space and End never scroll the page below.
+    const std::optional<Rect> story = readChromium("Subscribe to Premium");
+    harness.send("refresh");
+    ASSERT_FALSE(harness.until("stepping aside").empty());
+    for (const input::KeyCode key : std::initializer_list<input::KeyCode>{117, 65, 115}) {
+        ASSERT_TRUE(input_->typeChord({key}));
+    }
+    std::vector<std::string> held;
+    for (int i = 0; i < 3; ++i) {
+        held.push_back(harness.line(5));
+    }
+    EXPECT_THAT(held, ::testing::ElementsAre("key 121", "key 49", "key 119"));
+    EXPECT_EQ(readChromium("Subscribe to Premium"), story) << "a key reached the page";
 
     // Read over AT-SPI as a screen reader reads it (libatspi), the overlay lists its rings as
     // buttons named "n, label, role". (The app's own reader asks a Qt 6.4 app for all properties

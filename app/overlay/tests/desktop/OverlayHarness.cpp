@@ -7,8 +7,8 @@
 //   out: "ready", then "ring <id> <x> <y> <width> <height> <label>" per ring, "hud <x> <y> <width>
 //        <height>", then "rings end";
 //        "activated <id>", "dismissed", "key <code>", "transparent <0|1>", "compositing <0|1>",
-//        "environment reduceMotion=<0|1> contrast=<0|1>"
-//   in:  "transparent 1" / "transparent 0", "quit"
+//        "environment reduceMotion=<0|1> contrast=<0|1>", "stepping aside"
+//   in:  "transparent 1" / "transparent 0", "refresh" (grab the screen again), "quit"
 
 #include <unistd.h>
 
@@ -121,6 +121,9 @@ int main(int argc, char** argv) {
         } else if (line.rfind("transparent ", 0) == 0) {
             panel.setInputTransparent(line.back() == '1');
             say(std::string("transparent ") + line.back());
+        } else if (line == "refresh") {
+            panel.refreshBackdrop();
+            say("stepping aside");
         }
     });
     return QApplication::exec();
