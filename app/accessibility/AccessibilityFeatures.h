@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/model/Observable.h"
+#include "core/Observable.h"
 #include "platform/desktopsettings/DesktopSettings.h"
 #include "platform/desktopsettings/SettingsOpener.h"
 #include "platform/scheduler/Scheduler.h"

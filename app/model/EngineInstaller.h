@@ -18,9 +18,9 @@
 #include <thread>
 #include <vector>
 
-#include "app/model/Observable.h"
 #include "app/model/SetupLog.h"
 #include "core/EngineManifest.h"
+#include "core/Observable.h"
 #include "platform/download/Downloader.h"
 #include "platform/paths/Paths.h"
 
