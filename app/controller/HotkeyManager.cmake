@@ -2,7 +2,7 @@
 add_library(ovra_hotkey_manager STATIC HotkeyManager.cpp)
 target_include_directories(ovra_hotkey_manager PUBLIC "${PROJECT_SOURCE_DIR}")
 target_link_libraries(ovra_hotkey_manager PUBLIC ovra_hotkeys MurmlarkCore
-  PRIVATE ovra_settings_types ovra_warnings)
+  PRIVATE ovra_warnings)
 
 if(BUILD_TESTING)
   ovra_add_tests("${CMAKE_CURRENT_SOURCE_DIR}/tests/hotkeys" LIBS ovra_hotkey_manager)

@@ -2,8 +2,8 @@
 
 #include <limits>
 
-#include "app/controller/SettingsTypes.h"
 #include "core/OverlayKeys.h"
+#include "core/SettingsTypes.h"
 
 namespace ovra {
 

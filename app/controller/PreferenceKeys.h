@@ -13,8 +13,8 @@
 #include <type_traits>
 
 #include "app/controller/Preference.h"
-#include "app/controller/SettingsTypes.h"
 #include "core/Geometry.h"
+#include "core/SettingsTypes.h"
 #include "core/StepCount.h"
 
 namespace ovra {

@@ -20,8 +20,8 @@
 #include "app/controller/ChangeListeners.h"
 #include "app/controller/Preference.h"
 #include "app/controller/PreferenceKeys.h"
-#include "app/controller/SettingsTypes.h"
 #include "core/FocusPlan.h"
+#include "core/SettingsTypes.h"
 #include "platform/defaults/DefaultsDates.h"
 #include "platform/defaults/DefaultsDomain.h"
 

@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "app/accessibility/ElementActions.h"
-#include "app/controller/SettingsTypes.h"
 #include "app/model/SupervisorServices.h"
 #include "core/Result.h"
+#include "core/SettingsTypes.h"
 #include "platform/accessibility/AccessibilityBackend.h"
 
 namespace ovra {

@@ -17,9 +17,9 @@
 #include <variant>
 #include <vector>
 
-#include "app/controller/SettingsTypes.h"
 #include "core/FocusPlan.h"
 #include "core/Rect.h"
+#include "core/SettingsTypes.h"
 
 namespace ovra {
 

@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "app/controller/SettingsTypes.h"
 #include "app/overlay/KeyHints.h"
 #include "app/shell/IslandChrome.h"
 #include "core/FindAndScroll.h"
 #include "core/Geometry.h"
 #include "core/Rect.h"
+#include "core/SettingsTypes.h"
 
 namespace ovra {
 

@@ -11,7 +11,7 @@
 #include <QPixmap>
 #include <QString>
 
-#include "app/controller/SettingsTypes.h"
+#include "core/SettingsTypes.h"
 
 class QPainter;
 

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "app/controller/SettingsTypes.h"
+#include "core/SettingsTypes.h"
 
 namespace ovra {
 

@@ -5,8 +5,8 @@
 // from a small tab under the top panel) and shutting into it. Pure values; the Qt painter draws
 // them.
 
-#include "app/controller/SettingsTypes.h"
 #include "core/Rect.h"
+#include "core/SettingsTypes.h"
 
 namespace ovra {
 

@@ -9,8 +9,8 @@
 #include <array>
 #include <functional>
 
-#include "app/controller/SettingsTypes.h"
 #include "app/settings/HomeHeaderModel.h"
+#include "core/SettingsTypes.h"
 
 namespace ovra {
 

@@ -7,7 +7,7 @@
 
 #include <vector>
 
-#include "app/controller/SettingsTypes.h"
+#include "core/SettingsTypes.h"
 #include "platform/hotkeys/FakeHotkeyGrabber.h"
 
 namespace ovra {

@@ -1,4 +1,4 @@
-#include "app/controller/SettingsTypes.h"
+#include "core/SettingsTypes.h"
 
 #include <gtest/gtest.h>
 
