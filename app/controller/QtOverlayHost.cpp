@@ -4,7 +4,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 
-#include "app/shell/IslandChromePainter.h"
+#include "app/overlay/IslandChromePainter.h"
 
 namespace ovra {
 

@@ -8,11 +8,11 @@
 #include <functional>
 #include <numbers>
 
+#include "app/overlay/IslandChromePainter.h"
 #include "app/overlay/OverlayLayout.h"
 #include "app/overlay/StyleKit.h"
 #include "app/overlay/Suite.h"
 #include "app/overlay/TextBlock.h"
-#include "app/shell/IslandChromePainter.h"
 #include "platform/qt/QtText.h"
 
 namespace ovra {

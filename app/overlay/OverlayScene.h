@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "app/overlay/IslandChrome.h"
 #include "app/overlay/KeyHints.h"
-#include "app/shell/IslandChrome.h"
 #include "core/FindAndScroll.h"
 #include "core/Geometry.h"
 #include "core/Rect.h"

@@ -16,10 +16,10 @@
 #include <string>
 #include <vector>
 
+#include "app/overlay/IslandChrome.h"
 #include "app/overlay/KeyAdapter.h"
 #include "app/overlay/PointerIntent.h"
 #include "app/shell/HomeItems.h"
-#include "app/shell/IslandChrome.h"
 #include "core/Rect.h"
 #include "platform/scheduler/Scheduler.h"
 

@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/overlay/IslandChromePainter.h"
 #include "app/overlay/StyleKit.h"
 #include "app/overlay/Suite.h"
-#include "app/shell/IslandChromePainter.h"
 #include "app/shell/SymbolIcons.h"
 #include "core/OvraText.h"
 

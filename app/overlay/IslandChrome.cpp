@@ -1,4 +1,4 @@
-#include "app/shell/IslandChrome.h"
+#include "app/overlay/IslandChrome.h"
 
 #include <algorithm>
 

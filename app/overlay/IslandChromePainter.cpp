@@ -1,4 +1,4 @@
-#include "app/shell/IslandChromePainter.h"
+#include "app/overlay/IslandChromePainter.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -7,7 +7,7 @@
 #include <QRectF>
 #include <QTransform>
 
-#include "app/shell/IslandChrome.h"
+#include "app/overlay/IslandChrome.h"
 
 class QPainter;
 class QScreen;
