@@ -27,10 +27,10 @@
 #include "app/controller/Preferences.h"
 #include "app/overlay/OverlayModel.h"
 #include "app/settings/DashboardModel.h"
-#include "app/settings/OvraPane.h"
 #include "app/settings/instructions/InstructionReader.h"
 #include "core/FindAndScroll.h"
 #include "core/FocusPlanner.h"
+#include "core/OvraPane.h"
 #include "platform/magnifier/Magnifier.h"
 #include "platform/scheduler/Scheduler.h"
 

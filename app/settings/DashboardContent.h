@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "app/settings/DashboardController.h"
-#include "app/settings/OvraPane.h"
 #include "app/settings/OvraRow.h"
+#include "core/OvraPane.h"
 
 namespace ovra {
 

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "app/settings/OvraPane.h"
 #include "core/Instructions.h"
+#include "core/OvraPane.h"
 #include "core/Updates.h"
 
 namespace ovra {

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "app/settings/OvraPane.h"
 #include "app/settings/OvraRow.h"
 #include "core/Instructions.h"
+#include "core/OvraPane.h"
 
 namespace ovra {
 

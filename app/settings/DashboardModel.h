@@ -10,8 +10,8 @@
 #include <string>
 
 #include "app/controller/ChangeListeners.h"
-#include "app/settings/OvraPane.h"
 #include "core/Instructions.h"
+#include "core/OvraPane.h"
 
 namespace ovra {
 

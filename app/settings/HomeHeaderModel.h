@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "app/settings/DashboardController.h"
-#include "app/settings/OvraPane.h"
+#include "core/OvraPane.h"
 
 namespace ovra::HomeHeaderModel {
 

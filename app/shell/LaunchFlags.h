@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/settings/OvraPane.h"
+#include "core/OvraPane.h"
 
 namespace ovra {
 

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "app/settings/OvraPane.h"
+#include "core/OvraPane.h"
 
 namespace ovra {
 

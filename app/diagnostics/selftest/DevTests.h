@@ -15,8 +15,8 @@
 #include <functional>
 #include <string>
 
-#include "app/settings/OvraPane.h"
 #include "app/shell/LaunchFlags.h"
+#include "core/OvraPane.h"
 
 namespace ovra {
 

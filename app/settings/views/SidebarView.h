@@ -11,9 +11,9 @@
 #include <optional>
 #include <string>
 
-#include "app/settings/OvraPane.h"
 #include "app/settings/views/AccessibleStop.h"
 #include "app/settings/views/HoverIntent.h"
+#include "core/OvraPane.h"
 
 namespace ovra {
 

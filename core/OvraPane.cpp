@@ -1,4 +1,4 @@
-#include "app/settings/OvraPane.h"
+#include "core/OvraPane.h"
 
 #include "core/OvraText.h"
 
