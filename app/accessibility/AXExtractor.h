@@ -1,10 +1,7 @@
 #pragma once
 
-// Reads the front window of another app into one WindowSnapshot: the window's identity and
-// frame, the visible area selection worked in, the chosen candidate controls with their live
-// elements, and the scroll area page scrolling drives.
+// Reads the front window of another app into one WindowSnapshot.
 
-#include <map>
 #include <optional>
 #include <stop_token>
 #include <string>
@@ -12,25 +9,13 @@
 
 #include "app/accessibility/AXWalk.h"
 #include "app/accessibility/BoundedReader.h"
-#include "app/accessibility/ScrollTarget.h"
+#include "app/accessibility/WindowSnapshot.h"
 #include "core/Candidate.h"
 #include "core/Rect.h"
 #include "core/Result.h"
 #include "platform/accessibility/AccessibilityBackend.h"
 
 namespace ovra {
-
-struct WindowSnapshot {
-    ax::RunningApp app;
-    std::string appName;
-    std::string windowTitle;
-    ax::Element windowElement;
-    Rect windowFrame;  // all zero when it could not be read
-    Rect viewport;
-    std::vector<UICandidate> candidates;
-    std::map<std::string, ax::Element> elements;
-    std::optional<ScrollTarget> scroll;
-};
 
 enum class AXExtractorError {
     notTrusted,

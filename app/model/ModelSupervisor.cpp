@@ -10,7 +10,7 @@
 #include <system_error>
 #include <typeinfo>
 
-#include "app/accessibility/AXExtractor.h"
+#include "app/accessibility/WindowSnapshot.h"
 #include "app/model/RetiredFiles.h"
 #include "core/OvraText.h"
 #include "core/WorkerLayout.h"

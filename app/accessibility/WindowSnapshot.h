@@ -1,0 +1,31 @@
+#pragma once
+
+// One reading of another app's front window: its identity and frame, the visible area selection
+// worked in, the chosen candidate controls with their live elements, and the scroll area page
+// scrolling drives. The extractor makes it; the model and the controller take it.
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/accessibility/ScrollTarget.h"
+#include "core/Candidate.h"
+#include "core/Rect.h"
+#include "platform/accessibility/AccessibilityBackend.h"
+
+namespace ovra {
+
+struct WindowSnapshot {
+    ax::RunningApp app;
+    std::string appName;
+    std::string windowTitle;
+    ax::Element windowElement;
+    Rect windowFrame;  // all zero when it could not be read
+    Rect viewport;
+    std::vector<UICandidate> candidates;
+    std::map<std::string, ax::Element> elements;
+    std::optional<ScrollTarget> scroll;
+};
+
+}  // namespace ovra
