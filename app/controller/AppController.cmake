@@ -18,15 +18,10 @@ target_link_libraries(ovra_app_controller PUBLIC ovra_preferences ovra_focus_voi
   ovra_hotkey_manager ovra_magnifier ovra_overlay_model ovra_app_actions ovra_app_accessibility ovra_supervisor ovra_scheduler
   ovra_settings_model ovra_settings_reader MurmlarkCore PRIVATE ovra_warnings)
 
-add_library(ovra_app_controller_desktop STATIC
-  DesktopController.cpp DesktopDashboard.cpp QtOverlayHost.cpp X11TargetWorkspace.cpp)
+# The controller's services on this desktop: the overlay panel and the window manager.
+add_library(ovra_app_controller_desktop STATIC QtOverlayHost.cpp X11TargetWorkspace.cpp)
 target_link_libraries(ovra_app_controller_desktop PUBLIC ovra_app_controller ovra_overlay_panel
-  ovra_announcer_qt ovra_island_chrome_qt ovra_x11 Qt6::Widgets
-  PRIVATE ovra_atspi ovra_input_xtest ovra_hotkey_manager ovra_hotkeys_x11 ovra_hotkeys_qt
-  ovra_keyboard_qt ovra_qt_main_thread ovra_scheduler_qt ovra_speech_dispatcher
-  ovra_speech_notice_dbus ovra_supervisor_loading ovra_model_runtime ovra_desktopsettings
-  ovra_desktopstatus ovra_magnifier_gnome ovra_clickaway ovra_maintenance ovra_uninstaller
-  ovra_uninstaller_qt ovra_settings_window ovra_shell_bubble_qt ovra_warnings)
+  ovra_announcer_qt ovra_island_chrome_qt ovra_x11 Qt6::Widgets PRIVATE ovra_warnings)
 
 if(BUILD_TESTING)
   ovra_add_tests("${CMAKE_CURRENT_SOURCE_DIR}/tests/appcontroller" LIBS ovra_app_controller)
@@ -46,17 +41,4 @@ if(BUILD_TESTING)
     OVRA_LONG_PAGE="${CMAKE_CURRENT_SOURCE_DIR}/tests/appcontroller/desktop/long.html"
     OVRA_CONSENT_PAGE="${CMAKE_CURRENT_SOURCE_DIR}/tests/appcontroller/desktop/consent.html")
   add_dependencies(ControllerDesktop_test murmlark-ovra)
-endif()
-
-# Hotkey to the first numbered plan painted, over Chromium in the virtual desktop; Qt's own
-# application object, so the benchmark has its own main().
-if(OVRA_BENCHMARKS)
-  find_package(benchmark REQUIRED)
-  find_package(PkgConfig REQUIRED)
-  # The sequential walk it is measured against is a plain libatspi client.
-  pkg_check_modules(OVRA_CONTROLLER_BENCH_ATSPI REQUIRED IMPORTED_TARGET atspi-2 gobject-2.0)
-  add_executable(HotkeyToPlan_bench bench/HotkeyToPlan_bench.cpp)
-  target_link_libraries(HotkeyToPlan_bench PRIVATE ovra_app_controller_desktop ovra_atspi
-    ovra_keyboard ovra_scheduler_qt ovra_input_xtest PkgConfig::OVRA_CONTROLLER_BENCH_ATSPI
-    benchmark::benchmark ovra_warnings)
 endif()

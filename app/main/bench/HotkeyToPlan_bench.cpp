@@ -35,7 +35,7 @@
 #include "app/accessibility/AXWalk.h"
 #include "app/controller/AccessibilityWorkerThread.h"
 #include "app/controller/AppSettings.h"
-#include "app/controller/DesktopController.h"
+#include "app/main/DesktopController.h"
 #include "app/overlay/OverlayPanel.h"
 #include "core/Candidate.h"
 #include "platform/atspi/AtspiBackend.h"

@@ -1,4 +1,4 @@
-#include "app/controller/DesktopController.h"
+#include "app/main/DesktopController.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -10,12 +10,12 @@
 #include <iostream>
 
 #include "app/controller/AccessibilityWorkerThread.h"
-#include "app/controller/DesktopDashboard.h"
 #include "app/controller/HotkeyManager.h"
 #include "app/controller/InterfaceLanguage.h"
 #include "app/controller/QtOverlayHost.h"
 #include "app/controller/SupervisorDecisions.h"
 #include "app/controller/X11TargetWorkspace.h"
+#include "app/main/DesktopDashboard.h"
 #include "app/maintenance/Updater.h"
 #include "app/model/StandardServices.h"
 #include "app/model/SupervisorServices.h"

@@ -1,4 +1,4 @@
-#include "app/controller/DesktopDashboard.h"
+#include "app/main/DesktopDashboard.h"
 
 #include <QApplication>
 #include <QDesktopServices>

@@ -17,10 +17,10 @@
 
 #include "app/accessibility/ElementActions.h"
 #include "app/controller/AppSettings.h"
-#include "app/controller/DesktopController.h"
 #include "app/diagnostics/DebugDump.h"
 #include "app/diagnostics/RunningApps.h"
 #include "app/diagnostics/selftest/DevTests.h"
+#include "app/main/DesktopController.h"
 #include "app/maintenance/VersionHandshake.h"
 #include "app/model/ClassifierLoading.h"
 #include "app/model/ModelSupervisor.h"
