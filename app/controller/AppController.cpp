@@ -12,15 +12,7 @@
 namespace ovra {
 
 AppController::AppController(Services services, bool trusted)
-    : services_(std::move(services)),
-      trusted_(trusted),
-      reader_(std::make_unique<InstructionReader>(InstructionReader::Services{
-          dashboard_,
-          services_.voice,
-          services_.prefs,
-          services_.scheduler,
-          [] { return DictationSource::desktop(); },
-      })) {}
+    : services_(std::move(services)), trusted_(trusted) {}
 
 AppController::~AppController() {
     Scheduler& scheduler = services_.scheduler;

@@ -26,8 +26,6 @@
 #include "app/controller/HotkeyManager.h"
 #include "app/controller/Preferences.h"
 #include "app/overlay/OverlayModel.h"
-#include "app/settings/DashboardModel.h"
-#include "app/settings/instructions/InstructionReader.h"
 #include "core/FindAndScroll.h"
 #include "core/FocusPlanner.h"
 #include "core/OvraPane.h"
@@ -54,6 +52,8 @@ class AppController final {
         OverlayHostFactory makeOverlay;
         // Opens the settings window on a pane; the window belongs to the settings subsystem.
         std::function<void(OvraPane)> showDashboard;
+        // Puts the note that accessibility access is on into the settings window.
+        std::function<void(const std::string&)> showPermissionNote;
         std::function<void()> beep;
         // One line of the app's log.
         std::function<void(const std::string&)> log;
@@ -135,13 +135,6 @@ class AppController final {
     // next overlay, then toggles the overlay.
     void ovraButtonPressed();
     void birdSimplify();
-    // Reads a feature's instructions aloud from the settings window, or stops when that one is
-    // being read; and stops any reading at once.
-    void readInstruction(OvraFeature feature);
-    void stopReading();
-    // The settings window was closed (hidden).
-    void settingsWindowClosed();
-
     // Once, when the app has started: the updater, the tray, the on-screen button, the hotkeys,
     // the settings and layout observers, the model, the settings window on Home (unless told
     // not to), the windows' lifecycle and look, and the permission poll.
@@ -159,9 +152,6 @@ class AppController final {
     const std::optional<std::string>& hotkeyNotice() const { return hotkeyNotice_; }
     const std::optional<std::string>& findHotkeyError() const { return findHotkeyError_; }
     OverlayModel& overlay() { return overlay_; }
-    DashboardModel& dashboard() { return dashboard_; }
-    // Moves on at every start and stop of an instruction read aloud.
-    int readToken() const { return reader_->token(); }
     bool overlayVisible() const { return panel_ && panel_->isShown(); }
     const std::optional<TargetSnapshot>& snapshot() const { return snapshot_; }
     const std::optional<TargetApp>& lastExternalApp() const { return lastExternalApp_; }
@@ -289,8 +279,6 @@ class AppController final {
     Services services_;
     bool trusted_;
     OverlayModel overlay_;
-    DashboardModel dashboard_;
-    std::unique_ptr<InstructionReader> reader_;
     std::unique_ptr<OverlayHost> panel_;
 
     std::optional<TargetSnapshot> snapshot_;

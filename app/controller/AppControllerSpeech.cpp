@@ -116,14 +116,6 @@ void AppController::saveCorrection(FocusOverride override) {
     announce(text);
 }
 
-void AppController::readInstruction(OvraFeature feature) {
-    reader_->read(feature);
-}
-
-void AppController::stopReading() {
-    reader_->stop();
-}
-
 void AppController::followWithZoom() {
     magnifier::Magnifier* magnifier = startup_.magnifier;
     if (!magnifier || !overlayVisible() || !magnifier->isOn()) {

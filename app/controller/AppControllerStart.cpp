@@ -252,7 +252,9 @@ void AppController::permissionGranted() {
     const std::string text =
         OvraText::f("Accessibility access is on. You're ready: press %@ in any app.",
                     {services_.prefs.hotkey().label});
-    dashboard_.showPermissionNote(text);
+    if (services_.showPermissionNote) {
+        services_.showPermissionNote(text);
+    }
     if (services_.showDashboard) {
         services_.showDashboard(OvraPane::home);
     }
@@ -269,11 +271,6 @@ void AppController::clickedAt(Point point) {
         return;
     }
     windows->sendBack();
-}
-
-void AppController::settingsWindowClosed() {
-    dashboard_.setBanner(std::nullopt);
-    stopReading();
 }
 
 void AppController::applyAppearance() {

@@ -249,6 +249,11 @@ Result<std::unique_ptr<DesktopController>> DesktopController::open(Settings sett
                 p.dashboard->showDashboard(pane);
             }
         },
+        [&p](const std::string& note) {
+            if (p.dashboard) {
+                p.dashboard->model().showPermissionNote(note);
+            }
+        },
         [] { QApplication::beep(); },
         logLine,
         [](const std::string& line) { std::cout << line << std::endl; },
@@ -334,7 +339,7 @@ void DesktopController::start(StartOptions options) {
             std::chrono::system_clock::now());
     };
     update.banner = [&p](const std::string& text, bool problem) {
-        p.controller->dashboard().showMessage(text, problem);
+        p.dashboard->model().showMessage(text, problem);
     };
     update.announce = [&dashboard](const std::string& text) {
         dashboard.host().announce(text, announcer::AnnouncementPriority::medium);
@@ -396,8 +401,12 @@ AppController& DesktopController::controller() {
     return *parts_->controller;
 }
 
+DashboardModel& DesktopController::dashboard() {
+    return parts_->dashboard->model();
+}
+
 void DesktopController::showSettingsProblem(const std::string& text) {
-    parts_->controller->dashboard().showMessage(text, true);
+    parts_->dashboard->model().showMessage(text, true);
     parts_->controller->setPendingTip({text, nullptr});
     parts_->dashboard->host().announce(text, announcer::AnnouncementPriority::medium);
 }
@@ -424,7 +433,7 @@ void DesktopController::showDashboard(OvraPane pane) {
 
 void DesktopController::showFeature(const std::string& feature) {
     if (const auto known = OvraFeature::fromRawValue(feature)) {
-        parts_->controller->dashboard().setFeature(*known);
+        parts_->dashboard->model().setFeature(*known);
         parts_->dashboard->showDashboard(OvraPane::instructions);
     }
 }

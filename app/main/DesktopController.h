@@ -22,6 +22,7 @@ namespace atspi {
 class AtspiBackend;
 }
 class AccessibilityWorkerThread;
+class DashboardModel;
 
 class DesktopController final : public ShellController {
   public:
@@ -58,6 +59,8 @@ class DesktopController final : public ShellController {
     void start(StartOptions options);
 
     AppController& controller();
+    // The settings window's state, which outlives the window.
+    DashboardModel& dashboard();
     // A problem with the settings file (set aside as corrupt, changes not saved): the settings
     // window's banner, the notice of the next overlay and an announcement.
     void showSettingsProblem(const std::string& text);

@@ -45,6 +45,8 @@ std::vector<std::string> arguments() {
 
 DesktopDashboard::DesktopDashboard(Services services)
     : services_(std::move(services)),
+      reader_({model_, services_.voice, services_.prefs, services_.scheduler,
+               [] { return DictationSource::desktop(); }}),
       opener_(desktop::DesktopSettingsOpener::forThisSession()),
       appNames_(paths::processEnvironment) {
     AppController& controller = services_.controller;
@@ -69,12 +71,16 @@ DesktopDashboard::DesktopDashboard(Services services)
     });
     host_ = std::make_unique<SettingsWindowHost>(SettingsWindowHost::Config{
         services_.prefs,
-        controller.dashboard(),
+        model_,
         *this,
         services_.scheduler,
         services_.keyboardLayout,
         services_.traceKeys,
-        [&controller] { controller.settingsWindowClosed(); },
+        // Closing the window clears its banner and stops an instruction read aloud.
+        [this] {
+            model_.setBanner(std::nullopt);
+            reader_.stop();
+        },
         {},
         {},
         nullptr,
@@ -90,7 +96,7 @@ DesktopDashboard::DesktopDashboard(Services services)
                 if (!alive.expired()) {
                     settingsNotOpened(
                         OvraText::f("The desktop's settings could not be opened: %@", {why}));
-                    showDashboard(services_.controller.dashboard().pane());
+                    showDashboard(model_.pane());
                 }
             });
         });
@@ -139,7 +145,7 @@ void DesktopDashboard::settingsNotOpened(const std::string& why) {
     if (services_.log) {
         services_.log(text);
     }
-    services_.controller.dashboard().showMessage(text, true);
+    model_.showMessage(text, true);
     host_->announce(text, announcer::AnnouncementPriority::high);
 }
 
@@ -221,7 +227,7 @@ void DesktopDashboard::speakSample(const std::string& text,
 }
 
 void DesktopDashboard::readInstruction(OvraFeature feature) {
-    services_.controller.readInstruction(feature);
+    reader_.read(feature);
 }
 
 std::string DesktopDashboard::appName(const std::string& appKey) const {

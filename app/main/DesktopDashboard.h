@@ -13,8 +13,10 @@
 
 #include "app/controller/AppController.h"
 #include "app/settings/DashboardController.h"
+#include "app/settings/DashboardModel.h"
 #include "app/settings/DesktopAppNames.h"
 #include "app/settings/SettingsKeyInput.h"
+#include "app/settings/instructions/InstructionReader.h"
 #include "app/shell/PermissionGuide.h"
 #include "platform/desktopsettings/AccessibilitySwitch.h"
 #include "platform/desktopsettings/SettingsOpener.h"
@@ -60,6 +62,8 @@ class DesktopDashboard final : public DashboardController {
         freezeSettings_ = std::move(freezeSettings);
     }
     SettingsWindowHost& host() { return *host_; }
+    // The settings window's state, which outlives the window.
+    DashboardModel& model() { return model_; }
     PermissionGuide& guide() { return *guide_; }
     // The permission, the hotkeys, the model, the updater or the look changed: redraw.
     void stateChanged();
@@ -102,6 +106,8 @@ class DesktopDashboard final : public DashboardController {
 
   private:
     Services services_;
+    DashboardModel model_;
+    InstructionReader reader_;
     desktop::SessionAccessibilitySwitch accessibilitySwitch_{postToMainThread};
     desktop::DesktopSettingsOpener opener_;
     std::unique_ptr<PermissionGuide> guide_;

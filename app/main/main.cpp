@@ -203,8 +203,8 @@ int runApp(int argc, char** argv, const LaunchPlan& plan) {
                                               const SelfTestShell& parts) {
              selftest::start(
                  flag, path,
-                 {controller.controller(), settings->preferences(), scheduler, getpid(),
-                  parts.layout, &parts.island,
+                 {controller.controller(), controller.dashboard(), settings->preferences(),
+                  scheduler, getpid(), parts.layout, &parts.island,
                   [&controller](OvraPane pane) { controller.showDashboard(pane); },
                   [](const std::string& line) { std::cout << line << std::endl; }, parts.exit});
          }});

@@ -21,6 +21,7 @@
 namespace ovra {
 
 class AppController;
+class DashboardModel;
 class HomeIslandController;
 class Preferences;
 class Scheduler;
@@ -34,7 +35,8 @@ namespace selftest {
 // What a self-test drives and where its lines go.
 struct SelfTestApp {
     AppController& controller;
-    Preferences& prefs;  // the scratch settings the app runs on
+    const DashboardModel& dashboard;  // the settings window's state
+    Preferences& prefs;               // the scratch settings the app runs on
     Scheduler& scheduler;
     std::int64_t pid = 0;                              // this process
     const keyboard::KeyboardLayout* layout = nullptr;  // the keyboard's; none without one

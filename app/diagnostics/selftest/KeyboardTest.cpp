@@ -19,6 +19,7 @@
 #include "app/diagnostics/selftest/SyntheticKeys.h"
 #include "app/overlay/OverlayPanel.h"
 #include "app/settings/DashboardContent.h"
+#include "app/settings/DashboardModel.h"
 #include "app/settings/SettingsWindow.h"
 #include "app/shell/HomeIslandController.h"
 #include "app/shell/IslandWindow.h"
@@ -105,7 +106,7 @@ struct KeyboardRun {
         return order;
     }
     void tabTo(const std::string& id) const {
-        const DashboardModel& dashboard = app.controller.dashboard();
+        const DashboardModel& dashboard = app.dashboard;
         const std::vector<std::string> order = tabOrder(dashboard.pane());
         const auto target = std::find(order.begin(), order.end(), id);
         if (target == order.end()) {
@@ -124,7 +125,7 @@ struct KeyboardRun {
         }
     }
     void returnOn(const std::string& id, const std::string& what) const {
-        if (app.controller.dashboard().focusID() == id) {
+        if (app.dashboard.focusID() == id) {
             post(settingsWindow, {Key::returnKey});
         } else {
             app.print("  focus is not on " + what + "; not pressing");
@@ -132,7 +133,7 @@ struct KeyboardRun {
     }
 
     std::string dash() const {
-        const DashboardModel& dashboard = app.controller.dashboard();
+        const DashboardModel& dashboard = app.dashboard;
         const QWidget* modal = modalWindow();
         // Panes by the titles the window shows (a stored id may name what this desktop lacks).
         const std::string focus = dashboard.focusID().value_or("nil");

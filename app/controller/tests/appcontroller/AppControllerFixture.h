@@ -169,6 +169,7 @@ class AppControllerTest : public ::testing::Test {
                                             return host;
                                         },
                                         [this](OvraPane pane) { dashboards_.push_back(pane); },
+                                        [this](const std::string& note) { notes_.push_back(note); },
                                         [this] { ++beeps_; },
                                         [this](const std::string& line) { log_.push_back(line); },
                                         {},
@@ -208,7 +209,7 @@ class AppControllerTest : public ::testing::Test {
     speech::FakeSpeechEngine engine_;
     speech::LoopbackSpeechNotice notice_;
     FocusVoice voice_{{engine_, notice_, [](std::function<void()>) {}, {}, "en"}};
-    std::vector<std::string> announced_, log_;
+    std::vector<std::string> announced_, log_, notes_;
     std::vector<OvraPane> dashboards_;
     std::vector<std::function<void(bool)>> trustAsks_;
     bool screenReader_ = false;

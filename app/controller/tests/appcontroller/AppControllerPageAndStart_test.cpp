@@ -513,7 +513,7 @@ TEST_F(AppControllerTest, ThePermissionPollAnnouncesOnlyAGrant) {
         scheduler_.advance(1);
     }
     EXPECT_THAT(windows.said, ElementsAre(ready, ready));  // each grant, never the loss
-    EXPECT_EQ(controller().dashboard().banner(), ready);
+    EXPECT_THAT(notes_, ElementsAre(ready, ready));
     EXPECT_THAT(dashboards_, ElementsAre(OvraPane::home, OvraPane::home));
     // "--pretend-untrusted": never trusted, never announced.
     controller_.reset();
@@ -547,16 +547,6 @@ TEST_F(AppControllerTest, TheSettingsWindowStepsBackOnlyForClicksAwayAndOtherApp
     EXPECT_EQ(windows.sentBack + otherApps, 1);
     controller().frontmostChanged(app(7, "Notes"));
     EXPECT_EQ(windows.sentBack + otherApps, 3);
-    // Closing it clears the banner and stops an instruction read aloud.
-    controller().dashboard().setBanner("Updated");
-    controller().dashboard().setReading(OvraFeature::find);
-    controller().settingsWindowClosed();
-    EXPECT_FALSE(controller().dashboard().banner() || controller().dashboard().reading());
-    EXPECT_EQ(controller().readToken(), 1);
-    controller().dashboard().setReading(OvraFeature::find);
-    controller().dashboard().setPane(OvraPane::general);  // another pane silences it too
-    scheduler_.runDue();
-    EXPECT_EQ(controller().readToken(), 2);
 }
 
 TEST_F(AppControllerTest, EachTipWaitsForTheNextOverlayAndIsShownOnce) {
