@@ -45,10 +45,6 @@ inline std::vector<TarEntry> modelEntries(const std::string& folderName,
 class Installer : public ::testing::Test {
   protected:
     void SetUp() override {
-        root_ = fs::temp_directory_path() /
-                ("ovra-install-" + std::to_string(::getpid()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(root_);
         fs::create_directories(served());
         config_.manifestFile = root_ / "resources" / "engine-manifest.json";
         config_.supportFolder = root_ / "data" / "Murmlark Ovra";
@@ -70,7 +66,6 @@ class Installer : public ::testing::Test {
             return std::nullopt;
         };
     }
-    void TearDown() override { fs::remove_all(root_); }
 
     fs::path served() const { return root_ / "served"; }
     std::string fileBase() const { return "file://" + served().string(); }
@@ -136,7 +131,8 @@ class Installer : public ::testing::Test {
         config_.bases = {server_.base() + "/ovra"};
     }
 
-    fs::path root_;
+    ScratchFolder scratch_{"install"};
+    const fs::path root_ = scratch_.path();
     LoopbackServer server_;
     EngineInstaller::Config config_;
     std::optional<std::string> compileError_;

@@ -6,6 +6,8 @@
 #include <fstream>
 #include <map>
 
+#include "testing/Files.h"
+
 namespace ovra::paths {
 namespace {
 
@@ -43,22 +45,15 @@ TEST(Paths, DisplayPathAbbreviatesOnlyTheHomeFolder) {
 
 class FolderReplace : public ::testing::Test {
   protected:
-    void SetUp() override {
-        root_ = fs::temp_directory_path() /
-                ("ovra-paths-" + std::to_string(::getpid()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(root_);
-        fs::create_directories(root_ / "new");
-        std::ofstream(root_ / "new" / "mark") << "new";
-    }
-    void TearDown() override { fs::remove_all(root_); }
+    void SetUp() override { testing::writeText(root_ / "new" / "mark", "new"); }
     static std::string mark(const fs::path& folder) {
         std::ifstream in(folder / "mark");
         std::string s;
         in >> s;
         return s;
     }
-    fs::path root_;
+    testing::ScratchFolder scratch_{"paths"};
+    const fs::path root_ = scratch_.path();
 };
 
 TEST_F(FolderReplace, MovesIntoAnEmptyPlaceOrReplacesTheOldFolderWhole) {
