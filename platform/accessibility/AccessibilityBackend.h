@@ -160,6 +160,10 @@ class AccessibilityBackend {
     virtual Result<std::vector<std::string>, AXError> actionNames(const Element& element) = 0;
     virtual Result<bool, AXError> isAttributeSettable(const Element& element,
                                                       std::string_view name) = 0;
+    // The deepest element of `root`'s subtree that shows at `point` (accessibility space), as
+    // the app itself hit-tests it: what a click there would reach. `root` itself when nothing
+    // inside it is there.
+    virtual Result<Element, AXError> elementAtPoint(const Element& root, Point point) = 0;
     // Hint: these attributes of these elements will be read soon. May do nothing.
     virtual void prefetch(std::span<const Element> elements,
                           std::span<const std::string_view> names) {

@@ -663,6 +663,37 @@ Result<bool, AXError> FakeAccessibilityBackend::isAttributeSettable(const Elemen
     return std::find(settable.begin(), settable.end(), name) != settable.end();
 }
 
+Result<Element, AXError> FakeAccessibilityBackend::elementAtPoint(const Element& root,
+                                                                  Point point) {
+    const auto called = call(root, "elementAtPoint");
+    if (!called) {
+        return fail(called.error());
+    }
+    const auto shows = [&](int index) {
+        const Node& n = nodes_[static_cast<std::size_t>(index)];
+        const auto origin = n.attributes.find("AXPosition");
+        const auto size = n.attributes.find("AXSize");
+        if (n.removed || origin == n.attributes.end() || size == n.attributes.end()) {
+            return false;
+        }
+        const auto at = asPoint(origin->second);
+        const auto extent = asSize(size->second);
+        return at && extent && Rect(*at, *extent).contains(point);
+    };
+    const auto* ref = root.as<FakeRef>();
+    int current = ref != nullptr ? ref->index : 0;
+    // Down through the topmost child that shows at the point, as a hit test goes.
+    for (int depth = 0; depth < 256; ++depth) {
+        const auto& kids = nodes_[static_cast<std::size_t>(current)].children;
+        const auto hit = std::find_if(kids.rbegin(), kids.rend(), shows);
+        if (hit == kids.rend()) {
+            break;
+        }
+        current = *hit;
+    }
+    return handle(current);
+}
+
 std::optional<AXError> FakeAccessibilityBackend::performAction(const Element& element,
                                                                std::string_view action) {
     const Node* n = node(element);
@@ -681,6 +712,10 @@ std::optional<AXError> FakeAccessibilityBackend::performAction(const Element& el
         line += " failed: " + std::string(toString(*error));
     }
     log_.push_back(std::move(line));
+    if (!error && onPerform) {
+        const std::string id = n->id;  // the reaction may change the tree
+        onPerform(id, action);
+    }
     return error;
 }
 

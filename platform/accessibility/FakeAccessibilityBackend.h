@@ -24,7 +24,8 @@
 //           "snap": 0.02,                  a number written is kept off by this much
 //           "faults": { "AXTitle": "timeout", "attributes": ..., "children": ...,
 //                       "actions": ... },  error names of AXError; whole-call faults by call
-//           "children": [ node | {"ref": "id"}, ... ],   a ref lists that node again
+//           "children": [ node | {"ref": "id"}, ... ],   a ref lists that node again;
+//                                      later children lie over earlier ones where they overlap
 //           "repeat": 100000 }             children are that many copies of the only child
 //   value: string | number | Boolean | {"point": [x, y]} | {"size": [w, h]} |
 //          {"rect": [x, y, w, h]} | {"ref": "id"} | {"refs": ["id", ...]} | {"number": "nan"}
@@ -85,6 +86,9 @@ class FakeAccessibilityBackend final : public AccessibilityBackend {
     // then fails with appGone); a node with the same id gives the element a new look (it stays
     // the same element); a node with another id is a new element in the old one's place.
     Result<bool> change(std::string_view id, const Json& replacement);
+    // Runs after every action an element took, as the app would react to it: the fixture id of
+    // the element and the action.
+    std::function<void(const std::string& id, std::string_view action)> onPerform;
 
     bool isProcessTrusted() override { return trusted_; }
     std::optional<RunningApp> frontmostApp() override;
@@ -100,6 +104,7 @@ class FakeAccessibilityBackend final : public AccessibilityBackend {
     Result<std::vector<std::string>, AXError> actionNames(const Element& element) override;
     Result<bool, AXError> isAttributeSettable(const Element& element,
                                               std::string_view name) override;
+    Result<Element, AXError> elementAtPoint(const Element& root, Point point) override;
     std::optional<AXError> performAction(const Element& element, std::string_view action) override;
     std::optional<AXError> setAttribute(const Element& element, std::string_view name,
                                         const Value& value) override;

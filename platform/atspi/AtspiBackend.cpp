@@ -347,6 +347,49 @@ Result<bool, ax::AXError> AtspiBackend::isAttributeSettable(const ax::Element& e
         });
 }
 
+Result<ax::Element, ax::AXError> AtspiBackend::elementAtPoint(const ax::Element& root,
+                                                              Point point) {
+    // Toolkits answer either the child at the point or the deepest element there: ask again of
+    // each answer until one has nothing further inside it.
+    static constexpr int kMaxDepth = 64;
+    return onElement(
+        root, true,
+        [&](AtspiSession& session, const AtspiRef& ref) -> Result<ax::Element, AXError> {
+            if (!std::isfinite(point.x) || !std::isfinite(point.y) || std::abs(point.x) > 1e6 ||
+                std::abs(point.y) > 1e6) {
+                return fail(AXError::cannotComplete);
+            }
+            const auto x = static_cast<dbus_int32_t>(std::lround(point.x));
+            const auto y = static_cast<dbus_int32_t>(std::lround(point.y));
+            const dbus_uint32_t screen = ATSPI_COORD_TYPE_SCREEN;
+            std::string path = ref.path();
+            bool webArea = ref.webArea();
+            for (int depth = 0; depth < kMaxDepth; ++depth) {
+                auto call = methodCall(ref.bus(), path, kComponent, "GetAccessibleAtPoint");
+                if (call) {
+                    dbus_message_append_args(call.get(), DBUS_TYPE_INT32, &x, DBUS_TYPE_INT32, &y,
+                                             DBUS_TYPE_UINT32, &screen, DBUS_TYPE_INVALID);
+                }
+                auto done = session.requests().call(std::move(call),
+                                                    session.requests().timeoutFor(ref.bus()));
+                if (!done.ok()) {
+                    if (depth == 0) {
+                        return fail(errorFor(done));
+                    }
+                    break;  // what was found so far has no hit test of its own
+                }
+                const auto hit = reply::objectRef(done.message.get());
+                if (!hit || hit->path.empty() || hit->path == kNullPath || hit->path == path ||
+                    !(hit->bus.empty() || hit->bus == ref.bus())) {
+                    break;
+                }
+                path = hit->path;
+                webArea = false;
+            }
+            return session.requests().element(ref.bus(), path, webArea);
+        });
+}
+
 void AtspiBackend::prefetch(std::span<const ax::Element> elements,
                             std::span<const std::string_view> names) {
     (void)names;

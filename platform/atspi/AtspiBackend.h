@@ -53,6 +53,7 @@ class AtspiBackend final : public ax::AccessibilityBackend {
     Result<std::vector<std::string>, ax::AXError> actionNames(const ax::Element& element) override;
     Result<bool, ax::AXError> isAttributeSettable(const ax::Element& element,
                                                   std::string_view name) override;
+    Result<ax::Element, ax::AXError> elementAtPoint(const ax::Element& root, Point point) override;
     void prefetch(std::span<const ax::Element> elements,
                   std::span<const std::string_view> names) override;
 

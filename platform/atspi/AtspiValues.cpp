@@ -206,6 +206,13 @@ ax::Read ValueMapping::valueOf(Node& n, std::string_view name, bool webArea) {
         }
         return ax::Value(*n.props.value.description);
     }
+    if (name == "AXMain") {
+        // Whether this window is its app's active one, the one that takes the keyboard.
+        if (auto p = n.states.problem()) {
+            return fail(*p);
+        }
+        return ax::Value(isActiveWindow(n.states.value));
+    }
     if (name == "AXEnabled" || name == "AXFocused" || name == "AXHidden") {
         if (auto p = n.states.problem()) {
             return fail(*p);

@@ -34,6 +34,11 @@ bool FakeInputSynthesizer::click(Point at) {
     return record("click " + describe(at), ok);
 }
 
+bool FakeInputSynthesizer::pressAt(Point at) {
+    const auto here = pointer_ ? toPixel(*pointer_) : std::nullopt;
+    return record("press " + describe(at), !failing_ && here && here == toPixel(at));
+}
+
 bool FakeInputSynthesizer::wheel(Point at, WheelDirection direction, int notches) {
     const bool ok = !failing_ && toPixel(at).has_value() && notches >= 1;
     if (ok && pointer_) {

@@ -18,8 +18,8 @@ class FakeInputSynthesizer final : public InputSynthesizer {
         Rect frame;
     };
 
-    // Log lines: "move 10,20", "click 10,20", "wheel 10,20 down 3", "activate 7", "keys 37+38"
-    // (X keycodes of a chord); failed calls end in " failed".
+    // Log lines: "move 10,20", "click 10,20", "press 10,20", "wheel 10,20 down 3", "activate 7",
+    // "keys 37+38" (X keycodes of a chord); failed calls end in " failed".
     const std::vector<std::string>& log() const { return log_; }
     void clearLog() { log_.clear(); }
 
@@ -34,6 +34,7 @@ class FakeInputSynthesizer final : public InputSynthesizer {
     std::optional<Point> pointerLocation() override { return pointer_; }
     bool movePointer(Point to) override;
     bool click(Point at) override;
+    bool pressAt(Point at) override;
     bool wheel(Point at, WheelDirection direction, int notches) override;
     bool activateWindow(WindowId window) override;
     bool typeChord(const std::vector<KeyCode>& keys) override;

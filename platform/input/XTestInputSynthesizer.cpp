@@ -126,6 +126,15 @@ bool XTestInputSynthesizer::click(Point at) {
     return impl_->press(kLeftButton, kClickPause);
 }
 
+bool XTestInputSynthesizer::pressAt(Point at) {
+    const auto pixel = toPixel(at);
+    const auto here = pointerLocation();
+    if (!pixel || !here || toPixel(*here) != pixel) {
+        return false;
+    }
+    return impl_->press(kLeftButton);
+}
+
 bool XTestInputSynthesizer::wheel(Point at, WheelDirection direction, int notches) {
     const auto pixel = toPixel(at);
     if (!pixel || notches < 1 || notches > kMaxNotches || !impl_->moveTo(*pixel)) {

@@ -22,6 +22,7 @@ class XTestInputSynthesizer final : public InputSynthesizer {
     std::optional<Point> pointerLocation() override;
     bool movePointer(Point to) override;
     bool click(Point at) override;
+    bool pressAt(Point at) override;
     bool wheel(Point at, WheelDirection direction, int notches) override;
     bool activateWindow(WindowId window) override;
     bool typeChord(const std::vector<KeyCode>& keys) override;
