@@ -1,6 +1,7 @@
 #include "app/accessibility/ElementActions.h"
 
 #include "app/accessibility/PointerHome.h"
+#include "app/accessibility/PressLanding.h"
 
 namespace ovra {
 namespace {
@@ -27,7 +28,15 @@ std::string_view rawValue(PressRoute route) {
 }
 
 std::string_view rawValue(PressFailure failure) {
-    return failure == PressFailure::changed ? "changed" : "refused";
+    switch (failure) {
+        case PressFailure::changed:
+            return "changed";
+        case PressFailure::refused:
+            return "refused";
+        case PressFailure::unsure:
+            return "unsure";
+    }
+    return "refused";
 }
 
 AXActions::AXActions(ax::AccessibilityBackend& backend, input::InputSynthesizer& input, Hooks hooks)
@@ -57,45 +66,89 @@ bool AXActions::isInWebArea(const ax::Element& element) {
     return false;
 }
 
-bool AXActions::postClick(Point at) {
-    const std::optional<Point> home = input_.pointerLocation();
-    if (!input_.click(at)) {
-        return false;
-    }
+void AXActions::putPointerBack(std::optional<Point> home) {
     if (home && putsPointerBack(hooks_.magnifierOn)) {
         input_.movePointer(*home);
     }
-    return true;
 }
 
 bool AXActions::clickCenter(const Rect& rect) {
     if (!bigEnough(rect)) {
         return false;
     }
-    return postClick(rect.center());
+    const std::optional<Point> home = input_.pointerLocation();
+    if (!input_.click(rect.center())) {
+        return false;
+    }
+    putPointerBack(home);
+    return true;
 }
 
-std::optional<PresentControl> AXActions::steady(const PressRequest& request,
+void AXActions::awaitActiveWindow(const PressRequest& request) {
+    if (request.windowElement.isNull()) {
+        return;
+    }
+    const double until = clock().now() + kActivationWait;
+    for (;;) {
+        backend_.applicationElement(request.app);  // takes in what the app told since
+        const auto active = backend_.attribute(request.windowElement, "AXMain");
+        // An app that does not tell is not waited for.
+        if (!active || ax::asBool(*active) != false || clock().now() >= until) {
+            return;
+        }
+        clock().sleep(kPoll);
+    }
+}
+
+std::optional<PresentControl> AXActions::newest(const PressRequest& request,
                                                 PresentControl target) {
-    // A successor first showed just now; the chosen element lived since the reading.
-    const double seen = target.replaced ? 0 : request.seenFor;
-    if (seen >= kSteadyFor) {
-        return target;
+    // Pressed while just drawn, the control is there when the press arrives however late the
+    // browser showed it; a control the page left alone this long is there anyway.
+    const double until = clock().now() + kRedrawWait;
+    while (clock().now() < until) {
+        clock().sleep(kPoll);
+        const auto now = ElementIdentity::look(backend_, request.app, target.element);
+        if (now && now->frame &&
+            ElementIdentity::standsFor(request.candidate, now->role, now->label, *now->frame)) {
+            continue;
+        }
+        auto drawn = ElementIdentity::present(request.candidate, target.element, std::nullopt,
+                                              request.windowFrame, request.readWindow);
+        if (drawn) {
+            drawn->replaced = true;
+        }
+        return drawn;
     }
-    (hooks_.clock ? *hooks_.clock : ax::systemClock()).sleep(kSteadyFor - seen);
-    const auto now = ElementIdentity::look(backend_, request.app, target.element);
-    if (!now || now->role != request.candidate.role || !now->frame ||
-        !(now->label.empty() ||
-          ElementIdentity::sameLabel(now->label, request.candidate.label()))) {
-        return std::nullopt;
-    }
-    target.frame = *now->frame;
     return target;
+}
+
+bool AXActions::underPointer(const PressRequest& request, const PresentControl& target,
+                             Point point) {
+    const auto now = ElementIdentity::look(backend_, request.app, target.element);
+    if (!now || !now->frame || !now->frame->contains(point) ||
+        !ElementIdentity::standsFor(request.candidate, now->role, now->label, *now->frame)) {
+        return false;
+    }
+    auto hit = backend_.elementAtPoint(request.windowElement, point);
+    if (!hit) {
+        return false;
+    }
+    // The element hit is the control or lies inside it (a button's text).
+    ax::Element current = std::move(hit).value();
+    for (int level = 0; level < kMaxWebAreaDepth && !current.isNull(); ++level) {
+        if (current == target.element) {
+            return true;
+        }
+        auto parent = backend_.attribute(current, "AXParent");
+        auto next = parent ? ax::asElement(*parent) : std::nullopt;
+        current = next ? std::move(*next) : ax::Element();
+    }
+    return false;
 }
 
 bool AXActions::clickControl(const PressRequest& request, const PresentControl& target) {
     const Rect shown = target.frame.intersection(request.visible);
-    if (!request.window || !bigEnough(shown)) {
+    if (!request.window || request.windowElement.isNull() || !bigEnough(shown)) {
         return false;
     }
     if (hooks_.ignoreOwnPointerInput) {
@@ -103,7 +156,20 @@ bool AXActions::clickControl(const PressRequest& request, const PresentControl& 
     }
     // Another window (a dialog, a menu, a window that moved in front) would take the click.
     const Point point = shown.center();
-    return input_.isWindowAt(*request.window, point) && postClick(point);
+    if (!input_.isWindowAt(*request.window, point)) {
+        return false;
+    }
+    const std::optional<Point> home = input_.pointerLocation();
+    if (!input_.movePointer(point)) {
+        return false;
+    }
+    // A page may change under the pointer as it arrives: what is there once it has had its
+    // moment is what the button goes down on, and the release follows at once.
+    clock().sleep(kPointerSettle);
+    const bool clicked = input_.isWindowAt(*request.window, point) &&
+                         underPointer(request, target, point) && input_.pressAt(point);
+    putPointerBack(home);
+    return clicked;
 }
 
 bool AXActions::raise(std::optional<input::WindowId> window, const ax::Element& windowElement) {
@@ -123,30 +189,29 @@ PressOutcome AXActions::press(const PressRequest& request) {
     if (request.raise) {
         raise(request.window, request.windowElement);
     }
-    const auto target =
+    awaitActiveWindow(request);
+    // Looked at only now: whatever the page did as its window came forward shows in the look.
+    auto target =
         ElementIdentity::present(request.candidate, request.element,
                                  ElementIdentity::look(backend_, request.app, request.element),
                                  request.windowFrame, request.readWindow);
+    const bool web = target && isInWebArea(target->element);
+    if (web && target->replaced) {
+        target = newest(request, *target);
+    }
     if (!target) {
         outcome.failure = PressFailure::changed;
         return outcome;
     }
     outcome.replaced = target->replaced;
-    // Web content is where pages rebuild their controls under the pointer.
-    const bool web = isInWebArea(target->element);
-    const auto present = web ? steady(request, *target) : target;
-    if (!present) {
-        outcome.failure = PressFailure::changed;
-        return outcome;
-    }
-    const ax::Element& element = present->element;
+    const ax::Element& element = target->element;
     const auto done = [&](PressRoute route) {
         outcome.route = route;
         return outcome;
     };
     const auto failed = [&](const char* route) { outcome.failedRoutes.emplace_back(route); };
     const auto clicked = [&] {
-        const bool sent = web && clickControl(request, *present);
+        const bool sent = web && clickControl(request, *target);
         if (web && !sent) {
             failed("click");
         }
@@ -165,14 +230,41 @@ PressOutcome AXActions::press(const PressRequest& request) {
         outcome.failure = PressFailure::refused;
         return outcome;
     }
-    if (clicked()) {
-        return done(PressRoute::clicked);
+    // Web content: how the control and its container were just before, to tell what the press
+    // did to them.
+    std::optional<ElementLook> before;
+    ax::Element container;
+    if (web) {
+        before = ElementIdentity::look(backend_, request.app, element);
+        if (auto parent = backend_.attribute(element, "AXParent")) {
+            container = ax::asElement(parent.value()).value_or(ax::Element());
+        }
     }
     const auto pressError = backend_.performAction(element, "AXPress");
     if (!pressError) {
-        return done(PressRoute::pressed);
+        if (!web) {
+            return done(PressRoute::pressed);
+        }
+        const ElementLook looked = before.value_or(ElementLook{request.candidate.role});
+        const PressLanding::Pressed pressed{
+            request.candidate, *target,           looked,
+            container,         request.app,       request.windowFrame,
+            request.seen,      request.readWindow};
+        switch (PressLanding::follow(backend_, clock(), pressed, kPoll)) {
+            case PressLanding::Landing::reached:
+                return done(PressRoute::pressed);
+            case PressLanding::Landing::missed:
+                outcome.failure = PressFailure::changed;
+                return outcome;
+            case PressLanding::Landing::unsure:
+                outcome.failure = PressFailure::unsure;
+                return outcome;
+        }
     }
     failed("press");
+    if (clicked()) {
+        return done(PressRoute::clicked);
+    }
     focus(element);
     const auto confirmError = backend_.performAction(element, "AXConfirm");
     if (!confirmError) {

@@ -1,10 +1,15 @@
 #pragma once
 
 // Pressing a control of another app's window: raising its window, making sure the control is
-// still the one the user chose, focusing text inputs, the synthetic click at the middle of
-// controls inside web content (which often ignore the accessibility press), and the
-// accessibility press with its confirm fallback. A press counts as done only when a live
-// control took it.
+// still the one the user chose, focusing text inputs, and the press itself. A press counts as
+// done only once it is known to have reached the chosen control at the moment it landed.
+//
+// The press is the control's own accessibility action, sent to that element: no cover laid over
+// a page and no change a page makes when the pointer arrives can turn it to another control.
+// Browsers show what happens to their pages a little late, so a press in web content is
+// followed until the page shows that it arrived (see PressLanding). A synthetic click is only
+// the fallback for a control that offers no action, and it is sent only while a hit test at
+// the moment of the click finds the chosen control under the pointer.
 
 #include <functional>
 #include <optional>
@@ -25,12 +30,14 @@ enum class PressRoute { focused, clicked, pressed, confirmed };
 // "focused", "clicked", "pressed", "confirmed".
 std::string_view rawValue(PressRoute route);
 
-// Why nothing was pressed.
+// Why nothing is known to have been pressed.
 enum class PressFailure {
     changed,  // the chosen control is gone and nothing of its role and label took its place
     refused,  // the control is there, but no way of pressing it worked
+    unsure,   // the page drew the control anew as it was pressed: whether it took the press
+              // cannot be told
 };
-// "changed", "refused".
+// "changed", "refused", "unsure".
 std::string_view rawValue(PressFailure failure);
 
 // The control to press, as the window reading showed it.
@@ -46,9 +53,13 @@ struct PressRequest {
     WindowReading readWindow;
     bool raise = true;   // false: the caller has brought the window forward already
     double seenFor = 0;  // how long ago (seconds) the reading saw the element
+    // The controls the reading showed, to tell a control the page put in the chosen one's
+    // place from one that was there all along.
+    std::vector<UICandidate> seen;
 };
 
-// How a press went: delivered to a live control by `route`, or nothing pressed for `failure`.
+// How a press went: delivered to a live control by `route`, or nothing known pressed for
+// `failure`.
 struct PressOutcome {
     std::optional<PressRoute> route;
     std::optional<PressFailure> failure;
@@ -64,16 +75,23 @@ class AXActions final {
         // Makes every window of this app ignore pointer input, so a synthetic click reaches the
         // window below. Called before any hit test or click; takes effect before it returns.
         std::function<void()> ignoreOwnPointerInput;
-        // Paces the look just before a click; the system clock when absent.
+        // Paces the waits of a press; the system clock when absent.
         ax::Clock* clock;
     };
 
     // At most this many elements are examined on the way up to a web area.
     static constexpr int kMaxWebAreaDepth = 40;
-    // A control in web content is pressed only once it has been there this long: a page that
-    // keeps rebuilding its controls takes a click on one that is gone by then, and its handler
-    // never runs. Browsers report such rebuilding only every 150 to 250 ms.
-    static constexpr double kSteadyFor = 0.5;
+    // Web content is pressed once its window is the active one (browsers show which control a
+    // press focused only there), or once this long has gone by.
+    static constexpr double kActivationWait = 0.5;
+    // A control the page drew anew is pressed as soon as the page draws it again, so that the
+    // press reaches it while it is new; a page quieter than this is pressed at once.
+    static constexpr double kRedrawWait = 0.4;
+    // The pointer rests this long on a control before the click, so that the page has reacted
+    // to its arrival by the time the hit test looks.
+    static constexpr double kPointerSettle = 0.15;
+    // How often a control is looked at while waiting on it.
+    static constexpr double kPoll = 0.02;
 
     AXActions(ax::AccessibilityBackend& backend, input::InputSynthesizer& input, Hooks hooks = {});
 
@@ -93,17 +111,22 @@ class AXActions final {
 
     // The whole press: raise the window; make sure the control is still the one the user chose
     // (ElementIdentity), else press nothing; a text input is focused (one in web content that
-    // refuses the focus is clicked, which only focuses it) and never pressed; a control inside
-    // web content is clicked at the middle of the part of its present frame that shows, once it
-    // has been there for kSteadyFor; everything else, and every click that could not land on the
-    // control, gets "AXPress", then focus with "AXConfirm".
+    // refuses the focus is clicked, which only focuses it) and never pressed; everything else
+    // gets "AXPress", followed in web content until the page shows it arrived; a web control
+    // without a press action is clicked where a hit test finds it; last, focus with
+    // "AXConfirm".
     PressOutcome press(const PressRequest& request);
 
   private:
-    // The control once it has been there for kSteadyFor; none when it went meanwhile.
-    std::optional<PresentControl> steady(const PressRequest& request, PresentControl target);
+    ax::Clock& clock() { return hooks_.clock ? *hooks_.clock : ax::systemClock(); }
+    void awaitActiveWindow(const PressRequest& request);
+    // The newest drawing of a control the page draws anew; none when the page dropped it.
+    std::optional<PresentControl> newest(const PressRequest& request, PresentControl target);
+    // Clicks the control where a hit test finds it once the pointer rests there.
     bool clickControl(const PressRequest& request, const PresentControl& target);
-    bool postClick(Point at);
+    // Whether the control is what a click at `point` reaches now.
+    bool underPointer(const PressRequest& request, const PresentControl& target, Point point);
+    void putPointerBack(std::optional<Point> home);
 
     ax::AccessibilityBackend& backend_;
     input::InputSynthesizer& input_;

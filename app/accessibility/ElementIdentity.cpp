@@ -31,6 +31,12 @@ bool sameLabel(std::string_view a, std::string_view b) {
     return DarkPatternPrior::normalized(a) == DarkPatternPrior::normalized(b);
 }
 
+bool standsFor(const UICandidate& chosen, const std::string& role, const std::string& label,
+               const Rect& frame) {
+    return sameControl(chosen, role, label) && frame.isFinite() && !frame.isNull() &&
+           distance(frame, chosen.frame) <= kReplacementReach;
+}
+
 std::optional<ElementLook> look(ax::AccessibilityBackend& backend, const ax::RunningApp& app,
                                 const ax::Element& element) {
     if (element.isNull()) {
@@ -38,7 +44,8 @@ std::optional<ElementLook> look(ax::AccessibilityBackend& backend, const ax::Run
     }
     backend.applicationElement(app);
     static constexpr std::string_view kNames[] = {
-        "AXRole", "AXTitle", "AXDescription", "AXPlaceholderValue", "AXPosition", "AXSize"};
+        "AXRole",     "AXTitle", "AXDescription", "AXPlaceholderValue",
+        "AXPosition", "AXSize",  "AXFocused",     "AXValue"};
     auto read = backend.attributes(element, kNames);
     if (!read || read.value().size() != std::size(kNames)) {
         return std::nullopt;
@@ -63,6 +70,10 @@ std::optional<ElementLook> look(ax::AccessibilityBackend& backend, const ax::Run
     const auto size = v[5] ? ax::asSize(v[5].value()) : std::nullopt;
     if (origin && size && Rect(*origin, *size).isFinite()) {
         seen.frame = Rect(*origin, *size);
+    }
+    seen.focused = v[6] && ax::asBool(v[6].value()) == true;
+    if (v[7]) {
+        seen.value = v[7].value();
     }
     return seen;
 }

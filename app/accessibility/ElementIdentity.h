@@ -26,6 +26,8 @@ struct ElementLook {
     // none of its own (a reading may lend it one from a child or a label element).
     std::string label;
     std::optional<Rect> frame;
+    bool focused = false;
+    std::optional<ax::Value> value;  // a check box's state, a field's content...
 };
 
 // The element to act on, and where it is now.
@@ -46,6 +48,11 @@ inline constexpr double kReplacementReach = 24;
 
 // Whether two labels name the same control, as the planner tells controls apart.
 bool sameLabel(std::string_view a, std::string_view b);
+
+// Whether an element with this role and label, at `frame`, is `chosen` or stands in for it: the
+// same role and label, its middle within reach of the chosen frame's.
+bool standsFor(const UICandidate& chosen, const std::string& role, const std::string& label,
+               const Rect& frame);
 
 // Looks at the element afresh. The look starts as every reading does, at the app's element: a
 // backend that keeps what it read between readings makes sure there that the app has not

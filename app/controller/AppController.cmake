@@ -39,6 +39,7 @@ if(BUILD_TESTING)
     OVRA_APP="$<TARGET_FILE:murmlark-ovra>"
     OVRA_ACCOUNT_PAGE="${CMAKE_CURRENT_SOURCE_DIR}/tests/appcontroller/desktop/account.html"
     OVRA_LONG_PAGE="${CMAKE_CURRENT_SOURCE_DIR}/tests/appcontroller/desktop/long.html"
-    OVRA_CONSENT_PAGE="${CMAKE_CURRENT_SOURCE_DIR}/tests/appcontroller/desktop/consent.html")
+    OVRA_CONSENT_PAGE="${CMAKE_CURRENT_SOURCE_DIR}/tests/appcontroller/desktop/consent.html"
+    OVRA_LANDING_PAGE="${CMAKE_CURRENT_SOURCE_DIR}/tests/appcontroller/desktop/landing.html")
   add_dependencies(ControllerDesktop_test murmlark-ovra)
 endif()

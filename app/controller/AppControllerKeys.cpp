@@ -192,6 +192,7 @@ void AppController::activate(const std::string& id) {
                  {target, services_.prefs.get(keys::traversalDepth), kFindBudget, kMaxRawDepth,
                   kNodeBudget}};
     job.request.seenFor = services_.scheduler.now() - snapshotAt_;
+    job.request.seen = window.candidates;
     // The press brings the app forward itself: the close does not hand the keyboard back.
     close(false);
     later(kPressDelay, [this, job = std::move(job), press = std::move(press)] {
@@ -219,15 +220,31 @@ void AppController::pressed(const PendingPress& press, const PressOutcome& outco
         }
         return;
     }
-    const bool changed = outcome.failure == PressFailure::changed;
+    const PressFailure failure = outcome.failure.value_or(PressFailure::refused);
     if (services_.log) {
-        services_.log(changed ? "Ovra did not press " + quoted + ": the control changed"
-                              : "Ovra could not press " + quoted + ": every way failed (" +
-                                    routeList(outcome.failedRoutes) + ")");
+        switch (failure) {
+            case PressFailure::changed:
+                services_.log("Ovra did not press " + quoted + ": the control changed");
+                break;
+            case PressFailure::unsure:
+                services_.log("Ovra cannot tell whether it pressed " + quoted +
+                              ": the page drew it anew as it was pressed");
+                break;
+            case PressFailure::refused:
+                services_.log("Ovra could not press " + quoted + ": every way failed (" +
+                              routeList(outcome.failedRoutes) + ")");
+                break;
+        }
     }
     services_.beep();
-    const std::string text = changed ? OvraText::t("The control changed, so nothing was pressed.")
-                                     : OvraText::t("The control could not be pressed.");
+    const std::string text =
+        failure == PressFailure::changed
+            ? OvraText::t("The control changed, so nothing was pressed.")
+        : failure == PressFailure::unsure
+            ? OvraText::t(
+                  "The control changed as it was pressed. Look at the page before "
+                  "pressing it again.")
+            : OvraText::t("The control could not be pressed.");
     // Why, over the window read again; an overlay opened meanwhile says it with its own plan.
     if (requestTarget_ && overlay_.phase().plan() != nullptr) {
         overlay_.setNotice(text);

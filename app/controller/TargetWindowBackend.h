@@ -48,6 +48,9 @@ class TargetWindowBackend final : public ax::AccessibilityBackend {
                                                   std::string_view name) override {
         return inner_.isAttributeSettable(element, name);
     }
+    Result<ax::Element, ax::AXError> elementAtPoint(const ax::Element& root, Point point) override {
+        return inner_.elementAtPoint(root, point);
+    }
     void prefetch(std::span<const ax::Element> elements,
                   std::span<const std::string_view> names) override {
         inner_.prefetch(elements, names);

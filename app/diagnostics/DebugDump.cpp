@@ -284,10 +284,15 @@ Result<PressedControl, int> pressTest(const std::string& app, const std::string&
             return again ? std::optional(std::move(again).value()) : std::nullopt;
         },
         false,
-        services.clock->now() - readAt};
+        services.clock->now() - readAt,
+        snapshot.candidates};
     const PressOutcome outcome = actions.press(request);
     if (!outcome.route) {
         std::string why = "the control changed";
+        if (outcome.failure == PressFailure::unsure) {
+            print(services, DumpFormat::pressUnsure(label));
+            return fail(DumpExit::notPressed);
+        }
         if (outcome.failure == PressFailure::refused) {
             why = "every way failed (";
             for (std::size_t i = 0; i < outcome.failedRoutes.size(); ++i) {

@@ -169,4 +169,9 @@ std::string notPressed(std::string_view label, std::string_view why) {
     return "press-test \"" + oneLine(label) + "\" not pressed: " + oneLine(why);
 }
 
+std::string pressUnsure(std::string_view label) {
+    return "press-test \"" + oneLine(label) +
+           "\" perhaps not pressed: the page drew it anew as it was pressed";
+}
+
 }  // namespace ovra::DumpFormat

@@ -47,6 +47,7 @@ class NoInput final : public input::InputSynthesizer {
     std::optional<Point> pointerLocation() override { return std::nullopt; }
     bool movePointer(Point) override { return false; }
     bool click(Point) override { return false; }
+    bool pressAt(Point) override { return false; }
     bool wheel(Point, input::WheelDirection, int) override { return false; }
     bool activateWindow(input::WindowId) override { return false; }
     bool typeChord(const std::vector<input::KeyCode>&) override { return false; }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "app/accessibility/AXExtractor.h"
+#include "app/accessibility/PressLanding.h"
 #include "platform/accessibility/FakeAccessibilityBackend.h"
 #include "platform/input/FakeInputSynthesizer.h"
 
@@ -117,66 +118,9 @@ TEST_F(ElementActionsTest, TextFieldsAreFocusedAfterTheWindowIsRaisedAndNeverPre
     input_.clearLog();
     EXPECT_EQ(a.press(request("lockedSearch", "AXTextField", Rect(400, 720, 200, 30))).route,
               PressRoute::clicked);
-    EXPECT_THAT(input_.log(), ElementsAre("activate 77", "click 500,735", "move 5,5"));
+    EXPECT_THAT(input_.log(),
+                ElementsAre("activate 77", "move 500,735", "press 500,735", "move 5,5"));
     EXPECT_EQ(performed().back(), "set lockedSearch AXFocused true failed: unsupported attribute");
-}
-
-TEST_F(ElementActionsTest, WebControlIsClickedInItsVisiblePartAndThePointerPutBack) {
-    auto a = actions();
-    const auto click = [&](Rect snapshotFrame, Rect visible) {
-        input_.clearLog();
-        auto r = request("reject", "AXButton", snapshotFrame);
-        r.visible = visible;
-        EXPECT_EQ(a.press(r).route, PressRoute::clicked);
-        return input_.log();
-    };
-    // The visible area reaches below the control, so all of it shows: its middle is clicked.
-    EXPECT_THAT(click(Rect(180, 760, 140, 44), Rect(0, 100, 1200, 800)),
-                ElementsAre("activate 77", "click 250,782", "move 5,5"));
-    EXPECT_THAT(performed(), ElementsAre("perform win AXRaise"));
-    // Our own windows stopped taking pointer input before anything was clicked.
-    EXPECT_THAT(ignoredBeforeInput_, ElementsAre(1u));
-    // Only the top 20 points of the 44-point button show above the viewport's bottom at 780.
-    EXPECT_THAT(click(Rect(180, 760, 140, 44), Rect(0, 100, 1200, 680)),
-                ElementsAre("activate 77", "click 250,770", "move 5,5"));
-}
-
-TEST_F(ElementActionsTest, WebControlFallsBackToThePressActionWhenTheClickCannotLand) {
-    struct Case {
-        const char* name;
-        std::string id;
-        Rect visible;
-        std::optional<input::WindowId> window;
-        std::vector<input::FakeInputSynthesizer::Window> windows;
-    };
-    const Case cases[] = {
-        {"control scrolled out of view", "below", Rect(0, 100, 1200, 700), kWindow, {}},
-        {"another window covers the point",
-         "reject",
-         Rect(0, 100, 1200, 800),
-         kWindow,
-         {{5, Rect(200, 700, 300, 200)}, {kWindow, Rect(0, 0, 1200, 900)}}},
-        {"the point is off the target window",
-         "reject",
-         Rect(0, 100, 1200, 800),
-         kWindow,
-         {{kWindow, Rect(0, 0, 1200, 600)}}},
-        {"target window unknown", "reject", Rect(0, 100, 1200, 800), std::nullopt, {}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        input_.clearLog();
-        input_.setWindows(c.windows);
-        auto a = actions();
-        auto r = request(c.id, "AXButton", Rect(180, 760, 140, 44));
-        r.visible = c.visible;
-        r.window = c.window;
-        EXPECT_EQ(a.press(r).route, PressRoute::pressed);
-        for (const auto& line : input_.log()) {
-            EXPECT_THAT(line, ::testing::Not(HasSubstr("click")));
-        }
-        EXPECT_EQ(performed().back(), "perform " + c.id + " AXPress");
-    }
 }
 
 TEST_F(ElementActionsTest, NativeControlsArePressedThenConfirmed) {
@@ -198,70 +142,267 @@ TEST_F(ElementActionsTest, NativeControlsArePressedThenConfirmed) {
     }
 }
 
-// The page changed under the overlay: the chosen control is acted on while it is there, a new
-// one of its role and label where it stood takes its place, else nothing is pressed. A click
-// always aims at the present frame.
-TEST_F(ElementActionsTest, APressReachesTheChosenControlOrItsSuccessorAndNothingElse) {
-    const auto button = [](const char* id, const char* title, int y) {
+// A consent dialog in a page, read once; `change` then alters the page before the press, and
+// `react` as the press arrives. What the press did: its route, "anew" when a successor took it,
+// else why nothing is known pressed.
+class PressMomentTest : public ::testing::Test {
+  protected:
+    static Json button(const char* id, const char* title, int x, int y,
+                       const char* parent = "dialog") {
         return Json{{"id", id},
                     {"role", "AXButton"},
                     {"title", title},
-                    {"frame", {100, y, 140, 40}},
-                    {"attrs", {{"AXParent", {{"ref", "page"}}}}}};
-    };
-    // How the chosen button is now (null: gone); whether it changes only while the click waits.
-    const std::tuple<const char*, Json, bool, const char*> cases[] = {
-        {"alive", button("chosen", "Reject all", 200), false, "clicked 170,220"},
-        {"alive, moved a little", button("chosen", "Reject all", 230), false, "clicked 170,250"},
-        {"re-rendered", button("new", "Reject all", 210), false, "clicked 170,230 anew"},
-        {"re-rendered too far away", button("new", "Reject all", 250), false, "changed"},
-        {"replaced by another control", button("new", "Accept all", 200), false, "changed"},
-        {"relabelled", button("chosen", "Accept all", 200), false, "changed"},
-        {"gone", Json(), false, "changed"},
-        {"moved out of the window", button("chosen", "Reject all", 1000), false, "changed"},
-        {"re-rendered while the click waited", button("new", "Reject all", 200), true, "changed"},
-        {"moved while the click waited", button("chosen", "Reject all", 230), true,
-         "clicked 170,250"},
-    };
-    for (const auto& [name, now, late, expected] : cases) {
-        SCOPED_TRACE(name);
+                    {"frame", {x, y, 140, 40}},
+                    {"actions", {"AXPress"}},
+                    {"attrs", {{"AXParent", {{"ref", parent}}}}}};
+    }
+
+    PressMomentTest() { input_.setPointer(Point{5, 5}); }
+
+    std::string press(const std::function<void(ax::FakeAccessibilityBackend&)>& change,
+                      const std::function<void(ax::FakeAccessibilityBackend&)>& react = {},
+                      const std::vector<Json>& extra = {},
+                      const std::function<void(PressRequest&)>& adjust = {}) {
+        Json dialog = {
+            {"id", "dialog"},
+            {"role", "AXGroup"},
+            {"frame", {50, 150, 500, 200}},
+            {"attrs", {{"AXParent", {{"ref", "page"}}}}},
+            {"children",
+             {button("chosen", "Reject all", 100, 200), button("accept", "Accept all", 300, 200)}}};
+        Json kids = Json::array({button("beneath", "Read more", 100, 200, "page"), dialog});
+        for (const Json& more : extra) {
+            kids.push_back(more);
+        }
         const Json page = {{"id", "page"},
                            {"role", "AXWebArea"},
                            {"frame", {0, 100, 1200, 700}},
-                           {"children", {button("chosen", "Reject all", 200)}}};
-        auto fake =
-            ax::FakeAccessibilityBackend::fromJson(
-                {{"app", {{"pid", 9}}},
-                 {"window",
-                  {{"role", "AXWindow"}, {"frame", {0, 0, 1200, 900}}, {"children", {page}}}}})
-                .value();
-        const auto read = [&]() -> std::optional<WindowSnapshot> {
-            auto s = AXExtractor{6, 150, 48, 4000}.snapshot({9, {}}, *fake, fake->clock());
+                           {"children", kids}};
+        fake_ = ax::FakeAccessibilityBackend::fromJson({{"app", {{"pid", 9}}},
+                                                        {"window",
+                                                         {{"id", "win"},
+                                                          {"role", "AXWindow"},
+                                                          {"frame", {0, 0, 1200, 900}},
+                                                          {"children", {page}}}}})
+                    .value();
+        const auto read = [this]() -> std::optional<WindowSnapshot> {
+            auto s = AXExtractor{6, 150, 48, 4000}.snapshot({9, {}}, *fake_, fake_->clock());
             return s ? std::optional(std::move(s).value()) : std::nullopt;
         };
         const WindowSnapshot before = read().value();
-        const UICandidate chosen = before.candidates.at(0);
-        auto change = [&, &now = now, done = false]() mutable {
-            if (!std::exchange(done, true)) {
-                ASSERT_TRUE(fake->change("chosen", now));
-            }
-        };
-        if (late) {
-            fake->clock().whileAsleep = change;
-        } else {
-            change();
+        const auto chosen =
+            std::find_if(before.candidates.begin(), before.candidates.end(),
+                         [](const UICandidate& c) { return c.label() == "Reject all"; });
+        if (change) {
+            change(*fake_);
         }
+        if (react) {
+            fake_->onPerform = [&](const std::string& id, std::string_view) {
+                if (std::exchange(reacted_, true) == false) {
+                    (void)id;
+                    react(*fake_);
+                }
+            };
+        }
+        reacted_ = false;
         input_.clearLog();
+        PressRequest request{*chosen,
+                             before.elements.at(chosen->id),
+                             before.app,
+                             before.windowFrame,
+                             before.viewport,
+                             kWindow,
+                             before.windowElement,
+                             read,
+                             true,
+                             0,
+                             before.candidates};
+        if (adjust) {
+            adjust(request);
+        }
         const PressOutcome outcome =
-            AXActions(*fake, input_, {.clock = &fake->clock()})
-                .press({chosen, before.elements.at(chosen.id), before.app, before.windowFrame,
-                        before.viewport, kWindow, before.windowElement, read});
+            AXActions(*fake_, input_, {.clock = &fake_->clock()}).press(request);
         std::string seen(outcome.route ? rawValue(*outcome.route)
                                        : rawValue(outcome.failure.value()));
+        return seen + (outcome.replaced ? " anew" : "");
+    }
+
+    // The fake clock's time spent on the press.
+    double took() const { return fake_->clock().now(); }
+
+    std::unique_ptr<ax::FakeAccessibilityBackend> fake_;
+    input::FakeInputSynthesizer input_;
+    bool reacted_ = false;
+};
+
+// Which element the press goes to: the chosen one while it is there with its role and label
+// inside the window; a new one of that role and label where it stood; else none.
+TEST_F(PressMomentTest, ThePressGoesToTheChosenControlOrItsSuccessorAndNothingElse) {
+    const auto now = [](Json look) {
+        return [look](ax::FakeAccessibilityBackend& page) {
+            ASSERT_TRUE(page.change("chosen", look));
+        };
+    };
+    const std::tuple<const char*, std::function<void(ax::FakeAccessibilityBackend&)>, const char*>
+        cases[] = {
+            {"alive", nullptr, "pressed"},
+            {"alive, moved a little", now(button("chosen", "Reject all", 100, 230)), "pressed"},
+            {"re-rendered", now(button("new", "Reject all", 100, 210)), "pressed anew"},
+            {"re-rendered too far away", now(button("new", "Reject all", 100, 250)), "changed"},
+            {"replaced by another control", now(button("new", "Accept all", 100, 200)), "changed"},
+            {"relabelled", now(button("chosen", "Accept all", 100, 200)), "changed"},
+            {"gone", now(Json()), "changed"},
+            {"moved out of the window", now(button("chosen", "Reject all", 100, 1000)), "changed"},
+        };
+    for (const auto& [name, change, expected] : cases) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(press(change), expected);
         for (const std::string& line : input_.log()) {
-            seen += line.starts_with("click") ? line.substr(5) : "";
+            EXPECT_THAT(line, ::testing::Not(HasSubstr("press ")));  // never a click
         }
-        EXPECT_EQ(seen + (outcome.replaced ? " anew" : ""), expected);
+    }
+}
+
+// Whether the press reached it: told by what the page does to the element it was sent to.
+TEST_F(PressMomentTest, APressCountsOnlyOnceThePageShowsItArrived) {
+    const auto then = [](const char* id, Json look) {
+        return
+            [id, look](ax::FakeAccessibilityBackend& page) { ASSERT_TRUE(page.change(id, look)); };
+    };
+    Json focused = button("chosen", "Reject all", 100, 200);
+    focused["focused"] = true;
+    Json checked = button("chosen", "Reject all", 100, 200);
+    checked["value"] = 1;
+    const std::tuple<const char*, std::function<void(ax::FakeAccessibilityBackend&)>, const char*,
+                     double>
+        cases[] = {
+            // The browser focused it: at the first look.
+            {"took the focus", then("chosen", focused), "pressed", 0.03},
+            {"changed its value", then("chosen", checked), "pressed", 0.03},
+            // Still there once the page's picture has caught up with the press.
+            {"left as it was", nullptr, "pressed", PressLanding::kCatchUp + 0.03},
+            {"went with its dialog", then("dialog", Json()), "pressed", 0.03},
+            {"went, and the page below shows", then("chosen", Json()), "pressed", 0.03},
+            {"went, another control put in its place",
+             then("chosen", button("new", "Accept all", 100, 200)), "changed", 0.03},
+            {"went, drawn anew in its place", then("chosen", button("new", "Reject all", 100, 200)),
+             "unsure", 0.03},
+        };
+    for (const auto& [name, react, expected, longest] : cases) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(press(nullptr, react), expected);
+        EXPECT_LE(took(), longest);
+    }
+}
+
+// A page that keeps drawing the chosen control anew: the press waits for the next drawing and
+// goes to it while it is new; a page that stopped drawing it is pressed once quiet.
+TEST_F(PressMomentTest, AControlDrawnAnewIsPressedJustAfterItsNextDrawing) {
+    int drawing = 0;
+    // Drawn anew before the press, then every tenth of a second.
+    const auto redraw = [&drawing](ax::FakeAccessibilityBackend& page) {
+        const auto draw = [&page, &drawing] {
+            const std::string was = drawing == 0 ? "chosen" : "d" + std::to_string(drawing);
+            const std::string id = "d" + std::to_string(++drawing);
+            ASSERT_TRUE(page.change(was, button(id.c_str(), "Reject all", 100, 200)));
+        };
+        draw();
+        page.clock().whileAsleep = [&page, &drawing, draw] {
+            if (page.clock().now() >= 0.1 * drawing) {
+                draw();
+            }
+        };
+    };
+    const auto stop = [](ax::FakeAccessibilityBackend& page) {
+        page.clock().whileAsleep = nullptr;
+    };
+    EXPECT_EQ(press(redraw, stop), "pressed anew");
+    // The drawing the reading found was left to go; the next one was pressed.
+    EXPECT_EQ(drawing, 2);
+    EXPECT_THAT(fake_->log(), ::testing::Contains("perform d2 AXPress"));
+}
+
+// A web control with no press action is clicked: the pointer comes to rest on it, and the
+// button goes down only while a hit test there finds the control and the control still holds
+// the point.
+TEST_F(PressMomentTest, AClickGoesDownOnlyWhereTheHitTestFindsTheChosenControl) {
+    Json clickOnly = button("chosen", "Reject all", 100, 200);
+    clickOnly["actions"] = Json::array();
+    const auto withoutAction = [&](std::function<void(ax::FakeAccessibilityBackend&)> more) {
+        return [clickOnly, more](ax::FakeAccessibilityBackend& page) {
+            ASSERT_TRUE(page.change("chosen", clickOnly));
+            if (more) {
+                more(page);
+            }
+        };
+    };
+    const auto whenThePointerArrives = [](std::function<void(ax::FakeAccessibilityBackend&)> act) {
+        return [act](ax::FakeAccessibilityBackend& page) {
+            page.clock().whileAsleep = [&page, act, done = false]() mutable {
+                if (!std::exchange(done, true)) {
+                    act(page);
+                }
+            };
+        };
+    };
+    const Json cover = {{"id", "cover"}, {"role", "AXGroup"}, {"frame", {0, 100, 1200, 700}}};
+    using Windows = std::vector<input::FakeInputSynthesizer::Window>;
+    const std::tuple<const char*, std::function<void(ax::FakeAccessibilityBackend&)>,
+                     std::vector<Json>, const char*, Windows, std::function<void(PressRequest&)>>
+        cases[] = {
+            {"nothing over it", nullptr, {}, "clicked", {}, nullptr},
+            {"a cover laid over the page", nullptr, {cover}, "refused", {}, nullptr},
+            {"another window over the point",
+             nullptr,
+             {},
+             "refused",
+             Windows{{5, Rect(150, 180, 300, 200)}, {kWindow, Rect(0, 0, 1200, 900)}},
+             nullptr},
+            {"the point off the target window",
+             nullptr,
+             {},
+             "refused",
+             Windows{{kWindow, Rect(0, 0, 1200, 150)}},
+             nullptr},
+            {"the target window unknown",
+             nullptr,
+             {},
+             "refused",
+             {},
+             [](PressRequest& r) { r.window.reset(); }},
+            {"scrolled out of view",
+             nullptr,
+             {},
+             "refused",
+             {},
+             [](PressRequest& r) { r.visible = Rect(0, 300, 1200, 500); }},
+            {"swapped as the pointer arrived",
+             whenThePointerArrives([](auto& page) {
+                 ASSERT_TRUE(page.change("chosen", button("new", "Accept all", 100, 200)));
+             }),
+             {},
+             "refused",
+             {},
+             nullptr},
+            {"moved away as the pointer arrived",
+             whenThePointerArrives([clickOnly](auto& page) {
+                 Json moved = clickOnly;
+                 moved["frame"] = {100, 260, 140, 40};
+                 ASSERT_TRUE(page.change("chosen", moved));
+             }),
+             {},
+             "refused",
+             {},
+             nullptr},
+        };
+    for (const auto& [name, pointerArrives, extra, expected, windows, adjust] : cases) {
+        SCOPED_TRACE(name);
+        input_.setWindows(windows);
+        EXPECT_EQ(press(withoutAction(pointerArrives), nullptr, extra, adjust), expected);
+        const auto& sent = input_.log();
+        EXPECT_EQ(std::count(sent.begin(), sent.end(), "press 170,220"),
+                  std::string(expected) == "clicked" ? 1 : 0);
+        EXPECT_EQ(input_.pointer(), Point(5, 5));  // the pointer went back wherever it had gone
     }
 }
 

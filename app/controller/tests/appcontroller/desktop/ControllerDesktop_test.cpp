@@ -25,6 +25,8 @@
 
 #include <QColor>
 #include <QImage>
+#include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -262,10 +264,10 @@ TEST_F(ControllerDesktop, HotkeyPressConfirmAndEscapeOverChromium) {
     ASSERT_TRUE(overlayShows(true, "open")) << log();
     expectAudited("the overlay with its sidebar");
 
-    // Return presses the first highlight, by a click on the page: the overlay let it through.
+    // Return presses the first highlight, by its own press action.
     type("key Return");
     EXPECT_TRUE(titleBecomes("pressed: Save changes")) << title();
-    EXPECT_NE(log().find("Ovra pressed \"Save changes\": clicked"), std::string::npos) << log();
+    EXPECT_NE(log().find("Ovra pressed \"Save changes\": pressed"), std::string::npos) << log();
     EXPECT_TRUE(overlayShows(false, "pressed"));
 
     // The risky control: the first Return only arms it, the second presses it.
@@ -495,7 +497,7 @@ TEST_P(ControllerOverBrowsers, PressesOnlyTheChosenControlAndEveryScrollKeyMoves
     ASSERT_TRUE(titleBecomes("made anew: Accept all")) << title();
     type("key " + accept + " Return");
     EXPECT_TRUE(titleBecomes("pressed: Accept all")) << title();
-    EXPECT_TRUE(logs("Ovra pressed \"Accept all\": clicked (the page had made it anew)")) << log();
+    EXPECT_TRUE(logs("Ovra pressed \"Accept all\": pressed (the page had made it anew)")) << log();
 
     // Firefox seldom keeps the rebuilt button long enough to be read: then nothing is pressed.
     const std::string count = openAfter("r", "Count");
@@ -536,6 +538,78 @@ TEST_P(ControllerOverBrowsers, PressesOnlyTheChosenControlAndEveryScrollKeyMoves
     EXPECT_NEAR(end, 5 * small + pages * page, page / 2) << pages << " pages";
     EXPECT_EQ(logged("Ovra press: "), reads + 5) << "one re-read for each run of keys";
     EXPECT_EQ(logged("by nothing") + logged("Ovra pressed \"Read part"), 0u) << log();
+}
+
+// A consent dialog that fights the press of "Decline all": it swaps or shifts its buttons when a
+// pointer comes into it, lays an invisible cover that accepts over the page, swaps its buttons
+// 150 to 250 ms after its window gets the keyboard back, or draws them anew every 200 ms. Each
+// press runs the page's decline handler, or runs nothing and the user is told; accept never
+// runs, and the log and the press count agree with the page.
+TEST_P(ControllerOverBrowsers, APressLandsOnTheChosenControlWhateverThePageDoes) {
+    const testing::LaunchedApp compositor = testing::LaunchedApp::start({"xcompmgr"});
+    launch(OVRA_LANDING_PAGE, "Decline all",
+           R"({"hotkey": "cmd-shift-space", "useModel": false, "sidebar": false})", GetParam());
+    const auto counts = [&] {
+        std::pair<int, int> seen{-1, -1};
+        std::sscanf(title().c_str(), "declined %d accepted %d", &seen.first, &seen.second);
+        return seen;
+    };
+    int declined = 0;
+    int told = 0;
+    for (const std::string mode : {"p", "m", "c", "1", "2", "3", "4", "5", "d"}) {
+        SCOPED_TRACE("mode " + mode);
+        usleep(700'000);                          // the overlay fades, then hands the keyboard back
+        type("mousemove 1150 950 type " + mode);  // the pointer rests away from the dialog
+        ASSERT_TRUE(eventually([&] { return title().find(" " + mode + " ") != std::string::npos; }))
+            << title();
+        type("key super+shift+space");
+        std::string digit;
+        for (const std::string& name : highlightsWith("Decline all")) {
+            if (name.find(", Decline all,") != std::string::npos) {
+                digit = name.substr(0, name.find(','));
+            }
+        }
+        ASSERT_FALSE(digit.empty()) << log();
+        if (mode == "c") {
+            ASSERT_TRUE(eventually([&] { return title().find("covered") != std::string::npos; }))
+                << title();
+        }
+        type("key " + digit);
+        const std::size_t failures =
+            logged("Ovra did not press") + logged("Ovra cannot tell whether it pressed");
+        const auto returned = std::chrono::steady_clock::now();
+        type("key Return");
+        ASSERT_TRUE(eventually([&] {
+            return counts().first == declined + 1 ||
+                   logged("Ovra did not press") + logged("Ovra cannot tell whether it pressed") >
+                       failures;
+        })) << title()
+            << log();
+        const double took =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - returned).count();
+        if (counts().first == declined + 1) {
+            ++declined;
+            std::printf("mode %s: pressed %.2f s after Return\n", mode.c_str(), took);
+        } else {
+            ++told;
+            std::printf("mode %s: nothing pressed, the user told\n", mode.c_str());
+        }
+        usleep(300'000);
+        EXPECT_EQ(counts(), std::make_pair(declined, 0)) << log();
+        // Nothing moved the pointer into the dialog, and no cover could take the press.
+        EXPECT_TRUE(mode == "1" || mode == "2" || mode == "3" || mode == "4" || mode == "5" ||
+                    counts().first == declined)
+            << log();
+        if (mode == "p" || mode == "m" || mode == "c" || mode == "d") {
+            EXPECT_EQ(told, 0) << "a press the page could not turn aside was given up: " << log();
+        }
+        type("key Escape");  // an overlay shown again with why, if nothing was pressed
+    }
+    EXPECT_EQ(logged("Ovra pressed \"Decline all\""), static_cast<std::size_t>(declined)) << log();
+    EXPECT_TRUE(eventually([&] {
+        return settings().find("\"ovrasPressed\": " + std::to_string(declined)) !=
+               std::string::npos;
+    })) << settings();
 }
 
 INSTANTIATE_TEST_SUITE_P(Browsers, ControllerOverBrowsers, ::testing::Values(false, true),

@@ -1,0 +1,59 @@
+#pragma once
+
+// Whether a press action sent to a control in web content reached it. A browser takes the action
+// at once and acts on its page a moment later, and it shows the page to accessibility clients
+// later still (Chromium gathers a busy page's changes for up to a quarter of a second): so the
+// element it was sent to may already have gone from the page while its picture still showed it,
+// and then the press went nowhere although the browser took it. What happens to the element
+// next tells:
+// - it takes the focus or changes its value: the browser acted on it (browsers focus a control
+//   they press, in the active window);
+// - it is still there, with its role, once the page's picture has had time to catch up: it was
+//   there when the press arrived;
+// - it goes from a container that stays, and the page shows something else where it stood that
+//   was not there before: the page had put another control in its place, so the press went
+//   nowhere;
+// - it goes, and the page draws a control of its role and label where it stood: the page keeps
+//   drawing it anew, and whether the drawing the press was sent to was still there cannot be
+//   told;
+// - it goes, and nothing new stands where it stood, or its container went too: it went as it
+//   was pressed (a dialog that closes, revealing the page below it).
+
+#include <optional>
+#include <vector>
+
+#include "app/accessibility/ElementIdentity.h"
+#include "core/Candidate.h"
+#include "core/Rect.h"
+#include "platform/accessibility/AccessibilityBackend.h"
+
+namespace ovra::PressLanding {
+
+enum class Landing { reached, missed, unsure };
+
+// Longer than any wait of a browser before it shows its page's changes.
+inline constexpr double kCatchUp = 0.5;
+
+struct Pressed {
+    const UICandidate& chosen;     // the control the user chose, as the reading showed it
+    const PresentControl& target;  // the element the press was sent to
+    const ElementLook& before;     // how it looked just before
+    const ax::Element& container;  // its parent just before (null: unknown)
+    const ax::RunningApp& app;
+    Rect window;                           // the target window's frame (null: unknown)
+    const std::vector<UICandidate>& seen;  // what the reading before the press showed
+    const WindowReading& reread;
+};
+
+// Follows the pressed element until what became of it tells whether the press reached it,
+// looking every `poll` seconds.
+Landing follow(ax::AccessibilityBackend& backend, ax::Clock& clock, const Pressed& pressed,
+               double poll);
+
+// What the page shows where the pressed control stood, once it has gone: `reading` is a fresh
+// reading of the window (none: it could not be read); `containerStays`, whether the control's
+// container is still there.
+Landing afterItWent(const Pressed& pressed, const std::optional<WindowSnapshot>& reading,
+                    bool containerStays);
+
+}  // namespace ovra::PressLanding
