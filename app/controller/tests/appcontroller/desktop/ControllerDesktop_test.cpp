@@ -174,13 +174,8 @@ class ControllerDesktop : public ::testing::Test {
             eventually([&] { return log().find("opens the overlay") != std::string::npos; }, 20))
             << log();
     }
-    std::string log() const {
-        std::ifstream in(home_ / "log", std::ios::binary);
-        std::string text(1 << 16, '\0');
-        in.read(text.data(), static_cast<std::streamsize>(text.size()));
-        text.resize(static_cast<std::size_t>(in.gcount()));
-        return text;
-    }
+    // The whole log: a stall line may come after a long start.
+    std::string log() const { return testing::readText(home_ / "log"); }
     std::string title() {
         const auto windows = workspace_->windowsOf(browser_.pid());
         return windows.empty() ? "" : windows.back().title;
