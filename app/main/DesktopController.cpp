@@ -2,9 +2,7 @@
 
 #include <QApplication>
 #include <QCursor>
-#include <QEventLoop>
 #include <QScreen>
-#include <QTimer>
 #include <QWidget>
 #include <chrono>
 #include <iostream>
@@ -45,27 +43,6 @@
 namespace ovra {
 
 namespace {
-
-constexpr std::chrono::milliseconds kDownloadStopBound{10000};
-
-// Until `done` holds, at most `bound`: the event loop runs meanwhile (timers, painting, the bus;
-// the user's input waits), and `done` is a cheap look, never a wait. Whether it came to hold.
-bool servingUntil(const std::function<bool()>& done, std::chrono::milliseconds bound) {
-    if (done()) {
-        return true;
-    }
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (done()) {
-            loop.quit();
-        }
-    });
-    QTimer::singleShot(bound, &loop, &QEventLoop::quit);
-    poll.start(20);
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
-    return done();
-}
 
 // A widget's frame in root window pixels.
 Rect nativeFrame(const QWidget& widget) {
@@ -280,13 +257,11 @@ Result<std::unique_ptr<DesktopController>> DesktopController::open(Settings sett
         [&p] { p.windows.sendBack(); },
         [&p] {
             // Nothing may write into the data folder once it is removed: a download under way
-            // stops at its next step, and is waited for, within a bound, with the app answering.
+            // stops at its next step (the supervisor's stop leaves it running).
             p.supervisor->stop();
             p.engine->cancel();
-            if (!servingUntil([&p] { return !p.engine->isRunning(); }, kDownloadStopBound)) {
-                logLine("the model download did not stop in time; the app is removed anyway");
-            }
         },
+        [&p] { return !p.engine->isRunning(); },
         logLine,
         [&p] { return p.screenReader.running(); },
     });

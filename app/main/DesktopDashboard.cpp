@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QThreadPool>
 #include <QUrl>
 
 #include "app/accessibility/AccessibilityFeatures.h"
@@ -173,6 +174,10 @@ ModelState DesktopDashboard::modelState() const {
 }
 
 void DesktopDashboard::startModel(const std::string& modelID) {
+    // Nothing may be downloaded into the data folder while the app is being removed.
+    if (removing_) {
+        return;
+    }
     services_.supervisor.start(services_.prefs.get(keys::workerDirectory), modelID);
 }
 
@@ -181,6 +186,9 @@ void DesktopDashboard::stopModel() {
 }
 
 void DesktopDashboard::fetchMultilingualIfWanted() {
+    if (removing_) {
+        return;
+    }
     services_.supervisor.fetchMultilingualIfWanted();
 }
 
@@ -241,8 +249,21 @@ void DesktopDashboard::openWebPage(const std::string& url) {
 }
 
 void DesktopDashboard::uninstall() {
+    if (removing_) {
+        return;  // asked again while the first removal goes on
+    }
     Uninstaller::Services removal;
     removal.stopModel = services_.stopModelForRemoval;
+    removal.modelStopped = services_.modelStoppedForRemoval;
+    removal.scheduler = &services_.scheduler;
+    // The files go on a thread of their own: a folder or the Trash may be on a network mount.
+    removal.offload = [](std::function<void()> work, std::function<void()> then) {
+        QThreadPool::globalInstance()->start([work = std::move(work), then = std::move(then)] {
+            work();
+            postToMainThread(then);
+        });
+    };
+    removal.log = services_.log;
     removal.freezeSettings = freezeSettings_;
     removal.confirm = [this](const UninstallerText::Question& question) {
         return host_->confirmModally(UninstallerDialogs::model(question));
@@ -251,9 +272,9 @@ void DesktopDashboard::uninstall() {
         UninstallerDialogs::showFailure(message, host_->window());
     };
     removal.quit = quit_ ? quit_ : [] { QApplication::quit(); };
-    Uninstaller(Uninstaller::Places{}, std::move(removal),
-                Uninstaller::isSelfTestLaunch(arguments()))
-        .confirmAndRemove();
+    removing_ = Uninstaller(Uninstaller::Places{}, std::move(removal),
+                            Uninstaller::isSelfTestLaunch(arguments()))
+                    .confirmAndRemove();
 }
 
 }  // namespace ovra

@@ -42,8 +42,10 @@ class DesktopDashboard final : public DashboardController {
         bool pretendUntrusted = false;
         // Puts the app's own windows behind all others (the desktop's settings come up).
         std::function<void()> sendWindowsBack;
-        // Unloads the model and ends a download under way before the app's files are removed.
+        // Unloads the model and asks a download under way to end before the app's files are
+        // removed; whether it has ended (looked at again, never waited for).
         std::function<void()> stopModelForRemoval;
+        std::function<bool()> modelStoppedForRemoval;
         std::function<void(const std::string&)> log;
         // The voice's own test: the Desktop accessibility pane says the same.
         std::function<bool()> screenReaderRunning;
@@ -118,6 +120,7 @@ class DesktopDashboard final : public DashboardController {
     std::optional<bool> forcedDark_;
     std::function<void()> quit_;
     std::function<void()> freezeSettings_;
+    bool removing_ = false;  // the app's removal is under way
     // Held by the settings app's watch, which may outlive the dashboard.
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 

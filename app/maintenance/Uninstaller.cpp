@@ -7,6 +7,7 @@
 #include <array>
 #include <fstream>
 #include <iostream>
+#include <memory>
 
 #include "app/maintenance/InstallListing.h"
 #include "app/maintenance/InstallMarker.h"
@@ -230,52 +231,102 @@ bool Uninstaller::confirmAndRemove() {
     return true;
 }
 
-std::vector<UninstallerText::Remaining> Uninstaller::removeEverything() {
+void Uninstaller::removeEverything(Removed done) {
     if (refuses()) {
-        return {};
+        return;
     }
-    if (services_.stopModel) {
-        services_.stopModel();
-    }
+    // From here on nothing writes a setting or a log line, also while the model stops.
     if (services_.freezeSettings) {
         services_.freezeSettings();
     }
     SetupLog::freezeAll();
+    if (services_.stopModel) {
+        services_.stopModel();
+    }
+    const auto stopped = services_.modelStopped;
+    if (!stopped || stopped() || services_.scheduler == nullptr) {
+        if (stopped && !stopped()) {
+            log("the model download has not stopped; the app is removed anyway");
+        }
+        removeFiles(std::move(done));
+        return;
+    }
+    // A download stops at its next step: looked at again until it has, never waited for here.
+    Scheduler& scheduler = *services_.scheduler;
+    const auto self = std::make_shared<const Uninstaller>(*this);
+    const auto token = std::make_shared<Scheduler::Token>(0);
+    const double until = scheduler.now() + kModelStopBound;
+    *token = scheduler.every(0.02, [self, token, until, &scheduler, done = std::move(done)] {
+        const bool hasStopped = self->services_.modelStopped();
+        if (!hasStopped && scheduler.now() < until) {
+            return;
+        }
+        scheduler.cancel(*token);
+        if (!hasStopped) {
+            self->log("the model download did not stop in time; the app is removed anyway");
+        }
+        self->removeFiles(done);
+    });
+}
 
-    // The links inside the model folders name the blobs: read them before anything goes.
-    const auto blobs = exclusiveModelBlobs();
-    const auto targets = locations();
-    const auto app = appItems();
-    for (const auto& location : targets) {
-        remove(location);
-    }
-    for (const auto& blob : blobs) {
-        ::unlink(blob.c_str());
-    }
-    std::vector<UninstallerText::Remaining> remaining;
-    std::vector<fs::path> left;
-    for (const auto& location : targets) {
-        left.push_back(location.path);
-    }
-    left.insert(left.end(), blobs.begin(), blobs.end());
-    for (const auto& path : left) {
-        if (isThere(path)) {
-            remaining.push_back({shown(path), ""});
+void Uninstaller::removeFiles(Removed done) const {
+    const auto self = std::make_shared<const Uninstaller>(*this);
+    const auto remaining = std::make_shared<std::vector<UninstallerText::Remaining>>();
+    auto work = [self, remaining] {
+        // The links inside the model folders name the blobs: read them before anything goes.
+        const auto blobs = self->exclusiveModelBlobs();
+        const auto targets = self->locations();
+        const auto app = self->appItems();
+        for (const auto& location : targets) {
+            remove(location);
         }
-    }
-    for (const auto& item : app) {
-        if (auto moved = trash::moveToTrash(item, services_.now(), places_.env); !moved) {
-            remaining.push_back({shown(item), OvraText::f("it could not be moved to the Trash: %@",
-                                                          {moved.error()})});
+        for (const auto& blob : blobs) {
+            ::unlink(blob.c_str());
         }
+        std::vector<fs::path> left;
+        for (const auto& location : targets) {
+            left.push_back(location.path);
+        }
+        left.insert(left.end(), blobs.begin(), blobs.end());
+        for (const auto& path : left) {
+            if (isThere(path)) {
+                remaining->push_back({self->shown(path), ""});
+            }
+        }
+        for (const auto& item : app) {
+            auto moved = trash::moveToTrash(item, self->services_.now(), self->places_.env);
+            if (!moved) {
+                remaining->push_back(
+                    {self->shown(item),
+                     OvraText::f("it could not be moved to the Trash: %@", {moved.error()})});
+            }
+        }
+    };
+    auto then = [self, remaining, done = std::move(done)] {
+        if (!remaining->empty() && self->services_.showFailure) {
+            self->services_.showFailure(UninstallerText::failure(*remaining));
+        }
+        if (self->services_.quit) {
+            self->services_.quit();
+        }
+        if (done) {
+            done(*remaining);
+        }
+    };
+    if (services_.offload) {
+        services_.offload(std::move(work), std::move(then));
+    } else {
+        work();
+        then();
     }
-    if (!remaining.empty() && services_.showFailure) {
-        services_.showFailure(UninstallerText::failure(remaining));
+}
+
+void Uninstaller::log(const std::string& line) const {
+    if (services_.log) {
+        services_.log(line);
+    } else {
+        std::cerr << line << std::endl;
     }
-    if (services_.quit) {
-        services_.quit();
-    }
-    return remaining;
 }
 
 std::string Uninstaller::shown(const fs::path& path) const {

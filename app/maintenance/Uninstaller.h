@@ -10,7 +10,11 @@
 // Nothing is removed in a process started for a self-test, nor while the dry run is on: the
 // keyboard self-test drives the dialog and only the answer is printed. Once removal starts,
 // nothing writes a setting or a log line again, so no file comes back. Whatever could not be
-// removed is listed in one final message; a complete removal ends silently. Main thread only.
+// removed is listed in one final message; a complete removal ends silently.
+//
+// The main thread never waits on the removal: a model download asked to stop is looked at again
+// on the scheduler until it has ended (within a bound), and the files go on a worker thread
+// (a folder or the Trash may be on another file system). Main thread only.
 
 #include <chrono>
 #include <filesystem>
@@ -23,6 +27,7 @@
 #include "app/maintenance/UninstallerText.h"
 #include "core/Updates.h"
 #include "platform/paths/Paths.h"
+#include "platform/scheduler/Scheduler.h"
 
 namespace ovra {
 
@@ -41,8 +46,20 @@ class Uninstaller final {
         std::vector<std::filesystem::path> desktopFiles = installedOutside(prefix, env);
     };
 
+    // How long a model download that was asked to stop is waited for; removal goes on after it.
+    static constexpr double kModelStopBound = 10;
+
     struct Services {
-        std::function<void()> stopModel;       // unloads the classifier
+        // Unloads the classifier and asks a model download under way to stop.
+        std::function<void()> stopModel;
+        // Whether nothing writes into the data folder any more (no download under way). Looked at
+        // again every 20 ms on `scheduler` until it holds or kModelStopBound has passed; without
+        // a scheduler it is not waited for.
+        std::function<bool()> modelStopped;
+        Scheduler* scheduler = nullptr;
+        // Runs `work` on a worker thread, then `then` on the main thread; none: both at once,
+        // here.
+        std::function<void(std::function<void()> work, std::function<void()> then)> offload;
         std::function<void()> freezeSettings;  // the settings store never writes again
         // Asks modally; true when the user confirmed.
         std::function<bool(const UninstallerText::Question&)> confirm;
@@ -53,6 +70,8 @@ class Uninstaller final {
             return std::chrono::system_clock::now();
         };
         std::ostream* out = nullptr;  // the dry run's answer line; standard output when null
+        // A line for the log (the setup log is frozen by then); standard error when absent.
+        std::function<void(const std::string&)> log;
     };
 
     // One thing to delete: a folder with everything in it, or a single file.
@@ -98,16 +117,21 @@ class Uninstaller final {
 
     // The question with the space to be freed.
     UninstallerText::Question question() const;
-    // Asks; on a confirmed answer removes everything and quits. True when it went on to
-    // remove; false on Cancel, during a dry run and in a self-test process, where it prints
-    // the answer instead.
+    // Asks; on a confirmed answer starts removing everything (see removeEverything). True when
+    // it went on to remove; false on Cancel, during a dry run and in a self-test process, where
+    // it prints the answer instead.
     bool confirmAndRemove();
-    // Removes everything, shows what is left when anything is, and quits. Returns what is left;
-    // nothing at all happens when removal refuses.
-    std::vector<UninstallerText::Remaining> removeEverything();
+    using Removed = std::function<void(const std::vector<UninstallerText::Remaining>&)>;
+    // Stops the model, removes everything, shows what is left when anything is, and quits;
+    // `done` then gets what is left. With a scheduler or an offload this ends on a later turn
+    // of the main thread. Nothing at all happens when removal refuses.
+    void removeEverything(Removed done = {});
 
   private:
     std::string shown(const std::filesystem::path& path) const;
+    // Once the model has stopped, or the wait for it ended.
+    void removeFiles(Removed done) const;
+    void log(const std::string& line) const;
 
     Places places_;
     Services services_;

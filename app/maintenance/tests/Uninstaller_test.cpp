@@ -13,10 +13,12 @@
 
 #include "app/maintenance/InstallListing.h"
 #include "app/maintenance/InstallMarker.h"
+#include "app/maintenance/Offload.h"
 #include "app/maintenance/UninstallerFiles.h"
 #include "app/model/SetupLog.h"
 #include "platform/defaults/JsonFileDefaults.h"
 #include "platform/scheduler/ManualScheduler.h"
+#include "testing/Files.h"
 
 namespace ovra {
 namespace {
@@ -38,6 +40,14 @@ class UninstallerTest : public ::testing::Test {
         s.showFailure = [this](const UninstallerText::Message& m) { calls_.push_back(m.text); };
         s.quit = [this] { calls_.push_back("quit"); };
         s.out = &out_;
+        s.log = [this](const std::string& line) { calls_.push_back(line); };
+        if (downloading_) {
+            s.modelStopped = [this] { return !*downloading_; };
+            s.scheduler = &scheduler_;
+            s.offload = [this](std::function<void()> work, std::function<void()> then) {
+                offload_.run(std::move(work), std::move(then));
+            };
+        }
         const auto env = [vars = vars_, this](const char* name) -> std::optional<std::string> {
             const auto found = vars.find(name);
             return found == vars.end() ? std::nullopt : std::optional(root_ / found->second);
@@ -77,6 +87,10 @@ class UninstallerTest : public ::testing::Test {
         root_ / "f/murmlark-ovra/ai.qeld.murmlark-ovra.json", scheduler_, nullptr);
     std::vector<std::string> calls_;
     bool answer_ = true;
+    // Set: a model download that runs until it is false, waited for on the scheduler, and
+    // files removed by the offload.
+    std::optional<bool> downloading_;
+    ManualOffload offload_;
     std::ostringstream out_;
 };
 
@@ -213,6 +227,44 @@ TEST_F(UninstallerTest, WhatCouldNotBeRemovedIsListedBeforeQuitting) {
                                     "quit"));
 }
 
+TEST_F(UninstallerTest, ADownloadIsWaitedForOnTheSchedulerAndTheFilesGoOnTheWorker) {
+    const fs::path data = file("d/Murmlark Ovra/models/x"), log = file("s/MurmlarkOvra/setup.log");
+    // The download stops after a second, or never (removal goes on after the bound).
+    for (const bool stops : {true, false}) {
+        calls_.clear();
+        downloading_ = true;
+        std::optional<std::vector<UninstallerText::Remaining>> left;
+        make().removeEverything([&](const auto& remaining) { left = remaining; });
+        EXPECT_THAT(calls_, ElementsAre("stop model"));
+        // Nothing writes while it waits: a setting, a line of the setup log.
+        defaults_->set("theme", "white");
+        SetupLog(log).write("while waiting");
+        scheduler_.advance(1);
+        EXPECT_TRUE(offload_.jobs.empty() && fs::exists(data));
+        EXPECT_FALSE(fs::exists(root_ / "f/murmlark-ovra/ai.qeld.murmlark-ovra.json"));
+        EXPECT_EQ(testing::readText(log), "x");
+        downloading_ = !stops;
+        scheduler_.advance(stops ? 0.05 : Uninstaller::kModelStopBound);
+        ASSERT_EQ(offload_.jobs.size(), 1U);
+        EXPECT_EQ(scheduler_.pending(), 0U);
+        EXPECT_TRUE(fs::exists(data));
+        offload_.jobs.front().first();  // on the worker
+        EXPECT_FALSE(fs::exists(data) || fs::exists(log));
+        EXPECT_FALSE(left.has_value());
+        offload_.jobs.front().second();  // back on the main thread
+        offload_.jobs.clear();
+        EXPECT_THAT(left, ::testing::Optional(::testing::IsEmpty()));
+        std::vector<std::string> expected{"stop model", "quit"};
+        if (!stops) {
+            expected.insert(expected.begin() + 1,
+                            "the model download did not stop in time; the app is removed anyway");
+        }
+        EXPECT_EQ(calls_, expected);
+        file("d/Murmlark Ovra/models/x");
+        file("s/MurmlarkOvra/setup.log");
+    }
+}
+
 TEST_F(UninstallerTest, CancelADryRunOrASelfTestProcessRemovesNothing) {
     const fs::path log = file("s/MurmlarkOvra/setup.log");
     const std::string dry =
@@ -229,7 +281,9 @@ TEST_F(UninstallerTest, CancelADryRunOrASelfTestProcessRemovesNothing) {
         uninstaller.setDryRun(dryRun);
         EXPECT_FALSE(uninstaller.confirmAndRemove());
         EXPECT_EQ(out_.str(), printed);
-        EXPECT_TRUE(!uninstaller.refuses() || uninstaller.removeEverything().empty());
+        if (uninstaller.refuses()) {
+            uninstaller.removeEverything([](const auto&) { ADD_FAILURE() << "removed"; });
+        }
     }
     EXPECT_TRUE(fs::exists(log) && calls_.empty());
     EXPECT_TRUE(Uninstaller::isSelfTestLaunch({"--trace-keys", "--keyboard-test"}));
