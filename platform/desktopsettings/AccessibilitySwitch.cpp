@@ -2,8 +2,12 @@
 
 #include <gio/gio.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <thread>
+#include <utility>
 
 namespace ovra::desktop {
 namespace {
@@ -12,6 +16,39 @@ constexpr const char* kInterfaceSchema = "org.gnome.desktop.interface";
 constexpr const char* kToolkitKey = "toolkit-accessibility";
 // A launcher that does not answer must not hold the caller up.
 constexpr int kBusTimeoutMs = 1000;
+// The answer comes by then in any case: a bus daemon that stopped never completes the
+// connection GLib opens to it, which has no time-out of its own.
+constexpr std::chrono::milliseconds kAnswerBound{1500};
+
+// The one answer of a request: the bus's, or the bound's when that comes first.
+struct OneAnswer {
+    SessionAccessibilitySwitch::Poster post;
+    AccessibilitySwitch::Answer done;
+    std::mutex mutex;
+    std::condition_variable answered;
+    bool given = false;
+
+    void give(std::optional<std::string> problem) {
+        {
+            std::lock_guard lock(mutex);
+            if (std::exchange(given, true)) {
+                return;
+            }
+        }
+        answered.notify_all();
+        post([done = std::move(done), problem = std::move(problem)]() mutable {
+            done(std::move(problem));
+        });
+    }
+    void giveUpAfter(std::chrono::milliseconds bound) {
+        std::unique_lock lock(mutex);
+        if (answered.wait_for(lock, bound, [this] { return given; })) {
+            return;
+        }
+        lock.unlock();
+        give("the session bus did not answer within " + std::to_string(bound.count()) + " ms");
+    }
+};
 
 struct Unref {
     void operator()(GSettings* settings) const { g_object_unref(settings); }
@@ -78,18 +115,19 @@ std::string accessibilityCommand(bool gnomeSchema) {
 }
 
 void SessionAccessibilitySwitch::turnOn(Answer done) {
-    std::thread([post = post_, done = std::move(done)]() mutable {
+    const auto answer = std::make_shared<OneAnswer>();
+    answer->post = post_;
+    answer->done = std::move(done);
+    std::thread([answer] {
         // The bus is what apps of this session ask: its answer is the switch's. The key keeps it
         // on for later sessions; one that cannot be written (locked, or no GNOME schemas) leaves
         // this session on all the same, and waiting for its write holds no one up here.
-        std::optional<std::string> problem = setBusEnabled();
-        post([done = std::move(done), problem = std::move(problem)]() mutable {
-            done(std::move(problem));
-        });
+        answer->give(setBusEnabled());
         if (const auto schema = toolkitSchema()) {
             setToolkitKey(schema.get());
         }
     }).detach();
+    std::thread([answer] { answer->giveUpAfter(kAnswerBound); }).detach();
 }
 
 std::string SessionAccessibilitySwitch::byHandCommand() const {

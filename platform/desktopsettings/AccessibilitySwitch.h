@@ -29,7 +29,7 @@ class AccessibilitySwitch {
 std::string accessibilityCommand(bool gnomeSchema);
 
 // The session's switch, set on a thread of its own; the answer is posted with `post` (to the
-// main thread) within a second.
+// main thread) within 1.5 s, also when the session bus does not answer at all.
 class SessionAccessibilitySwitch final : public AccessibilitySwitch {
   public:
     using Poster = std::function<void(std::function<void()>)>;
