@@ -106,6 +106,14 @@ const std::vector<AccessibilityFeature>& features() {
     return catalogue;
 }
 
+std::optional<bool> state(const AccessibilityFeature& feature, desktop::DesktopSettings& settings,
+                          bool screenReaderRuns) {
+    if (feature.id == "voiceover" && screenReaderRuns) {
+        return true;
+    }
+    return feature.isOn ? feature.isOn(settings) : std::nullopt;
+}
+
 std::optional<std::string> open(const std::string& anchor, SystemSettings& settings) {
     const bool plain =
         !anchor.empty() && anchor.size() <= 64 && anchor.front() != '-' &&
@@ -147,12 +155,9 @@ void DesktopAccessibilityStatus::schedule() {
 
 void DesktopAccessibilityStatus::refresh() {
     States next;
+    const bool screenReaderRuns = screenReader_ && screenReader_();
     for (const auto& feature : DesktopAccessibility::features()) {
-        next[feature.id] = feature.isOn ? feature.isOn(settings_) : std::nullopt;
-    }
-    // Orca started by hand leaves the desktop's switch off.
-    if (screenReader_ && screenReader_()) {
-        next["voiceover"] = true;
+        next[feature.id] = DesktopAccessibility::state(feature, settings_, screenReaderRuns);
     }
     if (next != states_.get()) {
         states_.set(std::move(next));

@@ -48,6 +48,10 @@ inline constexpr std::string_view kAccessibilityPage = "universal-access";
 
 // Built once, on first use, with the texts localized at that moment.
 const std::vector<AccessibilityFeature>& features();
+// A feature's state as the app tells it: the desktop's setting, except that the screen reader is
+// on whenever `screenReaderRuns` (Orca started by hand leaves the desktop's switch off).
+std::optional<bool> state(const AccessibilityFeature& feature, desktop::DesktopSettings& settings,
+                          bool screenReaderRuns);
 // Opens the settings app at a feature's anchor (the accessibility page when the anchor is not a
 // plain page name). The error is the sentence to show.
 std::optional<std::string> open(const std::string& anchor, SystemSettings& settings);

@@ -24,6 +24,7 @@ class FakeController final : public DashboardController {
     std::vector<VoiceChoice> voiceList{{"espeak-ng/en", "English (espeak-ng)"},
                                        {"espeak-ng/de", "Deutsch (espeak-ng)"}};
     desktop::MemorySettings desktop;
+    bool screenReader = false;
     std::vector<std::string> calls;           // what the rows asked, in order
     std::function<void(OvraFeature)> reader;  // reads instructions when set
 
@@ -38,7 +39,7 @@ class FakeController final : public DashboardController {
         calls.push_back("open " + anchor);
     }
     desktop::DesktopSettings& desktopSettings() override { return desktop; }
-    bool screenReaderRunning() override { return false; }
+    bool screenReaderRunning() override { return screenReader; }
     std::optional<std::string> hotkeyError() const override { return mainError; }
     std::optional<std::string> hotkeyNotice() const override { return mainNotice; }
     std::optional<std::string> findHotkeyError() const override { return findError; }

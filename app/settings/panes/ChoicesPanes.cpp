@@ -87,8 +87,11 @@ std::vector<OvraSection> desktopAccessibility(const PaneContext& context) {
     DashboardController& controller = context.controller;
     desktop::DesktopSettings& settings = controller.desktopSettings();
     OvraSection section{"mac", OvraText::t("Your desktop's accessibility features"), {}};
+    // The same test the app's voice keeps quiet for.
+    const bool screenReaderRuns = controller.screenReaderRunning();
     for (const AccessibilityFeature& feature : DesktopAccessibility::features()) {
-        const std::optional<bool> on = feature.isOn ? feature.isOn(settings) : std::nullopt;
+        const std::optional<bool> on =
+            DesktopAccessibility::state(feature, settings, screenReaderRuns);
         std::string subtitle = on ? OvraText::t(*on ? "On" : "Off") : OvraText::t("See settings");
         if (feature.shortcut) {
             subtitle += " \u00B7 " + *feature.shortcut;

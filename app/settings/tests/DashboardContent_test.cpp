@@ -193,6 +193,14 @@ TEST(DesktopAccessibilityPane, StateShortcutSummaryAndFocusNote) {
     EXPECT_EQ(rows[2].subtitle, "Off · Stronger borders and colors everywhere.");
     rows[0].activate();
     EXPECT_THAT(d.controller.calls, ElementsAre("open universal-access"));
+    // A screen reader started by hand leaves the desktop's switch off: the pane says what the
+    // app's voice finds.
+    d.controller.desktop.set("org.gnome.desktop.a11y.applications", "screen-reader-enabled", false);
+    EXPECT_THAT(d.sections(OvraPane::mac)[0].rows[0].subtitle.value_or(""),
+                ::testing::StartsWith("Off · "));
+    d.controller.screenReader = true;
+    EXPECT_THAT(d.sections(OvraPane::mac)[0].rows[0].subtitle.value_or(""),
+                ::testing::StartsWith("On · "));
 }
 
 TEST(GeneralPane, ModelRowsActOnlyOnARealChange) {
