@@ -5,10 +5,12 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QMenu>
 #include <QPainter>
 #include <QProcess>
 #include <filesystem>
@@ -22,6 +24,7 @@
 #include "app/shell/PngFile.h"
 #include "app/shell/SingleInstance.h"
 #include "app/shell/StallWatchdog.h"
+#include "app/shell/SystemTray.h"
 #include "app/shell/TerminationSignals.h"
 #include "platform/qt/MainThreadActivity.h"
 #include "testing/Files.h"
@@ -159,6 +162,36 @@ TEST(MenuBarIcon, TheBirdComesFromItsResourceElseADashedCircle) {
     }
     EXPECT_EQ(other, 0);
     EXPECT_GT(painted, 200);
+}
+
+// The tray's menu shows each title as written: an "&" is part of the title, never taken as the
+// mark of a keyboard mnemonic; an entry picked names its id.
+TEST(SystemTray, TheMenuShowsEachTitleAsWritten) {
+    SystemTray tray([](bool, const IslandScreen&) {});
+    std::string picked;
+    tray.popUpMenu({{"", "Ready", ""}, {"support", "Accessibility & support", "questionmark"}},
+                   [&picked](const std::string& id) { picked = id; });
+    QMenu* menu = nullptr;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (auto* shown = qobject_cast<QMenu*>(window); shown && shown->isVisible()) {
+            menu = shown;
+        }
+    }
+    ASSERT_NE(menu, nullptr);
+    std::vector<std::string> titles;
+    QAction* last = nullptr;
+    for (QAction* action : menu->actions()) {
+        if (!action->isSeparator()) {
+            // The text as the menu draws and names it, mnemonic marks taken out.
+            titles.push_back(action->iconText().toStdString());
+            last = action;
+        }
+    }
+    EXPECT_EQ(titles, (std::vector<std::string>{"Ready", "Accessibility & support"}));
+    ASSERT_NE(last, nullptr);
+    last->trigger();
+    EXPECT_EQ(picked, "support");
+    menu->close();
 }
 
 TEST(TerminationSignals, SignalsQuitThroughTheEventLoopAndTheModelStopsOnce) {

@@ -8,6 +8,8 @@
 
 #include <cstdlib>
 
+#include "platform/desktopsettings/SettingsWatch.h"
+
 namespace ovra::desktop {
 namespace {
 
@@ -64,6 +66,28 @@ TEST_F(GSettingsStoreTest, MissingSchemasKeysAndOtherTypesReadAsAbsent) {
     EXPECT_EQ(store.text(kInterface, "text-scaling-factor"), std::nullopt);
     // Asking twice for a missing schema stays harmless.
     EXPECT_EQ(store.number("org.example.no.such.schema", "size"), std::nullopt);
+}
+
+// A change made anywhere reaches the watch through the main context; the keys this desktop lacks
+// are left out, never a crash.
+TEST_F(GSettingsStoreTest, TheWatchHearsChangesAndLeavesOutWhatTheDesktopLacks) {
+    g_settings_set_boolean(settings_, "enable-animations", TRUE);
+    int heard = 0;
+    SettingsWatch watch({{kInterface, "enable-animations"},
+                         {kInterface, "no-such-key"},
+                         {"org.example.no.such.schema", "enabled"}},
+                        [&heard] { ++heard; });
+    EXPECT_EQ(watch.watched(), 1u);
+    g_settings_set_boolean(settings_, "enable-animations", FALSE);
+    for (int i = 0; i < 100 && heard == 0; ++i) {
+        g_main_context_iteration(nullptr, FALSE);
+    }
+    EXPECT_GE(heard, 1);
+    const int before = heard;
+    g_settings_set_int(settings_, "cursor-size", 48);  // a key not watched
+    while (g_main_context_iteration(nullptr, FALSE)) {
+    }
+    EXPECT_EQ(heard, before);
 }
 
 }  // namespace

@@ -288,6 +288,15 @@ TEST_F(AppControllerTest, EverySentenceOfTheOverlay) {
     press(key(13, "w"));
     EXPECT_FALSE(controller().overlay().explainID());
     EXPECT_EQ(announced_.size(), said + 1);
+    // An explanation or a notice belongs to the overlay it was given in: the next request,
+    // even for the same controls, starts without them.
+    press(key(13, "w"));
+    controller().overlay().setNotice("Saved.");
+    controller().dismiss();
+    scheduler_.advance(1);
+    open({"Cancel", "Weather"});
+    EXPECT_FALSE(controller().overlay().explainID());
+    EXPECT_FALSE(controller().overlay().notice());
 }
 
 TEST_F(AppControllerTest, TheAppSpeaksOnlyWhenAskedAndNoScreenReaderRuns) {
