@@ -121,8 +121,8 @@ inline constexpr std::uint16_t returnKey = 36, tab = 48, space = 49, escape = 53
 
 // The confirm dialog as it shows on the screen: its paper and the dark text of its question,
 // not a black box or an empty frame.
-void expectDrawn(const char* when) {
-    const fs::path file = fs::temp_directory_path() / "ovra-confirm-dialog.png";
+void expectDrawn(const char* when, const char* keptAs) {
+    const fs::path file = fs::temp_directory_path() / keptAs;
     const std::string grab = "import -window 'Forget all choices?' '" + file.string() + "'";
     usleep(400'000);  // drawn, and composited
     ASSERT_TRUE(testing::eventually([&] { return std::system(grab.c_str()) == 0; })) << when;
@@ -173,13 +173,13 @@ TEST_F(SettingsDesktop, EveryPaneByKeysWithASettingChangedInEach) {
     tap(Key::down);
     tap(Key::returnKey);
     testing::expectAudited(launcher_->pid(), "the confirm dialog");
-    expectDrawn("without a compositing manager");
+    expectDrawn("without a compositing manager", "ovra-confirm-dialog.png");
     tap(Key::returnKey);  // the focus starts on Cancel
     {
         const testing::LaunchedApp compositor = testing::LaunchedApp::start({"xcompmgr"});
         usleep(500'000);
         tap(Key::returnKey);
-        expectDrawn("with a compositing manager");
+        expectDrawn("with a compositing manager", "ovra-confirm-dialog-composited.png");
         tap(Key::right);
         tap(Key::returnKey);
     }
