@@ -12,6 +12,7 @@
 
 #include <QColor>
 #include <QImage>
+#include <QRect>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -21,9 +22,11 @@
 #include "core/Json.h"
 #include "platform/x11/X11Workspace.h"
 #include "testing/Files.h"
+#include "testing/desktop/Commands.h"
 #include "testing/desktop/OwnWindowAudit.h"
 #include "testing/desktop/PipedProgram.h"
 #include "testing/desktop/PrivateSpeech.h"
+#include "testing/desktop/Screenshot.h"
 #include "testing/desktop/TypedKeys.h"
 
 namespace ovra {
@@ -119,26 +122,62 @@ inline constexpr std::uint16_t returnKey = 36, tab = 48, space = 49, escape = 53
                                three = 20, four = 21, five = 23, six = 22, seven = 26;
 }
 
+// Where the window titled `title` shows on the screen, by xwininfo; empty while it does not.
+QRect frameOf(const std::string& title) {
+    const std::string info = testing::output("xwininfo -name '" + title + "' 2>/dev/null");
+    const auto field = [&info](const std::string& name) {
+        const std::size_t at = info.find(name + ":");
+        return at == std::string::npos ? 0 : std::atoi(info.c_str() + at + name.size() + 1);
+    };
+    return {field("Absolute upper-left X"), field("Absolute upper-left Y"), field("Width"),
+            field("Height")};
+}
+
+// The confirm dialog as the screen showed it: where, and what.
+struct DialogShot {
+    QRect frame;
+    QImage image;
+};
+
 // The confirm dialog as it shows on the screen: its paper and the dark text of its question,
-// not a black box or an empty frame.
-void expectDrawn(const char* when, const char* keptAs) {
-    const fs::path file = fs::temp_directory_path() / keptAs;
-    const std::string grab = "import -window 'Forget all choices?' '" + file.string() + "'";
+// not a black box. The screen is grabbed whole, as the user sees it (through the compositing
+// manager when one runs), and cut at the dialog's place.
+void expectDrawn(const char* when, const char* keptAs, DialogShot& shot) {
+    ASSERT_TRUE(testing::eventually([&] {
+        shot.frame = frameOf("Forget all choices?");
+        return !shot.frame.isEmpty();
+    })) << when;
     usleep(400'000);  // drawn, and composited
-    ASSERT_TRUE(testing::eventually([&] { return std::system(grab.c_str()) == 0; })) << when;
-    const QImage shot(QString::fromStdString(file.string()));
+    shot.image = testing::screenshot().copy(shot.frame);
+    const fs::path file = fs::temp_directory_path() / keptAs;
+    shot.image.save(QString::fromStdString(file.string()));
     int paper = 0, ink = 0;
-    for (int y = 0; y < shot.height(); ++y) {
-        for (int x = 0; x < shot.width(); ++x) {
-            const QColor c = shot.pixelColor(x, y);
+    for (int y = 0; y < shot.image.height(); ++y) {
+        for (int x = 0; x < shot.image.width(); ++x) {
+            const QColor c = shot.image.pixelColor(x, y);
             paper +=
                 std::abs(c.red() - 252) + std::abs(c.green() - 249) + std::abs(c.blue() - 245) < 12;
             ink += c.lightness() < 90;
         }
     }
-    const int area = shot.width() * shot.height();
+    const int area = shot.image.width() * shot.image.height();
     EXPECT_GT(paper, area / 2) << when << ": no paper (" << file << ")";
     EXPECT_TRUE(ink > 200 && ink < area / 4) << when << ": no text, or a dark box (" << file << ")";
+}
+
+// Once the dialog is declined, its place shows something else: what was seen was the dialog,
+// not the settings window through an empty frame.
+void expectClosedOver(const char* when, const DialogShot& shot) {
+    usleep(400'000);
+    const QImage now = testing::screenshot().copy(shot.frame);
+    ASSERT_EQ(now.size(), shot.image.size());
+    int changed = 0;
+    for (int y = 0; y < now.height(); ++y) {
+        for (int x = 0; x < now.width(); ++x) {
+            changed += now.pixel(x, y) != shot.image.pixel(x, y);
+        }
+    }
+    EXPECT_GT(changed, now.width() * now.height() / 10) << when << ": the dialog drew nothing";
 }
 
 TEST_F(SettingsDesktop, EveryPaneByKeysWithASettingChangedInEach) {
@@ -173,13 +212,18 @@ TEST_F(SettingsDesktop, EveryPaneByKeysWithASettingChangedInEach) {
     tap(Key::down);
     tap(Key::returnKey);
     testing::expectAudited(launcher_->pid(), "the confirm dialog");
-    expectDrawn("without a compositing manager", "ovra-confirm-dialog.png");
+    DialogShot shown;
+    expectDrawn("without a compositing manager", "ovra-confirm-dialog.png", shown);
     tap(Key::returnKey);  // the focus starts on Cancel
+    expectClosedOver("without a compositing manager", shown);
     {
         const testing::LaunchedApp compositor = testing::LaunchedApp::start({"xcompmgr"});
         usleep(500'000);
         tap(Key::returnKey);
-        expectDrawn("with a compositing manager", "ovra-confirm-dialog-composited.png");
+        expectDrawn("with a compositing manager", "ovra-confirm-dialog-composited.png", shown);
+        tap(Key::returnKey);  // declined again
+        expectClosedOver("with a compositing manager", shown);
+        tap(Key::returnKey);
         tap(Key::right);
         tap(Key::returnKey);
     }
