@@ -1,6 +1,6 @@
 // The app on a real desktop over Chromium, driven as a person drives it: the hotkey typed through
-// XTest dims the page under the overlay; Return presses the first highlight by a click that
-// reaches the page (its title says so) and never the overlay; "Delete account" is pressed only by
+// XTest dims the page under the overlay; Return presses the first highlight on the page (its
+// title says so), never the overlay; "Delete account" is pressed only by
 // a second Return; Escape closes the overlay and the page takes the typing again; a front window
 // that names no process is read by its window, or (an app off the accessibility bus) left
 // alone, never swapped for the last app. On a long page
@@ -12,8 +12,10 @@
 // services all stop, never holds the overlay up, and another user's screen reader does not
 // silence the voice. The overlay's highlights are read as a screen reader reads them. Every
 // run of the app ends without its main thread stalled. Over Chromium and over Firefox, a page
-// that changes under the open overlay never gets a press it was not given, and every scroll key
-// moves the page. Screenshots are kept in the temporary folder as ovra-controller-*.png.
+// that changes under the open overlay never gets a press it was not given, a page that fights the
+// press (pointer tricks, a cover, swaps timed on the keyboard's return, redrawn buttons) gets the
+// press the user chose or none and the user is told, and every scroll key moves the page.
+// Screenshots are kept in the temporary folder as ovra-controller-*.png.
 
 #include <atspi/atspi.h>
 #include <fcntl.h>
