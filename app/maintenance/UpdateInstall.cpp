@@ -15,6 +15,14 @@ Installed installStaged(const InstallRequest& request) {
         out.receipt.detail += "; Ovra " + request.runningVersion + " is now in " + old.string();
         out.program = InstallMarker::executable(old);
     };
+    // The prefix was the app's alone when the download began; another program may have been
+    // put in it since (a security fix waits for the app to be idle), and a swap would carry
+    // that program away with the old version.
+    if (!InstallListing::holdsOnlyListed(request.prefix)) {
+        out.receipt = {"blocked", staged.version,
+                       request.prefix.string() + " now holds files the install did not put there"};
+        return out;
+    }
     auto kept = InstallListing::keepInstallSpecific(request.prefix, staged.root);
     if (kept)
         kept = InstallListing::writeFor(staged.root);

@@ -1,6 +1,7 @@
 #pragma once
 
-// The slow half of an install, run away from the main thread: the new version keeps the
+// The slow half of an install, run away from the main thread: an install into a prefix that
+// holds anything the install did not list changes nothing. Otherwise the new version keeps the
 // installed copy's own files (what the install wrote for this machine and prefix) and gets its
 // listing, is swapped in place of the running prefix, and must prove it starts (the version
 // handshake) before the swap is final; when it does not, the old version is put back.

@@ -142,6 +142,30 @@ TEST_F(UpdaterTest, ACopyThatCannotUpdateItselfSaysSoAndDownloadsNothing) {
     EXPECT_TRUE(stagingFolders(prefix_).empty());
 }
 
+TEST_F(UpdaterTest, AProgramPutInThePrefixWhileAFixWaitsIsNeverSwappedAway) {
+    publish("1.1", true);
+    overlay_ = true;
+    updater().check(false);
+    offload_->finishAll();
+    ASSERT_EQ(updater().stagedVersion(), "1.1");
+    const fs::path other = prefix_ / "bin" / "other-program";
+    writeText(other, "another program's");
+    overlay_ = false;
+    scheduler_.advance(30);
+    offload_->finishAll();
+
+    const auto receipt = OvraUpdates::Receipt::parse(readText(support_ / Updater::kReceiptFile));
+    ASSERT_TRUE(receipt);
+    EXPECT_EQ(receipt->status, "blocked");
+    EXPECT_EQ(readText(other), "another program's");
+    EXPECT_EQ(installedVersion(), "1.0");
+    ASSERT_EQ(relaunched_.size(), 1U);
+    EXPECT_EQ(relaunched_[0][0], InstallMarker::executable(prefix_));
+    restart("1.0");
+    ASSERT_EQ(banners_.size(), 1U);
+    EXPECT_THAT(banners_[0].first, ::testing::HasSubstr("could not install 1.1"));
+}
+
 TEST_F(UpdaterTest, ASelfTestLaunchChecksDownloadsAndSweepsNothing) {
     publish("1.1", true);
     fs::create_directories(prefix_.parent_path() / ".murmlark-ovra.update-Ab12Cd");
