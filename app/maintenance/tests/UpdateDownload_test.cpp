@@ -3,9 +3,11 @@
 #include <sys/wait.h>
 
 #include <cstdlib>
+#include <set>
 #include <thread>
 
 #include "app/maintenance/Uninstaller.h"
+#include "app/maintenance/VersionHandshake.h"
 #include "app/maintenance/tests/UpdaterFixture.h"
 #include "platform/crypto/Sha256.h"
 #include "platform/process/Relaunch.h"
@@ -49,6 +51,7 @@ class MainQueue {
 class UpdateOverHttp : public UpdaterTest {
   protected:
     UpdateOverHttp() {
+        fs::remove_all(prefix_.parent_path());
         prefix_ = root_ / "it's $(touch x); \"odd\"" / "murmlark-ovra";
         writeLayout(prefix_, "1.0");
         ::setenv("OVRA_STANDIN_LOG", (root_ / "standin.log").c_str(), 1);
@@ -61,6 +64,7 @@ class UpdateOverHttp : public UpdaterTest {
         c.downloader = download::makeDownloader();
         c.offload = worker_;
         c.stallSeconds = 0.5;
+        c.checkDeadline = 1;
         c.downloadDeadline = 1;
         return c;
     }
@@ -89,7 +93,7 @@ class UpdateOverHttp : public UpdaterTest {
 // a prefix of its own beside another program, the maintainer packs a release from an install
 // into a scratch folder (tools/release/README.md), the app updates itself and is removed.
 TEST_F(UpdateOverHttp, TheReleaseLayoutsRoundTripLeavesNothingOfOursAndTouchesNothingElse) {
-    const fs::path home = root_ / "home", data = root_ / "data";
+    const fs::path home = root_ / "home", data = support_.parent_path();
     const auto install = [&](const fs::path& prefix, const std::string& version) {
         std::string quoted = prefix.string();
         for (std::size_t at = 0; (at = quoted.find('\'', at)) != std::string::npos; at += 4)
@@ -98,6 +102,10 @@ TEST_F(UpdateOverHttp, TheReleaseLayoutsRoundTripLeavesNothingOfOursAndTouchesNo
             "env HOME='" + home.string() + "' XDG_DATA_HOME='" + data.string() +
             "' " CMAKE_COMMAND " --install " OVRA_BUILD_DIR " --prefix '" + quoted + "' >/dev/null";
         ASSERT_EQ(std::system(command.c_str()), 0);
+        // The build as installed passes the handshake an update asks of it.
+        EXPECT_EQ(
+            update::startFailure(InstallMarker::executable(prefix), OVRA_PROJECT_VERSION, 30s),
+            std::nullopt);
         writeStandIn(prefix, version);
     };
     fs::remove_all(prefix_);
@@ -169,14 +177,28 @@ TEST_F(UpdateOverHttp, TheReleaseLayoutsRoundTripLeavesNothingOfOursAndTouchesNo
         const std::string n(name);
         return n == "HOME" ? home : n == "XDG_DATA_HOME" ? data : root_ / n;
     };
-    std::optional<std::vector<UninstallerText::Remaining>> left;
+    std::optional<std::vector<UninstallerText::Remaining>> notRemoved;
     Uninstaller({env, "ai.qeld.murmlark-ovra", prefix_}, {}, false)
-        .removeEverything([&](const auto& remaining) { left = remaining; });
-    EXPECT_THAT(left, ::testing::Optional(::testing::IsEmpty()));
+        .removeEverything([&](const auto& remaining) { notRemoved = remaining; });
+    EXPECT_THAT(notRemoved, ::testing::Optional(::testing::IsEmpty()));
     EXPECT_FALSE(fs::exists(prefix_) || fs::exists(entry));
     EXPECT_TRUE(fs::exists(data / "Trash" / "files" / "murmlark-ovra" / "bin" / "murmlark-ovra"));
     for (const auto& file : others)
         EXPECT_EQ(readText(file), "not ours") << file;
+    // Nothing else is left but the Trash, what the maintainer made and the stand-in's log.
+    const std::set<fs::path> kept = {data / "Trash", layout, served_, root_ / "key.pem",
+                                     root_ / "standin.log"};
+    std::vector<fs::path> left;
+    for (auto it = fs::recursive_directory_iterator(root_); it != decltype(it)(); ++it) {
+        if (kept.contains(it->path())) {
+            it.disable_recursion_pending();
+        } else if (!it->is_directory() && std::find(std::begin(others), std::end(others),
+                                                    it->path()) == std::end(others)) {
+            left.push_back(it->path());
+        }
+    }
+    EXPECT_THAT(left, ::testing::IsEmpty());
+    EXPECT_FALSE(fs::exists(prefix_) || fs::exists(support_));
 }
 
 TEST_F(UpdateOverHttp, EveryBadDownloadEndsTheSameWayWithTheOldVersionIntactAndNothingLeft) {
@@ -242,6 +264,17 @@ TEST_F(UpdateOverHttp, EveryBadDownloadEndsTheSameWayWithTheOldVersionIntactAndN
         EXPECT_TRUE(stagingFolders(prefix_).empty());
         EXPECT_FALSE(fs::exists(prefix_.parent_path() / "x"));
     }
+}
+
+TEST_F(UpdateOverHttp, AnUpdateHostThatDripsItsManifestIsGivenUpByTheCheckDeadline) {
+    // A byte every 20 ms never stalls; the whole would take 40 s.
+    const std::string manifest =
+        R"({"version":"1.1","url":"x","notes":")" + std::string(2000, 'n') + "\"}";
+    server_.route("/ovra/version.json", Reply{200, manifest, "", -1, -1, 20});
+    updater().check(true);
+    ASSERT_TRUE(main_.pumpUntil([this] { return !updater().state().busy; }));
+    EXPECT_EQ(status(), "Could not reach qeld.ai to check for updates.");
+    EXPECT_EQ(updater().state().available, std::nullopt);
 }
 
 }  // namespace

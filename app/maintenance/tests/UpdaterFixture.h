@@ -134,7 +134,8 @@ class UpdaterTest : public ::testing::Test {
     const fs::path root_ =
         fs::temp_directory_path() / ("ovra-updater-" + std::to_string(::getpid()));
     fs::path prefix_ = root_ / "apps" / "murmlark-ovra";
-    const fs::path support_ = root_ / "support";
+    // Where the app keeps its data: the XDG data folder's "Murmlark Ovra".
+    const fs::path support_ = root_ / "data" / "Murmlark Ovra";
     const fs::path served_ = root_ / "served";
     std::string running_ = "1.0";
     crypto::Ed25519PrivateKey key_ = crypto::Ed25519PrivateKey::generate();

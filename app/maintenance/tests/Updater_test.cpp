@@ -142,6 +142,33 @@ TEST_F(UpdaterTest, ACopyThatCannotUpdateItselfSaysSoAndDownloadsNothing) {
     EXPECT_TRUE(stagingFolders(prefix_).empty());
 }
 
+TEST_F(UpdaterTest, OnlyAnArchiveOnTheDeveloperBasesOwnHostIsFetchedFromIt) {
+    // What curl connects to decides: a user name that looks like the base's host and port is
+    // on another host, and such an address is refused without a word.
+    const std::string base = "http://127.0.0.1:8080";
+    const std::pair<std::string, bool> rows[] = {
+        {base + "@evil.example/ovra/u.tar.gz", false},
+        {"http://evil.example#@127.0.0.1:8080/ovra/u.tar.gz", false},
+        {base + "/ovra/u.tar.gz", true}};
+    for (const auto& [url, fetched] : rows) {
+        SCOPED_TRACE(url);
+        writeText(served_ / "hooked.json", R"({"version":"1.1","url":")" + url + "\"}");
+        downloader_->files[base + "/ovra/version.json"] = served_ / "hooked.json";
+        downloader_->requests.clear();
+        auto c = config();
+        c.testBase = base;
+        updater_ = std::make_unique<Updater>(std::move(c));
+        updater().check(false);
+        offload_->finishAll();
+        banners_.clear();
+        updater().installAvailable();
+        offload_->finishAll();
+        EXPECT_EQ(downloader_->requests.size(), fetched ? 2U : 1U);  // the manifest, the .sig
+        EXPECT_EQ(banners_.empty(), !fetched);                       // a failed download is told
+        EXPECT_FALSE(updater().state().busy);
+    }
+}
+
 TEST_F(UpdaterTest, AProgramPutInThePrefixWhileAFixWaitsIsNeverSwappedAway) {
     publish("1.1", true);
     overlay_ = true;
