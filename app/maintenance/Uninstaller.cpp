@@ -152,11 +152,13 @@ std::vector<fs::path> Uninstaller::appItems() const {
     if (prefix.lexically_normal() == prefix.root_path()) {
         return {};
     }
+    // The folders named after the app are its own whole; other listed files go one by one.
     const fs::path share = InstallMarker::file(prefix).parent_path().lexically_normal();
-    std::vector<fs::path> own = {InstallMarker::executable(prefix).lexically_normal(), share};
+    const fs::path lib = (prefix / "lib" / share.filename()).lexically_normal();
+    std::vector<fs::path> own = {InstallMarker::executable(prefix).lexically_normal(), share, lib};
     for (const auto& listed : InstallListing::read(prefix).value_or(std::vector<fs::path>{})) {
         const fs::path file = (prefix / listed).lexically_normal();
-        if (!UninstallerFiles::isInside(file, share) &&
+        if (!UninstallerFiles::isInside(file, share) && !UninstallerFiles::isInside(file, lib) &&
             std::find(own.begin(), own.end(), file) == own.end()) {
             own.push_back(file);
         }

@@ -109,10 +109,10 @@ class Uninstaller final {
     // Blobs that links in our model folders lead to and that no other cached model uses.
     std::vector<std::filesystem::path> exclusiveModelBlobs() const;
     // What goes to the Trash: the prefix itself when the whole prefix is the app's (it holds
-    // nothing but what the install listed); the app's own files (bin/murmlark-ovra,
-    // share/murmlark-ovra and the other files the install listed) in a prefix it shares with
-    // other software; nothing for a build tree, a package manager's folder, a folder the user
-    // cannot change, or a prefix without our install marker.
+    // nothing but what the install listed); the app's own files (bin/murmlark-ovra, the folders
+    // share/murmlark-ovra and lib/murmlark-ovra, the other files the install listed) in a prefix
+    // it shares with other software; nothing for a build tree, a package manager's folder, a
+    // folder the user cannot change, or a prefix without our install marker.
     std::vector<std::filesystem::path> appItems() const;
 
     // The question with the space to be freed.

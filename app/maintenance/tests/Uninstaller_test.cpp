@@ -137,13 +137,14 @@ TEST_F(UninstallerTest, TheQuestionGivesDecimalSizesInTheUsersLocaleAndNamesAMod
 
 TEST_F(UninstallerTest, OnlyAPrefixOfOursGoesToTheTrashAndASharedOneGivesOnlyOurFiles) {
     // A prefix of ours that another program shares, with our desktop file in it.
-    const fs::path shared =
-        prefix("opt", true, "", {file("opt/share/applications/murmlark-ovra.desktop")});
-    file("opt/bin/other-program");
+    const fs::path shared = prefix("opt", true, "",
+                                   {file("opt/share/applications/murmlark-ovra.desktop"),
+                                    file("opt/lib/murmlark-ovra/ovra-torch-runtime.so")});
+    const fs::path other = file("opt/bin/other-program"), otherLib = file("opt/lib/other.so");
     const std::pair<fs::path, std::vector<std::string>> rows[] = {
         {prefix("apps/murmlark-ovra", true), {"apps/murmlark-ovra"}},
         {shared,
-         {"opt/bin/murmlark-ovra", "opt/share/murmlark-ovra",
+         {"opt/bin/murmlark-ovra", "opt/share/murmlark-ovra", "opt/lib/murmlark-ovra",
           "opt/share/applications/murmlark-ovra.desktop"}},
         {prefix("h/.local", false), {"h/.local/bin/murmlark-ovra", "h/.local/share/murmlark-ovra"}},
         {prefix("h", true), {"h/bin/murmlark-ovra", "h/share/murmlark-ovra"}},
@@ -157,8 +158,9 @@ TEST_F(UninstallerTest, OnlyAPrefixOfOursGoesToTheTrashAndASharedOneGivesOnlyOur
         EXPECT_EQ(items, expected) << prefix;
     }
     make(shared).removeEverything();
-    EXPECT_TRUE(fs::exists(root_ / "opt/bin/other-program"));
-    EXPECT_FALSE(fs::exists(root_ / "opt/share/applications/murmlark-ovra.desktop"));
+    EXPECT_EQ(testing::readText(other) + testing::readText(otherLib), "xx");
+    EXPECT_FALSE(fs::exists(root_ / "opt/share/applications/murmlark-ovra.desktop") ||
+                 fs::exists(root_ / "opt/lib/murmlark-ovra"));
 }
 
 TEST_F(UninstallerTest, ARemovalFollowsLinksOnlyIntoOurBlobsAndNothingComesBack) {
