@@ -1,5 +1,6 @@
 #include "platform/defaults/LenientJson.h"
 
+#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -63,6 +64,12 @@ std::optional<std::pair<std::size_t, std::size_t>> unreadableValue(std::string_v
     return std::nullopt;
 }
 
+// The line a fault is on, counted from 1, for the person who has to find it.
+std::size_t lineAt(std::string_view text, std::size_t position) {
+    const auto before = text.substr(0, std::min(position, text.size()));
+    return 1 + static_cast<std::size_t>(std::count(before.begin(), before.end(), '\n'));
+}
+
 }  // namespace
 
 Result<Parsed> parse(std::string_view original) {
@@ -75,8 +82,12 @@ Result<Parsed> parse(std::string_view original) {
         FaultSpot spot;
         Json::sax_parse(text, &spot);
         const auto value = unreadableValue(text, spot);
-        if (!value || unreadable == kMaxUnreadable) {
-            return fail(parsed.error());
+        if (!value) {
+            return fail("it is not valid JSON at line " + std::to_string(lineAt(text, spot.end)));
+        }
+        if (unreadable == kMaxUnreadable) {
+            return fail("it holds more than " + std::to_string(kMaxUnreadable) +
+                        " values that cannot be read");
         }
         text.replace(value->first, value->second - value->first, "null");
     }

@@ -3,7 +3,7 @@
 // Reads a settings file's text so that one value that cannot be read costs only its own key:
 // a number too large for a double ("dimLevel": 1e309) or a string that is not UTF-8 is read as
 // null, and whoever reads that key falls back to its default. Any other fault of the text (bad
-// syntax, a bad key) fails the whole text.
+// syntax, a bad key) fails the whole text, with a reason a person can act on.
 
 #include <string_view>
 

@@ -98,8 +98,17 @@ TEST_F(JsonFileDefaultsTest, LoadingNeverWritesAndChangesInOneTurnMakeOneWrite) 
 TEST_F(JsonFileDefaultsTest, AnUnusableFileIsSetAsideOnceAndAFreshOneWritten) {
     const std::string oversized =
         R"({"pad": ")" + std::string(DefaultsFiles::kMaxBytes, 'x') + "\"}";
-    for (const std::string& text :
-         {std::string("{\"theme\": "), std::string("[1, 2]"), oversized}) {
+    std::string overflowing = "{";
+    for (int i = 0; i <= 64; ++i)
+        overflowing += "\"k" + std::to_string(i) + "\": 1e999,";
+    overflowing.back() = '}';
+    const std::pair<std::string, std::string> rows[] = {
+        {"{\n  \"theme\": \"cyan\",\n  theme: 1\n}", "(it is not valid JSON at line 3)"},
+        {"{\"theme\": ", "(it is not valid JSON at line 1)"},
+        {"[1, 2]", "(it does not hold a JSON object)"},
+        {oversized, "(it is larger than 1 MiB)"},
+        {overflowing, "(it holds more than 64 values that cannot be read)"}};
+    for (const auto& [text, reason] : rows) {
         SCOPED_TRACE(text.substr(0, 12));
         fs::remove_all(file_.parent_path());
         reports_.clear();
@@ -113,6 +122,7 @@ TEST_F(JsonFileDefaultsTest, AnUnusableFileIsSetAsideOnceAndAFreshOneWritten) {
                     StartsWith("ai.qeld.murmlark-ovra.json.corrupt-20"));
         ASSERT_EQ(reports_.size(), 1u);
         EXPECT_THAT(reports_[0], HasSubstr(aside[0].string()));
+        EXPECT_THAT(reports_[0], HasSubstr(reason));
 
         defaults->set("theme", "ovra");
         scheduler_.runDue();
