@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "app/maintenance/InstallListing.h"
+#include "testing/Files.h"
 
 namespace ovra {
 namespace {
@@ -57,6 +58,23 @@ TEST_F(InstallMarkerTest, OnlyAnOwnWritablePrefixOutsideSystemFoldersUpdatesItse
     };
     for (const auto& r : rows)
         EXPECT_EQ(InstallMarker::selfUpdateRefusal(r.prefix, home), r.refusal) << r.prefix;
+}
+
+TEST_F(InstallMarkerTest, AnUpdateKeepsTheInstalledCopysMenuEntryRecordAndNoIconOfTheLayout) {
+    using testing::readText, testing::writeText;
+    const fs::path installed = root_ / "installed", incoming = root_ / "incoming";
+    const auto& [outside, entry, icon] = InstallListing::kInstallSpecific;
+    writeText(installed / entry, "Exec=" + installed.string() + "/bin/murmlark-ovra\n");
+    writeText(installed / outside, "/home/u/.local/share/applications/murmlark-ovra.desktop\n");
+    writeText(incoming / entry, "Exec=/tmp/ovra-layout/bin/murmlark-ovra\n");
+    writeText(incoming / icon, "the layout's icon");
+    writeText(incoming / outside, "");
+    writeText(incoming / InstallMarker::kExecutable, "new");
+    ASSERT_TRUE(InstallListing::keepInstallSpecific(installed, incoming));
+    EXPECT_EQ(readText(incoming / entry), readText(installed / entry));
+    EXPECT_EQ(readText(incoming / outside), readText(installed / outside));
+    EXPECT_FALSE(fs::exists(incoming / "share" / "icons"));  // no folder left empty either
+    EXPECT_EQ(readText(incoming / InstallMarker::kExecutable), "new");
 }
 
 TEST_F(InstallMarkerTest, CmakeInstallWritesItAndGivesOnlyAnOwnPrefixToTheApp) {
