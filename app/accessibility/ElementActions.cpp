@@ -103,7 +103,13 @@ void AXActions::awaitActiveWindow(const PressRequest& request) {
 std::optional<PresentControl> AXActions::newest(const PressRequest& request,
                                                 PresentControl target) {
     // Pressed while just drawn, the control is there when the press arrives however late the
-    // browser showed it; a control the page left alone this long is there anyway.
+    // browser showed it; a control the page left alone this long is there anyway. The next
+    // drawing is looked for among the children of the last one's container first: a reading of
+    // the whole window would leave it old by the time it is found.
+    ax::Element container;
+    if (auto parent = backend_.attribute(target.element, "AXParent")) {
+        container = ax::asElement(parent.value()).value_or(ax::Element());
+    }
     const double until = clock().now() + kRedrawWait;
     while (clock().now() < until) {
         clock().sleep(kPoll);
@@ -112,14 +118,36 @@ std::optional<PresentControl> AXActions::newest(const PressRequest& request,
             ElementIdentity::standsFor(request.candidate, now->role, now->label, *now->frame)) {
             continue;
         }
-        auto drawn = ElementIdentity::present(request.candidate, target.element, std::nullopt,
-                                              request.windowFrame, request.readWindow);
+        std::optional<PresentControl> drawn = drawnIn(request, container);
+        if (!drawn) {
+            drawn = ElementIdentity::present(request.candidate, target.element, std::nullopt,
+                                             request.windowFrame, request.readWindow);
+        }
         if (drawn) {
             drawn->replaced = true;
         }
         return drawn;
     }
     return target;
+}
+
+std::optional<PresentControl> AXActions::drawnIn(const PressRequest& request,
+                                                 const ax::Element& container) {
+    static constexpr std::size_t kMostChildren = 64;
+    auto kids = container.isNull() ? Result<ax::ElementList, ax::AXError>(ax::ElementList())
+                                   : backend_.children(container, kMostChildren);
+    if (!kids) {
+        return std::nullopt;
+    }
+    for (const ax::Element& kid : kids.value()) {
+        const auto seen = ElementIdentity::lookAgain(backend_, kid);
+        if (seen && seen->frame &&
+            (request.windowFrame.isNull() || seen->frame->intersects(request.windowFrame)) &&
+            ElementIdentity::standsFor(request.candidate, seen->role, seen->label, *seen->frame)) {
+            return PresentControl{kid, *seen->frame, true};
+        }
+    }
+    return std::nullopt;
 }
 
 bool AXActions::underPointer(const PressRequest& request, const PresentControl& target,
@@ -250,13 +278,16 @@ PressOutcome AXActions::press(const PressRequest& request) {
             request.candidate, *target,           looked,
             container,         request.app,       request.windowFrame,
             request.seen,      request.readWindow};
-        switch (PressLanding::follow(backend_, clock(), pressed, kPoll)) {
-            case PressLanding::Landing::reached:
+        const PressLanding::Landing landing =
+            PressLanding::follow(backend_, clock(), pressed, kPoll);
+        outcome.told = landing.why;
+        switch (landing.verdict) {
+            case PressLanding::Verdict::reached:
                 return done(PressRoute::pressed);
-            case PressLanding::Landing::missed:
+            case PressLanding::Verdict::missed:
                 outcome.failure = PressFailure::changed;
                 return outcome;
-            case PressLanding::Landing::unsure:
+            case PressLanding::Verdict::unsure:
                 outcome.failure = PressFailure::unsure;
                 return outcome;
         }

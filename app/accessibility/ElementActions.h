@@ -65,6 +65,7 @@ struct PressOutcome {
     std::optional<PressFailure> failure;
     bool replaced = false;  // the page had replaced the chosen element; its successor was pressed
     std::vector<std::string> failedRoutes;  // the ways tried that did not work, in order
+    std::string_view told;                  // in web content, what told whether the press arrived
 };
 
 class AXActions final {
@@ -122,6 +123,9 @@ class AXActions final {
     void awaitActiveWindow(const PressRequest& request);
     // The newest drawing of a control the page draws anew; none when the page dropped it.
     std::optional<PresentControl> newest(const PressRequest& request, PresentControl target);
+    // A drawing of the chosen control among the children of `container`.
+    std::optional<PresentControl> drawnIn(const PressRequest& request,
+                                          const ax::Element& container);
     // Clicks the control where a hit test finds it once the pointer rests there.
     bool clickControl(const PressRequest& request, const PresentControl& target);
     // Whether the control is what a click at `point` reaches now.

@@ -43,6 +43,14 @@ std::optional<ElementLook> look(ax::AccessibilityBackend& backend, const ax::Run
         return std::nullopt;
     }
     backend.applicationElement(app);
+    return lookAgain(backend, element);
+}
+
+std::optional<ElementLook> lookAgain(ax::AccessibilityBackend& backend,
+                                     const ax::Element& element) {
+    if (element.isNull()) {
+        return std::nullopt;
+    }
     static constexpr std::string_view kNames[] = {
         "AXRole",     "AXTitle", "AXDescription", "AXPlaceholderValue",
         "AXPosition", "AXSize",  "AXFocused",     "AXValue"};

@@ -59,6 +59,8 @@ bool standsFor(const UICandidate& chosen, const std::string& role, const std::st
 // changed since. Absent when the element cannot be asked (the page removed it).
 std::optional<ElementLook> look(ax::AccessibilityBackend& backend, const ax::RunningApp& app,
                                 const ax::Element& element);
+// Looks at another element of the app just looked at, without starting anew at the app's element.
+std::optional<ElementLook> lookAgain(ax::AccessibilityBackend& backend, const ax::Element& element);
 
 // The element to act on for `chosen` (as an earlier reading showed it, with `element`): the
 // element itself when `now` (its fresh look) shows the same role and label inside `window`, and

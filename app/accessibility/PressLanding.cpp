@@ -26,7 +26,7 @@ bool wasThere(const UICandidate& candidate, const std::vector<UICandidate>& seen
 Landing afterItWent(const Pressed& pressed, const std::optional<WindowSnapshot>& reading,
                     bool containerStays) {
     if (!reading) {
-        return Landing::unsure;
+        return {Verdict::unsure, "it went and the window could not be read again"};
     }
     const Rect& place = pressed.target.frame;
     bool other = false;
@@ -36,11 +36,18 @@ Landing afterItWent(const Pressed& pressed, const std::optional<WindowSnapshot>&
         }
         if (ElementIdentity::standsFor(pressed.chosen, candidate.role, candidate.label(),
                                        candidate.frame)) {
-            return Landing::unsure;
+            return {Verdict::unsure, "the page drew it anew in its place"};
         }
         other = other || !wasThere(candidate, pressed.seen);
     }
-    return other && containerStays ? Landing::missed : Landing::reached;
+    if (containerStays && other) {
+        return {Verdict::missed, "another control stands in its place"};
+    }
+    // A drawing the page had made anew may have been swept away before the press came.
+    if (containerStays && pressed.target.replaced) {
+        return {Verdict::unsure, "a drawing the page had made anew went"};
+    }
+    return {Verdict::reached, "it went as it was pressed"};
 }
 
 Landing follow(ax::AccessibilityBackend& backend, ax::Clock& clock, const Pressed& pressed,
@@ -56,9 +63,14 @@ Landing follow(ax::AccessibilityBackend& backend, ax::Clock& clock, const Presse
             return afterItWent(pressed, pressed.reread ? pressed.reread() : std::nullopt,
                                containerStays);
         }
-        if ((now->focused && !pressed.before.focused) || now->value != pressed.before.value ||
-            clock.now() - start >= kCatchUp) {
-            return Landing::reached;
+        if (now->focused && !pressed.before.focused) {
+            return {Verdict::reached, "it took the focus"};
+        }
+        if (now->value != pressed.before.value) {
+            return {Verdict::reached, "its value changed"};
+        }
+        if (clock.now() - start >= kCatchUp) {
+            return {Verdict::reached, "it is still there"};
         }
     }
 }

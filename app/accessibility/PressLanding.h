@@ -16,10 +16,13 @@
 // - it goes, and the page draws a control of its role and label where it stood: the page keeps
 //   drawing it anew, and whether the drawing the press was sent to was still there cannot be
 //   told;
-// - it goes, and nothing new stands where it stood, or its container went too: it went as it
-//   was pressed (a dialog that closes, revealing the page below it).
+// - it goes from a container that stays, and it was a drawing the page had made anew since the
+//   reading: the page may have swept it away before the press came, which cannot be told;
+// - otherwise, when it goes: it went as it was pressed (a dialog that closes, revealing the page
+//   below it; a button that takes itself away).
 
 #include <optional>
+#include <string_view>
 #include <vector>
 
 #include "app/accessibility/ElementIdentity.h"
@@ -29,7 +32,13 @@
 
 namespace ovra::PressLanding {
 
-enum class Landing { reached, missed, unsure };
+enum class Verdict { reached, missed, unsure };
+
+// The verdict and what told it, for the log.
+struct Landing {
+    Verdict verdict;
+    std::string_view why;
+};
 
 // Longer than any wait of a browser before it shows its page's changes.
 inline constexpr double kCatchUp = 0.5;

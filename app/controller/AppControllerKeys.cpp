@@ -216,7 +216,8 @@ void AppController::pressed(const PendingPress& press, const PressOutcome& outco
         prefs.set(keys::ovrasPressed, prefs.get(keys::ovrasPressed) + 1);
         if (services_.log) {
             services_.log("Ovra pressed " + quoted + ": " + std::string(rawValue(*outcome.route)) +
-                          (outcome.replaced ? " (the page had made it anew)" : ""));
+                          (outcome.replaced ? " (the page had made it anew)" : "") +
+                          (outcome.told.empty() ? "" : ", " + std::string(outcome.told)));
         }
         return;
     }
@@ -224,11 +225,13 @@ void AppController::pressed(const PendingPress& press, const PressOutcome& outco
     if (services_.log) {
         switch (failure) {
             case PressFailure::changed:
-                services_.log("Ovra did not press " + quoted + ": the control changed");
+                services_.log("Ovra did not press " + quoted + ": the control changed" +
+                              (outcome.told.empty() ? "" : ", " + std::string(outcome.told)));
                 break;
             case PressFailure::unsure:
                 services_.log("Ovra cannot tell whether it pressed " + quoted +
-                              ": the page drew it anew as it was pressed");
+                              ": the page drew it anew as it was pressed, " +
+                              std::string(outcome.told));
                 break;
             case PressFailure::refused:
                 services_.log("Ovra could not press " + quoted + ": every way failed (" +

@@ -268,6 +268,11 @@ Result<std::vector<ax::Read>, ax::AXError> AtspiBackend::attributes(
                 (live->role.error == AXError::appGone || live->role.error == AXError::timeout)) {
                 return fail(live->role.error);
             }
+            // Gone from its app, which still answers for it (Firefox keeps answering for a
+            // removed element while anything holds it).
+            if (live->states.done() && live->states.value.has(ATSPI_STATE_DEFUNCT)) {
+                return fail(AXError::appGone);
+            }
             std::vector<ax::Read> reads;
             reads.reserve(names.size());
             for (std::string_view name : names) {

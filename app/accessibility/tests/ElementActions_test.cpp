@@ -293,6 +293,10 @@ TEST_F(PressMomentTest, APressCountsOnlyOnceThePageShowsItArrived) {
         EXPECT_EQ(press(nullptr, react), expected);
         EXPECT_LE(took(), longest);
     }
+    // A drawing the page made anew since the reading, gone from its container: the page may have
+    // swept it away before the press came.
+    EXPECT_EQ(press(then("chosen", button("new", "Reject all", 100, 205)), then("new", Json())),
+              "unsure anew");
 }
 
 // A page that keeps drawing the chosen control anew: the press waits for the next drawing and
