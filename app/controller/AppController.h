@@ -219,6 +219,9 @@ class AppController final {
     // Presentation and dismissal.
     void presentPanel(std::optional<Rect> frame);
     void close(bool handBack);
+    // Another app's window took the keyboard from the open overlay: it closes, as Escape would,
+    // leaving the keyboard where it went, and says why.
+    void keyboardTaken();
     OverlayHost::KeyHandler keyForwarder();
 
     // Keys, press and confirmation.

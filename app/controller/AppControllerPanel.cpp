@@ -1,6 +1,7 @@
 // Putting the overlay on screen and taking it away again.
 
 #include "app/controller/AppController.h"
+#include "core/OvraText.h"
 
 namespace ovra {
 
@@ -22,6 +23,11 @@ void AppController::presentPanel(std::optional<Rect> frame) {
         callbacks.dismiss = [this, alive] {
             if (!alive.expired()) {
                 dismiss();
+            }
+        };
+        callbacks.keyboardTaken = [this, alive] {
+            if (!alive.expired()) {
+                keyboardTaken();
             }
         };
         panel_ = services_.makeOverlay(overlay_, std::move(callbacks));
@@ -47,6 +53,22 @@ void AppController::presentPanel(std::optional<Rect> frame) {
 
 void AppController::dismiss() {
     close(true);
+}
+
+void AppController::keyboardTaken() {
+    // An overlay closing has let the keyboard go already: before a press the app in front is
+    // brought forward while the overlay fades.
+    if (!overlayVisible() || closeWork_ != 0) {
+        return;
+    }
+    const std::string text =
+        OvraText::t("Another window took the keyboard, so Ovra closed. Nothing was pressed.");
+    if (services_.log) {
+        services_.log("Ovra message: " + text);
+    }
+    close(false);
+    // After the close, which silences what the overlay was saying.
+    announce(text);
 }
 
 void AppController::close(bool handBack) {

@@ -159,6 +159,7 @@ class OverlayHost {
 struct OverlayCallbacks {
     std::function<void(const std::string& id)> activate;  // a ring or row was clicked
     std::function<void()> dismiss;                        // the dim layer was clicked
+    std::function<void()> keyboardTaken;  // another app's window took the keyboard from it
 };
 using OverlayHostFactory =
     std::function<std::unique_ptr<OverlayHost>(OverlayModel& model, OverlayCallbacks callbacks)>;

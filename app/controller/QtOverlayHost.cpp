@@ -36,6 +36,10 @@ QtOverlayHost::QtOverlayHost(OverlayModel& model, Scheduler& scheduler, PointerI
     if (options.display != nullptr) {
         display_.emplace(panel_.view(), *options.display);
     }
+    if (callbacks.keyboardTaken) {
+        QObject::connect(&panel_, &OverlayPanel::keyboardTaken, &panel_,
+                         std::move(callbacks.keyboardTaken));
+    }
 }
 
 QtOverlayHost::~QtOverlayHost() = default;

@@ -67,6 +67,14 @@ OverlayPanel::OverlayPanel(OverlayModel& model, Scheduler& scheduler, PointerInt
     create();
     windowHandle()->installEventFilter(this);
     connect(compositor_.get(), &CompositorWatch::changed, this, &OverlayPanel::compositorChanged);
+    if (x11_) {
+        keyboardWatch_ = x11_->watchKeyboardTaken(static_cast<x11::WindowId>(winId()), [this] {
+            // A hidden panel lets the keyboard go itself.
+            if (isVisible()) {
+                Q_EMIT keyboardTaken();
+            }
+        });
+    }
 }
 
 OverlayPanel::~OverlayPanel() {
@@ -233,17 +241,20 @@ bool OverlayPanel::sendEditAction(EditAction action) {
 }
 
 bool OverlayPanel::eventFilter(QObject* watched, QEvent* event) {
-    const bool key = event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease;
-    if (watched == windowHandle() && key && steppingAside_) {
-        heldKeys_.push_back(std::unique_ptr<QKeyEvent>(static_cast<QKeyEvent*>(event)->clone()));
-        return true;
-    }
-    if (watched != windowHandle() || event->type() != QEvent::KeyPress || !onKey_) {
+    const bool press = event->type() == QEvent::KeyPress;
+    if (watched != windowHandle() || (!press && event->type() != QEvent::KeyRelease)) {
         return false;
     }
+    auto* keyEvent = static_cast<QKeyEvent*>(event);
     const std::optional<KeyInput> input =
-        KeyAdapter::adapt(rawKeyOf(*static_cast<const QKeyEvent*>(event)), keyboard_);
-    return input && onKey_(*input);
+        press ? KeyAdapter::adapt(rawKeyOf(*keyEvent), keyboard_) : std::nullopt;
+    // While the panel steps aside keys wait for it, in order; Escape, the way out, never waits:
+    // it goes ahead of the keys held before it (a close makes them act nowhere).
+    if (steppingAside_ && !(input && input->keyCode == OverlayKeys::escape)) {
+        heldKeys_.push_back(std::unique_ptr<QKeyEvent>(keyEvent->clone()));
+        return true;
+    }
+    return input && onKey_ && onKey_(*input);
 }
 
 void OverlayPanel::resizeEvent(QResizeEvent*) {

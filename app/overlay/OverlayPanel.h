@@ -8,7 +8,9 @@
 // compositing manager the dim is painted with alpha; without one the screen is grabbed just
 // before showing and painted dimmed beneath the overlay, and the window follows the compositing
 // manager as it starts or stops. To grab the screen again it shows nothing for a moment while
-// staying mapped with the keyboard: keys typed meanwhile wait and act once it shows again.
+// staying mapped with the keyboard: keys typed meanwhile wait and act once it shows again, but
+// Escape, which acts at once. When another app's window takes the keyboard from the shown panel,
+// it says so (its owner closes it: keys typed for it would reach that window).
 
 #include <QWidget>
 #include <deque>
@@ -27,7 +29,8 @@ namespace ovra {
 
 namespace x11 {
 class OwnWindows;
-}
+class Watch;
+}  // namespace x11
 
 class CompositorWatch;
 
@@ -84,6 +87,8 @@ class OverlayPanel final : public QWidget {
   Q_SIGNALS:
     // A compositing manager started (true) or stopped; the panel has followed it.
     void compositingChanged(bool compositing);
+    // Another app's window (or none) took the keyboard while the panel showed.
+    void keyboardTaken();
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -103,6 +108,7 @@ class OverlayPanel final : public QWidget {
     OverlayView* view_;
     std::unique_ptr<CompositorWatch> compositor_;
     std::unique_ptr<x11::OwnWindows> x11_;  // absent off X
+    std::unique_ptr<x11::Watch> keyboardWatch_;
     QScreen* screen_ = nullptr;
     bool inputTransparent_ = false;
     bool steppingAside_ = false;

@@ -241,4 +241,39 @@ std::unique_ptr<Watch> OwnWindows::watchCurrentDesktop(std::function<void()> swi
         });
 }
 
+std::unique_ptr<Watch> OwnWindows::watchKeyboardTaken(WindowId window,
+                                                      std::function<void()> taken) {
+    xcb_connection_t* c = impl_->connection;
+    // Every window this connection makes (all of Qt's) has an id inside its resource range.
+    const xcb_setup_t* setup = xcb_get_setup(c);
+    const std::uint32_t base = setup->resource_id_base;
+    const std::uint32_t mask = setup->resource_id_mask;
+    return std::make_unique<EventWatch>(
+        [c, window, base, mask, taken = std::move(taken)](const xcb_generic_event_t& event) {
+            if ((event.response_type & 0x7f) != XCB_FOCUS_OUT) {
+                return;
+            }
+            const auto& out = reinterpret_cast<const xcb_focus_out_event_t&>(event);
+            // A grab starting (mode Grab) lends the keyboard until it ends; focus going to a child
+            // window stays inside; Pointer details only follow the pointer.
+            const bool moved =
+                out.mode == XCB_NOTIFY_MODE_NORMAL || out.mode == XCB_NOTIFY_MODE_WHILE_GRABBED;
+            if (out.event != window || !moved || out.detail == XCB_NOTIFY_DETAIL_INFERIOR ||
+                out.detail == XCB_NOTIFY_DETAIL_POINTER) {
+                return;
+            }
+            // Where the focus is now, not where this event says it went: it may have come back.
+            const auto focus = own(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+            if (!focus) {
+                return;
+            }
+            const bool ours = focus->focus != XCB_NONE &&
+                              focus->focus != XCB_INPUT_FOCUS_POINTER_ROOT &&
+                              (focus->focus & ~mask) == base;
+            if (!ours) {
+                taken();
+            }
+        });
+}
+
 }  // namespace ovra::x11

@@ -2,7 +2,8 @@
 
 // The app's own windows on the X display Qt draws them on: their input and visible shapes, the
 // window manager states they need before mapping, bringing one forward, and the changes they
-// follow (a compositing manager starting or stopping, another desktop shown). Windows are X ids
+// follow (a compositing manager starting or stopping, another desktop shown, another client
+// taking the keyboard from one of them). Windows are X ids
 // (what QWidget::winId() gives); no Qt or X11 header leaks out of this file.
 
 #include <cstdint>
@@ -61,6 +62,11 @@ class OwnWindows final {
     std::unique_ptr<Watch> watchCompositor(std::function<void(bool runs)> changed);
     // Calls `switched` each time the root window says another desktop shows.
     std::unique_ptr<Watch> watchCurrentDesktop(std::function<void()> switched);
+    // Calls `taken` each time the keyboard focus leaves `window` and lands outside the app's
+    // own windows: on another client's window, or on none. Focus moving between the app's
+    // windows is not taken, nor a grab that borrows the keyboard only while a key is held (a
+    // global shortcut's, the app's own hotkey included): the keys come back when it ends.
+    std::unique_ptr<Watch> watchKeyboardTaken(WindowId window, std::function<void()> taken);
 
   private:
     struct Impl;

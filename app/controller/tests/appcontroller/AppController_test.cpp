@@ -302,5 +302,51 @@ TEST_F(AppControllerTest, ThePressRunsAfterTheCloseWhileTheOverlayLetsInputThrou
     EXPECT_THAT(workspace_.activated, ElementsAre("A", "A", "A", "A"));
 }
 
+// Another app's window takes the keyboard from the open overlay (a dialog, a notification): the
+// overlay closes as Escape would, says why aloud and in the log, and leaves the keyboard where
+// it went; keys typed meanwhile press nothing. An overlay already closing before its press (which
+// brings the app forward itself) or gone says nothing.
+TEST_F(AppControllerTest, AWindowThatTakesTheKeyboardClosesTheOverlayAndNothingIsPressed) {
+    prefs_.set(keys::speakFeedback, true);
+    const std::string told =
+        "Another window took the keyboard, so Ovra closed. Nothing was pressed.";
+    for (const bool loading : {false, true}) {
+        SCOPED_TRACE(loading ? "while the window is read" : "over the plan");
+        controller().trigger();
+        if (!loading) {
+            finishRead(worker_.reads.size() - 1, window({"Save changes", "Delete account"}));
+        }
+        announced_.clear(), log_.clear(), engine_.spoken.clear();
+        callbacks_.keyboardTaken();
+        EXPECT_FALSE(controller().overlay().islandOpen());
+        EXPECT_TRUE(overlay_->transparent);
+        EXPECT_TRUE(press(kReturn));  // swallowed
+        scheduler_.advance(1);
+        EXPECT_FALSE(overlay_->shown);
+        EXPECT_THAT(announced_, ElementsAre(told));
+        EXPECT_THAT(log_, ElementsAre("Ovra message: " + told));
+        ASSERT_EQ(engine_.spoken.size(), 1u);
+        EXPECT_EQ(engine_.spoken[0].text, told);
+        EXPECT_EQ(worker_.reads.back().stop.stop_requested(), loading);
+        finishRead(worker_.reads.size() - 1, window({"Late"}));  // dropped
+        EXPECT_FALSE(overlay_->shown);
+    }
+    EXPECT_TRUE(worker_.presses.empty());
+    EXPECT_TRUE(workspace_.activated.empty()) << "the keyboard was taken back";
+
+    // The press brings the app forward while the overlay fades: that is no window taking it.
+    open({"Save changes"});
+    announced_.clear(), log_.clear();
+    press(kReturn);
+    scheduler_.advance(0.06);
+    ASSERT_EQ(worker_.presses.size(), 1u);
+    callbacks_.keyboardTaken();
+    scheduler_.advance(1);
+    callbacks_.keyboardTaken();  // and once it is gone
+    EXPECT_THAT(announced_, ::testing::Not(::testing::Contains(told)));
+    EXPECT_THAT(log_, ::testing::Not(::testing::Contains("Ovra message: " + told)));
+    EXPECT_THAT(workspace_.activated, ElementsAre("A"));
+}
+
 }  // namespace
 }  // namespace ovra::controllertest

@@ -609,6 +609,65 @@ TEST_P(ControllerOverBrowsers, APressLandsOnTheChosenControlWhateverThePageDoes)
     })) << settings();
 }
 
+// Another window takes the keyboard while the overlay is open (a message that comes forward and
+// goes 1.5 s later): the overlay closes as it comes, the user hears why and the log says it, and
+// once the window went, "1" and Return reach the page, where nothing is pressed. Neither Escape
+// nor the app's own press (the browser brought forward while the overlay fades) counts as
+// another window taking the keyboard.
+TEST_P(ControllerOverBrowsers, AWindowThatTakesTheKeyboardClosesTheOverlayAndNothingIsPressed) {
+    const testing::LaunchedApp compositor = testing::LaunchedApp::start({"xcompmgr"});
+    startSpeech();
+    launch(OVRA_CONSENT_PAGE, "Reject all",
+           R"({"hotkey": "cmd-shift-space", "useModel": false, "sidebar": false, "speak": true})",
+           GetParam());
+    const std::string told =
+        "Another window took the keyboard, so Ovra closed. Nothing was pressed.";
+    const auto overlayMapped = [] {
+        return testing::xdotool("search --onlyvisible --name '^Murmlark Ovra overlay$' >/dev/null");
+    };
+    // Opens the overlay; the key that chooses "Reject all".
+    const auto open = [&] {
+        usleep(700'000);  // a closing overlay fades, then lets the keyboard go
+        type("key super+shift+space");
+        for (const std::string& name : highlightsWith("Reject all")) {
+            if (name.find(", Reject all,") != std::string::npos) {
+                return name.substr(0, name.find(','));
+            }
+        }
+        return std::string("Escape");
+    };
+    ASSERT_NE(open(), "Escape") << log();
+    type("key Escape");
+    ASSERT_TRUE(eventually([&] { return !overlayMapped(); }, 5));
+
+    ASSERT_NE(open(), "Escape") << log();
+    ASSERT_TRUE(overlayMapped());
+    testing::LaunchedApp message =
+        testing::LaunchedApp::start({"xmessage", "-geometry", "+900+700", "Saved."});
+    ASSERT_TRUE(testing::xdotool("search --sync --name '^xmessage$' windowactivate --sync"));
+    EXPECT_TRUE(logs("Ovra message: " + told, 1.5)) << log();
+    EXPECT_TRUE(eventually([&] { return !overlayMapped(); }, 1.5)) << "the overlay stayed";
+    usleep(1'500'000);
+    message = {};
+    type("key 1 Return");
+    EXPECT_TRUE(titleBecomes("typed Enter")) << "the keys went nowhere: " << title();
+    // (The recorder writes each sentence on a line of its own.)
+    EXPECT_TRUE(eventually(
+        [&] {
+            return speech_->spoken().find("Another window took the keyboard, so Ovra closed.") !=
+                   std::string::npos;
+        },
+        10))
+        << speech_->spoken();
+
+    // The app's own press.
+    type("key " + open() + " Return");
+    EXPECT_TRUE(titleBecomes("pressed: Reject all")) << title();
+    usleep(700'000);
+    EXPECT_EQ(logged("Ovra pressed"), 1u) << log();
+    EXPECT_EQ(logged(told), 1u) << log();
+}
+
 INSTANTIATE_TEST_SUITE_P(Browsers, ControllerOverBrowsers, ::testing::Values(false, true),
                          [](const auto& run) { return run.param ? "Firefox" : "Chromium"; });
 
