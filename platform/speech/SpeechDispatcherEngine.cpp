@@ -46,10 +46,12 @@ struct SpeechDispatcherEngine::Outbox {
 // One connection's thread, with a guard thread that cuts a call the daemon leaves unanswered
 // past its bound, and gives the worker up when it cannot be cut (inside libspeechd's opening).
 struct SpeechDispatcherEngine::Worker {
-    Worker(Outbox reports, Bounds limits) : out(std::move(reports)), bounds(limits) {}
+    Worker(Outbox reports, Bounds limits, std::shared_ptr<std::timed_mutex> starting)
+        : out(std::move(reports)), bounds(limits), daemonStart(std::move(starting)) {}
 
-    static std::shared_ptr<Worker> start(Outbox reports, Bounds limits) {
-        auto worker = std::make_shared<Worker>(std::move(reports), limits);
+    static std::shared_ptr<Worker> start(Outbox reports, Bounds limits,
+                                         std::shared_ptr<std::timed_mutex> daemonStart) {
+        auto worker = std::make_shared<Worker>(std::move(reports), limits, std::move(daemonStart));
         worker->weakSelf = worker;
         worker->thread = std::thread([worker] { worker->run(); });
         worker->guard = std::thread([worker] { worker->watchCalls(); });
@@ -257,6 +259,13 @@ struct SpeechDispatcherEngine::Worker {
             }
             return false;
         }
+        // Nobody listens, so opening starts a daemon: one worker at a time. A second start while
+        // the first one's daemon comes up fails ("already running"); waiting for the first, it
+        // finds the daemon listening and only connects.
+        std::unique_lock<std::timed_mutex> starting(*daemonStart, std::defer_lock);
+        if (!answers) {
+            (void)starting.try_lock_for(bounds.start);
+        }
         const std::uint64_t made = ++serial;
         std::weak_ptr<Worker> self = weakSelf;
         // Opening takes several answers, or starts a daemon: it has the longer bound.
@@ -340,6 +349,8 @@ struct SpeechDispatcherEngine::Worker {
 
     Outbox out;
     const Bounds bounds;
+    // Held while a connection is opened where nobody listened; shared by the engine's workers.
+    const std::shared_ptr<std::timed_mutex> daemonStart;
     std::weak_ptr<Worker> weakSelf;
 
     // Shared by the worker, its guard and the engine, under `mutex`.
@@ -392,7 +403,7 @@ SpeechDispatcherEngine::Worker* SpeechDispatcherEngine::worker() {
         return nullptr;
     }
     refusedLogged_ = false;
-    current_ = Worker::start(outbox(), bounds_);
+    current_ = Worker::start(outbox(), bounds_, daemonStart_);
     return current_.get();
 }
 
@@ -461,7 +472,7 @@ std::vector<Voice> SpeechDispatcherEngine::voices() {
     // its own, whose threads end once it is done, so that speaking never waits behind it.
     if (!voicesAsked_ && std::chrono::steady_clock::now() >= voicesRetry_) {
         voicesAsked_ = true;
-        const std::shared_ptr<Worker> lister = Worker::start(outbox(), bounds_);
+        const std::shared_ptr<Worker> lister = Worker::start(outbox(), bounds_, daemonStart_);
         lister->push({Command::Kind::listVoices});
         lister->push({Command::Kind::stop});
         lister->detachThreads();

@@ -2,16 +2,19 @@
 
 // Speech through speech-dispatcher on a thread of its own, the one owner of the libspeechd
 // connection: speaking, cancelling and listing the voices are messages to it, and the main
-// thread never waits for an answer. The connection is opened when first needed (speech-
-// dispatcher starts on demand) and again after it was lost. A call the daemon does not answer
-// within half a second cuts the connection; the next utterance opens a new one, after asking
-// the daemon whether it answers at all. Utterances that cannot be spoken end as cancelled.
-// Cancelling is "CANCEL SELF": a screen reader using the same daemon keeps talking.
+// thread never waits for an answer. The connection is opened when first needed and again after
+// it was lost. When no daemon runs, opening starts one, and only one opening at a time does: the
+// voice listing's own connection waits for the daemon the first utterance starts, and the other
+// way round. A call the daemon does not answer within half a second cuts the connection; the
+// next utterance opens a new one, after asking the daemon whether it answers at all. Utterances
+// that cannot be spoken end as cancelled. Cancelling is "CANCEL SELF": a screen reader using the
+// same daemon keeps talking.
 
 #include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -63,6 +66,8 @@ class SpeechDispatcherEngine final : public SpeechEngine {
     Poster post_;
     Log log_;
     Bounds bounds_;
+    // Taken by the worker that starts a daemon, so that the others wait for it to listen.
+    std::shared_ptr<std::timed_mutex> daemonStart_ = std::make_shared<std::timed_mutex>();
     std::shared_ptr<Worker> current_;
     std::vector<std::shared_ptr<Worker>> stuck_;  // abandoned, still waiting inside libspeechd
     std::map<MessageId, const Worker*> outstanding_;

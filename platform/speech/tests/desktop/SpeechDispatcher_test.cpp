@@ -2,7 +2,9 @@
 // needed): an utterance ends with its own callback on the main thread, and stopping this app's
 // speech leaves another program's message alone.
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <QCoreApplication>
 #include <QThread>
@@ -81,6 +83,74 @@ TEST_F(SpeechDispatcherTest, SpeaksEndsAndStopsOnlyItsOwnSpeech) {
     EXPECT_EQ(voices.front().module, "espeak-ng");
     const MessageId chosen = ours.engine.speak({"Hallo.", voices.front().id(), -50});
     EXPECT_TRUE(pumpUntil([&] { return ours.endOf(chosen) == SpeechEnd::finished; }));
+}
+
+// The environment variable `name` set to `value` (unset when none) while this lives.
+class EnvironmentVariable {
+  public:
+    EnvironmentVariable(const char* name, std::optional<std::string> value) : name_(name) {
+        if (const char* was = std::getenv(name)) {
+            was_ = was;
+        }
+        set(value);
+    }
+    ~EnvironmentVariable() { set(was_); }
+    EnvironmentVariable(const EnvironmentVariable&) = delete;
+    EnvironmentVariable& operator=(const EnvironmentVariable&) = delete;
+
+  private:
+    void set(const std::optional<std::string>& value) {
+        value ? setenv(name_, value->c_str(), 1) : unsetenv(name_);
+    }
+    const char* name_;
+    std::optional<std::string> was_;
+};
+
+// A cold start, again and again: no speech-dispatcher runs, and the first utterance and the
+// voice listing (each on a thread of its own) need one at the same moment. libspeechd starts
+// one, from the user's configuration (a recorder voice that writes what it is given to a file),
+// with its socket in the user's runtime folder; no line says it is not available, the
+// utterance is spoken and the voices are listed.
+TEST(SpeechDispatcherColdStart, TheDaemonIsStartedOnceForEveryoneWhoNeedsIt) {
+    const ovra::testing::ScratchFolder home{"speech-cold"};
+    const std::filesystem::path config = home / "config/speech-dispatcher";
+    const std::filesystem::path spoken = home / "spoken";
+    ovra::testing::writeText(config / "speechd.conf",
+                             "AudioOutputMethod \"alsa\"\nAudioALSADevice \"null\"\n"
+                             "DefaultModule recorder\n"
+                             "AddModule \"recorder\" \"sd_generic\" \"recorder.conf\"\n");
+    ovra::testing::writeText(config / "modules/recorder.conf",
+                             "GenericExecuteSynth \"printf '%s\\\\n' \\'$DATA\\' >> " +
+                                 spoken.string() +
+                                 "\"\nAddVoice \"en\" \"MALE1\" \"recorder\"\n"
+                                 "DefaultVoice \"recorder\"\nGenericLanguage \"en\" \"en\" "
+                                 "\"utf-8\"\n");
+    std::filesystem::create_directories(home / "run");
+    std::filesystem::permissions(home / "run", std::filesystem::perms::owner_all);
+    const EnvironmentVariable configHome("XDG_CONFIG_HOME", (home / "config").string());
+    const EnvironmentVariable runtime("XDG_RUNTIME_DIR", (home / "run").string());
+    const EnvironmentVariable address("SPEECHD_ADDRESS", std::nullopt);
+    const std::filesystem::path pidFile = home / "run/speech-dispatcher/pid/speech-dispatcher.pid";
+
+    for (int start = 1; start <= 3; ++start) {
+        SCOPED_TRACE(start);
+        {
+            Client ours;
+            ours.engine.voices();  // as the app's voice asks, before its first utterance
+            const std::string text = "Cold start " + std::to_string(start) + ".";
+            const MessageId hello = ours.engine.speak({text, std::nullopt, 0});
+            ASSERT_TRUE(pumpUntil([&] { return ours.endOf(hello).has_value(); }));
+            EXPECT_EQ(ours.endOf(hello), SpeechEnd::finished);
+            EXPECT_TRUE(pumpUntil([&] { return !ours.engine.voices().empty(); }));
+            EXPECT_THAT(ours.log, ::testing::IsEmpty());
+            EXPECT_NE(ovra::testing::readText(spoken).find(text), std::string::npos);
+        }
+        // The daemon it started ends, as it would at logout.
+        const pid_t daemon = std::atoi(ovra::testing::readText(pidFile).c_str());
+        ASSERT_GT(daemon, 0);
+        kill(daemon, SIGTERM);
+        ASSERT_TRUE(ovra::testing::eventually([&] { return kill(daemon, 0) != 0; }, 10));
+    }
 }
 
 TEST(SpeechNoticeBus, NoticesReachEverySiblingWithTheSendersName) {
