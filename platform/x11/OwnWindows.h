@@ -3,8 +3,8 @@
 // The app's own windows on the X display Qt draws them on: their input and visible shapes, the
 // window manager states they need before mapping, bringing one forward, and the changes they
 // follow (a compositing manager starting or stopping, another desktop shown, another client
-// taking the keyboard from one of them). Windows are X ids
-// (what QWidget::winId() gives); no Qt or X11 header leaks out of this file.
+// taking the keyboard from one of them). Windows are X ids (what QWidget::winId() gives); no Qt or
+// X11 header leaks out of this file.
 
 #include <cstdint>
 #include <functional>
