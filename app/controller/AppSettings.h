@@ -45,6 +45,9 @@ class AppSettings final {
     bool flush() { return defaults_->flush(); }
     // The file is never written again (the app is being removed).
     void freeze() { defaults_->freeze(); }
+    // Nothing is written until releaseWrites(): another running copy may own the file.
+    void holdWrites() { defaults_->holdWrites(); }
+    void releaseWrites() { defaults_->releaseWrites(); }
     // Hands every problem with the file to `show` as well, those met before this call (while
     // loading, before there was anything to show them in) at once and later ones as they come.
     void showProblemsWith(Report show);

@@ -144,6 +144,18 @@ int runDiagnostics(const LaunchPlan& plan) {
     return finish(DebugDump::pressReport(*pressed, services));
 }
 
+// A later start: asks the running copy for its Home pane and ends once it has answered, the
+// event loop running meanwhile.
+int handOver(SingleInstance& instance) {
+    instance.handOver([](bool answered) {
+        if (!answered) {
+            logLine("another copy is running but does not answer");
+        }
+        QCoreApplication::exit(answered ? 0 : 1);
+    });
+    return finish(QApplication::exec());
+}
+
 int runApp(int argc, char** argv, const LaunchPlan& plan) {
     const char* display = std::getenv("DISPLAY");
     if (!display || !*display) {
@@ -162,19 +174,20 @@ int runApp(int argc, char** argv, const LaunchPlan& plan) {
 
     const bool selfTest = plan.mode() == LaunchPlan::Mode::selfTest;
     std::unique_ptr<SingleInstance> instance;
+    bool nameUndecided = false;
     if (!selfTest) {
         // Before any setting is read: a later start writes nothing.
         instance = std::make_unique<SingleInstance>();
         switch (instance->claim()) {
             case SingleInstance::Outcome::first:
                 break;
-            case SingleInstance::Outcome::handedOver:
-                return finish(0);
-            case SingleInstance::Outcome::noAnswer:
-                logLine("another copy is running but does not answer");
-                return finish(1);
+            case SingleInstance::Outcome::taken:
+                return handOver(*instance);
+            case SingleInstance::Outcome::undecided:
+                nameUndecided = true;
+                break;
             case SingleInstance::Outcome::noBus:
-                logLine("no session bus: a second start cannot find this copy");
+                logLine("no name on the session bus: a second start cannot find this copy");
                 break;
         }
     }
@@ -186,6 +199,11 @@ int runApp(int argc, char** argv, const LaunchPlan& plan) {
         selfTest ? AppSettings::readOnly(AppSettings::standardErrorReport())
                  : std::make_unique<AppSettings>(scheduler, desktopSettings,
                                                  AppSettings::standardErrorReport());
+    if (nameUndecided) {
+        // The bus is slow to say whose the name is: this copy runs meanwhile, and writes no
+        // setting until it knows the file is its own.
+        settings->holdWrites();
+    }
     auto opened =
         DesktopController::open({settings->preferences(), settings->defaults(), scheduler},
                                 {.pretendUntrusted = plan.pretendUntrusted,
@@ -211,6 +229,18 @@ int runApp(int argc, char** argv, const LaunchPlan& plan) {
          }});
     if (instance) {
         instance->setShowHome([&shell] { shell.showHome(); });
+    }
+    if (nameUndecided) {
+        // Found second, this copy hands over and ends with nothing written.
+        instance->whenDecided([&settings, &instance, &shell](bool ours) {
+            if (ours) {
+                settings->releaseWrites();
+                return;
+            }
+            settings->freeze();
+            logLine("another copy is running: it shows its Home pane and this one ends");
+            instance->handOver([&shell](bool) { shell.quit(); });
+        });
     }
     // The controller installs the tray item (the shell's start, which also schedules the
     // flags) among everything else it starts.

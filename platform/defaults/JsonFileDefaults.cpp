@@ -291,7 +291,7 @@ void JsonFileDefaults::changed() {
         return;
     }
     dirty_ = true;
-    if (scheduler_ != nullptr && pendingWrite_ == 0) {
+    if (scheduler_ != nullptr && pendingWrite_ == 0 && !held_) {
         pendingWrite_ = scheduler_->after(0, [this] {
             pendingWrite_ = 0;
             flush();
@@ -307,6 +307,20 @@ void JsonFileDefaults::freeze() {
     }
 }
 
+void JsonFileDefaults::holdWrites() {
+    held_ = true;
+    if (scheduler_ != nullptr) {
+        scheduler_->cancel(std::exchange(pendingWrite_, 0));
+    }
+}
+
+void JsonFileDefaults::releaseWrites() {
+    held_ = false;
+    if (dirty_) {
+        changed();
+    }
+}
+
 bool JsonFileDefaults::flush() {
     if (scheduler_ != nullptr) {
         scheduler_->cancel(std::exchange(pendingWrite_, 0));
@@ -314,7 +328,7 @@ bool JsonFileDefaults::flush() {
     if (!dirty_) {
         return true;
     }
-    if (scheduler_ == nullptr) {
+    if (scheduler_ == nullptr || held_) {
         return false;
     }
     if (!mayWrite_) {

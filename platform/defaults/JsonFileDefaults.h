@@ -83,6 +83,12 @@ class JsonFileDefaults final : public DefaultsDomain {
     // From now on nothing reaches the file: a pending write is dropped, and later changes, flushes
     // and the destructor write nothing (the app is being removed). Reads go on from memory.
     void freeze();
+    // Until releaseWrites(), changes stay in memory and nothing reaches the file, not even by
+    // flush() (which then returns false) or the destructor: while the app cannot tell yet
+    // whether another running copy owns the file.
+    void holdWrites();
+    // What was held back is written on the next turn, as any change.
+    void releaseWrites();
 
     const std::filesystem::path& file() const { return file_; }
     bool hasPendingChanges() const { return dirty_; }
@@ -109,6 +115,7 @@ class JsonFileDefaults final : public DefaultsDomain {
     // settings we never saw.
     bool mayWrite_ = true;
     bool frozen_ = false;
+    bool held_ = false;
     Scheduler::Token pendingWrite_ = 0;
     std::size_t fileWrites_ = 0;
     std::string lastReport_;

@@ -15,6 +15,7 @@
 #include <QProcess>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
 #include "app/overlay/StyleKit.h"
 #include "app/overlay/Suite.h"
@@ -221,6 +222,25 @@ TEST(TerminationSignals, SignalsQuitThroughTheEventLoopAndTheModelStopsOnce) {
     EXPECT_EQ(leaves, 1);
 }
 
+// Runs the event loop until `done` holds, for at most ten seconds.
+template <class Done>
+bool spinUntil(Done done) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < 10000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return done();
+}
+
+// Asks the owner of the name for its Home pane; whether it answered.
+std::optional<bool> handOver(SingleInstance& later) {
+    std::optional<bool> answered;
+    later.handOver([&answered](bool yes) { answered = yes; });
+    spinUntil([&answered] { return answered.has_value(); });
+    return answered;
+}
+
 TEST(SingleInstance, ALaterStartAsksTheFirstForItsHomePane) {
     QProcess bus;
     bus.start("dbus-daemon", {"--session", "--nofork", "--nopidfile", "--print-address"});
@@ -233,16 +253,41 @@ TEST(SingleInstance, ALaterStartAsksTheFirstForItsHomePane) {
         int shown = 0;
         SingleInstance later(QDBusConnection::connectToBus(address, "later"));
         // Asked before the first copy is ready: remembered, shown once it is.
-        EXPECT_EQ(later.claim(), SingleInstance::Outcome::handedOver);
+        EXPECT_EQ(later.claim(), SingleInstance::Outcome::taken);
+        EXPECT_EQ(handOver(later), true);
         first.setShowHome([&shown] { ++shown; });
         EXPECT_EQ(shown, 1);
         SingleInstance third(QDBusConnection::connectToBus(address, "third"));
-        EXPECT_EQ(third.claim(), SingleInstance::Outcome::handedOver);
+        EXPECT_EQ(third.claim(), SingleInstance::Outcome::taken);
+        EXPECT_EQ(handOver(third), true);
         EXPECT_EQ(shown, 2);
+
+        // A bus that answers late: the claim returns undecided, and the answer comes once,
+        // when the bus answers (here: taken); asked again later, it is told at once.
+        SingleInstance slow(QDBusConnection::connectToBus(address, "slow"));
+        ::kill(static_cast<pid_t>(bus.processId()), SIGSTOP);
+        EXPECT_EQ(slow.claim(), SingleInstance::Outcome::undecided);
+        std::vector<bool> decided;
+        slow.whenDecided([&decided](bool ours) { decided.push_back(ours); });
+        ::kill(static_cast<pid_t>(bus.processId()), SIGCONT);
+        EXPECT_TRUE(spinUntil([&decided] { return !decided.empty(); }));
+        EXPECT_EQ(decided, std::vector<bool>{false});
+        EXPECT_EQ(handOver(slow), true);
+        EXPECT_EQ(shown, 3);
+        slow.whenDecided([&decided](bool ours) { decided.push_back(ours); });
+        EXPECT_EQ(decided, (std::vector<bool>{false, false}));
     }
-    // Once the first copy is gone the name is free again.
+    // Once the first copy is gone the name is free again, also to a claim answered late.
     SingleInstance next(QDBusConnection::connectToBus(address, "next"));
-    EXPECT_EQ(next.claim(), SingleInstance::Outcome::first);
+    ::kill(static_cast<pid_t>(bus.processId()), SIGSTOP);
+    EXPECT_EQ(next.claim(), SingleInstance::Outcome::undecided);
+    ::kill(static_cast<pid_t>(bus.processId()), SIGCONT);
+    std::optional<bool> ours;
+    next.whenDecided([&ours](bool yes) { ours = yes; });
+    EXPECT_TRUE(spinUntil([&ours] { return ours.has_value(); }));
+    EXPECT_EQ(ours, true);
+    SingleInstance again(QDBusConnection::connectToBus(address, "again"));
+    EXPECT_EQ(again.claim(), SingleInstance::Outcome::taken);
     SingleInstance offline(QDBusConnection::connectToBus("unix:path=/nonexistent", "offline"));
     EXPECT_EQ(offline.claim(), SingleInstance::Outcome::noBus);
     bus.terminate();

@@ -95,6 +95,30 @@ TEST_F(JsonFileDefaultsTest, LoadingNeverWritesAndChangesInOneTurnMakeOneWrite) 
     EXPECT_EQ(json::parse(stored()).value()["depth"], 11);
 }
 
+// Held changes, also one made just before, reach the file neither on the next turn, nor by a
+// flush, nor when the domain goes; a release writes them, a freeze drops them for good.
+TEST_F(JsonFileDefaultsTest, HeldChangesWaitForTheReleaseAndAFreezeDropsThem) {
+    for (const std::string end : {"released", "frozen", "gone"}) {
+        store(R"({"theme": "cyan"})");
+        auto defaults = open();
+        defaults->set("depth", 1);
+        defaults->holdWrites();
+        defaults->set("theme", "white");
+        scheduler_.runDue();
+        EXPECT_FALSE(defaults->flush());
+        if (end == "frozen") {
+            defaults->freeze();
+        }
+        if (end != "gone") {
+            defaults->releaseWrites();
+            scheduler_.runDue();
+        }
+        defaults.reset();
+        EXPECT_EQ(json::parse(stored()).value()["theme"], end == "released" ? "white" : "cyan")
+            << end;
+    }
+}
+
 TEST_F(JsonFileDefaultsTest, AnUnusableFileIsSetAsideOnceAndAFreshOneWritten) {
     const std::string oversized =
         R"({"pad": ")" + std::string(DefaultsFiles::kMaxBytes, 'x') + "\"}";
