@@ -64,7 +64,6 @@ struct ShellApp::Parts final : LaunchHost {
     std::unique_ptr<HomeIslandController> island;
     std::unique_ptr<SystemTray> tray;
     std::unique_ptr<LaunchSequence> sequence;
-    Scheduler::Token trayNote = 0;
     std::vector<QPointer<QWidget>> hidden;  // the windows "--settings-scene" hid
 
     void print(const std::string& line) override { std::cout << line << std::endl; }
@@ -219,27 +218,28 @@ ShellApp::ShellApp(ShellController& controller, Scheduler& scheduler, Options op
         p.options.plan.simulateNotch,
     };
     p.island = std::make_unique<HomeIslandController>(std::move(services));
-    p.tray = std::make_unique<SystemTray>([this](bool secondary, const IslandScreen& screen) {
-        parts_->island->clicked(secondary, screen);
-    });
+    p.tray = std::make_unique<SystemTray>(
+        [this](bool secondary, const IslandScreen& screen) {
+            parts_->island->clicked(secondary, screen);
+        },
+        scheduler);
     p.sequence = std::make_unique<LaunchSequence>(p.options.plan, controller, p, scheduler);
 }
 
-ShellApp::~ShellApp() {
-    parts_->scheduler.cancel(parts_->trayNote);
-}
+ShellApp::~ShellApp() = default;
 
 void ShellApp::start() {
     Parts& p = *parts_;
     p.island->install(*p.tray);
-    if (!p.tray->show()) {
-        // Said once start-up has taken the hotkey, which may be a fallback of the chosen one.
-        p.trayNote = p.scheduler.after(0, [&p] {
+    // Told on a later turn, once start-up has taken the hotkey (a fallback of the chosen one,
+    // maybe).
+    p.tray->show([&p](bool inTray) {
+        if (!inTray) {
             p.log("no system tray here: the tray item shows once a tray starts; meanwhile press " +
                   p.controller.prefs().hotkey().label +
                   " in any app, or start murmlark-ovra again for its settings");
-        });
-    }
+        }
+    });
     p.sequence->scheduleFlags();
 }
 

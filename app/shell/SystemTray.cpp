@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QPixmap>
 #include <QScreen>
+#include <utility>
 
 #include "app/shell/IslandWindow.h"
 #include "app/shell/MenuBarIcon.h"
@@ -12,35 +13,75 @@
 
 namespace ovra {
 
-SystemTray::SystemTray(ClickHandler onClick)
-    : onClick_(std::move(onClick)),
-      icon_(std::make_unique<QSystemTrayIcon>(QIcon(QPixmap::fromImage(MenuBarIcon::image())))) {
-    icon_->setToolTip("Murmlark Ovra");
-    connect(icon_.get(), &QSystemTrayIcon::activated, this, &SystemTray::activated);
+SystemTray::SystemTray(ClickHandler onClick, Scheduler& scheduler, AskTrayHost ask)
+    : onClick_(std::move(onClick)), scheduler_(scheduler), ask_(std::move(ask)) {
+    if (!ask_) {
+        ask_ = [](QObject& context, std::function<void(desktopstatus::TrayHost)> answer) {
+            desktopstatus::askTrayHost(context, std::move(answer));
+        };
+    }
 }
 
-SystemTray::~SystemTray() = default;
+SystemTray::~SystemTray() {
+    scheduler_.cancel(askAgain_);
+}
 
-bool SystemTray::show() {
+void SystemTray::show(std::function<void(bool inTray)> shown) {
+    shown_ = std::move(shown);
+    askHost();
+}
+
+void SystemTray::askHost() {
+    askAgain_ = 0;
+    ask_(*this, [this](desktopstatus::TrayHost host) {
+        if (icon_) {
+            return;
+        }
+        if (host == desktopstatus::TrayHost::silent) {
+            tell(false);
+            askAgain_ = scheduler_.after(kAskAgainSeconds, [this] { askHost(); });
+            return;
+        }
+        makeIcon();
+        // Qt asks the watcher once more here; it has just answered.
+        tell(QSystemTrayIcon::isSystemTrayAvailable());
+    });
+}
+
+void SystemTray::makeIcon() {
+    icon_ = std::make_unique<QSystemTrayIcon>(QIcon(QPixmap::fromImage(MenuBarIcon::image())));
+    icon_->setToolTip(toolTip());
+    connect(icon_.get(), &QSystemTrayIcon::activated, this, &SystemTray::activated);
     icon_->show();
-    return trayAvailable();
+}
+
+void SystemTray::tell(bool inTray) {
+    if (auto shown = std::exchange(shown_, nullptr)) {
+        shown(inTray);
+    }
 }
 
 std::optional<Rect> SystemTray::iconFrame() const {
+    if (!icon_ || !icon_->isVisible()) {
+        return std::nullopt;
+    }
     const QRect where = icon_->geometry();
-    if (!icon_->isVisible() || !where.isValid() || where.isEmpty()) {
+    if (!where.isValid() || where.isEmpty()) {
         return std::nullopt;
     }
     return Rect(where.x(), where.y(), where.width(), where.height());
 }
 
-bool SystemTray::trayAvailable() const {
-    return QSystemTrayIcon::isSystemTrayAvailable();
+QString SystemTray::toolTip() const {
+    // Trays show icons only; the name can be read in the tooltip either way.
+    return nameShown_ ? "Murmlark Ovra: Ovra" : "Murmlark Ovra";
 }
 
 void SystemTray::showName(bool show) {
-    // Trays show icons only; the name can be read in the tooltip either way.
-    icon_->setToolTip(show ? "Murmlark Ovra: Ovra" : "Murmlark Ovra");
+    nameShown_ = show;
+    if (icon_) {
+        icon_->setToolTip(toolTip());
+    }
 }
 
 void SystemTray::activated(QSystemTrayIcon::ActivationReason reason) {
@@ -51,7 +92,7 @@ void SystemTray::activated(QSystemTrayIcon::ActivationReason reason) {
     const bool secondary = reason == QSystemTrayIcon::Context ||
                            QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ControlModifier);
     QScreen* screen = nullptr;
-    const QRect where = icon_->geometry();
+    const QRect where = icon_ ? icon_->geometry() : QRect();
     if (where.isValid()) {
         screen = QGuiApplication::screenAt(where.center());
     }

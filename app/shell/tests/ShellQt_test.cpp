@@ -28,6 +28,7 @@
 #include "app/shell/SystemTray.h"
 #include "app/shell/TerminationSignals.h"
 #include "platform/qt/MainThreadActivity.h"
+#include "platform/scheduler/ManualScheduler.h"
 #include "testing/Files.h"
 
 namespace ovra {
@@ -165,10 +166,38 @@ TEST(MenuBarIcon, TheBirdComesFromItsResourceElseADashedCircle) {
     EXPECT_GT(painted, 200);
 }
 
+// The icon is made only once the tray's watcher has answered (or none runs); a silent one is
+// asked again later, and the notice that no tray shows the icon comes once.
+TEST(SystemTray, TheIconWaitsForATrayThatAnswers) {
+    ManualScheduler clock;
+    std::vector<std::function<void(desktopstatus::TrayHost)>> asked;
+    SystemTray tray([](bool, const IslandScreen&) {}, clock,
+                    [&asked](QObject&, std::function<void(desktopstatus::TrayHost)> answer) {
+                        asked.push_back(std::move(answer));
+                    });
+    std::vector<bool> shown;
+    tray.showName(true);
+    tray.show([&shown](bool inTray) { shown.push_back(inTray); });
+    ASSERT_EQ(asked.size(), 1u);
+    asked[0](desktopstatus::TrayHost::silent);
+    EXPECT_EQ(tray.icon(), nullptr);
+    EXPECT_EQ(shown, std::vector<bool>{false});
+    clock.advance(SystemTray::kAskAgainSeconds);
+    ASSERT_EQ(asked.size(), 2u);
+    asked[1](desktopstatus::TrayHost::none);
+    ASSERT_NE(tray.icon(), nullptr);
+    EXPECT_TRUE(tray.icon()->isVisible());
+    EXPECT_EQ(tray.icon()->toolTip(), "Murmlark Ovra: Ovra");
+    EXPECT_EQ(shown, std::vector<bool>{false});
+    clock.advance(10 * SystemTray::kAskAgainSeconds);
+    EXPECT_EQ(asked.size(), 2u);
+}
+
 // The tray's menu shows each title as written: an "&" is part of the title, never taken as the
 // mark of a keyboard mnemonic; an entry picked names its id.
 TEST(SystemTray, TheMenuShowsEachTitleAsWritten) {
-    SystemTray tray([](bool, const IslandScreen&) {});
+    ManualScheduler clock;
+    SystemTray tray([](bool, const IslandScreen&) {}, clock);
     std::string picked;
     tray.popUpMenu({{"", "Ready", ""}, {"support", "Accessibility & support", "questionmark"}},
                    [&picked](const std::string& id) { picked = id; });
