@@ -1,5 +1,6 @@
 #include "app/controller/AccessibilityWorkerThread.h"
 
+#include <future>
 #include <iostream>
 
 #include "app/controller/TargetWindowBackend.h"
@@ -50,6 +51,16 @@ AccessibilityWorkerThread::AccessibilityWorkerThread(Services services)
 
 AccessibilityWorkerThread::~AccessibilityWorkerThread() {
     timer_.stop();
+}
+
+std::optional<bool> AccessibilityWorkerThread::trustedWithin(std::chrono::milliseconds bound) {
+    auto answer = std::make_shared<std::promise<bool>>();
+    std::future<bool> trusted = answer->get_future();
+    queue_.post([this, answer] { answer->set_value(services_.backend.isProcessTrusted()); });
+    if (trusted.wait_for(bound) != std::future_status::ready) {
+        return std::nullopt;
+    }
+    return trusted.get();
 }
 
 ReadResult AccessibilityWorkerThread::readWindow(const ReadRequest& request, std::stop_token stop) {

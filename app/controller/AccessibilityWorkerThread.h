@@ -3,8 +3,10 @@
 // The accessibility worker of the app: one thread that owns every call to the accessibility
 // backend, for window readings and presses alike, handing each result to the main thread.
 
+#include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "app/accessibility/ElementActions.h"
 #include "app/accessibility/Scroller.h"
@@ -42,6 +44,9 @@ class AccessibilityWorkerThread final : public AccessibilityWorker {
 
     // Runs `work` on the worker thread (for benchmarks and diagnostics that share the backend).
     void post(std::function<void()> work) { queue_.post(std::move(work)); }
+    // Whether other apps can be read, asked on the worker and waited for at most `bound`; none
+    // when the answer is later (a slow accessibility bus), which the caller then does without.
+    std::optional<bool> trustedWithin(std::chrono::milliseconds bound);
 
   private:
     // Reads the target's window as it is now.

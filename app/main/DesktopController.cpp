@@ -44,6 +44,9 @@ namespace ovra {
 
 namespace {
 
+// How long start-up waits for the first answer on whether other apps can be read.
+constexpr std::chrono::milliseconds kTrustBound{100};
+
 // A widget's frame in root window pixels.
 Rect nativeFrame(const QWidget& widget) {
     const QRect frame = widget.frameGeometry();
@@ -236,7 +239,19 @@ Result<std::unique_ptr<DesktopController>> DesktopController::open(Settings sett
         [](const std::string& line) { std::cout << line << std::endl; },
         [&p] { return p.screenReader.running(); },
     };
-    const bool trusted = !options.pretendUntrusted && p.backend.isProcessTrusted();
+    bool trusted = false;
+    if (!options.pretendUntrusted) {
+        // Asked on the worker before anything shows: the answer normally comes within a few
+        // milliseconds. A slower accessibility bus is not waited for; access then counts as
+        // on until the controller's first poll (which starts with it and is silent) says
+        // otherwise, so no window shows the permission guide, and nothing says access was
+        // granted, before anyone knows.
+        const std::optional<bool> answer = p.worker->trustedWithin(kTrustBound);
+        if (!answer) {
+            logLine("the accessibility bus is slow to answer: the next check reads the permission");
+        }
+        trusted = answer.value_or(true);
+    }
     p.controller = std::make_unique<AppController>(std::move(services), trusted);
     AppController* controller = p.controller.get();
     if (auto front = p.workspace->frontmost()) {
