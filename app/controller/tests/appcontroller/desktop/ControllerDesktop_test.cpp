@@ -208,6 +208,10 @@ class ControllerDesktop : public ::testing::Test {
     bool overlayShows(bool shows, const std::string& name) {
         return eventually([&] { return dimmed(name) == shows; }, 10);
     }
+    // Whether the overlay's window is on screen, fading included: keys typed then are its own.
+    static bool overlayMapped() {
+        return testing::xdotool("search --onlyvisible --name '^Murmlark Ovra overlay$' >/dev/null");
+    }
     bool logs(const std::string& text, double seconds = 10) {
         return eventually([&] { return log().find(text) != std::string::npos; }, seconds);
     }
@@ -282,6 +286,7 @@ TEST_F(ControllerDesktop, HotkeyPressConfirmAndEscapeOverChromium) {
     ASSERT_TRUE(overlayShows(true, "third"));
     type("key Escape");
     ASSERT_TRUE(overlayShows(false, "closed"));
+    ASSERT_TRUE(eventually([] { return !overlayMapped(); }, 5));
     type("type abc");
     EXPECT_TRUE(titleBecomes("typed: abc")) << title();
     EXPECT_EQ(log().find("could not press"), std::string::npos) << log();
@@ -622,9 +627,6 @@ TEST_P(ControllerOverBrowsers, AWindowThatTakesTheKeyboardClosesTheOverlayAndNot
            GetParam());
     const std::string told =
         "Another window took the keyboard, so Ovra closed. Nothing was pressed.";
-    const auto overlayMapped = [] {
-        return testing::xdotool("search --onlyvisible --name '^Murmlark Ovra overlay$' >/dev/null");
-    };
     // Opens the overlay; the key that chooses "Reject all".
     const auto open = [&] {
         usleep(700'000);  // a closing overlay fades, then lets the keyboard go
