@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <utility>
 
 #include "core/Candidate.h"
 #include "core/CandidateSelector.h"
@@ -45,12 +46,14 @@ std::vector<int> pathOf(const std::vector<WorkItem>& items, int index) {
     return path;
 }
 
-std::optional<std::string> dialogContext(const NodeInfo& info, const std::string& role) {
+bool isDialog(const NodeInfo& info, const std::string& role) {
     const std::string* subrole = info.string(NodeAttribute::subrole);
-    const bool isDialog =
-        role == "AXSheet" ||
-        (subrole && (*subrole == "AXApplicationDialog" || *subrole == "AXApplicationAlertDialog"));
-    if (!isDialog) {
+    return role == "AXSheet" || (subrole && (*subrole == "AXApplicationDialog" ||
+                                             *subrole == "AXApplicationAlertDialog"));
+}
+
+std::optional<std::string> dialogContext(const NodeInfo& info, const std::string& role) {
+    if (!isDialog(info, role)) {
         return std::nullopt;
     }
     std::string name = cleaned(info.string(NodeAttribute::description));
@@ -123,7 +126,15 @@ WalkResult walk(BoundedReader& reader, const ax::Element& window, const Rect& vi
         }
         // Copy what later steps need: pushing children may move the items.
         const WorkItem item = items[index];
-        const NodeInfo info = reader.nodeInfo(item.element);
+        // The outline decides what the node is; its texts are read only where they are used: for
+        // a candidate and a dialog's name.
+        NodeInfo info = reader.nodeOutline(item.element);
+        bool completed = false;
+        const auto complete = [&] {
+            if (!std::exchange(completed, true)) {
+                reader.completeNodeInfo(item.element, info);
+            }
+        };
         ++result.nodesRead;
         const std::string role = info.role();
         const std::optional<Rect> frame = info.frame();
@@ -183,6 +194,7 @@ WalkResult walk(BoundedReader& reader, const ax::Element& window, const Rect& vi
         // 6. Candidates.
         if (CandidateRoles::isCandidate(role, pressable)) {
             if (visitable) {
+                complete();
                 result.found.push_back(
                     {.info = info,
                      .element = item.element,
@@ -223,7 +235,8 @@ WalkResult walk(BoundedReader& reader, const ax::Element& window, const Rect& vi
         const std::optional<Rect> scrollFrame =
             role == "AXScrollArea" && frame ? frame : item.scrollFrame;
         int context = item.context;
-        if (context < 0) {
+        if (context < 0 && isDialog(info, role)) {
+            complete();
             if (auto dialog = dialogContext(info, role)) {
                 contexts.push_back(std::move(*dialog));
                 context = static_cast<int>(contexts.size() - 1);

@@ -1,5 +1,6 @@
 #include "app/accessibility/BoundedReader.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace ovra {
@@ -11,6 +12,27 @@ constexpr std::array<std::string_view, kNodeAttributeCount> kNames = {
     "AXPosition", "AXSize",    "AXEnabled", "AXPlaceholderValue", "AXFocused",
     "AXHidden",
 };
+
+constexpr std::array<NodeAttribute, 6> kOutline = {
+    NodeAttribute::role, NodeAttribute::subrole, NodeAttribute::position,
+    NodeAttribute::size, NodeAttribute::enabled, NodeAttribute::hidden,
+};
+constexpr std::array<NodeAttribute, 5> kRest = {
+    NodeAttribute::title,       NodeAttribute::description, NodeAttribute::value,
+    NodeAttribute::placeholder, NodeAttribute::focused,
+};
+
+template <std::size_t N>
+constexpr std::array<std::string_view, N> namesOf(const std::array<NodeAttribute, N>& which) {
+    std::array<std::string_view, N> names{};
+    for (std::size_t i = 0; i < N; ++i) {
+        names[i] = kNames[static_cast<std::size_t>(which[i])];
+    }
+    return names;
+}
+
+constexpr auto kOutlineNames = namesOf(kOutline);
+constexpr auto kRestNames = namesOf(kRest);
 
 }  // namespace
 
@@ -128,6 +150,27 @@ NodeInfo BoundedReader::nodeInfo(const ax::Element& element) {
         info.values[i] = std::move(values[i]);
     }
     return info;
+}
+
+NodeInfo BoundedReader::nodeOutline(const ax::Element& element) {
+    NodeInfo info;
+    auto values = attributes(element, kOutlineNames);
+    for (std::size_t i = 0; i < values.size() && i < kOutline.size(); ++i) {
+        info.values[static_cast<std::size_t>(kOutline[i])] = std::move(values[i]);
+    }
+    return info;
+}
+
+void BoundedReader::completeNodeInfo(const ax::Element& element, NodeInfo& info) {
+    // An outline that came back empty is all there is: the app would not answer more.
+    if (std::none_of(info.values.begin(), info.values.end(),
+                     [](const auto& value) { return value.has_value(); })) {
+        return;
+    }
+    auto values = attributes(element, kRestNames);
+    for (std::size_t i = 0; i < values.size() && i < kRest.size(); ++i) {
+        info.values[static_cast<std::size_t>(kRest[i])] = std::move(values[i]);
+    }
 }
 
 Result<ax::ElementList, ax::AXError> BoundedReader::children(const ax::Element& element,

@@ -84,6 +84,11 @@ class BoundedReader {
     std::vector<std::optional<ax::Value>> attributes(const ax::Element& element,
                                                      std::span<const std::string_view> names);
     NodeInfo nodeInfo(const ax::Element& element);
+    // The part of the batch that decides what a node is and where (role, subrole, enabled,
+    // hidden, frame), and the rest of it (the texts and focus) for a node the outline did not
+    // settle: a reader can answer the outline of most nodes without reading their texts.
+    NodeInfo nodeOutline(const ax::Element& element);
+    void completeNodeInfo(const ax::Element& element, NodeInfo& info);
     Result<ax::ElementList, ax::AXError> children(const ax::Element& element, std::size_t limit);
     Result<std::vector<std::string>, ax::AXError> actionNames(const ax::Element& element);
     std::optional<ax::AXError> wakeUp(const ax::Element& appElement);

@@ -250,15 +250,21 @@ Result<std::vector<ax::Read>, ax::AXError> AtspiBackend::attributes(
             const bool wantsFollowUps = std::any_of(
                 names.begin(), names.end(),
                 [](std::string_view name) { return ValueMapping::needsFollowUps(name); });
-            nodes.settle(n, [&](Node& target) {
-                if (!target.baseSettled()) {
-                    return false;
-                }
-                if (!wantsFollowUps || !target.hasRole()) {
-                    return true;
-                }
-                return nodes.followUpsSettled(target);
-            });
+            const bool wantsProps =
+                std::any_of(names.begin(), names.end(),
+                            [](std::string_view name) { return ValueMapping::needsProps(name); });
+            nodes.settle(
+                n,
+                [&](Node& target) {
+                    if (!target.baseSettled() || (wantsProps && !target.props.settled())) {
+                        return false;
+                    }
+                    if (!wantsFollowUps || !target.hasRole()) {
+                        return true;
+                    }
+                    return nodes.followUpsSettled(target);
+                },
+                wantsProps);
             Node* live = nodes.find(n.key());
             if (live == nullptr) {
                 return fail(AXError::appGone);

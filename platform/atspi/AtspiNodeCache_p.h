@@ -70,6 +70,7 @@ struct Node {
     bool inDocument = false;         // below a web document
     bool childBasesWanted = false;   // its children's roles decide its own (a label)
     bool childFramesWanted = false;  // a document that shows only its children on screen
+    bool propsLater = false;         // its name is asked once its role is known (see requestBase)
     Cached<std::uint32_t> role;
     Cached<StateSet> states;
     Cached<reply::AccessibleProps> props;
@@ -99,8 +100,11 @@ struct Node {
         return RangeValues{known(minimum), known(maximum), known(current)};
     }
     bool baseSettled() const {
-        return role.settled() && states.settled() && props.settled() && extents.settled();
+        return role.settled() && states.settled() && extents.settled() &&
+               (props.settled() || propsSkipped());
     }
+    // A text leaf whose name is read only when asked for.
+    bool propsSkipped() const { return propsLater && props.unread() && is(ATSPI_ROLE_STATIC); }
     bool hasRole() const { return role.done(); }
     // The role is known and is this AT-SPI role.
     bool is(AtspiRole atspiRole) const {
@@ -128,8 +132,11 @@ class NodeCache {
 
     // --- Reads ---
 
-    // Role, states, name, description, child count, parent and frame.
-    void requestBase(Node& n, bool urgent = false);
+    // Role, states, name, description, child count, parent and frame. Of a toolkit whose text
+    // leaves act only through their ancestor (Chromium), the name is asked once the role is
+    // known, and of a text leaf only when read (`withProps`, or asked for later): most of a
+    // page's nodes are such leaves, and the walk needs only their role, states and frame.
+    void requestBase(Node& n, bool urgent = false, bool withProps = true);
     void requestExtents(Node& n, bool urgent = false);
     // Component.GetExtents in the coordinates the toolkit gives anyway.
     Message extentsCall(const Node& n) const;
@@ -142,7 +149,10 @@ class NodeCache {
     // Whether the follow-up reads an attribute needs have come back.
     bool followUpsSettled(const Node& n) const;
     // Waits for a node's base reads and the follow-ups they queued.
-    void settle(Node& n, const std::function<bool(Node&)>& ready);
+    void settle(Node& n, const std::function<bool(Node&)>& ready, bool withProps = true);
+    // Name, description, child count and parent in one call; toolkits without GetAll are
+    // asked property by property.
+    void requestProps(Node& n, bool urgent);
 
     // The AT-SPI action names of an element, read now (they change as pages change).
     std::optional<std::vector<std::string>> freshActions(const std::string& busName,
@@ -197,9 +207,6 @@ class NodeCache {
   private:
     template <class T, class Parse>
     void request(Node& n, Cached<T> Node::*part, Message call, Parse parse, bool urgent = false);
-    // Name, description, child count and parent in one call; toolkits without GetAll are
-    // asked property by property.
-    void requestProps(Node& n, bool urgent);
     void requestPropsOneByOne(Node& n, bool urgent);
     void requestActions(Node& n, bool urgent = false);
     void requestActionNames(Node& n, std::size_t count, bool urgent);

@@ -67,9 +67,15 @@ void NodeCache::request(Node& n, Cached<T> Node::*part, Message call, Parse pars
         urgent);
 }
 
-void NodeCache::requestBase(Node& n, bool urgent) {
+void NodeCache::requestBase(Node& n, bool urgent, bool withProps) {
+    const bool propsLater = n.props.unread() && (!urgent || !withProps) &&
+                            apps_.knownToolkit(n.bus).textActsThroughAncestor;
+    if (propsLater) {
+        n.propsLater = true;
+    }
     // The hot path of a warm reading: nothing to ask, and no message built for nothing.
-    if (!n.role.unread() && !n.states.unread() && !n.props.unread() && !n.extents.unread()) {
+    if (!n.role.unread() && !n.states.unread() && !n.extents.unread() &&
+        (!n.props.unread() || propsLater)) {
         return;
     }
     request(n, &Node::role, methodCall(n.bus, n.path, kAccessible, "GetRole"), reply::u32, urgent);
@@ -83,7 +89,9 @@ void NodeCache::requestBase(Node& n, bool urgent) {
             return StateSet::fromWords((*words)[0], words->size() > 1 ? (*words)[1] : 0);
         },
         urgent);
-    requestProps(n, urgent);
+    if (!propsLater) {
+        requestProps(n, urgent);
+    }
     requestExtents(n, urgent);
 }
 

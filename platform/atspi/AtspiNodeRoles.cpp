@@ -69,6 +69,9 @@ bool isLabelWithChildren(const Node& n) {
 }  // namespace
 
 void NodeCache::followUps(Node& n) {
+    if (n.propsLater && n.props.unread() && n.role.settled() && !n.is(ATSPI_ROLE_STATIC)) {
+        requestProps(n, false);
+    }
     if (n.childFramesWanted && n.children.settled()) {
         n.childFramesWanted = false;
         for (const auto& child : liveChildren(n)) {
@@ -119,7 +122,7 @@ void NodeCache::followUps(Node& n) {
         requestRangeProperty(n, &Node::current, "CurrentValue");
     }
     const bool named = n.props.done() && n.props.value.name && !n.props.value.name->empty();
-    if (isStaticTextRole(role) && !named) {
+    if (isStaticTextRole(role) && !named && !n.props.unread()) {
         requestText(n);
     }
     const bool leaf = axrole == "AXStaticText" || axrole == "AXImage";
@@ -155,8 +158,12 @@ bool NodeCache::followUpsSettled(const Node& n) const {
            ok(n.labelFor) && wrapSettled(n);
 }
 
-void NodeCache::settle(Node& n, const std::function<bool(Node&)>& ready) {
-    requestBase(n, true);
+void NodeCache::settle(Node& n, const std::function<bool(Node&)>& ready, bool withProps) {
+    requestBase(n, true, withProps);
+    // Waited for now: its name goes ahead of the reads queued for later nodes.
+    if (n.propsLater && n.props.unread() && n.role.settled() && !n.is(ATSPI_ROLE_STATIC)) {
+        requestProps(n, true);
+    }
     followUps(n);
     const std::string key = n.key();
     requests_.waitUntil(

@@ -42,6 +42,11 @@ ax::Read ValueMapping::windowOf(Node& app, bool focused) {
     return fail(AXError::noValue);
 }
 
+bool ValueMapping::needsProps(std::string_view name) {
+    return name == "AXTitle" || name == "AXDescription" || name == "AXValue" ||
+           name == "AXParent" || name == "AXChildren";
+}
+
 bool ValueMapping::needsFollowUps(std::string_view name) {
     return name == "AXRole" || name == "AXSubrole" || name == "AXValue" ||
            name == "AXPlaceholderValue" || name == "AXTitle" || name == "AXDescription";
@@ -151,6 +156,10 @@ ax::Read ValueMapping::valueOf(Node& n, std::string_view name, bool webArea) {
                 return frameValue(n, name, *extent);
             }
         }
+    }
+    if (n.props.unread() && needsProps(name)) {
+        // A text leaf's name is read when asked for.
+        nodes_.settle(n, [](Node& t) { return t.props.settled(); });
     }
     if (name == "AXFocusedWindow" || name == "AXMainWindow") {
         return windowOf(n, name == "AXFocusedWindow");

@@ -34,6 +34,8 @@ class ValueMapping {
     ax::Read valueOf(Node& n, std::string_view name, bool webArea = false);
     // Whether an attribute needs the follow-up reads of a node's role.
     static bool needsFollowUps(std::string_view name);
+    // Whether an attribute needs a node's name, description, child count or parent.
+    static bool needsProps(std::string_view name);
     Result<ax::ElementList, AXError> childrenOf(Node& n, std::size_t limit, bool webArea = false);
     // The focused window, else the first shown one with a name.
     ax::Read windowOf(Node& app, bool focused);

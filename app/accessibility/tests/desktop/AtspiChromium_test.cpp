@@ -140,6 +140,7 @@ TEST_F(ChromiumDesktop, ReadsPressesRaisesAndOutlivesTheNewsPage) {
     // each: asking in the wrong way aborts Chromium.
     std::deque<std::pair<ax::Element, int>> queue{{s.windowElement, 0}};
     int visited = 0, webAreas = 0, ranges = 0;
+    bool headlineRead = false;
     for (; !queue.empty() && visited < 6000; ++visited) {
         auto [element, depth] = queue.front();
         queue.pop_front();
@@ -147,6 +148,12 @@ TEST_F(ChromiumDesktop, ReadsPressesRaisesAndOutlivesTheNewsPage) {
         const std::string* text = read.ok() ? ax::asString(read.value()) : nullptr;
         const std::string role = text ? *text : "";
         webAreas += role == "AXWebArea" ? 1 : 0;
+        if (role == "AXStaticText") {
+            // The walk never asked a text leaf's name: it is read now, when asked for.
+            const auto value = backend_.attribute(element, "AXValue");
+            const std::string* words = value.ok() ? ax::asString(value.value()) : nullptr;
+            headlineRead = headlineRead || (words && *words == "City council approves new park");
+        }
         if (role == "AXSlider" || role == "AXScrollBar" || role == "AXIncrementor") {
             ++ranges;
             for (const char* name : {"AXValue", "AXMinValue", "AXMaxValue"}) {
@@ -161,6 +168,7 @@ TEST_F(ChromiumDesktop, ReadsPressesRaisesAndOutlivesTheNewsPage) {
     }
     EXPECT_GT(ranges, 0) << "the walk met no slider, scroll bar or spin button";
     EXPECT_GE(webAreas, 1);
+    EXPECT_TRUE(headlineRead);
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     ASSERT_TRUE(app_.running()) << "Chromium ended while its window was read";
     backend_.forgetReadings();
