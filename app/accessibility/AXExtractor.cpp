@@ -269,13 +269,18 @@ Result<WindowSnapshot, AXExtractorError> AXExtractor::read(BoundedReader& reader
     if (reader.cancelled()) {
         return fail(AXExtractorError::cancelled);
     }
-    // Out of time or nodes with nothing to show, not even a page to scroll: the window is too
-    // large to read, which is not the same as having no controls.
-    const bool cutShort = reader.timeUp() || walked.nodesRead >= nodeBudget;
+    // Nothing to show, not even a page to scroll, from a reading cut short: the app stopped
+    // answering, or the window is too large to read in time; neither is a window without
+    // controls.
     const bool scrolls =
         snapshot.scroll && !(ScrollMore::extent(snapshot.scroll->signals) == ScrollExtent::none());
-    if (cutShort && snapshot.candidates.empty() && !scrolls) {
-        return fail(AXExtractorError::tooLarge);
+    if (snapshot.candidates.empty() && !scrolls) {
+        if (reader.gaveUp()) {
+            return fail(AXExtractorError::notResponding);
+        }
+        if (reader.timeUp() || walked.nodesRead >= nodeBudget) {
+            return fail(AXExtractorError::tooLarge);
+        }
     }
     return snapshot;
 }

@@ -21,7 +21,7 @@ enum class AXExtractorError {
     notTrusted,
     noFrontmostApp,
     noWindow,
-    notResponding,  // the app's window could not be found because the app did not answer
+    notResponding,  // the app stopped answering before its window or anything in it was read
     cancelled,      // the caller stopped the reading; nothing to show
     tooLarge,       // the reading ran out of time or nodes before it found anything to show
 };

@@ -75,6 +75,8 @@ class BoundedReader {
     // The deadline passed: the walk stops, the reading is cut short.
     bool timeUp() const { return !(clock_.now() < deadline_); }
     bool cancelled() const { return stop_.stop_requested(); }
+    // The app stopped answering: a run of time-outs ended the reading.
+    bool gaveUp() const { return gaveUp_; }
     // Whether the walk stops here.
     bool shouldStop() const { return cancelled() || exhausted() || timeUp(); }
     int timeouts() const { return timeouts_; }

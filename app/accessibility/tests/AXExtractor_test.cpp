@@ -170,6 +170,15 @@ TEST(AXExtractor, AnEmptyReadingWakesTheAppOnce) {
     ASSERT_FALSE(result.ok());
     EXPECT_EQ(result.error(), AXExtractorError::tooLarge);
     EXPECT_THAT(huge->log(), Not(Contains("wakeUp")));
+
+    // An app that stops answering before anything was found is not responding.
+    auto hung = fakeOf(withWindow(R"({"role": "AXWindow", "frame": [0, 0, 400, 300],
+        "repeat": 50, "children": [{"role": "AXGroup", "frame": [0, 0, 10, 10]}]})",
+                                  R"(, "hangAfter": 6, "wakeUp": "ok")"));
+    result = kExtractor.snapshot(kApp, *hung, hung->clock());
+    ASSERT_FALSE(result.ok());
+    EXPECT_EQ(result.error(), AXExtractorError::notResponding);
+    EXPECT_THAT(hung->log(), Not(Contains("wakeUp")));
 }
 
 std::string webWindow(double webWidth, double webHeight) {
