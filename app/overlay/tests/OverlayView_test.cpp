@@ -43,11 +43,12 @@ class OverlayViewTest : public ::testing::Test {
         scheduler_.advance(1);
         QApplication::processEvents();
     }
-    QImage paint(const QImage* backdrop = nullptr) {
+    QImage paint(const QImage* backdrop = nullptr, const OverlayMotionState& motion = {},
+                 OverlayPaintCache* cache = nullptr) {
         QImage image(1280, 1024, QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::transparent);
         QPainter painter(&image);
-        OverlayPainter::paint(painter, panel_.view().scene(), {}, backdrop);
+        OverlayPainter::paint(painter, panel_.view().scene(), motion, backdrop, cache);
         return image;
     }
     void click(QWidget* widget, QPoint at) { QTest::mouseClick(widget, Qt::LeftButton, {}, at); }
@@ -79,6 +80,48 @@ TEST_F(OverlayViewTest, HolesAreClearTheRestDimmedAndRingsInTheThemeColour) {
     EXPECT_EQ(QColor(image.pixel(180, 120)), QColor(200, 100, 50));
     EXPECT_NEAR(qRed(image.pixel(1200, 600)), 200 * 0.22, 1);
     EXPECT_EQ(qAlpha(image.pixel(1200, 600)), 255);
+}
+
+// How far two frames differ: the largest difference of a channel, and how many pixels are off
+// by more than a rounding step.
+struct Difference {
+    int most = 0;
+    int pixels = 0;
+};
+
+Difference difference(const QImage& a, const QImage& b) {
+    Difference d;
+    for (int y = 0; y < a.height() && y < b.height(); ++y) {
+        for (int x = 0; x < a.width() && x < b.width(); ++x) {
+            const QRgb p = a.pixel(x, y);
+            const QRgb q = b.pixel(x, y);
+            const int off =
+                std::max({std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                          std::abs(qBlue(p) - qBlue(q)), std::abs(qAlpha(p) - qAlpha(q))});
+            d.most = std::max(d.most, off);
+            d.pixels += off > 2 ? 1 : 0;
+        }
+    }
+    return d;
+}
+
+TEST_F(OverlayViewTest, KeptDrawingsPaintTheFramesTheSceneDrawnAnewWould) {
+    QImage backdrop(1280, 1024, QImage::Format_RGB32);
+    backdrop.fill(QColor(200, 100, 50));
+    const QImage* const backdrops[] = {nullptr, &backdrop};
+    for (const QImage* under : backdrops) {
+        OverlayPaintCache cache;
+        for (const double openness : {0.4, 1.0, 1.0, 1.0}) {
+            const OverlayMotionState motion{.openness = openness};
+            // Drawn anew, then kept as layers, then from the layers.
+            // A layer blends the plan's strokes as one: their soft edges come out a little
+            // lighter or darker, never a shape missing or cut off.
+            const Difference d = difference(paint(under, motion, &cache), paint(under, motion));
+            EXPECT_LE(d.most, 32) << "openness " << openness << (under ? ", over a backdrop" : "");
+            EXPECT_LT(d.pixels, 5000);
+        }
+        EXPECT_FALSE(cache.plan.isNull());
+    }
 }
 
 TEST_F(OverlayViewTest, ClicksPressRingsDismissOnTheDimAndVeilsWaitForShowAll) {
