@@ -37,6 +37,7 @@
 
 #include "platform/atspi/AtspiBackend.h"
 #include "platform/x11/X11Workspace.h"
+#include "testing/desktop/Commands.h"
 #include "testing/desktop/DesktopReading.h"
 #include "testing/desktop/LaunchedApp.h"
 #include "testing/desktop/ObjectsOf.h"
@@ -502,17 +503,25 @@ TEST_P(ControllerOverBrowsers, PressesOnlyTheChosenControlAndEveryScrollKeyMoves
     EXPECT_TRUE(logs("Ovra pressed \"Accept all\": pressed (the page had made it anew)")) << log();
 
     // Firefox seldom keeps the rebuilt button long enough to be read: then nothing is pressed.
+    // A press is claimed only when the page counted it; "cannot tell" may go either way.
     const std::string count = openAfter("r", "Count");
     type("key " + count + (count == "Escape" ? "" : " Return"));
     const bool pressed = logs("Ovra pressed \"Count\"", 3);
-    EXPECT_EQ(titleBecomes("counted 1", 3), pressed) << log();
+    const bool unsure = logged("Ovra cannot tell whether it pressed \"Count\"") > 0;
+    const int counted = titleBecomes("counted 1", 3) ? 1 : 0;
+    if (!unsure) {
+        EXPECT_EQ(counted == 1, pressed) << log();
+    }
     usleep(700'000);
     type("key Escape");  // the page shown again with why, if the press did not reach it
     usleep(700'000);
-    const int status = std::system(
-        ("OVRA_PRESS_TEST_APP=" + processName_ + " '" OVRA_APP "' --press-test Count").c_str());
-    EXPECT_THAT(WEXITSTATUS(status), ::testing::AnyOf(0, 2, 3));
-    EXPECT_EQ(titleBecomes("counted " + std::to_string(pressed + 1), 3), WEXITSTATUS(status) == 0);
+    const testing::CommandOutput test = testing::run(
+        "OVRA_PRESS_TEST_APP=" + processName_ + " '" OVRA_APP "' --press-test Count");
+    EXPECT_THAT(test.exitCode, ::testing::AnyOf(0, 2, 3)) << test.text;
+    if (test.text.find("perhaps not pressed") == std::string::npos) {
+        EXPECT_EQ(titleBecomes("counted " + std::to_string(counted + 1), 3), test.exitCode == 0)
+            << test.text;
+    }
 
     openAfter("r", "Accept all");
     const std::size_t reads = logged("Ovra press: ");
