@@ -4,7 +4,7 @@
 //
 // Accessibility space: points, origin at the top-left of the root window, y down (on X11 the
 // root window's space, which AT-SPI screen extents, XTest and EWMH geometry all use).
-// "AppKit" space: the same plane flipped about one fixed height, y up; windows are placed in it.
+// Flipped space: the same plane flipped about one fixed height, y up; windows are placed in it.
 // Overlay space: origin at the top-left of the covered screen, y down.
 //
 // Every flip takes the same height (the root window's), so the conversions stay one consistent
@@ -34,11 +34,11 @@ struct IslandSpot {
     friend bool operator==(const IslandSpot&, const IslandSpot&) = default;
 };
 
-// An accessibility rect in the local space of the overlay covering `screenFrame` (AppKit).
+// An accessibility rect in the local space of the overlay covering `screenFrame` (flipped space).
 Rect overlayRect(const Rect& ax, const Rect& screenFrame, double primaryScreenHeight);
 
-// An accessibility rect flipped into AppKit space. Flipping twice gives the rect back, so the
-// same function turns an AppKit screen frame into accessibility space.
+// An accessibility rect in flipped space. Flipping twice gives the rect back, so the same
+// function turns a screen frame in flipped space into accessibility space.
 Rect appKitRect(const Rect& ax, double primaryScreenHeight);
 
 // The visible part of a window on its screen (both in accessibility space); the window's own
@@ -57,7 +57,7 @@ IslandSpot islandSpot(const std::vector<Rect>& ovras, Size screen, Size islandSi
 IslandPlacement islandPlacement(const std::vector<Rect>& ovras, Size screen, Size islandSize,
                                 double topInset, double badgeSize);
 
-// A window's origin centred on the pointer's screen (AppKit), or none when the window is
+// A window's origin centred on the pointer's screen (flipped space), or none when the window is
 // already showing on that screen and should stay where it is.
 std::optional<Point> windowOrigin(Size size, const Rect& pointerOn, bool currentlyVisible,
                                   const std::optional<Rect>& currentScreen);
@@ -78,7 +78,7 @@ namespace WindowSizing {
 inline constexpr double fraction = 0.9;
 inline constexpr Size minimum{820, 600};
 
-// The settings window's frame on a screen (AppKit): 90% of it, at least the minimum, never
+// The settings window's frame on a screen (flipped space): 90% of it, at least the minimum, never
 // larger than the screen, centred.
 Rect frame(const Rect& in);
 
@@ -94,7 +94,7 @@ bool isVisible(bool enabled, std::optional<double> secondsSincePress);
 
 namespace ConfirmPlacement {
 
-// The confirmation dialog's origin (AppKit): centred across, a tenth of the height above the
+// The confirmation dialog's origin (flipped space): centred across, a tenth of the height above the
 // centre, in whole points.
 Point origin(Size dialog, const Rect& over);
 
@@ -138,7 +138,7 @@ class OvraButtonPlace final {
     // Migrates a corner stored by an earlier form of the setting.
     static std::optional<OvraButtonPlace> fromOldCorner(const std::optional<std::string>& corner);
 
-    // The button's square hit area on the screen's visible frame (AppKit).
+    // The button's square hit area on the screen's visible frame (flipped space).
     Rect hitFrame(const Rect& visible, double drawn) const;
 
   private:

@@ -131,7 +131,7 @@ std::optional<OverlayKeyAction> action(const OverlayKeyPress& key) {
 
     const std::optional<std::string> characters =
         key.characters ? std::optional(text::lowercased(*key.characters)) : std::nullopt;
-    // Command-F opens find even from inside the find field.
+    // Ctrl+F opens find even from inside the find field.
     if (characters && key.command && !key.otherModifier && *characters == "f")
         return findOrIgnore(key.isRepeat);
     // While finding, letters belong to the query.

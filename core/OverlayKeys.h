@@ -96,7 +96,7 @@ struct OverlayKeyPress {
     std::optional<std::string> characters;  // typed ignoring modifiers; absent when none
     bool shift = false;
     bool command = false;
-    bool otherModifier = false;  // Control or Option held
+    bool otherModifier = false;  // Alt or Super held
     bool finding = false;        // the overlay's find field is open
     bool isRepeat = false;       // auto-repeat of a held key
 };

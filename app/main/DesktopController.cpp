@@ -119,8 +119,8 @@ class QtOwnWindows final : public OwnWindows {
 
 }  // namespace
 
-struct DesktopController::Parts {
-    explicit Parts(Settings s) : settings(s) {}
+struct DesktopController::Impl {
+    explicit Impl(Settings s) : settings(s) {}
 
     Settings settings;
     Options options;
@@ -165,8 +165,8 @@ Result<std::unique_ptr<DesktopController>> DesktopController::open(Settings sett
     if (!input) {
         return fail(input.error());
     }
-    auto parts = std::make_unique<Parts>(settings);
-    Parts& p = *parts;
+    auto impl = std::make_unique<Impl>(settings);
+    Impl& p = *impl;
     p.options = options;
     p.input = std::move(input).value();
     desktop::DesktopSettings& desktopSettings = p.desktopSettings;
@@ -307,15 +307,15 @@ Result<std::unique_ptr<DesktopController>> DesktopController::open(Settings sett
     } else {
         logLine("no global hotkey: " + grabber.error());
     }
-    return std::unique_ptr<DesktopController>(new DesktopController(std::move(parts)));
+    return std::unique_ptr<DesktopController>(new DesktopController(std::move(impl)));
 }
 
-DesktopController::DesktopController(std::unique_ptr<Parts> parts) : parts_(std::move(parts)) {}
+DesktopController::DesktopController(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 
 DesktopController::~DesktopController() = default;
 
 void DesktopController::start(StartOptions options) {
-    Parts& p = *parts_;
+    Impl& p = *impl_;
     p.appearance.onChange([&p] { p.windows.desktopChanged(); });
     DesktopDashboard& dashboard = *p.dashboard;
 
@@ -388,76 +388,76 @@ void DesktopController::start(StartOptions options) {
 }
 
 AppController& DesktopController::controller() {
-    return *parts_->controller;
+    return *impl_->controller;
 }
 
 DashboardModel& DesktopController::dashboard() {
-    return parts_->dashboard->model();
+    return impl_->dashboard->model();
 }
 
 void DesktopController::showSettingsProblem(const std::string& text) {
-    parts_->dashboard->model().showMessage(text, true);
-    parts_->controller->setPendingTip({text, nullptr});
-    parts_->dashboard->host().announce(text, announcer::AnnouncementPriority::medium);
+    impl_->dashboard->model().showMessage(text, true);
+    impl_->controller->setPendingTip({text, nullptr});
+    impl_->dashboard->host().announce(text, announcer::AnnouncementPriority::medium);
 }
 
 std::optional<std::string> DesktopController::hotkeyNotice() const {
-    return parts_->controller->hotkeyNotice();
+    return impl_->controller->hotkeyNotice();
 }
 
 std::optional<std::string> DesktopController::hotkeyError() const {
-    return parts_->controller->hotkeyError();
+    return impl_->controller->hotkeyError();
 }
 
 bool DesktopController::dark() const {
-    return parts_->windows.dark();
+    return impl_->windows.dark();
 }
 
 bool DesktopController::overlayVisible() const {
-    return parts_->controller->overlayVisible();
+    return impl_->controller->overlayVisible();
 }
 
 void DesktopController::showDashboard(OvraPane pane) {
-    parts_->dashboard->showDashboard(pane);
+    impl_->dashboard->showDashboard(pane);
 }
 
 void DesktopController::showFeature(const std::string& feature) {
     if (const auto known = OvraFeature::fromRawValue(feature)) {
-        parts_->dashboard->model().setFeature(*known);
-        parts_->dashboard->showDashboard(OvraPane::instructions);
+        impl_->dashboard->model().setFeature(*known);
+        impl_->dashboard->showDashboard(OvraPane::instructions);
     }
 }
 
 void DesktopController::showCredits() {
-    parts_->dashboard->host().showCredits();
+    impl_->dashboard->host().showCredits();
 }
 
 void DesktopController::setAppearance(std::optional<bool> dark) {
-    parts_->dashboard->forceDark(dark);
+    impl_->dashboard->forceDark(dark);
 }
 
 std::optional<std::string> DesktopController::targetAppName() const {
-    return parts_->controller->targetAppName();
+    return impl_->controller->targetAppName();
 }
 
 bool DesktopController::trusted() const {
-    return parts_->controller->trusted();
+    return impl_->controller->trusted();
 }
 
 std::string DesktopController::modelStatusLabel() const {
-    return parts_->supervisor->status().label();
+    return impl_->supervisor->status().label();
 }
 
 std::string DesktopController::modelStatusDetail() const {
-    return parts_->supervisor->status().detail();
+    return impl_->supervisor->status().detail();
 }
 
 void DesktopController::stopModel() {
-    parts_->supervisor->stop();
+    impl_->supervisor->stop();
 }
 
 void DesktopController::logKeyState(const std::string& label) {
-    Parts& p = *parts_;
+    Impl& p = *impl_;
     OverlayModel& overlay = p.controller->overlay();
     QWidget* key = QApplication::activeWindow();
     const auto front = p.workspace->frontmost();
@@ -471,19 +471,19 @@ void DesktopController::logKeyState(const std::string& label) {
 }
 
 bool DesktopController::reduceMotion() {
-    return parts_->display.current().reduceMotion;
+    return impl_->display.current().reduceMotion;
 }
 
 Preferences& DesktopController::prefs() {
-    return parts_->settings.prefs;
+    return impl_->settings.prefs;
 }
 
 atspi::AtspiBackend& DesktopController::backend() {
-    return parts_->backend;
+    return impl_->backend;
 }
 
 AccessibilityWorkerThread& DesktopController::worker() {
-    return *parts_->worker;
+    return *impl_->worker;
 }
 
 }  // namespace ovra

@@ -94,9 +94,9 @@ class DesktopController final : public ShellController {
     bool dark() const;
 
   private:
-    struct Parts;
-    explicit DesktopController(std::unique_ptr<Parts> parts);
-    std::unique_ptr<Parts> parts_;
+    struct Impl;
+    explicit DesktopController(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> impl_;
 };
 
 }  // namespace ovra

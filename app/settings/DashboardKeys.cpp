@@ -241,9 +241,9 @@ KeyOutcome handle(const DashboardFocus& now, const DashboardKey& key, const Pane
     }
 }
 
-std::optional<std::string> mendedFocus(OvraPane pane, const std::optional<std::string>& focus,
-                                       const std::vector<std::string>& stopsBefore,
-                                       const std::vector<std::string>& stopsNow) {
+std::optional<std::string> repairedFocus(OvraPane pane, const std::optional<std::string>& focus,
+                                         const std::vector<std::string>& stopsBefore,
+                                         const std::vector<std::string>& stopsNow) {
     if (onSidebar(focus) || indexOf(stopsNow, focus)) {
         return focus;
     }

@@ -4,7 +4,7 @@
 // where it goes, which row operation runs and whether the new focus is announced. One focus walks
 // a flat list of stops (the pane's sidebar entry, then the pane's rows); the arrows adjust the
 // focused row in place; Ctrl with a digit picks a pane. The window only wires it: it applies the
-// outcome, runs the operation, and mends a focus the operation or a rebuild left on no stop.
+// outcome, runs the operation, and repairs a focus the operation or a rebuild left on no stop.
 
 #include <functional>
 #include <optional>
@@ -79,9 +79,9 @@ KeyOutcome handle(const DashboardFocus& now, const DashboardKey& key, const Pane
 // After a row operation or a rebuild: a focus that was a row stop and no longer is moves to the
 // stop now at its place (else the last stop, else the pane's sidebar entry). Any other focus
 // stays.
-std::optional<std::string> mendedFocus(OvraPane pane, const std::optional<std::string>& focus,
-                                       const std::vector<std::string>& stopsBefore,
-                                       const std::vector<std::string>& stopsNow);
+std::optional<std::string> repairedFocus(OvraPane pane, const std::optional<std::string>& focus,
+                                         const std::vector<std::string>& stopsBefore,
+                                         const std::vector<std::string>& stopsNow);
 
 // What is said for the focus: a sidebar entry's title and ", section"; the feature list's
 // feature, its place and its sentence; a row's title and value. None for a row that is gone.

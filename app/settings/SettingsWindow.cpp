@@ -253,12 +253,13 @@ void SettingsWindow::refresh() {
     // A focus that the last change left on no stop moves to the stop now at its place.
     const std::optional<std::string> before = dashboard.focusID();
     QWidget* widgetBefore = before ? stopWidget(*before) : nullptr;
-    const auto mended =
-        pane == builtPane_ ? DashboardKeys::mendedFocus(pane, before, builtStops_, stops) : before;
+    const auto repaired = pane == builtPane_
+                              ? DashboardKeys::repairedFocus(pane, before, builtStops_, stops)
+                              : before;
     builtPane_ = pane;
     builtStops_ = stops;
-    if (mended != before) {
-        dashboard.setFocusID(mended);
+    if (repaired != before) {
+        dashboard.setFocusID(repaired);
     }
     dark_ = appearanceIsDark();
     sidebar_->setState(pane, dashboard.focusID(), viewScale(), dark_);
@@ -275,7 +276,7 @@ void SettingsWindow::refresh() {
     const bool moved = scrolledTo_ != dashboard.focusID();
     scrollToFocus(moved && isVisible());
     refreshing_ = false;
-    if (mended != before) {
+    if (repaired != before) {
         announceFocus(before, widgetBefore);
     }
 }
@@ -458,7 +459,7 @@ bool SettingsWindow::handleKey(const DashboardKey& key) {
             }
         }
     }
-    // The refresh mends a focus the operation left on no stop, and then says it itself.
+    // The refresh repairs a focus the operation left on no stop, and then says it itself.
     const auto focusBeforeRefresh = dashboard.focusID();
     refresh();
     if (out.announce && dashboard.focusID() == focusBeforeRefresh) {

@@ -133,7 +133,7 @@ class SettingsWindow final : public QWidget {
     bool dark_ = false;
     bool refreshQueued_ = false;
     bool refreshing_ = false;
-    // The pane and row stops of the last build, for the focus mend after a rebuild.
+    // The pane and row stops of the last build, for the focus repair after a rebuild.
     OvraPane builtPane_ = OvraPane::home;
     std::vector<std::string> builtStops_;
     std::optional<std::string> scrolledTo_;

@@ -49,8 +49,8 @@ IslandScreen primaryScreen() {
 
 }  // namespace
 
-struct ShellApp::Parts final : LaunchHost {
-    Parts(ShellController& app, Scheduler& clock, Options given)
+struct ShellApp::Impl final : LaunchHost {
+    Impl(ShellController& app, Scheduler& clock, Options given)
         : controller(app), scheduler(clock), options(std::move(given)) {}
 
     ShellController& controller;
@@ -180,8 +180,8 @@ struct ShellApp::Parts final : LaunchHost {
 };
 
 ShellApp::ShellApp(ShellController& controller, Scheduler& scheduler, Options options)
-    : parts_(std::make_unique<Parts>(controller, scheduler, std::move(options))) {
-    Parts& p = *parts_;
+    : impl_(std::make_unique<Impl>(controller, scheduler, std::move(options))) {
+    Impl& p = *impl_;
     p.lifetime = std::make_unique<AppLifetime>(AppLifetime::Hooks{
         [&controller] { controller.stopModel(); },
         p.options.flushSettings,
@@ -220,7 +220,7 @@ ShellApp::ShellApp(ShellController& controller, Scheduler& scheduler, Options op
     p.island = std::make_unique<HomeIslandController>(std::move(services));
     p.tray = std::make_unique<SystemTray>(
         [this](bool secondary, const IslandScreen& screen) {
-            parts_->island->clicked(secondary, screen);
+            impl_->island->clicked(secondary, screen);
         },
         scheduler);
     p.sequence = std::make_unique<LaunchSequence>(p.options.plan, controller, p, scheduler);
@@ -229,7 +229,7 @@ ShellApp::ShellApp(ShellController& controller, Scheduler& scheduler, Options op
 ShellApp::~ShellApp() = default;
 
 void ShellApp::start() {
-    Parts& p = *parts_;
+    Impl& p = *impl_;
     p.island->install(*p.tray);
     // Told on a later turn, once start-up has taken the hotkey (a fallback of the chosen one,
     // maybe).
@@ -244,20 +244,20 @@ void ShellApp::start() {
 }
 
 void ShellApp::showHome() {
-    parts_->log("another start asked for the Home pane");
-    parts_->controller.showDashboard(OvraPane::home);
+    impl_->log("another start asked for the Home pane");
+    impl_->controller.showDashboard(OvraPane::home);
 }
 
 std::optional<Rect> ShellApp::trayIconFrame() const {
-    return parts_->tray->iconFrame();
+    return impl_->tray->iconFrame();
 }
 
 void ShellApp::otherAppActivated() {
-    parts_->island->otherAppActivated();
+    impl_->island->otherAppActivated();
 }
 
 void ShellApp::quit() {
-    parts_->lifetime->quit();
+    impl_->lifetime->quit();
 }
 
 }  // namespace ovra

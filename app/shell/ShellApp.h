@@ -60,8 +60,8 @@ class ShellApp final {
     void quit();
 
   private:
-    struct Parts;
-    std::unique_ptr<Parts> parts_;
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
 };
 
 }  // namespace ovra

@@ -23,7 +23,7 @@ struct Row {
 };
 
 // A key press with its characters (none for nullptr) and the keys held or states in `flags`:
-// s Shift, c Command, o Control or Option, f the find field is open, r a repeat.
+// s Shift, c Ctrl, o Alt or Super, f the find field is open, r a repeat.
 OverlayKeyPress key(int code, const char* characters, std::string_view flags = "") {
     const auto has = [flags](char f) { return flags.find(f) != std::string_view::npos; };
     OverlayKeyPress k{.keyCode = code, .shift = has('s'), .command = has('c')};
@@ -65,13 +65,13 @@ TEST(OverlayKeys, EveryRowOfTheKeyMap) {
         {key(kKeyF, "F", "s"), act(A::openFind())},
         {key(kKeyF, "f", "r"), act(A::ignore())},
         {key(kKeyF, "f", "c"), act(A::openFind())},
-        // Only Command-F works from inside the find field, and a held one does nothing more.
+        // Only Ctrl+F works from inside the find field, and a held one does nothing more.
         {key(kKeyF, "f", "f"), std::nullopt},
         {key(kKeyF, "f", "cf"), act(A::openFind())},
         {key(kKeyF, "f", "cfr"), act(A::ignore())},
-        // Command-Option-F is nobody's.
+        // Ctrl+Alt+F is nobody's.
         {key(kKeyF, "f", "co"), std::nullopt},
-        // Control-F is not a find key; "f" is not a command either.
+        // Alt+F is not a find key; "f" is not a command either.
         {key(kKeyF, "f", "o"), std::nullopt},
         // Whole strings only.
         {key(kKeyF, "ff"), std::nullopt},
@@ -82,7 +82,7 @@ TEST(OverlayKeys, EveryRowOfTheKeyMap) {
         {key(kKeyJ, "j", "r"), act(A::scroll(D::down, S::small))},
         {key(kKeyK, "k"), act(A::scroll(D::up, S::small))},
         {key(kKeyJ, "j", "f"), std::nullopt},
-        // With Command the letters are not scroll keys, and no command either.
+        // With Ctrl the letters are not scroll keys, and no command either.
         {key(kKeyJ, "j", "c"), std::nullopt},
         // Moving and closing.
         {key(kRight, nullptr), cmd(Cmd::move(1))},
@@ -141,8 +141,8 @@ TEST(OverlayKeys, EveryRowOfTheKeyMap) {
         const OverlayKeyPress& k = row.key;
         SCOPED_TRACE(::testing::Message()
                      << "key " << k.keyCode << " \"" << k.characters.value_or("(none)") << "\""
-                     << (k.shift ? " shift" : "") << (k.command ? " cmd" : "")
-                     << (k.otherModifier ? " ctl/opt" : "") << (k.finding ? " finding" : "")
+                     << (k.shift ? " shift" : "") << (k.command ? " ctrl" : "")
+                     << (k.otherModifier ? " alt/super" : "") << (k.finding ? " finding" : "")
                      << (k.isRepeat ? " repeat" : ""));
         EXPECT_EQ(OverlayKeys::effect(k), row.expected);
     }

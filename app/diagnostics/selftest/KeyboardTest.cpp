@@ -80,7 +80,7 @@ struct KeyboardRun {
     void post(Target target, Press press) const {
         QWidget* window = target();
         if (!window) {
-            app.print("  (no window to send key " + std::to_string(spec(press.key).keyCode) +
+            app.print("  (no window to send key " + std::to_string(codesOf(press.key).keyCode) +
                       " to)");
             return;
         }

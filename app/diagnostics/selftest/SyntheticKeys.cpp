@@ -11,7 +11,7 @@ namespace ovra::selftest {
 
 namespace {
 
-constexpr std::array<KeySpec, kKeyCount> kKeys{{
+constexpr std::array<KeyCodes, kKeyCount> kKeys{{
     {0, Qt::Key_A, u'a'},           {8, Qt::Key_C, u'c'},          {3, Qt::Key_F, u'f'},
     {38, Qt::Key_J, u'j'},          {40, Qt::Key_K, u'k'},         {35, Qt::Key_P, u'p'},
     {1, Qt::Key_S, u's'},           {13, Qt::Key_W, u'w'},         {6, Qt::Key_Z, u'z'},
@@ -25,7 +25,7 @@ constexpr std::array<KeySpec, kKeyCount> kKeys{{
 }};
 
 // What the event's text is, as the X server's key would give it.
-QString textOf(const KeySpec& key, const Press& press) {
+QString textOf(const KeyCodes& key, const Press& press) {
     if (key.character == 0) {
         return {};
     }
@@ -41,7 +41,7 @@ QString textOf(const KeySpec& key, const Press& press) {
 
 }  // namespace
 
-const KeySpec& spec(Key key) {
+const KeyCodes& codesOf(Key key) {
     return kKeys[static_cast<std::size_t>(key)];
 }
 
@@ -53,7 +53,7 @@ Key digitKey(int digit) {
 }
 
 std::unique_ptr<QKeyEvent> keyEvent(const Press& press, const keyboard::KeyboardLayout* layout) {
-    const KeySpec& key = spec(press.key);
+    const KeyCodes& key = codesOf(press.key);
     Qt::KeyboardModifiers modifiers;
     if (press.shift) {
         modifiers |= Qt::ShiftModifier;

@@ -50,12 +50,12 @@ enum class Key {
 };
 inline constexpr int kKeyCount = static_cast<int>(Key::up) + 1;
 
-struct KeySpec {
+struct KeyCodes {
     int keyCode;         // the shared key-code vocabulary (0 the A position, 36 Return…)
     int qtKey;           // Qt::Key
     char16_t character;  // what the key types plain; 0 for none
 };
-const KeySpec& spec(Key key);
+const KeyCodes& codesOf(Key key);
 // The key of the digit 1 to 9 (a number out of that range gives 1).
 Key digitKey(int digit);
 

@@ -1,5 +1,5 @@
 // The panes' rows in their states, each binding's value text and its effect on the preferences
-// and the controller, and the row model's rules with their mends.
+// and the controller, and the row model's rules at their edges.
 
 #include "app/settings/DashboardContent.h"
 
@@ -35,7 +35,7 @@ std::vector<std::string> rowIDs(const std::vector<OvraSection>& sections) {
     return ids;
 }
 
-TEST(OvraRow, AdjustActivateAndValueTextWithTheirMends) {
+TEST(OvraRow, AdjustActivateAndValueTextAtTheirEdges) {
     int index = 0;
     int writes = 0;
     OvraRow choice;

@@ -1,5 +1,5 @@
 // The settings window's keyboard, step by step: one table of (focus, key) → outcome over a
-// small set of panes, then the focus mend after operations and rebuilds, and what is announced.
+// small set of panes, then the focus repair after operations and rebuilds, and what is announced.
 
 #include "app/settings/DashboardKeys.h"
 
@@ -201,7 +201,7 @@ TEST(DashboardKeys, AFocusLeftOnNoStopMovesToTheStopNowAtItsPlace) {
     struct Case {
         std::optional<std::string> focus;
         std::vector<std::string> now;
-        std::optional<std::string> mended;
+        std::optional<std::string> repaired;
     };
     const std::vector<Case> cases{
         {"choice.b", {"choice.a", "choice.c", "choices.clear"}, "choice.c"},  // removed by Return
@@ -212,7 +212,7 @@ TEST(DashboardKeys, AFocusLeftOnNoStopMovesToTheStopNowAtItsPlace) {
         {"choice.disabled", {"choice.a"}, "choice.disabled"},                 // never was a stop
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(DashboardKeys::mendedFocus(P::choices, c.focus, before, c.now), c.mended)
+        EXPECT_EQ(DashboardKeys::repairedFocus(P::choices, c.focus, before, c.now), c.repaired)
             << c.focus.value_or("nil");
     }
 }

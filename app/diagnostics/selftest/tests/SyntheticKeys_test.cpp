@@ -22,7 +22,7 @@ TEST(SyntheticKeys, EveryKeyReadsAsItsKeyCodeWithAndWithoutALayout) {
          std::initializer_list<const keyboard::KeyboardLayout*>{&us.value(), nullptr}) {
         for (int i = 0; i < kKeyCount; ++i) {
             const Press press{static_cast<Key>(i)};
-            const KeySpec& key = spec(press.key);
+            const KeyCodes& key = codesOf(press.key);
             const auto event = keyEvent(press, layout);
             const KeyInput read = overlayReading(*event, layout);
             const auto settings = SettingsKeyInput::from(*event, layout);
