@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "platform/desktopsettings/DockSide.h"
-#include "platform/io/LogLine.h"
+#include "platform/log/Log.h"
 
 #ifndef OVRA_WORKER_DIRECTORY
 #define OVRA_WORKER_DIRECTORY ""
@@ -67,7 +67,7 @@ void AppSettings::showProblemsWith(Report show) {
 }
 
 AppSettings::Report AppSettings::standardErrorReport() {
-    return logLine;
+    return logs::to(logs::Category::settings, logs::Level::warning);
 }
 
 std::string_view AppSettings::builtInWorkerDirectory() {

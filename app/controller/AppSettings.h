@@ -52,7 +52,7 @@ class AppSettings final {
     // loading, before there was anything to show them in) at once and later ones as they come.
     void showProblemsWith(Report show);
 
-    // Reports as one line on standard error, "murmlark-ovra: " first.
+    // Reports as a warning of the settings' log category (standard error, in the app).
     static Report standardErrorReport();
     // The worker folder set when the app was built (OVRA_WORKER_DIRECTORY); "" by default.
     static std::string_view builtInWorkerDirectory();

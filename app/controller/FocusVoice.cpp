@@ -7,7 +7,7 @@
 
 #include "core/OvraText.h"
 #include "core/VoiceRank.h"
-#include "platform/io/LogLine.h"
+#include "platform/log/Log.h"
 
 namespace ovra {
 
@@ -158,7 +158,7 @@ void FocusVoice::log(const std::string& line) const {
     if (services_.log) {
         services_.log(line);
     } else {
-        logLine(line);
+        logs::info(logs::Category::speech, line);
     }
 }
 

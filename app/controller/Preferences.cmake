@@ -5,7 +5,7 @@ set(OVRA_WORKER_DIRECTORY "" CACHE STRING
 add_library(ovra_preferences STATIC Preferences.cpp AppSettings.cpp)
 target_include_directories(ovra_preferences PUBLIC "${PROJECT_SOURCE_DIR}")
 target_link_libraries(ovra_preferences PUBLIC ovra_defaults
-  ovra_desktopsettings MurmlarkCore PRIVATE ovra_warnings)
+  ovra_desktopsettings MurmlarkCore PRIVATE ovra_log ovra_warnings)
 target_compile_definitions(ovra_preferences PRIVATE OVRA_WORKER_DIRECTORY="${OVRA_WORKER_DIRECTORY}")
 
 add_library(ovra_preferences_qt STATIC PreferencesObject.cpp)

@@ -64,6 +64,8 @@ class TargetWindowBackend final : public ax::AccessibilityBackend {
         return inner_.setAttribute(element, name, value);
     }
 
+    std::size_t requestsSent() const override { return inner_.requestsSent(); }
+
     // How many reads ran out of the app's messaging time-out.
     int timeouts() const { return timeouts_; }
 

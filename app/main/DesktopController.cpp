@@ -33,8 +33,8 @@
 #include "platform/hotkeys/HotkeyEventPump.h"
 #include "platform/hotkeys/X11HotkeyGrabber.h"
 #include "platform/input/XTestInputSynthesizer.h"
-#include "platform/io/LogLine.h"
 #include "platform/keyboard/KeyboardWatcher.h"
+#include "platform/log/Log.h"
 #include "platform/magnifier/GnomeMagnifier.h"
 #include "platform/qt/MainThread.h"
 #include "platform/speech/DBusSpeechNotice.h"
@@ -132,7 +132,8 @@ struct DesktopController::Impl {
     std::unique_ptr<ModelSupervisor> supervisor;
     EngineInstaller* engine = nullptr;  // the supervisor's
     std::unique_ptr<SupervisorDecisions> decisions;
-    speech::SpeechDispatcherEngine speechEngine{postToMainThread, logLine};
+    speech::SpeechDispatcherEngine speechEngine{
+        postToMainThread, logs::to(logs::Category::speech, logs::Level::warning)};
     speech::DBusSpeechNotice speechNotice;
     std::unique_ptr<FocusVoice> voice;
     std::unique_ptr<keyboard::KeyboardWatcher> keyboard;
@@ -195,8 +196,9 @@ Result<std::unique_ptr<DesktopController>> DesktopController::open(Settings sett
         std::make_unique<supervisor::EngineInstallerFacade>(std::move(engine));
     p.supervisor = std::make_unique<ModelSupervisor>(std::move(modelServices));
     p.decisions = std::make_unique<SupervisorDecisions>(*p.supervisor);
-    p.voice = std::make_unique<FocusVoice>(FocusVoice::Services{
-        p.speechEngine, p.speechNotice, postToMainThread, logLine, InterfaceLanguage::code()});
+    p.voice = std::make_unique<FocusVoice>(
+        FocusVoice::Services{p.speechEngine, p.speechNotice, postToMainThread,
+                             logs::to(logs::Category::speech), InterfaceLanguage::code()});
 
     const keyboard::KeyboardLayout* layout = nullptr;
     if (auto watcher = keyboard::KeyboardWatcher::open()) {
@@ -235,7 +237,7 @@ Result<std::unique_ptr<DesktopController>> DesktopController::open(Settings sett
             }
         },
         [] { QApplication::beep(); },
-        logLine,
+        logs::to(logs::Category::controller),
         [](const std::string& line) { std::cout << line << std::endl; },
         [&p] { return p.screenReader.running(); },
     };
@@ -248,7 +250,9 @@ Result<std::unique_ptr<DesktopController>> DesktopController::open(Settings sett
         // granted, before anyone knows.
         const std::optional<bool> answer = p.worker->trustedWithin(kTrustBound);
         if (!answer) {
-            logLine("the accessibility bus is slow to answer: the next check reads the permission");
+            logs::warning(
+                logs::Category::atspi,
+                "the accessibility bus is slow to answer: the next check reads the permission");
         }
         trusted = answer.value_or(true);
     }
@@ -277,7 +281,7 @@ Result<std::unique_ptr<DesktopController>> DesktopController::open(Settings sett
             p.engine->cancel();
         },
         [&p] { return !p.engine->isRunning(); },
-        logLine,
+        logs::to(logs::Category::settings),
         [&p] { return p.screenReader.running(); },
     });
     DesktopDashboard* dashboard = p.dashboard.get();
@@ -305,7 +309,7 @@ Result<std::unique_ptr<DesktopController>> DesktopController::open(Settings sett
         p.grabber = std::move(grabber).value();
         p.pump = std::make_unique<hotkeys::HotkeyEventPump>(*p.grabber);
     } else {
-        logLine("no global hotkey: " + grabber.error());
+        logs::warning(logs::Category::hotkeys, "no global hotkey: " + grabber.error());
     }
     return std::unique_ptr<DesktopController>(new DesktopController(std::move(impl)));
 }
@@ -339,7 +343,9 @@ void DesktopController::start(StartOptions options) {
     update.windowOpen = [&p] { return p.windows.settingsShown(); };
     update.showGeneralSettings = [&dashboard] { dashboard.showDashboard(OvraPane::general); };
     update.quit = options.quit ? options.quit : [] { QApplication::quit(); };
-    update.log = [](const std::string& line) { logLine("updater: " + line); };
+    update.log = [](const std::string& line) {
+        logs::info(logs::Category::update, "updater: " + line);
+    };
     update.selfTestLaunch = p.options.selfTest;
     p.updater = std::make_unique<Updater>(std::move(update));
     p.updater->setObserver([&dashboard] { dashboard.stateChanged(); });
@@ -377,7 +383,8 @@ void DesktopController::start(StartOptions options) {
         if (monitor) {
             p.clicks = std::move(monitor).value();
         } else {
-            logLine("clicks away from the app's windows are not seen: " + monitor.error());
+            logs::warning(logs::Category::shell,
+                          "clicks away from the app's windows are not seen: " + monitor.error());
         }
     };
     startup.otherAppActivated = std::move(options.otherAppActivated);
@@ -462,7 +469,9 @@ void DesktopController::logKeyState(const std::string& label) {
     QWidget* key = QApplication::activeWindow();
     const auto front = p.workspace->frontmost();
     const auto number = [](auto n) { return std::to_string(static_cast<long long>(n)); };
-    logLine(label + ": selection=" + number(overlay.selection()) + " of " +
+    logs::info(
+        logs::Category::controller,
+        label + ": selection=" + number(overlay.selection()) + " of " +
             number(overlay.navigationOrder().size()) + ", sidebar=" + number(overlay.sidebar()) +
             ", panelKey=" + number(key != nullptr && qobject_cast<OverlayPanel*>(key) != nullptr) +
             ", appKeyWindow=" + (key ? key->metaObject()->className() : "none") +

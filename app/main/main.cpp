@@ -31,7 +31,7 @@
 #include "platform/atspi/AtspiBackend.h"
 #include "platform/desktopsettings/GSettingsStore.h"
 #include "platform/input/XTestInputSynthesizer.h"
-#include "platform/io/LogLine.h"
+#include "platform/log/Log.h"
 #include "platform/model/ModelRuntime.h"
 #include "platform/paths/Paths.h"
 #include "platform/scheduler/QtScheduler.h"
@@ -149,7 +149,7 @@ int runDiagnostics(const LaunchPlan& plan) {
 int handOver(SingleInstance& instance) {
     instance.handOver([](bool answered) {
         if (!answered) {
-            logLine("another copy is running but does not answer");
+            logs::warning(logs::Category::app, "another copy is running but does not answer");
         }
         QCoreApplication::exit(answered ? 0 : 1);
     });
@@ -159,14 +159,15 @@ int handOver(SingleInstance& instance) {
 int runApp(int argc, char** argv, const LaunchPlan& plan) {
     const char* display = std::getenv("DISPLAY");
     if (!display || !*display) {
-        logLine("no X11 display: Murmlark Ovra runs on an X11 desktop session");
+        logs::warning(logs::Category::app,
+                      "no X11 display: Murmlark Ovra runs on an X11 desktop session");
         return 1;
     }
     // Our windows speak to screen readers through the accessibility bus whoever asks.
     setenv("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1", 0);
     setenv("QT_QPA_PLATFORM", "xcb", 1);
     // Every delivery is timed: one that holds the main thread up is logged.
-    WatchedApplication app(argc, argv, logLine);
+    WatchedApplication app(argc, argv, logs::to(logs::Category::app, logs::Level::warning));
     QApplication::setApplicationName("murmlark-ovra");
     QApplication::setApplicationDisplayName("Murmlark Ovra");
     QApplication::setDesktopFileName("murmlark-ovra");
@@ -187,7 +188,8 @@ int runApp(int argc, char** argv, const LaunchPlan& plan) {
                 nameUndecided = true;
                 break;
             case SingleInstance::Outcome::noBus:
-                logLine("no name on the session bus: a second start cannot find this copy");
+                logs::warning(logs::Category::app,
+                              "no name on the session bus: a second start cannot find this copy");
                 break;
         }
     }
@@ -211,13 +213,14 @@ int runApp(int argc, char** argv, const LaunchPlan& plan) {
                                  .traceKeys = plan.traceKeys,
                                  .selfTest = selfTest});
     if (!opened) {
-        logLine(opened.error());
+        logs::warning(logs::Category::app, opened.error());
         return finish(1);
     }
     DesktopController& controller = *opened.value();
     ShellApp shell(
         controller, scheduler,
-        {plan, [&settings, selfTest] { return selfTest || settings->flush(); }, logLine,
+        {plan, [&settings, selfTest] { return selfTest || settings->flush(); },
+         logs::to(logs::Category::shell),
          [&controller, &settings, &scheduler](ScheduledFlag flag, const std::string& path,
                                               const SelfTestShell& parts) {
              selftest::start(
@@ -238,7 +241,8 @@ int runApp(int argc, char** argv, const LaunchPlan& plan) {
                 return;
             }
             settings->freeze();
-            logLine("another copy is running: it shows its Home pane and this one ends");
+            logs::info(logs::Category::app,
+                       "another copy is running: it shows its Home pane and this one ends");
             instance->handOver([&shell](bool) { shell.quit(); });
         });
     }
@@ -255,12 +259,13 @@ int runApp(int argc, char** argv, const LaunchPlan& plan) {
             [&controller](const std::string& problem) { controller.showSettingsProblem(problem); });
     }
     if (auto notice = controller.hotkeyNotice()) {
-        logLine(*notice);
+        logs::info(logs::Category::hotkeys, *notice);
     }
     if (auto problem = controller.hotkeyError()) {
-        logLine(*problem);
+        logs::warning(logs::Category::hotkeys, *problem);
     } else {
-        logLine(settings->preferences().hotkey().label + " opens the overlay");
+        logs::info(logs::Category::hotkeys,
+                   settings->preferences().hotkey().label + " opens the overlay");
     }
 
     return QApplication::exec();
@@ -269,6 +274,7 @@ int runApp(int argc, char** argv, const LaunchPlan& plan) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    logs::installStandardErrorSink();
     // Before anything else runs: an update asks a new version this to prove that it starts.
     if (argc == 2 && std::string_view(argv[1]) == update::kVersionFlag) {
         std::cout << update::thisVersionLine() << std::endl;

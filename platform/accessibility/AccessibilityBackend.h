@@ -177,6 +177,12 @@ class AccessibilityBackend {
                                                  std::string_view action) = 0;
     virtual std::optional<AXError> setAttribute(const Element& element, std::string_view name,
                                                 const Value& value) = 0;
+
+    // --- Cost ---
+
+    // Requests sent to other apps so far, for the log of each reading; 0 where nothing is
+    // counted.
+    virtual std::size_t requestsSent() const { return 0; }
 };
 
 }  // namespace ovra::ax

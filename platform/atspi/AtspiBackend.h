@@ -65,8 +65,8 @@ class AtspiBackend final : public ax::AccessibilityBackend {
     // Drops everything read so far: the next reading of any app starts cold.
     void forgetReadings();
 
-    // Requests sent to apps since the backend was made (for benchmarks and diagnostics).
-    std::size_t requestsSent() const;
+    // Requests sent to apps since the backend was made.
+    std::size_t requestsSent() const override;
 
   private:
     struct Impl;

@@ -1,8 +1,11 @@
 // The connection to the accessibility bus and the queue of pipelined requests on it.
 
+#include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "platform/atspi/AtspiRequests_p.h"
+#include "platform/log/Log.h"
 
 namespace ovra::atspi::session {
 
@@ -109,7 +112,7 @@ void RequestPipeline::sendNow(const std::string& target, Message call,
     ++sent_;
     const std::uint64_t sentEpoch = epoch_;
     bus_->send(std::move(call), micros(timeout),
-               [this, target, sentEpoch, handler = std::move(handler)](Reply reply) {
+               [this, target, sentEpoch, timeout, handler = std::move(handler)](Reply reply) {
                    if (closing_) {
                        return;
                    }
@@ -117,6 +120,9 @@ void RequestPipeline::sendNow(const std::string& target, Message call,
                        const AXError error = errorFor(reply);
                        if (error == AXError::timeout || error == AXError::appGone) {
                            // A hung or vanished app: do not queue it more work.
+                           if (sentEpoch == epoch_) {
+                               giveUp(target, reply, timeout);
+                           }
                            failQueued(target, reply.error);
                        }
                    }
@@ -150,6 +156,21 @@ void RequestPipeline::failQueued(const std::string& target, const std::string& e
     }
 }
 
+void RequestPipeline::giveUp(const std::string& target, const Reply& reply, double timeout) {
+    if (!givenUp_.insert(target).second) {
+        return;
+    }
+    const auto dropped = std::count_if(queue_.begin(), queue_.end(),
+                                       [&](const Queued& item) { return item.bus == target; });
+    const std::string why =
+        errorFor(reply) == AXError::timeout
+            ? "did not answer within " + std::to_string(std::lround(timeout * 1000.0)) + " ms"
+            : "failed with " + reply.error;
+    logs::warning(logs::Category::atspi, "the app at " + target + " " + why + "; " +
+                                             std::to_string(dropped) +
+                                             " queued requests to it are dropped");
+}
+
 void RequestPipeline::waitUntil(const std::function<bool()>& done, double seconds) {
     if (!bus_) {
         return;
@@ -181,6 +202,7 @@ void RequestPipeline::drain() {
 void RequestPipeline::restart() {
     ++epoch_;
     queue_.clear();
+    givenUp_.clear();
 }
 
 void RequestPipeline::dropQueued(const std::string& busName) {

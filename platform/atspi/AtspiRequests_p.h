@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/atspi/AtspiBackend.h"
@@ -94,6 +95,8 @@ class RequestPipeline {
                  double timeout);
     void drainQueue();
     void failQueued(const std::string& target, const std::string& error);
+    // An app that timed out or left gets no more of this epoch's work: said once per epoch.
+    void giveUp(const std::string& target, const Reply& reply, double timeout);
 
     AtspiOptions options_;
     bool closing_ = false;
@@ -103,6 +106,7 @@ class RequestPipeline {
     std::unordered_map<std::string, double> timeoutOfBus_;
     std::deque<Queued> queue_;
     std::uint64_t epoch_ = 0;
+    std::unordered_set<std::string> givenUp_;  // apps given up in this epoch
     std::size_t sent_ = 0;
 };
 
