@@ -6,8 +6,8 @@
 #include <limits>
 #include <sstream>
 
-#include "app/shell/LaunchSequence.h"
 #include "app/shell/FakeShellController.h"
+#include "app/shell/LaunchSequence.h"
 #include "platform/scheduler/ManualScheduler.h"
 
 namespace ovra {
