@@ -199,7 +199,7 @@ void AppController::run(const TargetApp& target, std::optional<Rescan> rescan) {
     } else if (overlay_.sidebar()) {
         budget = std::max(budget, kSidebarMinimumBudget);
     }
-    lastBudget_ = budget;
+    shown_.budget = budget;
     // A widening read before this run would put back the page as it was.
     cancelWiden();
     if (overlay_.finding()) {
@@ -215,7 +215,7 @@ void AppController::run(const TargetApp& target, std::optional<Rescan> rescan) {
     stopScan();
     cancelRun();
     scan.generation = runGeneration_;
-    scan.serial = ++readSerial_;
+    scan.serial = shown_.nextSerial();
     // The reading starts first: it runs on the worker while the overlay comes up.
     read(scan, devSnapshot);
     if (fresh) {
@@ -245,7 +245,7 @@ void AppController::read(const Scan& scan, std::function<WindowSnapshot()> sourc
         return;
     }
     runStop_.emplace();
-    ReadRequest request{scan.target, services_.prefs.get(keys::traversalDepth), lastBudget_,
+    ReadRequest request{scan.target, services_.prefs.get(keys::traversalDepth), shown_.budget,
                         kMaxRawDepth, kNodeBudget};
     services_.reader.read(std::move(request), runStop_->get_token(),
                           [this, current, scan](const ReadResult& reading) {
@@ -276,10 +276,10 @@ void AppController::readingArrived(Scan scan, const ReadResult& reading) {
     }
     // The reading is kept even if a newer request supersedes this one before its plan is made:
     // scrolling and find plan from it. The plan is only ever made for the current scan.
-    snapshot_ = TargetSnapshot{scan.target, reading.value()};
-    snapshotAt_ = services_.scheduler.now();
-    appliedSerial_ = scan.serial;
-    const WindowSnapshot& window = snapshot_->window;
+    shown_.snapshot = TargetSnapshot{scan.target, reading.value()};
+    shown_.at = services_.scheduler.now();
+    shown_.serial = scan.serial;
+    const WindowSnapshot& window = shown_.snapshot->window;
     // The app's own name for itself, when it has one beyond its process name.
     if (lastExternalApp_ && lastExternalApp_->sameProcess(scan.target) &&
         window.appName != scan.target.processName && !text::forDisplay(window.appName).empty()) {
@@ -307,7 +307,7 @@ void AppController::readingArrived(Scan scan, const ReadResult& reading) {
     scan.modelStart = services_.scheduler.now();
     model.decide(window, [this, alive = std::weak_ptr<int>(alive_),
                           scan](std::optional<FocusPlanner::Decisions> answer) {
-        // A scan superseded while the model decided has written `snapshot_` (above) but never
+        // A scan superseded while the model decided has written `shown_.snapshot` (above) but never
         // plans, presents or announces: its answer stops here.
         if (alive.expired() || scan.generation != runGeneration_) {
             return;
@@ -333,13 +333,13 @@ void AppController::decided(const Scan& scan, std::string note,
         services_.log(OvraText::format("Ovra press: %@ (model %@)",
                                        {note, std::string(scan.modelWanted ? "wanted" : "off")}));
     }
-    if (!snapshot_) {
+    if (!shown_.snapshot) {
         return;
     }
-    lastDecisions_ = std::move(decisions);
-    const FocusPlan plan = makePlan(*snapshot_, lastDecisions_ ? &*lastDecisions_ : nullptr);
+    shown_.decisions = std::move(decisions);
+    const FocusPlan plan = makePlan(*shown_.snapshot, shown_.decided());
 
-    const auto& candidates = snapshot_->window.candidates;
+    const auto& candidates = shown_.snapshot->window.candidates;
     const auto unlabeled = std::count_if(candidates.begin(), candidates.end(),
                                          [](const UICandidate& c) { return c.label().empty(); });
     if (static_cast<std::ptrdiff_t>(candidates.size()) < 2 * unlabeled) {

@@ -25,6 +25,7 @@
 #include "app/controller/FocusVoice.h"
 #include "app/controller/HotkeyManager.h"
 #include "app/controller/Preferences.h"
+#include "app/controller/ShownReading.h"
 #include "app/overlay/OverlayModel.h"
 #include "core/FindAndScroll.h"
 #include "core/FocusPlanner.h"
@@ -33,12 +34,6 @@
 #include "platform/scheduler/Scheduler.h"
 
 namespace ovra {
-
-// A window reading with the app it was read from.
-struct TargetSnapshot {
-    TargetApp app;
-    WindowSnapshot window;
-};
 
 class AppController final {
   public:
@@ -153,7 +148,7 @@ class AppController final {
     const std::optional<std::string>& findHotkeyError() const { return findHotkeyError_; }
     OverlayModel& overlay() { return overlay_; }
     bool overlayVisible() const { return panel_ && panel_->isShown(); }
-    const std::optional<TargetSnapshot>& snapshot() const { return snapshot_; }
+    const std::optional<TargetSnapshot>& snapshot() const { return shown_.snapshot; }
     const std::optional<TargetApp>& lastExternalApp() const { return lastExternalApp_; }
     void setPendingTip(Tip tip) { pendingTip_ = std::move(tip); }
     // Called with every change of the state the settings window shows (permission, hotkeys).
@@ -284,9 +279,7 @@ class AppController final {
     OverlayModel overlay_;
     std::unique_ptr<OverlayHost> panel_;
 
-    std::optional<TargetSnapshot> snapshot_;
-    double snapshotAt_ = 0;  // when its reading arrived (scheduler time)
-    std::optional<FocusPlanner::Decisions> lastDecisions_;
+    ShownReading shown_;
     // The app of the open request, which a dismiss hands the keyboard back to.
     std::optional<TargetApp> requestTarget_;
     std::optional<TargetApp> lastExternalApp_;
@@ -294,7 +287,6 @@ class AppController final {
     // The current scan: a result tagged with an older generation is dropped.
     std::uint64_t runGeneration_ = 0;
     std::optional<std::stop_source> runStop_;
-    int lastBudget_ = 0;
 
     Scheduler::Token closeWork_ = 0;
     Scheduler::Token openWork_ = 0;
@@ -304,11 +296,7 @@ class AppController final {
     bool pendingFind_ = false;
     bool findRestoresOvras_ = false;
     std::optional<FindSaved> findSaved_;
-    // Every window reading gets the next serial number; the snapshot in place came from
-    // `appliedSerial_`, and a widening is applied only when newer than it.
-    std::uint64_t readSerial_ = 0;
     std::uint64_t matchSerial_ = 0;
-    std::uint64_t appliedSerial_ = 0;
     std::uint64_t findWiden_ = 0;  // serial of the widening read under way; 0 when none
     std::optional<std::stop_source> widenStop_;
     bool findScrolled_ = false;

@@ -107,21 +107,21 @@ void AppController::cancelWiden() {
 }
 
 void AppController::widenForFind() {
-    if (devSnapshot || !snapshot_) {
+    if (devSnapshot || !shown_.snapshot) {
         return;
     }
     // Already wide, or not cut off: a wider reading would find nothing more.
-    if (lastBudget_ > kFindBudget - 1 ||
-        static_cast<std::ptrdiff_t>(snapshot_->window.candidates.size()) < lastBudget_) {
+    if (shown_.budget > kFindBudget - 1 ||
+        static_cast<std::ptrdiff_t>(shown_.snapshot->window.candidates.size()) < shown_.budget) {
         return;
     }
-    findSaved_ = FindSaved{*snapshot_, lastDecisions_};
+    findSaved_ = FindSaved{*shown_.snapshot, shown_.decisions};
     cancelWiden();
     widenStop_.emplace();
-    const std::uint64_t serial = ++readSerial_;
+    const std::uint64_t serial = shown_.nextSerial();
     findWiden_ = serial;
-    ReadRequest request{snapshot_->app, services_.prefs.get(keys::traversalDepth), kFindBudget,
-                        kMaxRawDepth, kNodeBudget};
+    ReadRequest request{shown_.snapshot->app, services_.prefs.get(keys::traversalDepth),
+                        kFindBudget, kMaxRawDepth, kNodeBudget};
     services_.reader.read(std::move(request), widenStop_->get_token(),
                           [this, alive = std::weak_ptr<int>(alive_), serial](ReadResult reading) {
                               if (!alive.expired() && reading) {
@@ -133,21 +133,22 @@ void AppController::widenForFind() {
 void AppController::widened(std::uint64_t serial, WindowSnapshot wide) {
     // Cancelled (a scroll, a run, the close), superseded, or find closed meanwhile; or a newer
     // reading is already in place.
-    if (serial != findWiden_ || !overlay_.finding() || !snapshot_ || serial <= appliedSerial_) {
+    if (serial != findWiden_ || !overlay_.finding() || !shown_.snapshot ||
+        serial <= shown_.serial) {
         return;
     }
     findWiden_ = 0;
     widenStop_.reset();
-    if (lastDecisions_) {
-        lastDecisions_ = keptDecisions(snapshot_->window, wide, *lastDecisions_);
+    if (shown_.decisions) {
+        shown_.decisions = keptDecisions(shown_.snapshot->window, wide, *shown_.decisions);
     }
-    snapshot_->window = std::move(wide);
-    snapshotAt_ = services_.scheduler.now();
-    appliedSerial_ = serial;
+    shown_.snapshot->window = std::move(wide);
+    shown_.at = services_.scheduler.now();
+    shown_.serial = serial;
     replan();
     if (devTrace && services_.print) {
         services_.print("trace: find widened: " +
-                        std::to_string(snapshot_->window.candidates.size()) + " controls");
+                        std::to_string(shown_.snapshot->window.candidates.size()) + " controls");
     }
 }
 
@@ -191,14 +192,14 @@ void AppController::endFind() {
     cancelWiden();
     overlay_.endFind();
     const std::string closed = OvraText::t("Find closed.");
-    if (!findSaved_ && findScrolled_ && snapshot_) {
+    if (!findSaved_ && findScrolled_ && shown_.snapshot) {
         // The page was scrolled while finding: it is read afresh.
         findScrolled_ = false;
         findRestoresOvras_ = false;
         if (!services_.prefs.get(keys::sidebar) && overlay_.sidebar()) {
             overlay_.toggleSidebar();
         }
-        run(snapshot_->app, Rescan{ScrollDirection::down, std::nullopt, false});
+        run(shown_.snapshot->app, Rescan{ScrollDirection::down, std::nullopt, false});
         if (panel_) {
             panel_->focusContent();
         }
@@ -206,8 +207,8 @@ void AppController::endFind() {
         return;
     }
     if (findSaved_) {
-        snapshot_ = std::move(findSaved_->snapshot);
-        lastDecisions_ = std::move(findSaved_->decisions);
+        shown_.snapshot = std::move(findSaved_->snapshot);
+        shown_.decisions = std::move(findSaved_->decisions);
         findSaved_.reset();
         if (!findRestoresOvras_) {
             replan();

@@ -129,10 +129,10 @@ void AppController::requestPress(const std::string& id) {
         services_.beep();
         return;
     }
-    if (!snapshot_) {
+    if (!shown_.snapshot) {
         return;
     }
-    const auto& candidates = snapshot_->window.candidates;
+    const auto& candidates = shown_.snapshot->window.candidates;
     const auto candidate = std::find_if(candidates.begin(), candidates.end(),
                                         [&](const UICandidate& c) { return c.id == id; });
     if (candidate == candidates.end()) {
@@ -160,17 +160,17 @@ void AppController::requestPress(const std::string& id) {
 }
 
 void AppController::activate(const std::string& id) {
-    if (!snapshot_) {
+    if (!shown_.snapshot) {
         return;
     }
-    const WindowSnapshot& window = snapshot_->window;
+    const WindowSnapshot& window = shown_.snapshot->window;
     const auto element = window.elements.find(id);
     const auto candidate = std::find_if(window.candidates.begin(), window.candidates.end(),
                                         [&](const UICandidate& c) { return c.id == id; });
     if (element == window.elements.end() || candidate == window.candidates.end()) {
         return;
     }
-    const TargetApp target = snapshot_->app;
+    const TargetApp target = shown_.snapshot->app;
     // The counters move only once the press has reached the control.
     PendingPress press{candidate->label(), target, 0};
     if (const FocusPlan* plan = overlay_.phase().plan()) {
@@ -191,7 +191,7 @@ void AppController::activate(const std::string& id) {
                   {}},
                  {target, services_.prefs.get(keys::traversalDepth), kFindBudget, kMaxRawDepth,
                   kNodeBudget}};
-    job.request.seenFor = services_.scheduler.now() - snapshotAt_;
+    job.request.seenFor = services_.scheduler.now() - shown_.at;
     job.request.seen = window.candidates;
     // The press brings the app forward itself: the close does not hand the keyboard back.
     close(false);
@@ -263,11 +263,11 @@ void AppController::pressed(const PendingPress& press, const PressOutcome& outco
 }
 
 void AppController::replan() {
-    if (!snapshot_ || overlay_.phase().plan() == nullptr) {
+    if (!shown_.snapshot || overlay_.phase().plan() == nullptr) {
         return;
     }
     const std::optional<FocusItem> selected = overlay_.selectedItem();
-    const FocusPlan plan = makePlan(*snapshot_, lastDecisions_ ? &*lastDecisions_ : nullptr);
+    const FocusPlan plan = makePlan(*shown_.snapshot, shown_.decided());
     overlay_.setPhase(OverlayPhase::ready(plan));
     const std::vector<std::string> order = overlay_.navigationOrder();
     const auto kept =

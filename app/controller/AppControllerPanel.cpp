@@ -82,7 +82,7 @@ void AppController::close(bool handBack) {
     pendingScrolls_.clear();
     scrollMoved_ = false;
     stopScan();
-    snapshot_.reset();
+    shown_.snapshot.reset();
     pendingFind_ = false;
     findRestoresOvras_ = false;
     cancelWiden();

@@ -38,7 +38,7 @@ std::optional<ax::Element> probeOf(const WindowSnapshot& window) {
 
 void AppController::scroll(ScrollDirection direction, ScrollStep step,
                            const std::optional<std::string>& from) {
-    if (!snapshot_) {
+    if (!shown_.snapshot) {
         services_.beep();
         return;
     }
@@ -75,23 +75,24 @@ void AppController::scroll(ScrollDirection direction, ScrollStep step,
 }
 
 void AppController::startScroll(const ScrollBatch& batch) {
-    const WindowSnapshot& window = snapshot_->window;
+    const WindowSnapshot& window = shown_.snapshot->window;
     ScrollJob job{batch.direction,
                   batch.step,
                   window.scroll,
                   window.viewport,
-                  snapshot_->app.window != 0 ? std::optional(snapshot_->app.window) : std::nullopt,
+                  shown_.snapshot->app.window != 0 ? std::optional(shown_.snapshot->app.window)
+                                                   : std::nullopt,
                   devSnapshot != nullptr,
                   batch.count,
                   probeOf(window)};
     scrollRunning_ = true;
-    services_.reader.scroll(std::move(job),
-                            [this, alive = std::weak_ptr<int>(alive_), batch, app = snapshot_->app,
-                             session = scrollSession_](ScrollOutcome done) {
-                                if (!alive.expired()) {
-                                    scrolled(batch, app, session, done);
-                                }
-                            });
+    services_.reader.scroll(
+        std::move(job), [this, alive = std::weak_ptr<int>(alive_), batch,
+                         app = shown_.snapshot->app, session = scrollSession_](ScrollOutcome done) {
+            if (!alive.expired()) {
+                scrolled(batch, app, session, done);
+            }
+        });
 }
 
 void AppController::scrolled(const ScrollBatch& batch, const TargetApp& app, std::uint64_t session,
@@ -114,7 +115,7 @@ void AppController::scrolled(const ScrollBatch& batch, const TargetApp& app, std
         return;
     }
     scrollRunning_ = false;
-    if (!snapshot_ || !snapshot_->app.sameProcess(app) || !overlay_.islandOpen()) {
+    if (!shown_.snapshot || !shown_.snapshot->app.sameProcess(app) || !overlay_.islandOpen()) {
         pendingScrolls_.clear();
         return;
     }
@@ -151,8 +152,8 @@ void AppController::announceScroll(ScrollDirection direction, const FocusPlan& p
     std::string text = direction == ScrollDirection::down
                            ? OvraText::f("Scrolled down. %@.", {choices})
                            : OvraText::f("Scrolled up. %@.", {choices});
-    if (snapshot_ && snapshot_->window.scroll) {
-        const ScrollExtent extent = ScrollMore::extent(snapshot_->window.scroll->signals);
+    if (shown_.snapshot && shown_.snapshot->window.scroll) {
+        const ScrollExtent extent = ScrollMore::extent(shown_.snapshot->window.scroll->signals);
         if (direction == ScrollDirection::down && !extent.moreBelow) {
             text += " " + OvraText::t("End of the page.");
         } else if (direction == ScrollDirection::up && !extent.moreAbove) {

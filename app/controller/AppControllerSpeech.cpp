@@ -78,7 +78,7 @@ void AppController::explainSelection() {
 
 void AppController::saveCorrection(FocusOverride override) {
     const std::optional<FocusItem> item = overlay_.selectedItem();
-    if (!item || !snapshot_) {
+    if (!item || !shown_.snapshot) {
         return;
     }
     if (ScrollMore::isScroll(item->id())) {
@@ -95,9 +95,10 @@ void AppController::saveCorrection(FocusOverride override) {
             "for it.");
     } else {
         // Corrections are kept under the process name, as the plans look them up.
-        const WindowSnapshot& window = snapshot_->window;
-        const std::string& app =
-            snapshot_->app.processName.empty() ? window.appName : snapshot_->app.processName;
+        const WindowSnapshot& window = shown_.snapshot->window;
+        const std::string& app = shown_.snapshot->app.processName.empty()
+                                     ? window.appName
+                                     : shown_.snapshot->app.processName;
         const std::optional<FocusOverride> now =
             services_.prefs.toggleOverride(override, FocusOverrides::key(app, candidate));
         if (!now) {
