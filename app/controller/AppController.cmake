@@ -9,6 +9,7 @@ add_library(ovra_app_controller STATIC
   AppControllerScroll.cpp
   AppControllerSpeech.cpp
   AppControllerStart.cpp
+  AutoScan.cpp
   AccessibilityWorkerThread.cpp
   QueueScheduler.cpp
   SupervisorDecisions.cpp

@@ -12,12 +12,15 @@
 namespace ovra {
 
 AppController::AppController(Services services, bool trusted)
-    : services_(std::move(services)), trusted_(trusted) {}
+    : services_(std::move(services)),
+      trusted_(trusted),
+      scan_(services_.scheduler, services_.prefs, overlay_,
+            [this] { announceSelection(std::nullopt); }) {}
 
 AppController::~AppController() {
     Scheduler& scheduler = services_.scheduler;
-    for (const Scheduler::Token token : {closeWork_, openWork_, rescanWork_, scanTimer_, zoomWork_,
-                                         queryCheck_, matchesWork_, trustTimer_}) {
+    for (const Scheduler::Token token :
+         {closeWork_, openWork_, rescanWork_, zoomWork_, queryCheck_, matchesWork_, trustTimer_}) {
         scheduler.cancel(token);
     }
     if (runStop_) {
@@ -212,7 +215,7 @@ void AppController::run(const TargetApp& target, std::optional<Rescan> rescan) {
     scan.rescan = rescan;
     scan.modelWanted = prefs.get(keys::useModel) && !overlay_.finding();
     overlay_.setArmedID(std::nullopt);
-    stopScan();
+    scan_.stop();
     cancelRun();
     scan.generation = runGeneration_;
     scan.serial = shown_.nextSerial();
@@ -381,7 +384,7 @@ void AppController::decided(const Scan& scan, std::string note,
             announce(*zoomTip);
         }
         if (services_.prefs.get(keys::autoScan) && plan.beaconOrder.size() >= 2) {
-            startScan();
+            scan_.start();
         }
         return;
     }

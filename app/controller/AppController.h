@@ -21,6 +21,7 @@
 #include <stop_token>
 #include <string>
 
+#include "app/controller/AutoScan.h"
 #include "app/controller/ControllerServices.h"
 #include "app/controller/FocusVoice.h"
 #include "app/controller/HotkeyManager.h"
@@ -236,7 +237,7 @@ class AppController final {
     void followWithZoom();
     std::optional<std::string> zoomFollowTip();
 
-    // Scroll, find and auto-scan.
+    // Scroll and find.
     void scroll(ScrollDirection direction, ScrollStep step, const std::optional<std::string>& from);
     void startScroll(const ScrollBatch& batch);
     void scrolled(const ScrollBatch& batch, const TargetApp& app, std::uint64_t session,
@@ -250,11 +251,6 @@ class AppController final {
     void widenForFind();
     void widened(std::uint64_t serial, WindowSnapshot wide);
     void announceMatches();
-    void startScan();
-    void scheduleScanStep();
-    void scanTick();
-    void stopScan();
-    double scanInterval() const;
 
     // Start-up and the app's own windows.
     void overlayChanging(OverlayField field);
@@ -278,6 +274,7 @@ class AppController final {
     bool trusted_;
     OverlayModel overlay_;
     std::unique_ptr<OverlayHost> panel_;
+    AutoScan scan_;
 
     ShownReading shown_;
     // The app of the open request, which a dismiss hands the keyboard back to.
@@ -310,8 +307,6 @@ class AppController final {
     std::uint64_t scrollSession_ = 0;
     // Why the last press pressed nothing, shown with the next plan.
     std::optional<std::string> pressNotice_;
-    Scheduler::Token scanTimer_ = 0;
-    int scanSteps_ = 0;
 
     // Start-up.
     bool started_ = false;

@@ -75,7 +75,7 @@ void AppController::startFind() {
     if (!overlay_.phase().plan()) {
         return;
     }
-    stopScan();
+    scan_.stop();
     if (overlay_.finding()) {
         overlay_.setFindFocusRequest(overlay_.findFocusRequest() + 1);
         return;
@@ -154,7 +154,7 @@ void AppController::widened(std::uint64_t serial, WindowSnapshot wide) {
 
 bool AppController::handleFindKey(const KeyInput& key) {
     const auto move = [this](int step) {
-        stopScan();
+        scan_.stop();
         overlay_.move(step);
         announceSelection(std::nullopt);
         return true;

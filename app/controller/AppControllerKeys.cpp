@@ -62,14 +62,14 @@ void AppController::dispatch(const OverlayKeyAction& action) {
 void AppController::dispatch(const OverlayCommand& command) {
     switch (command.kind) {
         case OverlayCommand::Kind::move:
-            stopScan();
+            scan_.stop();
             overlay_.move(command.number);
             announceSelection(std::nullopt);
             break;
         case OverlayCommand::Kind::choose:
             if (command.number >= 1 &&
                 static_cast<std::size_t>(command.number) <= overlay_.navigationOrder().size()) {
-                stopScan();
+                scan_.stop();
                 overlay_.select(command.number - 1);
                 announceSelection(std::nullopt);
             } else {
@@ -89,7 +89,7 @@ void AppController::dispatch(const OverlayCommand& command) {
             saveCorrection(FocusOverride::mute);
             break;
         case OverlayCommand::Kind::showAll:
-            stopScan();
+            scan_.stop();
             overlay_.toggleShowAll();
             announceSelection(std::nullopt);
             break;
@@ -102,7 +102,7 @@ void AppController::dispatch(const OverlayCommand& command) {
 }
 
 void AppController::sidebarKey() {
-    stopScan();
+    scan_.stop();
     overlay_.toggleSidebar();
     services_.prefs.set(keys::sidebar, overlay_.sidebar());
     replan();
@@ -147,7 +147,7 @@ void AppController::requestPress(const std::string& id) {
             activate(id);
             return;
         }
-        stopScan();
+        scan_.stop();
         const std::vector<std::string> order = overlay_.navigationOrder();
         if (const auto at = std::find(order.begin(), order.end(), id); at != order.end()) {
             overlay_.select(static_cast<int>(at - order.begin()));

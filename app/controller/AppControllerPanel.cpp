@@ -81,7 +81,7 @@ void AppController::close(bool handBack) {
     scrollRunning_ = false;
     pendingScrolls_.clear();
     scrollMoved_ = false;
-    stopScan();
+    scan_.stop();
     shown_.snapshot.reset();
     pendingFind_ = false;
     findRestoresOvras_ = false;

@@ -1,5 +1,4 @@
-// Scrolling the page under the open overlay, and auto-scan: the selection stepping through the
-// choices by itself.
+// Scrolling the page under the open overlay.
 
 #include <algorithm>
 #include <cmath>
@@ -42,7 +41,7 @@ void AppController::scroll(ScrollDirection direction, ScrollStep step,
         services_.beep();
         return;
     }
-    stopScan();
+    scan_.stop();
     overlay_.setArmedID(std::nullopt);
     overlay_.setExplainID(std::nullopt);
     // A widening that arrived after the re-read would put back the page as it was.
@@ -161,47 +160,6 @@ void AppController::announceScroll(ScrollDirection direction, const FocusPlan& p
         }
     }
     announce(text);
-}
-
-double AppController::scanInterval() const {
-    // Held to the settings row's range: a zero interval would step without pause.
-    const PreferenceRange range = *keys::scanInterval.clampedTo;
-    const double seconds = services_.prefs.get(keys::scanInterval);
-    return std::isfinite(seconds) ? std::clamp(seconds, range.low, range.high) : range.low;
-}
-
-void AppController::startScan() {
-    overlay_.setScanning(true);
-    scanSteps_ = 0;
-    services_.scheduler.cancel(scanTimer_);
-    // The first step waits half an interval longer than the others.
-    scanTimer_ = later(scanInterval() * 1.5, [this] { scheduleScanStep(); });
-}
-
-void AppController::scheduleScanStep() {
-    // The first step, then one every interval.
-    scanTimer_ = 0;
-    scanTick();
-    if (overlay_.scanning()) {
-        scanTimer_ = every(scanInterval(), [this] { scanTick(); });
-    }
-}
-
-void AppController::scanTick() {
-    ++scanSteps_;
-    // Three rounds over the list, then it stops by itself.
-    if (static_cast<std::size_t>(scanSteps_) < 3 * overlay_.navigationOrder().size()) {
-        overlay_.move(1);
-        announceSelection(std::nullopt);
-    } else {
-        stopScan();
-    }
-}
-
-void AppController::stopScan() {
-    services_.scheduler.cancel(scanTimer_);
-    scanTimer_ = 0;
-    overlay_.setScanning(false);
 }
 
 }  // namespace ovra

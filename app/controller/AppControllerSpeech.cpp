@@ -61,7 +61,7 @@ void AppController::announceSelection(const std::optional<std::string>& prefix) 
 }
 
 void AppController::explainSelection() {
-    stopScan();
+    scan_.stop();
     const std::optional<FocusItem> item = overlay_.selectedItem();
     if (!item) {
         return;
