@@ -15,12 +15,13 @@ AppController::AppController(Services services, bool trusted)
     : services_(std::move(services)),
       trusted_(trusted),
       scan_(services_.scheduler, services_.prefs, overlay_,
-            [this] { announceSelection(std::nullopt); }) {}
+            [this] { announceSelection(std::nullopt); }),
+      zoom_(services_.scheduler, overlay_, [this] { return overlayVisible(); }) {}
 
 AppController::~AppController() {
     Scheduler& scheduler = services_.scheduler;
     for (const Scheduler::Token token :
-         {closeWork_, openWork_, rescanWork_, zoomWork_, queryCheck_, matchesWork_, trustTimer_}) {
+         {closeWork_, openWork_, rescanWork_, queryCheck_, matchesWork_, trustTimer_}) {
         scheduler.cancel(token);
     }
     if (runStop_) {
@@ -363,7 +364,7 @@ void AppController::decided(const Scan& scan, std::string note,
             }
             overlay_.setNotice(tip.text);
         }
-        const std::optional<std::string> zoomTip = zoomFollowTip();
+        const std::optional<std::string> zoomTip = zoom_.tip();
         if (zoomTip) {
             overlay_.setNotice(*zoomTip);
         }
@@ -391,7 +392,7 @@ void AppController::decided(const Scan& scan, std::string note,
 
     const Rescan& rescan = *scan.rescan;
     endScrolling();
-    zoomShownID_.reset();
+    zoom_.forget();
     // The page moved under the overlay: its picture is taken again where one is painted.
     if (panel_) {
         panel_->refreshBackdrop();

@@ -25,6 +25,7 @@
 #include "app/controller/ControllerServices.h"
 #include "app/controller/FocusVoice.h"
 #include "app/controller/HotkeyManager.h"
+#include "app/controller/MagnifierFollow.h"
 #include "app/controller/Preferences.h"
 #include "app/controller/ShownReading.h"
 #include "app/overlay/OverlayModel.h"
@@ -234,8 +235,6 @@ class AppController final {
     void announceSelection(const std::optional<std::string>& prefix);
     void explainSelection();
     void saveCorrection(FocusOverride override);
-    void followWithZoom();
-    std::optional<std::string> zoomFollowTip();
 
     // Scroll and find.
     void scroll(ScrollDirection direction, ScrollStep step, const std::optional<std::string>& from);
@@ -275,6 +274,7 @@ class AppController final {
     OverlayModel overlay_;
     std::unique_ptr<OverlayHost> panel_;
     AutoScan scan_;
+    MagnifierFollow zoom_;
 
     ShownReading shown_;
     // The app of the open request, which a dismiss hands the keyboard back to.
@@ -287,8 +287,6 @@ class AppController final {
 
     Scheduler::Token closeWork_ = 0;
     Scheduler::Token openWork_ = 0;
-    std::optional<std::string> zoomShownID_;
-    bool zoomTipShown_ = false;
 
     bool pendingFind_ = false;
     bool findRestoresOvras_ = false;
@@ -318,7 +316,6 @@ class AppController final {
     bool suppressHotkeyChoice_ = false;
     std::optional<OverlayModel::Subscription> overlayWatch_;
     std::optional<Preferences::ListenerId> prefsWatch_;
-    Scheduler::Token zoomWork_ = 0;
     Scheduler::Token queryCheck_ = 0;
     Scheduler::Token matchesWork_ = 0;
     std::string seenQuery_;

@@ -72,7 +72,7 @@ void AppController::keyboardTaken() {
 }
 
 void AppController::close(bool handBack) {
-    zoomShownID_.reset();
+    zoom_.forget();
     services_.voice.stop();
     cancelRun();
     services_.scheduler.cancel(rescanWork_);

@@ -3,7 +3,6 @@
 
 #include "app/controller/AppController.h"
 #include "core/DarkPatternPrior.h"
-#include "core/Geometry.h"
 #include "core/OvraText.h"
 
 namespace ovra {
@@ -115,35 +114,6 @@ void AppController::saveCorrection(FocusOverride override) {
     overlay_.setExplainID(std::nullopt);
     overlay_.setNotice(text);
     announce(text);
-}
-
-void AppController::followWithZoom() {
-    magnifier::Magnifier* magnifier = startup_.magnifier;
-    if (!magnifier || !overlayVisible() || !magnifier->isOn()) {
-        return;
-    }
-    const std::optional<FocusItem> item = overlay_.selectedItem();
-    if (!item || item->id() == zoomShownID_) {
-        return;
-    }
-    const std::optional<Rect> rect = ZoomFocus::rect(item->candidate.frame);
-    if (!rect) {
-        return;
-    }
-    zoomShownID_ = item->id();
-    magnifier->changeFocus(*rect);
-}
-
-std::optional<std::string> AppController::zoomFollowTip() {
-    magnifier::Magnifier* magnifier = startup_.magnifier;
-    if (zoomTipShown_ || !magnifier || !magnifier->isOn() || magnifier->followsFocus()) {
-        return std::nullopt;
-    }
-    zoomTipShown_ = true;
-    return OvraText::t(
-        "The magnifier is on but does not follow the keyboard focus. To have it go to each ovra "
-        "you choose, turn on its focus tracking: gsettings set org.gnome.desktop.a11y.magnifier "
-        "focus-tracking proportional");
 }
 
 }  // namespace ovra

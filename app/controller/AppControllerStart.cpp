@@ -11,9 +11,7 @@ namespace ovra {
 
 namespace {
 
-// Debounces of the overlay's changes: the magnifier follows once the selection rests, and the
-// number of matches is said once the typing pauses.
-constexpr double kZoomDelay = 0.04;
+// The number of matches is said once the typing pauses.
 constexpr double kMatchesDelay = 0.6;
 constexpr double kTrustPollInterval = 1.0;
 // Tried in this order when the main hotkey of the settings is taken and the user did not pick
@@ -32,6 +30,7 @@ void AppController::start(Startup startup) {
     }
     started_ = true;
     startup_ = std::move(startup);
+    zoom_.setMagnifier(startup_.magnifier);
     if (startup_.startUpdater) {
         startup_.startUpdater();
     }
@@ -108,12 +107,7 @@ bool AppController::defaultsFlag(const char* key) const {
 }
 
 void AppController::overlayChanging(OverlayField field) {
-    // Told before the write: the new value is read on the next turn.
-    services_.scheduler.cancel(zoomWork_);
-    zoomWork_ = later(kZoomDelay, [this] {
-        zoomWork_ = 0;
-        followWithZoom();
-    });
+    zoom_.overlayChanging();
     if (field == OverlayField::query && queryCheck_ == 0) {
         queryCheck_ = later(0, [this] {
             queryCheck_ = 0;
