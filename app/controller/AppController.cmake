@@ -11,6 +11,7 @@ add_library(ovra_app_controller STATIC
   AppControllerStart.cpp
   AutoScan.cpp
   MagnifierFollow.cpp
+  TrustPoll.cpp
   AccessibilityWorkerThread.cpp
   QueueScheduler.cpp
   SupervisorDecisions.cpp

@@ -13,7 +13,7 @@ namespace ovra {
 
 AppController::AppController(Services services, bool trusted)
     : services_(std::move(services)),
-      trusted_(trusted),
+      trust_(services_.scheduler, trusted),
       scan_(services_.scheduler, services_.prefs, overlay_,
             [this] { announceSelection(std::nullopt); }),
       zoom_(services_.scheduler, overlay_, [this] { return overlayVisible(); }) {}
@@ -21,7 +21,7 @@ AppController::AppController(Services services, bool trusted)
 AppController::~AppController() {
     Scheduler& scheduler = services_.scheduler;
     for (const Scheduler::Token token :
-         {closeWork_, openWork_, rescanWork_, queryCheck_, matchesWork_, trustTimer_}) {
+         {closeWork_, openWork_, rescanWork_, queryCheck_, matchesWork_}) {
         scheduler.cancel(token);
     }
     if (runStop_) {
@@ -111,7 +111,7 @@ void AppController::trigger() {
         run(ownApp(), std::nullopt);
         return;
     }
-    if (!trusted_) {
+    if (!trust_.trusted()) {
         if (services_.showDashboard) {
             services_.showDashboard(OvraPane::home);
         }

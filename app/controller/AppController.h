@@ -28,6 +28,7 @@
 #include "app/controller/MagnifierFollow.h"
 #include "app/controller/Preferences.h"
 #include "app/controller/ShownReading.h"
+#include "app/controller/TrustPoll.h"
 #include "app/overlay/OverlayModel.h"
 #include "core/FindAndScroll.h"
 #include "core/FocusPlanner.h"
@@ -141,8 +142,8 @@ class AppController final {
     // the last other app while it runs.
     std::optional<std::string> targetAppName();
 
-    bool trusted() const { return trusted_; }
-    void setTrusted(bool trusted) { trusted_ = trusted; }
+    bool trusted() const { return trust_.trusted(); }
+    void setTrusted(bool trusted) { trust_.set(trusted); }
     // Why the main hotkey could not be had; why another than the chosen one is used; why the
     // find hotkey could not be had.
     const std::optional<std::string>& hotkeyError() const { return hotkeyError_; }
@@ -258,7 +259,6 @@ class AppController final {
     void registerHotkey();
     void registerFindHotkey();
     void startModel();
-    void pollTrust(bool announceGrant);
     void permissionGranted();
     void clickedAt(Point point);
     void applyAppearance();
@@ -270,7 +270,7 @@ class AppController final {
     Scheduler::Token every(double seconds, std::function<void()> work);
 
     Services services_;
-    bool trusted_;
+    TrustPoll trust_;
     OverlayModel overlay_;
     std::unique_ptr<OverlayHost> panel_;
     AutoScan scan_;
@@ -319,8 +319,6 @@ class AppController final {
     Scheduler::Token queryCheck_ = 0;
     Scheduler::Token matchesWork_ = 0;
     std::string seenQuery_;
-    Scheduler::Token trustTimer_ = 0;
-    bool trustAsked_ = false;
     std::function<void()> stateChanged_;
 
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);

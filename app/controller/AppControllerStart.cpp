@@ -13,7 +13,6 @@ namespace {
 
 // The number of matches is said once the typing pauses.
 constexpr double kMatchesDelay = 0.6;
-constexpr double kTrustPollInterval = 1.0;
 // Tried in this order when the main hotkey of the settings is taken and the user did not pick
 // it.
 constexpr std::array<const char*, 3> kFallbackHotkeys{"opt-space", "ctrl-opt-f", "f13"};
@@ -76,7 +75,12 @@ void AppController::start(Startup startup) {
     if (services_.prefs.get(keys::useModel)) {
         startModel();
     }
-    pollTrust(false);
+    trust_.start(startup_.checkTrust, startup_.pretendUntrusted, [this](bool announce) {
+        notifyState();
+        if (announce) {
+            permissionGranted();
+        }
+    });
     if (startup_.showDashboard) {
         later(0, [this] {
             if (services_.showDashboard) {
@@ -92,7 +96,7 @@ void AppController::start(Startup startup) {
         });
     }
     applyAppearance();
-    trustTimer_ = every(kTrustPollInterval, [this] { pollTrust(true); });
+    trust_.keepAsking();
 }
 
 void AppController::notifyState() {
@@ -219,29 +223,6 @@ void AppController::registerFindHotkey() {
     notifyState();
 }
 
-void AppController::pollTrust(bool announceGrant) {
-    // One question at a time: a busy accessibility bus is asked again at a later tick.
-    if (trustAsked_ || !startup_.checkTrust) {
-        return;
-    }
-    trustAsked_ = true;
-    startup_.checkTrust([this, alive = std::weak_ptr<int>(alive_), announceGrant](bool trusted) {
-        if (alive.expired()) {
-            return;
-        }
-        trustAsked_ = false;
-        trusted = trusted && !startup_.pretendUntrusted;
-        if (trusted == trusted_) {
-            return;
-        }
-        trusted_ = trusted;
-        notifyState();
-        if (trusted && announceGrant) {
-            permissionGranted();
-        }
-    });
-}
-
 void AppController::permissionGranted() {
     const std::string text =
         OvraText::f("Accessibility access is on. You're ready: press %@ in any app.",
@@ -285,7 +266,7 @@ void AppController::applyAppearance() {
 }
 
 void AppController::ovraButtonPressed() {
-    if (!defaultsFlag("ovraButtonTipShown") && trusted_ && !overlayVisible()) {
+    if (!defaultsFlag("ovraButtonTipShown") && trusted() && !overlayVisible()) {
         if (services_.prefs.get(keys::flightTrail) && startup_.flyBubble) {
             startup_.flyBubble();
         }
@@ -297,7 +278,7 @@ void AppController::ovraButtonPressed() {
 }
 
 void AppController::birdSimplify() {
-    if (!overlayVisible() && trusted_ && !defaultsFlag("birdHintShown")) {
+    if (!overlayVisible() && trusted() && !defaultsFlag("birdHintShown")) {
         pendingTip_ =
             Tip{OvraText::t("Tip: right-click the bird in the system tray for Settings."),
                 [&defaults = services_.prefs.defaults()] { defaults.set("birdHintShown", true); }};

@@ -134,6 +134,20 @@ struct FakeOverlay final : OverlayHost {
     void refreshBackdrop() override { calls.push_back("backdrop"); }
 };
 
+// The app's own windows: what the controller asked of them.
+struct FakeWindows final : OwnWindows {
+    bool shown = false;
+    Rect inside = Rect(0, 0, 100, 100);
+    int sentBack = 0;
+    std::vector<std::string> said;
+    std::vector<std::optional<bool>> looks;
+    bool settingsShown() const override { return shown; }
+    bool contains(Point p) const override { return inside.contains(p); }
+    void sendBack() override { ++sentBack; }
+    void announce(const std::string& text) override { said.push_back(text); }
+    void applyAppearance(std::optional<bool> dark) override { looks.push_back(dark); }
+};
+
 inline KeyInput key(int code, std::string chars = "", bool shift = false, bool repeat = false,
                     bool command = false) {
     KeyInput k;

@@ -285,19 +285,6 @@ TEST_F(AppControllerTest, TheAppSpeaksOnlyWhenAskedAndNoScreenReaderRuns) {
     }
 }
 
-struct FakeWindows final : OwnWindows {
-    bool shown = false;
-    Rect inside = Rect(0, 0, 100, 100);
-    int sentBack = 0;
-    std::vector<std::string> said;
-    std::vector<std::optional<bool>> looks;
-    bool settingsShown() const override { return shown; }
-    bool contains(Point p) const override { return inside.contains(p); }
-    void sendBack() override { ++sentBack; }
-    void announce(const std::string& text) override { said.push_back(text); }
-    void applyAppearance(std::optional<bool> dark) override { looks.push_back(dark); }
-};
-
 TEST_F(AppControllerTest, StartInstallsEverythingInOrderAndFollowsTheSettings) {
     std::vector<std::string> events;
     hotkeys::FakeHotkeyGrabber grabber;
@@ -441,41 +428,6 @@ TEST_F(AppControllerTest, TheMainHotkeyFallsBackThroughThePresetsUnlessTheUserPi
     scheduler_.runDue();
     EXPECT_EQ(grabbers.back().grabbed().at(1), chord("f13"));
     controller_.reset();
-}
-
-TEST_F(AppControllerTest, ThePermissionPollAnnouncesOnlyAGrant) {
-    FakeWindows windows;
-    AppController::Startup startup;
-    startup.windows = &windows;
-    startup.showDashboard = false;
-    startup.checkTrust = [this](auto answer) { trustAsks_.push_back(answer); };
-    controller().setTrusted(false);
-    controller().start(startup);
-    trustAsks_.at(0)(false);
-    scheduler_.advance(1);
-    scheduler_.advance(1);
-    ASSERT_EQ(trustAsks_.size(), 2u);  // one question at a time
-    const std::string ready =
-        "Accessibility access is on. You're ready: press Alt Space in any app.";
-    for (const bool answer : {true, false, true}) {
-        trustAsks_.back()(answer);
-        EXPECT_EQ(controller().trusted(), answer);
-        scheduler_.advance(1);
-    }
-    EXPECT_THAT(windows.said, ElementsAre(ready, ready));  // each grant, never the loss
-    EXPECT_THAT(notes_, ElementsAre(ready, ready));
-    EXPECT_THAT(dashboards_, ElementsAre(OvraPane::home, OvraPane::home));
-    // "--pretend-untrusted": never trusted, never announced.
-    controller_.reset();
-    startup.pretendUntrusted = true;
-    controller().setTrusted(false);
-    controller().start(startup);
-    for (int i = 0; i < 3; ++i) {
-        trustAsks_.back()(true);
-        scheduler_.advance(1);
-    }
-    EXPECT_FALSE(controller().trusted());
-    EXPECT_EQ(windows.said.size(), 2u);
 }
 
 TEST_F(AppControllerTest, TheSettingsWindowStepsBackOnlyForClicksAwayAndOtherApps) {
