@@ -10,6 +10,7 @@ add_library(ovra_app_controller STATIC
   AppControllerSpeech.cpp
   AppControllerStart.cpp
   AutoScan.cpp
+  GlobalHotkeys.cpp
   MagnifierFollow.cpp
   TrustPoll.cpp
   AccessibilityWorkerThread.cpp

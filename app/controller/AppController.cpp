@@ -16,7 +16,8 @@ AppController::AppController(Services services, bool trusted)
       trust_(services_.scheduler, trusted),
       scan_(services_.scheduler, services_.prefs, overlay_,
             [this] { announceSelection(std::nullopt); }),
-      zoom_(services_.scheduler, overlay_, [this] { return overlayVisible(); }) {}
+      zoom_(services_.scheduler, overlay_, [this] { return overlayVisible(); }),
+      hotkeys_(services_.prefs, [this] { notifyState(); }) {}
 
 AppController::~AppController() {
     Scheduler& scheduler = services_.scheduler;

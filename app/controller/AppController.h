@@ -24,6 +24,7 @@
 #include "app/controller/AutoScan.h"
 #include "app/controller/ControllerServices.h"
 #include "app/controller/FocusVoice.h"
+#include "app/controller/GlobalHotkeys.h"
 #include "app/controller/HotkeyManager.h"
 #include "app/controller/MagnifierFollow.h"
 #include "app/controller/Preferences.h"
@@ -146,9 +147,9 @@ class AppController final {
     void setTrusted(bool trusted) { trust_.set(trusted); }
     // Why the main hotkey could not be had; why another than the chosen one is used; why the
     // find hotkey could not be had.
-    const std::optional<std::string>& hotkeyError() const { return hotkeyError_; }
-    const std::optional<std::string>& hotkeyNotice() const { return hotkeyNotice_; }
-    const std::optional<std::string>& findHotkeyError() const { return findHotkeyError_; }
+    const std::optional<std::string>& hotkeyError() const { return hotkeys_.error(); }
+    const std::optional<std::string>& hotkeyNotice() const { return hotkeys_.notice(); }
+    const std::optional<std::string>& findHotkeyError() const { return hotkeys_.findError(); }
     OverlayModel& overlay() { return overlay_; }
     bool overlayVisible() const { return panel_ && panel_->isShown(); }
     const std::optional<TargetSnapshot>& snapshot() const { return shown_.snapshot; }
@@ -256,13 +257,10 @@ class AppController final {
     void overlayChanging(OverlayField field);
     void queryMaybeChanged();
     void preferenceChanged(Preference preference);
-    void registerHotkey();
-    void registerFindHotkey();
     void startModel();
     void permissionGranted();
     void clickedAt(Point point);
     void applyAppearance();
-    bool defaultsFlag(const char* key) const;
     void notifyState();
 
     // Runs `work` after `seconds`, or every `seconds`, unless the controller is gone by then.
@@ -275,6 +273,7 @@ class AppController final {
     std::unique_ptr<OverlayHost> panel_;
     AutoScan scan_;
     MagnifierFollow zoom_;
+    GlobalHotkeys hotkeys_;
 
     ShownReading shown_;
     // The app of the open request, which a dismiss hands the keyboard back to.
@@ -309,11 +308,6 @@ class AppController final {
     // Start-up.
     bool started_ = false;
     Startup startup_;
-    std::unique_ptr<HotkeyManager> hotkey_;
-    std::optional<std::string> hotkeyError_;
-    std::optional<std::string> hotkeyNotice_;
-    std::optional<std::string> findHotkeyError_;
-    bool suppressHotkeyChoice_ = false;
     std::optional<OverlayModel::Subscription> overlayWatch_;
     std::optional<Preferences::ListenerId> prefsWatch_;
     Scheduler::Token queryCheck_ = 0;

@@ -2,8 +2,6 @@
 // main hotkey's fallbacks, the permission poll, the app's own windows (click-away, the other
 // app in front, their look) and the one-time tips of the tray bird and the on-screen button.
 
-#include <array>
-
 #include "app/controller/AppController.h"
 #include "core/OvraText.h"
 
@@ -13,9 +11,6 @@ namespace {
 
 // The number of matches is said once the typing pauses.
 constexpr double kMatchesDelay = 0.6;
-// Tried in this order when the main hotkey of the settings is taken and the user did not pick
-// it.
-constexpr std::array<const char*, 3> kFallbackHotkeys{"opt-space", "ctrl-opt-f", "f13"};
 
 std::string modelID(VornModel model) {
     return model == VornModel::multilingual ? "murmlark-ovra/multi" : "murmlark-ovra/en";
@@ -59,16 +54,15 @@ void AppController::start(Startup startup) {
     }
     prefsWatch_ =
         services_.prefs.onChange([this](Preference preference) { preferenceChanged(preference); });
-    if (startup_.hotkeys) {
-        hotkey_ = std::make_unique<HotkeyManager>(*startup_.hotkeys, startup_.slashKeyCode,
-                                                  [this] { toggle(); });
-    }
-    registerHotkey();
-    registerFindHotkey();
+    hotkeys_.install(
+        startup_.hotkeys, startup_.slashKeyCode, [this] { toggle(); },
+        [this] { findShortcutPressed(); });
+    hotkeys_.registerMain();
+    hotkeys_.registerFind();
     if (startup_.watchLayout) {
         startup_.watchLayout([this, alive = std::weak_ptr<int>(alive_)] {
             if (!alive.expired()) {
-                registerFindHotkey();
+                hotkeys_.registerFind();
             }
         });
     }
@@ -103,11 +97,6 @@ void AppController::notifyState() {
     if (stateChanged_) {
         stateChanged_();
     }
-}
-
-bool AppController::defaultsFlag(const char* key) const {
-    const std::optional<Json> value = services_.prefs.defaults().object(key);
-    return value && value->is_boolean() && value->get<bool>();
 }
 
 void AppController::overlayChanging(OverlayField field) {
@@ -145,10 +134,8 @@ void AppController::preferenceChanged(Preference preference) {
             });
             break;
         case Preference::hotkeyID:
-            // The controller's own fallback write is not the user's pick.
-            if (!suppressHotkeyChoice_) {
-                services_.prefs.defaults().set("hotkeyChosen", true);
-                later(0, [this] { registerHotkey(); });
+            if (hotkeys_.userPicked()) {
+                later(0, [this] { hotkeys_.registerMain(); });
             }
             break;
         case Preference::model:
@@ -158,7 +145,7 @@ void AppController::preferenceChanged(Preference preference) {
             });
             break;
         case Preference::findShortcut:
-            later(0, [this] { registerFindHotkey(); });
+            later(0, [this] { hotkeys_.registerFind(); });
             break;
         case Preference::appearance:
             later(0, [this] { applyAppearance(); });
@@ -171,56 +158,6 @@ void AppController::preferenceChanged(Preference preference) {
 void AppController::startModel() {
     const Preferences& prefs = services_.prefs;
     services_.model.start(prefs.get(keys::workerDirectory), modelID(prefs.get(keys::model)));
-}
-
-void AppController::registerHotkey() {
-    hotkeyNotice_.reset();
-    const HotkeyPreset preset = services_.prefs.hotkey();
-    if (!hotkey_) {
-        hotkeyError_ = OvraText::t("Global shortcuts are not available on this desktop.");
-        notifyState();
-        return;
-    }
-    const std::string taken = OvraText::f(
-        "%@ is used by another app. Pick another shortcut in Settings.", {preset.label});
-    if (hotkey_->registerKey(preset.keyCode, preset.modifiers)) {
-        hotkeyError_.reset();
-    } else if (defaultsFlag("hotkeyChosen")) {
-        // The user picked this shortcut: it is not swapped behind their back.
-        hotkeyError_ = taken;
-    } else {
-        hotkeyError_ = taken;
-        for (const char* id : kFallbackHotkeys) {
-            const std::optional<HotkeyPreset> fallback = HotkeyPreset::withID(id);
-            if (!fallback || fallback->id == preset.id ||
-                !hotkey_->registerKey(fallback->keyCode, fallback->modifiers)) {
-                continue;
-            }
-            suppressHotkeyChoice_ = true;
-            services_.prefs.set(keys::hotkeyID, fallback->id);
-            services_.prefs.defaults().set("hotkey", fallback->id);
-            suppressHotkeyChoice_ = false;
-            hotkeyError_.reset();
-            hotkeyNotice_ = OvraText::f(
-                "%@ is used by another app, so Ovra uses %@. You can change it in Settings.",
-                {preset.label, fallback->label});
-            break;
-        }
-    }
-    notifyState();
-}
-
-void AppController::registerFindHotkey() {
-    if (!hotkey_) {
-        return;
-    }
-    hotkey_->unregister(HotkeyManager::Slot::find);
-    findHotkeyError_.reset();
-    if (services_.prefs.get(keys::findShortcut) &&
-        !hotkey_->registerFind([this] { findShortcutPressed(); })) {
-        findHotkeyError_ = OvraText::t("Super Shift / is used by another app.");
-    }
-    notifyState();
 }
 
 void AppController::permissionGranted() {
@@ -266,7 +203,7 @@ void AppController::applyAppearance() {
 }
 
 void AppController::ovraButtonPressed() {
-    if (!defaultsFlag("ovraButtonTipShown") && trusted() && !overlayVisible()) {
+    if (!services_.prefs.flag("ovraButtonTipShown") && trusted() && !overlayVisible()) {
         if (services_.prefs.get(keys::flightTrail) && startup_.flyBubble) {
             startup_.flyBubble();
         }
@@ -278,7 +215,7 @@ void AppController::ovraButtonPressed() {
 }
 
 void AppController::birdSimplify() {
-    if (!overlayVisible() && trusted() && !defaultsFlag("birdHintShown")) {
+    if (!overlayVisible() && trusted() && !services_.prefs.flag("birdHintShown")) {
         pendingTip_ =
             Tip{OvraText::t("Tip: right-click the bird in the system tray for Settings."),
                 [&defaults = services_.prefs.defaults()] { defaults.set("birdHintShown", true); }};

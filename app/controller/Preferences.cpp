@@ -388,6 +388,11 @@ FocusOverrides Preferences::focusOverrides() const {
     return corrections;
 }
 
+bool Preferences::flag(std::string_view key) const {
+    const std::optional<Json> value = domain_.object(key);
+    return value && value->is_boolean() && value->get<bool>();
+}
+
 std::optional<FocusOverride> Preferences::toggleOverride(FocusOverride override,
                                                          const std::string& key) {
     const std::string wanted(rawValue(override));

@@ -80,6 +80,8 @@ class Preferences final {
 
     // The domain the store reads and writes, for the keys that live outside it.
     DefaultsDomain& defaults() const { return domain_; }
+    // One of those keys that says yes or no ("hotkeyChosen"): true only when it holds true.
+    bool flag(std::string_view key) const;
 
   private:
     void assign(Preference preference, PreferenceValue value);
