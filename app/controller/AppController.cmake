@@ -3,13 +3,13 @@
 # routes it runs; and, for the app, the controller over this desktop's own services.
 add_library(ovra_app_controller STATIC
   AppController.cpp
-  AppControllerFind.cpp
   AppControllerKeys.cpp
   AppControllerPanel.cpp
   AppControllerScroll.cpp
   AppControllerSpeech.cpp
   AppControllerStart.cpp
   AutoScan.cpp
+  FindSession.cpp
   GlobalHotkeys.cpp
   MagnifierFollow.cpp
   TrustPoll.cpp

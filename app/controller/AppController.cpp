@@ -17,18 +17,18 @@ AppController::AppController(Services services, bool trusted)
       scan_(services_.scheduler, services_.prefs, overlay_,
             [this] { announceSelection(std::nullopt); }),
       zoom_(services_.scheduler, overlay_, [this] { return overlayVisible(); }),
-      hotkeys_(services_.prefs, [this] { notifyState(); }) {}
+      hotkeys_(services_.prefs, [this] { notifyState(); }),
+      find_(*this, overlay_, shown_, scan_, services_.reader, services_.prefs,
+            services_.scheduler) {}
 
 AppController::~AppController() {
     Scheduler& scheduler = services_.scheduler;
-    for (const Scheduler::Token token :
-         {closeWork_, openWork_, rescanWork_, queryCheck_, matchesWork_}) {
+    for (const Scheduler::Token token : {closeWork_, openWork_, rescanWork_}) {
         scheduler.cancel(token);
     }
     if (runStop_) {
         runStop_->request_stop();
     }
-    cancelWiden();
     if (overlayWatch_) {
         overlay_.unsubscribe(*overlayWatch_);
     }
@@ -53,6 +53,20 @@ Scheduler::Token AppController::every(double seconds, std::function<void()> work
                                              work();
                                          }
                                      });
+}
+
+void AppController::rescan() {
+    run(shown_.snapshot->app, Rescan{ScrollDirection::down, std::nullopt, false});
+}
+
+void AppController::trace(const std::string& line) {
+    if (devTrace && services_.print) {
+        services_.print(line);
+    }
+}
+
+ReadRequest AppController::readRequest(const TargetApp& app, int budget) const {
+    return {app, services_.prefs.get(keys::traversalDepth), budget, kMaxRawDepth, kNodeBudget};
 }
 
 TargetApp AppController::ownApp() const {
@@ -136,7 +150,7 @@ void AppController::trigger() {
         name = last->name;
     }
     if (name.empty()) {
-        pendingFind_ = false;
+        find_.cancelPending();
         requestTarget_.reset();
         overlay_.setPhase(OverlayPhase::message(
             OvraText::f("Switch to the app you want to simplify, then press %@.",
@@ -157,6 +171,15 @@ void AppController::trigger() {
     }
     services_.workspace.activate(*last);
     later(kReactivationDelay, [this, target = *last] { run(target, std::nullopt); });
+}
+
+void AppController::findShortcutPressed() {
+    if (overlayVisible() && overlay_.phase().plan() && overlay_.islandOpen()) {
+        find_.start();
+        return;
+    }
+    find_.openWithNextPlan();
+    trigger();
 }
 
 void AppController::triggerUnnamed(const TargetApp& window) {
@@ -205,13 +228,7 @@ void AppController::run(const TargetApp& target, std::optional<Rescan> rescan) {
         budget = std::max(budget, kSidebarMinimumBudget);
     }
     shown_.budget = budget;
-    // A widening read before this run would put back the page as it was.
-    cancelWiden();
-    if (overlay_.finding()) {
-        // The list saved when find opened no longer matches the page.
-        findSaved_.reset();
-        findScrolled_ = true;
-    }
+    find_.pageReadAgain();
     Scan scan;
     scan.target = target;
     scan.rescan = rescan;
@@ -250,9 +267,7 @@ void AppController::read(const Scan& scan, std::function<WindowSnapshot()> sourc
         return;
     }
     runStop_.emplace();
-    ReadRequest request{scan.target, services_.prefs.get(keys::traversalDepth), shown_.budget,
-                        kMaxRawDepth, kNodeBudget};
-    services_.reader.read(std::move(request), runStop_->get_token(),
+    services_.reader.read(readRequest(scan.target, shown_.budget), runStop_->get_token(),
                           [this, current, scan](const ReadResult& reading) {
                               if (current(scan)) {
                                   readingArrived(scan, reading);
@@ -264,7 +279,7 @@ void AppController::showMessage(const std::string& text) {
     if (services_.log) {
         services_.log("Ovra message: " + text);
     }
-    pendingFind_ = false;
+    find_.cancelPending();
     endScrolling();
     // After a press that pressed nothing, why it did not comes first.
     const std::string notice = pressNotice_ ? *std::exchange(pressNotice_, std::nullopt) + " " : "";
@@ -369,9 +384,7 @@ void AppController::decided(const Scan& scan, std::string note,
         if (zoomTip) {
             overlay_.setNotice(*zoomTip);
         }
-        if (pendingFind_) {
-            pendingFind_ = false;
-            startFind();
+        if (find_.openIfPending()) {
             return;
         }
         if (pressNotice_) {

@@ -23,6 +23,7 @@
 
 #include "app/controller/AutoScan.h"
 #include "app/controller/ControllerServices.h"
+#include "app/controller/FindSession.h"
 #include "app/controller/FocusVoice.h"
 #include "app/controller/GlobalHotkeys.h"
 #include "app/controller/HotkeyManager.h"
@@ -39,7 +40,7 @@
 
 namespace ovra {
 
-class AppController final {
+class AppController final : private FindSession::Host {
   public:
     struct Services {
         Preferences& prefs;
@@ -100,7 +101,7 @@ class AppController final {
     };
 
     static constexpr double kReactivationDelay = 0.35;
-    static constexpr int kFindBudget = 150;
+    static constexpr int kFindBudget = FindSession::kBudget;
     static constexpr int kSidebarMinimumBudget = 24;
     static constexpr int kMaxRawDepth = 48;
     static constexpr int kNodeBudget = 4000;
@@ -178,10 +179,6 @@ class AppController final {
         bool modelWanted = false;
         double modelStart = 0;
     };
-    struct FindSaved {
-        TargetSnapshot snapshot;
-        std::optional<FocusPlanner::Decisions> decisions;
-    };
     // Scroll keys of one kind, scrolled as one.
     struct ScrollBatch {
         ScrollDirection direction = ScrollDirection::down;
@@ -208,8 +205,6 @@ class AppController final {
     // A request for a window whose process is unknown: read when the accessibility bus can tell
     // whose it is, else nothing happens (as with no app in front). Never another app instead.
     void triggerUnnamed(const TargetApp& window);
-    // Stops a find widening under way: its reading is dropped when it arrives.
-    void cancelWiden();
     FocusPlan makePlan(const TargetSnapshot& snapshot,
                        const FocusPlanner::Decisions* decisions) const;
     int beaconLimit() const;
@@ -229,12 +224,9 @@ class AppController final {
     void sidebarKey();
     void activate(const std::string& id);
     void pressed(const PendingPress& press, const PressOutcome& outcome);
-    void replan();
 
     // Announcements, explanations and corrections.
-    void announce(const std::string& text);
     void announceOpen(const FocusPlan& plan);
-    void announceSelection(const std::optional<std::string>& prefix);
     void explainSelection();
     void saveCorrection(FocusOverride override);
 
@@ -246,16 +238,19 @@ class AppController final {
     // The page is shown as it is now: presses count again and the overlay takes the pointer.
     void endScrolling();
     void announceScroll(ScrollDirection direction, const FocusPlan& plan);
-    void startFind();
-    bool handleFindKey(const KeyInput& key);
-    void endFind();
-    void widenForFind();
-    void widened(std::uint64_t serial, WindowSnapshot wide);
-    void announceMatches();
+
+    // What find asks of the controller.
+    void replan() override;
+    void rescan() override;
+    void announce(const std::string& text) override;
+    void announceSelection(const std::optional<std::string>& prefix) override;
+    OverlayHost* panel() override { return panel_.get(); }
+    void trace(const std::string& line) override;
+    bool readsWindows() const override { return !devSnapshot; }
+    ReadRequest readRequest(const TargetApp& app, int budget) const override;
 
     // Start-up and the app's own windows.
     void overlayChanging(OverlayField field);
-    void queryMaybeChanged();
     void preferenceChanged(Preference preference);
     void startModel();
     void permissionGranted();
@@ -271,11 +266,12 @@ class AppController final {
     TrustPoll trust_;
     OverlayModel overlay_;
     std::unique_ptr<OverlayHost> panel_;
+    ShownReading shown_;
     AutoScan scan_;
     MagnifierFollow zoom_;
     GlobalHotkeys hotkeys_;
+    FindSession find_;
 
-    ShownReading shown_;
     // The app of the open request, which a dismiss hands the keyboard back to.
     std::optional<TargetApp> requestTarget_;
     std::optional<TargetApp> lastExternalApp_;
@@ -287,13 +283,7 @@ class AppController final {
     Scheduler::Token closeWork_ = 0;
     Scheduler::Token openWork_ = 0;
 
-    bool pendingFind_ = false;
-    bool findRestoresOvras_ = false;
-    std::optional<FindSaved> findSaved_;
     std::uint64_t matchSerial_ = 0;
-    std::uint64_t findWiden_ = 0;  // serial of the widening read under way; 0 when none
-    std::optional<std::stop_source> widenStop_;
-    bool findScrolled_ = false;
     Scheduler::Token rescanWork_ = 0;
     // Scrolling: one scroll at a time on the worker, the keys taken meanwhile, and whether the
     // page moved since it was last read. A close starts a new session; a scroll of an older one
@@ -310,9 +300,6 @@ class AppController final {
     Startup startup_;
     std::optional<OverlayModel::Subscription> overlayWatch_;
     std::optional<Preferences::ListenerId> prefsWatch_;
-    Scheduler::Token queryCheck_ = 0;
-    Scheduler::Token matchesWork_ = 0;
-    std::string seenQuery_;
     std::function<void()> stateChanged_;
 
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);

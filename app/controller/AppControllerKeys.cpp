@@ -28,7 +28,7 @@ bool AppController::handleKey(const KeyInput& key) {
     const std::optional<OverlayEffect> effect = OverlayKeys::effect(key.overlayKeyPress(finding));
     if (!effect) {
         if (finding) {
-            return handleFindKey(key);
+            return find_.handleKey(key);
         }
         services_.beep();
         return true;
@@ -44,7 +44,7 @@ bool AppController::handleKey(const KeyInput& key) {
 void AppController::dispatch(const OverlayKeyAction& action) {
     switch (action.kind) {
         case OverlayKeyAction::Kind::openFind:
-            startFind();
+            find_.start();
             break;
         case OverlayKeyAction::Kind::press:
             if (const std::optional<FocusItem> item = overlay_.selectedItem()) {

@@ -83,13 +83,7 @@ void AppController::close(bool handBack) {
     scrollMoved_ = false;
     scan_.stop();
     shown_.snapshot.reset();
-    pendingFind_ = false;
-    findRestoresOvras_ = false;
-    cancelWiden();
-    findSaved_.reset();
-    findScrolled_ = false;
-    overlay_.setFinding(false);
-    overlay_.setQueryField("");
+    find_.closed();
     overlay_.setStale(false);
     if (panel_) {
         // From here until the next presentation the panel lets pointer input through (a press

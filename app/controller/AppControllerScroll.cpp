@@ -45,7 +45,7 @@ void AppController::scroll(ScrollDirection direction, ScrollStep step,
     overlay_.setArmedID(std::nullopt);
     overlay_.setExplainID(std::nullopt);
     // A widening that arrived after the re-read would put back the page as it was.
-    cancelWiden();
+    find_.cancelWiden();
     // From the key on the rings no longer show the page (a press beeps), and pointer input goes
     // through to it, so every wheel turn lands, until the page is read again.
     overlay_.setStale(true);

@@ -9,9 +9,6 @@ namespace ovra {
 
 namespace {
 
-// The number of matches is said once the typing pauses.
-constexpr double kMatchesDelay = 0.6;
-
 std::string modelID(VornModel model) {
     return model == VornModel::multilingual ? "murmlark-ovra/multi" : "murmlark-ovra/en";
 }
@@ -28,7 +25,7 @@ void AppController::start(Startup startup) {
     if (startup_.startUpdater) {
         startup_.startUpdater();
     }
-    seenQuery_ = overlay_.query();
+    find_.watchQuery();
     overlayWatch_ = overlay_.subscribe([this](OverlayField field) { overlayChanging(field); });
     if (startup_.installHome) {
         startup_.installHome();
@@ -101,24 +98,9 @@ void AppController::notifyState() {
 
 void AppController::overlayChanging(OverlayField field) {
     zoom_.overlayChanging();
-    if (field == OverlayField::query && queryCheck_ == 0) {
-        queryCheck_ = later(0, [this] {
-            queryCheck_ = 0;
-            queryMaybeChanged();
-        });
+    if (field == OverlayField::query) {
+        find_.queryChanging();
     }
-}
-
-void AppController::queryMaybeChanged() {
-    if (overlay_.query() == seenQuery_) {
-        return;
-    }
-    seenQuery_ = overlay_.query();
-    services_.scheduler.cancel(matchesWork_);
-    matchesWork_ = later(kMatchesDelay, [this] {
-        matchesWork_ = 0;
-        announceMatches();
-    });
 }
 
 void AppController::preferenceChanged(Preference preference) {

@@ -1,16 +1,16 @@
-// Find: a filter typed or dictated over every action of the window, shown in the sidebar list.
-// Opening find widens the reading to the find budget in the background; closing it puts back
-// what was shown before, or reads the page again when it was scrolled meanwhile.
+#include "app/controller/FindSession.h"
 
 #include <algorithm>
 #include <cctype>
 
-#include "app/controller/AppController.h"
 #include "core/OvraText.h"
 
 namespace ovra {
 
 namespace {
+
+// The number of matches is said once the typing pauses this long.
+constexpr double kMatchesDelay = 0.6;
 
 const char* flag(bool on) {
     return on ? "true" : "false";
@@ -62,16 +62,33 @@ std::optional<EditCommand> editCommand(const std::string& characters, bool shift
 
 }  // namespace
 
-void AppController::findShortcutPressed() {
-    if (overlayVisible() && overlay_.phase().plan() && overlay_.islandOpen()) {
-        startFind();
-        return;
-    }
-    pendingFind_ = true;
-    trigger();
+FindSession::FindSession(Host& host, OverlayModel& overlay, ShownReading& shown, AutoScan& scan,
+                         AccessibilityWorker& reader, const Preferences& prefs,
+                         Scheduler& scheduler)
+    : host_(host),
+      overlay_(overlay),
+      shown_(shown),
+      scan_(scan),
+      reader_(reader),
+      prefs_(prefs),
+      scheduler_(scheduler) {}
+
+FindSession::~FindSession() {
+    scheduler_.cancel(queryCheck_);
+    scheduler_.cancel(matchesWork_);
+    cancelWiden();
 }
 
-void AppController::startFind() {
+bool FindSession::openIfPending() {
+    if (!pending_) {
+        return false;
+    }
+    pending_ = false;
+    start();
+    return true;
+}
+
+void FindSession::start() {
     if (!overlay_.phase().plan()) {
         return;
     }
@@ -80,83 +97,76 @@ void AppController::startFind() {
         overlay_.setFindFocusRequest(overlay_.findFocusRequest() + 1);
         return;
     }
-    findRestoresOvras_ = !overlay_.sidebar();
+    restoresOvras_ = !overlay_.sidebar();
     if (!overlay_.sidebar()) {
         overlay_.toggleSidebar();
-        replan();
+        host_.replan();
     }
     overlay_.startFind();
-    findScrolled_ = false;
-    widenForFind();
+    scrolled_ = false;
+    widen();
     const auto listed = static_cast<std::int64_t>(overlay_.navigationOrder().size());
-    if (devTrace && services_.print) {
-        services_.print("trace: find: " + std::to_string(listed) +
-                        " listed, sidebar=" + flag(overlay_.sidebar()));
-    }
-    announce(
+    host_.trace("trace: find: " + std::to_string(listed) +
+                " listed, sidebar=" + flag(overlay_.sidebar()));
+    host_.announce(
         OvraText::f("Find. Type or say part of a name. %@.",
                     {OvraText::plural(listed, "1 thing you can do", "%lld things you can do")}));
 }
 
-void AppController::cancelWiden() {
-    findWiden_ = 0;
+void FindSession::cancelWiden() {
+    widening_ = 0;
     if (widenStop_) {
         widenStop_->request_stop();
         widenStop_.reset();
     }
 }
 
-void AppController::widenForFind() {
-    if (devSnapshot || !shown_.snapshot) {
+void FindSession::widen() {
+    if (!host_.readsWindows() || !shown_.snapshot) {
         return;
     }
     // Already wide, or not cut off: a wider reading would find nothing more.
-    if (shown_.budget > kFindBudget - 1 ||
+    if (shown_.budget > kBudget - 1 ||
         static_cast<std::ptrdiff_t>(shown_.snapshot->window.candidates.size()) < shown_.budget) {
         return;
     }
-    findSaved_ = FindSaved{*shown_.snapshot, shown_.decisions};
+    saved_ = Saved{*shown_.snapshot, shown_.decisions};
     cancelWiden();
     widenStop_.emplace();
     const std::uint64_t serial = shown_.nextSerial();
-    findWiden_ = serial;
-    ReadRequest request{shown_.snapshot->app, services_.prefs.get(keys::traversalDepth),
-                        kFindBudget, kMaxRawDepth, kNodeBudget};
-    services_.reader.read(std::move(request), widenStop_->get_token(),
-                          [this, alive = std::weak_ptr<int>(alive_), serial](ReadResult reading) {
-                              if (!alive.expired() && reading) {
-                                  widened(serial, std::move(reading).value());
-                              }
-                          });
+    widening_ = serial;
+    reader_.read(host_.readRequest(shown_.snapshot->app, kBudget), widenStop_->get_token(),
+                 [this, alive = std::weak_ptr<int>(alive_), serial](ReadResult reading) {
+                     if (!alive.expired() && reading) {
+                         widened(serial, std::move(reading).value());
+                     }
+                 });
 }
 
-void AppController::widened(std::uint64_t serial, WindowSnapshot wide) {
+void FindSession::widened(std::uint64_t serial, WindowSnapshot wide) {
     // Cancelled (a scroll, a run, the close), superseded, or find closed meanwhile; or a newer
     // reading is already in place.
-    if (serial != findWiden_ || !overlay_.finding() || !shown_.snapshot ||
-        serial <= shown_.serial) {
+    if (serial != widening_ || !overlay_.finding() || !shown_.snapshot || serial <= shown_.serial) {
         return;
     }
-    findWiden_ = 0;
+    widening_ = 0;
     widenStop_.reset();
     if (shown_.decisions) {
         shown_.decisions = keptDecisions(shown_.snapshot->window, wide, *shown_.decisions);
     }
     shown_.snapshot->window = std::move(wide);
-    shown_.at = services_.scheduler.now();
+    shown_.at = scheduler_.now();
     shown_.serial = serial;
-    replan();
-    if (devTrace && services_.print) {
-        services_.print("trace: find widened: " +
-                        std::to_string(shown_.snapshot->window.candidates.size()) + " controls");
-    }
+    host_.replan();
+    host_.trace("trace: find widened: " +
+                std::to_string(shown_.snapshot->window.candidates.size()) + " controls");
 }
 
-bool AppController::handleFindKey(const KeyInput& key) {
+bool FindSession::handleKey(const KeyInput& key) {
     const auto move = [this](int step) {
         scan_.stop();
         overlay_.move(step);
-        announceSelection(std::nullopt);
+        host_.announceSelection(std::nullopt);
         return true;
     };
     switch (key.keyCode) {
@@ -169,7 +179,7 @@ bool AppController::handleFindKey(const KeyInput& key) {
         case 48:  // Tab
             return move(key.shift ? -1 : 1);
         case 53:  // Escape
-            endFind();
+            end();
             return true;
         default:
             break;
@@ -177,67 +187,63 @@ bool AppController::handleFindKey(const KeyInput& key) {
     if (key.command) {
         // The find field's editing keys; any other Ctrl key is swallowed.
         const auto command = editCommand(key.characters.value_or(""), key.shift);
-        if (command && panel_) {
-            panel_->sendEditCommand(*command);
+        if (OverlayHost* panel = host_.panel(); command && panel) {
+            panel->sendEditCommand(*command);
         }
         return true;
     }
     return false;
 }
 
-void AppController::endFind() {
+void FindSession::end() {
     if (!overlay_.finding()) {
         return;
     }
     cancelWiden();
     overlay_.endFind();
     const std::string closed = OvraText::t("Find closed.");
-    if (!findSaved_ && findScrolled_ && shown_.snapshot) {
+    if (!saved_ && scrolled_ && shown_.snapshot) {
         // The page was scrolled while finding: it is read afresh.
-        findScrolled_ = false;
-        findRestoresOvras_ = false;
-        if (!services_.prefs.get(keys::sidebar) && overlay_.sidebar()) {
+        scrolled_ = false;
+        restoresOvras_ = false;
+        if (!prefs_.get(keys::sidebar) && overlay_.sidebar()) {
             overlay_.toggleSidebar();
         }
-        run(shown_.snapshot->app, Rescan{ScrollDirection::down, std::nullopt, false});
-        if (panel_) {
-            panel_->focusContent();
+        host_.rescan();
+        if (OverlayHost* panel = host_.panel()) {
+            panel->focusContent();
         }
-        announceSelection(closed);
+        host_.announceSelection(closed);
         return;
     }
-    if (findSaved_) {
-        shown_.snapshot = std::move(findSaved_->snapshot);
-        shown_.decisions = std::move(findSaved_->decisions);
-        findSaved_.reset();
-        if (!findRestoresOvras_) {
-            replan();
+    if (saved_) {
+        shown_.snapshot = std::move(saved_->snapshot);
+        shown_.decisions = std::move(saved_->decisions);
+        saved_.reset();
+        if (!restoresOvras_) {
+            host_.replan();
         }
     }
-    if (findRestoresOvras_) {
-        findRestoresOvras_ = false;
+    if (restoresOvras_) {
+        restoresOvras_ = false;
         overlay_.toggleSidebar();
-        replan();
+        host_.replan();
     }
-    if (panel_) {
-        panel_->focusContent();
+    if (OverlayHost* panel = host_.panel()) {
+        panel->focusContent();
     }
-    if (devTrace && services_.print) {
-        services_.print(std::string("trace: find closed: sidebar=") + flag(overlay_.sidebar()));
-    }
-    announceSelection(closed);
+    host_.trace(std::string("trace: find closed: sidebar=") + flag(overlay_.sidebar()));
+    host_.announceSelection(closed);
 }
 
-void AppController::announceMatches() {
+void FindSession::announceMatches() {
     if (!overlay_.finding()) {
         return;
     }
     const auto matches = static_cast<std::int64_t>(overlay_.navigationOrder().size());
-    if (devTrace && services_.print) {
-        services_.print("trace: matches for query: " + std::to_string(matches));
-    }
+    host_.trace("trace: matches for query: " + std::to_string(matches));
     if (matches == 0) {
-        announce(OvraText::t("No matches"));
+        host_.announce(OvraText::t("No matches"));
         return;
     }
     std::string text =
@@ -245,7 +251,46 @@ void AppController::announceMatches() {
     if (const std::optional<FocusItem> item = overlay_.selectedItem()) {
         text += ". " + item->displayLabel + ", " + item->candidate.roleName();
     }
-    announce(text);
+    host_.announce(text);
+}
+
+void FindSession::pageReadAgain() {
+    cancelWiden();
+    if (overlay_.finding()) {
+        saved_.reset();
+        scrolled_ = true;
+    }
+}
+
+void FindSession::closed() {
+    pending_ = false;
+    restoresOvras_ = false;
+    cancelWiden();
+    saved_.reset();
+    scrolled_ = false;
+    overlay_.setFinding(false);
+    overlay_.setQueryField("");
+}
+
+void FindSession::queryChanging() {
+    if (queryCheck_ == 0) {
+        queryCheck_ = scheduler_.after(0, [this] {
+            queryCheck_ = 0;
+            queryMaybeChanged();
+        });
+    }
+}
+
+void FindSession::queryMaybeChanged() {
+    if (overlay_.query() == seenQuery_) {
+        return;
+    }
+    seenQuery_ = overlay_.query();
+    scheduler_.cancel(matchesWork_);
+    matchesWork_ = scheduler_.after(kMatchesDelay, [this] {
+        matchesWork_ = 0;
+        announceMatches();
+    });
 }
 
 }  // namespace ovra
