@@ -5,13 +5,14 @@ add_library(ovra_app_controller STATIC
   AppController.cpp
   AppControllerKeys.cpp
   AppControllerPanel.cpp
-  AppControllerScroll.cpp
   AppControllerSpeech.cpp
   AppControllerStart.cpp
   AutoScan.cpp
   FindSession.cpp
   GlobalHotkeys.cpp
   MagnifierFollow.cpp
+  OverlaySentences.cpp
+  PageScroll.cpp
   TrustPoll.cpp
   AccessibilityWorkerThread.cpp
   QueueScheduler.cpp

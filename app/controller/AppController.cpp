@@ -6,6 +6,7 @@
 #include <cmath>
 #include <utility>
 
+#include "app/controller/OverlaySentences.h"
 #include "core/DisplayText.h"
 #include "core/OvraText.h"
 
@@ -18,12 +19,13 @@ AppController::AppController(Services services, bool trusted)
             [this] { announceSelection(std::nullopt); }),
       zoom_(services_.scheduler, overlay_, [this] { return overlayVisible(); }),
       hotkeys_(services_.prefs, [this] { notifyState(); }),
-      find_(*this, overlay_, shown_, scan_, services_.reader, services_.prefs,
-            services_.scheduler) {}
+      find_(*this, overlay_, shown_, scan_, services_.reader, services_.prefs, services_.scheduler),
+      scroll_(*this, overlay_, shown_, scan_, find_, services_.reader, services_.scheduler,
+              services_.beep, services_.log) {}
 
 AppController::~AppController() {
     Scheduler& scheduler = services_.scheduler;
-    for (const Scheduler::Token token : {closeWork_, openWork_, rescanWork_}) {
+    for (const Scheduler::Token token : {closeWork_, openWork_}) {
         scheduler.cancel(token);
     }
     if (runStop_) {
@@ -57,6 +59,15 @@ Scheduler::Token AppController::every(double seconds, std::function<void()> work
 
 void AppController::rescan() {
     run(shown_.snapshot->app, Rescan{ScrollDirection::down, std::nullopt, false});
+}
+
+void AppController::stopReading() {
+    cancelRun();
+}
+
+void AppController::readAfterScroll(const TargetApp& app, ScrollDirection direction,
+                                    const std::optional<std::string>& keepID) {
+    run(app, Rescan{direction, keepID, true});
 }
 
 void AppController::trace(const std::string& line) {
@@ -280,7 +291,7 @@ void AppController::showMessage(const std::string& text) {
         services_.log("Ovra message: " + text);
     }
     find_.cancelPending();
-    endScrolling();
+    scroll_.settle();
     // After a press that pressed nothing, why it did not comes first.
     const std::string notice = pressNotice_ ? *std::exchange(pressNotice_, std::nullopt) + " " : "";
     overlay_.setPhase(OverlayPhase::message(notice + text));
@@ -367,7 +378,7 @@ void AppController::decided(const Scan& scan, std::string note,
     }
     overlay_.setEngineNote(note);
     overlay_.setPhase(OverlayPhase::ready(plan));
-    overlay_.setStale(scrollRunning_ || rescanWork_ != 0);  // a scroll key came meanwhile
+    overlay_.setStale(scroll_.underWay());  // a scroll key came meanwhile
     const std::vector<std::string> order = overlay_.navigationOrder();
 
     if (!scan.rescan) {
@@ -394,7 +405,7 @@ void AppController::decided(const Scan& scan, std::string note,
             announceSelection(notice);
             return;
         }
-        announceOpen(plan);
+        announce(OverlaySentences::opening(overlay_, plan));
         if (zoomTip) {
             announce(*zoomTip);
         }
@@ -405,7 +416,7 @@ void AppController::decided(const Scan& scan, std::string note,
     }
 
     const Rescan& rescan = *scan.rescan;
-    endScrolling();
+    scroll_.settle();
     zoom_.forget();
     // The page moved under the overlay: its picture is taken again where one is painted.
     if (panel_) {
@@ -426,7 +437,10 @@ void AppController::decided(const Scan& scan, std::string note,
                         (selected ? selected->displayLabel : "none"));
     }
     if (rescan.announce) {
-        announceScroll(rescan.direction, plan);
+        const auto& scroll = shown_.snapshot->window.scroll;
+        announce(OverlaySentences::scrolled(
+            rescan.direction, plan,
+            scroll ? std::optional(ScrollMore::extent(scroll->signals)) : std::nullopt));
     }
 }
 
@@ -437,11 +451,9 @@ int AppController::beaconLimit() const {
 FocusPlan AppController::makePlan(const TargetSnapshot& snapshot,
                                   const FocusPlanner::Decisions* decisions) const {
     const WindowSnapshot& window = snapshot.window;
-    // Corrections are kept under the process name, as the dumps name apps.
-    const std::string& appKey =
-        snapshot.app.processName.empty() ? window.appName : snapshot.app.processName;
-    FocusPlan plan = FocusPlanner::plan(window.candidates, decisions, beaconLimit(),
-                                        services_.prefs.focusOverrides(), appKey);
+    FocusPlan plan =
+        FocusPlanner::plan(window.candidates, decisions, beaconLimit(),
+                           services_.prefs.focusOverrides(), snapshot.correctionsKey());
     if (window.scroll) {
         const double scale = services_.prefs.get(keys::textScale);
         plan = plan.addingScrollItems(ScrollMore::extent(window.scroll->signals),

@@ -28,6 +28,7 @@
 #include "app/controller/GlobalHotkeys.h"
 #include "app/controller/HotkeyManager.h"
 #include "app/controller/MagnifierFollow.h"
+#include "app/controller/PageScroll.h"
 #include "app/controller/Preferences.h"
 #include "app/controller/ShownReading.h"
 #include "app/controller/TrustPoll.h"
@@ -40,7 +41,7 @@
 
 namespace ovra {
 
-class AppController final : private FindSession::Host {
+class AppController final : private FindSession::Host, private PageScroll::Host {
   public:
     struct Services {
         Preferences& prefs;
@@ -179,13 +180,6 @@ class AppController final : private FindSession::Host {
         bool modelWanted = false;
         double modelStart = 0;
     };
-    // Scroll keys of one kind, scrolled as one.
-    struct ScrollBatch {
-        ScrollDirection direction = ScrollDirection::down;
-        ScrollStep step = ScrollStep::page;
-        int count = 1;
-        std::optional<std::string> from;  // the scroll item pressed last, if any
-    };
     // What a press carries until its outcome is known.
     struct PendingPress {
         std::string label;
@@ -226,20 +220,10 @@ class AppController final : private FindSession::Host {
     void pressed(const PendingPress& press, const PressOutcome& outcome);
 
     // Announcements, explanations and corrections.
-    void announceOpen(const FocusPlan& plan);
     void explainSelection();
     void saveCorrection(FocusOverride override);
 
-    // Scroll and find.
-    void scroll(ScrollDirection direction, ScrollStep step, const std::optional<std::string>& from);
-    void startScroll(const ScrollBatch& batch);
-    void scrolled(const ScrollBatch& batch, const TargetApp& app, std::uint64_t session,
-                  const ScrollOutcome& outcome);
-    // The page is shown as it is now: presses count again and the overlay takes the pointer.
-    void endScrolling();
-    void announceScroll(ScrollDirection direction, const FocusPlan& plan);
-
-    // What find asks of the controller.
+    // What find and scrolling ask of the controller.
     void replan() override;
     void rescan() override;
     void announce(const std::string& text) override;
@@ -248,6 +232,9 @@ class AppController final : private FindSession::Host {
     void trace(const std::string& line) override;
     bool readsWindows() const override { return !devSnapshot; }
     ReadRequest readRequest(const TargetApp& app, int budget) const override;
+    void stopReading() override;
+    void readAfterScroll(const TargetApp& app, ScrollDirection direction,
+                         const std::optional<std::string>& keepID) override;
 
     // Start-up and the app's own windows.
     void overlayChanging(OverlayField field);
@@ -271,6 +258,7 @@ class AppController final : private FindSession::Host {
     MagnifierFollow zoom_;
     GlobalHotkeys hotkeys_;
     FindSession find_;
+    PageScroll scroll_;
 
     // The app of the open request, which a dismiss hands the keyboard back to.
     std::optional<TargetApp> requestTarget_;
@@ -284,14 +272,6 @@ class AppController final : private FindSession::Host {
     Scheduler::Token openWork_ = 0;
 
     std::uint64_t matchSerial_ = 0;
-    Scheduler::Token rescanWork_ = 0;
-    // Scrolling: one scroll at a time on the worker, the keys taken meanwhile, and whether the
-    // page moved since it was last read. A close starts a new session; a scroll of an older one
-    // that ends later changes nothing.
-    bool scrollRunning_ = false;
-    std::deque<ScrollBatch> pendingScrolls_;
-    bool scrollMoved_ = false;
-    std::uint64_t scrollSession_ = 0;
     // Why the last press pressed nothing, shown with the next plan.
     std::optional<std::string> pressNotice_;
 

@@ -52,7 +52,7 @@ void AppController::dispatch(const OverlayKeyAction& action) {
             }
             break;
         case OverlayKeyAction::Kind::scroll:
-            scroll(action.direction, action.step, std::nullopt);
+            scroll_.scroll(action.direction, action.step, std::nullopt);
             break;
         case OverlayKeyAction::Kind::ignore:
             break;
@@ -118,7 +118,7 @@ void AppController::sidebarKey() {
 
 void AppController::requestPress(const std::string& id) {
     if (const auto direction = ScrollMore::direction(id)) {
-        scroll(*direction, ScrollStep::page, id);
+        scroll_.scroll(*direction, ScrollStep::page, id);
         return;
     }
     if (overlay_.stale()) {

@@ -75,12 +75,7 @@ void AppController::close(bool handBack) {
     zoom_.forget();
     services_.voice.stop();
     cancelRun();
-    services_.scheduler.cancel(rescanWork_);
-    rescanWork_ = 0;
-    ++scrollSession_;
-    scrollRunning_ = false;
-    pendingScrolls_.clear();
-    scrollMoved_ = false;
+    scroll_.closed();
     scan_.stop();
     shown_.snapshot.reset();
     find_.closed();

@@ -2,8 +2,8 @@
 // overlay, and to the app's own voice when the user turned speech on and no screen reader runs.
 
 #include "app/controller/AppController.h"
+#include "app/controller/OverlaySentences.h"
 #include "core/DarkPatternPrior.h"
-#include "core/OvraText.h"
 
 namespace ovra {
 
@@ -21,42 +21,10 @@ void AppController::announce(const std::string& text) {
     }
 }
 
-void AppController::announceOpen(const FocusPlan& plan) {
-    const std::optional<FocusItem> item = overlay_.selectedItem();
-    const std::optional<int> number = item ? overlay_.number(item->id()) : std::nullopt;
-    if (!number) {
-        announce(OvraText::t("Ovra: nothing to press here. Press A to see everything."));
-        return;
-    }
-    const auto hidden = static_cast<std::int64_t>(plan.suppressed().size());
-    const auto choices = static_cast<std::int64_t>(plan.choiceCount());
-    const std::string counted = OvraText::plural(choices, "%lld choice", "%lld choices");
-    const std::string head =
-        hidden > 0 ? OvraText::f("Ovra: %@, %@.",
-                                 {counted, OvraText::plural(hidden, "1 distraction hidden",
-                                                            "%lld distractions hidden")})
-                   : OvraText::f("Ovra: %@.", {counted});
-    announce(head + " " + std::to_string(*number) + ", " + item->displayLabel + ", " +
-             item->candidate.roleName());
-}
-
 void AppController::announceSelection(const std::optional<std::string>& prefix) {
-    const std::optional<FocusItem> item = overlay_.selectedItem();
-    const std::optional<int> number = item ? overlay_.number(item->id()) : std::nullopt;
-    if (!number) {
-        if (prefix) {
-            announce(*prefix);
-        }
-        return;
+    if (const auto sentence = OverlaySentences::selection(overlay_, prefix)) {
+        announce(*sentence);
     }
-    std::string body = OvraText::f("%lld of %lld: %@, %@",
-                                   {static_cast<std::int64_t>(*number),
-                                    static_cast<std::int64_t>(overlay_.navigationOrder().size()),
-                                    item->displayLabel, item->candidate.roleName()});
-    if (item->forceBeacon) {
-        body += ", " + (item->reason ? OvraText::t(*item->reason) : std::string());
-    }
-    announce(prefix ? *prefix + " " + body : body);
 }
 
 void AppController::explainSelection() {
@@ -89,27 +57,13 @@ void AppController::saveCorrection(FocusOverride override) {
     if (DarkPatternPrior::normalized(candidate.label()).empty()) {
         // Stored under an empty name it would pin or mute every unnamed control of that kind.
         services_.beep();
-        text = OvraText::t(
-            "This control has no name to remember, so Ovra cannot save a choice "
-            "for it.");
+        text = OverlaySentences::cannotCorrectUnnamed();
     } else {
         // Corrections are kept under the process name, as the plans look them up.
-        const WindowSnapshot& window = shown_.snapshot->window;
-        const std::string& app = shown_.snapshot->app.processName.empty()
-                                     ? window.appName
-                                     : shown_.snapshot->app.processName;
-        const std::optional<FocusOverride> now =
-            services_.prefs.toggleOverride(override, FocusOverrides::key(app, candidate));
-        if (!now) {
-            text = OvraText::f("Removed your choice for “%@”. Applies next time.",
-                               {item->displayLabel});
-        } else if (*now == FocusOverride::mute) {
-            text = OvraText::f("Saved: don't highlight “%@” in %@. Applies next time.",
-                               {item->displayLabel, window.appName});
-        } else {
-            text = OvraText::f("Saved: always highlight “%@” in %@. Applies next time.",
-                               {item->displayLabel, window.appName});
-        }
+        const std::optional<FocusOverride> now = services_.prefs.toggleOverride(
+            override, FocusOverrides::key(shown_.snapshot->correctionsKey(), candidate));
+        text =
+            OverlaySentences::corrected(now, item->displayLabel, shown_.snapshot->window.appName);
     }
     overlay_.setExplainID(std::nullopt);
     overlay_.setNotice(text);

@@ -17,6 +17,11 @@ namespace ovra {
 struct TargetSnapshot {
     TargetApp app;
     WindowSnapshot window;
+
+    // The app's corrections are kept under its process name, as the dumps name apps.
+    const std::string& correctionsKey() const {
+        return app.processName.empty() ? window.appName : app.processName;
+    }
 };
 
 struct ShownReading {

@@ -55,6 +55,14 @@ inline WindowSnapshot window(const std::vector<std::string>& labels,
     return s;
 }
 
+// The same window scrolled: its page 1200 high, `top` above the view.
+inline WindowSnapshot scrolling(WindowSnapshot s, double top) {
+    s.scroll.emplace();
+    s.scroll->signals.visible = Rect(0, 0, 800, 600);
+    s.scroll->signals.document = Rect(0, top, 800, 1200);
+    return s;
+}
+
 struct FakeWorkspace final : TargetWorkspace {
     std::optional<TargetApp> front;
     std::vector<std::int64_t> gone;

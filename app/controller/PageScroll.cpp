@@ -1,9 +1,7 @@
-// Scrolling the page under the open overlay.
+#include "app/controller/PageScroll.h"
 
-#include <algorithm>
 #include <cmath>
 
-#include "app/controller/AppController.h"
 #include "core/OvraText.h"
 
 namespace ovra {
@@ -35,10 +33,27 @@ std::optional<ax::Element> probeOf(const WindowSnapshot& window) {
 
 }  // namespace
 
-void AppController::scroll(ScrollDirection direction, ScrollStep step,
-                           const std::optional<std::string>& from) {
+PageScroll::PageScroll(Host& host, OverlayModel& overlay, const ShownReading& shown, AutoScan& scan,
+                       FindSession& find, AccessibilityWorker& worker, Scheduler& scheduler,
+                       std::function<void()> beep, std::function<void(const std::string&)> log)
+    : host_(host),
+      overlay_(overlay),
+      shown_(shown),
+      scan_(scan),
+      find_(find),
+      worker_(worker),
+      scheduler_(scheduler),
+      beep_(std::move(beep)),
+      log_(std::move(log)) {}
+
+PageScroll::~PageScroll() {
+    scheduler_.cancel(rescanWork_);
+}
+
+void PageScroll::scroll(ScrollDirection direction, ScrollStep step,
+                        const std::optional<std::string>& from) {
     if (!shown_.snapshot) {
-        services_.beep();
+        beep_();
         return;
     }
     scan_.stop();
@@ -49,31 +64,31 @@ void AppController::scroll(ScrollDirection direction, ScrollStep step,
     // From the key on the rings no longer show the page (a press beeps), and pointer input goes
     // through to it, so every wheel turn lands, until the page is read again.
     overlay_.setStale(true);
-    if (panel_) {
-        panel_->setInputTransparent(true);
+    if (OverlayHost* panel = host_.panel()) {
+        panel->setInputTransparent(true);
     }
-    services_.scheduler.cancel(rescanWork_);
+    scheduler_.cancel(rescanWork_);
     rescanWork_ = 0;
     // A re-read under way saw the page before this scroll (a first reading still makes its plan).
     if (overlay_.phase().plan() != nullptr) {
-        cancelRun();
+        host_.stopReading();
     }
-    const ScrollBatch batch{direction, step, 1, from};
-    if (!scrollRunning_) {
-        startScroll(batch);
+    const Batch batch{direction, step, 1, from};
+    if (!running_) {
+        start(batch);
         return;
     }
     // Keys that come while a scroll runs go with the next one, the same key adding a step.
-    ScrollBatch* last = pendingScrolls_.empty() ? nullptr : &pendingScrolls_.back();
+    Batch* last = pending_.empty() ? nullptr : &pending_.back();
     if (last && last->direction == direction && last->step == step) {
         ++last->count;
         last->from = from;
     } else {
-        pendingScrolls_.push_back(batch);
+        pending_.push_back(batch);
     }
 }
 
-void AppController::startScroll(const ScrollBatch& batch) {
+void PageScroll::start(const Batch& batch) {
     const WindowSnapshot& window = shown_.snapshot->window;
     ScrollJob job{batch.direction,
                   batch.step,
@@ -81,85 +96,76 @@ void AppController::startScroll(const ScrollBatch& batch) {
                   window.viewport,
                   shown_.snapshot->app.window != 0 ? std::optional(shown_.snapshot->app.window)
                                                    : std::nullopt,
-                  devSnapshot != nullptr,
+                  !host_.readsWindows(),
                   batch.count,
                   probeOf(window)};
-    scrollRunning_ = true;
-    services_.reader.scroll(
-        std::move(job), [this, alive = std::weak_ptr<int>(alive_), batch,
-                         app = shown_.snapshot->app, session = scrollSession_](ScrollOutcome done) {
-            if (!alive.expired()) {
-                scrolled(batch, app, session, done);
-            }
-        });
+    running_ = true;
+    worker_.scroll(std::move(job),
+                   [this, alive = std::weak_ptr<int>(alive_), batch, app = shown_.snapshot->app,
+                    session = session_](ScrollOutcome done) {
+                       if (!alive.expired()) {
+                           scrolled(batch, app, session, done);
+                       }
+                   });
 }
 
-void AppController::scrolled(const ScrollBatch& batch, const TargetApp& app, std::uint64_t session,
-                             const ScrollOutcome& outcome) {
-    if (services_.log) {
+void PageScroll::scrolled(const Batch& batch, const TargetApp& app, std::uint64_t session,
+                          const ScrollOutcome& outcome) {
+    if (log_) {
         const std::string line =
             OvraText::format("Ovra scroll: %@, %@, by %@",
                              {std::string(batch.direction == ScrollDirection::up ? "up" : "down"),
                               std::string(batch.step == ScrollStep::page ? "page" : "small"),
                               std::string(outcome ? logName(*outcome) : "nothing")});
         for (int i = 0; i < batch.count; ++i) {
-            services_.log(line);
+            log_(line);
         }
     }
     if (!outcome) {
-        services_.beep();
+        beep_();
     }
     // The overlay closed meanwhile, or another request replaced the page: nothing to re-read.
-    if (session != scrollSession_) {
+    if (session != session_) {
         return;
     }
-    scrollRunning_ = false;
+    running_ = false;
     if (!shown_.snapshot || !shown_.snapshot->app.sameProcess(app) || !overlay_.islandOpen()) {
-        pendingScrolls_.clear();
+        pending_.clear();
         return;
     }
-    scrollMoved_ = scrollMoved_ || outcome.has_value();
-    if (!pendingScrolls_.empty()) {
-        const ScrollBatch next = pendingScrolls_.front();
-        pendingScrolls_.pop_front();
-        startScroll(next);
+    moved_ = moved_ || outcome.has_value();
+    if (!pending_.empty()) {
+        const Batch next = pending_.front();
+        pending_.pop_front();
+        start(next);
         return;
     }
-    if (!scrollMoved_) {
-        endScrolling();
+    if (!moved_) {
+        settle();
         return;
     }
     // One re-read, after the last scroll.
-    rescanWork_ =
-        later(kRescanDelay, [this, app, rescan = Rescan{batch.direction, batch.from, true}] {
-            rescanWork_ = 0;
-            run(app, rescan);
-        });
+    rescanWork_ = scheduler_.after(kRescanDelay, [this, app, batch] {
+        rescanWork_ = 0;
+        host_.readAfterScroll(app, batch.direction, batch.from);
+    });
 }
 
-void AppController::endScrolling() {
-    scrollMoved_ = false;
+void PageScroll::settle() {
+    moved_ = false;
     overlay_.setStale(false);
-    if (panel_ && overlay_.islandOpen()) {
-        panel_->setInputTransparent(false);
+    if (OverlayHost* panel = host_.panel(); panel && overlay_.islandOpen()) {
+        panel->setInputTransparent(false);
     }
 }
 
-void AppController::announceScroll(ScrollDirection direction, const FocusPlan& plan) {
-    const std::string choices = OvraText::plural(static_cast<std::int64_t>(plan.choiceCount()),
-                                                 "%lld choice", "%lld choices");
-    std::string text = direction == ScrollDirection::down
-                           ? OvraText::f("Scrolled down. %@.", {choices})
-                           : OvraText::f("Scrolled up. %@.", {choices});
-    if (shown_.snapshot && shown_.snapshot->window.scroll) {
-        const ScrollExtent extent = ScrollMore::extent(shown_.snapshot->window.scroll->signals);
-        if (direction == ScrollDirection::down && !extent.moreBelow) {
-            text += " " + OvraText::t("End of the page.");
-        } else if (direction == ScrollDirection::up && !extent.moreAbove) {
-            text += " " + OvraText::t("Top of the page.");
-        }
-    }
-    announce(text);
+void PageScroll::closed() {
+    scheduler_.cancel(rescanWork_);
+    rescanWork_ = 0;
+    ++session_;
+    running_ = false;
+    pending_.clear();
+    moved_ = false;
 }
 
 }  // namespace ovra
