@@ -7,6 +7,7 @@ add_library(ovra_app_controller STATIC
   AppControllerPanel.cpp
   AppControllerSpeech.cpp
   AppControllerStart.cpp
+  AppStartup.cpp
   AutoScan.cpp
   FindSession.cpp
   GlobalHotkeys.cpp

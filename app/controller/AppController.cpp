@@ -14,11 +14,13 @@ namespace ovra {
 
 AppController::AppController(Services services, bool trusted)
     : services_(std::move(services)),
-      trust_(services_.scheduler, trusted),
+      starter_(*this,
+               {services_.prefs, services_.scheduler, services_.model, services_.showDashboard,
+                services_.showPermissionNote},
+               trusted),
       scan_(services_.scheduler, services_.prefs, overlay_,
             [this] { announceSelection(std::nullopt); }),
       zoom_(services_.scheduler, overlay_, [this] { return overlayVisible(); }),
-      hotkeys_(services_.prefs, [this] { notifyState(); }),
       find_(*this, overlay_, shown_, scan_, services_.reader, services_.prefs, services_.scheduler),
       scroll_(*this, overlay_, shown_, scan_, find_, services_.reader, services_.scheduler,
               services_.beep, services_.log) {}
@@ -34,22 +36,10 @@ AppController::~AppController() {
     if (overlayWatch_) {
         overlay_.unsubscribe(*overlayWatch_);
     }
-    if (prefsWatch_) {
-        services_.prefs.removeListener(*prefsWatch_);
-    }
 }
 
 Scheduler::Token AppController::later(double seconds, std::function<void()> work) {
     return services_.scheduler.after(seconds,
-                                     [alive = std::weak_ptr<int>(alive_), work = std::move(work)] {
-                                         if (!alive.expired()) {
-                                             work();
-                                         }
-                                     });
-}
-
-Scheduler::Token AppController::every(double seconds, std::function<void()> work) {
-    return services_.scheduler.every(seconds,
                                      [alive = std::weak_ptr<int>(alive_), work = std::move(work)] {
                                          if (!alive.expired()) {
                                              work();
@@ -105,16 +95,7 @@ void AppController::frontmostChanged(const TargetApp& app) {
     if (app.pid != 0) {
         lastExternalApp_ = app;
     }
-    if (!started_) {
-        return;
-    }
-    // The user turned to another app: the settings window steps back behind it.
-    if (startup_.windows && startup_.windows->settingsShown()) {
-        startup_.windows->sendBack();
-    }
-    if (startup_.otherAppActivated) {
-        startup_.otherAppActivated();
-    }
+    starter_.otherAppCameForward();
 }
 
 std::optional<std::string> AppController::targetAppName() {
@@ -137,7 +118,7 @@ void AppController::trigger() {
         run(ownApp(), std::nullopt);
         return;
     }
-    if (!trust_.trusted()) {
+    if (!trusted()) {
         if (services_.showDashboard) {
             services_.showDashboard(OvraPane::home);
         }
@@ -383,13 +364,8 @@ void AppController::decided(const Scan& scan, std::string note,
 
     if (!scan.rescan) {
         overlay_.setSelection(plan.initialSelection(order));
-        if (pendingTip_) {
-            Tip tip = std::move(*pendingTip_);
-            pendingTip_.reset();
-            if (tip.markShown) {
-                tip.markShown();
-            }
-            overlay_.setNotice(tip.text);
+        if (const std::optional<std::string> tip = starter_.takeTip()) {
+            overlay_.setNotice(*tip);
         }
         const std::optional<std::string> zoomTip = zoom_.tip();
         if (zoomTip) {

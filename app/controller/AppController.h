@@ -14,34 +14,32 @@
 // thread tagged with the request it belongs to, so a late answer of an older request is dropped.
 
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <stop_token>
 #include <string>
 
+#include "app/controller/AppStartup.h"
 #include "app/controller/AutoScan.h"
 #include "app/controller/ControllerServices.h"
 #include "app/controller/FindSession.h"
 #include "app/controller/FocusVoice.h"
-#include "app/controller/GlobalHotkeys.h"
-#include "app/controller/HotkeyManager.h"
 #include "app/controller/MagnifierFollow.h"
 #include "app/controller/PageScroll.h"
 #include "app/controller/Preferences.h"
 #include "app/controller/ShownReading.h"
-#include "app/controller/TrustPoll.h"
 #include "app/overlay/OverlayModel.h"
 #include "core/FindAndScroll.h"
 #include "core/FocusPlanner.h"
 #include "core/OvraPane.h"
-#include "platform/magnifier/Magnifier.h"
 #include "platform/scheduler/Scheduler.h"
 
 namespace ovra {
 
-class AppController final : private FindSession::Host, private PageScroll::Host {
+class AppController final : private FindSession::Host,
+                            private PageScroll::Host,
+                            private AppStartup::Host {
   public:
     struct Services {
         Preferences& prefs;
@@ -64,42 +62,8 @@ class AppController final : private FindSession::Host, private PageScroll::Host 
         std::function<bool()> screenReaderRunning;
     };
 
-    // A one-time tip shown as the notice of the next fresh plan.
-    struct Tip {
-        std::string text;
-        std::function<void()> markShown;
-    };
-
-    // What start() takes over, installs and hands out. Each hook may be absent (tests, a
-    // desktop without the service).
-    struct Startup {
-        hotkeys::HotkeyGrabber* hotkeys = nullptr;  // none: no global hotkeys on this display
-        HotkeyManager::SlashKeyCode slashKeyCode;
-        magnifier::Magnifier* magnifier = nullptr;
-        OwnWindows* windows = nullptr;
-        std::function<void()> startUpdater;
-        // The tray item with its home island.
-        std::function<void()> installHome;
-        // The on-screen button: the landing point of its flight above a button frame, and its
-        // click; then its refresh when its settings change, and its flight.
-        std::function<void(std::function<std::optional<Point>(const Rect&)> landing,
-                           std::function<void()> onClick)>
-            installBubble;
-        std::function<void()> refreshBubble;
-        std::function<void()> flyBubble;
-        std::function<std::optional<Point>(const Rect&)> menuBarLanding;
-        // Calls `changed` at every change of the keyboard layout.
-        std::function<void(std::function<void()> changed)> watchLayout;
-        // Calls `pressed` with the pointer's place at every left or right button press anywhere.
-        std::function<void(std::function<void(Point)> pressed)> watchClicks;
-        // Another app came forward (the tray island closes).
-        std::function<void()> otherAppActivated;
-        // Whether the session's accessibility is on, so other apps can be read; the answer may
-        // come later, on the main thread. None: the permission stays as it was made.
-        std::function<void(std::function<void(bool)> answer)> checkTrust;
-        bool showDashboard = true;  // false with "--no-dashboard"
-        bool pretendUntrusted = false;
-    };
+    using Tip = AppStartup::Tip;
+    using Startup = AppStartup::Hooks;
 
     static constexpr double kReactivationDelay = 0.35;
     static constexpr int kFindBudget = FindSession::kBudget;
@@ -120,7 +84,7 @@ class AppController final : private FindSession::Host, private PageScroll::Host 
     // A fresh request for the window in front (the hotkey, the on-screen button, the island).
     void trigger();
     // The main hotkey: closes the overlay while it shows, else a fresh request.
-    void toggle();
+    void toggle() override;
     // Closes the overlay; the keyboard goes back to the window it was opened over.
     void dismiss();
     // The overlay's key handler; true when the key was consumed.
@@ -131,10 +95,10 @@ class AppController final : private FindSession::Host, private PageScroll::Host 
     void frontmostChanged(const TargetApp& app);
 
     // The find hotkey: find in the open overlay, else a fresh request that opens find.
-    void findShortcutPressed();
+    void findShortcutPressed() override;
     // The on-screen button and the tray bird's "simplify": each leaves its one-time tip for the
     // next overlay, then toggles the overlay.
-    void ovraButtonPressed();
+    void ovraButtonPressed() override;
     void birdSimplify();
     // Once, when the app has started: the updater, the tray, the on-screen button, the hotkeys,
     // the settings and layout observers, the model, the settings window on Home (unless told
@@ -145,20 +109,22 @@ class AppController final : private FindSession::Host, private PageScroll::Host 
     // the last other app while it runs.
     std::optional<std::string> targetAppName();
 
-    bool trusted() const { return trust_.trusted(); }
-    void setTrusted(bool trusted) { trust_.set(trusted); }
+    bool trusted() const { return starter_.trust().trusted(); }
+    void setTrusted(bool trusted) { starter_.trust().set(trusted); }
     // Why the main hotkey could not be had; why another than the chosen one is used; why the
     // find hotkey could not be had.
-    const std::optional<std::string>& hotkeyError() const { return hotkeys_.error(); }
-    const std::optional<std::string>& hotkeyNotice() const { return hotkeys_.notice(); }
-    const std::optional<std::string>& findHotkeyError() const { return hotkeys_.findError(); }
+    const std::optional<std::string>& hotkeyError() const { return starter_.hotkeys().error(); }
+    const std::optional<std::string>& hotkeyNotice() const { return starter_.hotkeys().notice(); }
+    const std::optional<std::string>& findHotkeyError() const {
+        return starter_.hotkeys().findError();
+    }
     OverlayModel& overlay() { return overlay_; }
     bool overlayVisible() const { return panel_ && panel_->isShown(); }
     const std::optional<TargetSnapshot>& snapshot() const { return shown_.snapshot; }
     const std::optional<TargetApp>& lastExternalApp() const { return lastExternalApp_; }
-    void setPendingTip(Tip tip) { pendingTip_ = std::move(tip); }
+    void setPendingTip(Tip tip) { starter_.setTip(std::move(tip)); }
     // Called with every change of the state the settings window shows (permission, hotkeys).
-    void setStateObserver(std::function<void()> observer) { stateChanged_ = std::move(observer); }
+    void setStateObserver(std::function<void()> observer) { stateObserver_ = std::move(observer); }
 
     // Self-tests: a snapshot source used instead of reading a window, and trace lines.
     std::function<WindowSnapshot()> devSnapshot;
@@ -236,34 +202,25 @@ class AppController final : private FindSession::Host, private PageScroll::Host 
     void readAfterScroll(const TargetApp& app, ScrollDirection direction,
                          const std::optional<std::string>& keepID) override;
 
-    // Start-up and the app's own windows.
-    void overlayChanging(OverlayField field);
-    void preferenceChanged(Preference preference);
-    void startModel();
-    void permissionGranted();
-    void clickedAt(Point point);
-    void applyAppearance();
-    void notifyState();
+    // What start-up asks of the controller.
+    void stateChanged() override;
 
-    // Runs `work` after `seconds`, or every `seconds`, unless the controller is gone by then.
+    // Runs `work` after `seconds`, unless the controller is gone by then.
     Scheduler::Token later(double seconds, std::function<void()> work);
-    Scheduler::Token every(double seconds, std::function<void()> work);
 
     Services services_;
-    TrustPoll trust_;
+    AppStartup starter_;
     OverlayModel overlay_;
     std::unique_ptr<OverlayHost> panel_;
     ShownReading shown_;
     AutoScan scan_;
     MagnifierFollow zoom_;
-    GlobalHotkeys hotkeys_;
     FindSession find_;
     PageScroll scroll_;
 
     // The app of the open request, which a dismiss hands the keyboard back to.
     std::optional<TargetApp> requestTarget_;
     std::optional<TargetApp> lastExternalApp_;
-    std::optional<Tip> pendingTip_;
     // The current scan: a result tagged with an older generation is dropped.
     std::uint64_t runGeneration_ = 0;
     std::optional<std::stop_source> runStop_;
@@ -275,12 +232,8 @@ class AppController final : private FindSession::Host, private PageScroll::Host 
     // Why the last press pressed nothing, shown with the next plan.
     std::optional<std::string> pressNotice_;
 
-    // Start-up.
-    bool started_ = false;
-    Startup startup_;
     std::optional<OverlayModel::Subscription> overlayWatch_;
-    std::optional<Preferences::ListenerId> prefsWatch_;
-    std::function<void()> stateChanged_;
+    std::function<void()> stateObserver_;
 
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };
