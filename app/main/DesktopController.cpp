@@ -344,7 +344,7 @@ void DesktopController::start(StartOptions options) {
     update.showGeneralSettings = [&dashboard] { dashboard.showDashboard(OvraPane::general); };
     update.quit = options.quit ? options.quit : [] { QApplication::quit(); };
     update.log = [](const std::string& line) {
-        logs::info(logs::Category::update, "updater: " + line);
+        logs::info(logs::Category::maintenance, "updater: " + line);
     };
     update.selfTestLaunch = p.options.selfTest;
     p.updater = std::make_unique<Updater>(std::move(update));

@@ -16,6 +16,7 @@
 #include "core/OvraText.h"
 #include "core/WorkerProtocol.h"
 #include "platform/defaults/JsonFileDefaults.h"
+#include "platform/log/Log.h"
 #include "platform/trash/Trash.h"
 
 namespace ovra {
@@ -327,7 +328,7 @@ void Uninstaller::log(const std::string& line) const {
     if (services_.log) {
         services_.log(line);
     } else {
-        std::cerr << line << std::endl;
+        logs::info(logs::Category::maintenance, line);
     }
 }
 

@@ -70,7 +70,7 @@ class Uninstaller final {
             return std::chrono::system_clock::now();
         };
         std::ostream* out = nullptr;  // the dry run's answer line; standard output when null
-        // A line for the log (the setup log is frozen by then); standard error when absent.
+        // A line for the log (the setup log is frozen by then); the app's log when absent.
         std::function<void(const std::string&)> log;
     };
 

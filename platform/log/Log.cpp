@@ -17,7 +17,7 @@ Q_LOGGING_CATEGORY(atspiLog, "ovra.atspi", QtInfoMsg)
 Q_LOGGING_CATEGORY(speechLog, "ovra.speech", QtInfoMsg)
 Q_LOGGING_CATEGORY(modelLog, "ovra.model", QtInfoMsg)
 Q_LOGGING_CATEGORY(settingsLog, "ovra.settings", QtInfoMsg)
-Q_LOGGING_CATEGORY(updateLog, "ovra.update", QtInfoMsg)
+Q_LOGGING_CATEGORY(maintenanceLog, "ovra.maintenance", QtInfoMsg)
 
 const QLoggingCategory& category(Category c) {
     switch (c) {
@@ -37,8 +37,8 @@ const QLoggingCategory& category(Category c) {
             return modelLog();
         case Category::settings:
             return settingsLog();
-        case Category::update:
-            return updateLog();
+        case Category::maintenance:
+            return maintenanceLog();
     }
     return appLog();
 }

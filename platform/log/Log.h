@@ -14,15 +14,15 @@
 namespace ovra::logs {
 
 enum class Category {
-    app,         // ovra.app: the process, its display and its single copy
-    shell,       // ovra.shell: tray, island, launch flags
-    controller,  // ovra.controller: the overlay's requests, presses and scrolls
-    hotkeys,     // ovra.hotkeys: the global hotkey and its fallbacks
-    atspi,       // ovra.atspi: reading other apps over the accessibility bus
-    speech,      // ovra.speech
-    model,       // ovra.model: the on-device model and its download
-    settings,    // ovra.settings: the settings file and the settings window
-    update,      // ovra.update: the updater
+    app,          // ovra.app: the process, its display and its single copy
+    shell,        // ovra.shell: tray, island, launch flags
+    controller,   // ovra.controller: the overlay's requests, presses and scrolls
+    hotkeys,      // ovra.hotkeys: the global hotkey and its fallbacks
+    atspi,        // ovra.atspi: reading other apps over the accessibility bus
+    speech,       // ovra.speech
+    model,        // ovra.model: the on-device model and its download
+    settings,     // ovra.settings: the settings file and the settings window
+    maintenance,  // ovra.maintenance: the updater and the uninstaller
 };
 
 enum class Level { debug, info, warning };

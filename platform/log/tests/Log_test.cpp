@@ -63,7 +63,7 @@ TEST(Log, LinesGoToStandardErrorAsTheyWereWrittenAndRulesSwitchThem) {
     QLoggingCategory::setFilterRules("ovra.*=false");
     warning(Category::speech, "silenced");
     QLoggingCategory::setFilterRules("");
-    to(Category::update, Level::warning)("updater: check failed");
+    to(Category::maintenance, Level::warning)("updater: check failed");
     QMessageLogger(nullptr, 0, nullptr, "qt.other").warning("not ours");
 
     const std::string text = captured.text();
