@@ -9,11 +9,13 @@ add_library(ovra_app_controller STATIC
   AppControllerStart.cpp
   AppStartup.cpp
   AutoScan.cpp
+  Corrections.cpp
   FindSession.cpp
   GlobalHotkeys.cpp
   MagnifierFollow.cpp
   OverlaySentences.cpp
   PageScroll.cpp
+  PressReport.cpp
   TrustPoll.cpp
   AccessibilityWorkerThread.cpp
   QueueScheduler.cpp

@@ -23,7 +23,9 @@ AppController::AppController(Services services, bool trusted)
       zoom_(services_.scheduler, overlay_, [this] { return overlayVisible(); }),
       find_(*this, overlay_, shown_, scan_, services_.reader, services_.prefs, services_.scheduler),
       scroll_(*this, overlay_, shown_, scan_, find_, services_.reader, services_.scheduler,
-              services_.beep, services_.log) {}
+              services_.beep, services_.log),
+      corrections_(overlay_, shown_, services_.prefs, services_.beep,
+                   [this](const std::string& text) { announce(text); }) {}
 
 AppController::~AppController() {
     Scheduler& scheduler = services_.scheduler;

@@ -23,6 +23,7 @@
 #include "app/controller/AppStartup.h"
 #include "app/controller/AutoScan.h"
 #include "app/controller/ControllerServices.h"
+#include "app/controller/Corrections.h"
 #include "app/controller/FindSession.h"
 #include "app/controller/FocusVoice.h"
 #include "app/controller/MagnifierFollow.h"
@@ -185,10 +186,6 @@ class AppController final : private FindSession::Host,
     void activate(const std::string& id);
     void pressed(const PendingPress& press, const PressOutcome& outcome);
 
-    // Announcements, explanations and corrections.
-    void explainSelection();
-    void saveCorrection(FocusOverride override);
-
     // What find and scrolling ask of the controller.
     void replan() override;
     void rescan() override;
@@ -217,6 +214,7 @@ class AppController final : private FindSession::Host,
     MagnifierFollow zoom_;
     FindSession find_;
     PageScroll scroll_;
+    Corrections corrections_;
 
     // The app of the open request, which a dismiss hands the keyboard back to.
     std::optional<TargetApp> requestTarget_;

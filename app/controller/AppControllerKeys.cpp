@@ -4,24 +4,13 @@
 #include <algorithm>
 
 #include "app/controller/AppController.h"
+#include "app/controller/PressReport.h"
 #include "core/ActionSafety.h"
 #include "core/OverlayKeys.h"
 #include "core/OvraText.h"
 #include "core/StepCount.h"
 
 namespace ovra {
-
-namespace {
-
-std::string routeList(const std::vector<std::string>& routes) {
-    std::string out;
-    for (const std::string& route : routes) {
-        out += (out.empty() ? "" : ", ") + route;
-    }
-    return out;
-}
-
-}  // namespace
 
 bool AppController::handleKey(const KeyInput& key) {
     const bool finding = overlay_.finding();
@@ -80,13 +69,14 @@ void AppController::dispatch(const OverlayCommand& command) {
             dismiss();
             break;
         case OverlayCommand::Kind::why:
-            explainSelection();
+            scan_.stop();
+            corrections_.explain();
             break;
         case OverlayCommand::Kind::pin:
-            saveCorrection(FocusOverride::pin);
+            corrections_.toggle(FocusOverride::pin);
             break;
         case OverlayCommand::Kind::mute:
-            saveCorrection(FocusOverride::mute);
+            corrections_.toggle(FocusOverride::mute);
             break;
         case OverlayCommand::Kind::showAll:
             scan_.stop();
@@ -210,44 +200,19 @@ void AppController::activate(const std::string& id) {
 
 void AppController::pressed(const PendingPress& press, const PressOutcome& outcome) {
     Preferences& prefs = services_.prefs;
-    const std::string quoted = "\"" + press.label + "\"";
     if (outcome.route) {
         prefs.set(keys::stepsSaved, prefs.get(keys::stepsSaved) + press.stepsSaved);
         prefs.set(keys::ovrasPressed, prefs.get(keys::ovrasPressed) + 1);
-        if (services_.log) {
-            services_.log("Ovra pressed " + quoted + ": " + std::string(rawValue(*outcome.route)) +
-                          (outcome.replaced ? " (the page had made it anew)" : "") +
-                          (outcome.told.empty() ? "" : ", " + std::string(outcome.told)));
-        }
+    }
+    if (services_.log) {
+        services_.log(PressReport::logLine(press.label, outcome));
+    }
+    const std::optional<std::string> why = PressReport::sentence(outcome);
+    if (!why) {
         return;
     }
-    const PressFailure failure = outcome.failure.value_or(PressFailure::refused);
-    if (services_.log) {
-        switch (failure) {
-            case PressFailure::changed:
-                services_.log("Ovra did not press " + quoted + ": the control changed" +
-                              (outcome.told.empty() ? "" : ", " + std::string(outcome.told)));
-                break;
-            case PressFailure::unsure:
-                services_.log("Ovra cannot tell whether it pressed " + quoted +
-                              ": the page drew it anew as it was pressed, " +
-                              std::string(outcome.told));
-                break;
-            case PressFailure::refused:
-                services_.log("Ovra could not press " + quoted + ": every way failed (" +
-                              routeList(outcome.failedRoutes) + ")");
-                break;
-        }
-    }
     services_.beep();
-    const std::string text =
-        failure == PressFailure::changed
-            ? OvraText::t("The control changed, so nothing was pressed.")
-        : failure == PressFailure::unsure
-            ? OvraText::t(
-                  "The control changed as it was pressed. Look at the page before "
-                  "pressing it again.")
-            : OvraText::t("The control could not be pressed.");
+    const std::string& text = *why;
     // Why, over the window read again; an overlay opened meanwhile says it with its own plan.
     if (requestTarget_ && overlay_.phase().plan() != nullptr) {
         overlay_.setNotice(text);
