@@ -1,7 +1,7 @@
 // The request controller over fake services and the manual scheduler: requests that finish out
 // of order, the app's own window in front, empty windows, reading budgets, the model's paths,
 // every key of the overlay, the second press of risky controls, the press after the close and
-// what its outcome shows.
+// what its outcome shows, and when the app speaks.
 
 #include "app/controller/tests/appcontroller/AppControllerFixture.h"
 
@@ -346,6 +346,19 @@ TEST_F(AppControllerTest, AWindowThatTakesTheKeyboardClosesTheOverlayAndNothingI
     EXPECT_THAT(announced_, ::testing::Not(::testing::Contains(told)));
     EXPECT_THAT(log_, ::testing::Not(::testing::Contains("Ovra message: " + told)));
     EXPECT_THAT(workspace_.activated, ElementsAre("A"));
+}
+
+TEST_F(AppControllerTest, TheAppSpeaksOnlyWhenAskedAndNoScreenReaderRuns) {
+    for (const auto& [speak, reader, spoken] :
+         {std::tuple{false, false, 0u}, {true, false, 1u}, {true, true, 0u}}) {
+        engine_.spoken.clear();
+        announced_.clear();
+        prefs_.set(keys::speakFeedback, speak);
+        screenReader_ = reader;
+        open({"Save"});
+        EXPECT_EQ(engine_.spoken.size(), spoken);
+        EXPECT_EQ(announced_.size(), 1u);  // the screen reader's announcement, always
+    }
 }
 
 }  // namespace

@@ -1,23 +1,10 @@
-// The request controller over fake services and the manual scheduler: when the app speaks;
-// start-up, the settings it follows, the click away and the one-time tips.
+// Start-up: what it installs and in which order, the settings it follows, the settings window
+// stepping back, and the one-time tips.
 
 #include "app/controller/tests/appcontroller/AppControllerFixture.h"
 
 namespace ovra::controllertest {
 namespace {
-
-TEST_F(AppControllerTest, TheAppSpeaksOnlyWhenAskedAndNoScreenReaderRuns) {
-    for (const auto& [speak, reader, spoken] :
-         {std::tuple{false, false, 0u}, {true, false, 1u}, {true, true, 0u}}) {
-        engine_.spoken.clear();
-        announced_.clear();
-        prefs_.set(keys::speakFeedback, speak);
-        screenReader_ = reader;
-        open({"Save"});
-        EXPECT_EQ(engine_.spoken.size(), spoken);
-        EXPECT_EQ(announced_.size(), 1u);  // the screen reader's announcement, always
-    }
-}
 
 TEST_F(AppControllerTest, StartInstallsEverythingInOrderAndFollowsTheSettings) {
     std::vector<std::string> events;
