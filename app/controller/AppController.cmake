@@ -1,6 +1,8 @@
-# The request controller: the request cycle, the overlay's presentation, keys and presses, over
-# the service interfaces of ControllerServices.h; the accessibility worker thread and the press
-# routes it runs; and, for the app, the controller over this desktop's own services.
+# The request controller: the request cycle, the overlay's presentation, keys and presses, and
+# the pieces it owns (find, page scrolling, auto-scan, corrections, the magnifier, the overlay's
+# sentences, start-up), over the service interfaces of ControllerServices.h; the accessibility
+# worker thread and the press routes it runs; and, for the app, the controller over this
+# desktop's own services.
 add_library(ovra_app_controller STATIC
   AppController.cpp
   AppControllerKeys.cpp

@@ -4,10 +4,11 @@
 // to the numbered plan on screen (capturing the target window, reading it on the accessibility
 // worker, deciding with the model or the built-in rules, planning), shows and hides the overlay,
 // turns the overlay's keys into actions, asks for a second press on risky controls, and presses
-// the chosen control once the overlay has closed. Inside the open overlay it scrolls the page,
-// finds by name and steps through the choices by itself; it says every change aloud, explains
-// its choices, keeps the user's corrections and moves the magnifier. At start-up it takes the
-// hotkeys, follows the settings, the permission, the keyboard layout and the app's own windows.
+// the chosen control once the overlay has closed. The rest has classes of its own, which the
+// controller owns and feeds: find (FindSession), scrolling the page (PageScroll), auto-scan
+// (AutoScan), explanations and corrections (Corrections), the magnifier (MagnifierFollow), what
+// the overlay says (OverlaySentences), and start-up with the hotkeys, the permission poll and the
+// app's own windows (AppStartup).
 //
 // Plain C++ on the main thread. Its services come in through interfaces (ControllerServices.h),
 // every delay through the scheduler, and every result of another thread arrives on the main
