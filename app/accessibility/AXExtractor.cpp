@@ -7,6 +7,7 @@
 #include "core/FindAndScroll.h"
 #include "core/Geometry.h"
 #include "core/OvraText.h"
+#include "platform/log/Log.h"
 
 namespace ovra {
 
@@ -108,6 +109,73 @@ UICandidate makeCandidate(BoundedReader& reader, const FoundNode& node, int numb
     c.isChrome = node.chrome;
     c.context = node.dialog;
     return c;
+}
+
+// One reading: the window, and once more after waking the app when it showed nothing at first.
+Result<WindowSnapshot, AXExtractorError> readWaking(const AXExtractor& extractor,
+                                                    BoundedReader& reader,
+                                                    const ax::RunningApp& app,
+                                                    const ax::Element& appElement) {
+    auto first = extractor.read(reader, app, appElement);
+    if (!first || !first.value().candidates.empty()) {
+        return first;
+    }
+    // Some apps build their tree only once asked to; ask once and read again. A reading that
+    // ran out of time is not one of those.
+    if (reader.cancelled() || reader.timeUp() || reader.wakeUp(appElement)) {
+        return first;
+    }
+    reader.clock().sleep(reader.backend().wakeUpSettleSeconds());
+    if (reader.cancelled()) {
+        return fail(AXExtractorError::cancelled);
+    }
+    return extractor.read(reader, app, appElement);
+}
+
+std::string outcome(const Result<WindowSnapshot, AXExtractorError>& result) {
+    if (result) {
+        return std::to_string(result.value().candidates.size()) + " candidates";
+    }
+    switch (result.error()) {
+        case AXExtractorError::notTrusted:
+            return "not trusted";
+        case AXExtractorError::noFrontmostApp:
+            return "no app in front";
+        case AXExtractorError::noWindow:
+            return "no window";
+        case AXExtractorError::notResponding:
+            return "not responding";
+        case AXExtractorError::cancelled:
+            return "cancelled";
+        case AXExtractorError::tooLarge:
+            return "too large";
+    }
+    return "failed";
+}
+
+// What a reading cost, for whoever turns on the AT-SPI log's debug lines. A reading that met
+// time-outs, gave up on the app or ran out of time is a warning: a hung app leaves a trace.
+void logReading(const ax::RunningApp& app, const Result<WindowSnapshot, AXExtractorError>& result,
+                const BoundedReader& reader, std::size_t requests, double seconds) {
+    using namespace logs;
+    const bool trouble = reader.timeouts() > 0 || reader.gaveUp() || reader.timeUp();
+    const Level level = trouble ? Level::warning : Level::debug;
+    if (!enabled(Category::atspi, level)) {
+        return;
+    }
+    std::string line = "reading of \"" + app.localizedName.value_or("") + "\" (pid " +
+                       std::to_string(app.pid) + "): " + std::to_string(requests) +
+                       " requests in " + std::to_string(std::lround(seconds * 1000.0)) + " ms, " +
+                       outcome(result);
+    if (reader.timeouts() > 0) {
+        line += ", " + std::to_string(reader.timeouts()) + " reads timed out";
+    }
+    if (reader.gaveUp()) {
+        line += ", the app was given up";
+    } else if (reader.timeUp()) {
+        line += ", cut short at its deadline";
+    }
+    write(Category::atspi, level, line);
 }
 
 }  // namespace
@@ -298,22 +366,12 @@ Result<WindowSnapshot, AXExtractorError> AXExtractor::snapshot(const ax::Running
         return fail(AXExtractorError::noWindow);
     }
     backend.setMessagingTimeout(appElement, kMessagingTimeout);
+    const double start = clock.now();
+    const std::size_t requestsBefore = backend.requestsSent();
     BoundedReader reader(backend, clock, std::move(stop), limits);
-
-    auto first = read(reader, app, appElement);
-    if (!first || !first.value().candidates.empty()) {
-        return first;
-    }
-    // Some apps build their tree only once asked to; ask once and read again. A reading that
-    // ran out of time is not one of those.
-    if (reader.cancelled() || reader.timeUp() || reader.wakeUp(appElement)) {
-        return first;
-    }
-    clock.sleep(backend.wakeUpSettleSeconds());
-    if (reader.cancelled()) {
-        return fail(AXExtractorError::cancelled);
-    }
-    return read(reader, app, appElement);
+    auto result = readWaking(*this, reader, app, appElement);
+    logReading(app, result, reader, backend.requestsSent() - requestsBefore, clock.now() - start);
+    return result;
 }
 
 }  // namespace ovra

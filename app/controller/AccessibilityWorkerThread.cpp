@@ -1,11 +1,9 @@
 #include "app/controller/AccessibilityWorkerThread.h"
 
-#include <cmath>
 #include <future>
 #include <iostream>
 
 #include "app/controller/TargetWindowBackend.h"
-#include "platform/log/Log.h"
 
 namespace ovra {
 
@@ -43,46 +41,6 @@ void waitUntilSettled(ax::AccessibilityBackend& backend, ax::Clock& clock,
     }
 }
 
-std::string outcome(const ReadResult& result) {
-    if (result) {
-        return std::to_string(result.value().candidates.size()) + " candidates";
-    }
-    switch (result.error()) {
-        case AXExtractorError::notTrusted:
-            return "not trusted";
-        case AXExtractorError::noFrontmostApp:
-            return "no app in front";
-        case AXExtractorError::noWindow:
-            return "no window";
-        case AXExtractorError::notResponding:
-            return "not responding";
-        case AXExtractorError::cancelled:
-            return "cancelled";
-        case AXExtractorError::tooLarge:
-            return "too large";
-    }
-    return "failed";
-}
-
-// What a reading cost, for whoever turns on the accessibility log's debug lines; reads that
-// ran out of time are a warning, as they are what makes a reading slow or fail.
-void logReading(const ax::RunningApp& app, const ReadResult& result, std::size_t requests,
-                double seconds, int timeouts) {
-    using namespace logs;
-    const bool slow = timeouts > 0;
-    if (!enabled(Category::atspi, slow ? Level::warning : Level::debug)) {
-        return;
-    }
-    const std::string millis = std::to_string(std::lround(seconds * 1000.0));
-    std::string line = "reading of \"" + app.localizedName.value_or("") + "\" (pid " +
-                       std::to_string(app.pid) + "): " + std::to_string(requests) +
-                       " requests in " + millis + " ms, " + outcome(result);
-    if (slow) {
-        line += ", " + std::to_string(timeouts) + " reads timed out";
-    }
-    write(Category::atspi, slow ? Level::warning : Level::debug, line);
-}
-
 }  // namespace
 
 AccessibilityWorkerThread::AccessibilityWorkerThread(Services services)
@@ -107,8 +65,6 @@ std::optional<bool> AccessibilityWorkerThread::trustedWithin(std::chrono::millis
 
 ReadResult AccessibilityWorkerThread::readWindow(const ReadRequest& request, std::stop_token stop) {
     const TargetApp& target = request.target;
-    const double start = services_.clock.now();
-    const std::size_t requestsBefore = services_.backend.requestsSent();
     TargetWindowBackend backend(services_.backend, target.title, target.frame);
     ax::RunningApp app{target.pid, std::nullopt};
     // The app's own name for itself, else its process name.
@@ -128,8 +84,6 @@ ReadResult AccessibilityWorkerThread::readWindow(const ReadRequest& request, std
     if (!result && result.error() == AXExtractorError::noWindow && backend.timeouts() > 0) {
         result = fail(AXExtractorError::notResponding);
     }
-    logReading(app, result, services_.backend.requestsSent() - requestsBefore,
-               services_.clock.now() - start, backend.timeouts());
     return result;
 }
 

@@ -26,7 +26,7 @@ add_library(ovra_app_controller STATIC
 target_include_directories(ovra_app_controller PUBLIC "${PROJECT_SOURCE_DIR}")
 target_link_libraries(ovra_app_controller PUBLIC ovra_preferences ovra_focus_voice
   ovra_hotkey_manager ovra_magnifier ovra_overlay_model ovra_app_actions ovra_app_accessibility ovra_supervisor ovra_scheduler
-  MurmlarkCore PRIVATE ovra_log ovra_warnings)
+  MurmlarkCore PRIVATE ovra_warnings)
 
 # The controller's services on this desktop: the overlay panel and the window manager.
 add_library(ovra_app_controller_desktop STATIC QtOverlayHost.cpp X11TargetWorkspace.cpp)

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <QLoggingCategory>
 #include <cmath>
 #include <limits>
 
@@ -13,6 +14,7 @@ namespace {
 
 using ::testing::Contains;
 using ::testing::ElementsAre;
+using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::Not;
 
@@ -303,6 +305,35 @@ TEST(AXExtractor, CancellationEndsTheReading) {
     auto result = kExtractor.snapshot(kApp, *fake, fake->clock(), stop.get_token());
     EXPECT_EQ(result.error(), AXExtractorError::cancelled);
     EXPECT_EQ(fake->counters().batch, 0);
+}
+
+// The AT-SPI log's lines: each reading at debug level, a reading of a hung app as a warning.
+TEST(AXExtractor, EachReadingIsLoggedAndAHungAppLeavesAWarning) {
+    static std::vector<std::pair<QtMsgType, std::string>> lines;
+    const QtMessageHandler previous = qInstallMessageHandler(
+        [](QtMsgType type, const QMessageLogContext& context, const QString& message) {
+            if (context.category != nullptr && std::string_view(context.category) == "ovra.atspi") {
+                lines.emplace_back(type, message.toStdString());
+            }
+        });
+    const std::string window = R"({"role": "AXWindow", "frame": [0, 0, 1000, 800], "children": [
+        {"role": "AXButton", "title": "OK", "frame": [10, 10, 80, 30]},
+        {"role": "AXButton", "title": "Cancel", "frame": [100, 10, 80, 30]}]})";
+    auto answering = fakeOf(withWindow(window));
+    ASSERT_TRUE(kExtractor.snapshot(kApp, *answering, answering->clock()).ok());  // not shown
+    QLoggingCategory::setFilterRules("ovra.atspi.debug=true");
+    ASSERT_TRUE(kExtractor.snapshot(kApp, *answering, answering->clock()).ok());
+    auto hung = fakeOf(withWindow(window, R"(, "hangAfter": 2)"));
+    (void)kExtractor.snapshot(kApp, *hung, hung->clock());
+    QLoggingCategory::setFilterRules("");
+    qInstallMessageHandler(previous);
+
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].first, QtDebugMsg);
+    EXPECT_THAT(lines[0].second, HasSubstr(R"(reading of "Example" (pid 9): )"));
+    EXPECT_THAT(lines[0].second, HasSubstr(" ms, 2 candidates"));
+    EXPECT_EQ(lines[1].first, QtWarningMsg);
+    EXPECT_THAT(lines[1].second, HasSubstr("reads timed out, the app was given up"));
 }
 
 }  // namespace
