@@ -18,6 +18,7 @@ add_library(ovra_app_controller STATIC
   OverlaySentences.cpp
   PageScroll.cpp
   PressReport.cpp
+  TargetChoice.cpp
   TrustPoll.cpp
   AccessibilityWorkerThread.cpp
   QueueScheduler.cpp

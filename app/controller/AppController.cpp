@@ -7,7 +7,6 @@
 #include <utility>
 
 #include "app/controller/OverlaySentences.h"
-#include "core/DisplayText.h"
 #include "core/OvraText.h"
 
 namespace ovra {
@@ -25,7 +24,8 @@ AppController::AppController(Services services, bool trusted)
       scroll_(*this, overlay_, shown_, scan_, find_, services_.reader, services_.scheduler,
               services_.beep, services_.log),
       corrections_(overlay_, shown_, services_.prefs, services_.beep,
-                   [this](const std::string& text) { announce(text); }) {}
+                   [this](const std::string& text) { announce(text); }),
+      targets_(services_.workspace, services_.reader, services_.log) {}
 
 AppController::~AppController() {
     Scheduler& scheduler = services_.scheduler;
@@ -90,29 +90,13 @@ void AppController::toggle() {
 }
 
 void AppController::frontmostChanged(const TargetApp& app) {
-    if (app.pid == services_.workspace.ownPid()) {
-        return;
+    if (targets_.frontChanged(app)) {
+        starter_.otherAppCameForward();
     }
-    // A window of an unknown process is no app to come back to.
-    if (app.pid != 0) {
-        lastExternalApp_ = app;
-    }
-    starter_.otherAppCameForward();
 }
 
 std::optional<std::string> AppController::targetAppName() {
-    TargetWorkspace& workspace = services_.workspace;
-    const std::optional<TargetApp> front = workspace.frontmost();
-    if (front && front->pid != workspace.ownPid()) {
-        if (lastExternalApp_ && lastExternalApp_->sameProcess(*front)) {
-            return lastExternalApp_->name;
-        }
-        return front->name.empty() ? std::nullopt : std::optional(front->name);
-    }
-    if (lastExternalApp_ && workspace.isRunning(*lastExternalApp_)) {
-        return lastExternalApp_->name;
-    }
-    return std::nullopt;
+    return targets_.name();
 }
 
 void AppController::trigger() {
@@ -126,45 +110,30 @@ void AppController::trigger() {
         }
         return;
     }
-    // The target is captured now, before anything of ours is shown. No window may be active
-    // for a moment (the window in front just closed, or its app is too busy to take the focus
-    // the window manager offers it): the last app is meant then, as when ours is in front.
-    const std::optional<TargetApp> front = services_.workspace.frontmost();
-    if (front && front->pid == 0) {
-        triggerUnnamed(*front);
-        return;
+    // The target is captured now, before anything of ours is shown.
+    const TargetChoice::Choice choice = targets_.choose();
+    switch (choice.kind) {
+        case TargetChoice::Kind::front:
+            run(choice.app, std::nullopt);
+            return;
+        case TargetChoice::Kind::last:
+            services_.workspace.activate(choice.app);
+            later(kReactivationDelay, [this, target = choice.app] { run(target, std::nullopt); });
+            return;
+        case TargetChoice::Kind::unnamed:
+            targets_.matchUnnamed(choice.app,
+                                  [this](const TargetApp& target) { run(target, std::nullopt); });
+            return;
+        case TargetChoice::Kind::none:
+            break;
     }
-    const bool ownInFront = !front || front->pid == services_.workspace.ownPid();
-    std::optional<TargetApp> last;
-    if (lastExternalApp_ && services_.workspace.isRunning(*lastExternalApp_)) {
-        last = lastExternalApp_;
-    }
-    std::string name = ownInFront ? std::string() : front->name;
-    if (name.empty() && last) {
-        name = last->name;
-    }
-    if (name.empty()) {
-        find_.cancelPending();
-        requestTarget_.reset();
-        overlay_.setPhase(OverlayPhase::message(
-            OvraText::f("Switch to the app you want to simplify, then press %@.",
-                        {services_.prefs.hotkey().label})));
-        overlay_.setShowAll(false);
-        presentPanel(std::nullopt);
-        return;
-    }
-    if (!ownInFront) {
-        TargetApp target = *front;
-        // The name the last reading of this very process found.
-        if (last && last->sameProcess(target)) {
-            target.name = last->name;
-        }
-        lastExternalApp_ = target;
-        run(target, std::nullopt);
-        return;
-    }
-    services_.workspace.activate(*last);
-    later(kReactivationDelay, [this, target = *last] { run(target, std::nullopt); });
+    find_.cancelPending();
+    requestTarget_.reset();
+    overlay_.setPhase(
+        OverlayPhase::message(OvraText::f("Switch to the app you want to simplify, then press %@.",
+                                          {services_.prefs.hotkey().label})));
+    overlay_.setShowAll(false);
+    presentPanel(std::nullopt);
 }
 
 void AppController::findShortcutPressed() {
@@ -174,27 +143,6 @@ void AppController::findShortcutPressed() {
     }
     find_.openWithNextPlan();
     trigger();
-}
-
-void AppController::triggerUnnamed(const TargetApp& window) {
-    const std::uint64_t serial = ++matchSerial_;
-    services_.reader.matchWindow(window, [this, alive = std::weak_ptr<int>(alive_), serial,
-                                          window](std::optional<std::int64_t> pid) {
-        if (alive.expired() || serial != matchSerial_) {
-            return;
-        }
-        std::optional<TargetApp> target =
-            pid ? services_.workspace.ofProcess(window, *pid) : std::nullopt;
-        if (!target) {
-            if (services_.log) {
-                services_.log("no app on the accessibility bus shows the window in front (\"" +
-                              window.title + "\"): nothing to simplify");
-            }
-            return;
-        }
-        lastExternalApp_ = target;
-        run(*target, std::nullopt);
-    });
 }
 
 void AppController::cancelRun() {
@@ -294,11 +242,7 @@ void AppController::readingArrived(Scan scan, const ReadResult& reading) {
     shown_.at = services_.scheduler.now();
     shown_.serial = scan.serial;
     const WindowSnapshot& window = shown_.snapshot->window;
-    // The app's own name for itself, when it has one beyond its process name.
-    if (lastExternalApp_ && lastExternalApp_->sameProcess(scan.target) &&
-        window.appName != scan.target.processName && !text::forDisplay(window.appName).empty()) {
-        lastExternalApp_->name = text::forDisplay(window.appName);
-    }
+    targets_.named(scan.target, window.appName);
     presentPanel(window.windowFrame.isNull() ? std::nullopt : std::optional(window.windowFrame));
 
     if (window.candidates.empty()) {

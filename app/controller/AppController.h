@@ -31,6 +31,7 @@
 #include "app/controller/PageScroll.h"
 #include "app/controller/Preferences.h"
 #include "app/controller/ShownReading.h"
+#include "app/controller/TargetChoice.h"
 #include "app/overlay/OverlayModel.h"
 #include "core/FindAndScroll.h"
 #include "core/FocusPlanner.h"
@@ -123,7 +124,6 @@ class AppController final : private FindSession::Host,
     OverlayModel& overlay() { return overlay_; }
     bool overlayVisible() const { return panel_ && panel_->isShown(); }
     const std::optional<TargetSnapshot>& snapshot() const { return shown_.snapshot; }
-    const std::optional<TargetApp>& lastExternalApp() const { return lastExternalApp_; }
     void setPendingTip(Tip tip) { starter_.setTip(std::move(tip)); }
     // Called with every change of the state the settings window shows (permission, hotkeys).
     void setStateObserver(std::function<void()> observer) { stateObserver_ = std::move(observer); }
@@ -164,9 +164,6 @@ class AppController final : private FindSession::Host,
                  std::optional<FocusPlanner::Decisions> decisions);
     void showMessage(const std::string& text);
     void cancelRun();
-    // A request for a window whose process is unknown: read when the accessibility bus can tell
-    // whose it is, else nothing happens (as with no app in front). Never another app instead.
-    void triggerUnnamed(const TargetApp& window);
     FocusPlan makePlan(const TargetSnapshot& snapshot,
                        const FocusPlanner::Decisions* decisions) const;
     int beaconLimit() const;
@@ -216,10 +213,10 @@ class AppController final : private FindSession::Host,
     FindSession find_;
     PageScroll scroll_;
     Corrections corrections_;
+    TargetChoice targets_;
 
     // The app of the open request, which a dismiss hands the keyboard back to.
     std::optional<TargetApp> requestTarget_;
-    std::optional<TargetApp> lastExternalApp_;
     // The current scan: a result tagged with an older generation is dropped.
     std::uint64_t runGeneration_ = 0;
     std::optional<std::stop_source> runStop_;
@@ -227,7 +224,6 @@ class AppController final : private FindSession::Host,
     Scheduler::Token closeWork_ = 0;
     Scheduler::Token openWork_ = 0;
 
-    std::uint64_t matchSerial_ = 0;
     // Why the last press pressed nothing, shown with the next plan.
     std::optional<std::string> pressNotice_;
 

@@ -17,10 +17,7 @@ void AppController::start(Startup startup) {
             find_.queryChanging();
         }
     });
-    if (auto front = services_.workspace.frontmost();
-        front && front->pid != services_.workspace.ownPid() && front->pid != 0) {
-        lastExternalApp_ = *front;
-    }
+    targets_.rememberFront();
     starter_.start(std::move(startup));
 }
 
