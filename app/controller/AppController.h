@@ -5,9 +5,10 @@
 // worker, deciding with the model or the built-in rules, planning), shows and hides the overlay,
 // turns the overlay's keys into actions, asks for a second press on risky controls, and presses
 // the chosen control once the overlay has closed. The rest has classes of its own, which the
-// controller owns and feeds: find (FindSession), scrolling the page (PageScroll), auto-scan
-// (AutoScan), explanations and corrections (Corrections), the magnifier (MagnifierFollow), what
-// the overlay says (OverlaySentences), and start-up with the hotkeys, the permission poll and the
+// controller owns and feeds: which app a request reads (TargetChoice), find (FindSession),
+// scrolling the page (PageScroll), auto-scan (AutoScan), explanations and corrections
+// (Corrections), the magnifier (MagnifierFollow), what the overlay and the press's outcome say
+// (OverlaySentences, PressReport), and start-up with the hotkeys, the permission poll and the
 // app's own windows (AppStartup).
 //
 // Plain C++ on the main thread. Its services come in through interfaces (ControllerServices.h),
