@@ -515,8 +515,8 @@ TEST_P(ControllerOverBrowsers, PressesOnlyTheChosenControlAndEveryScrollKeyMoves
     usleep(700'000);
     type("key Escape");  // the page shown again with why, if the press did not reach it
     usleep(700'000);
-    const testing::CommandOutput test = testing::run(
-        "OVRA_PRESS_TEST_APP=" + processName_ + " '" OVRA_APP "' --press-test Count");
+    const testing::CommandOutput test =
+        testing::run("OVRA_PRESS_TEST_APP=" + processName_ + " '" OVRA_APP "' --press-test Count");
     EXPECT_THAT(test.exitCode, ::testing::AnyOf(0, 2, 3)) << test.text;
     if (test.text.find("perhaps not pressed") == std::string::npos) {
         EXPECT_EQ(titleBecomes("counted " + std::to_string(counted + 1), 3), test.exitCode == 0)
