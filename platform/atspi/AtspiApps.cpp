@@ -21,6 +21,7 @@ void AppDirectory::clear() {
     toolkitsUnsure_.clear();
     firstAsked_.clear();
     actionsArrived_.clear();
+    pagesArrived_.clear();
 }
 
 std::vector<reply::ObjectRef> AppDirectory::applications() {

@@ -51,6 +51,9 @@ class AppDirectory {
         return actionsArrived_.contains(busName);
     }
     void noteActionsArrived(const std::string& busName) { actionsArrived_.insert(busName); }
+    // So is its first answer about a page: once per app.
+    bool pagesArrived(const std::string& busName) const { return pagesArrived_.contains(busName); }
+    void notePagesArrived(const std::string& busName) { pagesArrived_.insert(busName); }
 
     x11::Workspace* x11();
 
@@ -61,6 +64,7 @@ class AppDirectory {
     std::unordered_set<std::string> toolkitsUnsure_;  // apps that did not say in time
     std::unordered_set<std::string> firstAsked_;      // apps asked with the first patience
     std::unordered_set<std::string> actionsArrived_;  // apps whose late actions came in
+    std::unordered_set<std::string> pagesArrived_;    // apps whose late pages came in
     std::unique_ptr<x11::Workspace> workspace_;
     bool workspaceTried_ = false;
 };

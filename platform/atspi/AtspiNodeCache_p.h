@@ -61,12 +61,18 @@ struct Cached {
     }
 };
 
+// Whether a frame is of something laid out: toolkits send sizes of -1 for what is not (and
+// Gecko for a page it does not have yet). The size as sent, before any standardizing.
+inline bool isLaidOut(const Rect& frame) {
+    return frame.isFinite() && frame.size.width > 0 && frame.size.height > 0;
+}
+
 struct Node {
     std::string bus;
     std::string path;
     std::string parentKey;           // known from the child list it came from; "" when unknown
     std::string windowKey;           // the top-level window it lies in, when reached from one
-    std::string documentKey;         // the document presented as a scroll area it lies in
+    std::string documentKey;         // the page (a browser's outermost document) it lies in
     bool inDocument = false;         // below a web document
     bool childBasesWanted = false;   // its children's roles decide its own (a label)
     bool childFramesWanted = false;  // a document that shows only its children on screen
@@ -169,6 +175,15 @@ class NodeCache {
     // A browser's web document that lies in no scroll pane: presented as a scroll area holding
     // the document's web area.
     bool presentsScrollArea(const Node& n) const;
+    // A browser's outermost web document, a page: its content is listed as far as it lies on
+    // screen.
+    bool isPage(const Node& n) const;
+    // A page read before its app had it to give (see Toolkit::pagesComeLate): its frame, states
+    // and name came back as stand-ins.
+    bool blankPage(const Node& n) const;
+    // A blank page is waited for until its frame comes in (once per app: from then on the app
+    // has every page to give), then read again; its content is read only after that.
+    void awaitPage(Node& page);
     bool isTopLevel(const Node& n) const;
     std::string topLevelKey(const Node& n) const;
     // Records what a child inherits from the parent whose child list it came from.

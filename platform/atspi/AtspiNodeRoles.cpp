@@ -3,6 +3,8 @@
 // for.
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 #include "core/Candidate.h"
 #include "platform/atspi/AtspiNodeCache_p.h"
@@ -60,6 +62,9 @@ AXRole NodeCache::axRole(Node& n) {
 namespace {
 
 constexpr std::int32_t kMostWrappedChildren = 16;
+// Gecko gave a page's frame 0.1-0.25 s after the first question.
+constexpr auto kPageWait = std::chrono::milliseconds(500);
+constexpr auto kPagePoll = std::chrono::milliseconds(20);
 
 bool isLabelWithChildren(const Node& n) {
     return n.is(ATSPI_ROLE_LABEL) && n.props.done() && n.childCount() > 0 &&
@@ -130,8 +135,10 @@ void NodeCache::followUps(Node& n) {
                        axrole != "AXComboBox";
     const std::int32_t count = n.childCount();
     const auto limit = static_cast<std::int32_t>(requests_.options().prefetchChildLimit);
-    if (presentsScrollArea(n) && count > 0 && count <= std::max(limit, 1024)) {
-        // Which of its children lie on screen decides what the document shows.
+    if (blankPage(n)) {
+        // Its content is read once it has come in: until then it would read as blank.
+    } else if (isPage(n) && count > 0 && count <= std::max(limit, 1024)) {
+        // Which of its children lie on screen decides what the page shows.
         n.childFramesWanted = true;
         requestChildren(n);
     } else if (!leaf && !stops && count > 0 && !offScreen && count <= limit) {
@@ -147,8 +154,42 @@ bool NodeCache::mayAct(const Node& n) const {
 }
 
 bool NodeCache::presentsScrollArea(const Node& n) const {
+    return isPage(n) && apps_.knownToolkit(n.bus).documentOutsideScrollPane;
+}
+
+bool NodeCache::isPage(const Node& n) const {
     return n.hasRole() && isWebDocumentRole(n.role.value) && !n.inDocument &&
-           apps_.knownToolkit(n.bus).documentOutsideScrollPane;
+           apps_.knownToolkit(n.bus).isBrowser;
+}
+
+bool NodeCache::blankPage(const Node& n) const {
+    return isPage(n) && n.extents.done() && !isLaidOut(n.extents.value) &&
+           apps_.knownToolkit(n.bus).pagesComeLate && !apps_.pagesArrived(n.bus);
+}
+
+void NodeCache::awaitPage(Node& page) {
+    if (!blankPage(page)) {
+        return;
+    }
+    apps_.notePagesArrived(page.bus);
+    const auto until = Clock::now() + kPageWait;
+    while (Clock::now() < until) {
+        std::this_thread::sleep_for(kPagePoll);
+        auto answer = requests_.call(extentsCall(page), requests_.timeoutFor(page.bus));
+        auto values = answer.ok() ? reply::i32Struct(answer.message.get()) : std::nullopt;
+        if (!answer.ok() ||
+            (values && values->size() == 4 &&
+             isLaidOut(Rect((*values)[0], (*values)[1], (*values)[2], (*values)[3])))) {
+            break;
+        }
+    }
+    // Whatever it gave before then was a stand-in.
+    page.states = {};
+    page.props = {};
+    page.extents = {};
+    page.mapped.reset();
+    page.followUpsIssued = false;
+    settle(page, [](Node& n) { return n.baseSettled(); });
 }
 
 bool NodeCache::followUpsSettled(const Node& n) const {
@@ -179,7 +220,7 @@ void NodeCache::adopt(const Node& parent, Node& child) {
         child.parentKey = parent.key();
     }
     child.windowKey = topLevelKey(parent);
-    child.documentKey = presentsScrollArea(parent) ? parent.key() : parent.documentKey;
+    child.documentKey = isPage(parent) ? parent.key() : parent.documentKey;
     child.inDocument =
         parent.inDocument || (parent.hasRole() && isWebDocumentRole(parent.role.value));
 }

@@ -43,6 +43,7 @@ Toolkit toolkitOf(std::string_view name, std::string_view version) {
     toolkit.isBrowser = gecko || chromium;
     toolkit.pagesUnderTabs = !toolkit.isBrowser;
     toolkit.actionsComeLate = gecko;
+    toolkit.pagesComeLate = gecko;
     toolkit.textActsThroughAncestor = chromium;
     toolkit.ownActionFirst = chromium;
     toolkit.documentOutsideScrollPane = chromium;

@@ -33,6 +33,9 @@ struct Toolkit {
     // Gecko answers the first question about an element's actions with none, while it fetches
     // them (for every element from then on) from the page's process.
     bool actionsComeLate = false;
+    // Gecko answers the first questions about a page (its frame, states and name) with blanks, a
+    // frame of -1, for a moment, while it fetches them (for every page from then on) likewise.
+    bool pagesComeLate = false;
     // Chromium's text leaves offer only their ancestor's press ("clickAncestor") and a context
     // menu: a text node cannot act on its own, so its actions are never asked.
     bool textActsThroughAncestor = false;

@@ -139,6 +139,7 @@ ax::Read ValueMapping::parentOf(Node& n) {
 }
 
 ax::Read ValueMapping::valueOf(Node& n, std::string_view name, bool webArea) {
+    nodes_.awaitPage(n);  // a page read before its app had it is read again once it came in
     if (webArea || nodes_.presentsScrollArea(n)) {
         // A web document shown as a scroll area (the document's own frame, the viewport) that
         // holds its web area (the whole page).
@@ -155,6 +156,12 @@ ax::Read ValueMapping::valueOf(Node& n, std::string_view name, bool webArea) {
             if (const auto extent = web_.pageExtent(n)) {
                 return frameValue(n, name, *extent);
             }
+        }
+    } else if ((name == "AXPosition" || name == "AXSize") && nodes_.isPage(n) &&
+               !hiddenDocument(n)) {
+        // A web area is the whole page, as in a page presented as a scroll area.
+        if (const auto extent = web_.pageExtent(n)) {
+            return frameValue(n, name, *extent);
         }
     }
     if (n.props.unread() && needsProps(name)) {

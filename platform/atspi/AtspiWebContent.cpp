@@ -22,10 +22,11 @@ constexpr std::int32_t kMostChildrenInOneList = 1024;
 constexpr std::int32_t kSamples = 64;
 constexpr std::int32_t kTail = 8;
 constexpr std::int32_t kMostInBand = 4096;
+// Gecko's page lies in an internal frame inside its scroll pane.
+constexpr int kMostStepsToScrollPane = 3;
 
 bool sized(const Node& n) {
-    const Rect& frame = n.extents.value;
-    return n.extents.done() && frame.isFinite() && frame.width() > 0 && frame.height() > 0;
+    return n.extents.done() && isLaidOut(n.extents.value);
 }
 
 }  // namespace
@@ -34,8 +35,11 @@ bool WebContent::listsOnScreen(const Node& n, bool webArea) const {
     if (webArea) {
         return true;
     }
-    return !n.documentKey.empty() && n.childCount() > kShownChildrenFrom &&
-           !nodes_.presentsScrollArea(n);
+    // A document presented as a scroll area holds only its web area.
+    if (nodes_.presentsScrollArea(n)) {
+        return false;
+    }
+    return nodes_.isPage(n) || (!n.documentKey.empty() && n.childCount() > kShownChildrenFrom);
 }
 
 const std::optional<std::vector<reply::ObjectRef>>& WebContent::onScreen(Node& n) {
@@ -47,11 +51,20 @@ std::optional<Rect> WebContent::pageExtent(Node& document) {
 }
 
 std::optional<Rect> WebContent::viewOf(const Node& n) {
-    const Node* document = nodes_.presentsScrollArea(n) ? &n : nodes_.find(n.documentKey);
-    if (document == nullptr || !sized(*document)) {
-        return std::nullopt;
+    const Node* document = nodes_.isPage(n) ? &n : nodes_.find(n.documentKey);
+    if (document != nullptr && sized(*document)) {
+        return document->extents.value;
     }
-    return document->extents.value;
+    // A page not laid out (Gecko's, read before it came in): the scroll pane it lies in shows
+    // what is on screen.
+    const Node* up = document;
+    for (int step = 0; up != nullptr && step < kMostStepsToScrollPane; ++step) {
+        up = nodes_.find(up->parentKey);
+        if (up != nullptr && up->is(ATSPI_ROLE_SCROLL_PANE)) {
+            return sized(*up) ? std::optional(up->extents.value) : std::nullopt;
+        }
+    }
+    return std::nullopt;
 }
 
 void WebContent::waitForFrames(const std::vector<Node*>& children, const std::string& key,

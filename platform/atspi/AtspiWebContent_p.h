@@ -1,11 +1,12 @@
 #pragma once
 
-// Private to the AT-SPI backend: web content of a browser whose document lies in no scroll pane
-// (Chromium). Its document is presented as a scroll area (its frame is the viewport) holding
-// the document's web area (the whole page), so that the walk treats the page as a scrolled
-// document. Inside it, the children of the web area and of big containers are listed only as
-// far as they lie on screen: a page of thousands of blocks costs the blocks on screen, while
-// the web area's frame still tells how far the page goes on above and below.
+// Private to the AT-SPI backend: the pages browsers show. A page whose document lies in no scroll
+// pane (Chromium) is presented as a scroll area (its frame is the viewport) holding the
+// document's web area, so that the walk treats it as a scrolled document, as it does a page
+// that lies in a scroll pane already (Gecko). The children of a page and of big containers in
+// it are listed only as far as they lie on screen: a page of thousands of blocks costs the
+// blocks on screen, while the web area's frame, the whole page, still tells how far the page
+// goes on above and below.
 
 #include <cstdint>
 #include <optional>
@@ -31,7 +32,7 @@ class WebContent {
     // The children of `n` that lie on screen (or whose frame is unknown), in their order;
     // absent when they could not be told apart: then they are listed as usual.
     const std::optional<std::vector<reply::ObjectRef>>& onScreen(Node& n);
-    // The extent of a presented document's page: its frame and its children's.
+    // The extent of a page: what of it is on screen and its children's frames.
     std::optional<Rect> pageExtent(Node& document);
 
   private:
@@ -40,7 +41,7 @@ class WebContent {
         std::optional<std::vector<reply::ObjectRef>> shown;
     };
     const Listing& listing(Node& n);
-    // What of the page is on screen: the frame of the document `n` lies in.
+    // What of the page `n` is or lies in is on screen.
     std::optional<Rect> viewOf(const Node& n);
     // The children of `n` at these indices, read with their frames; a missing child is absent.
     std::vector<Node*> childrenAt(Node& n, const std::vector<std::int32_t>& indices);

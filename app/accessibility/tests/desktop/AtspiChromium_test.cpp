@@ -1,4 +1,5 @@
-// Reads Chromium windows on local pages over the real accessibility bus.
+// Reads Chromium windows on local pages over the real accessibility bus, and Firefox's on the
+// biggest of them.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -16,6 +17,7 @@
 #include "core/FindAndScroll.h"
 #include "core/FocusPlanner.h"
 #include "platform/atspi/AtspiBackend.h"
+#include "testing/Files.h"
 #include "testing/desktop/Commands.h"
 #include "testing/desktop/DesktopReading.h"
 #include "testing/desktop/LaunchedApp.h"
@@ -27,6 +29,24 @@ using testing::dump;
 using testing::eventually;
 using testing::find;
 using testing::LaunchedApp;
+
+// 7,522 blocks of a link and two texts in a grid: about 30,000 nodes (in Chromium), a third of
+// them on screen. Block i holds the link "L<i>".
+std::filesystem::path writeBigPage() {
+    const auto path = std::filesystem::temp_directory_path() / "ovra-big-page.html";
+    std::ofstream page(path);
+    page << "<!DOCTYPE html><title>Big</title><style>body{margin:0;font:7px sans-serif;"
+            "display:grid;grid-template-columns:repeat(40,1fr)}div{height:14px}</style>";
+    for (int i = 0; i < 7522; ++i) {
+        page << "<div><a href=#" << i << ">L" << i << "</a><b>t" << i << "</b></div>";
+    }
+    return path;
+}
+
+bool anyBlockLink(const WindowSnapshot& r) {
+    return std::any_of(r.candidates.begin(), r.candidates.end(),
+                       [](const UICandidate& c) { return c.title.starts_with("L"); });
+}
 
 class ChromiumDesktop : public ::testing::Test {
   protected:
@@ -317,18 +337,10 @@ TEST_F(ChromiumDesktop, SeesThatALongPageGoesOnBelowAndReadsItAgainScrolled) {
 }
 
 TEST_F(ChromiumDesktop, NumbersTheControlsOnScreenOfAThirtyThousandNodePage) {
-    // 7,522 blocks of a link and two texts in a grid: about 30,000 nodes, a third on screen.
-    const auto path = std::filesystem::temp_directory_path() / "ovra-big-page.html";
-    std::ofstream page(path);
-    page << "<!DOCTYPE html><title>Big</title><style>body{margin:0;font:7px sans-serif;"
-            "display:grid;grid-template-columns:repeat(40,1fr)}div{height:14px}</style>";
-    for (int i = 0; i < 7522; ++i) {
-        page << "<div><a href=#" << i << ">L" << i << "</a><b>t" << i << "</b></div>";
-    }
-    page.close();
+    const auto path = writeBigPage();
+    // Read until the page is in: while it loads, the blocks read so far may all be on screen.
     auto s = openUrl("file://" + path.string(), [](const WindowSnapshot& r) {
-        return std::any_of(r.candidates.begin(), r.candidates.end(),
-                           [](const UICandidate& c) { return c.title.starts_with("L"); });
+        return anyBlockLink(r) && r.scroll && ScrollMore::extent(r.scroll->signals).moreBelow;
     });
     const FocusPlan plan = FocusPlanner::plan(s.candidates, nullptr, 14, {}, "Chromium");
     ASSERT_FALSE(plan.beaconOrder.empty()) << dump(s);
@@ -336,8 +348,6 @@ TEST_F(ChromiumDesktop, NumbersTheControlsOnScreenOfAThirtyThousandNodePage) {
         EXPECT_TRUE(item.candidate.title.starts_with("L")) << item.candidate.title;
         EXPECT_TRUE(s.viewport.intersects(item.candidate.frame)) << item.candidate.title;
     }
-    ASSERT_TRUE(s.scroll.has_value());
-    EXPECT_TRUE(ScrollMore::extent(s.scroll->signals).moreBelow) << dump(s);
     std::filesystem::remove(path);
 }
 
@@ -346,6 +356,74 @@ TEST_F(ChromiumDesktop, ReadsAWindowOpenedWithoutForcedAccessibility) {
         "news.html", [](const WindowSnapshot& r) { return find(r, "Accept all") != nullptr; },
         /*forceAccessibility=*/false);
     EXPECT_NE(find(s, "Reject all"), nullptr) << dump(s);
+}
+
+class FirefoxDesktop : public ::testing::Test {
+  protected:
+    WindowSnapshot read() {
+        auto read = extractor_.snapshot({app_.pid(), std::nullopt}, backend_, clock_);
+        return read ? std::move(read).value() : WindowSnapshot{};
+    }
+    // The title of Firefox's window, read without asking anything of its pages.
+    std::string windowTitle() {
+        auto window = backend_.attribute(backend_.applicationElement({app_.pid(), std::nullopt}),
+                                         "AXFocusedWindow");
+        const auto element = window ? ax::asElement(window.value()) : std::nullopt;
+        auto title = element ? backend_.attribute(*element, "AXTitle")
+                             : ax::Read(fail(ax::AXError::noValue));
+        const std::string* text = title ? ax::asString(title.value()) : nullptr;
+        return text ? *text : "";
+    }
+
+    testing::ScratchFolder profile_{"firefox"};
+    atspi::AtspiBackend backend_;
+    testing::RealClock clock_;
+    AXExtractor extractor_{6, 150, 48, 4000};
+    LaunchedApp app_;
+};
+
+// The number of a block's link ("L4711" gives 4711).
+int blockOf(const UICandidate& c) {
+    return c.title.starts_with("L") ? std::atoi(c.title.c_str() + 1) : -1;
+}
+
+// Firefox keeps its page in a scroll pane of its own, and gives a page's frames only a moment
+// after a client first asks: the big page is read where it is on screen, at its top and at its
+// end, never for the blocks scrolled away.
+TEST_F(FirefoxDesktop, NumbersTheControlsOnScreenOfAThirtyThousandNodePage) {
+    const auto path = writeBigPage();
+    app_ = LaunchedApp::firefox("file://" + path.string(), profile_.path());
+    const auto check = [](const WindowSnapshot& s, bool top) {
+        // Rows of 40 blocks, 14 points tall.
+        const int shown = (static_cast<int>(s.viewport.height() / 14) + 2) * 40;
+        const int first = top ? 0 : 7522 - shown;
+        const int last = top ? shown : 7521;
+        EXPECT_FALSE(FocusPlanner::plan(s.candidates, nullptr, 14, {}, "Firefox").items.empty());
+        for (const auto& c : s.candidates) {
+            EXPECT_TRUE(blockOf(c) >= first && blockOf(c) <= last) << c.title;
+            EXPECT_TRUE(s.viewport.intersects(c.frame)) << c.title;
+        }
+        ASSERT_TRUE(s.scroll.has_value());
+        const ScrollExtent more = ScrollMore::extent(s.scroll->signals);
+        EXPECT_EQ(more.moreBelow, top) << dump(s);
+        EXPECT_EQ(more.moreAbove, !top) << dump(s);
+    };
+    // Only the window is asked about until the page is in: the first reading of the page is the
+    // first question about it.
+    ASSERT_TRUE(eventually([&] { return windowTitle().starts_with("Big"); }, 45));
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    check(read(), true);
+    ASSERT_TRUE(testing::xdotool("key --clearmodifiers End"));
+    WindowSnapshot end;
+    EXPECT_TRUE(eventually(
+        [&] {
+            end = read();
+            return anyBlockLink(end) && blockOf(end.candidates.front()) > 5000;
+        },
+        45))
+        << dump(end);
+    check(end, false);
+    std::filesystem::remove(path);
 }
 
 TEST(AccessibilityTrust, FollowsTheSessionSwitch) {
