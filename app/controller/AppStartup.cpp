@@ -38,7 +38,9 @@ void AppStartup::start(Hooks hooks) {
     }
     started_ = true;
     hooks_ = std::move(hooks);
-    if (hooks_.startUpdater) {
+    // A copy that does not yet know whether another runs shows itself but writes nothing.
+    const bool held = static_cast<bool>(hooks_.whenSole);
+    if (!held && hooks_.startUpdater) {
         hooks_.startUpdater();
     }
     if (hooks_.installHome) {
@@ -64,17 +66,15 @@ void AppStartup::start(Hooks hooks) {
     hotkeys_.install(
         hooks_.hotkeys, hooks_.slashKeyCode, [this] { host_.toggle(); },
         [this] { host_.findShortcutPressed(); });
-    hotkeys_.registerMain();
-    hotkeys_.registerFind();
+    if (!held) {
+        startWriters();
+    }
     if (hooks_.watchLayout) {
         hooks_.watchLayout([this, alive] {
-            if (!alive.expired()) {
+            if (!alive.expired() && writers_) {
                 hotkeys_.registerFind();
             }
         });
-    }
-    if (services_.prefs.get(keys::useModel)) {
-        startModel();
     }
     trust_.start(hooks_.checkTrust, hooks_.pretendUntrusted, [this](bool announce) {
         host_.stateChanged();
@@ -98,6 +98,26 @@ void AppStartup::start(Hooks hooks) {
     }
     applyAppearance();
     trust_.keepAsking();
+    if (held) {
+        hooks_.whenSole([this, alive] {
+            if (alive.expired() || writers_) {
+                return;
+            }
+            if (hooks_.startUpdater) {
+                hooks_.startUpdater();
+            }
+            startWriters();
+        });
+    }
+}
+
+void AppStartup::startWriters() {
+    writers_ = true;
+    hotkeys_.registerMain();
+    hotkeys_.registerFind();
+    if (services_.prefs.get(keys::useModel)) {
+        startModel();
+    }
 }
 
 void AppStartup::preferenceChanged(Preference preference) {
@@ -113,18 +133,23 @@ void AppStartup::preferenceChanged(Preference preference) {
             });
             break;
         case Preference::hotkeyID:
-            if (hotkeys_.userPicked()) {
+            if (hotkeys_.userPicked() && writers_) {
                 soon([this] { hotkeys_.registerMain(); });
             }
             break;
         case Preference::model:
+            if (!writers_) {
+                break;  // the model starts with the writers, on the setting of that moment
+            }
             soon([this] {
                 services_.model.stop();
                 startModel();
             });
             break;
         case Preference::findShortcut:
-            soon([this] { hotkeys_.registerFind(); });
+            if (writers_) {
+                soon([this] { hotkeys_.registerFind(); });
+            }
             break;
         case Preference::appearance:
             soon([this] { applyAppearance(); });

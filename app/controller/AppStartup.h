@@ -52,6 +52,10 @@ class AppStartup final {
         std::function<void(std::function<void(bool)> answer)> checkTrust;
         bool showDashboard = true;  // false with "--no-dashboard"
         bool pretendUntrusted = false;
+        // Runs `work` once this copy knows it is the session's only one; absent: at once. The
+        // updater, the global hotkeys and the model write and delete files (and take keys)
+        // that another running copy owns, so they wait for it; `work` may never run.
+        std::function<void(std::function<void()> work)> whenSole;
     };
 
     // A one-time tip shown as the notice of the next fresh plan.
@@ -108,6 +112,8 @@ class AppStartup final {
 
   private:
     void preferenceChanged(Preference preference);
+    // What waits for whenSole: the updater, the hotkeys and the model.
+    void startWriters();
     void startModel();
     void permissionGranted();
     void clickedAt(Point point);
@@ -120,6 +126,7 @@ class AppStartup final {
     TrustPoll trust_;
     GlobalHotkeys hotkeys_;
     bool started_ = false;
+    bool writers_ = false;  // startWriters has run
     Hooks hooks_;
     std::optional<Tip> tip_;
     std::optional<Preferences::ListenerId> prefsWatch_;

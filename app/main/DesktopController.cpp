@@ -391,6 +391,7 @@ void DesktopController::start(StartOptions options) {
     startup.checkTrust = desktopstatus::askAccessibilityEnabled;
     startup.showDashboard = !options.noDashboard;
     startup.pretendUntrusted = p.options.pretendUntrusted;
+    startup.whenSole = std::move(options.whenSole);
     p.controller->start(std::move(startup));
 }
 

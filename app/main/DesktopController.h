@@ -54,6 +54,9 @@ class DesktopController final : public ShellController {
         std::function<void()> freezeSettings;     // the app is being removed
         // Where the tray item shows, when the tray tells: the button's flight lands there.
         std::function<std::optional<Rect>()> trayIconFrame;
+        // Runs its work once this copy knows it is the session's only one (at once when
+        // absent): the updater, the hotkeys and the model wait for it (AppStartup::Hooks).
+        std::function<void(std::function<void()> work)> whenSole;
     };
     // Once, when the app has launched (see AppController::start).
     void start(StartOptions options);

@@ -234,7 +234,8 @@ int runApp(int argc, char** argv, const LaunchPlan& plan) {
         instance->setShowHome([&shell] { shell.showHome(); });
     }
     if (nameUndecided) {
-        // Found second, this copy hands over and ends with nothing written.
+        // Found second, this copy hands over and ends with nothing written: the work that
+        // writes or deletes files waits in the instance and is dropped.
         instance->whenDecided([&settings, &instance, &shell](bool ours) {
             if (ours) {
                 settings->releaseWrites();
@@ -253,19 +254,32 @@ int runApp(int argc, char** argv, const LaunchPlan& plan) {
                       .otherAppActivated = [&shell] { shell.otherAppActivated(); },
                       .quit = [&shell] { shell.quit(); },
                       .freezeSettings = [&settings] { settings->freeze(); },
-                      .trayIconFrame = [&shell] { return shell.trayIconFrame(); }});
+                      .trayIconFrame = [&shell] { return shell.trayIconFrame(); },
+                      .whenSole = nameUndecided
+                                      ? std::function([&instance](std::function<void()> work) {
+                                            instance->whenSole(std::move(work));
+                                        })
+                                      : nullptr});
     if (!selfTest) {
         settings->showProblemsWith(
             [&controller](const std::string& problem) { controller.showSettingsProblem(problem); });
     }
-    if (auto notice = controller.hotkeyNotice()) {
-        logs::info(logs::Category::hotkeys, *notice);
-    }
-    if (auto problem = controller.hotkeyError()) {
-        logs::warning(logs::Category::hotkeys, *problem);
+    // Once the hotkeys are taken: at once, or when the bus has said this copy is the only one.
+    const auto reportHotkeys = [&controller, &settings] {
+        if (auto notice = controller.hotkeyNotice()) {
+            logs::info(logs::Category::hotkeys, *notice);
+        }
+        if (auto problem = controller.hotkeyError()) {
+            logs::warning(logs::Category::hotkeys, *problem);
+        } else {
+            logs::info(logs::Category::hotkeys,
+                       settings->preferences().hotkey().label + " opens the overlay");
+        }
+    };
+    if (nameUndecided) {
+        instance->whenSole(reportHotkeys);
     } else {
-        logs::info(logs::Category::hotkeys,
-                   settings->preferences().hotkey().label + " opens the overlay");
+        reportHotkeys();
     }
 
     return QApplication::exec();

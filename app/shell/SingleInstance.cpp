@@ -101,6 +101,13 @@ void SingleInstance::answered(const QDBusMessage& reply) {
         decided_ = nullptr;
         decided(name_ != Name::taken);
     }
+    auto held = std::move(held_);
+    held_.clear();
+    if (name_ != Name::taken) {
+        for (auto& work : held) {
+            work();
+        }
+    }
 }
 
 void SingleInstance::whenDecided(std::function<void(bool ours)> decided) {
@@ -108,6 +115,17 @@ void SingleInstance::whenDecided(std::function<void(bool ours)> decided) {
         decided_ = std::move(decided);
     } else if (decided) {
         decided(name_ != Name::taken);
+    }
+}
+
+void SingleInstance::whenSole(std::function<void()> work) {
+    if (!work || name_ == Name::taken) {
+        return;
+    }
+    if (name_ == Name::asking) {
+        held_.push_back(std::move(work));
+    } else {
+        work();
     }
 }
 

@@ -9,11 +9,16 @@
 // its answer awaited for at most kClaimBoundMs with the event loop running. A bus slower than
 // that leaves the claim undecided: the app runs as the first copy and hears the answer later.
 // A later start's request to the first copy is answered on the event loop as well.
+//
+// Until the answer is in, a copy may be the second one: what writes or deletes the app's files
+// (the updater's clean-up, model downloads, the hotkeys' fallback) waits in whenSole, and never
+// runs in a copy that turns out to be the second.
 
 #include <QDBusConnection>
 #include <QObject>
 #include <functional>
 #include <string>
+#include <vector>
 
 class QDBusMessage;
 
@@ -43,6 +48,11 @@ class SingleInstance final : public QObject {
     // answered: false when another copy owns the name, true otherwise (this copy owns it, or
     // the bus gave no name and it runs without one). At once when the answer is already in.
     void whenDecided(std::function<void(bool ours)> decided);
+    // Runs `work` once this copy is known to be the only one: at once after a claim that made
+    // it the first (or found no bus), on the main thread once the bus has answered after an
+    // undecided one (after `decided`), never when another copy owns the name. In the order
+    // given.
+    void whenSole(std::function<void()> work);
     // Asks the copy that owns the name to show its Home pane. `done` runs once, on the main
     // thread, with whether that copy answered within kAnswerTimeoutMs.
     void handOver(std::function<void(bool answered)> done);
@@ -62,6 +72,7 @@ class SingleInstance final : public QObject {
     QDBusConnection connection_;
     std::function<void()> showHome_;
     std::function<void(bool)> decided_;
+    std::vector<std::function<void()>> held_;  // whenSole's work while the bus has not answered
     Name name_ = Name::asking;
     bool pending_ = false;
     bool registered_ = false;
