@@ -2,8 +2,8 @@
 
 #include <QApplication>
 #include <QDesktopServices>
-#include <QThreadPool>
 #include <QUrl>
+#include <thread>
 
 #include "app/accessibility/AccessibilityFeatures.h"
 #include "app/maintenance/Uninstaller.h"
@@ -257,11 +257,12 @@ void DesktopDashboard::uninstall() {
     removal.modelStopped = services_.modelStoppedForRemoval;
     removal.scheduler = &services_.scheduler;
     // The files go on a thread of their own: a folder or the Trash may be on a network mount.
+    // Nothing waits for that thread, not even the app's end (a hung mount would hold it).
     removal.offload = [](std::function<void()> work, std::function<void()> then) {
-        QThreadPool::globalInstance()->start([work = std::move(work), then = std::move(then)] {
+        std::thread([work = std::move(work), then = std::move(then)] {
             work();
             postToMainThread(then);
-        });
+        }).detach();
     };
     removal.log = services_.log;
     removal.freezeSettings = freezeSettings_;

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iostream>
 #include <memory>
+#include <utility>
 
 #include "app/maintenance/InstallListing.h"
 #include "app/maintenance/InstallMarker.h"
@@ -317,7 +318,33 @@ void Uninstaller::removeFiles(Removed done) const {
         }
     };
     if (services_.offload) {
-        services_.offload(std::move(work), std::move(then));
+        // Whichever comes first, the worker's end or the bound, ends the removal; the other
+        // then does nothing (a message shown after the quit would hold the app up).
+        const auto ended = std::make_shared<bool>(false);
+        Scheduler* scheduler = services_.scheduler;
+        const auto bound = std::make_shared<Scheduler::Token>(0);
+        if (scheduler != nullptr) {
+            *bound = scheduler->after(kQuitBound, [self, ended] {
+                if (std::exchange(*ended, true)) {
+                    return;
+                }
+                self->log(
+                    "the files are still being removed or moved to the Trash; the app "
+                    "quits anyway");
+                if (self->services_.quit) {
+                    self->services_.quit();
+                }
+            });
+        }
+        services_.offload(std::move(work), [ended, bound, scheduler, then = std::move(then)] {
+            if (std::exchange(*ended, true)) {
+                return;
+            }
+            if (scheduler != nullptr) {
+                scheduler->cancel(*bound);
+            }
+            then();
+        });
     } else {
         work();
         then();

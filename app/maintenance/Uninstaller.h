@@ -14,7 +14,9 @@
 //
 // The main thread never waits on the removal: a model download asked to stop is looked at again
 // on the scheduler until it has ended (within a bound), and the files go on a worker thread
-// (a folder or the Trash may be on another file system). Main thread only.
+// (a folder or the Trash may be on another file system). A mount that stops answering can hold
+// that worker for ever, so the app quits kQuitBound after asking for the files and the Trash
+// move, whatever the worker does by then. Main thread only.
 
 #include <chrono>
 #include <filesystem>
@@ -48,6 +50,8 @@ class Uninstaller final {
 
     // How long a model download that was asked to stop is waited for; removal goes on after it.
     static constexpr double kModelStopBound = 10;
+    // How long after the files and the Trash move are asked for the app quits at the latest.
+    static constexpr double kQuitBound = 3;
 
     struct Services {
         // Unloads the classifier and asks a model download under way to stop.
@@ -58,7 +62,7 @@ class Uninstaller final {
         std::function<bool()> modelStopped;
         Scheduler* scheduler = nullptr;
         // Runs `work` on a worker thread, then `then` on the main thread; none: both at once,
-        // here.
+        // here. With a scheduler as well, `then` is dropped once kQuitBound has passed.
         std::function<void(std::function<void()> work, std::function<void()> then)> offload;
         std::function<void()> freezeSettings;  // the settings store never writes again
         // Asks modally; true when the user confirmed.
@@ -124,7 +128,9 @@ class Uninstaller final {
     using Removed = std::function<void(const std::vector<UninstallerText::Remaining>&)>;
     // Stops the model, removes everything, shows what is left when anything is, and quits;
     // `done` then gets what is left. With a scheduler or an offload this ends on a later turn
-    // of the main thread. Nothing at all happens when removal refuses.
+    // of the main thread. A removal still under way kQuitBound after its files were handed to
+    // the offload quits without showing anything, and `done` never runs. Nothing at all
+    // happens when removal refuses.
     void removeEverything(Removed done = {});
 
   private:

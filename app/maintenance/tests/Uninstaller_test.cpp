@@ -248,13 +248,14 @@ TEST_F(UninstallerTest, ADownloadIsWaitedForOnTheSchedulerAndTheFilesGoOnTheWork
         downloading_ = !stops;
         scheduler_.advance(stops ? 0.05 : Uninstaller::kModelStopBound);
         ASSERT_EQ(offload_.jobs.size(), 1U);
-        EXPECT_EQ(scheduler_.pending(), 0U);
+        EXPECT_EQ(scheduler_.pending(), 1U);  // the quit at the latest after kQuitBound
         EXPECT_TRUE(fs::exists(data));
         offload_.jobs.front().first();  // on the worker
         EXPECT_FALSE(fs::exists(data) || fs::exists(log));
         EXPECT_FALSE(left.has_value());
         offload_.jobs.front().second();  // back on the main thread
         offload_.jobs.clear();
+        EXPECT_EQ(scheduler_.pending(), 0U);
         EXPECT_THAT(left, ::testing::Optional(::testing::IsEmpty()));
         std::vector<std::string> expected{"stop model", "quit"};
         if (!stops) {
@@ -265,6 +266,23 @@ TEST_F(UninstallerTest, ADownloadIsWaitedForOnTheSchedulerAndTheFilesGoOnTheWork
         file("d/Murmlark Ovra/models/x");
         file("s/MurmlarkOvra/setup.log");
     }
+}
+
+TEST_F(UninstallerTest, AWorkerThatHangsOnAMountDoesNotKeepTheAppRunning) {
+    file("d/Trash");  // what remains would be shown, were the worker in time
+    downloading_ = false;
+    bool finished = false;
+    make(prefix("h/apps/murmlark-ovra", true)).removeEverything([&](auto) { finished = true; });
+    ASSERT_EQ(offload_.jobs.size(), 1U);
+    scheduler_.advance(Uninstaller::kQuitBound - 0.1);
+    EXPECT_THAT(calls_, ElementsAre("stop model"));
+    scheduler_.advance(0.1);
+    EXPECT_THAT(calls_, ElementsAre("stop model", HasSubstr("the app quits anyway"), "quit"));
+    // The worker comes back after all: nothing more is shown, and the app quits only once.
+    offload_.jobs.front().first();
+    offload_.jobs.front().second();
+    EXPECT_EQ(calls_.size(), 3U);
+    EXPECT_FALSE(finished);
 }
 
 TEST_F(UninstallerTest, CancelADryRunOrASelfTestProcessRemovesNothing) {
