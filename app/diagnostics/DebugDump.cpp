@@ -287,22 +287,29 @@ Result<PressedControl, int> pressTest(const std::string& app, const std::string&
         services.clock->now() - readAt,
         snapshot.candidates};
     const PressOutcome outcome = actions.press(request);
-    if (!outcome.route) {
-        std::string why = "the control changed";
-        if (outcome.failure == PressFailure::unsure) {
-            print(services, DumpFormat::pressUnsure(label));
-            return fail(DumpExit::notPressed);
-        }
-        if (outcome.failure == PressFailure::refused) {
-            why = "every way failed (";
-            for (std::size_t i = 0; i < outcome.failedRoutes.size(); ++i) {
-                why += (i == 0 ? "" : ", ") + outcome.failedRoutes[i];
-            }
-            why += ")";
-        }
-        print(services, DumpFormat::notPressed(label, why));
-        return fail(DumpExit::notPressed);
+    if (outcome.route) {
+        return pressed;
     }
+    // Said at once; the titles follow in the report as after any press.
+    pressed.code = DumpExit::notPressed;
+    const PressFailure failure = outcome.failure.value_or(PressFailure::refused);
+    if (failure == PressFailure::unsure) {
+        print(services, DumpFormat::pressUnsure(label));
+        return pressed;
+    }
+    std::string why;
+    if (failure == PressFailure::changed) {
+        why = "the control changed";
+    } else if (failure == PressFailure::refused) {
+        why = "every way failed (";
+        for (std::size_t i = 0; i < outcome.failedRoutes.size(); ++i) {
+            why += (i == 0 ? "" : ", ") + outcome.failedRoutes[i];
+        }
+        why += ")";
+    } else {
+        why = rawValue(failure);  // whatever else the press tells
+    }
+    print(services, DumpFormat::notPressed(label, why));
     return pressed;
 }
 
@@ -313,7 +320,7 @@ int pressReport(const PressedControl& pressed, const DumpServices& services) {
     }
     print(services, DumpFormat::pressReport(pressed.label, pressed.role, pressed.actions,
                                             pressed.web, pressed.titleBefore, after));
-    return DumpExit::done;
+    return pressed.code;
 }
 
 }  // namespace ovra::DebugDump

@@ -78,12 +78,14 @@ struct PressedControl {
     std::vector<std::string> actions;
     bool web = false;
     std::string titleBefore;
+    // The press test's exit code: done, or notPressed when the press is not known to have
+    // reached the control (the line saying why is printed as it happens).
+    int code = DumpExit::done;
 };
 
 // "--press-test": finds the first control labelled exactly `label` in the window of `app` and
-// acts on it. The exit code when there is nothing to press or the press did not reach the
-// control (after printing why), else the control for `pressReport`, which the caller runs 1.0 s
-// later.
+// acts on it. The exit code when there is nothing to press (after printing so), else the control
+// for `pressReport`, which the caller runs 1.0 s later, whether or not the press landed.
 Result<PressedControl, int> pressTest(const std::string& app, const std::string& label,
                                       const DumpServices& services, const PressServices& press);
 inline constexpr double kPressReportDelay = 1.0;
@@ -92,7 +94,7 @@ inline constexpr double kPressReportDelay = 1.0;
 inline constexpr double kActivationWait = 1.0;
 inline constexpr double kActivationPoll = 0.05;
 
-// Reads the window title again and prints the press test's report.
+// Reads the window title again and prints the press test's report; the press's exit code.
 int pressReport(const PressedControl& pressed, const DumpServices& services);
 
 }  // namespace DebugDump

@@ -132,11 +132,16 @@ int runDiagnostics(const LaunchPlan& plan) {
         }
         pressed = std::move(result).value();
     }
+    // Once the control is found, whether or not the press landed, "--tree" and "--dump" run in
+    // place of the report; a press that did not land keeps its exit code.
+    const auto afterPress = [&pressed](int code) {
+        return pressed && pressed->code != DumpExit::done ? pressed->code : code;
+    };
     if (plan.tree) {
-        return finish(DebugDump::tree(plan.treeApp, services));
+        return finish(afterPress(DebugDump::tree(plan.treeApp, services)));
     }
     if (plan.dump) {
-        return finish(DebugDump::run(plan.dumpApp, services));
+        return finish(afterPress(DebugDump::run(plan.dumpApp, services)));
     }
     // The press test alone: it reports once the app has had time to react. It never starts the
     // app, which would take the hotkey and write settings beside the copy the user runs.

@@ -149,7 +149,8 @@ Without a flag, Murmlark Ovra starts in the tray (or answers its hotkey where th
 A second start shows the running copy's settings window on its Home pane.
 
 Diagnostics (each prints to standard output and ends with exit code 0 when done, 1 when the
-accessibility reader failed, 2 when there is no app, window or control to work on):
+accessibility reader failed, 2 when there is no app, window or control to work on, 3 when the
+press test's press is not known to have reached the control):
   --dump [APP]          read the window of APP (else the app in front), decide with the rules
                         and the on-device model when installed, and print the planned controls
   --tree APP            print the accessibility tree of APP's focused window down to the first
