@@ -185,6 +185,7 @@ Result<std::unique_ptr<DesktopController>> DesktopController::open(Settings sett
         p.executor, runtime, [&prefs] { return prefs.get(keys::downloadMultilingual); },
         engineBase);
     modelServices.selfTestLaunch = options.selfTest;
+    modelServices.removeRetiredLater = static_cast<bool>(options.whenSole);
     // The same installer, kept at hand so that removing the app can cancel a download under
     // way before the data folder goes (the supervisor's stop leaves a download running).
     EngineInstaller::Config install = EngineInstaller::standardConfig(engineBase);
@@ -391,7 +392,10 @@ void DesktopController::start(StartOptions options) {
     startup.checkTrust = desktopstatus::askAccessibilityEnabled;
     startup.showDashboard = !options.noDashboard;
     startup.pretendUntrusted = p.options.pretendUntrusted;
-    startup.whenSole = std::move(options.whenSole);
+    if (p.options.whenSole) {
+        p.options.whenSole([&p] { p.supervisor->removeRetiredFiles(); });
+        startup.whenSole = p.options.whenSole;
+    }
     p.controller->start(std::move(startup));
 }
 

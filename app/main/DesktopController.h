@@ -37,6 +37,10 @@ class DesktopController final : public ShellController {
         bool traceKeys = false;  // "--trace-keys": the settings window's key lines
         // A self-test launch: nothing is checked for updates, downloaded or cleaned up.
         bool selfTest = false;
+        // Runs its work once this copy knows it is the session's only one (at once when
+        // absent): the removal of the model's retired files, the updater, the hotkeys and the
+        // model's start wait for it (AppStartup::Hooks).
+        std::function<void(std::function<void()> work)> whenSole;
     };
 
     // Fails when this is no X11 session. The settings must outlive the controller.
@@ -54,9 +58,6 @@ class DesktopController final : public ShellController {
         std::function<void()> freezeSettings;     // the app is being removed
         // Where the tray item shows, when the tray tells: the button's flight lands there.
         std::function<std::optional<Rect>()> trayIconFrame;
-        // Runs its work once this copy knows it is the session's only one (at once when
-        // absent): the updater, the hotkeys and the model wait for it (AppStartup::Hooks).
-        std::function<void(std::function<void()> work)> whenSole;
     };
     // Once, when the app has launched (see AppController::start).
     void start(StartOptions options);

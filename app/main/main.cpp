@@ -206,17 +206,20 @@ int runApp(int argc, char** argv, const LaunchPlan& plan) {
         selfTest ? AppSettings::readOnly(AppSettings::standardErrorReport())
                  : std::make_unique<AppSettings>(scheduler, desktopSettings,
                                                  AppSettings::standardErrorReport());
+    std::function<void(std::function<void()>)> whenSole;
     if (nameUndecided) {
         // The bus is slow to say whose the name is: this copy runs meanwhile, and writes no
-        // setting until it knows the file is its own.
+        // setting and starts nothing else that writes or deletes until it knows it is alone.
         settings->holdWrites();
+        whenSole = [&instance](std::function<void()> work) { instance->whenSole(std::move(work)); };
     }
     auto opened =
         DesktopController::open({settings->preferences(), settings->defaults(), scheduler},
                                 {.pretendUntrusted = plan.pretendUntrusted,
                                  .simulateNotch = plan.simulateNotch,
                                  .traceKeys = plan.traceKeys,
-                                 .selfTest = selfTest});
+                                 .selfTest = selfTest,
+                                 .whenSole = whenSole});
     if (!opened) {
         logs::warning(logs::Category::app, opened.error());
         return finish(1);
@@ -259,12 +262,7 @@ int runApp(int argc, char** argv, const LaunchPlan& plan) {
                       .otherAppActivated = [&shell] { shell.otherAppActivated(); },
                       .quit = [&shell] { shell.quit(); },
                       .freezeSettings = [&settings] { settings->freeze(); },
-                      .trayIconFrame = [&shell] { return shell.trayIconFrame(); },
-                      .whenSole = nameUndecided
-                                      ? std::function([&instance](std::function<void()> work) {
-                                            instance->whenSole(std::move(work));
-                                        })
-                                      : nullptr});
+                      .trayIconFrame = [&shell] { return shell.trayIconFrame(); }});
     if (!selfTest) {
         settings->showProblemsWith(
             [&controller](const std::string& problem) { controller.showSettingsProblem(problem); });

@@ -65,7 +65,7 @@ ModelSupervisor::ModelSupervisor(Services services)
         });
     }
 
-    if (!services_.selfTestLaunch)
+    if (!services_.removeRetiredLater)
         removeRetiredFiles();
 }
 
@@ -378,6 +378,8 @@ std::optional<ModelSupervisor::Located> ModelSupervisor::locate(
 }
 
 void ModelSupervisor::removeRetiredFiles() {
+    if (services_.selfTestLaunch)
+        return;
     std::optional<std::set<std::string>> keep;
     if (const auto m = manifest()) {
         keep.emplace();

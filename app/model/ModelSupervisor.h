@@ -52,6 +52,9 @@ class ModelSupervisor final {
         // A self-test launch: an installed model is loaded, but nothing is downloaded and no
         // retired file is removed.
         bool selfTestLaunch = false;
+        // The retired files wait for removeRetiredFiles(): a copy that does not yet know
+        // whether another copy runs may be removing that copy's files.
+        bool removeRetiredLater = false;
     };
 
     struct Located {
@@ -85,6 +88,10 @@ class ModelSupervisor final {
     void decide(const WindowSnapshot& snapshot, DecideCompletion completion);
     // Reload after a failed classification; only while ready.
     void recoverLostWorker();
+    // Removes, on the worker, what the support folder holds beyond the manifest's models and
+    // the current layout; at construction unless Services::removeRetiredLater. Never in a
+    // self-test launch.
+    void removeRetiredFiles();
     // Background download of the multilingual model when the user wants it.
     void fetchMultilingualIfWanted();
     // At the start of a request: restarts a model paused for memory on the last model when it
@@ -122,7 +129,6 @@ class ModelSupervisor final {
     void runPendingRequest();
     void pressureChanged(MemoryPressure level);
     void unload();
-    void removeRetiredFiles();
     void setStatus(WorkerStatus status);
     void changed();
     std::optional<EngineManifest> manifest() const;

@@ -85,6 +85,7 @@ class SupervisorTest : public ::testing::Test {
             s.supportFolder = support();
             s.logDisplayPath = "~/log";
             s.selfTestLaunch = selfTestLaunch;
+            s.removeRetiredLater = removeRetiredLater;
             supervisor_ = std::make_unique<ModelSupervisor>(std::move(s));
             supervisor_->setChangeHandler([this] { ++changes; });
         }
@@ -114,6 +115,7 @@ class SupervisorTest : public ::testing::Test {
     std::optional<EngineManifest> manifest = twoModelManifest();
     bool multilingual = false;
     bool selfTestLaunch = false;
+    bool removeRetiredLater = false;
     std::map<std::string, std::string> environment;
     std::vector<std::string> logLines;
     int releases = 0;
