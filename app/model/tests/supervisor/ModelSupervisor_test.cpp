@@ -381,6 +381,17 @@ TEST_F(SupervisorTest, PrunesRetiredFilesOnTheWorkerKeepingTheManifestsModels) {
     EXPECT_TRUE(std::filesystem::exists(modelFolder("murmlark-ovra--en")));
 }
 
+TEST_F(SupervisorTest, RetiredFilesCanWaitUntilTheCopyKnowsItIsTheOnlyOne) {
+    removeRetiredLater = true;
+    touch(support() / "engine" / "x");
+    supervisor();
+    executor.runAll();
+    EXPECT_TRUE(std::filesystem::exists(support() / "engine" / "x"));
+    supervisor().removeRetiredFiles();
+    executor.runAll();
+    EXPECT_THAT(logLines, ElementsAre("removed retired engine"));
+}
+
 TEST_F(SupervisorTest, ASelfTestLaunchLoadsAnInstalledModelButDownloadsAndRemovesNothing) {
     selfTestLaunch = multilingual = true;
     touch(support() / "engine" / "x");
