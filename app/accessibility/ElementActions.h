@@ -6,9 +6,10 @@
 //
 // The press is the control's own accessibility action, sent to that element: no cover laid over
 // a page and no change a page makes when the pointer arrives can turn it to another control.
-// Browsers show what happens to their pages a little late, so a press in web content is
-// followed until the page shows that it arrived (see PressLanding). A synthetic click is only
-// the fallback for a control that offers no action, and it is sent only while a hit test at
+// Browsers show what happens to their pages a little late, so a press in web content waits
+// until the browser's picture has caught up with what the page did as its window came forward,
+// and is followed until the page shows that it arrived (see PressLanding). A synthetic click is
+// only the fallback for a control that offers no action, and it is sent only while a hit test at
 // the moment of the click finds the chosen control under the pointer.
 
 #include <functional>
@@ -32,9 +33,10 @@ std::string_view rawValue(PressRoute route);
 
 // Why nothing is known to have been pressed.
 enum class PressFailure {
-    changed,   // the chosen control is gone and nothing of its role and label took its place
+    changed,   // before the action: the chosen control shows another label, or it is gone
+               // and nothing of its role and label took its place
     refused,   // the control is there, but no way of pressing it worked
-    unsure,    // the action was sent, but what became of the control cannot tell whether it
+    unsure,    // the action was sent, but what became of the control does not tell whether it
                // took it (the page drew it anew, put another control in its place, relabelled it)
     disabled,  // the control was turned off at the moment of the press
     notResponding,  // the app did not answer, so whether the control is there cannot be told
