@@ -210,6 +210,9 @@ TEST_P(PressJourneys, WhatThePressSaysIsWhatThePageDid) {
         const PressOutcome outcome = press(readWith(label), label);
         EXPECT_THAT(said(outcome), ::testing::AnyOf("changed", "unsure", "pressed")) << label;
         kept += outcome.route ? 1 : 0;
+        if (outcome.failure == PressFailure::unsure) {
+            kept = countBecomes("keep", kept + 1, 1);  // "cannot tell" may go either way
+        }
         EXPECT_EQ(countBecomes("keep", kept), kept);
     }
     EXPECT_EQ(countBecomes("delete", 1, 1), 0);
