@@ -35,6 +35,12 @@ std::string_view rawValue(PressFailure failure) {
             return "refused";
         case PressFailure::unsure:
             return "unsure";
+        case PressFailure::disabled:
+            return "disabled";
+        case PressFailure::notResponding:
+            return "not responding";
+        case PressFailure::appClosed:
+            return "app closed";
     }
     return "refused";
 }
@@ -97,6 +103,31 @@ void AXActions::awaitActiveWindow(const PressRequest& request) {
             return;
         }
         clock().sleep(kPoll);
+    }
+}
+
+void AXActions::awaitPicture(const PressRequest& request, double since) {
+    const double until = since + kPictureCatchUp;
+    while (clock().now() < until) {
+        if (!ElementIdentity::look(backend_, request.app, request.element)) {
+            return;
+        }
+        clock().sleep(kPoll);
+    }
+}
+
+PressFailure AXActions::whyLost(const PressRequest& request) {
+    const auto role = backend_.attribute(backend_.applicationElement(request.app), "AXRole");
+    if (role) {
+        return PressFailure::changed;
+    }
+    switch (role.error()) {
+        case ax::AXError::timeout:
+            return PressFailure::notResponding;
+        case ax::AXError::appGone:
+            return PressFailure::appClosed;
+        default:
+            return PressFailure::changed;
     }
 }
 
@@ -214,32 +245,63 @@ bool AXActions::focus(const ax::Element& element) {
 
 PressOutcome AXActions::press(const PressRequest& request) {
     PressOutcome outcome;
+    const auto fail = [&](PressFailure failure) {
+        outcome.failure = failure;
+        return outcome;
+    };
     if (request.raise) {
         raise(request.window, request.windowElement);
     }
     awaitActiveWindow(request);
+    if (isInWebArea(request.element)) {
+        awaitPicture(request, clock().now());
+    }
     // Looked at only now: whatever the page did as its window came forward shows in the look.
-    auto target =
-        ElementIdentity::present(request.candidate, request.element,
-                                 ElementIdentity::look(backend_, request.app, request.element),
-                                 request.windowFrame, request.readWindow);
+    const auto first = ElementIdentity::look(backend_, request.app, request.element);
+    if (!first) {
+        if (const PressFailure lost = whyLost(request); lost != PressFailure::changed) {
+            return fail(lost);
+        }
+    }
+    auto target = ElementIdentity::present(request.candidate, request.element, first,
+                                           request.windowFrame, request.readWindow);
     const bool web = target && isInWebArea(target->element);
     if (web && target->replaced) {
         target = newest(request, *target);
     }
     if (!target) {
-        outcome.failure = PressFailure::changed;
-        return outcome;
+        return fail(whyLost(request));
     }
     outcome.replaced = target->replaced;
     const ax::Element& element = target->element;
+    // The last look before the action: a control relabelled, or turned off, since is not
+    // pressed. (A label lent by the reading leaves the element without one of its own.)
+    const auto before = ElementIdentity::look(backend_, request.app, element);
+    if (!before) {
+        return fail(whyLost(request));
+    }
+    // An element the fresh reading found under the chosen label although its own name differs
+    // (the reading made its label otherwise) keeps the name it had.
+    const bool ownName = !target->replaced && first && !first->label.empty() &&
+                         !ElementIdentity::sameLabel(first->label, request.candidate.label());
+    const std::string& label = ownName ? first->label : request.candidate.label();
+    if (before->role != request.candidate.role ||
+        (!before->label.empty() && !ElementIdentity::sameLabel(before->label, label))) {
+        return fail(PressFailure::changed);
+    }
+    if (before->enabled == false) {
+        return fail(PressFailure::disabled);
+    }
     const auto done = [&](PressRoute route) {
         outcome.route = route;
         return outcome;
     };
     const auto failed = [&](const char* route) { outcome.failedRoutes.emplace_back(route); };
+    // A control without a label of its own and without an action (a menu, a group) is never
+    // clicked: its middle could be any of its items.
+    const bool clickable = request.candidate.isTextInput() || !request.candidate.label().empty();
     const auto clicked = [&] {
-        const bool sent = web && clickControl(request, *target);
+        const bool sent = web && clickable && clickControl(request, *target);
         if (web && !sent) {
             failed("click");
         }
@@ -255,15 +317,11 @@ PressOutcome AXActions::press(const PressRequest& request) {
         if (clicked()) {
             return done(PressRoute::clicked);
         }
-        outcome.failure = PressFailure::refused;
-        return outcome;
+        return fail(PressFailure::refused);
     }
-    // Web content: how the control and its container were just before, to tell what the press
-    // did to them.
-    std::optional<ElementLook> before;
+    // Web content: the control's container just before, to tell what the press did to it.
     ax::Element container;
     if (web) {
-        before = ElementIdentity::look(backend_, request.app, element);
         if (auto parent = backend_.attribute(element, "AXParent")) {
             container = ax::asElement(parent.value()).value_or(ax::Element());
         }
@@ -273,24 +331,21 @@ PressOutcome AXActions::press(const PressRequest& request) {
         if (!web) {
             return done(PressRoute::pressed);
         }
-        const ElementLook looked = before.value_or(ElementLook{request.candidate.role});
         const PressLanding::Pressed pressed{
-            request.candidate, *target,           looked,
-            container,         request.app,       request.windowFrame,
-            request.seen,      request.readWindow};
+            request.candidate,   *target,      *before,           container, request.app,
+            request.windowFrame, request.seen, request.readWindow};
         const PressLanding::Landing landing =
             PressLanding::follow(backend_, clock(), pressed, kPoll);
         outcome.told = landing.why;
-        switch (landing.verdict) {
-            case PressLanding::Verdict::reached:
-                return done(PressRoute::pressed);
-            case PressLanding::Verdict::missed:
-                outcome.failure = PressFailure::changed;
-                return outcome;
-            case PressLanding::Verdict::unsure:
-                outcome.failure = PressFailure::unsure;
-                return outcome;
+        if (landing.verdict == PressLanding::Verdict::reached) {
+            return done(PressRoute::pressed);
         }
+        return fail(PressFailure::unsure);
+    }
+    // An app that did not answer may still act on the press once it does: nothing else is
+    // tried, so that the control is not pressed twice.
+    if (*pressError == ax::AXError::timeout) {
+        return fail(PressFailure::notResponding);
     }
     failed("press");
     if (clicked()) {
@@ -302,11 +357,13 @@ PressOutcome AXActions::press(const PressRequest& request) {
         return done(PressRoute::confirmed);
     }
     failed("confirm");
-    // Refused by an element that is no longer there: the page changed under the press.
-    outcome.failure = *pressError == ax::AXError::appGone && *confirmError == ax::AXError::appGone
-                          ? PressFailure::changed
-                          : PressFailure::refused;
-    return outcome;
+    // Refused by an element that is no longer there: the page changed under the press, or the
+    // app went.
+    if (*pressError == ax::AXError::appGone && *confirmError == ax::AXError::appGone) {
+        return fail(whyLost(request));
+    }
+    return fail(*confirmError == ax::AXError::timeout ? PressFailure::notResponding
+                                                      : PressFailure::refused);
 }
 
 }  // namespace ovra

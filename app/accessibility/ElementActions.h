@@ -6,9 +6,10 @@
 //
 // The press is the control's own accessibility action, sent to that element: no cover laid over
 // a page and no change a page makes when the pointer arrives can turn it to another control.
-// Browsers show what happens to their pages a little late, so a press in web content is
-// followed until the page shows that it arrived (see PressLanding). A synthetic click is only
-// the fallback for a control that offers no action, and it is sent only while a hit test at
+// Browsers show what happens to their pages a little late, so a press in web content waits
+// until the browser's picture has caught up with what the page did as its window came forward,
+// and is followed until the page shows that it arrived (see PressLanding). A synthetic click is
+// only the fallback for a control that offers no action, and it is sent only while a hit test at
 // the moment of the click finds the chosen control under the pointer.
 
 #include <functional>
@@ -32,12 +33,16 @@ std::string_view rawValue(PressRoute route);
 
 // Why nothing is known to have been pressed.
 enum class PressFailure {
-    changed,  // the chosen control is gone and nothing of its role and label took its place
-    refused,  // the control is there, but no way of pressing it worked
-    unsure,   // the page drew the control anew as it was pressed: whether it took the press
-              // cannot be told
+    changed,   // before the action: the chosen control shows another label, or it is gone
+               // and nothing of its role and label took its place
+    refused,   // the control is there, but no way of pressing it worked
+    unsure,    // the action was sent, but what became of the control does not tell whether it
+               // took it (the page drew it anew, put another control in its place, relabelled it)
+    disabled,  // the control was turned off at the moment of the press
+    notResponding,  // the app did not answer, so whether the control is there cannot be told
+    appClosed,      // the app is gone
 };
-// "changed", "refused", "unsure".
+// "changed", "refused", "unsure", "disabled", "not responding", "app closed".
 std::string_view rawValue(PressFailure failure);
 
 // The control to press, as the window reading showed it.
@@ -93,6 +98,11 @@ class AXActions final {
     static constexpr double kPointerSettle = 0.15;
     // How often a control is looked at while waiting on it.
     static constexpr double kPoll = 0.02;
+    // A browser shows its page's changes to accessibility clients late: Chromium gathers them
+    // for up to about a third of a second, Firefox sends them within a few tens of ms. The last
+    // look before a press in web content comes this long after the window came forward, so that
+    // what the page did as it got the keyboard back shows in it.
+    static constexpr double kPictureCatchUp = 0.45;
 
     AXActions(ax::AccessibilityBackend& backend, input::InputSynthesizer& input, Hooks hooks = {});
 
@@ -110,8 +120,10 @@ class AXActions final {
     // Gives the element the keyboard focus ("AXFocused").
     bool focus(const ax::Element& element);
 
-    // The whole press: raise the window; make sure the control is still the one the user chose
-    // (ElementIdentity), else press nothing; a text input is focused (one in web content that
+    // The whole press: raise the window; in web content, wait until the page's picture has
+    // caught up; make sure the control is still the one the user chose (ElementIdentity), with
+    // its label and turned on, at the last look before the action, else press nothing; a
+    // text input is focused (one in web content that
     // refuses the focus is clicked, which only focuses it) and never pressed; everything else
     // gets "AXPress", followed in web content until the page shows it arrived; a web control
     // without a press action is clicked where a hit test finds it; last, focus with
@@ -121,6 +133,12 @@ class AXActions final {
   private:
     ax::Clock& clock() { return hooks_.clock ? *hooks_.clock : ax::systemClock(); }
     void awaitActiveWindow(const PressRequest& request);
+    // Waits until the browser's picture of the page has caught up with what the page did as its
+    // window came forward; stops early when the element cannot be asked.
+    void awaitPicture(const PressRequest& request, double since);
+    // Why an element of the app cannot be asked: the app does not answer, it is gone, or it
+    // answers (then the element changed).
+    PressFailure whyLost(const PressRequest& request);
     // The newest drawing of a control the page draws anew; none when the page dropped it.
     std::optional<PresentControl> newest(const PressRequest& request, PresentControl target);
     // A drawing of the chosen control among the children of `container`.

@@ -52,8 +52,8 @@ std::optional<ElementLook> lookAgain(ax::AccessibilityBackend& backend,
         return std::nullopt;
     }
     static constexpr std::string_view kNames[] = {
-        "AXRole",     "AXTitle", "AXDescription", "AXPlaceholderValue",
-        "AXPosition", "AXSize",  "AXFocused",     "AXValue"};
+        "AXRole", "AXTitle",   "AXDescription", "AXPlaceholderValue", "AXPosition",
+        "AXSize", "AXFocused", "AXValue",       "AXEnabled"};
     auto read = backend.attributes(element, kNames);
     if (!read || read.value().size() != std::size(kNames)) {
         return std::nullopt;
@@ -82,6 +82,9 @@ std::optional<ElementLook> lookAgain(ax::AccessibilityBackend& backend,
     seen.focused = v[6] && ax::asBool(v[6].value()) == true;
     if (v[7]) {
         seen.value = v[7].value();
+    }
+    if (v[8]) {
+        seen.enabled = ax::asBool(v[8].value());
     }
     return seen;
 }

@@ -28,6 +28,7 @@ struct ElementLook {
     std::optional<Rect> frame;
     bool focused = false;
     std::optional<ax::Value> value;  // a check box's state, a field's content...
+    std::optional<bool> enabled;     // none when the app does not tell
 };
 
 // The element to act on, and where it is now.

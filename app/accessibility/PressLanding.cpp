@@ -41,7 +41,7 @@ Landing afterItWent(const Pressed& pressed, const std::optional<WindowSnapshot>&
         other = other || !wasThere(candidate, pressed.seen);
     }
     if (containerStays && other) {
-        return {Verdict::missed, "another control stands in its place"};
+        return {Verdict::unsure, "another control stands in its place"};
     }
     // A drawing the page had made anew may have been swept away before the press came.
     if (containerStays && pressed.target.replaced) {
@@ -62,6 +62,9 @@ Landing follow(ax::AccessibilityBackend& backend, ax::Clock& clock, const Presse
                 ElementIdentity::look(backend, pressed.app, pressed.container).has_value();
             return afterItWent(pressed, pressed.reread ? pressed.reread() : std::nullopt,
                                containerStays);
+        }
+        if (!now->label.empty() && !ElementIdentity::sameLabel(now->label, pressed.before.label)) {
+            return {Verdict::unsure, "it shows another label"};
         }
         if (now->focused && !pressed.before.focused) {
             return {Verdict::reached, "it took the focus"};

@@ -10,9 +10,11 @@
 //   they press, in the active window);
 // - it is still there, with its role, once the page's picture has had time to catch up: it was
 //   there when the press arrived;
+// - it shows another label: the page relabelled it, before or after the press arrived, which
+//   cannot be told;
 // - it goes from a container that stays, and the page shows something else where it stood that
-//   was not there before: the page had put another control in its place, so the press went
-//   nowhere;
+//   was not there before: the page put another control in its place, before or after the press
+//   arrived (a chip that removes itself, a button that replaces itself), which cannot be told;
 // - it goes, and the page draws a control of its role and label where it stood: the page keeps
 //   drawing it anew, and whether the drawing the press was sent to was still there cannot be
 //   told;
@@ -32,7 +34,7 @@
 
 namespace ovra::PressLanding {
 
-enum class Verdict { reached, missed, unsure };
+enum class Verdict { reached, unsure };
 
 // The verdict and what told it, for the log.
 struct Landing {

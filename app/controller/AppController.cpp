@@ -223,8 +223,9 @@ void AppController::showMessage(const std::string& text) {
     }
     find_.cancelPending();
     scroll_.settle();
-    // After a press that pressed nothing, why it did not comes first.
-    const std::string notice = pressNotice_ ? *std::exchange(pressNotice_, std::nullopt) + " " : "";
+    // After a press that pressed nothing, why it did not comes first, said once.
+    const std::optional<std::string> why = std::exchange(pressNotice_, std::nullopt);
+    const std::string notice = why && *why != text ? *why + " " : "";
     overlay_.setPhase(OverlayPhase::message(notice + text));
 }
 

@@ -223,6 +223,10 @@ void AppController::pressed(const PendingPress& press, const PressOutcome& outco
             run(press.target, std::nullopt);
         }
     } else {
+        // The app has gone: said over the screen, as a request without an app is.
+        overlay_.setPhase(OverlayPhase::message(text));
+        overlay_.setShowAll(false);
+        presentPanel(std::nullopt);
         announce(text);
     }
 }

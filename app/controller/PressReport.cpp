@@ -14,10 +14,24 @@ std::string routeList(const std::vector<std::string>& routes) {
     return out;
 }
 
+// A label in the log is cut to this many bytes, on a character boundary.
+constexpr std::size_t kMostLabelBytes = 300;
+
+std::string logged(const std::string& label) {
+    if (label.size() <= kMostLabelBytes) {
+        return label;
+    }
+    std::size_t end = kMostLabelBytes;
+    while (end > 0 && (static_cast<unsigned char>(label[end]) & 0xC0) == 0x80) {
+        --end;
+    }
+    return label.substr(0, end) + "…";
+}
+
 }  // namespace
 
 std::string logLine(const std::string& label, const PressOutcome& outcome) {
-    const std::string quoted = "\"" + label + "\"";
+    const std::string quoted = "\"" + logged(label) + "\"";
     // In web content, what told whether the press arrived.
     const std::string told = outcome.told.empty() ? "" : ", " + std::string(outcome.told);
     if (outcome.route) {
@@ -29,7 +43,13 @@ std::string logLine(const std::string& label, const PressOutcome& outcome) {
             return "Ovra did not press " + quoted + ": the control changed" + told;
         case PressFailure::unsure:
             return "Ovra cannot tell whether it pressed " + quoted +
-                   ": the page drew it anew as it was pressed, " + std::string(outcome.told);
+                   ": the page changed it as it was pressed, " + std::string(outcome.told);
+        case PressFailure::disabled:
+            return "Ovra did not press " + quoted + ": the control is disabled";
+        case PressFailure::notResponding:
+            return "Ovra could not press " + quoted + ": the app is not responding";
+        case PressFailure::appClosed:
+            return "Ovra could not press " + quoted + ": the app has closed";
         case PressFailure::refused:
             break;
     }
@@ -48,6 +68,12 @@ std::optional<std::string> sentence(const PressOutcome& outcome) {
             return OvraText::t(
                 "The control changed as it was pressed. Look at the page before "
                 "pressing it again.");
+        case PressFailure::disabled:
+            return OvraText::t("The control is turned off, so nothing was pressed.");
+        case PressFailure::notResponding:
+            return OvraText::t("This app is not responding. Try again once it answers.");
+        case PressFailure::appClosed:
+            return OvraText::t("The app has closed, so nothing was pressed.");
         case PressFailure::refused:
             break;
     }

@@ -704,6 +704,9 @@ std::optional<AXError> FakeAccessibilityBackend::performAction(const Element& el
     if (!error && n->removed) {
         error = AXError::appGone;
     }
+    if (!error) {
+        error = fault(*n, action);
+    }
     if (!error && std::find(n->actions.begin(), n->actions.end(), action) == n->actions.end()) {
         error = AXError::unsupportedAttribute;
     }

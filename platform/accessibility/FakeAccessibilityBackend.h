@@ -23,7 +23,8 @@
 //           "actions": ["AXPress"], "settable": ["AXFocused"],
 //           "snap": 0.02,                  a number written is kept off by this much
 //           "faults": { "AXTitle": "timeout", "attributes": ..., "children": ...,
-//                       "actions": ... },  error names of AXError; whole-call faults by call
+//                       "actions": ..., "AXPress": ... },  error names of AXError; whole-call
+//                                      faults by call, an action's by its name
 //           "children": [ node | {"ref": "id"}, ... ],   a ref lists that node again;
 //                                      later children lie over earlier ones where they overlap
 //           "repeat": 100000 }             children are that many copies of the only child
@@ -78,6 +79,9 @@ class FakeAccessibilityBackend final : public AccessibilityBackend {
     const std::vector<std::string>& log() const { return log_; }
     const Counters& counters() const { return counters_; }
     void setTrusted(bool trusted) { trusted_ = trusted; }
+    // From now on the app is gone, or every call on it times out.
+    void quit() { gone_ = true; }
+    void hang() { hangAfter_ = static_cast<long>(calls_); }
     // The handle of the node with this fixture id (null when there is none).
     Element element(std::string_view id) const;
     // How many timed-out calls the app had.

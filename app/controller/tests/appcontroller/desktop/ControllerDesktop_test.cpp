@@ -586,6 +586,7 @@ TEST_P(ControllerOverBrowsers, APressLandsOnTheChosenControlWhateverThePageDoes)
                 << title();
         }
         type("key " + digit);
+        const int toldBefore = told;
         const std::size_t failures =
             logged("Ovra did not press") + logged("Ovra cannot tell whether it pressed");
         const auto returned = std::chrono::steady_clock::now();
@@ -612,7 +613,8 @@ TEST_P(ControllerOverBrowsers, APressLandsOnTheChosenControlWhateverThePageDoes)
                     counts().first == declined)
             << log();
         if (mode == "p" || mode == "m" || mode == "c" || mode == "d") {
-            EXPECT_EQ(told, 0) << "a press the page could not turn aside was given up: " << log();
+            EXPECT_EQ(told, toldBefore)
+                << "a press the page could not turn aside was given up: " << log();
         }
         type("key Escape");  // an overlay shown again with why, if nothing was pressed
     }

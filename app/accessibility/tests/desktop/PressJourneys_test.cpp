@@ -1,0 +1,243 @@
+// Presses in pages that change their controls around the press, in Chromium and Firefox ESR: a
+// GTK window takes the keyboard, as the overlay does, and the press brings the browser back. What
+// the press reports (pressed, which counts, or why not) must agree with what the page counted.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <sstream>
+
+#include "app/accessibility/AXExtractor.h"
+#include "app/accessibility/ElementActions.h"
+#include "platform/atspi/AtspiBackend.h"
+#include "platform/input/XTestInputSynthesizer.h"
+#include "platform/x11/X11Workspace.h"
+#include "testing/desktop/LaunchedApp.h"
+
+namespace ovra {
+namespace {
+
+using testing::eventually;
+using testing::LaunchedApp;
+
+std::string ownFixture(const std::string& name) {
+    const char* source = std::getenv("OVRA_SOURCE_DIR");
+    const std::filesystem::path dir =
+        source ? std::filesystem::path(source) / "app/accessibility/tests/desktop/fixtures"
+               : std::filesystem::path(__FILE__).parent_path() / "fixtures";
+    return std::filesystem::absolute(dir / name).string();
+}
+
+// What the press reports: its route, or why nothing is known pressed.
+std::string said(const PressOutcome& outcome) {
+    return std::string(outcome.route ? rawValue(*outcome.route) : rawValue(*outcome.failure));
+}
+
+class PressJourneys : public ::testing::TestWithParam<bool> {
+  protected:
+    void SetUp() override {
+        auto input = input::XTestInputSynthesizer::open();
+        ASSERT_TRUE(input) << input.error();
+        input_ = std::move(input).value();
+        auto workspace = x11::Workspace::open();
+        ASSERT_TRUE(workspace) << workspace.error();
+        workspace_ = std::move(workspace).value();
+    }
+    void TearDown() override {
+        if (browser_.pid() > 0) {
+            kill(browser_.pid(), SIGCONT);
+        }
+    }
+
+    bool firefox() const { return GetParam(); }
+
+    // The page's counters, from its title ("keep=0 delete=0 ... ;").
+    std::map<std::string, int> counts() {
+        std::map<std::string, int> out;
+        const auto windows = workspace_->windowsOf(browser_.pid());
+        if (windows.empty() || windows.back().title.find(';') == std::string::npos) {
+            return out;
+        }
+        std::istringstream words(windows.back().title);
+        for (std::string word; words >> word && word != ";";) {
+            if (const auto eq = word.find('='); eq != std::string::npos) {
+                out[word.substr(0, eq)] = std::atoi(word.c_str() + eq + 1);
+            }
+        }
+        return out;
+    }
+    // The counter once the page shows it at `value` (within `seconds`), else as it is.
+    int countBecomes(const std::string& name, int value, double seconds = 3) {
+        eventually([&] { return counts()[name] == value; }, seconds);
+        return counts()[name];
+    }
+
+    // The GTK window takes the keyboard from the browser, as the overlay does.
+    void takeKeyboard() {
+        ASSERT_TRUE(input_->activateWindow(other_));
+        ASSERT_TRUE(eventually(
+            [&] {
+                auto active = workspace_->activeWindow();
+                return active && active->window == other_;
+            },
+            10));
+    }
+
+    // The page read until `ready` holds.
+    WindowSnapshot read(const std::function<bool(const WindowSnapshot&)>& ready) {
+        WindowSnapshot last;
+        const bool ok = eventually(
+            [&] {
+                auto s = extractor_.snapshot(ax::RunningApp{browser_.pid(), std::nullopt}, backend_,
+                                             ax::systemClock());
+                if (!s) {
+                    return false;
+                }
+                last = std::move(s).value();
+                return ready(last);
+            },
+            45);
+        EXPECT_TRUE(ok) << "the page never read as expected (" << last.candidates.size()
+                        << " candidates)";
+        return last;
+    }
+    static const UICandidate* find(const WindowSnapshot& s, const std::string& label) {
+        for (const auto& c : s.candidates) {
+            if (c.label() == label) {
+                return &c;
+            }
+        }
+        return nullptr;
+    }
+    WindowSnapshot readWith(const std::string& label) {
+        return read([&](const WindowSnapshot& s) { return find(s, label) != nullptr; });
+    }
+
+    // Presses `label` as `reading` showed it, bringing the browser forward first.
+    PressOutcome press(const WindowSnapshot& reading, const std::string& label) {
+        const UICandidate* chosen = find(reading, label);
+        EXPECT_NE(chosen, nullptr) << label;
+        if (chosen == nullptr) {
+            return {std::nullopt, PressFailure::refused};
+        }
+        PressRequest request{
+            *chosen,
+            reading.elements.at(chosen->id),
+            reading.app,
+            reading.windowFrame,
+            reading.viewport,
+            window_,
+            reading.windowElement,
+            [&]() -> std::optional<WindowSnapshot> {
+                auto again = extractor_.snapshot(reading.app, backend_, ax::systemClock());
+                return again ? std::optional(std::move(again).value()) : std::nullopt;
+            }};
+        request.seen = reading.candidates;
+        const PressOutcome outcome = AXActions(backend_, *input_).press(request);
+        std::cout << label << ": " << said(outcome) << " " << outcome.told << std::endl;
+        return outcome;
+    }
+
+    // The browser on the journeys' page, with the keyboard.
+    void launch() {
+        const std::string url = "file://" + ownFixture("press.html");
+        if (firefox()) {
+            char pattern[] = "/tmp/ovra-firefox.XXXXXX";
+            const std::string profile = mkdtemp(pattern) ? pattern : "";
+            browser_ = LaunchedApp::start({"firefox-esr", "--profile", profile, url}, profile);
+        } else {
+            browser_ = LaunchedApp::chromium(url);
+        }
+        ASSERT_TRUE(eventually(
+            [&] {
+                auto active = workspace_->activeWindow();
+                window_ = active && active->pid == browser_.pid() ? active->window : 0;
+                return window_ != 0;
+            },
+            45));
+        ASSERT_TRUE(eventually([&] { return !counts().empty(); }, 30));
+    }
+    // The GTK window, which takes the keyboard.
+    void launchOther() {
+        otherApp_ = LaunchedApp::start({"/usr/bin/python3", ownFixture("counter.py")});
+        ASSERT_TRUE(eventually(
+            [&] {
+                auto active = workspace_->activeWindow();
+                other_ = active && active->pid == otherApp_.pid() ? active->window : 0;
+                return other_ != 0;
+            },
+            30));
+    }
+
+    atspi::AtspiBackend backend_;
+    std::unique_ptr<input::XTestInputSynthesizer> input_;
+    std::unique_ptr<x11::Workspace> workspace_;
+    AXExtractor extractor_{6, 150, 48, 4000};
+    LaunchedApp browser_;
+    LaunchedApp otherApp_;
+    input::WindowId window_ = 0;
+    input::WindowId other_ = 0;
+};
+
+// Every press reports what the page did: a control relabelled in place as its window gets the
+// keyboard back is never pressed as the chosen one, and its new, risky action never runs; a
+// control turned off while the browser was behind is not pressed; a chip that removes itself and
+// a button that replaces itself are pressed once and never said to be unpressed; a stopped
+// browser is "not responding", and nothing runs once it goes on.
+TEST_P(PressJourneys, WhatThePressSaysIsWhatThePageDid) {
+    ASSERT_NO_FATAL_FAILURE(launch());
+    // Turned off as the GTK window takes the keyboard, after this reading.
+    const WindowSnapshot before = read([](const WindowSnapshot& s) {
+        return find(s, "Turn off") != nullptr && find(s, "Grey out") != nullptr;
+    });
+    ASSERT_NO_FATAL_FAILURE(launchOther());
+    for (const auto& [label, counter] : {std::pair{"Turn off", "off"}, {"Grey out", "aria"}}) {
+        SCOPED_TRACE(label);
+        ASSERT_NO_FATAL_FAILURE(takeKeyboard());
+        EXPECT_EQ(said(press(before, label)), "disabled");
+        EXPECT_EQ(countBecomes(counter, 1, 1), 0);
+    }
+
+    int kept = 0;
+    for (const char* delay : {"0", "5", "10", "20", "50"}) {
+        const std::string label = std::string("Keep ") + delay;
+        SCOPED_TRACE(label);
+        ASSERT_NO_FATAL_FAILURE(takeKeyboard());
+        const PressOutcome outcome = press(readWith(label), label);
+        EXPECT_THAT(said(outcome), ::testing::AnyOf("changed", "unsure", "pressed")) << label;
+        kept += outcome.route ? 1 : 0;
+        if (outcome.failure == PressFailure::unsure) {
+            kept = countBecomes("keep", kept + 1, 1);  // "cannot tell" may go either way
+        }
+        EXPECT_EQ(countBecomes("keep", kept), kept);
+    }
+    EXPECT_EQ(countBecomes("delete", 1, 1), 0);
+
+    for (const auto& [label, counter] : {std::pair{"Remove Red", "chip"}, {"Follow", "follow"}}) {
+        SCOPED_TRACE(label);
+        ASSERT_NO_FATAL_FAILURE(takeKeyboard());
+        const PressOutcome outcome = press(readWith(label), label);
+        EXPECT_THAT(said(outcome), ::testing::AnyOf("pressed", "unsure"));
+        EXPECT_EQ(countBecomes(counter, 1), 1);
+    }
+    EXPECT_EQ(countBecomes("unfollow", 1, 1), 0);
+
+    ASSERT_NO_FATAL_FAILURE(takeKeyboard());
+    const WindowSnapshot counting = readWith("Count");
+    ASSERT_EQ(kill(browser_.pid(), SIGSTOP), 0);
+    EXPECT_EQ(said(press(counting, "Count")), "not responding");
+    ASSERT_EQ(kill(browser_.pid(), SIGCONT), 0);
+    EXPECT_EQ(countBecomes("count", 1, 2), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Browsers, PressJourneys, ::testing::Values(false, true),
+                         [](const auto& browser) {
+                             return browser.param ? "Firefox" : "Chromium";
+                         });
+
+}  // namespace
+}  // namespace ovra

@@ -1,0 +1,53 @@
+// What the log and the user are told for each outcome of a press, and a long label cut in the log.
+
+#include "app/controller/PressReport.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+namespace ovra {
+namespace {
+
+TEST(PressReport, EachOutcomeIsToldForWhatItIs) {
+    const std::tuple<PressOutcome, const char*, const char*> cases[] = {
+        {{PressRoute::pressed, std::nullopt, false, {}, "it took the focus"},
+         "Ovra pressed \"Keep\": pressed, it took the focus",
+         ""},
+        {{std::nullopt, PressFailure::changed},
+         "Ovra did not press \"Keep\": the control changed",
+         "The control changed, so nothing was pressed."},
+        {{std::nullopt, PressFailure::unsure, false, {}, "it shows another label"},
+         "Ovra cannot tell whether it pressed \"Keep\": the page changed it as it was pressed, "
+         "it shows another label",
+         "The control changed as it was pressed. Look at the page before pressing it again."},
+        {{std::nullopt, PressFailure::disabled},
+         "Ovra did not press \"Keep\": the control is disabled",
+         "The control is turned off, so nothing was pressed."},
+        {{std::nullopt, PressFailure::notResponding},
+         "Ovra could not press \"Keep\": the app is not responding",
+         "This app is not responding. Try again once it answers."},
+        {{std::nullopt, PressFailure::appClosed},
+         "Ovra could not press \"Keep\": the app has closed",
+         "The app has closed, so nothing was pressed."},
+        {{std::nullopt, PressFailure::refused, false, {"press", "click", "confirm"}},
+         "Ovra could not press \"Keep\": every way failed (press, click, confirm)",
+         "The control could not be pressed."},
+    };
+    for (const auto& [outcome, line, sentence] : cases) {
+        EXPECT_EQ(PressReport::logLine("Keep", outcome), line);
+        EXPECT_EQ(PressReport::sentence(outcome).value_or(""), sentence);
+    }
+}
+
+TEST(PressReport, ALongLabelIsCutOnACharacterBoundaryInTheLog) {
+    std::string label = "a";
+    for (int i = 0; i < 100'000; ++i) {
+        label += "é";  // two bytes: the cut falls inside one
+    }
+    const std::string line = PressReport::logLine(label, {PressRoute::pressed});
+    EXPECT_LT(line.size(), 400u);
+    EXPECT_THAT(line, ::testing::EndsWith("éé…\": pressed"));
+}
+
+}  // namespace
+}  // namespace ovra
