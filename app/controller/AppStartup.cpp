@@ -63,13 +63,13 @@ void AppStartup::start(Hooks hooks) {
         services_.prefs.onChange([this](Preference preference) { preferenceChanged(preference); });
     hotkeys_.install(
         hooks_.hotkeys, hooks_.slashKeyCode, [this] { host_.toggle(); },
-        [this] { host_.findShortcutPressed(); });
+        [this] { host_.findShortcutPressed(); }, hooks_.letterKeyCode);
     hotkeys_.registerMain();
     hotkeys_.registerFind();
     if (hooks_.watchLayout) {
         hooks_.watchLayout([this, alive] {
             if (!alive.expired()) {
-                hotkeys_.registerFind();
+                hotkeys_.layoutChanged();
             }
         });
     }
