@@ -24,7 +24,8 @@
 namespace ovra::testing {
 
 namespace Keys {
-inline constexpr std::uint16_t space = 49, escape = 53, returnKey = 36, a = 0, b = 11, c = 8;
+inline constexpr std::uint16_t space = 49, escape = 53, returnKey = 36, a = 0, b = 11, c = 8,
+                               two = 19;
 }
 
 class AppOverAccountPage : public ::testing::Test {
@@ -87,7 +88,34 @@ class AppOverAccountPage : public ::testing::Test {
             },
             10);
     }
-    void hotkey() { keys_.chord({Keys::control, Keys::alt, Keys::space}); }
+    // Once the overlay's window is off the screen, its fade included.
+    static bool overlayGone() {
+        return eventually(
+            [] {
+                return !xdotool("search --onlyvisible --name '^Murmlark Ovra overlay$' >/dev/null");
+            },
+            5);
+    }
+    // The hotkey, once the app takes it: a request logs how it picks ("Ovra press: …"). Right
+    // after the start the app may not listen yet; then it is pressed once more.
+    void hotkey() {
+        const std::size_t before = requests();
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            keys_.chord({Keys::control, Keys::alt, Keys::space});
+            if (eventually([&] { return requests() > before; }, 5)) {
+                return;
+            }
+        }
+    }
+    std::size_t requests() const {
+        const std::string all = log();
+        std::size_t count = 0;
+        for (auto at = all.find("Ovra press:"); at != std::string::npos;
+             at = all.find("Ovra press:", at + 1)) {
+            ++count;
+        }
+        return count;
+    }
 
     LaunchedApp browser_;
     ScratchFolder home_{"keys"};

@@ -32,13 +32,6 @@ class KeysDesktop : public AppOverAccountPage {
         }
         ASSERT_TRUE(eventually(numLockOn, 5));
     }
-    static bool overlayGone() {
-        return eventually(
-            [] {
-                return !xdotool("search --onlyvisible --name '^Murmlark Ovra overlay$' >/dev/null");
-            },
-            5);
-    }
 };
 
 TEST_F(KeysDesktop, KeypadDigitsChooseAndLettersTypedAsTheOverlayClosesReachThePage) {
