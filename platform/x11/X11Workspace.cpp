@@ -161,8 +161,13 @@ std::optional<std::uint32_t> Workspace::focusedTopLevel() {
         }
         return pointer->child;
     }
-    // Up to the child of the root: without a window manager, the client's top-level window.
+    // Up to the client's top-level window: the one a window manager marked with WM_STATE (it
+    // may have put a frame around it), else the child of the root.
+    const xcb_atom_t wmState = impl_->atom("WM_STATE");
     for (int depth = 0; depth < 64; ++depth) {
+        if (impl_->property(window, wmState, XCB_GET_PROPERTY_TYPE_ANY, 1)) {
+            return window;
+        }
         Reply<xcb_query_tree_reply_t> tree(
             xcb_query_tree_reply(c, xcb_query_tree(c, window), nullptr));
         if (!tree) {
