@@ -2,7 +2,8 @@
 
 // The app over Chromium's account page, for the keyboard journeys: the page's title says what
 // was pressed ("pressed: Save changes") or typed ("typed: abc"); the app runs as its own process
-// with its hotkey Ctrl+Alt+Space and its log in a file; keys go through XTest by position.
+// with its hotkey (Ctrl+Alt+Space unless told) and its log in a file; keys go through XTest by
+// position.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -30,7 +31,8 @@ inline constexpr std::uint16_t space = 49, escape = 53, returnKey = 36, a = 0, b
 
 class AppOverAccountPage : public ::testing::Test {
   protected:
-    void launch() {
+    // The app with the hotkey of this preset.
+    void launch(const std::string& hotkey = "ctrl-opt-space") {
         browser_ = LaunchedApp::chromium(std::string("file://") + OVRA_ACCOUNT_PAGE);
         atspi::AtspiBackend backend;
         RealClock clock;
@@ -44,7 +46,7 @@ class AppOverAccountPage : public ::testing::Test {
             << "the page never read";
         std::filesystem::create_directories(home_ / "murmlark-ovra");
         std::ofstream(home_ / "murmlark-ovra/ai.qeld.murmlark-ovra.json")
-            << R"({"hotkey": "ctrl-opt-space", "useModel": false})";
+            << R"({"hotkey": ")" << hotkey << R"(", "useModel": false})";
         setenv("XDG_CONFIG_HOME", home_.path().c_str(), 1);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
@@ -101,7 +103,7 @@ class AppOverAccountPage : public ::testing::Test {
     void hotkey() {
         const std::size_t before = requests();
         for (int attempt = 0; attempt < 2; ++attempt) {
-            keys_.chord({Keys::control, Keys::alt, Keys::space});
+            keys_.chord({Keys::control, Keys::alt, hotkeyKey_});
             if (eventually([&] { return requests() > before; }, 5)) {
                 return;
             }
@@ -118,6 +120,7 @@ class AppOverAccountPage : public ::testing::Test {
     }
 
     LaunchedApp browser_;
+    std::uint16_t hotkeyKey_ = Keys::space;  // with Ctrl and Alt
     ScratchFolder home_{"keys"};
     pid_t app_ = 0;
     // Positions are the same on every evdev layout: the US names serve all.

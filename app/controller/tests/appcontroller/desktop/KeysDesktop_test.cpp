@@ -1,6 +1,7 @@
 // Keys on a real desktop over Chromium: with Num Lock on, keypad digits choose as the digit row
 // does, on a US and on a French layout (whose digit row types digits only with Shift); letters
-// typed in the same burst as the Escape that closes the overlay reach the page.
+// typed in the same burst as the Escape that closes the overlay reach the page; on Dvorak the
+// hotkey the app names, Ctrl Alt F, is the key that types f.
 
 #include <xcb/xcb.h>
 
@@ -71,6 +72,18 @@ TEST_F(KeysDesktop, KeypadDigitsChooseAndLettersTypedAsTheOverlayClosesReachTheP
     keys_.tap(kKeypad2);
     keys_.tap(Keys::returnKey);
     EXPECT_TRUE(titleBecomes("pressed: Download your data")) << title();
+}
+
+TEST_F(KeysDesktop, OnDvorakTheHotkeyOpensAsTheAppNamesIt) {
+    ASSERT_EQ(std::system("setxkbmap -layout us -variant dvorak"), 0);
+    struct Restore {
+        ~Restore() { std::system("setxkbmap -layout us -variant '' -option"); }
+    } restore;
+    launch("ctrl-opt-f");
+    EXPECT_TRUE(logs("Ctrl Alt F opens the overlay")) << log();
+    hotkeyKey_ = 16;  // Dvorak types f where US types y
+    hotkey();
+    EXPECT_TRUE(overlayShows(true, "dvorak")) << log();
 }
 
 }  // namespace
