@@ -132,16 +132,20 @@ Result<std::unique_ptr<Workspace>> Workspace::open() {
 }
 
 std::optional<ActiveWindow> Workspace::activeWindow() {
-    if (!impl_->property(impl_->root, impl_->activeWindow, XCB_ATOM_WINDOW, 1)) {
+    const auto bytes = impl_->property(impl_->root, impl_->activeWindow, XCB_ATOM_WINDOW, 1);
+    if (!bytes) {
         // No window manager marks the active window: the keyboard's window is in front.
         const auto focused = focusedTopLevel();
         return focused ? std::optional(describe(*focused)) : std::nullopt;
     }
-    auto window = impl_->cardinal(impl_->root, impl_->activeWindow, XCB_ATOM_WINDOW);
-    if (!window || *window == 0) {
+    std::uint32_t window = 0;
+    if (bytes->size() >= 4) {
+        std::memcpy(&window, bytes->data(), 4);
+    }
+    if (window == 0) {
         return std::nullopt;
     }
-    return describe(*window);
+    return describe(window);
 }
 
 std::optional<std::uint32_t> Workspace::focusedTopLevel() {
