@@ -80,11 +80,24 @@ void AppController::close(bool handBack) {
     shown_.snapshot.reset();
     find_.closed();
     overlay_.setStale(false);
+    std::optional<TargetApp> target = handBack ? requestTarget_ : std::nullopt;
+    if (target && target->pid == services_.workspace.ownPid()) {
+        target.reset();
+    }
     if (panel_) {
+        // The app gets the keyboard back now, not once the overlay has faded, so what the user
+        // types next is not lost; the keys the overlay took meanwhile are typed again there.
+        const bool handedBack = target && services_.workspace.giveKeyboard(*target);
         // From here until the next presentation the panel lets pointer input through (a press
-        // clicks the app below while the overlay fades) and swallows every key.
+        // clicks the app below while the overlay fades) and takes no key for itself.
         panel_->setInputTransparent(true);
-        panel_->setKeyHandler([](const KeyInput&) { return true; });
+        panel_->setKeyHandler([this, handedBack, left = kRetypedKeys](const KeyInput& key) mutable {
+            if (handedBack && left > 0) {
+                --left;
+                services_.workspace.retype(key);
+            }
+            return true;
+        });
     }
     services_.scheduler.cancel(openWork_);
     openWork_ = 0;
@@ -95,13 +108,12 @@ void AppController::close(bool handBack) {
     // A close within the hide delay of another replaces its hide, so no older hide can take
     // down an overlay shown again meanwhile.
     services_.scheduler.cancel(closeWork_);
-    std::optional<TargetApp> target = handBack ? requestTarget_ : std::nullopt;
     requestTarget_.reset();
     closeWork_ = later(kHideDelay, [this, target] {
         closeWork_ = 0;
         panel_->orderOut();
         panel_->setKeyHandler(keyForwarder());
-        if (target && target->pid != services_.workspace.ownPid()) {
+        if (target) {
             services_.workspace.activate(*target);
         }
     });

@@ -65,14 +65,14 @@ void AppStartup::start(Hooks hooks) {
         services_.prefs.onChange([this](Preference preference) { preferenceChanged(preference); });
     hotkeys_.install(
         hooks_.hotkeys, hooks_.slashKeyCode, [this] { host_.toggle(); },
-        [this] { host_.findShortcutPressed(); });
+        [this] { host_.findShortcutPressed(); }, hooks_.letterKeyCode);
     if (!held) {
         startWriters();
     }
     if (hooks_.watchLayout) {
         hooks_.watchLayout([this, alive] {
             if (!alive.expired() && writers_) {
-                hotkeys_.registerFind();
+                hotkeys_.layoutChanged();
             }
         });
     }

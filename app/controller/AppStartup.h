@@ -28,6 +28,7 @@ class AppStartup final {
     struct Hooks {
         hotkeys::HotkeyGrabber* hotkeys = nullptr;  // none: no global hotkeys on this display
         HotkeyManager::SlashKeyCode slashKeyCode;
+        HotkeyManager::LetterKeyCode letterKeyCode;
         magnifier::Magnifier* magnifier = nullptr;
         OwnWindows* windows = nullptr;
         std::function<void()> startUpdater;

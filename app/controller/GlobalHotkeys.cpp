@@ -19,10 +19,11 @@ GlobalHotkeys::GlobalHotkeys(Preferences& prefs, std::function<void()> changed)
 
 void GlobalHotkeys::install(hotkeys::HotkeyGrabber* grabber,
                             HotkeyManager::SlashKeyCode slashKeyCode, std::function<void()> main,
-                            std::function<void()> find) {
+                            std::function<void()> find,
+                            HotkeyManager::LetterKeyCode letterKeyCode) {
     if (grabber) {
-        manager_ =
-            std::make_unique<HotkeyManager>(*grabber, std::move(slashKeyCode), std::move(main));
+        manager_ = std::make_unique<HotkeyManager>(*grabber, std::move(slashKeyCode),
+                                                   std::move(main), std::move(letterKeyCode));
     }
     find_ = std::move(find);
 }
@@ -74,6 +75,11 @@ void GlobalHotkeys::registerFind() {
         findError_ = OvraText::t("Super Shift / is used by another app.");
     }
     changed_();
+}
+
+void GlobalHotkeys::layoutChanged() {
+    registerMain();
+    registerFind();
 }
 
 bool GlobalHotkeys::userPicked() {

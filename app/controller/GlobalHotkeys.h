@@ -23,9 +23,13 @@ class GlobalHotkeys final {
     // Takes the grabber (none: no global hotkeys on this display); `main` and `find` run at
     // their hotkeys.
     void install(hotkeys::HotkeyGrabber* grabber, HotkeyManager::SlashKeyCode slashKeyCode,
-                 std::function<void()> main, std::function<void()> find);
+                 std::function<void()> main, std::function<void()> find,
+                 HotkeyManager::LetterKeyCode letterKeyCode = {});
     void registerMain();
     void registerFind();
+    // The keyboard layout or its group changed: both hotkeys move to the keys that now type
+    // what they are named by.
+    void layoutChanged();
     // The main hotkey's setting changed: true when the user picked it (it is kept from then on
     // and should be registered), false when it is the fallback written here.
     bool userPicked();

@@ -27,8 +27,10 @@ std::optional<HotkeyManager::Slot> HotkeyManager::slot(std::uint32_t rawValue) {
 }
 
 HotkeyManager::HotkeyManager(hotkeys::HotkeyGrabber& grabber, SlashKeyCode slashKeyCode,
-                             Action onPress)
-    : grabber_(grabber), slashKeyCode_(std::move(slashKeyCode)) {
+                             Action onPress, LetterKeyCode letterKeyCode)
+    : grabber_(grabber),
+      slashKeyCode_(std::move(slashKeyCode)),
+      letterKeyCode_(std::move(letterKeyCode)) {
     actions_[Slot::main] = std::move(onPress);
     grabber_.setPressHandler([this](hotkeys::HotkeyId id) { pressed(id); });
 }
@@ -43,7 +45,11 @@ bool HotkeyManager::registerKey(std::uint32_t keyCode, std::uint32_t modifiers) 
         outcomes_[Slot::main] = hotkeys::GrabOutcome::noSuchKey;
         return false;
     }
-    return grab(Slot::main, {static_cast<std::uint16_t>(keyCode), modifiers});
+    auto key = static_cast<std::uint16_t>(keyCode);
+    if (letterKeyCode_) {
+        key = letterKeyCode_(key);
+    }
+    return grab(Slot::main, {key, modifiers});
 }
 
 bool HotkeyManager::registerFind(Action action) {
@@ -66,6 +72,14 @@ std::uint16_t HotkeyManager::slashKeyCode() const {
 std::optional<hotkeys::GrabOutcome> HotkeyManager::lastOutcome(Slot slot) const {
     const auto it = outcomes_.find(slot);
     if (it == outcomes_.end()) {
+        return std::nullopt;
+    }
+    return it->second;
+}
+
+std::optional<hotkeys::Chord> HotkeyManager::chord(Slot slot) const {
+    const auto it = chords_.find(slot);
+    if (it == chords_.end()) {
         return std::nullopt;
     }
     return it->second;

@@ -1,6 +1,7 @@
 #pragma once
 
-// The app's two system-wide hotkeys: the main hotkey, which opens and closes the overlay, and
+// The app's two system-wide hotkeys: the main hotkey, which opens and closes the overlay (a
+// letter in it is the key that types that letter in the current layout, as its name says), and
 // the find hotkey, Super+Shift with the key that types "/" in the current layout, which opens
 // the overlay ready to find. Each slot remembers its registration and its action; a press runs
 // the slot's action on the main thread, once per press however long the chord is held.
@@ -25,17 +26,21 @@ class HotkeyManager final {
     // The key code of the key that types "/" in the current layout (asked at each find
     // registration, so the find hotkey follows the layout).
     using SlashKeyCode = std::function<std::uint16_t()>;
+    // The key that types, in the current layout, the letter a stored key code names (the
+    // layout's KeyboardLayout::letterKeyCode); asked at each main registration.
+    using LetterKeyCode = std::function<std::uint16_t(std::uint16_t keyCode)>;
 
     // `onPress` is the main hotkey's action. Takes over the grabber's press handler; registers
-    // nothing.
-    HotkeyManager(hotkeys::HotkeyGrabber& grabber, SlashKeyCode slashKeyCode, Action onPress);
+    // nothing. Without `letterKeyCode` the main hotkey's key is its stored position.
+    HotkeyManager(hotkeys::HotkeyGrabber& grabber, SlashKeyCode slashKeyCode, Action onPress,
+                  LetterKeyCode letterKeyCode = {});
     ~HotkeyManager();
     HotkeyManager(const HotkeyManager&) = delete;
     HotkeyManager& operator=(const HotkeyManager&) = delete;
 
     // (Re)registers the main hotkey: key code and HotkeyModifier mask. False when the chord is
     // taken or cannot be pressed on this keyboard; the slot is then unregistered, even if the
-    // old chord had worked.
+    // old chord had worked. A letter's key code is moved to the key typing that letter.
     bool registerKey(std::uint32_t keyCode, std::uint32_t modifiers);
     // (Re)registers the find hotkey with `action`, which is kept even when registering fails.
     bool registerFind(Action action);
@@ -47,6 +52,9 @@ class HotkeyManager final {
     // How the slot's last registration went (grabbed, taken, no such key), for messages that
     // say why; absent before the first one.
     std::optional<hotkeys::GrabOutcome> lastOutcome(Slot slot) const;
+    // The chord grabbed for the slot (its key moved to the current layout); none when the slot
+    // is not registered.
+    std::optional<hotkeys::Chord> chord(Slot slot) const;
 
   private:
     bool grab(Slot slot, hotkeys::Chord chord);
@@ -54,6 +62,7 @@ class HotkeyManager final {
 
     hotkeys::HotkeyGrabber& grabber_;
     SlashKeyCode slashKeyCode_;
+    LetterKeyCode letterKeyCode_;
     std::map<Slot, hotkeys::Chord> chords_;
     std::map<Slot, Action> actions_;
     std::map<Slot, hotkeys::GrabOutcome> outcomes_;

@@ -24,10 +24,13 @@ class X11TargetWorkspace final : public QObject, public TargetWorkspace {
     using AppName =
         std::function<std::string(const std::string& windowClass, const std::string& process)>;
 
+    // The X keycode at a key code's position in the current layout.
+    using Keycodes = std::function<std::optional<std::uint32_t>(int keyCode)>;
+
     // `onActivated` hears of every window the window manager makes active, on the main thread.
     X11TargetWorkspace(std::unique_ptr<x11::Workspace> workspace,
                        std::function<void(const TargetApp&)> onActivated, AppName appName = {},
-                       QObject* parent = nullptr);
+                       QObject* parent = nullptr, Keycodes keycodes = {});
 
     ~X11TargetWorkspace() override;
 
@@ -36,6 +39,8 @@ class X11TargetWorkspace final : public QObject, public TargetWorkspace {
     std::int64_t ownPid() const override;
     bool isRunning(const TargetApp& app) override;
     bool activate(const TargetApp& app) override;
+    bool giveKeyboard(const TargetApp& app) override;
+    void retype(const KeyInput& key) override;
 
     x11::Workspace& workspace() { return *workspace_; }
 
@@ -46,6 +51,7 @@ class X11TargetWorkspace final : public QObject, public TargetWorkspace {
     std::unique_ptr<x11::Workspace> workspace_;
     std::function<void(const TargetApp&)> onActivated_;
     AppName appName_;
+    Keycodes keycodes_;
     QSocketNotifier* notifier_ = nullptr;
     bool checkQueued_ = false;
 };

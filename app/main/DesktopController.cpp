@@ -215,6 +215,13 @@ Result<std::unique_ptr<DesktopController>> DesktopController::open(Settings sett
         },
         [&p](const std::string& windowClass, const std::string& process) {
             return p.appNames.shown(windowClass, process);
+        },
+        nullptr,
+        [&p](int keyCode) -> std::optional<std::uint32_t> {
+            if (!p.keyboard || keyCode < 0 || keyCode > 0xFFFF) {
+                return std::nullopt;
+            }
+            return p.keyboard->layout().xKeycode(static_cast<std::uint16_t>(keyCode));
         });
 
     AppController::Services services{
@@ -357,6 +364,9 @@ void DesktopController::start(StartOptions options) {
     startup.hotkeys = p.grabber.get();
     startup.slashKeyCode = [&p] {
         return p.keyboard ? p.keyboard->layout().slashKeyCode() : std::uint16_t{44};
+    };
+    startup.letterKeyCode = [&p](std::uint16_t keyCode) {
+        return p.keyboard ? p.keyboard->layout().letterKeyCode(keyCode) : keyCode;
     };
     startup.magnifier = &p.magnifier;
     startup.windows = &p.windows;

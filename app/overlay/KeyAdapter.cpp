@@ -3,6 +3,8 @@
 #include <array>
 #include <utility>
 
+#include "platform/keyboard/KeyPositions.h"
+
 namespace ovra {
 
 OverlayKeyPress KeyInput::overlayKeyPress(bool finding) const {
@@ -107,7 +109,10 @@ std::optional<KeyInput> adapt(const RawKey& raw, const keyboard::KeyboardLayout*
     if (raw.xKeycode != 0 && layout) {
         const std::optional<std::uint16_t> code = layout->keyCode(raw.xKeycode);
         key.keyCode = code ? static_cast<int>(*code) : KeyInput::unknownKey;
-        characters = layout->characters(raw.xKeycode, raw.shift);
+        // The keypad types digits only under Num Lock; no other key follows Num Lock.
+        const auto position = code ? keyboard::positionOf(*code) : std::nullopt;
+        const bool numLock = position && position->keypad && layout->numLockOn(raw.xModifiers);
+        characters = layout->characters(raw.xKeycode, raw.shift, numLock);
     } else {
         key.keyCode = keyCodeOfQtKey(raw.qtKey).value_or(KeyInput::unknownKey);
         characters = printable(raw.text) ? raw.text : characterOf(raw.qtKey, raw.shift);

@@ -2,9 +2,10 @@
 
 // One key press inside the app's own windows as the key map reads it: the key's physical
 // position as a key code of the shared vocabulary (36 Return, 53 Escape, 0 the A position…), the
-// characters it types with Shift alone, the modifiers (Ctrl stands for Command, Alt for Option,
-// Super for Control) and whether it is an auto-repeat. Pure: the Qt layer hands in what the
-// event carried, and the keyboard service's layout places the key and says what it types.
+// characters it types with Shift alone (and, on the keypad, Num Lock), the modifiers (Ctrl stands
+// for Command, Alt for Option, Super for Control) and whether it is an auto-repeat. Pure: the Qt
+// layer hands in what the event carried, and the keyboard service's layout places the key and says
+// what it types.
 
 #include <cstdint>
 #include <optional>
@@ -42,6 +43,7 @@ struct RawKey {
     bool alt = false;
     bool super = false;
     bool autoRepeat = false;
+    std::uint32_t xModifiers = 0;  // the X event's modifier state (Num Lock), when it has one
 };
 
 namespace KeyAdapter {

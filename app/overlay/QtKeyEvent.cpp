@@ -40,6 +40,8 @@ RawKey rawKeyOf(const QKeyEvent& event) {
     raw.alt = modifiers.testFlag(Qt::AltModifier);
     raw.super = modifiers.testFlag(Qt::MetaModifier);
     raw.autoRepeat = event.isAutoRepeat();
+    // On X11 the event's native modifiers are the X key event's state.
+    raw.xModifiers = event.nativeModifiers();
     return raw;
 }
 

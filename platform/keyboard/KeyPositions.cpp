@@ -67,4 +67,13 @@ std::optional<KeyPosition> positionOf(std::uint16_t keyCode) {
     return *it;
 }
 
+std::optional<char> usLetter(std::uint16_t keyCode) {
+    // The letters of the US layout, indexed by key code 0…46; blanks are keys of no letter.
+    constexpr std::string_view kLetters = "asdfhgzxcv bqweryt             ou ip lj k    nm";
+    if (keyCode >= kLetters.size() || kLetters[keyCode] == ' ') {
+        return std::nullopt;
+    }
+    return kLetters[keyCode];
+}
+
 }  // namespace ovra::keyboard

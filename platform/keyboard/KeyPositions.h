@@ -24,4 +24,7 @@ std::span<const KeyPosition> keyPositions();
 // The position of a key code; absent for a code no PC key has.
 std::optional<KeyPosition> positionOf(std::uint16_t keyCode);
 
+// The small letter the US layout types at a key code's position; absent for other keys.
+std::optional<char> usLetter(std::uint16_t keyCode);
+
 }  // namespace ovra::keyboard

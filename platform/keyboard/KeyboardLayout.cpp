@@ -28,6 +28,7 @@ struct KeyboardLayout::Keymap {
     std::map<std::uint32_t, std::uint16_t> codeOfKeycode;
     std::map<std::uint16_t, std::uint32_t> keycodeOfCode;
     xkb_mod_mask_t shiftMask = 0;
+    xkb_mod_mask_t numLockMask = 0;
 
     explicit Keymap(xkb_keymap* adopted) : keymap(adopted) {
         for (const KeyPosition& position : keyPositions()) {
@@ -43,25 +44,37 @@ struct KeyboardLayout::Keymap {
         if (shift != XKB_MOD_INVALID) {
             shiftMask = xkb_mod_mask_t{1} << shift;
         }
+        // The real modifier Num Lock sets; its index is its bit in an X event's state.
+        const xkb_mod_index_t numLock = xkb_keymap_mod_get_index(keymap, XKB_MOD_NAME_NUM);
+        if (numLock != XKB_MOD_INVALID && numLock < 32) {
+            numLockMask = xkb_mod_mask_t{1} << numLock;
+        }
     }
     ~Keymap() { xkb_keymap_unref(keymap); }
     Keymap(const Keymap&) = delete;
     Keymap& operator=(const Keymap&) = delete;
 };
 
-// One state with no modifier and one with Shift, both locked to the group.
+// States locked to the group: no modifier, Shift, and each of them with Num Lock on.
 struct KeyboardLayout::GroupState {
     StatePtr plain;
     StatePtr shifted;
+    StatePtr numPlain;
+    StatePtr numShifted;
 
     GroupState(const Keymap& keymap, std::uint32_t group)
-        : plain(xkb_state_new(keymap.keymap)), shifted(xkb_state_new(keymap.keymap)) {
-        if (plain) {
-            xkb_state_update_mask(plain.get(), 0, 0, 0, 0, 0, group);
+        : plain(make(keymap, 0, 0, group)),
+          shifted(make(keymap, keymap.shiftMask, 0, group)),
+          numPlain(make(keymap, 0, keymap.numLockMask, group)),
+          numShifted(make(keymap, keymap.shiftMask, keymap.numLockMask, group)) {}
+
+    static StatePtr make(const Keymap& keymap, xkb_mod_mask_t depressed, xkb_mod_mask_t locked,
+                         std::uint32_t group) {
+        StatePtr state(xkb_state_new(keymap.keymap));
+        if (state) {
+            xkb_state_update_mask(state.get(), depressed, 0, locked, 0, 0, group);
         }
-        if (shifted) {
-            xkb_state_update_mask(shifted.get(), keymap.shiftMask, 0, 0, 0, 0, group);
-        }
+        return state;
     }
 };
 
@@ -123,8 +136,9 @@ std::optional<std::uint16_t> KeyboardLayout::keyCode(std::uint32_t xKeycode) con
     return it->second;
 }
 
-std::string KeyboardLayout::characters(std::uint32_t xKeycode, bool shift) const {
-    xkb_state* state = shift ? state_->shifted.get() : state_->plain.get();
+std::string KeyboardLayout::characters(std::uint32_t xKeycode, bool shift, bool numLock) const {
+    xkb_state* state = numLock ? (shift ? state_->numShifted.get() : state_->numPlain.get())
+                               : (shift ? state_->shifted.get() : state_->plain.get());
     if (state == nullptr || !xkb_keycode_is_legal_x11(xKeycode)) {
         return {};
     }
@@ -134,6 +148,10 @@ std::string KeyboardLayout::characters(std::uint32_t xKeycode, bool shift) const
         return {};
     }
     return std::string(buffer.data(), static_cast<std::size_t>(length));
+}
+
+bool KeyboardLayout::numLockOn(std::uint32_t xModifiers) const {
+    return (xModifiers & keymap_->numLockMask) != 0;
 }
 
 std::vector<FindShortcut::KeyOutput> KeyboardLayout::mainBlockOutputs() const {
@@ -154,6 +172,20 @@ std::vector<FindShortcut::KeyOutput> KeyboardLayout::mainBlockOutputs() const {
 
 std::uint16_t KeyboardLayout::slashKeyCode() const {
     return FindShortcut::keyCode(mainBlockOutputs());
+}
+
+std::uint16_t KeyboardLayout::letterKeyCode(std::uint16_t keyCode) const {
+    const std::optional<char> letter = usLetter(keyCode);
+    if (!letter) {
+        return keyCode;
+    }
+    const std::string wanted(1, *letter);
+    for (const auto& output : mainBlockOutputs()) {
+        if (output.plain == wanted) {
+            return output.keyCode;
+        }
+    }
+    return keyCode;
 }
 
 }  // namespace ovra::keyboard

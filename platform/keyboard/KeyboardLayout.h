@@ -47,8 +47,11 @@ class KeyboardLayout final {
     // The key code at an X keycode's position; absent for keys the vocabulary has no code for.
     std::optional<std::uint16_t> keyCode(std::uint32_t xKeycode) const;
     // What the key types in this group with no modifier or with Shift alone: never Control or
-    // Lock text. Empty for dead keys, modifiers and keys that type nothing.
-    std::string characters(std::uint32_t xKeycode, bool shift) const;
+    // Lock text. Empty for dead keys, modifiers and keys that type nothing. With `numLock` the
+    // keypad types as Num Lock makes it (digits and the decimal point).
+    std::string characters(std::uint32_t xKeycode, bool shift, bool numLock = false) const;
+    // Whether Num Lock is on in the modifier state of an X key event.
+    bool numLockOn(std::uint32_t xModifiers) const;
 
     // What every main-block key types, by ascending key code. Keypad keys are left out: a laptop
     // has none, so a hotkey on one could not be pressed there.
@@ -56,6 +59,10 @@ class KeyboardLayout final {
     // The key code of the key that types "/" (plain before shifted, lowest code first), else the
     // "/" position of the US layout.
     std::uint16_t slashKeyCode() const;
+    // The key that types, plain, the letter the US layout types at `keyCode` (so a hotkey named
+    // by its letter is that letter's key here); `keyCode` itself for keys that type no letter
+    // on the US layout, and where no main-block key of this group types that letter.
+    std::uint16_t letterKeyCode(std::uint16_t keyCode) const;
 
   private:
     struct Keymap;

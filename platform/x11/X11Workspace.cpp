@@ -2,6 +2,7 @@
 
 #include <xcb/randr.h>
 #include <xcb/xcb.h>
+#include <xcb/xtest.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -131,11 +132,57 @@ Result<std::unique_ptr<Workspace>> Workspace::open() {
 }
 
 std::optional<ActiveWindow> Workspace::activeWindow() {
-    auto window = impl_->cardinal(impl_->root, impl_->activeWindow, XCB_ATOM_WINDOW);
-    if (!window || *window == 0) {
+    const auto bytes = impl_->property(impl_->root, impl_->activeWindow, XCB_ATOM_WINDOW, 1);
+    if (!bytes) {
+        // No window manager marks the active window: the keyboard's window is in front.
+        const auto focused = focusedTopLevel();
+        return focused ? std::optional(describe(*focused)) : std::nullopt;
+    }
+    std::uint32_t window = 0;
+    if (bytes->size() >= 4) {
+        std::memcpy(&window, bytes->data(), 4);
+    }
+    if (window == 0) {
         return std::nullopt;
     }
-    return describe(*window);
+    return describe(window);
+}
+
+std::optional<std::uint32_t> Workspace::focusedTopLevel() {
+    xcb_connection_t* c = impl_->connection;
+    Reply<xcb_get_input_focus_reply_t> focus(
+        xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    if (!focus) {
+        return std::nullopt;
+    }
+    xcb_window_t window = focus->focus;
+    if (window == XCB_NONE || window == XCB_INPUT_FOCUS_POINTER_ROOT || window == impl_->root) {
+        // Keys go to the window under the pointer.
+        Reply<xcb_query_pointer_reply_t> pointer(
+            xcb_query_pointer_reply(c, xcb_query_pointer(c, impl_->root), nullptr));
+        if (!pointer || pointer->child == XCB_NONE) {
+            return std::nullopt;
+        }
+        return pointer->child;
+    }
+    // Up to the client's top-level window: the one a window manager marked with WM_STATE (it
+    // may have put a frame around it), else the child of the root.
+    const xcb_atom_t wmState = impl_->atom("WM_STATE");
+    for (int depth = 0; depth < 64; ++depth) {
+        if (impl_->property(window, wmState, XCB_GET_PROPERTY_TYPE_ANY, 1)) {
+            return window;
+        }
+        Reply<xcb_query_tree_reply_t> tree(
+            xcb_query_tree_reply(c, xcb_query_tree(c, window), nullptr));
+        if (!tree) {
+            return std::nullopt;
+        }
+        if (tree->parent == impl_->root || tree->parent == XCB_NONE) {
+            return window;
+        }
+        window = tree->parent;
+    }
+    return std::nullopt;
 }
 
 std::vector<std::uint32_t> Workspace::clientList() {
@@ -230,10 +277,49 @@ bool Workspace::activate(std::uint32_t window, std::uint32_t time) {
     if (impl_->activeWindow == 0 || window == 0) {
         return false;
     }
+    if (!impl_->property(impl_->root, impl_->activeWindow, XCB_ATOM_WINDOW, 1)) {
+        // No window manager to ask: raise the window and give it the keyboard ourselves.
+        const std::uint32_t above = XCB_STACK_MODE_ABOVE;
+        xcb_configure_window(impl_->connection, window, XCB_CONFIG_WINDOW_STACK_MODE, &above);
+        return focus(window);
+    }
     // As a pager, so the window manager does not refuse it.
     sendToWindowManager(impl_->connection, impl_->root, window, impl_->activeWindow,
                         {static_cast<std::uint32_t>(RequestSource::pager), time, XCB_NONE});
     return xcb_flush(impl_->connection) > 0;
+}
+
+bool Workspace::focus(std::uint32_t window) {
+    xcb_connection_t* c = impl_->connection;
+    if (window == 0) {
+        return false;
+    }
+    // Focus on a window that is not viewable is an error: ask first.
+    Reply<xcb_get_window_attributes_reply_t> attributes(
+        xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), nullptr));
+    if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE) {
+        return false;
+    }
+    xcb_set_input_focus(c, XCB_INPUT_FOCUS_PARENT, window, XCB_CURRENT_TIME);
+    // The reply comes after the server has moved the focus.
+    Reply<xcb_get_input_focus_reply_t> now(
+        xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    return now && now->focus == window;
+}
+
+bool Workspace::typeKey(std::uint32_t xKeycode) {
+    if (xKeycode < 8 || xKeycode > 255) {
+        return false;
+    }
+    xcb_connection_t* c = impl_->connection;
+    bool sent = true;
+    for (const std::uint8_t type : {std::uint8_t{XCB_KEY_PRESS}, std::uint8_t{XCB_KEY_RELEASE}}) {
+        const auto cookie = xcb_test_fake_input_checked(
+            c, type, static_cast<std::uint8_t>(xKeycode), XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+        Reply<xcb_generic_error_t> error(xcb_request_check(c, cookie));
+        sent = sent && !error;
+    }
+    return sent;
 }
 
 std::optional<Rect> Workspace::contentFrame(std::uint32_t window) {

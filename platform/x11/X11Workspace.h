@@ -1,8 +1,9 @@
 #pragma once
 
 // The frontmost app and its window on an X11 desktop, through the window manager's EWMH
-// properties (_NET_ACTIVE_WINDOW, _NET_WM_PID), and the attached monitors through RandR. No X11
-// header leaks out of this file.
+// properties (_NET_ACTIVE_WINDOW, _NET_WM_PID), and the attached monitors through RandR. Without
+// a window manager (a kiosk session) the front window is the one holding the X input focus. No
+// X11 header leaks out of this file.
 
 #include <cstdint>
 #include <functional>
@@ -36,8 +37,9 @@ class Workspace final {
     Workspace(const Workspace&) = delete;
     Workspace& operator=(const Workspace&) = delete;
 
-    // The window the window manager marks active; absent without a window manager or when no
-    // window is active.
+    // The window the window manager marks active; absent when no window is active. Without a
+    // window manager that marks one, the top-level window holding the input focus (when the
+    // focus follows the pointer, the one under the pointer).
     std::optional<ActiveWindow> activeWindow();
     // The managed top-level windows (_NET_CLIENT_LIST), oldest first.
     std::vector<ActiveWindow> clientWindows();
@@ -46,8 +48,15 @@ class Workspace final {
     // Monitor frames in root-window space, primary first; the root window when RandR has none.
     std::vector<Rect> screenFrames();
     // Asks the window manager to activate a window (as a pager would), at server time `time`
-    // (0: the current time, which some window managers refuse to trust).
+    // (0: the current time, which some window managers refuse to trust). Without a window
+    // manager that marks the active window, raises it and gives it the input focus.
     bool activate(std::uint32_t window, std::uint32_t time = 0);
+    // Gives a mapped window the input focus at once, whatever the window manager does; true
+    // once the server has done so (keys typed from then on go to it).
+    bool focus(std::uint32_t window);
+    // Presses and releases the key with this X keycode through XTest, as the keyboard would;
+    // false when it could not be sent.
+    bool typeKey(std::uint32_t xKeycode);
     // Where a client window lies in root-window space, less the invisible shadow a toolkit
     // draws around client-side decorations (_GTK_FRAME_EXTENTS); absent once it is gone.
     std::optional<Rect> contentFrame(std::uint32_t window);
@@ -67,6 +76,7 @@ class Workspace final {
     explicit Workspace(std::unique_ptr<Impl> impl);
     std::vector<std::uint32_t> clientList();
     ActiveWindow describe(std::uint32_t window);
+    std::optional<std::uint32_t> focusedTopLevel();
     void noteEvent(const void* event);
     std::unique_ptr<Impl> impl_;
 };

@@ -1,0 +1,90 @@
+// Keys on a real desktop over Chromium: with Num Lock on, keypad digits choose as the digit row
+// does, on a US and on a French layout (whose digit row types digits only with Shift); letters
+// typed in the same burst as the Escape that closes the overlay reach the page; on Dvorak the
+// hotkey the app names, Ctrl Alt F, is the key that types f.
+
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+
+#include "app/controller/tests/appcontroller/desktop/AppOverAccountPage.h"
+
+namespace ovra::testing {
+namespace {
+
+constexpr std::uint16_t kKeypad2 = 84;
+
+bool numLockOn() {
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    xcb_query_pointer_reply_t* pointer =
+        xcb_query_pointer_reply(c, xcb_query_pointer(c, screen->root), nullptr);
+    const bool on = pointer && (pointer->mask & XCB_MOD_MASK_2) != 0;
+    std::free(pointer);
+    xcb_disconnect(c);
+    return on;
+}
+
+class KeysDesktop : public AppOverAccountPage {
+  protected:
+    void turnNumLockOn() {
+        if (!numLockOn()) {
+            keys_.tap(Keys::numLock);
+        }
+        ASSERT_TRUE(eventually(numLockOn, 5));
+    }
+};
+
+TEST_F(KeysDesktop, KeypadDigitsChooseAndLettersTypedAsTheOverlayClosesReachThePage) {
+    ASSERT_EQ(std::system("setxkbmap us"), 0);
+    struct Restore {
+        ~Restore() {
+            std::system("setxkbmap -layout us -option");
+            if (numLockOn()) {
+                xdotool("key Num_Lock");
+            }
+        }
+    } restore;
+    launch();
+    turnNumLockOn();
+
+    hotkey();
+    ASSERT_TRUE(overlayShows(true, "us")) << log();
+    keys_.tap(kKeypad2);
+    keys_.tap(Keys::returnKey);
+    EXPECT_TRUE(titleBecomes("pressed: Download your data")) << title();
+    ASSERT_TRUE(overlayGone());
+
+    // Escape and two letters in one burst: the letters are the page's.
+    hotkey();
+    ASSERT_TRUE(overlayShows(true, "burst")) << log();
+    keys_.tap(Keys::escape);
+    keys_.tap(Keys::a);
+    keys_.tap(Keys::b);
+    EXPECT_TRUE(titleBecomes("typed: ab")) << title();
+    ASSERT_TRUE(overlayGone());
+
+    // French: the digit row types "é" for 2 without Shift; the keypad types 2.
+    ASSERT_EQ(std::system("setxkbmap fr"), 0);
+    turnNumLockOn();
+    hotkey();
+    ASSERT_TRUE(overlayShows(true, "fr")) << log();
+    keys_.tap(kKeypad2);
+    keys_.tap(Keys::returnKey);
+    EXPECT_TRUE(titleBecomes("pressed: Download your data")) << title();
+}
+
+TEST_F(KeysDesktop, OnDvorakTheHotkeyOpensAsTheAppNamesIt) {
+    ASSERT_EQ(std::system("setxkbmap -layout us -variant dvorak"), 0);
+    struct Restore {
+        ~Restore() { std::system("setxkbmap -layout us -variant '' -option"); }
+    } restore;
+    launch("ctrl-opt-f");
+    EXPECT_TRUE(logs("Ctrl Alt F opens the overlay")) << log();
+    hotkeyKey_ = 16;  // Dvorak types f where US types y
+    hotkey();
+    EXPECT_TRUE(overlayShows(true, "dvorak")) << log();
+}
+
+}  // namespace
+}  // namespace ovra::testing
