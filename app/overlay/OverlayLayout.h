@@ -21,6 +21,10 @@ namespace OverlaySpace {
 Rect fromAccessibility(const Rect& ax, const Rect& screenNative, double devicePixelRatio);
 // The same as the model's frame mapping for that screen.
 OverlayModel::RectMapping mapping(const Rect& screenNative, double devicePixelRatio);
+// What an overlay over a window at `window` covers (device pixels of the root window): every
+// screen the window shows on, as one rectangle, since a window spans monitors; none when it
+// shows on no screen.
+std::optional<Rect> coveredArea(const Rect& window, const std::vector<Rect>& screens);
 
 }  // namespace OverlaySpace
 

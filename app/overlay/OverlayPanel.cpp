@@ -96,12 +96,22 @@ OverlayModel::RectMapping OverlayPanel::mapping(const QScreen& screen) {
     return OverlaySpace::mapping(nativeFrame(screen), screen.devicePixelRatio());
 }
 
-void OverlayPanel::present(QScreen* screen) {
+QRect OverlayPanel::logicalFrame(const QScreen& screen, const Rect& area) {
+    const QPoint origin = screen.geometry().topLeft();
+    const double dpr = screen.devicePixelRatio() > 0 ? screen.devicePixelRatio() : 1;
+    return QRectF(origin.x() + (area.minX() - origin.x()) / dpr,
+                  origin.y() + (area.minY() - origin.y()) / dpr, area.width() / dpr,
+                  area.height() / dpr)
+        .toRect();
+}
+
+void OverlayPanel::present(QScreen* screen, std::optional<Rect> area) {
     screen_ = screen ? screen : QGuiApplication::primaryScreen();
     const bool wasShown = isVisible();
     if (screen_) {
+        area_ = area.value_or(nativeFrame(*screen_));
         windowHandle()->setScreen(screen_);
-        setGeometry(screen_->geometry());
+        setGeometry(logicalFrame(*screen_, area_));
     }
     if (compositing()) {
         view_->setBackdrop({});
@@ -128,7 +138,14 @@ void OverlayPanel::grabBackdrop() {
     if (!screen_) {
         return;
     }
-    view_->setBackdrop(screen_->grabWindow(0).toImage());
+    // The whole root window comes, in device pixels: the covered area is cut from it.
+    QImage grab = screen_->grabWindow(0).toImage();
+    const QRect covered =
+        QRectF(area_.minX(), area_.minY(), area_.width(), area_.height()).toRect();
+    if (!grab.isNull() && covered != grab.rect() && grab.rect().contains(covered)) {
+        grab = grab.copy(covered);
+    }
+    view_->setBackdrop(std::move(grab));
 }
 
 void OverlayPanel::refreshBackdrop() {
