@@ -4,9 +4,11 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPixmap>
 #include <QScreen>
 #include <QWindow>
+#include <cmath>
 #include <vector>
 
 #include "app/overlay/CompositorWatch.h"
@@ -138,14 +140,51 @@ void OverlayPanel::grabBackdrop() {
     if (!screen_) {
         return;
     }
-    // The whole root window comes, in device pixels: the covered area is cut from it.
-    QImage grab = screen_->grabWindow(0).toImage();
+    view_->setBackdrop(grabArea());
+}
+
+QImage OverlayPanel::grabArea() const {
     const QRect covered =
         QRectF(area_.minX(), area_.minY(), area_.width(), area_.height()).toRect();
-    if (!grab.isNull() && covered != grab.rect() && grab.rect().contains(covered)) {
-        grab = grab.copy(covered);
+    QImage out;
+    QPainter painter;
+    for (QScreen* screen : QGuiApplication::screens()) {
+        const Rect frame = nativeFrame(*screen);
+        const Rect shown = frame.intersection(area_);
+        if (shown.isNull() || !(shown.width() > 0) || !(shown.height() > 0)) {
+            continue;
+        }
+        // A grab of a screen holds that screen in device pixels (or, with some Qt versions, the
+        // whole root window): each is set at its place in the covered area.
+        QImage grab = screen->grabWindow(0).toImage();
+        if (grab.isNull()) {
+            continue;
+        }
+        grab.setDevicePixelRatio(1);
+        const bool whole = grab.size() != QSize(static_cast<int>(std::lround(frame.width())),
+                                                static_cast<int>(std::lround(frame.height())));
+        const QPoint at = whole ? -covered.topLeft()
+                                : QPoint(static_cast<int>(frame.minX()) - covered.x(),
+                                         static_cast<int>(frame.minY()) - covered.y());
+        if (at == QPoint(0, 0) && grab.size() == covered.size()) {
+            out = std::move(grab);  // one screen, all of it
+            break;
+        }
+        if (out.isNull()) {
+            out = QImage(covered.size(), QImage::Format_RGB32);
+            out.fill(Qt::black);
+            painter.begin(&out);
+        }
+        painter.drawImage(at, grab);
+        if (whole) {
+            break;  // the root window holds every screen
+        }
     }
-    view_->setBackdrop(std::move(grab));
+    if (painter.isActive()) {
+        painter.end();
+    }
+    out.setDevicePixelRatio(screen_->devicePixelRatio());
+    return out;
 }
 
 void OverlayPanel::refreshBackdrop() {

@@ -101,6 +101,8 @@ class OverlayPanel final : public QWidget {
 
   private:
     void grabBackdrop();
+    // The covered area as the screens show it now, in device pixels.
+    QImage grabArea() const;
     void endStepAside();
     void applyInputShape();
     void compositorChanged(bool active);
