@@ -399,7 +399,7 @@ std::string detail(const OverlayModel& model, const FocusItem& item) {
     if (item.reason && item.verdict == FocusVerdict::suppressed) {
         parts.push_back(OvraText::f("hidden as probably: %@", {OvraText::t(*item.reason)}));
     }
-    const std::string label = text::forDisplay(item.candidate.label());
+    const std::string label = text::forDisplay(bounded(item.candidate.label()));
     if (!label.empty() && label != item.displayLabel) {
         parts.push_back(OvraText::f("site says “%@”", {label}));
     }
