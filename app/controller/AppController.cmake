@@ -71,4 +71,13 @@ if(BUILD_TESTING)
       OVRA_ACCOUNT_PAGE="${keys_desktop}/account.html")
     add_dependencies(${test} murmlark-ovra)
   endforeach()
+
+  # A window across two RandR monitors.
+  ovra_add_test_files(FILES
+    "${CMAKE_CURRENT_SOURCE_DIR}/tests/appcontroller/desktop/AcrossMonitorsDesktop_test.cpp"
+    LIBS ovra_atspi ovra_xcb ovra_app_accessibility Qt6::Gui LABEL desktop)
+  target_link_libraries(AcrossMonitorsDesktop_test PRIVATE PkgConfig::OVRA_CONTROLLER_TEST_ATSPI)
+  target_compile_definitions(AcrossMonitorsDesktop_test PRIVATE OVRA_APP="$<TARGET_FILE:murmlark-ovra>"
+    OVRA_MONITORS_PAGE="${CMAKE_CURRENT_SOURCE_DIR}/tests/appcontroller/desktop/monitors.html")
+  add_dependencies(AcrossMonitorsDesktop_test murmlark-ovra)
 endif()

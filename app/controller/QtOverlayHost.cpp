@@ -10,17 +10,14 @@ namespace ovra {
 
 namespace {
 
-// The screen holding the middle of `frame` (root-window pixels); the primary screen otherwise.
-QScreen* screenFor(const std::optional<Rect>& frame) {
-    if (frame) {
-        const Point middle = frame->center();
-        for (QScreen* screen : QGuiApplication::screens()) {
-            if (OverlayPanel::nativeFrame(*screen).contains(middle)) {
-                return screen;
-            }
+// The screen holding `point` (root-window pixels), if any.
+QScreen* screenAt(Point point) {
+    for (QScreen* screen : QGuiApplication::screens()) {
+        if (OverlayPanel::nativeFrame(*screen).contains(point)) {
+            return screen;
         }
     }
-    return QGuiApplication::primaryScreen();
+    return nullptr;
 }
 
 }  // namespace
@@ -45,9 +42,25 @@ QtOverlayHost::QtOverlayHost(OverlayModel& model, Scheduler& scheduler, PointerI
 QtOverlayHost::~QtOverlayHost() = default;
 
 void QtOverlayHost::present(std::optional<Rect> frame) {
-    QScreen* screen = screenFor(frame);
+    // A window across monitors is covered on every one it shows on. The overlay stands on the
+    // screen holding the middle of what it covers, as the display server will have it.
+    std::vector<Rect> screens;
+    for (QScreen* each : QGuiApplication::screens()) {
+        screens.push_back(OverlayPanel::nativeFrame(*each));
+    }
+    std::optional<Rect> area = frame ? OverlaySpace::coveredArea(*frame, screens) : std::nullopt;
+    QScreen* screen = area ? screenAt(area->center()) : nullptr;
+    if (!screen && frame) {
+        screen = screenAt(frame->center());
+    }
+    if (!screen) {
+        screen = QGuiApplication::primaryScreen();
+    }
+    if (screen && !area) {
+        area = OverlayPanel::nativeFrame(*screen);
+    }
     if (screen) {
-        model_.mapRect = OverlayPanel::mapping(*screen);
+        model_.mapRect = OverlaySpace::mapping(*area, screen->devicePixelRatio());
         const IslandGeometry island = islandGeometry(*screen, options_.simulateNotch);
         model_.notchWidth = island.notchWidth;
         model_.topInset = island.topInset;
@@ -57,7 +70,7 @@ void QtOverlayHost::present(std::optional<Rect> frame) {
     if (display_) {
         display_->refresh();
     }
-    panel_.present(screen);
+    panel_.present(screen, area);
 }
 
 void QtOverlayHost::setKeyHandler(KeyHandler handler) {

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "app/overlay/OverlayLayout.h"
+
 namespace ovra {
 
 namespace {
@@ -17,6 +19,19 @@ TargetWindowBackend::TargetWindowBackend(ax::AccessibilityBackend& inner, std::s
 ax::Element TargetWindowBackend::applicationElement(const ax::RunningApp& app) {
     appElement_ = inner_.applicationElement(app);
     return appElement_;
+}
+
+std::vector<Rect> TargetWindowBackend::screenFrames() {
+    const std::vector<Rect> screens = inner_.screenFrames();
+    const std::optional<Rect> area = OverlaySpace::coveredArea(frame_, screens);
+    if (!area) {
+        return screens;
+    }
+    std::vector<Rect> out{*area};
+    for (const Rect& screen : screens) {
+        out.push_back(screen);
+    }
+    return out;
 }
 
 ax::Read TargetWindowBackend::attribute(const ax::Element& element, std::string_view name) {

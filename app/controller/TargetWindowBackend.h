@@ -24,7 +24,9 @@ class TargetWindowBackend final : public ax::AccessibilityBackend {
     bool isProcessTrusted() override { return inner_.isProcessTrusted(); }
     std::optional<ax::RunningApp> frontmostApp() override { return inner_.frontmostApp(); }
     ax::Element applicationElement(const ax::RunningApp& app) override;
-    std::vector<Rect> screenFrames() override { return inner_.screenFrames(); }
+    // The monitors, with those the captured window shows on first as one: a window across
+    // monitors is read as far as it shows.
+    std::vector<Rect> screenFrames() override;
     void setMessagingTimeout(const ax::Element& appElement, double seconds) override {
         inner_.setMessagingTimeout(appElement, seconds);
     }

@@ -1,6 +1,7 @@
 #include "app/overlay/OverlayLayout.h"
 
 #include <algorithm>
+#include <cmath>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -22,6 +23,17 @@ OverlayModel::RectMapping mapping(const Rect& screenNative, double devicePixelRa
     return [screenNative, devicePixelRatio](const Rect& ax) {
         return fromAccessibility(ax, screenNative, devicePixelRatio);
     };
+}
+
+std::optional<Rect> coveredArea(const Rect& window, const std::vector<Rect>& screens) {
+    std::optional<Rect> area;
+    for (const Rect& screen : screens) {
+        const Rect shown = window.intersection(screen);
+        if (!shown.isNull() && shown.width() > 0 && shown.height() > 0) {
+            area = area ? area->unionWith(screen) : screen;
+        }
+    }
+    return area;
 }
 
 }  // namespace OverlaySpace
@@ -71,6 +83,45 @@ std::string joined(const std::vector<std::string>& parts) {
         out += part;
     }
     return out;
+}
+
+// Text from other apps is laid out, drawn and told to screen readers only up to this many
+// bytes: more never shows in a line or two, and a screen reader would read it all.
+constexpr std::size_t kMostTextBytes = 2000;
+
+// `text` cut to `kMostTextBytes` at a character's start, with an ellipsis when cut.
+std::string bounded(std::string text) {
+    if (text.size() <= kMostTextBytes) {
+        return text;
+    }
+    std::size_t end = kMostTextBytes;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
+        --end;
+    }
+    text.resize(end);
+    return text + "…";
+}
+
+// A scroll item's pill in the overlay's space. Its frame is made in the reading's pixels, but
+// its size is meant in the overlay's own (the label's room): mapped, only its place is kept, by
+// the edge of the page it sits at, and it keeps inside the screen.
+Rect pillRect(const Rect& frame, ScrollDirection direction, const OverlayModel::RectMapping& map,
+              Size screen) {
+    const Rect mapped = map(frame);
+    if (!(mapped.width() > 0) || !(mapped.height() > 0) || !(frame.width() > mapped.width())) {
+        return mapped;
+    }
+    const double ratio = frame.width() / mapped.width();
+    const double w = std::min(frame.width(), screen.width);
+    const double h = std::min(frame.height(), screen.height);
+    // The pill stands 16 pixels inside the page's edge; so it stays.
+    const double inset = 16 - 16 / ratio;
+    double y =
+        direction == ScrollDirection::down ? mapped.maxY() - inset - h : mapped.minY() + inset;
+    double x = mapped.midX() - w / 2;
+    x = std::clamp(x, 0.0, std::max(0.0, screen.width - w));
+    y = std::clamp(y, 0.0, std::max(0.0, screen.height - h));
+    return Rect(std::round(x), std::round(y), w, h);
 }
 
 // The numbers of one moment's navigation order, read once per layout.
@@ -164,10 +215,12 @@ void addPlanLayer(const PlanContext& c, Size screen, OverlayScene& scene) {
         if (ScrollMore::isScroll(item.id())) {
             if (!finding) {
                 const bool isSelected = c.selected(item);
+                const ScrollDirection direction =
+                    ScrollMore::direction(item.id()).value_or(ScrollDirection::down);
                 ScrollPill pill{item.id(),
-                                c.model.mapRect(item.candidate.frame),
+                                pillRect(item.candidate.frame, direction, c.model.mapRect, screen),
                                 isSelected,
-                                ScrollMore::direction(item.id()).value_or(ScrollDirection::down),
+                                direction,
                                 item.displayLabel,
                                 ringLineWidth(isSelected, c.environment),
                                 std::nullopt};
@@ -217,7 +270,7 @@ void addHitsAndControls(const OverlayModel& model, const FocusPlan& plan, const 
         scene.hits.push_back({pill.rect, pill.id, true});
         const FocusItem* item = plan.item(pill.id);
         const auto n = numbers.of(pill.id);
-        const std::string label = item ? item->displayLabel : pill.label;
+        const std::string label = bounded(item ? item->displayLabel : pill.label);
         scene.controls.push_back(
             {pill.id, pill.rect, n ? std::to_string(*n) + ", " + label : label});
     }
@@ -281,7 +334,10 @@ HudPlacement placeHud(const OverlayModel& model, const OverlayLayoutInput& input
     } else if (placement.spot.side == Geometry::IslandSide::trailing) {
         x = right - width;
     }
-    const double y = top ? (attached ? 0 : model.topInset + 8) : screen.height - 48 - frameHeight;
+    double y = top ? (attached ? 0 : model.topInset + 8) : screen.height - 48 - frameHeight;
+    // A panel taller than its room (a screen too small even for its smallest text) keeps its top
+    // on the screen.
+    y = std::max(0.0, std::min(y, screen.height - frameHeight));
     placement.frame = Rect(x, y, width, frameHeight);
     return placement;
 }
@@ -316,6 +372,10 @@ double sidebarWidth(double screenWidth, double textScale) {
     return std::min(std::max(0.34 * screenWidth, 220.0), std::max(340 * textScale, 300.0));
 }
 
+double hudRoom(Size screen, double topInset) {
+    return std::max(0.0, screen.height - 56 - std::max(0.0, topInset));
+}
+
 double hudWidth(const OverlayModel& model, Size screen) {
     const double beside =
         screen.width - (model.sidebar() ? sidebarWidth(screen.width, model.textScale) : 0);
@@ -339,7 +399,7 @@ std::string detail(const OverlayModel& model, const FocusItem& item) {
     if (item.reason && item.verdict == FocusVerdict::suppressed) {
         parts.push_back(OvraText::f("hidden as probably: %@", {OvraText::t(*item.reason)}));
     }
-    const std::string label = text::forDisplay(item.candidate.label());
+    const std::string label = text::forDisplay(bounded(item.candidate.label()));
     if (!label.empty() && label != item.displayLabel) {
         parts.push_back(OvraText::f("site says “%@”", {label}));
     }
@@ -367,11 +427,11 @@ HudContent hudContent(const OverlayModel& model) {
     const OverlayPhase& phase = model.phase();
     if (const auto* loading = phase.loading()) {
         hud.kind = HudContent::Kind::loading;
-        hud.headline = OvraText::f("Simplifying %@…", {loading->app});
+        hud.headline = bounded(OvraText::f("Simplifying %@…", {loading->app}));
         return hud;
     }
     if (const auto* message = phase.message()) {
-        hud.headline = message->text;
+        hud.headline = bounded(message->text);
         return hud;
     }
     const FocusPlan& plan = *phase.plan();
@@ -380,11 +440,11 @@ HudContent hudContent(const OverlayModel& model) {
     const std::optional<FocusItem> selected = model.selectedItem();
     const std::optional<int> number = selected ? model.number(selected->id()) : std::nullopt;
     if (model.finding() && model.navigationOrder().empty()) {
-        hud.headline = OvraText::f("No matches for “%@”", {model.query()});
+        hud.headline = bounded(OvraText::f("No matches for “%@”", {model.query()}));
     } else if (selected && number) {
         hud.badgeText = badgeText(*number);
-        hud.label = selected->displayLabel;
-        hud.detail = detail(model, *selected);
+        hud.label = bounded(selected->displayLabel);
+        hud.detail = bounded(detail(model, *selected));
     } else {
         hud.headline = OvraText::t(plan.beaconOrder.empty()
                                        ? "Nothing to press here. Press A to see everything."
@@ -405,6 +465,7 @@ OverlayScene layout(const OverlayModel& model, const OverlayLayoutInput& input) 
     OverlayScene scene;
     scene.size = input.screen;
     scene.textScale = model.textScale;
+    scene.hudTextScale = input.hudTextScale > 0 ? input.hudTextScale : model.textScale;
     scene.theme = model.theme.color();
     scene.dimOpacity = input.environment.reduceTransparency ? 0.95 : model.dimLevel;
     scene.holes = holeRects(model);
@@ -463,7 +524,7 @@ std::string detail(const FocusItem& item) {
 
 std::string accessibleName(std::optional<int> number, const FocusItem& item) {
     std::string name = number ? std::to_string(*number) + ", " : std::string();
-    return name + item.displayLabel + ", " + item.candidate.roleName();
+    return name + bounded(item.displayLabel) + ", " + item.candidate.roleName();
 }
 
 }  // namespace SidebarText

@@ -21,6 +21,10 @@ namespace OverlaySpace {
 Rect fromAccessibility(const Rect& ax, const Rect& screenNative, double devicePixelRatio);
 // The same as the model's frame mapping for that screen.
 OverlayModel::RectMapping mapping(const Rect& screenNative, double devicePixelRatio);
+// What an overlay over a window at `window` covers (device pixels of the root window): every
+// screen the window shows on, as one rectangle, since a window spans monitors; none when it
+// shows on no screen.
+std::optional<Rect> coveredArea(const Rect& window, const std::vector<Rect>& screens);
 
 }  // namespace OverlaySpace
 
@@ -32,6 +36,8 @@ struct OverlayLayoutInput {
     double hudHeight = 0;
     // The selected sidebar row in the overlay's space, when the sidebar shows one.
     std::optional<Rect> selectedRowFrame;
+    // The text scale the information panel was measured at (0: the model's).
+    double hudTextScale = 0;
 };
 
 namespace OverlayLayout {
@@ -50,6 +56,9 @@ OverlayScene layout(const OverlayModel& model, const OverlayLayoutInput& input);
 // The frames cut out of the dim layer (before their outset): none unless a plan shows.
 std::vector<Rect> holeRects(const OverlayModel& model);
 double sidebarWidth(double screenWidth, double textScale);
+// The tallest the information panel may be on `screen`: it keeps 8 below the top inset or 48
+// above the bottom edge.
+double hudRoom(Size screen, double topInset);
 // 820 × the text scale, but never wider than the screen beside the sidebar less 32, so the
 // largest text size cannot push the hints off the screen.
 double hudWidth(const OverlayModel& model, Size screen);

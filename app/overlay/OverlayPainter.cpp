@@ -100,6 +100,12 @@ void drawHintRow(QPainter& painter, const HintRowBox& row, QPointF origin, doubl
     }
 }
 
+// Lines of a message or of the selected item's details: a longer one is elided, so that the panel
+// keeps its text size on the screen.
+constexpr int kDetailLines = 6;
+// The panel's text is made smaller, step by step, down to this, where the panel would not fit.
+constexpr double kSmallestHudScale = 0.6;
+
 // The information panel's content, laid out top to bottom in a column `width` wide.
 struct HudBox {
     double width = 0;
@@ -141,16 +147,17 @@ HudBox hudBox(const HudContent& content, double width, double ts) {
         const double textWidth = width - 44 * ts - 12 * ts;
         box.label = TextBlock::wrap(qs(content.label), styleFont(30 * ts, QFont::Bold), cream,
                                     textWidth, 2);
-        box.detail = TextBlock::wrap(qs(content.detail), styleFont(18 * ts), mist, textWidth, 0);
+        box.detail =
+            TextBlock::wrap(qs(content.detail), styleFont(18 * ts), mist, textWidth, kDetailLines);
     } else {
         box.headline =
             TextBlock::wrap(qs(content.headline), styleFont(26 * ts, QFont::DemiBold), cream, width,
-                            content.kind == HudContent::Kind::message ? 0 : 2);
+                            content.kind == HudContent::Kind::message ? kDetailLines : 2);
     }
     for (const KeyHintRow& row : content.hints) {
         box.rows.push_back(hintRow(row, width, ts));
     }
-    box.summary = TextBlock::wrap(qs(content.summary), styleFont(14 * ts), mist, width, 0);
+    box.summary = TextBlock::wrap(qs(content.summary), styleFont(14 * ts), mist, width, 2);
 
     std::vector<double> parts{box.topHeight()};
     for (const HintRowBox& row : box.rows) {
@@ -191,7 +198,7 @@ void drawSpinner(QPainter& painter, const QRectF& box, double turn) {
 
 void drawHud(QPainter& painter, const OverlayScene& scene, const QRectF& frame,
              const IslandChromeLook& look, double spinnerTurn) {
-    const double ts = scene.textScale;
+    const double ts = scene.hudTextScale;
     paintIslandShell(painter, frame, look);
     const double contentOpacity = look.contentOpacity * look.opacity;
     if (contentOpacity <= 0) {
@@ -305,7 +312,7 @@ std::string hudKey(const OverlayScene& scene, const QRectF& frame, const IslandC
                    qreal dpr) {
     const HudContent& hud = scene.hud;
     Key key;
-    key.add(dpr).add(frame.width()).add(frame.height()).add(scene.textScale).add(scene.theme);
+    key.add(dpr).add(frame.width()).add(frame.height()).add(scene.hudTextScale).add(scene.theme);
     key.add(static_cast<double>(hud.kind)).add(hud.headline).add(hud.badgeText).add(hud.label);
     key.add(hud.detail).add(hud.summary);
     for (const KeyHintRow& row : hud.hints) {
@@ -364,9 +371,13 @@ void drawDim(QPainter& painter, const OverlayScene& scene, double openness, cons
         }
         painter.fillRect(all, dim);
     }
+    // The grab holds the covered area in device pixels, whatever ratio it says it was made at:
+    // a texture's pixel p lands at p / its ratio (the painter divides), and must land at p / the
+    // pixels per overlay pixel.
     QBrush screen(*backdrop);
-    const double dpr = backdrop->devicePixelRatio() > 0 ? backdrop->devicePixelRatio() : 1;
-    screen.setTransform(QTransform::fromScale(1 / dpr, 1 / dpr));
+    const double tagged = backdrop->devicePixelRatio() > 0 ? backdrop->devicePixelRatio() : 1;
+    const double pixels = scene.size.width > 0 ? backdrop->width() / scene.size.width : tagged;
+    screen.setTransform(QTransform::fromScale(tagged / pixels, tagged / pixels));
     for (const Rect& hole : scene.holes) {
         painter.fillPath(holePath(hole), screen);
     }
@@ -552,6 +563,14 @@ namespace OverlayPainter {
 double hudHeight(const HudContent& content, double width, double textScale) {
     return hudBox(content, width - 2 * OverlayLayout::hudPaddingX, textScale).height +
            2 * OverlayLayout::hudPaddingY;
+}
+
+double hudTextScale(const HudContent& content, double width, double textScale, double maxHeight) {
+    double ts = textScale;
+    while (ts > kSmallestHudScale && hudHeight(content, width, ts) > maxHeight) {
+        ts = std::max(kSmallestHudScale, ts * 0.9);
+    }
+    return ts;
 }
 
 void paint(QPainter& painter, const OverlayScene& scene, const OverlayMotionState& motion,

@@ -46,6 +46,9 @@ namespace OverlayPainter {
 // The information panel's height for its content at `width` (paddings included, before any
 // notch padding).
 double hudHeight(const HudContent& content, double width, double textScale);
+// The largest text scale up to `textScale` at which the panel's content at `width` is at most
+// `maxHeight` tall; the smallest scale tried when none is.
+double hudTextScale(const HudContent& content, double width, double textScale, double maxHeight);
 
 // Paints the whole scene. With a backdrop (the screen as it was, for desktops without a
 // compositing manager) everything is painted opaque over it; without one the painter's device

@@ -4,9 +4,11 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPixmap>
 #include <QScreen>
 #include <QWindow>
+#include <cmath>
 #include <vector>
 
 #include "app/overlay/CompositorWatch.h"
@@ -96,12 +98,22 @@ OverlayModel::RectMapping OverlayPanel::mapping(const QScreen& screen) {
     return OverlaySpace::mapping(nativeFrame(screen), screen.devicePixelRatio());
 }
 
-void OverlayPanel::present(QScreen* screen) {
+QRect OverlayPanel::logicalFrame(const QScreen& screen, const Rect& area) {
+    const QPoint origin = screen.geometry().topLeft();
+    const double dpr = screen.devicePixelRatio() > 0 ? screen.devicePixelRatio() : 1;
+    return QRectF(origin.x() + (area.minX() - origin.x()) / dpr,
+                  origin.y() + (area.minY() - origin.y()) / dpr, area.width() / dpr,
+                  area.height() / dpr)
+        .toRect();
+}
+
+void OverlayPanel::present(QScreen* screen, std::optional<Rect> area) {
     screen_ = screen ? screen : QGuiApplication::primaryScreen();
     const bool wasShown = isVisible();
     if (screen_) {
+        area_ = area.value_or(nativeFrame(*screen_));
         windowHandle()->setScreen(screen_);
-        setGeometry(screen_->geometry());
+        setGeometry(logicalFrame(*screen_, area_));
     }
     if (compositing()) {
         view_->setBackdrop({});
@@ -128,7 +140,51 @@ void OverlayPanel::grabBackdrop() {
     if (!screen_) {
         return;
     }
-    view_->setBackdrop(screen_->grabWindow(0).toImage());
+    view_->setBackdrop(grabArea());
+}
+
+QImage OverlayPanel::grabArea() const {
+    const QRect covered =
+        QRectF(area_.minX(), area_.minY(), area_.width(), area_.height()).toRect();
+    QImage out;
+    QPainter painter;
+    for (QScreen* screen : QGuiApplication::screens()) {
+        const Rect frame = nativeFrame(*screen);
+        const Rect shown = frame.intersection(area_);
+        if (shown.isNull() || !(shown.width() > 0) || !(shown.height() > 0)) {
+            continue;
+        }
+        // A grab of a screen holds that screen in device pixels (or, with some Qt versions, the
+        // whole root window): each is set at its place in the covered area.
+        QImage grab = screen->grabWindow(0).toImage();
+        if (grab.isNull()) {
+            continue;
+        }
+        grab.setDevicePixelRatio(1);
+        const bool whole = grab.size() != QSize(static_cast<int>(std::lround(frame.width())),
+                                                static_cast<int>(std::lround(frame.height())));
+        const QPoint at = whole ? -covered.topLeft()
+                                : QPoint(static_cast<int>(frame.minX()) - covered.x(),
+                                         static_cast<int>(frame.minY()) - covered.y());
+        if (at == QPoint(0, 0) && grab.size() == covered.size()) {
+            out = std::move(grab);  // one screen, all of it
+            break;
+        }
+        if (out.isNull()) {
+            out = QImage(covered.size(), QImage::Format_RGB32);
+            out.fill(Qt::black);
+            painter.begin(&out);
+        }
+        painter.drawImage(at, grab);
+        if (whole) {
+            break;  // the root window holds every screen
+        }
+    }
+    if (painter.isActive()) {
+        painter.end();
+    }
+    out.setDevicePixelRatio(screen_->devicePixelRatio());
+    return out;
 }
 
 void OverlayPanel::refreshBackdrop() {

@@ -54,10 +54,11 @@ class OverlayPanel final : public QWidget {
     // The owner's key handler, offered every key press (modifiers alone are not offered).
     void setKeyHandler(KeyHandler handler) { onKey_ = std::move(handler); }
 
-    // Covers `screen` (the primary screen when none), shows the panel above other windows and
-    // takes the keyboard. Without a compositing manager the screen is grabbed first, unless the
+    // Covers `area` (device pixels of the root window; `screen`'s frame when none), drawing at
+    // `screen`'s pixel ratio (the primary screen when none), shows the panel above other windows
+    // and takes the keyboard. Without a compositing manager the area is grabbed first, unless the
     // panel is already showing.
-    void present(QScreen* screen = nullptr);
+    void present(QScreen* screen = nullptr, std::optional<Rect> area = std::nullopt);
     // Hides the panel; it lets pointer input through no more.
     void orderOut();
     bool isShown() const { return isVisible(); }
@@ -83,6 +84,9 @@ class OverlayPanel final : public QWidget {
     static Rect nativeFrame(const QScreen& screen);
     // The model's frame mapping for the overlay covering `screen`.
     static OverlayModel::RectMapping mapping(const QScreen& screen);
+    // Where a window covering `area` (device pixels) stands in Qt's coordinates when it is on
+    // `screen`: Qt scales a window about the top-left corner of its screen.
+    static QRect logicalFrame(const QScreen& screen, const Rect& area);
 
   Q_SIGNALS:
     // A compositing manager started (true) or stopped; the panel has followed it.
@@ -97,6 +101,8 @@ class OverlayPanel final : public QWidget {
 
   private:
     void grabBackdrop();
+    // The covered area as the screens show it now, in device pixels.
+    QImage grabArea() const;
     void endStepAside();
     void applyInputShape();
     void compositorChanged(bool active);
@@ -110,6 +116,7 @@ class OverlayPanel final : public QWidget {
     std::unique_ptr<x11::OwnWindows> x11_;  // absent off X
     std::unique_ptr<x11::Watch> keyboardWatch_;
     QScreen* screen_ = nullptr;
+    Rect area_;  // covered, in device pixels
     bool inputTransparent_ = false;
     bool steppingAside_ = false;
     // Key presses and releases that came while stepping aside, in order.

@@ -121,6 +121,9 @@ struct OverlayScene {
     std::uint64_t generation = 0;
     Size size;
     double textScale = 1;
+    // The information panel's own text scale: smaller than the text scale where the panel would
+    // not fit on the screen at that.
+    double hudTextScale = 1;
     RgbColor theme;
     double dimOpacity = 0.78;
     std::vector<Rect> holes;  // each a rounded rect (radius 10) cut from the dim layer

@@ -103,10 +103,12 @@ void OverlayView::relayout() {
     applySidebarOpacity();
 
     const double hudWidth = OverlayLayout::hudWidth(model_, screen);
-    OverlayLayoutInput input{
-        screen, environment_,
-        OverlayPainter::hudHeight(OverlayLayout::hudContent(model_), hudWidth, model_.textScale),
-        std::nullopt};
+    const HudContent hud = OverlayLayout::hudContent(model_);
+    const double hudScale = OverlayPainter::hudTextScale(
+        hud, hudWidth, model_.textScale, OverlayLayout::hudRoom(screen, model_.topInset));
+    OverlayLayoutInput input{screen, environment_,
+                             OverlayPainter::hudHeight(hud, hudWidth, hudScale), std::nullopt,
+                             hudScale};
     if (const auto row = sidebar_->selectedRowFrame(this)) {
         input.selectedRowFrame = Rect(row->x(), row->y(), row->width(), row->height());
     }

@@ -1,0 +1,303 @@
+// The app over a Chromium window across two RandR monitors, as a person with two monitors uses
+// it: side by side, with the window's middle on the left one, every control is numbered (also
+// one wholly on the right monitor) and shows undimmed in its ring; stacked, with the window's
+// middle on the lower one and the page at its top, the controls on the upper monitor are
+// numbered and nothing offers to scroll up. Screenshots are kept in the temporary folder as
+// ovra-monitors-*.png.
+
+#include <atspi/atspi.h>
+#include <fcntl.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/uio.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <xcb/randr.h>
+#include <xcb/xcb.h>
+#include <xcb/xcbext.h>
+
+#include <QColor>
+#include <QImage>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+#include "app/accessibility/AXExtractor.h"
+#include "platform/atspi/AtspiBackend.h"
+#include "testing/desktop/Commands.h"
+#include "testing/desktop/DesktopReading.h"
+#include "testing/desktop/LaunchedApp.h"
+#include "testing/desktop/ObjectsOf.h"
+#include "testing/desktop/Screenshot.h"
+
+namespace ovra {
+namespace {
+
+using ::testing::Contains;
+using testing::eventually;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+// Two RandR monitors splitting the screen, side by side or stacked, for as long as this lives.
+class TwoMonitors {
+  public:
+    TwoMonitors() : c_(xcb_connect(nullptr, nullptr)) {
+        root_ = xcb_setup_roots_iterator(xcb_get_setup(c_)).data->root;
+        for (const char* which : {"-A", "-B"}) {
+            const std::string name = "OVRA-" + std::to_string(getpid()) + which;
+            auto* atom = xcb_intern_atom_reply(
+                c_, xcb_intern_atom(c_, 0, static_cast<std::uint16_t>(name.size()), name.data()),
+                nullptr);
+            names_.push_back(atom ? atom->atom : XCB_NONE);
+            std::free(atom);
+        }
+    }
+    // Side by side or stacked: the same two monitors, set anew.
+    bool arrange(bool sideBySide) {
+        problem_.clear();
+        remove();
+        const xcb_screen_t& screen = *xcb_setup_roots_iterator(xcb_get_setup(c_)).data;
+        std::free(xcb_randr_query_version_reply(c_, xcb_randr_query_version(c_, 1, 5), nullptr));
+        auto* resources = xcb_randr_get_screen_resources_current_reply(
+            c_, xcb_randr_get_screen_resources_current(c_, screen.root), nullptr);
+        if (!resources || xcb_randr_get_screen_resources_current_outputs_length(resources) == 0) {
+            std::free(resources);
+            return false;
+        }
+        const xcb_randr_output_t output =
+            xcb_randr_get_screen_resources_current_outputs(resources)[0];
+        std::free(resources);
+        const int w = screen.width_in_pixels;
+        const int h = screen.height_in_pixels;
+        const int split = sideBySide ? w / 2 : h * 2 / 5;
+        bool set = true;
+        for (int i = 0; i < 2; ++i) {
+            // The first monitor takes the output, so that the output's own monitor goes.
+            Monitor monitor{};
+            monitor.window = screen.root;
+            monitor.name = names_[static_cast<std::size_t>(i)];
+            monitor.primary = i == 0;
+            monitor.outputs = i == 0 ? 1 : 0;
+            monitor.x = static_cast<std::int16_t>(sideBySide && i == 1 ? split : 0);
+            monitor.y = static_cast<std::int16_t>(!sideBySide && i == 1 ? split : 0);
+            monitor.width =
+                static_cast<std::uint16_t>(sideBySide ? (i == 0 ? split : w - split) : w);
+            monitor.height =
+                static_cast<std::uint16_t>(sideBySide ? h : (i == 0 ? split : h - split));
+            monitor.widthMm = 300;
+            monitor.heightMm = 200;
+            monitor.output = output;
+            set = set && setMonitor(monitor, i == 0);
+        }
+        auto* reply =
+            xcb_randr_get_monitors_reply(c_, xcb_randr_get_monitors(c_, screen.root, 1), nullptr);
+        const bool ok = set && reply && reply->nMonitors == 2;
+        problem_ += "monitors " + (reply ? std::to_string(reply->nMonitors) : std::string("none"));
+        std::free(reply);
+        return ok;
+    }
+    // The X server keeps monitors after their client goes: they are removed, and the output's
+    // own monitor comes back.
+    ~TwoMonitors() {
+        remove();
+        xcb_disconnect(c_);
+        usleep(300'000);  // the desktop's own clients hear the monitors go
+    }
+    const std::string& problem() const { return problem_; }
+
+  private:
+    void remove() {
+        for (const xcb_atom_t name : names_) {
+            std::free(xcb_request_check(c_, xcb_randr_delete_monitor_checked(c_, root_, name)));
+        }
+    }
+
+    // The SetMonitor request after its header, with at most one output.
+    struct __attribute__((packed)) Monitor {
+        std::uint32_t window;
+        std::uint32_t name;
+        std::uint8_t primary;
+        std::uint8_t automatic;
+        std::uint16_t outputs;
+        std::int16_t x;
+        std::int16_t y;
+        std::uint16_t width;
+        std::uint16_t height;
+        std::uint32_t widthMm;
+        std::uint32_t heightMm;
+        std::uint32_t output;
+    };
+    // Sent as bytes: libxcb 1.15's own SetMonitor now and then closed the connection in our runs
+    // (a request it took as too long).
+    bool setMonitor(Monitor& monitor, bool withOutput) {
+        std::uint32_t header = 0;  // filled in by libxcb
+        iovec parts[4];
+        parts[2].iov_base = &header;
+        parts[2].iov_len = sizeof header;
+        parts[3].iov_base = &monitor;
+        parts[3].iov_len = sizeof monitor - (withOutput ? 0 : sizeof monitor.output);
+        static xcb_protocol_request_t request{2, &xcb_randr_id, XCB_RANDR_SET_MONITOR, 1};
+        const xcb_void_cookie_t cookie{
+            xcb_send_request(c_, XCB_REQUEST_CHECKED, parts + 2, &request)};
+        xcb_generic_error_t* error = xcb_request_check(c_, cookie);
+        const bool done = error == nullptr && xcb_connection_has_error(c_) == 0;
+        if (!done) {
+            problem_ += "set: error " + std::to_string(error ? error->error_code : 0) +
+                        ", connection " + std::to_string(xcb_connection_has_error(c_)) + "; ";
+        }
+        std::free(error);
+        return done;
+    }
+
+    xcb_connection_t* c_;
+    xcb_window_t root_ = 0;
+    std::vector<xcb_atom_t> names_;
+    std::string problem_;
+};
+
+void type(const std::string& keys) {
+    ASSERT_TRUE(testing::xdotool(keys)) << keys;
+}
+
+// The names of the overlay's numbered highlights, as a screen reader reads them.
+std::vector<std::string> highlights(pid_t pid) {
+    return testing::objectsOf(pid, [](AtspiAccessible* node) -> std::optional<std::string> {
+        gchar* name = atspi_accessible_get_name(node, nullptr);
+        std::optional<std::string> picked;
+        if (atspi_accessible_get_role(node, nullptr) == ATSPI_ROLE_PUSH_BUTTON && name &&
+            std::isdigit(static_cast<unsigned char>(name[0]))) {
+            picked = name;
+        }
+        g_free(name);
+        return picked;
+    });
+}
+
+bool near(QColor a, QColor b, int tolerance) {
+    return std::abs(a.red() - b.red()) <= tolerance &&
+           std::abs(a.green() - b.green()) <= tolerance &&
+           std::abs(a.blue() - b.blue()) <= tolerance;
+}
+
+class AcrossMonitorsDesktop : public ::testing::Test {
+  protected:
+    void TearDown() override { quitApp(); }
+
+    // The page's controls once all of them read.
+    std::map<std::string, Rect> readPage() {
+        atspi::AtspiBackend backend;
+        testing::RealClock clock;
+        std::map<std::string, Rect> frames;
+        eventually(
+            [&] {
+                auto read = AXExtractor{6, 150, 48, 4000}.snapshot({browser_.pid(), std::nullopt},
+                                                                   backend, clock);
+                frames.clear();
+                for (const auto& [label, colour] : kColours) {
+                    if (const UICandidate* found =
+                            read ? testing::find(read.value(), label) : nullptr) {
+                        frames[label] = found->frame;
+                    }
+                }
+                return frames.size() == kColours.size();
+            },
+            45);
+        return frames;
+    }
+    void startApp() {
+        std::filesystem::create_directories(home_ / "murmlark-ovra");
+        std::ofstream(home_ / "murmlark-ovra/ai.qeld.murmlark-ovra.json")
+            << R"({"hotkey": "ctrl-opt-space", "useModel": false, "sidebar": false,
+                   "maxBeacons": 9})";
+        setenv("XDG_CONFIG_HOME", home_.path().c_str(), 1);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, (home_ / "log").c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        char* argv[] = {const_cast<char*>(OVRA_APP), const_cast<char*>("--no-dashboard"), nullptr};
+        ASSERT_EQ(posix_spawn(&app_, OVRA_APP, &actions, nullptr, argv, environ), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        ASSERT_TRUE(
+            eventually([&] { return log().find("opens the overlay") != std::string::npos; }, 20))
+            << log();
+    }
+    void quitApp() {
+        if (app_ > 0) {
+            kill(app_, SIGTERM);
+            waitpid(app_, nullptr, 0);
+            app_ = 0;
+        }
+    }
+    std::string log() const { return testing::readText(home_ / "log"); }
+    // The highlights once all five controls are numbered (whatever came when they never were).
+    std::vector<std::string> allNumbered() {
+        std::vector<std::string> names;
+        eventually(
+            [&] {
+                names = highlights(app_);
+                return std::all_of(kColours.begin(), kColours.end(), [&](const auto& entry) {
+                    return std::any_of(names.begin(), names.end(), [&](const std::string& n) {
+                        return n.find(", " + entry.first + ",") != std::string::npos;
+                    });
+                });
+            },
+            15);
+        return names;
+    }
+
+    const std::map<std::string, QColor> kColours{{"Print", QColor(0xe0, 0x10, 0x10)},
+                                                 {"Help", QColor(0x10, 0xc0, 0x10)},
+                                                 {"Close", QColor(0x10, 0x30, 0xe0)},
+                                                 {"Send message", QColor(0xe0, 0xa0, 0x00)},
+                                                 {"Cancel", QColor(0xa0, 0x10, 0xc0)}};
+    testing::LaunchedApp browser_;
+    testing::ScratchFolder home_{"monitors"};
+    pid_t app_ = 0;
+};
+
+TEST_F(AcrossMonitorsDesktop, EveryControlOfAWindowAcrossMonitorsIsNumbered) {
+    // Where the controls are, read while the screen is one monitor.
+    browser_ = testing::LaunchedApp::chromium("file://" OVRA_MONITORS_PAGE);
+    const std::map<std::string, Rect> frames = readPage();
+    ASSERT_EQ(frames.size(), kColours.size()) << "the page never read";
+    TwoMonitors monitors;
+    ASSERT_TRUE(monitors.arrange(true)) << monitors.problem();
+    startApp();
+    type("key ctrl+alt+space");
+    std::vector<std::string> names = allNumbered();
+    for (const auto& [label, colour] : kColours) {
+        EXPECT_THAT(names, Contains(HasSubstr(", " + label + ","))) << log();
+    }
+    EXPECT_THAT(names, Not(Contains(HasSubstr("More")))) << "a scroll item scrolls nothing";
+    // Each control shows in its hole as it is, whichever monitor holds it; the page around them
+    // is dimmed on both.
+    usleep(500'000);
+    const QImage shot = testing::screenshot("monitors-side-by-side");
+    for (const auto& [label, colour] : kColours) {
+        const QPoint inside(static_cast<int>(frames.at(label).midX()),
+                            static_cast<int>(frames.at(label).minY()) + 12);
+        EXPECT_TRUE(near(shot.pixelColor(inside), colour, 8)) << label;
+    }
+    const Rect close = frames.at("Close");
+    EXPECT_LT(shot.pixelColor(static_cast<int>(close.midX()), static_cast<int>(close.maxY()) + 120)
+                  .lightness(),
+              60);
+    type("key Escape");
+    quitApp();
+
+    ASSERT_TRUE(monitors.arrange(false)) << monitors.problem();
+    startApp();
+    type("key ctrl+alt+space");
+    names = allNumbered();
+    for (const auto& [label, colour] : kColours) {
+        EXPECT_THAT(names, Contains(HasSubstr(", " + label + ","))) << log();
+    }
+    EXPECT_THAT(names, Not(Contains(HasSubstr("More")))) << "a scroll item scrolls nothing";
+    testing::screenshot("monitors-stacked");
+    type("key Escape");
+}
+
+}  // namespace
+}  // namespace ovra
