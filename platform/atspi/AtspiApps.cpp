@@ -22,6 +22,7 @@ void AppDirectory::clear() {
     firstAsked_.clear();
     actionsArrived_.clear();
     pagesArrived_.clear();
+    scales_.clear();
 }
 
 std::vector<reply::ObjectRef> AppDirectory::applications() {

@@ -14,6 +14,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "core/FrameScale.h"
 #include "platform/atspi/AtspiRequests_p.h"
 #include "platform/atspi/AtspiToolkit.h"
 #include "platform/x11/X11Workspace.h"
@@ -55,6 +56,13 @@ class AppDirectory {
     bool pagesArrived(const std::string& busName) const { return pagesArrived_.contains(busName); }
     void notePagesArrived(const std::string& busName) { pagesArrived_.insert(busName); }
 
+    // How an app's frames map to device pixels, once decided (it holds for the app's life).
+    std::optional<FrameScale> knownScale(const std::string& busName) const {
+        auto it = scales_.find(busName);
+        return it == scales_.end() ? std::nullopt : std::optional(it->second);
+    }
+    void noteScale(const std::string& busName, FrameScale scale) { scales_[busName] = scale; }
+
     x11::Workspace* x11();
 
   private:
@@ -65,6 +73,7 @@ class AppDirectory {
     std::unordered_set<std::string> firstAsked_;      // apps asked with the first patience
     std::unordered_set<std::string> actionsArrived_;  // apps whose late actions came in
     std::unordered_set<std::string> pagesArrived_;    // apps whose late pages came in
+    std::unordered_map<std::string, FrameScale> scales_;
     std::unique_ptr<x11::Workspace> workspace_;
     bool workspaceTried_ = false;
 };

@@ -114,6 +114,50 @@ void NodeCache::requestExtents(Node& n, bool urgent) {
         urgent);
 }
 
+FrameScale NodeCache::frameScaleOf(const std::string& busName) {
+    if (auto known = apps_.knownScale(busName)) {
+        return *known;
+    }
+    x11::Workspace* desk = apps_.x11();
+    const auto pid = apps_.resolvedPidOf(busName);
+    if (desk == nullptr || !pid) {
+        return {};
+    }
+    // The app's largest shown window, and the X window of that title (else the app's newest).
+    Node* largest = nullptr;
+    for (Node* w : topLevels(node(busName, kRootPath))) {
+        settle(*w, [](Node& t) { return t.extents.settled(); });
+        if (!w->extents.done() || !isLaidOut(w->extents.value) || !w->states.done() ||
+            !isShowing(w->states.value)) {
+            continue;
+        }
+        const Size size = w->extents.value.size;
+        if (largest == nullptr || size.width * size.height > largest->extents.value.width() *
+                                                                 largest->extents.value.height()) {
+            largest = w;
+        }
+    }
+    if (largest == nullptr) {
+        return {};  // nothing shown yet: decided at a later reading
+    }
+    const std::string title = largest->props.done() ? largest->props.value.name.value_or("") : "";
+    const auto target = x11::windowToRaise(desk->windowsOf(*pid), *pid, title);
+    const auto content = target ? desk->contentFrame(*target) : std::nullopt;
+    const auto whole = target ? desk->wholeFrame(*target) : std::nullopt;
+    if (!content || !whole) {
+        return {};
+    }
+    const FrameScale scale = frameScale(largest->extents.value.size, content->size, whole->size,
+                                        apps_.knownToolkit(busName).pagesInDevicePixels);
+    apps_.noteScale(busName, scale);
+    return scale;
+}
+
+Rect NodeCache::deviceFrame(Node& n, const Rect& given) {
+    const FrameScale scale = frameScaleOf(n.bus);
+    return scale.factor == 1 ? given : scaledFrame(given, scale, n.inDocument || isPage(n));
+}
+
 Message NodeCache::extentsCall(const Node& n) const {
     auto call = methodCall(n.bus, n.path, kComponent, "GetExtents");
     // Root-window space; GTK 4 has only window-relative frames and complains for every

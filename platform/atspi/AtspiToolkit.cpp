@@ -47,6 +47,7 @@ Toolkit toolkitOf(std::string_view name, std::string_view version) {
     toolkit.textActsThroughAncestor = chromium;
     toolkit.ownActionFirst = chromium;
     toolkit.documentOutsideScrollPane = chromium;
+    toolkit.pagesInDevicePixels = chromium;
     if (gtk && toolkit.major >= 4) {
         toolkit.windowRelativeExtents = true;
         toolkit.typeNamesAsNames = true;
