@@ -11,49 +11,67 @@ constexpr double kSmallestWindow = 32;
 // Sizes are whole pixels: at a factor of k, a logical size rounds away up to k device pixels.
 constexpr double kSlackPerFactor = 1;
 
+bool finite(Size s) {
+    return std::isfinite(s.width) && std::isfinite(s.height);
+}
+
 }  // namespace
 
-int wholeFactor(Size given, Size xWindow) {
-    if (!std::isfinite(given.width) || !std::isfinite(given.height) ||
-        !std::isfinite(xWindow.width) || !std::isfinite(xWindow.height) ||
-        given.width < kSmallestWindow || given.height < kSmallestWindow) {
-        return 1;
+std::optional<int> wholeFactor(Size given, Size xWindow) {
+    if (!finite(given) || !finite(xWindow) || given.width < kSmallestWindow ||
+        given.height < kSmallestWindow) {
+        return std::nullopt;
     }
-    for (int k = 2; k <= 4; ++k) {
+    for (int k = 1; k <= 4; ++k) {
         const double slack = kSlackPerFactor * k;
         if (std::abs(given.width * k - xWindow.width) <= slack &&
             std::abs(given.height * k - xWindow.height) <= slack) {
             return k;
         }
     }
-    return 1;
+    return std::nullopt;
 }
 
-FrameScale frameScale(Size givenWindow, Size xContent, Size xWhole, bool pagesInDevicePixels) {
-    int k = wholeFactor(givenWindow, xContent);
-    if (k == 1) {
+std::optional<FrameScale> frameScale(Size givenWindow, Size xContent, Size xWhole,
+                                     FrameScale::Pages pages) {
+    auto k = wholeFactor(givenWindow, xContent);
+    if (!k) {
         k = wholeFactor(givenWindow, xWhole);
     }
-    if (k == 1) {
-        return {};
+    if (!k) {
+        return std::nullopt;
     }
-    return FrameScale{.factor = static_cast<double>(k), .pagesInDevicePixels = pagesInDevicePixels};
+    if (*k == 1) {
+        return FrameScale{};
+    }
+    return FrameScale{.factor = static_cast<double>(*k), .pages = pages};
 }
 
-Rect scaledFrame(const Rect& given, const FrameScale& scale, bool inPage) {
-    if (scale.factor == 1 || (inPage && scale.pagesInDevicePixels)) {
+Rect scaledFrame(const Rect& given, const FrameScale& scale, std::optional<Point> page) {
+    const double f = scale.factor;
+    if (f == 1) {
         return given;
     }
-    const double f = scale.factor;
+    if (page && scale.pages == FrameScale::Pages::inDevicePixels) {
+        return given;
+    }
+    if (page && scale.pages == FrameScale::Pages::offsetInDevicePixels) {
+        return Rect(page->x * f + (given.origin.x - page->x),
+                    page->y * f + (given.origin.y - page->y), given.size.width, given.size.height);
+    }
     return Rect(given.origin.x * f, given.origin.y * f, given.size.width * f,
                 given.size.height * f);
 }
 
-Point appPoint(Point screen, const FrameScale& scale, bool inPage) {
-    if (scale.factor == 1 || (inPage && scale.pagesInDevicePixels)) {
+Point appPoint(Point screen, const FrameScale& scale, std::optional<Point> page) {
+    const double f = scale.factor;
+    if (f == 1 || (page && scale.pages == FrameScale::Pages::inDevicePixels)) {
         return screen;
     }
-    return Point{screen.x / scale.factor, screen.y / scale.factor};
+    if (page && scale.pages == FrameScale::Pages::offsetInDevicePixels) {
+        return Point{page->x + (screen.x - page->x * f), page->y + (screen.y - page->y * f)};
+    }
+    return Point{screen.x / f, screen.y / f};
 }
 
 }  // namespace ovra

@@ -14,7 +14,6 @@
 #include <unordered_set>
 #include <vector>
 
-#include "core/FrameScale.h"
 #include "platform/atspi/AtspiRequests_p.h"
 #include "platform/atspi/AtspiToolkit.h"
 #include "platform/x11/X11Workspace.h"

@@ -372,9 +372,8 @@ Result<ax::Element, ax::AXError> AtspiBackend::elementAtPoint(const ax::Element&
             }
             // Asked in the app's own pixels.
             Node& start = session.nodes().node(ref.bus(), ref.path());
-            const Point asked =
-                appPoint(point, session.nodes().frameScaleOf(ref.bus()),
-                         ref.webArea() || start.inDocument || session.nodes().isPage(start));
+            const Point asked = appPoint(point, session.nodes().frameScaleOf(ref.bus()),
+                                         session.nodes().pageOrigin(start));
             const auto x = static_cast<dbus_int32_t>(std::lround(asked.x));
             const auto y = static_cast<dbus_int32_t>(std::lround(asked.y));
             const dbus_uint32_t screen = ATSPI_COORD_TYPE_SCREEN;

@@ -149,6 +149,9 @@ class NodeCache {
     FrameScale frameScaleOf(const std::string& busName);
     // A frame the app gave for this node, in device pixels.
     Rect deviceFrame(Node& n, const Rect& given);
+    // Where the web page a node lies on begins, as the app gives it; absent off pages (and for
+    // a page whose own frame is scaled as its window is).
+    std::optional<Point> pageOrigin(Node& n);
     // Component.GetExtents in the coordinates the toolkit gives anyway.
     Message extentsCall(const Node& n) const;
     void requestAttributes(Node& n, bool urgent = false);

@@ -147,15 +147,31 @@ FrameScale NodeCache::frameScaleOf(const std::string& busName) {
     if (!content || !whole) {
         return {};
     }
-    const FrameScale scale = frameScale(largest->extents.value.size, content->size, whole->size,
-                                        apps_.knownToolkit(busName).pagesInDevicePixels);
-    apps_.noteScale(busName, scale);
-    return scale;
+    // A window being resized or not yet at its size tells nothing: decided at a later reading.
+    const auto scale = frameScale(largest->extents.value.size, content->size, whole->size,
+                                  apps_.knownToolkit(busName).pages);
+    if (!scale) {
+        return {};
+    }
+    apps_.noteScale(busName, *scale);
+    return *scale;
+}
+
+std::optional<Point> NodeCache::pageOrigin(Node& n) {
+    // A page itself lies on itself only where its whole frame is in device pixels.
+    if (isPage(n) && apps_.knownToolkit(n.bus).pages != FrameScale::Pages::inDevicePixels) {
+        return std::nullopt;
+    }
+    Node* page = isPage(n) ? &n : (n.documentKey.empty() ? nullptr : find(n.documentKey));
+    if (page == nullptr || !page->extents.done()) {
+        return std::nullopt;
+    }
+    return page->extents.value.origin;
 }
 
 Rect NodeCache::deviceFrame(Node& n, const Rect& given) {
     const FrameScale scale = frameScaleOf(n.bus);
-    return scale.factor == 1 ? given : scaledFrame(given, scale, n.inDocument || isPage(n));
+    return scale.factor == 1 ? given : scaledFrame(given, scale, pageOrigin(n));
 }
 
 Message NodeCache::extentsCall(const Node& n) const {

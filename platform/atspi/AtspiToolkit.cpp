@@ -47,7 +47,11 @@ Toolkit toolkitOf(std::string_view name, std::string_view version) {
     toolkit.textActsThroughAncestor = chromium;
     toolkit.ownActionFirst = chromium;
     toolkit.documentOutsideScrollPane = chromium;
-    toolkit.pagesInDevicePixels = chromium;
+    if (chromium) {
+        toolkit.pages = FrameScale::Pages::inDevicePixels;
+    } else if (gecko) {
+        toolkit.pages = FrameScale::Pages::offsetInDevicePixels;
+    }
     if (gtk && toolkit.major >= 4) {
         toolkit.windowRelativeExtents = true;
         toolkit.typeNamesAsNames = true;
