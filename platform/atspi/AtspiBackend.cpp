@@ -300,8 +300,11 @@ Result<ax::ElementList, ax::AXError> AtspiBackend::children(const ax::Element& e
     return onElement(
         element, true,
         [&](AtspiSession& session, const AtspiRef& ref) -> Result<ax::ElementList, AXError> {
-            return session.values().childrenOf(session.nodes().node(ref.bus(), ref.path()), limit,
-                                               ref.webArea());
+            Node& n = session.nodes().node(ref.bus(), ref.path());
+            if (session.nodes().shownNowhere(n)) {
+                return ax::ElementList{};
+            }
+            return session.values().childrenOf(n, limit, ref.webArea());
         });
 }
 

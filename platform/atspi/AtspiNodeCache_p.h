@@ -149,6 +149,9 @@ class NodeCache {
     FrameScale frameScaleOf(const std::string& busName);
     // A frame the app gave for this node, in device pixels.
     Rect deviceFrame(Node& n, const Rect& given);
+    // An element of a native toolkit that is not shown and takes no room (a page of a stack
+    // that is not the one shown): nothing inside it is on screen either, so it is not read.
+    bool shownNowhere(const Node& n) const;
     // Where the web page a node lies on begins, as the app gives it; absent off pages (and for
     // a page whose own frame is scaled as its window is).
     std::optional<Point> pageOrigin(Node& n);

@@ -169,6 +169,12 @@ std::optional<Point> NodeCache::pageOrigin(Node& n) {
     return page->extents.value.origin;
 }
 
+bool NodeCache::shownNowhere(const Node& n) const {
+    // Browsers lay out what is inside an empty element wherever the page says.
+    return !apps_.knownToolkit(n.bus).isBrowser && n.states.done() && !isShowing(n.states.value) &&
+           n.extents.done() && !isLaidOut(n.extents.value) && !isTopLevel(n);
+}
+
 Rect NodeCache::deviceFrame(Node& n, const Rect& given) {
     const FrameScale scale = frameScaleOf(n.bus);
     return scale.factor == 1 ? given : scaledFrame(given, scale, pageOrigin(n));
