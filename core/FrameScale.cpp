@@ -55,10 +55,6 @@ Rect scaledFrame(const Rect& given, const FrameScale& scale, std::optional<Point
     if (page && scale.pages == FrameScale::Pages::inDevicePixels) {
         return given;
     }
-    if (page && scale.pages == FrameScale::Pages::offsetInDevicePixels) {
-        return Rect(page->x * f + (given.origin.x - page->x),
-                    page->y * f + (given.origin.y - page->y), given.size.width, given.size.height);
-    }
     return Rect(given.origin.x * f, given.origin.y * f, given.size.width * f,
                 given.size.height * f);
 }
@@ -67,9 +63,6 @@ Point appPoint(Point screen, const FrameScale& scale, std::optional<Point> page)
     const double f = scale.factor;
     if (f == 1 || (page && scale.pages == FrameScale::Pages::inDevicePixels)) {
         return screen;
-    }
-    if (page && scale.pages == FrameScale::Pages::offsetInDevicePixels) {
-        return Point{page->x + (screen.x - page->x * f), page->y + (screen.y - page->y * f)};
     }
     return Point{screen.x / f, screen.y / f};
 }

@@ -1,12 +1,10 @@
 #pragma once
 
 // How the frames an app gives map to the screen's device pixels. Toolkits that scale their
-// drawing may give frames in their own logical pixels: GTK 3 and 4 and Qt under a scale of k
-// give every frame at 1/k of its size. Browsers mix: Chromium gives its window and its own
-// controls in its scaled pixels and its pages in device pixels; Gecko gives its window, its
-// own controls and each page in its scaled pixels, and what lies on a page at an offset from
-// the page in device pixels. An app's window is compared with its X window, which is always in
-// device pixels.
+// drawing may give frames in their own logical pixels: GTK 3 and 4, Gecko and Qt under a scale
+// of k give every frame at 1/k of its size, while Chromium gives its window and its own
+// controls so and its pages in device pixels. An app's window is compared with its X window,
+// which is always in device pixels.
 
 #include <optional>
 
@@ -17,10 +15,8 @@ namespace ovra {
 struct FrameScale {
     // How the frames of what lies on a web page relate to the app's own.
     enum class Pages {
-        likeWindow,            // scaled as the window is
-        inDevicePixels,        // device pixels already (Chromium)
-        offsetInDevicePixels,  // the page's origin as the window is, the offset from it in
-                               // device pixels (Gecko)
+        likeWindow,      // scaled as the window is
+        inDevicePixels,  // device pixels already (Chromium)
     };
     double factor = 1;  // the frames the app gives are multiplied by this
     Pages pages = Pages::likeWindow;

@@ -49,8 +49,6 @@ Toolkit toolkitOf(std::string_view name, std::string_view version) {
     toolkit.documentOutsideScrollPane = chromium;
     if (chromium) {
         toolkit.pages = FrameScale::Pages::inDevicePixels;
-    } else if (gecko) {
-        toolkit.pages = FrameScale::Pages::offsetInDevicePixels;
     }
     if (gtk && toolkit.major >= 4) {
         toolkit.windowRelativeExtents = true;
