@@ -10,6 +10,9 @@ namespace {
 constexpr double kSmallestWindow = 32;
 // Sizes are whole pixels: at a factor of k, a logical size rounds away up to k device pixels.
 constexpr double kSlackPerFactor = 1;
+// GTK 4 leaves out of its window the resize border around it (5 logical pixels a side), which
+// the X window holds.
+constexpr double kMostBorder = 12;
 
 bool finite(Size s) {
     return std::isfinite(s.width) && std::isfinite(s.height);
@@ -24,8 +27,10 @@ std::optional<int> wholeFactor(Size given, Size xWindow) {
     }
     for (int k = 1; k <= 4; ++k) {
         const double slack = kSlackPerFactor * k;
-        if (std::abs(given.width * k - xWindow.width) <= slack &&
-            std::abs(given.height * k - xWindow.height) <= slack) {
+        const double border = 2 * kMostBorder * k;
+        const double dw = xWindow.width - given.width * k;
+        const double dh = xWindow.height - given.height * k;
+        if (dw >= -slack && dw <= slack + border && dh >= -slack && dh <= slack + border) {
             return k;
         }
     }

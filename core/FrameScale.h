@@ -24,7 +24,8 @@ struct FrameScale {
 };
 
 // The whole number (2 to 4) by which the X window is larger than the window frame the app
-// gives; 1 when they agree; absent when they differ by no whole factor (a window being resized).
+// gives, less a border the toolkit may leave out; 1 when they agree; absent when they differ by
+// no whole factor (a window being resized).
 std::optional<int> wholeFactor(Size given, Size xWindow);
 
 // The scale of an app from one of its windows as it gives it and its X window, less the shadow
