@@ -23,6 +23,7 @@ void AppDirectory::clear() {
     actionsArrived_.clear();
     pagesArrived_.clear();
     scales_.clear();
+    scaleAsked_.clear();
 }
 
 std::vector<reply::ObjectRef> AppDirectory::applications() {

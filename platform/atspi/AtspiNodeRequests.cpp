@@ -118,6 +118,9 @@ FrameScale NodeCache::frameScaleOf(const std::string& busName) {
     if (auto known = apps_.knownScale(busName)) {
         return *known;
     }
+    if (!apps_.mayAskScale(busName)) {
+        return {};
+    }
     x11::Workspace* desk = apps_.x11();
     const auto pid = apps_.resolvedPidOf(busName);
     if (desk == nullptr || !pid) {
