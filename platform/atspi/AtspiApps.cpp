@@ -22,6 +22,8 @@ void AppDirectory::clear() {
     firstAsked_.clear();
     actionsArrived_.clear();
     pagesArrived_.clear();
+    scales_.clear();
+    scaleAsked_.clear();
 }
 
 std::vector<reply::ObjectRef> AppDirectory::applications() {

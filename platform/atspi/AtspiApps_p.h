@@ -55,6 +55,24 @@ class AppDirectory {
     bool pagesArrived(const std::string& busName) const { return pagesArrived_.contains(busName); }
     void notePagesArrived(const std::string& busName) { pagesArrived_.insert(busName); }
 
+    // How an app's frames map to device pixels, once decided (it holds for the app's life).
+    std::optional<FrameScale> knownScale(const std::string& busName) const {
+        auto it = scales_.find(busName);
+        return it == scales_.end() ? std::nullopt : std::optional(it->second);
+    }
+    void noteScale(const std::string& busName, FrameScale scale) { scales_[busName] = scale; }
+    // Whether an app's scale may be asked again: an app whose windows told nothing is asked at
+    // most once a second, not for every frame read.
+    bool mayAskScale(const std::string& busName) {
+        const auto now = Clock::now();
+        auto [it, fresh] = scaleAsked_.emplace(busName, now);
+        if (!fresh && now - it->second < std::chrono::seconds(1)) {
+            return false;
+        }
+        it->second = now;
+        return true;
+    }
+
     x11::Workspace* x11();
 
   private:
@@ -65,6 +83,8 @@ class AppDirectory {
     std::unordered_set<std::string> firstAsked_;      // apps asked with the first patience
     std::unordered_set<std::string> actionsArrived_;  // apps whose late actions came in
     std::unordered_set<std::string> pagesArrived_;    // apps whose late pages came in
+    std::unordered_map<std::string, FrameScale> scales_;
+    std::unordered_map<std::string, Clock::time_point> scaleAsked_;
     std::unique_ptr<x11::Workspace> workspace_;
     bool workspaceTried_ = false;
 };

@@ -300,8 +300,11 @@ Result<ax::ElementList, ax::AXError> AtspiBackend::children(const ax::Element& e
     return onElement(
         element, true,
         [&](AtspiSession& session, const AtspiRef& ref) -> Result<ax::ElementList, AXError> {
-            return session.values().childrenOf(session.nodes().node(ref.bus(), ref.path()), limit,
-                                               ref.webArea());
+            Node& n = session.nodes().node(ref.bus(), ref.path());
+            if (session.nodes().shownNowhere(n)) {
+                return ax::ElementList{};
+            }
+            return session.values().childrenOf(n, limit, ref.webArea());
         });
 }
 
@@ -370,8 +373,12 @@ Result<ax::Element, ax::AXError> AtspiBackend::elementAtPoint(const ax::Element&
                 std::abs(point.y) > 1e6) {
                 return fail(AXError::cannotComplete);
             }
-            const auto x = static_cast<dbus_int32_t>(std::lround(point.x));
-            const auto y = static_cast<dbus_int32_t>(std::lround(point.y));
+            // Asked in the app's own pixels.
+            Node& start = session.nodes().node(ref.bus(), ref.path());
+            const Point asked = appPoint(point, session.nodes().frameScaleOf(ref.bus()),
+                                         session.nodes().pageOrigin(start));
+            const auto x = static_cast<dbus_int32_t>(std::lround(asked.x));
+            const auto y = static_cast<dbus_int32_t>(std::lround(asked.y));
             const dbus_uint32_t screen = ATSPI_COORD_TYPE_SCREEN;
             std::string path = ref.path();
             bool webArea = ref.webArea();

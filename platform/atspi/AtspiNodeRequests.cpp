@@ -114,6 +114,75 @@ void NodeCache::requestExtents(Node& n, bool urgent) {
         urgent);
 }
 
+FrameScale NodeCache::frameScaleOf(const std::string& busName) {
+    if (auto known = apps_.knownScale(busName)) {
+        return *known;
+    }
+    if (!apps_.mayAskScale(busName)) {
+        return {};
+    }
+    x11::Workspace* desk = apps_.x11();
+    const auto pid = apps_.resolvedPidOf(busName);
+    if (desk == nullptr || !pid) {
+        return {};
+    }
+    // The app's largest shown window, and the X window of that title (else the app's newest).
+    Node* largest = nullptr;
+    for (Node* w : topLevels(node(busName, kRootPath))) {
+        settle(*w, [](Node& t) { return t.extents.settled(); });
+        if (!w->extents.done() || !isLaidOut(w->extents.value) || !w->states.done() ||
+            !isShowing(w->states.value)) {
+            continue;
+        }
+        const Size size = w->extents.value.size;
+        if (largest == nullptr || size.width * size.height > largest->extents.value.width() *
+                                                                 largest->extents.value.height()) {
+            largest = w;
+        }
+    }
+    if (largest == nullptr) {
+        return {};  // nothing shown yet: decided at a later reading
+    }
+    const std::string title = largest->props.done() ? largest->props.value.name.value_or("") : "";
+    const auto target = x11::windowToRaise(desk->windowsOf(*pid), *pid, title);
+    const auto content = target ? desk->contentFrame(*target) : std::nullopt;
+    const auto whole = target ? desk->wholeFrame(*target) : std::nullopt;
+    if (!content || !whole) {
+        return {};
+    }
+    // A window being resized or not yet at its size tells nothing: decided at a later reading.
+    const auto scale = frameScale(largest->extents.value.size, content->size, whole->size,
+                                  apps_.knownToolkit(busName).pages);
+    if (!scale) {
+        return {};
+    }
+    apps_.noteScale(busName, *scale);
+    return *scale;
+}
+
+std::optional<Point> NodeCache::pageOrigin(Node& n) {
+    // A page itself lies on itself only where its whole frame is in device pixels.
+    if (isPage(n) && apps_.knownToolkit(n.bus).pages != FrameScale::Pages::inDevicePixels) {
+        return std::nullopt;
+    }
+    Node* page = isPage(n) ? &n : (n.documentKey.empty() ? nullptr : find(n.documentKey));
+    if (page == nullptr || !page->extents.done()) {
+        return std::nullopt;
+    }
+    return page->extents.value.origin;
+}
+
+bool NodeCache::shownNowhere(const Node& n) const {
+    // Browsers lay out what is inside an empty element wherever the page says.
+    return !apps_.knownToolkit(n.bus).isBrowser && n.states.done() && !isShowing(n.states.value) &&
+           n.extents.done() && !isLaidOut(n.extents.value) && !isTopLevel(n);
+}
+
+Rect NodeCache::deviceFrame(Node& n, const Rect& given) {
+    const FrameScale scale = frameScaleOf(n.bus);
+    return scale.factor == 1 ? given : scaledFrame(given, scale, pageOrigin(n));
+}
+
 Message NodeCache::extentsCall(const Node& n) const {
     auto call = methodCall(n.bus, n.path, kComponent, "GetExtents");
     // Root-window space; GTK 4 has only window-relative frames and complains for every

@@ -62,6 +62,8 @@ AXRole NodeCache::axRole(Node& n) {
 namespace {
 
 constexpr std::int32_t kMostWrappedChildren = 16;
+// The children of an unnamed control that may lend it their text.
+constexpr std::int32_t kMostLendingChildren = 3;
 // Gecko gave a page's frame 0.1-0.25 s after the first question.
 constexpr auto kPageWait = std::chrono::milliseconds(500);
 constexpr auto kPagePoll = std::chrono::milliseconds(20);
@@ -85,15 +87,18 @@ void NodeCache::followUps(Node& n) {
             requestExtents(c);
         }
     }
-    if (n.childBasesWanted && n.children.settled()) {
+    const auto readChildBases = [&] {
         // What a label holds decides what the label is: read the roles of its children.
-        n.childBasesWanted = false;
-        for (const auto& child : liveChildren(n)) {
-            Node& c = node(child.bus, child.path);
-            adopt(n, c);
-            requestBase(c);
+        if (n.childBasesWanted && n.children.settled()) {
+            n.childBasesWanted = false;
+            for (const auto& child : liveChildren(n)) {
+                Node& c = node(child.bus, child.path);
+                adopt(n, c);
+                requestBase(c);
+            }
         }
-    }
+    };
+    readChildBases();
     if (n.followUpsIssued || !n.baseSettled() || !n.hasRole()) {
         return;
     }
@@ -141,12 +146,21 @@ void NodeCache::followUps(Node& n) {
         // Which of its children lie on screen decides what the page shows.
         n.childFramesWanted = true;
         requestChildren(n);
-    } else if (!leaf && !stops && count > 0 && !offScreen && count <= limit) {
+    } else if (!leaf && !stops && count > 0 && !offScreen && !shownNowhere(n) && count <= limit) {
         // Web content with many children lists only those on screen: their frames are asked
         // with the list.
         n.childFramesWanted = !n.documentKey.empty() && count > 64;
+        // Native trees are deep and narrow: each level is read as soon as it is known, not
+        // when the walk comes to it.
+        n.childBasesWanted = n.childBasesWanted || !apps_.knownToolkit(n.bus).isBrowser;
+        requestChildren(n);
+    } else if (stops && !named && count > 0 && count <= kMostLendingChildren &&
+               !apps_.knownToolkit(n.bus).isBrowser) {
+        // A control without a name borrows the text of one of its first children.
+        n.childBasesWanted = true;
         requestChildren(n);
     }
+    readChildBases();  // children the walk read earlier are in already
 }
 
 bool NodeCache::mayAct(const Node& n) const {

@@ -47,6 +47,9 @@ Toolkit toolkitOf(std::string_view name, std::string_view version) {
     toolkit.textActsThroughAncestor = chromium;
     toolkit.ownActionFirst = chromium;
     toolkit.documentOutsideScrollPane = chromium;
+    if (chromium) {
+        toolkit.pages = FrameScale::Pages::inDevicePixels;
+    }
     if (gtk && toolkit.major >= 4) {
         toolkit.windowRelativeExtents = true;
         toolkit.typeNamesAsNames = true;

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/FrameScale.h"
 #include "core/Rect.h"
 
 namespace ovra::atspi {
@@ -47,6 +48,10 @@ struct Toolkit {
     // Chromium's web document lies in no scroll pane (its frame is the viewport, its content
     // keeps page coordinates): it is presented inside one, as the walk expects of web content.
     bool documentOutsideScrollPane = false;
+    // On a scaled screen Chromium gives its window and own controls in its scaled pixels (at a
+    // scale of 2, a window of 1200x760 in an X window of 2400x1520) and its pages in device
+    // pixels.
+    FrameScale::Pages pages = FrameScale::Pages::likeWindow;
     // Pages of a tab group are the children of their tab (GTK 3 notebooks through ATK, and the
     // other non-browser toolkits that follow ATK's shape); browsers keep tab panels apart.
     bool pagesUnderTabs = true;

@@ -348,6 +348,20 @@ std::optional<Rect> Workspace::contentFrame(std::uint32_t window) {
     return frame;
 }
 
+std::optional<Rect> Workspace::wholeFrame(std::uint32_t window) {
+    auto geometryCookie = xcb_get_geometry(impl_->connection, window);
+    auto originCookie = xcb_translate_coordinates(impl_->connection, window, impl_->root, 0, 0);
+    Reply<xcb_get_geometry_reply_t> geometry(
+        xcb_get_geometry_reply(impl_->connection, geometryCookie, nullptr));
+    Reply<xcb_translate_coordinates_reply_t> origin(
+        xcb_translate_coordinates_reply(impl_->connection, originCookie, nullptr));
+    if (!geometry || !origin) {
+        return std::nullopt;
+    }
+    return Rect{static_cast<double>(origin->dst_x), static_cast<double>(origin->dst_y),
+                static_cast<double>(geometry->width), static_cast<double>(geometry->height)};
+}
+
 std::uint32_t Workspace::serverTime() {
     xcb_connection_t* c = impl_->connection;
     if (impl_->clock == 0) {

@@ -60,6 +60,8 @@ class Workspace final {
     // Where a client window lies in root-window space, less the invisible shadow a toolkit
     // draws around client-side decorations (_GTK_FRAME_EXTENTS); absent once it is gone.
     std::optional<Rect> contentFrame(std::uint32_t window);
+    // Where a client window lies in root-window space, whole, shadow and all.
+    std::optional<Rect> wholeFrame(std::uint32_t window);
     // A fresh timestamp of the X server (from a property change on a window of our own); 0 when
     // the server cannot be asked.
     std::uint32_t serverTime();

@@ -1,0 +1,184 @@
+// Reads apps on a scaled screen (2560x1600 at Xft.dpi 192, no compositor): Chromium and Firefox
+// on a page of flat-coloured buttons, and GTK 3 at a window scale of 2. Every frame read must be
+// where the control shows on screen, in the screen's pixels. Run anywhere else, each test runs
+// itself again inside a desktop of its own of that kind.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <QColor>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+
+#include "platform/atspi/AtspiBackend.h"
+#include "platform/x11/X11Workspace.h"
+#include "testing/desktop/Commands.h"
+#include "testing/desktop/DesktopReading.h"
+#include "testing/desktop/LaunchedApp.h"
+#include "testing/desktop/Screenshot.h"
+
+namespace ovra {
+namespace {
+
+using testing::find;
+
+constexpr int kWidth = 2560;
+constexpr int kHeight = 1600;
+
+bool onScaledScreen() {
+    const QImage screen = testing::screenshot();
+    return screen.width() == kWidth && screen.height() == kHeight;
+}
+
+// Runs the current test again in a scaled desktop of its own; whether it passed there.
+void runOnScaledScreen() {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    const char* source = std::getenv("OVRA_SOURCE_DIR");
+    ASSERT_NE(source, nullptr);
+    const std::string command =
+        "OVRA_DESKTOP_SCREEN=" + std::to_string(kWidth) + "x" + std::to_string(kHeight) +
+        " OVRA_DESKTOP_DPI=192 '" + std::string(source) + "/scripts/with-desktop' '" +
+        std::filesystem::read_symlink("/proc/self/exe").string() +
+        "' --gtest_filter=" + info->test_suite_name() + "." + info->name() + " 2>&1";
+    const auto run = testing::run(command);
+    EXPECT_EQ(run.exitCode, 0) << run.text;
+}
+
+// The X window of a process, less any shadow and whole; empty until it shows.
+std::pair<Rect, Rect> xWindowOf(pid_t pid) {
+    auto desk = x11::Workspace::open();
+    if (!desk) {
+        return {};
+    }
+    auto windows = desk.value()->windowsOf(pid);
+    if (windows.empty()) {
+        return {};
+    }
+    const std::uint32_t window = windows.back().window;
+    return {desk.value()->contentFrame(window).value_or(Rect()),
+            desk.value()->wholeFrame(window).value_or(Rect())};
+}
+
+bool near(const Rect& a, const Rect& b, double slack) {
+    return std::abs(a.minX() - b.minX()) <= slack && std::abs(a.minY() - b.minY()) <= slack &&
+           std::abs(a.maxX() - b.maxX()) <= slack && std::abs(a.maxY() - b.maxY()) <= slack;
+}
+
+class ScaledScreen : public ::testing::Test {
+  protected:
+    WindowSnapshot readUntil(const std::function<bool(const WindowSnapshot&)>& ready) {
+        WindowSnapshot last;
+        EXPECT_TRUE(testing::eventually([&] {
+            auto read = extractor_.snapshot({app_.pid(), std::nullopt}, backend_, clock_);
+            last = read ? std::move(read).value() : WindowSnapshot{};
+            return read && ready(last);
+        })) << testing::dump(last);
+        return last;
+    }
+
+    // The page's four buttons are read where they show: the middle of each frame has the
+    // button's colour on screen, and the window's frame is its X window's.
+    void expectButtonsWhereTheyShow() {
+        const auto s = readUntil([](const WindowSnapshot& r) {
+            return find(r, "Send message") && find(r, "Print") && find(r, "Help") &&
+                   find(r, "Cancel");
+        });
+        // Chromium gives its window with the shadow around it, Firefox without.
+        const auto [content, whole] = xWindowOf(app_.pid());
+        EXPECT_TRUE(near(s.windowFrame, content, 2) || near(s.windowFrame, whole, 2))
+            << "window frame " << s.windowFrame << ", X window " << whole;
+        const QImage screen =
+            testing::screenshot(std::string("hidpi-") +
+                                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        const std::pair<const char*, QColor> buttons[] = {{"Send message", QColor(200, 0, 0)},
+                                                          {"Print", QColor(0, 160, 0)},
+                                                          {"Help", QColor(0, 0, 200)},
+                                                          {"Cancel", QColor(200, 100, 0)}};
+        for (const auto& [label, colour] : buttons) {
+            const UICandidate* c = find(s, label);
+            if (c == nullptr) {
+                continue;
+            }
+            // The middle and the corners, a few pixels in: the frame is the button's own.
+            const Rect inside = c->frame.insetBy(4, 4);
+            for (const Point p :
+                 {inside.center(), inside.origin, Point{inside.maxX(), inside.minY()},
+                  Point{inside.minX(), inside.maxY()}, Point{inside.maxX(), inside.maxY()}}) {
+                const QColor shown =
+                    screen.pixelColor(static_cast<int>(p.x), static_cast<int>(p.y));
+                EXPECT_LE(std::abs(shown.red() - colour.red()) +
+                              std::abs(shown.green() - colour.green()) +
+                              std::abs(shown.blue() - colour.blue()),
+                          24)
+                    << label << " read at " << c->frame << " shows " << shown.name().toStdString()
+                    << " at " << p.x << "," << p.y << "\n"
+                    << testing::dump(s);
+            }
+        }
+    }
+
+    atspi::AtspiBackend backend_;
+    testing::RealClock clock_;
+    AXExtractor extractor_{6, 150, 48, 4000};
+    testing::LaunchedApp app_;
+};
+
+TEST_F(ScaledScreen, BrowsersGiveEveryButtonWhereItShows) {
+    if (!onScaledScreen()) {
+        runOnScaledScreen();
+        return;
+    }
+    // Chromium scales by Xft.dpi: its window in its own pixels, its page in the screen's.
+    app_ = testing::LaunchedApp::chromium(testing::fixtureUrl("hidpi.html"), true, {}, "1200,760");
+    ASSERT_TRUE(testing::eventually([&] { return xWindowOf(app_.pid()).second.width() > 2000; }))
+        << "Chromium did not scale: " << xWindowOf(app_.pid()).second;
+    expectButtonsWhereTheyShow();
+    app_.stop();
+
+    // Firefox at a GTK window scale of 2, with fonts at the screen's dots per inch as GNOME at
+    // 200 % gives them: everything in its own pixels.
+    setenv("GDK_SCALE", "2", 1);
+    setenv("GDK_DPI_SCALE", "0.5", 1);
+    std::string profile = std::filesystem::temp_directory_path() / "ovra-firefox-XXXXXX";
+    ASSERT_NE(mkdtemp(profile.data()), nullptr);
+    app_ = testing::LaunchedApp::firefox(testing::fixtureUrl("hidpi.html"), profile);
+    expectButtonsWhereTheyShow();
+    app_.stop();
+    std::filesystem::remove_all(profile);
+}
+
+TEST_F(ScaledScreen, Gtk3AtScaleTwoIsReadWholeInScreenPixels) {
+    if (!onScaledScreen()) {
+        runOnScaledScreen();
+        return;
+    }
+    setenv("GDK_SCALE", "2", 1);
+    app_ = testing::LaunchedApp::start({"gtk3-widget-factory"});
+    const auto s = readUntil([](const WindowSnapshot& r) {
+        // Three of each can be used; the other three are dimmed.
+        return std::count_if(r.candidates.begin(), r.candidates.end(), [](const UICandidate& c) {
+                   return c.title == "checkbutton" || c.title == "radiobutton";
+               }) == 6;
+    });
+    const Rect x = xWindowOf(app_.pid()).first;
+    // The window is its X window, so the request's match of the captured window finds it.
+    EXPECT_TRUE(near(s.windowFrame, x, 2)) << "window frame " << s.windowFrame << ", X " << x;
+    // Each check and radio button is where the app itself finds it: its hit test at the middle
+    // of the frame read answers that very button.
+    for (const auto& c : s.candidates) {
+        if (c.title != "checkbutton" && c.title != "radiobutton") {
+            continue;
+        }
+        EXPECT_TRUE(x.contains(c.frame)) << c.title << " at " << c.frame;
+        auto window = backend_.attribute(backend_.applicationElement({app_.pid(), std::nullopt}),
+                                         "AXFocusedWindow");
+        ASSERT_TRUE(window);
+        auto fromWindow = backend_.elementAtPoint(*ax::asElement(window.value()), c.frame.center());
+        ASSERT_TRUE(fromWindow) << c.title << " at " << c.frame;
+        EXPECT_EQ(fromWindow.value(), s.elements.at(c.id)) << c.title << " at " << c.frame;
+    }
+}
+
+}  // namespace
+}  // namespace ovra
