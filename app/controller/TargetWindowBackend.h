@@ -35,7 +35,15 @@ class TargetWindowBackend final : public ax::AccessibilityBackend {
     ax::Read attribute(const ax::Element& element, std::string_view name) override;
     Result<std::vector<ax::Read>, ax::AXError> attributes(
         const ax::Element& element, std::span<const std::string_view> names) override {
-        return counted(inner_.attributes(element, names));
+        auto reads = counted(inner_.attributes(element, names));
+        if (reads) {
+            for (const ax::Read& read : reads.value()) {
+                if (!read && read.error() == ax::AXError::appGone) {
+                    ++gone_;
+                }
+            }
+        }
+        return reads;
     }
     Result<ax::ElementList, ax::AXError> children(const ax::Element& element,
                                                   std::size_t limit) override {
@@ -68,6 +76,11 @@ class TargetWindowBackend final : public ax::AccessibilityBackend {
 
     // How many reads ran out of the app's messaging time-out.
     int timeouts() const { return timeouts_; }
+    // Whether the app went away during the reading (it left the bus, or the bus went): some
+    // read found it gone after others had found it.
+    bool lostApp() const { return gone_ > 0 && answered_ > 0; }
+    // Whether the reading ended on a run of time-outs, as the reader gives up an app.
+    bool endedUnanswered(int run) const { return timeoutRun_ >= run; }
 
     // Whether the app shows the captured window (the same title, or a frame near it).
     bool showsCapturedWindow(const ax::Element& appElement) {
@@ -78,8 +91,14 @@ class TargetWindowBackend final : public ax::AccessibilityBackend {
     std::optional<ax::Element> capturedWindow(const ax::Element& appElement);
     template <class R>
     R counted(R read) {
-        if (!read && read.error() == ax::AXError::timeout) {
+        if (read) {
+            ++answered_;
+            timeoutRun_ = 0;
+        } else if (read.error() == ax::AXError::timeout) {
             ++timeouts_;
+            ++timeoutRun_;
+        } else if (read.error() == ax::AXError::appGone) {
+            ++gone_;
         }
         return read;
     }
@@ -89,6 +108,9 @@ class TargetWindowBackend final : public ax::AccessibilityBackend {
     Rect frame_;
     ax::Element appElement_;
     int timeouts_ = 0;
+    int timeoutRun_ = 0;
+    int answered_ = 0;
+    int gone_ = 0;
 };
 
 }  // namespace ovra
