@@ -53,4 +53,11 @@ if(BUILD_TESTING)
     OVRA_CONSENT_PAGE="${CMAKE_CURRENT_SOURCE_DIR}/tests/appcontroller/desktop/consent.html"
     OVRA_LANDING_PAGE="${CMAKE_CURRENT_SOURCE_DIR}/tests/appcontroller/desktop/landing.html")
   add_dependencies(ControllerDesktop_test murmlark-ovra)
+  # Also run in the sanitizer build (scripts/test), over a browser paused mid-reading.
+  ovra_add_test_files(FILES
+    "${CMAKE_CURRENT_SOURCE_DIR}/tests/appcontroller/desktop/TargetGoneDesktop_test.cpp"
+    LABEL desktop)
+  target_compile_definitions(TargetGoneDesktop_test PRIVATE
+    OVRA_APP="$<TARGET_FILE:murmlark-ovra>")
+  add_dependencies(TargetGoneDesktop_test murmlark-ovra)
 endif()
