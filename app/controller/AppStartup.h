@@ -120,6 +120,9 @@ class AppStartup final {
     TrustPoll trust_;
     GlobalHotkeys hotkeys_;
     bool started_ = false;
+    // Access was had in this run, and lost since (the accessibility bus went).
+    bool hadAccess_ = false;
+    bool accessLost_ = false;
     Hooks hooks_;
     std::optional<Tip> tip_;
     std::optional<Preferences::ListenerId> prefsWatch_;
