@@ -91,8 +91,13 @@ ReadResult AccessibilityWorkerThread::readWindow(const ReadRequest& request, std
             result = fail(AXExtractorError::notOnBus);
         }
     }
-    // A reading that lost its app partway is no plan: what it holds is gone or half read.
-    if (result && backend.lostApp()) {
+    // A reading that lost its app partway is no plan: what it holds is gone or half read. An
+    // element that went is no such loss; an app whose own element no longer answers is.
+    const auto appAnswers = [&] {
+        const auto windows = services_.backend.children(appElement, 1);
+        return windows || windows.error() != ax::AXError::appGone;
+    };
+    if (result && backend.sawGone() && !appAnswers()) {
         result = fail(AXExtractorError::appLost);
     } else if (result && backend.endedUnanswered(ReadLimits{}.maxConsecutiveTimeouts)) {
         result = fail(AXExtractorError::notResponding);

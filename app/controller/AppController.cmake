@@ -60,4 +60,9 @@ if(BUILD_TESTING)
   target_compile_definitions(TargetGoneDesktop_test PRIVATE
     OVRA_APP="$<TARGET_FILE:murmlark-ovra>")
   add_dependencies(TargetGoneDesktop_test murmlark-ovra)
+  ovra_add_test_files(FILES
+    "${CMAKE_CURRENT_SOURCE_DIR}/tests/appcontroller/desktop/BusRestartDesktop_test.cpp"
+    LIBS ovra_app_controller ovra_atspi LABEL desktop)
+  pkg_check_modules(OVRA_CONTROLLER_TEST_DBUS REQUIRED IMPORTED_TARGET dbus-1)
+  target_link_libraries(BusRestartDesktop_test PRIVATE PkgConfig::OVRA_CONTROLLER_TEST_DBUS)
 endif()

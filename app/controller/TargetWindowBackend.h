@@ -76,9 +76,9 @@ class TargetWindowBackend final : public ax::AccessibilityBackend {
 
     // How many reads ran out of the app's messaging time-out.
     int timeouts() const { return timeouts_; }
-    // Whether the app went away during the reading (it left the bus, or the bus went): some
-    // read found it gone after others had found it.
-    bool lostApp() const { return gone_ > 0 && answered_ > 0; }
+    // Whether some read found its element gone after others had answered: an element that
+    // went (a page changes), or the whole app (it left the bus, or the bus went).
+    bool sawGone() const { return gone_ > 0 && answered_ > 0; }
     // Whether the reading ended on a run of time-outs, as the reader gives up an app.
     bool endedUnanswered(int run) const { return timeoutRun_ >= run; }
 
