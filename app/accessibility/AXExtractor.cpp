@@ -149,6 +149,10 @@ std::string outcome(const Result<WindowSnapshot, AXExtractorError>& result) {
             return "cancelled";
         case AXExtractorError::tooLarge:
             return "too large";
+        case AXExtractorError::appLost:
+            return "app lost";
+        case AXExtractorError::notOnBus:
+            return "not on the bus";
     }
     return "failed";
 }
@@ -194,6 +198,15 @@ std::string description(AXExtractorError error) {
             return OvraText::t("The reading was cancelled.");
         case AXExtractorError::tooLarge:
             return OvraText::t("This window is too large to read whole.");
+        case AXExtractorError::appLost:
+            return OvraText::t(
+                "Ovra lost the connection to this app while reading it. If the desktop's "
+                "accessibility service restarted, restart the app so Ovra can read it again.");
+        case AXExtractorError::notOnBus:
+            return OvraText::t(
+                "This app is not on the desktop's accessibility bus. If it was open before "
+                "accessibility was turned on or its service restarted, restart the app; some "
+                "apps cannot be read at all.");
     }
     return {};
 }

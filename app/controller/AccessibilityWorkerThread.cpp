@@ -84,6 +84,24 @@ ReadResult AccessibilityWorkerThread::readWindow(const ReadRequest& request, std
     if (!result && result.error() == AXExtractorError::noWindow && backend.timeouts() > 0) {
         result = fail(AXExtractorError::notResponding);
     }
+    // Nor because the bus does not know the app (it joined an earlier bus, or never joins).
+    if (!result && result.error() == AXExtractorError::noWindow) {
+        const auto windows = services_.backend.children(appElement, 1);
+        if (!windows && windows.error() == ax::AXError::appGone) {
+            result = fail(AXExtractorError::notOnBus);
+        }
+    }
+    // A reading that lost its app partway is no plan: what it holds is gone or half read. An
+    // element that went is no such loss; an app whose own element no longer answers is.
+    const auto appAnswers = [&] {
+        const auto windows = services_.backend.children(appElement, 1);
+        return windows || windows.error() != ax::AXError::appGone;
+    };
+    if (result && backend.sawGone() && !appAnswers()) {
+        result = fail(AXExtractorError::appLost);
+    } else if (result && backend.endedUnanswered(ReadLimits{}.maxConsecutiveTimeouts)) {
+        result = fail(AXExtractorError::notResponding);
+    }
     return result;
 }
 

@@ -80,4 +80,17 @@ if(BUILD_TESTING)
   target_compile_definitions(AcrossMonitorsDesktop_test PRIVATE OVRA_APP="$<TARGET_FILE:murmlark-ovra>"
     OVRA_MONITORS_PAGE="${CMAKE_CURRENT_SOURCE_DIR}/tests/appcontroller/desktop/monitors.html")
   add_dependencies(AcrossMonitorsDesktop_test murmlark-ovra)
+
+  # Also run in the sanitizer build (scripts/test), over a browser paused mid-reading.
+  ovra_add_test_files(FILES
+    "${CMAKE_CURRENT_SOURCE_DIR}/tests/appcontroller/desktop/TargetGoneDesktop_test.cpp"
+    LABEL desktop)
+  target_compile_definitions(TargetGoneDesktop_test PRIVATE
+    OVRA_APP="$<TARGET_FILE:murmlark-ovra>")
+  add_dependencies(TargetGoneDesktop_test murmlark-ovra)
+  ovra_add_test_files(FILES
+    "${CMAKE_CURRENT_SOURCE_DIR}/tests/appcontroller/desktop/BusRestartDesktop_test.cpp"
+    LIBS ovra_app_controller ovra_atspi LABEL desktop)
+  pkg_check_modules(OVRA_CONTROLLER_TEST_DBUS REQUIRED IMPORTED_TARGET dbus-1)
+  target_link_libraries(BusRestartDesktop_test PRIVATE PkgConfig::OVRA_CONTROLLER_TEST_DBUS)
 endif()

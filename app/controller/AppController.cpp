@@ -29,7 +29,7 @@ AppController::AppController(Services services, bool trusted)
 
 AppController::~AppController() {
     Scheduler& scheduler = services_.scheduler;
-    for (const Scheduler::Token token : {closeWork_, openWork_}) {
+    for (const Scheduler::Token token : {closeWork_, openWork_, targetWatch_}) {
         scheduler.cancel(token);
     }
     if (runStop_) {
@@ -192,7 +192,44 @@ void AppController::run(const TargetApp& target, std::optional<Rescan> rescan) {
         overlay_.setShowAll(false);
         overlay_.setSelection(0);
         presentPanel(target.frame.isNull() ? std::nullopt : std::optional(target.frame));
+        watchTarget();
     }
+}
+
+bool AppController::targetGone(const TargetApp& target) {
+    // A window without a known process, or our own, has nothing to check.
+    return target.pid > 0 && target.pid != services_.workspace.ownPid() &&
+           !services_.workspace.isRunning(target);
+}
+
+void AppController::watchTarget() {
+    services_.scheduler.cancel(targetWatch_);
+    targetWatch_ = later(kTargetWatchInterval, [this] {
+        targetWatch_ = 0;
+        // Only while the overlay of this request shows, closing not yet begun.
+        if (!requestTarget_ || !overlayVisible() || closeWork_ != 0) {
+            return;
+        }
+        if (targetGone(*requestTarget_)) {
+            targetClosed(*requestTarget_);
+            return;
+        }
+        watchTarget();
+    });
+}
+
+void AppController::targetClosed(const TargetApp& target) {
+    const std::string name = target.name.empty() ? target.processName : target.name;
+    const std::string text =
+        name.empty() ? OvraText::t("The app has closed, so Ovra closed. Nothing was pressed.")
+                     : OvraText::f("%@ has closed, so Ovra closed. Nothing was pressed.", {name});
+    if (services_.log) {
+        services_.log("Ovra message: " + text);
+    }
+    // Nothing to hand the keyboard back to.
+    close(false);
+    // After the close, which silences what the overlay was saying.
+    announce(text);
 }
 
 void AppController::read(const Scan& scan, std::function<WindowSnapshot()> source) {
@@ -231,6 +268,11 @@ void AppController::showMessage(const std::string& text) {
 
 void AppController::readingArrived(Scan scan, const ReadResult& reading) {
     runStop_.reset();
+    // An app that went away during its reading: what was read of it is gone with it.
+    if (targetGone(scan.target)) {
+        targetClosed(scan.target);
+        return;
+    }
     if (!reading) {
         if (reading.error() != AXExtractorError::cancelled) {
             showMessage(description(reading.error()));

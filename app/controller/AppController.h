@@ -81,6 +81,8 @@ class AppController final : private FindSession::Host,
     static constexpr double kPressDelay = 0.05;
     static constexpr double kScrollItemWidth = 250;
     static constexpr double kScrollItemHeight = 52;
+    // How often the app of the open overlay is checked for having quit.
+    static constexpr double kTargetWatchInterval = 0.25;
 
     // `trusted`: whether the accessibility bus can be read.
     AppController(Services services, bool trusted);
@@ -167,6 +169,11 @@ class AppController final : private FindSession::Host,
     void decided(const Scan& scan, std::string note,
                  std::optional<FocusPlanner::Decisions> decisions);
     void showMessage(const std::string& text);
+    // The app of the open request quit or was killed: the overlay closes and says so, as its
+    // controls are gone. Checked while the overlay shows and whenever a reading arrives.
+    bool targetGone(const TargetApp& target);
+    void watchTarget();
+    void targetClosed(const TargetApp& target);
     void cancelRun();
     FocusPlan makePlan(const TargetSnapshot& snapshot,
                        const FocusPlanner::Decisions* decisions) const;
@@ -227,6 +234,7 @@ class AppController final : private FindSession::Host,
 
     Scheduler::Token closeWork_ = 0;
     Scheduler::Token openWork_ = 0;
+    Scheduler::Token targetWatch_ = 0;
 
     // Why the last press pressed nothing, shown with the next plan.
     std::optional<std::string> pressNotice_;

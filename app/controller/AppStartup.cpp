@@ -76,7 +76,10 @@ void AppStartup::start(Hooks hooks) {
             }
         });
     }
+    hadAccess_ = trust_.trusted();
     trust_.start(hooks_.checkTrust, hooks_.pretendUntrusted, [this](bool announce) {
+        accessLost_ = accessLost_ || (hadAccess_ && !trust_.trusted());
+        hadAccess_ = hadAccess_ || trust_.trusted();
         host_.stateChanged();
         if (announce) {
             permissionGranted();
@@ -165,9 +168,14 @@ void AppStartup::startModel() {
 }
 
 void AppStartup::permissionGranted() {
+    // Apps that were open do not join a restarted accessibility bus by themselves.
     const std::string text =
-        OvraText::f("Accessibility access is on. You're ready: press %@ in any app.",
-                    {services_.prefs.hotkey().label});
+        accessLost_ ? OvraText::f(
+                          "Accessibility access is on again. Apps that were open before it went "
+                          "may need a restart before Ovra can read them. Press %@ in any app.",
+                          {services_.prefs.hotkey().label})
+                    : OvraText::f("Accessibility access is on. You're ready: press %@ in any app.",
+                                  {services_.prefs.hotkey().label});
     if (services_.showPermissionNote) {
         services_.showPermissionNote(text);
     }

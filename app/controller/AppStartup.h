@@ -128,6 +128,9 @@ class AppStartup final {
     GlobalHotkeys hotkeys_;
     bool started_ = false;
     bool writers_ = false;  // startWriters has run
+    // Access was had in this run, and lost since (the accessibility bus went).
+    bool hadAccess_ = false;
+    bool accessLost_ = false;
     Hooks hooks_;
     std::optional<Tip> tip_;
     std::optional<Preferences::ListenerId> prefsWatch_;

@@ -37,7 +37,15 @@ class TargetWindowBackend final : public ax::AccessibilityBackend {
     ax::Read attribute(const ax::Element& element, std::string_view name) override;
     Result<std::vector<ax::Read>, ax::AXError> attributes(
         const ax::Element& element, std::span<const std::string_view> names) override {
-        return counted(inner_.attributes(element, names));
+        auto reads = counted(inner_.attributes(element, names));
+        if (reads) {
+            for (const ax::Read& read : reads.value()) {
+                if (!read && read.error() == ax::AXError::appGone) {
+                    ++gone_;
+                }
+            }
+        }
+        return reads;
     }
     Result<ax::ElementList, ax::AXError> children(const ax::Element& element,
                                                   std::size_t limit) override {
@@ -70,6 +78,11 @@ class TargetWindowBackend final : public ax::AccessibilityBackend {
 
     // How many reads ran out of the app's messaging time-out.
     int timeouts() const { return timeouts_; }
+    // Whether some read found its element gone after others had answered: an element that
+    // went (a page changes), or the whole app (it left the bus, or the bus went).
+    bool sawGone() const { return gone_ > 0 && answered_ > 0; }
+    // Whether the reading ended on a run of time-outs, as the reader gives up an app.
+    bool endedUnanswered(int run) const { return timeoutRun_ >= run; }
 
     // Whether the app shows the captured window (the same title, or a frame near it).
     bool showsCapturedWindow(const ax::Element& appElement) {
@@ -80,8 +93,14 @@ class TargetWindowBackend final : public ax::AccessibilityBackend {
     std::optional<ax::Element> capturedWindow(const ax::Element& appElement);
     template <class R>
     R counted(R read) {
-        if (!read && read.error() == ax::AXError::timeout) {
+        if (read) {
+            ++answered_;
+            timeoutRun_ = 0;
+        } else if (read.error() == ax::AXError::timeout) {
             ++timeouts_;
+            ++timeoutRun_;
+        } else if (read.error() == ax::AXError::appGone) {
+            ++gone_;
         }
         return read;
     }
@@ -91,6 +110,9 @@ class TargetWindowBackend final : public ax::AccessibilityBackend {
     Rect frame_;
     ax::Element appElement_;
     int timeouts_ = 0;
+    int timeoutRun_ = 0;
+    int answered_ = 0;
+    int gone_ = 0;
 };
 
 }  // namespace ovra

@@ -40,13 +40,20 @@ void PermissionGuide::poll() {
     if (now == trusted_) {
         return;
     }
+    lost_ = lost_ || trusted_;
     trusted_ = now;
     if (now) {
         status_.reset();
         statusIsProblem_ = false;
         const std::string label = services_.hotkeyLabel ? services_.hotkeyLabel() : std::string();
         const std::string text =
-            OvraText::f("Accessibility access is on. You're ready: press %@ in any app.", {label});
+            lost_ ? OvraText::f(
+                        "Accessibility access is on again. Apps that were open before it "
+                        "went may need a restart before Ovra can read them. Press %@ in "
+                        "any app.",
+                        {label})
+                  : OvraText::f("Accessibility access is on. You're ready: press %@ in any app.",
+                                {label});
         if (services_.granted) {
             services_.granted(text);
         }
@@ -103,15 +110,23 @@ void PermissionGuide::switched(const std::optional<std::string>& notSwitched) {
 }
 
 PermissionGuide::Texts PermissionGuide::texts() const {
+    // Measured with GTK 3, Firefox ESR and Chromium: accessibility switched on reaches GTK and
+    // Firefox at once; a restarted accessibility bus is joined by none of them until restarted.
+    const std::string restart =
+        lost_ ? OvraText::t(
+                    "Restart the apps that were already open: after the desktop's "
+                    "accessibility service stops or restarts, GTK apps, Firefox and "
+                    "Chromium alike join it again only when they start.")
+              : OvraText::t(
+                    "Restart Chromium, Chrome and Qt 6 apps that were already open: they "
+                    "look for accessibility only when they start. Firefox and GTK apps "
+                    "follow at once.");
     return {
         OvraText::t("Murmlark Ovra"),
         OvraText::t("Quiets cluttered windows and lights up what matters."),
         OvraText::t("To read the buttons in other apps, Ovra needs the desktop's accessibility "
                     "support. Everything stays on this computer."),
-        {OvraText::t("Click “Turn On Accessibility” below."),
-         OvraText::t("Restart Chromium, Chrome and Qt 6 apps that were already open: they look "
-                     "for accessibility only when they start. Firefox and GTK apps follow at "
-                     "once."),
+        {OvraText::t("Click “Turn On Accessibility” below."), restart,
          OvraText::t("This window updates by itself.")},
         OvraText::t("Turn On Accessibility"),
         OvraText::f("By hand: %@", {services_.accessibility.byHandCommand()}),

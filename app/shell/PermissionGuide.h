@@ -92,6 +92,9 @@ class PermissionGuide final {
 
     Services services_;
     bool trusted_ = false;
+    // Access was there and went (the accessibility service stopped or restarted): apps that
+    // were open join a restarted service only when they start again.
+    bool lost_ = false;
     std::optional<std::string> status_;
     bool statusIsProblem_ = false;
     Scheduler::Token poll_ = 0;

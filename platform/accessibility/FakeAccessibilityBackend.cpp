@@ -227,6 +227,9 @@ class FakeFixtureLoader {
             fake_.app_.localizedName = json::requireString(app, "name");
         }
         fake_.gone_ = optionalBool(app, "gone", false);
+        if (app.contains("goneAfter")) {
+            fake_.goneAfter_ = static_cast<long>(json::requireInt(app, "goneAfter"));
+        }
         if (app.contains("hangAfter")) {
             fake_.hangAfter_ = static_cast<long>(json::requireInt(app, "hangAfter"));
         }
@@ -468,7 +471,7 @@ FakeAccessibilityBackend::Node* FakeAccessibilityBackend::node(const Element& el
 
 std::optional<AXError> FakeAccessibilityBackend::enter() {
     ++calls_;
-    if (gone_) {
+    if (gone_ || (goneAfter_ >= 0 && calls_ > goneAfter_)) {
         return AXError::appGone;
     }
     if (hangAfter_ >= 0 && calls_ > hangAfter_) {

@@ -10,6 +10,7 @@
 //     "app": { "pid": 42, "name": "Example",                name may be absent
 //              "gone": false,                               every call fails with appGone
 //              "hangAfter": 10,                             calls after the 10th time out
+//              "goneAfter": 10,                             calls after the 10th find it gone
 //              "callCost": 0.001,                           seconds each call takes
 //              "focusedWindow": true, "mainWindow": true,   false: that attribute is missing
 //              "wakeUp": "ok" | <error name> },             default ok with "afterWakeUp"
@@ -143,6 +144,7 @@ class FakeAccessibilityBackend final : public AccessibilityBackend {
     RunningApp app_;
     bool gone_ = false;
     long hangAfter_ = -1;
+    long goneAfter_ = -1;
     double callCost_ = 0;
     bool focusedWindow_ = true;
     bool mainWindow_ = true;

@@ -43,10 +43,11 @@ struct Cached {
         error = e;
         state = State::failed;
     }
-    // A request dropped by a new epoch leaves its part pending: unread again, so the next
-    // reading asks anew. Whether it was pending.
+    // A request dropped by a new epoch leaves its part pending, and one that timed out got no
+    // answer either (a paused app answers again once resumed): unread again, so the next
+    // reading asks anew. Whether it was so.
     bool unpend() {
-        if (!pending()) {
+        if (!pending() && !(failed() && error == AXError::timeout)) {
             return false;
         }
         state = State::unread;

@@ -554,11 +554,12 @@ void NodeCache::requestChildren(Node& n, bool urgent) {
 
 void NodeCache::resetPending() {
     for (auto& [key, n] : nodes_) {
-        n->role.unpend();
-        n->states.unpend();
-        n->props.unpend();
-        n->extents.unpend();
-        n->children.unpend();
+        bool base = false;
+        base |= n->role.unpend();
+        base |= n->states.unpend();
+        base |= n->props.unpend();
+        base |= n->extents.unpend();
+        base |= n->children.unpend();
         bool followUp = false;
         followUp |= n->attributes.unpend();
         followUp |= n->interfaces.unpend();
@@ -571,6 +572,10 @@ void NodeCache::resetPending() {
         followUp |= n->labelFor.unpend();
         if (followUp || !n->baseSettled()) {
             n->followUpsIssued = false;
+        }
+        // Its role may have been mapped without what is now read again.
+        if (base || followUp) {
+            n->mapped.reset();
         }
     }
 }

@@ -193,15 +193,24 @@ struct Desk : QObject {
     }
 
     void forget() {
-        bool forgot = false;
-        desktop->worker().post([this, &forgot] {
+        // Shared, not on the stack: a worker busy with a reading of a hung app answers after
+        // this wait has given up, and must then write into something that still exists.
+        // Nor may it then end a later wait.
+        struct Forgetting {
+            bool done = false;
+            bool abandoned = false;
+        };
+        auto forgot = std::make_shared<Forgetting>();
+        desktop->worker().post([this, forgot] {
             desktop->backend().forgetReadings();
-            QMetaObject::invokeMethod(this, [&forgot] {
-                forgot = true;
-                endWait();
+            QMetaObject::invokeMethod(this, [forgot] {
+                forgot->done = true;
+                if (!forgot->abandoned) {
+                    endWait();
+                }
             });
         });
-        spinUntil([&] { return forgot; }, 5);
+        forgot->abandoned = !spinUntil([&] { return forgot->done; }, 5);
     }
 
     struct Open {

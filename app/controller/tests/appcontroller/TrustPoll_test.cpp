@@ -24,8 +24,12 @@ TEST_F(AppControllerTest, ThePermissionPollAnnouncesOnlyAGrant) {
         EXPECT_EQ(controller().trusted(), answer);
         scheduler_.advance(1);
     }
-    EXPECT_THAT(windows.said, ElementsAre(ready, ready));  // each grant, never the loss
-    EXPECT_THAT(notes_, ElementsAre(ready, ready));
+    // Each grant, never the loss; a grant after a loss says that apps may need a restart.
+    const std::string again =
+        "Accessibility access is on again. Apps that were open before it went may need a restart "
+        "before Ovra can read them. Press Alt Space in any app.";
+    EXPECT_THAT(windows.said, ElementsAre(ready, again));
+    EXPECT_THAT(notes_, ElementsAre(ready, again));
     EXPECT_THAT(dashboards_, ElementsAre(OvraPane::home, OvraPane::home));
     // "--pretend-untrusted": never trusted, never announced.
     controller_.reset();

@@ -1,0 +1,168 @@
+// The app on a real desktop over a large Chromium page whose browser goes wrong under it: killed
+// while the overlay shows its plan, or while the page is read, the overlay closes at once and
+// says that the browser has closed; paused in the middle of readings (and resumed), the app
+// gives the browser up, says it does not respond, and reads it whole again once it answers. Run
+// in the sanitizer build too, where the app's log must hold no sanitizer report.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+
+#include "testing/Files.h"
+#include "testing/desktop/Commands.h"
+#include "testing/desktop/LaunchedApp.h"
+
+namespace ovra {
+namespace {
+
+using testing::eventually;
+
+constexpr const char* kClosed = "has closed, so Ovra closed. Nothing was pressed.";
+
+class TargetGoneDesktop : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        // A page of a few thousand nodes: its first reading takes a while.
+        page_ = home_ / "page.html";
+        std::ofstream out(page_);
+        out << "<!DOCTYPE html><html><head><meta charset=utf-8><title>Big</title><style>"
+               "body{margin:0;font:7px sans-serif;display:grid;"
+               "grid-template-columns:repeat(40,1fr)}div{height:14px;overflow:hidden}</style>"
+               "</head><body>\n";
+        for (int i = 0; i < 2500; ++i) {
+            out << "<div><a href=\"#c" << i << "\">L" << i << "</a><b>t" << i << "</b></div>\n";
+        }
+        out << "</body></html>\n";
+        std::filesystem::create_directories(home_ / "murmlark-ovra");
+        std::ofstream(home_ / "murmlark-ovra/ai.qeld.murmlark-ovra.json")
+            << R"({"hotkey": "ctrl-opt-space", "useModel": false, "sidebar": false})";
+        setenv("XDG_CONFIG_HOME", home_.path().c_str(), 1);
+    }
+    void TearDown() override {
+        browser_.signal(SIGCONT);
+        if (app_ > 0) {
+            kill(app_, SIGTERM);
+            waitpid(app_, nullptr, 0);
+        }
+        browser_.stop();
+        // Whatever the sanitizers found, wherever the test stopped.
+        const std::string all = log();
+        for (const char* report : {"AddressSanitizer", "LeakSanitizer", "ThreadSanitizer",
+                                   "runtime error:", "main thread stalled"}) {
+            EXPECT_EQ(all.find(report), std::string::npos) << all;
+        }
+    }
+
+    // Chromium on the page, once the window is up.
+    void launchBrowser() {
+        browser_ = testing::LaunchedApp::chromium("file://" + page_.string());
+        ASSERT_TRUE(eventually(
+            [&] {
+                return testing::xdotool("search --onlyvisible --pid " +
+                                        std::to_string(browser_.pid()) + " >/dev/null");
+            },
+            45));
+        usleep(2'000'000);  // the page laid out
+    }
+    void startApp() {
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, (home_ / "log").c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        char* argv[] = {const_cast<char*>(OVRA_APP), const_cast<char*>("--no-dashboard"), nullptr};
+        ASSERT_EQ(posix_spawn(&app_, OVRA_APP, &actions, nullptr, argv, environ), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        ASSERT_TRUE(
+            eventually([&] { return log().find("opens the overlay") != std::string::npos; }, 60))
+            << log();
+    }
+    std::string log() const { return testing::readText(home_ / "log"); }
+    std::size_t logged(const std::string& text) const {
+        std::size_t count = 0;
+        const std::string all = log();
+        for (auto at = all.find(text); at != std::string::npos; at = all.find(text, at + 1)) {
+            ++count;
+        }
+        return count;
+    }
+    bool appRuns() const { return app_ > 0 && waitpid(app_, nullptr, WNOHANG) == 0; }
+    static bool overlayMapped() {
+        return testing::xdotool("search --onlyvisible --name '^Murmlark Ovra overlay$' >/dev/null");
+    }
+    // The hotkey, once the overlay of the request shows (loading or with its plan).
+    static bool hotkey() {
+        return testing::xdotool("key ctrl+alt+space") && eventually(overlayMapped, 15);
+    }
+    void killBrowser() {
+        browser_.signal(SIGKILL);
+        ASSERT_TRUE(browser_.exitCode(10));
+    }
+
+    testing::ScratchFolder home_{"target-gone"};
+    std::filesystem::path page_;
+    testing::LaunchedApp browser_;
+    pid_t app_ = 0;
+};
+
+TEST_F(TargetGoneDesktop, AKilledBrowserClosesTheOverlayWithItsNotice) {
+    launchBrowser();
+    startApp();
+    // Killed while its page is read.
+    ASSERT_TRUE(hotkey()) << log();
+    killBrowser();
+    EXPECT_TRUE(eventually([&] { return logged(kClosed) == 1; }, 10)) << log();
+    EXPECT_TRUE(eventually([] { return !overlayMapped(); }, 5));
+
+    // Killed while the overlay shows the page's plan: nothing of it stays on screen.
+    launchBrowser();
+    const std::size_t plans = logged("Ovra press:");
+    ASSERT_TRUE(hotkey()) << log();
+    ASSERT_TRUE(eventually([&] { return logged("Ovra press:") > plans; }, 20)) << log();
+    killBrowser();
+    EXPECT_TRUE(eventually([&] { return logged(kClosed) == 2; }, 10)) << log();
+    EXPECT_TRUE(eventually([] { return !overlayMapped(); }, 5));
+    EXPECT_TRUE(appRuns());
+}
+
+TEST_F(TargetGoneDesktop, ABrowserPausedMidReadingIsGivenUpAndReadAgainOnceResumed) {
+    launchBrowser();
+    startApp();
+    for (const int pauseAfterMs : {0, 150, 400}) {
+        SCOPED_TRACE(pauseAfterMs);
+        const std::size_t messages = logged("Ovra message:") + logged("Ovra press:");
+        ASSERT_TRUE(hotkey()) << log();
+        usleep(static_cast<useconds_t>(pauseAfterMs) * 1000);
+        browser_.signal(SIGSTOP);
+        EXPECT_TRUE(eventually(
+            [&] { return logged("Ovra message:") + logged("Ovra press:") > messages; }, 15))
+            << log();
+        ASSERT_TRUE(testing::xdotool("key Escape"));
+        EXPECT_TRUE(eventually([] { return !overlayMapped(); }, 5));
+        browser_.signal(SIGCONT);
+        usleep(500'000);
+    }
+    EXPECT_GE(logged("the app was given up") + logged("not responding"), 1u) << log();
+
+    // Answering again: a whole plan.
+    const std::size_t plans = logged("Ovra press:");
+    EXPECT_TRUE(eventually(
+        [&] {
+            const bool planned =
+                hotkey() && eventually([&] { return logged("Ovra press:") > plans; }, 8);
+            testing::xdotool("key Escape");
+            eventually([] { return !overlayMapped(); }, 5);
+            return planned;
+        },
+        40))
+        << log();
+    EXPECT_TRUE(appRuns()) << log();
+}
+
+}  // namespace
+}  // namespace ovra
