@@ -21,9 +21,10 @@ enum class AXExtractorError {
     notTrusted,
     noFrontmostApp,
     noWindow,
-    notResponding,  // the app stopped answering before its window or anything in it was read
-    cancelled,      // the caller stopped the reading; nothing to show
-    tooLarge,       // the reading ran out of time or nodes before it found anything to show
+    notResponding,   // the app stopped answering before its window or anything in it was read
+    cancelled,       // the caller stopped the reading; nothing to show
+    tooLarge,        // the reading ran out of time or nodes before it found anything to show
+    windowNotShown,  // the window in front (a dialog) is not on the accessibility bus
 };
 
 // The localized sentence shown for an error.

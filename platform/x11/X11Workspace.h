@@ -51,6 +51,9 @@ class Workspace final {
     // Where a client window lies in root-window space, less the invisible shadow a toolkit
     // draws around client-side decorations (_GTK_FRAME_EXTENTS); absent once it is gone.
     std::optional<Rect> contentFrame(std::uint32_t window);
+    // Whether a client window is a dialog of another (WM_TRANSIENT_FOR, a dialog's window type,
+    // or the modal state); false once it is gone.
+    bool isDialog(std::uint32_t window);
     // A fresh timestamp of the X server (from a property change on a window of our own); 0 when
     // the server cannot be asked.
     std::uint32_t serverTime();
