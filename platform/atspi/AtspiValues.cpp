@@ -96,6 +96,15 @@ bool ValueMapping::hiddenDocument(const Node& n) const {
            !n.states.value.has(ATSPI_STATE_SHOWING) && !n.inDocument;
 }
 
+bool ValueMapping::insideParent(const Node& n) {
+    // What lies wholly inside its laid-out parent is not clipped away by it: a state saying so
+    // is one not yet brought up to date.
+    const Node* parent = nodes_.find(n.parentKey);
+    return parent != nullptr && parent->extents.done() && isLaidOut(parent->extents.value) &&
+           n.extents.done() && isLaidOut(n.extents.value) &&
+           parent->extents.value.contains(n.extents.value);
+}
+
 ax::Read ValueMapping::frameValue(Node& n, std::string_view name, const Rect& r) {
     if (r.size.width < 0 || r.size.height < 0) {
         return fail(AXError::noValue);  // toolkits send -1 sizes for objects not laid out
@@ -247,8 +256,11 @@ ax::Read ValueMapping::valueOf(Node& n, std::string_view name, bool webArea) {
         if (auto p = n.states.problem()) {
             return fail(*p);
         }
-        return ax::Value(
-            n.states.value.has(name == "AXShowing" ? ATSPI_STATE_SHOWING : ATSPI_STATE_OPAQUE));
+        if (name == "AXOpaque") {
+            return ax::Value(n.states.value.has(ATSPI_STATE_OPAQUE));
+        }
+        return ax::Value(n.states.value.has(ATSPI_STATE_SHOWING) ||
+                         (kit.showingLagsPaint && insideParent(n)));
     }
     if (name == "AXPlaceholderValue") {
         if (n.attributes.unread()) {
