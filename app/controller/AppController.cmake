@@ -53,4 +53,8 @@ if(BUILD_TESTING)
     OVRA_CONSENT_PAGE="${CMAKE_CURRENT_SOURCE_DIR}/tests/appcontroller/desktop/consent.html"
     OVRA_LANDING_PAGE="${CMAKE_CURRENT_SOURCE_DIR}/tests/appcontroller/desktop/landing.html")
   add_dependencies(ControllerDesktop_test murmlark-ovra)
+  # A dialog the bus does not show, in front of the window a request would read.
+  ovra_add_test_files(FILES
+    "${CMAKE_CURRENT_SOURCE_DIR}/tests/appcontroller/desktop/ModalDialogDesktop_test.cpp"
+    LIBS ovra_app_controller ovra_atspi ovra_x11 ovra_app_accessibility LABEL desktop)
 endif()

@@ -7,6 +7,8 @@ namespace ovra {
 namespace {
 
 constexpr std::size_t kMaxWindows = 32;
+// How much a dialog's frame on the bus may differ in size from the captured one.
+constexpr double kDialogSizeSlack = 24;
 
 }  // namespace
 
@@ -68,9 +70,11 @@ std::optional<ax::Element> TargetWindowBackend::capturedWindow(const ax::Element
             const Point middle = Rect(*origin, *size).center();
             const Point target = frame_.center();
             distance = std::hypot(middle.x - target.x, middle.y - target.y);
-            // A dialog lies centred over its parent: the middles meet, the sizes do not.
-            if (dialog_ && (std::abs(size->width - frame_.width()) >= kMaxFrameDistance ||
-                            std::abs(size->height - frame_.height()) >= kMaxFrameDistance)) {
+            // A dialog lies centred over its parent, nearly as large (Chromium's file chooser
+            // is 76 by 78 points smaller than its window): only a frame of the dialog's own size
+            // is the dialog.
+            if (dialog_ && (std::abs(size->width - frame_.width()) > kDialogSizeSlack ||
+                            std::abs(size->height - frame_.height()) > kDialogSizeSlack)) {
                 distance = kMaxFrameDistance;
             }
         }

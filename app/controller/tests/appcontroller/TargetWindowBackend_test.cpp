@@ -30,6 +30,8 @@ TEST(TargetWindowBackend, ADialogTheBusDoesNotShowHidesTheWindowBehindIt) {
         {"the window, renamed since", "Other page - Browser", Rect(0, 0, 1200, 900), false, true},
         {"a file chooser centred over it, absent from the bus", "Open File",
          Rect(200, 150, 800, 600), true, false},
+        {"a file chooser nearly as large as the window", "Open File", Rect(38, 46, 1124, 822), true,
+         false},
         {"the same dialog of the same size as the window", "Open File", Rect(0, 0, 1200, 900), true,
          true},
         {"a dialog the bus shows under its title", "Page - Browser", Rect(200, 150, 800, 600), true,
