@@ -27,7 +27,8 @@ bool isPlausibleFrame(const Rect& frame, const Rect& area) {
     if (!frame.isFinite() || !area.isFinite() || frame.size.width < 0 || frame.size.height < 0) {
         return false;
     }
-    const double screen = std::max({area.width(), area.height(), 1.0});
+    // A small window's area stands for no less than a small screen.
+    const double screen = std::max({area.width(), area.height(), kLeastScreen});
     const double most = kMostScreens * screen;
     return frame.width() <= most && frame.height() <= most && frame.minX() >= area.minX() - most &&
            frame.maxX() <= area.maxX() + most && frame.minY() >= area.minY() - most &&

@@ -17,6 +17,7 @@ namespace ovra::Visibility {
 // How many screens a control's frame may span, or lie away from the area read, before the frame
 // is taken for nonsense (a toolkit's INT_MAX sizes, a page's 1e9-wide element).
 inline constexpr double kMostScreens = 4;
+inline constexpr double kLeastScreen = 1024;
 
 // Whether `frame` could be a control on a screen showing `area`: finite, of no negative size,
 // no larger than a few screens and not farther than that from `area`.

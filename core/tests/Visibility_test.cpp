@@ -29,6 +29,9 @@ TEST(Visibility, OnlyFramesAScreenCouldShowArePlausible) {
         {Rect(-big, -big, 10, 10), false},         // far off every screen
         {Rect(0, 6 * 1280, 10, 10), false},
     };
+    // A small window's controls are measured against a small screen, not the window.
+    EXPECT_TRUE(Visibility::isPlausibleFrame(Rect(0, 0, 300, 3000), Rect(0, 0, 300, 200)));
+    EXPECT_FALSE(Visibility::isPlausibleFrame(Rect(0, 0, 300, 5000), Rect(0, 0, 300, 200)));
     for (const auto& c : cases) {
         EXPECT_EQ(Visibility::isPlausibleFrame(c.frame, area), c.plausible)
             << c.frame.minX() << "," << c.frame.minY() << " " << c.frame.width() << "x"
