@@ -59,15 +59,15 @@ Overlaps hiddenByOverlap(const std::vector<LaidControl>& controls, const OnTop& 
                 hidden[j] = true;  // whichever is pressed, it is the control the user sees
                 continue;
             }
-            const bool aClear = a.opaque == false;
-            const bool bClear = b.opaque == false;
-            if (aClear != bClear) {
-                hidden[aClear ? i : j] = true;
-                continue;
-            }
             if (siblings(a.path, b.path)) {
-                hidden[i] = hidden[j] = true;
-                ++result.untold;
+                const bool aClear = a.opaque == false;
+                const bool bClear = b.opaque == false;
+                if (aClear != bClear) {
+                    hidden[aClear ? i : j] = true;
+                } else {
+                    hidden[i] = hidden[j] = true;
+                    ++result.untold;
+                }
                 continue;
             }
             if (a.raised != b.raised && onTop) {

@@ -50,12 +50,13 @@ using OnTop = std::function<std::optional<std::size_t>(std::size_t a, std::size_
 
 // For each pair of colliding controls, the first rule that tells which one a person sees:
 // - two alike (same role and label) are one: the later is hidden as a copy;
-// - one drawn transparent while the other is not is hidden;
-// - siblings (one laid over the other in the same container, as an invisible control over a
-//   visible one is) that nothing above tells apart are both hidden, and the pair counts as
-//   untold: a hit test finds the one on top, not the one drawn;
+// - of siblings (one laid over the other in the same container, as an invisible control over
+//   a visible one is), the one drawn transparent while the other is not is hidden; when nothing
+//   tells them apart both are, and the pair counts as untold: a hit test finds the one on top,
+//   not the one drawn;
 // - of controls in different containers, one in a raised layer (a dialog, an open menu) that
-//   the hit test finds on top hides the page's control below it; else both stay.
+//   the hit test finds on top hides the page's control below it; else both stay (a banner
+//   drawn slightly transparent is still seen over the page).
 Overlaps hiddenByOverlap(const std::vector<LaidControl>& controls, const OnTop& onTop = {});
 
 }  // namespace ovra::Visibility
