@@ -131,4 +131,16 @@ std::size_t characterCount(std::string_view utf8) {
     return count;
 }
 
+std::string boundedUtf8(std::string_view utf8, std::size_t maxBytes) {
+    if (utf8.size() <= maxBytes) {
+        return std::string(utf8);
+    }
+    // Back off the continuation bytes of a character that would be cut in two.
+    std::size_t end = maxBytes;
+    while (end > 0 && (static_cast<unsigned char>(utf8[end]) & 0xC0) == 0x80) {
+        --end;
+    }
+    return std::string(utf8.substr(0, end));
+}
+
 }  // namespace ovra::text

@@ -37,4 +37,11 @@ std::string uppercased(std::string_view utf8);
 // Number of user-perceived characters (grapheme clusters).
 std::size_t characterCount(std::string_view utf8);
 
+// The most bytes of one text another app gives (a name, a description, a value): enough for any
+// label a person reads, and a bound on what lays it out, logs or speaks it.
+inline constexpr std::size_t kMaxForeignTextBytes = 4096;
+// The text cut to at most `maxBytes` bytes, on a UTF-8 character boundary (never inside a
+// multi-byte sequence); shorter text comes back unchanged.
+std::string boundedUtf8(std::string_view utf8, std::size_t maxBytes = kMaxForeignTextBytes);
+
 }  // namespace ovra::text

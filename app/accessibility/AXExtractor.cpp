@@ -7,6 +7,7 @@
 #include "core/FindAndScroll.h"
 #include "core/Geometry.h"
 #include "core/OvraText.h"
+#include "core/Visibility.h"
 #include "platform/log/Log.h"
 
 namespace ovra {
@@ -111,6 +112,40 @@ UICandidate makeCandidate(BoundedReader& reader, const FoundNode& node, int numb
     return c;
 }
 
+// Controls laid over each other are hit-tested at most this many times in one reading.
+constexpr int kMostHitTests = 16;
+// How far up from what a hit test found its control is looked for (a button's text inside it).
+constexpr int kMostHitAncestors = 6;
+
+// Which of two elements the app's hit test finds at `at`: the element found, or an ancestor of
+// it near enough; absent when neither.
+std::optional<std::size_t> whichOnTop(BoundedReader& reader, const ax::Element& window, Point at,
+                                      const ax::Element& a, std::size_t indexA,
+                                      const ax::Element& b, std::size_t indexB) {
+    auto hit = reader.elementAtPoint(window, at);
+    if (!hit) {
+        return std::nullopt;
+    }
+    ax::Element current = hit.value();
+    for (int step = 0; step <= kMostHitAncestors && !current.isNull(); ++step) {
+        if (current == a) {
+            return indexA;
+        }
+        if (current == b) {
+            return indexB;
+        }
+        if (current == window) {
+            break;
+        }
+        auto parent = elementAttribute(reader, current, "AXParent");
+        if (!parent) {
+            break;
+        }
+        current = *parent;
+    }
+    return std::nullopt;
+}
+
 // One reading: the window, and once more after waking the app when it showed nothing at first.
 Result<WindowSnapshot, AXExtractorError> readWaking(const AXExtractor& extractor,
                                                     BoundedReader& reader,
@@ -153,6 +188,8 @@ std::string outcome(const Result<WindowSnapshot, AXExtractorError>& result) {
             return "app lost";
         case AXExtractorError::notOnBus:
             return "not on the bus";
+        case AXExtractorError::windowNotShown:
+            return "window not shown";
     }
     return "failed";
 }
@@ -207,6 +244,10 @@ std::string description(AXExtractorError error) {
                 "This app is not on the desktop's accessibility bus. If it was open before "
                 "accessibility was turned on or its service restarted, restart the app; some "
                 "apps cannot be read at all.");
+        case AXExtractorError::windowNotShown:
+            return OvraText::t(
+                "This window cannot be read: its app does not show it to accessibility tools. "
+                "Use it directly, or close it and try again.");
     }
     return {};
 }
@@ -293,6 +334,36 @@ Result<WindowSnapshot, AXExtractorError> AXExtractor::read(BoundedReader& reader
                            ordered[i]->element);
     }
 
+    // Controls laid one over the other: only the one a person sees is offered, and neither
+    // when that cannot be told.
+    int untoldOverlaps = 0;
+    {
+        std::vector<Visibility::LaidControl> laid;
+        laid.reserve(pairs.size());
+        for (std::size_t i = 0; i < pairs.size(); ++i) {
+            const UICandidate& c = pairs[i].first;
+            laid.push_back({.frame = c.frame,
+                            .opaque = ordered[i]->info.boolean(NodeAttribute::opaque),
+                            .raised = c.context.has_value() || c.role == "AXMenuItem",
+                            .path = ordered[i]->path,
+                            .role = c.role,
+                            .label = c.label()});
+        }
+        int hitTests = 0;
+        const auto onTop = [&](std::size_t a, std::size_t b,
+                               Point at) -> std::optional<std::size_t> {
+            if (++hitTests > kMostHitTests) {
+                return std::nullopt;
+            }
+            return whichOnTop(reader, *window, at, pairs[a].second, a, pairs[b].second, b);
+        };
+        const Visibility::Overlaps overlaps = Visibility::hiddenByOverlap(laid, onTop);
+        untoldOverlaps = overlaps.untold;
+        for (auto it = overlaps.hidden.rbegin(); it != overlaps.hidden.rend(); ++it) {
+            pairs.erase(pairs.begin() + static_cast<std::ptrdiff_t>(*it));
+        }
+    }
+
     // 7. Web clipping.
     Rect viewport = fullViewport;
     if (bestWeb) {
@@ -347,6 +418,7 @@ Result<WindowSnapshot, AXExtractorError> AXExtractor::read(BoundedReader& reader
     snapshot.windowFrame = windowFrame;
     snapshot.scroll = scrollTarget(reader, walked.regions, fullViewport);
     snapshot.viewport = viewport;
+    snapshot.untoldOverlaps = untoldOverlaps;
     if (reader.cancelled()) {
         return fail(AXExtractorError::cancelled);
     }

@@ -26,6 +26,7 @@ enum class AXExtractorError {
     tooLarge,       // the reading ran out of time or nodes before it found anything to show
     appLost,        // the app, or the accessibility bus, went away during the reading
     notOnBus,       // the app is not on the accessibility bus at all
+    windowNotShown,  // the window in front (a dialog) is not on the accessibility bus
 };
 
 // The localized sentence shown for an error.

@@ -10,6 +10,7 @@
 #include "core/Candidate.h"
 #include "core/CandidateSelector.h"
 #include "core/Text.h"
+#include "core/Visibility.h"
 
 namespace ovra {
 
@@ -23,6 +24,9 @@ struct WorkItem {
     int rawDepth = 0;
     bool chrome = false;
     std::optional<Rect> scrollFrame;
+    // What the clipping ancestors (scroll areas, web content such as a frame's view) leave
+    // visible.
+    std::optional<Rect> clip;
     int context = -1;  // index into the walk's dialog contexts
     int region = -1;   // index into the region list
 };
@@ -186,8 +190,13 @@ WalkResult walk(BoundedReader& reader, const ax::Element& window, const Rect& vi
 
         // 5. Only pressable containers are asked for their actions, and only those that would
         // be visited: for any other, whether it can press changes nothing below.
-        const bool visitable =
-            info.boolean(NodeAttribute::enabled) != false && frame && frame->intersects(viewport);
+        // Only what a person can see is offered: a frame that makes sense, inside the viewport
+        // and every clipping ancestor, and not clipped away as the toolkit tells.
+        const bool visitable = info.boolean(NodeAttribute::enabled) != false && frame &&
+                               Visibility::isPlausibleFrame(*frame, viewport) &&
+                               frame->intersects(viewport) &&
+                               (!item.clip || frame->intersects(*item.clip)) &&
+                               info.boolean(NodeAttribute::showing) != false;
         const bool pressable = visitable && CandidateRoles::pressableContainers().contains(role) &&
                                canPress(reader, item.element);
 
@@ -234,6 +243,13 @@ WalkResult walk(BoundedReader& reader, const ax::Element& window, const Rect& vi
         const bool chrome = item.chrome || CandidateRoles::chromeContainers().contains(role);
         const std::optional<Rect> scrollFrame =
             role == "AXScrollArea" && frame ? frame : item.scrollFrame;
+        std::optional<Rect> clip = item.clip;
+        const bool clips = role == "AXScrollArea" || CandidateRoles::webContent().contains(role);
+        // A frame not laid out yet (a page still loading) clips nothing.
+        if (clips && frame && frame->width() > 0 && frame->height() > 0 &&
+            Visibility::isPlausibleFrame(*frame, viewport)) {
+            clip = clip ? clip->intersection(*frame) : *frame;
+        }
         int context = item.context;
         if (context < 0 && isDialog(info, role)) {
             complete();
@@ -261,6 +277,7 @@ WalkResult walk(BoundedReader& reader, const ax::Element& window, const Rect& vi
                              .rawDepth = rawDepth,
                              .chrome = chrome,
                              .scrollFrame = scrollFrame,
+                             .clip = clip,
                              .context = context,
                              .region = childRegion});
         }

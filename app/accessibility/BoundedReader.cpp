@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <variant>
+
+#include "core/Text.h"
 
 namespace ovra {
 
@@ -10,12 +13,12 @@ namespace {
 constexpr std::array<std::string_view, kNodeAttributeCount> kNames = {
     "AXRole",     "AXSubrole", "AXTitle",   "AXDescription",      "AXValue",
     "AXPosition", "AXSize",    "AXEnabled", "AXPlaceholderValue", "AXFocused",
-    "AXHidden",
+    "AXHidden",   "AXShowing", "AXOpaque",
 };
 
-constexpr std::array<NodeAttribute, 6> kOutline = {
-    NodeAttribute::role, NodeAttribute::subrole, NodeAttribute::position,
-    NodeAttribute::size, NodeAttribute::enabled, NodeAttribute::hidden,
+constexpr std::array<NodeAttribute, 8> kOutline = {
+    NodeAttribute::role,    NodeAttribute::subrole, NodeAttribute::position, NodeAttribute::size,
+    NodeAttribute::enabled, NodeAttribute::hidden,  NodeAttribute::showing,  NodeAttribute::opaque,
 };
 constexpr std::array<NodeAttribute, 5> kRest = {
     NodeAttribute::title,       NodeAttribute::description, NodeAttribute::value,
@@ -33,6 +36,14 @@ constexpr std::array<std::string_view, N> namesOf(const std::array<NodeAttribute
 
 constexpr auto kOutlineNames = namesOf(kOutline);
 constexpr auto kRestNames = namesOf(kRest);
+
+// Whatever backend answers, no text of another app is longer than this past the reader.
+void bound(ax::Value& value) {
+    if (auto* text = std::get_if<std::string>(&value);
+        text && text->size() > text::kMaxForeignTextBytes) {
+        *text = text::boundedUtf8(*text);
+    }
+}
 
 }  // namespace
 
@@ -109,6 +120,9 @@ ax::Read BoundedReader::attribute(const ax::Element& element, std::string_view n
     auto read = backend_.attribute(element, name);
     const bool timedOut = !read && read.error() == ax::AXError::timeout;
     note(!timedOut, timedOut);
+    if (read) {
+        bound(read.value());
+    }
     return read;
 }
 
@@ -131,6 +145,7 @@ std::vector<std::optional<ax::Value>> BoundedReader::attributes(
     for (std::size_t i = 0; i < names.size() && i < reads.size(); ++i) {
         if (reads[i]) {
             out[i] = reads[i].value();
+            bound(*out[i]);
             anyAnswer = true;
         } else if (reads[i].error() == ax::AXError::timeout) {
             anyTimeout = true;
@@ -207,6 +222,17 @@ std::optional<ax::AXError> BoundedReader::wakeUp(const ax::Element& appElement) 
     const bool timedOut = error == ax::AXError::timeout;
     note(!timedOut, timedOut);
     return error;
+}
+
+Result<ax::Element, ax::AXError> BoundedReader::elementAtPoint(const ax::Element& root,
+                                                               Point point) {
+    if (!admit()) {
+        return fail(ax::AXError::timeout);
+    }
+    auto hit = backend_.elementAtPoint(root, point);
+    const bool timedOut = !hit && hit.error() == ax::AXError::timeout;
+    note(!timedOut, timedOut);
+    return hit;
 }
 
 void BoundedReader::prefetch(std::span<const ax::Element> elements) {

@@ -33,8 +33,10 @@ enum class NodeAttribute {
     placeholder,
     focused,
     hidden,
+    showing,  // false: the toolkit says it is clipped away (absent where it does not tell)
+    opaque,   // whether the toolkit draws it fully opaque (absent where it does not tell)
 };
-inline constexpr std::size_t kNodeAttributeCount = 11;
+inline constexpr std::size_t kNodeAttributeCount = 13;
 
 // The AX names of the batch, in order.
 std::span<const std::string_view> nodeAttributeNames();
@@ -94,6 +96,7 @@ class BoundedReader {
     Result<ax::ElementList, ax::AXError> children(const ax::Element& element, std::size_t limit);
     Result<std::vector<std::string>, ax::AXError> actionNames(const ax::Element& element);
     std::optional<ax::AXError> wakeUp(const ax::Element& appElement);
+    Result<ax::Element, ax::AXError> elementAtPoint(const ax::Element& root, Point point);
     void prefetch(std::span<const ax::Element> elements);
 
   private:

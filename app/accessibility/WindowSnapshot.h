@@ -26,6 +26,9 @@ struct WindowSnapshot {
     std::vector<UICandidate> candidates;
     std::map<std::string, ax::Element> elements;
     std::optional<ScrollTarget> scroll;
+    // Pairs of controls laid one over the other that were both left out, since nothing told
+    // which of the two a person sees (an invisible control over a visible one).
+    int untoldOverlaps = 0;
 };
 
 }  // namespace ovra

@@ -65,7 +65,7 @@ std::optional<bool> AccessibilityWorkerThread::trustedWithin(std::chrono::millis
 
 ReadResult AccessibilityWorkerThread::readWindow(const ReadRequest& request, std::stop_token stop) {
     const TargetApp& target = request.target;
-    TargetWindowBackend backend(services_.backend, target.title, target.frame);
+    TargetWindowBackend backend(services_.backend, target.title, target.frame, target.dialog);
     ax::RunningApp app{target.pid, std::nullopt};
     // The app's own name for itself, else its process name.
     const ax::Element appElement = backend.applicationElement(app);
@@ -83,6 +83,9 @@ ReadResult AccessibilityWorkerThread::readWindow(const ReadRequest& request, std
     // No window found because the app did not answer: say so, not that it has none.
     if (!result && result.error() == AXExtractorError::noWindow && backend.timeouts() > 0) {
         result = fail(AXExtractorError::notResponding);
+    } else if (!result && result.error() == AXExtractorError::noWindow &&
+               backend.dialogNotShown()) {
+        result = fail(AXExtractorError::windowNotShown);
     }
     // Nor because the bus does not know the app (it joined an earlier bus, or never joins).
     if (!result && result.error() == AXExtractorError::noWindow) {

@@ -93,4 +93,9 @@ if(BUILD_TESTING)
     LIBS ovra_app_controller ovra_atspi LABEL desktop)
   pkg_check_modules(OVRA_CONTROLLER_TEST_DBUS REQUIRED IMPORTED_TARGET dbus-1)
   target_link_libraries(BusRestartDesktop_test PRIVATE PkgConfig::OVRA_CONTROLLER_TEST_DBUS)
+
+  # A dialog the bus does not show, in front of the window a request would read.
+  ovra_add_test_files(FILES
+    "${CMAKE_CURRENT_SOURCE_DIR}/tests/appcontroller/desktop/ModalDialogDesktop_test.cpp"
+    LIBS ovra_app_controller ovra_atspi ovra_x11 ovra_app_accessibility LABEL desktop)
 endif()

@@ -356,6 +356,11 @@ void AppController::decided(const Scan& scan, std::string note,
         if (const std::optional<std::string> tip = starter_.takeTip()) {
             overlay_.setNotice(*tip);
         }
+        if (shown_.snapshot->window.untoldOverlaps > 0) {
+            overlay_.setNotice(OvraText::t(
+                "Some controls here lie one over another, so they are left out: which one you "
+                "see could not be told."));
+        }
         const std::optional<std::string> zoomTip = zoom_.tip();
         if (zoomTip) {
             overlay_.setNotice(*zoomTip);

@@ -9,12 +9,14 @@ namespace ovra {
 namespace {
 
 constexpr std::size_t kMaxWindows = 32;
+// How much a dialog's frame on the bus may differ in size from the captured one.
+constexpr double kDialogSizeSlack = 24;
 
 }  // namespace
 
 TargetWindowBackend::TargetWindowBackend(ax::AccessibilityBackend& inner, std::string title,
-                                         Rect frame)
-    : inner_(inner), title_(std::move(title)), frame_(frame) {}
+                                         Rect frame, bool dialog)
+    : inner_(inner), title_(std::move(title)), frame_(frame), dialog_(dialog) {}
 
 ax::Element TargetWindowBackend::applicationElement(const ax::RunningApp& app) {
     appElement_ = inner_.applicationElement(app);
@@ -35,9 +37,18 @@ std::vector<Rect> TargetWindowBackend::screenFrames() {
 }
 
 ax::Read TargetWindowBackend::attribute(const ax::Element& element, std::string_view name) {
-    if (name == "AXFocusedWindow" && !appElement_.isNull() && element == appElement_) {
-        if (auto window = capturedWindow(element)) {
-            return ax::Value(std::move(*window));
+    const bool window = name == "AXFocusedWindow" || name == "AXMainWindow";
+    if (window && !appElement_.isNull() && element == appElement_) {
+        if (name == "AXFocusedWindow" || dialog_) {
+            if (auto captured = capturedWindow(element)) {
+                return ax::Value(std::move(*captured));
+            }
+        }
+        // A dialog the app does not show stands in front of its other windows: reading the one
+        // behind would offer controls the dialog keeps from the user.
+        if (dialog_) {
+            dialogNotShown_ = timeouts_ == 0;
+            return fail(timeouts_ == 0 ? ax::AXError::noValue : ax::AXError::timeout);
         }
     }
     return counted(inner_.attribute(element, name));
@@ -74,6 +85,13 @@ std::optional<ax::Element> TargetWindowBackend::capturedWindow(const ax::Element
             const Point middle = Rect(*origin, *size).center();
             const Point target = frame_.center();
             distance = std::hypot(middle.x - target.x, middle.y - target.y);
+            // A dialog lies centred over its parent, nearly as large (Chromium's file chooser
+            // is 76 by 78 points smaller than its window): only a frame of the dialog's own size
+            // is the dialog.
+            if (dialog_ && (std::abs(size->width - frame_.width()) > kDialogSizeSlack ||
+                            std::abs(size->height - frame_.height()) > kDialogSizeSlack)) {
+                distance = kMaxFrameDistance;
+            }
         }
         if (!std::isfinite(distance) || (!sameTitle && distance >= kMaxFrameDistance)) {
             continue;

@@ -19,7 +19,11 @@ class TargetWindowBackend final : public ax::AccessibilityBackend {
     // Windows whose middle lies farther than this from the captured frame's are other windows.
     static constexpr double kMaxFrameDistance = 96;
 
-    TargetWindowBackend(ax::AccessibilityBackend& inner, std::string title, Rect frame);
+    // A captured dialog (`dialog`) is the app's window of its title, or of about its frame: never
+    // the window it lies over. When the app shows no such window, the app's windows are not
+    // read at all (see dialogNotShown).
+    TargetWindowBackend(ax::AccessibilityBackend& inner, std::string title, Rect frame,
+                        bool dialog = false);
 
     bool isProcessTrusted() override { return inner_.isProcessTrusted(); }
     std::optional<ax::RunningApp> frontmostApp() override { return inner_.frontmostApp(); }
@@ -83,6 +87,9 @@ class TargetWindowBackend final : public ax::AccessibilityBackend {
     bool sawGone() const { return gone_ > 0 && answered_ > 0; }
     // Whether the reading ended on a run of time-outs, as the reader gives up an app.
     bool endedUnanswered(int run) const { return timeoutRun_ >= run; }
+    // The captured window is a dialog the app does not show on the accessibility bus (a file
+    // chooser of its own): nothing behind it was read.
+    bool dialogNotShown() const { return dialogNotShown_; }
 
     // Whether the app shows the captured window (the same title, or a frame near it).
     bool showsCapturedWindow(const ax::Element& appElement) {
@@ -108,6 +115,8 @@ class TargetWindowBackend final : public ax::AccessibilityBackend {
     ax::AccessibilityBackend& inner_;
     std::string title_;
     Rect frame_;
+    bool dialog_ = false;
+    bool dialogNotShown_ = false;
     ax::Element appElement_;
     int timeouts_ = 0;
     int timeoutRun_ = 0;

@@ -44,6 +44,7 @@ enum class When : std::uint8_t {
     multiLine,        // MULTI_LINE state
     editableOrEntry,  // EDITABLE state, or an editable entry inside
     parentIsMenuBar,  // the parent is a menu bar
+    parentIsMenu,     // the parent is a menu
     wrapsControl,     // a label with a control inside
     xmlRole,          // the first token of "xml-roles" is the row's `xml`
 };
@@ -99,8 +100,12 @@ constexpr RoleRow roleTable[] = {
     {ATSPI_ROLE_CHECK_MENU_ITEM, When::always, {}, "AXMenuItem", {}},
     {ATSPI_ROLE_RADIO_MENU_ITEM, When::always, {}, "AXMenuItem", {}},
     {ATSPI_ROLE_TEAROFF_MENU_ITEM, When::always, {}, "AXMenuItem", {}},
+    // MENU is both a menu bar's menu, a menu item that opens a submenu (GTK's, inside its
+    // menu) and a menu that holds items (an open ARIA menu, a context menu): the last is a
+    // container, whose items are what can be pressed.
     {ATSPI_ROLE_MENU, When::parentIsMenuBar, {}, "AXMenuBarItem", {}},
-    {ATSPI_ROLE_MENU, When::always, {}, "AXMenuItem", {}},
+    {ATSPI_ROLE_MENU, When::parentIsMenu, {}, "AXMenuItem", {}},
+    {ATSPI_ROLE_MENU, When::always, {}, "AXMenu", {}},
     {ATSPI_ROLE_MENU_BAR, When::always, {}, "AXMenuBar", {}},
     {ATSPI_ROLE_POPUP_MENU, When::always, {}, "AXMenu", {}},
     {ATSPI_ROLE_SLIDER, When::always, {}, "AXSlider", {}},
@@ -174,6 +179,9 @@ bool applies(const RoleRow& row, const RoleFacts& facts, std::string_view xml) {
             return facts.states.has(ATSPI_STATE_EDITABLE) || facts.hasEntryChild;
         case When::parentIsMenuBar:
             return facts.parentRole == r(ATSPI_ROLE_MENU_BAR);
+        case When::parentIsMenu:
+            return facts.parentRole == r(ATSPI_ROLE_MENU) ||
+                   facts.parentRole == r(ATSPI_ROLE_POPUP_MENU);
         case When::wrapsControl:
             return facts.wrapsControl;
         case When::xmlRole:

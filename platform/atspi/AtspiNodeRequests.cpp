@@ -5,9 +5,24 @@
 #include <cmath>
 #include <thread>
 
+#include "core/Text.h"
 #include "platform/atspi/AtspiNodeCache_p.h"
 
 namespace ovra::atspi::session {
+
+namespace {
+
+// A name or description is cut where it comes in: a page can give megabytes of either.
+reply::AccessibleProps boundedProps(reply::AccessibleProps props) {
+    for (std::optional<std::string>* text : {&props.name, &props.description}) {
+        if (*text) {
+            **text = text::boundedUtf8(**text);
+        }
+    }
+    return props;
+}
+
+}  // namespace
 
 Node& NodeCache::node(const std::string& busName, const std::string& path) {
     std::string key = busName + path;
@@ -219,7 +234,7 @@ void NodeCache::requestProps(Node& n, bool urgent) {
             }
             if (reply.ok()) {
                 if (auto props = reply::accessibleProps(reply.message.get())) {
-                    target->props.set(std::move(*props));
+                    target->props.set(boundedProps(std::move(*props)));
                 } else {
                     target->props.failWith(AXError::wrongType);
                 }
@@ -271,7 +286,7 @@ void NodeCache::requestPropsOneByOne(Node& n, bool urgent) {
                 }
                 if (Node* target = find(key)) {
                     if (collected->answered) {
-                        target->props.set(std::move(collected->props));
+                        target->props.set(boundedProps(std::move(collected->props)));
                     } else {
                         target->props.failWith(collected->error);
                     }

@@ -44,6 +44,8 @@ Toolkit toolkitOf(std::string_view name, std::string_view version) {
     toolkit.pagesUnderTabs = !toolkit.isBrowser;
     toolkit.actionsComeLate = gecko;
     toolkit.pagesComeLate = gecko;
+    toolkit.opacityInStates = gecko;
+    toolkit.showingLagsPaint = gecko;
     toolkit.textActsThroughAncestor = chromium;
     toolkit.ownActionFirst = chromium;
     toolkit.documentOutsideScrollPane = chromium;

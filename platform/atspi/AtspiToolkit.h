@@ -55,6 +55,12 @@ struct Toolkit {
     // Pages of a tab group are the children of their tab (GTK 3 notebooks through ATK, and the
     // other non-browser toolkits that follow ATK's shape); browsers keep tab panels apart.
     bool pagesUnderTabs = true;
+    // Gecko gives a page's element the OPAQUE state only when it is drawn at full opacity, so
+    // an invisible (opacity 0) control laid over a visible one is told apart.
+    bool opacityInStates = false;
+    // Gecko takes SHOWING from what it last painted and tells no one when that changes: a control
+    // just added reads as not showing until the page changes again.
+    bool showingLagsPaint = false;
 };
 
 // The quirks of a toolkit; an unknown one gets the safe defaults (no GetAll).

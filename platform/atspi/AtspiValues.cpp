@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/Text.h"
 #include "platform/atspi/AtspiValues_p.h"
 
 namespace ovra::atspi::session {
@@ -11,16 +12,9 @@ namespace {
 
 constexpr std::size_t kMaxStaticText = 256;
 
+// Cut on a UTF-8 boundary; the reader cleans and shortens further.
 std::string truncated(const std::string& text) {
-    if (text.size() <= kMaxStaticText * 4) {
-        return text;
-    }
-    // Cut on a UTF-8 boundary; the reader cleans and shortens further.
-    std::size_t end = kMaxStaticText * 4;
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
-        --end;
-    }
-    return text.substr(0, end);
+    return text::boundedUtf8(text, kMaxStaticText * 4);
 }
 
 }  // namespace
@@ -100,6 +94,15 @@ bool ValueMapping::hiddenDocument(const Node& n) const {
     // any page, the pages' own roots included, is hidden by it.
     return apps_.knownToolkit(n.bus).isBrowser && n.states.done() &&
            !n.states.value.has(ATSPI_STATE_SHOWING) && !n.inDocument;
+}
+
+bool ValueMapping::insideParent(const Node& n) {
+    // What lies wholly inside its laid-out parent is not clipped away by it: a state saying so
+    // is one not yet brought up to date.
+    const Node* parent = nodes_.find(n.parentKey);
+    return parent != nullptr && parent->extents.done() && isLaidOut(parent->extents.value) &&
+           n.extents.done() && isLaidOut(n.extents.value) &&
+           parent->extents.value.contains(n.extents.value);
 }
 
 ax::Read ValueMapping::frameValue(Node& n, std::string_view name, const Rect& given) {
@@ -243,6 +246,23 @@ ax::Read ValueMapping::valueOf(Node& n, std::string_view name, bool webArea) {
         }
         return ax::Value(isHidden(s) || hiddenDocument(n));
     }
+    if (name == "AXShowing" || name == "AXOpaque") {
+        // Only browsers tell of their pages' content what a person cannot see: SHOWING goes when
+        // an ancestor (an overflow container, a frame's view) clips the element away, and Gecko
+        // gives OPAQUE only to what is drawn at full opacity.
+        const Toolkit& kit = apps_.knownToolkit(n.bus);
+        if (!kit.isBrowser || !n.inDocument || (name == "AXOpaque" && !kit.opacityInStates)) {
+            return fail(AXError::unsupportedAttribute);
+        }
+        if (auto p = n.states.problem()) {
+            return fail(*p);
+        }
+        if (name == "AXOpaque") {
+            return ax::Value(n.states.value.has(ATSPI_STATE_OPAQUE));
+        }
+        return ax::Value(n.states.value.has(ATSPI_STATE_SHOWING) ||
+                         (kit.showingLagsPaint && insideParent(n)));
+    }
     if (name == "AXPlaceholderValue") {
         if (n.attributes.unread()) {
             return fail(AXError::noValue);
@@ -251,7 +271,7 @@ ax::Read ValueMapping::valueOf(Node& n, std::string_view name, bool webArea) {
             return fail(*p);
         }
         if (auto text = placeholder(n.attributes.value)) {
-            return ax::Value(*text);
+            return ax::Value(text::boundedUtf8(*text));
         }
         return fail(AXError::noValue);
     }

@@ -51,6 +51,8 @@ class ValueMapping {
     // The window-relative frames of some toolkits, moved to where the window is on screen.
     std::optional<Point> screenOffset(Node& n);
     bool hiddenDocument(const Node& n) const;
+    // Whether the element's frame lies wholly inside its parent's.
+    bool insideParent(const Node& n);
 
     RequestPipeline& requests_;
     AppDirectory& apps_;

@@ -322,6 +322,26 @@ bool Workspace::typeKey(std::uint32_t xKeycode) {
     return sent;
 }
 
+bool Workspace::isDialog(std::uint32_t window) {
+    if (impl_->cardinal(window, XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW).value_or(0) != 0) {
+        return true;
+    }
+    const auto hasAtom = [&](const char* property, const char* wanted) {
+        const xcb_atom_t target = impl_->atom(wanted);
+        auto bytes = impl_->property(window, impl_->atom(property), XCB_ATOM_ATOM, 64);
+        for (std::size_t at = 0; target != 0 && bytes && at + 4 <= bytes->size(); at += 4) {
+            xcb_atom_t atom = 0;
+            std::memcpy(&atom, bytes->data() + at, 4);
+            if (atom == target) {
+                return true;
+            }
+        }
+        return false;
+    };
+    return hasAtom("_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_DIALOG") ||
+           hasAtom("_NET_WM_STATE", "_NET_WM_STATE_MODAL");
+}
+
 std::optional<Rect> Workspace::contentFrame(std::uint32_t window) {
     auto geometryCookie = xcb_get_geometry(impl_->connection, window);
     auto originCookie = xcb_translate_coordinates(impl_->connection, window, impl_->root, 0, 0);

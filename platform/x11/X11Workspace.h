@@ -62,6 +62,9 @@ class Workspace final {
     std::optional<Rect> contentFrame(std::uint32_t window);
     // Where a client window lies in root-window space, whole, shadow and all.
     std::optional<Rect> wholeFrame(std::uint32_t window);
+    // Whether a client window is a dialog of another (WM_TRANSIENT_FOR, a dialog's window type,
+    // or the modal state); false once it is gone.
+    bool isDialog(std::uint32_t window);
     // A fresh timestamp of the X server (from a property change on a window of our own); 0 when
     // the server cannot be asked.
     std::uint32_t serverTime();

@@ -16,7 +16,13 @@ StateSet states(std::initializer_list<AtspiStateType> list) {
     return set;
 }
 
-enum Fact : unsigned { top = 1, underMenuBar = 2, wrapsControl = 4, entryChild = 8 };
+enum Fact : unsigned {
+    top = 1,
+    underMenuBar = 2,
+    wrapsControl = 4,
+    entryChild = 8,
+    underMenu = 16
+};
 
 TEST(RoleMapping, ConditionsAndFallbacksPickTheRole) {
     const auto E = ATSPI_STATE_EDITABLE, M = ATSPI_STATE_MULTI_LINE, X = ATSPI_STATE_EXPANDABLE;
@@ -51,7 +57,12 @@ TEST(RoleMapping, ConditionsAndFallbacksPickTheRole) {
         {ATSPI_ROLE_COMBO_BOX, {}, nullptr, entryChild, "AXComboBox", nullptr},
         {ATSPI_ROLE_COMBO_BOX, {}, nullptr, 0, "AXPopUpButton", nullptr},
         {ATSPI_ROLE_MENU, {}, nullptr, underMenuBar, "AXMenuBarItem", nullptr},
-        {ATSPI_ROLE_MENU, {}, nullptr, 0, "AXMenuItem", nullptr},
+        // A menu elsewhere (an open ARIA menu, a context menu) holds the items to press; one
+        // inside a menu is an item that opens a submenu.
+        {ATSPI_ROLE_MENU, {}, "menu", 0, "AXMenu", nullptr},
+        {ATSPI_ROLE_MENU, {}, nullptr, underMenu, "AXMenuItem", nullptr},
+        {ATSPI_ROLE_MENU_ITEM, {}, "menuitem", 0, "AXMenuItem", nullptr},
+        {ATSPI_ROLE_POPUP_MENU, {}, nullptr, 0, "AXMenu", nullptr},
         {ATSPI_ROLE_DOCUMENT_FRAME, {}, nullptr, 0, "AXWebArea", nullptr},
         {ATSPI_ROLE_LABEL, {}, nullptr, 0, "AXStaticText", nullptr},
         {ATSPI_ROLE_LABEL, {}, nullptr, wrapsControl, "AXGroup", nullptr},
@@ -71,7 +82,9 @@ TEST(RoleMapping, ConditionsAndFallbacksPickTheRole) {
             facts.attributes = {{"xml-roles", c.xmlRoles}};
         }
         facts.isTopLevel = (c.facts & top) != 0;
-        facts.parentRole = (c.facts & underMenuBar) ? ATSPI_ROLE_MENU_BAR : ATSPI_ROLE_PANEL;
+        facts.parentRole = (c.facts & underMenuBar) ? ATSPI_ROLE_MENU_BAR
+                           : (c.facts & underMenu)  ? ATSPI_ROLE_MENU
+                                                    : ATSPI_ROLE_PANEL;
         facts.wrapsControl = (c.facts & wrapsControl) != 0;
         facts.hasEntryChild = (c.facts & entryChild) != 0;
         const AXRole mapped = mapRole(facts);
