@@ -21,11 +21,11 @@ enum class AXExtractorError {
     notTrusted,
     noFrontmostApp,
     noWindow,
-    notResponding,  // the app stopped answering before its window or anything in it was read
-    cancelled,      // the caller stopped the reading; nothing to show
-    tooLarge,       // the reading ran out of time or nodes before it found anything to show
-    appLost,        // the app, or the accessibility bus, went away during the reading
-    notOnBus,       // the app is not on the accessibility bus at all
+    notResponding,   // the app stopped answering before its window or anything in it was read
+    cancelled,       // the caller stopped the reading; nothing to show
+    tooLarge,        // the reading ran out of time or nodes before it found anything to show
+    appLost,         // the app, or the accessibility bus, went away during the reading
+    notOnBus,        // the app is not on the accessibility bus at all
     windowNotShown,  // the window in front (a dialog) is not on the accessibility bus
 };
 
