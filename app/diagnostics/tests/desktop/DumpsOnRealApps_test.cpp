@@ -68,13 +68,16 @@ constexpr const char* kRulesOnly = "-u OVRA_CLASSIFIER_DIR";
 
 class RealAppDumps : public ::testing::Test {
   protected:
-    // Chromium on a fixture page, once its page shows `control`.
-    void openPage(const std::string& page, const std::string& control) {
+    // Chromium on a fixture page, once its page shows `control` and its window the page's
+    // title (the window's title follows the page's a moment later).
+    void openPage(const std::string& page, const std::string& control,
+                  const std::string& title = "") {
         app_ = LaunchedApp::chromium(testing::fixtureUrl(page));
         ASSERT_TRUE(app_.running());
         ASSERT_TRUE(testing::eventually([&] {
             dump_ = murmlark({"--dump", "chromium"}, kRulesOnly);
-            return !dump_.lineOf(control).empty();
+            return !dump_.lineOf(control).empty() &&
+                   dump_.lines[0].find(title) != std::string::npos;
         })) << dump_.text();
     }
 
@@ -85,7 +88,7 @@ class RealAppDumps : public ::testing::Test {
 // One Chromium on the news page: its plan with the rules alone and with the fixture model, its
 // tree, then the banner pressed by its exact label.
 TEST_F(RealAppDumps, NewsPagePlanTreeAndPress) {
-    openPage("news.html", "Reject all");
+    openPage("news.html", "Reject all", "Daily Ledger");
     EXPECT_EQ(dump_.exitCode, 0);
     ASSERT_GE(dump_.lines.size(), 4u);
     EXPECT_THAT(dump_.lines[0], MatchesRegex("app=Chromium window=\"Daily Ledger.*\" "
