@@ -343,17 +343,11 @@ bool Workspace::isDialog(std::uint32_t window) {
 }
 
 std::optional<Rect> Workspace::contentFrame(std::uint32_t window) {
-    auto geometryCookie = xcb_get_geometry(impl_->connection, window);
-    auto originCookie = xcb_translate_coordinates(impl_->connection, window, impl_->root, 0, 0);
-    Reply<xcb_get_geometry_reply_t> geometry(
-        xcb_get_geometry_reply(impl_->connection, geometryCookie, nullptr));
-    Reply<xcb_translate_coordinates_reply_t> origin(
-        xcb_translate_coordinates_reply(impl_->connection, originCookie, nullptr));
-    if (!geometry || !origin) {
+    const std::optional<Rect> whole = wholeFrame(window);
+    if (!whole) {
         return std::nullopt;
     }
-    Rect frame{static_cast<double>(origin->dst_x), static_cast<double>(origin->dst_y),
-               static_cast<double>(geometry->width), static_cast<double>(geometry->height)};
+    Rect frame = *whole;
     // left, right, top, bottom
     auto shadow = impl_->property(window, impl_->atom("_GTK_FRAME_EXTENTS"), XCB_ATOM_CARDINAL, 4);
     if (shadow && shadow->size() >= 16) {

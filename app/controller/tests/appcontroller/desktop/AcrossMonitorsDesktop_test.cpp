@@ -6,10 +6,8 @@
 // ovra-monitors-*.png.
 
 #include <atspi/atspi.h>
-#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
 #include <sys/uio.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -20,11 +18,10 @@
 #include <QColor>
 #include <QImage>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <map>
 
 #include "app/accessibility/AXExtractor.h"
+#include "app/controller/tests/appcontroller/desktop/AppProcess.h"
 #include "platform/atspi/AtspiBackend.h"
 #include "testing/desktop/Commands.h"
 #include "testing/desktop/DesktopReading.h"
@@ -207,21 +204,10 @@ class AcrossMonitorsDesktop : public ::testing::Test {
         return frames;
     }
     void startApp() {
-        std::filesystem::create_directories(home_ / "murmlark-ovra");
-        std::ofstream(home_ / "murmlark-ovra/ai.qeld.murmlark-ovra.json")
-            << R"({"hotkey": "ctrl-opt-space", "useModel": false, "sidebar": false,
-                   "maxBeacons": 9})";
-        setenv("XDG_CONFIG_HOME", home_.path().c_str(), 1);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, (home_ / "log").c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        char* argv[] = {const_cast<char*>(OVRA_APP), const_cast<char*>("--no-dashboard"), nullptr};
-        ASSERT_EQ(posix_spawn(&app_, OVRA_APP, &actions, nullptr, argv, environ), 0);
-        posix_spawn_file_actions_destroy(&actions);
-        ASSERT_TRUE(
-            eventually([&] { return log().find("opens the overlay") != std::string::npos; }, 20))
-            << log();
+        testing::useSettings(home_.path(),
+                             R"({"hotkey": "ctrl-opt-space", "useModel": false, "sidebar": false,
+                   "maxBeacons": 9})");
+        testing::spawnApp(app_, home_ / "log", 20);
     }
     void quitApp() {
         if (app_ > 0) {

@@ -5,16 +5,14 @@
 // with its hotkey (Ctrl+Alt+Space unless told) and its log in a file; keys go through XTest by
 // position.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <QImage>
 #include <filesystem>
-#include <fstream>
 
+#include "app/controller/tests/appcontroller/desktop/AppProcess.h"
 #include "platform/atspi/AtspiBackend.h"
 #include "testing/desktop/Commands.h"
 #include "testing/desktop/DesktopReading.h"
@@ -44,18 +42,8 @@ class AppOverAccountPage : public ::testing::Test {
             },
             45))
             << "the page never read";
-        std::filesystem::create_directories(home_ / "murmlark-ovra");
-        std::ofstream(home_ / "murmlark-ovra/ai.qeld.murmlark-ovra.json")
-            << R"({"hotkey": ")" << hotkey << R"(", "useModel": false})";
-        setenv("XDG_CONFIG_HOME", home_.path().c_str(), 1);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, (home_ / "log").c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        char* argv[] = {const_cast<char*>(OVRA_APP), const_cast<char*>("--no-dashboard"), nullptr};
-        ASSERT_EQ(posix_spawn(&app_, OVRA_APP, &actions, nullptr, argv, environ), 0);
-        posix_spawn_file_actions_destroy(&actions);
-        ASSERT_TRUE(eventually([&] { return logs("opens the overlay"); }, 20)) << log();
+        useSettings(home_.path(), R"({"hotkey": ")" + hotkey + R"(", "useModel": false})");
+        spawnApp(app_, home_ / "log", 20);
     }
     void TearDown() override {
         if (app_ > 0) {
@@ -109,15 +97,7 @@ class AppOverAccountPage : public ::testing::Test {
             }
         }
     }
-    std::size_t requests() const {
-        const std::string all = log();
-        std::size_t count = 0;
-        for (auto at = all.find("Ovra press:"); at != std::string::npos;
-             at = all.find("Ovra press:", at + 1)) {
-            ++count;
-        }
-        return count;
-    }
+    std::size_t requests() const { return occurrences(log(), "Ovra press:"); }
 
     LaunchedApp browser_;
     std::uint16_t hotkeyKey_ = Keys::space;  // with Ctrl and Alt

@@ -4,9 +4,7 @@
 // gives the browser up, says it does not respond, and reads it whole again once it answers. Run
 // in the sanitizer build too, where the app's log must hold no sanitizer report.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "app/controller/tests/appcontroller/desktop/AppProcess.h"
 #include "testing/Files.h"
 #include "testing/desktop/Commands.h"
 #include "testing/desktop/LaunchedApp.h"
@@ -39,10 +38,8 @@ class TargetGoneDesktop : public ::testing::Test {
             out << "<div><a href=\"#c" << i << "\">L" << i << "</a><b>t" << i << "</b></div>\n";
         }
         out << "</body></html>\n";
-        std::filesystem::create_directories(home_ / "murmlark-ovra");
-        std::ofstream(home_ / "murmlark-ovra/ai.qeld.murmlark-ovra.json")
-            << R"({"hotkey": "ctrl-opt-space", "useModel": false, "sidebar": false})";
-        setenv("XDG_CONFIG_HOME", home_.path().c_str(), 1);
+        testing::useSettings(
+            home_.path(), R"({"hotkey": "ctrl-opt-space", "useModel": false, "sidebar": false})");
     }
     void TearDown() override {
         browser_.signal(SIGCONT);
@@ -70,27 +67,9 @@ class TargetGoneDesktop : public ::testing::Test {
             45));
         usleep(2'000'000);  // the page laid out
     }
-    void startApp() {
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, (home_ / "log").c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        char* argv[] = {const_cast<char*>(OVRA_APP), const_cast<char*>("--no-dashboard"), nullptr};
-        ASSERT_EQ(posix_spawn(&app_, OVRA_APP, &actions, nullptr, argv, environ), 0);
-        posix_spawn_file_actions_destroy(&actions);
-        ASSERT_TRUE(
-            eventually([&] { return log().find("opens the overlay") != std::string::npos; }, 60))
-            << log();
-    }
+    void startApp() { testing::spawnApp(app_, home_ / "log", 60); }
     std::string log() const { return testing::readText(home_ / "log"); }
-    std::size_t logged(const std::string& text) const {
-        std::size_t count = 0;
-        const std::string all = log();
-        for (auto at = all.find(text); at != std::string::npos; at = all.find(text, at + 1)) {
-            ++count;
-        }
-        return count;
-    }
+    std::size_t logged(const std::string& text) const { return testing::occurrences(log(), text); }
     bool appRuns() const { return app_ > 0 && waitpid(app_, nullptr, WNOHANG) == 0; }
     static bool overlayMapped() {
         return testing::xdotool("search --onlyvisible --name '^Murmlark Ovra overlay$' >/dev/null");
