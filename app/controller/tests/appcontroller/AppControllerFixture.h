@@ -238,6 +238,7 @@ class AppControllerTest : public ::testing::Test {
     int beeps_ = 0;
     OverlayCallbacks callbacks_;
     FakeOverlay* overlay_ = nullptr;
+    hotkeys::FakeHotkeyGrabber grabber_;  // outlives the controller, whose hotkeys hold it
     std::unique_ptr<AppController> controller_;
 };
 

@@ -7,7 +7,7 @@ namespace ovra::controllertest {
 namespace {
 
 TEST_F(AppControllerTest, WhatWritesWaitsUntilTheCopyKnowsItIsTheOnlyOne) {
-    hotkeys::FakeHotkeyGrabber grabber;
+    hotkeys::FakeHotkeyGrabber& grabber = grabber_;
     std::vector<std::string> events;
     std::function<void()> layoutChanged, held;
     AppController::Startup startup;

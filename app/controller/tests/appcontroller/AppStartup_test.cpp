@@ -8,7 +8,7 @@ namespace {
 
 TEST_F(AppControllerTest, StartInstallsEverythingInOrderAndFollowsTheSettings) {
     std::vector<std::string> events;
-    hotkeys::FakeHotkeyGrabber grabber;
+    hotkeys::FakeHotkeyGrabber& grabber = grabber_;
     FakeWindows windows;
     std::function<void()> layoutChanged, bubbleClick;
     std::function<std::optional<Point>(const Rect&)> landing;

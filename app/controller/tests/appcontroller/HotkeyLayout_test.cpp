@@ -8,7 +8,7 @@ namespace {
 
 TEST_F(AppControllerTest, TheMainHotkeysLetterFollowsTheLayout) {
     prefs_.set(keys::hotkeyID, std::string("ctrl-opt-f"));
-    hotkeys::FakeHotkeyGrabber grabber;
+    hotkeys::FakeHotkeyGrabber& grabber = grabber_;
     std::function<void()> layoutChanged;
     std::uint16_t fKey = 3;  // where the layout types f: the US position
     AppController::Startup startup;
