@@ -359,9 +359,19 @@ Result<WindowSnapshot, AXExtractorError> AXExtractor::read(BoundedReader& reader
         };
         const Visibility::Overlaps overlaps = Visibility::hiddenByOverlap(laid, onTop);
         untoldOverlaps = overlaps.untold;
-        for (auto it = overlaps.hidden.rbegin(); it != overlaps.hidden.rend(); ++it) {
-            pairs.erase(pairs.begin() + static_cast<std::ptrdiff_t>(*it));
+        // One pass, not an erase each: a page may lay thousands of controls one over another.
+        std::vector<bool> drop(pairs.size(), false);
+        for (const std::size_t i : overlaps.hidden) {
+            drop[i] = true;
         }
+        std::vector<std::pair<UICandidate, ax::Element>> kept;
+        kept.reserve(pairs.size() - overlaps.hidden.size());
+        for (std::size_t i = 0; i < pairs.size(); ++i) {
+            if (!drop[i]) {
+                kept.push_back(std::move(pairs[i]));
+            }
+        }
+        pairs = std::move(kept);
     }
 
     // 7. Web clipping.
