@@ -65,8 +65,10 @@ if(BUILD_TESTING)
   add_test(NAME KioskDesktop COMMAND "${CMAKE_COMMAND}" -E env OVRA_DESKTOP_WM=none
     "${PROJECT_SOURCE_DIR}/scripts/with-desktop" "$<TARGET_FILE:KioskDesktop_test>")
   set_tests_properties(KioskDesktop PROPERTIES LABELS desktop)
+  pkg_check_modules(OVRA_KEYS_TEST_XTEST REQUIRED IMPORTED_TARGET xcb xcb-xtest)
   foreach(test KeysDesktop_test KioskDesktop_test)
-    target_link_libraries(${test} PRIVATE PkgConfig::OVRA_CONTROLLER_TEST_ATSPI)
+    target_link_libraries(${test} PRIVATE PkgConfig::OVRA_CONTROLLER_TEST_ATSPI
+      PkgConfig::OVRA_KEYS_TEST_XTEST)
     target_compile_definitions(${test} PRIVATE OVRA_APP="$<TARGET_FILE:murmlark-ovra>"
       OVRA_ACCOUNT_PAGE="${keys_desktop}/account.html")
     add_dependencies(${test} murmlark-ovra)

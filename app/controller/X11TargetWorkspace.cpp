@@ -10,12 +10,12 @@ namespace ovra {
 
 X11TargetWorkspace::X11TargetWorkspace(std::unique_ptr<x11::Workspace> workspace,
                                        std::function<void(const TargetApp&)> onActivated,
-                                       AppName appName, QObject* parent, Keycodes keycodes)
+                                       AppName appName, QObject* parent, TypeKey typeKey)
     : QObject(parent),
       workspace_(std::move(workspace)),
       onActivated_(std::move(onActivated)),
       appName_(std::move(appName)),
-      keycodes_(std::move(keycodes)) {
+      typeKey_(std::move(typeKey)) {
     workspace_->watchActiveWindow();
     notifier_ = new QSocketNotifier(workspace_->fileDescriptor(), QSocketNotifier::Read, this);
     connect(notifier_, &QSocketNotifier::activated, this, &X11TargetWorkspace::readEvents);
@@ -106,9 +106,8 @@ bool X11TargetWorkspace::giveKeyboard(const TargetApp& app) {
 
 void X11TargetWorkspace::retype(const KeyInput& key) {
     // Modifiers are left as the keyboard holds them now.
-    const auto keycode = keycodes_ ? keycodes_(key.keyCode) : std::nullopt;
-    if (keycode) {
-        workspace_->typeKey(*keycode);
+    if (typeKey_) {
+        typeKey_(key.keyCode);
     }
 }
 

@@ -24,13 +24,13 @@ class X11TargetWorkspace final : public QObject, public TargetWorkspace {
     using AppName =
         std::function<std::string(const std::string& windowClass, const std::string& process)>;
 
-    // The X keycode at a key code's position in the current layout.
-    using Keycodes = std::function<std::optional<std::uint32_t>(int keyCode)>;
+    // Types the key at a key code's position in the current layout, as the keyboard would.
+    using TypeKey = std::function<void(int keyCode)>;
 
     // `onActivated` hears of every window the window manager makes active, on the main thread.
     X11TargetWorkspace(std::unique_ptr<x11::Workspace> workspace,
                        std::function<void(const TargetApp&)> onActivated, AppName appName = {},
-                       QObject* parent = nullptr, Keycodes keycodes = {});
+                       QObject* parent = nullptr, TypeKey typeKey = {});
 
     ~X11TargetWorkspace() override;
 
@@ -51,7 +51,7 @@ class X11TargetWorkspace final : public QObject, public TargetWorkspace {
     std::unique_ptr<x11::Workspace> workspace_;
     std::function<void(const TargetApp&)> onActivated_;
     AppName appName_;
-    Keycodes keycodes_;
+    TypeKey typeKey_;
     QSocketNotifier* notifier_ = nullptr;
     bool checkQueued_ = false;
 };

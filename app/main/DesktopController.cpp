@@ -217,11 +217,14 @@ Result<std::unique_ptr<DesktopController>> DesktopController::open(Settings sett
             return p.appNames.shown(windowClass, process);
         },
         nullptr,
-        [&p](int keyCode) -> std::optional<std::uint32_t> {
-            if (!p.keyboard || keyCode < 0 || keyCode > 0xFFFF) {
-                return std::nullopt;
+        [&p](int keyCode) {
+            if (!p.keyboard || !p.input || keyCode < 0 || keyCode > 0xFFFF) {
+                return;
             }
-            return p.keyboard->layout().xKeycode(static_cast<std::uint16_t>(keyCode));
+            const auto x = p.keyboard->layout().xKeycode(static_cast<std::uint16_t>(keyCode));
+            if (x && *x <= 0xFF) {
+                p.input->typeChord({static_cast<input::KeyCode>(*x)});
+            }
         });
 
     AppController::Services services{

@@ -2,7 +2,6 @@
 
 #include <xcb/randr.h>
 #include <xcb/xcb.h>
-#include <xcb/xtest.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -305,21 +304,6 @@ bool Workspace::focus(std::uint32_t window) {
     Reply<xcb_get_input_focus_reply_t> now(
         xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
     return now && now->focus == window;
-}
-
-bool Workspace::typeKey(std::uint32_t xKeycode) {
-    if (xKeycode < 8 || xKeycode > 255) {
-        return false;
-    }
-    xcb_connection_t* c = impl_->connection;
-    bool sent = true;
-    for (const std::uint8_t type : {std::uint8_t{XCB_KEY_PRESS}, std::uint8_t{XCB_KEY_RELEASE}}) {
-        const auto cookie = xcb_test_fake_input_checked(
-            c, type, static_cast<std::uint8_t>(xKeycode), XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
-        Reply<xcb_generic_error_t> error(xcb_request_check(c, cookie));
-        sent = sent && !error;
-    }
-    return sent;
 }
 
 bool Workspace::isDialog(std::uint32_t window) {

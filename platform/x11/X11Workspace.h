@@ -54,9 +54,6 @@ class Workspace final {
     // Gives a mapped window the input focus at once, whatever the window manager does; true
     // once the server has done so (keys typed from then on go to it).
     bool focus(std::uint32_t window);
-    // Presses and releases the key with this X keycode through XTest, as the keyboard would;
-    // false when it could not be sent.
-    bool typeKey(std::uint32_t xKeycode);
     // Where a client window lies in root-window space, less the invisible shadow a toolkit
     // draws around client-side decorations (_GTK_FRAME_EXTENTS); absent once it is gone.
     std::optional<Rect> contentFrame(std::uint32_t window);
