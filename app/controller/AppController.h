@@ -75,9 +75,6 @@ class AppController final : private FindSession::Host,
     static constexpr int kMaxRawDepth = 48;
     static constexpr int kNodeBudget = 4000;
     static constexpr double kHideDelay = 0.2;
-    // At most this many keys the closing overlay took are typed again in the app it hands the
-    // keyboard back to (a bound, should the keyboard come back to the overlay).
-    static constexpr int kRetypedKeys = 32;
     static constexpr double kPressDelay = 0.05;
     static constexpr double kScrollItemWidth = 250;
     static constexpr double kScrollItemHeight = 52;
