@@ -1,9 +1,15 @@
 // Keys on a real desktop over Chromium: with Num Lock on, keypad digits choose as the digit row
 // does, on a US and on a French layout (whose digit row types digits only with Shift); letters
 // typed in the same burst as the Escape that closes the overlay act nowhere, and the next ones
-// reach the page; on Dvorak the hotkey the app names, Ctrl Alt F, is the key that types f.
+// reach the page; on Dvorak the hotkey the app names, Ctrl Alt F, is the key that types f; under
+// us,ru the hotkey opens at every press a switch or voice tool sends with the group switched
+// around it.
 
 #include <xcb/xcb.h>
+// xcb's XKB header names a field "explicit", a C++ keyword.
+#define explicit xkb_explicit
+#include <xcb/xkb.h>
+#undef explicit
 
 #include <cstdlib>
 
@@ -24,6 +30,25 @@ bool numLockOn() {
     xcb_disconnect(c);
     return on;
 }
+
+// Locks the keyboard's layout group, as switch-access and voice tools do around each chord.
+class GroupLock {
+  public:
+    GroupLock() : xcb_(xcb_connect(nullptr, nullptr)) {
+        std::free(xcb_xkb_use_extension_reply(xcb_, xcb_xkb_use_extension(xcb_, 1, 0), nullptr));
+    }
+    ~GroupLock() { xcb_disconnect(xcb_); }
+    GroupLock(const GroupLock&) = delete;
+    GroupLock& operator=(const GroupLock&) = delete;
+
+    void lock(std::uint8_t group) {
+        xcb_xkb_latch_lock_state(xcb_, XCB_XKB_ID_USE_CORE_KBD, 0, 0, 1, group, 0, 0, 0);
+        std::free(xcb_get_input_focus_reply(xcb_, xcb_get_input_focus(xcb_), nullptr));
+    }
+
+  private:
+    xcb_connection_t* xcb_;
+};
 
 class KeysDesktop : public AppOverAccountPage {
   protected:
@@ -87,6 +112,32 @@ TEST_F(KeysDesktop, OnDvorakTheHotkeyOpensAsTheAppNamesIt) {
     hotkeyKey_ = 16;  // Dvorak types f where US types y
     hotkey();
     EXPECT_TRUE(overlayShows(true, "dvorak")) << log();
+}
+
+TEST_F(KeysDesktop, UnderUsAndRussianEveryHotkeySentWithGroupSwitchesAroundItOpens) {
+    ASSERT_EQ(std::system("setxkbmap -layout us,ru"), 0);
+    struct Restore {
+        ~Restore() { std::system("setxkbmap -layout us -option"); }
+    } restore;
+    launch();
+    hotkey();  // the app listens from here on
+    ASSERT_TRUE(overlayShows(true, "us-ru")) << log();
+    keys_.tap(Keys::escape);
+    ASSERT_TRUE(overlayGone());
+
+    GroupLock group;
+    group.lock(1);  // Russian
+    for (int press = 1; press <= 12; ++press) {
+        const std::size_t before = requests();
+        group.lock(0);
+        keys_.chord({Keys::control, Keys::alt, Keys::space});
+        group.lock(1);
+        ASSERT_TRUE(eventually([&] { return requests() > before; }, 5))
+            << "press " << press << " did not open the overlay\n"
+            << log();
+        keys_.tap(Keys::escape);
+        ASSERT_TRUE(overlayGone()) << "press " << press;
+    }
 }
 
 }  // namespace
