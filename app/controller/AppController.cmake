@@ -19,6 +19,7 @@ add_library(ovra_app_controller STATIC
   PageScroll.cpp
   PressReport.cpp
   TargetChoice.cpp
+  TargetWatch.cpp
   TrustPoll.cpp
   AccessibilityWorkerThread.cpp
   QueueScheduler.cpp

@@ -79,6 +79,7 @@ void AppController::close(bool handBack) {
     scan_.stop();
     shown_.snapshot.reset();
     find_.closed();
+    watch_.stop();
     overlay_.setStale(false);
     std::optional<TargetApp> target = handBack ? requestTarget_ : std::nullopt;
     if (target && target->pid == services_.workspace.ownPid()) {
