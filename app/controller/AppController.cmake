@@ -19,6 +19,7 @@ add_library(ovra_app_controller STATIC
   PageScroll.cpp
   PressReport.cpp
   TargetChoice.cpp
+  TargetWatch.cpp
   TrustPoll.cpp
   AccessibilityWorkerThread.cpp
   QueueScheduler.cpp
@@ -54,10 +55,12 @@ if(BUILD_TESTING)
     OVRA_LANDING_PAGE="${CMAKE_CURRENT_SOURCE_DIR}/tests/appcontroller/desktop/landing.html")
   add_dependencies(ControllerDesktop_test murmlark-ovra)
 
-  # Keys over Chromium: the keypad, and letters typed as the overlay closes. The same without a
-  # window manager runs in a private desktop of its own, started without one.
+  # Keys over Chromium: the keypad, keys typed as the overlay closes, and the hotkey across
+  # layout groups. The same without a window manager runs in a private desktop of its own,
+  # started without one.
   set(keys_desktop "${CMAKE_CURRENT_SOURCE_DIR}/tests/appcontroller/desktop")
   ovra_add_test_files(FILES "${keys_desktop}/KeysDesktop_test.cpp"
+    "${keys_desktop}/FadingKeysDesktop_test.cpp"
     LIBS ovra_atspi ovra_app_accessibility ovra_keyboard Qt6::Gui LABEL desktop)
   add_executable(KioskDesktop_test "${keys_desktop}/KioskDesktop_test.cpp")
   target_link_libraries(KioskDesktop_test PRIVATE ovra_atspi ovra_app_accessibility ovra_keyboard
@@ -65,12 +68,12 @@ if(BUILD_TESTING)
   add_test(NAME KioskDesktop COMMAND "${CMAKE_COMMAND}" -E env OVRA_DESKTOP_WM=none
     "${PROJECT_SOURCE_DIR}/scripts/with-desktop" "$<TARGET_FILE:KioskDesktop_test>")
   set_tests_properties(KioskDesktop PROPERTIES LABELS desktop)
-  pkg_check_modules(OVRA_KEYS_TEST_XTEST REQUIRED IMPORTED_TARGET xcb xcb-xtest)
-  foreach(test KeysDesktop_test KioskDesktop_test)
+  pkg_check_modules(OVRA_KEYS_TEST_XTEST REQUIRED IMPORTED_TARGET xcb xcb-xtest xcb-xkb)
+  foreach(test KeysDesktop_test FadingKeysDesktop_test KioskDesktop_test)
     target_link_libraries(${test} PRIVATE PkgConfig::OVRA_CONTROLLER_TEST_ATSPI
       PkgConfig::OVRA_KEYS_TEST_XTEST)
     target_compile_definitions(${test} PRIVATE OVRA_APP="$<TARGET_FILE:murmlark-ovra>"
-      OVRA_ACCOUNT_PAGE="${keys_desktop}/account.html")
+      OVRA_ACCOUNT_PAGE="${keys_desktop}/account.html" OVRA_KEYS_PAGE="${keys_desktop}/keys.html")
     add_dependencies(${test} murmlark-ovra)
   endforeach()
 

@@ -25,11 +25,13 @@ AppController::AppController(Services services, bool trusted)
               services_.beep, services_.log),
       corrections_(overlay_, shown_, services_.prefs, services_.beep,
                    [this](const std::string& text) { announce(text); }),
-      targets_(services_.workspace, services_.reader, services_.log) {}
+      targets_(services_.workspace, services_.reader, services_.log),
+      watch_(services_.scheduler, services_.workspace,
+             [this](const TargetApp& target) { targetClosed(target); }) {}
 
 AppController::~AppController() {
     Scheduler& scheduler = services_.scheduler;
-    for (const Scheduler::Token token : {closeWork_, openWork_, targetWatch_}) {
+    for (const Scheduler::Token token : {closeWork_, openWork_}) {
         scheduler.cancel(token);
     }
     if (runStop_) {
@@ -129,6 +131,7 @@ void AppController::trigger() {
     }
     find_.cancelPending();
     requestTarget_.reset();
+    watch_.stop();
     overlay_.setPhase(
         OverlayPhase::message(OvraText::f("Switch to the app you want to simplify, then press %@.",
                                           {services_.prefs.hotkey().label})));
@@ -192,37 +195,13 @@ void AppController::run(const TargetApp& target, std::optional<Rescan> rescan) {
         overlay_.setShowAll(false);
         overlay_.setSelection(0);
         presentPanel(target.frame.isNull() ? std::nullopt : std::optional(target.frame));
-        watchTarget();
+        // Its app is watched until the overlay closes.
+        watch_.watch(target);
     }
 }
 
-bool AppController::targetGone(const TargetApp& target) {
-    // A window without a known process, or our own, has nothing to check.
-    return target.pid > 0 && target.pid != services_.workspace.ownPid() &&
-           !services_.workspace.isRunning(target);
-}
-
-void AppController::watchTarget() {
-    services_.scheduler.cancel(targetWatch_);
-    targetWatch_ = later(kTargetWatchInterval, [this] {
-        targetWatch_ = 0;
-        // Only while the overlay of this request shows, closing not yet begun.
-        if (!requestTarget_ || !overlayVisible() || closeWork_ != 0) {
-            return;
-        }
-        if (targetGone(*requestTarget_)) {
-            targetClosed(*requestTarget_);
-            return;
-        }
-        watchTarget();
-    });
-}
-
 void AppController::targetClosed(const TargetApp& target) {
-    const std::string name = target.name.empty() ? target.processName : target.name;
-    const std::string text =
-        name.empty() ? OvraText::t("The app has closed, so Ovra closed. Nothing was pressed.")
-                     : OvraText::f("%@ has closed, so Ovra closed. Nothing was pressed.", {name});
+    const std::string text = TargetWatch::sentence(target);
     if (services_.log) {
         services_.log("Ovra message: " + text);
     }
@@ -269,7 +248,7 @@ void AppController::showMessage(const std::string& text) {
 void AppController::readingArrived(Scan scan, const ReadResult& reading) {
     runStop_.reset();
     // An app that went away during its reading: what was read of it is gone with it.
-    if (targetGone(scan.target)) {
+    if (watch_.gone(scan.target)) {
         targetClosed(scan.target);
         return;
     }

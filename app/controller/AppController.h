@@ -5,11 +5,11 @@
 // worker, deciding with the model or the built-in rules, planning), shows and hides the overlay,
 // turns the overlay's keys into actions, asks for a second press on risky controls, and presses
 // the chosen control once the overlay has closed. The rest has classes of its own, which the
-// controller owns and feeds: which app a request reads (TargetChoice), find (FindSession),
-// scrolling the page (PageScroll), auto-scan (AutoScan), explanations and corrections
-// (Corrections), the magnifier (MagnifierFollow), what the overlay and the press's outcome say
-// (OverlaySentences, PressReport), and start-up with the hotkeys, the permission poll and the
-// app's own windows (AppStartup).
+// controller owns and feeds: which app a request reads (TargetChoice), whether that app has
+// gone meanwhile (TargetWatch), find (FindSession), scrolling the page (PageScroll), auto-scan
+// (AutoScan), explanations and corrections (Corrections), the magnifier (MagnifierFollow), what
+// the overlay and the press's outcome say (OverlaySentences, PressReport), and start-up with the
+// hotkeys, the permission poll and the app's own windows (AppStartup).
 //
 // Plain C++ on the main thread. Its services come in through interfaces (ControllerServices.h),
 // every delay through the scheduler, and every result of another thread arrives on the main
@@ -33,6 +33,7 @@
 #include "app/controller/Preferences.h"
 #include "app/controller/ShownReading.h"
 #include "app/controller/TargetChoice.h"
+#include "app/controller/TargetWatch.h"
 #include "app/overlay/OverlayModel.h"
 #include "core/FindAndScroll.h"
 #include "core/FocusPlanner.h"
@@ -75,14 +76,9 @@ class AppController final : private FindSession::Host,
     static constexpr int kMaxRawDepth = 48;
     static constexpr int kNodeBudget = 4000;
     static constexpr double kHideDelay = 0.2;
-    // At most this many keys the closing overlay took are typed again in the app it hands the
-    // keyboard back to (a bound, should the keyboard come back to the overlay).
-    static constexpr int kRetypedKeys = 32;
     static constexpr double kPressDelay = 0.05;
     static constexpr double kScrollItemWidth = 250;
     static constexpr double kScrollItemHeight = 52;
-    // How often the app of the open overlay is checked for having quit.
-    static constexpr double kTargetWatchInterval = 0.25;
 
     // `trusted`: whether the accessibility bus can be read.
     AppController(Services services, bool trusted);
@@ -171,8 +167,6 @@ class AppController final : private FindSession::Host,
     void showMessage(const std::string& text);
     // The app of the open request quit or was killed: the overlay closes and says so, as its
     // controls are gone. Checked while the overlay shows and whenever a reading arrives.
-    bool targetGone(const TargetApp& target);
-    void watchTarget();
     void targetClosed(const TargetApp& target);
     void cancelRun();
     FocusPlan makePlan(const TargetSnapshot& snapshot,
@@ -225,6 +219,7 @@ class AppController final : private FindSession::Host,
     PageScroll scroll_;
     Corrections corrections_;
     TargetChoice targets_;
+    TargetWatch watch_;
 
     // The app of the open request, which a dismiss hands the keyboard back to.
     std::optional<TargetApp> requestTarget_;
@@ -234,7 +229,6 @@ class AppController final : private FindSession::Host,
 
     Scheduler::Token closeWork_ = 0;
     Scheduler::Token openWork_ = 0;
-    Scheduler::Token targetWatch_ = 0;
 
     // Why the last press pressed nothing, shown with the next plan.
     std::optional<std::string> pressNotice_;

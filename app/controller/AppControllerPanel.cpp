@@ -79,25 +79,19 @@ void AppController::close(bool handBack) {
     scan_.stop();
     shown_.snapshot.reset();
     find_.closed();
+    watch_.stop();
     overlay_.setStale(false);
     std::optional<TargetApp> target = handBack ? requestTarget_ : std::nullopt;
     if (target && target->pid == services_.workspace.ownPid()) {
         target.reset();
     }
     if (panel_) {
-        // The app gets the keyboard back now, not once the overlay has faded, so what the user
-        // types next is not lost; the keys the overlay took meanwhile are typed again there.
-        const bool handedBack = target && services_.workspace.giveKeyboard(*target);
         // From here until the next presentation the panel lets pointer input through (a press
-        // clicks the app below while the overlay fades) and takes no key for itself.
+        // clicks the app below while the overlay fades) and swallows every key: keys typed while
+        // it fades were meant for the overlay, so they neither act nor reach the app, which gets
+        // the keyboard back once the overlay has gone.
         panel_->setInputTransparent(true);
-        panel_->setKeyHandler([this, handedBack, left = kRetypedKeys](const KeyInput& key) mutable {
-            if (handedBack && left > 0) {
-                --left;
-                services_.workspace.retype(key);
-            }
-            return true;
-        });
+        panel_->setKeyHandler([](const KeyInput&) { return true; });
     }
     services_.scheduler.cancel(openWork_);
     openWork_ = 0;

@@ -57,12 +57,6 @@ class TargetWorkspace {
     virtual bool isRunning(const TargetApp& app) = 0;
     // Brings the app's window forward with the keyboard, through the window manager.
     virtual bool activate(const TargetApp& app) = 0;
-    // Gives the app's window the keyboard at once, before the overlay is gone; true when keys
-    // typed from now on reach it.
-    virtual bool giveKeyboard(const TargetApp&) { return false; }
-    // Types a key the overlay took after handing the keyboard back again, so that it reaches
-    // the window that has the keyboard now.
-    virtual void retype(const KeyInput&) {}
 };
 
 // The reading of one window: the app and the reader's limits.

@@ -69,9 +69,10 @@ void GlobalHotkeys::registerFind() {
     if (!manager_) {
         return;
     }
-    manager_->unregister(HotkeyManager::Slot::find);
     findError_.reset();
-    if (prefs_.get(keys::findShortcut) && !manager_->registerFind(find_)) {
+    if (!prefs_.get(keys::findShortcut)) {
+        manager_->unregister(HotkeyManager::Slot::find);
+    } else if (!manager_->registerFind(find_)) {
         findError_ = OvraText::t("Super Shift / is used by another app.");
     }
     changed_();

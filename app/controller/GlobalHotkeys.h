@@ -28,7 +28,7 @@ class GlobalHotkeys final {
     void registerMain();
     void registerFind();
     // The keyboard layout or its group changed: both hotkeys move to the keys that now type
-    // what they are named by.
+    // what they are named by; a hotkey whose key stays is left grabbed.
     void layoutChanged();
     // The main hotkey's setting changed: true when the user picked it (it is kept from then on
     // and should be registered), false when it is the fallback written here.

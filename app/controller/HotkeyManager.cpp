@@ -40,8 +40,8 @@ HotkeyManager::~HotkeyManager() {
 }
 
 bool HotkeyManager::registerKey(std::uint32_t keyCode, std::uint32_t modifiers) {
-    unregister(Slot::main);
     if (keyCode > std::numeric_limits<std::uint16_t>::max()) {
+        unregister(Slot::main);
         outcomes_[Slot::main] = hotkeys::GrabOutcome::noSuchKey;
         return false;
     }
@@ -54,9 +54,7 @@ bool HotkeyManager::registerKey(std::uint32_t keyCode, std::uint32_t modifiers) 
 
 bool HotkeyManager::registerFind(Action action) {
     actions_[Slot::find] = std::move(action);
-    const std::uint16_t keyCode = slashKeyCode();
-    unregister(Slot::find);
-    return grab(Slot::find, {keyCode, super | shift});
+    return grab(Slot::find, {slashKeyCode(), super | shift});
 }
 
 void HotkeyManager::unregister(Slot slot) {
@@ -86,9 +84,11 @@ std::optional<hotkeys::Chord> HotkeyManager::chord(Slot slot) const {
 }
 
 bool HotkeyManager::grab(Slot slot, hotkeys::Chord chord) {
+    // In place of the slot's chord: a key it holds already is not let go meanwhile.
     const auto outcome = grabber_.grab(static_cast<hotkeys::HotkeyId>(slot), chord);
     outcomes_[slot] = outcome;
     if (outcome != hotkeys::GrabOutcome::grabbed) {
+        chords_.erase(slot);  // the grabber let go of it
         return false;
     }
     chords_[slot] = chord;

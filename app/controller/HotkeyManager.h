@@ -40,9 +40,12 @@ class HotkeyManager final {
 
     // (Re)registers the main hotkey: key code and HotkeyModifier mask. False when the chord is
     // taken or cannot be pressed on this keyboard; the slot is then unregistered, even if the
-    // old chord had worked. A letter's key code is moved to the key typing that letter.
+    // old chord had worked. A letter's key code is moved to the key typing that letter. A key
+    // the slot holds already stays grabbed throughout, and a new one is grabbed before the old
+    // one is let go (the layout changes often where tools switch its group around each chord).
     bool registerKey(std::uint32_t keyCode, std::uint32_t modifiers);
-    // (Re)registers the find hotkey with `action`, which is kept even when registering fails.
+    // (Re)registers the find hotkey with `action`, which is kept even when registering fails;
+    // its key moves as the main hotkey's does.
     bool registerFind(Action action);
     // Lets go of the slot's chord; its action stays. Nothing when the slot is not registered.
     void unregister(Slot slot);

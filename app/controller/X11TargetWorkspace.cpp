@@ -10,12 +10,11 @@ namespace ovra {
 
 X11TargetWorkspace::X11TargetWorkspace(std::unique_ptr<x11::Workspace> workspace,
                                        std::function<void(const TargetApp&)> onActivated,
-                                       AppName appName, QObject* parent, TypeKey typeKey)
+                                       AppName appName, QObject* parent)
     : QObject(parent),
       workspace_(std::move(workspace)),
       onActivated_(std::move(onActivated)),
-      appName_(std::move(appName)),
-      typeKey_(std::move(typeKey)) {
+      appName_(std::move(appName)) {
     workspace_->watchActiveWindow();
     notifier_ = new QSocketNotifier(workspace_->fileDescriptor(), QSocketNotifier::Read, this);
     connect(notifier_, &QSocketNotifier::activated, this, &X11TargetWorkspace::readEvents);
@@ -98,17 +97,6 @@ bool X11TargetWorkspace::activate(const TargetApp& app) {
         window = x11::windowToRaise(workspace_->windowsOf(app.pid), app.pid, app.title).value_or(0);
     }
     return window != 0 && workspace_->activate(window, workspace_->serverTime());
-}
-
-bool X11TargetWorkspace::giveKeyboard(const TargetApp& app) {
-    return app.window != 0 && isRunning(app) && workspace_->focus(app.window);
-}
-
-void X11TargetWorkspace::retype(const KeyInput& key) {
-    // Modifiers are left as the keyboard holds them now.
-    if (typeKey_) {
-        typeKey_(key.keyCode);
-    }
 }
 
 }  // namespace ovra

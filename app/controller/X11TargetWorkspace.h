@@ -24,13 +24,10 @@ class X11TargetWorkspace final : public QObject, public TargetWorkspace {
     using AppName =
         std::function<std::string(const std::string& windowClass, const std::string& process)>;
 
-    // Types the key at a key code's position in the current layout, as the keyboard would.
-    using TypeKey = std::function<void(int keyCode)>;
-
     // `onActivated` hears of every window the window manager makes active, on the main thread.
     X11TargetWorkspace(std::unique_ptr<x11::Workspace> workspace,
                        std::function<void(const TargetApp&)> onActivated, AppName appName = {},
-                       QObject* parent = nullptr, TypeKey typeKey = {});
+                       QObject* parent = nullptr);
 
     ~X11TargetWorkspace() override;
 
@@ -39,8 +36,6 @@ class X11TargetWorkspace final : public QObject, public TargetWorkspace {
     std::int64_t ownPid() const override;
     bool isRunning(const TargetApp& app) override;
     bool activate(const TargetApp& app) override;
-    bool giveKeyboard(const TargetApp& app) override;
-    void retype(const KeyInput& key) override;
 
     x11::Workspace& workspace() { return *workspace_; }
 
@@ -51,7 +46,6 @@ class X11TargetWorkspace final : public QObject, public TargetWorkspace {
     std::unique_ptr<x11::Workspace> workspace_;
     std::function<void(const TargetApp&)> onActivated_;
     AppName appName_;
-    TypeKey typeKey_;
     QSocketNotifier* notifier_ = nullptr;
     bool checkQueued_ = false;
 };

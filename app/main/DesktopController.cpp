@@ -215,16 +215,6 @@ Result<std::unique_ptr<DesktopController>> DesktopController::open(Settings sett
         },
         [&p](const std::string& windowClass, const std::string& process) {
             return p.appNames.shown(windowClass, process);
-        },
-        nullptr,
-        [&p](int keyCode) {
-            if (!p.keyboard || !p.input || keyCode < 0 || keyCode > 0xFFFF) {
-                return;
-            }
-            const auto x = p.keyboard->layout().xKeycode(static_cast<std::uint16_t>(keyCode));
-            if (x && *x <= 0xFF) {
-                p.input->typeChord({static_cast<input::KeyCode>(*x)});
-            }
         });
 
     AppController::Services services{

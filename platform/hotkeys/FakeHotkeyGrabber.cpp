@@ -3,15 +3,30 @@
 namespace ovra::hotkeys {
 
 GrabOutcome FakeHotkeyGrabber::grab(HotkeyId id, Chord chord) {
-    release(id);
-    if (missing_.count(chord.keyCode) != 0) {
-        return GrabOutcome::noSuchKey;
+    const bool missing = missing_.count(chord.keyCode) != 0;
+    if (missing || taken_.count(key(chord)) != 0) {
+        release(id);
+        return missing ? GrabOutcome::noSuchKey : GrabOutcome::taken;
     }
-    if (taken_.count(key(chord)) != 0) {
-        return GrabOutcome::taken;
+    const auto held = grabbed_.find(id);
+    if (held != grabbed_.end() && held->second == chord) {
+        return GrabOutcome::grabbed;
+    }
+    // The new grab before the old one is let go, as the X server's grabber does.
+    record("grab", id, chord);
+    if (held != grabbed_.end()) {
+        record("release", id, held->second);
     }
     grabbed_[id] = chord;
     return GrabOutcome::grabbed;
+}
+
+void FakeHotkeyGrabber::release(HotkeyId id) {
+    const auto held = grabbed_.find(id);
+    if (held != grabbed_.end()) {
+        record("release", id, held->second);
+        grabbed_.erase(held);
+    }
 }
 
 bool FakeHotkeyGrabber::press(Chord chord) const {
@@ -22,6 +37,11 @@ bool FakeHotkeyGrabber::press(Chord chord) const {
         }
     }
     return false;
+}
+
+void FakeHotkeyGrabber::record(const char* what, HotkeyId id, Chord chord) {
+    changes_.push_back(std::string(what) + " " + std::to_string(id) + " " +
+                       std::to_string(chord.keyCode));
 }
 
 }  // namespace ovra::hotkeys

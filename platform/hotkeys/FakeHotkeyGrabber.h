@@ -1,11 +1,14 @@
 #pragma once
 
-// A hotkey grabber for tests: records what is grabbed, refuses chords marked as taken or keys
-// marked as missing, and presses a chord on request as a user would.
+// A hotkey grabber for tests: records what is grabbed and every change it made to the grabs, in
+// order, refuses chords marked as taken or keys marked as missing, and presses a chord on request
+// as a user would.
 
 #include <map>
 #include <set>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "platform/hotkeys/HotkeyGrabber.h"
 
@@ -14,7 +17,7 @@ namespace ovra::hotkeys {
 class FakeHotkeyGrabber final : public HotkeyGrabber {
   public:
     GrabOutcome grab(HotkeyId id, Chord chord) override;
-    void release(HotkeyId id) override { grabbed_.erase(id); }
+    void release(HotkeyId id) override;
 
     // Another program holds this chord.
     void takeElsewhere(Chord chord) { taken_.insert(key(chord)); }
@@ -22,6 +25,8 @@ class FakeHotkeyGrabber final : public HotkeyGrabber {
     void removeKey(std::uint16_t keyCode) { missing_.insert(keyCode); }
 
     const std::map<HotkeyId, Chord>& grabbed() const { return grabbed_; }
+    // The grabs taken and let go, in order: "grab <id> <key code>", "release <id> <key code>".
+    const std::vector<std::string>& changes() const { return changes_; }
     // Presses the chord: its holder's id reaches the handler. False when no id holds it.
     bool press(Chord chord) const;
     // A press whose id is given as is, also an id nothing holds.
@@ -29,8 +34,10 @@ class FakeHotkeyGrabber final : public HotkeyGrabber {
 
   private:
     static std::pair<std::uint16_t, std::uint32_t> key(Chord c) { return {c.keyCode, c.modifiers}; }
+    void record(const char* what, HotkeyId id, Chord chord);
 
     std::map<HotkeyId, Chord> grabbed_;
+    std::vector<std::string> changes_;
     std::set<std::pair<std::uint16_t, std::uint32_t>> taken_;
     std::set<std::uint16_t> missing_;
 };

@@ -41,7 +41,9 @@ class HotkeyGrabber {
 
     virtual ~HotkeyGrabber() = default;
 
-    // Grabs the chord for `id`, replacing what `id` held before: all of it or nothing.
+    // Grabs the chord for `id` in place of what `id` held before: all of it or nothing. What
+    // `id` holds already stays grabbed, and the rest is taken before the old keys are let go,
+    // so a press during the change is never lost. When it fails, `id` holds nothing.
     virtual GrabOutcome grab(HotkeyId id, Chord chord) = 0;
     // Lets go of what `id` holds; nothing when it holds nothing.
     virtual void release(HotkeyId id) = 0;

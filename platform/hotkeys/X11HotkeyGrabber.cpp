@@ -25,18 +25,6 @@ constexpr std::uint8_t kBadAccess = 10;
 constexpr xcb_keysym_t kAltL = 0xffe9, kAltR = 0xffea, kSuperL = 0xffeb, kSuperR = 0xffec,
                        kNumLock = 0xff7f, kScrollLock = 0xff14;
 
-// Every combination of the lock bits (each bit in or out).
-std::vector<std::uint16_t> combinations(const std::vector<std::uint16_t>& bits) {
-    std::vector<std::uint16_t> masks{0};
-    for (std::uint16_t bit : bits) {
-        const std::size_t count = masks.size();
-        for (std::size_t i = 0; i < count; ++i) {
-            masks.push_back(static_cast<std::uint16_t>(masks[i] | bit));
-        }
-    }
-    return masks;
-}
-
 }  // namespace
 
 struct X11HotkeyGrabber::Connection {
@@ -100,7 +88,7 @@ X11HotkeyGrabber::X11HotkeyGrabber(std::unique_ptr<Connection> connection, Keyco
 
 X11HotkeyGrabber::~X11HotkeyGrabber() {
     for (const auto& [id, grab] : grabs_) {
-        ungrab(grab);
+        ungrab(grab.variants);
     }
     xcb_flush(connection_->xcb);
 }
@@ -158,15 +146,14 @@ X11HotkeyGrabber::Modifiers X11HotkeyGrabber::readModifiers() const {
     return found;
 }
 
-GrabOutcome X11HotkeyGrabber::grab(HotkeyId id, Chord chord) {
-    release(id);
+Result<X11HotkeyGrabber::Grab, GrabOutcome> X11HotkeyGrabber::grabsOf(Chord chord) const {
     const auto keycode = keycodes_ ? keycodes_(chord.keyCode) : std::nullopt;
     if (!keycode || *keycode < 8 || *keycode > 255) {
-        return GrabOutcome::noSuchKey;
+        return fail(GrabOutcome::noSuchKey);
     }
     const Modifiers roles = readModifiers();
     if (!roles.read) {
-        return GrabOutcome::failed;
+        return fail(GrabOutcome::failed);
     }
     Grab wanted;
     wanted.keycode = *keycode;
@@ -178,13 +165,13 @@ GrabOutcome X11HotkeyGrabber::grab(HotkeyId id, Chord chord) {
     }
     if ((chord.modifiers & ChordModifier::alt) != 0) {
         if (roles.alt == 0) {
-            return GrabOutcome::noSuchKey;
+            return fail(GrabOutcome::noSuchKey);
         }
         wanted.modifiers |= roles.alt;
     }
     if ((chord.modifiers & ChordModifier::super) != 0) {
         if (roles.super == 0) {
-            return GrabOutcome::noSuchKey;
+            return fail(GrabOutcome::noSuchKey);
         }
         wanted.modifiers |= roles.super;
     }
@@ -194,16 +181,28 @@ GrabOutcome X11HotkeyGrabber::grab(HotkeyId id, Chord chord) {
                            std::find(lockBits.begin(), lockBits.end(), bit) != lockBits.end();
         if (!known) {
             lockBits.push_back(bit);
+            wanted.locks |= bit;
         }
     }
-    wanted.lockMasks = combinations(lockBits);
+    wanted.variants = lockVariants(wanted.keycode, wanted.modifiers, lockBits);
+    return wanted;
+}
 
+GrabOutcome X11HotkeyGrabber::grab(HotkeyId id, Chord chord) {
+    Result<Grab, GrabOutcome> wanted = grabsOf(chord);
+    if (!wanted) {
+        release(id);
+        return wanted.error();
+    }
+    const auto held = grabs_.find(id);
+    const GrabChange change = grabChange(
+        held != grabs_.end() ? held->second.variants : std::vector<KeyGrab>{}, wanted->variants);
     xcb_connection_t* xcb = connection_->xcb;
     std::vector<xcb_void_cookie_t> cookies;
-    for (std::uint16_t lock : wanted.lockMasks) {
-        cookies.push_back(xcb_grab_key_checked(
-            xcb, 0, connection_->root, static_cast<std::uint16_t>(wanted.modifiers | lock),
-            static_cast<xcb_keycode_t>(wanted.keycode), XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+    for (const KeyGrab& grab : change.take) {
+        cookies.push_back(xcb_grab_key_checked(xcb, 0, connection_->root, grab.modifiers,
+                                               static_cast<xcb_keycode_t>(grab.keycode),
+                                               XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
     }
     bool taken = false;
     bool failed = false;
@@ -214,19 +213,25 @@ GrabOutcome X11HotkeyGrabber::grab(HotkeyId id, Chord chord) {
         }
     }
     if (taken || failed) {
-        // All or nothing: ungrabbing a variant another client holds leaves its grab alone.
-        ungrab(wanted);
+        // All or nothing: ungrabbing a variant another client holds leaves its grab alone. What
+        // the hotkey held goes too: its key no longer types what the hotkey is named by.
+        ungrab(change.take);
+        release(id);
         xcb_flush(xcb);
         return taken ? GrabOutcome::taken : GrabOutcome::failed;
     }
-    grabs_[id] = std::move(wanted);
+    ungrab(change.letGo);
+    if (!change.letGo.empty()) {
+        xcb_flush(xcb);
+    }
+    grabs_[id] = std::move(wanted).value();
     return GrabOutcome::grabbed;
 }
 
-void X11HotkeyGrabber::ungrab(const Grab& grab) {
-    for (std::uint16_t lock : grab.lockMasks) {
+void X11HotkeyGrabber::ungrab(const std::vector<KeyGrab>& grabs) {
+    for (const KeyGrab& grab : grabs) {
         xcb_ungrab_key(connection_->xcb, static_cast<xcb_keycode_t>(grab.keycode),
-                       connection_->root, static_cast<std::uint16_t>(grab.modifiers | lock));
+                       connection_->root, grab.modifiers);
     }
 }
 
@@ -235,7 +240,7 @@ void X11HotkeyGrabber::release(HotkeyId id) {
     if (it == grabs_.end()) {
         return;
     }
-    ungrab(it->second);
+    ungrab(it->second.variants);
     grabs_.erase(it);
     xcb_flush(connection_->xcb);
 }
@@ -269,11 +274,7 @@ void X11HotkeyGrabber::handle(const void* raw) {
         return;
     }
     for (const auto& [id, grab] : grabs_) {
-        std::uint16_t locks = 0;
-        for (std::uint16_t mask : grab.lockMasks) {
-            locks |= mask;
-        }
-        const auto held = static_cast<std::uint16_t>(key->state & 0xff & ~locks);
+        const auto held = static_cast<std::uint16_t>(key->state & 0xff & ~grab.locks);
         if (grab.keycode == key->detail && held == grab.modifiers) {
             lastPressTime_ = key->time;
             deliver(id);

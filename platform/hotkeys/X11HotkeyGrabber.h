@@ -4,7 +4,9 @@
 // lock modifiers (Caps Lock, Num Lock, Scroll Lock where mapped), since a grab matches its
 // modifiers exactly and would not fire with a lock on. Alt and Super are whichever modifiers
 // the server's modifier map gives them. A grab another client holds fails with BadAccess:
-// the chord is "taken" and nothing of it stays grabbed.
+// the chord is "taken" and nothing of it stays grabbed. Grabbing anew (at every layout change)
+// takes only the grabs the hotkey does not hold yet, before it lets go of those it no longer
+// wants (KeyGrabs.h).
 //
 // It reads on its own X connection, where it turns on detectable auto-repeat: Qt tells its own
 // key repeats from release-and-press pairs, which that setting would remove from Qt's
@@ -18,6 +20,7 @@
 
 #include "core/Result.h"
 #include "platform/hotkeys/HotkeyGrabber.h"
+#include "platform/hotkeys/KeyGrabs.h"
 #include "platform/hotkeys/RepeatFilter.h"
 
 namespace ovra::hotkeys {
@@ -48,15 +51,18 @@ class X11HotkeyGrabber final : public HotkeyGrabber {
     void handle(const void* event);
     struct Grab {
         std::uint32_t keycode = 0;
-        std::uint16_t modifiers = 0;           // X modifier mask without the lock bits
-        std::vector<std::uint16_t> lockMasks;  // one grab per entry: modifiers | mask
+        std::uint16_t modifiers = 0;  // X modifier mask without the lock bits
+        std::uint16_t locks = 0;      // the lock bits, any of which a press may carry
+        std::vector<KeyGrab> variants;
     };
     struct Modifiers;
 
     X11HotkeyGrabber(std::unique_ptr<Connection> connection, KeycodeLookup keycodes,
                      bool detectableRepeat);
     Modifiers readModifiers() const;
-    void ungrab(const Grab& grab);
+    // The grabs `chord` needs on this keyboard, or why it cannot have them.
+    Result<Grab, GrabOutcome> grabsOf(Chord chord) const;
+    void ungrab(const std::vector<KeyGrab>& grabs);
 
     std::unique_ptr<Connection> connection_;
     KeycodeLookup keycodes_;

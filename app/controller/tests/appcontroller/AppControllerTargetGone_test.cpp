@@ -18,7 +18,7 @@ TEST_F(AppControllerTest, AnAppThatQuitsClosesItsOverlayAndSaysSo) {
         }
         announced_.clear(), log_.clear();
         workspace_.gone.push_back(1);
-        scheduler_.advance(AppController::kTargetWatchInterval);
+        scheduler_.advance(TargetWatch::kInterval);
         EXPECT_FALSE(controller().overlay().islandOpen());
         scheduler_.advance(1);
         EXPECT_FALSE(overlay_->shown);

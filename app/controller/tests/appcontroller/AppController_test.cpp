@@ -249,6 +249,30 @@ TEST_F(AppControllerTest, ThePressRunsAfterTheCloseWhileTheOverlayLetsInputThrou
     EXPECT_THAT(workspace_.activated, ElementsAre("A", "A", "A", "A"));
 }
 
+// Keys typed while the overlay fades after Escape were meant for the overlay: they act nowhere,
+// neither on the overlay nor in the app, which gets the keyboard back once the overlay has gone.
+TEST_F(AppControllerTest, KeysTypedWhileTheOverlayFadesActNowhere) {
+    open({"Save changes", "Delete account"});
+    press(kEscape);
+    const int beeps = beeps_;
+    const std::size_t announced = announced_.size();
+    for (const KeyInput& typed : {kEscape, key(19, "2"), kReturn, key(13, "w"), key(38, "j")}) {
+        EXPECT_TRUE(press(typed));
+    }
+    scheduler_.advance(AppController::kHideDelay / 2);
+    EXPECT_TRUE(workspace_.activated.empty()) << "the keyboard went back before the fade ended";
+    scheduler_.advance(1);
+    EXPECT_FALSE(overlay_->shown);
+    EXPECT_THAT(workspace_.activated, ElementsAre("A"));
+    EXPECT_TRUE(worker_.presses.empty());
+    EXPECT_TRUE(worker_.scrolls.empty());
+    EXPECT_EQ(worker_.reads.size(), 1u);
+    EXPECT_EQ(beeps_, beeps);
+    EXPECT_EQ(announced_.size(), announced);
+    EXPECT_EQ(controller().overlay().selection(), 0);
+    EXPECT_FALSE(controller().overlay().explainID());
+}
+
 // Another app's window takes the keyboard from the open overlay (a dialog, a notification): the
 // overlay closes as Escape would, says why aloud and in the log, and leaves the keyboard where
 // it went; keys typed meanwhile press nothing. An overlay already closing before its press (which

@@ -68,6 +68,26 @@ TEST_F(HotkeyManagerTest, FindHotkeyFollowsTheSlashKeyAndKeepsItsAction) {
     EXPECT_EQ(ran_, (std::vector<std::string>{"find again", "kept"}));
 }
 
+// Registering again (at every layout change) leaves a key the slot holds grabbed, and grabs a
+// new key before it lets go of the old one: no press falls into a gap.
+TEST_F(HotkeyManagerTest, RegisteringAgainNeverLeavesTheSlotWithoutItsKey) {
+    ASSERT_TRUE(manager_.registerKey(49, HotkeyModifier::control | HotkeyModifier::option));
+    ASSERT_TRUE(manager_.registerFind([] {}));
+    const std::vector<std::string> first{"grab 1 49", "grab 2 44"};
+    ASSERT_EQ(grabber_.changes(), first);
+    ASSERT_TRUE(manager_.registerKey(49, HotkeyModifier::control | HotkeyModifier::option));
+    ASSERT_TRUE(manager_.registerFind([] {}));
+    EXPECT_EQ(grabber_.changes(), first);
+
+    slash_ = 94;  // a group whose "/" is on another key
+    ASSERT_TRUE(manager_.registerFind([] {}));
+    ASSERT_TRUE(manager_.registerKey(3, HotkeyModifier::control | HotkeyModifier::option));
+    EXPECT_EQ(grabber_.changes(),
+              (std::vector<std::string>{"grab 1 49", "grab 2 44", "grab 2 94", "release 2 44",
+                                        "grab 1 3", "release 1 49"}));
+    EXPECT_EQ(manager_.chord(Slot::find), (Chord{94, kFindModifiers}));
+}
+
 TEST_F(HotkeyManagerTest, PressesRunTheirSlotsActionAndUnknownIdsTheMainOne) {
     grabber_.pressId(2);  // find has no action yet
     grabber_.pressId(1);

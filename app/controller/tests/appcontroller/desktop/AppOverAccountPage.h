@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <QImage>
+#include <algorithm>
 #include <filesystem>
 
 #include "app/controller/tests/appcontroller/desktop/AppProcess.h"
@@ -29,16 +30,18 @@ inline constexpr std::uint16_t space = 49, escape = 53, returnKey = 36, a = 0, b
 
 class AppOverAccountPage : public ::testing::Test {
   protected:
-    // The app with the hotkey of this preset.
-    void launch(const std::string& hotkey = "ctrl-opt-space") {
-        browser_ = LaunchedApp::chromium(std::string("file://") + OVRA_ACCOUNT_PAGE);
+    // The app with the hotkey of this preset, over `page` once its `control` reads.
+    void launch(const std::string& hotkey = "ctrl-opt-space",
+                const std::string& page = OVRA_ACCOUNT_PAGE,
+                const std::string& control = "Delete account") {
+        browser_ = LaunchedApp::chromium("file://" + page);
         atspi::AtspiBackend backend;
         RealClock clock;
         ASSERT_TRUE(eventually(
             [&] {
                 auto read = AXExtractor{6, 14, 48, 4000}.snapshot({browser_.pid(), std::nullopt},
                                                                   backend, clock);
-                return read && find(read.value(), "Delete account") != nullptr;
+                return read && find(read.value(), control) != nullptr;
             },
             45))
             << "the page never read";
@@ -83,6 +86,17 @@ class AppOverAccountPage : public ::testing::Test {
         return eventually(
             [] {
                 return !xdotool("search --onlyvisible --name '^Murmlark Ovra overlay$' >/dev/null");
+            },
+            5);
+    }
+    // The browser's window has the X input focus again.
+    bool keyboardBack() const {
+        return eventually(
+            [&] {
+                const auto focus = run("xdotool getwindowfocus").lines();
+                const auto browser = run("xdotool " + searchWindow()).lines();
+                return !focus.empty() &&
+                       std::find(browser.begin(), browser.end(), focus.front()) != browser.end();
             },
             5);
     }
