@@ -429,32 +429,33 @@ std::optional<ax::AXError> AtspiBackend::performAction(const ax::Element& elemen
             }
             // Always read the actions afresh: the list may have changed since the walk.
             AXError error = AXError::cannotComplete;
-            std::string path = ref.path();
-            auto names = session.nodes().freshActions(ref.bus(), path, error);
+            auto names = session.nodes().freshActions(ref.bus(), ref.path(), error);
             if (!names) {
                 return error;
             }
             auto index = atspiActionFor(action, *names);
             const bool native = !session.apps().knownToolkit(ref.bus()).isBrowser;
             if (!index && action == "AXPress" && native && names->empty()) {
-                if (auto inner = innerButton(session, ref.bus(), path)) {
-                    path = std::move(inner->path);
-                    index = atspiActionFor(action, inner->actions);
-                    names = std::move(inner->actions);
+                // GTK 4's menu button: the button inside it opens the menu.
+                if (auto inner = innerButton(session, ref.bus(), ref.path())) {
+                    if (auto innerIndex = atspiActionFor(action, inner->actions)) {
+                        return pressMenuOpener(session, ref.bus(), inner->path, *innerIndex,
+                                               ref.path());
+                    }
                 }
             }
             if (!index) {
                 return AXError::unsupportedAttribute;
             }
             if (action == "AXPress" && native) {
-                Node& n = session.nodes().node(ref.bus(), path);
+                Node& n = session.nodes().node(ref.bus(), ref.path());
                 session.nodes().settle(n, [](Node& t) { return t.role.settled(); });
                 if (pressOpensMenu(n.hasRole() ? n.role.value : 0,
                                    (*names)[static_cast<std::size_t>(*index)])) {
-                    return pressMenuOpener(session, ref.bus(), path, *index);
+                    return pressMenuOpener(session, ref.bus(), ref.path(), *index);
                 }
             }
-            auto call = methodCall(ref.bus(), path, kAction, "DoAction");
+            auto call = methodCall(ref.bus(), ref.path(), kAction, "DoAction");
             dbus_int32_t i = *index;
             if (call) {
                 dbus_message_append_args(call.get(), DBUS_TYPE_INT32, &i, DBUS_TYPE_INVALID);

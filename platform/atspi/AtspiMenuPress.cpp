@@ -45,28 +45,35 @@ std::vector<reply::ObjectRef> childrenOf(RequestPipeline& requests, const std::s
     return result;
 }
 
-// Whether the opener's menu shows; absent when the app did not tell its states.
+// Whether the opener's menu shows, by the opener or by the button inside it that was pressed
+// (held down while the menu is open); absent when the app did not tell the opener's states.
 std::optional<bool> menuShowing(RequestPipeline& requests, const std::string& busName,
-                                const std::string& path) {
-    const auto opener = statesOf(requests, busName, path);
-    if (!opener) {
+                                const std::string& opener, const std::string& pressed) {
+    const auto states = statesOf(requests, busName, opener);
+    if (!states) {
         return std::nullopt;
     }
     std::vector<StateSet> children;
-    for (const auto& kid : childrenOf(requests, busName, path, kChildrenLooked)) {
-        if (auto states = statesOf(requests, busName, kid.path)) {
-            children.push_back(*states);
+    for (const auto& kid : childrenOf(requests, busName, opener, kChildrenLooked)) {
+        if (auto kidStates = statesOf(requests, busName, kid.path)) {
+            children.push_back(*kidStates);
         }
     }
-    return menuShows(*opener, children);
+    if (menuShows(*states, children)) {
+        return true;
+    }
+    const auto inner = pressed == opener ? std::nullopt : statesOf(requests, busName, pressed);
+    return inner && menuShows(*inner, {});
 }
 
 }  // namespace
 
 std::optional<AXError> pressMenuOpener(AtspiSession& session, const std::string& busName,
-                                       const std::string& path, int index) {
+                                       const std::string& path, int index,
+                                       const std::string& opener) {
     RequestPipeline& requests = session.requests();
-    const bool before = menuShowing(requests, busName, path).value_or(false);
+    const std::string& shower = opener.empty() ? path : opener;
+    const bool before = menuShowing(requests, busName, shower, path).value_or(false);
     auto call = methodCall(busName, path, kAction, "DoAction");
     if (!call) {
         return AXError::cannotComplete;
@@ -90,7 +97,7 @@ std::optional<AXError> pressMenuOpener(AtspiSession& session, const std::string&
                 return errorFor(got);
             }
         }
-        const auto now = menuShowing(requests, busName, path);
+        const auto now = menuShowing(requests, busName, shower, path);
         if (now && *now != before) {
             return std::nullopt;
         }
