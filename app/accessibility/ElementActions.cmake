@@ -31,3 +31,10 @@ if(BUILD_TESTING)
       ENVIRONMENT "OVRA_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
   endforeach()
 endif()
+
+# The menus of a small Qt window of the desktop tests' own.
+if(TARGET MenuJourneys_test)
+  target_compile_definitions(MenuJourneys_test PRIVATE
+    OVRA_MENU_WINDOW="$<TARGET_FILE:ovra-menu-window>")
+  add_dependencies(MenuJourneys_test ovra-menu-window)
+endif()

@@ -5,6 +5,7 @@
 #include <thread>
 #include <type_traits>
 
+#include "platform/atspi/AtspiMenuPress_p.h"
 #include "platform/atspi/AtspiSession_p.h"
 
 namespace ovra::atspi {
@@ -433,8 +434,26 @@ std::optional<ax::AXError> AtspiBackend::performAction(const ax::Element& elemen
                 return error;
             }
             auto index = atspiActionFor(action, *names);
+            const bool native = !session.apps().knownToolkit(ref.bus()).isBrowser;
+            if (!index && action == "AXPress" && native && names->empty()) {
+                // GTK 4's menu button: the button inside it opens the menu.
+                if (auto inner = innerButton(session, ref.bus(), ref.path())) {
+                    if (auto innerIndex = atspiActionFor(action, inner->actions)) {
+                        return pressMenuOpener(session, ref.bus(), inner->path, *innerIndex,
+                                               ref.path());
+                    }
+                }
+            }
             if (!index) {
                 return AXError::unsupportedAttribute;
+            }
+            if (action == "AXPress" && native) {
+                Node& n = session.nodes().node(ref.bus(), ref.path());
+                session.nodes().settle(n, [](Node& t) { return t.role.settled(); });
+                if (pressOpensMenu(n.hasRole() ? n.role.value : 0,
+                                   (*names)[static_cast<std::size_t>(*index)])) {
+                    return pressMenuOpener(session, ref.bus(), ref.path(), *index);
+                }
             }
             auto call = methodCall(ref.bus(), ref.path(), kAction, "DoAction");
             dbus_int32_t i = *index;

@@ -102,8 +102,9 @@ constexpr RoleRow roleTable[] = {
     {ATSPI_ROLE_TEAROFF_MENU_ITEM, When::always, {}, "AXMenuItem", {}},
     // MENU is both a menu bar's menu, a menu item that opens a submenu (GTK's, inside its
     // menu) and a menu that holds items (an open ARIA menu, a context menu): the last is a
-    // container, whose items are what can be pressed.
-    {ATSPI_ROLE_MENU, When::parentIsMenuBar, {}, "AXMenuBarItem", {}},
+    // container, whose items are what can be pressed. A window's menu bar lies in the window
+    // (unlike the Mac's): its menus are items a person presses, as Qt's menu bar items are.
+    {ATSPI_ROLE_MENU, When::parentIsMenuBar, {}, "AXMenuItem", {}},
     {ATSPI_ROLE_MENU, When::parentIsMenu, {}, "AXMenuItem", {}},
     {ATSPI_ROLE_MENU, When::always, {}, "AXMenu", {}},
     {ATSPI_ROLE_MENU_BAR, When::always, {}, "AXMenuBar", {}},
@@ -216,6 +217,13 @@ bool roleNeedsAttributes(std::uint32_t role) {
     return oneOf(role, {ATSPI_ROLE_DIALOG, ATSPI_ROLE_ALERT, ATSPI_ROLE_LANDMARK, ATSPI_ROLE_ENTRY,
                         ATSPI_ROLE_TEXT, ATSPI_ROLE_EDITBAR, ATSPI_ROLE_PASSWORD_TEXT,
                         ATSPI_ROLE_COMBO_BOX});
+}
+
+bool roleNeedsParent(std::uint32_t role) {
+    return std::any_of(std::begin(roleTable), std::end(roleTable), [&](const RoleRow& row) {
+        return r(row.atspi) == role &&
+               (row.when == When::parentIsMenuBar || row.when == When::parentIsMenu);
+    });
 }
 
 bool isTextInputRole(std::uint32_t role) {
@@ -339,6 +347,9 @@ std::string lower(std::string_view name) {
 constexpr std::array<std::string_view, 12> pressNames{"press",  "click",  "jump",     "activate",
                                                       "toggle", "check",  "uncheck",  "open",
                                                       "switch", "expand", "collapse", "select"};
+// Qt's menu openers (a menu bar's items, a button with a menu) offer only this: opening their
+// menu is their press. A context menu ("showContextMenu", "menu") never is one.
+constexpr std::string_view kShowMenu = "showmenu";
 
 }  // namespace
 
@@ -386,7 +397,7 @@ std::optional<int> atspiActionFor(std::string_view axAction,
                 return index;
             }
         }
-        return std::nullopt;
+        return indexOf(kShowMenu);
     }
     if (axAction == "AXShowMenu") {
         for (std::string_view name : {"showcontextmenu", "showmenu", "menu"}) {
@@ -405,6 +416,39 @@ std::optional<int> atspiActionFor(std::string_view axAction,
         return std::nullopt;
     }
     return std::nullopt;
+}
+
+bool pressOpensMenu(std::uint32_t role, std::string_view atspiAction) {
+    return lower(atspiAction) == kShowMenu ||
+           oneOf(role, {ATSPI_ROLE_MENU, ATSPI_ROLE_PUSH_BUTTON_MENU});
+}
+
+bool menuShows(StateSet opener, std::span<const StateSet> children) {
+    return opener.has(ATSPI_STATE_EXPANDED) || opener.has(ATSPI_STATE_PRESSED) ||
+           std::any_of(children.begin(), children.end(),
+                       [](StateSet child) { return child.has(ATSPI_STATE_SHOWING); });
+}
+
+std::optional<std::size_t> innerPress(std::uint32_t role,
+                                      std::span<const std::vector<std::string>> childActions,
+                                      std::span<const std::uint32_t> childRoles) {
+    if (!oneOf(role,
+               {ATSPI_ROLE_PUSH_BUTTON, ATSPI_ROLE_TOGGLE_BUTTON, ATSPI_ROLE_PUSH_BUTTON_MENU}) ||
+        childActions.size() != childRoles.size() || childRoles.size() > kMostButtonParts) {
+        return std::nullopt;
+    }
+    std::optional<std::size_t> found;
+    for (std::size_t i = 0; i < childRoles.size(); ++i) {
+        const bool button = oneOf(childRoles[i], {ATSPI_ROLE_PUSH_BUTTON, ATSPI_ROLE_TOGGLE_BUTTON,
+                                                  ATSPI_ROLE_PUSH_BUTTON_MENU});
+        if (button && atspiActionFor("AXPress", childActions[i])) {
+            if (found) {
+                return std::nullopt;  // two buttons inside: which one is meant cannot be told
+            }
+            found = i;
+        }
+    }
+    return found;
 }
 
 EventReach eventReach(std::string_view kind, std::string_view member, std::string_view detail) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -59,6 +60,8 @@ AXRole mapRole(const RoleFacts& facts);
 
 // Which extra reads a role needs beyond the common per-node batch.
 bool roleNeedsAttributes(std::uint32_t role);
+// Whether what the role maps to depends on the parent's role (a menu in a menu bar or menu).
+bool roleNeedsParent(std::uint32_t role);
 bool isTextInputRole(std::uint32_t role);  // AXValue from the character count
 bool isRangeRole(std::uint32_t role);      // slider, dial, spin button, scroll bar
 bool isStaticTextRole(std::uint32_t role);
@@ -110,5 +113,23 @@ std::vector<std::string> axActions(const std::vector<std::string>& atspiActions)
 // The index of the AT-SPI action that performs an AX action; absent when none does.
 std::optional<int> atspiActionFor(std::string_view axAction,
                                   const std::vector<std::string>& atspiActions);
+
+// Whether pressing a native control (one outside web content) opens a menu rather than acting
+// at once: its press is Qt's "ShowMenu", or it is a menu (GTK's menu bar items and submenus) or
+// a menu button. Such a press has worked only once the menu shows.
+bool pressOpensMenu(std::uint32_t role, std::string_view atspiAction);
+// Whether a menu opener's menu shows, from its own states and those of its first children: it
+// is expanded, or held down (a Qt button while its menu is open), or a child shows (the menu
+// of a Qt menu bar item, the items of a GTK menu).
+bool menuShows(StateSet opener, std::span<const StateSet> children);
+
+// A button that has no action of its own but holds the button that does (GTK 4's menu
+// button, whose inner toggle opens the menu): which of its children takes its press. Absent
+// unless exactly one child is a button with a press; `childActions` and `childRoles` list the
+// same children, at most kMostButtonParts of them.
+inline constexpr std::size_t kMostButtonParts = 4;
+std::optional<std::size_t> innerPress(std::uint32_t role,
+                                      std::span<const std::vector<std::string>> childActions,
+                                      std::span<const std::uint32_t> childRoles);
 
 }  // namespace ovra::atspi

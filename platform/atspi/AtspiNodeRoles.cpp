@@ -111,6 +111,14 @@ void NodeCache::followUps(Node& n) {
     if (roleNeedsAttributes(role)) {
         requestAttributes(n);
     }
+    if (roleNeedsParent(role) && n.parentKey.empty() && n.props.done() && n.props.value.parent &&
+        n.props.value.parent->bus == n.bus && n.props.value.parent->path != kNullPath) {
+        // Reached without its parent (asked again at a press): what it is depends on where it
+        // lies.
+        Node& parent = node(n.bus, n.props.value.parent->path);
+        n.parentKey = parent.key();
+        requestBase(parent);
+    }
     const std::string axrole = axRole(n).role;
     // Actions are read ahead only where the walk will ask: web content off screen is never a
     // candidate.
@@ -208,9 +216,11 @@ void NodeCache::awaitPage(Node& page) {
 
 bool NodeCache::followUpsSettled(const Node& n) const {
     auto ok = [](const auto& part) { return part.unread() || part.settled(); };
+    const Node* parent =
+        n.hasRole() && roleNeedsParent(n.role.value) ? findKnown(n.parentKey) : nullptr;
     return n.followUpsIssued && ok(n.attributes) && ok(n.interfaces) && ok(n.actions) &&
            ok(n.characterCount) && ok(n.minimum) && ok(n.maximum) && ok(n.current) && ok(n.text) &&
-           ok(n.labelFor) && wrapSettled(n);
+           ok(n.labelFor) && wrapSettled(n) && (parent == nullptr || ok(parent->role));
 }
 
 void NodeCache::settle(Node& n, const std::function<bool(Node&)>& ready, bool withProps) {

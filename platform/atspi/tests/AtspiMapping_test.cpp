@@ -56,7 +56,9 @@ TEST(RoleMapping, ConditionsAndFallbacksPickTheRole) {
         {ATSPI_ROLE_COMBO_BOX, {E}, nullptr, 0, "AXComboBox", nullptr},
         {ATSPI_ROLE_COMBO_BOX, {}, nullptr, entryChild, "AXComboBox", nullptr},
         {ATSPI_ROLE_COMBO_BOX, {}, nullptr, 0, "AXPopUpButton", nullptr},
-        {ATSPI_ROLE_MENU, {}, nullptr, underMenuBar, "AXMenuBarItem", nullptr},
+        // A window's menu bar holds items to press (GTK's menus, as Qt's menu items there).
+        {ATSPI_ROLE_MENU, {}, nullptr, underMenuBar, "AXMenuItem", nullptr},
+        {ATSPI_ROLE_MENU_ITEM, {}, nullptr, underMenuBar, "AXMenuItem", nullptr},
         // A menu elsewhere (an open ARIA menu, a context menu) holds the items to press; one
         // inside a menu is an item that opens a submenu.
         {ATSPI_ROLE_MENU, {}, "menu", 0, "AXMenu", nullptr},
@@ -90,6 +92,10 @@ TEST(RoleMapping, ConditionsAndFallbacksPickTheRole) {
         const AXRole mapped = mapRole(facts);
         EXPECT_EQ(mapped.role, c.axRole);
         EXPECT_EQ(mapped.subrole, c.subrole ? std::optional<std::string>(c.subrole) : std::nullopt);
+        // A role whose mapping looks at the parent has its parent read.
+        if (c.facts & (underMenuBar | underMenu)) {
+            EXPECT_EQ(roleNeedsParent(c.role), c.role == ATSPI_ROLE_MENU);
+        }
     }
 }
 
@@ -182,6 +188,93 @@ TEST(Actions, PressIsOfferedOnlyForRealPressesAndPerformsThePreferredOne) {
     EXPECT_EQ(atspiActionFor("AXShowMenu", V{"click", "menu"}), 1);
     EXPECT_EQ(atspiActionFor("AXConfirm", V{"click"}), std::nullopt);
     EXPECT_EQ(atspiActionFor("AXRaise", V{"click"}), std::nullopt);
+}
+
+TEST(Actions, AMenuOpenersOnlyActionIsItsPressButAContextMenuNeverIs) {
+    using V = std::vector<std::string>;
+    const std::optional<int> none;
+    const struct {
+        V names;
+        V offered;
+        std::optional<int> press;
+    } cases[] = {
+        // Qt's menu bar items and buttons with a menu.
+        {{"ShowMenu"}, {"AXPress", "AXShowMenu"}, 0},
+        {{"ShowMenu", "SetFocus"}, {"AXPress", "AXShowMenu"}, 0},
+        // A real press goes first wherever it stands.
+        {{"ShowMenu", "Press"}, {"AXPress", "AXShowMenu"}, 1},
+        {{"showContextMenu"}, {"AXShowMenu"}, none},
+        {{"menu"}, {"AXShowMenu"}, none},
+        {{"showContextMenu", "SetFocus"}, {"AXShowMenu"}, none},
+        {{"SetFocus"}, {}, none},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.names));
+        EXPECT_EQ(axActions(c.names), c.offered);
+        EXPECT_EQ(atspiActionFor("AXPress", c.names), c.press);
+    }
+}
+
+TEST(Actions, AMenuShowsByTheOpenersStatesOrAShownChild) {
+    const auto S = ATSPI_STATE_SHOWING, V = ATSPI_STATE_VISIBLE;
+    const struct {
+        const char* what;
+        std::initializer_list<AtspiStateType> opener;
+        std::vector<std::initializer_list<AtspiStateType>> children;
+        bool shows;
+    } cases[] = {
+        {"closed GTK menu: items visible, none showing", {S, V}, {{V}, {V}}, false},
+        {"open GTK menu: its items show", {S, V, ATSPI_STATE_SELECTED}, {{V}, {S, V}}, true},
+        {"Qt menu bar item with its menu shown", {S, V}, {{S, V}}, true},
+        {"Qt button held down while its menu is open", {S, ATSPI_STATE_PRESSED}, {}, true},
+        {"expanded menu button", {S, ATSPI_STATE_EXPANDED}, {}, true},
+        {"expandable is not expanded", {S, ATSPI_STATE_EXPANDABLE}, {}, false},
+        {"no children", {S, V}, {}, false},
+    };
+    for (const auto& c : cases) {
+        std::vector<StateSet> children;
+        for (const auto& child : c.children) {
+            children.push_back(states(child));
+        }
+        EXPECT_EQ(menuShows(states(c.opener), children), c.shows) << c.what;
+    }
+}
+
+TEST(Actions, AButtonWithoutActionsIsPressedThroughItsOneInnerButton) {
+    using V = std::vector<std::string>;
+    const std::uint32_t button = ATSPI_ROLE_PUSH_BUTTON, toggle = ATSPI_ROLE_TOGGLE_BUTTON,
+                        label = ATSPI_ROLE_LABEL;
+    const std::optional<std::size_t> none;
+    const struct {
+        const char* what;
+        std::uint32_t role;
+        std::vector<V> actions;
+        std::vector<std::uint32_t> roles;
+        std::optional<std::size_t> inner;
+    } cases[] = {
+        {"GTK 4's menu button", button, {{"Click"}}, {button}, 0},
+        {"its open popover beside the toggle",
+         button,
+         {{"Click"}, {"default.activate"}},
+         {toggle, ATSPI_ROLE_MENU},
+         0},
+        {"a label is no button", button, {{"Click"}}, {label}, none},
+        {"an inner button that cannot press", button, {{"SetFocus"}}, {button}, none},
+        {"two inner buttons: which is meant is unknown",
+         button,
+         {{"Click"}, {"Click"}},
+         {button, toggle},
+         none},
+        {"too many parts",
+         button,
+         {{}, {}, {}, {}, {"Click"}},
+         {label, label, label, label, button},
+         none},
+        {"not a button", ATSPI_ROLE_PANEL, {{"Click"}}, {button}, none},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(innerPress(c.role, c.actions, c.roles), c.inner) << c.what;
+    }
 }
 
 }  // namespace

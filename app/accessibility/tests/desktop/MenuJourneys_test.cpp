@@ -1,0 +1,174 @@
+// Native menus in real apps, read and pressed as the app reads and presses them: a Qt window's
+// menu bar items and its button with a menu open their menus, whose first item then runs from
+// the keyboard, and its plain button is pressed through its own action; GTK 3's menu bar
+// (mousepad) is offered and its menu opens; GTK 4's menu button (gnome-calculator) opens its
+// popover. Every press says "pressed" only where the app then shows it, and what the apps
+// counted agrees.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <map>
+#include <sstream>
+
+#include "app/accessibility/AXExtractor.h"
+#include "app/accessibility/ElementActions.h"
+#include "platform/atspi/AtspiBackend.h"
+#include "platform/input/XTestInputSynthesizer.h"
+#include "platform/x11/X11Workspace.h"
+#include "testing/desktop/Commands.h"
+#include "testing/desktop/DesktopReading.h"
+#include "testing/desktop/LaunchedApp.h"
+
+namespace ovra {
+namespace {
+
+using testing::eventually;
+using testing::find;
+using testing::LaunchedApp;
+
+class MenuJourneys : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        auto input = input::XTestInputSynthesizer::open();
+        ASSERT_TRUE(input) << input.error();
+        input_ = std::move(input).value();
+        auto workspace = x11::Workspace::open();
+        ASSERT_TRUE(workspace) << workspace.error();
+        workspace_ = std::move(workspace).value();
+    }
+
+    // Starts the app on settings and data of its own (so that nothing another test left, such
+    // as a session to restore, stands in its way) and waits until its window is the active one.
+    void launch(const std::string& program) {
+        char pattern[] = "/tmp/ovra-menus.XXXXXX";
+        const std::string scratch = mkdtemp(pattern) ? pattern : "";
+        ASSERT_FALSE(scratch.empty());
+        app_ = LaunchedApp::start({"env", "GSETTINGS_BACKEND=memory", "XDG_DATA_HOME=" + scratch,
+                                   "XDG_CONFIG_HOME=" + scratch, program},
+                                  scratch);
+        ASSERT_TRUE(eventually(
+            [&] {
+                auto active = workspace_->activeWindow();
+                window_ = active && active->pid == app_.pid() ? active->window : 0;
+                return window_ != 0;
+            },
+            30))
+            << "the app's window never became active";
+    }
+
+    std::string title() {
+        const auto windows = workspace_->windowsOf(app_.pid());
+        return windows.empty() ? std::string() : windows.front().title;
+    }
+
+    // The counters in the Qt window's title ("Menus ; file=0 edit=0 tools=0 plain=0").
+    std::map<std::string, int> counts() {
+        std::map<std::string, int> out;
+        const std::string text = title();
+        std::istringstream words(text.substr(std::min(text.find(';'), text.size())));
+        for (std::string word; words >> word;) {
+            if (const auto eq = word.find('='); eq != std::string::npos) {
+                out[word.substr(0, eq)] = std::atoi(word.c_str() + eq + 1);
+            }
+        }
+        return out;
+    }
+    int countBecomes(const std::string& name, int value) {
+        eventually([&] { return counts()[name] == value; }, 5);
+        return counts()[name];
+    }
+
+    WindowSnapshot read(const std::function<bool(const WindowSnapshot&)>& ready) {
+        WindowSnapshot last;
+        EXPECT_TRUE(eventually(
+            [&] {
+                auto s = extractor_.snapshot({app_.pid(), std::nullopt}, backend_, clock_);
+                last = s ? std::move(s).value() : WindowSnapshot{};
+                return s && ready(last);
+            },
+            30))
+            << testing::dump(last);
+        return last;
+    }
+    // The window once it offers every one of `labels`, each of `role` when one is given.
+    WindowSnapshot readOffering(const std::vector<std::string>& labels,
+                                const char* role = nullptr) {
+        return read([&](const WindowSnapshot& s) {
+            return std::all_of(labels.begin(), labels.end(), [&](const std::string& label) {
+                const UICandidate* c = find(s, label);
+                return c != nullptr && (role == nullptr || c->role == role);
+            });
+        });
+    }
+
+    // What the press of `label` as `reading` offered it says: its route, or why not.
+    std::string press(const WindowSnapshot& reading, const std::string& label) {
+        const UICandidate* chosen = find(reading, label);
+        if (chosen == nullptr) {
+            ADD_FAILURE() << label << " was not offered";
+            return "not offered";
+        }
+        // As the app presses: with a fresh reading for a control the look cannot place.
+        const PressRequest request{
+            *chosen,
+            reading.elements.at(chosen->id),
+            reading.app,
+            reading.windowFrame,
+            reading.viewport,
+            window_,
+            reading.windowElement,
+            [&]() -> std::optional<WindowSnapshot> {
+                auto again = extractor_.snapshot(reading.app, backend_, clock_);
+                return again ? std::optional(std::move(again).value()) : std::nullopt;
+            }};
+        const PressOutcome outcome = AXActions(backend_, *input_).press(request);
+        return std::string(outcome.route ? rawValue(*outcome.route) : rawValue(*outcome.failure));
+    }
+
+    atspi::AtspiBackend backend_;
+    testing::RealClock clock_;
+    std::unique_ptr<input::XTestInputSynthesizer> input_;
+    std::unique_ptr<x11::Workspace> workspace_;
+    AXExtractor extractor_{6, 150, 48, 4000};
+    LaunchedApp app_;
+    input::WindowId window_ = 0;
+};
+
+TEST_F(MenuJourneys, QtMenuBarItemAndMenuButtonOpenTheirMenusAndThePlainButtonPresses) {
+    ASSERT_NO_FATAL_FAILURE(launch(OVRA_MENU_WINDOW));
+    readOffering({"File", "Edit"}, "AXMenuItem");
+    const WindowSnapshot s = readOffering({"Tools", "Plain"}, "AXButton");
+    for (const auto& [label, counter] : {std::pair{"File", "file"}, {"Tools", "tools"}}) {
+        SCOPED_TRACE(label);
+        EXPECT_EQ(press(s, label), "pressed");
+        // The open menu takes the keys: its first item runs.
+        ASSERT_TRUE(testing::xdotool("key Down Return"));
+        EXPECT_EQ(countBecomes(counter, 1), 1) << title();
+    }
+    EXPECT_EQ(press(s, "Plain"), "pressed");
+    EXPECT_EQ(countBecomes("plain", 1), 1) << title();
+    EXPECT_EQ(counts()["edit"], 0) << title();
+}
+
+TEST_F(MenuJourneys, Gtk3MenuBarIsOfferedAndItsMenuOpens) {
+    ASSERT_NO_FATAL_FAILURE(launch("mousepad"));
+    const WindowSnapshot s =
+        readOffering({"File", "Edit", "Search", "View", "Document", "Help"}, "AXMenuItem");
+    EXPECT_EQ(press(s, "File"), "pressed");
+    // The open menu holds the keyboard with its first item, New, chosen.
+    ASSERT_TRUE(testing::xdotool("key Return"));
+    EXPECT_TRUE(eventually([&] { return title().starts_with("Untitled 2"); }, 10)) << title();
+}
+
+TEST_F(MenuJourneys, Gtk4MenuButtonOpensItsPopover) {
+    ASSERT_NO_FATAL_FAILURE(launch("gnome-calculator"));
+    const WindowSnapshot s = readOffering({"Mode selection", "7"});
+    EXPECT_EQ(press(s, "Mode selection"), "pressed");
+    // The popover takes the keys: the mode after Basic comes with keys of its own.
+    ASSERT_TRUE(testing::xdotool("key Down Return"));
+    readOffering({"Subscript mode [Alt]"});
+}
+
+}  // namespace
+}  // namespace ovra

@@ -1,0 +1,36 @@
+#pragma once
+
+// Private to the AT-SPI backend: presses whose effect is a menu. A menu opener has pressed only
+// once its menu shows, and Qt's buttons with a menu answer their action only once that menu
+// closes again, so such a press is followed by what the app shows, not by its answer. GTK 4's
+// menu button has no action at all: the button inside it takes its press.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/atspi/AtspiSession_p.h"
+
+namespace ovra::atspi::session {
+
+// Performs action `index` of a native menu opener (see pressOpensMenu), or of the button inside
+// one (`opener`, when it is not the element pressed), and waits, for at most kMenuWait, until
+// its menu shows, or goes when it showed before (a second press of a menu bar item closes its
+// menu). Nothing when that came; else why the press is not known to have worked. Qt and GTK 3
+// showed their menus within 25 ms, GTK 4 its popover within 0.45 s.
+inline constexpr double kMenuWait = 2.0;
+std::optional<AXError> pressMenuOpener(AtspiSession& session, const std::string& busName,
+                                       const std::string& path, int index,
+                                       const std::string& opener = {});
+
+// The button inside a native button without an action of its own that takes its press (see
+// innerPress): its path and action names. Such a button opens a menu (GTK 4's menu button, its
+// scale button): the press has worked once the menu shows.
+struct InnerButton {
+    std::string path;
+    std::vector<std::string> actions;
+};
+std::optional<InnerButton> innerButton(AtspiSession& session, const std::string& busName,
+                                       const std::string& path);
+
+}  // namespace ovra::atspi::session
