@@ -216,12 +216,9 @@ TEST(UninstallerDesktop, AFolderThatDoesNotAnswerIsToldWhileTheWindowKeepsAnswer
         << said.back();
     EXPECT_LT(longest, 1000) << "the UI thread stalled for " << longest << " ms";
 
-    // Its look ends with an error once the mount goes, and nothing it finds is shown any more.
+    // Its look ends with an error once the mount goes.
     hung.end();
     EXPECT_TRUE(testing::eventually([&] { return *looking == 0; }, 10));
-    const std::size_t told = said.size();
-    QApplication::processEvents();
-    EXPECT_EQ(said.size(), told);
     fs::remove_all(root);
 }
 
