@@ -6,6 +6,7 @@
 #include "core/CandidateSelector.h"
 #include "core/FindAndScroll.h"
 #include "core/Geometry.h"
+#include "core/Monitors.h"
 #include "core/OvraText.h"
 #include "core/Visibility.h"
 #include "platform/log/Log.h"
@@ -373,6 +374,9 @@ Result<WindowSnapshot, AXExtractorError> AXExtractor::read(BoundedReader& reader
         }
         pairs = std::move(kept);
     }
+
+    // Only what some monitor shows: monitors of different sizes leave parts of the screen unseen.
+    std::erase_if(pairs, [&](const auto& p) { return !Monitors::shows(p.first.frame, screens); });
 
     // 7. Web clipping.
     Rect viewport = fullViewport;

@@ -5,6 +5,7 @@
 #include <QScreen>
 
 #include "app/overlay/IslandChromePainter.h"
+#include "core/Monitors.h"
 
 namespace ovra {
 
@@ -61,6 +62,16 @@ void QtOverlayHost::present(std::optional<Rect> frame) {
     }
     if (screen) {
         model_.mapRect = OverlaySpace::mapping(*area, screen->devicePixelRatio());
+        // The information panel stands on the monitor that shows the most of the window.
+        const std::optional<Rect> most = frame ? Monitors::showing(*frame, screens) : std::nullopt;
+        model_.monitors.clear();
+        for (const Rect& each : screens) {
+            if (each.intersects(*area)) {
+                const bool first = most && each == *most;
+                model_.monitors.insert(first ? model_.monitors.begin() : model_.monitors.end(),
+                                       model_.mapRect(each));
+            }
+        }
         const IslandGeometry island = islandGeometry(*screen, options_.simulateNotch);
         model_.notchWidth = island.notchWidth;
         model_.topInset = island.topInset;

@@ -83,7 +83,8 @@ std::int64_t X11TargetWorkspace::ownPid() const {
 
 bool X11TargetWorkspace::isRunning(const TargetApp& app) {
     const auto process = x11::processIdentity(app.pid);
-    return process && process->startTime == app.startTime;
+    return process && process->startTime == app.startTime &&
+           !(leftBus_ && leftBus_(app.pid, app.startTime));
 }
 
 bool X11TargetWorkspace::activate(const TargetApp& app) {

@@ -2,7 +2,9 @@
 
 // The workspace of an X11 desktop for the controller: the active window and its process (its pid
 // with the start time, and its name), its frame, activation through the window manager with a
-// fresh server time, and the activation of other windows as it happens.
+// fresh server time, and the activation of other windows as it happens. A captured app runs as
+// long as its process has not ended (a zombie has) and its connection has not left the
+// accessibility bus.
 
 #include <QObject>
 #include <functional>
@@ -39,6 +41,11 @@ class X11TargetWorkspace final : public QObject, public TargetWorkspace {
 
     x11::Workspace& workspace() { return *workspace_; }
 
+    // Whether a process (pid, start time) had a connection on the accessibility bus and has
+    // left it; asked on every look at the target, so it must answer at once.
+    using LeftBus = std::function<bool(std::int64_t pid, std::uint64_t startTime)>;
+    void setLeftBus(LeftBus leftBus) { leftBus_ = std::move(leftBus); }
+
   private:
     void readEvents();
     void checkLater();
@@ -46,6 +53,7 @@ class X11TargetWorkspace final : public QObject, public TargetWorkspace {
     std::unique_ptr<x11::Workspace> workspace_;
     std::function<void(const TargetApp&)> onActivated_;
     AppName appName_;
+    LeftBus leftBus_;
     QSocketNotifier* notifier_ = nullptr;
     bool checkQueued_ = false;
 };

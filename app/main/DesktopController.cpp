@@ -23,6 +23,7 @@
 #include "app/shell/BubbleDesktop.h"
 #include "app/shell/IslandWindow.h"
 #include "platform/atspi/AtspiBackend.h"
+#include "platform/atspi/BusDepartures.h"
 #include "platform/clickaway/ClickAwayMonitor.h"
 #include "platform/desktopsettings/GSettingsStore.h"
 #include "platform/desktopstatus/AccessibilityStatus.h"
@@ -126,6 +127,8 @@ struct DesktopController::Impl {
     Options options;
     desktop::GSettingsStore desktopSettings;
     atspi::AtspiBackend backend;
+    // Which apps left the accessibility bus: a target that has is gone.
+    atspi::BusDepartures departures;
     std::unique_ptr<input::XTestInputSynthesizer> input;
     std::unique_ptr<AccessibilityWorkerThread> worker;
     supervisor::ThreadedExecutor executor{postToMainThread};
@@ -216,6 +219,10 @@ Result<std::unique_ptr<DesktopController>> DesktopController::open(Settings sett
         [&p](const std::string& windowClass, const std::string& process) {
             return p.appNames.shown(windowClass, process);
         });
+
+    p.workspace->setLeftBus([&p](std::int64_t pid, std::uint64_t startTime) {
+        return p.departures.left(pid, startTime);
+    });
 
     AppController::Services services{
         prefs,

@@ -269,6 +269,11 @@ void DesktopDashboard::uninstall() {
     removal.confirm = [this](const UninstallerText::Question& question) {
         return host_->confirmModally(UninstallerDialogs::model(question));
     };
+    removal.update = [this](const UninstallerText::Question& question) {
+        if (ConfirmDialog* dialog = host_->modalDialog()) {
+            dialog->setMessage(question.message);
+        }
+    };
     removal.showFailure = [this](const UninstallerText::Message& message) {
         UninstallerDialogs::showFailure(message, host_->window());
     };

@@ -174,7 +174,7 @@ std::vector<fs::path> Uninstaller::appItems() const {
     return items;
 }
 
-std::vector<Uninstaller::Location> Uninstaller::locations() const {
+std::vector<Uninstaller::Location> Uninstaller::ownLocations() const {
     const auto& env = places_.env;
     std::vector<Location> out = {{paths::supportFolder(env)}, {paths::setupLog(env).parent_path()}};
     if (isValidAppID(places_.appID)) {
@@ -185,14 +185,29 @@ std::vector<Uninstaller::Location> Uninstaller::locations() const {
         out.push_back(
             {fs::path(*runtime) / fs::path(WorkerProtocol::socketPath).filename(), false});
     }
-    const auto app = appItems();
-    for (const auto& file : places_.desktopFiles) {
+    return out;
+}
+
+std::vector<Uninstaller::Location> Uninstaller::desktopLocations(
+    const std::vector<fs::path>& app) const {
+    std::vector<Location> out;
+    const auto files = places_.desktopFiles ? *places_.desktopFiles
+                                            : installedOutside(places_.prefix, places_.env);
+    for (const auto& file : files) {
         const bool trashedWithApp = std::any_of(app.begin(), app.end(), [&](const fs::path& item) {
             return UninstallerFiles::isInside(file, item);
         });
         if (file.is_absolute() && !trashedWithApp) {
             out.push_back({file.lexically_normal(), false});
         }
+    }
+    return out;
+}
+
+std::vector<Uninstaller::Location> Uninstaller::locations() const {
+    std::vector<Location> out = ownLocations();
+    for (auto& file : desktopLocations(appItems())) {
+        out.push_back(std::move(file));
     }
     for (const auto& folder : modelLocations()) {
         out.push_back({folder});
@@ -205,22 +220,51 @@ std::vector<fs::path> Uninstaller::exclusiveModelBlobs() const {
     return UninstallerFiles::exclusiveModelBlobs(models.front().parent_path(), models);
 }
 
+std::vector<UninstallerSurvey::Place> Uninstaller::surveyPlaces() const {
+    using Found = UninstallerSurvey::Found;
+    std::vector<UninstallerSurvey::Place> places;
+    const auto folder = [&](const fs::path& path, bool model) {
+        places.push_back({shown(path), [path, model] {
+                              return Found{UninstallerFiles::usage({path}), model, std::nullopt};
+                          }});
+    };
+    for (const auto& location : ownLocations()) {
+        folder(location.path, false);
+    }
+    const auto self = std::make_shared<const Uninstaller>(*this);
+    // The install's own items: they live in the prefix, which a network home may hold too.
+    places.push_back({shown(places_.prefix), [self] {
+                          const auto app = self->appItems();
+                          std::vector<fs::path> files;
+                          for (const auto& location : self->desktopLocations(app)) {
+                              files.push_back(location.path);
+                          }
+                          return Found{UninstallerFiles::usage(files), false, !app.empty()};
+                      }});
+    for (const auto& model : modelLocations()) {
+        folder(model, true);
+    }
+    // The blobs are found through the links in the model folders, in the model-hub cache.
+    places.push_back(
+        {shown(modelLocations().front().parent_path()), [self] {
+             return Found{UninstallerFiles::usage(self->exclusiveModelBlobs()), true, std::nullopt};
+         }});
+    return places;
+}
+
 UninstallerText::Question Uninstaller::question() const {
-    const auto blobs = exclusiveModelBlobs();
-    std::vector<fs::path> everything = blobs;
-    for (const auto& location : locations()) {
-        everything.push_back(location.path);
-    }
-    std::vector<fs::path> model = blobs;
-    for (const auto& folder : modelLocations()) {
-        model.push_back(folder);
-    }
-    return UninstallerText::question(UninstallerFiles::allocatedSize(everything),
-                                     UninstallerFiles::allocatedSize(model), !appItems().empty());
+    return UninstallerText::question(UninstallerSurvey(surveyPlaces(), {}, nullptr).known());
 }
 
 bool Uninstaller::confirmAndRemove() {
-    const bool confirmed = services_.confirm && services_.confirm(question());
+    UninstallerSurvey survey(surveyPlaces(), services_.offload, services_.scheduler);
+    survey.onChange([update = services_.update](const UninstallerText::Known& known) {
+        if (update) {
+            update(UninstallerText::question(known));
+        }
+    });
+    const bool confirmed =
+        services_.confirm && services_.confirm(UninstallerText::question(survey.known()));
     if (refuses()) {
         std::ostream& out = services_.out != nullptr ? *services_.out : std::cout;
         out << "uninstall dialog answered: "

@@ -5,18 +5,19 @@
 // but nothing another cached model links to), the desktop entries the install made, and finally
 // the app itself, which goes to the Trash so that the user can put it back. It asks first, in
 // the keyboard-driven confirm dialog, saying how much disk space it frees; only a confirmed
-// answer removes anything.
+// answer removes anything. The dialog opens at once: the space is counted on workers meanwhile
+// (see UninstallerSurvey) and the question is told again as the counts come in.
 //
 // Nothing is removed in a process started for a self-test, nor while the dry run is on: the
 // keyboard self-test drives the dialog and only the answer is printed. Once removal starts,
 // nothing writes a setting or a log line again, so no file comes back. Whatever could not be
 // removed is listed in one final message; a complete removal ends silently.
 //
-// The main thread never waits on the removal: a model download asked to stop is looked at again
-// on the scheduler until it has ended (within a bound), and the files go on a worker thread
-// (a folder or the Trash may be on another file system). A mount that stops answering can hold
-// that worker for ever, so the app quits kQuitBound after asking for the files and the Trash
-// move, whatever the worker does by then. Main thread only.
+// The main thread never waits on the removal, nor on anything of the disk before it: a model
+// download asked to stop is looked at again on the scheduler until it has ended (within a bound),
+// and the files go on a worker thread (a folder or the Trash may be on another file system). A
+// mount that stops answering can hold that worker for ever, so the app quits kQuitBound after
+// asking for the files and the Trash move, whatever the worker does by then. Main thread only.
 
 #include <chrono>
 #include <filesystem>
@@ -26,6 +27,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/maintenance/UninstallerSurvey.h"
 #include "app/maintenance/UninstallerText.h"
 #include "core/Updates.h"
 #include "platform/paths/Paths.h"
@@ -44,8 +46,8 @@ class Uninstaller final {
         // The install prefix of the copy to remove, the folder above bin/ (empty for none).
         std::filesystem::path prefix = runningPrefix();
         // Files the install made outside the prefix (the desktop file): removed as files, never
-        // as folders. By default the install's own list.
-        std::vector<std::filesystem::path> desktopFiles = installedOutside(prefix, env);
+        // as folders. None: the install's own list, read when it is needed (on a worker).
+        std::optional<std::vector<std::filesystem::path>> desktopFiles;
     };
 
     // How long a model download that was asked to stop is waited for; removal goes on after it.
@@ -67,6 +69,8 @@ class Uninstaller final {
         std::function<void()> freezeSettings;  // the settings store never writes again
         // Asks modally; true when the user confirmed.
         std::function<bool(const UninstallerText::Question&)> confirm;
+        // Tells the question `confirm` has open again, as more of the space is counted.
+        std::function<void(const UninstallerText::Question&)> update;
         // Shows the final message modally.
         std::function<void(const UninstallerText::Message&)> showFailure;
         std::function<void()> quit;
@@ -119,11 +123,15 @@ class Uninstaller final {
     // folder the user cannot change, or a prefix without our install marker.
     std::vector<std::filesystem::path> appItems() const;
 
-    // The question with the space to be freed.
+    // The places whose space the question counts, each looked at by a job of its own: the
+    // folders and files to delete, the install's own items (which also say whether the app goes
+    // to the Trash) and the model blobs.
+    std::vector<UninstallerSurvey::Place> surveyPlaces() const;
+    // The question with the space to be freed, counted here and now (on a worker).
     UninstallerText::Question question() const;
-    // Asks; on a confirmed answer starts removing everything (see removeEverything). True when
-    // it went on to remove; false on Cancel, during a dry run and in a self-test process, where
-    // it prints the answer instead.
+    // Asks at once, counting the space on the offload meanwhile; on a confirmed answer starts
+    // removing everything (see removeEverything). True when it went on to remove; false on
+    // Cancel, during a dry run and in a self-test process, where it prints the answer instead.
     bool confirmAndRemove();
     using Removed = std::function<void(const std::vector<UninstallerText::Remaining>&)>;
     // Stops the model, removes everything, shows what is left when anything is, and quits;
@@ -135,6 +143,12 @@ class Uninstaller final {
 
   private:
     std::string shown(const std::filesystem::path& path) const;
+    // What is deleted whatever the install holds: the data, log, cache and settings folders and
+    // the worker socket. Made of the environment alone: nothing is read.
+    std::vector<Location> ownLocations() const;
+    // The install's desktop files that are deleted one by one: those outside `app`, which goes
+    // to the Trash whole.
+    std::vector<Location> desktopLocations(const std::vector<std::filesystem::path>& app) const;
     // Once the model has stopped, or the wait for it ended.
     void removeFiles(Removed done) const;
     void log(const std::string& line) const;

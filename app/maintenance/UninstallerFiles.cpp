@@ -57,13 +57,13 @@ bool isInside(const fs::path& pathIn, const fs::path& folderIn) {
     return true;
 }
 
-std::int64_t allocatedSize(const std::vector<fs::path>& items) {
-    std::set<std::pair<dev_t, ino_t>> seen;
-    std::int64_t total = 0;
+Usage usage(const std::vector<fs::path>& items) {
+    Usage found;
     const auto add = [&](const fs::path& path) {
         const auto st = linkStatus(path);
-        if (st && seen.emplace(st->st_dev, st->st_ino).second) {
-            total += static_cast<std::int64_t>(st->st_blocks) * 512;
+        if (st) {
+            found.emplace(std::pair<std::uint64_t, std::uint64_t>(st->st_dev, st->st_ino),
+                          static_cast<std::int64_t>(st->st_blocks) * 512);
         }
         return st;
     };
@@ -72,7 +72,19 @@ std::int64_t allocatedSize(const std::vector<fs::path>& items) {
             walk(item, add);
         }
     }
-    return total;
+    return found;
+}
+
+std::int64_t total(const Usage& usage) {
+    std::int64_t sum = 0;
+    for (const auto& [file, bytes] : usage) {
+        sum += bytes;
+    }
+    return sum;
+}
+
+std::int64_t allocatedSize(const std::vector<fs::path>& items) {
+    return total(usage(items));
 }
 
 std::optional<fs::path> blobFolder(const fs::path& modelFolder) {

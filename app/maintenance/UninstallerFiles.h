@@ -6,8 +6,10 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <set>
+#include <utility>
 #include <vector>
 
 namespace ovra::UninstallerFiles {
@@ -17,9 +19,17 @@ namespace ovra::UninstallerFiles {
 // absolute.
 bool isInside(const std::filesystem::path& path, const std::filesystem::path& folder);
 
-// The space the given files and folders take on disk: allocated blocks (a sparse file counts
-// only what it holds), each file once however often it is reached (hard links, a folder given
-// twice), folders walked without following links. What cannot be read counts nothing.
+// The space each file takes on disk, by its device and inode: allocated blocks (a sparse file
+// counts only what it holds). Usages of several places merge into one that counts each file once.
+using Usage = std::map<std::pair<std::uint64_t, std::uint64_t>, std::int64_t>;
+
+// The usage of the given files and folders, folders walked without following links. What cannot
+// be read counts nothing.
+Usage usage(const std::vector<std::filesystem::path>& items);
+std::int64_t total(const Usage& usage);
+
+// The space the given files and folders take on disk: the total of their usage, so each file
+// counts once however often it is reached (hard links, a folder given twice).
 std::int64_t allocatedSize(const std::vector<std::filesystem::path>& items);
 
 // The folder holding the blobs of a model-hub cache folder: "blobs" inside the folder's real

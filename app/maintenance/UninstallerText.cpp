@@ -60,33 +60,49 @@ std::string byteCount(std::int64_t bytes) {
     return {};
 }
 
-Question question(std::int64_t total, std::int64_t modelSize, bool appMovesToTrash) {
+Question question(const Known& known) {
     Question q;
     q.title = OvraText::t("Remove Murmlark Ovra and everything it downloaded?");
-    const std::string first =
-        modelSize == 0
-            ? OvraText::f(
-                  "This deletes Ovra's settings, your \"always highlight\" and \"don't "
-                  "highlight\" choices, its logs. It frees about %@.",
-                  {byteCount(total)})
-            : OvraText::f(
-                  "This deletes Ovra's settings, your \"always highlight\" and \"don't "
-                  "highlight\" choices, its logs, and the on-device model (%@). It frees "
-                  "about %@.",
-                  {byteCount(modelSize), byteCount(total)});
-    const std::string second =
-        appMovesToTrash
-            ? OvraText::t(
-                  "Murmlark Ovra itself moves to the Trash, so you can put it back if "
-                  "you change your mind. Murmlark (the dictation app) is not affected.")
-            : OvraText::t(
-                  "Murmlark Ovra itself stays where it is: it was installed by a "
-                  "package manager or runs from a folder it does not own. Murmlark (the "
-                  "dictation app) is not affected.");
-    q.message = first + "\n\n" + second;
+    std::string text;
+    if (!known.total) {
+        text = OvraText::t(
+            "This deletes Ovra's settings, your \"always highlight\" and \"don't highlight\" "
+            "choices, its logs, and the on-device model if there is one. Counting the space "
+            "this frees\u2026");
+    } else if (known.modelSize.value_or(0) == 0) {
+        text = OvraText::f(
+            "This deletes Ovra's settings, your \"always highlight\" and \"don't "
+            "highlight\" choices, its logs. It frees about %@.",
+            {byteCount(*known.total)});
+    } else {
+        text = OvraText::f(
+            "This deletes Ovra's settings, your \"always highlight\" and \"don't "
+            "highlight\" choices, its logs, and the on-device model (%@). It frees "
+            "about %@.",
+            {byteCount(*known.modelSize), byteCount(*known.total)});
+    }
+    for (const std::string& place : known.unanswered) {
+        text += "\n" +
+                OvraText::f("%@ does not answer, so the space it takes is not counted.", {place});
+    }
+    if (known.appMovesToTrash) {
+        text += "\n\n" + (*known.appMovesToTrash
+                              ? OvraText::t("Murmlark Ovra itself moves to the Trash, so you can "
+                                            "put it back if you change your mind. Murmlark (the "
+                                            "dictation app) is not affected.")
+                              : OvraText::t("Murmlark Ovra itself stays where it is: it was "
+                                            "installed by a package manager or runs from a "
+                                            "folder it does not own. Murmlark (the dictation "
+                                            "app) is not affected."));
+    }
+    q.message = std::move(text);
     q.confirmTitle = OvraText::t("Remove Everything");
     q.cancelTitle = OvraText::t("Cancel");
     return q;
+}
+
+Question question(std::int64_t total, std::int64_t modelSize, bool appMovesToTrash) {
+    return question(Known{total, modelSize, appMovesToTrash, {}});
 }
 
 Message failure(const std::vector<Remaining>& remaining) {

@@ -5,6 +5,7 @@
 // could not be removed.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,9 +24,18 @@ struct Question {
     bool destructive = true;
 };
 
+// What is known of a removal when the question is asked, or asked again as more is learnt:
 // `total` is everything removed, `modelSize` the on-device model's share of it (the short
-// form when 0); `appMovesToTrash` says whether the app itself goes to the Trash or stays where
-// it was installed.
+// form when 0), both none while still counting; `appMovesToTrash` says whether the app itself
+// goes to the Trash or stays where it was installed (none while not known); `unanswered` names
+// the places that did not answer in time, as people read them, whose space is not counted.
+struct Known {
+    std::optional<std::int64_t> total;
+    std::optional<std::int64_t> modelSize;
+    std::optional<bool> appMovesToTrash;
+    std::vector<std::string> unanswered;
+};
+Question question(const Known& known);
 Question question(std::int64_t total, std::int64_t modelSize, bool appMovesToTrash);
 
 // A line of the final message: the path as people read it ("~/..."), and why it is still

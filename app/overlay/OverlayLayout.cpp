@@ -7,6 +7,7 @@
 
 #include "app/overlay/Suite.h"
 #include "core/DisplayText.h"
+#include "core/Monitors.h"
 #include "core/OvraText.h"
 
 namespace ovra {
@@ -44,6 +45,15 @@ using Ids = std::unordered_set<std::string_view>;
 
 Rect grown(const Rect& r, double by) {
     return r.insetBy(-by, -by);
+}
+
+// What a drawing at `r` keeps within: the monitor showing the most of it, else the whole overlay
+// (what lies outside every monitor is seen nowhere).
+Rect boundsFor(const Rect& r, const OverlayModel& model, Size screen) {
+    const Rect whole(0, 0, screen.width, screen.height);
+    const std::optional<Rect> on = Monitors::showing(r, model.monitors);
+    const Rect inside = on ? on->intersection(whole) : Rect::null();
+    return !inside.isNull() && inside.width() > 0 && inside.height() > 0 ? inside : whole;
 }
 
 // The click target of an element: at least 44 in its smaller direction.
@@ -104,23 +114,23 @@ std::string bounded(std::string text) {
 
 // A scroll item's pill in the overlay's space. Its frame is made in the reading's pixels, but
 // its size is meant in the overlay's own (the label's room): mapped, only its place is kept, by
-// the edge of the page it sits at, and it keeps inside the screen.
+// the edge of the page it sits at, and it keeps inside `bounds`.
 Rect pillRect(const Rect& frame, ScrollDirection direction, const OverlayModel::RectMapping& map,
-              Size screen) {
+              const Rect& bounds) {
     const Rect mapped = map(frame);
     if (!(mapped.width() > 0) || !(mapped.height() > 0) || !(frame.width() > mapped.width())) {
         return mapped;
     }
     const double ratio = frame.width() / mapped.width();
-    const double w = std::min(frame.width(), screen.width);
-    const double h = std::min(frame.height(), screen.height);
+    const double w = std::min(frame.width(), bounds.width());
+    const double h = std::min(frame.height(), bounds.height());
     // The pill stands 16 pixels inside the page's edge; so it stays.
     const double inset = 16 - 16 / ratio;
     double y =
         direction == ScrollDirection::down ? mapped.maxY() - inset - h : mapped.minY() + inset;
     double x = mapped.midX() - w / 2;
-    x = std::clamp(x, 0.0, std::max(0.0, screen.width - w));
-    y = std::clamp(y, 0.0, std::max(0.0, screen.height - h));
+    x = std::clamp(x, bounds.minX(), std::max(bounds.minX(), bounds.maxX() - w));
+    y = std::clamp(y, bounds.minY(), std::max(bounds.minY(), bounds.maxY() - h));
     return Rect(std::round(x), std::round(y), w, h);
 }
 
@@ -210,15 +220,16 @@ void addPlanLayer(const PlanContext& c, Size screen, OverlayScene& scene) {
                 grown(c.model.mapRect(item.candidate.frame), OverlayLayout::ringOutset));
         }
     }
-    const Rect bounds(0, 0, screen.width, screen.height);
     for (const FocusItem& item : beacons) {
         if (ScrollMore::isScroll(item.id())) {
             if (!finding) {
                 const bool isSelected = c.selected(item);
                 const ScrollDirection direction =
                     ScrollMore::direction(item.id()).value_or(ScrollDirection::down);
+                const Rect bounds =
+                    boundsFor(c.model.mapRect(item.candidate.frame), c.model, screen);
                 ScrollPill pill{item.id(),
-                                pillRect(item.candidate.frame, direction, c.model.mapRect, screen),
+                                pillRect(item.candidate.frame, direction, c.model.mapRect, bounds),
                                 isSelected,
                                 direction,
                                 item.displayLabel,
@@ -252,8 +263,9 @@ void addPlanLayer(const PlanContext& c, Size screen, OverlayScene& scene) {
             }
             const double side = 42 * c.ts;
             ring.badge = c.badge(*n, ring.selected, c.theme, side);
-            ring.badge->frame = Geometry::badgeFrame(grown(ring.rect, (ring.lineWidth + 6) / 2),
-                                                     side, avoiding, bounds);
+            ring.badge->frame =
+                Geometry::badgeFrame(grown(ring.rect, (ring.lineWidth + 6) / 2), side, avoiding,
+                                     boundsFor(ring.rect, c.model, screen));
         }
         scene.rings.push_back(std::move(ring));
     }
@@ -305,39 +317,49 @@ HudPlacement placeHud(const OverlayModel& model, const OverlayLayoutInput& input
     HudPlacement placement;
     const double width = OverlayLayout::hudWidth(model, screen);
     const double height = std::max(input.hudHeight, 170 * ts);
+    // The panel stands on one monitor, beside the sidebar where the sidebar covers it; the top
+    // inset (and a notch) belong to the top of the screen.
+    const Rect area = OverlayLayout::hudArea(model, screen);
+    const double aside = std::clamp(sidebar - area.minX(), 0.0, area.width());
+    const bool atTop = area.minY() <= 0;
+    const double topInset = atTop ? model.topInset : 0;
+    const Point origin{area.minX() + aside, area.minY()};
 
-    // The spots are weighed where the panel will stand: in the screen beside the sidebar.
+    // The spots are weighed where the panel will stand.
     std::vector<Rect> ovras;
     if (const FocusPlan* plan = model.phase().plan()) {
         for (const std::string& id : order) {
             if (const FocusItem* item = plan->item(id)) {
-                ovras.push_back(model.mapRect(item->candidate.frame).offsetBy(-sidebar, 0));
+                ovras.push_back(
+                    model.mapRect(item->candidate.frame).offsetBy(-origin.x, -origin.y));
             }
         }
     }
     const std::optional<Rect> button =
-        model.keepClear ? std::optional(model.keepClear->offsetBy(-sidebar, 0)) : std::nullopt;
-    placement.spot = Geometry::islandSpot(ovras, {screen.width - sidebar, screen.height},
-                                          {width, height}, model.topInset, 42 * ts, button);
+        model.keepClear ? std::optional(model.keepClear->offsetBy(-origin.x, -origin.y))
+                        : std::nullopt;
+    placement.spot = Geometry::islandSpot(ovras, {area.width() - aside, area.height()},
+                                          {width, height}, topInset, 42 * ts, button);
     const bool top = placement.spot.vertical == Geometry::IslandPlacement::top;
     const bool centered = placement.spot.side == Geometry::IslandSide::center;
-    const bool attached = top && centered && model.notchWidth > 0;
-    placement.chrome = {{attached ? model.notchWidth : 0, model.topInset}, top, width};
+    const bool attached = top && centered && atTop && model.notchWidth > 0;
+    placement.chrome = {{attached ? model.notchWidth : 0, topInset}, top, width};
 
     const double frameHeight =
-        (input.hudHeight > 0 ? input.hudHeight : height) + (attached ? model.topInset : 0);
-    const double left = sidebar + (centered ? 0 : 16);
-    const double right = screen.width - (centered ? 0 : 16);
+        (input.hudHeight > 0 ? input.hudHeight : height) + (attached ? topInset : 0);
+    const double left = origin.x + (centered ? 0 : 16);
+    const double right = area.maxX() - (centered ? 0 : 16);
     double x = left + (right - left - width) / 2;
     if (placement.spot.side == Geometry::IslandSide::leading) {
         x = left;
     } else if (placement.spot.side == Geometry::IslandSide::trailing) {
         x = right - width;
     }
-    double y = top ? (attached ? 0 : model.topInset + 8) : screen.height - 48 - frameHeight;
+    double y =
+        area.minY() + (top ? (attached ? 0 : topInset + 8) : area.height() - 48 - frameHeight);
     // A panel taller than its room (a screen too small even for its smallest text) keeps its top
     // on the screen.
-    y = std::max(0.0, std::min(y, screen.height - frameHeight));
+    y = std::max(area.minY(), std::min(y, area.maxY() - frameHeight));
     placement.frame = Rect(x, y, width, frameHeight);
     return placement;
 }
@@ -376,9 +398,16 @@ double hudRoom(Size screen, double topInset) {
     return std::max(0.0, screen.height - 56 - std::max(0.0, topInset));
 }
 
+Rect hudArea(const OverlayModel& model, Size screen) {
+    const Rect whole(0, 0, screen.width, screen.height);
+    const Rect on = model.monitors.empty() ? whole : model.monitors.front().intersection(whole);
+    return !on.isNull() && on.width() > 0 && on.height() > 0 ? on : whole;
+}
+
 double hudWidth(const OverlayModel& model, Size screen) {
-    const double beside =
-        screen.width - (model.sidebar() ? sidebarWidth(screen.width, model.textScale) : 0);
+    const Rect area = hudArea(model, screen);
+    const double sidebar = model.sidebar() ? sidebarWidth(screen.width, model.textScale) : 0;
+    const double beside = area.width() - std::clamp(sidebar - area.minX(), 0.0, area.width());
     return std::max(0.0, std::min(820 * model.textScale, beside - 32));
 }
 

@@ -59,7 +59,10 @@ double sidebarWidth(double screenWidth, double textScale);
 // The tallest the information panel may be on `screen`: it keeps 8 below the top inset or 48
 // above the bottom edge.
 double hudRoom(Size screen, double topInset);
-// 820 × the text scale, but never wider than the screen beside the sidebar less 32, so the
+// Where the information panel stands: on the first of the model's monitors, within the screen;
+// the whole screen when the model names no monitor.
+Rect hudArea(const OverlayModel& model, Size screen);
+// 820 × the text scale, but never wider than its area beside the sidebar less 32, so the
 // largest text size cannot push the hints off the screen.
 double hudWidth(const OverlayModel& model, Size screen);
 HudContent hudContent(const OverlayModel& model);

@@ -129,6 +129,10 @@ class OverlayModel final {
     // The on-screen button in the overlay's own space, while it shows above the overlay: the
     // information panel keeps off it, so a second click on it closes the overlay.
     std::optional<Rect> keepClear;
+    // The monitors the overlay covers, in its own space, the one the information panel stands on
+    // first; none: the overlay covers one monitor. Drawings keep to the monitors, as what lies
+    // between them is seen nowhere.
+    std::vector<Rect> monitors;
     // A control's frame (accessibility space) in the overlay's own space.
     RectMapping mapRect = [](const Rect& r) { return r; };
 

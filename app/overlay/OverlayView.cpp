@@ -105,7 +105,8 @@ void OverlayView::relayout() {
     const double hudWidth = OverlayLayout::hudWidth(model_, screen);
     const HudContent hud = OverlayLayout::hudContent(model_);
     const double hudScale = OverlayPainter::hudTextScale(
-        hud, hudWidth, model_.textScale, OverlayLayout::hudRoom(screen, model_.topInset));
+        hud, hudWidth, model_.textScale,
+        OverlayLayout::hudRoom(OverlayLayout::hudArea(model_, screen).size, model_.topInset));
     OverlayLayoutInput input{screen, environment_,
                              OverlayPainter::hudHeight(hud, hudWidth, hudScale), std::nullopt,
                              hudScale};

@@ -140,7 +140,8 @@ ConfirmDialog::ConfirmDialog(ConfirmModel model, bool dark, Services services)
     QLabel* title = label(qs(model_.title), styleFont(20, QFont::Bold), tone.ink(), this);
     title->setAccessibleName(qs(model_.title));
     column->addWidget(title);
-    column->addWidget(label(qs(model_.message), styleFont(14), tone.secondary(), this));
+    message_ = label(qs(model_.message), styleFont(14), tone.secondary(), this);
+    column->addWidget(message_);
     auto* row = new QHBoxLayout;
     row->setSpacing(static_cast<int>(12 - 2 * SettingsPaint::kRingReach));
     row->addStretch(1);
@@ -225,6 +226,16 @@ void ConfirmDialog::dismiss() {
     if (loop_) {
         loop_->quit();
     }
+}
+
+void ConfirmDialog::setMessage(const std::string& message) {
+    if (message == model_.message) {
+        return;
+    }
+    model_.message = message;
+    message_->setText(qs(message));
+    layout()->invalidate();
+    setFixedHeight(layout()->heightForWidth(width()));
 }
 
 void ConfirmDialog::choose(bool answer) {

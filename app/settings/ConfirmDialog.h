@@ -20,6 +20,7 @@
 #include "app/settings/views/HoverIntent.h"
 
 class QEventLoop;
+class QLabel;
 
 namespace ovra {
 
@@ -49,6 +50,9 @@ class ConfirmDialog final : public QWidget {
     bool runModal(QWidget* parent);
     // Hides the dialog without an answer: onChoose is not called.
     void dismiss();
+    // Says something new in place of the message (what was still being found out when the
+    // dialog opened); the focus and the answer stay as they are.
+    void setMessage(const std::string& message);
 
     // One key as the dialog's keyboard reads it (the window's key filter calls it).
     void handleKey(const DashboardKey& key);
@@ -68,6 +72,7 @@ class ConfirmDialog final : public QWidget {
     Services services_;
     HoverIntent ownHover_;
     std::array<ConfirmButtonView*, 2> buttons_{};  // by index: 0 confirm, 1 cancel
+    QLabel* message_ = nullptr;
     QPointer<QEventLoop> loop_;
     bool answered_ = false;
 };

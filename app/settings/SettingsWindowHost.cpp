@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <QTime>
 #include <cstdio>
+#include <utility>
 
 #include "app/controller/Preferences.h"
 #include "app/settings/DashboardModel.h"
@@ -125,7 +126,9 @@ ConfirmDialog::Services SettingsWindowHost::dialogServices() const {
 bool SettingsWindowHost::confirmModally(ConfirmModel model) {
     model.focus = 1;
     ConfirmDialog dialog(std::move(model), window_ && window_->dark(), dialogServices());
+    ConfirmDialog* const outer = std::exchange(modal_, &dialog);
     const bool answer = dialog.runModal(window_.get());
+    modal_ = outer;
     if (window_ && window_->isVisible()) {
         window_->raise();
         window_->activateWindow();

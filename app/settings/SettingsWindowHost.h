@@ -53,6 +53,8 @@ class SettingsWindowHost final : public DashboardDialogs {
 
     // The confirm dialog's modal form over the window (removing the app): the answer.
     bool confirmModally(ConfirmModel model);
+    // The dialog confirmModally has open; none when none is.
+    ConfirmDialog* modalDialog() const { return modal_; }
 
     void confirm(const std::string& title, const std::string& message,
                  const std::string& confirmTitle, bool destructive,
@@ -71,6 +73,7 @@ class SettingsWindowHost final : public DashboardDialogs {
     Config config_;
     std::unique_ptr<SettingsWindow> window_;
     std::unique_ptr<ConfirmDialog> shown_;
+    ConfirmDialog* modal_ = nullptr;
 };
 
 }  // namespace ovra

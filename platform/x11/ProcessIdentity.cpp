@@ -40,6 +40,12 @@ std::optional<ProcessIdentity> parseStat(std::string_view stat) {
         }
         rest.remove_prefix(start);
         const auto end = std::min(rest.find(' '), rest.size());
+        if (field == 0) {
+            if (end != 1) {
+                return std::nullopt;
+            }
+            identity.state = rest.front();
+        }
         if (field == kStartTimeField) {
             const std::string_view number = rest.substr(0, end);
             const auto parsed =
@@ -59,7 +65,11 @@ std::optional<ProcessIdentity> processIdentity(std::int64_t pid,
         return std::nullopt;
     }
     const auto stat = readSmallFile(proc / std::to_string(pid) / "stat");
-    return stat ? parseStat(*stat) : std::nullopt;
+    auto identity = stat ? parseStat(*stat) : std::nullopt;
+    if (identity && identity->ended()) {
+        return std::nullopt;
+    }
+    return identity;
 }
 
 }  // namespace ovra::x11

@@ -12,6 +12,13 @@
 // - Reading: the reading alone, cold, on this thread (what the worker does).
 // - SequentialLibatspi: what a plain libatspi client does over as many nodes as the reading
 //   reads: one blocking round trip per attribute, node by node.
+// - PausedBrowser (the largest page only): the hotkey typed, cold, and the browser paused a
+//   moment later (at once, up to a second and a half), until the overlay shows a plan or says
+//   the browser does not respond; the overlay is closed and the browser resumed. Counters: the
+//   readings that gave the browser up and the plans. Run it in the sanitizer build as well
+//   (configured with OVRA_BENCHMARKS on), where it must end without a report:
+//
+//   scripts/with-desktop build/sanitize/app/main/HotkeyToPlan_bench --benchmark_filter=Paused
 //
 // Every benchmark gives the load average it ran under. Run it in a private desktop:
 //
@@ -25,6 +32,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
+#include <csignal>
 #include <cstdio>
 #include <deque>
 #include <filesystem>
@@ -154,12 +162,23 @@ struct Desk : QObject {
     // the model's change reaches the view only at the event loop's next turn.
     bool watching = false;
     bool painted = false;
+    // Set at the first paint of a plan or a message while `settling`.
+    bool settling = false;
+    bool settled = false;
+    bool gaveUp = false;
     qint64 paintStart = 0;
     qint64 paintedAt = 0;
     QElapsedTimer clock;
 
     bool eventFilter(QObject* watched, QEvent* event) override {
         const auto* view = qobject_cast<OverlayView*>(watched);
+        if (settling && event->type() == QEvent::Paint && view &&
+            view->scene().hud.kind != HudContent::Kind::loading) {
+            settling = false;
+            settled = true;
+            gaveUp = view->scene().hud.kind == HudContent::Kind::message;
+            QTimer::singleShot(0, this, [] { endWait(); });
+        }
         if (watching && event->type() == QEvent::Paint && view && view->scene().planVisible &&
             !view->scene().rings.empty()) {
             watching = false;
@@ -240,6 +259,27 @@ struct Desk : QObject {
             open.firstFrame = paintedAt - paintStart;
         }
         return open;
+    }
+
+    // One hotkey, cold, with the browser paused `pauseAfter` seconds later until the overlay
+    // shows a plan or a message; the overlay is then closed and the browser resumed. The time
+    // to that plan or message; negative when neither came.
+    qint64 paused(double pauseAfter) {
+        forget();
+        settled = false;
+        gaveUp = false;
+        settling = true;
+        const qint64 start = clock.nsecsElapsed();
+        typeHotkey();
+        spinUntil([&] { return settled; }, pauseAfter);
+        chromium.signal(SIGSTOP);
+        const bool done = spinUntil([&] { return settled; }, 15);
+        const qint64 took = clock.nsecsElapsed() - start;
+        settling = false;
+        desktop->controller().dismiss();
+        chromium.signal(SIGCONT);
+        spinUntil([] { return false; }, 0.4);
+        return done ? took : -1;
     }
 
     // Chromium on a page of `count` cells, alone, read until its reading stops growing.
@@ -497,6 +537,31 @@ void sequentialLibatspi(benchmark::State& state, int cells) {
     state.counters["nodes"] = read;
 }
 
+// Readings of a browser that stops answering partway, given up and started again.
+void pausedBrowser(benchmark::State& state, int cells) {
+    Desk* d = desk(cells);
+    if (d == nullptr) {
+        state.SkipWithError("needs a desktop with Chromium: run under scripts/with-desktop");
+        return;
+    }
+    constexpr double kPauses[] = {0, 0.1, 0.25, 0.5, 0.9, 1.5};
+    std::size_t run = 0;
+    int gaveUp = 0;
+    int plans = 0;
+    for (auto _ : state) {
+        const qint64 took = d->paused(kPauses[run++ % std::size(kPauses)]);
+        if (took < 0) {
+            state.SkipWithError("the overlay showed neither a plan nor a message");
+            return;
+        }
+        (d->gaveUp ? gaveUp : plans) += 1;
+        state.SetIterationTime(static_cast<double>(took) / 1e9);
+    }
+    state.counters["gave_up"] = gaveUp;
+    state.counters["plans"] = plans;
+    countLoad(state, d);
+}
+
 // Each size in one stretch: the page is shown once for all of its benchmarks.
 void registerAll() {
     for (const int cells : kSizes) {
@@ -522,6 +587,13 @@ void registerAll() {
             ->Unit(benchmark::kMillisecond)
             ->Iterations(huge ? 1 : 3);
     }
+    const int huge = kSizes[std::size(kSizes) - 1];
+    benchmark::RegisterBenchmark(
+        ("PausedBrowser/" + std::to_string(huge * 4 + kNodesOutsideThePage)).c_str(), pausedBrowser,
+        huge)
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(8);
 }
 
 }  // namespace

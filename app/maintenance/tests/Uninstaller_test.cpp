@@ -36,11 +36,24 @@ class UninstallerTest : public ::testing::Test {
         Uninstaller::Services s;
         s.stopModel = [this] { calls_.push_back("stop model"); };
         s.freezeSettings = [this] { defaults_->freeze(); };
-        s.confirm = [this](const UninstallerText::Question&) { return answer_; };
+        s.confirm = [this](const UninstallerText::Question& q) {
+            asked_.push_back(q.message);
+            if (whileAsking_) {
+                whileAsking_();
+            }
+            return answer_;
+        };
+        s.update = [this](const UninstallerText::Question& q) { asked_.push_back(q.message); };
         s.showFailure = [this](const UninstallerText::Message& m) { calls_.push_back(m.text); };
         s.quit = [this] { calls_.push_back("quit"); };
         s.out = &out_;
         s.log = [this](const std::string& line) { calls_.push_back(line); };
+        if (downloading_ || counting_) {
+            s.scheduler = &scheduler_;
+            s.offload = [this](std::function<void()> work, std::function<void()> then) {
+                offload_.run(std::move(work), std::move(then));
+            };
+        }
         if (downloading_) {
             s.modelStopped = [this] { return !*downloading_; };
             s.scheduler = &scheduler_;
@@ -92,6 +105,11 @@ class UninstallerTest : public ::testing::Test {
     std::optional<bool> downloading_;
     ManualOffload offload_;
     std::ostringstream out_;
+    // Set: the space is counted on the offload, with the scheduler's bound. What the question
+    // said, as asked and as told again, and what happens while it is open.
+    bool counting_ = false;
+    std::vector<std::string> asked_;
+    std::function<void()> whileAsking_;
 };
 
 TEST_F(UninstallerTest, AnAppIDThatIsNoPlainNameNamesNoCacheFolder) {
@@ -308,6 +326,66 @@ TEST_F(UninstallerTest, CancelADryRunOrASelfTestProcessRemovesNothing) {
     EXPECT_TRUE(fs::exists(log) && calls_.empty());
     EXPECT_TRUE(Uninstaller::isSelfTestLaunch({"--trace-keys", "--keyboard-test"}));
     EXPECT_FALSE(Uninstaller::isSelfTestLaunch({"--trace-keys", "--dump"}));
+}
+
+TEST_F(UninstallerTest, TheQuestionOpensAtOnceAndIsToldAgainAsTheSpaceIsCounted) {
+    file("s/MurmlarkOvra/setup.log", 5000);
+    file("h/.cache/huggingface/hub/models--f03b9d2--vorn-mlx/blobs/a", 1'000'000);
+    const std::string whole = make().question().message;
+    counting_ = true;
+    answer_ = false;
+    whileAsking_ = [this] {
+        EXPECT_FALSE(offload_.jobs.empty()) << "nothing of the disk is read before it opens";
+        offload_.finishAll();
+    };
+    EXPECT_FALSE(make().confirmAndRemove());
+    ASSERT_GE(asked_.size(), 2u);
+    EXPECT_THAT(asked_.front(), HasSubstr("and the on-device model if there is one. Counting the "
+                                          "space this frees…"));
+    EXPECT_EQ(asked_.back(), whole);
+    EXPECT_THAT(whole, HasSubstr("the on-device model (1 MB). It frees about 1 MB."));
+
+    // Answers after the dialog closed tell nothing.
+    asked_.clear();
+    whileAsking_ = {};
+    make().confirmAndRemove();
+    offload_.finishAll();
+    scheduler_.advance(UninstallerSurvey::kBound);
+    EXPECT_EQ(asked_.size(), 1u);
+}
+
+TEST_F(UninstallerTest, AFolderThatDoesNotAnswerIsToldAndCountsOnceItDoes) {
+    file("c/ai.qeld.murmlark-ovra/big", 3'000'000);
+    file("s/MurmlarkOvra/setup.log", 5000);
+    counting_ = true;
+    answer_ = false;
+    // Every place answers but the cache folder, which hangs (its job never runs) until late.
+    whileAsking_ = [this] {
+        std::vector<std::pair<std::function<void()>, std::function<void()>>> held;
+        std::size_t place = 0;
+        for (auto& job : offload_.jobs) {
+            if (place++ == 2) {
+                held.push_back(std::move(job));
+            } else {
+                job.first();
+                job.second();
+            }
+        }
+        offload_.jobs.clear();
+        ASSERT_EQ(held.size(), 1u);
+        scheduler_.advance(UninstallerSurvey::kBound - 0.1);
+        EXPECT_THAT(asked_.back(), HasSubstr("Counting the space"));
+        scheduler_.advance(0.1);
+        EXPECT_THAT(asked_.back(),
+                    HasSubstr(" KB.\n" + (root_ / "c/ai.qeld.murmlark-ovra").string() +
+                              " does not answer, so the space it takes is not "
+                              "counted.\n\nMurmlark Ovra itself stays where"));
+        held.front().first();
+        held.front().second();
+        EXPECT_THAT(asked_.back(), HasSubstr("It frees about 3 MB.\n\nMurmlark Ovra itself"));
+    };
+    EXPECT_FALSE(make().confirmAndRemove());
+    EXPECT_EQ(asked_.size(), 1u + 8u + 1u + 1u) << "asked, eight places, the bound, the late one";
 }
 
 }  // namespace

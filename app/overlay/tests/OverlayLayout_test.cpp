@@ -155,6 +155,44 @@ TEST_F(OverlayLayoutTest, HudFitsTheScreenBesideTheSidebar) {
     EXPECT_NE(layout().hudPlacement.spot, (Geometry::IslandSpot{}));
 }
 
+TEST_F(OverlayLayoutTest, ThePanelAndTheBadgesKeepToMonitorsOfDifferentSizes) {
+    // A wide lower monitor offset to the right of a smaller upper one: the corners beside them
+    // show nowhere.
+    const Size screen{1920, 1080};
+    const Rect upper(0, 0, 1280, 432), lower(320, 432, 1600, 648);
+    FocusPlan plan = testing::plan({"B c1 Save", "B c2 Send"});
+    plan.items[0].candidate.frame = Rect(1000, 460, 120, 40);  // where a centred panel goes
+    plan.items[1].candidate.frame = Rect(330, 900, 120, 40);   // at the lower one's left edge
+    model_.setPhase(OverlayPhase::ready(plan));
+    const std::tuple<std::vector<Rect>, bool, double> rows[] = {{{lower, upper}, false, 1},
+                                                                {{lower, upper}, true, 1},
+                                                                {{lower, upper}, true, 2},
+                                                                {{upper, lower}, false, 1},
+                                                                {{upper, lower}, true, 1.5}};
+    for (const auto& [monitors, sidebar, textScale] : rows) {
+        SCOPED_TRACE(::testing::Message() << monitors.front() << " sidebar " << sidebar);
+        model_.monitors = monitors;
+        model_.setSidebar(sidebar);
+        model_.textScale = textScale;
+        const OverlayScene scene = OverlayLayout::layout(model_, {screen, {}, 200, {}});
+        const Rect hud = scene.hudPlacement.frame;
+        EXPECT_TRUE(monitors.front().contains(hud)) << hud;
+        EXPECT_FALSE(hud.intersects(scene.rings[0].rect));
+        if (sidebar) {
+            EXPECT_GE(hud.minX(), OverlayLayout::sidebarWidth(screen.width, textScale));
+        }
+        for (const Ring& ring : scene.rings) {
+            EXPECT_TRUE(lower.contains(ring.badge->frame)) << ring.id;
+        }
+    }
+    // Without monitors the whole overlay is one.
+    model_.monitors.clear();
+    model_.setSidebar(false);
+    model_.textScale = 1;
+    const OverlayScene whole = OverlayLayout::layout(model_, {screen, {}, 200, {}});
+    EXPECT_LT(whole.rings[1].badge->frame.minX(), lower.minX());
+}
+
 TEST(OverlaySpace, AccessibilityFramesBecomeLogicalPixelsOfTheCoveredScreen) {
     EXPECT_EQ(
         OverlaySpace::fromAccessibility(Rect(2120, 140, 200, 80), Rect(1920, 0, 3840, 2160), 2),

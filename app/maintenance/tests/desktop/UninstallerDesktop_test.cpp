@@ -1,18 +1,29 @@
 // The uninstaller's question on the virtual desktop, typed at as a person types, for a copy
 // installed into a temporary prefix with its files in a temporary HOME and XDG tree: Esc keeps
-// everything; Tab then Return removes it all and puts the prefix in the Trash.
+// everything; Tab then Return removes it all and puts the prefix in the Trash. With its cache
+// folder on a mount that never answers, the question still opens at once, says so of that
+// folder, and the window keeps answering throughout.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <unistd.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QTimer>
 #include <QWindow>
+#include <atomic>
+#include <cstring>
 #include <fstream>
+#include <thread>
 
 #include "app/maintenance/Uninstaller.h"
 #include "app/maintenance/UninstallerDialogs.h"
 #include "app/settings/ConfirmDialog.h"
 #include "platform/keyboard/KeyboardWatcher.h"
+#include "platform/scheduler/QtScheduler.h"
 #include "testing/desktop/TypedKeys.h"
 
 namespace ovra {
@@ -20,6 +31,42 @@ namespace {
 
 namespace fs = std::filesystem;
 constexpr std::uint16_t kEscape = 53, kTab = 48, kReturn = 36;
+
+// Whether this process has mounts of its own (see main), which no other process sees.
+bool ownMounts = false;
+
+// A folder whose file system never answers, as a network mount whose server went away: a FUSE
+// mount whose connection is never set up, so every look into it waits. Ending it aborts the
+// connection, and whoever still looks gets an error.
+class HungFolder {
+  public:
+    explicit HungFolder(fs::path at) : at_(std::move(at)) {
+        fs::create_directories(at_);
+        fd_ = ::open("/dev/fuse", O_RDWR | O_CLOEXEC);
+        const std::string options =
+            "fd=" + std::to_string(fd_) + ",rootmode=40000,user_id=0,group_id=0";
+        mounted_ = fd_ >= 0 && ::mount("ovra-hung", at_.c_str(), "fuse", MS_NOSUID | MS_NODEV,
+                                       options.c_str()) == 0;
+        problem_ = mounted_ ? "" : std::strerror(errno);
+    }
+    ~HungFolder() { end(); }
+    bool mounted() const { return mounted_; }
+    const std::string& problem() const { return problem_; }
+    void end() {
+        if (fd_ >= 0) {
+            ::close(std::exchange(fd_, -1));
+        }
+        if (std::exchange(mounted_, false)) {
+            ::umount2(at_.c_str(), MNT_DETACH);
+        }
+    }
+
+  private:
+    fs::path at_;
+    int fd_ = -1;
+    bool mounted_ = false;
+    std::string problem_;
+};
 
 TEST(UninstallerDesktop, EscKeepsEverythingAndTabThenReturnRemovesAnInstalledCopy) {
     ASSERT_EQ(std::system("setxkbmap us"), 0);
@@ -88,10 +135,101 @@ TEST(UninstallerDesktop, EscKeepsEverythingAndTabThenReturnRemovesAnInstalledCop
     fs::remove_all(root);
 }
 
+TEST(UninstallerDesktop, AFolderThatDoesNotAnswerIsToldWhileTheWindowKeepsAnswering) {
+    ASSERT_TRUE(ownMounts) << "needs to mount a file system of its own (as root)";
+    ASSERT_EQ(std::system("setxkbmap us"), 0);
+    char pattern[] = "/tmp/ovra-remove.XXXXXX";
+    const fs::path root = ::mkdtemp(pattern);
+    for (const char* name :
+         {"HOME", "XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME", "XDG_CONFIG_HOME"})
+        ::setenv(name, (root / name).c_str(), 1);
+    fs::create_directories(root / "XDG_STATE_HOME/MurmlarkOvra");
+    std::ofstream(root / "XDG_STATE_HOME/MurmlarkOvra/setup.log") << "x";
+    const fs::path cache = root / "XDG_CACHE_HOME/ai.qeld.murmlark-ovra";
+    HungFolder hung(cache);
+    ASSERT_TRUE(hung.mounted()) << hung.problem();
+
+    auto watcher = keyboard::KeyboardWatcher::open();
+    auto layout = keyboard::KeyboardLayout::fromNames("us");
+    ASSERT_TRUE(watcher.ok() && layout.ok());
+    testing::TypedKeys keys(std::move(layout).value());
+    QtScheduler scheduler;
+    // Each look on a thread of its own, as the app does; counted, to wait for the hung one.
+    auto looking = std::make_shared<std::atomic<int>>(0);
+    Uninstaller::Services services;
+    services.scheduler = &scheduler;
+    services.offload = [looking](std::function<void()> work, std::function<void()> then) {
+        ++*looking;
+        std::thread([looking, work = std::move(work), then = std::move(then)] {
+            work();
+            QMetaObject::invokeMethod(qApp, then);
+            --*looking;
+        }).detach();
+    };
+    ConfirmDialog* open = nullptr;
+    std::vector<std::string> said;
+    services.confirm = [&](const UninstallerText::Question& question) {
+        said.push_back(question.message);
+        ConfirmDialog dialog(UninstallerDialogs::model(question), false,
+                             {nullptr, [&] { return &watcher.value()->layout(); }, {}});
+        open = &dialog;
+        const bool answer = dialog.runModal(nullptr);
+        open = nullptr;
+        return answer;
+    };
+    services.update = [&](const UninstallerText::Question& question) {
+        said.push_back(question.message);
+        if (open != nullptr) {
+            open->setMessage(question.message);
+        }
+    };
+    // The longest the UI thread went without a turn while the question was open.
+    QElapsedTimer sinceBeat;
+    qint64 longest = 0;
+    QTimer beat, typist, giveUp;
+    QObject::connect(&beat, &QTimer::timeout,
+                     [&] { longest = std::max(longest, sinceBeat.restart()); });
+    // Esc once the dialog has the keyboard and says the folder does not answer.
+    QObject::connect(&typist, &QTimer::timeout, [&] {
+        if (open != nullptr && QGuiApplication::focusWindow() != nullptr &&
+            open->model().message.find(" does not answer") != std::string::npos) {
+            typist.stop();
+            keys.tap(kEscape);
+        }
+    });
+    QObject::connect(&giveUp, &QTimer::timeout, [] {
+        if (QWidget* dialog = QApplication::activeModalWidget())
+            dialog->close();
+    });
+    sinceBeat.start();
+    beat.start(20);
+    typist.start(50);
+    giveUp.start(30'000);
+    EXPECT_FALSE(
+        Uninstaller({paths::processEnvironment, "ai.qeld.murmlark-ovra", {}}, services, false)
+            .confirmAndRemove());
+    beat.stop();
+    ASSERT_FALSE(said.empty());
+    EXPECT_NE(said.front().find("Counting the space"), std::string::npos) << said.front();
+    EXPECT_NE(said.back().find("XDG_CACHE_HOME/ai.qeld.murmlark-ovra does not answer"),
+              std::string::npos)
+        << said.back();
+    EXPECT_LT(longest, 1000) << "the UI thread stalled for " << longest << " ms";
+
+    // Its look ends with an error once the mount goes.
+    hung.end();
+    EXPECT_TRUE(testing::eventually([&] { return *looking == 0; }, 10));
+    fs::remove_all(root);
+}
+
 }  // namespace
 }  // namespace ovra
 
 int main(int argc, char** argv) {
+    // Mounts of this process's own, before any thread starts: the hung folder is seen by no
+    // other process, and goes with this one however it ends.
+    ovra::ownMounts = ::unshare(CLONE_NEWNS) == 0 &&
+                      ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
     // The dialog must be on the X server to take typed keys; listing the tests needs no display.
     setenv("QT_QPA_PLATFORM", ovra::testing::onDesktop() ? "xcb" : "offscreen", 1);
     QApplication app(argc, argv);

@@ -2,8 +2,9 @@
 // it: side by side, with the window's middle on the left one, every control is numbered (also
 // one wholly on the right monitor) and shows undimmed in its ring; stacked, with the window's
 // middle on the lower one and the page at its top, the controls on the upper monitor are
-// numbered and nothing offers to scroll up. Screenshots are kept in the temporary folder as
-// ovra-monitors-*.png.
+// numbered and nothing offers to scroll up; stacked, of different sizes and offset, a control that
+// no monitor shows is not numbered, and the information panel stands on one monitor. Screenshots
+// are kept in the temporary folder as ovra-monitors-*.png.
 
 #include <atspi/atspi.h>
 #include <gmock/gmock.h>
@@ -53,6 +54,18 @@ class TwoMonitors {
     }
     // Side by side or stacked: the same two monitors, set anew.
     bool arrange(bool sideBySide) {
+        const auto [w, h] = size();
+        const int split = sideBySide ? w / 2 : h * 2 / 5;
+        return sideBySide ? place(Rect(0, 0, split, h), Rect(split, 0, w - split, h))
+                          : place(Rect(0, 0, w, split), Rect(0, split, w, h - split));
+    }
+    // The screen's size.
+    std::pair<int, int> size() const {
+        const xcb_screen_t& screen = *xcb_setup_roots_iterator(xcb_get_setup(c_)).data;
+        return {screen.width_in_pixels, screen.height_in_pixels};
+    }
+    // Two monitors anywhere on the screen, the first primary.
+    bool place(const Rect& first, const Rect& second) {
         problem_.clear();
         remove();
         const xcb_screen_t& screen = *xcb_setup_roots_iterator(xcb_get_setup(c_)).data;
@@ -66,23 +79,19 @@ class TwoMonitors {
         const xcb_randr_output_t output =
             xcb_randr_get_screen_resources_current_outputs(resources)[0];
         std::free(resources);
-        const int w = screen.width_in_pixels;
-        const int h = screen.height_in_pixels;
-        const int split = sideBySide ? w / 2 : h * 2 / 5;
         bool set = true;
         for (int i = 0; i < 2; ++i) {
             // The first monitor takes the output, so that the output's own monitor goes.
+            const Rect& frame = i == 0 ? first : second;
             Monitor monitor{};
             monitor.window = screen.root;
             monitor.name = names_[static_cast<std::size_t>(i)];
             monitor.primary = i == 0;
             monitor.outputs = i == 0 ? 1 : 0;
-            monitor.x = static_cast<std::int16_t>(sideBySide && i == 1 ? split : 0);
-            monitor.y = static_cast<std::int16_t>(!sideBySide && i == 1 ? split : 0);
-            monitor.width =
-                static_cast<std::uint16_t>(sideBySide ? (i == 0 ? split : w - split) : w);
-            monitor.height =
-                static_cast<std::uint16_t>(sideBySide ? h : (i == 0 ? split : h - split));
+            monitor.x = static_cast<std::int16_t>(frame.minX());
+            monitor.y = static_cast<std::int16_t>(frame.minY());
+            monitor.width = static_cast<std::uint16_t>(frame.width());
+            monitor.height = static_cast<std::uint16_t>(frame.height());
             monitor.widthMm = 300;
             monitor.heightMm = 200;
             monitor.output = output;
@@ -178,6 +187,30 @@ bool near(QColor a, QColor b, int tolerance) {
            std::abs(a.blue() - b.blue()) <= tolerance;
 }
 
+// Whether `shot` shows, within `region`, a square of the information panel's own colour (its
+// fill, which no dimmed part of the page has), as large as its paddings and nothing else.
+bool panelIn(const QImage& shot, const Rect& region) {
+    const QColor fill(25, 27, 26);
+    constexpr int kSide = 24;
+    const QRect inside = QRect(static_cast<int>(region.minX()), static_cast<int>(region.minY()),
+                               static_cast<int>(region.width()), static_cast<int>(region.height()))
+                             .intersected(shot.rect());
+    for (int y = inside.top(); y + kSide <= inside.bottom(); y += kSide / 2) {
+        for (int x = inside.left(); x + kSide <= inside.right(); x += kSide / 2) {
+            bool all = true;
+            for (int dy = 0; dy < kSide && all; ++dy) {
+                for (int dx = 0; dx < kSide && all; ++dx) {
+                    all = near(shot.pixelColor(x + dx, y + dy), fill, 3);
+                }
+            }
+            if (all) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
 class AcrossMonitorsDesktop : public ::testing::Test {
   protected:
     void TearDown() override { quitApp(); }
@@ -219,13 +252,21 @@ class AcrossMonitorsDesktop : public ::testing::Test {
     std::string log() const { return testing::readText(home_ / "log"); }
     // The highlights once all five controls are numbered (whatever came when they never were).
     std::vector<std::string> allNumbered() {
+        std::vector<std::string> labels;
+        for (const auto& [label, colour] : kColours) {
+            labels.push_back(label);
+        }
+        return numbered(labels);
+    }
+    // The highlights once the controls with these labels are numbered.
+    std::vector<std::string> numbered(const std::vector<std::string>& labels) {
         std::vector<std::string> names;
         eventually(
             [&] {
                 names = highlights(app_);
-                return std::all_of(kColours.begin(), kColours.end(), [&](const auto& entry) {
+                return std::all_of(labels.begin(), labels.end(), [&](const std::string& label) {
                     return std::any_of(names.begin(), names.end(), [&](const std::string& n) {
-                        return n.find(", " + entry.first + ",") != std::string::npos;
+                        return n.find(", " + label + ",") != std::string::npos;
                     });
                 });
             },
@@ -282,6 +323,57 @@ TEST_F(AcrossMonitorsDesktop, EveryControlOfAWindowAcrossMonitorsIsNumbered) {
     }
     EXPECT_THAT(names, Not(Contains(HasSubstr("More")))) << "a scroll item scrolls nothing";
     testing::screenshot("monitors-stacked");
+    type("key Escape");
+}
+
+TEST_F(AcrossMonitorsDesktop, NothingOffEveryMonitorIsNumberedAndThePanelStandsOnOne) {
+    browser_ = testing::LaunchedApp::chromium("file://" OVRA_MONITORS_PAGE);
+    const std::map<std::string, Rect> frames = readPage();
+    ASSERT_EQ(frames.size(), kColours.size()) << "the page never read";
+    // A smaller monitor above a wider one set off to the right: the corner below the upper one,
+    // where "Send message" stands, shows nowhere, nor does the one beside it, which "Close"
+    // reaches into.
+    TwoMonitors monitors;
+    const auto [w, h] = monitors.size();
+    const Rect upper(0, 0, w * 2 / 3, h * 2 / 5), lower(w / 4, h * 2 / 5, w * 3 / 4, h * 3 / 5);
+    const Rect belowUpper(0, upper.maxY(), lower.minX(), h - upper.maxY()),
+        besideUpper(upper.maxX(), 0, w - upper.maxX(), upper.maxY());
+    ASSERT_TRUE(monitors.place(upper, lower)) << monitors.problem();
+    std::vector<std::string> shown;
+    for (const auto& [label, frame] : frames) {
+        if (frame.intersects(upper) || frame.intersects(lower)) {
+            shown.push_back(label);
+        }
+    }
+    ASSERT_TRUE(belowUpper.contains(frames.at("Send message")));
+    ASSERT_TRUE(frames.at("Close").intersects(besideUpper));
+    ASSERT_EQ(shown.size(), kColours.size() - 1);
+
+    startApp();
+    type("key ctrl+alt+space");
+    const std::vector<std::string> names = numbered(shown);
+    for (const auto& [label, colour] : kColours) {
+        const bool expected = std::find(shown.begin(), shown.end(), label) != shown.end();
+        EXPECT_EQ(std::any_of(names.begin(), names.end(),
+                              [&](const std::string& n) {
+                                  return n.find(", " + label + ",") != std::string::npos;
+                              }),
+                  expected)
+            << label << "\n"
+            << log();
+    }
+    // The panel shows on the lower monitor, which holds the most of the window, and nowhere
+    // that no monitor shows (looked for below the window's title and toolbar).
+    QImage shot;
+    EXPECT_TRUE(eventually(
+        [&] {
+            shot = testing::screenshot("monitors-offset");
+            return panelIn(shot, lower);
+        },
+        10));
+    const Rect belowToolbar(0, 120, w, h);
+    EXPECT_FALSE(panelIn(shot, belowUpper.intersection(belowToolbar)));
+    EXPECT_FALSE(panelIn(shot, besideUpper.intersection(belowToolbar)));
     type("key Escape");
 }
 

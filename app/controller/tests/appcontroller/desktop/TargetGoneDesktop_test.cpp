@@ -1,8 +1,9 @@
 // The app on a real desktop over a large Chromium page whose browser goes wrong under it: killed
 // while the overlay shows its plan, or while the page is read, the overlay closes at once and
-// says that the browser has closed; paused in the middle of readings (and resumed), the app
-// gives the browser up, says it does not respond, and reads it whole again once it answers. Run
-// in the sanitizer build too, where the app's log must hold no sanitizer report.
+// says that the browser has closed, also while its parent has not yet waited for it; paused in the
+// middle of readings (and resumed), the app gives the browser up, says it does not respond, and
+// reads it whole again once it answers. Run in the sanitizer build too, where the app's log must
+// hold no sanitizer report.
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -56,9 +57,9 @@ class TargetGoneDesktop : public ::testing::Test {
         }
     }
 
-    // Chromium on the page, once the window is up.
-    void launchBrowser() {
-        browser_ = testing::LaunchedApp::chromium("file://" + page_.string());
+    // Chromium on the page (or on `url`), once the window is up.
+    void launchBrowser(const std::string& url = {}) {
+        browser_ = testing::LaunchedApp::chromium(url.empty() ? "file://" + page_.string() : url);
         ASSERT_TRUE(eventually(
             [&] {
                 return testing::xdotool("search --onlyvisible --pid " +
@@ -106,6 +107,20 @@ TEST_F(TargetGoneDesktop, AKilledBrowserClosesTheOverlayWithItsNotice) {
     killBrowser();
     EXPECT_TRUE(eventually([&] { return logged(kClosed) == 2; }, 10)) << log();
     EXPECT_TRUE(eventually([] { return !overlayMapped(); }, 5));
+    EXPECT_TRUE(appRuns());
+}
+
+TEST_F(TargetGoneDesktop, AKilledBrowserIsGoneAtOnceWhileItsParentHasNotWaitedForIt) {
+    // The test is the browser's parent, and waits for it only at the end: a zombie till then.
+    launchBrowser(testing::fixtureUrl("signup.html"));
+    startApp();
+    const std::size_t plans = logged("Ovra press:");
+    ASSERT_TRUE(hotkey()) << log();
+    ASSERT_TRUE(eventually([&] { return logged("Ovra press:") > plans; }, 20)) << log();
+    browser_.signal(SIGKILL);
+    EXPECT_TRUE(eventually([] { return !overlayMapped(); }, 1)) << log();
+    EXPECT_TRUE(eventually([&] { return logged(kClosed) == 1; }, 1)) << log();
+    EXPECT_FALSE(browser_.running());
     EXPECT_TRUE(appRuns());
 }
 
