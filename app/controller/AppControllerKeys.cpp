@@ -185,7 +185,9 @@ void AppController::activate(const std::string& id) {
     job.request.seen = window.candidates;
     // The press brings the app forward itself: the close does not hand the keyboard back.
     close(false);
-    later(kPressDelay, [this, job = std::move(job), press = std::move(press)] {
+    later(kPressDelay, [this, job = std::move(job), press = std::move(press)]() mutable {
+        // On the press's clock: the page's changes are followed from here.
+        job.request.forwardSince = ax::systemClock().now();
         if (press.target.pid != services_.workspace.ownPid()) {
             services_.workspace.activate(press.target);
         }
@@ -213,22 +215,29 @@ void AppController::pressed(const PendingPress& press, const PressOutcome& outco
     }
     services_.beep();
     const std::string& text = *why;
-    // Why, over the window read again; an overlay opened meanwhile says it with its own plan.
-    if (requestTarget_ && overlay_.phase().plan() != nullptr) {
-        overlay_.setNotice(text);
-        announce(text);
-    } else if (requestTarget_ || services_.workspace.isRunning(press.target)) {
-        pressNotice_ = text;
-        if (!requestTarget_) {
-            run(press.target, std::nullopt);
+    const bool running = services_.workspace.isRunning(press.target);
+    if (PressReport::telling(outcome) == PressReport::Telling::overThePage &&
+        (requestTarget_ || running)) {
+        // Why, over the window read again; an overlay opened meanwhile says it with its plan.
+        if (requestTarget_ && overlay_.phase().plan() != nullptr) {
+            overlay_.setNotice(text);
+            announce(text);
+        } else {
+            pressNotice_ = text;
+            if (!requestTarget_) {
+                run(press.target, std::nullopt);
+            }
         }
-    } else {
-        // The app has gone: said over the screen, as a request without an app is.
-        overlay_.setPhase(OverlayPhase::message(text));
-        overlay_.setShowAll(false);
-        presentPanel(std::nullopt);
-        announce(text);
+        return;
     }
+    // Said over the screen with no plan, as a request without an app is: the app has gone, or
+    // the press may have landed and no control may lie under the next Return.
+    cancelRun();
+    requestTarget_ = running ? std::optional(press.target) : std::nullopt;
+    overlay_.setPhase(OverlayPhase::message(text));
+    overlay_.setShowAll(false);
+    presentPanel(std::nullopt);
+    announce(text);
 }
 
 void AppController::replan() {

@@ -10,9 +10,17 @@
 
 namespace ovra::PressReport {
 
-// "Ovra pressed "Save": AXPress", "Ovra did not press "Save": the control changed", …
+// "Ovra pressed "Play": pressed, it relabelled itself "Pause"", "Ovra did not press "Save": the
+// control changed", …
 std::string logLine(const std::string& label, const PressOutcome& outcome);
 // Why the control was not pressed; none when the press landed.
 std::optional<std::string> sentence(const PressOutcome& outcome);
+
+// How the user is told why, after a press that did not land.
+enum class Telling {
+    overThePage,  // nothing was pressed: over the window read again, to choose anew
+    alone,        // it may have been pressed: the sentence alone, no control under the next Return
+};
+Telling telling(const PressOutcome& outcome);
 
 }  // namespace ovra::PressReport
