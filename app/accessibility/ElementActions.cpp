@@ -107,12 +107,16 @@ void AXActions::awaitActiveWindow(const PressRequest& request) {
 }
 
 void AXActions::awaitPicture(const PressRequest& request, double since) {
-    if (settledEarly(request, since, since + kPictureCatchUp)) {
+    const Told told = listen(request, since, since + kPictureCatchUp);
+    if (told == Told::settled) {
+        return;
+    }
+    awaitActiveWindow(request);
+    if (told == Told::quiet) {
         return;
     }
     // The page changed as its window came forward, or the browser cannot say: the whole wait,
     // from when the window is the active one.
-    awaitActiveWindow(request);
     const double until = clock().now() + kPictureCatchUp;
     while (clock().now() < until) {
         if (!ElementIdentity::look(backend_, request.app, request.element)) {
@@ -122,7 +126,7 @@ void AXActions::awaitPicture(const PressRequest& request, double since) {
     }
 }
 
-bool AXActions::settledEarly(const PressRequest& request, double since, double until) {
+AXActions::Told AXActions::listen(const PressRequest& request, double since, double until) {
     // What the focus went to, by element: whether it lies in web content.
     std::vector<std::pair<ax::Element, bool>> focused;
     const auto inPage = [&](const ax::Element& source) {
@@ -138,11 +142,11 @@ bool AXActions::settledEarly(const PressRequest& request, double since, double u
     while (clock().now() < until) {
         const auto told = backend_.changesSince(request.element, since);
         if (!told) {
-            return false;
+            return Told::unknown;
         }
         for (const ax::Change& change : *told) {
             if (change.kind == ax::Change::Kind::content) {
-                return false;
+                return Told::changed;
             }
             if (change.kind == ax::Change::Kind::focus && !pageFocusedAt && inPage(change.source)) {
                 // Asking what lies under the control, as a screen reader does, makes a browser
@@ -155,11 +159,11 @@ bool AXActions::settledEarly(const PressRequest& request, double since, double u
             }
         }
         if (pageFocusedAt && clock().now() - *pageFocusedAt >= kAfterPageFocus) {
-            return true;
+            return Told::settled;
         }
         clock().sleep(kListen);
     }
-    return false;
+    return Told::quiet;
 }
 
 PressFailure AXActions::whyLost(const PressRequest& request) {

@@ -150,9 +150,14 @@ class AXActions final {
     // Waits until the browser's picture of the page has caught up with what the page did as its
     // window came forward (at `since`); stops early when the element cannot be asked.
     void awaitPicture(const PressRequest& request, double since);
-    // Whether the browser has shown the page settled since `since`: the page took the keyboard
-    // back and nothing else changed. False as soon as a change shows, or when it cannot say.
-    bool settledEarly(const PressRequest& request, double since, double until);
+    // What the browser told since `since`, until it shows the page settled or `until`.
+    enum class Told {
+        settled,  // the page took the keyboard back and nothing else changed
+        quiet,    // nothing changed until `until`
+        changed,  // something changed
+        unknown,  // the browser is not heard, or does not answer
+    };
+    Told listen(const PressRequest& request, double since, double until);
     // Focuses a text input that is still there, whatever its label.
     PressOutcome focusField(const PressRequest& request);
     // Why an element of the app cannot be asked: the app does not answer, it is gone, or it

@@ -712,6 +712,9 @@ Result<Element, AXError> FakeAccessibilityBackend::elementAtPoint(const Element&
         }
         current = *hit;
     }
+    if (onHitTest) {
+        onHitTest();
+    }
     return handle(current);
 }
 

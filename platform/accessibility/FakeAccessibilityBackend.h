@@ -94,6 +94,8 @@ class FakeAccessibilityBackend final : public AccessibilityBackend {
     // Runs after every action an element took, as the app would react to it: the fixture id of
     // the element and the action.
     std::function<void(const std::string& id, std::string_view action)> onPerform;
+    // Runs after every hit test, as a browser that asks its page what lies there would.
+    std::function<void()> onHitTest;
     // From now on the app's changes are heard (changesSince answers), or no longer.
     void hearChanges(bool heard) { hearsChanges_ = heard; }
     // The app tells of a change of the node with this fixture id, at the clock's time.
