@@ -295,47 +295,47 @@ bool AXActions::focus(const ax::Element& element) {
 
 PressOutcome AXActions::focusField(const PressRequest& request) {
     PressOutcome outcome;
-    const auto fail = [&](PressFailure failure) {
-        outcome.failure = failure;
-        return outcome;
-    };
     const auto now = ElementIdentity::look(backend_, request.app, request.element);
-    if (!now) {
-        if (const PressFailure lost = whyLost(request); lost != PressFailure::changed) {
-            return fail(lost);
-        }
-    }
+    const PressFailure lost = now ? PressFailure::changed : whyLost(request);
     // The field itself while it is there, whatever its label became; one the page made anew
     // where it stood.
     std::optional<PresentControl> target;
     if (now && now->frame && now->role == request.candidate.role) {
         target = PresentControl{request.element, *now->frame, false};
-    } else {
+    } else if (lost == PressFailure::changed) {
         target = ElementIdentity::present(request.candidate, request.element, now,
                                           request.windowFrame, request.readWindow);
     }
     if (!target) {
-        return fail(whyLost(request));
-    }
-    outcome.replaced = target->replaced;
-    if (now && !target->replaced && now->enabled == false) {
-        return fail(PressFailure::disabled);
-    }
-    // Never its press action, which submits the dialog's default button. A click focuses a
-    // field in web content when the focus request fails.
-    if (focus(target->element)) {
+        outcome.failure = lost == PressFailure::changed ? whyLost(request) : lost;
+    } else if (now && !target->replaced && now->enabled == false) {
+        outcome.failure = PressFailure::disabled;
+    } else if (focus(target->element)) {
+        // Never its press action, which submits the dialog's default button.
         outcome.route = PressRoute::focused;
+    }
+    // The window comes forward only once the field has the focus: whatever the user types once
+    // it has the keyboard goes to the field, none of it to the page.
+    if (request.raise) {
+        raise(request.window, request.windowElement);
+    }
+    if (outcome.route || outcome.failure) {
+        outcome.replaced = target && target->replaced;
         return outcome;
     }
+    // A field in web content that refuses the focus is clicked, which only focuses it, once its
+    // window is the active one.
     outcome.failedRoutes.emplace_back("focus");
     if (isInWebArea(target->element)) {
+        awaitActiveWindow(request);
         if (clickControl(request, *target)) {
             outcome.route = PressRoute::clicked;
             return outcome;
         }
         outcome.failedRoutes.emplace_back("click");
     }
-    return fail(PressFailure::refused);
+    outcome.failure = PressFailure::refused;
+    return outcome;
 }
 
 PressOutcome AXActions::press(const PressRequest& request) {
@@ -344,13 +344,12 @@ PressOutcome AXActions::press(const PressRequest& request) {
         outcome.failure = failure;
         return outcome;
     };
+    if (request.candidate.isTextInput()) {
+        return focusField(request);
+    }
     const double since = request.forwardSince.value_or(clock().now());
     if (request.raise) {
         raise(request.window, request.windowElement);
-    }
-    if (request.candidate.isTextInput()) {
-        awaitActiveWindow(request);
-        return focusField(request);
     }
     // In web content the wait for the page's picture includes the wait for the window.
     if (isInWebArea(request.element)) {

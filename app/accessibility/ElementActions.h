@@ -134,14 +134,14 @@ class AXActions final {
     // Gives the element the keyboard focus ("AXFocused").
     bool focus(const ax::Element& element);
 
-    // The whole press: raise the window; a text input that is still there is focused at once
-    // whatever its label became (one in web content that refuses the focus is clicked, which
-    // only focuses it) and never pressed. Anything else: in web content, wait until the page's
-    // picture has caught up; make sure the control is still the one the user chose
-    // (ElementIdentity), with its label and turned on, at the last look before the action, else
-    // press nothing; then "AXPress", followed in web content until the page shows it arrived; a
-    // web control without a press action is clicked where a hit test finds it; last, focus with
-    // "AXConfirm".
+    // The whole press. A text input that is still there is focused at once whatever its label
+    // became, then its window raised (one in web content that refuses the focus is clicked,
+    // which only focuses it), and never pressed. Anything else: raise the window; in web content,
+    // wait until the page's picture has caught up; make sure the control is still the one the
+    // user chose (ElementIdentity), with its label and turned on, at the last look before the
+    // action, else press nothing; then "AXPress", followed in web content until the page shows
+    // it arrived; a web control without a press action is clicked where a hit test finds it;
+    // last, focus with "AXConfirm".
     PressOutcome press(const PressRequest& request);
 
   private:
@@ -158,7 +158,7 @@ class AXActions final {
         unknown,  // the browser is not heard, or does not answer
     };
     Told listen(const PressRequest& request, double since, double until);
-    // Focuses a text input that is still there, whatever its label.
+    // Focuses a text input that is still there, whatever its label, then raises its window.
     PressOutcome focusField(const PressRequest& request);
     // Why an element of the app cannot be asked: the app does not answer, it is gone, or it
     // answers (then the element changed).

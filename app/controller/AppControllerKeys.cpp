@@ -186,9 +186,11 @@ void AppController::activate(const std::string& id) {
     // The press brings the app forward itself: the close does not hand the keyboard back.
     close(false);
     later(kPressDelay, [this, job = std::move(job), press = std::move(press)]() mutable {
-        // On the press's clock: the page's changes are followed from here.
+        // On the press's clock: the page's changes are followed from here. A text field comes
+        // forward once it has the focus, so that no key typed meanwhile reaches its page.
         job.request.forwardSince = ax::systemClock().now();
-        if (press.target.pid != services_.workspace.ownPid()) {
+        if (press.target.pid != services_.workspace.ownPid() &&
+            !job.request.candidate.isTextInput()) {
             services_.workspace.activate(press.target);
         }
         services_.reader.press(
