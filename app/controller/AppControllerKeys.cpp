@@ -186,8 +186,7 @@ void AppController::activate(const std::string& id) {
     // The press brings the app forward itself: the close does not hand the keyboard back.
     close(false);
     later(kPressDelay, [this, job = std::move(job), press = std::move(press)]() mutable {
-        // On the press's clock: the page's changes are followed from here. A text field comes
-        // forward once it has the focus, so that no key typed meanwhile reaches its page.
+        // A text field comes forward once focused: no key typed meanwhile reaches its page.
         job.request.forwardSince = ax::systemClock().now();
         if (press.target.pid != services_.workspace.ownPid() &&
             !job.request.candidate.isTextInput()) {
@@ -216,30 +215,28 @@ void AppController::pressed(const PendingPress& press, const PressOutcome& outco
         return;
     }
     services_.beep();
-    const std::string& text = *why;
     const bool running = services_.workspace.isRunning(press.target);
-    if (PressReport::telling(outcome) == PressReport::Telling::overThePage &&
-        (requestTarget_ || running)) {
-        // Why, over the window read again; an overlay opened meanwhile says it with its plan.
-        if (requestTarget_ && overlay_.phase().plan() != nullptr) {
-            overlay_.setNotice(text);
-            announce(text);
-        } else {
-            pressNotice_ = text;
+    switch (PressReport::telling(outcome, running, requestTarget_.has_value(),
+                                 overlay_.phase().plan() != nullptr)) {
+        case PressReport::Telling::onTheOpenPlan:
+            overlay_.setNotice(*why);
+            announce(*why);
+            return;
+        case PressReport::Telling::overThePage:
+            pressNotice_ = *why;
             if (!requestTarget_) {
                 run(press.target, std::nullopt);
             }
-        }
-        return;
+            return;
+        case PressReport::Telling::alone:
+            break;
     }
-    // Said over the screen with no plan, as a request without an app is: the app has gone, or
-    // the press may have landed and no control may lie under the next Return.
     cancelRun();
     requestTarget_ = running ? std::optional(press.target) : std::nullopt;
-    overlay_.setPhase(OverlayPhase::message(text));
+    overlay_.setPhase(OverlayPhase::message(*why));
     overlay_.setShowAll(false);
     presentPanel(std::nullopt);
-    announce(text);
+    announce(*why);
 }
 
 void AppController::replan() {

@@ -83,10 +83,13 @@ std::optional<std::string> sentence(const PressOutcome& outcome) {
     return OvraText::t("The control could not be pressed.");
 }
 
-Telling telling(const PressOutcome& outcome) {
+Telling telling(const PressOutcome& outcome, bool appRunning, bool requestOpen, bool planShown) {
     // A press that may have landed leaves the control changed under the user: the same control
     // under the next Return could undo it.
-    return outcome.failure == PressFailure::unsure ? Telling::alone : Telling::overThePage;
+    if (outcome.failure == PressFailure::unsure || !(appRunning || requestOpen)) {
+        return Telling::alone;
+    }
+    return requestOpen && planShown ? Telling::onTheOpenPlan : Telling::overThePage;
 }
 
 }  // namespace ovra::PressReport

@@ -18,9 +18,13 @@ std::optional<std::string> sentence(const PressOutcome& outcome);
 
 // How the user is told why, after a press that did not land.
 enum class Telling {
-    overThePage,  // nothing was pressed: over the window read again, to choose anew
-    alone,        // it may have been pressed: the sentence alone, no control under the next Return
+    onTheOpenPlan,  // nothing was pressed: as a notice of the plan the user opened meanwhile
+    overThePage,    // nothing was pressed: over the window read again (or being read), to choose
+    alone,          // over the screen with no plan: the app has gone, or the press may have
+                    // landed and the same control must not lie under the next Return
 };
-Telling telling(const PressOutcome& outcome);
+// `appRunning`: the app still runs; `requestOpen`: an overlay was opened over it meanwhile,
+// `planShown` whether it shows its plan yet.
+Telling telling(const PressOutcome& outcome, bool appRunning, bool requestOpen, bool planShown);
 
 }  // namespace ovra::PressReport

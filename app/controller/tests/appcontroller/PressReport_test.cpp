@@ -58,7 +58,29 @@ TEST(PressReport, EachOutcomeIsToldForWhatItIs) {
     for (const auto& [outcome, line, sentence, telling] : cases) {
         EXPECT_EQ(PressReport::logLine("Keep", outcome), line);
         EXPECT_EQ(PressReport::sentence(outcome).value_or(""), sentence);
-        EXPECT_EQ(PressReport::telling(outcome), telling) << line;
+        EXPECT_EQ(PressReport::telling(outcome, true, false, false), telling) << line;
+    }
+}
+
+// Where the sentence goes: with the plan the user opened meanwhile, over the window read again,
+// or alone once the app has gone; a press that may have landed always alone.
+TEST(PressReport, WhyIsToldWhereNoControlOfThePressLiesUnderTheNextReturn) {
+    using Telling = PressReport::Telling;
+    const PressOutcome changed{std::nullopt, PressFailure::changed};
+    const PressOutcome unsure{std::nullopt, PressFailure::unsure};
+    const std::tuple<const PressOutcome*, bool, bool, bool, Telling> cases[] = {
+        // outcome, app running, overlay opened meanwhile, its plan shown
+        {&changed, true, false, false, Telling::overThePage},
+        {&changed, true, true, false, Telling::overThePage},
+        {&changed, true, true, true, Telling::onTheOpenPlan},
+        {&changed, false, false, false, Telling::alone},
+        {&changed, false, true, true, Telling::onTheOpenPlan},
+        {&unsure, true, false, false, Telling::alone},
+        {&unsure, true, true, true, Telling::alone},
+    };
+    for (const auto& [outcome, running, open, shown, telling] : cases) {
+        EXPECT_EQ(PressReport::telling(*outcome, running, open, shown), telling)
+            << running << open << shown;
     }
 }
 
