@@ -112,8 +112,9 @@ class AXActions final {
     // keyboard back shows in it.
     static constexpr double kPictureCatchUp = 0.45;
     // A page that takes the keyboard back runs its focus handlers then: Firefox shows what they
-    // changed with its focus event, Chromium a few ms after it (8 ms at most, measured). The
-    // picture counts as caught up this long after the page's focus event with nothing changed.
+    // changed with its focus event; Chromium a few ms after it, or with its next batch unless a
+    // hit test asks the page (within 20 ms of one, measured). The picture counts as caught up
+    // this long after the page's focus event and a hit test, with nothing changed.
     static constexpr double kAfterPageFocus = 0.03;
     // How often the browser is asked what it told while the press waits for its page.
     static constexpr double kListen = 0.005;
