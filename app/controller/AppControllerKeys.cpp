@@ -186,8 +186,8 @@ void AppController::activate(const std::string& id) {
     // The press brings the app forward itself: the close does not hand the keyboard back.
     close(false);
     later(kPressDelay, [this, job = std::move(job), press = std::move(press)]() mutable {
-        // A text field comes forward once focused: no key typed meanwhile reaches its page.
         job.request.forwardSince = ax::systemClock().now();
+        // A text field comes forward once focused: no key typed meanwhile reaches its page.
         if (press.target.pid != services_.workspace.ownPid() &&
             !job.request.candidate.isTextInput()) {
             services_.workspace.activate(press.target);
