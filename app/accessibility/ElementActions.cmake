@@ -30,6 +30,24 @@ if(BUILD_TESTING)
       PROPERTIES LABELS desktop RUN_SERIAL TRUE
       ENVIRONMENT "OVRA_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
   endforeach()
+  # The presses made through the app itself, as its own process, read as a screen reader does.
+  find_package(PkgConfig REQUIRED)
+  pkg_check_modules(OVRA_PRESS_APP REQUIRED IMPORTED_TARGET atspi-2 gobject-2.0 xcb xcb-xtest)
+  target_link_libraries(PressThroughTheOverlay_test PRIVATE PkgConfig::OVRA_PRESS_APP)
+  target_compile_definitions(PressThroughTheOverlay_test PRIVATE
+    OVRA_APP="$<TARGET_FILE:murmlark-ovra>")
+  add_dependencies(PressThroughTheOverlay_test murmlark-ovra)
+endif()
+
+# Return on the overlay until the page's handler runs, over the app as its own process: a
+# measuring tool run in a private desktop, never a test.
+if(BUILD_TESTING AND OVRA_BENCHMARKS)
+  add_executable(PressLatency bench/PressLatency.cpp)
+  target_link_libraries(PressLatency PRIVATE ovra_app_accessibility ovra_atspi ovra_x11
+    ovra_keyboard PkgConfig::OVRA_PRESS_APP GTest::gtest Qt6::Core ovra_warnings)
+  target_include_directories(PressLatency PRIVATE "${PROJECT_SOURCE_DIR}")
+  target_compile_definitions(PressLatency PRIVATE OVRA_APP="$<TARGET_FILE:murmlark-ovra>")
+  add_dependencies(PressLatency murmlark-ovra)
 endif()
 
 # The menus of a small Qt window of the desktop tests' own.

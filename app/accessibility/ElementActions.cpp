@@ -107,13 +107,63 @@ void AXActions::awaitActiveWindow(const PressRequest& request) {
 }
 
 void AXActions::awaitPicture(const PressRequest& request, double since) {
-    const double until = since + kPictureCatchUp;
+    const Told told = listen(request, since, since + kPictureCatchUp);
+    if (told == Told::settled) {
+        return;
+    }
+    awaitActiveWindow(request);
+    if (told == Told::quiet) {
+        return;
+    }
+    // The page changed as its window came forward, or the browser cannot say: the whole wait,
+    // from when the window is the active one.
+    const double until = clock().now() + kPictureCatchUp;
     while (clock().now() < until) {
         if (!ElementIdentity::look(backend_, request.app, request.element)) {
             return;
         }
         clock().sleep(kPoll);
     }
+}
+
+AXActions::Told AXActions::listen(const PressRequest& request, double since, double until) {
+    // What the focus went to, by element: whether it lies in web content.
+    std::vector<std::pair<ax::Element, bool>> focused;
+    const auto inPage = [&](const ax::Element& source) {
+        for (const auto& [element, page] : focused) {
+            if (element == source) {
+                return page;
+            }
+        }
+        focused.emplace_back(source, isInWebArea(source));
+        return focused.back().second;
+    };
+    std::optional<double> pageFocusedAt;
+    while (clock().now() < until) {
+        const auto told = backend_.changesSince(request.element, since);
+        if (!told) {
+            return Told::unknown;
+        }
+        for (const ax::Change& change : *told) {
+            if (change.kind == ax::Change::Kind::content) {
+                return Told::changed;
+            }
+            if (change.kind == ax::Change::Kind::focus && !pageFocusedAt && inPage(change.source)) {
+                // Asking what lies under the control, as a screen reader does, makes a browser
+                // that holds back its page's changes (Chromium) send them at once.
+                if (!request.windowElement.isNull()) {
+                    (void)backend_.elementAtPoint(request.windowElement,
+                                                  request.candidate.frame.center());
+                }
+                pageFocusedAt = clock().now();
+            }
+        }
+        if (pageFocusedAt && clock().now() - *pageFocusedAt >= kAfterPageFocus) {
+            return Told::settled;
+        }
+        clock().sleep(kListen);
+    }
+    return Told::quiet;
 }
 
 PressFailure AXActions::whyLost(const PressRequest& request) {
@@ -243,18 +293,69 @@ bool AXActions::focus(const ax::Element& element) {
     return !backend_.setAttribute(element, "AXFocused", ax::Value(true)).has_value();
 }
 
+PressOutcome AXActions::focusField(const PressRequest& request) {
+    PressOutcome outcome;
+    const auto now = ElementIdentity::look(backend_, request.app, request.element);
+    const PressFailure lost = now ? PressFailure::changed : whyLost(request);
+    // The field itself while it is there, whatever its label became; one the page made anew
+    // where it stood.
+    std::optional<PresentControl> target;
+    if (now && now->frame && now->role == request.candidate.role) {
+        target = PresentControl{request.element, *now->frame, false};
+    } else if (lost == PressFailure::changed) {
+        target = ElementIdentity::present(request.candidate, request.element, now,
+                                          request.windowFrame, request.readWindow);
+    }
+    if (!target) {
+        outcome.failure = lost == PressFailure::changed ? whyLost(request) : lost;
+    } else if (now && !target->replaced && now->enabled == false) {
+        outcome.failure = PressFailure::disabled;
+    } else if (focus(target->element)) {
+        // Never its press action, which submits the dialog's default button.
+        outcome.route = PressRoute::focused;
+    }
+    // The window comes forward only once the field has the focus: whatever the user types once
+    // it has the keyboard goes to the field, none of it to the page.
+    if (request.raise) {
+        raise(request.window, request.windowElement);
+    }
+    if (outcome.route || outcome.failure) {
+        outcome.replaced = target && target->replaced;
+        return outcome;
+    }
+    // A field in web content that refuses the focus is clicked, which only focuses it, once its
+    // window is the active one.
+    outcome.failedRoutes.emplace_back("focus");
+    if (isInWebArea(target->element)) {
+        awaitActiveWindow(request);
+        if (clickControl(request, *target)) {
+            outcome.route = PressRoute::clicked;
+            return outcome;
+        }
+        outcome.failedRoutes.emplace_back("click");
+    }
+    outcome.failure = PressFailure::refused;
+    return outcome;
+}
+
 PressOutcome AXActions::press(const PressRequest& request) {
     PressOutcome outcome;
     const auto fail = [&](PressFailure failure) {
         outcome.failure = failure;
         return outcome;
     };
+    if (request.candidate.isTextInput()) {
+        return focusField(request);
+    }
+    const double since = request.forwardSince.value_or(clock().now());
     if (request.raise) {
         raise(request.window, request.windowElement);
     }
-    awaitActiveWindow(request);
+    // In web content the wait for the page's picture includes the wait for the window.
     if (isInWebArea(request.element)) {
-        awaitPicture(request, clock().now());
+        awaitPicture(request, since);
+    } else {
+        awaitActiveWindow(request);
     }
     // Looked at only now: whatever the page did as its window came forward shows in the look.
     const auto first = ElementIdentity::look(backend_, request.app, request.element);
@@ -299,7 +400,7 @@ PressOutcome AXActions::press(const PressRequest& request) {
     const auto failed = [&](const char* route) { outcome.failedRoutes.emplace_back(route); };
     // A control without a label of its own and without an action (a menu, a group) is never
     // clicked: its middle could be any of its items.
-    const bool clickable = request.candidate.isTextInput() || !request.candidate.label().empty();
+    const bool clickable = !request.candidate.label().empty();
     const auto clicked = [&] {
         const bool sent = web && clickable && clickControl(request, *target);
         if (web && !sent) {
@@ -307,18 +408,6 @@ PressOutcome AXActions::press(const PressRequest& request) {
         }
         return sent;
     };
-    if (request.candidate.isTextInput()) {
-        // A text field is only ever focused: its press action submits the dialog's default
-        // button. A click focuses a field in web content when the focus request fails.
-        if (focus(element)) {
-            return done(PressRoute::focused);
-        }
-        failed("focus");
-        if (clicked()) {
-            return done(PressRoute::clicked);
-        }
-        return fail(PressFailure::refused);
-    }
     // Web content: the control's container just before, to tell what the press did to it.
     ax::Element container;
     if (web) {
@@ -337,6 +426,7 @@ PressOutcome AXActions::press(const PressRequest& request) {
         const PressLanding::Landing landing =
             PressLanding::follow(backend_, clock(), pressed, kPoll);
         outcome.told = landing.why;
+        outcome.relabelled = landing.label;
         if (landing.verdict == PressLanding::Verdict::reached) {
             return done(PressRoute::pressed);
         }

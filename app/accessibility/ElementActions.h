@@ -7,10 +7,13 @@
 // The press is the control's own accessibility action, sent to that element: no cover laid over
 // a page and no change a page makes when the pointer arrives can turn it to another control.
 // Browsers show what happens to their pages a little late, so a press in web content waits
-// until the browser's picture has caught up with what the page did as its window came forward,
-// and is followed until the page shows that it arrived (see PressLanding). A synthetic click is
-// only the fallback for a control that offers no action, and it is sent only while a hit test at
-// the moment of the click finds the chosen control under the pointer.
+// until the browser's picture has caught up with what the page did as its window came forward:
+// at once when the browser has shown the page taking the keyboard back with nothing else
+// changed, else for as long as a browser may take to show a change. It is followed until the
+// page shows that it arrived (see PressLanding). A text field is focused without that wait:
+// focusing a field is harmless whatever its label became. A synthetic click is only the
+// fallback for a control that offers no action, and it is sent only while a hit test at the
+// moment of the click finds the chosen control under the pointer.
 
 #include <functional>
 #include <optional>
@@ -61,6 +64,9 @@ struct PressRequest {
     // The controls the reading showed, to tell a control the page put in the chosen one's
     // place from one that was there all along.
     std::vector<UICandidate> seen;
+    // When the window was asked to come forward, on the press's clock; none: as the press
+    // starts.
+    std::optional<double> forwardSince;
 };
 
 // How a press went: delivered to a live control by `route`, or nothing known pressed for
@@ -71,6 +77,7 @@ struct PressOutcome {
     bool replaced = false;  // the page had replaced the chosen element; its successor was pressed
     std::vector<std::string> failedRoutes;  // the ways tried that did not work, in order
     std::string_view told;                  // in web content, what told whether the press arrived
+    std::string relabelled;                 // the label the control gave itself as it was pressed
 };
 
 class AXActions final {
@@ -99,10 +106,18 @@ class AXActions final {
     // How often a control is looked at while waiting on it.
     static constexpr double kPoll = 0.02;
     // A browser shows its page's changes to accessibility clients late: Chromium gathers them
-    // for up to about a third of a second, Firefox sends them within a few tens of ms. The last
-    // look before a press in web content comes this long after the window came forward, so that
-    // what the page did as it got the keyboard back shows in it.
+    // for up to about a third of a second, Firefox sends them within a few tens of ms. Unless
+    // the browser shows the page settled sooner, the last look before a press in web content
+    // comes this long after the window came forward, so that what the page did as it got the
+    // keyboard back shows in it.
     static constexpr double kPictureCatchUp = 0.45;
+    // A page that takes the keyboard back runs its focus handlers then: Firefox shows what they
+    // changed with its focus event; Chromium a few ms after it, or with its next batch unless a
+    // hit test asks the page (within 20 ms of one, measured). The picture counts as caught up
+    // this long after the page's focus event and a hit test, with nothing changed.
+    static constexpr double kAfterPageFocus = 0.03;
+    // How often the browser is asked what it told while the press waits for its page.
+    static constexpr double kListen = 0.005;
 
     AXActions(ax::AccessibilityBackend& backend, input::InputSynthesizer& input, Hooks hooks = {});
 
@@ -120,22 +135,32 @@ class AXActions final {
     // Gives the element the keyboard focus ("AXFocused").
     bool focus(const ax::Element& element);
 
-    // The whole press: raise the window; in web content, wait until the page's picture has
-    // caught up; make sure the control is still the one the user chose (ElementIdentity), with
-    // its label and turned on, at the last look before the action, else press nothing; a
-    // text input is focused (one in web content that
-    // refuses the focus is clicked, which only focuses it) and never pressed; everything else
-    // gets "AXPress", followed in web content until the page shows it arrived; a web control
-    // without a press action is clicked where a hit test finds it; last, focus with
-    // "AXConfirm".
+    // The whole press. A text input that is still there is focused at once whatever its label
+    // became, then its window raised (one in web content that refuses the focus is clicked,
+    // which only focuses it), and never pressed. Anything else: raise the window; in web content,
+    // wait until the page's picture has caught up; make sure the control is still the one the
+    // user chose (ElementIdentity), with its label and turned on, at the last look before the
+    // action, else press nothing; then "AXPress", followed in web content until the page shows
+    // it arrived; a web control without a press action is clicked where a hit test finds it;
+    // last, focus with "AXConfirm".
     PressOutcome press(const PressRequest& request);
 
   private:
     ax::Clock& clock() { return hooks_.clock ? *hooks_.clock : ax::systemClock(); }
     void awaitActiveWindow(const PressRequest& request);
     // Waits until the browser's picture of the page has caught up with what the page did as its
-    // window came forward; stops early when the element cannot be asked.
+    // window came forward (at `since`); stops early when the element cannot be asked.
     void awaitPicture(const PressRequest& request, double since);
+    // What the browser told since `since`, until it shows the page settled or `until`.
+    enum class Told {
+        settled,  // the page took the keyboard back and nothing else changed
+        quiet,    // nothing changed until `until`
+        changed,  // something changed
+        unknown,  // the browser is not heard, or does not answer
+    };
+    Told listen(const PressRequest& request, double since, double until);
+    // Focuses a text input that is still there, whatever its label, then raises its window.
+    PressOutcome focusField(const PressRequest& request);
     // Why an element of the app cannot be asked: the app does not answer, it is gone, or it
     // answers (then the element changed).
     PressFailure whyLost(const PressRequest& request);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/ActionSafety.h"
+
 namespace ovra::PressLanding {
 namespace {
 
@@ -19,6 +21,14 @@ bool wasThere(const UICandidate& candidate, const std::vector<UICandidate>& seen
                ElementIdentity::sameLabel(before.label(), candidate.label()) &&
                near(before.frame, candidate.frame);
     });
+}
+
+// Whether the control, labelled so, is one that asks for a second press.
+bool risky(const UICandidate& control, const std::string& label) {
+    UICandidate relabelled = control;
+    relabelled.title = label;
+    relabelled.description.clear();
+    return ActionSafety::needsConfirmation(relabelled);
 }
 
 }  // namespace
@@ -64,7 +74,10 @@ Landing follow(ax::AccessibilityBackend& backend, ax::Clock& clock, const Presse
                                containerStays);
         }
         if (!now->label.empty() && !ElementIdentity::sameLabel(now->label, pressed.before.label)) {
-            return {Verdict::unsure, "it shows another label"};
+            if (risky(pressed.chosen, now->label)) {
+                return {Verdict::unsure, "it shows another label", now->label};
+            }
+            return {Verdict::reached, "it relabelled itself", now->label};
         }
         if (now->focused && !pressed.before.focused) {
             return {Verdict::reached, "it took the focus"};

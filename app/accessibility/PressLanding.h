@@ -10,8 +10,9 @@
 //   they press, in the active window);
 // - it is still there, with its role, once the page's picture has had time to catch up: it was
 //   there when the press arrived;
-// - it shows another label: the page relabelled it, before or after the press arrived, which
-//   cannot be told;
+// - it shows another label: it answered the press by relabelling itself (Play becomes Pause),
+//   unless the new label is a risky one (ActionSafety): a control that turned into "Delete" may
+//   have done so before the press arrived, and then the press deleted, which cannot be told;
 // - it goes from a container that stays, and the page shows something else where it stood that
 //   was not there before: the page put another control in its place, before or after the press
 //   arrived (a chip that removes itself, a button that replaces itself), which cannot be told;
@@ -24,6 +25,7 @@
 //   below it; a button that takes itself away).
 
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -40,6 +42,7 @@ enum class Verdict { reached, unsure };
 struct Landing {
     Verdict verdict;
     std::string_view why;
+    std::string label = {};  // the label it shows now, when it relabelled itself
 };
 
 // Longer than any wait of a browser before it shows its page's changes.

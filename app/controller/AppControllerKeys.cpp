@@ -185,8 +185,11 @@ void AppController::activate(const std::string& id) {
     job.request.seen = window.candidates;
     // The press brings the app forward itself: the close does not hand the keyboard back.
     close(false);
-    later(kPressDelay, [this, job = std::move(job), press = std::move(press)] {
-        if (press.target.pid != services_.workspace.ownPid()) {
+    later(kPressDelay, [this, job = std::move(job), press = std::move(press)]() mutable {
+        job.request.forwardSince = ax::systemClock().now();
+        // A text field comes forward once focused: no key typed meanwhile reaches its page.
+        if (press.target.pid != services_.workspace.ownPid() &&
+            !job.request.candidate.isTextInput()) {
             services_.workspace.activate(press.target);
         }
         services_.reader.press(
@@ -212,23 +215,28 @@ void AppController::pressed(const PendingPress& press, const PressOutcome& outco
         return;
     }
     services_.beep();
-    const std::string& text = *why;
-    // Why, over the window read again; an overlay opened meanwhile says it with its own plan.
-    if (requestTarget_ && overlay_.phase().plan() != nullptr) {
-        overlay_.setNotice(text);
-        announce(text);
-    } else if (requestTarget_ || services_.workspace.isRunning(press.target)) {
-        pressNotice_ = text;
-        if (!requestTarget_) {
-            run(press.target, std::nullopt);
-        }
-    } else {
-        // The app has gone: said over the screen, as a request without an app is.
-        overlay_.setPhase(OverlayPhase::message(text));
-        overlay_.setShowAll(false);
-        presentPanel(std::nullopt);
-        announce(text);
+    const bool running = services_.workspace.isRunning(press.target);
+    switch (PressReport::telling(outcome, running, requestTarget_.has_value(),
+                                 overlay_.phase().plan() != nullptr)) {
+        case PressReport::Telling::onTheOpenPlan:
+            overlay_.setNotice(*why);
+            announce(*why);
+            return;
+        case PressReport::Telling::overThePage:
+            pressNotice_ = *why;
+            if (!requestTarget_) {
+                run(press.target, std::nullopt);
+            }
+            return;
+        case PressReport::Telling::alone:
+            break;
     }
+    cancelRun();
+    requestTarget_ = running ? std::optional(press.target) : std::nullopt;
+    overlay_.setPhase(OverlayPhase::message(*why));
+    overlay_.setShowAll(false);
+    presentPanel(std::nullopt);
+    announce(*why);
 }
 
 void AppController::replan() {

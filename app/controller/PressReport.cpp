@@ -32,8 +32,11 @@ std::string logged(const std::string& label) {
 
 std::string logLine(const std::string& label, const PressOutcome& outcome) {
     const std::string quoted = "\"" + logged(label) + "\"";
-    // In web content, what told whether the press arrived.
-    const std::string told = outcome.told.empty() ? "" : ", " + std::string(outcome.told);
+    // In web content, what told whether the press arrived, and the label it gave itself.
+    const std::string relabelled =
+        outcome.relabelled.empty() ? "" : " \"" + logged(outcome.relabelled) + "\"";
+    const std::string told =
+        outcome.told.empty() ? "" : ", " + std::string(outcome.told) + relabelled;
     if (outcome.route) {
         return "Ovra pressed " + quoted + ": " + std::string(rawValue(*outcome.route)) +
                (outcome.replaced ? " (the page had made it anew)" : "") + told;
@@ -43,7 +46,7 @@ std::string logLine(const std::string& label, const PressOutcome& outcome) {
             return "Ovra did not press " + quoted + ": the control changed" + told;
         case PressFailure::unsure:
             return "Ovra cannot tell whether it pressed " + quoted +
-                   ": the page changed it as it was pressed, " + std::string(outcome.told);
+                   ": the page changed it as it was pressed" + told;
         case PressFailure::disabled:
             return "Ovra did not press " + quoted + ": the control is disabled";
         case PressFailure::notResponding:
@@ -78,6 +81,15 @@ std::optional<std::string> sentence(const PressOutcome& outcome) {
             break;
     }
     return OvraText::t("The control could not be pressed.");
+}
+
+Telling telling(const PressOutcome& outcome, bool appRunning, bool requestOpen, bool planShown) {
+    // A press that may have landed leaves the control changed under the user: the same control
+    // under the next Return could undo it.
+    if (outcome.failure == PressFailure::unsure || !(appRunning || requestOpen)) {
+        return Telling::alone;
+    }
+    return requestOpen && planShown ? Telling::onTheOpenPlan : Telling::overThePage;
 }
 
 }  // namespace ovra::PressReport

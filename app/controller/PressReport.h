@@ -10,9 +10,21 @@
 
 namespace ovra::PressReport {
 
-// "Ovra pressed "Save": AXPress", "Ovra did not press "Save": the control changed", …
+// "Ovra pressed "Play": pressed, it relabelled itself "Pause"", "Ovra did not press "Save": the
+// control changed", …
 std::string logLine(const std::string& label, const PressOutcome& outcome);
 // Why the control was not pressed; none when the press landed.
 std::optional<std::string> sentence(const PressOutcome& outcome);
+
+// How the user is told why, after a press that did not land.
+enum class Telling {
+    onTheOpenPlan,  // nothing was pressed: as a notice of the plan the user opened meanwhile
+    overThePage,    // nothing was pressed: over the window read again (or being read), to choose
+    alone,          // over the screen with no plan: the app has gone, or the press may have
+                    // landed and the same control must not lie under the next Return
+};
+// `appRunning`: the app still runs; `requestOpen`: an overlay was opened over it meanwhile,
+// `planShown` whether it shows its plan yet.
+Telling telling(const PressOutcome& outcome, bool appRunning, bool requestOpen, bool planShown);
 
 }  // namespace ovra::PressReport

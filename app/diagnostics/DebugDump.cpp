@@ -263,6 +263,7 @@ Result<PressedControl, int> pressTest(const std::string& app, const std::string&
     // (another app may be in front), then raised.
     const auto appWindow =
         press.appWindow ? press.appWindow(target->pid, snapshot.windowTitle) : std::nullopt;
+    const double forwardSince = services.clock->now();
     actions.raise(appWindow, snapshot.windowElement);
 
     // A click is only sent where it lands on the app's own window, once that window is the
@@ -285,7 +286,8 @@ Result<PressedControl, int> pressTest(const std::string& app, const std::string&
         },
         false,
         services.clock->now() - readAt,
-        snapshot.candidates};
+        snapshot.candidates,
+        forwardSince};
     const PressOutcome outcome = actions.press(request);
     if (outcome.route) {
         return pressed;
@@ -294,7 +296,7 @@ Result<PressedControl, int> pressTest(const std::string& app, const std::string&
     pressed.code = DumpExit::notPressed;
     const PressFailure failure = outcome.failure.value_or(PressFailure::refused);
     if (failure == PressFailure::unsure) {
-        print(services, DumpFormat::pressUnsure(label));
+        print(services, DumpFormat::pressUnsure(label, outcome.told, outcome.relabelled));
         return pressed;
     }
     std::string why;

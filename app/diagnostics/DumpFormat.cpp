@@ -169,9 +169,10 @@ std::string notPressed(std::string_view label, std::string_view why) {
     return "press-test \"" + oneLine(label) + "\" not pressed: " + oneLine(why);
 }
 
-std::string pressUnsure(std::string_view label) {
+std::string pressUnsure(std::string_view label, std::string_view why, std::string_view relabelled) {
     return "press-test \"" + oneLine(label) +
-           "\" perhaps not pressed: the page drew it anew as it was pressed";
+           "\" perhaps not pressed: the page changed it as it was pressed, " + oneLine(why) +
+           (relabelled.empty() ? "" : " \"" + oneLine(relabelled) + "\"");
 }
 
 }  // namespace ovra::DumpFormat

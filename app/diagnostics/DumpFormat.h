@@ -58,7 +58,8 @@ std::string pressReport(std::string_view label, std::string_view role,
 std::string noControl(std::string_view label);
 // The press test's line when the press did not reach the control, and why.
 std::string notPressed(std::string_view label, std::string_view why);
-// The press test's line when the page drew the control anew as it was pressed.
-std::string pressUnsure(std::string_view label);
+// The press test's line when the page changed the control as it was pressed, so that whether
+// the press reached it cannot be told: what told it, and the label it took, if any.
+std::string pressUnsure(std::string_view label, std::string_view why, std::string_view relabelled);
 
 }  // namespace ovra::DumpFormat

@@ -102,6 +102,17 @@ const ElementList* asElementList(const Value& value);
 
 using Read = Result<Value, AXError>;
 
+// One change an app told its accessibility clients of.
+struct Change {
+    enum class Kind {
+        activation,  // one of its windows became active or inactive, an element lost the focus
+        focus,       // an element took the keyboard focus
+        content,     // anything else: names, children, text, values, other states
+    };
+    Kind kind = Kind::content;
+    Element source;  // the element it told of (a web document: its web area)
+};
+
 // One running app as the workspace sees it.
 struct RunningApp {
     std::int64_t pid = 0;
@@ -177,6 +188,18 @@ class AccessibilityBackend {
                                                  std::string_view action) = 0;
     virtual std::optional<AXError> setAttribute(const Element& element, std::string_view name,
                                                 const Value& value) = 0;
+
+    // --- Changes ---
+
+    // The changes the app of `element` (any element of it) told since `since`, a time of
+    // systemClock(), in the order told; asked after a round trip to the app, so every change it
+    // told before answering is in. None when the backend does not hear the app's changes, did
+    // not hear all of them since then, or the app does not answer.
+    virtual std::optional<std::vector<Change>> changesSince(const Element& element, double since) {
+        (void)element;
+        (void)since;
+        return std::nullopt;
+    }
 
     // --- Cost ---
 

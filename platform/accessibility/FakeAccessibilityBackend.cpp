@@ -469,6 +469,24 @@ FakeAccessibilityBackend::Node* FakeAccessibilityBackend::node(const Element& el
     return const_cast<Node*>(std::as_const(*this).node(element));
 }
 
+void FakeAccessibilityBackend::tell(Change::Kind kind, std::string_view id) {
+    told_.emplace_back(clock_.now(), Change{kind, element(id)});
+}
+
+std::optional<std::vector<Change>> FakeAccessibilityBackend::changesSince(const Element& element,
+                                                                          double since) {
+    if (!hearsChanges_ || node(element) == nullptr || enter()) {
+        return std::nullopt;
+    }
+    std::vector<Change> changes;
+    for (const auto& [at, change] : told_) {
+        if (at >= since) {
+            changes.push_back(change);
+        }
+    }
+    return changes;
+}
+
 std::optional<AXError> FakeAccessibilityBackend::enter() {
     ++calls_;
     if (gone_ || (goneAfter_ >= 0 && calls_ > goneAfter_)) {
@@ -693,6 +711,9 @@ Result<Element, AXError> FakeAccessibilityBackend::elementAtPoint(const Element&
             break;
         }
         current = *hit;
+    }
+    if (onHitTest) {
+        onHitTest();
     }
     return handle(current);
 }

@@ -94,6 +94,12 @@ class FakeAccessibilityBackend final : public AccessibilityBackend {
     // Runs after every action an element took, as the app would react to it: the fixture id of
     // the element and the action.
     std::function<void(const std::string& id, std::string_view action)> onPerform;
+    // Runs after every hit test, as a browser that asks its page what lies there would.
+    std::function<void()> onHitTest;
+    // From now on the app's changes are heard (changesSince answers), or no longer.
+    void hearChanges(bool heard) { hearsChanges_ = heard; }
+    // The app tells of a change of the node with this fixture id, at the clock's time.
+    void tell(Change::Kind kind, std::string_view id);
 
     bool isProcessTrusted() override { return trusted_; }
     std::optional<RunningApp> frontmostApp() override;
@@ -113,6 +119,7 @@ class FakeAccessibilityBackend final : public AccessibilityBackend {
     std::optional<AXError> performAction(const Element& element, std::string_view action) override;
     std::optional<AXError> setAttribute(const Element& element, std::string_view name,
                                         const Value& value) override;
+    std::optional<std::vector<Change>> changesSince(const Element& element, double since) override;
 
     struct Node {
         std::string id;
@@ -160,6 +167,8 @@ class FakeAccessibilityBackend final : public AccessibilityBackend {
     Counters counters_;
     std::vector<std::string> log_;
     ManualClock clock_;
+    bool hearsChanges_ = false;
+    std::vector<std::pair<double, Change>> told_;
     friend class FakeFixtureLoader;
 };
 

@@ -548,6 +548,26 @@ std::optional<ax::AXError> AtspiBackend::setAttribute(const ax::Element& element
                      });
 }
 
+std::optional<std::vector<ax::Change>> AtspiBackend::changesSince(const ax::Element& element,
+                                                                  double since) {
+    if (!std::isfinite(since)) {
+        return std::nullopt;
+    }
+    // `since` is a time of ax::systemClock(), which reads the steady clock as seconds.
+    const auto at = Clock::time_point(
+        std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(since)));
+    auto told = onElement(element, true,
+                          [&](AtspiSession& session,
+                              const AtspiRef& ref) -> Result<std::vector<ax::Change>, AXError> {
+                              auto changes = session.changesSince(ref.bus(), at);
+                              if (!changes) {
+                                  return fail(AXError::cannotComplete);
+                              }
+                              return std::move(*changes);
+                          });
+    return told ? std::optional(std::move(told).value()) : std::nullopt;
+}
+
 void AtspiBackend::forgetReadings() {
     std::lock_guard lock(mutex_);
     impl_->session.forgetReadings();

@@ -62,6 +62,9 @@ class AtspiBackend final : public ax::AccessibilityBackend {
     std::optional<ax::AXError> setAttribute(const ax::Element& element, std::string_view name,
                                             const ax::Value& value) override;
 
+    std::optional<std::vector<ax::Change>> changesSince(const ax::Element& element,
+                                                        double since) override;
+
     // Drops everything read so far: the next reading of any app starts cold.
     void forgetReadings();
 

@@ -471,4 +471,19 @@ EventReach eventReach(std::string_view kind, std::string_view member, std::strin
     return activation ? EventReach::senderStates : EventReach::wholeApp;
 }
 
+ax::Change::Kind changeKind(std::string_view kind, std::string_view member, std::string_view detail,
+                            bool gained) {
+    using Kind = ax::Change::Kind;
+    if (kind == "Window" || (kind == "Object" && member == "StateChanged" && detail == "active")) {
+        return Kind::activation;
+    }
+    if (kind == "Focus" && member == "Focus") {
+        return Kind::focus;
+    }
+    if (kind == "Object" && member == "StateChanged" && detail == "focused") {
+        return gained ? Kind::focus : Kind::activation;
+    }
+    return Kind::content;
+}
+
 }  // namespace ovra::atspi

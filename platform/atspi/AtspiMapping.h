@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/accessibility/AccessibilityBackend.h"
+
 namespace ovra::atspi {
 
 // AT-SPI state set as sent on the bus: two 32-bit words, bit n = AtspiStateType n.
@@ -107,6 +109,9 @@ enum class EventReach : std::uint8_t {
     wholeApp,      // anything: the tree, frames, names, text
 };
 EventReach eventReach(std::string_view kind, std::string_view member, std::string_view detail);
+// What kind of change such an event tells of; `gained` is its first number (1: a state set).
+ax::Change::Kind changeKind(std::string_view kind, std::string_view member, std::string_view detail,
+                            bool gained);
 
 // AX action names offered by a node with these AT-SPI action names (lower-case matching).
 std::vector<std::string> axActions(const std::vector<std::string>& atspiActions);

@@ -18,6 +18,21 @@ constexpr std::size_t kMostStaleObjects = 1024;
 constexpr auto kContentCheckLasts = std::chrono::milliseconds(200);
 // The leaves of page content asked where they are before a reading is reused.
 constexpr std::size_t kSampledLeaves = 48;
+// The changes kept per app, and the apps kept, for changesSince.
+constexpr std::size_t kMostToldPerApp = 256;
+constexpr std::size_t kMostToldApps = 64;
+
+// An event's first number: 1 when a state was set, 0 when it was cleared.
+bool gained(DBusMessage* message) {
+    DBusMessageIter iter;
+    if (dbus_message_iter_init(message, &iter) == 0 || !dbus_message_iter_next(&iter) ||
+        dbus_message_iter_get_arg_type(&iter) != DBUS_TYPE_INT32) {
+        return false;
+    }
+    dbus_int32_t number = 0;
+    dbus_message_iter_get_basic(&iter, &number);
+    return number != 0;
+}
 
 }  // namespace
 
@@ -44,6 +59,8 @@ std::optional<std::string> AtspiSession::connect() {
     }
     registrations_ = 0;
     listeningSince_ = Clock::now();
+    told_.clear();
+    toldComplete_ = listeningSince_;
     listen();
     return std::nullopt;
 }
@@ -83,12 +100,14 @@ void AtspiSession::noteEvent(DBusMessage* message) {
         return;
     }
     const std::string app = sender;
-    if (changed_.contains(app)) {
-        return;  // everything read of it goes anyway
-    }
     const char* member = dbus_message_get_member(message);
     const char* path = dbus_message_get_path(message);
     const std::string detail = reply::string(message).value_or("");
+    keepTold(app, message, std::string_view(interface).substr(prefix.size()), member ? member : "",
+             detail);
+    if (changed_.contains(app)) {
+        return;  // everything read of it goes anyway
+    }
     auto& stale = stale_[app];
     const EventReach reach =
         member == nullptr
@@ -102,6 +121,71 @@ void AtspiSession::noteEvent(DBusMessage* message) {
         changed_.insert(app);
         stale_.erase(app);
     }
+}
+
+void AtspiSession::keepTold(const std::string& busName, DBusMessage* message, std::string_view kind,
+                            std::string_view member, std::string_view detail) {
+    const char* path = dbus_message_get_path(message);
+    const Clock::time_point now = Clock::now();
+    auto found = told_.find(busName);
+    if (found == told_.end()) {
+        if (told_.size() >= kMostToldApps) {
+            // Every app starts afresh: none can say what it told before now.
+            told_.clear();
+            toldComplete_ = now;
+        }
+        found = told_.emplace(busName, ToldByApp{{}, toldComplete_}).first;
+    }
+    ToldByApp& app = found->second;
+    if (app.changes.size() >= kMostToldPerApp) {
+        app.completeSince = app.changes.front().at;
+        app.changes.pop_front();
+    }
+    app.changes.push_back(
+        Told{now, changeKind(kind, member, detail, gained(message)), path ? path : ""});
+}
+
+std::optional<std::vector<ax::Change>> AtspiSession::changesSince(const std::string& busName,
+                                                                  Clock::time_point since) {
+    if (!eventsTrustedSince(since)) {
+        return std::nullopt;
+    }
+    // The app answers after every event it sent before: all of them have come in by then.
+    auto answer = requests_.call(methodCall(busName, kRootPath, kAccessible, "GetRole"),
+                                 requests_.timeoutFor(busName));
+    if (!answer.ok()) {
+        return std::nullopt;
+    }
+    const auto found = told_.find(busName);
+    if ((found == told_.end() ? toldComplete_ : found->second.completeSince) > since) {
+        return std::nullopt;
+    }
+    std::vector<ax::Change> changes;
+    if (found == told_.end()) {
+        return changes;
+    }
+    // Copied first: finding what a focus went to runs the bus, which may bring more events.
+    std::vector<Told> recent;
+    for (const Told& change : found->second.changes) {
+        if (change.at >= since) {
+            recent.push_back(change);
+        }
+    }
+    for (const Told& change : recent) {
+        changes.push_back(ax::Change{change.kind, change.kind == ax::Change::Kind::focus
+                                                      ? toldElement(busName, change.path)
+                                                      : requests_.element(busName, change.path)});
+    }
+    return changes;
+}
+
+ax::Element AtspiSession::toldElement(const std::string& busName, const std::string& path) {
+    Node& n = nodes_.node(busName, path);
+    if (n.role.unread()) {
+        nodes_.requestBase(n, true);
+    }
+    requests_.waitUntil([&] { return n.role.settled(); }, requests_.waitBudget(busName));
+    return requests_.element(busName, path, nodes_.presentsScrollArea(n));
 }
 
 bool AtspiSession::eventsTrustedSince(Clock::time_point reading) const {

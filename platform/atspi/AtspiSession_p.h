@@ -7,6 +7,7 @@
 // lock.
 
 #include <chrono>
+#include <deque>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -59,6 +60,11 @@ class AtspiSession {
     // that title.
     std::optional<AXError> raise(const AtspiRef& ref);
 
+    // What the app told of its changes since `since`, once a round trip to it has brought in
+    // every change it told before answering; none when that cannot be said.
+    std::optional<std::vector<ax::Change>> changesSince(const std::string& busName,
+                                                        Clock::time_point since);
+
   private:
     // What apps tell about changes keeps the cache honest: a change of an object's states
     // makes those states stale; any other event drops what was read of the app. Apps send
@@ -71,6 +77,11 @@ class AtspiSession {
     // Whether every window and piece of page content read of the app is where it was.
     bool unmoved(const std::string& busName);
     void forgetStaleParts(const std::string& busName);
+    // Keeps what one event told, for changesSince.
+    void keepTold(const std::string& busName, DBusMessage* message, std::string_view kind,
+                  std::string_view member, std::string_view detail);
+    // The element an app told of a change of: a web document as its web area.
+    ax::Element toldElement(const std::string& busName, const std::string& path);
 
     RequestPipeline requests_;
     AppDirectory apps_;
@@ -83,6 +94,20 @@ class AtspiSession {
     std::unordered_map<std::string, std::unordered_map<std::string, StaleParts>> stale_;
     std::unordered_map<std::string, Clock::time_point> lastReading_;
     std::unordered_map<std::string, Clock::time_point> contentCheckedAt_;  // found unmoved then
+    // What each app told lately, oldest first, and since when that is all it told (older
+    // changes were let go to bound the memory). An app without an entry told nothing since
+    // `toldComplete_`.
+    struct Told {
+        Clock::time_point at;
+        ax::Change::Kind kind;
+        std::string path;
+    };
+    struct ToldByApp {
+        std::deque<Told> changes;
+        Clock::time_point completeSince;
+    };
+    std::unordered_map<std::string, ToldByApp> told_;
+    Clock::time_point toldComplete_;
     int registrations_ = 0;  // event kinds the registry confirmed
     Clock::time_point listeningSince_;
 };

@@ -99,11 +99,13 @@ class ElementActionsTest : public ::testing::Test {
     std::vector<std::size_t> ignoredBeforeInput_;  // input log length at each hook call
 };
 
-TEST_F(ElementActionsTest, TextFieldsAreFocusedAfterTheWindowIsRaisedAndNeverPressed) {
+// A text field takes the focus before its window comes forward, so that no key typed once the
+// window has the keyboard reaches anything but the field.
+TEST_F(ElementActionsTest, TextFieldsAreFocusedThenTheirWindowRaisedAndNeverPressed) {
     auto a = actions();
     EXPECT_EQ(a.press(request("field", "AXTextField", Rect(10, 10, 300, 30))).route,
               PressRoute::focused);
-    EXPECT_THAT(performed(), ElementsAre("perform win AXRaise", "set field AXFocused true"));
+    EXPECT_THAT(performed(), ElementsAre("set field AXFocused true", "perform win AXRaise"));
     // A text field in web content is focused too, never clicked.
     EXPECT_EQ(a.press(request("search", "AXTextField", Rect(20, 720, 200, 30))).route,
               PressRoute::focused);
@@ -112,7 +114,8 @@ TEST_F(ElementActionsTest, TextFieldsAreFocusedAfterTheWindowIsRaisedAndNeverPre
     // Pressing a native text entry that refuses focus would submit the dialog's default button.
     EXPECT_EQ(a.press(request("lockedField", "AXTextField", Rect(10, 50, 300, 30))).failure,
               PressFailure::refused);
-    EXPECT_EQ(performed().back(), "set lockedField AXFocused true failed: unsupported attribute");
+    EXPECT_THAT(performed(), ::testing::IsSupersetOf({"set lockedField AXFocused true failed: "
+                                                      "unsupported attribute"}));
     EXPECT_THAT(performed(), ::testing::Not(::testing::Contains("perform lockedField AXPress")));
     // In web content a click focuses it.
     input_.clearLog();
@@ -120,7 +123,42 @@ TEST_F(ElementActionsTest, TextFieldsAreFocusedAfterTheWindowIsRaisedAndNeverPre
               PressRoute::clicked);
     EXPECT_THAT(input_.log(),
                 ElementsAre("activate 77", "move 500,735", "press 500,735", "move 5,5"));
-    EXPECT_EQ(performed().back(), "set lockedSearch AXFocused true failed: unsupported attribute");
+    EXPECT_THAT(performed(), ::testing::IsSupersetOf({"set lockedSearch AXFocused true failed: "
+                                                      "unsupported attribute"}));
+}
+
+// A text field in web content is focused as soon as its window is the active one, with no wait
+// for the page's picture and whatever label the page gave it meanwhile: focusing a field is
+// harmless. A field turned off, gone, or turned into another kind of control is not focused.
+TEST_F(ElementActionsTest, AWebTextFieldIsFocusedAtOnceWhateverItsLabelBecame) {
+    const auto field = [](Json more) {
+        Json node = {{"id", "search"},
+                     {"role", "AXTextField"},
+                     {"frame", {20, 720, 200, 30}},
+                     {"settable", {"AXFocused"}},
+                     {"attrs", {{"AXParent", {{"ref", "group"}}}}}};
+        node.update(more);
+        return node;
+    };
+    const std::tuple<const char*, Json, const char*> cases[] = {
+        {"as it was", field(Json::object()), "focused"},
+        {"relabelled by the page", field({{"title", "Search mail"}}), "focused"},
+        {"given a placeholder", field({{"placeholder", "Type to search"}}), "focused"},
+        {"turned off", field({{"enabled", false}}), "disabled"},
+        {"turned into a button", field({{"role", "AXButton"}}), "changed"},
+        {"gone", Json(), "changed"},
+    };
+    for (const auto& [name, now, expected] : cases) {
+        SCOPED_TRACE(name);
+        backend_ = ax::FakeAccessibilityBackend::fromJson(Json::parse(kWindowFixture)).value();
+        backend_->hearChanges(true);
+        ASSERT_TRUE(backend_->change("search", now));
+        const PressOutcome outcome =
+            actions().press(request("search", "AXTextField", Rect(20, 720, 200, 30)));
+        EXPECT_EQ(outcome.route ? rawValue(*outcome.route) : rawValue(*outcome.failure), expected);
+        EXPECT_LT(backend_->clock().now(), AXActions::kListen);
+        EXPECT_THAT(performed(), ::testing::Not(::testing::Contains(HasSubstr("AXPress"))));
+    }
 }
 
 TEST_F(ElementActionsTest, NativeControlsArePressedThenConfirmed) {
@@ -220,11 +258,9 @@ class PressMomentTest : public ::testing::Test {
         if (adjust) {
             adjust(request);
         }
-        const PressOutcome outcome =
-            AXActions(*fake_, input_, {.clock = &fake_->clock()}).press(request);
-        std::string seen(outcome.route ? rawValue(*outcome.route)
-                                       : rawValue(outcome.failure.value()));
-        return seen + (outcome.replaced ? " anew" : "");
+        last_ = AXActions(*fake_, input_, {.clock = &fake_->clock()}).press(request);
+        std::string seen(last_.route ? rawValue(*last_.route) : rawValue(last_.failure.value()));
+        return seen + (last_.replaced ? " anew" : "");
     }
 
     // The fake clock's time spent on the press.
@@ -233,6 +269,7 @@ class PressMomentTest : public ::testing::Test {
     std::unique_ptr<ax::FakeAccessibilityBackend> fake_;
     input::FakeInputSynthesizer input_;
     bool reacted_ = false;
+    PressOutcome last_;
 };
 
 // Which element the press goes to: the chosen one while it is there with its role and label
@@ -323,6 +360,7 @@ TEST_F(PressMomentTest, EachOutcomeIsReportedAsItHappened) {
         };
     };
     Json risky = button("chosen", "Delete forever", 100, 200);
+    Json paused = button("chosen", "Pause", 100, 200);
     Json off = button("chosen", "Reject all", 100, 200);
     off["enabled"] = false;
     Json hung = button("chosen", "Reject all", 100, 200);
@@ -337,7 +375,10 @@ TEST_F(PressMomentTest, EachOutcomeIsReportedAsItHappened) {
             // name, before the press, as it arrives, request, outcome, whether the action went
             {"relabelled to a risky label as the window came forward",
              asItComesForward(look(risky)), nullptr, nullptr, "changed", false},
-            {"relabelled as the press arrived", nullptr, look(risky), nullptr, "unsure", true},
+            {"relabelled to a risky label as the press arrived", nullptr, look(risky), nullptr,
+             "unsure", true},
+            {"relabelled itself as it was pressed, Play to Pause", nullptr, look(paused), nullptr,
+             "pressed", true},
             {"turned off while the overlay was open", look(off), nullptr, nullptr, "disabled",
              false},
             {"turned off as the window came forward", asItComesForward(look(off)), nullptr, nullptr,
@@ -373,6 +414,77 @@ TEST_F(PressMomentTest, EachOutcomeIsReportedAsItHappened) {
         }
         for (const std::string& line : input_.log()) {
             EXPECT_THAT(line, ::testing::Not(HasSubstr("press ")));  // never a click
+        }
+        // The label it gave itself after the action is told, the risky one as much as the one it
+        // answered with.
+        const std::string_view what(name);
+        const bool afterTheAction = what.ends_with("as the press arrived") ||
+                                    what.ends_with("as it was pressed, Play to Pause");
+        EXPECT_EQ(last_.relabelled, !afterTheAction                           ? ""
+                                    : expected == std::string_view("pressed") ? "Pause"
+                                                                              : "Delete forever");
+    }
+}
+
+// The wait for the page's picture ends on what the browser told since the window came forward:
+// once the page has taken the keyboard back with nothing else changed, and a browser that holds
+// back its page's changes (Chromium) has been asked what lies under the control, which makes it
+// send them. Where a change shows, the focus went to the browser's own bar, or the browser is not
+// heard, the whole wait stays; a browser that told nothing at all is waited for as long.
+TEST_F(PressMomentTest, TheWaitForThePageEndsOnWhatTheBrowserTold) {
+    using Kind = ax::Change::Kind;
+    using Page = std::function<void(ax::FakeAccessibilityBackend&)>;
+    // The browser tells of these changes at the first pause of the press; `asked` runs at the
+    // first hit test.
+    const auto tells = [](std::vector<std::pair<Kind, std::string>> told, Page asked = {}) {
+        return Page([told, asked](ax::FakeAccessibilityBackend& page) {
+            page.hearChanges(true);
+            page.clock().whileAsleep = [&page, told, done = false]() mutable {
+                if (!std::exchange(done, true)) {
+                    for (const auto& [kind, id] : told) {
+                        page.tell(kind, id);
+                    }
+                }
+            };
+            page.onHitTest = [&page, asked, done = false]() mutable {
+                if (asked && !std::exchange(done, true)) {
+                    asked(page);
+                }
+            };
+        });
+    };
+    // The page relabels the chosen control to a risky label and the browser tells of it.
+    const Page relabel = [](ax::FakeAccessibilityBackend& page) {
+        ASSERT_TRUE(page.change("chosen", button("chosen", "Delete forever", 100, 200)));
+        page.tell(Kind::content, "chosen");
+    };
+    const std::pair<Kind, std::string> forward{Kind::activation, "win"};
+    const std::tuple<const char*, Page, const char*, bool> cases[] = {
+        // name, what the browser tells, outcome, whether the press came before the whole wait
+        {"the page took the keyboard back", tells({forward, {Kind::focus, "page"}}), "pressed",
+         true},
+        {"a control of the page took it back", tells({forward, {Kind::focus, "accept"}}), "pressed",
+         true},
+        {"the browser's own bar took it", tells({forward, {Kind::focus, "win"}}), "pressed", false},
+        {"nothing told: the window was in front", tells({}), "pressed", false},
+        {"relabelled as the page took the keyboard",
+         tells({forward, {Kind::focus, "page"}, {Kind::content, "chosen"}}), "pressed", false},
+        {"relabelled, held back until asked what lies under it",
+         tells({forward, {Kind::focus, "page"}}, relabel), "changed", false},
+        {"the browser not heard", nullptr, "pressed", false},
+    };
+    for (const auto& [name, told, expected, early] : cases) {
+        SCOPED_TRACE(name);
+        std::optional<double> pressedAt;
+        EXPECT_EQ(press(told,
+                        [&pressedAt](ax::FakeAccessibilityBackend& page) {
+                            pressedAt = page.clock().now();
+                        }),
+                  expected);
+        const double acted = pressedAt.value_or(took());
+        EXPECT_EQ(acted < AXActions::kPictureCatchUp, early) << acted;
+        if (early) {
+            EXPECT_LE(acted, AXActions::kAfterPageFocus + 3 * AXActions::kListen);
         }
     }
 }

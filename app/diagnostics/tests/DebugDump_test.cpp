@@ -418,6 +418,39 @@ TEST_F(PressTest, APressThatReachesNothingEndsWithCodeThree) {
     EXPECT_EQ(output().back(), "press-test \"OK\" not pressed: every way failed (press, confirm)");
 }
 
+// The press test gives the verdict the overlay's press gives: a control that answered the press
+// by relabelling itself was pressed; one that took a risky label perhaps was not, and says so.
+TEST_F(PressTest, AControlThatRelabelsItselfAsItIsPressedGetsTheOverlaysVerdict) {
+    const std::tuple<const char*, int, const char*> cases[] = {
+        {"Hide banner", DumpExit::done, nullptr},
+        {"Delete account", DumpExit::notPressed,
+         "press-test \"Reject all\" perhaps not pressed: the page changed it as it was pressed, "
+         "it shows another label \"Delete account\""},
+    };
+    for (const auto& [relabelled, code, line] : cases) {
+        SCOPED_TRACE(relabelled);
+        SetUp();
+        backend_->onPerform = [this, label = std::string(relabelled)](const std::string& id,
+                                                                      std::string_view action) {
+            if (id == "reject" && action == "AXPress") {
+                auto node = json::parse(R"({"id": "reject", "role": "AXButton", "title": ")" +
+                                        label + R"(", "frame": [180, 650, 140, 40],
+                    "actions": ["AXPress"], "attrs": {"AXParent": {"ref": "banner"}}})");
+                ASSERT_TRUE(node.ok());
+                ASSERT_TRUE(backend_->change("reject", *node).ok());
+            }
+        };
+        auto pressed = DebugDump::pressTest("browser", "Reject all", services_, press_);
+        ASSERT_TRUE(pressed.ok());
+        EXPECT_EQ(pressed->code, code);
+        if (line != nullptr) {
+            EXPECT_EQ(output().back(), line);
+        } else {
+            EXPECT_TRUE(output().empty()) << output().back();
+        }
+    }
+}
+
 TEST_F(PressTest, NothingToPressEndsWithCodeTwo) {
     for (const std::string app : {"browser", "no-such-app"}) {
         for (const std::string label : {"Reject", "reject all", ""}) {

@@ -277,5 +277,29 @@ TEST(Actions, AButtonWithoutActionsIsPressedThroughItsOneInnerButton) {
     }
 }
 
+// What a browser tells as its window comes forward is activation and focus; whatever a page does
+// to its content is a change of content.
+TEST(Events, ChangesAreToldApartByWhatTheyTellOf) {
+    using Kind = ax::Change::Kind;
+    const std::tuple<const char*, const char*, const char*, bool, Kind> cases[] = {
+        {"Window", "Activate", "", false, Kind::activation},
+        {"Window", "Deactivate", "", false, Kind::activation},
+        {"Object", "StateChanged", "active", true, Kind::activation},
+        {"Object", "StateChanged", "focused", true, Kind::focus},
+        {"Object", "StateChanged", "focused", false, Kind::activation},
+        {"Focus", "Focus", "", false, Kind::focus},
+        {"Object", "StateChanged", "enabled", false, Kind::content},
+        {"Object", "StateChanged", "showing", true, Kind::content},
+        {"Object", "PropertyChange", "accessible-name", false, Kind::content},
+        {"Object", "ChildrenChanged", "add", true, Kind::content},
+        {"Object", "TextChanged", "insert", true, Kind::content},
+        {"Object", "VisibleDataChanged", "", false, Kind::content},
+    };
+    for (const auto& [kind, member, detail, gained, expected] : cases) {
+        EXPECT_EQ(changeKind(kind, member, detail, gained), expected)
+            << kind << ":" << member << ":" << detail << " " << gained;
+    }
+}
+
 }  // namespace
 }  // namespace ovra::atspi

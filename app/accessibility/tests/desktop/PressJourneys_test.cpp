@@ -1,6 +1,8 @@
 // Presses in pages that change their controls around the press, in Chromium and Firefox ESR: a
 // GTK window takes the keyboard, as the overlay does, and the press brings the browser back. What
 // the press reports (pressed, which counts, or why not) must agree with what the page counted.
+// Beside the pages that fight the press, a quiet page whose buttons answer a press by
+// relabelling themselves: each is pressed once and counted, but one that turns risky.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -142,9 +144,9 @@ class PressJourneys : public ::testing::TestWithParam<bool> {
         return outcome;
     }
 
-    // The browser on the journeys' page, with the keyboard.
-    void launch() {
-        const std::string url = "file://" + ownFixture("press.html");
+    // The browser on one of the journeys' pages, with the keyboard.
+    void launch(const std::string& page = "press.html") {
+        const std::string url = "file://" + ownFixture(page);
         if (firefox()) {
             char pattern[] = "/tmp/ovra-firefox.XXXXXX";
             const std::string profile = mkdtemp(pattern) ? pattern : "";
@@ -232,6 +234,34 @@ TEST_P(PressJourneys, WhatThePressSaysIsWhatThePageDid) {
     EXPECT_EQ(said(press(counting, "Count")), "not responding");
     ASSERT_EQ(kill(browser_.pid(), SIGCONT), 0);
     EXPECT_EQ(countBecomes("count", 1, 2), 0);
+}
+
+// A button that answers the press with a new label (Play becomes Pause, Like Liked, Copy link
+// Copied!, Show more Show less) was pressed: the press says so, naming the new label, and the page
+// counted it once; pressed again it turns back. One that turns into "Delete forever" cannot be
+// told apart from one that had turned risky before the press came: the page counted the press,
+// the press says it cannot tell, and nothing deleted.
+TEST_P(PressJourneys, AButtonThatRelabelsItselfWhenPressedIsPressedOnce) {
+    ASSERT_NO_FATAL_FAILURE(launch("toggles.html"));
+    ASSERT_NO_FATAL_FAILURE(launchOther());
+    for (const auto& [label, counter, after] : {std::tuple{"Play", "play", "Pause"},
+                                                {"Pause", "play", "Play"},
+                                                {"Like", "like", "Liked"},
+                                                {"Copy link", "copy", "Copied!"},
+                                                {"Show more", "more", "Show less"}}) {
+        SCOPED_TRACE(label);
+        const int before = counts()[counter];
+        ASSERT_NO_FATAL_FAILURE(takeKeyboard());
+        const PressOutcome outcome = press(readWith(label), label);
+        EXPECT_EQ(countBecomes(counter, before + 1), before + 1);
+        EXPECT_EQ(said(outcome), "pressed");
+        // The browser may show the focus the press gave it before the new label.
+        EXPECT_THAT(outcome.relabelled, ::testing::AnyOf(after, "")) << outcome.told;
+    }
+    ASSERT_NO_FATAL_FAILURE(takeKeyboard());
+    EXPECT_EQ(said(press(readWith("Archive"), "Archive")), "unsure");
+    EXPECT_EQ(countBecomes("archive", 1), 1);
+    EXPECT_EQ(countBecomes("deleted", 1, 1), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Browsers, PressJourneys, ::testing::Values(false, true),

@@ -8,34 +8,79 @@
 namespace ovra {
 namespace {
 
+// The log's line, the user's sentence and how it is told: over the page read again when nothing
+// was pressed; alone, with no control under the next Return, when the press may have landed.
 TEST(PressReport, EachOutcomeIsToldForWhatItIs) {
-    const std::tuple<PressOutcome, const char*, const char*> cases[] = {
+    using Telling = PressReport::Telling;
+    const auto relabelled = [](PressOutcome outcome, std::string label) {
+        outcome.relabelled = std::move(label);
+        return outcome;
+    };
+    const std::tuple<PressOutcome, const char*, const char*, Telling> cases[] = {
         {{PressRoute::pressed, std::nullopt, false, {}, "it took the focus"},
          "Ovra pressed \"Keep\": pressed, it took the focus",
-         ""},
+         "",
+         Telling::overThePage},
+        {relabelled({PressRoute::pressed, std::nullopt, false, {}, "it relabelled itself"}, "Kept"),
+         "Ovra pressed \"Keep\": pressed, it relabelled itself \"Kept\"", "", Telling::overThePage},
         {{std::nullopt, PressFailure::changed},
          "Ovra did not press \"Keep\": the control changed",
-         "The control changed, so nothing was pressed."},
-        {{std::nullopt, PressFailure::unsure, false, {}, "it shows another label"},
+         "The control changed, so nothing was pressed.",
+         Telling::overThePage},
+        {relabelled({std::nullopt, PressFailure::unsure, false, {}, "it shows another label"},
+                    "Delete"),
          "Ovra cannot tell whether it pressed \"Keep\": the page changed it as it was pressed, "
-         "it shows another label",
-         "The control changed as it was pressed. Look at the page before pressing it again."},
+         "it shows another label \"Delete\"",
+         "The control changed as it was pressed. Look at the page before pressing it again.",
+         Telling::alone},
+        {{std::nullopt, PressFailure::unsure, false, {}, "another control stands in its place"},
+         "Ovra cannot tell whether it pressed \"Keep\": the page changed it as it was pressed, "
+         "another control stands in its place",
+         "The control changed as it was pressed. Look at the page before pressing it again.",
+         Telling::alone},
         {{std::nullopt, PressFailure::disabled},
          "Ovra did not press \"Keep\": the control is disabled",
-         "The control is turned off, so nothing was pressed."},
+         "The control is turned off, so nothing was pressed.",
+         Telling::overThePage},
         {{std::nullopt, PressFailure::notResponding},
          "Ovra could not press \"Keep\": the app is not responding",
-         "This app is not responding. Try again once it answers."},
+         "This app is not responding. Try again once it answers.",
+         Telling::overThePage},
         {{std::nullopt, PressFailure::appClosed},
          "Ovra could not press \"Keep\": the app has closed",
-         "The app has closed, so nothing was pressed."},
+         "The app has closed, so nothing was pressed.",
+         Telling::overThePage},
         {{std::nullopt, PressFailure::refused, false, {"press", "click", "confirm"}},
          "Ovra could not press \"Keep\": every way failed (press, click, confirm)",
-         "The control could not be pressed."},
+         "The control could not be pressed.",
+         Telling::overThePage},
     };
-    for (const auto& [outcome, line, sentence] : cases) {
+    for (const auto& [outcome, line, sentence, telling] : cases) {
         EXPECT_EQ(PressReport::logLine("Keep", outcome), line);
         EXPECT_EQ(PressReport::sentence(outcome).value_or(""), sentence);
+        EXPECT_EQ(PressReport::telling(outcome, true, false, false), telling) << line;
+    }
+}
+
+// Where the sentence goes: with the plan the user opened meanwhile, over the window read again,
+// or alone once the app has gone; a press that may have landed always alone.
+TEST(PressReport, WhyIsToldWhereNoControlOfThePressLiesUnderTheNextReturn) {
+    using Telling = PressReport::Telling;
+    const PressOutcome changed{std::nullopt, PressFailure::changed};
+    const PressOutcome unsure{std::nullopt, PressFailure::unsure};
+    const std::tuple<const PressOutcome*, bool, bool, bool, Telling> cases[] = {
+        // outcome, app running, overlay opened meanwhile, its plan shown
+        {&changed, true, false, false, Telling::overThePage},
+        {&changed, true, true, false, Telling::overThePage},
+        {&changed, true, true, true, Telling::onTheOpenPlan},
+        {&changed, false, false, false, Telling::alone},
+        {&changed, false, true, true, Telling::onTheOpenPlan},
+        {&unsure, true, false, false, Telling::alone},
+        {&unsure, true, true, true, Telling::alone},
+    };
+    for (const auto& [outcome, running, open, shown, telling] : cases) {
+        EXPECT_EQ(PressReport::telling(*outcome, running, open, shown), telling)
+            << running << open << shown;
     }
 }
 
