@@ -162,12 +162,15 @@ FrameScale NodeCache::frameScaleOf(const std::string& busName) {
     const auto target = x11::windowToRaise(desk->windowsOf(*pid), *pid, title);
     const auto content = target ? desk->contentFrame(*target) : std::nullopt;
     const auto whole = target ? desk->wholeFrame(*target) : std::nullopt;
-    if (!content || !whole) {
+    const auto decorated = target ? desk->decoratedFrame(*target) : std::nullopt;
+    if (!content || !whole || !decorated) {
         return {};
     }
     // A window being resized or not yet at its size tells nothing: decided at a later reading.
-    const auto scale = frameScale(largest->extents.value.size, content->size, whole->size,
-                                  apps_.knownToolkit(busName).pages);
+    const Toolkit& kit = apps_.knownToolkit(busName);
+    const auto scale =
+        frameScale(largest->extents.value.size, {content->size, whole->size, decorated->size},
+                   kit.pages, kit.scaleSteps);
     if (!scale) {
         return {};
     }

@@ -52,6 +52,9 @@ Toolkit toolkitOf(std::string_view name, std::string_view version) {
     if (chromium) {
         toolkit.pages = FrameScale::Pages::inDevicePixels;
     }
+    if (gtk) {
+        toolkit.scaleSteps = FrameScale::Steps::whole;
+    }
     if (gtk && toolkit.major >= 4) {
         toolkit.windowRelativeExtents = true;
         toolkit.typeNamesAsNames = true;

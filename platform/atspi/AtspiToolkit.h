@@ -52,6 +52,9 @@ struct Toolkit {
     // scale of 2, a window of 1200x760 in an X window of 2400x1520) and its pages in device
     // pixels.
     FrameScale::Pages pages = FrameScale::Pages::likeWindow;
+    // GTK scales by whole factors only (GDK_SCALE) and GTK 4 leaves its resize border out of its
+    // window; Qt (QT_SCALE_FACTOR, Xft.dpi 144), Chromium and Gecko scale by any factor.
+    FrameScale::Steps scaleSteps = FrameScale::Steps::anyRatio;
     // Pages of a tab group are the children of their tab (GTK 3 notebooks through ATK, and the
     // other non-browser toolkits that follow ATK's shape); browsers keep tab panels apart.
     bool pagesUnderTabs = true;
