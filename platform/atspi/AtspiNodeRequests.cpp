@@ -159,7 +159,14 @@ FrameScale NodeCache::frameScaleOf(const std::string& busName) {
         return {};  // nothing shown yet: decided at a later reading
     }
     const std::string title = largest->props.done() ? largest->props.value.name.value_or("") : "";
-    const auto target = x11::windowToRaise(desk->windowsOf(*pid), *pid, title);
+    const std::vector<x11::ActiveWindow> windows = desk->windowsOf(*pid);
+    std::vector<std::string> titles;
+    for (const auto& w : windows) {
+        titles.push_back(w.title);
+    }
+    const auto titled = windowTitled(titles, title);
+    const auto target =
+        titled ? std::optional(windows[*titled].window) : x11::windowToRaise(windows, *pid, title);
     const auto content = target ? desk->contentFrame(*target) : std::nullopt;
     const auto whole = target ? desk->wholeFrame(*target) : std::nullopt;
     const auto decorated = target ? desk->decoratedFrame(*target) : std::nullopt;

@@ -99,6 +99,29 @@ std::optional<std::string> undoubled(std::string_view name) {
     return std::string(name.substr(0, half));
 }
 
+std::optional<std::size_t> windowTitled(const std::vector<std::string>& xTitles,
+                                        std::string_view name) {
+    if (name.empty()) {
+        return std::nullopt;
+    }
+    for (std::size_t i = 0; i < xTitles.size(); ++i) {
+        if (xTitles[i] == name) {
+            return i;
+        }
+    }
+    for (std::size_t i = 0; i < xTitles.size(); ++i) {
+        const std::string_view title = xTitles[i];
+        if (title.starts_with(name)) {
+            const std::string_view rest = title.substr(name.size());
+            // Qt joins them with an em dash.
+            if (rest.starts_with(" \xe2\x80\x94 ") || rest.starts_with(" - ")) {
+                return i;
+            }
+        }
+    }
+    return std::nullopt;
+}
+
 Point windowOrigin(const Rect& xWindow, const Size& window) {
     const double dx = std::max(0.0, (xWindow.width() - window.width) / 2);
     const double dy = std::max(0.0, (xWindow.height() - window.height) / 2);

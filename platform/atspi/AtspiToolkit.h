@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/FrameScale.h"
 #include "core/Rect.h"
@@ -76,6 +77,12 @@ bool isTypeName(std::string_view name, bool isLabel);
 
 // The name said once when it is the same words twice ("9 9" gives "9"); absent otherwise.
 std::optional<std::string> undoubled(std::string_view name);
+
+// Which of an app's X windows (by their titles, oldest first) is its window named `name` on the
+// bus: the one of that title, else one of that title and more (Qt adds the app's display name to
+// what it gives the window manager: "New Form — Qt Designer"); absent when none is.
+std::optional<std::size_t> windowTitled(const std::vector<std::string>& xTitles,
+                                        std::string_view name);
 
 // Where a window's own (0, 0) lies on screen, from the frame of its X window without any
 // client-side shadow and the window's own size: a window drawn smaller than its X window is
