@@ -54,7 +54,8 @@ std::optional<FrameScale> frameScale(Size givenWindow, const XWindowSizes& xWind
 // frame lies on, when it lies on one.
 Rect scaledFrame(const Rect& given, const FrameScale& scale, std::optional<Point> page);
 
-// A point on screen in the app's own pixels, to ask the app what lies there.
+// A point on screen in the app's own pixels, to ask an app that finds points in them (GTK, Qt)
+// what lies there.
 Point appPoint(Point screen, const FrameScale& scale, std::optional<Point> page);
 
 }  // namespace ovra

@@ -41,6 +41,7 @@ Toolkit toolkitOf(std::string_view name, std::string_view version) {
     const bool chromium = sameLetters(name, "chromium");
     toolkit.answersGetAll = gtk || gecko || chromium;
     toolkit.isBrowser = gecko || chromium;
+    toolkit.hitTestsInDevicePixels = gecko || chromium;
     toolkit.pagesUnderTabs = !toolkit.isBrowser;
     toolkit.actionsComeLate = gecko;
     toolkit.pagesComeLate = gecko;

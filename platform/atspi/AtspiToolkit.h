@@ -56,6 +56,9 @@ struct Toolkit {
     // GTK scales by whole factors only (GDK_SCALE) and GTK 4 leaves its resize border out of its
     // window; Qt (QT_SCALE_FACTOR, Xft.dpi 144), Chromium and Gecko scale by any factor.
     FrameScale::Steps scaleSteps = FrameScale::Steps::anyRatio;
+    // Chromium and Gecko find what lies at a point of the screen in device pixels, whatever
+    // pixels they give frames in; GTK and Qt take it in their own.
+    bool hitTestsInDevicePixels = false;
     // Pages of a tab group are the children of their tab (GTK 3 notebooks through ATK, and the
     // other non-browser toolkits that follow ATK's shape); browsers keep tab panels apart.
     bool pagesUnderTabs = true;

@@ -1,8 +1,9 @@
 // A small Qt 6 app for the desktop tests: a window "Form window" of six buttons, each one flat
 // colour, its words too (so any pixel of it tells which it is), and with --dialog a modal "New
-// Form" dialog over it, as a designer tool opens at start. The app has a display name, so Qt
-// adds it to every title the window manager shows ("New Form — Form Fixture") but not to the
-// names on the accessibility bus. Prints "pressed: <label>" on standard output for each press.
+// Form" dialog over it, as a designer tool opens at start (its "Close" closes it). The app has a
+// display name, so Qt adds it to every title the window manager shows ("New Form — Form Fixture")
+// but not to the names on the accessibility bus. Prints "pressed: <label>" on standard output for
+// each press.
 
 #include <QApplication>
 #include <QCheckBox>
@@ -45,9 +46,10 @@ int main(int argc, char** argv) {
         int y;
     };
     // Laid out as the scaled test page is, in the window's own pixels.
-    const Place places[] = {{"Print", "#e01010", 40, 60},        {"Help", "#10c010", 360, 60},
-                            {"Share", "#1030e0", 680, 60},       {"Send message", "#e0a000", 40, 360},
-                            {"Save draft", "#00b0b0", 360, 360}, {"Archive", "#a010c0", 680, 360}};
+    const Place places[] = {
+        {"Print", "#e01010", 40, 60},        {"Help", "#10c010", 360, 60},
+        {"Share", "#1030e0", 680, 60},       {"Send message", "#e0a000", 40, 360},
+        {"Save draft", "#00b0b0", 360, 360}, {"Archive", "#a010c0", 680, 360}};
     for (const Place& p : places) {
         QPushButton* b = button(p.label, &window);
         b->setGeometry(p.x, p.y, 180, 60);
@@ -70,6 +72,8 @@ int main(int argc, char** argv) {
     for (const char* label : {"Create", "Open…", "Close"}) {
         row->addWidget(button(label, &dialog));
     }
+    QObject::connect(qobject_cast<QPushButton*>(row->itemAt(2)->widget()), &QPushButton::clicked,
+                     &dialog, &QDialog::reject);
     layout->addLayout(row);
     if (argc > 1 && std::strcmp(argv[1], "--dialog") == 0) {
         dialog.show();

@@ -5,23 +5,23 @@
 namespace ovra::atspi {
 namespace {
 
-TEST(AtspiToolkit, OnlyGtkScalesByWholeFactors) {
+TEST(AtspiToolkit, HowEachToolkitScalesAndFindsPoints) {
     using Steps = FrameScale::Steps;
     const struct {
         const char* name;
         const char* version;
         Steps steps;
+        bool pointsInDevicePixels;
     } cases[] = {
-        {"gtk", "3.24.38", Steps::whole},
-        {"GTK", "4.8.3", Steps::whole},
-        {"Qt", "5.15.8", Steps::anyRatio},
-        {"Qt", "6.4.2", Steps::anyRatio},
-        {"Chromium", "1.0", Steps::anyRatio},
-        {"Gecko", "153.8.0", Steps::anyRatio},
-        {"", "", Steps::anyRatio},
+        {"gtk", "3.24.38", Steps::whole, false},    {"GTK", "4.8.3", Steps::whole, false},
+        {"Qt", "5.15.8", Steps::anyRatio, false},   {"Qt", "6.4.2", Steps::anyRatio, false},
+        {"Chromium", "1.0", Steps::anyRatio, true}, {"Gecko", "153.8.0", Steps::anyRatio, true},
+        {"", "", Steps::anyRatio, false},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(toolkitOf(c.name, c.version).scaleSteps, c.steps) << c.name << " " << c.version;
+        const Toolkit kit = toolkitOf(c.name, c.version);
+        EXPECT_EQ(kit.scaleSteps, c.steps) << c.name << " " << c.version;
+        EXPECT_EQ(kit.hitTestsInDevicePixels, c.pointsInDevicePixels) << c.name;
     }
 }
 
