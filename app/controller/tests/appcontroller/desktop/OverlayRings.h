@@ -24,8 +24,8 @@
 
 namespace ovra::testing {
 
-// One numbered highlight ("3, Help, Button", "7, More below") and its ring's frame in the overlay's own pixels
-// (Qt's, the screen's divided by the app's device pixel ratio).
+// One numbered highlight ("3, Help, Button", "7, More below") and its ring's frame in the overlay's
+// own pixels (Qt's, the screen's divided by the app's device pixel ratio).
 struct Highlight {
     std::string name;
     Rect frame;
@@ -39,8 +39,14 @@ struct Highlight {
         const std::size_t role = rest.rfind(", ");
         return role == std::string::npos ? rest : rest.substr(0, role);
     }
-    // What the user types to choose it: the number before the label.
-    std::string digits() const { return name.substr(0, name.find(',')); }
+    // The keys the user types to choose it, for xdotool: the number's digits ("1 2" for 12).
+    std::string digits() const {
+        std::string keys;
+        for (const char c : name.substr(0, name.find(','))) {
+            keys += (keys.empty() ? "" : " ") + std::string(1, c);
+        }
+        return keys;
+    }
 };
 
 inline std::vector<Highlight> highlightsOf(pid_t pid) {
@@ -69,11 +75,11 @@ inline std::vector<Highlight> highlightsOf(pid_t pid) {
     for (const std::string& line : found) {
         std::istringstream in(line);
         double x = 0, y = 0, w = 0, h = 0;
-        Highlight h1;
+        Highlight highlight;
         in >> x >> y >> w >> h;
-        std::getline(in >> std::ws, h1.name);
-        h1.frame = Rect(x, y, w, h);
-        out.push_back(std::move(h1));
+        std::getline(in >> std::ws, highlight.name);
+        highlight.frame = Rect(x, y, w, h);
+        out.push_back(std::move(highlight));
     }
     return out;
 }
