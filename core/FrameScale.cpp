@@ -68,15 +68,6 @@ std::optional<double> factorAt(Size given, Size xWindow, double perUnit, FrameSc
 
 }  // namespace
 
-std::optional<double> windowFactor(Size given, Size xWindow, FrameScale::Steps steps) {
-    for (const double perUnit : kStepsPerUnit) {
-        if (auto f = factorAt(given, xWindow, perUnit, steps)) {
-            return f;
-        }
-    }
-    return std::nullopt;
-}
-
 std::optional<FrameScale> frameScale(Size givenWindow, const XWindowSizes& xWindow,
                                      FrameScale::Pages pages, FrameScale::Steps steps) {
     for (const double perUnit : kStepsPerUnit) {

@@ -38,15 +38,13 @@ struct XWindowSizes {
     Size decorated;
 };
 
-// The factor (1 to 4) by which the X window is larger than the window frame the app gives. Of
+// The scale of an app from one of its windows as it gives it and its X window: the factor (1 to
+// 4) by which one of the X window's sizes is larger than the window the app gives. Of
 // `Steps::whole`, the whole factor that fits less a border the toolkit may leave out; of
 // `Steps::anyRatio`, the ratio of the two sizes rounded to the coarsest of the steps toolkits
 // scale by (whole, quarters, eighths, twentieths) that fits both sides to a pixel, else to a
-// hundredth. Absent when no factor fits (a window being resized).
-std::optional<double> windowFactor(Size given, Size xWindow, FrameScale::Steps steps);
-
-// The scale of an app from one of its windows as it gives it and its X window. The coarsest
-// factor that fits any of the X window's sizes wins. Absent when the window tells nothing.
+// hundredth. The coarsest factor that fits any of the sizes wins. Absent when none fits (a
+// window being resized).
 std::optional<FrameScale> frameScale(Size givenWindow, const XWindowSizes& xWindow,
                                      FrameScale::Pages pages, FrameScale::Steps steps);
 
