@@ -20,8 +20,8 @@ struct FrameScale {
     };
     // The scales a toolkit draws at.
     enum class Steps {
-        whole,     // GTK: whole factors only; GTK 4 leaves its resize border out of its window
-        anyRatio,  // Qt, Chromium, Gecko: any factor (1.25, 1.5, 1.75 ...), the window exact
+        whole,     // GTK, Gecko: whole factors only; GTK 4 leaves its resize border out
+        anyRatio,  // Qt, Chromium: any factor (1.25, 1.5, 1.75 ...), the window exact
     };
     double factor = 1;  // the frames the app gives are multiplied by this
     Pages pages = Pages::likeWindow;

@@ -53,7 +53,7 @@ Toolkit toolkitOf(std::string_view name, std::string_view version) {
     if (chromium) {
         toolkit.pages = FrameScale::Pages::inDevicePixels;
     }
-    if (gtk) {
+    if (gtk || gecko) {
         toolkit.scaleSteps = FrameScale::Steps::whole;
     }
     if (gtk && toolkit.major >= 4) {

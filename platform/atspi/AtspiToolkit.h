@@ -53,8 +53,9 @@ struct Toolkit {
     // scale of 2, a window of 1200x760 in an X window of 2400x1520) and its pages in device
     // pixels.
     FrameScale::Pages pages = FrameScale::Pages::likeWindow;
-    // GTK scales by whole factors only (GDK_SCALE) and GTK 4 leaves its resize border out of its
-    // window; Qt (QT_SCALE_FACTOR, Xft.dpi 144), Chromium and Gecko scale by any factor.
+    // GTK scales by whole factors only (GDK_SCALE), and so do Gecko's windows (GTK's, whatever
+    // it makes of its pages), and GTK 4 leaves its resize border out of its window; Qt
+    // (QT_SCALE_FACTOR, Xft.dpi 144) and Chromium scale by any factor.
     FrameScale::Steps scaleSteps = FrameScale::Steps::anyRatio;
     // Chromium and Gecko find what lies at a point of the screen in device pixels, whatever
     // pixels they give frames in; GTK and Qt take it in their own.

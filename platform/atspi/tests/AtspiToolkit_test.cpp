@@ -15,7 +15,7 @@ TEST(AtspiToolkit, HowEachToolkitScalesAndFindsPoints) {
     } cases[] = {
         {"gtk", "3.24.38", Steps::whole, false},    {"GTK", "4.8.3", Steps::whole, false},
         {"Qt", "5.15.8", Steps::anyRatio, false},   {"Qt", "6.4.2", Steps::anyRatio, false},
-        {"Chromium", "1.0", Steps::anyRatio, true}, {"Gecko", "153.8.0", Steps::anyRatio, true},
+        {"Chromium", "1.0", Steps::anyRatio, true}, {"Gecko", "153.8.0", Steps::whole, true},
         {"", "", Steps::anyRatio, false},
     };
     for (const auto& c : cases) {

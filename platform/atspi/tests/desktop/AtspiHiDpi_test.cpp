@@ -95,9 +95,12 @@ class ScaledScreen : public ::testing::Test {
     // The page's four buttons are read where they show: the middle of each frame has the
     // button's colour on screen, and the window's frame is its X window's.
     void expectButtonsWhereTheyShow() {
-        const auto s = readUntil([](const WindowSnapshot& r) {
+        // Once the window is at its size: a window still growing to it tells no scale yet.
+        const auto s = readUntil([&](const WindowSnapshot& r) {
+            const auto [content, whole] = xWindowOf(app_.pid());
             return find(r, "Send message") && find(r, "Print") && find(r, "Help") &&
-                   find(r, "Cancel");
+                   find(r, "Cancel") &&
+                   (near(r.windowFrame, content, 2) || near(r.windowFrame, whole, 2));
         });
         expectWhereTheAppFindsThem(s, [](const UICandidate& c) { return c.role == "AXButton"; });
         const std::pair<const char*, QColor> buttons[] = {{"Send message", QColor(200, 0, 0)},
@@ -163,16 +166,37 @@ class ScaledScreen : public ::testing::Test {
             EXPECT_TRUE(x.contains(c.frame)) << c.title << " at " << c.frame;
             // Chromium answers from its tree's bounds while it asks the page what it painted
             // there: its later answer counts.
+            std::string answer;
             EXPECT_TRUE(testing::eventually(
                 [&] {
                     auto found =
                         backend_.elementAtPoint(*ax::asElement(window.value()), c.frame.center());
+                    answer = found ? describe(found.value()) : "nothing";
                     return found && found.value() == s.elements.at(c.id);
                 },
                 5))
-                << c.title << " at " << c.frame;
+                << c.title << " at " << c.frame << " finds " << answer;
         }
         EXPECT_GT(tried, 0) << testing::dump(s);
+    }
+
+    // An element's role and title, and its frame.
+    std::string describe(const ax::Element& element) {
+        std::ostringstream out;
+        for (const std::string_view name : {"AXRole", "AXTitle", "AXPosition", "AXSize"}) {
+            const auto value = backend_.attribute(element, name);
+            if (!value) {
+                out << "-";
+            } else if (const std::string* text = ax::asString(value.value())) {
+                out << '"' << *text << '"';
+            } else if (const auto point = ax::asPoint(value.value())) {
+                out << *point;
+            } else if (const auto size = ax::asSize(value.value())) {
+                out << size->width << "x" << size->height;
+            }
+            out << " ";
+        }
+        return out.str();
     }
 
     atspi::AtspiBackend backend_;
