@@ -65,7 +65,8 @@ std::optional<bool> AccessibilityWorkerThread::trustedWithin(std::chrono::millis
 
 ReadResult AccessibilityWorkerThread::readWindow(const ReadRequest& request, std::stop_token stop) {
     const TargetApp& target = request.target;
-    TargetWindowBackend backend(services_.backend, target.title, target.frame, target.dialog);
+    TargetWindowBackend backend(services_.backend, target.title, target.frame, target.dialog,
+                                target.decoratedFrame);
     ax::RunningApp app{target.pid, std::nullopt};
     // The app's own name for itself, else its process name.
     const ax::Element appElement = backend.applicationElement(app);
@@ -127,7 +128,8 @@ void AccessibilityWorkerThread::matchWindow(TargetApp window,
         // taken only when that window is the one captured.
         std::optional<std::int64_t> pid;
         if (const auto app = services_.backend.frontmostApp()) {
-            TargetWindowBackend backend(services_.backend, window.title, window.frame);
+            TargetWindowBackend backend(services_.backend, window.title, window.frame, false,
+                                        window.decoratedFrame);
             if (backend.showsCapturedWindow(backend.applicationElement(*app))) {
                 pid = app->pid;
             }

@@ -35,6 +35,7 @@ struct TargetApp {
     std::string name;             // shown: the accessibility application name, else processName
     std::string title;            // the window's title
     Rect frame;                   // the window's frame in accessibility space
+    Rect decoratedFrame;          // with the window manager's title bar and borders around it
     bool dialog = false;          // a dialog of another window (transient for it, or modal)
 
     bool sameProcess(const TargetApp& other) const {

@@ -1,6 +1,7 @@
 #include "app/controller/TargetWindowBackend.h"
 
 #include <cmath>
+#include <limits>
 
 #include "app/overlay/OverlayLayout.h"
 
@@ -15,8 +16,12 @@ constexpr double kDialogSizeSlack = 24;
 }  // namespace
 
 TargetWindowBackend::TargetWindowBackend(ax::AccessibilityBackend& inner, std::string title,
-                                         Rect frame, bool dialog)
-    : inner_(inner), title_(std::move(title)), frame_(frame), dialog_(dialog) {}
+                                         Rect frame, bool dialog, Rect decorated)
+    : inner_(inner),
+      title_(std::move(title)),
+      frame_(frame),
+      decorated_(decorated.isEmpty() ? frame : decorated),
+      dialog_(dialog) {}
 
 ax::Element TargetWindowBackend::applicationElement(const ax::RunningApp& app) {
     appElement_ = inner_.applicationElement(app);
@@ -82,16 +87,7 @@ std::optional<ax::Element> TargetWindowBackend::capturedWindow(const ax::Element
         const auto origin = v[2] ? ax::asPoint(v[2].value()) : std::nullopt;
         const auto size = v[3] ? ax::asSize(v[3].value()) : std::nullopt;
         if (origin && size && !frame_.isNull()) {
-            const Point middle = Rect(*origin, *size).center();
-            const Point target = frame_.center();
-            distance = std::hypot(middle.x - target.x, middle.y - target.y);
-            // A dialog lies centred over its parent, nearly as large (Chromium's file chooser
-            // is 76 by 78 points smaller than its window): only a frame of the dialog's own size
-            // is the dialog.
-            if (dialog_ && (std::abs(size->width - frame_.width()) > kDialogSizeSlack ||
-                            std::abs(size->height - frame_.height()) > kDialogSizeSlack)) {
-                distance = kMaxFrameDistance;
-            }
+            distance = distanceTo(Rect(*origin, *size)).value_or(kMaxFrameDistance);
         }
         if (!std::isfinite(distance) || (!sameTitle && distance >= kMaxFrameDistance)) {
             continue;
@@ -103,6 +99,28 @@ std::optional<ax::Element> TargetWindowBackend::capturedWindow(const ax::Element
         }
     }
     return best;
+}
+
+std::optional<double> TargetWindowBackend::distanceTo(const Rect& window) const {
+    if (!window.isFinite()) {
+        return std::numeric_limits<double>::quiet_NaN();  // a frame of nonsense is no window
+    }
+    std::optional<double> nearest;
+    for (const Rect& captured : {frame_, decorated_}) {
+        // A dialog lies centred over its parent, nearly as large (Chromium's file chooser is 76
+        // by 78 points smaller than its window): only a frame of the dialog's own size is the
+        // dialog.
+        if (dialog_ && (std::abs(window.width() - captured.width()) > kDialogSizeSlack ||
+                        std::abs(window.height() - captured.height()) > kDialogSizeSlack)) {
+            continue;
+        }
+        const double d =
+            std::hypot(window.midX() - captured.midX(), window.midY() - captured.midY());
+        if (!nearest || d < *nearest) {
+            nearest = d;
+        }
+    }
+    return nearest;
 }
 
 }  // namespace ovra

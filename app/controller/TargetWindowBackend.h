@@ -19,11 +19,13 @@ class TargetWindowBackend final : public ax::AccessibilityBackend {
     // Windows whose middle lies farther than this from the captured frame's are other windows.
     static constexpr double kMaxFrameDistance = 96;
 
-    // A captured dialog (`dialog`) is the app's window of its title, or of about its frame: never
-    // the window it lies over. When the app shows no such window, the app's windows are not
-    // read at all (see dialogNotShown).
+    // A captured dialog (`dialog`) is the app's window of its title, or of about its frame:
+    // never the window it lies over. Toolkits give a window's frame with or without the window
+    // manager's title bar and borders (`decorated`: the X window with them), so either is its
+    // frame. When the app shows no such window, the app's windows are not read at all (see
+    // dialogNotShown).
     TargetWindowBackend(ax::AccessibilityBackend& inner, std::string title, Rect frame,
-                        bool dialog = false);
+                        bool dialog = false, Rect decorated = {});
 
     bool isProcessTrusted() override { return inner_.isProcessTrusted(); }
     std::optional<ax::RunningApp> frontmostApp() override { return inner_.frontmostApp(); }
@@ -98,6 +100,9 @@ class TargetWindowBackend final : public ax::AccessibilityBackend {
 
   private:
     std::optional<ax::Element> capturedWindow(const ax::Element& appElement);
+    // How far the middle of a window's frame on the bus lies from the captured window's, with or
+    // without its decorations; none when the frames differ in size and a dialog was captured.
+    std::optional<double> distanceTo(const Rect& window) const;
     template <class R>
     R counted(R read) {
         if (read) {
@@ -115,6 +120,7 @@ class TargetWindowBackend final : public ax::AccessibilityBackend {
     ax::AccessibilityBackend& inner_;
     std::string title_;
     Rect frame_;
+    Rect decorated_;
     bool dialog_ = false;
     bool dialogNotShown_ = false;
     ax::Element appElement_;

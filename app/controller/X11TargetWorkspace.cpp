@@ -50,6 +50,7 @@ std::optional<TargetApp> X11TargetWorkspace::frontmost() {
     app.window = active->window;
     app.title = active->title;
     app.frame = workspace_->contentFrame(active->window).value_or(Rect());
+    app.decoratedFrame = workspace_->decoratedFrame(active->window).value_or(app.frame);
     app.dialog = workspace_->isDialog(active->window);
     const auto process = active->pid ? x11::processIdentity(*active->pid) : std::nullopt;
     const std::string processName = process ? process->name : std::string();

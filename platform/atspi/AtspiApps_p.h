@@ -55,14 +55,14 @@ class AppDirectory {
     bool pagesArrived(const std::string& busName) const { return pagesArrived_.contains(busName); }
     void notePagesArrived(const std::string& busName) { pagesArrived_.insert(busName); }
 
-    // How an app's frames map to device pixels, once decided (it holds for the app's life).
+    // How an app's frames map to device pixels, as last measured.
     std::optional<FrameScale> knownScale(const std::string& busName) const {
         auto it = scales_.find(busName);
         return it == scales_.end() ? std::nullopt : std::optional(it->second);
     }
     void noteScale(const std::string& busName, FrameScale scale) { scales_[busName] = scale; }
-    // Whether an app's scale may be asked again: an app whose windows told nothing is asked at
-    // most once a second, not for every frame read.
+    // Whether an app's scale may be measured again: at most once a second, not for every frame
+    // read.
     bool mayAskScale(const std::string& busName) {
         const auto now = Clock::now();
         auto [it, fresh] = scaleAsked_.emplace(busName, now);

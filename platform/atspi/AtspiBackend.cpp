@@ -374,10 +374,12 @@ Result<ax::Element, ax::AXError> AtspiBackend::elementAtPoint(const ax::Element&
                 std::abs(point.y) > 1e6) {
                 return fail(AXError::cannotComplete);
             }
-            // Asked in the app's own pixels.
+            // Asked in the pixels the app finds points in.
             Node& start = session.nodes().node(ref.bus(), ref.path());
-            const Point asked = appPoint(point, session.nodes().frameScaleOf(ref.bus()),
-                                         session.nodes().pageOrigin(start));
+            const Point asked = session.apps().knownToolkit(ref.bus()).hitTestsInDevicePixels
+                                    ? point
+                                    : appPoint(point, session.nodes().frameScaleOf(ref.bus()),
+                                               session.nodes().pageOrigin(start));
             const auto x = static_cast<dbus_int32_t>(std::lround(asked.x));
             const auto y = static_cast<dbus_int32_t>(std::lround(asked.y));
             const dbus_uint32_t screen = ATSPI_COORD_TYPE_SCREEN;

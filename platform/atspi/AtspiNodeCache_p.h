@@ -145,8 +145,8 @@ class NodeCache {
     // page's nodes are such leaves, and the walk needs only their role, states and frame.
     void requestBase(Node& n, bool urgent = false, bool withProps = true);
     void requestExtents(Node& n, bool urgent = false);
-    // How the app's frames map to the screen's device pixels: decided once per app, from its
-    // largest shown window and that window's X window.
+    // How the app's frames map to the screen's device pixels, measured from its largest shown
+    // window and that window's X window at most once a second.
     FrameScale frameScaleOf(const std::string& busName);
     // A frame the app gave for this node, in device pixels.
     Rect deviceFrame(Node& n, const Rect& given);

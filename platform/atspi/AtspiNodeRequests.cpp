@@ -130,16 +130,16 @@ void NodeCache::requestExtents(Node& n, bool urgent) {
 }
 
 FrameScale NodeCache::frameScaleOf(const std::string& busName) {
-    if (auto known = apps_.knownScale(busName)) {
-        return *known;
-    }
+    // Measured again now and then: a window measured while it was being resized, at the same
+    // aspect, may have told a wrong scale; until measured anew, the last one holds.
+    const FrameScale known = apps_.knownScale(busName).value_or(FrameScale{});
     if (!apps_.mayAskScale(busName)) {
-        return {};
+        return known;
     }
     x11::Workspace* desk = apps_.x11();
     const auto pid = apps_.resolvedPidOf(busName);
     if (desk == nullptr || !pid) {
-        return {};
+        return known;
     }
     // The app's largest shown window, and the X window of that title (else the app's newest).
     Node* largest = nullptr;
@@ -156,20 +156,30 @@ FrameScale NodeCache::frameScaleOf(const std::string& busName) {
         }
     }
     if (largest == nullptr) {
-        return {};  // nothing shown yet: decided at a later reading
+        return known;  // nothing shown yet: decided at a later reading
     }
     const std::string title = largest->props.done() ? largest->props.value.name.value_or("") : "";
-    const auto target = x11::windowToRaise(desk->windowsOf(*pid), *pid, title);
+    const std::vector<x11::ActiveWindow> windows = desk->windowsOf(*pid);
+    std::vector<std::string> titles;
+    for (const auto& w : windows) {
+        titles.push_back(w.title);
+    }
+    const auto titled = windowTitled(titles, title);
+    const auto target =
+        titled ? std::optional(windows[*titled].window) : x11::windowToRaise(windows, *pid, title);
     const auto content = target ? desk->contentFrame(*target) : std::nullopt;
     const auto whole = target ? desk->wholeFrame(*target) : std::nullopt;
-    if (!content || !whole) {
-        return {};
+    const auto decorated = target ? desk->decoratedFrame(*target) : std::nullopt;
+    if (!content || !whole || !decorated) {
+        return known;
     }
     // A window being resized or not yet at its size tells nothing: decided at a later reading.
-    const auto scale = frameScale(largest->extents.value.size, content->size, whole->size,
-                                  apps_.knownToolkit(busName).pages);
+    const Toolkit& kit = apps_.knownToolkit(busName);
+    const auto scale =
+        frameScale(largest->extents.value.size, {content->size, whole->size, decorated->size},
+                   kit.pages, kit.scaleSteps);
     if (!scale) {
-        return {};
+        return known;
     }
     apps_.noteScale(busName, *scale);
     return *scale;

@@ -41,6 +41,7 @@ Toolkit toolkitOf(std::string_view name, std::string_view version) {
     const bool chromium = sameLetters(name, "chromium");
     toolkit.answersGetAll = gtk || gecko || chromium;
     toolkit.isBrowser = gecko || chromium;
+    toolkit.hitTestsInDevicePixels = gecko || chromium;
     toolkit.pagesUnderTabs = !toolkit.isBrowser;
     toolkit.actionsComeLate = gecko;
     toolkit.pagesComeLate = gecko;
@@ -51,6 +52,9 @@ Toolkit toolkitOf(std::string_view name, std::string_view version) {
     toolkit.documentOutsideScrollPane = chromium;
     if (chromium) {
         toolkit.pages = FrameScale::Pages::inDevicePixels;
+    }
+    if (gtk || gecko) {
+        toolkit.scaleSteps = FrameScale::Steps::whole;
     }
     if (gtk && toolkit.major >= 4) {
         toolkit.windowRelativeExtents = true;
@@ -94,6 +98,29 @@ std::optional<std::string> undoubled(std::string_view name) {
         return std::nullopt;
     }
     return std::string(name.substr(0, half));
+}
+
+std::optional<std::size_t> windowTitled(const std::vector<std::string>& xTitles,
+                                        std::string_view name) {
+    if (name.empty()) {
+        return std::nullopt;
+    }
+    for (std::size_t i = 0; i < xTitles.size(); ++i) {
+        if (xTitles[i] == name) {
+            return i;
+        }
+    }
+    for (std::size_t i = 0; i < xTitles.size(); ++i) {
+        const std::string_view title = xTitles[i];
+        if (title.starts_with(name)) {
+            const std::string_view rest = title.substr(name.size());
+            // Qt joins them with an em dash.
+            if (rest.starts_with(" \xe2\x80\x94 ") || rest.starts_with(" - ")) {
+                return i;
+            }
+        }
+    }
+    return std::nullopt;
 }
 
 Point windowOrigin(const Rect& xWindow, const Size& window) {

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/FrameScale.h"
 #include "core/Rect.h"
@@ -52,6 +53,13 @@ struct Toolkit {
     // scale of 2, a window of 1200x760 in an X window of 2400x1520) and its pages in device
     // pixels.
     FrameScale::Pages pages = FrameScale::Pages::likeWindow;
+    // GTK scales by whole factors only (GDK_SCALE), and so do Gecko's windows (GTK's, whatever
+    // it makes of its pages), and GTK 4 leaves its resize border out of its window; Qt
+    // (QT_SCALE_FACTOR, Xft.dpi 144) and Chromium scale by any factor.
+    FrameScale::Steps scaleSteps = FrameScale::Steps::anyRatio;
+    // Chromium and Gecko find what lies at a point of the screen in device pixels, whatever
+    // pixels they give frames in; GTK and Qt take it in their own.
+    bool hitTestsInDevicePixels = false;
     // Pages of a tab group are the children of their tab (GTK 3 notebooks through ATK, and the
     // other non-browser toolkits that follow ATK's shape); browsers keep tab panels apart.
     bool pagesUnderTabs = true;
@@ -73,6 +81,12 @@ bool isTypeName(std::string_view name, bool isLabel);
 
 // The name said once when it is the same words twice ("9 9" gives "9"); absent otherwise.
 std::optional<std::string> undoubled(std::string_view name);
+
+// Which of an app's X windows (by their titles, oldest first) is its window named `name` on the
+// bus: the one of that title, else one of that title and more (Qt adds the app's display name to
+// what it gives the window manager: "New Form — Qt Designer"); absent when none is.
+std::optional<std::size_t> windowTitled(const std::vector<std::string>& xTitles,
+                                        std::string_view name);
 
 // Where a window's own (0, 0) lies on screen, from the frame of its X window without any
 // client-side shadow and the window's own size: a window drawn smaller than its X window is

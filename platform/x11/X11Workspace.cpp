@@ -3,6 +3,7 @@
 #include <xcb/randr.h>
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
@@ -358,6 +359,26 @@ std::optional<Rect> Workspace::wholeFrame(std::uint32_t window) {
     }
     return Rect{static_cast<double>(origin->dst_x), static_cast<double>(origin->dst_y),
                 static_cast<double>(geometry->width), static_cast<double>(geometry->height)};
+}
+
+std::optional<Rect> Workspace::decoratedFrame(std::uint32_t window) {
+    const std::optional<Rect> whole = wholeFrame(window);
+    if (!whole) {
+        return std::nullopt;
+    }
+    // left, right, top, bottom; a window manager's decorations are never this large.
+    constexpr std::uint32_t kMostDecoration = 512;
+    auto extents = impl_->property(window, impl_->atom("_NET_FRAME_EXTENTS"), XCB_ATOM_CARDINAL, 4);
+    if (!extents || extents->size() < 16) {
+        return whole;
+    }
+    std::uint32_t e[4];
+    std::memcpy(e, extents->data(), 16);
+    if (*std::max_element(std::begin(e), std::end(e)) > kMostDecoration) {
+        return whole;
+    }
+    return Rect{whole->minX() - e[0], whole->minY() - e[2], whole->width() + e[0] + e[1],
+                whole->height() + e[2] + e[3]};
 }
 
 std::uint32_t Workspace::serverTime() {

@@ -59,6 +59,9 @@ class Workspace final {
     std::optional<Rect> contentFrame(std::uint32_t window);
     // Where a client window lies in root-window space, whole, shadow and all.
     std::optional<Rect> wholeFrame(std::uint32_t window);
+    // The whole frame with the window manager's decorations around it (_NET_FRAME_EXTENTS): its
+    // title bar and borders. The whole frame when the window manager draws none.
+    std::optional<Rect> decoratedFrame(std::uint32_t window);
     // Whether a client window is a dialog of another (WM_TRANSIENT_FOR, a dialog's window type,
     // or the modal state); false once it is gone.
     bool isDialog(std::uint32_t window);

@@ -7,11 +7,16 @@
 namespace ovra {
 namespace {
 
-// A browser whose one window on the bus is "Page - Browser", 1200 by 900 at the corner.
-std::unique_ptr<ax::FakeAccessibilityBackend> browser() {
+// An app whose one window on the bus is "Page - Browser", 1200 by 900 at the corner unless
+// `frame` says otherwise.
+std::unique_ptr<ax::FakeAccessibilityBackend> browser(const Rect& frame = Rect(0, 0, 1200, 900)) {
+    std::string at;
+    for (const double v : {frame.minX(), frame.minY(), frame.width(), frame.height()}) {
+        at += (at.empty() ? "" : ", ") + std::to_string(v);
+    }
     auto parsed = json::parse(R"({"app": {"pid": 7, "name": "Browser"},
-        "window": {"id": "w", "role": "AXWindow", "title": "Page - Browser",
-                   "frame": [0, 0, 1200, 900]}})");
+        "window": {"id": "w", "role": "AXWindow", "title": "Page - Browser", "frame": [)" +
+                              at + "]}}");
     EXPECT_TRUE(parsed.ok());
     auto fake = ax::FakeAccessibilityBackend::fromJson(*parsed);
     EXPECT_TRUE(fake.ok());
@@ -19,28 +24,43 @@ std::unique_ptr<ax::FakeAccessibilityBackend> browser() {
 }
 
 TEST(TargetWindowBackend, ADialogTheBusDoesNotShowHidesTheWindowBehindIt) {
+    const Rect browserWindow(0, 0, 1200, 900);
+    // An untitled GTK 3 message dialog under a 30 px title bar: the bus gives its frame with the
+    // window manager's decorations, the X window is without them.
+    const Rect gtkDialog(508, 440, 264, 143);
+    const Rect gtkDialogContent(509, 470, 262, 112);
     const struct {
         const char* what;
         const char* title;
         Rect frame;
         bool dialog;
         bool readsWindow;
+        Rect onBus = Rect(0, 0, 1200, 900);
+        Rect decorated = {};
     } cases[] = {
-        {"the window itself", "Page - Browser", Rect(0, 0, 1200, 900), false, true},
-        {"the window, renamed since", "Other page - Browser", Rect(0, 0, 1200, 900), false, true},
+        {"the window itself", "Page - Browser", browserWindow, false, true},
+        {"the window, renamed since", "Other page - Browser", browserWindow, false, true},
         {"a file chooser centred over it, absent from the bus", "Open File",
          Rect(200, 150, 800, 600), true, false},
         {"a file chooser nearly as large as the window", "Open File", Rect(38, 46, 1124, 822), true,
          false},
-        {"the same dialog of the same size as the window", "Open File", Rect(0, 0, 1200, 900), true,
-         true},
+        {"that file chooser with its title bar", "Open File", Rect(38, 46, 1124, 822), true, false,
+         browserWindow, Rect(37, 15, 1126, 854)},
+        {"the same dialog of the same size as the window", "Open File", browserWindow, true, true},
         {"a dialog the bus shows under its title", "Page - Browser", Rect(200, 150, 800, 600), true,
          true},
+        {"an untitled dialog the bus gives with its title bar", "", gtkDialogContent, true, true,
+         gtkDialog, Rect(508, 440, 264, 143)},
+        {"the same, its decorations not known", "", gtkDialogContent, true, false, gtkDialog},
+        {"a dialog the bus gives without its title bar", "", gtkDialogContent, true, true,
+         gtkDialogContent, gtkDialog},
+        {"a dialog of another size than either", "", Rect(509, 470, 262, 200), true, false,
+         gtkDialog, Rect(508, 440, 264, 231)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        auto fake = browser();
-        TargetWindowBackend backend(*fake, c.title, c.frame, c.dialog);
+        auto fake = browser(c.onBus);
+        TargetWindowBackend backend(*fake, c.title, c.frame, c.dialog, c.decorated);
         const ax::Element app = backend.applicationElement({.pid = 7});
         const auto focused = backend.attribute(app, "AXFocusedWindow");
         const auto main = backend.attribute(app, "AXMainWindow");

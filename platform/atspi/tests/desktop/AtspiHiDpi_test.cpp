@@ -1,7 +1,8 @@
-// Reads apps on a scaled screen (2560x1600 at Xft.dpi 192, no compositor): Chromium and Firefox
-// on a page of flat-coloured buttons, and GTK 3 at a window scale of 2. Every frame read must be
-// where the control shows on screen, in the screen's pixels. Run anywhere else, each test runs
-// itself again inside a desktop of its own of that kind.
+// Reads apps on scaled screens (2560x1600 at Xft.dpi 192, 1920x1200 at Xft.dpi 168, no
+// compositor): Chromium and Firefox on a page of flat-coloured buttons, GTK 3 at a window scale of
+// 2, and Chromium and Qt 5 at 175 %. Every frame read must be where the control shows on screen,
+// in the screen's pixels. Run anywhere else, each test runs itself again inside a desktop of its
+// own of that kind.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -26,26 +28,36 @@ namespace {
 
 using testing::find;
 
-constexpr int kWidth = 2560;
-constexpr int kHeight = 1600;
+// A screen of this size at these dots per inch (Xft.dpi), no compositor.
+struct Screen {
+    int width;
+    int height;
+    int dpi;
+};
+constexpr Screen kDoubled{2560, 1600, 192};
+constexpr Screen kSevenQuarters{1920, 1200, 168};
 
-bool onScaledScreen() {
+bool onScreen(const Screen& wanted) {
     const QImage screen = testing::screenshot();
-    return screen.width() == kWidth && screen.height() == kHeight;
+    const char* dpi = std::getenv("OVRA_DESKTOP_DPI");
+    return screen.width() == wanted.width && screen.height() == wanted.height && dpi &&
+           std::to_string(wanted.dpi) == dpi;
 }
 
-// Runs the current test again in a scaled desktop of its own; whether it passed there.
-void runOnScaledScreen() {
+// Runs the current test again in a desktop of its own of that kind; whether it passed there.
+void runOnScreen(const Screen& wanted) {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     const char* source = std::getenv("OVRA_SOURCE_DIR");
     ASSERT_NE(source, nullptr);
     const std::string command =
-        "OVRA_DESKTOP_SCREEN=" + std::to_string(kWidth) + "x" + std::to_string(kHeight) +
-        " OVRA_DESKTOP_DPI=192 '" + std::string(source) + "/scripts/with-desktop' '" +
+        "OVRA_DESKTOP_SCREEN=" + std::to_string(wanted.width) + "x" +
+        std::to_string(wanted.height) + " OVRA_DESKTOP_DPI=" + std::to_string(wanted.dpi) + " '" +
+        std::string(source) + "/scripts/with-desktop' '" +
         std::filesystem::read_symlink("/proc/self/exe").string() +
         "' --gtest_filter=" + info->test_suite_name() + "." + info->name() + " 2>&1";
     const auto run = testing::run(command);
     EXPECT_EQ(run.exitCode, 0) << run.text;
+    EXPECT_NE(run.text.find("[  PASSED  ] 1 test."), std::string::npos) << run.text;
 }
 
 // The X window of a process, less any shadow and whole; empty until it shows.
@@ -83,14 +95,14 @@ class ScaledScreen : public ::testing::Test {
     // The page's four buttons are read where they show: the middle of each frame has the
     // button's colour on screen, and the window's frame is its X window's.
     void expectButtonsWhereTheyShow() {
-        const auto s = readUntil([](const WindowSnapshot& r) {
+        // Once the window is at its size: a window still growing to it tells no scale yet.
+        const auto s = readUntil([&](const WindowSnapshot& r) {
+            const auto [content, whole] = xWindowOf(app_.pid());
             return find(r, "Send message") && find(r, "Print") && find(r, "Help") &&
-                   find(r, "Cancel");
+                   find(r, "Cancel") &&
+                   (near(r.windowFrame, content, 2) || near(r.windowFrame, whole, 2));
         });
-        // Chromium gives its window with the shadow around it, Firefox without.
-        const auto [content, whole] = xWindowOf(app_.pid());
-        EXPECT_TRUE(near(s.windowFrame, content, 2) || near(s.windowFrame, whole, 2))
-            << "window frame " << s.windowFrame << ", X window " << whole;
+        expectWhereTheAppFindsThem(s, [](const UICandidate& c) { return c.role == "AXButton"; });
         const std::pair<const char*, QColor> buttons[] = {{"Send message", QColor(200, 0, 0)},
                                                           {"Print", QColor(0, 160, 0)},
                                                           {"Help", QColor(0, 0, 200)},
@@ -132,6 +144,74 @@ class ScaledScreen : public ::testing::Test {
                                                << testing::dump(s);
     }
 
+    // The window is its X window, so the request's match of the captured window finds it, and
+    // each control `chosen` is where the app itself finds it: inside the window, and its hit
+    // test at the middle of the frame read answers that very control or what lies inside it (a
+    // button's text), whatever pixels the app finds points in.
+    void expectWhereTheAppFindsThem(const WindowSnapshot& s,
+                                    const std::function<bool(const UICandidate&)>& chosen) {
+        // Chromium gives its window with the shadow around it, the others without.
+        const auto [x, whole] = xWindowOf(app_.pid());
+        EXPECT_TRUE(near(s.windowFrame, x, 2) || near(s.windowFrame, whole, 2))
+            << "window frame " << s.windowFrame << ", X " << x;
+        auto window = backend_.attribute(backend_.applicationElement({app_.pid(), std::nullopt}),
+                                         "AXFocusedWindow");
+        ASSERT_TRUE(window);
+        int tried = 0;
+        for (const auto& c : s.candidates) {
+            if (!chosen(c)) {
+                continue;
+            }
+            ++tried;
+            EXPECT_TRUE(x.contains(c.frame)) << c.title << " at " << c.frame;
+            // Chromium answers from its tree's bounds while it asks the page what it painted
+            // there: its later answer counts.
+            std::string answer;
+            EXPECT_TRUE(testing::eventually(
+                [&] {
+                    auto found =
+                        backend_.elementAtPoint(*ax::asElement(window.value()), c.frame.center());
+                    answer = found ? describe(found.value()) : "nothing";
+                    return found && within(found.value(), s.elements.at(c.id));
+                },
+                5))
+                << c.title << " at " << c.frame << " finds " << answer;
+        }
+        EXPECT_GT(tried, 0) << testing::dump(s);
+    }
+
+    // Whether `element` is `control` or lies inside it, as the app asks of a hit test's answer.
+    bool within(ax::Element element, const ax::Element& control) {
+        for (int level = 0; level < 6 && !element.isNull(); ++level) {
+            if (element == control) {
+                return true;
+            }
+            auto parent = backend_.attribute(element, "AXParent");
+            auto next = parent ? ax::asElement(parent.value()) : std::nullopt;
+            element = next ? *next : ax::Element();
+        }
+        return false;
+    }
+
+    // An element's role and title, and its frame.
+    std::string describe(const ax::Element& element) {
+        std::ostringstream out;
+        for (const std::string_view name : {"AXRole", "AXTitle", "AXPosition", "AXSize"}) {
+            const auto value = backend_.attribute(element, name);
+            if (!value) {
+                out << "-";
+            } else if (const std::string* text = ax::asString(value.value())) {
+                out << '"' << *text << '"';
+            } else if (const auto point = ax::asPoint(value.value())) {
+                out << *point;
+            } else if (const auto size = ax::asSize(value.value())) {
+                out << size->width << "x" << size->height;
+            }
+            out << " ";
+        }
+        return out.str();
+    }
+
     atspi::AtspiBackend backend_;
     testing::RealClock clock_;
     AXExtractor extractor_{6, 150, 48, 4000};
@@ -139,8 +219,8 @@ class ScaledScreen : public ::testing::Test {
 };
 
 TEST_F(ScaledScreen, BrowsersGiveEveryButtonWhereItShows) {
-    if (!onScaledScreen()) {
-        runOnScaledScreen();
+    if (!onScreen(kDoubled)) {
+        runOnScreen(kDoubled);
         return;
     }
     // Chromium scales by Xft.dpi: its window in its own pixels, its page in the screen's.
@@ -163,8 +243,8 @@ TEST_F(ScaledScreen, BrowsersGiveEveryButtonWhereItShows) {
 }
 
 TEST_F(ScaledScreen, Gtk3AtScaleTwoIsReadWholeInScreenPixels) {
-    if (!onScaledScreen()) {
-        runOnScaledScreen();
+    if (!onScreen(kDoubled)) {
+        runOnScreen(kDoubled);
         return;
     }
     setenv("GDK_SCALE", "2", 1);
@@ -175,24 +255,34 @@ TEST_F(ScaledScreen, Gtk3AtScaleTwoIsReadWholeInScreenPixels) {
                    return c.title == "checkbutton" || c.title == "radiobutton";
                }) == 6;
     });
-    const Rect x = xWindowOf(app_.pid()).first;
-    // The window is its X window, so the request's match of the captured window finds it.
-    EXPECT_TRUE(near(s.windowFrame, x, 2)) << "window frame " << s.windowFrame << ", X " << x;
-    // Each check and radio button is where the app itself finds it: its hit test at the middle
-    // of the frame read answers that very button.
-    for (const auto& c : s.candidates) {
-        if (c.title != "checkbutton" && c.title != "radiobutton") {
-            continue;
-        }
-        EXPECT_TRUE(x.contains(c.frame)) << c.title << " at " << c.frame;
-        auto window = backend_.attribute(backend_.applicationElement({app_.pid(), std::nullopt}),
-                                         "AXFocusedWindow");
-        ASSERT_TRUE(window);
-        auto fromWindow = backend_.elementAtPoint(*ax::asElement(window.value()), c.frame.center());
-        ASSERT_TRUE(fromWindow) << c.title << " at " << c.frame;
-        EXPECT_EQ(fromWindow.value(), s.elements.at(c.id)) << c.title << " at " << c.frame;
-    }
+    expectWhereTheAppFindsThem(s, [](const UICandidate& c) {
+        return c.title == "checkbutton" || c.title == "radiobutton";
+    });
 }
 
+TEST_F(ScaledScreen, AtSevenQuartersChromiumAndQtGiveEveryControlWhereItShows) {
+    if (!onScreen(kSevenQuarters)) {
+        runOnScreen(kSevenQuarters);
+        return;
+    }
+    app_ = testing::LaunchedApp::chromium(testing::fixtureUrl("hidpi.html"), true,
+                                          {"--force-device-scale-factor=1.75"}, "1090,680");
+    expectButtonsWhereTheyShow();
+    app_.stop();
+
+    // Qt 5 scales by any factor it is given; its frames come in its own pixels.
+    setenv("QT_SCALE_FACTOR", "1.75", 1);
+    setenv("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1", 1);
+    app_ = testing::LaunchedApp::start({"qt5ct"});
+    // Its first tabs and radio buttons lie near its top left, on screen whatever the window's
+    // size (the last tabs lie past the tab bar's end at this size).
+    const std::set<std::string> nearTheTop{"Appearance", "Fonts", "Default", "Custom"};
+    const auto s = readUntil([&](const WindowSnapshot& r) {
+        return std::all_of(nearTheTop.begin(), nearTheTop.end(),
+                           [&](const std::string& label) { return find(r, label) != nullptr; });
+    });
+    expectWhereTheAppFindsThem(s,
+                               [&](const UICandidate& c) { return nearTheTop.contains(c.title); });
+}
 }  // namespace
 }  // namespace ovra
