@@ -16,6 +16,8 @@ constexpr double kSameValue = 0.0001;
 constexpr double kReadBackTolerance = 0.02;
 // The most wheel notches one step posts.
 constexpr double kMaxNotches = 200;
+// The largest scale toolkits draw at.
+constexpr double kMaxScale = 4;
 
 std::string wholeNumber(double value) {
     char text[64];
@@ -79,7 +81,10 @@ std::optional<Scroller::Method> Scroller::scroll(ScrollDirection direction, Scro
     if (target && scrollBar(*target, signedAmount * count)) {
         return Method::scrollBar;
     }
-    if (wheel(area.center(), signedAmount, count, window)) {
+    // The app's notch is in its own pixels, the amount in the screen's.
+    const double scale = target ? backend_.scaleOf(target->element) : 1;
+    if (wheel(area.center(), direction == ScrollDirection::down,
+              notches(amount, area.height(), count, scale), window)) {
         return Method::wheel;
     }
     return std::nullopt;
@@ -125,18 +130,25 @@ bool Scroller::scrollBar(const ScrollTarget& target, double amount) {
     return readBack && std::abs(*readBack - next) < kReadBackTolerance;
 }
 
-bool Scroller::wheel(Point at, double amount, int count, std::optional<input::WindowId> window) {
+int Scroller::notches(double amount, double view, int count, double scale) const {
+    // Scales come from another app's frames: anything but what toolkits draw at counts as none.
+    const double notch = options_.pixelsPerNotch * (scale >= 1 && scale <= kMaxScale ? scale : 1);
+    double whole = std::round(amount / notch);
+    // Rounded up, a step could go past the view's height and skip what lay just below it;
+    // coarse notches (an app at 200 %, a short view) would.
+    whole = std::min(whole, std::floor(view / notch));
+    // Written so that NaN (from a nonsense notch size) takes the floor of one notch. Whole
+    // notches per step: several steps at once go as far as one after the other.
+    return static_cast<int>(std::min((whole >= 1 ? whole : 1) * count, kMaxNotches));
+}
+
+bool Scroller::wheel(Point at, bool down, int notches, std::optional<input::WindowId> window) {
     const std::optional<Point> restore = home_ ? home_ : input_.pointerLocation();
     // A wheel turn goes to whatever window is under the pointer: post only over the target's.
     const bool overTarget = window && input_.isWindowAt(*window, at);
-    double notches = std::round(std::abs(amount) / options_.pixelsPerNotch);
-    // Written so that NaN (from a nonsense notch size) takes the floor of one notch. Whole
-    // notches per step: several steps at once go as far as one after the other.
-    notches = std::min((notches >= 1 ? notches : 1) * count, kMaxNotches);
     const bool posted =
         overTarget &&
-        input_.wheel(at, amount > 0 ? input::WheelDirection::down : input::WheelDirection::up,
-                     static_cast<int>(notches));
+        input_.wheel(at, down ? input::WheelDirection::down : input::WheelDirection::up, notches);
     if (posted && restore && putsPointerBack(magnifierOn_)) {
         home_ = restore;
         if (putBack_) {

@@ -26,8 +26,9 @@ class Scroller final {
     enum class Method { scrollBar, wheel, dryRun };
 
     struct Options {
-        // How far one wheel notch scrolls a page. Each app decides; Chromium scrolls 120 points,
-        // and web content is where the wheel is needed (it has no scroll bar to set).
+        // How far one wheel notch scrolls a page, in the app's own pixels. Each app decides;
+        // Chromium scrolls 120 of its pixels, and web content is where the wheel is needed (it
+        // has no scroll bar to set). An app drawn at 150 % so scrolls 180 screen pixels a notch.
         double pixelsPerNotch = 120;
         double putBackDelay = 0.05;
     };
@@ -58,7 +59,10 @@ class Scroller final {
   private:
     bool scrollBar(const ScrollTarget& target, double amount);
     std::optional<double> value(const ax::Element& element);
-    bool wheel(Point at, double amount, int count, std::optional<input::WindowId> window);
+    // Whole notches for `count` steps of `amount` screen pixels over a view `view` tall, in
+    // an app drawn at `scale`.
+    int notches(double amount, double view, int count, double scale) const;
+    bool wheel(Point at, bool down, int notches, std::optional<input::WindowId> window);
 
     ax::AccessibilityBackend& backend_;
     input::InputSynthesizer& input_;

@@ -80,6 +80,7 @@ class TargetWindowBackend final : public ax::AccessibilityBackend {
         return inner_.setAttribute(element, name, value);
     }
 
+    double scaleOf(const ax::Element& element) override { return inner_.scaleOf(element); }
     std::size_t requestsSent() const override { return inner_.requestsSent(); }
 
     // How many reads ran out of the app's messaging time-out.

@@ -201,6 +201,16 @@ class AccessibilityBackend {
         return std::nullopt;
     }
 
+    // --- Scale ---
+
+    // How many screen pixels one of the app's own pixels covers, for the app `element` belongs
+    // to: an app that draws at 150 % and gives its frames in its own pixels is 1.5. 1 where the
+    // backend gives frames as the app does, or does not know.
+    virtual double scaleOf(const Element& element) {
+        (void)element;
+        return 1;
+    }
+
     // --- Cost ---
 
     // Requests sent to other apps so far, for the log of each reading; 0 where nothing is

@@ -100,6 +100,8 @@ class FakeAccessibilityBackend final : public AccessibilityBackend {
     void hearChanges(bool heard) { hearsChanges_ = heard; }
     // The app tells of a change of the node with this fixture id, at the clock's time.
     void tell(Change::Kind kind, std::string_view id);
+    // From now on the app draws at this scale (scaleOf answers it for its elements).
+    void setScale(double scale) { scale_ = scale; }
 
     bool isProcessTrusted() override { return trusted_; }
     std::optional<RunningApp> frontmostApp() override;
@@ -120,6 +122,7 @@ class FakeAccessibilityBackend final : public AccessibilityBackend {
     std::optional<AXError> setAttribute(const Element& element, std::string_view name,
                                         const Value& value) override;
     std::optional<std::vector<Change>> changesSince(const Element& element, double since) override;
+    double scaleOf(const Element& element) override { return node(element) ? scale_ : 1; }
 
     struct Node {
         std::string id;
@@ -168,6 +171,7 @@ class FakeAccessibilityBackend final : public AccessibilityBackend {
     std::vector<std::string> log_;
     ManualClock clock_;
     bool hearsChanges_ = false;
+    double scale_ = 1;
     std::vector<std::pair<double, Change>> told_;
     friend class FakeFixtureLoader;
 };

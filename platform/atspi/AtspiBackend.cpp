@@ -570,6 +570,14 @@ std::optional<std::vector<ax::Change>> AtspiBackend::changesSince(const ax::Elem
     return told ? std::optional(std::move(told).value()) : std::nullopt;
 }
 
+double AtspiBackend::scaleOf(const ax::Element& element) {
+    const auto scale = onElement(
+        element, true, [](AtspiSession& session, const AtspiRef& ref) -> Result<double, AXError> {
+            return session.nodes().frameScaleOf(ref.bus()).factor;
+        });
+    return scale ? scale.value() : 1;
+}
+
 void AtspiBackend::forgetReadings() {
     std::lock_guard lock(mutex_);
     impl_->session.forgetReadings();

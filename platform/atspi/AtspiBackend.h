@@ -64,6 +64,7 @@ class AtspiBackend final : public ax::AccessibilityBackend {
 
     std::optional<std::vector<ax::Change>> changesSince(const ax::Element& element,
                                                         double since) override;
+    double scaleOf(const ax::Element& element) override;
 
     // Drops everything read so far: the next reading of any app starts cold.
     void forgetReadings();

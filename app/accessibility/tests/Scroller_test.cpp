@@ -158,6 +158,57 @@ TEST_F(ScrollerTest, WheelTakesOverWhenTheBarCannotDoIt) {
     EXPECT_THAT(writes(), IsEmpty());
 }
 
+// A browser scrolls a notch of its own pixels: drawn at 150 %, a notch covers 180 screen pixels.
+// A step never goes past the view's height (whole notches could), and a nonsense scale is none.
+TEST_F(ScrollerTest, WheelNotchesAreTheAppsOwnPixelsAtItsScale) {
+    const struct {
+        const char* name;
+        double scale;
+        double view;  // the visible height, in screen pixels
+        ScrollStep step;
+        int count;
+        int notches;
+    } cases[] = {
+        {"100 %", 1, 750, ScrollStep::page, 1, 6},     // 675 px: 720
+        {"125 %", 1.25, 980, ScrollStep::page, 1, 6},  // 882 px: 900
+        {"150 %", 1.5, 980, ScrollStep::page, 1, 5},   // 882 px: 900, not 7 notches (1,260)
+        {"175 %", 1.75, 980, ScrollStep::page, 1, 4},  // 882 px: 840
+        {"200 %", 2, 1000, ScrollStep::page, 1, 4},    // 900 px: 960
+        {"200 %, a short view", 2, 700, ScrollStep::page, 1, 2},  // 630 px: 480, not 720
+        {"100 %, a short view", 1, 470, ScrollStep::page, 1, 3},  // 423 px: 360, not 480
+        {"150 %, small", 1.5, 980, ScrollStep::small, 1, 2},      // 327 px: 360
+        {"200 %, small in a low view", 2, 300, ScrollStep::small, 1, 1},
+        {"150 %, three pages at once", 1.5, 980, ScrollStep::page, 3, 15},
+        {"not a number", std::nan(""), 750, ScrollStep::page, 1, 6},
+        {"none", 0, 750, ScrollStep::page, 1, 6},
+        {"below one", 0.5, 750, ScrollStep::page, 1, 6},
+        {"beyond any toolkit", 9, 750, ScrollStep::page, 1, 6},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        input_.clearLog();
+        backend_->setScale(c.scale);
+        auto t = target("");
+        t.signals.visible = Rect(0, 100, 1280, c.view);
+        auto s = scroller();
+        EXPECT_EQ(s.scroll(ScrollDirection::down, c.step, t, Rect(), kWindow, c.count),
+                  Scroller::Method::wheel);
+        ASSERT_FALSE(input_.log().empty());
+        EXPECT_THAT(input_.log().front(), ::testing::EndsWith(" " + std::to_string(c.notches)));
+        later_.advance(1);
+    }
+    // Without a scroll area no element tells the app's scale: its notch is taken at 100 %.
+    input_.clearLog();
+    backend_->setScale(2);
+    auto s = scroller();
+    EXPECT_EQ(wheel(s, Rect(0, 100, 1280, 750)), Scroller::Method::wheel);
+    EXPECT_THAT(input_.log().front(), ::testing::EndsWith(" down 6"));
+    later_.advance(1);
+    // A scroll bar takes a share of the extent whatever the scale.
+    EXPECT_EQ(byTarget(s, target("bar")), Scroller::Method::scrollBar);
+    EXPECT_THAT(writes(), ElementsAre("set bar AXValue 0.3"));
+}
+
 // A bar that reads back more than the tolerance off what was set did not scroll.
 TEST_F(ScrollerTest, BarThatReadsBackOffFallsBackToTheWheel) {
     auto s = scroller();

@@ -4,14 +4,18 @@
 // window of six such buttons with a modal dialog in front of it, as a designer tool opens at
 // start. Every control on screen is numbered, each ring's middle lies on its own control where
 // the screen shows it and the control shows through its ring; find finds "Help" and "More below"
-// scrolls the page; the dialog is read, and once closed the window behind it. Each test runs in
-// a desktop of its own of that kind. Screenshots are kept in the temporary folder as
+// scrolls the page; the dialog is read, and once closed the window behind it. On a long page a
+// page down moves the page by about its view and skips nothing, at 150 % as at 100 %. Each test
+// runs in a desktop of its own of that kind. Screenshots are kept in the temporary folder as
 // ovra-scaled-*.png.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
 
 #include "app/controller/tests/appcontroller/desktop/AppProcess.h"
 #include "app/controller/tests/appcontroller/desktop/OverlayRings.h"
@@ -200,6 +204,72 @@ TEST_P(ScaledChromium, EveryControlIsOfferedWithItsRingOnIt) {
     ASSERT_TRUE(testing::xdotool("key Escape"));
 }
 
+class PageStep : public ScaledScreen, public ::testing::WithParamInterface<Scale> {
+  protected:
+    PageStep() : ScaledScreen(GetParam()) {}
+};
+
+// The browser turns the wheel in its own pixels: a page down moves the page by about one view,
+// never more, so nothing between the old bottom and the new top goes unseen.
+TEST_P(PageStep, APageDownMovesTheViewByAboutItsHeight) {
+    if (!testing::inOwnDesktop("1920x1200", scale_.dpi)) {
+        return;
+    }
+    auto browser = testing::LaunchedApp::chromium(
+        testing::fixtureUrl("long.html"), true,
+        {std::string("--force-device-scale-factor=") + scale_.factor});
+    atspi::AtspiBackend backend;
+    testing::RealClock clock;
+    std::optional<ScrollTarget> area;
+    ASSERT_TRUE(eventually(
+        [&] {
+            auto read = AXExtractor{6, 14, 48, 4000}.snapshot({browser.pid(), std::nullopt},
+                                                              backend, clock);
+            area = read ? read.value().scroll : std::nullopt;
+            return read && testing::find(read.value(), "Top of page") != nullptr && area;
+        },
+        45))
+        << "the page never read";
+    // Measured once the window manager has the window at its size.
+    double scale = 0;
+    EXPECT_TRUE(eventually([&] {
+        scale = backend.scaleOf(area->element);
+        return scale == std::atof(scale_.factor);
+    })) << scale;
+    auto workspace = x11::Workspace::open();
+    ASSERT_TRUE(workspace);
+    // The page's offset and view height in its own pixels, once it holds still after a scroll.
+    const auto offset = [&](int before) -> std::pair<int, int> {
+        std::pair<int, int> now{before, 0}, seen{-1, -1};
+        int still = 0;
+        eventually(
+            [&] {
+                const auto windows = workspace.value()->windowsOf(browser.pid());
+                const std::string title = windows.empty() ? "" : windows.back().title;
+                now = {before, 0};
+                std::sscanf(title.c_str(), "offset %d of %d", &now.first, &now.second);
+                still = now == seen ? still + 1 : 0;
+                seen = now;
+                return now.first != before && still >= 3;
+            },
+            10);
+        return now;
+    };
+    startApp();
+    hotkey();
+    ASSERT_NE(testing::highlightFor(highlightsWith({"More below"}), "More below"), nullptr)
+        << log();
+    ASSERT_TRUE(testing::xdotool("key Next"));
+    const auto [page, view] = offset(0);
+    EXPECT_GT(page, view * 3 / 4) << page << " of a " << view << " view\n" << log();
+    EXPECT_LE(page, view) << "skipped " << page - view << " of a " << view << " view";
+    ASSERT_TRUE(testing::xdotool("key j"));
+    const int small = offset(page).first - page;
+    EXPECT_GT(small, 0) << log();
+    EXPECT_LE(small, view / 2) << small << " of a " << view << " view";
+    ASSERT_TRUE(testing::xdotool("key Escape"));
+}
+
 TEST_F(ScaledQt, ADialogIsReadAndThenTheWindowBehindIt) {
     if (!testing::inOwnDesktop("1920x1200", scale_.dpi)) {
         return;
@@ -241,6 +311,9 @@ TEST_F(ScaledQt, ADialogIsReadAndThenTheWindowBehindIt) {
 
 INSTANTIATE_TEST_SUITE_P(Scales, ScaledChromium,
                          ::testing::Values(Scale{"125", 120, "1.25"}, Scale{"150", 144, "1.5"}),
+                         [](const auto& p) { return std::string("At") + p.param.name; });
+INSTANTIATE_TEST_SUITE_P(Scales, PageStep,
+                         ::testing::Values(Scale{"100", 96, "1"}, Scale{"150", 144, "1.5"}),
                          [](const auto& p) { return std::string("At") + p.param.name; });
 
 }  // namespace
