@@ -65,9 +65,9 @@ class TargetWindowBackend final : public ax::AccessibilityBackend {
     Result<ax::Element, ax::AXError> elementAtPoint(const ax::Element& root, Point point) override {
         return inner_.elementAtPoint(root, point);
     }
-    void prefetch(std::span<const ax::Element> elements,
-                  std::span<const std::string_view> names) override {
-        inner_.prefetch(elements, names);
+    void prefetch(std::span<const ax::Element> elements, std::span<const std::string_view> names,
+                  std::size_t nodeBudget) override {
+        inner_.prefetch(elements, names, nodeBudget);
     }
     std::optional<ax::AXError> performAction(const ax::Element& element,
                                              std::string_view action) override {

@@ -54,8 +54,8 @@ class AtspiBackend final : public ax::AccessibilityBackend {
     Result<bool, ax::AXError> isAttributeSettable(const ax::Element& element,
                                                   std::string_view name) override;
     Result<ax::Element, ax::AXError> elementAtPoint(const ax::Element& root, Point point) override;
-    void prefetch(std::span<const ax::Element> elements,
-                  std::span<const std::string_view> names) override;
+    void prefetch(std::span<const ax::Element> elements, std::span<const std::string_view> names,
+                  std::size_t nodeBudget) override;
 
     std::optional<ax::AXError> performAction(const ax::Element& element,
                                              std::string_view action) override;

@@ -1,6 +1,8 @@
 // The accessibility bus connection, its change events and the reading of whole apps: when their
 // readings are kept or forgotten.
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <memory>
 #include <vector>
@@ -13,6 +15,9 @@ namespace {
 
 // The objects of one app kept stale at most; past that the app is read afresh.
 constexpr std::size_t kMostStaleObjects = 1024;
+// How long a reading of an app may be started from: what was read of an app longer ago is
+// forgotten.
+constexpr auto kReadingKept = std::chrono::seconds(30);
 // How long page content found where it was stays trusted: content that moves this soon after
 // a check could as well have moved during the reading that follows it, which no check sees.
 constexpr auto kContentCheckLasts = std::chrono::milliseconds(200);
@@ -110,6 +115,30 @@ bool AtspiSession::eventsTrustedSince(Clock::time_point reading) const {
 
 void AtspiSession::drain() {
     requests_.drain();
+    const auto now = Clock::now();
+    if (std::any_of(lastReading_.begin(), lastReading_.end(),
+                    [&](const auto& entry) { return now - entry.second >= kReadingKept; })) {
+        forgetOldReadings();
+    }
+}
+
+void AtspiSession::forgetOldReadings(const std::string& keep) {
+    const auto now = Clock::now();
+    std::erase_if(lastReading_, [&](const auto& entry) {
+        return entry.first != keep && now - entry.second >= kReadingKept;
+    });
+    const bool forgotten = nodes_.forgetAllBut([&](const std::string& busName) {
+        return busName == keep || lastReading_.contains(busName);
+    });
+    if (forgotten) {
+        for (auto it = stale_.begin(); it != stale_.end();) {
+            it = lastReading_.contains(it->first) || it->first == keep ? std::next(it)
+                                                                       : stale_.erase(it);
+        }
+        values_.forget();
+        // A reading's nodes are many small blocks: hand the pages they held back at once.
+        malloc_trim(0);
+    }
 }
 
 std::optional<std::string> AtspiSession::trustProblem() {
@@ -152,7 +181,9 @@ std::optional<AXError> AtspiSession::raise(const AtspiRef& ref) {
 void AtspiSession::beginReading(const std::string& busName) {
     requests_.restart();
     nodes_.resetPending();
+    nodes_.newReading();
     values_.newReading();
+    forgetOldReadings(busName);
     apps_.reaskIfUnsure(busName);
     apps_.toolkit(busName);
     nodes_.bound(200'000);

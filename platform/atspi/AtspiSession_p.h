@@ -70,6 +70,9 @@ class AtspiSession {
     bool eventsTrustedSince(Clock::time_point reading) const;
     // Whether every window and piece of page content read of the app is where it was.
     bool unmoved(const std::string& busName);
+    // Forgets what was read of apps not read lately, which no reading would start from any
+    // more (nor of apps read only to find them), but `keep`'s; gives the memory back.
+    void forgetOldReadings(const std::string& keep = {});
     void forgetStaleParts(const std::string& busName);
 
     RequestPipeline requests_;

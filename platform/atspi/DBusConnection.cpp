@@ -181,7 +181,18 @@ bool BusConnection::pump(SteadyTime until) {
             deliver(Message(raw));
         }
     }
-    expire(std::chrono::steady_clock::now());
+    // A reply that came in while the handlers ran is an answer in time, not a time-out: take in
+    // whatever has arrived before judging what has not.
+    const SteadyTime now = std::chrono::steady_clock::now();
+    if (std::any_of(pending_.begin(), pending_.end(),
+                    [&](const auto& entry) { return entry.second.deadline <= now; })) {
+        if (dbus_connection_read_write(connection_, 0)) {
+            while (DBusMessage* raw = dbus_connection_pop_message(connection_)) {
+                deliver(Message(raw));
+            }
+        }
+    }
+    expire(now);
     if (!connected()) {
         failAll(kDisconnected);
         return false;
@@ -425,13 +436,13 @@ std::optional<ObjectRef> objectRef(DBusMessage* message) {
     return objectRefAt(&iter);
 }
 
-std::optional<std::vector<ObjectRef>> objectRefs(DBusMessage* message) {
+std::optional<std::vector<ObjectRef>> objectRefs(DBusMessage* message, std::size_t most) {
     DBusMessageIter iter, array;
     if (!begin(message, &iter) || !enterArray(&iter, DBUS_TYPE_STRUCT, &array)) {
         return std::nullopt;
     }
     std::vector<ObjectRef> refs;
-    while (dbus_message_iter_get_arg_type(&array) == DBUS_TYPE_STRUCT) {
+    while (refs.size() < most && dbus_message_iter_get_arg_type(&array) == DBUS_TYPE_STRUCT) {
         if (auto ref = objectRefAt(&array)) {
             refs.push_back(std::move(*ref));
         }

@@ -8,6 +8,7 @@
 #include <dbus/dbus.h>
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -110,7 +111,8 @@ struct ObjectRef {
     friend bool operator==(const ObjectRef&, const ObjectRef&) = default;
 };
 std::optional<ObjectRef> objectRef(DBusMessage* message);
-std::optional<std::vector<ObjectRef>> objectRefs(DBusMessage* message);  // a(so)
+// a(so); at most `most` of them, the first ones: an app may list far more than it should.
+std::optional<std::vector<ObjectRef>> objectRefs(DBusMessage* message, std::size_t most = SIZE_MAX);
 std::optional<std::vector<std::pair<std::string, std::string>>> stringMap(DBusMessage* message);
 std::optional<std::vector<std::int32_t>> i32Struct(DBusMessage* message);   // (iiii)
 std::optional<std::vector<std::string>> actionNames(DBusMessage* message);  // a(sss)
