@@ -80,6 +80,8 @@ class TargetWindowBackend final : public ax::AccessibilityBackend {
 
     std::size_t requestsSent() const override { return inner_.requestsSent(); }
 
+    // The application element last looked up: the one the reading read.
+    const ax::Element& appElement() const { return appElement_; }
     // How many reads ran out of the app's messaging time-out.
     int timeouts() const { return timeouts_; }
     // Whether some read found its element gone after others had answered: an element that

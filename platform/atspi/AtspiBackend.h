@@ -24,6 +24,9 @@ struct AtspiOptions {
     std::size_t prefetchChildLimit = 512;  // larger child lists are fetched only when asked
     // The longest a wake-up waits for the app to expose its tree.
     double wakeUpPollSeconds = 1.0;
+    // How long what was read of an app is kept for its next reading to start from; then it is
+    // forgotten and its memory handed back.
+    double readingKeptSeconds = 30.0;
 };
 
 class AtspiBackend final : public ax::AccessibilityBackend {

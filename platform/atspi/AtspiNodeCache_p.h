@@ -232,7 +232,8 @@ class NodeCache {
 
     // A reading begins: nothing of it is read or waits to be read ahead.
     void newReading();
-    // The most nodes the reading reads in all; what is read ahead is spent from it.
+    // The most nodes the reading reads in all; what is read ahead is spent from it. Until the
+    // walk tells it, the budget of a reading as the walk's is by default.
     void budgetReadAhead(std::size_t nodes) { nodeBudget_ = nodes; }
     // Whether the budget has room for one more node read ahead.
     bool roomToReadAhead() const { return nodeBudget_ > counted_ + ahead_.size(); }
@@ -290,10 +291,11 @@ class NodeCache {
     AppDirectory& apps_;
     std::unordered_map<std::string, std::unique_ptr<Node>> nodes_;
     // Reading ahead: the nodes waiting for room, the nodes this reading counted so far, and its
-    // budget (nothing is read ahead until the walk tells it).
+    // budget.
+    static constexpr std::size_t kDefaultNodeBudget = 4000;
     std::deque<std::string> ahead_;
     std::size_t counted_ = 0;
-    std::size_t nodeBudget_ = 0;
+    std::size_t nodeBudget_ = kDefaultNodeBudget;
     std::uint64_t reading_ = 1;
 };
 

@@ -590,6 +590,7 @@ void NodeCache::count(Node& n) {
 void NodeCache::newReading() {
     ++reading_;
     counted_ = 0;
+    nodeBudget_ = kDefaultNodeBudget;
     ahead_.clear();
 }
 

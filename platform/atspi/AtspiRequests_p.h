@@ -41,6 +41,8 @@ class RequestPipeline {
     bool hasBus() const { return bus_ != nullptr; }
     // Drops the connection with what is queued on it and opens a new one; why it could not.
     std::optional<std::string> reconnect();
+    // Our own unique name on the accessibility bus; "" when not connected.
+    std::string ownName() const { return bus_ ? bus_->uniqueName() : std::string(); }
     // Counts the connections to the accessibility bus: elements of an earlier one are gone.
     std::uint64_t connection() const { return connection_; }
     ax::Element element(const std::string& busName, const std::string& path,

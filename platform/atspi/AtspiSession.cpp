@@ -15,9 +15,6 @@ namespace {
 
 // The objects of one app kept stale at most; past that the app is read afresh.
 constexpr std::size_t kMostStaleObjects = 1024;
-// How long a reading of an app may be started from: what was read of an app longer ago is
-// forgotten.
-constexpr auto kReadingKept = std::chrono::seconds(30);
 // How long page content found where it was stays trusted: content that moves this soon after
 // a check could as well have moved during the reading that follows it, which no check sees.
 constexpr auto kContentCheckLasts = std::chrono::milliseconds(200);
@@ -47,8 +44,6 @@ std::optional<std::string> AtspiSession::connect() {
     if (auto problem = requests_.reconnect()) {
         return problem;
     }
-    registrations_ = 0;
-    listeningSince_ = Clock::now();
     listen();
     return std::nullopt;
 }
@@ -58,7 +53,38 @@ void AtspiSession::listen() {
     for (const char* kind : {"Object", "Window", "Focus"}) {
         rules.push_back(std::string("type='signal',interface='org.a11y.atspi.Event.") + kind + "'");
     }
-    requests_.subscribe(rules, [this](DBusMessage* message) { noteEvent(message); });
+    rules.push_back(std::string("type='signal',sender='org.freedesktop.DBus',interface='org."
+                                "freedesktop.DBus',member='NameOwnerChanged',arg0='") +
+                    kRegistry + "'");
+    requests_.subscribe(rules, [this](DBusMessage* message) {
+        if (dbus_message_is_signal(message, "org.freedesktop.DBus", "NameOwnerChanged")) {
+            noteRegistryOwner(message);
+        } else {
+            noteEvent(message);
+        }
+    });
+    registerEvents();
+}
+
+void AtspiSession::noteRegistryOwner(DBusMessage* message) {
+    const char* name = nullptr;
+    const char* before = nullptr;
+    const char* after = nullptr;
+    if (!dbus_message_get_args(message, nullptr, DBUS_TYPE_STRING, &name, DBUS_TYPE_STRING, &before,
+                               DBUS_TYPE_STRING, &after, DBUS_TYPE_INVALID) ||
+        std::string_view(name) != kRegistry) {
+        return;
+    }
+    apps_.noteRegistryRestarted();
+    if (after != nullptr && *after != '\0') {
+        registerEvents();
+    }
+}
+
+void AtspiSession::registerEvents() {
+    registrations_ = 0;
+    listeningSince_ = Clock::now();
+    const std::uint64_t round = ++registrationRound_;
     for (const char* event : {"object:", "window:", "focus:"}) {
         auto call = methodCall(kRegistry, "/org/a11y/atspi/registry", kRegistry, "RegisterEvent");
         if (!call) {
@@ -71,8 +97,8 @@ void AtspiSession::listen() {
         dbus_message_iter_open_container(&iter, DBUS_TYPE_ARRAY, "s", &properties);
         dbus_message_iter_close_container(&iter, &properties);
         dbus_message_iter_append_basic(&iter, DBUS_TYPE_STRING, &app);
-        requests_.sendDirect(std::move(call), 1.0, [this](Reply reply) {
-            if (reply.ok()) {
+        requests_.sendDirect(std::move(call), 1.0, [this, round](Reply reply) {
+            if (reply.ok() && round == registrationRound_) {
                 ++registrations_;
             }
         });
@@ -117,7 +143,7 @@ void AtspiSession::drain() {
     requests_.drain();
     const auto now = Clock::now();
     if (std::any_of(lastReading_.begin(), lastReading_.end(),
-                    [&](const auto& entry) { return now - entry.second >= kReadingKept; })) {
+                    [&](const auto& entry) { return now - entry.second >= readingKept(); })) {
         forgetOldReadings();
     }
 }
@@ -125,7 +151,7 @@ void AtspiSession::drain() {
 void AtspiSession::forgetOldReadings(const std::string& keep) {
     const auto now = Clock::now();
     std::erase_if(lastReading_, [&](const auto& entry) {
-        return entry.first != keep && now - entry.second >= kReadingKept;
+        return entry.first != keep && now - entry.second >= readingKept();
     });
     const bool forgotten = nodes_.forgetAllBut([&](const std::string& busName) {
         return busName == keep || lastReading_.contains(busName);
@@ -154,9 +180,8 @@ std::optional<std::string> AtspiSession::trustProblem() {
     if (!enabled.ok() || reply::variantBool(enabled.message.get()) != true) {
         return std::string("accessibility is switched off for this session");
     }
-    auto apps = requests_.call(methodCall(kRegistry, kRootPath, kAccessible, "GetChildren"), 0.5);
-    if (!apps.ok()) {
-        return "the accessibility registry does not answer (" + apps.error + ")";
+    if (!apps_.registryAnswers()) {
+        return std::string("the accessibility registry does not answer");
     }
     return std::nullopt;
 }
@@ -189,8 +214,7 @@ void AtspiSession::beginReading(const std::string& busName) {
     nodes_.bound(200'000);
     const auto now = Clock::now();
     auto last = lastReading_.find(busName);
-    const bool recent = last != lastReading_.end() &&
-                        now - last->second < std::chrono::seconds(30) &&
+    const bool recent = last != lastReading_.end() && now - last->second < readingKept() &&
                         eventsTrustedSince(last->second);
     lastReading_[busName] = now;
     // Asked again after the check: its answers come after every event sent before them.

@@ -77,6 +77,11 @@ bool BusConnection::connected() const {
     return dbus_connection_get_is_connected(connection_) != 0;
 }
 
+std::string BusConnection::uniqueName() const {
+    const char* name = dbus_bus_get_unique_name(connection_);
+    return name != nullptr ? name : "";
+}
+
 bool BusConnection::send(Message call, std::chrono::microseconds timeout, Handler handler) {
     std::uint32_t serial = 0;
     if (!call || !connected() || !dbus_connection_send(connection_, call.get(), &serial)) {

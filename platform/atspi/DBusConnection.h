@@ -53,6 +53,8 @@ class BusConnection {
     BusConnection& operator=(const BusConnection&) = delete;
 
     bool connected() const;
+    // The connection's unique name on its bus; "" when it has none.
+    std::string uniqueName() const;
 
     // Queues a call; `handler` runs from `pump` with the reply, an error, or a time-out once
     // `timeout` has passed without a reply. Returns false when the call could not be queued
