@@ -98,6 +98,14 @@ if(BUILD_TESTING)
   target_compile_definitions(BusRestartDesktop_test PRIVATE OVRA_APP="$<TARGET_FILE:murmlark-ovra>")
   add_dependencies(BusRestartDesktop_test murmlark-ovra)
 
+  # A native window whose tree has no end in sight, read through the hotkey.
+  ovra_add_test_files(FILES
+    "${CMAKE_CURRENT_SOURCE_DIR}/tests/appcontroller/desktop/NativeTreesDesktop_test.cpp"
+    LABEL desktop)
+  target_compile_definitions(NativeTreesDesktop_test PRIVATE
+    OVRA_APP="$<TARGET_FILE:murmlark-ovra>" OVRA_FAKE_PANELS="$<TARGET_FILE:ovra-fake-panels>")
+  add_dependencies(NativeTreesDesktop_test murmlark-ovra ovra-fake-panels)
+
   # A dialog the bus does not show, in front of the window a request would read.
   ovra_add_test_files(FILES
     "${CMAKE_CURRENT_SOURCE_DIR}/tests/appcontroller/desktop/ModalDialogDesktop_test.cpp"

@@ -14,7 +14,6 @@
 #include <ostream>
 #include <string>
 
-#include "app/accessibility/AXExtractor.h"
 #include "platform/atspi/AtspiBackend.h"
 #include "testing/desktop/DesktopReading.h"
 #include "testing/desktop/FakePanelsApp.h"
