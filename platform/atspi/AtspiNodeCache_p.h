@@ -236,7 +236,7 @@ class NodeCache {
     // walk tells it, the budget of a reading as the walk's is by default.
     void budgetReadAhead(std::size_t nodes) { nodeBudget_ = nodes; }
     // Whether the budget has room for one more node read ahead.
-    bool roomToReadAhead() const { return nodeBudget_ > counted_ + ahead_.size(); }
+    bool budgetAllowsMore() const { return nodeBudget_ > counted_ + ahead_.size(); }
     // Sends the bases of the nodes waiting to be read ahead, while the pipeline has room.
     void readAhead();
     // Nodes the reading has read or asked for.

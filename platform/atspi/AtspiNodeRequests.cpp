@@ -632,7 +632,7 @@ void NodeCache::readChildBases(Node& n) {
     n.childBasesWanted = false;
     n.readAhead = false;
     forDeclaredChildren(n, [&](const reply::ObjectRef& child) {
-        if (!wanted && !roomToReadAhead()) {
+        if (!wanted && !budgetAllowsMore()) {
             return false;
         }
         Node& c = node(child.bus, child.path);

@@ -135,7 +135,7 @@ void NodeCache::followUps(Node& n) {
         // Native trees are deep and narrow: each level is read ahead as soon as it is known,
         // not when the walk comes to it, as far as the reading's budget goes.
         const bool native = !apps_.knownToolkit(n.bus).isBrowser;
-        n.readAhead = native && roomToReadAhead();
+        n.readAhead = native && budgetAllowsMore();
         if (!native || n.readAhead) {
             requestChildren(n);
         }

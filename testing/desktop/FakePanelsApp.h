@@ -7,7 +7,6 @@
 // whatever a reader asks, it answers at once, so any "not responding" is the reader's own doing.
 
 #include <array>
-#include <atomic>
 #include <charconv>
 #include <cstdint>
 #include <optional>
@@ -35,8 +34,6 @@ class FakePanelsApp {
     bool ready() const { return peer_.ready(); }
     const std::string& busName() const { return peer_.busName(); }
     int calls(const std::string& member) { return peer_.calls(member); }
-    int presses() const { return presses_; }
-    void hang(bool hung) { hung_ = hung; }
 
   private:
     // Roles and states by their AT-SPI numbers: application 75, frame 23, panel 39, push button
@@ -134,9 +131,6 @@ class FakePanelsApp {
     }
 
     DBusMessage* answer(DBusMessage* call) {
-        if (hung_) {
-            return nullptr;
-        }
         const std::string_view member = dbus_message_get_member(call);
         const std::string path = dbus_message_get_path(call);
         const char* about = nullptr;
@@ -215,7 +209,6 @@ class FakePanelsApp {
         } else if (object->role == 43 && member == "GetName") {
             AtspiPeer::appendString(&iter, "Press");
         } else if (object->role == 43 && member == "DoAction") {
-            ++presses_;
             const dbus_bool_t done = TRUE;
             dbus_message_iter_append_basic(&iter, DBUS_TYPE_BOOLEAN, &done);
         } else {
@@ -231,8 +224,6 @@ class FakePanelsApp {
     static constexpr const char* kVersion = "5.15.8";
 
     PanelShape shape_;
-    std::atomic<int> presses_{0};
-    std::atomic<bool> hung_{false};
     AtspiPeer peer_;  // last: its thread ends before the rest goes
 };
 
