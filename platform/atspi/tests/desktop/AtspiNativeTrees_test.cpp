@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <fstream>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -18,26 +17,16 @@
 #include "testing/desktop/DesktopReading.h"
 #include "testing/desktop/FakePanelsApp.h"
 #include "testing/desktop/LaunchedApp.h"
+#include "testing/desktop/ProcessStatus.h"
 
 namespace ovra {
 namespace {
 
 constexpr long kMiB = 1024;  // in the kB of /proc
 
-// A line of this process's status in kB ("VmRSS", "VmHWM").
+// This process's memory in kB ("VmRSS", "VmHWM").
 long statusKb(const std::string& key) {
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);) {
-        if (line.starts_with(key + ":")) {
-            return std::stol(line.substr(key.size() + 1));
-        }
-    }
-    return -1;
-}
-
-// The peak so far becomes the memory held now.
-void resetPeak() {
-    std::ofstream("/proc/self/clear_refs") << "5";
+    return testing::statusKb(getpid(), key);
 }
 
 struct Tree {
@@ -67,7 +56,7 @@ TEST_P(NativeTreesDesktop, ReadsWithinItsBudgetInTimeAndGivesItsMemoryBack) {
     for (int reading = 0; reading < 3; ++reading) {
         SCOPED_TRACE(reading);
         backend.forgetReadings();  // each one cold, as for an app that changed
-        resetPeak();
+        testing::resetPeak();
         const std::size_t sent = backend.requestsSent();
         const ax::Element appElement = backend.applicationElement(app);
         backend.setMessagingTimeout(appElement, AXExtractor::kMessagingTimeout);

@@ -8,29 +8,19 @@
 #include <unistd.h>
 
 #include <csignal>
-#include <fstream>
 #include <string>
 
 #include "app/controller/tests/appcontroller/desktop/AppProcess.h"
 #include "testing/Files.h"
 #include "testing/desktop/Commands.h"
 #include "testing/desktop/LaunchedApp.h"
+#include "testing/desktop/ProcessStatus.h"
 
 namespace ovra {
 namespace {
 
 using testing::eventually;
-
-// A line of a process's status in kB ("VmRSS", "VmHWM").
-long statusKb(pid_t pid, const std::string& key) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    for (std::string line; std::getline(status, line);) {
-        if (line.starts_with(key + ":")) {
-            return std::stol(line.substr(key.size() + 1));
-        }
-    }
-    return -1;
-}
+using testing::statusKb;
 
 TEST(NativeTreesDesktop, EveryHotkeyShowsThePlanWithinItsMemory) {
     testing::ScratchFolder home("native-trees");
