@@ -1,5 +1,7 @@
 #include "platform/atspi/DBusConnection.h"
 
+#include <poll.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -29,6 +31,9 @@ void ensureThreads() {
     static const bool initialised = dbus_threads_init_default() != 0;
     (void)initialised;
 }
+
+// Reads of what has arrived before time-outs are judged, at most: a few megabytes.
+constexpr int kMostReadsAtOnce = 2048;
 
 int millisecondsUntil(SteadyTime until) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -88,8 +93,9 @@ bool BusConnection::send(Message call, std::chrono::microseconds timeout, Handle
         handler(Reply{nullptr, kDisconnected, "not connected"});
         return false;
     }
-    pending_.emplace(serial,
-                     Pending{std::chrono::steady_clock::now() + timeout, std::move(handler)});
+    pending_.emplace(
+        serial, Pending{std::chrono::steady_clock::now() + timeout, std::move(handler), timeout});
+    unflushed_.push_back(serial);
     needsFlush_ = true;
     return true;
 }
@@ -163,11 +169,23 @@ void BusConnection::failAll(const char* error) {
     }
 }
 
-bool BusConnection::pump(SteadyTime until) {
-    if (needsFlush_) {
-        dbus_connection_flush(connection_);
-        needsFlush_ = false;
+void BusConnection::flush() {
+    if (!needsFlush_) {
+        return;
     }
+    dbus_connection_flush(connection_);
+    needsFlush_ = false;
+    const SteadyTime now = std::chrono::steady_clock::now();
+    for (const std::uint32_t serial : unflushed_) {
+        if (auto it = pending_.find(serial); it != pending_.end()) {
+            it->second.deadline = now + it->second.timeout;
+        }
+    }
+    unflushed_.clear();
+}
+
+bool BusConnection::pump(SteadyTime until) {
+    flush();
     bool any = false;
     while (DBusMessage* raw = dbus_connection_pop_message(connection_)) {
         deliver(Message(raw));
@@ -191,11 +209,7 @@ bool BusConnection::pump(SteadyTime until) {
     const SteadyTime now = std::chrono::steady_clock::now();
     if (std::any_of(pending_.begin(), pending_.end(),
                     [&](const auto& entry) { return entry.second.deadline <= now; })) {
-        if (dbus_connection_read_write(connection_, 0)) {
-            while (DBusMessage* raw = dbus_connection_pop_message(connection_)) {
-                deliver(Message(raw));
-            }
-        }
+        takeInArrived();
     }
     expire(now);
     if (!connected()) {
@@ -203,6 +217,25 @@ bool BusConnection::pump(SteadyTime until) {
         return false;
     }
     return true;
+}
+
+void BusConnection::takeInArrived() {
+    // libdbus reads a socket a couple of kilobytes at a time: read until nothing is left.
+    int fd = -1;
+    const bool polled = dbus_connection_get_unix_fd(connection_, &fd) && fd >= 0;
+    for (int read = 0; read < kMostReadsAtOnce; ++read) {
+        pollfd waiting{fd, POLLIN, 0};
+        if ((polled && (poll(&waiting, 1, 0) <= 0 || (waiting.revents & POLLIN) == 0)) ||
+            !dbus_connection_read_write(connection_, 0)) {
+            break;
+        }
+        while (DBusMessage* raw = dbus_connection_pop_message(connection_)) {
+            deliver(Message(raw));
+        }
+        if (!polled) {
+            break;
+        }
+    }
 }
 
 void BusConnection::pumpUntil(const std::function<bool()>& done, SteadyTime until) {

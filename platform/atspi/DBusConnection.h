@@ -83,15 +83,23 @@ class BusConnection {
   private:
     explicit BusConnection(DBusConnection* connection);
     void deliver(Message message);
+    // Reads and hands out every message that has arrived, without waiting.
+    void takeInArrived();
     void expire(SteadyTime now);
     void failAll(const char* error);
 
     struct Pending {
         SteadyTime deadline;
         Handler handler;
+        std::chrono::microseconds timeout;
     };
+    // Sends what was queued since the last time; a call's time-out runs from then, not from
+    // when it was queued behind others.
+    void flush();
+
     DBusConnection* connection_;
     std::unordered_map<std::uint32_t, Pending> pending_;
+    std::vector<std::uint32_t> unflushed_;
     bool needsFlush_ = false;
 };
 
