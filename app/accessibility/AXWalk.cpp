@@ -281,7 +281,7 @@ WalkResult walk(BoundedReader& reader, const ax::Element& window, const Rect& vi
                              .context = context,
                              .region = childRegion});
         }
-        reader.prefetch(kids);
+        reader.prefetch(kids, budget);
     }
     return result;
 }

@@ -235,9 +235,9 @@ Result<ax::Element, ax::AXError> BoundedReader::elementAtPoint(const ax::Element
     return hit;
 }
 
-void BoundedReader::prefetch(std::span<const ax::Element> elements) {
+void BoundedReader::prefetch(std::span<const ax::Element> elements, std::size_t nodeBudget) {
     if (admit() && !elements.empty()) {
-        backend_.prefetch(elements, kNames);
+        backend_.prefetch(elements, kNames, nodeBudget);
     }
 }
 

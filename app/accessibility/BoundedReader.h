@@ -97,7 +97,9 @@ class BoundedReader {
     Result<std::vector<std::string>, ax::AXError> actionNames(const ax::Element& element);
     std::optional<ax::AXError> wakeUp(const ax::Element& appElement);
     Result<ax::Element, ax::AXError> elementAtPoint(const ax::Element& root, Point point);
-    void prefetch(std::span<const ax::Element> elements);
+    // The walk's next elements, read ahead by a backend that can; what it reads further ahead
+    // is spent from the walk's `nodeBudget`.
+    void prefetch(std::span<const ax::Element> elements, std::size_t nodeBudget);
 
   private:
     // Before a call: false when the reading may not ask the app any more.

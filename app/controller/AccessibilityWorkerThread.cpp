@@ -69,8 +69,7 @@ ReadResult AccessibilityWorkerThread::readWindow(const ReadRequest& request, std
                                 target.decoratedFrame);
     ax::RunningApp app{target.pid, std::nullopt};
     // The app's own name for itself, else its process name.
-    const ax::Element appElement = backend.applicationElement(app);
-    if (auto title = backend.attribute(appElement, "AXTitle")) {
+    if (auto title = backend.attribute(backend.applicationElement(app), "AXTitle")) {
         if (const std::string* text = ax::asString(title.value()); text && !text->empty()) {
             app.localizedName = *text;
         }
@@ -81,6 +80,14 @@ ReadResult AccessibilityWorkerThread::readWindow(const ReadRequest& request, std
     const AXExtractor extractor{request.maxDepth, request.maxCandidates, request.maxRawDepth,
                                 request.nodeBudget};
     ReadResult result = extractor.snapshot(app, backend, services_.clock, std::move(stop));
+    // Whether the app the reading read can be reached now: its own element answers, whatever it
+    // says. Asked of the element the reading used, not of one looked up before it (the registry
+    // may have restarted in between, and an app it lists late is no app lost).
+    const ax::Element appElement = backend.appElement();
+    const auto reachable = [&] {
+        const auto windows = services_.backend.children(appElement, 1);
+        return windows || windows.error() != ax::AXError::appGone;
+    };
     // No window found because the app did not answer: say so, not that it has none.
     if (!result && result.error() == AXExtractorError::noWindow && backend.timeouts() > 0) {
         result = fail(AXExtractorError::notResponding);
@@ -89,19 +96,12 @@ ReadResult AccessibilityWorkerThread::readWindow(const ReadRequest& request, std
         result = fail(AXExtractorError::windowNotShown);
     }
     // Nor because the bus does not know the app (it joined an earlier bus, or never joins).
-    if (!result && result.error() == AXExtractorError::noWindow) {
-        const auto windows = services_.backend.children(appElement, 1);
-        if (!windows && windows.error() == ax::AXError::appGone) {
-            result = fail(AXExtractorError::notOnBus);
-        }
+    if (!result && result.error() == AXExtractorError::noWindow && !reachable()) {
+        result = fail(AXExtractorError::notOnBus);
     }
-    // A reading that lost its app partway is no plan: what it holds is gone or half read. An
-    // element that went is no such loss; an app whose own element no longer answers is.
-    const auto appAnswers = [&] {
-        const auto windows = services_.backend.children(appElement, 1);
-        return windows || windows.error() != ax::AXError::appGone;
-    };
-    if (result && backend.sawGone() && !appAnswers()) {
+    // A reading that returned its window is shown, unless the app it read cannot be reached any
+    // more: then what it holds is gone with the app. An element that went is no such loss.
+    if (result && backend.sawGone() && !reachable()) {
         result = fail(AXExtractorError::appLost);
     } else if (result && backend.endedUnanswered(ReadLimits{}.maxConsecutiveTimeouts)) {
         result = fail(AXExtractorError::notResponding);

@@ -98,6 +98,16 @@ if(BUILD_TESTING)
     LIBS ovra_app_controller ovra_atspi LABEL desktop)
   pkg_check_modules(OVRA_CONTROLLER_TEST_DBUS REQUIRED IMPORTED_TARGET dbus-1)
   target_link_libraries(BusRestartDesktop_test PRIVATE PkgConfig::OVRA_CONTROLLER_TEST_DBUS)
+  target_compile_definitions(BusRestartDesktop_test PRIVATE OVRA_APP="$<TARGET_FILE:murmlark-ovra>")
+  add_dependencies(BusRestartDesktop_test murmlark-ovra)
+
+  # A native window whose tree has no end in sight, read through the hotkey.
+  ovra_add_test_files(FILES
+    "${CMAKE_CURRENT_SOURCE_DIR}/tests/appcontroller/desktop/NativeTreesDesktop_test.cpp"
+    LABEL desktop)
+  target_compile_definitions(NativeTreesDesktop_test PRIVATE
+    OVRA_APP="$<TARGET_FILE:murmlark-ovra>" OVRA_FAKE_PANELS="$<TARGET_FILE:ovra-fake-panels>")
+  add_dependencies(NativeTreesDesktop_test murmlark-ovra ovra-fake-panels)
 
   # A dialog the bus does not show, in front of the window a request would read.
   ovra_add_test_files(FILES

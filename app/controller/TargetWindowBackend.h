@@ -67,9 +67,9 @@ class TargetWindowBackend final : public ax::AccessibilityBackend {
     Result<ax::Element, ax::AXError> elementAtPoint(const ax::Element& root, Point point) override {
         return inner_.elementAtPoint(root, point);
     }
-    void prefetch(std::span<const ax::Element> elements,
-                  std::span<const std::string_view> names) override {
-        inner_.prefetch(elements, names);
+    void prefetch(std::span<const ax::Element> elements, std::span<const std::string_view> names,
+                  std::size_t nodeBudget) override {
+        inner_.prefetch(elements, names, nodeBudget);
     }
     std::optional<ax::AXError> performAction(const ax::Element& element,
                                              std::string_view action) override {
@@ -83,6 +83,8 @@ class TargetWindowBackend final : public ax::AccessibilityBackend {
     double scaleOf(const ax::Element& element) override { return inner_.scaleOf(element); }
     std::size_t requestsSent() const override { return inner_.requestsSent(); }
 
+    // The application element last looked up: the one the reading read.
+    const ax::Element& appElement() const { return appElement_; }
     // How many reads ran out of the app's messaging time-out.
     int timeouts() const { return timeouts_; }
     // Whether some read found its element gone after others had answered: an element that

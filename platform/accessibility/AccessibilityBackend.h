@@ -175,11 +175,14 @@ class AccessibilityBackend {
     // the app itself hit-tests it: what a click there would reach. `root` itself when nothing
     // inside it is there.
     virtual Result<Element, AXError> elementAtPoint(const Element& root, Point point) = 0;
-    // Hint: these attributes of these elements will be read soon. May do nothing.
+    // Hint: these attributes of these elements will be read soon, by a reading that reads at
+    // most `nodeBudget` nodes in all: whatever the backend reads further ahead (their children,
+    // before anyone asks) is spent from that budget. May do nothing.
     virtual void prefetch(std::span<const Element> elements,
-                          std::span<const std::string_view> names) {
+                          std::span<const std::string_view> names, std::size_t nodeBudget) {
         (void)elements;
         (void)names;
+        (void)nodeBudget;
     }
 
     // --- Writes and actions ---

@@ -114,6 +114,10 @@ class FakeFixtureLoader {
                 fake_.wakeUpResult_ = std::nullopt;
             }
         }
+        if (fake_.listedLate_ > 0) {
+            fake_.unlisted_ = loadNode(Json{{"id", "unlisted-app"}});
+            fake_.nodes_[static_cast<std::size_t>(fake_.unlisted_)].removed = true;
+        }
         finish();
     }
 
@@ -232,6 +236,9 @@ class FakeFixtureLoader {
         }
         if (app.contains("hangAfter")) {
             fake_.hangAfter_ = static_cast<long>(json::requireInt(app, "hangAfter"));
+        }
+        if (app.contains("listedLate")) {
+            fake_.listedLate_ = static_cast<int>(json::requireInt(app, "listedLate"));
         }
         if (app.contains("callCost")) {
             fake_.callCost_ = json::requireNumber(app, "callCost");
@@ -541,6 +548,10 @@ std::optional<RunningApp> FakeAccessibilityBackend::frontmostApp() {
 Element FakeAccessibilityBackend::applicationElement(const RunningApp& app) {
     if (app.pid != app_.pid) {
         return {};
+    }
+    if (listedLate_ > 0) {
+        --listedLate_;
+        return handle(unlisted_);
     }
     return handle(0);
 }

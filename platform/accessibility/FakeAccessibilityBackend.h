@@ -11,6 +11,9 @@
 //              "gone": false,                               every call fails with appGone
 //              "hangAfter": 10,                             calls after the 10th time out
 //              "goneAfter": 10,                             calls after the 10th find it gone
+//              "listedLate": 1,                             the first lookups (1) find an
+//                                                           element that is gone (a registry
+//                                                           that restarted lists the app late)
 //              "callCost": 0.001,                           seconds each call takes
 //              "focusedWindow": true, "mainWindow": true,   false: that attribute is missing
 //              "wakeUp": "ok" | <error name> },             default ok with "afterWakeUp"
@@ -33,6 +36,7 @@
 //          {"rect": [x, y, w, h]} | {"ref": "id"} | {"refs": ["id", ...]} | {"number": "nan"}
 // A timed-out call advances the clock by the app's messaging time-out (6 s until one is set).
 
+#include <algorithm>
 #include <cstddef>
 #include <functional>
 #include <map>
@@ -73,6 +77,8 @@ class FakeAccessibilityBackend final : public AccessibilityBackend {
         int actionNames = 0;
         std::size_t largestChildLimit = 0;
         std::size_t childrenHandedOut = 0;
+        std::size_t prefetched = 0;          // elements hinted at by prefetch
+        std::size_t prefetchNodeBudget = 0;  // the largest budget a prefetch came with
         int total() const { return attribute + batch + children + actionNames; }
     };
 
@@ -118,6 +124,12 @@ class FakeAccessibilityBackend final : public AccessibilityBackend {
     Result<bool, AXError> isAttributeSettable(const Element& element,
                                               std::string_view name) override;
     Result<Element, AXError> elementAtPoint(const Element& root, Point point) override;
+    void prefetch(std::span<const Element> elements, std::span<const std::string_view> names,
+                  std::size_t nodeBudget) override {
+        (void)names;
+        counters_.prefetched += elements.size();
+        counters_.prefetchNodeBudget = std::max(counters_.prefetchNodeBudget, nodeBudget);
+    }
     std::optional<AXError> performAction(const Element& element, std::string_view action) override;
     std::optional<AXError> setAttribute(const Element& element, std::string_view name,
                                         const Value& value) override;
@@ -165,6 +177,8 @@ class FakeAccessibilityBackend final : public AccessibilityBackend {
     std::vector<std::shared_ptr<const ElementRef>> refs_;
     int window_ = -1;
     int windowAfterWakeUp_ = -1;
+    int listedLate_ = 0;  // lookups of the app that find only `unlisted_`
+    int unlisted_ = -1;   // a node that is gone, standing in for the app`
     long calls_ = 0;
     int timeouts_ = 0;
     Counters counters_;

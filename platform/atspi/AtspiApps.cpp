@@ -15,6 +15,16 @@ std::string processName(std::int64_t pid) {
     return name;
 }
 
+namespace {
+
+// Connections to the bus asked for their process at most, when an app is looked for without
+// the registry.
+constexpr std::size_t kMostConnections = 1024;
+// How long after the registry changed hands it counts as restarting.
+constexpr auto kRegistryRestart = std::chrono::seconds(10);
+
+}  // namespace
+
 void AppDirectory::clear() {
     pidOfBus_.clear();
     toolkits_.clear();
@@ -24,13 +34,15 @@ void AppDirectory::clear() {
     pagesArrived_.clear();
     scales_.clear();
     scaleAsked_.clear();
+    registryRestartedAt_.reset();
 }
 
-std::vector<reply::ObjectRef> AppDirectory::applications() {
+std::vector<reply::ObjectRef> AppDirectory::applications(double patience) {
     if (!requests_.hasBus()) {
         return {};
     }
-    auto answer = requests_.call(methodCall(kRegistry, kRootPath, kAccessible, "GetChildren"), 0.5);
+    auto answer =
+        requests_.call(methodCall(kRegistry, kRootPath, kAccessible, "GetChildren"), patience);
     if (!answer.ok()) {
         return {};
     }
@@ -82,7 +94,68 @@ std::optional<reply::ObjectRef> AppDirectory::applicationOf(std::int64_t pid) {
             return app;
         }
     }
+    return applicationOnBus(pid);
+}
+
+std::optional<reply::ObjectRef> AppDirectory::applicationOnBus(std::int64_t pid) {
+    auto answer = requests_.call(methodCall("org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                            "org.freedesktop.DBus", "ListNames"),
+                                 0.5);
+    auto names = answer.ok() ? reply::stringArray(answer.message.get()) : std::nullopt;
+    if (!names) {
+        return std::nullopt;
+    }
+    std::vector<reply::ObjectRef> connections;
+    for (const std::string& name : *names) {
+        // Only connections name processes; our own would be asked by ourselves.
+        if (name.starts_with(':') && name != requests_.ownName() &&
+            connections.size() < kMostConnections) {
+            connections.push_back({name, kRootPath});
+        }
+    }
+    resolvePids(connections);
+    std::erase_if(connections,
+                  [&](const auto& connection) { return pidOf(connection.bus) != pid; });
+    // A process may hold other connections that never answer: all are asked at once.
+    auto isApp = std::make_shared<std::vector<std::optional<bool>>>(connections.size());
+    for (std::size_t i = 0; i < connections.size(); ++i) {
+        requests_.enqueue(
+            connections[i].bus, methodCall(connections[i].bus, kRootPath, kAccessible, "GetRole"),
+            [isApp, i](Reply reply) {
+                (*isApp)[i] =
+                    reply.ok() && reply::u32(reply.message.get()) == ATSPI_ROLE_APPLICATION;
+            },
+            true);
+    }
+    const auto settled = [&] {
+        return std::all_of(isApp->begin(), isApp->end(), [](const auto& known) { return known; });
+    };
+    requests_.waitUntil(settled, requests_.options().callTimeoutSeconds + 0.05);
+    for (std::size_t i = 0; i < connections.size(); ++i) {
+        if ((*isApp)[i] == true) {
+            return connections[i];
+        }
+    }
     return std::nullopt;
+}
+
+bool AppDirectory::registryAnswers() {
+    // A registry that restarts is started again by the bus as soon as it is asked, which takes
+    // a moment, more on a busy machine: it is given one more, longer, chance.
+    const bool restarting =
+        registryRestartedAt_ && Clock::now() - *registryRestartedAt_ < kRegistryRestart;
+    for (const double patience : {0.5, 1.0}) {
+        auto answer =
+            requests_.call(methodCall(kRegistry, kRootPath, kAccessible, "GetChildren"), patience);
+        if (answer.ok()) {
+            return true;
+        }
+        const AXError error = errorFor(answer);
+        if (!restarting && error != AXError::timeout && error != AXError::appGone) {
+            return false;
+        }
+    }
+    return false;
 }
 
 const Toolkit& AppDirectory::knownToolkit(const std::string& busName) const {

@@ -30,13 +30,21 @@ class AppDirectory {
     // Forgets every app: their bus names may belong to others now.
     void clear();
 
-    // The application elements the registry knows of.
-    std::vector<reply::ObjectRef> applications();
+    // The application elements the registry knows of; nothing when it does not answer within
+    // `patience` seconds.
+    std::vector<reply::ObjectRef> applications(double patience = 0.5);
+    // Whether the registry answers, waiting for one that is (re)starting.
+    bool registryAnswers();
+    // The registry changed hands (it restarted): apps embed themselves in the new one again
+    // over the next moments, and until they have it lists only some of them.
+    void noteRegistryRestarted() { registryRestartedAt_ = Clock::now(); }
     // Process ids of the apps' bus names, asked of the bus all at once.
     void resolvePids(const std::vector<reply::ObjectRef>& apps);
     std::optional<std::int64_t> pidOf(const std::string& busName) const;
     // The pid of an app, asked of the bus when not known yet.
     std::optional<std::int64_t> resolvedPidOf(const std::string& busName);
+    // The application element of a process: the one the registry lists, else the one the
+    // process offers on the bus itself (a registry that restarted does not list it yet).
     std::optional<reply::ObjectRef> applicationOf(std::int64_t pid);
 
     // The toolkit of an app, asked once per app before anything else is read of it.
@@ -76,6 +84,10 @@ class AppDirectory {
     x11::Workspace* x11();
 
   private:
+    // The application object of a process found without the registry: the root of one of the
+    // process's own connections to the bus that answers as an application.
+    std::optional<reply::ObjectRef> applicationOnBus(std::int64_t pid);
+
     RequestPipeline& requests_;
     std::unordered_map<std::string, std::int64_t> pidOfBus_;
     std::unordered_map<std::string, Toolkit> toolkits_;
@@ -85,6 +97,7 @@ class AppDirectory {
     std::unordered_set<std::string> pagesArrived_;    // apps whose late pages came in
     std::unordered_map<std::string, FrameScale> scales_;
     std::unordered_map<std::string, Clock::time_point> scaleAsked_;
+    std::optional<Clock::time_point> registryRestartedAt_;
     std::unique_ptr<x11::Workspace> workspace_;
     bool workspaceTried_ = false;
 };

@@ -412,10 +412,11 @@ Result<ax::Element, ax::AXError> AtspiBackend::elementAtPoint(const ax::Element&
 }
 
 void AtspiBackend::prefetch(std::span<const ax::Element> elements,
-                            std::span<const std::string_view> names) {
+                            std::span<const std::string_view> names, std::size_t nodeBudget) {
     (void)names;
     for (const auto& element : elements) {
-        onElement(element, true, [](AtspiSession& session, const AtspiRef& ref) {
+        onElement(element, true, [&](AtspiSession& session, const AtspiRef& ref) {
+            session.nodes().budgetReadAhead(nodeBudget);
             session.nodes().requestBase(session.nodes().node(ref.bus(), ref.path()));
         });
     }

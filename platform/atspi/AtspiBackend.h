@@ -24,6 +24,9 @@ struct AtspiOptions {
     std::size_t prefetchChildLimit = 512;  // larger child lists are fetched only when asked
     // The longest a wake-up waits for the app to expose its tree.
     double wakeUpPollSeconds = 1.0;
+    // How long what was read of an app is kept for its next reading to start from; then it is
+    // forgotten and its memory handed back.
+    double readingKeptSeconds = 30.0;
 };
 
 class AtspiBackend final : public ax::AccessibilityBackend {
@@ -54,8 +57,8 @@ class AtspiBackend final : public ax::AccessibilityBackend {
     Result<bool, ax::AXError> isAttributeSettable(const ax::Element& element,
                                                   std::string_view name) override;
     Result<ax::Element, ax::AXError> elementAtPoint(const ax::Element& root, Point point) override;
-    void prefetch(std::span<const ax::Element> elements,
-                  std::span<const std::string_view> names) override;
+    void prefetch(std::span<const ax::Element> elements, std::span<const std::string_view> names,
+                  std::size_t nodeBudget) override;
 
     std::optional<ax::AXError> performAction(const ax::Element& element,
                                              std::string_view action) override;

@@ -4,8 +4,11 @@
 // fill it in. Each part of a node is asked once and kept; once a node's role is known, the
 // reads its AX attributes need beyond the common batch are queued, and its children when the
 // walk is likely to descend, so the next breadth-first level is read while the walk decides.
+// What is read before the walk asks for it is spent from the reading's node budget and waits
+// for the room the walk's own requests leave.
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -78,6 +81,8 @@ struct Node {
     bool childBasesWanted = false;   // its children's roles decide its own (a label)
     bool childFramesWanted = false;  // a document that shows only its children on screen
     bool propsLater = false;         // its name is asked once its role is known (see requestBase)
+    bool readAhead = false;          // its children are read before the walk comes to them
+    std::uint64_t reading = 0;       // the reading that last counted it against its budget
     Cached<std::uint32_t> role;
     Cached<StateSet> states;
     Cached<reply::AccessibleProps> props;
@@ -130,7 +135,11 @@ struct StaleParts {
 
 class NodeCache {
   public:
-    NodeCache(RequestPipeline& requests, AppDirectory& apps) : requests_(requests), apps_(apps) {}
+    NodeCache(RequestPipeline& requests, AppDirectory& apps) : requests_(requests), apps_(apps) {
+        requests_.setReadAhead([this] { readAhead(); });
+    }
+    NodeCache(const NodeCache&) = delete;
+    NodeCache& operator=(const NodeCache&) = delete;
 
     Node& node(const std::string& busName, const std::string& path);
     Node* find(const std::string& key);
@@ -166,6 +175,11 @@ class NodeCache {
     void followUps(Node& n);
     // Whether the follow-up reads an attribute needs have come back.
     bool followUpsSettled(const Node& n) const;
+    // The children of a node whose list came in, as far as the count it gave allows: read at
+    // once when they decide what it is, else read ahead.
+    void readChildBases(Node& n);
+    // Asks the frames of a node's children, as far as the count it gave allows.
+    void readChildFrames(Node& n);
     // Waits for a node's base reads and the follow-ups they queued.
     void settle(Node& n, const std::function<bool(Node&)>& ready, bool withProps = true);
     // Name, description, child count and parent in one call; toolkits without GetAll are
@@ -214,6 +228,20 @@ class NodeCache {
     // A tab group whose pages are its tabs' children: the pages of the selected tabs, read.
     std::vector<std::pair<Node*, reply::ObjectRef>> selectedPages(Node& tabGroup);
 
+    // --- Reading ahead ---
+
+    // A reading begins: nothing of it is read or waits to be read ahead.
+    void newReading();
+    // The most nodes the reading reads in all; what is read ahead is spent from it. Until the
+    // walk tells it, the budget of a reading as the walk's is by default.
+    void budgetReadAhead(std::size_t nodes) { nodeBudget_ = nodes; }
+    // Whether the budget has room for one more node read ahead.
+    bool budgetAllowsMore() const { return nodeBudget_ > counted_ + ahead_.size(); }
+    // Sends the bases of the nodes waiting to be read ahead, while the pipeline has room.
+    void readAhead();
+    // Nodes the reading has read or asked for.
+    std::size_t nodesThisReading() const { return counted_; }
+
     // --- Forgetting ---
 
     // Requests dropped by a new epoch leave their parts pending: make them unread again so
@@ -222,13 +250,21 @@ class NodeCache {
     // These parts of these objects of an app are read again, with what depends on them.
     void makeStale(const std::string& busName,
                    const std::unordered_map<std::string, StaleParts>& objects);
-    void forgetApp(const std::string& busName);
-    void clear() { nodes_.clear(); }
-    // A bound on memory across many apps.
-    void bound(std::size_t most) {
-        if (nodes_.size() > most) {
-            nodes_.clear();
+    // Whether anything was forgotten.
+    bool forgetApp(const std::string& busName);
+    // Forgets the nodes of every app `keep` says no to; whether anything was forgotten.
+    bool forgetAllBut(const std::function<bool(const std::string&)>& keep);
+    void clear() {
+        nodes_.clear();
+        newReading();
+    }
+    // A bound on memory across many apps; whether anything was forgotten.
+    bool bound(std::size_t most) {
+        if (nodes_.size() <= most) {
+            return false;
         }
+        clear();
+        return true;
     }
 
   private:
@@ -248,9 +284,19 @@ class NodeCache {
     bool wrapSettled(const Node& n) const;
     const Node* findKnown(const std::string& key) const;
 
+    // Counts a node once per reading against the reading's budget.
+    void count(Node& n);
+
     RequestPipeline& requests_;
     AppDirectory& apps_;
     std::unordered_map<std::string, std::unique_ptr<Node>> nodes_;
+    // Reading ahead: the nodes waiting for room, the nodes this reading counted so far, and its
+    // budget.
+    static constexpr std::size_t kDefaultNodeBudget = 4000;
+    std::deque<std::string> ahead_;
+    std::size_t counted_ = 0;
+    std::size_t nodeBudget_ = kDefaultNodeBudget;
+    std::uint64_t reading_ = 1;
 };
 
 }  // namespace ovra::atspi::session

@@ -12,6 +12,12 @@ namespace ovra::atspi::session {
 
 namespace {
 
+// A child list is kept this much longer than the count its node gave (one that grew between the
+// two answers); one of a node whose count is unknown is kept this long at most, more than any
+// reading reads of one list.
+constexpr std::size_t kListGrowth = 64;
+constexpr std::size_t kMostListed = 8192;
+
 // A name or description is cut where it comes in: a page can give megabytes of either.
 reply::AccessibleProps boundedProps(reply::AccessibleProps props) {
     for (std::optional<std::string>* text : {&props.name, &props.description}) {
@@ -83,6 +89,7 @@ void NodeCache::request(Node& n, Cached<T> Node::*part, Message call, Parse pars
 }
 
 void NodeCache::requestBase(Node& n, bool urgent, bool withProps) {
+    count(n);
     const bool propsLater = n.props.unread() && (!urgent || !withProps) &&
                             apps_.knownToolkit(n.bus).textActsThroughAncestor;
     if (propsLater) {
@@ -573,8 +580,93 @@ void NodeCache::requestChildren(Node& n, bool urgent) {
     if (!n.children.unread()) {
         return;
     }
-    request(n, &Node::children, methodCall(n.bus, n.path, kAccessible, "GetChildren"),
-            reply::objectRefs, urgent);
+    // The list is kept only as long as the count the node gave, and a little more for a list
+    // that grew meanwhile: a list far longer than its count is never taken in whole.
+    const std::size_t most = n.props.done() && n.props.value.childCount
+                                 ? static_cast<std::size_t>(*n.props.value.childCount) + kListGrowth
+                                 : kMostListed;
+    request(
+        n, &Node::children, methodCall(n.bus, n.path, kAccessible, "GetChildren"),
+        [most](DBusMessage* m) { return reply::objectRefs(m, most); }, urgent);
+}
+
+void NodeCache::count(Node& n) {
+    if (n.reading != reading_) {
+        n.reading = reading_;
+        ++counted_;
+    }
+}
+
+void NodeCache::newReading() {
+    ++reading_;
+    counted_ = 0;
+    nodeBudget_ = kDefaultNodeBudget;
+    ahead_.clear();
+}
+
+void NodeCache::readAhead() {
+    while (!ahead_.empty() && requests_.roomToReadAhead()) {
+        Node* n = find(ahead_.front());
+        ahead_.pop_front();
+        if (n != nullptr && n->role.unread()) {
+            requestBase(*n);
+        }
+    }
+}
+
+namespace {
+
+// Calls `each` for the first children of a node, as many as its count says, skipping those
+// that lie nowhere; stops early when `each` says so.
+template <class Each>
+void forDeclaredChildren(const Node& n, Each each) {
+    auto left = static_cast<std::size_t>(std::max(0, n.childCount()));
+    for (const auto& child : n.children.value) {
+        if (left == 0) {
+            return;
+        }
+        --left;
+        if (!child.bus.empty() && child.path != kNullPath && !each(child)) {
+            return;
+        }
+    }
+}
+
+}  // namespace
+
+void NodeCache::readChildBases(Node& n) {
+    if (!(n.childBasesWanted || n.readAhead) || !n.children.settled()) {
+        return;
+    }
+    const bool wanted = n.childBasesWanted;
+    n.childBasesWanted = false;
+    n.readAhead = false;
+    forDeclaredChildren(n, [&](const reply::ObjectRef& child) {
+        if (!wanted && !budgetAllowsMore()) {
+            return false;
+        }
+        Node& c = node(child.bus, child.path);
+        adopt(n, c);
+        if (wanted) {
+            requestBase(c);  // what a label holds decides what the label is
+        } else if (c.role.unread()) {
+            ahead_.push_back(c.key());
+        }
+        return true;
+    });
+}
+
+void NodeCache::readChildFrames(Node& n) {
+    if (!n.childFramesWanted || !n.children.settled()) {
+        return;
+    }
+    n.childFramesWanted = false;
+    forDeclaredChildren(n, [&](const reply::ObjectRef& child) {
+        Node& c = node(child.bus, child.path);
+        adopt(n, c);
+        requestExtents(c);
+        return true;
+    });
 }
 
 void NodeCache::resetPending() {
@@ -623,9 +715,16 @@ void NodeCache::makeStale(const std::string& busName,
     }
 }
 
-void NodeCache::forgetApp(const std::string& busName) {
-    std::erase_if(nodes_, [&](const auto& entry) { return entry.second->bus == busName; });
+bool NodeCache::forgetAllBut(const std::function<bool(const std::string&)>& keep) {
+    return std::erase_if(nodes_, [&](const auto& entry) { return !keep(entry.second->bus); }) > 0;
+}
+
+bool NodeCache::forgetApp(const std::string& busName) {
+    const auto forgotten =
+        std::erase_if(nodes_, [&](const auto& entry) { return entry.second->bus == busName; });
     resetPending();
+    newReading();
+    return forgotten > 0;
 }
 
 }  // namespace ovra::atspi::session

@@ -79,26 +79,8 @@ void NodeCache::followUps(Node& n) {
     if (n.propsLater && n.props.unread() && n.role.settled() && !n.is(ATSPI_ROLE_STATIC)) {
         requestProps(n, false);
     }
-    if (n.childFramesWanted && n.children.settled()) {
-        n.childFramesWanted = false;
-        for (const auto& child : liveChildren(n)) {
-            Node& c = node(child.bus, child.path);
-            adopt(n, c);
-            requestExtents(c);
-        }
-    }
-    const auto readChildBases = [&] {
-        // What a label holds decides what the label is: read the roles of its children.
-        if (n.childBasesWanted && n.children.settled()) {
-            n.childBasesWanted = false;
-            for (const auto& child : liveChildren(n)) {
-                Node& c = node(child.bus, child.path);
-                adopt(n, c);
-                requestBase(c);
-            }
-        }
-    };
-    readChildBases();
+    readChildFrames(n);
+    readChildBases(n);
     if (n.followUpsIssued || !n.baseSettled() || !n.hasRole()) {
         return;
     }
@@ -158,17 +140,20 @@ void NodeCache::followUps(Node& n) {
         // Web content with many children lists only those on screen: their frames are asked
         // with the list.
         n.childFramesWanted = !n.documentKey.empty() && count > 64;
-        // Native trees are deep and narrow: each level is read as soon as it is known, not
-        // when the walk comes to it.
-        n.childBasesWanted = n.childBasesWanted || !apps_.knownToolkit(n.bus).isBrowser;
-        requestChildren(n);
+        // Native trees are deep and narrow: each level is read ahead as soon as it is known,
+        // not when the walk comes to it, as far as the reading's budget goes.
+        const bool native = !apps_.knownToolkit(n.bus).isBrowser;
+        n.readAhead = native && budgetAllowsMore();
+        if (!native || n.readAhead) {
+            requestChildren(n);
+        }
     } else if (stops && !named && count > 0 && count <= kMostLendingChildren &&
                !apps_.knownToolkit(n.bus).isBrowser) {
         // A control without a name borrows the text of one of its first children.
         n.childBasesWanted = true;
         requestChildren(n);
     }
-    readChildBases();  // children the walk read earlier are in already
+    readChildBases(n);  // children the walk read earlier are in already
 }
 
 bool NodeCache::mayAct(const Node& n) const {

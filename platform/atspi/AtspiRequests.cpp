@@ -176,9 +176,17 @@ void RequestPipeline::waitUntil(const std::function<bool()>& done, double second
         return;
     }
     const auto until = Clock::now() + micros(seconds);
+    const auto readAhead = [this] {
+        if (readAhead_ && !readingAhead_ && roomToReadAhead()) {
+            readingAhead_ = true;
+            readAhead_();
+            readingAhead_ = false;
+        }
+    };
     while (!done() && Clock::now() < until) {
         drainQueue();
-        if (!bus_->pump(until)) {
+        readAhead();
+        if (!bus_ || !bus_->pump(until)) {
             break;
         }
         drainQueue();

@@ -4,6 +4,9 @@
 // requests on it. Calls queue up and go out while fewer than `maxInFlight` wait in apps, so an
 // app answers many requests per round trip; a hung or vanished app gets no more of its queued
 // work. Every reading starts an epoch: replies to requests of an earlier one are dropped.
+// Reading ahead (what no one has asked for yet) only fills the room the reading's own requests
+// leave: it goes out while nothing is queued and fewer than half of `maxInFlight` wait, so a
+// request the reading waits for never sits behind it.
 
 #include <cstdint>
 #include <deque>
@@ -38,6 +41,8 @@ class RequestPipeline {
     bool hasBus() const { return bus_ != nullptr; }
     // Drops the connection with what is queued on it and opens a new one; why it could not.
     std::optional<std::string> reconnect();
+    // Our own unique name on the accessibility bus; "" when not connected.
+    std::string ownName() const { return bus_ ? bus_->uniqueName() : std::string(); }
     // Counts the connections to the accessibility bus: elements of an earlier one are gone.
     std::uint64_t connection() const { return connection_; }
     ax::Element element(const std::string& busName, const std::string& path,
@@ -69,8 +74,14 @@ class RequestPipeline {
     // the app's time-out).
     void enqueue(const std::string& target, Message call, std::function<void(Reply)> handler,
                  bool urgent = false, std::optional<double> patience = std::nullopt);
-    // Runs the bus until `done` holds or the deadline passes.
+    // Runs the bus until `done` holds or the deadline passes; the read-ahead goes on meanwhile.
     void waitUntil(const std::function<bool()>& done, double seconds);
+    // What reads ahead: called while the reading waits, whenever there is room; it queues
+    // requests for as long as `roomToReadAhead` holds.
+    void setReadAhead(std::function<void()> work) { readAhead_ = std::move(work); }
+    bool roomToReadAhead() const {
+        return queue_.empty() && bus_ && bus_->inFlight() < options_.maxInFlight / 2;
+    }
     // Runs the bus until `done` holds or the deadline passes, sending nothing queued.
     void pumpUntil(const std::function<bool()>& done, double seconds);
     // Reads what has arrived without waiting (events between readings); sends nothing.
@@ -108,6 +119,8 @@ class RequestPipeline {
     std::uint64_t epoch_ = 0;
     std::unordered_set<std::string> givenUp_;  // apps given up in this epoch
     std::size_t sent_ = 0;
+    std::function<void()> readAhead_;
+    bool readingAhead_ = false;
 };
 
 }  // namespace ovra::atspi::session

@@ -1,6 +1,8 @@
 // The accessibility bus connection, its change events and the reading of whole apps: when their
 // readings are kept or forgotten.
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <memory>
 #include <vector>
@@ -57,10 +59,8 @@ std::optional<std::string> AtspiSession::connect() {
     if (auto problem = requests_.reconnect()) {
         return problem;
     }
-    registrations_ = 0;
-    listeningSince_ = Clock::now();
     told_.clear();
-    toldComplete_ = listeningSince_;
+    toldComplete_ = Clock::now();
     listen();
     return std::nullopt;
 }
@@ -70,7 +70,38 @@ void AtspiSession::listen() {
     for (const char* kind : {"Object", "Window", "Focus"}) {
         rules.push_back(std::string("type='signal',interface='org.a11y.atspi.Event.") + kind + "'");
     }
-    requests_.subscribe(rules, [this](DBusMessage* message) { noteEvent(message); });
+    rules.push_back(std::string("type='signal',sender='org.freedesktop.DBus',interface='org."
+                                "freedesktop.DBus',member='NameOwnerChanged',arg0='") +
+                    kRegistry + "'");
+    requests_.subscribe(rules, [this](DBusMessage* message) {
+        if (dbus_message_is_signal(message, "org.freedesktop.DBus", "NameOwnerChanged")) {
+            noteRegistryOwner(message);
+        } else {
+            noteEvent(message);
+        }
+    });
+    registerEvents();
+}
+
+void AtspiSession::noteRegistryOwner(DBusMessage* message) {
+    const char* name = nullptr;
+    const char* before = nullptr;
+    const char* after = nullptr;
+    if (!dbus_message_get_args(message, nullptr, DBUS_TYPE_STRING, &name, DBUS_TYPE_STRING, &before,
+                               DBUS_TYPE_STRING, &after, DBUS_TYPE_INVALID) ||
+        std::string_view(name) != kRegistry) {
+        return;
+    }
+    apps_.noteRegistryRestarted();
+    if (after != nullptr && *after != '\0') {
+        registerEvents();
+    }
+}
+
+void AtspiSession::registerEvents() {
+    registrations_ = 0;
+    listeningSince_ = Clock::now();
+    const std::uint64_t round = ++registrationRound_;
     for (const char* event : {"object:", "window:", "focus:"}) {
         auto call = methodCall(kRegistry, "/org/a11y/atspi/registry", kRegistry, "RegisterEvent");
         if (!call) {
@@ -83,8 +114,8 @@ void AtspiSession::listen() {
         dbus_message_iter_open_container(&iter, DBUS_TYPE_ARRAY, "s", &properties);
         dbus_message_iter_close_container(&iter, &properties);
         dbus_message_iter_append_basic(&iter, DBUS_TYPE_STRING, &app);
-        requests_.sendDirect(std::move(call), 1.0, [this](Reply reply) {
-            if (reply.ok()) {
+        requests_.sendDirect(std::move(call), 1.0, [this, round](Reply reply) {
+            if (reply.ok() && round == registrationRound_) {
                 ++registrations_;
             }
         });
@@ -194,6 +225,30 @@ bool AtspiSession::eventsTrustedSince(Clock::time_point reading) const {
 
 void AtspiSession::drain() {
     requests_.drain();
+    const auto now = Clock::now();
+    if (std::any_of(lastReading_.begin(), lastReading_.end(),
+                    [&](const auto& entry) { return now - entry.second >= readingKept(); })) {
+        forgetOldReadings();
+    }
+}
+
+void AtspiSession::forgetOldReadings(const std::string& keep) {
+    const auto now = Clock::now();
+    std::erase_if(lastReading_, [&](const auto& entry) {
+        return entry.first != keep && now - entry.second >= readingKept();
+    });
+    const bool forgotten = nodes_.forgetAllBut([&](const std::string& busName) {
+        return busName == keep || lastReading_.contains(busName);
+    });
+    if (forgotten) {
+        for (auto it = stale_.begin(); it != stale_.end();) {
+            it = lastReading_.contains(it->first) || it->first == keep ? std::next(it)
+                                                                       : stale_.erase(it);
+        }
+        values_.forget();
+        // A reading's nodes are many small blocks: hand the pages they held back at once.
+        malloc_trim(0);
+    }
 }
 
 std::optional<std::string> AtspiSession::trustProblem() {
@@ -209,9 +264,8 @@ std::optional<std::string> AtspiSession::trustProblem() {
     if (!enabled.ok() || reply::variantBool(enabled.message.get()) != true) {
         return std::string("accessibility is switched off for this session");
     }
-    auto apps = requests_.call(methodCall(kRegistry, kRootPath, kAccessible, "GetChildren"), 0.5);
-    if (!apps.ok()) {
-        return "the accessibility registry does not answer (" + apps.error + ")";
+    if (!apps_.registryAnswers()) {
+        return std::string("the accessibility registry does not answer");
     }
     return std::nullopt;
 }
@@ -236,14 +290,15 @@ std::optional<AXError> AtspiSession::raise(const AtspiRef& ref) {
 void AtspiSession::beginReading(const std::string& busName) {
     requests_.restart();
     nodes_.resetPending();
+    nodes_.newReading();
     values_.newReading();
+    forgetOldReadings(busName);
     apps_.reaskIfUnsure(busName);
     apps_.toolkit(busName);
     nodes_.bound(200'000);
     const auto now = Clock::now();
     auto last = lastReading_.find(busName);
-    const bool recent = last != lastReading_.end() &&
-                        now - last->second < std::chrono::seconds(30) &&
+    const bool recent = last != lastReading_.end() && now - last->second < readingKept() &&
                         eventsTrustedSince(last->second);
     lastReading_[busName] = now;
     // Asked again after the check: its answers come after every event sent before them.

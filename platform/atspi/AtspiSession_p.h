@@ -70,12 +70,24 @@ class AtspiSession {
     // makes those states stale; any other event drops what was read of the app. Apps send
     // events only for kinds a client registered with the registry.
     void listen();
+    // Asks the registry to have apps send the events of every kind the cache listens to.
+    void registerEvents();
     void noteEvent(DBusMessage* message);
+    // The registry changed hands: a new one knows no listener, so apps stop telling of their
+    // changes until we register again, and nothing read before then is trusted.
+    void noteRegistryOwner(DBusMessage* message);
     // Apps learn of a new listener through a signal of their own; until they have, they may
     // change without telling. A reading made before then is never reused.
     bool eventsTrustedSince(Clock::time_point reading) const;
     // Whether every window and piece of page content read of the app is where it was.
     bool unmoved(const std::string& busName);
+    Clock::duration readingKept() const {
+        return std::chrono::duration_cast<Clock::duration>(
+            std::chrono::duration<double>(requests_.options().readingKeptSeconds));
+    }
+    // Forgets what was read of apps not read lately, which no reading would start from any
+    // more (nor of apps read only to find them), but `keep`'s; gives the memory back.
+    void forgetOldReadings(const std::string& keep = {});
     void forgetStaleParts(const std::string& busName);
     // Keeps what one event told, for changesSince.
     void keepTold(const std::string& busName, DBusMessage* message, std::string_view kind,
@@ -108,7 +120,8 @@ class AtspiSession {
     };
     std::unordered_map<std::string, ToldByApp> told_;
     Clock::time_point toldComplete_;
-    int registrations_ = 0;  // event kinds the registry confirmed
+    int registrations_ = 0;                // event kinds the registry confirmed
+    std::uint64_t registrationRound_ = 0;  // registrations answered for an older registry count not
     Clock::time_point listeningSince_;
 };
 

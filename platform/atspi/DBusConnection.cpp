@@ -1,5 +1,7 @@
 #include "platform/atspi/DBusConnection.h"
 
+#include <poll.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -29,6 +31,9 @@ void ensureThreads() {
     static const bool initialised = dbus_threads_init_default() != 0;
     (void)initialised;
 }
+
+// Reads of what has arrived before time-outs are judged, at most: a few megabytes.
+constexpr int kMostReadsAtOnce = 2048;
 
 int millisecondsUntil(SteadyTime until) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -77,14 +82,20 @@ bool BusConnection::connected() const {
     return dbus_connection_get_is_connected(connection_) != 0;
 }
 
+std::string BusConnection::uniqueName() const {
+    const char* name = dbus_bus_get_unique_name(connection_);
+    return name != nullptr ? name : "";
+}
+
 bool BusConnection::send(Message call, std::chrono::microseconds timeout, Handler handler) {
     std::uint32_t serial = 0;
     if (!call || !connected() || !dbus_connection_send(connection_, call.get(), &serial)) {
         handler(Reply{nullptr, kDisconnected, "not connected"});
         return false;
     }
-    pending_.emplace(serial,
-                     Pending{std::chrono::steady_clock::now() + timeout, std::move(handler)});
+    pending_.emplace(
+        serial, Pending{std::chrono::steady_clock::now() + timeout, std::move(handler), timeout});
+    unflushed_.push_back(serial);
     needsFlush_ = true;
     return true;
 }
@@ -158,11 +169,23 @@ void BusConnection::failAll(const char* error) {
     }
 }
 
-bool BusConnection::pump(SteadyTime until) {
-    if (needsFlush_) {
-        dbus_connection_flush(connection_);
-        needsFlush_ = false;
+void BusConnection::flush() {
+    if (!needsFlush_) {
+        return;
     }
+    dbus_connection_flush(connection_);
+    needsFlush_ = false;
+    const SteadyTime now = std::chrono::steady_clock::now();
+    for (const std::uint32_t serial : unflushed_) {
+        if (auto it = pending_.find(serial); it != pending_.end()) {
+            it->second.deadline = now + it->second.timeout;
+        }
+    }
+    unflushed_.clear();
+}
+
+bool BusConnection::pump(SteadyTime until) {
+    flush();
     bool any = false;
     while (DBusMessage* raw = dbus_connection_pop_message(connection_)) {
         deliver(Message(raw));
@@ -181,12 +204,38 @@ bool BusConnection::pump(SteadyTime until) {
             deliver(Message(raw));
         }
     }
-    expire(std::chrono::steady_clock::now());
+    // A reply that came in while the handlers ran is an answer in time, not a time-out: take in
+    // whatever has arrived before judging what has not.
+    const SteadyTime now = std::chrono::steady_clock::now();
+    if (std::any_of(pending_.begin(), pending_.end(),
+                    [&](const auto& entry) { return entry.second.deadline <= now; })) {
+        takeInArrived();
+    }
+    expire(now);
     if (!connected()) {
         failAll(kDisconnected);
         return false;
     }
     return true;
+}
+
+void BusConnection::takeInArrived() {
+    // libdbus reads a socket a couple of kilobytes at a time: read until nothing is left.
+    int fd = -1;
+    const bool polled = dbus_connection_get_unix_fd(connection_, &fd) && fd >= 0;
+    for (int read = 0; read < kMostReadsAtOnce; ++read) {
+        pollfd waiting{fd, POLLIN, 0};
+        if ((polled && (poll(&waiting, 1, 0) <= 0 || (waiting.revents & POLLIN) == 0)) ||
+            !dbus_connection_read_write(connection_, 0)) {
+            break;
+        }
+        while (DBusMessage* raw = dbus_connection_pop_message(connection_)) {
+            deliver(Message(raw));
+        }
+        if (!polled) {
+            break;
+        }
+    }
 }
 
 void BusConnection::pumpUntil(const std::function<bool()>& done, SteadyTime until) {
@@ -425,13 +474,13 @@ std::optional<ObjectRef> objectRef(DBusMessage* message) {
     return objectRefAt(&iter);
 }
 
-std::optional<std::vector<ObjectRef>> objectRefs(DBusMessage* message) {
+std::optional<std::vector<ObjectRef>> objectRefs(DBusMessage* message, std::size_t most) {
     DBusMessageIter iter, array;
     if (!begin(message, &iter) || !enterArray(&iter, DBUS_TYPE_STRUCT, &array)) {
         return std::nullopt;
     }
     std::vector<ObjectRef> refs;
-    while (dbus_message_iter_get_arg_type(&array) == DBUS_TYPE_STRUCT) {
+    while (refs.size() < most && dbus_message_iter_get_arg_type(&array) == DBUS_TYPE_STRUCT) {
         if (auto ref = objectRefAt(&array)) {
             refs.push_back(std::move(*ref));
         }

@@ -8,6 +8,7 @@
 #include <dbus/dbus.h>
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -52,6 +53,8 @@ class BusConnection {
     BusConnection& operator=(const BusConnection&) = delete;
 
     bool connected() const;
+    // The connection's unique name on its bus; "" when it has none.
+    std::string uniqueName() const;
 
     // Queues a call; `handler` runs from `pump` with the reply, an error, or a time-out once
     // `timeout` has passed without a reply. Returns false when the call could not be queued
@@ -80,15 +83,23 @@ class BusConnection {
   private:
     explicit BusConnection(DBusConnection* connection);
     void deliver(Message message);
+    // Reads and hands out every message that has arrived, without waiting.
+    void takeInArrived();
     void expire(SteadyTime now);
     void failAll(const char* error);
 
     struct Pending {
         SteadyTime deadline;
         Handler handler;
+        std::chrono::microseconds timeout;
     };
+    // Sends what was queued since the last time; a call's time-out runs from then, not from
+    // when it was queued behind others.
+    void flush();
+
     DBusConnection* connection_;
     std::unordered_map<std::uint32_t, Pending> pending_;
+    std::vector<std::uint32_t> unflushed_;
     bool needsFlush_ = false;
 };
 
@@ -110,7 +121,8 @@ struct ObjectRef {
     friend bool operator==(const ObjectRef&, const ObjectRef&) = default;
 };
 std::optional<ObjectRef> objectRef(DBusMessage* message);
-std::optional<std::vector<ObjectRef>> objectRefs(DBusMessage* message);  // a(so)
+// a(so); at most `most` of them, the first ones: an app may list far more than it should.
+std::optional<std::vector<ObjectRef>> objectRefs(DBusMessage* message, std::size_t most = SIZE_MAX);
 std::optional<std::vector<std::pair<std::string, std::string>>> stringMap(DBusMessage* message);
 std::optional<std::vector<std::int32_t>> i32Struct(DBusMessage* message);   // (iiii)
 std::optional<std::vector<std::string>> actionNames(DBusMessage* message);  // a(sss)

@@ -205,6 +205,10 @@ TEST(AXWalk, HugeTablesNeverQueueMoreThanTheBudget) {
     EXPECT_EQ(w.result.nodesRead, 500);
     EXPECT_LE(w.fake->counters().largestChildLimit, 499u);
     EXPECT_LE(w.fake->counters().childrenHandedOut, 499u);
+    // Nor is more read ahead than the walk queued, and a backend that reads further ahead is
+    // told the budget it spends from.
+    EXPECT_LE(w.fake->counters().prefetched, 499u);
+    EXPECT_EQ(w.fake->counters().prefetchNodeBudget, 500u);
 }
 
 TEST(AXWalkText, CleanedCollapsesWhiteSpaceAndPrefixCountsWhatReadersSeeAsCharacters) {

@@ -121,6 +121,12 @@ TEST(Replies, StructsArraysAndVariantsOfTheWrongShapeAreRefused) {
     ASSERT_TRUE(refs.has_value());
     ASSERT_EQ(refs->size(), 2U);  // the null reference is the reader's to skip
     EXPECT_EQ((*refs)[0].path, "/org/a11y/atspi/accessible/1");
+    // A list far longer than its parent's count is taken in only as far as it is wanted.
+    auto first = reply::objectRefs(children.get(), 1);
+    ASSERT_TRUE(first.has_value());
+    ASSERT_EQ(first->size(), 1U);
+    EXPECT_EQ(first->front().path, "/org/a11y/atspi/accessible/1");
+    EXPECT_EQ(reply::objectRefs(children.get(), 0), std::vector<reply::ObjectRef>{});
     auto strings = replyWith([](DBusMessageIter* iter) {
         within(iter, DBUS_TYPE_ARRAY, "s",
                [](DBusMessageIter* array) { append(array, DBUS_TYPE_STRING, "x"); });

@@ -1,6 +1,7 @@
 // What the worker hands back of a reading whose app went wrong: an app the bus does not know, an
 // app that went away partway (its later reads find it gone) and one that stopped answering
-// partway are never a plan; a whole reading, or one that met an element gone meanwhile, is.
+// partway are never a plan; a whole reading, one that met an element gone meanwhile, or one
+// whose app was found only at the second look (a registry that restarted), is.
 
 #include <gtest/gtest.h>
 
@@ -26,6 +27,8 @@ TEST(AccessibilityWorkerReading, AReadingThatLostItsAppIsNoPlan) {
         {"an element gone meanwhile", "", R"({"attributes": "appGone", "AXRole": "appGone"})",
          std::nullopt},
         {"an app gone partway", R"(, "goneAfter": 8)", "{}", AXExtractorError::appLost},
+        // Its first lookup is the test's own, below.
+        {"an app a restarted registry lists late", R"(, "listedLate": 2)", "{}", std::nullopt},
         {"an app that stopped answering partway", R"(, "hangAfter": 8)", "{}",
          AXExtractorError::notResponding},
     };

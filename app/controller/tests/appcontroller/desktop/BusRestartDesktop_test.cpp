@@ -3,20 +3,30 @@
 // and once the bus is back it tells the truth about that app, which toolkits do not bring over to
 // a new bus (measured with GTK 3, Firefox ESR and Chromium): it is not on the bus and needs a
 // restart, never "no window".
+//
+// The registry restarted on the desktop's own bus (as when it crashes and the bus starts it
+// again as soon as someone asks for it): the app never left the bus, so a reading right after
+// reads it, whether it embeds itself in the new registry (GTK 3) or not (GTK 4), and a press
+// right after presses and closes the overlay; never "restart the app" for an app that answers.
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <future>
 #include <optional>
+#include <set>
 
 #include "app/controller/AccessibilityWorkerThread.h"
+#include "app/controller/tests/appcontroller/desktop/AppProcess.h"
 #include "platform/atspi/AtspiBackend.h"
 #include "platform/input/FakeInputSynthesizer.h"
+#include "testing/desktop/Commands.h"
 #include "testing/desktop/DesktopReading.h"
 #include "testing/desktop/FakeAtspiApp.h"
 #include "testing/desktop/LaunchedApp.h"
@@ -95,6 +105,125 @@ TEST(BusRestartDesktop, AnAppFromBeforeTheRestartIsToldToNeedARestart) {
     }));
     launcher.stop();
     std::filesystem::remove_all(dir);
+}
+
+// The registry's process on the desktop's accessibility bus; 0 when none owns its name.
+pid_t registryPid() {
+    std::string address = testing::output(
+        "dbus-send --session --print-reply=literal --dest=org.a11y.Bus /org/a11y/bus "
+        "org.a11y.Bus.GetAddress");
+    address.erase(0, address.find_first_not_of(" \n"));
+    address.erase(address.find_last_not_of(" \n") + 1);
+    const std::string answer = testing::output(
+        "dbus-send --bus='" + address +
+        "' --print-reply=literal --dest=org.freedesktop.DBus /org/freedesktop/DBus "
+        "org.freedesktop.DBus.GetConnectionUnixProcessID string:org.a11y.atspi.Registry "
+        "2>/dev/null");
+    const auto at = answer.find("uint32");
+    return at == std::string::npos ? 0 : std::atoi(answer.c_str() + at + 6);
+}
+
+// Ends the registry; the bus starts a new one when it is next asked for.
+bool restartRegistry() {
+    const pid_t registry = registryPid();
+    return registry > 0 && kill(registry, SIGTERM) == 0 &&
+           testing::eventually([&] { return kill(registry, 0) != 0; }, 5);
+}
+
+std::multiset<std::string> labelsOf(const WindowSnapshot& window) {
+    std::multiset<std::string> labels;
+    for (const UICandidate& candidate : window.candidates) {
+        labels.insert(candidate.label());
+    }
+    return labels;
+}
+
+class RegistryRestartDesktop : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(RegistryRestartDesktop, AReadingRightAfterReadsTheAppThatNeverLeftTheBus) {
+    testing::LaunchedApp app = testing::LaunchedApp::start({GetParam()});
+    atspi::AtspiBackend backend;
+    input::FakeInputSynthesizer input;
+    AccessibilityWorkerThread worker({backend, input, ax::systemClock(),
+                                      [](std::function<void()> work) { work(); },
+                                      [] { return false; }});
+    ReadRequest request;
+    request.target.pid = app.pid();
+    const auto read = [&] {
+        std::promise<ReadResult> answer;
+        worker.read(request, {}, [&](ReadResult result) { answer.set_value(std::move(result)); });
+        return answer.get_future().get();
+    };
+    std::multiset<std::string> before;
+    ASSERT_TRUE(testing::eventually([&] {
+        const ReadResult result = read();
+        before = result.ok() ? labelsOf(result.value()) : std::multiset<std::string>{};
+        return before.size() >= 3;
+    }));
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        ASSERT_TRUE(restartRegistry());
+        const ReadResult after = read();
+        ASSERT_TRUE(after.ok()) << description(after.error());
+        EXPECT_EQ(labelsOf(after.value()), before) << testing::dump(after.value());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Toolkits, RegistryRestartDesktop,
+                         ::testing::Values("gtk3-widget-factory", "gnome-calculator"));
+
+// The app itself over a calculator, its registry restarted before the hotkey and between the
+// plan and the press: each press presses and the overlay closes, as without a restart.
+TEST(RegistryRestartAppDesktop, APressRightAfterPressesAndClosesTheOverlay) {
+    testing::ScratchFolder home("registry-restart");
+    testing::useSettings(home.path(),
+                         R"({"hotkey": "ctrl-opt-space", "useModel": false, "sidebar": false})");
+    testing::LaunchedApp calculator = testing::LaunchedApp::start({"gnome-calculator"});
+    ASSERT_TRUE(testing::eventually([&] {
+        return testing::xdotool("search --onlyvisible --pid " + std::to_string(calculator.pid()) +
+                                " >/dev/null");
+    }));
+    // Ended however the test ends: it holds the test's output open.
+    struct App {
+        pid_t pid = 0;
+        ~App() {
+            if (pid > 0) {
+                kill(pid, SIGTERM);
+                waitpid(pid, nullptr, 0);
+            }
+        }
+    } ovra;
+    testing::spawnApp(ovra.pid, home.path() / "log", 60);
+    const auto log = [&] { return testing::readText(home.path() / "log"); };
+    const auto overlayShown = [] {
+        return testing::xdotool("search --onlyvisible --name '^Murmlark Ovra overlay$' >/dev/null");
+    };
+    for (const bool beforeTheHotkey : {true, false, false}) {
+        SCOPED_TRACE(beforeTheHotkey ? "before the hotkey" : "before the press");
+        const std::size_t plans = testing::occurrences(log(), "Ovra press:");
+        const std::size_t presses = testing::occurrences(log(), "Ovra pressed \"(\": pressed");
+        if (beforeTheHotkey) {
+            ASSERT_TRUE(restartRegistry());
+        }
+        ASSERT_TRUE(testing::xdotool("key ctrl+alt+space"));
+        ASSERT_TRUE(testing::eventually(
+            [&] { return testing::occurrences(log(), "Ovra press:") > plans; }, 15))
+            << log();
+        if (!beforeTheHotkey) {
+            ASSERT_TRUE(restartRegistry());
+        }
+        // The calculator's "(" is the second control numbered.
+        ASSERT_TRUE(testing::xdotool("key 2 Return"));
+        EXPECT_TRUE(testing::eventually(
+            [&] { return testing::occurrences(log(), "Ovra pressed \"(\": pressed") > presses; },
+            10))
+            << log();
+        EXPECT_TRUE(testing::eventually([&] { return !overlayShown(); }, 5)) << log();
+        EXPECT_EQ(log().find("restart the app"), std::string::npos) << log();
+        if (overlayShown()) {
+            testing::xdotool("key Escape");
+        }
+    }
 }
 
 }  // namespace

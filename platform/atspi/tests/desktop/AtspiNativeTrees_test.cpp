@@ -1,0 +1,105 @@
+// Native windows whose trees have no end in sight, read over the real accessibility bus: unnamed
+// panels 60 wide and six deep, a panel that declares one child and lists 50,000, and panels 500
+// wide. The reading reads within its node budget: the app answers every request in time (no
+// time-out, so never "not responding"), a reading's peak memory stays within 100 MB of what the
+// process held before, what it keeps for the next reading goes back once that time is over, and
+// a window it cannot read whole in its budget is told "too large". A small tree of the same app is
+// the ordinary counterpart: read whole, as before.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <optional>
+#include <ostream>
+#include <string>
+
+#include "platform/atspi/AtspiBackend.h"
+#include "testing/desktop/DesktopReading.h"
+#include "testing/desktop/FakePanelsApp.h"
+#include "testing/desktop/LaunchedApp.h"
+#include "testing/desktop/ProcessStatus.h"
+
+namespace ovra {
+namespace {
+
+constexpr long kMiB = 1024;  // in the kB of /proc
+
+// This process's memory in kB ("VmRSS", "VmHWM").
+long statusKb(const std::string& key) {
+    return testing::statusKb(getpid(), key);
+}
+
+struct Tree {
+    const char* what;
+    testing::PanelShape shape;
+    bool readsStart;  // the "Start" button before the panels is offered
+    std::optional<AXExtractorError> error;
+};
+
+void PrintTo(const Tree& tree, std::ostream* out) {
+    *out << tree.what;
+}
+
+class NativeTreesDesktop : public ::testing::TestWithParam<Tree> {};
+
+TEST_P(NativeTreesDesktop, ReadsWithinItsBudgetInTimeAndGivesItsMemoryBack) {
+    const Tree& tree = GetParam();
+    testing::FakePanelsApp fake(tree.shape);
+    ASSERT_TRUE(fake.ready());
+    atspi::AtspiBackend backend({.readingKeptSeconds = 1.0});
+    testing::RealClock clock;
+    const AXExtractor extractor{6, 14, 48, 4000};
+    const ax::RunningApp app{getpid(), std::string("Panels")};
+    ASSERT_TRUE(testing::eventually(
+        [&] { return backend.applicationElement(app).key().starts_with(fake.busName()); }));
+    const long idle = statusKb("VmRSS");
+    for (int reading = 0; reading < 3; ++reading) {
+        SCOPED_TRACE(reading);
+        backend.forgetReadings();  // each one cold, as for an app that changed
+        testing::resetPeak();
+        const std::size_t sent = backend.requestsSent();
+        const ax::Element appElement = backend.applicationElement(app);
+        backend.setMessagingTimeout(appElement, AXExtractor::kMessagingTimeout);
+        BoundedReader reader(backend, clock);
+        const auto read = extractor.read(reader, app, appElement);
+        EXPECT_EQ(reader.timeouts(), 0) << "the app answers at once";
+        EXPECT_FALSE(reader.gaveUp());
+        EXPECT_FALSE(reader.timeUp());
+        if (tree.error) {
+            ASSERT_FALSE(read.ok());
+            EXPECT_EQ(read.error(), *tree.error) << description(read.error());
+        } else {
+            ASSERT_TRUE(read.ok()) << description(read.error());
+            EXPECT_EQ(testing::find(read.value(), "Start") != nullptr, tree.readsStart)
+                << testing::dump(read.value());
+        }
+        // About eight requests a node, for no more nodes than the budget and what it reads
+        // ahead of the walk within it.
+        EXPECT_LE(backend.requestsSent() - sent, 8u * 2 * 4000);
+        const long peak = statusKb("VmHWM") - idle;
+        EXPECT_LE(peak, 100 * kMiB);
+        RecordProperty("peakKb" + std::to_string(reading), std::to_string(peak));
+    }
+    // What the last reading read is kept for the next one for a while, then handed back.
+    RecordProperty("keptKb", std::to_string(statusKb("VmRSS") - idle));
+    EXPECT_TRUE(testing::eventually([&] { return statusKb("VmRSS") - idle <= 12 * kMiB; }, 5))
+        << statusKb("VmRSS") - idle << " kB more than before";
+    RecordProperty("afterKb", std::to_string(statusKb("VmRSS") - idle));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Panels, NativeTreesDesktop,
+    ::testing::Values(Tree{"SixtyWideSixDeep", {.wide = 60, .deep = 6}, true, std::nullopt},
+                      Tree{"OneChildDeclaredFiftyThousandListed",
+                           {.wide = 2, .deep = 1, .liar = 50'000},
+                           true,
+                           std::nullopt},
+                      Tree{"FiveHundredWide",
+                           {.wide = 500, .deep = 6, .button = false},
+                           false,
+                           AXExtractorError::tooLarge},
+                      Tree{"SmallAndWhole", {.wide = 3, .deep = 3}, true, std::nullopt}),
+    [](const ::testing::TestParamInfo<Tree>& param) { return std::string(param.param.what); });
+
+}  // namespace
+}  // namespace ovra
