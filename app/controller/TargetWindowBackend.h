@@ -80,6 +80,10 @@ class TargetWindowBackend final : public ax::AccessibilityBackend {
         return inner_.setAttribute(element, name, value);
     }
 
+    std::optional<std::vector<ax::Change>> changesSince(const ax::Element& element,
+                                                        double since) override {
+        return inner_.changesSince(element, since);
+    }
     double scaleOf(const ax::Element& element) override { return inner_.scaleOf(element); }
     std::size_t requestsSent() const override { return inner_.requestsSent(); }
 
