@@ -12,6 +12,9 @@
 //              "hangAfter": 10,                             calls after the 10th time out
 //              "goneAfter": 10,                             calls after the 10th find it gone
 //              "callCost": 0.001,                           seconds each call takes
+//              "hitTestSettle": 0.02,                       a hit test answers from the
+//                                      tree's bounds (the smallest frame) until asked again
+//                                      at the same point this much later
 //              "focusedWindow": true, "mainWindow": true,   false: that attribute is missing
 //              "wakeUp": "ok" | <error name> },             default ok with "afterWakeUp"
 //     "window": <node> | null,
@@ -23,6 +26,7 @@
 //           "attrs": { "AXName": value },  any other attribute, any kind of value
 //           "actions": ["AXPress"], "settable": ["AXFocused"],
 //           "snap": 0.02,                  a number written is kept off by this much
+//           "passThrough": true,           hit tests pass through it (pointer-events: none)
 //           "faults": { "AXTitle": "timeout", "attributes": ..., "children": ...,
 //                       "actions": ..., "AXPress": ... },  error names of AXError; whole-call
 //                                      faults by call, an action's by its name
@@ -37,9 +41,11 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "core/Json.h"
@@ -110,6 +116,7 @@ class FakeAccessibilityBackend final : public AccessibilityBackend {
     Result<bool, AXError> isAttributeSettable(const Element& element,
                                               std::string_view name) override;
     Result<Element, AXError> elementAtPoint(const Element& root, Point point) override;
+    double hitTestSettleSeconds(const Element&) override { return hitTestSettle_; }
     std::optional<AXError> performAction(const Element& element, std::string_view action) override;
     std::optional<AXError> setAttribute(const Element& element, std::string_view name,
                                         const Value& value) override;
@@ -121,9 +128,10 @@ class FakeAccessibilityBackend final : public AccessibilityBackend {
         std::vector<std::string> actions;
         std::vector<std::string> settable;
         std::vector<int> children;
-        std::size_t repeat = 0;  // > 0: children are this many copies of children[0]
-        double snap = 0;         // added to every number written, as a snapping control does
-        bool removed = false;    // gone from the tree (see change)
+        std::size_t repeat = 0;    // > 0: children are this many copies of children[0]
+        double snap = 0;           // added to every number written, as a snapping control does
+        bool passThrough = false;  // hit tests find what lies under it
+        bool removed = false;      // gone from the tree (see change)
     };
 
   private:
@@ -146,6 +154,8 @@ class FakeAccessibilityBackend final : public AccessibilityBackend {
     long hangAfter_ = -1;
     long goneAfter_ = -1;
     double callCost_ = 0;
+    double hitTestSettle_ = 0;
+    std::optional<std::pair<Point, double>> lastHit_;  // where and when a lagging hit test began
     bool focusedWindow_ = true;
     bool mainWindow_ = true;
     std::optional<AXError> wakeUpResult_ = AXError::unsupportedAttribute;

@@ -51,6 +51,7 @@ Toolkit toolkitOf(std::string_view name, std::string_view version) {
     toolkit.documentOutsideScrollPane = chromium;
     if (chromium) {
         toolkit.pages = FrameScale::Pages::inDevicePixels;
+        toolkit.hitTestSettleSeconds = 0.02;
     }
     if (gtk && toolkit.major >= 4) {
         toolkit.windowRelativeExtents = true;
