@@ -59,7 +59,9 @@ std::optional<std::size_t> promptAmong(const std::vector<Part>& parts,
         }
     };
     for (std::size_t i = 0; i < parts.size(); ++i) {
-        if (parts[i].dialog && overAPage(parts[i])) {
+        // A window that shows a dialog and no page at all shows it in the page's place.
+        if (parts[i].dialog &&
+            (overAPage(parts[i]) || (areas.empty() && !parts[i].path.empty() && !parts[i].inWeb))) {
             found(i);
         }
     }

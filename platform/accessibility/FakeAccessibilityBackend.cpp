@@ -674,6 +674,7 @@ Result<bool, AXError> FakeAccessibilityBackend::isAttributeSettable(const Elemen
 
 Result<Element, AXError> FakeAccessibilityBackend::elementAtPoint(const Element& root,
                                                                   Point point) {
+    ++counters_.hitTests;
     const auto called = call(root, "elementAtPoint");
     if (!called) {
         return fail(called.error());

@@ -77,6 +77,7 @@ class FakeAccessibilityBackend final : public AccessibilityBackend {
         int batch = 0;
         int children = 0;
         int actionNames = 0;
+        int hitTests = 0;
         std::size_t largestChildLimit = 0;
         std::size_t childrenHandedOut = 0;
         int total() const { return attribute + batch + children + actionNames; }
