@@ -39,8 +39,17 @@ std::optional<std::size_t> promptAmong(const std::vector<Part>& parts,
     for (std::size_t i = 0; i < parts.size(); ++i) {
         if (parts[i].role == "AXWebArea" && !parts[i].inWeb) {
             pageParts.push_back(i);
-            if (pages.empty() && parts[i].frame) {
-                areas.push_back(*parts[i].frame);
+            if (pages.empty() && parts[i].frame && !parts[i].path.empty()) {
+                // What shows of the page: a page's frame is the whole page, its parent's (the
+                // browser's view of it) the part on screen.
+                Rect shown = *parts[i].frame;
+                const std::vector<int> above(parts[i].path.begin(), parts[i].path.end() - 1);
+                for (const Part& parent : parts) {
+                    if (parent.path == above && parent.frame) {
+                        shown = shown.intersection(*parent.frame);
+                    }
+                }
+                areas.push_back(shown);
             }
         }
     }
@@ -59,9 +68,9 @@ std::optional<std::size_t> promptAmong(const std::vector<Part>& parts,
         }
     };
     for (std::size_t i = 0; i < parts.size(); ++i) {
-        // A window that shows a dialog and no page at all shows it in the page's place.
+        // A window whose own content is a dialog, with no page, shows it in the page's place.
         if (parts[i].dialog &&
-            (overAPage(parts[i]) || (areas.empty() && !parts[i].path.empty() && !parts[i].inWeb))) {
+            (overAPage(parts[i]) || (areas.empty() && parts[i].path.size() == 1))) {
             found(i);
         }
     }

@@ -15,26 +15,40 @@ namespace {
 
 using DialogInFront::Part;
 
+TEST(DialogInFront, AWindowShowsAPromptInItsPagesPlaceOnlyAsItsWholeContent) {
+    const Rect box(450, 500, 380, 130);
+    for (const bool whole : {true, false}) {
+        SCOPED_TRACE(whole ? "the dialog is the window's content" : "a bar deep in the window");
+        const std::vector<int> path = whole ? std::vector<int>{0} : std::vector<int>{1, 0, 3};
+        const std::vector<Part> parts = {
+            {.path = {}, .role = "AXWindow", .frame = Rect(0, 0, 1280, 1000)},
+            {.path = path, .role = "AXGroup", .frame = box, .dialog = true}};
+        EXPECT_EQ(DialogInFront::promptAmong(parts, {}).has_value(), whole);
+    }
+}
+
 TEST(DialogInFront, APromptLiesOverThePageOutsideIt) {
     const Rect page(0, 100, 1280, 900);
     const Rect box(450, 500, 380, 130);
     // The window, its pane, the page's container and the page with a button; then the part
     // examined, whose own button is the last part.
     const auto window = [&](Part examined, std::vector<int> buttonPath) {
-        return std::vector<Part>{{.path = {}, .role = "AXWindow", .frame = Rect(0, 0, 1280, 1000)},
-                                 {.path = {0}, .role = "AXGroup", .frame = page},
-                                 {.path = {0, 0}, .role = "AXGroup", .frame = page},
-                                 {.path = {0, 0, 0}, .role = "AXWebArea", .frame = page},
-                                 {.path = {0, 0, 0, 0},
-                                  .role = "AXButton",
-                                  .frame = Rect(20, 120, 80, 25),
-                                  .inWeb = true,
-                                  .control = true},
-                                 examined,
-                                 {.path = std::move(buttonPath),
-                                  .role = "AXButton",
-                                  .frame = Rect(760, 580, 50, 30),
-                                  .control = true}};
+        return std::vector<Part>{
+            {.path = {}, .role = "AXWindow", .frame = Rect(0, 0, 1280, 1000)},
+            {.path = {0}, .role = "AXGroup", .frame = page},
+            {.path = {0, 0}, .role = "AXGroup", .frame = page},
+            // The whole page, scrolled: its view above shows what is on screen.
+            {.path = {0, 0, 0}, .role = "AXWebArea", .frame = Rect(0, -500, 1280, 4000)},
+            {.path = {0, 0, 0, 0},
+             .role = "AXButton",
+             .frame = Rect(20, 120, 80, 25),
+             .inWeb = true,
+             .control = true},
+            examined,
+            {.path = std::move(buttonPath),
+             .role = "AXButton",
+             .frame = Rect(760, 580, 50, 30),
+             .control = true}};
     };
     const struct {
         const char* what;
