@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <map>
-#include <set>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 namespace ovra::Visibility {
@@ -51,6 +51,16 @@ void forMeetingPairs(const std::vector<LaidControl>& controls, const Pair& pair)
         }
     }
 }
+
+struct PathHash {
+    std::size_t operator()(const std::vector<int>& path) const {
+        std::size_t hash = 1469598103934665603U;
+        for (const int step : path) {
+            hash = (hash ^ static_cast<std::size_t>(static_cast<unsigned>(step))) * 1099511628211U;
+        }
+        return hash;
+    }
+};
 
 // A box laid over a control need overlap it by more than a border's width.
 constexpr double kSlack = 2;
@@ -219,8 +229,10 @@ bool within(const std::vector<int>& inner, const std::vector<int>& outer) {
 std::vector<Exam> examine(const std::vector<Box>& boxes, const std::vector<Shown>& controls,
                           const Rect& viewport) {
     std::vector<Exam> exams(controls.size());
-    std::map<std::vector<int>, std::size_t> byPath;
-    std::set<std::vector<int>> holdControls;  // the paths of every box with a control inside
+    std::unordered_map<std::vector<int>, std::size_t, PathHash> byPath;
+    // The paths of every box with a control inside.
+    std::unordered_set<std::vector<int>, PathHash> holdControls;
+    byPath.reserve(boxes.size());
     for (std::size_t i = 0; i < boxes.size(); ++i) {
         byPath.emplace(boxes[i].path, i);
         if (boxes[i].kind == Box::Kind::control) {

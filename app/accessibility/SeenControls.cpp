@@ -59,11 +59,17 @@ SeenControls::SeenControls(BoundedReader& reader, const ax::Element& window,
                           : n.role == "AXStaticText" ? Kind::text
                                                      : Kind::container;
         boxes_.push_back({.frame = n.shown, .path = n.path, .kind = kind, .opaque = n.opaque});
-        byKey_.emplace(n.element.key(), i);
     }
 }
 
 std::optional<std::size_t> SeenControls::nodeOf(ax::Element element) {
+    // Most readings ask nothing: the nodes are looked up by element only once one is asked.
+    if (byKey_.empty()) {
+        byKey_.reserve(walked_.nodes.size());
+        for (std::size_t i = 0; i < walked_.nodes.size(); ++i) {
+            byKey_.emplace(walked_.nodes[i].element.key(), i);
+        }
+    }
     for (int step = 0; step <= kMostHitAncestors && !element.isNull(); ++step) {
         if (const auto it = byKey_.find(element.key()); it != byKey_.end()) {
             return it->second;
