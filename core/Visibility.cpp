@@ -301,8 +301,10 @@ std::vector<Exam> examine(const std::vector<Box>& boxes, const std::vector<Shown
         // where the other does not; one wholly under others must be told apart from them.
         const std::optional<Point> apartFromControls = pointApart(region, controlsOver);
         Exam& exam = exams[n];
-        exam.suspect = leaves || shown.unsettled || controlsOver.size() < over.size() ||
-                       (!controlsOver.empty() && !apartFromControls);
+        const bool laidOver = leaves || controlsOver.size() < over.size() ||
+                              (!controlsOver.empty() && !apartFromControls);
+        exam.suspect = laidOver || shown.unsettled;
+        exam.onlyStates = !laidOver && shown.unsettled;
         if (!exam.suspect) {
             continue;
         }

@@ -78,6 +78,9 @@ struct Exam {
     // A box laid over the whole control that a hit test passes through (pointer-events: none)
     // would still hide it: covered, whatever the toolkit answers.
     bool covered = false;
+    // A suspect only for its states, with nothing of the window over it or clipping it: one that
+    // cannot be asked about is offered as its states were taken before.
+    bool onlyStates = false;
     Point at;
 };
 

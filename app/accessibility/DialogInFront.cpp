@@ -1,6 +1,7 @@
 #include "app/accessibility/DialogInFront.h"
 
 #include <algorithm>
+#include <cmath>
 #include <deque>
 #include <string>
 
@@ -53,9 +54,17 @@ std::optional<std::size_t> promptAmong(const std::vector<Part>& parts,
             }
         }
     }
-    const auto holdsControl = [&](std::size_t i) {
+    const auto holdsButton = [&](std::size_t i) {
         return std::any_of(parts.begin(), parts.end(), [&](const Part& p) {
-            return p.control && Visibility::within(p.path, parts[i].path);
+            return p.control && p.role == "AXButton" && Visibility::within(p.path, parts[i].path);
+        });
+    };
+    // A prompt stands in the middle of its page; the bars and panels a browser lays over a
+    // page's edges (a link's address, a find bar) do not.
+    const auto amidAPage = [&](const Part& p) {
+        return std::any_of(areas.begin(), areas.end(), [&](const Rect& page) {
+            return p.frame && p.frame->width() < page.width() * 0.9 &&
+                   std::abs(p.frame->midX() - page.midX()) < page.width() / 6;
         });
     };
     const auto overAPage = [&](const Part& p) {
@@ -82,7 +91,8 @@ std::optional<std::size_t> promptAmong(const std::vector<Part>& parts,
             for (std::size_t i = 0; i < parts.size(); ++i) {
                 const Part& p = parts[i];
                 if (p.path.size() == holder.size() + 1 && Visibility::within(p.path, holder) &&
-                    !Visibility::within(path, p.path) && overAPage(p) && holdsControl(i)) {
+                    !Visibility::within(path, p.path) && overAPage(p) && amidAPage(p) &&
+                    holdsButton(i)) {
                     found(i);
                 }
             }

@@ -26,10 +26,10 @@ struct Part {
 
 // The page's prompt among `parts` (an index): a part outside every page, laid over a page
 // (`pages`, the page areas, or else the pages' own frames), that is a dialog, or that lies beside
-// the page in the page's own container or the one above it and holds a control (a browser that
-// tells it a dialog only a moment after it shows it); or a dialog that is the whole content of a
-// window showing no page (a browser that shows the prompt in its page's place). Absent when
-// there is none.
+// the page in the page's own container or the one above it, amid the page, and holds a button (a
+// browser that tells it a dialog only a moment after it shows it); or a dialog that is the whole
+// content of a window showing no page (a browser that shows the prompt in its page's place). Absent
+// when there is none.
 std::optional<std::size_t> promptAmong(const std::vector<Part>& parts,
                                        const std::vector<Rect>& pages);
 

@@ -137,6 +137,10 @@ std::vector<std::size_t> SeenControls::keepSeen(
                 continue;
             }
             if (asked_ >= kMostAsked || reader_.shouldStop()) {
+                if (exams[i].onlyStates) {
+                    state[i] = State::seen;
+                    continue;
+                }
                 state[i] = State::hidden;
                 ++untold_;
                 dropped = true;

@@ -39,7 +39,8 @@ class SeenControls {
     // `walked.found`): `choose` picks among those still in play (indices into `controls`) the
     // ones it would offer, in its order. A suspect it picks is asked about; one not seen is left
     // out with every other suspect under the same cover, and `choose` picks again, until every
-    // control it picks is seen. Returns what `choose` picked last.
+    // control it picks is seen. Once the asking ran out, a suspect picked is left out too, but
+    // one suspect only for its states, which it keeps. Returns what `choose` picked last.
     std::vector<std::size_t> keepSeen(
         const std::vector<std::size_t>& controls,
         const std::function<std::vector<std::size_t>(const std::vector<std::size_t>&)>& choose);

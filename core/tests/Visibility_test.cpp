@@ -272,6 +272,7 @@ TEST(Visibility, SuspectsAreControlsSomethingElseMayCoverOrClip) {
         ASSERT_EQ(exams.size(), 1U);
         EXPECT_EQ(exams[0].suspect, c.suspect);
         EXPECT_EQ(exams[0].covered, c.covered);
+        EXPECT_EQ(exams[0].onlyStates, c.unsettled && c.suspect && c.rows.size() == 3);
         if (c.pointIn) {
             EXPECT_TRUE(c.pointIn->contains(exams[0].at)) << exams[0].at;
         }

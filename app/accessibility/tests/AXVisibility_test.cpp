@@ -280,6 +280,22 @@ TEST(ReadingVisibility, AsksFewQuestionsAndNoMoreThanItsBudget) {
         EXPECT_EQ(title.front(), 'C') << title;
     }
     EXPECT_EQ(many.value().candidates.size(), 40U);
+
+    // Forty controls whose browser cannot tell yet whether it drew them, and nothing over them:
+    // those left unasked are offered as their states were taken before.
+    std::string buttons;
+    for (int i = 0; i < 40; ++i) {
+        const std::string y = std::to_string(10 + 20 * i);
+        buttons += std::string(i ? "," : "") + R"({"role": "AXButton", "title": "U)" +
+                   std::to_string(i) + R"(", "frame": [10, )" + y + R"(, 100, 18]})";
+    }
+    auto lagging = windowOf(R"([{"role": "AXWebArea", "frame": [0, 0, 1280, 1024], "children": [)" +
+                            buttons + "]}]");
+    auto unsure = kExtractor.snapshot({.pid = 9}, *lagging, lagging->clock());
+    ASSERT_TRUE(unsure.ok());
+    EXPECT_EQ(lagging->counters().hitTests, SeenControls::kMostAsked);
+    EXPECT_EQ(unsure.value().candidates.size(), 40U);
+    EXPECT_EQ(unsure.value().untoldOverlaps, 0);
 }
 
 TEST(ReadingVisibility, CutsLongTextsWhereTheyAreRead) {
