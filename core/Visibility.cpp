@@ -271,7 +271,8 @@ std::vector<Exam> examine(const std::vector<Box>& boxes, const std::vector<Shown
             if (above == nullptr || !above->frame.isFinite() || above->frame.isNull()) {
                 continue;
             }
-            leaves = leaves || !above->frame.insetBy(-kSlack, -kSlack).contains(seen);
+            leaves =
+                leaves || (!above->clips && !above->frame.insetBy(-kSlack, -kSlack).contains(seen));
             if (const Rect inside = region.intersection(above->frame); usable(inside)) {
                 region = inside;
             }
@@ -283,9 +284,9 @@ std::vector<Exam> examine(const std::vector<Box>& boxes, const std::vector<Shown
             const Rect shared = b.frame.intersection(seen);
             // A control in nearly the same place is one the overlap rules have settled.
             const bool settled = b.kind == Box::Kind::control && nearlyCoincide(b.frame, seen);
-            if (i != shown.box && !settled && !within(control.path, b.path) &&
-                !within(b.path, control.path) && !shared.isNull() && shared.width() > kSlack &&
-                shared.height() > kSlack) {
+            if (i != shown.box && !settled && (b.inPage || !control.inPage) &&
+                !within(control.path, b.path) && !within(b.path, control.path) &&
+                !shared.isNull() && shared.width() > kSlack && shared.height() > kSlack) {
                 over.push_back(i);
             }
         });

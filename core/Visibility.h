@@ -69,6 +69,12 @@ struct Box {
     std::vector<int> path;  // child indices from the window; the window's is empty
     Kind kind = Kind::container;
     std::optional<bool> opaque;  // false: drawn fully transparent, it covers nothing
+    // A scroll area, page or window: the visible part of what it holds is already clipped to it
+    // (and a page's frame read a moment apart from its content, while it scrolls, is no clip).
+    bool clips = false;
+    // Inside a page: a page's control is covered only by the page's own boxes (the browser's
+    // prompts are the dialog-in-front rules'; its bars come and go as it animates them).
+    bool inPage = false;
 };
 
 // What the boxes of a reading say of one control before the toolkit is asked.

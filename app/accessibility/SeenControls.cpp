@@ -58,7 +58,13 @@ SeenControls::SeenControls(BoundedReader& reader, const ax::Element& window,
         const Kind kind = control[i]                 ? Kind::control
                           : n.role == "AXStaticText" ? Kind::text
                                                      : Kind::container;
-        boxes_.push_back({.frame = n.shown, .path = n.path, .kind = kind, .opaque = n.opaque});
+        const bool clips = n.path.empty() || n.role == "AXScrollArea" || n.role == "AXWebArea";
+        boxes_.push_back({.frame = n.shown,
+                          .path = n.path,
+                          .kind = kind,
+                          .opaque = n.opaque,
+                          .clips = clips,
+                          .inPage = n.inWeb});
     }
 }
 

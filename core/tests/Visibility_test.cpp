@@ -143,6 +143,8 @@ struct Row {
     Rect frame;
     Visibility::Box::Kind kind = Visibility::Box::Kind::container;
     std::optional<bool> opaque = std::nullopt;
+    bool clips = false;
+    bool inPage = false;
 };
 
 TEST(Visibility, SuspectsAreControlsSomethingElseMayCoverOrClip) {
@@ -244,6 +246,23 @@ TEST(Visibility, SuspectsAreControlsSomethingElseMayCoverOrClip) {
          true,
          false,
          Rect(320, 100, 280, 50)},
+        {"a page read while it scrolls, a moment apart from its content, clips nothing more",
+         {{{}, viewport, Kind::container, std::nullopt, true},
+          {{0}, Rect(0, 100, 1200, 3000), Kind::container, std::nullopt, true},
+          {{0, 0}, Rect(20, 0, 120, 30), Kind::control}},
+         false,
+         false,
+         false,
+         std::nullopt},
+        {"a bar of the browser's own laid over a page's control is the browser's",
+         {{{}, viewport},
+          {{0}, page, Kind::container, std::nullopt, false, true},
+          {{0, 0}, button, Kind::control, std::nullopt, false, true},
+          {{1}, Rect(0, 690, 1200, 20)}},
+         false,
+         false,
+         false,
+         std::nullopt},
         {"a control the browser cannot tell is drawn yet",
          {{{}, viewport}, {{0}, page}, {{0, 0}, button, Kind::control}},
          true,
@@ -264,7 +283,7 @@ TEST(Visibility, SuspectsAreControlsSomethingElseMayCoverOrClip) {
         SCOPED_TRACE(c.what);
         std::vector<Visibility::Box> boxes;
         for (const Row& row : c.rows) {
-            boxes.push_back({row.frame, row.path, row.kind, row.opaque});
+            boxes.push_back({row.frame, row.path, row.kind, row.opaque, row.clips, row.inPage});
         }
         const Rect visible = boxes[2].frame.intersection(viewport);
         const auto exams = Visibility::examine(

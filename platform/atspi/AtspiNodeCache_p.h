@@ -126,6 +126,7 @@ struct Node {
 struct StaleParts {
     bool states = false;
     bool names = false;
+    bool children = false;
 };
 
 class NodeCache {

@@ -90,22 +90,20 @@ void AtspiSession::noteEvent(DBusMessage* message) {
     const char* path = dbus_message_get_path(message);
     const std::string detail = reply::string(message).value_or("");
     auto& stale = stale_[app];
-    EventReach reach =
+    const EventReach reach =
         member == nullptr
             ? EventReach::wholeApp
             : eventReach(std::string_view(interface).substr(prefix.size()), member, detail);
-    // A window that takes another name may show another part of its app: Chromium names its
-    // window after a page's prompt that it puts in the page's place, and says nothing else.
-    if (reach == EventReach::senderName && path != nullptr) {
-        const Node* window = nodes_.find(app + path);
-        if (window != nullptr && nodes_.isTopLevel(*window)) {
-            reach = EventReach::wholeApp;
-        }
-    }
     if (path != nullptr && stale.size() < kMostStaleObjects && reach != EventReach::wholeApp) {
         StaleParts& parts = stale[path];
         parts.states = parts.states || reach == EventReach::senderStates;
         parts.names = parts.names || reach == EventReach::senderName;
+        // A window that takes another name may show another part of its app: Chromium names its
+        // window after a page's prompt that it puts in the page's place, and says nothing else.
+        if (reach == EventReach::senderName) {
+            const Node* window = nodes_.find(app + path);
+            parts.children = parts.children || (window != nullptr && nodes_.isTopLevel(*window));
+        }
     } else {
         changed_.insert(app);
         stale_.erase(app);
