@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 namespace ovra::Visibility {
@@ -50,6 +52,118 @@ void forMeetingPairs(const std::vector<LaidControl>& controls, const Pair& pair)
     }
 }
 
+struct PathHash {
+    std::size_t operator()(const std::vector<int>& path) const {
+        std::size_t hash = 1469598103934665603U;
+        for (const int step : path) {
+            hash = (hash ^ static_cast<std::size_t>(static_cast<unsigned>(step))) * 1099511628211U;
+        }
+        return hash;
+    }
+};
+
+// A box laid over a control need overlap it by more than a border's width.
+constexpr double kSlack = 2;
+
+std::size_t commonPrefix(const std::vector<int>& a, const std::vector<int>& b) {
+    const auto [ia, ib] = std::mismatch(a.begin(), a.end(), b.begin(), b.end());
+    (void)ib;
+    return static_cast<std::size_t>(ia - a.begin());
+}
+
+bool usable(const Rect& r) {
+    return r.isFinite() && !r.isNull() && r.width() > 0 && r.height() > 0;
+}
+
+// The boxes that may lie over a control, by the cells of a coarse grid over the area the
+// controls show in: a page of thousands of boxes costs no comparison of each control with each.
+class CoverIndex {
+  public:
+    CoverIndex(const std::vector<Box>& boxes, const Rect& area) : area_(area) {
+        if (!usable(area)) {
+            return;
+        }
+        columns_ = cellsAlong(area.width());
+        rows_ = cellsAlong(area.height());
+        cells_.resize(columns_ * rows_);
+        for (std::size_t i = 0; i < boxes.size(); ++i) {
+            const Box& b = boxes[i];
+            if (b.kind == Box::Kind::text || b.opaque == false || !usable(b.frame)) {
+                continue;
+            }
+            forCells(b.frame, [&](std::size_t cell) { cells_[cell].push_back(i); });
+        }
+        stamp_.assign(boxes.size(), 0);
+    }
+
+    // Calls `visit(i)` once for each box whose cells meet `r`.
+    template <typename Visit>
+    void near(const Rect& r, const Visit& visit) {
+        ++round_;
+        forCells(r, [&](std::size_t cell) {
+            for (const std::size_t i : cells_[cell]) {
+                if (stamp_[i] != round_) {
+                    stamp_[i] = round_;
+                    visit(i);
+                }
+            }
+        });
+    }
+
+  private:
+    static constexpr double kCell = 128;
+
+    static std::size_t cellsAlong(double length) {
+        return static_cast<std::size_t>(std::clamp(std::ceil(length / kCell), 1.0, 256.0));
+    }
+
+    template <typename Each>
+    void forCells(const Rect& r, const Each& each) const {
+        const Rect part = r.intersection(area_);
+        if (cells_.empty() || part.isNull()) {
+            return;
+        }
+        const auto index = [](double offset, double length, std::size_t count) {
+            const double cell = std::floor(offset / length * static_cast<double>(count));
+            return static_cast<std::size_t>(std::clamp(cell, 0.0, static_cast<double>(count - 1)));
+        };
+        const std::size_t x0 = index(part.minX() - area_.minX(), area_.width(), columns_);
+        const std::size_t x1 = index(part.maxX() - area_.minX(), area_.width(), columns_);
+        const std::size_t y0 = index(part.minY() - area_.minY(), area_.height(), rows_);
+        const std::size_t y1 = index(part.maxY() - area_.minY(), area_.height(), rows_);
+        for (std::size_t y = y0; y <= y1; ++y) {
+            for (std::size_t x = x0; x <= x1; ++x) {
+                each(y * columns_ + x);
+            }
+        }
+    }
+
+    Rect area_;
+    std::size_t columns_ = 0;
+    std::size_t rows_ = 0;
+    std::vector<std::vector<std::size_t>> cells_;
+    std::vector<unsigned> stamp_;
+    unsigned round_ = 0;
+};
+
+// A point of `region` that none of `avoid` holds, tried from the middle out; absent when every
+// point tried lies in one of them.
+std::optional<Point> pointApart(const Rect& region, const std::vector<const Rect*>& avoid) {
+    for (const int n : {1, 3, 5}) {
+        for (int row = 0; row < n; ++row) {
+            for (int column = 0; column < n; ++column) {
+                const Point p{region.minX() + region.width() * (column + 0.5) / n,
+                              region.minY() + region.height() * (row + 0.5) / n};
+                if (std::none_of(avoid.begin(), avoid.end(),
+                                 [&](const Rect* r) { return r->contains(p); })) {
+                    return p;
+                }
+            }
+        }
+    }
+    return std::nullopt;
+}
+
 bool siblings(const std::vector<int>& a, const std::vector<int>& b) {
     return !a.empty() && a.size() == b.size() && std::equal(a.begin(), a.end() - 1, b.begin());
 }
@@ -57,25 +171,16 @@ bool siblings(const std::vector<int>& a, const std::vector<int>& b) {
 }  // namespace
 
 bool isPlausibleFrame(const Rect& frame, const Rect& area) {
-    if (!frame.isFinite() || !area.isFinite() || frame.size.width < 0 || frame.size.height < 0) {
-        return false;
-    }
-    // A small window's area stands for no less than a small screen.
-    const double screen = std::max({area.width(), area.height(), kLeastScreen});
-    const double most = kMostScreens * screen;
-    return frame.width() <= most && frame.height() <= most && frame.minX() >= area.minX() - most &&
-           frame.maxX() <= area.maxX() + most && frame.minY() >= area.minY() - most &&
-           frame.maxY() <= area.maxY() + most;
+    return frame.isFinite() && area.isFinite() && frame.size.width >= 0 && frame.size.height >= 0 &&
+           frame.intersects(area);
 }
 
-bool ringsCollide(const Rect& a, const Rect& b) {
-    const double smaller = std::min(area(a), area(b));
+bool nearlyCoincide(const Rect& a, const Rect& b) {
     const double larger = std::max(area(a), area(b));
-    if (!(smaller > 0) || !a.intersects(b)) {
+    if (!(std::min(area(a), area(b)) > 0) || !a.intersects(b)) {
         return false;
     }
-    const double shared = area(a.intersection(b));
-    return shared * 2 >= smaller && smaller * 4 >= larger;
+    return area(a.intersection(b)) * 4 >= larger * 3;
 }
 
 Overlaps hiddenByOverlap(const std::vector<LaidControl>& controls, const OnTop& onTop) {
@@ -84,7 +189,7 @@ Overlaps hiddenByOverlap(const std::vector<LaidControl>& controls, const OnTop& 
     forMeetingPairs(controls, [&](std::size_t i, std::size_t j) {
         const LaidControl& a = controls[i];
         const LaidControl& b = controls[j];
-        if (!ringsCollide(a.frame, b.frame) || nested(a.path, b.path)) {
+        if (!nearlyCoincide(a.frame, b.frame) || nested(a.path, b.path)) {
             return;
         }
         if (!a.label.empty() && a.label == b.label && a.role == b.role) {
@@ -115,6 +220,122 @@ Overlaps hiddenByOverlap(const std::vector<LaidControl>& controls, const OnTop& 
         }
     }
     return result;
+}
+
+bool within(const std::vector<int>& inner, const std::vector<int>& outer) {
+    return outer.size() <= inner.size() && std::equal(outer.begin(), outer.end(), inner.begin());
+}
+
+std::vector<Exam> examine(const std::vector<Box>& boxes, const std::vector<Shown>& controls,
+                          const Rect& viewport) {
+    std::vector<Exam> exams(controls.size());
+    std::unordered_map<std::vector<int>, std::size_t, PathHash> byPath;
+    // The paths of every box with a control inside.
+    std::unordered_set<std::vector<int>, PathHash> holdControls;
+    byPath.reserve(boxes.size());
+    for (std::size_t i = 0; i < boxes.size(); ++i) {
+        byPath.emplace(boxes[i].path, i);
+        if (boxes[i].kind == Box::Kind::control) {
+            for (std::size_t length = 0; length <= boxes[i].path.size(); ++length) {
+                holdControls.emplace(boxes[i].path.begin(),
+                                     boxes[i].path.begin() + static_cast<std::ptrdiff_t>(length));
+            }
+        }
+    }
+    const auto boxAt = [&](const std::vector<int>& path, std::size_t length) -> const Box* {
+        const auto it = byPath.find(
+            std::vector<int>(path.begin(), path.begin() + static_cast<std::ptrdiff_t>(length)));
+        return it == byPath.end() ? nullptr : &boxes[it->second];
+    };
+    Rect shownArea = Rect::null();
+    for (const Shown& c : controls) {
+        if (usable(c.visible)) {
+            shownArea = shownArea.unionWith(c.visible);
+        }
+    }
+    CoverIndex index(boxes, shownArea);
+    const double mostCover = usable(viewport) ? area(viewport) / 4 : 0;
+
+    for (std::size_t n = 0; n < controls.size(); ++n) {
+        const Shown& shown = controls[n];
+        const Box& control = boxes[shown.box];
+        const Rect& seen = shown.visible;
+        if (!usable(seen)) {
+            continue;
+        }
+        // Its ancestors: whether it leaves one, and the part of it inside them all.
+        bool leaves = false;
+        Rect region = seen;
+        for (std::size_t length = 0; length < control.path.size(); ++length) {
+            const Box* above = boxAt(control.path, length);
+            if (above == nullptr || !above->frame.isFinite() || above->frame.isNull()) {
+                continue;
+            }
+            leaves =
+                leaves || (!above->clips && !above->frame.insetBy(-kSlack, -kSlack).contains(seen));
+            if (const Rect inside = region.intersection(above->frame); usable(inside)) {
+                region = inside;
+            }
+        }
+        // The boxes of other branches that lie over it.
+        std::vector<std::size_t> over;
+        index.near(seen, [&](std::size_t i) {
+            const Box& b = boxes[i];
+            const Rect shared = b.frame.intersection(seen);
+            // A control in nearly the same place is one the overlap rules have settled.
+            const bool settled = b.kind == Box::Kind::control && nearlyCoincide(b.frame, seen);
+            if (i != shown.box && !settled && (b.inPage || !control.inPage) &&
+                !within(control.path, b.path) && !within(b.path, control.path) &&
+                !shared.isNull() && shared.width() > kSlack && shared.height() > kSlack) {
+                over.push_back(i);
+            }
+        });
+        std::vector<const Rect*> all;
+        std::vector<const Rect*> controlsOver;
+        for (const std::size_t i : over) {
+            all.push_back(&boxes[i].frame);
+            if (boxes[i].kind == Box::Kind::control) {
+                controlsOver.push_back(&boxes[i].frame);
+            }
+        }
+        // Controls laid partly over each other (a chip's link and its remove button) each show
+        // where the other does not; one wholly under others must be told apart from them.
+        const std::optional<Point> apartFromControls = pointApart(region, controlsOver);
+        Exam& exam = exams[n];
+        const bool laidOver = leaves || controlsOver.size() < over.size() ||
+                              (!controlsOver.empty() && !apartFromControls);
+        exam.suspect = laidOver || shown.unsettled;
+        exam.onlyStates = !laidOver && shown.unsettled;
+        if (!exam.suspect) {
+            continue;
+        }
+        exam.at = pointApart(region, all).value_or(apartFromControls.value_or(region.center()));
+        exam.covered = std::any_of(over.begin(), over.end(), [&](std::size_t i) {
+            const Box& b = boxes[i];
+            return b.kind == Box::Kind::container && control.path < b.path &&
+                   b.frame.insetBy(-1, -1).contains(seen) && !holdControls.contains(b.path) &&
+                   area(b.frame.intersection(viewport)) <= mostCover;
+        });
+    }
+    return exams;
+}
+
+bool underSameCover(const std::vector<Box>& boxes, const Shown& asked, std::size_t hit,
+                    const Shown& other) {
+    const Box& cover = boxes[hit];
+    const Box& first = boxes[asked.box];
+    const Box& next = boxes[other.box];
+    if (!usable(cover.frame) || !cover.frame.insetBy(-1, -1).contains(other.visible) ||
+        within(next.path, cover.path) || within(cover.path, next.path)) {
+        return false;
+    }
+    const std::size_t common = commonPrefix(first.path, cover.path);
+    if (common >= first.path.size()) {
+        return false;
+    }
+    const std::vector<int> layer(first.path.begin(),
+                                 first.path.begin() + static_cast<std::ptrdiff_t>(common + 1));
+    return within(next.path, layer);
 }
 
 }  // namespace ovra::Visibility

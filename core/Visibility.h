@@ -1,8 +1,9 @@
 #pragma once
 
-// Which controls of a reading a person can see: frames no screen could show, and controls that
-// lie one over the other so that a ring drawn on one would show on the other. Pure rules over
-// what the reading found.
+// Which controls of a reading a person can see: frames no screen could show, controls that lie
+// one over the other so that a ring drawn on one would show on the other, and controls that
+// something else of the window may cover or clip away, which the toolkit is then asked about.
+// Pure rules over what the reading found.
 
 #include <cstddef>
 #include <functional>
@@ -14,19 +15,16 @@
 
 namespace ovra::Visibility {
 
-// How many screens a control's frame may span, or lie away from the area read, before the frame
-// is taken for nonsense (a toolkit's INT_MAX sizes, a page's 1e9-wide element).
-inline constexpr double kMostScreens = 4;
-inline constexpr double kLeastScreen = 1024;
-
 // Whether `frame` could be a control on a screen showing `area`: finite, of no negative size,
-// no larger than a few screens and not farther than that from `area`.
+// and meeting `area`. A frame of any size that meets it is taken (a tall editor, a page-wide
+// banner): only the part on screen is looked at.
 bool isPlausibleFrame(const Rect& frame, const Rect& area);
 
-// Whether rings drawn on the two frames would show on each other: they overlap over at least
-// half of the smaller, and the smaller is no small part of the larger (a close button in the
-// corner of a card is a ring of its own).
-bool ringsCollide(const Rect& a, const Rect& b);
+// Whether two frames lie nearly in the same place: they share at least three quarters of the
+// larger.
+// Only such controls are "laid over each other"; a small control inside a larger one (a chip's
+// remove button, a thumbnail's play button) is not.
+bool nearlyCoincide(const Rect& a, const Rect& b);
 
 // One control as the overlap rules see it.
 struct LaidControl {
@@ -48,7 +46,8 @@ struct Overlaps {
 // top there; absent when it finds neither or cannot be asked.
 using OnTop = std::function<std::optional<std::size_t>(std::size_t a, std::size_t b, Point at)>;
 
-// For each pair of colliding controls, the first rule that tells which one a person sees:
+// For each pair of controls that nearly coincide, the first rule that tells which one a person
+// sees:
 // - two alike (same role and label) are one: the later is hidden as a copy;
 // - of siblings (one laid over the other in the same container, as an invisible control over
 //   a visible one is), the one drawn transparent while the other is not is hidden; when nothing
@@ -58,5 +57,70 @@ using OnTop = std::function<std::optional<std::size_t>(std::size_t a, std::size_
 //   the hit test finds on top hides the page's control below it; else both stay (a banner
 //   drawn slightly transparent is still seen over the page).
 Overlaps hiddenByOverlap(const std::vector<LaidControl>& controls, const OnTop& onTop = {});
+
+// One node of a reading as the cover rules see it.
+struct Box {
+    enum class Kind {
+        control,    // a candidate control
+        text,       // a text leaf: text runs wrap and overflow, and never cover anything
+        container,  // anything else with a frame: a section, a banner, an image, a dialog
+    };
+    Rect frame;
+    std::vector<int> path;  // child indices from the window; the window's is empty
+    Kind kind = Kind::container;
+    std::optional<bool> opaque;  // false: drawn fully transparent, it covers nothing
+    // A scroll area, page or window: the visible part of what it holds is already clipped to it
+    // (and a page's frame read a moment apart from its content, while it scrolls, is no clip).
+    bool clips = false;
+    // Inside a page: a page's control is covered only by the page's own boxes (the browser's
+    // prompts are the dialog-in-front rules'; its bars come and go as it animates them).
+    bool inPage = false;
+};
+
+// What the boxes of a reading say of one control before the toolkit is asked.
+struct Exam {
+    // Something may lie over the control or clip it: ask the toolkit what is on top at `at`.
+    bool suspect = false;
+    // A box laid over the whole control that a hit test passes through (pointer-events: none)
+    // would still hide it: covered, whatever the toolkit answers.
+    bool covered = false;
+    // A suspect only for its states, with nothing of the window over it or clipping it: one that
+    // cannot be asked about is offered as its states were taken before.
+    bool onlyStates = false;
+    Point at;
+};
+
+// A control to examine: its box, and the part of its frame that the screen, the viewport and
+// its clipping ancestors (scroll areas, frames) leave visible.
+struct Shown {
+    std::size_t box = 0;
+    Rect visible;
+    bool unsettled = false;  // its states cannot tell whether it is drawn (a paint not caught up)
+};
+
+// Examines each control (in order). A control is a suspect when a box from another branch of the
+// tree overlaps its visible part (a cover lies over content that is not its own), when other
+// controls leave no part of it their own (a small control wholly inside a larger one), when its
+// visible part leaves an ancestor's frame (an overflow container may clip it), or when its states
+// do not settle it. The point to ask at lies in the visible part, inside its ancestors where it
+// can, and where no other box overlaps it when there is such a place: a chip's link is asked
+// beside its remove button.
+//
+// A control is covered outright by a box laid over all of its visible part that a hit test may
+// pass through: one later in the page (so drawn after it), that holds no control of its own and
+// is no larger than a quarter of `viewport` (a full-page layer holding nothing is a background,
+// drawn under the page as often as over it).
+std::vector<Exam> examine(const std::vector<Box>& boxes, const std::vector<Shown>& controls,
+                          const Rect& viewport);
+
+// After the toolkit found box `hit` on top at the point asked for control `asked` (neither
+// inside the other): whether `other` lies under that same box too, so that it need not be
+// asked. It does when its visible part lies within the box, outside the box's own branch, in the
+// same branch below their common ancestor as `asked` (the same layer of the page).
+bool underSameCover(const std::vector<Box>& boxes, const Shown& asked, std::size_t hit,
+                    const Shown& other);
+
+// Whether path `inner` lies within `outer`'s subtree (or is it).
+bool within(const std::vector<int>& inner, const std::vector<int>& outer);
 
 }  // namespace ovra::Visibility

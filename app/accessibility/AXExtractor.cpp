@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/accessibility/DialogInFront.h"
+#include "app/accessibility/SeenControls.h"
 #include "core/CandidateSelector.h"
 #include "core/FindAndScroll.h"
 #include "core/Geometry.h"
@@ -123,7 +125,7 @@ constexpr int kMostHitAncestors = 6;
 std::optional<std::size_t> whichOnTop(BoundedReader& reader, const ax::Element& window, Point at,
                                       const ax::Element& a, std::size_t indexA,
                                       const ax::Element& b, std::size_t indexB) {
-    auto hit = reader.elementAtPoint(window, at);
+    auto hit = paintedAt(reader, window, at);
     if (!hit) {
         return std::nullopt;
     }
@@ -145,6 +147,54 @@ std::optional<std::size_t> whichOnTop(BoundedReader& reader, const ax::Element& 
         current = *parent;
     }
     return std::nullopt;
+}
+
+// One control of a reading on its way to the snapshot.
+struct Offer {
+    UICandidate candidate;
+    ax::Element element;
+    std::size_t found = 0;  // its entry in the walk's found nodes
+};
+
+// Only what a person can see of `offers` (the walk's document order): of controls laid over
+// each other, the one seen, and neither when that cannot be told; counts the pairs not told.
+std::vector<Offer> withoutOverlaps(BoundedReader& reader, const ax::Element& window,
+                                   const WalkResult& walked, std::vector<Offer> offers,
+                                   int& untold) {
+    std::vector<Visibility::LaidControl> laid;
+    laid.reserve(offers.size());
+    for (const Offer& offer : offers) {
+        const UICandidate& c = offer.candidate;
+        const FoundNode& node = walked.found[offer.found];
+        laid.push_back({.frame = c.frame,
+                        .opaque = node.info.boolean(NodeAttribute::opaque),
+                        .raised = c.context.has_value() || c.role == "AXMenuItem",
+                        .path = node.path,
+                        .role = c.role,
+                        .label = c.label()});
+    }
+    int hitTests = 0;
+    const auto onTop = [&](std::size_t a, std::size_t b, Point at) -> std::optional<std::size_t> {
+        if (++hitTests > kMostHitTests) {
+            return std::nullopt;
+        }
+        return whichOnTop(reader, window, at, offers[a].element, a, offers[b].element, b);
+    };
+    const Visibility::Overlaps overlaps = Visibility::hiddenByOverlap(laid, onTop);
+    untold += overlaps.untold;
+    // One pass, not an erase each: a page may lay thousands of controls one over another.
+    std::vector<bool> drop(offers.size(), false);
+    for (const std::size_t i : overlaps.hidden) {
+        drop[i] = true;
+    }
+    std::vector<Offer> kept;
+    kept.reserve(offers.size() - overlaps.hidden.size());
+    for (std::size_t i = 0; i < offers.size(); ++i) {
+        if (!drop[i]) {
+            kept.push_back(std::move(offers[i]));
+        }
+    }
+    return kept;
 }
 
 // One reading: the window, and once more after waking the app when it showed nothing at first.
@@ -316,109 +366,98 @@ Result<WindowSnapshot, AXExtractorError> AXExtractor::read(BoundedReader& reader
     }
 
     // 5. Document order.
-    std::vector<const FoundNode*> ordered;
-    ordered.reserve(walked.found.size());
-    for (const auto& node : walked.found) {
-        ordered.push_back(&node);
+    std::vector<std::size_t> ordered(walked.found.size());
+    for (std::size_t i = 0; i < ordered.size(); ++i) {
+        ordered[i] = i;
     }
-    std::stable_sort(ordered.begin(), ordered.end(),
-                     [](const FoundNode* a, const FoundNode* b) { return a->path < b->path; });
+    std::stable_sort(ordered.begin(), ordered.end(), [&](std::size_t a, std::size_t b) {
+        return walked.found[a].path < walked.found[b].path;
+    });
 
     // 6. Candidates numbered in that order, each paired with its element.
-    std::vector<std::pair<UICandidate, ax::Element>> pairs;
-    pairs.reserve(ordered.size());
+    std::vector<Offer> offers;
+    offers.reserve(ordered.size());
     for (std::size_t i = 0; i < ordered.size(); ++i) {
         if (reader.cancelled()) {
             return fail(AXExtractorError::cancelled);
         }
-        pairs.emplace_back(makeCandidate(reader, *ordered[i], static_cast<int>(i + 1)),
-                           ordered[i]->element);
+        const FoundNode& node = walked.found[ordered[i]];
+        offers.push_back(
+            {makeCandidate(reader, node, static_cast<int>(i + 1)), node.element, ordered[i]});
     }
 
     // Controls laid one over the other: only the one a person sees is offered, and neither
     // when that cannot be told.
     int untoldOverlaps = 0;
-    {
-        std::vector<Visibility::LaidControl> laid;
-        laid.reserve(pairs.size());
-        for (std::size_t i = 0; i < pairs.size(); ++i) {
-            const UICandidate& c = pairs[i].first;
-            laid.push_back({.frame = c.frame,
-                            .opaque = ordered[i]->info.boolean(NodeAttribute::opaque),
-                            .raised = c.context.has_value() || c.role == "AXMenuItem",
-                            .path = ordered[i]->path,
-                            .role = c.role,
-                            .label = c.label()});
-        }
-        int hitTests = 0;
-        const auto onTop = [&](std::size_t a, std::size_t b,
-                               Point at) -> std::optional<std::size_t> {
-            if (++hitTests > kMostHitTests) {
-                return std::nullopt;
-            }
-            return whichOnTop(reader, *window, at, pairs[a].second, a, pairs[b].second, b);
-        };
-        const Visibility::Overlaps overlaps = Visibility::hiddenByOverlap(laid, onTop);
-        untoldOverlaps = overlaps.untold;
-        // One pass, not an erase each: a page may lay thousands of controls one over another.
-        std::vector<bool> drop(pairs.size(), false);
-        for (const std::size_t i : overlaps.hidden) {
-            drop[i] = true;
-        }
-        std::vector<std::pair<UICandidate, ax::Element>> kept;
-        kept.reserve(pairs.size() - overlaps.hidden.size());
-        for (std::size_t i = 0; i < pairs.size(); ++i) {
-            if (!drop[i]) {
-                kept.push_back(std::move(pairs[i]));
-            }
-        }
-        pairs = std::move(kept);
+    offers = withoutOverlaps(reader, *window, walked, std::move(offers), untoldOverlaps);
+
+    // A page's prompt or a modal dialog in front: only its controls can be used.
+    if (const auto front = DialogInFront::of(walked, fullViewport, bestWeb)) {
+        const std::vector<int>& dialog = walked.nodes[*front].path;
+        std::erase_if(offers, [&](const Offer& offer) {
+            return !Visibility::within(walked.found[offer.found].path, dialog);
+        });
     }
 
     // Only what some monitor shows: monitors of different sizes leave parts of the screen unseen.
-    std::erase_if(pairs, [&](const auto& p) { return !Monitors::shows(p.first.frame, screens); });
+    std::erase_if(offers, [&](const Offer& offer) {
+        return !Monitors::shows(offer.candidate.frame, screens);
+    });
 
     // 7. Web clipping.
     Rect viewport = fullViewport;
     if (bestWeb) {
         const Rect clip = bestWeb->intersection(fullViewport);
         if (!clip.isNull() && clip.width() > 200 && clip.height() > 150) {
-            std::vector<std::pair<UICandidate, ax::Element>> kept;
-            for (auto& pair : pairs) {
-                if (pair.first.frame.intersects(clip)) {
+            std::vector<Offer> kept;
+            for (auto& offer : offers) {
+                if (offer.candidate.frame.intersects(clip)) {
                     const int order = static_cast<int>(kept.size() + 1);
-                    kept.emplace_back(pair.first.withOrder(order), std::move(pair.second));
+                    offer.candidate = offer.candidate.withOrder(order);
+                    kept.push_back(std::move(offer));
                 }
             }
-            pairs = std::move(kept);
+            offers = std::move(kept);
             viewport = clip;
         }
     }
 
-    // 8, 9. Selection around the focused control.
-    std::vector<UICandidate> candidates;
-    candidates.reserve(pairs.size());
+    // 8, 9. Selection around the focused control, of the controls a person sees: those that
+    // something may cover or clip are looked at only when the selection would offer them.
     std::optional<Point> focus;
-    for (const auto& [candidate, element] : pairs) {
-        if (!focus && candidate.isFocused) {
-            focus = candidate.frame.center();
+    for (const Offer& offer : offers) {
+        if (offer.candidate.isFocused) {
+            focus = offer.candidate.frame.center();
+            break;
         }
-        candidates.push_back(candidate);
     }
+    std::vector<std::size_t> foundOf(offers.size());
+    std::map<std::string, std::size_t> byId;
+    for (std::size_t i = 0; i < offers.size(); ++i) {
+        foundOf[i] = offers[i].found;
+        byId.emplace(offers[i].candidate.id, i);
+    }
+    SeenControls seen(reader, *window, walked, viewport);
+    const auto choose = [&](const std::vector<std::size_t>& inPlay) {
+        std::vector<UICandidate> candidates;
+        candidates.reserve(inPlay.size());
+        for (const std::size_t i : inPlay) {
+            candidates.push_back(offers[i].candidate);
+        }
+        std::vector<std::size_t> picked;
+        for (const auto& c : CandidateSelector::select(candidates, viewport, focus, maxCandidates,
+                                                       bestWeb.has_value())) {
+            picked.push_back(byId.at(c.id));
+        }
+        return picked;
+    };
     WindowSnapshot snapshot;
-    snapshot.candidates =
-        CandidateSelector::select(candidates, viewport, focus, maxCandidates, bestWeb.has_value());
-
-    // 10. Elements of the selected candidates.
-    std::map<std::string, ax::Element> byId;
-    for (const auto& [candidate, element] : pairs) {
-        byId.emplace(candidate.id, element);
+    for (const std::size_t i : seen.keepSeen(foundOf, choose)) {
+        snapshot.candidates.push_back(offers[i].candidate);
+        // 10. Elements of the selected candidates.
+        snapshot.elements.emplace(offers[i].candidate.id, offers[i].element);
     }
-    for (const auto& candidate : snapshot.candidates) {
-        if (const auto it = byId.find(candidate.id); it != byId.end()) {
-            snapshot.elements.emplace(it->first, it->second);
-        }
-    }
+    untoldOverlaps += seen.untold();
 
     // 11-13.
     snapshot.app = app;

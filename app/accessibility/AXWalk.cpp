@@ -29,6 +29,7 @@ struct WorkItem {
     std::optional<Rect> clip;
     int context = -1;  // index into the walk's dialog contexts
     int region = -1;   // index into the region list
+    bool inWeb = false;
 };
 
 bool canPress(BoundedReader& reader, const ax::Element& element) {
@@ -51,9 +52,7 @@ std::vector<int> pathOf(const std::vector<WorkItem>& items, int index) {
 }
 
 bool isDialog(const NodeInfo& info, const std::string& role) {
-    const std::string* subrole = info.string(NodeAttribute::subrole);
-    return role == "AXSheet" || (subrole && (*subrole == "AXApplicationDialog" ||
-                                             *subrole == "AXApplicationAlertDialog"));
+    return isDialogRole(role, info.string(NodeAttribute::subrole));
 }
 
 std::optional<std::string> dialogContext(const NodeInfo& info, const std::string& role) {
@@ -69,6 +68,11 @@ std::optional<std::string> dialogContext(const NodeInfo& info, const std::string
 }
 
 }  // namespace
+
+bool isDialogRole(const std::string& role, const std::string* subrole) {
+    return role == "AXSheet" || (subrole && (*subrole == "AXApplicationDialog" ||
+                                             *subrole == "AXApplicationAlertDialog"));
+}
 
 std::string cleaned(const std::string* text) {
     if (text == nullptr || text->empty()) {
@@ -147,6 +151,18 @@ WalkResult walk(BoundedReader& reader, const ax::Element& window, const Rect& vi
         if (info.boolean(NodeAttribute::hidden) == true) {
             continue;
         }
+        const std::size_t nodeIndex = result.nodes.size();
+        result.nodes.push_back({.element = item.element,
+                                .frame = frame,
+                                .shown = !frame      ? Rect::null()
+                                         : item.clip ? frame->intersection(*item.clip)
+                                                     : *frame,
+                                .path = pathOf(items, static_cast<int>(index)),
+                                .role = role,
+                                .opaque = info.boolean(NodeAttribute::opaque),
+                                .modal = info.boolean(NodeAttribute::modal) == true,
+                                .dialog = isDialog(info, role),
+                                .inWeb = item.inWeb});
 
         // 3. Scroll regions.
         int childRegion = item.region;
@@ -204,14 +220,21 @@ WalkResult walk(BoundedReader& reader, const ax::Element& window, const Rect& vi
         if (CandidateRoles::isCandidate(role, pressable)) {
             if (visitable) {
                 complete();
+                Rect visible = frame->intersection(viewport);
+                if (item.clip) {
+                    visible = visible.intersection(*item.clip);
+                }
                 result.found.push_back(
                     {.info = info,
                      .element = item.element,
-                     .path = pathOf(items, static_cast<int>(index)),
+                     .path = result.nodes[nodeIndex].path,
                      .chrome = item.chrome,
                      .dialog = item.context >= 0
                                    ? std::optional(contexts[static_cast<std::size_t>(item.context)])
-                                   : std::nullopt});
+                                   : std::nullopt,
+                     .node = nodeIndex,
+                     .visible = visible,
+                     .unsettled = item.inWeb && !info.boolean(NodeAttribute::showing)});
             }
             if (!pressable && role != "AXLink" && role != "AXComboBox") {
                 continue;
@@ -246,8 +269,7 @@ WalkResult walk(BoundedReader& reader, const ax::Element& window, const Rect& vi
         std::optional<Rect> clip = item.clip;
         const bool clips = role == "AXScrollArea" || CandidateRoles::webContent().contains(role);
         // A frame not laid out yet (a page still loading) clips nothing.
-        if (clips && frame && frame->width() > 0 && frame->height() > 0 &&
-            Visibility::isPlausibleFrame(*frame, viewport)) {
+        if (clips && frame && frame->width() > 0 && frame->height() > 0) {
             clip = clip ? clip->intersection(*frame) : *frame;
         }
         int context = item.context;
@@ -279,7 +301,8 @@ WalkResult walk(BoundedReader& reader, const ax::Element& window, const Rect& vi
                              .scrollFrame = scrollFrame,
                              .clip = clip,
                              .context = context,
-                             .region = childRegion});
+                             .region = childRegion,
+                             .inWeb = item.inWeb || CandidateRoles::webContent().contains(role)});
         }
         reader.prefetch(kids, budget);
     }

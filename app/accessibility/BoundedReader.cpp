@@ -11,14 +11,17 @@ namespace ovra {
 namespace {
 
 constexpr std::array<std::string_view, kNodeAttributeCount> kNames = {
-    "AXRole",     "AXSubrole", "AXTitle",   "AXDescription",      "AXValue",
-    "AXPosition", "AXSize",    "AXEnabled", "AXPlaceholderValue", "AXFocused",
-    "AXHidden",   "AXShowing", "AXOpaque",
+    "AXRole",        "AXSubrole", "AXTitle",
+    "AXDescription", "AXValue",   "AXPosition",
+    "AXSize",        "AXEnabled", "AXPlaceholderValue",
+    "AXFocused",     "AXHidden",  "AXShowing",
+    "AXOpaque",      "AXModal",
 };
 
-constexpr std::array<NodeAttribute, 8> kOutline = {
-    NodeAttribute::role,    NodeAttribute::subrole, NodeAttribute::position, NodeAttribute::size,
-    NodeAttribute::enabled, NodeAttribute::hidden,  NodeAttribute::showing,  NodeAttribute::opaque,
+constexpr std::array<NodeAttribute, 9> kOutline = {
+    NodeAttribute::role,    NodeAttribute::subrole, NodeAttribute::position,
+    NodeAttribute::size,    NodeAttribute::enabled, NodeAttribute::hidden,
+    NodeAttribute::showing, NodeAttribute::opaque,  NodeAttribute::modal,
 };
 constexpr std::array<NodeAttribute, 5> kRest = {
     NodeAttribute::title,       NodeAttribute::description, NodeAttribute::value,

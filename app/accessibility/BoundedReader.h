@@ -35,8 +35,9 @@ enum class NodeAttribute {
     hidden,
     showing,  // false: the toolkit says it is clipped away (absent where it does not tell)
     opaque,   // whether the toolkit draws it fully opaque (absent where it does not tell)
+    modal,    // a modal dialog: while it is open, nothing outside it can be used
 };
-inline constexpr std::size_t kNodeAttributeCount = 13;
+inline constexpr std::size_t kNodeAttributeCount = 14;
 
 // The AX names of the batch, in order.
 std::span<const std::string_view> nodeAttributeNames();

@@ -1,5 +1,6 @@
 #include "app/accessibility/ElementActions.h"
 
+#include "app/accessibility/DialogInFront.h"
 #include "app/accessibility/PointerHome.h"
 #include "app/accessibility/PressLanding.h"
 
@@ -392,6 +393,11 @@ PressOutcome AXActions::press(const PressRequest& request) {
     }
     if (before->enabled == false) {
         return fail(PressFailure::disabled);
+    }
+    // A page's own prompt in front: a press behind it reaches nothing the page shows.
+    if (web && DialogInFront::promptHides(backend_, request.windowElement, element)) {
+        outcome.told = "a prompt of the page is in front of it";
+        return fail(PressFailure::changed);
     }
     const auto done = [&](PressRoute route) {
         outcome.route = route;

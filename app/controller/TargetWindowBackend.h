@@ -67,6 +67,9 @@ class TargetWindowBackend final : public ax::AccessibilityBackend {
     Result<ax::Element, ax::AXError> elementAtPoint(const ax::Element& root, Point point) override {
         return inner_.elementAtPoint(root, point);
     }
+    double hitTestSettleSeconds(const ax::Element& root) override {
+        return inner_.hitTestSettleSeconds(root);
+    }
     void prefetch(std::span<const ax::Element> elements, std::span<const std::string_view> names,
                   std::size_t nodeBudget) override {
         inner_.prefetch(elements, names, nodeBudget);

@@ -11,7 +11,7 @@
 namespace ovra {
 namespace {
 
-TEST(Visibility, OnlyFramesAScreenCouldShowArePlausible) {
+TEST(Visibility, AFrameThatMeetsTheScreenIsPlausibleWhateverItsSize) {
     const Rect area(0, 0, 1280, 1024);
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double big = INT_MAX;
@@ -20,18 +20,19 @@ TEST(Visibility, OnlyFramesAScreenCouldShowArePlausible) {
         bool plausible;
     } cases[] = {
         {Rect(10, 10, 100, 30), true},
-        {Rect(0, 0, 0, 0), true},            // empty, but nothing absurd about it
-        {Rect(0, -2000, 1280, 5000), true},  // a tall part of a page, within a few screens
-        {Rect(0, 0, 1e9, 30), false},        // a billion points wide
-        {Rect(0, 0, big, big), false},       // a toolkit's INT_MAX sizes
+        {Rect(0, 0, 0, 0), false},           // empty: nothing of it shows
+        {Rect(0, -2000, 1280, 5000), true},  // a tall part of a page
+        {Rect(40, 200, 900, 12000), true},   // an editor twelve thousand points tall
+        {Rect(0, 0, 1e9, 30), true},         // a billion points wide, on screen all the same
+        {Rect(0, 0, big, big), true},        // a toolkit's INT_MAX sizes
         {Rect(nan, 0, 10, 10), false},
         {Rect(Point{0, 0}, Size{10, -5}), false},  // a negative size
-        {Rect(-big, -big, 10, 10), false},         // far off every screen
+        {Rect(-big, -big, 10, 10), false},         // beyond every screen
         {Rect(0, 6 * 1280, 10, 10), false},
     };
-    // A small window's controls are measured against a small screen, not the window.
-    EXPECT_TRUE(Visibility::isPlausibleFrame(Rect(0, 0, 300, 3000), Rect(0, 0, 300, 200)));
-    EXPECT_FALSE(Visibility::isPlausibleFrame(Rect(0, 0, 300, 5000), Rect(0, 0, 300, 200)));
+    // A small window's controls are measured against what it shows, whatever their size.
+    EXPECT_TRUE(Visibility::isPlausibleFrame(Rect(0, 0, 300, 5000), Rect(0, 0, 300, 200)));
+    EXPECT_FALSE(Visibility::isPlausibleFrame(Rect(0, 300, 300, 5000), Rect(0, 0, 300, 200)));
     for (const auto& c : cases) {
         EXPECT_EQ(Visibility::isPlausibleFrame(c.frame, area), c.plausible)
             << c.frame.minX() << "," << c.frame.minY() << " " << c.frame.width() << "x"
@@ -39,15 +40,18 @@ TEST(Visibility, OnlyFramesAScreenCouldShowArePlausible) {
     }
 }
 
-TEST(Visibility, RingsCollideOnlyWhereOneWouldShowOnTheOther) {
+TEST(Visibility, OnlyFramesNearlyInOnePlaceAreLaidOverEachOther) {
     const Rect button(0, 0, 200, 40);
-    EXPECT_TRUE(Visibility::ringsCollide(button, button));
-    EXPECT_TRUE(Visibility::ringsCollide(button, Rect(10, 5, 180, 36)));    // nearly the same place
-    EXPECT_FALSE(Visibility::ringsCollide(button, Rect(0, 40, 200, 40)));   // side by side
-    EXPECT_FALSE(Visibility::ringsCollide(button, Rect(150, 0, 200, 40)));  // a quarter shared
-    // A small button in the corner of a card has a ring of its own.
-    EXPECT_FALSE(Visibility::ringsCollide(Rect(0, 0, 75, 116), Rect(49, 2, 24, 24)));
-    EXPECT_FALSE(Visibility::ringsCollide(button, Rect(0, 0, 0, 0)));
+    EXPECT_TRUE(Visibility::nearlyCoincide(button, button));
+    EXPECT_TRUE(Visibility::nearlyCoincide(button, Rect(10, 5, 180, 36)));    // nearly the same
+    EXPECT_FALSE(Visibility::nearlyCoincide(button, Rect(0, 40, 200, 40)));   // side by side
+    EXPECT_FALSE(Visibility::nearlyCoincide(button, Rect(150, 0, 200, 40)));  // a quarter shared
+    // A small button in the corner of a card, a chip's remove button inside its link, a
+    // thumbnail's play button: each is a control of its own.
+    EXPECT_FALSE(Visibility::nearlyCoincide(Rect(0, 0, 75, 116), Rect(49, 2, 24, 24)));
+    EXPECT_FALSE(Visibility::nearlyCoincide(Rect(0, 0, 50, 28), Rect(30, 6, 16, 16)));
+    EXPECT_FALSE(Visibility::nearlyCoincide(Rect(0, 0, 120, 68), Rect(40, 14, 40, 40)));
+    EXPECT_FALSE(Visibility::nearlyCoincide(button, Rect(0, 0, 0, 0)));
 }
 
 TEST(Visibility, OfLaidControlsOnlyTheOneSeenIsOffered) {
@@ -131,6 +135,191 @@ TEST(Visibility, OfLaidControlsOnlyTheOneSeenIsOffered) {
         EXPECT_EQ(overlaps.hidden, c.hidden);
         EXPECT_EQ(overlaps.untold, c.untold);
     }
+}
+
+// Boxes of a page as the cover rules see them, read from compact rows.
+struct Row {
+    std::vector<int> path;
+    Rect frame;
+    Visibility::Box::Kind kind = Visibility::Box::Kind::container;
+    std::optional<bool> opaque = std::nullopt;
+    bool clips = false;
+    bool inPage = false;
+};
+
+TEST(Visibility, SuspectsAreControlsSomethingElseMayCoverOrClip) {
+    using Kind = Visibility::Box::Kind;
+    const Rect viewport(0, 0, 1200, 800);
+    const Rect page(0, 0, 1200, 3000);
+    const Rect button(20, 700, 120, 30);
+    const struct {
+        const char* what;
+        std::vector<Row> rows;  // the window, the page, ... the control examined is row 2
+        bool unsettled;
+        bool suspect;
+        bool covered;
+        std::optional<Rect> pointIn;  // where the point to ask at must lie
+    } cases[] = {
+        {"a button alone in its part of the page",
+         {{{}, viewport}, {{0}, page}, {{0, 0}, button, Kind::control}},
+         false,
+         false,
+         false,
+         std::nullopt},
+        {"a banner laid over it, with buttons of its own: the toolkit is asked",
+         {{{}, viewport},
+          {{0}, page},
+          {{0, 0}, button, Kind::control},
+          {{0, 1}, Rect(0, 680, 1200, 120)},
+          {{0, 1, 0}, Rect(20, 760, 100, 30), Kind::control}},
+         false,
+         true,
+         false,
+         button},
+        {"a cover holding nothing, laid over it later in the page: covered even where the "
+         "pointer passes through",
+         {{{}, viewport},
+          {{0}, page},
+          {{0, 0}, button, Kind::control},
+          {{0, 1}, Rect(10, 690, 240, 56)}},
+         false,
+         true,
+         true,
+         button},
+        {"a layer over the whole page holding nothing is a background",
+         {{{}, viewport}, {{0}, page}, {{0, 0}, button, Kind::control}, {{0, 1}, viewport}},
+         false,
+         true,
+         false,
+         button},
+        {"a box drawn fully transparent covers nothing",
+         {{{}, viewport},
+          {{0}, page},
+          {{0, 0}, button, Kind::control},
+          {{0, 1}, Rect(10, 690, 240, 56), Kind::container, false}},
+         false,
+         false,
+         false,
+         std::nullopt},
+        {"a fixed header earlier in the page over its bottom half: asked where it shows",
+         {{{}, viewport},
+          {{0}, Rect(0, 680, 1200, 35)},
+          {{1, 0}, button, Kind::control},
+          {{1}, page}},
+         false,
+         true,
+         false,
+         Rect(20, 715, 120, 15)},
+        {"text runs wrap over their neighbours and cover nothing",
+         {{{}, viewport},
+          {{0}, page},
+          {{0, 0}, button, Kind::control},
+          {{0, 1}, Rect(0, 690, 1200, 60), Kind::text}},
+         false,
+         false,
+         false,
+         std::nullopt},
+        {"a chip's link shows beside its remove button: nothing to ask",
+         {{{}, viewport},
+          {{0}, Rect(20, 700, 48, 28)},
+          {{0, 0}, Rect(20, 700, 48, 28), Kind::control},
+          {{0, 1}, Rect(50, 706, 16, 16), Kind::control}},
+         false,
+         false,
+         false,
+         std::nullopt},
+        {"a chip's remove button inside its link",
+         {{{}, viewport},
+          {{0}, Rect(20, 700, 48, 28)},
+          {{0, 1}, Rect(50, 706, 16, 16), Kind::control},
+          {{0, 0}, Rect(20, 700, 48, 28), Kind::control}},
+         false,
+         true,
+         false,
+         Rect(50, 706, 16, 16)},
+        {"a slide outside its carousel",
+         {{{}, viewport},
+          {{0}, Rect(20, 100, 300, 60)},
+          {{0, 0, 1}, Rect(320, 100, 280, 50), Kind::control},
+          {{0, 0}, Rect(20, 100, 900, 50)}},
+         false,
+         true,
+         false,
+         Rect(320, 100, 280, 50)},
+        {"a page read while it scrolls, a moment apart from its content, clips nothing more",
+         {{{}, viewport, Kind::container, std::nullopt, true},
+          {{0}, Rect(0, 100, 1200, 3000), Kind::container, std::nullopt, true},
+          {{0, 0}, Rect(20, 0, 120, 30), Kind::control}},
+         false,
+         false,
+         false,
+         std::nullopt},
+        {"a bar of the browser's own laid over a page's control is the browser's",
+         {{{}, viewport},
+          {{0}, page, Kind::container, std::nullopt, false, true},
+          {{0, 0}, button, Kind::control, std::nullopt, false, true},
+          {{1}, Rect(0, 690, 1200, 20)}},
+         false,
+         false,
+         false,
+         std::nullopt},
+        {"a control the browser cannot tell is drawn yet",
+         {{{}, viewport}, {{0}, page}, {{0, 0}, button, Kind::control}},
+         true,
+         true,
+         false,
+         button},
+        {"another control in nearly the same place is for the overlap rules",
+         {{{}, viewport},
+          {{0}, page},
+          {{0, 0}, button, Kind::control},
+          {{0, 1}, Rect(22, 701, 118, 29), Kind::control}},
+         false,
+         false,
+         false,
+         std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<Visibility::Box> boxes;
+        for (const Row& row : c.rows) {
+            boxes.push_back({row.frame, row.path, row.kind, row.opaque, row.clips, row.inPage});
+        }
+        const Rect visible = boxes[2].frame.intersection(viewport);
+        const auto exams = Visibility::examine(
+            boxes, {{.box = 2, .visible = visible, .unsettled = c.unsettled}}, viewport);
+        ASSERT_EQ(exams.size(), 1U);
+        EXPECT_EQ(exams[0].suspect, c.suspect);
+        EXPECT_EQ(exams[0].covered, c.covered);
+        EXPECT_EQ(exams[0].onlyStates, c.unsettled && c.suspect && c.rows.size() == 3);
+        if (c.pointIn) {
+            EXPECT_TRUE(c.pointIn->contains(exams[0].at)) << exams[0].at;
+        }
+    }
+}
+
+TEST(Visibility, WhatLiesUnderTheCoverFoundIsNotAskedAgain) {
+    using Kind = Visibility::Box::Kind;
+    // The window; the page with three buttons, one beyond the cover; the cover with a button
+    // of its own; an aside beside the page with a button under the cover too.
+    const std::vector<Visibility::Box> boxes = {
+        {Rect(0, 0, 1200, 800), {}},
+        {Rect(0, 0, 900, 3000), {0}},
+        {Rect(20, 700, 120, 30), {0, 0}, Kind::control},
+        {Rect(200, 700, 120, 30), {0, 1}, Kind::control},
+        {Rect(20, 100, 120, 30), {0, 2}, Kind::control},
+        {Rect(0, 650, 1200, 150), {1}},
+        {Rect(20, 760, 120, 30), {1, 0}, Kind::control},
+        {Rect(900, 0, 300, 3000), {2}},
+        {Rect(950, 700, 120, 30), {2, 0}, Kind::control},
+    };
+    const auto shown = [&](std::size_t box) {
+        return Visibility::Shown{.box = box, .visible = boxes[box].frame};
+    };
+    EXPECT_TRUE(Visibility::underSameCover(boxes, shown(2), 5, shown(3)));
+    EXPECT_FALSE(Visibility::underSameCover(boxes, shown(2), 5, shown(4)));  // beyond it
+    EXPECT_FALSE(Visibility::underSameCover(boxes, shown(2), 5, shown(6)));  // the cover's own
+    EXPECT_FALSE(Visibility::underSameCover(boxes, shown(2), 5, shown(8)));  // another layer
 }
 
 TEST(BoundedText, CutsOnACharacterBoundary) {

@@ -175,6 +175,12 @@ class AccessibilityBackend {
     // the app itself hit-tests it: what a click there would reach. `root` itself when nothing
     // inside it is there.
     virtual Result<Element, AXError> elementAtPoint(const Element& root, Point point) = 0;
+    // How long after a hit test the same question gets what is painted: a toolkit may answer
+    // first from its tree's bounds while it asks the page. 0: its first answer is the one.
+    virtual double hitTestSettleSeconds(const Element& root) {
+        (void)root;
+        return 0;
+    }
     // Hint: these attributes of these elements will be read soon, by a reading that reads at
     // most `nodeBudget` nodes in all: whatever the backend reads further ahead (their children,
     // before anyone asks) is spent from that budget. May do nothing.

@@ -240,6 +240,9 @@ class FakeFixtureLoader {
         if (app.contains("listedLate")) {
             fake_.listedLate_ = static_cast<int>(json::requireInt(app, "listedLate"));
         }
+        if (app.contains("hitTestSettle")) {
+            fake_.hitTestSettle_ = json::requireNumber(app, "hitTestSettle");
+        }
         if (app.contains("callCost")) {
             fake_.callCost_ = json::requireNumber(app, "callCost");
         }
@@ -367,6 +370,9 @@ class FakeFixtureLoader {
         at().settable = strings(object, "settable");
         if (object.contains("snap")) {
             at().snap = json::requireNumber(object, "snap");
+        }
+        if (object.contains("passThrough")) {
+            at().passThrough = json::requireBool(object, "passThrough");
         }
         std::vector<int> kids;
         if (const auto it = object.find("children"); it != object.end()) {
@@ -697,6 +703,7 @@ Result<bool, AXError> FakeAccessibilityBackend::isAttributeSettable(const Elemen
 
 Result<Element, AXError> FakeAccessibilityBackend::elementAtPoint(const Element& root,
                                                                   Point point) {
+    ++counters_.hitTests;
     const auto called = call(root, "elementAtPoint");
     if (!called) {
         return fail(called.error());
@@ -705,7 +712,9 @@ Result<Element, AXError> FakeAccessibilityBackend::elementAtPoint(const Element&
         const Node& n = nodes_[static_cast<std::size_t>(index)];
         const auto origin = n.attributes.find("AXPosition");
         const auto size = n.attributes.find("AXSize");
-        if (n.removed || origin == n.attributes.end() || size == n.attributes.end()) {
+        const auto hidden = n.attributes.find("AXHidden");
+        if (n.removed || origin == n.attributes.end() || size == n.attributes.end() ||
+            (hidden != n.attributes.end() && asBool(hidden->second) == true)) {
             return false;
         }
         const auto at = asPoint(origin->second);
@@ -713,11 +722,45 @@ Result<Element, AXError> FakeAccessibilityBackend::elementAtPoint(const Element&
         return at && extent && Rect(*at, *extent).contains(point);
     };
     const auto* ref = root.as<FakeRef>();
-    int current = ref != nullptr ? ref->index : 0;
-    // Down through the topmost child that shows at the point, as a hit test goes.
+    const int start = ref != nullptr ? ref->index : 0;
+    // Asked anew, a lagging toolkit first answers from its tree's bounds: the smallest frame
+    // there, whatever lies over it.
+    const bool settled =
+        !(hitTestSettle_ > 0) ||
+        (lastHit_ && lastHit_->first == point && clock_.now() - lastHit_->second >= hitTestSettle_);
+    if (!settled) {
+        if (!lastHit_ || !(lastHit_->first == point)) {
+            lastHit_ = {point, clock_.now()};
+        }
+        int smallest = start;
+        double least = INFINITY;
+        std::vector<int> stack{start};
+        while (!stack.empty()) {
+            const int at = stack.back();
+            stack.pop_back();
+            for (const int kid : nodes_[static_cast<std::size_t>(at)].children) {
+                if (!shows(kid)) {
+                    continue;
+                }
+                const Node& n = nodes_[static_cast<std::size_t>(kid)];
+                const auto extent = asSize(n.attributes.at("AXSize"));
+                if (extent->width * extent->height <= least) {
+                    least = extent->width * extent->height;
+                    smallest = kid;
+                }
+                stack.push_back(kid);
+            }
+        }
+        return handle(smallest);
+    }
+    int current = start;
+    // Down through the topmost child that shows at the point, as a hit test goes, past what the
+    // pointer passes through.
     for (int depth = 0; depth < 256; ++depth) {
         const auto& kids = nodes_[static_cast<std::size_t>(current)].children;
-        const auto hit = std::find_if(kids.rbegin(), kids.rend(), shows);
+        const auto hit = std::find_if(kids.rbegin(), kids.rend(), [&](int kid) {
+            return shows(kid) && !nodes_[static_cast<std::size_t>(kid)].passThrough;
+        });
         if (hit == kids.rend()) {
             break;
         }

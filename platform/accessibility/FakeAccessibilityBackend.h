@@ -15,6 +15,9 @@
 //                                                           element that is gone (a registry
 //                                                           that restarted lists the app late)
 //              "callCost": 0.001,                           seconds each call takes
+//              "hitTestSettle": 0.02,                       a hit test answers from the
+//                                      tree's bounds (the smallest frame) until asked again
+//                                      at the same point this much later
 //              "focusedWindow": true, "mainWindow": true,   false: that attribute is missing
 //              "wakeUp": "ok" | <error name> },             default ok with "afterWakeUp"
 //     "window": <node> | null,
@@ -26,6 +29,7 @@
 //           "attrs": { "AXName": value },  any other attribute, any kind of value
 //           "actions": ["AXPress"], "settable": ["AXFocused"],
 //           "snap": 0.02,                  a number written is kept off by this much
+//           "passThrough": true,           hit tests pass through it (pointer-events: none)
 //           "faults": { "AXTitle": "timeout", "attributes": ..., "children": ...,
 //                       "actions": ..., "AXPress": ... },  error names of AXError; whole-call
 //                                      faults by call, an action's by its name
@@ -41,9 +45,11 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "core/Json.h"
@@ -75,6 +81,7 @@ class FakeAccessibilityBackend final : public AccessibilityBackend {
         int batch = 0;
         int children = 0;
         int actionNames = 0;
+        int hitTests = 0;
         std::size_t largestChildLimit = 0;
         std::size_t childrenHandedOut = 0;
         std::size_t prefetched = 0;          // elements hinted at by prefetch
@@ -124,6 +131,7 @@ class FakeAccessibilityBackend final : public AccessibilityBackend {
     Result<bool, AXError> isAttributeSettable(const Element& element,
                                               std::string_view name) override;
     Result<Element, AXError> elementAtPoint(const Element& root, Point point) override;
+    double hitTestSettleSeconds(const Element&) override { return hitTestSettle_; }
     void prefetch(std::span<const Element> elements, std::span<const std::string_view> names,
                   std::size_t nodeBudget) override {
         (void)names;
@@ -143,9 +151,10 @@ class FakeAccessibilityBackend final : public AccessibilityBackend {
         std::vector<std::string> actions;
         std::vector<std::string> settable;
         std::vector<int> children;
-        std::size_t repeat = 0;  // > 0: children are this many copies of children[0]
-        double snap = 0;         // added to every number written, as a snapping control does
-        bool removed = false;    // gone from the tree (see change)
+        std::size_t repeat = 0;    // > 0: children are this many copies of children[0]
+        double snap = 0;           // added to every number written, as a snapping control does
+        bool passThrough = false;  // hit tests find what lies under it
+        bool removed = false;      // gone from the tree (see change)
     };
 
   private:
@@ -168,6 +177,8 @@ class FakeAccessibilityBackend final : public AccessibilityBackend {
     long hangAfter_ = -1;
     long goneAfter_ = -1;
     double callCost_ = 0;
+    double hitTestSettle_ = 0;
+    std::optional<std::pair<Point, double>> lastHit_;  // where and when a lagging hit test began
     bool focusedWindow_ = true;
     bool mainWindow_ = true;
     std::optional<AXError> wakeUpResult_ = AXError::unsupportedAttribute;

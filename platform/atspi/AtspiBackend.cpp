@@ -411,6 +411,14 @@ Result<ax::Element, ax::AXError> AtspiBackend::elementAtPoint(const ax::Element&
         });
 }
 
+double AtspiBackend::hitTestSettleSeconds(const ax::Element& root) {
+    const auto settle = onElement(
+        root, true, [&](AtspiSession& session, const AtspiRef& ref) -> Result<double, AXError> {
+            return session.apps().knownToolkit(ref.bus()).hitTestSettleSeconds;
+        });
+    return settle ? settle.value() : 0.0;
+}
+
 void AtspiBackend::prefetch(std::span<const ax::Element> elements,
                             std::span<const std::string_view> names, std::size_t nodeBudget) {
     (void)names;

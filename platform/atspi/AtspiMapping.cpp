@@ -280,6 +280,10 @@ bool isShowing(StateSet states) {
     return states.has(ATSPI_STATE_SHOWING);
 }
 
+bool isModal(StateSet states) {
+    return states.has(ATSPI_STATE_MODAL);
+}
+
 std::optional<double> toggleValue(std::uint32_t role, StateSet states) {
     if (role == r(ATSPI_ROLE_CHECK_BOX) || role == r(ATSPI_ROLE_CHECK_MENU_ITEM)) {
         if (states.has(ATSPI_STATE_CHECKED)) {

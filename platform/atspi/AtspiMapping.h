@@ -83,6 +83,9 @@ bool isFocused(StateSet states);
 // A top-level window the user works in ("AXFocusedWindow").
 bool isActiveWindow(StateSet states);
 bool isShowing(StateSet states);
+// AXModal: a dialog that keeps the rest of its window from being used while it is open (GTK's
+// modal windows, a page's aria-modal dialog or modal <dialog>).
+bool isModal(StateSet states);
 
 // AXValue of toggles from their states; absent for roles without such a value.
 std::optional<double> toggleValue(std::uint32_t role, StateSet states);

@@ -131,6 +131,7 @@ struct Node {
 struct StaleParts {
     bool states = false;
     bool names = false;
+    bool children = false;
 };
 
 class NodeCache {

@@ -710,6 +710,9 @@ void NodeCache::makeStale(const std::string& busName,
                 n->props = {};
                 n->text = {};
             }
+            if (parts.children) {
+                n->children = {};
+            }
             n->followUpsIssued = false;
         }
     }

@@ -148,6 +148,12 @@ void AtspiSession::noteEvent(DBusMessage* message) {
         StaleParts& parts = stale[path];
         parts.states = parts.states || reach == EventReach::senderStates;
         parts.names = parts.names || reach == EventReach::senderName;
+        // A window that takes another name may show another part of its app: Chromium names its
+        // window after a page's prompt that it puts in the page's place, and says nothing else.
+        if (reach == EventReach::senderName) {
+            const Node* window = nodes_.find(app + path);
+            parts.children = parts.children || (window != nullptr && nodes_.isTopLevel(*window));
+        }
     } else {
         changed_.insert(app);
         stale_.erase(app);

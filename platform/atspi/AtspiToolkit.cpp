@@ -52,6 +52,7 @@ Toolkit toolkitOf(std::string_view name, std::string_view version) {
     toolkit.documentOutsideScrollPane = chromium;
     if (chromium) {
         toolkit.pages = FrameScale::Pages::inDevicePixels;
+        toolkit.hitTestSettleSeconds = 0.02;
     }
     if (gtk || gecko) {
         toolkit.scaleSteps = FrameScale::Steps::whole;

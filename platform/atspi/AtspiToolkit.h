@@ -69,6 +69,10 @@ struct Toolkit {
     // Gecko takes SHOWING from what it last painted and tells no one when that changes: a control
     // just added reads as not showing until the page changes again.
     bool showingLagsPaint = false;
+    // Chromium answers a hit test first from its tree's bounds (a button under a cover answers
+    // itself) while it asks the page, and the same question this much later with what the page
+    // paints there (5 ms was once too soon); it keeps one such answer at a time.
+    double hitTestSettleSeconds = 0;
 };
 
 // The quirks of a toolkit; an unknown one gets the safe defaults (no GetAll).

@@ -98,7 +98,7 @@ bool ValueMapping::hiddenDocument(const Node& n) const {
 
 bool ValueMapping::insideParent(const Node& n) {
     // What lies wholly inside its laid-out parent is not clipped away by it: a state saying so
-    // is one not yet brought up to date.
+    // may be one not yet brought up to date, or the mark of a cover or clip of its own.
     const Node* parent = nodes_.find(n.parentKey);
     return parent != nullptr && parent->extents.done() && isLaidOut(parent->extents.value) &&
            n.extents.done() && isLaidOut(n.extents.value) &&
@@ -233,13 +233,16 @@ ax::Read ValueMapping::valueOf(Node& n, std::string_view name, bool webArea) {
         }
         return ax::Value(isActiveWindow(n.states.value));
     }
-    if (name == "AXEnabled" || name == "AXFocused" || name == "AXHidden") {
+    if (name == "AXEnabled" || name == "AXFocused" || name == "AXHidden" || name == "AXModal") {
         if (auto p = n.states.problem()) {
             return fail(*p);
         }
         const StateSet s = n.states.value;
         if (name == "AXEnabled") {
             return ax::Value(isEnabled(s));
+        }
+        if (name == "AXModal") {
+            return ax::Value(isModal(s));
         }
         if (name == "AXFocused") {
             return ax::Value(isFocused(s));
@@ -249,7 +252,8 @@ ax::Read ValueMapping::valueOf(Node& n, std::string_view name, bool webArea) {
     if (name == "AXShowing" || name == "AXOpaque") {
         // Only browsers tell of their pages' content what a person cannot see: SHOWING goes when
         // an ancestor (an overflow container, a frame's view) clips the element away, and Gecko
-        // gives OPAQUE only to what is drawn at full opacity.
+        // gives OPAQUE only to what is drawn at full opacity. Where Gecko's SHOWING cannot be
+        // told from a paint it has not caught up with, the answer is none.
         const Toolkit& kit = apps_.knownToolkit(n.bus);
         if (!kit.isBrowser || !n.inDocument || (name == "AXOpaque" && !kit.opacityInStates)) {
             return fail(AXError::unsupportedAttribute);
@@ -260,8 +264,14 @@ ax::Read ValueMapping::valueOf(Node& n, std::string_view name, bool webArea) {
         if (name == "AXOpaque") {
             return ax::Value(n.states.value.has(ATSPI_STATE_OPAQUE));
         }
-        return ax::Value(n.states.value.has(ATSPI_STATE_SHOWING) ||
-                         (kit.showingLagsPaint && insideParent(n)));
+        if (n.states.value.has(ATSPI_STATE_SHOWING)) {
+            return ax::Value(true);
+        }
+        // Not painted yet, or clipped away: only a hit test tells.
+        if (kit.showingLagsPaint && insideParent(n)) {
+            return fail(AXError::noValue);
+        }
+        return ax::Value(false);
     }
     if (name == "AXPlaceholderValue") {
         if (n.attributes.unread()) {

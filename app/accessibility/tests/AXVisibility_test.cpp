@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/accessibility/AXExtractor.h"
+#include "app/accessibility/SeenControls.h"
 #include "core/Text.h"
 #include "platform/accessibility/FakeAccessibilityBackend.h"
 
@@ -20,17 +21,24 @@ using ::testing::UnorderedElementsAreArray;
 const AXExtractor kExtractor{
     .maxDepth = 8, .maxCandidates = 150, .maxRawDepth = 48, .nodeBudget = 4000};
 
-Result<WindowSnapshot, AXExtractorError> readWindow(const std::string& children) {
+std::unique_ptr<ax::FakeAccessibilityBackend> windowOf(const std::string& children,
+                                                       const std::string& app = "") {
     const std::string fixture =
-        R"({"screens": [[0, 0, 1280, 1024]], "app": {"pid": 9, "name": "Example"},
-            "window": {"id": "w", "role": "AXWindow", "frame": [0, 0, 1280, 1024],
+        R"({"screens": [[0, 0, 1280, 1024]], "app": {"pid": 9, "name": "Example")" + app +
+        R"(}, "window": {"id": "w", "role": "AXWindow", "frame": [0, 0, 1280, 1024],
                        "children": )" +
         children + "}}";
     auto parsed = json::parse(fixture);
     EXPECT_TRUE(parsed.ok());
     auto fake = ax::FakeAccessibilityBackend::fromJson(*parsed);
     EXPECT_TRUE(fake.ok()) << (fake.ok() ? "" : fake.error());
-    return kExtractor.snapshot({.pid = 9}, *fake.value(), fake.value()->clock());
+    return fake.ok() ? std::move(fake).value() : nullptr;
+}
+
+Result<WindowSnapshot, AXExtractorError> readWindow(const std::string& children,
+                                                    const std::string& app = "") {
+    auto fake = windowOf(children, app);
+    return kExtractor.snapshot({.pid = 9}, *fake, fake->clock());
 }
 
 std::vector<std::string> titles(const WindowSnapshot& snapshot) {
@@ -71,11 +79,14 @@ TEST(ReadingVisibility, OffersOnlyControlsAPersonCanSee) {
                 "attrs": {"AXShowing": false}}]}])",
          {"Slide one"},
          0},
-        {"a frame no screen could show",
+        {"a frame no screen could show; one that meets the screen, whatever its size",
          R"([{"role": "AXButton", "title": "Sane", "frame": [10, 10, 100, 30]},
              {"role": "AXButton", "title": "Wide", "frame": [0, 100, 1000000000, 30]},
-             {"role": "AXButton", "title": "Huge", "frame": [0, 0, 2147483647, 2147483647]}])",
-         {"Sane"},
+             {"role": "AXTextArea", "title": "Tall editor", "frame": [300, 200, 600, 12000]},
+             {"role": "AXButton", "title": "Far", "frame": [-2147483647, -2147483647, 10, 10]},
+             {"role": "AXButton", "title": "Below", "frame": [0, 7000, 100, 30]},
+             {"role": "AXButton", "title": "Negative", "frame": [10, 60, 100, -30]}])",
+         {"Sane", "Wide", "Tall editor"},
          0},
         {"an invisible control over a visible one, told by its opacity",
          R"([{"role": "AXButton", "title": "Reject all", "frame": [20, 220, 200, 40],
@@ -105,6 +116,186 @@ TEST(ReadingVisibility, OffersOnlyControlsAPersonCanSee) {
         EXPECT_THAT(titles(read.value()), UnorderedElementsAreArray(c.offered));
         EXPECT_EQ(read.value().untoldOverlaps, c.untold);
     }
+}
+
+constexpr const char* kBanner =
+    R"([{"role": "AXGroup", "frame": [0, 0, 1280, 3000], "children": [
+          {"role": "AXButton", "title": "Top of page", "frame": [20, 20, 110, 25]},
+          {"role": "AXButton", "title": "Under banner", "frame": [20, 950, 110, 25]}]},
+        {"role": "AXGroup", "frame": [0, 900, 1280, 124], "children": [
+          {"role": "AXStaticText", "value": "We use cookies.", "frame": [20, 910, 300, 20]},
+          {"role": "AXButton", "title": "Accept cookies", "frame": [20, 980, 130, 25]},
+          {"role": "AXButton", "title": "Cookie settings", "frame": [160, 980, 130, 25]}]}])";
+
+TEST(ReadingVisibility, OffersNothingACoverOrADialogInFrontHides) {
+    const struct {
+        const char* what;
+        std::string children;
+        std::string app;
+        std::vector<std::string> offered;
+    } cases[] = {
+        {"a banner without a role over a page's button; the banner's own buttons stay",
+         kBanner,
+         "",
+         {"Top of page", "Accept cookies", "Cookie settings"}},
+        {"the same where the toolkit answers from its tree's bounds until asked again later",
+         kBanner,
+         R"(, "hitTestSettle": 0.02)",
+         {"Top of page", "Accept cookies", "Cookie settings"}},
+        {"a plain backdrop over the page, a box with a button over the backdrop",
+         R"([{"role": "AXGroup", "frame": [0, 0, 1280, 1024], "children": [
+               {"role": "AXButton", "title": "Behind one", "frame": [20, 20, 100, 25]},
+               {"role": "AXButton", "title": "Behind two", "frame": [130, 20, 100, 25]}]},
+             {"role": "AXGroup", "frame": [0, 0, 1280, 1024]},
+             {"role": "AXGroup", "frame": [420, 160, 300, 120], "children": [
+               {"role": "AXButton", "title": "Sign in", "frame": [440, 220, 80, 25]}]}])",
+         "",
+         {"Sign in"}},
+        {"an opaque cover the pointer passes through",
+         R"([{"role": "AXGroup", "frame": [0, 0, 1280, 200], "children": [
+               {"role": "AXButton", "title": "Beside cover", "frame": [20, 20, 110, 25]},
+               {"role": "AXButton", "title": "Under cover", "frame": [20, 70, 110, 25]},
+               {"role": "AXGroup", "passThrough": true, "frame": [10, 60, 240, 56], "children": [
+                 {"role": "AXStaticText", "value": "Members only", "frame": [20, 70, 100, 20]}]}]}])",
+         "",
+         {"Beside cover"}},
+        {"a control its browser cannot tell is drawn, and that is not (a clip-path)",
+         R"([{"role": "AXWebArea", "frame": [0, 0, 1280, 1024], "children": [
+               {"role": "AXButton", "title": "Not clipped", "frame": [20, 20, 100, 25],
+                "attrs": {"AXShowing": true}},
+               {"role": "AXButton", "title": "Clipped away", "frame": [130, 20, 110, 25],
+                "passThrough": true}]}])",
+         "",
+         {"Not clipped"}},
+        {"carousel slides outside their carousel",
+         R"([{"role": "AXGroup", "frame": [0, 0, 1280, 400], "children": [
+               {"role": "AXGroup", "frame": [20, 100, 300, 60], "children": [
+                 {"role": "AXGroup", "frame": [20, 100, 900, 50], "children": [
+                   {"role": "AXButton", "title": "Slide one", "frame": [20, 100, 280, 50]},
+                   {"role": "AXButton", "title": "Slide two", "frame": [320, 100, 280, 50]},
+                   {"role": "AXButton", "title": "Slide three", "frame": [620, 100, 280, 50]}]}]}]}])",
+         "",
+         {"Slide one"}},
+        {"a modal dialog: only its controls",
+         R"([{"role": "AXButton", "title": "Delete", "frame": [20, 20, 80, 25]},
+             {"role": "AXGroup", "subrole": "AXApplicationDialog", "title": "Delete the file?",
+              "frame": [420, 120, 320, 150], "attrs": {"AXModal": true}, "children": [
+               {"role": "AXButton", "title": "Cancel", "frame": [440, 200, 80, 25]},
+               {"role": "AXButton", "title": "Confirm delete", "frame": [530, 200, 130, 25]}]}])",
+         "",
+         {"Cancel", "Confirm delete"}},
+        {"a page's prompt over the page: only the prompt",
+         R"([{"role": "AXScrollArea", "frame": [0, 100, 1280, 924], "children": [
+               {"role": "AXWebArea", "frame": [0, 100, 1280, 924], "children": [
+                 {"role": "AXButton", "title": "Delete", "frame": [20, 120, 80, 25]}]}]},
+             {"role": "AXGroup", "subrole": "AXApplicationDialog", "frame": [450, 500, 380, 130],
+              "children": [
+               {"role": "AXButton", "title": "OK", "frame": [760, 580, 50, 30]},
+               {"role": "AXButton", "title": "Cancel", "frame": [680, 580, 70, 30]}]}])",
+         "",
+         {"OK", "Cancel"}},
+        {"a page's prompt its browser does not call a dialog yet, beside the page",
+         R"([{"role": "AXGroup", "frame": [0, 100, 1280, 924], "children": [
+               {"role": "AXGroup", "frame": [0, 100, 1280, 924], "children": [
+                 {"role": "AXWebArea", "frame": [0, 100, 1280, 924], "children": [
+                   {"role": "AXButton", "title": "Delete", "frame": [20, 120, 80, 25]}]}]},
+               {"role": "AXGroup", "frame": [450, 500, 380, 130], "children": [
+                 {"role": "AXButton", "title": "OK", "frame": [760, 580, 50, 30]},
+                 {"role": "AXButton", "title": "Cancel", "frame": [680, 580, 70, 30]}]}]}])",
+         "",
+         {"OK", "Cancel"}},
+        {"a bar of the browser's own above the page is no prompt: the page stays offered",
+         R"([{"role": "AXGroup", "subrole": "AXApplicationAlertDialog", "frame": [0, 60, 1280, 40],
+              "children": [{"role": "AXButton", "title": "Dismiss", "frame": [1200, 65, 60, 30]}]},
+             {"role": "AXScrollArea", "frame": [0, 100, 1280, 924], "children": [
+               {"role": "AXWebArea", "frame": [0, 100, 1280, 924], "children": [
+                 {"role": "AXButton", "title": "Delete", "frame": [20, 120, 80, 25]}]}]}])",
+         "",
+         {"Delete"}},
+        {"chips with remove buttons, a thumbnail with a play button, a card with a save button",
+         R"([{"role": "AXGroup", "frame": [0, 0, 1280, 400], "children": [
+               {"role": "AXGroup", "frame": [20, 20, 48, 28], "children": [
+                 {"role": "AXLink", "title": "Red", "frame": [20, 20, 48, 28]},
+                 {"role": "AXButton", "title": "Remove Red", "frame": [50, 26, 16, 16]}]},
+               {"role": "AXGroup", "frame": [20, 80, 120, 68], "children": [
+                 {"role": "AXLink", "title": "Video: Sunset", "frame": [20, 80, 120, 68]},
+                 {"role": "AXButton", "title": "Play Sunset", "frame": [60, 94, 40, 40]}]},
+               {"role": "AXGroup", "frame": [20, 170, 240, 112], "children": [
+                 {"role": "AXLink", "title": "Lemon cake", "frame": [20, 170, 240, 112]},
+                 {"role": "AXButton", "title": "Save recipe", "frame": [224, 178, 28, 28]}]},
+               {"role": "AXTextArea", "title": "Long note", "frame": [20, 300, 400, 7000]}]}])",
+         "",
+         {"Red", "Remove Red", "Video: Sunset", "Play Sunset", "Lemon cake", "Save recipe",
+          "Long note"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto read = readWindow(c.children, c.app);
+        ASSERT_TRUE(read.ok());
+        EXPECT_THAT(titles(read.value()), UnorderedElementsAreArray(c.offered));
+    }
+}
+
+// Rows of cells, each with a button and, laid over it in the same cell, a box with a control of
+// its own (`cover`), or one box over the whole page after it.
+std::string cells(int count, bool eachCovered) {
+    std::string rows;
+    for (int i = 0; i < count; ++i) {
+        const std::string y = std::to_string(10 + 20 * i);
+        rows += std::string(i ? "," : "") + R"({"role": "AXGroup", "frame": [0, )" + y +
+                R"(, 600, 20], "children": [{"role": "AXButton", "title": "B)" + std::to_string(i) +
+                R"(", "frame": [10, )" + y + R"(, 100, 18]})";
+        if (eachCovered) {
+            rows += R"(, {"role": "AXGroup", "frame": [0, )" + y +
+                    R"(, 600, 20], "children": [{"role": "AXButton", "title": "C)" +
+                    std::to_string(i) + R"(", "frame": [300, )" + y + R"(, 100, 18]}]})";
+        }
+        rows += "]}";
+    }
+    std::string page =
+        R"([{"role": "AXGroup", "frame": [0, 0, 1280, 1024], "children": [)" + rows + "]}";
+    if (!eachCovered) {
+        page += R"(, {"role": "AXGroup", "frame": [0, 0, 1280, 1024], "children": [
+                    {"role": "AXButton", "title": "Close", "frame": [1200, 10, 60, 25]}]})";
+    }
+    return page + "]";
+}
+
+TEST(ReadingVisibility, AsksFewQuestionsAndNoMoreThanItsBudget) {
+    // One cover over forty buttons of one part of the page: one question tells for them all.
+    auto under = windowOf(cells(40, false));
+    auto one = kExtractor.snapshot({.pid = 9}, *under, under->clock());
+    ASSERT_TRUE(one.ok());
+    EXPECT_THAT(titles(one.value()), UnorderedElementsAreArray({"Close"}));
+    EXPECT_LE(under->counters().hitTests, 3);
+
+    // Forty covers, each over a button of its own: each is asked until the budget is spent;
+    // what is left unasked is not offered either, and counts as untold.
+    auto each = windowOf(cells(40, true));
+    auto many = kExtractor.snapshot({.pid = 9}, *each, each->clock());
+    ASSERT_TRUE(many.ok());
+    EXPECT_LE(each->counters().hitTests, SeenControls::kMostAsked);
+    EXPECT_EQ(many.value().untoldOverlaps, 40 - SeenControls::kMostAsked);
+    for (const auto& title : titles(many.value())) {
+        EXPECT_EQ(title.front(), 'C') << title;
+    }
+    EXPECT_EQ(many.value().candidates.size(), 40U);
+
+    // Forty controls whose browser cannot tell yet whether it drew them, and nothing over them:
+    // those left unasked are offered as their states were taken before.
+    std::string buttons;
+    for (int i = 0; i < 40; ++i) {
+        const std::string y = std::to_string(10 + 20 * i);
+        buttons += std::string(i ? "," : "") + R"({"role": "AXButton", "title": "U)" +
+                   std::to_string(i) + R"(", "frame": [10, )" + y + R"(, 100, 18]})";
+    }
+    auto lagging = windowOf(R"([{"role": "AXWebArea", "frame": [0, 0, 1280, 1024], "children": [)" +
+                            buttons + "]}]");
+    auto unsure = kExtractor.snapshot({.pid = 9}, *lagging, lagging->clock());
+    ASSERT_TRUE(unsure.ok());
+    EXPECT_EQ(lagging->counters().hitTests, SeenControls::kMostAsked);
+    EXPECT_EQ(unsure.value().candidates.size(), 40U);
+    EXPECT_EQ(unsure.value().untoldOverlaps, 0);
 }
 
 TEST(ReadingVisibility, CutsLongTextsWhereTheyAreRead) {

@@ -540,13 +540,22 @@ TEST_F(PressMomentTest, AClickGoesDownOnlyWhereTheHitTestFindsTheChosenControl) 
             };
         };
     };
+    // Laid only after the reading, which would not offer a control under it.
     const Json cover = {{"id", "cover"}, {"role", "AXGroup"}, {"frame", {0, 100, 1200, 700}}};
+    Json coverLater = cover;
+    coverLater["hidden"] = true;
     using Windows = std::vector<input::FakeInputSynthesizer::Window>;
     const std::tuple<const char*, std::function<void(ax::FakeAccessibilityBackend&)>,
                      std::vector<Json>, const char*, Windows, std::function<void(PressRequest&)>>
         cases[] = {
             {"nothing over it", nullptr, {}, "clicked", {}, nullptr},
-            {"a cover laid over the page", nullptr, {cover}, "refused", {}, nullptr},
+            {"a cover laid over the page",
+             whenThePointerArrives(
+                 [cover](auto& page) { ASSERT_TRUE(page.change("cover", cover)); }),
+             {coverLater},
+             "refused",
+             {},
+             nullptr},
             {"another window over the point",
              nullptr,
              {},

@@ -112,6 +112,8 @@ TEST(States, BothWordsAndTheEitherOrRules) {
     // Off-screen web content is visible but not showing: it stays in the tree.
     EXPECT_FALSE(isHidden(states({ATSPI_STATE_VISIBLE})));
     EXPECT_TRUE(isHidden(states({ATSPI_STATE_ENABLED})));
+    EXPECT_TRUE(isModal(states({ATSPI_STATE_MODAL, ATSPI_STATE_SHOWING})));
+    EXPECT_FALSE(isModal(states({ATSPI_STATE_SHOWING})));
 }
 
 TEST(Values, TogglesFollowTheirStates) {
