@@ -4,16 +4,22 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <span>
+#include <vector>
 
 namespace ovra::atspi {
 namespace {
 
-StateSet states(std::initializer_list<AtspiStateType> list) {
+StateSet states(std::span<const AtspiStateType> list) {
     StateSet set;
     for (auto s : list) {
         set = set.with(s);
     }
     return set;
+}
+
+StateSet states(std::initializer_list<AtspiStateType> list) {
+    return states(std::span<const AtspiStateType>(list.begin(), list.size()));
 }
 
 enum Fact : unsigned {
@@ -221,8 +227,9 @@ TEST(Actions, AMenuShowsByTheOpenersStatesOrAShownChild) {
     const auto S = ATSPI_STATE_SHOWING, V = ATSPI_STATE_VISIBLE;
     const struct {
         const char* what;
-        std::initializer_list<AtspiStateType> opener;
-        std::vector<std::initializer_list<AtspiStateType>> children;
+        // Vectors, not initializer lists: a list's array would end with the table's statement.
+        std::vector<AtspiStateType> opener;
+        std::vector<std::vector<AtspiStateType>> children;
         bool shows;
     } cases[] = {
         {"closed GTK menu: items visible, none showing", {S, V}, {{V}, {V}}, false},
