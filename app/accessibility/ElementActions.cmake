@@ -5,6 +5,7 @@ add_library(ovra_app_actions STATIC
   AccessibilityFeatures.cpp
   ElementActions.cpp
   ElementIdentity.cpp
+  PaintedAtPress.cpp
   PressLanding.cpp
   Scroller.cpp)
 target_include_directories(ovra_app_actions PUBLIC "${PROJECT_SOURCE_DIR}")
