@@ -411,8 +411,53 @@ PressOutcome AXActions::press(const PressRequest& request) {
     if (!target) {
         return fail(whyLost(request));
     }
-    outcome.replaced = target->replaced;
-    const ax::Element& element = target->element;
+    // A page that draws its controls anew every few hundred ms can drop the drawing found between
+    // the last look and the action, on a busy machine: nothing was pressed, and its next drawing
+    // is, a few times at most.
+    for (int redrawn = 0;; ++redrawn) {
+        ax::Element container;
+        if (web) {
+            if (auto parent = backend_.attribute(target->element, "AXParent")) {
+                container = ax::asElement(parent.value()).value_or(ax::Element());
+            }
+        }
+        outcome = pressPresent(request, *target, first, web, container);
+        const bool dropped = web && redrawn < kMostRedrawnPresses && !container.isNull() &&
+                             outcome.failure &&
+                             (*outcome.failure == PressFailure::changed ||
+                              *outcome.failure == PressFailure::refused) &&
+                             !ElementIdentity::look(backend_, request.app, target->element) &&
+                             whyLost(request) == PressFailure::changed;
+        if (!dropped) {
+            return outcome;
+        }
+        std::optional<PresentControl> next;
+        for (const double until = clock().now() + kRedrawWait; !next && clock().now() < until;) {
+            next = drawnIn(request, container);
+            if (next && next->element == target->element) {
+                next.reset();
+            }
+            if (!next) {
+                clock().sleep(kPoll);
+            }
+        }
+        if (!next) {
+            return outcome;
+        }
+        target = std::move(next);
+    }
+}
+
+PressOutcome AXActions::pressPresent(const PressRequest& request, const PresentControl& target,
+                                     const std::optional<ElementLook>& first, bool web,
+                                     const ax::Element& container) {
+    PressOutcome outcome;
+    const auto fail = [&](PressFailure failure) {
+        outcome.failure = failure;
+        return outcome;
+    };
+    outcome.replaced = target.replaced;
+    const ax::Element& element = target.element;
     // The last look before the action: a control relabelled, or turned off, since is not
     // pressed. (A label lent by the reading leaves the element without one of its own.)
     const auto before = ElementIdentity::look(backend_, request.app, element);
@@ -421,7 +466,7 @@ PressOutcome AXActions::press(const PressRequest& request) {
     }
     // An element the fresh reading found under the chosen label although its own name differs
     // (the reading made its label otherwise) keeps the name it had.
-    const bool ownName = !target->replaced && first && !first->label.empty() &&
+    const bool ownName = !target.replaced && first && !first->label.empty() &&
                          !ElementIdentity::sameLabel(first->label, request.candidate.label());
     const std::string& label = ownName ? first->label : request.candidate.label();
     if (before->role != request.candidate.role ||
@@ -451,26 +496,19 @@ PressOutcome AXActions::press(const PressRequest& request) {
     // clicked: its middle could be any of its items.
     const bool clickable = !request.candidate.label().empty();
     const auto clicked = [&] {
-        const bool sent = web && clickable && clickControl(request, *target);
+        const bool sent = web && clickable && clickControl(request, target);
         if (web && !sent) {
             failed("click");
         }
         return sent;
     };
-    // Web content: the control's container just before, to tell what the press did to it.
-    ax::Element container;
-    if (web) {
-        if (auto parent = backend_.attribute(element, "AXParent")) {
-            container = ax::asElement(parent.value()).value_or(ax::Element());
-        }
-    }
     const auto pressError = backend_.performAction(element, "AXPress");
     if (!pressError) {
         if (!web) {
             return done(PressRoute::pressed);
         }
         const PressLanding::Pressed pressed{
-            request.candidate,   *target,      *before,           container, request.app,
+            request.candidate,   target,       *before,           container, request.app,
             request.windowFrame, request.seen, request.readWindow};
         const PressLanding::Landing landing =
             PressLanding::follow(backend_, clock(), pressed, kPoll);

@@ -103,6 +103,9 @@ class AXActions final {
     // A control the page drew anew is pressed as soon as the page draws it again, so that the
     // press reaches it while it is new; a page quieter than this is pressed at once.
     static constexpr double kRedrawWait = 0.4;
+    // A control the page dropped between the last look and the action (nothing was pressed) is
+    // pressed in its next drawing, at most this many more times.
+    static constexpr int kMostRedrawnPresses = 2;
     // The pointer rests this long on a control before the click, so that the page has reacted
     // to its arrival by the time the hit test looks.
     static constexpr double kPointerSettle = 0.15;
@@ -167,6 +170,11 @@ class AXActions final {
         unknown,  // the browser is not heard, or does not answer
     };
     Told listen(const PressRequest& request, double since, double until);
+    // The press of a control found present: the last look, then the action. `container`: the
+    // web control's container just before, to tell what the press did to it.
+    PressOutcome pressPresent(const PressRequest& request, const PresentControl& target,
+                              const std::optional<ElementLook>& first, bool web,
+                              const ax::Element& container);
     // Focuses a text input that is still there, whatever its label, then raises its window.
     PressOutcome focusField(const PressRequest& request);
     // Why an element of the app cannot be asked: the app does not answer, it is gone, or it

@@ -516,6 +516,48 @@ TEST_F(PressMomentTest, AControlDrawnAnewIsPressedJustAfterItsNextDrawing) {
     EXPECT_THAT(fake_->log(), ::testing::Contains("perform d2 AXPress"));
 }
 
+// A page that drops the drawing the press found just as the press reaches it (a page drawing its
+// buttons anew every 200 ms on a busy machine): nothing was pressed, so its next drawing is; a
+// page that drops every drawing so is told as changed after three tries.
+TEST_F(PressMomentTest, AControlDroppedAsThePressReachesItIsPressedInItsNextDrawing) {
+    const std::tuple<const char*, int, const char*> cases[] = {
+        {"dropped once", 1, "pressed anew"},
+        {"dropped twice", 2, "pressed anew"},
+        {"dropped every time", 99, "changed anew"},
+    };
+    for (const auto& [name, drops, expected] : cases) {
+        SCOPED_TRACE(name);
+        int drawing = 0;
+        const auto redraw = [&drawing, drops](ax::FakeAccessibilityBackend& page) {
+            // Each drawing the page will drop refuses the press, as a removed element does.
+            const auto draw = [&page, &drawing, drops] {
+                const std::string was = drawing == 0 ? "chosen" : "d" + std::to_string(drawing);
+                const std::string id = "d" + std::to_string(++drawing);
+                Json next = button(id.c_str(), "Reject all", 100, 200);
+                if (drawing <= drops) {
+                    next["faults"] = {{"AXPress", "appGone"}, {"AXConfirm", "appGone"}};
+                }
+                ASSERT_TRUE(page.change(was, next));
+            };
+            draw();
+            page.clock().whileAsleep = [&page, &drawing, draw] {
+                const std::string refused =
+                    "perform d" + std::to_string(drawing) + " AXPress failed";
+                if (page.log().back().starts_with(refused)) {
+                    draw();
+                }
+            };
+        };
+        EXPECT_EQ(press(redraw), expected);
+        EXPECT_EQ(drawing, std::min(drops, 3) + 1);
+        EXPECT_EQ(std::count_if(fake_->log().begin(), fake_->log().end(),
+                                [](const std::string& line) {
+                                    return line.ends_with("AXPress") && line.starts_with("perform");
+                                }),
+                  drops < 3 ? 1 : 0);
+    }
+}
+
 // A web control with no press action is clicked: the pointer comes to rest on it, and the
 // button goes down only while a hit test there finds the control and the control still holds
 // the point.
