@@ -483,7 +483,7 @@ PressOutcome AXActions::pressPresent(const PressRequest& request, const PresentC
     }
     // What the page paints there: a cover its tree does not tell of, or a clip that leaves
     // nothing of the control, takes the press from it.
-    if (web && painted(request, element, before->frame.value_or(target->frame)) ==
+    if (web && painted(request, element, before->frame.value_or(target.frame)) ==
                    PaintedAtPress::Answer::hidden) {
         return fail(PressFailure::covered);
     }
