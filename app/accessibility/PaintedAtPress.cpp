@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <string_view>
 
 #include "app/accessibility/BoundedReader.h"
@@ -175,16 +173,12 @@ Answer ask(BoundedReader& reader, const Question& q) {
         const double since = q.asked ? reader.clock().now() - q.asked->when : -1;
         const bool looked = n == 1 && settle > 0 && q.asked && q.asked->at == *point &&
                             since >= settle && since <= kAskedStands;
-        auto hit = looked ? reader.elementAtPoint(q.window, *point)
-                          : paintedAt(reader, q.window, *point);
+        auto hit =
+            looked ? reader.elementAtPoint(q.window, *point) : paintedAt(reader, q.window, *point);
         if (!hit || hit.value().isNull() || hit.value() == q.window) {
             return Answer::untold;
         }
         const Found found = upFrom(reader, hit.value(), q);
-        if (std::getenv("OVRA_DEBUG_PAINT")) {
-            auto role = reader.attribute(hit.value(), "AXRole");
-            if (FILE* f = std::fopen("/tmp/paint.log", "a")) { std::fprintf(f, "PAINT ask %d at %.1f,%.1f looked=%d region %.0f,%.0f %.0fx%.0f -> %s reached=%d chain=%zu t=%.3f\n", n, point->x, point->y, looked, region.minX(), region.minY(), region.width(), region.height(), role && ax::asString(*role) ? ax::asString(*role)->c_str() : "?", found.reached, found.chain.size(), reader.clock().now()); std::fclose(f); }
-        }
         if (found.reached) {
             return Answer::seen;
         }
