@@ -17,11 +17,12 @@ bool bigEnough(const Rect& rect) {
 // controls of the reading are kept apart from the point asked.
 PaintedAtPress::Question paintQuestion(const PressRequest& request, const ax::Element& element,
                                        const Rect& frame) {
-    PaintedAtPress::Question q{request.windowElement, element,
-                               PaintedAtPress::visiblePart(frame, request.visible,
-                                                           request.windowFrame),
-                               {},
-                               std::nullopt};
+    PaintedAtPress::Question q{
+        request.windowElement,
+        element,
+        PaintedAtPress::visiblePart(frame, request.visible, request.windowFrame),
+        {},
+        std::nullopt};
     for (const UICandidate& other : request.seen) {
         if (!(other == request.candidate)) {
             q.others.push_back(other.frame);

@@ -44,9 +44,11 @@ Step stepUp(BoundedReader& reader, const ax::Element& element) {
 }
 
 // What was found on top, from the hit element up: each element with its frame, until the control
-// (then `reached`), the window or the top.
+// (then `reached`) or the window (then `told`). A way up that breaks off before either (a parent
+// that could not be read) tells nothing of what lies over the control.
 struct Found {
     bool reached = false;
+    bool told = false;
     std::vector<std::pair<ax::Element, std::optional<Rect>>> chain;
 };
 
@@ -61,6 +63,7 @@ Found upFrom(BoundedReader& reader, ax::Element hit, const Question& q) {
         found.chain.emplace_back(std::move(hit), step.frame);
         hit = std::move(step.parent);
     }
+    found.told = hit == q.window;
     return found;
 }
 
@@ -181,6 +184,9 @@ Answer ask(BoundedReader& reader, const Question& q) {
         const Found found = upFrom(reader, hit.value(), q);
         if (found.reached) {
             return Answer::seen;
+        }
+        if (!found.told) {
+            return Answer::untold;
         }
         if (!lineage) {
             lineage = ancestors(reader, q, region);

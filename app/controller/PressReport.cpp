@@ -76,8 +76,9 @@ std::optional<std::string> sentence(const PressOutcome& outcome) {
         case PressFailure::disabled:
             return OvraText::t("The control is turned off, so nothing was pressed.");
         case PressFailure::covered:
-            return OvraText::t("Something else is shown where the control is, so nothing was "
-                               "pressed.");
+            return OvraText::t(
+                "Something else is shown where the control is, so nothing was "
+                "pressed.");
         case PressFailure::notResponding:
             return OvraText::t("This app is not responding. Try again once it answers.");
         case PressFailure::appClosed:

@@ -347,7 +347,7 @@ TEST_P(CoveredControls, OrdinaryControlsArePressedWhereTheyShow) {
     ASSERT_TRUE(testing::xdotool("mousemove 700 150 click 1"));
     pick("0");
     const std::vector<std::string> labels = {
-        "Partly under header", "Mint",           "Remove Mint",  "Video: Harbour",
+        "Partly under header", "Mint",           "Remove Mint", "Video: Harbour",
         "Play Harbour",        "Star this page", "Open the map"};
     const WindowSnapshot shown = scenario("pressing", "Open the map");
     expectOffered(shown, labels);
