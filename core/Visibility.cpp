@@ -146,8 +146,8 @@ class CoverIndex {
     unsigned round_ = 0;
 };
 
-// A point of `region` that none of `avoid` holds, tried from the middle out; absent when every
-// point tried lies in one of them.
+}  // namespace
+
 std::optional<Point> pointApart(const Rect& region, const std::vector<const Rect*>& avoid) {
     for (const int n : {1, 3, 5}) {
         for (int row = 0; row < n; ++row) {
@@ -163,6 +163,8 @@ std::optional<Point> pointApart(const Rect& region, const std::vector<const Rect
     }
     return std::nullopt;
 }
+
+namespace {
 
 bool siblings(const std::vector<int>& a, const std::vector<int>& b) {
     return !a.empty() && a.size() == b.size() && std::equal(a.begin(), a.end() - 1, b.begin());

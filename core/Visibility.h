@@ -120,6 +120,10 @@ std::vector<Exam> examine(const std::vector<Box>& boxes, const std::vector<Shown
 bool underSameCover(const std::vector<Box>& boxes, const Shown& asked, std::size_t hit,
                     const Shown& other);
 
+// A point of `region` that none of `avoid` holds, tried from the middle out over grids of 1, 3
+// and 5 points a side; absent when every point tried lies in one of them.
+std::optional<Point> pointApart(const Rect& region, const std::vector<const Rect*>& avoid);
+
 // Whether path `inner` lies within `outer`'s subtree (or is it).
 bool within(const std::vector<int>& inner, const std::vector<int>& outer);
 

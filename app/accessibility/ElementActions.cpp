@@ -1,5 +1,6 @@
 #include "app/accessibility/ElementActions.h"
 
+#include "app/accessibility/BoundedReader.h"
 #include "app/accessibility/DialogInFront.h"
 #include "app/accessibility/PointerHome.h"
 #include "app/accessibility/PressLanding.h"
@@ -10,6 +11,24 @@ namespace {
 bool bigEnough(const Rect& rect) {
     // Written so that NaN sizes fail.
     return !rect.isNull() && rect.isFinite() && rect.width() > 1 && rect.height() > 1;
+}
+
+// The question of what is painted where the chosen control lies now (`frame`): the other
+// controls of the reading are kept apart from the point asked.
+PaintedAtPress::Question paintQuestion(const PressRequest& request, const ax::Element& element,
+                                       const Rect& frame) {
+    PaintedAtPress::Question q{
+        request.windowElement,
+        element,
+        PaintedAtPress::visiblePart(frame, request.visible, request.windowFrame),
+        {},
+        std::nullopt};
+    for (const UICandidate& other : request.seen) {
+        if (!(other == request.candidate)) {
+            q.others.push_back(other.frame);
+        }
+    }
+    return q;
 }
 
 }  // namespace
@@ -38,6 +57,8 @@ std::string_view rawValue(PressFailure failure) {
             return "unsure";
         case PressFailure::disabled:
             return "disabled";
+        case PressFailure::covered:
+            return "covered";
         case PressFailure::notResponding:
             return "not responding";
         case PressFailure::appClosed:
@@ -151,10 +172,15 @@ AXActions::Told AXActions::listen(const PressRequest& request, double since, dou
             }
             if (change.kind == ax::Change::Kind::focus && !pageFocusedAt && inPage(change.source)) {
                 // Asking what lies under the control, as a screen reader does, makes a browser
-                // that holds back its page's changes (Chromium) send them at once.
+                // that holds back its page's changes (Chromium) send them at once; asked where
+                // the last look asks, it lets a browser that answers late look at what is painted
+                // there meanwhile.
                 if (!request.windowElement.isNull()) {
-                    (void)backend_.elementAtPoint(request.windowElement,
-                                                  request.candidate.frame.center());
+                    const auto q = paintQuestion(request, request.element, request.candidate.frame);
+                    const Point at = PaintedAtPress::firstPoint(q.region, q.others)
+                                         .value_or(request.candidate.frame.center());
+                    (void)backend_.elementAtPoint(request.windowElement, at);
+                    asked_ = PaintedAtPress::Asked{at, clock().now()};
                 }
                 pageFocusedAt = clock().now();
             }
@@ -230,6 +256,17 @@ std::optional<PresentControl> AXActions::drawnIn(const PressRequest& request,
         }
     }
     return std::nullopt;
+}
+
+PaintedAtPress::Answer AXActions::painted(const PressRequest& request, const ax::Element& element,
+                                          const Rect& frame) {
+    BoundedReader reader(backend_, clock(), {},
+                         {.deadlineSeconds = kPaintedLookLongest,
+                          .maxConsecutiveTimeouts = 1,
+                          .finishingSeconds = 0});
+    auto q = paintQuestion(request, element, frame);
+    q.asked = asked_;
+    return PaintedAtPress::ask(reader, q);
 }
 
 bool AXActions::underPointer(const PressRequest& request, const PresentControl& target,
@@ -341,6 +378,7 @@ PressOutcome AXActions::focusField(const PressRequest& request) {
 
 PressOutcome AXActions::press(const PressRequest& request) {
     PressOutcome outcome;
+    asked_.reset();
     const auto fail = [&](PressFailure failure) {
         outcome.failure = failure;
         return outcome;
@@ -443,6 +481,12 @@ PressOutcome AXActions::pressPresent(const PressRequest& request, const PresentC
     if (web && DialogInFront::promptHides(backend_, request.windowElement, element)) {
         outcome.told = "a prompt of the page is in front of it";
         return fail(PressFailure::changed);
+    }
+    // What the page paints there: a cover its tree does not tell of, or a clip that leaves
+    // nothing of the control, takes the press from it.
+    if (web && painted(request, element, before->frame.value_or(target.frame)) ==
+                   PaintedAtPress::Answer::hidden) {
+        return fail(PressFailure::covered);
     }
     const auto done = [&](PressRoute route) {
         outcome.route = route;

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "app/accessibility/ElementIdentity.h"
+#include "app/accessibility/PaintedAtPress.h"
 #include "core/Candidate.h"
 #include "core/Rect.h"
 #include "platform/accessibility/AccessibilityBackend.h"
@@ -42,10 +43,12 @@ enum class PressFailure {
     unsure,    // the action was sent, but what became of the control does not tell whether it
                // took it (the page drew it anew, put another control in its place, relabelled it)
     disabled,  // the control was turned off at the moment of the press
+    covered,   // before the action: in web content, something else is painted where the control
+               // is (a cover laid over it, a clip that leaves nothing of it)
     notResponding,  // the app did not answer, so whether the control is there cannot be told
     appClosed,      // the app is gone
 };
-// "changed", "refused", "unsure", "disabled", "not responding", "app closed".
+// "changed", "refused", "unsure", "disabled", "covered", "not responding", "app closed".
 std::string_view rawValue(PressFailure failure);
 
 // The control to press, as the window reading showed it.
@@ -121,6 +124,9 @@ class AXActions final {
     static constexpr double kAfterPageFocus = 0.03;
     // How often the browser is asked what it told while the press waits for its page.
     static constexpr double kListen = 0.005;
+    // The longest the last look may ask the browser what is painted where the control is; a
+    // browser that has not answered by then cannot tell.
+    static constexpr double kPaintedLookLongest = 1.0;
 
     AXActions(ax::AccessibilityBackend& backend, input::InputSynthesizer& input, Hooks hooks = {});
 
@@ -145,7 +151,9 @@ class AXActions final {
     // user chose (ElementIdentity), with its label and turned on, at the last look before the
     // action, else press nothing; then "AXPress", followed in web content until the page shows
     // it arrived; a web control without a press action is clicked where a hit test finds it;
-    // last, focus with "AXConfirm".
+    // last, focus with "AXConfirm". In web content the last look also asks what is painted at a
+    // point of the control's visible part: a control something else is painted over is not
+    // pressed; a browser that cannot tell leaves the press as it was.
     PressOutcome press(const PressRequest& request);
 
   private:
@@ -177,6 +185,9 @@ class AXActions final {
     // A drawing of the chosen control among the children of `container`.
     std::optional<PresentControl> drawnIn(const PressRequest& request,
                                           const ax::Element& container);
+    // What the browser paints at the control's visible part now (`frame`, as it lies now).
+    PaintedAtPress::Answer painted(const PressRequest& request, const ax::Element& element,
+                                   const Rect& frame);
     // Clicks the control where a hit test finds it once the pointer rests there.
     bool clickControl(const PressRequest& request, const PresentControl& target);
     // Whether the control is what a click at `point` reaches now.
@@ -186,6 +197,8 @@ class AXActions final {
     ax::AccessibilityBackend& backend_;
     input::InputSynthesizer& input_;
     Hooks hooks_;
+    // The hit test the wait for the page asked, for the last look to build on.
+    std::optional<PaintedAtPress::Asked> asked_;
 };
 
 }  // namespace ovra

@@ -49,6 +49,8 @@ std::string logLine(const std::string& label, const PressOutcome& outcome) {
                    ": the page changed it as it was pressed" + told;
         case PressFailure::disabled:
             return "Ovra did not press " + quoted + ": the control is disabled";
+        case PressFailure::covered:
+            return "Ovra did not press " + quoted + ": something else is shown where it is";
         case PressFailure::notResponding:
             return "Ovra could not press " + quoted + ": the app is not responding";
         case PressFailure::appClosed:
@@ -73,6 +75,10 @@ std::optional<std::string> sentence(const PressOutcome& outcome) {
                 "pressing it again.");
         case PressFailure::disabled:
             return OvraText::t("The control is turned off, so nothing was pressed.");
+        case PressFailure::covered:
+            return OvraText::t(
+                "Something else is shown where the control is, so nothing was "
+                "pressed.");
         case PressFailure::notResponding:
             return OvraText::t("This app is not responding. Try again once it answers.");
         case PressFailure::appClosed:

@@ -302,6 +302,8 @@ Result<PressedControl, int> pressTest(const std::string& app, const std::string&
     std::string why;
     if (failure == PressFailure::changed) {
         why = "the control changed";
+    } else if (failure == PressFailure::covered) {
+        why = "something else is shown where it is";
     } else if (failure == PressFailure::refused) {
         why = "every way failed (";
         for (std::size_t i = 0; i < outcome.failedRoutes.size(); ++i) {

@@ -1,0 +1,215 @@
+#include "app/accessibility/PaintedAtPress.h"
+
+#include <algorithm>
+#include <cmath>
+#include <string_view>
+
+#include "app/accessibility/BoundedReader.h"
+#include "app/accessibility/SeenControls.h"
+#include "core/Visibility.h"
+
+namespace ovra::PaintedAtPress {
+namespace {
+
+// How far up from a hit test's answer, and from the control, elements are looked at.
+constexpr int kMostLevels = 40;
+
+bool usable(const Rect& r) {
+    // Written so that NaN sizes fail.
+    return !r.isNull() && r.isFinite() && r.width() > 1 && r.height() > 1;
+}
+
+// One element on the way up: its parent and its frame, in one round trip.
+struct Step {
+    ax::Element parent;
+    std::optional<Rect> frame;
+};
+
+Step stepUp(BoundedReader& reader, const ax::Element& element) {
+    static constexpr std::string_view kNames[] = {"AXParent", "AXPosition", "AXSize"};
+    const auto read = reader.attributes(element, kNames);
+    Step step;
+    if (read.size() != std::size(kNames)) {
+        return step;
+    }
+    if (read[0]) {
+        step.parent = ax::asElement(*read[0]).value_or(ax::Element());
+    }
+    const auto origin = read[1] ? ax::asPoint(*read[1]) : std::nullopt;
+    const auto extent = read[2] ? ax::asSize(*read[2]) : std::nullopt;
+    if (origin && extent && Rect(*origin, *extent).isFinite()) {
+        step.frame = Rect(*origin, *extent);
+    }
+    return step;
+}
+
+// What was found on top, from the hit element up: each element with its frame, until the control
+// (then `reached`) or the window (then `told`). A way up that breaks off before either (a parent
+// that could not be read) tells nothing of what lies over the control.
+struct Found {
+    bool reached = false;
+    bool told = false;
+    std::vector<std::pair<ax::Element, std::optional<Rect>>> chain;
+};
+
+Found upFrom(BoundedReader& reader, ax::Element hit, const Question& q) {
+    Found found;
+    for (int level = 0; level < kMostLevels && !hit.isNull() && !(hit == q.window); ++level) {
+        if (hit == q.control) {
+            found.reached = true;
+            return found;
+        }
+        Step step = stepUp(reader, hit);
+        found.chain.emplace_back(std::move(hit), step.frame);
+        hit = std::move(step.parent);
+    }
+    found.told = hit == q.window;
+    return found;
+}
+
+// The control's ancestors below the window; `region` is kept inside their frames where it can be
+// (a scroll area or a carousel shows only what lies inside it).
+std::vector<ax::Element> ancestors(BoundedReader& reader, const Question& q, Rect& region) {
+    std::vector<ax::Element> out;
+    ax::Element current = stepUp(reader, q.control).parent;
+    for (int level = 0; level < kMostLevels && !current.isNull() && !(current == q.window);
+         ++level) {
+        Step step = stepUp(reader, current);
+        if (step.frame) {
+            if (const Rect inside = region.intersection(*step.frame); usable(inside)) {
+                region = inside;
+            }
+        }
+        out.push_back(std::move(current));
+        current = std::move(step.parent);
+    }
+    return out;
+}
+
+// The other controls that lie over part of `region`: one that holds all of it leaves no point
+// apart from it.
+std::vector<Rect> partlyOver(const Rect& region, const std::vector<Rect>& others) {
+    std::vector<Rect> over;
+    for (const Rect& other : others) {
+        if (usable(other) && other.intersects(region) && !other.contains(region)) {
+            over.push_back(other);
+        }
+    }
+    return over;
+}
+
+// The next point to ask at, once the points `asked` found something else on top: of a grid over
+// `region`, one outside every frame of `avoid`, as far from those asked (in the region's own
+// proportions) as can be. A cover the toolkit tells nothing of (a header without text) answers
+// with the control's own ancestor, which says nothing of where the cover ends: the points go to
+// the far sides of the control in turn.
+std::optional<Point> farthestApart(const Rect& region, const std::vector<Rect>& avoid,
+                                   const std::vector<Point>& asked) {
+    constexpr int kSide = 5;
+    std::optional<Point> best;
+    double bestDistance = 0;
+    for (int row = 0; row < kSide; ++row) {
+        for (int column = 0; column < kSide; ++column) {
+            const double u = (column + 0.5) / kSide;
+            const double v = (row + 0.5) / kSide;
+            const Point p{region.minX() + region.width() * u, region.minY() + region.height() * v};
+            if (std::any_of(avoid.begin(), avoid.end(),
+                            [&](const Rect& r) { return r.contains(p); })) {
+                continue;
+            }
+            double nearest = INFINITY;
+            for (const Point& a : asked) {
+                const double du = (a.x - region.minX()) / region.width() - u;
+                const double dv = (a.y - region.minY()) / region.height() - v;
+                nearest = std::min(nearest, du * du + dv * dv);
+            }
+            if (nearest > bestDistance) {
+                bestDistance = nearest;
+                best = p;
+            }
+        }
+    }
+    return best;
+}
+
+std::vector<const Rect*> pointers(const std::vector<Rect>& rects) {
+    std::vector<const Rect*> out;
+    out.reserve(rects.size());
+    for (const Rect& r : rects) {
+        out.push_back(&r);
+    }
+    return out;
+}
+
+}  // namespace
+
+Rect visiblePart(const Rect& frame, const Rect& shown, const Rect& window) {
+    Rect part = frame;
+    for (const Rect* within : {&shown, &window}) {
+        if (!within->isNull() && within->isFinite()) {
+            part = part.intersection(*within);
+        }
+    }
+    return part;
+}
+
+std::optional<Point> firstPoint(const Rect& region, const std::vector<Rect>& others) {
+    if (!usable(region)) {
+        return std::nullopt;
+    }
+    const std::vector<Rect> over = partlyOver(region, others);
+    return Visibility::pointApart(region, pointers(over)).value_or(region.center());
+}
+
+Answer ask(BoundedReader& reader, const Question& q) {
+    std::optional<Point> point = firstPoint(q.region, q.others);
+    if (!point || q.window.isNull() || q.control.isNull()) {
+        return Answer::untold;
+    }
+    Rect region = q.region;
+    std::vector<Rect> avoid = partlyOver(region, q.others);
+    std::optional<std::vector<ax::Element>> lineage;
+    std::vector<Point> asked;
+    const double settle = reader.backend().hitTestSettleSeconds(q.window);
+    for (int n = 1;; ++n) {
+        // A hit test asked here a moment ago has let a lagging toolkit look at what is painted.
+        const double since = q.asked ? reader.clock().now() - q.asked->when : -1;
+        const bool looked = n == 1 && settle > 0 && q.asked && q.asked->at == *point &&
+                            since >= settle && since <= kAskedStands;
+        auto hit =
+            looked ? reader.elementAtPoint(q.window, *point) : paintedAt(reader, q.window, *point);
+        if (!hit || hit.value().isNull() || hit.value() == q.window) {
+            return Answer::untold;
+        }
+        const Found found = upFrom(reader, hit.value(), q);
+        if (found.reached) {
+            return Answer::seen;
+        }
+        if (!found.told) {
+            return Answer::untold;
+        }
+        if (!lineage) {
+            lineage = ancestors(reader, q, region);
+        }
+        // What lies over the control: the found elements below its nearest ancestor among them.
+        // An ancestor found itself means the control is not painted at that point (a clip).
+        for (const auto& [element, frame] : found.chain) {
+            if (std::find(lineage->begin(), lineage->end(), element) != lineage->end()) {
+                break;
+            }
+            if (frame && usable(*frame)) {
+                avoid.push_back(*frame);
+            }
+        }
+        asked.push_back(*point);
+        if (n >= kMostPoints) {
+            return Answer::hidden;
+        }
+        point = farthestApart(region, avoid, asked);
+        if (!point) {
+            return Answer::hidden;
+        }
+    }
+}
+
+}  // namespace ovra::PaintedAtPress
