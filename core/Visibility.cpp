@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -26,7 +27,10 @@ bool nested(const std::vector<int>& a, const std::vector<int>& b) {
 template <typename Pair>
 void forMeetingPairs(const std::vector<LaidControl>& controls, const Pair& pair) {
     std::vector<std::size_t> order;
-    double lowX = INFINITY, highX = -INFINITY, lowY = INFINITY, highY = -INFINITY;
+    double lowX = std::numeric_limits<double>::infinity(),
+           highX = -std::numeric_limits<double>::infinity(),
+           lowY = std::numeric_limits<double>::infinity(),
+           highY = -std::numeric_limits<double>::infinity();
     for (std::size_t i = 0; i < controls.size(); ++i) {
         const Rect& f = controls[i].frame;
         if (f.isFinite() && area(f) > 0) {

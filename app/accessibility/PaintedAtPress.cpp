@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <string_view>
 
 #include "app/accessibility/BoundedReader.h"
@@ -117,7 +118,7 @@ std::optional<Point> farthestApart(const Rect& region, const std::vector<Rect>& 
                             [&](const Rect& r) { return r.contains(p); })) {
                 continue;
             }
-            double nearest = INFINITY;
+            double nearest = std::numeric_limits<double>::infinity();
             for (const Point& a : asked) {
                 const double du = (a.x - region.minX()) / region.width() - u;
                 const double dv = (a.y - region.minY()) / region.height() - v;

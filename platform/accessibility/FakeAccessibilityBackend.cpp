@@ -733,7 +733,7 @@ Result<Element, AXError> FakeAccessibilityBackend::elementAtPoint(const Element&
             lastHit_ = {point, clock_.now()};
         }
         int smallest = start;
-        double least = INFINITY;
+        double least = std::numeric_limits<double>::infinity();
         std::vector<int> stack{start};
         while (!stack.empty()) {
             const int at = stack.back();
