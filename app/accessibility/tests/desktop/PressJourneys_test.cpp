@@ -15,6 +15,7 @@
 
 #include "app/accessibility/AXExtractor.h"
 #include "app/accessibility/ElementActions.h"
+#include "app/accessibility/tests/desktop/OwnFixtures.h"
 #include "platform/atspi/AtspiBackend.h"
 #include "platform/input/XTestInputSynthesizer.h"
 #include "platform/x11/X11Workspace.h"
@@ -26,13 +27,7 @@ namespace {
 using testing::eventually;
 using testing::LaunchedApp;
 
-std::string ownFixture(const std::string& name) {
-    const char* source = std::getenv("OVRA_SOURCE_DIR");
-    const std::filesystem::path dir =
-        source ? std::filesystem::path(source) / "app/accessibility/tests/desktop/fixtures"
-               : std::filesystem::path(__FILE__).parent_path() / "fixtures";
-    return std::filesystem::absolute(dir / name).string();
-}
+using testing::ownFixture;
 
 // What the press reports: its route, or why nothing is known pressed.
 std::string said(const PressOutcome& outcome) {

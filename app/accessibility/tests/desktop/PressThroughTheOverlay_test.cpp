@@ -21,6 +21,7 @@
 #include <sstream>
 
 #include "app/accessibility/AXExtractor.h"
+#include "app/accessibility/tests/desktop/OwnFixtures.h"
 #include "platform/atspi/AtspiBackend.h"
 #include "platform/x11/X11Workspace.h"
 #include "testing/Files.h"
@@ -35,13 +36,7 @@ namespace {
 using testing::eventually;
 using testing::xdotool;
 
-std::string ownFixture(const std::string& name) {
-    const char* source = std::getenv("OVRA_SOURCE_DIR");
-    const std::filesystem::path dir =
-        source ? std::filesystem::path(source) / "app/accessibility/tests/desktop/fixtures"
-               : std::filesystem::path(__FILE__).parent_path() / "fixtures";
-    return std::filesystem::absolute(dir / name).string();
-}
+using testing::ownFixture;
 
 // The overlay's numbered highlights ("1, Play, Button"), as a screen reader reads them.
 std::vector<std::string> highlights(pid_t app) {
