@@ -166,6 +166,9 @@ class NodeCache {
     // Where the web page a node lies on begins, as the app gives it; absent off pages (and for
     // a page whose own frame is scaled as its window is).
     std::optional<Point> pageOrigin(Node& n);
+    // The page a node lies on, for a node reached without its ancestors, where the page decides
+    // how its content's frames are given; none elsewhere or when no page is above it.
+    Node* pageAbove(Node& n);
     // Component.GetExtents in the coordinates the toolkit gives anyway.
     Message extentsCall(const Node& n) const;
     void requestAttributes(Node& n, bool urgent = false);

@@ -197,11 +197,61 @@ std::optional<Point> NodeCache::pageOrigin(Node& n) {
     if (isPage(n) && apps_.knownToolkit(n.bus).pages != FrameScale::Pages::inDevicePixels) {
         return std::nullopt;
     }
-    Node* page = isPage(n) ? &n : (n.documentKey.empty() ? nullptr : find(n.documentKey));
+    Node* page = isPage(n) ? &n : (n.documentKey.empty() ? pageAbove(n) : find(n.documentKey));
     if (page == nullptr || !page->extents.done()) {
         return std::nullopt;
     }
     return page->extents.value.origin;
+}
+
+Node* NodeCache::pageAbove(Node& n) {
+    // Only where the page decides how its content's frames are given.
+    if (apps_.knownToolkit(n.bus).pages != FrameScale::Pages::inDevicePixels) {
+        return nullptr;
+    }
+    // A node reached without its ancestors (looked at again at a press): its page is found by
+    // climbing, and noted.
+    static constexpr int kMostLevels = 64;
+    const std::string bus = n.bus;
+    std::string key = n.key();
+    for (int level = 0; level < kMostLevels; ++level) {
+        Node* current = find(key);
+        if (current == nullptr) {
+            return nullptr;
+        }
+        if (current != &n && !current->documentKey.empty()) {
+            key = current->documentKey;
+            break;
+        }
+        settle(*current, [](Node& t) {
+            return t.role.settled() && t.props.settled() && t.extents.settled();
+        });
+        current = find(key);
+        if (current == nullptr) {
+            return nullptr;
+        }
+        if (current != &n && isPage(*current)) {
+            break;
+        }
+        const auto& parent = current->props.done() ? current->props.value.parent : std::nullopt;
+        if (!parent || parent->bus != bus || parent->path == kNullPath ||
+            level + 1 == kMostLevels) {
+            return nullptr;
+        }
+        key = node(bus, parent->path).key();
+    }
+    Node* page = find(key);
+    if (page == nullptr || !isPage(*page)) {
+        return nullptr;
+    }
+    if (!page->extents.settled()) {
+        settle(*page, [](Node& t) { return t.extents.settled(); });
+        page = find(key);
+    }
+    if (page != nullptr) {
+        n.documentKey = key;
+    }
+    return page;
 }
 
 bool NodeCache::shownNowhere(const Node& n) const {
