@@ -176,6 +176,20 @@ class ScaledScreen : public ::testing::Test {
                 },
                 5))
                 << c.title << " at " << c.frame << " finds " << answer;
+            // Looked at again by a backend that has not read the window (as a press looks at
+            // its control), what lies there has its frame inside the control's.
+            atspi::AtspiBackend fresh;
+            auto freshWindow = fresh.attribute(fresh.applicationElement({app_.pid(), std::nullopt}),
+                                               "AXFocusedWindow");
+            ASSERT_TRUE(freshWindow);
+            auto hit = fresh.elementAtPoint(*ax::asElement(freshWindow.value()), c.frame.center());
+            ASSERT_TRUE(hit) << c.title;
+            const auto origin = fresh.attribute(hit.value(), "AXPosition");
+            const auto size = fresh.attribute(hit.value(), "AXSize");
+            ASSERT_TRUE(origin && size) << c.title;
+            const Rect seen(*ax::asPoint(origin.value()), *ax::asSize(size.value()));
+            EXPECT_TRUE(c.frame.insetBy(-2, -2).contains(seen))
+                << c.title << " at " << c.frame << ", looked at afresh at " << seen;
         }
         EXPECT_GT(tried, 0) << testing::dump(s);
     }
