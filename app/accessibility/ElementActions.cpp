@@ -459,6 +459,16 @@ PressOutcome AXActions::pressPresent(const PressRequest& request, const PresentC
     };
     outcome.replaced = target.replaced;
     const ax::Element& element = target.element;
+    // Asked before the last look, which then comes just before the action. A page's own prompt
+    // in front: a press behind it reaches nothing the page shows.
+    if (web && DialogInFront::promptHides(backend_, request.windowElement, element)) {
+        outcome.told = "a prompt of the page is in front of it";
+        return fail(PressFailure::changed);
+    }
+    // A clip the page's tree does not tell of leaves nothing of the control painted.
+    if (web && painted(request, element, target.frame) == PaintedAtPress::Answer::hidden) {
+        return fail(PressFailure::covered);
+    }
     // The last look before the action: a control relabelled, or turned off, since is not
     // pressed. (A label lent by the reading leaves the element without one of its own.)
     const auto before = ElementIdentity::look(backend_, request.app, element);
@@ -476,17 +486,6 @@ PressOutcome AXActions::pressPresent(const PressRequest& request, const PresentC
     }
     if (before->enabled == false) {
         return fail(PressFailure::disabled);
-    }
-    // A page's own prompt in front: a press behind it reaches nothing the page shows.
-    if (web && DialogInFront::promptHides(backend_, request.windowElement, element)) {
-        outcome.told = "a prompt of the page is in front of it";
-        return fail(PressFailure::changed);
-    }
-    // What the page paints there: a cover its tree does not tell of, or a clip that leaves
-    // nothing of the control, takes the press from it.
-    if (web && painted(request, element, before->frame.value_or(target.frame)) ==
-                   PaintedAtPress::Answer::hidden) {
-        return fail(PressFailure::covered);
     }
     const auto done = [&](PressRoute route) {
         outcome.route = route;

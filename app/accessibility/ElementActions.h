@@ -43,8 +43,8 @@ enum class PressFailure {
     unsure,    // the action was sent, but what became of the control does not tell whether it
                // took it (the page drew it anew, put another control in its place, relabelled it)
     disabled,  // the control was turned off at the moment of the press
-    covered,   // before the action: in web content, something else is painted where the control
-               // is (a cover laid over it, a clip that leaves nothing of it)
+    covered,   // before the action: in web content, the control is not painted where it lies (a
+               // clip leaves nothing of it)
     notResponding,  // the app did not answer, so whether the control is there cannot be told
     appClosed,      // the app is gone
 };
@@ -151,9 +151,10 @@ class AXActions final {
     // user chose (ElementIdentity), with its label and turned on, at the last look before the
     // action, else press nothing; then "AXPress", followed in web content until the page shows
     // it arrived; a web control without a press action is clicked where a hit test finds it;
-    // last, focus with "AXConfirm". In web content the last look also asks what is painted at a
-    // point of the control's visible part: a control something else is painted over is not
-    // pressed; a browser that cannot tell leaves the press as it was.
+    // last, focus with "AXConfirm". In web content the browser is also asked, just before the
+    // last look, what is painted at points of the control's visible part: a control whose own
+    // container answers at every one (a clip leaves nothing of it) is not pressed; anything else
+    // on top, or a browser that cannot tell, leaves the press as it was.
     PressOutcome press(const PressRequest& request);
 
   private:

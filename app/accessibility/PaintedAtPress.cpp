@@ -99,11 +99,9 @@ std::vector<Rect> partlyOver(const Rect& region, const std::vector<Rect>& others
     return over;
 }
 
-// The next point to ask at, once the points `asked` found something else on top: of a grid over
-// `region`, one outside every frame of `avoid`, as far from those asked (in the region's own
-// proportions) as can be. A cover the toolkit tells nothing of (a header without text) answers
-// with the control's own ancestor, which says nothing of where the cover ends: the points go to
-// the far sides of the control in turn.
+// The next point to ask at, once the points `asked` found the control's container there: of a
+// grid over `region`, one outside every frame of `avoid`, as far from those asked (in the region's
+// own proportions) as can be, so that a clip that leaves part of the control is found.
 std::optional<Point> farthestApart(const Rect& region, const std::vector<Rect>& avoid,
                                    const std::vector<Point>& asked) {
     constexpr int kSide = 5;
@@ -192,15 +190,12 @@ Answer ask(BoundedReader& reader, const Question& q) {
         if (!lineage) {
             lineage = ancestors(reader, q, region);
         }
-        // What lies over the control: the found elements below its nearest ancestor among them.
-        // An ancestor found itself means the control is not painted at that point (a clip).
-        for (const auto& [element, frame] : found.chain) {
-            if (std::find(lineage->begin(), lineage->end(), element) != lineage->end()) {
-                break;
-            }
-            if (frame && usable(*frame)) {
-                avoid.push_back(*frame);
-            }
+        // Something of another branch on top: a cover the reading did not see, or the page's
+        // next drawing of the control. The action reaches the control itself, not what lies over
+        // it, so this look leaves the press as it was. Only the control's own container answering
+        // says the control is not painted there (a clip).
+        if (std::find(lineage->begin(), lineage->end(), hit.value()) == lineage->end()) {
+            return Answer::untold;
         }
         asked.push_back(*point);
         if (n >= kMostPoints) {

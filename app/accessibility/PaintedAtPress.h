@@ -4,8 +4,8 @@
 // toolkit is asked what is painted at a point of the control's visible part, and the control is
 // seen when the answer is the control or something inside it. A reading asks only about controls
 // that something of the page's tree may lie over; the last look before a press asks about any,
-// since what the tree does not show (a clip-path, a cover laid since the reading) is painted all
-// the same, and the press is the last place a wrong press can be stopped.
+// since a clip the tree does not tell of (a clip-path) leaves nothing of the control painted.
+// What lies over a control is the reading's to judge: the action reaches the control itself.
 
 #include <optional>
 #include <vector>
@@ -22,7 +22,7 @@ namespace ovra::PaintedAtPress {
 // What the toolkit showed of the control.
 enum class Answer {
     seen,    // the control, or something inside it, is painted at a point of its visible part
-    hidden,  // something else is painted at every point asked
+    hidden,  // the control's own container is painted at every point asked (a clip)
     untold,  // the toolkit could not say (an error, a time-out, nothing but the window)
 };
 
@@ -56,9 +56,9 @@ Rect visiblePart(const Rect& frame, const Rect& shown, const Rect& window);
 // None when the region is too small to hold one.
 std::optional<Point> firstPoint(const Rect& region, const std::vector<Rect>& others);
 
-// Asks the toolkit, first at `firstPoint`, then apart from whatever it found on top there, inside
-// the frames of the control's ancestors (a scroll area, a carousel), until the control is seen or
-// no point is left.
+// Asks the toolkit, first at `firstPoint`, then at points far from those asked, inside the frames
+// of the control's ancestors (a scroll area, a carousel), while the control's container answers,
+// until the control is seen or no point is left. Anything else on top leaves it untold.
 Answer ask(BoundedReader& reader, const Question& question);
 
 }  // namespace ovra::PaintedAtPress

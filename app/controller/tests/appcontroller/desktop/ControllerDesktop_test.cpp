@@ -573,11 +573,19 @@ TEST_P(ControllerOverBrowsers, APressLandsOnTheChosenControlWhateverThePageDoes)
         type("mousemove 1150 950 type " + mode);  // the pointer rests away from the dialog
         ASSERT_TRUE(eventually([&] { return title().find(" " + mode + " ") != std::string::npos; }))
             << title();
-        type("key super+shift+space");
         std::string digit;
-        for (const std::string& name : highlightsWith("Decline all")) {
-            if (name.find(", Decline all,") != std::string::npos) {
-                digit = name.substr(0, name.find(','));
+        // A page that draws its buttons anew every 200 ms may drop them just as a slow machine
+        // reads it: then it is read once more.
+        for (int reading = 0; reading < (mode == "d" ? 3 : 1) && digit.empty(); ++reading) {
+            if (reading > 0) {
+                type("key Escape");
+                usleep(700'000);
+            }
+            type("key super+shift+space");
+            for (const std::string& name : highlightsWith("Decline all")) {
+                if (name.find(", Decline all,") != std::string::npos) {
+                    digit = name.substr(0, name.find(','));
+                }
             }
         }
         ASSERT_FALSE(digit.empty()) << log();
