@@ -44,28 +44,16 @@ Step stepUp(BoundedReader& reader, const ax::Element& element) {
     return step;
 }
 
-// What was found on top, from the hit element up: each element with its frame, until the control
-// (then `reached`) or the window (then `told`). A way up that breaks off before either (a parent
-// that could not be read) tells nothing of what lies over the control.
-struct Found {
-    bool reached = false;
-    bool told = false;
-    std::vector<std::pair<ax::Element, std::optional<Rect>>> chain;
-};
-
-Found upFrom(BoundedReader& reader, ax::Element hit, const Question& q) {
-    Found found;
+// Whether `hit` is the control or lies inside it, looking up from it.
+bool reachesControl(BoundedReader& reader, ax::Element hit, const Question& q) {
     for (int level = 0; level < kMostLevels && !hit.isNull() && !(hit == q.window); ++level) {
         if (hit == q.control) {
-            found.reached = true;
-            return found;
+            return true;
         }
-        Step step = stepUp(reader, hit);
-        found.chain.emplace_back(std::move(hit), step.frame);
-        hit = std::move(step.parent);
+        const auto parent = reader.attribute(hit, "AXParent");
+        hit = parent ? ax::asElement(*parent).value_or(ax::Element()) : ax::Element();
     }
-    found.told = hit == q.window;
-    return found;
+    return false;
 }
 
 // The control's ancestors below the window; `region` is kept inside their frames where it can be
@@ -180,12 +168,8 @@ Answer ask(BoundedReader& reader, const Question& q) {
         if (!hit || hit.value().isNull() || hit.value() == q.window) {
             return Answer::untold;
         }
-        const Found found = upFrom(reader, hit.value(), q);
-        if (found.reached) {
+        if (reachesControl(reader, hit.value(), q)) {
             return Answer::seen;
-        }
-        if (!found.told) {
-            return Answer::untold;
         }
         if (!lineage) {
             lineage = ancestors(reader, q, region);

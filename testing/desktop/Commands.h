@@ -56,6 +56,11 @@ inline bool xdotool(const std::string& arguments) {
     return std::system(("xdotool " + arguments).c_str()) == 0;
 }
 
+// Whether our overlay's window is on screen, its fade included.
+inline bool overlayOnScreen() {
+    return xdotool("search --onlyvisible --name '^Murmlark Ovra overlay$' >/dev/null");
+}
+
 inline bool clickAt(int x, int y) {
     return xdotool("mousemove " + std::to_string(x) + " " + std::to_string(y) + " click 1");
 }

@@ -69,6 +69,13 @@ class LaunchedApp {
         return start({"firefox-esr", "--profile", profile, url});
     }
 
+    // Firefox ESR on a local page, in a fresh profile of its own that goes when it stops.
+    static LaunchedApp firefoxInOwnProfile(const std::string& url) {
+        char pattern[] = "/tmp/ovra-firefox.XXXXXX";
+        const std::string profile = mkdtemp(pattern) ? pattern : "";
+        return start({"firefox-esr", "--profile", profile, url}, profile);
+    }
+
     // Chromium on a local page with accessibility forced on (or left off, to test the wake), and
     // `more` switches. Its window is 1200 by 900 at the screen's corner unless `size` says
     // otherwise ("1000,800").

@@ -6,6 +6,7 @@
 #include <atspi/atspi.h>
 #include <sys/types.h>
 
+#include <cctype>
 #include <functional>
 #include <optional>
 #include <string>
@@ -43,6 +44,21 @@ inline std::vector<std::string> objectsOf(
     }
     g_object_unref(desktop);
     return out;
+}
+
+// The names of the overlay's numbered highlights ("1, Play, Button"), as a screen reader reads
+// them.
+inline std::vector<std::string> highlightNames(pid_t pid) {
+    return objectsOf(pid, [](AtspiAccessible* node) -> std::optional<std::string> {
+        gchar* name = atspi_accessible_get_name(node, nullptr);
+        std::optional<std::string> picked;
+        if (atspi_accessible_get_role(node, nullptr) == ATSPI_ROLE_PUSH_BUTTON && name &&
+            std::isdigit(static_cast<unsigned char>(name[0]))) {
+            picked = name;
+        }
+        g_free(name);
+        return picked;
+    });
 }
 
 }  // namespace ovra::testing

@@ -84,17 +84,7 @@ int numberOf(pid_t app, const std::string& label) {
     int number = 0;
     eventually(
         [&] {
-            for (const std::string& name :
-                 desk::objectsOf(app, [](AtspiAccessible* node) -> std::optional<std::string> {
-                     gchar* text = atspi_accessible_get_name(node, nullptr);
-                     std::optional<std::string> picked;
-                     if (atspi_accessible_get_role(node, nullptr) == ATSPI_ROLE_PUSH_BUTTON &&
-                         text && std::isdigit(static_cast<unsigned char>(text[0]))) {
-                         picked = text;
-                     }
-                     g_free(text);
-                     return picked;
-                 })) {
+            for (const std::string& name : desk::highlightNames(app)) {
                 if (name.find(", " + label + ",") != std::string::npos) {
                     number = std::atoi(name.c_str());
                     return true;
@@ -104,10 +94,6 @@ int numberOf(pid_t app, const std::string& label) {
         },
         10);
     return number;
-}
-
-bool overlayMapped() {
-    return desk::xdotool("search --onlyvisible --name '^Murmlark Ovra overlay$' >/dev/null");
 }
 
 }  // namespace
@@ -125,11 +111,8 @@ int main(int argc, char** argv) {
     // drops its page's tree.
     desk::LaunchedApp compositor =
         firefox ? desk::LaunchedApp::start({"xcompmgr"}) : desk::LaunchedApp();
-    char pattern[] = "/tmp/ovra-firefox.XXXXXX";
-    const std::string profile = firefox && mkdtemp(pattern) ? pattern : "";
     desk::LaunchedApp browser =
-        firefox ? desk::LaunchedApp::start(
-                      {"firefox-esr", "--profile", profile, "file://" + page.string()}, profile)
+        firefox ? desk::LaunchedApp::firefoxInOwnProfile("file://" + page.string())
                 : desk::LaunchedApp::chromium("file://" + page.string());
     auto workspace = x11::Workspace::open();
     if (!workspace) {
@@ -190,7 +173,7 @@ int main(int argc, char** argv) {
     std::vector<double> took;
     for (int i = 0; i < presses; ++i) {
         // The last overlay has faded and the page has the keyboard again.
-        eventually([] { return !overlayMapped(); }, 5);
+        eventually([] { return !desk::overlayOnScreen(); }, 5);
         usleep(600'000);
         if (field && title().starts_with("focused")) {
             desk::xdotool("key shift+Tab");  // the keyboard back to the button before it

@@ -143,9 +143,7 @@ class PressJourneys : public ::testing::TestWithParam<bool> {
     void launch(const std::string& page = "press.html") {
         const std::string url = "file://" + ownFixture(page);
         if (firefox()) {
-            char pattern[] = "/tmp/ovra-firefox.XXXXXX";
-            const std::string profile = mkdtemp(pattern) ? pattern : "";
-            browser_ = LaunchedApp::start({"firefox-esr", "--profile", profile, url}, profile);
+            browser_ = LaunchedApp::firefoxInOwnProfile(url);
         } else {
             browser_ = LaunchedApp::chromium(url);
         }

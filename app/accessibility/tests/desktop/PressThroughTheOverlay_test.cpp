@@ -38,25 +38,6 @@ using testing::xdotool;
 
 using testing::ownFixture;
 
-// The overlay's numbered highlights ("1, Play, Button"), as a screen reader reads them.
-std::vector<std::string> highlights(pid_t app) {
-    return testing::objectsOf(app, [](AtspiAccessible* node) -> std::optional<std::string> {
-        gchar* name = atspi_accessible_get_name(node, nullptr);
-        std::optional<std::string> picked;
-        if (atspi_accessible_get_role(node, nullptr) == ATSPI_ROLE_PUSH_BUTTON && name &&
-            std::isdigit(static_cast<unsigned char>(name[0]))) {
-            picked = name;
-        }
-        g_free(name);
-        return picked;
-    });
-}
-
-// Whether the overlay's window is on screen, its fade included.
-bool overlayMapped() {
-    return xdotool("search --onlyvisible --name '^Murmlark Ovra overlay$' >/dev/null");
-}
-
 class PressThroughTheOverlay : public ::testing::TestWithParam<bool> {
   protected:
     bool firefox() const { return GetParam(); }
@@ -68,10 +49,7 @@ class PressThroughTheOverlay : public ::testing::TestWithParam<bool> {
             // Without a compositing manager the overlay covers the browser whole, and Firefox
             // then drops its page's tree.
             compositor_ = testing::LaunchedApp::start({"xcompmgr"});
-            char pattern[] = "/tmp/ovra-firefox.XXXXXX";
-            const std::string profile = mkdtemp(pattern) ? pattern : "";
-            browser_ =
-                testing::LaunchedApp::start({"firefox-esr", "--profile", profile, url}, profile);
+            browser_ = testing::LaunchedApp::firefoxInOwnProfile(url);
         } else {
             browser_ = testing::LaunchedApp::chromium(url);
         }
@@ -151,7 +129,7 @@ class PressThroughTheOverlay : public ::testing::TestWithParam<bool> {
     // Opens the overlay over the page once the last one has gone: the number of `label`'s
     // highlight. Right after its start the app may not listen yet: the hotkey goes once more.
     std::string open(const std::string& label) {
-        EXPECT_TRUE(eventually([] { return !overlayMapped(); }, 5));
+        EXPECT_TRUE(eventually([] { return !testing::overlayOnScreen(); }, 5));
         const std::size_t before = logged("Ovra press:");
         for (int attempt = 0; attempt < 2; ++attempt) {
             xdotool("key ctrl+alt+space");
@@ -162,7 +140,7 @@ class PressThroughTheOverlay : public ::testing::TestWithParam<bool> {
         std::string number;
         eventually(
             [&] {
-                for (const std::string& name : highlights(app_)) {
+                for (const std::string& name : testing::highlightNames(app_)) {
                     if (name.find(", " + label + ",") != std::string::npos) {
                         number = name.substr(0, name.find(','));
                     }
@@ -188,7 +166,7 @@ TEST_P(PressThroughTheOverlay, LettersTypedRightAfterChoosingAFieldGoToTheField)
     const std::string note = open("Note");
     ASSERT_FALSE(note.empty()) << log();
     ASSERT_TRUE(xdotool("key --delay 60 " + note + " Return h e l l o space"));
-    ASSERT_TRUE(eventually([] { return !overlayMapped(); }, 5));
+    ASSERT_TRUE(eventually([] { return !testing::overlayOnScreen(); }, 5));
     ASSERT_TRUE(xdotool("key --delay 60 w o r l d"));
     EXPECT_TRUE(eventually([&] { return title().find("world]") != std::string::npos; }, 5))
         << title();
@@ -218,7 +196,7 @@ TEST_P(PressThroughTheOverlay, AButtonThatRelabelsItselfIsPressedOnceAndCounted)
     EXPECT_EQ(logged("Ovra pressed \"Play\": pressed, it relabelled itself \"Pause\""), 1u)
         << log();
     EXPECT_TRUE(pressesCounted(1));
-    EXPECT_FALSE(eventually(overlayMapped, 1)) << "an overlay came back over the page";
+    EXPECT_FALSE(eventually(testing::overlayOnScreen, 1)) << "an overlay came back over the page";
 
     const testing::CommandOutput test = testing::run(std::string("OVRA_PRESS_TEST_APP=") +
                                                      (firefox() ? "firefox-esr" : "chromium") +
@@ -235,12 +213,12 @@ TEST_P(PressThroughTheOverlay, AButtonThatRelabelsItselfIsPressedOnceAndCounted)
         return logged("Ovra cannot tell whether it pressed \"Archive\"") > 0;
     })) << log();
     // The sentence alone on screen: no highlight, so Return presses nothing.
-    EXPECT_TRUE(eventually(overlayMapped, 5));
-    EXPECT_THAT(highlights(app_), ::testing::IsEmpty());
+    EXPECT_TRUE(eventually(testing::overlayOnScreen, 5));
+    EXPECT_THAT(testing::highlightNames(app_), ::testing::IsEmpty());
     ASSERT_TRUE(xdotool("key Return"));
     EXPECT_EQ(countBecomes("deleted", 1, 1), 0);
     ASSERT_TRUE(xdotool("key Escape"));
-    EXPECT_TRUE(eventually([] { return !overlayMapped(); }, 5));
+    EXPECT_TRUE(eventually([] { return !testing::overlayOnScreen(); }, 5));
     EXPECT_TRUE(pressesCounted(1));
 }
 

@@ -167,20 +167,6 @@ void type(const std::string& keys) {
     ASSERT_TRUE(testing::xdotool(keys)) << keys;
 }
 
-// The names of the overlay's numbered highlights, as a screen reader reads them.
-std::vector<std::string> highlights(pid_t pid) {
-    return testing::objectsOf(pid, [](AtspiAccessible* node) -> std::optional<std::string> {
-        gchar* name = atspi_accessible_get_name(node, nullptr);
-        std::optional<std::string> picked;
-        if (atspi_accessible_get_role(node, nullptr) == ATSPI_ROLE_PUSH_BUTTON && name &&
-            std::isdigit(static_cast<unsigned char>(name[0]))) {
-            picked = name;
-        }
-        g_free(name);
-        return picked;
-    });
-}
-
 bool near(QColor a, QColor b, int tolerance) {
     return std::abs(a.red() - b.red()) <= tolerance &&
            std::abs(a.green() - b.green()) <= tolerance &&
@@ -263,7 +249,7 @@ class AcrossMonitorsDesktop : public ::testing::Test {
         std::vector<std::string> names;
         eventually(
             [&] {
-                names = highlights(app_);
+                names = testing::highlightNames(app_);
                 return std::all_of(labels.begin(), labels.end(), [&](const std::string& label) {
                     return std::any_of(names.begin(), names.end(), [&](const std::string& n) {
                         return n.find(", " + label + ",") != std::string::npos;

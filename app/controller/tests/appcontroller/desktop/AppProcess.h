@@ -6,8 +6,10 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -38,6 +40,20 @@ inline void spawnApp(pid_t& app, const std::filesystem::path& logFile, double se
         [&] { return readText(logFile).find("opens the overlay") != std::string::npos; }, seconds))
         << readText(logFile);
 }
+
+// The app started by spawnApp, ended however the test ends: it holds the test's output open.
+struct SpawnedApp {
+    pid_t pid = 0;
+    SpawnedApp() = default;
+    SpawnedApp(const SpawnedApp&) = delete;
+    SpawnedApp& operator=(const SpawnedApp&) = delete;
+    ~SpawnedApp() {
+        if (pid > 0) {
+            kill(pid, SIGTERM);
+            waitpid(pid, nullptr, 0);
+        }
+    }
+};
 
 // How often `text` stands in `all`.
 inline std::size_t occurrences(const std::string& all, const std::string& text) {

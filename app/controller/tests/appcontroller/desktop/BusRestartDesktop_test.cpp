@@ -183,21 +183,9 @@ TEST(RegistryRestartAppDesktop, APressRightAfterPressesAndClosesTheOverlay) {
         return testing::xdotool("search --onlyvisible --pid " + std::to_string(calculator.pid()) +
                                 " >/dev/null");
     }));
-    // Ended however the test ends: it holds the test's output open.
-    struct App {
-        pid_t pid = 0;
-        ~App() {
-            if (pid > 0) {
-                kill(pid, SIGTERM);
-                waitpid(pid, nullptr, 0);
-            }
-        }
-    } ovra;
+    testing::SpawnedApp ovra;
     testing::spawnApp(ovra.pid, home.path() / "log", 60);
     const auto log = [&] { return testing::readText(home.path() / "log"); };
-    const auto overlayShown = [] {
-        return testing::xdotool("search --onlyvisible --name '^Murmlark Ovra overlay$' >/dev/null");
-    };
     for (const bool beforeTheHotkey : {true, false, false}) {
         SCOPED_TRACE(beforeTheHotkey ? "before the hotkey" : "before the press");
         const std::size_t plans = testing::occurrences(log(), "Ovra press:");
@@ -218,9 +206,9 @@ TEST(RegistryRestartAppDesktop, APressRightAfterPressesAndClosesTheOverlay) {
             [&] { return testing::occurrences(log(), "Ovra pressed \"(\": pressed") > presses; },
             10))
             << log();
-        EXPECT_TRUE(testing::eventually([&] { return !overlayShown(); }, 5)) << log();
+        EXPECT_TRUE(testing::eventually([&] { return !testing::overlayOnScreen(); }, 5)) << log();
         EXPECT_EQ(log().find("restart the app"), std::string::npos) << log();
-        if (overlayShown()) {
+        if (testing::overlayOnScreen()) {
             testing::xdotool("key Escape");
         }
     }

@@ -58,21 +58,6 @@ void type(const std::string& keys) {
     ASSERT_TRUE(testing::xdotool(keys)) << keys;
 }
 
-// The names of the overlay's numbered highlights ("1, Open Weather, Button"), as a screen reader
-// reads them from the app with process `pid`.
-std::vector<std::string> highlights(pid_t pid) {
-    return testing::objectsOf(pid, [](AtspiAccessible* node) -> std::optional<std::string> {
-        gchar* name = atspi_accessible_get_name(node, nullptr);
-        std::optional<std::string> picked;
-        if (atspi_accessible_get_role(node, nullptr) == ATSPI_ROLE_PUSH_BUTTON && name &&
-            std::isdigit(static_cast<unsigned char>(name[0]))) {
-            picked = name;
-        }
-        g_free(name);
-        return picked;
-    });
-}
-
 // The name of the selected entry of the side list, as a screen reader reads it.
 std::string selected(pid_t pid) {
     const auto pick = [](AtspiAccessible* node) {
@@ -118,10 +103,7 @@ class ControllerDesktop : public ::testing::Test {
     void launch(const char* page, const std::string& label, const std::string& settings,
                 bool firefox = false) {
         const std::string url = std::string("file://") + page;
-        char pattern[] = "/tmp/ovra-firefox.XXXXXX";
-        const std::string profile = firefox && mkdtemp(pattern) ? pattern : "";
-        browser_ = firefox ? testing::LaunchedApp::start({"firefox-esr", "--profile", profile, url},
-                                                         profile)
+        browser_ = firefox ? testing::LaunchedApp::firefoxInOwnProfile(url)
                            : testing::LaunchedApp::chromium(url);
         processName_ = firefox ? "firefox-esr" : "chromium";
         atspi::AtspiBackend backend;
@@ -210,9 +192,7 @@ class ControllerDesktop : public ::testing::Test {
         return eventually([&] { return dimmed(name) == shows; }, 10);
     }
     // Whether the overlay's window is on screen, fading included: keys typed then are its own.
-    static bool overlayMapped() {
-        return testing::xdotool("search --onlyvisible --name '^Murmlark Ovra overlay$' >/dev/null");
-    }
+    static bool overlayMapped() { return testing::overlayOnScreen(); }
     bool logs(const std::string& text, double seconds = 10) {
         return eventually([&] { return log().find(text) != std::string::npos; }, seconds);
     }
@@ -221,7 +201,7 @@ class ControllerDesktop : public ::testing::Test {
         std::vector<std::string> names;
         eventually(
             [&] {
-                names = highlights(app_);
+                names = testing::highlightNames(app_);
                 const bool has = std::any_of(names.begin(), names.end(), [&](const auto& n) {
                     return n.find(", " + label + ",") != std::string::npos;
                 });
@@ -336,8 +316,8 @@ TEST_F(ControllerDesktop, ScrollFindAndPinOverALongPage) {
     type("key super+shift+slash");
     const std::size_t listed = highlightsWith("Share Forests").size();
     type("type 'share f'");
-    EXPECT_TRUE(eventually([&] { return highlights(app_).size() == 1; }, 10))
-        << ::testing::PrintToString(highlights(app_)) << " of " << listed;
+    EXPECT_TRUE(eventually([&] { return testing::highlightNames(app_).size() == 1; }, 10))
+        << ::testing::PrintToString(testing::highlightNames(app_)) << " of " << listed;
     EXPECT_GT(listed, 1u);
     expectAudited("the overlay finding");
     screenshot("found");
@@ -361,7 +341,7 @@ TEST_F(ControllerDesktop, ScrollFindAndPinOverALongPage) {
     std::string digit, label;
     ASSERT_TRUE(eventually(
         [&] {
-            for (const std::string& name : highlights(app_)) {
+            for (const std::string& name : testing::highlightNames(app_)) {
                 if (name[1] == ',' && !holds(numberedFirst, labelOf(name)) &&
                     name.find(", Button") != std::string::npos) {
                     digit = name.substr(0, 1), label = labelOf(name);
@@ -371,22 +351,24 @@ TEST_F(ControllerDesktop, ScrollFindAndPinOverALongPage) {
             return false;
         },
         10))
-        << ::testing::PrintToString(highlights(app_));
+        << ::testing::PrintToString(testing::highlightNames(app_));
     type("key " + digit + " p");
     const auto numbered = [&] {
-        return eventually([&] { return holds(highlights(app_), label); }, 10);
+        return eventually([&] { return holds(testing::highlightNames(app_), label); }, 10);
     };
     type("key Escape");
     ASSERT_TRUE(overlayShows(false, "pinned"));
     EXPECT_THAT(settings(), HasSubstr("\"pin\"")) << label;
     type("key ctrl+alt+space");
-    EXPECT_TRUE(numbered()) << label << " " << ::testing::PrintToString(highlights(app_));
+    EXPECT_TRUE(numbered()) << label << " "
+                            << ::testing::PrintToString(testing::highlightNames(app_));
     type("key Escape");
     ASSERT_TRUE(overlayShows(false, "pinned-closed"));
     quitApp();
     startApp();
     type("key ctrl+alt+space");
-    EXPECT_TRUE(numbered()) << label << " " << ::testing::PrintToString(highlights(app_));
+    EXPECT_TRUE(numbered()) << label << " "
+                            << ::testing::PrintToString(testing::highlightNames(app_));
     screenshot("restarted");
 }
 

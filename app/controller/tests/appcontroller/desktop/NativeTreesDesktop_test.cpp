@@ -32,21 +32,9 @@ TEST(NativeTreesDesktop, EveryHotkeyShowsThePlanWithinItsMemory) {
         return testing::xdotool("search --onlyvisible --pid " + std::to_string(panels.pid()) +
                                 " >/dev/null");
     }));
-    // Ended however the test ends: it holds the test's output open.
-    struct App {
-        pid_t pid = 0;
-        ~App() {
-            if (pid > 0) {
-                kill(pid, SIGTERM);
-                waitpid(pid, nullptr, 0);
-            }
-        }
-    } ovra;
+    testing::SpawnedApp ovra;
     testing::spawnApp(ovra.pid, home.path() / "log", 60);
     const auto log = [&] { return testing::readText(home.path() / "log"); };
-    const auto overlayShown = [] {
-        return testing::xdotool("search --onlyvisible --name '^Murmlark Ovra overlay$' >/dev/null");
-    };
     const long idle = statusKb(ovra.pid, "VmRSS");
     for (int reading = 0; reading < 4; ++reading) {
         SCOPED_TRACE(reading);
@@ -56,7 +44,7 @@ TEST(NativeTreesDesktop, EveryHotkeyShowsThePlanWithinItsMemory) {
             eventually([&] { return testing::occurrences(log(), "Ovra press:") > plans; }, 15))
             << log();
         ASSERT_TRUE(testing::xdotool("key Escape"));
-        ASSERT_TRUE(eventually([&] { return !overlayShown(); }, 5));
+        ASSERT_TRUE(eventually([&] { return !testing::overlayOnScreen(); }, 5));
     }
     EXPECT_EQ(testing::occurrences(log(), "Ovra message:"), 0u) << log();
     EXPECT_EQ(log().find("not responding"), std::string::npos) << log();

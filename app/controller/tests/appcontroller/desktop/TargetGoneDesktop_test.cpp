@@ -72,9 +72,7 @@ class TargetGoneDesktop : public ::testing::Test {
     std::string log() const { return testing::readText(home_ / "log"); }
     std::size_t logged(const std::string& text) const { return testing::occurrences(log(), text); }
     bool appRuns() const { return app_ > 0 && waitpid(app_, nullptr, WNOHANG) == 0; }
-    static bool overlayMapped() {
-        return testing::xdotool("search --onlyvisible --name '^Murmlark Ovra overlay$' >/dev/null");
-    }
+    static bool overlayMapped() { return testing::overlayOnScreen(); }
     // The hotkey, once the overlay of the request shows (loading or with its plan).
     static bool hotkey() {
         return testing::xdotool("key ctrl+alt+space") && eventually(overlayMapped, 15);
