@@ -51,6 +51,12 @@ TEST(BusRestartDesktop, AnAppFromBeforeTheRestartIsToldToNeedARestart) {
     const std::string display = std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "";
     auto session =
         LaunchedApp::start({"dbus-daemon", "--nofork", "--config-file=" + dir + "/bus.conf"});
+    // The bus launcher gives up at once on a session bus that does not answer yet.
+    ASSERT_TRUE(testing::eventually([] {
+        return std::system(
+                   "dbus-send --session --print-reply --dest=org.freedesktop.DBus / "
+                   "org.freedesktop.DBus.GetId >/dev/null 2>&1") == 0;
+    }));
     LaunchedApp launcher;
     auto restartAccessibilityBus = [&] {
         launcher.stop();
