@@ -480,11 +480,14 @@ Result<WindowSnapshot, AXExtractorError> AXExtractor::read(BoundedReader& reader
     // controls.
     const bool scrolls =
         snapshot.scroll && !(ScrollMore::extent(snapshot.scroll->signals) == ScrollExtent::none());
-    if (snapshot.candidates.empty() && !scrolls) {
-        if (reader.gaveUp()) {
+    // Nothing to offer from an app that left reads unanswered is an app that stopped answering
+    // as it was read (a page to scroll, read before it stopped, is no plan); a reading that ran
+    // out of time with nothing to show either is a window too large.
+    if (snapshot.candidates.empty()) {
+        if (reader.gaveUp() || (reader.timeouts() > 0 && (scrolls || !reader.timeUp()))) {
             return fail(AXExtractorError::notResponding);
         }
-        if (reader.timeUp() || walked.nodesRead >= nodeBudget) {
+        if (!scrolls && (reader.timeUp() || walked.nodesRead >= nodeBudget)) {
             return fail(AXExtractorError::tooLarge);
         }
     }

@@ -181,6 +181,16 @@ TEST(AXExtractor, AnEmptyReadingWakesTheAppOnce) {
     ASSERT_FALSE(result.ok());
     EXPECT_EQ(result.error(), AXExtractorError::notResponding);
     EXPECT_THAT(hung->log(), Not(Contains("wakeUp")));
+
+    // Nor is a page to scroll, read before its content went unanswered, a plan.
+    auto stalled = fakeOf(withWindow(R"({"role": "AXWindow", "frame": [0, 0, 400, 300],
+        "children": [{"role": "AXScrollArea", "frame": [0, 0, 400, 300], "children": [
+            {"role": "AXScrollBar", "frame": [390, 0, 10, 300], "value": 0},
+            {"role": "AXList", "frame": [0, 0, 380, 3000], "faults": {"children": "timeout"}}]}]})",
+                                     R"(, "wakeUp": "ok")"));
+    result = kExtractor.snapshot(kApp, *stalled, stalled->clock());
+    ASSERT_FALSE(result.ok());
+    EXPECT_EQ(result.error(), AXExtractorError::notResponding);
 }
 
 std::string webWindow(double webWidth, double webHeight) {

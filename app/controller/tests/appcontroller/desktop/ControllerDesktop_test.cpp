@@ -537,7 +537,8 @@ TEST_P(ControllerOverBrowsers, PressesOnlyTheChosenControlAndEveryScrollKeyMoves
 // pointer comes into it, lays an invisible cover that accepts over the page, swaps its buttons
 // 150 to 250 ms after its window gets the keyboard back, or draws them anew every 200 ms. Each
 // press runs the page's decline handler, or runs nothing and the user is told; accept never
-// runs, and the log and the press count agree with the page.
+// runs, and the log and the press count agree with the page. Only where the page draws its
+// buttons anew may a press be told as one that cannot be told.
 TEST_P(ControllerOverBrowsers, APressLandsOnTheChosenControlWhateverThePageDoes) {
     const testing::LaunchedApp compositor = testing::LaunchedApp::start({"xcompmgr"});
     launch(OVRA_LANDING_PAGE, "Decline all",
@@ -547,8 +548,8 @@ TEST_P(ControllerOverBrowsers, APressLandsOnTheChosenControlWhateverThePageDoes)
         std::sscanf(title().c_str(), "declined %d accepted %d", &seen.first, &seen.second);
         return seen;
     };
-    int declined = 0;
-    int told = 0;
+    int declined = 0;     // the page's count
+    int toldPressed = 0;  // presses the app told and counted
     for (const std::string mode : {"p", "m", "c", "1", "2", "3", "4", "5", "d"}) {
         SCOPED_TRACE("mode " + mode);
         usleep(700'000);                          // the overlay fades, then hands the keyboard back
@@ -576,41 +577,49 @@ TEST_P(ControllerOverBrowsers, APressLandsOnTheChosenControlWhateverThePageDoes)
                 << title();
         }
         type("key " + digit);
-        const int toldBefore = told;
-        const std::size_t failures =
-            logged("Ovra did not press") + logged("Ovra cannot tell whether it pressed");
+        const std::size_t pressedBefore = logged("Ovra pressed \"Decline all\"");
+        const std::size_t refusedBefore = logged("Ovra did not press");
+        const std::size_t unsureBefore = logged("Ovra cannot tell whether it pressed");
         const auto returned = std::chrono::steady_clock::now();
         type("key Return");
         ASSERT_TRUE(eventually([&] {
-            return counts().first == declined + 1 ||
-                   logged("Ovra did not press") + logged("Ovra cannot tell whether it pressed") >
-                       failures;
+            return logged("Ovra pressed \"Decline all\"") + logged("Ovra did not press") +
+                       logged("Ovra cannot tell whether it pressed") >
+                   pressedBefore + refusedBefore + unsureBefore;
         })) << title()
             << log();
         const double took =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - returned).count();
-        if (counts().first == declined + 1) {
-            ++declined;
+        usleep(300'000);  // the page's handler, if it ran, has counted by now
+        const bool pressed = logged("Ovra pressed \"Decline all\"") > pressedBefore;
+        const bool unsure = logged("Ovra cannot tell whether it pressed") > unsureBefore;
+        const int ran = counts().first - declined;
+        EXPECT_EQ(counts().second, 0) << log();
+        if (pressed) {
+            ++toldPressed;
+            EXPECT_EQ(ran, 1) << "told as pressed: " << log();
             std::printf("mode %s: pressed %.2f s after Return\n", mode.c_str(), took);
+        } else if (unsure) {
+            // A page that draws its buttons anew may do so between the action and the look
+            // after it: the press may have run, and the user is told it cannot be told.
+            EXPECT_EQ(mode, "d") << "only a page that redraws leaves the press unsure: " << log();
+            EXPECT_TRUE(ran == 0 || ran == 1) << ran;
+            std::printf("mode %s: cannot tell (the page ran it %d times)\n", mode.c_str(), ran);
         } else {
-            ++told;
+            EXPECT_EQ(ran, 0) << "told as not pressed: " << log();
+            // Nothing moved the pointer into the dialog, and no cover could take the press; a
+            // page that draws its buttons anew may drop each of the press's tries on a slow
+            // machine.
+            EXPECT_TRUE(mode == "1" || mode == "2" || mode == "3" || mode == "4" || mode == "5" ||
+                        mode == "d")
+                << "a press the page could not turn aside was given up: " << log();
             std::printf("mode %s: nothing pressed, the user told\n", mode.c_str());
         }
-        usleep(300'000);
-        EXPECT_EQ(counts(), std::make_pair(declined, 0)) << log();
-        // Nothing moved the pointer into the dialog, and no cover could take the press.
-        EXPECT_TRUE(mode == "1" || mode == "2" || mode == "3" || mode == "4" || mode == "5" ||
-                    counts().first == declined)
-            << log();
-        if (mode == "p" || mode == "m" || mode == "c" || mode == "d") {
-            EXPECT_EQ(told, toldBefore)
-                << "a press the page could not turn aside was given up: " << log();
-        }
+        declined = counts().first;
         type("key Escape");  // an overlay shown again with why, if nothing was pressed
     }
-    EXPECT_EQ(logged("Ovra pressed \"Decline all\""), static_cast<std::size_t>(declined)) << log();
     EXPECT_TRUE(eventually([&] {
-        return settings().find("\"ovrasPressed\": " + std::to_string(declined)) !=
+        return settings().find("\"ovrasPressed\": " + std::to_string(toldPressed)) !=
                std::string::npos;
     })) << settings();
 }
