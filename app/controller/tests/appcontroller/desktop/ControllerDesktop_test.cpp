@@ -548,6 +548,12 @@ TEST_P(ControllerOverBrowsers, APressLandsOnTheChosenControlWhateverThePageDoes)
         std::sscanf(title().c_str(), "declined %d accepted %d", &seen.first, &seen.second);
         return seen;
     };
+    // What the app logs of each press: pressed, not pressed, or cannot tell.
+    const std::string kPressed = "Ovra pressed \"Decline all\"";
+    const std::string kUnsure = "Ovra cannot tell whether it pressed";
+    const auto outcomes = [&] {
+        return logged(kPressed) + logged("Ovra did not press") + logged(kUnsure);
+    };
     int declined = 0;     // the page's count
     int toldPressed = 0;  // presses the app told and counted
     for (const std::string mode : {"p", "m", "c", "1", "2", "3", "4", "5", "d"}) {
@@ -577,22 +583,17 @@ TEST_P(ControllerOverBrowsers, APressLandsOnTheChosenControlWhateverThePageDoes)
                 << title();
         }
         type("key " + digit);
-        const std::size_t pressedBefore = logged("Ovra pressed \"Decline all\"");
-        const std::size_t refusedBefore = logged("Ovra did not press");
-        const std::size_t unsureBefore = logged("Ovra cannot tell whether it pressed");
+        const std::size_t pressedBefore = logged(kPressed);
+        const std::size_t unsureBefore = logged(kUnsure);
+        const std::size_t outcomesBefore = outcomes();
         const auto returned = std::chrono::steady_clock::now();
         type("key Return");
-        ASSERT_TRUE(eventually([&] {
-            return logged("Ovra pressed \"Decline all\"") + logged("Ovra did not press") +
-                       logged("Ovra cannot tell whether it pressed") >
-                   pressedBefore + refusedBefore + unsureBefore;
-        })) << title()
-            << log();
+        ASSERT_TRUE(eventually([&] { return outcomes() > outcomesBefore; })) << title() << log();
         const double took =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - returned).count();
         usleep(300'000);  // the page's handler, if it ran, has counted by now
-        const bool pressed = logged("Ovra pressed \"Decline all\"") > pressedBefore;
-        const bool unsure = logged("Ovra cannot tell whether it pressed") > unsureBefore;
+        const bool pressed = logged(kPressed) > pressedBefore;
+        const bool unsure = logged(kUnsure) > unsureBefore;
         const int ran = counts().first - declined;
         EXPECT_EQ(counts().second, 0) << log();
         if (pressed) {
