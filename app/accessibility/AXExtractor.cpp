@@ -438,18 +438,43 @@ Result<WindowSnapshot, AXExtractorError> AXExtractor::read(BoundedReader& reader
         byId.emplace(offers[i].candidate.id, i);
     }
     SeenControls seen(reader, *window, walked, viewport);
-    const auto choose = [&](const std::vector<std::size_t>& inPlay) {
+    const auto select = [&](const std::vector<std::size_t>& inPlay, int limit) {
         std::vector<UICandidate> candidates;
         candidates.reserve(inPlay.size());
         for (const std::size_t i : inPlay) {
             candidates.push_back(offers[i].candidate);
         }
         std::vector<std::size_t> picked;
-        for (const auto& c : CandidateSelector::select(candidates, viewport, focus, maxCandidates,
-                                                       bestWeb.has_value())) {
+        for (const auto& c :
+             CandidateSelector::select(candidates, viewport, focus, limit, bestWeb.has_value())) {
             picked.push_back(byId.at(c.id));
         }
         return picked;
+    };
+    // The selection ranks every control once. Each pick after some were found covered takes
+    // the first of that ranking still in play: a page may lay covers over hundreds of controls,
+    // one pick after another. Only when none of them is left does the selection run again on
+    // what is (the browser's own controls, kept out while the page offered some).
+    std::vector<std::size_t> everyOffer(offers.size());
+    for (std::size_t i = 0; i < offers.size(); ++i) {
+        everyOffer[i] = i;
+    }
+    const std::vector<std::size_t> ranking = select(everyOffer, static_cast<int>(offers.size()));
+    const auto choose = [&](const std::vector<std::size_t>& inPlay) {
+        std::vector<bool> playing(offers.size(), false);
+        for (const std::size_t i : inPlay) {
+            playing[i] = true;
+        }
+        std::vector<std::size_t> picked;
+        for (const std::size_t i : ranking) {
+            if (picked.size() >= static_cast<std::size_t>(std::max(maxCandidates, 0))) {
+                break;
+            }
+            if (playing[i]) {
+                picked.push_back(i);
+            }
+        }
+        return picked.empty() && !inPlay.empty() ? select(inPlay, maxCandidates) : picked;
     };
     WindowSnapshot snapshot;
     for (const std::size_t i : seen.keepSeen(foundOf, choose)) {
