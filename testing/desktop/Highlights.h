@@ -49,8 +49,7 @@ inline std::vector<std::string> highlightsWith(pid_t app, const std::vector<std:
 }
 
 // The number of `label`'s highlight once it shows; 0 when it never did.
-inline int numberWhenShown(pid_t app, const std::string& label,
-                           double seconds = kHighlightsWait) {
+inline int numberWhenShown(pid_t app, const std::string& label, double seconds = kHighlightsWait) {
     return numberOf(highlightsWith(app, {label}, true, seconds), label);
 }
 

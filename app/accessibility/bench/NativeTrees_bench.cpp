@@ -57,8 +57,9 @@ void BM_NativeTree(benchmark::State& state, testing::PanelShape shape) {
     const AXExtractor extractor{6, 14, 48, 4000};
     const ax::RunningApp app{getpid(), std::string("Panels")};
     // The app is on the bus once its element is the fake's.
-    for (int tries = 0; tries < 100 && !(fake.ready() && backend.applicationElement(app).key()
-                                                             .starts_with(fake.busName()));
+    for (int tries = 0;
+         tries < 100 &&
+         !(fake.ready() && backend.applicationElement(app).key().starts_with(fake.busName()));
          ++tries) {
         clock.sleep(0.1);
     }
@@ -90,8 +91,7 @@ void BM_NativeTree(benchmark::State& state, testing::PanelShape shape) {
     // readings, about every 50 ms).
     clock.sleep(kReadingKeptSeconds + 0.5);
     const long kept = statusKb("VmRSS") - idle;
-    state.counters["cutShort"] =
-        benchmark::Counter(cutShort, benchmark::Counter::kAvgIterations);
+    state.counters["cutShort"] = benchmark::Counter(cutShort, benchmark::Counter::kAvgIterations);
     state.counters["candidates"] = candidates;
     state.counters["requests"] = static_cast<double>(requests);
     state.counters["peakMiB"] = static_cast<double>(peak) / kMiB;

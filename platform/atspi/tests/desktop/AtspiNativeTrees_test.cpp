@@ -22,7 +22,6 @@
 namespace ovra {
 namespace {
 
-
 struct Tree {
     const char* what;
     testing::PanelShape shape;

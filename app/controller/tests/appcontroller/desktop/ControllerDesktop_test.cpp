@@ -558,7 +558,8 @@ TEST_P(ControllerOverBrowsers, APressLandsOnTheChosenControlWhateverThePageDoes)
                 usleep(700'000);
             }
             type("key super+shift+space");
-            if (const int number = testing::numberOf(highlightsWith("Decline all"), "Decline all")) {
+            if (const int number =
+                    testing::numberOf(highlightsWith("Decline all"), "Decline all")) {
                 digit = std::to_string(number);
             }
         }
