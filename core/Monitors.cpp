@@ -58,4 +58,25 @@ std::optional<Rect> showing(const Rect& frame, const std::vector<Rect>& monitors
     return best;
 }
 
+std::optional<Rect> spanned(const Rect& window, const std::vector<Rect>& screens) {
+    std::optional<Rect> area;
+    for (const Rect& screen : screens) {
+        const Rect shown = window.intersection(screen);
+        if (!shown.isNull() && shown.width() > 0 && shown.height() > 0) {
+            area = area ? area->unionWith(screen) : screen;
+        }
+    }
+    return area;
+}
+
+std::vector<Rect> withSpanFirst(const Rect& window, const std::vector<Rect>& screens) {
+    const std::optional<Rect> area = spanned(window, screens);
+    if (!area) {
+        return screens;
+    }
+    std::vector<Rect> out{*area};
+    out.insert(out.end(), screens.begin(), screens.end());
+    return out;
+}
+
 }  // namespace ovra::Monitors

@@ -24,4 +24,13 @@ bool shows(const Rect& frame, const std::vector<Rect>& screens);
 // The monitor that shows the most of `frame` (the first of equals); none when none shows any.
 std::optional<Rect> showing(const Rect& frame, const std::vector<Rect>& monitors);
 
+// The box around every one of `screens` that shows some of `window`: what an overlay over the
+// window covers, since a window spans monitors; none when no screen shows any of it.
+std::optional<Rect> spanned(const Rect& window, const std::vector<Rect>& screens);
+
+// `screens` with the box the window spans first, when it shows on any: a reading takes the
+// first screen holding the window's middle as its screen, so it reads the window as far as it
+// shows, on every monitor, as the overlay shows it.
+std::vector<Rect> withSpanFirst(const Rect& window, const std::vector<Rect>& screens);
+
 }  // namespace ovra::Monitors

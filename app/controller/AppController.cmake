@@ -83,7 +83,7 @@ if(BUILD_TESTING)
     LIBS ovra_atspi ovra_xcb ovra_app_accessibility Qt6::Gui LABEL desktop)
   target_link_libraries(AcrossMonitorsDesktop_test PRIVATE PkgConfig::OVRA_CONTROLLER_TEST_ATSPI)
   target_compile_definitions(AcrossMonitorsDesktop_test PRIVATE OVRA_APP="$<TARGET_FILE:murmlark-ovra>"
-    OVRA_MONITORS_PAGE="${CMAKE_CURRENT_SOURCE_DIR}/tests/appcontroller/desktop/monitors.html")
+    OVRA_MONITORS_PAGE="${PROJECT_SOURCE_DIR}/testing/desktop/pages/monitors.html")
   add_dependencies(AcrossMonitorsDesktop_test murmlark-ovra)
 
   # Also run in the sanitizer build (scripts/test), over a browser paused mid-reading.

@@ -7,6 +7,7 @@
 #include "app/accessibility/AXExtractor.h"
 #include "app/diagnostics/DumpFormat.h"
 #include "app/diagnostics/RunningApps.h"
+#include "app/diagnostics/WindowAsShown.h"
 #include "core/FocusPlanner.h"
 #include "core/StepCount.h"
 
@@ -133,7 +134,7 @@ ax::ElementList childrenOf(ax::AccessibilityBackend& backend, const ax::Element&
 }  // namespace
 
 int run(const std::optional<std::string>& app, const DumpServices& services) {
-    ax::AccessibilityBackend& backend = *services.backend;
+    WindowAsShown backend(*services.backend);
     // The named app, else the frontmost one. A name that matches nothing never stands for the
     // app in front: its plan would pass for the named app's.
     const std::optional<ax::RunningApp> target =

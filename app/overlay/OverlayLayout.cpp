@@ -27,14 +27,7 @@ OverlayModel::RectMapping mapping(const Rect& screenNative, double devicePixelRa
 }
 
 std::optional<Rect> coveredArea(const Rect& window, const std::vector<Rect>& screens) {
-    std::optional<Rect> area;
-    for (const Rect& screen : screens) {
-        const Rect shown = window.intersection(screen);
-        if (!shown.isNull() && shown.width() > 0 && shown.height() > 0) {
-            area = area ? area->unionWith(screen) : screen;
-        }
-    }
-    return area;
+    return Monitors::spanned(window, screens);
 }
 
 }  // namespace OverlaySpace

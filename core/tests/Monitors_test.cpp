@@ -58,5 +58,20 @@ TEST(Monitors, TheMonitorShowingMostOfAFrameIsTheFirstOfEquals) {
     EXPECT_EQ(Monitors::showing(Rect(60, 60, 100, 100), {}), std::nullopt);
 }
 
+// A reading takes the first screen holding the window's middle: with the span first, that is
+// every monitor the window shows on.
+TEST(Monitors, AWindowAcrossMonitorsIsReadOnTheBoxAroundThem) {
+    using Screens = std::vector<Rect>;
+    const Screens stacked{kUpper, kLower};
+    EXPECT_EQ(Monitors::withSpanFirst(Rect(300, 100, 1200, 900), stacked),
+              (Screens{kAround, kUpper, kLower}));
+    EXPECT_EQ(Monitors::withSpanFirst(Rect(1500, 500, 300, 300), stacked),
+              (Screens{kLower, kUpper, kLower}))
+        << "on one monitor";
+    EXPECT_EQ(Monitors::withSpanFirst(Rect(60, 600, 100, 100), stacked), stacked)
+        << "on none: in the corner no monitor shows";
+    EXPECT_EQ(Monitors::withSpanFirst(Rect(0, 0, 10, 10), {}), Screens{});
+}
+
 }  // namespace
 }  // namespace ovra

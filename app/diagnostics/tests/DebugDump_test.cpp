@@ -139,6 +139,36 @@ TEST_F(DumpTest, PrintsThePlanOfTheNamedAppWithTheRulesAlone) {
     EXPECT_THAT(out.back(), StartsWith("  total: "));
 }
 
+// A native window across two side-by-side monitors, its middle on the right one, of an app
+// that is not in front: it has no focused window, and, with `main` false, names no main window
+// either.
+std::string acrossMonitors(bool main) {
+    return std::string(R"({
+  "screens": [[0, 0, 1280, 1024], [1280, 0, 1280, 1024]],
+  "app": {"pid": 77, "name": "Editor", "focusedWindow": false, "mainWindow": )") +
+           (main ? "true" : "false") + R"(},
+  "window": {"id": "win", "role": "AXWindow", "title": "Notes", "frame": [500, 0, 1600, 900],
+    "children": [
+    {"id": "open", "role": "AXButton", "title": "Open", "frame": [520, 20, 100, 30],
+     "actions": ["AXPress"]},
+    {"id": "save", "role": "AXButton", "title": "Save", "frame": [1900, 20, 100, 30],
+     "actions": ["AXPress"]}]}
+})";
+}
+
+// The dump reads the window as the overlay does: on every monitor it shows on, and the named
+// app's window whether or not the app is in front.
+TEST_F(DumpTest, ReadsTheNamedAppsWindowOnEveryMonitorItSpansWhereverItStands) {
+    for (const bool main : {true, false}) {
+        SCOPED_TRACE(main ? "a main window" : "no main window");
+        use(acrossMonitors(main));
+        EXPECT_EQ(DebugDump::run("browser", services_), DumpExit::done) << out_.str();
+        EXPECT_THAT(output(), Contains(StartsWith("app=Editor window=\"Notes\"")));
+        EXPECT_THAT(lineOf("Open"), StartsWith("#")) << out_.str();
+        EXPECT_THAT(lineOf("Save"), StartsWith("#")) << out_.str();
+    }
+}
+
 TEST_F(DumpTest, WithoutAPlanItSaysWhyAndEndsWithItsCode) {
     const struct {
         const char* fixture;

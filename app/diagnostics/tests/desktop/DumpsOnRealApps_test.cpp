@@ -12,6 +12,7 @@
 #include "platform/x11/X11Workspace.h"
 #include "testing/desktop/Commands.h"
 #include "testing/desktop/LaunchedApp.h"
+#include "testing/desktop/TwoMonitors.h"
 
 namespace ovra {
 namespace {
@@ -203,6 +204,7 @@ TEST_F(RealAppDumps, FirefoxReadsOnlyTheTabInFrontAndFlagsTheOptInInsideItsLabel
     app_.stop();
 }
 
+// Also when another app's window stands in front of it: the dump reads the named app's window.
 TEST_F(RealAppDumps, GtkAppIsDumpedByItsProcessName) {
     app_ = LaunchedApp::start({"gtk3-widget-factory"});
     ASSERT_TRUE(app_.running());
@@ -218,6 +220,32 @@ TEST_F(RealAppDumps, GtkAppIsDumpedByItsProcessName) {
     EXPECT_EQ(tree.exitCode, 0);
     EXPECT_THAT(tree.lines.front(), StartsWith("AXWindow d=0 "));
     EXPECT_EQ(tree.lines.back(), "no AXWebArea within the first nodes");
+
+    auto opened = x11::Workspace::open();
+    ASSERT_TRUE(opened.ok()) << opened.error();
+    const auto workspace = std::move(opened).value();
+    const LaunchedApp other = LaunchedApp::start({"gtk3-demo"});
+    ASSERT_TRUE(testing::eventually([&] {
+        const auto active = workspace->activeWindow();
+        return active && active->pid && *active->pid == other.pid();
+    })) << "the other app never came to the front";
+    const Output behind = murmlark({"--dump", "gtk3-widget-factory"}, kRulesOnly);
+    EXPECT_EQ(behind.exitCode, 0) << behind.text();
+    EXPECT_THAT(behind.lines, Contains(StartsWith("app=gtk3-widget-factory window=")));
+    EXPECT_NE(behind.lineOf("togglebutton"), "") << behind.text();
+}
+
+// A window across two side-by-side monitors, its middle on the left one: the dump lists the
+// buttons on both, as the overlay numbers them, also the ones wholly on the right monitor.
+TEST_F(RealAppDumps, AWindowAcrossTwoMonitorsIsDumpedOnBoth) {
+    openPage("monitors.html", "Cancel", "Monitors");
+    testing::TwoMonitors monitors;
+    ASSERT_TRUE(monitors.arrange(true)) << monitors.problem();
+    const Output across = murmlark({"--dump", "chromium"}, kRulesOnly);
+    EXPECT_EQ(across.exitCode, 0) << across.text();
+    for (const char* label : {"Print", "Help", "Close", "Send message", "Cancel"}) {
+        EXPECT_NE(across.lineOf(label), "") << label << "\n" << across.text();
+    }
 }
 
 }  // namespace
