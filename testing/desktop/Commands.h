@@ -61,6 +61,11 @@ inline bool overlayOnScreen() {
     return xdotool("search --onlyvisible --name '^Murmlark Ovra overlay$' >/dev/null");
 }
 
+// The process of the active window, as the window manager names it; 0 when there is none.
+inline long activeWindowPid() {
+    return std::atol(output("xdotool getactivewindow getwindowpid 2>/dev/null").c_str());
+}
+
 inline bool clickAt(int x, int y) {
     return xdotool("mousemove " + std::to_string(x) + " " + std::to_string(y) + " click 1");
 }

@@ -1,7 +1,8 @@
 #pragma once
 
-// The overlay's numbered highlights as the desktop tests wait for them: read as a screen reader
-// reads them ("2, Play, Button"), until the labels a test expects are numbered (or gone).
+// The overlay as the desktop tests wait for it: its numbered highlights read as a screen reader
+// reads them ("2, Play, Button") until the labels a test expects are numbered (or gone), and the
+// keyboard back with the app once the overlay has faded.
 
 #include <sys/types.h>
 
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "testing/desktop/Commands.h"
 #include "testing/desktop/LaunchedApp.h"
 #include "testing/desktop/ObjectsOf.h"
 
@@ -51,6 +53,12 @@ inline std::vector<std::string> highlightsWith(pid_t app, const std::vector<std:
 // The number of `label`'s highlight once it shows; 0 when it never did.
 inline int numberWhenShown(pid_t app, const std::string& label, double seconds = kHighlightsWait) {
     return numberOf(highlightsWith(app, {label}, true, seconds), label);
+}
+
+// Once the overlay has faded and the window of the process `app` is active again: keys typed
+// then go to it.
+inline bool keyboardBackTo(pid_t app, double seconds = kHighlightsWait) {
+    return eventually([&] { return !overlayOnScreen() && activeWindowPid() == app; }, seconds);
 }
 
 }  // namespace ovra::testing
