@@ -454,7 +454,8 @@ Result<WindowSnapshot, AXExtractorError> AXExtractor::read(BoundedReader& reader
     // The selection ranks every control once. Each pick after some were found covered takes
     // the first of that ranking still in play: a page may lay covers over hundreds of controls,
     // one pick after another. Only when none of them is left does the selection run again on
-    // what is (the browser's own controls, kept out while the page offered some).
+    // what is: controls it left out beside those now found covered (a container around one, a
+    // twin in the same place, the browser's own controls) may be all there is.
     std::vector<std::size_t> everyOffer(offers.size());
     for (std::size_t i = 0; i < offers.size(); ++i) {
         everyOffer[i] = i;
