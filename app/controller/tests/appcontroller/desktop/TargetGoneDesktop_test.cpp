@@ -57,16 +57,17 @@ class TargetGoneDesktop : public ::testing::Test {
         }
     }
 
-    // Chromium on the page (or on `url`), once the window is up.
-    void launchBrowser(const std::string& url = {}) {
+    // Chromium on the page (or on `url`), once its window is up and titled by the page
+    // (`title`): the page is in.
+    void launchBrowser(const std::string& url = {}, const std::string& title = "Big") {
         browser_ = testing::LaunchedApp::chromium(url.empty() ? "file://" + page_.string() : url);
         ASSERT_TRUE(eventually(
             [&] {
                 return testing::xdotool("search --onlyvisible --pid " +
-                                        std::to_string(browser_.pid()) + " >/dev/null");
+                                        std::to_string(browser_.pid()) + " --name '^" + title +
+                                        "' >/dev/null");
             },
             45));
-        usleep(2'000'000);  // the page laid out
     }
     void startApp() { testing::spawnApp(app_, home_ / "log", 60); }
     std::string log() const { return testing::readText(home_ / "log"); }
@@ -110,14 +111,14 @@ TEST_F(TargetGoneDesktop, AKilledBrowserClosesTheOverlayWithItsNotice) {
 
 TEST_F(TargetGoneDesktop, AKilledBrowserIsGoneAtOnceWhileItsParentHasNotWaitedForIt) {
     // The test is the browser's parent, and waits for it only at the end: a zombie till then.
-    launchBrowser(testing::fixtureUrl("signup.html"));
+    launchBrowser(testing::fixtureUrl("signup.html"), "Create your account");
     startApp();
     const std::size_t plans = logged("Ovra press:");
     ASSERT_TRUE(hotkey()) << log();
     ASSERT_TRUE(eventually([&] { return logged("Ovra press:") > plans; }, 20)) << log();
     browser_.signal(SIGKILL);
-    EXPECT_TRUE(eventually([] { return !overlayMapped(); }, 1)) << log();
-    EXPECT_TRUE(eventually([&] { return logged(kClosed) == 1; }, 1)) << log();
+    EXPECT_TRUE(eventually([] { return !overlayMapped(); }, 10)) << log();
+    EXPECT_TRUE(eventually([&] { return logged(kClosed) == 1; }, 10)) << log();
     EXPECT_FALSE(browser_.running());
     EXPECT_TRUE(appRuns());
 }
