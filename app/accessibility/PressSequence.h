@@ -1,0 +1,71 @@
+#pragma once
+
+// The press of a control that acts (not a text field, which is only focused), in the order it
+// happens:
+// 1. find the chosen element while it is still there, and note its setting (ElementIdentity);
+// 2. look at it once its window has come forward and, in web content, the browser's picture of
+//    the page has caught up: the chosen element with its label and turned on, or the same
+//    control drawn anew in its place, else nothing is pressed ("it went away", "it changed");
+//    a page's own prompt in front or a clip that leaves nothing of it painted stops it too;
+// 3. act: its "AXPress", else a click where a hit test finds it (web content), else "AXConfirm";
+// 4. follow where it lands, in web content (PressLanding);
+// 5. tell: the outcome, as it happened.
+// A page that drops the drawing the action reached (nothing was pressed) has its next drawing
+// pressed, a few times at most, only where that drawing is the same control drawn anew.
+
+#include <optional>
+
+#include "app/accessibility/ElementActions.h"
+#include "app/accessibility/ElementIdentity.h"
+#include "app/accessibility/PaintedAtPress.h"
+
+namespace ovra {
+
+class PressSequence {
+  public:
+    PressSequence(AXActions& actions, ax::AccessibilityBackend& backend, ax::Clock& clock,
+                  const PressRequest& request);
+
+    PressOutcome run();
+
+  private:
+    // 2. The last look before the action finds the element to act on; none: `failure` says why.
+    std::optional<PresentControl> findPresent(PressFailure& failure);
+    // 3 and 4. The action on a control found present, and where it lands. `container`: its
+    // parent just before, to tell what the press did to it.
+    PressOutcome act(const PresentControl& target, const ax::Element& container);
+
+    // Waits until the browser's picture of the page has caught up with what the page did as its
+    // window came forward (at `since`); stops early when the element cannot be asked.
+    void awaitPicture(double since);
+    enum class Told {
+        settled,  // the page took the keyboard back and nothing else changed
+        quiet,    // nothing changed until `until`
+        changed,  // something changed
+        unknown,  // the browser is not heard, or does not answer
+    };
+    // What the browser told since `since`, until it shows the page settled or `until`.
+    Told listen(double since, double until);
+    // The newest drawing of a control the page draws anew; none when the page dropped it.
+    std::optional<PresentControl> newest(PresentControl target);
+    // A drawing anew of the chosen control among the children of `container`.
+    std::optional<PresentControl> drawnIn(const ax::Element& container);
+    // What the browser paints at the control's visible part now (`frame`, as it lies now).
+    PaintedAtPress::Answer painted(const ax::Element& element, const Rect& frame);
+    PaintedAtPress::Question paintQuestion(const ax::Element& element, const Rect& frame) const;
+    // Why the chosen element cannot be asked: the app does not answer or has gone, else it went.
+    PressFailure whyGone();
+
+    AXActions& actions_;
+    ax::AccessibilityBackend& backend_;
+    ax::Clock& clock_;
+    const PressRequest& request_;
+    std::optional<ElementSetting> setting_;
+    ChosenControl chosen_;
+    std::optional<ElementLook> first_;  // the look after the wait
+    bool web_ = false;
+    // The hit test the wait for the page asked, for the last look to build on.
+    std::optional<PaintedAtPress::Asked> asked_;
+};
+
+}  // namespace ovra
