@@ -114,9 +114,15 @@ class PressJourneys : public ::testing::TestWithParam<bool> {
         return read([&](const WindowSnapshot& s) { return find(s, label) != nullptr; });
     }
 
-    // Presses `label` as `reading` showed it, bringing the browser forward first.
+    // Presses `label` as `reading` showed it (the topmost of that label), bringing the browser
+    // forward first.
     PressOutcome press(const WindowSnapshot& reading, const std::string& label) {
-        const UICandidate* chosen = find(reading, label);
+        const UICandidate* chosen = nullptr;
+        for (const auto& c : reading.candidates) {
+            if (c.label() == label && (!chosen || c.frame.minY() < chosen->frame.minY())) {
+                chosen = &c;
+            }
+        }
         EXPECT_NE(chosen, nullptr) << label;
         if (chosen == nullptr) {
             return {std::nullopt, PressFailure::refused};
@@ -136,7 +142,8 @@ class PressJourneys : public ::testing::TestWithParam<bool> {
         request.seen = reading.candidates;
         request.seenElements = reading.elements;
         const PressOutcome outcome = AXActions(backend_, *input_).press(request);
-        std::cout << label << ": " << said(outcome) << " " << outcome.told << std::endl;
+        std::cout << label << " at " << chosen->frame.minY() << ": " << said(outcome) << " "
+                  << outcome.told << std::endl;
         return outcome;
     }
 
