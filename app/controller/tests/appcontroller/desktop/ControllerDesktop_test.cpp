@@ -476,7 +476,8 @@ TEST_P(ControllerOverBrowsers, PressesOnlyTheChosenControlAndEveryScrollKeyMoves
     const std::string reject = openAfter("o", "Reject all");
     ASSERT_TRUE(titleBecomes("made anew: Accept all")) << title();
     type("key " + reject + " Return");
-    EXPECT_TRUE(logs("Ovra did not press \"Reject all\": the control changed")) << log();
+    EXPECT_TRUE(logs("Ovra did not press \"Reject all\": it went away before it was pressed"))
+        << log();
     EXPECT_THAT(highlightsWith("Accept all"), ::testing::Contains(::testing::HasSubstr("Accept")));
     type("key Escape");
     const std::string accept = openAfter("s", "Accept all");
