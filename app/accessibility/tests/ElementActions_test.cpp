@@ -432,6 +432,14 @@ TEST_F(PressMomentTest, APressCountsOnlyOnceThePageShowsItArrived) {
              then("chosen", button("new", "Accept all", 100, 200)), "unsure", 0.03},
             {"went, drawn anew in its place", then("chosen", button("new", "Reject all", 100, 200)),
              "unsure", 0.03},
+            // Another product's card with its own "Reject all" where the chosen one's was.
+            {"went with its dialog, another of the kind in its place",
+             then("dialog", {{"id", "card"},
+                             {"role", "AXGroup"},
+                             {"frame", {50, 150, 500, 200}},
+                             {"attrs", {{"AXParent", {{"ref", "page"}}}}},
+                             {"children", {button("new", "Reject all", 100, 200, "card")}}}),
+             "unsure", 0.03},
         };
     for (const auto& [name, react, expected, longest] : cases) {
         SCOPED_TRACE(name);
