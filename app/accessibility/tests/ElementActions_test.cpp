@@ -566,6 +566,11 @@ TEST_F(PressMomentTest, TheWaitForThePageEndsOnWhatTheBrowserTold) {
         page.tell(Kind::content, "chosen");
     };
     const std::pair<Kind, std::string> forward{Kind::activation, "win"};
+    const Json clock = {{"id", "clock"},
+                        {"role", "AXStaticText"},
+                        {"value", "12:00:01"},
+                        {"frame", {900, 120, 200, 30}},
+                        {"attrs", {{"AXParent", {{"ref", "page"}}}}}};
     const std::tuple<const char*, Page, const char*, bool> cases[] = {
         // name, what the browser tells, outcome, whether the press came before the whole wait
         {"the page took the keyboard back", tells({forward, {Kind::focus, "page"}}), "pressed",
@@ -576,6 +581,14 @@ TEST_F(PressMomentTest, TheWaitForThePageEndsOnWhatTheBrowserTold) {
         {"nothing told: the window was in front", tells({}), "pressed", false},
         {"relabelled as the page took the keyboard",
          tells({forward, {Kind::focus, "page"}, {Kind::content, "chosen"}}), "pressed", false},
+        // Only a change that can touch the chosen control holds the press: a clock elsewhere
+        // does not; its dialog (an ancestor) or what lies over its place does.
+        {"a clock elsewhere ticked",
+         tells({forward, {Kind::focus, "page"}, {Kind::content, "clock"}}), "pressed", true},
+        {"its dialog changed", tells({forward, {Kind::focus, "page"}, {Kind::content, "dialog"}}),
+         "pressed", false},
+        {"what lies over its place changed",
+         tells({forward, {Kind::focus, "page"}, {Kind::content, "beneath"}}), "pressed", false},
         {"relabelled, held back until asked what lies under it",
          tells({forward, {Kind::focus, "page"}}, relabel), "changed", false},
         {"the browser not heard", nullptr, "pressed", false},
@@ -586,7 +599,8 @@ TEST_F(PressMomentTest, TheWaitForThePageEndsOnWhatTheBrowserTold) {
         EXPECT_EQ(press(told,
                         [&pressedAt](ax::FakeAccessibilityBackend& page) {
                             pressedAt = page.clock().now();
-                        }),
+                        },
+                        {clock}),
                   expected);
         const double acted = pressedAt.value_or(took());
         EXPECT_EQ(acted < AXActions::kPictureCatchUp, early) << acted;

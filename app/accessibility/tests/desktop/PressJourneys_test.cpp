@@ -316,6 +316,19 @@ TEST_P(PressJourneys, ARowRemovedAtThePressNeverHasAnotherRowDeleted) {
     }
 }
 
+// A page with a clock that ticks every 250 ms and a carousel, both away from its button: each
+// press lands, once, and is told as pressed. (How soon is the press-latency tool's to measure.)
+TEST_P(PressJourneys, APressOnAPageThatNeverStandsStillLands) {
+    ASSERT_NO_FATAL_FAILURE(launch("clock.html"));
+    ASSERT_NO_FATAL_FAILURE(launchOther());
+    for (int pressed = 1; pressed <= 3; ++pressed) {
+        SCOPED_TRACE(pressed);
+        ASSERT_NO_FATAL_FAILURE(takeKeyboard());
+        EXPECT_EQ(said(press(readWith("Count"), "Count")), "pressed");
+        EXPECT_EQ(countBecomes("count", pressed), pressed);
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Browsers, PressJourneys, ::testing::Values(false, true),
                          [](const auto& browser) {
                              return browser.param ? "Firefox" : "Chromium";
