@@ -52,12 +52,18 @@ PressOutcome PressSequence::run() {
         outcome.failure = failure;
         return outcome;
     }
-    // 3, 4. Act and follow. A page that draws its controls anew every few hundred ms can drop
-    // the drawing found between the last look and the action, on a busy machine: nothing was
-    // pressed, and its next drawing is, a few times at most.
+    // 3, 4. Act and follow where it lands; 5. the outcome tells what happened. A page that draws
+    // its controls anew every few hundred ms can drop the drawing found between the last look and
+    // the action, on a busy machine: nothing was pressed, and its next drawing is, a few times at
+    // most.
     for (int redrawn = 0;; ++redrawn) {
         const ax::Element container = web_ ? parentOf(backend_, target->element) : ax::Element();
-        outcome = act(*target, container);
+        outcome = PressOutcome{};
+        outcome.replaced = target->replaced;
+        if (const auto before = lastLook(*target, outcome);
+            before && act(*target, outcome) && web_) {
+            follow(*target, *before, container, outcome);
+        }
         const bool dropped =
             web_ && redrawn < AXActions::kMostRedrawnPresses && !container.isNull() &&
             outcome.failure &&
@@ -85,13 +91,25 @@ PressOutcome PressSequence::run() {
     }
 }
 
+std::optional<ElementLook> PressSequence::lookAt(const ax::Element& element,
+                                                 PressFailure& failure) {
+    auto seen = ElementIdentity::look(backend_, request_.app, element);
+    if (seen) {
+        return seen;
+    }
+    // A look that found nothing may have met a moment the app did not answer: once it answers
+    // again, the element is looked at once more before it counts as gone.
+    failure = whyGone();
+    if (failure == PressFailure::gone) {
+        seen = ElementIdentity::lookAgain(backend_, element);
+    }
+    return seen;
+}
+
 std::optional<PresentControl> PressSequence::findPresent(PressFailure& failure) {
-    first_ = ElementIdentity::look(backend_, request_.app, request_.element);
-    if (!first_) {
-        if (const PressFailure lost = whyGone(); lost != PressFailure::gone) {
-            failure = lost;
-            return std::nullopt;
-        }
+    first_ = lookAt(request_.element, failure);
+    if (!first_ && failure != PressFailure::gone) {
+        return std::nullopt;
     }
     auto target = ElementIdentity::present(backend_, chosen_, first_, request_.windowFrame,
                                            request_.readWindow);
@@ -100,34 +118,33 @@ std::optional<PresentControl> PressSequence::findPresent(PressFailure& failure) 
         target = newest(*target);
     }
     if (!target) {
-        failure = first_ ? PressFailure::changed : whyGone();
+        failure = first_ ? PressFailure::changed : PressFailure::gone;
     }
     return target;
 }
 
-PressOutcome PressSequence::act(const PresentControl& target, const ax::Element& container) {
-    PressOutcome outcome;
-    const auto fail = [&](PressFailure failure) {
-        outcome.failure = failure;
-        return outcome;
-    };
-    outcome.replaced = target.replaced;
+std::optional<ElementLook> PressSequence::lastLook(const PresentControl& target,
+                                                   PressOutcome& outcome) {
     const ax::Element& element = target.element;
     // Asked before the last look, which then comes just before the action. A page's own prompt
     // in front: a press behind it reaches nothing the page shows.
     if (web_ && DialogInFront::promptHides(backend_, request_.windowElement, element)) {
         outcome.told = "a prompt of the page is in front of it";
-        return fail(PressFailure::changed);
+        outcome.failure = PressFailure::changed;
+        return std::nullopt;
     }
     // A clip the page's tree does not tell of leaves nothing of the control painted.
     if (web_ && painted(element, target.frame) == PaintedAtPress::Answer::hidden) {
-        return fail(PressFailure::covered);
+        outcome.failure = PressFailure::covered;
+        return std::nullopt;
     }
     // The last look before the action: a control relabelled, or turned off, since is not
     // pressed. (A label lent by the reading leaves the element without one of its own.)
-    const auto before = ElementIdentity::look(backend_, request_.app, element);
+    PressFailure lost = PressFailure::gone;
+    auto before = lookAt(element, lost);
     if (!before) {
-        return fail(whyGone());
+        outcome.failure = lost;
+        return std::nullopt;
     }
     // An element the fresh reading found under the chosen label although its own name differs
     // (the reading made its label otherwise) keeps the name it had.
@@ -136,64 +153,78 @@ PressOutcome PressSequence::act(const PresentControl& target, const ax::Element&
     const std::string& label = ownName ? first_->label : request_.candidate.label();
     if (before->role != request_.candidate.role ||
         (!before->label.empty() && !ElementIdentity::sameLabel(before->label, label))) {
-        return fail(PressFailure::changed);
+        outcome.failure = PressFailure::changed;
+        return std::nullopt;
     }
     if (before->enabled == false) {
-        return fail(PressFailure::disabled);
+        outcome.failure = PressFailure::disabled;
+        return std::nullopt;
     }
-    const auto done = [&](PressRoute route) {
-        outcome.route = route;
-        return outcome;
-    };
-    const auto failed = [&](const char* route) { outcome.failedRoutes.emplace_back(route); };
+    return before;
+}
+
+bool PressSequence::act(const PresentControl& target, PressOutcome& outcome) {
+    const ax::Element& element = target.element;
     const auto pressError = backend_.performAction(element, "AXPress");
     if (!pressError) {
+        // Outside web content an action taken is a press made; in it, where it lands tells.
         if (!web_) {
-            return done(PressRoute::pressed);
+            outcome.route = PressRoute::pressed;
         }
-        const PressLanding::Pressed pressed{chosen_,
-                                            target,
-                                            *before,
-                                            container,
-                                            request_.app,
-                                            request_.windowFrame,
-                                            request_.readWindow};
-        const PressLanding::Landing landing =
-            PressLanding::follow(backend_, clock_, pressed, AXActions::kPoll);
-        outcome.told = landing.why;
-        outcome.relabelled = landing.label;
-        if (landing.verdict == PressLanding::Verdict::reached) {
-            return done(PressRoute::pressed);
-        }
-        return fail(PressFailure::unsure);
+        return true;
     }
     // An app that did not answer may still act on the press once it does: nothing else is
     // tried, so that the control is not pressed twice.
     if (*pressError == ax::AXError::timeout) {
-        return fail(PressFailure::notResponding);
+        outcome.failure = PressFailure::notResponding;
+        return false;
     }
-    failed("press");
+    outcome.failedRoutes.emplace_back("press");
     // A control without a label of its own and without an action (a menu, a group) is never
     // clicked: its middle could be any of its items.
     if (web_) {
         if (!request_.candidate.label().empty() && actions_.clickControl(request_, target)) {
-            return done(PressRoute::clicked);
+            outcome.route = PressRoute::clicked;
+            return false;
         }
-        failed("click");
+        outcome.failedRoutes.emplace_back("click");
     }
     actions_.focus(element);
     const auto confirmError = backend_.performAction(element, "AXConfirm");
     if (!confirmError) {
-        return done(PressRoute::confirmed);
+        outcome.route = PressRoute::confirmed;
+        return false;
     }
-    failed("confirm");
+    outcome.failedRoutes.emplace_back("confirm");
     // Refused by an element that is no longer there: the page changed under the press, or the
     // app went.
     if (*pressError == ax::AXError::appGone && *confirmError == ax::AXError::appGone) {
-        return fail(whyGone());
+        outcome.failure = whyGone();
+    } else {
+        outcome.failure = *confirmError == ax::AXError::timeout ? PressFailure::notResponding
+                                                                : PressFailure::refused;
     }
-    return fail(*confirmError == ax::AXError::timeout ? PressFailure::notResponding
-                                                      : PressFailure::refused);
+    return false;
+}
+
+void PressSequence::follow(const PresentControl& target, const ElementLook& before,
+                           const ax::Element& container, PressOutcome& outcome) {
+    const PressLanding::Pressed pressed{chosen_,
+                                        target,
+                                        before,
+                                        container,
+                                        request_.app,
+                                        request_.windowFrame,
+                                        request_.readWindow};
+    const PressLanding::Landing landing =
+        PressLanding::follow(backend_, clock_, pressed, AXActions::kPoll);
+    outcome.told = landing.why;
+    outcome.relabelled = landing.label;
+    if (landing.verdict == PressLanding::Verdict::reached) {
+        outcome.route = PressRoute::pressed;
+    } else {
+        outcome.failure = PressFailure::unsure;
+    }
 }
 
 void PressSequence::awaitPicture(double since) {

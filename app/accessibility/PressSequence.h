@@ -31,11 +31,19 @@ class PressSequence {
     PressOutcome run();
 
   private:
-    // 2. The last look before the action finds the element to act on; none: `failure` says why.
+    // 2. Looks for the element to act on once its window has come forward: the chosen one, or
+    // the same control drawn anew; none: `failure` says why.
     std::optional<PresentControl> findPresent(PressFailure& failure);
-    // 3 and 4. The action on a control found present, and where it lands. `container`: its
-    // parent just before, to tell what the press did to it.
-    PressOutcome act(const PresentControl& target, const ax::Element& container);
+    // The last look, just before the action: the element to act on, as it looks now; none, with
+    // `outcome.failure` set, when it may not be pressed.
+    std::optional<ElementLook> lastLook(const PresentControl& target, PressOutcome& outcome);
+    // 3. Its "AXPress", else a click (web content), else "AXConfirm". True when "AXPress" was
+    // taken (in web content, where it lands is still to be told).
+    bool act(const PresentControl& target, PressOutcome& outcome);
+    // 4. Follows where a press in web content lands. `container`: the element's parent just
+    // before, to tell what the press did to it.
+    void follow(const PresentControl& target, const ElementLook& before,
+                const ax::Element& container, PressOutcome& outcome);
 
     // Waits until the browser's picture of the page has caught up with what the page did as its
     // window came forward (at `since`); stops early when the element cannot be asked.
@@ -59,6 +67,9 @@ class PressSequence {
     // What the browser paints at the control's visible part now (`frame`, as it lies now).
     PaintedAtPress::Answer painted(const ax::Element& element, const Rect& frame);
     PaintedAtPress::Question paintQuestion(const ax::Element& element, const Rect& frame) const;
+    // How `element` looks now; none, with `failure` set, when it cannot be asked: it went, or
+    // the app does not answer or has gone.
+    std::optional<ElementLook> lookAt(const ax::Element& element, PressFailure& failure);
     // Why the chosen element cannot be asked: the app does not answer or has gone, else it went.
     PressFailure whyGone();
 
