@@ -7,6 +7,7 @@ add_library(ovra_app_actions STATIC
   ElementIdentity.cpp
   PaintedAtPress.cpp
   PressLanding.cpp
+  PressSequence.cpp
   Scroller.cpp)
 target_include_directories(ovra_app_actions PUBLIC "${PROJECT_SOURCE_DIR}")
 target_link_libraries(ovra_app_actions PUBLIC ovra_app_accessibility ovra_accessibility ovra_input

@@ -1,9 +1,7 @@
 #include "app/accessibility/ElementActions.h"
 
-#include "app/accessibility/BoundedReader.h"
-#include "app/accessibility/DialogInFront.h"
 #include "app/accessibility/PointerHome.h"
-#include "app/accessibility/PressLanding.h"
+#include "app/accessibility/PressSequence.h"
 
 namespace ovra {
 namespace {
@@ -11,24 +9,6 @@ namespace {
 bool bigEnough(const Rect& rect) {
     // Written so that NaN sizes fail.
     return !rect.isNull() && rect.isFinite() && rect.width() > 1 && rect.height() > 1;
-}
-
-// The question of what is painted where the chosen control lies now (`frame`): the other
-// controls of the reading are kept apart from the point asked.
-PaintedAtPress::Question paintQuestion(const PressRequest& request, const ax::Element& element,
-                                       const Rect& frame) {
-    PaintedAtPress::Question q{
-        request.windowElement,
-        element,
-        PaintedAtPress::visiblePart(frame, request.visible, request.windowFrame),
-        {},
-        std::nullopt};
-    for (const UICandidate& other : request.seen) {
-        if (!(other == request.candidate)) {
-            q.others.push_back(other.frame);
-        }
-    }
-    return q;
 }
 
 }  // namespace
@@ -51,6 +31,8 @@ std::string_view rawValue(PressFailure failure) {
     switch (failure) {
         case PressFailure::changed:
             return "changed";
+        case PressFailure::gone:
+            return "gone";
         case PressFailure::refused:
             return "refused";
         case PressFailure::unsure:
@@ -128,71 +110,6 @@ void AXActions::awaitActiveWindow(const PressRequest& request) {
     }
 }
 
-void AXActions::awaitPicture(const PressRequest& request, double since) {
-    const Told told = listen(request, since, since + kPictureCatchUp);
-    if (told == Told::settled) {
-        return;
-    }
-    awaitActiveWindow(request);
-    if (told == Told::quiet) {
-        return;
-    }
-    // The page changed as its window came forward, or the browser cannot say: the whole wait,
-    // from when the window is the active one.
-    const double until = clock().now() + kPictureCatchUp;
-    while (clock().now() < until) {
-        if (!ElementIdentity::look(backend_, request.app, request.element)) {
-            return;
-        }
-        clock().sleep(kPoll);
-    }
-}
-
-AXActions::Told AXActions::listen(const PressRequest& request, double since, double until) {
-    // What the focus went to, by element: whether it lies in web content.
-    std::vector<std::pair<ax::Element, bool>> focused;
-    const auto inPage = [&](const ax::Element& source) {
-        for (const auto& [element, page] : focused) {
-            if (element == source) {
-                return page;
-            }
-        }
-        focused.emplace_back(source, isInWebArea(source));
-        return focused.back().second;
-    };
-    std::optional<double> pageFocusedAt;
-    while (clock().now() < until) {
-        const auto told = backend_.changesSince(request.element, since);
-        if (!told) {
-            return Told::unknown;
-        }
-        for (const ax::Change& change : *told) {
-            if (change.kind == ax::Change::Kind::content) {
-                return Told::changed;
-            }
-            if (change.kind == ax::Change::Kind::focus && !pageFocusedAt && inPage(change.source)) {
-                // Asking what lies under the control, as a screen reader does, makes a browser
-                // that holds back its page's changes (Chromium) send them at once; asked where
-                // the last look asks, it lets a browser that answers late look at what is painted
-                // there meanwhile.
-                if (!request.windowElement.isNull()) {
-                    const auto q = paintQuestion(request, request.element, request.candidate.frame);
-                    const Point at = PaintedAtPress::firstPoint(q.region, q.others)
-                                         .value_or(request.candidate.frame.center());
-                    (void)backend_.elementAtPoint(request.windowElement, at);
-                    asked_ = PaintedAtPress::Asked{at, clock().now()};
-                }
-                pageFocusedAt = clock().now();
-            }
-        }
-        if (pageFocusedAt && clock().now() - *pageFocusedAt >= kAfterPageFocus) {
-            return Told::settled;
-        }
-        clock().sleep(kListen);
-    }
-    return Told::quiet;
-}
-
 PressFailure AXActions::whyLost(const PressRequest& request) {
     const auto role = backend_.attribute(backend_.applicationElement(request.app), "AXRole");
     if (role) {
@@ -208,72 +125,11 @@ PressFailure AXActions::whyLost(const PressRequest& request) {
     }
 }
 
-std::optional<PresentControl> AXActions::newest(const PressRequest& request,
-                                                PresentControl target) {
-    // Pressed while just drawn, the control is there when the press arrives however late the
-    // browser showed it; a control the page left alone this long is there anyway. The next
-    // drawing is looked for among the children of the last one's container first: a reading of
-    // the whole window would leave it old by the time it is found.
-    ax::Element container;
-    if (auto parent = backend_.attribute(target.element, "AXParent")) {
-        container = ax::asElement(parent.value()).value_or(ax::Element());
-    }
-    const double until = clock().now() + kRedrawWait;
-    while (clock().now() < until) {
-        clock().sleep(kPoll);
-        const auto now = ElementIdentity::look(backend_, request.app, target.element);
-        if (now && now->frame &&
-            ElementIdentity::standsFor(request.candidate, now->role, now->label, *now->frame)) {
-            continue;
-        }
-        std::optional<PresentControl> drawn = drawnIn(request, container);
-        if (!drawn) {
-            drawn = ElementIdentity::present(request.candidate, target.element, std::nullopt,
-                                             request.windowFrame, request.readWindow);
-        }
-        if (drawn) {
-            drawn->replaced = true;
-        }
-        return drawn;
-    }
-    return target;
-}
-
-std::optional<PresentControl> AXActions::drawnIn(const PressRequest& request,
-                                                 const ax::Element& container) {
-    static constexpr std::size_t kMostChildren = 64;
-    auto kids = container.isNull() ? Result<ax::ElementList, ax::AXError>(ax::ElementList())
-                                   : backend_.children(container, kMostChildren);
-    if (!kids) {
-        return std::nullopt;
-    }
-    for (const ax::Element& kid : kids.value()) {
-        const auto seen = ElementIdentity::lookAgain(backend_, kid);
-        if (seen && seen->frame &&
-            (request.windowFrame.isNull() || seen->frame->intersects(request.windowFrame)) &&
-            ElementIdentity::standsFor(request.candidate, seen->role, seen->label, *seen->frame)) {
-            return PresentControl{kid, *seen->frame, true};
-        }
-    }
-    return std::nullopt;
-}
-
-PaintedAtPress::Answer AXActions::painted(const PressRequest& request, const ax::Element& element,
-                                          const Rect& frame) {
-    BoundedReader reader(backend_, clock(), {},
-                         {.deadlineSeconds = kPaintedLookLongest,
-                          .maxConsecutiveTimeouts = 1,
-                          .finishingSeconds = 0});
-    auto q = paintQuestion(request, element, frame);
-    q.asked = asked_;
-    return PaintedAtPress::ask(reader, q);
-}
-
 bool AXActions::underPointer(const PressRequest& request, const PresentControl& target,
                              Point point) {
     const auto now = ElementIdentity::look(backend_, request.app, target.element);
     if (!now || !now->frame || !now->frame->contains(point) ||
-        !ElementIdentity::standsFor(request.candidate, now->role, now->label, *now->frame)) {
+        !ElementIdentity::inItsPlace(request.candidate, now->role, now->label, *now->frame)) {
         return false;
     }
     auto hit = backend_.elementAtPoint(request.windowElement, point);
@@ -334,18 +190,16 @@ bool AXActions::focus(const ax::Element& element) {
 PressOutcome AXActions::focusField(const PressRequest& request) {
     PressOutcome outcome;
     const auto now = ElementIdentity::look(backend_, request.app, request.element);
-    const PressFailure lost = now ? PressFailure::changed : whyLost(request);
-    // The field itself while it is there, whatever its label became; one the page made anew
-    // where it stood.
+    // The field itself while it is there, whatever its label became; never another one.
     std::optional<PresentControl> target;
     if (now && now->frame && now->role == request.candidate.role) {
         target = PresentControl{request.element, *now->frame, false};
-    } else if (lost == PressFailure::changed) {
-        target = ElementIdentity::present(request.candidate, request.element, now,
-                                          request.windowFrame, request.readWindow);
     }
     if (!target) {
-        outcome.failure = lost == PressFailure::changed ? whyLost(request) : lost;
+        outcome.failure = now ? PressFailure::changed : whyLost(request);
+        if (outcome.failure == PressFailure::changed && !now) {
+            outcome.failure = PressFailure::gone;
+        }
     } else if (now && !target->replaced && now->enabled == false) {
         outcome.failure = PressFailure::disabled;
     } else if (focus(target->element)) {
@@ -377,170 +231,10 @@ PressOutcome AXActions::focusField(const PressRequest& request) {
 }
 
 PressOutcome AXActions::press(const PressRequest& request) {
-    PressOutcome outcome;
-    asked_.reset();
-    const auto fail = [&](PressFailure failure) {
-        outcome.failure = failure;
-        return outcome;
-    };
     if (request.candidate.isTextInput()) {
         return focusField(request);
     }
-    const double since = request.forwardSince.value_or(clock().now());
-    if (request.raise) {
-        raise(request.window, request.windowElement);
-    }
-    // In web content the wait for the page's picture includes the wait for the window.
-    if (isInWebArea(request.element)) {
-        awaitPicture(request, since);
-    } else {
-        awaitActiveWindow(request);
-    }
-    // Looked at only now: whatever the page did as its window came forward shows in the look.
-    const auto first = ElementIdentity::look(backend_, request.app, request.element);
-    if (!first) {
-        if (const PressFailure lost = whyLost(request); lost != PressFailure::changed) {
-            return fail(lost);
-        }
-    }
-    auto target = ElementIdentity::present(request.candidate, request.element, first,
-                                           request.windowFrame, request.readWindow);
-    const bool web = target && isInWebArea(target->element);
-    if (web && target->replaced) {
-        target = newest(request, *target);
-    }
-    if (!target) {
-        return fail(whyLost(request));
-    }
-    // A page that draws its controls anew every few hundred ms can drop the drawing found between
-    // the last look and the action, on a busy machine: nothing was pressed, and its next drawing
-    // is, a few times at most.
-    for (int redrawn = 0;; ++redrawn) {
-        ax::Element container;
-        if (web) {
-            if (auto parent = backend_.attribute(target->element, "AXParent")) {
-                container = ax::asElement(parent.value()).value_or(ax::Element());
-            }
-        }
-        outcome = pressPresent(request, *target, first, web, container);
-        const bool dropped = web && redrawn < kMostRedrawnPresses && !container.isNull() &&
-                             outcome.failure &&
-                             (*outcome.failure == PressFailure::changed ||
-                              *outcome.failure == PressFailure::refused) &&
-                             !ElementIdentity::look(backend_, request.app, target->element) &&
-                             whyLost(request) == PressFailure::changed;
-        if (!dropped) {
-            return outcome;
-        }
-        std::optional<PresentControl> next;
-        for (const double until = clock().now() + kRedrawWait; !next && clock().now() < until;) {
-            next = drawnIn(request, container);
-            if (next && next->element == target->element) {
-                next.reset();
-            }
-            if (!next) {
-                clock().sleep(kPoll);
-            }
-        }
-        if (!next) {
-            return outcome;
-        }
-        target = std::move(next);
-    }
-}
-
-PressOutcome AXActions::pressPresent(const PressRequest& request, const PresentControl& target,
-                                     const std::optional<ElementLook>& first, bool web,
-                                     const ax::Element& container) {
-    PressOutcome outcome;
-    const auto fail = [&](PressFailure failure) {
-        outcome.failure = failure;
-        return outcome;
-    };
-    outcome.replaced = target.replaced;
-    const ax::Element& element = target.element;
-    // Asked before the last look, which then comes just before the action. A page's own prompt
-    // in front: a press behind it reaches nothing the page shows.
-    if (web && DialogInFront::promptHides(backend_, request.windowElement, element)) {
-        outcome.told = "a prompt of the page is in front of it";
-        return fail(PressFailure::changed);
-    }
-    // A clip the page's tree does not tell of leaves nothing of the control painted.
-    if (web && painted(request, element, target.frame) == PaintedAtPress::Answer::hidden) {
-        return fail(PressFailure::covered);
-    }
-    // The last look before the action: a control relabelled, or turned off, since is not
-    // pressed. (A label lent by the reading leaves the element without one of its own.)
-    const auto before = ElementIdentity::look(backend_, request.app, element);
-    if (!before) {
-        return fail(whyLost(request));
-    }
-    // An element the fresh reading found under the chosen label although its own name differs
-    // (the reading made its label otherwise) keeps the name it had.
-    const bool ownName = !target.replaced && first && !first->label.empty() &&
-                         !ElementIdentity::sameLabel(first->label, request.candidate.label());
-    const std::string& label = ownName ? first->label : request.candidate.label();
-    if (before->role != request.candidate.role ||
-        (!before->label.empty() && !ElementIdentity::sameLabel(before->label, label))) {
-        return fail(PressFailure::changed);
-    }
-    if (before->enabled == false) {
-        return fail(PressFailure::disabled);
-    }
-    const auto done = [&](PressRoute route) {
-        outcome.route = route;
-        return outcome;
-    };
-    const auto failed = [&](const char* route) { outcome.failedRoutes.emplace_back(route); };
-    // A control without a label of its own and without an action (a menu, a group) is never
-    // clicked: its middle could be any of its items.
-    const bool clickable = !request.candidate.label().empty();
-    const auto clicked = [&] {
-        const bool sent = web && clickable && clickControl(request, target);
-        if (web && !sent) {
-            failed("click");
-        }
-        return sent;
-    };
-    const auto pressError = backend_.performAction(element, "AXPress");
-    if (!pressError) {
-        if (!web) {
-            return done(PressRoute::pressed);
-        }
-        const PressLanding::Pressed pressed{
-            request.candidate,   target,       *before,           container, request.app,
-            request.windowFrame, request.seen, request.readWindow};
-        const PressLanding::Landing landing =
-            PressLanding::follow(backend_, clock(), pressed, kPoll);
-        outcome.told = landing.why;
-        outcome.relabelled = landing.label;
-        if (landing.verdict == PressLanding::Verdict::reached) {
-            return done(PressRoute::pressed);
-        }
-        return fail(PressFailure::unsure);
-    }
-    // An app that did not answer may still act on the press once it does: nothing else is
-    // tried, so that the control is not pressed twice.
-    if (*pressError == ax::AXError::timeout) {
-        return fail(PressFailure::notResponding);
-    }
-    failed("press");
-    if (clicked()) {
-        return done(PressRoute::clicked);
-    }
-    focus(element);
-    const auto confirmError = backend_.performAction(element, "AXConfirm");
-    if (!confirmError) {
-        return done(PressRoute::confirmed);
-    }
-    failed("confirm");
-    // Refused by an element that is no longer there: the page changed under the press, or the
-    // app went.
-    if (*pressError == ax::AXError::appGone && *confirmError == ax::AXError::appGone) {
-        return fail(whyLost(request));
-    }
-    return fail(*confirmError == ax::AXError::timeout ? PressFailure::notResponding
-                                                      : PressFailure::refused);
+    return PressSequence(*this, backend_, clock(), request).run();
 }
 
 }  // namespace ovra

@@ -16,6 +16,7 @@
 // moment of the click finds the chosen control under the pointer.
 
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -37,8 +38,9 @@ std::string_view rawValue(PressRoute route);
 
 // Why nothing is known to have been pressed.
 enum class PressFailure {
-    changed,   // before the action: the chosen control shows another label, or it is gone
-               // and nothing of its role and label took its place
+    changed,   // before the action: the chosen control shows another label or role
+    gone,      // before the action: the chosen control went away, and no drawing of it anew
+               // took its place
     refused,   // the control is there, but no way of pressing it worked
     unsure,    // the action was sent, but what became of the control does not tell whether it
                // took it (the page drew it anew, put another control in its place, relabelled it)
@@ -48,7 +50,7 @@ enum class PressFailure {
     notResponding,  // the app did not answer, so whether the control is there cannot be told
     appClosed,      // the app is gone
 };
-// "changed", "refused", "unsure", "disabled", "covered", "not responding", "app closed".
+// "changed", "gone", "refused", "unsure", "disabled", "covered", "not responding", "app closed".
 std::string_view rawValue(PressFailure failure);
 
 // The control to press, as the window reading showed it.
@@ -70,6 +72,9 @@ struct PressRequest {
     // When the window was asked to come forward, on the press's clock; none: as the press
     // starts.
     std::optional<double> forwardSince;
+    // The reading's elements, by candidate id, to tell a control that slid into the chosen
+    // one's place from one the page drew there (empty: unknown).
+    std::map<std::string, ax::Element> seenElements;
 };
 
 // How a press went: delivered to a live control by `route`, or nothing known pressed for
@@ -77,7 +82,7 @@ struct PressRequest {
 struct PressOutcome {
     std::optional<PressRoute> route;
     std::optional<PressFailure> failure;
-    bool replaced = false;  // the page had replaced the chosen element; its successor was pressed
+    bool replaced = false;  // the page had drawn the chosen control anew; its drawing was pressed
     std::vector<std::string> failedRoutes;  // the ways tried that did not work, in order
     std::string_view told;                  // in web content, what told whether the press arrived
     std::string relabelled;                 // the label the control gave itself as it was pressed
@@ -146,51 +151,23 @@ class AXActions final {
 
     // The whole press. A text input that is still there is focused at once whatever its label
     // became, then its window raised (one in web content that refuses the focus is clicked,
-    // which only focuses it), and never pressed. Anything else: raise the window; in web content,
-    // wait until the page's picture has caught up; make sure the control is still the one the
-    // user chose (ElementIdentity), with its label and turned on, at the last look before the
-    // action, else press nothing; then "AXPress", followed in web content until the page shows
-    // it arrived; a web control without a press action is clicked where a hit test finds it;
-    // last, focus with "AXConfirm". In web content the browser is also asked, just before the
-    // last look, what is painted at points of the control's visible part: a control whose own
-    // container answers at every one (a clip leaves nothing of it) is not pressed; anything else
-    // on top, or a browser that cannot tell, leaves the press as it was.
+    // which only focuses it), and never pressed. Anything else goes through PressSequence.
     PressOutcome press(const PressRequest& request);
 
-  private:
-    ax::Clock& clock() { return hooks_.clock ? *hooks_.clock : ax::systemClock(); }
+    // The press sequence's steps that a text field's focus shares:
+    // Waits (at most kActivationWait) until the target's window is the active one.
     void awaitActiveWindow(const PressRequest& request);
-    // Waits until the browser's picture of the page has caught up with what the page did as its
-    // window came forward (at `since`); stops early when the element cannot be asked.
-    void awaitPicture(const PressRequest& request, double since);
-    // What the browser told since `since`, until it shows the page settled or `until`.
-    enum class Told {
-        settled,  // the page took the keyboard back and nothing else changed
-        quiet,    // nothing changed until `until`
-        changed,  // something changed
-        unknown,  // the browser is not heard, or does not answer
-    };
-    Told listen(const PressRequest& request, double since, double until);
-    // The press of a control found present: the last look, then the action. `container`: the
-    // web control's container just before, to tell what the press did to it.
-    PressOutcome pressPresent(const PressRequest& request, const PresentControl& target,
-                              const std::optional<ElementLook>& first, bool web,
-                              const ax::Element& container);
-    // Focuses a text input that is still there, whatever its label, then raises its window.
-    PressOutcome focusField(const PressRequest& request);
+    // Clicks the control where a hit test finds it once the pointer rests there.
+    bool clickControl(const PressRequest& request, const PresentControl& target);
     // Why an element of the app cannot be asked: the app does not answer, it is gone, or it
     // answers (then the element changed).
     PressFailure whyLost(const PressRequest& request);
-    // The newest drawing of a control the page draws anew; none when the page dropped it.
-    std::optional<PresentControl> newest(const PressRequest& request, PresentControl target);
-    // A drawing of the chosen control among the children of `container`.
-    std::optional<PresentControl> drawnIn(const PressRequest& request,
-                                          const ax::Element& container);
-    // What the browser paints at the control's visible part now (`frame`, as it lies now).
-    PaintedAtPress::Answer painted(const PressRequest& request, const ax::Element& element,
-                                   const Rect& frame);
-    // Clicks the control where a hit test finds it once the pointer rests there.
-    bool clickControl(const PressRequest& request, const PresentControl& target);
+
+    ax::Clock& clock() { return hooks_.clock ? *hooks_.clock : ax::systemClock(); }
+
+  private:
+    // Focuses a text input that is still there, whatever its label, then raises its window.
+    PressOutcome focusField(const PressRequest& request);
     // Whether the control is what a click at `point` reaches now.
     bool underPointer(const PressRequest& request, const PresentControl& target, Point point);
     void putPointerBack(std::optional<Point> home);
@@ -198,8 +175,6 @@ class AXActions final {
     ax::AccessibilityBackend& backend_;
     input::InputSynthesizer& input_;
     Hooks hooks_;
-    // The hit test the wait for the page asked, for the last look to build on.
-    std::optional<PaintedAtPress::Asked> asked_;
 };
 
 }  // namespace ovra

@@ -23,6 +23,12 @@ bool wasThere(const UICandidate& candidate, const std::vector<UICandidate>& seen
     });
 }
 
+std::size_t alike(const std::vector<UICandidate>& list, const UICandidate& chosen) {
+    return static_cast<std::size_t>(std::count_if(list.begin(), list.end(), [&](const auto& c) {
+        return c.role == chosen.role && ElementIdentity::sameLabel(c.label(), chosen.label());
+    }));
+}
+
 // Whether the control, labelled so, is one that asks for a second press.
 bool risky(const UICandidate& control, const std::string& label) {
     UICandidate relabelled = control;
@@ -38,17 +44,35 @@ Landing afterItWent(const Pressed& pressed, const std::optional<WindowSnapshot>&
     if (!reading) {
         return {Verdict::unsure, "it went and the window could not be read again"};
     }
+    const UICandidate& chosen = pressed.chosen.candidate;
     const Rect& place = pressed.target.frame;
     bool other = false;
+    bool anew = false;
     for (const UICandidate& candidate : reading->candidates) {
         if (!candidate.frame.isFinite() || !near(candidate.frame, place)) {
             continue;
         }
-        if (ElementIdentity::standsFor(pressed.chosen, candidate.role, candidate.label(),
-                                       candidate.frame)) {
-            return {Verdict::unsure, "the page drew it anew in its place"};
+        // A control the reading saw elsewhere moved into its place: the page closed the gap.
+        const auto element = reading->elements.find(candidate.id);
+        if (element != reading->elements.end() &&
+            ElementIdentity::seenBefore(pressed.chosen, element->second)) {
+            continue;
         }
-        other = other || !wasThere(candidate, pressed.seen);
+        if (ElementIdentity::inItsPlace(chosen, candidate.role, candidate.label(),
+                                        candidate.frame)) {
+            anew = true;
+        } else {
+            other = other || !wasThere(candidate, pressed.chosen.seen);
+        }
+    }
+    const bool fewer = alike(reading->candidates, chosen) < alike(pressed.chosen.seen, chosen);
+    if (anew) {
+        // The rows were drawn anew without the one pressed; else the page drew it anew, or put
+        // another of the kind there.
+        if (!containerStays && fewer) {
+            return {Verdict::reached, "it went with its row"};
+        }
+        return {Verdict::unsure, "the page drew it anew in its place"};
     }
     if (containerStays && other) {
         return {Verdict::unsure, "another control stands in its place"};
@@ -74,7 +98,7 @@ Landing follow(ax::AccessibilityBackend& backend, ax::Clock& clock, const Presse
                                containerStays);
         }
         if (!now->label.empty() && !ElementIdentity::sameLabel(now->label, pressed.before.label)) {
-            if (risky(pressed.chosen, now->label)) {
+            if (risky(pressed.chosen.candidate, now->label)) {
                 return {Verdict::unsure, "it shows another label", now->label};
             }
             return {Verdict::reached, "it relabelled itself", now->label};

@@ -16,9 +16,13 @@
 // - it goes from a container that stays, and the page shows something else where it stood that
 //   was not there before: the page put another control in its place, before or after the press
 //   arrived (a chip that removes itself, a button that replaces itself), which cannot be told;
-// - it goes, and the page draws a control of its role and label where it stood: the page keeps
-//   drawing it anew, and whether the drawing the press was sent to was still there cannot be
-//   told;
+// - it goes, and a control the reading saw elsewhere now stands where it stood (the rows below
+//   slid up, the next chip took its place): it went as it was pressed;
+// - it goes with its row or container, and fewer controls of its role and label are left: it
+//   went as it was pressed (Delete, Archive, Remove; a select's "x" that removes its tag);
+// - it goes, and the page draws a new control of its role and label where it stood, as many as
+//   before: the page draws it anew, or put another one of the kind there (another product's
+//   "Buy"), and whether the drawing the press was sent to was still there cannot be told;
 // - it goes from a container that stays, and it was a drawing the page had made anew since the
 //   reading: the page may have swept it away before the press came, which cannot be told;
 // - otherwise, when it goes: it went as it was pressed (a dialog that closes, revealing the page
@@ -49,13 +53,12 @@ struct Landing {
 inline constexpr double kCatchUp = 0.5;
 
 struct Pressed {
-    const UICandidate& chosen;     // the control the user chose, as the reading showed it
+    const ChosenControl& chosen;   // the control the user chose, as the reading showed it
     const PresentControl& target;  // the element the press was sent to
     const ElementLook& before;     // how it looked just before
     const ax::Element& container;  // its parent just before (null: unknown)
     const ax::RunningApp& app;
-    Rect window;                           // the target window's frame (null: unknown)
-    const std::vector<UICandidate>& seen;  // what the reading before the press showed
+    Rect window;  // the target window's frame (null: unknown)
     const WindowReading& reread;
 };
 

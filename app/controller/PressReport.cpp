@@ -44,6 +44,8 @@ std::string logLine(const std::string& label, const PressOutcome& outcome) {
     switch (outcome.failure.value_or(PressFailure::refused)) {
         case PressFailure::changed:
             return "Ovra did not press " + quoted + ": the control changed" + told;
+        case PressFailure::gone:
+            return "Ovra did not press " + quoted + ": it went away before it was pressed" + told;
         case PressFailure::unsure:
             return "Ovra cannot tell whether it pressed " + quoted +
                    ": the page changed it as it was pressed" + told;
@@ -69,6 +71,9 @@ std::optional<std::string> sentence(const PressOutcome& outcome) {
     switch (outcome.failure.value_or(PressFailure::refused)) {
         case PressFailure::changed:
             return OvraText::t("The control changed, so nothing was pressed.");
+        case PressFailure::gone:
+            return OvraText::t(
+                "The control went away before it was pressed, so nothing was pressed.");
         case PressFailure::unsure:
             return OvraText::t(
                 "The control changed as it was pressed. Look at the page before "

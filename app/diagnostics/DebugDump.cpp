@@ -288,7 +288,8 @@ Result<PressedControl, int> pressTest(const std::string& app, const std::string&
         false,
         services.clock->now() - readAt,
         snapshot.candidates,
-        forwardSince};
+        forwardSince,
+        snapshot.elements};
     const PressOutcome outcome = actions.press(request);
     if (outcome.route) {
         return pressed;
@@ -303,6 +304,8 @@ Result<PressedControl, int> pressTest(const std::string& app, const std::string&
     std::string why;
     if (failure == PressFailure::changed) {
         why = "the control changed";
+    } else if (failure == PressFailure::gone) {
+        why = "it went away before it was pressed";
     } else if (failure == PressFailure::covered) {
         why = "something else is shown where it is";
     } else if (failure == PressFailure::refused) {

@@ -50,7 +50,16 @@ const char* kPage = R"(<!DOCTYPE html><html><head><meta charset="utf-8"><title>q
 <style>body{margin:48px;font:18px sans-serif}button,input{font-size:20px;margin:16px}</style>
 </head><body><h1>A quiet page</h1><p>Nothing here changes unless it is pressed.</p>
 <button id="count">Count</button><input id="note" placeholder="Note">
+<p id="clock"></p><p><a id="slide" href="#">Slide 1</a></p>
 <script>
+  if (location.hash === "#busy") {
+    const clock = document.getElementById("clock");
+    setInterval(() => { clock.textContent = new Date().toISOString(); }, 250);
+    let slide = 1;
+    setInterval(() => {
+      document.getElementById("slide").textContent = "Slide " + (slide = slide % 5 + 1);
+    }, 1000);
+  }
   let n = 0;
   document.getElementById("count").onclick = () => {
     document.title = "pressed " + (++n) + " at " + Date.now();
@@ -84,6 +93,7 @@ double loadAverage() {
 int main(int argc, char** argv) {
     const std::string browserName = argc > 1 ? argv[1] : "chromium";
     const bool field = argc > 2 && std::string(argv[2]) == "field";
+    const bool busy = argc > 2 && std::string(argv[2]) == "busy";
     const int presses = argc > 3 ? std::max(1, std::atoi(argv[3])) : 10;
     const bool firefox = browserName == "firefox";
 
@@ -95,8 +105,9 @@ int main(int argc, char** argv) {
     desk::LaunchedApp compositor =
         firefox ? desk::LaunchedApp::start({"xcompmgr"}) : desk::LaunchedApp();
     desk::LaunchedApp browser =
-        firefox ? desk::LaunchedApp::firefoxInOwnProfile("file://" + page.string())
-                : desk::LaunchedApp::chromium("file://" + page.string());
+        firefox ? desk::LaunchedApp::firefoxInOwnProfile("file://" + page.string() +
+                                                         (busy ? "#busy" : ""))
+                : desk::LaunchedApp::chromium("file://" + page.string() + (busy ? "#busy" : ""));
     auto workspace = x11::Workspace::open();
     if (!workspace) {
         std::fprintf(stderr, "no X display: %s\n", workspace.error().c_str());

@@ -146,7 +146,7 @@ TEST_F(ElementActionsTest, AWebTextFieldIsFocusedAtOnceWhateverItsLabelBecame) {
         {"given a placeholder", field({{"placeholder", "Type to search"}}), "focused"},
         {"turned off", field({{"enabled", false}}), "disabled"},
         {"turned into a button", field({{"role", "AXButton"}}), "changed"},
-        {"gone", Json(), "changed"},
+        {"gone", Json(), "gone"},
     };
     for (const auto& [name, now, expected] : cases) {
         SCOPED_TRACE(name);
@@ -173,7 +173,7 @@ TEST_F(ElementActionsTest, NativeControlsArePressedThenConfirmed) {
     const auto none = a.press(request("inert", "AXButton", Rect(600, 10, 80, 30)));
     EXPECT_EQ(none.failure, PressFailure::refused);
     EXPECT_THAT(none.failedRoutes, ElementsAre("press", "confirm"));
-    EXPECT_EQ(a.press(PressRequest{}).failure, PressFailure::changed);
+    EXPECT_EQ(a.press(PressRequest{}).failure, PressFailure::gone);
     // No synthetic click for a control outside web content.
     for (const auto& line : input_.log()) {
         EXPECT_EQ(line, "activate 77");
@@ -255,12 +255,25 @@ class PressMomentTest : public ::testing::Test {
                              true,
                              0,
                              before.candidates};
+        request.seenElements = before.elements;
         if (adjust) {
             adjust(request);
         }
         last_ = AXActions(*fake_, input_, {.clock = &fake_->clock()}).press(request);
         std::string seen(last_.route ? rawValue(*last_.route) : rawValue(last_.failure.value()));
         return seen + (last_.replaced ? " anew" : "");
+    }
+
+    // Runs `act` as the window comes forward: at the first pause of the press.
+    static std::function<void(ax::FakeAccessibilityBackend&)> asItComesForward(
+        std::function<void(ax::FakeAccessibilityBackend&)> act) {
+        return [act](ax::FakeAccessibilityBackend& page) {
+            page.clock().whileAsleep = [&page, act, done = false]() mutable {
+                if (!std::exchange(done, true)) {
+                    act(page);
+                }
+            };
+        };
     }
 
     // The fake clock's time spent on the press.
@@ -273,30 +286,125 @@ class PressMomentTest : public ::testing::Test {
 };
 
 // Which element the press goes to: the chosen one while it is there with its role and label
-// inside the window; a new one of that role and label where it stood; else none.
-TEST_F(PressMomentTest, ThePressGoesToTheChosenControlOrItsSuccessorAndNothingElse) {
+// inside the window; once it is gone, only the same control drawn anew in its place (the same
+// setting as at the press's start, the page around it unchanged); else none, and the user hears
+// that it went away.
+TEST_F(PressMomentTest, ThePressGoesToTheChosenControlOrItsDrawingAnewAndNothingElse) {
+    using Page = std::function<void(ax::FakeAccessibilityBackend&)>;
     const auto now = [](Json look) {
         return [look](ax::FakeAccessibilityBackend& page) {
             ASSERT_TRUE(page.change("chosen", look));
         };
     };
-    const std::tuple<const char*, std::function<void(ax::FakeAccessibilityBackend&)>, const char*>
-        cases[] = {
-            {"alive", nullptr, "pressed"},
-            {"alive, moved a little", now(button("chosen", "Reject all", 100, 230)), "pressed"},
-            {"re-rendered", now(button("new", "Reject all", 100, 210)), "pressed anew"},
-            {"re-rendered too far away", now(button("new", "Reject all", 100, 250)), "changed"},
-            {"replaced by another control", now(button("new", "Accept all", 100, 200)), "changed"},
-            {"relabelled", now(button("chosen", "Accept all", 100, 200)), "changed"},
-            {"gone", now(Json()), "changed"},
-            {"moved out of the window", now(button("chosen", "Reject all", 100, 1000)), "changed"},
-        };
+    Json anotherRow = {{"id", "row"},
+                       {"role", "AXGroup"},
+                       {"frame", {50, 150, 500, 200}},
+                       {"attrs", {{"AXParent", {{"ref", "page"}}}}},
+                       {"children",
+                        {button("new", "Reject all", 100, 210, "row"),
+                         button("other", "Keep all", 300, 200, "row")}}};
+    const std::tuple<const char*, Page, const char*> cases[] = {
+        {"alive", nullptr, "pressed"},
+        {"alive, moved a little", now(button("chosen", "Reject all", 100, 230)), "pressed"},
+        {"re-rendered as the window came forward",
+         asItComesForward(now(button("new", "Reject all", 100, 210))), "pressed anew"},
+        // Nothing to tell the drawing by: it may be any control of that role and label.
+        {"re-rendered while the overlay was open", now(button("new", "Reject all", 100, 210)),
+         "gone"},
+        {"re-rendered too far away", asItComesForward(now(button("new", "Reject all", 100, 250))),
+         "gone"},
+        {"re-rendered in another row", asItComesForward([anotherRow](auto& page) {
+             ASSERT_TRUE(page.change("dialog", anotherRow));
+         }),
+         "gone"},
+        {"replaced by another control",
+         asItComesForward(now(button("new", "Accept all", 100, 200))), "gone"},
+        {"relabelled", now(button("chosen", "Accept all", 100, 200)), "changed"},
+        {"gone", asItComesForward(now(Json())), "gone"},
+        {"moved out of the window", now(button("chosen", "Reject all", 100, 1000)), "changed"},
+    };
     for (const auto& [name, change, expected] : cases) {
         SCOPED_TRACE(name);
         EXPECT_EQ(press(change), expected);
         for (const std::string& line : input_.log()) {
             EXPECT_THAT(line, ::testing::Not(HasSubstr("press ")));  // never a click
         }
+    }
+}
+
+// A list of rows with identical "Delete" buttons: when the chosen row goes before the press
+// lands, whenever it goes, the row that slides into its place is never pressed, nor any other;
+// nothing is pressed and the user hears that the control went away.
+TEST_F(PressMomentTest, ARowRemovedAtThePressNeverHasItsNeighbourPressed) {
+    using Page = std::function<void(ax::FakeAccessibilityBackend&)>;
+    const auto row = [](int n, int y) {
+        const std::string id = "row" + std::to_string(n);
+        const std::string text = "Message " + std::to_string(n);
+        return Json{
+            {"id", id},
+            {"role", "AXGroup"},
+            {"frame", {50, y, 500, 40}},
+            {"attrs", {{"AXParent", {{"ref", "list"}}}}},
+            {"children",
+             {{{"id", "text" + std::to_string(n)},
+               {"role", "AXStaticText"},
+               {"value", text},
+               {"frame", {60, y, 200, 40}},
+               {"attrs", {{"AXParent", {{"ref", id}}}}}},
+              button(("delete" + std::to_string(n)).c_str(), "Delete", 400, y, id.c_str())}}};
+    };
+    // The list as it is once row 1 went: every row moved up one place, or all drawn anew.
+    const auto without = [&row](bool drawnAnew) {
+        Json rows = Json::array();
+        for (int n = 2; n <= 4; ++n) {
+            Json r = row(n, 460 + 50 * (n - 2));
+            if (drawnAnew) {
+                r["id"] = "new" + r["id"].get<std::string>();
+                r["children"][1]["id"] = "new" + r["children"][1]["id"].get<std::string>();
+                r["children"][0]["attrs"]["AXParent"]["ref"] = r["id"];
+                r["children"][1]["attrs"]["AXParent"]["ref"] = r["id"];
+            }
+            rows.push_back(r);
+        }
+        return Page([rows](ax::FakeAccessibilityBackend& page) {
+            ASSERT_TRUE(page.change("list", {{"id", "list"},
+                                             {"role", "AXList"},
+                                             {"frame", {50, 460, 500, 200}},
+                                             {"attrs", {{"AXParent", {{"ref", "page"}}}}},
+                                             {"children", rows}}));
+        });
+    };
+    Json list = {{"id", "list"},
+                 {"role", "AXList"},
+                 {"frame", {50, 460, 500, 200}},
+                 {"attrs", {{"AXParent", {{"ref", "page"}}}}},
+                 {"children", {row(1, 460), row(2, 510), row(3, 560), row(4, 610)}}};
+    const auto chooseRow1 = [](PressRequest& r) {
+        r.candidate = *std::find_if(r.seen.begin(), r.seen.end(), [&](const UICandidate& c) {
+            return c.label() == "Delete" && c.frame.minY() == 460;
+        });
+        r.element = r.seenElements.at(r.candidate.id);
+    };
+    const std::tuple<const char*, Page, Page, const char*> cases[] = {
+        // name, before the action, as the action arrives, outcome
+        {"left alone", nullptr, nullptr, "pressed"},
+        {"went while the overlay was open", without(false), nullptr, "gone"},
+        {"went as the window came forward", asItComesForward(without(false)), nullptr, "gone"},
+        {"went, the list drawn anew", asItComesForward(without(true)), nullptr, "gone"},
+        // Pressed, the row goes: the ordinary Delete.
+        {"went as it was pressed", nullptr, without(false), "pressed"},
+        {"went as it was pressed, the list drawn anew", nullptr, without(true), "pressed"},
+    };
+    for (const auto& [name, change, react, expected] : cases) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(press(change, react, {list}, chooseRow1), expected);
+        const auto& calls = fake_->log();
+        EXPECT_EQ(std::count_if(calls.begin(), calls.end(),
+                                [](const std::string& line) {
+                                    return line.starts_with("perform") && line.ends_with("AXPress");
+                                }),
+                  std::string_view(expected) == "pressed" ? 1 : 0);
+        EXPECT_THAT(calls, ::testing::Not(::testing::Contains(HasSubstr("delete2 AXPress"))));
     }
 }
 
@@ -324,6 +432,14 @@ TEST_F(PressMomentTest, APressCountsOnlyOnceThePageShowsItArrived) {
              then("chosen", button("new", "Accept all", 100, 200)), "unsure", 0.03},
             {"went, drawn anew in its place", then("chosen", button("new", "Reject all", 100, 200)),
              "unsure", 0.03},
+            // Another product's card with its own "Reject all" where the chosen one's was.
+            {"went with its dialog, another of the kind in its place",
+             then("dialog", {{"id", "card"},
+                             {"role", "AXGroup"},
+                             {"frame", {50, 150, 500, 200}},
+                             {"attrs", {{"AXParent", {{"ref", "page"}}}}},
+                             {"children", {button("new", "Reject all", 100, 200, "card")}}}),
+             "unsure", 0.03},
         };
     for (const auto& [name, react, expected, longest] : cases) {
         SCOPED_TRACE(name);
@@ -331,9 +447,10 @@ TEST_F(PressMomentTest, APressCountsOnlyOnceThePageShowsItArrived) {
         // After the wait for the page's picture to catch up with the window coming forward.
         EXPECT_LE(took(), AXActions::kPictureCatchUp + AXActions::kPoll + longest);
     }
-    // A drawing the page made anew since the reading, gone from its container: the page may have
-    // swept it away before the press came.
-    EXPECT_EQ(press(then("chosen", button("new", "Reject all", 100, 205)), then("new", Json())),
+    // A drawing the page made anew as the window came forward, gone from its container: the page
+    // may have swept it away before the press came.
+    EXPECT_EQ(press(asItComesForward(then("chosen", button("new", "Reject all", 100, 205))),
+                    then("new", Json())),
               "unsure anew");
 }
 
@@ -347,16 +464,6 @@ TEST_F(PressMomentTest, EachOutcomeIsReportedAsItHappened) {
     const auto look = [](Json node) {
         return [node](ax::FakeAccessibilityBackend& page) {
             ASSERT_TRUE(page.change(node["id"].get<std::string>(), node));
-        };
-    };
-    // As the window comes forward: at the first pause of the press.
-    const auto asItComesForward = [](Page act) {
-        return [act](ax::FakeAccessibilityBackend& page) {
-            page.clock().whileAsleep = [&page, act, done = false]() mutable {
-                if (!std::exchange(done, true)) {
-                    act(page);
-                }
-            };
         };
     };
     Json risky = button("chosen", "Delete forever", 100, 200);
@@ -393,7 +500,7 @@ TEST_F(PressMomentTest, EachOutcomeIsReportedAsItHappened) {
                  ASSERT_TRUE(page.change("chosen", Json()));
                  ASSERT_TRUE(page.change("accept", button("accept", "Accept all", 100, 200)));
              },
-             nullptr, "unsure", true},
+             nullptr, "pressed", true},
             {"replaced itself by a Following button", nullptr,
              [](auto& page) {
                  ASSERT_TRUE(page.change("chosen", button("following", "Following", 100, 200)));
@@ -459,6 +566,11 @@ TEST_F(PressMomentTest, TheWaitForThePageEndsOnWhatTheBrowserTold) {
         page.tell(Kind::content, "chosen");
     };
     const std::pair<Kind, std::string> forward{Kind::activation, "win"};
+    const Json clock = {{"id", "clock"},
+                        {"role", "AXStaticText"},
+                        {"value", "12:00:01"},
+                        {"frame", {900, 120, 200, 30}},
+                        {"attrs", {{"AXParent", {{"ref", "page"}}}}}};
     const std::tuple<const char*, Page, const char*, bool> cases[] = {
         // name, what the browser tells, outcome, whether the press came before the whole wait
         {"the page took the keyboard back", tells({forward, {Kind::focus, "page"}}), "pressed",
@@ -469,6 +581,14 @@ TEST_F(PressMomentTest, TheWaitForThePageEndsOnWhatTheBrowserTold) {
         {"nothing told: the window was in front", tells({}), "pressed", false},
         {"relabelled as the page took the keyboard",
          tells({forward, {Kind::focus, "page"}, {Kind::content, "chosen"}}), "pressed", false},
+        // Only a change that can touch the chosen control holds the press: a clock elsewhere
+        // does not; its dialog (an ancestor) or what lies over its place does.
+        {"a clock elsewhere ticked",
+         tells({forward, {Kind::focus, "page"}, {Kind::content, "clock"}}), "pressed", true},
+        {"its dialog changed", tells({forward, {Kind::focus, "page"}, {Kind::content, "dialog"}}),
+         "pressed", false},
+        {"what lies over its place changed",
+         tells({forward, {Kind::focus, "page"}, {Kind::content, "beneath"}}), "pressed", false},
         {"relabelled, held back until asked what lies under it",
          tells({forward, {Kind::focus, "page"}}, relabel), "changed", false},
         {"the browser not heard", nullptr, "pressed", false},
@@ -479,7 +599,8 @@ TEST_F(PressMomentTest, TheWaitForThePageEndsOnWhatTheBrowserTold) {
         EXPECT_EQ(press(told,
                         [&pressedAt](ax::FakeAccessibilityBackend& page) {
                             pressedAt = page.clock().now();
-                        }),
+                        },
+                        {clock}),
                   expected);
         const double acted = pressedAt.value_or(took());
         EXPECT_EQ(acted < AXActions::kPictureCatchUp, early) << acted;
@@ -493,14 +614,13 @@ TEST_F(PressMomentTest, TheWaitForThePageEndsOnWhatTheBrowserTold) {
 // goes to it while it is new; a page that stopped drawing it is pressed once quiet.
 TEST_F(PressMomentTest, AControlDrawnAnewIsPressedJustAfterItsNextDrawing) {
     int drawing = 0;
-    // Drawn anew before the press, then every tenth of a second.
+    // Drawn anew as the window comes forward, then every tenth of a second.
     const auto redraw = [&drawing](ax::FakeAccessibilityBackend& page) {
         const auto draw = [&page, &drawing] {
             const std::string was = drawing == 0 ? "chosen" : "d" + std::to_string(drawing);
             const std::string id = "d" + std::to_string(++drawing);
             ASSERT_TRUE(page.change(was, button(id.c_str(), "Reject all", 100, 200)));
         };
-        draw();
         page.clock().whileAsleep = [&page, &drawing, draw] {
             if (page.clock().now() >= 0.1 * drawing) {
                 draw();
@@ -514,16 +634,26 @@ TEST_F(PressMomentTest, AControlDrawnAnewIsPressedJustAfterItsNextDrawing) {
     // The drawing the reading found was left to go; the next one was pressed.
     EXPECT_EQ(drawing, 2);
     EXPECT_THAT(fake_->log(), ::testing::Contains("perform d2 AXPress"));
+    // Drawn anew while the overlay was open, before the press started: nothing tells the new
+    // drawing from another control of its role and label.
+    drawing = 0;
+    EXPECT_EQ(press(
+                  [&drawing](ax::FakeAccessibilityBackend& page) {
+                      ++drawing;
+                      ASSERT_TRUE(page.change("chosen", button("d1", "Reject all", 100, 200)));
+                  },
+                  stop),
+              "gone");
 }
 
 // A page that drops the drawing the press found just as the press reaches it (a page drawing its
 // buttons anew every 200 ms on a busy machine): nothing was pressed, so its next drawing is; a
-// page that drops every drawing so is told as changed after three tries.
+// page that drops every drawing so is told as gone after three tries.
 TEST_F(PressMomentTest, AControlDroppedAsThePressReachesItIsPressedInItsNextDrawing) {
     const std::tuple<const char*, int, const char*> cases[] = {
         {"dropped once", 1, "pressed anew"},
         {"dropped twice", 2, "pressed anew"},
-        {"dropped every time", 99, "changed anew"},
+        {"dropped every time", 99, "gone anew"},
     };
     for (const auto& [name, drops, expected] : cases) {
         SCOPED_TRACE(name);
@@ -539,11 +669,11 @@ TEST_F(PressMomentTest, AControlDroppedAsThePressReachesItIsPressedInItsNextDraw
                 }
                 ASSERT_TRUE(page.change(was, next));
             };
-            draw();
+            // First drawn anew as the window comes forward.
             page.clock().whileAsleep = [&page, &drawing, draw] {
                 const std::string refused =
                     "perform d" + std::to_string(drawing) + " AXPress failed";
-                if (page.log().back().starts_with(refused)) {
+                if (drawing == 0 || page.log().back().starts_with(refused)) {
                     draw();
                 }
             };

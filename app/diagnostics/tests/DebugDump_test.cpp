@@ -426,7 +426,8 @@ TEST_F(PressTest, APressThatReachesNothingEndsWithCodeThree) {
     auto pressed = DebugDump::pressTest("browser", "Reject all", services_, press_);
     ASSERT_TRUE(pressed.ok());
     EXPECT_EQ(pressed->code, DumpExit::notPressed);
-    EXPECT_EQ(output().back(), "press-test \"Reject all\" not pressed: the control changed");
+    EXPECT_EQ(output().back(),
+              "press-test \"Reject all\" not pressed: it went away before it was pressed");
     EXPECT_THAT(input_.log(), Not(Contains(HasSubstr("click"))));
     // The titles are reported as after any press, and the code stays.
     backend_->clock().whileAsleep = nullptr;

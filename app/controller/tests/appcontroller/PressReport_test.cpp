@@ -27,6 +27,10 @@ TEST(PressReport, EachOutcomeIsToldForWhatItIs) {
          "Ovra did not press \"Keep\": the control changed",
          "The control changed, so nothing was pressed.",
          Telling::overThePage},
+        {{std::nullopt, PressFailure::gone},
+         "Ovra did not press \"Keep\": it went away before it was pressed",
+         "The control went away before it was pressed, so nothing was pressed.",
+         Telling::overThePage},
         {relabelled({std::nullopt, PressFailure::unsure, false, {}, "it shows another label"},
                     "Delete"),
          "Ovra cannot tell whether it pressed \"Keep\": the page changed it as it was pressed, "

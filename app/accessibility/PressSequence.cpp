@@ -1,0 +1,398 @@
+#include "app/accessibility/PressSequence.h"
+
+#include <algorithm>
+
+#include "app/accessibility/BoundedReader.h"
+#include "app/accessibility/DialogInFront.h"
+#include "app/accessibility/PressLanding.h"
+
+namespace ovra {
+namespace {
+
+ax::Element parentOf(ax::AccessibilityBackend& backend, const ax::Element& element) {
+    if (auto parent = backend.attribute(element, "AXParent")) {
+        return ax::asElement(parent.value()).value_or(ax::Element());
+    }
+    return {};
+}
+
+}  // namespace
+
+PressSequence::PressSequence(AXActions& actions, ax::AccessibilityBackend& backend,
+                             ax::Clock& clock, const PressRequest& request)
+    : actions_(actions),
+      backend_(backend),
+      clock_(clock),
+      request_(request),
+      chosen_{request.candidate, request.element, setting_, request.seen, request.seenElements} {}
+
+PressOutcome PressSequence::run() {
+    PressOutcome outcome;
+    const double since = request_.forwardSince.value_or(clock_.now());
+    // 1. Find: the chosen element as it stands before its window comes forward, while the page
+    // has not yet acted on getting the keyboard back. Gone by now, nothing may stand in for it.
+    if (!request_.element.isNull()) {
+        backend_.applicationElement(request_.app);
+        setting_ = ElementIdentity::setting(backend_, request_.element);
+    }
+    if (request_.raise) {
+        actions_.raise(request_.window, request_.windowElement);
+    }
+    // 2. Look, once whatever the page did as its window came forward shows (in web content the
+    // wait for the page's picture includes the wait for the window).
+    web_ = actions_.isInWebArea(request_.element);
+    if (web_) {
+        awaitPicture(since);
+    } else {
+        actions_.awaitActiveWindow(request_);
+    }
+    PressFailure failure = PressFailure::changed;
+    std::optional<PresentControl> target = findPresent(failure);
+    if (!target) {
+        outcome.failure = failure;
+        return outcome;
+    }
+    // 3, 4. Act and follow where it lands; 5. the outcome tells what happened. A page that draws
+    // its controls anew every few hundred ms can drop the drawing found between the last look and
+    // the action, on a busy machine: nothing was pressed, and its next drawing is, a few times at
+    // most.
+    for (int redrawn = 0;; ++redrawn) {
+        const ax::Element container = web_ ? parentOf(backend_, target->element) : ax::Element();
+        outcome = PressOutcome{};
+        outcome.replaced = target->replaced;
+        if (const auto before = lastLook(*target, outcome);
+            before && act(*target, outcome) && web_) {
+            follow(*target, *before, container, outcome);
+        }
+        const bool dropped =
+            web_ && redrawn < AXActions::kMostRedrawnPresses && !container.isNull() &&
+            outcome.failure &&
+            (*outcome.failure == PressFailure::gone || *outcome.failure == PressFailure::refused) &&
+            !ElementIdentity::look(backend_, request_.app, target->element) &&
+            whyGone() == PressFailure::gone;
+        if (!dropped) {
+            return outcome;
+        }
+        std::optional<PresentControl> next;
+        for (const double until = clock_.now() + AXActions::kRedrawWait;
+             !next && clock_.now() < until;) {
+            next = drawnIn(container);
+            if (next && next->element == target->element) {
+                next.reset();
+            }
+            if (!next) {
+                clock_.sleep(AXActions::kPoll);
+            }
+        }
+        if (!next) {
+            return outcome;
+        }
+        target = std::move(next);
+    }
+}
+
+std::optional<ElementLook> PressSequence::lookAt(const ax::Element& element,
+                                                 PressFailure& failure) {
+    auto seen = ElementIdentity::look(backend_, request_.app, element);
+    if (seen) {
+        return seen;
+    }
+    // A look that found nothing may have met a moment the app did not answer: once it answers
+    // again, the element is looked at once more before it counts as gone.
+    failure = whyGone();
+    if (failure == PressFailure::gone) {
+        seen = ElementIdentity::lookAgain(backend_, element);
+    }
+    return seen;
+}
+
+std::optional<PresentControl> PressSequence::findPresent(PressFailure& failure) {
+    first_ = lookAt(request_.element, failure);
+    if (!first_ && failure != PressFailure::gone) {
+        return std::nullopt;
+    }
+    auto target = ElementIdentity::present(backend_, chosen_, first_, request_.windowFrame,
+                                           request_.readWindow);
+    web_ = target && actions_.isInWebArea(target->element);
+    if (web_ && target->replaced) {
+        target = newest(*target);
+    }
+    if (!target) {
+        failure = first_ ? PressFailure::changed : PressFailure::gone;
+    }
+    return target;
+}
+
+std::optional<ElementLook> PressSequence::lastLook(const PresentControl& target,
+                                                   PressOutcome& outcome) {
+    const ax::Element& element = target.element;
+    // Asked before the last look, which then comes just before the action. A page's own prompt
+    // in front: a press behind it reaches nothing the page shows.
+    if (web_ && DialogInFront::promptHides(backend_, request_.windowElement, element)) {
+        outcome.told = "a prompt of the page is in front of it";
+        outcome.failure = PressFailure::changed;
+        return std::nullopt;
+    }
+    // A clip the page's tree does not tell of leaves nothing of the control painted.
+    if (web_ && painted(element, target.frame) == PaintedAtPress::Answer::hidden) {
+        outcome.failure = PressFailure::covered;
+        return std::nullopt;
+    }
+    // The last look before the action: a control relabelled, or turned off, since is not
+    // pressed. (A label lent by the reading leaves the element without one of its own.)
+    PressFailure lost = PressFailure::gone;
+    auto before = lookAt(element, lost);
+    if (!before) {
+        outcome.failure = lost;
+        return std::nullopt;
+    }
+    // An element the fresh reading found under the chosen label although its own name differs
+    // (the reading made its label otherwise) keeps the name it had.
+    const bool ownName = !target.replaced && first_ && !first_->label.empty() &&
+                         !ElementIdentity::sameLabel(first_->label, request_.candidate.label());
+    const std::string& label = ownName ? first_->label : request_.candidate.label();
+    if (before->role != request_.candidate.role ||
+        (!before->label.empty() && !ElementIdentity::sameLabel(before->label, label))) {
+        outcome.failure = PressFailure::changed;
+        return std::nullopt;
+    }
+    if (before->enabled == false) {
+        outcome.failure = PressFailure::disabled;
+        return std::nullopt;
+    }
+    return before;
+}
+
+bool PressSequence::act(const PresentControl& target, PressOutcome& outcome) {
+    const ax::Element& element = target.element;
+    const auto pressError = backend_.performAction(element, "AXPress");
+    if (!pressError) {
+        // Outside web content an action taken is a press made; in it, where it lands tells.
+        if (!web_) {
+            outcome.route = PressRoute::pressed;
+        }
+        return true;
+    }
+    // An app that did not answer may still act on the press once it does: nothing else is
+    // tried, so that the control is not pressed twice.
+    if (*pressError == ax::AXError::timeout) {
+        outcome.failure = PressFailure::notResponding;
+        return false;
+    }
+    outcome.failedRoutes.emplace_back("press");
+    // A control without a label of its own and without an action (a menu, a group) is never
+    // clicked: its middle could be any of its items.
+    if (web_) {
+        if (!request_.candidate.label().empty() && actions_.clickControl(request_, target)) {
+            outcome.route = PressRoute::clicked;
+            return false;
+        }
+        outcome.failedRoutes.emplace_back("click");
+    }
+    actions_.focus(element);
+    const auto confirmError = backend_.performAction(element, "AXConfirm");
+    if (!confirmError) {
+        outcome.route = PressRoute::confirmed;
+        return false;
+    }
+    outcome.failedRoutes.emplace_back("confirm");
+    // Refused by an element that is no longer there: the page changed under the press, or the
+    // app went.
+    if (*pressError == ax::AXError::appGone && *confirmError == ax::AXError::appGone) {
+        outcome.failure = whyGone();
+    } else {
+        outcome.failure = *confirmError == ax::AXError::timeout ? PressFailure::notResponding
+                                                                : PressFailure::refused;
+    }
+    return false;
+}
+
+void PressSequence::follow(const PresentControl& target, const ElementLook& before,
+                           const ax::Element& container, PressOutcome& outcome) {
+    const PressLanding::Pressed pressed{chosen_,
+                                        target,
+                                        before,
+                                        container,
+                                        request_.app,
+                                        request_.windowFrame,
+                                        request_.readWindow};
+    const PressLanding::Landing landing =
+        PressLanding::follow(backend_, clock_, pressed, AXActions::kPoll);
+    outcome.told = landing.why;
+    outcome.relabelled = landing.label;
+    if (landing.verdict == PressLanding::Verdict::reached) {
+        outcome.route = PressRoute::pressed;
+    } else {
+        outcome.failure = PressFailure::unsure;
+    }
+}
+
+void PressSequence::awaitPicture(double since) {
+    const Told told = listen(since, since + AXActions::kPictureCatchUp);
+    if (told == Told::settled) {
+        return;
+    }
+    actions_.awaitActiveWindow(request_);
+    if (told == Told::quiet) {
+        return;
+    }
+    // The page changed as its window came forward, or the browser cannot say: the whole wait,
+    // from when the window is the active one.
+    const double until = clock_.now() + AXActions::kPictureCatchUp;
+    while (clock_.now() < until) {
+        if (!ElementIdentity::look(backend_, request_.app, request_.element)) {
+            return;
+        }
+        clock_.sleep(AXActions::kPoll);
+    }
+}
+
+bool PressSequence::touches(const ax::Element& source) {
+    // Its own node and its ancestors (whose children lists hold it), read once.
+    if (!lineage_) {
+        lineage_.emplace();
+        ax::Element current = request_.element;
+        for (int level = 0; level < AXActions::kMaxWebAreaDepth && !current.isNull(); ++level) {
+            lineage_->push_back(current);
+            current = parentOf(backend_, current);
+        }
+    }
+    if (source.isNull() ||
+        std::find(lineage_->begin(), lineage_->end(), source) != lineage_->end()) {
+        return true;
+    }
+    for (const auto& [element, near] : judged_) {
+        if (element == source) {
+            return near;
+        }
+    }
+    // Anything laid over its place, or inside it; one that cannot be asked may have been.
+    const auto seen = ElementIdentity::lookAgain(backend_, source);
+    const bool near = !seen || !seen->frame || seen->frame->intersects(request_.candidate.frame);
+    judged_.emplace_back(source, near);
+    return near;
+}
+
+PressSequence::Told PressSequence::listen(double since, double until) {
+    // What the focus went to, by element: whether it lies in web content.
+    std::vector<std::pair<ax::Element, bool>> focused;
+    const auto inPage = [&](const ax::Element& source) {
+        for (const auto& [element, page] : focused) {
+            if (element == source) {
+                return page;
+            }
+        }
+        focused.emplace_back(source, actions_.isInWebArea(source));
+        return focused.back().second;
+    };
+    std::optional<double> pageFocusedAt;
+    while (clock_.now() < until) {
+        const auto told = backend_.changesSince(request_.element, since);
+        if (!told) {
+            return Told::unknown;
+        }
+        for (const ax::Change& change : *told) {
+            // A clock or a carousel elsewhere in the page does not hold the press.
+            if (change.kind == ax::Change::Kind::content && touches(change.source)) {
+                return Told::changed;
+            }
+            if (change.kind == ax::Change::Kind::focus && !pageFocusedAt && inPage(change.source)) {
+                // Asking what lies under the control, as a screen reader does, makes a browser
+                // that holds back its page's changes (Chromium) send them at once; asked where
+                // the last look asks, it lets a browser that answers late look at what is painted
+                // there meanwhile.
+                if (!request_.windowElement.isNull()) {
+                    const auto q = paintQuestion(request_.element, request_.candidate.frame);
+                    const Point at = PaintedAtPress::firstPoint(q.region, q.others)
+                                         .value_or(request_.candidate.frame.center());
+                    (void)backend_.elementAtPoint(request_.windowElement, at);
+                    asked_ = PaintedAtPress::Asked{at, clock_.now()};
+                }
+                pageFocusedAt = clock_.now();
+            }
+        }
+        if (pageFocusedAt && clock_.now() - *pageFocusedAt >= AXActions::kAfterPageFocus) {
+            return Told::settled;
+        }
+        clock_.sleep(AXActions::kListen);
+    }
+    return Told::quiet;
+}
+
+std::optional<PresentControl> PressSequence::newest(PresentControl target) {
+    // Pressed while just drawn, the control is there when the press arrives however late the
+    // browser showed it; a control the page left alone this long is there anyway. The next
+    // drawing is looked for among the children of the last one's container first: a reading of
+    // the whole window would leave it old by the time it is found.
+    const ax::Element container = parentOf(backend_, target.element);
+    const double until = clock_.now() + AXActions::kRedrawWait;
+    while (clock_.now() < until) {
+        clock_.sleep(AXActions::kPoll);
+        const auto now = ElementIdentity::look(backend_, request_.app, target.element);
+        if (now && now->frame &&
+            ElementIdentity::inItsPlace(request_.candidate, now->role, now->label, *now->frame)) {
+            continue;
+        }
+        std::optional<PresentControl> drawn = drawnIn(container);
+        if (!drawn) {
+            drawn = ElementIdentity::present(backend_, chosen_, std::nullopt, request_.windowFrame,
+                                             request_.readWindow);
+        }
+        return drawn;
+    }
+    return target;
+}
+
+std::optional<PresentControl> PressSequence::drawnIn(const ax::Element& container) {
+    static constexpr std::size_t kMostChildren = 64;
+    auto kids = container.isNull() ? Result<ax::ElementList, ax::AXError>(ax::ElementList())
+                                   : backend_.children(container, kMostChildren);
+    if (!kids) {
+        return std::nullopt;
+    }
+    for (const ax::Element& kid : kids.value()) {
+        const auto seen = ElementIdentity::lookAgain(backend_, kid);
+        if (seen && seen->frame &&
+            (request_.windowFrame.isNull() || seen->frame->intersects(request_.windowFrame)) &&
+            ElementIdentity::inItsPlace(request_.candidate, seen->role, seen->label,
+                                        *seen->frame) &&
+            ElementIdentity::drawnAnew(backend_, chosen_, kid, std::nullopt)) {
+            return PresentControl{kid, *seen->frame, true};
+        }
+    }
+    return std::nullopt;
+}
+
+PaintedAtPress::Question PressSequence::paintQuestion(const ax::Element& element,
+                                                      const Rect& frame) const {
+    // The other controls of the reading are kept apart from the point asked.
+    PaintedAtPress::Question q{
+        request_.windowElement,
+        element,
+        PaintedAtPress::visiblePart(frame, request_.visible, request_.windowFrame),
+        {},
+        std::nullopt};
+    for (const UICandidate& other : request_.seen) {
+        if (!(other == request_.candidate)) {
+            q.others.push_back(other.frame);
+        }
+    }
+    return q;
+}
+
+PaintedAtPress::Answer PressSequence::painted(const ax::Element& element, const Rect& frame) {
+    BoundedReader reader(backend_, clock_, {},
+                         {.deadlineSeconds = AXActions::kPaintedLookLongest,
+                          .maxConsecutiveTimeouts = 1,
+                          .finishingSeconds = 0});
+    auto q = paintQuestion(element, frame);
+    q.asked = asked_;
+    return PaintedAtPress::ask(reader, q);
+}
+
+PressFailure PressSequence::whyGone() {
+    const PressFailure lost = actions_.whyLost(request_);
+    return lost == PressFailure::changed ? PressFailure::gone : lost;
+}
+
+}  // namespace ovra

@@ -1,0 +1,91 @@
+#pragma once
+
+// The press of a control that acts (not a text field, which is only focused), in the order it
+// happens:
+// 1. find the chosen element while it is still there, and note its setting (ElementIdentity);
+// 2. look at it once its window has come forward and, in web content, the browser's picture of
+//    the page has caught up: the chosen element with its label and turned on, or the same
+//    control drawn anew in its place, else nothing is pressed ("it went away", "it changed");
+//    a page's own prompt in front or a clip that leaves nothing of it painted stops it too;
+// 3. act: its "AXPress", else a click where a hit test finds it (web content), else "AXConfirm";
+// 4. follow where it lands, in web content (PressLanding);
+// 5. tell: the outcome, as it happened.
+// A page that drops the drawing the action reached (nothing was pressed) has its next drawing
+// pressed, a few times at most, only where that drawing is the same control drawn anew.
+
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "app/accessibility/ElementActions.h"
+#include "app/accessibility/ElementIdentity.h"
+#include "app/accessibility/PaintedAtPress.h"
+
+namespace ovra {
+
+class PressSequence {
+  public:
+    PressSequence(AXActions& actions, ax::AccessibilityBackend& backend, ax::Clock& clock,
+                  const PressRequest& request);
+
+    PressOutcome run();
+
+  private:
+    // 2. Looks for the element to act on once its window has come forward: the chosen one, or
+    // the same control drawn anew; none: `failure` says why.
+    std::optional<PresentControl> findPresent(PressFailure& failure);
+    // The last look, just before the action: the element to act on, as it looks now; none, with
+    // `outcome.failure` set, when it may not be pressed.
+    std::optional<ElementLook> lastLook(const PresentControl& target, PressOutcome& outcome);
+    // 3. Its "AXPress", else a click (web content), else "AXConfirm". True when "AXPress" was
+    // taken (in web content, where it lands is still to be told).
+    bool act(const PresentControl& target, PressOutcome& outcome);
+    // 4. Follows where a press in web content lands. `container`: the element's parent just
+    // before, to tell what the press did to it.
+    void follow(const PresentControl& target, const ElementLook& before,
+                const ax::Element& container, PressOutcome& outcome);
+
+    // Waits until the browser's picture of the page has caught up with what the page did as its
+    // window came forward (at `since`); stops early when the element cannot be asked.
+    void awaitPicture(double since);
+    enum class Told {
+        settled,  // the page took the keyboard back and nothing else changed
+        quiet,    // nothing changed until `until`
+        changed,  // something changed
+        unknown,  // the browser is not heard, or does not answer
+    };
+    // What the browser told since `since`, until it shows the page settled or `until`. Only a
+    // change that can touch the chosen control counts.
+    Told listen(double since, double until);
+    // Whether a change the browser told of `source` can touch the chosen control: its own node,
+    // its ancestors (their children lists), or anything laid over its place.
+    bool touches(const ax::Element& source);
+    // The newest drawing of a control the page draws anew; none when the page dropped it.
+    std::optional<PresentControl> newest(PresentControl target);
+    // A drawing anew of the chosen control among the children of `container`.
+    std::optional<PresentControl> drawnIn(const ax::Element& container);
+    // What the browser paints at the control's visible part now (`frame`, as it lies now).
+    PaintedAtPress::Answer painted(const ax::Element& element, const Rect& frame);
+    PaintedAtPress::Question paintQuestion(const ax::Element& element, const Rect& frame) const;
+    // How `element` looks now; none, with `failure` set, when it cannot be asked: it went, or
+    // the app does not answer or has gone.
+    std::optional<ElementLook> lookAt(const ax::Element& element, PressFailure& failure);
+    // Why the chosen element cannot be asked: the app does not answer or has gone, else it went.
+    PressFailure whyGone();
+
+    AXActions& actions_;
+    ax::AccessibilityBackend& backend_;
+    ax::Clock& clock_;
+    const PressRequest& request_;
+    std::optional<ElementSetting> setting_;
+    ChosenControl chosen_;
+    std::optional<ElementLook> first_;  // the look after the wait
+    bool web_ = false;
+    // The hit test the wait for the page asked, for the last look to build on.
+    std::optional<PaintedAtPress::Asked> asked_;
+    // The chosen element and its ancestors, once a change was told; the other sources judged.
+    std::optional<std::vector<ax::Element>> lineage_;
+    std::vector<std::pair<ax::Element, bool>> judged_;
+};
+
+}  // namespace ovra
