@@ -263,11 +263,15 @@ WalkResult walk(BoundedReader& reader, const ax::Element& window, const Rect& vi
         }
 
         // 11-13. What the children inherit.
-        const bool chrome = item.chrome || CandidateRoles::chromeContainers().contains(role);
+        // Chrome is what a browser puts around its pages: a toolbar or tab list inside web
+        // content is the page's own, and a page's content is never chrome.
+        const bool entersWeb = CandidateRoles::webContent().contains(role);
+        const bool chrome = !item.inWeb && !entersWeb &&
+                            (item.chrome || CandidateRoles::chromeContainers().contains(role));
         const std::optional<Rect> scrollFrame =
             role == "AXScrollArea" && frame ? frame : item.scrollFrame;
         std::optional<Rect> clip = item.clip;
-        const bool clips = role == "AXScrollArea" || CandidateRoles::webContent().contains(role);
+        const bool clips = role == "AXScrollArea" || entersWeb;
         // A frame not laid out yet (a page still loading) clips nothing.
         if (clips && frame && frame->width() > 0 && frame->height() > 0) {
             clip = clip ? clip->intersection(*frame) : *frame;
@@ -302,7 +306,7 @@ WalkResult walk(BoundedReader& reader, const ax::Element& window, const Rect& vi
                              .clip = clip,
                              .context = context,
                              .region = childRegion,
-                             .inWeb = item.inWeb || CandidateRoles::webContent().contains(role)});
+                             .inWeb = item.inWeb || entersWeb});
         }
         reader.prefetch(kids, budget);
     }

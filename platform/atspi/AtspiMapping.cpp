@@ -47,6 +47,7 @@ enum class When : std::uint8_t {
     parentIsMenu,     // the parent is a menu
     wrapsControl,     // a label with a control inside
     xmlRole,          // the first token of "xml-roles" is the row's `xml`
+    inBrowser,        // the app is a web browser
 };
 
 struct RoleRow {
@@ -116,9 +117,14 @@ constexpr RoleRow roleTable[] = {
     {ATSPI_ROLE_SCROLL_BAR, When::always, {}, "AXScrollBar", {}},
     {ATSPI_ROLE_SPLIT_PANE, When::always, {}, "AXSplitGroup", {}},
     {ATSPI_ROLE_TOOL_BAR, When::always, {}, "AXToolbar", {}},
-    {ATSPI_ROLE_DOCUMENT_WEB, When::always, {}, "AXWebArea", {}},
-    {ATSPI_ROLE_DOCUMENT_FRAME, When::always, {}, "AXWebArea", {}},
-    {ATSPI_ROLE_HTML_CONTAINER, When::always, {}, "AXWebArea", {}},
+    // Only a browser's documents are web pages: a native app's document canvas (a PDF
+    // viewer's page) is an ordinary part of its window, its toolbars the app's own.
+    {ATSPI_ROLE_DOCUMENT_WEB, When::inBrowser, {}, "AXWebArea", {}},
+    {ATSPI_ROLE_DOCUMENT_FRAME, When::inBrowser, {}, "AXWebArea", {}},
+    {ATSPI_ROLE_HTML_CONTAINER, When::inBrowser, {}, "AXWebArea", {}},
+    {ATSPI_ROLE_DOCUMENT_WEB, When::always, {}, "AXDocument", {}},
+    {ATSPI_ROLE_DOCUMENT_FRAME, When::always, {}, "AXDocument", {}},
+    {ATSPI_ROLE_HTML_CONTAINER, When::always, {}, "AXDocument", {}},
     {ATSPI_ROLE_DOCUMENT_TEXT, When::always, {}, "AXDocument", {}},
     {ATSPI_ROLE_DOCUMENT_SPREADSHEET, When::always, {}, "AXDocument", {}},
     {ATSPI_ROLE_DOCUMENT_PRESENTATION, When::always, {}, "AXDocument", {}},
@@ -187,6 +193,8 @@ bool applies(const RoleRow& row, const RoleFacts& facts, std::string_view xml) {
             return facts.wrapsControl;
         case When::xmlRole:
             return xml == row.xml;
+        case When::inBrowser:
+            return facts.inBrowser;
     }
     return false;
 }
