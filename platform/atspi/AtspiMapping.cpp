@@ -48,6 +48,7 @@ enum class When : std::uint8_t {
     wrapsControl,     // a label with a control inside
     xmlRole,          // the first token of "xml-roles" is the row's `xml`
     inBrowser,        // the app is a web browser
+    partOfCell,       // the parent is a table cell, in a native app
 };
 
 struct RoleRow {
@@ -150,6 +151,9 @@ constexpr RoleRow roleTable[] = {
     {ATSPI_ROLE_TREE_TABLE, When::always, {}, "AXOutline", {}},
     {ATSPI_ROLE_TABLE_ROW, When::always, {}, "AXRow", {}},
     {ATSPI_ROLE_TREE_ITEM, When::always, {}, "AXRow", {}},
+    // A native cell drawn in parts (GTK's icon and name of a file) holds them as cells: each
+    // part is text the cell shows, and lends the cell its name.
+    {ATSPI_ROLE_TABLE_CELL, When::partOfCell, {}, "AXStaticText", {}},
     {ATSPI_ROLE_TABLE_CELL, When::always, {}, "AXCell", {}},
     {ATSPI_ROLE_COLUMN_HEADER, When::always, {}, "AXCell", {}},
     {ATSPI_ROLE_ROW_HEADER, When::always, {}, "AXCell", {}},
@@ -195,6 +199,8 @@ bool applies(const RoleRow& row, const RoleFacts& facts, std::string_view xml) {
             return xml == row.xml;
         case When::inBrowser:
             return facts.inBrowser;
+        case When::partOfCell:
+            return !facts.inBrowser && facts.parentRole == r(ATSPI_ROLE_TABLE_CELL);
     }
     return false;
 }
@@ -230,7 +236,8 @@ bool roleNeedsAttributes(std::uint32_t role) {
 bool roleNeedsParent(std::uint32_t role) {
     return std::any_of(std::begin(roleTable), std::end(roleTable), [&](const RoleRow& row) {
         return r(row.atspi) == role &&
-               (row.when == When::parentIsMenuBar || row.when == When::parentIsMenu);
+               (row.when == When::parentIsMenuBar || row.when == When::parentIsMenu ||
+                row.when == When::partOfCell);
     });
 }
 

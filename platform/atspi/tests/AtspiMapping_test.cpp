@@ -28,7 +28,8 @@ enum Fact : unsigned {
     wrapsControl = 4,
     entryChild = 8,
     underMenu = 16,
-    browser = 32
+    browser = 32,
+    underCell = 64
 };
 
 TEST(RoleMapping, ConditionsAndFallbacksPickTheRole) {
@@ -78,6 +79,11 @@ TEST(RoleMapping, ConditionsAndFallbacksPickTheRole) {
         {ATSPI_ROLE_DOCUMENT_FRAME, {}, nullptr, browser, "AXWebArea", nullptr},
         {ATSPI_ROLE_DOCUMENT_FRAME, {}, nullptr, 0, "AXDocument", nullptr},
         {ATSPI_ROLE_DOCUMENT_WEB, {}, nullptr, 0, "AXDocument", nullptr},
+        // The parts of a native cell (a file's icon and name) are what it shows; a web page's
+        // cells nest as the page nests them.
+        {ATSPI_ROLE_TABLE_CELL, {}, nullptr, 0, "AXCell", nullptr},
+        {ATSPI_ROLE_TABLE_CELL, {}, nullptr, underCell, "AXStaticText", nullptr},
+        {ATSPI_ROLE_TABLE_CELL, {}, nullptr, underCell | browser, "AXCell", nullptr},
         {ATSPI_ROLE_LABEL, {}, nullptr, 0, "AXStaticText", nullptr},
         {ATSPI_ROLE_LABEL, {}, nullptr, wrapsControl, "AXGroup", nullptr},
         {ATSPI_ROLE_LANDMARK, {}, " main extra", 0, "AXGroup", "AXLandmarkMain"},
@@ -98,6 +104,7 @@ TEST(RoleMapping, ConditionsAndFallbacksPickTheRole) {
         facts.isTopLevel = (c.facts & top) != 0;
         facts.parentRole = (c.facts & underMenuBar) ? ATSPI_ROLE_MENU_BAR
                            : (c.facts & underMenu)  ? ATSPI_ROLE_MENU
+                           : (c.facts & underCell)  ? ATSPI_ROLE_TABLE_CELL
                                                     : ATSPI_ROLE_PANEL;
         facts.wrapsControl = (c.facts & wrapsControl) != 0;
         facts.hasEntryChild = (c.facts & entryChild) != 0;
@@ -106,8 +113,9 @@ TEST(RoleMapping, ConditionsAndFallbacksPickTheRole) {
         EXPECT_EQ(mapped.role, c.axRole);
         EXPECT_EQ(mapped.subrole, c.subrole ? std::optional<std::string>(c.subrole) : std::nullopt);
         // A role whose mapping looks at the parent has its parent read.
-        if (c.facts & (underMenuBar | underMenu)) {
-            EXPECT_EQ(roleNeedsParent(c.role), c.role == ATSPI_ROLE_MENU);
+        if (c.facts & (underMenuBar | underMenu | underCell)) {
+            EXPECT_EQ(roleNeedsParent(c.role),
+                      c.role == ATSPI_ROLE_MENU || c.role == ATSPI_ROLE_TABLE_CELL);
         }
     }
 }

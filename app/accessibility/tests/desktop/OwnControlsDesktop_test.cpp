@@ -225,5 +225,36 @@ TEST_F(OwnControls, APdfViewersToolbarIsOfferedBesideItsPage) {
     EXPECT_GE(shown.viewport.height(), 700);
 }
 
+// A file manager's list of a folder of 2,000 files, in its detailed view: the files a person
+// sees are offered by name, and one far down the list, out of sight, is not.
+TEST_F(OwnControls, AFileManagersVisibleFilesAreOffered) {
+    const auto folder = scratch_.path() / "many";
+    std::filesystem::create_directory(folder);
+    for (int i = 1; i <= 2000; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "file-%04d.txt", i);
+        std::ofstream(folder / name) << i << "\n";
+    }
+    app_ = LaunchedApp::start({"thunar", folder.string()});
+    ASSERT_TRUE(app_.running());
+    ASSERT_TRUE(eventually(
+        [&] {
+            return testing::xdotool("search --onlyvisible --pid " + std::to_string(app_.pid()) +
+                                    " --name many windowmove 0 0 windowsize 1000 800");
+        },
+        30));
+    // The detailed list view, whatever the app last showed.
+    readUntil([](const WindowSnapshot& s) { return find(s, "Go") != nullptr; });
+    ASSERT_TRUE(testing::xdotool("key --clearmodifiers ctrl+2"));
+    const WindowSnapshot shown = readUntil([](const WindowSnapshot& s) {
+        return find(s, "file-0001.txt") != nullptr && find(s, "file-0010.txt") != nullptr;
+    });
+    SCOPED_TRACE(dump(shown));
+    for (const char* seen : {"file-0001.txt", "file-0005.txt", "file-0010.txt"}) {
+        EXPECT_NE(find(shown, seen), nullptr) << seen;
+    }
+    EXPECT_EQ(find(shown, "file-1000.txt"), nullptr);
+}
+
 }  // namespace
 }  // namespace ovra
