@@ -167,12 +167,25 @@ TEST(AXWalk, ChromeIsWhatLiesAroundThePage) {
             {"id": "send", "role": "AXButton", "frame": [0, 200, 100, 30]}]}]},
         {"role": "AXToolbar", "frame": [0, 770, 1000, 30], "children": [
           {"role": "AXWebArea", "frame": [0, 770, 1000, 30], "children": [
-            {"id": "inPanel", "role": "AXButton", "frame": [0, 770, 100, 30]}]}]}
+            {"id": "inPanel", "role": "AXButton", "frame": [0, 770, 100, 30]}]},
+          {"role": "AXTabGroup", "frame": [500, 770, 500, 30], "children": [
+            {"id": "barTab", "role": "AXRadioButton", "frame": [500, 770, 50, 30]},
+            {"role": "AXGroup", "frame": [550, 770, 450, 30], "children": [
+              {"id": "inBarPage", "role": "AXButton", "frame": [550, 770, 50, 30]}]}]}]},
+        {"role": "AXTabGroup", "frame": [0, 0, 1000, 800], "children": [
+          {"id": "documentTab", "role": "AXRadioButton", "subrole": "AXTabButton",
+           "frame": [0, 0, 100, 30]},
+          {"role": "AXGroup", "frame": [0, 30, 1000, 770], "children": [
+            {"role": "AXGroup", "frame": [0, 30, 1000, 770], "children": [
+              {"id": "inNotebook", "role": "AXCell", "actions": ["AXPress"],
+               "frame": [0, 30, 300, 30]}]}]}]}
     ]})");
-    for (const auto* key : {"browserTab", "reload", "address"}) {
+    // A tab group's tabs are chrome; the page they show is as chrome as what holds the group.
+    for (const auto* key :
+         {"browserTab", "reload", "address", "barTab", "inBarPage", "documentTab"}) {
         EXPECT_TRUE(w.found(key).chrome) << key;
     }
-    for (const auto* key : {"bold", "align", "primary", "send", "inPanel"}) {
+    for (const auto* key : {"bold", "align", "primary", "send", "inPanel", "inNotebook"}) {
         EXPECT_FALSE(w.found(key).chrome) << key;
     }
 }

@@ -165,6 +165,41 @@ INSTANTIATE_TEST_SUITE_P(Browsers, PageToolbars,
                              return browser.param == Browser::chromium ? "Chromium" : "Firefox";
                          });
 
+// A real rich-text editor, TinyMCE from the npm registry by its pinned version, on a page that
+// only sets it up: its formatting buttons, in its own ARIA toolbar, are offered.
+TEST_P(PageToolbars, ARealEditorsFormattingButtonsAreOffered) {
+    const auto& folder = scratch_.path();
+    const auto installed = testing::run("npm install --no-save --no-audit --no-fund --prefix '" +
+                                        folder.string() + "' tinymce@7.9.1 >&2");
+    ASSERT_EQ(installed.exitCode, 0) << "npm could not install the editor";
+    std::ofstream(folder / "editor.html")
+        << "<!DOCTYPE html><html lang=en><head><meta charset=utf-8><title>Editor</title>"
+           "<script src='node_modules/tinymce/tinymce.min.js'></script></head><body>"
+           "<textarea id=body>Dear team,</textarea><script>"
+           "tinymce.init({selector: '#body', license_key: 'gpl', menubar: false, "
+           "statusbar: false, promotion: false, height: 300, "
+           "toolbar: 'undo redo | bold italic | alignleft aligncenter alignright', "
+           "init_instance_callback: () => { document.title = 'Editor ready'; }});"
+           "</script></body></html>";
+    const std::string url = "file://" + (folder / "editor.html").string();
+    app_ = GetParam() == Browser::chromium ? LaunchedApp::chromium(url)
+                                           : LaunchedApp::firefoxInOwnProfile(url);
+    ASSERT_TRUE(app_.running());
+    const std::vector<std::string> buttons = {"Bold", "Italic", "Align left", "Align center",
+                                              "Align right"};
+    const WindowSnapshot shown = readUntil([&](const WindowSnapshot& s) {
+        return s.windowTitle.starts_with("Editor ready") &&
+               std::all_of(buttons.begin(), buttons.end(),
+                           [&](const std::string& b) { return find(s, b) != nullptr; });
+    });
+    SCOPED_TRACE(dump(shown));
+    for (const std::string& button : buttons) {
+        const UICandidate* c = find(shown, button);
+        ASSERT_NE(c, nullptr) << button;
+        EXPECT_FALSE(c->isChrome) << button;
+    }
+}
+
 // Firefox's settings, opened from the address bar: its categories, a list of tabs inside the
 // page, are offered.
 TEST_F(OwnControls, FirefoxSettingsCategoriesAreOffered) {
@@ -254,6 +289,14 @@ TEST_F(OwnControls, AFileManagersVisibleFilesAreOffered) {
         EXPECT_NE(find(shown, seen), nullptr) << seen;
     }
     EXPECT_EQ(find(shown, "file-1000.txt"), nullptr);
+
+    // At the end of the folder: the files shown there, and none of the top.
+    ASSERT_TRUE(testing::xdotool("key --clearmodifiers End"));
+    const WindowSnapshot end = readUntil([](const WindowSnapshot& s) {
+        return find(s, "file-2000.txt") != nullptr && find(s, "file-1990.txt") != nullptr;
+    });
+    SCOPED_TRACE(dump(end));
+    EXPECT_EQ(find(end, "file-0001.txt"), nullptr);
 }
 
 }  // namespace
