@@ -23,6 +23,10 @@ struct WorkItem {
     int depth = 0;
     int rawDepth = 0;
     bool chrome = false;
+    // A child of a tab group: chrome when it is a tab; the page the tabs show is as chrome as
+    // the tab group's surroundings (`besideTabs`).
+    bool inTabGroup = false;
+    bool besideTabs = false;
     std::optional<Rect> scrollFrame;
     // What the clipping ancestors (scroll areas, web content such as a frame's view) leave
     // visible.
@@ -133,7 +137,7 @@ WalkResult walk(BoundedReader& reader, const ax::Element& window, const Rect& vi
             break;
         }
         // Copy what later steps need: pushing children may move the items.
-        const WorkItem item = items[index];
+        WorkItem item = items[index];
         // The outline decides what the node is; its texts are read only where they are used: for
         // a candidate and a dialog's name.
         NodeInfo info = reader.nodeOutline(item.element);
@@ -146,6 +150,9 @@ WalkResult walk(BoundedReader& reader, const ax::Element& window, const Rect& vi
         ++result.nodesRead;
         const std::string role = info.role();
         const std::optional<Rect> frame = info.frame();
+        if (item.inTabGroup && role != "AXRadioButton") {
+            item.chrome = item.besideTabs;
+        }
 
         // 2. Hidden nodes and everything below them are skipped.
         if (info.boolean(NodeAttribute::hidden) == true) {
@@ -263,11 +270,16 @@ WalkResult walk(BoundedReader& reader, const ax::Element& window, const Rect& vi
         }
 
         // 11-13. What the children inherit.
-        const bool chrome = item.chrome || CandidateRoles::chromeContainers().contains(role);
+        // Chrome is what a browser puts around its pages: a toolbar or tab list inside web
+        // content is the page's own, and a page's content is never chrome. Of a tab group only
+        // the tabs are: the page they show (a native notebook's) is not.
+        const bool entersWeb = CandidateRoles::webContent().contains(role);
+        const bool chrome = !item.inWeb && !entersWeb &&
+                            (item.chrome || CandidateRoles::chromeContainers().contains(role));
         const std::optional<Rect> scrollFrame =
             role == "AXScrollArea" && frame ? frame : item.scrollFrame;
         std::optional<Rect> clip = item.clip;
-        const bool clips = role == "AXScrollArea" || CandidateRoles::webContent().contains(role);
+        const bool clips = role == "AXScrollArea" || entersWeb;
         // A frame not laid out yet (a page still loading) clips nothing.
         if (clips && frame && frame->width() > 0 && frame->height() > 0) {
             clip = clip ? clip->intersection(*frame) : *frame;
@@ -298,11 +310,13 @@ WalkResult walk(BoundedReader& reader, const ax::Element& window, const Rect& vi
                              .depth = depth,
                              .rawDepth = rawDepth,
                              .chrome = chrome,
+                             .inTabGroup = role == "AXTabGroup",
+                             .besideTabs = item.chrome,
                              .scrollFrame = scrollFrame,
                              .clip = clip,
                              .context = context,
                              .region = childRegion,
-                             .inWeb = item.inWeb || CandidateRoles::webContent().contains(role)});
+                             .inWeb = item.inWeb || entersWeb});
         }
         reader.prefetch(kids, budget);
     }

@@ -47,6 +47,8 @@ enum class When : std::uint8_t {
     parentIsMenu,     // the parent is a menu
     wrapsControl,     // a label with a control inside
     xmlRole,          // the first token of "xml-roles" is the row's `xml`
+    inBrowser,        // the app is a web browser
+    partOfCell,       // the parent is a table cell, in a native app
 };
 
 struct RoleRow {
@@ -116,9 +118,14 @@ constexpr RoleRow roleTable[] = {
     {ATSPI_ROLE_SCROLL_BAR, When::always, {}, "AXScrollBar", {}},
     {ATSPI_ROLE_SPLIT_PANE, When::always, {}, "AXSplitGroup", {}},
     {ATSPI_ROLE_TOOL_BAR, When::always, {}, "AXToolbar", {}},
-    {ATSPI_ROLE_DOCUMENT_WEB, When::always, {}, "AXWebArea", {}},
-    {ATSPI_ROLE_DOCUMENT_FRAME, When::always, {}, "AXWebArea", {}},
-    {ATSPI_ROLE_HTML_CONTAINER, When::always, {}, "AXWebArea", {}},
+    // Only a browser's documents are web pages: a native app's document canvas (a PDF
+    // viewer's page) is an ordinary part of its window, its toolbars the app's own.
+    {ATSPI_ROLE_DOCUMENT_WEB, When::inBrowser, {}, "AXWebArea", {}},
+    {ATSPI_ROLE_DOCUMENT_FRAME, When::inBrowser, {}, "AXWebArea", {}},
+    {ATSPI_ROLE_HTML_CONTAINER, When::inBrowser, {}, "AXWebArea", {}},
+    {ATSPI_ROLE_DOCUMENT_WEB, When::always, {}, "AXDocument", {}},
+    {ATSPI_ROLE_DOCUMENT_FRAME, When::always, {}, "AXDocument", {}},
+    {ATSPI_ROLE_HTML_CONTAINER, When::always, {}, "AXDocument", {}},
     {ATSPI_ROLE_DOCUMENT_TEXT, When::always, {}, "AXDocument", {}},
     {ATSPI_ROLE_DOCUMENT_SPREADSHEET, When::always, {}, "AXDocument", {}},
     {ATSPI_ROLE_DOCUMENT_PRESENTATION, When::always, {}, "AXDocument", {}},
@@ -144,6 +151,9 @@ constexpr RoleRow roleTable[] = {
     {ATSPI_ROLE_TREE_TABLE, When::always, {}, "AXOutline", {}},
     {ATSPI_ROLE_TABLE_ROW, When::always, {}, "AXRow", {}},
     {ATSPI_ROLE_TREE_ITEM, When::always, {}, "AXRow", {}},
+    // A native cell drawn in parts (GTK's icon and name of a file) holds them as cells: each
+    // part is text the cell shows, and lends the cell its name.
+    {ATSPI_ROLE_TABLE_CELL, When::partOfCell, {}, "AXStaticText", {}},
     {ATSPI_ROLE_TABLE_CELL, When::always, {}, "AXCell", {}},
     {ATSPI_ROLE_COLUMN_HEADER, When::always, {}, "AXCell", {}},
     {ATSPI_ROLE_ROW_HEADER, When::always, {}, "AXCell", {}},
@@ -187,6 +197,10 @@ bool applies(const RoleRow& row, const RoleFacts& facts, std::string_view xml) {
             return facts.wrapsControl;
         case When::xmlRole:
             return xml == row.xml;
+        case When::inBrowser:
+            return facts.inBrowser;
+        case When::partOfCell:
+            return !facts.inBrowser && facts.parentRole == r(ATSPI_ROLE_TABLE_CELL);
     }
     return false;
 }
@@ -222,7 +236,8 @@ bool roleNeedsAttributes(std::uint32_t role) {
 bool roleNeedsParent(std::uint32_t role) {
     return std::any_of(std::begin(roleTable), std::end(roleTable), [&](const RoleRow& row) {
         return r(row.atspi) == role &&
-               (row.when == When::parentIsMenuBar || row.when == When::parentIsMenu);
+               (row.when == When::parentIsMenuBar || row.when == When::parentIsMenu ||
+                row.when == When::partOfCell);
     });
 }
 

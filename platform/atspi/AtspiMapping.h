@@ -49,6 +49,7 @@ struct RoleFacts {
     std::optional<std::uint32_t> parentRole;
     bool hasEntryChild = false;  // for combo boxes: an editable entry inside
     bool wrapsControl = false;   // for labels: a control inside (<label><input> text</label>)
+    bool inBrowser = false;      // the app is a web browser (Chromium, Gecko)
 };
 
 struct AXRole {
@@ -71,7 +72,7 @@ bool isScrollBarRole(std::uint32_t role);
 bool isApplicationRole(std::uint32_t role);
 // A control a label may hold, which is read in the label's place.
 bool isControlRole(std::uint32_t role);
-// The root of a web page.
+// The root of a document: a web page when a browser shows it.
 bool isWebDocumentRole(std::uint32_t role);
 
 // AXEnabled: false only when the state set lacks both ENABLED and SENSITIVE.

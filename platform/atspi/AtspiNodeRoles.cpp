@@ -47,6 +47,7 @@ AXRole NodeCache::axRole(Node& n) {
         }
     }
     facts.wrapsControl = wrapsControl(n);
+    facts.inBrowser = apps_.knownToolkit(n.bus).isBrowser;
     AXRole result = mapRole(facts);
     // A combo box's entry child may still come in; everything else is settled once its parts are.
     const bool settled =

@@ -19,10 +19,13 @@ namespace ovra::atspi::session {
 class ValueMapping {
   public:
     ValueMapping(RequestPipeline& requests, AppDirectory& apps, NodeCache& nodes)
-        : requests_(requests), apps_(apps), nodes_(nodes), web_(requests, nodes) {}
+        : requests_(requests), apps_(apps), nodes_(nodes), web_(requests, apps, nodes) {}
 
-    // Windows may have moved since the last reading.
-    void newReading() { windowOrigins_.clear(); }
+    // Windows may have moved since the last reading, and lists scrolled.
+    void newReading() {
+        windowOrigins_.clear();
+        web_.newReading();
+    }
     // What was read of the app's pages is gone: it changed, or is read afresh.
     void forget() {
         windowOrigins_.clear();

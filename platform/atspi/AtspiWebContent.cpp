@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <memory>
 #include <utility>
 
@@ -24,6 +25,15 @@ constexpr std::int32_t kTail = 8;
 constexpr std::int32_t kMostInBand = 4096;
 // Gecko's page lies in an internal frame inside its scroll pane.
 constexpr int kMostStepsToScrollPane = 3;
+// Native lists with more children than this list only those on screen: a folder of 2,000 files
+// in a detailed view holds 8,000 cells, and every child read costs about ten requests.
+constexpr std::int32_t kLongNativeList = 512;
+// Points down each side of a native list's view where the list is asked what lies there.
+constexpr int kProbesDown = 24;
+// A native list's first children, always read (a table's column headers), and those read past
+// the last one found on screen (the rest of its row).
+constexpr std::int32_t kNativeHead = 16;
+constexpr std::int32_t kNativeTail = 16;
 
 bool sized(const Node& n) {
     return n.extents.done() && isLaidOut(n.extents.value);
@@ -39,7 +49,20 @@ bool WebContent::listsOnScreen(const Node& n, bool webArea) const {
     if (nodes_.presentsScrollArea(n)) {
         return false;
     }
-    return nodes_.isPage(n) || (!n.documentKey.empty() && n.childCount() > kShownChildrenFrom);
+    return nodes_.isPage(n) || (!n.documentKey.empty() && n.childCount() > kShownChildrenFrom) ||
+           longNativeList(n);
+}
+
+void WebContent::newReading() {
+    for (const std::string& key : nativeListed_) {
+        listings_.erase(key);
+    }
+    nativeListed_.clear();
+}
+
+bool WebContent::longNativeList(const Node& n) const {
+    const Toolkit& kit = apps_.knownToolkit(n.bus);
+    return !kit.isBrowser && !kit.windowRelativeExtents && n.childCount() > kLongNativeList;
 }
 
 const std::optional<std::vector<reply::ObjectRef>>& WebContent::onScreen(Node& n) {
@@ -140,6 +163,10 @@ const WebContent::Listing& WebContent::listing(Node& n) {
     if (auto known = listings_.find(key); known != listings_.end()) {
         return known->second;
     }
+    if (longNativeList(n)) {
+        nativeListed_.push_back(key);
+        return listings_.emplace(key, nativeListing(n)).first->second;
+    }
     Listing out;
     const std::optional<Rect> view = viewOf(n);
     const std::int32_t count = n.childCount();
@@ -228,6 +255,146 @@ const WebContent::Listing& WebContent::listing(Node& n) {
     }
     out.extent = page;
     return listings_.emplace(key, std::move(out)).first->second;
+}
+
+std::optional<Rect> WebContent::nativeViewOf(const Node& n) {
+    if (!sized(n)) {
+        return std::nullopt;
+    }
+    Rect view = n.extents.value;
+    const Node* up = &n;
+    for (int step = 0; step < kMostStepsToScrollPane; ++step) {
+        up = up->parentKey.empty() ? nullptr : nodes_.find(up->parentKey);
+        if (up == nullptr) {
+            break;
+        }
+        if (up->is(ATSPI_ROLE_SCROLL_PANE) && sized(*up)) {
+            view = view.intersection(up->extents.value);
+            break;
+        }
+    }
+    return view.isNull() || !isLaidOut(view) ? std::nullopt : std::optional(view);
+}
+
+std::vector<std::pair<std::int32_t, std::string>> WebContent::childrenFoundAt(
+    Node& n, const std::vector<Point>& points) {
+    const std::string key = n.key();
+    const std::string bus = n.bus;
+    auto hits = std::make_shared<std::vector<std::optional<reply::ObjectRef>>>(points.size());
+    auto waiting = std::make_shared<std::size_t>(points.size());
+    const dbus_uint32_t screen = ATSPI_COORD_TYPE_SCREEN;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        auto call = methodCall(bus, n.path, kComponent, "GetAccessibleAtPoint");
+        const auto x = static_cast<dbus_int32_t>(std::lround(points[i].x));
+        const auto y = static_cast<dbus_int32_t>(std::lround(points[i].y));
+        if (call) {
+            dbus_message_append_args(call.get(), DBUS_TYPE_INT32, &x, DBUS_TYPE_INT32, &y,
+                                     DBUS_TYPE_UINT32, &screen, DBUS_TYPE_INVALID);
+        }
+        requests_.enqueue(bus, std::move(call), [hits, waiting, i](Reply reply) {
+            --*waiting;
+            if (reply.ok()) {
+                (*hits)[i] = reply::objectRef(reply.message.get());
+            }
+        });
+    }
+    requests_.waitUntil([&] { return *waiting == 0 || nodes_.find(key) == nullptr; },
+                        requests_.waitBudget(bus) + static_cast<double>(points.size()) * 0.0001);
+    std::vector<std::string> paths;
+    for (const auto& hit : *hits) {
+        if (hit && (hit->bus.empty() || hit->bus == bus) && !hit->path.empty() &&
+            hit->path != kNullPath && hit->path != n.path) {
+            paths.push_back(hit->path);
+        }
+    }
+    std::sort(paths.begin(), paths.end());
+    paths.erase(std::unique(paths.begin(), paths.end()), paths.end());
+    // Where each lies in the list; whether it is a child of the list at all is told once the
+    // children at those places are read.
+    auto indices = std::make_shared<std::vector<std::optional<std::int32_t>>>(paths.size());
+    *waiting = paths.size();
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        requests_.enqueue(bus, methodCall(bus, paths[i], kAccessible, "GetIndexInParent"),
+                          [indices, waiting, i](Reply reply) {
+                              --*waiting;
+                              dbus_int32_t index = -1;
+                              if (reply.ok() && dbus_message_get_args(reply.message.get(), nullptr,
+                                                                      DBUS_TYPE_INT32, &index,
+                                                                      DBUS_TYPE_INVALID)) {
+                                  (*indices)[i] = index;
+                              }
+                          });
+    }
+    requests_.waitUntil([&] { return *waiting == 0 || nodes_.find(key) == nullptr; },
+                        requests_.waitBudget(bus) + static_cast<double>(paths.size()) * 0.0001);
+    std::vector<std::pair<std::int32_t, std::string>> found;
+    const Node* list = nodes_.find(key);
+    for (std::size_t i = 0; i < paths.size() && list != nullptr; ++i) {
+        const auto index = (*indices)[i];
+        if (index && *index >= 0 && *index < list->childCount()) {
+            found.emplace_back(*index, paths[i]);
+        }
+    }
+    return found;
+}
+
+WebContent::Listing WebContent::nativeListing(Node& n) {
+    Listing out;
+    const std::optional<Rect> view = nativeViewOf(n);
+    if (!view) {
+        return out;
+    }
+    const double inset = std::min(8.0, view->width() / 4);
+    std::vector<Point> points;
+    for (int i = 0; i < kProbesDown; ++i) {
+        const double y = view->minY() + 1 + (view->height() - 2) * i / (kProbesDown - 1);
+        points.push_back({view->minX() + inset, y});
+        points.push_back({view->maxX() - inset, y});
+    }
+    const std::string key = n.key();
+    const auto found = childrenFoundAt(n, points);
+    if (found.empty() || nodes_.find(key) == nullptr) {
+        return out;  // a list that cannot tell: read as any other
+    }
+    const std::int32_t count = n.childCount();
+    std::int32_t from = count;
+    std::int32_t last = -1;
+    for (const auto& [index, path] : found) {
+        if (index >= kNativeHead) {
+            from = std::min(from, index);
+        }
+        last = std::max(last, index);
+    }
+    from = std::max(std::min(from, last), kNativeHead);
+    last = std::min({last + kNativeTail, count - 1, from + kMostInBand - 1});
+    std::vector<std::int32_t> indices;
+    for (std::int32_t i = 0; i < std::min(kNativeHead, count); ++i) {
+        indices.push_back(i);
+    }
+    for (std::int32_t i = from; i <= last; ++i) {
+        indices.push_back(i);
+    }
+    const std::vector<Node*> children = childrenAt(n, indices);
+    if (nodes_.find(key) == nullptr) {
+        return out;
+    }
+    // Each child found on screen must be the list's own, at the place it said.
+    for (const auto& [index, path] : found) {
+        const auto at = std::lower_bound(indices.begin(), indices.end(), index);
+        const Node* child = at == indices.end() || *at != index
+                                ? nullptr
+                                : children[static_cast<std::size_t>(at - indices.begin())];
+        if (child == nullptr || child->path != path) {
+            return out;
+        }
+    }
+    out.shown.emplace();
+    for (const Node* child : children) {
+        if (child != nullptr && (!sized(*child) || child->extents.value.intersects(*view))) {
+            out.shown->push_back({child->bus, child->path});
+        }
+    }
+    return out;
 }
 
 }  // namespace ovra::atspi::session

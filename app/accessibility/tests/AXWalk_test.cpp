@@ -146,6 +146,50 @@ TEST(AXWalk, PathsChromeAndOffscreenPruning) {
     EXPECT_EQ(w.result.nodesRead, 10);
 }
 
+// Chrome is what a browser puts around its pages: the page's own toolbars and tab lists are
+// not, nor is anything inside a page, wherever the page lies.
+TEST(AXWalk, ChromeIsWhatLiesAroundThePage) {
+    auto w = walkOf(R"({"id": "w", "role": "AXWindow", "frame": [0, 0, 1000, 800], "children": [
+        {"role": "AXTabGroup", "frame": [0, 0, 1000, 30], "children": [
+          {"id": "browserTab", "role": "AXRadioButton", "frame": [0, 0, 100, 30]}]},
+        {"role": "AXToolbar", "frame": [0, 30, 1000, 40], "children": [
+          {"id": "reload", "role": "AXButton", "frame": [0, 30, 30, 30]},
+          {"role": "AXGroup", "frame": [40, 30, 300, 40], "children": [
+            {"id": "address", "role": "AXTextField", "frame": [40, 30, 300, 30]}]}]},
+        {"role": "AXScrollArea", "frame": [0, 70, 1000, 700], "children": [
+          {"role": "AXWebArea", "frame": [0, 70, 1000, 700], "children": [
+            {"role": "AXToolbar", "frame": [0, 70, 1000, 40], "children": [
+              {"id": "bold", "role": "AXButton", "frame": [0, 70, 30, 30]},
+              {"role": "AXGroup", "frame": [40, 70, 300, 40], "children": [
+                {"id": "align", "role": "AXButton", "frame": [40, 70, 30, 30]}]}]},
+            {"role": "AXTabGroup", "frame": [0, 120, 1000, 30], "children": [
+              {"id": "primary", "role": "AXRadioButton", "frame": [0, 120, 100, 30]}]},
+            {"id": "send", "role": "AXButton", "frame": [0, 200, 100, 30]}]}]},
+        {"role": "AXToolbar", "frame": [0, 770, 1000, 30], "children": [
+          {"role": "AXWebArea", "frame": [0, 770, 1000, 30], "children": [
+            {"id": "inPanel", "role": "AXButton", "frame": [0, 770, 100, 30]}]},
+          {"role": "AXTabGroup", "frame": [500, 770, 500, 30], "children": [
+            {"id": "barTab", "role": "AXRadioButton", "frame": [500, 770, 50, 30]},
+            {"role": "AXGroup", "frame": [550, 770, 450, 30], "children": [
+              {"id": "inBarPage", "role": "AXButton", "frame": [550, 770, 50, 30]}]}]}]},
+        {"role": "AXTabGroup", "frame": [0, 0, 1000, 800], "children": [
+          {"id": "documentTab", "role": "AXRadioButton", "subrole": "AXTabButton",
+           "frame": [0, 0, 100, 30]},
+          {"role": "AXGroup", "frame": [0, 30, 1000, 770], "children": [
+            {"role": "AXGroup", "frame": [0, 30, 1000, 770], "children": [
+              {"id": "inNotebook", "role": "AXCell", "actions": ["AXPress"],
+               "frame": [0, 30, 300, 30]}]}]}]}
+    ]})");
+    // A tab group's tabs are chrome; the page they show is as chrome as what holds the group.
+    for (const auto* key :
+         {"browserTab", "reload", "address", "barTab", "inBarPage", "documentTab"}) {
+        EXPECT_TRUE(w.found(key).chrome) << key;
+    }
+    for (const auto* key : {"bold", "align", "primary", "send", "inPanel", "inNotebook"}) {
+        EXPECT_FALSE(w.found(key).chrome) << key;
+    }
+}
+
 TEST(AXWalk, ScrollRegionsAndWebReports) {
     auto w = walkOf(R"({"id": "w", "role": "AXWindow", "frame": [0, 0, 1000, 800], "children": [
         {"id": "scroll", "role": "AXScrollArea", "frame": [0, 0, 800, 600], "children": [

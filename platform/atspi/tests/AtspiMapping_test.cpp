@@ -27,7 +27,9 @@ enum Fact : unsigned {
     underMenuBar = 2,
     wrapsControl = 4,
     entryChild = 8,
-    underMenu = 16
+    underMenu = 16,
+    browser = 32,
+    underCell = 64
 };
 
 TEST(RoleMapping, ConditionsAndFallbacksPickTheRole) {
@@ -71,7 +73,17 @@ TEST(RoleMapping, ConditionsAndFallbacksPickTheRole) {
         {ATSPI_ROLE_MENU, {}, nullptr, underMenu, "AXMenuItem", nullptr},
         {ATSPI_ROLE_MENU_ITEM, {}, "menuitem", 0, "AXMenuItem", nullptr},
         {ATSPI_ROLE_POPUP_MENU, {}, nullptr, 0, "AXMenu", nullptr},
-        {ATSPI_ROLE_DOCUMENT_FRAME, {}, nullptr, 0, "AXWebArea", nullptr},
+        // A browser's documents are web pages; a native app's document canvas (a PDF viewer's
+        // page, a web view of a mail reader) is part of its window.
+        {ATSPI_ROLE_DOCUMENT_WEB, {}, nullptr, browser, "AXWebArea", nullptr},
+        {ATSPI_ROLE_DOCUMENT_FRAME, {}, nullptr, browser, "AXWebArea", nullptr},
+        {ATSPI_ROLE_DOCUMENT_FRAME, {}, nullptr, 0, "AXDocument", nullptr},
+        {ATSPI_ROLE_DOCUMENT_WEB, {}, nullptr, 0, "AXDocument", nullptr},
+        // The parts of a native cell (a file's icon and name) are what it shows; a web page's
+        // cells nest as the page nests them.
+        {ATSPI_ROLE_TABLE_CELL, {}, nullptr, 0, "AXCell", nullptr},
+        {ATSPI_ROLE_TABLE_CELL, {}, nullptr, underCell, "AXStaticText", nullptr},
+        {ATSPI_ROLE_TABLE_CELL, {}, nullptr, underCell | browser, "AXCell", nullptr},
         {ATSPI_ROLE_LABEL, {}, nullptr, 0, "AXStaticText", nullptr},
         {ATSPI_ROLE_LABEL, {}, nullptr, wrapsControl, "AXGroup", nullptr},
         {ATSPI_ROLE_LANDMARK, {}, " main extra", 0, "AXGroup", "AXLandmarkMain"},
@@ -92,15 +104,18 @@ TEST(RoleMapping, ConditionsAndFallbacksPickTheRole) {
         facts.isTopLevel = (c.facts & top) != 0;
         facts.parentRole = (c.facts & underMenuBar) ? ATSPI_ROLE_MENU_BAR
                            : (c.facts & underMenu)  ? ATSPI_ROLE_MENU
+                           : (c.facts & underCell)  ? ATSPI_ROLE_TABLE_CELL
                                                     : ATSPI_ROLE_PANEL;
         facts.wrapsControl = (c.facts & wrapsControl) != 0;
         facts.hasEntryChild = (c.facts & entryChild) != 0;
+        facts.inBrowser = (c.facts & browser) != 0;
         const AXRole mapped = mapRole(facts);
         EXPECT_EQ(mapped.role, c.axRole);
         EXPECT_EQ(mapped.subrole, c.subrole ? std::optional<std::string>(c.subrole) : std::nullopt);
         // A role whose mapping looks at the parent has its parent read.
-        if (c.facts & (underMenuBar | underMenu)) {
-            EXPECT_EQ(roleNeedsParent(c.role), c.role == ATSPI_ROLE_MENU);
+        if (c.facts & (underMenuBar | underMenu | underCell)) {
+            EXPECT_EQ(roleNeedsParent(c.role),
+                      c.role == ATSPI_ROLE_MENU || c.role == ATSPI_ROLE_TABLE_CELL);
         }
     }
 }
