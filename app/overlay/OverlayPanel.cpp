@@ -8,6 +8,7 @@
 #include <QPixmap>
 #include <QScreen>
 #include <QWindow>
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -22,9 +23,18 @@ namespace {
 
 constexpr double kStepAsideSeconds = 0.1;
 constexpr int kPinholeSpacing = 48;
+// How far inside a window's corners its pinholes lie: past any border of the window manager's.
+constexpr int kCornerInset = 8;
 
-// The window's shape with a one-pixel hole every `kPinholeSpacing` pixels each way.
-std::vector<x11::ShapeRect> pinholedShape(int width, int height) {
+// The window's shape (`width` by `height` pixels) less a one-pixel hole at each of `holes`.
+std::vector<x11::ShapeRect> shapeWithHoles(int width, int height, std::vector<QPoint> holes) {
+    std::erase_if(holes, [&](const QPoint& p) {
+        return p.x() < 0 || p.y() < 0 || p.x() >= width || p.y() >= height;
+    });
+    std::sort(holes.begin(), holes.end(), [](const QPoint& a, const QPoint& b) {
+        return a.y() != b.y() ? a.y() < b.y() : a.x() < b.x();
+    });
+    holes.erase(std::unique(holes.begin(), holes.end()), holes.end());
     std::vector<x11::ShapeRect> out;
     const auto rect = [&](int x, int y, int w, int h) {
         if (w > 0 && h > 0) {
@@ -32,18 +42,44 @@ std::vector<x11::ShapeRect> pinholedShape(int width, int height) {
         }
     };
     int top = 0;
-    for (int y = kPinholeSpacing / 2; y < height; y += kPinholeSpacing) {
+    for (std::size_t i = 0; i < holes.size();) {
+        const int y = holes[i].y();
         rect(0, top, width, y - top);
         int left = 0;
-        for (int x = kPinholeSpacing / 2; x < width; x += kPinholeSpacing) {
-            rect(left, y, x - left, 1);
-            left = x + 1;
+        for (; i < holes.size() && holes[i].y() == y; ++i) {
+            rect(left, y, holes[i].x() - left, 1);
+            left = holes[i].x() + 1;
         }
         rect(left, y, width - left, 1);
         top = y + 1;
     }
     rect(0, top, width, height - top);
     return out;
+}
+
+// The window's shape with a one-pixel hole every `kPinholeSpacing` pixels each way.
+std::vector<x11::ShapeRect> pinholedShape(int width, int height) {
+    std::vector<QPoint> holes;
+    for (int y = kPinholeSpacing / 2; y < height; y += kPinholeSpacing) {
+        for (int x = kPinholeSpacing / 2; x < width; x += kPinholeSpacing) {
+            holes.emplace_back(x, y);
+        }
+    }
+    return shapeWithHoles(width, height, std::move(holes));
+}
+
+// Holes near the four corners of `target` (device pixels, relative to the window).
+std::vector<QPoint> cornerHoles(const Rect& target) {
+    const int left = static_cast<int>(std::floor(target.minX()));
+    const int top = static_cast<int>(std::floor(target.minY()));
+    const int right = static_cast<int>(std::ceil(target.maxX())) - 1;
+    const int bottom = static_cast<int>(std::ceil(target.maxY())) - 1;
+    const int dx = std::min(kCornerInset, std::max(0, (right - left) / 2));
+    const int dy = std::min(kCornerInset, std::max(0, (bottom - top) / 2));
+    return {{left + dx, top + dy},
+            {right - dx, top + dy},
+            {left + dx, bottom - dy},
+            {right - dx, bottom - dy}};
 }
 
 }  // namespace
@@ -107,8 +143,9 @@ QRect OverlayPanel::logicalFrame(const QScreen& screen, const Rect& area) {
         .toRect();
 }
 
-void OverlayPanel::present(QScreen* screen, std::optional<Rect> area) {
+void OverlayPanel::present(QScreen* screen, std::optional<Rect> area, std::optional<Rect> target) {
     screen_ = screen ? screen : QGuiApplication::primaryScreen();
+    target_ = target;
     const bool wasShown = isVisible();
     if (screen_) {
         area_ = area.value_or(nativeFrame(*screen_));
@@ -250,13 +287,19 @@ void OverlayPanel::applyInputShape() {
     const auto window = static_cast<x11::WindowId>(winId());
     x11_->setInputPassesThrough(window, inputTransparent_);
     // Without a compositing manager the windows below are fully covered, and a browser that
-    // knows itself covered ignores the clicks that reach it. Pinholes leave each of them a
-    // visible pixel for as long as input goes through.
+    // knows itself covered ignores the clicks that reach it and takes its page's elements off
+    // its accessibility tree (Firefox). Pinholes leave each of them a visible pixel for as long
+    // as input goes through, and the target's window one near each corner all along.
+    const QSize pixels = size() * devicePixelRatio();
     if (steppingAside_) {
         x11_->setVisibleShape(window, std::vector<x11::ShapeRect>{});
     } else if (inputTransparent_ && !compositing()) {
-        const QSize pixels = size() * devicePixelRatio();
         x11_->setVisibleShape(window, pinholedShape(pixels.width(), pixels.height()));
+    } else if (target_ && !compositing()) {
+        const Rect local(target_->minX() - area_.minX(), target_->minY() - area_.minY(),
+                         target_->width(), target_->height());
+        x11_->setVisibleShape(window,
+                              shapeWithHoles(pixels.width(), pixels.height(), cornerHoles(local)));
     } else {
         x11_->setVisibleShape(window, std::nullopt);
     }

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "platform/atspi/AtspiApps_p.h"
+#include "platform/atspi/AtspiChanges_p.h"
 #include "platform/atspi/AtspiMapping.h"
 #include "platform/atspi/AtspiRequests_p.h"
 
@@ -125,13 +126,6 @@ struct Node {
     std::int32_t childCount() const {
         return props.done() ? props.value.childCount.value_or(0) : 0;
     }
-};
-
-// What an app's events made stale of one of its objects.
-struct StaleParts {
-    bool states = false;
-    bool names = false;
-    bool children = false;
 };
 
 class NodeCache {

@@ -760,9 +760,6 @@ void NodeCache::makeStale(const std::string& busName,
                 n->props = {};
                 n->text = {};
             }
-            if (parts.children) {
-                n->children = {};
-            }
             n->followUpsIssued = false;
         }
     }

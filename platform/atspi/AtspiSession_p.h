@@ -15,6 +15,7 @@
 
 #include "platform/atspi/AtspiApps_p.h"
 #include "platform/atspi/AtspiBackend.h"
+#include "platform/atspi/AtspiChanges_p.h"
 #include "platform/atspi/AtspiNodeCache_p.h"
 #include "platform/atspi/AtspiRequests_p.h"
 #include "platform/atspi/AtspiValues_p.h"
@@ -51,7 +52,7 @@ class AtspiSession {
     // before answering has arrived by then. The states and names that changed are read again.
     void beginReading(const std::string& busName);
     // The app was changed by us (a press, a focus): its next reading starts afresh.
-    void noteChanged(const std::string& busName) { changed_.insert(busName); }
+    void noteChanged(const std::string& busName) { changes_.noteChanged(busName); }
     void forgetApp(const std::string& busName);
     // Drops every reading: the next reading of any app starts cold.
     void forgetReadings();
@@ -66,9 +67,8 @@ class AtspiSession {
                                                         Clock::time_point since);
 
   private:
-    // What apps tell about changes keeps the cache honest: a change of an object's states
-    // makes those states stale; any other event drops what was read of the app. Apps send
-    // events only for kinds a client registered with the registry.
+    // What apps tell about changes keeps the cache honest (see ChangeTracker). Apps send events
+    // only for kinds a client registered with the registry.
     void listen();
     // Asks the registry to have apps send the events of every kind the cache listens to.
     void registerEvents();
@@ -88,7 +88,6 @@ class AtspiSession {
     // Forgets what was read of apps not read lately, which no reading would start from any
     // more (nor of apps read only to find them), but `keep`'s; gives the memory back.
     void forgetOldReadings(const std::string& keep = {});
-    void forgetStaleParts(const std::string& busName);
     // Keeps what one event told, for changesSince.
     void keepTold(const std::string& busName, DBusMessage* message, std::string_view kind,
                   std::string_view member, std::string_view detail);
@@ -100,10 +99,7 @@ class AtspiSession {
     NodeCache nodes_;
     ValueMapping values_;
 
-    // Apps that sent an event since their last reading that may have changed anything, and the
-    // objects of the others whose state sets or names changed.
-    std::unordered_set<std::string> changed_;
-    std::unordered_map<std::string, std::unordered_map<std::string, StaleParts>> stale_;
+    ChangeTracker changes_;
     std::unordered_map<std::string, Clock::time_point> lastReading_;
     std::unordered_map<std::string, Clock::time_point> contentCheckedAt_;  // found unmoved then
     // What each app told lately, oldest first, and since when that is all it told (older
