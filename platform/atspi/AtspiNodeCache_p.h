@@ -75,15 +75,16 @@ inline bool isLaidOut(const Rect& frame) {
 struct Node {
     std::string bus;
     std::string path;
-    std::string parentKey;           // known from the child list it came from; "" when unknown
-    std::string windowKey;           // the top-level window it lies in, when reached from one
-    std::string documentKey;         // the page (a browser's outermost document) it lies in
-    bool inDocument = false;         // below a web document
-    bool childBasesWanted = false;   // its children's roles decide its own (a label)
-    bool childFramesWanted = false;  // a document that shows only its children on screen
-    bool propsLater = false;         // its name is asked once its role is known (see requestBase)
-    bool readAhead = false;          // its children are read before the walk comes to them
-    std::uint64_t reading = 0;       // the reading that last counted it against its budget
+    std::string parentKey;             // known from the child list it came from; "" when unknown
+    std::string windowKey;             // the top-level window it lies in, when reached from one
+    std::string documentKey;           // the page (a browser's outermost document) it lies in
+    bool inDocument = false;           // below a web document
+    bool childBasesWanted = false;     // its children's roles decide its own (a label)
+    bool childFramesWanted = false;    // a document that shows only its children on screen
+    bool propsLater = false;           // its name is asked once its role is known (see requestBase)
+    bool readAhead = false;            // its children are read before the walk comes to them
+    std::uint64_t reading = 0;         // the reading that last counted it against its budget
+    std::uint64_t uncoverAwaited = 0;  // the reading that last waited for its content to show
     Cached<std::uint32_t> role;
     Cached<StateSet> states;
     Cached<reply::AccessibleProps> props;
@@ -208,6 +209,11 @@ class NodeCache {
     // A blank page is waited for until its frame comes in (once per app: from then on the app
     // has every page to give), then read again; its content is read only after that.
     void awaitPage(Node& page);
+    // A child of a shown window read as not showing, where the window's toolkit takes a covered
+    // window's content off its tree (Toolkit::hidesContentWhenCovered) and no child of the
+    // window shows: the children's states are read again until one shows, for a moment, once
+    // per window and reading. A window that stays so is read as it is.
+    void awaitUncovered(Node& n);
     bool isTopLevel(const Node& n) const;
     std::string topLevelKey(const Node& n) const;
     // Records what a child inherits from the parent whose child list it came from.

@@ -310,11 +310,23 @@ bool AtspiSession::unmoved(const std::string& busName) {
     std::vector<const Node*> windows;
     std::vector<const Node*> content;
     std::vector<const Node*> leaves;
+    // Gecko takes a covered window's content off its tree and puts it back without telling:
+    // whether the window's parts and its pages show is asked again.
+    std::vector<const Node*> shown;
+    const bool hides = apps_.knownToolkit(busName).hidesContentWhenCovered;
+    const std::string root = busName + kRootPath;
     for (const Node* n : nodes_.nodesOf(busName)) {
+        if (hides && n->states.done() && n->parentKey != root) {
+            const Node* parent = nodes_.find(n->parentKey);
+            if ((parent != nullptr && parent->parentKey == root) ||
+                (n->hasRole() && isWebDocumentRole(n->role.value))) {
+                shown.push_back(n);
+            }
+        }
         if (!n->extents.done()) {
             continue;
         }
-        if (n->parentKey == busName + kRootPath) {
+        if (n->parentKey == root) {
             windows.push_back(n);
         } else if (checkContent && n->hasRole() && isWebDocumentRole(n->role.value)) {
             content.push_back(n);
@@ -340,7 +352,7 @@ bool AtspiSession::unmoved(const std::string& busName) {
         content.push_back(leaves.back());
     }
     auto moved = std::make_shared<bool>(false);
-    auto waiting = std::make_shared<std::size_t>(windows.size() + content.size());
+    auto waiting = std::make_shared<std::size_t>(windows.size() + content.size() + shown.size());
     auto ask = [&](const Node& n, bool urgent) {
         requests_.enqueue(
             busName, nodes_.extentsCall(n),
@@ -359,6 +371,20 @@ bool AtspiSession::unmoved(const std::string& busName) {
     }
     for (const Node* piece : content) {
         ask(*piece, false);
+    }
+    for (const Node* part : shown) {
+        requests_.enqueue(
+            busName, methodCall(busName, part->path, kAccessible, "GetState"),
+            [moved, waiting, before = isShowing(part->states.value)](Reply reply) {
+                --*waiting;
+                auto words = reply.ok() ? reply::u32Array(reply.message.get()) : std::nullopt;
+                if (!words || words->empty() ||
+                    isShowing(StateSet::fromWords((*words)[0],
+                                                  words->size() > 1 ? (*words)[1] : 0)) != before) {
+                    *moved = true;
+                }
+            },
+            false);
     }
     requests_.waitUntil([&] { return *waiting == 0 || *moved; }, requests_.waitBudget(busName));
     if (*waiting > 0 || *moved) {
