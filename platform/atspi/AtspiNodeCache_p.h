@@ -3,12 +3,10 @@
 // Private to the AT-SPI backend: what is known of each element read so far, and the reads that
 // fill it in. Each part of a node is asked once and kept; once a node's role is known, the
 // reads its AX attributes need beyond the common batch are queued, and its children when the
-// walk is likely to descend, so the next breadth-first level is read while the walk decides.
-// What is read before the walk asks for it is spent from the reading's node budget and waits
-// for the room the walk's own requests leave.
+// walk is likely to descend, so the next breadth-first level is read while the walk decides
+// (spent from the reading's budget, see ReadAhead).
 
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -21,6 +19,7 @@
 #include "platform/atspi/AtspiApps_p.h"
 #include "platform/atspi/AtspiChanges_p.h"
 #include "platform/atspi/AtspiMapping.h"
+#include "platform/atspi/AtspiReadAhead_p.h"
 #include "platform/atspi/AtspiRequests_p.h"
 
 namespace ovra::atspi::session {
@@ -236,15 +235,14 @@ class NodeCache {
 
     // A reading begins: nothing of it is read or waits to be read ahead.
     void newReading();
-    // The most nodes the reading reads in all; what is read ahead is spent from it. Until the
-    // walk tells it, the budget of a reading as the walk's is by default.
-    void budgetReadAhead(std::size_t nodes) { nodeBudget_ = nodes; }
+    // The most nodes the reading reads in all; what is read ahead is spent from it.
+    void budgetReadAhead(std::size_t nodes) { ahead_.setBudget(nodes); }
     // Whether the budget has room for one more node read ahead.
-    bool budgetAllowsMore() const { return nodeBudget_ > counted_ + ahead_.size(); }
+    bool budgetAllowsMore() const { return ahead_.allowsMore(); }
     // Sends the bases of the nodes waiting to be read ahead, while the pipeline has room.
     void readAhead();
     // Nodes the reading has read or asked for.
-    std::size_t nodesThisReading() const { return counted_; }
+    std::size_t nodesThisReading() const { return ahead_.counted(); }
 
     // --- Forgetting ---
 
@@ -288,19 +286,10 @@ class NodeCache {
     bool wrapSettled(const Node& n) const;
     const Node* findKnown(const std::string& key) const;
 
-    // Counts a node once per reading against the reading's budget.
-    void count(Node& n);
-
     RequestPipeline& requests_;
     AppDirectory& apps_;
     std::unordered_map<std::string, std::unique_ptr<Node>> nodes_;
-    // Reading ahead: the nodes waiting for room, the nodes this reading counted so far, and its
-    // budget.
-    static constexpr std::size_t kDefaultNodeBudget = 4000;
-    std::deque<std::string> ahead_;
-    std::size_t counted_ = 0;
-    std::size_t nodeBudget_ = kDefaultNodeBudget;
-    std::uint64_t reading_ = 1;
+    ReadAhead ahead_;
 };
 
 }  // namespace ovra::atspi::session

@@ -210,10 +210,10 @@ void NodeCache::awaitUncovered(Node& n) {
     Node* window = find(n.parentKey);
     if (window == nullptr || !isTopLevel(*window) || !window->states.done() ||
         !isShowing(window->states.value) || !window->children.done() ||
-        window->uncoverAwaited == reading_) {
+        window->uncoverAwaited == ahead_.reading()) {
         return;
     }
-    window->uncoverAwaited = reading_;
+    window->uncoverAwaited = ahead_.reading();
     std::vector<std::string> keys;
     for (const auto& child : liveChildren(*window)) {
         keys.push_back(child.bus + child.path);
