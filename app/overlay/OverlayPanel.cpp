@@ -8,11 +8,11 @@
 #include <QPixmap>
 #include <QScreen>
 #include <QWindow>
-#include <algorithm>
 #include <cmath>
 #include <vector>
 
 #include "app/overlay/CompositorWatch.h"
+#include "app/overlay/Pinholes.h"
 #include "app/overlay/QtKeyEvent.h"
 #include "core/OvraText.h"
 #include "platform/x11/OwnWindows.h"
@@ -22,65 +22,6 @@ namespace ovra {
 namespace {
 
 constexpr double kStepAsideSeconds = 0.1;
-constexpr int kPinholeSpacing = 48;
-// How far inside a window's corners its pinholes lie: past any border of the window manager's.
-constexpr int kCornerInset = 8;
-
-// The window's shape (`width` by `height` pixels) less a one-pixel hole at each of `holes`.
-std::vector<x11::ShapeRect> shapeWithHoles(int width, int height, std::vector<QPoint> holes) {
-    std::erase_if(holes, [&](const QPoint& p) {
-        return p.x() < 0 || p.y() < 0 || p.x() >= width || p.y() >= height;
-    });
-    std::sort(holes.begin(), holes.end(), [](const QPoint& a, const QPoint& b) {
-        return a.y() != b.y() ? a.y() < b.y() : a.x() < b.x();
-    });
-    holes.erase(std::unique(holes.begin(), holes.end()), holes.end());
-    std::vector<x11::ShapeRect> out;
-    const auto rect = [&](int x, int y, int w, int h) {
-        if (w > 0 && h > 0) {
-            out.push_back({x, y, w, h});
-        }
-    };
-    int top = 0;
-    for (std::size_t i = 0; i < holes.size();) {
-        const int y = holes[i].y();
-        rect(0, top, width, y - top);
-        int left = 0;
-        for (; i < holes.size() && holes[i].y() == y; ++i) {
-            rect(left, y, holes[i].x() - left, 1);
-            left = holes[i].x() + 1;
-        }
-        rect(left, y, width - left, 1);
-        top = y + 1;
-    }
-    rect(0, top, width, height - top);
-    return out;
-}
-
-// The window's shape with a one-pixel hole every `kPinholeSpacing` pixels each way.
-std::vector<x11::ShapeRect> pinholedShape(int width, int height) {
-    std::vector<QPoint> holes;
-    for (int y = kPinholeSpacing / 2; y < height; y += kPinholeSpacing) {
-        for (int x = kPinholeSpacing / 2; x < width; x += kPinholeSpacing) {
-            holes.emplace_back(x, y);
-        }
-    }
-    return shapeWithHoles(width, height, std::move(holes));
-}
-
-// Holes near the four corners of `target` (device pixels, relative to the window).
-std::vector<QPoint> cornerHoles(const Rect& target) {
-    const int left = static_cast<int>(std::floor(target.minX()));
-    const int top = static_cast<int>(std::floor(target.minY()));
-    const int right = static_cast<int>(std::ceil(target.maxX())) - 1;
-    const int bottom = static_cast<int>(std::ceil(target.maxY())) - 1;
-    const int dx = std::min(kCornerInset, std::max(0, (right - left) / 2));
-    const int dy = std::min(kCornerInset, std::max(0, (bottom - top) / 2));
-    return {{left + dx, top + dy},
-            {right - dx, top + dy},
-            {left + dx, bottom - dy},
-            {right - dx, bottom - dy}};
-}
 
 }  // namespace
 
@@ -294,12 +235,12 @@ void OverlayPanel::applyInputShape() {
     if (steppingAside_) {
         x11_->setVisibleShape(window, std::vector<x11::ShapeRect>{});
     } else if (inputTransparent_ && !compositing()) {
-        x11_->setVisibleShape(window, pinholedShape(pixels.width(), pixels.height()));
+        x11_->setVisibleShape(window, pinholes::grid(pixels.width(), pixels.height()));
     } else if (target_ && !compositing()) {
         const Rect local(target_->minX() - area_.minX(), target_->minY() - area_.minY(),
                          target_->width(), target_->height());
-        x11_->setVisibleShape(window,
-                              shapeWithHoles(pixels.width(), pixels.height(), cornerHoles(local)));
+        x11_->setVisibleShape(window, pinholes::shapeWithHoles(pixels.width(), pixels.height(),
+                                                               pinholes::nearCorners(local)));
     } else {
         x11_->setVisibleShape(window, std::nullopt);
     }
