@@ -46,10 +46,11 @@ class AtspiSession {
     // Takes in the events that arrived, without waiting (between readings).
     void drain();
 
-    // Starts a reading of one app. What was read of it before is kept only when the app sent
-    // no event since but changes of states, and neither its windows nor the content of its web
-    // pages have moved; the check is also a round trip to the app, so every event it sent
-    // before answering has arrived by then. The states and names that changed are read again.
+    // Starts a reading of one app. What was read of it before is kept only when the app told of
+    // no change since but of some states and names (see ChangeTracker), and neither its windows
+    // nor the content of its web pages have moved or (Gecko) been shown or hidden; the check is
+    // also a round trip to the app, so every event it sent before answering has arrived by then.
+    // The states and names that changed are read again.
     void beginReading(const std::string& busName);
     // The app was changed by us (a press, a focus): its next reading starts afresh.
     void noteChanged(const std::string& busName) { changes_.noteChanged(busName); }
@@ -79,7 +80,8 @@ class AtspiSession {
     // Apps learn of a new listener through a signal of their own; until they have, they may
     // change without telling. A reading made before then is never reused.
     bool eventsTrustedSince(Clock::time_point reading) const;
-    // Whether every window and piece of page content read of the app is where it was.
+    // Whether every window and piece of page content read of the app is where it was, and
+    // (Gecko) what of its windows and pages showed still shows.
     bool unmoved(const std::string& busName);
     Clock::duration readingKept() const {
         return std::chrono::duration_cast<Clock::duration>(
