@@ -109,6 +109,16 @@ if(BUILD_TESTING)
     OVRA_APP="$<TARGET_FILE:murmlark-ovra>" OVRA_FAKE_PANELS="$<TARGET_FILE:ovra-fake-panels>")
   add_dependencies(NativeTreesDesktop_test murmlark-ovra ovra-fake-panels)
 
+  # Readings kept between hotkeys over Firefox and Chromium pages that change under them.
+  ovra_add_test_files(FILES
+    "${CMAKE_CURRENT_SOURCE_DIR}/tests/appcontroller/desktop/KeptReadingDesktop_test.cpp"
+    LIBS ovra_atspi ovra_x11 ovra_app_accessibility LABEL desktop)
+  target_link_libraries(KeptReadingDesktop_test PRIVATE PkgConfig::OVRA_CONTROLLER_TEST_ATSPI)
+  target_compile_definitions(KeptReadingDesktop_test PRIVATE OVRA_APP="$<TARGET_FILE:murmlark-ovra>"
+    OVRA_READER_PAGE="${CMAKE_CURRENT_SOURCE_DIR}/tests/appcontroller/desktop/reader.html"
+    OVRA_PROMPT_PAGE="${CMAKE_CURRENT_SOURCE_DIR}/tests/appcontroller/desktop/prompt.html")
+  add_dependencies(KeptReadingDesktop_test murmlark-ovra)
+
   # A dialog the bus does not show, in front of the window a request would read.
   ovra_add_test_files(FILES
     "${CMAKE_CURRENT_SOURCE_DIR}/tests/appcontroller/desktop/ModalDialogDesktop_test.cpp"

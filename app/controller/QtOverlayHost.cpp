@@ -81,7 +81,7 @@ void QtOverlayHost::present(std::optional<Rect> frame) {
     if (display_) {
         display_->refresh();
     }
-    panel_.present(screen, area);
+    panel_.present(screen, area, frame);
 }
 
 void QtOverlayHost::setKeyHandler(KeyHandler handler) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/overlay/CompositorWatch.h"
+#include "app/overlay/Pinholes.h"
 #include "app/overlay/QtKeyEvent.h"
 #include "core/OvraText.h"
 #include "platform/x11/OwnWindows.h"
@@ -21,30 +22,6 @@ namespace ovra {
 namespace {
 
 constexpr double kStepAsideSeconds = 0.1;
-constexpr int kPinholeSpacing = 48;
-
-// The window's shape with a one-pixel hole every `kPinholeSpacing` pixels each way.
-std::vector<x11::ShapeRect> pinholedShape(int width, int height) {
-    std::vector<x11::ShapeRect> out;
-    const auto rect = [&](int x, int y, int w, int h) {
-        if (w > 0 && h > 0) {
-            out.push_back({x, y, w, h});
-        }
-    };
-    int top = 0;
-    for (int y = kPinholeSpacing / 2; y < height; y += kPinholeSpacing) {
-        rect(0, top, width, y - top);
-        int left = 0;
-        for (int x = kPinholeSpacing / 2; x < width; x += kPinholeSpacing) {
-            rect(left, y, x - left, 1);
-            left = x + 1;
-        }
-        rect(left, y, width - left, 1);
-        top = y + 1;
-    }
-    rect(0, top, width, height - top);
-    return out;
-}
 
 }  // namespace
 
@@ -107,8 +84,9 @@ QRect OverlayPanel::logicalFrame(const QScreen& screen, const Rect& area) {
         .toRect();
 }
 
-void OverlayPanel::present(QScreen* screen, std::optional<Rect> area) {
+void OverlayPanel::present(QScreen* screen, std::optional<Rect> area, std::optional<Rect> target) {
     screen_ = screen ? screen : QGuiApplication::primaryScreen();
+    target_ = target;
     const bool wasShown = isVisible();
     if (screen_) {
         area_ = area.value_or(nativeFrame(*screen_));
@@ -250,13 +228,19 @@ void OverlayPanel::applyInputShape() {
     const auto window = static_cast<x11::WindowId>(winId());
     x11_->setInputPassesThrough(window, inputTransparent_);
     // Without a compositing manager the windows below are fully covered, and a browser that
-    // knows itself covered ignores the clicks that reach it. Pinholes leave each of them a
-    // visible pixel for as long as input goes through.
+    // knows itself covered ignores the clicks that reach it and takes its page's elements off
+    // its accessibility tree (Firefox). Pinholes leave each of them a visible pixel for as long
+    // as input goes through, and the target's window one near each corner all along.
+    const QSize pixels = size() * devicePixelRatio();
     if (steppingAside_) {
         x11_->setVisibleShape(window, std::vector<x11::ShapeRect>{});
     } else if (inputTransparent_ && !compositing()) {
-        const QSize pixels = size() * devicePixelRatio();
-        x11_->setVisibleShape(window, pinholedShape(pixels.width(), pixels.height()));
+        x11_->setVisibleShape(window, pinholes::grid(pixels.width(), pixels.height()));
+    } else if (target_ && !compositing()) {
+        const Rect local(target_->minX() - area_.minX(), target_->minY() - area_.minY(),
+                         target_->width(), target_->height());
+        x11_->setVisibleShape(window, pinholes::shapeWithHoles(pixels.width(), pixels.height(),
+                                                               pinholes::nearCorners(local)));
     } else {
         x11_->setVisibleShape(window, std::nullopt);
     }

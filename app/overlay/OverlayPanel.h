@@ -57,8 +57,10 @@ class OverlayPanel final : public QWidget {
     // Covers `area` (device pixels of the root window; `screen`'s frame when none), drawing at
     // `screen`'s pixel ratio (the primary screen when none), shows the panel above other windows
     // and takes the keyboard. Without a compositing manager the area is grabbed first, unless the
-    // panel is already showing.
-    void present(QScreen* screen = nullptr, std::optional<Rect> area = std::nullopt);
+    // panel is already showing, and the `target` window (device pixels) keeps a pixel near each
+    // corner uncovered, so that it never knows itself covered.
+    void present(QScreen* screen = nullptr, std::optional<Rect> area = std::nullopt,
+                 std::optional<Rect> target = std::nullopt);
     // Hides the panel; it lets pointer input through no more.
     void orderOut();
     bool isShown() const { return isVisible(); }
@@ -116,7 +118,8 @@ class OverlayPanel final : public QWidget {
     std::unique_ptr<x11::OwnWindows> x11_;  // absent off X
     std::unique_ptr<x11::Watch> keyboardWatch_;
     QScreen* screen_ = nullptr;
-    Rect area_;  // covered, in device pixels
+    Rect area_;                   // covered, in device pixels
+    std::optional<Rect> target_;  // the window read, in device pixels
     bool inputTransparent_ = false;
     bool steppingAside_ = false;
     // Key presses and releases that came while stepping aside, in order.

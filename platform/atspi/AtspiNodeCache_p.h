@@ -3,12 +3,10 @@
 // Private to the AT-SPI backend: what is known of each element read so far, and the reads that
 // fill it in. Each part of a node is asked once and kept; once a node's role is known, the
 // reads its AX attributes need beyond the common batch are queued, and its children when the
-// walk is likely to descend, so the next breadth-first level is read while the walk decides.
-// What is read before the walk asks for it is spent from the reading's node budget and waits
-// for the room the walk's own requests leave.
+// walk is likely to descend, so the next breadth-first level is read while the walk decides
+// (spent from the reading's budget, see ReadAhead).
 
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -19,7 +17,9 @@
 #include <vector>
 
 #include "platform/atspi/AtspiApps_p.h"
+#include "platform/atspi/AtspiChanges_p.h"
 #include "platform/atspi/AtspiMapping.h"
+#include "platform/atspi/AtspiReadAhead_p.h"
 #include "platform/atspi/AtspiRequests_p.h"
 
 namespace ovra::atspi::session {
@@ -74,15 +74,16 @@ inline bool isLaidOut(const Rect& frame) {
 struct Node {
     std::string bus;
     std::string path;
-    std::string parentKey;           // known from the child list it came from; "" when unknown
-    std::string windowKey;           // the top-level window it lies in, when reached from one
-    std::string documentKey;         // the page (a browser's outermost document) it lies in
-    bool inDocument = false;         // below a web document
-    bool childBasesWanted = false;   // its children's roles decide its own (a label)
-    bool childFramesWanted = false;  // a document that shows only its children on screen
-    bool propsLater = false;         // its name is asked once its role is known (see requestBase)
-    bool readAhead = false;          // its children are read before the walk comes to them
-    std::uint64_t reading = 0;       // the reading that last counted it against its budget
+    std::string parentKey;             // known from the child list it came from; "" when unknown
+    std::string windowKey;             // the top-level window it lies in, when reached from one
+    std::string documentKey;           // the page (a browser's outermost document) it lies in
+    bool inDocument = false;           // below a web document
+    bool childBasesWanted = false;     // its children's roles decide its own (a label)
+    bool childFramesWanted = false;    // a document that shows only its children on screen
+    bool propsLater = false;           // its name is asked once its role is known (see requestBase)
+    bool readAhead = false;            // its children are read before the walk comes to them
+    std::uint64_t reading = 0;         // the reading that last counted it against its budget
+    std::uint64_t uncoverAwaited = 0;  // the reading that last waited for its content to show
     Cached<std::uint32_t> role;
     Cached<StateSet> states;
     Cached<reply::AccessibleProps> props;
@@ -125,13 +126,6 @@ struct Node {
     std::int32_t childCount() const {
         return props.done() ? props.value.childCount.value_or(0) : 0;
     }
-};
-
-// What an app's events made stale of one of its objects.
-struct StaleParts {
-    bool states = false;
-    bool names = false;
-    bool children = false;
 };
 
 class NodeCache {
@@ -214,6 +208,11 @@ class NodeCache {
     // A blank page is waited for until its frame comes in (once per app: from then on the app
     // has every page to give), then read again; its content is read only after that.
     void awaitPage(Node& page);
+    // A child of a shown window read as not showing, where the window's toolkit takes a covered
+    // window's content off its tree (Toolkit::hidesContentWhenCovered) and no child of the
+    // window shows: the children's states are read again until one shows, for a moment, once
+    // per window and reading. A window that stays so is read as it is.
+    void awaitUncovered(Node& n);
     bool isTopLevel(const Node& n) const;
     std::string topLevelKey(const Node& n) const;
     // Records what a child inherits from the parent whose child list it came from.
@@ -236,15 +235,14 @@ class NodeCache {
 
     // A reading begins: nothing of it is read or waits to be read ahead.
     void newReading();
-    // The most nodes the reading reads in all; what is read ahead is spent from it. Until the
-    // walk tells it, the budget of a reading as the walk's is by default.
-    void budgetReadAhead(std::size_t nodes) { nodeBudget_ = nodes; }
+    // The most nodes the reading reads in all; what is read ahead is spent from it.
+    void budgetReadAhead(std::size_t nodes) { ahead_.setBudget(nodes); }
     // Whether the budget has room for one more node read ahead.
-    bool budgetAllowsMore() const { return nodeBudget_ > counted_ + ahead_.size(); }
+    bool budgetAllowsMore() const { return ahead_.allowsMore(); }
     // Sends the bases of the nodes waiting to be read ahead, while the pipeline has room.
     void readAhead();
     // Nodes the reading has read or asked for.
-    std::size_t nodesThisReading() const { return counted_; }
+    std::size_t nodesThisReading() const { return ahead_.counted(); }
 
     // --- Forgetting ---
 
@@ -288,19 +286,10 @@ class NodeCache {
     bool wrapSettled(const Node& n) const;
     const Node* findKnown(const std::string& key) const;
 
-    // Counts a node once per reading against the reading's budget.
-    void count(Node& n);
-
     RequestPipeline& requests_;
     AppDirectory& apps_;
     std::unordered_map<std::string, std::unique_ptr<Node>> nodes_;
-    // Reading ahead: the nodes waiting for room, the nodes this reading counted so far, and its
-    // budget.
-    static constexpr std::size_t kDefaultNodeBudget = 4000;
-    std::deque<std::string> ahead_;
-    std::size_t counted_ = 0;
-    std::size_t nodeBudget_ = kDefaultNodeBudget;
-    std::uint64_t reading_ = 1;
+    ReadAhead ahead_;
 };
 
 }  // namespace ovra::atspi::session

@@ -89,7 +89,7 @@ void NodeCache::request(Node& n, Cached<T> Node::*part, Message call, Parse pars
 }
 
 void NodeCache::requestBase(Node& n, bool urgent, bool withProps) {
-    count(n);
+    ahead_.count(n.reading);
     const bool propsLater = n.props.unread() && (!urgent || !withProps) &&
                             apps_.knownToolkit(n.bus).textActsThroughAncestor;
     if (propsLater) {
@@ -640,24 +640,17 @@ void NodeCache::requestChildren(Node& n, bool urgent) {
         [most](DBusMessage* m) { return reply::objectRefs(m, most); }, urgent);
 }
 
-void NodeCache::count(Node& n) {
-    if (n.reading != reading_) {
-        n.reading = reading_;
-        ++counted_;
-    }
-}
-
 void NodeCache::newReading() {
-    ++reading_;
-    counted_ = 0;
-    nodeBudget_ = kDefaultNodeBudget;
-    ahead_.clear();
+    ahead_.newReading();
 }
 
 void NodeCache::readAhead() {
-    while (!ahead_.empty() && requests_.roomToReadAhead()) {
-        Node* n = find(ahead_.front());
-        ahead_.pop_front();
+    while (requests_.roomToReadAhead()) {
+        const auto key = ahead_.next();
+        if (!key) {
+            return;
+        }
+        Node* n = find(*key);
         if (n != nullptr && n->role.unread()) {
             requestBase(*n);
         }
@@ -700,7 +693,7 @@ void NodeCache::readChildBases(Node& n) {
         if (wanted) {
             requestBase(c);  // what a label holds decides what the label is
         } else if (c.role.unread()) {
-            ahead_.push_back(c.key());
+            ahead_.wait(c.key());
         }
         return true;
     });
@@ -759,9 +752,6 @@ void NodeCache::makeStale(const std::string& busName,
             if (parts.names) {
                 n->props = {};
                 n->text = {};
-            }
-            if (parts.children) {
-                n->children = {};
             }
             n->followUpsIssued = false;
         }

@@ -68,6 +68,9 @@ constexpr std::int32_t kMostLendingChildren = 3;
 // Gecko gave a page's frame 0.1-0.25 s after the first question.
 constexpr auto kPageWait = std::chrono::milliseconds(500);
 constexpr auto kPagePoll = std::chrono::milliseconds(20);
+// Gecko showed a window's content again 0.1-0.35 s after the window was uncovered.
+constexpr auto kUncoverWait = std::chrono::milliseconds(1000);
+constexpr auto kUncoverPoll = std::chrono::milliseconds(40);
 
 bool isLabelWithChildren(const Node& n) {
     return n.is(ATSPI_ROLE_LABEL) && n.props.done() && n.childCount() > 0 &&
@@ -198,6 +201,61 @@ void NodeCache::awaitPage(Node& page) {
     page.mapped.reset();
     page.followUpsIssued = false;
     settle(page, [](Node& n) { return n.baseSettled(); });
+}
+
+void NodeCache::awaitUncovered(Node& n) {
+    if (!apps_.knownToolkit(n.bus).hidesContentWhenCovered || !n.states.done() ||
+        isShowing(n.states.value)) {
+        return;
+    }
+    Node* window = find(n.parentKey);
+    if (window == nullptr || !isTopLevel(*window) || !window->states.done() ||
+        !isShowing(window->states.value) || !window->children.done() ||
+        window->uncoverAwaited == ahead_.reading()) {
+        return;
+    }
+    window->uncoverAwaited = ahead_.reading();
+    std::vector<std::string> keys;
+    for (const auto& child : liveChildren(*window)) {
+        keys.push_back(child.bus + child.path);
+    }
+    const std::string bus = n.bus;
+    const auto noneShows = [&] {
+        for (const auto& key : keys) {
+            if (Node* child = find(key)) {
+                requestBase(*child, true);
+            }
+        }
+        requests_.waitUntil(
+            [&] {
+                return std::all_of(keys.begin(), keys.end(), [&](const std::string& key) {
+                    const Node* child = find(key);
+                    return child == nullptr || child->states.settled();
+                });
+            },
+            requests_.waitBudget(bus));
+        return std::none_of(keys.begin(), keys.end(), [&](const std::string& key) {
+            const Node* child = find(key);
+            return child != nullptr && child->states.done() && isShowing(child->states.value);
+        });
+    };
+    if (keys.empty() || !noneShows()) {
+        return;
+    }
+    const auto until = Clock::now() + kUncoverWait;
+    while (Clock::now() < until) {
+        std::this_thread::sleep_for(kUncoverPoll);
+        for (const auto& key : keys) {
+            if (Node* child = find(key)) {
+                child->states = {};
+                child->mapped.reset();
+                child->followUpsIssued = false;
+            }
+        }
+        if (!noneShows()) {
+            return;
+        }
+    }
 }
 
 bool NodeCache::followUpsSettled(const Node& n) const {

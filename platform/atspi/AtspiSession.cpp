@@ -13,8 +13,6 @@ namespace ovra::atspi::session {
 
 namespace {
 
-// The objects of one app kept stale at most; past that the app is read afresh.
-constexpr std::size_t kMostStaleObjects = 1024;
 // How long page content found where it was stays trusted: content that moves this soon after
 // a check could as well have moved during the reading that follows it, which no check sees.
 constexpr auto kContentCheckLasts = std::chrono::milliseconds(200);
@@ -52,8 +50,7 @@ std::optional<std::string> AtspiSession::connect() {
     nodes_.clear();
     apps_.clear();
     values_.forget();
-    changed_.clear();
-    stale_.clear();
+    changes_.clear();
     contentCheckedAt_.clear();
     lastReading_.clear();
     if (auto problem = requests_.reconnect()) {
@@ -131,33 +128,18 @@ void AtspiSession::noteEvent(DBusMessage* message) {
         return;
     }
     const std::string app = sender;
+    const std::string_view kind = std::string_view(interface).substr(prefix.size());
     const char* member = dbus_message_get_member(message);
     const char* path = dbus_message_get_path(message);
     const std::string detail = reply::string(message).value_or("");
-    keepTold(app, message, std::string_view(interface).substr(prefix.size()), member ? member : "",
-             detail);
-    if (changed_.contains(app)) {
-        return;  // everything read of it goes anyway
+    keepTold(app, message, kind, member ? member : "", detail);
+    if (member == nullptr || path == nullptr) {
+        changes_.noteChanged(app);
+        return;
     }
-    auto& stale = stale_[app];
-    const EventReach reach =
-        member == nullptr
-            ? EventReach::wholeApp
-            : eventReach(std::string_view(interface).substr(prefix.size()), member, detail);
-    if (path != nullptr && stale.size() < kMostStaleObjects && reach != EventReach::wholeApp) {
-        StaleParts& parts = stale[path];
-        parts.states = parts.states || reach == EventReach::senderStates;
-        parts.names = parts.names || reach == EventReach::senderName;
-        // A window that takes another name may show another part of its app: Chromium names its
-        // window after a page's prompt that it puts in the page's place, and says nothing else.
-        if (reach == EventReach::senderName) {
-            const Node* window = nodes_.find(app + path);
-            parts.children = parts.children || (window != nullptr && nodes_.isTopLevel(*window));
-        }
-    } else {
-        changed_.insert(app);
-        stale_.erase(app);
-    }
+    const Node* source = nodes_.find(app + path);
+    changes_.note(app, ChangeTracker::Event{kind, member, detail, path, gained(message)},
+                  source != nullptr && nodes_.isTopLevel(*source));
 }
 
 void AtspiSession::keepTold(const std::string& busName, DBusMessage* message, std::string_view kind,
@@ -247,10 +229,9 @@ void AtspiSession::forgetOldReadings(const std::string& keep) {
         return busName == keep || lastReading_.contains(busName);
     });
     if (forgotten) {
-        for (auto it = stale_.begin(); it != stale_.end();) {
-            it = lastReading_.contains(it->first) || it->first == keep ? std::next(it)
-                                                                       : stale_.erase(it);
-        }
+        changes_.keepOnly([&](const std::string& busName) {
+            return busName == keep || lastReading_.contains(busName);
+        });
         values_.forget();
         // A reading's nodes are many small blocks: hand the pages they held back at once.
         malloc_trim(0);
@@ -289,7 +270,7 @@ std::optional<AXError> AtspiSession::raise(const AtspiRef& ref) {
     if (!target || !desk->activate(*target)) {
         return AXError::cannotComplete;
     }
-    changed_.insert(ref.bus());
+    changes_.noteChanged(ref.bus());
     return std::nullopt;
 }
 
@@ -309,10 +290,10 @@ void AtspiSession::beginReading(const std::string& busName) {
     lastReading_[busName] = now;
     // Asked again after the check: its answers come after every event sent before them.
     const bool fresh =
-        recent && !changed_.contains(busName) && unmoved(busName) && !changed_.contains(busName);
-    changed_.erase(busName);
+        recent && !changes_.changed(busName) && unmoved(busName) && !changes_.changed(busName);
+    changes_.readingBegins(busName);
     if (fresh) {
-        forgetStaleParts(busName);
+        nodes_.makeStale(busName, changes_.takeStale(busName));
     } else {
         forgetApp(busName);
     }
@@ -329,11 +310,23 @@ bool AtspiSession::unmoved(const std::string& busName) {
     std::vector<const Node*> windows;
     std::vector<const Node*> content;
     std::vector<const Node*> leaves;
+    // Gecko takes a covered window's content off its tree and puts it back without telling:
+    // whether the window's parts and its pages show is asked again.
+    std::vector<const Node*> shown;
+    const bool hides = apps_.knownToolkit(busName).hidesContentWhenCovered;
+    const std::string root = busName + kRootPath;
     for (const Node* n : nodes_.nodesOf(busName)) {
+        if (hides && n->states.done() && n->parentKey != root) {
+            const Node* parent = nodes_.find(n->parentKey);
+            if ((parent != nullptr && parent->parentKey == root) ||
+                (n->hasRole() && isWebDocumentRole(n->role.value))) {
+                shown.push_back(n);
+            }
+        }
         if (!n->extents.done()) {
             continue;
         }
-        if (n->parentKey == busName + kRootPath) {
+        if (n->parentKey == root) {
             windows.push_back(n);
         } else if (checkContent && n->hasRole() && isWebDocumentRole(n->role.value)) {
             content.push_back(n);
@@ -359,7 +352,7 @@ bool AtspiSession::unmoved(const std::string& busName) {
         content.push_back(leaves.back());
     }
     auto moved = std::make_shared<bool>(false);
-    auto waiting = std::make_shared<std::size_t>(windows.size() + content.size());
+    auto waiting = std::make_shared<std::size_t>(windows.size() + content.size() + shown.size());
     auto ask = [&](const Node& n, bool urgent) {
         requests_.enqueue(
             busName, nodes_.extentsCall(n),
@@ -379,6 +372,20 @@ bool AtspiSession::unmoved(const std::string& busName) {
     for (const Node* piece : content) {
         ask(*piece, false);
     }
+    for (const Node* part : shown) {
+        requests_.enqueue(
+            busName, methodCall(busName, part->path, kAccessible, "GetState"),
+            [moved, waiting, before = isShowing(part->states.value)](Reply reply) {
+                --*waiting;
+                auto words = reply.ok() ? reply::u32Array(reply.message.get()) : std::nullopt;
+                if (!words || words->empty() ||
+                    isShowing(StateSet::fromWords((*words)[0],
+                                                  words->size() > 1 ? (*words)[1] : 0)) != before) {
+                    *moved = true;
+                }
+            },
+            false);
+    }
     requests_.waitUntil([&] { return *waiting == 0 || *moved; }, requests_.waitBudget(busName));
     if (*waiting > 0 || *moved) {
         return false;
@@ -389,18 +396,9 @@ bool AtspiSession::unmoved(const std::string& busName) {
     return true;
 }
 
-void AtspiSession::forgetStaleParts(const std::string& busName) {
-    auto stale = stale_.find(busName);
-    if (stale == stale_.end()) {
-        return;
-    }
-    nodes_.makeStale(busName, stale->second);
-    stale_.erase(stale);
-}
-
 void AtspiSession::forgetApp(const std::string& busName) {
     requests_.dropQueued(busName);
-    stale_.erase(busName);
+    changes_.takeStale(busName);
     contentCheckedAt_.erase(busName);
     nodes_.forgetApp(busName);
     values_.forget();
@@ -408,7 +406,7 @@ void AtspiSession::forgetApp(const std::string& busName) {
 
 void AtspiSession::forgetReadings() {
     lastReading_.clear();
-    stale_.clear();
+    changes_.keepOnly([](const std::string&) { return false; });
     contentCheckedAt_.clear();
     requests_.restart();
     nodes_.clear();

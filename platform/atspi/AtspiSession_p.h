@@ -15,6 +15,7 @@
 
 #include "platform/atspi/AtspiApps_p.h"
 #include "platform/atspi/AtspiBackend.h"
+#include "platform/atspi/AtspiChanges_p.h"
 #include "platform/atspi/AtspiNodeCache_p.h"
 #include "platform/atspi/AtspiRequests_p.h"
 #include "platform/atspi/AtspiValues_p.h"
@@ -45,13 +46,14 @@ class AtspiSession {
     // Takes in the events that arrived, without waiting (between readings).
     void drain();
 
-    // Starts a reading of one app. What was read of it before is kept only when the app sent
-    // no event since but changes of states, and neither its windows nor the content of its web
-    // pages have moved; the check is also a round trip to the app, so every event it sent
-    // before answering has arrived by then. The states and names that changed are read again.
+    // Starts a reading of one app. What was read of it before is kept only when the app told of
+    // no change since but of some states and names (see ChangeTracker), and neither its windows
+    // nor the content of its web pages have moved or (Gecko) been shown or hidden; the check is
+    // also a round trip to the app, so every event it sent before answering has arrived by then.
+    // The states and names that changed are read again.
     void beginReading(const std::string& busName);
     // The app was changed by us (a press, a focus): its next reading starts afresh.
-    void noteChanged(const std::string& busName) { changed_.insert(busName); }
+    void noteChanged(const std::string& busName) { changes_.noteChanged(busName); }
     void forgetApp(const std::string& busName);
     // Drops every reading: the next reading of any app starts cold.
     void forgetReadings();
@@ -66,9 +68,8 @@ class AtspiSession {
                                                         Clock::time_point since);
 
   private:
-    // What apps tell about changes keeps the cache honest: a change of an object's states
-    // makes those states stale; any other event drops what was read of the app. Apps send
-    // events only for kinds a client registered with the registry.
+    // What apps tell about changes keeps the cache honest (see ChangeTracker). Apps send events
+    // only for kinds a client registered with the registry.
     void listen();
     // Asks the registry to have apps send the events of every kind the cache listens to.
     void registerEvents();
@@ -79,7 +80,8 @@ class AtspiSession {
     // Apps learn of a new listener through a signal of their own; until they have, they may
     // change without telling. A reading made before then is never reused.
     bool eventsTrustedSince(Clock::time_point reading) const;
-    // Whether every window and piece of page content read of the app is where it was.
+    // Whether every window and piece of page content read of the app is where it was, and
+    // (Gecko) what of its windows and pages showed still shows.
     bool unmoved(const std::string& busName);
     Clock::duration readingKept() const {
         return std::chrono::duration_cast<Clock::duration>(
@@ -88,7 +90,6 @@ class AtspiSession {
     // Forgets what was read of apps not read lately, which no reading would start from any
     // more (nor of apps read only to find them), but `keep`'s; gives the memory back.
     void forgetOldReadings(const std::string& keep = {});
-    void forgetStaleParts(const std::string& busName);
     // Keeps what one event told, for changesSince.
     void keepTold(const std::string& busName, DBusMessage* message, std::string_view kind,
                   std::string_view member, std::string_view detail);
@@ -100,10 +101,7 @@ class AtspiSession {
     NodeCache nodes_;
     ValueMapping values_;
 
-    // Apps that sent an event since their last reading that may have changed anything, and the
-    // objects of the others whose state sets or names changed.
-    std::unordered_set<std::string> changed_;
-    std::unordered_map<std::string, std::unordered_map<std::string, StaleParts>> stale_;
+    ChangeTracker changes_;
     std::unordered_map<std::string, Clock::time_point> lastReading_;
     std::unordered_map<std::string, Clock::time_point> contentCheckedAt_;  // found unmoved then
     // What each app told lately, oldest first, and since when that is all it told (older

@@ -47,6 +47,7 @@ Toolkit toolkitOf(std::string_view name, std::string_view version) {
     toolkit.pagesComeLate = gecko;
     toolkit.opacityInStates = gecko;
     toolkit.showingLagsPaint = gecko;
+    toolkit.hidesContentWhenCovered = gecko;
     toolkit.textActsThroughAncestor = chromium;
     toolkit.ownActionFirst = chromium;
     toolkit.documentOutsideScrollPane = chromium;

@@ -66,6 +66,9 @@ struct Toolkit {
     // Gecko gives a page's element the OPAQUE state only when it is drawn at full opacity, so
     // an invisible (opacity 0) control laid over a visible one is told apart.
     bool opacityInStates = false;
+    // Gecko takes everything in a window off its tree (nothing in it showing) while the window is
+    // covered whole, tells no one, and puts it back a moment after any of it shows again.
+    bool hidesContentWhenCovered = false;
     // Gecko takes SHOWING from what it last painted and tells no one when that changes: a control
     // just added reads as not showing until the page changes again.
     bool showingLagsPaint = false;

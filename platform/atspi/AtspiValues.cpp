@@ -234,6 +234,9 @@ ax::Read ValueMapping::valueOf(Node& n, std::string_view name, bool webArea) {
         return ax::Value(isActiveWindow(n.states.value));
     }
     if (name == "AXEnabled" || name == "AXFocused" || name == "AXHidden" || name == "AXModal") {
+        if (name == "AXHidden") {
+            nodes_.awaitUncovered(n);  // a window covered a moment ago shows its content again
+        }
         if (auto p = n.states.problem()) {
             return fail(*p);
         }
