@@ -210,7 +210,8 @@ void AppController::pressed(const PendingPress& press, const PressOutcome& outco
     if (services_.log) {
         services_.log(PressReport::logLine(press.label, outcome));
     }
-    const std::optional<std::string> why = PressReport::sentence(outcome);
+    const std::optional<std::string> why =
+        PressReport::sentence(outcome, press.target.modalDialogs);
     if (!why) {
         return;
     }

@@ -1,0 +1,144 @@
+// The app over an app of several windows, as a person meets one: two copies of one dialog of one
+// size, the second opened over the first, where the copy in front is the one pressed (a Qt 6 and
+// a GTK 3 app of our own, each printing which copy ran); one such dialog pressed as usual; and a
+// GTK 3 app whose modal dialog waits for an answer while another of its windows is brought
+// forward, where a click does nothing: that window offers nothing, nothing is pressed behind the
+// dialog, and the user is told which dialog waits.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "app/controller/tests/appcontroller/desktop/AppProcess.h"
+#include "app/controller/tests/appcontroller/desktop/OverlayRings.h"
+#include "platform/x11/X11Workspace.h"
+#include "testing/desktop/PipedProgram.h"
+#include "testing/desktop/Screenshot.h"
+
+namespace ovra {
+namespace {
+
+using testing::eventually;
+
+// The app of ours, started over the window in front of `fixture`.
+class FrontWindowJourney {
+  public:
+    explicit FrontWindowJourney(const std::string& name) : home_(name) {
+        testing::useSettings(home_.path(), R"({"hotkey": "ctrl-opt-space", "useModel": false,
+                                              "sidebar": false})");
+    }
+    ~FrontWindowJourney() {
+        if (app_ > 0) {
+            kill(app_, SIGTERM);
+            waitpid(app_, nullptr, 0);
+        }
+    }
+    const testing::ScratchFolder& home() const { return home_; }
+
+    void start() { testing::spawnApp(app_, home_ / "log", 20); }
+    std::string log() const { return testing::readText(home_ / "log"); }
+    std::vector<testing::Highlight> highlights() const { return testing::highlightsOf(app_); }
+
+    // Opens the overlay until it numbers a control labelled `label`.
+    std::vector<testing::Highlight> openOver(const std::string& label) {
+        std::vector<testing::Highlight> shown;
+        for (int attempt = 0; attempt < 2 && !testing::highlightFor(shown, label); ++attempt) {
+            EXPECT_TRUE(testing::xdotool("key ctrl+alt+space"));
+            eventually(
+                [&] {
+                    shown = testing::highlightsOf(app_);
+                    return testing::highlightFor(shown, label) != nullptr;
+                },
+                10);
+        }
+        return shown;
+    }
+
+  private:
+    testing::ScratchFolder home_;
+    pid_t app_ = 0;
+};
+
+// Waits until a window of `pid` titled `title` is the active one.
+bool activeWindowOf(pid_t pid, const std::string& title) {
+    auto workspace = x11::Workspace::open();
+    if (!workspace) {
+        return false;
+    }
+    return eventually([&] {
+        const auto front = workspace.value()->activeWindow();
+        return front && front->pid == pid && front->title == title;
+    });
+}
+
+// Two copies of a dialog one over the other: the button of the copy in front runs, as the app's
+// own output tells, never the one behind; one dialog alone is pressed as usual.
+TEST(FrontWindowDesktop, OfTwoEqualDialogsTheFrontOneIsPressed) {
+    const struct {
+        const char* what;
+        std::vector<std::string> argv;
+        const char* pressed;  // what the app prints for the front copy's "Apply"
+    } cases[] = {
+        {"Qt 6, two copies", {OVRA_QT_TWIN_DIALOGS, "twins"}, "copy 2: Apply"},
+        {"GTK 3, two copies",
+         {"/usr/bin/python3", OVRA_GTK_TWIN_DIALOGS, "twins"},
+         "copy 2: Apply"},
+        {"Qt 6, one dialog", {OVRA_QT_TWIN_DIALOGS, "single"}, "copy 1: Apply"},
+        {"GTK 3, one dialog",
+         {"/usr/bin/python3", OVRA_GTK_TWIN_DIALOGS, "single"},
+         "copy 1: Apply"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        FrontWindowJourney journey("front-window");
+        testing::PipedProgram dialogs(c.argv, journey.home() / "dialogs");
+        ASSERT_TRUE(dialogs.said("ready")) << dialogs.output();
+        ASSERT_TRUE(activeWindowOf(dialogs.pid(), "Rename"));
+        journey.start();
+        const auto shown = journey.openOver("Apply");
+        const testing::Highlight* apply = testing::highlightFor(shown, "Apply");
+        ASSERT_NE(apply, nullptr) << journey.log();
+        ASSERT_TRUE(testing::xdotool("key " + apply->digits() + " Return"));
+        EXPECT_TRUE(dialogs.said(c.pressed, 10)) << dialogs.output() << journey.log();
+        EXPECT_TRUE(eventually(
+            [&] { return journey.log().find("Ovra pressed \"Apply\"") != std::string::npos; }, 10))
+            << journey.log();
+        // Nothing else ran: the copy behind kept still.
+        EXPECT_EQ(testing::occurrences(dialogs.output(), ": Apply"), 1U) << dialogs.output();
+    }
+}
+
+// A GTK 3 app-modal dialog waits for an answer while the app's other window is in front: that
+// window offers nothing, the user hears which dialog waits, and a press typed anyway presses
+// nothing behind it.
+TEST(FrontWindowDesktop, AWindowItsAppsModalDialogWaitsForOffersNothing) {
+    FrontWindowJourney journey("modal-window");
+    testing::PipedProgram notes({"/usr/bin/python3", OVRA_GTK_TWIN_DIALOGS, "modal"},
+                                journey.home() / "notes");
+    ASSERT_TRUE(notes.said("ready")) << notes.output();
+    ASSERT_TRUE(activeWindowOf(notes.pid(), "Other"));
+    journey.start();
+    const std::string waiting =
+        "This app is waiting for “Save changes?” to be answered, so nothing can be pressed in "
+        "this window.";
+    std::vector<testing::Highlight> shown;
+    for (int attempt = 0; attempt < 2 && journey.log().find(waiting) == std::string::npos;
+         ++attempt) {
+        ASSERT_TRUE(testing::xdotool("key ctrl+alt+space"));
+        eventually([&] { return journey.log().find(waiting) != std::string::npos; }, 10);
+    }
+    testing::screenshot("modal-window");
+    EXPECT_NE(journey.log().find("Ovra message: " + waiting), std::string::npos) << journey.log();
+    EXPECT_EQ(testing::highlightFor(journey.highlights(), "Refresh"), nullptr);
+    // A number and Return typed anyway press nothing behind the dialog.
+    ASSERT_TRUE(testing::xdotool("key 1 Return"));
+    EXPECT_FALSE(notes.said("other: Refresh", 3)) << notes.output();
+    EXPECT_EQ(notes.output().find("notes: "), std::string::npos) << notes.output();
+    EXPECT_EQ(journey.log().find("Ovra pressed"), std::string::npos) << journey.log();
+}
+
+}  // namespace
+}  // namespace ovra
