@@ -277,6 +277,19 @@ std::vector<ActiveWindow> Workspace::windowsOf(std::int64_t pid) {
     return windows;
 }
 
+std::optional<std::uint32_t> Workspace::windowToRaise(std::int64_t pid, const std::string& title) {
+    // Qt adds the app's name to the title the window manager shows: "Rename — Notes".
+    const auto titled = [&](const std::string& shown) {
+        return shown == title || shown.starts_with(title + " \xe2\x80\x94 ") ||
+               shown.starts_with(title + " - ");
+    };
+    if (const auto active = activeWindow();
+        active && active->pid == pid && !title.empty() && titled(active->title)) {
+        return active->window;
+    }
+    return x11::windowToRaise(windowsOf(pid), pid, title);
+}
+
 std::vector<StackedWindow> Workspace::stackOf(std::int64_t pid) {
     std::vector<StackedWindow> windows;
     if (pid <= 0) {

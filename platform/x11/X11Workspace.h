@@ -67,6 +67,10 @@ class Workspace final {
     // The same with their frames, their places in the stacking order
     // (_NET_CLIENT_LIST_STACKING) and whether each is a modal dialog, and of which window.
     std::vector<StackedWindow> stackOf(std::int64_t pid);
+    // The window of process `pid` to raise for its accessibility window titled `title`: the
+    // active one when it is of that process and title (of several copies of one dialog, the one
+    // already in front), else as windowToRaise picks.
+    std::optional<std::uint32_t> windowToRaise(std::int64_t pid, const std::string& title);
     // Monitor frames in root-window space, primary first; the root window when RandR has none.
     std::vector<Rect> screenFrames();
     // Asks the window manager to activate a window (as a pager would), at server time `time`

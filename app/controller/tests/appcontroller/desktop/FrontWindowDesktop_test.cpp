@@ -62,20 +62,30 @@ class FrontWindowJourney {
     pid_t app_ = 0;
 };
 
-// Waits until a window of `pid` titled `title` is the active one.
-bool activeWindowOf(pid_t pid, const std::string& title) {
+// The active window once it is one of `pid` titled `title`, waited for; 0 when none came.
+std::uint32_t activeWindowOf(pid_t pid, const std::string& title) {
     auto workspace = x11::Workspace::open();
     if (!workspace) {
-        return false;
+        return 0;
     }
-    return eventually([&] {
+    std::uint32_t window = 0;
+    eventually([&] {
         const auto front = workspace.value()->activeWindow();
-        return front && front->pid == pid && front->title == title;
+        window = front && front->pid == pid && front->title == title ? front->window : 0;
+        return window != 0;
     });
+    return window;
+}
+
+std::uint32_t activeWindow() {
+    auto workspace = x11::Workspace::open();
+    const auto front = workspace ? workspace.value()->activeWindow() : std::nullopt;
+    return front ? front->window : 0;
 }
 
 // Two copies of a dialog one over the other: the button of the copy in front runs, as the app's
-// own output tells, never the one behind; one dialog alone is pressed as usual.
+// own output tells, never the one behind, which is not brought forward either; one dialog alone
+// is pressed as usual.
 TEST(FrontWindowDesktop, OfTwoEqualDialogsTheFrontOneIsPressed) {
     const struct {
         const char* what;
@@ -96,7 +106,8 @@ TEST(FrontWindowDesktop, OfTwoEqualDialogsTheFrontOneIsPressed) {
         FrontWindowJourney journey("front-window");
         testing::PipedProgram dialogs(c.argv, journey.home() / "dialogs");
         ASSERT_TRUE(dialogs.said("ready")) << dialogs.output();
-        ASSERT_TRUE(activeWindowOf(dialogs.pid(), "Rename"));
+        const std::uint32_t front = activeWindowOf(dialogs.pid(), "Rename");
+        ASSERT_NE(front, 0U);
         journey.start();
         const auto shown = journey.openOver("Apply");
         const testing::Highlight* apply = testing::highlightFor(shown, "Apply");
@@ -106,8 +117,9 @@ TEST(FrontWindowDesktop, OfTwoEqualDialogsTheFrontOneIsPressed) {
         EXPECT_TRUE(eventually(
             [&] { return journey.log().find("Ovra pressed \"Apply\"") != std::string::npos; }, 10))
             << journey.log();
-        // Nothing else ran: the copy behind kept still.
+        // Nothing else ran: the copy behind kept still, and stayed behind.
         EXPECT_EQ(testing::occurrences(dialogs.output(), ": Apply"), 1U) << dialogs.output();
+        EXPECT_EQ(activeWindow(), front);
     }
 }
 
@@ -119,7 +131,7 @@ TEST(FrontWindowDesktop, AWindowItsAppsModalDialogWaitsForOffersNothing) {
     testing::PipedProgram notes({"/usr/bin/python3", OVRA_GTK_TWIN_DIALOGS, "modal"},
                                 journey.home() / "notes");
     ASSERT_TRUE(notes.said("ready")) << notes.output();
-    ASSERT_TRUE(activeWindowOf(notes.pid(), "Other"));
+    ASSERT_NE(activeWindowOf(notes.pid(), "Other"), 0U);
     journey.start();
     const std::string waiting =
         "This app is waiting for “Save changes?” to be answered, so nothing can be pressed in "
