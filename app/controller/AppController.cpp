@@ -255,7 +255,8 @@ void AppController::readingArrived(Scan scan, const ReadResult& reading) {
     }
     if (!reading) {
         if (reading.error() == AXExtractorError::blockedByDialog) {
-            showMessage(PressReport::waitingForDialog(scan.target.modalDialogs));
+            showMessage(
+                PressReport::waitingForDialog(services_.workspace.modalDialogs(scan.target)));
         } else if (reading.error() != AXExtractorError::cancelled) {
             showMessage(description(reading.error()));
         }

@@ -68,6 +68,9 @@ class TargetWorkspace {
     virtual bool isRunning(const TargetApp& app) = 0;
     // Brings the app's window forward with the keyboard, through the window manager.
     virtual bool activate(const TargetApp& app) = 0;
+    // The titles of the app's modal dialogs as they are now, topmost first (a dialog may have
+    // opened since the app was captured).
+    virtual std::vector<std::string> modalDialogs(const TargetApp& app) { return app.modalDialogs; }
 };
 
 // The reading of one window: the app and the reader's limits.

@@ -111,4 +111,11 @@ bool X11TargetWorkspace::activate(const TargetApp& app) {
     return window != 0 && workspace_->activate(window, workspace_->serverTime());
 }
 
+std::vector<std::string> X11TargetWorkspace::modalDialogs(const TargetApp& app) {
+    if (!isRunning(app)) {
+        return app.modalDialogs;
+    }
+    return x11::modalDialogsOf(workspace_->stackOf(app.pid), app.window).titles;
+}
+
 }  // namespace ovra

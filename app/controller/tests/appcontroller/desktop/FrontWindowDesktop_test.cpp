@@ -158,5 +158,35 @@ TEST(FrontWindowDesktop, AWindowItsAppsModalDialogWaitsForOffersNothing) {
     EXPECT_EQ(journey.log().find("Ovra pressed"), std::string::npos) << journey.log();
 }
 
+// The same dialog opened while the overlay shows the other window's button: the press chosen
+// then is refused, naming the dialog, and nothing behind it runs.
+TEST(FrontWindowDesktop, APressBehindADialogThatOpenedMeanwhileIsRefused) {
+    FrontWindowJourney journey("modal-later");
+    testing::PipedProgram notes({"/usr/bin/python3", OVRA_GTK_TWIN_DIALOGS, "later"},
+                                journey.home() / "notes");
+    ASSERT_TRUE(notes.said("ready")) << notes.output();
+    ASSERT_NE(activeWindowOf(notes.pid(), "Other"), 0U);
+    journey.start();
+    const auto shown = journey.openOver("Refresh");
+    const testing::Highlight* refresh = testing::highlightFor(shown, "Refresh");
+    ASSERT_NE(refresh, nullptr) << journey.log();
+    notes.send("ask");
+    ASSERT_TRUE(notes.said("asked")) << notes.output();
+    ASSERT_TRUE(testing::xdotool("key " + refresh->digits() + " Return"));
+    EXPECT_TRUE(eventually(
+        [&] {
+            return journey.log().find(
+                       "Ovra did not press \"Refresh\": a dialog of the app "
+                       "waits for an answer") != std::string::npos;
+        },
+        10))
+        << journey.log();
+    EXPECT_FALSE(notes.said("other: Refresh", 2)) << notes.output();
+    EXPECT_TRUE(eventually([&] {
+        return journey.log().find("This app is waiting for “Save changes?” to be answered") !=
+               std::string::npos;
+    })) << journey.log();
+}
+
 }  // namespace
 }  // namespace ovra

@@ -6,6 +6,8 @@
 #   modal   a "Notes" window with an app-modal "Save changes?" dialog over it, and an "Other"
 #           window of the same app brought forward, where a click does nothing while the dialog
 #           waits
+#   later   "Notes" and "Other" in front; the line "ask" on standard input opens that dialog
+#           without taking the keyboard, as an app asks while the user looks elsewhere
 import sys
 
 import gi
@@ -47,12 +49,12 @@ if mode in ("twins", "single"):
     count = 2 if mode == "twins" else 1
     for n in range(1, count + 1):
         shown.append(window("Rename", ["Apply", "Revert"], f"copy {n}", dialog=True))
-elif mode == "modal":
+elif mode in ("modal", "later"):
     notes = window("Notes", ["Refresh notes"], "notes")
     other = window("Other", ["Refresh"], "other")
     ask = window("Save changes?", ["Save", "Discard"], "dialog", dialog=True, parent=notes)
     ask.set_modal(True)
-    shown = [notes, other, ask]
+    shown = [notes, other, ask] if mode == "modal" else [notes, other]
 else:
     sys.exit(f"unknown mode {mode}")
 
@@ -60,7 +62,7 @@ else:
 def show_next():
     # One after another, each over the last, so the window manager stacks them in this order.
     if not shown:
-        if mode == "modal":
+        if mode in ("modal", "later"):
             GLib.timeout_add(300, bring_other)
         else:
             say("ready")
@@ -78,5 +80,16 @@ def bring_other():
     return False
 
 
+def read_command(channel, _condition):
+    line = channel.readline()
+    if line.strip() == "ask":
+        ask.set_focus_on_map(False)
+        ask.show_all()
+        say("asked")
+    return bool(line)
+
+
+if mode == "later":
+    GLib.io_add_watch(GLib.IOChannel.unix_new(sys.stdin.fileno()), GLib.IO_IN, read_command)
 GLib.idle_add(show_next)
 Gtk.main()
