@@ -37,10 +37,7 @@ TargetWindowBackend::TargetWindowBackend(ax::AccessibilityBackend& inner, std::s
 TargetWindowBackend::TargetWindowBackend(ax::AccessibilityBackend& inner, CapturedWindow captured)
     : inner_(inner),
       captured_(std::move(captured)),
-      title_(captured_.title),
-      frame_(captured_.frame),
-      decorated_(captured_.decorated.isEmpty() ? captured_.frame : captured_.decorated),
-      dialog_(captured_.dialog) {}
+      decorated_(captured_.decorated.isEmpty() ? captured_.frame : captured_.decorated) {}
 
 ax::Element TargetWindowBackend::applicationElement(const ax::RunningApp& app) {
     appElement_ = inner_.applicationElement(app);
@@ -49,7 +46,7 @@ ax::Element TargetWindowBackend::applicationElement(const ax::RunningApp& app) {
 
 std::vector<Rect> TargetWindowBackend::screenFrames() {
     const std::vector<Rect> screens = inner_.screenFrames();
-    const std::optional<Rect> area = OverlaySpace::coveredArea(frame_, screens);
+    const std::optional<Rect> area = OverlaySpace::coveredArea(captured_.frame, screens);
     if (!area) {
         return screens;
     }
@@ -63,7 +60,7 @@ std::vector<Rect> TargetWindowBackend::screenFrames() {
 ax::Read TargetWindowBackend::attribute(const ax::Element& element, std::string_view name) {
     const bool window = name == "AXFocusedWindow" || name == "AXMainWindow";
     if (window && !appElement_.isNull() && element == appElement_) {
-        if (name == "AXFocusedWindow" || dialog_) {
+        if (name == "AXFocusedWindow" || captured_.dialog) {
             if (auto captured = capturedWindow(element)) {
                 return ax::Value(std::move(*captured));
             }
@@ -75,7 +72,7 @@ ax::Read TargetWindowBackend::attribute(const ax::Element& element, std::string_
         }
         // A dialog the app does not show stands in front of its other windows: reading the one
         // behind would offer controls the dialog keeps from the user.
-        if (dialog_) {
+        if (captured_.dialog) {
             dialogNotShown_ = timeouts_ == 0;
             return fail(timeouts_ == 0 ? ax::AXError::noValue : ax::AXError::timeout);
         }
@@ -121,7 +118,7 @@ std::vector<TargetWindowBackend::BusWindow> TargetWindowBackend::windowsOf(
 std::optional<ax::Element> TargetWindowBackend::capturedWindow(const ax::Element& appElement) {
     blockedBy_.reset();
     frontUnknown_ = false;
-    if (title_.empty() && frame_.isNull()) {
+    if (captured_.title.empty() && captured_.frame.isNull()) {
         return std::nullopt;
     }
     const std::vector<BusWindow> windows = windowsOf(appElement);
@@ -132,9 +129,9 @@ std::optional<ax::Element> TargetWindowBackend::capturedWindow(const ax::Element
     };
     std::vector<Scored> matching;
     for (const BusWindow& window : windows) {
-        const bool sameTitle = !title_.empty() && window.title == title_;
+        const bool sameTitle = !captured_.title.empty() && window.title == captured_.title;
         double distance = kMaxFrameDistance;
-        if (window.frame && !frame_.isNull()) {
+        if (window.frame && !captured_.frame.isNull()) {
             distance = distanceTo(*window.frame).value_or(kMaxFrameDistance);
         }
         if (!std::isfinite(distance) || (!sameTitle && distance >= kMaxFrameDistance)) {
@@ -272,12 +269,13 @@ std::optional<double> TargetWindowBackend::distanceTo(const Rect& window) const 
         return std::numeric_limits<double>::quiet_NaN();  // a frame of nonsense is no window
     }
     std::optional<double> nearest;
-    for (const Rect& captured : {frame_, decorated_}) {
+    for (const Rect& captured : {captured_.frame, decorated_}) {
         // A dialog lies centred over its parent, nearly as large (Chromium's file chooser is 76
         // by 78 points smaller than its window): only a frame of the dialog's own size is the
         // dialog.
-        if (dialog_ && (std::abs(window.width() - captured.width()) > kDialogSizeSlack ||
-                        std::abs(window.height() - captured.height()) > kDialogSizeSlack)) {
+        if (captured_.dialog &&
+            (std::abs(window.width() - captured.width()) > kDialogSizeSlack ||
+             std::abs(window.height() - captured.height()) > kDialogSizeSlack)) {
             continue;
         }
         const double d =

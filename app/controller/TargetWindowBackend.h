@@ -136,9 +136,10 @@ class TargetWindowBackend final : public ax::AccessibilityBackend {
     // which of them is in front: none was read.
     bool frontUnknown() const { return frontUnknown_; }
 
-    // Whether the app shows the captured window (the same title, or a frame near it).
+    // Whether the app shows the captured window (the same title, or a frame near it), also one
+    // it keeps from use or cannot tell from its twins (a reading then says why).
     bool showsCapturedWindow(const ax::Element& appElement) {
-        return capturedWindow(appElement).has_value();
+        return capturedWindow(appElement).has_value() || blockedBy_ || frontUnknown_;
     }
 
     // Just before a press into `window` (the window the reading read) of `app`, once the
@@ -181,10 +182,7 @@ class TargetWindowBackend final : public ax::AccessibilityBackend {
 
     ax::AccessibilityBackend& inner_;
     CapturedWindow captured_;
-    std::string title_;
-    Rect frame_;
-    Rect decorated_;
-    bool dialog_ = false;
+    Rect decorated_;  // the captured frame with decorations, or without when they are unknown
     bool dialogNotShown_ = false;
     std::optional<std::string> blockedBy_;
     bool frontUnknown_ = false;
