@@ -241,6 +241,10 @@ std::string outcome(const Result<WindowSnapshot, AXExtractorError>& result) {
             return "not on the bus";
         case AXExtractorError::windowNotShown:
             return "window not shown";
+        case AXExtractorError::blockedByDialog:
+            return "blocked by a dialog";
+        case AXExtractorError::frontUnknown:
+            return "front window unknown";
     }
     return "failed";
 }
@@ -299,6 +303,14 @@ std::string description(AXExtractorError error) {
             return OvraText::t(
                 "This window cannot be read: its app does not show it to accessibility tools. "
                 "Use it directly, or close it and try again.");
+        case AXExtractorError::blockedByDialog:
+            return OvraText::t(
+                "This app is waiting for one of its dialogs to be answered, so nothing can be "
+                "pressed in this window.");
+        case AXExtractorError::frontUnknown:
+            return OvraText::t(
+                "Several windows of this app lie one over the other and Ovra cannot tell which "
+                "one is in front, so it presses nothing there. Move one aside and try again.");
     }
     return {};
 }

@@ -27,6 +27,10 @@ enum class AXExtractorError {
     appLost,         // the app, or the accessibility bus, went away during the reading
     notOnBus,        // the app is not on the accessibility bus at all
     windowNotShown,  // the window in front (a dialog) is not on the accessibility bus
+    // A modal dialog of the app keeps the window from being used.
+    blockedByDialog,
+    // Several of the app's windows lie alike in its place, and nothing told which is in front.
+    frontUnknown,
 };
 
 // The localized sentence shown for an error.

@@ -45,6 +45,10 @@ std::string_view rawValue(PressFailure failure) {
             return "not responding";
         case PressFailure::appClosed:
             return "app closed";
+        case PressFailure::waitsForDialog:
+            return "waits for a dialog";
+        case PressFailure::notInFront:
+            return "not in front";
     }
     return "refused";
 }

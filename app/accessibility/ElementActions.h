@@ -49,8 +49,13 @@ enum class PressFailure {
                // clip leaves nothing of it)
     notResponding,  // the app did not answer, so whether the control is there cannot be told
     appClosed,      // the app is gone
+    // Before the action: a modal dialog of the app keeps the control's window from being used.
+    waitsForDialog,
+    // Before the action: another window of the app lying alike in its place is the one in front.
+    notInFront,
 };
-// "changed", "gone", "refused", "unsure", "disabled", "covered", "not responding", "app closed".
+// "changed", "gone", "refused", "unsure", "disabled", "covered", "not responding", "app closed",
+// "waits for a dialog", "not in front".
 std::string_view rawValue(PressFailure failure);
 
 // The control to press, as the window reading showed it.

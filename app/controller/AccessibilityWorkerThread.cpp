@@ -41,6 +41,17 @@ void waitUntilSettled(ax::AccessibilityBackend& backend, ax::Clock& clock,
     }
 }
 
+CapturedWindow capturedWindow(const TargetApp& target) {
+    return {.title = target.title,
+            .frame = target.frame,
+            .dialog = target.dialog,
+            .decorated = target.decoratedFrame,
+            .twinIndex = target.twinIndex,
+            .twinCount = target.twinCount,
+            .aboveTwins = target.aboveTwins,
+            .dialogOverIt = target.dialogOverIt};
+}
+
 }  // namespace
 
 AccessibilityWorkerThread::AccessibilityWorkerThread(Services services)
@@ -65,8 +76,7 @@ std::optional<bool> AccessibilityWorkerThread::trustedWithin(std::chrono::millis
 
 ReadResult AccessibilityWorkerThread::readWindow(const ReadRequest& request, std::stop_token stop) {
     const TargetApp& target = request.target;
-    TargetWindowBackend backend(services_.backend, target.title, target.frame, target.dialog,
-                                target.decoratedFrame);
+    TargetWindowBackend backend(services_.backend, capturedWindow(target));
     ax::RunningApp app{target.pid, std::nullopt};
     // The app's own name for itself, else its process name.
     if (auto title = backend.attribute(backend.applicationElement(app), "AXTitle")) {
@@ -88,6 +98,14 @@ ReadResult AccessibilityWorkerThread::readWindow(const ReadRequest& request, std
         const auto windows = services_.backend.children(appElement, 1);
         return windows || windows.error() != ax::AXError::appGone;
     };
+    // No window read because a dialog keeps it from being used, or because several alike lie in
+    // its place and nothing told which one is in front.
+    if (!result && result.error() == AXExtractorError::noWindow && backend.blockedBy()) {
+        return fail(AXExtractorError::blockedByDialog);
+    }
+    if (!result && result.error() == AXExtractorError::noWindow && backend.frontUnknown()) {
+        return fail(AXExtractorError::frontUnknown);
+    }
     // No window found because the app did not answer: say so, not that it has none.
     if (!result && result.error() == AXExtractorError::noWindow && backend.timeouts() > 0) {
         result = fail(AXExtractorError::notResponding);
@@ -151,13 +169,33 @@ void AccessibilityWorkerThread::scroll(ScrollJob job, std::function<void(ScrollO
     });
 }
 
+PressOutcome AccessibilityWorkerThread::pressInFront(const PressJob& job) {
+    // The window the reading read must still be the one in front: not one a dialog of its app
+    // has come to keep from being used, nor one of several alike that the press cannot tell
+    // apart from the one the user sees.
+    TargetWindowBackend window(services_.backend, capturedWindow(job.reading.target));
+    const auto front =
+        window.frontAtPress(job.request.app, job.request.windowElement, services_.clock, [&] {
+            if (job.request.window) {
+                actions_.raise(job.request.window, {});
+            }
+        });
+    if (front == TargetWindowBackend::Front::inFront) {
+        return actions_.press(job.request);
+    }
+    PressOutcome refused;
+    refused.failure = front == TargetWindowBackend::Front::blocked ? PressFailure::waitsForDialog
+                                                                   : PressFailure::notInFront;
+    return refused;
+}
+
 void AccessibilityWorkerThread::press(PressJob job, std::function<void(PressOutcome)> done) {
     queue_.post([this, job = std::move(job), done = std::move(done)]() mutable {
         job.request.readWindow = [this, &job]() -> std::optional<WindowSnapshot> {
             auto reading = readWindow(job.reading, {});
             return reading ? std::optional(std::move(reading).value()) : std::nullopt;
         };
-        PressOutcome outcome = actions_.press(job.request);
+        PressOutcome outcome = pressInFront(job);
         services_.postToMain([done = std::move(done), outcome = std::move(outcome)]() mutable {
             done(std::move(outcome));
         });

@@ -51,6 +51,8 @@ class AccessibilityWorkerThread final : public AccessibilityWorker {
   private:
     // Reads the target's window as it is now.
     ReadResult readWindow(const ReadRequest& request, std::stop_token stop);
+    // The press, once its window is known to be the app's window in front.
+    PressOutcome pressInFront(const PressJob& job);
 
     Services services_;
     AXActions actions_;

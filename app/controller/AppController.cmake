@@ -119,6 +119,22 @@ if(BUILD_TESTING)
     OVRA_PROMPT_PAGE="${CMAKE_CURRENT_SOURCE_DIR}/tests/appcontroller/desktop/prompt.html")
   add_dependencies(KeptReadingDesktop_test murmlark-ovra)
 
+  # Windows of one app lying one over the other: the one in front is read and pressed, and a
+  # window its app's modal dialog keeps from use is not. A small Qt 6 app of twin dialogs and a
+  # GTK 3 one of the project's own are the apps.
+  add_executable(ovra-qt-twin-dialogs
+    "${CMAKE_CURRENT_SOURCE_DIR}/tests/appcontroller/desktop/QtTwinDialogs.cpp")
+  target_link_libraries(ovra-qt-twin-dialogs PRIVATE Qt6::Widgets ovra_warnings)
+  ovra_add_test_files(FILES
+    "${CMAKE_CURRENT_SOURCE_DIR}/tests/appcontroller/desktop/FrontWindowDesktop_test.cpp"
+    LIBS ovra_x11 Qt6::Gui LABEL desktop)
+  target_link_libraries(FrontWindowDesktop_test PRIVATE PkgConfig::OVRA_CONTROLLER_TEST_ATSPI)
+  target_compile_definitions(FrontWindowDesktop_test PRIVATE
+    OVRA_APP="$<TARGET_FILE:murmlark-ovra>"
+    OVRA_QT_TWIN_DIALOGS="$<TARGET_FILE:ovra-qt-twin-dialogs>"
+    OVRA_GTK_TWIN_DIALOGS="${CMAKE_CURRENT_SOURCE_DIR}/tests/appcontroller/desktop/twin-dialogs.py")
+  add_dependencies(FrontWindowDesktop_test murmlark-ovra ovra-qt-twin-dialogs)
+
   # A dialog the bus does not show, in front of the window a request would read.
   ovra_add_test_files(FILES
     "${CMAKE_CURRENT_SOURCE_DIR}/tests/appcontroller/desktop/ModalDialogDesktop_test.cpp"

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "app/controller/OverlaySentences.h"
+#include "app/controller/PressReport.h"
 #include "core/OvraText.h"
 
 namespace ovra {
@@ -253,7 +254,10 @@ void AppController::readingArrived(Scan scan, const ReadResult& reading) {
         return;
     }
     if (!reading) {
-        if (reading.error() != AXExtractorError::cancelled) {
+        if (reading.error() == AXExtractorError::blockedByDialog) {
+            showMessage(
+                PressReport::waitingForDialog(services_.workspace.modalDialogs(scan.target)));
+        } else if (reading.error() != AXExtractorError::cancelled) {
             showMessage(description(reading.error()));
         }
         return;

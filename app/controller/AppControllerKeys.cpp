@@ -211,7 +211,10 @@ void AppController::pressed(const PendingPress& press, const PressOutcome& outco
     if (services_.log) {
         services_.log(PressReport::logLine(press.label, outcome));
     }
-    const std::optional<std::string> why = PressReport::sentence(outcome);
+    const std::optional<std::string> why =
+        PressReport::sentence(outcome, outcome.failure == PressFailure::waitsForDialog
+                                           ? services_.workspace.modalDialogs(press.target)
+                                           : std::vector<std::string>{});
     if (!why) {
         return;
     }

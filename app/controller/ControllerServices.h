@@ -37,6 +37,16 @@ struct TargetApp {
     Rect frame;                   // the window's frame in accessibility space
     Rect decoratedFrame;          // with the window manager's title bar and borders around it
     bool dialog = false;          // a dialog of another window (transient for it, or modal)
+    // Of the app's windows lying where this one lies, at its size (copies of one dialog one over
+    // the other): which one this is in the order they were mapped, of how many, and whether it
+    // lies above the others. What the accessibility bus shows of them comes in that order too.
+    int twinIndex = 0;
+    int twinCount = 1;
+    bool aboveTwins = true;
+    // The titles of the app's modal dialogs other than this window, topmost first; whether one
+    // of them is a dialog of this very window, which it keeps from being used.
+    std::vector<std::string> modalDialogs;
+    bool dialogOverIt = false;
 
     bool sameProcess(const TargetApp& other) const {
         return pid == other.pid && startTime == other.startTime;
@@ -58,6 +68,9 @@ class TargetWorkspace {
     virtual bool isRunning(const TargetApp& app) = 0;
     // Brings the app's window forward with the keyboard, through the window manager.
     virtual bool activate(const TargetApp& app) = 0;
+    // The titles of the app's modal dialogs as they are now, topmost first (a dialog may have
+    // opened since the app was captured).
+    virtual std::vector<std::string> modalDialogs(const TargetApp& app) { return app.modalDialogs; }
 };
 
 // The reading of one window: the app and the reader's limits.

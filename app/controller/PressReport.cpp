@@ -1,5 +1,6 @@
 #include "app/controller/PressReport.h"
 
+#include "core/DisplayText.h"
 #include "core/OvraText.h"
 
 namespace ovra::PressReport {
@@ -57,6 +58,10 @@ std::string logLine(const std::string& label, const PressOutcome& outcome) {
             return "Ovra could not press " + quoted + ": the app is not responding";
         case PressFailure::appClosed:
             return "Ovra could not press " + quoted + ": the app has closed";
+        case PressFailure::waitsForDialog:
+            return "Ovra did not press " + quoted + ": a dialog of the app waits for an answer";
+        case PressFailure::notInFront:
+            return "Ovra did not press " + quoted + ": its window is not the one in front";
         case PressFailure::refused:
             break;
     }
@@ -64,7 +69,8 @@ std::string logLine(const std::string& label, const PressOutcome& outcome) {
            routeList(outcome.failedRoutes) + ")";
 }
 
-std::optional<std::string> sentence(const PressOutcome& outcome) {
+std::optional<std::string> sentence(const PressOutcome& outcome,
+                                    const std::vector<std::string>& dialogs) {
     if (outcome.route) {
         return std::nullopt;
     }
@@ -88,10 +94,28 @@ std::optional<std::string> sentence(const PressOutcome& outcome) {
             return OvraText::t("This app is not responding. Try again once it answers.");
         case PressFailure::appClosed:
             return OvraText::t("The app has closed, so nothing was pressed.");
+        case PressFailure::waitsForDialog:
+            return waitingForDialog(dialogs);
+        case PressFailure::notInFront:
+            return OvraText::t(
+                "Ovra could not tell which of this app's windows is in front, so nothing was "
+                "pressed.");
         case PressFailure::refused:
             break;
     }
     return OvraText::t("The control could not be pressed.");
+}
+
+std::string waitingForDialog(const std::vector<std::string>& dialogs) {
+    const std::string title = dialogs.empty() ? std::string() : text::forDisplay(dialogs.front());
+    if (title.empty()) {
+        return OvraText::t(
+            "This app is waiting for one of its dialogs to be answered, so nothing can be "
+            "pressed in this window.");
+    }
+    return OvraText::f(
+        "This app is waiting for “%@” to be answered, so nothing can be pressed in this window.",
+        {title});
 }
 
 Telling telling(const PressOutcome& outcome, bool appRunning, bool requestOpen, bool planShown) {

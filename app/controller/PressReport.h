@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/accessibility/ElementActions.h"
 
@@ -13,8 +14,12 @@ namespace ovra::PressReport {
 // "Ovra pressed "Play": pressed, it relabelled itself "Pause"", "Ovra did not press "Save": the
 // control changed", …
 std::string logLine(const std::string& label, const PressOutcome& outcome);
-// Why the control was not pressed; none when the press landed.
-std::optional<std::string> sentence(const PressOutcome& outcome);
+// Why the control was not pressed; none when the press landed. `dialogs`: the titles of the
+// app's modal dialogs, topmost first, one of which a press refused for one names.
+std::optional<std::string> sentence(const PressOutcome& outcome,
+                                    const std::vector<std::string>& dialogs = {});
+// "This app is waiting for “Save changes?” to be answered, …", naming the first of `dialogs`.
+std::string waitingForDialog(const std::vector<std::string>& dialogs);
 
 // How the user is told why, after a press that did not land.
 enum class Telling {

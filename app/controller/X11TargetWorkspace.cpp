@@ -53,6 +53,16 @@ std::optional<TargetApp> X11TargetWorkspace::frontmost() {
     app.decoratedFrame = workspace_->decoratedFrame(active->window).value_or(app.frame);
     app.dialog = workspace_->isDialog(active->window);
     const auto process = active->pid ? x11::processIdentity(*active->pid) : std::nullopt;
+    if (process) {
+        const std::vector<x11::StackedWindow> stack = workspace_->stackOf(*active->pid);
+        const x11::Twins twins = x11::twinsOf(stack, active->window);
+        app.twinIndex = twins.index;
+        app.twinCount = twins.count;
+        app.aboveTwins = twins.onTop;
+        x11::ModalDialogs dialogs = x11::modalDialogsOf(stack, active->window);
+        app.modalDialogs = std::move(dialogs.titles);
+        app.dialogOverIt = dialogs.overCaptured;
+    }
     const std::string processName = process ? process->name : std::string();
     app.name = appName_ ? appName_(active->windowClass, processName) : processName;
     // Without a readable process the window is known by itself alone (pid 0).
@@ -99,6 +109,13 @@ bool X11TargetWorkspace::activate(const TargetApp& app) {
         window = x11::windowToRaise(workspace_->windowsOf(app.pid), app.pid, app.title).value_or(0);
     }
     return window != 0 && workspace_->activate(window, workspace_->serverTime());
+}
+
+std::vector<std::string> X11TargetWorkspace::modalDialogs(const TargetApp& app) {
+    if (!isRunning(app)) {
+        return app.modalDialogs;
+    }
+    return x11::modalDialogsOf(workspace_->stackOf(app.pid), app.window).titles;
 }
 
 }  // namespace ovra

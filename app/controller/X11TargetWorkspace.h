@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/controller/ControllerServices.h"
 #include "platform/x11/X11Workspace.h"
@@ -38,6 +39,7 @@ class X11TargetWorkspace final : public QObject, public TargetWorkspace {
     std::int64_t ownPid() const override;
     bool isRunning(const TargetApp& app) override;
     bool activate(const TargetApp& app) override;
+    std::vector<std::string> modalDialogs(const TargetApp& app) override;
 
     x11::Workspace& workspace() { return *workspace_; }
 

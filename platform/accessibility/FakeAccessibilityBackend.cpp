@@ -108,6 +108,11 @@ class FakeFixtureLoader {
         if (const auto it = fixture.find("window"); it != fixture.end() && !it->is_null()) {
             fake_.window_ = loadNode(*it);
         }
+        if (const auto it = fixture.find("otherWindows"); it != fixture.end() && it->is_array()) {
+            for (const auto& other : *it) {
+                fake_.otherWindows_.push_back(loadNode(other));
+            }
+        }
         if (const auto it = fixture.find("afterWakeUp"); it != fixture.end()) {
             fake_.windowAfterWakeUp_ = loadNode(*it);
             if (!wakeUpGiven_) {
@@ -663,6 +668,11 @@ Result<ElementList, AXError> FakeAccessibilityBackend::children(const Element& e
     if (n == &nodes_[0]) {
         if (window_ >= 0 && limit > 0) {
             out.push_back(handle(window_));
+        }
+        for (const int other : otherWindows_) {
+            if (out.size() < limit) {
+                out.push_back(handle(other));
+            }
         }
     } else if (n->repeat > 0) {
         const std::size_t count = std::min(limit, n->repeat);

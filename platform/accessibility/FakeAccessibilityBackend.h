@@ -21,6 +21,7 @@
 //              "focusedWindow": true, "mainWindow": true,   false: that attribute is missing
 //              "wakeUp": "ok" | <error name> },             default ok with "afterWakeUp"
 //     "window": <node> | null,
+//     "otherWindows": [<node>, ...],                         the app's windows after it
 //     "afterWakeUp": <node> }                               the window once woken up
 //   node: { "id": "ok",                    element key (default "n" and an index)
 //           "role", "subrole", "title", "desc", "value", "placeholder": AX attributes,
@@ -187,6 +188,7 @@ class FakeAccessibilityBackend final : public AccessibilityBackend {
     std::vector<Node> nodes_;  // 0 is the app element
     std::vector<std::shared_ptr<const ElementRef>> refs_;
     int window_ = -1;
+    std::vector<int> otherWindows_;
     int windowAfterWakeUp_ = -1;
     int listedLate_ = 0;  // lookups of the app that find only `unlisted_`
     int unlisted_ = -1;   // a node that is gone, standing in for the app`

@@ -266,7 +266,7 @@ std::optional<AXError> AtspiSession::raise(const AtspiRef& ref) {
     Node& window = nodes_.node(ref.bus(), ref.path());
     nodes_.settle(window, [](Node& n) { return n.props.settled(); });
     const std::string title = window.props.done() ? window.props.value.name.value_or("") : "";
-    auto target = x11::windowToRaise(desk->windowsOf(*pid), *pid, title);
+    auto target = desk->windowToRaise(*pid, title);
     if (!target || !desk->activate(*target)) {
         return AXError::cannotComplete;
     }

@@ -4,6 +4,7 @@
 #include <xcb/xcb.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
@@ -41,6 +42,57 @@ std::optional<std::uint32_t> windowToRaise(const std::vector<ActiveWindow>& wind
         newest = window.window;
     }
     return newest;
+}
+
+namespace {
+
+bool samePlace(const Rect& a, const Rect& b) {
+    return std::abs(a.minX() - b.minX()) <= kSamePlaceSlack &&
+           std::abs(a.minY() - b.minY()) <= kSamePlaceSlack &&
+           std::abs(a.width() - b.width()) <= kSamePlaceSlack &&
+           std::abs(a.height() - b.height()) <= kSamePlaceSlack;
+}
+
+}  // namespace
+
+Twins twinsOf(const std::vector<StackedWindow>& windows, std::uint32_t captured) {
+    const auto self = std::find_if(windows.begin(), windows.end(),
+                                   [&](const StackedWindow& w) { return w.window == captured; });
+    if (self == windows.end() || self->frame.isNull()) {
+        return {};
+    }
+    Twins twins{0, 0, true};
+    for (const StackedWindow& w : windows) {
+        if (w.frame.isNull() || !samePlace(w.frame, self->frame)) {
+            continue;
+        }
+        if (w.window == captured) {
+            twins.index = twins.count;
+        } else if (w.level < 0 || self->level < 0 || w.level > self->level) {
+            twins.onTop = false;  // above it, or nothing tells
+        }
+        ++twins.count;
+    }
+    return twins;
+}
+
+ModalDialogs modalDialogsOf(const std::vector<StackedWindow>& windows, std::uint32_t captured) {
+    std::vector<const StackedWindow*> modal;
+    for (const StackedWindow& w : windows) {
+        if (w.modal && w.window != captured) {
+            modal.push_back(&w);
+        }
+    }
+    std::stable_sort(
+        modal.begin(), modal.end(),
+        [](const StackedWindow* a, const StackedWindow* b) { return a->level > b->level; });
+    ModalDialogs dialogs;
+    for (const StackedWindow* w : modal) {
+        dialogs.titles.push_back(w->title);
+        dialogs.overCaptured =
+            dialogs.overCaptured || (captured != 0 && w->transientFor == captured);
+    }
+    return dialogs;
 }
 
 std::vector<Rect> primaryFirst(std::vector<Rect> monitors,
@@ -225,6 +277,61 @@ std::vector<ActiveWindow> Workspace::windowsOf(std::int64_t pid) {
     return windows;
 }
 
+std::optional<std::uint32_t> Workspace::windowToRaise(std::int64_t pid, const std::string& title) {
+    // Qt adds the app's name to the title the window manager shows: "Rename — Notes".
+    const auto titled = [&](const std::string& shown) {
+        return shown == title || shown.starts_with(title + " \xe2\x80\x94 ") ||
+               shown.starts_with(title + " - ");
+    };
+    if (const auto active = activeWindow();
+        active && active->pid == pid && !title.empty() && titled(active->title)) {
+        return active->window;
+    }
+    return x11::windowToRaise(windowsOf(pid), pid, title);
+}
+
+std::vector<StackedWindow> Workspace::stackOf(std::int64_t pid) {
+    std::vector<StackedWindow> windows;
+    if (pid <= 0) {
+        return windows;
+    }
+    std::vector<std::uint32_t> stacking;
+    if (auto list = impl_->property(impl_->root, impl_->atom("_NET_CLIENT_LIST_STACKING"),
+                                    XCB_ATOM_WINDOW, 4096)) {
+        for (std::size_t offset = 0; offset + 4 <= list->size(); offset += 4) {
+            std::uint32_t window = 0;
+            std::memcpy(&window, list->data() + offset, 4);
+            stacking.push_back(window);
+        }
+    }
+    for (const ActiveWindow& mine : windowsOf(pid)) {
+        StackedWindow w;
+        w.window = mine.window;
+        w.title = mine.title;
+        w.frame = contentFrame(mine.window).value_or(Rect());
+        const auto at = std::find(stacking.begin(), stacking.end(), mine.window);
+        w.level = at == stacking.end() ? -1 : static_cast<int>(at - stacking.begin());
+        w.modal = hasAtom(mine.window, "_NET_WM_STATE", "_NET_WM_STATE_MODAL");
+        w.transientFor =
+            impl_->cardinal(mine.window, XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW).value_or(0);
+        windows.push_back(std::move(w));
+    }
+    return windows;
+}
+
+bool Workspace::hasAtom(std::uint32_t window, const char* property, const char* wanted) {
+    const xcb_atom_t target = impl_->atom(wanted);
+    auto bytes = impl_->property(window, impl_->atom(property), XCB_ATOM_ATOM, 64);
+    for (std::size_t at = 0; target != 0 && bytes && at + 4 <= bytes->size(); at += 4) {
+        xcb_atom_t atom = 0;
+        std::memcpy(&atom, bytes->data() + at, 4);
+        if (atom == target) {
+            return true;
+        }
+    }
+    return false;
+}
+
 ActiveWindow Workspace::describe(std::uint32_t window) {
     ActiveWindow result;
     result.window = window;
@@ -311,20 +418,8 @@ bool Workspace::isDialog(std::uint32_t window) {
     if (impl_->cardinal(window, XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW).value_or(0) != 0) {
         return true;
     }
-    const auto hasAtom = [&](const char* property, const char* wanted) {
-        const xcb_atom_t target = impl_->atom(wanted);
-        auto bytes = impl_->property(window, impl_->atom(property), XCB_ATOM_ATOM, 64);
-        for (std::size_t at = 0; target != 0 && bytes && at + 4 <= bytes->size(); at += 4) {
-            xcb_atom_t atom = 0;
-            std::memcpy(&atom, bytes->data() + at, 4);
-            if (atom == target) {
-                return true;
-            }
-        }
-        return false;
-    };
-    return hasAtom("_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_DIALOG") ||
-           hasAtom("_NET_WM_STATE", "_NET_WM_STATE_MODAL");
+    return hasAtom(window, "_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_DIALOG") ||
+           hasAtom(window, "_NET_WM_STATE", "_NET_WM_STATE_MODAL");
 }
 
 std::optional<Rect> Workspace::contentFrame(std::uint32_t window) {

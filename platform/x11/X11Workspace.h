@@ -29,6 +29,25 @@ struct ActiveWindow {
     std::string windowClass;          // WM_CLASS class part
 };
 
+// One of an app's managed windows, with what tells which of them lies in front.
+struct StackedWindow {
+    std::uint32_t window = 0;
+    std::string title;
+    Rect frame;                      // the content frame (see Workspace::contentFrame)
+    int level = -1;                  // its place in the stacking order, bottom 0; -1: not listed
+    bool modal = false;              // _NET_WM_STATE_MODAL
+    std::uint32_t transientFor = 0;  // WM_TRANSIENT_FOR; 0: none
+};
+
+// Of an app's windows that lie where the captured one lies, at its size (two copies of a dialog
+// one over the other): which one it is in the order they were mapped, of how many, and whether
+// it lies above all the others.
+struct Twins {
+    int index = 0;
+    int count = 1;
+    bool onTop = true;
+};
+
 class Workspace final {
   public:
     // Connects to $DISPLAY.
@@ -45,6 +64,13 @@ class Workspace final {
     std::vector<ActiveWindow> clientWindows();
     // The managed top-level windows of one process (by _NET_WM_PID), oldest first.
     std::vector<ActiveWindow> windowsOf(std::int64_t pid);
+    // The same with their frames, their places in the stacking order
+    // (_NET_CLIENT_LIST_STACKING) and whether each is a modal dialog, and of which window.
+    std::vector<StackedWindow> stackOf(std::int64_t pid);
+    // The window of process `pid` to raise for its accessibility window titled `title`: the
+    // active one when it is of that process and title (of several copies of one dialog, the one
+    // already in front), else as windowToRaise picks.
+    std::optional<std::uint32_t> windowToRaise(std::int64_t pid, const std::string& title);
     // Monitor frames in root-window space, primary first; the root window when RandR has none.
     std::vector<Rect> screenFrames();
     // Asks the window manager to activate a window (as a pager would), at server time `time`
@@ -82,6 +108,7 @@ class Workspace final {
     std::vector<std::uint32_t> clientList();
     ActiveWindow describe(std::uint32_t window);
     std::optional<std::uint32_t> focusedTopLevel();
+    bool hasAtom(std::uint32_t window, const char* property, const char* wanted);
     void noteEvent(const void* event);
     std::unique_ptr<Impl> impl_;
 };
@@ -90,6 +117,21 @@ class Workspace final {
 // the app's newest window; absent when the app has none. Pure, for tests.
 std::optional<std::uint32_t> windowToRaise(const std::vector<ActiveWindow>& windows,
                                            std::int64_t pid, const std::string& title);
+
+// Two frames that differ by at most this many pixels at each edge lie in the same place.
+inline constexpr double kSamePlaceSlack = 8;
+
+// The captured window's twins among an app's windows (as stackOf lists them); one of one when
+// the captured window is not among them. Pure, for tests.
+Twins twinsOf(const std::vector<StackedWindow>& windows, std::uint32_t captured);
+
+// The titles of the modal dialogs among an app's windows other than `captured`, topmost first,
+// and whether one of them is a dialog of the captured window itself. Pure, for tests.
+struct ModalDialogs {
+    std::vector<std::string> titles;
+    bool overCaptured = false;
+};
+ModalDialogs modalDialogsOf(const std::vector<StackedWindow>& windows, std::uint32_t captured);
 
 // Orders monitor rectangles with the primary one first; pure, for tests.
 std::vector<Rect> primaryFirst(std::vector<Rect> monitors, std::optional<std::size_t> primaryIndex);

@@ -69,5 +69,55 @@ TEST(PrimaryFirst, MovesThePrimaryMonitorToTheFront) {
     EXPECT_TRUE(primaryFirst({}, 0).empty());
 }
 
+// Which of an app's windows lying in one place the captured one is: counted in the order they
+// were mapped, and above the others only when the stacking says so.
+TEST(TwinsOf, CountsTheWindowsInTheCapturedOnesPlace) {
+    const Rect place(200, 200, 362, 185);
+    const StackedWindow first{1, "Rename", place, 0};
+    const StackedWindow second{2, "Rename", place, 2};
+    const StackedWindow nudged{3, "Rename", Rect(205, 196, 360, 190), 1};
+    const StackedWindow elsewhere{4, "Rename", Rect(600, 200, 362, 185), 3};
+    const StackedWindow unstacked{5, "Rename", place, -1};
+    const struct {
+        const char* what;
+        std::vector<StackedWindow> windows;
+        std::uint32_t captured;
+        int index, count;
+        bool onTop;
+    } cases[] = {
+        {"one window", {first}, 1, 0, 1, true},
+        {"the copy opened second, on top", {first, second}, 2, 1, 2, true},
+        {"the first copy, under the second", {first, second}, 1, 0, 2, false},
+        {"a copy a few pixels off is in the same place", {first, nudged, second}, 2, 2, 3, true},
+        {"a copy elsewhere is no twin", {first, elsewhere}, 1, 0, 1, true},
+        {"a twin the stacking does not list", {unstacked, second}, 2, 1, 2, false},
+        {"the captured window not among them", {first, second}, 9, 0, 1, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Twins twins = twinsOf(c.windows, c.captured);
+        EXPECT_EQ(twins.index, c.index);
+        EXPECT_EQ(twins.count, c.count);
+        EXPECT_EQ(twins.onTop, c.onTop);
+    }
+}
+
+// The app's modal dialogs, topmost first, and whether one is the captured window's own.
+TEST(ModalDialogsOf, ListsTheOtherModalWindowsTopmostFirst) {
+    const Rect place(0, 0, 400, 300);
+    const StackedWindow notes{1, "Notes", place, 0};
+    const StackedWindow other{2, "Other", place, 3};
+    const StackedWindow ask{3, "Save changes?", place, 2, true, 1};
+    const StackedWindow print{4, "Print", place, 1, true, 0};
+    EXPECT_EQ(modalDialogsOf({notes, other, ask, print}, 2).titles,
+              (std::vector<std::string>{"Save changes?", "Print"}));
+    EXPECT_FALSE(modalDialogsOf({notes, other, ask, print}, 2).overCaptured);
+    EXPECT_TRUE(modalDialogsOf({notes, other, ask}, 1).overCaptured);
+    // The dialog itself in front: nothing else is modal.
+    EXPECT_TRUE(modalDialogsOf({notes, other, ask}, 3).titles.empty());
+    // A modal dialog of nothing in particular is no dialog of the captured window.
+    EXPECT_FALSE(modalDialogsOf({notes, print}, 0).overCaptured);
+}
+
 }  // namespace
 }  // namespace ovra::x11

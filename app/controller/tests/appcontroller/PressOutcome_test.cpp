@@ -91,5 +91,41 @@ TEST_F(AppControllerTest, APressThatMayHaveLandedIsSaidAloneWithNothingUnderTheN
     EXPECT_EQ(prefs_.get(keys::ovrasPressed), 1);
 }
 
+// A press refused before it acted because a modal dialog of the app waits for an answer: the
+// dialog is named, once, over the window read again (which offers nothing either); nothing
+// counts. One refused because the window in front could not be told says so.
+TEST_F(AppControllerTest, APressRefusedForTheWindowInFrontSaysWhy) {
+    const std::string waits =
+        "This app is waiting for “Save changes?” to be answered, so nothing can be pressed in "
+        "this window.";
+    TargetApp notes = app(1, "A");
+    notes.modalDialogs = {"Save changes?"};
+    workspace_.front = notes;
+    open({"Refresh"});
+    press(kReturn);
+    scheduler_.advance(0.1);
+    ASSERT_EQ(worker_.presses.size(), 1u);
+    worker_.presses.back().second({std::nullopt, PressFailure::waitsForDialog});
+    EXPECT_THAT(log_, ::testing::Contains(
+                          "Ovra did not press \"Refresh\": a dialog of the app waits for an "
+                          "answer"));
+    finishRead(worker_.reads.size() - 1, fail(AXExtractorError::blockedByDialog));
+    EXPECT_EQ(controller().overlay().phase(), OverlayPhase::message(waits));
+    EXPECT_EQ(prefs_.get(keys::ovrasPressed), 0);
+    controller().dismiss();
+    scheduler_.advance(1);
+
+    open({"Apply"});
+    press(kReturn);
+    scheduler_.advance(0.1);
+    ASSERT_EQ(worker_.presses.size(), 2u);
+    worker_.presses.back().second({std::nullopt, PressFailure::notInFront});
+    finishRead(worker_.reads.size() - 1, window({"Apply"}));
+    EXPECT_EQ(controller().overlay().notice(),
+              "Ovra could not tell which of this app's windows is in front, so nothing was "
+              "pressed.");
+    EXPECT_EQ(prefs_.get(keys::ovrasPressed), 0);
+}
+
 }  // namespace
 }  // namespace ovra::controllertest

@@ -58,6 +58,15 @@ TEST(PressReport, EachOutcomeIsToldForWhatItIs) {
          "Ovra could not press \"Keep\": the app has closed",
          "The app has closed, so nothing was pressed.",
          Telling::overThePage},
+        {{std::nullopt, PressFailure::waitsForDialog},
+         "Ovra did not press \"Keep\": a dialog of the app waits for an answer",
+         "This app is waiting for “Save changes?” to be answered, so nothing can be pressed in "
+         "this window.",
+         Telling::overThePage},
+        {{std::nullopt, PressFailure::notInFront},
+         "Ovra did not press \"Keep\": its window is not the one in front",
+         "Ovra could not tell which of this app's windows is in front, so nothing was pressed.",
+         Telling::overThePage},
         {{std::nullopt, PressFailure::refused, false, {"press", "click", "confirm"}},
          "Ovra could not press \"Keep\": every way failed (press, click, confirm)",
          "The control could not be pressed.",
@@ -65,8 +74,23 @@ TEST(PressReport, EachOutcomeIsToldForWhatItIs) {
     };
     for (const auto& [outcome, line, sentence, telling] : cases) {
         EXPECT_EQ(PressReport::logLine("Keep", outcome), line);
-        EXPECT_EQ(PressReport::sentence(outcome).value_or(""), sentence);
+        EXPECT_EQ(PressReport::sentence(outcome, {"Save changes?", "Older"}).value_or(""),
+                  sentence);
         EXPECT_EQ(PressReport::telling(outcome, true, false, false), telling) << line;
+    }
+}
+
+// The dialog a window waits for is named by its title, shown as text; without one, the sentence
+// says so in general.
+TEST(PressReport, TheDialogAWindowWaitsForIsNamed) {
+    EXPECT_EQ(PressReport::waitingForDialog({"Print\n\tdocument"}),
+              "This app is waiting for “Print document” to be answered, so nothing can be pressed "
+              "in this window.");
+    for (const std::vector<std::string>& untitled :
+         {std::vector<std::string>{}, std::vector<std::string>{""}}) {
+        EXPECT_EQ(PressReport::waitingForDialog(untitled),
+                  "This app is waiting for one of its dialogs to be answered, so nothing can be "
+                  "pressed in this window.");
     }
 }
 

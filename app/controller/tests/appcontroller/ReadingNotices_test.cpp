@@ -29,6 +29,20 @@ TEST_F(AppControllerTest, TheUserIsToldWhyControlsOrAWindowAreNotOffered) {
     const auto* message = controller().overlay().phase().message();
     ASSERT_NE(message, nullptr);
     EXPECT_EQ(message->text, description(AXExtractorError::windowNotShown));
+    controller().dismiss();
+    scheduler_.advance(1);
+
+    // A window its app's modal dialog keeps from use: the dialog is named.
+    TargetApp waiting = app(1, "A");
+    waiting.modalDialogs = {"Save changes?"};
+    workspace_.front = waiting;
+    controller().trigger();
+    finishRead(worker_.reads.size() - 1, fail(AXExtractorError::blockedByDialog));
+    message = controller().overlay().phase().message();
+    ASSERT_NE(message, nullptr);
+    EXPECT_EQ(message->text,
+              "This app is waiting for “Save changes?” to be answered, so nothing can be pressed "
+              "in this window.");
 }
 
 }  // namespace

@@ -1,0 +1,192 @@
+// The app over an app of several windows, as a person meets one: two copies of one dialog of one
+// size, the second opened over the first, where the copy in front is the one pressed (a Qt 6 and
+// a GTK 3 app of our own, each printing which copy ran); one such dialog pressed as usual; and a
+// GTK 3 app whose modal dialog waits for an answer while another of its windows is brought
+// forward, where a click does nothing: that window offers nothing, nothing is pressed behind the
+// dialog, and the user is told which dialog waits.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "app/controller/tests/appcontroller/desktop/AppProcess.h"
+#include "app/controller/tests/appcontroller/desktop/OverlayRings.h"
+#include "platform/x11/X11Workspace.h"
+#include "testing/desktop/PipedProgram.h"
+#include "testing/desktop/Screenshot.h"
+
+namespace ovra {
+namespace {
+
+using testing::eventually;
+
+// The app of ours, started over the window in front of `fixture`.
+class FrontWindowJourney {
+  public:
+    explicit FrontWindowJourney(const std::string& name) : home_(name) {
+        testing::useSettings(home_.path(), R"({"hotkey": "ctrl-opt-space", "useModel": false,
+                                              "sidebar": false})");
+    }
+    ~FrontWindowJourney() {
+        if (app_ > 0) {
+            kill(app_, SIGTERM);
+            waitpid(app_, nullptr, 0);
+        }
+    }
+    const testing::ScratchFolder& home() const { return home_; }
+
+    void start() { testing::spawnApp(app_, home_ / "log", 20); }
+    std::string log() const { return testing::readText(home_ / "log"); }
+    std::vector<testing::Highlight> highlights() const { return testing::highlightsOf(app_); }
+
+    // Opens the overlay until it numbers a control labelled `label`.
+    std::vector<testing::Highlight> openOver(const std::string& label) {
+        std::vector<testing::Highlight> shown;
+        for (int attempt = 0; attempt < 2 && !testing::highlightFor(shown, label); ++attempt) {
+            EXPECT_TRUE(testing::xdotool("key ctrl+alt+space"));
+            eventually(
+                [&] {
+                    shown = testing::highlightsOf(app_);
+                    return testing::highlightFor(shown, label) != nullptr;
+                },
+                10);
+        }
+        return shown;
+    }
+
+  private:
+    testing::ScratchFolder home_;
+    pid_t app_ = 0;
+};
+
+// The active window once it is one of `pid` titled `title`, waited for; 0 when none came.
+std::uint32_t activeWindowOf(pid_t pid, const std::string& title) {
+    auto workspace = x11::Workspace::open();
+    if (!workspace) {
+        return 0;
+    }
+    std::uint32_t window = 0;
+    eventually([&] {
+        const auto front = workspace.value()->activeWindow();
+        window = front && front->pid == pid && front->title == title ? front->window : 0;
+        return window != 0;
+    });
+    return window;
+}
+
+std::uint32_t activeWindow() {
+    auto workspace = x11::Workspace::open();
+    const auto front = workspace ? workspace.value()->activeWindow() : std::nullopt;
+    return front ? front->window : 0;
+}
+
+// Two copies of a dialog one over the other: the button of the copy in front runs, as the app's
+// own output tells, never the one behind, which is not brought forward either; one dialog alone
+// is pressed as usual.
+TEST(FrontWindowDesktop, OfTwoEqualDialogsTheFrontOneIsPressed) {
+    const struct {
+        const char* what;
+        std::vector<std::string> argv;
+        const char* pressed;  // what the app prints for the front copy's "Apply"
+    } cases[] = {
+        {"Qt 6, two copies", {OVRA_QT_TWIN_DIALOGS, "twins"}, "copy 2: Apply"},
+        {"GTK 3, two copies",
+         {"/usr/bin/python3", OVRA_GTK_TWIN_DIALOGS, "twins"},
+         "copy 2: Apply"},
+        {"Qt 6, one dialog", {OVRA_QT_TWIN_DIALOGS, "single"}, "copy 1: Apply"},
+        {"GTK 3, one dialog",
+         {"/usr/bin/python3", OVRA_GTK_TWIN_DIALOGS, "single"},
+         "copy 1: Apply"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        FrontWindowJourney journey("front-window");
+        testing::PipedProgram dialogs(c.argv, journey.home() / "dialogs");
+        ASSERT_TRUE(dialogs.said("ready")) << dialogs.output();
+        const std::uint32_t front = activeWindowOf(dialogs.pid(), "Rename");
+        ASSERT_NE(front, 0U);
+        journey.start();
+        const auto shown = journey.openOver("Apply");
+        const testing::Highlight* apply = testing::highlightFor(shown, "Apply");
+        ASSERT_NE(apply, nullptr) << journey.log();
+        ASSERT_TRUE(testing::xdotool("key " + apply->digits() + " Return"));
+        EXPECT_TRUE(dialogs.said(c.pressed, 10)) << dialogs.output() << journey.log();
+        EXPECT_TRUE(eventually(
+            [&] { return journey.log().find("Ovra pressed \"Apply\"") != std::string::npos; }, 10))
+            << journey.log();
+        // Nothing else ran: the copy behind kept still, and stayed behind.
+        EXPECT_EQ(testing::occurrences(dialogs.output(), ": Apply"), 1U) << dialogs.output();
+        EXPECT_EQ(activeWindow(), front);
+    }
+}
+
+// A GTK 3 app-modal dialog waits for an answer while the app's other window is in front: that
+// window offers nothing, the user hears which dialog waits, and a press typed anyway presses
+// nothing behind it.
+TEST(FrontWindowDesktop, AWindowItsAppsModalDialogWaitsForOffersNothing) {
+    FrontWindowJourney journey("modal-window");
+    testing::PipedProgram notes({"/usr/bin/python3", OVRA_GTK_TWIN_DIALOGS, "modal"},
+                                journey.home() / "notes");
+    ASSERT_TRUE(notes.said("ready")) << notes.output();
+    ASSERT_NE(activeWindowOf(notes.pid(), "Other"), 0U);
+    journey.start();
+    const std::string waiting =
+        "This app is waiting for “Save changes?” to be answered, so nothing can be pressed in "
+        "this window.";
+    // The overlay says why, or (were the window read) numbers its button.
+    std::vector<testing::Highlight> shown;
+    const auto answered = [&] {
+        shown = journey.highlights();
+        return journey.log().find(waiting) != std::string::npos ||
+               testing::highlightFor(shown, "Refresh") != nullptr;
+    };
+    for (int attempt = 0; attempt < 2 && !answered(); ++attempt) {
+        ASSERT_TRUE(testing::xdotool("key ctrl+alt+space"));
+        eventually(answered, 10);
+    }
+    testing::screenshot("modal-window");
+    EXPECT_NE(journey.log().find("Ovra message: " + waiting), std::string::npos) << journey.log();
+    const testing::Highlight* refresh = testing::highlightFor(shown, "Refresh");
+    EXPECT_EQ(refresh, nullptr);
+    // A number and Return typed anyway press nothing behind the dialog.
+    ASSERT_TRUE(testing::xdotool("key " + (refresh ? refresh->digits() : "1") + " Return"));
+    EXPECT_FALSE(notes.said("other: Refresh", 3)) << notes.output();
+    EXPECT_EQ(notes.output().find("notes: "), std::string::npos) << notes.output();
+    EXPECT_EQ(journey.log().find("Ovra pressed"), std::string::npos) << journey.log();
+}
+
+// The same dialog opened while the overlay shows the other window's button: the press chosen
+// then is refused, naming the dialog, and nothing behind it runs.
+TEST(FrontWindowDesktop, APressBehindADialogThatOpenedMeanwhileIsRefused) {
+    FrontWindowJourney journey("modal-later");
+    testing::PipedProgram notes({"/usr/bin/python3", OVRA_GTK_TWIN_DIALOGS, "later"},
+                                journey.home() / "notes");
+    ASSERT_TRUE(notes.said("ready")) << notes.output();
+    ASSERT_NE(activeWindowOf(notes.pid(), "Other"), 0U);
+    journey.start();
+    const auto shown = journey.openOver("Refresh");
+    const testing::Highlight* refresh = testing::highlightFor(shown, "Refresh");
+    ASSERT_NE(refresh, nullptr) << journey.log();
+    notes.send("ask");
+    ASSERT_TRUE(notes.said("asked")) << notes.output();
+    ASSERT_TRUE(testing::xdotool("key " + refresh->digits() + " Return"));
+    EXPECT_TRUE(eventually(
+        [&] {
+            return journey.log().find(
+                       "Ovra did not press \"Refresh\": a dialog of the app "
+                       "waits for an answer") != std::string::npos;
+        },
+        10))
+        << journey.log();
+    EXPECT_FALSE(notes.said("other: Refresh", 2)) << notes.output();
+    EXPECT_TRUE(eventually([&] {
+        return journey.log().find("This app is waiting for “Save changes?” to be answered") !=
+               std::string::npos;
+    })) << journey.log();
+}
+
+}  // namespace
+}  // namespace ovra
