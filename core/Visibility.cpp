@@ -4,7 +4,6 @@
 #include <cmath>
 #include <limits>
 #include <unordered_map>
-#include <unordered_set>
 #include <utility>
 
 namespace ovra::Visibility {
@@ -199,7 +198,16 @@ Overlaps hiddenByOverlap(const std::vector<LaidControl>& controls, const OnTop& 
             return;
         }
         if (!a.label.empty() && a.label == b.label && a.role == b.role) {
-            hidden[j] = true;  // whichever is pressed, it is the control the user sees
+            if (a.raised == b.raised) {
+                hidden[j] = true;  // whichever is pressed, it is the control the user sees
+                return;
+            }
+            // A dialog's control over the page's of the same label: the one on top is seen.
+            const std::size_t raised = a.raised ? i : j;
+            const std::size_t below = a.raised ? j : i;
+            const std::optional<std::size_t> top =
+                onTop ? onTop(i, j, a.frame.intersection(b.frame).center()) : std::nullopt;
+            hidden[top == below ? raised : below] = true;
             return;
         }
         if (siblings(a.path, b.path)) {
@@ -232,21 +240,12 @@ bool within(const std::vector<int>& inner, const std::vector<int>& outer) {
     return outer.size() <= inner.size() && std::equal(outer.begin(), outer.end(), inner.begin());
 }
 
-std::vector<Exam> examine(const std::vector<Box>& boxes, const std::vector<Shown>& controls,
-                          const Rect& viewport) {
+std::vector<Exam> examine(const std::vector<Box>& boxes, const std::vector<Shown>& controls) {
     std::vector<Exam> exams(controls.size());
     std::unordered_map<std::vector<int>, std::size_t, PathHash> byPath;
-    // The paths of every box with a control inside.
-    std::unordered_set<std::vector<int>, PathHash> holdControls;
     byPath.reserve(boxes.size());
     for (std::size_t i = 0; i < boxes.size(); ++i) {
         byPath.emplace(boxes[i].path, i);
-        if (boxes[i].kind == Box::Kind::control) {
-            for (std::size_t length = 0; length <= boxes[i].path.size(); ++length) {
-                holdControls.emplace(boxes[i].path.begin(),
-                                     boxes[i].path.begin() + static_cast<std::ptrdiff_t>(length));
-            }
-        }
     }
     const auto boxAt = [&](const std::vector<int>& path, std::size_t length) -> const Box* {
         const auto it = byPath.find(
@@ -260,7 +259,6 @@ std::vector<Exam> examine(const std::vector<Box>& boxes, const std::vector<Shown
         }
     }
     CoverIndex index(boxes, shownArea);
-    const double mostCover = usable(viewport) ? area(viewport) / 4 : 0;
 
     for (std::size_t n = 0; n < controls.size(); ++n) {
         const Shown& shown = controls[n];
@@ -316,12 +314,6 @@ std::vector<Exam> examine(const std::vector<Box>& boxes, const std::vector<Shown
             continue;
         }
         exam.at = pointApart(region, all).value_or(apartFromControls.value_or(region.center()));
-        exam.covered = std::any_of(over.begin(), over.end(), [&](std::size_t i) {
-            const Box& b = boxes[i];
-            return b.kind == Box::Kind::container && control.path < b.path &&
-                   b.frame.insetBy(-1, -1).contains(seen) && !holdControls.contains(b.path) &&
-                   area(b.frame.intersection(viewport)) <= mostCover;
-        });
     }
     return exams;
 }

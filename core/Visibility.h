@@ -48,7 +48,9 @@ using OnTop = std::function<std::optional<std::size_t>(std::size_t a, std::size_
 
 // For each pair of controls that nearly coincide, the first rule that tells which one a person
 // sees:
-// - two alike (same role and label) are one: the later is hidden as a copy;
+// - two alike (same role and label) in one layer are one: the later is hidden as a copy; across
+//   layers (a dialog's control over the page's of the same label) the one the hit test finds on
+//   top there is seen, and the raised one when it cannot tell;
 // - of siblings (one laid over the other in the same container, as an invisible control over
 //   a visible one is), the one drawn transparent while the other is not is hidden; when nothing
 //   tells them apart both are, and the pair counts as untold: a hit test finds the one on top,
@@ -81,11 +83,7 @@ struct Box {
 struct Exam {
     // Something may lie over the control or clip it: ask the toolkit what is on top at `at`.
     bool suspect = false;
-    // A box laid over the whole control that a hit test passes through (pointer-events: none)
-    // would still hide it: covered, whatever the toolkit answers.
-    bool covered = false;
-    // A suspect only for its states, with nothing of the window over it or clipping it: one that
-    // cannot be asked about is offered as its states were taken before.
+    // A suspect only for its states, with nothing of the window over it or clipping it.
     bool onlyStates = false;
     Point at;
 };
@@ -106,12 +104,10 @@ struct Shown {
 // can, and where no other box overlaps it when there is such a place: a chip's link is asked
 // beside its remove button.
 //
-// A control is covered outright by a box laid over all of its visible part that a hit test may
-// pass through: one later in the page (so drawn after it), that holds no control of its own and
-// is no larger than a quarter of `viewport` (a full-page layer holding nothing is a background,
-// drawn under the page as often as over it).
-std::vector<Exam> examine(const std::vector<Box>& boxes, const std::vector<Shown>& controls,
-                          const Rect& viewport);
+// The boxes only choose whom to ask: none hides a control by itself. A box holding no control
+// may be a transparent fade, a spotlight, a watermark or a slider's track as well as a banner
+// (no toolkit here tells opacity of what it draws), so only the toolkit's hit test tells.
+std::vector<Exam> examine(const std::vector<Box>& boxes, const std::vector<Shown>& controls);
 
 // After the toolkit found box `hit` on top at the point asked for control `asked` (neither
 // inside the other): whether `other` lies under that same box too, so that it need not be
