@@ -306,7 +306,8 @@ std::vector<Exam> examine(const std::vector<Box>& boxes, const std::vector<Shown
         // where the other does not; one wholly under others must be told apart from them.
         const std::optional<Point> apartFromControls = pointApart(region, controlsOver);
         Exam& exam = exams[n];
-        const bool laidOver = leaves || controlsOver.size() < over.size() ||
+        const bool clipped = leaves && !control.inPage;
+        const bool laidOver = clipped || controlsOver.size() < over.size() ||
                               (!controlsOver.empty() && !apartFromControls);
         exam.suspect = laidOver || shown.unsettled;
         exam.onlyStates = !laidOver && shown.unsettled;
@@ -314,8 +315,32 @@ std::vector<Exam> examine(const std::vector<Box>& boxes, const std::vector<Shown
             continue;
         }
         exam.at = pointApart(region, all).value_or(apartFromControls.value_or(region.center()));
+        if (!clipped && controlsOver.empty() && !shown.unsettled) {
+            exam.over = std::move(over);
+        }
     }
     return exams;
+}
+
+bool clearOfSameBoxes(const std::vector<Box>& boxes, const Shown& asked, const Exam& askedExam,
+                      const Shown& other, const Exam& otherExam) {
+    if (askedExam.over.empty() || otherExam.over.empty()) {
+        return false;
+    }
+    const std::vector<int>& first = boxes[asked.box].path;
+    const std::vector<int>& next = boxes[other.box].path;
+    return std::all_of(otherExam.over.begin(), otherExam.over.end(), [&](std::size_t box) {
+        if (std::find(askedExam.over.begin(), askedExam.over.end(), box) == askedExam.over.end()) {
+            return false;
+        }
+        const std::size_t common = commonPrefix(first, boxes[box].path);
+        if (common >= first.size()) {
+            return false;
+        }
+        const std::vector<int> layer(first.begin(),
+                                     first.begin() + static_cast<std::ptrdiff_t>(common + 1));
+        return within(next, layer);
+    });
 }
 
 bool underSameCover(const std::vector<Box>& boxes, const Shown& asked, std::size_t hit,

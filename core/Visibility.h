@@ -85,6 +85,10 @@ struct Exam {
     bool suspect = false;
     // A suspect only for its states, with nothing of the window over it or clipping it.
     bool onlyStates = false;
+    // The boxes of other branches laid over it (indices into the boxes), when they alone made
+    // it a suspect: once the toolkit finds another control seen under the same ones, in the
+    // same layer, they are no cover here either (a page's layout box under its side menu).
+    std::vector<std::size_t> over;
     Point at;
 };
 
@@ -104,6 +108,10 @@ struct Shown {
 // can, and where no other box overlaps it when there is such a place: a chip's link is asked
 // beside its remove button.
 //
+// A control of a page leaving an ancestor's frame is no suspect for that: the browser's states
+// tell what an overflow container clips away (and the walk leaves it out), and where they cannot
+// tell yet the control is unsettled.
+//
 // The boxes only choose whom to ask: none hides a control by itself. A box holding no control
 // may be a transparent fade, a spotlight, a watermark or a slider's track as well as a banner
 // (no toolkit here tells opacity of what it draws), so only the toolkit's hit test tells.
@@ -115,6 +123,12 @@ std::vector<Exam> examine(const std::vector<Box>& boxes, const std::vector<Shown
 // same branch below their common ancestor as `asked` (the same layer of the page).
 bool underSameCover(const std::vector<Box>& boxes, const Shown& asked, std::size_t hit,
                     const Shown& other);
+
+// After the toolkit found control `asked` seen at its point: whether `other` needs no asking,
+// since only boxes that lay over `asked` too lie over it, each in the same branch below their
+// common ancestor with `asked` (the same layer of the page), and nothing else makes it a suspect.
+bool clearOfSameBoxes(const std::vector<Box>& boxes, const Shown& asked, const Exam& askedExam,
+                      const Shown& other, const Exam& otherExam);
 
 // A point of `region` that none of `avoid` holds, tried from the middle out over grids of 1, 3
 // and 5 points a side; absent when every point tried lies in one of them.

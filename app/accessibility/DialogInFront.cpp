@@ -30,7 +30,8 @@ bool holdsNoPrompt(const std::string& role) {
 }  // namespace
 
 std::optional<std::size_t> of(const WalkResult& walked, const Rect& viewport,
-                              const std::optional<Rect>& web, const FindsDialog& finds) {
+                              const std::optional<Rect>& web, const FindsDialog& finds,
+                              std::vector<std::size_t>* notShown) {
     std::vector<bool> control(walked.nodes.size(), false);
     for (const FoundNode& found : walked.found) {
         control[found.node] = true;
@@ -77,6 +78,9 @@ std::optional<std::size_t> of(const WalkResult& walked, const Rect& viewport,
         ++asked;
         if (finds(node, visible.center()) != false) {
             return node;
+        }
+        if (notShown != nullptr) {
+            notShown->push_back(node);
         }
     }
     return std::nullopt;

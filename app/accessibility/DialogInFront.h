@@ -31,9 +31,11 @@ using FindsDialog = std::function<std::optional<bool>(std::size_t dialog, Point 
 // folding it to no height or letting the pointer through it leaves it in the tree, MODAL still:
 // the page behind is what a person sees. A dialog the hit test cannot tell of counts, and so
 // does one faded out in place where the toolkit tells no opacity (Chromium's hit test finds
-// what is drawn at none). Absent when there is none.
+// what is drawn at none). Absent when there is none. The modal dialogs the hit test found not
+// shown go to `notShown`, when given: nothing in them is seen either.
 std::optional<std::size_t> of(const WalkResult& walked, const Rect& viewport,
-                              const std::optional<Rect>& web, const FindsDialog& finds = {});
+                              const std::optional<Rect>& web, const FindsDialog& finds = {},
+                              std::vector<std::size_t>* notShown = nullptr);
 
 // The modal dialogs (indices into `walked.nodes`) drawn transparent, where the toolkit tells: a
 // dialog faded out in place and left there, whose controls a hit test still finds.

@@ -122,18 +122,19 @@ void SeenControls::lookAtDialogs(const Rect& viewport, const std::optional<Rect>
         }
         return Visibility::within(walked_.nodes[*found].path, walked_.nodes[dialog].path);
     };
-    if (const auto front = DialogInFront::of(walked_, viewport, web, finds)) {
+    std::vector<std::size_t> closed = DialogInFront::fadedOut(walked_);
+    if (const auto front = DialogInFront::of(walked_, viewport, web, finds, &closed)) {
         front_ = walked_.nodes[*front].path;
     }
-    for (const std::size_t faded : DialogInFront::fadedOut(walked_)) {
-        faded_.push_back(walked_.nodes[faded].path);
+    for (const std::size_t dialog : closed) {
+        closed_.push_back(walked_.nodes[dialog].path);
     }
 }
 
 bool SeenControls::hiddenByDialogs(std::size_t found) const {
     const std::vector<int>& path = walked_.found[found].path;
     return (front_ && !Visibility::within(path, *front_)) ||
-           std::any_of(faded_.begin(), faded_.end(), [&](const std::vector<int>& dialog) {
+           std::any_of(closed_.begin(), closed_.end(), [&](const std::vector<int>& dialog) {
                return Visibility::within(path, dialog);
            });
 }
@@ -226,6 +227,16 @@ std::vector<std::size_t> SeenControls::keepSeen(
     const bool together = !(reader_.backend().hitTestSettleSeconds(window_) > 0);
     const auto settle = [&](std::size_t i, Answer answer) {
         state[i] = answer.seen ? State::seen : State::hidden;
+        if (answer.seen) {
+            // What only the same boxes lie over, in the same layer, is seen as well.
+            for (std::size_t j = 0; j < controls.size(); ++j) {
+                if (state[j] == State::unknown &&
+                    Visibility::clearOfSameBoxes(boxes_, shown[i], exams[i], shown[j], exams[j])) {
+                    state[j] = State::seen;
+                }
+            }
+            return;
+        }
         if (!answer.cover) {
             return;
         }

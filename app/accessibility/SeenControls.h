@@ -48,8 +48,8 @@ class SeenControls {
                                      const std::vector<ax::Element>& elements);
 
     // Finds the dialog in front (a page's prompt over `web`, or a modal dialog shown in
-    // `viewport`), outside which nothing is seen, and the modal dialogs faded out in place,
-    // inside which nothing is.
+    // `viewport`), outside which nothing is seen, and the modal dialogs closed in place (faded
+    // out, or found not shown by the hit test), inside which nothing is.
     void lookAtDialogs(const Rect& viewport, const std::optional<Rect>& web);
     // Whether a dialog found by `lookAtDialogs` hides found node `found` (an index into
     // `walked.found`).
@@ -87,7 +87,7 @@ class SeenControls {
     std::vector<Visibility::Box> boxes_;
     std::unordered_map<std::string, std::size_t> byKey_;
     std::optional<std::vector<int>> front_;  // the path of the dialog in front
-    std::vector<std::vector<int>> faded_;    // the paths of modal dialogs faded out
+    std::vector<std::vector<int>> closed_;   // the paths of modal dialogs closed in place
     int unasked_ = 0;
     int asked_ = 0;
 };

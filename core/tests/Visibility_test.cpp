@@ -253,6 +253,15 @@ TEST(Visibility, SuspectsAreControlsSomethingElseMayCoverOrClip) {
          false,
          true,
          Rect(320, 100, 280, 50)},
+        {"a page's control leaving its ancestor (a button taller than its inline wrapper, a "
+         "float in a collapsed list): the browser's states tell what is clipped away",
+         {{{}, viewport},
+          {{0}, page, Kind::container, std::nullopt, false, true},
+          {{0, 0, 1}, Rect(320, 100, 280, 50), Kind::control, std::nullopt, false, true},
+          {{0, 0}, Rect(20, 100, 300, 0), Kind::container, std::nullopt, false, true}},
+         false,
+         false,
+         std::nullopt},
         {"a page read while it scrolls, a moment apart from its content, clips nothing more",
          {{{}, viewport, Kind::container, std::nullopt, true},
           {{0}, Rect(0, 100, 1200, 3000), Kind::container, std::nullopt, true},
@@ -322,6 +331,36 @@ TEST(Visibility, WhatLiesUnderTheCoverFoundIsNotAskedAgain) {
     EXPECT_FALSE(Visibility::underSameCover(boxes, shown(2), 5, shown(4)));  // beyond it
     EXPECT_FALSE(Visibility::underSameCover(boxes, shown(2), 5, shown(6)));  // the cover's own
     EXPECT_FALSE(Visibility::underSameCover(boxes, shown(2), 5, shown(8)));  // another layer
+}
+
+TEST(Visibility, WhatOnlyTheSameBoxesLieOverIsSeenOnceOneIsFoundSeen) {
+    using Kind = Visibility::Box::Kind;
+    // The window; a side menu with three items; the page's main box, laid over the menu; a
+    // banner over the first item only; a menu item in another part of the window.
+    const std::vector<Visibility::Box> boxes = {
+        {Rect(0, 0, 1200, 800), {}},
+        {Rect(0, 0, 270, 800), {0}},
+        {Rect(5, 200, 260, 40), {0, 0}, Kind::control},
+        {Rect(5, 240, 260, 40), {0, 1}, Kind::control},
+        {Rect(5, 280, 260, 40), {0, 2}, Kind::control},
+        {Rect(28, 190, 1000, 600), {1}},
+        {Rect(0, 190, 1200, 20), {2}},
+        {Rect(5, 600, 260, 40), {3, 0}, Kind::control},
+    };
+    std::vector<Visibility::Shown> shown;
+    for (const std::size_t box : {2U, 3U, 4U, 7U}) {
+        shown.push_back({.box = box, .visible = boxes[box].frame});
+    }
+    const auto exams = Visibility::examine(boxes, shown);
+    ASSERT_EQ(exams.size(), 4U);
+    for (const auto& exam : exams) {
+        EXPECT_TRUE(exam.suspect);
+    }
+    // The second item found seen: the third lies under the main box alone, as it does.
+    EXPECT_TRUE(Visibility::clearOfSameBoxes(boxes, shown[1], exams[1], shown[2], exams[2]));
+    // The first lies under the banner too; the last item is of another part of the window.
+    EXPECT_FALSE(Visibility::clearOfSameBoxes(boxes, shown[1], exams[1], shown[0], exams[0]));
+    EXPECT_FALSE(Visibility::clearOfSameBoxes(boxes, shown[1], exams[1], shown[3], exams[3]));
 }
 
 TEST(BoundedText, CutsOnACharacterBoundary) {
