@@ -51,8 +51,11 @@ Result<ax::Element, ax::AXError> paintedAt(BoundedReader& reader, const ax::Elem
 }
 
 SeenControls::SeenControls(BoundedReader& reader, const ax::Element& window,
-                           const WalkResult& walked)
-    : reader_(reader), window_(window), walked_(walked) {
+                           const WalkResult& walked, HitMemory* memory)
+    : reader_(reader), window_(window), memory_(memory), walked_(walked) {
+    if (memory_ != nullptr) {
+        memory_->begin(reader.backend(), window, reader.clock().now());
+    }
     std::vector<bool> control(walked.nodes.size(), false);
     for (const FoundNode& found : walked.found) {
         control[found.node] = true;
@@ -139,7 +142,7 @@ bool SeenControls::hiddenByDialogs(std::size_t found) const {
            });
 }
 
-std::optional<std::size_t> SeenControls::nodeOf(ax::Element element) {
+void SeenControls::indexNodes() {
     // Most readings ask nothing: the nodes are looked up by element only once one is asked.
     if (byKey_.empty()) {
         byKey_.reserve(walked_.nodes.size());
@@ -147,6 +150,10 @@ std::optional<std::size_t> SeenControls::nodeOf(ax::Element element) {
             byKey_.emplace(walked_.nodes[i].element.key(), i);
         }
     }
+}
+
+std::optional<std::size_t> SeenControls::nodeOf(ax::Element element) {
+    indexNodes();
     for (int step = 0; step <= kMostHitAncestors && !element.isNull(); ++step) {
         if (const auto it = byKey_.find(element.key()); it != byKey_.end()) {
             return it->second;
@@ -176,6 +183,33 @@ SeenControls::Answer SeenControls::judge(std::size_t node, Result<ax::Element, a
         return {.seen = false};
     }
     return {.seen = false, .cover = *found};
+}
+
+std::optional<SeenControls::Answer> SeenControls::recalled(std::size_t node, Point at) {
+    if (memory_ == nullptr) {
+        return std::nullopt;
+    }
+    const auto kept = memory_->find(walked_.nodes[node].element.key(), at);
+    if (!kept) {
+        return std::nullopt;
+    }
+    Answer answer{.seen = kept->seen};
+    if (!kept->cover.empty()) {
+        indexNodes();
+        if (const auto it = byKey_.find(kept->cover); it != byKey_.end()) {
+            answer.cover = it->second;
+        }
+    }
+    return answer;
+}
+
+void SeenControls::remember(std::size_t node, Point at, const Answer& answer) {
+    if (memory_ != nullptr) {
+        memory_->keep(
+            walked_.nodes[node].element.key(), at,
+            {.seen = answer.seen,
+             .cover = answer.cover ? walked_.nodes[*answer.cover].element.key() : std::string()});
+    }
 }
 
 std::vector<Result<ax::Element, ax::AXError>> SeenControls::paintedAtAll(
@@ -259,9 +293,20 @@ std::vector<std::size_t> SeenControls::keepSeen(
         const std::vector<std::size_t> picked = choose(inPlay);
         std::vector<std::size_t> pending;
         for (const std::size_t i : picked) {
-            if (state[i] == State::unknown) {
+            if (state[i] != State::unknown) {
+                continue;
+            }
+            if (const auto kept = recalled(shown[i].box, exams[i].at)) {
+                ++remembered_;
+                settle(i, *kept);
+            } else {
                 pending.push_back(i);
             }
+        }
+        std::erase_if(pending, [&](std::size_t i) { return state[i] != State::unknown; });
+        if (std::any_of(picked.begin(), picked.end(),
+                        [&](std::size_t i) { return state[i] == State::hidden; })) {
+            continue;  // a kept answer left one out: pick again
         }
         if (pending.empty()) {
             return picked;
@@ -284,7 +329,10 @@ std::vector<std::size_t> SeenControls::keepSeen(
             asked_ += static_cast<int>(pending.size());
             auto hits = paintedAtAll(points);
             for (std::size_t k = 0; k < pending.size(); ++k) {
-                settle(pending[k], judge(shown[pending[k]].box, std::move(hits[k])));
+                const std::size_t i = pending[k];
+                const Answer answer = judge(shown[i].box, std::move(hits[k]));
+                remember(shown[i].box, exams[i].at, answer);
+                settle(i, answer);
             }
             continue;
         }
@@ -296,7 +344,9 @@ std::vector<std::size_t> SeenControls::keepSeen(
                 break;
             }
             ++asked_;
-            settle(i, judge(shown[i].box, paintedAt(reader_, window_, exams[i].at)));
+            const Answer answer = judge(shown[i].box, paintedAt(reader_, window_, exams[i].at));
+            remember(shown[i].box, exams[i].at, answer);
+            settle(i, answer);
         }
     }
 }

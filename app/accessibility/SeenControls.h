@@ -23,6 +23,7 @@
 
 #include "app/accessibility/AXWalk.h"
 #include "app/accessibility/BoundedReader.h"
+#include "app/accessibility/HitMemory.h"
 #include "core/Visibility.h"
 
 namespace ovra {
@@ -40,7 +41,10 @@ class SeenControls {
     // At most this many pairs of controls laid one over the other are asked about.
     static constexpr int kMostPairsAsked = 16;
 
-    SeenControls(BoundedReader& reader, const ax::Element& window, const WalkResult& walked);
+    // `memory`: answers kept from earlier readings of the window, reused while the app tells of
+    // no change, and the answers of this one kept there; none: every suspect is asked.
+    SeenControls(BoundedReader& reader, const ax::Element& window, const WalkResult& walked,
+                 HitMemory* memory = nullptr);
 
     // Of controls laid one over the other (`laid`, with their `elements`), the ones not seen:
     // Visibility::hiddenByOverlap, with the toolkit's hit test where a rule needs it.
@@ -68,6 +72,8 @@ class SeenControls {
     int unasked() const { return unasked_; }
     // Points asked about the plan's suspects.
     int asked() const { return asked_; }
+    // Suspects settled by an answer kept from an earlier reading.
+    int remembered() const { return remembered_; }
 
   private:
     struct Answer {
@@ -76,19 +82,26 @@ class SeenControls {
     };
     // What a hit test's answer says of node `node`.
     Answer judge(std::size_t node, Result<ax::Element, ax::AXError> hit);
+    void indexNodes();
     // The walk's node that a hit element is, or lies in; absent when it is none of them.
     std::optional<std::size_t> nodeOf(ax::Element element);
     // Answers for several points at once, for a toolkit whose first answer is the painted one.
     std::vector<Result<ax::Element, ax::AXError>> paintedAtAll(const std::vector<Point>& points);
 
+    // The answer kept for node `node` at `at`, as an answer of this reading.
+    std::optional<Answer> recalled(std::size_t node, Point at);
+    void remember(std::size_t node, Point at, const Answer& answer);
+
     BoundedReader& reader_;
     ax::Element window_;
+    HitMemory* memory_;
     const WalkResult& walked_;
     std::vector<Visibility::Box> boxes_;
     std::unordered_map<std::string, std::size_t> byKey_;
     std::optional<std::vector<int>> front_;  // the path of the dialog in front
     std::vector<std::vector<int>> closed_;   // the paths of modal dialogs closed in place
     int unasked_ = 0;
+    int remembered_ = 0;
     int asked_ = 0;
 };
 

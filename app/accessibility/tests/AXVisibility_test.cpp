@@ -391,6 +391,38 @@ TEST(ReadingVisibility, AsksFewQuestionsAndNoMoreThanItsBudget) {
     EXPECT_EQ(unsure.value().untoldOverlaps, 0);
 }
 
+TEST(ReadingVisibility, KeepsAnswersWhileTheAppTellsOfNoChange) {
+    // The banner over a page's button, read again and again by one reader.
+    const std::string settle = R"(, "hitTestSettle": 0.02)";
+    AXExtractor extractor = kExtractor;
+    extractor.hitMemory = std::make_shared<HitMemory>();
+    const std::vector<std::string> offered = {"Top of page", "Accept cookies", "Cookie settings"};
+    auto fake = windowOf(kBanner, settle);
+    fake->hearChanges(true);
+    const auto readAndCount = [&] {
+        fake->clock().advance(1);
+        const int before = fake->counters().hitTests;
+        auto read = extractor.snapshot({.pid = 9}, *fake, fake->clock());
+        EXPECT_TRUE(read.ok());
+        if (read.ok()) {
+            EXPECT_THAT(titles(read.value()), UnorderedElementsAreArray(offered));
+        }
+        return fake->counters().hitTests - before;
+    };
+    EXPECT_GT(readAndCount(), 0);
+    // Unchanged, and its focus moved (the overlay takes it and gives it back): nothing asked.
+    fake->tell(ax::Change::Kind::focus, "w");
+    EXPECT_EQ(readAndCount(), 0);
+    // A change told: asked again.
+    fake->tell(ax::Change::Kind::content, "w");
+    EXPECT_GT(readAndCount(), 0);
+    EXPECT_EQ(readAndCount(), 0);
+    // An app whose changes are not heard is asked every time.
+    fake->hearChanges(false);
+    EXPECT_GT(readAndCount(), 0);
+    EXPECT_GT(readAndCount(), 0);
+}
+
 TEST(ReadingVisibility, CutsLongTextsWhereTheyAreRead) {
     const std::string megabyte(1 << 20, 'n');
     auto read = readWindow(R"([{"role": "AXButton", "title": "Long )" + megabyte +
