@@ -294,6 +294,11 @@ std::vector<Exam> examine(const std::vector<Box>& boxes, const std::vector<Shown
                 over.push_back(i);
             }
         });
+        // A control earlier in the page is drawn under a later one (a card's link under its
+        // save button, a chip's link under its remove button): it hides nothing of it.
+        std::erase_if(over, [&](std::size_t i) {
+            return boxes[i].kind == Box::Kind::control && boxes[i].path < control.path;
+        });
         std::vector<const Rect*> all;
         std::vector<const Rect*> controlsOver;
         for (const std::size_t i : over) {
@@ -302,19 +307,20 @@ std::vector<Exam> examine(const std::vector<Box>& boxes, const std::vector<Shown
                 controlsOver.push_back(&boxes[i].frame);
             }
         }
-        // Controls laid partly over each other (a chip's link and its remove button) each show
-        // where the other does not; one wholly under others must be told apart from them.
+        // What lies partly over a control (a chip's remove button over its link, a neighbour's
+        // edge, a header over its top) leaves it shown where nothing lies: only a control with
+        // no such place must be told apart from what lies over it.
+        const std::optional<Point> apartFromAll = pointApart(region, all);
         const std::optional<Point> apartFromControls = pointApart(region, controlsOver);
         Exam& exam = exams[n];
         const bool clipped = leaves && !control.inPage;
-        const bool laidOver = clipped || controlsOver.size() < over.size() ||
-                              (!controlsOver.empty() && !apartFromControls);
+        const bool laidOver = clipped || (!over.empty() && !apartFromAll);
         exam.suspect = laidOver || shown.unsettled;
         exam.onlyStates = !laidOver && shown.unsettled;
         if (!exam.suspect) {
             continue;
         }
-        exam.at = pointApart(region, all).value_or(apartFromControls.value_or(region.center()));
+        exam.at = apartFromAll.value_or(apartFromControls.value_or(region.center()));
         if (!clipped && controlsOver.empty() && !shown.unsettled) {
             exam.over = std::move(over);
         }

@@ -100,11 +100,10 @@ struct Shown {
     bool unsettled = false;  // its states cannot tell whether it is drawn (a paint not caught up)
 };
 
-// Examines each control (in order). A control is a suspect when a box from another branch of the
-// tree overlaps its visible part (a cover lies over content that is not its own), when other
-// controls leave no part of it their own (a small control wholly inside a larger one), when its
-// visible part leaves an ancestor's frame (an overflow container may clip it), or when its states
-// do not settle it. The point to ask at lies in the visible part, inside its ancestors where it
+// Examines each control (in order). A control is a suspect when boxes from other branches of the
+// tree (a cover over content that is not its own, other controls) leave no place of its visible
+// part free of them (a small control wholly inside a larger one), when its visible part leaves an
+// ancestor's frame (an overflow container may clip it), or when its states do not settle it. The point to ask at lies in the visible part, inside its ancestors where it
 // can, and where no other box overlaps it when there is such a place: a chip's link is asked
 // beside its remove button.
 //

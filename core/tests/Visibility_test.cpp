@@ -213,14 +213,14 @@ TEST(Visibility, SuspectsAreControlsSomethingElseMayCoverOrClip) {
          false,
          false,
          std::nullopt},
-        {"a fixed header earlier in the page over its bottom half: asked where it shows",
+        {"a fixed header over its top half: it shows below it, nothing to ask",
          {{{}, viewport},
           {{0}, Rect(0, 680, 1200, 35)},
           {{1, 0}, button, Kind::control},
           {{1}, page}},
          false,
-         true,
-         Rect(20, 715, 120, 15)},
+         false,
+         std::nullopt},
         {"text runs wrap over their neighbours and cover nothing",
          {{{}, viewport},
           {{0}, page},
@@ -237,11 +237,19 @@ TEST(Visibility, SuspectsAreControlsSomethingElseMayCoverOrClip) {
          false,
          false,
          std::nullopt},
-        {"a chip's remove button inside its link",
+        {"a chip's remove button inside its link, after it: drawn over it",
          {{{}, viewport},
           {{0}, Rect(20, 700, 48, 28)},
           {{0, 1}, Rect(50, 706, 16, 16), Kind::control},
           {{0, 0}, Rect(20, 700, 48, 28), Kind::control}},
+         false,
+         false,
+         std::nullopt},
+        {"a button inside a link that comes after it: asked",
+         {{{}, viewport},
+          {{0}, Rect(20, 700, 48, 28)},
+          {{0, 0}, Rect(50, 706, 16, 16), Kind::control},
+          {{0, 1}, Rect(20, 700, 48, 28), Kind::control}},
          false,
          true,
          Rect(50, 706, 16, 16)},
@@ -307,6 +315,17 @@ TEST(Visibility, SuspectsAreControlsSomethingElseMayCoverOrClip) {
             EXPECT_TRUE(c.pointIn->contains(exams[0].at)) << exams[0].at;
         }
     }
+    // A control under a header's edge whose states do not settle it is asked where it shows.
+    const std::vector<Visibility::Box> underHeader = {{viewport, {}},
+                                                      {Rect(0, 680, 1200, 35), {0}},
+                                                      {button, {1, 0}, Kind::control},
+                                                      {page, {1}}};
+    const auto exams = Visibility::examine(
+        underHeader, {{.box = 2, .visible = button.intersection(viewport), .unsettled = true}});
+    ASSERT_EQ(exams.size(), 1U);
+    EXPECT_TRUE(exams[0].suspect);
+    EXPECT_TRUE(exams[0].onlyStates);
+    EXPECT_TRUE(Rect(20, 715, 120, 15).contains(exams[0].at)) << exams[0].at;
 }
 
 TEST(Visibility, WhatLiesUnderTheCoverFoundIsNotAskedAgain) {
