@@ -101,11 +101,12 @@ struct Shown {
 };
 
 // Examines each control (in order). A control is a suspect when boxes from other branches of the
-// tree (a cover over content that is not its own, other controls) leave no place of its visible
-// part free of them (a small control wholly inside a larger one), when its visible part leaves an
-// ancestor's frame (an overflow container may clip it), or when its states do not settle it. The point to ask at lies in the visible part, inside its ancestors where it
-// can, and where no other box overlaps it when there is such a place: a chip's link is asked
-// beside its remove button.
+// tree laid over it (a cover over content that is not its own, a control later in the page)
+// leave no place of its visible part free of them, when its visible part leaves an ancestor's
+// frame (an overflow container may clip it), or when its states do not settle it. A control
+// earlier in the page is drawn under it and lies over nothing of it (a card's link under its
+// save button). The point to ask at lies in the visible part, inside its ancestors where it can,
+// and where no other box overlaps it when there is such a place.
 //
 // A control of a page leaving an ancestor's frame is no suspect for that: the browser's states
 // tell what an overflow container clips away (and the walk leaves it out), and where they cannot
