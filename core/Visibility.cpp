@@ -4,7 +4,6 @@
 #include <cmath>
 #include <limits>
 #include <unordered_map>
-#include <unordered_set>
 #include <utility>
 
 namespace ovra::Visibility {
@@ -199,7 +198,16 @@ Overlaps hiddenByOverlap(const std::vector<LaidControl>& controls, const OnTop& 
             return;
         }
         if (!a.label.empty() && a.label == b.label && a.role == b.role) {
-            hidden[j] = true;  // whichever is pressed, it is the control the user sees
+            if (a.raised == b.raised) {
+                hidden[j] = true;  // whichever is pressed, it is the control the user sees
+                return;
+            }
+            // A dialog's control over the page's of the same label: the one on top is seen.
+            const std::size_t raised = a.raised ? i : j;
+            const std::size_t below = a.raised ? j : i;
+            const std::optional<std::size_t> top =
+                onTop ? onTop(i, j, a.frame.intersection(b.frame).center()) : std::nullopt;
+            hidden[top == below ? raised : below] = true;
             return;
         }
         if (siblings(a.path, b.path)) {
@@ -232,21 +240,12 @@ bool within(const std::vector<int>& inner, const std::vector<int>& outer) {
     return outer.size() <= inner.size() && std::equal(outer.begin(), outer.end(), inner.begin());
 }
 
-std::vector<Exam> examine(const std::vector<Box>& boxes, const std::vector<Shown>& controls,
-                          const Rect& viewport) {
+std::vector<Exam> examine(const std::vector<Box>& boxes, const std::vector<Shown>& controls) {
     std::vector<Exam> exams(controls.size());
     std::unordered_map<std::vector<int>, std::size_t, PathHash> byPath;
-    // The paths of every box with a control inside.
-    std::unordered_set<std::vector<int>, PathHash> holdControls;
     byPath.reserve(boxes.size());
     for (std::size_t i = 0; i < boxes.size(); ++i) {
         byPath.emplace(boxes[i].path, i);
-        if (boxes[i].kind == Box::Kind::control) {
-            for (std::size_t length = 0; length <= boxes[i].path.size(); ++length) {
-                holdControls.emplace(boxes[i].path.begin(),
-                                     boxes[i].path.begin() + static_cast<std::ptrdiff_t>(length));
-            }
-        }
     }
     const auto boxAt = [&](const std::vector<int>& path, std::size_t length) -> const Box* {
         const auto it = byPath.find(
@@ -260,7 +259,6 @@ std::vector<Exam> examine(const std::vector<Box>& boxes, const std::vector<Shown
         }
     }
     CoverIndex index(boxes, shownArea);
-    const double mostCover = usable(viewport) ? area(viewport) / 4 : 0;
 
     for (std::size_t n = 0; n < controls.size(); ++n) {
         const Shown& shown = controls[n];
@@ -296,6 +294,11 @@ std::vector<Exam> examine(const std::vector<Box>& boxes, const std::vector<Shown
                 over.push_back(i);
             }
         });
+        // A control earlier in the page is drawn under a later one (a card's link under its
+        // save button, a chip's link under its remove button): it hides nothing of it.
+        std::erase_if(over, [&](std::size_t i) {
+            return boxes[i].kind == Box::Kind::control && boxes[i].path < control.path;
+        });
         std::vector<const Rect*> all;
         std::vector<const Rect*> controlsOver;
         for (const std::size_t i : over) {
@@ -304,26 +307,46 @@ std::vector<Exam> examine(const std::vector<Box>& boxes, const std::vector<Shown
                 controlsOver.push_back(&boxes[i].frame);
             }
         }
-        // Controls laid partly over each other (a chip's link and its remove button) each show
-        // where the other does not; one wholly under others must be told apart from them.
+        // What lies partly over a control (a chip's remove button over its link, a neighbour's
+        // edge, a header over its top) leaves it shown where nothing lies: only a control with
+        // no such place must be told apart from what lies over it.
+        const std::optional<Point> apartFromAll = pointApart(region, all);
         const std::optional<Point> apartFromControls = pointApart(region, controlsOver);
         Exam& exam = exams[n];
-        const bool laidOver = leaves || controlsOver.size() < over.size() ||
-                              (!controlsOver.empty() && !apartFromControls);
+        const bool clipped = leaves && !control.inPage;
+        const bool laidOver = clipped || (!over.empty() && !apartFromAll);
         exam.suspect = laidOver || shown.unsettled;
         exam.onlyStates = !laidOver && shown.unsettled;
         if (!exam.suspect) {
             continue;
         }
-        exam.at = pointApart(region, all).value_or(apartFromControls.value_or(region.center()));
-        exam.covered = std::any_of(over.begin(), over.end(), [&](std::size_t i) {
-            const Box& b = boxes[i];
-            return b.kind == Box::Kind::container && control.path < b.path &&
-                   b.frame.insetBy(-1, -1).contains(seen) && !holdControls.contains(b.path) &&
-                   area(b.frame.intersection(viewport)) <= mostCover;
-        });
+        exam.at = apartFromAll.value_or(apartFromControls.value_or(region.center()));
+        if (!clipped && controlsOver.empty() && !shown.unsettled) {
+            exam.over = std::move(over);
+        }
     }
     return exams;
+}
+
+bool clearOfSameBoxes(const std::vector<Box>& boxes, const Shown& asked, const Exam& askedExam,
+                      const Shown& other, const Exam& otherExam) {
+    if (askedExam.over.empty() || otherExam.over.empty()) {
+        return false;
+    }
+    const std::vector<int>& first = boxes[asked.box].path;
+    const std::vector<int>& next = boxes[other.box].path;
+    return std::all_of(otherExam.over.begin(), otherExam.over.end(), [&](std::size_t box) {
+        if (std::find(askedExam.over.begin(), askedExam.over.end(), box) == askedExam.over.end()) {
+            return false;
+        }
+        const std::size_t common = commonPrefix(first, boxes[box].path);
+        if (common >= first.size()) {
+            return false;
+        }
+        const std::vector<int> layer(first.begin(),
+                                     first.begin() + static_cast<std::ptrdiff_t>(common + 1));
+        return within(next, layer);
+    });
 }
 
 bool underSameCover(const std::vector<Box>& boxes, const Shown& asked, std::size_t hit,

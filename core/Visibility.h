@@ -48,7 +48,9 @@ using OnTop = std::function<std::optional<std::size_t>(std::size_t a, std::size_
 
 // For each pair of controls that nearly coincide, the first rule that tells which one a person
 // sees:
-// - two alike (same role and label) are one: the later is hidden as a copy;
+// - two alike (same role and label) in one layer are one: the later is hidden as a copy; across
+//   layers (a dialog's control over the page's of the same label) the one the hit test finds on
+//   top there is seen, and the raised one when it cannot tell;
 // - of siblings (one laid over the other in the same container, as an invisible control over
 //   a visible one is), the one drawn transparent while the other is not is hidden; when nothing
 //   tells them apart both are, and the pair counts as untold: a hit test finds the one on top,
@@ -81,12 +83,12 @@ struct Box {
 struct Exam {
     // Something may lie over the control or clip it: ask the toolkit what is on top at `at`.
     bool suspect = false;
-    // A box laid over the whole control that a hit test passes through (pointer-events: none)
-    // would still hide it: covered, whatever the toolkit answers.
-    bool covered = false;
-    // A suspect only for its states, with nothing of the window over it or clipping it: one that
-    // cannot be asked about is offered as its states were taken before.
+    // A suspect only for its states, with nothing of the window over it or clipping it.
     bool onlyStates = false;
+    // The boxes of other branches laid over it (indices into the boxes), when they alone made
+    // it a suspect: once the toolkit finds another control seen under the same ones, in the
+    // same layer, they are no cover here either (a page's layout box under its side menu).
+    std::vector<std::size_t> over;
     Point at;
 };
 
@@ -98,20 +100,22 @@ struct Shown {
     bool unsettled = false;  // its states cannot tell whether it is drawn (a paint not caught up)
 };
 
-// Examines each control (in order). A control is a suspect when a box from another branch of the
-// tree overlaps its visible part (a cover lies over content that is not its own), when other
-// controls leave no part of it their own (a small control wholly inside a larger one), when its
-// visible part leaves an ancestor's frame (an overflow container may clip it), or when its states
-// do not settle it. The point to ask at lies in the visible part, inside its ancestors where it
-// can, and where no other box overlaps it when there is such a place: a chip's link is asked
-// beside its remove button.
+// Examines each control (in order). A control is a suspect when boxes from other branches of the
+// tree laid over it (a cover over content that is not its own, a control later in the page)
+// leave no place of its visible part free of them, when its visible part leaves an ancestor's
+// frame (an overflow container may clip it), or when its states do not settle it. A control
+// earlier in the page is drawn under it and lies over nothing of it (a card's link under its
+// save button). The point to ask at lies in the visible part, inside its ancestors where it can,
+// and where no other box overlaps it when there is such a place.
 //
-// A control is covered outright by a box laid over all of its visible part that a hit test may
-// pass through: one later in the page (so drawn after it), that holds no control of its own and
-// is no larger than a quarter of `viewport` (a full-page layer holding nothing is a background,
-// drawn under the page as often as over it).
-std::vector<Exam> examine(const std::vector<Box>& boxes, const std::vector<Shown>& controls,
-                          const Rect& viewport);
+// A control of a page leaving an ancestor's frame is no suspect for that: the browser's states
+// tell what an overflow container clips away (and the walk leaves it out), and where they cannot
+// tell yet the control is unsettled.
+//
+// The boxes only choose whom to ask: none hides a control by itself. A box holding no control
+// may be a transparent fade, a spotlight, a watermark or a slider's track as well as a banner
+// (no toolkit here tells opacity of what it draws), so only the toolkit's hit test tells.
+std::vector<Exam> examine(const std::vector<Box>& boxes, const std::vector<Shown>& controls);
 
 // After the toolkit found box `hit` on top at the point asked for control `asked` (neither
 // inside the other): whether `other` lies under that same box too, so that it need not be
@@ -119,6 +123,12 @@ std::vector<Exam> examine(const std::vector<Box>& boxes, const std::vector<Shown
 // same branch below their common ancestor as `asked` (the same layer of the page).
 bool underSameCover(const std::vector<Box>& boxes, const Shown& asked, std::size_t hit,
                     const Shown& other);
+
+// After the toolkit found control `asked` seen at its point: whether `other` needs no asking,
+// since only boxes that lay over `asked` too lie over it, each in the same branch below their
+// common ancestor with `asked` (the same layer of the page), and nothing else makes it a suspect.
+bool clearOfSameBoxes(const std::vector<Box>& boxes, const Shown& asked, const Exam& askedExam,
+                      const Shown& other, const Exam& otherExam);
 
 // A point of `region` that none of `avoid` holds, tried from the middle out over grids of 1, 3
 // and 5 points a side; absent when every point tried lies in one of them.

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/accessibility/DialogInFront.h"
 #include "app/accessibility/SeenControls.h"
 #include "core/CandidateSelector.h"
 #include "core/FindAndScroll.h"
@@ -115,40 +114,6 @@ UICandidate makeCandidate(BoundedReader& reader, const FoundNode& node, int numb
     return c;
 }
 
-// Controls laid over each other are hit-tested at most this many times in one reading.
-constexpr int kMostHitTests = 16;
-// How far up from what a hit test found its control is looked for (a button's text inside it).
-constexpr int kMostHitAncestors = 6;
-
-// Which of two elements the app's hit test finds at `at`: the element found, or an ancestor of
-// it near enough; absent when neither.
-std::optional<std::size_t> whichOnTop(BoundedReader& reader, const ax::Element& window, Point at,
-                                      const ax::Element& a, std::size_t indexA,
-                                      const ax::Element& b, std::size_t indexB) {
-    auto hit = paintedAt(reader, window, at);
-    if (!hit) {
-        return std::nullopt;
-    }
-    ax::Element current = hit.value();
-    for (int step = 0; step <= kMostHitAncestors && !current.isNull(); ++step) {
-        if (current == a) {
-            return indexA;
-        }
-        if (current == b) {
-            return indexB;
-        }
-        if (current == window) {
-            break;
-        }
-        auto parent = elementAttribute(reader, current, "AXParent");
-        if (!parent) {
-            break;
-        }
-        current = *parent;
-    }
-    return std::nullopt;
-}
-
 // One control of a reading on its way to the snapshot.
 struct Offer {
     UICandidate candidate;
@@ -158,11 +123,12 @@ struct Offer {
 
 // Only what a person can see of `offers` (the walk's document order): of controls laid over
 // each other, the one seen, and neither when that cannot be told; counts the pairs not told.
-std::vector<Offer> withoutOverlaps(BoundedReader& reader, const ax::Element& window,
-                                   const WalkResult& walked, std::vector<Offer> offers,
-                                   int& untold) {
+std::vector<Offer> withoutOverlaps(SeenControls& seen, const WalkResult& walked,
+                                   std::vector<Offer> offers, int& untold) {
     std::vector<Visibility::LaidControl> laid;
+    std::vector<ax::Element> elements;
     laid.reserve(offers.size());
+    elements.reserve(offers.size());
     for (const Offer& offer : offers) {
         const UICandidate& c = offer.candidate;
         const FoundNode& node = walked.found[offer.found];
@@ -172,15 +138,9 @@ std::vector<Offer> withoutOverlaps(BoundedReader& reader, const ax::Element& win
                         .path = node.path,
                         .role = c.role,
                         .label = c.label()});
+        elements.push_back(offer.element);
     }
-    int hitTests = 0;
-    const auto onTop = [&](std::size_t a, std::size_t b, Point at) -> std::optional<std::size_t> {
-        if (++hitTests > kMostHitTests) {
-            return std::nullopt;
-        }
-        return whichOnTop(reader, window, at, offers[a].element, a, offers[b].element, b);
-    };
-    const Visibility::Overlaps overlaps = Visibility::hiddenByOverlap(laid, onTop);
+    const Visibility::Overlaps overlaps = seen.overlapping(laid, elements);
     untold += overlaps.untold;
     // One pass, not an erase each: a page may lay thousands of controls one over another.
     std::vector<bool> drop(offers.size(), false);
@@ -260,9 +220,9 @@ void logReading(const ax::RunningApp& app, const Result<WindowSnapshot, AXExtrac
         return;
     }
     std::string line = "reading of \"" + app.localizedName.value_or("") + "\" (pid " +
-                       std::to_string(app.pid) + "): " + std::to_string(requests) +
-                       " requests in " + std::to_string(std::lround(seconds * 1000.0)) + " ms, " +
-                       outcome(result);
+                       std::to_string(app.pid) + "): " + std::to_string(requests) + " requests, " +
+                       std::to_string(reader.hitTests()) + " hit tests in " +
+                       std::to_string(std::lround(seconds * 1000.0)) + " ms, " + outcome(result);
     if (reader.timeouts() > 0) {
         line += ", " + std::to_string(reader.timeouts()) + " reads timed out";
     }
@@ -398,18 +358,15 @@ Result<WindowSnapshot, AXExtractorError> AXExtractor::read(BoundedReader& reader
             {makeCandidate(reader, node, static_cast<int>(i + 1)), node.element, ordered[i]});
     }
 
-    // Controls laid one over the other: only the one a person sees is offered, and neither
-    // when that cannot be told.
+    // What a person sees (SeenControls.h). Controls laid one over the other: only the one a
+    // person sees is offered, and neither when that cannot be told.
+    SeenControls seen(reader, *window, walked, hitMemory.get());
     int untoldOverlaps = 0;
-    offers = withoutOverlaps(reader, *window, walked, std::move(offers), untoldOverlaps);
+    offers = withoutOverlaps(seen, walked, std::move(offers), untoldOverlaps);
 
     // A page's prompt or a modal dialog in front: only its controls can be used.
-    if (const auto front = DialogInFront::of(walked, fullViewport, bestWeb)) {
-        const std::vector<int>& dialog = walked.nodes[*front].path;
-        std::erase_if(offers, [&](const Offer& offer) {
-            return !Visibility::within(walked.found[offer.found].path, dialog);
-        });
-    }
+    seen.lookAtDialogs(fullViewport, bestWeb);
+    std::erase_if(offers, [&](const Offer& offer) { return seen.hiddenByDialogs(offer.found); });
 
     // Only what some monitor shows: monitors of different sizes leave parts of the screen unseen.
     std::erase_if(offers, [&](const Offer& offer) {
@@ -449,7 +406,6 @@ Result<WindowSnapshot, AXExtractorError> AXExtractor::read(BoundedReader& reader
         foundOf[i] = offers[i].found;
         byId.emplace(offers[i].candidate.id, i);
     }
-    SeenControls seen(reader, *window, walked, viewport);
     const auto select = [&](const std::vector<std::size_t>& inPlay, int limit) {
         std::vector<UICandidate> candidates;
         candidates.reserve(inPlay.size());
@@ -495,7 +451,6 @@ Result<WindowSnapshot, AXExtractorError> AXExtractor::read(BoundedReader& reader
         // 10. Elements of the selected candidates.
         snapshot.elements.emplace(offers[i].candidate.id, offers[i].element);
     }
-    untoldOverlaps += seen.untold();
 
     // 11-13.
     snapshot.app = app;

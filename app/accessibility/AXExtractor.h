@@ -2,6 +2,7 @@
 
 // Reads the front window of another app into one WindowSnapshot.
 
+#include <memory>
 #include <optional>
 #include <stop_token>
 #include <string>
@@ -9,6 +10,7 @@
 
 #include "app/accessibility/AXWalk.h"
 #include "app/accessibility/BoundedReader.h"
+#include "app/accessibility/HitMemory.h"
 #include "app/accessibility/WindowSnapshot.h"
 #include "core/Candidate.h"
 #include "core/Rect.h"
@@ -41,6 +43,9 @@ struct AXExtractor {
     int maxCandidates = 0;
     int maxRawDepth = 0;
     int nodeBudget = 0;
+    // Hit tests' answers kept between readings by whoever reads a window again; none: each
+    // reading asks afresh.
+    std::shared_ptr<HitMemory> hitMemory;
 
     // Messaging time-out set on the app element for every call of a reading.
     static constexpr double kMessagingTimeout = 0.25;

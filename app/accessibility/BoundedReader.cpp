@@ -232,10 +232,27 @@ Result<ax::Element, ax::AXError> BoundedReader::elementAtPoint(const ax::Element
     if (!admit()) {
         return fail(ax::AXError::timeout);
     }
+    ++hitTests_;
     auto hit = backend_.elementAtPoint(root, point);
     const bool timedOut = !hit && hit.error() == ax::AXError::timeout;
     note(!timedOut, timedOut);
     return hit;
+}
+
+std::vector<Result<ax::Element, ax::AXError>> BoundedReader::elementsAtPoints(
+    const ax::Element& root, std::span<const Point> points) {
+    if (!admit()) {
+        return std::vector<Result<ax::Element, ax::AXError>>(points.size(),
+                                                             fail(ax::AXError::timeout));
+    }
+    hitTests_ += static_cast<int>(points.size());
+    auto hits = backend_.elementsAtPoints(root, points);
+    // Asked together, they answer or time out as one call would.
+    const bool timedOut = std::any_of(hits.begin(), hits.end(), [](const auto& hit) {
+        return !hit && hit.error() == ax::AXError::timeout;
+    });
+    note(!timedOut, timedOut);
+    return hits;
 }
 
 void BoundedReader::prefetch(std::span<const ax::Element> elements, std::size_t nodeBudget) {

@@ -98,6 +98,11 @@ class BoundedReader {
     Result<std::vector<std::string>, ax::AXError> actionNames(const ax::Element& element);
     std::optional<ax::AXError> wakeUp(const ax::Element& appElement);
     Result<ax::Element, ax::AXError> elementAtPoint(const ax::Element& root, Point point);
+    // Several points asked at once; one answer each, in order.
+    std::vector<Result<ax::Element, ax::AXError>> elementsAtPoints(const ax::Element& root,
+                                                                   std::span<const Point> points);
+    // Points hit-tested so far.
+    int hitTests() const { return hitTests_; }
     // The walk's next elements, read ahead by a backend that can; what it reads further ahead
     // is spent from the walk's `nodeBudget`.
     void prefetch(std::span<const ax::Element> elements, std::size_t nodeBudget);
@@ -115,6 +120,7 @@ class BoundedReader {
     int consecutiveTimeouts_ = 0;
     int timeouts_ = 0;
     bool gaveUp_ = false;
+    int hitTests_ = 0;
 };
 
 }  // namespace ovra

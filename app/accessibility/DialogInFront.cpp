@@ -4,6 +4,7 @@
 #include <cmath>
 #include <deque>
 #include <string>
+#include <utility>
 
 #include "core/Candidate.h"
 #include "core/Visibility.h"
@@ -16,93 +17,21 @@ namespace {
 constexpr std::size_t kMostElements = 300;
 constexpr std::size_t kMostLevels = 8;
 constexpr int kMostAncestors = 64;
-// A prompt that the browser does not yet call a dialog lies beside its page: in the page's own
-// container or the one above it.
-constexpr std::size_t kMostLevelsBesideThePage = 2;
+// A dialog shown has some size on screen; one folded to a line is closed.
+constexpr double kLeastShown = 4;
+// Modal dialogs asked about in one reading; the next one after them counts unasked.
+constexpr int kMostModalsAsked = 4;
 
 // Parts of a browser window that never hold a page's prompt.
 bool holdsNoPrompt(const std::string& role) {
     return role == "AXMenuBar" || role == "AXMenu" || role == "AXToolbar" || role == "AXTabGroup";
 }
 
-bool laidOver(const Rect& frame, const std::vector<Rect>& pages) {
-    return frame.width() > 0 && frame.height() > 0 &&
-           std::any_of(pages.begin(), pages.end(),
-                       [&](const Rect& page) { return page.insetBy(-2, -2).contains(frame); });
-}
-
 }  // namespace
 
-std::optional<std::size_t> promptAmong(const std::vector<Part>& parts,
-                                       const std::vector<Rect>& pages) {
-    std::vector<Rect> areas = pages;
-    std::vector<std::size_t> pageParts;
-    for (std::size_t i = 0; i < parts.size(); ++i) {
-        if (parts[i].role == "AXWebArea" && !parts[i].inWeb) {
-            pageParts.push_back(i);
-            if (pages.empty() && parts[i].frame && !parts[i].path.empty()) {
-                // What shows of the page: a page's frame is the whole page, its parent's (the
-                // browser's view of it) the part on screen.
-                Rect shown = *parts[i].frame;
-                const std::vector<int> above(parts[i].path.begin(), parts[i].path.end() - 1);
-                for (const Part& parent : parts) {
-                    if (parent.path == above && parent.frame) {
-                        shown = shown.intersection(*parent.frame);
-                    }
-                }
-                areas.push_back(shown);
-            }
-        }
-    }
-    const auto holdsButton = [&](std::size_t i) {
-        return std::any_of(parts.begin(), parts.end(), [&](const Part& p) {
-            return p.control && p.role == "AXButton" && Visibility::within(p.path, parts[i].path);
-        });
-    };
-    // A prompt stands in the middle of its page; the bars and panels a browser lays over a
-    // page's edges (a link's address, a find bar) do not.
-    const auto amidAPage = [&](const Part& p) {
-        return std::any_of(areas.begin(), areas.end(), [&](const Rect& page) {
-            return p.frame && p.frame->width() < page.width() * 0.9 &&
-                   std::abs(p.frame->midX() - page.midX()) < page.width() / 6;
-        });
-    };
-    const auto overAPage = [&](const Part& p) {
-        return !p.path.empty() && !p.inWeb && p.frame && laidOver(*p.frame, areas);
-    };
-    std::optional<std::size_t> prompt;
-    const auto found = [&](std::size_t i) {
-        if (!prompt || parts[*prompt].path < parts[i].path) {
-            prompt = i;
-        }
-    };
-    for (std::size_t i = 0; i < parts.size(); ++i) {
-        // A window whose own content is a dialog, with no page, shows it in the page's place.
-        if (parts[i].dialog &&
-            (overAPage(parts[i]) || (areas.empty() && parts[i].path.size() == 1))) {
-            found(i);
-        }
-    }
-    for (const std::size_t page : pageParts) {
-        const std::vector<int>& path = parts[page].path;
-        for (std::size_t up = 1; up <= kMostLevelsBesideThePage && up < path.size(); ++up) {
-            const std::vector<int> holder(path.begin(),
-                                          path.end() - static_cast<std::ptrdiff_t>(up));
-            for (std::size_t i = 0; i < parts.size(); ++i) {
-                const Part& p = parts[i];
-                if (p.path.size() == holder.size() + 1 && Visibility::within(p.path, holder) &&
-                    !Visibility::within(path, p.path) && overAPage(p) && amidAPage(p) &&
-                    holdsButton(i)) {
-                    found(i);
-                }
-            }
-        }
-    }
-    return prompt;
-}
-
 std::optional<std::size_t> of(const WalkResult& walked, const Rect& viewport,
-                              const std::optional<Rect>& web) {
+                              const std::optional<Rect>& web, const FindsDialog& finds,
+                              std::vector<std::size_t>* notShown) {
     std::vector<bool> control(walked.nodes.size(), false);
     for (const FoundNode& found : walked.found) {
         control[found.node] = true;
@@ -123,15 +52,49 @@ std::optional<std::size_t> of(const WalkResult& walked, const Rect& viewport,
             return prompt;
         }
     }
-    std::optional<std::size_t> modal;
+    // The modal dialogs on screen, the last in the page first: one over another is shown on top.
+    std::vector<std::pair<std::size_t, Rect>> modals;
     for (std::size_t i = 0; i < walked.nodes.size(); ++i) {
         const ReadNode& n = walked.nodes[i];
-        if (n.modal && !n.path.empty() && (!n.frame || n.frame->intersects(viewport)) &&
-            (!modal || walked.nodes[*modal].path < n.path)) {
-            modal = i;
+        // A toolkit that tells opacity (Gecko) tells of a dialog faded out in place: the hit
+        // test still finds what is drawn at no opacity.
+        if (!n.modal || n.path.empty() || !n.frame || n.opaque == false) {
+            continue;
+        }
+        const Rect visible = n.frame->intersection(viewport);
+        if (visible.isFinite() && !visible.isNull() && visible.width() >= kLeastShown &&
+            visible.height() >= kLeastShown) {
+            modals.emplace_back(i, visible);
         }
     }
-    return modal;
+    std::stable_sort(modals.begin(), modals.end(), [&](const auto& a, const auto& b) {
+        return walked.nodes[b.first].path < walked.nodes[a.first].path;
+    });
+    int asked = 0;
+    for (const auto& [node, visible] : modals) {
+        if (!finds || asked >= kMostModalsAsked) {
+            return node;
+        }
+        ++asked;
+        if (finds(node, visible.center()) != false) {
+            return node;
+        }
+        if (notShown != nullptr) {
+            notShown->push_back(node);
+        }
+    }
+    return std::nullopt;
+}
+
+std::vector<std::size_t> fadedOut(const WalkResult& walked) {
+    std::vector<std::size_t> faded;
+    for (std::size_t i = 0; i < walked.nodes.size(); ++i) {
+        const ReadNode& n = walked.nodes[i];
+        if (n.modal && !n.path.empty() && n.opaque == false) {
+            faded.push_back(i);
+        }
+    }
+    return faded;
 }
 
 bool promptHides(ax::AccessibilityBackend& backend, const ax::Element& window,

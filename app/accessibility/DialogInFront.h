@@ -4,40 +4,42 @@
 // pressed: a page's own alert, confirm or prompt, which the browser shows over the page outside
 // it, or a modal dialog (the toolkit's MODAL state, a page's aria-modal dialog).
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "app/accessibility/AXWalk.h"
+#include "core/PagePrompt.h"
 #include "core/Rect.h"
 #include "platform/accessibility/AccessibilityBackend.h"
 
 namespace ovra::DialogInFront {
 
-// One part of a window as the prompt rule sees it.
-struct Part {
-    std::vector<int> path;
-    std::string role;
-    std::optional<Rect> frame;
-    bool dialog = false;   // a dialog or sheet
-    bool inWeb = false;    // inside a page
-    bool control = false;  // a control a person can use
-};
+// The prompt rule itself is pure: core/PagePrompt.h.
+using Part = PagePrompt::Part;
+using PagePrompt::promptAmong;
 
-// The page's prompt among `parts` (an index): a part outside every page, laid over a page
-// (`pages`, the page areas, or else the pages' own frames), that is a dialog, or that lies beside
-// the page in the page's own container or the one above it, amid the page, and holds a button (a
-// browser that tells it a dialog only a moment after it shows it); or a dialog that is the whole
-// content of a window showing no page (a browser that shows the prompt in its page's place). Absent
-// when there is none.
-std::optional<std::size_t> promptAmong(const std::vector<Part>& parts,
-                                       const std::vector<Rect>& pages);
+// Whether the toolkit's hit test at `at` finds node `dialog` (an index into `walked.nodes`) or
+// something inside it; absent when it cannot tell.
+using FindsDialog = std::function<std::optional<bool>(std::size_t dialog, Point at)>;
 
 // The node (an index into `walked.nodes`) of the dialog in front: a page's prompt over `web`, the
-// page's area, else the last modal dialog the walk met that shows in `viewport`. Absent when
-// there is none.
+// page's area, else the last modal dialog the walk met that is shown: a frame of some size in
+// `viewport`, not drawn transparent where the toolkit tells, at whose middle there the hit test
+// (`finds`) answers the dialog or its content. A page that closes its dialog by fading it out,
+// folding it to no height or letting the pointer through it leaves it in the tree, MODAL still:
+// the page behind is what a person sees. A dialog the hit test cannot tell of counts, and so
+// does one faded out in place where the toolkit tells no opacity (Chromium's hit test finds
+// what is drawn at none). Absent when there is none. The modal dialogs the hit test found not
+// shown go to `notShown`, when given: nothing in them is seen either.
 std::optional<std::size_t> of(const WalkResult& walked, const Rect& viewport,
-                              const std::optional<Rect>& web);
+                              const std::optional<Rect>& web, const FindsDialog& finds = {},
+                              std::vector<std::size_t>* notShown = nullptr);
+
+// The modal dialogs (indices into `walked.nodes`) drawn transparent, where the toolkit tells: a
+// dialog faded out in place and left there, whose controls a hit test still finds.
+std::vector<std::size_t> fadedOut(const WalkResult& walked);
 
 // Whether `window` shows a page's prompt now, and `element` lies outside it: a press of
 // `element` would reach nothing the page shows. Looks through the browser's own parts of the

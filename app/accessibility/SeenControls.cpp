@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "app/accessibility/DialogInFront.h"
+
 namespace ovra {
 namespace {
 
@@ -12,6 +14,10 @@ constexpr int kMostSettlingAsks = 4;
 // How often, and after how long, a hit test that found nothing but the window is asked again.
 constexpr int kMostEmptyAsks = 2;
 constexpr double kEmptyPause = 0.01;
+
+// How far up from what a hit test found one of two controls laid over each other is looked
+// for (a button's text inside it).
+constexpr int kMostPairAncestors = 6;
 
 enum class State { unknown, seen, hidden };
 
@@ -45,8 +51,11 @@ Result<ax::Element, ax::AXError> paintedAt(BoundedReader& reader, const ax::Elem
 }
 
 SeenControls::SeenControls(BoundedReader& reader, const ax::Element& window,
-                           const WalkResult& walked, const Rect& viewport)
-    : reader_(reader), window_(window), walked_(walked), viewport_(viewport) {
+                           const WalkResult& walked, HitMemory* memory)
+    : reader_(reader), window_(window), memory_(memory), walked_(walked) {
+    if (memory_ != nullptr) {
+        memory_->begin(reader.backend(), window, reader.clock().now());
+    }
     std::vector<bool> control(walked.nodes.size(), false);
     for (const FoundNode& found : walked.found) {
         control[found.node] = true;
@@ -68,7 +77,72 @@ SeenControls::SeenControls(BoundedReader& reader, const ax::Element& window,
     }
 }
 
-std::optional<std::size_t> SeenControls::nodeOf(ax::Element element) {
+Visibility::Overlaps SeenControls::overlapping(const std::vector<Visibility::LaidControl>& laid,
+                                               const std::vector<ax::Element>& elements) {
+    int pairsAsked = 0;
+    // Which of two controls the hit test finds at `at`: the element found, or an ancestor of it
+    // near enough; absent when neither.
+    const auto onTop = [&](std::size_t a, std::size_t b, Point at) -> std::optional<std::size_t> {
+        if (++pairsAsked > kMostPairsAsked) {
+            return std::nullopt;
+        }
+        auto hit = paintedAt(reader_, window_, at);
+        if (!hit) {
+            return std::nullopt;
+        }
+        ax::Element current = std::move(hit).value();
+        for (int step = 0; step <= kMostPairAncestors && !current.isNull(); ++step) {
+            if (current == elements[a]) {
+                return a;
+            }
+            if (current == elements[b]) {
+                return b;
+            }
+            if (current == window_) {
+                break;
+            }
+            auto parent = reader_.attribute(current, "AXParent");
+            auto next = parent ? ax::asElement(parent.value()) : std::nullopt;
+            if (!next) {
+                break;
+            }
+            current = std::move(*next);
+        }
+        return std::nullopt;
+    };
+    return Visibility::hiddenByOverlap(laid, onTop);
+}
+
+void SeenControls::lookAtDialogs(const Rect& viewport, const std::optional<Rect>& web) {
+    const auto finds = [&](std::size_t dialog, Point at) -> std::optional<bool> {
+        auto hit = paintedAt(reader_, window_, at);
+        if (!hit || hit.value() == window_) {
+            return std::nullopt;
+        }
+        const auto found = nodeOf(std::move(hit).value());
+        if (!found) {
+            return std::nullopt;
+        }
+        return Visibility::within(walked_.nodes[*found].path, walked_.nodes[dialog].path);
+    };
+    std::vector<std::size_t> closed = DialogInFront::fadedOut(walked_);
+    if (const auto front = DialogInFront::of(walked_, viewport, web, finds, &closed)) {
+        front_ = walked_.nodes[*front].path;
+    }
+    for (const std::size_t dialog : closed) {
+        closed_.push_back(walked_.nodes[dialog].path);
+    }
+}
+
+bool SeenControls::hiddenByDialogs(std::size_t found) const {
+    const std::vector<int>& path = walked_.found[found].path;
+    return (front_ && !Visibility::within(path, *front_)) ||
+           std::any_of(closed_.begin(), closed_.end(), [&](const std::vector<int>& dialog) {
+               return Visibility::within(path, dialog);
+           });
+}
+
+void SeenControls::indexNodes() {
     // Most readings ask nothing: the nodes are looked up by element only once one is asked.
     if (byKey_.empty()) {
         byKey_.reserve(walked_.nodes.size());
@@ -76,6 +150,10 @@ std::optional<std::size_t> SeenControls::nodeOf(ax::Element element) {
             byKey_.emplace(walked_.nodes[i].element.key(), i);
         }
     }
+}
+
+std::optional<std::size_t> SeenControls::nodeOf(ax::Element element) {
+    indexNodes();
     for (int step = 0; step <= kMostHitAncestors && !element.isNull(); ++step) {
         if (const auto it = byKey_.find(element.key()); it != byKey_.end()) {
             return it->second;
@@ -87,9 +165,7 @@ std::optional<std::size_t> SeenControls::nodeOf(ax::Element element) {
     return std::nullopt;
 }
 
-SeenControls::Answer SeenControls::ask(std::size_t node, Point at) {
-    ++asked_;
-    auto hit = paintedAt(reader_, window_, at);
+SeenControls::Answer SeenControls::judge(std::size_t node, Result<ax::Element, ax::AXError> hit) {
     if (!hit || hit.value() == window_) {
         return {};  // a toolkit that cannot tell leaves the control as it was read
     }
@@ -109,6 +185,59 @@ SeenControls::Answer SeenControls::ask(std::size_t node, Point at) {
     return {.seen = false, .cover = *found};
 }
 
+std::optional<SeenControls::Answer> SeenControls::recalled(std::size_t node, Point at) {
+    if (memory_ == nullptr) {
+        return std::nullopt;
+    }
+    const auto kept = memory_->find(walked_.nodes[node].element.key(), at);
+    if (!kept) {
+        return std::nullopt;
+    }
+    Answer answer{.seen = kept->seen};
+    if (!kept->cover.empty()) {
+        indexNodes();
+        if (const auto it = byKey_.find(kept->cover); it != byKey_.end()) {
+            answer.cover = it->second;
+        }
+    }
+    return answer;
+}
+
+void SeenControls::remember(std::size_t node, Point at, const Answer& answer) {
+    if (memory_ != nullptr) {
+        memory_->keep(
+            walked_.nodes[node].element.key(), at,
+            {.seen = answer.seen,
+             .cover = answer.cover ? walked_.nodes[*answer.cover].element.key() : std::string()});
+    }
+}
+
+std::vector<Result<ax::Element, ax::AXError>> SeenControls::paintedAtAll(
+    const std::vector<Point>& points) {
+    auto hits = reader_.elementsAtPoints(window_, points);
+    // Gecko's first hit test of a page may find nothing in it while it fetches the page's
+    // frames: those asked again a moment later answer.
+    for (int ask = 0; ask < kMostEmptyAsks; ++ask) {
+        std::vector<std::size_t> empty;
+        std::vector<Point> again;
+        for (std::size_t i = 0; i < hits.size(); ++i) {
+            if (hits[i] && hits[i].value() == window_) {
+                empty.push_back(i);
+                again.push_back(points[i]);
+            }
+        }
+        if (empty.empty()) {
+            break;
+        }
+        reader_.clock().sleep(kEmptyPause);
+        auto answers = reader_.elementsAtPoints(window_, again);
+        for (std::size_t k = 0; k < empty.size(); ++k) {
+            hits[empty[k]] = std::move(answers[k]);
+        }
+    }
+    return hits;
+}
+
 std::vector<std::size_t> SeenControls::keepSeen(
     const std::vector<std::size_t>& controls,
     const std::function<std::vector<std::size_t>(const std::vector<std::size_t>&)>& choose) {
@@ -119,15 +248,41 @@ std::vector<std::size_t> SeenControls::keepSeen(
         shown.push_back(
             {.box = found.node, .visible = found.visible, .unsettled = found.unsettled});
     }
-    const std::vector<Visibility::Exam> exams = Visibility::examine(boxes_, shown, viewport_);
+    const std::vector<Visibility::Exam> exams = Visibility::examine(boxes_, shown);
     std::vector<State> state(controls.size(), State::unknown);
     for (std::size_t i = 0; i < controls.size(); ++i) {
-        if (exams[i].covered) {
-            state[i] = State::hidden;
-        } else if (!exams[i].suspect) {
+        if (!exams[i].suspect) {
             state[i] = State::seen;
         }
     }
+    // A toolkit whose first answer is the painted one is asked every point at once; one that
+    // settles its answers keeps one at a time, so its points go one after another, in the
+    // plan's order, and what one answer settles is not asked again.
+    const bool together = !(reader_.backend().hitTestSettleSeconds(window_) > 0);
+    const auto settle = [&](std::size_t i, Answer answer) {
+        state[i] = answer.seen ? State::seen : State::hidden;
+        if (answer.seen) {
+            // What only the same boxes lie over, in the same layer, is seen as well.
+            for (std::size_t j = 0; j < controls.size(); ++j) {
+                if (state[j] == State::unknown &&
+                    Visibility::clearOfSameBoxes(boxes_, shown[i], exams[i], shown[j], exams[j])) {
+                    state[j] = State::seen;
+                }
+            }
+            return;
+        }
+        if (!answer.cover) {
+            return;
+        }
+        // What lies under the same cover, in the same layer of the page, is not asked again.
+        for (std::size_t j = 0; j < controls.size(); ++j) {
+            if (state[j] == State::unknown &&
+                Visibility::underSameCover(boxes_, shown[i], *answer.cover, shown[j])) {
+                state[j] = State::hidden;
+            }
+        }
+    };
+    const auto canAsk = [&] { return asked_ < kMostAsked && !reader_.shouldStop(); };
     for (;;) {
         std::vector<std::size_t> inPlay;
         for (std::size_t i = 0; i < controls.size(); ++i) {
@@ -136,38 +291,62 @@ std::vector<std::size_t> SeenControls::keepSeen(
             }
         }
         const std::vector<std::size_t> picked = choose(inPlay);
-        bool dropped = false;
+        std::vector<std::size_t> pending;
         for (const std::size_t i : picked) {
             if (state[i] != State::unknown) {
-                dropped = dropped || state[i] == State::hidden;
                 continue;
             }
-            if (asked_ >= kMostAsked || reader_.shouldStop()) {
-                if (exams[i].onlyStates) {
-                    state[i] = State::seen;
-                    continue;
-                }
-                state[i] = State::hidden;
-                ++untold_;
-                dropped = true;
-                continue;
-            }
-            const Answer answer = ask(shown[i].box, exams[i].at);
-            state[i] = answer.seen ? State::seen : State::hidden;
-            dropped = dropped || !answer.seen;
-            if (!answer.cover) {
-                continue;
-            }
-            // What lies under the same cover, in the same layer of the page, is not asked again.
-            for (std::size_t j = 0; j < controls.size(); ++j) {
-                if (state[j] == State::unknown &&
-                    Visibility::underSameCover(boxes_, shown[i], *answer.cover, shown[j])) {
-                    state[j] = State::hidden;
-                }
+            if (const auto kept = recalled(shown[i].box, exams[i].at)) {
+                ++remembered_;
+                settle(i, *kept);
+            } else {
+                pending.push_back(i);
             }
         }
-        if (!dropped) {
+        std::erase_if(pending, [&](std::size_t i) { return state[i] != State::unknown; });
+        if (std::any_of(picked.begin(), picked.end(),
+                        [&](std::size_t i) { return state[i] == State::hidden; })) {
+            continue;  // a kept answer left one out: pick again
+        }
+        if (pending.empty()) {
             return picked;
+        }
+        if (!canAsk()) {
+            // Not asked: offered as they were read.
+            for (const std::size_t i : pending) {
+                state[i] = State::seen;
+            }
+            unasked_ += static_cast<int>(pending.size());
+            return picked;
+        }
+        if (together) {
+            pending.resize(std::min(pending.size(), static_cast<std::size_t>(kMostAsked - asked_)));
+            std::vector<Point> points;
+            points.reserve(pending.size());
+            for (const std::size_t i : pending) {
+                points.push_back(exams[i].at);
+            }
+            asked_ += static_cast<int>(pending.size());
+            auto hits = paintedAtAll(points);
+            for (std::size_t k = 0; k < pending.size(); ++k) {
+                const std::size_t i = pending[k];
+                const Answer answer = judge(shown[i].box, std::move(hits[k]));
+                remember(shown[i].box, exams[i].at, answer);
+                settle(i, answer);
+            }
+            continue;
+        }
+        for (const std::size_t i : pending) {
+            if (state[i] != State::unknown) {
+                continue;  // settled by an answer about another control
+            }
+            if (!canAsk()) {
+                break;
+            }
+            ++asked_;
+            const Answer answer = judge(shown[i].box, paintedAt(reader_, window_, exams[i].at));
+            remember(shown[i].box, exams[i].at, answer);
+            settle(i, answer);
         }
     }
 }

@@ -93,6 +93,10 @@ class TargetWindowBackend final : public ax::AccessibilityBackend {
     Result<ax::Element, ax::AXError> elementAtPoint(const ax::Element& root, Point point) override {
         return inner_.elementAtPoint(root, point);
     }
+    std::vector<Result<ax::Element, ax::AXError>> elementsAtPoints(
+        const ax::Element& root, std::span<const Point> points) override {
+        return inner_.elementsAtPoints(root, points);
+    }
     double hitTestSettleSeconds(const ax::Element& root) override {
         return inner_.hitTestSettleSeconds(root);
     }

@@ -122,6 +122,24 @@ TEST(Visibility, OfLaidControlsOnlyTheOneSeenIsOffered) {
          noHit,
          {1},
          0},
+        {"alike, the page's after a dialog's: the dialog's is offered",
+         {{spot, unknown, true, {1, 0}, "AXButton", "Delete"},
+          {spot, unknown, false, {2, 0}, "AXButton", "Delete"}},
+         noHit,
+         {1},
+         0},
+        {"alike, a dialog's after the page's, the hit test finding the dialog's",
+         {{spot, unknown, false, {1, 0}, "AXButton", "Delete"},
+          {spot, unknown, true, {2, 0}, "AXButton", "Delete"}},
+         1,
+         {0},
+         0},
+        {"alike, a dialog's the hit test finds under the page's",
+         {{spot, unknown, false, {1, 0}, "AXButton", "Delete"},
+          {spot, unknown, true, {2, 0}, "AXButton", "Delete"}},
+         0,
+         {1},
+         0},
         {"a third control over the winner of one pair hides it too",
          {{spot, true, false, {1}}, {spot, false, false, {2}}, {spot, unknown, false, {3}}},
          noHit,
@@ -157,12 +175,10 @@ TEST(Visibility, SuspectsAreControlsSomethingElseMayCoverOrClip) {
         std::vector<Row> rows;  // the window, the page, ... the control examined is row 2
         bool unsettled;
         bool suspect;
-        bool covered;
         std::optional<Rect> pointIn;  // where the point to ask at must lie
     } cases[] = {
         {"a button alone in its part of the page",
          {{{}, viewport}, {{0}, page}, {{0, 0}, button, Kind::control}},
-         false,
          false,
          false,
          std::nullopt},
@@ -174,23 +190,20 @@ TEST(Visibility, SuspectsAreControlsSomethingElseMayCoverOrClip) {
           {{0, 1, 0}, Rect(20, 760, 100, 30), Kind::control}},
          false,
          true,
-         false,
          button},
-        {"a cover holding nothing, laid over it later in the page: covered even where the "
-         "pointer passes through",
+        {"a box holding nothing laid over it later in the page (a banner, or a fade the pointer "
+         "passes through): asked, never covered by its frame alone",
          {{{}, viewport},
           {{0}, page},
           {{0, 0}, button, Kind::control},
           {{0, 1}, Rect(10, 690, 240, 56)}},
          false,
          true,
-         true,
          button},
-        {"a layer over the whole page holding nothing is a background",
+        {"a layer over the whole page holding nothing (a tour's dimmed page with its spotlight)",
          {{{}, viewport}, {{0}, page}, {{0, 0}, button, Kind::control}, {{0, 1}, viewport}},
          false,
          true,
-         false,
          button},
         {"a box drawn fully transparent covers nothing",
          {{{}, viewport},
@@ -199,23 +212,20 @@ TEST(Visibility, SuspectsAreControlsSomethingElseMayCoverOrClip) {
           {{0, 1}, Rect(10, 690, 240, 56), Kind::container, false}},
          false,
          false,
-         false,
          std::nullopt},
-        {"a fixed header earlier in the page over its bottom half: asked where it shows",
+        {"a fixed header over its top half: it shows below it, nothing to ask",
          {{{}, viewport},
           {{0}, Rect(0, 680, 1200, 35)},
           {{1, 0}, button, Kind::control},
           {{1}, page}},
          false,
-         true,
          false,
-         Rect(20, 715, 120, 15)},
+         std::nullopt},
         {"text runs wrap over their neighbours and cover nothing",
          {{{}, viewport},
           {{0}, page},
           {{0, 0}, button, Kind::control},
           {{0, 1}, Rect(0, 690, 1200, 60), Kind::text}},
-         false,
          false,
          false,
          std::nullopt},
@@ -226,16 +236,22 @@ TEST(Visibility, SuspectsAreControlsSomethingElseMayCoverOrClip) {
           {{0, 1}, Rect(50, 706, 16, 16), Kind::control}},
          false,
          false,
-         false,
          std::nullopt},
-        {"a chip's remove button inside its link",
+        {"a chip's remove button inside its link, after it: drawn over it",
          {{{}, viewport},
           {{0}, Rect(20, 700, 48, 28)},
           {{0, 1}, Rect(50, 706, 16, 16), Kind::control},
           {{0, 0}, Rect(20, 700, 48, 28), Kind::control}},
          false,
-         true,
          false,
+         std::nullopt},
+        {"a button inside a link that comes after it: asked",
+         {{{}, viewport},
+          {{0}, Rect(20, 700, 48, 28)},
+          {{0, 0}, Rect(50, 706, 16, 16), Kind::control},
+          {{0, 1}, Rect(20, 700, 48, 28), Kind::control}},
+         false,
+         true,
          Rect(50, 706, 16, 16)},
         {"a slide outside its carousel",
          {{{}, viewport},
@@ -244,13 +260,20 @@ TEST(Visibility, SuspectsAreControlsSomethingElseMayCoverOrClip) {
           {{0, 0}, Rect(20, 100, 900, 50)}},
          false,
          true,
-         false,
          Rect(320, 100, 280, 50)},
+        {"a page's control leaving its ancestor (a button taller than its inline wrapper, a "
+         "float in a collapsed list): the browser's states tell what is clipped away",
+         {{{}, viewport},
+          {{0}, page, Kind::container, std::nullopt, false, true},
+          {{0, 0, 1}, Rect(320, 100, 280, 50), Kind::control, std::nullopt, false, true},
+          {{0, 0}, Rect(20, 100, 300, 0), Kind::container, std::nullopt, false, true}},
+         false,
+         false,
+         std::nullopt},
         {"a page read while it scrolls, a moment apart from its content, clips nothing more",
          {{{}, viewport, Kind::container, std::nullopt, true},
           {{0}, Rect(0, 100, 1200, 3000), Kind::container, std::nullopt, true},
           {{0, 0}, Rect(20, 0, 120, 30), Kind::control}},
-         false,
          false,
          false,
          std::nullopt},
@@ -261,20 +284,17 @@ TEST(Visibility, SuspectsAreControlsSomethingElseMayCoverOrClip) {
           {{1}, Rect(0, 690, 1200, 20)}},
          false,
          false,
-         false,
          std::nullopt},
         {"a control the browser cannot tell is drawn yet",
          {{{}, viewport}, {{0}, page}, {{0, 0}, button, Kind::control}},
          true,
          true,
-         false,
          button},
         {"another control in nearly the same place is for the overlap rules",
          {{{}, viewport},
           {{0}, page},
           {{0, 0}, button, Kind::control},
           {{0, 1}, Rect(22, 701, 118, 29), Kind::control}},
-         false,
          false,
          false,
          std::nullopt},
@@ -286,16 +306,26 @@ TEST(Visibility, SuspectsAreControlsSomethingElseMayCoverOrClip) {
             boxes.push_back({row.frame, row.path, row.kind, row.opaque, row.clips, row.inPage});
         }
         const Rect visible = boxes[2].frame.intersection(viewport);
-        const auto exams = Visibility::examine(
-            boxes, {{.box = 2, .visible = visible, .unsettled = c.unsettled}}, viewport);
+        const auto exams =
+            Visibility::examine(boxes, {{.box = 2, .visible = visible, .unsettled = c.unsettled}});
         ASSERT_EQ(exams.size(), 1U);
         EXPECT_EQ(exams[0].suspect, c.suspect);
-        EXPECT_EQ(exams[0].covered, c.covered);
         EXPECT_EQ(exams[0].onlyStates, c.unsettled && c.suspect && c.rows.size() == 3);
         if (c.pointIn) {
             EXPECT_TRUE(c.pointIn->contains(exams[0].at)) << exams[0].at;
         }
     }
+    // A control under a header's edge whose states do not settle it is asked where it shows.
+    const std::vector<Visibility::Box> underHeader = {{viewport, {}},
+                                                      {Rect(0, 680, 1200, 35), {0}},
+                                                      {button, {1, 0}, Kind::control},
+                                                      {page, {1}}};
+    const auto exams = Visibility::examine(
+        underHeader, {{.box = 2, .visible = button.intersection(viewport), .unsettled = true}});
+    ASSERT_EQ(exams.size(), 1U);
+    EXPECT_TRUE(exams[0].suspect);
+    EXPECT_TRUE(exams[0].onlyStates);
+    EXPECT_TRUE(Rect(20, 715, 120, 15).contains(exams[0].at)) << exams[0].at;
 }
 
 TEST(Visibility, WhatLiesUnderTheCoverFoundIsNotAskedAgain) {
@@ -320,6 +350,36 @@ TEST(Visibility, WhatLiesUnderTheCoverFoundIsNotAskedAgain) {
     EXPECT_FALSE(Visibility::underSameCover(boxes, shown(2), 5, shown(4)));  // beyond it
     EXPECT_FALSE(Visibility::underSameCover(boxes, shown(2), 5, shown(6)));  // the cover's own
     EXPECT_FALSE(Visibility::underSameCover(boxes, shown(2), 5, shown(8)));  // another layer
+}
+
+TEST(Visibility, WhatOnlyTheSameBoxesLieOverIsSeenOnceOneIsFoundSeen) {
+    using Kind = Visibility::Box::Kind;
+    // The window; a side menu with three items; the page's main box, laid over the menu; a
+    // banner over the first item only; a menu item in another part of the window.
+    const std::vector<Visibility::Box> boxes = {
+        {Rect(0, 0, 1200, 800), {}},
+        {Rect(0, 0, 270, 800), {0}},
+        {Rect(5, 200, 260, 40), {0, 0}, Kind::control},
+        {Rect(5, 240, 260, 40), {0, 1}, Kind::control},
+        {Rect(5, 280, 260, 40), {0, 2}, Kind::control},
+        {Rect(28, 190, 1000, 600), {1}},
+        {Rect(0, 190, 1200, 20), {2}},
+        {Rect(5, 600, 260, 40), {3, 0}, Kind::control},
+    };
+    std::vector<Visibility::Shown> shown;
+    for (const std::size_t box : {2U, 3U, 4U, 7U}) {
+        shown.push_back({.box = box, .visible = boxes[box].frame});
+    }
+    const auto exams = Visibility::examine(boxes, shown);
+    ASSERT_EQ(exams.size(), 4U);
+    for (const auto& exam : exams) {
+        EXPECT_TRUE(exam.suspect);
+    }
+    // The second item found seen: the third lies under the main box alone, as it does.
+    EXPECT_TRUE(Visibility::clearOfSameBoxes(boxes, shown[1], exams[1], shown[2], exams[2]));
+    // The first lies under the banner too; the last item is of another part of the window.
+    EXPECT_FALSE(Visibility::clearOfSameBoxes(boxes, shown[1], exams[1], shown[0], exams[0]));
+    EXPECT_FALSE(Visibility::clearOfSameBoxes(boxes, shown[1], exams[1], shown[3], exams[3]));
 }
 
 TEST(BoundedText, CutsOnACharacterBoundary) {

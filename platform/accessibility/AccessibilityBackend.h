@@ -175,6 +175,17 @@ class AccessibilityBackend {
     // the app itself hit-tests it: what a click there would reach. `root` itself when nothing
     // inside it is there.
     virtual Result<Element, AXError> elementAtPoint(const Element& root, Point point) = 0;
+    // What `elementAtPoint` finds at each of `points`, one answer each, in order: asked all at
+    // once where the toolkit answers several questions in one wait.
+    virtual std::vector<Result<Element, AXError>> elementsAtPoints(const Element& root,
+                                                                   std::span<const Point> points) {
+        std::vector<Result<Element, AXError>> found;
+        found.reserve(points.size());
+        for (const Point point : points) {
+            found.push_back(elementAtPoint(root, point));
+        }
+        return found;
+    }
     // How long after a hit test the same question gets what is painted: a toolkit may answer
     // first from its tree's bounds while it asks the page. 0: its first answer is the one.
     virtual double hitTestSettleSeconds(const Element& root) {

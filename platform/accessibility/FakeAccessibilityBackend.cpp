@@ -714,6 +714,7 @@ Result<bool, AXError> FakeAccessibilityBackend::isAttributeSettable(const Elemen
 Result<Element, AXError> FakeAccessibilityBackend::elementAtPoint(const Element& root,
                                                                   Point point) {
     ++counters_.hitTests;
+    ++counters_.hitTestRounds;
     const auto called = call(root, "elementAtPoint");
     if (!called) {
         return fail(called.error());
@@ -780,6 +781,18 @@ Result<Element, AXError> FakeAccessibilityBackend::elementAtPoint(const Element&
         onHitTest();
     }
     return handle(current);
+}
+
+std::vector<Result<Element, AXError>> FakeAccessibilityBackend::elementsAtPoints(
+    const Element& root, std::span<const Point> points) {
+    ++counters_.hitTestRounds;
+    std::vector<Result<Element, AXError>> found;
+    found.reserve(points.size());
+    for (const Point point : points) {
+        found.push_back(elementAtPoint(root, point));
+        --counters_.hitTestRounds;
+    }
+    return found;
 }
 
 std::optional<AXError> FakeAccessibilityBackend::performAction(const Element& element,

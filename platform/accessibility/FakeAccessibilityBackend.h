@@ -83,6 +83,7 @@ class FakeAccessibilityBackend final : public AccessibilityBackend {
         int children = 0;
         int actionNames = 0;
         int hitTests = 0;
+        int hitTestRounds = 0;  // hit tests asked together count once
         std::size_t largestChildLimit = 0;
         std::size_t childrenHandedOut = 0;
         std::size_t prefetched = 0;          // elements hinted at by prefetch
@@ -132,6 +133,8 @@ class FakeAccessibilityBackend final : public AccessibilityBackend {
     Result<bool, AXError> isAttributeSettable(const Element& element,
                                               std::string_view name) override;
     Result<Element, AXError> elementAtPoint(const Element& root, Point point) override;
+    std::vector<Result<Element, AXError>> elementsAtPoints(const Element& root,
+                                                           std::span<const Point> points) override;
     double hitTestSettleSeconds(const Element&) override { return hitTestSettle_; }
     void prefetch(std::span<const Element> elements, std::span<const std::string_view> names,
                   std::size_t nodeBudget) override {

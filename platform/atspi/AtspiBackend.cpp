@@ -364,51 +364,131 @@ Result<bool, ax::AXError> AtspiBackend::isAttributeSettable(const ax::Element& e
 
 Result<ax::Element, ax::AXError> AtspiBackend::elementAtPoint(const ax::Element& root,
                                                               Point point) {
+    auto found = elementsAtPoints(root, std::span<const Point>(&point, 1));
+    return std::move(found.front());
+}
+
+std::vector<Result<ax::Element, ax::AXError>> AtspiBackend::elementsAtPoints(
+    const ax::Element& root, std::span<const Point> points) {
+    using Found = Result<ax::Element, AXError>;
     // Toolkits answer either the child at the point or the deepest element there: ask again of
-    // each answer until one has nothing further inside it.
+    // each answer until one has nothing further inside it. The points go out together, a level
+    // at a time, so a toolkit that answers several questions at once answers them in one wait.
     static constexpr int kMaxDepth = 64;
-    return onElement(
+    auto answers = onElement(
         root, true,
-        [&](AtspiSession& session, const AtspiRef& ref) -> Result<ax::Element, AXError> {
-            if (!std::isfinite(point.x) || !std::isfinite(point.y) || std::abs(point.x) > 1e6 ||
-                std::abs(point.y) > 1e6) {
-                return fail(AXError::cannotComplete);
-            }
+        [&](AtspiSession& session, const AtspiRef& ref) -> Result<std::vector<Found>, AXError> {
+            struct Probe {
+                std::string path;
+                bool webArea = false;
+                bool done = false;
+                std::optional<AXError> error;
+                dbus_int32_t x = 0;
+                dbus_int32_t y = 0;
+            };
             // Asked in the pixels the app finds points in.
             Node& start = session.nodes().node(ref.bus(), ref.path());
-            const Point asked = session.apps().knownToolkit(ref.bus()).hitTestsInDevicePixels
-                                    ? point
-                                    : appPoint(point, session.nodes().frameScaleOf(ref.bus()),
-                                               session.nodes().pageOrigin(start));
-            const auto x = static_cast<dbus_int32_t>(std::lround(asked.x));
-            const auto y = static_cast<dbus_int32_t>(std::lround(asked.y));
+            const bool devicePixels = session.apps().knownToolkit(ref.bus()).hitTestsInDevicePixels;
+            std::vector<Probe> probes(points.size());
+            for (std::size_t i = 0; i < points.size(); ++i) {
+                const Point point = points[i];
+                Probe& p = probes[i];
+                p.path = ref.path();
+                p.webArea = ref.webArea();
+                if (!std::isfinite(point.x) || !std::isfinite(point.y) || std::abs(point.x) > 1e6 ||
+                    std::abs(point.y) > 1e6) {
+                    p.done = true;
+                    p.error = AXError::cannotComplete;
+                    continue;
+                }
+                const Point asked = devicePixels
+                                        ? point
+                                        : appPoint(point, session.nodes().frameScaleOf(ref.bus()),
+                                                   session.nodes().pageOrigin(start));
+                p.x = static_cast<dbus_int32_t>(std::lround(asked.x));
+                p.y = static_cast<dbus_int32_t>(std::lround(asked.y));
+            }
             const dbus_uint32_t screen = ATSPI_COORD_TYPE_SCREEN;
-            std::string path = ref.path();
-            bool webArea = ref.webArea();
+            const double patience = session.requests().timeoutFor(ref.bus());
             for (int depth = 0; depth < kMaxDepth; ++depth) {
-                auto call = methodCall(ref.bus(), path, kComponent, "GetAccessibleAtPoint");
-                if (call) {
-                    dbus_message_append_args(call.get(), DBUS_TYPE_INT32, &x, DBUS_TYPE_INT32, &y,
-                                             DBUS_TYPE_UINT32, &screen, DBUS_TYPE_INVALID);
-                }
-                auto done = session.requests().call(std::move(call),
-                                                    session.requests().timeoutFor(ref.bus()));
-                if (!done.ok()) {
-                    if (depth == 0) {
-                        return fail(errorFor(done));
+                struct Heard {
+                    bool answered = false;
+                    std::optional<reply::ObjectRef> hit;
+                    std::optional<AXError> error;
+                };
+                auto heard = std::make_shared<std::vector<Heard>>(probes.size());
+                auto waiting = std::make_shared<int>(0);
+                for (std::size_t i = 0; i < probes.size(); ++i) {
+                    Probe& p = probes[i];
+                    if (p.done) {
+                        continue;
                     }
-                    break;  // what was found so far has no hit test of its own
+                    auto call = methodCall(ref.bus(), p.path, kComponent, "GetAccessibleAtPoint");
+                    if (call) {
+                        dbus_message_append_args(call.get(), DBUS_TYPE_INT32, &p.x, DBUS_TYPE_INT32,
+                                                 &p.y, DBUS_TYPE_UINT32, &screen,
+                                                 DBUS_TYPE_INVALID);
+                    }
+                    ++*waiting;
+                    session.requests().enqueue(
+                        ref.bus(), std::move(call),
+                        [heard, waiting, i](Reply reply) {
+                            Heard& h = (*heard)[i];
+                            if (h.answered) {
+                                return;
+                            }
+                            h.answered = true;
+                            --*waiting;
+                            if (reply.ok()) {
+                                h.hit = reply::objectRef(reply.message.get());
+                            } else {
+                                h.error = errorFor(reply);
+                            }
+                        },
+                        true, patience);
                 }
-                const auto hit = reply::objectRef(done.message.get());
-                if (!hit || hit->path.empty() || hit->path == kNullPath || hit->path == path ||
-                    !(hit->bus.empty() || hit->bus == ref.bus())) {
+                if (*waiting == 0) {
                     break;
                 }
-                path = hit->path;
-                webArea = false;
+                session.requests().waitUntil([&] { return *waiting == 0; }, patience + 0.1);
+                for (std::size_t i = 0; i < probes.size(); ++i) {
+                    Probe& p = probes[i];
+                    if (p.done) {
+                        continue;
+                    }
+                    const Heard& h = (*heard)[i];
+                    if (!h.answered || h.error) {
+                        // What was found so far has no hit test of its own.
+                        p.done = true;
+                        if (depth == 0) {
+                            p.error = h.error.value_or(AXError::timeout);
+                        }
+                        continue;
+                    }
+                    if (!h.hit || h.hit->path.empty() || h.hit->path == kNullPath ||
+                        h.hit->path == p.path || !(h.hit->bus.empty() || h.hit->bus == ref.bus())) {
+                        p.done = true;
+                        continue;
+                    }
+                    p.path = h.hit->path;
+                    p.webArea = false;
+                }
             }
-            return session.requests().element(ref.bus(), path, webArea);
+            std::vector<Found> found;
+            found.reserve(probes.size());
+            for (const Probe& p : probes) {
+                if (p.error) {
+                    found.push_back(fail(*p.error));
+                } else {
+                    found.push_back(session.requests().element(ref.bus(), p.path, p.webArea));
+                }
+            }
+            return found;
         });
+    if (!answers) {
+        return std::vector<Found>(points.size(), Found(fail(answers.error())));
+    }
+    return std::move(answers).value();
 }
 
 double AtspiBackend::hitTestSettleSeconds(const ax::Element& root) {

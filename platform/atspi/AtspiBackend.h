@@ -57,6 +57,8 @@ class AtspiBackend final : public ax::AccessibilityBackend {
     Result<bool, ax::AXError> isAttributeSettable(const ax::Element& element,
                                                   std::string_view name) override;
     Result<ax::Element, ax::AXError> elementAtPoint(const ax::Element& root, Point point) override;
+    std::vector<Result<ax::Element, ax::AXError>> elementsAtPoints(
+        const ax::Element& root, std::span<const Point> points) override;
     double hitTestSettleSeconds(const ax::Element& root) override;
     void prefetch(std::span<const ax::Element> elements, std::span<const std::string_view> names,
                   std::size_t nodeBudget) override;

@@ -1,7 +1,8 @@
 // From the hotkey to the first numbered plan painted: the app's controller over the desktop's own
 // services (the accessibility worker, the overlay panel, the global hotkey) in this process,
 // Chromium showing a page of small blocks (a section, a link and two texts each, in a grid of
-// 40 columns). Each size is measured in one stretch, with its page shown alone:
+// 40 columns), its own settings page, or a page of 200 cards laid partly over each other. Each
+// page is measured in one stretch, shown alone:
 //
 // - HotkeyToPlan: the hotkey typed through XTest until the overlay painted a plan with numbered
 //   highlights and the paint reached the X server; the overlay is then closed outside the
@@ -52,6 +53,7 @@
 #include "platform/input/XTestInputSynthesizer.h"
 #include "platform/keyboard/X11Keyboard.h"
 #include "platform/scheduler/QtScheduler.h"
+#include "testing/desktop/Commands.h"
 #include "testing/desktop/DesktopReading.h"
 #include "testing/desktop/LaunchedApp.h"
 
@@ -62,6 +64,11 @@ using namespace ovra;
 // Pages by their cells; Chromium's own window adds 137 nodes to the four of each cell.
 constexpr int kSizes[] = {250, 750, 2500, 7522};
 constexpr int kNodesOutsideThePage = 137;
+// Two pages that are not grids of cells: Chromium's own settings, opened through its address
+// bar, and 200 cards laid partly over each other (a link over the whole card and a button in its
+// corner each), as a shop's or a gallery's page lays them.
+constexpr int kSettingsPage = -1;
+constexpr int kCardsPage = -2;
 
 std::string writePage(int cells) {
     const auto path = std::filesystem::temp_directory_path() /
@@ -76,6 +83,30 @@ std::string writePage(int cells) {
     }
     page << "</body></html>\n";
     return "file://" + path.string();
+}
+
+std::string writeCards(int cards) {
+    const auto path = std::filesystem::temp_directory_path() / "ovra-hotkey-bench-cards.html";
+    std::ofstream page(path);
+    page << "<!DOCTYPE html><html><head><meta charset=utf-8><title>Cards</title><style>"
+            "body{margin:0;font:12px sans-serif;display:flex;flex-wrap:wrap}"
+            ".card{position:relative;width:130px;height:90px;margin:0 -14px -14px 0;"
+            "background:#fff;border:1px solid #888;box-shadow:0 1px 4px #0004}"
+            ".card a{display:block;height:100%;padding:6px;box-sizing:border-box}"
+            ".card button{position:absolute;right:4px;top:4px;width:28px;height:24px}"
+            "</style></head><body>\n";
+    for (int i = 0; i < cards; ++i) {
+        page << "<div class=card><a href=\"#c" << i << "\">Card " << i << "<br><small>Detail " << i
+             << "</small></a><button aria-label=\"Save card " << i << "\">&#9825;</button></div>\n";
+    }
+    page << "</body></html>\n";
+    return "file://" + path.string();
+}
+
+std::string pageName(int cells) {
+    return cells == kSettingsPage ? "settings"
+           : cells == kCardsPage  ? "cards200"
+                                  : std::to_string(cells * 4 + kNodesOutsideThePage);
 }
 
 double loadAverage() {
@@ -289,7 +320,16 @@ struct Desk : QObject {
         }
         chromium.stop();
         cells = 0;
-        chromium = testing::LaunchedApp::chromium(writePage(count));
+        if (count == kSettingsPage) {
+            chromium = testing::LaunchedApp::chromium("about:blank");
+            spinUntil([] { return false; }, 2);
+            testing::xdotool("key --clearmodifiers ctrl+l");
+            testing::xdotool("type --delay 20 chrome://settings");
+            testing::xdotool("key --clearmodifiers Return");
+        } else {
+            chromium = testing::LaunchedApp::chromium(count == kCardsPage ? writeCards(200)
+                                                                          : writePage(count));
+        }
         atspi::AtspiBackend backend;
         const ax::RunningApp running{chromium.pid(), std::nullopt};
         int last = -1;
@@ -297,7 +337,7 @@ struct Desk : QObject {
             [&] {
                 backend.forgetReadings();
                 const int read = nodesRead(backend, running);
-                const bool steady = read > 900 && read == last;
+                const bool steady = read > (count > 0 ? 900 : 100) && read == last;
                 last = read;
                 return steady;
             },
@@ -357,7 +397,7 @@ Desk* desk(int cells) {
 
 void countLoad(benchmark::State& state, Desk* d) {
     state.counters["load"] = loadAverage();
-    state.counters["page_nodes"] = d->cells * 4 + kNodesOutsideThePage;
+    state.counters["page_nodes"] = d->cells > 0 ? d->cells * 4 + kNodesOutsideThePage : d->nodes;
     state.counters["nodes"] = d->nodes;
 }
 
@@ -564,8 +604,18 @@ void pausedBrowser(benchmark::State& state, int cells) {
 
 // Each size in one stretch: the page is shown once for all of its benchmarks.
 void registerAll() {
+    for (const int page : {kSettingsPage, kCardsPage}) {
+        for (const bool cold : {true, false}) {
+            benchmark::RegisterBenchmark(
+                ((cold ? "HotkeyToPlanCold/" : "HotkeyToPlanWarm/") + pageName(page)).c_str(),
+                hotkeyToPlan, page, cold)
+                ->UseManualTime()
+                ->Unit(benchmark::kMillisecond)
+                ->Iterations(10);
+        }
+    }
     for (const int cells : kSizes) {
-        const std::string size = std::to_string(cells * 4 + kNodesOutsideThePage);
+        const std::string size = pageName(cells);
         const bool huge = cells == kSizes[std::size(kSizes) - 1];
         benchmark::RegisterBenchmark(("HotkeyToPlanCold/" + size).c_str(), hotkeyToPlan, cells,
                                      true)

@@ -311,6 +311,15 @@ TEST_P(CoveredControls, OnlyWhatThePageShowsIsOfferedAndPressed) {
             EXPECT_THAT(pressedByThePage(), ::testing::ElementsAre("Not clipped"));
             continue;
         }
+        if (std::string(s.name) == "pointer") {
+            // A cover the pointer passes through answers no hit test, and no toolkit here tells
+            // an opaque one from a fade or a spotlight (which must hide nothing): the control
+            // under it is offered, and a press reaches it, as the pointer would.
+            SCOPED_TRACE(brief(shown));
+            EXPECT_THAT(labels(shown),
+                        ::testing::UnorderedElementsAre("Beside cover", "Under cover"));
+            continue;
+        }
         expectOffered(shown, s.seen);
     }
 
@@ -361,6 +370,50 @@ TEST_P(CoveredControls, OrdinaryControlsArePressedWhereTheyShow) {
         EXPECT_TRUE(eventually([&] { return pressedByThePage().size() >= pressed.size(); }, 5));
         EXPECT_EQ(pressedByThePage(), pressed);
     }
+}
+
+// Decorations that let the pointer through (a list's fade, a tour's spotlight, a watermark, a
+// translucent toast, a switch's slider, a gallery's caption) hide nothing; a modal dialog the
+// page closed in place (faded out, with or without the pointer let through, or folded to no
+// height) leaves the page to be offered, and an open one is not hidden by a closed one after
+// it; of a page's control and a dialog's of one label in one place, the dialog's is offered and
+// pressed. Each reading offers just what the page counts as seen.
+TEST_P(CoveredControls, DecorationsAndClosedDialogsHideNothingSeen) {
+    const std::string url = testing::fixtureUrl("decorated.html") + "#decor";
+    app_ = GetParam() == Browser::chromium ? LaunchedApp::chromium(url)
+                                           : LaunchedApp::firefox(url, profile_.path());
+    ASSERT_TRUE(app_.running());
+    expectOffered(scenario("decor", "Share"),
+                  {"Row one", "Row two", "Row three", "Row four", "Share", "Sign here", "Undo",
+                   "Wi-Fi", "Harbour at dawn"});
+    // The page takes the keys that pick the scenarios.
+    ASSERT_TRUE(testing::xdotool("mousemove 1000 700 click 1"));
+    const struct {
+        const char* key;
+        const char* name;
+        std::vector<std::string> seen;
+    } scenarios[] = {
+        {"2", "closed-fade", {"Compose", "Inbox"}},
+        {"3", "closed-opacity", {"Compose", "Inbox"}},
+        {"4", "closed-fold", {"Compose", "Inbox"}},
+        {"5", "reopened", {"Rename", "Cancel rename"}},
+    };
+    for (const auto& s : scenarios) {
+        SCOPED_TRACE(s.name);
+        pick(s.key);
+        // Chromium tells no opacity, and its hit test finds what is drawn at none: a dialog
+        // faded out in place that still takes the pointer cannot be told from one shown there.
+        if (GetParam() == Browser::chromium && std::string(s.name) == "closed-opacity") {
+            continue;
+        }
+        expectOffered(scenario(s.name, s.seen.front()), s.seen);
+    }
+    pick("6");
+    const WindowSnapshot alike = scenario("alike", "Keep file");
+    expectOffered(alike, {"Delete", "Keep file"});
+    EXPECT_EQ(press(alike, "Delete").route, PressRoute::pressed);
+    EXPECT_TRUE(eventually([&] { return !pressedByThePage().empty(); }, 5));
+    EXPECT_THAT(pressedByThePage(), ::testing::ElementsAre("dialog Delete"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Browsers, CoveredControls,
