@@ -16,11 +16,11 @@ namespace {
 
 // The planner numbers at most this many controls in a dump, whatever the user chose.
 constexpr int kDumpBeacons = 5;
-constexpr AXExtractor kDumpReader{
+const AXExtractor kDumpReader{
     .maxDepth = 6, .maxCandidates = 14, .maxRawDepth = 48, .nodeBudget = 4000};
-constexpr AXExtractor kPressReader{
+const AXExtractor kPressReader{
     .maxDepth = 12, .maxCandidates = 40, .maxRawDepth = 48, .nodeBudget = 4000};
-constexpr AXExtractor kReportReader{
+const AXExtractor kReportReader{
     .maxDepth = 2, .maxCandidates = 1, .maxRawDepth = 48, .nodeBudget = 4000};
 
 // Tree dump limits (indentation stops growing at 20 levels, see DumpFormat::treeLine).
