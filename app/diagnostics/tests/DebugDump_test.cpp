@@ -145,7 +145,7 @@ TEST_F(DumpTest, PrintsThePlanOfTheNamedAppWithTheRulesAlone) {
 std::string acrossMonitors(bool main) {
     return std::string(R"({
   "screens": [[0, 0, 1280, 1024], [1280, 0, 1280, 1024]],
-  "app": {"pid": 77, "name": "Editor", "focusedWindow": false, "mainWindow": )") +
+  "app": {"pid": 77, "focusedWindow": false, "mainWindow": )") +
            (main ? "true" : "false") + R"(},
   "window": {"id": "win", "role": "AXWindow", "title": "Notes", "frame": [500, 0, 1600, 900],
     "children": [
@@ -163,7 +163,7 @@ TEST_F(DumpTest, ReadsTheNamedAppsWindowOnEveryMonitorItSpansWhereverItStands) {
         SCOPED_TRACE(main ? "a main window" : "no main window");
         use(acrossMonitors(main));
         EXPECT_EQ(DebugDump::run("browser", services_), DumpExit::done) << out_.str();
-        EXPECT_THAT(output(), Contains(StartsWith("app=Editor window=\"Notes\"")));
+        EXPECT_THAT(output(), Contains(StartsWith("app=browser window=\"Notes\"")));
         EXPECT_THAT(lineOf("Open"), StartsWith("#")) << out_.str();
         EXPECT_THAT(lineOf("Save"), StartsWith("#")) << out_.str();
     }
