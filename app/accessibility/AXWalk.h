@@ -25,7 +25,7 @@ struct FoundNode {
     NodeInfo info;
     ax::Element element;
     std::vector<int> path;  // child index at each level below the window
-    bool chrome = false;    // some ancestor outside web content is a chrome container
+    bool chrome = false;    // in chrome: under a toolbar or among tabs, outside web content
     std::optional<std::string> dialog;
     std::size_t node = 0;    // its entry in the walk's nodes
     Rect visible;            // the part of its frame the viewport and clipping ancestors leave

@@ -48,7 +48,7 @@ enum class When : std::uint8_t {
     wrapsControl,     // a label with a control inside
     xmlRole,          // the first token of "xml-roles" is the row's `xml`
     inBrowser,        // the app is a web browser
-    partOfCell,       // the parent is a table cell, in a native app
+    partOfCell,       // a named part of a table cell, in a native app
 };
 
 struct RoleRow {
@@ -151,8 +151,8 @@ constexpr RoleRow roleTable[] = {
     {ATSPI_ROLE_TREE_TABLE, When::always, {}, "AXOutline", {}},
     {ATSPI_ROLE_TABLE_ROW, When::always, {}, "AXRow", {}},
     {ATSPI_ROLE_TREE_ITEM, When::always, {}, "AXRow", {}},
-    // A native cell drawn in parts (GTK's icon and name of a file) holds them as cells: each
-    // part is text the cell shows, and lends the cell its name.
+    // A native cell drawn in parts (GTK's icon and name of a file) holds them as cells: a part
+    // with a name is text the cell shows, and lends the cell that name.
     {ATSPI_ROLE_TABLE_CELL, When::partOfCell, {}, "AXStaticText", {}},
     {ATSPI_ROLE_TABLE_CELL, When::always, {}, "AXCell", {}},
     {ATSPI_ROLE_COLUMN_HEADER, When::always, {}, "AXCell", {}},
@@ -200,7 +200,7 @@ bool applies(const RoleRow& row, const RoleFacts& facts, std::string_view xml) {
         case When::inBrowser:
             return facts.inBrowser;
         case When::partOfCell:
-            return !facts.inBrowser && facts.parentRole == r(ATSPI_ROLE_TABLE_CELL);
+            return !facts.inBrowser && facts.named && facts.parentRole == r(ATSPI_ROLE_TABLE_CELL);
     }
     return false;
 }

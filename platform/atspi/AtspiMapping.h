@@ -50,6 +50,7 @@ struct RoleFacts {
     bool hasEntryChild = false;  // for combo boxes: an editable entry inside
     bool wrapsControl = false;   // for labels: a control inside (<label><input> text</label>)
     bool inBrowser = false;      // the app is a web browser (Chromium, Gecko)
+    bool named = false;          // it has a name
 };
 
 struct AXRole {

@@ -48,12 +48,14 @@ AXRole NodeCache::axRole(Node& n) {
     }
     facts.wrapsControl = wrapsControl(n);
     facts.inBrowser = apps_.knownToolkit(n.bus).isBrowser;
+    facts.named = n.props.done() && n.props.value.name && !n.props.value.name->empty();
     AXRole result = mapRole(facts);
     // A combo box's entry child may still come in; everything else is settled once its parts are.
-    const bool settled =
-        n.states.done() && (n.attributes.settled() || !roleNeedsAttributes(n.role.value)) &&
-        (n.parentKey.empty() || facts.parentRole.has_value()) &&
-        n.role.value != static_cast<std::uint32_t>(ATSPI_ROLE_COMBO_BOX) && wrapSettled(n);
+    const bool settled = n.states.done() &&
+                         (n.attributes.settled() || !roleNeedsAttributes(n.role.value)) &&
+                         (n.parentKey.empty() || facts.parentRole.has_value()) &&
+                         n.role.value != static_cast<std::uint32_t>(ATSPI_ROLE_COMBO_BOX) &&
+                         wrapSettled(n) && (n.props.settled() || !n.is(ATSPI_ROLE_TABLE_CELL));
     if (settled && n.hasRole()) {
         n.mapped = result;
     }

@@ -30,10 +30,11 @@ constexpr int kMostStepsToScrollPane = 3;
 constexpr std::int32_t kLongNativeList = 512;
 // Points down each side of a native list's view where the list is asked what lies there.
 constexpr int kProbesDown = 24;
-// A native list's first children, always read (a table's column headers), and those read past
-// the last one found on screen (the rest of its row).
+// A native list's first children, always read (a table's column headers), and those read on
+// either side of the ones found on screen: the rest of a row, one where the points fell short
+// (in the padding above the first row).
 constexpr std::int32_t kNativeHead = 16;
-constexpr std::int32_t kNativeTail = 16;
+constexpr std::int32_t kNativeMargin = 16;
 
 bool sized(const Node& n) {
     return n.extents.done() && isLaidOut(n.extents.value);
@@ -365,8 +366,8 @@ WebContent::Listing WebContent::nativeListing(Node& n) {
         }
         last = std::max(last, index);
     }
-    from = std::max(std::min(from, last), kNativeHead);
-    last = std::min({last + kNativeTail, count - 1, from + kMostInBand - 1});
+    from = std::max(std::min(from, last) - kNativeMargin, kNativeHead);
+    last = std::min({last + kNativeMargin, count - 1, from + kMostInBand - 1});
     std::vector<std::int32_t> indices;
     for (std::int32_t i = 0; i < std::min(kNativeHead, count); ++i) {
         indices.push_back(i);

@@ -29,7 +29,8 @@ enum Fact : unsigned {
     entryChild = 8,
     underMenu = 16,
     browser = 32,
-    underCell = 64
+    underCell = 64,
+    named = 128
 };
 
 TEST(RoleMapping, ConditionsAndFallbacksPickTheRole) {
@@ -79,11 +80,12 @@ TEST(RoleMapping, ConditionsAndFallbacksPickTheRole) {
         {ATSPI_ROLE_DOCUMENT_FRAME, {}, nullptr, browser, "AXWebArea", nullptr},
         {ATSPI_ROLE_DOCUMENT_FRAME, {}, nullptr, 0, "AXDocument", nullptr},
         {ATSPI_ROLE_DOCUMENT_WEB, {}, nullptr, 0, "AXDocument", nullptr},
-        // The parts of a native cell (a file's icon and name) are what it shows; a web page's
-        // cells nest as the page nests them.
+        // A named part of a native cell (a file's name beside its icon) is text the cell shows;
+        // a web page's cells nest as the page nests them.
         {ATSPI_ROLE_TABLE_CELL, {}, nullptr, 0, "AXCell", nullptr},
-        {ATSPI_ROLE_TABLE_CELL, {}, nullptr, underCell, "AXStaticText", nullptr},
-        {ATSPI_ROLE_TABLE_CELL, {}, nullptr, underCell | browser, "AXCell", nullptr},
+        {ATSPI_ROLE_TABLE_CELL, {}, nullptr, underCell | named, "AXStaticText", nullptr},
+        {ATSPI_ROLE_TABLE_CELL, {}, nullptr, underCell, "AXCell", nullptr},  // an icon
+        {ATSPI_ROLE_TABLE_CELL, {}, nullptr, underCell | named | browser, "AXCell", nullptr},
         {ATSPI_ROLE_LABEL, {}, nullptr, 0, "AXStaticText", nullptr},
         {ATSPI_ROLE_LABEL, {}, nullptr, wrapsControl, "AXGroup", nullptr},
         {ATSPI_ROLE_LANDMARK, {}, " main extra", 0, "AXGroup", "AXLandmarkMain"},
@@ -109,6 +111,7 @@ TEST(RoleMapping, ConditionsAndFallbacksPickTheRole) {
         facts.wrapsControl = (c.facts & wrapsControl) != 0;
         facts.hasEntryChild = (c.facts & entryChild) != 0;
         facts.inBrowser = (c.facts & browser) != 0;
+        facts.named = (c.facts & named) != 0;
         const AXRole mapped = mapRole(facts);
         EXPECT_EQ(mapped.role, c.axRole);
         EXPECT_EQ(mapped.subrole, c.subrole ? std::optional<std::string>(c.subrole) : std::nullopt);

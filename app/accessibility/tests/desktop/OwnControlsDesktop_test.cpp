@@ -1,7 +1,7 @@
 // Controls that belong to what a window shows, not to the browser around it: a page's own
-// toolbars and tab lists in Chromium and Firefox (the browser's own toolbar stays chrome),
-// Firefox's settings categories, and a PDF viewer's toolbar beside its page canvas, which is no
-// web page.
+// toolbars and tab lists in Chromium and Firefox (the browser's own toolbar stays chrome), a real
+// rich-text editor's formatting bar, Firefox's settings categories, a PDF viewer's toolbar beside
+// its page canvas (no web page), and the files a file manager shows of a folder of 2,000.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -93,7 +93,8 @@ class OwnControls : public ::testing::Test {
         EXPECT_TRUE(ok) << "never read as expected; last reading:\n" << dump(last);
         return last;
     }
-    // What the walk finds of the front window, labelled by its title or description.
+    // The controls the walk finds in the front window: each one's label and whether it lies in
+    // chrome.
     std::vector<std::pair<std::string, bool>> walkedChrome() {
         BoundedReader reader(backend_, clock_);
         const ax::Element app = backend_.applicationElement({app_.pid(), std::nullopt});
