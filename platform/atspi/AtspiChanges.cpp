@@ -17,12 +17,9 @@ bool tellsFocus(const ChangeTracker::Event& event) {
 }  // namespace
 
 void ChangeTracker::note(const std::string& app, const Event& event, bool topLevel) {
-    // Kept however the event is dealt with: the next focus is compared with it.
-    bool focusMoved = false;
+    // Kept however the event is dealt with: where the keyboard is at the next reading counts.
     if (tellsFocus(event)) {
-        const auto [last, first] = focused_.try_emplace(app, event.path);
-        focusMoved = first || last->second != event.path;
-        last->second = event.path;
+        focused_[app] = std::string(event.path);
     }
     if (changed_.contains(app)) {
         return;  // everything read of it goes anyway
@@ -30,9 +27,9 @@ void ChangeTracker::note(const std::string& app, const Event& event, bool topLev
     EventReach reach = eventReach(event.kind, event.member, event.detail);
     const bool modal =
         event.kind == "Object" && event.member == "StateChanged" && event.detail == "modal";
-    if (focusMoved || modal || (reach == EventReach::senderName && topLevel)) {
-        // What the page shows around the keyboard may have changed with it (a field unfolds, a
-        // dialog opens), and a page's prompt comes with no more than its window's new name.
+    if (modal || (reach == EventReach::senderName && topLevel)) {
+        // A dialog opened or closed, and a page's prompt comes with no more than its window's
+        // new name.
         reach = EventReach::wholeApp;
     }
     auto& stale = stale_[app];
@@ -60,14 +57,33 @@ std::unordered_map<std::string, StaleParts> ChangeTracker::takeStale(const std::
     return stale;
 }
 
+bool ChangeTracker::changed(const std::string& app) const {
+    if (changed_.contains(app)) {
+        return true;
+    }
+    // What the page shows around the keyboard may have changed with it (a field unfolds, a
+    // menu opens). Where it went between readings (Firefox tells of the keyboard going to
+    // another element as our overlay takes it, and coming back) does not count.
+    const auto now = focused_.find(app);
+    if (now == focused_.end()) {
+        return false;
+    }
+    const auto before = focusedAtReading_.find(app);
+    return before == focusedAtReading_.end() || before->second != now->second;
+}
+
 void ChangeTracker::readingBegins(const std::string& app) {
     changed_.erase(app);
+    if (const auto now = focused_.find(app); now != focused_.end()) {
+        focusedAtReading_[app] = now->second;
+    }
 }
 
 void ChangeTracker::clear() {
     changed_.clear();
     stale_.clear();
     focused_.clear();
+    focusedAtReading_.clear();
 }
 
 }  // namespace ovra::atspi::session

@@ -2,10 +2,11 @@
 
 // Private to the AT-SPI backend: what each app told of its changes since it was last read, and
 // so how much of that reading the next one may start from. A change of some states or of a name
-// makes those parts of that object stale; anything else (the tree, frames, text), a focus that
-// moved to another element, a modal state that came or went, or a top-level window that took
-// another name (Chromium names its window after a page's prompt and tells nothing else) makes
-// the whole reading stale. Pure bookkeeping: the session feeds it the events it hears.
+// makes those parts of that object stale; anything else (the tree, frames, text), a modal state
+// that came or went, a top-level window that took another name (Chromium names its window after
+// a page's prompt and tells nothing else), or the keyboard on another element than at the last
+// reading makes the whole reading stale. Pure bookkeeping: the session feeds it the events it
+// hears.
 
 #include <cstddef>
 #include <string>
@@ -43,15 +44,19 @@ class ChangeTracker {
     void noteChanged(const std::string& app);
 
     // Whether the app's next reading must start afresh.
-    bool changed(const std::string& app) const { return changed_.contains(app); }
+    bool changed(const std::string& app) const;
     // The objects whose parts are stale, for a reading that starts from the last one; cleared.
     std::unordered_map<std::string, StaleParts> takeStale(const std::string& app);
-    // A reading of the app begins: what was told before it has been dealt with.
+    // A reading of the app begins: what was told before it has been dealt with, and where the
+    // keyboard is now is where the next reading compares it with.
     void readingBegins(const std::string& app);
     // Forgets what was told of apps `keep` says no to (their readings are gone anyway).
     template <class Keep>
     void keepOnly(Keep keep) {
-        std::erase_if(stale_, [&](const auto& entry) { return !keep(entry.first); });
+        const auto drop = [&](const auto& entry) { return !keep(entry.first); };
+        std::erase_if(stale_, drop);
+        std::erase_if(focused_, drop);
+        std::erase_if(focusedAtReading_, drop);
     }
     // A new connection: nothing told before counts.
     void clear();
@@ -59,9 +64,10 @@ class ChangeTracker {
   private:
     std::unordered_set<std::string> changed_;
     std::unordered_map<std::string, std::unordered_map<std::string, StaleParts>> stale_;
-    // The object each app last told had the keyboard, so that the same element taking it back
-    // as its window comes forward (once our overlay closes) is no move.
+    // The object each app last told had the keyboard, and the one that had it as the app's last
+    // reading began.
     std::unordered_map<std::string, std::string> focused_;
+    std::unordered_map<std::string, std::string> focusedAtReading_;
 };
 
 }  // namespace ovra::atspi::session
