@@ -360,7 +360,7 @@ Result<WindowSnapshot, AXExtractorError> AXExtractor::read(BoundedReader& reader
 
     // What a person sees (SeenControls.h). Controls laid one over the other: only the one a
     // person sees is offered, and neither when that cannot be told.
-    SeenControls seen(reader, *window, walked, hitMemory.get());
+    SeenControls seen(reader, *window, walked, hitMemory);
     int untoldOverlaps = 0;
     offers = withoutOverlaps(seen, walked, std::move(offers), untoldOverlaps);
 

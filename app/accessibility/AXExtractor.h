@@ -2,7 +2,6 @@
 
 // Reads the front window of another app into one WindowSnapshot.
 
-#include <memory>
 #include <optional>
 #include <stop_token>
 #include <string>
@@ -43,9 +42,9 @@ struct AXExtractor {
     int maxCandidates = 0;
     int maxRawDepth = 0;
     int nodeBudget = 0;
-    // Hit tests' answers kept between readings by whoever reads a window again; none: each
-    // reading asks afresh.
-    std::shared_ptr<HitMemory> hitMemory;
+    // Hit tests' answers kept between readings by whoever reads a window again, and outlives
+    // the reading; none: each reading asks afresh.
+    HitMemory* hitMemory = nullptr;
 
     // Messaging time-out set on the app element for every call of a reading.
     static constexpr double kMessagingTimeout = 0.25;

@@ -88,7 +88,7 @@ ReadResult AccessibilityWorkerThread::readWindow(const ReadRequest& request, std
         app.localizedName = target.processName;
     }
     const AXExtractor extractor{request.maxDepth, request.maxCandidates, request.maxRawDepth,
-                                request.nodeBudget, hitMemory_};
+                                request.nodeBudget, &hitMemory_};
     ReadResult result = extractor.snapshot(app, backend, services_.clock, std::move(stop));
     // Whether the app the reading read can be reached now: its own element answers, whatever it
     // says. Asked of the element the reading used, not of one looked up before it (the registry

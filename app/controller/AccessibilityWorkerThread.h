@@ -57,7 +57,7 @@ class AccessibilityWorkerThread final : public AccessibilityWorker {
     Services services_;
     AXActions actions_;
     // Hit tests' answers kept from one reading to the next of an unchanged window.
-    std::shared_ptr<HitMemory> hitMemory_ = std::make_shared<HitMemory>();
+    HitMemory hitMemory_;
     // The scroller's timer hands its work (putting the pointer back) to the worker; it stops
     // first of all, so nothing is handed to a queue that is gone.
     QueueScheduler timer_{[this](std::function<void()> work) { queue_.post(std::move(work)); }};

@@ -394,8 +394,9 @@ TEST(ReadingVisibility, AsksFewQuestionsAndNoMoreThanItsBudget) {
 TEST(ReadingVisibility, KeepsAnswersWhileTheAppTellsOfNoChange) {
     // The banner over a page's button, read again and again by one reader.
     const std::string settle = R"(, "hitTestSettle": 0.02)";
+    HitMemory memory;
     AXExtractor extractor = kExtractor;
-    extractor.hitMemory = std::make_shared<HitMemory>();
+    extractor.hitMemory = &memory;
     const std::vector<std::string> offered = {"Top of page", "Accept cookies", "Cookie settings"};
     auto fake = windowOf(kBanner, settle);
     fake->hearChanges(true);
