@@ -281,7 +281,7 @@ bool AXActions::underPointer(const PressRequest& request, const PresentControl& 
         return false;
     }
     // The element hit is the control or lies inside it (a button's text).
-    ax::Element current = std::move(hit).value();
+    ax::Element current = hit.value();
     for (int level = 0; level < kMaxWebAreaDepth && !current.isNull(); ++level) {
         if (current == target.element) {
             return true;
@@ -290,7 +290,19 @@ bool AXActions::underPointer(const PressRequest& request, const PresentControl& 
         auto next = parent ? ax::asElement(*parent) : std::nullopt;
         current = next ? std::move(*next) : ax::Element();
     }
-    return false;
+    if (isInWebArea(target.element)) {
+        return false;
+    }
+    // Outside web content: GTK 4 answers no hit test (4.8), so the window itself comes back, and
+    // the window manager's answer and the fresh look decide; Qt answers one on a list's cell with
+    // a new object for that cell each time, so an element of the chosen role and label with the
+    // very frame is the control.
+    if (hit.value() == request.windowElement) {
+        return true;
+    }
+    const auto found = ElementIdentity::lookAgain(backend_, hit.value());
+    return found && found->frame && *found->frame == *now->frame && found->role == now->role &&
+           ElementIdentity::sameLabel(found->label, now->label);
 }
 
 bool AXActions::clickControl(const PressRequest& request, const PresentControl& target) {
@@ -317,6 +329,19 @@ bool AXActions::clickControl(const PressRequest& request, const PresentControl& 
                          underPointer(request, target, point) && input_.pressAt(point);
     putPointerBack(home);
     return clicked;
+}
+
+bool AXActions::chosenAfterClick(const ax::Element& element) {
+    for (const double until = clock().now() + kRowShowsChosen;;) {
+        const auto selected = backend_.attribute(element, "AXSelected");
+        if (selected && ax::asBool(*selected) == true) {
+            return true;
+        }
+        if (clock().now() >= until) {
+            return false;
+        }
+        clock().sleep(kPoll);
+    }
 }
 
 bool AXActions::raise(std::optional<input::WindowId> window, const ax::Element& windowElement) {
@@ -519,12 +544,33 @@ PressOutcome AXActions::pressPresent(const PressRequest& request, const PresentC
         }
         return fail(PressFailure::unsure);
     }
-    // An app that did not answer may still act on the press once it does: nothing else is
-    // tried, so that the control is not pressed twice.
+    // An app that did not answer may still act on the press once it does, and one that has the
+    // press without showing its effect may have acted on it: nothing else is tried, so that the
+    // control is not pressed twice.
     if (*pressError == ax::AXError::timeout) {
         return fail(PressFailure::notResponding);
     }
+    if (*pressError == ax::AXError::unconfirmed) {
+        return fail(PressFailure::unsure);
+    }
     failed("press");
+    // A native control none of whose actions does what a click does (a list's row, an item
+    // without actions, a button that opens its menu at once) is clicked where it is painted; a
+    // row counts as pressed once it shows it is chosen.
+    if (!web && *pressError == ax::AXError::unsupportedAttribute) {
+        const auto selected = backend_.attribute(element, "AXSelected");
+        if (clickable || selected) {
+            if (!clickControl(request, target)) {
+                failed("click");
+                return fail(PressFailure::refused);
+            }
+            if (!selected) {
+                return done(PressRoute::clicked);
+            }
+            return chosenAfterClick(element) ? done(PressRoute::clicked)
+                                             : fail(PressFailure::unsure);
+        }
+    }
     if (clicked()) {
         return done(PressRoute::clicked);
     }
