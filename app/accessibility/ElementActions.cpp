@@ -560,15 +560,25 @@ PressOutcome AXActions::pressPresent(const PressRequest& request, const PresentC
     if (!web && *pressError == ax::AXError::unsupportedAttribute) {
         const auto selected = backend_.attribute(element, "AXSelected");
         if (clickable || selected) {
-            if (!clickControl(request, target)) {
-                failed("click");
-                return fail(PressFailure::refused);
+            if (clickControl(request, target)) {
+                if (!selected) {
+                    return done(PressRoute::clicked);
+                }
+                return chosenAfterClick(element) ? done(PressRoute::clicked)
+                                                 : fail(PressFailure::unsure);
             }
-            if (!selected) {
-                return done(PressRoute::clicked);
+            failed("click");
+            // A row where no click can be made is chosen through its list's selection.
+            const auto pickError = selected ? backend_.performAction(element, "AXPick")
+                                            : std::optional(ax::AXError::unsupportedAttribute);
+            if (!pickError) {
+                return done(PressRoute::pressed);
             }
-            return chosenAfterClick(element) ? done(PressRoute::clicked)
-                                             : fail(PressFailure::unsure);
+            if (*pickError == ax::AXError::unconfirmed) {
+                return fail(PressFailure::unsure);
+            }
+            failed("pick");
+            return fail(PressFailure::refused);
         }
     }
     if (clicked()) {

@@ -196,6 +196,8 @@ class AccessibilityBackend {
 
     // --- Writes and actions ---
 
+    // An action ("AXPress", "AXConfirm", "AXRaise"...). "AXPick" chooses a row of a list or tree
+    // through the list's own selection, as a click chooses it, once the row shows it is chosen.
     virtual std::optional<AXError> performAction(const Element& element,
                                                  std::string_view action) = 0;
     virtual std::optional<AXError> setAttribute(const Element& element, std::string_view name,

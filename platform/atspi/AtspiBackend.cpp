@@ -454,8 +454,12 @@ std::optional<ax::AXError> AtspiBackend::performAction(const ax::Element& elemen
             if (!names) {
                 return error;
             }
-            if (action == "AXPress" && !session.apps().knownToolkit(ref.bus()).isBrowser) {
+            const bool native = !session.apps().knownToolkit(ref.bus()).isBrowser;
+            if (action == "AXPress" && native) {
                 return pressNative(session, ref.bus(), ref.path(), *names);
+            }
+            if (action == "AXPick" && native) {
+                return pickRow(session, ref.bus(), ref.path());
             }
             auto index = atspiActionFor(action, *names);
             if (!index) {

@@ -47,9 +47,11 @@ std::optional<RowContainer> rowContainer(AtspiSession& session, const std::strin
     if (!self || !isRowRole(self->role)) {
         return std::nullopt;
     }
+    std::string child = path;
     std::optional<reply::ObjectRef> above = self->parent;
-    // A cell inside a row: the row's container holds the selection.
-    for (int level = 0; level < 2 && above && above->bus == busName; ++level) {
+    // A cell inside a row, or inside a cell holding its parts: the nearest container holds the
+    // selection.
+    for (int level = 0; level < 3 && above && above->bus == busName; ++level) {
         auto parent = known(session.nodes(), busName, above->path);
         if (!parent) {
             return std::nullopt;
@@ -62,11 +64,13 @@ std::optional<RowContainer> rowContainer(AtspiSession& session, const std::strin
             const auto list = names.ok() ? reply::stringArray(names.message.get()) : std::nullopt;
             const bool selects =
                 list && std::find(list->begin(), list->end(), kSelection) != list->end();
-            return RowContainer{above->path, parent->role, selects};
+            return RowContainer{above->path, parent->role, selects, child};
         }
-        if (parent->role != static_cast<std::uint32_t>(ATSPI_ROLE_TABLE_ROW)) {
+        if (parent->role != static_cast<std::uint32_t>(ATSPI_ROLE_TABLE_ROW) &&
+            parent->role != static_cast<std::uint32_t>(ATSPI_ROLE_TABLE_CELL)) {
             return std::nullopt;
         }
+        child = above->path;
         above = parent->parent;
     }
     return std::nullopt;
@@ -84,9 +88,11 @@ std::optional<bool> selectedNow(AtspiSession& session, const std::string& busNam
 std::optional<AXError> selectRow(AtspiSession& session, const std::string& busName,
                                  const std::string& path, const RowContainer& container) {
     RequestPipeline& requests = session.requests();
-    // The row's place among the container's children is the number its selection goes by.
-    auto index = requests.call(methodCall(busName, path, kAccessible, "GetIndexInParent"),
-                               requests.timeoutFor(busName));
+    // The place among the container's children of the row (or of the cell holding the element)
+    // is the number its selection goes by.
+    auto index =
+        requests.call(methodCall(busName, container.child, kAccessible, "GetIndexInParent"),
+                      requests.timeoutFor(busName));
     if (!index.ok()) {
         return errorFor(index);
     }
@@ -95,21 +101,6 @@ std::optional<AXError> selectRow(AtspiSession& session, const std::string& busNa
                                DBUS_TYPE_INVALID) ||
         at < 0) {
         return AXError::unsupportedAttribute;
-    }
-    // The index is the row's among its own parent's children: for a cell inside a row, the
-    // row's index is asked of the row.
-    Node& self = session.nodes().node(busName, path);
-    if (self.props.done() && self.props.value.parent &&
-        self.props.value.parent->path != container.path) {
-        auto row = requests.call(
-            methodCall(busName, self.props.value.parent->path, kAccessible, "GetIndexInParent"),
-            requests.timeoutFor(busName));
-        if (!row.ok() ||
-            !dbus_message_get_args(row.message.get(), nullptr, DBUS_TYPE_INT32, &at,
-                                   DBUS_TYPE_INVALID) ||
-            at < 0) {
-            return row.ok() ? AXError::unsupportedAttribute : errorFor(row);
-        }
     }
     auto call = methodCall(busName, container.path, kSelection, "SelectChild");
     if (!call) {
@@ -158,14 +149,11 @@ std::optional<AXError> pressNative(AtspiSession& session, const std::string& bus
         isRowRole(n.role.value) ? rowContainer(session, busName, path) : std::nullopt;
     if (container) {
         facts.containerRole = container->role;
-        facts.containerSelects = container->selects;
     }
     const auto index = atspiActionFor("AXPress", actions);
     switch (pressWay(facts)) {
         case PressWay::click:
             return AXError::unsupportedAttribute;
-        case PressWay::selection:
-            return selectRow(session, busName, path, *container);
         case PressWay::menu:
             return pressMenuOpener(session, busName, path, index.value_or(0));
         case PressWay::action:
@@ -191,6 +179,15 @@ std::optional<AXError> pressNative(AtspiSession& session, const std::string& bus
         return AXError::cannotComplete;
     }
     return std::nullopt;
+}
+
+std::optional<AXError> pickRow(AtspiSession& session, const std::string& busName,
+                               const std::string& path) {
+    const auto container = rowContainer(session, busName, path);
+    if (!container || !container->selects) {
+        return AXError::unsupportedAttribute;
+    }
+    return selectRow(session, busName, path, *container);
 }
 
 }  // namespace ovra::atspi::session

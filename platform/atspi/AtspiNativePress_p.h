@@ -12,12 +12,13 @@
 
 namespace ovra::atspi::session {
 
-// The list, tree or table an element is a row of: its parent, or its parent's parent for a cell
-// inside a row.
+// The list, tree or table an element is a row of: its parent, or, for a cell inside a row or
+// inside a cell holding its parts (GTK 3's container cells), the nearest such ancestor.
 struct RowContainer {
     std::string path;
     std::uint32_t role = 0;
     bool selects = false;  // it offers the Selection interface
+    std::string child;     // the container's child the element is or lies in
 };
 std::optional<RowContainer> rowContainer(AtspiSession& session, const std::string& busName,
                                          const std::string& path);
@@ -29,6 +30,11 @@ std::optional<RowContainer> rowContainer(AtspiSession& session, const std::strin
 std::optional<AXError> pressNative(AtspiSession& session, const std::string& busName,
                                    const std::string& path,
                                    const std::vector<std::string>& actions);
+
+// "AXPick" of a native row: chosen through its container's selection (see selectRow);
+// unsupportedAttribute when it is no row of a container that offers Selection.
+std::optional<AXError> pickRow(AtspiSession& session, const std::string& busName,
+                               const std::string& path);
 
 // Chooses the row through its container's selection and waits, for at most kRowWait, until the
 // row shows it is selected. Nothing once it does; unconfirmed when the container took the choice

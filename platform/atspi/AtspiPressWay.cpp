@@ -48,7 +48,7 @@ bool isRowContainerRole(std::uint32_t role) {
 PressWay pressWay(const PressFacts& facts) {
     if (isRowRole(facts.role) && facts.containerRole && isRowContainerRole(*facts.containerRole) &&
         !hasAction(facts.actions, {"press", "click"})) {
-        return facts.containerSelects ? PressWay::selection : PressWay::click;
+        return PressWay::click;
     }
     const auto index = atspiActionFor("AXPress", facts.actions);
     if (!index) {

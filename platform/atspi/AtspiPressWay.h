@@ -15,10 +15,9 @@
 namespace ovra::atspi {
 
 enum class PressWay : std::uint8_t {
-    action,     // its own press action
-    menu,       // its own action, followed until its menu shows (see pressOpensMenu)
-    selection,  // a row of a list or tree: chosen through its container's selection
-    click,      // a click at its painted point: none of its actions does what a click does
+    action,  // its own press action
+    menu,    // its own action, followed until its menu shows (see pressOpensMenu)
+    click,   // a click at its painted point: none of its actions does what a click does
 };
 
 struct PressFacts {
@@ -27,14 +26,15 @@ struct PressFacts {
     bool qt = false;                   // the app speaks through Qt's bridge
     // The list, tree or table the element is a row of (a cell's row's, for a cell in a row).
     std::optional<std::uint32_t> containerRole;
-    bool containerSelects = false;  // that container offers the Selection interface
 };
 
 // The way that works:
-// - a row of a list or tree is chosen as a click chooses it: through its container's selection,
-//   else by a click. Its own actions do something else or nothing: Qt's "Toggle" flips the
-//   selection of whichever row its index maps to (in nested trees another row), GTK 3's cell
-//   "activate" is ignored by many apps. A row with a real press ("press", "click") keeps it;
+// - a row of a list or tree is clicked, as a person chooses it (where no click can be made, the
+//   caller chooses it through its container's selection: see selectRow). Its own actions do
+//   something else or nothing: Qt's "Toggle" flips the selection of whichever row its index maps
+//   to (in nested trees another row), GTK 3's cell "activate" is ignored by many apps, and
+//   choosing it through the selection alone leaves out what the app does on a click (Thunar opens
+//   the place). A row with a real press ("press", "click") keeps it;
 // - a control without any press action (GTK 4's menu bar items) is clicked;
 // - a Qt button whose only action is "ShowMenu" is clicked: Qt's tool buttons that open their
 //   menu at once (InstantPopup) do nothing on that action;

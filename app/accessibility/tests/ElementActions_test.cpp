@@ -654,13 +654,15 @@ TEST_F(PressMomentTest, AClickGoesDownOnlyWhereTheHitTestFindsTheChosenControl) 
 
 // A native list's row that only a click chooses (the backend offers no way of pressing it by an
 // action) is clicked where a hit test finds it and counts as pressed once it shows it is chosen;
-// a press the app has without showing its effect is never tried another way.
+// where no click can be made it is chosen through its list. A press the app has without showing
+// its effect is never tried another way.
 TEST(NativePressTest, ARowIsClickedAndCountsOnceChosenAndAnUnconfirmedPressStaysAlone) {
     const auto row = [](bool selected) {
         return Json{{"id", "row"},
                     {"role", "AXCell"},
                     {"title", "Music"},
                     {"frame", {20, 60, 200, 20}},
+                    {"actions", {"AXPick"}},
                     {"attrs", {{"AXParent", {{"ref", "win"}}}, {"AXSelected", selected}}}};
     };
     const Json busy = {{"id", "busy"},
@@ -680,7 +682,7 @@ TEST(NativePressTest, ARowIsClickedAndCountsOnceChosenAndAnUnconfirmedPressStays
     } cases[] = {
         {"chosen by the click", "row", true, true, "clicked", 1},
         {"the click chose nothing", "row", false, true, "unsure", 1},
-        {"no window to click in", "row", true, false, "refused", 0},
+        {"no window to click in: chosen through its list", "row", true, false, "pressed", 0},
         {"the app has the press but shows nothing", "busy", false, true, "unsure", 0},
     };
     for (const auto& c : cases) {

@@ -108,8 +108,9 @@ class MenuJourneys : public ::testing::Test {
         });
     }
 
-    // What the press of `label` as `reading` offered it says: its route, or why not.
-    std::string press(const WindowSnapshot& reading, const std::string& label) {
+    // What the press of `label` as `reading` offered it says: its route, or why not. Without
+    // `window`, the press knows no window to click in.
+    std::string press(const WindowSnapshot& reading, const std::string& label, bool window = true) {
         const UICandidate* chosen = find(reading, label);
         if (chosen == nullptr) {
             ADD_FAILURE() << label << " was not offered";
@@ -122,7 +123,7 @@ class MenuJourneys : public ::testing::Test {
             reading.app,
             reading.windowFrame,
             reading.viewport,
-            window_,
+            window ? std::optional(window_) : std::nullopt,
             reading.windowElement,
             [&]() -> std::optional<WindowSnapshot> {
                 auto again = extractor_.snapshot(reading.app, backend_, clock_);
@@ -223,12 +224,25 @@ TEST_F(MenuJourneys, Gtk4MenuButtonIsLabelledAndItsMenuBarItemOpens) {
     EXPECT_EQ(counts()["filemenu"], 1) << title();
 }
 
-// The rows chosen, in order, as the window title tells them ("Places ; chose Music").
-TEST_F(MenuJourneys, Gtk3TreeRowIsChosenThroughTheTreesSelection) {
+// The rows chosen, in order, as the window title tells them ("Places ; chose Music"): a click
+// chooses a row as a person does; where none can be made, the tree's selection does.
+TEST_F(MenuJourneys, Gtk3TreeRowIsChosenByAClickOrTheTreesSelection) {
     ASSERT_NO_FATAL_FAILURE(launch(testing::ownFixture("places_tree.py")));
     const WindowSnapshot s = readOffering({"Documents", "Music"});
-    EXPECT_EQ(press(s, "Music"), "pressed");
+    EXPECT_EQ(press(s, "Music"), "clicked");
     EXPECT_TRUE(eventually([&] { return title() == "Places ; chose Music"; }, 5)) << title();
+    EXPECT_EQ(press(s, "Documents", false), "pressed");
+    EXPECT_TRUE(eventually([&] { return title() == "Places ; chose Music ; chose Documents"; }, 5))
+        << title();
+}
+
+// Thunar's side pane, a GTK 3 tree whose cells ignore "activate": the place clicked is chosen,
+// and Thunar shows it.
+TEST_F(MenuJourneys, ThunarSidePanePlaceIsChosenAndShown) {
+    ASSERT_NO_FATAL_FAILURE(launch("thunar"));
+    const WindowSnapshot s = readOffering({"File System"});
+    EXPECT_EQ(press(s, "File System"), "clicked");
+    EXPECT_TRUE(eventually([&] { return title().starts_with("File System"); }, 10)) << title();
 }
 
 TEST_F(MenuJourneys, Qt5TreeRowOfferingOnlyToggleIsClickedAndChosen) {
