@@ -559,18 +559,19 @@ PressOutcome AXActions::pressPresent(const PressRequest& request, const PresentC
     // row counts as pressed once it shows it is chosen.
     if (!web && *pressError == ax::AXError::unsupportedAttribute) {
         const auto selected = backend_.attribute(element, "AXSelected");
-        if (clickable || selected) {
-            if (clickControl(request, target)) {
-                if (!selected) {
-                    return done(PressRoute::clicked);
-                }
-                return chosenAfterClick(element) ? done(PressRoute::clicked)
-                                                 : fail(PressFailure::unsure);
+        if ((clickable || selected) && clickControl(request, target)) {
+            if (!selected) {
+                return done(PressRoute::clicked);
             }
+            return chosenAfterClick(element) ? done(PressRoute::clicked)
+                                             : fail(PressFailure::unsure);
+        }
+        if ((clickable || selected) && request.window) {
             failed("click");
-            // A row where no click can be made is chosen through its list's selection.
-            const auto pickError = selected ? backend_.performAction(element, "AXPick")
-                                            : std::optional(ax::AXError::unsupportedAttribute);
+        }
+        // A row where no click can be made is chosen through its list's selection.
+        if (selected) {
+            const auto pickError = backend_.performAction(element, "AXPick");
             if (!pickError) {
                 return done(PressRoute::pressed);
             }
