@@ -143,7 +143,7 @@ std::optional<AXError> pressMenuOpener(AtspiSession& session, const std::string&
             const AfterUnanswered after = lookAfterUnanswered(session, busName, sent);
             if (after.leftBus || after.process == ProcessState::stopped ||
                 after.process == ProcessState::ended) {
-                return unansweredVerdict(after);
+                return unansweredVerdict(after).value_or(AXError::unconfirmed);
             }
         }
         if (Clock::now() >= until) {
@@ -152,8 +152,10 @@ std::optional<AXError> pressMenuOpener(AtspiSession& session, const std::string&
     }
     // The menu never came. An app that accepted the action has it: it is never sent again.
     const bool accepted = answer->has_value() && (*answer)->ok();
+    // An app running the action without showing its menu leaves it unconfirmed too.
     return accepted ? AXError::unconfirmed
-                    : unansweredVerdict(lookAfterUnanswered(session, busName, sent));
+                    : unansweredVerdict(lookAfterUnanswered(session, busName, sent))
+                          .value_or(AXError::unconfirmed);
 }
 
 std::optional<InnerButton> innerButton(AtspiSession& session, const std::string& busName,

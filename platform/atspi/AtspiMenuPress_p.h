@@ -24,10 +24,10 @@ AfterUnanswered lookAfterUnanswered(AtspiSession& session, const std::string& bu
 // Performs action `index` of a native menu opener (see pressOpensMenu), or of the button inside
 // one (`opener`, when it is not the element pressed), and waits, for at most kMenuWait, until
 // its menu shows, or goes when it showed before (a second press of a menu bar item closes its
-// menu). Nothing when that came. An action the app accepted is never done again: a menu that did
-// not show in time leaves it unconfirmed. An app that refused it did nothing (cannotComplete);
-// one that never answered is judged by judgeUnanswered. Qt and GTK 3 showed their menus within
-// 25 ms, GTK 4 its popover within 0.45 s.
+// menu). Nothing when that came. An action the app accepted (or is running) is never done again:
+// a menu that did not show in time leaves it unconfirmed. An app that refused it did nothing
+// (cannotComplete); one that never answered is judged by judgeUnanswered. Qt and GTK 3 showed their
+// menus within 25 ms, GTK 4 its popover within 0.45 s.
 inline constexpr double kMenuWait = 2.0;
 std::optional<AXError> pressMenuOpener(AtspiSession& session, const std::string& busName,
                                        const std::string& path, int index,

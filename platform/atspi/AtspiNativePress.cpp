@@ -171,9 +171,10 @@ std::optional<AXError> pressNative(AtspiSession& session, const std::string& bus
     session.noteChanged(busName);  // the press changes the app; read it afresh
     if (!done.ok()) {
         const AXError error = errorFor(done);
-        return error == AXError::timeout
-                   ? unansweredVerdict(lookAfterUnanswered(session, busName, sent))
-                   : error;
+        if (error == AXError::timeout) {
+            return unansweredVerdict(lookAfterUnanswered(session, busName, sent));
+        }
+        return error;
     }
     if (reply::boolean(done.message.get()) == false) {
         return AXError::cannotComplete;

@@ -90,14 +90,17 @@ ProcessState processStateFromStat(std::string_view stat) {
     }
 }
 
-ax::AXError unansweredVerdict(const AfterUnanswered& after) {
+std::optional<ax::AXError> unansweredVerdict(const AfterUnanswered& after) {
     if (after.leftBus || after.process == ProcessState::ended) {
         return ax::AXError::appGone;
     }
-    if (after.process == ProcessState::stopped || after.answersNow || after.toldSince) {
+    if (after.process == ProcessState::stopped) {
         return ax::AXError::unconfirmed;
     }
-    return ax::AXError::timeout;
+    if (after.answersNow) {
+        return std::nullopt;
+    }
+    return after.toldSince ? ax::AXError::unconfirmed : ax::AXError::timeout;
 }
 
 }  // namespace ovra::atspi

@@ -53,13 +53,15 @@ ProcessState processStateFromStat(std::string_view stat);
 struct AfterUnanswered {
     ProcessState process = ProcessState::unknown;
     bool leftBus = false;     // a call to it now says it is gone
-    bool answersNow = false;  // it answers a call now: it was busy, likely with the press
+    bool answersNow = false;  // it answers a call sent after the action
     bool toldSince = false;   // it told of a change since the action went out
 };
 // The app that left is gone (appGone). One that was stopped with the action in its queue acts on
-// it once it resumes, and one that answers now or told of a change may have acted on it: what
-// became of the press cannot be told (unconfirmed). Only an app that did nothing at all and still
-// does not answer is not responding (timeout).
-ax::AXError unansweredVerdict(const AfterUnanswered& after);
+// it once it resumes, and one that told of a change but does not answer may have acted on it:
+// what became of the press cannot be told (unconfirmed). One that answers a later call has taken
+// the action and is running it (it handles its calls in order; a Qt button's handler that opens
+// a dialog answers only once the dialog closes): nothing. Only an app that did nothing at all and
+// still does not answer is not responding (timeout).
+std::optional<ax::AXError> unansweredVerdict(const AfterUnanswered& after);
 
 }  // namespace ovra::atspi

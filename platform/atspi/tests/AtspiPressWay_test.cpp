@@ -84,20 +84,19 @@ TEST(PressWay, ProcessStateComesAfterTheName) {
     EXPECT_EQ(processStateFromStat(""), ProcessState::unknown);
 }
 
-// Only an app that did nothing and still does not answer is "not responding".
+// Only an app that did nothing and still does not answer is "not responding"; one that answers
+// a later call has taken the press.
 TEST(PressWay, AnUnansweredPressIsJudgedByWhatTheAppDidAfter) {
     using P = ProcessState;
     const struct {
         const char* what;
         AfterUnanswered after;
-        AXError verdict;
+        std::optional<AXError> verdict;
     } cases[] = {
         {"hung, silent", {P::running, false, false, false}, AXError::timeout},
         {"state unknown, silent", {P::unknown, false, false, false}, AXError::timeout},
         {"stopped with the press queued", {P::stopped, false, false, false}, AXError::unconfirmed},
-        {"busy with the press, answers now",
-         {P::running, false, true, false},
-         AXError::unconfirmed},
+        {"running the press, answers a later call", {P::running, false, true, false}, std::nullopt},
         {"told a change, then hung", {P::running, false, false, true}, AXError::unconfirmed},
         {"quit", {P::ended, false, false, false}, AXError::appGone},
         {"left the bus", {P::running, true, false, true}, AXError::appGone},
