@@ -152,11 +152,15 @@ class AXActions final {
     // wait until the page's picture has caught up; make sure the control is still the one the
     // user chose (ElementIdentity), with its label and turned on, at the last look before the
     // action, else press nothing; then "AXPress", followed in web content until the page shows
-    // it arrived; a web control without a press action is clicked where a hit test finds it;
-    // last, focus with "AXConfirm". In web content the browser is also asked, just before the
-    // last look, what is painted at points of the control's visible part: a control whose own
-    // container answers at every one (a clip leaves nothing of it) is not pressed; anything else
-    // on top, or a browser that cannot tell, leaves the press as it was.
+    // it arrived; a web control without a press action is clicked where a hit test finds it, and
+    // so is a native one none of whose actions does what a click does (a list's row counts as
+    // pressed once it shows it is chosen, and is chosen through its list where no click can be
+    // made); last, focus with "AXConfirm". A native app that has the press without showing its
+    // effect (stopped with it, its menu not shown) leaves it unsure, with nothing else tried. In
+    // web content the browser is also asked, just before the last look, what is painted at
+    // points of the control's visible part: a control whose own container answers at every one
+    // (a clip leaves nothing of it) is not pressed; anything else on top, or a browser that
+    // cannot tell, leaves the press as it was.
     PressOutcome press(const PressRequest& request);
 
   private:
