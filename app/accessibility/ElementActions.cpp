@@ -141,7 +141,7 @@ bool AXActions::underPointer(const PressRequest& request, const PresentControl& 
         return false;
     }
     // The element hit is the control or lies inside it (a button's text).
-    ax::Element current = std::move(hit).value();
+    ax::Element current = hit.value();
     for (int level = 0; level < kMaxWebAreaDepth && !current.isNull(); ++level) {
         if (current == target.element) {
             return true;
@@ -150,7 +150,19 @@ bool AXActions::underPointer(const PressRequest& request, const PresentControl& 
         auto next = parent ? ax::asElement(*parent) : std::nullopt;
         current = next ? std::move(*next) : ax::Element();
     }
-    return false;
+    if (isInWebArea(target.element)) {
+        return false;
+    }
+    // Outside web content: GTK 4 answers no hit test (4.8), so the window itself comes back, and
+    // the window manager's answer and the fresh look decide; Qt answers one on a list's cell with
+    // a new object for that cell each time, so an element of the chosen role and label with the
+    // very frame is the control.
+    if (hit.value() == request.windowElement) {
+        return true;
+    }
+    const auto found = ElementIdentity::lookAgain(backend_, hit.value());
+    return found && found->frame && *found->frame == *now->frame && found->role == now->role &&
+           ElementIdentity::sameLabel(found->label, now->label);
 }
 
 bool AXActions::clickControl(const PressRequest& request, const PresentControl& target) {
@@ -177,6 +189,19 @@ bool AXActions::clickControl(const PressRequest& request, const PresentControl& 
                          underPointer(request, target, point) && input_.pressAt(point);
     putPointerBack(home);
     return clicked;
+}
+
+bool AXActions::chosenAfterClick(const ax::Element& element) {
+    for (const double until = clock().now() + kRowShowsChosen;;) {
+        const auto selected = backend_.attribute(element, "AXSelected");
+        if (selected && ax::asBool(*selected) == true) {
+            return true;
+        }
+        if (clock().now() >= until) {
+            return false;
+        }
+        clock().sleep(kPoll);
+    }
 }
 
 bool AXActions::raise(std::optional<input::WindowId> window, const ax::Element& windowElement) {

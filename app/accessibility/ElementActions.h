@@ -121,6 +121,8 @@ class AXActions final {
     static constexpr double kPointerSettle = 0.15;
     // How often a control is looked at while waiting on it.
     static constexpr double kPoll = 0.02;
+    // A native row clicked shows that it is chosen within this long, or is not known pressed.
+    static constexpr double kRowShowsChosen = 1.0;
     // A browser shows its page's changes to accessibility clients late: Chromium gathers them
     // for up to about a third of a second, Firefox sends them within a few tens of ms. Unless
     // the browser shows the page settled sooner, the last look before a press in web content
@@ -164,6 +166,8 @@ class AXActions final {
     void awaitActiveWindow(const PressRequest& request);
     // Clicks the control where a hit test finds it once the pointer rests there.
     bool clickControl(const PressRequest& request, const PresentControl& target);
+    // Whether a clicked row shows that it is chosen, within kRowShowsChosen.
+    bool chosenAfterClick(const ax::Element& element);
     // Why an element of the app cannot be asked: the app does not answer, it is gone, or it
     // answers (then the element changed).
     PressFailure whyLost(const PressRequest& request);

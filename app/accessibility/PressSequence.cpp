@@ -173,13 +173,21 @@ bool PressSequence::act(const PresentControl& target, PressOutcome& outcome) {
         }
         return true;
     }
-    // An app that did not answer may still act on the press once it does: nothing else is
-    // tried, so that the control is not pressed twice.
+    // An app that did not answer may still act on the press once it does, and one that has the
+    // press without showing its effect may have acted on it: nothing else is tried, so that the
+    // control is not pressed twice.
     if (*pressError == ax::AXError::timeout) {
         outcome.failure = PressFailure::notResponding;
         return false;
     }
+    if (*pressError == ax::AXError::unconfirmed) {
+        outcome.failure = PressFailure::unsure;
+        return false;
+    }
     outcome.failedRoutes.emplace_back("press");
+    if (!web_ && *pressError == ax::AXError::unsupportedAttribute && pressNative(target, outcome)) {
+        return false;
+    }
     // A control without a label of its own and without an action (a menu, a group) is never
     // clicked: its middle could be any of its items.
     if (web_) {
@@ -205,6 +213,40 @@ bool PressSequence::act(const PresentControl& target, PressOutcome& outcome) {
                                                                 : PressFailure::refused;
     }
     return false;
+}
+
+bool PressSequence::pressNative(const PresentControl& target, PressOutcome& outcome) {
+    const ax::Element& element = target.element;
+    // A native control none of whose actions does what a click does (a list's row, an item
+    // without actions, a button that opens its menu at once) is clicked where it is painted; a
+    // row counts as pressed once it shows it is chosen.
+    const bool clickable = !request_.candidate.label().empty();
+    const auto selected = backend_.attribute(element, "AXSelected");
+    if ((clickable || selected) && actions_.clickControl(request_, target)) {
+        if (!selected || actions_.chosenAfterClick(element)) {
+            outcome.route = PressRoute::clicked;
+        } else {
+            outcome.failure = PressFailure::unsure;
+        }
+        return true;
+    }
+    if ((clickable || selected) && request_.window) {
+        outcome.failedRoutes.emplace_back("click");
+    }
+    if (!selected) {
+        return false;
+    }
+    // A row where no click can be made is chosen through its list's selection.
+    const auto pickError = backend_.performAction(element, "AXPick");
+    if (!pickError) {
+        outcome.route = PressRoute::pressed;
+    } else if (*pickError == ax::AXError::unconfirmed) {
+        outcome.failure = PressFailure::unsure;
+    } else {
+        outcome.failedRoutes.emplace_back("pick");
+        outcome.failure = PressFailure::refused;
+    }
+    return true;
 }
 
 void PressSequence::follow(const PresentControl& target, const ElementLook& before,

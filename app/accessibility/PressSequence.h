@@ -37,9 +37,13 @@ class PressSequence {
     // The last look, just before the action: the element to act on, as it looks now; none, with
     // `outcome.failure` set, when it may not be pressed.
     std::optional<ElementLook> lastLook(const PresentControl& target, PressOutcome& outcome);
-    // 3. Its "AXPress", else a click (web content), else "AXConfirm". True when "AXPress" was
-    // taken (in web content, where it lands is still to be told).
+    // 3. Its "AXPress", else a click (web content, or a native control without the action), else
+    // "AXConfirm". True when "AXPress" was taken (in web content, where it lands is still to be
+    // told).
     bool act(const PresentControl& target, PressOutcome& outcome);
+    // A native control whose "AXPress" is missing: clicked where it is painted (a row only once
+    // it shows it is chosen), else a row picked through its list. False when neither way applies.
+    bool pressNative(const PresentControl& target, PressOutcome& outcome);
     // 4. Follows where a press in web content lands. `container`: the element's parent just
     // before, to tell what the press did to it.
     void follow(const PresentControl& target, const ElementLook& before,

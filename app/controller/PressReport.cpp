@@ -48,6 +48,12 @@ std::string logLine(const std::string& label, const PressOutcome& outcome) {
         case PressFailure::gone:
             return "Ovra did not press " + quoted + ": it went away before it was pressed" + told;
         case PressFailure::unsure:
+            // Outside web content nothing tells of the page: the app has the press and did not
+            // show what it did (it was stopped, or no row shows chosen).
+            if (outcome.told.empty()) {
+                return "Ovra cannot tell whether it pressed " + quoted +
+                       ": the app did not show what the press did";
+            }
             return "Ovra cannot tell whether it pressed " + quoted +
                    ": the page changed it as it was pressed" + told;
         case PressFailure::disabled:
@@ -81,6 +87,11 @@ std::optional<std::string> sentence(const PressOutcome& outcome,
             return OvraText::t(
                 "The control went away before it was pressed, so nothing was pressed.");
         case PressFailure::unsure:
+            if (outcome.told.empty()) {
+                return OvraText::t(
+                    "The app did not show whether it took the press. Look at it before "
+                    "pressing again.");
+            }
             return OvraText::t(
                 "The control changed as it was pressed. Look at the page before "
                 "pressing it again.");

@@ -19,6 +19,8 @@ std::string_view toString(AXError error) {
             return "wrong type";
         case AXError::cannotComplete:
             return "cannot complete";
+        case AXError::unconfirmed:
+            return "unconfirmed";
     }
     return "cannot complete";
 }

@@ -45,6 +45,9 @@ enum class AXError {
     appGone,               // the app (or the element) no longer exists
     wrongType,             // a value of another kind than asked for
     cannotComplete,        // any other failure of the call
+    // An action went out and the app has it, but nothing shows that it took effect (the app was
+    // stopped with it queued, or did not show the effect in time): whether it acted is unknown.
+    unconfirmed,
 };
 
 std::string_view toString(AXError error);
@@ -204,6 +207,8 @@ class AccessibilityBackend {
 
     // --- Writes and actions ---
 
+    // An action ("AXPress", "AXConfirm", "AXRaise"...). "AXPick" chooses a row of a list or tree
+    // through the list's own selection, as a click chooses it, once the row shows it is chosen.
     virtual std::optional<AXError> performAction(const Element& element,
                                                  std::string_view action) = 0;
     virtual std::optional<AXError> setAttribute(const Element& element, std::string_view name,

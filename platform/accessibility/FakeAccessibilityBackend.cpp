@@ -24,7 +24,8 @@ class FakeRef final : public ElementRef {
 };
 
 constexpr std::string_view errorNames[] = {
-    "unsupportedAttribute", "noValue", "timeout", "appGone", "wrongType", "cannotComplete"};
+    "unsupportedAttribute", "noValue",    "timeout", "appGone", "wrongType",
+    "cannotComplete",       "unconfirmed"};
 
 std::string formatNumber(double d) {
     std::ostringstream out;

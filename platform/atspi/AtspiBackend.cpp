@@ -6,6 +6,7 @@
 #include <type_traits>
 
 #include "platform/atspi/AtspiMenuPress_p.h"
+#include "platform/atspi/AtspiNativePress_p.h"
 #include "platform/atspi/AtspiSession_p.h"
 
 namespace ovra::atspi {
@@ -232,6 +233,15 @@ std::optional<ax::AXError> AtspiBackend::wakeUp(const ax::Element& appElement) {
 }
 
 ax::Read AtspiBackend::attribute(const ax::Element& element, std::string_view name) {
+    if (name == "AXSelected") {
+        // Read afresh: asked to see whether a press chose a row.
+        return onElement(element, true,
+                         [&](AtspiSession& session, const AtspiRef& ref) -> ax::Read {
+                             const auto selected = selectedNow(session, ref.bus(), ref.path());
+                             return selected ? ax::Read(ax::Value(*selected))
+                                             : fail(AXError::unsupportedAttribute);
+                         });
+    }
     const std::array<std::string_view, 1> names{name};
     auto batch = attributes(element, names);
     if (!batch) {
@@ -524,27 +534,16 @@ std::optional<ax::AXError> AtspiBackend::performAction(const ax::Element& elemen
             if (!names) {
                 return error;
             }
-            auto index = atspiActionFor(action, *names);
             const bool native = !session.apps().knownToolkit(ref.bus()).isBrowser;
-            if (!index && action == "AXPress" && native && names->empty()) {
-                // GTK 4's menu button: the button inside it opens the menu.
-                if (auto inner = innerButton(session, ref.bus(), ref.path())) {
-                    if (auto innerIndex = atspiActionFor(action, inner->actions)) {
-                        return pressMenuOpener(session, ref.bus(), inner->path, *innerIndex,
-                                               ref.path());
-                    }
-                }
+            if (action == "AXPress" && native) {
+                return pressNative(session, ref.bus(), ref.path(), *names);
             }
+            if (action == "AXPick" && native) {
+                return pickRow(session, ref.bus(), ref.path());
+            }
+            auto index = atspiActionFor(action, *names);
             if (!index) {
                 return AXError::unsupportedAttribute;
-            }
-            if (action == "AXPress" && native) {
-                Node& n = session.nodes().node(ref.bus(), ref.path());
-                session.nodes().settle(n, [](Node& t) { return t.role.settled(); });
-                if (pressOpensMenu(n.hasRole() ? n.role.value : 0,
-                                   (*names)[static_cast<std::size_t>(*index)])) {
-                    return pressMenuOpener(session, ref.bus(), ref.path(), *index);
-                }
             }
             auto call = methodCall(ref.bus(), ref.path(), kAction, "DoAction");
             dbus_int32_t i = *index;

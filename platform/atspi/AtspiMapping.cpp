@@ -470,6 +470,29 @@ std::optional<std::size_t> innerPress(std::uint32_t role,
     return found;
 }
 
+std::optional<std::size_t> labellingChild(std::uint32_t role,
+                                          std::span<const std::uint32_t> childRoles,
+                                          std::span<const bool> childNamed) {
+    const auto button = [](std::uint32_t r) {
+        return oneOf(
+            r, {ATSPI_ROLE_PUSH_BUTTON, ATSPI_ROLE_TOGGLE_BUTTON, ATSPI_ROLE_PUSH_BUTTON_MENU});
+    };
+    if (!button(role) || childRoles.size() != childNamed.size() ||
+        childRoles.size() > kMostButtonParts) {
+        return std::nullopt;
+    }
+    std::optional<std::size_t> found;
+    for (std::size_t i = 0; i < childRoles.size(); ++i) {
+        if (button(childRoles[i])) {
+            if (found || !childNamed[i]) {
+                return std::nullopt;  // two buttons inside, or one that shows no label
+            }
+            found = i;
+        }
+    }
+    return found;
+}
+
 EventReach eventReach(std::string_view kind, std::string_view member, std::string_view detail) {
     // Focus and activation change states alone; a state that decides what is on screen, or
     // whether the object still exists, comes with changes of layout or of the tree that apps do

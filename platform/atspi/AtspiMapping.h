@@ -142,4 +142,12 @@ std::optional<std::size_t> innerPress(std::uint32_t role,
                                       std::span<const std::vector<std::string>> childActions,
                                       std::span<const std::uint32_t> childRoles);
 
+// A button without a name of its own that shows the label of the button inside it (GTK 4's menu
+// button, whose inner toggle holds the label and the arrow): which of its children names it.
+// Absent unless exactly one child is a button with a name; `childRoles` and `childNamed` list the
+// same children, at most kMostButtonParts of them.
+std::optional<std::size_t> labellingChild(std::uint32_t role,
+                                          std::span<const std::uint32_t> childRoles,
+                                          std::span<const bool> childNamed);
+
 }  // namespace ovra::atspi

@@ -2,7 +2,10 @@
 // inside GTK 4's menu button.
 
 #include <algorithm>
+#include <array>
+#include <fstream>
 #include <memory>
+#include <string_view>
 
 #include "platform/atspi/AtspiMenuPress_p.h"
 
@@ -66,7 +69,40 @@ std::optional<bool> menuShowing(RequestPipeline& requests, const std::string& bu
     return inner && menuShows(*inner, {});
 }
 
+ProcessState processState(std::int64_t pid) {
+    std::ifstream file("/proc/" + std::to_string(pid) + "/stat");
+    if (!file) {
+        return ProcessState::ended;
+    }
+    // The state comes after the name, which is at most 64 bytes with its parentheses.
+    std::array<char, 256> head{};
+    file.read(head.data(), head.size());
+    return processStateFromStat(
+        std::string_view(head.data(), static_cast<std::size_t>(file.gcount())));
+}
+
 }  // namespace
+
+AfterUnanswered lookAfterUnanswered(AtspiSession& session, const std::string& busName,
+                                    Clock::time_point sent) {
+    AfterUnanswered after;
+    const auto pid = session.apps().resolvedPidOf(busName);
+    if (pid) {
+        after.process = processState(*pid);
+    }
+    if (after.process != ProcessState::stopped && after.process != ProcessState::ended) {
+        RequestPipeline& requests = session.requests();
+        auto ping = requests.call(methodCall(busName, kRootPath, kAccessible, "GetRole"),
+                                  requests.timeoutFor(busName));
+        after.answersNow = ping.ok();
+        after.leftBus = !ping.ok() && errorFor(ping) == AXError::appGone;
+        if (!ping.ok() && pid) {
+            after.process = processState(*pid);  // stopped, or ended, while it was asked
+        }
+    }
+    after.toldSince = session.toldSince(busName, sent);
+    return after;
+}
 
 std::optional<AXError> pressMenuOpener(AtspiSession& session, const std::string& busName,
                                        const std::string& path, int index,
@@ -82,10 +118,11 @@ std::optional<AXError> pressMenuOpener(AtspiSession& session, const std::string&
     dbus_message_append_args(call.get(), DBUS_TYPE_INT32, &i, DBUS_TYPE_INVALID);
     // Shared with the handler: the answer may come long after (when a Qt button's menu closes).
     auto answer = std::make_shared<std::optional<Reply>>();
+    const auto sent = Clock::now();
     requests.sendDirect(std::move(call), kMenuWait,
                         [answer](Reply reply) { *answer = std::move(reply); });
     session.noteChanged(busName);  // the press changes the app; read it afresh
-    const auto until = Clock::now() + micros(kMenuWait);
+    const auto until = sent + micros(kMenuWait);
     for (;;) {
         requests.pumpUntil([] { return false; }, kMenuPoll);
         if (answer->has_value()) {
@@ -101,13 +138,24 @@ std::optional<AXError> pressMenuOpener(AtspiSession& session, const std::string&
         if (now && *now != before) {
             return std::nullopt;
         }
+        if (!now) {
+            // The app did not tell its states: stopped or gone, no menu comes in time.
+            const AfterUnanswered after = lookAfterUnanswered(session, busName, sent);
+            if (after.leftBus || after.process == ProcessState::stopped ||
+                after.process == ProcessState::ended) {
+                return unansweredVerdict(after).value_or(AXError::unconfirmed);
+            }
+        }
         if (Clock::now() >= until) {
             break;
         }
     }
-    // The menu never came: an app that did not answer either is not responding.
-    const bool answered = answer->has_value() && (*answer)->ok();
-    return answered ? AXError::cannotComplete : AXError::timeout;
+    // The menu never came. An app that accepted the action has it: it is never sent again.
+    const bool accepted = answer->has_value() && (*answer)->ok();
+    // An app running the action without showing its menu leaves it unconfirmed too.
+    return accepted ? AXError::unconfirmed
+                    : unansweredVerdict(lookAfterUnanswered(session, busName, sent))
+                          .value_or(AXError::unconfirmed);
 }
 
 std::optional<InnerButton> innerButton(AtspiSession& session, const std::string& busName,

@@ -215,6 +215,9 @@ class NodeCache {
     void awaitUncovered(Node& n);
     bool isTopLevel(const Node& n) const;
     std::string topLevelKey(const Node& n) const;
+    // The same, climbing the parents of a node read again without its ancestors; "" when that
+    // fails.
+    std::string foundTopLevelKey(Node& n);
     // Records what a child inherits from the parent whose child list it came from.
     void adopt(const Node& parent, Node& child);
     static std::vector<reply::ObjectRef> liveChildren(const Node& n);
@@ -228,6 +231,11 @@ class NodeCache {
     bool labelsElsewhere(Node& n);
     // The wrapping label of a control, when it has one.
     Node* wrappingLabel(const Node& n);
+    // Whether the node has a name its toolkit gave it, not a stand-in (GTK 4's type names).
+    bool namedByApp(const Node& n) const;
+    // The button inside a button without a name that shows its label (see labellingChild), once
+    // its children are read.
+    Node* labellingButton(const Node& n);
     // A tab group whose pages are its tabs' children: the pages of the selected tabs, read.
     std::vector<std::pair<Node*, reply::ObjectRef>> selectedPages(Node& tabGroup);
 
@@ -284,6 +292,8 @@ class NodeCache {
 
     std::optional<std::uint32_t> parentRole(const Node& n) const;
     bool wrapSettled(const Node& n) const;
+    // Whether the children a button without a name may take its label from are read.
+    bool lenderSettled(const Node& n) const;
     const Node* findKnown(const std::string& key) const;
 
     RequestPipeline& requests_;

@@ -3,6 +3,7 @@
 // for.
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <thread>
 
@@ -127,7 +128,7 @@ void NodeCache::followUps(Node& n) {
         requestRangeProperty(n, &Node::maximum, "MaximumValue");
         requestRangeProperty(n, &Node::current, "CurrentValue");
     }
-    const bool named = n.props.done() && n.props.value.name && !n.props.value.name->empty();
+    const bool named = namedByApp(n);
     if (isStaticTextRole(role) && !named && !n.props.unread()) {
         requestText(n);
     }
@@ -266,7 +267,8 @@ bool NodeCache::followUpsSettled(const Node& n) const {
         n.hasRole() && roleNeedsParent(n.role.value) ? findKnown(n.parentKey) : nullptr;
     return n.followUpsIssued && ok(n.attributes) && ok(n.interfaces) && ok(n.actions) &&
            ok(n.characterCount) && ok(n.minimum) && ok(n.maximum) && ok(n.current) && ok(n.text) &&
-           ok(n.labelFor) && wrapSettled(n) && (parent == nullptr || ok(parent->role));
+           ok(n.labelFor) && wrapSettled(n) && lenderSettled(n) &&
+           (parent == nullptr || ok(parent->role));
 }
 
 void NodeCache::settle(Node& n, const std::function<bool(Node&)>& ready, bool withProps) {
@@ -297,6 +299,36 @@ void NodeCache::adopt(const Node& parent, Node& child) {
 
 std::string NodeCache::topLevelKey(const Node& n) const {
     return isTopLevel(n) ? n.key() : n.windowKey;
+}
+
+std::string NodeCache::foundTopLevelKey(Node& n) {
+    static constexpr int kMostLevels = 32;
+    if (std::string known = topLevelKey(n); !known.empty()) {
+        return known;
+    }
+    // Read again since its reading (the app told of changes): its window is found upwards.
+    const std::string key = n.key();
+    std::string current = key;
+    for (int level = 0; level < kMostLevels; ++level) {
+        Node* at = find(current);
+        if (at == nullptr) {
+            return {};
+        }
+        settle(*at, [](Node& t) { return t.props.settled(); });
+        at = find(current);
+        if (at == nullptr || !at->props.done() || !at->props.value.parent ||
+            at->props.value.parent->bus != at->bus || at->props.value.parent->path == kNullPath) {
+            return {};
+        }
+        if (isRootPath(at->props.value.parent->path)) {
+            if (Node* self = find(key)) {
+                self->windowKey = current;
+            }
+            return current;
+        }
+        current = node(at->bus, at->props.value.parent->path).key();
+    }
+    return {};
 }
 
 std::vector<reply::ObjectRef> NodeCache::liveChildren(const Node& n) {
@@ -356,6 +388,53 @@ bool NodeCache::wrapsControl(const Node& n) const {
         const Node* c = findKnown(child.bus + child.path);
         return c != nullptr && c->hasRole() && isControlRole(c->role.value);
     });
+}
+
+bool NodeCache::namedByApp(const Node& n) const {
+    if (!n.props.done() || !n.props.value.name || n.props.value.name->empty()) {
+        return false;
+    }
+    const bool label = n.hasRole() && isStaticTextRole(n.role.value);
+    return !(apps_.knownToolkit(n.bus).typeNamesAsNames && isTypeName(*n.props.value.name, label));
+}
+
+bool NodeCache::lenderSettled(const Node& n) const {
+    // Only buttons of a toolkit that gives stand-in names borrow a button's label.
+    if (!n.hasRole() || !apps_.knownToolkit(n.bus).typeNamesAsNames || namedByApp(n) ||
+        !(n.is(ATSPI_ROLE_PUSH_BUTTON) || n.is(ATSPI_ROLE_TOGGLE_BUTTON) ||
+          n.is(ATSPI_ROLE_PUSH_BUTTON_MENU)) ||
+        n.childCount() <= 0 || n.childCount() > kMostLendingChildren) {
+        return true;
+    }
+    if (!n.children.settled() || n.childBasesWanted) {
+        return false;
+    }
+    const auto kids = liveChildren(n);
+    return std::all_of(kids.begin(), kids.end(), [&](const reply::ObjectRef& child) {
+        const Node* c = findKnown(child.bus + child.path);
+        return c != nullptr && c->role.settled() && c->props.settled();
+    });
+}
+
+Node* NodeCache::labellingButton(const Node& n) {
+    if (!n.hasRole() || !n.children.done() || !apps_.knownToolkit(n.bus).typeNamesAsNames) {
+        return nullptr;
+    }
+    std::vector<Node*> kids;
+    std::vector<std::uint32_t> roles;
+    std::array<bool, kMostButtonParts> named{};
+    for (const auto& child : liveChildren(n)) {
+        Node* c = find(child.bus + child.path);
+        if (c == nullptr || kids.size() >= kMostButtonParts) {
+            return nullptr;
+        }
+        named[kids.size()] = namedByApp(*c);
+        kids.push_back(c);
+        roles.push_back(c->hasRole() ? c->role.value : 0);
+    }
+    const auto found =
+        labellingChild(n.role.value, roles, std::span<const bool>(named.data(), kids.size()));
+    return found ? kids[*found] : nullptr;
 }
 
 Node* NodeCache::wrappingLabel(const Node& n) {

@@ -198,6 +198,13 @@ std::optional<std::vector<ax::Change>> AtspiSession::changesSince(const std::str
     return changes;
 }
 
+bool AtspiSession::toldSince(const std::string& busName, Clock::time_point since) const {
+    const auto found = told_.find(busName);
+    return found != told_.end() &&
+           std::any_of(found->second.changes.begin(), found->second.changes.end(),
+                       [&](const Told& change) { return change.at >= since; });
+}
+
 ax::Element AtspiSession::toldElement(const std::string& busName, const std::string& path) {
     Node& n = nodes_.node(busName, path);
     if (n.role.unread()) {

@@ -66,6 +66,8 @@ class AtspiSession {
     // every change it told before answering; none when that cannot be said.
     std::optional<std::vector<ax::Change>> changesSince(const std::string& busName,
                                                         Clock::time_point since);
+    // Whether any change the app told since `since` has come in so far; asks the app nothing.
+    bool toldSince(const std::string& busName, Clock::time_point since) const;
 
   private:
     // What apps tell about changes keeps the cache honest (see ChangeTracker). Apps send events

@@ -68,12 +68,17 @@ std::optional<Point> ValueMapping::screenOffset(Node& n) {
     if (!apps_.knownToolkit(n.bus).windowRelativeExtents) {
         return Point{};
     }
-    const std::string key = nodes_.topLevelKey(n);
+    const std::string key = nodes_.foundTopLevelKey(n);
     if (auto known = windowOrigins_.find(key); known != windowOrigins_.end()) {
         return known->second;
     }
     std::optional<Point> origin;
     Node* window = nodes_.find(key);
+    if (window != nullptr && !(window->extents.done() && window->props.done())) {
+        // What the app told since the reading (a pointer moving over it) may have dropped it.
+        nodes_.settle(*window, [](Node& t) { return t.extents.settled() && t.props.settled(); });
+        window = nodes_.find(key);
+    }
     x11::Workspace* desk = apps_.x11();
     const auto pid = apps_.resolvedPidOf(n.bus);
     if (window != nullptr && desk != nullptr && pid && window->extents.done()) {
@@ -215,6 +220,9 @@ ax::Read ValueMapping::valueOf(Node& n, std::string_view name, bool webArea) {
         std::string title = nameOf(n);
         if (Node* label = title.empty() ? nodes_.wrappingLabel(n) : nullptr) {
             title = nameOf(*label);  // a control inside its label is named by it
+        }
+        if (Node* inner = title.empty() ? nodes_.labellingButton(n) : nullptr) {
+            title = nameOf(*inner);  // GTK 4's menu button shows its inner button's label
         }
         if (name == "AXTitle") {
             return ax::Value(title);

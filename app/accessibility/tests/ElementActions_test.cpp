@@ -782,6 +782,80 @@ TEST_F(PressMomentTest, AClickGoesDownOnlyWhereTheHitTestFindsTheChosenControl) 
     }
 }
 
+// A native list's row that only a click chooses (the backend offers no way of pressing it by an
+// action) is clicked where a hit test finds it and counts as pressed once it shows it is chosen;
+// where no click can be made it is chosen through its list. A press the app has without showing
+// its effect is never tried another way.
+TEST(NativePressTest, ARowIsClickedAndCountsOnceChosenAndAnUnconfirmedPressStaysAlone) {
+    const auto row = [](bool selected) {
+        return Json{{"id", "row"},
+                    {"role", "AXCell"},
+                    {"title", "Music"},
+                    {"frame", {20, 60, 200, 20}},
+                    {"actions", {"AXPick"}},
+                    {"attrs", {{"AXParent", {{"ref", "win"}}}, {"AXSelected", selected}}}};
+    };
+    const Json busy = {{"id", "busy"},
+                       {"role", "AXButton"},
+                       {"title", "Stall"},
+                       {"frame", {300, 60, 80, 30}},
+                       {"actions", {"AXPress", "AXConfirm"}},
+                       {"faults", {{"AXPress", "unconfirmed"}}},
+                       {"attrs", {{"AXParent", {{"ref", "win"}}}}}};
+    const struct {
+        const char* what;
+        const char* id;
+        bool showsChosen;
+        bool windowKnown;
+        const char* outcome;
+        int clicks;
+    } cases[] = {
+        {"chosen by the click", "row", true, true, "clicked", 1},
+        {"the click chose nothing", "row", false, true, "unsure", 1},
+        {"no window to click in: chosen through its list", "row", true, false, "pressed", 0},
+        {"the app has the press but shows nothing", "busy", false, true, "unsure", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto fake = ax::FakeAccessibilityBackend::fromJson({{"app", {{"pid", 9}}},
+                                                            {"window",
+                                                             {{"id", "win"},
+                                                              {"role", "AXWindow"},
+                                                              {"frame", {0, 0, 600, 400}},
+                                                              {"children", {row(false), busy}}}}})
+                        .value();
+        input::FakeInputSynthesizer input;
+        input.setPointer(Point{5, 5});
+        fake->clock().whileAsleep = [&, done = false]() mutable {
+            const auto& sent = input.log();
+            const bool clicked = std::any_of(sent.begin(), sent.end(), [](const std::string& l) {
+                return l.rfind("press ", 0) == 0;
+            });
+            if (c.showsChosen && clicked && !std::exchange(done, true)) {
+                ASSERT_TRUE(fake->change("row", row(true)));
+            }
+        };
+        PressRequest request{
+            {},      fake->element(c.id),  {9, {}}, Rect(0, 0, 600, 400), Rect(0, 0, 600, 400),
+            kWindow, fake->element("win"), {}};
+        if (!c.windowKnown) {
+            request.window.reset();
+        }
+        request.candidate.role = std::string_view(c.id) == "row" ? "AXCell" : "AXButton";
+        request.candidate.title = std::string_view(c.id) == "row" ? "Music" : "Stall";
+        request.candidate.frame =
+            std::string_view(c.id) == "row" ? Rect(20, 60, 200, 20) : Rect(300, 60, 80, 30);
+        const PressOutcome outcome =
+            AXActions(*fake, input, {.clock = &fake->clock()}).press(request);
+        EXPECT_EQ(outcome.route ? rawValue(*outcome.route) : rawValue(*outcome.failure), c.outcome);
+        const auto& sent = input.log();
+        EXPECT_EQ(std::count_if(sent.begin(), sent.end(),
+                                [](const std::string& l) { return l.rfind("press ", 0) == 0; }),
+                  c.clicks);
+        EXPECT_THAT(fake->log(), ::testing::Not(::testing::Contains(HasSubstr("AXConfirm"))));
+    }
+}
+
 TEST_F(ElementActionsTest, RaiseWorksWithEitherWayAndReportsWhenNeitherWorks) {
     auto a = actions();
     EXPECT_TRUE(a.raise(kWindow, {}));

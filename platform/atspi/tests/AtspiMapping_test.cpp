@@ -3,6 +3,8 @@
 #include <atspi/atspi-constants.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <span>
 #include <vector>
@@ -301,6 +303,35 @@ TEST(Actions, AButtonWithoutActionsIsPressedThroughItsOneInnerButton) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(innerPress(c.role, c.actions, c.roles), c.inner) << c.what;
+    }
+}
+
+// GTK 4's menu button shows the label of the one button inside it.
+TEST(Names, AButtonWithoutANameTakesTheLabelOfItsOneNamedInnerButton) {
+    const std::uint32_t button = ATSPI_ROLE_PUSH_BUTTON, toggle = ATSPI_ROLE_TOGGLE_BUTTON,
+                        label = ATSPI_ROLE_LABEL;
+    const std::optional<std::size_t> none;
+    const struct {
+        const char* what;
+        std::uint32_t role;
+        std::vector<std::uint32_t> roles;
+        std::vector<char> named;
+        std::optional<std::size_t> lender;
+    } cases[] = {
+        {"GTK 4's menu button", button, {toggle}, {1}, 0},
+        {"beside its open popover", button, {ATSPI_ROLE_MENU, button}, {1, 1}, 1},
+        {"an icon-only inner button", button, {button}, {0}, none},
+        {"two inner buttons", button, {button, toggle}, {1, 1}, none},
+        {"no button inside", button, {label}, {1}, none},
+        {"not a button", ATSPI_ROLE_PANEL, {button}, {1}, none},
+    };
+    for (const auto& c : cases) {
+        std::array<bool, kMostButtonParts> named{};
+        std::copy(c.named.begin(), c.named.end(), named.begin());
+        EXPECT_EQ(
+            labellingChild(c.role, c.roles, std::span<const bool>(named.data(), c.named.size())),
+            c.lender)
+            << c.what;
     }
 }
 
