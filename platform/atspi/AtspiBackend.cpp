@@ -378,8 +378,8 @@ Result<ax::Element, ax::AXError> AtspiBackend::elementAtPoint(const ax::Element&
             Node& start = session.nodes().node(ref.bus(), ref.path());
             const Point asked = session.apps().knownToolkit(ref.bus()).hitTestsInDevicePixels
                                     ? point
-                                    : appPoint(point, session.nodes().frameScaleOf(ref.bus()),
-                                               session.nodes().pageOrigin(start));
+                                    : appPoint(point, session.frames().of(ref.bus()),
+                                               session.frames().pageOrigin(start));
             const auto x = static_cast<dbus_int32_t>(std::lround(asked.x));
             const auto y = static_cast<dbus_int32_t>(std::lround(asked.y));
             const dbus_uint32_t screen = ATSPI_COORD_TYPE_SCREEN;
@@ -582,7 +582,7 @@ std::optional<std::vector<ax::Change>> AtspiBackend::changesSince(const ax::Elem
 double AtspiBackend::scaleOf(const ax::Element& element) {
     const auto scale = onElement(
         element, true, [](AtspiSession& session, const AtspiRef& ref) -> Result<double, AXError> {
-            return session.nodes().frameScaleOf(ref.bus()).factor;
+            return session.frames().of(ref.bus()).factor;
         });
     return scale ? scale.value() : 1;
 }
