@@ -411,10 +411,9 @@ std::vector<Result<ax::Element, ax::AXError>> AtspiBackend::elementsAtPoints(
                     p.error = AXError::cannotComplete;
                     continue;
                 }
-                const Point asked = devicePixels
-                                        ? point
-                                        : appPoint(point, session.nodes().frameScaleOf(ref.bus()),
-                                                   session.nodes().pageOrigin(start));
+                const Point asked = devicePixels ? point
+                                                 : appPoint(point, session.frames().of(ref.bus()),
+                                                            session.frames().pageOrigin(start));
                 p.x = static_cast<dbus_int32_t>(std::lround(asked.x));
                 p.y = static_cast<dbus_int32_t>(std::lround(asked.y));
             }
@@ -661,7 +660,7 @@ std::optional<std::vector<ax::Change>> AtspiBackend::changesSince(const ax::Elem
 double AtspiBackend::scaleOf(const ax::Element& element) {
     const auto scale = onElement(
         element, true, [](AtspiSession& session, const AtspiRef& ref) -> Result<double, AXError> {
-            return session.nodes().frameScaleOf(ref.bus()).factor;
+            return session.frames().of(ref.bus()).factor;
         });
     return scale ? scale.value() : 1;
 }

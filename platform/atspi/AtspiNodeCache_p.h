@@ -149,20 +149,9 @@ class NodeCache {
     // page's nodes are such leaves, and the walk needs only their role, states and frame.
     void requestBase(Node& n, bool urgent = false, bool withProps = true);
     void requestExtents(Node& n, bool urgent = false);
-    // How the app's frames map to the screen's device pixels, measured from its largest shown
-    // window and that window's X window at most once a second.
-    FrameScale frameScaleOf(const std::string& busName);
-    // A frame the app gave for this node, in device pixels.
-    Rect deviceFrame(Node& n, const Rect& given);
     // An element of a native toolkit that is not shown and takes no room (a page of a stack
     // that is not the one shown): nothing inside it is on screen either, so it is not read.
     bool shownNowhere(const Node& n) const;
-    // Where the web page a node lies on begins, as the app gives it; absent off pages (and for
-    // a page whose own frame is scaled as its window is).
-    std::optional<Point> pageOrigin(Node& n);
-    // The page a node lies on, for a node reached without its ancestors, where the page decides
-    // how its content's frames are given; none elsewhere or when no page is above it.
-    Node* pageAbove(Node& n);
     // Component.GetExtents in the coordinates the toolkit gives anyway.
     Message extentsCall(const Node& n) const;
     void requestAttributes(Node& n, bool urgent = false);

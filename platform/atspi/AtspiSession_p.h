@@ -16,6 +16,7 @@
 #include "platform/atspi/AtspiApps_p.h"
 #include "platform/atspi/AtspiBackend.h"
 #include "platform/atspi/AtspiChanges_p.h"
+#include "platform/atspi/AtspiFrameScale_p.h"
 #include "platform/atspi/AtspiNodeCache_p.h"
 #include "platform/atspi/AtspiRequests_p.h"
 #include "platform/atspi/AtspiValues_p.h"
@@ -28,7 +29,8 @@ class AtspiSession {
         : requests_(options),
           apps_(requests_),
           nodes_(requests_, apps_),
-          values_(requests_, apps_, nodes_) {}
+          frames_(nodes_, apps_),
+          values_(requests_, apps_, nodes_, frames_) {}
     ~AtspiSession();
     AtspiSession(const AtspiSession&) = delete;
     AtspiSession& operator=(const AtspiSession&) = delete;
@@ -37,6 +39,7 @@ class AtspiSession {
     const RequestPipeline& requests() const { return requests_; }
     AppDirectory& apps() { return apps_; }
     NodeCache& nodes() { return nodes_; }
+    FrameScaling& frames() { return frames_; }
     ValueMapping& values() { return values_; }
 
     // Connects to the accessibility bus unless connected; why it could not.
@@ -101,6 +104,7 @@ class AtspiSession {
     RequestPipeline requests_;
     AppDirectory apps_;
     NodeCache nodes_;
+    FrameScaling frames_;
     ValueMapping values_;
 
     ChangeTracker changes_;

@@ -86,7 +86,7 @@ std::optional<Point> ValueMapping::screenOffset(Node& n) {
         const auto target =
             x11::windowToRaise(desk->windowsOf(*pid), *pid, window->props.value.name.value_or(""));
         if (auto frame = target ? desk->contentFrame(*target) : std::nullopt) {
-            origin = windowOrigin(*frame, nodes_.deviceFrame(*window, window->extents.value).size);
+            origin = windowOrigin(*frame, frames_.deviceFrame(*window, window->extents.value).size);
         }
     }
     windowOrigins_.emplace(key, origin);
@@ -114,7 +114,7 @@ ax::Read ValueMapping::frameValue(Node& n, std::string_view name, const Rect& gi
     if (given.size.width < 0 || given.size.height < 0) {
         return fail(AXError::noValue);  // toolkits send -1 sizes for objects not laid out
     }
-    const Rect r = nodes_.deviceFrame(n, given);  // in device pixels, whatever the app's scale
+    const Rect r = frames_.deviceFrame(n, given);  // in device pixels, whatever the app's scale
     if (name == "AXPosition") {
         // A frame that cannot be placed on screen is no frame: a ring there would mislead.
         const auto offset = screenOffset(n);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/atspi/AtspiApps_p.h"
+#include "platform/atspi/AtspiFrameScale_p.h"
 #include "platform/atspi/AtspiNodeCache_p.h"
 #include "platform/atspi/AtspiRequests_p.h"
 #include "platform/atspi/AtspiWebContent_p.h"
@@ -18,8 +19,13 @@ namespace ovra::atspi::session {
 
 class ValueMapping {
   public:
-    ValueMapping(RequestPipeline& requests, AppDirectory& apps, NodeCache& nodes)
-        : requests_(requests), apps_(apps), nodes_(nodes), web_(requests, apps, nodes) {}
+    ValueMapping(RequestPipeline& requests, AppDirectory& apps, NodeCache& nodes,
+                 FrameScaling& frames)
+        : requests_(requests),
+          apps_(apps),
+          nodes_(nodes),
+          frames_(frames),
+          web_(requests, apps, nodes) {}
 
     // Windows may have moved since the last reading, and lists scrolled.
     void newReading() {
@@ -60,6 +66,7 @@ class ValueMapping {
     RequestPipeline& requests_;
     AppDirectory& apps_;
     NodeCache& nodes_;
+    FrameScaling& frames_;
     // Screen origins of windows whose toolkit gives window-relative frames, per reading.
     std::unordered_map<std::string, std::optional<Point>> windowOrigins_;
     WebContent web_;
