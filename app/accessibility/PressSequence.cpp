@@ -289,32 +289,6 @@ void PressSequence::awaitPicture(double since) {
     }
 }
 
-bool PressSequence::touches(const ax::Element& source) {
-    // Its own node and its ancestors (whose children lists hold it), read once.
-    if (!lineage_) {
-        lineage_.emplace();
-        ax::Element current = request_.element;
-        for (int level = 0; level < AXActions::kMaxWebAreaDepth && !current.isNull(); ++level) {
-            lineage_->push_back(current);
-            current = parentOf(backend_, current);
-        }
-    }
-    if (source.isNull() ||
-        std::find(lineage_->begin(), lineage_->end(), source) != lineage_->end()) {
-        return true;
-    }
-    for (const auto& [element, near] : judged_) {
-        if (element == source) {
-            return near;
-        }
-    }
-    // Anything laid over its place, or inside it; one that cannot be asked may have been.
-    const auto seen = ElementIdentity::lookAgain(backend_, source);
-    const bool near = !seen || !seen->frame || seen->frame->intersects(request_.candidate.frame);
-    judged_.emplace_back(source, near);
-    return near;
-}
-
 PressSequence::Told PressSequence::listen(double since, double until) {
     // What the focus went to, by element: whether it lies in web content.
     std::vector<std::pair<ax::Element, bool>> focused;
@@ -334,8 +308,9 @@ PressSequence::Told PressSequence::listen(double since, double until) {
             return Told::unknown;
         }
         for (const ax::Change& change : *told) {
-            // A clock or a carousel elsewhere in the page does not hold the press.
-            if (change.kind == ax::Change::Kind::content && touches(change.source)) {
+            // Any change in the page holds the press, also one away from the control: Chromium
+            // tells a page's changes in batches, so the control's own may come in the next one.
+            if (change.kind == ax::Change::Kind::content) {
                 return Told::changed;
             }
             if (change.kind == ax::Change::Kind::focus && !pageFocusedAt && inPage(change.source)) {

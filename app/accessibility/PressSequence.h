@@ -58,12 +58,8 @@ class PressSequence {
         changed,  // something changed
         unknown,  // the browser is not heard, or does not answer
     };
-    // What the browser told since `since`, until it shows the page settled or `until`. Only a
-    // change that can touch the chosen control counts.
+    // What the browser told since `since`, until it shows the page settled or `until`.
     Told listen(double since, double until);
-    // Whether a change the browser told of `source` can touch the chosen control: its own node,
-    // its ancestors (their children lists), or anything laid over its place.
-    bool touches(const ax::Element& source);
     // The newest drawing of a control the page draws anew; none when the page dropped it.
     std::optional<PresentControl> newest(PresentControl target);
     // A drawing anew of the chosen control among the children of `container`.
@@ -87,9 +83,6 @@ class PressSequence {
     bool web_ = false;
     // The hit test the wait for the page asked, for the last look to build on.
     std::optional<PaintedAtPress::Asked> asked_;
-    // The chosen element and its ancestors, once a change was told; the other sources judged.
-    std::optional<std::vector<ax::Element>> lineage_;
-    std::vector<std::pair<ax::Element, bool>> judged_;
 };
 
 }  // namespace ovra

@@ -581,10 +581,10 @@ TEST_F(PressMomentTest, TheWaitForThePageEndsOnWhatTheBrowserTold) {
         {"nothing told: the window was in front", tells({}), "pressed", false},
         {"relabelled as the page took the keyboard",
          tells({forward, {Kind::focus, "page"}, {Kind::content, "chosen"}}), "pressed", false},
-        // Only a change that can touch the chosen control holds the press: a clock elsewhere
-        // does not; its dialog (an ancestor) or what lies over its place does.
+        // Any change in the page holds the press, a clock elsewhere too: the control's own change
+        // may come in the browser's next batch (a "Keep" turned "Delete" 10 ms after the focus).
         {"a clock elsewhere ticked",
-         tells({forward, {Kind::focus, "page"}, {Kind::content, "clock"}}), "pressed", true},
+         tells({forward, {Kind::focus, "page"}, {Kind::content, "clock"}}), "pressed", false},
         {"its dialog changed", tells({forward, {Kind::focus, "page"}, {Kind::content, "dialog"}}),
          "pressed", false},
         {"what lies over its place changed",
