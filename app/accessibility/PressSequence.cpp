@@ -4,6 +4,7 @@
 
 #include "app/accessibility/BoundedReader.h"
 #include "app/accessibility/DialogInFront.h"
+#include "app/accessibility/PageTickers.h"
 #include "app/accessibility/PressLanding.h"
 
 namespace ovra {
@@ -308,9 +309,7 @@ PressSequence::Told PressSequence::listen(double since, double until) {
             return Told::unknown;
         }
         for (const ax::Change& change : *told) {
-            // Any change in the page holds the press, also one away from the control: Chromium
-            // tells a page's changes in batches, so the control's own may come in the next one.
-            if (change.kind == ax::Change::Kind::content) {
+            if (change.kind == ax::Change::Kind::content && holds(change.source, since)) {
                 return Told::changed;
             }
             if (change.kind == ax::Change::Kind::focus && !pageFocusedAt && inPage(change.source)) {
@@ -334,6 +333,43 @@ PressSequence::Told PressSequence::listen(double since, double until) {
         clock_.sleep(AXActions::kListen);
     }
     return Told::quiet;
+}
+
+bool PressSequence::holds(const ax::Element& source, double since) {
+    // Any other change holds the press, also one away from the control: Chromium tells a page's
+    // changes in batches, so what the page did to the control as it got the keyboard back may
+    // come in the batch after this one.
+    if (!tickers_) {
+        const auto before = backend_.changesSince(request_.element, since - PageTickers::kHistory);
+        tickers_ = before ? PageTickers::find(*before, since) : std::vector<ax::Element>();
+    }
+    return std::find(tickers_->begin(), tickers_->end(), source) == tickers_->end() ||
+           touches(source);
+}
+
+bool PressSequence::touches(const ax::Element& source) {
+    if (!lineage_) {
+        lineage_.emplace();
+        ax::Element current = request_.element;
+        for (int level = 0; level < AXActions::kMaxWebAreaDepth && !current.isNull(); ++level) {
+            lineage_->push_back(current);
+            current = parentOf(backend_, current);
+        }
+    }
+    if (source.isNull() ||
+        std::find(lineage_->begin(), lineage_->end(), source) != lineage_->end()) {
+        return true;
+    }
+    for (const auto& [element, near] : judged_) {
+        if (element == source) {
+            return near;
+        }
+    }
+    // Laid over its place or inside it; one that cannot be asked may have been.
+    const auto seen = ElementIdentity::lookAgain(backend_, source);
+    const bool near = !seen || !seen->frame || seen->frame->intersects(request_.candidate.frame);
+    judged_.emplace_back(source, near);
+    return near;
 }
 
 std::optional<PresentControl> PressSequence::newest(PresentControl target) {

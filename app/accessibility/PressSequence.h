@@ -58,8 +58,15 @@ class PressSequence {
         changed,  // something changed
         unknown,  // the browser is not heard, or does not answer
     };
-    // What the browser told since `since`, until it shows the page settled or `until`.
+    // What the browser told since `since`, until it shows the page settled or `until`. A change
+    // holds the press unless it comes from a part of the page that changes by itself (a clock,
+    // a carousel) and cannot touch the chosen control.
     Told listen(double since, double until);
+    // Whether a change of `source` the browser told after `since` holds the press.
+    bool holds(const ax::Element& source, double since);
+    // Whether a change of `source` can touch the chosen control: its own node, its ancestors
+    // (their children lists), or anything laid over its place.
+    bool touches(const ax::Element& source);
     // The newest drawing of a control the page draws anew; none when the page dropped it.
     std::optional<PresentControl> newest(PresentControl target);
     // A drawing anew of the chosen control among the children of `container`.
@@ -83,6 +90,11 @@ class PressSequence {
     bool web_ = false;
     // The hit test the wait for the page asked, for the last look to build on.
     std::optional<PaintedAtPress::Asked> asked_;
+    // The parts of the page that changed by themselves before `since`, found once a change was
+    // told; the chosen element and its ancestors; the other sources judged against its place.
+    std::optional<std::vector<ax::Element>> tickers_;
+    std::optional<std::vector<ax::Element>> lineage_;
+    std::vector<std::pair<ax::Element, bool>> judged_;
 };
 
 }  // namespace ovra

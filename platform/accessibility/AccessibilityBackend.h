@@ -114,6 +114,7 @@ struct Change {
     };
     Kind kind = Kind::content;
     Element source;  // the element it told of (a web document: its web area)
+    double at = 0;   // when it was heard, a time of systemClock()
 };
 
 // One running app as the workspace sees it.

@@ -489,7 +489,7 @@ FakeAccessibilityBackend::Node* FakeAccessibilityBackend::node(const Element& el
 }
 
 void FakeAccessibilityBackend::tell(Change::Kind kind, std::string_view id) {
-    told_.emplace_back(clock_.now(), Change{kind, element(id)});
+    told_.emplace_back(clock_.now(), Change{kind, element(id), clock_.now()});
 }
 
 std::optional<std::vector<Change>> FakeAccessibilityBackend::changesSince(const Element& element,

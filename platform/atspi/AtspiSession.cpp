@@ -191,9 +191,11 @@ std::optional<std::vector<ax::Change>> AtspiSession::changesSince(const std::str
         }
     }
     for (const Told& change : recent) {
-        changes.push_back(ax::Change{change.kind, change.kind == ax::Change::Kind::focus
-                                                      ? toldElement(busName, change.path)
-                                                      : requests_.element(busName, change.path)});
+        changes.push_back(ax::Change{
+            change.kind,
+            change.kind == ax::Change::Kind::focus ? toldElement(busName, change.path)
+                                                   : requests_.element(busName, change.path),
+            std::chrono::duration<double>(change.at.time_since_epoch()).count()});
     }
     return changes;
 }
