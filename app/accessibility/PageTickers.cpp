@@ -24,9 +24,8 @@ std::vector<ax::Element> find(const std::vector<ax::Change>& told, double until)
             std::find(tickers.begin(), tickers.end(), change.source) != tickers.end()) {
             continue;
         }
-        const auto found = std::find_if(seen.begin(), seen.end(), [&](const Seen& s) {
-            return s.source == change.source;
-        });
+        const auto found = std::find_if(seen.begin(), seen.end(),
+                                        [&](const Seen& s) { return s.source == change.source; });
         if (found == seen.end()) {
             seen.push_back({change.source, change.at});
         } else if (change.at - found->last >= kOneMoment) {

@@ -31,7 +31,9 @@ ax::Change heard(const std::string& what, double at) {
 TEST(PageTickers, APartThatChangedTwiceWhileTheKeyboardStayedChangesByItself) {
     using Heard = std::vector<std::pair<std::string, double>>;
     const std::tuple<const char*, Heard, double, std::vector<std::string>> cases[] = {
-        {"a clock ticking every 250 ms", {{"clock", 0}, {"clock", 0.25}, {"clock", 0.5}}, 1,
+        {"a clock ticking every 250 ms",
+         {{"clock", 0}, {"clock", 0.25}, {"clock", 0.5}},
+         1,
          {"clock"}},
         {"one change told in parts", {{"clock", 0}, {"clock", 0.04}, {"clock", 0.09}}, 1, {}},
         {"relabelled at each change of the keyboard",
