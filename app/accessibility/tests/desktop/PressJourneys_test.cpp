@@ -196,7 +196,8 @@ class PressJourneys : public ::testing::TestWithParam<bool> {
 };
 
 // Every press reports what the page did: a control relabelled in place as its window gets the
-// keyboard back is never pressed as the chosen one, and its new, risky action never runs; a
+// keyboard back is never pressed as the chosen one, and its new, risky action never runs (while a
+// clock elsewhere on the page ticks, which alone would not hold the press); a
 // control turned off while the browser was behind is not pressed; a chip that removes itself (the
 // next sliding into its place) is pressed once and told pressed; a button that replaces itself is
 // pressed once and never said to be unpressed; a stopped
