@@ -19,17 +19,6 @@ constexpr double kMenuPoll = 0.02;
 // The children looked at: a menu's first items show when it does.
 constexpr std::size_t kChildrenLooked = 8;
 
-std::optional<StateSet> statesOf(RequestPipeline& requests, const std::string& busName,
-                                 const std::string& path) {
-    auto done = requests.call(methodCall(busName, path, kAccessible, "GetState"),
-                              requests.timeoutFor(busName));
-    auto words = done.ok() ? reply::u32Array(done.message.get()) : std::nullopt;
-    if (!words || words->empty()) {
-        return std::nullopt;
-    }
-    return StateSet::fromWords((*words)[0], words->size() > 1 ? (*words)[1] : 0);
-}
-
 std::vector<reply::ObjectRef> childrenOf(RequestPipeline& requests, const std::string& busName,
                                          const std::string& path, std::size_t most) {
     auto done = requests.call(methodCall(busName, path, kAccessible, "GetChildren"),
@@ -52,20 +41,20 @@ std::vector<reply::ObjectRef> childrenOf(RequestPipeline& requests, const std::s
 // (held down while the menu is open); absent when the app did not tell the opener's states.
 std::optional<bool> menuShowing(RequestPipeline& requests, const std::string& busName,
                                 const std::string& opener, const std::string& pressed) {
-    const auto states = statesOf(requests, busName, opener);
+    const auto states = freshStates(requests, busName, opener);
     if (!states) {
         return std::nullopt;
     }
     std::vector<StateSet> children;
     for (const auto& kid : childrenOf(requests, busName, opener, kChildrenLooked)) {
-        if (auto kidStates = statesOf(requests, busName, kid.path)) {
+        if (auto kidStates = freshStates(requests, busName, kid.path)) {
             children.push_back(*kidStates);
         }
     }
     if (menuShows(*states, children)) {
         return true;
     }
-    const auto inner = pressed == opener ? std::nullopt : statesOf(requests, busName, pressed);
+    const auto inner = pressed == opener ? std::nullopt : freshStates(requests, busName, pressed);
     return inner && menuShows(*inner, {});
 }
 
@@ -82,6 +71,17 @@ ProcessState processState(std::int64_t pid) {
 }
 
 }  // namespace
+
+std::optional<StateSet> freshStates(RequestPipeline& requests, const std::string& busName,
+                                    const std::string& path) {
+    auto done = requests.call(methodCall(busName, path, kAccessible, "GetState"),
+                              requests.timeoutFor(busName));
+    auto words = done.ok() ? reply::u32Array(done.message.get()) : std::nullopt;
+    if (!words || words->empty()) {
+        return std::nullopt;
+    }
+    return StateSet::fromWords((*words)[0], words->size() > 1 ? (*words)[1] : 0);
+}
 
 AfterUnanswered lookAfterUnanswered(AtspiSession& session, const std::string& busName,
                                     Clock::time_point sent) {

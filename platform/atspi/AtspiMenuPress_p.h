@@ -15,6 +15,11 @@
 
 namespace ovra::atspi::session {
 
+// The states of `path` as the app tells them now, not as a reading kept them; none when it does
+// not answer.
+std::optional<StateSet> freshStates(RequestPipeline& requests, const std::string& busName,
+                                    const std::string& path);
+
 // What the app of a native press action sent at `sent` that got no answer is doing (see
 // unansweredVerdict): its process is looked at, it is asked once more unless stopped, and what
 // it told since is looked up.

@@ -14,17 +14,6 @@ constexpr const char* kSelection = "org.a11y.atspi.Selection";
 // How often the row is looked at while its selection comes.
 constexpr double kRowPoll = 0.02;
 
-std::optional<StateSet> freshStates(RequestPipeline& requests, const std::string& busName,
-                                    const std::string& path) {
-    auto done = requests.call(methodCall(busName, path, kAccessible, "GetState"),
-                              requests.timeoutFor(busName));
-    auto words = done.ok() ? reply::u32Array(done.message.get()) : std::nullopt;
-    if (!words || words->empty()) {
-        return std::nullopt;
-    }
-    return StateSet::fromWords((*words)[0], words->size() > 1 ? (*words)[1] : 0);
-}
-
 struct Known {
     std::uint32_t role = 0;
     std::optional<reply::ObjectRef> parent;
