@@ -238,7 +238,9 @@ bool HomeIslandController::handleKey(const KeyInput& key) {
             break;
         }
     }
-    if (n > 0) {
+    // A key that shut the island (Escape, Return, the Settings command) leaves it silent: the
+    // entry chosen was heard when it was selected, and a closed menu has nothing to say.
+    if (n > 0 && closeWork_ == 0) {
         announceSelection();
     }
     trace("key " + std::to_string(key.keyCode));

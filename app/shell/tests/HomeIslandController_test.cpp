@@ -163,6 +163,29 @@ TEST_F(Island, ReturnActsOnceAfterTheIslandHasClosed) {
     EXPECT_EQ(app.calls, (std::vector<std::string>{"trigger", "dashboard General"}));
 }
 
+// The entry was heard when it was selected: a key that shuts the menu adds nothing, and
+// nothing is said once it is shut.
+TEST_F(Island, KeysThatCloseTheMenuSayNothing) {
+    const struct {
+        int code;
+        std::string characters;
+        bool command;
+    } closing[] = {{53, "", false}, {36, "", false}, {49, "", false}, {43, ",", true}};
+    for (const auto& c : closing) {
+        open();
+        press(125);
+        ASSERT_EQ(panel->announced.back(), "2, Settings");
+        const std::size_t heard = panel->announced.size();
+        KeyInput k = key(c.code, c.characters);
+        k.command = c.command;
+        EXPECT_TRUE(panel->onKey(k));
+        EXPECT_TRUE(panel->onKey(key(125)));  // swallowed while closing
+        clock.advance(1);
+        EXPECT_FALSE(panel->visible) << c.code;
+        EXPECT_EQ(panel->announced.size(), heard) << c.code;
+    }
+}
+
 TEST_F(Island, ASecondCloseIsNeitherLostNorRunTwiceAndAnOpenCancelsAClose) {
     open();
     callbacks.activate(1);  // "settings"
