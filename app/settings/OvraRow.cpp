@@ -110,7 +110,8 @@ std::optional<std::string> OvraRow::valueText() const {
 }
 
 bool OvraRow::isStop() const {
-    return enabled && !isNote();
+    const auto* note = std::get_if<Note>(&kind);
+    return enabled && (note == nullptr || note->read);
 }
 
 bool OvraRow::isAdjustable() const {

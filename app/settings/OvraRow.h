@@ -43,8 +43,11 @@ class OvraRow final {
         double step = 0.1;
         std::function<std::string(double)> format;
     };
-    // Plain explanatory text; never a keyboard stop.
-    struct Note {};
+    // Plain explanatory text, a keyboard stop only when `read`: the text of a pane that has
+    // nothing else, which Tab must be able to reach and a screen reader hears as it lands.
+    struct Note {
+        bool read = false;
+    };
     using Kind = std::variant<Action, Toggle, Choice, Slider, Note>;
 
     std::string id;
@@ -67,7 +70,7 @@ class OvraRow final {
     // choice whose index is outside its options).
     std::optional<std::string> valueText() const;
 
-    // Whether the keyboard walks onto the row: enabled and not a note.
+    // Whether the keyboard walks onto the row: enabled and not a note, or a note to be read.
     bool isStop() const;
     // Whether adjust takes a step.
     bool isAdjustable() const;

@@ -251,8 +251,10 @@ InstructionsPaneView::Layout InstructionsPaneView::layout(qreal width) const {
     g.bar = QRectF(0, 0, width, barHeight + 24 * s);
     const qreal top = g.bar.bottom() + 20 * s;
 
-    // The list: nine rows, each at least 40 high.
-    const qreal listWidth = 230 * s;
+    // The list: nine rows, each at least 40 high; the card beside it where both have room,
+    // else the list across the whole width and the card under it.
+    const bool beside = width >= 480 * s;
+    const qreal listWidth = beside ? 230 * s : width;
     const QFontMetricsF number(paneFont(10 * s, QFont::DemiBold));
     const qreal numberWidth = std::ceil(number.horizontalAdvance(QStringLiteral("9")));
     const qreal titleWidth = listWidth - 16 * s - 20 * s - 24 * s - 10 * s - 10 * s - numberWidth;
@@ -267,11 +269,12 @@ InstructionsPaneView::Layout InstructionsPaneView::layout(qreal width) const {
     }
     g.list = QRectF(0, top, listWidth, y + 8 * s - top);
 
-    // The card, beside the list.
-    const qreal cardX = listWidth + 20 * s;
+    // The card.
+    const qreal cardX = beside ? listWidth + 20 * s : 0;
+    const qreal cardTop = beside ? top : g.list.bottom() + 20 * s;
     const qreal inner = std::max<qreal>(60, width - cardX - 40 * s);
     const qreal x = cardX + 20 * s;
-    y = top + 20 * s;
+    y = cardTop + 20 * s;
     const qreal gap = 14 * s;
     const qreal titleHeight =
         textHeight(f.title(), paneFont(22 * s, QFont::Bold), inner - 38 * s - 12 * s);
@@ -328,7 +331,7 @@ InstructionsPaneView::Layout InstructionsPaneView::layout(qreal width) const {
     const qreal reach = SettingsPaint::kRingReach;
     g.button = QRectF(x - reach, y - reach, button.width(), button.height());
     y += button.height() - 2 * reach + 20 * s;
-    g.card = QRectF(cardX, top, width - cardX, y - top);
+    g.card = QRectF(cardX, cardTop, width - cardX, y - cardTop);
     g.height = std::ceil(std::max(g.card.bottom(), g.list.bottom()));
     return g;
 }
@@ -343,7 +346,7 @@ QSize InstructionsPaneView::sizeHint() const {
 }
 
 QSize InstructionsPaneView::minimumSizeHint() const {
-    return {static_cast<int>(480 * state_.scale), 0};
+    return {static_cast<int>(280 * state_.scale), 0};
 }
 
 void InstructionsPaneView::resizeEvent(QResizeEvent* event) {

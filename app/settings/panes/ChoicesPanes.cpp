@@ -55,7 +55,7 @@ std::vector<OvraSection> choices(const PaneContext& context) {
                                               "Choices stay on this computer and apply the next "
                                               "time."))}};
     if (entries.empty()) {
-        intro.rows.push_back(rows::note(
+        intro.rows.push_back(rows::emptyText(
             "choices.empty", OvraText::t("Nothing here yet. Choices you make with P or D appear "
                                          "here, and you can undo them any time.")));
         return {intro};

@@ -31,6 +31,11 @@ inline OvraRow note(std::string id, std::string text) {
     return make(std::move(id), std::move(text), std::nullopt, OvraRow::Note{});
 }
 
+// What a pane says when it holds nothing yet: read as a stop of its own.
+inline OvraRow emptyText(std::string id, std::string text) {
+    return make(std::move(id), std::move(text), std::nullopt, OvraRow::Note{true});
+}
+
 inline OvraRow withSubtitle(OvraRow row, std::optional<std::string> subtitle) {
     row.subtitle = std::move(subtitle);
     return row;

@@ -144,7 +144,15 @@ TEST(ChoicesPane, EachChoiceAndAllOfThemAfterAQuestion) {
     FakeDashboard none;
     EXPECT_THAT(rowIDs(none.sections(OvraPane::choices)),
                 ElementsAre("choices.note", "choices.empty"));
-    EXPECT_THAT(rowStops(none, OvraPane::choices), IsEmpty());
+    // The empty text is the pane's one stop: Tab reaches it and a screen reader reads it.
+    EXPECT_THAT(rowStops(none, OvraPane::choices), ElementsAre("choices.empty"));
+    // Every pane, also as a fresh install shows it, has a stop for Tab past its sidebar entry.
+    for (const bool trusted : {false, true}) {
+        none.controller.isTrusted = trusted;
+        for (const OvraPane pane : OvraPane::allCases()) {
+            EXPECT_THAT(rowStops(none, pane), ::testing::Not(IsEmpty())) << pane.rawValue();
+        }
+    }
 
     FakeDashboard d(Json{{"overrides",
                           {{"org.gnome.TextEditor|AXButton|Save|As", "pin"},

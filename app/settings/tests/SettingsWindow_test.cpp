@@ -18,6 +18,7 @@
 #include "app/settings/tests/FakeDashboard.h"
 #include "app/settings/views/HomeHeaderView.h"
 #include "app/settings/views/SettingsPaint.h"
+#include "app/settings/views/StatusTilesView.h"
 #include "platform/announcer/Announcer.h"
 #include "platform/keyboard/KeyboardLayout.h"
 #include "platform/scheduler/ManualScheduler.h"
@@ -88,7 +89,18 @@ TEST_F(SettingsWindowKeys, PanesRowsAndTheConfirmDialog) {
     QTest::keyClick(dialog->windowHandle(), Qt::Key_Return);
     EXPECT_EQ(d_.stored("overrides"), Json::object());
     QApplication::processEvents();
-    EXPECT_EQ(d_.dashboard.focusID(), "pane.Your choices");
+    // The focus lands on the empty pane's text, which holds the keyboard focus so a screen
+    // reader reads it; Tab and Shift+Tab leave it for the sidebar entry and come back.
+    EXPECT_EQ(d_.dashboard.focusID(), "choices.empty");
+    EXPECT_TRUE(host_->window()->stopWidget("choices.empty")->hasFocus());
+    for (const auto& [modifiers, to] : {std::pair{Qt::NoModifier, "pane.Your choices"},
+                                        {Qt::NoModifier, "choices.empty"},
+                                        {Qt::ShiftModifier, "pane.Your choices"},
+                                        {Qt::ShiftModifier, "choices.empty"}}) {
+        key(modifiers == Qt::ShiftModifier ? Qt::Key_Backtab : Qt::Key_Tab, modifiers);
+        EXPECT_EQ(d_.dashboard.focusID(), to);
+        EXPECT_TRUE(host_->window()->stopWidget(to)->hasFocus()) << to;
+    }
 
     key(Qt::Key_Escape);
     EXPECT_FALSE(host_->window()->isVisible());
@@ -243,6 +255,61 @@ TEST_F(SettingsRenders, EveryPaneShowsTheRingOnItsFocusedStopInLightAndDarkAtTwo
                 EXPECT_FALSE(near(edge(window.stopWidget(other.stopID())), ring)) << name;
             }
         }
+    }
+}
+
+// The Home tiles' titles: each tile, and the width its title's longest word takes.
+std::vector<std::pair<QWidget*, qreal>> tileTitles(SettingsWindow& window) {
+    std::vector<std::pair<QWidget*, qreal>> out;
+    auto* tiles = window.findChild<StatusTilesView*>();
+    if (tiles == nullptr) {
+        return out;
+    }
+    const double s = window.viewScale();
+    for (QWidget* tile : tiles->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        const QString title = tile->accessibleName().section(QStringLiteral(": "), 0, 0);
+        out.emplace_back(tile,
+                         SettingsPaint::widestWord(title, styleFont(13 * s, QFont::DemiBold)));
+    }
+    return out;
+}
+
+// A 1024x600 screen with the largest text: every pane fits the window's width, and the Home
+// tiles, which stand three across at the default size, make room for whole words.
+TEST_F(SettingsRenders, OnASmallScreenWithTheLargestTextEveryWordIsWhole) {
+    const char* folder = std::getenv("OVRA_RENDER_DIR");
+    SettingsWindow& window = *host_->window();
+    const auto show = [&](OvraPane pane) {
+        host_->showDashboard(pane);
+        window.refresh();
+        QApplication::processEvents();
+        window.refresh();
+    };
+    window.resize(900, 640);
+    show(OvraPane::home);
+    auto titles = tileTitles(window);
+    ASSERT_EQ(titles.size(), 3u);
+    EXPECT_EQ(titles[0].first->y(), titles[2].first->y());  // three across
+
+    d_.prefs.set(keys::textScale, 2.0);
+    window.resize(1024, 600);
+    auto* scroll = window.findChild<QScrollArea*>();
+    for (const OvraPane pane : OvraPane::allCases()) {
+        show(pane);
+        const std::string name(pane.rawValue());
+        if (folder != nullptr) {
+            scroll->widget()->grab().save(
+                QString::fromStdString(std::string(folder) + "/1024x600-" + name + ".png"));
+        }
+        EXPECT_LE(scroll->widget()->width(), scroll->viewport()->width()) << name;
+    }
+    show(OvraPane::home);
+    titles = tileTitles(window);
+    ASSERT_EQ(titles.size(), 3u);
+    for (const auto& [tile, word] : titles) {
+        // The padding, the symbol before the title, then the word.
+        EXPECT_GE(tile->width() - 52 * window.viewScale(), word)
+            << tile->accessibleName().toStdString();
     }
 }
 

@@ -1,8 +1,6 @@
 #include "app/settings/views/HomeHeaderView.h"
 
 #include <QFontMetricsF>
-#include <QHBoxLayout>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QTextLayout>
@@ -12,6 +10,7 @@
 
 #include "app/overlay/StyleKit.h"
 #include "app/settings/views/SettingsPaint.h"
+#include "app/settings/views/StatusTilesView.h"
 #include "core/OvraText.h"
 #include "platform/qt/QtText.h"
 
@@ -216,76 +215,6 @@ class HeroCardView final : public PaintedBlock {
     mutable RuledPaper paper_;
 };
 
-class TileView final : public PaintedBlock {
-  public:
-    TileView(HomeHeaderModel::Tile tile, double scale, bool dark, std::function<void()> open,
-             QWidget* parent)
-        : PaintedBlock(parent),
-          tile_(std::move(tile)),
-          scale_(scale),
-          dark_(dark),
-          open_(std::move(open)) {
-        setAccessibleName(qs(tile_.accessibleLabel()));
-        setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
-        if (open_) {
-            setCursor(Qt::PointingHandCursor);
-        }
-    }
-
-  protected:
-    qreal contentHeight(qreal width) const override {
-        const double s = scale_;
-        const qreal inner = width - 32 * s;
-        const qreal title =
-            SettingsPaint::wrappedHeight(qs(tile_.title), titleFont(), inner - 20 * s);
-        const qreal value =
-            SettingsPaint::wrappedHeight(qs(tile_.value), valueFont(), inner - 24 * s);
-        return std::max(104 * s, 32 * s + title + 8 + std::max<qreal>(value, 20 * s));
-    }
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        const double s = scale_;
-        const Tone tone{dark_};
-        const QRectF box = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
-        painter.setPen(QPen(tone.hairline(), 1));
-        painter.setBrush(dark_ ? QColor(0, 0, 0, 77) : QColor(Qt::white));
-        painter.drawRoundedRect(box, 14, 14);
-        const qreal x = 16 * s;
-        const qreal inner = width() - 32 * s;
-        qreal y = 16 * s;
-        SettingsPaint::symbol(painter, tile_.symbol, QRectF(x, y, 16 * s, 16 * s), tone.secondary(),
-                              15 * s);
-        const qreal titleH =
-            SettingsPaint::wrappedHeight(qs(tile_.title), titleFont(), inner - 20 * s);
-        SettingsPaint::drawWrapped(painter, QRectF(x + 20 * s, y, inner - 20 * s, titleH),
-                                   qs(tile_.title), titleFont(), tone.secondary());
-        y += std::max(titleH, 16 * s) + 8;
-        const QColor state = tile_.ok ? StatusColor::ok() : StatusColor::error(dark_);
-        const qreal valueH =
-            SettingsPaint::wrappedHeight(qs(tile_.value), valueFont(), inner - 24 * s);
-        SettingsPaint::symbol(painter,
-                              tile_.ok ? "checkmark.circle.fill" : "exclamationmark.triangle.fill",
-                              QRectF(x, y, 18 * s, std::max(valueH, 18 * s)), state, 18 * s);
-        SettingsPaint::drawWrapped(painter, QRectF(x + 24 * s, y, inner - 24 * s, valueH),
-                                   qs(tile_.value), valueFont(), tone.ink());
-    }
-    void mouseReleaseEvent(QMouseEvent* event) override {
-        if (open_ && event->button() == Qt::LeftButton && rect().contains(event->pos())) {
-            open_();
-        }
-    }
-
-  private:
-    QFont titleFont() const { return styleFont(13 * scale_, QFont::DemiBold); }
-    QFont valueFont() const { return styleFont(17 * scale_, QFont::DemiBold); }
-
-    HomeHeaderModel::Tile tile_;
-    double scale_;
-    bool dark_;
-    std::function<void()> open_;
-};
-
 }  // namespace
 
 HomeHeaderView::HomeHeaderView(const Content& content, double scale, bool dark, QWidget* parent)
@@ -295,16 +224,9 @@ HomeHeaderView::HomeHeaderView(const Content& content, double scale, bool dark, 
     column->setSpacing(static_cast<int>(22 * scale));
     column->addWidget(new GreetingView(qs(content.greeting), scale, dark, this));
     column->addWidget(new HeroCardView(content.hero, scale, dark, this));
-    auto* tiles = new QHBoxLayout;
-    tiles->setSpacing(static_cast<int>(14 * scale));
-    for (const auto& tile : content.tiles) {
-        std::function<void()> open;
-        if (tile.opens) {
-            open = [this, index = static_cast<int>(*tile.opens)] { Q_EMIT paneRequested(index); };
-        }
-        tiles->addWidget(new TileView(tile, scale, dark, std::move(open), this), 1, Qt::AlignTop);
-    }
-    column->addLayout(tiles);
+    auto* tiles = new StatusTilesView(content.tiles, scale, dark, this);
+    connect(tiles, &StatusTilesView::paneRequested, this, &HomeHeaderView::paneRequested);
+    column->addWidget(tiles);
 }
 
 BannerView::BannerView(QString text, bool problem, double scale, bool dark, QWidget* parent)

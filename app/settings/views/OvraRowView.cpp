@@ -67,7 +67,7 @@ void OvraRowView::setRow(OvraRow row, bool focused, double scale, bool dark) {
     const bool resized = scale != scale_ || row.title != row_.title ||
                          row.subtitle != row_.subtitle || row.isNote() != row_.isNote();
     row_ = std::move(row);
-    focused_ = focused && !row_.isNote();
+    focused_ = focused && (!row_.isNote() || row_.isStop());
     scale_ = scale;
     dark_ = dark;
     if (resized) {
@@ -102,8 +102,15 @@ OvraRowView::Geometry OvraRowView::layout(qreal width) const {
     if (row_.isNote()) {
         const qreal textWidth = width - 2 * (kReach + kPadX);
         const qreal h = SettingsPaint::wrappedHeight(qs(row_.title), noteFont(s), textWidth);
-        g.title = QRectF(kReach + kPadX, 2, textWidth, h);
-        g.height = std::ceil(h) + 4;
+        if (!row_.isStop()) {
+            g.title = QRectF(kReach + kPadX, 2, textWidth, h);
+            g.height = std::ceil(h) + 4;
+            return g;
+        }
+        // A note that is a stop keeps room for the focus ring round its text.
+        g.card = QRectF(kReach, kReach, width - 2 * kReach, std::ceil(h) + 2 * kPadY);
+        g.title = QRectF(kReach + kPadX, kReach + kPadY, textWidth, h);
+        g.height = g.card.height() + 2 * kReach;
         return g;
     }
     const qreal innerX = kReach + kPadX;
@@ -163,6 +170,9 @@ void OvraRowView::paintEvent(QPaintEvent*) {
     if (row_.isNote()) {
         SettingsPaint::drawWrapped(painter, g.title, qs(row_.title), noteFont(scale_),
                                    tone.secondary());
+        if (row_.isStop()) {
+            SettingsPaint::focusRing(painter, g.card, kRadius, focused_, dark_);
+        }
         return;
     }
     // A disabled row is dimmed, its ring included.

@@ -4,7 +4,7 @@
 // the value between two steppers; the focus ring when it holds the settings focus; dimmed when
 // disabled. A click focuses the row and activates it (a stepper adjusts it instead); a hover
 // focuses it only after real pointer motion; screen readers press and adjust it the same way.
-// Note rows are plain wrapped text.
+// Note rows are plain wrapped text; one that is a stop shows the ring round it when focused.
 
 #include <QWidget>
 
@@ -35,6 +35,7 @@ class OvraRowView final : public QWidget, public AccessibleStop {
     std::optional<bool> stopChecked() const override;
     bool stopEnabled() const override { return row_.enabled; }
     bool stopAdjustable() const override { return row_.isAdjustable(); }
+    bool stopIsStatic() const override { return row_.isNote() && !row_.isStop(); }
     void stopPress() override;
     void stopAdjust(int delta) override;
 

@@ -180,6 +180,15 @@ void drawWrapped(QPainter& painter, const QRectF& rect, const QString& text, con
     painter.restore();
 }
 
+qreal widestWord(const QString& text, const QFont& font) {
+    const QFontMetricsF metrics(font);
+    qreal widest = 0;
+    for (const QString& word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        widest = std::max(widest, metrics.horizontalAdvance(word));
+    }
+    return std::ceil(widest);
+}
+
 bool hasSymbol(std::string_view name) {
     return name == "bird" || codePoint(name).has_value();
 }

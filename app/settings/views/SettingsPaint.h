@@ -55,6 +55,8 @@ void suitePanel(QPainter& painter, const QRectF& rect, qreal radius, bool dark);
 qreal wrappedHeight(const QString& text, const QFont& font, qreal width);
 void drawWrapped(QPainter& painter, const QRectF& rect, const QString& text, const QFont& font,
                  const QColor& color, Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignTop);
+// The width of the text's widest word: less room than this cuts that word.
+qreal widestWord(const QString& text, const QFont& font);
 
 // The symbol of a row or pane by its name (the names the panes use, such as "gearshape"),
 // centred in `box` at `pixelSize`. The bird is the app's own drawing; the others come from the
