@@ -38,6 +38,10 @@ using ::testing::HasSubstr;
 
 class SettingsDesktop : public ::testing::Test {
   protected:
+    // The settings file the launcher starts with.
+    explicit SettingsDesktop(std::string settings = R"({"overrides": {"app|AXButton|One": "pin",
+                                                       "app|AXButton|Two": "mute"}})")
+        : settings_(std::move(settings)) {}
     void SetUp() override {
         ASSERT_EQ(std::system("setxkbmap us"), 0);
         dir_ = fs::path(std::getenv("XDG_RUNTIME_DIR")) / "ovra-settings-test";
@@ -46,8 +50,7 @@ class SettingsDesktop : public ::testing::Test {
         speech_ = std::make_unique<testing::PrivateSpeech>(
             dir_ / "speech", testing::PrivateSpeech::Recorder{.secondsPerText = 1});
         ASSERT_TRUE(speech_->started());
-        std::ofstream(settingsFile()) << R"({"overrides": {"app|AXButton|One": "pin",
-                                                            "app|AXButton|Two": "mute"}})";
+        std::ofstream(settingsFile()) << settings_;
         auto layout = keyboard::KeyboardLayout::fromNames("us");
         ASSERT_TRUE(layout.ok());
         keys_ = std::make_unique<testing::TypedKeys>(std::move(layout).value());
@@ -109,6 +112,23 @@ class SettingsDesktop : public ::testing::Test {
     // The app handles each key before the next arrives, as a person's typing allows.
     static void settle() { usleep(120'000); }
 
+    // The last "--trace-keys" line, for a failure's message.
+    std::string lastFocus() const {
+        const std::string out = launcher_->output();
+        const std::size_t at = out.rfind("focus: ");
+        return at == std::string::npos ? "" : out.substr(at, out.find('\n', at) - at);
+    }
+    // Whether the last "--trace-keys" line puts the focus on `stop` of `pane` (waiting a while).
+    bool focusOn(const std::string& pane, const std::string& stop) const {
+        const std::string line = "focus: " + pane + " " + stop + " ";
+        return testing::eventually([&] {
+            const std::string out = launcher_->output();
+            const std::size_t at = out.rfind("focus: ");
+            return at != std::string::npos && out.compare(at, line.size(), line) == 0;
+        });
+    }
+
+    std::string settings_;
     fs::path dir_;
     std::unique_ptr<testing::TypedKeys> keys_;
     std::unique_ptr<testing::PrivateSpeech> speech_;
@@ -255,6 +275,51 @@ TEST_F(SettingsDesktop, EveryPaneByKeysWithASettingChangedInEach) {
     EXPECT_TRUE(windowIsActive());
     EXPECT_TRUE(said("ready"));
     EXPECT_THAT(launcher_->output(), HasSubstr("focus: Look look.pulse On"));
+}
+
+// A fresh install: no choices yet.
+class SettingsDesktopFresh : public SettingsDesktop {
+  protected:
+    SettingsDesktopFresh() : SettingsDesktop("{}") {}
+};
+
+// Tab by keyboard alone through every pane: Tab leaves the pane's sidebar entry for its first
+// stop and Shift+Tab comes back; Shift+Tab from the entry wraps to the last stop. The empty
+// Your choices pane offers its text, which a screen reader finds focused.
+TEST_F(SettingsDesktopFresh, TabLeavesTheSidebarEntryOfEveryPane) {
+    const struct {
+        const char* pane;
+        const char* first;  // Tab from the sidebar entry
+        const char* last;   // Shift+Tab from it
+    } panes[] = {
+        {"Home", "home.openSettings", "home.multilingual"},
+        {"Look", "look.appearance", "look.bubble"},
+        {"Voice", "voice.on", "voice.try"},
+        {"Your choices", "choices.empty", "choices.empty"},
+        {"Mac accessibility", "mac.voiceover", "mac.mousekeys"},
+        {"General", "gen.hotkey", "gen.uninstall"},
+        {"Instructions", "instr.list", "instr.read"},
+    };
+    for (const auto& p : panes) {
+        const std::string entry = std::string("pane.") + p.pane;
+        tap(Key::tab);
+        EXPECT_TRUE(focusOn(p.pane, p.first)) << lastFocus();
+        keys_->chord({testing::Keys::shift, Key::tab});
+        settle();
+        EXPECT_TRUE(focusOn(p.pane, entry)) << lastFocus();
+        keys_->chord({testing::Keys::shift, Key::tab});
+        settle();
+        EXPECT_TRUE(focusOn(p.pane, p.last)) << lastFocus();
+        tap(Key::tab);
+        EXPECT_TRUE(focusOn(p.pane, entry)) << lastFocus();
+        if (std::string(p.pane) == "Your choices") {
+            tap(Key::tab);
+            EXPECT_THAT(accessibleTree(),
+                        Contains(HasSubstr("focused\tNothing here yet. Choices you make")));
+            tap(Key::tab);
+        }
+        tap(Key::down);  // the next pane's entry
+    }
 }
 
 // What a screen reader finds in the launcher's window: one line per object, its role, its
