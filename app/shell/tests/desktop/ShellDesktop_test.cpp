@@ -1,7 +1,7 @@
 // The app in the virtual desktop with a real tray (trayer, XEmbed): the bird shows in the tray,
 // a click opens the home island and its keys work, also with Orca reading a page behind it,
-// which hears nothing more once Escape shut it; Quit ends the app; a second start hands over to the
-// first; the installed layout runs from its prefix.
+// which hears nothing more once Escape shut it; Quit ends the app; a second start hands over
+// to the first; the installed layout runs from its prefix.
 
 #include <gtest/gtest.h>
 #include <signal.h>
