@@ -1,6 +1,7 @@
 // The settings window offscreen: keys sent to its QWindow drive panes, rows and the confirm
 // dialog; every pane is drawn in light and dark at two scales with the focus ring on the focused
-// stop; the dialog's two forms answer from the keyboard.
+// stop, and on a 1024x600 screen with the largest text in whole words; the dialog's two forms
+// answer from the keyboard.
 
 #include <gtest/gtest.h>
 
@@ -89,18 +90,10 @@ TEST_F(SettingsWindowKeys, PanesRowsAndTheConfirmDialog) {
     QTest::keyClick(dialog->windowHandle(), Qt::Key_Return);
     EXPECT_EQ(d_.stored("overrides"), Json::object());
     QApplication::processEvents();
-    // The focus lands on the empty pane's text, which holds the keyboard focus so a screen
-    // reader reads it; Tab and Shift+Tab leave it for the sidebar entry and come back.
+    // The focus lands on the empty pane's text, which holds the keyboard focus so that a
+    // screen reader reads it.
     EXPECT_EQ(d_.dashboard.focusID(), "choices.empty");
     EXPECT_TRUE(host_->window()->stopWidget("choices.empty")->hasFocus());
-    for (const auto& [modifiers, to] : {std::pair{Qt::NoModifier, "pane.Your choices"},
-                                        {Qt::NoModifier, "choices.empty"},
-                                        {Qt::ShiftModifier, "pane.Your choices"},
-                                        {Qt::ShiftModifier, "choices.empty"}}) {
-        key(modifiers == Qt::ShiftModifier ? Qt::Key_Backtab : Qt::Key_Tab, modifiers);
-        EXPECT_EQ(d_.dashboard.focusID(), to);
-        EXPECT_TRUE(host_->window()->stopWidget(to)->hasFocus()) << to;
-    }
 
     key(Qt::Key_Escape);
     EXPECT_FALSE(host_->window()->isVisible());

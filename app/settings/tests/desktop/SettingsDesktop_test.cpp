@@ -1,8 +1,9 @@
 // The settings window on the virtual desktop, driven by keys only as a person types them:
 // through every pane, a setting changed in each, the confirm dialog (drawn on screen, with and
 // without a compositing manager), Ctrl+, and Esc, read back from the settings file; an instruction
-// read aloud through a real speech-dispatcher and stopped with the key; and the window read over
-// AT-SPI, which names every stop with its role.
+// read aloud through a real speech-dispatcher and stopped with the key; Tab out of every pane's
+// sidebar entry, the empty one too; and the window read over AT-SPI, which names every stop with
+// its role.
 
 #include <fcntl.h>
 #include <gmock/gmock.h>
