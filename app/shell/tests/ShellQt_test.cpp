@@ -357,5 +357,46 @@ TEST(StallWatchdog, LogsADeliveryThatHeldTheLoopNamingWhatRan) {
     EXPECT_EQ(lines[1].rfind("main thread stalled 2600 ms in QTimer Timer running ", 0), 0U);
 }
 
+// A stall in which the main thread slept in a call on something other than the display server
+// gets a line naming that call; a stall it spent running (a loaded machine), or a short wait,
+// gets none.
+TEST(StallWatchdog, NamesTheCallTheMainThreadSleptInDuringAStall) {
+    std::int64_t now = 1;
+    std::vector<std::string> lines;
+    std::optional<std::string> sleepsIn;
+    int looked = 0;
+    StallWatchdog watchdog([&](const std::string& line) { lines.push_back(line); },
+                           [&] { return now; }, false,
+                           [&] {
+                               ++looked;
+                               return sleepsIn;
+                           });
+    const auto ms = [&](std::int64_t n) { now += n * 1'000'000; };
+    const struct {
+        std::int64_t lookAt, endAt;
+        std::optional<std::string> sleeping;
+        std::vector<std::string> logged;
+    } rows[] = {
+        {100,
+         300,
+         "poll on socket to /run/bus",
+         {"main thread stalled 300 ms in QTimer Timer",
+          "main thread blocked in QTimer Timer: poll on socket to /run/bus"}},
+        {100, 300, std::nullopt, {"main thread stalled 300 ms in QTimer Timer"}},
+        {100, 150, "futex in QThread::wait (libQt6Core.so.6)", {}},
+        {30, 300, "read on /home/u/file", {"main thread stalled 300 ms in QTimer Timer"}},
+    };
+    for (const auto& row : rows) {
+        lines.clear();
+        looked = 0;
+        sleepsIn = row.sleeping;
+        watchdog.began("QTimer", QEvent::Timer);
+        ms(row.lookAt), watchdog.look();
+        ms(row.endAt - row.lookAt), watchdog.ended();
+        EXPECT_EQ(lines, row.logged) << row.lookAt << " " << row.endAt;
+        EXPECT_EQ(looked, row.lookAt > 50 ? 1 : 0);
+    }
+}
+
 }  // namespace
 }  // namespace ovra
