@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <thread>
 
 #include "app/overlay/StyleKit.h"
 #include "app/overlay/Suite.h"
@@ -355,6 +356,49 @@ TEST(StallWatchdog, LogsADeliveryThatHeldTheLoopNamingWhatRan) {
     EXPECT_NE(lines[0].find("LogsADeliveryThatHeldTheLoop"), std::string::npos) << lines[0];
     EXPECT_NE(lines[0].find("still running after 2500 ms"), std::string::npos) << lines[0];
     EXPECT_EQ(lines[1].rfind("main thread stalled 2600 ms in QTimer Timer running ", 0), 0U);
+}
+
+// On the real thread: a delivery held in a read of a pipe is told as blocked there (the pipe is
+// written once the watchdog has told, so the test waits on no clock); one that only runs is not.
+TEST(StallWatchdog, SeesTheMainThreadSleepInAReadAndNotInARun) {
+    std::mutex mutex;
+    std::vector<std::string> lines;
+    const auto logged = [&](std::string_view text) {
+        std::lock_guard lock(mutex);
+        return std::any_of(lines.begin(), lines.end(),
+                           [&](const std::string& l) { return l.find(text) != l.npos; });
+    };
+    StallWatchdog watchdog([&](const std::string& line) {
+        std::lock_guard lock(mutex);
+        lines.push_back(line);
+    });
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    std::jthread writer([&] {
+        // A bound for a watchdog that never tells, generous for a loaded machine.
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (!logged("main thread blocked") && std::chrono::steady_clock::now() < giveUp) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        (void)write(ends[1], "x", 1);
+    });
+    watchdog.began("QSocketNotifier", QEvent::SockAct);
+    char byte = 0;
+    EXPECT_EQ(read(ends[0], &byte, 1), 1);
+    watchdog.ended();
+    EXPECT_TRUE(logged("main thread blocked in QSocketNotifier SockAct: read on pipe:"));
+    {
+        std::lock_guard lock(mutex);
+        lines.clear();
+    }
+    watchdog.began("QTimer", QEvent::Timer);
+    for (const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+         std::chrono::steady_clock::now() < end;) {
+    }
+    watchdog.ended();
+    EXPECT_FALSE(logged("main thread blocked"));
+    close(ends[0]);
+    close(ends[1]);
 }
 
 // A stall in which the main thread slept in a call on something other than the display server
