@@ -240,8 +240,13 @@ void OverlayPanel::applyInputShape() {
     // The server gives the window no input where it shows nothing: unless input goes through,
     // the catcher takes the clicks there, and the dim layer every click over its rectangle.
     const QSize pixels = size() * devicePixelRatio();
+    const bool takesInput = !inputTransparent_ && isVisible();
     std::vector<x11::ShapeRect> uncovered;
     if (steppingAside_) {
+        // The catcher first, so that no click passes while the window shows nothing.
+        if (catcher_ && takesInput) {
+            catcher_->cover({{0, 0, pixels.width(), pixels.height()}});
+        }
         x11_->setVisibleShape(window, std::vector<x11::ShapeRect>{});
         uncovered.push_back({0, 0, pixels.width(), pixels.height()});
     } else if (inputTransparent_ && !compositing()) {
@@ -256,9 +261,9 @@ void OverlayPanel::applyInputShape() {
     } else {
         x11_->setVisibleShape(window, std::nullopt);
     }
+    // Shrinks once the window shows again.
     if (catcher_) {
-        catcher_->cover(inputTransparent_ || !isVisible() ? std::vector<x11::ShapeRect>{}
-                                                          : uncovered);
+        catcher_->cover(takesInput ? uncovered : std::vector<x11::ShapeRect>{});
     }
     // A round trip: the server has applied the shape before the caller posts any input.
     x11_->sync();
