@@ -108,25 +108,5 @@ TEST(ThreadWait, NamesTheCallAThreadSleepsInAndWhatItWaitsOn) {
     EXPECT_FALSE(futex->display);
 }
 
-// A thread that runs, or waits for a processor, sleeps in nothing.
-TEST(ThreadWait, ARunningThreadWaitsOnNothing) {
-    std::atomic<bool> stop{false};
-    std::atomic<int> id{0};
-    std::thread busy([&] {
-        id = currentThreadId();
-        while (!stop) {
-        }
-    });
-    while (!id) {
-        std::this_thread::yield();
-    }
-    for (int i = 0; i < 5; ++i) {
-        EXPECT_FALSE(waitOf(id).has_value());
-    }
-    stop = true;
-    busy.join();
-    EXPECT_FALSE(waitOf(id).has_value());  // gone
-}
-
 }  // namespace
 }  // namespace ovra::process
