@@ -6,7 +6,6 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/syscall.h>
-#include <sys/uio.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -76,11 +75,17 @@ std::string firstLine(const std::string& path) {
     return line;
 }
 
-// Copies `size` bytes at `address` of this process; false where they are not mapped.
+// Copies `size` bytes at `address` of this process; false where they are not mapped. Through
+// /proc/self/mem, which a container's system call filter leaves alone (process_vm_readv it may
+// refuse).
 bool copyOwn(std::uintptr_t address, void* into, std::size_t size) {
-    const iovec local{into, size};
-    const iovec remote{reinterpret_cast<void*>(address), size};
-    return process_vm_readv(getpid(), &local, 1, &remote, 1, 0) == static_cast<ssize_t>(size);
+    const int mem = open("/proc/self/mem", O_RDONLY | O_CLOEXEC);
+    if (mem < 0) {
+        return false;
+    }
+    const ssize_t got = pread(mem, into, size, static_cast<off_t>(address));
+    close(mem);
+    return got == static_cast<ssize_t>(size);
 }
 
 struct Named {
