@@ -133,6 +133,13 @@ bool Rect::contains(const Rect& other) const {
            other.maxY() <= maxY();
 }
 
+bool liesInSamePlace(const Rect& a, const Rect& b) {
+    return std::abs(a.minX() - b.minX()) <= kSamePlaceSlack &&
+           std::abs(a.minY() - b.minY()) <= kSamePlaceSlack &&
+           std::abs(a.width() - b.width()) <= kSamePlaceSlack &&
+           std::abs(a.height() - b.height()) <= kSamePlaceSlack;
+}
+
 bool Rect::equals(const Rect& other) const {
     if (isNull() || other.isNull())
         return isNull() && other.isNull();

@@ -65,6 +65,12 @@ struct Rect {
     friend bool operator==(const Rect& a, const Rect& b) { return a.equals(b); }
 };
 
+// Two windows lie in the same place (two copies of a dialog, one over the other) when their
+// frames' top-left corners and sizes differ by at most kSamePlaceSlack each way. The one rule
+// for the window manager's frames and for those an app gives on the accessibility bus.
+inline constexpr double kSamePlaceSlack = 8;
+bool liesInSamePlace(const Rect& a, const Rect& b);
+
 std::ostream& operator<<(std::ostream& os, const Point& p);
 std::ostream& operator<<(std::ostream& os, const Rect& r);
 

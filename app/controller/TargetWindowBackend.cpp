@@ -15,12 +15,6 @@ constexpr std::size_t kMaxWindows = 32;
 // How much a dialog's frame on the bus may differ in size from the captured one.
 constexpr double kDialogSizeSlack = 24;
 
-bool samePlace(const Rect& a, const Rect& b) {
-    constexpr double slack = TargetWindowBackend::kSamePlaceSlack;
-    return std::abs(a.minX() - b.minX()) <= slack && std::abs(a.minY() - b.minY()) <= slack &&
-           std::abs(a.width() - b.width()) <= slack && std::abs(a.height() - b.height()) <= slack;
-}
-
 bool isTrue(const ax::Read& read) {
     return read && ax::asBool(read.value()) == true;
 }
@@ -149,7 +143,7 @@ std::optional<ax::Element> TargetWindowBackend::capturedWindow(const ax::Element
     std::vector<const BusWindow*> alike;
     for (const Scored& m : matching) {
         const bool placed = m.window->frame && best.window->frame
-                                ? samePlace(*m.window->frame, *best.window->frame)
+                                ? liesInSamePlace(*m.window->frame, *best.window->frame)
                                 : m.window == best.window;
         if (m.score.first == best.score.first && placed) {
             alike.push_back(m.window);
@@ -234,7 +228,8 @@ TargetWindowBackend::Front TargetWindowBackend::frontAtPress(
     }
     std::vector<ax::Element> alike;
     for (const BusWindow& w : windows) {
-        if (w.element != window && w.frame && self->frame && samePlace(*w.frame, *self->frame)) {
+        if (w.element != window && w.frame && self->frame &&
+            liesInSamePlace(*w.frame, *self->frame)) {
             alike.push_back(w.element);
         }
     }

@@ -37,8 +37,6 @@ class TargetWindowBackend final : public ax::AccessibilityBackend {
   public:
     // Windows whose middle lies farther than this from the captured frame's are other windows.
     static constexpr double kMaxFrameDistance = 96;
-    // Windows whose edges lie this close to each other's lie in the same place.
-    static constexpr double kSamePlaceSlack = 8;
     // At a press among windows alike, how long the app may take to call the window that came
     // forward active.
     static constexpr double kActiveWait = 1.0;

@@ -33,6 +33,7 @@ OverlayPanel::OverlayPanel(OverlayModel& model, Scheduler& scheduler, PointerInt
       model_(model),
       scheduler_(scheduler),
       keyboard_(keyboard),
+      onDismiss_(onDismiss),
       view_(new OverlayView(model, scheduler, pointer, std::move(onActivate), std::move(onDismiss),
                             this)),
       compositor_(std::make_unique<CompositorWatch>()),
@@ -53,6 +54,8 @@ OverlayPanel::OverlayPanel(OverlayModel& model, Scheduler& scheduler, PointerInt
                 Q_EMIT keyboardTaken();
             }
         });
+        catcher_ = x11_->catchInput(static_cast<x11::WindowId>(winId()),
+                                    [this](const x11::CaughtButton& b) { buttonCaught(b); });
     }
 }
 
@@ -112,6 +115,9 @@ void OverlayPanel::orderOut() {
     steppingAside_ = false;
     heldKeys_.clear();
     hide();
+    if (catcher_) {
+        catcher_->cover({});
+    }
 }
 
 void OverlayPanel::grabBackdrop() {
@@ -231,21 +237,53 @@ void OverlayPanel::applyInputShape() {
     // knows itself covered ignores the clicks that reach it and takes its page's elements off
     // its accessibility tree (Firefox). Pinholes leave each of them a visible pixel for as long
     // as input goes through, and the target's window one near each corner all along.
+    // The server gives the window no input where it shows nothing: unless input goes through,
+    // the catcher takes the clicks there, and the dim layer every click over its rectangle.
     const QSize pixels = size() * devicePixelRatio();
+    const bool takesInput = !inputTransparent_ && isVisible();
+    std::vector<x11::ShapeRect> uncovered;
     if (steppingAside_) {
+        // The catcher first, so that no click passes while the window shows nothing.
+        if (catcher_ && takesInput) {
+            catcher_->cover({{0, 0, pixels.width(), pixels.height()}});
+        }
         x11_->setVisibleShape(window, std::vector<x11::ShapeRect>{});
+        uncovered.push_back({0, 0, pixels.width(), pixels.height()});
     } else if (inputTransparent_ && !compositing()) {
         x11_->setVisibleShape(window, pinholes::grid(pixels.width(), pixels.height()));
     } else if (target_ && !compositing()) {
         const Rect local(target_->minX() - area_.minX(), target_->minY() - area_.minY(),
                          target_->width(), target_->height());
-        x11_->setVisibleShape(window, pinholes::shapeWithHoles(pixels.width(), pixels.height(),
-                                                               pinholes::nearCorners(local)));
+        const std::vector<pinholes::Pixel> holes = pinholes::nearCorners(local);
+        x11_->setVisibleShape(window,
+                              pinholes::shapeWithHoles(pixels.width(), pixels.height(), holes));
+        uncovered = pinholes::holesInside(pixels.width(), pixels.height(), holes);
     } else {
         x11_->setVisibleShape(window, std::nullopt);
     }
+    // Shrinks once the window shows again.
+    if (catcher_) {
+        catcher_->cover(takesInput ? uncovered : std::vector<x11::ShapeRect>{});
+    }
     // A round trip: the server has applied the shape before the caller posts any input.
     x11_->sync();
+}
+
+void OverlayPanel::buttonCaught(const x11::CaughtButton& caught) {
+    if (caught.button != 1) {
+        return;  // as on the dim layer, which acts on the primary button alone
+    }
+    if (caught.pressed) {
+        caughtPress_ = isVisible() && !inputTransparent_;
+        return;
+    }
+    // A click on a pixel left uncovered is a click on the dim layer, even beside a ring (the
+    // pixel lies on the control it shows): it closes the overlay and presses nothing.
+    const bool click = caughtPress_;
+    caughtPress_ = false;
+    if (click && isVisible() && !inputTransparent_ && onDismiss_) {
+        onDismiss_();
+    }
 }
 
 void OverlayPanel::focusContent() {

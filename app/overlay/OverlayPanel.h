@@ -28,8 +28,10 @@ class QScreen;
 namespace ovra {
 
 namespace x11 {
+class InputCatcher;
 class OwnWindows;
 class Watch;
+struct CaughtButton;
 }  // namespace x11
 
 class CompositorWatch;
@@ -58,7 +60,8 @@ class OverlayPanel final : public QWidget {
     // `screen`'s pixel ratio (the primary screen when none), shows the panel above other windows
     // and takes the keyboard. Without a compositing manager the area is grabbed first, unless the
     // panel is already showing, and the `target` window (device pixels) keeps a pixel near each
-    // corner uncovered, so that it never knows itself covered.
+    // corner uncovered, so that it never knows itself covered; a click there is one on the dim
+    // layer.
     void present(QScreen* screen = nullptr, std::optional<Rect> area = std::nullopt,
                  std::optional<Rect> target = std::nullopt);
     // Hides the panel; it lets pointer input through no more.
@@ -107,20 +110,26 @@ class OverlayPanel final : public QWidget {
     QImage grabArea() const;
     void endStepAside();
     void applyInputShape();
+    // A button pressed or released where the panel shows nothing but takes the pointer: a click
+    // there dismisses, as one on the dim layer does.
+    void buttonCaught(const x11::CaughtButton& button);
     void compositorChanged(bool active);
 
     OverlayModel& model_;
     Scheduler& scheduler_;
     const keyboard::KeyboardLayout* keyboard_;
     KeyHandler onKey_;
+    std::function<void()> onDismiss_;
     OverlayView* view_;
     std::unique_ptr<CompositorWatch> compositor_;
     std::unique_ptr<x11::OwnWindows> x11_;  // absent off X
     std::unique_ptr<x11::Watch> keyboardWatch_;
+    std::unique_ptr<x11::InputCatcher> catcher_;  // over the pixels the panel leaves uncovered
     QScreen* screen_ = nullptr;
     Rect area_;                   // covered, in device pixels
     std::optional<Rect> target_;  // the window read, in device pixels
     bool inputTransparent_ = false;
+    bool caughtPress_ = false;  // the primary button went down where the panel shows nothing
     bool steppingAside_ = false;
     // Key presses and releases that came while stepping aside, in order.
     std::deque<std::unique_ptr<QKeyEvent>> heldKeys_;

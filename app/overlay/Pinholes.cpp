@@ -40,6 +40,20 @@ std::vector<x11::ShapeRect> shapeWithHoles(int width, int height, std::vector<Pi
     return out;
 }
 
+std::vector<x11::ShapeRect> holesInside(int width, int height, const std::vector<Pixel>& holes) {
+    std::vector<x11::ShapeRect> out;
+    for (const Pixel& p : holes) {
+        const bool inside = p.x >= 0 && p.y >= 0 && p.x < width && p.y < height;
+        const bool twice = std::any_of(out.begin(), out.end(), [&](const x11::ShapeRect& r) {
+            return r.x == p.x && r.y == p.y;
+        });
+        if (inside && !twice) {
+            out.push_back({p.x, p.y, 1, 1});
+        }
+    }
+    return out;
+}
+
 std::vector<x11::ShapeRect> grid(int width, int height, int spacing) {
     std::vector<Pixel> holes;
     for (int y = spacing / 2; spacing > 0 && y < height; y += spacing) {

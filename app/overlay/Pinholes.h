@@ -21,6 +21,8 @@ struct Pixel {
 // A shape of `width` by `height` pixels less each of `holes` (those outside it are ignored), as
 // rectangles that do not overlap.
 std::vector<x11::ShapeRect> shapeWithHoles(int width, int height, std::vector<Pixel> holes);
+// Each of `holes` inside a shape of `width` by `height` pixels as a rectangle of one pixel.
+std::vector<x11::ShapeRect> holesInside(int width, int height, const std::vector<Pixel>& holes);
 // A hole every `spacing` pixels each way, so that every window below keeps a pixel.
 std::vector<x11::ShapeRect> grid(int width, int height, int spacing = 48);
 // A hole near each corner of `window` (pixels of the shape), past any border a window manager

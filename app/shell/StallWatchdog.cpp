@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <mutex>
 
+#include "platform/process/ThreadWait.h"
 #include "platform/qt/MainThreadActivity.h"
 
 namespace ovra {
@@ -18,14 +19,23 @@ std::string millis(std::int64_t nanoseconds) {
 
 }  // namespace
 
-StallWatchdog::StallWatchdog(Log log, Now now, bool watch)
-    : log_(std::move(log)), now_(std::move(now)) {
+StallWatchdog::StallWatchdog(Log log, Now now, bool watch, SleepsIn sleepsIn)
+    : log_(std::move(log)), now_(std::move(now)), sleepsIn_(std::move(sleepsIn)) {
+    if (watch && !sleepsIn_) {
+        sleepsIn_ = [main = process::currentThreadId()]() -> std::optional<std::string> {
+            const std::optional<process::ThreadWait> wait = process::waitOf(main);
+            if (!wait || wait->display) {
+                return std::nullopt;
+            }
+            return process::describe(*wait);
+        };
+    }
     if (watch) {
         watcher_ = std::jthread([this](std::stop_token stop) {
             std::mutex mutex;
             std::condition_variable_any tick;
             std::unique_lock lock(mutex);
-            while (!tick.wait_for(lock, stop, std::chrono::milliseconds(100), [] {
+            while (!tick.wait_for(lock, stop, std::chrono::milliseconds(25), [] {
                 return false;
             }) && !stop.stop_requested()) {
                 look();
@@ -78,15 +88,38 @@ void StallWatchdog::check(std::int64_t now) {
     const std::int64_t held = now - since;
     if (since != 0 && held > std::chrono::nanoseconds(kStall).count() && log_) {
         log_(std::string(kLine) + " " + millis(held) + " in " + label());
+        if (const std::optional<std::string> call = blockedDuring(since)) {
+            log_(std::string(kBlockedLine) + " in " + label() + ": " + *call);
+        }
     }
+}
+
+std::optional<std::string> StallWatchdog::blockedDuring(std::int64_t since) {
+    std::lock_guard lock(blockedMutex_);
+    return blockedSince_ == since ? std::optional(blockedIn_) : std::nullopt;
 }
 
 void StallWatchdog::look() {
     const std::int64_t since = since_.load(std::memory_order_acquire);
     const std::int64_t held = now_() - since;
-    if (since != 0 && held > std::chrono::nanoseconds(kHang).count() &&
-        hangReported_.exchange(since) != since && log_) {
+    if (since == 0) {
+        return;
+    }
+    if (held > std::chrono::nanoseconds(kLookInside).count() && sleepsIn_) {
+        if (std::optional<std::string> call = sleepsIn_()) {
+            std::lock_guard lock(blockedMutex_);
+            if (blockedSince_ != since) {  // the first call seen in this delivery tells
+                blockedSince_ = since;
+                blockedIn_ = std::move(*call);
+            }
+        }
+    }
+    if (held > std::chrono::nanoseconds(kHang).count() && hangReported_.exchange(since) != since &&
+        log_) {
         log_(std::string(kLine) + ": " + label() + " still running after " + millis(held));
+        if (const std::optional<std::string> call = blockedDuring(since)) {
+            log_(std::string(kBlockedLine) + " in " + label() + ": " + *call);
+        }
     }
 }
 

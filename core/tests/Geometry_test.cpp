@@ -51,6 +51,28 @@ TEST(Rect, NonFiniteValuesNeverIntersectOrContain) {
     EXPECT_FALSE(Rect(-kInf, -kInf, kInf, kInf).intersects(r));
 }
 
+// Two windows lie in the same place within the slack at the corner and in size, never past it;
+// a frame of nonsense lies nowhere.
+TEST(Rect, WindowsLieInTheSamePlaceWithinTheSlack) {
+    const Rect window(100, 80, 640, 480);
+    const struct {
+        Rect other;
+        bool same;
+    } rows[] = {
+        {window, true},
+        {Rect(108, 72, 632, 488), true},
+        {Rect(108.5, 80, 640, 480), false},
+        {Rect(100, 80, 640, 489), false},
+        {Rect(100 + 640, 80, -640, 480), true},  // the same frame, its size negative
+        {Rect(kNaN, 80, 640, 480), false},
+        {Rect::null(), false},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(liesInSamePlace(window, row.other), row.same) << row.other;
+        EXPECT_EQ(liesInSamePlace(row.other, window), row.same) << row.other;
+    }
+}
+
 // On a root window that is the bounding box of unequal monitors, flipping each monitor with the
 // one root height and converting into it must come down to subtracting the monitor's corner.
 TEST(GeometryConversion, OverlayOfEveryMonitorIsOffsetFromItsCorner) {

@@ -4,9 +4,6 @@
 #include <xcb/xcb.h>
 #include <xcb/xfixes.h>
 
-#include <QAbstractNativeEventFilter>
-#include <QByteArray>
-#include <QCoreApplication>
 #include <QGuiApplication>
 #include <algorithm>
 #include <array>
@@ -14,6 +11,7 @@
 #include <limits>
 #include <string>
 
+#include "platform/x11/QtXcbEvents.h"
 #include "platform/x11/Xcb.h"
 
 namespace ovra::x11 {
@@ -77,30 +75,93 @@ T clamped(int value) {
         std::clamp<int>(value, std::numeric_limits<T>::min(), std::numeric_limits<T>::max()));
 }
 
-// Hands `handle` each event Qt reads from the X server, for as long as it lives.
-class EventWatch final : public Watch, public QAbstractNativeEventFilter {
-  public:
-    explicit EventWatch(std::function<void(const xcb_generic_event_t&)> handle)
-        : handle_(std::move(handle)) {
-        QCoreApplication::instance()->installNativeEventFilter(this);
+std::vector<xcb_rectangle_t> xcbRectangles(const std::vector<ShapeRect>& rectangles) {
+    std::vector<xcb_rectangle_t> out;
+    out.reserve(rectangles.size());
+    for (const ShapeRect& r : rectangles) {
+        out.push_back({clamped<std::int16_t>(r.x), clamped<std::int16_t>(r.y),
+                       clamped<std::uint16_t>(r.width), clamped<std::uint16_t>(r.height)});
     }
-    ~EventWatch() override {
-        if (QCoreApplication::instance()) {
-            QCoreApplication::instance()->removeNativeEventFilter(this);
-        }
-    }
-    EventWatch(const EventWatch&) = delete;
-    EventWatch& operator=(const EventWatch&) = delete;
+    return out;
+}
 
-    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
-        if (type == "xcb_generic_event_t") {
-            handle_(*static_cast<const xcb_generic_event_t*>(message));
+class XcbInputCatcher final : public InputCatcher {
+  public:
+    XcbInputCatcher(xcb_connection_t* connection, xcb_window_t root, xcb_window_t covered,
+                    std::function<void(const CaughtButton&)> caught)
+        : connection_(connection),
+          root_(root),
+          covered_(covered),
+          catcher_(xcb_generate_id(connection)),
+          events_([this, caught = std::move(caught)](const xcb_generic_event_t& event) {
+              const int type = event.response_type & 0x7f;
+              if (type != XCB_BUTTON_PRESS && type != XCB_BUTTON_RELEASE) {
+                  return;
+              }
+              // Press and release events share one layout.
+              const auto& button = reinterpret_cast<const xcb_button_press_event_t&>(event);
+              if (button.event == catcher_ && caught) {
+                  caught({button.event_x, button.event_y, button.detail, type == XCB_BUTTON_PRESS,
+                          button.time});
+              }
+          }) {
+        const std::array<std::uint32_t, 2> values{
+            1, XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE};
+        // Override-redirect: the window manager neither frames nor moves it.
+        xcb_create_window(connection_, 0, catcher_, root_, 0, 0, 1, 1, 0,
+                          XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT,
+                          XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK, values.data());
+    }
+    ~XcbInputCatcher() override {
+        xcb_destroy_window(connection_, catcher_);
+        xcb_flush(connection_);
+    }
+    XcbInputCatcher(const XcbInputCatcher&) = delete;
+    XcbInputCatcher& operator=(const XcbInputCatcher&) = delete;
+
+    void cover(const std::vector<ShapeRect>& rectangles) override {
+        xcb_connection_t* c = connection_;
+        if (rectangles.empty()) {
+            xcb_unmap_window(c, catcher_);
+            xcb_flush(c);
+            return;
         }
-        return false;
+        const auto geometry =
+            own(xcb_get_geometry_reply(c, xcb_get_geometry(c, covered_), nullptr));
+        const auto tree = own(xcb_query_tree_reply(c, xcb_query_tree(c, covered_), nullptr));
+        const auto place = own(xcb_translate_coordinates_reply(
+            c, xcb_translate_coordinates(c, covered_, root_, 0, 0), nullptr));
+        if (!geometry || !tree || !place) {
+            return;  // the covered window is gone
+        }
+        // Just above the covered window when it stands on the root, as override-redirect windows
+        // do; else above every window.
+        const bool sibling = tree->parent == root_;
+        std::vector<std::uint32_t> values{static_cast<std::uint32_t>(place->dst_x),
+                                          static_cast<std::uint32_t>(place->dst_y), geometry->width,
+                                          geometry->height};
+        std::uint16_t mask = XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH |
+                             XCB_CONFIG_WINDOW_HEIGHT | XCB_CONFIG_WINDOW_STACK_MODE;
+        if (sibling) {
+            mask |= XCB_CONFIG_WINDOW_SIBLING;
+            values.push_back(covered_);
+        }
+        values.push_back(XCB_STACK_MODE_ABOVE);
+        xcb_configure_window(c, catcher_, mask, values.data());
+        const std::vector<xcb_rectangle_t> shape = xcbRectangles(rectangles);
+        xcb_shape_rectangles(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT, XCB_CLIP_ORDERING_UNSORTED,
+                             catcher_, 0, 0, static_cast<std::uint32_t>(shape.size()),
+                             shape.data());
+        xcb_map_window(c, catcher_);
+        xcb_flush(c);
     }
 
   private:
-    std::function<void(const xcb_generic_event_t&)> handle_;
+    xcb_connection_t* connection_;
+    xcb_window_t root_;
+    xcb_window_t covered_;
+    xcb_window_t catcher_;
+    EventWatch events_;
 };
 
 }  // namespace
@@ -150,15 +211,16 @@ void OwnWindows::setVisibleShape(WindowId window,
                        XCB_NONE);
         return;
     }
-    std::vector<xcb_rectangle_t> shape;
-    shape.reserve(rectangles->size());
-    for (const ShapeRect& r : *rectangles) {
-        shape.push_back({clamped<std::int16_t>(r.x), clamped<std::int16_t>(r.y),
-                         clamped<std::uint16_t>(r.width), clamped<std::uint16_t>(r.height)});
-    }
+    const std::vector<xcb_rectangle_t> shape = xcbRectangles(*rectangles);
     xcb_shape_rectangles(impl_->connection, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING,
                          XCB_CLIP_ORDERING_YX_BANDED, window, 0, 0,
                          static_cast<std::uint32_t>(shape.size()), shape.data());
+}
+
+std::unique_ptr<InputCatcher> OwnWindows::catchInput(
+    WindowId window, std::function<void(const CaughtButton&)> caught) {
+    return std::make_unique<XcbInputCatcher>(impl_->connection, impl_->root, window,
+                                             std::move(caught));
 }
 
 void OwnWindows::sync() {

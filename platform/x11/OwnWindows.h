@@ -30,6 +30,28 @@ class Watch {
     virtual ~Watch() = default;
 };
 
+// A button pressed or released where an InputCatcher takes the pointer: where, in the covered
+// window's pixels; which button (1 the primary); the server time.
+struct CaughtButton {
+    int x = 0;
+    int y = 0;
+    int button = 0;
+    bool pressed = false;
+    std::uint32_t time = 0;
+};
+
+// Takes the pointer over the parts of one of the app's windows that the window does not show:
+// the X server gives a window no input where its visible shape leaves it out, so a click there
+// would reach the window below. Made of an input-only window just above the covered one, which
+// hides nothing of the windows below it. Gone with the catcher.
+class InputCatcher {
+  public:
+    virtual ~InputCatcher() = default;
+    // Takes the pointer over `rectangles` (the covered window's pixels) from now on, the window
+    // where it stands now and kept above it; over nothing when empty.
+    virtual void cover(const std::vector<ShapeRect>& rectangles) = 0;
+};
+
 class OwnWindows final {
   public:
     // On the X connection of the running Qt application; absent when the app does not run on X
@@ -44,6 +66,10 @@ class OwnWindows final {
     // What of the window shows: the rectangles, YX-banded (rows top to bottom, each row's
     // rectangles of one height, left to right); the whole window when absent.
     void setVisibleShape(WindowId window, const std::optional<std::vector<ShapeRect>>& rectangles);
+    // An input catcher over `window`, covering nothing yet; `caught` gets each button pressed or
+    // released on what it covers.
+    std::unique_ptr<InputCatcher> catchInput(WindowId window,
+                                             std::function<void(const CaughtButton&)> caught);
     // Returns once the server has applied every request sent so far.
     void sync();
 

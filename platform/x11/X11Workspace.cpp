@@ -44,17 +44,6 @@ std::optional<std::uint32_t> windowToRaise(const std::vector<ActiveWindow>& wind
     return newest;
 }
 
-namespace {
-
-bool samePlace(const Rect& a, const Rect& b) {
-    return std::abs(a.minX() - b.minX()) <= kSamePlaceSlack &&
-           std::abs(a.minY() - b.minY()) <= kSamePlaceSlack &&
-           std::abs(a.width() - b.width()) <= kSamePlaceSlack &&
-           std::abs(a.height() - b.height()) <= kSamePlaceSlack;
-}
-
-}  // namespace
-
 Twins twinsOf(const std::vector<StackedWindow>& windows, std::uint32_t captured) {
     const auto self = std::find_if(windows.begin(), windows.end(),
                                    [&](const StackedWindow& w) { return w.window == captured; });
@@ -63,7 +52,7 @@ Twins twinsOf(const std::vector<StackedWindow>& windows, std::uint32_t captured)
     }
     Twins twins{0, 0, true};
     for (const StackedWindow& w : windows) {
-        if (w.frame.isNull() || !samePlace(w.frame, self->frame)) {
+        if (w.frame.isNull() || !liesInSamePlace(w.frame, self->frame)) {
             continue;
         }
         if (w.window == captured) {

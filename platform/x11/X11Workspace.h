@@ -118,9 +118,6 @@ class Workspace final {
 std::optional<std::uint32_t> windowToRaise(const std::vector<ActiveWindow>& windows,
                                            std::int64_t pid, const std::string& title);
 
-// Two frames that differ by at most this many pixels at each edge lie in the same place.
-inline constexpr double kSamePlaceSlack = 8;
-
 // The captured window's twins among an app's windows (as stackOf lists them); one of one when
 // the captured window is not among them. Pure, for tests.
 Twins twinsOf(const std::vector<StackedWindow>& windows, std::uint32_t captured);

@@ -25,12 +25,15 @@ std::vector<std::string> coverage(int width, int height, const std::vector<x11::
 }
 
 // Every pixel is covered once but the holes inside the shape; holes outside it or given twice
-// change nothing.
+// change nothing. The holes alone, as rectangles, are the rest.
 TEST(Pinholes, ShapeCoversEveryPixelOnceButTheHoles) {
     const std::vector<Pixel> holes{{3, 1}, {0, 1}, {5, 3}, {3, 1}, {9, 0}, {-1, 2}, {2, 7}};
     EXPECT_EQ(coverage(6, 4, shapeWithHoles(6, 4, holes)),
               (std::vector<std::string>{"111111", ".11.11", "111111", "11111."}));
     EXPECT_EQ(coverage(3, 2, shapeWithHoles(3, 2, {})), (std::vector<std::string>{"111", "111"}));
+    // What takes the clicks there covers the holes alone, each once.
+    EXPECT_EQ(coverage(6, 4, holesInside(6, 4, holes)),
+              (std::vector<std::string>{"......", "1..1..", "......", ".....1"}));
     EXPECT_EQ(coverage(5, 5, grid(5, 5, 2)),
               (std::vector<std::string>{"11111", "1.1.1", "11111", "1.1.1", "11111"}));
 }

@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <thread>
 
 #include "app/overlay/StyleKit.h"
 #include "app/overlay/Suite.h"
@@ -355,6 +356,90 @@ TEST(StallWatchdog, LogsADeliveryThatHeldTheLoopNamingWhatRan) {
     EXPECT_NE(lines[0].find("LogsADeliveryThatHeldTheLoop"), std::string::npos) << lines[0];
     EXPECT_NE(lines[0].find("still running after 2500 ms"), std::string::npos) << lines[0];
     EXPECT_EQ(lines[1].rfind("main thread stalled 2600 ms in QTimer Timer running ", 0), 0U);
+}
+
+// On the real thread: a delivery held in a read of a pipe is told as blocked there (the pipe is
+// written once the watchdog has told, so the test waits on no clock); one that only runs is not.
+TEST(StallWatchdog, SeesTheMainThreadSleepInAReadAndNotInARun) {
+    std::mutex mutex;
+    std::vector<std::string> lines;
+    const auto logged = [&](std::string_view text) {
+        std::lock_guard lock(mutex);
+        return std::any_of(lines.begin(), lines.end(),
+                           [&](const std::string& l) { return l.find(text) != l.npos; });
+    };
+    StallWatchdog watchdog([&](const std::string& line) {
+        std::lock_guard lock(mutex);
+        lines.push_back(line);
+    });
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    std::jthread writer([&] {
+        // A bound for a watchdog that never tells, generous for a loaded machine.
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (!logged("main thread blocked") && std::chrono::steady_clock::now() < giveUp) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        (void)write(ends[1], "x", 1);
+    });
+    watchdog.began("QSocketNotifier", QEvent::SockAct);
+    char byte = 0;
+    EXPECT_EQ(read(ends[0], &byte, 1), 1);
+    watchdog.ended();
+    EXPECT_TRUE(logged("main thread blocked in QSocketNotifier SockAct: read on pipe:"));
+    {
+        std::lock_guard lock(mutex);
+        lines.clear();
+    }
+    watchdog.began("QTimer", QEvent::Timer);
+    for (const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+         std::chrono::steady_clock::now() < end;) {
+    }
+    watchdog.ended();
+    EXPECT_FALSE(logged("main thread blocked"));
+    close(ends[0]);
+    close(ends[1]);
+}
+
+// A stall in which the main thread slept in a call on something other than the display server
+// gets a line naming that call; a stall it spent running (a loaded machine), or a short wait,
+// gets none.
+TEST(StallWatchdog, NamesTheCallTheMainThreadSleptInDuringAStall) {
+    std::int64_t now = 1;
+    std::vector<std::string> lines;
+    std::optional<std::string> sleepsIn;
+    int looked = 0;
+    StallWatchdog watchdog([&](const std::string& line) { lines.push_back(line); },
+                           [&] { return now; }, false,
+                           [&] {
+                               ++looked;
+                               return sleepsIn;
+                           });
+    const auto ms = [&](std::int64_t n) { now += n * 1'000'000; };
+    const struct {
+        std::int64_t lookAt, endAt;
+        std::optional<std::string> sleeping;
+        std::vector<std::string> logged;
+    } rows[] = {
+        {100,
+         300,
+         "poll on socket to /run/bus",
+         {"main thread stalled 300 ms in QTimer Timer",
+          "main thread blocked in QTimer Timer: poll on socket to /run/bus"}},
+        {100, 300, std::nullopt, {"main thread stalled 300 ms in QTimer Timer"}},
+        {100, 150, "futex in QThread::wait (libQt6Core.so.6)", {}},
+        {30, 300, "read on /home/u/file", {"main thread stalled 300 ms in QTimer Timer"}},
+    };
+    for (const auto& row : rows) {
+        lines.clear();
+        looked = 0;
+        sleepsIn = row.sleeping;
+        watchdog.began("QTimer", QEvent::Timer);
+        ms(row.lookAt), watchdog.look();
+        ms(row.endAt - row.lookAt), watchdog.ended();
+        EXPECT_EQ(lines, row.logged) << row.lookAt << " " << row.endAt;
+        EXPECT_EQ(looked, row.lookAt > 50 ? 1 : 0);
+    }
 }
 
 }  // namespace

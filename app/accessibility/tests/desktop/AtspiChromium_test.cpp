@@ -360,8 +360,12 @@ TEST_F(ChromiumDesktop, ReadsAWindowOpenedWithoutForcedAccessibility) {
 
 class FirefoxDesktop : public ::testing::Test {
   protected:
+    // A reading given a deadline generous for a loaded machine: what is read is tested here, how
+    // soon is the benchmarks' to measure.
     WindowSnapshot read() {
-        auto read = extractor_.snapshot({app_.pid(), std::nullopt}, backend_, clock_);
+        BoundedReader::Limits limits;
+        limits.deadlineSeconds = 30;
+        auto read = extractor_.snapshot({app_.pid(), std::nullopt}, backend_, clock_, {}, limits);
         return read ? std::move(read).value() : WindowSnapshot{};
     }
     // The title of Firefox's window, read without asking anything of its pages.

@@ -83,7 +83,7 @@ class PressThroughTheOverlay : public ::testing::TestWithParam<bool> {
     }
     void TearDown() override {
         if (app_ > 0) {
-            EXPECT_EQ(logged("main thread stalled"), 0u) << log();
+            EXPECT_EQ(logged("main thread blocked"), 0u) << log();
             kill(app_, SIGTERM);
             waitpid(app_, nullptr, 0);
         }

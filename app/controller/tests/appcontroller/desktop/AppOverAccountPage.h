@@ -50,7 +50,7 @@ class AppOverAccountPage : public ::testing::Test {
     }
     void TearDown() override {
         if (app_ > 0) {
-            EXPECT_FALSE(logs("main thread stalled")) << log();
+            EXPECT_FALSE(logs("main thread blocked")) << log();
             kill(app_, SIGTERM);
             waitpid(app_, nullptr, 0);
         }

@@ -11,7 +11,7 @@
 // speech service that stops answering, is killed and comes back, or a session bus whose other
 // services all stop, never holds the overlay up, and another user's screen reader does not
 // silence the voice. The overlay's highlights are read as a screen reader reads them. Every
-// run of the app ends without its main thread stalled. Over Chromium and over Firefox, a page
+// run of the app ends without its main thread blocked. Over Chromium and over Firefox, a page
 // that changes under the open overlay never gets a press it was not given, a page that fights the
 // press (pointer tricks, a cover, swaps timed on the keyboard's return, redrawn buttons) gets the
 // press the user chose or none and the user is told, and every scroll key moves the page.
@@ -137,8 +137,8 @@ class ControllerDesktop : public ::testing::Test {
     std::string settings() const { return testing::readText(settingsFile()); }
     void quitApp() {
         if (app_ > 0) {
-            // The main thread never waited on anything for long.
-            EXPECT_EQ(log().find("main thread stalled"), std::string::npos) << log();
+            // The main thread never waited on another process, a file or another thread.
+            EXPECT_EQ(log().find("main thread blocked"), std::string::npos) << log();
             kill(app_, SIGTERM);
             waitpid(app_, nullptr, 0);
             app_ = 0;

@@ -52,7 +52,7 @@ class ScaledScreen : public ::testing::Test {
     explicit ScaledScreen(Scale scale) : scale_(scale) {}
     void TearDown() override {
         if (app_ > 0) {
-            EXPECT_EQ(log().find("main thread stalled"), std::string::npos) << log();
+            EXPECT_EQ(log().find("main thread blocked"), std::string::npos) << log();
             kill(app_, SIGTERM);
             waitpid(app_, nullptr, 0);
         }

@@ -52,7 +52,7 @@ class TargetGoneDesktop : public ::testing::Test {
         // Whatever the sanitizers found, wherever the test stopped.
         const std::string all = log();
         for (const char* report : {"AddressSanitizer", "LeakSanitizer", "ThreadSanitizer",
-                                   "runtime error:", "main thread stalled"}) {
+                                   "runtime error:", "main thread blocked"}) {
             EXPECT_EQ(all.find(report), std::string::npos) << all;
         }
     }
