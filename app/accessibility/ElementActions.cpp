@@ -183,7 +183,7 @@ bool AXActions::clickControl(const PressRequest& request, const PresentControl& 
         return false;
     }
     // A page may change under the pointer as it arrives: what is there once it has had its
-    // moment is what the button goes down on, and the release follows at once.
+    // moment is what the button goes down on.
     clock().sleep(kPointerSettle);
     const bool clicked = input_.isWindowAt(*request.window, point) &&
                          underPointer(request, target, point) && input_.pressAt(point);
