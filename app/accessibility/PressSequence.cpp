@@ -237,11 +237,10 @@ bool PressSequence::pressNative(const PresentControl& target, PressOutcome& outc
     if (!selected) {
         return false;
     }
-    // A row where no click can be made is chosen through its list's selection.
+    // A row where no click can be made is chosen through its list's selection, which need not
+    // do what a click does (a file manager's place is chosen, not opened): cannot tell.
     const auto pickError = backend_.performAction(element, "AXPick");
-    if (!pickError) {
-        outcome.route = PressRoute::pressed;
-    } else if (*pickError == ax::AXError::unconfirmed) {
+    if (!pickError || *pickError == ax::AXError::unconfirmed) {
         outcome.failure = PressFailure::unsure;
     } else {
         outcome.failedRoutes.emplace_back("pick");

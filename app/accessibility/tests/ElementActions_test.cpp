@@ -814,7 +814,9 @@ TEST_F(PressMomentTest, AClickGoesDownOnlyWhereTheHitTestFindsTheChosenControl) 
 
 // A native list's row that only a click chooses (the backend offers no way of pressing it by an
 // action) is clicked where a hit test finds it and counts as pressed once it shows it is chosen;
-// where no click can be made it is chosen through its list. A press the app has without showing
+// where no click can be made it is chosen through its list, which need not do what a click does
+// (cannot tell). A row named by its parts is clicked too, also where the hit test stops at a
+// container above it (GTK 3's notebook page without a frame). A press the app has without showing
 // its effect is never tried another way.
 TEST(NativePressTest, ARowIsClickedAndCountsOnceChosenAndAnUnconfirmedPressStaysAlone) {
     const auto row = [](bool selected) {
@@ -825,6 +827,23 @@ TEST(NativePressTest, ARowIsClickedAndCountsOnceChosenAndAnUnconfirmedPressStays
                     {"actions", {"AXPick"}},
                     {"attrs", {{"AXParent", {{"ref", "win"}}}, {"AXSelected", selected}}}};
     };
+    // A file's row without a name of its own, in a page without a frame.
+    const auto file = [](bool selected) {
+        return Json{{"id", "file"},
+                    {"role", "AXCell"},
+                    {"frame", {20, 200, 300, 20}},
+                    {"actions", {"AXPick"}},
+                    {"attrs", {{"AXParent", {{"ref", "page"}}}, {"AXSelected", selected}}}};
+    };
+    const Json tabs = {{"id", "tabs"},
+                       {"role", "AXTabGroup"},
+                       {"frame", {0, 180, 600, 200}},
+                       {"attrs", {{"AXParent", {{"ref", "win"}}}}},
+                       {"children",
+                        {{{"id", "page"},
+                          {"role", "AXGroup"},
+                          {"attrs", {{"AXParent", {{"ref", "tabs"}}}}},
+                          {"children", {file(false)}}}}}};
     const Json busy = {{"id", "busy"},
                        {"role", "AXButton"},
                        {"title", "Stall"},
@@ -842,18 +861,20 @@ TEST(NativePressTest, ARowIsClickedAndCountsOnceChosenAndAnUnconfirmedPressStays
     } cases[] = {
         {"chosen by the click", "row", true, true, "clicked", 1},
         {"the click chose nothing", "row", false, true, "unsure", 1},
-        {"no window to click in: chosen through its list", "row", true, false, "pressed", 0},
+        {"no window to click in: chosen through its list", "row", true, false, "unsure", 0},
+        {"named by its parts, under a frameless page", "file", true, true, "clicked", 1},
         {"the app has the press but shows nothing", "busy", false, true, "unsure", 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        auto fake = ax::FakeAccessibilityBackend::fromJson({{"app", {{"pid", 9}}},
-                                                            {"window",
-                                                             {{"id", "win"},
-                                                              {"role", "AXWindow"},
-                                                              {"frame", {0, 0, 600, 400}},
-                                                              {"children", {row(false), busy}}}}})
-                        .value();
+        auto fake =
+            ax::FakeAccessibilityBackend::fromJson({{"app", {{"pid", 9}}},
+                                                    {"window",
+                                                     {{"id", "win"},
+                                                      {"role", "AXWindow"},
+                                                      {"frame", {0, 0, 600, 400}},
+                                                      {"children", {row(false), busy, tabs}}}}})
+                .value();
         input::FakeInputSynthesizer input;
         input.setPointer(Point{5, 5});
         fake->clock().whileAsleep = [&, done = false]() mutable {
@@ -862,7 +883,8 @@ TEST(NativePressTest, ARowIsClickedAndCountsOnceChosenAndAnUnconfirmedPressStays
                 return l.rfind("press ", 0) == 0;
             });
             if (c.showsChosen && clicked && !std::exchange(done, true)) {
-                ASSERT_TRUE(fake->change("row", row(true)));
+                ASSERT_TRUE(std::string_view(c.id) == "file" ? fake->change("file", file(true))
+                                                             : fake->change("row", row(true)));
             }
         };
         PressRequest request{
@@ -871,10 +893,20 @@ TEST(NativePressTest, ARowIsClickedAndCountsOnceChosenAndAnUnconfirmedPressStays
         if (!c.windowKnown) {
             request.window.reset();
         }
-        request.candidate.role = std::string_view(c.id) == "row" ? "AXCell" : "AXButton";
-        request.candidate.title = std::string_view(c.id) == "row" ? "Music" : "Stall";
-        request.candidate.frame =
-            std::string_view(c.id) == "row" ? Rect(20, 60, 200, 20) : Rect(300, 60, 80, 30);
+        const std::string_view id = c.id;
+        request.candidate.role = id == "busy" ? "AXButton" : "AXCell";
+        request.candidate.title = id == "row" ? "Music" : id == "file" ? "notes.txt" : "Stall";
+        request.candidate.frame = id == "row"    ? Rect(20, 60, 200, 20)
+                                  : id == "file" ? Rect(20, 200, 300, 20)
+                                                 : Rect(300, 60, 80, 30);
+        // A fresh reading lends the file's row its name again.
+        request.readWindow = [&]() -> std::optional<WindowSnapshot> {
+            WindowSnapshot again;
+            again.candidates.push_back(request.candidate);
+            again.candidates.back().id = "c1";
+            again.elements["c1"] = fake->element(c.id);
+            return again;
+        };
         const PressOutcome outcome =
             AXActions(*fake, input, {.clock = &fake->clock()}).press(request);
         EXPECT_EQ(outcome.route ? rawValue(*outcome.route) : rawValue(*outcome.failure), c.outcome);
