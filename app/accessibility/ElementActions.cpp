@@ -145,11 +145,13 @@ PressFailure AXActions::whyLost(const PressRequest& request) {
 bool AXActions::underPointer(const PressRequest& request, const PresentControl& target,
                              Point point) {
     const auto now = ElementIdentity::look(backend_, request.app, target.element);
+    if (!now || !now->frame || !now->frame->contains(point)) {
+        return false;
+    }
     // A row without a name of its own shows the name of its parts (a file's icon and name): the
     // reading lent it that label.
-    const std::string& label = now && now->label.empty() ? request.candidate.label() : now->label;
-    if (!now || !now->frame || !now->frame->contains(point) ||
-        !ElementIdentity::inItsPlace(request.candidate, now->role, label, *now->frame)) {
+    const std::string label = now->label.empty() ? request.candidate.label() : now->label;
+    if (!ElementIdentity::inItsPlace(request.candidate, now->role, label, *now->frame)) {
         return false;
     }
     auto hit = backend_.elementAtPoint(request.windowElement, point);
@@ -206,6 +208,22 @@ bool AXActions::chosenAfterClick(const ax::Element& element) {
     for (const double until = clock().now() + kRowShowsChosen;;) {
         const auto selected = backend_.attribute(element, "AXSelected");
         if (selected && ax::asBool(*selected) == true) {
+            return true;
+        }
+        if (clock().now() >= until) {
+            return false;
+        }
+        clock().sleep(kPoll);
+    }
+}
+
+bool AXActions::flippedAfterClick(const PressRequest& request, const ax::Element& element,
+                                  double before) {
+    for (const double until = clock().now() + kRowShowsChosen;;) {
+        backend_.applicationElement(request.app);  // takes in what the app told since
+        const auto value = backend_.attribute(element, "AXValue");
+        const auto now = value ? ax::asNumber(*value) : std::nullopt;
+        if (now && *now != before) {
             return true;
         }
         if (clock().now() >= until) {

@@ -835,6 +835,12 @@ TEST(NativePressTest, ARowIsClickedAndCountsOnceChosenAndAnUnconfirmedPressStays
                     {"actions", {"AXPick"}},
                     {"attrs", {{"AXParent", {{"ref", "page"}}}, {"AXSelected", selected}}}};
     };
+    // A toolbar's checkable button, clicked as no action of its own does what a click does.
+    const auto check = [](bool on) {
+        return Json{{"id", "check"},       {"role", "AXCheckBox"},
+                    {"title", "Settings"}, {"frame", {400, 120, 80, 24}},
+                    {"value", on ? 1 : 0}, {"attrs", {{"AXParent", {{"ref", "win"}}}}}};
+    };
     const Json tabs = {{"id", "tabs"},
                        {"role", "AXTabGroup"},
                        {"frame", {0, 180, 600, 200}},
@@ -863,18 +869,20 @@ TEST(NativePressTest, ARowIsClickedAndCountsOnceChosenAndAnUnconfirmedPressStays
         {"the click chose nothing", "row", false, true, "unsure", 1},
         {"no window to click in: chosen through its list", "row", true, false, "unsure", 0},
         {"named by its parts, under a frameless page", "file", true, true, "clicked", 1},
+        {"a checkable button the click flipped", "check", true, true, "clicked", 1},
+        {"a checkable button the click left alone", "check", false, true, "unsure", 1},
         {"the app has the press but shows nothing", "busy", false, true, "unsure", 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        auto fake =
-            ax::FakeAccessibilityBackend::fromJson({{"app", {{"pid", 9}}},
-                                                    {"window",
-                                                     {{"id", "win"},
-                                                      {"role", "AXWindow"},
-                                                      {"frame", {0, 0, 600, 400}},
-                                                      {"children", {row(false), busy, tabs}}}}})
-                .value();
+        auto fake = ax::FakeAccessibilityBackend::fromJson(
+                        {{"app", {{"pid", 9}}},
+                         {"window",
+                          {{"id", "win"},
+                           {"role", "AXWindow"},
+                           {"frame", {0, 0, 600, 400}},
+                           {"children", {row(false), busy, tabs, check(false)}}}}})
+                        .value();
         input::FakeInputSynthesizer input;
         input.setPointer(Point{5, 5});
         fake->clock().whileAsleep = [&, done = false]() mutable {
@@ -883,8 +891,10 @@ TEST(NativePressTest, ARowIsClickedAndCountsOnceChosenAndAnUnconfirmedPressStays
                 return l.rfind("press ", 0) == 0;
             });
             if (c.showsChosen && clicked && !std::exchange(done, true)) {
-                ASSERT_TRUE(std::string_view(c.id) == "file" ? fake->change("file", file(true))
-                                                             : fake->change("row", row(true)));
+                const std::string_view id = c.id;
+                ASSERT_TRUE(id == "file"    ? fake->change("file", file(true))
+                            : id == "check" ? fake->change("check", check(true))
+                                            : fake->change("row", row(true)));
             }
         };
         PressRequest request{
@@ -894,11 +904,17 @@ TEST(NativePressTest, ARowIsClickedAndCountsOnceChosenAndAnUnconfirmedPressStays
             request.window.reset();
         }
         const std::string_view id = c.id;
-        request.candidate.role = id == "busy" ? "AXButton" : "AXCell";
-        request.candidate.title = id == "row" ? "Music" : id == "file" ? "notes.txt" : "Stall";
-        request.candidate.frame = id == "row"    ? Rect(20, 60, 200, 20)
-                                  : id == "file" ? Rect(20, 200, 300, 20)
-                                                 : Rect(300, 60, 80, 30);
+        request.candidate.role = id == "busy"    ? "AXButton"
+                                 : id == "check" ? "AXCheckBox"
+                                                 : "AXCell";
+        request.candidate.title = id == "row"     ? "Music"
+                                  : id == "file"  ? "notes.txt"
+                                  : id == "check" ? "Settings"
+                                                  : "Stall";
+        request.candidate.frame = id == "row"     ? Rect(20, 60, 200, 20)
+                                  : id == "file"  ? Rect(20, 200, 300, 20)
+                                  : id == "check" ? Rect(400, 120, 80, 24)
+                                                  : Rect(300, 60, 80, 30);
         // A fresh reading lends the file's row its name again.
         request.readWindow = [&]() -> std::optional<WindowSnapshot> {
             WindowSnapshot again;

@@ -302,5 +302,19 @@ TEST_F(MenuJourneys, Qt5TreeRowOfferingOnlyToggleIsClickedAndChosen) {
     }
 }
 
+// A Qt 5 toolbar's checkable buttons (check boxes to AT-SPI, offering only "Toggle") open their
+// pages as a click on them does; their toggle alone would flip them and open nothing.
+TEST_F(MenuJourneys, Qt5ToolbarCheckableButtonIsClickedAndOpensItsPage) {
+    ASSERT_NO_FATAL_FAILURE(launch(testing::ownFixture("toolbar_pages.py")));
+    std::string shown = "Vault";
+    for (const char* label : {"Settings", "Password Generator"}) {
+        SCOPED_TRACE(label);
+        EXPECT_EQ(press(readOffering({label}), label), "clicked");
+        shown += std::string(" ; opened ") + label;
+        EXPECT_TRUE(eventually([&] { return title() == shown; }, 5)) << title();
+        shown = title();
+    }
+}
+
 }  // namespace
 }  // namespace ovra
