@@ -254,8 +254,12 @@ TEST_F(MenuJourneys, ThunarFileIsSelectedAndSidePanePlaceOpens) {
         std::ofstream(folder + name) << i << "\n";
     }
     ASSERT_NO_FATAL_FAILURE(launch("thunar", {folder}));
-    ASSERT_TRUE(testing::xdotool("search --onlyvisible --pid " + std::to_string(app_.pid()) +
-                                 " --name ovra-files windowmove 0 0 windowsize 1000 800"));
+    ASSERT_TRUE(eventually(
+        [&] {
+            return testing::xdotool("search --onlyvisible --pid " + std::to_string(app_.pid()) +
+                                    " --name ovra-files windowmove 0 0 windowsize 1000 800");
+        },
+        30));
     // The detailed list (the keys go again until it shows: one sent too early is lost).
     WindowSnapshot s;
     for (int attempt = 0; attempt < 5 && find(s, "file-0003.txt") == nullptr; ++attempt) {
