@@ -23,6 +23,7 @@
 #include "platform/atspi/AtspiBackend.h"
 #include "platform/input/XTestInputSynthesizer.h"
 #include "platform/x11/X11Workspace.h"
+#include "testing/Files.h"
 #include "testing/desktop/Commands.h"
 #include "testing/desktop/DesktopReading.h"
 #include "testing/desktop/LaunchedApp.h"
@@ -245,8 +246,8 @@ TEST_F(MenuJourneys, Gtk3TreeRowIsChosenByAClickOrTheTreesSelection) {
 // its rename dialog then names. Its side pane, a GTK 3 tree whose cells ignore "activate", offers
 // each place once, and the place clicked opens.
 TEST_F(MenuJourneys, ThunarFileIsSelectedAndSidePanePlaceOpens) {
-    char pattern[] = "/tmp/ovra-files.XXXXXX";
-    const std::string folder = mkdtemp(pattern) ? pattern : "";
+    const testing::ScratchFolder scratch("files");
+    const std::string folder = scratch.string();
     ASSERT_FALSE(folder.empty());
     for (int i = 1; i <= 2000; ++i) {
         char name[32];
