@@ -80,6 +80,19 @@ bool AXActions::isInWebArea(const ax::Element& element) {
     return false;
 }
 
+bool AXActions::holds(const ax::Element& outer, const ax::Element& inner) {
+    ax::Element current = inner;
+    for (int level = 0; level < kMaxWebAreaDepth && !current.isNull(); ++level) {
+        if (current == outer) {
+            return true;
+        }
+        auto parent = backend_.attribute(current, "AXParent");
+        auto next = parent ? ax::asElement(*parent) : std::nullopt;
+        current = next ? std::move(*next) : ax::Element();
+    }
+    return false;
+}
+
 void AXActions::putPointerBack(std::optional<Point> home) {
     if (home && putsPointerBack(hooks_.magnifierOn)) {
         input_.movePointer(*home);
@@ -132,8 +145,13 @@ PressFailure AXActions::whyLost(const PressRequest& request) {
 bool AXActions::underPointer(const PressRequest& request, const PresentControl& target,
                              Point point) {
     const auto now = ElementIdentity::look(backend_, request.app, target.element);
-    if (!now || !now->frame || !now->frame->contains(point) ||
-        !ElementIdentity::inItsPlace(request.candidate, now->role, now->label, *now->frame)) {
+    if (!now || !now->frame || !now->frame->contains(point)) {
+        return false;
+    }
+    // A row without a name of its own shows the name of its parts (a file's icon and name): the
+    // reading lent it that label.
+    const std::string label = now->label.empty() ? request.candidate.label() : now->label;
+    if (!ElementIdentity::inItsPlace(request.candidate, now->role, label, *now->frame)) {
         return false;
     }
     auto hit = backend_.elementAtPoint(request.windowElement, point);
@@ -141,23 +159,18 @@ bool AXActions::underPointer(const PressRequest& request, const PresentControl& 
         return false;
     }
     // The element hit is the control or lies inside it (a button's text).
-    ax::Element current = hit.value();
-    for (int level = 0; level < kMaxWebAreaDepth && !current.isNull(); ++level) {
-        if (current == target.element) {
-            return true;
-        }
-        auto parent = backend_.attribute(current, "AXParent");
-        auto next = parent ? ax::asElement(*parent) : std::nullopt;
-        current = next ? std::move(*next) : ax::Element();
+    if (holds(target.element, hit.value())) {
+        return true;
     }
     if (isInWebArea(target.element)) {
         return false;
     }
     // Outside web content: GTK 4 answers no hit test (4.8), so the window itself comes back, and
-    // the window manager's answer and the fresh look decide; Qt answers one on a list's cell with
-    // a new object for that cell each time, so an element of the chosen role and label with the
-    // very frame is the control.
-    if (hit.value() == request.windowElement) {
+    // GTK 3 stops at a notebook whose page has no frame (Thunar's file list); where the answer
+    // holds the control, nothing of the window lies over it and the window manager's answer and
+    // the fresh look decide. Qt answers one on a list's cell with a new object for that cell
+    // each time, so an element of the chosen role and label with the very frame is the control.
+    if (hit.value() == request.windowElement || holds(hit.value(), target.element)) {
         return true;
     }
     const auto found = ElementIdentity::lookAgain(backend_, hit.value());
@@ -183,7 +196,7 @@ bool AXActions::clickControl(const PressRequest& request, const PresentControl& 
         return false;
     }
     // A page may change under the pointer as it arrives: what is there once it has had its
-    // moment is what the button goes down on, and the release follows at once.
+    // moment is what the button goes down on.
     clock().sleep(kPointerSettle);
     const bool clicked = input_.isWindowAt(*request.window, point) &&
                          underPointer(request, target, point) && input_.pressAt(point);
@@ -195,6 +208,22 @@ bool AXActions::chosenAfterClick(const ax::Element& element) {
     for (const double until = clock().now() + kRowShowsChosen;;) {
         const auto selected = backend_.attribute(element, "AXSelected");
         if (selected && ax::asBool(*selected) == true) {
+            return true;
+        }
+        if (clock().now() >= until) {
+            return false;
+        }
+        clock().sleep(kPoll);
+    }
+}
+
+bool AXActions::flippedAfterClick(const PressRequest& request, const ax::Element& element,
+                                  double before) {
+    for (const double until = clock().now() + kRowShowsChosen;;) {
+        backend_.applicationElement(request.app);  // takes in what the app told since
+        const auto value = backend_.attribute(element, "AXValue");
+        const auto now = value ? ax::asNumber(*value) : std::nullopt;
+        if (now && *now != before) {
             return true;
         }
         if (clock().now() >= until) {

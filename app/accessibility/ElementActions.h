@@ -121,7 +121,8 @@ class AXActions final {
     static constexpr double kPointerSettle = 0.15;
     // How often a control is looked at while waiting on it.
     static constexpr double kPoll = 0.02;
-    // A native row clicked shows that it is chosen within this long, or is not known pressed.
+    // A native row clicked shows that it is chosen, and a check box its new state, within this
+    // long, or is not known pressed.
     static constexpr double kRowShowsChosen = 1.0;
     // A browser shows its page's changes to accessibility clients late: Chromium gathers them
     // for up to about a third of a second, Firefox sends them within a few tens of ms. Unless
@@ -168,6 +169,9 @@ class AXActions final {
     bool clickControl(const PressRequest& request, const PresentControl& target);
     // Whether a clicked row shows that it is chosen, within kRowShowsChosen.
     bool chosenAfterClick(const ax::Element& element);
+    // Whether a clicked check box shows a checked state other than `before`, within
+    // kRowShowsChosen.
+    bool flippedAfterClick(const PressRequest& request, const ax::Element& element, double before);
     // Why an element of the app cannot be asked: the app does not answer, it is gone, or it
     // answers (then the element changed).
     PressFailure whyLost(const PressRequest& request);
@@ -179,6 +183,8 @@ class AXActions final {
     PressOutcome focusField(const PressRequest& request);
     // Whether the control is what a click at `point` reaches now.
     bool underPointer(const PressRequest& request, const PresentControl& target, Point point);
+    // Whether `inner` is `outer` or lies inside it, within kMaxWebAreaDepth levels.
+    bool holds(const ax::Element& outer, const ax::Element& inner);
     void putPointerBack(std::optional<Point> home);
 
     ax::AccessibilityBackend& backend_;

@@ -220,11 +220,18 @@ bool PressSequence::pressNative(const PresentControl& target, PressOutcome& outc
     const ax::Element& element = target.element;
     // A native control none of whose actions does what a click does (a list's row, an item
     // without actions, a button that opens its menu at once) is clicked where it is painted; a
-    // row counts as pressed once it shows it is chosen.
+    // row counts as pressed once it shows it is chosen, a check box (a toolbar's checkable
+    // button) once its state flipped.
     const bool clickable = !request_.candidate.label().empty();
     const auto selected = backend_.attribute(element, "AXSelected");
+    std::optional<double> checked;
+    if (request_.candidate.role == "AXCheckBox") {
+        const auto state = backend_.attribute(element, "AXValue");
+        checked = state ? ax::asNumber(*state) : std::nullopt;
+    }
     if ((clickable || selected) && actions_.clickControl(request_, target)) {
-        if (!selected || actions_.chosenAfterClick(element)) {
+        if (selected ? actions_.chosenAfterClick(element)
+                     : !checked || actions_.flippedAfterClick(request_, element, *checked)) {
             outcome.route = PressRoute::clicked;
         } else {
             outcome.failure = PressFailure::unsure;
@@ -237,11 +244,10 @@ bool PressSequence::pressNative(const PresentControl& target, PressOutcome& outc
     if (!selected) {
         return false;
     }
-    // A row where no click can be made is chosen through its list's selection.
+    // A row where no click can be made is chosen through its list's selection, which need not
+    // do what a click does (a file manager's place is chosen, not opened): cannot tell.
     const auto pickError = backend_.performAction(element, "AXPick");
-    if (!pickError) {
-        outcome.route = PressRoute::pressed;
-    } else if (*pickError == ax::AXError::unconfirmed) {
+    if (!pickError || *pickError == ax::AXError::unconfirmed) {
         outcome.failure = PressFailure::unsure;
     } else {
         outcome.failedRoutes.emplace_back("pick");

@@ -353,7 +353,8 @@ void AppController::decided(const Scan& scan, std::string note,
         }
         if (pressNotice_) {
             // The page again after a press that pressed nothing: why comes first.
-            const std::string notice = *std::exchange(pressNotice_, std::nullopt);
+            const std::string notice = PressReport::aboutControl(
+                pressNoticeAbout_, *std::exchange(pressNotice_, std::nullopt));
             overlay_.setNotice(notice);
             announceSelection(notice);
             return;

@@ -230,8 +230,10 @@ class AppController final : private FindSession::Host,
     Scheduler::Token closeWork_ = 0;
     Scheduler::Token openWork_ = 0;
 
-    // Why the last press pressed nothing, shown with the next plan.
+    // Why the last press pressed nothing, shown with the next plan, and the label of its control,
+    // which the plan's panel names.
     std::optional<std::string> pressNotice_;
+    std::string pressNoticeAbout_;
 
     std::optional<OverlayModel::Subscription> overlayWatch_;
     std::function<void()> stateObserver_;

@@ -223,11 +223,12 @@ void AppController::pressed(const PendingPress& press, const PressOutcome& outco
     switch (PressReport::telling(outcome, running, requestTarget_.has_value(),
                                  overlay_.phase().plan() != nullptr)) {
         case PressReport::Telling::onTheOpenPlan:
-            overlay_.setNotice(*why);
-            announce(*why);
+            overlay_.setNotice(PressReport::aboutControl(press.label, *why));
+            announce(PressReport::aboutControl(press.label, *why));
             return;
         case PressReport::Telling::overThePage:
             pressNotice_ = *why;
+            pressNoticeAbout_ = press.label;
             if (!requestTarget_) {
                 run(press.target, std::nullopt);
             }

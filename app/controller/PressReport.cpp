@@ -117,6 +117,11 @@ std::optional<std::string> sentence(const PressOutcome& outcome,
     return OvraText::t("The control could not be pressed.");
 }
 
+std::string aboutControl(const std::string& label, const std::string& sentence) {
+    const std::string name = text::forDisplay(logged(label));
+    return name.empty() ? sentence : OvraText::f("“%@”: %@", {name, sentence});
+}
+
 std::string waitingForDialog(const std::vector<std::string>& dialogs) {
     const std::string title = dialogs.empty() ? std::string() : text::forDisplay(dialogs.front());
     if (title.empty()) {

@@ -18,6 +18,10 @@ std::string logLine(const std::string& label, const PressOutcome& outcome);
 // app's modal dialogs, topmost first, one of which a press refused for one names.
 std::optional<std::string> sentence(const PressOutcome& outcome,
                                     const std::vector<std::string>& dialogs = {});
+// The sentence as a plan's panel shows it, after the name of the control it is about ("“Save”:
+// The control changed, so nothing was pressed."): the plan selects its first control, which is
+// not the one meant. Without a name, the sentence alone.
+std::string aboutControl(const std::string& label, const std::string& sentence);
 // "This app is waiting for “Save changes?” to be answered, …", naming the first of `dialogs`.
 std::string waitingForDialog(const std::vector<std::string>& dialogs);
 

@@ -139,6 +139,16 @@ std::optional<AXError> pressNative(AtspiSession& session, const std::string& bus
     if (container) {
         facts.containerRole = container->role;
     }
+    // Where it lies tells a toolbar's checkable button from a check box.
+    if (facts.qt && !container) {
+        const auto self = known(nodes, busName, path);
+        const auto parent = self && self->parent && self->parent->bus == busName
+                                ? known(nodes, busName, self->parent->path)
+                                : std::nullopt;
+        if (parent) {
+            facts.parentRole = parent->role;
+        }
+    }
     const auto index = atspiActionFor("AXPress", actions);
     switch (pressWay(facts)) {
         case PressWay::click:

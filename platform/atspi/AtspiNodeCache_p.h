@@ -183,7 +183,8 @@ class NodeCache {
     // --- What an element is ---
 
     AXRole axRole(Node& n);
-    // Whether the element's role can act at all in its toolkit (unknown roles can).
+    // Whether the element's role can act at all in its toolkit (unknown roles can), and a part of
+    // a native cell does not act apart from its cell.
     bool mayAct(const Node& n) const;
     // A browser's web document that lies in no scroll pane: presented as a scroll area holding
     // the document's web area.

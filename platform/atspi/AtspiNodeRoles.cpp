@@ -164,7 +164,13 @@ void NodeCache::followUps(Node& n) {
 }
 
 bool NodeCache::mayAct(const Node& n) const {
-    return !(n.is(ATSPI_ROLE_STATIC) && apps_.knownToolkit(n.bus).textActsThroughAncestor);
+    if (n.is(ATSPI_ROLE_STATIC) && apps_.knownToolkit(n.bus).textActsThroughAncestor) {
+        return false;
+    }
+    // A part of a native cell drawn in parts (a file's icon and name) offers the cell's own
+    // actions: the cell is the control, pressed once.
+    return !(n.is(ATSPI_ROLE_TABLE_CELL) && parentRole(n) == ATSPI_ROLE_TABLE_CELL &&
+             !apps_.knownToolkit(n.bus).isBrowser);
 }
 
 bool NodeCache::presentsScrollArea(const Node& n) const {

@@ -60,6 +60,11 @@ PressWay pressWay(const PressFacts& facts) {
     if (facts.qt && button && facts.actions.size() == 1 && named(action, "showmenu")) {
         return PressWay::click;
     }
+    if (facts.qt && named(action, "toggle") &&
+        facts.parentRole == static_cast<std::uint32_t>(ATSPI_ROLE_TOOL_BAR) &&
+        (button || oneOf(facts.role, {ATSPI_ROLE_CHECK_BOX}))) {
+        return PressWay::click;
+    }
     return pressOpensMenu(facts.role, action) ? PressWay::menu : PressWay::action;
 }
 

@@ -26,6 +26,7 @@ struct PressFacts {
     bool qt = false;                   // the app speaks through Qt's bridge
     // The list, tree or table the element is a row of (a cell's row's, for a cell in a row).
     std::optional<std::uint32_t> containerRole;
+    std::optional<std::uint32_t> parentRole;  // AtspiRole of its parent, when read
 };
 
 // The way that works:
@@ -38,6 +39,9 @@ struct PressFacts {
 // - a control without any press action (GTK 4's menu bar items) is clicked;
 // - a Qt button whose only action is "ShowMenu" is clicked: Qt's tool buttons that open their
 //   menu at once (InstantPopup) do nothing on that action;
+// - a Qt toolbar's checkable button (a check box to AT-SPI) is clicked: its "Toggle" only flips
+//   the checked state, while the app acts on the click (a password manager's "Settings" opens
+//   its page only then);
 // - a menu opener is followed until its menu shows; anything else presses by its own action.
 PressWay pressWay(const PressFacts& facts);
 

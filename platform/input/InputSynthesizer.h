@@ -34,8 +34,9 @@ class InputSynthesizer {
     // Moves the pointer to `at`, then presses and releases the left button there. False when the
     // events could not be sent (then none was).
     virtual bool click(Point at) = 0;
-    // Presses and at once releases the left button where the pointer is, only while the pointer
-    // is at `at` (the whole pixel): nothing is sent when it has moved away meanwhile.
+    // Presses the left button where the pointer is, holds it as a click does and releases it,
+    // only while the pointer is at `at` (the whole pixel): nothing is sent when it has moved
+    // away meanwhile.
     virtual bool pressAt(Point at) = 0;
     // Moves the pointer to `at` and turns the vertical wheel by `notches` (at least 1).
     virtual bool wheel(Point at, WheelDirection direction, int notches) = 0;

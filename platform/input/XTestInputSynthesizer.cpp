@@ -132,7 +132,9 @@ bool XTestInputSynthesizer::pressAt(Point at) {
     if (!pixel || !here || toPixel(*here) != pixel) {
         return false;
     }
-    return impl_->press(kLeftButton);
+    // Held as long as a click's: Qt drops the click of a row whose button comes up in the same
+    // moment it went down (its selection follows the press, its click handler never runs).
+    return impl_->press(kLeftButton, kClickPause);
 }
 
 bool XTestInputSynthesizer::wheel(Point at, WheelDirection direction, int notches) {

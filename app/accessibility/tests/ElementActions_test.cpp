@@ -814,8 +814,9 @@ TEST_F(PressMomentTest, AClickGoesDownOnlyWhereTheHitTestFindsTheChosenControl) 
 
 // A native list's row that only a click chooses (the backend offers no way of pressing it by an
 // action) is clicked where a hit test finds it and counts as pressed once it shows it is chosen;
-// where no click can be made it is chosen through its list. A press the app has without showing
-// its effect is never tried another way.
+// where no click can be made it is chosen through its list, which need not do what a click does
+// (cannot tell). A toolbar's checkable button counts as clicked once its state flipped. A press
+// the app has without showing its effect is never tried another way.
 TEST(NativePressTest, ARowIsClickedAndCountsOnceChosenAndAnUnconfirmedPressStaysAlone) {
     const auto row = [](bool selected) {
         return Json{{"id", "row"},
@@ -824,6 +825,12 @@ TEST(NativePressTest, ARowIsClickedAndCountsOnceChosenAndAnUnconfirmedPressStays
                     {"frame", {20, 60, 200, 20}},
                     {"actions", {"AXPick"}},
                     {"attrs", {{"AXParent", {{"ref", "win"}}}, {"AXSelected", selected}}}};
+    };
+    // A toolbar's checkable button, clicked as no action of its own does what a click does.
+    const auto check = [](bool on) {
+        return Json{{"id", "check"},       {"role", "AXCheckBox"},
+                    {"title", "Settings"}, {"frame", {400, 120, 80, 24}},
+                    {"value", on ? 1 : 0}, {"attrs", {{"AXParent", {{"ref", "win"}}}}}};
     };
     const Json busy = {{"id", "busy"},
                        {"role", "AXButton"},
@@ -842,17 +849,20 @@ TEST(NativePressTest, ARowIsClickedAndCountsOnceChosenAndAnUnconfirmedPressStays
     } cases[] = {
         {"chosen by the click", "row", true, true, "clicked", 1},
         {"the click chose nothing", "row", false, true, "unsure", 1},
-        {"no window to click in: chosen through its list", "row", true, false, "pressed", 0},
+        {"no window to click in: chosen through its list", "row", true, false, "unsure", 0},
+        {"a checkable button the click flipped", "check", true, true, "clicked", 1},
+        {"a checkable button the click left alone", "check", false, true, "unsure", 1},
         {"the app has the press but shows nothing", "busy", false, true, "unsure", 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        auto fake = ax::FakeAccessibilityBackend::fromJson({{"app", {{"pid", 9}}},
-                                                            {"window",
-                                                             {{"id", "win"},
-                                                              {"role", "AXWindow"},
-                                                              {"frame", {0, 0, 600, 400}},
-                                                              {"children", {row(false), busy}}}}})
+        auto fake = ax::FakeAccessibilityBackend::fromJson(
+                        {{"app", {{"pid", 9}}},
+                         {"window",
+                          {{"id", "win"},
+                           {"role", "AXWindow"},
+                           {"frame", {0, 0, 600, 400}},
+                           {"children", {row(false), busy, check(false)}}}}})
                         .value();
         input::FakeInputSynthesizer input;
         input.setPointer(Point{5, 5});
@@ -862,7 +872,9 @@ TEST(NativePressTest, ARowIsClickedAndCountsOnceChosenAndAnUnconfirmedPressStays
                 return l.rfind("press ", 0) == 0;
             });
             if (c.showsChosen && clicked && !std::exchange(done, true)) {
-                ASSERT_TRUE(fake->change("row", row(true)));
+                const std::string_view id = c.id;
+                ASSERT_TRUE(id == "check" ? fake->change("check", check(true))
+                                          : fake->change("row", row(true)));
             }
         };
         PressRequest request{
@@ -871,10 +883,14 @@ TEST(NativePressTest, ARowIsClickedAndCountsOnceChosenAndAnUnconfirmedPressStays
         if (!c.windowKnown) {
             request.window.reset();
         }
-        request.candidate.role = std::string_view(c.id) == "row" ? "AXCell" : "AXButton";
-        request.candidate.title = std::string_view(c.id) == "row" ? "Music" : "Stall";
-        request.candidate.frame =
-            std::string_view(c.id) == "row" ? Rect(20, 60, 200, 20) : Rect(300, 60, 80, 30);
+        const std::string_view id = c.id;
+        request.candidate.role = id == "busy"    ? "AXButton"
+                                 : id == "check" ? "AXCheckBox"
+                                                 : "AXCell";
+        request.candidate.title = id == "row" ? "Music" : id == "check" ? "Settings" : "Stall";
+        request.candidate.frame = id == "row"     ? Rect(20, 60, 200, 20)
+                                  : id == "check" ? Rect(400, 120, 80, 24)
+                                                  : Rect(300, 60, 80, 30);
         const PressOutcome outcome =
             AXActions(*fake, input, {.clock = &fake->clock()}).press(request);
         EXPECT_EQ(outcome.route ? rawValue(*outcome.route) : rawValue(*outcome.failure), c.outcome);

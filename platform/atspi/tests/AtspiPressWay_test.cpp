@@ -21,6 +21,7 @@ TEST(PressWay, EachNativeControlGetsTheWayThatWorks) {
         bool qt;
         std::optional<std::uint32_t> container;
         PressWay way;
+        std::optional<std::uint32_t> parent = std::nullopt;
     } cases[] = {
         {"GTK 3 tree cell ignoring activate",
          cell,
@@ -68,9 +69,30 @@ TEST(PressWay, EachNativeControlGetsTheWayThatWorks) {
         {"Qt menu bar item", ATSPI_ROLE_MENU_ITEM, {"ShowMenu"}, true, alone, PressWay::menu},
         {"GTK menu", ATSPI_ROLE_MENU, {"click"}, false, alone, PressWay::menu},
         {"plain button", button, {"Press", "SetFocus"}, true, alone, PressWay::action},
+        {"Qt toolbar's checkable button",
+         ATSPI_ROLE_CHECK_BOX,
+         {"Toggle"},
+         true,
+         alone,
+         PressWay::click,
+         ATSPI_ROLE_TOOL_BAR},
+        {"Qt check box in a form",
+         ATSPI_ROLE_CHECK_BOX,
+         {"Toggle"},
+         true,
+         alone,
+         PressWay::action,
+         ATSPI_ROLE_FILLER},
+        {"GTK toolbar's toggle button",
+         ATSPI_ROLE_TOGGLE_BUTTON,
+         {"click"},
+         false,
+         alone,
+         PressWay::action,
+         ATSPI_ROLE_TOOL_BAR},
     };
     for (const auto& c : cases) {
-        const PressFacts facts{c.role, c.actions, c.qt, c.container};
+        const PressFacts facts{c.role, c.actions, c.qt, c.container, c.parent};
         EXPECT_EQ(pressWay(facts), c.way) << c.what;
     }
 }

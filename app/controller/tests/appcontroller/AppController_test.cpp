@@ -211,8 +211,9 @@ TEST_F(AppControllerTest, ThePressRunsAfterTheCloseWhileTheOverlayLetsInputThrou
 
     // A press that reached nothing counts nothing and says why over the window read again.
     for (const auto& [failure, notice] :
-         {std::pair{PressFailure::changed, "The control changed, so nothing was pressed."},
-          {PressFailure::refused, "The control could not be pressed."}}) {
+         {std::pair{PressFailure::changed,
+                    "“Save changes”: The control changed, so nothing was pressed."},
+          {PressFailure::refused, "“Save changes”: The control could not be pressed."}}) {
         worker_.presses.back().second({std::nullopt, failure, false, {"press", "confirm"}});
         finishRead(worker_.reads.size() - 1, window({"Save changes"}));
         EXPECT_EQ(controller().overlay().notice(), notice);

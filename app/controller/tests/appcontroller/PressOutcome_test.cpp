@@ -93,7 +93,7 @@ TEST_F(AppControllerTest, APressThatMayHaveLandedIsSaidAloneWithNothingUnderTheN
 
 // A press refused before it acted because a modal dialog of the app waits for an answer: the
 // dialog is named, once, over the window read again (which offers nothing either); nothing
-// counts. One refused because the window in front could not be told says so.
+// counts. One refused because the window in front could not be told says so, naming its control.
 TEST_F(AppControllerTest, APressRefusedForTheWindowInFrontSaysWhy) {
     const std::string waits =
         "This app is waiting for “Save changes?” to be answered, so nothing can be pressed in "
@@ -120,10 +120,11 @@ TEST_F(AppControllerTest, APressRefusedForTheWindowInFrontSaysWhy) {
     scheduler_.advance(0.1);
     ASSERT_EQ(worker_.presses.size(), 2u);
     worker_.presses.back().second({std::nullopt, PressFailure::notInFront});
-    finishRead(worker_.reads.size() - 1, window({"Apply"}));
+    // Named over the window read again, whose first control is another.
+    finishRead(worker_.reads.size() - 1, window({"Close", "Apply"}));
     EXPECT_EQ(controller().overlay().notice(),
-              "Ovra could not tell which of this app's windows is in front, so nothing was "
-              "pressed.");
+              "“Apply”: Ovra could not tell which of this app's windows is in front, so nothing "
+              "was pressed.");
     EXPECT_EQ(prefs_.get(keys::ovrasPressed), 0);
 }
 

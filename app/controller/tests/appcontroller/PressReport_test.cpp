@@ -98,6 +98,18 @@ TEST(PressReport, TheDialogAWindowWaitsForIsNamed) {
     }
 }
 
+// The panel names the control a sentence is about, shown as text and cut as in the log.
+TEST(PressReport, TheSentenceNamesTheControlItIsAbout) {
+    const std::string why = "The control could not be pressed.";
+    EXPECT_EQ(PressReport::aboutControl("file-0003.txt", why),
+              "“file-0003.txt”: The control could not be pressed.");
+    EXPECT_EQ(PressReport::aboutControl("Save\n\tchanges", why),
+              "“Save changes”: The control could not be pressed.");
+    EXPECT_EQ(PressReport::aboutControl("", why), why);
+    EXPECT_EQ(PressReport::aboutControl(std::string(1000, 'a'), why).size(),
+              std::string("“”: ").size() + 300 + std::string("…").size() + why.size());
+}
+
 // Where the sentence goes: with the plan the user opened meanwhile, over the window read again,
 // or alone once the app has gone; a press that may have landed always alone.
 TEST(PressReport, WhyIsToldWhereNoControlOfThePressLiesUnderTheNextReturn) {
