@@ -540,6 +540,9 @@ TEST_P(LibraryPages, OfferWhatTheBrowsersHitTestFinds) {
         // A modal faded out in place still takes the pointer over the page a person sees: the
         // hit test finds it there, and the page's controls are offered all the same.
         bool fadedOver = false;
+        // Controls to press in turn, as a click on their painted part would, each with the start
+        // of the title the page then shows.
+        std::vector<std::pair<std::string, std::string>> presses = {};
     } rows[] = {
         {"carousel.html",
          "Library carousel",
@@ -553,9 +556,12 @@ TEST_P(LibraryPages, OfferWhatTheBrowsersHitTestFinds) {
         {"shoelace.html",
          "Library components: wifi off",
          {"Wi-Fi", "Remember me", "Open dialog"},
-         {}},
+         {},
+         false,
+         {{"Wi-Fi", "Library components: wifi on"},
+          {"Remember me", "Library components: wifi on, remember on"}}},
         {"shoelace.html#open",
-         "Library components: wifi off",
+         "Library components: wifi",
          {"Save name"},
          {"Wi-Fi", "Remember me", "Open dialog"}},
         {"faded.html", "Library faded", {"Upload", "New folder"}, {"Delete forever", "Keep"}, true},
@@ -608,6 +614,15 @@ TEST_P(LibraryPages, OfferWhatTheBrowsersHitTestFinds) {
                 << c.label() << " (" << c.role << ") is offered where the hit test finds another";
         }
         EXPECT_EQ(slivers, 0);
+        for (const auto& [label, after] : row.presses) {
+            const WindowSnapshot now = read();
+            const PressOutcome outcome = press(now, label);
+            EXPECT_EQ(outcome.route, PressRoute::pressed)
+                << label << ": " << (outcome.failure ? rawValue(*outcome.failure) : "") << " "
+                << outcome.told;
+            EXPECT_TRUE(eventually([&] { return !titleOf(after).empty(); }, 5))
+                << label << " was not pressed";
+        }
     }
 }
 
