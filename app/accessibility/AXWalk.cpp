@@ -308,6 +308,11 @@ WalkResult walk(BoundedReader& reader, const ax::Element& window, const Rect& vi
         if (items.size() >= budget) {
             continue;
         }
+        // A native select's options: the browser draws them in a popup window of its own, never
+        // in the page, and a long list of countries would spend the budget.
+        if (item.inPopup && role == "AXMenu") {
+            continue;
+        }
         auto children = reader.children(item.element, budget - items.size());
         if (!children) {
             continue;
