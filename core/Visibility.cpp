@@ -180,6 +180,11 @@ bool isPlausibleFrame(const Rect& frame, const Rect& area) {
            frame.intersects(area);
 }
 
+bool isSliver(const Rect& frame) {
+    constexpr double kThinnest = 8;
+    return frame.isFinite() && std::min(frame.width(), frame.height()) < kThinnest;
+}
+
 bool nearlyCoincide(const Rect& a, const Rect& b) {
     const double larger = std::max(area(a), area(b));
     if (!(std::min(area(a), area(b)) > 0) || !a.intersects(b)) {
@@ -264,11 +269,17 @@ std::vector<Exam> examine(const std::vector<Box>& boxes, const std::vector<Shown
         const Shown& shown = controls[n];
         const Box& control = boxes[shown.box];
         const Rect& seen = shown.visible;
+        Exam& exam = exams[n];
         if (!usable(seen)) {
+            // Nothing of it is left inside the viewport and its clips: there is no place to ask
+            // about, and nothing a person could see.
+            exam.unseen = true;
             continue;
         }
-        // Its ancestors: whether it leaves one, and the part of it inside them all.
+        // Its ancestors: whether it leaves one, whether it lies wholly outside one, and the part
+        // of it inside them all.
         bool leaves = false;
+        bool outside = false;
         Rect region = seen;
         for (std::size_t length = 0; length < control.path.size(); ++length) {
             const Box* above = boxAt(control.path, length);
@@ -277,6 +288,8 @@ std::vector<Exam> examine(const std::vector<Box>& boxes, const std::vector<Shown
             }
             leaves =
                 leaves || (!above->clips && !above->frame.insetBy(-kSlack, -kSlack).contains(seen));
+            outside = outside || (!above->clips && usable(above->frame) &&
+                                  !usable(above->frame.intersection(seen)));
             if (const Rect inside = region.intersection(above->frame); usable(inside)) {
                 region = inside;
             }
@@ -312,8 +325,10 @@ std::vector<Exam> examine(const std::vector<Box>& boxes, const std::vector<Shown
         // no such place must be told apart from what lies over it.
         const std::optional<Point> apartFromAll = pointApart(region, all);
         const std::optional<Point> apartFromControls = pointApart(region, controlsOver);
-        Exam& exam = exams[n];
-        const bool clipped = leaves && !control.inPage;
+        // A page's control wholly outside an ancestor's frame is clipped away by it (a carousel's
+        // other slides) unless that ancestor lets its content overflow (a dropdown laid below
+        // its field): only the hit test tells which, since the browser's states may not.
+        const bool clipped = control.inPage ? outside : leaves;
         const bool laidOver = clipped || (!over.empty() && !apartFromAll);
         exam.suspect = laidOver || shown.unsettled;
         exam.onlyStates = !laidOver && shown.unsettled;

@@ -20,6 +20,11 @@ namespace ovra::Visibility {
 // banner): only the part on screen is looked at.
 bool isPlausibleFrame(const Rect& frame, const Rect& area);
 
+// Whether a control of `frame` is a sliver: thinner than a finger's edge on one side (a
+// column's resize handle, a splitter's grip). An unnamed one that is no control by its role,
+// only pressable (a page's element with a click handler), is nothing a person would press.
+bool isSliver(const Rect& frame);
+
 // Whether two frames lie nearly in the same place: they share at least three quarters of the
 // larger.
 // Only such controls are "laid over each other"; a small control inside a larger one (a chip's
@@ -81,6 +86,8 @@ struct Box {
 
 // What the boxes of a reading say of one control before the toolkit is asked.
 struct Exam {
+    // Nothing of the control is left inside the viewport and its clips: not seen, never asked.
+    bool unseen = false;
     // Something may lie over the control or clip it: ask the toolkit what is on top at `at`.
     bool suspect = false;
     // A suspect only for its states, with nothing of the window over it or clipping it.
@@ -108,9 +115,11 @@ struct Shown {
 // save button). The point to ask at lies in the visible part, inside its ancestors where it can,
 // and where no other box overlaps it when there is such a place.
 //
-// A control of a page leaving an ancestor's frame is no suspect for that: the browser's states
-// tell what an overflow container clips away (and the walk leaves it out), and where they cannot
-// tell yet the control is unsettled.
+// A control of a page leaving an ancestor's frame in part is no suspect for that: the browser's
+// states tell what an overflow container clips away (and the walk leaves it out), and where they
+// cannot tell yet the control is unsettled. One wholly outside an ancestor's frame is a suspect:
+// the ancestor clips it away or lets it overflow, and the states do not always tell which. A
+// control with no visible part is unseen.
 //
 // The boxes only choose whom to ask: none hides a control by itself. A box holding no control
 // may be a transparent fade, a spotlight, a watermark or a slider's track as well as a banner

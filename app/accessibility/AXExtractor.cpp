@@ -358,6 +358,13 @@ Result<WindowSnapshot, AXExtractorError> AXExtractor::read(BoundedReader& reader
             {makeCandidate(reader, node, static_cast<int>(i + 1)), node.element, ordered[i]});
     }
 
+    // An unnamed sliver that only a click handler makes pressable (a column's resize handle).
+    std::erase_if(offers, [](const Offer& offer) {
+        const UICandidate& c = offer.candidate;
+        return c.label().empty() && !CandidateRoles::interactive().contains(c.role) &&
+               Visibility::isSliver(c.frame);
+    });
+
     // What a person sees (SeenControls.h). Controls laid one over the other: only the one a
     // person sees is offered, and neither when that cannot be told.
     SeenControls seen(reader, *window, walked, hitMemory);

@@ -34,6 +34,13 @@ struct WorkItem {
     int context = -1;  // index into the walk's dialog contexts
     int region = -1;   // index into the region list
     bool inWeb = false;
+    // Inside a page's combo box, whose popup a page lays over other content and whose own
+    // fields it hides under its chips: only a hit test tells what of it is drawn.
+    bool inPopup = false;
+    // Inside a pressable container the page shows (a label, which a click presses its control
+    // through): a page may hide the control's own element and draw it there (a web
+    // component's switch). Only the hit test tells whether it is drawn.
+    bool inShownLabel = false;
 };
 
 bool canPress(BoundedReader& reader, const ax::Element& element) {
@@ -219,7 +226,7 @@ WalkResult walk(BoundedReader& reader, const ax::Element& window, const Rect& vi
                                Visibility::isPlausibleFrame(*frame, viewport) &&
                                frame->intersects(viewport) &&
                                (!item.clip || frame->intersects(*item.clip)) &&
-                               info.boolean(NodeAttribute::showing) != false;
+                               (info.boolean(NodeAttribute::showing) != false || item.inShownLabel);
         const bool pressable = visitable && CandidateRoles::pressableContainers().contains(role) &&
                                canPress(reader, item.element);
 
@@ -241,9 +248,12 @@ WalkResult walk(BoundedReader& reader, const ax::Element& window, const Rect& vi
                                    : std::nullopt,
                      .node = nodeIndex,
                      .visible = visible,
-                     .unsettled = item.inWeb && !info.boolean(NodeAttribute::showing)});
+                     .unsettled = item.inPopup ||
+                                  (item.inWeb && info.boolean(NodeAttribute::showing) != true)});
             }
-            if (!pressable && role != "AXLink" && role != "AXComboBox") {
+            // A page's combo box holds what its popup offers (options, a chip's remove button).
+            const bool popup = item.inWeb && role == "AXPopUpButton";
+            if (!pressable && role != "AXLink" && role != "AXComboBox" && !popup) {
                 continue;
             }
         }
@@ -298,6 +308,11 @@ WalkResult walk(BoundedReader& reader, const ax::Element& window, const Rect& vi
         if (items.size() >= budget) {
             continue;
         }
+        // A native select's options: the browser draws them in a popup window of its own, never
+        // in the page, and a long list of countries would spend the budget.
+        if (item.inPopup && role == "AXMenu") {
+            continue;
+        }
         auto children = reader.children(item.element, budget - items.size());
         if (!children) {
             continue;
@@ -316,7 +331,11 @@ WalkResult walk(BoundedReader& reader, const ax::Element& window, const Rect& vi
                              .clip = clip,
                              .context = context,
                              .region = childRegion,
-                             .inWeb = item.inWeb || entersWeb});
+                             .inWeb = item.inWeb || entersWeb,
+                             .inPopup = item.inPopup || (item.inWeb && (role == "AXPopUpButton" ||
+                                                                        role == "AXComboBox")),
+                             .inShownLabel = item.inWeb && pressable &&
+                                             info.boolean(NodeAttribute::showing) == true});
         }
         reader.prefetch(kids, budget);
     }

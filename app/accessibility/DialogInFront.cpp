@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <deque>
+#include <set>
 #include <string>
 #include <utility>
 
+#include "app/accessibility/SeenControls.h"
 #include "core/Candidate.h"
 #include "core/Visibility.h"
 
@@ -16,11 +18,33 @@ namespace {
 // (Chromium): a look through the browser's own parts stops well before its toolbars' depths.
 constexpr std::size_t kMostElements = 300;
 constexpr std::size_t kMostLevels = 8;
-constexpr int kMostAncestors = 64;
 // A dialog shown has some size on screen; one folded to a line is closed.
 constexpr double kLeastShown = 4;
 // Modal dialogs asked about in one reading; the next one after them counts unasked.
 constexpr int kMostModalsAsked = 4;
+
+// Which nodes are drawn fully transparent where the toolkit tells: a node told so, and every node
+// inside one (Gecko tells it of the faded element alone, not of what it holds).
+std::vector<bool> transparent(const WalkResult& walked) {
+    std::set<std::vector<int>> clear;
+    for (const ReadNode& n : walked.nodes) {
+        if (n.opaque == false) {
+            clear.insert(n.path);
+        }
+    }
+    std::vector<bool> out(walked.nodes.size(), false);
+    if (clear.empty()) {
+        return out;
+    }
+    for (std::size_t i = 0; i < walked.nodes.size(); ++i) {
+        const std::vector<int>& path = walked.nodes[i].path;
+        for (std::size_t length = 0; length <= path.size() && !out[i]; ++length) {
+            out[i] = clear.contains(
+                std::vector<int>(path.begin(), path.begin() + static_cast<std::ptrdiff_t>(length)));
+        }
+    }
+    return out;
+}
 
 // Parts of a browser window that never hold a page's prompt.
 bool holdsNoPrompt(const std::string& role) {
@@ -54,11 +78,12 @@ std::optional<std::size_t> of(const WalkResult& walked, const Rect& viewport,
     }
     // The modal dialogs on screen, the last in the page first: one over another is shown on top.
     std::vector<std::pair<std::size_t, Rect>> modals;
+    const std::vector<bool> clear = transparent(walked);
     for (std::size_t i = 0; i < walked.nodes.size(); ++i) {
         const ReadNode& n = walked.nodes[i];
         // A toolkit that tells opacity (Gecko) tells of a dialog faded out in place: the hit
         // test still finds what is drawn at no opacity.
-        if (!n.modal || n.path.empty() || !n.frame || n.opaque == false) {
+        if (!n.modal || n.path.empty() || !n.frame || clear[i]) {
             continue;
         }
         const Rect visible = n.frame->intersection(viewport);
@@ -88,9 +113,10 @@ std::optional<std::size_t> of(const WalkResult& walked, const Rect& viewport,
 
 std::vector<std::size_t> fadedOut(const WalkResult& walked) {
     std::vector<std::size_t> faded;
+    const std::vector<bool> clear = transparent(walked);
     for (std::size_t i = 0; i < walked.nodes.size(); ++i) {
         const ReadNode& n = walked.nodes[i];
-        if (n.modal && !n.path.empty() && n.opaque == false) {
+        if (n.modal && !n.path.empty() && clear[i]) {
             faded.push_back(i);
         }
     }
@@ -162,16 +188,8 @@ bool promptHides(ax::AccessibilityBackend& backend, const ax::Element& window,
         return false;
     }
     // The prompt's own buttons are pressed as ever.
-    ax::Element current = element;
-    for (int step = 0; step < kMostAncestors && !current.isNull(); ++step) {
-        if (current == elements[*prompt]) {
-            return false;
-        }
-        auto parent = backend.attribute(current, "AXParent");
-        auto next = parent ? ax::asElement(parent.value()) : std::nullopt;
-        current = next ? std::move(*next) : ax::Element();
-    }
-    return true;
+    return !firstUp(backend, window, element,
+                    [&](const ax::Element& e) { return e == elements[*prompt]; });
 }
 
 }  // namespace ovra::DialogInFront

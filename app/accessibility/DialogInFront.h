@@ -38,7 +38,8 @@ std::optional<std::size_t> of(const WalkResult& walked, const Rect& viewport,
                               std::vector<std::size_t>* notShown = nullptr);
 
 // The modal dialogs (indices into `walked.nodes`) drawn transparent, where the toolkit tells: a
-// dialog faded out in place and left there, whose controls a hit test still finds.
+// dialog faded out in place and left there, whose controls a hit test still finds. A dialog
+// inside a node drawn transparent is too (a page fades the backdrop that holds its dialog).
 std::vector<std::size_t> fadedOut(const WalkResult& walked);
 
 // Whether `window` shows a page's prompt now, and `element` lies outside it: a press of

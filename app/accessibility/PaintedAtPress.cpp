@@ -12,9 +12,6 @@
 namespace ovra::PaintedAtPress {
 namespace {
 
-// How far up from a hit test's answer, and from the control, elements are looked at.
-constexpr int kMostLevels = 40;
-
 bool usable(const Rect& r) {
     // Written so that NaN sizes fail.
     return !r.isNull() && r.isFinite() && r.width() > 1 && r.height() > 1;
@@ -44,24 +41,12 @@ Step stepUp(BoundedReader& reader, const ax::Element& element) {
     return step;
 }
 
-// Whether `hit` is the control or lies inside it, looking up from it.
-bool reachesControl(BoundedReader& reader, ax::Element hit, const Question& q) {
-    for (int level = 0; level < kMostLevels && !hit.isNull() && !(hit == q.window); ++level) {
-        if (hit == q.control) {
-            return true;
-        }
-        const auto parent = reader.attribute(hit, "AXParent");
-        hit = parent ? ax::asElement(*parent).value_or(ax::Element()) : ax::Element();
-    }
-    return false;
-}
-
 // The control's ancestors below the window; `region` is kept inside their frames where it can be
 // (a scroll area or a carousel shows only what lies inside it).
 std::vector<ax::Element> ancestors(BoundedReader& reader, const Question& q, Rect& region) {
     std::vector<ax::Element> out;
     ax::Element current = stepUp(reader, q.control).parent;
-    for (int level = 0; level < kMostLevels && !current.isNull() && !(current == q.window);
+    for (int level = 0; level < kMostAncestors && !current.isNull() && !(current == q.window);
          ++level) {
         Step step = stepUp(reader, current);
         if (step.frame) {
@@ -168,7 +153,7 @@ Answer ask(BoundedReader& reader, const Question& q) {
         if (!hit || hit.value().isNull() || hit.value() == q.window) {
             return Answer::untold;
         }
-        if (reachesControl(reader, hit.value(), q)) {
+        if (hitOf(reader, q.window, q.control, hit.value()) != HitOf::elsewhere) {
             return Answer::seen;
         }
         if (!lineage) {

@@ -1,23 +1,18 @@
 #include "app/accessibility/SeenControls.h"
 
 #include <algorithm>
+#include <string_view>
 
 #include "app/accessibility/DialogInFront.h"
 
 namespace ovra {
 namespace {
 
-// How far up from what a hit test found its node of the walk is looked for (a button's text).
-constexpr int kMostHitAncestors = 8;
 // How often a settling answer is asked again before the last one is taken.
 constexpr int kMostSettlingAsks = 4;
 // How often, and after how long, a hit test that found nothing but the window is asked again.
 constexpr int kMostEmptyAsks = 2;
 constexpr double kEmptyPause = 0.01;
-
-// How far up from what a hit test found one of two controls laid over each other is looked
-// for (a button's text inside it).
-constexpr int kMostPairAncestors = 6;
 
 enum class State { unknown, seen, hidden };
 
@@ -48,6 +43,111 @@ Result<ax::Element, ax::AXError> paintedAt(BoundedReader& reader, const ax::Elem
         answer = std::move(again);
     }
     return answer;
+}
+
+namespace {
+
+using AttributeOf = std::function<ax::Read(const ax::Element&, std::string_view)>;
+
+// A label wraps its control closely (a switch's hidden input and its drawn track, in one label).
+constexpr int kMostLabelLevels = 3;
+
+std::optional<ax::Element> climb(const AttributeOf& attributeOf, const ax::Element& window,
+                                 ax::Element element, const Wanted& wanted,
+                                 int levels = kMostAncestors) {
+    for (int level = 0; level < levels && !element.isNull(); ++level) {
+        if (wanted(element)) {
+            return element;
+        }
+        if (element == window) {
+            break;
+        }
+        auto parent = attributeOf(element, "AXParent");
+        auto next = parent ? ax::asElement(parent.value()) : std::nullopt;
+        element = next ? std::move(*next) : ax::Element();
+    }
+    return std::nullopt;
+}
+
+HitOf judgeHit(const AttributeOf& attributeOf, const ax::Element& window,
+               const ax::Element& control, const ax::Element& hit) {
+    if (hit.isNull() || control.isNull()) {
+        return HitOf::elsewhere;
+    }
+    if (hit == control) {
+        return HitOf::control;
+    }
+    std::vector<ax::Element> chain;  // the hit and its ancestors, nearest first
+    if (climb(attributeOf, window, hit, [&](const ax::Element& e) {
+            chain.push_back(e);
+            return e == control;
+        })) {
+        return HitOf::inside;
+    }
+    // The label of the control: a click there presses it, and a page may draw the control there
+    // while its own element lies hidden (a web component's switch and its track). The toolkit
+    // tells it as the element that labels the control, or (where it tells no such relation) as
+    // the group around it that bears its name: a label holding a control is a group.
+    const auto labelledBy = attributeOf(control, "AXTitleUIElement");
+    const auto by = labelledBy ? ax::asElement(labelledBy.value()) : std::nullopt;
+    if (by && std::find(chain.begin(), chain.end(), *by) != chain.end()) {
+        return HitOf::itsLabel;
+    }
+    const auto titleOf = [&](const ax::Element& e) {
+        const auto title = attributeOf(e, "AXTitle");
+        const std::string* text = title ? ax::asString(title.value()) : nullptr;
+        return text != nullptr ? *text : std::string();
+    };
+    std::optional<std::string> name;
+    const bool label =
+        climb(
+            attributeOf, window, control,
+            [&](const ax::Element& e) {
+                if (e == control || std::find(chain.begin(), chain.end(), e) == chain.end()) {
+                    return false;
+                }
+                if (!name) {
+                    name = titleOf(control);
+                }
+                return !name->empty() && titleOf(e) == *name;
+            },
+            kMostLabelLevels + 1)
+            .has_value();
+    return label ? HitOf::itsLabel : HitOf::elsewhere;
+}
+
+AttributeOf attributesFrom(ax::AccessibilityBackend& backend) {
+    return [&backend](const ax::Element& e, std::string_view name) {
+        return backend.attribute(e, name);
+    };
+}
+
+AttributeOf attributesFrom(BoundedReader& reader) {
+    return [&reader](const ax::Element& e, std::string_view name) {
+        return reader.attribute(e, name);
+    };
+}
+
+}  // namespace
+
+std::optional<ax::Element> firstUp(ax::AccessibilityBackend& backend, const ax::Element& window,
+                                   ax::Element element, const Wanted& wanted) {
+    return climb(attributesFrom(backend), window, std::move(element), wanted);
+}
+
+std::optional<ax::Element> firstUp(BoundedReader& reader, const ax::Element& window,
+                                   ax::Element element, const Wanted& wanted) {
+    return climb(attributesFrom(reader), window, std::move(element), wanted);
+}
+
+HitOf hitOf(ax::AccessibilityBackend& backend, const ax::Element& window,
+            const ax::Element& control, const ax::Element& hit) {
+    return judgeHit(attributesFrom(backend), window, control, hit);
+}
+
+HitOf hitOf(BoundedReader& reader, const ax::Element& window, const ax::Element& control,
+            const ax::Element& hit) {
+    return judgeHit(attributesFrom(reader), window, control, hit);
 }
 
 SeenControls::SeenControls(BoundedReader& reader, const ax::Element& window,
@@ -90,23 +190,11 @@ Visibility::Overlaps SeenControls::overlapping(const std::vector<Visibility::Lai
         if (!hit) {
             return std::nullopt;
         }
-        ax::Element current = std::move(hit).value();
-        for (int step = 0; step <= kMostPairAncestors && !current.isNull(); ++step) {
-            if (current == elements[a]) {
-                return a;
-            }
-            if (current == elements[b]) {
-                return b;
-            }
-            if (current == window_) {
-                break;
-            }
-            auto parent = reader_.attribute(current, "AXParent");
-            auto next = parent ? ax::asElement(parent.value()) : std::nullopt;
-            if (!next) {
-                break;
-            }
-            current = std::move(*next);
+        const auto top = firstUp(reader_, window_, hit.value(), [&](const auto& e) {
+            return e == elements[a] || e == elements[b];
+        });
+        if (top) {
+            return *top == elements[a] ? a : b;
         }
         return std::nullopt;
     };
@@ -116,14 +204,13 @@ Visibility::Overlaps SeenControls::overlapping(const std::vector<Visibility::Lai
 void SeenControls::lookAtDialogs(const Rect& viewport, const std::optional<Rect>& web) {
     const auto finds = [&](std::size_t dialog, Point at) -> std::optional<bool> {
         auto hit = paintedAt(reader_, window_, at);
-        if (!hit || hit.value() == window_) {
+        if (!hit || hit.value() == window_ || !nodeOf(hit.value())) {
             return std::nullopt;
         }
-        const auto found = nodeOf(std::move(hit).value());
-        if (!found) {
-            return std::nullopt;
-        }
-        return Visibility::within(walked_.nodes[*found].path, walked_.nodes[dialog].path);
+        const ax::Element& shown = walked_.nodes[dialog].element;
+        return firstUp(reader_, window_, hit.value(),
+                       [&](const ax::Element& e) { return e == shown; })
+            .has_value();
     };
     std::vector<std::size_t> closed = DialogInFront::fadedOut(walked_);
     if (const auto front = DialogInFront::of(walked_, viewport, web, finds, &closed)) {
@@ -154,32 +241,30 @@ void SeenControls::indexNodes() {
 
 std::optional<std::size_t> SeenControls::nodeOf(ax::Element element) {
     indexNodes();
-    for (int step = 0; step <= kMostHitAncestors && !element.isNull(); ++step) {
-        if (const auto it = byKey_.find(element.key()); it != byKey_.end()) {
-            return it->second;
+    std::optional<std::size_t> node;
+    firstUp(reader_, window_, std::move(element), [&](const ax::Element& e) {
+        const auto it = byKey_.find(e.key());
+        if (it != byKey_.end()) {
+            node = it->second;
         }
-        auto parent = reader_.attribute(element, "AXParent");
-        auto next = parent ? ax::asElement(parent.value()) : std::nullopt;
-        element = next ? std::move(*next) : ax::Element();
-    }
-    return std::nullopt;
+        return node.has_value();
+    });
+    return node;
 }
 
 SeenControls::Answer SeenControls::judge(std::size_t node, Result<ax::Element, ax::AXError> hit) {
     if (!hit || hit.value() == window_) {
         return {};  // a toolkit that cannot tell leaves the control as it was read
     }
+    if (hitOf(reader_, window_, walked_.nodes[node].element, hit.value()) != HitOf::elsewhere) {
+        return {};
+    }
     const auto found = nodeOf(std::move(hit).value());
     if (!found) {
         return {.seen = false};  // something outside what was read lies on top
     }
-    const std::vector<int>& path = boxes_[node].path;
-    const std::vector<int>& top = boxes_[*found].path;
-    if (Visibility::within(top, path)) {
-        return {};
-    }
     // An ancestor found at the control's own point: the control is not drawn there (a clip).
-    if (Visibility::within(path, top)) {
+    if (Visibility::within(boxes_[node].path, boxes_[*found].path)) {
         return {.seen = false};
     }
     return {.seen = false, .cover = *found};
@@ -251,7 +336,9 @@ std::vector<std::size_t> SeenControls::keepSeen(
     const std::vector<Visibility::Exam> exams = Visibility::examine(boxes_, shown);
     std::vector<State> state(controls.size(), State::unknown);
     for (std::size_t i = 0; i < controls.size(); ++i) {
-        if (!exams[i].suspect) {
+        if (exams[i].unseen) {
+            state[i] = State::hidden;
+        } else if (!exams[i].suspect) {
             state[i] = State::seen;
         }
     }

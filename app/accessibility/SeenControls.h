@@ -33,6 +33,32 @@ namespace ovra {
 Result<ax::Element, ax::AXError> paintedAt(BoundedReader& reader, const ax::Element& root,
                                            Point point);
 
+// How far up from an element its ancestors are looked at: a page nests deep, and the walk stops
+// at the window anyway.
+inline constexpr int kMostAncestors = 64;
+
+// The first of `element` and its ancestors, nearest first, for which `wanted` holds; none when
+// the climb passes `window`, the top of the tree or kMostAncestors levels. The
+// one way an element's ancestors are climbed; a reading climbs through its bounded reader.
+using Wanted = std::function<bool(const ax::Element&)>;
+std::optional<ax::Element> firstUp(ax::AccessibilityBackend& backend, const ax::Element& window,
+                                   ax::Element element, const Wanted& wanted);
+std::optional<ax::Element> firstUp(BoundedReader& reader, const ax::Element& window,
+                                   ax::Element element, const Wanted& wanted);
+
+// What a hit test's answer `hit` is to `control`.
+enum class HitOf {
+    control,    // the control itself
+    inside,     // something inside it (a button's text)
+    itsLabel,   // the label around it, which a click presses it through
+    elsewhere,  // anything else: a cover, a container, the window, nothing
+};
+// The one reading of a hit test's answer about a control.
+HitOf hitOf(ax::AccessibilityBackend& backend, const ax::Element& window,
+            const ax::Element& control, const ax::Element& hit);
+HitOf hitOf(BoundedReader& reader, const ax::Element& window, const ax::Element& control,
+            const ax::Element& hit);
+
 class SeenControls {
   public:
     // At most this many points are asked about the controls the plan would offer in one reading;

@@ -270,6 +270,15 @@ TEST(Visibility, SuspectsAreControlsSomethingElseMayCoverOrClip) {
          false,
          false,
          std::nullopt},
+        {"a page's slide wholly outside its carousel: asked, since the browser's states may not "
+         "tell the clip from content let overflow (a dropdown below its field)",
+         {{{}, viewport},
+          {{0}, page, Kind::container, std::nullopt, false, true},
+          {{0, 0, 1}, Rect(320, 100, 280, 50), Kind::control, std::nullopt, false, true},
+          {{0, 0}, Rect(20, 100, 300, 60), Kind::container, std::nullopt, false, true}},
+         false,
+         true,
+         Rect(320, 100, 280, 50)},
         {"a page read while it scrolls, a moment apart from its content, clips nothing more",
          {{{}, viewport, Kind::container, std::nullopt, true},
           {{0}, Rect(0, 100, 1200, 3000), Kind::container, std::nullopt, true},
@@ -315,6 +324,16 @@ TEST(Visibility, SuspectsAreControlsSomethingElseMayCoverOrClip) {
             EXPECT_TRUE(c.pointIn->contains(exams[0].at)) << exams[0].at;
         }
     }
+    // A control with nothing left inside the viewport and its clips is unseen, and not asked.
+    const std::vector<Visibility::Box> beyond = {
+        {viewport, {}}, {page, {0}}, {Rect(20, 900, 120, 30), {0, 0}, Kind::control}};
+    const auto gone = Visibility::examine(beyond, {{.box = 2, .visible = Rect::null()}});
+    ASSERT_EQ(gone.size(), 1U);
+    EXPECT_TRUE(gone[0].unseen);
+    EXPECT_FALSE(gone[0].suspect);
+    // A column's resize handle is a sliver; a small icon button is not.
+    EXPECT_TRUE(Visibility::isSliver(Rect(728, 508, 6, 29)));
+    EXPECT_FALSE(Visibility::isSliver(Rect(84, 266, 24, 16)));
     // A control under a header's edge whose states do not settle it is asked where it shows.
     const std::vector<Visibility::Box> underHeader = {{viewport, {}},
                                                       {Rect(0, 680, 1200, 35), {0}},

@@ -214,6 +214,19 @@ TEST(ReadingVisibility, OffersNothingACoverOrADialogInFrontHides) {
                 "attrs": {"AXOpaque": true}}]}])",
          "",
          {"Delete"}},
+        {"a modal dialog inside a backdrop faded out in place (the toolkit tells the backdrop's "
+         "opacity alone): the page",
+         R"([{"role": "AXGroup", "frame": [0, 0, 1280, 1024], "children": [
+               {"role": "AXButton", "title": "Delete", "frame": [20, 20, 80, 25]}]},
+             {"role": "AXGroup", "frame": [0, 0, 1280, 1024], "attrs": {"AXOpaque": false},
+              "children": [
+               {"role": "AXGroup", "subrole": "AXApplicationDialog", "title": "Delete the file?",
+                "frame": [420, 120, 320, 150], "attrs": {"AXModal": true, "AXOpaque": true},
+                "children": [
+                 {"role": "AXButton", "title": "Keep", "frame": [440, 200, 80, 25],
+                  "attrs": {"AXOpaque": true}}]}]}])",
+         "",
+         {"Delete"}},
         {"a modal dialog folded to no height: the page",
          R"([{"role": "AXGroup", "frame": [0, 0, 1280, 1024], "children": [
                {"role": "AXButton", "title": "Delete", "frame": [20, 20, 80, 25]}]},

@@ -108,6 +108,33 @@ TEST(AXWalk, DescendsIntoLinksComboBoxesAndPressableContainersOnly) {
     EXPECT_EQ(w.fake->counters().actionNames, 4);
 }
 
+TEST(AXWalk, APagesComboBoxAndLabelAreEnteredAndWhatTheyHoldIsForTheHitTest) {
+    auto w = walkOf(R"({"id": "w", "role": "AXWindow", "frame": [0, 0, 1000, 800], "children": [
+        {"id": "page", "role": "AXWebArea", "frame": [0, 0, 1000, 800], "children": [
+          {"id": "choices", "role": "AXPopUpButton", "frame": [0, 0, 400, 50],
+           "attrs": {"AXShowing": true}, "children": [
+            {"id": "list", "role": "AXGroup", "frame": [0, 50, 400, 80], "children": [
+              {"id": "option", "role": "AXGroup", "title": "ui", "actions": ["AXPress"],
+               "frame": [0, 50, 400, 40], "attrs": {"AXShowing": true}}]}]},
+          {"id": "select", "role": "AXPopUpButton", "frame": [0, 200, 100, 20], "children": [
+            {"id": "menu", "role": "AXMenu", "frame": [0, 200, 100, 20], "children": [
+              {"id": "country", "role": "AXMenuItem", "frame": [0, 200, 100, 20]}]}]},
+          {"id": "label", "role": "AXGroup", "actions": ["AXPress"], "frame": [0, 300, 80, 20],
+           "attrs": {"AXShowing": true}, "children": [
+            {"id": "switch", "role": "AXCheckBox", "frame": [0, 300, 14, 14],
+             "attrs": {"AXShowing": false}}]},
+          {"id": "hidden", "role": "AXCheckBox", "frame": [0, 400, 14, 14],
+           "attrs": {"AXShowing": false}}]},
+        {"id": "native", "role": "AXPopUpButton", "frame": [500, 0, 100, 20], "children": [
+          {"id": "inNative", "role": "AXButton", "frame": [500, 0, 10, 10]}]}
+    ]})");
+    EXPECT_THAT(w.foundKeys(),
+                ElementsAre("native", "choices", "select", "label", "switch", "option"));
+    EXPECT_TRUE(w.found("option").unsettled);
+    EXPECT_TRUE(w.found("switch").unsettled);
+    EXPECT_FALSE(w.found("choices").unsettled);
+}
+
 TEST(AXWalk, DepthLimitsStopBelowTheLastLevel) {
     // Structural groups do not count towards maxDepth; every level counts towards maxRawDepth.
     const std::string tree = R"({"id": "w", "role": "AXWindow", "frame": [0, 0, 500, 500],
