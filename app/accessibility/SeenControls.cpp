@@ -263,8 +263,14 @@ SeenControls::Answer SeenControls::judge(std::size_t node, Result<ax::Element, a
     if (!found) {
         return {.seen = false};  // something outside what was read lies on top
     }
+    // Found inside the control by the reading's own tree, where the toolkit tells no parents.
+    const std::vector<int>& path = boxes_[node].path;
+    const std::vector<int>& top = boxes_[*found].path;
+    if (Visibility::within(top, path)) {
+        return {};
+    }
     // An ancestor found at the control's own point: the control is not drawn there (a clip).
-    if (Visibility::within(boxes_[node].path, boxes_[*found].path)) {
+    if (Visibility::within(path, top)) {
         return {.seen = false};
     }
     return {.seen = false, .cover = *found};
