@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 namespace ovra::atspi {
 
@@ -569,6 +570,14 @@ std::optional<std::string> variantString(DBusMessage* message) {
     return basicString(&inner);
 }
 
+std::optional<std::int32_t> count(std::optional<double> number) {
+    if (!number || !(*number >= 0)) {
+        return std::nullopt;
+    }
+    constexpr double kMost = std::numeric_limits<std::int32_t>::max();
+    return static_cast<std::int32_t>(std::min(std::floor(*number), kMost));
+}
+
 std::optional<AccessibleProps> accessibleProps(DBusMessage* message) {
     DBusMessageIter iter;
     if (!begin(message, &iter)) {
@@ -581,9 +590,7 @@ std::optional<AccessibleProps> accessibleProps(DBusMessage* message) {
         } else if (key == "Description") {
             props.description = basicString(value);
         } else if (key == "ChildCount") {
-            if (auto count = basicNumber(value); count && *count >= 0 && *count <= 2.0e9) {
-                props.childCount = static_cast<std::int32_t>(*count);
-            }
+            props.childCount = count(basicNumber(value));
         } else if (key == "Parent") {
             props.parent = objectRefAt(value);
         }

@@ -130,6 +130,9 @@ std::optional<std::vector<std::string>> actionNames(DBusMessage* message);  // a
 std::optional<double> variantNumber(DBusMessage* message);
 std::optional<bool> variantBool(DBusMessage* message);
 std::optional<std::string> variantString(DBusMessage* message);
+// A count an app gives (children, characters): absent unless a number and not negative; one past
+// what an int holds is as many as it holds (a spreadsheet's table says 2,147,483,647 cells).
+std::optional<std::int32_t> count(std::optional<double> number);
 
 // Properties.GetAll of org.a11y.atspi.Accessible.
 struct AccessibleProps {

@@ -92,6 +92,13 @@ TEST(AccessibleProps, ReadsWhatIsWellFormedAndDropsTheRest) {
     EXPECT_EQ(props->name, std::nullopt);
     EXPECT_EQ(props->childCount, std::nullopt);
 
+    // A count past what an int holds (a spreadsheet's table) is as many as it holds: a count
+    // taken as unknown would have the whole list asked for.
+    auto huge = propertyMap([](DBusMessageIter* dict) {
+        appendProperty(dict, "ChildCount", DBUS_TYPE_UINT64, "t", dbus_uint64_t{1} << 40);
+    });
+    EXPECT_EQ(reply::accessibleProps(huge.get())->childCount, 2'147'483'647);
+
     // Not a property map at all.
     auto surprise =
         replyWith([](DBusMessageIter* iter) { append(iter, DBUS_TYPE_STRING, "surprise"); });
