@@ -17,6 +17,8 @@ namespace {
 // reading reads of one list.
 constexpr std::size_t kListGrowth = 64;
 constexpr std::size_t kMostListed = 8192;
+// The actions of one element whose names are asked, at most: the count is the app's.
+constexpr std::size_t kMostActions = 16;
 
 // A name or description is cut where it comes in: a page can give megabytes of either.
 reply::AccessibleProps boundedProps(reply::AccessibleProps props) {
@@ -325,7 +327,7 @@ void NodeCache::requestActions(Node& n, bool urgent) {
                 target->actions.set({});
                 return;
             }
-            requestActionNames(*target, names->size(), urgent);
+            requestActionNames(*target, std::min(names->size(), kMostActions), urgent);
             if (target->is(ATSPI_ROLE_LABEL)) {
                 requestLabelFor(*target, urgent);  // whether the press belongs to another
             }

@@ -294,7 +294,20 @@ std::optional<std::string> basicString(DBusMessageIter* iter) {
     }
     const char* text = nullptr;
     dbus_message_iter_get_basic(iter, &text);
-    return std::string(text ? text : "");
+    std::string_view view = text ? text : "";
+    if (view.size() <= kMostStringBytes) {
+        return std::string(view);
+    }
+    // A path cut short would name another object.
+    if (type == DBUS_TYPE_OBJECT_PATH) {
+        return std::nullopt;
+    }
+    // Cut on a character's first byte.
+    std::size_t end = kMostStringBytes;
+    while (end > 0 && (static_cast<unsigned char>(view[end]) & 0xC0) == 0x80) {
+        --end;
+    }
+    return std::string(view.substr(0, end));
 }
 
 std::optional<double> basicNumber(DBusMessageIter* iter) {

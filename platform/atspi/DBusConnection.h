@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -107,8 +108,11 @@ class BusConnection {
 Message methodCall(const std::string& destination, const std::string& path, const char* interface,
                    const char* method);
 
-// Reading replies: each returns nullopt when the reply has another signature.
+// Reading replies: each returns nullopt when the reply has another signature. No string taken
+// from a reply is longer than this: a text is cut on a character boundary, a longer object path
+// is refused.
 namespace reply {
+inline constexpr std::size_t kMostStringBytes = 4096;
 std::optional<std::uint32_t> u32(DBusMessage* message);
 std::optional<bool> boolean(DBusMessage* message);
 std::optional<std::string> string(DBusMessage* message);
