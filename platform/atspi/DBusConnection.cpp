@@ -37,6 +37,18 @@ void ensureThreads() {
 // Reads of what has arrived before time-outs are judged, at most: a few megabytes.
 constexpr int kMostReadsAtOnce = 2048;
 
+// At most `reply::kMostStringBytes` of `text`, cut on a character's first byte.
+std::string boundedText(std::string_view text) {
+    if (text.size() <= reply::kMostStringBytes) {
+        return std::string(text);
+    }
+    std::size_t end = reply::kMostStringBytes;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
+        --end;
+    }
+    return std::string(text.substr(0, end));
+}
+
 int millisecondsUntil(SteadyTime until) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                           until - std::chrono::steady_clock::now())
@@ -141,8 +153,8 @@ void BusConnection::deliver(Message message) {
         const char* name = dbus_message_get_error_name(message.get());
         const char* text = nullptr;
         dbus_message_get_args(message.get(), nullptr, DBUS_TYPE_STRING, &text, DBUS_TYPE_INVALID);
-        handler(
-            Reply{nullptr, name ? name : "org.freedesktop.DBus.Error.Failed", text ? text : ""});
+        handler(Reply{nullptr, boundedText(name ? name : "org.freedesktop.DBus.Error.Failed"),
+                      boundedText(text ? text : "")});
         return;
     }
     handler(Reply{std::move(message), {}, {}});
@@ -295,20 +307,12 @@ std::optional<std::string> basicString(DBusMessageIter* iter) {
     }
     const char* text = nullptr;
     dbus_message_iter_get_basic(iter, &text);
-    std::string_view view = text ? text : "";
-    if (view.size() <= kMostStringBytes) {
-        return std::string(view);
-    }
+    const std::string_view view = text ? text : "";
     // A path cut short would name another object.
-    if (type == DBUS_TYPE_OBJECT_PATH) {
+    if (type == DBUS_TYPE_OBJECT_PATH && view.size() > kMostStringBytes) {
         return std::nullopt;
     }
-    // Cut on a character's first byte.
-    std::size_t end = kMostStringBytes;
-    while (end > 0 && (static_cast<unsigned char>(view[end]) & 0xC0) == 0x80) {
-        --end;
-    }
-    return std::string(view.substr(0, end));
+    return boundedText(view);
 }
 
 std::optional<double> basicNumber(DBusMessageIter* iter) {
