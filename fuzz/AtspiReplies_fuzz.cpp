@@ -331,6 +331,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                   "an action's index is one of the names");
         }
     }
+    if (auto text = reply::string(m)) {
+        check(text->size() <= reply::kMostStringBytes, "no text past the bound is taken in");
+    }
     if (auto name = reply::variantString(m)) {
         const auto toolkit = ovra::atspi::toolkitOf(*name, reply::string(m).value_or(""));
         check(toolkit.name == *name, "a toolkit keeps its name");

@@ -481,10 +481,11 @@ Result<WindowSnapshot, AXExtractorError> AXExtractor::read(BoundedReader& reader
     const bool scrolls =
         snapshot.scroll && !(ScrollMore::extent(snapshot.scroll->signals) == ScrollExtent::none());
     // Nothing to offer from an app that left reads unanswered is an app that stopped answering
-    // as it was read (a page to scroll, read before it stopped, is no plan); a reading that ran
-    // out of time with nothing to show either is a window too large.
+    // as it was read (a page to scroll, read before it stopped, is no plan), also when the
+    // reading then ran out of time: the time went to waiting for it. A reading that ran out of
+    // time with every read answered and nothing to show is a window too large.
     if (snapshot.candidates.empty()) {
-        if (reader.gaveUp() || (reader.timeouts() > 0 && (scrolls || !reader.timeUp()))) {
+        if (reader.gaveUp() || reader.timeouts() > 0) {
             return fail(AXExtractorError::notResponding);
         }
         if (!scrolls && (reader.timeUp() || walked.nodesRead >= nodeBudget)) {

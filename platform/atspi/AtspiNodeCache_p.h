@@ -156,7 +156,10 @@ class NodeCache {
     Message extentsCall(const Node& n) const;
     void requestAttributes(Node& n, bool urgent = false);
     void requestText(Node& n, bool urgent = false);
+    // A node's child list is asked only where its count says the list is short; elsewhere the
+    // children fail to read (and are read by index or by what lies on screen).
     void requestChildren(Node& n, bool urgent = false);
+    static bool listable(const Node& n);
     // Once a node's role is known, queue what its AX attributes need beyond the common batch,
     // and its children when the walk is likely to descend.
     void followUps(Node& n);

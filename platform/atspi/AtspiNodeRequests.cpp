@@ -17,6 +17,8 @@ namespace {
 // reading reads of one list.
 constexpr std::size_t kListGrowth = 64;
 constexpr std::size_t kMostListed = 8192;
+// The actions of one element whose names are asked, at most: the count is the app's.
+constexpr std::size_t kMostActions = 16;
 
 // A name or description is cut where it comes in: a page can give megabytes of either.
 reply::AccessibleProps boundedProps(reply::AccessibleProps props) {
@@ -215,10 +217,7 @@ void NodeCache::requestPropsOneByOne(Node& n, bool urgent) {
                     } else if (name == "Description") {
                         collected->props.description = reply::variantString(m);
                     } else if (name == "ChildCount") {
-                        if (auto count = reply::variantNumber(m);
-                            count && *count >= 0 && *count <= 2.0e9) {
-                            collected->props.childCount = static_cast<std::int32_t>(*count);
-                        }
+                        collected->props.childCount = reply::count(reply::variantNumber(m));
                     } else {
                         collected->props.parent = reply::objectRef(m);
                     }
@@ -328,7 +327,7 @@ void NodeCache::requestActions(Node& n, bool urgent) {
                 target->actions.set({});
                 return;
             }
-            requestActionNames(*target, names->size(), urgent);
+            requestActionNames(*target, std::min(names->size(), kMostActions), urgent);
             if (target->is(ATSPI_ROLE_LABEL)) {
                 requestLabelFor(*target, urgent);  // whether the press belongs to another
             }
@@ -451,13 +450,23 @@ void NodeCache::requestText(Node& n, bool urgent) {
         return;
     }
     auto call = methodCall(n.bus, n.path, kText, "GetText");
+    // No more than is kept: the text of a whole document is not asked for.
     dbus_int32_t start = 0;
-    dbus_int32_t end = -1;
+    auto end = static_cast<dbus_int32_t>(text::kMaxForeignTextBytes);
     if (call) {
         dbus_message_append_args(call.get(), DBUS_TYPE_INT32, &start, DBUS_TYPE_INT32, &end,
                                  DBUS_TYPE_INVALID);
     }
-    request(n, &Node::text, std::move(call), reply::string, urgent);
+    request(
+        n, &Node::text, std::move(call),
+        [](DBusMessage* m) {
+            auto text = reply::string(m);
+            if (text && text->size() > text::kMaxForeignTextBytes) {
+                *text = text::boundedUtf8(*text);
+            }
+            return text;
+        },
+        urgent);
 }
 
 void NodeCache::requestRangeProperty(Node& n, Cached<double> Node::*part, const char* property) {
@@ -466,13 +475,7 @@ void NodeCache::requestRangeProperty(Node& n, Cached<double> Node::*part, const 
 
 void NodeCache::requestCharacterCount(Node& n) {
     request(n, &Node::characterCount, propertyGet(n.bus, n.path, kText, "CharacterCount"),
-            [](DBusMessage* m) -> std::optional<std::int32_t> {
-                auto count = reply::variantNumber(m);
-                if (!count || !std::isfinite(*count) || *count < 0 || *count > 2.0e9) {
-                    return std::nullopt;
-                }
-                return static_cast<std::int32_t>(*count);
-            });
+            [](DBusMessage* m) { return reply::count(reply::variantNumber(m)); });
 }
 
 void NodeCache::requestLabelFor(Node& n, bool urgent) {
@@ -503,8 +506,23 @@ bool NodeCache::labelsElsewhere(Node& n) {
                        });
 }
 
+bool NodeCache::listable(const Node& n) {
+    // The list's answer grows with the node's full size, which only its count tells: a table
+    // that makes its cells as they are asked for (a spreadsheet's two billion) would be busy
+    // listing them for minutes. Those are read by what lies on screen.
+    const auto count = n.props.done() ? n.props.value.childCount : std::nullopt;
+    if (count) {
+        return static_cast<std::size_t>(*count) <= kMostListed;
+    }
+    return !(n.states.done() && n.states.value.has(ATSPI_STATE_MANAGES_DESCENDANTS));
+}
+
 void NodeCache::requestChildren(Node& n, bool urgent) {
     if (!n.children.unread()) {
+        return;
+    }
+    if (!listable(n)) {
+        n.children.failWith(AXError::cannotComplete);
         return;
     }
     // The list is kept only as long as the count the node gave, and a little more for a list

@@ -116,19 +116,20 @@ void RequestPipeline::sendNow(const std::string& target, Message call,
                    if (closing_) {
                        return;
                    }
+                   // A late time-out of a reading already over tells nothing of the work
+                   // queued for the reading under way.
+                   if (sentEpoch != epoch_) {
+                       return;
+                   }
                    if (!reply.ok()) {
                        const AXError error = errorFor(reply);
                        if (error == AXError::timeout || error == AXError::appGone) {
                            // A hung or vanished app: do not queue it more work.
-                           if (sentEpoch == epoch_) {
-                               giveUp(target, reply, timeout);
-                           }
+                           giveUp(target, reply, timeout);
                            failQueued(target, reply.error);
                        }
                    }
-                   if (sentEpoch == epoch_) {
-                       handler(std::move(reply));
-                   }
+                   handler(std::move(reply));
                });
 }
 

@@ -424,6 +424,11 @@ Result<ax::ElementList, AXError> ValueMapping::childrenOf(Node& n, std::size_t l
                 },
                 requests_.waitBudget(n.bus));
         }
+        // An app that did not say how many children a node has in time is not asked to list
+        // them all.
+        if (!n.props.done() && n.props.problem() == AXError::timeout) {
+            return fail(AXError::timeout);
+        }
         const std::int32_t count = n.props.done() ? n.props.value.childCount.value_or(0) : -1;
         if (count >= 0 && static_cast<std::size_t>(count) > limit) {
             // A huge child list (a spreadsheet) would flood the bus: fetch only what fits.

@@ -218,7 +218,8 @@ const WebContent::Listing& WebContent::listing(Node& n) {
             }
         }
         // No more than a walk can read, should the samples tell nothing.
-        to = std::min(to, from + kMostInBand - 1);
+        to = static_cast<std::int32_t>(
+            std::min<std::int64_t>(to, std::int64_t{from} + kMostInBand - 1));
         std::vector<std::int32_t> band;
         for (std::int32_t i = from; i <= to; ++i) {
             band.push_back(i);
@@ -357,23 +358,27 @@ WebContent::Listing WebContent::nativeListing(Node& n) {
     if (found.empty() || nodes_.find(key) == nullptr) {
         return out;  // a list that cannot tell: read as any other
     }
-    const std::int32_t count = n.childCount();
-    std::int32_t from = count;
-    std::int32_t last = -1;
+    // In 64 bits: a count may be as large as an int holds.
+    const std::int64_t count = n.childCount();
+    std::int64_t from = count;
+    std::int64_t last = -1;
     for (const auto& [index, path] : found) {
         if (index >= kNativeHead) {
-            from = std::min(from, index);
+            from = std::min<std::int64_t>(from, index);
         }
-        last = std::max(last, index);
+        last = std::max<std::int64_t>(last, index);
     }
-    from = std::max(std::min(from, last) - kNativeMargin, kNativeHead);
-    last = std::min({last + kNativeMargin, count - 1, from + kMostInBand - 1});
+    from = std::max<std::int64_t>(std::min(from, last) - kNativeMargin, kNativeHead);
+    last = std::min(last + kNativeMargin, count - 1);
+    if (last - from >= kMostInBand) {
+        return foundListing(n, found, *view);
+    }
     std::vector<std::int32_t> indices;
-    for (std::int32_t i = 0; i < std::min(kNativeHead, count); ++i) {
+    for (std::int32_t i = 0; i < std::min<std::int64_t>(kNativeHead, count); ++i) {
         indices.push_back(i);
     }
-    for (std::int32_t i = from; i <= last; ++i) {
-        indices.push_back(i);
+    for (std::int64_t i = from; i <= last; ++i) {
+        indices.push_back(static_cast<std::int32_t>(i));
     }
     const std::vector<Node*> children = childrenAt(n, indices);
     if (nodes_.find(key) == nullptr) {
@@ -393,6 +398,44 @@ WebContent::Listing WebContent::nativeListing(Node& n) {
     for (const Node* child : children) {
         if (child != nullptr && (!sized(*child) || child->extents.value.intersects(*view))) {
             out.shown->push_back({child->bus, child->path});
+        }
+    }
+    return out;
+}
+
+WebContent::Listing WebContent::foundListing(
+    Node& n, const std::vector<std::pair<std::int32_t, std::string>>& found, const Rect& view) {
+    const std::string key = n.key();
+    const reply::ObjectRef list{n.bus, n.path};
+    std::vector<std::pair<std::int32_t, std::string>> cells = found;
+    std::sort(cells.begin(), cells.end());
+    for (const auto& [index, path] : cells) {
+        nodes_.requestBase(nodes_.node(list.bus, path), true);
+    }
+    const auto read = [&](const std::string& path) { return nodes_.find(list.bus + path); };
+    requests_.waitUntil(
+        [&] {
+            return nodes_.find(key) == nullptr ||
+                   std::all_of(cells.begin(), cells.end(), [&](const auto& cell) {
+                       const Node* c = read(cell.second);
+                       return c == nullptr || (c->props.settled() && c->extents.settled());
+                   });
+        },
+        requests_.waitBudget(list.bus) + static_cast<double>(cells.size()) * 0.0001);
+    Listing out;
+    const Node* parent = nodes_.find(key);
+    if (parent == nullptr) {
+        return out;
+    }
+    // A cell is the list's own when it says so: such tables make a new object for a cell each
+    // time one is asked for, so the one found is never the one read at its index.
+    out.shown.emplace();
+    for (const auto& [index, path] : cells) {
+        Node* c = read(path);
+        if (c != nullptr && c->props.done() && c->props.value.parent == list &&
+            (!sized(*c) || c->extents.value.intersects(view))) {
+            nodes_.adopt(*parent, *c);
+            out.shown->push_back({list.bus, path});
         }
     }
     return out;

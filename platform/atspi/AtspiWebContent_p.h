@@ -53,6 +53,10 @@ class WebContent {
     // view; those between them, and its first children (a table's column headers), are read.
     bool longNativeList(const Node& n) const;
     Listing nativeListing(Node& n);
+    // A native table whose rows run on far past its view (a spreadsheet): the children found
+    // on screen, each read with its parent.
+    Listing foundListing(Node& n, const std::vector<std::pair<std::int32_t, std::string>>& found,
+                         const Rect& view);
     // What of the native list `n` shows: its frame, within the scroll pane it lies in.
     std::optional<Rect> nativeViewOf(const Node& n);
     // What the hit test of `n` finds at `points`: each element's place in its parent and path,

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
+#include <string_view>
 
 namespace ovra::atspi {
 
@@ -34,6 +36,18 @@ void ensureThreads() {
 
 // Reads of what has arrived before time-outs are judged, at most: a few megabytes.
 constexpr int kMostReadsAtOnce = 2048;
+
+// At most `reply::kMostStringBytes` of `text`, cut on a character's first byte.
+std::string boundedText(std::string_view text) {
+    if (text.size() <= reply::kMostStringBytes) {
+        return std::string(text);
+    }
+    std::size_t end = reply::kMostStringBytes;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
+        --end;
+    }
+    return std::string(text.substr(0, end));
+}
 
 int millisecondsUntil(SteadyTime until) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -139,8 +153,8 @@ void BusConnection::deliver(Message message) {
         const char* name = dbus_message_get_error_name(message.get());
         const char* text = nullptr;
         dbus_message_get_args(message.get(), nullptr, DBUS_TYPE_STRING, &text, DBUS_TYPE_INVALID);
-        handler(
-            Reply{nullptr, name ? name : "org.freedesktop.DBus.Error.Failed", text ? text : ""});
+        handler(Reply{nullptr, boundedText(name ? name : "org.freedesktop.DBus.Error.Failed"),
+                      boundedText(text ? text : "")});
         return;
     }
     handler(Reply{std::move(message), {}, {}});
@@ -293,7 +307,12 @@ std::optional<std::string> basicString(DBusMessageIter* iter) {
     }
     const char* text = nullptr;
     dbus_message_iter_get_basic(iter, &text);
-    return std::string(text ? text : "");
+    const std::string_view view = text ? text : "";
+    // A path cut short would name another object.
+    if (type == DBUS_TYPE_OBJECT_PATH && view.size() > kMostStringBytes) {
+        return std::nullopt;
+    }
+    return boundedText(view);
 }
 
 std::optional<double> basicNumber(DBusMessageIter* iter) {
@@ -569,6 +588,14 @@ std::optional<std::string> variantString(DBusMessage* message) {
     return basicString(&inner);
 }
 
+std::optional<std::int32_t> count(std::optional<double> number) {
+    if (!number || !(*number >= 0)) {
+        return std::nullopt;
+    }
+    constexpr double kMost = std::numeric_limits<std::int32_t>::max();
+    return static_cast<std::int32_t>(std::min(std::floor(*number), kMost));
+}
+
 std::optional<AccessibleProps> accessibleProps(DBusMessage* message) {
     DBusMessageIter iter;
     if (!begin(message, &iter)) {
@@ -581,9 +608,7 @@ std::optional<AccessibleProps> accessibleProps(DBusMessage* message) {
         } else if (key == "Description") {
             props.description = basicString(value);
         } else if (key == "ChildCount") {
-            if (auto count = basicNumber(value); count && *count >= 0 && *count <= 2.0e9) {
-                props.childCount = static_cast<std::int32_t>(*count);
-            }
+            props.childCount = count(basicNumber(value));
         } else if (key == "Parent") {
             props.parent = objectRefAt(value);
         }

@@ -107,8 +107,11 @@ class BusConnection {
 Message methodCall(const std::string& destination, const std::string& path, const char* interface,
                    const char* method);
 
-// Reading replies: each returns nullopt when the reply has another signature.
+// Reading replies: each returns nullopt when the reply has another signature. No string taken
+// from a reply is longer than this: a text is cut on a character boundary, a longer object path
+// is refused.
 namespace reply {
+inline constexpr std::size_t kMostStringBytes = 4096;
 std::optional<std::uint32_t> u32(DBusMessage* message);
 std::optional<bool> boolean(DBusMessage* message);
 std::optional<std::string> string(DBusMessage* message);
@@ -130,6 +133,9 @@ std::optional<std::vector<std::string>> actionNames(DBusMessage* message);  // a
 std::optional<double> variantNumber(DBusMessage* message);
 std::optional<bool> variantBool(DBusMessage* message);
 std::optional<std::string> variantString(DBusMessage* message);
+// A count an app gives (children, characters): absent unless a number and not negative; one past
+// what an int holds is as many as it holds (a spreadsheet's table says 2,147,483,647 cells).
+std::optional<std::int32_t> count(std::optional<double> number);
 
 // Properties.GetAll of org.a11y.atspi.Accessible.
 struct AccessibleProps {

@@ -182,6 +182,19 @@ TEST(AXExtractor, AnEmptyReadingWakesTheAppOnce) {
     EXPECT_EQ(result.error(), AXExtractorError::notResponding);
     EXPECT_THAT(hung->log(), Not(Contains("wakeUp")));
 
+    // Nor is a window too large whose reading ran out of time with reads left unanswered: the
+    // time went to waiting for the app.
+    auto slowed = fakeOf(withWindow(R"({"role": "AXWindow", "frame": [0, 0, 400, 300],
+        "children": [{"role": "AXGroup", "frame": [0, 0, 10, 10], "faults": {"children": "timeout"}},
+            {"role": "AXGroup", "frame": [0, 0, 400, 300], "repeat": 5000,
+             "children": [{"role": "AXGroup", "frame": [0, 0, 10, 10]}]}]})",
+                                    R"(, "wakeUp": "ok", "callCost": 0.01)"));
+    result = kExtractor.snapshot(kApp, *slowed, slowed->clock());
+    ASSERT_FALSE(result.ok());
+    EXPECT_EQ(result.error(), AXExtractorError::notResponding);
+    EXPECT_EQ(description(result.error()),
+              "This app is not responding. Try again once it answers.");
+
     // Nor is a page to scroll, read before its content went unanswered, a plan.
     auto stalled = fakeOf(withWindow(R"({"role": "AXWindow", "frame": [0, 0, 400, 300],
         "children": [{"role": "AXScrollArea", "frame": [0, 0, 400, 300], "children": [

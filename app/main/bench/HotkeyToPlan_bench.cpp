@@ -21,6 +21,12 @@
 //
 //   scripts/with-desktop build/sanitize/app/main/HotkeyToPlan_bench --benchmark_filter=Paused
 //
+// - SlowedBrowser (the largest page only): as PausedBrowser, but the browser is stopped and let
+//   run in turn (a few tenths of a second each) instead of paused, so that requests time out,
+//   others are answered late after their readings gave them up, and readings start over while
+//   late answers still come in. No message may call the window too large. Run it in the
+//   sanitizer build as well (--benchmark_filter='Paused|Slowed').
+//
 // Every benchmark gives the load average it ran under. Run it in a private desktop:
 //
 //   scripts/with-desktop build/ci/app/main/HotkeyToPlan_bench
@@ -197,6 +203,8 @@ struct Desk : QObject {
     bool settling = false;
     bool settled = false;
     bool gaveUp = false;
+    // Messages that called a stalled browser's window too large.
+    int toldTooLarge = 0;
     qint64 paintStart = 0;
     qint64 paintedAt = 0;
     QElapsedTimer clock;
@@ -208,6 +216,9 @@ struct Desk : QObject {
             settling = false;
             settled = true;
             gaveUp = view->scene().hud.kind == HudContent::Kind::message;
+            if (gaveUp && view->scene().hud.headline == description(AXExtractorError::tooLarge)) {
+                ++toldTooLarge;
+            }
             QTimer::singleShot(0, this, [] { endWait(); });
         }
         if (watching && event->type() == QEvent::Paint && view && view->scene().planVisible &&
@@ -305,6 +316,36 @@ struct Desk : QObject {
         spinUntil([&] { return settled; }, pauseAfter);
         chromium.signal(SIGSTOP);
         const bool done = spinUntil([&] { return settled; }, 15);
+        const qint64 took = clock.nsecsElapsed() - start;
+        settling = false;
+        desktop->controller().dismiss();
+        chromium.signal(SIGCONT);
+        spinUntil([] { return false; }, 0.4);
+        return done ? took : -1;
+    }
+
+    // As `paused`, but the browser is slowed, not stopped: paused for `stalled` seconds and
+    // let run for `running`, over and over, so that some requests time out and others are
+    // answered late, after their readings gave them up.
+    qint64 slowed(double slowAfter, double stalled, double running) {
+        forget();
+        settled = false;
+        gaveUp = false;
+        settling = true;
+        const qint64 start = clock.nsecsElapsed();
+        typeHotkey();
+        spinUntil([&] { return settled; }, slowAfter);
+        bool stopped = false;
+        QTimer duty;
+        duty.setSingleShot(true);
+        QObject::connect(&duty, &QTimer::timeout, [&] {
+            stopped = !stopped;
+            chromium.signal(stopped ? SIGSTOP : SIGCONT);
+            duty.start(static_cast<int>((stopped ? stalled : running) * 1000));
+        });
+        duty.start(0);
+        const bool done = spinUntil([&] { return settled; }, 15);
+        duty.stop();
         const qint64 took = clock.nsecsElapsed() - start;
         settling = false;
         desktop->controller().dismiss();
@@ -602,6 +643,42 @@ void pausedBrowser(benchmark::State& state, int cells) {
     countLoad(state, d);
 }
 
+// Readings of a browser that answers in fits and starts: stopped and let run in turn, at once
+// or a moment after the hotkey.
+void slowedBrowser(benchmark::State& state, int cells) {
+    Desk* d = desk(cells);
+    if (d == nullptr) {
+        state.SkipWithError("needs a desktop with Chromium: run under scripts/with-desktop");
+        return;
+    }
+    struct Slowing {
+        double after, stalled, running;
+    };
+    constexpr Slowing kSlowings[] = {{0, 0.3, 0.1},   {0.1, 0.5, 0.05}, {0.25, 0.2, 0.2},
+                                     {0.5, 1.0, 0.1}, {0.9, 0.3, 0.3},  {0, 2.0, 0.05}};
+    std::size_t run = 0;
+    int gaveUp = 0;
+    int plans = 0;
+    d->toldTooLarge = 0;
+    for (auto _ : state) {
+        const Slowing& slowing = kSlowings[run++ % std::size(kSlowings)];
+        const qint64 took = d->slowed(slowing.after, slowing.stalled, slowing.running);
+        if (took < 0) {
+            state.SkipWithError("the overlay showed neither a plan nor a message");
+            return;
+        }
+        (d->gaveUp ? gaveUp : plans) += 1;
+        state.SetIterationTime(static_cast<double>(took) / 1e9);
+    }
+    if (d->toldTooLarge > 0) {
+        state.SkipWithError("a slowed browser's window was called too large");
+        return;
+    }
+    state.counters["gave_up"] = gaveUp;
+    state.counters["plans"] = plans;
+    countLoad(state, d);
+}
+
 // Each size in one stretch: the page is shown once for all of its benchmarks.
 void registerAll() {
     for (const int page : {kSettingsPage, kCardsPage}) {
@@ -644,6 +721,12 @@ void registerAll() {
         ->UseManualTime()
         ->Unit(benchmark::kMillisecond)
         ->Iterations(8);
+    benchmark::RegisterBenchmark(
+        ("SlowedBrowser/" + std::to_string(huge * 4 + kNodesOutsideThePage)).c_str(), slowedBrowser,
+        huge)
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(12);
 }
 
 }  // namespace

@@ -92,11 +92,40 @@ TEST(AccessibleProps, ReadsWhatIsWellFormedAndDropsTheRest) {
     EXPECT_EQ(props->name, std::nullopt);
     EXPECT_EQ(props->childCount, std::nullopt);
 
+    // A count past what an int holds (a spreadsheet's table) is as many as it holds: a count
+    // taken as unknown would have the whole list asked for.
+    auto huge = propertyMap([](DBusMessageIter* dict) {
+        appendProperty(dict, "ChildCount", DBUS_TYPE_UINT64, "t", dbus_uint64_t{1} << 40);
+    });
+    EXPECT_EQ(reply::accessibleProps(huge.get())->childCount, 2'147'483'647);
+
     // Not a property map at all.
     auto surprise =
         replyWith([](DBusMessageIter* iter) { append(iter, DBUS_TYPE_STRING, "surprise"); });
     EXPECT_EQ(reply::accessibleProps(surprise.get()), std::nullopt);
     EXPECT_EQ(reply::accessibleProps(nullptr), std::nullopt);
+}
+
+TEST(Replies, NoStringIsTakenInPastItsBound) {
+    // Two-byte characters, so that the bound falls inside one: it is cut before it.
+    std::string accents;
+    for (int i = 0; i < 5000; ++i) {
+        accents += "\xC3\xA9";
+    }
+    auto name =
+        replyWith([&](DBusMessageIter* iter) { append(iter, DBUS_TYPE_STRING, accents.c_str()); });
+    const auto cut = reply::string(name.get());
+    ASSERT_TRUE(cut.has_value());
+    EXPECT_LE(cut->size(), reply::kMostStringBytes);
+    EXPECT_EQ(cut->size() % 2, 0U);
+    EXPECT_TRUE(std::string_view(accents).starts_with(*cut));
+
+    // A path cut short would name another object: it is refused.
+    std::string path = "/org/a11y/atspi/accessible/";
+    path += std::string(reply::kMostStringBytes, 'a');
+    auto longPath =
+        replyWith([&](DBusMessageIter* iter) { appendObjectRef(iter, ":1.9", path.c_str()); });
+    EXPECT_EQ(reply::objectRef(longPath.get()), std::nullopt);
 }
 
 TEST(Replies, StructsArraysAndVariantsOfTheWrongShapeAreRefused) {

@@ -20,6 +20,7 @@
 #include "app/accessibility/AXExtractor.h"
 #include "app/accessibility/SeenControls.h"
 #include "platform/atspi/AtspiBackend.h"
+#include "platform/atspi/DBusConnection.h"
 #include "testing/Files.h"
 #include "testing/desktop/Commands.h"
 #include "testing/desktop/DesktopReading.h"
@@ -118,6 +119,35 @@ class RealInterfaces : public ::testing::Test {
         std::printf("%s: %zu offered, last reading %.0f ms\n", what, s.candidates.size(), lastMs_);
     }
 
+    static LaunchedApp startOffice(const std::string& module,
+                                   const testing::ScratchFolder& profile) {
+        return LaunchedApp::start({"soffice", module, "--norestore", "--nologo",
+                                   "--nofirststartwizard",
+                                   "-env:UserInstallation=file://" + profile.string()});
+    }
+    // Its script starts the program in a process of its own: the one that shows the window.
+    static pid_t officeWindowPid(const std::string& title) {
+        pid_t found = 0;
+        eventually(
+            [&] {
+                const std::string command =
+                    "xdotool search --onlyvisible --name '" + title + "' getwindowpid 2>/dev/null";
+                std::FILE* out = popen(command.c_str(), "r");
+                if (out == nullptr) {
+                    return false;
+                }
+                int pid = 0;
+                if (std::fscanf(out, "%d", &pid) != 1) {
+                    pid = 0;
+                }
+                pclose(out);
+                found = pid;
+                return pid > 0;
+            },
+            60);
+        return found;
+    }
+
     atspi::AtspiBackend backend_;
     testing::RealClock clock_;
     AXExtractor extractor_{6, 150, 48, 4000};
@@ -165,29 +195,10 @@ TEST_F(RealInterfaces, FirefoxPreferencesOffersWhatAPersonSees) {
 // (with its menu bar and the Formatting toolbar beside it).
 TEST_F(RealInterfaces, WriterOffersItsStandardToolbar) {
     testing::ScratchFolder profile{"writer"};
-    LaunchedApp app = LaunchedApp::start({"soffice", "--writer", "--norestore", "--nologo",
-                                          "--nofirststartwizard",
-                                          "-env:UserInstallation=file://" + profile.string()});
+    LaunchedApp app = startOffice("--writer", profile);
     ASSERT_TRUE(app.running());
-    // Its script starts the program in a process of its own: the one that shows the window.
-    pid_t writerPid = 0;
-    ASSERT_TRUE(eventually(
-        [&] {
-            std::FILE* out = popen(
-                "xdotool search --onlyvisible --name 'LibreOffice Writer' getwindowpid 2>/dev/null",
-                "r");
-            if (out == nullptr) {
-                return false;
-            }
-            int pid = 0;
-            if (std::fscanf(out, "%d", &pid) != 1) {
-                pid = 0;
-            }
-            pclose(out);
-            writerPid = pid;
-            return pid > 0;
-        },
-        60));
+    const pid_t writerPid = officeWindowPid("LibreOffice Writer");
+    ASSERT_GT(writerPid, 0);
     // Its Standard toolbar as a new document shows it (Undo, Redo, Cut, Copy and Paste are
     // greyed out there, and not offered).
     const std::vector<std::string> standard = {"New",   "Open",  "Save",     "Print",
@@ -220,6 +231,66 @@ TEST_F(RealInterfaces, WriterOffersItsStandardToolbar) {
         if (std::abs(c.frame.minY() - first->frame.minY()) < 2) {
             EXPECT_TRUE(hitTestFinds(writer, writer.elements.at(c.id), c.frame)) << c.label();
         }
+    }
+}
+
+// Whether the app of `pid` answers a plain call on the accessibility bus within two seconds (a
+// bound for a loaded machine: an app busy listing what it holds answers nothing for minutes).
+bool answersTheBus(pid_t pid) {
+    using atspi::methodCall;
+    constexpr std::chrono::microseconds kPatience = std::chrono::seconds(2);
+    auto session = atspi::BusConnection::openSession();
+    if (!session) {
+        return false;
+    }
+    auto address = session.value()->call(
+        methodCall("org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus", "GetAddress"), kPatience);
+    const auto text = address.ok() ? atspi::reply::string(address.message.get()) : std::nullopt;
+    auto bus = text ? atspi::BusConnection::openBus(*text) : fail(std::string("no address"));
+    if (!bus) {
+        return false;
+    }
+    atspi::BusConnection& a11y = *bus.value();
+    const char* kDaemon = "org.freedesktop.DBus";
+    auto listed =
+        a11y.call(methodCall(kDaemon, "/org/freedesktop/DBus", kDaemon, "ListNames"), kPatience);
+    const auto names = listed.ok() ? atspi::reply::stringArray(listed.message.get()) : std::nullopt;
+    for (const std::string& name : names.value_or(std::vector<std::string>{})) {
+        auto ask =
+            methodCall(kDaemon, "/org/freedesktop/DBus", kDaemon, "GetConnectionUnixProcessID");
+        const char* asked = name.c_str();
+        dbus_message_append_args(ask.get(), DBUS_TYPE_STRING, &asked, DBUS_TYPE_INVALID);
+        auto owner = a11y.call(std::move(ask), kPatience);
+        const auto id = owner.ok() ? atspi::reply::u32(owner.message.get()) : std::nullopt;
+        if (name.starts_with(':') && id && *id == static_cast<std::uint32_t>(pid)) {
+            return a11y
+                .call(methodCall(name, "/org/a11y/atspi/accessible/root",
+                                 "org.a11y.atspi.Accessible", "GetRole"),
+                      kPatience)
+                .ok();
+        }
+    }
+    return false;
+}
+
+// LibreOffice Calc over an empty sheet, whose table says it holds 2,147,483,647 cells: a reading
+// asks it only for what lies on screen, so Calc still answers after each (listing its cells
+// would keep it busy for minutes), and its menus are offered.
+TEST_F(RealInterfaces, CalcAnswersAfterEachReadingOfAnEmptySheet) {
+    testing::ScratchFolder profile{"calc"};
+    LaunchedApp app = startOffice("--calc", profile);
+    ASSERT_TRUE(app.running());
+    const pid_t calcPid = officeWindowPid("LibreOffice Calc");
+    ASSERT_GT(calcPid, 0);
+    // Its menus come in a moment after its window.
+    readUntil(calcPid, [](const WindowSnapshot& s) { return find(s, "Format") != nullptr; });
+    ASSERT_TRUE(answersTheBus(calcPid));
+    for (int reading = 1; reading <= 3; ++reading) {
+        backend_.forgetReadings();  // the sheet's table is read anew each time
+        const WindowSnapshot calc = read(calcPid);
+        report("Calc", calc);
+        EXPECT_TRUE(answersTheBus(calcPid)) << "Calc stopped answering after reading " << reading;
+        EXPECT_NE(find(calc, "Format"), nullptr) << dump(calc);
     }
 }
 
