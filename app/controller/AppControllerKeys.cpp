@@ -223,6 +223,8 @@ void AppController::pressed(const PendingPress& press, const PressOutcome& outco
     switch (PressReport::telling(outcome, running, requestTarget_.has_value(),
                                  overlay_.phase().plan() != nullptr)) {
         case PressReport::Telling::onTheOpenPlan:
+            scan_.stop();
+            overlay_.setSelection(OverlayModel::noSelection);
             overlay_.setNotice(*why);
             announce(*why);
             return;
@@ -251,6 +253,9 @@ void AppController::replan() {
     const FocusPlan plan = makePlan(*shown_.snapshot, shown_.decided());
     overlay_.setPhase(OverlayPhase::ready(plan));
     const std::vector<std::string> order = overlay_.navigationOrder();
+    if (overlay_.selection() == OverlayModel::noSelection) {
+        return;  // selects nothing until the user picks
+    }
     const auto kept =
         selected ? std::find(order.begin(), order.end(), selected->id()) : order.end();
     overlay_.setSelection(kept != order.end() ? static_cast<int>(kept - order.begin())

@@ -467,6 +467,9 @@ HudContent hudContent(const OverlayModel& model) {
         hud.badgeText = badgeText(*number);
         hud.label = bounded(selected->displayLabel);
         hud.detail = bounded(detail(model, *selected));
+    } else if (model.notice()) {
+        // Why a press pressed nothing, over a plan that selects nothing until the user picks.
+        hud.headline = bounded(*model.notice());
     } else {
         hud.headline = OvraText::t(plan.beaconOrder.empty()
                                        ? "Nothing to press here. Press A to see everything."
@@ -494,6 +497,11 @@ OverlayScene layout(const OverlayModel& model, const OverlayLayoutInput& input) 
     scene.sidebarShown = model.sidebar();
     scene.sidebarWidth = sidebarWidth(input.screen.width, model.textScale);
     scene.hud = hudContent(model);
+    if (model.phase().message()) {
+        scene.panelSentence = scene.hud.headline;
+    } else if (model.phase().plan() && model.notice()) {
+        scene.panelSentence = bounded(*model.notice());
+    }
 
     const std::vector<std::string> order = model.navigationOrder();
     const Numbers numbers(order);

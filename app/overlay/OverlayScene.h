@@ -137,6 +137,9 @@ struct OverlayScene {
     bool sidebarShown = false;
     double sidebarWidth = 0;
     HudContent hud;
+    // The sentence the information panel shows (a message, a notice), which screen readers
+    // find as text in the overlay; empty when it shows none.
+    std::string panelSentence;
     HudPlacement hudPlacement;
     std::vector<HitArea> hits;
     std::vector<AccessibleControl> controls;

@@ -127,6 +127,12 @@ void OverlayView::relayout() {
     }
     scene_ = std::move(next);
     elements_.clear();
+    if (!scene_.panelSentence.empty()) {
+        // Read as text where a screen reader's review looks, before the controls.
+        elements_.push_back({"panel-sentence", QString::fromStdString(scene_.panelSentence),
+                             toQRect(scene_.hudPlacement.frame), QAccessible::StaticText, false,
+                             false});
+    }
     for (const AccessibleControl& control : scene_.controls) {
         elements_.push_back({control.id, QString::fromStdString(control.name),
                              toQRect(control.rect), QAccessible::Button, false, false});
@@ -309,7 +315,8 @@ void OverlayView::hideEvent(QHideEvent*) {
 
 const std::vector<AccessibleElement>& OverlayView::accessibleElements() const {
     static const std::vector<AccessibleElement> none;
-    return scene_.planVisible && openness() > 0 ? elements_ : none;
+    // The controls are in the scene only while the plan shows; the panel's sentence always.
+    return openness() > 0 ? elements_ : none;
 }
 
 void OverlayView::pressAccessibleElement(const std::string& key) {
