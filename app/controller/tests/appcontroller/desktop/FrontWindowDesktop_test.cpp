@@ -3,7 +3,8 @@
 // a GTK 3 app of our own, each printing which copy ran); one such dialog pressed as usual; and a
 // GTK 3 app whose modal dialog waits for an answer while another of its windows is brought
 // forward, where a click does nothing: that window offers nothing, nothing is pressed behind the
-// dialog, and the user is told which dialog waits.
+// dialog, and the user is told which dialog waits. Two windows of one browser at one spot: a press
+// in the one in front never brings the other forward.
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -15,6 +16,7 @@
 #include "app/controller/tests/appcontroller/desktop/AppProcess.h"
 #include "app/controller/tests/appcontroller/desktop/OverlayRings.h"
 #include "platform/x11/X11Workspace.h"
+#include "testing/desktop/LaunchedApp.h"
 #include "testing/desktop/PipedProgram.h"
 #include "testing/desktop/Screenshot.h"
 
@@ -121,6 +123,69 @@ TEST(FrontWindowDesktop, OfTwoEqualDialogsTheFrontOneIsPressed) {
         EXPECT_EQ(testing::occurrences(dialogs.output(), ": Apply"), 1U) << dialogs.output();
         EXPECT_EQ(activeWindow(), front);
     }
+}
+
+// Two windows of one browser at one spot, the older in front, its page putting up a cover as it
+// loses the keyboard: the press, whatever its outcome, leaves the window read in front, and so
+// does the Escape after it; the window behind never comes forward.
+TEST(FrontWindowDesktop, OfTwoBrowserWindowsAtOneSpotThePressedOneStaysInFront) {
+    FrontWindowJourney journey("two-browser-windows");
+    const std::string page = std::string("file://") + OVRA_LANDING_PAGE;
+    testing::LaunchedApp browser = testing::LaunchedApp::chromium(page + "?first");
+    auto workspace = x11::Workspace::open();
+    ASSERT_TRUE(workspace);
+    const auto windows = [&] { return workspace.value()->windowsOf(browser.pid()); };
+    ASSERT_TRUE(eventually([&] { return windows().size() == 1; }, 60));
+    const std::uint32_t first = windows().front().window;
+    ASSERT_TRUE(testing::xdotool("key --window " + std::to_string(first) + " ctrl+n"));
+    ASSERT_TRUE(eventually([&] { return windows().size() == 2; }, 30));
+    ASSERT_TRUE(testing::xdotool("key ctrl+l sleep 0.3 type '" + page + "?second'"));
+    ASSERT_TRUE(testing::xdotool("key Return"));
+    // At one spot, the one behind a little smaller: not copies of one window.
+    for (const auto& window : windows()) {
+        const std::string id = std::to_string(window.window);
+        const std::string size = window.window == first ? " 1200 900" : " 1100 850";
+        ASSERT_TRUE(testing::xdotool("windowmove " + id + " 0 0 windowsize " + id + size));
+    }
+    const std::uint32_t second = windows().back().window;
+    ASSERT_TRUE(testing::xdotool("windowactivate --sync " + std::to_string(first)));
+    ASSERT_EQ(activeWindowOf(browser.pid(), "declined 0 accepted 0 - Chromium"), first);
+    journey.start();
+    ASSERT_TRUE(testing::xdotool("type c"));
+    ASSERT_EQ(activeWindowOf(browser.pid(), "declined 0 accepted 0 c - Chromium"), first);
+    // A page just loaded may not be read whole yet: a person looks again.
+    std::vector<testing::Highlight> shown;
+    for (int attempt = 0; attempt < 3 && !testing::highlightFor(shown, "Decline all"); ++attempt) {
+        if (attempt > 0) {
+            ASSERT_TRUE(testing::xdotool("key Escape sleep 0.7"));
+        }
+        ASSERT_TRUE(testing::xdotool("key ctrl+alt+space"));
+        eventually(
+            [&] {
+                shown = journey.highlights();
+                return testing::highlightFor(shown, "Decline all") != nullptr;
+            },
+            20);
+    }
+    const testing::Highlight* decline = testing::highlightFor(shown, "Decline all");
+    ASSERT_NE(decline, nullptr) << journey.log();
+    usleep(1'500'000);  // the cover is up
+    ASSERT_TRUE(testing::xdotool("key " + decline->digits() + " Return"));
+    EXPECT_TRUE(eventually([&] {
+        const std::string log = journey.log();
+        return log.find("Ovra pressed \"Decline all\"") != std::string::npos ||
+               log.find("Ovra did not press \"Decline all\"") != std::string::npos ||
+               log.find("Ovra cannot tell") != std::string::npos;
+    })) << journey.log();
+    // (No window is active while the overlay shows again with why nothing was pressed.)
+    for (int look = 0; look < 10; ++look) {
+        usleep(100'000);
+        EXPECT_NE(activeWindow(), second) << journey.log();
+    }
+    ASSERT_TRUE(testing::xdotool("key Escape"));
+    EXPECT_TRUE(eventually([&] { return activeWindow() == first; }, 5)) << journey.log();
+    usleep(500'000);
+    EXPECT_EQ(activeWindow(), first) << journey.log();
 }
 
 // A GTK 3 app-modal dialog waits for an answer while the app's other window is in front: that
