@@ -6,6 +6,7 @@
 // dialog, and the user is told which dialog waits. Two windows of one browser at one spot: a press
 // in the one in front never brings the other forward.
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -17,7 +18,10 @@
 #include "app/controller/tests/appcontroller/desktop/OverlayRings.h"
 #include "platform/x11/X11Workspace.h"
 #include "testing/desktop/LaunchedApp.h"
+#include "testing/desktop/ObjectsOf.h"
+#include "testing/desktop/OrcaListener.h"
 #include "testing/desktop/PipedProgram.h"
+#include "testing/desktop/PrivateSpeech.h"
 #include "testing/desktop/Screenshot.h"
 
 namespace ovra {
@@ -28,9 +32,12 @@ using testing::eventually;
 // The app of ours, started over the window in front of `fixture`.
 class FrontWindowJourney {
   public:
-    explicit FrontWindowJourney(const std::string& name) : home_(name) {
+    // `settings`: more settings, each after a comma.
+    explicit FrontWindowJourney(const std::string& name, const std::string& settings = "")
+        : home_(name) {
         testing::useSettings(home_.path(), R"({"hotkey": "ctrl-opt-space", "useModel": false,
-                                              "sidebar": false})");
+                                              "sidebar": false)" +
+                                               settings + "}");
     }
     ~FrontWindowJourney() {
         if (app_ > 0) {
@@ -43,6 +50,16 @@ class FrontWindowJourney {
     void start() { testing::spawnApp(app_, home_ / "log", 20); }
     std::string log() const { return testing::readText(home_ / "log"); }
     std::vector<testing::Highlight> highlights() const { return testing::highlightsOf(app_); }
+    // Whether the overlay holds `text` as text, where a screen reader's review finds it.
+    bool showsText(const std::string& text) const {
+        return !testing::objectsOf(app_, [&](AtspiAccessible* node) {
+                    gchar* name = atspi_accessible_get_name(node, nullptr);
+                    const bool found = name && text == name &&
+                                       atspi_accessible_get_role(node, nullptr) == ATSPI_ROLE_LABEL;
+                    g_free(name);
+                    return found ? std::optional<std::string>(text) : std::nullopt;
+                }).empty();
+    }
 
     // Opens the overlay until it numbers a control labelled `label`.
     std::vector<testing::Highlight> openOver(const std::string& label) {
@@ -189,10 +206,13 @@ TEST(FrontWindowDesktop, OfTwoBrowserWindowsAtOneSpotThePressedOneStaysInFront) 
 }
 
 // A GTK 3 app-modal dialog waits for an answer while the app's other window is in front: that
-// window offers nothing, the user hears which dialog waits, and a press typed anyway presses
-// nothing behind it.
+// window offers nothing, the user hears which dialog waits (once by the app's voice, or once from
+// Orca when it runs, and finds it as text in the overlay), a press typed anyway presses nothing
+// behind it, and after Escape Orca says the window the keyboard is back in.
 TEST(FrontWindowDesktop, AWindowItsAppsModalDialogWaitsForOffersNothing) {
-    FrontWindowJourney journey("modal-window");
+    FrontWindowJourney journey("modal-window", R"(, "speak": true)");
+    testing::PrivateSpeech speech(journey.home() / "speech", testing::PrivateSpeech::Recorder{});
+    ASSERT_TRUE(speech.started());
     testing::PipedProgram notes({"/usr/bin/python3", OVRA_GTK_TWIN_DIALOGS, "modal"},
                                 journey.home() / "notes");
     ASSERT_TRUE(notes.said("ready")) << notes.output();
@@ -221,6 +241,38 @@ TEST(FrontWindowDesktop, AWindowItsAppsModalDialogWaitsForOffersNothing) {
     EXPECT_FALSE(notes.said("other: Refresh", 3)) << notes.output();
     EXPECT_EQ(notes.output().find("notes: "), std::string::npos) << notes.output();
     EXPECT_EQ(journey.log().find("Ovra pressed"), std::string::npos) << journey.log();
+
+    // Told as every sentence of the overlay is: spoken once by the app's own voice, and text in
+    // the overlay while it shows; with a screen reader running, announced to it once instead.
+    EXPECT_TRUE(journey.showsText(waiting));
+    EXPECT_TRUE(eventually([&] { return testing::occurrences(speech.spoken(), waiting) == 1; }))
+        << speech.spoken();
+    ASSERT_TRUE(testing::xdotool("key Escape"));
+    ASSERT_TRUE(eventually([] { return !testing::overlayOnScreen(); }, 5));
+    testing::OrcaListener orca(journey.home() / "orca");
+    ASSERT_TRUE(orca.started());
+    // The app sees a screen reader that has just started from its next sentence on: the card
+    // is shown twice, and the second time the app's voice is silent.
+    std::size_t spoken = 0;
+    for (int round = 0; round < 2; ++round) {
+        spoken = testing::occurrences(speech.spoken(), waiting);
+        const std::size_t cards = testing::occurrences(journey.log(), "Ovra message: " + waiting);
+        ASSERT_TRUE(testing::xdotool("key ctrl+alt+space"));
+        ASSERT_TRUE(eventually([&] {
+            return testing::occurrences(journey.log(), "Ovra message: " + waiting) > cards;
+        }));
+        usleep(2'000'000);  // Orca hears of it
+        ASSERT_TRUE(testing::xdotool("key Escape"));
+        usleep(2'000'000);
+    }
+    const std::string heard = orca.stopAndRead();
+    EXPECT_EQ(testing::occurrences(heard, "notification " + waiting), 2U) << heard;
+    EXPECT_EQ(testing::occurrences(speech.spoken(), waiting), spoken) << speech.spoken();
+    // Escape: the keyboard is back with the window, which Orca says.
+    const std::size_t last = heard.rfind("notification ");
+    EXPECT_THAT(heard.substr(last == std::string::npos ? 0 : last),
+                ::testing::HasSubstr("Other frame"))
+        << heard;
 }
 
 // The same dialog opened while the overlay shows the other window's button: the press chosen
