@@ -113,6 +113,9 @@ struct HudPlacement {
     Geometry::IslandSpot spot;
     IslandChrome chrome;
     Rect frame;  // at its spot, before any move animation
+    // When the panel covers the chosen control at every spot: the tallest it may be to stand
+    // clear of it, above or below it; 0 when it covers no chosen control.
+    double roomClearOfChosen = 0;
 };
 
 struct OverlayScene {

@@ -115,6 +115,14 @@ void OverlayView::relayout() {
     }
     const std::optional<Point> shownHud = hudOrigin();
     OverlayScene next = OverlayLayout::layout(model_, input);
+    if (const double clear = next.hudPlacement.roomClearOfChosen;
+        clear > 0 && clear < input.hudHeight) {
+        // Over the chosen control wherever it stands: the panel's text shrinks to fit beside it.
+        const double smaller = OverlayPainter::hudTextScale(hud, hudWidth, hudScale, clear);
+        input.hudTextScale = smaller;
+        input.hudHeight = OverlayPainter::hudHeight(hud, hudWidth, smaller);
+        next = OverlayLayout::layout(model_, input);
+    }
     next.generation = ++generation_;
     const Point target = next.hudPlacement.frame.origin;
     if (laidOut_ && shownHud && !(*shownHud == target) && isVisible() &&
