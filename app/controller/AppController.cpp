@@ -241,6 +241,7 @@ void AppController::showMessage(const std::string& text) {
     }
     find_.cancelPending();
     scroll_.settle();
+    heldKeys_.clear();  // there is no plan for them
     // After a press that pressed nothing, why it did not comes first, said once.
     const std::optional<std::string> why = std::exchange(pressNotice_, std::nullopt);
     const std::string notice = why && *why != text ? *why + " " : "";
@@ -352,6 +353,7 @@ void AppController::decided(const Scan& scan, std::string note,
             overlay_.setNotice(*zoomTip);
         }
         if (find_.openIfPending()) {
+            replayHeldKeys();
             return;
         }
         if (pressNotice_) {
@@ -361,6 +363,7 @@ void AppController::decided(const Scan& scan, std::string note,
             overlay_.setSelection(OverlayModel::noSelection);
             overlay_.setNotice(notice);
             announceSelection(notice);
+            heldKeys_.clear();
             return;
         }
         // The notice shown with the plan (a tip, controls left out) is told with the opening,
@@ -370,6 +373,7 @@ void AppController::decided(const Scan& scan, std::string note,
         if (services_.prefs.get(keys::autoScan) && plan.beaconOrder.size() >= 2) {
             scan_.start();
         }
+        replayHeldKeys();
         return;
     }
 

@@ -2,6 +2,7 @@
 // overlay has closed.
 
 #include <algorithm>
+#include <utility>
 
 #include "app/controller/AppController.h"
 #include "app/controller/PressReport.h"
@@ -15,6 +16,18 @@ namespace ovra {
 bool AppController::handleKey(const KeyInput& key) {
     const bool finding = overlay_.finding();
     const std::optional<OverlayEffect> effect = OverlayKeys::effect(key.overlayKeyPress(finding));
+    if (overlay_.phase().loading() && !key.isRepeat) {
+        const auto action = effect ? effect->keyAction() : std::nullopt;
+        const auto command = effect ? effect->overlayCommand() : std::nullopt;
+        if (command && command->kind == OverlayCommand::Kind::close) {
+            dispatch(*command);
+        } else if (action && action->kind == OverlayKeyAction::Kind::press) {
+            services_.beep();  // nothing shown yet to press
+        } else if (heldKeys_.size() < kHeldKeys) {
+            heldKeys_.push_back(key);
+        }
+        return true;
+    }
     if (!effect) {
         if (finding) {
             return find_.handleKey(key);
@@ -28,6 +41,17 @@ bool AppController::handleKey(const KeyInput& key) {
         dispatch(*command);
     }
     return true;
+}
+
+void AppController::replayHeldKeys() {
+    // In the order typed; a key that leaves the plan (Escape, a scroll's re-read) ends them.
+    const std::vector<KeyInput> keys = std::exchange(heldKeys_, {});
+    for (const KeyInput& key : keys) {
+        if (!overlay_.phase().plan() || !overlayVisible()) {
+            return;
+        }
+        handleKey(key);
+    }
 }
 
 void AppController::dispatch(const OverlayKeyAction& action) {

@@ -72,6 +72,7 @@ void AppController::keyboardTaken() {
 }
 
 void AppController::close(bool handBack) {
+    heldKeys_.clear();
     zoom_.forget();
     services_.voice.stop();
     cancelRun();

@@ -256,6 +256,38 @@ TEST_F(AppControllerTest, ThePressRunsAfterTheCloseWhileTheOverlayLetsInputThrou
     EXPECT_THAT(workspace_.activated, ElementsAre("A", "A", "A", "A"));
 }
 
+// Keys typed while the window is read wait for the plan: a number typed as the overlay opens
+// chooses in it, once it shows; a press typed before anything showed presses nothing; Escape
+// closes at once. After a read that shows no plan, the keys act nowhere.
+TEST_F(AppControllerTest, KeysTypedWhileTheWindowIsReadWaitForThePlan) {
+    controller().trigger();
+    const int beeps = beeps_;
+    press(key(19, "2"));
+    press(kReturn);
+    EXPECT_EQ(beeps_, beeps + 1);
+    finishRead(worker_.reads.size() - 1, window({"Save", "Send", "Share"}));
+    ASSERT_TRUE(controller().overlay().selectedItem());
+    EXPECT_EQ(controller().overlay().selectedItem()->displayLabel, "Send");
+    EXPECT_EQ(announced_.back(), "2 of 3: Send, Button");
+    scheduler_.advance(1);
+    EXPECT_TRUE(worker_.presses.empty());
+    controller().dismiss();
+    scheduler_.advance(1);
+
+    controller().trigger();
+    press(key(19, "2"));
+    finishRead(worker_.reads.size() - 1, fail(AXExtractorError::notResponding));
+    EXPECT_TRUE(controller().overlay().phase().message());
+    press(kEscape);
+    scheduler_.advance(1);
+
+    controller().trigger();
+    press(kEscape);
+    scheduler_.advance(1);
+    EXPECT_FALSE(overlay_->shown);
+    EXPECT_TRUE(worker_.presses.empty());
+}
+
 // Keys typed while the overlay fades after Escape were meant for the overlay: they act nowhere,
 // neither on the overlay nor in the app, which gets the keyboard back once the overlay has gone.
 TEST_F(AppControllerTest, KeysTypedWhileTheOverlayFadesActNowhere) {
