@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <QWindow>
 #include <cmath>
+#include <utility>
 #include <vector>
 
 #include "app/overlay/CompositorWatch.h"
@@ -22,6 +23,9 @@ namespace ovra {
 namespace {
 
 constexpr double kStepAsideSeconds = 0.1;
+// The hotkey's grab lasts until its key is released: the panel's own is tried again meanwhile.
+constexpr double kKeyboardRetrySeconds = 0.01;
+constexpr int kKeyboardTries = 100;
 
 }  // namespace
 
@@ -58,6 +62,7 @@ OverlayPanel::OverlayPanel(OverlayModel& model, Scheduler& scheduler, PointerInt
 
 OverlayPanel::~OverlayPanel() {
     scheduler_.cancel(regrab_);
+    scheduler_.cancel(keyboardRetry_);
 }
 
 bool OverlayPanel::compositing() const {
@@ -103,9 +108,34 @@ void OverlayPanel::present(QScreen* screen, std::optional<Rect> area, std::optio
     activateWindow();
     windowHandle()->requestActivate();
     applyInputShape();
+    if (!isActiveWindow()) {
+        holdKeyboardUntilFocused(kKeyboardTries);
+    }
+}
+
+void OverlayPanel::holdKeyboardUntilFocused(int tries) {
+    scheduler_.cancel(keyboardRetry_);
+    keyboardRetry_ = 0;
+    if (keyboardHeld_ || !isVisible() || isActiveWindow()) {
+        return;
+    }
+    keyboardHeld_ = windowHandle()->setKeyboardGrabEnabled(true);
+    if (!keyboardHeld_ && tries > 1) {
+        keyboardRetry_ = scheduler_.after(kKeyboardRetrySeconds,
+                                          [this, tries] { holdKeyboardUntilFocused(tries - 1); });
+    }
+}
+
+void OverlayPanel::letKeyboardGo() {
+    scheduler_.cancel(keyboardRetry_);
+    keyboardRetry_ = 0;
+    if (std::exchange(keyboardHeld_, false)) {
+        windowHandle()->setKeyboardGrabEnabled(false);
+    }
 }
 
 void OverlayPanel::orderOut() {
+    letKeyboardGo();
     scheduler_.cancel(regrab_);
     regrab_ = 0;
     // Keys typed for an overlay that is going away act nowhere.
@@ -281,6 +311,9 @@ bool OverlayPanel::sendEditAction(EditAction action) {
 }
 
 bool OverlayPanel::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == windowHandle() && event->type() == QEvent::FocusIn) {
+        letKeyboardGo();  // the keys come by the focus now
+    }
     const bool press = event->type() == QEvent::KeyPress;
     if (watched != windowHandle() || (!press && event->type() != QEvent::KeyRelease)) {
         return false;
