@@ -520,10 +520,10 @@ OverlayScene layout(const OverlayModel& model, const OverlayLayoutInput& input) 
     scene.sidebarShown = model.sidebar();
     scene.sidebarWidth = sidebarWidth(input.screen.width, model.textScale);
     scene.hud = hudContent(model);
-    if (model.phase().message()) {
-        scene.panelSentence = scene.hud.headline;
-    } else if (model.phase().plan() && model.notice()) {
+    if (model.phase().plan() && model.notice()) {
         scene.panelSentence = bounded(*model.notice());
+    } else if (!model.phase().loading()) {
+        scene.panelSentence = scene.hud.headline;  // a message, "No matches for …"
     }
 
     const std::vector<std::string> order = model.navigationOrder();

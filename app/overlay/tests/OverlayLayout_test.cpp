@@ -128,8 +128,9 @@ TEST_F(OverlayLayoutTest, HudSaysWhatTheOverlayIsDoing) {
     EXPECT_EQ(layout().panelSentence, "This app is not responding.");
     model_.setPhase(OverlayPhase::ready(mixedPlan()));
     model_.setNotice(std::nullopt);
-    EXPECT_EQ(layout().panelSentence, "");
+    EXPECT_EQ(layout().panelSentence, "Nothing selected");
     model_.select(0);
+    EXPECT_EQ(layout().panelSentence, "");  // the selection's rings and buttons say it
 
     model_.startFind();
     model_.setQuery("zz");
