@@ -215,7 +215,7 @@ void AppController::activate(const std::string& id) {
         // A text field comes forward once focused: no key typed meanwhile reaches its page.
         if (press.target.pid != services_.workspace.ownPid() &&
             !job.request.candidate.isTextInput()) {
-            services_.workspace.activate(press.target);
+            services_.workspace.activateWindowRead(press.target);
         }
         services_.reader.press(
             job, [this, alive = std::weak_ptr<int>(alive_), press](PressOutcome outcome) {

@@ -205,7 +205,7 @@ TEST_F(AppControllerTest, ThePressRunsAfterTheCloseWhileTheOverlayLetsInputThrou
     EXPECT_TRUE(worker_.presses.empty());
     scheduler_.advance(0.03);
     ASSERT_EQ(worker_.presses.size(), 1u);
-    EXPECT_THAT(workspace_.activated, ElementsAre("A"));  // the app first
+    EXPECT_THAT(workspace_.activated, ElementsAre("A window"));  // the window read first
     EXPECT_TRUE(overlay_->shown && overlay_->transparent);
     EXPECT_EQ(worker_.presses[0].first.request.window, 1u);
 
@@ -253,7 +253,7 @@ TEST_F(AppControllerTest, ThePressRunsAfterTheCloseWhileTheOverlayLetsInputThrou
     controller().dismiss();
     scheduler_.advance(0.2);
     EXPECT_FALSE(overlay_->shown);
-    EXPECT_THAT(workspace_.activated, ElementsAre("A", "A", "A", "A"));
+    EXPECT_THAT(workspace_.activated, ElementsAre("A window", "A window", "A window", "A"));
 }
 
 // Keys typed while the window is read wait for the plan: a number typed as the overlay opens
@@ -355,7 +355,7 @@ TEST_F(AppControllerTest, AWindowThatTakesTheKeyboardClosesTheOverlayAndNothingI
     callbacks_.keyboardTaken();  // and once it is gone
     EXPECT_THAT(announced_, ::testing::Not(::testing::Contains(told)));
     EXPECT_THAT(log_, ::testing::Not(::testing::Contains("Ovra message: " + told)));
-    EXPECT_THAT(workspace_.activated, ElementsAre("A"));
+    EXPECT_THAT(workspace_.activated, ElementsAre("A window"));
 }
 
 TEST_F(AppControllerTest, TheAppSpeaksOnlyWhenAskedAndNoScreenReaderRuns) {
