@@ -1,5 +1,6 @@
 #include "app/overlay/OverlayPanel.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -108,6 +109,13 @@ void OverlayPanel::present(QScreen* screen, std::optional<Rect> area, std::optio
     activateWindow();
     windowHandle()->requestActivate();
     applyInputShape();
+    // Shown again within Qt's focus-out delay, the panel may still be Qt's focus window though
+    // not its active one: Qt then tells no one it is active again, and a screen reader keeps
+    // the window it had, so that the keyboard's way back later sounds like no change. The
+    // panel is made the active window itself.
+    if (!wasShown && !isActiveWindow() && QGuiApplication::focusWindow() == windowHandle()) {
+        QApplication::setActiveWindow(this);
+    }
     if (!isActiveWindow()) {
         holdKeyboardUntilFocused(kKeyboardTries);
     }
@@ -136,6 +144,11 @@ void OverlayPanel::letKeyboardGo() {
 
 void OverlayPanel::orderOut() {
     letKeyboardGo();
+    // Nor does it stay Qt's active window once hidden, which screen readers would take for the
+    // window in front.
+    if (QApplication::activeWindow() == this) {
+        QApplication::setActiveWindow(nullptr);
+    }
     scheduler_.cancel(regrab_);
     regrab_ = 0;
     // Keys typed for an overlay that is going away act nowhere.
