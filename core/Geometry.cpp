@@ -55,9 +55,9 @@ Rect badgeFrame(const Rect& ring, double size, const std::vector<Rect>& avoiding
 }
 
 IslandSpot islandSpot(const std::vector<Rect>& ovras, Size screen, Size islandSize, double topInset,
-                      double badgeSize, const std::optional<Rect>& keepClear) {
+                      double badgeSize, const std::vector<Rect>& keepClear) {
     constexpr IslandSpot kFirst{IslandPlacement::top, IslandSide::center};
-    if (ovras.empty() && !keepClear)
+    if (ovras.empty() && keepClear.empty())
         return kFirst;
 
     std::vector<Rect> obstacles;
@@ -91,9 +91,10 @@ IslandSpot islandSpot(const std::vector<Rect>& ovras, Size screen, Size islandSi
                                                                 : Rect(x, bottomY, w, bottomHeight);
         auto hits = static_cast<std::size_t>(std::count_if(
             obstacles.begin(), obstacles.end(), [&](const Rect& o) { return area.intersects(o); }));
-        // Covering the button weighs more than covering every ring.
-        if (keepClear && area.intersects(*keepClear))
-            hits += obstacles.size() + 1;
+        // Covering the button or the chosen control weighs more than covering every ring.
+        for (const Rect& clear : keepClear)
+            if (area.intersects(clear))
+                hits += obstacles.size() + 1;
         if (hits == 0)
             return spot;
         if (hits < fewest) {

@@ -50,10 +50,11 @@ Rect viewport(const Rect& window, const Rect& screenAX);
 Rect badgeFrame(const Rect& ring, double size, const std::vector<Rect>& avoiding,
                 const Rect& bounds);
 
-// Where the overlay's island panel goes so that it covers as few rings as possible, and never
-// `keepClear` (the on-screen button, which must stay clickable) while any spot leaves it free.
+// Where the overlay's island panel goes so that it covers as few rings as possible, and none of
+// `keepClear` (the on-screen button, which must stay clickable; the chosen control) while any
+// spot leaves it free.
 IslandSpot islandSpot(const std::vector<Rect>& ovras, Size screen, Size islandSize, double topInset,
-                      double badgeSize, const std::optional<Rect>& keepClear = std::nullopt);
+                      double badgeSize, const std::vector<Rect>& keepClear = {});
 IslandPlacement islandPlacement(const std::vector<Rect>& ovras, Size screen, Size islandSize,
                                 double topInset, double badgeSize);
 

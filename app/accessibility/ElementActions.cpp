@@ -234,11 +234,12 @@ bool AXActions::flippedAfterClick(const PressRequest& request, const ax::Element
 }
 
 bool AXActions::raise(std::optional<input::WindowId> window, const ax::Element& windowElement) {
-    bool raised = window && input_.activateWindow(*window);
-    if (!windowElement.isNull() && !backend_.performAction(windowElement, "AXRaise")) {
-        raised = true;
+    // The window read, when it is known, and only it: the accessibility raise finds a window by
+    // its app and title, which another window of the app at the same spot may share.
+    if (window && input_.activateWindow(*window)) {
+        return true;
     }
-    return raised;
+    return !windowElement.isNull() && !backend_.performAction(windowElement, "AXRaise");
 }
 
 bool AXActions::focus(const ax::Element& element) {

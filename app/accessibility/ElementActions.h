@@ -150,8 +150,8 @@ class AXActions final {
     // unless the magnifier is on. True when the click was sent.
     bool clickCenter(const Rect& rect);
 
-    // Brings the target's window to the front: the window manager's activation, then "AXRaise"
-    // where the backend offers it. True when either went through.
+    // Brings the target's window to the front: the window manager's activation of that very
+    // window, else "AXRaise" where the backend offers it. True when either went through.
     bool raise(std::optional<input::WindowId> window, const ax::Element& windowElement);
 
     // Gives the element the keyboard focus ("AXFocused").

@@ -132,7 +132,8 @@ if(BUILD_TESTING)
   target_compile_definitions(FrontWindowDesktop_test PRIVATE
     OVRA_APP="$<TARGET_FILE:murmlark-ovra>"
     OVRA_QT_TWIN_DIALOGS="$<TARGET_FILE:ovra-qt-twin-dialogs>"
-    OVRA_GTK_TWIN_DIALOGS="${CMAKE_CURRENT_SOURCE_DIR}/tests/appcontroller/desktop/twin-dialogs.py")
+    OVRA_GTK_TWIN_DIALOGS="${CMAKE_CURRENT_SOURCE_DIR}/tests/appcontroller/desktop/twin-dialogs.py"
+    OVRA_LANDING_PAGE="${CMAKE_CURRENT_SOURCE_DIR}/tests/appcontroller/desktop/landing.html")
   add_dependencies(FrontWindowDesktop_test murmlark-ovra ovra-qt-twin-dialogs)
 
   # A dialog the bus does not show, in front of the window a request would read.

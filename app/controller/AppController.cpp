@@ -133,11 +133,12 @@ void AppController::trigger() {
     find_.cancelPending();
     requestTarget_.reset();
     watch_.stop();
-    overlay_.setPhase(
-        OverlayPhase::message(OvraText::f("Switch to the app you want to simplify, then press %@.",
-                                          {services_.prefs.hotkey().label})));
+    const std::string text = OvraText::f("Switch to the app you want to simplify, then press %@.",
+                                         {services_.prefs.hotkey().label});
+    overlay_.setPhase(OverlayPhase::message(text));
     overlay_.setShowAll(false);
     presentPanel(std::nullopt);
+    announce(text);
 }
 
 void AppController::findShortcutPressed() {
@@ -240,10 +241,13 @@ void AppController::showMessage(const std::string& text) {
     }
     find_.cancelPending();
     scroll_.settle();
+    heldKeys_.clear();  // there is no plan for them
     // After a press that pressed nothing, why it did not comes first, said once.
     const std::optional<std::string> why = std::exchange(pressNotice_, std::nullopt);
     const std::string notice = why && *why != text ? *why + " " : "";
     overlay_.setPhase(OverlayPhase::message(notice + text));
+    // A card is told as every other sentence of the overlay is.
+    announce(notice + text);
 }
 
 void AppController::readingArrived(Scan scan, const ReadResult& reading) {
@@ -349,23 +353,28 @@ void AppController::decided(const Scan& scan, std::string note,
             overlay_.setNotice(*zoomTip);
         }
         if (find_.openIfPending()) {
+            replayHeldKeys();
             return;
         }
         if (pressNotice_) {
-            // The page again after a press that pressed nothing: why comes first.
+            // The page again after a press that pressed nothing: why comes first, and nothing
+            // is selected, so a second Return given to confirm presses nothing else.
             const std::string notice = PressReport::aboutControl(
                 pressNoticeAbout_, *std::exchange(pressNotice_, std::nullopt));
+            overlay_.setSelection(OverlayModel::noSelection);
             overlay_.setNotice(notice);
             announceSelection(notice);
+            heldKeys_.clear();
             return;
         }
-        announce(OverlaySentences::opening(overlay_, plan));
-        if (zoomTip) {
-            announce(*zoomTip);
-        }
+        // The notice shown with the plan (a tip, controls left out) is told with the opening,
+        // as one sentence: a second announcement would cut the first short.
+        const std::string opening = OverlaySentences::opening(overlay_, plan);
+        announce(overlay_.notice() ? opening + ". " + *overlay_.notice() : opening);
         if (services_.prefs.get(keys::autoScan) && plan.beaconOrder.size() >= 2) {
             scan_.start();
         }
+        replayHeldKeys();
         return;
     }
 

@@ -21,6 +21,7 @@
 #include <optional>
 #include <stop_token>
 #include <string>
+#include <vector>
 
 #include "app/controller/AppStartup.h"
 #include "app/controller/AutoScan.h"
@@ -234,6 +235,12 @@ class AppController final : private FindSession::Host,
     // which the plan's panel names.
     std::optional<std::string> pressNotice_;
     std::string pressNoticeAbout_;
+    // Keys typed while the overlay reads the window, for the plan once it shows (a number
+    // typed as the overlay opens chooses in it); presses among them act nowhere, since no one
+    // has seen what they would press.
+    std::vector<KeyInput> heldKeys_;
+    static constexpr std::size_t kHeldKeys = 16;
+    void replayHeldKeys();
 
     std::optional<OverlayModel::Subscription> overlayWatch_;
     std::function<void()> stateObserver_;

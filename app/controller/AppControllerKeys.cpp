@@ -2,6 +2,7 @@
 // overlay has closed.
 
 #include <algorithm>
+#include <utility>
 
 #include "app/controller/AppController.h"
 #include "app/controller/PressReport.h"
@@ -15,6 +16,18 @@ namespace ovra {
 bool AppController::handleKey(const KeyInput& key) {
     const bool finding = overlay_.finding();
     const std::optional<OverlayEffect> effect = OverlayKeys::effect(key.overlayKeyPress(finding));
+    if (overlay_.phase().loading() && !key.isRepeat) {
+        const auto action = effect ? effect->keyAction() : std::nullopt;
+        const auto command = effect ? effect->overlayCommand() : std::nullopt;
+        if (command && command->kind == OverlayCommand::Kind::close) {
+            dispatch(*command);
+        } else if (action && action->kind == OverlayKeyAction::Kind::press) {
+            services_.beep();  // nothing shown yet to press
+        } else if (heldKeys_.size() < kHeldKeys) {
+            heldKeys_.push_back(key);
+        }
+        return true;
+    }
     if (!effect) {
         if (finding) {
             return find_.handleKey(key);
@@ -28,6 +41,17 @@ bool AppController::handleKey(const KeyInput& key) {
         dispatch(*command);
     }
     return true;
+}
+
+void AppController::replayHeldKeys() {
+    // In the order typed; a key that leaves the plan (Escape, a scroll's re-read) ends them.
+    const std::vector<KeyInput> keys = std::exchange(heldKeys_, {});
+    for (const KeyInput& key : keys) {
+        if (!overlay_.phase().plan() || !overlayVisible()) {
+            return;
+        }
+        handleKey(key);
+    }
 }
 
 void AppController::dispatch(const OverlayKeyAction& action) {
@@ -191,7 +215,7 @@ void AppController::activate(const std::string& id) {
         // A text field comes forward once focused: no key typed meanwhile reaches its page.
         if (press.target.pid != services_.workspace.ownPid() &&
             !job.request.candidate.isTextInput()) {
-            services_.workspace.activate(press.target);
+            services_.workspace.activateWindowRead(press.target);
         }
         services_.reader.press(
             job, [this, alive = std::weak_ptr<int>(alive_), press](PressOutcome outcome) {
@@ -223,6 +247,8 @@ void AppController::pressed(const PendingPress& press, const PressOutcome& outco
     switch (PressReport::telling(outcome, running, requestTarget_.has_value(),
                                  overlay_.phase().plan() != nullptr)) {
         case PressReport::Telling::onTheOpenPlan:
+            scan_.stop();
+            overlay_.setSelection(OverlayModel::noSelection);
             overlay_.setNotice(PressReport::aboutControl(press.label, *why));
             announce(PressReport::aboutControl(press.label, *why));
             return;
@@ -252,6 +278,9 @@ void AppController::replan() {
     const FocusPlan plan = makePlan(*shown_.snapshot, shown_.decided());
     overlay_.setPhase(OverlayPhase::ready(plan));
     const std::vector<std::string> order = overlay_.navigationOrder();
+    if (overlay_.selection() == OverlayModel::noSelection) {
+        return;  // selects nothing until the user picks
+    }
     const auto kept =
         selected ? std::find(order.begin(), order.end(), selected->id()) : order.end();
     overlay_.setSelection(kept != order.end() ? static_cast<int>(kept - order.begin())

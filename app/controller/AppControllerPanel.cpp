@@ -32,10 +32,21 @@ void AppController::presentPanel(std::optional<Rect> frame) {
         };
         panel_ = services_.makeOverlay(overlay_, std::move(callbacks));
     }
+    // An overlay still fading after a press is shown anew, not kept: screen readers hear it
+    // open as they do a fresh one, and the Escape after it then hands the keyboard back as a
+    // plain one does (a screen reader that never heard it open takes the app's window coming
+    // back for the window it already had, and says nothing).
+    const bool fresh = panel_->isShown() && closeWork_ != 0;
+    if (fresh) {
+        panel_->orderOut();
+    }
     const bool wasShown = panel_->isShown();
     // Replaces the handler that swallows keys while a close fades out.
     panel_->setKeyHandler(keyForwarder());
     panel_->present(frame);
+    if (fresh) {
+        panel_->refreshBackdrop();  // the page as the press left it, where one is painted
+    }
     panel_->setInputTransparent(false);
     services_.scheduler.cancel(closeWork_);
     closeWork_ = 0;
@@ -72,6 +83,7 @@ void AppController::keyboardTaken() {
 }
 
 void AppController::close(bool handBack) {
+    heldKeys_.clear();
     zoom_.forget();
     services_.voice.stop();
     cancelRun();

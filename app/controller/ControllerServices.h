@@ -66,8 +66,11 @@ class TargetWorkspace {
     virtual std::int64_t ownPid() const = 0;
     // Whether the captured process still runs (the same pid with the same start time).
     virtual bool isRunning(const TargetApp& app) = 0;
-    // Brings the app's window forward with the keyboard, through the window manager.
+    // Brings the app's window forward with the keyboard, through the window manager (the
+    // app's likeliest other window when that one has closed).
     virtual bool activate(const TargetApp& app) = 0;
+    // The same for a press: that very window, or none.
+    virtual bool activateWindowRead(const TargetApp& app) { return activate(app); }
     // The titles of the app's modal dialogs as they are now, topmost first (a dialog may have
     // opened since the app was captured).
     virtual std::vector<std::string> modalDialogs(const TargetApp& app) { return app.modalDialogs; }

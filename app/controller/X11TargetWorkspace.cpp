@@ -111,6 +111,16 @@ bool X11TargetWorkspace::activate(const TargetApp& app) {
     return window != 0 && workspace_->activate(window, workspace_->serverTime());
 }
 
+bool X11TargetWorkspace::activateWindowRead(const TargetApp& app) {
+    if (!isRunning(app) || app.window == 0) {
+        return false;
+    }
+    checkLater();
+    // Closed since: no other window of the app stands in for it.
+    return workspace_->contentFrame(app.window) &&
+           workspace_->activate(app.window, workspace_->serverTime());
+}
+
 std::vector<std::string> X11TargetWorkspace::modalDialogs(const TargetApp& app) {
     if (!isRunning(app)) {
         return app.modalDialogs;

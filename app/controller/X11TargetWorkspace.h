@@ -39,6 +39,7 @@ class X11TargetWorkspace final : public QObject, public TargetWorkspace {
     std::int64_t ownPid() const override;
     bool isRunning(const TargetApp& app) override;
     bool activate(const TargetApp& app) override;
+    bool activateWindowRead(const TargetApp& app) override;
     std::vector<std::string> modalDialogs(const TargetApp& app) override;
 
     x11::Workspace& workspace() { return *workspace_; }

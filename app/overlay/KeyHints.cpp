@@ -65,7 +65,9 @@ std::vector<std::vector<std::size_t>> HintFlow::lines(const std::vector<Size>& s
     double x = 0;
     for (std::size_t i = 0; i < sizes.size(); ++i) {
         const double w = sizes[i].width;
-        if (!out.back().empty() && width < x + spacing + w) {
+        // A line laid again in the width measured for it keeps its items, whatever the sums'
+        // rounding.
+        if (!out.back().empty() && width + 1e-6 < x + spacing + w) {
             out.emplace_back();
             x = 0;
         }

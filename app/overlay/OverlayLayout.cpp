@@ -303,13 +303,25 @@ void addHitsAndControls(const OverlayModel& model, const FocusPlan& plan, const 
                      });
 }
 
+// The ring of the selected control, in the overlay's space; none when nothing is selected.
+std::optional<Rect> chosenRing(const OverlayModel& model) {
+    const std::optional<FocusItem> selected = model.selectedItem();
+    if (!selected || ScrollMore::isScroll(selected->id()) || model.stale()) {
+        return std::nullopt;
+    }
+    const double outset = OverlayLayout::ringOutset + 6;
+    return model.mapRect(selected->candidate.frame).insetBy(-outset, -outset);
+}
+
 HudPlacement placeHud(const OverlayModel& model, const OverlayLayoutInput& input,
                       const std::vector<std::string>& order, double sidebar) {
     const double ts = model.textScale;
     const Size screen = input.screen;
     HudPlacement placement;
     const double width = OverlayLayout::hudWidth(model, screen);
-    const double height = std::max(input.hudHeight, 170 * ts);
+    // The panel's least height follows its own text, which shrinks to keep off the chosen ring.
+    const double height =
+        std::max(input.hudHeight, 170 * (input.hudTextScale > 0 ? input.hudTextScale : ts));
     // The panel stands on one monitor, beside the sidebar where the sidebar covers it; the top
     // inset (and a notch) belong to the top of the screen.
     const Rect area = OverlayLayout::hudArea(model, screen);
@@ -328,11 +340,16 @@ HudPlacement placeHud(const OverlayModel& model, const OverlayLayoutInput& input
             }
         }
     }
-    const std::optional<Rect> button =
-        model.keepClear ? std::optional(model.keepClear->offsetBy(-origin.x, -origin.y))
-                        : std::nullopt;
+    std::vector<Rect> keepClear;
+    if (model.keepClear) {
+        keepClear.push_back(model.keepClear->offsetBy(-origin.x, -origin.y));
+    }
+    const std::optional<Rect> chosen = chosenRing(model);
+    if (chosen) {
+        keepClear.push_back(chosen->offsetBy(-origin.x, -origin.y));
+    }
     placement.spot = Geometry::islandSpot(ovras, {area.width() - aside, area.height()},
-                                          {width, height}, topInset, 42 * ts, button);
+                                          {width, height}, topInset, 42 * ts, keepClear);
     const bool top = placement.spot.vertical == Geometry::IslandPlacement::top;
     const bool centered = placement.spot.side == Geometry::IslandSide::center;
     const bool attached = top && centered && atTop && model.notchWidth > 0;
@@ -354,6 +371,12 @@ HudPlacement placeHud(const OverlayModel& model, const OverlayLayoutInput& input
     // on the screen.
     y = std::max(area.minY(), std::min(y, area.maxY() - frameHeight));
     placement.frame = Rect(x, y, width, frameHeight);
+    if (chosen && placement.frame.intersects(*chosen)) {
+        // The room a spot's band leaves above or below the chosen ring (the bands as weighed).
+        const double above = chosen->minY() - area.minY() - topInset - 12;
+        const double below = area.maxY() - chosen->maxY() - 48 - 12;
+        placement.roomClearOfChosen = std::max({1.0, above, below});
+    }
     return placement;
 }
 
@@ -467,6 +490,9 @@ HudContent hudContent(const OverlayModel& model) {
         hud.badgeText = badgeText(*number);
         hud.label = bounded(selected->displayLabel);
         hud.detail = bounded(detail(model, *selected));
+    } else if (model.notice()) {
+        // Why a press pressed nothing, over a plan that selects nothing until the user picks.
+        hud.headline = bounded(*model.notice());
     } else {
         hud.headline = OvraText::t(plan.beaconOrder.empty()
                                        ? "Nothing to press here. Press A to see everything."
@@ -494,6 +520,11 @@ OverlayScene layout(const OverlayModel& model, const OverlayLayoutInput& input) 
     scene.sidebarShown = model.sidebar();
     scene.sidebarWidth = sidebarWidth(input.screen.width, model.textScale);
     scene.hud = hudContent(model);
+    if (model.phase().plan() && model.notice()) {
+        scene.panelSentence = bounded(*model.notice());
+    } else if (!model.phase().loading()) {
+        scene.panelSentence = scene.hud.headline;  // a message, "No matches for …"
+    }
 
     const std::vector<std::string> order = model.navigationOrder();
     const Numbers numbers(order);

@@ -164,7 +164,8 @@ std::optional<std::string> OverlayModel::selectedID() const {
 }
 
 void OverlayModel::selectKept(const std::optional<std::string>& id) {
-    int kept = 0;
+    // A view change is no choice: what selected nothing still selects nothing.
+    int kept = selection_ == noSelection ? noSelection : 0;
     if (id) {
         const std::vector<std::string> order = navigationOrder();
         const auto found = std::find(order.begin(), order.end(), *id);
@@ -192,7 +193,8 @@ void OverlayModel::move(int step) {
     setNotice(std::nullopt);
     // Remainders keep the dividend's sign (truncating division), as the wrap rule is stated;
     // 64-bit sums cannot overflow for any stored selection.
-    setSelection(static_cast<int>((selection_ + step % n + n) % n));
+    const std::int64_t from = selection_ != noSelection ? selection_ : step > 0 ? -1 : n;
+    setSelection(static_cast<int>((from + step % n + n) % n));
 }
 
 void OverlayModel::toggleShowAll() {

@@ -89,6 +89,8 @@ class OverlayModel final {
     const OverlayPhase& phase() const { return phase_; }
     void setPhase(OverlayPhase phase);
     // Position of the selected entry in navigationOrder; never range-checked on write.
+    // `noSelection`: nothing is selected until the user moves or picks (after a refusal).
+    static constexpr int noSelection = -1;
     int selection() const { return selection_; }
     void setSelection(int selection);
     bool showAll() const { return showAll_; }
@@ -146,7 +148,8 @@ class OverlayModel final {
 
     // Operations.
     void select(int index);
-    // Moves by `step`, wrapping past either end; nothing when there is nothing to walk.
+    // Moves by `step`, wrapping past either end; nothing when there is nothing to walk. From
+    // `noSelection` a step forward starts at the first entry, a step back at the last.
     void move(int step);
     void toggleShowAll();
     void toggleSidebar();

@@ -1,5 +1,6 @@
 #include "app/overlay/OverlayPanel.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -9,6 +10,7 @@
 #include <QScreen>
 #include <QWindow>
 #include <cmath>
+#include <utility>
 #include <vector>
 
 #include "app/overlay/CompositorWatch.h"
@@ -22,6 +24,9 @@ namespace ovra {
 namespace {
 
 constexpr double kStepAsideSeconds = 0.1;
+// The hotkey's grab lasts until its key is released: the panel's own is tried again meanwhile.
+constexpr double kKeyboardRetrySeconds = 0.01;
+constexpr int kKeyboardTries = 100;
 
 }  // namespace
 
@@ -61,6 +66,7 @@ OverlayPanel::OverlayPanel(OverlayModel& model, Scheduler& scheduler, PointerInt
 
 OverlayPanel::~OverlayPanel() {
     scheduler_.cancel(regrab_);
+    scheduler_.cancel(keyboardRetry_);
 }
 
 bool OverlayPanel::compositing() const {
@@ -106,9 +112,46 @@ void OverlayPanel::present(QScreen* screen, std::optional<Rect> area, std::optio
     activateWindow();
     windowHandle()->requestActivate();
     applyInputShape();
+    // Shown again within Qt's focus-out delay, the panel may still be Qt's focus window though
+    // not its active one: Qt then tells no one it is active again, and a screen reader keeps
+    // the window it had, so that the keyboard's way back later sounds like no change. The
+    // panel is made the active window itself.
+    if (!wasShown && !isActiveWindow() && QGuiApplication::focusWindow() == windowHandle()) {
+        QApplication::setActiveWindow(this);
+    }
+    if (!isActiveWindow()) {
+        holdKeyboardUntilFocused(kKeyboardTries);
+    }
+}
+
+void OverlayPanel::holdKeyboardUntilFocused(int tries) {
+    scheduler_.cancel(keyboardRetry_);
+    keyboardRetry_ = 0;
+    if (keyboardHeld_ || !isVisible() || isActiveWindow()) {
+        return;
+    }
+    keyboardHeld_ = windowHandle()->setKeyboardGrabEnabled(true);
+    if (!keyboardHeld_ && tries > 1) {
+        keyboardRetry_ = scheduler_.after(kKeyboardRetrySeconds,
+                                          [this, tries] { holdKeyboardUntilFocused(tries - 1); });
+    }
+}
+
+void OverlayPanel::letKeyboardGo() {
+    scheduler_.cancel(keyboardRetry_);
+    keyboardRetry_ = 0;
+    if (std::exchange(keyboardHeld_, false)) {
+        windowHandle()->setKeyboardGrabEnabled(false);
+    }
 }
 
 void OverlayPanel::orderOut() {
+    letKeyboardGo();
+    // Nor does it stay Qt's active window once hidden, which screen readers would take for the
+    // window in front.
+    if (QApplication::activeWindow() == this) {
+        QApplication::setActiveWindow(nullptr);
+    }
     scheduler_.cancel(regrab_);
     regrab_ = 0;
     // Keys typed for an overlay that is going away act nowhere.
@@ -319,6 +362,9 @@ bool OverlayPanel::sendEditAction(EditAction action) {
 }
 
 bool OverlayPanel::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == windowHandle() && event->type() == QEvent::FocusIn) {
+        letKeyboardGo();  // the keys come by the focus now
+    }
     const bool press = event->type() == QEvent::KeyPress;
     if (watched != windowHandle() || (!press && event->type() != QEvent::KeyRelease)) {
         return false;

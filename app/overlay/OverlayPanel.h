@@ -114,6 +114,10 @@ class OverlayPanel final : public QWidget {
     // there dismisses, as one on the dim layer does.
     void buttonCaught(const x11::CaughtButton& button);
     void compositorChanged(bool active);
+    // Keys typed before the focus reaches the shown panel come to it all the same: it holds
+    // the keyboard until then (tried again while the hotkey's own grab lasts).
+    void holdKeyboardUntilFocused(int tries);
+    void letKeyboardGo();
 
     OverlayModel& model_;
     Scheduler& scheduler_;
@@ -134,6 +138,8 @@ class OverlayPanel final : public QWidget {
     // Key presses and releases that came while stepping aside, in order.
     std::deque<std::unique_ptr<QKeyEvent>> heldKeys_;
     Scheduler::Token regrab_ = 0;
+    bool keyboardHeld_ = false;
+    Scheduler::Token keyboardRetry_ = 0;
 };
 
 }  // namespace ovra

@@ -113,6 +113,9 @@ struct HudPlacement {
     Geometry::IslandSpot spot;
     IslandChrome chrome;
     Rect frame;  // at its spot, before any move animation
+    // When the panel covers the chosen control at every spot: the tallest it may be to stand
+    // clear of it, above or below it; 0 when it covers no chosen control.
+    double roomClearOfChosen = 0;
 };
 
 struct OverlayScene {
@@ -137,6 +140,9 @@ struct OverlayScene {
     bool sidebarShown = false;
     double sidebarWidth = 0;
     HudContent hud;
+    // The sentence the information panel shows (a message, a notice), which screen readers
+    // find as text in the overlay; empty when it shows none.
+    std::string panelSentence;
     HudPlacement hudPlacement;
     std::vector<HitArea> hits;
     std::vector<AccessibleControl> controls;

@@ -115,6 +115,14 @@ void OverlayView::relayout() {
     }
     const std::optional<Point> shownHud = hudOrigin();
     OverlayScene next = OverlayLayout::layout(model_, input);
+    if (const double clear = next.hudPlacement.roomClearOfChosen;
+        clear > 0 && clear < input.hudHeight) {
+        // Over the chosen control wherever it stands: the panel's text shrinks to fit beside it.
+        const double smaller = OverlayPainter::hudTextScale(hud, hudWidth, hudScale, clear);
+        input.hudTextScale = smaller;
+        input.hudHeight = OverlayPainter::hudHeight(hud, hudWidth, smaller);
+        next = OverlayLayout::layout(model_, input);
+    }
     next.generation = ++generation_;
     const Point target = next.hudPlacement.frame.origin;
     if (laidOut_ && shownHud && !(*shownHud == target) && isVisible() &&
@@ -127,6 +135,12 @@ void OverlayView::relayout() {
     }
     scene_ = std::move(next);
     elements_.clear();
+    if (!scene_.panelSentence.empty()) {
+        // Read as text where a screen reader's review looks, before the controls.
+        elements_.push_back({"panel-sentence", QString::fromStdString(scene_.panelSentence),
+                             toQRect(scene_.hudPlacement.frame), QAccessible::StaticText, false,
+                             false});
+    }
     for (const AccessibleControl& control : scene_.controls) {
         elements_.push_back({control.id, QString::fromStdString(control.name),
                              toQRect(control.rect), QAccessible::Button, false, false});
@@ -309,7 +323,8 @@ void OverlayView::hideEvent(QHideEvent*) {
 
 const std::vector<AccessibleElement>& OverlayView::accessibleElements() const {
     static const std::vector<AccessibleElement> none;
-    return scene_.planVisible && openness() > 0 ? elements_ : none;
+    // The controls are in the scene only while the plan shows; the panel's sentence always.
+    return openness() > 0 ? elements_ : none;
 }
 
 void OverlayView::pressAccessibleElement(const std::string& key) {

@@ -166,9 +166,13 @@ TEST(GeometryIsland, LeastCoveredSpotEarliestOnTie) {
     // The on-screen button at the top right is never covered while a spot leaves it free.
     const Rect button(1356, 6, 72, 72);
     EXPECT_EQ(Geometry::islandSpot({Rect(700, 40, 40, 20), Rect(700, 820, 40, 20)}, screen, island,
-                                   24, 20, button),
+                                   24, 20, {button}),
               (IslandSpot{IslandPlacement::bottom, IslandSide::trailing}));
-    EXPECT_EQ(Geometry::islandSpot({}, screen, Size{1440, 60}, 24, 20, button), bottomCentre);
+    EXPECT_EQ(Geometry::islandSpot({}, screen, Size{1440, 60}, 24, 20, {button}), bottomCentre);
+    // The chosen control too, where the top is free of rings: both weigh more than any ring.
+    EXPECT_EQ(Geometry::islandSpot({Rect(700, 820, 40, 20)}, screen, island, 24, 20,
+                                   {button, Rect(700, 40, 40, 20)}),
+              (IslandSpot{IslandPlacement::bottom, IslandSide::trailing}));
 }
 
 // Windows centre on the pointer's screen unless already there; the settings window takes 90%

@@ -61,4 +61,18 @@ inline std::vector<std::string> highlightNames(pid_t pid) {
     });
 }
 
+// The texts the windows of the process `pid` show as labels (the overlay's sentence), as a
+// screen reader's review finds them.
+inline std::vector<std::string> labelTexts(pid_t pid) {
+    return objectsOf(pid, [](AtspiAccessible* node) -> std::optional<std::string> {
+        gchar* name = atspi_accessible_get_name(node, nullptr);
+        std::optional<std::string> picked;
+        if (atspi_accessible_get_role(node, nullptr) == ATSPI_ROLE_LABEL && name && *name) {
+            picked = name;
+        }
+        g_free(name);
+        return picked;
+    });
+}
+
 }  // namespace ovra::testing

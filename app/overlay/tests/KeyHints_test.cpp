@@ -54,6 +54,15 @@ TEST(HintFlow, MeasuresNothingOrOneLineWithoutAWidth) {
     EXPECT_THAT(flow.lines(sizes, 385), ElementsAre(ElementsAre(0u, 1u), ElementsAre(2u)));
 }
 
+// Laid again in the width it measured, a line keeps its items whatever the rounding of its sums
+// (at a text scale of 1.458), so no hint is drawn over the next line.
+TEST(HintFlow, ALineKeepsItsItemsInItsOwnMeasuredWidth) {
+    const HintFlow flow{26.244, 10};
+    const std::vector<Size> sizes{{141.86339999999998, 20}, {43.21, 20}, {141.86339999999998, 20}};
+    const Size fits = flow.sizeThatFits(sizes, 900.0);
+    EXPECT_THAT(flow.lines(sizes, fits.width), ElementsAre(ElementsAre(0u, 1u, 2u)));
+}
+
 TEST(HintFlow, LinesAreCentredAndItemsCentredOnTheirLine) {
     const HintFlow flow{10, 5};
     const std::vector<Size> sizes{{100, 20}, {60, 30}, {500, 24}, {40, 10}};

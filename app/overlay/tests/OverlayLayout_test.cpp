@@ -120,6 +120,17 @@ TEST_F(OverlayLayoutTest, HudSaysWhatTheOverlayIsDoing) {
     EXPECT_EQ(OverlayLayout::hudContent(model_).detail, "Press Return again to confirm");
     model_.setNotice("Tip");
     EXPECT_EQ(OverlayLayout::hudContent(model_).detail, "Tip");
+    EXPECT_EQ(layout().panelSentence, "Tip");
+    // With nothing selected (after a refusal) the notice is the headline.
+    model_.setSelection(OverlayModel::noSelection);
+    EXPECT_EQ(OverlayLayout::hudContent(model_).headline, "Tip");
+    model_.setPhase(OverlayPhase::message("This app is not responding."));
+    EXPECT_EQ(layout().panelSentence, "This app is not responding.");
+    model_.setPhase(OverlayPhase::ready(mixedPlan()));
+    model_.setNotice(std::nullopt);
+    EXPECT_EQ(layout().panelSentence, "Nothing selected");
+    model_.select(0);
+    EXPECT_EQ(layout().panelSentence, "");  // the selection's rings and buttons say it
 
     model_.startFind();
     model_.setQuery("zz");

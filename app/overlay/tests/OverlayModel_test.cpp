@@ -56,7 +56,8 @@ TEST_F(OverlayModelTest, MovesWrapBothWaysAndSelectIsUnchecked) {
     ready();
     struct Case {
         int from, step, to;
-    } cases[] = {{4, 1, 0}, {0, -1, 4}, {1, 12, 3}, {1, -7, 4}};
+    } cases[] = {{4, 1, 0},  {0, -1, 4}, {1, 12, 3},
+                 {1, -7, 4}, {-1, 1, 0}, {-1, -1, 4}};  // from nothing: the first, the last
     for (const Case& c : cases) {
         model_.setSelection(c.from);
         EXPECT_THAT(writesOf([&] { model_.move(c.step); }),
@@ -100,6 +101,11 @@ TEST_F(OverlayModelTest, ViewChangesWriteTheirFieldsInOrderAndKeepTheSelectedIte
     model_.select(40);  // nothing selected: 0 after the change
     model_.toggleShowAll();
     EXPECT_EQ(model_.selection(), 0);
+    // Nothing selected on purpose stays so through view changes.
+    model_.setSelection(OverlayModel::noSelection);
+    model_.toggleShowAll();
+    model_.toggleSidebar();
+    EXPECT_EQ(model_.selection(), OverlayModel::noSelection);
 }
 
 TEST_F(OverlayModelTest, FindWinsOverTheSidebarAndWritesOnlyChangedQueries) {

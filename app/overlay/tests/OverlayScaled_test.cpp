@@ -1,7 +1,7 @@
 // The painted overlay where the screen's pixels are not the overlay's: at a device pixel ratio of
 // 2 the holes show the grabbed screen at their own place and a scroll pill keeps the room of its
-// label; on a small screen at a large text size the information panel stays on the screen; and
-// labels of any length are cut before they are laid out.
+// label; on a small screen at a large text size the information panel stays on the screen and
+// keeps off the chosen control; and labels of any length are cut before they are laid out.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -113,6 +113,38 @@ TEST_F(OverlayScaledTest, ThePanelStaysOnASmallScreenAtTheLargestTextSize) {
     model_.setPhase(OverlayPhase::message(std::string(3000, 'w') + " a message"));
     settle();
     EXPECT_TRUE(onScreen());
+}
+
+// On 1024x600 at text size 2, wherever the chosen control stands, the panel with a two-line
+// notice moves or shrinks off it; without the notice too.
+TEST_F(OverlayScaledTest, ThePanelNeverCoversTheChosenControlOnASmallScreen) {
+    FocusPlan plan = testing::plan({"B c1 Save", "B c2 Send", "B c3 Share", "B c4 Print"});
+    const double rows[] = {20, 130, 230, 280, 330, 430, 520};
+    for (const double y : rows) {
+        for (const bool notice : {false, true}) {
+            SCOPED_TRACE(::testing::Message() << "control at y " << y << " notice " << notice);
+            plan.items[2].candidate.frame = Rect(420, y, 160, 44);
+            model_.textScale = 2;
+            show(plan, 1024, 600);
+            model_.select(2);
+            if (notice) {
+                model_.setNotice(
+                    "The control went away before it was pressed, so nothing was pressed. "
+                    "Choose again.");
+            }
+            settle();
+            const OverlayScene& scene = panel_.view().scene();
+            const Ring* ring = nullptr;
+            for (const Ring& each : scene.rings) {
+                ring = each.id == "c3" ? &each : ring;
+            }
+            ASSERT_NE(ring, nullptr);
+            EXPECT_FALSE(scene.hudPlacement.frame.intersects(ring->rect))
+                << scene.hudPlacement.frame << " over " << ring->rect;
+            EXPECT_GE(scene.hudPlacement.frame.minY(), 0);
+            EXPECT_LE(scene.hudPlacement.frame.maxY(), 600);
+        }
+    }
 }
 
 TEST_F(OverlayScaledTest, HugeLabelsAreCutBeforeTheyAreLaidOut) {

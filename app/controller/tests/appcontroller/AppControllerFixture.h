@@ -73,6 +73,10 @@ struct FakeWorkspace final : TargetWorkspace {
         return std::find(gone.begin(), gone.end(), a.pid) == gone.end();
     }
     bool activate(const TargetApp& a) override { return activated.push_back(a.name), true; }
+    // A press's: that window alone.
+    bool activateWindowRead(const TargetApp& a) override {
+        return activated.push_back(a.name + " window"), true;
+    }
     std::optional<TargetApp> ofProcess(TargetApp w, std::int64_t pid) override {
         return w.pid = pid, w;
     }

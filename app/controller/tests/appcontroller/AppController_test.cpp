@@ -205,11 +205,13 @@ TEST_F(AppControllerTest, ThePressRunsAfterTheCloseWhileTheOverlayLetsInputThrou
     EXPECT_TRUE(worker_.presses.empty());
     scheduler_.advance(0.03);
     ASSERT_EQ(worker_.presses.size(), 1u);
-    EXPECT_THAT(workspace_.activated, ElementsAre("A"));  // the app first
+    EXPECT_THAT(workspace_.activated, ElementsAre("A window"));  // the window read first
     EXPECT_TRUE(overlay_->shown && overlay_->transparent);
     EXPECT_EQ(worker_.presses[0].first.request.window, 1u);
 
-    // A press that reached nothing counts nothing and says why over the window read again.
+    // A press that reached nothing counts nothing and says why over the window read again,
+    // where nothing is selected: a second Return given to confirm presses nothing, a number
+    // chooses again.
     for (const auto& [failure, notice] :
          {std::pair{PressFailure::changed,
                     "“Save changes”: The control changed, so nothing was pressed."},
@@ -217,8 +219,13 @@ TEST_F(AppControllerTest, ThePressRunsAfterTheCloseWhileTheOverlayLetsInputThrou
         worker_.presses.back().second({std::nullopt, failure, false, {"press", "confirm"}});
         finishRead(worker_.reads.size() - 1, window({"Save changes"}));
         EXPECT_EQ(controller().overlay().notice(), notice);
-        EXPECT_EQ(engine_.spoken.back().text,
-                  std::string(notice) + " 1 of 1: Save changes, Button");
+        EXPECT_EQ(engine_.spoken.back().text, notice);
+        EXPECT_FALSE(controller().overlay().selectedItem());
+        const std::size_t presses = worker_.presses.size();
+        press(kReturn);
+        scheduler_.advance(0.1);
+        EXPECT_EQ(worker_.presses.size(), presses);
+        press(key(18, "1"));
         press(kReturn);
         scheduler_.advance(0.1);
     }
@@ -247,7 +254,39 @@ TEST_F(AppControllerTest, ThePressRunsAfterTheCloseWhileTheOverlayLetsInputThrou
     controller().dismiss();
     scheduler_.advance(0.2);
     EXPECT_FALSE(overlay_->shown);
-    EXPECT_THAT(workspace_.activated, ElementsAre("A", "A", "A", "A"));
+    EXPECT_THAT(workspace_.activated, ElementsAre("A window", "A window", "A window", "A"));
+}
+
+// Keys typed while the window is read wait for the plan: a number typed as the overlay opens
+// chooses in it, once it shows; a press typed before anything showed presses nothing; Escape
+// closes at once. After a read that shows no plan, the keys act nowhere.
+TEST_F(AppControllerTest, KeysTypedWhileTheWindowIsReadWaitForThePlan) {
+    controller().trigger();
+    const int beeps = beeps_;
+    press(key(19, "2"));
+    press(kReturn);
+    EXPECT_EQ(beeps_, beeps + 1);
+    finishRead(worker_.reads.size() - 1, window({"Save", "Send", "Share"}));
+    ASSERT_TRUE(controller().overlay().selectedItem());
+    EXPECT_EQ(controller().overlay().selectedItem()->displayLabel, "Send");
+    EXPECT_EQ(announced_.back(), "2 of 3: Send, Button");
+    scheduler_.advance(1);
+    EXPECT_TRUE(worker_.presses.empty());
+    controller().dismiss();
+    scheduler_.advance(1);
+
+    controller().trigger();
+    press(key(19, "2"));
+    finishRead(worker_.reads.size() - 1, fail(AXExtractorError::notResponding));
+    EXPECT_TRUE(controller().overlay().phase().message());
+    press(kEscape);
+    scheduler_.advance(1);
+
+    controller().trigger();
+    press(kEscape);
+    scheduler_.advance(1);
+    EXPECT_FALSE(overlay_->shown);
+    EXPECT_TRUE(worker_.presses.empty());
 }
 
 // Keys typed while the overlay fades after Escape were meant for the overlay: they act nowhere,
@@ -317,7 +356,7 @@ TEST_F(AppControllerTest, AWindowThatTakesTheKeyboardClosesTheOverlayAndNothingI
     callbacks_.keyboardTaken();  // and once it is gone
     EXPECT_THAT(announced_, ::testing::Not(::testing::Contains(told)));
     EXPECT_THAT(log_, ::testing::Not(::testing::Contains("Ovra message: " + told)));
-    EXPECT_THAT(workspace_.activated, ElementsAre("A"));
+    EXPECT_THAT(workspace_.activated, ElementsAre("A window"));
 }
 
 TEST_F(AppControllerTest, TheAppSpeaksOnlyWhenAskedAndNoScreenReaderRuns) {

@@ -68,6 +68,32 @@ TEST_F(AppControllerTest, EverySentenceOfTheOverlay) {
          "Ovra: 1 choice, 1 distraction hidden. 1, Print, Button"},
         {"nothing to press", [this] { open({"Special deals"}); },
          "Ovra: nothing to press here. Press A to see everything."},
+        {"a card",
+         [this] {
+             workspace_.front->modalDialogs = {"Save changes?"};
+             controller().trigger();
+             finishRead(worker_.reads.size() - 1, fail(AXExtractorError::blockedByDialog));
+             workspace_.front->modalDialogs.clear();
+         },
+         "This app is waiting for “Save changes?” to be answered, so nothing can be pressed in "
+         "this window."},
+        {"a notice with the plan",
+         [this] {
+             controller().trigger();
+             WindowSnapshot overlapping = window({"Before", "After"});
+             overlapping.untoldOverlaps = 1;
+             finishRead(worker_.reads.size() - 1, overlapping);
+         },
+         "Ovra: 2 choices. 1, Before, Button. Some controls here lie one over another, so they "
+         "are left out: which one you see could not be told."},
+        {"no app in front",
+         [this] {
+             workspace_.front.reset();
+             workspace_.gone = {1};  // nor a last app to go back to
+             controller().trigger();
+             workspace_.front = app(1, "A"), workspace_.gone.clear();
+         },
+         "Switch to the app you want to simplify, then press Alt Space."},
         {"unnamed", [this] { prefs_.set(keys::sidebar, true), open({""}), press(key(35, "p")); },
          "This control has no name to remember, so Ovra cannot save a choice for it."},
     };

@@ -14,7 +14,10 @@
 // run of the app ends without its main thread blocked. Over Chromium and over Firefox, a page
 // that changes under the open overlay never gets a press it was not given, a page that fights the
 // press (pointer tricks, a cover, swaps timed on the keyboard's return, redrawn buttons) gets the
-// press the user chose or none and the user is told, and every scroll key moves the page.
+// press the user chose or none and the user is told, and every scroll key moves the page. A
+// control that went away is told once by the app's voice, stands as text in the overlay, and a
+// second Return after it presses nothing; with Orca running it is announced once, and Orca says
+// where the user is after the Escape that follows.
 // Screenshots are kept in the temporary folder as ovra-controller-*.png.
 
 #include <atspi/atspi.h>
@@ -42,6 +45,7 @@
 #include "testing/desktop/Highlights.h"
 #include "testing/desktop/LaunchedApp.h"
 #include "testing/desktop/ObjectsOf.h"
+#include "testing/desktop/OrcaListener.h"
 #include "testing/desktop/OwnWindowAudit.h"
 #include "testing/desktop/PrivateSpeech.h"
 #include "testing/desktop/Screenshot.h"
@@ -215,6 +219,16 @@ class ControllerDesktop : public ::testing::Test {
         int count = 0;
         for (std::string line; std::getline(in, line);) {
             count += line.starts_with("Ovra: ");
+        }
+        return count;
+    }
+
+    // How many times the app's voice said `text`.
+    std::size_t spokenTimes(const std::string& text) const {
+        std::istringstream in(speech_->spoken());
+        std::size_t count = 0;
+        for (std::string line; std::getline(in, line);) {
+            count += line == text;
         }
         return count;
     }
@@ -449,8 +463,10 @@ TEST_P(ControllerOverBrowsers, PressesOnlyTheChosenControlAndEveryScrollKeyMoves
     // A compositing manager, as desktops run: without one the overlay covers the browser whole,
     // and Firefox then drops its page's accessibility tree. Alt alone opens Firefox's menu bar.
     const testing::LaunchedApp compositor = testing::LaunchedApp::start({"xcompmgr"});
+    startSpeech();
     launch(OVRA_CONSENT_PAGE, "Reject all",
-           R"({"hotkey": "cmd-shift-space", "useModel": false, "sidebar": false})", GetParam());
+           R"({"hotkey": "cmd-shift-space", "useModel": false, "sidebar": false, "speak": true})",
+           GetParam());
     // Tells the page what to do next, opens the overlay: the key that chooses `label`.
     const auto openAfter = [&](const std::string& letter, const std::string& label) {
         EXPECT_TRUE(testing::keyboardBackTo(browser_.pid()));
@@ -466,6 +482,15 @@ TEST_P(ControllerOverBrowsers, PressesOnlyTheChosenControlAndEveryScrollKeyMoves
     EXPECT_TRUE(logs("Ovra did not press \"Reject all\": it went away before it was pressed"))
         << log();
     EXPECT_THAT(highlightsWith("Accept all"), ::testing::Contains(::testing::HasSubstr("Accept")));
+    // Why is spoken once and shown as text; nothing is selected, so a second Return, as a
+    // person gives to confirm, presses nothing.
+    const std::string wentAway =
+        "The control went away before it was pressed, so nothing was pressed.";
+    EXPECT_THAT(testing::labelTexts(app_), ::testing::Contains(wentAway));
+    EXPECT_TRUE(eventually([&] { return spokenTimes(wentAway) == 1; })) << speech_->spoken();
+    type("key Return");
+    EXPECT_FALSE(titleBecomes("pressed:", 2)) << title();
+    EXPECT_EQ(logged("Ovra pressed"), 0u) << log();
     type("key Escape");
     const std::string accept = openAfter("s", "Accept all");
     ASSERT_TRUE(titleBecomes("made anew: Accept all")) << title();
@@ -683,6 +708,43 @@ TEST_P(ControllerOverBrowsers, AWindowThatTakesTheKeyboardClosesTheOverlayAndNot
     usleep(700'000);
     EXPECT_EQ(logged("Ovra pressed"), 1u) << log();
     EXPECT_EQ(logged(told), 1u) << log();
+}
+
+// With Orca running, a press of a control that went away is announced once, and the Escape after
+// it hands the keyboard back as a plain Escape does: Orca says where the user is.
+TEST_P(ControllerOverBrowsers, WithOrcaARefusalIsAnnouncedOnceAndTheEscapeAfterItHeard) {
+    const testing::LaunchedApp compositor = testing::LaunchedApp::start({"xcompmgr"});
+    launch(OVRA_CONSENT_PAGE, "Reject all",
+           R"({"hotkey": "cmd-shift-space", "useModel": false, "sidebar": false})", GetParam());
+    // Typed before Orca runs, which takes letters on a page for its own moves.
+    ASSERT_TRUE(testing::keyboardBackTo(browser_.pid()));
+    type("type o");
+    ASSERT_TRUE(titleBecomes("typed o")) << title();
+    testing::OrcaListener orca(home_ / "orca");
+    ASSERT_TRUE(orca.started());
+    usleep(2'000'000);  // Orca reads the page
+    type("key super+shift+space");
+    const int number = testing::numberOf(highlightsWith("Reject all"), "Reject all");
+    ASSERT_GT(number, 0) << log();
+    ASSERT_TRUE(titleBecomes("made anew: Accept all")) << title();
+    type("key " + std::to_string(number) + " Return");
+    ASSERT_TRUE(logs("Ovra did not press \"Reject all\": it went away before it was pressed"))
+        << log();
+    usleep(2'000'000);
+    type("key Escape");
+    ASSERT_TRUE(testing::keyboardBackTo(browser_.pid()));
+    usleep(2'000'000);  // Orca hears of it
+    const std::string window = title();
+    const std::string heard = orca.stopAndRead();
+    const std::string told =
+        "notification The control went away before it was pressed, so nothing was pressed.";
+    const std::size_t at = heard.find(told);
+    EXPECT_NE(at, std::string::npos) << heard;
+    EXPECT_EQ(heard.find(told, at + 1), std::string::npos) << "told twice: " << heard;
+    // After it, the Escape: Orca says the window the keyboard is back in.
+    EXPECT_NE(heard.find(window + " frame", at == std::string::npos ? 0 : at), std::string::npos)
+        << window << "\n"
+        << heard;
 }
 
 INSTANTIATE_TEST_SUITE_P(Browsers, ControllerOverBrowsers, ::testing::Values(false, true),

@@ -3,8 +3,10 @@
 // a GTK 3 app of our own, each printing which copy ran); one such dialog pressed as usual; and a
 // GTK 3 app whose modal dialog waits for an answer while another of its windows is brought
 // forward, where a click does nothing: that window offers nothing, nothing is pressed behind the
-// dialog, and the user is told which dialog waits.
+// dialog, and the user is told which dialog waits. Two windows of one browser at one spot: a press
+// in the one in front never brings the other forward.
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,7 +17,11 @@
 #include "app/controller/tests/appcontroller/desktop/AppProcess.h"
 #include "app/controller/tests/appcontroller/desktop/OverlayRings.h"
 #include "platform/x11/X11Workspace.h"
+#include "testing/desktop/LaunchedApp.h"
+#include "testing/desktop/ObjectsOf.h"
+#include "testing/desktop/OrcaListener.h"
 #include "testing/desktop/PipedProgram.h"
+#include "testing/desktop/PrivateSpeech.h"
 #include "testing/desktop/Screenshot.h"
 
 namespace ovra {
@@ -26,9 +32,12 @@ using testing::eventually;
 // The app of ours, started over the window in front of `fixture`.
 class FrontWindowJourney {
   public:
-    explicit FrontWindowJourney(const std::string& name) : home_(name) {
+    // `settings`: more settings, each after a comma.
+    explicit FrontWindowJourney(const std::string& name, const std::string& settings = "")
+        : home_(name) {
         testing::useSettings(home_.path(), R"({"hotkey": "ctrl-opt-space", "useModel": false,
-                                              "sidebar": false})");
+                                              "sidebar": false)" +
+                                               settings + "}");
     }
     ~FrontWindowJourney() {
         if (app_ > 0) {
@@ -41,7 +50,11 @@ class FrontWindowJourney {
     void start() { testing::spawnApp(app_, home_ / "log", 20); }
     std::string log() const { return testing::readText(home_ / "log"); }
     std::vector<testing::Highlight> highlights() const { return testing::highlightsOf(app_); }
-
+    // Whether the overlay holds `text` as text, where a screen reader's review finds it.
+    bool showsText(const std::string& text) const {
+        const auto texts = testing::labelTexts(app_);
+        return std::find(texts.begin(), texts.end(), text) != texts.end();
+    }
     // Opens the overlay until it numbers a control labelled `label`.
     std::vector<testing::Highlight> openOver(const std::string& label) {
         std::vector<testing::Highlight> shown;
@@ -123,11 +136,77 @@ TEST(FrontWindowDesktop, OfTwoEqualDialogsTheFrontOneIsPressed) {
     }
 }
 
+// Two windows of one browser at one spot, the older in front, its page putting up a cover as it
+// loses the keyboard: the press, whatever its outcome, leaves the window read in front, and so
+// does the Escape after it; the window behind never comes forward.
+TEST(FrontWindowDesktop, OfTwoBrowserWindowsAtOneSpotThePressedOneStaysInFront) {
+    FrontWindowJourney journey("two-browser-windows");
+    const std::string page = std::string("file://") + OVRA_LANDING_PAGE;
+    testing::LaunchedApp browser = testing::LaunchedApp::chromium(page + "?first");
+    auto workspace = x11::Workspace::open();
+    ASSERT_TRUE(workspace);
+    const auto windows = [&] { return workspace.value()->windowsOf(browser.pid()); };
+    ASSERT_TRUE(eventually([&] { return windows().size() == 1; }, 60));
+    const std::uint32_t first = windows().front().window;
+    ASSERT_TRUE(testing::xdotool("key --window " + std::to_string(first) + " ctrl+n"));
+    ASSERT_TRUE(eventually([&] { return windows().size() == 2; }, 30));
+    ASSERT_TRUE(testing::xdotool("key ctrl+l sleep 0.3 type '" + page + "?second'"));
+    ASSERT_TRUE(testing::xdotool("key Return"));
+    // At one spot, the one behind a little smaller: not copies of one window.
+    for (const auto& window : windows()) {
+        const std::string id = std::to_string(window.window);
+        const std::string size = window.window == first ? " 1200 900" : " 1100 850";
+        ASSERT_TRUE(testing::xdotool("windowmove " + id + " 0 0 windowsize " + id + size));
+    }
+    const std::uint32_t second = windows().back().window;
+    ASSERT_TRUE(testing::xdotool("windowactivate --sync " + std::to_string(first)));
+    ASSERT_EQ(activeWindowOf(browser.pid(), "declined 0 accepted 0 - Chromium"), first);
+    journey.start();
+    ASSERT_TRUE(testing::xdotool("type c"));
+    ASSERT_EQ(activeWindowOf(browser.pid(), "declined 0 accepted 0 c - Chromium"), first);
+    // A page just loaded may not be read whole yet: a person looks again.
+    std::vector<testing::Highlight> shown;
+    for (int attempt = 0; attempt < 3 && !testing::highlightFor(shown, "Decline all"); ++attempt) {
+        if (attempt > 0) {
+            ASSERT_TRUE(testing::xdotool("key Escape sleep 0.7"));
+        }
+        ASSERT_TRUE(testing::xdotool("key ctrl+alt+space"));
+        eventually(
+            [&] {
+                shown = journey.highlights();
+                return testing::highlightFor(shown, "Decline all") != nullptr;
+            },
+            20);
+    }
+    const testing::Highlight* decline = testing::highlightFor(shown, "Decline all");
+    ASSERT_NE(decline, nullptr) << journey.log();
+    usleep(1'500'000);  // the cover is up
+    ASSERT_TRUE(testing::xdotool("key " + decline->digits() + " Return"));
+    EXPECT_TRUE(eventually([&] {
+        const std::string log = journey.log();
+        return log.find("Ovra pressed \"Decline all\"") != std::string::npos ||
+               log.find("Ovra did not press \"Decline all\"") != std::string::npos ||
+               log.find("Ovra cannot tell") != std::string::npos;
+    })) << journey.log();
+    // (No window is active while the overlay shows again with why nothing was pressed.)
+    for (int look = 0; look < 10; ++look) {
+        usleep(100'000);
+        EXPECT_NE(activeWindow(), second) << journey.log();
+    }
+    ASSERT_TRUE(testing::xdotool("key Escape"));
+    EXPECT_TRUE(eventually([&] { return activeWindow() == first; }, 5)) << journey.log();
+    usleep(500'000);
+    EXPECT_EQ(activeWindow(), first) << journey.log();
+}
+
 // A GTK 3 app-modal dialog waits for an answer while the app's other window is in front: that
-// window offers nothing, the user hears which dialog waits, and a press typed anyway presses
-// nothing behind it.
+// window offers nothing, the user hears which dialog waits (once by the app's voice, or once from
+// Orca when it runs, and finds it as text in the overlay), a press typed anyway presses nothing
+// behind it, and after Escape Orca says the window the keyboard is back in.
 TEST(FrontWindowDesktop, AWindowItsAppsModalDialogWaitsForOffersNothing) {
-    FrontWindowJourney journey("modal-window");
+    FrontWindowJourney journey("modal-window", R"(, "speak": true)");
+    testing::PrivateSpeech speech(journey.home() / "speech", testing::PrivateSpeech::Recorder{});
+    ASSERT_TRUE(speech.started());
     testing::PipedProgram notes({"/usr/bin/python3", OVRA_GTK_TWIN_DIALOGS, "modal"},
                                 journey.home() / "notes");
     ASSERT_TRUE(notes.said("ready")) << notes.output();
@@ -156,6 +235,38 @@ TEST(FrontWindowDesktop, AWindowItsAppsModalDialogWaitsForOffersNothing) {
     EXPECT_FALSE(notes.said("other: Refresh", 3)) << notes.output();
     EXPECT_EQ(notes.output().find("notes: "), std::string::npos) << notes.output();
     EXPECT_EQ(journey.log().find("Ovra pressed"), std::string::npos) << journey.log();
+
+    // Told as every sentence of the overlay is: spoken once by the app's own voice, and text in
+    // the overlay while it shows; with a screen reader running, announced to it once instead.
+    EXPECT_TRUE(journey.showsText(waiting));
+    EXPECT_TRUE(eventually([&] { return testing::occurrences(speech.spoken(), waiting) == 1; }))
+        << speech.spoken();
+    ASSERT_TRUE(testing::xdotool("key Escape"));
+    ASSERT_TRUE(eventually([] { return !testing::overlayOnScreen(); }, 5));
+    testing::OrcaListener orca(journey.home() / "orca");
+    ASSERT_TRUE(orca.started());
+    // The app sees a screen reader that has just started from its next sentence on: the card
+    // is shown twice, and the second time the app's voice is silent.
+    std::size_t spoken = 0;
+    for (int round = 0; round < 2; ++round) {
+        spoken = testing::occurrences(speech.spoken(), waiting);
+        const std::size_t cards = testing::occurrences(journey.log(), "Ovra message: " + waiting);
+        ASSERT_TRUE(testing::xdotool("key ctrl+alt+space"));
+        ASSERT_TRUE(eventually([&] {
+            return testing::occurrences(journey.log(), "Ovra message: " + waiting) > cards;
+        }));
+        usleep(2'000'000);  // Orca hears of it
+        ASSERT_TRUE(testing::xdotool("key Escape"));
+        usleep(2'000'000);
+    }
+    const std::string heard = orca.stopAndRead();
+    EXPECT_EQ(testing::occurrences(heard, "notification " + waiting), 2U) << heard;
+    EXPECT_EQ(testing::occurrences(speech.spoken(), waiting), spoken) << speech.spoken();
+    // Escape: the keyboard is back with the window, which Orca says.
+    const std::size_t last = heard.rfind("notification ");
+    EXPECT_THAT(heard.substr(last == std::string::npos ? 0 : last),
+                ::testing::HasSubstr("Other frame"))
+        << heard;
 }
 
 // The same dialog opened while the overlay shows the other window's button: the press chosen

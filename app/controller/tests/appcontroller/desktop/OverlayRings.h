@@ -49,12 +49,13 @@ struct Highlight {
     }
 };
 
-inline std::vector<Highlight> highlightsOf(pid_t pid) {
-    const auto found = objectsOf(pid, [](AtspiAccessible* node) -> std::optional<std::string> {
+// The numbered buttons of the overlay of `pid`; with `role` a label, the overlay's sentence.
+inline std::vector<Highlight> highlightsOf(pid_t pid, AtspiRole role = ATSPI_ROLE_PUSH_BUTTON) {
+    const auto found = objectsOf(pid, [role](AtspiAccessible* node) -> std::optional<std::string> {
         gchar* name = atspi_accessible_get_name(node, nullptr);
         std::optional<std::string> picked;
-        if (atspi_accessible_get_role(node, nullptr) == ATSPI_ROLE_PUSH_BUTTON && name &&
-            std::isdigit(static_cast<unsigned char>(name[0]))) {
+        if (atspi_accessible_get_role(node, nullptr) == role && name && *name &&
+            (role != ATSPI_ROLE_PUSH_BUTTON || std::isdigit(static_cast<unsigned char>(name[0])))) {
             AtspiComponent* component = atspi_accessible_get_component_iface(node);
             AtspiRect* r =
                 component ? atspi_component_get_extents(component, ATSPI_COORD_TYPE_SCREEN, nullptr)

@@ -5,9 +5,10 @@
 // start. Every control on screen is numbered, each ring's middle lies on its own control where
 // the screen shows it and the control shows through its ring; find finds "Help" and "More below"
 // scrolls the page; the dialog is read, and once closed the window behind it. On a long page a
-// page down moves the page by about its view and skips nothing, at 150 % as at 100 %. Each test
-// runs in a desktop of its own of that kind. Screenshots are kept in the temporary folder as
-// ovra-scaled-*.png.
+// page down moves the page by about its view and skips nothing, at 150 % as at 100 %. On a
+// 1024x600 screen at text size 2, the information panel with a notice keeps off the chosen
+// control's ring. Each test runs in a desktop of its own of that kind. Screenshots are kept in
+// the temporary folder as ovra-scaled-*.png and ovra-small-screen-*.png.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -57,9 +58,11 @@ class ScaledScreen : public ::testing::Test {
             waitpid(app_, nullptr, 0);
         }
     }
-    void startApp() {
+    // `more`: further settings, each after a comma.
+    void startApp(const std::string& more = "") {
         testing::useSettings(home_.path(), R"({"hotkey": "ctrl-opt-space", "useModel": false,
-                                               "sidebar": false, "maxBeacons": 9})");
+                                               "sidebar": false, "maxBeacons": 9)" +
+                                               more + "}");
         testing::spawnApp(app_, home_ / "log", 20);
     }
     std::string log() const { return testing::readText(home_ / "log"); }
@@ -137,6 +140,12 @@ class ScaledChromium : public ScaledScreen, public ::testing::WithParamInterface
 class ScaledQt : public ScaledScreen {
   protected:
     ScaledQt() : ScaledScreen({"150", 144, "1.5"}) {}
+};
+
+// A netbook's screen, 1024x600, with the largest text.
+class SmallScreen : public ScaledScreen {
+  protected:
+    SmallScreen() : ScaledScreen({"100", 96, "1"}) {}
 };
 
 TEST_P(ScaledChromium, EveryControlIsOfferedWithItsRingOnIt) {
@@ -307,6 +316,43 @@ TEST_F(ScaledQt, ADialogIsReadAndThenTheWindowBehindIt) {
     ASSERT_NE(help, nullptr) << names(shown);
     ASSERT_TRUE(testing::xdotool("key " + help->digits() + " Return"));
     EXPECT_TRUE(qt.said("pressed: Help", 10)) << qt.output() << log();
+}
+
+// At text size 2 on 1024x600 the information panel with a notice of two lines (a pin's) never
+// lies over the chosen control's ring, whether it stands high or low.
+TEST_F(SmallScreen, ThePanelAndItsNoticeNeverCoverTheChosenRing) {
+    if (!testing::inOwnDesktop("1024x600", scale_.dpi)) {
+        return;
+    }
+    testing::PipedProgram qt({OVRA_QT_FORM_WINDOW}, home_ / "qt");
+    ASSERT_TRUE(eventually([] {
+        return testing::xdotool("search --onlyvisible --name '^Form window' >/dev/null");
+    })) << qt.output();
+    startApp(R"(, "textScale": 2)");
+    for (const std::string label : {"Help", "Save draft"}) {
+        SCOPED_TRACE(label);
+        hotkey();
+        const std::vector<Highlight> shown = highlightsWith({label});
+        const Highlight* chosen = testing::highlightFor(shown, label);
+        ASSERT_NE(chosen, nullptr) << names(shown);
+        ASSERT_TRUE(testing::xdotool("key " + chosen->digits()));
+        // P pins it: the panel says so, as its notice.
+        ASSERT_TRUE(testing::xdotool("key p"));
+        std::vector<Highlight> panel;
+        ASSERT_TRUE(eventually([&] {
+            panel = testing::highlightsOf(app_, ATSPI_ROLE_LABEL);
+            return !panel.empty() && panel[0].name.starts_with("Saved:");
+        })) << log();
+        usleep(700'000);  // the panel moves
+        const Rect ring = testing::highlightFor(testing::highlightsOf(app_), label)->frame;
+        panel = testing::highlightsOf(app_, ATSPI_ROLE_LABEL);
+        ASSERT_FALSE(panel.empty());
+        testing::screenshot("small-screen-" + label);
+        EXPECT_FALSE(panel[0].frame.intersects(ring))
+            << panel[0].frame << " over " << ring << ": " << panel[0].name;
+        ASSERT_TRUE(testing::xdotool("key p Escape"));
+        usleep(700'000);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Scales, ScaledChromium,
