@@ -17,6 +17,12 @@ ax::Element parentOf(ax::AccessibilityBackend& backend, const ax::Element& eleme
     return {};
 }
 
+// Where the chosen control stood in the reading the user was shown, when that was noted.
+std::optional<ElementSetting> seenSetting(const PressRequest& request) {
+    const auto found = request.seenSettings.find(request.candidate.id);
+    return found == request.seenSettings.end() ? std::nullopt : std::optional(found->second);
+}
+
 }  // namespace
 
 PressSequence::PressSequence(AXActions& actions, ax::AccessibilityBackend& backend,
@@ -25,17 +31,13 @@ PressSequence::PressSequence(AXActions& actions, ax::AccessibilityBackend& backe
       backend_(backend),
       clock_(clock),
       request_(request),
-      chosen_{request.candidate, request.element, setting_, request.seen, request.seenElements} {}
+      setting_(seenSetting(request)),
+      chosen_{request.candidate, request.element,      setting_,
+              request.seen,      request.seenElements, request.seenSettings} {}
 
 PressOutcome PressSequence::run() {
     PressOutcome outcome;
     const double since = request_.forwardSince.value_or(clock_.now());
-    // 1. Find: the chosen element as it stands before its window comes forward, while the page
-    // has not yet acted on getting the keyboard back. Gone by now, nothing may stand in for it.
-    if (!request_.element.isNull()) {
-        backend_.applicationElement(request_.app);
-        setting_ = ElementIdentity::setting(backend_, request_.element);
-    }
     if (request_.raise) {
         actions_.raise(request_.window, request_.windowElement);
     }
@@ -403,17 +405,23 @@ std::optional<PresentControl> PressSequence::drawnIn(const ax::Element& containe
     if (!kids) {
         return std::nullopt;
     }
+    std::vector<std::pair<ax::Element, Sighting>> alike;
+    std::vector<Rect> frames;
     for (const ax::Element& kid : kids.value()) {
         const auto seen = ElementIdentity::lookAgain(backend_, kid);
         if (seen && seen->frame &&
             (request_.windowFrame.isNull() || seen->frame->intersects(request_.windowFrame)) &&
-            ElementIdentity::inItsPlace(request_.candidate, seen->role, seen->label,
-                                        *seen->frame) &&
-            ElementIdentity::drawnAnew(backend_, chosen_, kid, std::nullopt)) {
-            return PresentControl{kid, *seen->frame, true};
+            seen->role == request_.candidate.role &&
+            ElementIdentity::sameLabel(seen->label, request_.candidate.label())) {
+            alike.emplace_back(kid, Sighting{seen->role, seen->label, {}});
+            frames.push_back(*seen->frame);
         }
     }
-    return std::nullopt;
+    const auto which = ElementIdentity::whichIsChosen(backend_, chosen_, alike);
+    if (!which) {
+        return std::nullopt;
+    }
+    return PresentControl{alike[*which].first, frames[*which], true};
 }
 
 PaintedAtPress::Question PressSequence::paintQuestion(const ax::Element& element,

@@ -2,10 +2,11 @@
 
 // The press of a control that acts (not a text field, which is only focused), in the order it
 // happens:
-// 1. find the chosen element while it is still there, and note its setting (ElementIdentity);
+// 1. bring its window forward;
 // 2. look at it once its window has come forward and, in web content, the browser's picture of
-//    the page has caught up: the chosen element with its label and turned on, or the same
-//    control drawn anew in its place, else nothing is pressed ("it went away", "it changed");
+//    the page has caught up: the chosen element with its label, in the row the user saw, and
+//    turned on, or the same control drawn anew wherever its row went (ElementIdentity), else
+//    nothing is pressed ("it went away", "it changed");
 //    a page's own prompt in front or a clip that leaves nothing of it painted stops it too;
 // 3. act: its "AXPress", else a click where a hit test finds it (web content), else "AXConfirm";
 // 4. follow where it lands, in web content (PressLanding);
@@ -84,7 +85,7 @@ class PressSequence {
     ax::AccessibilityBackend& backend_;
     ax::Clock& clock_;
     const PressRequest& request_;
-    std::optional<ElementSetting> setting_;
+    const std::optional<ElementSetting> setting_;  // where it stood in the reading shown
     ChosenControl chosen_;
     std::optional<ElementLook> first_;  // the look after the wait
     bool web_ = false;

@@ -227,7 +227,8 @@ class PressMomentTest : public ::testing::Test {
             auto s = AXExtractor{6, 150, 48, 4000}.snapshot({9, {}}, *fake_, fake_->clock());
             return s ? std::optional(std::move(s).value()) : std::nullopt;
         };
-        const WindowSnapshot before = read().value();
+        WindowSnapshot before = read().value();
+        ElementIdentity::noteSettings(*fake_, before, fake_->clock());
         const auto chosen =
             std::find_if(before.candidates.begin(), before.candidates.end(),
                          [](const UICandidate& c) { return c.label() == "Reject all"; });
@@ -256,6 +257,7 @@ class PressMomentTest : public ::testing::Test {
                              0,
                              before.candidates};
         request.seenElements = before.elements;
+        request.seenSettings = before.settings;
         if (adjust) {
             adjust(request);
         }
@@ -286,9 +288,9 @@ class PressMomentTest : public ::testing::Test {
 };
 
 // Which element the press goes to: the chosen one while it is there with its role and label
-// inside the window; once it is gone, only the same control drawn anew in its place (the same
-// setting as at the press's start, the page around it unchanged); else none, and the user hears
-// that it went away.
+// inside the window, in the row the reading showed; once it is gone, only the same control drawn
+// anew (the same setting as the reading showed); else none, and the user hears that it went
+// away, or changed when the chosen element now stands in another row.
 TEST_F(PressMomentTest, ThePressGoesToTheChosenControlOrItsDrawingAnewAndNothingElse) {
     using Page = std::function<void(ax::FakeAccessibilityBackend&)>;
     const auto now = [](Json look) {
@@ -308,11 +310,11 @@ TEST_F(PressMomentTest, ThePressGoesToTheChosenControlOrItsDrawingAnewAndNothing
         {"alive, moved a little", now(button("chosen", "Reject all", 100, 230)), "pressed"},
         {"re-rendered as the window came forward",
          asItComesForward(now(button("new", "Reject all", 100, 210))), "pressed anew"},
-        // Nothing to tell the drawing by: it may be any control of that role and label.
+        // Its setting was noted in the reading the overlay showed: the drawing shows the same.
         {"re-rendered while the overlay was open", now(button("new", "Reject all", 100, 210)),
-         "gone"},
-        {"re-rendered too far away", asItComesForward(now(button("new", "Reject all", 100, 250))),
-         "gone"},
+         "pressed anew"},
+        {"re-rendered further down", asItComesForward(now(button("new", "Reject all", 100, 250))),
+         "pressed anew"},
         {"re-rendered in another row", asItComesForward([anotherRow](auto& page) {
              ASSERT_TRUE(page.change("dialog", anotherRow));
          }),
@@ -320,6 +322,11 @@ TEST_F(PressMomentTest, ThePressGoesToTheChosenControlOrItsDrawingAnewAndNothing
         {"replaced by another control",
          asItComesForward(now(button("new", "Accept all", 100, 200))), "gone"},
         {"relabelled", now(button("chosen", "Accept all", 100, 200)), "changed"},
+        {"its dialog now shows another choice",
+         [](auto& page) {
+             ASSERT_TRUE(page.change("accept", button("accept", "Accept some", 300, 200)));
+         },
+         "changed"},
         {"gone", asItComesForward(now(Json())), "gone"},
         {"moved out of the window", now(button("chosen", "Reject all", 100, 1000)), "changed"},
     };
@@ -664,8 +671,8 @@ TEST_F(PressMomentTest, AControlDrawnAnewIsPressedJustAfterItsNextDrawing) {
     // The drawing the reading found was left to go; the next one was pressed.
     EXPECT_EQ(drawing, 2);
     EXPECT_THAT(fake_->log(), ::testing::Contains("perform d2 AXPress"));
-    // Drawn anew while the overlay was open, before the press started: nothing tells the new
-    // drawing from another control of its role and label.
+    // Drawn anew while the overlay was open, before the press started: the same setting as the
+    // reading showed tells it.
     drawing = 0;
     EXPECT_EQ(press(
                   [&drawing](ax::FakeAccessibilityBackend& page) {
@@ -673,7 +680,7 @@ TEST_F(PressMomentTest, AControlDrawnAnewIsPressedJustAfterItsNextDrawing) {
                       ASSERT_TRUE(page.change("chosen", button("d1", "Reject all", 100, 200)));
                   },
                   stop),
-              "gone");
+              "pressed anew");
 }
 
 // A page that drops the drawing the press found just as the press reaches it (a page drawing its

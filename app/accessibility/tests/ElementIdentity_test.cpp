@@ -1,0 +1,68 @@
+#include "app/accessibility/ElementIdentity.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <tuple>
+#include <vector>
+
+namespace ovra {
+namespace {
+
+// A mail's "Archive" button in its row, under the inbox list.
+Sighting archive(const std::string& sender, const std::string& subject,
+                 const std::string& when = "5 min ago", const std::string& list = "inbox") {
+    return {"AXButton", "Archive",
+            ElementSetting{
+                {"AXStaticText " + sender, "AXStaticText " + subject, "AXStaticText " + when, "*"},
+                {"AXGroup ", "AXList " + list}}};
+}
+
+// Each row pins one condition of "is this the control the user saw": without that condition,
+// its row gives the other answer.
+TEST(ElementIdentity, TheControlSeenHasItsRoleLabelAndSettingAndNoTwin) {
+    const Sighting seen = archive("alice", "lunch on friday");
+    const Sighting bob = archive("bob", "the report");
+    Sighting deleting = seen;
+    deleting.label = "Delete";
+    Sighting linked = seen;
+    linked.role = "AXLink";
+    Sighting unread = seen;
+    unread.setting.reset();
+    using Sightings = std::vector<Sighting>;
+    const std::tuple<const char*, Sightings, Sightings, std::size_t, bool> cases[] = {
+        // name, the other controls of its role and label the user saw, the elements now, which
+        // of them, whether it is the control seen
+        {"left alone", {bob}, {seen, bob}, 0, true},
+        {"a redraw: drawn anew with every other row, moved down", {bob}, {bob, seen}, 1, true},
+        {"only a value ticking in its row",
+         {bob},
+         {archive("alice", "lunch on friday", "6 min ago"), bob},
+         0,
+         true},
+        {"a reuse: its element now shows the next mail", {bob}, {bob}, 0, false},
+        {"the same row with another subject", {}, {archive("alice", "lunch moved")}, 0, false},
+        {"in another list",
+         {},
+         {archive("alice", "lunch on friday", "5 min ago", "sent")},
+         0,
+         false},
+        {"another label", {}, {deleting}, 0, false},
+        {"another role", {}, {linked}, 0, false},
+        {"its row cannot be read", {}, {unread}, 0, false},
+        {"a twin elsewhere", {}, {seen, seen}, 1, false},
+        {"identical rows seen", {seen}, {seen}, 0, false},
+    };
+    for (const auto& [name, seenAlso, now, which, expected] : cases) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(ElementIdentity::isTheControlSeen(seen, seenAlso, now, which), expected);
+    }
+    // Rows told apart only by their numbers: those numbers are no ticking values there.
+    const Sighting invoice = archive("invoice 101", "due");
+    const Sightings next = {archive("invoice 102", "due")};
+    EXPECT_TRUE(ElementIdentity::isTheControlSeen(invoice, next, {next[0], invoice}, 1));
+    EXPECT_FALSE(ElementIdentity::isTheControlSeen(invoice, next, next, 0));
+}
+
+}  // namespace
+}  // namespace ovra
