@@ -12,6 +12,7 @@ namespace {
 // How many of a row's parts, and of the ancestors above it, make a setting; how far up a row
 // is looked for past wrappers that hold the control alone.
 constexpr std::size_t kMostRowParts = 24;
+constexpr std::size_t kMostParts = 64;  // read of the row, to find those on the control's line
 constexpr int kMostAncestors = 6;
 constexpr int kMostWrappers = 3;
 // How far into a part of a row without a text of its own its texts are looked for: levels,
@@ -19,6 +20,11 @@ constexpr int kMostWrappers = 3;
 constexpr int kMostLevelsInside = 3;
 constexpr std::size_t kMostInside = 8;
 constexpr int kMostLooks = 64;
+
+// Whether `frame` lies on the line of `line`: the two overlap top to bottom.
+bool onLine(const Rect& frame, const Rect& line) {
+    return frame.minY() < line.maxY() && line.minY() < frame.maxY();
+}
 
 // A control that left the window is not the one the user saw there. An unknown window frame
 // holds everything.
@@ -206,44 +212,72 @@ std::optional<ElementLook> lookAgain(ax::AccessibilityBackend& backend,
 
 std::optional<ElementSetting> setting(ax::AccessibilityBackend& backend,
                                       const ax::Element& element) {
-    if (!lookAgain(backend, element)) {
+    const auto self = lookAgain(backend, element);
+    if (!self) {
         return std::nullopt;
     }
     // The row: the nearest ancestor that holds more than the control (a wrapper that holds it
-    // alone tells nothing).
+    // alone tells nothing), or the page itself.
     ElementSetting out;
     int budget = kMostLooks;
     ax::Element inRow = element;
+    std::optional<Rect> line = self->frame;
     std::optional<ax::Element> row = parentOf(backend, element);
-    for (int up = 0; row; ++up) {
-        auto kids = backend.children(*row, kMostRowParts + 1);
-        if (!kids) {
+    std::optional<ax::ElementList> parts;
+    bool page = false;
+    for (int up = 0; row && !parts; ++up) {
+        const auto seen = lookAgain(backend, *row);
+        auto kids = backend.children(*row, kMostParts);
+        if (!seen || !kids) {
             return std::nullopt;
         }
-        if (kids.value().size() > 1 || up + 1 >= kMostWrappers) {
-            for (const ax::Element& kid : kids.value()) {
-                if (out.row.size() >= kMostRowParts) {
-                    break;
+        // A page shown as a scroll area holds its web area, whose parts the page's are.
+        if (seen->role == "AXScrollArea" && kids.value().size() == 1) {
+            if (const auto inner = lookAgain(backend, kids.value().front());
+                inner && inner->role == "AXWebArea") {
+                row = kids.value().front();
+                kids = backend.children(*row, kMostParts);
+                if (!kids) {
+                    return std::nullopt;
                 }
-                const auto part = kid == inRow ? std::nullopt : lookAgain(backend, kid);
-                out.row.push_back(kid == inRow ? "*"
-                                  : part       ? described(backend, kid, *part, budget)
-                                               : "?");
+                page = true;
             }
-            break;
         }
-        inRow = *row;
-        row = parentOf(backend, *row);
+        page = page || seen->role == "AXWebArea";
+        if (kids.value().size() > 1 || up + 1 >= kMostWrappers || page) {
+            parts = std::move(kids).value();
+        } else {
+            inRow = *row;
+            line = seen->frame;
+            row = parentOf(backend, *row);
+        }
     }
-    if (!row) {
+    if (!parts) {
         return std::nullopt;
     }
+    // The page's own parts, or a row of many, are many rows: the control's row is what lies on
+    // its line.
+    const bool byLine = page || parts->size() > kMostRowParts;
+    for (const ax::Element& kid : *parts) {
+        if (out.row.size() >= kMostRowParts) {
+            break;
+        }
+        if (kid == inRow) {
+            out.row.emplace_back("*");
+            continue;
+        }
+        const auto part = lookAgain(backend, kid);
+        if (byLine && (!part || !part->frame || !line || !onLine(*part->frame, *line))) {
+            continue;
+        }
+        out.row.push_back(part ? described(backend, kid, *part, budget) : "?");
+    }
     // The labels above, up to the page or the window, whose own titles change with what they show.
-    std::optional<ax::Element> above = row;
+    std::optional<ax::Element> above = page ? std::nullopt : row;
     for (int level = 0; above && level < kMostAncestors; ++level) {
         const auto seen = lookAgain(backend, *above);
-        if (!seen || seen->role == "AXWebArea" || seen->role == "AXWindow" ||
-            seen->role == "AXApplication") {
+        if (!seen || seen->role == "AXWebArea" || seen->role == "AXScrollArea" ||
+            seen->role == "AXWindow" || seen->role == "AXApplication") {
             break;
         }
         out.ancestors.push_back(seen->role + " " + comparable(seen->label));

@@ -38,6 +38,7 @@ PressSequence::PressSequence(AXActions& actions, ax::AccessibilityBackend& backe
 PressOutcome PressSequence::run() {
     PressOutcome outcome;
     const double since = request_.forwardSince.value_or(clock_.now());
+    since_ = since;
     if (request_.raise) {
         actions_.raise(request_.window, request_.windowElement);
     }
@@ -163,6 +164,13 @@ std::optional<ElementLook> PressSequence::lastLook(const PresentControl& target,
         outcome.failure = PressFailure::disabled;
         return std::nullopt;
     }
+    // A modal or a cover the page put up as its window came back (after the wait, where it
+    // came late) takes the press: the action would reach what the person no longer sees.
+    if (web_ && coveredSince(target)) {
+        outcome.told = "the page put something in front of it";
+        outcome.failure = PressFailure::covered;
+        return std::nullopt;
+    }
     return before;
 }
 
@@ -270,6 +278,35 @@ void PressSequence::follow(const PresentControl& target, const ElementLook& befo
     } else {
         outcome.failure = PressFailure::unsure;
     }
+}
+
+bool PressSequence::coveredSince(const PresentControl& target) {
+    // Only a page that changed near the control since its window came forward is read again.
+    const auto told = backend_.changesSince(request_.element, since_);
+    if (!told || std::none_of(told->begin(), told->end(), [&](const ax::Change& change) {
+            return change.kind == ax::Change::Kind::content && holds(change.source, since_);
+        })) {
+        return false;
+    }
+    const std::optional<WindowSnapshot> reading =
+        request_.readWindow ? request_.readWindow() : std::nullopt;
+    if (!reading ||
+        std::any_of(reading->elements.begin(), reading->elements.end(),
+                    [&](const auto& entry) { return entry.second == target.element; })) {
+        return false;
+    }
+    // Not offered now: a dialog the chosen control is not in is the window (a modal), or no
+    // control of its kind is offered at all (a cover over the page).
+    const auto alike = [&](const UICandidate& c) {
+        return c.role == request_.candidate.role &&
+               ElementIdentity::sameLabel(c.label(), request_.candidate.label());
+    };
+    const auto inDialog = [&](const UICandidate& c) {
+        return c.context && c.context != request_.candidate.context;
+    };
+    return std::none_of(reading->candidates.begin(), reading->candidates.end(), alike) ||
+           (!reading->candidates.empty() &&
+            std::all_of(reading->candidates.begin(), reading->candidates.end(), inDialog));
 }
 
 void PressSequence::awaitPicture(double since) {

@@ -38,6 +38,10 @@ class PressSequence {
     // The last look, just before the action: the element to act on, as it looks now; none, with
     // `outcome.failure` set, when it may not be pressed.
     std::optional<ElementLook> lastLook(const PresentControl& target, PressOutcome& outcome);
+    // Whether the page put a modal or a cover in front of the control since its window came
+    // forward: a fresh reading, taken only when the browser told a change that holds the press,
+    // offers neither it nor any control of its kind outside a dialog it does not lie in.
+    bool coveredSince(const PresentControl& target);
     // 3. Its "AXPress", else a click (web content, or a native control without the action), else
     // "AXConfirm". True when "AXPress" was taken (in web content, where it lands is still to be
     // told).
@@ -89,6 +93,7 @@ class PressSequence {
     ChosenControl chosen_;
     std::optional<ElementLook> first_;  // the look after the wait
     bool web_ = false;
+    double since_ = 0;  // when its window was asked to come forward
     // The hit test the wait for the page asked, for the last look to build on.
     std::optional<PaintedAtPress::Asked> asked_;
     // The parts of the page that changed by themselves before `since`, found once a change was
