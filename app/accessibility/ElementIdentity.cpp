@@ -307,6 +307,26 @@ void noteSettings(ax::AccessibilityBackend& backend, WindowSnapshot& reading, ax
     }
 }
 
+std::map<std::string, ElementSetting> settingsOfAlike(ax::AccessibilityBackend& backend,
+                                                      const UICandidate& chosen,
+                                                      const WindowSnapshot& reading) {
+    std::map<std::string, ElementSetting> out;
+    std::size_t asked = 0;
+    for (const UICandidate& c : reading.candidates) {
+        const auto element = reading.elements.find(c.id);
+        if (element == reading.elements.end() || !sameControl(chosen, c.role, c.label())) {
+            continue;
+        }
+        if (++asked > kMostAlike) {
+            break;
+        }
+        if (auto where = setting(backend, element->second)) {
+            out.emplace(c.id, std::move(*where));
+        }
+    }
+    return out;
+}
+
 bool sameSetting(const ElementSetting& a, const ElementSetting& b, bool ticking) {
     return sameParts(a.row, b.row, ticking) && sameParts(a.ancestors, b.ancestors, ticking);
 }
@@ -357,7 +377,7 @@ std::optional<std::size_t> whichIsChosen(
 std::optional<PresentControl> present(ax::AccessibilityBackend& backend,
                                       const ChosenControl& chosen,
                                       const std::optional<ElementLook>& now, const Rect& window,
-                                      const WindowReading& reread) {
+                                      const WindowReading& reread, bool inRow) {
     // An element without a label of its own may have had one lent by the reading (a child's
     // text); the reading tells then.
     if (now && now->frame && (!now->label.empty() || chosen.candidate.label().empty()) &&
@@ -368,7 +388,7 @@ std::optional<PresentControl> present(ax::AccessibilityBackend& backend,
             return std::nullopt;
         }
         // Still there, in the row the user saw; else its row may stand elsewhere now.
-        if (!chosen.setting ||
+        if (!chosen.setting || inRow ||
             whichIsChosen(backend, chosen, {{chosen.element, {now->role, now->label, {}}}})) {
             return PresentControl{chosen.element, *now->frame, false};
         }

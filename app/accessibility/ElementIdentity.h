@@ -106,6 +106,12 @@ std::optional<ElementSetting> setting(ax::AccessibilityBackend& backend,
 // may follow (see kNoteLongest).
 void noteSettings(ax::AccessibilityBackend& backend, WindowSnapshot& reading, ax::Clock& clock);
 
+// Where the controls of `reading` with the role and label of `chosen` stand now, by candidate id
+// (at most kMostAlike of them).
+std::map<std::string, ElementSetting> settingsOfAlike(ax::AccessibilityBackend& backend,
+                                                      const UICandidate& chosen,
+                                                      const WindowSnapshot& reading);
+
 // Whether two settings show the same place: equal, or (`ticking`) equal but for the values that
 // tick inside a row: runs of digits, with their signs and separators.
 bool sameSetting(const ElementSetting& a, const ElementSetting& b, bool ticking);
@@ -127,13 +133,13 @@ std::optional<std::size_t> whichIsChosen(
 bool seenBefore(const ChosenControl& chosen, const ax::Element& element);
 
 // The element to act on for `chosen`: the element itself when `now` (its fresh look) shows the
-// same role and label inside `window` and it stands where it stood, none when it shows them
-// outside; else, from `reread`, the one element of the window that stands for it, wherever it
-// is. None when there is no such element.
+// same role and label inside `window` and it stands where it stood (`inRow`: known so), none
+// when it shows them outside; else, from `reread`, the one element of the window that stands
+// for it, wherever it is. None when there is no such element.
 std::optional<PresentControl> present(ax::AccessibilityBackend& backend,
                                       const ChosenControl& chosen,
                                       const std::optional<ElementLook>& now, const Rect& window,
-                                      const WindowReading& reread);
+                                      const WindowReading& reread, bool inRow);
 
 }  // namespace ElementIdentity
 }  // namespace ovra

@@ -39,6 +39,15 @@ PressOutcome PressSequence::run() {
     PressOutcome outcome;
     const double since = request_.forwardSince.value_or(clock_.now());
     since_ = since;
+    // 1. Whether the chosen element still stands in the row the user saw, before its window
+    // comes forward: looked at again after the wait only where the page changed meanwhile.
+    if (setting_ && !request_.element.isNull()) {
+        backend_.applicationElement(request_.app);
+        const auto now = ElementIdentity::lookAgain(backend_, request_.element);
+        inRowAtStart_ =
+            now && ElementIdentity::whichIsChosen(
+                       backend_, chosen_, {{request_.element, {now->role, now->label, {}}}});
+    }
     if (request_.raise) {
         actions_.raise(request_.window, request_.windowElement);
     }
@@ -115,8 +124,9 @@ std::optional<PresentControl> PressSequence::findPresent(PressFailure& failure) 
     if (!first_ && failure != PressFailure::gone) {
         return std::nullopt;
     }
+    const bool inRow = inRowAtStart_ && !changedSinceForward();
     auto target = ElementIdentity::present(backend_, chosen_, first_, request_.windowFrame,
-                                           request_.readWindow);
+                                           request_.readWindow, inRow);
     web_ = target && actions_.isInWebArea(target->element);
     if (web_ && target->replaced) {
         target = newest(*target);
@@ -280,12 +290,16 @@ void PressSequence::follow(const PresentControl& target, const ElementLook& befo
     }
 }
 
+bool PressSequence::changedSinceForward() {
+    const auto told = backend_.changesSince(request_.element, since_);
+    return !told || std::any_of(told->begin(), told->end(), [&](const ax::Change& change) {
+        return change.kind == ax::Change::Kind::content && holds(change.source, since_);
+    });
+}
+
 bool PressSequence::coveredSince(const PresentControl& target) {
     // Only a page that changed near the control since its window came forward is read again.
-    const auto told = backend_.changesSince(request_.element, since_);
-    if (!told || std::none_of(told->begin(), told->end(), [&](const ax::Change& change) {
-            return change.kind == ax::Change::Kind::content && holds(change.source, since_);
-        })) {
+    if (!changedSinceForward()) {
         return false;
     }
     const std::optional<WindowSnapshot> reading =
@@ -428,7 +442,7 @@ std::optional<PresentControl> PressSequence::newest(PresentControl target) {
         std::optional<PresentControl> drawn = drawnIn(container);
         if (!drawn) {
             drawn = ElementIdentity::present(backend_, chosen_, std::nullopt, request_.windowFrame,
-                                             request_.readWindow);
+                                             request_.readWindow, false);
         }
         return drawn;
     }

@@ -2,7 +2,8 @@
 
 // The press of a control that acts (not a text field, which is only focused), in the order it
 // happens:
-// 1. bring its window forward;
+// 1. look whether the chosen element still stands in the row the user saw, and bring its
+//    window forward;
 // 2. look at it once its window has come forward and, in web content, the browser's picture of
 //    the page has caught up: the chosen element with its label, in the row the user saw, and
 //    turned on, or the same control drawn anew wherever its row went (ElementIdentity), else
@@ -38,6 +39,8 @@ class PressSequence {
     // The last look, just before the action: the element to act on, as it looks now; none, with
     // `outcome.failure` set, when it may not be pressed.
     std::optional<ElementLook> lastLook(const PresentControl& target, PressOutcome& outcome);
+    // Whether the browser told a change that holds the press since the window came forward.
+    bool changedSinceForward();
     // Whether the page put a modal or a cover in front of the control since its window came
     // forward: a fresh reading, taken only when the browser told a change that holds the press,
     // offers neither it nor any control of its kind outside a dialog it does not lie in.
@@ -94,6 +97,8 @@ class PressSequence {
     std::optional<ElementLook> first_;  // the look after the wait
     bool web_ = false;
     double since_ = 0;  // when its window was asked to come forward
+    // The chosen element stood in the row the user saw as the press started.
+    bool inRowAtStart_ = false;
     // The hit test the wait for the page asked, for the last look to build on.
     std::optional<PaintedAtPress::Asked> asked_;
     // The parts of the page that changed by themselves before `since`, found once a change was

@@ -454,6 +454,63 @@ TEST_F(PressMomentTest, APressCountsOnlyOnceThePageShowsItArrived) {
         // After the wait for the page's picture to catch up with the window coming forward.
         EXPECT_LE(took(), AXActions::kPictureCatchUp + AXActions::kPoll + longest);
     }
+    // Drawn anew around the press: a task list whose "Remove" went with its task and the rest
+    // drawn anew in the list that stays (one fewer "Remove"); a date picker's "Next" drawn anew
+    // over the next month. Both pressed.
+    const auto text = [](const char* id, const char* shown, int y, const char* parent) {
+        return Json{{"id", id},
+                    {"role", "AXStaticText"},
+                    {"value", shown},
+                    {"frame", {600, y, 200, 40}},
+                    {"attrs", {{"AXParent", {{"ref", parent}}}}}};
+    };
+    const auto group = [](const char* id, const char* role, std::vector<Json> kids) {
+        return Json{{"id", id},
+                    {"role", role},
+                    {"frame", {600, 400, 500, 300}},
+                    {"attrs", {{"AXParent", {{"ref", "page"}}}}},
+                    {"children", kids}};
+    };
+    const auto chooseFirst = [](const char* label) {
+        return [label](PressRequest& r) {
+            for (const UICandidate& c : r.seen) {
+                if (c.label() == label &&
+                    (r.candidate.label() != label || c.frame.minY() < r.candidate.frame.minY())) {
+                    r.candidate = c;
+                }
+            }
+            r.element = r.seenElements.at(r.candidate.id);
+        };
+    };
+    const Json tasks = group(
+        "tasks", "AXList",
+        {text("t1", "Water the plants", 400, "tasks"), button("r1", "Remove", 800, 400, "tasks"),
+         text("t2", "Pay the rent", 450, "tasks"), button("r2", "Remove", 800, 450, "tasks"),
+         text("t3", "Call the bank", 500, "tasks"), button("r3", "Remove", 800, 500, "tasks")});
+    // The rest drawn anew one row up, in the list that stays.
+    const auto removed = [&text](ax::FakeAccessibilityBackend& page) {
+        for (const char* id : {"t1", "r1", "t3", "r3"}) {
+            ASSERT_TRUE(page.change(id, Json()));
+        }
+        ASSERT_TRUE(page.change("t2", text("n2", "Pay the rent", 400, "tasks")));
+        ASSERT_TRUE(page.change("r2", button("m2", "Remove", 800, 400, "tasks")));
+    };
+    EXPECT_EQ(press(nullptr, removed, {tasks}, chooseFirst("Remove")), "pressed") << last_.told;
+    const Json picker =
+        group("picker", "AXGroup",
+              {button("prev", "Prev", 600, 400, "picker"), text("m", "January 2027", 400, "picker"),
+               button("next", "Next", 900, 400, "picker")});
+    const auto nextDrawn = [&text](const char* shown) {
+        return [&text, shown](ax::FakeAccessibilityBackend& page) {
+            ASSERT_TRUE(page.change("m", text("m2", shown, 400, "picker")));
+            ASSERT_TRUE(page.change("next", button("next2", "Next", 900, 400, "picker")));
+        };
+    };
+    EXPECT_EQ(press(nullptr, nextDrawn("February 2027"), {picker}, chooseFirst("Next")), "pressed")
+        << last_.told;
+    // The same picker drawn anew on the same month: whether the press came first cannot be told.
+    EXPECT_EQ(press(nullptr, nextDrawn("January 2027"), {picker}, chooseFirst("Next")), "unsure");
+
     // A drawing the page made anew as the window came forward, gone from its container: the page
     // may have swept it away before the press came.
     EXPECT_EQ(press(asItComesForward(then("chosen", button("new", "Reject all", 100, 205))),
