@@ -174,10 +174,10 @@ std::optional<ElementLook> PressSequence::lastLook(const PresentControl& target,
         outcome.failure = PressFailure::disabled;
         return std::nullopt;
     }
-    // A modal or a cover the page put up as its window came back (after the wait, where it
-    // came late) takes the press: the action would reach what the person no longer sees.
+    // A modal the page put up as its window came back (after the wait, where it came late)
+    // takes the press: the action would reach what the person no longer sees.
     if (web_ && coveredSince(target)) {
-        outcome.told = "the page put something in front of it";
+        outcome.told = "the page put a dialog in front of it";
         outcome.failure = PressFailure::covered;
         return std::nullopt;
     }
@@ -309,18 +309,14 @@ bool PressSequence::coveredSince(const PresentControl& target) {
                     [&](const auto& entry) { return entry.second == target.element; })) {
         return false;
     }
-    // Not offered now: a dialog the chosen control is not in is the window (a modal), or no
-    // control of its kind is offered at all (a cover over the page).
-    const auto alike = [&](const UICandidate& c) {
-        return c.role == request_.candidate.role &&
-               ElementIdentity::sameLabel(c.label(), request_.candidate.label());
-    };
+    // Not offered now, and a dialog it does not lie in is the window (a modal). A cover without
+    // a role is left to what is painted: one laid while the overlay was open may be a
+    // transparent one that the action passes by.
     const auto inDialog = [&](const UICandidate& c) {
         return c.context && c.context != request_.candidate.context;
     };
-    return std::none_of(reading->candidates.begin(), reading->candidates.end(), alike) ||
-           (!reading->candidates.empty() &&
-            std::all_of(reading->candidates.begin(), reading->candidates.end(), inDialog));
+    return !reading->candidates.empty() &&
+           std::all_of(reading->candidates.begin(), reading->candidates.end(), inDialog);
 }
 
 void PressSequence::awaitPicture(double since) {

@@ -41,9 +41,9 @@ class PressSequence {
     std::optional<ElementLook> lastLook(const PresentControl& target, PressOutcome& outcome);
     // Whether the browser told a change that holds the press since the window came forward.
     bool changedSinceForward();
-    // Whether the page put a modal or a cover in front of the control since its window came
+    // Whether the page put a modal dialog in front of the control since its window came
     // forward: a fresh reading, taken only when the browser told a change that holds the press,
-    // offers neither it nor any control of its kind outside a dialog it does not lie in.
+    // offers only the controls of a dialog the control does not lie in.
     bool coveredSince(const PresentControl& target);
     // 3. Its "AXPress", else a click (web content, or a native control without the action), else
     // "AXConfirm". True when "AXPress" was taken (in web content, where it lands is still to be
