@@ -601,7 +601,8 @@ TEST_F(PressMomentTest, EachOutcomeIsReportedAsItHappened) {
 // once the page has taken the keyboard back with nothing else changed, and a browser that holds
 // back its page's changes (Chromium) has been asked what lies under the control, which makes it
 // send them. Where a change shows, the focus went to the browser's own bar, or the browser is not
-// heard, the whole wait stays; a browser that told nothing at all is waited for as long.
+// heard, the whole wait stays; a browser that told nothing at all is waited for as long. A modal
+// the page put up meanwhile takes the press.
 TEST_F(PressMomentTest, TheWaitForThePageEndsOnWhatTheBrowserTold) {
     using Kind = ax::Change::Kind;
     using Page = std::function<void(ax::FakeAccessibilityBackend&)>;
@@ -685,6 +686,21 @@ TEST_F(PressMomentTest, TheWaitForThePageEndsOnWhatTheBrowserTold) {
         {"relabelled, held back until asked what lies under it",
          tells({forward, {Kind::focus, "page"}}, relabel), "changed", false},
         {"the browser not heard", nullptr, "pressed", false},
+        // A modal of the page put up as it took the keyboard back, over the whole page.
+        {"a modal opened as the page took the keyboard",
+         tells({forward, {Kind::focus, "page"}, {Kind::content, "page"}},
+               [](ax::FakeAccessibilityBackend& page) {
+                   ASSERT_TRUE(page.change(
+                       "clock",
+                       {{"id", "modal"},
+                        {"role", "AXGroup"},
+                        {"subrole", "AXApplicationDialog"},
+                        {"title", "Session expired"},
+                        {"frame", {0, 100, 1200, 700}},
+                        {"attrs", {{"AXModal", true}, {"AXParent", {{"ref", "page"}}}}},
+                        {"children", {button("stay", "Stay signed in", 500, 400, "modal")}}}));
+               }),
+         "covered", false},
     };
     for (const auto& [name, told, expected, early] : cases) {
         SCOPED_TRACE(name);
