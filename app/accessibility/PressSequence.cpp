@@ -132,7 +132,10 @@ std::optional<PresentControl> PressSequence::findPresent(PressFailure& failure) 
         target = newest(*target);
     }
     if (!target) {
-        failure = first_ ? PressFailure::changed : PressFailure::gone;
+        // Still there in another row, or relabelled: it changed; else it went meanwhile.
+        const bool there =
+            first_ && ElementIdentity::look(backend_, request_.app, request_.element);
+        failure = there ? PressFailure::changed : PressFailure::gone;
     }
     return target;
 }
