@@ -64,13 +64,14 @@ std::string textOf(const ElementLook& look) {
 // What a part of a row shows, "role text": its own text, else the texts inside it (a cell that
 // holds a name), a few levels and elements down at most, spending `budget` looks.
 std::string described(ax::AccessibilityBackend& backend, const ax::Element& part,
-                      const ElementLook& look, int& budget) {
+                      const ElementLook& look, int& budget, const Deadline* deadline) {
     std::string shown = comparable(textOf(look));
     std::vector<std::pair<ax::Element, int>> within;
     if (shown.empty()) {
         within.emplace_back(part, 0);
     }
-    for (std::size_t next = 0; next < within.size() && budget > 0; ++next) {
+    for (std::size_t next = 0;
+         next < within.size() && budget > 0 && !(deadline && deadline->passed()); ++next) {
         const auto [element, level] = within[next];
         auto kids = backend.children(element, kMostInside);
         if (!kids) {
@@ -210,8 +211,9 @@ std::optional<ElementLook> lookAgain(ax::AccessibilityBackend& backend,
     return seen;
 }
 
-std::optional<ElementSetting> setting(ax::AccessibilityBackend& backend,
-                                      const ax::Element& element) {
+std::optional<ElementSetting> setting(ax::AccessibilityBackend& backend, const ax::Element& element,
+                                      const Deadline* deadline) {
+    const auto late = [&] { return deadline && deadline->passed(); };
     const auto self = lookAgain(backend, element);
     if (!self) {
         return std::nullopt;
@@ -226,6 +228,9 @@ std::optional<ElementSetting> setting(ax::AccessibilityBackend& backend,
     std::optional<ax::ElementList> parts;
     bool page = false;
     for (int up = 0; row && !parts; ++up) {
+        if (late()) {
+            return std::nullopt;
+        }
         const auto seen = lookAgain(backend, *row);
         auto kids = backend.children(*row, kMostParts);
         if (!seen || !kids) {
@@ -259,6 +264,9 @@ std::optional<ElementSetting> setting(ax::AccessibilityBackend& backend,
     // its line.
     const bool byLine = page || parts->size() > kMostRowParts;
     for (const ax::Element& kid : *parts) {
+        if (late()) {
+            return std::nullopt;
+        }
         if (out.row.size() >= kMostRowParts) {
             break;
         }
@@ -270,11 +278,14 @@ std::optional<ElementSetting> setting(ax::AccessibilityBackend& backend,
         if (byLine && (!part || !part->frame || !line || !onLine(*part->frame, *line))) {
             continue;
         }
-        out.row.push_back(part ? described(backend, kid, *part, budget) : "?");
+        out.row.push_back(part ? described(backend, kid, *part, budget, deadline) : "?");
     }
     // The labels above, up to the page or the window, whose own titles change with what they show.
     std::optional<ax::Element> above = page ? std::nullopt : row;
     for (int level = 0; above && level < kMostAncestors; ++level) {
+        if (late()) {
+            return std::nullopt;
+        }
         const auto seen = lookAgain(backend, *above);
         if (!seen || seen->role == "AXWebArea" || seen->role == "AXScrollArea" ||
             seen->role == "AXWindow" || seen->role == "AXApplication") {
@@ -292,16 +303,16 @@ bool seenBefore(const ChosenControl& chosen, const ax::Element& element) {
 }
 
 void noteSettings(ax::AccessibilityBackend& backend, WindowSnapshot& reading, ax::Clock& clock) {
-    const double until = clock.now() + kNoteLongest;
+    const Deadline deadline{clock, clock.now() + kNoteLongest};
     for (const UICandidate& candidate : reading.candidates) {
         const auto element = reading.elements.find(candidate.id);
-        if (clock.now() >= until) {
+        if (deadline.passed()) {
             break;
         }
         if (element == reading.elements.end()) {
             continue;
         }
-        if (auto where = setting(backend, element->second)) {
+        if (auto where = setting(backend, element->second, &deadline)) {
             reading.settings.insert_or_assign(candidate.id, std::move(*where));
         }
     }

@@ -98,9 +98,17 @@ std::optional<ElementLook> look(ax::AccessibilityBackend& backend, const ax::Run
 // Looks at another element of the app just looked at, without starting anew at the app's element.
 std::optional<ElementLook> lookAgain(ax::AccessibilityBackend& backend, const ax::Element& element);
 
-// The element's setting (bounded reads); none when the element or its parent cannot be read.
-std::optional<ElementSetting> setting(ax::AccessibilityBackend& backend,
-                                      const ax::Element& element);
+// When a setting's reads stop: an app that answers slowly is not waited on past it.
+struct Deadline {
+    ax::Clock& clock;
+    double until = 0;
+    bool passed() const { return !(clock.now() < until); }
+};
+
+// The element's setting (bounded reads); none when the element or its parent cannot be read, or
+// `deadline` passed first.
+std::optional<ElementSetting> setting(ax::AccessibilityBackend& backend, const ax::Element& element,
+                                      const Deadline* deadline = nullptr);
 
 // Notes where each control of a reading stands, in the reading's order, for the press that
 // may follow (see kNoteLongest).

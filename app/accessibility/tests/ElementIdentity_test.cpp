@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
 #include <string>
 #include <tuple>
 #include <vector>
+
+#include "platform/accessibility/FakeAccessibilityBackend.h"
 
 namespace ovra {
 namespace {
@@ -62,6 +65,57 @@ TEST(ElementIdentity, TheControlSeenHasItsRoleLabelAndSettingAndNoTwin) {
     const Sightings next = {archive("invoice 102", "due")};
     EXPECT_TRUE(ElementIdentity::isTheControlSeen(invoice, next, {next[0], invoice}, 1));
     EXPECT_FALSE(ElementIdentity::isTheControlSeen(invoice, next, next, 0));
+}
+
+// A reading a person is shown notes where its controls stand, in its order, but never waits on
+// a slow app past its bound: the rest are left unnoted (nothing may stand in for them).
+TEST(ElementIdentity, SettingsAreNotedInTheReadingsOrderWithinTheirBound) {
+    for (const double cost : {0.0, 0.01}) {
+        SCOPED_TRACE(cost);
+        nlohmann::json rows = nlohmann::json::array();
+        WindowSnapshot reading;
+        for (int n = 0; n < 20; ++n) {
+            const std::string id = "b" + std::to_string(n);
+            const std::string row = "r" + std::to_string(n);
+            const nlohmann::json in = {{"AXParent", {{"ref", row}}}};
+            rows.push_back({{"id", row},
+                            {"role", "AXGroup"},
+                            {"frame", {0, 40 * n, 400, 40}},
+                            {"attrs", {{"AXParent", {{"ref", "win"}}}}},
+                            {"children",
+                             {{{"id", id},
+                               {"role", "AXButton"},
+                               {"title", "Watch"},
+                               {"frame", {300, 40 * n, 80, 40}},
+                               {"attrs", in}},
+                              {{"role", "AXStaticText"},
+                               {"value", "Stock " + std::to_string(n)},
+                               {"frame", {0, 40 * n, 200, 40}},
+                               {"attrs", in}}}}});
+            reading.candidates.push_back({.id = id, .role = "AXButton", .title = "Watch"});
+        }
+        auto fake =
+            ax::FakeAccessibilityBackend::fromJson({{"app", {{"pid", 9}, {"callCost", cost}}},
+                                                    {"window",
+                                                     {{"id", "win"},
+                                                      {"role", "AXWindow"},
+                                                      {"frame", {0, 0, 400, 800}},
+                                                      {"children", rows}}}})
+                .value();
+        for (const UICandidate& c : reading.candidates) {
+            reading.elements.emplace(c.id, fake->element(c.id));
+        }
+        ElementIdentity::noteSettings(*fake, reading, fake->clock());
+        EXPECT_TRUE(reading.settings.contains("b0"));
+        if (cost == 0) {
+            EXPECT_EQ(reading.settings.size(), 20u);
+            EXPECT_EQ(reading.settings.at("b3").row,
+                      (std::vector<std::string>{"*", "AXStaticText stock 3"}));
+        } else {
+            EXPECT_LT(reading.settings.size(), 20u);
+            EXPECT_LE(fake->clock().now(), ElementIdentity::kNoteLongest + 0.2);
+        }
+    }
 }
 
 }  // namespace
