@@ -349,6 +349,9 @@ bool isTheControlSeen(const Sighting& seen, const std::vector<Sighting>& seenAls
     const bool ticking = std::none_of(seenAlso.begin(), seenAlso.end(),
                                       [&](const Sighting& s) { return sameThree(s, seen, true); });
     const auto twin = [&](const Sighting& s) { return sameThree(s, seen, ticking); };
+    if (which < now.size() && now[which].chosenElement) {
+        return twin(now[which]);
+    }
     return which < now.size() && twin(now[which]) &&
            std::count_if(now.begin(), now.end(), twin) == 1 &&
            std::none_of(seenAlso.begin(), seenAlso.end(), twin);
@@ -373,6 +376,7 @@ std::optional<std::size_t> whichIsChosen(
     std::vector<Sighting> now;
     for (const auto& [element, sighting] : elements) {
         now.push_back(sighting);
+        now.back().chosenElement = element == chosen.element;
         if (!now.back().setting) {
             now.back().setting = setting(backend, element);
         }

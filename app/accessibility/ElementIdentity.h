@@ -67,6 +67,7 @@ struct Sighting {
     std::string role;
     std::string label;
     std::optional<ElementSetting> setting;  // none: it could not be read
+    bool chosenElement = false;             // the very element the user chose
 };
 
 namespace ElementIdentity {
@@ -125,9 +126,11 @@ std::map<std::string, ElementSetting> settingsOfAlike(ax::AccessibilityBackend& 
 bool sameSetting(const ElementSetting& a, const ElementSetting& b, bool ticking);
 
 // The one answer to "is this the control the user saw": whether `now[which]` has the role, label
-// and setting of `seen`, and no other control of `now`, nor of the reading the user saw
-// (`seenAlso`, the chosen one's own sighting left out), has the same three. Ticking values are
-// set aside, unless they are all that told one of `seenAlso` apart from it.
+// and setting of `seen`, and, unless it is the very element the user chose, no other control of
+// `now`, nor of the reading the user saw (`seenAlso`, the chosen one's own sighting left out), has
+// the same three. Ticking values are set aside, unless they are all that told one of `seenAlso`
+// apart from it. (The chosen element showing what the user saw is what they chose, whatever rows
+// look alike: a toolkit that shows no text of a row's parts makes every row look alike.)
 bool isTheControlSeen(const Sighting& seen, const std::vector<Sighting>& seenAlso,
                       const std::vector<Sighting>& now, std::size_t which);
 

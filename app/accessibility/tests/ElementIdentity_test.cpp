@@ -32,6 +32,10 @@ TEST(ElementIdentity, TheControlSeenHasItsRoleLabelAndSettingAndNoTwin) {
     linked.role = "AXLink";
     Sighting unread = seen;
     unread.setting.reset();
+    Sighting itself = seen;
+    itself.chosenElement = true;
+    Sighting bobInIt = bob;
+    bobInIt.chosenElement = true;
     using Sightings = std::vector<Sighting>;
     const std::tuple<const char*, Sightings, Sightings, std::size_t, bool> cases[] = {
         // name, the other controls of its role and label the user saw, the elements now, which
@@ -55,6 +59,8 @@ TEST(ElementIdentity, TheControlSeenHasItsRoleLabelAndSettingAndNoTwin) {
         {"its row cannot be read", {}, {unread}, 0, false},
         {"a twin elsewhere", {}, {seen, seen}, 1, false},
         {"identical rows seen", {seen}, {seen}, 0, false},
+        {"identical rows seen, the chosen element itself", {seen}, {itself}, 0, true},
+        {"a reuse, seen in the chosen element itself", {bob}, {bobInIt}, 0, false},
     };
     for (const auto& [name, seenAlso, now, which, expected] : cases) {
         SCOPED_TRACE(name);
