@@ -16,7 +16,7 @@ target_link_libraries(ovra_app_actions PUBLIC ovra_app_accessibility ovra_access
 
 if(BUILD_TESTING)
   foreach(test_name IN ITEMS ElementActions_test Scroller_test AccessibilityFeatures_test
-      DialogInFront_test PaintedAtPress_test PageTickers_test)
+      DialogInFront_test PaintedAtPress_test PageTickers_test ElementIdentity_test)
     if(TARGET ${test_name})
       target_link_libraries(${test_name} PRIVATE ovra_app_actions)
     endif()

@@ -80,6 +80,9 @@ struct PressRequest {
     // The reading's elements, by candidate id, to tell a control that slid into the chosen
     // one's place from one the page drew there (empty: unknown).
     std::map<std::string, ax::Element> seenElements;
+    // Where the reading's controls stood, by candidate id (ElementIdentity::noteSettings): what
+    // tells the chosen control from another of its role and label at the press.
+    std::map<std::string, ElementSetting> seenSettings;
 };
 
 // How a press went: delivered to a live control by `route`, or nothing known pressed for

@@ -12,8 +12,19 @@ namespace {
 // How many of a row's parts, and of the ancestors above it, make a setting; how far up a row
 // is looked for past wrappers that hold the control alone.
 constexpr std::size_t kMostRowParts = 24;
+constexpr std::size_t kMostParts = 64;  // read of the row, to find those on the control's line
 constexpr int kMostAncestors = 6;
 constexpr int kMostWrappers = 3;
+// How far into a part of a row without a text of its own its texts are looked for: levels,
+// children of each; and the looks one whole setting may take.
+constexpr int kMostLevelsInside = 3;
+constexpr std::size_t kMostInside = 8;
+constexpr int kMostLooks = 64;
+
+// Whether `frame` lies on the line of `line`: the two overlap top to bottom.
+bool onLine(const Rect& frame, const Rect& line) {
+    return frame.minY() < line.maxY() && line.minY() < frame.maxY();
+}
 
 // A control that left the window is not the one the user saw there. An unknown window frame
 // holds everything.
@@ -41,50 +52,80 @@ std::optional<ax::Element> parentOf(ax::AccessibilityBackend& backend, const ax:
     return up;
 }
 
-// "role label" of an element, with a static text's own text as its label.
-std::string described(const ElementLook& look) {
-    std::string label = look.label;
+// An element's own text: its label, else a static text's value.
+std::string textOf(const ElementLook& look) {
     if (const std::string* text = look.value ? ax::asString(*look.value) : nullptr;
-        label.empty() && text && look.role == "AXStaticText") {
-        label = *text;
+        look.label.empty() && text && look.role == "AXStaticText") {
+        return *text;
     }
-    return look.role + " " + comparable(label);
+    return look.label;
 }
 
-// Whether `a` and `b` are the same controls about the same places.
-bool unmoved(const UICandidate& a, const UICandidate& b) {
-    return a.role == b.role && sameLabel(a.label(), b.label()) &&
-           distance(a.frame, b.frame) <= kUnmoved &&
-           std::abs(a.frame.width() - b.frame.width()) <= kUnmoved &&
-           std::abs(a.frame.height() - b.frame.height()) <= kUnmoved;
-}
-
-// The controls of `list` around `place`, but the one at `skip`.
-std::vector<const UICandidate*> around(const std::vector<UICandidate>& list, const Rect& place,
-                                       const UICandidate* skip) {
-    const Rect near(place.minX() - kSurroundings, place.minY() - kSurroundings,
-                    place.width() + 2 * kSurroundings, place.height() + 2 * kSurroundings);
-    std::vector<const UICandidate*> out;
-    for (const UICandidate& c : list) {
-        if (&c != skip && c.frame.isFinite() && c.frame.intersects(near)) {
-            out.push_back(&c);
+// What a part of a row shows, "role text": its own text, else the texts inside it (a cell that
+// holds a name), a few levels and elements down at most, spending `budget` looks.
+std::string described(ax::AccessibilityBackend& backend, const ax::Element& part,
+                      const ElementLook& look, int& budget, const Deadline* deadline) {
+    std::string shown = comparable(textOf(look));
+    std::vector<std::pair<ax::Element, int>> within;
+    if (shown.empty()) {
+        within.emplace_back(part, 0);
+    }
+    for (std::size_t next = 0;
+         next < within.size() && budget > 0 && !(deadline && deadline->passed()); ++next) {
+        const auto [element, level] = within[next];
+        auto kids = backend.children(element, kMostInside);
+        if (!kids) {
+            continue;
         }
+        for (std::size_t i = 0; i < kids.value().size() && i < kMostInside && budget > 0; ++i) {
+            --budget;
+            const ax::Element& kid = kids.value()[i];
+            const auto seen = lookAgain(backend, kid);
+            if (!seen) {
+                continue;
+            }
+            if (const std::string text = comparable(textOf(*seen)); !text.empty()) {
+                shown += (shown.empty() ? "" : " ") + text;
+            } else if (level + 1 < kMostLevelsInside) {
+                within.emplace_back(kid, level + 1);
+            }
+        }
+    }
+    return look.role + " " + shown;
+}
+
+// A part of a setting with the values that tick in it set aside: each run of digits, with the
+// sign before it and the separators inside it, stands as one "#".
+std::string withoutTicking(std::string_view part) {
+    const auto digit = [&](std::size_t i) {
+        return i < part.size() && part[i] >= '0' && part[i] <= '9';
+    };
+    std::string out;
+    for (std::size_t i = 0; i < part.size();) {
+        const bool sign = (part[i] == '+' || part[i] == '-') && digit(i + 1);
+        if (!digit(i) && !sign) {
+            out += part[i++];
+            continue;
+        }
+        for (++i;
+             digit(i) || ((part[i] == '.' || part[i] == ',' || part[i] == ':') && digit(i + 1));
+             ++i) {
+        }
+        out += '#';
     }
     return out;
 }
 
-// Whether each control of `a` has one unmoved in `b`.
-bool allFound(const std::vector<const UICandidate*>& a, const std::vector<const UICandidate*>& b) {
-    return std::all_of(a.begin(), a.end(), [&](const UICandidate* x) {
-        return std::any_of(b.begin(), b.end(),
-                           [&](const UICandidate* y) { return unmoved(*x, *y); });
-    });
+bool sameParts(const std::vector<std::string>& a, const std::vector<std::string>& b, bool ticking) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [&](const auto& x, const auto& y) {
+               return x == y || (ticking && withoutTicking(x) == withoutTicking(y));
+           });
 }
 
-std::size_t countAlike(const std::vector<UICandidate>& list, const UICandidate& chosen) {
-    return static_cast<std::size_t>(std::count_if(list.begin(), list.end(), [&](const auto& c) {
-        return sameControl(chosen, c.role, c.label());
-    }));
+bool sameThree(const Sighting& a, const Sighting& b, bool ticking) {
+    return a.role == b.role && sameLabel(a.label, b.label) && a.setting && b.setting &&
+           sameSetting(*a.setting, *b.setting, ticking);
 }
 
 }  // namespace
@@ -170,43 +211,84 @@ std::optional<ElementLook> lookAgain(ax::AccessibilityBackend& backend,
     return seen;
 }
 
-std::optional<ElementSetting> setting(ax::AccessibilityBackend& backend,
-                                      const ax::Element& element) {
-    if (!lookAgain(backend, element)) {
+std::optional<ElementSetting> setting(ax::AccessibilityBackend& backend, const ax::Element& element,
+                                      const Deadline* deadline) {
+    const auto late = [&] { return deadline && deadline->passed(); };
+    const auto self = lookAgain(backend, element);
+    if (!self) {
         return std::nullopt;
     }
     // The row: the nearest ancestor that holds more than the control (a wrapper that holds it
-    // alone tells nothing).
+    // alone tells nothing), or the page itself.
     ElementSetting out;
+    int budget = kMostLooks;
     ax::Element inRow = element;
+    std::optional<Rect> line = self->frame;
     std::optional<ax::Element> row = parentOf(backend, element);
-    for (int up = 0; row; ++up) {
-        auto kids = backend.children(*row, kMostRowParts + 1);
-        if (!kids) {
+    std::optional<ax::ElementList> parts;
+    bool page = false;
+    for (int up = 0; row && !parts; ++up) {
+        if (late()) {
             return std::nullopt;
         }
-        if (kids.value().size() > 1 || up + 1 >= kMostWrappers) {
-            for (const ax::Element& kid : kids.value()) {
-                if (out.row.size() >= kMostRowParts) {
-                    break;
-                }
-                const auto part = kid == inRow ? std::nullopt : lookAgain(backend, kid);
-                out.row.push_back(kid == inRow ? "*" : part ? described(*part) : "?");
-            }
-            break;
+        const auto seen = lookAgain(backend, *row);
+        auto kids = backend.children(*row, kMostParts);
+        if (!seen || !kids) {
+            return std::nullopt;
         }
-        inRow = *row;
-        row = parentOf(backend, *row);
+        // A page shown as a scroll area holds its web area, whose parts the page's are.
+        if (seen->role == "AXScrollArea" && kids.value().size() == 1) {
+            if (const auto inner = lookAgain(backend, kids.value().front());
+                inner && inner->role == "AXWebArea") {
+                row = kids.value().front();
+                kids = backend.children(*row, kMostParts);
+                if (!kids) {
+                    return std::nullopt;
+                }
+                page = true;
+            }
+        }
+        page = page || seen->role == "AXWebArea";
+        if (kids.value().size() > 1 || up + 1 >= kMostWrappers || page) {
+            parts = std::move(kids).value();
+        } else {
+            inRow = *row;
+            line = seen->frame;
+            row = parentOf(backend, *row);
+        }
     }
-    if (!row) {
+    if (!parts) {
         return std::nullopt;
     }
+    // The page's own parts, or a row of many, are many rows: the control's row is what lies on
+    // its line.
+    const bool byLine = page || parts->size() > kMostRowParts;
+    for (const ax::Element& kid : *parts) {
+        if (late()) {
+            return std::nullopt;
+        }
+        if (out.row.size() >= kMostRowParts) {
+            break;
+        }
+        if (kid == inRow) {
+            out.row.emplace_back("*");
+            continue;
+        }
+        const auto part = lookAgain(backend, kid);
+        if (byLine && (!part || !part->frame || !line || !onLine(*part->frame, *line))) {
+            continue;
+        }
+        out.row.push_back(part ? described(backend, kid, *part, budget, deadline) : "?");
+    }
     // The labels above, up to the page or the window, whose own titles change with what they show.
-    std::optional<ax::Element> above = row;
+    std::optional<ax::Element> above = page ? std::nullopt : row;
     for (int level = 0; above && level < kMostAncestors; ++level) {
+        if (late()) {
+            return std::nullopt;
+        }
         const auto seen = lookAgain(backend, *above);
-        if (!seen || seen->role == "AXWebArea" || seen->role == "AXWindow" ||
-            seen->role == "AXApplication") {
+        if (!seen || seen->role == "AXWebArea" || seen->role == "AXScrollArea" ||
+            seen->role == "AXWindow" || seen->role == "AXApplication") {
             break;
         }
         out.ancestors.push_back(seen->role + " " + comparable(seen->label));
@@ -220,67 +302,120 @@ bool seenBefore(const ChosenControl& chosen, const ax::Element& element) {
                        [&](const auto& entry) { return entry.second == element; });
 }
 
-bool drawnAnew(ax::AccessibilityBackend& backend, const ChosenControl& chosen,
-               const ax::Element& other, const std::optional<WindowSnapshot>& fresh) {
-    // Nothing to compare with; a control the reading saw elsewhere slid into the place; one of
-    // several alike (a list of "Delete" buttons) is told apart from the others by nothing the
-    // toolkit shows of it.
-    if (!chosen.setting || other.isNull() || other == chosen.element || seenBefore(chosen, other) ||
-        countAlike(chosen.seen, chosen.candidate) > 1) {
-        return false;
-    }
-    if (fresh) {
-        if (countAlike(fresh->candidates, chosen.candidate) != 1) {
-            return false;
+void noteSettings(ax::AccessibilityBackend& backend, WindowSnapshot& reading, ax::Clock& clock) {
+    const Deadline deadline{clock, clock.now() + kNoteLongest};
+    for (const UICandidate& candidate : reading.candidates) {
+        const auto element = reading.elements.find(candidate.id);
+        if (deadline.passed()) {
+            break;
         }
-        // The page around its place as the reading showed it, and nothing new there.
-        const UICandidate* chosenSeen = nullptr;
-        for (const UICandidate& c : chosen.seen) {
-            if (c == chosen.candidate) {
-                chosenSeen = &c;
-            }
+        if (element == reading.elements.end()) {
+            continue;
         }
-        const UICandidate* otherNow = nullptr;
-        for (const UICandidate& c : fresh->candidates) {
-            const auto found = fresh->elements.find(c.id);
-            if (found != fresh->elements.end() && found->second == other) {
-                otherNow = &c;
-            }
-        }
-        const auto before = around(chosen.seen, chosen.candidate.frame, chosenSeen);
-        const auto now = around(fresh->candidates, chosen.candidate.frame, otherNow);
-        if (before.size() != now.size() || !allFound(before, now) || !allFound(now, before)) {
-            return false;
+        if (auto where = setting(backend, element->second, &deadline)) {
+            reading.settings.insert_or_assign(candidate.id, std::move(*where));
         }
     }
-    return setting(backend, other) == chosen.setting;
+}
+
+std::map<std::string, ElementSetting> settingsOfAlike(ax::AccessibilityBackend& backend,
+                                                      const UICandidate& chosen,
+                                                      const WindowSnapshot& reading) {
+    std::map<std::string, ElementSetting> out;
+    std::size_t asked = 0;
+    for (const UICandidate& c : reading.candidates) {
+        const auto element = reading.elements.find(c.id);
+        if (element == reading.elements.end() || !sameControl(chosen, c.role, c.label())) {
+            continue;
+        }
+        if (++asked > kMostAlike) {
+            break;
+        }
+        if (auto where = setting(backend, element->second)) {
+            out.emplace(c.id, std::move(*where));
+        }
+    }
+    return out;
+}
+
+bool sameSetting(const ElementSetting& a, const ElementSetting& b, bool ticking) {
+    return sameParts(a.row, b.row, ticking) && sameParts(a.ancestors, b.ancestors, ticking);
+}
+
+bool isTheControlSeen(const Sighting& seen, const std::vector<Sighting>& seenAlso,
+                      const std::vector<Sighting>& now, std::size_t which) {
+    // Ticking values tell nothing apart where the user saw a twin but for them (a list of
+    // invoices that differ only by their numbers).
+    const bool ticking = std::none_of(seenAlso.begin(), seenAlso.end(),
+                                      [&](const Sighting& s) { return sameThree(s, seen, true); });
+    const auto twin = [&](const Sighting& s) { return sameThree(s, seen, ticking); };
+    if (which < now.size() && now[which].chosenElement) {
+        return twin(now[which]);
+    }
+    return which < now.size() && twin(now[which]) &&
+           std::count_if(now.begin(), now.end(), twin) == 1 &&
+           std::none_of(seenAlso.begin(), seenAlso.end(), twin);
+}
+
+std::optional<std::size_t> whichIsChosen(
+    ax::AccessibilityBackend& backend, const ChosenControl& chosen,
+    const std::vector<std::pair<ax::Element, Sighting>>& elements) {
+    if (!chosen.setting || elements.empty() || elements.size() > kMostAlike) {
+        return std::nullopt;
+    }
+    const Sighting seen{chosen.candidate.role, chosen.candidate.label(), chosen.setting};
+    std::vector<Sighting> seenAlso;
+    for (const UICandidate& c : chosen.seen) {
+        if (c.id != chosen.candidate.id && sameControl(chosen.candidate, c.role, c.label())) {
+            const auto where = chosen.seenSettings.find(c.id);
+            seenAlso.push_back(
+                {c.role, c.label(),
+                 where == chosen.seenSettings.end() ? std::nullopt : std::optional(where->second)});
+        }
+    }
+    std::vector<Sighting> now;
+    for (const auto& [element, sighting] : elements) {
+        now.push_back(sighting);
+        now.back().chosenElement = element == chosen.element;
+        if (!now.back().setting) {
+            now.back().setting = setting(backend, element);
+        }
+    }
+    for (std::size_t i = 0; i < now.size(); ++i) {
+        if (isTheControlSeen(seen, seenAlso, now, i)) {
+            return i;
+        }
+    }
+    return std::nullopt;
 }
 
 std::optional<PresentControl> present(ax::AccessibilityBackend& backend,
                                       const ChosenControl& chosen,
                                       const std::optional<ElementLook>& now, const Rect& window,
-                                      const WindowReading& reread) {
+                                      const WindowReading& reread, bool inRow) {
     // An element without a label of its own may have had one lent by the reading (a child's
     // text); the reading tells then.
     if (now && now->frame && (!now->label.empty() || chosen.candidate.label().empty()) &&
         sameControl(chosen.candidate, now->role, now->label)) {
-        // Still there; one that left the window is not what the user saw, and another control
-        // that now stands where it stood is not it either.
-        if (inside(*now->frame, window)) {
+        // One that left the window is not what the user saw, and another control that now
+        // stands where it stood is not it either.
+        if (!inside(*now->frame, window)) {
+            return std::nullopt;
+        }
+        // Still there, in the row the user saw; else its row may stand elsewhere now.
+        if (!chosen.setting || inRow ||
+            whichIsChosen(backend, chosen, {{chosen.element, {now->role, now->label, {}}}})) {
             return PresentControl{chosen.element, *now->frame, false};
         }
-        return std::nullopt;
     }
     // Gone, changed, or labelled by something else than itself: a fresh reading tells, with
-    // labels made as the chosen one's was. Where the element itself is gone, only the same
-    // control drawn anew in its place may stand for it.
-    const bool gone = !now;
+    // labels made as the chosen one's was.
     const std::optional<WindowSnapshot> reading = reread ? reread() : std::nullopt;
     if (!reading) {
         return std::nullopt;
     }
-    std::optional<PresentControl> nearest;
-    double closest = kReplacementReach;
+    std::vector<std::pair<ax::Element, Sighting>> alike;
+    std::vector<Rect> frames;
     for (const UICandidate& candidate : reading->candidates) {
         const auto found = reading->elements.find(candidate.id);
         if (found == reading->elements.end() || found->second.isNull() ||
@@ -288,19 +423,19 @@ std::optional<PresentControl> present(ax::AccessibilityBackend& backend,
             !inside(candidate.frame, window)) {
             continue;
         }
-        if (found->second == chosen.element) {
+        // Where it stood was not noted: only the chosen element itself.
+        if (!chosen.setting && found->second == chosen.element) {
             return PresentControl{chosen.element, candidate.frame, false};
         }
-        if (const double apart = distance(candidate.frame, chosen.candidate.frame);
-            gone && apart <= closest) {
-            nearest = PresentControl{found->second, candidate.frame, true};
-            closest = apart;
-        }
+        alike.emplace_back(found->second, Sighting{candidate.role, candidate.label(), {}});
+        frames.push_back(candidate.frame);
     }
-    if (nearest && drawnAnew(backend, chosen, nearest->element, reading)) {
-        return nearest;
+    const auto which = whichIsChosen(backend, chosen, alike);
+    if (!which) {
+        return std::nullopt;
     }
-    return std::nullopt;
+    const ax::Element& element = alike[*which].first;
+    return PresentControl{element, frames[*which], !(element == chosen.element)};
 }
 
 }  // namespace ovra::ElementIdentity

@@ -29,6 +29,20 @@ std::size_t alike(const std::vector<UICandidate>& list, const UICandidate& chose
     }));
 }
 
+// The roles of a setting's parts, in order.
+std::vector<std::string> roles(const std::vector<std::string>& parts) {
+    std::vector<std::string> out;
+    for (const std::string& part : parts) {
+        out.push_back(part.substr(0, part.find(' ')));
+    }
+    return out;
+}
+
+// Whether two settings have the same parts, of the same roles, whatever they show.
+bool laidOutAlike(const ElementSetting& a, const ElementSetting& b) {
+    return roles(a.row) == roles(b.row) && roles(a.ancestors) == roles(b.ancestors);
+}
+
 // Whether the control, labelled so, is one that asks for a second press.
 bool risky(const UICandidate& control, const std::string& label) {
     UICandidate relabelled = control;
@@ -40,7 +54,7 @@ bool risky(const UICandidate& control, const std::string& label) {
 }  // namespace
 
 Landing afterItWent(const Pressed& pressed, const std::optional<WindowSnapshot>& reading,
-                    bool containerStays) {
+                    bool containerStays, const std::map<std::string, ElementSetting>& settings) {
     if (!reading) {
         return {Verdict::unsure, "it went and the window could not be read again"};
     }
@@ -48,6 +62,8 @@ Landing afterItWent(const Pressed& pressed, const std::optional<WindowSnapshot>&
     const Rect& place = pressed.target.frame;
     bool other = false;
     bool anew = false;
+    // Where the drawing in its place stands, when known.
+    std::optional<ElementSetting> inItsPlace;
     for (const UICandidate& candidate : reading->candidates) {
         if (!candidate.frame.isFinite() || !near(candidate.frame, place)) {
             continue;
@@ -61,17 +77,32 @@ Landing afterItWent(const Pressed& pressed, const std::optional<WindowSnapshot>&
         if (ElementIdentity::inItsPlace(chosen, candidate.role, candidate.label(),
                                         candidate.frame)) {
             anew = true;
+            if (const auto where = settings.find(candidate.id); where != settings.end()) {
+                inItsPlace = where->second;
+            }
         } else {
             other = other || !wasThere(candidate, pressed.chosen.seen);
         }
     }
     const bool fewer = alike(reading->candidates, chosen) < alike(pressed.chosen.seen, chosen);
     if (anew) {
-        // The rows were drawn anew without the one pressed; else the page drew it anew, or put
-        // another of the kind there.
-        if (!containerStays && fewer) {
+        // The row the user saw, nowhere now (values that tick in it set aside).
+        const std::optional<ElementSetting>& seen = pressed.chosen.setting;
+        const bool rowWent =
+            seen && std::none_of(settings.begin(), settings.end(), [&](const auto& entry) {
+                return ElementIdentity::sameSetting(entry.second, *seen, true);
+            });
+        // The rows were drawn anew without the one pressed, or its row went and one fewer of its
+        // kind is left, also in a list drawn anew around it.
+        if (fewer && (!containerStays || rowWent)) {
             return {Verdict::reached, "it went with its row"};
         }
+        // Drawn anew showing its next state (a month, a page): laid out as before, showing
+        // other texts, and the one it showed gone.
+        if (!fewer && rowWent && inItsPlace && seen && laidOutAlike(*inItsPlace, *seen)) {
+            return {Verdict::reached, "it shows its next state"};
+        }
+        // Else the page drew it anew, or put another of the kind there.
         return {Verdict::unsure, "the page drew it anew in its place"};
     }
     if (containerStays && other) {
@@ -94,8 +125,11 @@ Landing follow(ax::AccessibilityBackend& backend, ax::Clock& clock, const Presse
             const bool containerStays =
                 !pressed.container.isNull() &&
                 ElementIdentity::look(backend, pressed.app, pressed.container).has_value();
-            return afterItWent(pressed, pressed.reread ? pressed.reread() : std::nullopt,
-                               containerStays);
+            const auto reading = pressed.reread ? pressed.reread() : std::nullopt;
+            return afterItWent(pressed, reading, containerStays,
+                               reading ? ElementIdentity::settingsOfAlike(
+                                             backend, pressed.chosen.candidate, *reading)
+                                       : std::map<std::string, ElementSetting>());
         }
         if (!now->label.empty() && !ElementIdentity::sameLabel(now->label, pressed.before.label)) {
             if (risky(pressed.chosen.candidate, now->label)) {

@@ -19,15 +19,21 @@
 // - it goes, and a control the reading saw elsewhere now stands where it stood (the rows below
 //   slid up, the next chip took its place): it went as it was pressed;
 // - it goes with its row or container, and fewer controls of its role and label are left: it
-//   went as it was pressed (Delete, Archive, Remove; a select's "x" that removes its tag);
+//   went as it was pressed (Delete, Archive, Remove; a select's "x" that removes its tag), also
+//   when the list is drawn anew around it, as long as the row the user saw is nowhere now;
 // - it goes, and the page draws a new control of its role and label where it stood, as many as
-//   before: the page draws it anew, or put another one of the kind there (another product's
-//   "Buy"), and whether the drawing the press was sent to was still there cannot be told;
+//   before, in another setting, while the setting the user saw is nowhere now: it shows its next
+//   state (a date picker's "Next" over the next month, a pager's over the next page);
+// - it goes, and the page draws a new control of its role and label where it stood, as many as
+//   before, otherwise: the page draws it anew, or put another one of the kind there (another
+//   product's "Buy"), and whether the drawing the press was sent to was still there cannot be
+//   told;
 // - it goes from a container that stays, and it was a drawing the page had made anew since the
 //   reading: the page may have swept it away before the press came, which cannot be told;
 // - otherwise, when it goes: it went as it was pressed (a dialog that closes, revealing the page
 //   below it; a button that takes itself away).
 
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -69,8 +75,10 @@ Landing follow(ax::AccessibilityBackend& backend, ax::Clock& clock, const Presse
 
 // What the page shows where the pressed control stood, once it has gone: `reading` is a fresh
 // reading of the window (none: it could not be read); `containerStays`, whether the control's
-// container is still there.
+// container is still there; `settings`, where the reading's controls of the chosen one's role
+// and label stand, by candidate id.
 Landing afterItWent(const Pressed& pressed, const std::optional<WindowSnapshot>& reading,
-                    bool containerStays);
+                    bool containerStays,
+                    const std::map<std::string, ElementSetting>& settings = {});
 
 }  // namespace ovra::PressLanding

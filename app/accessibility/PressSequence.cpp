@@ -17,6 +17,12 @@ ax::Element parentOf(ax::AccessibilityBackend& backend, const ax::Element& eleme
     return {};
 }
 
+// Where the chosen control stood in the reading the user was shown, when that was noted.
+std::optional<ElementSetting> seenSetting(const PressRequest& request) {
+    const auto found = request.seenSettings.find(request.candidate.id);
+    return found == request.seenSettings.end() ? std::nullopt : std::optional(found->second);
+}
+
 }  // namespace
 
 PressSequence::PressSequence(AXActions& actions, ax::AccessibilityBackend& backend,
@@ -25,16 +31,22 @@ PressSequence::PressSequence(AXActions& actions, ax::AccessibilityBackend& backe
       backend_(backend),
       clock_(clock),
       request_(request),
-      chosen_{request.candidate, request.element, setting_, request.seen, request.seenElements} {}
+      setting_(seenSetting(request)),
+      chosen_{request.candidate, request.element,      setting_,
+              request.seen,      request.seenElements, request.seenSettings} {}
 
 PressOutcome PressSequence::run() {
     PressOutcome outcome;
     const double since = request_.forwardSince.value_or(clock_.now());
-    // 1. Find: the chosen element as it stands before its window comes forward, while the page
-    // has not yet acted on getting the keyboard back. Gone by now, nothing may stand in for it.
-    if (!request_.element.isNull()) {
+    since_ = since;
+    // 1. Whether the chosen element still stands in the row the user saw, before its window
+    // comes forward: looked at again after the wait only where the page changed meanwhile.
+    if (setting_ && !request_.element.isNull()) {
         backend_.applicationElement(request_.app);
-        setting_ = ElementIdentity::setting(backend_, request_.element);
+        const auto now = ElementIdentity::lookAgain(backend_, request_.element);
+        inRowAtStart_ =
+            now && ElementIdentity::whichIsChosen(
+                       backend_, chosen_, {{request_.element, {now->role, now->label, {}}}});
     }
     if (request_.raise) {
         actions_.raise(request_.window, request_.windowElement);
@@ -112,14 +124,18 @@ std::optional<PresentControl> PressSequence::findPresent(PressFailure& failure) 
     if (!first_ && failure != PressFailure::gone) {
         return std::nullopt;
     }
+    const bool inRow = inRowAtStart_ && !changedSinceForward();
     auto target = ElementIdentity::present(backend_, chosen_, first_, request_.windowFrame,
-                                           request_.readWindow);
+                                           request_.readWindow, inRow);
     web_ = target && actions_.isInWebArea(target->element);
     if (web_ && target->replaced) {
         target = newest(*target);
     }
     if (!target) {
-        failure = first_ ? PressFailure::changed : PressFailure::gone;
+        // Still there in another row, or relabelled: it changed; else it went meanwhile.
+        const bool there =
+            first_ && ElementIdentity::look(backend_, request_.app, request_.element);
+        failure = there ? PressFailure::changed : PressFailure::gone;
     }
     return target;
 }
@@ -159,6 +175,13 @@ std::optional<ElementLook> PressSequence::lastLook(const PresentControl& target,
     }
     if (before->enabled == false) {
         outcome.failure = PressFailure::disabled;
+        return std::nullopt;
+    }
+    // A modal the page put up as its window came back (after the wait, where it came late)
+    // takes the press: the action would reach what the person no longer sees.
+    if (web_ && coveredSince(target)) {
+        outcome.told = "the page put a dialog in front of it";
+        outcome.failure = PressFailure::covered;
         return std::nullopt;
     }
     return before;
@@ -274,6 +297,35 @@ void PressSequence::follow(const PresentControl& target, const ElementLook& befo
     } else {
         outcome.failure = PressFailure::unsure;
     }
+}
+
+bool PressSequence::changedSinceForward() {
+    const auto told = backend_.changesSince(request_.element, since_);
+    return !told || std::any_of(told->begin(), told->end(), [&](const ax::Change& change) {
+        return change.kind == ax::Change::Kind::content && holds(change.source, since_);
+    });
+}
+
+bool PressSequence::coveredSince(const PresentControl& target) {
+    // Only a page that changed near the control since its window came forward is read again.
+    if (!changedSinceForward()) {
+        return false;
+    }
+    const std::optional<WindowSnapshot> reading =
+        request_.readWindow ? request_.readWindow() : std::nullopt;
+    if (!reading ||
+        std::any_of(reading->elements.begin(), reading->elements.end(),
+                    [&](const auto& entry) { return entry.second == target.element; })) {
+        return false;
+    }
+    // Not offered now, and a dialog it does not lie in is the window (a modal). A cover without
+    // a role is left to what is painted: one laid while the overlay was open may be a
+    // transparent one that the action passes by.
+    const auto inDialog = [&](const UICandidate& c) {
+        return c.context && c.context != request_.candidate.context;
+    };
+    return !reading->candidates.empty() &&
+           std::all_of(reading->candidates.begin(), reading->candidates.end(), inDialog);
 }
 
 void PressSequence::awaitPicture(double since) {
@@ -395,7 +447,7 @@ std::optional<PresentControl> PressSequence::newest(PresentControl target) {
         std::optional<PresentControl> drawn = drawnIn(container);
         if (!drawn) {
             drawn = ElementIdentity::present(backend_, chosen_, std::nullopt, request_.windowFrame,
-                                             request_.readWindow);
+                                             request_.readWindow, false);
         }
         return drawn;
     }
@@ -409,17 +461,23 @@ std::optional<PresentControl> PressSequence::drawnIn(const ax::Element& containe
     if (!kids) {
         return std::nullopt;
     }
+    std::vector<std::pair<ax::Element, Sighting>> alike;
+    std::vector<Rect> frames;
     for (const ax::Element& kid : kids.value()) {
         const auto seen = ElementIdentity::lookAgain(backend_, kid);
         if (seen && seen->frame &&
             (request_.windowFrame.isNull() || seen->frame->intersects(request_.windowFrame)) &&
-            ElementIdentity::inItsPlace(request_.candidate, seen->role, seen->label,
-                                        *seen->frame) &&
-            ElementIdentity::drawnAnew(backend_, chosen_, kid, std::nullopt)) {
-            return PresentControl{kid, *seen->frame, true};
+            seen->role == request_.candidate.role &&
+            ElementIdentity::sameLabel(seen->label, request_.candidate.label())) {
+            alike.emplace_back(kid, Sighting{seen->role, seen->label, {}});
+            frames.push_back(*seen->frame);
         }
     }
-    return std::nullopt;
+    const auto which = ElementIdentity::whichIsChosen(backend_, chosen_, alike);
+    if (!which) {
+        return std::nullopt;
+    }
+    return PresentControl{alike[*which].first, frames[*which], true};
 }
 
 PaintedAtPress::Question PressSequence::paintQuestion(const ax::Element& element,

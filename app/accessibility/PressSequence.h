@@ -2,10 +2,12 @@
 
 // The press of a control that acts (not a text field, which is only focused), in the order it
 // happens:
-// 1. find the chosen element while it is still there, and note its setting (ElementIdentity);
+// 1. look whether the chosen element still stands in the row the user saw, and bring its
+//    window forward;
 // 2. look at it once its window has come forward and, in web content, the browser's picture of
-//    the page has caught up: the chosen element with its label and turned on, or the same
-//    control drawn anew in its place, else nothing is pressed ("it went away", "it changed");
+//    the page has caught up: the chosen element with its label, in the row the user saw, and
+//    turned on, or the same control drawn anew wherever its row went (ElementIdentity), else
+//    nothing is pressed ("it went away", "it changed");
 //    a page's own prompt in front or a clip that leaves nothing of it painted stops it too;
 // 3. act: its "AXPress", else a click where a hit test finds it (web content), else "AXConfirm";
 // 4. follow where it lands, in web content (PressLanding);
@@ -37,6 +39,12 @@ class PressSequence {
     // The last look, just before the action: the element to act on, as it looks now; none, with
     // `outcome.failure` set, when it may not be pressed.
     std::optional<ElementLook> lastLook(const PresentControl& target, PressOutcome& outcome);
+    // Whether the browser told a change that holds the press since the window came forward.
+    bool changedSinceForward();
+    // Whether the page put a modal dialog in front of the control since its window came
+    // forward: a fresh reading, taken only when the browser told a change that holds the press,
+    // offers only the controls of a dialog the control does not lie in.
+    bool coveredSince(const PresentControl& target);
     // 3. Its "AXPress", else a click (web content, or a native control without the action), else
     // "AXConfirm". True when "AXPress" was taken (in web content, where it lands is still to be
     // told).
@@ -84,10 +92,13 @@ class PressSequence {
     ax::AccessibilityBackend& backend_;
     ax::Clock& clock_;
     const PressRequest& request_;
-    std::optional<ElementSetting> setting_;
+    const std::optional<ElementSetting> setting_;  // where it stood in the reading shown
     ChosenControl chosen_;
     std::optional<ElementLook> first_;  // the look after the wait
     bool web_ = false;
+    double since_ = 0;  // when its window was asked to come forward
+    // The chosen element stood in the row the user saw as the press started.
+    bool inRowAtStart_ = false;
     // The hit test the wait for the page asked, for the last look to build on.
     std::optional<PaintedAtPress::Asked> asked_;
     // The parts of the page that changed by themselves before `since`, found once a change was

@@ -1,14 +1,16 @@
 #pragma once
 
 // One reading of another app's front window: its identity and frame, the visible area selection
-// worked in, the chosen candidate controls with their live elements, and the scroll area page
-// scrolling drives. The extractor makes it; the model and the controller take it.
+// worked in, the chosen candidate controls with their live elements and where they stood, and
+// the scroll area page scrolling drives. The extractor makes it; the model and the controller take
+// it.
 
 #include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "app/accessibility/ElementSetting.h"
 #include "app/accessibility/ScrollTarget.h"
 #include "core/Candidate.h"
 #include "core/Rect.h"
@@ -25,6 +27,9 @@ struct WindowSnapshot {
     Rect viewport;
     std::vector<UICandidate> candidates;
     std::map<std::string, ax::Element> elements;
+    // Where each control stood as the reading saw it, by candidate id, for the readings a person
+    // is shown (ElementIdentity::noteSettings); a control missing here was not noted.
+    std::map<std::string, ElementSetting> settings;
     std::optional<ScrollTarget> scroll;
     // Pairs of controls laid one over the other that were both left out, since nothing told
     // which of the two a person sees (an invisible control over a visible one).

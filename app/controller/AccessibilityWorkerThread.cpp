@@ -133,6 +133,11 @@ void AccessibilityWorkerThread::read(ReadRequest request, std::stop_token stop,
                  done = std::move(done)]() mutable {
         ReadResult result = stop.stop_requested() ? ReadResult(fail(AXExtractorError::cancelled))
                                                   : readWindow(request, stop);
+        // A reading a person may be shown notes where its controls stand: a press tells by it
+        // which control they chose, whatever the page redraws meanwhile.
+        if (result) {
+            ElementIdentity::noteSettings(services_.backend, result.value(), services_.clock);
+        }
         services_.postToMain([done = std::move(done), result = std::move(result)]() mutable {
             done(std::move(result));
         });

@@ -208,6 +208,7 @@ void AppController::activate(const std::string& id) {
     job.request.seenFor = services_.scheduler.now() - shown_.at;
     job.request.seen = window.candidates;
     job.request.seenElements = window.elements;
+    job.request.seenSettings = window.settings;
     // The press brings the app forward itself: the close does not hand the keyboard back.
     close(false);
     later(kPressDelay, [this, job = std::move(job), press = std::move(press)]() mutable {

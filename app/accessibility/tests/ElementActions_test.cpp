@@ -227,7 +227,8 @@ class PressMomentTest : public ::testing::Test {
             auto s = AXExtractor{6, 150, 48, 4000}.snapshot({9, {}}, *fake_, fake_->clock());
             return s ? std::optional(std::move(s).value()) : std::nullopt;
         };
-        const WindowSnapshot before = read().value();
+        WindowSnapshot before = read().value();
+        ElementIdentity::noteSettings(*fake_, before, fake_->clock());
         const auto chosen =
             std::find_if(before.candidates.begin(), before.candidates.end(),
                          [](const UICandidate& c) { return c.label() == "Reject all"; });
@@ -256,6 +257,7 @@ class PressMomentTest : public ::testing::Test {
                              0,
                              before.candidates};
         request.seenElements = before.elements;
+        request.seenSettings = before.settings;
         if (adjust) {
             adjust(request);
         }
@@ -286,9 +288,9 @@ class PressMomentTest : public ::testing::Test {
 };
 
 // Which element the press goes to: the chosen one while it is there with its role and label
-// inside the window; once it is gone, only the same control drawn anew in its place (the same
-// setting as at the press's start, the page around it unchanged); else none, and the user hears
-// that it went away.
+// inside the window, in the row the reading showed; once it is gone, only the same control drawn
+// anew (the same setting as the reading showed); else none, and the user hears that it went
+// away, or changed when the chosen element now stands in another row.
 TEST_F(PressMomentTest, ThePressGoesToTheChosenControlOrItsDrawingAnewAndNothingElse) {
     using Page = std::function<void(ax::FakeAccessibilityBackend&)>;
     const auto now = [](Json look) {
@@ -308,11 +310,11 @@ TEST_F(PressMomentTest, ThePressGoesToTheChosenControlOrItsDrawingAnewAndNothing
         {"alive, moved a little", now(button("chosen", "Reject all", 100, 230)), "pressed"},
         {"re-rendered as the window came forward",
          asItComesForward(now(button("new", "Reject all", 100, 210))), "pressed anew"},
-        // Nothing to tell the drawing by: it may be any control of that role and label.
+        // Its setting was noted in the reading the overlay showed: the drawing shows the same.
         {"re-rendered while the overlay was open", now(button("new", "Reject all", 100, 210)),
-         "gone"},
-        {"re-rendered too far away", asItComesForward(now(button("new", "Reject all", 100, 250))),
-         "gone"},
+         "pressed anew"},
+        {"re-rendered further down", asItComesForward(now(button("new", "Reject all", 100, 250))),
+         "pressed anew"},
         {"re-rendered in another row", asItComesForward([anotherRow](auto& page) {
              ASSERT_TRUE(page.change("dialog", anotherRow));
          }),
@@ -320,6 +322,11 @@ TEST_F(PressMomentTest, ThePressGoesToTheChosenControlOrItsDrawingAnewAndNothing
         {"replaced by another control",
          asItComesForward(now(button("new", "Accept all", 100, 200))), "gone"},
         {"relabelled", now(button("chosen", "Accept all", 100, 200)), "changed"},
+        {"its dialog now shows another choice",
+         [](auto& page) {
+             ASSERT_TRUE(page.change("accept", button("accept", "Accept some", 300, 200)));
+         },
+         "changed"},
         {"gone", asItComesForward(now(Json())), "gone"},
         {"moved out of the window", now(button("chosen", "Reject all", 100, 1000)), "changed"},
     };
@@ -447,6 +454,63 @@ TEST_F(PressMomentTest, APressCountsOnlyOnceThePageShowsItArrived) {
         // After the wait for the page's picture to catch up with the window coming forward.
         EXPECT_LE(took(), AXActions::kPictureCatchUp + AXActions::kPoll + longest);
     }
+    // Drawn anew around the press: a task list whose "Remove" went with its task and the rest
+    // drawn anew in the list that stays (one fewer "Remove"); a date picker's "Next" drawn anew
+    // over the next month. Both pressed.
+    const auto text = [](const char* id, const char* shown, int y, const char* parent) {
+        return Json{{"id", id},
+                    {"role", "AXStaticText"},
+                    {"value", shown},
+                    {"frame", {600, y, 200, 40}},
+                    {"attrs", {{"AXParent", {{"ref", parent}}}}}};
+    };
+    const auto group = [](const char* id, const char* role, std::vector<Json> kids) {
+        return Json{{"id", id},
+                    {"role", role},
+                    {"frame", {600, 400, 500, 300}},
+                    {"attrs", {{"AXParent", {{"ref", "page"}}}}},
+                    {"children", kids}};
+    };
+    const auto chooseFirst = [](const char* label) {
+        return [label](PressRequest& r) {
+            for (const UICandidate& c : r.seen) {
+                if (c.label() == label &&
+                    (r.candidate.label() != label || c.frame.minY() < r.candidate.frame.minY())) {
+                    r.candidate = c;
+                }
+            }
+            r.element = r.seenElements.at(r.candidate.id);
+        };
+    };
+    const Json tasks = group(
+        "tasks", "AXList",
+        {text("t1", "Water the plants", 400, "tasks"), button("r1", "Remove", 800, 400, "tasks"),
+         text("t2", "Pay the rent", 450, "tasks"), button("r2", "Remove", 800, 450, "tasks"),
+         text("t3", "Call the bank", 500, "tasks"), button("r3", "Remove", 800, 500, "tasks")});
+    // The rest drawn anew one row up, in the list that stays.
+    const auto removed = [&text](ax::FakeAccessibilityBackend& page) {
+        for (const char* id : {"t1", "r1", "t3", "r3"}) {
+            ASSERT_TRUE(page.change(id, Json()));
+        }
+        ASSERT_TRUE(page.change("t2", text("n2", "Pay the rent", 400, "tasks")));
+        ASSERT_TRUE(page.change("r2", button("m2", "Remove", 800, 400, "tasks")));
+    };
+    EXPECT_EQ(press(nullptr, removed, {tasks}, chooseFirst("Remove")), "pressed") << last_.told;
+    const Json picker =
+        group("picker", "AXGroup",
+              {button("prev", "Prev", 600, 400, "picker"), text("m", "January 2027", 400, "picker"),
+               button("next", "Next", 900, 400, "picker")});
+    const auto nextDrawn = [&text](const char* shown) {
+        return [&text, shown](ax::FakeAccessibilityBackend& page) {
+            ASSERT_TRUE(page.change("m", text("m2", shown, 400, "picker")));
+            ASSERT_TRUE(page.change("next", button("next2", "Next", 900, 400, "picker")));
+        };
+    };
+    EXPECT_EQ(press(nullptr, nextDrawn("February 2027"), {picker}, chooseFirst("Next")), "pressed")
+        << last_.told;
+    // The same picker drawn anew on the same month: whether the press came first cannot be told.
+    EXPECT_EQ(press(nullptr, nextDrawn("January 2027"), {picker}, chooseFirst("Next")), "unsure");
+
     // A drawing the page made anew as the window came forward, gone from its container: the page
     // may have swept it away before the press came.
     EXPECT_EQ(press(asItComesForward(then("chosen", button("new", "Reject all", 100, 205))),
@@ -537,7 +601,8 @@ TEST_F(PressMomentTest, EachOutcomeIsReportedAsItHappened) {
 // once the page has taken the keyboard back with nothing else changed, and a browser that holds
 // back its page's changes (Chromium) has been asked what lies under the control, which makes it
 // send them. Where a change shows, the focus went to the browser's own bar, or the browser is not
-// heard, the whole wait stays; a browser that told nothing at all is waited for as long.
+// heard, the whole wait stays; a browser that told nothing at all is waited for as long. A modal
+// the page put up meanwhile takes the press.
 TEST_F(PressMomentTest, TheWaitForThePageEndsOnWhatTheBrowserTold) {
     using Kind = ax::Change::Kind;
     using Page = std::function<void(ax::FakeAccessibilityBackend&)>;
@@ -621,6 +686,21 @@ TEST_F(PressMomentTest, TheWaitForThePageEndsOnWhatTheBrowserTold) {
         {"relabelled, held back until asked what lies under it",
          tells({forward, {Kind::focus, "page"}}, relabel), "changed", false},
         {"the browser not heard", nullptr, "pressed", false},
+        // A modal of the page put up as it took the keyboard back, over the whole page.
+        {"a modal opened as the page took the keyboard",
+         tells({forward, {Kind::focus, "page"}, {Kind::content, "page"}},
+               [](ax::FakeAccessibilityBackend& page) {
+                   ASSERT_TRUE(page.change(
+                       "clock",
+                       {{"id", "modal"},
+                        {"role", "AXGroup"},
+                        {"subrole", "AXApplicationDialog"},
+                        {"title", "Session expired"},
+                        {"frame", {0, 100, 1200, 700}},
+                        {"attrs", {{"AXModal", true}, {"AXParent", {{"ref", "page"}}}}},
+                        {"children", {button("stay", "Stay signed in", 500, 400, "modal")}}}));
+               }),
+         "covered", false},
     };
     for (const auto& [name, told, expected, early] : cases) {
         SCOPED_TRACE(name);
@@ -664,8 +744,8 @@ TEST_F(PressMomentTest, AControlDrawnAnewIsPressedJustAfterItsNextDrawing) {
     // The drawing the reading found was left to go; the next one was pressed.
     EXPECT_EQ(drawing, 2);
     EXPECT_THAT(fake_->log(), ::testing::Contains("perform d2 AXPress"));
-    // Drawn anew while the overlay was open, before the press started: nothing tells the new
-    // drawing from another control of its role and label.
+    // Drawn anew while the overlay was open, before the press started: the same setting as the
+    // reading showed tells it.
     drawing = 0;
     EXPECT_EQ(press(
                   [&drawing](ax::FakeAccessibilityBackend& page) {
@@ -673,7 +753,7 @@ TEST_F(PressMomentTest, AControlDrawnAnewIsPressedJustAfterItsNextDrawing) {
                       ASSERT_TRUE(page.change("chosen", button("d1", "Reject all", 100, 200)));
                   },
                   stop),
-              "gone");
+              "pressed anew");
 }
 
 // A page that drops the drawing the press found just as the press reaches it (a page drawing its

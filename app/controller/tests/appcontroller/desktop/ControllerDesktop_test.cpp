@@ -454,8 +454,8 @@ class ControllerOverBrowsers : public ControllerDesktop,
                                public ::testing::WithParamInterface<bool> {};
 
 // The page changes under the open overlay: another button put where the chosen one stood is not
-// pressed (the user is told, the page read again), nor the same button made anew, which nothing
-// tells from another of its kind (the user is told it went away); a button
+// pressed (the user is told, the page read again); the same button made anew, in the same place
+// among the same labels, is pressed in its new drawing; a button
 // rebuilt every 5 ms counts as pressed only when its handler ran, by the overlay and by the press
 // test. J J J, J with Return 50 ms later, and a held Page Down each move the page by the sum of
 // their steps, read once after the last.
@@ -495,10 +495,8 @@ TEST_P(ControllerOverBrowsers, PressesOnlyTheChosenControlAndEveryScrollKeyMoves
     const std::string accept = openAfter("s", "Accept all");
     ASSERT_TRUE(titleBecomes("made anew: Accept all")) << title();
     type("key " + accept + " Return");
-    EXPECT_TRUE(logs("Ovra did not press \"Accept all\": it went away before it was pressed"))
-        << log();
-    EXPECT_FALSE(titleBecomes("pressed: Accept all", 1)) << title();
-    type("key Escape");  // the page shown again with why
+    EXPECT_TRUE(logs("Ovra pressed \"Accept all\": pressed (the page had made it anew)")) << log();
+    EXPECT_TRUE(titleBecomes("pressed: Accept all")) << title();
 
     // Firefox seldom keeps the rebuilt button long enough to be read: then nothing is pressed.
     // A press is claimed only when the page counted it; "cannot tell" may go either way.
