@@ -485,7 +485,7 @@ TEST_P(ControllerOverBrowsers, PressesOnlyTheChosenControlAndEveryScrollKeyMoves
     // Why is spoken once and shown as text; nothing is selected, so a second Return, as a
     // person gives to confirm, presses nothing.
     const std::string wentAway =
-        "The control went away before it was pressed, so nothing was pressed.";
+        "“Reject all”: The control went away before it was pressed, so nothing was pressed.";
     EXPECT_THAT(testing::labelTexts(app_), ::testing::Contains(wentAway));
     EXPECT_TRUE(eventually([&] { return spokenTimes(wentAway) == 1; })) << speech_->spoken();
     type("key Return");
@@ -735,7 +735,8 @@ TEST_P(ControllerOverBrowsers, WithOrcaARefusalIsAnnouncedOnceAndTheEscapeAfterI
     const std::string window = title();
     const std::string heard = orca.stopAndRead();
     const std::string told =
-        "notification The control went away before it was pressed, so nothing was pressed.";
+        "notification “Reject all”: The control went away before it was pressed, so nothing was "
+        "pressed.";
     const std::size_t at = heard.find(told);
     EXPECT_NE(at, std::string::npos) << heard;
     EXPECT_EQ(heard.find(told, at + 1), std::string::npos) << "told twice: " << heard;
