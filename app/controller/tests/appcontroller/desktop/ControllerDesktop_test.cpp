@@ -272,6 +272,11 @@ TEST_F(ControllerDesktop, HotkeyPressConfirmAndEscapeOverChromium) {
     EXPECT_TRUE(overlayShows(true, "by its window")) << log();
     type("key Escape");
     ASSERT_TRUE(overlayShows(false, "closed again"));
+    // The page has the keyboard back once the overlay has gone, also by its window alone.
+    ASSERT_TRUE(eventually([&] {
+        const auto active = workspace_->activeWindow();
+        return !overlayMapped() && active && active->window == windows.back().window;
+    }));
     auto other = testing::LaunchedApp::start({"xmessage", "-geometry", "+900+600", "off the bus"});
     const auto xmessageInFront = [&] {
         const auto active = workspace_->activeWindow();
