@@ -117,9 +117,15 @@ void AppController::close(bool handBack) {
     requestTarget_.reset();
     closeWork_ = later(kHideDelay, [this, target] {
         closeWork_ = 0;
+        // Another app's window that took the keyboard while the overlay faded (one the user
+        // switched to, a dialog that opened) keeps it. Asked before the overlay goes, which lets
+        // the window manager pick a window of its own; without one the overlay is in front.
+        const std::optional<TargetApp> front =
+            target ? services_.workspace.frontmost() : std::nullopt;
         panel_->orderOut();
         panel_->setKeyHandler(keyForwarder());
-        if (target) {
+        if (target && (!front || front->window == target->window ||
+                       front->pid == services_.workspace.ownPid())) {
             services_.workspace.activate(*target);
         }
     });

@@ -311,6 +311,20 @@ TEST_F(AppControllerTest, KeysTypedWhileTheOverlayFadesActNowhere) {
     EXPECT_EQ(announced_.size(), announced);
     EXPECT_EQ(controller().overlay().selection(), 0);
     EXPECT_FALSE(controller().overlay().explainID());
+
+    // While it fades the window manager may mark no window active, or (without one) the
+    // overlay is in front: the app gets the keyboard back. A window the user switched to
+    // meanwhile keeps it.
+    for (const std::optional<TargetApp>& front :
+         {std::optional<TargetApp>(), {app(kOwnPid, "murmlark-ovra")}, {app(2, "B")}}) {
+        open({"Save changes"});
+        press(kEscape);
+        workspace_.front = front;
+        scheduler_.advance(1);
+        EXPECT_FALSE(overlay_->shown);
+        workspace_.front = app(1, "A");
+    }
+    EXPECT_THAT(workspace_.activated, ElementsAre("A", "A", "A")) << "the keyboard was taken back";
 }
 
 // Another app's window takes the keyboard from the open overlay (a dialog, a notification): the

@@ -3,7 +3,8 @@
 // title says so), never the overlay; "Delete account" is pressed only by
 // a second Return; Escape closes the overlay and the page takes the typing again; a front window
 // that names no process is read by its window, or (an app off the accessibility bus) left
-// alone, never swapped for the last app. On a long page
+// alone, never swapped for the last app, also when the user switched to it as the overlay
+// faded. On a long page
 // J and Page Down scroll it and the highlights follow; the find hotkey opens find, typing
 // narrows the list and Return presses the match; P pins a control, numbered from then on, also
 // after a restart. With Alt Space held by the window manager the app takes the next shortcut and
@@ -286,6 +287,11 @@ TEST_F(ControllerDesktop, HotkeyPressConfirmAndEscapeOverChromium) {
     EXPECT_TRUE(overlayShows(true, "by its window")) << log();
     type("key Escape");
     ASSERT_TRUE(overlayShows(false, "closed again"));
+    // The page has the keyboard back once the overlay has gone, also by its window alone.
+    ASSERT_TRUE(eventually([&] {
+        const auto active = workspace_->activeWindow();
+        return !overlayMapped() && active && active->window == windows.back().window;
+    }));
     auto other = testing::LaunchedApp::start({"xmessage", "-geometry", "+900+600", "off the bus"});
     const auto xmessageInFront = [&] {
         const auto active = workspace_->activeWindow();
@@ -296,6 +302,26 @@ TEST_F(ControllerDesktop, HotkeyPressConfirmAndEscapeOverChromium) {
     EXPECT_TRUE(logs("nothing to simplify")) << log();
     EXPECT_FALSE(dimmed("not swapped"));
     EXPECT_TRUE(xmessageInFront()) << "another app came forward";
+
+    // Escape, and the user switches to another window while the overlay fades: that window
+    // keeps the keyboard, and the next hotkey reads it.
+    ASSERT_EQ(std::system(("xprop -id " + id + " -f _NET_WM_PID 32c -set _NET_WM_PID " +
+                           std::to_string(browser_.pid()))
+                              .c_str()),
+              0);
+    ASSERT_TRUE(testing::xdotool("windowactivate --sync " + id));
+    type("key ctrl+alt+space");
+    ASSERT_TRUE(overlayShows(true, "over the page again")) << log();
+    type("key Escape search --name '^xmessage$' windowactivate");
+    ASSERT_TRUE(eventually([] { return !overlayMapped(); }, 5));
+    type("key ctrl+alt+space");
+    EXPECT_TRUE(eventually([&] {
+        const std::string all = log();
+        const std::size_t first = all.find("nothing to simplify");
+        return all.find("nothing to simplify", first + 1) != std::string::npos;
+    })) << log();
+    EXPECT_FALSE(dimmed("kept"));
+    EXPECT_TRUE(xmessageInFront()) << "the keyboard was taken back";
 }
 
 TEST_F(ControllerDesktop, ScrollFindAndPinOverALongPage) {
