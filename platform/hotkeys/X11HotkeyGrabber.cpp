@@ -277,6 +277,9 @@ void X11HotkeyGrabber::letKeyboardGo() {
     }
     xcb_ungrab_keyboard(connection_->xcb, XCB_CURRENT_TIME);
     xcb_flush(connection_->xcb);
+    // A hotkey still down was ours by its grab, which the hold replaced: its release goes to
+    // the window with the focus now, and the next press must count.
+    repeats_.forgetHeld();
 }
 
 HeldKey X11HotkeyGrabber::heldKeyOf(const void* keyEvent, bool repeat) const {
