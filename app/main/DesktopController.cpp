@@ -335,12 +335,16 @@ Result<std::unique_ptr<DesktopController>> DesktopController::open(Settings sett
         p.grabber = std::move(grabber).value();
         p.pump = std::make_unique<hotkeys::HotkeyEventPump>(*p.grabber);
         // A key typed as the overlay comes up is the overlay's, never the app's below: the
-        // keyboard stays with us from the hotkey until one of our windows has the focus.
+        // keyboard stays with us from the hotkey until one of our windows has the focus (or
+        // the overlay, shown without it, has long had the time to grab the keyboard itself).
         p.keyboardHold = std::make_unique<hotkeys::KeyboardHold>(
             *p.grabber, p.settings.scheduler,
-            [&p] {
-                return QGuiApplication::focusWindow() != nullptr || !p.controller->takesKeys();
-            },
+            hotkeys::KeyboardHold::Signs{
+                [&p] {
+                    return QGuiApplication::focusWindow() != nullptr || !p.controller->takesKeys();
+                },
+                // The overlay grabs the keyboard itself while it waits for the focus.
+                [&p] { return p.controller->takesKeys(); }},
             [&p](const hotkeys::HeldKey& held) {
                 if (const std::optional<KeyInput> key = KeyAdapter::adapt(
                         rawKeyOfHeld(held), p.keyboard ? &p.keyboard->layout() : nullptr)) {

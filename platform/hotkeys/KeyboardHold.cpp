@@ -4,9 +4,9 @@
 
 namespace ovra::hotkeys {
 
-KeyboardHold::KeyboardHold(HotkeyGrabber& grabber, Scheduler& scheduler, std::function<bool()> over,
+KeyboardHold::KeyboardHold(HotkeyGrabber& grabber, Scheduler& scheduler, Signs signs,
                            std::function<void(const HeldKey&)> keys)
-    : grabber_(grabber), scheduler_(scheduler), over_(std::move(over)) {
+    : grabber_(grabber), scheduler_(scheduler), signs_(std::move(signs)) {
     grabber_.setPressObserver([this] { begin(); });
     grabber_.setHeldKeyHandler(std::move(keys));
 }
@@ -23,12 +23,21 @@ void KeyboardHold::begin() {
     }
     // The press's own action runs after this: whether the hold is over is asked from the next
     // turn on.
+    shownSince_.reset();
     deadline_ = scheduler_.after(kLongest, [this] { end(); });
     check_ = scheduler_.every(kCheckInterval, [this] { check(); });
 }
 
 void KeyboardHold::check() {
-    if (!grabber_.keyboardHeld() || !over_ || over_()) {
+    if (!grabber_.keyboardHeld() || !signs_.over || signs_.over()) {
+        end();
+        return;
+    }
+    if (!signs_.shown || !signs_.shown()) {
+        shownSince_.reset();
+    } else if (!shownSince_) {
+        shownSince_ = scheduler_.now();
+    } else if (scheduler_.now() - *shownSince_ >= kHandOver) {
         end();
     }
 }

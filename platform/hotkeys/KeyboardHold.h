@@ -4,9 +4,12 @@
 // whole keyboard is held, and the keys typed meanwhile go to one handler, until the keys go
 // where they belong without it (`over`: our own window has the focus, or nothing of ours waits
 // for keys) and in any case no longer than kLongest: a keyboard left held would lock the user
-// out of every app. Ending, or being destroyed, always gives the keyboard back.
+// out of every app. A window of ours that shows without getting the focus (`shown`) holds the
+// keyboard by a grab of its own, which it tries for a while after its showing: after kHandOver
+// the hold gives way to it. Ending, or being destroyed, always gives the keyboard back.
 
 #include <functional>
+#include <optional>
 
 #include "platform/hotkeys/HotkeyGrabber.h"
 #include "platform/scheduler/Scheduler.h"
@@ -16,10 +19,16 @@ namespace ovra::hotkeys {
 class KeyboardHold final {
   public:
     static constexpr double kLongest = 2.0;
+    static constexpr double kHandOver = 0.5;
     static constexpr double kCheckInterval = 0.02;
 
+    struct Signs {
+        std::function<bool()> over;
+        std::function<bool()> shown;
+    };
+
     // Takes over the grabber's press observer and held-key handler; both must outlive this.
-    KeyboardHold(HotkeyGrabber& grabber, Scheduler& scheduler, std::function<bool()> over,
+    KeyboardHold(HotkeyGrabber& grabber, Scheduler& scheduler, Signs signs,
                  std::function<void(const HeldKey&)> keys);
     ~KeyboardHold();
     KeyboardHold(const KeyboardHold&) = delete;
@@ -35,7 +44,8 @@ class KeyboardHold final {
 
     HotkeyGrabber& grabber_;
     Scheduler& scheduler_;
-    std::function<bool()> over_;
+    Signs signs_;
+    std::optional<double> shownSince_;
     Scheduler::Token check_ = 0;
     Scheduler::Token deadline_ = 0;
 };
