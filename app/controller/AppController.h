@@ -95,6 +95,11 @@ class AppController final : private FindSession::Host,
     void dismiss();
     // The overlay's key handler; true when the key was consumed.
     bool handleKey(const KeyInput& key);
+    // Whether the open overlay takes keys: it shows, or comes up, and is not closing.
+    bool takesKeys() const { return overlayVisible() && closeWork_ == 0; }
+    // A key typed before the overlay had the keyboard, caught for it: handled as the overlay's
+    // own while it takes keys, else dropped (nothing it could act on has been shown).
+    bool handleEarlyKey(const KeyInput& key) { return takesKeys() && handleKey(key); }
     // A press asked for by the press key, a click on a ring or a row.
     void requestPress(const std::string& id);
     // The window manager made another window active (the workspace's activation observer).

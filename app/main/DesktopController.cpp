@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
 #include <chrono>
@@ -32,6 +33,7 @@
 #include "platform/desktopstatus/ScreenReaderStatus.h"
 #include "platform/download/Downloader.h"
 #include "platform/hotkeys/HotkeyEventPump.h"
+#include "platform/hotkeys/KeyboardHold.h"
 #include "platform/hotkeys/X11HotkeyGrabber.h"
 #include "platform/input/XTestInputSynthesizer.h"
 #include "platform/keyboard/KeyboardWatcher.h"
@@ -47,6 +49,20 @@ namespace {
 
 // How long start-up waits for the first answer on whether other apps can be read.
 constexpr std::chrono::milliseconds kTrustBound{100};
+
+// A key held for the overlay as the overlay's key adapter reads a key event of its own window.
+RawKey rawKeyOfHeld(const hotkeys::HeldKey& held) {
+    RawKey raw;
+    raw.xKeycode = held.xKeycode;
+    raw.modifierOnly = held.modifierOnly;
+    raw.shift = held.shift;
+    raw.ctrl = held.ctrl;
+    raw.alt = held.alt;
+    raw.super = held.super;
+    raw.autoRepeat = held.repeat;
+    raw.xModifiers = held.xState;
+    return raw;
+}
 
 // A widget's frame in root window pixels.
 Rect nativeFrame(const QWidget& widget) {
@@ -153,6 +169,8 @@ struct DesktopController::Impl {
     std::unique_ptr<hotkeys::X11HotkeyGrabber> grabber;
     std::unique_ptr<hotkeys::HotkeyEventPump> pump;
     std::unique_ptr<AppController> controller;
+    // After the controller and the grabber, which it feeds and holds the keyboard with.
+    std::unique_ptr<hotkeys::KeyboardHold> keyboardHold;
     std::unique_ptr<DesktopDashboard> dashboard;
     std::unique_ptr<clickaway::ClickAwayMonitor> clicks;
     std::unique_ptr<WorkerThread> updateWorker;
@@ -316,6 +334,23 @@ Result<std::unique_ptr<DesktopController>> DesktopController::open(Settings sett
     if (grabber) {
         p.grabber = std::move(grabber).value();
         p.pump = std::make_unique<hotkeys::HotkeyEventPump>(*p.grabber);
+        // A key typed as the overlay comes up is the overlay's, never the app's below: the
+        // keyboard stays with us from the hotkey until one of our windows has the focus (or
+        // the overlay, shown without it, has long had the time to grab the keyboard itself).
+        p.keyboardHold = std::make_unique<hotkeys::KeyboardHold>(
+            *p.grabber, p.settings.scheduler,
+            hotkeys::KeyboardHold::Signs{
+                [&p] {
+                    return QGuiApplication::focusWindow() != nullptr || !p.controller->takesKeys();
+                },
+                // The overlay grabs the keyboard itself while it waits for the focus.
+                [&p] { return p.controller->takesKeys(); }},
+            [&p](const hotkeys::HeldKey& held) {
+                if (const std::optional<KeyInput> key = KeyAdapter::adapt(
+                        rawKeyOfHeld(held), p.keyboard ? &p.keyboard->layout() : nullptr)) {
+                    p.controller->handleEarlyKey(*key);
+                }
+            });
     } else {
         logs::warning(logs::Category::hotkeys, "no global hotkey: " + grabber.error());
     }

@@ -29,6 +29,31 @@ void FakeHotkeyGrabber::release(HotkeyId id) {
     }
 }
 
+bool FakeHotkeyGrabber::holdKeyboard() {
+    if (keyboardTaken_) {
+        return false;
+    }
+    if (!keyboardHeld_) {
+        changes_.emplace_back("hold keyboard");
+        keyboardHeld_ = true;
+    }
+    return true;
+}
+
+void FakeHotkeyGrabber::letKeyboardGo() {
+    if (keyboardHeld_) {
+        changes_.emplace_back("let keyboard go");
+        keyboardHeld_ = false;
+    }
+}
+
+bool FakeHotkeyGrabber::type(const HeldKey& key) const {
+    if (keyboardHeld_) {
+        deliverHeld(key);
+    }
+    return keyboardHeld_;
+}
+
 bool FakeHotkeyGrabber::press(Chord chord) const {
     for (const auto& [id, held] : grabbed_) {
         if (held == chord) {

@@ -18,6 +18,15 @@ class FakeHotkeyGrabber final : public HotkeyGrabber {
   public:
     GrabOutcome grab(HotkeyId id, Chord chord) override;
     void release(HotkeyId id) override;
+    // Takes and gives back the keyboard, recorded as "hold keyboard" and "let keyboard go".
+    bool holdKeyboard() override;
+    void letKeyboardGo() override;
+    bool keyboardHeld() const override { return keyboardHeld_; }
+
+    // Another program holds the keyboard: holding it fails.
+    void keyboardTakenElsewhere(bool taken) { keyboardTaken_ = taken; }
+    // Types a key: it reaches the held-key handler while the keyboard is held. False when not.
+    bool type(const HeldKey& key) const;
 
     // Another program holds this chord.
     void takeElsewhere(Chord chord) { taken_.insert(key(chord)); }
@@ -25,7 +34,8 @@ class FakeHotkeyGrabber final : public HotkeyGrabber {
     void removeKey(std::uint16_t keyCode) { missing_.insert(keyCode); }
 
     const std::map<HotkeyId, Chord>& grabbed() const { return grabbed_; }
-    // The grabs taken and let go, in order: "grab <id> <key code>", "release <id> <key code>".
+    // The grabs taken and let go, in order: "grab <id> <key code>", "release <id> <key code>",
+    // "hold keyboard", "let keyboard go".
     const std::vector<std::string>& changes() const { return changes_; }
     // Presses the chord: its holder's id reaches the handler. False when no id holds it.
     bool press(Chord chord) const;
@@ -40,6 +50,8 @@ class FakeHotkeyGrabber final : public HotkeyGrabber {
     std::vector<std::string> changes_;
     std::set<std::pair<std::uint16_t, std::uint32_t>> taken_;
     std::set<std::uint16_t> missing_;
+    bool keyboardHeld_ = false;
+    bool keyboardTaken_ = false;
 };
 
 }  // namespace ovra::hotkeys

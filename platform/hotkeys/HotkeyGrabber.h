@@ -35,6 +35,18 @@ enum class GrabOutcome {
 
 using HotkeyId = std::uint32_t;
 
+// A key pressed while the keyboard is held (holdKeyboard), as the display server gave it.
+struct HeldKey {
+    std::uint32_t xKeycode = 0;
+    std::uint16_t xState = 0;  // the event's modifier mask, lock bits included
+    bool shift = false;
+    bool ctrl = false;
+    bool alt = false;
+    bool super = false;
+    bool modifierOnly = false;  // a key that only changes what others do (Shift, Num Lock…)
+    bool repeat = false;        // the keyboard's auto-repeat of a key held down
+};
+
 class HotkeyGrabber {
   public:
     using PressHandler = std::function<void(HotkeyId)>;
@@ -48,18 +60,42 @@ class HotkeyGrabber {
     // Lets go of what `id` holds; nothing when it holds nothing.
     virtual void release(HotkeyId id) = 0;
 
+    // Takes the whole keyboard: every key pressed goes to the held-key handler, none to the
+    // window in front, until letKeyboardGo. Taken at once while a hotkey is down (its grab is
+    // ours); false when another program holds the keyboard or the display is gone.
+    virtual bool holdKeyboard() = 0;
+    // Gives the keyboard back; nothing when it is not held.
+    virtual void letKeyboardGo() = 0;
+    virtual bool keyboardHeld() const = 0;
+
     // Called once per press of a grabbed chord, on the main thread.
     void setPressHandler(PressHandler handler) { handler_ = std::move(handler); }
+    // Called with each press of a grabbed chord before the press handler.
+    void setPressObserver(std::function<void()> observer) { observer_ = std::move(observer); }
+    // Called with each key pressed while the keyboard is held, other than the hotkeys.
+    void setHeldKeyHandler(std::function<void(const HeldKey&)> handler) {
+        heldKeys_ = std::move(handler);
+    }
 
   protected:
     void deliver(HotkeyId id) const {
+        if (observer_) {
+            observer_();
+        }
         if (handler_) {
             handler_(id);
+        }
+    }
+    void deliverHeld(const HeldKey& key) const {
+        if (heldKeys_) {
+            heldKeys_(key);
         }
     }
 
   private:
     PressHandler handler_;
+    std::function<void()> observer_;
+    std::function<void(const HeldKey&)> heldKeys_;
 };
 
 }  // namespace ovra::hotkeys

@@ -20,6 +20,9 @@ class RepeatFilter final {
     // True when this press starts a new press of the key.
     bool press(std::uint32_t keycode, std::uint32_t time);
     void release(std::uint32_t keycode, std::uint32_t time);
+    // Every key counts as up: their releases go to another client from now on (the keyboard
+    // was held and is given back), so the next press of any is a new one.
+    void forgetHeld() { held_.clear(); }
 
   private:
     bool detectable_;

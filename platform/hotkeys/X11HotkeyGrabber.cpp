@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
 
 namespace ovra::hotkeys {
 
@@ -44,6 +45,7 @@ struct X11HotkeyGrabber::Modifiers {
     std::uint16_t super = 0;
     std::uint16_t numLock = 0;
     std::uint16_t scrollLock = 0;
+    std::vector<bool> keys = std::vector<bool>(256, false);  // by X keycode: holds a modifier
     bool read = false;
 };
 
@@ -87,6 +89,7 @@ X11HotkeyGrabber::X11HotkeyGrabber(std::unique_ptr<Connection> connection, Keyco
       repeats_(detectableRepeat) {}
 
 X11HotkeyGrabber::~X11HotkeyGrabber() {
+    letKeyboardGo();
     for (const auto& [id, grab] : grabs_) {
         ungrab(grab.variants);
     }
@@ -123,6 +126,7 @@ X11HotkeyGrabber::Modifiers X11HotkeyGrabber::readModifiers() const {
             if (keycode < first) {
                 continue;
             }
+            found.keys[keycode] = true;
             for (int column = 0; column < perKeycode; ++column) {
                 const int index = (keycode - first) * perKeycode + column;
                 if (index >= symCount) {
@@ -245,6 +249,53 @@ void X11HotkeyGrabber::release(HotkeyId id) {
     xcb_flush(connection_->xcb);
 }
 
+bool X11HotkeyGrabber::holdKeyboard() {
+    if (keyboardHeld_) {
+        return true;
+    }
+    const Modifiers roles = readModifiers();
+    xcb_connection_t* xcb = connection_->xcb;
+    // Asynchronous both: the server freezes nothing for us, so nothing waits on this process.
+    Reply<xcb_grab_keyboard_reply_t> reply(
+        xcb_grab_keyboard_reply(xcb,
+                                xcb_grab_keyboard(xcb, 0, connection_->root, XCB_CURRENT_TIME,
+                                                  XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
+                                nullptr));
+    if (!reply || reply->status != XCB_GRAB_STATUS_SUCCESS) {
+        return false;
+    }
+    keyboardHeld_ = true;
+    heldAlt_ = roles.alt;
+    heldSuper_ = roles.super;
+    modifierKeys_ = roles.keys;
+    return true;
+}
+
+void X11HotkeyGrabber::letKeyboardGo() {
+    if (!std::exchange(keyboardHeld_, false)) {
+        return;
+    }
+    xcb_ungrab_keyboard(connection_->xcb, XCB_CURRENT_TIME);
+    xcb_flush(connection_->xcb);
+    // A hotkey still down was ours by its grab, which the hold replaced: its release goes to
+    // the window with the focus now, and the next press must count.
+    repeats_.forgetHeld();
+}
+
+HeldKey X11HotkeyGrabber::heldKeyOf(const void* keyEvent, bool repeat) const {
+    const auto* key = static_cast<const xcb_key_press_event_t*>(keyEvent);
+    HeldKey held;
+    held.xKeycode = key->detail;
+    held.xState = key->state;
+    held.shift = (key->state & XCB_MOD_MASK_SHIFT) != 0;
+    held.ctrl = (key->state & XCB_MOD_MASK_CONTROL) != 0;
+    held.alt = heldAlt_ != 0 && (key->state & heldAlt_) != 0;
+    held.super = heldSuper_ != 0 && (key->state & heldSuper_) != 0;
+    held.modifierOnly = key->detail < modifierKeys_.size() && modifierKeys_[key->detail];
+    held.repeat = repeat;
+    return held;
+}
+
 void X11HotkeyGrabber::processEvents() {
     while (xcb_generic_event_t* event = xcb_poll_for_event(connection_->xcb)) {
         handle(event);
@@ -270,16 +321,19 @@ void X11HotkeyGrabber::handle(const void* raw) {
         repeats_.release(key->detail, key->time);
         return;
     }
-    if (!repeats_.press(key->detail, key->time)) {
-        return;
-    }
+    const bool fresh = repeats_.press(key->detail, key->time);
     for (const auto& [id, grab] : grabs_) {
         const auto held = static_cast<std::uint16_t>(key->state & 0xff & ~grab.locks);
         if (grab.keycode == key->detail && held == grab.modifiers) {
-            lastPressTime_ = key->time;
-            deliver(id);
+            if (fresh) {
+                lastPressTime_ = key->time;
+                deliver(id);  // may take the keyboard: the keys after it are then held ones
+            }
             return;
         }
+    }
+    if (keyboardHeld_) {
+        deliverHeld(heldKeyOf(key, !fresh));
     }
 }
 

@@ -36,6 +36,11 @@ class X11HotkeyGrabber final : public HotkeyGrabber {
 
     GrabOutcome grab(HotkeyId id, Chord chord) override;
     void release(HotkeyId id) override;
+    // An active grab of the keyboard on this connection, which a hotkey's passive grab turns
+    // into at once while its key is down.
+    bool holdKeyboard() override;
+    void letKeyboardGo() override;
+    bool keyboardHeld() const override { return keyboardHeld_; }
 
     int fileDescriptor() const;
     // Reads what the server sent and delivers the presses of grabbed chords.
@@ -56,6 +61,7 @@ class X11HotkeyGrabber final : public HotkeyGrabber {
         std::vector<KeyGrab> variants;
     };
     struct Modifiers;
+    HeldKey heldKeyOf(const void* keyEvent, bool repeat) const;
 
     X11HotkeyGrabber(std::unique_ptr<Connection> connection, KeycodeLookup keycodes,
                      bool detectableRepeat);
@@ -69,6 +75,11 @@ class X11HotkeyGrabber final : public HotkeyGrabber {
     std::map<HotkeyId, Grab> grabs_;
     RepeatFilter repeats_;
     std::uint32_t lastPressTime_ = 0;
+    bool keyboardHeld_ = false;
+    // While the keyboard is held: the modifier roles, and the keys that are modifiers.
+    std::uint16_t heldAlt_ = 0;
+    std::uint16_t heldSuper_ = 0;
+    std::vector<bool> modifierKeys_;
 };
 
 }  // namespace ovra::hotkeys

@@ -16,6 +16,8 @@ TEST(RepeatFilter, OnlyTheFirstPressOfAHeldKeyCounts) {
     EXPECT_TRUE(detectable.press(65, 1200));
     detectable.release(65, 1210);
     EXPECT_TRUE(detectable.press(65, 1210));  // synthetic input: released and pressed at once
+    detectable.forgetHeld();                  // its release went elsewhere
+    EXPECT_TRUE(detectable.press(65, 1500));
 
     RepeatFilter plain(false);  // each repeat is a release and a press at the same time
     EXPECT_TRUE(plain.press(65, 100));

@@ -1,5 +1,5 @@
-// Global hotkeys on a real X server: presses with the lock keys on, a held chord, and chords
-// another program holds.
+// Global hotkeys on a real X server: presses with the lock keys on, a held chord, chords
+// another program holds, and the whole keyboard held from a chord's press.
 
 #include "platform/hotkeys/X11HotkeyGrabber.h"
 
@@ -29,6 +29,20 @@ bool grabElsewhere(xcb_connection_t* xcb, xcb_keycode_t key, unsigned locks) {
         xcb_grab_key_checked(xcb, 0, root, mods, key, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
     std::free(error);
     return error == nullptr;
+}
+
+// Whether no program holds the keyboard: another one could take it now.
+bool keyboardFree() {
+    xcb_connection_t* xcb = xcb_connect(nullptr, nullptr);
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(xcb)).data->root;
+    xcb_grab_keyboard_reply_t* reply = xcb_grab_keyboard_reply(
+        xcb,
+        xcb_grab_keyboard(xcb, 0, root, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
+        nullptr);
+    const bool free = reply != nullptr && reply->status == XCB_GRAB_STATUS_SUCCESS;
+    std::free(reply);
+    xcb_disconnect(xcb);  // lets go of the grab taken to find out
+    return free;
 }
 
 TEST(X11Hotkeys, ChordFiresOnceWithLocksOnAndAnotherProgramsChordIsTaken) {
@@ -101,6 +115,51 @@ TEST(X11Hotkeys, ChordFiresOnceWithLocksOnAndAnotherProgramsChordIsTaken) {
             return presses.size() == 4;
         },
         1.0));
+}
+
+// Held from the chord's press, the keyboard is ours alone: a key typed then comes to the held-key
+// handler with the chord's modifiers. Given back, it is free, and the chord's next press counts
+// though its release went to another window; a grabber that ends gives back what it held.
+TEST(X11Hotkeys, TheKeyboardHeldFromAChordsPressIsGivenBack) {
+    auto keyboard = keyboard::X11Keyboard::open();
+    ASSERT_TRUE(keyboard.ok()) << keyboard.error();
+    const auto layout = keyboard.value()->layout();
+    auto grabber =
+        X11HotkeyGrabber::open([&](std::uint16_t code) { return layout.xKeycode(code); });
+    ASSERT_TRUE(grabber.ok()) << grabber.error();
+    X11HotkeyGrabber& hotkeys = *grabber.value();
+    int presses = 0;
+    hotkeys.setPressObserver([&] { EXPECT_TRUE(hotkeys.holdKeyboard()); });
+    hotkeys.setPressHandler([&](HotkeyId) { ++presses; });
+    std::vector<HeldKey> held;
+    hotkeys.setHeldKeyHandler([&](const HeldKey& key) { held.push_back(key); });
+    HotkeyEventPump pump(hotkeys);
+    ovra::testing::TypedKeys keys(layout);
+    ASSERT_TRUE(keys.ok());
+    ASSERT_EQ(hotkeys.grab(1, {Keys::f, ChordModifier::control | ChordModifier::alt}),
+              GrabOutcome::grabbed);
+
+    keys.down(Keys::control);
+    keys.down(Keys::alt);
+    keys.down(Keys::f);
+    ASSERT_TRUE(pumpUntil([&] { return presses == 1; }));
+    EXPECT_TRUE(hotkeys.keyboardHeld());
+    EXPECT_FALSE(keyboardFree());
+    keys.tap(Keys::seven);
+    ASSERT_TRUE(pumpUntil([&] { return !held.empty(); }));
+    EXPECT_EQ(held.front().xKeycode, *layout.xKeycode(Keys::seven));
+    EXPECT_TRUE(held.front().ctrl && held.front().alt && !held.front().modifierOnly);
+
+    hotkeys.letKeyboardGo();
+    EXPECT_TRUE(keyboardFree());  // and the chord's release, sent after, goes elsewhere
+    keys.up(Keys::f);
+    keys.up(Keys::alt);
+    keys.up(Keys::control);
+    keys.chord({Keys::control, Keys::alt, Keys::f});
+    EXPECT_TRUE(pumpUntil([&] { return presses == 2; })) << "the press after the hold was lost";
+    EXPECT_TRUE(hotkeys.keyboardHeld());
+    grabber.value().reset();
+    EXPECT_TRUE(keyboardFree());
 }
 
 }  // namespace
