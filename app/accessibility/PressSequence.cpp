@@ -158,6 +158,7 @@ std::optional<ElementLook> PressSequence::lastLook(const PresentControl& target,
     // The last look before the action: a control relabelled, or turned off, since is not
     // pressed. (A label lent by the reading leaves the element without one of its own.)
     PressFailure lost = PressFailure::gone;
+    lookedAt_ = clock_.now();
     auto before = lookAt(element, lost);
     if (!before) {
         outcome.failure = lost;
@@ -189,7 +190,16 @@ std::optional<ElementLook> PressSequence::lastLook(const PresentControl& target,
 
 bool PressSequence::act(const PresentControl& target, PressOutcome& outcome) {
     const ax::Element& element = target.element;
+    const std::vector<ax::Element> row = web_ ? rowOf(element) : std::vector<ax::Element>();
+    rowChangedFirst_ = false;
     const auto pressError = backend_.performAction(element, "AXPress");
+    if (!pressError && web_) {
+        // Asked at once: every change the browser told before its answer is in by then.
+        const double answered = clock_.now();
+        const ax::Element& app = request_.windowElement.isNull() ? element : request_.windowElement;
+        const auto told = backend_.changesSince(app, lookedAt_);
+        rowChangedFirst_ = told && PressLanding::rowChangedBefore(*told, row, lookedAt_, answered);
+    }
     if (!pressError) {
         // Outside web content an action taken is a press made; in it, where it lands tells.
         if (!web_) {
@@ -287,7 +297,8 @@ void PressSequence::follow(const PresentControl& target, const ElementLook& befo
                                         container,
                                         request_.app,
                                         request_.windowFrame,
-                                        request_.readWindow};
+                                        request_.readWindow,
+                                        rowChangedFirst_};
     const PressLanding::Landing landing =
         PressLanding::follow(backend_, clock_, pressed, AXActions::kPoll);
     outcome.told = landing.why;
@@ -297,6 +308,25 @@ void PressSequence::follow(const PresentControl& target, const ElementLook& befo
     } else {
         outcome.failure = PressFailure::unsure;
     }
+}
+
+std::vector<ax::Element> PressSequence::rowOf(const ax::Element& element) {
+    // A row's button lies a few levels below the list that tells the row's removal.
+    static constexpr int kRowDepth = 3;
+    std::vector<ax::Element> row{element};
+    for (int level = 0; level < kRowDepth; ++level) {
+        const ax::Element parent = parentOf(backend_, row.back());
+        if (parent.isNull()) {
+            break;
+        }
+        const auto role = backend_.attribute(parent, "AXRole");
+        if (const std::string* name = role ? ax::asString(role.value()) : nullptr;
+            name && *name == "AXWebArea") {
+            break;
+        }
+        row.push_back(parent);
+    }
+    return row;
 }
 
 bool PressSequence::changedSinceForward() {
