@@ -53,15 +53,6 @@ bool risky(const UICandidate& control, const std::string& label) {
 
 }  // namespace
 
-bool rowChangedBefore(const std::vector<ax::Change>& told, const std::vector<ax::Element>& row,
-                      double lookedAt, double answered) {
-    return std::any_of(told.begin(), told.end(), [&](const ax::Change& change) {
-        return change.kind == ax::Change::Kind::content && change.at >= lookedAt &&
-               change.at < answered && !change.source.isNull() &&
-               std::find(row.begin(), row.end(), change.source) != row.end();
-    });
-}
-
 Landing afterItWent(const Pressed& pressed, const std::optional<WindowSnapshot>& reading,
                     bool containerStays, const std::map<std::string, ElementSetting>& settings) {
     if (!reading) {
@@ -131,8 +122,8 @@ Landing follow(ax::AccessibilityBackend& backend, ax::Clock& clock, const Presse
         clock.sleep(poll);
         const auto now = ElementIdentity::look(backend, pressed.app, pressed.target.element);
         if (!now || now->role != pressed.before.role) {
-            if (pressed.rowChangedFirst) {
-                return {Verdict::unsure, "its row changed before the press was taken"};
+            if (pressed.pageChangedFirst) {
+                return {Verdict::unsure, "the page changed as the press was sent"};
             }
             const bool containerStays =
                 !pressed.container.isNull() &&

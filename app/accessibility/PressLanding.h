@@ -32,10 +32,11 @@
 //   reading: the page may have swept it away before the press came, which cannot be told;
 // - otherwise, when it goes: it went as it was pressed (a dialog that closes, revealing the page
 //   below it; a button that takes itself away);
-// - but whatever it shows after, when it goes and the browser told its row changing after the
-//   last look and before it answered the action: the page may have taken the row away before the
-//   press arrived, which cannot be told. (A browser answers an action before it shows what the
-//   page did with it: a row the press took away is told changing after the answer.)
+// - but whatever it shows after, when it goes and the browser told the page changing (other than
+//   a part that changes by itself, away from it) after the last look and before it answered the
+//   action: the page may have taken it away before the press arrived, which cannot be told. (A
+//   browser answers an action before it shows what the page did with it: a row the press took
+//   away is told changing after the answer.)
 
 #include <map>
 #include <optional>
@@ -70,15 +71,9 @@ struct Pressed {
     const ax::RunningApp& app;
     Rect window;  // the target window's frame (null: unknown)
     const WindowReading& reread;
-    // The browser told the element or the row around it changing after the last look and
-    // before it answered the action.
-    bool rowChangedFirst = false;
+    // The browser told the page changing after the last look and before it answered the action.
+    bool pageChangedFirst = false;
 };
-
-// Whether `told` has a change of one of `row` (the pressed element and its nearest ancestors)
-// heard from `lookedAt` (the last look) until before `answered` (the action's answer).
-bool rowChangedBefore(const std::vector<ax::Change>& told, const std::vector<ax::Element>& row,
-                      double lookedAt, double answered);
 
 // Follows the pressed element until what became of it tells whether the press reached it,
 // looking every `poll` seconds.

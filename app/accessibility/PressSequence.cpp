@@ -190,15 +190,19 @@ std::optional<ElementLook> PressSequence::lastLook(const PresentControl& target,
 
 bool PressSequence::act(const PresentControl& target, PressOutcome& outcome) {
     const ax::Element& element = target.element;
-    const std::vector<ax::Element> row = web_ ? rowOf(element) : std::vector<ax::Element>();
-    rowChangedFirst_ = false;
+    pageChangedFirst_ = false;
     const auto pressError = backend_.performAction(element, "AXPress");
     if (!pressError && web_) {
-        // Asked at once: every change the browser told before its answer is in by then.
+        // Asked at once: every change the browser told before its answer is in by then. A page
+        // that takes a row away shows its other changes (its title) before its tree's.
         const double answered = clock_.now();
         const ax::Element& app = request_.windowElement.isNull() ? element : request_.windowElement;
         const auto told = backend_.changesSince(app, lookedAt_);
-        rowChangedFirst_ = told && PressLanding::rowChangedBefore(*told, row, lookedAt_, answered);
+        pageChangedFirst_ =
+            told && std::any_of(told->begin(), told->end(), [&](const ax::Change& change) {
+                return change.kind == ax::Change::Kind::content && change.at < answered &&
+                       holds(change.source, since_);
+            });
     }
     if (!pressError) {
         // Outside web content an action taken is a press made; in it, where it lands tells.
@@ -298,7 +302,7 @@ void PressSequence::follow(const PresentControl& target, const ElementLook& befo
                                         request_.app,
                                         request_.windowFrame,
                                         request_.readWindow,
-                                        rowChangedFirst_};
+                                        pageChangedFirst_};
     const PressLanding::Landing landing =
         PressLanding::follow(backend_, clock_, pressed, AXActions::kPoll);
     outcome.told = landing.why;
@@ -308,25 +312,6 @@ void PressSequence::follow(const PresentControl& target, const ElementLook& befo
     } else {
         outcome.failure = PressFailure::unsure;
     }
-}
-
-std::vector<ax::Element> PressSequence::rowOf(const ax::Element& element) {
-    // A row's button lies a few levels below the list that tells the row's removal.
-    static constexpr int kRowDepth = 3;
-    std::vector<ax::Element> row{element};
-    for (int level = 0; level < kRowDepth; ++level) {
-        const ax::Element parent = parentOf(backend_, row.back());
-        if (parent.isNull()) {
-            break;
-        }
-        const auto role = backend_.attribute(parent, "AXRole");
-        if (const std::string* name = role ? ax::asString(role.value()) : nullptr;
-            name && *name == "AXWebArea") {
-            break;
-        }
-        row.push_back(parent);
-    }
-    return row;
 }
 
 bool PressSequence::changedSinceForward() {

@@ -52,9 +52,6 @@ class PressSequence {
     // A native control whose "AXPress" is missing: clicked where it is painted (a row only once
     // it shows it is chosen), else a row picked through its list. False when neither way applies.
     bool pressNative(const PresentControl& target, PressOutcome& outcome);
-    // The element and its nearest ancestors below the web area, whose changes tell its row
-    // changing.
-    std::vector<ax::Element> rowOf(const ax::Element& element);
     // 4. Follows where a press in web content lands. `container`: the element's parent just
     // before, to tell what the press did to it.
     void follow(const PresentControl& target, const ElementLook& before,
@@ -109,10 +106,10 @@ class PressSequence {
     std::optional<std::vector<ax::Element>> tickers_;
     std::optional<std::vector<ax::Element>> lineage_;
     std::vector<std::pair<ax::Element, bool>> judged_;
-    // When the last look before the action began; whether the browser told the pressed element's
-    // row changing from then until it answered the action.
+    // When the last look before the action began; whether the browser told a change that holds
+    // the press from then until it answered the action.
     double lookedAt_ = 0;
-    bool rowChangedFirst_ = false;
+    bool pageChangedFirst_ = false;
 };
 
 }  // namespace ovra
