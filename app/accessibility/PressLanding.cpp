@@ -122,6 +122,9 @@ Landing follow(ax::AccessibilityBackend& backend, ax::Clock& clock, const Presse
         clock.sleep(poll);
         const auto now = ElementIdentity::look(backend, pressed.app, pressed.target.element);
         if (!now || now->role != pressed.before.role) {
+            if (pressed.pageChangedFirst) {
+                return {Verdict::unsure, "the page changed as the press was sent"};
+            }
             const bool containerStays =
                 !pressed.container.isNull() &&
                 ElementIdentity::look(backend, pressed.app, pressed.container).has_value();

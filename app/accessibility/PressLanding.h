@@ -31,7 +31,12 @@
 // - it goes from a container that stays, and it was a drawing the page had made anew since the
 //   reading: the page may have swept it away before the press came, which cannot be told;
 // - otherwise, when it goes: it went as it was pressed (a dialog that closes, revealing the page
-//   below it; a button that takes itself away).
+//   below it; a button that takes itself away);
+// - but whatever it shows after, when it goes and the browser told the page changing (other than
+//   a part that changes by itself, away from it) after the last look and before it answered the
+//   action: the page may have taken it away before the press arrived, which cannot be told. (A
+//   browser answers an action before it shows what the page did with it: a row the press took
+//   away is told changing after the answer.)
 
 #include <map>
 #include <optional>
@@ -66,6 +71,8 @@ struct Pressed {
     const ax::RunningApp& app;
     Rect window;  // the target window's frame (null: unknown)
     const WindowReading& reread;
+    // The browser told the page changing after the last look and before it answered the action.
+    bool pageChangedFirst = false;
 };
 
 // Follows the pressed element until what became of it tells whether the press reached it,

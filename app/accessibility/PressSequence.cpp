@@ -158,6 +158,7 @@ std::optional<ElementLook> PressSequence::lastLook(const PresentControl& target,
     // The last look before the action: a control relabelled, or turned off, since is not
     // pressed. (A label lent by the reading leaves the element without one of its own.)
     PressFailure lost = PressFailure::gone;
+    lookedAt_ = clock_.now();
     auto before = lookAt(element, lost);
     if (!before) {
         outcome.failure = lost;
@@ -189,7 +190,20 @@ std::optional<ElementLook> PressSequence::lastLook(const PresentControl& target,
 
 bool PressSequence::act(const PresentControl& target, PressOutcome& outcome) {
     const ax::Element& element = target.element;
+    pageChangedFirst_ = false;
     const auto pressError = backend_.performAction(element, "AXPress");
+    if (!pressError && web_) {
+        // Asked at once: every change the browser told before its answer is in by then. A page
+        // that takes a row away shows its other changes (its title) before its tree's.
+        const double answered = clock_.now();
+        const ax::Element& app = request_.windowElement.isNull() ? element : request_.windowElement;
+        const auto told = backend_.changesSince(app, lookedAt_);
+        pageChangedFirst_ =
+            told && std::any_of(told->begin(), told->end(), [&](const ax::Change& change) {
+                return change.kind == ax::Change::Kind::content && change.at < answered &&
+                       holds(change.source, since_);
+            });
+    }
     if (!pressError) {
         // Outside web content an action taken is a press made; in it, where it lands tells.
         if (!web_) {
@@ -287,7 +301,8 @@ void PressSequence::follow(const PresentControl& target, const ElementLook& befo
                                         container,
                                         request_.app,
                                         request_.windowFrame,
-                                        request_.readWindow};
+                                        request_.readWindow,
+                                        pageChangedFirst_};
     const PressLanding::Landing landing =
         PressLanding::follow(backend_, clock_, pressed, AXActions::kPoll);
     outcome.told = landing.why;
