@@ -158,12 +158,14 @@ std::optional<ElementLook> PressSequence::lastLook(const PresentControl& target,
     // The last look before the action: a control relabelled, or turned off, since is not
     // pressed. (A label lent by the reading leaves the element without one of its own.)
     PressFailure lost = PressFailure::gone;
-    lookedAt_ = clock_.now();
     auto before = lookAt(element, lost);
     if (!before) {
         outcome.failure = lost;
         return std::nullopt;
     }
+    // Taken once the look is answered: what the app told before answering it has come in by
+    // then, and a change heard later was made after the look, not merely heard late.
+    lookedAt_ = clock_.now();
     // An element the fresh reading found under the chosen label although its own name differs
     // (the reading made its label otherwise) keeps the name it had.
     const bool ownName = !target.replaced && first_ && !first_->label.empty() &&

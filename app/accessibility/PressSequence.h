@@ -106,8 +106,8 @@ class PressSequence {
     std::optional<std::vector<ax::Element>> tickers_;
     std::optional<std::vector<ax::Element>> lineage_;
     std::vector<std::pair<ax::Element, bool>> judged_;
-    // When the last look before the action began; whether the browser told a change that holds
-    // the press from then until it answered the action.
+    // When the last look before the action was answered; whether the browser told a change that
+    // holds the press from then until it answered the action.
     double lookedAt_ = 0;
     bool pageChangedFirst_ = false;
 };
