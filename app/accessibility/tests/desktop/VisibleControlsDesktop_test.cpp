@@ -561,7 +561,7 @@ TEST_P(LibraryPages, OfferWhatTheBrowsersHitTestFinds) {
          {{"Wi-Fi", "Library components: wifi on"},
           {"Remember me", "Library components: wifi on, remember on"}}},
         {"shoelace.html#open",
-         "Library components: wifi",
+         "Library components (dialog)",
          {"Save name"},
          {"Wi-Fi", "Remember me", "Open dialog"}},
         {"faded.html", "Library faded", {"Upload", "New folder"}, {"Delete forever", "Keep"}, true},

@@ -385,14 +385,15 @@ TEST_F(ControllerDesktop, ScrollFindAndPinOverALongPage) {
         << ::testing::PrintToString(testing::highlightNames(app_));
     type("key " + digit + " p");
     const auto numbered = [&] {
-        return eventually([&] { return holds(testing::highlightNames(app_), label); }, 10);
+        // A reading of the long page on a loaded machine may take a good part of this.
+        return eventually([&] { return holds(testing::highlightNames(app_), label); }, 30);
     };
     type("key Escape");
     ASSERT_TRUE(overlayShows(false, "pinned"));
     EXPECT_THAT(settings(), HasSubstr("\"pin\"")) << label;
     type("key ctrl+alt+space");
     EXPECT_TRUE(numbered()) << label << " "
-                            << ::testing::PrintToString(testing::highlightNames(app_));
+                            << ::testing::PrintToString(testing::highlightNames(app_)) << log();
     type("key Escape");
     ASSERT_TRUE(overlayShows(false, "pinned-closed"));
     quitApp();
