@@ -1,6 +1,7 @@
 #include "app/accessibility/PressSequence.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "app/accessibility/BoundedReader.h"
 #include "app/accessibility/DialogInFront.h"
@@ -201,11 +202,7 @@ bool PressSequence::act(const PresentControl& target, PressOutcome& outcome) {
         const double answered = backend_.lastActionAnswered().value_or(clock_.now());
         const ax::Element& app = request_.windowElement.isNull() ? element : request_.windowElement;
         const auto told = backend_.changesSince(app, lookedAt_);
-        pageChangedFirst_ =
-            told && std::any_of(told->begin(), told->end(), [&](const ax::Change& change) {
-                return change.kind == ax::Change::Kind::content && change.at < answered &&
-                       holds(change.source, since_);
-            });
+        pageChangedFirst_ = told && changedBeforeAnswer(*told, answered);
     }
     if (!pressError) {
         // Outside web content an action taken is a press made; in it, where it lands tells.
@@ -423,7 +420,38 @@ bool PressSequence::holds(const ax::Element& source, double since) {
            touches(source);
 }
 
-bool PressSequence::touches(const ax::Element& source) {
+bool PressSequence::changedBeforeAnswer(const std::vector<ax::Change>& told, double answered) {
+    const auto content = [](const ax::Change& change) {
+        return change.kind == ax::Change::Kind::content;
+    };
+    if (std::none_of(told.begin(), told.end(),
+                     [&](const ax::Change& c) { return content(c) && c.at < answered; })) {
+        return false;
+    }
+    // What ticked between the window coming forward and the look ticks on: the parts that
+    // change by themselves are looked for up to the look.
+    if (const auto before =
+            backend_.changesSince(request_.element, since_ - PageTickers::kHistory)) {
+        tickers_ = PageTickers::find(*before, lookedAt_);
+    }
+    const auto isTicker = [&](const ax::Element& source) {
+        return tickers_ && std::find(tickers_->begin(), tickers_->end(), source) != tickers_->end();
+    };
+    return std::any_of(told.begin(), told.end(), [&](const ax::Change& change) {
+        if (!content(change) || change.at >= answered || !holds(change.source, since_)) {
+            return false;
+        }
+        // A part a ticker draws anew with each tick (a clock's text) is told at the tick's
+        // moment, and is gone before it can be asked where it lay.
+        const bool tick = std::any_of(told.begin(), told.end(), [&](const ax::Change& other) {
+            return content(other) && std::abs(other.at - change.at) < PageTickers::kOneMoment &&
+                   isTicker(other.source);
+        });
+        return !tick || inLineage(change.source);
+    });
+}
+
+bool PressSequence::inLineage(const ax::Element& source) {
     if (!lineage_) {
         lineage_.emplace();
         ax::Element current = request_.element;
@@ -432,8 +460,11 @@ bool PressSequence::touches(const ax::Element& source) {
             current = parentOf(backend_, current);
         }
     }
-    if (source.isNull() ||
-        std::find(lineage_->begin(), lineage_->end(), source) != lineage_->end()) {
+    return std::find(lineage_->begin(), lineage_->end(), source) != lineage_->end();
+}
+
+bool PressSequence::touches(const ax::Element& source) {
+    if (source.isNull() || inLineage(source)) {
         return true;
     }
     for (const auto& [element, near] : judged_) {

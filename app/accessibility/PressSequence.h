@@ -75,6 +75,11 @@ class PressSequence {
     // Whether a change of `source` can touch the chosen control: its own node, its ancestors
     // (their children lists), or anything laid over its place.
     bool touches(const ax::Element& source);
+    // Whether `source` is the chosen control or one of its ancestors.
+    bool inLineage(const ax::Element& source);
+    // Whether the page changed, other than by itself, from the last look until the browser
+    // answered the action at `answered`: what the changes it told up to then say.
+    bool changedBeforeAnswer(const std::vector<ax::Change>& told, double answered);
     // The newest drawing of a control the page draws anew; none when the page dropped it.
     std::optional<PresentControl> newest(PresentControl target);
     // A drawing anew of the chosen control among the children of `container`.
