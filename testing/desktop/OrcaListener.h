@@ -2,8 +2,12 @@
 
 // A real Orca in the virtual desktop with speech and braille off, writing what it would speak to
 // a debug file, for journeys that check what a screen reader user hears. Orca runs once per
-// user: one of another test run is waited for. Its debug file is written in blocks, so what it
-// said is read once it has stopped.
+// user: test runs beside each other take turns (OrcaTurn), and one the user runs is waited for.
+// Its debug file is written in blocks, so what it said is read once it has stopped.
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -15,12 +19,37 @@
 
 namespace ovra::testing {
 
+// The user's turn to run Orca, held until destroyed: Orca refuses to start while another of the
+// user's runs, whatever desktop it reads, so runs of the tests beside each other take turns by a
+// lock on a file all of them see. Then one the user runs is waited for.
+class OrcaTurn {
+  public:
+    OrcaTurn() {
+        const std::string path = "/tmp/ovra-orca-" + std::to_string(::getuid()) + ".lock";
+        fd_ = ::open(path.c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0600);
+        held_ =
+            fd_ >= 0 && eventually([&] { return ::flock(fd_, LOCK_EX | LOCK_NB) == 0; }, 300) &&
+            eventually([] { return std::system("pgrep -x -u \"$(id -u)\" orca >/dev/null") != 0; },
+                       120);
+    }
+    ~OrcaTurn() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    OrcaTurn(const OrcaTurn&) = delete;
+    OrcaTurn& operator=(const OrcaTurn&) = delete;
+    bool held() const { return held_; }
+
+  private:
+    int fd_ = -1;
+    bool held_ = false;
+};
+
 class OrcaListener {
   public:
     explicit OrcaListener(std::filesystem::path folder) : folder_(std::move(folder)) {
         std::filesystem::create_directories(folder_);
-        eventually([] { return std::system("pgrep -x -u \"$(id -u)\" orca >/dev/null") != 0; },
-                   120);
         orca_ =
             LaunchedApp::start({"orca", "--disable", "speech", "--disable", "braille", "--disable",
                                 "main-window", "--disable", "splash-window", "--user-prefs",
@@ -50,6 +79,7 @@ class OrcaListener {
   private:
     std::filesystem::path debugFile() const { return folder_ / "debug.out"; }
 
+    OrcaTurn turn_;
     std::filesystem::path folder_;
     LaunchedApp orca_;
     bool started_ = false;

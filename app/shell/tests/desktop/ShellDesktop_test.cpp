@@ -16,6 +16,7 @@
 
 #include "testing/desktop/Commands.h"
 #include "testing/desktop/LaunchedApp.h"
+#include "testing/desktop/OrcaListener.h"
 #include "testing/desktop/PipedProgram.h"
 #include "testing/desktop/Screenshot.h"
 
@@ -142,9 +143,9 @@ TEST_F(ShellDesktop, WithOrcaReadingAPageTheIslandHoldsTheKeys) {
     auto chromium = LaunchedApp::chromium(testing::fixtureUrl("news.html"));
     const auto inFront = [] { return output("xdotool getactivewindow getwindowname"); };
     ASSERT_TRUE(eventually([&] { return inFront().find("Chromium") != std::string::npos; }, 60));
-    // Orca runs once per user: one of another test run ends first.
-    ASSERT_TRUE(eventually(
-        [] { return std::system("pgrep -x -u \"$(id -u)\" orca >/dev/null") != 0; }, 120));
+    // Orca runs once per user.
+    const testing::OrcaTurn turn;
+    ASSERT_TRUE(turn.held());
     const fs::path debug = folder_ / "orca.out";
     auto orca =
         LaunchedApp::start({"orca", "--disable", "speech", "--disable", "braille", "--disable",
