@@ -88,7 +88,7 @@ class KeptReading : public ::testing::Test {
                            return !number(names, label).empty();
                        });
             },
-            10);
+            30);  // a reading on a loaded machine
         return names;
     }
     // The number of the highlight of `label` among `names` ("3, Reply, Button"); "" when none.
