@@ -197,9 +197,10 @@ bool PressSequence::act(const PresentControl& target, PressOutcome& outcome) {
     const auto pressError = backend_.performAction(element, "AXPress");
     if (!pressError && web_) {
         // Asked at once: every change the browser told before its answer is in by then. A page
-        // that takes a row away shows its other changes (its title) before its tree's. The
-        // press's own changes come after the answer, though they may be taken in with it.
-        const double answered = backend_.lastActionAnswered().value_or(clock_.now());
+        // that takes a row away shows its other changes (its title) before its tree's. Changes
+        // taken in with the answer count too: a browser answers before the page gets the click,
+        // so what the page did then cannot be told from what the press did.
+        const double answered = clock_.now();
         const ax::Element& app = request_.windowElement.isNull() ? element : request_.windowElement;
         const auto told = backend_.changesSince(app, lookedAt_);
         pageChangedFirst_ = told && changedBeforeAnswer(*told, answered);

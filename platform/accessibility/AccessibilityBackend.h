@@ -226,9 +226,6 @@ class AccessibilityBackend {
         (void)since;
         return std::nullopt;
     }
-    // When the app's answer to the last action performed came in, in the clock changes are told
-    // in: a change told before it was told before the app took the action. None when unknown.
-    virtual std::optional<double> lastActionAnswered() const { return std::nullopt; }
 
     // --- Scale ---
 

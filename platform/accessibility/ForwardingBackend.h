@@ -58,9 +58,6 @@ class ForwardingBackend : public AccessibilityBackend {
                                         const Value& value) override {
         return inner_.setAttribute(element, name, value);
     }
-    std::optional<double> lastActionAnswered() const override {
-        return inner_.lastActionAnswered();
-    }
     std::optional<std::vector<Change>> changesSince(const Element& element, double since) override {
         return inner_.changesSince(element, since);
     }

@@ -16,7 +16,6 @@ using namespace session;
 struct AtspiBackend::Impl {
     explicit Impl(const AtspiOptions& options) : session(options) {}
     AtspiSession session;
-    std::optional<double> actionAnswered;  // seconds of the steady clock
 };
 
 namespace {
@@ -525,7 +524,6 @@ std::optional<ax::AXError> AtspiBackend::performAction(const ax::Element& elemen
     return onElement(
         element, true,
         [&](AtspiSession& session, const AtspiRef& ref) -> std::optional<ax::AXError> {
-            impl_->actionAnswered.reset();
             if (action == "AXRaise") {
                 return session.raise(ref);
             }
@@ -557,8 +555,6 @@ std::optional<ax::AXError> AtspiBackend::performAction(const ax::Element& elemen
             if (!done.ok()) {
                 return errorFor(done);
             }
-            impl_->actionAnswered =
-                std::chrono::duration<double>(done.arrived.time_since_epoch()).count();
             if (reply::boolean(done.message.get()) == false) {
                 return AXError::cannotComplete;
             }
@@ -659,11 +655,6 @@ std::optional<std::vector<ax::Change>> AtspiBackend::changesSince(const ax::Elem
                               return std::move(*changes);
                           });
     return told ? std::optional(std::move(told).value()) : std::nullopt;
-}
-
-std::optional<double> AtspiBackend::lastActionAnswered() const {
-    std::lock_guard lock(mutex_);
-    return impl_->actionAnswered;
 }
 
 double AtspiBackend::scaleOf(const ax::Element& element) {

@@ -70,7 +70,6 @@ class AtspiBackend final : public ax::AccessibilityBackend {
 
     std::optional<std::vector<ax::Change>> changesSince(const ax::Element& element,
                                                         double since) override;
-    std::optional<double> lastActionAnswered() const override;
     double scaleOf(const ax::Element& element) override;
 
     // Drops everything read so far: the next reading of any app starts cold.

@@ -273,10 +273,7 @@ void BusConnection::pumpUntil(const std::function<bool()>& done, SteadyTime unti
 Reply BusConnection::call(Message message, std::chrono::microseconds timeout) {
     // Shared, not on the stack: a reply may still come after we stopped waiting.
     auto result = std::make_shared<std::optional<Reply>>();
-    send(std::move(message), timeout, [result](Reply reply) {
-        reply.arrived = std::chrono::steady_clock::now();
-        *result = std::move(reply);
-    });
+    send(std::move(message), timeout, [result](Reply reply) { *result = std::move(reply); });
     pumpUntil([&] { return result->has_value(); },
               std::chrono::steady_clock::now() + timeout + std::chrono::milliseconds(50));
     if (!result->has_value()) {

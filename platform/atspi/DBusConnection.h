@@ -34,9 +34,6 @@ struct Reply {
     Message message;     // a method return; null on error
     std::string error;   // D-Bus error name; empty on success
     std::string detail;  // the error's text
-    // When it was taken in: the signals sent after it are taken in after this, also those
-    // read off the socket together with it.
-    SteadyTime arrived{};
     bool ok() const { return message != nullptr; }
 };
 
