@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -64,8 +65,19 @@ class LaunchedApp {
     }
 
     // Firefox ESR on a local page, with a profile left at its defaults in `profile` (an empty
-    // folder, or that of a running Firefox: the page then opens in a new tab of it).
+    // folder, or that of a running Firefox: the page then opens in a new tab of it), but for the
+    // privacy notice of a first start: a tab of its own, opened a while later, which would take
+    // the page's place in front (and, with no network, shows "Problem loading page").
     static LaunchedApp firefox(const std::string& url, const std::string& profile) {
+        std::FILE* prefs =
+            profile.empty() ? nullptr : std::fopen((profile + "/user.js").c_str(), "a");
+        if (prefs != nullptr) {
+            std::fputs(
+                "user_pref(\"datareporting.policy.dataSubmissionPolicyBypassNotification\", "
+                "true);\nuser_pref(\"datareporting.policy.firstRunURL\", \"\");\n",
+                prefs);
+            std::fclose(prefs);
+        }
         return start({"firefox-esr", "--profile", profile, url});
     }
 
@@ -73,7 +85,9 @@ class LaunchedApp {
     static LaunchedApp firefoxInOwnProfile(const std::string& url) {
         char pattern[] = "/tmp/ovra-firefox.XXXXXX";
         const std::string profile = mkdtemp(pattern) ? pattern : "";
-        return start({"firefox-esr", "--profile", profile, url}, profile);
+        LaunchedApp app = firefox(url, profile);
+        app.scratch_ = profile;
+        return app;
     }
 
     // Chromium on a local page with accessibility forced on (or left off, to test the wake), and
