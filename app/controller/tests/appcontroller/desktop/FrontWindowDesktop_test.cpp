@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -153,12 +154,23 @@ TEST(FrontWindowDesktop, OfTwoBrowserWindowsAtOneSpotThePressedOneStaysInFront) 
     const std::uint32_t second =
         windows().front().window == first ? windows().back().window : windows().front().window;
     // Chromium brings its new window forward once it has made it, on a loaded machine well after
-    // the window shows: the address is typed into it then, and the page is in it before the
-    // first window is brought back.
-    ASSERT_TRUE(eventually([&] { return activeWindow() == second; }, 30));
-    ASSERT_TRUE(testing::xdotool("key ctrl+l sleep 0.3 type '" + page + "?second'"));
-    ASSERT_TRUE(testing::xdotool("key Return"));
-    ASSERT_EQ(activeWindowOf(browser.pid(), "declined 0 accepted 0 - Chromium"), second);
+    // the window shows: the address is typed into it then (again, where its address bar did not
+    // take it), and the page is in it before the first window is brought back.
+    const auto secondShowsThePage = [&] {
+        const auto all = windows();
+        return activeWindow() == second && std::any_of(all.begin(), all.end(), [&](const auto& w) {
+                   return w.window == second && w.title == "declined 0 accepted 0 - Chromium";
+               });
+    };
+    if (!eventually([&] { return activeWindow() == second; }, 10)) {
+        ASSERT_TRUE(testing::xdotool("windowactivate --sync " + std::to_string(second)));
+    }
+    for (int attempt = 0; attempt < 3 && !secondShowsThePage(); ++attempt) {
+        ASSERT_TRUE(testing::xdotool("key ctrl+l sleep 0.5 type '" + page + "?second'"));
+        ASSERT_TRUE(testing::xdotool("key Return"));
+        eventually(secondShowsThePage, 10);
+    }
+    ASSERT_TRUE(secondShowsThePage());
     // At one spot, the one behind a little smaller: not copies of one window.
     for (const auto& window : windows()) {
         const std::string id = std::to_string(window.window);
