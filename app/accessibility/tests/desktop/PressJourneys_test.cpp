@@ -240,7 +240,8 @@ TEST_P(PressJourneys, WhatThePressSaysIsWhatThePageDid) {
         SCOPED_TRACE(label);
         ASSERT_NO_FATAL_FAILURE(takeKeyboard());
         const PressOutcome outcome = press(readWith(label), label);
-        if (std::string_view(label) == "Remove Red") {
+        // (Firefox, loaded, may tell the chip's going with the answer: see the row journey.)
+        if (std::string_view(label) == "Remove Red" && !firefox()) {
             EXPECT_EQ(said(outcome), "pressed") << outcome.told;
         }
         EXPECT_THAT(said(outcome), ::testing::AnyOf("pressed", "unsure"));
@@ -311,7 +312,9 @@ TEST_P(PressJourneys, ThePressGoesToTheRowTheUserSawOrNowhere) {
     ASSERT_NO_FATAL_FAILURE(launchOther());
     // What the press must say; either: as its timing falls (pressed where the page counted it,
     // else gone, refused or cannot tell); shown: pressed, or cannot tell where the browser shows
-    // no text of what the row shows.
+    // no text of what the row shows, or where a row goes with the press in Firefox, which answers
+    // the action before its page gets the click: on a loaded machine the row's going comes in
+    // with the answer, as a page's own would.
     enum class Told { pressed, notPressed, either, shown };
     struct Case {
         const char* setUp;      // the page's set-up button
@@ -321,7 +324,7 @@ TEST_P(PressJourneys, ThePressGoesToTheRowTheUserSawOrNowhere) {
         const char* refused;    // why not, when not pressed
     };
     const Case cases[] = {
-        {"Set up quiet", "Delete", "", Told::pressed, ""},
+        {"Set up quiet", "Delete", "", firefox() ? Told::shown : Told::pressed, ""},
         {"Set up quiet", "Delete", "Remove first", Told::notPressed, "gone"},
         {"Set up 0", "Delete", "", Told::either, "gone"},
         {"Set up 50", "Delete", "", Told::either, "gone"},
@@ -331,7 +334,7 @@ TEST_P(PressJourneys, ThePressGoesToTheRowTheUserSawOrNowhere) {
         {"Set up keyless", "Archive", "", Told::pressed, ""},
         {"Set up keyless", "Archive", "Remove first", Told::notPressed, "changed"},
         {"Set up keyless", "Archive", "Add on top", Told::pressed, ""},
-        {"Set up tasks", "Remove", "", Told::pressed, ""},
+        {"Set up tasks", "Remove", "", firefox() ? Told::shown : Told::pressed, ""},
         // Firefox shows no text of the picker's month: its next drawing looks like this one.
         {"Set up picker", "Next", "", firefox() ? Told::shown : Told::pressed, ""},
         {"Set up modal quiet", "Save settings", "", Told::pressed, ""},
