@@ -9,7 +9,6 @@
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <xcb/xcb.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -19,6 +18,7 @@
 #include "testing/Files.h"
 #include "testing/desktop/Commands.h"
 #include "testing/desktop/Highlights.h"
+#include "testing/desktop/KeyboardGrab.h"
 #include "testing/desktop/LaunchedApp.h"
 
 namespace ovra {
@@ -33,20 +33,6 @@ std::string hotkeyThen(const std::string& key, bool rolled) {
     return rolled ? "keydown ctrl+alt+space sleep 0.08 keyup ctrl+alt sleep 0.03 key " + key +
                         " keyup space"
                   : "keydown ctrl+alt+space sleep 0.08 keyup ctrl+alt+space sleep 0.03 key " + key;
-}
-
-// Whether no program holds the keyboard: another one could take it now.
-bool keyboardFree() {
-    xcb_connection_t* xcb = xcb_connect(nullptr, nullptr);
-    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(xcb)).data->root;
-    xcb_grab_keyboard_reply_t* reply = xcb_grab_keyboard_reply(
-        xcb,
-        xcb_grab_keyboard(xcb, 0, root, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
-        nullptr);
-    const bool free = reply != nullptr && reply->status == XCB_GRAB_STATUS_SUCCESS;
-    std::free(reply);
-    xcb_disconnect(xcb);  // lets go of the grab taken to find out
-    return free;
 }
 
 class EarlyKeys : public ::testing::Test {
@@ -105,7 +91,7 @@ class EarlyKeys : public ::testing::Test {
         return static_cast<int>(end - begin - 6) + std::atoi(shown.c_str() + end + 12);
     }
     bool backToThePage() {
-        return testing::keyboardBackTo(browser_.pid()) && eventually(keyboardFree, 5);
+        return testing::keyboardBackTo(browser_.pid()) && eventually(testing::keyboardFree, 5);
     }
 
     testing::LaunchedApp browser_;

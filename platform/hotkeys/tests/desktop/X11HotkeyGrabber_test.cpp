@@ -12,6 +12,7 @@
 
 #include "platform/hotkeys/HotkeyEventPump.h"
 #include "platform/keyboard/X11Keyboard.h"
+#include "testing/desktop/KeyboardGrab.h"
 #include "testing/desktop/TypedKeys.h"
 
 namespace ovra::hotkeys {
@@ -29,20 +30,6 @@ bool grabElsewhere(xcb_connection_t* xcb, xcb_keycode_t key, unsigned locks) {
         xcb_grab_key_checked(xcb, 0, root, mods, key, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
     std::free(error);
     return error == nullptr;
-}
-
-// Whether no program holds the keyboard: another one could take it now.
-bool keyboardFree() {
-    xcb_connection_t* xcb = xcb_connect(nullptr, nullptr);
-    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(xcb)).data->root;
-    xcb_grab_keyboard_reply_t* reply = xcb_grab_keyboard_reply(
-        xcb,
-        xcb_grab_keyboard(xcb, 0, root, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
-        nullptr);
-    const bool free = reply != nullptr && reply->status == XCB_GRAB_STATUS_SUCCESS;
-    std::free(reply);
-    xcb_disconnect(xcb);  // lets go of the grab taken to find out
-    return free;
 }
 
 TEST(X11Hotkeys, ChordFiresOnceWithLocksOnAndAnotherProgramsChordIsTaken) {
@@ -144,14 +131,14 @@ TEST(X11Hotkeys, TheKeyboardHeldFromAChordsPressIsGivenBack) {
     keys.down(Keys::f);
     ASSERT_TRUE(pumpUntil([&] { return presses == 1; }));
     EXPECT_TRUE(hotkeys.keyboardHeld());
-    EXPECT_FALSE(keyboardFree());
+    EXPECT_FALSE(testing::keyboardFree());
     keys.tap(Keys::seven);
     ASSERT_TRUE(pumpUntil([&] { return !held.empty(); }));
     EXPECT_EQ(held.front().xKeycode, *layout.xKeycode(Keys::seven));
     EXPECT_TRUE(held.front().ctrl && held.front().alt && !held.front().modifierOnly);
 
     hotkeys.letKeyboardGo();
-    EXPECT_TRUE(keyboardFree());  // and the chord's release, sent after, goes elsewhere
+    EXPECT_TRUE(testing::keyboardFree());  // and the chord's release, sent after, goes elsewhere
     keys.up(Keys::f);
     keys.up(Keys::alt);
     keys.up(Keys::control);
@@ -159,7 +146,7 @@ TEST(X11Hotkeys, TheKeyboardHeldFromAChordsPressIsGivenBack) {
     EXPECT_TRUE(pumpUntil([&] { return presses == 2; })) << "the press after the hold was lost";
     EXPECT_TRUE(hotkeys.keyboardHeld());
     grabber.value().reset();
-    EXPECT_TRUE(keyboardFree());
+    EXPECT_TRUE(testing::keyboardFree());
 }
 
 }  // namespace
