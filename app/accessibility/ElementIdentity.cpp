@@ -61,11 +61,26 @@ std::string textOf(const ElementLook& look) {
     return look.label;
 }
 
+// An element's own text, else the words a toolkit folds into it (a box of a page whose words
+// have no element of their own).
+std::string shownBy(ax::AccessibilityBackend& backend, const ax::Element& element,
+                    const ElementLook& look) {
+    std::string text = comparable(textOf(look));
+    if (text.empty()) {
+        if (const auto folded = backend.attribute(element, "AXText")) {
+            if (const std::string* words = ax::asString(*folded)) {
+                text = comparable(*words);
+            }
+        }
+    }
+    return text;
+}
+
 // What a part of a row shows, "role text": its own text, else the texts inside it (a cell that
 // holds a name), a few levels and elements down at most, spending `budget` looks.
 std::string described(ax::AccessibilityBackend& backend, const ax::Element& part,
                       const ElementLook& look, int& budget, const Deadline* deadline) {
-    std::string shown = comparable(textOf(look));
+    std::string shown = shownBy(backend, part, look);
     std::vector<std::pair<ax::Element, int>> within;
     if (shown.empty()) {
         within.emplace_back(part, 0);
@@ -84,7 +99,7 @@ std::string described(ax::AccessibilityBackend& backend, const ax::Element& part
             if (!seen) {
                 continue;
             }
-            if (const std::string text = comparable(textOf(*seen)); !text.empty()) {
+            if (const std::string text = shownBy(backend, kid, *seen); !text.empty()) {
                 shown += (shown.empty() ? "" : " ") + text;
             } else if (level + 1 < kMostLevelsInside) {
                 within.emplace_back(kid, level + 1);
@@ -260,25 +275,35 @@ std::optional<ElementSetting> setting(ax::AccessibilityBackend& backend, const a
     if (!parts) {
         return std::nullopt;
     }
-    // The page's own parts, or a row of many, are many rows: the control's row is what lies on
-    // its line.
-    const bool byLine = page || parts->size() > kMostRowParts;
+    std::vector<std::optional<ElementLook>> looks;
+    looks.reserve(parts->size());
     for (const ax::Element& kid : *parts) {
         if (late()) {
             return std::nullopt;
         }
-        if (out.row.size() >= kMostRowParts) {
-            break;
+        looks.push_back(kid == inRow ? std::nullopt : lookAgain(backend, kid));
+    }
+    // The page's own parts, a row of many, or parts that hold another control like this one
+    // (rows whose boxes the toolkit left out) are many rows: the control's row is what lies on
+    // its line.
+    const bool alike =
+        !self->label.empty() && std::any_of(looks.begin(), looks.end(), [&](const auto& part) {
+            return part && part->role == self->role && sameLabel(part->label, self->label);
+        });
+    const bool byLine = page || parts->size() > kMostRowParts || alike;
+    for (std::size_t i = 0; i < parts->size() && out.row.size() < kMostRowParts; ++i) {
+        if (late()) {
+            return std::nullopt;
         }
-        if (kid == inRow) {
+        if ((*parts)[i] == inRow) {
             out.row.emplace_back("*");
             continue;
         }
-        const auto part = lookAgain(backend, kid);
+        const auto& part = looks[i];
         if (byLine && (!part || !part->frame || !line || !onLine(*part->frame, *line))) {
             continue;
         }
-        out.row.push_back(part ? described(backend, kid, *part, budget, deadline) : "?");
+        out.row.push_back(part ? described(backend, (*parts)[i], *part, budget, deadline) : "?");
     }
     // The labels above, up to the page or the window, whose own titles change with what they show.
     std::optional<ax::Element> above = page ? std::nullopt : row;

@@ -155,7 +155,10 @@ class NodeCache {
     // Component.GetExtents in the coordinates the toolkit gives anyway.
     Message extentsCall(const Node& n) const;
     void requestAttributes(Node& n, bool urgent = false);
-    void requestText(Node& n, bool urgent = false);
+    void requestText(Node& n, bool urgent = false, std::int32_t characters = -1);
+    // Its character count, then its text up to that count (Gecko answers a text asked past its
+    // end with nothing).
+    void requestCountedText(Node& n);
     // A node's child list is asked only where its count says the list is short; elsewhere the
     // children fail to read (and are read by index or by what lies on screen).
     void requestChildren(Node& n, bool urgent = false);

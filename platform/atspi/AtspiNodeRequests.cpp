@@ -445,7 +445,7 @@ void NodeCache::forgetActions(const std::string& key) {
     }
 }
 
-void NodeCache::requestText(Node& n, bool urgent) {
+void NodeCache::requestText(Node& n, bool urgent, std::int32_t characters) {
     if (!n.text.unread()) {
         return;
     }
@@ -453,6 +453,9 @@ void NodeCache::requestText(Node& n, bool urgent) {
     // No more than is kept: the text of a whole document is not asked for.
     dbus_int32_t start = 0;
     auto end = static_cast<dbus_int32_t>(text::kMaxForeignTextBytes);
+    if (characters >= 0 && characters < end) {
+        end = characters;
+    }
     if (call) {
         dbus_message_append_args(call.get(), DBUS_TYPE_INT32, &start, DBUS_TYPE_INT32, &end,
                                  DBUS_TYPE_INVALID);
@@ -467,6 +470,28 @@ void NodeCache::requestText(Node& n, bool urgent) {
             return text;
         },
         urgent);
+}
+
+void NodeCache::requestCountedText(Node& n) {
+    if (n.characterCount.unread()) {
+        requestCharacterCount(n);
+        const std::string key = n.key();
+        requests_.waitUntil(
+            [&] {
+                Node* t = find(key);
+                return t == nullptr || t->characterCount.settled();
+            },
+            requests_.waitBudget(n.bus));
+    }
+    Node* live = find(n.key());
+    if (live == nullptr) {
+        return;
+    }
+    if (live->characterCount.failed()) {
+        live->text.failWith(live->characterCount.error);
+    } else if (live->characterCount.done()) {
+        requestText(*live, true, live->characterCount.value);
+    }
 }
 
 void NodeCache::requestRangeProperty(Node& n, Cached<double> Node::*part, const char* property) {

@@ -48,6 +48,7 @@ Toolkit toolkitOf(std::string_view name, std::string_view version) {
     toolkit.opacityInStates = gecko;
     toolkit.showingLagsPaint = gecko;
     toolkit.hidesContentWhenCovered = gecko;
+    toolkit.foldsTextIntoBoxes = gecko;
     toolkit.textActsThroughAncestor = chromium;
     toolkit.ownActionFirst = chromium;
     toolkit.documentOutsideScrollPane = chromium;

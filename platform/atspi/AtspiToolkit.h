@@ -69,6 +69,10 @@ struct Toolkit {
     // Gecko takes everything in a window off its tree (nothing in it showing) while the window is
     // covered whole, tells no one, and puts it back a moment after any of it shows again.
     bool hidesContentWhenCovered = false;
+    // Gecko gives a page's plain words no element of their own: they are the text of the box
+    // around them (a <div>'s words are its section's text, with U+FFFC where each element inside
+    // it stands), so a row of boxes reads as boxes without words.
+    bool foldsTextIntoBoxes = false;
     // Gecko takes SHOWING from what it last painted and tells no one when that changes: a control
     // just added reads as not showing until the page changes again.
     bool showingLagsPaint = false;

@@ -299,6 +299,9 @@ ax::Read ValueMapping::valueOf(Node& n, std::string_view name, bool webArea) {
     if (name == "AXValue") {
         return valueAttribute(n, role);
     }
+    if (name == "AXText") {
+        return foldedText(n, role);
+    }
     if (name == "AXMinValue" || name == "AXMaxValue") {
         const Cached<double>& bound = name == "AXMinValue" ? n.minimum : n.maximum;
         if (!isRangeRole(role) || bound.unread()) {
@@ -365,6 +368,48 @@ ax::Read ValueMapping::valueAttribute(Node& n, std::uint32_t role) {
         return ax::Value(truncated(n.text.value));
     }
     return fail(AXError::unsupportedAttribute);
+}
+
+ax::Read ValueMapping::foldedText(Node& n, std::uint32_t role) {
+    // What a box of a page shows in words, where the toolkit folds them into it; never a field's
+    // content (a password), an editable region's or a whole document's.
+    if (!apps_.knownToolkit(n.bus).foldsTextIntoBoxes || !n.inDocument || nodes_.isPage(n) ||
+        isTextInputRole(role) || n.states.value.has(ATSPI_STATE_EDITABLE)) {
+        return fail(AXError::unsupportedAttribute);
+    }
+    const std::string key = n.key();
+    if (n.text.unread()) {
+        nodes_.requestCountedText(n);
+        requests_.waitUntil(
+            [&] {
+                Node* t = nodes_.find(key);
+                return t == nullptr || t->text.settled();
+            },
+            requests_.waitBudget(n.bus));
+    }
+    Node* live = nodes_.find(key);
+    if (live == nullptr) {
+        return fail(AXError::appGone);
+    }
+    if (auto p = live->text.problem()) {
+        return fail(*p);
+    }
+    // The places of the elements inside it are theirs to tell.
+    static constexpr std::string_view kElementMark = "\xEF\xBF\xBC";  // U+FFFC
+    std::string words;
+    const std::string& text = live->text.value;
+    for (std::size_t at = 0; at < text.size();) {
+        if (text.compare(at, kElementMark.size(), kElementMark) == 0) {
+            words += ' ';
+            at += kElementMark.size();
+        } else {
+            words += text[at++];
+        }
+    }
+    if (words.find_first_not_of(" \t\n") == std::string::npos) {
+        return fail(AXError::noValue);
+    }
+    return ax::Value(truncated(words));
 }
 
 ax::Read ValueMapping::titleElement(Node& n) {

@@ -55,6 +55,7 @@ class ValueMapping {
     ax::Read frameValue(Node& n, std::string_view name, const Rect& frame);
     ax::Read parentOf(Node& n);
     ax::Read valueAttribute(Node& n, std::uint32_t role);
+    ax::Read foldedText(Node& n, std::uint32_t role);
     ax::Read titleElement(Node& n);
     Result<ax::ElementList, AXError> childrenByIndex(Node& n, std::size_t count);
     // The window-relative frames of some toolkits, moved to where the window is on screen.

@@ -117,6 +117,32 @@ TEST(ElementIdentity, SettingsAreNotedInTheReadingsOrderWithinTheirBound) {
             EXPECT_EQ(reading.settings.size(), 20u);
             EXPECT_EQ(reading.settings.at("b3").row,
                       (std::vector<std::string>{"*", "AXStaticText stock 3"}));
+            // A toolkit that leaves the rows' boxes out and folds their words into a box: each
+            // control's row is still what lies on its line, words included.
+            nlohmann::json flat = nlohmann::json::array();
+            for (int n = 0; n < 4; ++n) {
+                const nlohmann::json in = {{"AXParent", {{"ref", "list"}}}};
+                flat.push_back({{"role", "AXGroup"},
+                                {"frame", {0, 40 * n, 200, 40}},
+                                {"attrs",
+                                 {{"AXParent", {{"ref", "list"}}},
+                                  {"AXText", "Stock " + std::to_string(n)}}}});
+                flat.push_back({{"id", "f" + std::to_string(n)},
+                                {"role", "AXButton"},
+                                {"title", "Watch"},
+                                {"frame", {300, 40 * n, 80, 40}},
+                                {"attrs", in}});
+            }
+            auto folded = ax::FakeAccessibilityBackend::fromJson({{"app", {{"pid", 9}}},
+                                                                  {"window",
+                                                                   {{"id", "list"},
+                                                                    {"role", "AXWindow"},
+                                                                    {"frame", {0, 0, 400, 800}},
+                                                                    {"children", flat}}}})
+                              .value();
+            const auto row = ElementIdentity::setting(*folded, folded->element("f2"));
+            ASSERT_TRUE(row);
+            EXPECT_EQ(row->row, (std::vector<std::string>{"AXGroup stock 2", "*"}));
         } else {
             EXPECT_LT(reading.settings.size(), 20u);
             EXPECT_LE(fake->clock().now(), ElementIdentity::kNoteLongest + 0.2);
