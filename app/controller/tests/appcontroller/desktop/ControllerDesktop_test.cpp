@@ -579,7 +579,7 @@ TEST_P(ControllerOverBrowsers, PressesOnlyTheChosenControlAndEveryScrollKeyMoves
 // 150 to 250 ms after its window gets the keyboard back, or draws them anew every 200 ms. Each
 // press runs the page's decline handler, or runs nothing and the user is told; accept never
 // runs, and the log and the press count agree with the page. Only where the page draws its
-// buttons anew may a press be told as one that cannot be told.
+// buttons anew or swaps them may a press be told as one that cannot be told.
 TEST_P(ControllerOverBrowsers, APressLandsOnTheChosenControlWhateverThePageDoes) {
     const testing::LaunchedApp compositor = testing::LaunchedApp::start({"xcompmgr"});
     launch(OVRA_LANDING_PAGE, "Decline all",
@@ -642,8 +642,10 @@ TEST_P(ControllerOverBrowsers, APressLandsOnTheChosenControlWhateverThePageDoes)
             std::printf("mode %s: pressed %.2f s after Return\n", mode.c_str(), took);
         } else if (unsure) {
             // A page that draws its buttons anew may do so between the action and the look
-            // after it: the press may have run, and the user is told it cannot be told.
-            EXPECT_EQ(mode, "d") << "only a page that redraws leaves the press unsure: " << log();
+            // after it, and on a loaded machine a timed swap may land just as the action goes:
+            // the press may have run, and the user is told it cannot be told.
+            EXPECT_TRUE(mode == "d" || (mode >= "1" && mode <= "5"))
+                << "only a page that redraws or swaps leaves the press unsure: " << log();
             EXPECT_TRUE(ran == 0 || ran == 1) << ran;
             std::printf("mode %s: cannot tell (the page ran it %d times)\n", mode.c_str(), ran);
         } else {
