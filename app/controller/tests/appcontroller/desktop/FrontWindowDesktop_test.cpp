@@ -180,11 +180,18 @@ TEST(FrontWindowDesktop, OfTwoBrowserWindowsAtOneSpotThePressedOneStaysInFront) 
     ASSERT_TRUE(testing::xdotool("windowactivate --sync " + std::to_string(first)));
     ASSERT_EQ(activeWindowOf(browser.pid(), "declined 0 accepted 0 - Chromium"), first);
     journey.start();
-    ASSERT_TRUE(testing::xdotool("type c"));
+    // The page takes its mode from a typed letter; on a loaded machine a key typed as the
+    // window comes forward may go astray, and a person types it again.
+    const auto typedMode = [&] {
+        return activeWindowOf(browser.pid(), "declined 0 accepted 0 c - Chromium") == first;
+    };
+    for (int attempt = 0; attempt < 3 && (attempt == 0 || !typedMode()); ++attempt) {
+        ASSERT_TRUE(testing::xdotool("windowactivate --sync " + std::to_string(first) + " type c"));
+    }
     // Where the key went, when not to the page.
-    ASSERT_EQ(activeWindowOf(browser.pid(), "declined 0 accepted 0 c - Chromium"), first)
-        << "in front: " << testing::output("xdotool getactivewindow getwindowname")
-        << journey.log();
+    ASSERT_TRUE(typedMode()) << "in front: "
+                             << testing::output("xdotool getactivewindow getwindowname")
+                             << journey.log();
     // A page just loaded may not be read whole yet: a person looks again.
     std::vector<testing::Highlight> shown;
     for (int attempt = 0; attempt < 3 && !testing::highlightFor(shown, "Decline all"); ++attempt) {

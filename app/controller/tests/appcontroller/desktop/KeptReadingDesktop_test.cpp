@@ -68,27 +68,37 @@ class KeptReading : public ::testing::Test {
     }
 
     // Opens the overlay once the last one has gone (faded, the keyboard handed back) and gives
-    // its highlights once they hold every label of `wanted`, or as they are after 10 s.
-    std::vector<std::string> open(const std::vector<std::string>& wanted) {
-        EXPECT_TRUE(eventually([] { return !testing::overlayOnScreen(); }, 5));
-        usleep(300'000);
-        const std::size_t before = logged("Ovra press: ");
-        for (int attempt = 0; attempt < 2; ++attempt) {
-            xdotool("key super+shift+space");
-            if (eventually([&] { return logged("Ovra press: ") > before; }, 5)) {
+    // its highlights once they hold every label of `wanted`, or as they are after 30 s. A page
+    // just loaded may not be in the browser's tree yet on a loaded machine: `looks` opens, as a
+    // person looks again.
+    std::vector<std::string> open(const std::vector<std::string>& wanted, int looks = 1) {
+        std::vector<std::string> names;
+        for (int look = 0; look < looks; ++look) {
+            if (look > 0) {
+                close();
+            }
+            EXPECT_TRUE(eventually([] { return !testing::overlayOnScreen(); }, 5));
+            usleep(300'000);
+            const std::size_t before = logged("Ovra press: ");
+            for (int attempt = 0; attempt < 2; ++attempt) {
+                xdotool("key super+shift+space");
+                if (eventually([&] { return logged("Ovra press: ") > before; }, 5)) {
+                    break;
+                }
+            }
+            if (eventually(
+                    [&] {
+                        names = testing::highlightNames(app_.pid);
+                        return !names.empty() &&
+                               std::all_of(wanted.begin(), wanted.end(),
+                                           [&](const std::string& label) {
+                                               return !number(names, label).empty();
+                                           });
+                    },
+                    looks > 1 ? 15 : 30)) {  // a reading on a loaded machine
                 break;
             }
         }
-        std::vector<std::string> names;
-        eventually(
-            [&] {
-                names = testing::highlightNames(app_.pid);
-                return !names.empty() &&
-                       std::all_of(wanted.begin(), wanted.end(), [&](const std::string& label) {
-                           return !number(names, label).empty();
-                       });
-            },
-            30);  // a reading on a loaded machine
         return names;
     }
     // The number of the highlight of `label` among `names` ("3, Reply, Button"); "" when none.
@@ -125,7 +135,8 @@ TEST_P(FirefoxAfterPresses, OffersItsPageAfterEveryPressThatMovedTheFocus) {
     ASSERT_NO_FATAL_FAILURE(launch(OVRA_READER_PAGE, "Next field", true, GetParam()));
     for (int press = 1; press <= 20; ++press) {
         SCOPED_TRACE("open " + std::to_string(press));
-        const auto names = open(kPageControls);
+        // (The page just loaded may be looked at again; never after a press.)
+        const auto names = open(kPageControls, press == 1 ? 3 : 1);
         for (const std::string& label : kPageControls) {
             EXPECT_NE(number(names, label), "") << label << " not offered\n"
                                                 << ::testing::PrintToString(names) << log();
@@ -146,7 +157,7 @@ INSTANTIATE_TEST_SUITE_P(Desktops, FirefoxAfterPresses, ::testing::Values(true, 
 // Reloaded, and navigated to from the address bar, the page is offered at the next open.
 TEST_F(KeptReading, FirefoxOffersItsPageAfterAReloadAndAfterNavigating) {
     ASSERT_NO_FATAL_FAILURE(launch(OVRA_READER_PAGE, "Next field", true, false));
-    ASSERT_NE(number(open(kPageControls), "Subject"), "") << log();
+    ASSERT_NE(number(open(kPageControls, 3), "Subject"), "") << log();
     close();
     for (int round = 0; round < 3; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
