@@ -7,6 +7,7 @@
 #include "app/accessibility/DialogInFront.h"
 #include "app/accessibility/PageTickers.h"
 #include "app/accessibility/PressLanding.h"
+#include "app/accessibility/SeenControls.h"
 
 namespace ovra {
 namespace {
@@ -181,10 +182,10 @@ std::optional<ElementLook> PressSequence::lastLook(const PresentControl& target,
         outcome.failure = PressFailure::disabled;
         return std::nullopt;
     }
-    // A modal the page put up as its window came back (after the wait, where it came late)
-    // takes the press: the action would reach what the person no longer sees.
+    // A modal or a cover the page put up as its window came back (after the wait, where it
+    // came late) takes the press: the action would reach what the person no longer sees.
     if (web_ && coveredSince(target)) {
-        outcome.told = "the page put a dialog in front of it";
+        outcome.told = "the page put something in front of it";
         outcome.failure = PressFailure::covered;
         return std::nullopt;
     }
@@ -334,14 +335,61 @@ bool PressSequence::coveredSince(const PresentControl& target) {
                     [&](const auto& entry) { return entry.second == target.element; })) {
         return false;
     }
-    // Not offered now, and a dialog it does not lie in is the window (a modal). A cover without
-    // a role is left to what is painted: one laid while the overlay was open may be a
-    // transparent one that the action passes by.
+    // Not offered now, and a dialog it does not lie in is the window (a modal).
     const auto inDialog = [&](const UICandidate& c) {
         return c.context && c.context != request_.candidate.context;
     };
-    return !reading->candidates.empty() &&
-           std::all_of(reading->candidates.begin(), reading->candidates.end(), inDialog);
+    if (!reading->candidates.empty() &&
+        std::all_of(reading->candidates.begin(), reading->candidates.end(), inDialog)) {
+        return true;
+    }
+    // Nor drawn anew in its place: what is painted there may be a cover without a role (a
+    // full-window layer that says what the page is busy with).
+    return std::none_of(reading->candidates.begin(), reading->candidates.end(),
+                        [&](const UICandidate& c) {
+                            return ElementIdentity::inItsPlace(request_.candidate, c.role,
+                                                               c.label(), c.frame);
+                        }) &&
+           coverOver(target);
+}
+
+bool PressSequence::coverOver(const PresentControl& target) {
+    if (request_.windowElement.isNull()) {
+        return false;
+    }
+    const auto q = paintQuestion(target.element, target.frame);
+    const Point at = PaintedAtPress::firstPoint(q.region, q.others).value_or(target.frame.center());
+    const auto hit = backend_.elementAtPoint(request_.windowElement, at);
+    if (!hit || hit.value().isNull() || hit.value() == request_.windowElement ||
+        hitOf(backend_, request_.windowElement, target.element, hit.value()) != HitOf::elsewhere) {
+        return false;
+    }
+    // The nearest of what was hit and its ancestors that spans the whole control: a cover when
+    // it is not one of the control's own containers (which would answer for a clip).
+    const auto spanning =
+        firstUp(backend_, request_.windowElement, hit.value(), [&](const ax::Element& element) {
+            const auto seen = ElementIdentity::lookAgain(backend_, element);
+            return seen && seen->frame && seen->frame->contains(target.frame);
+        });
+    return spanning && *spanning != request_.windowElement &&
+           !firstUp(backend_, request_.windowElement, target.element,
+                    [&](const ax::Element& element) { return element == *spanning; }) &&
+           showsSomething(*spanning);
+}
+
+bool PressSequence::showsSomething(const ax::Element& cover) {
+    // An empty box may be a transparent one that the action passes by, or a tint the control
+    // shows through: only words or parts of its own hide the control from the person.
+    if (const auto inside = backend_.children(cover, 1); inside && !inside.value().empty()) {
+        return true;
+    }
+    const auto seen = ElementIdentity::lookAgain(backend_, cover);
+    if (seen && !seen->label.empty()) {
+        return true;
+    }
+    const auto folded = backend_.attribute(cover, "AXText");
+    const std::string* words = folded ? ax::asString(folded.value()) : nullptr;
+    return words && !words->empty();
 }
 
 void PressSequence::awaitPicture(double since) {

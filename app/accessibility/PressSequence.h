@@ -41,10 +41,15 @@ class PressSequence {
     std::optional<ElementLook> lastLook(const PresentControl& target, PressOutcome& outcome);
     // Whether the browser told a change that holds the press since the window came forward.
     bool changedSinceForward();
-    // Whether the page put a modal dialog in front of the control since its window came
-    // forward: a fresh reading, taken only when the browser told a change that holds the press,
-    // offers only the controls of a dialog the control does not lie in.
+    // Whether the page put a modal dialog or a cover in front of the control since its window
+    // came forward: a fresh reading, taken only when the browser told a change that holds the
+    // press, offers only the controls of a dialog the control does not lie in, or offers no
+    // drawing of the control in its place while a cover lies over it.
     bool coveredSince(const PresentControl& target);
+    // Whether what is painted at the control is something laid over all of it that is none of
+    // its own containers and shows something of its own.
+    bool coverOver(const PresentControl& target);
+    bool showsSomething(const ax::Element& cover);
     // 3. Its "AXPress", else a click (web content, or a native control without the action), else
     // "AXConfirm". True when "AXPress" was taken (in web content, where it lands is still to be
     // told).

@@ -666,6 +666,22 @@ TEST_F(PressMomentTest, TheWaitForThePageEndsOnWhatTheBrowserTold) {
                         {"value", "12:00:01"},
                         {"frame", {900, 120, 200, 30}},
                         {"attrs", {{"AXParent", {{"ref", "page"}}}}}};
+    const auto cover = [](bool saying) {
+        return Page([saying](ax::FakeAccessibilityBackend& page) {
+            Json layer = {{"id", "layer"},
+                          {"role", "AXGroup"},
+                          {"frame", {0, 100, 1200, 700}},
+                          {"attrs", {{"AXParent", {{"ref", "page"}}}}}};
+            if (saying) {
+                layer["children"] = {{{"id", "saving"},
+                                      {"role", "AXStaticText"},
+                                      {"value", "Saving your changes…"},
+                                      {"frame", {500, 400, 200, 30}},
+                                      {"attrs", {{"AXParent", {{"ref", "layer"}}}}}}};
+            }
+            ASSERT_TRUE(page.change("clock", layer));
+        });
+    };
     const std::tuple<const char*, Page, const char*, bool> cases[] = {
         // name, what the browser tells, outcome, whether the press came before the whole wait
         {"the page took the keyboard back", tells({forward, {Kind::focus, "page"}}), "pressed",
@@ -717,6 +733,14 @@ TEST_F(PressMomentTest, TheWaitForThePageEndsOnWhatTheBrowserTold) {
                         {"children", {button("stay", "Stay signed in", 500, 400, "modal")}}}));
                }),
          "covered", false},
+        // A plain box laid over the whole page then: one that says what the page is busy with
+        // hides the control; an empty one may be a transparent one the press passes by.
+        {"a busy layer laid as the page took the keyboard",
+         tells({forward, {Kind::focus, "page"}, {Kind::content, "page"}}, cover(true)), "covered",
+         false},
+        {"an empty box laid as the page took the keyboard",
+         tells({forward, {Kind::focus, "page"}, {Kind::content, "page"}}, cover(false)), "pressed",
+         false},
     };
     for (const auto& [name, told, expected, early] : cases) {
         SCOPED_TRACE(name);
