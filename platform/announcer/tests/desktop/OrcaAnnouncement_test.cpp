@@ -14,6 +14,7 @@
 #include "platform/announcer/AccessibleAnnouncer.h"
 #include "testing/Files.h"
 #include "testing/desktop/LaunchedApp.h"
+#include "testing/desktop/OrcaListener.h"
 
 namespace ovra::announcer {
 namespace {
@@ -29,9 +30,9 @@ TEST(OrcaAnnouncement, OrcaSpeaksEachAnnouncementOfTheWindow) {
         std::filesystem::path(std::getenv("XDG_RUNTIME_DIR")) / "ovra-orca";
     std::filesystem::create_directories(dir);
     const auto debug = dir / "debug.out";
-    // Orca runs once per user: wait for one of another test run to finish.
-    ASSERT_TRUE(ovra::testing::eventually(
-        [] { return std::system("pgrep -x -u \"$(id -u)\" orca >/dev/null") != 0; }, 120));
+    // Orca runs once per user: test runs beside each other take turns.
+    const ovra::testing::OrcaTurn orcaTurn;
+    ASSERT_TRUE(orcaTurn.held());
     auto orca = ovra::testing::LaunchedApp::start({"orca", "--disable", "speech", "--disable",
                                                    "braille", "--disable", "main-window",
                                                    "--disable", "splash-window", "--user-prefs",
