@@ -296,7 +296,7 @@ TEST_P(PressJourneys, AButtonThatRelabelsItselfWhenPressedIsPressedOnce) {
 //   boxes, which Firefox leaves out, its words folded into them;
 // - a task list drawn anew after its "Remove": pressed;
 // - a Bootstrap 5 modal, or a plain box over the whole window, put up as the window gets the
-//   keyboard back: nothing behind it pressed;
+//   keyboard back: nothing behind it pressed; a modal 80 ms later: told as the page counted;
 // - a jQuery UI date picker's "Next", which draws the picker anew on the next month: pressed;
 // - and the quiet press of each, pressed.
 // Vue, Bootstrap and jQuery UI come from the npm registry at pinned versions.
@@ -341,6 +341,9 @@ TEST_P(PressJourneys, ThePressGoesToTheRowTheUserSawOrNowhere) {
         {"Set up picker", "Next", "", firefox() ? Told::shown : Told::pressed, ""},
         {"Set up modal quiet", "Save settings", "", Told::pressed, ""},
         {"Set up cover", "Save settings", "", Told::notPressed, ""},
+        // 80 ms late, the modal comes after the press, as it would after a click: either way, what
+        // the app says is what the page did.
+        {"Set up modal late", "Save settings", "", Told::either, ""},
         {"Set up modal", "Save settings", "", Told::notPressed, ""},
     };
     int set = counts()["case"];
@@ -383,8 +386,8 @@ TEST_P(PressJourneys, ThePressGoesToTheRowTheUserSawOrNowhere) {
             EXPECT_EQ(countBecomes("chosen", 1, 1), 0) << "told as not pressed";
         }
         EXPECT_EQ(countBecomes("other", 1, 1), 0) << "another row's button ran";
-        if (std::string_view(c.setUp) == "Set up modal" ||
-            std::string_view(c.setUp) == "Set up cover") {
+        if (const std::string_view setUp = c.setUp;
+            setUp == "Set up modal" || setUp == "Set up modal late" || setUp == "Set up cover") {
             EXPECT_EQ(countBecomes("asked", 1), 1) << "the modal never opened";
         }
     }
