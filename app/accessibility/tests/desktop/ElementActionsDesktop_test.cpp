@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <charconv>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -133,18 +134,23 @@ TEST_F(ActionsDesktop, TheLongPageScrollsNoWheelTurnReachesAnotherWindowAndAGtkB
     ManualScheduler later;
     Scroller scroller(
         backend_, *input_, later, [] { return false; }, std::cout);
-    // Scrolls, then waits for the page to report a new offset and for it to hold still.
+    // Scrolls, then waits for the page to report a new offset and for it to hold still for
+    // 0.6 s: a loaded browser may take a page's wheel turns one by one, a while apart.
     auto scrolled = [&](ScrollDirection direction, ScrollStep step, int previous) {
         EXPECT_EQ(scroller.scroll(direction, step, s.scroll, Rect(), window),
                   Scroller::Method::wheel);
         later.advance(0.05);
         std::optional<int> seen;
+        auto since = std::chrono::steady_clock::now();
         eventually(
             [&] {
                 auto now = offsetIn(activeTitle());
-                const bool still = now && seen && *now == *seen && *now != previous;
+                if (now != seen) {
+                    since = std::chrono::steady_clock::now();
+                }
                 seen = now;
-                return still;
+                return now && *now != previous &&
+                       std::chrono::steady_clock::now() - since >= std::chrono::milliseconds(600);
             },
             15);
         return seen.value_or(previous);
