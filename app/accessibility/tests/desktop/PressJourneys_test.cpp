@@ -337,8 +337,9 @@ TEST_P(PressJourneys, ThePressGoesToTheRowTheUserSawOrNowhere) {
         {"Set up flat", "Archive", "Remove first", Told::notPressed, "changed"},
         {"Set up flat", "Archive", "Add on top", Told::pressed, ""},
         {"Set up tasks", "Remove", "", firefox() ? Told::shown : Told::pressed, ""},
-        // Firefox shows no text of the picker's month: its next drawing looks like this one.
-        {"Set up picker", "Next", "", firefox() ? Told::shown : Told::pressed, ""},
+        // Firefox shows no text of the picker's month: its next drawing looks like this one. A
+        // loaded Chromium may tell the new month with the action's answer: cannot tell.
+        {"Set up picker", "Next", "", Told::shown, ""},
         {"Set up modal quiet", "Save settings", "", Told::pressed, ""},
         {"Set up cover", "Save settings", "", Told::notPressed, ""},
         // 80 ms late, the modal comes after the press, as it would after a click: either way, what
