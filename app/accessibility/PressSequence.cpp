@@ -425,15 +425,28 @@ PressSequence::Told PressSequence::listen(double since, double until) {
         return focused.back().second;
     };
     std::optional<double> pageFocusedAt;
+    // A change told before the window's return was made before the page had the keyboard back
+    // (a carousel's turn that the browser held back while the overlay was up): it says nothing of
+    // what the page does now. One told while the return is not is judged once it is.
+    bool earlier = false;
     while (clock_.now() < until) {
         const auto told = backend_.changesSince(request_.element, since);
         if (!told) {
             return Told::unknown;
         }
+        bool back = false;
+        earlier = false;
         for (const ax::Change& change : *told) {
-            if (change.kind == ax::Change::Kind::content && holds(change.source, since)) {
-                return Told::changed;
+            if (change.kind == ax::Change::Kind::content) {
+                if (!back) {
+                    earlier = true;
+                } else if (holds(change.source, since)) {
+                    return Told::changed;
+                }
+                continue;
             }
+            back = true;
+            earlier = false;
             if (change.kind == ax::Change::Kind::focus && !pageFocusedAt && inPage(change.source)) {
                 // Asking what lies under the control, as a screen reader does, makes a browser
                 // that holds back its page's changes (Chromium) send them at once; asked where
@@ -454,7 +467,7 @@ PressSequence::Told PressSequence::listen(double since, double until) {
         }
         clock_.sleep(AXActions::kListen);
     }
-    return Told::quiet;
+    return earlier ? Told::changed : Told::quiet;
 }
 
 bool PressSequence::holds(const ax::Element& source, double since) {
@@ -462,11 +475,19 @@ bool PressSequence::holds(const ax::Element& source, double since) {
     // changes in batches, so what the page did to the control as it got the keyboard back may
     // come in the batch after this one.
     if (!tickers_) {
-        const auto before = backend_.changesSince(request_.element, since - PageTickers::kHistory);
+        const auto before = backend_.changesSince(request_.element, historyFrom(since));
         tickers_ = before ? PageTickers::find(*before, since) : std::vector<ax::Element>();
     }
     return std::find(tickers_->begin(), tickers_->end(), source) == tickers_->end() ||
            touches(source);
+}
+
+double PressSequence::historyFrom(double since) {
+    // Soon after the app starts it has heard less: a part seen changing by itself in that while
+    // changes by itself all the same.
+    const double wanted = since - PageTickers::kHistory;
+    const auto heard = backend_.changesHeardSince(request_.element);
+    return heard && *heard > wanted && *heard < since ? *heard : wanted;
 }
 
 bool PressSequence::changedBeforeAnswer(const std::vector<ax::Change>& told, double answered) {
@@ -479,8 +500,7 @@ bool PressSequence::changedBeforeAnswer(const std::vector<ax::Change>& told, dou
     }
     // What ticked between the window coming forward and the look ticks on: the parts that
     // change by themselves are looked for up to the look.
-    if (const auto before =
-            backend_.changesSince(request_.element, since_ - PageTickers::kHistory)) {
+    if (const auto before = backend_.changesSince(request_.element, historyFrom(since_))) {
         tickers_ = PageTickers::find(*before, lookedAt_);
     }
     const auto isTicker = [&](const ax::Element& source) {

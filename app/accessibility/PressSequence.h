@@ -75,6 +75,9 @@ class PressSequence {
     // holds the press unless it comes from a part of the page that changes by itself (a clock,
     // a carousel) and cannot touch the chosen control.
     Told listen(double since, double until);
+    // From when the changes before a press that starts at `since` are looked at for the parts
+    // that change by themselves.
+    double historyFrom(double since);
     // Whether a change of `source` the browser told after `since` holds the press.
     bool holds(const ax::Element& source, double since);
     // Whether a change of `source` can touch the chosen control: its own node, its ancestors

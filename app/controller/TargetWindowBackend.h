@@ -115,6 +115,9 @@ class TargetWindowBackend final : public ax::AccessibilityBackend {
                                                         double since) override {
         return inner_.changesSince(element, since);
     }
+    std::optional<double> changesHeardSince(const ax::Element& element) override {
+        return inner_.changesHeardSince(element);
+    }
     double scaleOf(const ax::Element& element) override { return inner_.scaleOf(element); }
     std::size_t requestsSent() const override { return inner_.requestsSent(); }
 

@@ -226,6 +226,12 @@ class AccessibilityBackend {
         (void)since;
         return std::nullopt;
     }
+    // From when changesSince answers for the app of `element`: the time, of systemClock(), since
+    // which every change it told has been heard. None when its changes are not heard.
+    virtual std::optional<double> changesHeardSince(const Element& element) {
+        (void)element;
+        return std::nullopt;
+    }
 
     // --- Scale ---
 

@@ -494,7 +494,7 @@ void FakeAccessibilityBackend::tell(Change::Kind kind, std::string_view id) {
 
 std::optional<std::vector<Change>> FakeAccessibilityBackend::changesSince(const Element& element,
                                                                           double since) {
-    if (!hearsChanges_ || node(element) == nullptr || enter()) {
+    if (!hearsChanges_ || since < heardSince_ || node(element) == nullptr || enter()) {
         return std::nullopt;
     }
     std::vector<Change> changes;

@@ -112,7 +112,12 @@ class FakeAccessibilityBackend final : public AccessibilityBackend {
     // Runs after every hit test, as a browser that asks its page what lies there would.
     std::function<void()> onHitTest;
     // From now on the app's changes are heard (changesSince answers), or no longer.
-    void hearChanges(bool heard) { hearsChanges_ = heard; }
+    void hearChanges(bool heard) {
+        if (heard && !hearsChanges_) {
+            heardSince_ = clock_.now();
+        }
+        hearsChanges_ = heard;
+    }
     // The app tells of a change of the node with this fixture id, at the clock's time.
     void tell(Change::Kind kind, std::string_view id);
     // From now on the app draws at this scale (scaleOf answers it for its elements).
@@ -146,6 +151,9 @@ class FakeAccessibilityBackend final : public AccessibilityBackend {
     std::optional<AXError> setAttribute(const Element& element, std::string_view name,
                                         const Value& value) override;
     std::optional<std::vector<Change>> changesSince(const Element& element, double since) override;
+    std::optional<double> changesHeardSince(const Element& element) override {
+        return hearsChanges_ && node(element) ? std::optional(heardSince_) : std::nullopt;
+    }
     double scaleOf(const Element& element) override { return node(element) ? scale_ : 1; }
 
     struct Node {
@@ -201,6 +209,7 @@ class FakeAccessibilityBackend final : public AccessibilityBackend {
     std::vector<std::string> log_;
     ManualClock clock_;
     bool hearsChanges_ = false;
+    double heardSince_ = 0;
     double scale_ = 1;
     std::vector<std::pair<double, Change>> told_;
     friend class FakeFixtureLoader;

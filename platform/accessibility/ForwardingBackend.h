@@ -61,6 +61,9 @@ class ForwardingBackend : public AccessibilityBackend {
     std::optional<std::vector<Change>> changesSince(const Element& element, double since) override {
         return inner_.changesSince(element, since);
     }
+    std::optional<double> changesHeardSince(const Element& element) override {
+        return inner_.changesHeardSince(element);
+    }
     double scaleOf(const Element& element) override { return inner_.scaleOf(element); }
     std::size_t requestsSent() const override { return inner_.requestsSent(); }
 

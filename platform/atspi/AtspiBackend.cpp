@@ -657,6 +657,18 @@ std::optional<std::vector<ax::Change>> AtspiBackend::changesSince(const ax::Elem
     return told ? std::optional(std::move(told).value()) : std::nullopt;
 }
 
+std::optional<double> AtspiBackend::changesHeardSince(const ax::Element& element) {
+    std::optional<double> heard;
+    (void)onElement(element, true,
+                    [&](AtspiSession& session, const AtspiRef& ref) -> Result<bool, AXError> {
+                        if (const auto at = session.changesHeardSince(ref.bus())) {
+                            heard = std::chrono::duration<double>(at->time_since_epoch()).count();
+                        }
+                        return true;
+                    });
+    return heard;
+}
+
 double AtspiBackend::scaleOf(const ax::Element& element) {
     const auto scale = onElement(
         element, true, [](AtspiSession& session, const AtspiRef& ref) -> Result<double, AXError> {

@@ -68,6 +68,7 @@ class AtspiBackend final : public ax::AccessibilityBackend {
     std::optional<ax::AXError> setAttribute(const ax::Element& element, std::string_view name,
                                             const ax::Value& value) override;
 
+    std::optional<double> changesHeardSince(const ax::Element& element) override;
     std::optional<std::vector<ax::Change>> changesSince(const ax::Element& element,
                                                         double since) override;
     double scaleOf(const ax::Element& element) override;

@@ -216,6 +216,15 @@ ax::Element AtspiSession::toldElement(const std::string& busName, const std::str
     return requests_.element(busName, path, nodes_.presentsScrollArea(n));
 }
 
+std::optional<Clock::time_point> AtspiSession::changesHeardSince(const std::string& busName) const {
+    if (registrations_ != 3) {
+        return std::nullopt;
+    }
+    const auto found = told_.find(busName);
+    return std::max(listeningSince_ + std::chrono::seconds(1),
+                    found == told_.end() ? toldComplete_ : found->second.completeSince);
+}
+
 bool AtspiSession::eventsTrustedSince(Clock::time_point reading) const {
     return registrations_ == 3 && reading >= listeningSince_ + std::chrono::seconds(1);
 }

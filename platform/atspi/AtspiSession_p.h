@@ -69,6 +69,8 @@ class AtspiSession {
     // every change it told before answering; none when that cannot be said.
     std::optional<std::vector<ax::Change>> changesSince(const std::string& busName,
                                                         Clock::time_point since);
+    // Since when every change the app told has been heard; none while its changes are not.
+    std::optional<Clock::time_point> changesHeardSince(const std::string& busName) const;
     // Whether any change the app told since `since` has come in so far; asks the app nothing.
     bool toldSince(const std::string& busName, Clock::time_point since) const;
 

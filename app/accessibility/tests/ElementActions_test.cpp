@@ -647,6 +647,16 @@ TEST_F(PressMomentTest, TheWaitForThePageEndsOnWhatTheBrowserTold) {
         page.tell(Kind::content, "chosen");
     };
     const std::pair<Kind, std::string> forward{Kind::activation, "win"};
+    const Page relabelFirst = [&relabel](ax::FakeAccessibilityBackend& page) {
+        page.hearChanges(true);
+        page.clock().whileAsleep = [&page, &relabel, done = false]() mutable {
+            if (!std::exchange(done, true)) {
+                relabel(page);
+                page.tell(Kind::activation, "win");
+                page.tell(Kind::focus, "page");
+            }
+        };
+    };
     // Before the press, these parts of the page changed a quarter of a second apart; the press
     // starts at `ticksEnd`.
     double ticksEnd = 0;
@@ -697,6 +707,10 @@ TEST_F(PressMomentTest, TheWaitForThePageEndsOnWhatTheBrowserTold) {
         // (a "Keep" turned "Delete" 10 ms after the focus).
         {"a clock elsewhere ticked",
          tells({forward, {Kind::focus, "page"}, {Kind::content, "clock"}}), "pressed", false},
+        // Told before the window came back: made while the overlay was up.
+        {"a clock elsewhere ticked as the window came forward",
+         tells({{Kind::content, "clock"}, forward, {Kind::focus, "page"}}), "pressed", true},
+        {"relabelled before the window came forward", relabelFirst, "changed", true},
         {"a clock elsewhere that ticked before ticked again",
          ticked({{Kind::content, "clock"}, {Kind::content, "clock"}},
                 tells({forward, {Kind::focus, "page"}, {Kind::content, "clock"}})),
