@@ -151,6 +151,58 @@ class CoverIndex {
 
 }  // namespace
 
+namespace {
+
+// The parts of `part` that `hole` leaves: the bands above and below it, then beside it.
+void subtract(const Rect& part, const Rect& hole, std::vector<Rect>& out) {
+    const Rect cut = part.intersection(hole);
+    if (cut.isNull() || !(cut.width() > 0) || !(cut.height() > 0)) {
+        out.push_back(part);
+        return;
+    }
+    const auto add = [&](double x, double y, double w, double h) {
+        if (w > 0 && h > 0) {
+            out.emplace_back(x, y, w, h);
+        }
+    };
+    add(part.minX(), part.minY(), part.width(), cut.minY() - part.minY());
+    add(part.minX(), cut.maxY(), part.width(), part.maxY() - cut.maxY());
+    add(part.minX(), cut.minY(), cut.minX() - part.minX(), cut.height());
+    add(cut.maxX(), cut.minY(), part.maxX() - cut.maxX(), cut.height());
+}
+
+// The widest part of `region` none of `avoid` lies on, when one is at least kLeastFree across
+// both ways: a strip the grid of points passes by (a side menu's edge beside the main box laid
+// over the rest of it).
+std::optional<Point> freeStrip(const Rect& region, const std::vector<const Rect*>& avoid) {
+    constexpr double kLeastFree = 8;
+    constexpr std::size_t kMostParts = 256;
+    std::vector<Rect> parts{region};
+    for (const Rect* hole : avoid) {
+        std::vector<Rect> left;
+        for (const Rect& part : parts) {
+            subtract(part, *hole, left);
+        }
+        if (left.size() > kMostParts) {
+            return std::nullopt;
+        }
+        parts = std::move(left);
+    }
+    const Rect* widest = nullptr;
+    for (const Rect& part : parts) {
+        if (widest == nullptr ||
+            std::min(part.width(), part.height()) > std::min(widest->width(), widest->height())) {
+            widest = &part;
+        }
+    }
+    if (widest == nullptr || std::min(widest->width(), widest->height()) < kLeastFree) {
+        return std::nullopt;
+    }
+    return widest->center();
+}
+
+}  // namespace
+
 std::optional<Point> pointApart(const Rect& region, const std::vector<const Rect*>& avoid) {
     for (const int n : {1, 3, 5}) {
         for (int row = 0; row < n; ++row) {
@@ -164,7 +216,7 @@ std::optional<Point> pointApart(const Rect& region, const std::vector<const Rect
             }
         }
     }
-    return std::nullopt;
+    return freeStrip(region, avoid);
 }
 
 namespace {

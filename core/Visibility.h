@@ -140,7 +140,8 @@ bool clearOfSameBoxes(const std::vector<Box>& boxes, const Shown& asked, const E
                       const Shown& other, const Exam& otherExam);
 
 // A point of `region` that none of `avoid` holds, tried from the middle out over grids of 1, 3
-// and 5 points a side; absent when every point tried lies in one of them.
+// and 5 points a side, else the middle of the widest part they leave free (8 px across at
+// least); absent when there is none.
 std::optional<Point> pointApart(const Rect& region, const std::vector<const Rect*>& avoid);
 
 // Whether path `inner` lies within `outer`'s subtree (or is it).

@@ -221,6 +221,22 @@ TEST(Visibility, SuspectsAreControlsSomethingElseMayCoverOrClip) {
          false,
          false,
          std::nullopt},
+        {"the page's main box laid over a side menu's item but its edge: seen there",
+         {{{}, viewport},
+          {{0}, page},
+          {{0, 0}, Rect(5, 207, 263, 40), Kind::control},
+          {{0, 1}, Rect(28, 199, 987, 773)}},
+         false,
+         false,
+         std::nullopt},
+        {"a box leaving only a thin edge of it free: asked",
+         {{{}, viewport},
+          {{0}, page},
+          {{0, 0}, Rect(5, 207, 263, 40), Kind::control},
+          {{0, 1}, Rect(10, 199, 987, 773)}},
+         false,
+         true,
+         std::nullopt},
         {"text runs wrap over their neighbours and cover nothing",
          {{{}, viewport},
           {{0}, page},
@@ -373,15 +389,15 @@ TEST(Visibility, WhatLiesUnderTheCoverFoundIsNotAskedAgain) {
 
 TEST(Visibility, WhatOnlyTheSameBoxesLieOverIsSeenOnceOneIsFoundSeen) {
     using Kind = Visibility::Box::Kind;
-    // The window; a side menu with three items; the page's main box, laid over the menu; a
-    // banner over the first item only; a menu item in another part of the window.
+    // The window; a side menu with three items; the page's main box, laid over the whole menu;
+    // a banner over the first item only; a menu item in another part of the window.
     const std::vector<Visibility::Box> boxes = {
         {Rect(0, 0, 1200, 800), {}},
         {Rect(0, 0, 270, 800), {0}},
         {Rect(5, 200, 260, 40), {0, 0}, Kind::control},
         {Rect(5, 240, 260, 40), {0, 1}, Kind::control},
         {Rect(5, 280, 260, 40), {0, 2}, Kind::control},
-        {Rect(28, 190, 1000, 600), {1}},
+        {Rect(0, 190, 1000, 600), {1}},
         {Rect(0, 190, 1200, 20), {2}},
         {Rect(5, 600, 260, 40), {3, 0}, Kind::control},
     };
