@@ -2,6 +2,7 @@
 
 #include "app/accessibility/PointerHome.h"
 #include "app/accessibility/PressSequence.h"
+#include "app/accessibility/SeenControls.h"
 
 namespace ovra {
 namespace {
@@ -80,19 +81,6 @@ bool AXActions::isInWebArea(const ax::Element& element) {
     return false;
 }
 
-bool AXActions::holds(const ax::Element& outer, const ax::Element& inner) {
-    ax::Element current = inner;
-    for (int level = 0; level < kMaxWebAreaDepth && !current.isNull(); ++level) {
-        if (current == outer) {
-            return true;
-        }
-        auto parent = backend_.attribute(current, "AXParent");
-        auto next = parent ? ax::asElement(*parent) : std::nullopt;
-        current = next ? std::move(*next) : ax::Element();
-    }
-    return false;
-}
-
 void AXActions::putPointerBack(std::optional<Point> home) {
     if (home && putsPointerBack(hooks_.magnifierOn)) {
         input_.movePointer(*home);
@@ -158,8 +146,9 @@ bool AXActions::underPointer(const PressRequest& request, const PresentControl& 
     if (!hit) {
         return false;
     }
-    // The element hit is the control or lies inside it (a button's text).
-    if (holds(target.element, hit.value())) {
+    // The element hit is the control, lies inside it (a button's text) or is its label, which a
+    // click presses it through.
+    if (hitOf(backend_, request.windowElement, target.element, hit.value()) != HitOf::elsewhere) {
         return true;
     }
     if (isInWebArea(target.element)) {
@@ -170,7 +159,9 @@ bool AXActions::underPointer(const PressRequest& request, const PresentControl& 
     // holds the control, nothing of the window lies over it and the window manager's answer and
     // the fresh look decide. Qt answers one on a list's cell with a new object for that cell
     // each time, so an element of the chosen role and label with the very frame is the control.
-    if (hit.value() == request.windowElement || holds(hit.value(), target.element)) {
+    if (hit.value() == request.windowElement ||
+        firstUp(backend_, request.windowElement, target.element,
+                [&](const ax::Element& up) { return up == hit.value(); })) {
         return true;
     }
     const auto found = ElementIdentity::lookAgain(backend_, hit.value());

@@ -186,8 +186,6 @@ class AXActions final {
     PressOutcome focusField(const PressRequest& request);
     // Whether the control is what a click at `point` reaches now.
     bool underPointer(const PressRequest& request, const PresentControl& target, Point point);
-    // Whether `inner` is `outer` or lies inside it, within kMaxWebAreaDepth levels.
-    bool holds(const ax::Element& outer, const ax::Element& inner);
     void putPointerBack(std::optional<Point> home);
 
     ax::AccessibilityBackend& backend_;
