@@ -410,8 +410,14 @@ std::optional<int> atspiActionFor(std::string_view axAction,
     };
     if (axAction == "AXPress") {
         // clickAncestor (text inside links), doDefault (dialog containers) and showContextMenu
-        // are not presses: each would make every such node a pressable container.
+        // are not presses: each would make every such node a pressable container. A "press"
+        // beside a "release" is only the button going down (GTK 2's buttons): nothing happens
+        // until it comes up, and the button stays held.
+        const bool halfPress = indexOf("release").has_value();
         for (auto name : pressNames) {
+            if (halfPress && name == "press") {
+                continue;
+            }
             if (auto index = indexOf(name)) {
                 return index;
             }

@@ -213,6 +213,9 @@ TEST(Actions, PressIsOfferedOnlyForRealPressesAndPerformsThePreferredOne) {
     EXPECT_EQ(atspiActionFor("AXPress", V{"showContextMenu", "click"}), 1);
     EXPECT_EQ(atspiActionFor("AXPress", V{"activate", "press"}), 1);
     EXPECT_EQ(atspiActionFor("AXPress", V{"expand", "Toggle"}), 1);
+    // GTK 2's buttons: "press" is only the button going down.
+    EXPECT_EQ(atspiActionFor("AXPress", V{"click", "press", "release"}), 0);
+    EXPECT_EQ(atspiActionFor("AXPress", V{"press", "release"}), std::nullopt);
     EXPECT_EQ(atspiActionFor("AXShowMenu", V{"click", "menu"}), 1);
     EXPECT_EQ(atspiActionFor("AXConfirm", V{"click"}), std::nullopt);
     EXPECT_EQ(atspiActionFor("AXRaise", V{"click"}), std::nullopt);

@@ -90,6 +90,18 @@ TEST(PressWay, EachNativeControlGetsTheWayThatWorks) {
          alone,
          PressWay::action,
          ATSPI_ROLE_TOOL_BAR},
+        {"GTK 2 toolbox's toggle button",
+         ATSPI_ROLE_TOGGLE_BUTTON,
+         {"click", "press", "release"},
+         false,
+         alone,
+         PressWay::action},
+        {"a button offering only its halves",
+         button,
+         {"press", "release"},
+         false,
+         alone,
+         PressWay::click},
     };
     for (const auto& c : cases) {
         const PressFacts facts{c.role, c.actions, c.qt, c.container, c.parent};
