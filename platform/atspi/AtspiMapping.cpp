@@ -534,4 +534,9 @@ ax::Change::Kind changeKind(std::string_view kind, std::string_view member, std:
     return Kind::content;
 }
 
+bool tellsShown(std::string_view kind, std::string_view member, std::string_view detail,
+                bool gained) {
+    return gained && kind == "Object" && member == "StateChanged" && detail == "showing";
+}
+
 }  // namespace ovra::atspi

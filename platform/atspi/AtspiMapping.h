@@ -117,6 +117,10 @@ EventReach eventReach(std::string_view kind, std::string_view member, std::strin
 // What kind of change such an event tells of; `gained` is its first number (1: a state set).
 ax::Change::Kind changeKind(std::string_view kind, std::string_view member, std::string_view detail,
                             bool gained);
+// Whether such an event tells that its object came to show. GTK 2 tells the items of a menu it
+// opened this way only: read, their states never say so.
+bool tellsShown(std::string_view kind, std::string_view member, std::string_view detail,
+                bool gained);
 
 // AX action names offered by a node with these AT-SPI action names (lower-case matching).
 std::vector<std::string> axActions(const std::vector<std::string>& atspiActions);

@@ -110,6 +110,11 @@ std::optional<AXError> pressMenuOpener(AtspiSession& session, const std::string&
     RequestPipeline& requests = session.requests();
     const std::string& shower = opener.empty() ? path : opener;
     const bool before = menuShowing(requests, busName, shower, path).value_or(false);
+    // GTK 2 tells its menu's items came to show, while their states, read, never say so.
+    std::vector<std::string> items;
+    for (auto& kid : childrenOf(requests, busName, shower, kChildrenLooked)) {
+        items.push_back(std::move(kid.path));
+    }
     auto call = methodCall(busName, path, kAction, "DoAction");
     if (!call) {
         return AXError::cannotComplete;
@@ -135,7 +140,7 @@ std::optional<AXError> pressMenuOpener(AtspiSession& session, const std::string&
             }
         }
         const auto now = menuShowing(requests, busName, shower, path);
-        if (now && *now != before) {
+        if ((now && *now != before) || (!before && session.toldShown(busName, items, sent))) {
             return std::nullopt;
         }
         if (!now) {

@@ -160,8 +160,9 @@ void AtspiSession::keepTold(const std::string& busName, DBusMessage* message, st
         app.completeSince = app.changes.front().at;
         app.changes.pop_front();
     }
-    app.changes.push_back(
-        Told{now, changeKind(kind, member, detail, gained(message)), path ? path : ""});
+    const bool set = gained(message);
+    app.changes.push_back(Told{now, changeKind(kind, member, detail, set), path ? path : "",
+                               tellsShown(kind, member, detail, set)});
 }
 
 std::optional<std::vector<ax::Change>> AtspiSession::changesSince(const std::string& busName,
@@ -205,6 +206,17 @@ bool AtspiSession::toldSince(const std::string& busName, Clock::time_point since
     return found != told_.end() &&
            std::any_of(found->second.changes.begin(), found->second.changes.end(),
                        [&](const Told& change) { return change.at >= since; });
+}
+
+bool AtspiSession::toldShown(const std::string& busName, const std::vector<std::string>& paths,
+                             Clock::time_point since) const {
+    const auto found = told_.find(busName);
+    return found != told_.end() &&
+           std::any_of(found->second.changes.begin(), found->second.changes.end(),
+                       [&](const Told& change) {
+                           return change.shown && change.at >= since &&
+                                  std::find(paths.begin(), paths.end(), change.path) != paths.end();
+                       });
 }
 
 ax::Element AtspiSession::toldElement(const std::string& busName, const std::string& path) {

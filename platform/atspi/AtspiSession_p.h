@@ -73,6 +73,10 @@ class AtspiSession {
     std::optional<Clock::time_point> changesHeardSince(const std::string& busName) const;
     // Whether any change the app told since `since` has come in so far; asks the app nothing.
     bool toldSince(const std::string& busName, Clock::time_point since) const;
+    // Whether one of the objects at `paths` told since `since` that it came to show (see
+    // tellsShown); asks the app nothing.
+    bool toldShown(const std::string& busName, const std::vector<std::string>& paths,
+                   Clock::time_point since) const;
 
   private:
     // What apps tell about changes keeps the cache honest (see ChangeTracker). Apps send events
@@ -119,6 +123,7 @@ class AtspiSession {
         Clock::time_point at;
         ax::Change::Kind kind;
         std::string path;
+        bool shown = false;  // it came to show
     };
     struct ToldByApp {
         std::deque<Told> changes;

@@ -359,7 +359,11 @@ TEST(Events, ChangesAreToldApartByWhatTheyTellOf) {
     for (const auto& [kind, member, detail, gained, expected] : cases) {
         EXPECT_EQ(changeKind(kind, member, detail, gained), expected)
             << kind << ":" << member << ":" << detail << " " << gained;
+        // Of these, only the object that came to show tells it shows (GTK 2's opened menu).
+        EXPECT_EQ(tellsShown(kind, member, detail, gained), std::string_view(detail) == "showing")
+            << kind << ":" << member << ":" << detail << " " << gained;
     }
+    EXPECT_FALSE(tellsShown("Object", "StateChanged", "showing", false));
 }
 
 }  // namespace
