@@ -405,7 +405,11 @@ TEST_F(FirefoxDesktop, NumbersTheControlsOnScreenOfAThirtyThousandNodePage) {
     // server): the first reading of the page is the first question about it. A first start on a
     // loaded machine takes its time.
     ASSERT_TRUE(eventually(
-        [&] { return testing::xdotool("search --onlyvisible --name '^Big' >/dev/null"); }, 90));
+        [&] { return testing::xdotool("search --onlyvisible --name '^Big' >/dev/null"); }, 90))
+        << "Firefox " << (app_.running() ? "runs" : "ended") << "; windows shown: "
+        << testing::output(
+               "for w in $(xdotool search --onlyvisible --name .); do xdotool getwindowname $w; "
+               "done 2>&1");
     std::this_thread::sleep_for(std::chrono::seconds(2));
     check(read(), true);
     ASSERT_TRUE(testing::xdotool("key --clearmodifiers End"));
