@@ -136,7 +136,8 @@ class AXActions final {
     // A page that takes the keyboard back runs its focus handlers then: Firefox shows what they
     // changed with its focus event; Chromium a few ms after it, or with its next batch unless a
     // hit test asks the page (within 20 ms of one, measured). The picture counts as caught up
-    // this long after the page's focus event and a hit test, with nothing changed.
+    // this long after the page's focus event and a hit test, with nothing changed near the
+    // control (and as long again after each change away from it, asked again).
     static constexpr double kAfterPageFocus = 0.03;
     // How often the browser is asked what it told while the press waits for its page.
     static constexpr double kListen = 0.005;

@@ -424,7 +424,22 @@ PressSequence::Told PressSequence::listen(double since, double until) {
         focused.emplace_back(source, actions_.isInWebArea(source));
         return focused.back().second;
     };
-    std::optional<double> pageFocusedAt;
+    // Asking what lies under the control, as a screen reader does, makes a browser that holds
+    // back its page's changes (Chromium) send them at once; asked where the last look asks, it
+    // lets a browser that answers late look at what is painted there meanwhile.
+    const auto askUnderControl = [&] {
+        if (!request_.windowElement.isNull()) {
+            const auto q = paintQuestion(request_.element, request_.candidate.frame);
+            const Point at = PaintedAtPress::firstPoint(q.region, q.others)
+                                 .value_or(request_.candidate.frame.center());
+            (void)backend_.elementAtPoint(request_.windowElement, at);
+            asked_ = PaintedAtPress::Asked{at, clock_.now()};
+        }
+    };
+    // From when the picture is looked at for the page's next changes: the page's focus, or the
+    // last change away from the control told after it.
+    std::optional<double> askedAt;
+    double farestTold = since;
     // A change told before the window's return was made before the page had the keyboard back
     // (a carousel's turn that the browser held back while the overlay was up): it says nothing of
     // what the page does now. One told while the return is not is judged once it is.
@@ -435,34 +450,40 @@ PressSequence::Told PressSequence::listen(double since, double until) {
             return Told::unknown;
         }
         bool back = false;
+        bool pageFocused = false;
+        bool farther = false;
         earlier = false;
         for (const ax::Change& change : *told) {
             if (change.kind == ax::Change::Kind::content) {
                 if (!back) {
                     earlier = true;
                 } else if (holds(change.source, since)) {
-                    return Told::changed;
+                    // A part away from the control, not yet seen changing by itself (a
+                    // carousel whose turn the browser ran late): what the page did to the
+                    // control at the same moment is asked for, and waited on as after the focus.
+                    if (!pageFocused || touches(change.source)) {
+                        return Told::changed;
+                    }
+                    farther = farther || change.at > farestTold;
+                    farestTold = std::max(farestTold, change.at);
                 }
                 continue;
             }
             back = true;
             earlier = false;
-            if (change.kind == ax::Change::Kind::focus && !pageFocusedAt && inPage(change.source)) {
-                // Asking what lies under the control, as a screen reader does, makes a browser
-                // that holds back its page's changes (Chromium) send them at once; asked where
-                // the last look asks, it lets a browser that answers late look at what is painted
-                // there meanwhile.
-                if (!request_.windowElement.isNull()) {
-                    const auto q = paintQuestion(request_.element, request_.candidate.frame);
-                    const Point at = PaintedAtPress::firstPoint(q.region, q.others)
-                                         .value_or(request_.candidate.frame.center());
-                    (void)backend_.elementAtPoint(request_.windowElement, at);
-                    asked_ = PaintedAtPress::Asked{at, clock_.now()};
+            if (change.kind == ax::Change::Kind::focus && inPage(change.source)) {
+                pageFocused = true;
+                if (!askedAt) {
+                    askUnderControl();
+                    askedAt = clock_.now();
                 }
-                pageFocusedAt = clock_.now();
             }
         }
-        if (pageFocusedAt && clock_.now() - *pageFocusedAt >= AXActions::kAfterPageFocus) {
+        if (farther) {
+            askUnderControl();
+            askedAt = clock_.now();
+        }
+        if (askedAt && clock_.now() - *askedAt >= AXActions::kAfterPageFocus) {
             return Told::settled;
         }
         clock_.sleep(AXActions::kListen);

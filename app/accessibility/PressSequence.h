@@ -72,8 +72,8 @@ class PressSequence {
         unknown,  // the browser is not heard, or does not answer
     };
     // What the browser told since `since`, until it shows the page settled or `until`. A change
-    // holds the press unless it comes from a part of the page that changes by itself (a clock,
-    // a carousel) and cannot touch the chosen control.
+    // that can touch the chosen control holds the press; one away from it that is not known to
+    // change by itself (a carousel's late turn) only makes the browser be asked again.
     Told listen(double since, double until);
     // From when the changes before a press that starts at `since` are looked at for the parts
     // that change by themselves.

@@ -616,9 +616,10 @@ TEST_F(PressMomentTest, EachOutcomeIsReportedAsItHappened) {
 // The wait for the page's picture ends on what the browser told since the window came forward:
 // once the page has taken the keyboard back with nothing else changed, and a browser that holds
 // back its page's changes (Chromium) has been asked what lies under the control, which makes it
-// send them. Where a change shows, the focus went to the browser's own bar, or the browser is not
-// heard, the whole wait stays; a browser that told nothing at all is waited for as long. A modal
-// the page put up meanwhile takes the press.
+// send them; a change away from the control makes it be asked again. Where a change near the
+// control shows, the focus went to the browser's own bar, or the browser is not heard, the whole
+// wait stays; a browser that told nothing at all is waited for as long. A modal the page put up
+// meanwhile takes the press.
 TEST_F(PressMomentTest, TheWaitForThePageEndsOnWhatTheBrowserTold) {
     using Kind = ax::Change::Kind;
     using Page = std::function<void(ax::FakeAccessibilityBackend&)>;
@@ -654,6 +655,23 @@ TEST_F(PressMomentTest, TheWaitForThePageEndsOnWhatTheBrowserTold) {
                 relabel(page);
                 page.tell(Kind::activation, "win");
                 page.tell(Kind::focus, "page");
+            }
+        };
+    };
+    // A tick elsewhere with the page's focus, and the control relabelled in the batch the
+    // browser sends when asked again.
+    const Page tickThenRelabel = [&relabel](ax::FakeAccessibilityBackend& page) {
+        page.hearChanges(true);
+        page.clock().whileAsleep = [&page, done = false]() mutable {
+            if (!std::exchange(done, true)) {
+                page.tell(Kind::activation, "win");
+                page.tell(Kind::focus, "page");
+                page.tell(Kind::content, "clock");
+            }
+        };
+        page.onHitTest = [&page, &relabel, asked = 0]() mutable {
+            if (++asked == 2) {
+                relabel(page);
             }
         };
     };
@@ -702,11 +720,12 @@ TEST_F(PressMomentTest, TheWaitForThePageEndsOnWhatTheBrowserTold) {
         {"nothing told: the window was in front", tells({}), "pressed", false},
         {"relabelled as the page took the keyboard",
          tells({forward, {Kind::focus, "page"}, {Kind::content, "chosen"}}), "pressed", false},
-        // Any change in the page holds the press, a clock elsewhere too, unless that part was
-        // seen changing by itself: the control's own change may come in the browser's next batch
-        // (a "Keep" turned "Delete" 10 ms after the focus).
+        // A change away from the control is followed by asking the browser again: the control's
+        // own change may come in its next batch (a "Keep" turned "Delete" 10 ms after the focus).
         {"a clock elsewhere ticked",
-         tells({forward, {Kind::focus, "page"}, {Kind::content, "clock"}}), "pressed", false},
+         tells({forward, {Kind::focus, "page"}, {Kind::content, "clock"}}), "pressed", true},
+        {"a clock elsewhere ticked, then relabelled when asked again", tickThenRelabel, "changed",
+         false},
         // Told before the window came back: made while the overlay was up.
         {"a clock elsewhere ticked as the window came forward",
          tells({{Kind::content, "clock"}, forward, {Kind::focus, "page"}}), "pressed", true},
@@ -718,7 +737,7 @@ TEST_F(PressMomentTest, TheWaitForThePageEndsOnWhatTheBrowserTold) {
         {"a clock elsewhere that changed only as the keyboard did changed again",
          ticked({{Kind::content, "clock"}, {Kind::activation, "win"}, {Kind::content, "clock"}},
                 tells({forward, {Kind::focus, "page"}, {Kind::content, "clock"}})),
-         "pressed", false},
+         "pressed", true},
         {"its dialog changed", tells({forward, {Kind::focus, "page"}, {Kind::content, "dialog"}}),
          "pressed", false},
         {"its dialog, changing by itself, changed",
