@@ -439,7 +439,7 @@ PressSequence::Told PressSequence::listen(double since, double until) {
     // From when the picture is looked at for the page's next changes: the page's focus, or the
     // last change away from the control told after it.
     std::optional<double> askedAt;
-    double farestTold = since;
+    double lastFarTold = since;
     // A change told before the window's return was made before the page had the keyboard back
     // (a carousel's turn that the browser held back while the overlay was up): it says nothing of
     // what the page does now. One told while the return is not is judged once it is.
@@ -464,8 +464,8 @@ PressSequence::Told PressSequence::listen(double since, double until) {
                     if (!pageFocused || touches(change.source)) {
                         return Told::changed;
                     }
-                    farther = farther || change.at > farestTold;
-                    farestTold = std::max(farestTold, change.at);
+                    farther = farther || change.at > lastFarTold;
+                    lastFarTold = std::max(lastFarTold, change.at);
                 }
                 continue;
             }
