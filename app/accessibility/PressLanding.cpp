@@ -120,7 +120,16 @@ Landing follow(ax::AccessibilityBackend& backend, ax::Clock& clock, const Presse
     const double start = clock.now();
     for (;;) {
         clock.sleep(poll);
-        const auto now = ElementIdentity::look(backend, pressed.app, pressed.target.element);
+        auto now = ElementIdentity::look(backend, pressed.app, pressed.target.element);
+        if (!now) {
+            // A look that met a moment the app did not answer is made again once it answers;
+            // while it does not, what the press did cannot be told.
+            const auto app = backend.attribute(backend.applicationElement(pressed.app), "AXRole");
+            if (!app && app.error() == ax::AXError::timeout) {
+                return {Verdict::unsure, "the app did not answer"};
+            }
+            now = ElementIdentity::lookAgain(backend, pressed.target.element);
+        }
         if (!now || now->role != pressed.before.role) {
             if (pressed.pageChangedFirst) {
                 return {Verdict::unsure, "the page changed as the press was sent"};

@@ -5,7 +5,8 @@
 // later still (Chromium gathers a busy page's changes for up to a quarter of a second): so the
 // element it was sent to may already have gone from the page while its picture still showed it,
 // and then the press went nowhere although the browser took it. What happens to the element
-// next tells:
+// next tells (a look that meets a moment the app does not answer is made again once it answers;
+// an app that stopped answering leaves it untold):
 // - it takes the focus or changes its value: the browser acted on it (browsers focus a control
 //   they press, in the active window);
 // - it is still there, with its role, once the page's picture has had time to catch up: it was

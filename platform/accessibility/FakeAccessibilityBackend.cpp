@@ -511,7 +511,8 @@ std::optional<AXError> FakeAccessibilityBackend::enter() {
     if (gone_ || (goneAfter_ >= 0 && calls_ > goneAfter_)) {
         return AXError::appGone;
     }
-    if (hangAfter_ >= 0 && calls_ > hangAfter_) {
+    if ((hangAfter_ >= 0 && calls_ > hangAfter_) || stalledCalls_ > 0) {
+        stalledCalls_ = std::max(0, stalledCalls_ - 1);
         clock_.advance(timeoutSeconds_);
         ++timeouts_;
         return AXError::timeout;

@@ -98,6 +98,8 @@ class FakeAccessibilityBackend final : public AccessibilityBackend {
     // From now on the app is gone, or every call on it times out.
     void quit() { gone_ = true; }
     void hang() { hangAfter_ = static_cast<long>(calls_); }
+    // The next `calls` calls time out, as on an app busy for a moment.
+    void stall(int calls) { stalledCalls_ = calls; }
     // The handle of the node with this fixture id (null when there is none).
     Element element(std::string_view id) const;
     // How many timed-out calls the app had.
@@ -187,6 +189,7 @@ class FakeAccessibilityBackend final : public AccessibilityBackend {
     RunningApp app_;
     bool gone_ = false;
     long hangAfter_ = -1;
+    int stalledCalls_ = 0;
     long goneAfter_ = -1;
     double callCost_ = 0;
     double hitTestSettle_ = 0;

@@ -566,6 +566,16 @@ TEST_F(PressMomentTest, EachOutcomeIsReportedAsItHappened) {
              "unsure", true},
             {"relabelled itself as it was pressed, Play to Pause", nullptr, look(paused), nullptr,
              "pressed", true},
+            // A look after the action that meets a busy moment is made again once the app
+            // answers; an app that stopped answering leaves the press untold.
+            {"the app busy a moment as it was pressed, Play to Pause", nullptr,
+             [&look, &paused](auto& page) {
+                 look(paused)(page);
+                 page.stall(1);
+             },
+             nullptr, "pressed", true},
+            {"the app stopped answering as it was pressed", nullptr,
+             [](auto& page) { page.hang(); }, nullptr, "unsure", true},
             {"turned off while the overlay was open", look(off), nullptr, nullptr, "disabled",
              false},
             {"turned off as the window came forward", asItComesForward(look(off)), nullptr, nullptr,
@@ -592,7 +602,7 @@ TEST_F(PressMomentTest, EachOutcomeIsReportedAsItHappened) {
     for (const auto& [name, change, react, adjust, expected, acted] : cases) {
         SCOPED_TRACE(name);
         input_.setWindows({});
-        EXPECT_EQ(press(change, react, {}, adjust), expected);
+        EXPECT_EQ(press(change, react, {}, adjust), expected) << last_.told;
         const auto& calls = fake_->log();
         EXPECT_EQ(std::count(calls.begin(), calls.end(), "perform chosen AXPress"), acted ? 1 : 0);
         if (std::string_view(expected) == "not responding") {
@@ -609,7 +619,8 @@ TEST_F(PressMomentTest, EachOutcomeIsReportedAsItHappened) {
                                     what.ends_with("as it was pressed, Play to Pause");
         EXPECT_EQ(last_.relabelled, !afterTheAction                           ? ""
                                     : expected == std::string_view("pressed") ? "Pause"
-                                                                              : "Delete forever");
+                                                                              : "Delete forever")
+            << last_.told;
     }
 }
 
