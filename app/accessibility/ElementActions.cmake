@@ -30,12 +30,9 @@ if(BUILD_TESTING)
     add_executable(${name} "${source}")
     target_link_libraries(${name} PRIVATE ovra_app_actions ovra_atspi ovra_x11 ovra_input_xtest
       ovra_desktop_testing GTest::gmock_main ovra_warnings)
-    ovra_desktop_test_wanted(${name} wanted)
-    if(wanted)
-      gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-        PROPERTIES LABELS desktop RUN_SERIAL TRUE
-        ENVIRONMENT "OVRA_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
-    endif()
+    ovra_discover_desktop_tests(${name} DISCOVERY_TIMEOUT 60
+      PROPERTIES LABELS desktop RUN_SERIAL TRUE
+      ENVIRONMENT "OVRA_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
   endforeach()
   # The presses made through the app itself, as its own process, read as a screen reader does.
   find_package(PkgConfig REQUIRED)
