@@ -542,6 +542,11 @@ std::optional<ax::AXError> AtspiBackend::performAction(const ax::Element& elemen
             }
             auto index = atspiActionFor(action, *names);
             if (!index) {
+                // Firefox answers for an element taken off its page with no actions at all:
+                // what was read of it may be stale, so it is read afresh.
+                if (names->empty()) {
+                    session.noteChanged(ref.bus());
+                }
                 return AXError::unsupportedAttribute;
             }
             auto call = methodCall(ref.bus(), ref.path(), kAction, "DoAction");

@@ -589,11 +589,12 @@ TEST_P(ControllerOverBrowsers, APressLandsOnTheChosenControlWhateverThePageDoes)
         std::sscanf(title().c_str(), "declined %d accepted %d", &seen.first, &seen.second);
         return seen;
     };
-    // What the app logs of each press: pressed, not pressed, or cannot tell.
+    // What the app logs of each press: pressed, not pressed (or could not be), or cannot tell.
     const std::string kPressed = "Ovra pressed \"Decline all\"";
     const std::string kUnsure = "Ovra cannot tell whether it pressed";
     const auto outcomes = [&] {
-        return logged(kPressed) + logged("Ovra did not press") + logged(kUnsure);
+        return logged(kPressed) + logged("Ovra did not press") + logged("Ovra could not press") +
+               logged(kUnsure);
     };
     int declined = 0;     // the page's count
     int toldPressed = 0;  // presses the app told and counted
