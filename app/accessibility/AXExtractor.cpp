@@ -157,12 +157,44 @@ std::vector<Offer> withoutOverlaps(SeenControls& seen, const WalkResult& walked,
     return kept;
 }
 
+// One reading, made once more when some of its reads timed out while the app did not stop
+// answering altogether: a short stall (a browser collecting its garbage) drops the controls it
+// was asked about, and a person would be shown the window with them missing. The second
+// reading is kept when it was read whole, or when the first found nothing; else the first
+// stands. Once only: a read that keeps the app busy each time it is asked is not asked on.
+Result<WindowSnapshot, AXExtractorError> readAnswered(const AXExtractor& extractor,
+                                                      BoundedReader& reader,
+                                                      const ax::RunningApp& app,
+                                                      const ax::Element& appElement) {
+    const int timeoutsBefore = reader.timeouts();
+    auto first = extractor.read(reader, app, appElement);
+    if (reader.timeouts() == timeoutsBefore || reader.gaveUp() || reader.shouldStop()) {
+        return first;
+    }
+    // Asked for anew, the app element starts a new reading: nothing the stall left unanswered
+    // is taken from the first one.
+    const ax::Element fresh = reader.backend().applicationElement(app);
+    if (fresh.isNull()) {
+        return first;
+    }
+    reader.backend().setMessagingTimeout(fresh, AXExtractor::kMessagingTimeout);
+    const int timeoutsOfFirst = reader.timeouts();
+    auto again = extractor.read(reader, app, fresh);
+    if (reader.cancelled()) {
+        return fail(AXExtractorError::cancelled);
+    }
+    if ((reader.timeouts() == timeoutsOfFirst && !reader.timeUp()) || !first) {
+        return again;
+    }
+    return first;
+}
+
 // One reading: the window, and once more after waking the app when it showed nothing at first.
 Result<WindowSnapshot, AXExtractorError> readWaking(const AXExtractor& extractor,
                                                     BoundedReader& reader,
                                                     const ax::RunningApp& app,
                                                     const ax::Element& appElement) {
-    auto first = extractor.read(reader, app, appElement);
+    auto first = readAnswered(extractor, reader, app, appElement);
     if (!first || !first.value().candidates.empty()) {
         return first;
     }
@@ -175,7 +207,7 @@ Result<WindowSnapshot, AXExtractorError> readWaking(const AXExtractor& extractor
     if (reader.cancelled()) {
         return fail(AXExtractorError::cancelled);
     }
-    return extractor.read(reader, app, appElement);
+    return readAnswered(extractor, reader, app, appElement);
 }
 
 std::string outcome(const Result<WindowSnapshot, AXExtractorError>& result) {
@@ -308,6 +340,7 @@ std::string sanitizedValue(const std::string& role, const std::string* subrole,
 Result<WindowSnapshot, AXExtractorError> AXExtractor::read(BoundedReader& reader,
                                                            const ax::RunningApp& app,
                                                            const ax::Element& appElement) const {
+    const int timeoutsBefore = reader.timeouts();
     // 1. The window.
     auto window = elementAttribute(reader, appElement, "AXFocusedWindow");
     if (!window) {
@@ -485,7 +518,7 @@ Result<WindowSnapshot, AXExtractorError> AXExtractor::read(BoundedReader& reader
     // reading then ran out of time: the time went to waiting for it. A reading that ran out of
     // time with every read answered and nothing to show is a window too large.
     if (snapshot.candidates.empty()) {
-        if (reader.gaveUp() || reader.timeouts() > 0) {
+        if (reader.gaveUp() || reader.timeouts() > timeoutsBefore) {
             return fail(AXExtractorError::notResponding);
         }
         if (!scrolls && (reader.timeUp() || walked.nodesRead >= nodeBudget)) {

@@ -99,7 +99,8 @@ BoundedReader::BoundedReader(ax::AccessibilityBackend& backend, ax::Clock& clock
       clock_(clock),
       stop_(std::move(stop)),
       limits_(limits),
-      deadline_(clock.now() + limits.deadlineSeconds) {}
+      deadline_(clock.now() + limits.deadlineSeconds),
+      lastAnswer_(clock.now()) {}
 
 bool BoundedReader::exhausted() const {
     return gaveUp_ || !(clock_.now() < deadline_ + limits_.finishingSeconds);
@@ -108,11 +109,13 @@ bool BoundedReader::exhausted() const {
 void BoundedReader::note(bool answered, bool timedOut) {
     if (timedOut) {
         ++timeouts_;
-        if (++consecutiveTimeouts_ >= limits_.maxConsecutiveTimeouts) {
+        if (++consecutiveTimeouts_ >= limits_.maxConsecutiveTimeouts &&
+            !(clock_.now() - lastAnswer_ < limits_.silenceSeconds)) {
             gaveUp_ = true;
         }
     } else if (answered) {
         consecutiveTimeouts_ = 0;
+        lastAnswer_ = clock_.now();
     }
 }
 

@@ -59,7 +59,10 @@ struct NodeInfo {
 // The limits of one reading.
 struct ReadLimits {
     double deadlineSeconds = 3.0;
+    // The app is given up after this many time-outs in a row, once it has not answered for
+    // `silenceSeconds` either: reads sent together time out together, in one short stall.
     int maxConsecutiveTimeouts = 3;
+    double silenceSeconds = 0.7;
     double finishingSeconds = 0.25;  // after the deadline, for the reads that finish a snapshot
 };
 
@@ -118,6 +121,7 @@ class BoundedReader {
     Limits limits_;
     double deadline_;
     int consecutiveTimeouts_ = 0;
+    double lastAnswer_;
     int timeouts_ = 0;
     bool gaveUp_ = false;
     int hitTests_ = 0;

@@ -511,9 +511,10 @@ std::optional<AXError> FakeAccessibilityBackend::enter() {
     if (gone_ || (goneAfter_ >= 0 && calls_ > goneAfter_)) {
         return AXError::appGone;
     }
-    if ((hangAfter_ >= 0 && calls_ > hangAfter_) || stalledCalls_ > 0) {
+    const bool stalled = stalledCalls_ > 0 && calls_ > stallFrom_;
+    if ((hangAfter_ >= 0 && calls_ > hangAfter_) || stalled) {
         stalledCalls_ = std::max(0, stalledCalls_ - 1);
-        clock_.advance(timeoutSeconds_);
+        clock_.advance(stalled && stallSeconds_ >= 0 ? stallSeconds_ : timeoutSeconds_);
         ++timeouts_;
         return AXError::timeout;
     }

@@ -98,8 +98,14 @@ class FakeAccessibilityBackend final : public AccessibilityBackend {
     // From now on the app is gone, or every call on it times out.
     void quit() { gone_ = true; }
     void hang() { hangAfter_ = static_cast<long>(calls_); }
-    // The next `calls` calls time out, as on an app busy for a moment.
-    void stall(int calls) { stalledCalls_ = calls; }
+    // The next `calls` calls, once `after` more were answered, time out, as on an app busy for
+    // a moment; each takes `seconds` (calls sent together time out together), else the app's
+    // messaging time-out.
+    void stall(int calls, int after = 0, double seconds = -1) {
+        stalledCalls_ = calls;
+        stallFrom_ = calls_ + after;
+        stallSeconds_ = seconds;
+    }
     // The handle of the node with this fixture id (null when there is none).
     Element element(std::string_view id) const;
     // How many timed-out calls the app had.
@@ -190,6 +196,8 @@ class FakeAccessibilityBackend final : public AccessibilityBackend {
     bool gone_ = false;
     long hangAfter_ = -1;
     int stalledCalls_ = 0;
+    long stallFrom_ = 0;
+    double stallSeconds_ = -1;
     long goneAfter_ = -1;
     double callCost_ = 0;
     double hitTestSettle_ = 0;
