@@ -77,7 +77,9 @@ class AppController final : private FindSession::Host,
     static constexpr int kMaxRawDepth = 48;
     static constexpr int kNodeBudget = 4000;
     static constexpr double kHideDelay = 0.2;
-    static constexpr double kPressDelay = 0.05;
+    // From the overlay's close to the press: the panel lets the pointer through from its close
+    // on, so the press only waits for the close to reach the display.
+    static constexpr double kPressDelay = 0.01;
     static constexpr double kScrollItemWidth = 250;
     static constexpr double kScrollItemHeight = 52;
 

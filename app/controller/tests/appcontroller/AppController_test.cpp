@@ -201,9 +201,9 @@ TEST_F(AppControllerTest, ThePressRunsAfterTheCloseWhileTheOverlayLetsInputThrou
     press(kReturn);
     EXPECT_TRUE(overlay_->transparent);
     EXPECT_TRUE(press(key(0, "a")));  // keys typed while it fades are swallowed
-    scheduler_.advance(0.03);
+    scheduler_.advance(AppController::kPressDelay / 2);
     EXPECT_TRUE(worker_.presses.empty());
-    scheduler_.advance(0.03);
+    scheduler_.advance(AppController::kPressDelay);
     ASSERT_EQ(worker_.presses.size(), 1u);
     EXPECT_THAT(workspace_.activated, ElementsAre("A window"));  // the window read first
     EXPECT_TRUE(overlay_->shown && overlay_->transparent);
