@@ -513,7 +513,7 @@ std::optional<AXError> FakeAccessibilityBackend::enter() {
     }
     const bool stalled = stalledCalls_ > 0 && calls_ > stallFrom_;
     if ((hangAfter_ >= 0 && calls_ > hangAfter_) || stalled) {
-        stalledCalls_ = std::max(0, stalledCalls_ - 1);
+        stalledCalls_ -= stalled ? 1 : 0;
         clock_.advance(stalled && stallSeconds_ >= 0 ? stallSeconds_ : timeoutSeconds_);
         ++timeouts_;
         return AXError::timeout;
