@@ -55,7 +55,8 @@ PressOutcome PressSequence::run() {
     }
     // 2. Look, once whatever the page did as its window came forward shows (in web content the
     // wait for the page's picture includes the wait for the window).
-    web_ = actions_.isInWebArea(request_.element);
+    const bool inPage = actions_.isInWebArea(request_.element);
+    web_ = inPage;
     if (web_) {
         awaitPicture(since);
     } else {
@@ -65,6 +66,12 @@ PressOutcome PressSequence::run() {
     std::optional<PresentControl> target = findPresent(failure);
     if (!target) {
         outcome.failure = failure;
+        // A page's prompt makes a browser (Firefox) answer for the page behind it otherwise: the
+        // prompt is what a person sees there.
+        if (inPage && failure == PressFailure::changed &&
+            DialogInFront::promptHides(backend_, request_.windowElement, request_.element)) {
+            outcome.told = "a prompt of the page is in front of it";
+        }
         return outcome;
     }
     // 3, 4. Act and follow where it lands; 5. the outcome tells what happened. A page that draws
