@@ -157,33 +157,42 @@ std::vector<Offer> withoutOverlaps(SeenControls& seen, const WalkResult& walked,
     return kept;
 }
 
-// One reading, made once more when some of its reads timed out while the app did not stop
-// answering altogether: a short stall (a browser collecting its garbage) drops the controls it
-// was asked about, and a person would be shown the window with them missing. The second
-// reading is kept when it was read whole, or when the first found nothing; else the first
-// stands. Once only: a read that keeps the app busy each time it is asked is not asked on.
+// One reading, made once more when some of its reads timed out: a short stall (a browser
+// collecting its garbage) drops the controls it was asked about, or gives the app up after three
+// reads that were waiting together, and a person would be shown the window with controls
+// missing. Read again only once the app answers; the second reading is kept when it was read
+// whole, or when the first found nothing; else the first stands. Once only: a read that keeps
+// the app busy each time it is asked is not asked on.
 Result<WindowSnapshot, AXExtractorError> readAnswered(const AXExtractor& extractor,
                                                       BoundedReader& reader,
                                                       const ax::RunningApp& app,
                                                       const ax::Element& appElement) {
     const int timeoutsBefore = reader.timeouts();
     auto first = extractor.read(reader, app, appElement);
-    if (reader.timeouts() == timeoutsBefore || reader.gaveUp() || reader.shouldStop()) {
+    if (reader.timeouts() == timeoutsBefore || reader.cancelled() || reader.timeUp()) {
         return first;
     }
     // Asked for anew, the app element starts a new reading: nothing the stall left unanswered
     // is taken from the first one.
-    const ax::Element fresh = reader.backend().applicationElement(app);
+    ax::AccessibilityBackend& backend = reader.backend();
+    const ax::Element fresh = backend.applicationElement(app);
     if (fresh.isNull()) {
         return first;
     }
-    reader.backend().setMessagingTimeout(fresh, AXExtractor::kMessagingTimeout);
+    backend.setMessagingTimeout(fresh, AXExtractor::kMessagingTimeout);
+    if (const auto probe = backend.attribute(fresh, "AXRole");
+        !probe &&
+        (probe.error() == ax::AXError::timeout || probe.error() == ax::AXError::appGone)) {
+        return first;  // still not answering
+    }
+    reader.resume();
     const int timeoutsOfFirst = reader.timeouts();
     auto again = extractor.read(reader, app, fresh);
     if (reader.cancelled()) {
         return fail(AXExtractorError::cancelled);
     }
-    if ((reader.timeouts() == timeoutsOfFirst && !reader.timeUp()) || !first) {
+    const bool whole = reader.timeouts() == timeoutsOfFirst && !reader.timeUp();
+    if (whole || (!first && again)) {
         return again;
     }
     return first;

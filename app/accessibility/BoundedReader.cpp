@@ -99,8 +99,7 @@ BoundedReader::BoundedReader(ax::AccessibilityBackend& backend, ax::Clock& clock
       clock_(clock),
       stop_(std::move(stop)),
       limits_(limits),
-      deadline_(clock.now() + limits.deadlineSeconds),
-      lastAnswer_(clock.now()) {}
+      deadline_(clock.now() + limits.deadlineSeconds) {}
 
 bool BoundedReader::exhausted() const {
     return gaveUp_ || !(clock_.now() < deadline_ + limits_.finishingSeconds);
@@ -109,13 +108,11 @@ bool BoundedReader::exhausted() const {
 void BoundedReader::note(bool answered, bool timedOut) {
     if (timedOut) {
         ++timeouts_;
-        if (++consecutiveTimeouts_ >= limits_.maxConsecutiveTimeouts &&
-            !(clock_.now() - lastAnswer_ < limits_.silenceSeconds)) {
+        if (++consecutiveTimeouts_ >= limits_.maxConsecutiveTimeouts) {
             gaveUp_ = true;
         }
     } else if (answered) {
         consecutiveTimeouts_ = 0;
-        lastAnswer_ = clock_.now();
     }
 }
 

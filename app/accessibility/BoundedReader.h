@@ -59,10 +59,7 @@ struct NodeInfo {
 // The limits of one reading.
 struct ReadLimits {
     double deadlineSeconds = 3.0;
-    // The app is given up after this many time-outs in a row, once it has not answered for
-    // `silenceSeconds` either: reads sent together time out together, in one short stall.
     int maxConsecutiveTimeouts = 3;
-    double silenceSeconds = 0.7;
     double finishingSeconds = 0.25;  // after the deadline, for the reads that finish a snapshot
 };
 
@@ -83,6 +80,11 @@ class BoundedReader {
     bool cancelled() const { return stop_.stop_requested(); }
     // The app stopped answering: a run of time-outs ended the reading.
     bool gaveUp() const { return gaveUp_; }
+    // The app answers again after a stall that gave it up: it may be read once more.
+    void resume() {
+        gaveUp_ = false;
+        consecutiveTimeouts_ = 0;
+    }
     // Whether the walk stops here.
     bool shouldStop() const { return cancelled() || exhausted() || timeUp(); }
     int timeouts() const { return timeouts_; }
@@ -121,7 +123,6 @@ class BoundedReader {
     Limits limits_;
     double deadline_;
     int consecutiveTimeouts_ = 0;
-    double lastAnswer_;
     int timeouts_ = 0;
     bool gaveUp_ = false;
     int hitTests_ = 0;

@@ -647,7 +647,6 @@ PaintedAtPress::Answer PressSequence::painted(const ax::Element& element, const 
     BoundedReader reader(backend_, clock_, {},
                          {.deadlineSeconds = AXActions::kPaintedLookLongest,
                           .maxConsecutiveTimeouts = 1,
-                          .silenceSeconds = 0,
                           .finishingSeconds = 0});
     auto q = paintQuestion(element, frame);
     q.asked = asked_;

@@ -514,7 +514,7 @@ std::optional<AXError> FakeAccessibilityBackend::enter() {
     const bool stalled = stalledCalls_ > 0 && calls_ > stallFrom_;
     if ((hangAfter_ >= 0 && calls_ > hangAfter_) || stalled) {
         stalledCalls_ -= stalled ? 1 : 0;
-        clock_.advance(stalled && stallSeconds_ >= 0 ? stallSeconds_ : timeoutSeconds_);
+        clock_.advance(timeoutSeconds_);
         ++timeouts_;
         return AXError::timeout;
     }

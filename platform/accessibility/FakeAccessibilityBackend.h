@@ -99,12 +99,10 @@ class FakeAccessibilityBackend final : public AccessibilityBackend {
     void quit() { gone_ = true; }
     void hang() { hangAfter_ = static_cast<long>(calls_); }
     // The next `calls` calls, once `after` more were answered, time out, as on an app busy for
-    // a moment; each takes `seconds` (calls sent together time out together), else the app's
-    // messaging time-out.
-    void stall(int calls, int after = 0, double seconds = -1) {
+    // a moment.
+    void stall(int calls, int after = 0) {
         stalledCalls_ = calls;
         stallFrom_ = calls_ + after;
-        stallSeconds_ = seconds;
     }
     // The handle of the node with this fixture id (null when there is none).
     Element element(std::string_view id) const;
@@ -197,7 +195,6 @@ class FakeAccessibilityBackend final : public AccessibilityBackend {
     long hangAfter_ = -1;
     int stalledCalls_ = 0;
     long stallFrom_ = 0;
-    double stallSeconds_ = -1;
     long goneAfter_ = -1;
     double callCost_ = 0;
     double hitTestSettle_ = 0;

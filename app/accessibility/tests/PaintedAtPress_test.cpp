@@ -168,9 +168,8 @@ TEST(PaintedAtPress, PressesOnlyAControlPaintedAtSomePointOfItsVisiblePart) {
             backend.clock().advance(0.03);
         }
         const int before = backend.counters().hitTests;
-        BoundedReader reader(
-            backend, backend.clock(), {},
-            {.deadlineSeconds = 1, .maxConsecutiveTimeouts = 1, .silenceSeconds = 0});
+        BoundedReader reader(backend, backend.clock(), {},
+                             {.deadlineSeconds = 1, .maxConsecutiveTimeouts = 1});
         EXPECT_EQ(PaintedAtPress::ask(reader, q), c.answer);
         EXPECT_EQ(backend.counters().hitTests - before, c.hitTests);
     }
