@@ -68,9 +68,8 @@ PressOutcome PressSequence::run() {
         outcome.failure = failure;
         // A page's prompt makes a browser (Firefox) answer for the page behind it otherwise: the
         // prompt is what a person sees there.
-        if (inPage && failure == PressFailure::changed &&
-            DialogInFront::promptHides(backend_, request_.windowElement, request_.element)) {
-            outcome.told = "a prompt of the page is in front of it";
+        if (inPage && failure == PressFailure::changed) {
+            promptInFront(request_.element, outcome);
         }
         return outcome;
     }
@@ -154,8 +153,7 @@ std::optional<ElementLook> PressSequence::lastLook(const PresentControl& target,
     const ax::Element& element = target.element;
     // Asked before the last look, which then comes just before the action. A page's own prompt
     // in front: a press behind it reaches nothing the page shows.
-    if (web_ && DialogInFront::promptHides(backend_, request_.windowElement, element)) {
-        outcome.told = "a prompt of the page is in front of it";
+    if (web_ && promptInFront(element, outcome)) {
         outcome.failure = PressFailure::changed;
         return std::nullopt;
     }
@@ -651,6 +649,14 @@ PaintedAtPress::Answer PressSequence::painted(const ax::Element& element, const 
     auto q = paintQuestion(element, frame);
     q.asked = asked_;
     return PaintedAtPress::ask(reader, q);
+}
+
+bool PressSequence::promptInFront(const ax::Element& element, PressOutcome& outcome) {
+    if (!DialogInFront::promptHides(backend_, request_.windowElement, element)) {
+        return false;
+    }
+    outcome.told = "a prompt of the page is in front of it";
+    return true;
 }
 
 PressFailure PressSequence::whyGone() {

@@ -100,6 +100,8 @@ class PressSequence {
     std::optional<ElementLook> lookAt(const ax::Element& element, PressFailure& failure);
     // Why the chosen element cannot be asked: the app does not answer or has gone, else it went.
     PressFailure whyGone();
+    // Whether a prompt of the page lies in front of `element`; says so in `outcome` when it does.
+    bool promptInFront(const ax::Element& element, PressOutcome& outcome);
 
     AXActions& actions_;
     ax::AccessibilityBackend& backend_;
