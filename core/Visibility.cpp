@@ -225,6 +225,15 @@ bool siblings(const std::vector<int>& a, const std::vector<int>& b) {
     return !a.empty() && a.size() == b.size() && std::equal(a.begin(), a.end() - 1, b.begin());
 }
 
+// Whether `box` is an earlier sibling of `branch` or of one of its ancestors.
+bool earlierSiblingOfBranch(const std::vector<int>& box, const std::vector<int>& branch) {
+    const std::size_t last = box.size() - 1;
+    return !box.empty() && box.size() <= branch.size() &&
+           std::equal(box.begin(), box.begin() + static_cast<std::ptrdiff_t>(last),
+                      branch.begin()) &&
+           box[last] < branch[last];
+}
+
 }  // namespace
 
 bool isPlausibleFrame(const Rect& frame, const Rect& area) {
@@ -297,7 +306,8 @@ bool within(const std::vector<int>& inner, const std::vector<int>& outer) {
     return outer.size() <= inner.size() && std::equal(outer.begin(), outer.end(), inner.begin());
 }
 
-std::vector<Exam> examine(const std::vector<Box>& boxes, const std::vector<Shown>& controls) {
+std::vector<Exam> examine(const std::vector<Box>& boxes, const std::vector<Shown>& controls,
+                          const Beneath& beneath) {
     std::vector<Exam> exams(controls.size());
     std::unordered_map<std::vector<int>, std::size_t, PathHash> byPath;
     byPath.reserve(boxes.size());
@@ -364,6 +374,12 @@ std::vector<Exam> examine(const std::vector<Box>& boxes, const std::vector<Shown
         std::erase_if(over, [&](std::size_t i) {
             return boxes[i].kind == Box::Kind::control && boxes[i].path < control.path;
         });
+        if (beneath && control.inPage) {
+            std::erase_if(over, [&](std::size_t i) {
+                return boxes[i].kind == Box::Kind::container && boxes[i].inPage &&
+                       earlierSiblingOfBranch(boxes[i].path, control.path) && beneath(i);
+            });
+        }
         std::vector<const Rect*> all;
         std::vector<const Rect*> controlsOver;
         for (const std::size_t i : over) {
@@ -432,6 +448,31 @@ bool underSameCover(const std::vector<Box>& boxes, const Shown& asked, std::size
     const std::vector<int> layer(first.path.begin(),
                                  first.path.begin() + static_cast<std::ptrdiff_t>(common + 1));
     return within(next.path, layer);
+}
+
+bool namesABackground(std::string_view name) {
+    constexpr std::string_view kWord = "background";
+    std::size_t start = 0;
+    const auto isLower = [](char c) { return c >= 'a' && c <= 'z'; };
+    const auto isUpper = [](char c) { return c >= 'A' && c <= 'Z'; };
+    const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+    for (std::size_t i = 0; i <= name.size(); ++i) {
+        const bool end = i == name.size();
+        const bool apart = !end && !isLower(name[i]) && !isUpper(name[i]) && !isDigit(name[i]);
+        const bool camel = !end && i > start && isUpper(name[i]) && isLower(name[i - 1]);
+        if (!end && !apart && !camel) {
+            continue;
+        }
+        const std::string_view word = name.substr(start, i - start);
+        if (word.size() == kWord.size() &&
+            std::equal(word.begin(), word.end(), kWord.begin(), [](char a, char b) {
+                return (a >= 'A' && a <= 'Z' ? static_cast<char>(a - 'A' + 'a') : a) == b;
+            })) {
+            return true;
+        }
+        start = apart ? i + 1 : i;
+    }
+    return false;
 }
 
 }  // namespace ovra::Visibility

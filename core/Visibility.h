@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/Rect.h"
@@ -124,7 +125,20 @@ struct Shown {
 // The boxes only choose whom to ask: none hides a control by itself. A box holding no control
 // may be a transparent fade, a spotlight, a watermark or a slider's track as well as a banner
 // (no toolkit here tells opacity of what it draws), so only the toolkit's hit test tells.
-std::vector<Exam> examine(const std::vector<Box>& boxes, const std::vector<Shown>& controls);
+//
+// `beneath`, when given, is asked about a container of the page laid over a control of the page
+// as an earlier sibling of the control or of one of its ancestors: whether it is drawn under what
+// follows it in their parent (a field's background before the field's content). One that is
+// hides nothing of the control.
+using Beneath = std::function<bool(std::size_t box)>;
+std::vector<Exam> examine(const std::vector<Box>& boxes, const std::vector<Shown>& controls,
+                          const Beneath& beneath = {});
+
+// Whether a page's `id` or `class` names its element a background: one of its words, split at
+// spaces, dashes, underscores and a lower-case letter's change to upper case, is "background"
+// ("stateBackground", "hero-background"). A short "bg" names none: utility classes such as
+// "bg-white" colour covers as often as backgrounds.
+bool namesABackground(std::string_view name);
 
 // After the toolkit found box `hit` on top at the point asked for control `asked` (neither
 // inside the other): whether `other` lies under that same box too, so that it need not be

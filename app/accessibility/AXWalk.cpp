@@ -174,6 +174,7 @@ WalkResult walk(BoundedReader& reader, const ax::Element& window, const Rect& vi
                                 .path = pathOf(items, static_cast<int>(index)),
                                 .role = role,
                                 .opaque = info.boolean(NodeAttribute::opaque),
+                                .showing = info.boolean(NodeAttribute::showing),
                                 .modal = info.boolean(NodeAttribute::modal) == true,
                                 .dialog = isDialog(info, role),
                                 .inWeb = item.inWeb});

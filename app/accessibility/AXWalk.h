@@ -41,9 +41,10 @@ struct ReadNode {
     std::vector<int> path;
     std::string role;
     std::optional<bool> opaque;
-    bool modal = false;   // a modal dialog
-    bool dialog = false;  // a dialog or sheet inside the window
-    bool inWeb = false;   // inside web content
+    std::optional<bool> showing;  // false: its toolkit draws it nowhere (clipped away)
+    bool modal = false;           // a modal dialog
+    bool dialog = false;          // a dialog or sheet inside the window
+    bool inWeb = false;           // inside web content
 };
 
 struct WalkResult {

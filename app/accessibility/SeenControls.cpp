@@ -171,7 +171,8 @@ SeenControls::SeenControls(BoundedReader& reader, const ax::Element& window,
         boxes_.push_back({.frame = n.shown,
                           .path = n.path,
                           .kind = kind,
-                          .opaque = n.opaque,
+                          // What its browser draws nowhere (clipped away) covers nothing.
+                          .opaque = n.showing == false ? std::optional(false) : n.opaque,
                           .clips = clips,
                           .inPage = n.inWeb});
     }
@@ -276,6 +277,25 @@ SeenControls::Answer SeenControls::judge(std::size_t node, Result<ax::Element, a
     return {.seen = false, .cover = *found};
 }
 
+bool SeenControls::background(std::size_t node) {
+    if (const auto known = backgrounds_.find(node); known != backgrounds_.end()) {
+        return known->second;
+    }
+    const ax::Element& element = walked_.nodes[node].element;
+    const auto named = [&](std::string_view attribute) {
+        const auto name = reader_.attribute(element, attribute);
+        const std::string* text = name ? ax::asString(name.value()) : nullptr;
+        return text != nullptr && Visibility::namesABackground(*text);
+    };
+    // Only a box with nothing inside: whatever it holds may be drawn over what follows it.
+    const auto children = reader_.attribute(element, "AXChildren");
+    const ax::ElementList* held = children ? ax::asElementList(children.value()) : nullptr;
+    const bool beneath =
+        held != nullptr && held->empty() && (named("AXDOMIdentifier") || named("AXDOMClassList"));
+    backgrounds_.emplace(node, beneath);
+    return beneath;
+}
+
 std::optional<SeenControls::Answer> SeenControls::recalled(std::size_t node, Point at) {
     if (memory_ == nullptr) {
         return std::nullopt;
@@ -339,7 +359,8 @@ std::vector<std::size_t> SeenControls::keepSeen(
         shown.push_back(
             {.box = found.node, .visible = found.visible, .unsettled = found.unsettled});
     }
-    const std::vector<Visibility::Exam> exams = Visibility::examine(boxes_, shown);
+    const std::vector<Visibility::Exam> exams =
+        Visibility::examine(boxes_, shown, [&](std::size_t box) { return background(box); });
     std::vector<State> state(controls.size(), State::unknown);
     for (std::size_t i = 0; i < controls.size(); ++i) {
         if (exams[i].unseen) {

@@ -114,6 +114,10 @@ class SeenControls {
     // Answers for several points at once, for a toolkit whose first answer is the painted one.
     std::vector<Result<ax::Element, ax::AXError>> paintedAtAll(const std::vector<Point>& points);
 
+    // Whether node `node`, laid over a control that follows it in their parent, is a background
+    // drawn under it: it holds nothing and the page names it a background.
+    bool background(std::size_t node);
+
     // The answer kept for node `node` at `at`, as an answer of this reading.
     std::optional<Answer> recalled(std::size_t node, Point at);
     void remember(std::size_t node, Point at, const Answer& answer);
@@ -124,8 +128,9 @@ class SeenControls {
     const WalkResult& walked_;
     std::vector<Visibility::Box> boxes_;
     std::unordered_map<std::string, std::size_t> byKey_;
-    std::optional<std::vector<int>> front_;  // the path of the dialog in front
-    std::vector<std::vector<int>> closed_;   // the paths of modal dialogs closed in place
+    std::unordered_map<std::size_t, bool> backgrounds_;  // by node, as `background` found them
+    std::optional<std::vector<int>> front_;              // the path of the dialog in front
+    std::vector<std::vector<int>> closed_;  // the paths of modal dialogs closed in place
     int unasked_ = 0;
     int remembered_ = 0;
     int asked_ = 0;

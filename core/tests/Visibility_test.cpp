@@ -417,6 +417,17 @@ TEST(Visibility, WhatOnlyTheSameBoxesLieOverIsSeenOnceOneIsFoundSeen) {
     EXPECT_FALSE(Visibility::clearOfSameBoxes(boxes, shown[1], exams[1], shown[3], exams[3]));
 }
 
+TEST(Visibility, APageNamesABackgroundByAWordOfItsIdOrClass) {
+    for (const char* name : {"background", "stateBackground", "card hero-background",
+                             "modal_background", "BACKGROUND"}) {
+        EXPECT_TRUE(Visibility::namesABackground(name)) << name;
+    }
+    for (const char* name : {"", "bg-white", "backgrounds", "nobackground", "foreground",
+                             "loading-cover", "backdrop"}) {
+        EXPECT_FALSE(Visibility::namesABackground(name)) << name;
+    }
+}
+
 TEST(BoundedText, CutsOnACharacterBoundary) {
     EXPECT_EQ(text::boundedUtf8("short", 8), "short");
     EXPECT_EQ(text::boundedUtf8("abcdef", 4), "abcd");

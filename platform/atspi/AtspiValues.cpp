@@ -296,6 +296,25 @@ ax::Read ValueMapping::valueOf(Node& n, std::string_view name, bool webArea) {
         }
         return fail(AXError::noValue);
     }
+    if (name == "AXDOMIdentifier" || name == "AXDOMClassList") {
+        // A page element's id and class as its browser tells them: read only when asked, for
+        // the few boxes a rule looks at.
+        if (!apps_.knownToolkit(n.bus).isBrowser || !n.inDocument) {
+            return fail(AXError::unsupportedAttribute);
+        }
+        if (n.attributes.unread()) {
+            nodes_.requestAttributes(n, true);
+            nodes_.settle(n, [](Node& t) { return !t.attributes.pending(); });
+        }
+        if (auto p = n.attributes.problem()) {
+            return fail(*p);
+        }
+        const auto it = n.attributes.value.find(name == "AXDOMIdentifier" ? "id" : "class");
+        if (it == n.attributes.value.end() || it->second.empty()) {
+            return fail(AXError::noValue);
+        }
+        return ax::Value(text::boundedUtf8(it->second));
+    }
     if (name == "AXValue") {
         return valueAttribute(n, role);
     }

@@ -404,6 +404,67 @@ TEST(ReadingVisibility, AsksFewQuestionsAndNoMoreThanItsBudget) {
     EXPECT_EQ(unsure.value().untoldOverlaps, 0);
 }
 
+TEST(ReadingVisibility, AsksNothingWhereWhatLiesOverAControlIsDrawnUnderOrNowhere) {
+    // A page's search field in its own box: two boxes before its content fill the box, then
+    // the field; and a page-sized box before the page's buttons.
+    const auto field = [](const std::string& first, const std::string& second) {
+        return R"([{"role": "AXWebArea", "frame": [0, 0, 1280, 1024], "children": [
+                     {"role": "AXGroup", "frame": [300, 20, 700, 36], "children": [
+                       {"role": "AXGroup", "frame": [300, 20, 700, 36])" +
+               first + R"(},
+                       {"role": "AXGroup", "frame": [300, 20, 700, 36])" +
+               second + R"(},
+                       {"role": "AXGroup", "frame": [306, 20, 690, 36], "children": [
+                         {"role": "AXTextField", "title": "Search settings",
+                          "frame": [330, 26, 650, 24], "attrs": {"AXShowing": true}}]}]}]}])";
+    };
+    const struct {
+        const char* what;
+        std::string children;
+        bool asked;
+    } cases[] = {
+        {"its background and its state layer, named so by the page",
+         field(R"(, "attrs": {"AXDOMIdentifier": "background"})",
+               R"(, "attrs": {"AXDOMIdentifier": "stateBackground"})"),
+         false},
+        {"backgrounds named by their classes",
+         field(R"(, "attrs": {"AXDOMClassList": "field hero-background"})",
+               R"(, "attrs": {"AXDOMClassList": "state_background"})"),
+         false},
+        {"boxes the page names otherwise (a loading cover)",
+         field(R"(, "attrs": {"AXDOMClassList": "loading-cover bg-white"})", ""), true},
+        {"a background that holds something, which may be drawn over what follows",
+         field(R"(, "attrs": {"AXDOMIdentifier": "background"}, "children": [
+                   {"role": "AXImage", "frame": [300, 20, 700, 36]}])",
+               R"(, "attrs": {"AXDOMIdentifier": "background"})"),
+         true},
+        {"a background after the field's content, drawn over it",
+         R"([{"role": "AXWebArea", "frame": [0, 0, 1280, 1024], "children": [
+               {"role": "AXGroup", "frame": [300, 20, 700, 36], "children": [
+                 {"role": "AXGroup", "frame": [306, 20, 690, 36], "children": [
+                   {"role": "AXTextField", "title": "Search settings",
+                    "frame": [330, 26, 650, 24], "attrs": {"AXShowing": true}}]},
+                 {"role": "AXGroup", "frame": [300, 20, 700, 36], "passThrough": true,
+                  "attrs": {"AXDOMIdentifier": "background"}}]}]}])",
+         true},
+        {"a page-sized box its browser draws nowhere, before the page's buttons",
+         R"([{"role": "AXWebArea", "frame": [0, 0, 1280, 1024], "children": [
+               {"role": "AXGroup", "frame": [0, 0, 1280, 1024], "attrs": {"AXShowing": false}},
+               {"role": "AXGroup", "frame": [20, 20, 700, 100], "children": [
+                 {"role": "AXTextField", "title": "Search settings",
+                  "frame": [30, 30, 300, 24], "attrs": {"AXShowing": true}}]}]}])",
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto fake = windowOf(c.children, R"(, "hitTestSettle": 0.02)");
+        auto read = kExtractor.snapshot({.pid = 9}, *fake, fake->clock());
+        ASSERT_TRUE(read.ok());
+        EXPECT_THAT(titles(read.value()), UnorderedElementsAreArray({"Search settings"}));
+        EXPECT_EQ(fake->counters().hitTests > 0, c.asked);
+    }
+}
+
 TEST(ReadingVisibility, KeepsAnswersWhileTheAppTellsOfNoChange) {
     // The banner over a page's button, read again and again by one reader.
     const std::string settle = R"(, "hitTestSettle": 0.02)";
