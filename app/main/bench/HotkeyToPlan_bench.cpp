@@ -1,8 +1,9 @@
 // From the hotkey to the first numbered plan painted: the app's controller over the desktop's own
 // services (the accessibility worker, the overlay panel, the global hotkey) in this process,
 // Chromium showing a page of small blocks (a section, a link and two texts each, in a grid of
-// 40 columns), its own settings page, or a page of 200 cards laid partly over each other. Each
-// page is measured in one stretch, shown alone:
+// 40 columns), its own settings page, an API's documentation in Swagger UI (installed from the
+// npm registry), or a page of 200 cards laid partly over each other. Each page is measured in one
+// stretch, shown alone:
 //
 // - HotkeyToPlan: the hotkey typed through XTest until the overlay painted a plan with numbered
 //   highlights and the paint reached the X server; the overlay is then closed outside the
@@ -41,6 +42,7 @@
 #include <QTimer>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <deque>
 #include <filesystem>
 #include <fstream>
@@ -75,6 +77,9 @@ constexpr int kNodesOutsideThePage = 137;
 // corner each), as a shop's or a gallery's page lays them.
 constexpr int kSettingsPage = -1;
 constexpr int kCardsPage = -2;
+// An API's documentation page as Swagger UI draws it (from the npm registry, at a pinned
+// version): ten operations under three tags.
+constexpr int kSwaggerPage = -3;
 
 std::string writePage(int cells) {
     const auto path = std::filesystem::temp_directory_path() /
@@ -109,10 +114,42 @@ std::string writeCards(int cards) {
     return "file://" + path.string();
 }
 
+// Swagger UI's page, its library installed beside it; empty when npm could not install it.
+std::string writeSwagger() {
+    const auto folder = std::filesystem::temp_directory_path() / "ovra-hotkey-bench-swagger";
+    const std::string install = "npm install --no-save --no-audit --no-fund --silent --prefix '" +
+                                folder.string() + "' swagger-ui-dist@5.36.0 >&2";
+    if (std::system(install.c_str()) != 0) {
+        return "";
+    }
+    std::ofstream page(folder / "index.html");
+    page << "<!DOCTYPE html><html lang=en><head><meta charset=utf-8><title>Swagger</title>"
+            "<link rel=stylesheet href='node_modules/swagger-ui-dist/swagger-ui.css'></head>"
+            "<body><div id=swagger-ui></div>"
+            "<script src='node_modules/swagger-ui-dist/swagger-ui-bundle.js'></script><script>"
+            "const spec = {openapi: '3.0.0', info: {title: 'Pet shop', version: '1.0.0'},"
+            " tags: [{name: 'pet'}, {name: 'store'}, {name: 'user'}], paths: {}};"
+            "for (const [tag, path, method, summary] of ["
+            " ['pet', '/pet', 'post', 'Add a new pet'], ['pet', '/pet', 'put', 'Update a pet'],"
+            " ['pet', '/pet/findByStatus', 'get', 'Find pets by status'],"
+            " ['pet', '/pet/{petId}', 'get', 'Find pet by ID'],"
+            " ['pet', '/pet/{petId}', 'delete', 'Delete a pet'],"
+            " ['store', '/store/inventory', 'get', 'Returns inventory'],"
+            " ['store', '/store/order', 'post', 'Place an order'],"
+            " ['user', '/user', 'post', 'Create user'], ['user', '/user/login', 'get', 'Log in'],"
+            " ['user', '/user/logout', 'get', 'Log out']]) {"
+            " spec.paths[path] = spec.paths[path] || {};"
+            " spec.paths[path][method] = {tags: [tag], summary,"
+            " responses: {'200': {description: 'OK'}}}; }"
+            "SwaggerUIBundle({spec, dom_id: '#swagger-ui'});</script></body></html>\n";
+    return "file://" + (folder / "index.html").string();
+}
+
 std::string pageName(int cells) {
-    return cells == kSettingsPage ? "settings"
-           : cells == kCardsPage  ? "cards200"
-                                  : std::to_string(cells * 4 + kNodesOutsideThePage);
+    return cells == kSettingsPage  ? "settings"
+           : cells == kCardsPage   ? "cards200"
+           : cells == kSwaggerPage ? "swagger"
+                                   : std::to_string(cells * 4 + kNodesOutsideThePage);
 }
 
 double loadAverage() {
@@ -367,6 +404,12 @@ struct Desk : QObject {
             testing::xdotool("key --clearmodifiers ctrl+l");
             testing::xdotool("type --delay 20 chrome://settings");
             testing::xdotool("key --clearmodifiers Return");
+        } else if (count == kSwaggerPage) {
+            const std::string page = writeSwagger();
+            if (page.empty()) {
+                return false;
+            }
+            chromium = testing::LaunchedApp::chromium(page);
         } else {
             chromium = testing::LaunchedApp::chromium(count == kCardsPage ? writeCards(200)
                                                                           : writePage(count));
@@ -681,7 +724,7 @@ void slowedBrowser(benchmark::State& state, int cells) {
 
 // Each size in one stretch: the page is shown once for all of its benchmarks.
 void registerAll() {
-    for (const int page : {kSettingsPage, kCardsPage}) {
+    for (const int page : {kSettingsPage, kSwaggerPage, kCardsPage}) {
         for (const bool cold : {true, false}) {
             benchmark::RegisterBenchmark(
                 ((cold ? "HotkeyToPlanCold/" : "HotkeyToPlanWarm/") + pageName(page)).c_str(),
