@@ -227,9 +227,11 @@ bool siblings(const std::vector<int>& a, const std::vector<int>& b) {
 
 // Whether `box` is an earlier sibling of `branch` or of one of its ancestors.
 bool earlierSiblingOfBranch(const std::vector<int>& box, const std::vector<int>& branch) {
+    if (box.empty() || box.size() > branch.size()) {
+        return false;
+    }
     const std::size_t last = box.size() - 1;
-    return !box.empty() && box.size() <= branch.size() &&
-           std::equal(box.begin(), box.begin() + static_cast<std::ptrdiff_t>(last),
+    return std::equal(box.begin(), box.begin() + static_cast<std::ptrdiff_t>(last),
                       branch.begin()) &&
            box[last] < branch[last];
 }
