@@ -6,6 +6,8 @@
 #include <unordered_map>
 #include <utility>
 
+#include "core/Text.h"
+
 namespace ovra::Visibility {
 
 namespace {
@@ -466,10 +468,7 @@ bool namesABackground(std::string_view name) {
             continue;
         }
         const std::string_view word = name.substr(start, i - start);
-        if (word.size() == kWord.size() &&
-            std::equal(word.begin(), word.end(), kWord.begin(), [](char a, char b) {
-                return (a >= 'A' && a <= 'Z' ? static_cast<char>(a - 'A' + 'a') : a) == b;
-            })) {
+        if (word.size() == kWord.size() && text::lowercased(word) == kWord) {
             return true;
         }
         start = apart ? i + 1 : i;

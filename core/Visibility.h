@@ -76,7 +76,7 @@ struct Box {
     Rect frame;
     std::vector<int> path;  // child indices from the window; the window's is empty
     Kind kind = Kind::container;
-    std::optional<bool> opaque;  // false: drawn fully transparent, it covers nothing
+    std::optional<bool> opaque;  // false: drawn fully transparent, or nowhere: it covers nothing
     // A scroll area, page or window: the visible part of what it holds is already clipped to it
     // (and a page's frame read a moment apart from its content, while it scrolls, is no clip).
     bool clips = false;
